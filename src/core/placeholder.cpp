@@ -1,0 +1,1 @@
+int qelta_placeholder_symbol = 0;

@@ -1,0 +1,15 @@
+// Bridge of qelta.Wrapper: library start-up.
+#include "qelta_Wrapper.h"
+
+#include "jni/frame.h"
+
+/*
+ * Class:     qelta_Wrapper
+ * Method:    staticInitNative
+ * Signature: ()Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jstring JNICALL Java_qelta_Wrapper_staticInitNative(JNIEnv* env, jclass cls) {
+  qelta::jni::g_ptr_native_field = env->GetFieldID(cls, "ptrNative", "J");
+  if (qelta::jni::g_ptr_native_field == nullptr) return nullptr;  // pending: NoSuchFieldError
+  return env->NewStringUTF(qelta::jni::kLibraryVersion);
+}
