@@ -34,4 +34,8 @@ inline constexpr int kErrUnexpectedEof = -128;
 
 }  // namespace qelta
 
+// The fixed name of a status code ("NO ERROR", "OUT OF RANGE", ...);
+// "UNKNOWN ERROR CODE" for every code without a name. The text is static.
+const char* VRN_ErrorCodeName(int code);
+
 #endif  // QELTA_CORE_STATUS_H_

@@ -1,5 +1,8 @@
 package qelta;
 
+import java.lang.ref.Cleaner;
+import java.util.function.LongConsumer;
+
 /**
  * Base of every Java class that owns a native object.
  *
@@ -7,13 +10,30 @@ package qelta;
  * when there is none. Loading this class loads the native library and lets it
  * cache the field's identity, so it must be initialised before any other
  * native method runs.
+ *
+ * <p>A subclass makes its native object in its constructor and hands it to
+ * {@link #adopt}. The object is deleted exactly once: by {@link #close()}, or,
+ * when the Java object becomes unreachable without having been closed, by a
+ * {@link Cleaner} as a safety net. Closing explicitly (try-with-resources) is
+ * the intended use; the cleaner runs on its own thread at a time of the
+ * garbage collector's choosing. After {@code close()} the native methods of
+ * the object fail with {@link QELTAException}.
+ *
+ * <p>Instances are not thread-safe: one object, and everything it refers to,
+ * is used by one thread at a time.
  */
-public abstract class Wrapper {
+public abstract class Wrapper implements AutoCloseable {
     /** Address of the native object; 0 when there is none. */
     protected long ptrNative;
 
     /** Version of the native library, as it reports itself. */
     public static final String VERSION;
+
+    /** One cleaner thread serves every native object of the library. */
+    private static final Cleaner CLEANER = Cleaner.create();
+
+    /** Deletes the native object; null once closed or when nothing was adopted. */
+    private Cleaner.Cleanable cleanable;
 
     static {
         String explicit = System.getProperty("qelta.library");
@@ -28,8 +48,79 @@ public abstract class Wrapper {
     /** Caches the native side's view of {@code ptrNative}; answers the library version. */
     private static native String staticInitNative();
 
-    /** The version string of the loaded native library. */
+    /**
+     * The version of the loaded native library.
+     *
+     * @return the version text, for example "2.2.4"
+     */
     public static String getVersion() {
         return VERSION;
+    }
+
+    /**
+     * Takes ownership of a native object made by the subclass's {@code createNative}.
+     *
+     * @param handle the native object's address; 0 adopts nothing
+     * @param deleter deletes a native object given its address; it must not
+     *     refer to this Java object (a static method reference is the usual
+     *     choice), or the cleaner could never run
+     * @param keepAlive an object the native object points into (a network),
+     *     kept reachable until the native object is deleted, so that the two
+     *     are never cleaned in the wrong order; may be null
+     */
+    protected final void adopt(long handle, LongConsumer deleter, Object keepAlive) {
+        if (cleanable != null) {
+            throw new IllegalStateException("native object already adopted");
+        }
+        ptrNative = handle;
+        if (handle != 0) {
+            cleanable = CLEANER.register(this, new Deletion(handle, deleter, keepAlive));
+        }
+    }
+
+    /**
+     * {@link #adopt(long, LongConsumer, Object)} without an object to keep alive.
+     *
+     * @param handle the native object's address; 0 adopts nothing
+     * @param deleter deletes a native object given its address
+     */
+    protected final void adopt(long handle, LongConsumer deleter) {
+        adopt(handle, deleter, null);
+    }
+
+    /**
+     * Deletes the native object now. Calling it again, or on an object whose
+     * native object was never made, does nothing.
+     */
+    @Override
+    public void close() {
+        Cleaner.Cleanable pending = cleanable;
+        cleanable = null;
+        ptrNative = 0;
+        if (pending != null) {
+            pending.clean();
+        }
+    }
+
+    /**
+     * The cleaning action. It holds the address, never the Java object, so the
+     * object can become phantom reachable and be cleaned.
+     */
+    private static final class Deletion implements Runnable {
+        private final long handle;
+        private final LongConsumer deleter;
+        @SuppressWarnings("unused") // held only to order the cleaning
+        private final Object keepAlive;
+
+        Deletion(long handle, LongConsumer deleter, Object keepAlive) {
+            this.handle = handle;
+            this.deleter = deleter;
+            this.keepAlive = keepAlive;
+        }
+
+        @Override
+        public void run() {
+            deleter.accept(handle);
+        }
     }
 }

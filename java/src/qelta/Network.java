@@ -1,0 +1,4023 @@
+package qelta;
+
+import java.awt.Color;
+import java.awt.Dimension;
+import java.awt.Rectangle;
+
+/**
+ * A Bayesian network, influence diagram or dynamic network, held by the
+ * native library.
+ *
+ * <p>Nodes are named by a handle, an int that stays the same for the node's
+ * life (deleting a node leaves its handle free for a later node), or by their
+ * identifier. Almost every node method exists in both forms; the identifier
+ * form finds the node first and then behaves as the handle form. Outcomes are
+ * likewise named by index or by identifier, and submodels by handle (the
+ * main submodel's handle is 32768) or by identifier.
+ *
+ * <p>Every method reports a failure by throwing {@link QELTAException}: an engine
+ * failure carries the engine's negative status code and a message of the form
+ * "QELTA error <i>code</i> in function <i>operation</i>", a refused argument
+ * (unknown node, index out of range, null where a value is required) carries
+ * a message that names it. A failed call leaves the object as it was, unless
+ * the method says otherwise.
+ *
+ * <p>A network owns native memory: close it when done (it is
+ * {@link AutoCloseable}). Objects that work on a network ({@link DiagNetwork},
+ * {@link ValueOfInfo}, {@code qelta.learning.Validator}) keep it reachable,
+ * and must be closed before it. A network and everything that works on it is
+ * used by one thread at a time.
+ */
+public final class Network extends Wrapper {
+    /** Creates an empty network with the default settings. */
+    public Network() {
+        adopt(createNative(null), Network::deleteNative);
+    }
+
+    /** Makes the native network; the argument is not used. */
+    private native long createNative(Object unused);
+
+    /** Deletes a native network made by {@link #createNative(Object)}. */
+    private static native void deleteNative(long handle);
+
+    // -------- Files, strings and inference
+
+    /**
+     * Reads the network from a file, replacing its whole content. The format follows the text after
+     * the last '.' of the name, compared without regard to case: "xvrn" and "qvrn" (XML), "vrn",
+     * "erg", "dne", "dsc", "net", "xml03", and "dxp" (read only). Numbers are read with the "C"
+     * numeric conventions whatever the process locale. On failure the exception message carries the
+     * messages the reader logged.
+     *
+     * @param file name of the file
+     */
+    public native void readFile(String file);
+
+    /**
+     * Reads the network from XML text, replacing its whole content.
+     *
+     * @param xml the network as XML text
+     */
+    public native void readString(String xml);
+
+    /**
+     * Writes the network to a file in the format that the name's extension selects (see
+     * {@link #readFile(String)}).
+     *
+     * @param file name of the file
+     */
+    public native void writeFile(String file);
+
+    /**
+     * Writes the network as XML text.
+     *
+     * @return the XML text, including the layout block
+     */
+    public native String writeString();
+
+    /**
+     * Writes the network as XML text without the extension block that holds the graphical layout.
+     *
+     * @return the XML text without the layout block
+     */
+    public native String writeMinString();
+
+    /**
+     * Brings every node value up to date for the current evidence, with the algorithm the network
+     * is set to use. On failure the exception message carries the messages the algorithm logged.
+     */
+    public native void updateBeliefs();
+
+    /**
+     * Computes the probability of the current evidence. Any failure is reported with code -42.
+     *
+     * @return the probability of the evidence
+     */
+    public native double probEvidence();
+
+    /**
+     * Searches the most probable joint assignment of the MAP nodes given the evidence, by simulated
+     * annealing. A tuning the network accepts is kept for later searches.
+     *
+     * @param nodeHandles handles of the MAP nodes
+     * @param tuning the tuning of the search, or null to use the tuning the network holds and a
+     *     seed from the clock
+     * @return the best assignment found and its probabilities
+     */
+    public native AnnealedMapResults annealedMap(int[] nodeHandles, AnnealedMapTuning tuning);
+
+    /**
+     * Same as {@link #annealedMap(int[], AnnealedMapTuning)}, with the nodes given by their
+     * identifiers.
+     *
+     * @param nodeIds identifiers of the MAP nodes
+     * @param tuning the tuning of the search, or null to use the tuning the network holds and a
+     *     seed from the clock
+     * @return the best assignment found and its probabilities
+     */
+    public native AnnealedMapResults annealedMap(String[] nodeIds, AnnealedMapTuning tuning);
+
+    // -------- Settings
+
+    /**
+     * The seed of the network's random generator.
+     *
+     * @return the seed; 0 means a seed taken from the clock
+     */
+    public native int getRandSeed();
+
+    /**
+     * Sets the seed of the network's random generator. A generator already in use keeps its state.
+     *
+     * @param seed the new seed; 0 takes a seed from the clock
+     */
+    public native void setRandSeed(int seed);
+
+    /**
+     * The number of samples the sampling algorithms draw.
+     *
+     * @return the sample count
+     */
+    public native int getSampleCount();
+
+    /**
+     * Sets the number of samples the sampling algorithms draw. A count below 1 is ignored.
+     *
+     * @param count the new count
+     */
+    public native void setSampleCount(int count);
+
+    /**
+     * The number of samples drawn to discretize equation nodes.
+     *
+     * @return the sample count
+     */
+    public native int getDiscretizationSampleCount();
+
+    /**
+     * Sets the number of samples drawn to discretize equation nodes. A count below 1 is ignored.
+     *
+     * @param count the new count
+     */
+    public native void setDiscretizationSampleCount(int count);
+
+    /**
+     * Whether zero avoidance is enabled (it is on a new network).
+     *
+     * @return true when enabled
+     */
+    public native boolean isZeroAvoidanceEnabled();
+
+    /**
+     * Enables or disables zero avoidance.
+     *
+     * @param enabled true to enable
+     */
+    public native void setZeroAvoidanceEnabled(boolean enabled);
+
+    /**
+     * Whether outlier rejection is enabled (off on a new network).
+     *
+     * @return true when enabled
+     */
+    public native boolean isOutlierRejectionEnabled();
+
+    /**
+     * Enables or disables outlier rejection.
+     *
+     * @param enabled true to enable
+     */
+    public native void setOutlierRejectionEnabled(boolean enabled);
+
+    /**
+     * Whether noisy-MAX decomposition is enabled (off on a new network).
+     *
+     * @return true when enabled
+     */
+    public native boolean isNoisyDecompositionEnabled();
+
+    /**
+     * Enables or disables noisy-MAX decomposition.
+     *
+     * @param enabled true to enable
+     */
+    public native void setNoisyDecompositionEnabled(boolean enabled);
+
+    /**
+     * The parent count above which noisy-MAX nodes are decomposed (4 on a new network).
+     *
+     * @return the limit
+     */
+    public native int getNoisyDecompositionLimit();
+
+    /**
+     * Sets the parent count above which noisy-MAX nodes are decomposed.
+     *
+     * @param limit the new limit
+     */
+    public native void setNoisyDecompositionLimit(int limit);
+
+    /**
+     * The algorithm used to update beliefs in Bayesian networks (0, exact clustering, on a new
+     * network).
+     *
+     * @return the algorithm code, 0 to 12
+     */
+    public native int getBayesianAlgorithm();
+
+    /**
+     * Selects the algorithm used to update beliefs in Bayesian networks. Codes outside 0 to 12 are
+     * ignored.
+     *
+     * @param algorithm the algorithm code
+     */
+    public native void setBayesianAlgorithm(int algorithm);
+
+    /**
+     * The algorithm used to solve influence diagrams.
+     *
+     * @return the algorithm code, 0 or 1
+     */
+    public native int getInfluenceDiagramAlgorithm();
+
+    /**
+     * Selects the algorithm used to solve influence diagrams. Codes other than 0 and 1 are ignored.
+     *
+     * @param algorithm the algorithm code
+     */
+    public native void setInfluenceDiagramAlgorithm(int algorithm);
+
+    /**
+     * The network's identifier.
+     *
+     * @return the identifier
+     */
+    public native String getId();
+
+    /**
+     * Sets the network's identifier.
+     *
+     * @param id the new identifier: a letter, then letters, digits or underscores
+     */
+    public native void setId(String id);
+
+    /**
+     * The network's name.
+     *
+     * @return the name
+     */
+    public native String getName();
+
+    /**
+     * Sets the network's name.
+     *
+     * @param name the new name
+     */
+    public native void setName(String name);
+
+    /**
+     * The network's description.
+     *
+     * @return the description, or null when there is none
+     */
+    public native String getDescription();
+
+    /**
+     * Sets the network's description.
+     *
+     * @param description the new description
+     */
+    public native void setDescription(String description);
+
+    // -------- Nodes
+
+    /**
+     * Adds a node.
+     *
+     * @param type the definition type code: 4 equation, 8 utility, 17 decision, 18 CPT, 20 truth
+     *     table, 50 CAST, 82 DeMorgan, 146 noisy-MAX, 274 noisy-adder, 520 multi-attribute utility
+     * @param id the identifier of the new node; null lets the network make one
+     * @return the handle of the new node (the lowest free one)
+     */
+    public native int addNode(int type, String id);
+
+    /**
+     * Adds a node with an identifier that the network makes.
+     *
+     * @param type the definition type code (see {@link #addNode(int, String)})
+     * @return the handle of the new node
+     */
+    public native int addNode(int type);
+
+    /**
+     * The type of the node's definition.
+     *
+     * @param nodeHandle handle of the node
+     * @return the definition type code
+     */
+    public native int getNodeType(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeType(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the definition type code
+     */
+    public native int getNodeType(String nodeId);
+
+    /**
+     * Changes the type of the node's definition. Arcs the new type cannot keep are removed.
+     *
+     * @param nodeHandle handle of the node
+     * @param type the new definition type code
+     */
+    public native void setNodeType(int nodeHandle, int type);
+
+    /**
+     * Same as {@link #setNodeType(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param type the new definition type code
+     */
+    public native void setNodeType(String nodeId, int type);
+
+    /**
+     * Deletes the node with all its arcs. The handles of the other nodes do not change.
+     *
+     * @param nodeHandle handle of the node
+     */
+    public native void deleteNode(int nodeHandle);
+
+    /**
+     * Same as {@link #deleteNode(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     */
+    public native void deleteNode(String nodeId);
+
+    /**
+     * The number of nodes of the network.
+     *
+     * @return the number of nodes
+     */
+    public native int getNodeCount();
+
+    /**
+     * The first node, in handle order.
+     *
+     * @return the handle of the first node, or -1 when the network has no node
+     */
+    public native int getFirstNode();
+
+    /**
+     * The node that follows the given one in handle order. Deleted handles are skipped.
+     *
+     * @param nodeHandle handle of the node
+     * @return the next handle, or -1 at the end
+     */
+    public native int getNextNode(int nodeHandle);
+
+    /**
+     * Finds a node by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the node's handle
+     */
+    public native int getNode(String nodeId);
+
+    /**
+     * The node's identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @return the identifier
+     */
+    public native String getNodeId(int nodeHandle);
+
+    /**
+     * Changes the node's identifier. An identifier that another node or a submodel carries is
+     * refused by the network, and the node keeps its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param id the new identifier
+     */
+    public native void setNodeId(int nodeHandle, String id);
+
+    /**
+     * Same as {@link #setNodeId(int, String)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param id the new identifier
+     */
+    public native void setNodeId(String nodeId, String id);
+
+    /**
+     * The node's name.
+     *
+     * @param nodeHandle handle of the node
+     * @return the name
+     */
+    public native String getNodeName(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeName(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the name
+     */
+    public native String getNodeName(String nodeId);
+
+    /**
+     * Sets the node's name.
+     *
+     * @param nodeHandle handle of the node
+     * @param name the new name
+     */
+    public native void setNodeName(int nodeHandle, String name);
+
+    /**
+     * Same as {@link #setNodeName(int, String)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param name the new name
+     */
+    public native void setNodeName(String nodeId, String name);
+
+    /**
+     * The node's description.
+     *
+     * @param nodeHandle handle of the node
+     * @return the description, or null when there is none
+     */
+    public native String getNodeDescription(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeDescription(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the description, or null when there is none
+     */
+    public native String getNodeDescription(String nodeId);
+
+    /**
+     * Sets the node's description.
+     *
+     * @param nodeHandle handle of the node
+     * @param description the new description
+     */
+    public native void setNodeDescription(int nodeHandle, String description);
+
+    /**
+     * Same as {@link #setNodeDescription(int, String)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param description the new description
+     */
+    public native void setNodeDescription(String nodeId, String description);
+
+    /**
+     * The handles of all nodes, in increasing order.
+     *
+     * @return the node handles
+     */
+    public native int[] getAllNodes();
+
+    /**
+     * The identifiers of all nodes, in handle order.
+     *
+     * @return the node identifiers
+     */
+    public native String[] getAllNodeIds();
+
+    // -------- Arcs and outcomes
+
+    /**
+     * Adds an arc from the parent to the child. An arc that would close a cycle fails with code
+     * -11; the exception message carries the reasons the network logged.
+     *
+     * @param parentHandle handle of the parent node
+     * @param childHandle handle of the child node
+     */
+    public native void addArc(int parentHandle, int childHandle);
+
+    /**
+     * Same as {@link #addArc(int, int)}, with the parent and the child given by their identifiers.
+     *
+     * @param parentId identifier of the parent node
+     * @param childId identifier of the child node
+     */
+    public native void addArc(String parentId, String childId);
+
+    /**
+     * Removes the arc from the parent to the child.
+     *
+     * @param parentHandle handle of the parent node
+     * @param childHandle handle of the child node
+     */
+    public native void deleteArc(int parentHandle, int childHandle);
+
+    /**
+     * Same as {@link #deleteArc(int, int)}, with the parent and the child given by their
+     * identifiers.
+     *
+     * @param parentId identifier of the parent node
+     * @param childId identifier of the child node
+     */
+    public native void deleteArc(String parentId, String childId);
+
+    /**
+     * The number of outcomes of the node.
+     *
+     * @param nodeHandle handle of the node
+     * @return the number of outcomes, or -51 for a node without outcomes
+     */
+    public native int getOutcomeCount(int nodeHandle);
+
+    /**
+     * Same as {@link #getOutcomeCount(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the number of outcomes, or -51 for a node without outcomes
+     */
+    public native int getOutcomeCount(String nodeId);
+
+    /**
+     * Appends an outcome to the node.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeId the identifier of the new outcome
+     */
+    public native void addOutcome(int nodeHandle, String outcomeId);
+
+    /**
+     * Same as {@link #addOutcome(int, String)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeId the identifier of the new outcome
+     */
+    public native void addOutcome(String nodeId, String outcomeId);
+
+    /**
+     * Inserts an outcome at the given position.
+     *
+     * @param nodeHandle handle of the node
+     * @param position index the new outcome takes
+     * @param outcomeId the identifier of the new outcome
+     */
+    public native void insertOutcome(int nodeHandle, int position, String outcomeId);
+
+    /**
+     * Same as {@link #insertOutcome(int, int, String)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param position index the new outcome takes
+     * @param outcomeId the identifier of the new outcome
+     */
+    public native void insertOutcome(String nodeId, int position, String outcomeId);
+
+    /**
+     * Deletes an outcome of the node.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeIndex index of the outcome
+     */
+    public native void deleteOutcome(int nodeHandle, int outcomeIndex);
+
+    /**
+     * Same as {@link #deleteOutcome(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeIndex index of the outcome
+     */
+    public native void deleteOutcome(String nodeId, int outcomeIndex);
+
+    /**
+     * Same as {@link #deleteOutcome(int, int)}, with the outcome given by its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeId identifier of the outcome
+     */
+    public native void deleteOutcome(int nodeHandle, String outcomeId);
+
+    /**
+     * Same as {@link #deleteOutcome(int, int)}, with the node and the outcome given by their
+     * identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeId identifier of the outcome
+     */
+    public native void deleteOutcome(String nodeId, String outcomeId);
+
+    /**
+     * Renames an outcome.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeIndex index of the outcome
+     * @param id the new outcome identifier
+     */
+    public native void setOutcomeId(int nodeHandle, int outcomeIndex, String id);
+
+    /**
+     * Same as {@link #setOutcomeId(int, int, String)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeIndex index of the outcome
+     * @param id the new outcome identifier
+     */
+    public native void setOutcomeId(String nodeId, int outcomeIndex, String id);
+
+    /**
+     * Replaces the node's outcome list, adding, removing and reordering outcomes in one step.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeIds the new outcome identifiers, in order
+     * @param mapping for each new outcome, how it relates to the old outcomes
+     */
+    public native void setOutcomes(int nodeHandle, String[] outcomeIds, int[] mapping);
+
+    /**
+     * Same as {@link #setOutcomes(int, String[], int[])}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeIds the new outcome identifiers, in order
+     * @param mapping for each new outcome, how it relates to the old outcomes
+     */
+    public native void setOutcomes(String nodeId, String[] outcomeIds, int[] mapping);
+
+    // -------- Node values
+
+    /**
+     * The node's value after {@link #updateBeliefs()}: for a chance node its posterior
+     * probabilities, for decision and utility nodes the expected utilities, indexed by the nodes of
+     * {@link #getValueIndexingParents(int)} first. For an equation node, the samples, or their mean
+     * when all are equal, or one probability per interval when the node was discretized. Fails when
+     * the value is not valid.
+     *
+     * @param nodeHandle handle of the node
+     * @return the value's items, last dimension fastest
+     */
+    public native double[] getNodeValue(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeValue(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the value's items, last dimension fastest
+     */
+    public native double[] getNodeValue(String nodeId);
+
+    /**
+     * The mean of the node's value.
+     *
+     * @param nodeHandle handle of the node
+     * @return the mean
+     */
+    public native double getNodeMean(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeMean(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the mean
+     */
+    public native double getNodeMean(String nodeId);
+
+    /**
+     * The standard deviation of the node's value.
+     *
+     * @param nodeHandle handle of the node
+     * @return the standard deviation
+     */
+    public native double getNodeStdDev(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeStdDev(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the standard deviation
+     */
+    public native double getNodeStdDev(String nodeId);
+
+    /**
+     * Whether the node's value is up to date.
+     *
+     * @param nodeHandle handle of the node
+     * @return true when valid
+     */
+    public native boolean isValueValid(int nodeHandle);
+
+    /**
+     * Same as {@link #isValueValid(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return true when valid
+     */
+    public native boolean isValueValid(String nodeId);
+
+    /**
+     * Whether the equation node's value was computed in discretized form (then it holds interval
+     * probabilities instead of samples).
+     *
+     * @param nodeHandle handle of the node
+     * @return true when discretized
+     */
+    public native boolean isValueDiscretized(int nodeHandle);
+
+    /**
+     * Same as {@link #isValueDiscretized(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return true when discretized
+     */
+    public native boolean isValueDiscretized(String nodeId);
+
+    /**
+     * The statistics of the equation node's samples.
+     *
+     * @param nodeHandle handle of the node
+     * @return mean, standard deviation, minimum and maximum
+     */
+    public native double[] getNodeSampleStats(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeSampleStats(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return mean, standard deviation, minimum and maximum
+     */
+    public native double[] getNodeSampleStats(String nodeId);
+
+    /**
+     * A histogram of the equation node's finite samples over binCount equal bins of [low, high];
+     * samples outside the range count in the first or last bin.
+     *
+     * @param nodeHandle handle of the node
+     * @param low lower end of the range
+     * @param high upper end of the range
+     * @param binCount the number of bins, 2 or more
+     * @return the number of samples in each bin
+     */
+    public native int[] getNodeSampleHistogram(
+            int nodeHandle, double low, double high, int binCount);
+
+    /**
+     * Same as {@link #getNodeSampleHistogram(int, double, double, int)}, with the node given by its
+     * identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param low lower end of the range
+     * @param high upper end of the range
+     * @param binCount the number of bins, 2 or more
+     * @return the number of samples in each bin
+     */
+    public native int[] getNodeSampleHistogram(
+            String nodeId, double low, double high, int binCount);
+
+    /**
+     * The nodes that index the node's value, in the order of the value's dimensions.
+     *
+     * @param nodeHandle handle of the node
+     * @return the handles of the indexing nodes
+     */
+    public native int[] getValueIndexingParents(int nodeHandle);
+
+    /**
+     * Same as {@link #getValueIndexingParents(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the handles of the indexing nodes
+     */
+    public native int[] getValueIndexingParents(String nodeId);
+
+    /**
+     * The identifiers of the nodes that index the node's value.
+     *
+     * @param nodeHandle handle of the node
+     * @return the identifiers of the indexing nodes
+     */
+    public native String[] getValueIndexingParentIds(int nodeHandle);
+
+    /**
+     * Same as {@link #getValueIndexingParentIds(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the identifiers of the indexing nodes
+     */
+    public native String[] getValueIndexingParentIds(String nodeId);
+
+    // -------- Definitions, parents and children
+
+    /**
+     * Sets the node's table: the CPT, truth table, utility table, noisy-MAX or noisy-adder
+     * parameters, or multi-attribute utility weights. For a CPT each run of the node's outcome
+     * count holds one distribution, runs ordered by the parents' outcomes with the last parent
+     * fastest. The values are not checked.
+     *
+     * @param nodeHandle handle of the node
+     * @param definition the table's items, last dimension fastest
+     */
+    public native void setNodeDefinition(int nodeHandle, double[] definition);
+
+    /**
+     * Same as {@link #setNodeDefinition(int, double[])}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param definition the table's items, last dimension fastest
+     */
+    public native void setNodeDefinition(String nodeId, double[] definition);
+
+    /**
+     * The node's table (see {@link #setNodeDefinition(int, double[])}). For noisy-MAX and
+     * noisy-adder nodes these are the parameters, not the CPT computed from them.
+     *
+     * @param nodeHandle handle of the node
+     * @return the table's items, last dimension fastest
+     */
+    public native double[] getNodeDefinition(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeDefinition(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the table's items, last dimension fastest
+     */
+    public native double[] getNodeDefinition(String nodeId);
+
+    /**
+     * The node's parents, in the order of the table's dimensions.
+     *
+     * @param nodeHandle handle of the node
+     * @return the parents' handles
+     */
+    public native int[] getParents(int nodeHandle);
+
+    /**
+     * Same as {@link #getParents(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the parents' handles
+     */
+    public native int[] getParents(String nodeId);
+
+    /**
+     * The identifiers of the node's parents, in parent order.
+     *
+     * @param nodeHandle handle of the node
+     * @return the parents' identifiers
+     */
+    public native String[] getParentIds(int nodeHandle);
+
+    /**
+     * Same as {@link #getParentIds(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the parents' identifiers
+     */
+    public native String[] getParentIds(String nodeId);
+
+    /**
+     * The node's children.
+     *
+     * @param nodeHandle handle of the node
+     * @return the children's handles
+     */
+    public native int[] getChildren(int nodeHandle);
+
+    /**
+     * Same as {@link #getChildren(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the children's handles
+     */
+    public native int[] getChildren(String nodeId);
+
+    /**
+     * The identifiers of the node's children.
+     *
+     * @param nodeHandle handle of the node
+     * @return the children's identifiers
+     */
+    public native String[] getChildIds(int nodeHandle);
+
+    /**
+     * Same as {@link #getChildIds(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the children's identifiers
+     */
+    public native String[] getChildIds(String nodeId);
+
+    // -------- Outcome identifiers, point values and intervals
+
+    /**
+     * The identifier of an outcome.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeIndex index of the outcome
+     * @return the outcome identifier
+     */
+    public native String getOutcomeId(int nodeHandle, int outcomeIndex);
+
+    /**
+     * Same as {@link #getOutcomeId(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeIndex index of the outcome
+     * @return the outcome identifier
+     */
+    public native String getOutcomeId(String nodeId, int outcomeIndex);
+
+    /**
+     * The identifiers of the node's outcomes.
+     *
+     * @param nodeHandle handle of the node
+     * @return the outcome identifiers, in outcome order
+     */
+    public native String[] getOutcomeIds(int nodeHandle);
+
+    /**
+     * Same as {@link #getOutcomeIds(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the outcome identifiers, in outcome order
+     */
+    public native String[] getOutcomeIds(String nodeId);
+
+    /**
+     * Whether the outcomes have identifiers (outcomes given by intervals may have none).
+     *
+     * @param nodeHandle handle of the node
+     * @return true when the outcomes have identifiers
+     */
+    public native boolean hasOutcomeIds(int nodeHandle);
+
+    /**
+     * Same as {@link #hasOutcomeIds(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return true when the outcomes have identifiers
+     */
+    public native boolean hasOutcomeIds(String nodeId);
+
+    /**
+     * Whether the outcomes stand for numbers (one point value per outcome).
+     *
+     * @param nodeHandle handle of the node
+     * @return true when point values are set
+     */
+    public native boolean hasPointValues(int nodeHandle);
+
+    /**
+     * Same as {@link #hasPointValues(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return true when point values are set
+     */
+    public native boolean hasPointValues(String nodeId);
+
+    /**
+     * The point values of the outcomes.
+     *
+     * @param nodeHandle handle of the node
+     * @return one number per outcome
+     */
+    public native double[] getPointValues(int nodeHandle);
+
+    /**
+     * Same as {@link #getPointValues(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return one number per outcome
+     */
+    public native double[] getPointValues(String nodeId);
+
+    /**
+     * Makes the outcomes stand for numbers; any intervals are removed.
+     *
+     * @param nodeHandle handle of the node
+     * @param values one number per outcome
+     */
+    public native void setPointValues(int nodeHandle, double[] values);
+
+    /**
+     * Same as {@link #setPointValues(int, double[])}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param values one number per outcome
+     */
+    public native void setPointValues(String nodeId, double[] values);
+
+    /**
+     * Removes the point values of the outcomes.
+     *
+     * @param nodeHandle handle of the node
+     */
+    public native void removePointValues(int nodeHandle);
+
+    /**
+     * Same as {@link #removePointValues(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     */
+    public native void removePointValues(String nodeId);
+
+    /**
+     * Whether the outcomes are numeric intervals.
+     *
+     * @param nodeHandle handle of the node
+     * @return true when intervals are set
+     */
+    public native boolean hasIntervals(int nodeHandle);
+
+    /**
+     * Same as {@link #hasIntervals(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return true when intervals are set
+     */
+    public native boolean hasIntervals(String nodeId);
+
+    /**
+     * The interval bounds of the outcomes: outcome i is the interval from bound i to bound i + 1.
+     *
+     * @param nodeHandle handle of the node
+     * @return the interval bounds, one more than the outcomes
+     */
+    public native double[] getIntervals(int nodeHandle);
+
+    /**
+     * Same as {@link #getIntervals(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the interval bounds, one more than the outcomes
+     */
+    public native double[] getIntervals(String nodeId);
+
+    /**
+     * Makes the outcomes numeric intervals; any point values are removed. Bounds for a different
+     * number of outcomes first change the outcome count.
+     *
+     * @param nodeHandle handle of the node
+     * @param bounds the non-decreasing bounds, one more than the outcomes
+     * @param clearIds true to make the outcome identifiers empty
+     */
+    public native void setIntervals(int nodeHandle, double[] bounds, boolean clearIds);
+
+    /**
+     * Same as {@link #setIntervals(int, double[], boolean)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param bounds the non-decreasing bounds, one more than the outcomes
+     * @param clearIds true to make the outcome identifiers empty
+     */
+    public native void setIntervals(String nodeId, double[] bounds, boolean clearIds);
+
+    /**
+     * Removes the interval bounds of the outcomes. Outcomes without identifiers get generated ones.
+     *
+     * @param nodeHandle handle of the node
+     */
+    public native void removeIntervals(int nodeHandle);
+
+    /**
+     * Same as {@link #removeIntervals(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     */
+    public native void removeIntervals(String nodeId);
+
+    // -------- Evidence and targets
+
+    /**
+     * Marks or unmarks the node as a target of belief updating. Marking a target, or unmarking a
+     * node that is not one, fails.
+     *
+     * @param nodeHandle handle of the node
+     * @param target true to mark, false to unmark
+     */
+    public native void setTarget(int nodeHandle, boolean target);
+
+    /**
+     * Same as {@link #setTarget(int, boolean)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param target true to mark, false to unmark
+     */
+    public native void setTarget(String nodeId, boolean target);
+
+    /**
+     * Whether the node is a target.
+     *
+     * @param nodeHandle handle of the node
+     * @return true when the node is a target
+     */
+    public native boolean isTarget(int nodeHandle);
+
+    /**
+     * Same as {@link #isTarget(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return true when the node is a target
+     */
+    public native boolean isTarget(String nodeId);
+
+    /**
+     * Unmarks every target.
+     */
+    public native void clearAllTargets();
+
+    /**
+     * Observes an outcome of the node. Earlier observed and virtual evidence of the node is
+     * replaced.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeIndex index of the outcome
+     */
+    public native void setEvidence(int nodeHandle, int outcomeIndex);
+
+    /**
+     * Same as {@link #setEvidence(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeIndex index of the outcome
+     */
+    public native void setEvidence(String nodeId, int outcomeIndex);
+
+    /**
+     * Same as {@link #setEvidence(int, int)}, with the outcome given by its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeId identifier of the outcome
+     */
+    public native void setEvidence(int nodeHandle, String outcomeId);
+
+    /**
+     * Same as {@link #setEvidence(int, int)}, with the node and the outcome given by their
+     * identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeId identifier of the outcome
+     */
+    public native void setEvidence(String nodeId, String outcomeId);
+
+    /**
+     * Sets virtual evidence: one likelihood per outcome. Observed evidence of the node is removed.
+     *
+     * @param nodeHandle handle of the node
+     * @param likelihoods one likelihood in [0, 1] per outcome, not all 0
+     */
+    public native void setVirtualEvidence(int nodeHandle, double[] likelihoods);
+
+    /**
+     * Same as {@link #setVirtualEvidence(int, double[])}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param likelihoods one likelihood in [0, 1] per outcome, not all 0
+     */
+    public native void setVirtualEvidence(String nodeId, double[] likelihoods);
+
+    /**
+     * The node's virtual evidence.
+     *
+     * @param nodeHandle handle of the node
+     * @return one likelihood per outcome
+     */
+    public native double[] getVirtualEvidence(int nodeHandle);
+
+    /**
+     * Same as {@link #getVirtualEvidence(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return one likelihood per outcome
+     */
+    public native double[] getVirtualEvidence(String nodeId);
+
+    /**
+     * The outcome that is observed, or implied by other evidence, for the node.
+     *
+     * @param nodeHandle handle of the node
+     * @return the outcome index
+     */
+    public native int getEvidence(int nodeHandle);
+
+    /**
+     * Same as {@link #getEvidence(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the outcome index
+     */
+    public native int getEvidence(String nodeId);
+
+    /**
+     * The identifier of the outcome observed, or implied by other evidence, for the node.
+     *
+     * @param nodeHandle handle of the node
+     * @return the outcome identifier
+     */
+    public native String getEvidenceId(int nodeHandle);
+
+    /**
+     * Same as {@link #getEvidenceId(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the outcome identifier
+     */
+    public native String getEvidenceId(String nodeId);
+
+    /**
+     * Whether the node has observed or implied evidence (virtual evidence does not count).
+     *
+     * @param nodeHandle handle of the node
+     * @return true when the node has evidence
+     */
+    public native boolean isEvidence(int nodeHandle);
+
+    /**
+     * Same as {@link #isEvidence(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return true when the node has evidence
+     */
+    public native boolean isEvidence(String nodeId);
+
+    /**
+     * Whether evidence was observed for the node.
+     *
+     * @param nodeHandle handle of the node
+     * @return true when observed
+     */
+    public native boolean isRealEvidence(int nodeHandle);
+
+    /**
+     * Same as {@link #isRealEvidence(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return true when observed
+     */
+    public native boolean isRealEvidence(String nodeId);
+
+    /**
+     * Whether the node's evidence is implied by other evidence.
+     *
+     * @param nodeHandle handle of the node
+     * @return true when implied
+     */
+    public native boolean isPropagatedEvidence(int nodeHandle);
+
+    /**
+     * Same as {@link #isPropagatedEvidence(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return true when implied
+     */
+    public native boolean isPropagatedEvidence(String nodeId);
+
+    /**
+     * Whether the node has virtual evidence.
+     *
+     * @param nodeHandle handle of the node
+     * @return true when the node has virtual evidence
+     */
+    public native boolean isVirtualEvidence(int nodeHandle);
+
+    /**
+     * Same as {@link #isVirtualEvidence(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return true when the node has virtual evidence
+     */
+    public native boolean isVirtualEvidence(String nodeId);
+
+    /**
+     * Removes the node's observed evidence, or, when there is none, its virtual evidence.
+     *
+     * @param nodeHandle handle of the node
+     */
+    public native void clearEvidence(int nodeHandle);
+
+    /**
+     * Same as {@link #clearEvidence(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     */
+    public native void clearEvidence(String nodeId);
+
+    /**
+     * Removes all evidence of the network.
+     */
+    public native void clearAllEvidence();
+
+    /**
+     * Observes a number: the value of an equation node, or, for a node whose outcomes are
+     * intervals, the outcome whose interval holds it.
+     *
+     * @param nodeHandle handle of the node
+     * @param value the observed number
+     */
+    public native void setContEvidence(int nodeHandle, double value);
+
+    /**
+     * Same as {@link #setContEvidence(int, double)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param value the observed number
+     */
+    public native void setContEvidence(String nodeId, double value);
+
+    /**
+     * The number observed for the node.
+     *
+     * @param nodeHandle handle of the node
+     * @return the observed number
+     */
+    public native double getContEvidence(int nodeHandle);
+
+    /**
+     * Same as {@link #getContEvidence(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the observed number
+     */
+    public native double getContEvidence(String nodeId);
+
+    // -------- Noisy-MAX parameters
+
+    /**
+     * Sets the order of a parent's outcomes by strength.
+     *
+     * @param nodeHandle handle of the node
+     * @param parentIndex position of the parent in the node's parent list
+     * @param strengths a permutation of the parent's outcome indices
+     */
+    public native void setNoisyParentStrengths(int nodeHandle, int parentIndex, int[] strengths);
+
+    /**
+     * Same as {@link #setNoisyParentStrengths(int, int, int[])}, with the node given by its
+     * identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param parentIndex position of the parent in the node's parent list
+     * @param strengths a permutation of the parent's outcome indices
+     */
+    public native void setNoisyParentStrengths(String nodeId, int parentIndex, int[] strengths);
+
+    /**
+     * Same as {@link #setNoisyParentStrengths(int, int, int[])}, with the parent given by its
+     * identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param parentId identifier of the parent node
+     * @param strengths a permutation of the parent's outcome indices
+     */
+    public native void setNoisyParentStrengths(int nodeHandle, String parentId, int[] strengths);
+
+    /**
+     * Same as {@link #setNoisyParentStrengths(int, int, int[])}, with the node and the parent given
+     * by their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param parentId identifier of the parent node
+     * @param strengths a permutation of the parent's outcome indices
+     */
+    public native void setNoisyParentStrengths(String nodeId, String parentId, int[] strengths);
+
+    /**
+     * The order of a parent's outcomes by strength.
+     *
+     * @param nodeHandle handle of the node
+     * @param parentIndex position of the parent in the node's parent list
+     * @return the parent's outcome indices, ordered by strength
+     */
+    public native int[] getNoisyParentStrengths(int nodeHandle, int parentIndex);
+
+    /**
+     * Same as {@link #getNoisyParentStrengths(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param parentIndex position of the parent in the node's parent list
+     * @return the parent's outcome indices, ordered by strength
+     */
+    public native int[] getNoisyParentStrengths(String nodeId, int parentIndex);
+
+    /**
+     * Same as {@link #getNoisyParentStrengths(int, int)}, with the parent given by its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param parentId identifier of the parent node
+     * @return the parent's outcome indices, ordered by strength
+     */
+    public native int[] getNoisyParentStrengths(int nodeHandle, String parentId);
+
+    /**
+     * Same as {@link #getNoisyParentStrengths(int, int)}, with the node and the parent given by
+     * their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param parentId identifier of the parent node
+     * @return the parent's outcome indices, ordered by strength
+     */
+    public native int[] getNoisyParentStrengths(String nodeId, String parentId);
+
+    /**
+     * The CPT computed from the noisy-MAX parameters, as inference uses it.
+     *
+     * @param nodeHandle handle of the node
+     * @return the CPT's items, last dimension fastest
+     */
+    public native double[] getNoisyExpandedDefinition(int nodeHandle);
+
+    /**
+     * Same as {@link #getNoisyExpandedDefinition(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the CPT's items, last dimension fastest
+     */
+    public native double[] getNoisyExpandedDefinition(String nodeId);
+
+    /**
+     * The noisy-MAX parameters in the Henrion form.
+     *
+     * @param nodeHandle handle of the node
+     * @return the parameters in the Henrion form
+     */
+    public native double[] getNoisyHenrionDefinition(int nodeHandle);
+
+    /**
+     * Same as {@link #getNoisyHenrionDefinition(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the parameters in the Henrion form
+     */
+    public native double[] getNoisyHenrionDefinition(String nodeId);
+
+    /**
+     * Sets the noisy-MAX parameters from their Henrion form.
+     *
+     * @param nodeHandle handle of the node
+     * @param probabilities the parameters in the Henrion form
+     */
+    public native void setNoisyHenrionDefinition(int nodeHandle, double[] probabilities);
+
+    /**
+     * Same as {@link #setNoisyHenrionDefinition(int, double[])}, with the node given by its
+     * identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param probabilities the parameters in the Henrion form
+     */
+    public native void setNoisyHenrionDefinition(String nodeId, double[] probabilities);
+
+    /**
+     * Kept for compatibility; the node is not checked.
+     *
+     * @param nodeHandle handle of the node
+     * @return always true
+     */
+    public native boolean isNoisyExpanded(int nodeHandle);
+
+    /**
+     * Same as {@link #isNoisyExpanded(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return always true
+     */
+    public native boolean isNoisyExpanded(String nodeId);
+
+    /**
+     * Kept for compatibility; the node is not checked.
+     *
+     * @param nodeHandle handle of the node
+     * @return always true
+     */
+    public native boolean isNoisySynchronized(int nodeHandle);
+
+    /**
+     * Same as {@link #isNoisySynchronized(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return always true
+     */
+    public native boolean isNoisySynchronized(String nodeId);
+
+    /**
+     * Kept for compatibility; does nothing.
+     *
+     * @param nodeHandle handle of the node
+     * @param synced ignored
+     */
+    public native void setNoisySynchronized(int nodeHandle, boolean synced);
+
+    /**
+     * Same as {@link #setNoisySynchronized(int, boolean)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param synced ignored
+     */
+    public native void setNoisySynchronized(String nodeId, boolean synced);
+
+    // -------- Equation nodes
+
+    /**
+     * Sets the equation of an equation node. The node's parents become exactly the nodes the
+     * equation refers to. Numbers are read with the "C" numeric conventions. A text that does not
+     * parse leaves the node unchanged and the message gives the position of the error.
+     *
+     * @param nodeHandle handle of the node
+     * @param equation the equation, "id = expression"
+     */
+    public native void setNodeEquation(int nodeHandle, String equation);
+
+    /**
+     * Same as {@link #setNodeEquation(int, String)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param equation the equation, "id = expression"
+     */
+    public native void setNodeEquation(String nodeId, String equation);
+
+    /**
+     * The equation of an equation node.
+     *
+     * @param nodeHandle handle of the node
+     * @return the equation text
+     */
+    public native String getNodeEquation(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeEquation(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the equation text
+     */
+    public native String getNodeEquation(String nodeId);
+
+    /**
+     * The value of a constant equation.
+     *
+     * @param nodeHandle handle of the node
+     * @return the constant value
+     */
+    public native double getNodeEquationConstant(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeEquationConstant(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the constant value
+     */
+    public native double getNodeEquationConstant(String nodeId);
+
+    /**
+     * Whether the equation's value can be computed without the parents.
+     *
+     * @param nodeHandle handle of the node
+     * @return true when constant
+     */
+    public native boolean isNodeEquationConstant(int nodeHandle);
+
+    /**
+     * Same as {@link #isNodeEquationConstant(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return true when constant
+     */
+    public native boolean isNodeEquationConstant(String nodeId);
+
+    /**
+     * Whether the equation uses no random-number function.
+     *
+     * @param nodeHandle handle of the node
+     * @return true when deterministic
+     */
+    public native boolean isNodeEquationDeterministic(int nodeHandle);
+
+    /**
+     * Same as {@link #isNodeEquationDeterministic(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return true when deterministic
+     */
+    public native boolean isNodeEquationDeterministic(String nodeId);
+
+    /**
+     * Sets the bounds of an equation node's value.
+     *
+     * @param nodeHandle handle of the node
+     * @param lower the lower bound
+     * @param upper the upper bound
+     */
+    public native void setNodeEquationBounds(int nodeHandle, double lower, double upper);
+
+    /**
+     * Same as {@link #setNodeEquationBounds(int, double, double)}, with the node given by its
+     * identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param lower the lower bound
+     * @param upper the upper bound
+     */
+    public native void setNodeEquationBounds(String nodeId, double lower, double upper);
+
+    /**
+     * The bounds of an equation node's value.
+     *
+     * @param nodeHandle handle of the node
+     * @return the lower and the upper bound
+     */
+    public native double[] getNodeEquationBounds(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeEquationBounds(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the lower and the upper bound
+     */
+    public native double[] getNodeEquationBounds(String nodeId);
+
+    /**
+     * The discretization intervals of an equation node.
+     *
+     * @param nodeHandle handle of the node
+     * @return the intervals, empty when the node is not discretized
+     */
+    public native DiscretizationInterval[] getNodeEquationDiscretization(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeEquationDiscretization(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the intervals, empty when the node is not discretized
+     */
+    public native DiscretizationInterval[] getNodeEquationDiscretization(String nodeId);
+
+    /**
+     * Sets the discretization intervals of an equation node. The last interval ends at the upper
+     * bound.
+     *
+     * @param nodeHandle handle of the node
+     * @param intervals the intervals in ascending order, or null to remove the discretization
+     */
+    public native void setNodeEquationDiscretization(
+            int nodeHandle, DiscretizationInterval[] intervals);
+
+    /**
+     * Same as {@link #setNodeEquationDiscretization(int, DiscretizationInterval[])}, with the node
+     * given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param intervals the intervals in ascending order, or null to remove the discretization
+     */
+    public native void setNodeEquationDiscretization(
+            String nodeId, DiscretizationInterval[] intervals);
+
+    // -------- Node appearance
+
+    /**
+     * Sets the rectangle the node occupies in the drawing.
+     *
+     * @param nodeHandle handle of the node
+     * @param x left edge
+     * @param y top edge
+     * @param width the width
+     * @param height the height
+     */
+    public native void setNodePosition(int nodeHandle, int x, int y, int width, int height);
+
+    /**
+     * Same as {@link #setNodePosition(int, int, int, int, int)}, with the node given by its
+     * identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param x left edge
+     * @param y top edge
+     * @param width the width
+     * @param height the height
+     */
+    public native void setNodePosition(String nodeId, int x, int y, int width, int height);
+
+    /**
+     * The rectangle the node occupies in the drawing.
+     *
+     * @param nodeHandle handle of the node
+     * @return the rectangle
+     */
+    public native Rectangle getNodePosition(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodePosition(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the rectangle
+     */
+    public native Rectangle getNodePosition(String nodeId);
+
+    /**
+     * Whether a chart is drawn inside the node.
+     *
+     * @param nodeHandle handle of the node
+     * @return true when a chart is shown
+     */
+    public native boolean isNodeChartEnabled(int nodeHandle);
+
+    /**
+     * Same as {@link #isNodeChartEnabled(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return true when a chart is shown
+     */
+    public native boolean isNodeChartEnabled(String nodeId);
+
+    /**
+     * Shows or hides the chart inside the node.
+     *
+     * @param nodeHandle handle of the node
+     * @param enabled true to show a chart
+     */
+    public native void setNodeChartEnabled(int nodeHandle, boolean enabled);
+
+    /**
+     * Same as {@link #setNodeChartEnabled(int, boolean)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param enabled true to show a chart
+     */
+    public native void setNodeChartEnabled(String nodeId, boolean enabled);
+
+    /**
+     * Sets the size of the node's chart.
+     *
+     * @param nodeHandle handle of the node
+     * @param width the chart's width
+     * @param height the chart's height
+     */
+    public native void setNodeChartSize(int nodeHandle, int width, int height);
+
+    /**
+     * Same as {@link #setNodeChartSize(int, int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param width the chart's width
+     * @param height the chart's height
+     */
+    public native void setNodeChartSize(String nodeId, int width, int height);
+
+    /**
+     * The size of the node's chart.
+     *
+     * @param nodeHandle handle of the node
+     * @return the chart's size
+     */
+    public native Dimension getNodeChartSize(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeChartSize(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the chart's size
+     */
+    public native Dimension getNodeChartSize(String nodeId);
+
+    /**
+     * Sets the node's background colour.
+     *
+     * @param nodeHandle handle of the node
+     * @param color the colour; its alpha is dropped
+     */
+    public native void setNodeBgColor(int nodeHandle, Color color);
+
+    /**
+     * Same as {@link #setNodeBgColor(int, Color)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param color the colour; its alpha is dropped
+     */
+    public native void setNodeBgColor(String nodeId, Color color);
+
+    /**
+     * The node's background colour.
+     *
+     * @param nodeHandle handle of the node
+     * @return the colour, opaque
+     */
+    public native Color getNodeBgColor(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeBgColor(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the colour, opaque
+     */
+    public native Color getNodeBgColor(String nodeId);
+
+    /**
+     * Sets the node's text colour.
+     *
+     * @param nodeHandle handle of the node
+     * @param color the colour; its alpha is dropped
+     */
+    public native void setNodeTextColor(int nodeHandle, Color color);
+
+    /**
+     * Same as {@link #setNodeTextColor(int, Color)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param color the colour; its alpha is dropped
+     */
+    public native void setNodeTextColor(String nodeId, Color color);
+
+    /**
+     * The node's text colour.
+     *
+     * @param nodeHandle handle of the node
+     * @return the colour, opaque
+     */
+    public native Color getNodeTextColor(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeTextColor(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the colour, opaque
+     */
+    public native Color getNodeTextColor(String nodeId);
+
+    /**
+     * Sets the node's border colour.
+     *
+     * @param nodeHandle handle of the node
+     * @param color the colour; its alpha is dropped
+     */
+    public native void setNodeBorderColor(int nodeHandle, Color color);
+
+    /**
+     * Same as {@link #setNodeBorderColor(int, Color)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param color the colour; its alpha is dropped
+     */
+    public native void setNodeBorderColor(String nodeId, Color color);
+
+    /**
+     * The node's border colour.
+     *
+     * @param nodeHandle handle of the node
+     * @return the colour, opaque
+     */
+    public native Color getNodeBorderColor(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeBorderColor(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the colour, opaque
+     */
+    public native Color getNodeBorderColor(String nodeId);
+
+    /**
+     * Sets the width of the node's border.
+     *
+     * @param nodeHandle handle of the node
+     * @param width the border width
+     */
+    public native void setNodeBorderWidth(int nodeHandle, int width);
+
+    /**
+     * Same as {@link #setNodeBorderWidth(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param width the border width
+     */
+    public native void setNodeBorderWidth(String nodeId, int width);
+
+    /**
+     * The width of the node's border.
+     *
+     * @param nodeHandle handle of the node
+     * @return the border width
+     */
+    public native int getNodeBorderWidth(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeBorderWidth(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the border width
+     */
+    public native int getNodeBorderWidth(String nodeId);
+
+    // -------- Submodels
+
+    /**
+     * Finds a submodel by its identifier.
+     *
+     * @param submodelId identifier of the submodel
+     * @return the submodel's handle
+     */
+    public native int getSubmodel(String submodelId);
+
+    /**
+     * The main submodel, the root of the submodel tree.
+     *
+     * @return the main submodel's handle, 32768
+     */
+    public native int getMainSubmodel();
+
+    /**
+     * The main submodel's identifier.
+     *
+     * @return the identifier, the network's own
+     */
+    public native String getMainSubmodelId();
+
+    /**
+     * The first submodel, in handle order.
+     *
+     * @return the first submodel's handle
+     */
+    public native int getFirstSubmodel();
+
+    /**
+     * The submodel that follows the given one in handle order.
+     *
+     * @param submodelHandle handle of the submodel
+     * @return the next handle, or -1 at the end
+     */
+    public native int getNextSubmodel(int submodelHandle);
+
+    /**
+     * The number of submodels, the main submodel included.
+     *
+     * @return the number of submodels
+     */
+    public native int getSubmodelCount();
+
+    /**
+     * Adds a submodel below the parent submodel.
+     *
+     * @param parentHandle handle of the parent submodel
+     * @param id the identifier of the new submodel
+     * @return the new submodel's handle
+     */
+    public native int addSubmodel(int parentHandle, String id);
+
+    /**
+     * Same as {@link #addSubmodel(int, String)}, with the parent submodel given by its identifier.
+     *
+     * @param parentId identifier of the parent submodel
+     * @param id the identifier of the new submodel
+     * @return the new submodel's handle
+     */
+    public native int addSubmodel(String parentId, String id);
+
+    /**
+     * Deletes a submodel. Its nodes and child submodels move to its parent.
+     *
+     * @param submodelHandle handle of the submodel
+     */
+    public native void deleteSubmodel(int submodelHandle);
+
+    /**
+     * Same as {@link #deleteSubmodel(int)}, with the submodel given by its identifier.
+     *
+     * @param submodelId identifier of the submodel
+     */
+    public native void deleteSubmodel(String submodelId);
+
+    /**
+     * Changes a submodel's identifier.
+     *
+     * @param submodelHandle handle of the submodel
+     * @param id the new identifier
+     */
+    public native void setSubmodelId(int submodelHandle, String id);
+
+    /**
+     * A submodel's identifier.
+     *
+     * @param submodelHandle handle of the submodel
+     * @return the identifier
+     */
+    public native String getSubmodelId(int submodelHandle);
+
+    /**
+     * Sets a submodel's name.
+     *
+     * @param submodelHandle handle of the submodel
+     * @param name the new name
+     */
+    public native void setSubmodelName(int submodelHandle, String name);
+
+    /**
+     * Same as {@link #setSubmodelName(int, String)}, with the submodel given by its identifier.
+     *
+     * @param submodelId identifier of the submodel
+     * @param name the new name
+     */
+    public native void setSubmodelName(String submodelId, String name);
+
+    /**
+     * A submodel's name.
+     *
+     * @param submodelHandle handle of the submodel
+     * @return the name
+     */
+    public native String getSubmodelName(int submodelHandle);
+
+    /**
+     * Same as {@link #getSubmodelName(int)}, with the submodel given by its identifier.
+     *
+     * @param submodelId identifier of the submodel
+     * @return the name
+     */
+    public native String getSubmodelName(String submodelId);
+
+    /**
+     * Sets a submodel's description.
+     *
+     * @param submodelHandle handle of the submodel
+     * @param description the new description
+     */
+    public native void setSubmodelDescription(int submodelHandle, String description);
+
+    /**
+     * Sets the description of the submodel with the given identifier. The identifier form of
+     * {@link #setSubmodelDescription(int, String)}; the name is spelled so on purpose.
+     *
+     * @param submodelId identifier of the submodel
+     * @param description the new description
+     */
+    public native void setSubmodelDescrpition(String submodelId, String description);
+
+    /**
+     * A submodel's description.
+     *
+     * @param submodelHandle handle of the submodel
+     * @return the description, or null when there is none
+     */
+    public native String getSubmodelDescription(int submodelHandle);
+
+    /**
+     * Same as {@link #getSubmodelDescription(int)}, with the submodel given by its identifier.
+     *
+     * @param submodelId identifier of the submodel
+     * @return the description, or null when there is none
+     */
+    public native String getSubmodelDescription(String submodelId);
+
+    /**
+     * Moves a node into a submodel.
+     *
+     * @param submodelHandle handle of the submodel
+     * @param nodeHandle handle of the node
+     */
+    public native void setSubmodelOfNode(int submodelHandle, int nodeHandle);
+
+    /**
+     * Same as {@link #setSubmodelOfNode(int, int)}, with the submodel and the node given by their
+     * identifiers.
+     *
+     * @param submodelId identifier of the submodel
+     * @param nodeId identifier of the node
+     */
+    public native void setSubmodelOfNode(String submodelId, String nodeId);
+
+    /**
+     * Moves a submodel below another one. A move below the submodel itself or one of its
+     * descendants, and a move of the main submodel, fail.
+     *
+     * @param parentHandle handle of the parent submodel
+     * @param submodelHandle handle of the submodel
+     */
+    public native void setSubmodelOfSubmodel(int parentHandle, int submodelHandle);
+
+    /**
+     * Same as {@link #setSubmodelOfSubmodel(int, int)}, with the parent submodel and the submodel
+     * given by their identifiers.
+     *
+     * @param parentId identifier of the parent submodel
+     * @param submodelId identifier of the submodel
+     */
+    public native void setSubmodelOfSubmodel(String parentId, String submodelId);
+
+    /**
+     * The submodel that holds the node.
+     *
+     * @param nodeHandle handle of the node
+     * @return the submodel's handle
+     */
+    public native int getSubmodelOfNode(int nodeHandle);
+
+    /**
+     * Same as {@link #getSubmodelOfNode(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the submodel's handle
+     */
+    public native int getSubmodelOfNode(String nodeId);
+
+    /**
+     * The parent of a submodel.
+     *
+     * @param submodelHandle handle of the submodel
+     * @return the parent's handle; -8888 for the main submodel
+     */
+    public native int getSubmodelOfSubmodel(int submodelHandle);
+
+    /**
+     * Same as {@link #getSubmodelOfSubmodel(int)}, with the submodel given by its identifier.
+     *
+     * @param submodelId identifier of the submodel
+     * @return the parent's handle; -8888 for the main submodel
+     */
+    public native int getSubmodelOfSubmodel(String submodelId);
+
+    /**
+     * The rectangle the submodel occupies in the drawing of its parent.
+     *
+     * @param submodelHandle handle of the submodel
+     * @return the rectangle
+     */
+    public native Rectangle getSubmodelPosition(int submodelHandle);
+
+    /**
+     * Same as {@link #getSubmodelPosition(int)}, with the submodel given by its identifier.
+     *
+     * @param submodelId identifier of the submodel
+     * @return the rectangle
+     */
+    public native Rectangle getSubmodelPosition(String submodelId);
+
+    /**
+     * Sets the rectangle the submodel occupies in the drawing of its parent.
+     *
+     * @param submodelHandle handle of the submodel
+     * @param x left edge
+     * @param y top edge
+     * @param width the width
+     * @param height the height
+     */
+    public native void setSubmodelPosition(int submodelHandle, int x, int y, int width, int height);
+
+    /**
+     * Same as {@link #setSubmodelPosition(int, int, int, int, int)}, with the submodel given by its
+     * identifier.
+     *
+     * @param submodelId identifier of the submodel
+     * @param x left edge
+     * @param y top edge
+     * @param width the width
+     * @param height the height
+     */
+    public native void setSubmodelPosition(String submodelId, int x, int y, int width, int height);
+
+    // -------- Diagnostic attributes
+
+    /**
+     * Sets the node's diagnostic role. Only the two low bits of the type are kept.
+     *
+     * @param nodeHandle handle of the node
+     * @param type 0 target (fault node), 1 observation, 2 auxiliary
+     */
+    public native void setNodeDiagType(int nodeHandle, int type);
+
+    /**
+     * Same as {@link #setNodeDiagType(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param type 0 target (fault node), 1 observation, 2 auxiliary
+     */
+    public native void setNodeDiagType(String nodeId, int type);
+
+    /**
+     * The node's diagnostic role.
+     *
+     * @param nodeHandle handle of the node
+     * @return 0 target, 1 observation, 2 auxiliary
+     */
+    public native int getNodeDiagType(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeDiagType(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return 0 target, 1 observation, 2 auxiliary
+     */
+    public native int getNodeDiagType(String nodeId);
+
+    /**
+     * The question put to the user for an observation.
+     *
+     * @param nodeHandle handle of the node
+     * @return the question; empty when none is set
+     */
+    public native String getNodeQuestion(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeQuestion(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the question; empty when none is set
+     */
+    public native String getNodeQuestion(String nodeId);
+
+    /**
+     * Sets the question put to the user for an observation.
+     *
+     * @param nodeHandle handle of the node
+     * @param question the question
+     */
+    public native void setNodeQuestion(int nodeHandle, String question);
+
+    /**
+     * Same as {@link #setNodeQuestion(int, String)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param question the question
+     */
+    public native void setNodeQuestion(String nodeId, String question);
+
+    /**
+     * Whether the observation is ranked as a test.
+     *
+     * @param nodeHandle handle of the node
+     * @return true when ranked
+     */
+    public native boolean isRanked(int nodeHandle);
+
+    /**
+     * Same as {@link #isRanked(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return true when ranked
+     */
+    public native boolean isRanked(String nodeId);
+
+    /**
+     * Sets whether the observation is ranked as a test.
+     *
+     * @param nodeHandle handle of the node
+     * @param ranked true to rank
+     */
+    public native void setRanked(int nodeHandle, boolean ranked);
+
+    /**
+     * Same as {@link #setRanked(int, boolean)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param ranked true to rank
+     */
+    public native void setRanked(String nodeId, boolean ranked);
+
+    /**
+     * Whether the observation must be made before tests are ranked.
+     *
+     * @param nodeHandle handle of the node
+     * @return true when mandatory
+     */
+    public native boolean isMandatory(int nodeHandle);
+
+    /**
+     * Same as {@link #isMandatory(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return true when mandatory
+     */
+    public native boolean isMandatory(String nodeId);
+
+    /**
+     * Sets whether the observation must be made before tests are ranked.
+     *
+     * @param nodeHandle handle of the node
+     * @param mandatory true to make it mandatory
+     */
+    public native void setMandatory(int nodeHandle, boolean mandatory);
+
+    /**
+     * Same as {@link #setMandatory(int, boolean)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param mandatory true to make it mandatory
+     */
+    public native void setMandatory(String nodeId, boolean mandatory);
+
+    /**
+     * The repair text of a fault outcome.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeIndex index of the outcome
+     * @return the fix, or null when none
+     */
+    public native String getOutcomeFix(int nodeHandle, int outcomeIndex);
+
+    /**
+     * Same as {@link #getOutcomeFix(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeIndex index of the outcome
+     * @return the fix, or null when none
+     */
+    public native String getOutcomeFix(String nodeId, int outcomeIndex);
+
+    /**
+     * Same as {@link #getOutcomeFix(int, int)}, with the outcome given by its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeId identifier of the outcome
+     * @return the fix, or null when none
+     */
+    public native String getOutcomeFix(int nodeHandle, String outcomeId);
+
+    /**
+     * Same as {@link #getOutcomeFix(int, int)}, with the node and the outcome given by their
+     * identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeId identifier of the outcome
+     * @return the fix, or null when none
+     */
+    public native String getOutcomeFix(String nodeId, String outcomeId);
+
+    /**
+     * Sets the repair text of a fault outcome.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeIndex index of the outcome
+     * @param fix the text; empty to clear
+     */
+    public native void setOutcomeFix(int nodeHandle, int outcomeIndex, String fix);
+
+    /**
+     * Same as {@link #setOutcomeFix(int, int, String)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeIndex index of the outcome
+     * @param fix the text; empty to clear
+     */
+    public native void setOutcomeFix(String nodeId, int outcomeIndex, String fix);
+
+    /**
+     * Same as {@link #setOutcomeFix(int, int, String)}, with the outcome given by its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeId identifier of the outcome
+     * @param fix the text; empty to clear
+     */
+    public native void setOutcomeFix(int nodeHandle, String outcomeId, String fix);
+
+    /**
+     * Same as {@link #setOutcomeFix(int, int, String)}, with the node and the outcome given by
+     * their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeId identifier of the outcome
+     * @param fix the text; empty to clear
+     */
+    public native void setOutcomeFix(String nodeId, String outcomeId, String fix);
+
+    /**
+     * The diagnostic description of an outcome.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeIndex index of the outcome
+     * @return the description, or null when none
+     */
+    public native String getOutcomeDescription(int nodeHandle, int outcomeIndex);
+
+    /**
+     * Same as {@link #getOutcomeDescription(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeIndex index of the outcome
+     * @return the description, or null when none
+     */
+    public native String getOutcomeDescription(String nodeId, int outcomeIndex);
+
+    /**
+     * Same as {@link #getOutcomeDescription(int, int)}, with the outcome given by its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeId identifier of the outcome
+     * @return the description, or null when none
+     */
+    public native String getOutcomeDescription(int nodeHandle, String outcomeId);
+
+    /**
+     * Same as {@link #getOutcomeDescription(int, int)}, with the node and the outcome given by
+     * their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeId identifier of the outcome
+     * @return the description, or null when none
+     */
+    public native String getOutcomeDescription(String nodeId, String outcomeId);
+
+    /**
+     * Sets the diagnostic description of an outcome.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeIndex index of the outcome
+     * @param description the text; empty to clear
+     */
+    public native void setOutcomeDescription(int nodeHandle, int outcomeIndex, String description);
+
+    /**
+     * Same as {@link #setOutcomeDescription(int, int, String)}, with the node given by its
+     * identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeIndex index of the outcome
+     * @param description the text; empty to clear
+     */
+    public native void setOutcomeDescription(String nodeId, int outcomeIndex, String description);
+
+    /**
+     * Same as {@link #setOutcomeDescription(int, int, String)}, with the outcome given by its
+     * identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeId identifier of the outcome
+     * @param description the text; empty to clear
+     */
+    public native void setOutcomeDescription(int nodeHandle, String outcomeId, String description);
+
+    /**
+     * Same as {@link #setOutcomeDescription(int, int, String)}, with the node and the outcome given
+     * by their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeId identifier of the outcome
+     * @param description the text; empty to clear
+     */
+    public native void setOutcomeDescription(String nodeId, String outcomeId, String description);
+
+    /**
+     * The diagnostic label of an outcome.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeIndex index of the outcome
+     * @return the label; empty when none
+     */
+    public native String getOutcomeLabel(int nodeHandle, int outcomeIndex);
+
+    /**
+     * Same as {@link #getOutcomeLabel(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeIndex index of the outcome
+     * @return the label; empty when none
+     */
+    public native String getOutcomeLabel(String nodeId, int outcomeIndex);
+
+    /**
+     * Same as {@link #getOutcomeLabel(int, int)}, with the outcome given by its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeId identifier of the outcome
+     * @return the label; empty when none
+     */
+    public native String getOutcomeLabel(int nodeHandle, String outcomeId);
+
+    /**
+     * Same as {@link #getOutcomeLabel(int, int)}, with the node and the outcome given by their
+     * identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeId identifier of the outcome
+     * @return the label; empty when none
+     */
+    public native String getOutcomeLabel(String nodeId, String outcomeId);
+
+    /**
+     * Sets the diagnostic label of an outcome. A label that another outcome of the network carries
+     * is refused silently.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeIndex index of the outcome
+     * @param label the label
+     */
+    public native void setOutcomeLabel(int nodeHandle, int outcomeIndex, String label);
+
+    /**
+     * Same as {@link #setOutcomeLabel(int, int, String)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeIndex index of the outcome
+     * @param label the label
+     */
+    public native void setOutcomeLabel(String nodeId, int outcomeIndex, String label);
+
+    /**
+     * Same as {@link #setOutcomeLabel(int, int, String)}, with the outcome given by its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeId identifier of the outcome
+     * @param label the label
+     */
+    public native void setOutcomeLabel(int nodeHandle, String outcomeId, String label);
+
+    /**
+     * Same as {@link #setOutcomeLabel(int, int, String)}, with the node and the outcome given by
+     * their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeId identifier of the outcome
+     * @param label the label
+     */
+    public native void setOutcomeLabel(String nodeId, String outcomeId, String label);
+
+    /**
+     * Whether the outcome is a fault state.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeIndex index of the outcome
+     * @return true when a fault
+     */
+    public native boolean isFaultOutcome(int nodeHandle, int outcomeIndex);
+
+    /**
+     * Same as {@link #isFaultOutcome(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeIndex index of the outcome
+     * @return true when a fault
+     */
+    public native boolean isFaultOutcome(String nodeId, int outcomeIndex);
+
+    /**
+     * Same as {@link #isFaultOutcome(int, int)}, with the outcome given by its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeId identifier of the outcome
+     * @return true when a fault
+     */
+    public native boolean isFaultOutcome(int nodeHandle, String outcomeId);
+
+    /**
+     * Same as {@link #isFaultOutcome(int, int)}, with the node and the outcome given by their
+     * identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeId identifier of the outcome
+     * @return true when a fault
+     */
+    public native boolean isFaultOutcome(String nodeId, String outcomeId);
+
+    /**
+     * Marks or unmarks the outcome as a fault state.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeIndex index of the outcome
+     * @param fault true to mark as a fault
+     */
+    public native void setFaultOutcome(int nodeHandle, int outcomeIndex, boolean fault);
+
+    /**
+     * Same as {@link #setFaultOutcome(int, int, boolean)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeIndex index of the outcome
+     * @param fault true to mark as a fault
+     */
+    public native void setFaultOutcome(String nodeId, int outcomeIndex, boolean fault);
+
+    /**
+     * Same as {@link #setFaultOutcome(int, int, boolean)}, with the outcome given by its
+     * identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeId identifier of the outcome
+     * @param fault true to mark as a fault
+     */
+    public native void setFaultOutcome(int nodeHandle, String outcomeId, boolean fault);
+
+    /**
+     * Same as {@link #setFaultOutcome(int, int, boolean)}, with the node and the outcome given by
+     * their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeId identifier of the outcome
+     * @param fault true to mark as a fault
+     */
+    public native void setFaultOutcome(String nodeId, String outcomeId, boolean fault);
+
+    /**
+     * The node's default outcome.
+     *
+     * @param nodeHandle handle of the node
+     * @return the outcome index, or -1 when none
+     */
+    public native int getDefaultOutcome(int nodeHandle);
+
+    /**
+     * Same as {@link #getDefaultOutcome(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the outcome index, or -1 when none
+     */
+    public native int getDefaultOutcome(String nodeId);
+
+    /**
+     * The identifier of the node's default outcome.
+     *
+     * @param nodeHandle handle of the node
+     * @return the outcome identifier, or null when none
+     */
+    public native String getDefaultOutcomeId(int nodeHandle);
+
+    /**
+     * Same as {@link #getDefaultOutcomeId(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the outcome identifier, or null when none
+     */
+    public native String getDefaultOutcomeId(String nodeId);
+
+    /**
+     * Sets the node's default outcome. A negative index is stored as given.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeIndex index of the outcome
+     */
+    public native void setDefaultOutcome(int nodeHandle, int outcomeIndex);
+
+    /**
+     * Same as {@link #setDefaultOutcome(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeIndex index of the outcome
+     */
+    public native void setDefaultOutcome(String nodeId, int outcomeIndex);
+
+    /**
+     * Same as {@link #setDefaultOutcome(int, int)}, with the outcome given by its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeId identifier of the outcome
+     */
+    public native void setDefaultOutcome(int nodeHandle, String outcomeId);
+
+    /**
+     * Same as {@link #setDefaultOutcome(int, int)}, with the node and the outcome given by their
+     * identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeId identifier of the outcome
+     */
+    public native void setDefaultOutcome(String nodeId, String outcomeId);
+
+    // -------- User properties and documentation
+
+    /**
+     * The network's user properties.
+     *
+     * @return the properties, in order
+     */
+    public native UserProperty[] getUserProperties();
+
+    /**
+     * Replaces the network's user properties. A refused element leaves the old list.
+     *
+     * @param properties the new properties with unique names; null or empty removes all
+     */
+    public native void setUserProperties(UserProperty[] properties);
+
+    /**
+     * The node's user properties.
+     *
+     * @param nodeHandle handle of the node
+     * @return the properties, in order
+     */
+    public native UserProperty[] getNodeUserProperties(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeUserProperties(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the properties, in order
+     */
+    public native UserProperty[] getNodeUserProperties(String nodeId);
+
+    /**
+     * Replaces the node's user properties. A refused element leaves the old list.
+     *
+     * @param nodeHandle handle of the node
+     * @param properties the new properties with unique names; null or empty removes all
+     */
+    public native void setNodeUserProperties(int nodeHandle, UserProperty[] properties);
+
+    /**
+     * Same as {@link #setNodeUserProperties(int, UserProperty[])}, with the node given by its
+     * identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param properties the new properties with unique names; null or empty removes all
+     */
+    public native void setNodeUserProperties(String nodeId, UserProperty[] properties);
+
+    /**
+     * The node's documentation.
+     *
+     * @param nodeHandle handle of the node
+     * @return the items, in order
+     */
+    public native DocItemInfo[] getNodeDocumentation(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeDocumentation(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the items, in order
+     */
+    public native DocItemInfo[] getNodeDocumentation(String nodeId);
+
+    /**
+     * Replaces the node's documentation. A refused element leaves the old list.
+     *
+     * @param nodeHandle handle of the node
+     * @param items the new items
+     */
+    public native void setNodeDocumentation(int nodeHandle, DocItemInfo[] items);
+
+    /**
+     * Same as {@link #setNodeDocumentation(int, DocItemInfo[])}, with the node given by its
+     * identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param items the new items
+     */
+    public native void setNodeDocumentation(String nodeId, DocItemInfo[] items);
+
+    /**
+     * The documentation of an outcome.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeIndex index of the outcome
+     * @return the items, in order; empty when none
+     */
+    public native DocItemInfo[] getOutcomeDocumentation(int nodeHandle, int outcomeIndex);
+
+    /**
+     * Same as {@link #getOutcomeDocumentation(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeIndex index of the outcome
+     * @return the items, in order; empty when none
+     */
+    public native DocItemInfo[] getOutcomeDocumentation(String nodeId, int outcomeIndex);
+
+    /**
+     * Same as {@link #getOutcomeDocumentation(int, int)}, with the outcome given by its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeId identifier of the outcome
+     * @return the items, in order; empty when none
+     */
+    public native DocItemInfo[] getOutcomeDocumentation(int nodeHandle, String outcomeId);
+
+    /**
+     * Same as {@link #getOutcomeDocumentation(int, int)}, with the node and the outcome given by
+     * their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeId identifier of the outcome
+     * @return the items, in order; empty when none
+     */
+    public native DocItemInfo[] getOutcomeDocumentation(String nodeId, String outcomeId);
+
+    /**
+     * Replaces the documentation of an outcome.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeIndex index of the outcome
+     * @param items the new items; empty to clear
+     */
+    public native void setOutcomeDocumentation(
+            int nodeHandle, int outcomeIndex, DocItemInfo[] items);
+
+    /**
+     * Same as {@link #setOutcomeDocumentation(int, int, DocItemInfo[])}, with the node given by its
+     * identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeIndex index of the outcome
+     * @param items the new items; empty to clear
+     */
+    public native void setOutcomeDocumentation(
+            String nodeId, int outcomeIndex, DocItemInfo[] items);
+
+    /**
+     * Same as {@link #setOutcomeDocumentation(int, int, DocItemInfo[])}, with the outcome given by
+     * its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param outcomeId identifier of the outcome
+     * @param items the new items; empty to clear
+     */
+    public native void setOutcomeDocumentation(
+            int nodeHandle, String outcomeId, DocItemInfo[] items);
+
+    /**
+     * Same as {@link #setOutcomeDocumentation(int, int, DocItemInfo[])}, with the node and the
+     * outcome given by their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param outcomeId identifier of the outcome
+     * @param items the new items; empty to clear
+     */
+    public native void setOutcomeDocumentation(
+            String nodeId, String outcomeId, DocItemInfo[] items);
+
+    // -------- Observation costs
+
+    /**
+     * Adds an observation-cost arc: the cost of observing the child comes to depend on the parent's
+     * outcome.
+     *
+     * @param parentHandle handle of the parent node
+     * @param childHandle handle of the child node
+     */
+    public native void addCostArc(int parentHandle, int childHandle);
+
+    /**
+     * Same as {@link #addCostArc(int, int)}, with the parent and the child given by their
+     * identifiers.
+     *
+     * @param parentId identifier of the parent node
+     * @param childId identifier of the child node
+     */
+    public native void addCostArc(String parentId, String childId);
+
+    /**
+     * Removes an observation-cost arc.
+     *
+     * @param parentHandle handle of the parent node
+     * @param childHandle handle of the child node
+     */
+    public native void deleteCostArc(int parentHandle, int childHandle);
+
+    /**
+     * Same as {@link #deleteCostArc(int, int)}, with the parent and the child given by their
+     * identifiers.
+     *
+     * @param parentId identifier of the parent node
+     * @param childId identifier of the child node
+     */
+    public native void deleteCostArc(String parentId, String childId);
+
+    /**
+     * The node's cost parents.
+     *
+     * @param nodeHandle handle of the node
+     * @return the cost parents' handles, in the order the arcs were added
+     */
+    public native int[] getCostParents(int nodeHandle);
+
+    /**
+     * Same as {@link #getCostParents(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the cost parents' handles, in the order the arcs were added
+     */
+    public native int[] getCostParents(String nodeId);
+
+    /**
+     * The identifiers of the node's cost parents.
+     *
+     * @param nodeHandle handle of the node
+     * @return the cost parents' identifiers
+     */
+    public native String[] getCostParentIds(int nodeHandle);
+
+    /**
+     * Same as {@link #getCostParentIds(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the cost parents' identifiers
+     */
+    public native String[] getCostParentIds(String nodeId);
+
+    /**
+     * The node's cost children.
+     *
+     * @param nodeHandle handle of the node
+     * @return the cost children's handles
+     */
+    public native int[] getCostChildren(int nodeHandle);
+
+    /**
+     * Same as {@link #getCostChildren(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the cost children's handles
+     */
+    public native int[] getCostChildren(String nodeId);
+
+    /**
+     * The identifiers of the node's cost children.
+     *
+     * @param nodeHandle handle of the node
+     * @return the cost children's identifiers
+     */
+    public native String[] getCostChildIds(int nodeHandle);
+
+    /**
+     * Same as {@link #getCostChildIds(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the cost children's identifiers
+     */
+    public native String[] getCostChildIds(String nodeId);
+
+    /**
+     * The node's observation cost, one value per combination of its cost parents' outcomes.
+     *
+     * @param nodeHandle handle of the node
+     * @return the cost table's items, last dimension fastest; one 0.0 for a node without cost data
+     */
+    public native double[] getNodeCost(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeCost(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the cost table's items, last dimension fastest; one 0.0 for a node without cost data
+     */
+    public native double[] getNodeCost(String nodeId);
+
+    /**
+     * Sets the node's observation cost.
+     *
+     * @param nodeHandle handle of the node
+     * @param costs one value per combination of the cost parents' outcomes
+     */
+    public native void setNodeCost(int nodeHandle, double[] costs);
+
+    /**
+     * Same as {@link #setNodeCost(int, double[])}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param costs one value per combination of the cost parents' outcomes
+     */
+    public native void setNodeCost(String nodeId, double[] costs);
+
+    // -------- Dynamic networks
+
+    /**
+     * The number of time slices the network unrolls into.
+     *
+     * @return the slice count; 0 for a network without a temporal part
+     */
+    public native int getSliceCount();
+
+    /**
+     * Sets the number of time slices. A count below 1 is ignored.
+     *
+     * @param count the new count
+     */
+    public native void setSliceCount(int count);
+
+    /**
+     * The node's temporal type.
+     *
+     * @param nodeHandle handle of the node
+     * @return 0 normal, 1 anchor, 2 terminal, 3 plate
+     */
+    public native int getNodeTemporalType(int nodeHandle);
+
+    /**
+     * Same as {@link #getNodeTemporalType(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return 0 normal, 1 anchor, 2 terminal, 3 plate
+     */
+    public native int getNodeTemporalType(String nodeId);
+
+    /**
+     * Sets the node's temporal type.
+     *
+     * @param nodeHandle handle of the node
+     * @param type 0 normal, 1 anchor, 2 terminal, 3 plate
+     */
+    public native void setNodeTemporalType(int nodeHandle, int type);
+
+    /**
+     * Same as {@link #setNodeTemporalType(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param type 0 normal, 1 anchor, 2 terminal, 3 plate
+     */
+    public native void setNodeTemporalType(String nodeId, int type);
+
+    /**
+     * Adds a temporal arc between two plate nodes: the parent in slice t becomes a parent of the
+     * child in slice t + order.
+     *
+     * @param parentHandle handle of the parent node
+     * @param childHandle handle of the child node
+     * @param order the order, 1 or more
+     */
+    public native void addTemporalArc(int parentHandle, int childHandle, int order);
+
+    /**
+     * Same as {@link #addTemporalArc(int, int, int)}, with the parent and the child given by their
+     * identifiers.
+     *
+     * @param parentId identifier of the parent node
+     * @param childId identifier of the child node
+     * @param order the order, 1 or more
+     */
+    public native void addTemporalArc(String parentId, String childId, int order);
+
+    /**
+     * Removes a temporal arc.
+     *
+     * @param parentHandle handle of the parent node
+     * @param childHandle handle of the child node
+     * @param order the order
+     */
+    public native void deleteTemporalArc(int parentHandle, int childHandle, int order);
+
+    /**
+     * Same as {@link #deleteTemporalArc(int, int, int)}, with the parent and the child given by
+     * their identifiers.
+     *
+     * @param parentId identifier of the parent node
+     * @param childId identifier of the child node
+     * @param order the order
+     */
+    public native void deleteTemporalArc(String parentId, String childId, int order);
+
+    /**
+     * Whether a temporal arc of that order links the two nodes.
+     *
+     * @param parentHandle handle of the parent node
+     * @param childHandle handle of the child node
+     * @param order the order
+     * @return true when the arc exists
+     */
+    public native boolean temporalArcExists(int parentHandle, int childHandle, int order);
+
+    /**
+     * Same as {@link #temporalArcExists(int, int, int)}, with the parent and the child given by
+     * their identifiers.
+     *
+     * @param parentId identifier of the parent node
+     * @param childId identifier of the child node
+     * @param order the order
+     * @return true when the arc exists
+     */
+    public native boolean temporalArcExists(String parentId, String childId, int order);
+
+    /**
+     * The largest order of any temporal arc.
+     *
+     * @return the largest order; 0 without a temporal part
+     */
+    public native int getMaxTemporalOrder();
+
+    /**
+     * The largest order of the temporal arcs into the node.
+     *
+     * @param nodeHandle handle of the node
+     * @return the largest order
+     */
+    public native int getMaxNodeTemporalOrder(int nodeHandle);
+
+    /**
+     * Same as {@link #getMaxNodeTemporalOrder(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the largest order
+     */
+    public native int getMaxNodeTemporalOrder(String nodeId);
+
+    /**
+     * The orders of the temporal arcs into the node.
+     *
+     * @param nodeHandle handle of the node
+     * @return the orders
+     */
+    public native int[] getTemporalOrders(int nodeHandle);
+
+    /**
+     * Same as {@link #getTemporalOrders(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the orders
+     */
+    public native int[] getTemporalOrders(String nodeId);
+
+    /**
+     * The node's temporal children.
+     *
+     * @param nodeHandle handle of the node
+     * @return the children with their orders
+     */
+    public native TemporalInfo[] getTemporalChildren(int nodeHandle);
+
+    /**
+     * Same as {@link #getTemporalChildren(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the children with their orders
+     */
+    public native TemporalInfo[] getTemporalChildren(String nodeId);
+
+    /**
+     * The node's temporal parents of the given order.
+     *
+     * @param nodeHandle handle of the node
+     * @param order the order
+     * @return the parents, each with that order
+     */
+    public native TemporalInfo[] getTemporalParents(int nodeHandle, int order);
+
+    /**
+     * Same as {@link #getTemporalParents(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param order the order
+     * @return the parents, each with that order
+     */
+    public native TemporalInfo[] getTemporalParents(String nodeId, int order);
+
+    /**
+     * The parents the node will have, for the given order, once the network is unrolled.
+     *
+     * @param nodeHandle handle of the node
+     * @param order the order
+     * @return the parents with their orders
+     */
+    public native TemporalInfo[] getUnrolledParents(int nodeHandle, int order);
+
+    /**
+     * Same as {@link #getUnrolledParents(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param order the order
+     * @return the parents with their orders
+     */
+    public native TemporalInfo[] getUnrolledParents(String nodeId, int order);
+
+    /**
+     * The parents the node will have once the network is unrolled, for every order.
+     *
+     * @param nodeHandle handle of the node
+     * @return the parents with their orders
+     */
+    public native TemporalInfo[] getUnrolledParents(int nodeHandle);
+
+    /**
+     * Same as {@link #getUnrolledParents(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the parents with their orders
+     */
+    public native TemporalInfo[] getUnrolledParents(String nodeId);
+
+    /**
+     * Unrolls the dynamic network into a new, ordinary network with one copy of every plate node
+     * per slice. This network is not changed.
+     *
+     * @return the unrolled network and the map of plate node copies
+     */
+    public native UnrollResults unroll();
+
+    // -------- Temporal evidence and definitions
+
+    /**
+     * Whether the node has evidence in any time slice.
+     *
+     * @param nodeHandle handle of the node
+     * @return true when the node has evidence in some slice
+     */
+    public native boolean hasTemporalEvidence(int nodeHandle);
+
+    /**
+     * Same as {@link #hasTemporalEvidence(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return true when the node has evidence in some slice
+     */
+    public native boolean hasTemporalEvidence(String nodeId);
+
+    /**
+     * Whether an outcome of the node is observed in the slice.
+     *
+     * @param nodeHandle handle of the node
+     * @param slice the slice, 0 to slice count - 1
+     * @return true when an outcome is observed there
+     */
+    public native boolean isTemporalEvidence(int nodeHandle, int slice);
+
+    /**
+     * Same as {@link #isTemporalEvidence(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param slice the slice, 0 to slice count - 1
+     * @return true when an outcome is observed there
+     */
+    public native boolean isTemporalEvidence(String nodeId, int slice);
+
+    /**
+     * Whether the node has virtual evidence in the slice.
+     *
+     * @param nodeHandle handle of the node
+     * @param slice the slice
+     * @return true when virtual evidence is set there
+     */
+    public native boolean isTemporalVirtualEvidence(int nodeHandle, int slice);
+
+    /**
+     * Same as {@link #isTemporalVirtualEvidence(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param slice the slice
+     * @return true when virtual evidence is set there
+     */
+    public native boolean isTemporalVirtualEvidence(String nodeId, int slice);
+
+    /**
+     * The outcome observed for the node in the slice.
+     *
+     * @param nodeHandle handle of the node
+     * @param slice the slice
+     * @return the outcome index
+     */
+    public native int getTemporalEvidence(int nodeHandle, int slice);
+
+    /**
+     * Same as {@link #getTemporalEvidence(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param slice the slice
+     * @return the outcome index
+     */
+    public native int getTemporalEvidence(String nodeId, int slice);
+
+    /**
+     * The identifier of the outcome observed for the node in the slice.
+     *
+     * @param nodeHandle handle of the node
+     * @param slice the slice
+     * @return the outcome identifier
+     */
+    public native String getTemporalEvidenceId(int nodeHandle, int slice);
+
+    /**
+     * Same as {@link #getTemporalEvidenceId(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param slice the slice
+     * @return the outcome identifier
+     */
+    public native String getTemporalEvidenceId(String nodeId, int slice);
+
+    /**
+     * The node's virtual evidence in the slice.
+     *
+     * @param nodeHandle handle of the node
+     * @param slice the slice
+     * @return one likelihood per outcome
+     */
+    public native double[] getTemporalVirtualEvidence(int nodeHandle, int slice);
+
+    /**
+     * Same as {@link #getTemporalVirtualEvidence(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param slice the slice
+     * @return one likelihood per outcome
+     */
+    public native double[] getTemporalVirtualEvidence(String nodeId, int slice);
+
+    /**
+     * Observes an outcome of a plate node in a slice. Slice 0 is the node's ordinary evidence.
+     *
+     * @param nodeHandle handle of the node
+     * @param slice the slice
+     * @param outcomeIndex index of the outcome
+     */
+    public native void setTemporalEvidence(int nodeHandle, int slice, int outcomeIndex);
+
+    /**
+     * Same as {@link #setTemporalEvidence(int, int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param slice the slice
+     * @param outcomeIndex index of the outcome
+     */
+    public native void setTemporalEvidence(String nodeId, int slice, int outcomeIndex);
+
+    /**
+     * Same as {@link #setTemporalEvidence(int, int, int)}, with the outcome given by its
+     * identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param slice the slice
+     * @param outcomeId identifier of the outcome
+     */
+    public native void setTemporalEvidence(int nodeHandle, int slice, String outcomeId);
+
+    /**
+     * Same as {@link #setTemporalEvidence(int, int, int)}, with the node and the outcome given by
+     * their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param slice the slice
+     * @param outcomeId identifier of the outcome
+     */
+    public native void setTemporalEvidence(String nodeId, int slice, String outcomeId);
+
+    /**
+     * Sets virtual evidence of a plate node in a slice.
+     *
+     * @param nodeHandle handle of the node
+     * @param slice the slice
+     * @param likelihoods one likelihood per outcome
+     */
+    public native void setTemporalVirtualEvidence(int nodeHandle, int slice, double[] likelihoods);
+
+    /**
+     * Same as {@link #setTemporalVirtualEvidence(int, int, double[])}, with the node given by its
+     * identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param slice the slice
+     * @param likelihoods one likelihood per outcome
+     */
+    public native void setTemporalVirtualEvidence(String nodeId, int slice, double[] likelihoods);
+
+    /**
+     * Removes the node's evidence in the slice.
+     *
+     * @param nodeHandle handle of the node
+     * @param slice the slice
+     */
+    public native void clearTemporalEvidence(int nodeHandle, int slice);
+
+    /**
+     * Same as {@link #clearTemporalEvidence(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param slice the slice
+     */
+    public native void clearTemporalEvidence(String nodeId, int slice);
+
+    /**
+     * The table a plate node has for its temporal parents of the given order.
+     *
+     * @param nodeHandle handle of the node
+     * @param order the order; 0 gives the node's own table
+     * @return the table's items, last dimension fastest
+     */
+    public native double[] getNodeTemporalDefinition(int nodeHandle, int order);
+
+    /**
+     * Same as {@link #getNodeTemporalDefinition(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param order the order; 0 gives the node's own table
+     * @return the table's items, last dimension fastest
+     */
+    public native double[] getNodeTemporalDefinition(String nodeId, int order);
+
+    /**
+     * Sets the table a plate node has for its temporal parents of the given order. For a noisy-MAX
+     * node these are the temporal parameters.
+     *
+     * @param nodeHandle handle of the node
+     * @param order the order
+     * @param definition the table's items
+     */
+    public native void setNodeTemporalDefinition(int nodeHandle, int order, double[] definition);
+
+    /**
+     * Same as {@link #setNodeTemporalDefinition(int, int, double[])}, with the node given by its
+     * identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param order the order
+     * @param definition the table's items
+     */
+    public native void setNodeTemporalDefinition(String nodeId, int order, double[] definition);
+
+    /**
+     * The outcome strength orders of a noisy-MAX plate node's temporal definition.
+     *
+     * @param nodeHandle handle of the node
+     * @param order the order
+     * @return one row per parent of that order's definition; empty when there is none
+     */
+    public native int[][] getNoisyTemporalParentStrengths(int nodeHandle, int order);
+
+    /**
+     * Same as {@link #getNoisyTemporalParentStrengths(int, int)}, with the node given by its
+     * identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param order the order
+     * @return one row per parent of that order's definition; empty when there is none
+     */
+    public native int[][] getNoisyTemporalParentStrengths(String nodeId, int order);
+
+    /**
+     * Sets the outcome strength orders of a noisy-MAX plate node's temporal definition.
+     *
+     * @param nodeHandle handle of the node
+     * @param order the order
+     * @param strengths one row per parent
+     */
+    public native void setNoisyTemporalParentStrengths(
+            int nodeHandle, int order, int[][] strengths);
+
+    /**
+     * Same as {@link #setNoisyTemporalParentStrengths(int, int, int[][])}, with the node given by
+     * its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param order the order
+     * @param strengths one row per parent
+     */
+    public native void setNoisyTemporalParentStrengths(String nodeId, int order, int[][] strengths);
+
+    // -------- DeMorgan and multi-attribute utility parameters
+
+    /**
+     * Sets the prior belief of a DeMorgan node. A value outside [0, 1] is ignored.
+     *
+     * @param nodeHandle handle of the node
+     * @param prior the prior belief in [0, 1]
+     */
+    public native void setDeMorganPriorBelief(int nodeHandle, double prior);
+
+    /**
+     * Same as {@link #setDeMorganPriorBelief(int, double)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param prior the prior belief in [0, 1]
+     */
+    public native void setDeMorganPriorBelief(String nodeId, double prior);
+
+    /**
+     * The prior belief of a DeMorgan node.
+     *
+     * @param nodeHandle handle of the node
+     * @return the prior belief
+     */
+    public native double getDeMorganPriorBelief(int nodeHandle);
+
+    /**
+     * Same as {@link #getDeMorganPriorBelief(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the prior belief
+     */
+    public native double getDeMorganPriorBelief(String nodeId);
+
+    /**
+     * Sets the type of a parent of a DeMorgan node.
+     *
+     * @param nodeHandle handle of the node
+     * @param parentIndex position of the parent in the node's parent list
+     * @param type 0 inhibitor, 1 requirement, 2 cause, 3 barrier
+     */
+    public native void setDeMorganParentType(int nodeHandle, int parentIndex, int type);
+
+    /**
+     * Same as {@link #setDeMorganParentType(int, int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param parentIndex position of the parent in the node's parent list
+     * @param type 0 inhibitor, 1 requirement, 2 cause, 3 barrier
+     */
+    public native void setDeMorganParentType(String nodeId, int parentIndex, int type);
+
+    /**
+     * Same as {@link #setDeMorganParentType(int, int, int)}, with the parent given by its
+     * identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param parentId identifier of the parent node
+     * @param type 0 inhibitor, 1 requirement, 2 cause, 3 barrier
+     */
+    public native void setDeMorganParentType(int nodeHandle, String parentId, int type);
+
+    /**
+     * Same as {@link #setDeMorganParentType(int, int, int)}, with the node and the parent given by
+     * their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param parentId identifier of the parent node
+     * @param type 0 inhibitor, 1 requirement, 2 cause, 3 barrier
+     */
+    public native void setDeMorganParentType(String nodeId, String parentId, int type);
+
+    /**
+     * The type of a parent of a DeMorgan node.
+     *
+     * @param nodeHandle handle of the node
+     * @param parentIndex position of the parent in the node's parent list
+     * @return 0 inhibitor, 1 requirement, 2 cause, 3 barrier
+     */
+    public native int getDeMorganParentType(int nodeHandle, int parentIndex);
+
+    /**
+     * Same as {@link #getDeMorganParentType(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param parentIndex position of the parent in the node's parent list
+     * @return 0 inhibitor, 1 requirement, 2 cause, 3 barrier
+     */
+    public native int getDeMorganParentType(String nodeId, int parentIndex);
+
+    /**
+     * Same as {@link #getDeMorganParentType(int, int)}, with the parent given by its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param parentId identifier of the parent node
+     * @return 0 inhibitor, 1 requirement, 2 cause, 3 barrier
+     */
+    public native int getDeMorganParentType(int nodeHandle, String parentId);
+
+    /**
+     * Same as {@link #getDeMorganParentType(int, int)}, with the node and the parent given by their
+     * identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param parentId identifier of the parent node
+     * @return 0 inhibitor, 1 requirement, 2 cause, 3 barrier
+     */
+    public native int getDeMorganParentType(String nodeId, String parentId);
+
+    /**
+     * Sets the weight of a parent of a DeMorgan node.
+     *
+     * @param nodeHandle handle of the node
+     * @param parentIndex position of the parent in the node's parent list
+     * @param weight the weight in [0, 1]
+     */
+    public native void setDeMorganParentWeight(int nodeHandle, int parentIndex, double weight);
+
+    /**
+     * Same as {@link #setDeMorganParentWeight(int, int, double)}, with the node given by its
+     * identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param parentIndex position of the parent in the node's parent list
+     * @param weight the weight in [0, 1]
+     */
+    public native void setDeMorganParentWeight(String nodeId, int parentIndex, double weight);
+
+    /**
+     * Same as {@link #setDeMorganParentWeight(int, int, double)}, with the parent given by its
+     * identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param parentId identifier of the parent node
+     * @param weight the weight in [0, 1]
+     */
+    public native void setDeMorganParentWeight(int nodeHandle, String parentId, double weight);
+
+    /**
+     * Same as {@link #setDeMorganParentWeight(int, int, double)}, with the node and the parent
+     * given by their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param parentId identifier of the parent node
+     * @param weight the weight in [0, 1]
+     */
+    public native void setDeMorganParentWeight(String nodeId, String parentId, double weight);
+
+    /**
+     * The weight of a parent of a DeMorgan node.
+     *
+     * @param nodeHandle handle of the node
+     * @param parentIndex position of the parent in the node's parent list
+     * @return the weight
+     */
+    public native double getDeMorganParentWeight(int nodeHandle, int parentIndex);
+
+    /**
+     * Same as {@link #getDeMorganParentWeight(int, int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param parentIndex position of the parent in the node's parent list
+     * @return the weight
+     */
+    public native double getDeMorganParentWeight(String nodeId, int parentIndex);
+
+    /**
+     * Same as {@link #getDeMorganParentWeight(int, int)}, with the parent given by its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param parentId identifier of the parent node
+     * @return the weight
+     */
+    public native double getDeMorganParentWeight(int nodeHandle, String parentId);
+
+    /**
+     * Same as {@link #getDeMorganParentWeight(int, int)}, with the node and the parent given by
+     * their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param parentId identifier of the parent node
+     * @return the weight
+     */
+    public native double getDeMorganParentWeight(String nodeId, String parentId);
+
+    /**
+     * The type of a temporal parent of a DeMorgan plate node.
+     *
+     * @param nodeHandle handle of the node
+     * @param order the temporal order
+     * @param parentIndex position of the parent among the node's temporal parents of that order
+     * @return the parent type
+     */
+    public native int getDeMorganTemporalParentType(int nodeHandle, int order, int parentIndex);
+
+    /**
+     * Same as {@link #getDeMorganTemporalParentType(int, int, int)}, with the node given by its
+     * identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param order the temporal order
+     * @param parentIndex position of the parent among the node's temporal parents of that order
+     * @return the parent type
+     */
+    public native int getDeMorganTemporalParentType(String nodeId, int order, int parentIndex);
+
+    /**
+     * Same as {@link #getDeMorganTemporalParentType(int, int, int)}, with the parent given by its
+     * identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param order the temporal order
+     * @param parentId identifier of the temporal parent node
+     * @return the parent type
+     */
+    public native int getDeMorganTemporalParentType(int nodeHandle, int order, String parentId);
+
+    /**
+     * Same as {@link #getDeMorganTemporalParentType(int, int, int)}, with the node and the parent
+     * given by their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param order the temporal order
+     * @param parentId identifier of the temporal parent node
+     * @return the parent type
+     */
+    public native int getDeMorganTemporalParentType(String nodeId, int order, String parentId);
+
+    /**
+     * Sets the type of a temporal parent of a DeMorgan plate node.
+     *
+     * @param nodeHandle handle of the node
+     * @param order the temporal order
+     * @param parentIndex position of the parent among the node's temporal parents of that order
+     * @param type the parent type
+     */
+    public native void setDeMorganTemporalParentType(
+            int nodeHandle, int order, int parentIndex, int type);
+
+    /**
+     * Same as {@link #setDeMorganTemporalParentType(int, int, int, int)}, with the node given by
+     * its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param order the temporal order
+     * @param parentIndex position of the parent among the node's temporal parents of that order
+     * @param type the parent type
+     */
+    public native void setDeMorganTemporalParentType(
+            String nodeId, int order, int parentIndex, int type);
+
+    /**
+     * Same as {@link #setDeMorganTemporalParentType(int, int, int, int)}, with the parent given by
+     * its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param order the temporal order
+     * @param parentId identifier of the temporal parent node
+     * @param type the parent type
+     */
+    public native void setDeMorganTemporalParentType(
+            int nodeHandle, int order, String parentId, int type);
+
+    /**
+     * Same as {@link #setDeMorganTemporalParentType(int, int, int, int)}, with the node and the
+     * parent given by their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param order the temporal order
+     * @param parentId identifier of the temporal parent node
+     * @param type the parent type
+     */
+    public native void setDeMorganTemporalParentType(
+            String nodeId, int order, String parentId, int type);
+
+    /**
+     * The weight of a temporal parent of a DeMorgan plate node.
+     *
+     * @param nodeHandle handle of the node
+     * @param order the temporal order
+     * @param parentIndex position of the parent among the node's temporal parents of that order
+     * @return the weight
+     */
+    public native double getDeMorganTemporalParentWeight(
+            int nodeHandle, int order, int parentIndex);
+
+    /**
+     * Same as {@link #getDeMorganTemporalParentWeight(int, int, int)}, with the node given by its
+     * identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param order the temporal order
+     * @param parentIndex position of the parent among the node's temporal parents of that order
+     * @return the weight
+     */
+    public native double getDeMorganTemporalParentWeight(String nodeId, int order, int parentIndex);
+
+    /**
+     * Same as {@link #getDeMorganTemporalParentWeight(int, int, int)}, with the parent given by its
+     * identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param order the temporal order
+     * @param parentId identifier of the temporal parent node
+     * @return the weight
+     */
+    public native double getDeMorganTemporalParentWeight(
+            int nodeHandle, int order, String parentId);
+
+    /**
+     * Same as {@link #getDeMorganTemporalParentWeight(int, int, int)}, with the node and the parent
+     * given by their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param order the temporal order
+     * @param parentId identifier of the temporal parent node
+     * @return the weight
+     */
+    public native double getDeMorganTemporalParentWeight(String nodeId, int order, String parentId);
+
+    /**
+     * Sets the weight of a temporal parent of a DeMorgan plate node.
+     *
+     * @param nodeHandle handle of the node
+     * @param order the temporal order
+     * @param parentIndex position of the parent among the node's temporal parents of that order
+     * @param weight the weight in [0, 1]
+     */
+    public native void setDeMorganTemporalParentWeight(
+            int nodeHandle, int order, int parentIndex, double weight);
+
+    /**
+     * Same as {@link #setDeMorganTemporalParentWeight(int, int, int, double)}, with the node given
+     * by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param order the temporal order
+     * @param parentIndex position of the parent among the node's temporal parents of that order
+     * @param weight the weight in [0, 1]
+     */
+    public native void setDeMorganTemporalParentWeight(
+            String nodeId, int order, int parentIndex, double weight);
+
+    /**
+     * Same as {@link #setDeMorganTemporalParentWeight(int, int, int, double)}, with the parent
+     * given by its identifier.
+     *
+     * @param nodeHandle handle of the node
+     * @param order the temporal order
+     * @param parentId identifier of the temporal parent node
+     * @param weight the weight in [0, 1]
+     */
+    public native void setDeMorganTemporalParentWeight(
+            int nodeHandle, int order, String parentId, double weight);
+
+    /**
+     * Same as {@link #setDeMorganTemporalParentWeight(int, int, int, double)}, with the node and
+     * the parent given by their identifiers.
+     *
+     * @param nodeId identifier of the node
+     * @param order the temporal order
+     * @param parentId identifier of the temporal parent node
+     * @param weight the weight in [0, 1]
+     */
+    public native void setDeMorganTemporalParentWeight(
+            String nodeId, int order, String parentId, double weight);
+
+    /**
+     * The expressions of a multi-attribute utility node.
+     *
+     * @param nodeHandle handle of the node
+     * @return the expressions, in order
+     */
+    public native String[] getMauExpressions(int nodeHandle);
+
+    /**
+     * Same as {@link #getMauExpressions(int)}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @return the expressions, in order
+     */
+    public native String[] getMauExpressions(String nodeId);
+
+    /**
+     * Sets the expressions of a multi-attribute utility node.
+     *
+     * @param nodeHandle handle of the node
+     * @param expressions the expressions; null or empty removes them
+     */
+    public native void setMauExpressions(int nodeHandle, String[] expressions);
+
+    /**
+     * Same as {@link #setMauExpressions(int, String[])}, with the node given by its identifier.
+     *
+     * @param nodeId identifier of the node
+     * @param expressions the expressions; null or empty removes them
+     */
+    public native void setMauExpressions(String nodeId, String[] expressions);
+
+    // -------- Network services
+
+    /**
+     * Makes an independent deep copy of the network.
+     *
+     * @return the copy, owned by the caller
+     */
+    public native Network cloneme();
+
+    /**
+     * Sends the messages the network logs to a file, appended as "code: message" lines. While a
+     * redirect is installed, exception messages carry no logged text.
+     *
+     * @param file the file to append to
+     */
+    public native void redirectLog(String file);
+
+    /**
+     * Sends the messages the network logs to standard output or standard error.
+     *
+     * @param fd 1 for standard output, 2 for standard error
+     */
+    public native void redirectLog(int fd);
+
+    /**
+     * A text that identifies the build of the native library.
+     *
+     * @return the build text
+     */
+    public native String getLibraryBuild();
+
+    /**
+     * The user-defined functions of the expression language.
+     *
+     * @return the function definitions, in order
+     */
+    public native String[] getExtFunctions();
+
+    /**
+     * Replaces the user-defined functions. A definition that fails, or a node equation that no
+     * longer works with the new set, leaves the old functions.
+     *
+     * @param definitions one function definition per element
+     */
+    public native void setExtFunctions(String[] definitions);
+
+    /**
+     * Whether relevance reasoning is enabled (it is on a new network).
+     *
+     * @return true when enabled
+     */
+    public native boolean isRelevanceEnabled();
+
+    /**
+     * Enables or disables relevance reasoning.
+     *
+     * @param enabled true to enable
+     */
+    public native void setRelevanceEnabled(boolean enabled);
+
+    /**
+     * Computes confidence intervals of the nodes' beliefs by sampling parameters from the instance
+     * counts. The network's targets, evidence and values are left as they were.
+     *
+     * @param nodeHandles handles of the nodes whose beliefs are wanted
+     * @param counts the instance counts that the parameters were learned from
+     * @param confidenceLevel the confidence level
+     * @param sampleCount the number of samples
+     * @param seed the seed of the sampling
+     * @return for each node, the lower and upper bound of each outcome's belief, interleaved
+     */
+    public native double[][] calcConfidenceIntervals(
+            int[] nodeHandles, InstanceCounts counts, double confidenceLevel, int sampleCount, int seed);
+
+    /**
+     * Same as {@link #calcConfidenceIntervals(int[], InstanceCounts, double, int, int)}, with the
+     * nodes given by their identifiers.
+     *
+     * @param nodeIds identifiers of the nodes whose beliefs are wanted
+     * @param counts the instance counts that the parameters were learned from
+     * @param confidenceLevel the confidence level
+     * @param sampleCount the number of samples
+     * @param seed the seed of the sampling
+     * @return for each node, the lower and upper bound of each outcome's belief, interleaved
+     */
+    public native double[][] calcConfidenceIntervals(
+            String[] nodeIds, InstanceCounts counts, double confidenceLevel, int sampleCount, int seed);
+
+    /**
+     * Runs one expected-count pass of EM for a distributed learner.
+     *
+     * @param counts receives the expected counts of every node's table, node after node in handle
+     *     order
+     */
+    public native void distributedHelperEM(double[] counts);
+
+    // -------- Text boxes
+
+    /**
+     * The number of text boxes of a submodel.
+     *
+     * @param submodelHandle handle of the submodel
+     * @return the number of text boxes
+     */
+    public native int getTextBoxCount(int submodelHandle);
+
+    /**
+     * Same as {@link #getTextBoxCount(int)}, with the submodel given by its identifier.
+     *
+     * @param submodelId identifier of the submodel
+     * @return the number of text boxes
+     */
+    public native int getTextBoxCount(String submodelId);
+
+    /**
+     * A text box of a submodel.
+     *
+     * @param submodelHandle handle of the submodel
+     * @param index the text box's index
+     * @return the text box
+     */
+    public native TextBox getTextBox(int submodelHandle, int index);
+
+    /**
+     * Same as {@link #getTextBox(int, int)}, with the submodel given by its identifier.
+     *
+     * @param submodelId identifier of the submodel
+     * @param index the text box's index
+     * @return the text box
+     */
+    public native TextBox getTextBox(String submodelId, int index);
+
+    /**
+     * Replaces a text box of a submodel.
+     *
+     * @param submodelHandle handle of the submodel
+     * @param index the text box's index
+     * @param box the new caption and position
+     */
+    public native void setTextBox(int submodelHandle, int index, TextBox box);
+
+    /**
+     * Same as {@link #setTextBox(int, int, TextBox)}, with the submodel given by its identifier.
+     *
+     * @param submodelId identifier of the submodel
+     * @param index the text box's index
+     * @param box the new caption and position
+     */
+    public native void setTextBox(String submodelId, int index, TextBox box);
+
+    /**
+     * Appends a text box to a submodel.
+     *
+     * @param submodelHandle handle of the submodel
+     * @param box the caption and position
+     */
+    public native void addTextBox(int submodelHandle, TextBox box);
+
+    /**
+     * Same as {@link #addTextBox(int, TextBox)}, with the submodel given by its identifier.
+     *
+     * @param submodelId identifier of the submodel
+     * @param box the caption and position
+     */
+    public native void addTextBox(String submodelId, TextBox box);
+
+    /**
+     * Deletes a text box; the later ones move down by one.
+     *
+     * @param submodelHandle handle of the submodel
+     * @param index the text box's index
+     */
+    public native void deleteTextBox(int submodelHandle, int index);
+
+    /**
+     * Same as {@link #deleteTextBox(int, int)}, with the submodel given by its identifier.
+     *
+     * @param submodelId identifier of the submodel
+     * @param index the text box's index
+     */
+    public native void deleteTextBox(String submodelId, int index);
+}

@@ -1,0 +1,210 @@
+package qelta.learning;
+
+import qelta.Network;
+import qelta.Wrapper;
+
+/**
+ * A table of observations for learning: variables (columns) that are either
+ * discrete (int cells holding outcome indices) or continuous (float cells),
+ * and records (rows). Each variable has a value that marks a missing cell.
+ *
+ * <p>Every method reports a failure by throwing {@link qelta.QELTAException}: an engine
+ * failure carries the engine's negative status code and a message of the form
+ * "QELTA error <i>code</i> in function <i>operation</i>", a refused argument
+ * (unknown node, index out of range, null where a value is required) carries
+ * a message that names it. A failed call leaves the object as it was, unless
+ * the method says otherwise.
+ */
+public final class DataSet extends Wrapper {
+    /** Creates an empty data set. */
+    public DataSet() {
+        adopt(createNative(null), DataSet::deleteNative);
+    }
+
+    /** Makes the native object; the argument is not used. */
+    private native long createNative(Object unused);
+
+    /** Deletes a native object made by {@link #createNative(Object)}. */
+    private static native void deleteNative(long handle);
+
+    /**
+     * The number of records.
+     *
+     * @return the number of records
+     */
+    public native int getRecordCount();
+
+    /**
+     * The number of variables (columns).
+     *
+     * @return the number of variables
+     */
+    public native int getVariableCount();
+
+    /**
+     * Appends a record in which every cell is missing.
+     */
+    public native void addEmptyRecord();
+
+    /**
+     * The identifier of a variable.
+     *
+     * @param variable the variable's index
+     * @return the identifier
+     */
+    public native String getVariableId(int variable);
+
+    /**
+     * Finds a variable by its identifier.
+     *
+     * @param id the identifier
+     * @return the variable's index, or -1 when there is none
+     */
+    public native int findVariable(String id);
+
+    /**
+     * Whether a variable is discrete.
+     *
+     * @param variableId identifier of the variable
+     * @return true for an int (discrete) variable, false for a float (continuous) one
+     */
+    public native boolean isDiscrete(String variableId);
+
+    /**
+     * Same as {@link #isDiscrete(String)}, with the variable given by its index.
+     *
+     * @param variable index of the variable
+     * @return true for an int (discrete) variable, false for a float (continuous) one
+     */
+    public native boolean isDiscrete(int variable);
+
+    /**
+     * Whether a cell holds the variable's missing value.
+     *
+     * @param variable the variable's index
+     * @param record the record's index
+     * @return true when the cell is missing
+     */
+    public native boolean isMissing(int variable, int record);
+
+    /**
+     * Makes a cell missing.
+     *
+     * @param variable the variable's index
+     * @param record the record's index
+     */
+    public native void setMissing(int variable, int record);
+
+    /**
+     * A cell of a discrete variable: an outcome index or the missing value.
+     *
+     * @param variable the variable's index
+     * @param record the record's index
+     * @return the cell
+     */
+    public native int getInt(int variable, int record);
+
+    /**
+     * Sets a cell of a discrete variable.
+     *
+     * @param variable the variable's index
+     * @param record the record's index
+     * @param value the new value, stored unchecked
+     */
+    public native void setInt(int variable, int record, int value);
+
+    /**
+     * A cell of a continuous variable.
+     *
+     * @param variable the variable's index
+     * @param record the record's index
+     * @return the cell
+     */
+    public native float getFloat(int variable, int record);
+
+    /**
+     * Sets a cell of a continuous variable.
+     *
+     * @param variable the variable's index
+     * @param record the record's index
+     * @param value the new value
+     */
+    public native void setFloat(int variable, int record, float value);
+
+    /**
+     * Adds a discrete variable; existing records get the missing value.
+     *
+     * @param id the identifier
+     * @param missingValue the value that marks a missing cell
+     */
+    public native void addIntVariable(String id, int missingValue);
+
+    /**
+     * Adds a continuous variable; existing records get the missing value.
+     *
+     * @param id the identifier
+     * @param missingValue the value that marks a missing cell; NaN counts every non-finite value as
+     *     missing
+     */
+    public native void addFloatVariable(String id, float missingValue);
+
+    /**
+     * The state names of a discrete variable.
+     *
+     * @param variable the variable's index
+     * @return the state names, empty when there are none
+     */
+    public native String[] getStateNames(int variable);
+
+    /**
+     * Sets the state names of a discrete variable.
+     *
+     * @param variable the variable's index
+     * @param names the state names
+     */
+    public native void setStateNames(int variable, String[] names);
+
+    /**
+     * Reads delimited text, replacing the whole content. The separator is found from the first
+     * line. Numbers are read with the "C" numeric conventions.
+     *
+     * @param file the file name
+     * @param missingToken the text of a missing cell; null means "*"
+     * @param missingInt the missing value of discrete columns
+     * @param missingFloat the missing value of continuous columns
+     * @param hasColumnIds true when the first line holds the column identifiers
+     */
+    public native void readFile(
+            String file, String missingToken, int missingInt, float missingFloat, boolean hasColumnIds);
+
+    /**
+     * Writes the data as delimited text.
+     *
+     * @param file the file name
+     * @param separator the field separator; 0 means TAB
+     * @param missingToken the text of a missing cell; null means "*"
+     * @param writeColumnIds true to write the identifiers on a first line
+     */
+    public native void writeFile(
+            String file, char separator, String missingToken, boolean writeColumnIds);
+
+    /**
+     * Matches the variables to the network's nodes by identifier.
+     *
+     * @param net the network
+     * @return one match per matched column
+     */
+    public native DataMatch[] matchNetwork(Network net);
+
+    /**
+     * Turns a continuous variable into a discrete one.
+     *
+     * @param variable the variable's index
+     * @param method 0 groups sorted distinct values, 1 equal-width intervals, 2 equal-count
+     *     intervals
+     * @param binCount the number of bins
+     * @param statePrefix prefix of the generated state names; null or empty keeps them unnamed
+     * @return the interval boundaries
+     */
+    public native double[] discretize(int variable, int method, int binCount, String statePrefix);
+}

@@ -1,0 +1,151 @@
+package qelta.learning;
+
+import qelta.Network;
+import qelta.Wrapper;
+
+/**
+ * Parameter learning by expectation maximisation: learns the tables of an
+ * existing network from data, in place. Data may have missing values.
+ *
+ * <p>Every method reports a failure by throwing {@link qelta.QELTAException}: an engine
+ * failure carries the engine's negative status code and a message of the form
+ * "QELTA error <i>code</i> in function <i>operation</i>", a refused argument
+ * (unknown node, index out of range, null where a value is required) carries
+ * a message that names it. A failed call leaves the object as it was, unless
+ * the method says otherwise.
+ */
+public final class EM extends Wrapper {
+    /** Score of the last successful learn; the native methods write it by this name. */
+    private double lastScore = Double.NaN;
+
+    /** Creates the learner with its default options. */
+    public EM() {
+        adopt(createNative(null), EM::deleteNative);
+    }
+
+    /** Makes the native options record; the argument is not used. */
+    private native long createNative(Object unused);
+
+    /** Deletes a native options record made by {@link #createNative(Object)}. */
+    private static native void deleteNative(long handle);
+
+    /**
+     * The score of the last successful {@code learn}.
+     *
+     * @return the score, or NaN before the first successful {@code learn}
+     */
+    public double getLastScore() {
+        return lastScore;
+    }
+
+    /**
+     * The weight of the network's existing parameters, as an equivalent sample size (0 by default).
+     *
+     * @return the sample size, truncated to an int
+     */
+    public native int getEqSampleSize();
+
+    /**
+     * Sets the weight of the network's existing parameters. Ignored while the parameters are
+     * randomized or uniformized.
+     *
+     * @param size the sample size
+     */
+    public native void setEqSampleSize(int size);
+
+    /**
+     * Whether EM starts from random parameters (it does by default).
+     *
+     * @return true when randomized
+     */
+    public native boolean getRandomizeParameters();
+
+    /**
+     * Sets whether EM starts from random parameters. Turning it on turns uniformizing off and sets
+     * the equivalent sample size to 1.
+     *
+     * @param randomize true to randomize
+     */
+    public native void setRandomizeParameters(boolean randomize);
+
+    /**
+     * Whether EM starts from uniform parameters.
+     *
+     * @return true when uniformized
+     */
+    public native boolean getUniformizeParameters();
+
+    /**
+     * Sets whether EM starts from uniform parameters. Turning it on turns randomizing off and sets
+     * the equivalent sample size to 1.
+     *
+     * @param uniformize true to uniformize
+     */
+    public native void setUniformizeParameters(boolean uniformize);
+
+    /**
+     * The seed of the random parameters (0 by default).
+     *
+     * @return the seed
+     */
+    public native int getSeed();
+
+    /**
+     * Sets the seed of the random parameters.
+     *
+     * @param seed the seed
+     */
+    public native void setSeed(int seed);
+
+    /**
+     * Whether inference inside EM uses relevance reasoning (off by default).
+     *
+     * @return true when enabled
+     */
+    public native boolean getRelevance();
+
+    /**
+     * Sets whether inference inside EM uses relevance reasoning.
+     *
+     * @param relevance true to enable
+     */
+    public native void setRelevance(boolean relevance);
+
+    /**
+     * Whether EM sets the slice count of a dynamic network from the data (on by default).
+     *
+     * @return true when enabled
+     */
+    public native boolean getAutoSlices();
+
+    /**
+     * Sets whether EM sets the slice count of a dynamic network from the data.
+     *
+     * @param autoSlices true to enable
+     */
+    public native void setAutoSlices(boolean autoSlices);
+
+    /**
+     * Learns the parameters of the network from the data by expectation maximisation. On success
+     * {@link #getLastScore()} gives the score.
+     *
+     * @param data the data
+     * @param net the network, learned in place
+     * @param matching the matches of data-set columns to nodes
+     * @param fixedNodeIds identifiers of the nodes whose parameters stay as they are; null for none
+     */
+    public native void learn(
+            DataSet data, Network net, DataMatch[] matching, String[] fixedNodeIds);
+
+    /**
+     * Same as {@link #learn(DataSet, Network, DataMatch[], String[])}, with the fixed nodes given
+     * by their handles.
+     *
+     * @param data the data
+     * @param net the network, learned in place
+     * @param matching the matches of data-set columns to nodes
+     * @param fixedNodeHandles handles of the nodes whose parameters stay as they are; null for none
+     */
+    public native void learn(
+            DataSet data, Network net, DataMatch[] matching, int[] fixedNodeHandles);
+}

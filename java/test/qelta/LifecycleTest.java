@@ -1,0 +1,104 @@
+package qelta;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertNotNull;
+import static org.junit.jupiter.api.Assertions.assertNull;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.lang.ref.Reference;
+import java.lang.ref.WeakReference;
+import java.util.List;
+import java.util.concurrent.ConcurrentLinkedQueue;
+import java.util.function.BooleanSupplier;
+import java.util.function.LongConsumer;
+import org.junit.jupiter.api.Test;
+import qelta.learning.DataMatch;
+import qelta.learning.Validator;
+
+/** Ownership of native objects, exercised with a stand-in deleter. */
+class LifecycleTest {
+    /** A wrapper whose "native object" is only a number handed to a Java deleter. */
+    private static final class Owner extends Wrapper {
+        Owner(long handle, LongConsumer deleter, Object keepAlive) {
+            adopt(handle, deleter, keepAlive);
+        }
+
+        long handle() {
+            return ptrNative;
+        }
+    }
+
+    /** Runs the collector until the condition holds or many rounds have passed. */
+    private static boolean collectUntil(BooleanSupplier condition) throws InterruptedException {
+        for (int round = 0; round < 200 && !condition.getAsBoolean(); round++) {
+            System.gc();
+            Thread.sleep(10);
+        }
+        return condition.getAsBoolean();
+    }
+
+    @Test
+    void closeDeletesOnceAndClearsTheHandle() {
+        ConcurrentLinkedQueue<Long> deleted = new ConcurrentLinkedQueue<>();
+        Owner owner = new Owner(42, deleted::add, null);
+        assertEquals(42, owner.handle());
+
+        owner.close();
+        owner.close();
+
+        assertEquals(List.of(42L), List.copyOf(deleted));
+        assertEquals(0, owner.handle());
+    }
+
+    @Test
+    void tryWithResourcesDeletes() {
+        ConcurrentLinkedQueue<Long> deleted = new ConcurrentLinkedQueue<>();
+        try (Owner owner = new Owner(7, deleted::add, null)) {
+            assertTrue(deleted.isEmpty());
+        }
+        assertEquals(List.of(7L), List.copyOf(deleted));
+    }
+
+    @Test
+    void nothingToDeleteWhenNoNativeObjectWasMade() {
+        ConcurrentLinkedQueue<Long> deleted = new ConcurrentLinkedQueue<>();
+        new Owner(0, deleted::add, null).close();
+        assertTrue(deleted.isEmpty());
+    }
+
+    @Test
+    void unreachableObjectIsDeletedByTheCleaner() throws InterruptedException {
+        ConcurrentLinkedQueue<Long> deleted = new ConcurrentLinkedQueue<>();
+        new Owner(99, deleted::add, null);
+
+        // Only possible when the cleaning action does not hold the owner.
+        assertTrue(collectUntil(() -> !deleted.isEmpty()), "cleaner never ran");
+        assertEquals(List.of(99L), List.copyOf(deleted));
+    }
+
+    @Test
+    void keptObjectOutlivesItsDependent() throws InterruptedException {
+        ConcurrentLinkedQueue<Long> deleted = new ConcurrentLinkedQueue<>();
+        Object network = new Object();
+        WeakReference<Object> watch = new WeakReference<>(network);
+        Owner dependent = new Owner(5, deleted::add, network);
+        network = null;
+
+        System.gc();
+        assertNotNull(watch.get(), "kept object collected while its dependent lives");
+        Reference.reachabilityFence(dependent);
+
+        dependent.close();
+        assertTrue(collectUntil(() -> watch.get() == null), "kept object never released");
+        assertNull(watch.get());
+    }
+
+    @Test
+    void dependentObjectsRefuseAMissingNetworkBeforeTouchingNativeCode() {
+        assertThrows(NullPointerException.class, () -> new DiagNetwork(null));
+        assertThrows(NullPointerException.class, () -> new ValueOfInfo(null));
+        assertThrows(NullPointerException.class,
+                () -> new Validator(null, null, new DataMatch[] {new DataMatch(0, 0, 0)}));
+    }
+}

@@ -1,1 +1,0 @@
-int qelta_placeholder_symbol = 0;

@@ -1,0 +1,734 @@
+#include "definitions/discrete_def.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "core/change_guards.h"
+#include "core/matrix.h"
+#include "core/network.h"
+#include "core/node.h"
+#include "core/status.h"
+#include "definitions/node_val.h"
+
+namespace {
+
+constexpr const char* kTempOutcomeIds[] = {"tmpStateUI0", "tmpStateUI00"};
+
+// Removes item i of the array; later items move down.
+void EraseAt(VRN_doubleArray* items, int i) {
+  const int n = items->GetSize();
+  for (int k = i; k + 1 < n; ++k) (*items)[k] = (*items)[k + 1];
+  (void)items->SetSize(n - 1);
+}
+
+bool IsEmptyText(const char* text) { return text == nullptr || *text == '\0'; }
+
+const char* NullIfEmpty(const std::string& text) {
+  return text.empty() ? nullptr : text.c_str();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- lifecycle
+
+VRN_discDef::VRN_discDef(VRN_network* network, int handle,
+                         const VRN_idArray& ids)
+    : VRN_nodeDef(network, handle), outcome_ids_(ids) {}
+
+VRN_discDef::VRN_discDef(const VRN_discreteInfo& info)
+    : VRN_nodeDef(info.network, info.handle) {
+  // A discrete definition needs two outcomes; a record with fewer names
+  // gets the default names.
+  if (info.ids != nullptr && info.ids->GetSize() >= 2) {
+    outcome_ids_ = *info.ids;
+  } else {
+    outcome_ids_ = VRN_DefaultOutcomeIds();
+  }
+  if (info.values != nullptr) {
+    values_ = std::make_unique<VRN_doubleArray>(*info.values);
+  }
+  if (info.diag_info != nullptr) {
+    diag_info_ = std::make_unique<qelta::OutcomeDiagBlock>(*info.diag_info);
+    const int count = outcome_ids_.GetSize();
+    diag_info_->outcomes.resize(count);
+    if (diag_info_->default_outcome >= count) diag_info_->default_outcome = -1;
+  }
+}
+
+VRN_discDef::VRN_discDef(const VRN_discDef& other, VRN_network* network)
+    : VRN_nodeDef(other, network), outcome_ids_(other.outcome_ids_) {
+  if (other.values_ != nullptr) {
+    values_ = std::make_unique<VRN_doubleArray>(*other.values_);
+  }
+  if (other.diag_info_ != nullptr) {
+    diag_info_ = std::make_unique<qelta::OutcomeDiagBlock>(*other.diag_info_);
+  }
+}
+
+VRN_discDef::~VRN_discDef() = default;
+
+VRN_nodeVal* VRN_discDef::CreateValueFromRecord(
+    const VRN_evidenceRecord& record) const {
+  return new VRN_beliefVector(*this, record);
+}
+
+VRN_nodeVal* VRN_discDef::CreateValue() const {
+  return new VRN_beliefVector(GetNetwork(), GetHandle());
+}
+
+// ------------------------------------------------------- notifications
+
+int VRN_discDef::NotifyChildrenInserted(int position) {
+  VRN_network* network = GetNetwork();
+  if (network == nullptr || network->GetNode(GetHandle()) == nullptr) return 0;
+  int result = network->OnOutcomeInserted(GetHandle(), position);
+  const VRN_intArray children = GetChildren();
+  for (int child : children) {
+    const int status =
+        GetNodeDefinition(child)->OnParentOutcomeInserted(GetHandle(), position);
+    if (result == qelta::kOk) result = status;
+  }
+  return result;
+}
+
+int VRN_discDef::NotifyChildrenRemoved(int index) {
+  VRN_network* network = GetNetwork();
+  if (network == nullptr || network->GetNode(GetHandle()) == nullptr) return 0;
+  int result = network->OnOutcomeDeleted(GetHandle(), index);
+  const VRN_intArray children = GetChildren();
+  for (int child : children) {
+    const int status =
+        GetNodeDefinition(child)->OnParentOutcomeRemoved(GetHandle(), index);
+    if (result == qelta::kOk) result = status;
+  }
+  return result;
+}
+
+int VRN_discDef::NotifyChildrenReordered(const VRN_intArray& order) {
+  VRN_network* network = GetNetwork();
+  if (network == nullptr || network->GetNode(GetHandle()) == nullptr) return 0;
+  int result = network->OnOutcomesReordered(GetHandle(), order);
+  const VRN_intArray children = GetChildren();
+  for (int child : children) {
+    const int status =
+        GetNodeDefinition(child)->OnParentOutcomesReordered(GetHandle(), order);
+    if (result == qelta::kOk) result = status;
+  }
+  return result;
+}
+
+// ---------------------------------------------------------------- outcomes
+
+bool VRN_discDef::TablesFit(int count, bool children) const {
+  const int old_count = outcome_ids_.GetSize();
+  auto fits = [old_count, count](const VRN_matrix* table) {
+    if (table == nullptr || old_count < 1) return true;
+    const long long items =
+        static_cast<long long>(table->GetItemCount()) / old_count * count;
+    return items <= std::numeric_limits<int>::max();
+  };
+  if (!fits(GetMatrixConst())) return false;
+  if (children) {
+    for (int child : GetChildren()) {
+      if (!fits(GetNodeDefinition(child)->GetMatrixConst())) return false;
+    }
+  }
+  return true;
+}
+
+int VRN_discDef::AddOutcome(const char* id) {
+  return InsertOutcome(outcome_ids_.GetSize(), id);
+}
+
+int VRN_discDef::InsertOutcome(int position, const char* id) {
+  if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
+  const int old_count = outcome_ids_.GetSize();
+  if (position < 0 || position > old_count) return qelta::kErrOutOfRange;
+  // Refused before any change, so no table is left a size behind the ids.
+  if (!TablesFit(old_count + 1, true)) return qelta::kErrOutOfMemory;
+  VRN_autoUpdateGuard guard(GetNetwork());
+  const bool intervals = HasIntervals();
+  const bool points = HasPointValues();
+
+  if (outcome_ids_.Insert(position, id) != qelta::kOk) {
+    const int status = outcome_ids_.InsertNumbered(GetDefaultOutcomePrefix(),
+                                                   old_count, position);
+    if (status != qelta::kOk) return status;
+  }
+  if (diag_info_ != nullptr) {
+    diag_info_->outcomes.insert(diag_info_->outcomes.begin() + position,
+                                VRN_outcomeDiagInfo());
+    if (diag_info_->default_outcome >= position) ++diag_info_->default_outcome;
+  }
+  if (intervals) {
+    // The interval at `position` (the last one when appending) is split in
+    // two at its middle; a new outcome before an existing one takes the
+    // lower half, an appended one the upper half.
+    const int split = position < old_count ? position : old_count - 1;
+    const double middle = 0.5 * ((*values_)[split] + (*values_)[split + 1]);
+    values_->Insert(split + 1, middle);
+  } else if (points) {
+    values_->Insert(position, 0.0);
+  }
+
+  int status = OnOutcomeInserted(position);
+  if (status != qelta::kOk) return status;
+  status = NotifyChildrenInserted(position);
+  if (status != qelta::kOk) return status;
+  NotifyRelevance(qelta::kChangeOutcomes);
+  return qelta::kOk;
+}
+
+int VRN_discDef::RemoveOutcome(int index) {
+  if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
+  const int old_count = outcome_ids_.GetSize();
+  if (old_count <= 2) return qelta::kErrOutOfRange;
+  VRN_autoUpdateGuard guard(GetNetwork());
+  const bool intervals = HasIntervals();
+  const bool points = HasPointValues();
+
+  int status = outcome_ids_.Delete(index);
+  if (status != qelta::kOk) return status;
+  if (diag_info_ != nullptr) {
+    diag_info_->outcomes.erase(diag_info_->outcomes.begin() + index);
+    int& default_outcome = diag_info_->default_outcome;
+    if (default_outcome == index) {
+      default_outcome = -1;
+    } else if (default_outcome > index) {
+      --default_outcome;
+    }
+  }
+  if (intervals) {
+    // The following outcome takes the interval over; the last outcome's
+    // interval goes to the one before it.
+    EraseAt(values_.get(), index < old_count - 1 ? index + 1 : index);
+  } else if (points) {
+    EraseAt(values_.get(), index);
+  }
+
+  status = OnOutcomeRemoved(index);
+  if (status != qelta::kOk) return status;
+  status = NotifyChildrenRemoved(index);
+  if (status != qelta::kOk) return status;
+  NotifyRelevance(qelta::kChangeOutcomes);
+  return qelta::kOk;
+}
+
+int VRN_discDef::GetNumberOfOutcomes() const { return outcome_ids_.GetSize(); }
+
+int VRN_discDef::GetDiscreteOutcomeCount() const {
+  return outcome_ids_.GetSize();
+}
+
+int VRN_discDef::RenameOutcome(int index, const char* id) {
+  if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
+  return outcome_ids_.SetString(index, id);
+}
+
+int VRN_discDef::RenameOutcomesFromStrings(
+    const std::vector<std::string>& names) {
+  if (static_cast<int>(names.size()) != outcome_ids_.GetSize()) {
+    return qelta::kErrOutOfRange;
+  }
+  outcome_ids_.Flush();
+  for (const std::string& name : names) {
+    (void)outcome_ids_.AddNumbered(name.c_str(), -1);
+  }
+  return qelta::kOk;
+}
+
+int VRN_discDef::RenameOutcomes(const VRN_stringArray& names) {
+  if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
+  if (names.GetSize() != outcome_ids_.GetSize()) return qelta::kErrOutOfRange;
+  // Built aside first so that `names` may be this definition's own list.
+  VRN_idArray renamed;
+  renamed.SetAllowEmpty(outcome_ids_.GetAllowEmpty());
+  for (int i = 0; i < names.GetSize(); ++i) {
+    (void)renamed.AddNumbered(names.Get(i), -1);
+  }
+  outcome_ids_ = renamed;
+  return qelta::kOk;
+}
+
+const VRN_idArray* VRN_discDef::GetOutcomesNames() const {
+  return &outcome_ids_;
+}
+
+int VRN_discDef::ResizeWithChildren(int count) {
+  while (outcome_ids_.GetSize() > count) {
+    const int status = RemoveOutcome(outcome_ids_.GetSize() - 1);
+    if (status != qelta::kOk) return status;
+  }
+  while (outcome_ids_.GetSize() < count) {
+    const std::string id = std::string(GetDefaultOutcomePrefix()) +
+                           std::to_string(outcome_ids_.GetSize());
+    const int status = AddOutcome(id.c_str());
+    if (status != qelta::kOk) return status;
+  }
+  return qelta::kOk;
+}
+
+int VRN_discDef::ReplaceIds(const VRN_stringArray& ids) {
+  const int old_count = outcome_ids_.GetSize();
+  const int count = ids.GetSize();
+  // Without children the count changes here in one step; the network's
+  // per-node data (cost tables of cost children, cases, temporal part)
+  // still has to hear of every outcome that goes or comes.
+  VRN_network* network = GetNetwork();
+  if (count != old_count && network != nullptr &&
+      network->GetNode(GetHandle()) != nullptr) {
+    for (int i = old_count - 1; i >= count; --i) {
+      (void)network->OnOutcomeDeleted(GetHandle(), i);
+    }
+    for (int i = old_count; i < count; ++i) {
+      (void)network->OnOutcomeInserted(GetHandle(), i);
+    }
+  }
+  const VRN_idArray* as_ids = dynamic_cast<const VRN_idArray*>(&ids);
+  if (as_ids != nullptr) {
+    outcome_ids_ = *as_ids;
+  } else {
+    VRN_idArray copy;
+    for (int i = 0; i < count; ++i) (void)copy.Add(ids.Get(i));
+    outcome_ids_ = copy;
+  }
+  if (diag_info_ != nullptr) {
+    diag_info_->outcomes.resize(count);
+    if (diag_info_->default_outcome >= count) diag_info_->default_outcome = -1;
+  }
+  const int status = RebuildTable();
+  if (status != qelta::kOk) return status;
+  NotifyRelevance(qelta::kChangeOutcomes);
+  return qelta::kOk;
+}
+
+int VRN_discDef::SetNumberOfOutcomesByIds(const VRN_stringArray& ids) {
+  if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
+  const int count = ids.GetSize();
+  if (count < 2) return qelta::kErrWrongNumStates;
+  // A plain string list must hold identifiers; an id list was checked when
+  // it was filled (and may hold the empty ids of interval outcomes).
+  if (dynamic_cast<const VRN_idArray*>(&ids) == nullptr) {
+    for (int i = 0; i < count; ++i) {
+      if (!VRN_IsValidId(ids.Get(i))) return qelta::kErrOutOfRange;
+    }
+  }
+  if (!TablesFit(count, false)) return qelta::kErrOutOfMemory;
+  if (GetChildren().GetSize() > 0 && count != outcome_ids_.GetSize()) {
+    const int status = ResizeWithChildren(count);
+    if (status != qelta::kOk) return status;
+  }
+  return ReplaceIds(ids);
+}
+
+int VRN_discDef::SetNumberOfOutcomes(int count) {
+  if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
+  if (count < 2) return qelta::kErrWrongNumStates;
+  if (count == outcome_ids_.GetSize()) return qelta::kOk;
+  if (GetChildren().GetSize() > 0) return ResizeWithChildren(count);
+  if (!TablesFit(count, false)) return qelta::kErrOutOfMemory;
+  VRN_idArray ids(outcome_ids_);
+  while (ids.GetSize() > count) (void)ids.Delete(ids.GetSize() - 1);
+  while (ids.GetSize() < count) {
+    (void)ids.AddNumbered(GetDefaultOutcomePrefix(), ids.GetSize());
+  }
+  return ReplaceIds(ids);
+}
+
+int VRN_discDef::ChangeOrderOfOutcomes(const VRN_intArray& order) {
+  if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
+  int status = outcome_ids_.ChangeOrder(order);
+  if (status != qelta::kOk) return status;
+  if (diag_info_ != nullptr) {
+    std::vector<VRN_outcomeDiagInfo> permuted;
+    permuted.reserve(diag_info_->outcomes.size());
+    for (int old_index : order) {
+      permuted.push_back(std::move(diag_info_->outcomes[old_index]));
+    }
+    diag_info_->outcomes.swap(permuted);
+    if (diag_info_->default_outcome >= 0) {
+      diag_info_->default_outcome = order.FindPosition(diag_info_->default_outcome);
+    }
+  }
+  if (HasPointValues()) {
+    (void)values_->Permute(order.Items(), order.GetSize());
+  }
+  status = OnOutcomesReordered(order);
+  if (status != qelta::kOk) return status;
+  return NotifyChildrenReordered(order);
+}
+
+int VRN_discDef::ChangeOrderOfOutcomesWithAddAndRemove(
+    const VRN_stringArray& ids, const VRN_intArray& mapping) {
+  if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
+  const int new_count = mapping.GetSize();
+  if (ids.GetSize() != new_count) return qelta::kErrOutOfRange;
+  const int old_count = outcome_ids_.GetSize();
+  // Checked before anything changes: each old outcome continued at most
+  // once, and at least two outcomes in the end.
+  if (new_count < 2) return qelta::kErrOutOfRange;
+  std::vector<bool> named(old_count, false);
+  int kept = 0;
+  for (int entry : mapping) {
+    if (entry < 0) continue;
+    if (entry >= old_count || named[entry]) return qelta::kErrOutOfRange;
+    named[entry] = true;
+    ++kept;
+  }
+
+  VRN_intArray map(mapping);
+  const int temporaries = kept < 2 ? 2 - kept : 0;
+  for (int t = 0; t < temporaries; ++t) {
+    const int status = AddOutcome(kTempOutcomeIds[t]);
+    if (status != qelta::kOk) return status;
+  }
+  for (int old_index = old_count - 1; old_index >= 0; --old_index) {
+    if (named[old_index]) continue;
+    const int status = RemoveOutcome(old_index);
+    if (status != qelta::kOk) return status;
+    for (int& entry : map) {
+      if (entry > old_index) --entry;
+    }
+  }
+  int added = 0;
+  for (int j = 0; j < new_count; ++j) {
+    if (map[j] >= 0) continue;
+    const int status = AddOutcome(ids.Get(j));
+    if (status != qelta::kOk) return status;
+    map[j] = kept + added;
+    ++added;
+  }
+  for (int t = 0; t < temporaries; ++t) {
+    const int status = RemoveOutcome(kept);
+    if (status != qelta::kOk) return status;
+  }
+  if (!map.IsIdentity()) {
+    const int status = ChangeOrderOfOutcomes(map);
+    if (status != qelta::kOk) return status;
+  }
+  return RenameOutcomes(ids);
+}
+
+int VRN_discDef::GetDiscreteInfo(VRN_discreteInfo* info) {
+  info->ids = &outcome_ids_;
+  info->ids_owned = false;
+  info->values = values_.get();
+  info->values_owned = false;
+  info->diag_info = diag_info_.get();
+  info->diag_info_owned = false;
+  return qelta::kOk;
+}
+
+bool VRN_discDef::AreOutcomesFixed() const { return false; }
+
+const char* VRN_discDef::GetDefaultOutcomePrefix() const { return "State"; }
+
+int VRN_discDef::OnOutcomeInserted(int position) { return qelta::kOk; }
+
+int VRN_discDef::OnOutcomeRemoved(int index) { return qelta::kOk; }
+
+int VRN_discDef::OnOutcomesReordered(const VRN_intArray& order) {
+  return qelta::kOk;
+}
+
+// --------------------------------------------------------- numeric outcomes
+
+bool VRN_discDef::HasIntervals() const {
+  return values_ != nullptr &&
+         values_->GetSize() == outcome_ids_.GetSize() + 1;
+}
+
+bool VRN_discDef::HasPointValues() const {
+  return values_ != nullptr && values_->GetSize() == outcome_ids_.GetSize();
+}
+
+bool VRN_discDef::HasOutcomeIds() const {
+  return !IsEmptyText(outcome_ids_.Get(0));
+}
+
+int VRN_discDef::SetIntervals(const std::vector<double>& bounds,
+                              bool clear_ids) {
+  const int n = static_cast<int>(bounds.size());
+  if (n < 3) return qelta::kErrOutOfRange;
+  // Checked before the outcome count changes, so a refusal loses nothing.
+  for (int i = 0; i < n; ++i) {
+    if (std::isnan(bounds[i])) return qelta::kErrInvalidValue;
+    if (i >= 1 && bounds[i - 1] > bounds[i]) return qelta::kErrInvalidValue;
+    if (i >= 2 && bounds[i - 2] == bounds[i]) return qelta::kErrInvalidValue;
+  }
+  if (n - 1 != outcome_ids_.GetSize()) {
+    const int status = SetNumberOfOutcomes(n - 1);
+    if (status != qelta::kOk) return status;
+  }
+  auto copy = std::make_unique<VRN_doubleArray>();
+  for (double bound : bounds) copy->Add(bound);
+  values_ = std::move(copy);
+  if (clear_ids) outcome_ids_.FillEmpty(-1);
+  return qelta::kOk;
+}
+
+int VRN_discDef::SetIntervalsFromArray(const VRN_doubleArray& bounds,
+                                       bool clear_ids) {
+  return SetIntervals(std::vector<double>(bounds.begin(), bounds.end()),
+                      clear_ids);
+}
+
+int VRN_discDef::GetIntervals(std::vector<double>* out) const {
+  if (!HasIntervals()) return qelta::kErrNoItem;
+  out->assign(values_->begin(), values_->end());
+  return qelta::kOk;
+}
+
+int VRN_discDef::GetIntervalBounds(VRN_doubleArray* out) const {
+  if (!HasIntervals()) return qelta::kErrNoItem;
+  *out = *values_;
+  return qelta::kOk;
+}
+
+int VRN_discDef::GetOutcomeInterval(int outcome, double* low,
+                                    double* high) const {
+  if (!HasIntervals()) return qelta::kErrNoItem;
+  if (outcome < 0 || outcome >= outcome_ids_.GetSize()) {
+    return qelta::kErrOutOfRange;
+  }
+  *low = (*values_)[outcome];
+  *high = (*values_)[outcome + 1];
+  return qelta::kOk;
+}
+
+int VRN_discDef::GetIntervalIndex(double value) const {
+  if (!HasIntervals()) return qelta::kErrNoItem;
+  if (std::isnan(value)) return qelta::kErrOutOfRange;
+  return VRN_FindInterval(values_->Items(), values_->GetSize(), value);
+}
+
+int VRN_discDef::RemoveIntervals() {
+  if (!HasIntervals()) return qelta::kErrNoItem;
+  values_.reset();
+  if (outcome_ids_.GetAllowEmpty()) {
+    VRN_idArray named;
+    for (int i = 0; i < outcome_ids_.GetSize(); ++i) {
+      (void)named.AddNumbered(GetDefaultOutcomePrefix(), i);
+    }
+    outcome_ids_ = named;
+  }
+  return qelta::kOk;
+}
+
+int VRN_discDef::SetPointValues(const std::vector<double>& values) {
+  if (static_cast<int>(values.size()) != outcome_ids_.GetSize()) {
+    return qelta::kErrOutOfRange;
+  }
+  auto copy = std::make_unique<VRN_doubleArray>();
+  for (double value : values) copy->Add(value);
+  values_ = std::move(copy);
+  return qelta::kOk;
+}
+
+int VRN_discDef::SetPointValuesFromArray(const VRN_doubleArray& values) {
+  return SetPointValues(std::vector<double>(values.begin(), values.end()));
+}
+
+int VRN_discDef::GetPointValues(std::vector<double>* out) const {
+  if (!HasPointValues()) return qelta::kErrNoItem;
+  out->assign(values_->begin(), values_->end());
+  return qelta::kOk;
+}
+
+int VRN_discDef::CopyPointValues(VRN_doubleArray* out) const {
+  if (!HasPointValues()) return qelta::kErrNoItem;
+  *out = *values_;
+  return qelta::kOk;
+}
+
+int VRN_discDef::GetPointValue(int outcome, double* out) const {
+  if (!HasPointValues()) return qelta::kErrNoItem;
+  if (outcome < 0 || outcome >= outcome_ids_.GetSize()) {
+    return qelta::kErrOutOfRange;
+  }
+  *out = (*values_)[outcome];
+  return qelta::kOk;
+}
+
+int VRN_discDef::GetPointValueIndex(double value) const {
+  if (!HasPointValues()) return qelta::kErrNoItem;
+  for (int i = 0; i < values_->GetSize(); ++i) {
+    if ((*values_)[i] == value) return i;
+  }
+  return qelta::kErrNoItem;
+}
+
+int VRN_discDef::RemovePointValues() {
+  if (!HasPointValues()) return qelta::kErrNoItem;
+  values_.reset();
+  return qelta::kOk;
+}
+
+double VRN_discDef::GetOutcomeValue(int outcome) const {
+  if (outcome < 0 || outcome >= outcome_ids_.GetSize()) {
+    return std::numeric_limits<double>::quiet_NaN();
+  }
+  if (HasPointValues()) return (*values_)[outcome];
+  return static_cast<double>(outcome);
+}
+
+int VRN_discDef::CalculateMean(const VRN_matrix& value, double* out) const {
+  const int count = outcome_ids_.GetSize();
+  if (value.GetItemCount() != count) return qelta::kErrOutOfRange;
+  const double* p = value.GetItems().Items();
+  if (HasIntervals()) {
+    *out = VRN_IntervalsMean(count, values_->Items(), p);
+    return qelta::kOk;
+  }
+  if (!HasPointValues()) return qelta::kErrNoItem;
+  double mean = 0.0;
+  for (int i = 0; i < count; ++i) mean += p[i] * (*values_)[i];
+  *out = mean;
+  return qelta::kOk;
+}
+
+int VRN_discDef::CalculateStdDev(const VRN_matrix& value, double* out) const {
+  const int count = outcome_ids_.GetSize();
+  if (value.GetItemCount() != count) return qelta::kErrOutOfRange;
+  const double* p = value.GetItems().Items();
+  if (HasIntervals()) {
+    *out = VRN_IntervalsStdDev(count, values_->Items(), p);
+    return qelta::kOk;
+  }
+  if (!HasPointValues()) return qelta::kErrNoItem;
+  double mean = 0.0;
+  double square = 0.0;
+  for (int i = 0; i < count; ++i) {
+    const double x = (*values_)[i];
+    mean += p[i] * x;
+    square += p[i] * x * x;
+  }
+  // Rounding can leave a tiny negative variance for a point mass.
+  const double variance = square - mean * mean;
+  *out = variance > 0.0 ? std::sqrt(variance) : 0.0;
+  return qelta::kOk;
+}
+
+// ------------------------------------------------------------ diagnosis data
+
+qelta::OutcomeDiagBlock* VRN_discDef::EnsureDiagBlock() {
+  if (diag_info_ == nullptr) {
+    diag_info_ = std::make_unique<qelta::OutcomeDiagBlock>();
+    diag_info_->outcomes.resize(outcome_ids_.GetSize());
+  }
+  return diag_info_.get();
+}
+
+int VRN_discDef::GetDefaultOutcome() const {
+  return diag_info_ != nullptr ? diag_info_->default_outcome : -1;
+}
+
+int VRN_discDef::SetDefaultOutcome(int index) {
+  if (index >= outcome_ids_.GetSize()) return qelta::kErrOutOfRange;
+  if (index < 0 && diag_info_ == nullptr) return qelta::kOk;
+  EnsureDiagBlock()->default_outcome = index;
+  return qelta::kOk;
+}
+
+bool VRN_discDef::IsFaultOutcome(int index) const {
+  if (diag_info_ == nullptr || !outcome_ids_.IsIndexValid(index)) return false;
+  return diag_info_->outcomes[index].fault;
+}
+
+int VRN_discDef::SetFaultOutcome(int index, bool fault) {
+  if (!outcome_ids_.IsIndexValid(index)) return qelta::kErrOutOfRange;
+  if (!fault && diag_info_ == nullptr) return qelta::kOk;
+  EnsureDiagBlock()->outcomes[index].fault = fault;
+  return qelta::kOk;
+}
+
+const char* VRN_discDef::GetOutcomeLabel(int index) const {
+  if (diag_info_ == nullptr || !outcome_ids_.IsIndexValid(index)) {
+    return nullptr;
+  }
+  return NullIfEmpty(diag_info_->outcomes[index].label);
+}
+
+const char* VRN_discDef::GetOutcomeDescription(int index) const {
+  if (diag_info_ == nullptr || !outcome_ids_.IsIndexValid(index)) {
+    return nullptr;
+  }
+  return NullIfEmpty(diag_info_->outcomes[index].description);
+}
+
+const char* VRN_discDef::GetOutcomeFix(int index) const {
+  if (diag_info_ == nullptr || !outcome_ids_.IsIndexValid(index)) {
+    return nullptr;
+  }
+  return NullIfEmpty(diag_info_->outcomes[index].fix);
+}
+
+const VRN_documentation* VRN_discDef::GetOutcomeDocumentation(int index) const {
+  if (diag_info_ == nullptr || !outcome_ids_.IsIndexValid(index)) {
+    return nullptr;
+  }
+  const VRN_documentation& doc = diag_info_->outcomes[index].documentation;
+  return doc.GetSize() > 0 ? &doc : nullptr;
+}
+
+int VRN_discDef::SetOutcomeDescription(int index, const char* text) {
+  if (!outcome_ids_.IsIndexValid(index)) return qelta::kErrOutOfRange;
+  if (IsEmptyText(text)) {
+    if (diag_info_ != nullptr) diag_info_->outcomes[index].description.clear();
+    return qelta::kOk;
+  }
+  EnsureDiagBlock()->outcomes[index].description = text;
+  return qelta::kOk;
+}
+
+int VRN_discDef::SetOutcomeFix(int index, const char* text) {
+  if (!outcome_ids_.IsIndexValid(index)) return qelta::kErrOutOfRange;
+  if (IsEmptyText(text)) {
+    if (diag_info_ != nullptr) diag_info_->outcomes[index].fix.clear();
+    return qelta::kOk;
+  }
+  EnsureDiagBlock()->outcomes[index].fix = text;
+  return qelta::kOk;
+}
+
+int VRN_discDef::SetOutcomeDocumentation(int index,
+                                         const VRN_documentation& doc) {
+  if (!outcome_ids_.IsIndexValid(index)) return qelta::kErrOutOfRange;
+  if (doc.GetSize() == 0) {
+    if (diag_info_ != nullptr) {
+      diag_info_->outcomes[index].documentation.Flush();
+    }
+    return qelta::kOk;
+  }
+  EnsureDiagBlock()->outcomes[index].documentation = doc;
+  return qelta::kOk;
+}
+
+int VRN_discDef::SetOutcomeLabel(int index, const char* label) {
+  if (!outcome_ids_.IsIndexValid(index)) return qelta::kErrOutOfRange;
+  if (IsEmptyText(label)) {
+    if (diag_info_ != nullptr) diag_info_->outcomes[index].label.clear();
+    return qelta::kOk;
+  }
+  const char* current = GetOutcomeLabel(index);
+  if (current != nullptr && std::strcmp(current, label) == 0) return qelta::kOk;
+  VRN_network* network = GetNetwork();
+  if (network != nullptr && network->GetLoadFlags() == 0) {
+    for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
+      const auto* def =
+          dynamic_cast<const VRN_discDef*>(network->GetNode(h)->Definition());
+      if (def == nullptr || def->GetNumberOfOutcomes() < 2) continue;
+      for (int k = 0; k < def->GetNumberOfOutcomes(); ++k) {
+        if (def == this && k == index) continue;
+        const char* other = def->GetOutcomeLabel(k);
+        if (other != nullptr && std::strcmp(other, label) == 0) {
+          return qelta::kErrDuplicatedIdentifier;
+        }
+      }
+    }
+  }
+  EnsureDiagBlock()->outcomes[index].label = label;
+  return qelta::kOk;
+}

@@ -1,0 +1,180 @@
+// Discrete definitions: the abstract base of every definition whose node has
+// named outcomes (CPT, truth table, decision and the canonical kinds).
+//
+// VRN_discDef owns the outcome identifiers, their optional numeric meaning
+// (interval bounds or point values) and the optional per-outcome diagnosis
+// data, and implements every outcome operation of VRN_nodeDef. Each edit
+// keeps the definition's own table (slots OnOutcomeInserted..RebuildTable,
+// implemented by the table classes), the network's per-node data and every
+// child's table in step. A discrete definition never has fewer than two
+// outcomes.
+//
+// Thread use: one thread per network.
+#ifndef QELTA_DEFINITIONS_DISCRETE_DEF_H_
+#define QELTA_DEFINITIONS_DISCRETE_DEF_H_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/arrays.h"
+#include "core/strings.h"
+#include "definitions/node_def.h"
+
+// Diagnosis information of one outcome. A new record is empty, not a fault.
+class VRN_outcomeDiagInfo {
+ public:
+  bool fault = false;
+  std::string description;
+  std::string label;
+  std::string fix;
+  VRN_documentation documentation;
+};
+
+namespace qelta {
+
+// The per-outcome diagnosis block of a discrete definition: created on first
+// need with one empty record per outcome, kept until the definition dies.
+struct OutcomeDiagBlock {
+  int default_outcome = -1;  // -1: none
+  std::vector<VRN_outcomeDiagInfo> outcomes;
+};
+
+}  // namespace qelta
+
+class VRN_discDef : public VRN_nodeDef {
+ public:
+  ~VRN_discDef() override;
+
+  // Belief-vector values (value type 3).
+  VRN_nodeVal* CreateValueFromRecord(
+      const VRN_evidenceRecord& record) const override;
+  VRN_nodeVal* CreateValue() const override;
+
+  // ---- Outcome operations. Failures leave the definition unchanged unless
+  // a later step (a child's table) refuses; steps done until then stay done.
+
+  int AddOutcome(const char* id) override;
+  // Inserts an outcome at `position` (0..count). An id that is not usable is
+  // replaced by a generated one (prefix and old count). -51 when outcomes are
+  // fixed, -2 for a bad position.
+  int InsertOutcome(int position, const char* id) override;
+  // -51 fixed, -2 bad index or only two outcomes left.
+  int RemoveOutcome(int index) override;
+  int GetNumberOfOutcomes() const override;
+  // -51 fixed; -2 bad index, invalid id or an id another outcome holds.
+  int RenameOutcome(int index, const char* id) override;
+  // Each name repaired into a valid identifier; -2 on a count mismatch.
+  int RenameOutcomesFromStrings(const std::vector<std::string>& names) override;
+  int RenameOutcomes(const VRN_stringArray& names) override;
+  const VRN_idArray* GetOutcomesNames() const override;
+  int SetNumberOfOutcomesByIds(const VRN_stringArray& ids) override;
+  // -51 fixed, -19 for count < 2.
+  int SetNumberOfOutcomes(int count) override;
+  // New outcome i is old outcome order[i].
+  int ChangeOrderOfOutcomes(const VRN_intArray& order) override;
+  // mapping[j]: the old outcome new outcome j continues, or < 0 for a new
+  // one; old outcomes nobody names are removed. Final ids are `ids`.
+  int ChangeOrderOfOutcomesWithAddAndRemove(const VRN_stringArray& ids,
+                                            const VRN_intArray& mapping) override;
+  int GetDiscreteOutcomeCount() const override;
+  // Pointers to the ids, values and diagnosis block, not owned by the record.
+  int GetDiscreteInfo(VRN_discreteInfo* info) override;
+
+  // ---- Slots added by discrete definitions.
+
+  virtual bool AreOutcomesFixed() const;
+  virtual const char* GetDefaultOutcomePrefix() const;
+  // Table hooks: the own outcome dimension follows the outcome edits.
+  virtual int OnOutcomeInserted(int position);
+  virtual int OnOutcomeRemoved(int index);
+  virtual int OnOutcomesReordered(const VRN_intArray& order);
+  // Re-creates the table for the current parents and outcomes.
+  virtual int RebuildTable() = 0;
+
+  // ---- Numeric outcomes. Interval bounds: count + 1 non-decreasing values,
+  // outcome i covers [b_i, b_i+1]. Point values: one number per outcome.
+
+  // -2 for fewer than 3 bounds; -4 for decreasing bounds or two empty
+  // intervals in a row. Resizes the outcomes first when needed. With
+  // `clear_ids` every outcome id is emptied.
+  int SetIntervals(const std::vector<double>& bounds, bool clear_ids);
+  int SetIntervalsFromArray(const VRN_doubleArray& bounds, bool clear_ids);
+  // Copies of the bounds; -3 without intervals.
+  int GetIntervals(std::vector<double>* out) const;
+  int GetIntervalBounds(VRN_doubleArray* out) const;
+  // -3 without intervals, -2 for a bad index.
+  int GetOutcomeInterval(int outcome, double* low, double* high) const;
+  // The outcome whose interval holds `value`; -3 without intervals, -2
+  // outside the bounds.
+  int GetIntervalIndex(double value) const;
+  int RemoveIntervals();
+  // -2 unless there is one value per outcome.
+  int SetPointValues(const std::vector<double>& values);
+  int SetPointValuesFromArray(const VRN_doubleArray& values);
+  int GetPointValues(std::vector<double>* out) const;
+  int CopyPointValues(VRN_doubleArray* out) const;
+  int GetPointValue(int outcome, double* out) const;
+  // The first outcome whose point value equals `value`; -3 when none.
+  int GetPointValueIndex(double value) const;
+  int RemovePointValues();
+  bool HasIntervals() const;
+  bool HasPointValues() const;
+  bool HasOutcomeIds() const;
+  // The point value, else the index as a double; NaN for a bad index.
+  double GetOutcomeValue(int outcome) const;
+  // Mean and deviation of a distribution over the outcomes (`value` holds one
+  // probability per outcome). -2 on a count mismatch, -3 without numeric
+  // outcomes.
+  int CalculateMean(const VRN_matrix& value, double* out) const;
+  int CalculateStdDev(const VRN_matrix& value, double* out) const;
+
+  // ---- Diagnosis data of the outcomes.
+
+  int GetDefaultOutcome() const;
+  int SetDefaultOutcome(int index);
+  bool IsFaultOutcome(int index) const;
+  int SetFaultOutcome(int index, bool fault);
+  // Null for a bad index, no block or an empty text.
+  const char* GetOutcomeLabel(int index) const;
+  const char* GetOutcomeDescription(int index) const;
+  const char* GetOutcomeFix(int index) const;
+  const VRN_documentation* GetOutcomeDocumentation(int index) const;
+  // An empty or null text clears the field; -2 for a bad index.
+  int SetOutcomeDescription(int index, const char* text);
+  int SetOutcomeFix(int index, const char* text);
+  int SetOutcomeDocumentation(int index, const VRN_documentation& doc);
+  // Labels are unique across the network: -32 when another outcome of any
+  // node holds it (unless the network relaxes its checks while loading).
+  int SetOutcomeLabel(int index, const char* label);
+
+  // The numeric values as stored (null when none) and the diagnosis block
+  // (null until first needed).
+  const VRN_doubleArray* GetValues() const { return values_.get(); }
+  const qelta::OutcomeDiagBlock* GetDiagInfo() const { return diag_info_.get(); }
+
+ protected:
+  // Copies `ids`; no values, no diagnosis block.
+  VRN_discDef(VRN_network* network, int handle, const VRN_idArray& ids);
+  // Copies of the record's items ("State0", "State1" without ids).
+  explicit VRN_discDef(const VRN_discreteInfo& info);
+  // Deep copy for Clone.
+  VRN_discDef(const VRN_discDef& other, VRN_network* network);
+
+ private:
+  qelta::OutcomeDiagBlock* EnsureDiagBlock();
+  // Whether this definition's table (and with `children` every child's
+  // table) still fits an int item count with `count` own outcomes.
+  bool TablesFit(int count, bool children) const;
+  int NotifyChildrenInserted(int position);
+  int NotifyChildrenRemoved(int index);
+  int NotifyChildrenReordered(const VRN_intArray& order);
+  int ResizeWithChildren(int count);
+  int ReplaceIds(const VRN_stringArray& ids);
+
+  VRN_idArray outcome_ids_;
+  std::unique_ptr<VRN_doubleArray> values_;
+  std::unique_ptr<qelta::OutcomeDiagBlock> diag_info_;
+};
+
+#endif  // QELTA_DEFINITIONS_DISCRETE_DEF_H_

@@ -1,0 +1,333 @@
+#include "definitions/node_def.h"
+
+#include <cassert>
+#include <cmath>
+#include <new>
+
+#include "core/arrays.h"
+#include "core/change_guards.h"
+#include "core/matrix.h"
+#include "core/network.h"
+#include "core/node.h"
+#include "core/status.h"
+#include "core/strings.h"
+#include "definitions/cpt.h"
+#include "definitions/discrete_def.h"
+#include "definitions/truth_table.h"
+
+namespace {
+
+// Parents and children of a node that is not (yet) stored in its network.
+const VRN_intArray& EmptyHandles() {
+  static const VRN_intArray* const kEmpty = new VRN_intArray();
+  return *kEmpty;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------ VRN_discreteInfo
+
+VRN_discreteInfo::VRN_discreteInfo(VRN_network* network, int handle)
+    : network(network), handle(handle) {}
+
+VRN_discreteInfo::~VRN_discreteInfo() {
+  if (ids_owned) delete ids;
+  if (values_owned) delete values;
+  if (diag_info_owned) delete diag_info;
+  if (table_owned) delete table;
+}
+
+// ----------------------------------------------------------------- VRN_nodeDef
+
+VRN_nodeDef::VRN_nodeDef(VRN_network* network, int handle)
+    : network_(network), handle_(handle) {}
+
+VRN_nodeDef::VRN_nodeDef(const VRN_nodeDef& other, VRN_network* network)
+    : network_(network), handle_(other.handle_) {}
+
+VRN_nodeDef::~VRN_nodeDef() = default;
+
+int VRN_nodeDef::AddParent(int parent) { return qelta::kErrWrongNodeType; }
+
+int VRN_nodeDef::RemoveParent(int parent) { return qelta::kErrWrongNodeType; }
+
+void VRN_nodeDef::OnIdChanged(const char* old_id, const char* new_id) {}
+
+int VRN_nodeDef::OnParentOutcomeInserted(int parent, int position) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeDef::OnParentOutcomeRemoved(int parent, int index) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeDef::OnParentOutcomesReordered(int parent,
+                                           const VRN_intArray& order) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeDef::ReorderParents(const VRN_intArray& order) {
+  return qelta::kErrWrongNodeType;
+}
+
+void VRN_nodeDef::OnParentIdChanged(int parent, const char* old_id,
+                                    const char* new_id) {}
+
+int VRN_nodeDef::CheckParentInfluence(int parent_index, double tolerance,
+                                      bool* influential) {
+  assert(influential != nullptr);
+  const VRN_matrix* table = GetExpandedDefinition();
+  if (table == nullptr) {
+    *influential = true;
+    return qelta::kOk;
+  }
+  const int dims = table->GetDimensionCount();
+  // Only parent dimensions can be asked about; the last one is the node's
+  // own outcomes.
+  if (parent_index < 0 || parent_index >= dims - 1) {
+    return qelta::kErrOutOfRange;
+  }
+  *influential = false;
+  const int own = table->GetSize(dims - 1);
+  const int states = table->GetSize(parent_index);
+  if (states < 2) return qelta::kOk;
+  const int stride = table->GetStrides()[parent_index];
+  const double limit = tolerance * tolerance;
+  const double* items = table->GetItems().Items();
+
+  VRN_coordinates coords(*table);
+  coords.Lock(parent_index);
+  coords.Lock(dims - 1);
+  coords.GoFirst();
+  coords.UpdateIndex(*table);
+  do {
+    const double* p0 = items + coords.GetIndex();
+    for (int j = 1; j < states; ++j) {
+      const double* pj = p0 + j * stride;
+      double sum = 0.0;
+      for (int k = 0; k < own; ++k) {
+        const double d = std::sqrt(p0[k]) - std::sqrt(pj[k]);
+        sum += d * d;
+        if (sum > limit) {
+          *influential = true;
+          return qelta::kOk;
+        }
+      }
+    }
+  } while (coords.Next(*table) == qelta::kOk);
+  return qelta::kOk;
+}
+
+int VRN_nodeDef::CheckExtFunctions(const VRN_extFunctionContainer& functions,
+                                   int* position, std::string* message) {
+  return qelta::kOk;
+}
+
+int VRN_nodeDef::PatchExtFunctions(VRN_extFunctionContainer* functions) {
+  return qelta::kOk;
+}
+
+int VRN_nodeDef::AddOutcome(const char* id) { return qelta::kErrWrongNodeType; }
+
+int VRN_nodeDef::InsertOutcome(int position, const char* id) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeDef::RemoveOutcome(int index) { return qelta::kErrWrongNodeType; }
+
+int VRN_nodeDef::GetNumberOfOutcomes() const { return qelta::kErrWrongNodeType; }
+
+int VRN_nodeDef::RenameOutcome(int index, const char* id) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeDef::RenameOutcomesFromStrings(
+    const std::vector<std::string>& names) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeDef::RenameOutcomes(const VRN_stringArray& names) {
+  return qelta::kErrWrongNodeType;
+}
+
+const VRN_idArray* VRN_nodeDef::GetOutcomesNames() const { return nullptr; }
+
+int VRN_nodeDef::SetNumberOfOutcomesByIds(const VRN_stringArray& ids) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeDef::SetNumberOfOutcomes(int count) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeDef::ChangeOrderOfOutcomes(const VRN_intArray& order) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeDef::ChangeOrderOfOutcomesWithAddAndRemove(
+    const VRN_stringArray& ids, const VRN_intArray& mapping) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeDef::MakeUniform() { return qelta::kErrWrongNodeType; }
+
+int VRN_nodeDef::MakeRandom(VRN_randomGenerator& generator) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeDef::GetDefinition(VRN_matrix** out) {
+  *out = GetMatrix();
+  return *out != nullptr ? qelta::kOk : qelta::kErrWrongNodeType;
+}
+
+const VRN_matrix* VRN_nodeDef::GetExpandedDefinition() {
+  return GetMatrixConst();
+}
+
+int VRN_nodeDef::GetDiscreteOutcomeCount() const {
+  return qelta::kErrWrongNodeType;
+}
+
+void VRN_nodeDef::CopyParameters(VRN_nodeDef* target) const {
+  VRN_autoUpdateGuard guard(target->GetNetwork());
+  VRN_matrix* to = target->GetMatrix();
+  const VRN_matrix* from = GetMatrixConst();
+  if (to == nullptr || from == nullptr || !to->HasSameDimensions(*from)) return;
+  (void)to->CopyItems(*from);
+}
+
+// ------------------------------------------------------------ non-virtual
+
+const VRN_intArray& VRN_nodeDef::GetParents() const {
+  const VRN_node* node =
+      network_ != nullptr ? network_->GetNode(handle_) : nullptr;
+  return node != nullptr ? node->Parents() : EmptyHandles();
+}
+
+const VRN_intArray& VRN_nodeDef::GetChildren() const {
+  const VRN_node* node =
+      network_ != nullptr ? network_->GetNode(handle_) : nullptr;
+  return node != nullptr ? node->Children() : EmptyHandles();
+}
+
+int VRN_nodeDef::GetParentIndex(int handle) const {
+  return GetParents().FindPosition(handle);
+}
+
+const char* VRN_nodeDef::GetNodeId(int handle) const {
+  const VRN_node* node = network_->GetNode(handle);
+  assert(node != nullptr);
+  return node->GetId();
+}
+
+VRN_nodeDef* VRN_nodeDef::GetNodeDefinition(int handle) const {
+  const VRN_node* node = network_->GetNode(handle);
+  assert(node != nullptr);
+  return node->Definition();
+}
+
+int VRN_nodeDef::GetDefinitionConst(const VRN_matrix** out) const {
+  *out = GetMatrixConst();
+  return *out != nullptr ? qelta::kOk : qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeDef::SetDefinition(const VRN_doubleArray& items) {
+  VRN_autoUpdateGuard guard(network_);
+  VRN_matrix* table = GetMatrix();
+  if (table == nullptr) return qelta::kErrWrongNodeType;
+  return table->SetItems(items);
+}
+
+int VRN_nodeDef::SetDefinitionFromVector(const std::vector<double>& items) {
+  VRN_autoUpdateGuard guard(network_);
+  VRN_matrix* table = GetMatrix();
+  if (table == nullptr) return qelta::kErrWrongNodeType;
+  return table->SetItemsFromVector(items);
+}
+
+int VRN_nodeDef::SetDefinitionFromMatrix(const VRN_matrix& matrix) {
+  VRN_autoUpdateGuard guard(network_);
+  VRN_matrix* table = GetMatrix();
+  if (table == nullptr) return qelta::kErrWrongNodeType;
+  return table->CopyItems(matrix);
+}
+
+bool VRN_nodeDef::IsTypeInList(const int* codes, int count) const {
+  const int type = GetType();
+  for (int i = 0; i < count; ++i) {
+    if (codes[i] == type) return true;
+  }
+  return false;
+}
+
+void VRN_nodeDef::NotifyRelevance(int kind) const {
+  if (network_ != nullptr) (void)network_->OnEvidenceChange(handle_, kind);
+}
+
+// ---------------------------------------------------------------- factory
+
+VRN_nodeDef* VRN_nodeDef::Create(int type, VRN_network* network, int handle,
+                                 const char* id) {
+  try {
+    switch (type) {
+      case qelta::kDefCpt:
+        return new VRN_cpt(network, handle);
+      case qelta::kDefTruthTable:
+        return new VRN_truthTable(network, handle);
+      default:
+        return nullptr;
+    }
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+VRN_nodeDef* VRN_nodeDef::CreateConverted(VRN_nodeDef* old, int type) {
+  // Checked first: filling the record may change the network (a decision
+  // drops its parents), which must not happen for a type we cannot build.
+  if (!IsValidType(type)) return nullptr;
+  VRN_discreteInfo info(old->GetNetwork(), old->GetHandle());
+  (void)old->GetDiscreteInfo(&info);
+  try {
+    switch (type) {
+      case qelta::kDefCpt:
+        return new VRN_cpt(info);
+      case qelta::kDefTruthTable:
+        return new VRN_truthTable(info);
+      default:
+        return nullptr;
+    }
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+bool VRN_nodeDef::IsValidType(int type) {
+  // Decision, utility, the canonical kinds, equation and MAU join this list
+  // as their classes are built.
+  return type == qelta::kDefCpt || type == qelta::kDefTruthTable;
+}
+
+bool VRN_nodeDef::IsArcAllowed(int parent_type, int child_type) {
+  if (child_type == qelta::kDefCast || child_type == qelta::kDefDemorgan) {
+    return parent_type == child_type;
+  }
+  if (child_type == qelta::kDefMau) {
+    return parent_type == qelta::kDefUtility ||
+           parent_type == qelta::kDefDecision || parent_type == qelta::kDefMau;
+  }
+  switch (parent_type) {
+    case qelta::kDefEquation:
+      return child_type != qelta::kDefUtility &&
+             child_type != qelta::kDefDecision;
+    case qelta::kDefDecision:
+      return child_type != qelta::kDefEquation;
+    case qelta::kDefCpt:
+    case qelta::kDefTruthTable:
+    case qelta::kDefNoisyMax:
+    case qelta::kDefNoisyAdder:
+      return true;
+    default:  // utility, CAST, DeMorgan, MAU and unknown codes
+      return false;
+  }
+}

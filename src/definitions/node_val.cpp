@@ -1,0 +1,486 @@
+#include "definitions/node_val.h"
+
+#include <cassert>
+#include <cmath>
+
+#include "core/change_guards.h"
+#include "core/network.h"
+#include "core/node.h"
+#include "core/status.h"
+#include "definitions/discrete_def.h"
+
+namespace {
+
+// Temporal type of plate nodes (the repeated part of a dynamic network).
+constexpr int kTemporalPlate = 3;
+
+// Whether likelihoods may be installed; -2 count mismatch, -3 empty or all
+// zero, -4 a value outside 0..1.
+int CheckLikelihoods(const double* items, int n, int outcome_count,
+                     double* sum) {
+  if (n < 1) return qelta::kErrNoItem;
+  if (n != outcome_count) return qelta::kErrOutOfRange;
+  *sum = 0.0;
+  for (int i = 0; i < n; ++i) {
+    if (!(items[i] >= 0.0 && items[i] <= 1.0)) return qelta::kErrInvalidValue;
+    *sum += items[i];
+  }
+  if (*sum == 0.0) return qelta::kErrNoItem;
+  return qelta::kOk;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- VRN_nodeVal
+
+VRN_nodeVal::VRN_nodeVal(VRN_network* network, int handle)
+    : network_(network), handle_(handle) {}
+
+VRN_nodeVal::VRN_nodeVal(const VRN_nodeVal& other, VRN_network* network)
+    : network_(network),
+      handle_(other.handle_),
+      flags_(other.flags_),
+      indexing_parents_(other.indexing_parents_),
+      update_tag_(other.update_tag_) {}
+
+VRN_nodeVal::~VRN_nodeVal() = default;
+
+int VRN_nodeVal::AddIndexingParent(int handle) {
+  VRN_node* node = network_ != nullptr ? network_->GetNode(handle) : nullptr;
+  if (node == nullptr) return qelta::kErrOutOfRange;
+  if (indexing_parents_.Contains(handle) ||
+      node->Value()->GetIndexingParents().Contains(handle_)) {
+    return qelta::kOk;
+  }
+  const int position = indexing_parents_.GetSize();
+  const int count = node->Definition()->GetDiscreteOutcomeCount();
+  if (count >= 1) {
+    const int status = GetMutableValue().InsertDimension(position, count);
+    if (status != qelta::kOk) return status;
+  }
+  indexing_parents_.Add(handle);
+  return qelta::kOk;
+}
+
+void VRN_nodeVal::ClearIndexingParents() {
+  flags_ = 0;
+  indexing_parents_.Flush();
+}
+
+int VRN_nodeVal::GetContEvidence(double* out) const {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeVal::GetEvidence() const { return qelta::kErrWrongNodeType; }
+
+const char* VRN_nodeVal::GetEvidenceId() const { return nullptr; }
+
+int VRN_nodeVal::SetEvidenceById(const char* id) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeVal::SetEvidence(int outcome) { return qelta::kErrWrongNodeType; }
+
+int VRN_nodeVal::SetContEvidence(double value) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeVal::ClearEvidence() { return qelta::kErrWrongNodeType; }
+
+int VRN_nodeVal::ClearPropagatedEvidence() { return qelta::kErrWrongNodeType; }
+
+int VRN_nodeVal::SetPropagatedContEvidence(double value) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeVal::SetPropagatedEvidence(int outcome) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeVal::GetVirtualEvidenceArray(VRN_doubleArray* out) const {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeVal::GetVirtualEvidence(std::vector<double>* out) const {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeVal::SetVirtualEvidenceArray(const VRN_doubleArray& likelihoods) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeVal::SetVirtualEvidence(const std::vector<double>& likelihoods) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeVal::ClearVirtualEvidence() { return qelta::kErrWrongNodeType; }
+
+int VRN_nodeVal::GetMean(double* out) const { return qelta::kErrWrongNodeType; }
+
+int VRN_nodeVal::GetStdDev(double* out) const {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeVal::GetTemporalMeanStdDev(std::vector<double>* means,
+                                       std::vector<double>* deviations) const {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_nodeVal::GetTemporalMeanStdDevArrays(
+    VRN_doubleArray* means, VRN_doubleArray* deviations) const {
+  return qelta::kErrWrongNodeType;
+}
+
+VRN_nodeDef* VRN_nodeVal::GetOwnDefinition() const {
+  const VRN_node* node =
+      network_ != nullptr ? network_->GetNode(handle_) : nullptr;
+  return node != nullptr ? node->Definition() : nullptr;
+}
+
+VRN_nodeVal* VRN_nodeVal::GetNodeValue(int handle) const {
+  const VRN_node* node = network_->GetNode(handle);
+  assert(node != nullptr);
+  return node->Value();
+}
+
+// ---------------------------------------------------------------- VRN_discVal
+
+VRN_discVal::VRN_discVal(VRN_network* network, int handle)
+    : VRN_nodeVal(network, handle) {}
+
+VRN_discVal::VRN_discVal(const VRN_discVal& other, VRN_network* network)
+    : VRN_nodeVal(other, network),
+      evidence_(other.evidence_),
+      evidence_value_(other.evidence_value_),
+      has_evidence_value_(other.has_evidence_value_),
+      value_(other.value_) {}
+
+VRN_discVal::~VRN_discVal() = default;
+
+const VRN_discDef* VRN_discVal::GetDiscDef() const {
+  return dynamic_cast<const VRN_discDef*>(GetOwnDefinition());
+}
+
+void VRN_discVal::ClearIndexingParents() {
+  const bool had_virtual = HasVirtualEvidence();
+  VRN_nodeVal::ClearIndexingParents();
+  const VRN_discDef* def = GetDiscDef();
+  const int count = def != nullptr ? def->GetNumberOfOutcomes() : 0;
+  if (count >= 1) {
+    (void)value_.SetSingleDimension(count);
+    value_.FillWith(0.0);
+  } else {
+    value_.Clean();
+  }
+  if (had_virtual) AddFlags(qelta::kValFlagVirtual);
+}
+
+const VRN_matrix& VRN_discVal::GetValue() const { return value_; }
+
+VRN_matrix& VRN_discVal::GetMutableValue() { return value_; }
+
+int VRN_discVal::GetContEvidence(double* out) const {
+  if (!HasEvidence() || !has_evidence_value_) return qelta::kErrWrongNodeType;
+  *out = evidence_value_;
+  return qelta::kOk;
+}
+
+int VRN_discVal::GetEvidence() const {
+  return HasEvidence() ? evidence_ : qelta::kErrOutOfRange;
+}
+
+const char* VRN_discVal::GetEvidenceId() const {
+  const int outcome = GetEvidence();
+  const VRN_discDef* def = GetDiscDef();
+  if (outcome < 0 || def == nullptr) return nullptr;
+  return def->GetOutcomesNames()->Get(outcome);
+}
+
+int VRN_discVal::SetEvidenceById(const char* id) {
+  const VRN_discDef* def = GetDiscDef();
+  const int outcome =
+      def != nullptr ? def->GetOutcomesNames()->FindString(id) : -1;
+  if (outcome < 0) return qelta::kErrIllegalIdentifier;
+  return SetEvidence(outcome);
+}
+
+int VRN_discVal::SetEvidence(int outcome) {
+  return SetEvidenceFrom(outcome, false);
+}
+
+int VRN_discVal::SetContEvidence(double value) {
+  const VRN_discDef* def = GetDiscDef();
+  if (def == nullptr) return qelta::kErrWrongNodeType;
+  const int outcome = def->GetIntervalIndex(value);
+  if (outcome < 0) return outcome;
+  const int status = SetEvidenceFrom(outcome, true);
+  if (status == qelta::kOk) evidence_value_ = value;
+  return status;
+}
+
+void VRN_discVal::SetPointMass(int outcome, int outcome_count) {
+  (void)value_.SetSingleDimension(outcome_count);
+  value_.FillWith(0.0);
+  *value_.ItemAddress(outcome) = 1.0;
+}
+
+int VRN_discVal::SetEvidenceFrom(int outcome, bool from_value) {
+  VRN_autoUpdateGuard guard(GetNetwork());
+  const VRN_discDef* def = GetDiscDef();
+  const int count = def != nullptr ? def->GetNumberOfOutcomes() : 0;
+  // A bad outcome is refused before anything is cleared.
+  if (outcome < 0 || outcome >= count) return qelta::kErrOutOfRange;
+  if (HasFlags(qelta::kValFlagEvidence)) (void)ClearEvidence();
+  if (HasFlags(qelta::kValFlagPropagated) && evidence_ != outcome) {
+    return qelta::kErrEvidenceConflict;
+  }
+  (void)ClearVirtualEvidence();
+  SetPointMass(outcome, count);
+  has_evidence_value_ = from_value;
+  evidence_ = outcome;
+  AddFlags(qelta::kValFlagEvidence | qelta::kValFlagValid);
+  ClearFlags(qelta::kValFlagPropagated);
+  SetUpdateTag(0);
+  VRN_network* network = GetNetwork();
+  if (network != nullptr) {
+    const int status = network->CheckImpossibleEvidence(GetHandle());
+    if (status != qelta::kOk) {
+      (void)ClearEvidence();
+      return status;
+    }
+  }
+  return qelta::kOk;
+}
+
+void VRN_discVal::AdoptObservedEvidence(int outcome, int outcome_count) {
+  SetPointMass(outcome, outcome_count);
+  evidence_ = outcome;
+  AddFlags(qelta::kValFlagEvidence);
+  ClearFlags(qelta::kValFlagValid);
+}
+
+int VRN_discVal::ClearEvidence() {
+  VRN_network* network = GetNetwork();
+  if (HasFlags(qelta::kValFlagEvidence)) {
+    VRN_autoUpdateGuard guard(network);
+    ClearFlags(qelta::kValFlagEvidence | qelta::kValFlagValid |
+               qelta::kValFlagRoot);
+    evidence_ = -1;
+    has_evidence_value_ = false;
+    SetUpdateTag(0);
+    if (network != nullptr) (void)network->OnNodeValueChange(GetHandle());
+    return qelta::kOk;
+  }
+  if (HasFlags(qelta::kValFlagVirtual)) {
+    VRN_autoUpdateGuard guard(network);
+    (void)ClearVirtualEvidence();
+    if (network != nullptr) (void)network->OnStructureChange();
+    return qelta::kOk;
+  }
+  return qelta::kErrOutOfRange;
+}
+
+int VRN_discVal::ClearPropagatedEvidence() {
+  if (!HasFlags(qelta::kValFlagPropagated)) return qelta::kErrOutOfRange;
+  ClearFlags(qelta::kValFlagValid | qelta::kValFlagPropagated);
+  evidence_ = -1;
+  SetUpdateTag(0);
+  return qelta::kOk;
+}
+
+int VRN_discVal::SetPropagatedEvidence(int outcome) {
+  if (HasEvidence()) return qelta::kErrOutOfRange;
+  const VRN_discDef* def = GetDiscDef();
+  const int count = def != nullptr ? def->GetNumberOfOutcomes() : 0;
+  if (outcome < 0 || outcome >= count) return qelta::kErrOutOfRange;
+  (void)ClearVirtualEvidence();
+  SetPointMass(outcome, count);
+  evidence_ = outcome;
+  has_evidence_value_ = false;
+  AddFlags(qelta::kValFlagValid | qelta::kValFlagPropagated);
+  SetUpdateTag(0);
+  return qelta::kOk;
+}
+
+int VRN_discVal::GetMean(double* out) const {
+  if (!IsValueValid()) return qelta::kErrInvalidValue;
+  const VRN_discDef* def = GetDiscDef();
+  if (def == nullptr) return qelta::kErrWrongNodeType;
+  return def->CalculateMean(value_, out);
+}
+
+int VRN_discVal::GetStdDev(double* out) const {
+  if (!IsValueValid()) return qelta::kErrInvalidValue;
+  const VRN_discDef* def = GetDiscDef();
+  if (def == nullptr) return qelta::kErrWrongNodeType;
+  return def->CalculateStdDev(value_, out);
+}
+
+int VRN_discVal::GetTemporalMeanStdDev(std::vector<double>* means,
+                                       std::vector<double>* deviations) const {
+  VRN_network* network = GetNetwork();
+  const VRN_node* node =
+      network != nullptr ? network->GetNode(GetHandle()) : nullptr;
+  if (node == nullptr || node->GetTemporalType() != kTemporalPlate) {
+    return qelta::kErrWrongNodeType;
+  }
+  if (!IsValueValid()) return qelta::kErrInvalidValue;
+  const VRN_discDef* def = GetDiscDef();
+  if (def == nullptr) return qelta::kErrWrongNodeType;
+  // Rows are slices, columns the outcomes.
+  const int count = def->GetNumberOfOutcomes();
+  if (value_.GetDimensionCount() != 2 || value_.GetSize(1) != count) {
+    return qelta::kErrOutOfRange;
+  }
+  const int slices = value_.GetSize(0);
+  means->assign(slices, 0.0);
+  deviations->assign(slices, 0.0);
+  VRN_matrix row;
+  (void)row.SetSingleDimension(count);
+  int result = qelta::kOk;
+  for (int s = 0; s < slices; ++s) {
+    row.SetItemsFromBuffer(value_.GetItems().Items() + s * count);
+    int status = def->CalculateMean(row, &(*means)[s]);
+    if (result == qelta::kOk) result = status;
+    status = def->CalculateStdDev(row, &(*deviations)[s]);
+    if (result == qelta::kOk) result = status;
+  }
+  return result;
+}
+
+int VRN_discVal::GetTemporalMeanStdDevArrays(VRN_doubleArray* means,
+                                             VRN_doubleArray* deviations) const {
+  std::vector<double> m;
+  std::vector<double> d;
+  const int status = GetTemporalMeanStdDev(&m, &d);
+  means->Flush();
+  deviations->Flush();
+  for (double v : m) means->Add(v);
+  for (double v : d) deviations->Add(v);
+  return status;
+}
+
+void VRN_discVal::StoreEvidence(VRN_evidenceRecord& record) const {
+  // Only observed evidence moves: implied (propagated) evidence belongs to
+  // the network's bookkeeping, which rebuilds it after the change.
+  if (!HasFlags(qelta::kValFlagEvidence)) return;
+  record.outcome = evidence_;
+  if (has_evidence_value_) {
+    record.kind = qelta::kEvidenceOutcomeAndValue;
+    record.value = evidence_value_;
+  } else {
+    record.kind = qelta::kEvidenceOutcome;
+  }
+}
+
+// ----------------------------------------------------------- VRN_beliefVector
+
+VRN_beliefVector::VRN_beliefVector(VRN_network* network, int handle)
+    : VRN_discVal(network, handle) {}
+
+VRN_beliefVector::VRN_beliefVector(const VRN_discDef& definition,
+                                   const VRN_evidenceRecord& record)
+    : VRN_discVal(definition.GetNetwork(), definition.GetHandle()) {
+  const int count = definition.GetNumberOfOutcomes();
+  switch (record.kind) {
+    case qelta::kEvidenceOutcome:
+    case qelta::kEvidenceOutcomeAndValue:
+      if (count >= 2 && record.outcome >= 0 && record.outcome < count) {
+        AdoptObservedEvidence(record.outcome, count);
+        if (record.kind == qelta::kEvidenceOutcomeAndValue &&
+            definition.HasIntervals()) {
+          evidence_value_ = record.value;
+          has_evidence_value_ = true;
+        }
+      }
+      break;
+    case qelta::kEvidenceVirtual:
+      if (static_cast<int>(record.soft_evidence.size()) == count) {
+        virtual_evidence_ =
+            std::make_unique<std::vector<double>>(record.soft_evidence);
+        AddFlags(qelta::kValFlagVirtual);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+VRN_beliefVector::VRN_beliefVector(const VRN_beliefVector& other,
+                                   VRN_network* network)
+    : VRN_discVal(other, network) {
+  if (other.virtual_evidence_ != nullptr) {
+    virtual_evidence_ =
+        std::make_unique<std::vector<double>>(*other.virtual_evidence_);
+  }
+}
+
+VRN_beliefVector::~VRN_beliefVector() = default;
+
+VRN_nodeVal* VRN_beliefVector::Clone(VRN_network* target) const {
+  return new VRN_beliefVector(*this, target);
+}
+
+int VRN_beliefVector::GetType() const { return qelta::kValBeliefVector; }
+
+int VRN_beliefVector::GetVirtualEvidenceArray(VRN_doubleArray* out) const {
+  if (!HasVirtualEvidence() || virtual_evidence_ == nullptr) {
+    return qelta::kErrOutOfRange;
+  }
+  out->Flush();
+  for (double v : *virtual_evidence_) out->Add(v);
+  return qelta::kOk;
+}
+
+int VRN_beliefVector::GetVirtualEvidence(std::vector<double>* out) const {
+  if (!HasVirtualEvidence() || virtual_evidence_ == nullptr) {
+    return qelta::kErrOutOfRange;
+  }
+  *out = *virtual_evidence_;
+  return qelta::kOk;
+}
+
+int VRN_beliefVector::SetVirtualEvidenceArray(
+    const VRN_doubleArray& likelihoods) {
+  return SetVirtualEvidence(
+      std::vector<double>(likelihoods.begin(), likelihoods.end()));
+}
+
+int VRN_beliefVector::SetVirtualEvidence(
+    const std::vector<double>& likelihoods) {
+  const VRN_discDef* def = GetDiscDef();
+  const int count = def != nullptr ? def->GetNumberOfOutcomes() : 0;
+  double sum = 0.0;
+  const int check = CheckLikelihoods(
+      likelihoods.data(), static_cast<int>(likelihoods.size()), count, &sum);
+  if (check != qelta::kOk) return check;
+
+  VRN_network* network = GetNetwork();
+  VRN_autoUpdateGuard guard(network);
+  if (HasEvidence()) (void)ClearEvidence();
+  auto stored = std::make_unique<std::vector<double>>(likelihoods);
+  if (std::fabs(sum - 1.0) > 5e-6) {
+    for (double& v : *stored) v /= sum;
+  }
+  virtual_evidence_ = std::move(stored);
+  AddFlags(qelta::kValFlagVirtual);
+  SetUpdateTag(0);
+  return network != nullptr ? network->OnStructureChange() : qelta::kOk;
+}
+
+int VRN_beliefVector::ClearVirtualEvidence() {
+  if (!HasVirtualEvidence()) return qelta::kErrNoItem;
+  VRN_autoUpdateGuard guard(GetNetwork());
+  virtual_evidence_.reset();
+  ClearFlags(qelta::kValFlagVirtual | qelta::kValFlagValid);
+  SetUpdateTag(0);
+  return qelta::kOk;
+}
+
+void VRN_beliefVector::StoreEvidence(VRN_evidenceRecord& record) const {
+  VRN_discVal::StoreEvidence(record);
+  if (HasVirtualEvidence() && virtual_evidence_ != nullptr) {
+    record.kind = qelta::kEvidenceVirtual;
+    record.soft_evidence = *virtual_evidence_;
+  }
+}

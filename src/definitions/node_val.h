@@ -1,0 +1,236 @@
+// Node values: what is known or computed about a node. The value holds the
+// evidence set on the node (an observed outcome, a numeric observation,
+// virtual evidence, or evidence implied by other evidence) and the result of
+// the last belief update with a validity flag.
+//
+// Every node owns one value beside its definition; the definition creates it
+// (VRN_nodeDef::CreateValue / CreateValueFromRecord). Values are copied with
+// Clone when the network is copied.
+//
+// Thread use: one thread per network.
+#ifndef QELTA_DEFINITIONS_NODE_VAL_H_
+#define QELTA_DEFINITIONS_NODE_VAL_H_
+
+#include <memory>
+#include <vector>
+
+#include "core/arrays.h"
+#include "core/matrix.h"
+
+class VRN_network;
+class VRN_nodeDef;
+class VRN_discDef;
+
+namespace qelta {
+
+// Value type codes.
+inline constexpr int kValBeliefVector = 3;
+inline constexpr int kValExpectedUtility = 4;
+inline constexpr int kValPolicyValues = 6;
+inline constexpr int kValMauExpectedUtility = 7;
+inline constexpr int kValEquationEvaluation = 8;
+
+// Bits of a value's flag word.
+inline constexpr int kValFlagEvidence = 1;    // observed evidence set
+inline constexpr int kValFlagValid = 2;       // holds a result or point mass
+inline constexpr int kValFlagPropagated = 4;  // evidence implied by others
+inline constexpr int kValFlagRoot = 8;        // cleared with observed evidence
+inline constexpr int kValFlagVirtual = 16;    // virtual evidence set
+
+// Kinds of a VRN_evidenceRecord.
+inline constexpr int kEvidenceNone = 0;
+inline constexpr int kEvidenceOutcome = 1;
+inline constexpr int kEvidenceOutcomeAndValue = 2;
+inline constexpr int kEvidenceVirtual = 3;
+
+}  // namespace qelta
+
+// Evidence handed from the old value to the new one when a node changes its
+// definition type.
+class VRN_evidenceRecord {
+ public:
+  VRN_evidenceRecord(VRN_network* network, int handle)
+      : network(network), handle(handle) {}
+
+  VRN_network* network;
+  int handle;
+  int kind = qelta::kEvidenceNone;
+  int outcome = -1;
+  double value = 0.0;
+  std::vector<double> soft_evidence;
+};
+
+class VRN_nodeVal {
+ public:
+  VRN_nodeVal(VRN_network* network, int handle);
+  virtual ~VRN_nodeVal();
+
+  VRN_nodeVal(const VRN_nodeVal&) = delete;
+  VRN_nodeVal& operator=(const VRN_nodeVal&) = delete;
+
+  // ---- Virtual slots, in slot order.
+
+  // A copy bound to `target`; owned by the caller.
+  virtual VRN_nodeVal* Clone(VRN_network* target) const = 0;
+  virtual int GetType() const = 0;
+  // Appends an indexing parent and gives the value matrix its dimension.
+  // -2 for a handle that names no node; 0 without change when already there.
+  virtual int AddIndexingParent(int handle);
+  // Flags 0, indexing parents emptied.
+  virtual void ClearIndexingParents();
+  virtual const VRN_matrix& GetValue() const = 0;
+  virtual VRN_matrix& GetMutableValue() = 0;
+  virtual int GetContEvidence(double* out) const;
+  // The observed or propagated outcome, or a negative status.
+  virtual int GetEvidence() const;
+  // Id of GetEvidence(); null when there is none.
+  virtual const char* GetEvidenceId() const;
+  virtual int SetEvidenceById(const char* id);
+  virtual int SetEvidence(int outcome);
+  virtual int SetContEvidence(double value);
+  virtual int ClearEvidence();
+  virtual int ClearPropagatedEvidence();
+  virtual int SetPropagatedContEvidence(double value);
+  virtual int SetPropagatedEvidence(int outcome);
+  virtual int GetVirtualEvidenceArray(VRN_doubleArray* out) const;
+  virtual int GetVirtualEvidence(std::vector<double>* out) const;
+  virtual int SetVirtualEvidenceArray(const VRN_doubleArray& likelihoods);
+  virtual int SetVirtualEvidence(const std::vector<double>& likelihoods);
+  virtual int ClearVirtualEvidence();
+  virtual int GetMean(double* out) const;
+  virtual int GetStdDev(double* out) const;
+  virtual int GetTemporalMeanStdDev(std::vector<double>* means,
+                                    std::vector<double>* deviations) const;
+  virtual int GetTemporalMeanStdDevArrays(VRN_doubleArray* means,
+                                          VRN_doubleArray* deviations) const;
+  // Describes the value's evidence in `record` (kind 0 when none).
+  virtual void StoreEvidence(VRN_evidenceRecord& record) const = 0;
+
+  // ---- Non-virtual helpers.
+
+  VRN_network* GetNetwork() const { return network_; }
+  int GetHandle() const { return handle_; }
+  // The definition of this value's node (null when the node is not stored).
+  VRN_nodeDef* GetOwnDefinition() const;
+  // The value of any live node of the network.
+  // REQUIRES: `handle` names a live node.
+  VRN_nodeVal* GetNodeValue(int handle) const;
+
+  // The flag word (kValFlag... bits) and the inference tag. Inference and the
+  // network's relevance bookkeeping set and clear bits directly.
+  int GetFlags() const { return flags_; }
+  void SetFlags(int flags) { flags_ = flags; }
+  bool HasFlags(int bits) const { return (flags_ & bits) != 0; }
+  void AddFlags(int bits) { flags_ |= bits; }
+  void ClearFlags(int bits) { flags_ &= ~bits; }
+  bool IsValueValid() const { return HasFlags(qelta::kValFlagValid); }
+  // Evidence observed or propagated.
+  bool HasEvidence() const {
+    return HasFlags(qelta::kValFlagEvidence | qelta::kValFlagPropagated);
+  }
+  bool HasVirtualEvidence() const { return HasFlags(qelta::kValFlagVirtual); }
+  // Clears the valid bit and the update tag.
+  void Invalidate() {
+    ClearFlags(qelta::kValFlagValid);
+    update_tag_ = 0;
+  }
+  int GetUpdateTag() const { return update_tag_; }
+  void SetUpdateTag(int tag) { update_tag_ = tag; }
+  const VRN_intArray& GetIndexingParents() const { return indexing_parents_; }
+
+ protected:
+  // Copy for Clone: flags, indexing parents and tag, bound to `network`.
+  VRN_nodeVal(const VRN_nodeVal& other, VRN_network* network);
+
+ private:
+  VRN_network* network_;
+  int handle_;
+  int flags_ = 0;
+  VRN_intArray indexing_parents_;
+  int update_tag_ = 0;
+};
+
+// Values of nodes with outcomes: the observed or propagated outcome, an
+// optional numeric observation and a matrix whose last dimension is the
+// outcome count (indexing parents' dimensions before it).
+class VRN_discVal : public VRN_nodeVal {
+ public:
+  ~VRN_discVal() override;
+
+  void ClearIndexingParents() override;
+  const VRN_matrix& GetValue() const override;
+  VRN_matrix& GetMutableValue() override;
+  int GetContEvidence(double* out) const override;
+  int GetEvidence() const override;
+  const char* GetEvidenceId() const override;
+  // -30 for an id the node does not have.
+  int SetEvidenceById(const char* id) override;
+  // Observes `outcome`: the value becomes its point mass. -2 bad outcome, -26
+  // when propagated evidence names another outcome, or the network's answer
+  // when it finds the outcome impossible (the evidence is then dropped).
+  int SetEvidence(int outcome) override;
+  // Observes the outcome whose interval holds `value`; -3 without intervals,
+  // -2 outside them.
+  int SetContEvidence(double value) override;
+  // Clears observed, else virtual evidence; -2 when neither is set.
+  int ClearEvidence() override;
+  int ClearPropagatedEvidence() override;
+  int SetPropagatedEvidence(int outcome) override;
+  int GetMean(double* out) const override;
+  int GetStdDev(double* out) const override;
+  int GetTemporalMeanStdDev(std::vector<double>* means,
+                            std::vector<double>* deviations) const override;
+  int GetTemporalMeanStdDevArrays(VRN_doubleArray* means,
+                                  VRN_doubleArray* deviations) const override;
+  void StoreEvidence(VRN_evidenceRecord& record) const override;
+
+ protected:
+  VRN_discVal(VRN_network* network, int handle);
+  VRN_discVal(const VRN_discVal& other, VRN_network* network);
+
+  // The node's discrete definition, or null.
+  const VRN_discDef* GetDiscDef() const;
+  // Sets observed evidence without the network hooks (used when a value is
+  // built from a record).
+  void AdoptObservedEvidence(int outcome, int outcome_count);
+  void SetPointMass(int outcome, int outcome_count);
+  int SetEvidenceFrom(int outcome, bool from_value);
+
+  int evidence_ = -1;
+  double evidence_value_ = 0.0;
+  bool has_evidence_value_ = false;
+  VRN_matrix value_;
+};
+
+// Posterior beliefs of a chance node (value type 3), with virtual evidence.
+class VRN_beliefVector : public VRN_discVal {
+ public:
+  // An empty value: no evidence, not valid.
+  VRN_beliefVector(VRN_network* network, int handle);
+  // A value carrying the record's evidence as far as `definition` (the node's
+  // new definition) can hold it; the value matrix is not valid.
+  VRN_beliefVector(const VRN_discDef& definition,
+                   const VRN_evidenceRecord& record);
+  ~VRN_beliefVector() override;
+
+  VRN_nodeVal* Clone(VRN_network* target) const override;
+  int GetType() const override;
+  // -2 without virtual evidence.
+  int GetVirtualEvidenceArray(VRN_doubleArray* out) const override;
+  int GetVirtualEvidence(std::vector<double>* out) const override;
+  // One likelihood in 0..1 per outcome: -2 on a count mismatch, -3 for an
+  // empty or all-zero vector, -4 for a value outside 0..1. Replaces observed
+  // evidence; normalised unless the sum is within 5e-6 of 1.
+  int SetVirtualEvidenceArray(const VRN_doubleArray& likelihoods) override;
+  int SetVirtualEvidence(const std::vector<double>& likelihoods) override;
+  // -3 without virtual evidence.
+  int ClearVirtualEvidence() override;
+  void StoreEvidence(VRN_evidenceRecord& record) const override;
+
+ private:
+  VRN_beliefVector(const VRN_beliefVector& other, VRN_network* network);
+
+  std::unique_ptr<std::vector<double>> virtual_evidence_;
+};
+
+#endif  // QELTA_DEFINITIONS_NODE_VAL_H_

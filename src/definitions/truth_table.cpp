@@ -1,0 +1,131 @@
+#include "definitions/truth_table.h"
+
+#include "core/change_guards.h"
+#include "core/network.h"
+#include "core/random.h"
+#include "core/status.h"
+
+VRN_truthTable::VRN_truthTable(VRN_network* network, int handle)
+    : VRN_cpt(network, handle) {
+  MakeDeterministic();
+}
+
+VRN_truthTable::VRN_truthTable(const VRN_discreteInfo& info) : VRN_cpt(info) {
+  MakeDeterministic();
+}
+
+VRN_truthTable::VRN_truthTable(const VRN_truthTable& other,
+                               VRN_network* network)
+    : VRN_cpt(other, network) {}
+
+VRN_truthTable::~VRN_truthTable() = default;
+
+VRN_nodeDef* VRN_truthTable::Clone(VRN_network* target) const {
+  return new VRN_truthTable(*this, target);
+}
+
+int VRN_truthTable::GetType() const { return qelta::kDefTruthTable; }
+
+const char* VRN_truthTable::GetTypeName() const { return "TRUTHTABLE"; }
+
+int VRN_truthTable::MakeUniform() { return qelta::kErrWrongNodeType; }
+
+int VRN_truthTable::MakeRandom(VRN_randomGenerator& generator) {
+  VRN_autoUpdateGuard guard(GetNetwork());
+  const int own = GetNumberOfOutcomes();
+  const int items = table_.GetItemCount();
+  table_.FillWith(0.0);
+  double* column = table_.GetItems().Items();
+  for (int start = 0; start < items; start += own) {
+    column[start + static_cast<int>(generator.NextInt(own))] = 1.0;
+  }
+  return qelta::kOk;
+}
+
+int VRN_truthTable::RebuildTable() {
+  BuildUniformTable();
+  const int own = GetNumberOfOutcomes();
+  const int items = table_.GetItemCount();
+  table_.FillWith(0.0);
+  double* column = table_.GetItems().Items();
+  for (int start = 0; start < items; start += own) column[start] = 1.0;
+  return qelta::kOk;
+}
+
+int VRN_truthTable::OnParentOutcomeInserted(int parent, int position) {
+  const int status = VRN_cpt::OnParentOutcomeInserted(parent, position);
+  if (status == qelta::kOk) MakeDeterministic();
+  return status;
+}
+
+int VRN_truthTable::OnOutcomeRemoved(int index) {
+  const int status = VRN_cpt::OnOutcomeRemoved(index);
+  if (status == qelta::kOk) MakeDeterministic();
+  return status;
+}
+
+void VRN_truthTable::MakeDeterministic() {
+  const int own = GetNumberOfOutcomes();
+  const int items = table_.GetItemCount();
+  double* column = table_.GetItems().Items();
+  for (int start = 0; start < items; start += own) {
+    // The first maximal entry wins; ties go to the lowest state.
+    int best = 0;
+    double bound = -1.0;
+    for (int k = 0; k < own; ++k) {
+      if (column[start + k] > bound) {
+        bound = column[start + k];
+        best = k;
+      }
+    }
+    for (int k = 0; k < own; ++k) column[start + k] = k == best ? 1.0 : 0.0;
+  }
+}
+
+void VRN_truthTable::GetResultingStates(VRN_intArray* out) const {
+  const int own = GetNumberOfOutcomes();
+  const int items = table_.GetItemCount();
+  const double* column = table_.GetItems().Items();
+  for (int start = 0; start < items; start += own) {
+    int state = 0;
+    for (int k = 0; k < own; ++k) {
+      if (column[start + k] == 1.0) {
+        state = k;
+        break;
+      }
+    }
+    out->Add(state);
+  }
+}
+
+void VRN_truthTable::GetResultingStateNames(VRN_stringArray* out) const {
+  VRN_intArray states;
+  GetResultingStates(&states);
+  const VRN_idArray* ids = GetOutcomesNames();
+  for (int state : states) (void)out->Add(ids->Get(state));
+}
+
+int VRN_truthTable::SetResultingStates(const VRN_intArray& states) {
+  const int own = GetNumberOfOutcomes();
+  const int configurations = table_.GetItemCount() / own;
+  if (states.GetSize() != configurations) return qelta::kErrInvalidValue;
+  for (int state : states) {
+    if (state < 0 || state >= own) return qelta::kErrOutOfRange;
+  }
+  table_.FillWith(0.0);
+  double* column = table_.GetItems().Items();
+  for (int c = 0; c < configurations; ++c) column[c * own + states[c]] = 1.0;
+  NotifyRelevance(qelta::kChangeTable);
+  return qelta::kOk;
+}
+
+int VRN_truthTable::SetResultingStateNames(const VRN_stringArray& names) {
+  const VRN_idArray* ids = GetOutcomesNames();
+  VRN_intArray states;
+  for (int i = 0; i < names.GetSize(); ++i) {
+    const int state = ids->FindString(names.Get(i));
+    if (state < 0) return qelta::kErrOutOfRange;
+    states.Add(state);
+  }
+  return SetResultingStates(states);
+}

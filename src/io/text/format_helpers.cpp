@@ -1,0 +1,662 @@
+#include "io/text/format_helpers.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "core/arrays.h"
+#include "core/error_log.h"
+#include "core/special_values.h"
+#include "core/status.h"
+#include "core/strings.h"
+
+int VRN_EscapeString(const char* source, std::string* destination) {
+  destination->clear();
+  if (source == nullptr) return qelta::kOk;
+  for (const char* p = source; *p != '\0'; ++p) {
+    switch (*p) {
+      case '\t':
+        destination->append("\\t");
+        break;
+      case '\n':
+        destination->append("\\n");
+        break;
+      case '\r':
+        destination->append("\\r");
+        break;
+      case '"':
+        destination->append("\\\"");
+        break;
+      case '\\':
+        destination->append("\\\\");
+        break;
+      default:
+        destination->push_back(*p);
+        break;
+    }
+  }
+  return qelta::kOk;
+}
+
+namespace qelta {
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// "%.8e" in the classic form whatever the locale: the mantissa's point is
+// rebuilt from the digits around it.
+std::string ExponentText(double value) {
+  char raw[64];
+  std::snprintf(raw, sizeof(raw), "%.8e", value);
+  std::string text;
+  const char* p = raw;
+  if (*p == '-') text.push_back(*p++);
+  while (IsDigit(*p)) text.push_back(*p++);
+  text.push_back('.');
+  while (*p != '\0' && !IsDigit(*p)) ++p;
+  while (IsDigit(*p)) text.push_back(*p++);
+  text.append(p);
+  return text;
+}
+
+bool EqualIgnoringCase(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    unsigned char ca = static_cast<unsigned char>(*a);
+    unsigned char cb = static_cast<unsigned char>(*b);
+    if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca - 'A' + 'a');
+    if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb - 'A' + 'a');
+    if (ca != cb) return false;
+    if (ca == '\0') return true;
+  }
+}
+
+const char* TypeName(int type) {
+  switch (type) {
+    case kTokenIdentifier:
+      return "Identifier";
+    case kTokenInteger:
+      return "Integer";
+    case kTokenReal:
+      return "Real Number";
+    case kTokenPunctuator:
+      return "Punctuator";
+    case kTokenString:
+      return "String";
+    default:
+      return nullptr;
+  }
+}
+
+std::string ExpectedThing(int type, const char* text) {
+  if (text != nullptr) return std::string("'") + text + "'";
+  const char* name = TypeName(type);
+  return name != nullptr ? name : "";
+}
+
+// The lexer's tokens made of punctuation characters.
+bool IsPunctuationType(int type) {
+  return type >= kTokenSlash && type <= kTokenSign;
+}
+
+void KeepFirst(int* rc, int step_rc) {
+  if (*rc == kOk) *rc = step_rc;
+}
+
+std::string FormatV(const char* format, va_list args) {
+  va_list copy;
+  va_copy(copy, args);
+  const int size = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  if (size <= 0) return std::string();
+  std::string text(static_cast<std::size_t>(size) + 1, '\0');
+  std::vsnprintf(&text[0], text.size(), format, args);
+  text.resize(static_cast<std::size_t>(size));
+  return text;
+}
+
+constexpr int kIndentMode = VRN_textOutput::kModeIndent;
+
+}  // namespace
+
+std::string DoubleToFileText(double value) {
+  char buffer[kDoubleTextSize];
+  VRN_DoubleToString(value, buffer);
+  if (value == 0.0 || !std::isfinite(value)) return buffer;
+  for (const char* p = buffer; *p != '\0'; ++p) {
+    if (*p >= '1' && *p <= '9') return buffer;
+  }
+  return ExponentText(value);
+}
+
+TextFormatBase::TextFormatBase(VRN_errorLog* log) : log_(log) {}
+
+TextFormatBase::~TextFormatBase() = default;
+
+// ---------------------------------------------------------------- lexer
+
+int TextFormatBase::CreateLexer(int dialect, const char* file_name) {
+  lexer_.reset();
+  std::unique_ptr<VRN_textLexer> lexer(new (std::nothrow)
+                                           VRN_textLexer(dialect, GetErrorLog()));
+  if (lexer == nullptr) return kErrOutOfMemory;
+  const int rc = lexer->Open(file_name);
+  if (rc != kOk) return rc;
+  lexer_ = std::move(lexer);
+  token_ = VRN_textToken();
+  return kOk;
+}
+
+void TextFormatBase::DeleteLexer() {
+  lexer_.reset();
+  token_ = VRN_textToken();
+}
+
+int TextFormatBase::GetLineNumber() const {
+  return lexer_ != nullptr ? lexer_->GetLineNumber() : 0;
+}
+
+int TextFormatBase::Peek() { return lexer_->PeekToken(&token_); }
+
+// ---------------------------------------------------------------- tests
+
+int TextFormatBase::TokenIs(const char* text) const {
+  if (text == nullptr || token_.text == nullptr) return 0;
+  if (case_sensitive_) return std::strcmp(token_.text, text) == 0 ? 1 : 0;
+  return EqualIgnoringCase(token_.text, text) ? 1 : 0;
+}
+
+int TextFormatBase::TokenIsOneOf(const char* const* words) const {
+  if (words == nullptr) return 0;
+  for (; *words != nullptr; ++words) {
+    if (TokenIs(*words)) return 1;
+  }
+  return 0;
+}
+
+bool TextFormatBase::IsPunctuator(const char* text) const {
+  return token_.type == kTokenPunctuator && token_.text != nullptr &&
+         std::strcmp(token_.text, text) == 0;
+}
+
+int TextFormatBase::NextIs(const char* text) {
+  if (lexer_ == nullptr) return kErrOutOfRange;
+  const int rc = Peek();
+  if (rc == kErrNoMoreTokens) return rc;
+  return rc == kOk ? TokenIs(text) : 0;
+}
+
+int TextFormatBase::NextIsOneOf(const char* const* words) {
+  if (lexer_ == nullptr) return kErrOutOfRange;
+  const int rc = Peek();
+  if (rc == kErrNoMoreTokens) return rc;
+  return rc == kOk ? TokenIsOneOf(words) : 0;
+}
+
+int TextFormatBase::NextIsComma() {
+  if (lexer_ == nullptr) return kErrOutOfRange;
+  const int rc = Peek();
+  if (rc == kErrNoMoreTokens) return rc;
+  return rc == kOk && IsPunctuator(",") ? 1 : 0;
+}
+
+int TextFormatBase::NextIsOpenParen() {
+  if (lexer_ == nullptr) return kErrOutOfRange;
+  const int rc = Peek();
+  if (rc == kErrNoMoreTokens) return rc;
+  return rc == kOk && IsPunctuator("(") ? 1 : 0;
+}
+
+int TextFormatBase::NextIsNumber() {
+  if (lexer_ == nullptr) return kErrOutOfRange;
+  const int rc = Peek();
+  if (rc == kErrNoMoreTokens) return rc;
+  return rc == kOk &&
+                 (token_.type == kTokenInteger || token_.type == kTokenReal)
+             ? 1
+             : 0;
+}
+
+int TextFormatBase::NextIsInteger() {
+  if (lexer_ == nullptr) return kErrOutOfRange;
+  const int rc = Peek();
+  if (rc == kErrNoMoreTokens) return rc;
+  return rc == kOk && token_.type == kTokenInteger ? 1 : 0;
+}
+
+int TextFormatBase::NextIsIdentifier() {
+  if (lexer_ == nullptr) return kErrOutOfRange;
+  const int rc = Peek();
+  if (rc == kErrNoMoreTokens) return rc;
+  return rc == kOk && token_.type == kTokenIdentifier ? 1 : 0;
+}
+
+int TextFormatBase::NextIsString() {
+  if (lexer_ == nullptr) return kErrOutOfRange;
+  const int rc = Peek();
+  if (rc == kErrNoMoreTokens) return rc;
+  return rc == kOk && token_.type == kTokenString ? 1 : 0;
+}
+
+bool TextFormatBase::Matches(int type, const char* text) const {
+  if (text == nullptr) return token_.type == type;
+  if (token_.text == nullptr || std::strcmp(token_.text, text) != 0) {
+    return false;
+  }
+  // "=" arrives as its own token type; it still is the punctuator "=".
+  return token_.type == type ||
+         (type == kTokenPunctuator && IsPunctuationType(token_.type));
+}
+
+int TextFormatBase::Expect(int type, const char* text) {
+  if (lexer_ == nullptr) return kErrOutOfRange;
+  const int rc = Peek();
+  if (rc != kOk) return rc;
+  if (!Matches(type, text)) return kErrSyntax;
+  lexer_->Consume();
+  return kOk;
+}
+
+int TextFormatBase::ExpectOrFail(int type, const char* text) {
+  message_.clear();
+  if (lexer_ == nullptr) {
+    return ReportError(kErrSyntax, "ERROR: Unable to parse file");
+  }
+  if (Peek() != kOk) {
+    return ReportError(kErrSyntax, ReportExpectedAtEnd(type, text).c_str());
+  }
+  if (!Matches(type, text)) {
+    return ReportError(kErrSyntax, ReportExpected(type, text).c_str());
+  }
+  lexer_->Consume();
+  return kOk;
+}
+
+const std::string& TextFormatBase::ReportExpected(int type, const char* text) {
+  const char* token_text = token_.text != nullptr ? token_.text : "";
+  message_ = "ERROR: '";
+  message_ += token_text;
+  if (TypeName(type) != nullptr) {
+    message_ += "' : " + ExpectedThing(type, text) + " expected";
+  } else {
+    message_ += "' : Unexpected";
+  }
+  return message_;
+}
+
+const std::string& TextFormatBase::ReportExpectedAtEnd(int type,
+                                                       const char* text) {
+  if (TypeName(type) != nullptr) {
+    message_ = "ERROR: End of File : Expecting " + ExpectedThing(type, text);
+  } else {
+    message_ = "ERROR: Unexpected End of File";
+  }
+  return message_;
+}
+
+// ---------------------------------------------------------------- readers
+
+int TextFormatBase::ReadDouble(double* value) {
+  if (lexer_ == nullptr) return kErrOutOfRange;
+  const int rc = Peek();
+  if (rc != kOk) return rc;
+  if (token_.type != kTokenInteger && token_.type != kTokenReal) {
+    return kErrSyntax;
+  }
+  const int convert_rc = VRN_StringToDouble(token_.text, *value);
+  lexer_->Consume();
+  return convert_rc;
+}
+
+int TextFormatBase::ReadInt(int* value) {
+  if (lexer_ == nullptr) return kErrOutOfRange;
+  const int rc = Peek();
+  if (rc != kOk) return rc;
+  if (token_.type != kTokenInteger) return kErrSyntax;
+  const int convert_rc = VRN_StringToInt(token_.text, *value);
+  lexer_->Consume();
+  return convert_rc;
+}
+
+int TextFormatBase::ReadString(std::string* text) {
+  if (lexer_ == nullptr) return kErrOutOfRange;
+  const int rc = Peek();
+  if (rc != kOk) return rc;
+  if (token_.type != kTokenString) return kErrSyntax;
+  text->assign(token_.text);
+  lexer_->Consume();
+  return kOk;
+}
+
+int TextFormatBase::ReadIdentifier(std::string* text) {
+  if (lexer_ == nullptr) return kErrOutOfRange;
+  const int rc = Peek();
+  if (rc != kOk) return rc;
+  if (token_.type != kTokenIdentifier) return kErrSyntax;
+  text->assign(token_.text);
+  lexer_->Consume();
+  return kOk;
+}
+
+int TextFormatBase::SkipStatement() {
+  if (lexer_ == nullptr) return kErrOutOfRange;
+  int depth = 0;
+  for (;;) {
+    const int rc = Peek();
+    if (rc != kOk) {
+      VRN_errorLog* log = GetErrorLog();
+      if (log != nullptr) log->LogError(rc, nullptr);
+      return rc;
+    }
+    if (IsPunctuator("{")) {
+      ++depth;
+    } else if (IsPunctuator("}")) {
+      // Consuming the "}" of the enclosing block would make its reader
+      // take the statements after it for its own.
+      if (depth == 0) return kOk;
+      --depth;
+    } else if (depth == 0 && IsPunctuator(";")) {
+      return kOk;
+    }
+    lexer_->Consume();
+  }
+}
+
+int TextFormatBase::SkipField() { return SkipStatement(); }
+
+template <typename ReadItem>
+int TextFormatBase::ReadList(int (TextFormatBase::*next_is_item)(),
+                             ReadItem read_item) {
+  int rc = ExpectOrFail(kTokenPunctuator, "(");
+  if (rc != kOk) return rc;
+  if ((this->*next_is_item)() != 1) {
+    return ExpectOrFail(kTokenPunctuator, ")");
+  }
+  for (;;) {
+    rc = read_item();
+    if (rc != kOk) return rc;
+    if (Expect(kTokenPunctuator, ",") != kOk) {
+      return ExpectOrFail(kTokenPunctuator, ")");
+    }
+  }
+}
+
+int TextFormatBase::ReadIdentifierList(VRN_stringArray* list) {
+  std::string item;
+  return ReadList(&TextFormatBase::NextIsIdentifier, [&]() {
+    const int rc = ReadIdentifier(&item);
+    return rc != kOk ? rc : list->Add(item.c_str());
+  });
+}
+
+int TextFormatBase::ReadStringList(VRN_stringArray* list) {
+  std::string item;
+  return ReadList(&TextFormatBase::NextIsString, [&]() {
+    const int rc = ReadString(&item);
+    return rc != kOk ? rc : list->Add(item.c_str());
+  });
+}
+
+int TextFormatBase::ReadDoubleList(VRN_doubleArray* list) {
+  return ReadList(&TextFormatBase::NextIsNumber, [&]() {
+    double value = 0.0;
+    const int rc = ReadDouble(&value);
+    if (rc == kOk) list->Add(value);
+    return rc;
+  });
+}
+
+int TextFormatBase::ReadIntList(VRN_intArray* list) {
+  return ReadList(&TextFormatBase::NextIsInteger, [&]() {
+    int value = 0;
+    const int rc = ReadInt(&value);
+    if (rc == kOk) list->Add(value);
+    return rc;
+  });
+}
+
+int TextFormatBase::ReadFieldHeader(const char* name, int type) {
+  if (name == nullptr) return kErrOutOfRange;
+  if (lexer_ == nullptr || Peek() != kOk) return kErrWrongFieldName;
+  if (token_.type != kTokenIdentifier || std::strcmp(token_.text, name) != 0) {
+    return kErrWrongFieldName;
+  }
+  lexer_->Consume();
+  const int rc = ExpectOrFail(kTokenPunctuator, "=");
+  if (rc != kOk) return rc;
+  return ExpectOrFail(type, nullptr);
+}
+
+int TextFormatBase::ReadIntField(const char* name, int* value) {
+  const int rc = ReadFieldHeader(name, kTokenInteger);
+  if (rc != kOk) return rc;
+  return VRN_StringToInt(token_.text, *value);
+}
+
+int TextFormatBase::ReadBoolField(const char* name, int* value) {
+  const int rc = ReadFieldHeader(name, kTokenIdentifier);
+  if (rc != kOk) return rc;
+  if (TokenIs("TRUE")) {
+    *value = 1;
+    return kOk;
+  }
+  if (TokenIs("FALSE")) {
+    *value = 0;
+    return kOk;
+  }
+  return ReportFormatted(kErrSyntax, "ERROR: (\"%s\") : int Expected",
+                         token_.text);
+}
+
+int TextFormatBase::ReadBlockStart(const char* name) { return kOk; }
+
+int TextFormatBase::ReadBlockEnd() {
+  return ExpectOrFail(kTokenPunctuator, "}");
+}
+
+int TextFormatBase::IsBlockEnd() {
+  if (lexer_ == nullptr || Peek() != kOk) return 1;
+  return IsPunctuator("}") ? 1 : 0;
+}
+
+// ---------------------------------------------------------------- messages
+
+int TextFormatBase::ReportError(int code, const char* message) {
+  if (code == kOk) return kOk;
+  VRN_errorLog* log = GetErrorLog();
+  if (log == nullptr) return code;
+  if (lexer_ == nullptr) return log->LogError(code, message);
+  // Composed here rather than by the log, so a long message stays whole.
+  std::string text = "(line " + std::to_string(lexer_->GetLineNumber()) + ") : ";
+  text += message != nullptr ? message : VRN_ErrorCodeName(code);
+  return log->LogError(code, text.c_str());
+}
+
+int TextFormatBase::ReportFormatted(int code, const char* format, ...) {
+  if (code == kOk) return kOk;
+  va_list args;
+  va_start(args, format);
+  const std::string message = FormatV(format, args);
+  va_end(args);
+  return ReportError(code, message.c_str());
+}
+
+// ---------------------------------------------------------------- writers
+
+int TextFormatBase::SetLineWidth(int width) {
+  return output_.SetLineWidth(width);
+}
+
+int TextFormatBase::WriteIndented(const char* text, bool escape) {
+  if (text == nullptr) return kOk;
+  if (!escape) return output_.WriteLine(text, kIndentMode);
+  std::string escaped;
+  VRN_EscapeString(text, &escaped);
+  return output_.WriteLine(escaped.c_str(), kIndentMode);
+}
+
+int TextFormatBase::WriteText(const char* text, bool escape) {
+  if (text == nullptr) return kOk;
+  if (!escape) return output_.Write(text, kIndentMode);
+  std::string escaped;
+  VRN_EscapeString(text, &escaped);
+  BeginContinuation();
+  const int rc = output_.GetContinuation().empty()
+                     ? output_.WriteRaw(escaped.c_str(), kIndentMode)
+                     : output_.Write(escaped.c_str(), kIndentMode);
+  EndContinuation();
+  return rc;
+}
+
+int TextFormatBase::WriteFieldName(const char* name) {
+  int rc = WriteIndented(name, false);
+  KeepFirst(&rc, output_.Write(" = ", kIndentMode));
+  return rc;
+}
+
+int TextFormatBase::WriteFieldEnd() { return output_.Write(";\n", kIndentMode); }
+
+int TextFormatBase::WriteIdentifierListField(const char* name,
+                                             const VRN_stringArray& list,
+                                             int flag) {
+  if (name == nullptr) return kOk;
+  int rc = WriteFieldName(name);
+  KeepFirst(&rc, WriteIdentifierList(list, flag));
+  KeepFirst(&rc, WriteFieldEnd());
+  return rc;
+}
+
+int TextFormatBase::WriteIdentifierList(const VRN_stringArray& list,
+                                        int flag) {
+  int rc = output_.Write("(", kIndentMode);
+  for (int i = 0; i < list.GetSize(); ++i) {
+    if (i > 0) KeepFirst(&rc, output_.Write(", ", kIndentMode));
+    const char* item = list.Get(i);
+    KeepFirst(&rc, output_.WriteRaw(item != nullptr ? item : "", kIndentMode));
+  }
+  KeepFirst(&rc, output_.Write(")", kIndentMode));
+  return rc;
+}
+
+int TextFormatBase::WriteStringListField(const char* name,
+                                         const VRN_stringArray& list,
+                                         int flag) {
+  if (name == nullptr) return kOk;
+  int rc = WriteFieldName(name);
+  KeepFirst(&rc, WriteStringList(list, flag));
+  KeepFirst(&rc, WriteFieldEnd());
+  return rc;
+}
+
+int TextFormatBase::WriteStringList(const VRN_stringArray& list, int flag) {
+  int rc = output_.Write("(", kIndentMode);
+  for (int i = 0; i < list.GetSize(); ++i) {
+    if (i == 0) {
+      KeepFirst(&rc, output_.WriteRaw("\"", kIndentMode));
+    } else {
+      KeepFirst(&rc, output_.WriteRaw(",", kIndentMode));
+      const bool near_end =
+          output_.GetLineWidth() - output_.GetColumn() < 3;
+      KeepFirst(&rc, output_.WriteRaw(near_end ? "\n\"" : " \"", kIndentMode));
+    }
+    const char* item = list.Get(i);
+    KeepFirst(&rc, WriteText(item != nullptr ? item : "", true));
+    KeepFirst(&rc, output_.WriteRaw("\"", kIndentMode));
+  }
+  KeepFirst(&rc, output_.Write(")", kIndentMode));
+  return rc;
+}
+
+int TextFormatBase::WriteDoubleListField(const char* name,
+                                         const VRN_doubleArray& list,
+                                         int flag) {
+  if (name == nullptr) return kOk;
+  int rc = WriteFieldName(name);
+  KeepFirst(&rc, WriteDoubleList(list, flag));
+  KeepFirst(&rc, WriteFieldEnd());
+  return rc;
+}
+
+int TextFormatBase::WriteDoubleList(const VRN_doubleArray& list, int flag) {
+  std::string text = "(";
+  for (int i = 0; i < list.GetSize(); ++i) {
+    if (i > 0) text += ", ";
+    text += DoubleToFileText(list[i]);
+  }
+  text += ")";
+  return output_.Write(text.c_str(), kIndentMode);
+}
+
+int TextFormatBase::WriteIntListField(const char* name,
+                                      const VRN_intArray& list, int flag) {
+  if (name == nullptr) return kOk;
+  int rc = WriteFieldName(name);
+  KeepFirst(&rc, WriteIntList(list, flag));
+  KeepFirst(&rc, WriteFieldEnd());
+  return rc;
+}
+
+int TextFormatBase::WriteIntList(const VRN_intArray& list, int flag) {
+  std::string text = "(";
+  for (int i = 0; i < list.GetSize(); ++i) {
+    if (i > 0) text += ", ";
+    text += std::to_string(list[i]);
+  }
+  text += ")";
+  return output_.Write(text.c_str(), kIndentMode);
+}
+
+int TextFormatBase::WriteStringField(const char* name, const char* value,
+                                     bool quoted, bool escape) {
+  if (name == nullptr || value == nullptr) return kOk;
+  int rc = WriteFieldName(name);
+  if (quoted) {
+    KeepFirst(&rc, output_.WriteRaw("\"", kIndentMode));
+    // An unescaped quoted value cannot be wrapped: a line break inside a
+    // string would become part of it.
+    KeepFirst(&rc, escape ? WriteText(value, true)
+                          : output_.WriteRaw(value, kIndentMode));
+    KeepFirst(&rc, output_.WriteRaw("\"", kIndentMode));
+  } else if (escape) {
+    KeepFirst(&rc, WriteText(value, true));
+  } else {
+    KeepFirst(&rc, output_.WriteRaw(value, kIndentMode));
+  }
+  KeepFirst(&rc, WriteFieldEnd());
+  return rc;
+}
+
+int TextFormatBase::WriteIntField(const char* name, int value) {
+  if (name == nullptr) return kOk;
+  int rc = WriteFieldName(name);
+  KeepFirst(&rc, output_.Write(std::to_string(value).c_str(), kIndentMode));
+  KeepFirst(&rc, WriteFieldEnd());
+  return rc;
+}
+
+int TextFormatBase::WriteBoolField(const char* name, bool value) {
+  if (name == nullptr) return kOk;
+  int rc = WriteFieldName(name);
+  KeepFirst(&rc, output_.Write(value ? "TRUE" : "FALSE", kIndentMode));
+  KeepFirst(&rc, WriteFieldEnd());
+  return rc;
+}
+
+int TextFormatBase::WriteQuotedStringField(const char* name,
+                                           const char* value) {
+  return WriteStringField(name, value, true, true);
+}
+
+int TextFormatBase::WriteBlockStart(const char* name) { return kOk; }
+
+int TextFormatBase::WriteBlockEnd() {
+  // At level 0 the unindents have nothing to take away.
+  (void)output_.Unindent();
+  const int rc = output_.WriteLine("};\n", kIndentMode);
+  (void)output_.Unindent();
+  return rc;
+}
+
+}  // namespace qelta

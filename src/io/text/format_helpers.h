@@ -1,0 +1,254 @@
+// Shared machinery of the text network formats.
+//
+// qelta::TextFormatBase carries what every text format reader and writer
+// needs: the output record through which all writing goes, the lexer of
+// the current read with the token last peeked, the token readers (peek,
+// expect, read a number, a string, a field, a list), the field and list
+// writers, and the error reporters that put "(line %d) : " before each
+// message. The file-format base class derives from it and adds the
+// network and the format's own Read and Write; each format overrides the
+// virtual operations whose syntax differs from the defaults here.
+//
+// Reading: a reader creates the lexer with CreateLexer, walks the file
+// with the token helpers and deletes the lexer when done (the destructor
+// deletes one still present). A helper that needs a lexer answers -2
+// without one, passes on the lexer's status when a peek fails (-111 at the
+// end of input, -126, -128, -103), and answers -127 when the token is not
+// what it wants; a mismatch consumes nothing.
+//
+// Writing: the format opens Output() for writing, writes with the helpers
+// (every write in indenting mode) and checks Output().Close(), whose status
+// covers every write since the open.
+//
+// Ownership: the object owns its lexer and its output file. The error log
+// is not owned. Thread use: one object serves one call on one thread.
+#ifndef QELTA_IO_TEXT_FORMAT_HELPERS_H_
+#define QELTA_IO_TEXT_FORMAT_HELPERS_H_
+
+#include <memory>
+#include <string>
+
+#include "io/text/lexer.h"
+#include "io/text/text_output.h"
+
+class VRN_doubleArray;
+class VRN_errorLog;
+class VRN_intArray;
+class VRN_stringArray;
+
+// Copies source into *destination, turning TAB, LF, CR, '"' and backslash
+// into backslash-t, -n, -r, -'"' and two backslashes, which the lexer turns
+// back. Null source gives "". Answers 0.
+// REQUIRES: destination != nullptr.
+int VRN_EscapeString(const char* source, std::string* destination);
+
+namespace qelta {
+
+// A block or field name other than the wanted one is next.
+inline constexpr int kErrWrongFieldName = -129;
+
+// The text of a number in the text formats: the special markers as
+// "0.0E-2", "0.0E-3", "0.0E-4", other values "%.8f", except that a nonzero
+// value that "%.8f" would print as zero is written "%.8e", so that no small
+// probability turns into an impossible outcome when the file is read back.
+// Always in the classic numeric form.
+std::string DoubleToFileText(double value);
+
+class TextFormatBase {
+ public:
+  // log receives every message; it may be null (then nothing is logged).
+  explicit TextFormatBase(VRN_errorLog* log);
+  // Deletes a lexer still present and closes the output file.
+  virtual ~TextFormatBase();
+
+  TextFormatBase(const TextFormatBase&) = delete;
+  TextFormatBase& operator=(const TextFormatBase&) = delete;
+
+  // The log messages go to; a format bound to a network answers the
+  // network's current log.
+  virtual VRN_errorLog* GetErrorLog() const { return log_; }
+
+  // ---- lexer of the current read
+
+  // Replaces the lexer by a new one of dialect opened on file_name. 0;
+  // -42 when it cannot be allocated; the lexer's Open status (-103, -102)
+  // when the file cannot be read, and then no lexer is kept.
+  [[nodiscard]] int CreateLexer(int dialect, const char* file_name);
+  VRN_textLexer* GetLexer() const { return lexer_.get(); }
+  void DeleteLexer();
+  // The lexer's line number; 0 without a lexer.
+  int GetLineNumber() const;
+  // The token last peeked: type 90 and text null before any peek.
+  const VRN_textToken& CurrentToken() const { return token_; }
+
+  // Keywords compare byte for byte when set (the default), else without
+  // regard to ASCII letter case.
+  bool IsCaseSensitive() const { return case_sensitive_; }
+  void SetCaseSensitive(bool on) { case_sensitive_ = on; }
+
+  VRN_textOutput& Output() { return output_; }
+  const VRN_textOutput& Output() const { return output_; }
+
+  // ---- token tests
+
+  // 1 when the current token's text equals text (by the case rule), else 0.
+  int TokenIs(const char* text) const;
+  // 1 when the current token's text equals one of the words of the null
+  // terminated list, else 0.
+  int TokenIsOneOf(const char* const* words) const;
+  // Peek at the next token: 1 or 0; -111 at the end of input (other peek
+  // failures answer 0); -2 without a lexer. NextIsComma, NextIsOpenParen:
+  // that punctuator; NextIsNumber: an integer or a real.
+  int NextIs(const char* text);
+  int NextIsOneOf(const char* const* words);
+  int NextIsComma();
+  int NextIsOpenParen();
+  int NextIsNumber();
+  int NextIsInteger();
+  int NextIsIdentifier();
+  int NextIsString();
+
+  // Consumes the next token when it has type and, when text is given, that
+  // exact text (0). A wanted punctuator (type 8) also matches the lexer's
+  // other punctuation tokens ("=", "/", "==", a lone sign) of that text,
+  // never a word, number or string. -127 on a mismatch, the peek status
+  // when the peek fails.
+  int Expect(int type, const char* text);
+  // Expect, but a mismatch or a failed peek reports "ERROR: '<token>' :
+  // <what> expected" or "ERROR: End of File : Expecting <what>" through
+  // ReportError and answers -127; without a lexer "ERROR: Unable to parse
+  // file", -127.
+  int ExpectOrFail(int type, const char* text);
+  // Compose the messages of ExpectOrFail into the message buffer and
+  // answer it.
+  const std::string& ReportExpected(int type, const char* text);
+  const std::string& ReportExpectedAtEnd(int type, const char* text);
+
+  // ---- token readers: consume one token of the kind (0), else -127
+  // without a message and nothing consumed; the peek status when the peek
+  // fails; -2 without a lexer.
+
+  // An integer or real token (the marker texts give the markers).
+  int ReadDouble(double* value);
+  // An integer token; -2 when its text is not a whole int in range (the
+  // token is then consumed and *value holds what could be read).
+  int ReadInt(int* value);
+  // A quoted string token: its decoded text.
+  int ReadString(std::string* text);
+  int ReadIdentifier(std::string* text);
+
+  // ---- writers (all through Output(), in indenting mode; each answers 0
+  // or -103 when a write failed)
+
+  // The indentation, then text (escaped when asked).
+  int WriteIndented(const char* text, bool escape);
+  // text on the current line. Escaped text is written between
+  // BeginContinuation and EndContinuation and wraps only when a
+  // continuation mark is then set (the lexer joins such lines back);
+  // without one it is written unwrapped, as a line break inside a string
+  // would change the string.
+  int WriteText(const char* text, bool escape);
+  // Output().SetLineWidth.
+  int SetLineWidth(int width);
+
+  // ---- operations a format may replace
+
+  // Consumes tokens, counting "{" and "}", up to the next ";" at depth 0,
+  // which stays next, and answers 0. A "}" that closes the enclosing block
+  // also ends the skip and stays next. When a peek fails its status is
+  // logged (with its code name) and answered.
+  virtual int SkipStatement();
+  virtual int SkipField();
+
+  // "(" item {"," item} ")" or "()"; items appended in order. 0; -127 (with
+  // a message for a bad "(" or ")"); an append's failure.
+  virtual int ReadIdentifierList(VRN_stringArray* list);
+  virtual int ReadStringList(VRN_stringArray* list);
+  virtual int ReadDoubleList(VRN_doubleArray* list);
+  virtual int ReadIntList(VRN_intArray* list);
+
+  // name " = " list ";" LF at the indentation; nothing for a null name. The
+  // flag does not change the output.
+  virtual int WriteIdentifierListField(const char* name,
+                                       const VRN_stringArray& list, int flag);
+  // "(" items unquoted, unwrapped, separated by ", " ")".
+  virtual int WriteIdentifierList(const VRN_stringArray& list, int flag);
+  virtual int WriteStringListField(const char* name,
+                                   const VRN_stringArray& list, int flag);
+  // "(" quoted escaped items separated by "," and a blank ")"; an item
+  // starts a new line when fewer than 3 columns remain.
+  virtual int WriteStringList(const VRN_stringArray& list, int flag);
+  virtual int WriteDoubleListField(const char* name,
+                                   const VRN_doubleArray& list, int flag);
+  // "(" numbers by DoubleToFileText separated by ", " ")".
+  virtual int WriteDoubleList(const VRN_doubleArray& list, int flag);
+  virtual int WriteIntListField(const char* name, const VRN_intArray& list,
+                                int flag);
+  virtual int WriteIntList(const VRN_intArray& list, int flag);
+
+  // The identifier name (else -129, nothing consumed; -2 for a null name),
+  // "=" and one token of type, which is then CurrentToken(). Mismatches
+  // after the name: -127 with the ExpectOrFail message.
+  virtual int ReadFieldHeader(const char* name, int type);
+  // name "=" integer; the int conversion's status.
+  virtual int ReadIntField(const char* name, int* value);
+  // name "=" TRUE (1) or FALSE (0) by the case rule; another word logs
+  // "ERROR: ("<word>") : int Expected" with -127.
+  virtual int ReadBoolField(const char* name, int* value);
+
+  // name " = " value ";" LF; nothing for a null name or value. quoted:
+  // within double quotes (unwrapped unless escaped); escape: escaped
+  // through WriteText; neither: unwrapped.
+  virtual int WriteStringField(const char* name, const char* value,
+                               bool quoted, bool escape);
+  virtual int WriteIntField(const char* name, int value);
+  // "TRUE" or "FALSE".
+  virtual int WriteBoolField(const char* name, bool value);
+  // The value escaped within double quotes.
+  virtual int WriteQuotedStringField(const char* name, const char* value);
+
+  // 0 here; block syntax belongs to each format.
+  virtual int ReadBlockStart(const char* name);
+  // ExpectOrFail on "}".
+  virtual int ReadBlockEnd();
+  // Writes nothing here.
+  virtual int WriteBlockStart(const char* name);
+  // One level less, "};" LF at the indentation, one level less.
+  virtual int WriteBlockEnd();
+  // 1 when the next token is "}" or the input has ended (or there is no
+  // lexer), else 0.
+  virtual int IsBlockEnd();
+
+  // Logs message (null: the code's name) with code, after "(line %d) : "
+  // while a lexer exists; answers code. Code 0 logs nothing.
+  virtual int ReportError(int code, const char* message);
+  // The same with a printf-formatted message.
+  virtual int ReportFormatted(int code, const char* format, ...)
+      __attribute__((format(printf, 3, 4)));
+
+  // Called around escaped text; a format sets and clears the output's
+  // continuation mark here. Nothing here.
+  virtual void BeginContinuation() {}
+  virtual void EndContinuation() {}
+
+ private:
+  int Peek();
+  bool Matches(int type, const char* text) const;
+  bool IsPunctuator(const char* text) const;
+  // Shared shape of the list readers.
+  template <typename ReadItem>
+  int ReadList(int (TextFormatBase::*next_is_item)(), ReadItem read_item);
+  int WriteFieldName(const char* name);
+  int WriteFieldEnd();
+
+  VRN_errorLog* log_;
+  std::unique_ptr<VRN_textLexer> lexer_;
+  VRN_textToken token_;
+  std::string message_;
+  bool case_sensitive_ = true;
+  VRN_textOutput output_;
+};
+
+}  // namespace qelta
+
+#endif  // QELTA_IO_TEXT_FORMAT_HELPERS_H_

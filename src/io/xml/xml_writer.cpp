@@ -1,0 +1,235 @@
+#include "io/xml/xml_writer.h"
+
+#include <cassert>
+#include <cstdio>
+#include <cstring>
+
+#include "core/change_guards.h"
+
+namespace {
+
+// The five XML special characters and their entities, built once.
+struct EscapeTable {
+  const char* entity[256] = {};
+  EscapeTable() {
+    entity[static_cast<unsigned char>('<')] = "&lt;";
+    entity[static_cast<unsigned char>('>')] = "&gt;";
+    entity[static_cast<unsigned char>('&')] = "&amp;";
+    entity[static_cast<unsigned char>('"')] = "&quot;";
+    entity[static_cast<unsigned char>('\'')] = "&apos;";
+  }
+};
+
+const EscapeTable& Entities() {
+  static const EscapeTable table;
+  return table;
+}
+
+void FormatDouble(double value, char (&buffer)[64]) {
+  snprintf(buffer, sizeof buffer, "%.16g", value);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- outputs
+
+XmlWriterFileOutput::~XmlWriterFileOutput() {
+  if (file_ != nullptr) fclose(file_);
+}
+
+bool XmlWriterFileOutput::Open(const char* file_name) {
+  assert(file_ == nullptr);
+  if (file_name == nullptr) return false;
+  file_ = VRN_Fopen(file_name, "wt");
+  failed_ = false;
+  return file_ != nullptr;
+}
+
+bool XmlWriterFileOutput::Close() {
+  if (file_ == nullptr) return false;
+  // Buffered data reaches the disk only here: a full disk shows at the
+  // flush or the close, not at the writes.
+  bool ok = !failed_ && ferror(file_) == 0;
+  if (fflush(file_) != 0) ok = false;
+  if (fclose(file_) != 0) ok = false;
+  file_ = nullptr;
+  return ok;
+}
+
+bool XmlWriterFileOutput::Write(const char* text) {
+  if (file_ == nullptr || fputs(text, file_) == EOF) {
+    failed_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool XmlWriterFileOutput::WriteChar(int character) {
+  if (file_ == nullptr || fputc(character, file_) == EOF) {
+    failed_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool XmlWriterStringOutput::Write(const char* text) {
+  text_->append(text);
+  return true;
+}
+
+bool XmlWriterStringOutput::WriteChar(int character) {
+  text_->push_back(static_cast<char>(character));
+  return true;
+}
+
+// ---------------------------------------------------------------- writer
+
+void XmlWriter::SetOutput(IXmlWriterOutput* output) {
+  output_ = output;
+  failed_ = false;
+}
+
+void XmlWriter::Put(const char* text) {
+  if (output_ == nullptr || !output_->Write(text)) failed_ = true;
+}
+
+void XmlWriter::PutChar(char c) {
+  if (output_ == nullptr || !output_->WriteChar(static_cast<unsigned char>(c)))
+    failed_ = true;
+}
+
+void XmlWriter::PutIndent() {
+  for (int i = 0; i < depth_; ++i) PutChar('\t');
+}
+
+void XmlWriter::PutEscaped(const char* text, int escape_mode) {
+  const EscapeTable& table = Entities();
+  for (const char* p = text; *p != '\0'; ++p) {
+    const unsigned char byte = static_cast<unsigned char>(*p);
+    if (table.entity[byte] != nullptr) {
+      Put(table.entity[byte]);
+    } else if (byte >= 32) {
+      if (byte == '\\' && escape_mode != 0) {
+        Put("\\\\");
+      } else {
+        PutChar(static_cast<char>(byte));
+      }
+    } else if (escape_mode == 0) {
+      PutChar('.');
+    } else if (byte == '\t') {
+      Put("\\t");
+    } else if (byte == '\n') {
+      Put("\\n");
+    } else if (byte != '\r') {
+      PutChar('.');
+    }
+  }
+}
+
+void XmlWriter::PutStartTag(const char* name) {
+  PutIndent();
+  PutChar('<');
+  Put(name);
+  for (const auto& attribute : pending_) {
+    PutChar(' ');
+    Put(attribute.first.c_str());
+    Put("=\"");
+    PutEscaped(attribute.second.c_str(), 0);
+    PutChar('"');
+  }
+  pending_.clear();
+}
+
+void XmlWriter::WriteHeader(bool declaration) {
+  depth_ = 0;
+  if (declaration) Put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+}
+
+void XmlWriter::StartElement(const char* name) {
+  PutStartTag(name);
+  Put(">\n");
+  ++depth_;
+}
+
+void XmlWriter::EndElement(const char* name) {
+  assert(depth_ > 0);
+  if (depth_ > 0) --depth_;
+  PutIndent();
+  Put("</");
+  Put(name);
+  Put(">\n");
+}
+
+void XmlWriter::WriteTextElement(const char* name, const char* text,
+                                 int escape_mode) {
+  PutStartTag(name);
+  if (text == nullptr) {
+    Put(" />\n");
+    return;
+  }
+  PutChar('>');
+  PutEscaped(text, escape_mode);
+  Put("</");
+  Put(name);
+  Put(">\n");
+}
+
+void XmlWriter::WriteComment(const char* text) {
+  PutIndent();
+  Put("<!-- ");
+  Put(text == nullptr ? "" : text);
+  Put(" -->\n");
+}
+
+void XmlWriter::WriteDoubleList(const char* name, const double* values,
+                                int count, const char* special_text,
+                                double special_value) {
+  PutStartTag(name);
+  PutChar('>');
+  char buffer[64];
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) PutChar(' ');
+    if (special_text != nullptr && values[i] == special_value) {
+      Put(special_text);
+    } else {
+      FormatDouble(values[i], buffer);
+      Put(buffer);
+    }
+  }
+  Put("</");
+  Put(name);
+  Put(">\n");
+}
+
+void XmlWriter::WriteStringList(const char* name, const char* const* strings,
+                                int count) {
+  PutStartTag(name);
+  PutChar('>');
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) PutChar(' ');
+    Put(strings[i] == nullptr ? "" : strings[i]);
+  }
+  Put("</");
+  Put(name);
+  Put(">\n");
+}
+
+void XmlWriter::AddStringAttribute(const char* name, const char* value) {
+  pending_.emplace_back(name, value == nullptr ? "" : value);
+}
+
+void XmlWriter::AddIntAttribute(const char* name, int value) {
+  AddStringAttribute(name, std::to_string(value).c_str());
+}
+
+void XmlWriter::AddDoubleAttribute(const char* name, double value) {
+  char buffer[64];
+  FormatDouble(value, buffer);
+  AddStringAttribute(name, buffer);
+}
+
+void XmlWriter::AddBoolAttribute(const char* name, bool value) {
+  AddStringAttribute(name, value ? "true" : "false");
+}
+
+void XmlWriter::Release() { delete this; }

@@ -1,0 +1,167 @@
+// Streaming XML writer with a fixed layout.
+//
+// One element per line, one TAB per nesting level, attributes queued until
+// the next start tag, text escaped in one of two modes:
+//   mode 0        <>&"' as entities, every other control byte as "."
+//   mode non-zero <>&"' as entities, TAB as \t, line feed as \n, carriage
+//                 return dropped, backslash doubled, other control bytes "."
+// XmlReader::GetUnescapedText undoes the non-zero mode.
+//
+// The writer does not own its output; the caller keeps the output alive for
+// the writer's use. Output failures (a full disk) are remembered: Failed()
+// answers true once any write was refused, and XmlWriterFileOutput::Close
+// reports a failed flush or close. Whoever saves checks both.
+//
+// Threads: one writer per save on the calling thread.
+#ifndef QELTA_IO_XML_XML_WRITER_H_
+#define QELTA_IO_XML_XML_WRITER_H_
+
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Where the text goes.
+class IXmlWriterOutput {
+ public:
+  // Each answers false when the text could not be written.
+  virtual bool Write(const char* text) = 0;
+  virtual bool WriteChar(int character) = 0;
+  virtual ~IXmlWriterOutput() = default;
+};
+
+// A file opened through VRN_Fopen in text mode ("wt").
+class XmlWriterFileOutput final : public IXmlWriterOutput {
+ public:
+  XmlWriterFileOutput() = default;
+  XmlWriterFileOutput(const XmlWriterFileOutput&) = delete;
+  XmlWriterFileOutput& operator=(const XmlWriterFileOutput&) = delete;
+  // Closes a file that is still open (its result is lost: call Close).
+  ~XmlWriterFileOutput() override;
+
+  // Opens (creates or truncates) the UTF-8 named file; false when that
+  // fails. REQUIRES: no file is open.
+  [[nodiscard]] bool Open(const char* file_name);
+  // Flushes and closes the file; false when any write, the flush or the
+  // close failed (full disk), or when no file was open.
+  [[nodiscard]] bool Close();
+
+  bool Write(const char* text) override;
+  bool WriteChar(int character) override;
+
+ private:
+  FILE* file_ = nullptr;
+  bool failed_ = false;
+};
+
+// Appends to a caller's string, which must outlive it.
+class XmlWriterStringOutput final : public IXmlWriterOutput {
+ public:
+  explicit XmlWriterStringOutput(std::string* text) : text_(text) {}
+  bool Write(const char* text) override;
+  bool WriteChar(int character) override;
+
+ private:
+  std::string* text_;
+};
+
+class IXmlWriter {
+ public:
+  virtual void SetOutput(IXmlWriterOutput* output) = 0;
+  virtual void StartElement(const char* name) = 0;
+  virtual void EndElement(const char* name) = 0;
+  virtual void WriteTextElement(const char* name, const char* text,
+                                int escape_mode) = 0;
+  virtual void AddDoubleAttribute(const char* name, double value) = 0;
+  virtual void AddBoolAttribute(const char* name, bool value) = 0;
+  virtual void AddIntAttribute(const char* name, int value) = 0;
+  virtual void AddStringAttribute(const char* name, const char* value) = 0;
+  virtual void Release() = 0;
+  virtual ~IXmlWriter() = default;
+};
+
+class XmlWriter : public IXmlWriter {
+ public:
+  XmlWriter() = default;
+  explicit XmlWriter(IXmlWriterOutput* output) : output_(output) {}
+  XmlWriter(const XmlWriter&) = delete;
+  XmlWriter& operator=(const XmlWriter&) = delete;
+
+  // All later text goes to output (not owned).
+  void SetOutput(IXmlWriterOutput* output) override;
+  // Depth 0; with declaration, writes the UTF-8 XML declaration line.
+  void WriteHeader(bool declaration);
+  // Start tag with the queued attributes, ">" and a line feed; depth + 1.
+  void StartElement(const char* name) override;
+  // Depth - 1, then the end tag on its own line.
+  void EndElement(const char* name) override;
+  // One line: <name ...>escaped text</name>; a null text gives <name ... />.
+  void WriteTextElement(const char* name, const char* text,
+                        int escape_mode) override;
+  // <!-- text --> on its own line; the text is written as it stands.
+  void WriteComment(const char* text);
+  // One line of values "%.16g" separated by blanks; a value equal to
+  // special_value is written as special_text when that is not null.
+  void WriteDoubleList(const char* name, const double* values, int count,
+                       const char* special_text, double special_value);
+  // One line of the strings as they stand, separated by blanks.
+  void WriteStringList(const char* name, const char* const* strings,
+                       int count);
+
+  // Queue an attribute for the next start tag ("%.16g", "true"/"false",
+  // decimal, or the text; values are escaped in mode 0 when written).
+  void AddDoubleAttribute(const char* name, double value) override;
+  void AddBoolAttribute(const char* name, bool value) override;
+  void AddIntAttribute(const char* name, int value) override;
+  void AddStringAttribute(const char* name, const char* value) override;
+  void Release() override;
+
+  // True once the output refused any write since SetOutput.
+  bool Failed() const { return failed_; }
+  int depth() const { return depth_; }
+
+ protected:
+  void Put(const char* text);
+  void PutChar(char c);
+  void PutEscaped(const char* text, int escape_mode);
+  void PutIndent();
+  // Indentation, "<name", the queued attributes; empties the queue.
+  void PutStartTag(const char* name);
+
+ private:
+  IXmlWriterOutput* output_ = nullptr;
+  std::vector<std::pair<std::string, std::string>> pending_;
+  int depth_ = 0;
+  bool failed_ = false;
+};
+
+// Writes the elements of a block that the network file carries for someone
+// else (the layout block by default) at the writer's current position.
+class IXmlWriterExtension {
+ public:
+  virtual void Write(IXmlWriter& writer) = 0;
+  // Text of the comment written before the document's root; may be empty.
+  virtual void GetComment(std::string& out) = 0;
+  virtual void Release() = 0;
+
+ protected:
+  ~IXmlWriterExtension() = default;
+};
+
+// Starts an element on construction and ends it on destruction.
+class XmlElementScope {
+ public:
+  XmlElementScope(IXmlWriter& writer, const char* name)
+      : name_(name), writer_(writer) {
+    writer_.StartElement(name_.c_str());
+  }
+  ~XmlElementScope() { writer_.EndElement(name_.c_str()); }
+  XmlElementScope(const XmlElementScope&) = delete;
+  XmlElementScope& operator=(const XmlElementScope&) = delete;
+
+ private:
+  std::string name_;
+  IXmlWriter& writer_;
+};
+
+#endif  // QELTA_IO_XML_XML_WRITER_H_

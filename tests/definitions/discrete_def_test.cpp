@@ -1,0 +1,363 @@
+#include "definitions/discrete_def.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "core/network.h"
+#include "core/node.h"
+#include "core/status.h"
+#include "core/strings.h"
+
+namespace {
+
+std::vector<double> Bounds(const VRN_discDef& d) {
+  std::vector<double> out;
+  EXPECT_EQ(qelta::kOk, d.GetIntervals(&out));
+  return out;
+}
+
+std::vector<std::string> Ids(const VRN_discDef& d) {
+  std::vector<std::string> out;
+  const VRN_idArray* ids = d.GetOutcomesNames();
+  for (int i = 0; i < ids->GetSize(); ++i) {
+    out.push_back(ids->Get(i) != nullptr ? ids->Get(i) : "<null>");
+  }
+  return out;
+}
+
+VRN_intArray IntArray(std::initializer_list<int> items) {
+  VRN_intArray out;
+  for (int v : items) out.Add(v);
+  return out;
+}
+
+class DiscreteDefTest : public ::testing::Test {
+ protected:
+  int Add(const char* id, int outcomes = 2) {
+    const int h = net_.AddNode(qelta::kDefCpt, id);
+    EXPECT_GE(h, 0);
+    if (outcomes != 2) {
+      EXPECT_EQ(qelta::kOk, Def(h)->SetNumberOfOutcomes(outcomes));
+    }
+    return h;
+  }
+  VRN_discDef* Def(int h) {
+    return dynamic_cast<VRN_discDef*>(net_.GetNode(h)->Definition());
+  }
+
+  VRN_network net_;
+};
+
+TEST_F(DiscreteDefTest, NeverFewerThanTwoOutcomes) {
+  const int a = Add("a");
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->RemoveOutcome(0));
+  EXPECT_EQ(qelta::kErrWrongNumStates, Def(a)->SetNumberOfOutcomes(1));
+  VRN_stringArray one;
+  (void)one.Add("only");
+  EXPECT_EQ(qelta::kErrWrongNumStates, Def(a)->SetNumberOfOutcomesByIds(one));
+  EXPECT_EQ(2, Def(a)->GetNumberOfOutcomes());
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->InsertOutcome(3, "x"));
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->InsertOutcome(-1, "x"));
+}
+
+TEST_F(DiscreteDefTest, UnusableIdsAreReplacedOnInsertAndRefusedOnRename) {
+  const int a = Add("a");
+  ASSERT_EQ(qelta::kOk, Def(a)->InsertOutcome(0, "9lives"));
+  EXPECT_EQ((std::vector<std::string>{"State2", "State0", "State1"}),
+            Ids(*Def(a)));
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->RenameOutcome(0, "State1"));
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->RenameOutcome(0, "1x"));
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->RenameOutcome(5, "ok"));
+  ASSERT_EQ(qelta::kOk, Def(a)->RenameOutcome(0, "first"));
+
+  VRN_stringArray names;
+  (void)names.Add("low value");
+  (void)names.Add("");
+  (void)names.Add("3kg");
+  ASSERT_EQ(qelta::kOk, Def(a)->RenameOutcomes(names));
+  EXPECT_EQ((std::vector<std::string>{"low_value", "x", "xkg"}), Ids(*Def(a)));
+  (void)names.Delete(2);
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->RenameOutcomes(names));
+  EXPECT_EQ(qelta::kOk,
+            Def(a)->RenameOutcomesFromStrings({"p q", "r", "s"}));
+  EXPECT_EQ((std::vector<std::string>{"p_q", "r", "s"}), Ids(*Def(a)));
+}
+
+TEST_F(DiscreteDefTest, InsertedOutcomeSplitsAnInterval) {
+  const int a = Add("a");
+  ASSERT_EQ(qelta::kOk, Def(a)->SetIntervals({0, 1, 2}, false));
+  ASSERT_EQ(qelta::kOk, Def(a)->InsertOutcome(1, "mid"));
+  EXPECT_EQ((std::vector<double>{0, 1, 1.5, 2}), Bounds(*Def(a)));
+  double low = 0;
+  double high = 0;
+  ASSERT_EQ(qelta::kOk, Def(a)->GetOutcomeInterval(1, &low, &high));
+  EXPECT_EQ(1.0, low);
+  EXPECT_EQ(1.5, high);
+
+  const int b = Add("b");
+  ASSERT_EQ(qelta::kOk, Def(b)->SetIntervals({0, 1, 2}, false));
+  ASSERT_EQ(qelta::kOk, Def(b)->AddOutcome("top"));
+  EXPECT_EQ((std::vector<double>{0, 1, 1.5, 2}), Bounds(*Def(b)));
+  ASSERT_EQ(qelta::kOk, Def(b)->GetOutcomeInterval(2, &low, &high));
+  EXPECT_EQ(1.5, low);
+  EXPECT_EQ(2.0, high);
+}
+
+TEST_F(DiscreteDefTest, RemovedOutcomeHandsItsIntervalOn) {
+  const int a = Add("a", 3);
+  ASSERT_EQ(qelta::kOk, Def(a)->SetIntervals({0, 1, 2, 3}, false));
+  ASSERT_EQ(qelta::kOk, Def(a)->RemoveOutcome(0));
+  EXPECT_EQ((std::vector<double>{0, 2, 3}), Bounds(*Def(a)));
+  const int b = Add("b", 3);
+  ASSERT_EQ(qelta::kOk, Def(b)->SetIntervals({0, 1, 2, 3}, false));
+  ASSERT_EQ(qelta::kOk, Def(b)->RemoveOutcome(2));
+  EXPECT_EQ((std::vector<double>{0, 1, 3}), Bounds(*Def(b)));
+}
+
+TEST_F(DiscreteDefTest, IntervalBoundsAreCheckedBeforeAnythingChanges) {
+  const int a = Add("a");
+  EXPECT_EQ(qelta::kOk, Def(a)->SetIntervals({0, 1, 1, 2}, false));
+  EXPECT_EQ(3, Def(a)->GetNumberOfOutcomes());
+  EXPECT_EQ(qelta::kErrInvalidValue, Def(a)->SetIntervals({0, 1, 1, 1}, false));
+  EXPECT_EQ(qelta::kErrInvalidValue, Def(a)->SetIntervals({0, 2, 1}, false));
+  EXPECT_EQ(qelta::kErrInvalidValue,
+            Def(a)->SetIntervals({0, NAN, 1, 2, 3}, false));
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->SetIntervals({0, 1}, false));
+  // A refusal leaves both the count and the bounds as they were.
+  EXPECT_EQ(3, Def(a)->GetNumberOfOutcomes());
+  EXPECT_EQ((std::vector<double>{0, 1, 1, 2}), Bounds(*Def(a)));
+}
+
+TEST_F(DiscreteDefTest, IntervalIndexOfValues) {
+  const int a = Add("a");
+  EXPECT_EQ(qelta::kErrNoItem, Def(a)->GetIntervalIndex(1.0));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetIntervals({0, 1, 1, 2}, true));
+  EXPECT_EQ(0, Def(a)->GetIntervalIndex(0.5));
+  EXPECT_EQ(1, Def(a)->GetIntervalIndex(1.0));  // the empty interval
+  EXPECT_EQ(2, Def(a)->GetIntervalIndex(2.0));  // the last bound
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->GetIntervalIndex(-0.1));
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->GetIntervalIndex(2.5));
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->GetIntervalIndex(NAN));
+
+  // Cleared ids are empty until the intervals go.
+  EXPECT_FALSE(Def(a)->HasOutcomeIds());
+  ASSERT_EQ(qelta::kOk, Def(a)->RemoveIntervals());
+  EXPECT_EQ((std::vector<std::string>{"State0", "State1", "State2"}),
+            Ids(*Def(a)));
+  EXPECT_EQ(qelta::kErrNoItem, Def(a)->RemoveIntervals());
+}
+
+TEST_F(DiscreteDefTest, PointValuesMeanAndDeviation) {
+  const int a = Add("a", 3);
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->SetPointValues({1, 2}));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetPointValues({10, -1, 4}));
+  EXPECT_EQ(2, Def(a)->GetPointValueIndex(4));
+  EXPECT_EQ(qelta::kErrNoItem, Def(a)->GetPointValueIndex(5));
+  EXPECT_EQ(-1.0, Def(a)->GetOutcomeValue(1));
+  EXPECT_TRUE(std::isnan(Def(a)->GetOutcomeValue(3)));
+
+  VRN_matrix p;
+  ASSERT_EQ(qelta::kOk, p.SetSingleDimension(3));
+  ASSERT_EQ(qelta::kOk, p.SetItemsFromVector({0.5, 0.5, 0.0}));
+  double mean = 0;
+  double sd = 0;
+  ASSERT_EQ(qelta::kOk, Def(a)->CalculateMean(p, &mean));
+  ASSERT_EQ(qelta::kOk, Def(a)->CalculateStdDev(p, &sd));
+  EXPECT_DOUBLE_EQ(4.5, mean);
+  EXPECT_DOUBLE_EQ(5.5, sd);
+
+  // Inserting gives the new outcome 0.0; reordering permutes the values.
+  ASSERT_EQ(qelta::kOk, Def(a)->InsertOutcome(0, "z"));
+  ASSERT_EQ(qelta::kOk, Def(a)->ChangeOrderOfOutcomes(IntArray({3, 2, 1, 0})));
+  std::vector<double> values;
+  ASSERT_EQ(qelta::kOk, Def(a)->GetPointValues(&values));
+  EXPECT_EQ((std::vector<double>{4, -1, 10, 0}), values);
+  ASSERT_EQ(qelta::kOk, Def(a)->RemovePointValues());
+  EXPECT_EQ(2.0, Def(a)->GetOutcomeValue(2));
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->CalculateMean(p, &mean));
+  ASSERT_EQ(qelta::kOk, p.SetSingleDimension(4));
+  ASSERT_EQ(qelta::kOk, p.SetItemsFromVector({0.0, 0.5, 0.0, 0.5}));
+  EXPECT_EQ(qelta::kErrNoItem, Def(a)->CalculateMean(p, &mean));
+
+  ASSERT_EQ(qelta::kOk, Def(a)->SetIntervals({0, 1, 2, 4, 6}, false));
+  ASSERT_EQ(qelta::kOk, Def(a)->CalculateMean(p, &mean));
+  EXPECT_DOUBLE_EQ(0.5 * 1.5 + 0.5 * 5.0, mean);
+}
+
+TEST_F(DiscreteDefTest, ReorderingMovesDiagnosisDataButNotBounds) {
+  const int a = Add("a", 3);
+  ASSERT_EQ(qelta::kOk, Def(a)->SetIntervals({0, 1, 2, 3}, false));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetDefaultOutcome(2));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetFaultOutcome(0, true));
+  ASSERT_EQ(qelta::kOk, Def(a)->ChangeOrderOfOutcomes(IntArray({2, 0, 1})));
+  EXPECT_EQ(0, Def(a)->GetDefaultOutcome());
+  EXPECT_TRUE(Def(a)->IsFaultOutcome(1));
+  EXPECT_FALSE(Def(a)->IsFaultOutcome(0));
+  EXPECT_EQ((std::vector<double>{0, 1, 2, 3}), Bounds(*Def(a)));
+  EXPECT_EQ((std::vector<std::string>{"State2", "State0", "State1"}),
+            Ids(*Def(a)));
+  EXPECT_EQ(qelta::kErrOutOfRange,
+            Def(a)->ChangeOrderOfOutcomes(IntArray({0, 0, 1})));
+
+  // Insert and remove keep the default outcome on its outcome.
+  ASSERT_EQ(qelta::kOk, Def(a)->InsertOutcome(0, "new"));
+  EXPECT_EQ(1, Def(a)->GetDefaultOutcome());
+  EXPECT_TRUE(Def(a)->IsFaultOutcome(2));
+  ASSERT_EQ(qelta::kOk, Def(a)->RemoveOutcome(1));
+  EXPECT_EQ(-1, Def(a)->GetDefaultOutcome());
+  EXPECT_TRUE(Def(a)->IsFaultOutcome(1));
+}
+
+TEST_F(DiscreteDefTest, AddAndRemoveByMapping) {
+  const int a = Add("a", 3);
+  const int child = Add("child");
+  ASSERT_EQ(qelta::kOk, net_.AddArc(a, child));
+  ASSERT_EQ(qelta::kOk, Def(a)->RenameOutcomes([] {
+    VRN_stringArray n;
+    (void)n.Add("a");
+    (void)n.Add("b");
+    (void)n.Add("c");
+    return n;
+  }()));
+  ASSERT_EQ(qelta::kOk, Def(child)->SetDefinitionFromVector(
+                            {0.1, 0.9, 0.2, 0.8, 0.3, 0.7}));
+  VRN_stringArray ids;
+  (void)ids.Add("x");
+  (void)ids.Add("c");
+  (void)ids.Add("a");
+  ASSERT_EQ(qelta::kOk, Def(a)->ChangeOrderOfOutcomesWithAddAndRemove(
+                            ids, IntArray({-1, 2, 0})));
+  EXPECT_EQ((std::vector<std::string>{"x", "c", "a"}), Ids(*Def(a)));
+  // The child's columns followed: x is new (uniform), then c, then a.
+  const VRN_matrix& t = *Def(child)->GetMatrixConst();
+  EXPECT_EQ((std::vector<double>{0.5, 0.5, 0.3, 0.7, 0.1, 0.9}),
+            std::vector<double>(t.GetItems().begin(), t.GetItems().end()));
+
+  // Keeping one old outcome goes through temporary outcomes.
+  VRN_stringArray two;
+  (void)two.Add("n1");
+  (void)two.Add("keep");
+  ASSERT_EQ(qelta::kOk, Def(a)->ChangeOrderOfOutcomesWithAddAndRemove(
+                            two, IntArray({-1, 1})));
+  EXPECT_EQ((std::vector<std::string>{"n1", "keep"}), Ids(*Def(a)));
+  EXPECT_EQ(4, Def(child)->GetMatrixConst()->GetItemCount());
+  EXPECT_EQ(0.3, Def(child)->GetMatrixConst()->GetItem(2));
+}
+
+TEST_F(DiscreteDefTest, BadMappingsAreRefusedBeforeAnyChange) {
+  const int a = Add("a", 3);
+  VRN_stringArray ids;
+  (void)ids.Add("p");
+  (void)ids.Add("q");
+  EXPECT_EQ(qelta::kErrOutOfRange,
+            Def(a)->ChangeOrderOfOutcomesWithAddAndRemove(ids, IntArray({0})));
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->ChangeOrderOfOutcomesWithAddAndRemove(
+                                       ids, IntArray({1, 1})));
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->ChangeOrderOfOutcomesWithAddAndRemove(
+                                       ids, IntArray({0, 3})));
+  EXPECT_EQ((std::vector<std::string>{"State0", "State1", "State2"}),
+            Ids(*Def(a)));
+}
+
+TEST_F(DiscreteDefTest, ResizingByIds) {
+  const int a = Add("a");
+  const int child = Add("child");
+  ASSERT_EQ(qelta::kOk, net_.AddArc(a, child));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetDefaultOutcome(1));
+  VRN_stringArray ids;
+  (void)ids.Add("lo");
+  (void)ids.Add("mid");
+  (void)ids.Add("hi");
+  ASSERT_EQ(qelta::kOk, Def(a)->SetNumberOfOutcomesByIds(ids));
+  EXPECT_EQ((std::vector<std::string>{"lo", "mid", "hi"}), Ids(*Def(a)));
+  EXPECT_EQ(6, Def(child)->GetMatrixConst()->GetItemCount());
+  EXPECT_EQ(1, Def(a)->GetDefaultOutcome());
+  // Own table rebuilt uniform.
+  EXPECT_EQ(1 / 3.0, Def(a)->GetMatrixConst()->GetItem(0));
+
+  VRN_stringArray bad;
+  (void)bad.Add("ok");
+  (void)bad.Add("not ok");
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->SetNumberOfOutcomesByIds(bad));
+  EXPECT_EQ(3, Def(a)->GetNumberOfOutcomes());
+}
+
+TEST_F(DiscreteDefTest, ResizingTellsTheNetworkEvenWithoutChildren) {
+  const int a = Add("a");
+  const int watcher = Add("watcher");
+  ASSERT_EQ(qelta::kOk, net_.AddArc(a, watcher, qelta::kArcLayerCost));
+  ASSERT_EQ(2, net_.GetNode(watcher)->GetCost().GetSize(0));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetNumberOfOutcomes(4));
+  EXPECT_EQ(4, net_.GetNode(watcher)->GetCost().GetSize(0));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetNumberOfOutcomes(3));
+  EXPECT_EQ(3, net_.GetNode(watcher)->GetCost().GetSize(0));
+  ASSERT_EQ(qelta::kOk, Def(a)->RemoveOutcome(0));
+  EXPECT_EQ(2, net_.GetNode(watcher)->GetCost().GetSize(0));
+}
+
+TEST_F(DiscreteDefTest, DiagnosisTexts) {
+  const int a = Add("a");
+  EXPECT_EQ(nullptr, Def(a)->GetDiagInfo());
+  EXPECT_EQ(-1, Def(a)->GetDefaultOutcome());
+  EXPECT_EQ(qelta::kOk, Def(a)->SetDefaultOutcome(-1));
+  EXPECT_EQ(qelta::kOk, Def(a)->SetFaultOutcome(0, false));
+  EXPECT_EQ(qelta::kOk, Def(a)->SetOutcomeFix(0, ""));
+  EXPECT_EQ(nullptr, Def(a)->GetDiagInfo());  // nothing worth a block yet
+
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->SetDefaultOutcome(2));
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->SetFaultOutcome(2, true));
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->SetOutcomeDescription(-1, "d"));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetOutcomeFix(1, "replace it"));
+  EXPECT_STREQ("replace it", Def(a)->GetOutcomeFix(1));
+  EXPECT_EQ(nullptr, Def(a)->GetOutcomeFix(0));
+  EXPECT_EQ(nullptr, Def(a)->GetOutcomeFix(7));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetOutcomeFix(1, nullptr));
+  EXPECT_EQ(nullptr, Def(a)->GetOutcomeFix(1));
+
+  VRN_documentation doc;
+  ASSERT_EQ(qelta::kOk, doc.Add("manual", "http://example.org/m"));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetOutcomeDocumentation(0, doc));
+  ASSERT_NE(nullptr, Def(a)->GetOutcomeDocumentation(0));
+  EXPECT_STREQ("manual", Def(a)->GetOutcomeDocumentation(0)->GetTitle(0));
+  ASSERT_EQ(qelta::kOk,
+            Def(a)->SetOutcomeDocumentation(0, VRN_documentation()));
+  EXPECT_EQ(nullptr, Def(a)->GetOutcomeDocumentation(0));
+}
+
+TEST_F(DiscreteDefTest, LabelsAreUniqueAcrossTheNetwork) {
+  const int a = Add("a");
+  const int b = Add("b");
+  ASSERT_EQ(qelta::kOk, Def(a)->SetOutcomeLabel(0, "Broken"));
+  EXPECT_EQ(qelta::kOk, Def(a)->SetOutcomeLabel(0, "Broken"));
+  EXPECT_EQ(qelta::kErrDuplicatedIdentifier, Def(a)->SetOutcomeLabel(1, "Broken"));
+  EXPECT_EQ(qelta::kErrDuplicatedIdentifier, Def(b)->SetOutcomeLabel(0, "Broken"));
+  EXPECT_EQ(nullptr, Def(b)->GetOutcomeLabel(0));
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(b)->SetOutcomeLabel(2, "Other"));
+
+  // While loading, duplicates are the loader's business.
+  net_.SetLoadFlags(qelta::kLoadLoading);
+  EXPECT_EQ(qelta::kOk, Def(b)->SetOutcomeLabel(0, "Broken"));
+  net_.SetLoadFlags(0);
+  EXPECT_STREQ("Broken", Def(b)->GetOutcomeLabel(0));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetOutcomeLabel(0, ""));
+  EXPECT_EQ(nullptr, Def(a)->GetOutcomeLabel(0));
+}
+
+TEST_F(DiscreteDefTest, CopiedNetworkHasIndependentOutcomeData) {
+  const int a = Add("a");
+  ASSERT_EQ(qelta::kOk, Def(a)->SetIntervals({0, 5, 10}, false));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetOutcomeDescription(0, "low"));
+  VRN_network copy(net_, 0);
+  auto* cloned =
+      dynamic_cast<VRN_discDef*>(copy.GetNode(a)->Definition());
+  ASSERT_NE(nullptr, cloned);
+  ASSERT_EQ(qelta::kOk, Def(a)->SetOutcomeDescription(0, "changed"));
+  ASSERT_EQ(qelta::kOk, Def(a)->AddOutcome("more"));
+  EXPECT_STREQ("low", cloned->GetOutcomeDescription(0));
+  EXPECT_EQ((std::vector<double>{0, 5, 10}), Bounds(*cloned));
+}
+
+}  // namespace

@@ -1,0 +1,299 @@
+#include "definitions/node_val.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "core/error_log.h"
+#include "core/network.h"
+#include "core/node.h"
+#include "core/status.h"
+#include "definitions/discrete_def.h"
+
+namespace {
+
+std::vector<double> Items(const VRN_matrix& m) {
+  return std::vector<double>(m.GetItems().begin(), m.GetItems().end());
+}
+
+class NodeValTest : public ::testing::Test {
+ protected:
+  int Add(const char* id, int outcomes = 2) {
+    const int h = net_.AddNode(qelta::kDefCpt, id);
+    EXPECT_GE(h, 0);
+    if (outcomes != 2) {
+      EXPECT_EQ(qelta::kOk, Def(h)->SetNumberOfOutcomes(outcomes));
+    }
+    return h;
+  }
+  VRN_discDef* Def(int h) {
+    return dynamic_cast<VRN_discDef*>(net_.GetNode(h)->Definition());
+  }
+  VRN_nodeVal* Val(int h) { return net_.GetNode(h)->Value(); }
+
+  VRN_network net_;
+};
+
+TEST_F(NodeValTest, NewValueIsAnEmptyInvalidBeliefVector) {
+  const int a = Add("a");
+  EXPECT_EQ(qelta::kValBeliefVector, Val(a)->GetType());
+  EXPECT_EQ(0, Val(a)->GetFlags());
+  EXPECT_TRUE(Val(a)->GetValue().IsEmpty());
+  EXPECT_EQ(qelta::kErrOutOfRange, Val(a)->GetEvidence());
+  EXPECT_EQ(nullptr, Val(a)->GetEvidenceId());
+  double x = 0;
+  EXPECT_EQ(qelta::kErrWrongNodeType, Val(a)->GetContEvidence(&x));
+  EXPECT_EQ(qelta::kErrWrongNodeType, Val(a)->SetPropagatedContEvidence(1.0));
+  EXPECT_EQ(a, Val(a)->GetHandle());
+  EXPECT_EQ(Def(a), Val(a)->GetOwnDefinition());
+}
+
+TEST_F(NodeValTest, ObservedOutcomeIsAPointMass) {
+  const int a = Add("a", 3);
+  ASSERT_EQ(qelta::kOk, Val(a)->SetEvidence(1));
+  EXPECT_EQ((std::vector<double>{0, 1, 0}), Items(Val(a)->GetValue()));
+  EXPECT_TRUE(Val(a)->IsValueValid());
+  EXPECT_EQ(1, Val(a)->GetEvidence());
+  EXPECT_STREQ("State1", Val(a)->GetEvidenceId());
+
+  ASSERT_EQ(qelta::kOk, Val(a)->SetEvidenceById("State2"));
+  EXPECT_EQ((std::vector<double>{0, 0, 1}), Items(Val(a)->GetValue()));
+  EXPECT_EQ(qelta::kErrIllegalIdentifier, Val(a)->SetEvidenceById("nope"));
+  EXPECT_EQ(qelta::kErrOutOfRange, Val(a)->SetEvidence(3));
+  EXPECT_EQ(qelta::kErrOutOfRange, Val(a)->SetEvidence(-1));
+  EXPECT_EQ(2, Val(a)->GetEvidence());
+
+  ASSERT_EQ(qelta::kOk, Val(a)->ClearEvidence());
+  EXPECT_FALSE(Val(a)->HasEvidence());
+  EXPECT_FALSE(Val(a)->IsValueValid());
+  EXPECT_EQ(qelta::kErrOutOfRange, Val(a)->ClearEvidence());
+}
+
+TEST_F(NodeValTest, PropagatedEvidenceConflictsWithAnotherObservation) {
+  const int a = Add("a");
+  ASSERT_EQ(qelta::kOk, Val(a)->SetPropagatedEvidence(0));
+  EXPECT_TRUE(Val(a)->HasFlags(qelta::kValFlagPropagated));
+  EXPECT_EQ(0, Val(a)->GetEvidence());
+  EXPECT_EQ(qelta::kErrOutOfRange, Val(a)->SetPropagatedEvidence(1));
+  EXPECT_EQ(qelta::kErrEvidenceConflict, Val(a)->SetEvidence(1));
+  // Observing the implied outcome turns the mark into an observation.
+  ASSERT_EQ(qelta::kOk, Val(a)->SetEvidence(0));
+  EXPECT_FALSE(Val(a)->HasFlags(qelta::kValFlagPropagated));
+  EXPECT_TRUE(Val(a)->HasFlags(qelta::kValFlagEvidence));
+  EXPECT_EQ(qelta::kErrOutOfRange, Val(a)->ClearPropagatedEvidence());
+  ASSERT_EQ(qelta::kOk, Val(a)->ClearEvidence());
+  ASSERT_EQ(qelta::kOk, Val(a)->SetPropagatedEvidence(1));
+  ASSERT_EQ(qelta::kOk, Val(a)->ClearPropagatedEvidence());
+  EXPECT_EQ(0, Val(a)->GetFlags());
+}
+
+TEST_F(NodeValTest, VirtualEvidenceChecksAndNormalisation) {
+  const int a = Add("a");
+  std::vector<double> out;
+  ASSERT_EQ(qelta::kOk, Val(a)->SetVirtualEvidence({0.2, 0.2}));
+  ASSERT_EQ(qelta::kOk, Val(a)->GetVirtualEvidence(&out));
+  EXPECT_EQ((std::vector<double>{0.5, 0.5}), out);
+  ASSERT_EQ(qelta::kOk, Val(a)->SetVirtualEvidence({0.2, 0.8000001}));
+  ASSERT_EQ(qelta::kOk, Val(a)->GetVirtualEvidence(&out));
+  EXPECT_EQ((std::vector<double>{0.2, 0.8000001}), out);
+
+  EXPECT_EQ(qelta::kErrInvalidValue, Val(a)->SetVirtualEvidence({1.5, 0}));
+  EXPECT_EQ(qelta::kErrInvalidValue, Val(a)->SetVirtualEvidence({NAN, 0.5}));
+  EXPECT_EQ(qelta::kErrNoItem, Val(a)->SetVirtualEvidence({0, 0}));
+  EXPECT_EQ(qelta::kErrNoItem, Val(a)->SetVirtualEvidence({}));
+  EXPECT_EQ(qelta::kErrOutOfRange, Val(a)->SetVirtualEvidence({0.1, 0.2, 0.7}));
+  // Refusals keep what was there.
+  VRN_doubleArray array;
+  ASSERT_EQ(qelta::kOk, Val(a)->GetVirtualEvidenceArray(&array));
+  ASSERT_EQ(2, array.GetSize());
+  EXPECT_EQ(0.2, array[0]);
+
+  ASSERT_EQ(qelta::kOk, Val(a)->ClearVirtualEvidence());
+  EXPECT_EQ(qelta::kErrNoItem, Val(a)->ClearVirtualEvidence());
+  EXPECT_EQ(qelta::kErrOutOfRange, Val(a)->GetVirtualEvidence(&out));
+}
+
+TEST_F(NodeValTest, ObservedAndVirtualEvidenceExcludeEachOther) {
+  const int a = Add("a");
+  ASSERT_EQ(qelta::kOk, Val(a)->SetEvidence(1));
+  ASSERT_EQ(qelta::kOk, Val(a)->SetVirtualEvidence({0.3, 0.7}));
+  EXPECT_FALSE(Val(a)->HasFlags(qelta::kValFlagEvidence));
+  EXPECT_TRUE(Val(a)->HasVirtualEvidence());
+  ASSERT_EQ(qelta::kOk, Val(a)->SetEvidence(0));
+  EXPECT_FALSE(Val(a)->HasVirtualEvidence());
+  ASSERT_EQ(qelta::kOk, Val(a)->ClearEvidence());
+
+  // ClearEvidence also removes virtual evidence when nothing is observed.
+  ASSERT_EQ(qelta::kOk, Val(a)->SetVirtualEvidence({0.3, 0.7}));
+  ASSERT_EQ(qelta::kOk, Val(a)->ClearEvidence());
+  EXPECT_FALSE(Val(a)->HasVirtualEvidence());
+}
+
+TEST_F(NodeValTest, BadObservationKeepsVirtualEvidence) {
+  const int a = Add("a");
+  ASSERT_EQ(qelta::kOk, Val(a)->SetVirtualEvidence({0.3, 0.7}));
+  EXPECT_EQ(qelta::kErrOutOfRange, Val(a)->SetEvidence(5));
+  EXPECT_TRUE(Val(a)->HasVirtualEvidence());
+  EXPECT_EQ(qelta::kErrOutOfRange, Val(a)->SetPropagatedEvidence(5));
+  EXPECT_TRUE(Val(a)->HasVirtualEvidence());
+}
+
+TEST_F(NodeValTest, NumericObservationUsesTheIntervals) {
+  const int a = Add("a");
+  EXPECT_EQ(qelta::kErrNoItem, Val(a)->SetContEvidence(1.0));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetIntervals({0, 1, 2}, false));
+  ASSERT_EQ(qelta::kOk, Val(a)->SetContEvidence(2.0));
+  EXPECT_EQ(1, Val(a)->GetEvidence());
+  double x = 0;
+  ASSERT_EQ(qelta::kOk, Val(a)->GetContEvidence(&x));
+  EXPECT_EQ(2.0, x);
+  EXPECT_EQ(qelta::kErrOutOfRange, Val(a)->SetContEvidence(3.0));
+  EXPECT_EQ(1, Val(a)->GetEvidence());
+  ASSERT_EQ(qelta::kOk, Val(a)->SetEvidence(0));
+  EXPECT_EQ(qelta::kErrWrongNodeType, Val(a)->GetContEvidence(&x));
+
+  double mean = 0;
+  ASSERT_EQ(qelta::kOk, Val(a)->GetMean(&mean));
+  EXPECT_DOUBLE_EQ(0.5, mean);
+  ASSERT_EQ(qelta::kOk, Val(a)->ClearEvidence());
+  EXPECT_EQ(qelta::kErrInvalidValue, Val(a)->GetMean(&mean));
+  EXPECT_EQ(qelta::kErrInvalidValue, Val(a)->GetStdDev(&mean));
+}
+
+TEST_F(NodeValTest, ImpossibleObservationIsRefusedAndDropped) {
+  const int a = Add("a");
+  const int b = Add("b");
+  ASSERT_EQ(qelta::kOk, net_.AddArc(a, b));
+  ASSERT_EQ(qelta::kOk, Def(b)->SetDefinitionFromVector({1, 0, 0.5, 0.5}));
+  ASSERT_EQ(qelta::kOk, Val(a)->SetEvidence(0));
+  net_.ErrorLog()->Flush();
+  EXPECT_EQ(qelta::kErrOutOfRange, Val(b)->SetEvidence(1));
+  EXPECT_FALSE(Val(b)->HasEvidence());
+  ASSERT_EQ(1, net_.ErrorLog()->GetNumberOfMessages());
+  EXPECT_STREQ("Outcome [State1] of node [b] is impossible",
+               net_.ErrorLog()->GetMessage(0));
+}
+
+TEST_F(NodeValTest, TypeChangeCarriesObservedAndVirtualEvidence) {
+  const int a = Add("a", 3);
+  const int b = Add("b");
+  ASSERT_EQ(qelta::kOk, Val(a)->SetEvidence(2));
+  ASSERT_EQ(qelta::kOk, Val(b)->SetVirtualEvidence({0.25, 0.75}));
+  ASSERT_EQ(qelta::kOk, net_.GetNode(a)->setNodeType(qelta::kDefTruthTable));
+  ASSERT_EQ(qelta::kOk, net_.GetNode(b)->setNodeType(qelta::kDefTruthTable));
+  EXPECT_EQ(2, Val(a)->GetEvidence());
+  EXPECT_TRUE(Val(a)->HasFlags(qelta::kValFlagEvidence));
+  EXPECT_FALSE(Val(a)->IsValueValid());
+  std::vector<double> out;
+  ASSERT_EQ(qelta::kOk, Val(b)->GetVirtualEvidence(&out));
+  EXPECT_EQ((std::vector<double>{0.25, 0.75}), out);
+}
+
+TEST_F(NodeValTest, ImpliedEvidenceIsNotTurnedIntoAnObservation) {
+  const int a = Add("a");
+  ASSERT_EQ(qelta::kOk, Val(a)->SetPropagatedEvidence(1));
+  VRN_evidenceRecord record(&net_, a);
+  Val(a)->StoreEvidence(record);
+  EXPECT_EQ(qelta::kEvidenceNone, record.kind);
+  ASSERT_EQ(qelta::kOk, net_.GetNode(a)->setNodeType(qelta::kDefTruthTable));
+  EXPECT_FALSE(Val(a)->HasEvidence());
+}
+
+TEST_F(NodeValTest, EvidenceRecordsAndValuesBuiltFromThem) {
+  const int a = Add("a", 3);
+  ASSERT_EQ(qelta::kOk, Def(a)->SetIntervals({0, 1, 2, 3}, false));
+  ASSERT_EQ(qelta::kOk, Val(a)->SetContEvidence(2.5));
+  VRN_evidenceRecord record(&net_, a);
+  Val(a)->StoreEvidence(record);
+  EXPECT_EQ(qelta::kEvidenceOutcomeAndValue, record.kind);
+  EXPECT_EQ(2, record.outcome);
+  EXPECT_EQ(2.5, record.value);
+
+  VRN_beliefVector rebuilt(*Def(a), record);
+  EXPECT_EQ(2, rebuilt.GetEvidence());
+  double x = 0;
+  ASSERT_EQ(qelta::kOk, rebuilt.GetContEvidence(&x));
+  EXPECT_EQ(2.5, x);
+
+  // A definition without intervals keeps the outcome but not the number;
+  // one with too few outcomes keeps nothing.
+  const int b = Add("b", 3);
+  VRN_beliefVector no_value(*Def(b), record);
+  EXPECT_EQ(2, no_value.GetEvidence());
+  EXPECT_EQ(qelta::kErrWrongNodeType, no_value.GetContEvidence(&x));
+  const int c = Add("c");
+  VRN_beliefVector dropped(*Def(c), record);
+  EXPECT_FALSE(dropped.HasEvidence());
+
+  VRN_evidenceRecord soft(&net_, b);
+  soft.kind = qelta::kEvidenceVirtual;
+  soft.soft_evidence = {0.5, 0.5};
+  VRN_beliefVector wrong_count(*Def(b), soft);
+  EXPECT_FALSE(wrong_count.HasVirtualEvidence());
+  VRN_beliefVector right_count(*Def(c), soft);
+  EXPECT_TRUE(right_count.HasVirtualEvidence());
+}
+
+TEST_F(NodeValTest, IndexingParentsAddDimensionsBeforeTheOutcomes) {
+  const int a = Add("a", 3);
+  const int b = Add("b");
+  EXPECT_EQ(qelta::kErrOutOfRange, Val(b)->AddIndexingParent(99));
+  Val(b)->ClearIndexingParents();
+  ASSERT_EQ(qelta::kOk, Val(b)->GetMutableValue().SetItemsFromVector({0.4, 0.6}));
+  ASSERT_EQ(qelta::kOk, Val(b)->AddIndexingParent(a));
+  ASSERT_EQ(qelta::kOk, Val(b)->AddIndexingParent(a));  // already there
+  EXPECT_EQ(1, Val(b)->GetIndexingParents().GetSize());
+  EXPECT_EQ((std::vector<double>{0.4, 0.6, 0.4, 0.6, 0.4, 0.6}),
+            Items(Val(b)->GetValue()));
+  // a already indexes b's value, so b cannot index a's.
+  ASSERT_EQ(qelta::kOk, Val(a)->AddIndexingParent(b));
+  EXPECT_EQ(0, Val(a)->GetIndexingParents().GetSize());
+
+  ASSERT_EQ(qelta::kOk, Val(b)->SetVirtualEvidence({0.1, 0.9}));
+  Val(b)->ClearIndexingParents();
+  EXPECT_EQ(0, Val(b)->GetIndexingParents().GetSize());
+  EXPECT_EQ((std::vector<double>{0, 0}), Items(Val(b)->GetValue()));
+  EXPECT_EQ(qelta::kValFlagVirtual, Val(b)->GetFlags());
+}
+
+TEST_F(NodeValTest, CopiedNetworkClonesValues) {
+  const int a = Add("a");
+  const int b = Add("b");
+  ASSERT_EQ(qelta::kOk, Val(a)->SetEvidence(1));
+  ASSERT_EQ(qelta::kOk, Val(b)->SetVirtualEvidence({0.1, 0.9}));
+  VRN_network copy(net_, 0);
+  VRN_nodeVal* ca = copy.GetNode(a)->Value();
+  VRN_nodeVal* cb = copy.GetNode(b)->Value();
+  EXPECT_EQ(&copy, ca->GetNetwork());
+  EXPECT_EQ(1, ca->GetEvidence());
+  EXPECT_EQ((std::vector<double>{0, 1}), Items(ca->GetValue()));
+  ASSERT_EQ(qelta::kOk, Val(b)->ClearVirtualEvidence());
+  std::vector<double> out;
+  ASSERT_EQ(qelta::kOk, cb->GetVirtualEvidence(&out));
+  EXPECT_EQ((std::vector<double>{0.1, 0.9}), out);
+}
+
+TEST_F(NodeValTest, TemporalStatisticsNeedAPlateNode) {
+  const int a = Add("a");
+  std::vector<double> means;
+  std::vector<double> deviations;
+  EXPECT_EQ(qelta::kErrWrongNodeType,
+            Val(a)->GetTemporalMeanStdDev(&means, &deviations));
+  net_.GetNode(a)->SetTemporalTypeRaw(3);
+  EXPECT_EQ(qelta::kErrInvalidValue,
+            Val(a)->GetTemporalMeanStdDev(&means, &deviations));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetPointValues({0, 10}));
+  VRN_matrix& v = Val(a)->GetMutableValue();
+  VRN_intArray sizes;
+  sizes.Add(2);
+  sizes.Add(2);
+  ASSERT_EQ(qelta::kOk, v.SetDimensions(sizes));
+  ASSERT_EQ(qelta::kOk, v.SetItemsFromVector({1, 0, 0.5, 0.5}));
+  Val(a)->AddFlags(qelta::kValFlagValid);
+  ASSERT_EQ(qelta::kOk, Val(a)->GetTemporalMeanStdDev(&means, &deviations));
+  EXPECT_EQ((std::vector<double>{0, 5}), means);
+  EXPECT_EQ((std::vector<double>{0, 5}), deviations);
+}
+
+}  // namespace

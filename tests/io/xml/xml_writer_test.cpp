@@ -1,0 +1,149 @@
+#include "io/xml/xml_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "core/error_log.h"
+#include "io/xml/xml_reader.h"
+
+namespace {
+
+class XmlWriterTest : public ::testing::Test {
+ protected:
+  std::string text_;
+  XmlWriterStringOutput output_{&text_};
+  XmlWriter writer_{&output_};
+};
+
+TEST_F(XmlWriterTest, TextElementWithAttributesIsOneIndentedLine) {
+  writer_.StartElement("root");
+  text_.clear();
+  writer_.AddIntAttribute("a", 1);
+  writer_.AddStringAttribute("b", "x<y");
+  writer_.WriteTextElement("e", "p\tq", 0);
+  EXPECT_EQ(text_, "\t<e a=\"1\" b=\"x&lt;y\">p.q</e>\n");
+
+  // Queued attributes belong to one tag only.
+  text_.clear();
+  writer_.WriteTextElement("e", "p\tq", 1);
+  writer_.WriteTextElement("e", "a\r\nb", 1);
+  EXPECT_EQ(text_, "\t<e>p\\tq</e>\n\t<e>a\\nb</e>\n");
+}
+
+TEST_F(XmlWriterTest, NullAndEmptyTextAndBareStartEnd) {
+  writer_.WriteTextElement("e", nullptr, 0);
+  writer_.WriteTextElement("e", "", 0);
+  writer_.StartElement("e");
+  writer_.EndElement("e");
+  EXPECT_EQ(text_, "<e />\n<e></e>\n<e>\n</e>\n");
+  EXPECT_EQ(writer_.depth(), 0);
+}
+
+TEST_F(XmlWriterTest, EscapeModesByteByByte) {
+  const char* all = "<>&\"'\\\x01\x7f\xC3\xA9";
+  writer_.WriteTextElement("m", all, 0);
+  writer_.WriteTextElement("m", all, 1);
+  EXPECT_EQ(text_,
+            "<m>&lt;&gt;&amp;&quot;&apos;\\.\x7f\xC3\xA9</m>\n"
+            "<m>&lt;&gt;&amp;&quot;&apos;\\\\.\x7f\xC3\xA9</m>\n");
+
+  text_.clear();
+  writer_.AddStringAttribute("v", "a\nb\t\\");
+  writer_.WriteTextElement("x", nullptr, 1);  // attributes are always mode 0
+  EXPECT_EQ(text_, "<x v=\"a.b.\\\" />\n");
+}
+
+TEST_F(XmlWriterTest, NumbersUseSixteenSignificantDigits) {
+  writer_.AddDoubleAttribute("a", 0.1);
+  writer_.AddDoubleAttribute("b", 1.0 / 3.0);
+  writer_.AddDoubleAttribute("c", 1e21);
+  writer_.AddBoolAttribute("t", true);
+  writer_.AddBoolAttribute("f", false);
+  writer_.AddIntAttribute("i", -2147483647 - 1);
+  writer_.WriteTextElement("n", nullptr, 0);
+  EXPECT_EQ(text_,
+            "<n a=\"0.1\" b=\"0.3333333333333333\" c=\"1e+21\" t=\"true\" "
+            "f=\"false\" i=\"-2147483648\" />\n");
+
+  text_.clear();
+  const double values[] = {0.5, -1.0, 0.25};
+  writer_.WriteDoubleList("p", values, 3, "*", -1.0);
+  writer_.WriteDoubleList("q", values, 2, nullptr, 0.0);
+  writer_.WriteDoubleList("r", values, 0, nullptr, 0.0);
+  const char* strings[] = {"a", "b<"};
+  writer_.WriteStringList("s", strings, 2);
+  EXPECT_EQ(text_,
+            "<p>0.5 * 0.25</p>\n<q>0.5 -1</q>\n<r></r>\n<s>a b<</s>\n");
+}
+
+TEST_F(XmlWriterTest, HeaderCommentAndScopesNest) {
+  writer_.WriteHeader(true);
+  writer_.WriteComment("made <here>");
+  {
+    XmlElementScope outer(writer_, "a");
+    XmlElementScope inner(writer_, "b");
+    writer_.WriteComment("in");
+  }
+  EXPECT_EQ(text_,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<!-- made <here> -->\n<a>\n\t<b>\n\t\t<!-- in -->\n\t</b>\n</a>\n");
+}
+
+// What one mode writes, the reader's unescaping gives back (less CRs).
+TEST_F(XmlWriterTest, NonZeroModeRoundTripsThroughTheReader) {
+  const std::string original = "line 1\r\n\tline 2 \\n <&> \"q\" 'a'";
+  writer_.WriteTextElement("t", original.c_str(), 1);
+
+  class Catcher : public IXmlHandler {
+   public:
+    void OnStart(IXmlReader&) override {}
+    void OnEnd(IXmlReader& r) override { r.GetUnescapedText(text); }
+    std::string text;
+  } catcher;
+  XmlReader reader;
+  IXmlBinding* root = reader.CreateBinding(&catcher, "t", 0);
+  EXPECT_TRUE(reader.ReadString(text_.c_str(), root, nullptr));
+  root->Release();
+  EXPECT_EQ(catcher.text, "line 1\n\tline 2 \\n <&> \"q\" 'a'");
+}
+
+TEST(XmlWriterFileTest, WritesFileAndReportsCloseResult) {
+  const std::string path = ::testing::TempDir() + "xml_writer_test.xml";
+  {
+    XmlWriterFileOutput file;
+    ASSERT_TRUE(file.Open(path.c_str()));
+    XmlWriter writer(&file);
+    writer.WriteHeader(false);
+    writer.WriteTextElement("a", "b", 0);
+    EXPECT_FALSE(writer.Failed());
+    EXPECT_TRUE(file.Close());
+    EXPECT_FALSE(file.Close());  // nothing open any more
+  }
+  std::ifstream in(path);
+  std::stringstream content;
+  content << in.rdbuf();
+  EXPECT_EQ(content.str(), "<a>b</a>\n");
+  remove(path.c_str());
+}
+
+TEST(XmlWriterFileTest, FullDiskAndBadPathAreFailures) {
+  XmlWriterFileOutput bad_path;
+  EXPECT_FALSE(bad_path.Open("/nonexistent-dir/x.xvrn"));
+  EXPECT_FALSE(bad_path.Close());
+
+  FILE* probe = fopen("/dev/full", "w");
+  if (probe == nullptr) GTEST_SKIP() << "/dev/full is not available";
+  fclose(probe);
+  XmlWriterFileOutput full;
+  ASSERT_TRUE(full.Open("/dev/full"));
+  XmlWriter writer(&full);
+  // Less than a stdio buffer: the failure only shows when it is flushed.
+  writer.WriteTextElement("a", "b", 0);
+  EXPECT_FALSE(full.Close());
+}
+
+}  // namespace

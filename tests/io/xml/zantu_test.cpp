@@ -1,0 +1,207 @@
+#include "io/xml/zantu.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/arrays.h"
+#include "core/error_log.h"
+#include "core/network.h"
+#include "core/node.h"
+#include "core/special_values.h"
+#include "core/status.h"
+#include "core/strings.h"
+#include "core/submodel.h"
+#include "definitions/discrete_def.h"
+#include "io/xml/xml_reader.h"
+#include "io/xml/zantu_host.h"
+
+namespace {
+
+constexpr int kCpt = 18;
+
+std::string NodeXml(const char* id, const std::string& inside = "",
+                    const char* position = "10 20 86 56") {
+  return std::string("<node id='") + id + "'><name>" + id +
+         "</name><interior color='e5f6f7'/><outline color='bb0000'/>"
+         "<font color='000000' name='f' size='8'/><position>" +
+         position + "</position>" + inside + "</node>";
+}
+
+std::string Block(const std::string& inside,
+                  const char* attributes = "version='1.0' name='net'") {
+  return std::string("<zantu ") + attributes + ">" + inside + "</zantu>";
+}
+
+class ZantuLoaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    a_ = network_.AddNode(kCpt, "A");
+    b_ = network_.AddNode(kCpt, "B");
+    ASSERT_GE(a_, 0);
+    ASSERT_GE(b_, 0);
+  }
+
+  bool Load(const std::string& block) {
+    network_.ErrorLog()->Flush();
+    return host_.Load(network_, block);
+  }
+  std::string LastMessage() const {
+    const VRN_errorLog* log = network_.ErrorLog();
+    const int n = log->GetNumberOfMessages();
+    return n == 0 ? "" : log->GetMessage(n - 1);
+  }
+  const VRN_screenInfo& Info(int h) const {
+    return network_.GetNode(h)->ScreenInfo();
+  }
+
+  VRN_network network_;
+  qelta_test::ZantuHost host_;
+  int a_ = -1;
+  int b_ = -1;
+};
+
+TEST_F(ZantuLoaderTest, PositionIsReadAsCentreAndSize) {
+  ASSERT_TRUE(Load(Block(NodeXml("A") + NodeXml("B", "", "86 56 10 20"))));
+  for (int h : {a_, b_}) {
+    EXPECT_EQ(Info(h).x, 48);
+    EXPECT_EQ(Info(h).y, 38);
+    EXPECT_EQ(Info(h).width, 76);
+    EXPECT_EQ(Info(h).height, 36);
+  }
+  EXPECT_STREQ(network_.Header()->GetName(), "net");
+}
+
+TEST_F(ZantuLoaderTest, BadPositionsFailWithTheirMessages) {
+  struct Case {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"1 2 3", "Error while reading object position"},
+      {"1 2 3 4 5", "Exactly 4 integers expected"},
+      {"1 2 x 4", "Can't read list of integers, failed at element 3"},
+      {"1 2 99999999999 4", "Can't read list of integers, failed at element 3"},
+      {"-2147483648 0 2147483647 1", "Error while reading object position"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_FALSE(Load(Block(NodeXml("A", "", c.text)))) << c.text;
+    const std::string last = LastMessage();
+    EXPECT_EQ(last.rfind("Error at 1, ", 0), 0u) << last;
+    EXPECT_EQ(last.substr(last.size() - strlen(c.message)), c.message)
+        << c.text;
+  }
+}
+
+TEST_F(ZantuLoaderTest, ColoursAndOutline) {
+  const std::string node =
+      "<node id='A'><name>A</name><interior color='E5F6F7'/>"
+      "<outline color='010203'/><font color='0000ff' name='f' size='8'/>"
+      "<position>0 0 1 1</position></node>";
+  ASSERT_TRUE(Load(Block(node)));
+  EXPECT_EQ(Info(a_).interior_color, 0xF7F6E5);
+  EXPECT_EQ(Info(a_).outline_color, 0x030201);
+  EXPECT_EQ(Info(a_).text_color, 0xFF0000);
+  EXPECT_EQ(Info(a_).outline_width, 1);
+
+  for (const char* bad : {"e5f6f", "#e5f6f7", "+e5f6f", " e5f6f", "0x1234",
+                          "e5f6g7"}) {
+    std::string text = node;
+    text.replace(text.find("E5F6F7"), 6, bad);
+    EXPECT_FALSE(Load(Block(text))) << bad;
+    const std::string last = LastMessage();
+    EXPECT_NE(last.find("Color specification 'rrggbb' expected"),
+              std::string::npos)
+        << bad;
+  }
+  std::string zero_width = node;
+  zero_width.replace(zero_width.find("<outline "), 9, "<outline width='0' ");
+  EXPECT_FALSE(Load(Block(zero_width)));
+  EXPECT_NE(LastMessage().find("Invalid width attribute"), std::string::npos);
+}
+
+TEST_F(ZantuLoaderTest, SubmodelsTakeTheirNodes) {
+  const std::string sub =
+      "<submodel id='S'><name>Sub\\nline</name><interior color='ffffff'/>"
+      "<outline color='000000' width='3'/><font color='000000' name='f' "
+      "size='8'/><position>0 0 100 50</position><window>1 2 3 4</window>" +
+      NodeXml("B") +
+      "<textbox><caption>hello</caption><font color='000000' name='f' "
+      "size='10' align='left'/><position>0 0 10 10</position></textbox>"
+      "</submodel>";
+  ASSERT_TRUE(Load(Block(NodeXml("A") + sub)));
+  const VRN_submodelTable* table = network_.Submodels();
+  const int s = table->FindSubmodel("S");
+  ASSERT_GE(s, 0);
+  EXPECT_EQ(table->GetParent(s), qelta::kMainSubmodel);
+  EXPECT_EQ(network_.GetNode(a_)->GetSubmodel(), qelta::kMainSubmodel);
+  EXPECT_EQ(network_.GetNode(b_)->GetSubmodel(), s);
+  const VRN_submodel* record = table->GetSubmodel(s);
+  EXPECT_STREQ(record->Header().GetName(), "Sub\r\nline");
+  EXPECT_EQ(record->ScreenInfo().outline_width, 3);
+  EXPECT_EQ(record->ScreenInfo().width, 100);
+  EXPECT_EQ(record->Window()[0], 2);
+  EXPECT_EQ(record->Window()[2], 2);
+  ASSERT_EQ(record->TextBoxes().size(), 1u);
+  EXPECT_EQ(record->TextBoxes()[0].caption, "hello");
+  EXPECT_EQ(record->TextBoxes()[0].rect[2], 10);
+
+  // A second submodel of the same identifier cannot be made: the load
+  // fails rather than writing layout nowhere.
+  EXPECT_FALSE(Load(Block(sub)));
+  EXPECT_NE(LastMessage().find("Can't create submodel: 'S'"),
+            std::string::npos);
+}
+
+TEST_F(ZantuLoaderTest, NodeExtrasAndDefaults) {
+  const std::string extras =
+      "<comment>two\\nlines</comment><state id='State1'><fix>mend</fix>"
+      "<comment>broken</comment><link title='t' path='p'/></state>"
+      "<question>why?</question><link title='doc' path='x.html'/>";
+  ASSERT_TRUE(Load(Block(NodeXml("A", extras) +
+                         NodeXml("B", "<barchart width='90' height='40'/>"))));
+  const VRN_node* a = network_.GetNode(a_);
+  EXPECT_STREQ(a->Header().GetComment(), "two\r\nlines");
+  EXPECT_STREQ(a->GetQuestion(), "why?");
+  ASSERT_EQ(a->Documentation().GetSize(), 1);
+  EXPECT_STREQ(a->Documentation().GetPath(0), "x.html");
+  EXPECT_EQ(Info(a_).show_bar_chart, 0);
+  EXPECT_EQ(Info(a_).bar_chart_width, qelta::kScreenInfoUnset);
+  const auto* def = dynamic_cast<const VRN_discDef*>(a->Definition());
+  ASSERT_NE(def, nullptr);
+  EXPECT_STREQ(def->GetOutcomeFix(1), "mend");
+  EXPECT_STREQ(def->GetOutcomeDescription(1), "broken");
+  ASSERT_NE(def->GetOutcomeDocumentation(1), nullptr);
+  EXPECT_STREQ(def->GetOutcomeDocumentation(1)->GetTitle(0), "t");
+  EXPECT_EQ(Info(b_).show_bar_chart, 0);
+  EXPECT_EQ(Info(b_).bar_chart_width, 90);
+  EXPECT_EQ(Info(b_).bar_chart_height, 40);
+}
+
+TEST_F(ZantuLoaderTest, FailuresNameWhatIsWrong) {
+  EXPECT_FALSE(Load(Block(NodeXml("A", "<state id='x'/>"))));
+  EXPECT_NE(LastMessage().find("Invalid state id: 'x'"), std::string::npos);
+  EXPECT_FALSE(Load(Block(NodeXml("Q"))));
+  EXPECT_NE(LastMessage().find("Node 'Q' doesn't exist in QELTA network"),
+            std::string::npos);
+  EXPECT_FALSE(Load(Block("", "version='1.1' name='n'")));
+  EXPECT_NE(LastMessage().find("Invalid version number '1.1', expected 1.0"),
+            std::string::npos);
+  EXPECT_FALSE(Load(Block(NodeXml("A", "<barchart active='yes'/>"))));
+  EXPECT_EQ(network_.ErrorLog()->GetNumberOfMessages(), 1);
+}
+
+TEST_F(ZantuLoaderTest, UnknownContentOnlyWarns) {
+  ASSERT_TRUE(Load(Block(NodeXml("A", "<sparkle/>") + "<future x='1'/>",
+                         "version='1.0' name='' extra='1'")));
+  const VRN_errorLog* log = network_.ErrorLog();
+  ASSERT_EQ(log->GetNumberOfMessages(), 4);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(log->GetCode(i), qelta::kErrFileRead);
+  EXPECT_STREQ(log->GetMessage(3),
+               "XML contains unknown elements and/or attributes. ");
+  // An empty name attribute leaves the network's name alone.
+  EXPECT_STREQ(network_.Header()->GetName(), "Unnamed");
+}
+
+}  // namespace
