@@ -3,11 +3,14 @@
 
 #include <cassert>
 
+#include "core/cases.h"
 #include "core/error_log.h"
 #include "core/node.h"
 #include "core/random.h"
 #include "core/status.h"
 #include "core/submodel.h"
+#include "definitions/node_def.h"
+#include "equations/ext_functions.h"
 
 bool VRN_episParams::operator==(const VRN_episParams& other) const {
   return proplen == other.proplen && numstates1 == other.numstates1 &&
@@ -85,10 +88,11 @@ void VRN_network::ClearContents() {
   }
   delete submodels_;
   submodels_ = nullptr;
-  // The case list, the temporal part and the function container are owned
-  // parts of later builds; none exists yet.
+  delete cases_;
   cases_ = nullptr;
+  // The temporal part is an owned part of a later build; none exists yet.
   dbn_ = nullptr;
+  delete extFunctions_;
   extFunctions_ = nullptr;
   tableCache_.reset();
   delete randomGenerator_;
@@ -146,10 +150,23 @@ int VRN_network::Copy(const VRN_network& other, int copyFlags) {
     reserved_ = other.reserved_;
     episParams_ = other.episParams_;
 
+    if ((copyFlags & qelta::kCopyEmptyCases) == 0 && other.cases_ != nullptr) {
+      cases_ = new VRN_caseList(this, *other.cases_);
+    }
     submodels_ = new VRN_submodelTable(*other.submodels_, this);
     if (other.tableCache_ != nullptr) {
       tableCache_ =
-          std::make_unique<std::vector<VRN_tableCacheEntry>>(*other.tableCache_);
+          std::make_unique<std::deque<VRN_tableCacheEntry>>(*other.tableCache_);
+    }
+    if (other.extFunctions_ != nullptr) {
+      extFunctions_ = new VRN_extFunctionContainer(*other.extFunctions_);
+      // The copied definitions must call this network's functions, not
+      // those of other, which may be deleted first.
+      for (VRN_node* node : nodes_) {
+        if (node != nullptr) {
+          (void)node->Definition()->PatchExtFunctions(extFunctions_);
+        }
+      }
     }
     if (other.randomGenerator_ != nullptr) {
       randomGenerator_ = new VRN_randomGenerator(*other.randomGenerator_);

@@ -20,6 +20,7 @@
 #define QELTA_CORE_NETWORK_H_
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <set>
 #include <string>
@@ -32,12 +33,21 @@
 
 class VRN_node;
 class VRN_submodelTable;
+class VRN_case;
 class VRN_caseList;
 class VRN_dbn;
 class VRN_extFunctionContainer;
 class VRN_errorLog;
 class VRN_randomGenerator;
 class VRN_header;
+struct VRN_layoutOptions;
+// file input/output
+class VRN_fileFormat;
+class IXmlBinding;
+class IXmlWriterExtension;
+namespace qelta {
+class FormatExtension;
+}  // namespace qelta
 
 // Parameter record of the sampling algorithms; the field names are those of
 // the attributes of the XML element "epis".
@@ -203,7 +213,7 @@ class VRN_network {
   // The main submodel's header: the network's identifier, name, comment.
   VRN_header* Header() const;
   VRN_submodelTable* Submodels() const { return submodels_; }
-  // The case list; null until the case list exists in this build.
+  // The case list; null until the first case operation creates it.
   VRN_caseList* Cases() const { return cases_; }
   // The temporal part; null until first use.
   VRN_dbn* Dbn() const { return dbn_; }
@@ -219,7 +229,7 @@ class VRN_network {
   void ReseedRandomGenerator();
 
   // Table cache of inference; null until an entry is added.
-  std::vector<VRN_tableCacheEntry>* TableCache() const {
+  std::deque<VRN_tableCacheEntry>* TableCache() const {
     return tableCache_.get();
   }
   // Deletes every cached table; the cache stays (empty) when it existed.
@@ -289,7 +299,8 @@ class VRN_network {
   int OnOutcomesReordered(int handle, const VRN_intArray& order);
   int OnNodeTypeChanged(int handle, int newType);
 
-  // ----------------- evidence, targets and relevance bookkeeping (minimal)
+  // ------------------------ evidence, targets and relevance bookkeeping
+  // (bodies in network_relevance.cpp)
   // 0, -2 (bad handle), -4 (already in that state).
   int SetTarget(int handle, bool on);
   // 1 or 0; -2 for a bad handle.
@@ -303,27 +314,152 @@ class VRN_network {
   int InvalidateValues();
   // With relevance reasoning on: InvalidateValues. Answers 0.
   int OnStructureChange();
-  // Hooks run after edits; each does nothing unless relevance reasoning is
-  // on and its option bit is set.
+  // Hooks run after edits; each does nothing (0) unless relevance reasoning
+  // is on and its option bit is set. Each invalidates exactly the values the
+  // edit can reach (d-separation given the evidence; virtual evidence counts
+  // as an observed child of its node) and, with evidence propagation on,
+  // first rebuilds the evidence implied through deterministic tables.
+  // After an arc is removed the walk still sees the arc, since the values
+  // were computed with it.
   int OnArcAdded(int parent, int child);
   int OnArcRemoved(int parent, int child);
-  // kind: 64 (outcomes), 128 (table or parameters), 256 (equation).
+  // kind: 64 (outcomes), 128 (table or parameters), 256 (equation); other
+  // kinds answer 0. -2 for a bad handle.
   int OnEvidenceChange(int handle, int kind);
   // After observed evidence of node h was cleared. -2 for a bad handle.
   int OnNodeValueChange(int handle);
   // After evidence was set on node h: -2 for a bad handle or an observed
-  // outcome that the observed parents make impossible; else 0.
+  // outcome that the observed parents make impossible (logged "Outcome [..]
+  // of node [..] is impossible"); -26 (logged) when implied evidence
+  // contradicts evidence present; else 0. The caller drops the evidence on
+  // failure; implied evidence already entered stays until the next update.
   int CheckImpossibleEvidence(int handle);
   // Ancestors / descendants of h (h excluded) in increasing handle order;
-  // out is emptied first. 0 or -2.
+  // out is emptied first. 0 or -2. They leave node mark 4 (ancestors) or 8
+  // (descendants, cost descendants) set on exactly the listed nodes.
   int GetAncestors(int handle, VRN_intArray& out);
   int GetDescendants(int handle, VRN_intArray& out);
   int GetCostDescendants(int handle, VRN_intArray& out);
 
+  // ------------------------------------------ cases and user-defined functions
+  // Appends a new case named name to the case list (created on first use)
+  // and answers it, owned by the list; null (nothing added) for a null or
+  // empty name or one that another case has.
+  VRN_case* AddCase(const char* name);
+  // The case at index, or null outside 0..GetNumberOfCases()-1.
+  VRN_case* GetCase(int index) const;
+  // Number of cases; 0 while the network has no case list.
+  int GetNumberOfCases() const;
+  // Switches the case list's following of node and outcome edits (on by
+  // default); off leaves stored cases untouched by later edits.
+  void EnableCaseUpdates(bool on);
+  // Replaces the user-defined functions by the texts. 0 on success (values
+  // invalidated). -4 when a text does not parse or a node's expressions
+  // refuse the new set: functionIndex, position and message describe the
+  // failure and the old functions stay.
+  [[nodiscard]] int SetExtFunctions(const std::vector<std::string>& definitions,
+                                    int& functionIndex, int& position,
+                                    std::string& message);
+  // Empties out, then appends the definition texts of the user-defined
+  // functions in order (only the deterministic ones when deterministicOnly).
+  void GetExtFunctions(std::vector<std::string>& out,
+                       bool deterministicOnly) const;
+
+  // ------------------------------------------------------ file input/output
+  // Format codes and extension words are in io/format.h (qelta::kFormat*,
+  // qelta::kExtension*). format 0 chooses by the text after the last '.' of
+  // the name, without regard to case. extension: 0 the layout block of the
+  // XML network format, -1 none; the overloads with a pointer take a
+  // caller's block instead (not owned; null means none).
+  //
+  // A read builds the network in a fresh network and takes it over only on
+  // success, so a failed read leaves this network as it was. Messages go to
+  // this network's error log (an installed redirect stays). Answers 0; -2
+  // for an unknown format ("Unknown File Format" logged), a text format
+  // not part of this build or an extension word other than 0 and -1; or the
+  // format's own negative status (the XML network format answers -103).
+  [[nodiscard]] int ReadFile(const char* name, int format, int extension);
+  [[nodiscard]] int ReadFile(const char* name, int format,
+                             IXmlBinding* extension);
+  // Writes the network in the given format; the same answers, and -2 with
+  // "Writing to KI file format not supported." for an explicit format 7.
+  // Never 0 when the file could not be written completely.
+  [[nodiscard]] int WriteFile(const char* name, int format, int extension);
+  [[nodiscard]] int WriteFile(const char* name, int format,
+                              IXmlWriterExtension* extension);
+  // The same with an XML network document held in a NUL-terminated text.
+  [[nodiscard]] int ReadString(const char* text, int extension);
+  [[nodiscard]] int ReadString(const char* text, IXmlBinding* extension);
+  // Empties out, then writes the XML network document into it (out is
+  // left empty on failure).
+  [[nodiscard]] int WriteString(std::string& out, int extension);
+  [[nodiscard]] int WriteString(std::string& out,
+                                IXmlWriterExtension* extension);
+  // The format code the name's extension selects; -2 for a null name, a
+  // name without '.' or an extension no format has.
+  static int FormatFromName(const char* name);
+  // A new speaker bound to this network for format (0: replaced by the code
+  // FormatFromName chooses); owned by the caller. Null after logging -2
+  // with "Unknown File Format" (or a message naming a text format this
+  // build does not provide).
+  VRN_fileFormat* CreateFormat(const char* name, int& format);
+  // Number of time slices of a dynamic network; 0 without a temporal part.
+  int GetNumberOfSlices() const;
+  // Temporal type of node h (0 normal, 1 anchor, 2 terminal, 3 plate); -2
+  // for a bad handle.
+  int GetTemporalType(int handle) const;
+
   // ------------------------------------------------------- belief updating
-  // Brings every value up to date. The inference dispatcher is not part of
-  // this build yet: it answers -51 with a log entry and changes no value.
+  // Brings every value up to date with the current evidence and targets by
+  // the dispatcher (RunInference): the Bayesian-network algorithm of the
+  // network's code for a network of chance nodes. Answers the routine's
+  // status: 0; -42 when a join tree does not fit; -43 when (code 0) some
+  // marginal summed to zero, those nodes then being left invalid; -2 for a
+  // code whose algorithm is not available in this build ("Algorithm code N
+  // is not available" logged) and for node kinds this build cannot update.
   int UpdateBeliefs();
+  // Empties the table cache and runs the routine of the Bayesian-network
+  // algorithm code (exact codes 0, 11 and 12); -2 for any other code.
+  int RunBNAlgorithm();
+  // The probability of the observed evidence into p, by join-tree
+  // clustering with the chain rule as fallback (chainRuleOnly: the chain
+  // rule alone). True on success; false with p = -1.0 when both fail.
+  // Targets, evidence (observed and implied) and the relevance switch and
+  // options are left as they were; values without evidence may be left
+  // invalid.
+  bool CalcPropEvidence(double& p, bool chainRuleOnly);
+
+  // ------------------------------------------ graph queries, orders, layouts
+  // Number of arcs on the longest directed path; 0 without arcs.
+  int GetLongestPathLength();
+  // True when the graph, arc directions ignored, has no cycle.
+  bool IsSinglyConnected() const;
+  // Empties out, then lists for every decision node (topological order) its
+  // parents not listed yet (topological order) followed by the decision,
+  // then every remaining live node in topological order. Answers 0.
+  int GetDecisionOrder(VRN_intArray& out);
+  // Rearranges list into the decision order; handles that are not live
+  // nodes are dropped, repeated ones stay repeated. Answers 0.
+  int SortByDecisionOrder(VRN_intArray& list);
+  // The same for the order of the observation-cost graph (every cost parent
+  // before its cost children, as far as cost arcs allow). Answers 0.
+  int SortNodesByOrder(VRN_intArray& list) const;
+  // True when some live node has a temporal type other than normal (0).
+  bool HasTemporalNodes() const;
+  // Appends to the table cache (created on first use) a new zero table
+  // dimensioned by the listed nodes' outcome counts in list order, and
+  // answers it. The cache owns the table; the pointer stays valid until the
+  // cache is emptied (later entries never move earlier ones). Null, with
+  // nothing added, for an empty list, a handle that is not a live node with
+  // outcomes, or a table too large to index with an int.
+  VRN_matrix* MakeTableForNodes(const std::vector<int>& nodes);
+  // Places the other live nodes on rings around centre and the nodes
+  // without arcs in a grid below them (see layout.cpp). 0, or -2 for a bad
+  // centre handle (nothing moved).
+  int CircleLayout(int centre);
+  // Places every live node in the cells of a layered grid; options null
+  // means VRN_layoutOptions' defaults (core/layout.h).
+  void Layout(const VRN_layoutOptions* options);
 
  private:
   friend class VRN_autoUpdateGuard;
@@ -331,7 +467,19 @@ class VRN_network {
 
   void Init();
   void ClearContents();
+  // file input/output: a read or write through one speaker (text null: a
+  // file; else the XML network document in text), the load preparation of
+  // a fresh network (answers the relevance options it replaced), and the
+  // taking over of a loaded network.
+  int Load(const char* name, const char* text, int format,
+           const qelta::FormatExtension& extension);
+  int Save(const char* name, std::string* text, int format,
+           const qelta::FormatExtension& extension);
+  int PrepareLoad(const VRN_fileFormat& speaker);
+  void TakeOver(const VRN_network& loaded);
   int RunInference();
+  // belief updating: the chain-rule method of CalcPropEvidence.
+  bool ChainRuleEvidence(double& p);
   // Marks the value of node h invalid when it holds no evidence.
   void InvalidateValue(int handle);
 
@@ -378,7 +526,7 @@ class VRN_network {
   VRN_randomGenerator* randomGenerator_ = nullptr;
   VRN_caseList* cases_ = nullptr;
   VRN_dbn* dbn_ = nullptr;
-  std::unique_ptr<std::vector<VRN_tableCacheEntry>> tableCache_;
+  std::unique_ptr<std::deque<VRN_tableCacheEntry>> tableCache_;
   VRN_extFunctionContainer* extFunctions_ = nullptr;
   VRN_errorLog* errorLog_ = nullptr;
 

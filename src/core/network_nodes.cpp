@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "core/cases.h"
 #include "core/change_guards.h"
 #include "core/error_log.h"
 #include "core/network.h"
@@ -159,8 +160,9 @@ int VRN_network::DeleteNode(int handle) {
   nodes_[handle] = nullptr;
   freeSlots_.insert(handle);
   --numNodes_;
-  // The case list and the temporal part, owned parts of later builds, would
-  // drop the node here.
+  if (cases_ != nullptr) cases_->OnNodeDeleted(handle);
+  // The temporal part, an owned part of a later build, would drop the node
+  // here.
   return qelta::kOk;
 }
 
@@ -205,24 +207,30 @@ VRN_node* VRN_network::GetNode(int handle) const {
 int VRN_network::OnOutcomeInserted(int handle, int position) {
   VRN_node* node = GetNode(handle);
   if (node == nullptr) return qelta::kErrOutOfRange;
-  return node->OnOutcomeInserted(position);
+  int result = node->OnOutcomeInserted(position);
+  if (cases_ != nullptr) cases_->OnOutcomeInserted(handle, position);
+  return result;
 }
 
 int VRN_network::OnOutcomeDeleted(int handle, int position) {
   VRN_node* node = GetNode(handle);
   if (node == nullptr) return qelta::kErrOutOfRange;
-  return node->OnOutcomeDeleted(position);
+  int result = node->OnOutcomeDeleted(position);
+  if (cases_ != nullptr) cases_->OnOutcomeDeleted(handle, position);
+  return result;
 }
 
 int VRN_network::OnOutcomesReordered(int handle, const VRN_intArray& order) {
   VRN_node* node = GetNode(handle);
   if (node == nullptr) return qelta::kErrOutOfRange;
-  return node->OnOutcomesReordered(order);
+  int result = node->OnOutcomesReordered(order);
+  if (cases_ != nullptr) cases_->OnOutcomesReordered(handle, order);
+  return result;
 }
 
 int VRN_network::OnNodeTypeChanged(int handle, int newType) {
   if (GetNode(handle) == nullptr) return qelta::kErrOutOfRange;
-  // Only the case list and the temporal part listen, and neither exists in
-  // this build.
+  if (cases_ != nullptr) cases_->OnDefinitionTypeChanged(handle, newType);
+  // The temporal part, an owned part of a later build, would hear of it too.
   return qelta::kOk;
 }

@@ -94,11 +94,11 @@ void VRN_eliminationSearch::Setup() {
   eliminated_flag_.assign(n, 0);
   queued_.assign(n, 0);
   mark_.assign(n, 0);
-  heap_pos_.assign(n, -1);
-  heap_.clear();
+  candidates_ = CandidateQueue();
+  stale_flag_.assign(n, 0);
+  stale_.clear();
   scratch_.resize(n);
   stamp_ = 0;
-  heap_ready_ = false;
   this_pass_ = MinQueue();
   next_pass_ = MinQueue();
   cursor_ = -1;
@@ -148,8 +148,7 @@ void VRN_eliminationSearch::BuildMoralGraph() {
     }
   }
   // Every node with a weight that fits is a candidate.
-  heap_ready_ = true;
-  for (int i = 0; i < n_; ++i) HeapUpdate(i);
+  for (int i = 0; i < n_; ++i) MarkStale(i);
   // The first pass tests every node.
   for (int i = 0; i < n_; ++i) MarkDirty(i);
 }
@@ -210,7 +209,6 @@ void VRN_eliminationSearch::RemoveFromGraph(int v) {
   degree_[v] = 0;
   eliminated_flag_[v] = 1;
   ++eliminated_;
-  HeapRemove(v);
 }
 
 uint32_t VRN_eliminationSearch::NewStamp() {
@@ -273,9 +271,30 @@ bool VRN_eliminationSearch::SimplicialPasses() {
   }
 }
 
-int VRN_eliminationSearch::ChooseByWeight() const {
-  // Weights are exact, and a node above 2^30 is not in the heap.
-  return heap_.empty() ? -1 : heap_[0];
+int VRN_eliminationSearch::ChooseByWeight() {
+  // Nodes whose weight changed since the last choice get an entry with
+  // their current weight, once each; entries that no longer match their
+  // node are dropped when they come to the top. Weights are exact, and a
+  // node above 2^30 (weight 0) gets no entry.
+  for (int v : stale_) {
+    stale_flag_[v] = 0;
+    if (!eliminated_flag_[v] && weight_[v] != 0) {
+      candidates_.emplace(weight_[v], v);
+    }
+  }
+  stale_.clear();
+  while (!candidates_.empty()) {
+    const auto [w, v] = candidates_.top();
+    if (!eliminated_flag_[v] && weight_[v] == w) return v;
+    candidates_.pop();
+  }
+  return -1;
+}
+
+void VRN_eliminationSearch::MarkStale(int v) {
+  if (stale_flag_[v]) return;
+  stale_flag_[v] = 1;
+  stale_.push_back(v);
 }
 
 void VRN_eliminationSearch::FillIn(int v) {
@@ -433,7 +452,7 @@ void VRN_eliminationSearch::MultiplyWeight(int v, uint32_t factor) {
   if (weight_[v] == 0) return;  // already above 2^30; it only grows
   const uint64_t product = static_cast<uint64_t>(weight_[v]) * factor;
   weight_[v] = product > kMaxCliqueCells ? 0 : static_cast<uint32_t>(product);
-  HeapUpdate(v);
+  MarkStale(v);
 }
 
 void VRN_eliminationSearch::DivideWeight(int v, uint32_t factor) {
@@ -442,71 +461,5 @@ void VRN_eliminationSearch::DivideWeight(int v, uint32_t factor) {
   } else {
     weight_[v] = ComputeWeight(v);
   }
-  HeapUpdate(v);
-}
-
-// ---------------------------------------------------------------- heap
-
-bool VRN_eliminationSearch::HeapLess(int a, int b) const {
-  return weight_[a] != weight_[b] ? weight_[a] < weight_[b] : a < b;
-}
-
-void VRN_eliminationSearch::HeapSiftUp(int pos) {
-  const int v = heap_[pos];
-  while (pos > 0) {
-    const int up = (pos - 1) / 2;
-    if (!HeapLess(v, heap_[up])) break;
-    heap_[pos] = heap_[up];
-    heap_pos_[heap_[pos]] = pos;
-    pos = up;
-  }
-  heap_[pos] = v;
-  heap_pos_[v] = pos;
-}
-
-void VRN_eliminationSearch::HeapSiftDown(int pos) {
-  const int size = static_cast<int>(heap_.size());
-  const int v = heap_[pos];
-  for (;;) {
-    int child = 2 * pos + 1;
-    if (child >= size) break;
-    if (child + 1 < size && HeapLess(heap_[child + 1], heap_[child])) ++child;
-    if (!HeapLess(heap_[child], v)) break;
-    heap_[pos] = heap_[child];
-    heap_pos_[heap_[pos]] = pos;
-    pos = child;
-  }
-  heap_[pos] = v;
-  heap_pos_[v] = pos;
-}
-
-void VRN_eliminationSearch::HeapUpdate(int v) {
-  if (!heap_ready_) return;
-  if (weight_[v] == 0 || eliminated_flag_[v]) {
-    HeapRemove(v);
-    return;
-  }
-  int pos = heap_pos_[v];
-  if (pos < 0) {
-    heap_.push_back(v);
-    pos = static_cast<int>(heap_.size()) - 1;
-    heap_pos_[v] = pos;
-    HeapSiftUp(pos);
-    return;
-  }
-  HeapSiftUp(pos);
-  HeapSiftDown(heap_pos_[v]);
-}
-
-void VRN_eliminationSearch::HeapRemove(int v) {
-  const int pos = heap_pos_[v];
-  if (pos < 0) return;
-  heap_pos_[v] = -1;
-  const int last = heap_.back();
-  heap_.pop_back();
-  if (last == v) return;
-  heap_[pos] = last;
-  heap_pos_[last] = pos;
-  HeapSiftUp(pos);
-  HeapSiftDown(heap_pos_[last]);
+  MarkStale(v);
 }

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <queue>
+#include <utility>
 #include <vector>
 
 #include "inference/potential_kernels.h"
@@ -138,6 +139,11 @@ class VRN_eliminationSearch {
  private:
   using MinQueue =
       std::priority_queue<int, std::vector<int>, std::greater<int>>;
+  // (weight, node), smallest weight first, ties to the lowest node.
+  using CandidateQueue =
+      std::priority_queue<std::pair<uint32_t, int>,
+                          std::vector<std::pair<uint32_t, int>>,
+                          std::greater<std::pair<uint32_t, int>>>;
 
   bool ProblemIsValid() const;
   void Setup();
@@ -148,7 +154,7 @@ class VRN_eliminationSearch {
   void RemoveFromGraph(int v);
   bool IsSimplicial(int v);
   bool SimplicialPasses();
-  int ChooseByWeight() const;
+  int ChooseByWeight();
   void FillIn(int v);
   bool FormClique(int v, uint32_t weight);
   bool TotalExceedsLimit() const;
@@ -159,14 +165,8 @@ class VRN_eliminationSearch {
   void DivideWeight(int v, uint32_t factor);
   uint32_t NewStamp();
   void MarkDirty(int v);
+  void MarkStale(int v);
 
-  // Candidate heap of the nodes still in the graph whose weight fits,
-  // ordered by (weight, index).
-  bool HeapLess(int a, int b) const;
-  void HeapSiftUp(int pos);
-  void HeapSiftDown(int pos);
-  void HeapUpdate(int v);
-  void HeapRemove(int v);
 
   const qelta::EliminationProblem& problem_;
   VRN_cliqueStore* const store_;
@@ -187,12 +187,15 @@ class VRN_eliminationSearch {
   std::vector<uint8_t> eliminated_flag_;
   std::vector<uint8_t> queued_;      // waiting for a simplicial test
   std::vector<uint32_t> mark_;       // stamps for set membership tests
-  std::vector<int> heap_;
-  std::vector<int> heap_pos_;        // -1 when not in the heap
+  // Candidates for the greedy choice; an entry whose weight is no longer
+  // its node's, or whose node is gone, is outdated and skipped.
+  CandidateQueue candidates_;
+  // Nodes whose weight changed since the last greedy choice.
+  std::vector<uint8_t> stale_flag_;
+  std::vector<int> stale_;
   std::vector<int> arena_;           // all neighbour lists
   std::vector<int> scratch_;
   uint32_t stamp_ = 0;
-  bool heap_ready_ = false;
 
   // Simplicial passes visit nodes in index order; a node that may have
   // become simplicial waits in this pass's queue when it lies ahead of the

@@ -13,11 +13,14 @@ using qelta::kEndlessRun;
 using qelta::kMaxPotentialDimensions;
 using qelta::kMaxStepEntries;
 
-// Cells are aligned for the widest vector loads.
+// Large tables are aligned for the widest vector loads; small ones take
+// the allocator's own alignment, which is much cheaper to get.
 constexpr std::size_t kCellAlignment = 64;
+constexpr std::size_t kAlignedFrom = 4096;  // bytes
 
 double* AllocateCells(uint32_t count) {
   std::size_t bytes = static_cast<std::size_t>(count) * sizeof(double);
+  if (bytes < kAlignedFrom) return static_cast<double*>(std::malloc(bytes));
   bytes = (bytes + kCellAlignment - 1) / kCellAlignment * kCellAlignment;
   return static_cast<double*>(std::aligned_alloc(kCellAlignment, bytes));
 }
@@ -31,6 +34,7 @@ double* AllocateCells(uint32_t count) {
 enum class StepKind { kZero, kOne, kAny };
 
 struct CopyRun {
+  static constexpr bool kSums = false;
   template <StepKind K>
   void Run(double* __restrict dst, const double* __restrict src,
            std::size_t n, std::ptrdiff_t step) const {
@@ -38,7 +42,7 @@ struct CopyRun {
       const double v = *src;
       for (std::size_t i = 0; i < n; ++i) dst[i] = v;
     } else if constexpr (K == StepKind::kOne) {
-      std::memcpy(dst, src, n * sizeof(double));
+      for (std::size_t i = 0; i < n; ++i) dst[i] = src[i];
     } else {
       for (std::size_t i = 0; i < n; ++i) dst[i] = src[i * step];
     }
@@ -46,6 +50,7 @@ struct CopyRun {
 };
 
 struct MultiplyRun {
+  static constexpr bool kSums = false;
   template <StepKind K>
   void Run(double* __restrict dst, const double* __restrict src,
            std::size_t n, std::ptrdiff_t step) const {
@@ -75,6 +80,7 @@ inline double SumCells(const double* __restrict src, std::size_t n) {
 }
 
 struct AddRun {
+  static constexpr bool kSums = true;
   template <StepKind K>
   void Run(const double* __restrict src, double* __restrict dst,
            std::size_t n, std::ptrdiff_t step) const {
@@ -89,14 +95,15 @@ struct AddRun {
 };
 
 struct AddScaledRun {
+  static constexpr bool kSums = true;
   double c;
   template <StepKind K>
   void Run(const double* __restrict src, double* __restrict dst,
            std::size_t n, std::ptrdiff_t step) const {
     if constexpr (K == StepKind::kZero) {
-      double sum = 0.0;
-      for (std::size_t i = 0; i < n; ++i) sum += src[i] / c;
-      *dst += sum;
+      // One division for the run: the quotient of the sum, not the sum
+      // of the quotients (equal but for rounding).
+      *dst += SumCells(src, n) / c;
     } else if constexpr (K == StepKind::kOne) {
       for (std::size_t i = 0; i < n; ++i) dst[i] += src[i] / c;
     } else {
@@ -105,13 +112,42 @@ struct AddScaledRun {
   }
 };
 
+// Most runs of entry 0 whose starting offsets one walk tabulates.
+constexpr std::size_t kMaxTabulatedRuns = 256;
+// Most cells of a repeating block that a summing walk adds up on the stack.
+constexpr std::size_t kMaxSummedBlock = 512;
+
+// sums[i] = the sum over r < rows of src[r * width + i]. Eight columns at a
+// time are held in registers, so no cell of sums waits on its own store.
+void SumColumns(const double* __restrict src, std::size_t rows,
+                std::size_t width, double* __restrict sums) {
+  std::size_t i = 0;
+  for (; i + 8 <= width; i += 8) {
+    double a[8] = {};
+    const double* row = src + i;
+    for (std::size_t r = 0; r < rows; ++r, row += width) {
+      for (int k = 0; k < 8; ++k) a[k] += row[k];
+    }
+    for (int k = 0; k < 8; ++k) sums[i + k] = a[k];
+  }
+  for (; i < width; ++i) {
+    double a = 0.0;
+    const double* cell = src + i;
+    for (std::size_t r = 0; r < rows; ++r, cell += width) a += *cell;
+    sums[i] = a;
+  }
+}
+
 // Walks [w, w_end) in storage order while following `other` with the step
-// list. Entries 0, 1 and 2 are unrolled into nested loops (runs, blocks of
-// runs, super-blocks of blocks), so the general carry over entries 3, 4,
-// ... is paid once per super-block. N is the length of the fastest run when
-// it is known at compile time (short runs are common: binary members), 0
-// otherwise. Positions in `other` are kept as offsets so no pointer ever
-// leaves its table.
+// list. The runs of entry 0 are grouped into blocks: entries 1 .. L-1 are
+// played once per call into a table of the offsets at which each run of a
+// block starts (at most kMaxTabulatedRuns), so the walk itself is a flat
+// loop over runs and the carry over entries L, L+1, ... is paid once per
+// block; when only the closing entry is left, every block starts at the
+// same place and no carry is needed at all. N is the length of the fastest
+// run when it is known at compile time (short runs are common: binary
+// members), 0 otherwise. Positions in `other` are kept as offsets so no
+// pointer ever leaves its table.
 template <StepKind K, std::size_t N, class Op, class W, class O>
 void WalkAs(W* w, W* const w_end, O* other, const VRN_stepList& steps,
             const Op& op) {
@@ -126,41 +162,79 @@ void WalkAs(W* w, W* const w_end, O* other, const VRN_stepList& steps,
     op.template Run<K>(w, other, left < run0 ? left : run0, s0);
     return;
   }
-  // From the first cell of one run to the first cell of the next.
-  const std::size_t run1 = static_cast<std::size_t>(e[1].reset) + 1;
-  const std::ptrdiff_t d1 =
-      e[1].step + static_cast<std::ptrdiff_t>(run0 - 1) * s0;
-  std::ptrdiff_t pos = 0;
-  if (count > 2) {
-    // From the first cell of one block to the first cell of the next.
-    const std::size_t run2 = static_cast<std::size_t>(e[2].reset) + 1;
-    const std::ptrdiff_t d2 = e[2].step +
-                              static_cast<std::ptrdiff_t>(run1 - 1) * d1 +
-                              static_cast<std::ptrdiff_t>(run0 - 1) * s0;
-    const std::size_t block = run0 * run1;
-    // Cells of a whole super-block; the closing entry's is endless.
-    const std::size_t super =
-        run2 > SIZE_MAX / block ? SIZE_MAX : block * run2;
-    const std::ptrdiff_t block_back =
-        d2 - static_cast<std::ptrdiff_t>(run1) * d1;
-    uint32_t remaining[kMaxStepEntries];
-    for (int k = 3; k < count; ++k) remaining[k] = e[k].reset;
-    for (;;) {
-      // Super-blocks are often a few cells: no division on that path.
-      const std::size_t blocks = left >= super ? run2 : left / block;
-      for (std::size_t b = 0; b < blocks; ++b) {
-        for (std::size_t j = 0; j < run1; ++j) {
-          op.template Run<K>(w, other + pos, N != 0 ? N : run0, s0);
-          w += run0;
-          pos += d1;
-        }
-        pos += block_back;
+
+  // Entries 1 .. last-1 go into the table while the block stays small.
+  const int last = count - 1;
+  std::size_t runs = 1;
+  int tabulated = 1;
+  while (tabulated < last) {
+    const std::size_t r = static_cast<std::size_t>(e[tabulated].reset) + 1;
+    if (runs * r > kMaxTabulatedRuns) break;
+    runs *= r;
+    ++tabulated;
+  }
+  std::ptrdiff_t start[kMaxTabulatedRuns];
+  {
+    uint32_t counter[kMaxStepEntries];
+    for (int k = 1; k < tabulated; ++k) counter[k] = e[k].reset;
+    std::ptrdiff_t p = 0;
+    for (std::size_t j = 0; j < runs; ++j) {
+      start[j] = p;
+      p += static_cast<std::ptrdiff_t>(run0 - 1) * s0;
+      int k = 1;
+      while (k < tabulated && counter[k] == 0) {
+        counter[k] = e[k].reset;
+        ++k;
       }
-      left -= blocks * block;
-      if (blocks < run2 || left == 0) break;
-      // Back to the last cell of the super-block, then the carry.
-      pos -= e[2].step;
-      int k = 3;
+      if (k < tabulated) {
+        --counter[k];
+        p += e[k].step;
+      }
+    }
+  }
+  const std::size_t block = runs * run0;
+  // From the first cell of a block to its last cell.
+  const std::ptrdiff_t block_last =
+      start[runs - 1] + static_cast<std::ptrdiff_t>(run0 - 1) * s0;
+
+  std::ptrdiff_t pos = 0;
+  if (tabulated == last && e[last].reset == kEndlessRun) {
+    // Only the closing entry is left: blocks repeat with a fixed shift
+    // (none for the lists built here, whose closing entry rewinds).
+    const std::ptrdiff_t shift = block_last + e[last].step;
+    if constexpr (Op::kSums) {
+      // Blocks that land on the same cells are added up first, column by
+      // column, and the total is then scattered once.
+      if (shift == 0 && block <= kMaxSummedBlock && left >= 2 * block) {
+        double sums[kMaxSummedBlock];
+        const std::size_t rows = left / block;
+        SumColumns(w, rows, block, sums);
+        for (std::size_t j = 0; j < runs; ++j) {
+          op.template Run<K>(sums + j * run0, other + start[j], run0, s0);
+        }
+        w += rows * block;
+        left -= rows * block;
+      }
+    }
+    for (; left >= block; left -= block) {
+      for (std::size_t j = 0; j < runs; ++j) {
+        op.template Run<K>(w, other + pos + start[j], run0, s0);
+        w += run0;
+      }
+      pos += shift;
+    }
+  } else {
+    uint32_t remaining[kMaxStepEntries];
+    for (int k = tabulated; k < count; ++k) remaining[k] = e[k].reset;
+    while (left >= block) {
+      for (std::size_t j = 0; j < runs; ++j) {
+        op.template Run<K>(w, other + pos + start[j], run0, s0);
+        w += run0;
+      }
+      left -= block;
+      if (left == 0) return;
+      pos += block_last;
+      int k = tabulated;
       while (k < count && remaining[k] == 0) {
         remaining[k] = e[k].reset;
         ++k;
@@ -169,23 +243,13 @@ void WalkAs(W* w, W* const w_end, O* other, const VRN_stepList& steps,
       --remaining[k];
       pos += e[k].step;
     }
-  } else {
-    // Entry 1 is the closing entry: runs repeat to the end.
-    const std::size_t runs = left / run0;
-    for (std::size_t j = 0; j < runs; ++j) {
-      op.template Run<K>(w, other + pos, N != 0 ? N : run0, s0);
-      w += run0;
-      pos += d1;
-    }
-    left -= runs * run0;
   }
   // Only a range shorter than the whole table ends inside a block.
-  while (left > 0) {
+  for (std::size_t j = 0; left > 0; ++j) {
     const std::size_t n = left < run0 ? left : run0;
-    op.template Run<K>(w, other + pos, n, s0);
+    op.template Run<K>(w, other + pos + start[j], n, s0);
     w += n;
     left -= n;
-    pos += d1;
   }
 }
 
@@ -201,6 +265,9 @@ void WalkWithKind(W* w, W* w_end, O* other, const VRN_stepList& steps,
       break;
     case 3:
       WalkAs<K, 4>(w, w_end, other, steps, op);
+      break;
+    case 7:
+      WalkAs<K, 8>(w, w_end, other, steps, op);
       break;
     default:
       WalkAs<K, 0>(w, w_end, other, steps, op);

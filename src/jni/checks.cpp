@@ -137,6 +137,16 @@ int OutcomeIdToIndex(JNIEnv* env, const VRN_network& network, int handle,
   return index;
 }
 
+void ValidateSlice(const VRN_network& network, int slice) {
+  if (slice < 0) throw std::invalid_argument("Slice cannot be negative");
+  const int count = network.GetNumberOfSlices();
+  if (slice >= count) {
+    throw std::invalid_argument(
+        "Slice index must be less than slice count, which is set to " +
+        std::to_string(count));
+  }
+}
+
 VRN_nodeDef* GetDiscreteDef(const VRN_network& network, int handle) {
   VRN_node* node = ValidateNodeHandle(network, handle);
   VRN_nodeDef* definition = node->Definition();

@@ -56,6 +56,11 @@ VRN_node* ValidateOutcomeIndex(const VRN_network& network, int handle,
 int OutcomeIdToIndex(JNIEnv* env, const VRN_network& network, int handle,
                      jstring outcome_id);
 
+// Fails with "Slice cannot be negative", or with "Slice index must be less
+// than slice count, which is set to " + count unless slice < the network's
+// slice count (0 without a temporal part, so every slice fails there).
+void ValidateSlice(const VRN_network& network, int slice);
+
 // The node's definition when it has at least two outcomes. Fails as
 // ValidateNodeHandle, or with "Node " + id + " has invalid definition type: "
 // + type name.

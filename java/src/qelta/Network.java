@@ -395,7 +395,7 @@ public final class Network extends Wrapper {
 
     /**
      * Changes the node's identifier. An identifier that another node or a submodel carries is
-     * refused by the network, and the node keeps its identifier.
+     * refused by the network: the node keeps its identifier and the call fails with code -32.
      *
      * @param nodeHandle handle of the node
      * @param id the new identifier

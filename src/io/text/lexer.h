@@ -96,7 +96,7 @@ class VRN_textLexer {
   // know ("ERROR: Line <n> : UNKNOWN CHARACTER" logged; *token then has type
   // 90 and the text scanned with the bad character; nothing is consumed, so
   // the next call meets it again); -128 when the input ends inside "/*",
-  // "/#" or a string (message logged).
+  // "/#" or a string (message logged); -103 when reading the file failed.
   // REQUIRES: token != nullptr.
   int PeekToken(VRN_textToken* token);
   // Accepts the peeked token, so the next PeekToken yields the one after.

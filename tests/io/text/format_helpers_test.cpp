@@ -348,24 +348,6 @@ TEST(FormatHelpersTest, QuotedTextReadsBackWithContinuation) {
   CheckQuotedFieldsReadBack<ContinuingFormat>();
 }
 
-TEST(FormatHelpersTest, StringListBreaksNearTheLineEnd) {
-  TempFile file;
-  std::vector<std::string> items;
-  for (int i = 0; i < 30; ++i) items.push_back("it" + std::to_string(i));
-  const std::string text = Written<ContinuingFormat>(
-      [&](TextFormatBase& f) { f.WriteStringListField("S", Strings(items), 0); },
-      &file);
-  // Items go on a fresh line instead of running past the wrap column.
-  std::size_t start = 0;
-  int lines = 0;
-  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos;
-       start = end + 1, ++lines) {
-    const std::string line = text.substr(start, end - start);
-    EXPECT_LE(line.size(), 74u) << line;
-  }
-  EXPECT_GT(lines, 2);
-}
-
 TEST(FormatHelpersTest, NumberAndEscapeTexts) {
   EXPECT_EQ(qelta::DoubleToFileText(0.5), "0.50000000");
   EXPECT_EQ(qelta::DoubleToFileText(0.0), "0.00000000");

@@ -9,6 +9,7 @@
 
 #include "core/error_log.h"
 #include "core/status.h"
+#include "io/text/format_helpers.h"
 #include "io/text/lexer.h"
 #include "io/text/text_test_util.h"
 
@@ -100,22 +101,16 @@ TEST(TextOutputTest, LongWordsAreNeverCut) {
 // indentation read back unchanged through the lexer.
 TEST(TextOutputTest, WrappedStringsReadBackUnchanged) {
   std::mt19937 random(12345);
-  const std::string alphabet = "ab  \t\b\\\"\r\n|x\xc3\xa9";
+  // Blank-rich and blank-poor texts, to reach every kind of break.
+  const std::string alphabets[] = {"ab  \t\b\\\"\r\n|x\xc3\xa9",
+                                   "abcdefghij\\\"\b "};
   for (int round = 0; round < 300; ++round) {
+    const std::string& alphabet = alphabets[round % 2];
     std::string value;
     const int length = static_cast<int>(random() % 300);
     for (int i = 0; i < length; ++i) value.push_back(alphabet[random() % alphabet.size()]);
     std::string escaped;
-    for (char c : value) {
-      switch (c) {
-        case '\t': escaped += "\\t"; break;
-        case '\n': escaped += "\\n"; break;
-        case '\r': escaped += "\\r"; break;
-        case '"': escaped += "\\\""; break;
-        case '\\': escaped += "\\\\"; break;
-        default: escaped.push_back(c);
-      }
-    }
+    VRN_EscapeString(value.c_str(), &escaped);
     TempFile file;
     {
       VRN_textOutput out;

@@ -1,0 +1,218 @@
+package qelta;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+import static org.junit.jupiter.api.Assumptions.assumeTrue;
+import static qelta.NodesTest.CPT;
+import static qelta.NodesTest.engineFails;
+import static qelta.NodesTest.fails;
+import static qelta.NodesTest.refused;
+
+import org.junit.jupiter.api.AfterEach;
+import org.junit.jupiter.api.BeforeEach;
+import org.junit.jupiter.api.Test;
+
+/** Arcs between nodes and the outcome lists of nodes. */
+class ArcsOutcomesTest {
+    private Network net;
+
+    @BeforeEach
+    void setUp() {
+        net = new Network();
+    }
+
+    @AfterEach
+    void tearDown() {
+        net.close();
+    }
+
+    /** A CPT node with the given outcomes. */
+    private int node(String id, String... outcomes) {
+        int h = net.addNode(CPT, id);
+        int[] mapping = new int[outcomes.length];
+        java.util.Arrays.fill(mapping, -1);
+        net.setOutcomes(h, outcomes, mapping);
+        return h;
+    }
+
+    /** A CPT node with count outcomes s0, s1, ... */
+    private int wideNode(String id, int count) {
+        String[] outcomes = new String[count];
+        for (int i = 0; i < count; i++) {
+            outcomes[i] = "s" + i;
+        }
+        return node(id, outcomes);
+    }
+
+    @Test
+    void arcsAreAddedAndRemovedInBothForms() {
+        int a = node("a", "yes", "no");
+        int b = node("b", "yes", "no");
+        int c = node("c", "yes", "no");
+        net.addArc(a, b);
+        net.addArc("b", "c");
+        net.deleteArc("a", "b");
+        net.deleteArc(b, c);
+        // Removed arcs are gone: removing them again fails.
+        engineFails("RemoveArc", -2, () -> net.deleteArc(a, b));
+        engineFails("RemoveArc", -2, () -> net.deleteArc("b", "c"));
+        net.addArc(a, b);
+    }
+
+    @Test
+    void aCycleIsRefusedWithoutLogTextAndChangesNothing() {
+        int a = node("a", "yes", "no");
+        int b = node("b", "yes", "no");
+        int c = node("c", "yes", "no");
+        net.addArc(a, b);
+        net.addArc(b, c);
+        engineFails("AddArc", -11, () -> net.addArc(c, a));
+        engineFails("AddArc", -11, () -> net.addArc("c", "a"));
+        engineFails("RemoveArc", -2, () -> net.deleteArc(c, a));
+        engineFails("AddArc", -2, () -> net.addArc(a, b));  // already there
+        engineFails("AddArc", -2, () -> net.addArc(a, a));
+    }
+
+    @Test
+    void aRefusalByTheChildCarriesTheLoggedReason() {
+        // The child's table would outgrow what a table can hold.
+        int a = wideNode("a", 1300);
+        int b = wideNode("b", 1300);
+        int c = wideNode("c", 1300);
+        net.addArc(a, c);
+        QELTAException e = fails(() -> net.addArc(b, c));
+        assertEquals(-42, e.getErrorCode());
+        assertEquals("QELTA error -42 in function AddArc. \nArc rejected by child node",
+                e.getMessage());
+        // The log is cleared per call: the next refusal carries only its own reason.
+        engineFails("AddArc", -2, () -> net.addArc(a, c));
+        net.deleteArc(a, c);
+        net.addArc(b, c);
+    }
+
+    @Test
+    void arcEndsAreCheckedParentFirstAndIdentifiersChildFirst() {
+        node("a", "yes", "no");
+        refused("Invalid node handle: 5", () -> net.addArc(5, 6));
+        refused("Invalid node handle: 6", () -> net.addArc(0, 6));
+        refused("Invalid node handle: -1", () -> net.deleteArc(-1, 0));
+        refused("Invalid node handle: 9", () -> net.deleteArc(0, 9));
+        refused("Invalid node identifier: 'kid'", () -> net.addArc("dad", "kid"));
+        refused("Invalid node identifier: 'dad'", () -> net.addArc("dad", "a"));
+        refused("Invalid node identifier: 'kid'", () -> net.deleteArc("dad", "kid"));
+        refused("Invalid node identifier: null", () -> net.deleteArc("a", null));
+    }
+
+    @Test
+    void outcomesAreAddedInsertedRenamedAndDeleted() {
+        int h = node("w", "sun", "rain");
+        assertEquals(2, net.getOutcomeCount(h));
+        net.addOutcome(h, "snow");
+        net.insertOutcome("w", 0, "fog");
+        assertEquals(4, net.getOutcomeCount("w"));
+        net.setOutcomeId(h, 1, "sunny");
+        net.setOutcomeId("w", 2, "rainy");
+        // Outcomes now: fog, sunny, rainy, snow.
+        net.deleteOutcome(h, "fog");
+        net.deleteOutcome("w", "snow");
+        assertEquals(2, net.getOutcomeCount(h));
+        refused("Invalid outcome identifier 'sun' for node 'w'", () -> net.deleteOutcome(h, "sun"));
+        net.addOutcome("w", "hail");
+        net.deleteOutcome(h, 2);
+        assertEquals(2, net.getOutcomeCount(h));
+        refused("Invalid outcome identifier 'hail' for node 'w'", () -> net.deleteOutcome(h, "hail"));
+    }
+
+    @Test
+    void outcomeIndicesAndIdentifiersAreChecked() {
+        int h = node("w", "sun", "rain");
+        String message = "Invalid outcome index 2 for node 'w', valid indices are 0..1";
+        refused(message, () -> net.deleteOutcome(h, 2));
+        refused(message, () -> net.deleteOutcome("w", 2));
+        refused(message, () -> net.setOutcomeId(h, 2, "x"));
+        refused("Invalid outcome index -1 for node 'w', valid indices are 0..1",
+                () -> net.setOutcomeId("w", -1, "x"));
+        refused("Invalid outcome identifier 'fog' for node 'w'",
+                () -> net.deleteOutcome("w", "fog"));
+        refused("Invalid outcome identifier: null", () -> net.deleteOutcome(h, (String) null));
+        // The outcome identifier is tested before the node.
+        refused("Invalid outcome identifier: null", () -> net.deleteOutcome(9, (String) null));
+        refused("Invalid node handle: 9", () -> net.deleteOutcome(9, "sun"));
+        refused("Invalid node identifier: 'q'", () -> net.deleteOutcome("q", 0));
+        refused("Unexpected null Java string.", () -> net.addOutcome(h, null));
+        refused("Unexpected null Java string.", () -> net.insertOutcome(h, 0, null));
+        refused("Unexpected null Java string.", () -> net.setOutcomeId(h, 0, null));
+        assertEquals(2, net.getOutcomeCount(h));
+    }
+
+    @Test
+    void theDefinitionRefusesBadOutcomeEdits() {
+        int h = node("w", "sun", "rain");
+        engineFails("RenameOutcome", -2, () -> net.setOutcomeId(h, 0, "1st"));
+        engineFails("InsertOutcome", -2, () -> net.insertOutcome(h, 3, "fog"));
+        engineFails("InsertOutcome", -2, () -> net.insertOutcome(h, -1, "fog"));
+        assertEquals(2, net.getOutcomeCount(h));
+        // A node keeps at least two outcomes.
+        engineFails("RemoveOutcome", -2, () -> net.deleteOutcome(h, 0));
+        net.addOutcome(h, "fog");
+        net.deleteOutcome(h, "sun");  // the rename did not happen
+        assertEquals(2, net.getOutcomeCount(h));
+    }
+
+    @Test
+    void setOutcomesMapsNewOutcomesToOldOnes() {
+        int h = node("w", "sun", "rain", "snow");
+        // Keep rain and sun in swapped order, drop snow, add fog.
+        net.setOutcomes("w", new String[] {"wet", "dry", "fog"}, new int[] {1, 0, -1});
+        assertEquals(3, net.getOutcomeCount(h));
+        for (String gone : new String[] {"sun", "rain", "snow"}) {
+            refused("Invalid outcome identifier '" + gone + "' for node 'w'",
+                    () -> net.deleteOutcome(h, gone));
+        }
+        net.addOutcome(h, "x");
+        net.addOutcome(h, "y");
+        net.deleteOutcome(h, "wet");
+        net.deleteOutcome(h, "dry");
+        net.deleteOutcome(h, "fog");
+        assertEquals(2, net.getOutcomeCount("w"));
+    }
+
+    @Test
+    void setOutcomesChecksItsArraysBeforeTheEngineRuns() {
+        int h = node("w", "sun", "rain");
+        refused("Identifier '2nd' is invalid - it should start with a letter and contain only"
+                + " letters, digits and underscores",
+                () -> net.setOutcomes(h, new String[] {"first", "2nd"}, new int[] {0, 1}));
+        refused("Unexpected null Java string.",
+                () -> net.setOutcomes(h, new String[] {"first", null}, new int[] {0, 1}));
+        refused("Invalid outcome mapping array size for node 'w': expected 3 and got 2",
+                () -> net.setOutcomes(h, new String[] {"a", "b", "c"}, new int[] {0, 1}));
+        refused("Unexpected null Java array.", () -> net.setOutcomes(h, null, new int[] {0}));
+        refused("Unexpected null Java array.", () -> net.setOutcomes(h, new String[] {"a"}, null));
+        refused("Invalid node handle: 4", () -> net.setOutcomes(4, new String[] {"a"}, null));
+        engineFails("ChangeOrderOfOutcomesWithAddAndRemove", -2,
+                () -> net.setOutcomes("w", new String[] {"only"}, new int[] {0}));
+        // Nothing changed: both old outcomes are still there.
+        assertEquals(2, net.getOutcomeCount(h));
+        net.addOutcome(h, "fog");
+        net.deleteOutcome(h, "sun");
+        net.addOutcome(h, "hail");
+        net.deleteOutcome(h, "rain");
+    }
+
+    @Test
+    void nodesWithoutOutcomesAnswerTheEngineStatus() {
+        int utility;
+        try {
+            utility = net.addNode(8, "u");
+        } catch (QELTAException e) {
+            assumeTrue(false, "utility nodes are not available yet");
+            return;
+        }
+        assertEquals(-51, net.getOutcomeCount(utility));
+        assertEquals(-51, net.getOutcomeCount("u"));
+        engineFails("AddOutcome", -51, () -> net.addOutcome(utility, "x"));
+        refused("Invalid outcome index 0 for node 'u', valid indices are 0..-1",
+                () -> net.deleteOutcome(utility, 0));
+    }
+}

@@ -1,0 +1,241 @@
+package qelta;
+
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertNull;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import org.junit.jupiter.api.AfterEach;
+import org.junit.jupiter.api.BeforeEach;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.function.Executable;
+
+/** Creating, finding, walking, renaming and deleting nodes. */
+class NodesTest {
+    static final int CPT = 18;
+    static final int TRUTH_TABLE = 20;
+
+    private Network net;
+
+    @BeforeEach
+    void setUp() {
+        net = new Network();
+    }
+
+    @AfterEach
+    void tearDown() {
+        net.close();
+    }
+
+    /** Runs call, expects a QELTAException and answers it. */
+    static QELTAException fails(Executable call) {
+        return assertThrows(QELTAException.class, call);
+    }
+
+    /** Expects an argument failure: exactly this message, no engine code. */
+    static void refused(String message, Executable call) {
+        QELTAException e = fails(call);
+        assertEquals(message, e.getMessage());
+        assertEquals(QELTAException.NO_CODE, e.getErrorCode());
+    }
+
+    /** Expects an engine failure of the named operation with this code and no log text. */
+    static void engineFails(String operation, int code, Executable call) {
+        QELTAException e = fails(call);
+        assertEquals("QELTA error " + code + " in function " + operation, e.getMessage());
+        assertEquals(code, e.getErrorCode());
+    }
+
+    @Test
+    void addedNodesKeepTheirIdentifiersAndHandles() {
+        assertEquals(0, net.addNode(CPT, "Rain"));
+        assertEquals(1, net.addNode(TRUTH_TABLE, "Sprinkler"));
+        assertEquals(2, net.getNodeCount());
+        assertEquals("Rain", net.getNodeId(0));
+        assertEquals(1, net.getNode("Sprinkler"));
+        assertEquals(CPT, net.getNodeType(0));
+        assertEquals(TRUTH_TABLE, net.getNodeType("Sprinkler"));
+        assertArrayEquals(new String[] {"Rain", "Sprinkler"}, net.getAllNodeIds());
+    }
+
+    @Test
+    void nodesWithoutIdentifierGetOneFromTheNetwork() {
+        int a = net.addNode(CPT);
+        int b = net.addNode(CPT, null);
+        String idA = net.getNodeId(a);
+        String idB = net.getNodeId(b);
+        assertTrue(idA.startsWith("Node"), idA);
+        assertTrue(!idA.equals(idB), idA + " twice");
+        assertEquals(a, net.getNode(idA));
+        assertEquals(b, net.getNode(idB));
+    }
+
+    @Test
+    void addNodeRefusesUnknownTypesBadAndDuplicateIdentifiers() {
+        engineFails("AddNode", -51, () -> net.addNode(3, "x"));
+        engineFails("AddNode", -51, () -> net.addNode(3));
+        refused("Identifier '1st' is invalid - it should start with a letter and contain only"
+                + " letters, digits and underscores", () -> net.addNode(CPT, "1st"));
+        refused("Identifier '' is invalid - it should start with a letter and contain only"
+                + " letters, digits and underscores", () -> net.addNode(CPT, ""));
+        net.addNode(CPT, "A");
+        engineFails("AddNode", -2, () -> net.addNode(CPT, "A"));
+        assertEquals(1, net.getNodeCount());
+    }
+
+    @Test
+    void walkingVisitsLiveNodesInHandleOrder() {
+        assertEquals(-1, net.getFirstNode());
+        assertEquals(0, net.getAllNodes().length);
+        assertEquals(0, net.getAllNodeIds().length);
+        for (String id : new String[] {"a", "b", "c", "d"}) {
+            net.addNode(CPT, id);
+        }
+        net.deleteNode("b");
+        StringBuilder walked = new StringBuilder();
+        for (int h = net.getFirstNode(); h != -1; h = net.getNextNode(h)) {
+            walked.append(net.getNodeId(h));
+        }
+        assertEquals("acd", walked.toString());
+        assertEquals(-1, net.getNextNode(3));
+        assertEquals(-1, net.getNextNode(-5));
+        assertEquals(-1, net.getNextNode(1000));
+    }
+
+    @Test
+    void largeNetworksListAllTheirNodes() {
+        String[] ids = new String[300];
+        for (int i = 0; i < ids.length; i++) {
+            ids[i] = "n" + i;
+            assertEquals(i, net.addNode(CPT, ids[i]));
+        }
+        assertArrayEquals(ids, net.getAllNodeIds());
+        assertEquals(300, net.getAllNodes().length);
+        assertEquals(299, net.getAllNodes()[299]);
+    }
+
+    @Test
+    void deletingKeepsOtherHandlesAndFreesTheSlot() {
+        net.addNode(CPT, "a");
+        net.addNode(CPT, "b");
+        net.addNode(CPT, "c");
+        net.deleteNode(0);
+        assertArrayEquals(new int[] {1, 2}, net.getAllNodes());
+        assertEquals(2, net.getNodeCount());
+        assertEquals(1, net.getNode("b"));
+        assertEquals(0, net.addNode(CPT, "d"));
+        assertArrayEquals(new String[] {"d", "b", "c"}, net.getAllNodeIds());
+    }
+
+    @Test
+    void badHandlesAreRefusedByEveryHandleForm() {
+        net.addNode(CPT, "a");
+        net.addNode(CPT, "b");
+        net.deleteNode(1);
+        for (int bad : new int[] {-1, 2, 1, Integer.MIN_VALUE}) {
+            String message = "Invalid node handle: " + bad;
+            refused(message, () -> net.getNodeType(bad));
+            refused(message, () -> net.setNodeType(bad, CPT));
+            refused(message, () -> net.deleteNode(bad));
+            refused(message, () -> net.getNodeId(bad));
+            refused(message, () -> net.setNodeId(bad, "z"));
+            refused(message, () -> net.getNodeName(bad));
+            refused(message, () -> net.setNodeName(bad, "z"));
+            refused(message, () -> net.getNodeDescription(bad));
+            refused(message, () -> net.setNodeDescription(bad, "z"));
+        }
+        assertEquals(1, net.getNodeCount());
+    }
+
+    @Test
+    void unknownAndNullIdentifiersAreRefusedByEveryIdentifierForm() {
+        net.addNode(CPT, "a");
+        String unknown = "Invalid node identifier: 'nope'";
+        String none = "Invalid node identifier: null";
+        refused(unknown, () -> net.getNode("nope"));
+        refused(unknown, () -> net.getNodeType("nope"));
+        refused(unknown, () -> net.setNodeType("nope", CPT));
+        refused(unknown, () -> net.deleteNode("nope"));
+        refused(unknown, () -> net.setNodeId("nope", "z"));
+        refused(unknown, () -> net.getNodeName("nope"));
+        refused(unknown, () -> net.setNodeName("nope", "z"));
+        refused(unknown, () -> net.getNodeDescription("nope"));
+        refused(unknown, () -> net.setNodeDescription("nope", "z"));
+        refused(none, () -> net.getNode(null));
+        refused(none, () -> net.getNodeType((String) null));
+        refused(none, () -> net.deleteNode((String) null));
+        refused(none, () -> net.setNodeName((String) null, "z"));
+        assertEquals(1, net.getNodeCount());
+    }
+
+    @Test
+    void nodeTypeChangesByHandleAndByIdentifierAgree() {
+        net.addNode(CPT, "a");
+        net.addNode(CPT, "b");
+        net.setNodeType("a", TRUTH_TABLE);
+        net.setNodeType(1, TRUTH_TABLE);
+        assertEquals(TRUTH_TABLE, net.getNodeType(0));
+        assertEquals(TRUTH_TABLE, net.getNodeType("b"));
+        engineFails("setNodeType", -51, () -> net.setNodeType(0, 3));
+        engineFails("setNodeType", -51, () -> net.setNodeType("b", 3));
+        assertEquals(TRUTH_TABLE, net.getNodeType("a"));
+    }
+
+    @Test
+    void renamingChecksTheNewIdentifierAndKeepsItUnique() {
+        net.addNode(CPT, "a");
+        net.addNode(CPT, "b");
+        net.setNodeId(0, "first");
+        net.setNodeId("b", "second");
+        assertEquals(0, net.getNode("first"));
+        assertEquals("second", net.getNodeId(1));
+        refused("Invalid node identifier: 'a'", () -> net.getNode("a"));
+
+        // Another node's identifier is refused by the network, not ignored.
+        engineFails("SetId", -32, () -> net.setNodeId(0, "second"));
+        assertEquals("first", net.getNodeId(0));
+        assertEquals("second", net.getNodeId(1));
+
+        refused("Identifier '9lives' is invalid - it should start with a letter and contain"
+                + " only letters, digits and underscores", () -> net.setNodeId(0, "9lives"));
+        refused("Unexpected null Java string.", () -> net.setNodeId(0, null));
+        // The node is checked before the new identifier.
+        refused("Invalid node handle: 7", () -> net.setNodeId(7, null));
+        assertEquals("first", net.getNodeId(0));
+    }
+
+    @Test
+    void identifiersBeyondTheBasicPlaneRoundTrip() {
+        String id = "G\u00e4ste_\uD834\uDD1E";  // a-umlaut and U+1D11E as a surrogate pair
+        int h = net.addNode(CPT, id);
+        assertEquals(id, net.getNodeId(h));
+        assertEquals(h, net.getNode(id));
+        net.setNodeName(h, "\uD83D\uDE00 name");
+        assertEquals("\uD83D\uDE00 name", net.getNodeName(id));
+        refused("Invalid UTF-16", () -> net.setNodeName(h, "lone \uD800 surrogate"));
+        refused("Invalid UTF-16", () -> net.getNode("x\uDC00"));
+    }
+
+    @Test
+    void namesAndDescriptions() {
+        int h = net.addNode(CPT, "a");
+        assertEquals("a", net.getNodeName(h));
+        assertNull(net.getNodeDescription(h));
+        assertNull(net.getNodeDescription("a"));
+
+        net.setNodeName(h, "Weather today");
+        net.setNodeDescription("a", "Line one\nline two");
+        assertEquals("Weather today", net.getNodeName("a"));
+        assertEquals("Line one\nline two", net.getNodeDescription(h));
+
+        net.setNodeName("a", "");
+        net.setNodeDescription(h, "");
+        assertEquals("", net.getNodeName(h));
+        assertEquals("", net.getNodeDescription("a"));
+
+        refused("Unexpected null Java string.", () -> net.setNodeName(h, null));
+        refused("Unexpected null Java string.", () -> net.setNodeDescription("a", null));
+        assertEquals("", net.getNodeName(h));
+    }
+}

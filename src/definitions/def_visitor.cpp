@@ -1,0 +1,40 @@
+#include "definitions/def_visitor.h"
+
+#include "definitions/cpt.h"
+#include "definitions/node_def.h"
+#include "definitions/truth_table.h"
+
+// The kinds below have no class in this build yet, so no definition of
+// theirs can reach Dispatch; each visit gains its call of VisitDefault (and
+// Dispatch its case) together with the class.
+void VRN_nodeDefVisitor::VisitMau(VRN_mau&) {}
+void VRN_nodeDefVisitor::VisitUtility(VRN_utility&) {}
+void VRN_nodeDefVisitor::VisitDecision(VRN_decision&) {}
+void VRN_nodeDefVisitor::VisitEquation(VRN_equation&) {}
+void VRN_nodeDefVisitor::VisitDemorgan(VRN_demorgan&) {}
+void VRN_nodeDefVisitor::VisitCast(VRN_cast&) {}
+void VRN_nodeDefVisitor::VisitNoisyAdder(VRN_noisyAdder&) {}
+void VRN_nodeDefVisitor::VisitNoisyMAX(VRN_noisyMAX&) {}
+
+void VRN_nodeDefVisitor::VisitTruthTable(VRN_truthTable& definition) {
+  VisitCpt(definition);
+}
+
+void VRN_nodeDefVisitor::VisitCpt(VRN_cpt& definition) {
+  VisitDefault(definition);
+}
+
+void VRN_nodeDefVisitor::VisitDefault(VRN_nodeDef&) {}
+
+void VRN_nodeDefVisitor::Dispatch(VRN_nodeDef& definition) {
+  switch (definition.GetType()) {
+    case qelta::kDefCpt:
+      VisitCpt(static_cast<VRN_cpt&>(definition));
+      break;
+    case qelta::kDefTruthTable:
+      VisitTruthTable(static_cast<VRN_truthTable&>(definition));
+      break;
+    default:
+      break;
+  }
+}

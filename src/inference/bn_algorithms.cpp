@@ -1,0 +1,444 @@
+// Exact belief-updating routines and the probability of evidence (see
+// bn_algorithms.h).
+#include "inference/bn_algorithms.h"
+
+#include <cassert>
+#include <limits>
+#include <memory>
+#include <new>
+
+#include "core/network.h"
+#include "core/node.h"
+#include "core/status.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+#include "core/error_log.h"
+#include "inference/join_tree.h"
+#include "inference/relevance.h"
+
+namespace qelta {
+namespace {
+
+// atoi-style reading: blanks, a sign, digits; anything else ends it. Values
+// beyond the int range are clamped.
+long long ReadDecimal(const char* text) {
+  if (text == nullptr) return 0;
+  while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r' ||
+         *text == '\f' || *text == '\v') {
+    ++text;
+  }
+  bool negative = false;
+  if (*text == '+' || *text == '-') negative = *text++ == '-';
+  long long value = 0;
+  for (; *text >= '0' && *text <= '9'; ++text) {
+    if (value < std::numeric_limits<int>::max()) {
+      value = value * 10 + (*text - '0');
+    }
+  }
+  if (value > std::numeric_limits<int>::max()) {
+    value = std::numeric_limits<int>::max();
+  }
+  return negative ? -value : value;
+}
+
+// The property's value read as above; fallback when absent or below 1.
+long long ReadThreshold(const VRN_network& network, const char* key,
+                        long long fallback) {
+  const VRN_userProperties& properties = network.UserProperties();
+  const int i = properties.FindProperty(key);
+  if (i < 0) return fallback;
+  const long long value = ReadDecimal(properties.GetPropertyValue(i));
+  return value < 1 ? fallback : value;
+}
+
+// Join-tree solution of one part: the part's records as a join-tree
+// problem, the two passes, and the write-out of the wanted marginals.
+class PartSolver {
+ public:
+  explicit PartSolver(VRN_relevancePart* part) : part_(part) {
+    const int n = part->GetSize();
+    outcomes_.resize(n);
+    evidence_.resize(n);
+    tables_.resize(n);
+    offsets_.assign(n + 1, 0);
+    for (int i = 0; i < n; ++i) {
+      const VRN_relevanceNode* record = part->GetRecord(i);
+      outcomes_[i] = record->GetOutcomeCount();
+      evidence_[i] = record->GetEvidence();
+      tables_[i] = record->GetTable()->GetItems().Items();
+      for (int k = 0; k < record->GetParentCount(); ++k) {
+        parents_.push_back(part->IndexOf(record->GetParent(k)));
+      }
+      offsets_[i + 1] = static_cast<int>(parents_.size());
+    }
+    problem_.node_count = n;
+    problem_.outcomes = outcomes_.data();
+    problem_.evidence = evidence_.data();
+    problem_.parent_offsets = offsets_.data();
+    problem_.parents = parents_.data();
+    problem_.tables = tables_.data();
+  }
+
+  bool Run(std::uint8_t* solve_flags, std::uint32_t limit, int* zero_counter) {
+    JoinTree tree(problem_);
+    if (tree.Build(limit) != kOk) return false;
+    if (tree.Initialise() != kOk) {
+      tree.Release();
+      return false;
+    }
+    tree.Collect();
+    if (tree.Distribute() != kOk) {
+      tree.Release();
+      return false;
+    }
+    VRN_network* network = part_->GetNetwork();
+    const bool no_targets = network->GetNumberOfTargets() == 0;
+    std::vector<double> marginal;
+    for (int i = 0; i < part_->GetSize(); ++i) {
+      VRN_relevanceNode* record = part_->GetRecord(i);
+      VRN_node* node = record->GetNode();
+      if (node == nullptr || record->IsObserved()) continue;
+      const int h = node->Handle();
+      bool wanted = no_targets || node->IsTarget();
+      if (solve_flags != nullptr && solve_flags[h] != 0) {
+        solve_flags[h] = 0;
+        wanted = true;
+      }
+      if (!wanted) continue;
+      marginal.assign(outcomes_[i], 0.0);
+      if (!tree.Marginal(i, marginal.data())) continue;
+      double total = 0.0;
+      for (double v : marginal) total += v;
+      VRN_nodeVal* value = node->Value();
+      if (total == 0.0) {
+        if (node->GetId() != nullptr) {
+          network->ErrorLog()->Logf(kErrZeroMarginal,
+                                    "All potential entries are zeros for node %s",
+                                    node->GetId());
+        } else {
+          network->ErrorLog()->Logf(
+              kErrZeroMarginal,
+              "All potential entries are zeros for node with handle %d", h);
+        }
+        if (zero_counter != nullptr) ++*zero_counter;
+        value->Invalidate();
+        continue;
+      }
+      if (record->PrepareBeliefs(outcomes_[i]) != kOk) continue;
+      double* out = value->GetMutableValue().GetItems().Items();
+      for (int k = 0; k < outcomes_[i]; ++k) out[k] = marginal[k] / total;
+      value->AddFlags(kValFlagValid);
+      value->SetUpdateTag(0);
+    }
+    tree.Release();
+    return true;
+  }
+
+  double ProbabilityOfEvidence() {
+    JoinTree tree(problem_);
+    if (tree.Build(0xFFFFFFFFu) != kOk) return -1.0;
+    return tree.ProbabilityOfEvidence();
+  }
+
+ private:
+  VRN_relevancePart* part_;
+  std::vector<int> outcomes_;
+  std::vector<int> evidence_;
+  std::vector<const double*> tables_;
+  std::vector<int> offsets_;
+  std::vector<int> parents_;
+  JoinTreeProblem problem_;
+};
+
+// Solves one part of more than one record with the engine.
+bool SolvePart(VRN_relevancePart* part, std::uint8_t* solve_flags,
+               std::uint32_t size_limit, int* zero_counter) {
+  if (part->GetSize() > kMaxPartRecords) return false;
+  PartSolver solver(part);
+  return solver.Run(solve_flags, size_limit, zero_counter);
+}
+
+// Clears the solve flag of a solved one-record part's node.
+void ClearSolveFlag(std::uint8_t* solve_flags, const VRN_relevanceNode* record) {
+  if (solve_flags != nullptr && record->GetHandle() >= 0) {
+    solve_flags[record->GetHandle()] = 0;
+  }
+}
+
+// Entry of node h's inference table at its parents' evidence and its own
+// outcome; -1.0 when a parent has none or the table does not match.
+double EvidenceEntry(VRN_network* network, int h, int outcome) {
+  VRN_node* node = network->GetNode(h);
+  const VRN_matrix* table = node->Definition()->GetExpandedDefinition();
+  const VRN_intArray& parents = node->Parents();
+  if (table == nullptr || table->GetDimensionCount() != parents.GetSize() + 1) {
+    return -1.0;
+  }
+  int index = 0;
+  for (int i = 0; i < parents.GetSize(); ++i) {
+    const int e = network->GetNode(parents[i])->Value()->GetEvidence();
+    if (e < 0 || e >= table->GetSize(i)) return -1.0;
+    index += e * table->GetStrides()[i];
+  }
+  const int own = parents.GetSize();
+  if (outcome < 0 || outcome >= table->GetSize(own)) return -1.0;
+  return table->GetItem(index + outcome * table->GetStrides()[own]);
+}
+
+}  // namespace
+
+DecompositionThresholds DecompositionThresholds::Read(
+    const VRN_network& network) {
+  DecompositionThresholds t;
+  t.batchSize =
+      static_cast<int>(ReadThreshold(network, kKeyDecompThreshold,
+                                     kDefaultBatchSize));
+  t.splitLimit = static_cast<std::uint32_t>(
+      ReadThreshold(network, kKeyDecompThreshold2, kDefaultSplitLimit));
+  t.firstLimit = static_cast<std::uint32_t>(
+      ReadThreshold(network, kKeyDecompThreshold3, 0));
+  t.fallbackDisabled =
+      network.UserProperties().FindProperty(kKeyDisableFallback) >= 0;
+  return t;
+}
+
+bool WalkTargetBatches(VRN_network* network, const std::uint8_t* solveFlags,
+                       int batchSize,
+                       const std::function<bool(const VRN_intArray&)>& solve) {
+  assert(batchSize >= 1);
+  // A copy: solving changes targets, never the structure, but the cached
+  // order is the network's to rebuild.
+  const VRN_intArray order = network->PartialOrder();
+  VRN_intArray batch;
+  for (int i = order.GetSize() - 1; i >= 0; --i) {
+    const int h = order[i];
+    if (solveFlags[h] == 0) continue;
+    batch.Add(h);
+    if (batch.GetSize() == batchSize) {
+      if (!solve(batch)) return false;
+      batch.Flush();
+    }
+  }
+  return batch.IsEmpty() || solve(batch);
+}
+
+}  // namespace qelta
+
+// ------------------------------------------------------ shared clustering
+
+bool VRN_ClusteringRun(VRN_network* network, std::uint8_t* solveFlags,
+                       std::uint32_t sizeLimit, int* zeroCounter) {
+  std::unique_ptr<VRN_relevanceParts> parts;
+  try {
+    parts.reset(VRN_RelevanceDecompose(network, qelta::kRelevanceForClustering));
+    if (parts == nullptr) return true;
+    for (int i = 0; i < parts->GetSize(); ++i) {
+      VRN_relevancePart* part = parts->GetPart(i);
+      if (part->GetSize() == 1) {
+        VRN_relevanceNode* record = part->GetRecord(0);
+        (void)record->CopyTableToBeliefs();
+        qelta::ClearSolveFlag(solveFlags, record);
+      } else if (!qelta::SolvePart(part, solveFlags, sizeLimit, zeroCounter)) {
+        return false;
+      }
+      parts->DestroyPart(i);
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+void VRN_SnapshotTargets(VRN_network* network,
+                         std::vector<std::uint8_t>* solveFlags,
+                         std::vector<std::uint8_t>* savedTargets) {
+  const int slots = network->GetLastNode() + 1;
+  const bool had_targets = network->GetNumberOfTargets() > 0;
+  solveFlags->assign(slots > 0 ? slots : 0, 0);
+  for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
+    (*solveFlags)[h] = (!had_targets || network->GetNode(h)->IsTarget()) ? 1 : 0;
+  }
+  savedTargets->clear();
+  if (had_targets) {
+    *savedTargets = *solveFlags;
+    (void)network->ClearAllTargets();
+  }
+}
+
+int VRN_FinishDecomposition(VRN_network* network,
+                            const std::vector<std::uint8_t>& savedTargets,
+                            bool ok, int count) {
+  for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
+    if (h < static_cast<int>(savedTargets.size()) && savedTargets[h] != 0 &&
+        !network->GetNode(h)->IsTarget()) {
+      (void)network->SetTarget(h, true);
+    }
+  }
+  if (!ok) return qelta::kErrOutOfMemory;
+  return count > 0 ? qelta::kErrZeroMarginal : qelta::kOk;
+}
+
+bool VRN_SolveTargetBatchSplit(VRN_network* network, std::uint8_t* solveFlags,
+                               const int* handles, int count,
+                               std::uint32_t limit) {
+  if (count < 1) return true;
+  bool any = false;
+  for (int i = 0; i < count; ++i) {
+    if (solveFlags[handles[i]] != 0) {
+      (void)network->SetTarget(handles[i], true);
+      any = true;
+    }
+  }
+  if (!any) return true;
+  int counter = 0;
+  const bool ok =
+      VRN_ClusteringRun(network, solveFlags, count == 1 ? 0 : limit, &counter);
+  (void)network->ClearAllTargets();
+  if (ok || count < 2) return ok;
+  const int half = count / 2;
+  if (!VRN_SolveTargetBatchSplit(network, solveFlags, handles + half,
+                                 count - half, limit)) {
+    return false;
+  }
+  return VRN_SolveTargetBatchSplit(network, solveFlags, handles, half, limit);
+}
+
+bool VRN_SolveTargetBatch(VRN_network* network, std::uint8_t* solveFlags,
+                          const VRN_intArray& batch, std::uint32_t firstLimit,
+                          std::uint32_t splitLimit) {
+  const int count = batch.GetSize();
+  for (int h : batch) (void)network->SetTarget(h, true);
+  int counter = 0;
+  const bool ok = VRN_ClusteringRun(network, solveFlags,
+                                    count == 1 ? 0 : firstLimit, &counter);
+  for (int h : batch) (void)network->SetTarget(h, false);
+  if (ok || count == 1) return ok;
+  const int half = count / 2;
+  if (!VRN_SolveTargetBatchSplit(network, solveFlags, batch.Items() + half,
+                                 count - half, splitLimit)) {
+    return false;
+  }
+  return VRN_SolveTargetBatchSplit(network, solveFlags, batch.Items(), half,
+                                   splitLimit);
+}
+
+// ---------------------------------------------------------------- routines
+
+int VRN_UpdateRelevanceDecomposition(VRN_network* network) {
+  const qelta::DecompositionThresholds t =
+      qelta::DecompositionThresholds::Read(*network);
+  const std::uint32_t split_limit =
+      t.firstLimit > 0 ? t.firstLimit : t.splitLimit;
+  std::vector<std::uint8_t> solve_flags;
+  std::vector<std::uint8_t> saved;
+  bool ok = false;
+  try {
+    VRN_SnapshotTargets(network, &solve_flags, &saved);
+    ok = qelta::WalkTargetBatches(
+        network, solve_flags.data(), t.batchSize,
+        [&](const VRN_intArray& batch) {
+          return VRN_SolveTargetBatch(network, solve_flags.data(), batch,
+                                      t.firstLimit, split_limit);
+        });
+  } catch (const std::bad_alloc&) {
+    ok = false;
+  }
+  return VRN_FinishDecomposition(network, saved, ok, 0);
+}
+
+int VRN_UpdateRelevanceDecomposition2(VRN_network* network) {
+  const qelta::DecompositionThresholds t =
+      qelta::DecompositionThresholds::Read(*network);
+  std::vector<std::uint8_t> solve_flags;
+  std::vector<std::uint8_t> saved;
+  bool ok = false;
+  try {
+    VRN_SnapshotTargets(network, &solve_flags, &saved);
+    const VRN_intArray& order = network->PartialOrder();
+    std::vector<int> list;
+    for (int i = order.GetSize() - 1; i >= 0; --i) {
+      if (solve_flags[order[i]] != 0) list.push_back(order[i]);
+    }
+    ok = VRN_SolveTargetBatchSplit(network, solve_flags.data(), list.data(),
+                                   static_cast<int>(list.size()),
+                                   t.splitLimit);
+  } catch (const std::bad_alloc&) {
+    ok = false;
+  }
+  return VRN_FinishDecomposition(network, saved, ok, 0);
+}
+
+int VRN_UpdateClustering(VRN_network* network) {
+  int counter = 0;
+  if (VRN_ClusteringRun(network, nullptr, 0, &counter)) {
+    return counter > 0 ? qelta::kErrZeroMarginal : qelta::kOk;
+  }
+  if (network->GetNumberOfTargets() == 1) return qelta::kErrOutOfMemory;
+  if (network->UserProperties().FindProperty(qelta::kKeyDisableFallback) >= 0) {
+    return qelta::kErrOutOfMemory;
+  }
+  return VRN_UpdateRelevanceDecomposition(network);
+}
+
+double VRN_ProbabilityOfEvidence(VRN_network* network) {
+  try {
+    std::unique_ptr<VRN_relevanceParts> parts(
+        VRN_RelevanceDecompose(network, qelta::kRelevanceForEvidence));
+    // No list means no node at all: nothing observed, certainly.
+    if (parts == nullptr) return network->GetNumberOfNodes() == 0 ? 1.0 : 0.0;
+    const int slots = network->GetLastNode() + 1;
+    // Observed nodes not yet accounted for by a part.
+    std::vector<std::uint8_t> pending(slots > 0 ? slots : 0, 0);
+    for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
+      if (network->GetNode(h)->Value()->HasFlags(qelta::kValFlagEvidence)) {
+        pending[h] = 1;
+      }
+    }
+    double p = 1.0;
+    for (int i = 0; i < parts->GetSize(); ++i) {
+      VRN_relevancePart* part = parts->GetPart(i);
+      for (int r = 0; r < part->GetSize(); ++r) {
+        const int h = part->GetRecord(r)->GetHandle();
+        if (h >= 0) pending[h] = 0;
+      }
+      if (part->GetSize() == 1) {
+        (void)part->GetRecord(0)->CopyTableToBeliefs();
+      } else {
+        if (part->GetSize() > qelta::kMaxPartRecords) return -1.0;
+        qelta::PartSolver solver(part);
+        const double q = solver.ProbabilityOfEvidence();
+        if (q < 0.0) return -1.0;
+        p *= q;
+      }
+      parts->DestroyPart(i);
+    }
+    parts.reset();
+
+    for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
+      if (pending[h] == 0) continue;
+      VRN_node* node = network->GetNode(h);
+      // Parents whose outcome is only implied contribute their own entry
+      // when their own parents' outcomes are all known.
+      for (int parent : node->Parents()) {
+        VRN_nodeVal* value = network->GetNode(parent)->Value();
+        if (!value->HasFlags(qelta::kValFlagPropagated)) continue;
+        bool known = true;
+        for (int grand : network->GetNode(parent)->Parents()) {
+          known = known && network->GetNode(grand)->Value()->HasEvidence();
+        }
+        if (!known) continue;
+        const double entry = qelta::EvidenceEntry(network, parent,
+                                                  value->GetEvidence());
+        if (entry < 0.0) return -1.0;
+        p *= entry;
+      }
+      const double entry =
+          qelta::EvidenceEntry(network, h, node->Value()->GetEvidence());
+      if (entry < 0.0) return -1.0;
+      p *= entry;
+    }
+    return p;
+  } catch (const std::bad_alloc&) {
+    return -1.0;
+  }
+}

@@ -1,0 +1,425 @@
+#include "inference/join_tree.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstddef>
+#include <utility>
+
+#include "core/status.h"
+
+namespace qelta {
+
+JoinTree::JoinTree(const JoinTreeProblem& problem)
+    : problem_(problem), n_(problem.node_count) {}
+
+bool JoinTree::ProblemIsValid() const {
+  if (n_ < 0) return false;
+  if (n_ == 0) return true;
+  if (problem_.outcomes == nullptr || problem_.evidence == nullptr ||
+      problem_.parent_offsets == nullptr || problem_.tables == nullptr ||
+      problem_.parent_offsets[0] != 0) {
+    return false;
+  }
+  for (int i = 0; i < n_; ++i) {
+    if (problem_.outcomes[i] < 1 || problem_.evidence[i] < -1 ||
+        problem_.evidence[i] >= problem_.outcomes[i] ||
+        problem_.tables[i] == nullptr) {
+      return false;
+    }
+    const int begin = problem_.parent_offsets[i];
+    const int end = problem_.parent_offsets[i + 1];
+    if (end < begin || (end > begin && problem_.parents == nullptr)) {
+      return false;
+    }
+    for (int k = begin; k < end; ++k) {
+      const int p = problem_.parents[k];
+      if (p < 0 || p >= n_ || p == i) return false;
+      for (int l = begin; l < k; ++l) {
+        if (problem_.parents[l] == p) return false;
+      }
+    }
+  }
+  return true;
+}
+
+int JoinTree::Build(uint32_t limit) {
+  Release();
+  sorted_.clear();
+  root_ = nullptr;
+  if (!ProblemIsValid()) return kErrOutOfRange;
+
+  const std::size_t n = static_cast<std::size_t>(n_);
+  states_.resize(n);
+  family_offsets_.assign(n + 1, 0);
+  families_.clear();
+  for (int i = 0; i < n_; ++i) {
+    states_[i] = problem_.evidence[i] >= 0
+                     ? 1u
+                     : static_cast<uint32_t>(problem_.outcomes[i]);
+    families_.insert(families_.end(),
+                     problem_.parents + problem_.parent_offsets[i],
+                     problem_.parents + problem_.parent_offsets[i + 1]);
+    families_.push_back(i);
+    family_offsets_[i + 1] = static_cast<int>(families_.size());
+  }
+
+  EliminationProblem graph;
+  graph.node_count = n_;
+  graph.states = states_.data();
+  graph.parent_offsets = problem_.parent_offsets;
+  graph.parents = problem_.parents;
+  VRN_eliminationSearch search(graph, &store_);
+  if (!search.Run(limit)) return kErrOutOfMemory;
+
+  root_ = store_.root();
+  const int count = store_.count();
+  sorted_.resize(static_cast<std::size_t>(count));
+  for (int c = 0; c < count; ++c) sorted_[c] = store_.clique(c);
+  std::stable_sort(sorted_.begin(), sorted_.end(),
+                   [](const VRN_clique* a, const VRN_clique* b) {
+                     if (a->size != b->size) return a->size < b->size;
+                     return a->member_count < b->member_count;
+                   });
+  AssignTables();
+  sized_.assign(static_cast<std::size_t>(count), 0);
+  home_.assign(n, -1);
+  return kOk;
+}
+
+int JoinTree::Index(const VRN_clique* clique) const {
+  return static_cast<int>(clique - store_.clique(0));
+}
+
+void JoinTree::AssignTables() {
+  const int count = store_.count();
+  std::vector<int> rank(static_cast<std::size_t>(count));
+  for (int r = 0; r < count; ++r) rank[Index(sorted_[r])] = r;
+  // For every node, the cliques holding it.
+  std::vector<int> offsets(static_cast<std::size_t>(n_) + 1, 0);
+  for (int c = 0; c < count; ++c) {
+    const VRN_clique* clique = store_.clique(c);
+    for (int m = 0; m < clique->member_count; ++m) {
+      ++offsets[clique->members[m] + 1];
+    }
+  }
+  for (int i = 0; i < n_; ++i) offsets[i + 1] += offsets[i];
+  std::vector<int> holders(static_cast<std::size_t>(offsets[n_]));
+  std::vector<int> fill(offsets.begin(), offsets.end() - 1);
+  for (int c = 0; c < count; ++c) {
+    const VRN_clique* clique = store_.clique(c);
+    for (int m = 0; m < clique->member_count; ++m) {
+      holders[fill[clique->members[m]]++] = c;
+    }
+  }
+  // Each table goes to the first clique in size order holding its family.
+  std::vector<int> mark(static_cast<std::size_t>(n_), -1);
+  for (int i = 0; i < n_; ++i) {
+    const int family_size = family_offsets_[i + 1] - family_offsets_[i];
+    for (int k = family_offsets_[i]; k < family_offsets_[i + 1]; ++k) {
+      mark[families_[k]] = i;
+    }
+    int best = -1;
+    for (int h = offsets[i]; h < offsets[i + 1]; ++h) {
+      const VRN_clique* clique = store_.clique(holders[h]);
+      if (best >= 0 && rank[holders[h]] > best) continue;
+      int held = 0;
+      for (int m = 0; m < clique->member_count; ++m) {
+        if (mark[clique->members[m]] == i) ++held;
+      }
+      if (held == family_size) best = rank[holders[h]];
+    }
+    // A family is complete in the moral graph, so some clique holds it.
+    assert(best >= 0);
+    VRN_clique* home = sorted_[best];
+    home->assigned[home->assigned_count++] = i;
+  }
+}
+
+// ---------------------------------------------------------------- tables
+
+int JoinTree::PruneAndSizeClique(VRN_clique* clique) {
+  int sizes[kMaxCliqueMembers];
+  int kept = 0;
+  for (int m = 0; m < clique->member_count; ++m) {
+    const int node = clique->members[m];
+    if (problem_.evidence[node] >= 0) continue;
+    clique->members[kept] = node;
+    sizes[kept] = problem_.outcomes[node];
+    ++kept;
+  }
+  clique->member_count = kept;
+  if (kept == 0) {
+    sizes[0] = 1;
+    return clique->potential.SetDimensions(1, sizes);
+  }
+  return clique->potential.SetDimensions(kept, sizes);
+}
+
+int JoinTree::PruneAndSizeSeparator(VRN_clique* clique) {
+  int sizes[kMaxCliqueMembers];
+  int kept = 0;
+  for (int m = 0; m < clique->separator_count; ++m) {
+    const int node = clique->separator[m];
+    if (problem_.evidence[node] >= 0) continue;
+    clique->separator[kept] = node;
+    sizes[kept] = problem_.outcomes[node];
+    ++kept;
+  }
+  clique->separator_count = kept;
+  if (kept == 0) {
+    sizes[0] = 1;
+    return clique->separator_potential.SetDimensions(1, sizes);
+  }
+  return clique->separator_potential.SetDimensions(kept, sizes);
+}
+
+int JoinTree::SliceInto(VRN_clique* clique, int node, bool first) {
+  const int* family = families_.data() + family_offsets_[node];
+  const int family_size = family_offsets_[node + 1] - family_offsets_[node];
+  assert(family_size <= kMaxCliqueMembers);
+  // Strides in the node's table: the last family member varies fastest.
+  std::ptrdiff_t family_stride[kMaxCliqueMembers];
+  std::ptrdiff_t stride = 1;
+  std::ptrdiff_t offset = 0;
+  for (int k = family_size - 1; k >= 0; --k) {
+    family_stride[k] = stride;
+    const int evidence = problem_.evidence[family[k]];
+    if (evidence >= 0) offset += stride * evidence;
+    stride *= problem_.outcomes[family[k]];
+  }
+  int sizes[kMaxCliqueMembers];
+  std::ptrdiff_t strides[kMaxCliqueMembers];
+  int count = clique->member_count;
+  for (int m = 0; m < count; ++m) {
+    const int member = clique->members[m];
+    sizes[m] = problem_.outcomes[member];
+    strides[m] = 0;
+    for (int k = 0; k < family_size; ++k) {
+      if (family[k] == member) strides[m] = family_stride[k];
+    }
+  }
+  if (count == 0) {
+    sizes[0] = 1;
+    strides[0] = 0;
+    count = 1;
+  }
+  VRN_stepList steps;
+  const int rc = steps.BuildStrided(count, sizes, strides);
+  if (rc != kOk) return rc;
+  const double* table = problem_.tables[node] + offset;
+  if (first) {
+    VRN_GatherCopy(clique->potential.items(), clique->potential.end(), table,
+                   steps);
+  } else {
+    VRN_GatherMultiply(clique->potential.items(), clique->potential.end(),
+                       table, steps);
+  }
+  return kOk;
+}
+
+int JoinTree::FillClique(VRN_clique* clique) {
+  clique->initialised = 0;
+  for (int a = 0; a < clique->assigned_count; ++a) {
+    const int rc = SliceInto(clique, clique->assigned[a], a == 0);
+    if (rc != kOk) return rc;
+    clique->initialised = 1;
+  }
+  return kOk;
+}
+
+int JoinTree::BuildSeparatorSteps(VRN_clique* clique) {
+  clique->to_separator.Clear();
+  clique->parent_to_separator.Clear();
+  if (clique->parent == nullptr || clique->separator_count == 0) return kOk;
+  const VRN_clique* parent = clique->parent;
+  int rc = clique->to_separator.Build(clique->potential, clique->members,
+                                      clique->member_count, clique->separator,
+                                      clique->separator_count);
+  if (rc != kOk) return rc;
+  rc = clique->parent_to_separator.Build(
+      parent->potential, parent->members, parent->member_count,
+      clique->separator, clique->separator_count);
+  return rc;
+}
+
+int JoinTree::Initialise() {
+  for (VRN_clique* clique : sorted_) {
+    int rc = kOk;
+    if (clique->parent != nullptr) rc = PruneAndSizeSeparator(clique);
+    if (rc == kOk) rc = PruneAndSizeClique(clique);
+    if (rc == kOk) rc = FillClique(clique);
+    if (rc != kOk) return rc;
+    sized_[Index(clique)] = 1;
+  }
+  for (VRN_clique* clique : sorted_) {
+    const int rc = BuildSeparatorSteps(clique);
+    assert(rc == kOk);  // separators are ordered subsets of both lists
+    if (rc != kOk) return rc;
+  }
+  std::fill(home_.begin(), home_.end(), -1);
+  for (int r = 0; r < clique_count(); ++r) {
+    const VRN_clique* clique = sorted_[r];
+    for (int m = 0; m < clique->member_count; ++m) {
+      if (home_[clique->members[m]] < 0) home_[clique->members[m]] = r;
+    }
+  }
+  return kOk;
+}
+
+void JoinTree::EnsureInitialised(VRN_clique* clique) {
+  // An uninitialised table stands for a table of ones.
+  if (!clique->initialised) {
+    clique->potential.Fill(1.0);
+    clique->initialised = 1;
+  }
+}
+
+// ---------------------------------------------------------------- passes
+
+void JoinTree::SendMessage(VRN_clique* child) {
+  VRN_potential& message = child->separator_potential;
+  if (!child->to_separator.empty()) {
+    EnsureInitialised(child);
+    message.Fill(0.0);
+    VRN_ScatterAdd(message.items(), child->potential.items(),
+                   child->potential.end(), child->to_separator);
+  }
+  if (!child->parent_to_separator.empty()) {
+    VRN_clique* parent = child->parent;
+    if (parent->initialised) {
+      VRN_GatherMultiply(parent->potential.items(), parent->potential.end(),
+                         message.items(), child->parent_to_separator);
+    } else {
+      VRN_GatherCopy(parent->potential.items(), parent->potential.end(),
+                     message.items(), child->parent_to_separator);
+      parent->initialised = 1;
+    }
+  }
+}
+
+void JoinTree::Collect() {
+  // Children are formed before their parents, so formation order sends
+  // every message after all those it depends on; each parent receives its
+  // children's messages in link order.
+  const int count = store_.count();
+  for (int c = 0; c < count; ++c) {
+    VRN_clique* clique = store_.clique(c);
+    if (clique->parent != nullptr) SendMessage(clique);
+  }
+}
+
+int JoinTree::Distribute() {
+  const int count = store_.count();
+  for (int c = count - 1; c >= 0; --c) {
+    VRN_clique* child = store_.clique(c);
+    if (child->parent == nullptr || child->parent_to_separator.empty()) {
+      continue;
+    }
+    VRN_clique* parent = child->parent;
+    EnsureInitialised(parent);
+    VRN_potential& old_message = child->separator_potential;
+    const int rc = scratch_.SetDimensions(old_message.dimension_count(),
+                                          old_message.dimensions());
+    if (rc != kOk) return rc;
+    scratch_.Fill(0.0);
+    VRN_ScatterAdd(scratch_.items(), parent->potential.items(),
+                   parent->potential.end(), child->parent_to_separator);
+    // The old message becomes the ratio new ÷ old, 0 where old is 0.
+    double* ratio = old_message.items();
+    const double* fresh = scratch_.items();
+    for (uint32_t k = 0; k < old_message.size(); ++k) {
+      ratio[k] = ratio[k] == 0.0 ? 0.0 : fresh[k] / ratio[k];
+    }
+    if (!child->to_separator.empty()) {
+      VRN_GatherMultiply(child->potential.items(), child->potential.end(),
+                         ratio, child->to_separator);
+    }
+    // The new message stays as the separator; the old cells are reused.
+    old_message.Swap(scratch_);
+  }
+  return kOk;
+}
+
+bool JoinTree::Marginal(int node, double* out) {
+  assert(node >= 0 && node < n_);
+  if (problem_.evidence[node] >= 0 || home_[node] < 0) return false;
+  VRN_clique* clique = sorted_[home_[node]];
+  EnsureInitialised(clique);
+  VRN_stepList steps;
+  const int rc = steps.Build(clique->potential, clique->members,
+                             clique->member_count, &node, 1);
+  assert(rc == kOk);
+  if (rc != kOk) return false;
+  for (int k = 0; k < problem_.outcomes[node]; ++k) out[k] = 0.0;
+  VRN_ScatterAdd(out, clique->potential.items(), clique->potential.end(),
+                 steps);
+  return true;
+}
+
+double JoinTree::ProbabilityOfEvidence() {
+  if (root_ == nullptr) return 1.0;
+  // Sizes and fills a clique the first time it is needed.
+  auto prepare = [this](VRN_clique* clique) -> int {
+    const int index = Index(clique);
+    if (sized_[index]) return kOk;
+    sized_[index] = 1;
+    const int rc = PruneAndSizeClique(clique);
+    return rc != kOk ? rc : FillClique(clique);
+  };
+  double factor = 1.0;
+  // Depth first, children in reverse link order; a frame holds a clique
+  // and the position of the next child to visit.
+  std::vector<std::pair<VRN_clique*, int>> stack;
+  stack.emplace_back(root_, root_->child_count - 1);
+  while (!stack.empty()) {
+    const std::size_t top = stack.size() - 1;
+    if (stack[top].second >= 0) {
+      VRN_clique* child = stack[top].first->children[stack[top].second];
+      stack.emplace_back(child, child->child_count - 1);
+      continue;
+    }
+    VRN_clique* child = stack[top].first;
+    stack.pop_back();
+    if (stack.empty()) break;  // the root
+    VRN_clique* parent = stack.back().first;
+    --stack.back().second;
+    int rc = prepare(parent);
+    if (rc == kOk) rc = prepare(child);
+    if (rc == kOk) rc = PruneAndSizeSeparator(child);
+    if (rc == kOk) rc = BuildSeparatorSteps(child);
+    if (rc != kOk) {
+      Release();
+      return -1.0;
+    }
+    if (child->separator_count > 0) {
+      SendMessage(child);
+    } else if (child->initialised) {
+      // Nothing links this subtree to the rest any more: its total is a
+      // factor of its own.
+      factor *= child->potential.Sum();
+    } else {
+      factor *= static_cast<double>(child->potential.size());
+    }
+    child->separator_potential.Release();
+    child->potential.Release();
+  }
+  if (prepare(root_) != kOk) {
+    Release();
+    return -1.0;
+  }
+  const double total = root_->initialised
+                           ? root_->potential.Sum()
+                           : static_cast<double>(root_->potential.size());
+  root_->potential.Release();
+  return factor * total;
+}
+
+void JoinTree::Release() {
+  for (int c = 0; c < store_.count(); ++c) {
+    store_.clique(c)->potential.Release();
+    store_.clique(c)->separator_potential.Release();
+  }
+  scratch_.Release();
+}
+
+}  // namespace qelta

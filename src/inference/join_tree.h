@@ -1,0 +1,132 @@
+// The join tree of one set of factors: the part of join-tree clustering that
+// knows nothing of networks.
+//
+// A qelta::JoinTree takes nodes 0 .. n-1, each with its outcome count, its
+// evidence (an outcome or -1), its parents and its table (the parents'
+// outcome counts in parent order, its own outcome count last, the last
+// dimension varying fastest, stored contiguously). It forms the cliques
+// with the elimination search, orders them by size, gives every node's
+// table to the smallest clique holding its family, slices the evidence
+// into the clique tables, passes messages towards the root and back, and
+// reads marginals. Clique tables follow the clique's member list in
+// ascending node index with the first member varying fastest; observed
+// nodes are sliced away before any table is sized, so they are never
+// dimensions. No normalisation happens during the passes.
+//
+// Ownership: the problem's arrays and tables are borrowed and must outlive
+// the tree; the tree owns its cliques and their tables. Single-threaded.
+#ifndef QELTA_INFERENCE_JOIN_TREE_H_
+#define QELTA_INFERENCE_JOIN_TREE_H_
+
+#include <cstdint>
+#include <vector>
+
+#include "inference/elimination.h"
+
+namespace qelta {
+
+// The factors a join tree is built from, as plain arrays the caller owns.
+struct JoinTreeProblem {
+  int node_count = 0;
+  const int* outcomes = nullptr;        // per node, at least 1
+  const int* evidence = nullptr;        // per node: an outcome, or -1
+  const int* parent_offsets = nullptr;  // node_count + 1 entries, from 0
+  // Node i's parents are parents[parent_offsets[i] .. parent_offsets[i+1])
+  // in the order of its table's dimensions.
+  const int* parents = nullptr;
+  const double* const* tables = nullptr;  // per node, as described above
+};
+
+class JoinTree {
+ public:
+  // Borrows problem's arrays; they must outlive the tree.
+  explicit JoinTree(const JoinTreeProblem& problem);
+  JoinTree(const JoinTree&) = delete;
+  JoinTree& operator=(const JoinTree&) = delete;
+
+  // Runs the elimination search with limit (0 means the search's default,
+  // 0xFFFFFFFF no bound on the total), orders the cliques by size then
+  // member count (ties keep formation order) and gives each node's table
+  // to the first clique in that order holding its family. Returns 0.
+  // Fails with kErrOutOfRange when the problem is malformed (an outcome
+  // count below 1, evidence out of range, a parent out of range, repeated
+  // or the node itself, a missing table), and with kErrOutOfMemory when no
+  // elimination order fits the limits; then no clique is usable.
+  // Throws std::bad_alloc when working memory cannot be had.
+  [[nodiscard]] int Build(uint32_t limit);
+
+  // Sizes every clique and separator table (observed members removed),
+  // fills each clique table with the product of its assigned tables sliced
+  // at the evidence, and builds the step lists between cliques and their
+  // separators. Returns 0, or kErrOutOfMemory when a table cannot be
+  // allocated (Release frees what was allocated).
+  // REQUIRES: Build succeeded; Initialise not called since.
+  [[nodiscard]] int Initialise();
+
+  // The inward pass: every clique, children first, sends its table summed
+  // to its separator, which multiplies into its parent. A separator left
+  // empty by the evidence (or empty from the start) carries no message.
+  // REQUIRES: Initialise succeeded.
+  void Collect();
+
+  // The outward pass: every separator is replaced by the parent's table
+  // summed to it, and the child is multiplied by new ÷ old (0 where the old
+  // cell is 0). Returns 0, or kErrOutOfMemory when the working separator
+  // table cannot be allocated.
+  // REQUIRES: Collect has run.
+  [[nodiscard]] int Distribute();
+
+  // Writes the unnormalised marginal of node (outcome count cells) into
+  // out, summed from the first clique in size order that holds it, and
+  // returns true. Returns false, writing nothing, for an observed node.
+  // REQUIRES: Distribute has run (or Collect alone, for nodes of the root);
+  // 0 <= node < node count.
+  bool Marginal(int node, double* out);
+
+  // The probability of the evidence (the sum over all unobserved nodes of
+  // the product of all tables sliced at the evidence) by one inward pass
+  // that sizes each clique when it is first needed and frees it as soon as
+  // it has sent its message, so only a path of tables is alive at once.
+  // Separators left empty by the evidence pass their total as a factor, so
+  // no part of the tree is lost. Returns -1.0 when a table cannot be
+  // allocated.
+  // REQUIRES: Build succeeded; Initialise not called since.
+  double ProbabilityOfEvidence();
+
+  // Frees every clique and separator table.
+  void Release();
+
+  int clique_count() const { return static_cast<int>(sorted_.size()); }
+  // The cliques in size order.
+  VRN_clique* sorted_clique(int i) const { return sorted_[i]; }
+  // The clique formed last, or null before a successful Build.
+  VRN_clique* root() const { return root_; }
+
+ private:
+  bool ProblemIsValid() const;
+  void AssignTables();
+  int Index(const VRN_clique* clique) const;
+  int PruneAndSizeClique(VRN_clique* clique);
+  int PruneAndSizeSeparator(VRN_clique* clique);
+  int FillClique(VRN_clique* clique);
+  int SliceInto(VRN_clique* clique, int node, bool first);
+  int BuildSeparatorSteps(VRN_clique* clique);
+  void SendMessage(VRN_clique* child);
+  void EnsureInitialised(VRN_clique* clique);
+
+  const JoinTreeProblem& problem_;
+  const int n_;
+  std::vector<uint32_t> states_;
+  std::vector<int> family_offsets_;  // node i's family: parents, then i
+  std::vector<int> families_;
+  VRN_cliqueStore store_;
+  std::vector<VRN_clique*> sorted_;
+  VRN_clique* root_ = nullptr;
+  std::vector<uint8_t> sized_;   // per clique in formation order
+  std::vector<int> home_;        // per node: clique in size order, or -1
+  VRN_potential scratch_;        // the new message during Distribute
+};
+
+}  // namespace qelta
+
+#endif  // QELTA_INFERENCE_JOIN_TREE_H_

@@ -1,0 +1,715 @@
+// Relevance reasoning: builds the working graph of one query, prunes it and
+// splits it into independent parts (see relevance.h).
+#include "inference/relevance.h"
+
+#include <memory>
+#include <vector>
+
+#include "core/network.h"
+#include "core/node.h"
+#include "core/status.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+
+namespace qelta {
+
+// All records of one run live in one allocation. Each record holds a
+// reference; the allocation and the block go when the last record does.
+struct RelevanceBlock {
+  void* storage = nullptr;
+  int capacity = 0;
+  int live = 0;
+  int next = 0;
+
+  // A new block with room for n records. Throws std::bad_alloc.
+  static RelevanceBlock* Create(int n) {
+    std::unique_ptr<RelevanceBlock> block(new RelevanceBlock);
+    if (n > 0) block->storage = ::operator new(sizeof(VRN_relevanceNode) * n);
+    block->capacity = n;
+    return block.release();
+  }
+
+  // The next record, fresh, for node (null for an auxiliary record).
+  VRN_relevanceNode* Take(VRN_node* node) {
+    assert(next < capacity);
+    void* place = static_cast<char*>(storage) +
+                  sizeof(VRN_relevanceNode) * static_cast<size_t>(next);
+    ++next;
+    ++live;
+    return new (place) VRN_relevanceNode(node, this);
+  }
+
+  // Destroys record and frees the block when it was the last one.
+  static void Destroy(VRN_relevanceNode* record) {
+    RelevanceBlock* block = record->block_;
+    record->~VRN_relevanceNode();
+    block->Drop();
+  }
+
+  // Frees the block when no record refers to it any more.
+  void Drop() {
+    if (--live > 0) return;
+    ::operator delete(storage);
+    delete this;
+  }
+
+  // Frees a block from which no record was ever taken.
+  void FreeIfUnused() {
+    if (live == 0) {
+      ::operator delete(storage);
+      delete this;
+    }
+  }
+};
+
+}  // namespace qelta
+
+using qelta::RelevanceBlock;
+
+// ------------------------------------------------------------------ records
+
+VRN_relevanceNode::VRN_relevanceNode(VRN_node* node,
+                                     qelta::RelevanceBlock* block)
+    : node_(node), block_(block) {}
+
+VRN_relevanceNode::~VRN_relevanceNode() { delete owned_; }
+
+int VRN_relevanceNode::GetHandle() const {
+  return node_ != nullptr ? node_->Handle() : -1;
+}
+
+int VRN_relevanceNode::GetOutcomeCount() const {
+  if (table_ == nullptr || table_->IsEmpty()) return 0;
+  return table_->GetSize(table_->GetDimensionCount() - 1);
+}
+
+void VRN_relevanceNode::BorrowTable(const VRN_matrix* table) {
+  delete owned_;
+  owned_ = nullptr;
+  source_ = table;
+  table_ = table;
+  tableKind_ = table != nullptr ? qelta::kRelTableBorrowed : qelta::kRelTableNone;
+}
+
+void VRN_relevanceNode::OwnTable(VRN_matrix* table) {
+  if (table != owned_) delete owned_;
+  owned_ = table;
+  table_ = table;
+  tableKind_ = qelta::kRelTableOwned;
+}
+
+VRN_matrix* VRN_relevanceNode::MutableTable() {
+  if (tableKind_ == qelta::kRelTableOwned) return owned_;
+  if (table_ == nullptr) return nullptr;
+  OwnTable(new VRN_matrix(*table_));
+  return owned_;
+}
+
+void VRN_relevanceNode::WritePointMass(int state, int count) {
+  assert(node_ != nullptr);
+  VRN_nodeVal* value = node_->Value();
+  VRN_matrix& beliefs = value->GetMutableValue();
+  if (beliefs.GetDimensionCount() != 1 || beliefs.GetSize(0) != count) {
+    (void)beliefs.SetSingleDimension(count);
+  }
+  beliefs.FillWith(0.0);
+  *beliefs.ItemAddress(state) = 1.0;
+  value->AddFlags(qelta::kValFlagValid);
+  value->SetUpdateTag(0);
+}
+
+int VRN_relevanceNode::PrepareBeliefs(int count) {
+  if (node_ == nullptr || count < 1) return qelta::kErrOutOfRange;
+  VRN_matrix& beliefs = node_->Value()->GetMutableValue();
+  if (beliefs.GetDimensionCount() == 1 && beliefs.GetSize(0) == count) {
+    return qelta::kOk;
+  }
+  return beliefs.SetSingleDimension(count);
+}
+
+int VRN_relevanceNode::CopyTableToBeliefs() {
+  const int count = GetOutcomeCount();
+  if (node_ == nullptr || count < 1 || table_->GetItemCount() != count) {
+    return qelta::kErrOutOfRange;
+  }
+  const int status = PrepareBeliefs(count);
+  if (status != qelta::kOk) return status;
+  VRN_nodeVal* value = node_->Value();
+  value->GetMutableValue().SetItemsFromBuffer(table_->GetItems().Items());
+  value->AddFlags(qelta::kValFlagValid);
+  value->SetUpdateTag(0);
+  return qelta::kOk;
+}
+
+int VRN_relevanceNode::SetDerivedEvidence(int state) {
+  const int count = GetOutcomeCount();
+  if (state < 0 || state >= count) return qelta::kErrOutOfRange;
+  evidence_ = state;
+  if (node_ != nullptr) WritePointMass(state, count);
+  return qelta::kOk;
+}
+
+int VRN_relevanceNode::RestrictToParentState(VRN_relevanceNode* child,
+                                             VRN_relevanceNode* parent) {
+  const int d = child->parents_.Find(parent);
+  if (d < 0 || parent->evidence_ < 0 || child->table_ == nullptr) {
+    return qelta::kErrOutOfRange;
+  }
+  if (child->tableKind_ == qelta::kRelTableOwned) {
+    return child->owned_->RemoveDimensionAt(d, parent->evidence_);
+  }
+  std::unique_ptr<VRN_matrix> slice(new VRN_matrix);
+  const int status = child->table_->ExtractSlice(d, parent->evidence_, *slice);
+  if (status != qelta::kOk) return status;
+  child->OwnTable(slice.release());
+  return qelta::kOk;
+}
+
+// -------------------------------------------------------------------- parts
+
+VRN_relevancePart::~VRN_relevancePart() {
+  for (VRN_relevanceNode* record : records_) RelevanceBlock::Destroy(record);
+}
+
+int VRN_relevancePart::IndexOf(const VRN_relevanceNode* record) const {
+  if (record == nullptr || record->owner_ != this) return -1;
+  return record->localIndex_;
+}
+
+void VRN_relevancePart::Add(VRN_relevanceNode* record) {
+  records_.Add(record);
+  record->owner_ = this;
+  record->localIndex_ = records_.GetSize() - 1;
+}
+
+void VRN_relevancePart::Renumber() {
+  for (int i = 0; i < records_.GetSize(); ++i) {
+    records_[i]->owner_ = this;
+    records_[i]->localIndex_ = i;
+  }
+}
+
+void VRN_relevancePart::VisitDepthFirst(
+    VRN_relevanceNode* start,
+    qelta::InlinePointerArray<VRN_relevanceNode, 8>& out) {
+  if (start->mark_ == qelta::kRelMarkVisited) return;
+  // Explicit stack of (record, next parent position): a record is appended
+  // once all its parents have been.
+  struct Frame {
+    VRN_relevanceNode* record;
+    int next;
+  };
+  std::vector<Frame> stack;
+  start->mark_ = qelta::kRelMarkVisited;
+  stack.push_back({start, 0});
+  while (!stack.empty()) {
+    Frame& top = stack.back();
+    if (top.next < top.record->parents_.GetSize()) {
+      VRN_relevanceNode* parent = top.record->parents_[top.next++];
+      if (parent->mark_ != qelta::kRelMarkVisited) {
+        parent->mark_ = qelta::kRelMarkVisited;
+        stack.push_back({parent, 0});
+      }
+      continue;
+    }
+    out.Add(top.record);
+    stack.pop_back();
+  }
+}
+
+void VRN_relevancePart::SortTopologically() {
+  const int n = records_.GetSize();
+  for (VRN_relevanceNode* record : records_) record->mark_ = qelta::kRelMarkFresh;
+  qelta::InlinePointerArray<VRN_relevanceNode, 8> sorted;
+  sorted.Reserve(n);
+  for (int i = 0; i < n; ++i) VisitDepthFirst(records_[i], sorted);
+  for (int i = 0; i < n; ++i) records_[i] = sorted[i];
+  Renumber();
+}
+
+void VRN_relevancePart::SortTopologicallyEvidenceFirst() {
+  const int n = records_.GetSize();
+  std::vector<VRN_relevanceNode*> order(records_.begin(), records_.end());
+  std::vector<double> zero_fraction(n, 0.0);
+  auto fraction_of = [](const VRN_relevanceNode* record) {
+    const VRN_matrix* table = record->table_;
+    if (table == nullptr || table->GetItemCount() == 0) return 0.0;
+    int zeros = 0;
+    for (double v : table->GetItems()) {
+      if (v == 0.0) ++zeros;
+    }
+    return static_cast<double>(zeros) / table->GetItemCount();
+  };
+  // One pass: an observed record met at position i takes the place of the
+  // first record after the observed front, which moves to position i; the
+  // observed record is inserted into the front after every record of equal
+  // or smaller fraction.
+  int front = 0;
+  for (int i = 0; i < n; ++i) {
+    VRN_relevanceNode* record = order[i];
+    if (!record->IsObserved()) continue;
+    const double f = fraction_of(record);
+    order[i] = order[front];
+    int p = front;
+    while (p > 0 && zero_fraction[p - 1] > f) {
+      order[p] = order[p - 1];
+      zero_fraction[p] = zero_fraction[p - 1];
+      --p;
+    }
+    order[p] = record;
+    zero_fraction[p] = f;
+    ++front;
+  }
+  for (VRN_relevanceNode* record : records_) record->mark_ = qelta::kRelMarkFresh;
+  qelta::InlinePointerArray<VRN_relevanceNode, 8> sorted;
+  sorted.Reserve(n);
+  for (VRN_relevanceNode* record : order) VisitDepthFirst(record, sorted);
+  for (int i = 0; i < n; ++i) records_[i] = sorted[i];
+  Renumber();
+}
+
+VRN_relevanceParts::~VRN_relevanceParts() {
+  for (VRN_relevancePart* part : parts_) delete part;
+}
+
+void VRN_relevanceParts::DestroyPart(int i) {
+  delete parts_[i];
+  parts_[i] = nullptr;
+}
+
+void VRN_relevanceParts::RemovePart(int i) {
+  delete parts_[i];
+  parts_.RemoveAt(i);
+}
+
+void VRN_relevanceParts::Add(VRN_relevancePart* part) {
+  std::unique_ptr<VRN_relevancePart> owned(part);
+  parts_.Add(part);
+  owned.release();
+}
+
+// -------------------------------------------------------------- the builder
+
+namespace qelta {
+
+class RelevanceBuilder {
+ public:
+  RelevanceBuilder(VRN_network* network, int flags)
+      : network_(network), flags_(flags), graph_(network) {}
+
+  RelevanceBuilder(const RelevanceBuilder&) = delete;
+  RelevanceBuilder& operator=(const RelevanceBuilder&) = delete;
+
+  VRN_relevanceParts* Run();
+
+ private:
+  using Records = std::vector<VRN_relevanceNode*>;
+
+  static bool IsTarget(const VRN_relevanceNode* record) {
+    return record->node_ != nullptr && record->node_->IsTarget();
+  }
+  static Records CopyOf(const RelevanceNodeArray8& list) {
+    return Records(list.begin(), list.end());
+  }
+  static Records CopyOf(const RelevanceNodeArray16& list) {
+    return Records(list.begin(), list.end());
+  }
+
+  void Build(bool propagated_evidence);
+  void RemoveBarren();
+  void MarkBarrenFrom(VRN_relevanceNode* record);
+  void PropagateDeterministic(VRN_relevanceNode* start);
+  bool DeriveTowardsChild(VRN_relevanceNode* x, VRN_relevanceNode* y);
+  bool DeriveTowardsParent(VRN_relevanceNode* x, VRN_relevanceNode* p);
+  void DeleteMarked(int mark);
+  void AbsorbEvidence();
+  void AbsorbRoots();
+  bool IsAbsorbableRoot(const VRN_relevanceNode* record) const;
+  int Number();
+  VRN_relevanceParts* Split(int part_count);
+
+  VRN_network* network_;
+  int flags_;
+  // The working graph: every record while the graph is built.
+  VRN_relevancePart graph_;
+};
+
+void RelevanceBuilder::Build(bool propagated_evidence) {
+  const int slots = network_->GetLastNode() + 1;
+  int virtual_count = 0;
+  for (int h = network_->GetFirstNode(); h >= 0; h = network_->GetNextNode(h)) {
+    if (network_->GetNode(h)->Value()->HasVirtualEvidence()) ++virtual_count;
+  }
+  const int record_count = network_->GetNumberOfNodes() + virtual_count;
+  RelevanceBlock* block = RelevanceBlock::Create(record_count);
+  graph_.Reserve(record_count);
+
+  // Handle -> index of the node's own record in the graph.
+  std::vector<int> record_of(slots > 0 ? slots : 0, -1);
+  try {
+    for (int h = network_->GetFirstNode(); h >= 0;
+         h = network_->GetNextNode(h)) {
+      record_of[h] = graph_.GetSize();
+      graph_.Add(block->Take(network_->GetNode(h)));
+    }
+    for (int h = network_->GetFirstNode(); h >= 0;
+         h = network_->GetNextNode(h)) {
+      if (network_->GetNode(h)->Value()->HasVirtualEvidence()) {
+        graph_.Add(block->Take(nullptr));
+      }
+    }
+  } catch (...) {
+    block->FreeIfUnused();
+    throw;
+  }
+  block->FreeIfUnused();
+
+  const int node_records = network_->GetNumberOfNodes();
+  for (int i = 0; i < node_records; ++i) {
+    VRN_relevanceNode* record = graph_[i];
+    VRN_node* node = record->node_;
+    VRN_nodeVal* value = node->Value();
+    if (value->HasFlags(kValFlagEvidence) ||
+        (propagated_evidence && value->HasFlags(kValFlagPropagated))) {
+      record->evidence_ = value->GetEvidence();
+    }
+    record->BorrowTable(node->Definition()->GetExpandedDefinition());
+    const VRN_intArray& parents = node->Parents();
+    record->parents_.Reserve(parents.GetSize());
+    for (int p : parents) record->parents_.Add(graph_[record_of[p]]);
+    const VRN_intArray& children = node->Children();
+    record->children_.Reserve(children.GetSize());
+    for (int c : children) record->children_.Add(graph_[record_of[c]]);
+  }
+
+  // Virtual evidence: an observed two-outcome child whose column i holds
+  // (d(i), 1 - d(i)).
+  int next_auxiliary = node_records;
+  for (int i = 0; i < node_records; ++i) {
+    VRN_relevanceNode* record = graph_[i];
+    VRN_nodeVal* value = record->node_->Value();
+    if (!value->HasVirtualEvidence()) continue;
+    VRN_relevanceNode* auxiliary = graph_[next_auxiliary++];
+    VRN_doubleArray likelihoods;
+    const int k = record->GetOutcomeCount();
+    std::unique_ptr<VRN_matrix> table(new VRN_matrix);
+    const int sizes[2] = {k, 2};
+    if (value->GetVirtualEvidenceArray(&likelihoods) != kOk ||
+        likelihoods.GetSize() != k ||
+        table->SetDimensionSizes(sizes, 2) != kOk) {
+      // No usable likelihoods: a child that says nothing about the node.
+      likelihoods.Flush();
+      for (int s = 0; s < k; ++s) likelihoods.Add(1.0);
+      if (table->SetDimensionSizes(sizes, 2) != kOk) throw std::bad_alloc();
+    }
+    double* items = table->GetItems().Items();
+    for (int s = 0; s < k; ++s) {
+      items[2 * s] = likelihoods[s];
+      items[2 * s + 1] = 1.0 - likelihoods[s];
+    }
+    auxiliary->OwnTable(table.release());
+    auxiliary->parents_.Add(record);
+    record->children_.Add(auxiliary);
+    (void)auxiliary->SetDerivedEvidence(0);
+  }
+}
+
+void RelevanceBuilder::MarkBarrenFrom(VRN_relevanceNode* start) {
+  Records stack{start};
+  while (!stack.empty()) {
+    VRN_relevanceNode* record = stack.back();
+    stack.pop_back();
+    if (record->IsObserved() || !record->children_.IsEmpty() ||
+        record->mark_ == kRelMarkBarren || IsTarget(record)) {
+      continue;
+    }
+    record->mark_ = kRelMarkBarren;
+    // Parents are examined in list order, each before the next.
+    for (int i = record->parents_.GetSize() - 1; i >= 0; --i) {
+      VRN_relevanceNode* parent = record->parents_[i];
+      parent->children_.Remove(record);
+      stack.push_back(parent);
+    }
+    record->parents_.Flush();
+  }
+}
+
+void RelevanceBuilder::RemoveBarren() {
+  for (VRN_relevanceNode* record : graph_.records_) MarkBarrenFrom(record);
+}
+
+bool RelevanceBuilder::DeriveTowardsChild(VRN_relevanceNode* x,
+                                          VRN_relevanceNode* y) {
+  if (y->IsObserved() || y->mark_ == kRelMarkBarren) return false;
+  const VRN_matrix* table = y->table_;
+  if (table == nullptr) return false;
+  const int d = y->parents_.Find(x);
+  if (d < 0) return false;
+  const int own = table->GetDimensionCount() - 1;
+  const int outcomes = table->GetSize(own);
+  VRN_intArray fixed(table->GetDimensionCount());
+  for (int i = 0; i < fixed.GetSize(); ++i) fixed[i] = -1;
+  fixed[d] = x->evidence_;
+  for (int j = 0; j < outcomes; ++j) {
+    fixed[own] = j;
+    if (table->AllEqualTo(1.0, fixed) != 1) continue;
+    (void)y->SetDerivedEvidence(j);
+    for (VRN_relevanceNode* parent : y->parents_) parent->children_.Remove(y);
+    y->parents_.Flush();
+    std::unique_ptr<VRN_matrix> point(new VRN_matrix);
+    if (point->SetSingleDimension(outcomes) != kOk) throw std::bad_alloc();
+    point->FillWith(0.0);
+    *point->ItemAddress(j) = 1.0;
+    y->OwnTable(point.release());
+    return true;
+  }
+  return false;
+}
+
+bool RelevanceBuilder::DeriveTowardsParent(VRN_relevanceNode* x,
+                                           VRN_relevanceNode* p) {
+  if (p->IsObserved() || p->mark_ == kRelMarkBarren) return false;
+  const VRN_matrix* table = x->table_;
+  const int d = x->parents_.Find(p);
+  if (table == nullptr || d < 0) return false;
+  const int own = table->GetDimensionCount() - 1;
+  VRN_intArray fixed(table->GetDimensionCount());
+  for (int i = 0; i < fixed.GetSize(); ++i) fixed[i] = -1;
+  fixed[own] = x->evidence_;
+  int possible = -1;
+  for (int i = 0; i < table->GetSize(d); ++i) {
+    fixed[d] = i;
+    if (table->AllEqualTo(0.0, fixed) == 1) continue;
+    if (possible >= 0) return false;  // more than one outcome qualifies
+    possible = i;
+  }
+  if (possible < 0) return false;
+  if (p->SetDerivedEvidence(possible) != kOk) return false;
+  p->children_.Remove(x);
+  const int status = VRN_relevanceNode::RestrictToParentState(x, p);
+  if (status != kOk) throw std::bad_alloc();
+  x->parents_.RemoveAt(d);
+  return true;
+}
+
+void RelevanceBuilder::PropagateDeterministic(VRN_relevanceNode* start) {
+  // The recursion of the propagation, kept on an explicit stack: each frame
+  // walks a copy of its record's children, then a copy of its parents.
+  struct Frame {
+    VRN_relevanceNode* record;
+    Records children;
+    Records parents;
+    size_t next_child = 0;
+    size_t next_parent = 0;
+    bool parents_copied = false;
+  };
+  std::vector<Frame> stack;
+  start->mark_ = kRelMarkPropagated;
+  stack.push_back({start, CopyOf(start->children_), {}});
+  while (!stack.empty()) {
+    Frame& top = stack.back();
+    VRN_relevanceNode* x = top.record;
+    VRN_relevanceNode* derived = nullptr;
+    if (top.next_child < top.children.size()) {
+      VRN_relevanceNode* y = top.children[top.next_child++];
+      if (DeriveTowardsChild(x, y)) derived = y;
+    } else {
+      if (!top.parents_copied) {
+        top.parents = CopyOf(x->parents_);
+        top.parents_copied = true;
+      }
+      if (top.next_parent >= top.parents.size()) {
+        stack.pop_back();
+        continue;
+      }
+      VRN_relevanceNode* p = top.parents[top.next_parent++];
+      if (DeriveTowardsParent(x, p)) derived = p;
+    }
+    if (derived != nullptr) {
+      derived->mark_ = kRelMarkPropagated;
+      stack.push_back({derived, CopyOf(derived->children_), {}});
+    }
+  }
+}
+
+void RelevanceBuilder::DeleteMarked(int mark) {
+  auto& records = graph_.records_;
+  int kept = 0;
+  for (int i = 0; i < records.GetSize(); ++i) {
+    VRN_relevanceNode* record = records[i];
+    if (record->mark_ != mark) {
+      records[kept++] = record;
+      continue;
+    }
+    for (VRN_relevanceNode* parent : record->parents_) {
+      parent->children_.Remove(record);
+    }
+    for (VRN_relevanceNode* child : record->children_) {
+      child->parents_.Remove(record);
+    }
+    RelevanceBlock::Destroy(record);
+  }
+  records.Truncate(kept);
+}
+
+void RelevanceBuilder::AbsorbEvidence() {
+  for (VRN_relevanceNode* record : graph_.records_) {
+    if (!record->IsObserved()) continue;
+    for (VRN_relevanceNode* child : record->children_) {
+      if (VRN_relevanceNode::RestrictToParentState(child, record) != kOk) {
+        throw std::bad_alloc();
+      }
+      child->parents_.Remove(record);
+    }
+    record->children_.Flush();
+  }
+}
+
+bool RelevanceBuilder::IsAbsorbableRoot(const VRN_relevanceNode* record) const {
+  return !record->IsObserved() && !IsTarget(record) &&
+         record->mark_ != kRelMarkAbsorbed && record->parents_.IsEmpty() &&
+         record->children_.GetSize() == 1;
+}
+
+void RelevanceBuilder::AbsorbRoots() {
+  for (VRN_relevanceNode* record : graph_.records_) {
+    VRN_relevanceNode* root = record;
+    while (IsAbsorbableRoot(root)) {
+      root->mark_ = kRelMarkAbsorbed;
+      VRN_relevanceNode* child = root->children_[0];
+      const int d = child->parents_.Find(root);
+      assert(d >= 0);
+      const VRN_matrix& prior = *root->table_;
+      VRN_doubleArray weights(prior.GetItems());
+      if (child->tableKind_ == kRelTableOwned) {
+        if (child->owned_->SumOutDimension(d, weights) != kOk) {
+          throw std::bad_alloc();
+        }
+      } else {
+        std::unique_ptr<VRN_matrix> summed(new VRN_matrix);
+        if (child->table_->SumOutDimensionInto(d, weights, *summed) != kOk) {
+          throw std::bad_alloc();
+        }
+        child->OwnTable(summed.release());
+      }
+      child->parents_.RemoveAt(d);
+      root->children_.Flush();
+      root = child;
+    }
+  }
+}
+
+int RelevanceBuilder::Number() {
+  for (VRN_relevanceNode* record : graph_.records_) record->mark_ = kRelMarkFresh;
+  int k = 0;
+  Records stack;
+  for (VRN_relevanceNode* record : graph_.records_) {
+    if (!IsTarget(record) || record->mark_ != kRelMarkFresh) continue;
+    ++k;
+    record->mark_ = k;
+    stack.push_back(record);
+    while (!stack.empty()) {
+      VRN_relevanceNode* r = stack.back();
+      stack.pop_back();
+      for (VRN_relevanceNode* p : r->parents_) {
+        if (p->mark_ == kRelMarkFresh) {
+          p->mark_ = k;
+          stack.push_back(p);
+        }
+      }
+      for (VRN_relevanceNode* c : r->children_) {
+        if (c->mark_ == kRelMarkFresh) {
+          c->mark_ = k;
+          stack.push_back(c);
+        }
+      }
+    }
+  }
+  DeleteMarked(kRelMarkFresh);
+  return k;
+}
+
+VRN_relevanceParts* RelevanceBuilder::Split(int part_count) {
+  std::unique_ptr<VRN_relevanceParts> parts(new VRN_relevanceParts);
+  std::vector<int> sizes(part_count + 1, 0);
+  for (VRN_relevanceNode* record : graph_.records_) ++sizes[record->mark_];
+  std::vector<VRN_relevancePart*> by_number(part_count + 1, nullptr);
+  for (int k = 1; k <= part_count; ++k) {
+    VRN_relevancePart* part = new VRN_relevancePart(network_);
+    parts->Add(part);
+    part->Reserve(sizes[k]);
+    by_number[k] = part;
+  }
+  // Ownership moves record by record, so nothing is lost if a part cannot
+  // grow (it cannot: the room was reserved above).
+  for (VRN_relevanceNode* record : graph_.records_) {
+    by_number[record->mark_]->Add(record);
+  }
+  graph_.records_.Flush();
+
+  for (int i = 0; i < parts->GetSize();) {
+    VRN_relevancePart* part = parts->GetPart(i);
+    VRN_relevanceNode* only = part->GetSize() == 1 ? (*part)[0] : nullptr;
+    if (only != nullptr && only->IsObserved()) {
+      if (only->node_ != nullptr) {
+        only->WritePointMass(only->evidence_, only->GetOutcomeCount());
+      }
+      parts->RemovePart(i);
+      continue;
+    }
+    ++i;
+  }
+  return parts.release();
+}
+
+VRN_relevanceParts* RelevanceBuilder::Run() {
+  const bool had_targets = network_->GetNumberOfTargets() > 0;
+  if (!had_targets) {
+    for (int h = network_->GetFirstNode(); h >= 0;
+         h = network_->GetNextNode(h)) {
+      (void)network_->SetTarget(h, true);
+    }
+  }
+  if (network_->GetNumberOfTargets() == 0) return nullptr;
+
+  // The targets set above are cleared however the run ends.
+  struct TargetRestorer {
+    VRN_network* network;
+    bool active;
+    ~TargetRestorer() {
+      if (active) (void)network->ClearAllTargets();
+    }
+    void Finish() {
+      if (active) (void)network->ClearAllTargets();
+      active = false;
+    }
+  } restorer{network_, !had_targets};
+
+  Build((flags_ & kRelevanceDeterministic) != 0);
+  RemoveBarren();
+  if ((flags_ & kRelevanceDeterministic) != 0) {
+    for (int i = 0; i < graph_.GetSize(); ++i) {
+      VRN_relevanceNode* record = graph_[i];
+      if (record->IsObserved() && record->mark_ == kRelMarkFresh) {
+        PropagateDeterministic(record);
+      }
+    }
+  }
+  RemoveBarren();
+  DeleteMarked(kRelMarkBarren);
+  AbsorbEvidence();
+  if ((flags_ & kRelevanceRootAbsorption) != 0) {
+    AbsorbRoots();
+    DeleteMarked(kRelMarkAbsorbed);
+  }
+  const int part_count = Number();
+  restorer.Finish();
+  return Split(part_count);
+}
+
+}  // namespace qelta
+
+VRN_relevanceParts* VRN_RelevanceDecompose(VRN_network* network, int flags) {
+  qelta::RelevanceBuilder builder(network, flags);
+  return builder.Run();
+}

@@ -1,0 +1,213 @@
+// Loader of the XML network file ("xvrn"), the engine's own network format.
+//
+// XmlNetLoader declares the element tree of the document (root "qelta" with
+// its settings, user properties, sampling parameters, user-defined
+// functions, nodes, observation costs, saved cases and the extension block)
+// on the XML reading framework and builds the network through the network's
+// own operations as the elements arrive, in document order. Every reference
+// to a node (parents, cost parents, evidence, targets, layout) resolves
+// through the loader's identifier map, so a node must appear before anything
+// that names it; together with the loader's duplicate checks this keeps the
+// network's identifiers unique and its arcs acyclic even while the network
+// has relaxed its own checks for loading.
+//
+// A file is never trusted: every problem ends the parse with one -103 entry
+// (message, line and column) in the network's error log and Load answers
+// false; unknown elements and attributes are -100 warnings only. The network
+// keeps what was built before the failing point; emptying it first is the
+// caller's job.
+//
+// Ownership: the loader owns its bindings and, for the default extension, the
+// layout-block loader; the network and a caller's extension binding are the
+// caller's. One loader serves one Load call on the calling thread.
+#ifndef QELTA_IO_XML_XML_NET_LOADER_H_
+#define QELTA_IO_XML_XML_NET_LOADER_H_
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "io/xml/xml_reader.h"
+#include "io/xml/zantu.h"
+
+class VRN_network;
+class VRN_nodeDef;
+class VRN_case;
+
+namespace qelta {
+
+// Extension words of the XML network file (reading and writing).
+inline constexpr int kXmlExtensionLayout = 0;  // the "zantu" layout block
+inline constexpr int kXmlExtensionNone = -1;   // no extension block
+// Any other word: the caller supplies its own extension object.
+inline constexpr int kXmlExtensionCaller = 1;
+
+}  // namespace qelta
+
+class XmlNetLoader : public XmlReader, public XmlErrorHandler {
+ public:
+  // Reads a network document into network. When fileName is not null the
+  // UTF-8 named file is read, else the NUL-terminated text.
+  //
+  // extension: qelta::kXmlExtensionLayout reads the "zantu" layout block
+  // under "extensions" (when "extensions" is present it must hold it);
+  // qelta::kXmlExtensionNone declares nothing there, so its content is only
+  // warned about; any other word attaches callerExtension, the root binding
+  // of the caller's block, as the required child of "extensions" (not owned;
+  // it must outlive the call).
+  //
+  // True on success (after logging the unknown-content summary when any
+  // warning was logged). False after a failure, which is in the network's
+  // error log with code -103; the network keeps what was built until then.
+  // Throws only std::bad_alloc and the like.
+  // REQUIRES: network is not null; callerExtension is not null when the
+  // word is neither kXmlExtensionLayout nor kXmlExtensionNone.
+  [[nodiscard]] static bool Load(const char* fileName, const char* text,
+                                 VRN_network* network,
+                                 int extension = qelta::kXmlExtensionLayout,
+                                 IXmlBinding* callerExtension = nullptr);
+
+  XmlNetLoader(const XmlNetLoader&) = delete;
+  XmlNetLoader& operator=(const XmlNetLoader&) = delete;
+  ~XmlNetLoader() override;
+
+  class Binding;
+  class NodeBinding;
+
+ private:
+  using Member = void (XmlNetLoader::*)(IXmlReader&);
+
+  // Names of "resultingstates": name -> index of first appearance.
+  using NameTable = std::map<std::string, int>;
+
+  explicit XmlNetLoader(VRN_network* network);
+
+  // Builds the element tree; extension (may be null) becomes the required
+  // child of "extensions".
+  void BuildBindings(IXmlBinding* extension);
+  Binding* Bind(const char* name, int mode, Member start, Member end,
+                Member text = nullptr);
+  NodeBinding* BindNode(const char* name, int type, bool hasStates,
+                        Member end);
+
+  // Fails the parse with message + ": '" + quoted + "'".
+  void AbortQuoted(IXmlReader& reader, const char* message,
+                   const std::string& quoted);
+  // Appends the current token to list as a double; a token strtod does not
+  // consume whole aborts with the list message and the token's 1-based
+  // position in list.
+  void AppendDoubleToken(IXmlReader& reader, std::vector<double>& list);
+  // Handle of the node named id in the identifier map, or -1.
+  int FindId(const std::string& id) const;
+  // Empties the per-node collections.
+  void ClearNodeData();
+
+  // Node elements (called by NodeBinding).
+  void OnNodeStart(IXmlReader& reader, const NodeBinding& binding);
+  void OnNodeEnd(IXmlReader& reader, const NodeBinding& binding);
+  // Arcs and outcomes of the node element that ends; false after a failure.
+  bool FinishArcs(IXmlReader& reader);
+  bool FinishOutcomes(IXmlReader& reader);
+
+  // Root and network-level elements.
+  void OnRootStart(IXmlReader& reader);
+  void OnNetPropertyStart(IXmlReader& reader);
+  void OnNetPropertyEnd(IXmlReader& reader);
+  void OnEpisStart(IXmlReader& reader);
+  void OnFunctionEnd(IXmlReader& reader);
+  void OnFunctionsEnd(IXmlReader& reader);
+  void OnDynamicStart(IXmlReader& reader);
+
+  // Children of node elements.
+  void OnNodePropertyStart(IXmlReader& reader);
+  void OnNodePropertyEnd(IXmlReader& reader);
+  void OnStateStart(IXmlReader& reader);
+  void OnParentToken(IXmlReader& reader);
+  void OnIntervalsStart(IXmlReader& reader);
+  void OnIntervalToken(IXmlReader& reader);
+  void OnPointValuesStart(IXmlReader& reader);
+  void OnPointValueToken(IXmlReader& reader);
+  void OnProbabilitiesStart(IXmlReader& reader);
+  void OnValueToken(IXmlReader& reader);
+  void OnResultingStatesStart(IXmlReader& reader);
+  void OnResultingStateToken(IXmlReader& reader);
+  void OnCptEnd(IXmlReader& reader);
+  void OnDeterministicEnd(IXmlReader& reader);
+
+  // Observation costs.
+  void OnCostNodeStart(IXmlReader& reader);
+  void OnCostNodeEnd(IXmlReader& reader);
+  void OnCostStart(IXmlReader& reader);
+  void OnCostToken(IXmlReader& reader);
+
+  // Cases.
+  void OnCaseStart(IXmlReader& reader);
+  void OnDescriptionEnd(IXmlReader& reader);
+  void OnEvidenceStart(IXmlReader& reader);
+  void OnSoftEvidenceStart(IXmlReader& reader);
+  void OnSoftEvidenceEnd(IXmlReader& reader);
+  void OnTargetStart(IXmlReader& reader);
+
+  VRN_network* network_;
+  int node_ = -1;                 // current node handle
+  VRN_nodeDef* definition_ = nullptr;  // current node's definition
+  VRN_case* case_ = nullptr;      // current case
+
+  // Per-node collections.
+  std::vector<std::string> state_ids_;
+  std::vector<std::string> state_labels_;
+  std::vector<int> parents_;
+  std::vector<double> values_;
+  std::vector<double> intervals_;
+  std::vector<double> point_values_;
+  bool has_intervals_ = false;
+  bool has_point_values_ = false;
+  NameTable resulting_names_;
+  std::vector<int> resulting_states_;
+  int default_state_ = -1;
+  std::vector<int> fault_states_;
+  // Whether the element's values child ("probabilities", "resultingstates",
+  // "cost") has started; without it the reader reports the missing child.
+  bool seen_values_ = false;
+
+  std::string property_name_;
+  std::vector<std::string> functions_;
+  qelta::XmlNodeIdMap ids_;
+
+  Binding* root_ = nullptr;
+  std::vector<std::unique_ptr<XmlBinding>> bindings_;
+};
+
+// A binding whose callbacks are member functions of the loader.
+class XmlNetLoader::Binding : public XmlHandler<XmlNetLoader> {
+ public:
+  Binding(XmlNetLoader* loader, const char* name, int mode, Member start,
+          Member end, Member text)
+      : XmlHandler<XmlNetLoader>(loader, name, mode, start, end, text) {}
+};
+
+// The binding of one node element: knows the definition type it creates,
+// whether outcomes come from "state" children, and the type's end step (null
+// for a type this build cannot load yet, whose element is refused).
+class XmlNetLoader::NodeBinding : public XmlBinding, public IXmlHandler {
+ public:
+  NodeBinding(XmlNetLoader* loader, const char* name, int type,
+              bool hasStates, Member end);
+
+  void OnStart(IXmlReader& reader) override;
+  void OnEnd(IXmlReader& reader) override;
+
+  int type() const { return type_; }
+  bool has_states() const { return has_states_; }
+  Member end_step() const { return end_step_; }
+
+ private:
+  XmlNetLoader* loader_;
+  int type_;
+  bool has_states_;
+  Member end_step_;
+};
+
+#endif  // QELTA_IO_XML_XML_NET_LOADER_H_

@@ -1,0 +1,466 @@
+#include "io/xml/xml_net_writer.h"
+
+#include <cassert>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "core/arrays.h"
+#include "core/cases.h"
+#include "core/error_log.h"
+#include "core/matrix.h"
+#include "core/network.h"
+#include "core/node.h"
+#include "core/special_values.h"
+#include "core/status.h"
+#include "core/strings.h"
+#include "definitions/cpt.h"
+#include "definitions/discrete_def.h"
+#include "definitions/node_def.h"
+#include "definitions/truth_table.h"
+#include "io/xml/zantu_writer.h"
+
+namespace {
+
+constexpr const char* kVersion = "1.0";
+constexpr int kDefaultNoisyDecompLimit = 4;
+
+// Diagnostic and temporal types as the file names them; the defaults
+// (auxiliary, normal) are not written.
+const char* DiagTypeName(int type) {
+  switch (type) {
+    case 0:
+      return "target";
+    case 1:
+      return "observation";
+    default:
+      return nullptr;
+  }
+}
+
+const char* TemporalTypeName(int type) {
+  switch (type) {
+    case 1:
+      return "anchor";
+    case 2:
+      return "terminal";
+    case 3:
+      return "plate";
+    default:
+      return nullptr;
+  }
+}
+
+// The identifier of outcome i of node h; null when h is not a live node
+// with that outcome.
+const char* OutcomeId(const VRN_network& network, int h, int outcome) {
+  const VRN_node* node = network.GetNode(h);
+  if (node == nullptr) return nullptr;
+  const VRN_idArray* ids = node->Definition()->GetOutcomesNames();
+  if (ids == nullptr || !ids->IsIndexValid(outcome)) return nullptr;
+  return ids->Get(outcome);
+}
+
+struct ReleaseExtension {
+  void operator()(IXmlWriterExtension* extension) const {
+    extension->Release();
+  }
+};
+
+}  // namespace
+
+// ------------------------------------------------------------------- Save
+
+bool XmlNetworkSaver::Save(const char* fileName, std::string* text,
+                           VRN_network* network,
+                           const qelta::FormatExtension& extension) {
+  assert(network != nullptr);
+  assert(fileName != nullptr || text != nullptr);
+  VRN_errorLog* log = network->ErrorLog();
+
+  // The layout block's writer lives for this call only.
+  std::unique_ptr<IXmlWriterExtension, ReleaseExtension> layout;
+  IXmlWriterExtension* writer_extension = nullptr;
+  switch (extension.kind()) {
+    case qelta::FormatExtension::Kind::kLayout:
+      layout.reset(new XmlZantuSaver(network));
+      writer_extension = layout.get();
+      break;
+    case qelta::FormatExtension::Kind::kNone:
+      break;
+    case qelta::FormatExtension::Kind::kCaller:
+      writer_extension = extension.writer();
+      break;
+  }
+
+  if (fileName == nullptr) {
+    const size_t old_size = text->size();
+    XmlWriterStringOutput output(text);
+    XmlNetworkSaver saver(&output, network, writer_extension);
+    saver.WriteNetwork();
+    if (saver.failed_) {
+      text->resize(old_size);
+      log->LogError(qelta::kErrFileIo, saver.failure_.c_str());
+      return false;
+    }
+    return true;
+  }
+
+  XmlWriterFileOutput output;
+  if (!output.Open(fileName)) {
+    log->LogError(qelta::kErrFileIo,
+                  ("Can't open file " + std::string(fileName) +
+                   " for writing")
+                      .c_str());
+    return false;
+  }
+  bool ok = true;
+  {
+    XmlNetworkSaver saver(&output, network, writer_extension);
+    saver.WriteNetwork();
+    if (saver.failed_) {
+      log->LogError(qelta::kErrFileIo, saver.failure_.c_str());
+      ok = false;
+    }
+  }
+  // Buffered text reaches the device only at the close, so a full device
+  // shows here.
+  if (!output.Close()) {
+    log->LogError(qelta::kErrFileIo,
+                  ("Error writing file " + std::string(fileName)).c_str());
+    ok = false;
+  }
+  return ok;
+}
+
+XmlNetworkSaver::XmlNetworkSaver(IXmlWriterOutput* output,
+                                 VRN_network* network,
+                                 IXmlWriterExtension* extension)
+    : network_(network), extension_(extension) {
+  SetOutput(output);
+  WriteHeader(true);
+}
+
+XmlNetworkSaver::~XmlNetworkSaver() = default;
+
+void XmlNetworkSaver::Fail(const std::string& message) {
+  if (failed_) return;
+  failed_ = true;
+  failure_ = message;
+}
+
+// --------------------------------------------------------------- document
+
+void XmlNetworkSaver::WriteNetwork() {
+  if (extension_ != nullptr) {
+    std::string comment;
+    extension_->GetComment(comment);
+    if (!comment.empty()) WriteComment(comment.c_str());
+  }
+  QueueRootAttributes();
+  XmlElementScope root(*this, "qelta");
+
+  const VRN_userProperties& properties = network_->UserProperties();
+  if (properties.GetSize() > 0) {
+    XmlElementScope scope(*this, "properties");
+    WriteProperties(properties);
+  }
+  WriteEpis();
+  WriteFunctions();
+  WriteNodes();
+  if (failed_) return;
+  if (network_->GetNumberOfSlices() > 0 && network_->HasTemporalNodes()) {
+    // The temporal definitions live in the temporal part, which this build
+    // does not carry; a network that has one must not lose it silently.
+    Fail("Temporal definitions cannot be written by this build");
+    return;
+  }
+  WriteObservationCosts();
+  WriteCases();
+  if (extension_ != nullptr) {
+    XmlElementScope scope(*this, "extensions");
+    extension_->Write(*this);
+  }
+}
+
+void XmlNetworkSaver::QueueRootAttributes() {
+  AddStringAttribute("version", kVersion);
+  AddStringAttribute("id", network_->Header()->GetId());
+  AddIntAttribute("numsamples", network_->GetNumberOfSamples());
+  AddIntAttribute("discsamples", network_->GetNumberOfDiscretizationSamples());
+  if (network_->GetRandSeed() != 0) {
+    AddIntAttribute("randseed", network_->GetRandSeed());
+  }
+  if (!network_->IsZeroAvoidance()) AddBoolAttribute("discavoidzero", false);
+  if (network_->IsOutlierRejection()) AddBoolAttribute("rejectoutliers", true);
+  if (network_->IsNoisyDecomp() ||
+      network_->GetNoisyDecompLimit() != kDefaultNoisyDecompLimit) {
+    AddBoolAttribute("enablenoisydecomp", network_->IsNoisyDecomp());
+    AddIntAttribute("noisydecomplimit", network_->GetNoisyDecompLimit());
+  }
+}
+
+void XmlNetworkSaver::WriteEpis() {
+  const VRN_episParams& params = network_->GetEpisParams();
+  if (params == VRN_episParams()) return;
+  XmlElementScope scope(*this, "algparams");
+  AddIntAttribute("proplen", params.proplen);
+  AddIntAttribute("numstates1", params.numstates1);
+  AddIntAttribute("numstates2", params.numstates2);
+  AddIntAttribute("numstates3", params.numstates3);
+  AddDoubleAttribute("eps1", params.eps1);
+  AddDoubleAttribute("eps2", params.eps2);
+  AddDoubleAttribute("eps3", params.eps3);
+  AddDoubleAttribute("eps4", params.eps4);
+  WriteTextElement("epis", nullptr, 0);
+}
+
+void XmlNetworkSaver::WriteFunctions() {
+  std::vector<std::string> definitions;
+  network_->GetExtFunctions(definitions, false);
+  if (definitions.empty()) return;
+  XmlElementScope scope(*this, "functions");
+  for (const std::string& definition : definitions) {
+    WriteTextElement("function", definition.c_str(), 0);
+  }
+}
+
+void XmlNetworkSaver::WriteProperties(const VRN_userProperties& properties) {
+  for (int i = 0; i < properties.GetSize(); ++i) {
+    AddStringAttribute("id", properties.GetPropertyName(i));
+    WriteTextElement("property", properties.GetPropertyValue(i), 1);
+  }
+}
+
+// ------------------------------------------------------------------ nodes
+
+void XmlNetworkSaver::WriteNodes() {
+  XmlElementScope scope(*this, "nodes");
+  // A copy: the network's cached order is not ours to hold across calls.
+  const VRN_intArray order = network_->PartialOrder();
+  for (int h : order) {
+    VRN_node* node = network_->GetNode(h);
+    assert(node != nullptr);
+    node_ = h;
+    current_element_.clear();
+    AddStringAttribute("id", node->GetId());
+    Dispatch(*node->Definition());
+    if (current_element_.empty()) {
+      Fail(std::string("Node '") + node->GetId() + "' of type " +
+           node->Definition()->GetTypeName() + " cannot be written");
+    }
+    if (failed_) return;
+    WriteProperties(node->UserProperties());
+    EndElement(current_element_.c_str());
+  }
+  node_ = -1;
+}
+
+void XmlNetworkSaver::WriteNodeStart(const VRN_nodeDef& definition,
+                                     const char* elementName,
+                                     const char* valuesElement,
+                                     bool withOutcomes) {
+  current_element_ = elementName;
+  const VRN_node* node = network_->GetNode(node_);
+  assert(node != nullptr);
+  if (network_->IsTarget(node_) == 1) AddBoolAttribute("target", true);
+  const int diag_type = node->GetDiagType();
+  if (const char* name = DiagTypeName(diag_type)) {
+    AddStringAttribute("diagtype", name);
+  }
+  if (const char* name = TemporalTypeName(network_->GetTemporalType(node_))) {
+    AddStringAttribute("dynamic", name);
+  }
+  // Ranking and mandatory questions belong to observations only.
+  if (diag_type == 1) {
+    if (node->IsRanked()) AddBoolAttribute("ranked", true);
+    if (node->IsMandatory()) AddBoolAttribute("mandatory", true);
+  }
+  StartElement(elementName);
+  if (withOutcomes) WriteStates(definition);
+  WriteParents(node->Parents());
+  if (valuesElement != nullptr) {
+    const VRN_matrix* table = nullptr;
+    if (definition.GetDefinitionConst(&table) == qelta::kOk &&
+        table != nullptr) {
+      WriteDoubleList(valuesElement, table->GetItems().Items(),
+                      table->GetItemCount(), nullptr, 0.0);
+    }
+  }
+}
+
+void XmlNetworkSaver::WriteStates(const VRN_nodeDef& definition) {
+  const int count = definition.GetNumberOfOutcomes();
+  const VRN_idArray* ids = definition.GetOutcomesNames();
+  if (count < 0 || ids == nullptr) return;
+  const VRN_discDef* discrete = dynamic_cast<const VRN_discDef*>(&definition);
+  const int default_outcome =
+      discrete != nullptr ? discrete->GetDefaultOutcome() : -1;
+  for (int i = 0; i < count && i < ids->GetSize(); ++i) {
+    AddStringAttribute("id", ids->Get(i));
+    if (i == default_outcome) AddBoolAttribute("default", true);
+    // Labels and fault marks are written for every node, not only for
+    // diagnostic targets, so that a save never drops what was set.
+    if (discrete != nullptr) {
+      if (const char* label = discrete->GetOutcomeLabel(i)) {
+        AddStringAttribute("label", label);
+      }
+      if (discrete->IsFaultOutcome(i)) AddBoolAttribute("fault", true);
+    }
+    WriteTextElement("state", nullptr, 0);
+  }
+  if (discrete == nullptr) return;
+  std::vector<double> values;
+  if (discrete->HasIntervals()) {
+    if (discrete->GetIntervals(&values) == qelta::kOk) {
+      WriteDoubleList("intervals", values.data(),
+                      static_cast<int>(values.size()), nullptr, 0.0);
+    }
+  } else if (discrete->HasPointValues()) {
+    if (discrete->GetPointValues(&values) == qelta::kOk) {
+      WriteDoubleList("pointvalues", values.data(),
+                      static_cast<int>(values.size()), nullptr, 0.0);
+    }
+  }
+}
+
+void XmlNetworkSaver::WriteParents(const VRN_intArray& handles) {
+  if (handles.IsEmpty()) return;
+  std::string text;
+  for (int h : handles) {
+    const VRN_node* parent = network_->GetNode(h);
+    assert(parent != nullptr);
+    if (!text.empty()) text += ' ';
+    text += parent->GetId();
+  }
+  WriteTextElement("parents", text.c_str(), 0);
+}
+
+void XmlNetworkSaver::VisitCpt(VRN_cpt& definition) {
+  WriteNodeStart(definition, "cpt", "probabilities", true);
+}
+
+void XmlNetworkSaver::VisitTruthTable(VRN_truthTable& definition) {
+  WriteNodeStart(definition, "deterministic", nullptr, true);
+  VRN_intArray states;
+  definition.GetResultingStates(&states);
+  const VRN_idArray* ids = definition.GetOutcomesNames();
+  std::vector<const char*> names;
+  names.reserve(states.GetSize());
+  for (int state : states) {
+    names.push_back(ids != nullptr && ids->IsIndexValid(state) ? ids->Get(state)
+                                                               : "");
+  }
+  WriteStringList("resultingstates", names.data(),
+                  static_cast<int>(names.size()));
+}
+
+void XmlNetworkSaver::VisitDefault(VRN_nodeDef&) {
+  // Nothing is opened; WriteNodes reports the node.
+}
+
+// ------------------------------------------------------ observation costs
+
+void XmlNetworkSaver::WriteObservationCosts() {
+  const VRN_intArray order = network_->PartialOrder();
+  std::vector<int> nodes;
+  for (int h : order) {
+    const VRN_node* node = network_->GetNode(h);
+    bool has_content = !node->GetCostParents().IsEmpty();
+    const VRN_doubleArray& costs = node->GetCost().GetItems();
+    for (int i = 0; !has_content && i < costs.GetSize(); ++i) {
+      has_content = costs[i] != 0.0;
+    }
+    if (has_content) nodes.push_back(h);
+  }
+  if (nodes.empty()) return;
+  XmlElementScope scope(*this, "observationcost");
+  for (int h : nodes) {
+    const VRN_node* node = network_->GetNode(h);
+    AddStringAttribute("id", node->GetId());
+    XmlElementScope element(*this, "node");
+    WriteParents(node->GetCostParents());
+    const VRN_doubleArray& costs = node->GetCost().GetItems();
+    WriteDoubleList("cost", costs.Items(), costs.GetSize(), "n/a",
+                    qelta::kNotAvailableValue);
+  }
+}
+
+// ------------------------------------------------------------------ cases
+
+void XmlNetworkSaver::WriteCases() {
+  const int count = network_->GetNumberOfCases();
+  if (count <= 0) return;
+  XmlElementScope scope(*this, "cases");
+  for (int i = 0; i < count; ++i) {
+    const VRN_case* record = network_->GetCase(i);
+    if (record != nullptr) WriteCase(*record);
+  }
+}
+
+void XmlNetworkSaver::WriteCase(const VRN_case& record) {
+  AddStringAttribute("name", record.GetName().c_str());
+  if (!record.GetCategory().empty()) {
+    AddStringAttribute("category", record.GetCategory().c_str());
+  }
+  // Stamps are written whole; those of the 32-bit range read back on any
+  // reader of the format.
+  if (record.GetCreated() != 0) {
+    AddStringAttribute("created", std::to_string(record.GetCreated()).c_str());
+  }
+  if (record.GetModified() != 0) {
+    AddStringAttribute("modified",
+                       std::to_string(record.GetModified()).c_str());
+  }
+  XmlElementScope scope(*this, "case");
+  if (!record.GetDescription().empty()) {
+    WriteTextElement("description", record.GetDescription().c_str(), 1);
+  }
+
+  // Entries that no longer name a live node (possible only while the case
+  // list was told not to follow edits) cannot be expressed and are left
+  // out, as a reader would refuse them.
+  for (int i = 0; i < record.GetNumberOfEvidence(); ++i) {
+    int h = -1;
+    int outcome = -1;
+    double value = 0.0;
+    std::vector<double> soft;
+    std::vector<std::pair<int, int>> slices;
+    if (record.GetTemporalEvidence(i, h, slices) == qelta::kOk) {
+      const VRN_node* node = network_->GetNode(h);
+      if (node == nullptr) continue;
+      for (const auto& [slice, state] : slices) {
+        const char* id = OutcomeId(*network_, h, state);
+        if (id == nullptr) continue;
+        AddStringAttribute("node", node->GetId());
+        AddIntAttribute("slice", slice);
+        AddStringAttribute("state", id);
+        WriteTextElement("evidence", nullptr, 0);
+      }
+    } else if (record.GetContEvidence(i, h, value) == qelta::kOk) {
+      const VRN_node* node = network_->GetNode(h);
+      if (node == nullptr) continue;
+      AddStringAttribute("node", node->GetId());
+      AddDoubleAttribute("state", value);
+      WriteTextElement("evidence", nullptr, 0);
+    } else if (record.GetVirtualEvidence(i, h, soft) == qelta::kOk) {
+      const VRN_node* node = network_->GetNode(h);
+      if (node == nullptr) continue;
+      AddStringAttribute("node", node->GetId());
+      WriteDoubleList("softevidence", soft.data(),
+                      static_cast<int>(soft.size()), nullptr, 0.0);
+    } else if (record.GetEvidence(i, h, outcome) == qelta::kOk) {
+      const char* id = OutcomeId(*network_, h, outcome);
+      if (id == nullptr) continue;
+      AddStringAttribute("node", network_->GetNode(h)->GetId());
+      AddStringAttribute("state", id);
+      WriteTextElement("evidence", nullptr, 0);
+    }
+  }
+  for (int i = 0; i < record.GetNumberOfNodes(); ++i) {
+    const VRN_node* node = network_->GetNode(record.GetNode(i));
+    if (node == nullptr) continue;
+    AddStringAttribute("node", node->GetId());
+    WriteTextElement("target", nullptr, 0);
+  }
+}

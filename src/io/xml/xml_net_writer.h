@@ -1,0 +1,96 @@
+// Writer of the XML network file ("xvrn"), the engine's own network format.
+//
+// XmlNetworkSaver streams a whole network as the document XmlNetLoader
+// reads: the declaration, the extension's comment, the root "qelta" with
+// the network's settings, then "properties", "algparams", "functions",
+// "nodes" (parents before children), "observationcost", "cases" and
+// "extensions", each only when the network has something for it ("nodes"
+// always). It is an XmlWriter that walks the node definitions as a
+// VRN_nodeDefVisitor: each visit writes the element of its definition kind.
+//
+// Every write is checked: a file that cannot be opened, a refused write, a
+// failed flush or close (a full device), or a definition this writer cannot
+// express make Save answer false with the reason logged (code -103) in the
+// network's error log.
+//
+// Ownership: the network and a caller's writer extension are the caller's;
+// the default layout-block writer is created and released by Save. One
+// saver serves one Save call on the calling thread.
+#ifndef QELTA_IO_XML_XML_NET_WRITER_H_
+#define QELTA_IO_XML_XML_NET_WRITER_H_
+
+#include <string>
+
+#include "definitions/def_visitor.h"
+#include "io/format.h"
+#include "io/xml/xml_writer.h"
+
+class VRN_network;
+class VRN_nodeDef;
+class VRN_intArray;
+class VRN_userProperties;
+class VRN_case;
+
+class XmlNetworkSaver : public XmlWriter, public VRN_nodeDefVisitor {
+ public:
+  // Writes network as a document: to the UTF-8 named file (created or
+  // truncated) when fileName is not null, else appended to *text.
+  // extension: the layout block (written by an XmlZantuSaver made for the
+  // call), none (no comment, no "extensions" element), or the caller's
+  // writer extension (used, not released; a null one writes no block).
+  //
+  // True on success. False, with the reason logged in the network's error
+  // log with code -103, when the file cannot be opened or written
+  // completely or a node cannot be expressed; *text is then as it was
+  // before the call, while a file may hold part of the document.
+  // REQUIRES: network != nullptr; text != nullptr when fileName is null.
+  [[nodiscard]] static bool Save(const char* fileName, std::string* text,
+                                 VRN_network* network,
+                                 const qelta::FormatExtension& extension);
+
+  XmlNetworkSaver(const XmlNetworkSaver&) = delete;
+  XmlNetworkSaver& operator=(const XmlNetworkSaver&) = delete;
+  ~XmlNetworkSaver() override;
+
+  // Node elements by definition kind.
+  void VisitCpt(VRN_cpt& definition) override;
+  void VisitTruthTable(VRN_truthTable& definition) override;
+  // A kind without a visit here: the save fails rather than drop the node.
+  void VisitDefault(VRN_nodeDef& definition) override;
+
+ private:
+  // Sets the output and writes the XML declaration.
+  XmlNetworkSaver(IXmlWriterOutput* output, VRN_network* network,
+                  IXmlWriterExtension* extension);
+
+  void WriteNetwork();
+  void QueueRootAttributes();
+  void WriteEpis();
+  void WriteFunctions();
+  void WriteNodes();
+  void WriteObservationCosts();
+  void WriteCases();
+  void WriteCase(const VRN_case& record);
+
+  // The shared first half of every node visit: stores elementName as the
+  // element to close, queues the node attributes, starts the element and
+  // writes the outcomes (withOutcomes), the parents and the definition's
+  // table as valuesElement (when not null).
+  void WriteNodeStart(const VRN_nodeDef& definition, const char* elementName,
+                      const char* valuesElement, bool withOutcomes);
+  void WriteStates(const VRN_nodeDef& definition);
+  void WriteParents(const VRN_intArray& handles);
+  void WriteProperties(const VRN_userProperties& properties);
+
+  // Records the first failure; later ones add nothing.
+  void Fail(const std::string& message);
+
+  VRN_network* network_;
+  IXmlWriterExtension* extension_ = nullptr;
+  int node_ = -1;               // node being written
+  std::string current_element_;  // element the last visit opened
+  bool failed_ = false;
+  std::string failure_;
+};
+
+#endif  // QELTA_IO_XML_XML_NET_WRITER_H_

@@ -1,0 +1,71 @@
+#include "definitions/def_visitor.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "core/network.h"
+#include "core/node.h"
+#include "definitions/cpt.h"
+#include "definitions/node_def.h"
+#include "definitions/truth_table.h"
+
+namespace {
+
+class CatchAll : public VRN_nodeDefVisitor {
+ public:
+  void VisitDefault(VRN_nodeDef& definition) override {
+    seen.push_back(definition.GetType());
+  }
+  std::vector<int> seen;
+};
+
+class CptOnly : public VRN_nodeDefVisitor {
+ public:
+  void VisitCpt(VRN_cpt& definition) override {
+    seen.push_back(definition.GetType());
+  }
+  std::vector<int> seen;
+};
+
+class Both : public CptOnly {
+ public:
+  void VisitTruthTable(VRN_truthTable&) override { ++tables; }
+  int tables = 0;
+};
+
+struct Fixture {
+  Fixture() {
+    cpt = net.AddNode(qelta::kDefCpt, "C");
+    table = net.AddNode(qelta::kDefTruthTable, "T");
+  }
+  VRN_nodeDef& Def(int h) { return *net.GetNode(h)->Definition(); }
+  VRN_network net;
+  int cpt;
+  int table;
+};
+
+TEST(DefVisitorTest, CatchAllSeesEveryDefinitionOnce) {
+  Fixture f;
+  CatchAll visitor;
+  visitor.Dispatch(f.Def(f.cpt));
+  visitor.Dispatch(f.Def(f.table));
+  EXPECT_EQ(visitor.seen, (std::vector<int>{qelta::kDefCpt,
+                                            qelta::kDefTruthTable}));
+}
+
+TEST(DefVisitorTest, TruthTablesFallBackToTheCptVisit) {
+  Fixture f;
+  CptOnly cpt_only;
+  cpt_only.Dispatch(f.Def(f.table));
+  cpt_only.Dispatch(f.Def(f.cpt));
+  EXPECT_EQ(cpt_only.seen, (std::vector<int>{qelta::kDefTruthTable,
+                                             qelta::kDefCpt}));
+  Both both;
+  both.Dispatch(f.Def(f.table));
+  both.Dispatch(f.Def(f.cpt));
+  EXPECT_EQ(both.tables, 1);
+  EXPECT_EQ(both.seen, (std::vector<int>{qelta::kDefCpt}));
+}
+
+}  // namespace

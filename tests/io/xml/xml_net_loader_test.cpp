@@ -1,0 +1,704 @@
+#include "io/xml/xml_net_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/arrays.h"
+#include "core/cases.h"
+#include "core/error_log.h"
+#include "core/matrix.h"
+#include "core/network.h"
+#include "core/node.h"
+#include "core/special_values.h"
+#include "core/status.h"
+#include "core/strings.h"
+#include "core/submodel.h"
+#include "definitions/discrete_def.h"
+#include "definitions/node_def.h"
+#include "definitions/truth_table.h"
+#include "io/xml/xml_reader.h"
+
+namespace {
+
+std::string DataPath(const char* name) {
+  return std::string(QELTA_TEST_DATA) + "/xml/" + name;
+}
+
+class XmlNetLoaderTest : public ::testing::Test {
+ protected:
+  // Loads as the network's read operations do: loading flags on meanwhile.
+  bool Load(const char* file, const char* text,
+            int extension = qelta::kXmlExtensionLayout,
+            IXmlBinding* caller = nullptr) {
+    net_.SetLoadFlags(qelta::kLoadLoading | qelta::kLoadSkipAcyclicity |
+                      qelta::kLoadAllowDuplicateIds);
+    const bool ok = XmlNetLoader::Load(file, text, &net_, extension, caller);
+    net_.SetLoadFlags(0);
+    return ok;
+  }
+  bool LoadText(const std::string& text,
+                int extension = qelta::kXmlExtensionLayout) {
+    return Load(nullptr, text.c_str(), extension);
+  }
+  bool LoadFile(const char* name) {
+    return Load(DataPath(name).c_str(), nullptr);
+  }
+
+  std::vector<std::string> Messages(int code) const {
+    std::vector<std::string> out;
+    const VRN_errorLog* log = net_.ErrorLog();
+    for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
+      if (log->GetCode(i) == code) out.push_back(log->GetMessage(i));
+    }
+    return out;
+  }
+
+  int Node(const char* id) const { return net_.FindNode(id); }
+  VRN_discDef* Def(const char* id) const {
+    VRN_node* node = net_.GetNode(Node(id));
+    return node == nullptr ? nullptr
+                           : dynamic_cast<VRN_discDef*>(node->Definition());
+  }
+  std::vector<double> Table(const char* id) const {
+    const VRN_matrix* matrix = nullptr;
+    std::vector<double> out;
+    if (Def(id) == nullptr || Def(id)->GetDefinitionConst(&matrix) != 0) {
+      return out;
+    }
+    for (int i = 0; i < matrix->GetItemCount(); ++i) {
+      out.push_back(matrix->GetItem(i));
+    }
+    return out;
+  }
+  std::vector<std::string> Outcomes(const char* id) const {
+    std::vector<std::string> out;
+    const VRN_idArray* ids = Def(id)->GetOutcomesNames();
+    for (int i = 0; i < ids->GetSize(); ++i) out.push_back(ids->Get(i));
+    return out;
+  }
+  std::vector<int> Parents(const char* id) const {
+    const VRN_intArray& parents = net_.GetNode(Node(id))->Parents();
+    return std::vector<int>(parents.begin(), parents.end());
+  }
+
+  VRN_network net_;
+};
+
+// ------------------------------------------------------------ good files
+
+TEST_F(XmlNetLoaderTest, MinimalRootTakesTheFileDefaults) {
+  ASSERT_TRUE(LoadFile("minimal.xvrn"));
+  EXPECT_STREQ(net_.Header()->GetId(), "Minimal");
+  EXPECT_EQ(net_.GetNumberOfSamples(), 1000);
+  EXPECT_EQ(net_.GetNumberOfDiscretizationSamples(), 10000);
+  EXPECT_EQ(net_.GetRandSeed(), 0);
+  EXPECT_TRUE(net_.IsZeroAvoidance());
+  EXPECT_FALSE(net_.IsOutlierRejection());
+  EXPECT_FALSE(net_.IsNoisyDecomp());
+  EXPECT_EQ(net_.GetNoisyDecompLimit(), 4);
+  EXPECT_EQ(net_.GetNumberOfNodes(), 0);
+  EXPECT_EQ(net_.ErrorLog()->GetNumberOfMessages(), 0);
+}
+
+TEST_F(XmlNetLoaderTest, SettingsPropertiesParametersAndFunctions) {
+  ASSERT_TRUE(LoadFile("settings.xvrn"));
+  EXPECT_STREQ(net_.Header()->GetId(), "Settings");
+  EXPECT_EQ(net_.GetNumberOfSamples(), 2500);
+  EXPECT_EQ(net_.GetNumberOfDiscretizationSamples(), 3000);
+  EXPECT_EQ(net_.GetRandSeed(), 77);
+  EXPECT_FALSE(net_.IsZeroAvoidance());
+  EXPECT_TRUE(net_.IsOutlierRejection());
+  EXPECT_TRUE(net_.IsNoisyDecomp());
+  EXPECT_EQ(net_.GetNoisyDecompLimit(), 6);
+
+  const VRN_userProperties& props = net_.UserProperties();
+  ASSERT_EQ(props.GetSize(), 3);
+  EXPECT_STREQ(props.GetPropertyName(0), "Owner");
+  EXPECT_STREQ(props.GetPropertyValue(0), "Ann & Bob");
+  EXPECT_STREQ(props.GetPropertyValue(1), "first\nsecond\tTAB \\ end");
+  EXPECT_STREQ(props.GetPropertyName(2), "Empty");
+  EXPECT_STREQ(props.GetPropertyValue(2), "");
+
+  VRN_episParams expected;
+  expected.proplen = 6;
+  expected.numstates1 = 4;
+  expected.numstates2 = 9;
+  expected.numstates3 = 21;
+  expected.eps1 = 0.007;
+  expected.eps2 = 0.0002;
+  expected.eps3 = 6e-05;
+  expected.eps4 = 7e-05;
+  EXPECT_TRUE(net_.GetEpisParams() == expected);
+
+  // Function texts are kept exactly as written, blanks included.
+  std::vector<std::string> functions;
+  net_.GetExtFunctions(functions, false);
+  EXPECT_EQ(functions, (std::vector<std::string>{"sq(x) = x * x",
+                                                 "  half(x) = x / 2  "}));
+}
+
+TEST_F(XmlNetLoaderTest, NodeElementsBuildDefinitions) {
+  ASSERT_TRUE(LoadFile("nodes.xvrn"));
+  EXPECT_EQ(net_.ErrorLog()->GetNumberOfMessages(), 0);
+  ASSERT_EQ(net_.GetNumberOfNodes(), 8);
+
+  // Outcomes, labels, default and fault outcomes, target, properties.
+  VRN_discDef* fault = Def("Fault");
+  EXPECT_EQ(fault->GetType(), qelta::kDefCpt);
+  EXPECT_EQ(Outcomes("Fault"), (std::vector<std::string>{"ok", "broken"}));
+  EXPECT_STREQ(fault->GetOutcomeLabel(0), "OK_LABEL");
+  EXPECT_STREQ(fault->GetOutcomeLabel(1), "BROKEN_LABEL");
+  EXPECT_EQ(fault->GetDefaultOutcome(), 0);
+  EXPECT_FALSE(fault->IsFaultOutcome(0));
+  EXPECT_TRUE(fault->IsFaultOutcome(1));
+  EXPECT_EQ(net_.IsTarget(Node("Fault")), 1);
+  EXPECT_EQ(net_.GetNumberOfTargets(), 1);
+  EXPECT_EQ(Table("Fault"), (std::vector<double>{0.9, 0.1}));
+  const VRN_userProperties& props =
+      net_.GetNode(Node("Fault"))->UserProperties();
+  ASSERT_EQ(props.GetSize(), 2);
+  EXPECT_STREQ(props.GetPropertyValue(0), "me");
+  EXPECT_STREQ(props.GetPropertyName(1), "Kind");
+  EXPECT_STREQ(props.GetPropertyValue(1), "fault\nnode");
+
+  // Point values; empty ids with intervals; named outcomes with intervals.
+  std::vector<double> values;
+  ASSERT_EQ(Def("Temp")->GetPointValues(&values), 0);
+  EXPECT_EQ(values, (std::vector<double>{-5, 20.5, 100}));
+  ASSERT_EQ(Def("Level")->GetIntervals(&values), 0);
+  EXPECT_EQ(values, (std::vector<double>{0, 1.5, 3}));
+  EXPECT_FALSE(Def("Level")->HasOutcomeIds());
+  EXPECT_EQ(Def("Level")->GetNumberOfOutcomes(), 2);
+  ASSERT_EQ(Def("Named")->GetIntervals(&values), 0);
+  EXPECT_EQ(values, (std::vector<double>{-1, 0, 1}));
+  EXPECT_EQ(Outcomes("Named"), (std::vector<std::string>{"small", "large"}));
+  EXPECT_EQ(net_.IsTarget(Node("Named")), 0);
+
+  // Parents in file order and the table in storage order.
+  EXPECT_EQ(Parents("Sensor"),
+            (std::vector<int>{Node("Fault"), Node("Temp")}));
+  EXPECT_EQ(Table("Sensor"), (std::vector<double>{0.99, 0.01, 0.95, 0.05, 0.9,
+                                                  0.1, 0.2, 0.8, 0.1, 0.9,
+                                                  0.05, 0.95}));
+
+  // Diagnostic roles; ranked and mandatory count only for observations.
+  const VRN_node* sensor = net_.GetNode(Node("Sensor"));
+  EXPECT_EQ(sensor->GetDiagType(), 1);
+  EXPECT_TRUE(sensor->IsRanked());
+  EXPECT_TRUE(sensor->IsMandatory());
+  const VRN_node* lamp = net_.GetNode(Node("Lamp"));
+  EXPECT_EQ(lamp->GetDiagType(), 1);
+  EXPECT_FALSE(lamp->IsRanked());
+  EXPECT_FALSE(lamp->IsMandatory());
+  const VRN_node* gauge = net_.GetNode(Node("Gauge"));
+  EXPECT_EQ(gauge->GetDiagType(), 0);
+  EXPECT_FALSE(gauge->IsRanked());
+  EXPECT_FALSE(gauge->IsMandatory());
+  EXPECT_EQ(net_.GetNode(Node("Temp"))->GetDiagType(), 2);
+  EXPECT_EQ(net_.GetNode(Node("Level"))->GetDiagType(), 2);
+
+  // The truth table maps each configuration to its named outcome.
+  auto* alarm =
+      dynamic_cast<VRN_truthTable*>(net_.GetNode(Node("Alarm"))->Definition());
+  ASSERT_NE(alarm, nullptr);
+  EXPECT_EQ(Parents("Alarm"), (std::vector<int>{Node("Sensor"), Node("Fault")}));
+  VRN_intArray states;
+  alarm->GetResultingStates(&states);
+  EXPECT_EQ(std::vector<int>(states.begin(), states.end()),
+            (std::vector<int>{0, 1, 1, 1}));
+}
+
+TEST_F(XmlNetLoaderTest, ObservationCostsAndCostArcs) {
+  ASSERT_TRUE(LoadFile("diagnosis.xvrn"));
+  const VRN_node* meter = net_.GetNode(Node("Meter"));
+  ASSERT_EQ(meter->GetCost().GetItemCount(), 1);
+  EXPECT_EQ(meter->GetCost().GetItem(0), 12.5);
+
+  const VRN_node* light = net_.GetNode(Node("Light"));
+  ASSERT_EQ(light->GetCostParents().GetSize(), 1);
+  EXPECT_EQ(light->GetCostParents()[0], Node("Meter"));
+  EXPECT_TRUE(meter->GetCostChildren().Contains(Node("Light")));
+  const VRN_matrix& cost = light->GetCost();
+  ASSERT_EQ(cost.GetItemCount(), 3);
+  EXPECT_EQ(cost.GetItem(0), qelta::kNotAvailableValue);
+  EXPECT_EQ(cost.GetItem(1), 2.5);
+  EXPECT_EQ(cost.GetItem(2), 4.0);
+  // Cost arcs are not ordinary arcs.
+  EXPECT_EQ(Parents("Light"), (std::vector<int>{Node("Battery")}));
+}
+
+TEST_F(XmlNetLoaderTest, SavedCases) {
+  ASSERT_TRUE(LoadFile("cases.xvrn"));
+  ASSERT_EQ(net_.GetNumberOfCases(), 2);
+  const VRN_case* morning = net_.GetCase(0);
+  EXPECT_EQ(morning->GetName(), "Morning");
+  EXPECT_EQ(morning->GetCategory(), "daily");
+  EXPECT_EQ(morning->GetCreated(), 1700000000);
+  EXPECT_EQ(morning->GetModified(), -5);  // sign-extended
+  EXPECT_EQ(morning->GetDescription(), "Seen at 7:00\nfrom the window");
+  ASSERT_EQ(morning->GetNumberOfEvidence(), 2);
+  int node = -1;
+  int outcome = -1;
+  ASSERT_EQ(morning->GetEvidence(0, node, outcome), 0);
+  EXPECT_EQ(node, Node("Rain"));
+  EXPECT_EQ(outcome, 1);
+  std::vector<double> soft;
+  ASSERT_EQ(morning->GetVirtualEvidence(1, node, soft), 0);
+  EXPECT_EQ(node, Node("Wet"));
+  EXPECT_EQ(soft, (std::vector<double>{0.2, 0.3, 0.5}));
+  ASSERT_EQ(morning->GetNumberOfNodes(), 2);
+  EXPECT_EQ(morning->GetNode(0), Node("Wet"));
+  EXPECT_EQ(morning->GetNode(1), Node("Rain"));
+
+  const VRN_case* empty = net_.GetCase(1);
+  EXPECT_EQ(empty->GetName(), "Empty");
+  EXPECT_EQ(empty->GetCategory(), "");
+  EXPECT_EQ(empty->GetCreated(), 0);
+  EXPECT_EQ(empty->GetNumberOfEvidence(), 0);
+}
+
+TEST_F(XmlNetLoaderTest, LayoutBlockIsApplied) {
+  ASSERT_TRUE(LoadFile("layout.xvrn"));
+  EXPECT_STREQ(net_.Header()->GetName(), "Layout network");
+  EXPECT_STREQ(net_.Header()->GetComment(), "A small\r\nplant");
+  const VRN_node* pump = net_.GetNode(Node("Pump"));
+  EXPECT_STREQ(pump->Header().GetName(), "Main pump");
+  EXPECT_EQ(pump->ScreenInfo().x, 48);
+  EXPECT_EQ(pump->ScreenInfo().interior_color, 0x0000FF);
+  EXPECT_EQ(pump->ScreenInfo().show_bar_chart, 1);
+  EXPECT_STREQ(pump->GetQuestion(), "Is it running?");
+  EXPECT_STREQ(Def("Pump")->GetOutcomeDescription(1), "Pump stopped");
+  EXPECT_STREQ(Def("Pump")->GetOutcomeFix(1), "Restart it");
+  const int plant = net_.Submodels()->FindSubmodel("Plant");
+  ASSERT_GE(plant, 0);
+  EXPECT_EQ(pump->GetSubmodel(), plant);
+  EXPECT_EQ(net_.GetNode(Node("Flow"))->GetSubmodel(), qelta::kMainSubmodel);
+}
+
+TEST_F(XmlNetLoaderTest, UnknownContentOnlyWarns) {
+  ASSERT_TRUE(LoadFile("unknown.xvrn"));
+  EXPECT_TRUE(Messages(qelta::kErrFileIo).empty());
+  const std::vector<std::string> warnings = Messages(qelta::kErrFileRead);
+  const std::string file = DataPath("unknown.xvrn");
+  EXPECT_EQ(warnings,
+            (std::vector<std::string>{
+                "Warning: Ignored unknown attribute 'colour' in 'qelta' at 3, "
+                "0 while loading " + file,
+                "Warning: Ignored unknown element 'future' at 4, 1 while "
+                "loading " + file,
+                "Warning: Ignored unknown attribute 'shape' in 'cpt' at 6, 2 "
+                "while loading " + file,
+                "Warning: Ignored unknown element 'comment' at 10, 3 while "
+                "loading " + file,
+                "XML contains unknown elements and/or attributes. "}));
+  // Nothing inside an ignored element is built.
+  EXPECT_LT(Node("Hidden"), 0);
+  EXPECT_GE(Node("A"), 0);
+}
+
+TEST_F(XmlNetLoaderTest, DocumentOfExactlyOneChunkLoads) {
+  std::ifstream in(DataPath("exact_4096.xvrn"), std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  const std::string text = buffer.str();
+  ASSERT_EQ(text.size(), 4096u);
+  ASSERT_TRUE(LoadFile("exact_4096.xvrn"));
+  EXPECT_EQ(net_.GetNumberOfNodes(), 26);
+
+  VRN_network from_string;
+  EXPECT_TRUE(XmlNetLoader::Load(nullptr, text.c_str(), &from_string));
+  EXPECT_EQ(from_string.GetNumberOfNodes(), 26);
+}
+
+TEST_F(XmlNetLoaderTest, MissingFileFailsWithItsName) {
+  const std::string name = DataPath("no_such_file.xvrn");
+  EXPECT_FALSE(Load(name.c_str(), nullptr));
+  EXPECT_EQ(Messages(qelta::kErrFileIo),
+            (std::vector<std::string>{"Error at 0, 0 while loading " + name +
+                                      ": Can't open file " + name}));
+}
+
+TEST_F(XmlNetLoaderTest, MalformedXmlFailsAtItsPosition) {
+  EXPECT_FALSE(LoadText("<qelta version='1.0' id='N'>\n<nodes>\n</qelta>"));
+  EXPECT_EQ(Messages(qelta::kErrFileIo),
+            (std::vector<std::string>{"Error at 3, 2: mismatched tag"}));
+}
+
+// ------------------------------------------------------------ extensions
+
+TEST_F(XmlNetLoaderTest, ExtensionWordChoosesTheBlock) {
+  const std::string with_block =
+      "<qelta version='1.0' id='N'><extensions><zantu version='1.0' "
+      "name='Drawn'/></extensions></qelta>";
+  // The layout block is read by default and is required inside extensions.
+  EXPECT_TRUE(LoadText(with_block));
+  EXPECT_STREQ(net_.Header()->GetName(), "Drawn");
+  EXPECT_TRUE(LoadText("<qelta version='1.0' id='N'/>"));
+  EXPECT_FALSE(LoadText(
+      "<qelta version='1.0' id='N'>\n<extensions>\n</extensions></qelta>"));
+  EXPECT_EQ(Messages(qelta::kErrFileIo),
+            (std::vector<std::string>{
+                "Error at 3, 0: Required element 'zantu' not present in "
+                "element 'extensions'"}));
+
+  // Without an extension the block is only warned about.
+  VRN_network plain;
+  EXPECT_TRUE(XmlNetLoader::Load(nullptr, with_block.c_str(), &plain,
+                                 qelta::kXmlExtensionNone));
+  EXPECT_STRNE(plain.Header()->GetName(), "Drawn");
+  EXPECT_EQ(plain.ErrorLog()->GetNumberOfMessages(), 2);
+  EXPECT_EQ(plain.ErrorLog()->GetCode(0), qelta::kErrFileRead);
+}
+
+class CountingHandler : public IXmlHandler {
+ public:
+  void OnStart(IXmlReader& reader) override {
+    std::string value;
+    reader.GetAttribute("value", value);
+    values.push_back(value);
+  }
+  void OnEnd(IXmlReader& reader) override {}
+  std::vector<std::string> values;
+};
+
+TEST_F(XmlNetLoaderTest, CallerExtensionIsAttachedAndRequired) {
+  CountingHandler handler;
+  XmlBinding mine(&handler, "mine", 0);
+  mine.AddAttribute("value", false);
+  const std::string text =
+      "<qelta version='1.0' id='N'><extensions><mine value='7'/>"
+      "</extensions></qelta>";
+  EXPECT_TRUE(Load(nullptr, text.c_str(), qelta::kXmlExtensionCaller, &mine));
+  EXPECT_EQ(handler.values, (std::vector<std::string>{"7"}));
+  EXPECT_EQ(net_.ErrorLog()->GetNumberOfMessages(), 0);
+
+  EXPECT_FALSE(Load(nullptr,
+                    "<qelta version='1.0' id='N'><extensions><zantu/>"
+                    "</extensions></qelta>",
+                    qelta::kXmlExtensionCaller, &mine));
+  ASSERT_EQ(Messages(qelta::kErrFileIo).size(), 1u);
+  EXPECT_NE(Messages(qelta::kErrFileIo)[0].find(
+                "Required element 'mine' not present in element 'extensions'"),
+            std::string::npos);
+}
+
+// ------------------------------------------------------------ identifiers
+
+TEST_F(XmlNetLoaderTest, InvalidNodeIdGetsAGeneratedOne) {
+  // The file's text is not in the identifier map, so naming it as a parent
+  // fails; the generated identifier is what the network and map hold.
+  EXPECT_FALSE(LoadText(
+      "<qelta version='1.0' id='N'><nodes>"
+      "<cpt id='2x'><state id='a'/><state id='b'/>"
+      "<probabilities>.5 .5</probabilities></cpt>\n"
+      "<cpt id='B'><state id='a'/><state id='b'/><parents>2x</parents>"
+      "<probabilities>.5 .5 .5 .5</probabilities></cpt></nodes></qelta>"));
+  EXPECT_EQ(net_.FindNode("2x"), -2);
+  EXPECT_GE(net_.FindNode("Node0"), 0);
+  const std::vector<std::string> errors = Messages(qelta::kErrFileIo);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("Node parent not found: '2x'"), std::string::npos);
+
+  // An escape prefix is not honoured from a file either.
+  VRN_network other;
+  EXPECT_TRUE(XmlNetLoader::Load(
+      nullptr,
+      "<qelta version='1.0' id='N'><nodes><cpt id='@raw id'><state id='a'/>"
+      "<state id='b'/><probabilities>.5 .5</probabilities></cpt></nodes>"
+      "</qelta>",
+      &other));
+  EXPECT_EQ(other.FindNode("@raw id"), -2);
+  EXPECT_TRUE(VRN_IsValidId(other.GetNode(other.GetFirstNode())->GetId()));
+}
+
+TEST_F(XmlNetLoaderTest, NodeAlreadyInTheNetworkIsNotCreatedTwice) {
+  // Loading into a network that was not emptied: the network's own test
+  // refuses the identifier.
+  ASSERT_GE(net_.AddNode(qelta::kDefCpt, "X"), 0);
+  EXPECT_FALSE(XmlNetLoader::Load(
+      nullptr,
+      "<qelta version='1.0' id='N'><nodes>\n<cpt id='X'><state id='a'/>"
+      "<state id='b'/><probabilities>.5 .5</probabilities></cpt></nodes>"
+      "</qelta>",
+      &net_));
+  EXPECT_EQ(Messages(qelta::kErrFileIo),
+            (std::vector<std::string>{
+                "Error at 2, 0: QELTA failed to create node: 'X'"}));
+  EXPECT_EQ(net_.GetNumberOfNodes(), 1);
+}
+
+TEST_F(XmlNetLoaderTest, IntervalCountMustMatchTheStates) {
+  // Four bounds for two named states would make the definition invent a
+  // third outcome.
+  EXPECT_FALSE(LoadText(
+      "<qelta version='1.0' id='N'><nodes>\n<cpt id='A'><state id='a'/>"
+      "<state id='b'/><intervals>0 1 2 3</intervals>"
+      "<probabilities>.5 .5</probabilities></cpt></nodes></qelta>"));
+  ASSERT_EQ(Messages(qelta::kErrFileIo).size(), 1u);
+  EXPECT_NE(Messages(qelta::kErrFileIo)[0].find("SetIntervals failed"),
+            std::string::npos);
+  EXPECT_EQ(Def("A")->GetNumberOfOutcomes(), 2);
+}
+
+TEST_F(XmlNetLoaderTest, SliceEvidenceNeedsAPlateNode) {
+  EXPECT_FALSE(LoadText(
+      "<qelta version='1.0' id='N'><nodes><cpt id='A'><state id='a'/>"
+      "<state id='b'/><probabilities>.5 .5</probabilities></cpt></nodes>\n"
+      "<cases><case name='c'><evidence node='A' state='b' slice='2'/>"
+      "</case></cases></qelta>"));
+  ASSERT_EQ(Messages(qelta::kErrFileIo).size(), 1u);
+  EXPECT_NE(Messages(qelta::kErrFileIo)[0].find(
+                "Evidence 'b' of node 'A' cannot be added."),
+            std::string::npos);
+  EXPECT_EQ(net_.GetCase(0)->GetNumberOfEvidence(), 0);
+}
+
+TEST_F(XmlNetLoaderTest, EveryNodeTypeNotBuiltYetIsRefused) {
+  for (const char* name : {"decision", "utility", "mau", "maux", "equation",
+                           "cast", "demorgan", "noisymax", "noisyadder"}) {
+    VRN_network net;
+    const std::string text = std::string("<qelta version='1.0' id='N'>\n"
+                                         "<nodes>\n<") +
+                             name + " id='A'/>\n</nodes></qelta>";
+    EXPECT_FALSE(XmlNetLoader::Load(nullptr, text.c_str(), &net)) << name;
+    ASSERT_EQ(net.ErrorLog()->GetNumberOfMessages(), 1) << name;
+    EXPECT_EQ(net.ErrorLog()->GetCode(0), qelta::kErrFileIo);
+    EXPECT_EQ(std::string(net.ErrorLog()->GetMessage(0)),
+              std::string("Error at 3, 0: Unsupported element: '") + name +
+                  "'");
+    EXPECT_EQ(net.GetNumberOfNodes(), 0) << name;
+  }
+}
+
+// ------------------------------------------------------------ failures
+
+// Shared start of the failure documents: node A (outcomes a0, a1) on line 3.
+const char kHead[] =
+    "<qelta version='1.0' id='Net'>\n"
+    "<nodes>\n"
+    "<cpt id='A'><state id='a0'/><state id='a1'/>"
+    "<probabilities>0.5 0.5</probabilities></cpt>\n";
+
+// A document whose line 4 is a node element.
+std::string NodeLine(const std::string& line) {
+  return std::string(kHead) + line + "\n</nodes>\n</qelta>\n";
+}
+std::string Cpt(const std::string& attributes, const std::string& inside) {
+  return "<cpt id='B'" + attributes + ">" + inside + "</cpt>";
+}
+const char kStates[] = "<state id='b0'/><state id='b1'/>";
+const char kTwo[] = "<probabilities>0.5 0.5</probabilities>";
+const char kFour[] = "<probabilities>0.5 0.5 0.5 0.5</probabilities>";
+// A document whose line 5 follows the nodes.
+std::string AfterNodes(const std::string& line) {
+  return std::string(kHead) + "</nodes>\n" + line + "\n</qelta>\n";
+}
+std::string CaseLine(const std::string& inside) {
+  return AfterNodes("<cases><case name='c'>" + inside + "</case></cases>");
+}
+
+struct Failure {
+  std::string doc;
+  const char* message;
+  int line;
+  // Text on that line where the reader stands when the failure is found;
+  // the expected column is its offset.
+  const char* at;
+  int occurrence = 1;
+};
+
+std::vector<Failure> Failures() {
+  const std::string states = kStates;
+  return {
+      // Root and network level.
+      {"<qelta version='2.0' id='Net'/>",
+       "Invalid version number '2.0', expected 1.0", 1, "<qelta"},
+      {"<qelta version='1.0'/>",
+       "Required attribute 'id' not found in element 'qelta'", 1, "<qelta"},
+      {"<qelta version='1.0' id='Net'>\n<algparams><epis proplen='5' "
+       "numstates1='8' numstates2='8' numstates3='20' eps1='0.006' "
+       "eps2='0.0001' eps3='5e-5' eps4='5e-5'/></algparams></qelta>",
+       "Invalid EPIS parameters", 2, "<epis"},
+      {"<qelta version='1.0' id='Net'>\n<properties><property id='1x'>v"
+       "</property></properties></qelta>",
+       "Can't add network property: '1x'", 2, "</property>"},
+      {"<qelta version='1.0' id='Net'>\n<dynamic numslices='3'/></qelta>",
+       "Unsupported element: 'dynamic'", 2, "<dynamic"},
+
+      // Node attributes and identifiers.
+      {NodeLine(Cpt(" diagtype='Target'", states + kTwo)),
+       "Unknown diagnosis node type: 'Target'", 4, "<cpt"},
+      {NodeLine(Cpt(" dynamic='slab'", states + kTwo)),
+       "Unknown dynamic node type: 'slab'", 4, "<cpt"},
+      {NodeLine(Cpt(" dynamic='plate'", states + kTwo)),
+       "QELTA failed to set dynamic node type to 'plate' for 'B'", 4, "<cpt"},
+      {NodeLine("<cpt id='A'>" + states + kTwo + "</cpt>"),
+       "Duplicated node identifier: 'A'", 4, "<cpt"},
+      {NodeLine("<cpt id='Net'>" + states + kTwo + "</cpt>"),
+       "Node identifier already used by a submodel: 'Net'", 4, "<cpt"},
+      {NodeLine(Cpt("", states + kTwo +
+                            "<property id='bad id'>v</property>")),
+       "Can't add node property: 'bad id'", 4, "</property>"},
+
+      // States.
+      {NodeLine(Cpt("", "<state id='b0'/><state id='b0' label='x'/>" +
+                            std::string(kTwo))),
+       "Duplicate state identifier: 'b0'", 4, "<state id='b0' label"},
+      {NodeLine(Cpt("", "<state id='b0' default='true'/>"
+                        "<state id='b1' default='true'/>" +
+                            std::string(kTwo))),
+       "Duplicate default state attribute at state: 'b1'", 4,
+       "<state id='b1'"},
+      {NodeLine(Cpt("", "<state id=''/><state id='b1'/>" + std::string(kTwo))),
+       "Both empty and non-empty state ids found.", 4, "</cpt>"},
+      {NodeLine(Cpt("", "<state id=''/><state id=''/>" + std::string(kTwo))),
+       "Empty state ids can only be used with intervals", 4, "</cpt>"},
+      {NodeLine(Cpt("", "<state id='1b'/><state id='b1'/>" +
+                            std::string(kTwo))),
+       "Invalid state id: 1b", 4, "</cpt>"},
+      {NodeLine(Cpt("", "<state id='b0'/><probabilities>1</probabilities>")),
+       "SetNumberOfOutcomes failed", 4, "</cpt>"},
+      {NodeLine(Cpt("", "<probabilities>0.5 0.5</probabilities>")),
+       "Required element 'state' not present in element 'cpt'", 4, "</cpt>"},
+
+      // Parents.
+      {NodeLine(Cpt("", states + "<parents>Z</parents>" + kFour)),
+       "Node parent not found: 'Z'", 4, "</parents>"},
+      {NodeLine(Cpt("", states + "<parents>A A</parents>" + kFour)),
+       "Duplicate parent: 'A'", 4, "</parents>"},
+      {NodeLine(Cpt("", states + "<parents>B</parents>" + kFour)),
+       "AddArc failed", 4, "</cpt>"},
+
+      // Intervals and point values.
+      {NodeLine(Cpt("", states + "<intervals>0 1 2</intervals>"
+                                 "<pointvalues>1 2</pointvalues>" +
+                            kTwo)),
+       "Intervals and point values cannot be defined for the same node", 4,
+       "</cpt>"},
+      {NodeLine(Cpt("", states + "<intervals>2 1 0</intervals>" + kTwo)),
+       "SetIntervals failed", 4, "</cpt>"},
+      {NodeLine(Cpt("", states + "<intervals>0 y 2</intervals>" + kTwo)),
+       "Can't read list of doubles, failed at element 2", 4, "0 y 2"},
+      {NodeLine(Cpt("", states + "<pointvalues>1 2 3</pointvalues>" + kTwo)),
+       "SetPointValues failed", 4, "</cpt>"},
+
+      // Definitions.
+      {NodeLine(Cpt("", states + "<probabilities>0.2</probabilities>")),
+       "SetProbabilities failed", 4, "</cpt>"},
+      {NodeLine(Cpt("", states + "<probabilities>0.2 x</probabilities>")),
+       "Can't read list of doubles, failed at element 2", 4,
+       "</probabilities>"},
+      {NodeLine(Cpt("", states)),
+       "Required element 'probabilities' not present in element 'cpt'", 4,
+       "</cpt>"},
+      {NodeLine("<deterministic id='B'>" + states +
+                "<parents>A</parents><resultingstates>b0</resultingstates>"
+                "</deterministic>"),
+       "Invalid number of resulting states: 1, expected 2", 4,
+       "</deterministic>"},
+      {NodeLine("<deterministic id='B'>" + states +
+                "<parents>A</parents><resultingstates>b0 zz</resultingstates>"
+                "</deterministic>"),
+       "Invalid resulting state: zz", 4, "</deterministic>"},
+      {NodeLine("<deterministic id='B'>" + states + "</deterministic>"),
+       "Required element 'resultingstates' not present in element "
+       "'deterministic'",
+       4, "</deterministic>"},
+
+      // Observation costs.
+      {AfterNodes("<observationcost><node id='Z'><cost>1</cost></node>"
+                  "</observationcost>"),
+       "Invalid node identifier: 'Z'", 5, "<node"},
+      {AfterNodes("<observationcost><node id='A'><parents>A</parents>"
+                  "<cost>0 0</cost></node></observationcost>"),
+       "AddArc failed", 5, "</node>"},
+      {AfterNodes("<observationcost><node id='A'><cost>1 2</cost></node>"
+                  "</observationcost>"),
+       "SetCosts failed", 5, "</node>"},
+      {AfterNodes("<observationcost><node id='A'><cost>n/b</cost></node>"
+                  "</observationcost>"),
+       "Can't read list of doubles, failed at element 1", 5, "</cost>"},
+      {AfterNodes("<observationcost><node id='A'></node></observationcost>"),
+       "Required element 'cost' not present in element 'node'", 5, "</node>"},
+
+      // Cases.
+      {AfterNodes("<cases><case name='c'/><case name='c' category='x'/>"
+                  "</cases>"),
+       "Duplicate case name: 'c'", 5, "<case name='c' category"},
+      {AfterNodes("<cases><case name=''/></cases>"), "Invalid case name: ''",
+       5, "<case name"},
+      {CaseLine("<evidence node='Z' state='a0'/>"),
+       "Invalid node identifier: 'Z'", 5, "<evidence"},
+      {CaseLine("<evidence node='A' state='zz'/>"),
+       "Invalid outcome identifier: 'zz'", 5, "<evidence"},
+      {CaseLine("<evidence node='A' state='a0'/>"
+                "<evidence node='A' state='a1'/>"),
+       "Evidence 'a1' of node 'A' cannot be added.", 5,
+       "<evidence node='A' state='a1'"},
+      {CaseLine("<softevidence node='Z'>1 0</softevidence>"),
+       "Invalid node identifier: 'Z'", 5, "<softevidence"},
+      {CaseLine("<softevidence node='A'>1</softevidence>"),
+       "Can't add soft evidence", 5, "</softevidence>"},
+      {CaseLine("<target node='Z'/>"), "Can't add target node: 'Z'", 5,
+       "<target"},
+  };
+}
+
+// The text of line `line` (1-based) of doc.
+std::string LineOf(const std::string& doc, int line) {
+  std::istringstream in(doc);
+  std::string text;
+  for (int i = 0; i < line && std::getline(in, text); ++i) {
+  }
+  return text;
+}
+
+TEST_F(XmlNetLoaderTest, EachFailureLogsOneErrorWithItsLocation) {
+  for (const Failure& failure : Failures()) {
+    VRN_network net;
+    net.SetLoadFlags(qelta::kLoadLoading | qelta::kLoadSkipAcyclicity |
+                     qelta::kLoadAllowDuplicateIds);
+    EXPECT_FALSE(XmlNetLoader::Load(nullptr, failure.doc.c_str(), &net))
+        << failure.message;
+    const std::string line = LineOf(failure.doc, failure.line);
+    const size_t column = line.find(failure.at);
+    ASSERT_NE(column, std::string::npos) << failure.at;
+    const std::string expected = "Error at " + std::to_string(failure.line) +
+                                 ", " + std::to_string(column) + ": " +
+                                 failure.message;
+    std::vector<std::string> errors;
+    const VRN_errorLog* log = net.ErrorLog();
+    for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
+      if (log->GetCode(i) == qelta::kErrFileIo) {
+        errors.push_back(log->GetMessage(i));
+      }
+    }
+    EXPECT_EQ(errors, std::vector<std::string>{expected}) << failure.doc;
+  }
+}
+
+TEST_F(XmlNetLoaderTest, FileFailuresNameTheFile) {
+  const std::string name = testing::TempDir() + "xml_net_loader_bad.xvrn";
+  const std::string doc = NodeLine(
+      Cpt("", std::string(kStates) + "<probabilities>0.2</probabilities>"));
+  {
+    std::ofstream out(name, std::ios::binary);
+    out << doc;
+  }
+  EXPECT_FALSE(Load(name.c_str(), nullptr));
+  const size_t column = LineOf(doc, 4).find("</cpt>");
+  EXPECT_EQ(Messages(qelta::kErrFileIo),
+            (std::vector<std::string>{"Error at 4, " + std::to_string(column) +
+                                      " while loading " + name +
+                                      ": SetProbabilities failed"}));
+  // What came before the failing element stays in the network.
+  EXPECT_GE(Node("A"), 0);
+  std::remove(name.c_str());
+}
+
+}  // namespace

@@ -1,0 +1,650 @@
+#include "io/xml/xml_net_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/cases.h"
+#include "core/error_log.h"
+#include "core/network.h"
+#include "core/node.h"
+#include "core/special_values.h"
+#include "core/strings.h"
+#include "core/submodel.h"
+#include "definitions/cpt.h"
+#include "definitions/discrete_def.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+#include "definitions/truth_table.h"
+#include "io/xml/xml_net_loader.h"
+
+namespace {
+
+using qelta::FormatExtension;
+
+// ------------------------------------------------------------ comparison
+
+bool SameDouble(double a, double b) {
+  return a == b || (std::isnan(a) && std::isnan(b));
+}
+
+std::string Text(const char* text) { return text == nullptr ? "" : text; }
+
+std::vector<std::string> Ids(const VRN_network& net, const VRN_intArray& hs) {
+  std::vector<std::string> out;
+  for (int h : hs) out.push_back(net.GetNode(h)->GetId());
+  return out;
+}
+
+std::vector<double> Items(const VRN_matrix& m) {
+  const VRN_doubleArray& items = m.GetItems();
+  return std::vector<double>(items.Items(), items.Items() + items.GetSize());
+}
+
+void ExpectSameItems(const std::vector<double>& a, const std::vector<double>& b,
+                     const std::string& what) {
+  ASSERT_EQ(a.size(), b.size()) << what;
+  for (size_t i = 0; i < a.size(); ++i) {
+    EXPECT_TRUE(SameDouble(a[i], b[i])) << what << " item " << i << ": " << a[i]
+                                        << " vs " << b[i];
+  }
+}
+
+void ExpectSameProperties(const VRN_userProperties& a,
+                          const VRN_userProperties& b, const std::string& who) {
+  ASSERT_EQ(a.GetSize(), b.GetSize()) << who;
+  for (int i = 0; i < a.GetSize(); ++i) {
+    EXPECT_STREQ(a.GetPropertyName(i), b.GetPropertyName(i)) << who;
+    EXPECT_STREQ(a.GetPropertyValue(i), b.GetPropertyValue(i)) << who;
+  }
+}
+
+void ExpectSameDocumentation(const VRN_documentation& a,
+                             const VRN_documentation& b,
+                             const std::string& who) {
+  ASSERT_EQ(a.GetSize(), b.GetSize()) << who;
+  for (int i = 0; i < a.GetSize(); ++i) {
+    EXPECT_STREQ(a.GetTitle(i), b.GetTitle(i)) << who;
+    EXPECT_STREQ(a.GetPath(i), b.GetPath(i)) << who;
+  }
+}
+
+std::string SubmodelId(const VRN_network& net, int handle) {
+  const VRN_submodel* s = net.Submodels()->GetSubmodel(handle);
+  return s == nullptr ? "<none>" : s->Header().GetId();
+}
+
+void ExpectSameOutcomes(const VRN_discDef& a, const VRN_discDef& b,
+                        const std::string& who) {
+  ASSERT_EQ(a.GetNumberOfOutcomes(), b.GetNumberOfOutcomes()) << who;
+  for (int i = 0; i < a.GetNumberOfOutcomes(); ++i) {
+    EXPECT_STREQ(a.GetOutcomesNames()->Get(i), b.GetOutcomesNames()->Get(i))
+        << who;
+    EXPECT_EQ(Text(a.GetOutcomeLabel(i)), Text(b.GetOutcomeLabel(i))) << who;
+    EXPECT_EQ(a.IsFaultOutcome(i), b.IsFaultOutcome(i)) << who;
+    EXPECT_EQ(Text(a.GetOutcomeDescription(i)),
+              Text(b.GetOutcomeDescription(i)))
+        << who;
+    EXPECT_EQ(Text(a.GetOutcomeFix(i)), Text(b.GetOutcomeFix(i))) << who;
+    const VRN_documentation* da = a.GetOutcomeDocumentation(i);
+    const VRN_documentation* db = b.GetOutcomeDocumentation(i);
+    ExpectSameDocumentation(da ? *da : VRN_documentation(),
+                            db ? *db : VRN_documentation(), who + " outcome");
+  }
+  EXPECT_EQ(a.GetDefaultOutcome(), b.GetDefaultOutcome()) << who;
+  std::vector<double> va, vb;
+  EXPECT_EQ(a.HasIntervals(), b.HasIntervals()) << who;
+  if (a.HasIntervals() && b.HasIntervals()) {
+    ASSERT_EQ(a.GetIntervals(&va), 0);
+    ASSERT_EQ(b.GetIntervals(&vb), 0);
+    ExpectSameItems(va, vb, who + " intervals");
+  }
+  EXPECT_EQ(a.HasPointValues(), b.HasPointValues()) << who;
+  if (a.HasPointValues() && b.HasPointValues()) {
+    ASSERT_EQ(a.GetPointValues(&va), 0);
+    ASSERT_EQ(b.GetPointValues(&vb), 0);
+    ExpectSameItems(va, vb, who + " point values");
+  }
+}
+
+void ExpectSameNode(const VRN_network& na, const VRN_node& a,
+                    const VRN_network& nb, const VRN_node& b) {
+  const std::string who = std::string("node ") + a.GetId();
+  EXPECT_EQ(a.Definition()->GetType(), b.Definition()->GetType()) << who;
+  EXPECT_EQ(Text(a.Header().GetName()), Text(b.Header().GetName())) << who;
+  EXPECT_EQ(Text(a.Header().GetComment()), Text(b.Header().GetComment()))
+      << who;
+  EXPECT_EQ(Ids(na, a.Parents()), Ids(nb, b.Parents())) << who;
+  EXPECT_EQ(Ids(na, a.Children()).size(), Ids(nb, b.Children()).size()) << who;
+  EXPECT_EQ(a.IsTarget(), b.IsTarget()) << who;
+  EXPECT_EQ(a.GetDiagFlags(), b.GetDiagFlags()) << who;
+  EXPECT_EQ(a.GetTemporalType(), b.GetTemporalType()) << who;
+  EXPECT_EQ(Text(a.GetQuestion()), Text(b.GetQuestion())) << who;
+  EXPECT_TRUE(a.ScreenInfo() == b.ScreenInfo()) << who;
+  EXPECT_EQ(SubmodelId(na, a.GetSubmodel()), SubmodelId(nb, b.GetSubmodel()))
+      << who;
+  ExpectSameProperties(a.UserProperties(), b.UserProperties(), who);
+  ExpectSameDocumentation(a.Documentation(), b.Documentation(), who);
+  EXPECT_EQ(Ids(na, a.GetCostParents()), Ids(nb, b.GetCostParents())) << who;
+  ExpectSameItems(Items(a.GetCost()), Items(b.GetCost()), who + " costs");
+
+  const VRN_discDef* da = dynamic_cast<const VRN_discDef*>(a.Definition());
+  const VRN_discDef* db = dynamic_cast<const VRN_discDef*>(b.Definition());
+  ASSERT_EQ(da == nullptr, db == nullptr) << who;
+  if (da != nullptr) ExpectSameOutcomes(*da, *db, who);
+  const VRN_matrix* ta = nullptr;
+  const VRN_matrix* tb = nullptr;
+  EXPECT_EQ(a.Definition()->GetDefinitionConst(&ta),
+            b.Definition()->GetDefinitionConst(&tb))
+      << who;
+  if (ta != nullptr && tb != nullptr) {
+    EXPECT_EQ(std::vector<int>(ta->GetDimensions().begin(),
+                               ta->GetDimensions().end()),
+              std::vector<int>(tb->GetDimensions().begin(),
+                               tb->GetDimensions().end()))
+        << who;
+    ExpectSameItems(Items(*ta), Items(*tb), who + " table");
+  }
+  EXPECT_EQ(a.Value()->GetFlags() & 0x15, b.Value()->GetFlags() & 0x15) << who;
+  EXPECT_EQ(a.Value()->GetEvidence(), b.Value()->GetEvidence()) << who;
+}
+
+void ExpectSameCase(const VRN_network& na, const VRN_case& a,
+                    const VRN_network& nb, const VRN_case& b) {
+  const std::string who = "case " + a.GetName();
+  EXPECT_EQ(a.GetName(), b.GetName());
+  EXPECT_EQ(a.GetCategory(), b.GetCategory()) << who;
+  EXPECT_EQ(a.GetDescription(), b.GetDescription()) << who;
+  EXPECT_EQ(a.GetCreated(), b.GetCreated()) << who;
+  EXPECT_EQ(a.GetModified(), b.GetModified()) << who;
+  ASSERT_EQ(a.GetNumberOfEvidence(), b.GetNumberOfEvidence()) << who;
+  for (int i = 0; i < a.GetNumberOfEvidence(); ++i) {
+    int ha = -1, hb = -1, oa = -1, ob = -1;
+    double va = 0, vb = 0;
+    std::vector<double> sa, sb;
+    std::vector<std::pair<int, int>> pa, pb;
+    EXPECT_STREQ(na.GetNode(a.GetEvidenceNode(i))->GetId(),
+                 nb.GetNode(b.GetEvidenceNode(i))->GetId())
+        << who;
+    EXPECT_EQ(a.GetEvidence(i, ha, oa), b.GetEvidence(i, hb, ob)) << who;
+    EXPECT_EQ(oa, ob) << who;
+    EXPECT_EQ(a.GetContEvidence(i, ha, va), b.GetContEvidence(i, hb, vb))
+        << who;
+    EXPECT_TRUE(SameDouble(va, vb)) << who;
+    EXPECT_EQ(a.GetVirtualEvidence(i, ha, sa), b.GetVirtualEvidence(i, hb, sb))
+        << who;
+    ExpectSameItems(sa, sb, who + " soft evidence");
+    EXPECT_EQ(a.GetTemporalEvidence(i, ha, pa),
+              b.GetTemporalEvidence(i, hb, pb))
+        << who;
+    EXPECT_EQ(pa, pb) << who;
+  }
+  ASSERT_EQ(a.GetNumberOfNodes(), b.GetNumberOfNodes()) << who;
+  for (int i = 0; i < a.GetNumberOfNodes(); ++i) {
+    EXPECT_STREQ(na.GetNode(a.GetNode(i))->GetId(),
+                 nb.GetNode(b.GetNode(i))->GetId())
+        << who;
+  }
+}
+
+// Equality of two networks, nodes and submodels matched by identifier
+// (handles depend on the order of a file).
+void ExpectSameNetwork(VRN_network& a, VRN_network& b) {
+  EXPECT_STREQ(a.Header()->GetId(), b.Header()->GetId());
+  EXPECT_EQ(Text(a.Header()->GetName()), Text(b.Header()->GetName()));
+  EXPECT_EQ(Text(a.Header()->GetComment()), Text(b.Header()->GetComment()));
+  EXPECT_EQ(a.GetNumberOfSamples(), b.GetNumberOfSamples());
+  EXPECT_EQ(a.GetNumberOfDiscretizationSamples(),
+            b.GetNumberOfDiscretizationSamples());
+  EXPECT_EQ(a.GetRandSeed(), b.GetRandSeed());
+  EXPECT_EQ(a.IsZeroAvoidance(), b.IsZeroAvoidance());
+  EXPECT_EQ(a.IsOutlierRejection(), b.IsOutlierRejection());
+  EXPECT_EQ(a.IsNoisyDecomp(), b.IsNoisyDecomp());
+  EXPECT_EQ(a.GetNoisyDecompLimit(), b.GetNoisyDecompLimit());
+  EXPECT_TRUE(a.GetEpisParams() == b.GetEpisParams());
+  ExpectSameProperties(a.UserProperties(), b.UserProperties(), "network");
+  ExpectSameDocumentation(a.Documentation(), b.Documentation(), "network");
+  std::vector<std::string> fa, fb;
+  a.GetExtFunctions(fa, false);
+  b.GetExtFunctions(fb, false);
+  EXPECT_EQ(fa, fb);
+
+  ASSERT_EQ(a.GetNumberOfNodes(), b.GetNumberOfNodes());
+  for (int h = a.GetFirstNode(); h >= 0; h = a.GetNextNode(h)) {
+    const VRN_node* node = a.GetNode(h);
+    const int other = b.FindNode(node->GetId());
+    ASSERT_GE(other, 0) << node->GetId();
+    ExpectSameNode(a, *node, b, *b.GetNode(other));
+  }
+
+  const VRN_submodelTable* sa = a.Submodels();
+  const VRN_submodelTable* sb = b.Submodels();
+  ASSERT_EQ(sa->GetNumberOfSubmodels(), sb->GetNumberOfSubmodels());
+  for (int h = sa->GetFirstSubmodel(); h >= 0; h = sa->GetNextSubmodel(h)) {
+    const VRN_submodel* x = sa->GetSubmodel(h);
+    const int other = sb->FindSubmodel(x->Header().GetId());
+    ASSERT_GE(other, 0) << x->Header().GetId();
+    const VRN_submodel* y = sb->GetSubmodel(other);
+    const std::string who = std::string("submodel ") + x->Header().GetId();
+    EXPECT_EQ(SubmodelId(a, sa->GetParent(h)), SubmodelId(b, sb->GetParent(other)))
+        << who;
+    EXPECT_EQ(Text(x->Header().GetName()), Text(y->Header().GetName())) << who;
+    EXPECT_EQ(Text(x->Header().GetComment()), Text(y->Header().GetComment()))
+        << who;
+    EXPECT_TRUE(x->ScreenInfo() == y->ScreenInfo()) << who;
+    EXPECT_TRUE(std::equal(x->Window(), x->Window() + 4, y->Window())) << who;
+    ASSERT_EQ(x->TextBoxes().size(), y->TextBoxes().size()) << who;
+    for (size_t i = 0; i < x->TextBoxes().size(); ++i) {
+      EXPECT_EQ(x->TextBoxes()[i].caption, y->TextBoxes()[i].caption) << who;
+      EXPECT_TRUE(std::equal(x->TextBoxes()[i].rect, x->TextBoxes()[i].rect + 4,
+                             y->TextBoxes()[i].rect))
+          << who;
+    }
+  }
+
+  ASSERT_EQ(a.GetNumberOfCases(), b.GetNumberOfCases());
+  for (int i = 0; i < a.GetNumberOfCases(); ++i) {
+    ExpectSameCase(a, *a.GetCase(i), b, *b.GetCase(i));
+  }
+}
+
+// -------------------------------------------------------------- helpers
+
+std::string Save(VRN_network& net,
+                 const FormatExtension& extension = FormatExtension()) {
+  std::string text;
+  EXPECT_TRUE(XmlNetworkSaver::Save(nullptr, &text, &net, extension));
+  return text;
+}
+
+bool Load(VRN_network& net, const std::string& text) {
+  return XmlNetLoader::Load(nullptr, text.c_str(), &net);
+}
+
+std::string LogText(const VRN_network& net) {
+  std::string text;
+  const VRN_errorLog* log = net.ErrorLog();
+  for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
+    text += std::to_string(log->GetCode(i)) + ": " + log->GetMessage(i) + "\n";
+  }
+  return text;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+int AddCpt(VRN_network& net, const char* id,
+           const std::vector<const char*>& outcomes) {
+  const int h = net.AddNode(qelta::kDefCpt, id);
+  EXPECT_GE(h, 0);
+  VRN_idArray ids;
+  for (const char* o : outcomes) EXPECT_EQ(ids.Add(o), 0);
+  EXPECT_EQ(net.GetNode(h)->Definition()->SetNumberOfOutcomesByIds(ids), 0);
+  return h;
+}
+
+VRN_discDef* Disc(VRN_network& net, int h) {
+  return dynamic_cast<VRN_discDef*>(net.GetNode(h)->Definition());
+}
+
+// Read, write, read, write: the second and third texts are identical and
+// the three networks equal.
+void ExpectStableRoundTrip(const std::string& first, const std::string& name) {
+  SCOPED_TRACE(name);
+  VRN_network n1, n2, n3;
+  ASSERT_TRUE(Load(n1, first)) << LogText(n1);
+  const std::string second = Save(n1);
+  ASSERT_TRUE(Load(n2, second)) << LogText(n2) << second;
+  const std::string third = Save(n2);
+  ASSERT_TRUE(Load(n3, third)) << LogText(n3);
+  EXPECT_EQ(second, third);
+  ExpectSameNetwork(n1, n2);
+  ExpectSameNetwork(n2, n3);
+}
+
+// A network that uses everything this build can write.
+void BuildRichNetwork(VRN_network& net) {
+  ASSERT_EQ(net.Header()->SetId("Rich"), 0);
+  ASSERT_EQ(net.SetNumberOfSamples(2500), 0);
+  ASSERT_EQ(net.SetNumberOfDiscretizationSamples(700), 0);
+  net.SetRandSeed(-17);
+  net.SetZeroAvoidance(false);
+  net.SetOutlierRejection(true);
+  net.SetNoisyDecompLimit(6);
+  VRN_episParams epis;
+  epis.proplen = 9;
+  epis.eps1 = 0.01;
+  ASSERT_EQ(net.SetEpisParams(epis), 0);
+  ASSERT_EQ(net.UserProperties().AddProperty("multi", "line one\n\tline two"),
+            0);
+  ASSERT_EQ(net.UserProperties().AddProperty("quote", "a<b & \"c\" \\d"), 0);
+  int index = 0, position = 0;
+  std::string message;
+  ASSERT_EQ(net.SetExtFunctions({"f(x) = x*2", "g(a,b) = a+b"}, index,
+                                position, message),
+            0);
+
+  // The child first: handle order is not the file's order.
+  const int child = AddCpt(net, "Child", {"lo", "hi"});
+  const int root = AddCpt(net, "Root", {"r0", "r1", "r2"});
+  const int det = net.AddNode(qelta::kDefTruthTable, "Det");
+  const int num = AddCpt(net, "Num", {"small", "big"});
+  ASSERT_GE(det, 0);
+  ASSERT_EQ(net.AddArc(root, child), 0);
+  ASSERT_EQ(net.AddArc(root, det), 0);
+  ASSERT_EQ(net.AddArc(child, det), 0);
+  ASSERT_EQ(Disc(net, root)->SetDefinitionFromVector({0.25, 0.5, 0.25}), 0);
+  ASSERT_EQ(Disc(net, child)->SetDefinitionFromVector(
+                {0.125, 0.875, 0.5, 0.5, 0.75, 0.25}),
+            0);
+  VRN_intArray states;
+  for (int s : {1, 0, 1, 1, 0, 0}) states.Add(s);
+  auto* table = dynamic_cast<VRN_truthTable*>(net.GetNode(det)->Definition());
+  ASSERT_EQ(table->SetResultingStates(states), 0);
+
+  // Outcome extras: default, labels and faults, also on a non-target node.
+  ASSERT_EQ(net.GetNode(root)->SetDiagType(0), 0);
+  ASSERT_EQ(Disc(net, root)->SetDefaultOutcome(1), 0);
+  ASSERT_EQ(Disc(net, root)->SetOutcomeLabel(2, "broken"), 0);
+  ASSERT_EQ(Disc(net, root)->SetFaultOutcome(2, true), 0);
+  ASSERT_EQ(Disc(net, child)->SetOutcomeLabel(0, "low"), 0);
+  ASSERT_EQ(Disc(net, child)->SetFaultOutcome(1, true), 0);
+  ASSERT_EQ(Disc(net, num)->SetPointValues({1.5, -2.25}), 0);
+
+  ASSERT_EQ(net.GetNode(child)->SetDiagType(1), 0);
+  net.GetNode(child)->SetRanked(true);
+  net.GetNode(child)->SetMandatory(true);
+  ASSERT_EQ(net.SetTarget(det, true), 0);
+  ASSERT_EQ(net.GetNode(det)->UserProperties().AddProperty("note", "x\ty"), 0);
+
+  // Observation costs with the not-available value.
+  ASSERT_EQ(net.AddArc(root, child, qelta::kArcLayerCost), 0);
+  ASSERT_EQ(net.GetNode(child)->SetCostArray({qelta::kNotAvailableValue, 2.5,
+                                             4.0}),
+            0);
+
+  // Cases of every kind this build stores.
+  VRN_case* first = net.AddCase("First");
+  ASSERT_NE(first, nullptr);
+  first->SetCategory("daily");
+  first->SetDescription("two\nlines\tand a tab");
+  first->SetCreated(1700000000);
+  first->SetModified(-5);
+  ASSERT_EQ(first->SetEvidence(root, 2), 0);
+  ASSERT_EQ(first->SetVirtualEvidence(child, {0.25, 0.75}), 0);
+  ASSERT_EQ(first->AddNode(det), 0);
+  ASSERT_EQ(first->AddNode(root), 0);
+  ASSERT_NE(net.AddCase("Empty"), nullptr);
+}
+
+// ------------------------------------------------------------------ tests
+
+TEST(XmlNetWriterTest, EmptyNetworkWithoutExtensionIsTheMinimalDocument) {
+  VRN_network net;
+  EXPECT_EQ(Save(net, FormatExtension::None()),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<qelta version=\"1.0\" id=\"Unnamed\" numsamples=\"10000\" "
+            "discsamples=\"10000\">\n"
+            "\t<nodes>\n"
+            "\t</nodes>\n"
+            "</qelta>\n");
+}
+
+TEST(XmlNetWriterTest, LayoutExtensionAddsCommentAndBlock) {
+  VRN_network net;
+  const std::string text = Save(net);
+  EXPECT_EQ(text.find("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- "), 0u);
+  const size_t extensions = text.find("\t<extensions>\n\t\t<zantu ");
+  ASSERT_NE(extensions, std::string::npos);
+  EXPECT_GT(extensions, text.find("\t</nodes>\n"));
+  EXPECT_NE(text.find("\t</extensions>\n</qelta>\n"), std::string::npos);
+}
+
+TEST(XmlNetWriterTest, DefaultSettingsAreLeftOutAndOthersWritten) {
+  VRN_network net;
+  std::string text = Save(net, FormatExtension::None());
+  for (const char* absent : {"randseed", "discavoidzero", "rejectoutliers",
+                             "enablenoisydecomp", "noisydecomplimit",
+                             "algparams", "properties", "functions",
+                             "observationcost", "cases", "extensions"}) {
+    EXPECT_EQ(text.find(absent), std::string::npos) << absent;
+  }
+  net.SetRandSeed(3);
+  net.SetZeroAvoidance(false);
+  net.SetOutlierRejection(true);
+  net.SetNoisyDecomp(true);
+  text = Save(net, FormatExtension::None());
+  EXPECT_NE(text.find("<qelta version=\"1.0\" id=\"Unnamed\" "
+                      "numsamples=\"10000\" discsamples=\"10000\" "
+                      "randseed=\"3\" discavoidzero=\"false\" "
+                      "rejectoutliers=\"true\" enablenoisydecomp=\"true\" "
+                      "noisydecomplimit=\"4\">"),
+            std::string::npos)
+      << text;
+  // A limit other than 4 alone brings both decomposition attributes.
+  VRN_network other;
+  other.SetNoisyDecompLimit(7);
+  text = Save(other, FormatExtension::None());
+  EXPECT_NE(text.find("enablenoisydecomp=\"false\" noisydecomplimit=\"7\""),
+            std::string::npos);
+}
+
+TEST(XmlNetWriterTest, RichNetworkElementsAreWrittenAsTheFormatSays) {
+  VRN_network net;
+  BuildRichNetwork(net);
+  const std::string text = Save(net, FormatExtension::None());
+  // Parents before children, whatever the handles.
+  EXPECT_LT(text.find("<cpt id=\"Root\""), text.find("<cpt id=\"Child\""));
+  EXPECT_LT(text.find("<cpt id=\"Child\""), text.find("<deterministic"));
+  for (const char* line : {
+           "\t<properties>\n\t\t<property id=\"multi\">line one\\n\\tline "
+           "two</property>\n",
+           "<property id=\"quote\">a&lt;b &amp; &quot;c&quot; "
+           "\\\\d</property>",
+           "\t<algparams>\n\t\t<epis proplen=\"9\" numstates1=\"5\" "
+           "numstates2=\"8\" numstates3=\"20\" eps1=\"0.01\" eps2=\"0.0001\" "
+           "eps3=\"5e-05\" eps4=\"5e-05\" />\n\t</algparams>\n",
+           "\t<functions>\n\t\t<function>f(x) = x*2</function>\n"
+           "\t\t<function>g(a,b) = a+b</function>\n\t</functions>\n",
+           "\t\t<cpt id=\"Root\" diagtype=\"target\">\n"
+           "\t\t\t<state id=\"r0\" />\n"
+           "\t\t\t<state id=\"r1\" default=\"true\" />\n"
+           "\t\t\t<state id=\"r2\" label=\"broken\" fault=\"true\" />\n"
+           "\t\t\t<probabilities>0.25 0.5 0.25</probabilities>\n"
+           "\t\t</cpt>\n",
+           "\t\t<cpt id=\"Child\" diagtype=\"observation\" ranked=\"true\" "
+           "mandatory=\"true\">\n"
+           "\t\t\t<state id=\"lo\" label=\"low\" />\n"
+           "\t\t\t<state id=\"hi\" fault=\"true\" />\n"
+           "\t\t\t<parents>Root</parents>\n"
+           "\t\t\t<probabilities>0.125 0.875 0.5 0.5 0.75 0.25</probabilities>\n",
+           "\t\t<deterministic id=\"Det\" target=\"true\">\n"
+           "\t\t\t<state id=\"State0\" />\n"
+           "\t\t\t<state id=\"State1\" />\n"
+           "\t\t\t<parents>Root Child</parents>\n"
+           "\t\t\t<resultingstates>State1 State0 State1 State1 State0 "
+           "State0</resultingstates>\n"
+           "\t\t\t<property id=\"note\">x\\ty</property>\n"
+           "\t\t</deterministic>\n",
+           "\t\t\t<pointvalues>1.5 -2.25</pointvalues>\n",
+           "\t<observationcost>\n\t\t<node id=\"Child\">\n"
+           "\t\t\t<parents>Root</parents>\n"
+           "\t\t\t<cost>n/a 2.5 4</cost>\n\t\t</node>\n\t</observationcost>\n",
+           "\t<cases>\n"
+           "\t\t<case name=\"First\" category=\"daily\" created=\"1700000000\" "
+           "modified=\"-5\">\n"
+           "\t\t\t<description>two\\nlines\\tand a tab</description>\n"
+           "\t\t\t<evidence node=\"Root\" state=\"r2\" />\n"
+           "\t\t\t<softevidence node=\"Child\">0.25 0.75</softevidence>\n"
+           "\t\t\t<target node=\"Det\" />\n"
+           "\t\t\t<target node=\"Root\" />\n"
+           "\t\t</case>\n"
+           "\t\t<case name=\"Empty\">\n\t\t</case>\n"
+           "\t</cases>\n</qelta>\n",
+       }) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << "\n---\n" << text;
+  }
+}
+
+TEST(XmlNetWriterTest, RichNetworkReadsBackEqualAndStable) {
+  VRN_network net;
+  BuildRichNetwork(net);
+  const std::string first = Save(net);
+  VRN_network back;
+  ASSERT_TRUE(Load(back, first)) << LogText(back);
+  ExpectSameNetwork(net, back);
+  ExpectStableRoundTrip(first, "rich");
+}
+
+TEST(XmlNetWriterTest, IntervalsWithEmptyStateIdsReadBack) {
+  VRN_network net;
+  const int h = AddCpt(net, "Level", {"a", "b", "c"});
+  ASSERT_EQ(Disc(net, h)->SetIntervals({0.0, 1.5, 2.0, 10.0}, true), 0);
+  const std::string text = Save(net, FormatExtension::None());
+  EXPECT_NE(text.find("<intervals>0 1.5 2 10</intervals>"), std::string::npos)
+      << text;
+  VRN_network back;
+  ASSERT_TRUE(Load(back, text)) << LogText(back);
+  ExpectSameNetwork(net, back);
+}
+
+TEST(XmlNetWriterTest, LayoutAndNodeTextsReadBackEqual) {
+  VRN_network net;
+  BuildRichNetwork(net);
+  ASSERT_EQ(net.Header()->SetName("Rich network"), 0);
+  // Multi-line layout texts are held with CR LF line ends.
+  ASSERT_EQ(net.Header()->SetComment("about\r\nit"), 0);
+  VRN_node* root = net.GetNode(net.FindNode("Root"));
+  ASSERT_EQ(root->Header().SetName("The root"), 0);
+  root->ScreenInfo().x = 120;
+  root->ScreenInfo().y = 80;
+  root->ScreenInfo().width = 60;
+  root->ScreenInfo().height = 30;
+  root->SetQuestion("Is it?");
+  ASSERT_EQ(root->Documentation().Add("manual", "http://x/y"), 0);
+  const int sub = net.Submodels()->CreateSubmodel(qelta::kMainSubmodel, "Area");
+  ASSERT_GE(sub, 0);
+  ASSERT_EQ(net.GetNode(net.FindNode("Num"))->SetSubmodel(sub), 0);
+  ASSERT_EQ(Disc(net, net.FindNode("Root"))->SetOutcomeFix(0, "replace"), 0);
+  ExpectStableRoundTrip(Save(net), "layout");
+  VRN_network back;
+  ASSERT_TRUE(Load(back, Save(net)));
+  ExpectSameNetwork(net, back);
+}
+
+TEST(XmlNetWriterTest, TemporalTypesAndCaseEvidenceOfOtherKindsAreWritten) {
+  // The loader of this build reads neither; the writer still says them.
+  VRN_network net;
+  const int a = AddCpt(net, "A", {"x", "y"});
+  const int b = AddCpt(net, "B", {"u", "v"});
+  net.GetNode(a)->SetTemporalTypeRaw(3);
+  net.GetNode(b)->SetTemporalTypeRaw(1);
+  VRN_case* c = net.AddCase("C");
+  ASSERT_NE(c, nullptr);
+  ASSERT_EQ(c->SetTemporalEvidence(a, 1, 0), 0);
+  ASSERT_EQ(c->SetTemporalEvidence(a, 0, 2), 0);
+  const std::string text = Save(net, FormatExtension::None());
+  EXPECT_NE(text.find("<cpt id=\"A\" dynamic=\"plate\">"), std::string::npos);
+  EXPECT_NE(text.find("<cpt id=\"B\" dynamic=\"anchor\">"), std::string::npos);
+  EXPECT_NE(text.find("\t\t\t<evidence node=\"A\" slice=\"0\" state=\"y\" />\n"
+                      "\t\t\t<evidence node=\"A\" slice=\"2\" state=\"x\" />\n"),
+            std::string::npos)
+      << text;
+}
+
+TEST(XmlNetWriterTest, CorpusRoundTripsAreStable) {
+  const std::string dir = std::string(QELTA_TEST_DATA) + "/xml";
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr) GTEST_SKIP() << "no corpus at " << dir;
+  std::vector<std::string> names;
+  while (const dirent* entry = readdir(d)) {
+    const std::string name = entry->d_name;
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".xvrn") == 0) {
+      names.push_back(name);
+    }
+  }
+  closedir(d);
+  std::sort(names.begin(), names.end());
+  ASSERT_FALSE(names.empty());
+  for (const std::string& name : names) {
+    ExpectStableRoundTrip(ReadAll(dir + "/" + name), name);
+  }
+}
+
+TEST(XmlNetWriterTest, StringOutputAppendsAndFileOutputMatchesIt) {
+  VRN_network net;
+  BuildRichNetwork(net);
+  std::string text = "prefix";
+  ASSERT_TRUE(XmlNetworkSaver::Save(nullptr, &text, &net, FormatExtension()));
+  EXPECT_EQ(text.substr(0, 6), "prefix");
+  const std::string path = testing::TempDir() + "xml_net_writer_test.xvrn";
+  ASSERT_TRUE(
+      XmlNetworkSaver::Save(path.c_str(), nullptr, &net, FormatExtension()));
+  EXPECT_EQ(ReadAll(path), text.substr(6));
+  std::remove(path.c_str());
+}
+
+TEST(XmlNetWriterTest, UnwritableTargetsFailWithAMessage) {
+  VRN_network net;
+  BuildRichNetwork(net);
+  const std::string missing =
+      testing::TempDir() + "no_such_dir_xwrite/sub/net.xvrn";
+  EXPECT_FALSE(XmlNetworkSaver::Save(missing.c_str(), nullptr, &net,
+                                     FormatExtension()));
+  ASSERT_EQ(net.ErrorLog()->GetNumberOfMessages(), 1);
+  EXPECT_EQ(net.ErrorLog()->GetCode(0), qelta::kErrFileIo);
+  EXPECT_EQ(std::string(net.ErrorLog()->GetMessage(0)),
+            "Can't open file " + missing + " for writing");
+
+  std::FILE* probe = std::fopen("/dev/full", "w");
+  if (probe == nullptr) GTEST_SKIP() << "/dev/full is not available";
+  std::fclose(probe);
+  net.ErrorLog()->Flush();
+  EXPECT_FALSE(XmlNetworkSaver::Save("/dev/full", nullptr, &net,
+                                     FormatExtension()));
+  ASSERT_EQ(net.ErrorLog()->GetNumberOfMessages(), 1);
+  EXPECT_STREQ(net.ErrorLog()->GetMessage(0), "Error writing file /dev/full");
+}
+
+// A caller's block: written inside "extensions", never released.
+class CountingExtension : public IXmlWriterExtension {
+ public:
+  void Write(IXmlWriter& writer) override {
+    ++writes;
+    writer.AddStringAttribute("kind", "mine");
+    writer.WriteTextElement("custom", "data", 0);
+  }
+  void GetComment(std::string& out) override { out = "custom comment"; }
+  void Release() override { ++releases; }
+  int writes = 0;
+  int releases = 0;
+};
+
+TEST(XmlNetWriterTest, CallerExtensionIsUsedAndNotReleased) {
+  VRN_network net;
+  CountingExtension extension;
+  const std::string text = Save(net, FormatExtension::ForWriting(&extension));
+  EXPECT_EQ(extension.writes, 1);
+  EXPECT_EQ(extension.releases, 0);
+  EXPECT_NE(text.find("?>\n<!-- custom comment -->\n<qelta "), std::string::npos);
+  EXPECT_NE(text.find("\t<extensions>\n\t\t<custom kind=\"mine\">data</custom>\n"
+                      "\t</extensions>\n"),
+            std::string::npos)
+      << text;
+  // A null caller object writes no block at all.
+  EXPECT_EQ(Save(net, FormatExtension::ForWriting(nullptr)),
+            Save(net, FormatExtension::None()));
+}
+
+}  // namespace
