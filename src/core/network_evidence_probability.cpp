@@ -121,8 +121,13 @@ bool VRN_network::ChainRuleEvidence(double& p) {
   for (const Observation& observation : observations) {
     const int h = observation.handle;
     VRN_nodeVal* value = nodes_[h]->Value();
-    // Implied by the observations entered so far: its factor is 1.
-    if (value->HasFlags(qelta::kValFlagPropagated)) continue;
+    // Implied by the observations entered so far: its factor is 1, or 0
+    // when another outcome is implied.
+    if (value->HasFlags(qelta::kValFlagPropagated)) {
+      if (value->GetEvidence() == observation.outcome) continue;
+      p = 0.0;
+      break;
+    }
     (void)ClearAllTargets();
     (void)SetTarget(h, true);
     (void)InvalidateValues();

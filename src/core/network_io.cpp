@@ -22,17 +22,17 @@ struct FormatName {
   int code;
 };
 constexpr FormatName kFormatNames[] = {
-    {"xvrn", qelta::kFormatXvrn}, {"qvrn", qelta::kFormatXvrn},
-    {"erg", qelta::kFormatErgo},  {"dne", qelta::kFormatNetica},
-    {"dsc", qelta::kFormatMsbn},  {"vrn", qelta::kFormatVrn},
-    {"net", qelta::kFormatHugin}, {"dxp", qelta::kFormatKi},
+    {"xvrn", qelta::kFormatXvrn},    {"qvrn", qelta::kFormatXvrn},
+    {"erg", qelta::kFormatErgo},     {"dne", qelta::kFormatNetica},
+    {"dsc", qelta::kFormatMsbn},     {"vrn", qelta::kFormatVrn},
+    {"net", qelta::kFormatHugin},    {"dxp", qelta::kFormatKi},
     {"xml03", qelta::kFormatXmlBif},
 };
 
 // The text formats, whose speakers are not part of this build yet.
 constexpr const char* kTextFormatNames[] = {
-    nullptr, "Ergo", "Netica", "MSBN", "native text", "Hugin", "XMLBIF 0.3",
-    "KI"};
+    nullptr,       "Ergo",  "Netica",     "MSBN",
+    "native text", "Hugin", "XMLBIF 0.3", "KI"};
 
 bool EqualsIgnoringCase(const char* a, const char* b) {
   for (; *a != '\0' && *b != '\0'; ++a, ++b) {
@@ -71,7 +71,8 @@ VRN_fileFormat* VRN_network::CreateFormat(const char* name, int& format) {
   if (format == qelta::kFormatByName) format = FormatFromName(name);
   if (format == qelta::kFormatXvrn) {
     VRN_fileFormat* speaker = new (std::nothrow) VRN_xvrnSpeaker(this);
-    if (speaker == nullptr) errorLog_->LogError(qelta::kErrOutOfMemory, nullptr);
+    if (speaker == nullptr)
+      errorLog_->LogError(qelta::kErrOutOfMemory, nullptr);
     return speaker;
   }
   if (format >= qelta::kFormatErgo && format <= qelta::kFormatKi) {
@@ -105,8 +106,7 @@ int VRN_network::ReadString(const char* text, int extension) {
   if (!qelta::FormatExtension::FromWord(extension, &choice)) {
     return InvalidExtensionWord(errorLog_, extension);
   }
-  return Load(nullptr, text == nullptr ? "" : text, qelta::kFormatXvrn,
-              choice);
+  return Load(nullptr, text == nullptr ? "" : text, qelta::kFormatXvrn, choice);
 }
 
 int VRN_network::ReadString(const char* text, IXmlBinding* extension) {
@@ -153,7 +153,8 @@ int VRN_network::PrepareLoad(const VRN_fileFormat& speaker) {
   const int saved = relevanceOptions_;
   relevanceOptions_ = 0;  // no relevance hook while the file builds nodes
   loadFlags_ = qelta::kLoadLoading;
-  if (speaker.GuaranteesUniqueIds()) loadFlags_ |= qelta::kLoadAllowDuplicateIds;
+  if (speaker.GuaranteesUniqueIds())
+    loadFlags_ |= qelta::kLoadAllowDuplicateIds;
   if (speaker.GuaranteesAcyclic()) loadFlags_ |= qelta::kLoadSkipAcyclicity;
   return saved;
 }
@@ -203,8 +204,7 @@ int VRN_network::WriteString(std::string& out, int extension) {
   return Save(nullptr, &out, qelta::kFormatXvrn, choice);
 }
 
-int VRN_network::WriteString(std::string& out,
-                             IXmlWriterExtension* extension) {
+int VRN_network::WriteString(std::string& out, IXmlWriterExtension* extension) {
   out.clear();
   return Save(nullptr, &out, qelta::kFormatXvrn,
               qelta::FormatExtension::ForWriting(extension));

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "core/arrays.h"
 #include "core/status.h"
@@ -79,9 +80,29 @@ bool VRN_MakeValidOutcomeId(std::string& text, int index) {
 
 namespace {
 
+// The repair of a name that is not an identifier: a failing first byte is
+// kept behind an 'x' rather than replaced, so "0" and "1" stay apart as "x0"
+// and "x1"; later failing bytes become '_'. An empty name gives "x2".
+std::string RepairName(const char* name) {
+  if (name == nullptr || name[0] == '\0') {
+    return VRN_idArray::MakeNumberedId(name, 2);
+  }
+  std::string repaired(name);
+  if (!VRN_IsValidIdChar(repaired[0], true)) repaired.insert(0, 1, 'x');
+  VRN_MakeValidId(repaired.data());
+  return repaired;
+}
+
 template <typename NameAt>
 void MakeValidIdentifiersImpl(int n, NameAt name_at, VRN_idArray& out) {
   out.Flush();
+  // A repair must not meet a name kept as it is, before or after it, nor an
+  // earlier repair ("a b" and "a-b" both repair to "a_b").
+  std::set<std::string> taken;
+  for (int i = 0; i < n; ++i) {
+    const char* name = name_at(i);
+    if (VRN_IsValidId(name)) taken.insert(name);
+  }
   for (int i = 0; i < n; ++i) {
     const char* name = name_at(i);
     if (VRN_IsValidId(name)) {
@@ -89,14 +110,14 @@ void MakeValidIdentifiersImpl(int n, NameAt name_at, VRN_idArray& out) {
       (void)status;  // a valid identifier is always accepted
       continue;
     }
-    std::string repaired = name == nullptr ? std::string() : std::string(name);
-    if (VRN_MakeValidId(repaired.data())) {
-      int status = out.Add(repaired.c_str());
-      (void)status;
-    } else {
-      int status = out.AddNumbered(name, 2);
-      (void)status;
+    const std::string repaired = RepairName(name);
+    std::string unique = repaired;
+    for (int k = 2; taken.count(unique) != 0; ++k) {
+      unique = repaired + "_" + std::to_string(k);
     }
+    taken.insert(unique);
+    int status = out.Add(unique.c_str());
+    (void)status;
   }
 }
 

@@ -104,8 +104,12 @@ class VRN_idArray : public VRN_stringArray {
 // than an ASCII letter or digit replaced by '_'; true.
 bool VRN_MakeValidOutcomeId(std::string& text, int index);
 // Fills out with one identifier per name: the name when valid, else its
-// repair, else (an empty name) AddNumbered(name, 2).
-// out is emptied first. A null name counts as empty.
+// repair: an 'x' before a first byte that may not start an identifier
+// ("0" gives "x0"), '_' for every other failing byte, "x2" for an empty
+// (or null) name; a repair that equals a valid name of the list or an
+// earlier repair gets "_2", "_3", ... appended, so the repair never makes
+// two entries equal (valid names repeated in names stay repeated).
+// out is emptied first.
 void VRN_MakeValidIdentifiers(const std::vector<std::string>& names,
                               VRN_idArray& out);
 void VRN_MakeValidIdentifiers(const VRN_stringArray& names, VRN_idArray& out);

@@ -31,16 +31,16 @@ class VRN_nodeDefVisitor {
 
   // ---- Visits, one per definition type code; each default calls
   // VisitDefault, except VisitTruthTable, which calls VisitCpt.
-  virtual void VisitMau(VRN_mau& definition);              // 520
-  virtual void VisitUtility(VRN_utility& definition);      // 8
-  virtual void VisitDecision(VRN_decision& definition);    // 17
-  virtual void VisitEquation(VRN_equation& definition);    // 4
-  virtual void VisitDemorgan(VRN_demorgan& definition);    // 82
-  virtual void VisitCast(VRN_cast& definition);            // 50
+  virtual void VisitMau(VRN_mau& definition);                // 520
+  virtual void VisitUtility(VRN_utility& definition);        // 8
+  virtual void VisitDecision(VRN_decision& definition);      // 17
+  virtual void VisitEquation(VRN_equation& definition);      // 4
+  virtual void VisitDemorgan(VRN_demorgan& definition);      // 82
+  virtual void VisitCast(VRN_cast& definition);              // 50
   virtual void VisitNoisyAdder(VRN_noisyAdder& definition);  // 274
-  virtual void VisitNoisyMAX(VRN_noisyMAX& definition);    // 146
+  virtual void VisitNoisyMAX(VRN_noisyMAX& definition);      // 146
   virtual void VisitTruthTable(VRN_truthTable& definition);  // 20
-  virtual void VisitCpt(VRN_cpt& definition);              // 18
+  virtual void VisitCpt(VRN_cpt& definition);                // 18
   // Does nothing.
   virtual void VisitDefault(VRN_nodeDef& definition);
 

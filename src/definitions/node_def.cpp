@@ -235,21 +235,33 @@ int VRN_nodeDef::SetDefinition(const VRN_doubleArray& items) {
   VRN_autoUpdateGuard guard(network_);
   VRN_matrix* table = GetMatrix();
   if (table == nullptr) return qelta::kErrWrongNodeType;
-  return table->SetItems(items);
+  // A new table changes what every dependent value means: tell the
+  // relevance bookkeeping, or stale beliefs would stay marked valid.
+  const int rc = table->SetItems(items);
+  if (rc == qelta::kOk) NotifyRelevance(qelta::kChangeTable);
+  return rc;
 }
 
 int VRN_nodeDef::SetDefinitionFromVector(const std::vector<double>& items) {
   VRN_autoUpdateGuard guard(network_);
   VRN_matrix* table = GetMatrix();
   if (table == nullptr) return qelta::kErrWrongNodeType;
-  return table->SetItemsFromVector(items);
+  // A new table changes what every dependent value means: tell the
+  // relevance bookkeeping, or stale beliefs would stay marked valid.
+  const int rc = table->SetItemsFromVector(items);
+  if (rc == qelta::kOk) NotifyRelevance(qelta::kChangeTable);
+  return rc;
 }
 
 int VRN_nodeDef::SetDefinitionFromMatrix(const VRN_matrix& matrix) {
   VRN_autoUpdateGuard guard(network_);
   VRN_matrix* table = GetMatrix();
   if (table == nullptr) return qelta::kErrWrongNodeType;
-  return table->CopyItems(matrix);
+  // A new table changes what every dependent value means: tell the
+  // relevance bookkeeping, or stale beliefs would stay marked valid.
+  const int rc = table->CopyItems(matrix);
+  if (rc == qelta::kOk) NotifyRelevance(qelta::kChangeTable);
+  return rc;
 }
 
 bool VRN_nodeDef::IsTypeInList(const int* codes, int count) const {

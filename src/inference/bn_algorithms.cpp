@@ -51,6 +51,19 @@ long long ReadThreshold(const VRN_network& network, const char* key,
   return value < 1 ? fallback : value;
 }
 
+// Logs the all-zero marginal of node h (-43).
+void LogZeroMarginal(VRN_network* network, int h) {
+  const char* id = network->GetNode(h)->GetId();
+  if (id != nullptr) {
+    network->ErrorLog()->Logf(kErrZeroMarginal,
+                              "All potential entries are zeros for node %s", id);
+  } else {
+    network->ErrorLog()->Logf(
+        kErrZeroMarginal,
+        "All potential entries are zeros for node with handle %d", h);
+  }
+}
+
 // Join-tree solution of one part: the part's records as a join-tree
 // problem, the two passes, and the write-out of the wanted marginals.
 class PartSolver {
@@ -111,15 +124,7 @@ class PartSolver {
       for (double v : marginal) total += v;
       VRN_nodeVal* value = node->Value();
       if (total == 0.0) {
-        if (node->GetId() != nullptr) {
-          network->ErrorLog()->Logf(kErrZeroMarginal,
-                                    "All potential entries are zeros for node %s",
-                                    node->GetId());
-        } else {
-          network->ErrorLog()->Logf(
-              kErrZeroMarginal,
-              "All potential entries are zeros for node with handle %d", h);
-        }
+        LogZeroMarginal(network, h);
         if (zero_counter != nullptr) ++*zero_counter;
         value->Invalidate();
         continue;
@@ -232,6 +237,12 @@ bool VRN_ClusteringRun(VRN_network* network, std::uint8_t* solveFlags,
   try {
     parts.reset(VRN_RelevanceDecompose(network, qelta::kRelevanceForClustering));
     if (parts == nullptr) return true;
+    // Impossible evidence that relevance reasoning answered on the spot
+    // counts as an all-zero marginal.
+    for (int h : parts->GetImpossibleEvidence()) {
+      qelta::LogZeroMarginal(network, h);
+      if (zeroCounter != nullptr) ++*zeroCounter;
+    }
     for (int i = 0; i < parts->GetSize(); ++i) {
       VRN_relevancePart* part = parts->GetPart(i);
       if (part->GetSize() == 1) {

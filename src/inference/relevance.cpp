@@ -652,6 +652,18 @@ VRN_relevanceParts* RelevanceBuilder::Split(int part_count) {
     VRN_relevanceNode* only = part->GetSize() == 1 ? (*part)[0] : nullptr;
     if (only != nullptr && only->IsObserved()) {
       if (only->node_ != nullptr) {
+        const VRN_matrix* table = only->table_;
+        VRN_nodeVal* value = only->node_->Value();
+        if (table != nullptr && table->GetDimensionCount() == 1 &&
+            table->GetItem(only->evidence_) == 0.0) {
+          parts->AddImpossibleEvidence(only->GetHandle());
+          // A derived outcome of impossible evidence is no belief.
+          if (!value->HasEvidence()) {
+            value->Invalidate();
+            parts->RemovePart(i);
+            continue;
+          }
+        }
         only->WritePointMass(only->evidence_, only->GetOutcomeCount());
       }
       parts->RemovePart(i);

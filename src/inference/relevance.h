@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <new>
 
+#include "core/arrays.h"
 #include "core/matrix.h"
 
 class VRN_network;
@@ -314,8 +315,15 @@ class VRN_relevanceParts {
   // Takes ownership of part. Throws std::bad_alloc (part then destroyed).
   void Add(VRN_relevancePart* part);
 
+  // Handles of the observed nodes answered on the spot whose own table,
+  // with every parent observed, gives their observed outcome probability
+  // 0.0: the evidence is impossible, which no part would show.
+  const VRN_intArray& GetImpossibleEvidence() const { return impossible_; }
+  void AddImpossibleEvidence(int handle) { impossible_.Add(handle); }
+
  private:
   qelta::InlinePointerArray<VRN_relevancePart, 4> parts_;
+  VRN_intArray impossible_;
 };
 
 // Runs relevance reasoning on network with the flags above. Answers a new

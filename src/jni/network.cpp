@@ -1,5 +1,6 @@
 // Bridge of qelta.Network: the network object, its files and settings, its
-// nodes, arcs and outcomes. The exports stand in the order of the Java
+// nodes, arcs and outcomes, node values, definitions, outcome numbers,
+// evidence and targets. The exports stand in the order of the Java
 // class's native declarations; each runs its body through Guarded (see
 // jni/frame.h), so every failure reaches Java as QELTAException.
 //
@@ -16,11 +17,14 @@
 #include "core/arrays.h"
 #include "core/engine_error.h"
 #include "core/error_log.h"
+#include "core/matrix.h"
 #include "core/network.h"
 #include "core/node.h"
 #include "core/status.h"
 #include "core/strings.h"
+#include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
+#include "definitions/node_val.h"
 #include "io/format.h"
 #include "jni/checks.h"
 #include "jni/frame.h"
@@ -213,6 +217,392 @@ void SetOutcomes(JNIEnv* env, jobject obj, jint node, jobjectArray outcome_ids,
   }
 }
 
+// ------------------------------------------------------------------ values
+
+// The node's identifier as message text.
+std::string IdOf(const VRN_node& node) {
+  const char* id = node.GetId();
+  return id != nullptr ? id : "";
+}
+
+// Equation values (value type 8) hold samples or interval probabilities that
+// only the equation evaluation can read; until it is part of the engine,
+// every reader of such a value answers the engine's refusal.
+[[noreturn]] void EquationValueUnavailable(const char* operation) {
+  ReportError(operation, qelta::kErrWrongNodeType);
+}
+
+jdoubleArray GetNodeValue(JNIEnv* env, jobject obj, jint node) {
+  VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
+  const VRN_nodeVal* value = target->Value();
+  // Tested before the kind of node, so it holds for every node.
+  if (!value->IsValueValid()) {
+    throw std::runtime_error("Value not valid - node '" + IdOf(*target) + "'");
+  }
+  if (value->GetType() == qelta::kValEquationEvaluation) {
+    EquationValueUnavailable("GetValue");
+  }
+  const VRN_matrix& matrix = value->GetValue();
+  if (matrix.IsEmpty()) ReportError("GetValue", qelta::kErrWrongNodeType);
+  const VRN_doubleArray& items = matrix.GetItems();
+  return qelta::jni::NewJavaArray<jdouble>(
+      env, items.Items(), static_cast<std::size_t>(items.GetSize()));
+}
+
+jdouble GetNodeMean(JNIEnv* env, jobject obj, jint node) {
+  double mean = 0.0;
+  const int status =
+      ValidateNodeHandle(Net(env, obj), node)->Value()->GetMean(&mean);
+  if (status != qelta::kOk) ReportError("GetMean", status);
+  return mean;
+}
+
+jdouble GetNodeStdDev(JNIEnv* env, jobject obj, jint node) {
+  double deviation = 0.0;
+  const int status =
+      ValidateNodeHandle(Net(env, obj), node)->Value()->GetStdDev(&deviation);
+  if (status != qelta::kOk) ReportError("GetStdDev", status);
+  return deviation;
+}
+
+jboolean IsValueValid(JNIEnv* env, jobject obj, jint node) {
+  return ValidateNodeHandle(Net(env, obj), node)->Value()->IsValueValid();
+}
+
+jboolean IsValueDiscretized(JNIEnv* env, jobject obj, jint node) {
+  GetEquationDef(Net(env, obj), node);
+  EquationValueUnavailable("IsValueDiscretized");
+}
+
+jdoubleArray GetNodeSampleStats(JNIEnv* env, jobject obj, jint node) {
+  VRN_network& net = Net(env, obj);
+  GetEquationDef(net, node);
+  const VRN_node* target = net.GetNode(node);
+  if (!target->Value()->IsValueValid()) {
+    throw std::runtime_error("Value of node " + IdOf(*target) +
+                             " is not valid");
+  }
+  EquationValueUnavailable("GetSampleStats");
+}
+
+jintArray GetNodeSampleHistogram(JNIEnv* env, jobject obj, jint node,
+                                 jdouble low, jdouble high, jint bins) {
+  GetEquationDef(Net(env, obj), node);
+  EquationValueUnavailable("GetHistogram");
+}
+
+jintArray GetValueIndexingParents(JNIEnv* env, jobject obj, jint node) {
+  const VRN_intArray& parents = ValidateNodeHandle(Net(env, obj), node)
+                                    ->Value()
+                                    ->GetIndexingParents();
+  return qelta::jni::NewJavaArray<jint>(
+      env, parents.Items(), static_cast<std::size_t>(parents.GetSize()));
+}
+
+jobjectArray GetValueIndexingParentIds(JNIEnv* env, jobject obj, jint node) {
+  VRN_network& net = Net(env, obj);
+  return NodeIdsToJava(
+      env, net, ValidateNodeHandle(net, node)->Value()->GetIndexingParents());
+}
+
+// ------------------------------------------------------------- definitions
+
+constexpr const char* kNullDefinition = "Node definition array cannot be null";
+
+// The node's table (or parameter matrix) as Java exchanges it. A definition
+// without one is refused with Error: std::invalid_argument when writing,
+// std::runtime_error when reading, with the same words.
+template <typename Error>
+const VRN_matrix& DefinitionMatrix(const VRN_node& node) {
+  const VRN_nodeDef* definition = node.Definition();
+  const VRN_matrix* matrix = nullptr;
+  if (definition->GetDefinitionConst(&matrix) != qelta::kOk ||
+      matrix == nullptr) {
+    const char* type_name = definition->GetTypeName();
+    throw Error("Cannot get node definition '" +
+                std::string(type_name != nullptr ? type_name : "") +
+                "' of node '" + IdOf(node) + "' as an array of doubles");
+  }
+  return *matrix;
+}
+
+void SetNodeDefinition(JNIEnv* env, jobject obj, jint node,
+                       jdoubleArray definition) {
+  // Before the network is read: a missing array is the caller's first fault.
+  qelta::jni::RequireArray(definition, kNullDefinition);
+  VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
+  const int count =
+      DefinitionMatrix<std::invalid_argument>(*target).GetItemCount();
+  ValidateDefinitionArraySize(env, *target, count, definition);
+  VRN_doubleArray items;
+  int status = items.SetSize(count);
+  if (status != qelta::kOk) ReportError("SetDefinition", status);
+  if (count > 0) env->GetDoubleArrayRegion(definition, 0, count, items.Items());
+  qelta::jni::CheckJava(env);
+  // The checks above exclude both of the engine's refusals (no matrix, a
+  // length that differs); a refusal all the same must not pass as success.
+  status = target->Definition()->SetDefinition(items);
+  if (status != qelta::kOk) ReportError("SetDefinition", status);
+}
+
+jdoubleArray GetNodeDefinition(JNIEnv* env, jobject obj, jint node) {
+  const VRN_doubleArray& items =
+      DefinitionMatrix<std::runtime_error>(
+          *ValidateNodeHandle(Net(env, obj), node))
+          .GetItems();
+  return qelta::jni::NewJavaArray<jdouble>(
+      env, items.Items(), static_cast<std::size_t>(items.GetSize()));
+}
+
+jintArray HandlesToJava(JNIEnv* env, const VRN_intArray& handles) {
+  return qelta::jni::NewJavaArray<jint>(
+      env, handles.Items(), static_cast<std::size_t>(handles.GetSize()));
+}
+
+jintArray GetParents(JNIEnv* env, jobject obj, jint node) {
+  return HandlesToJava(env, ValidateNodeHandle(Net(env, obj), node)->Parents());
+}
+
+jobjectArray GetParentIds(JNIEnv* env, jobject obj, jint node) {
+  VRN_network& net = Net(env, obj);
+  return NodeIdsToJava(env, net, ValidateNodeHandle(net, node)->Parents());
+}
+
+jintArray GetChildren(JNIEnv* env, jobject obj, jint node) {
+  return HandlesToJava(env,
+                       ValidateNodeHandle(Net(env, obj), node)->Children());
+}
+
+jobjectArray GetChildIds(JNIEnv* env, jobject obj, jint node) {
+  VRN_network& net = Net(env, obj);
+  return NodeIdsToJava(env, net, ValidateNodeHandle(net, node)->Children());
+}
+
+// ------------------------------------------------- outcome ids and numbers
+
+// The node's outcome identifiers; a definition without outcomes has none.
+const VRN_idArray& OutcomeIds(const VRN_node& node) {
+  const VRN_idArray* ids = node.Definition()->GetOutcomesNames();
+  if (ids == nullptr) {
+    throw std::runtime_error("NULL array returned from GetOutcomesNames");
+  }
+  return *ids;
+}
+
+jstring GetOutcomeId(JNIEnv* env, jobject obj, jint node, jint outcome) {
+  VRN_node* target = ValidateOutcomeIndex(Net(env, obj), node, outcome);
+  const char* id = OutcomeIds(*target).Get(outcome);
+  // Outcomes given by intervals may have empty identifiers.
+  return NativeToJavaString(env, id != nullptr ? id : "");
+}
+
+jobjectArray GetOutcomeIds(JNIEnv* env, jobject obj, jint node) {
+  return StringArrayToJava(
+      env, OutcomeIds(*ValidateNodeHandle(Net(env, obj), node)));
+}
+
+// The node's discrete definition, refused as GetDiscreteDef refuses. Every
+// definition with two or more outcomes is discrete; anything else would be
+// the wrong kind of node for the operation.
+VRN_discDef* DiscreteDef(JNIEnv* env, jobject obj, jint node,
+                         const char* operation) {
+  auto* definition =
+      dynamic_cast<VRN_discDef*>(GetDiscreteDef(Net(env, obj), node));
+  if (definition == nullptr) ReportError(operation, qelta::kErrWrongNodeType);
+  return definition;
+}
+
+jboolean HasOutcomeIds(JNIEnv* env, jobject obj, jint node) {
+  return DiscreteDef(env, obj, node, "HasOutcomeIds")->HasOutcomeIds();
+}
+
+jboolean HasPointValues(JNIEnv* env, jobject obj, jint node) {
+  return DiscreteDef(env, obj, node, "HasPointValues")->HasPointValues();
+}
+
+jdoubleArray GetPointValues(JNIEnv* env, jobject obj, jint node) {
+  std::vector<double> values;
+  const int status =
+      DiscreteDef(env, obj, node, "GetPointValues")->GetPointValues(&values);
+  if (status != qelta::kOk) ReportError("GetPointValues", status);
+  return qelta::jni::NewJavaArray<jdouble>(env, values);
+}
+
+void SetPointValues(JNIEnv* env, jobject obj, jint node, jdoubleArray values) {
+  VRN_discDef* definition = DiscreteDef(env, obj, node, "SetPointValues");
+  const int status = definition->SetPointValues(
+      qelta::jni::CopyFromJava<jdouble>(env, values));
+  if (status != qelta::kOk) ReportError("SetPointValues", status);
+}
+
+void RemovePointValues(JNIEnv* env, jobject obj, jint node) {
+  const int status =
+      DiscreteDef(env, obj, node, "RemovePointValues")->RemovePointValues();
+  if (status != qelta::kOk) ReportError("RemovePointValues", status);
+}
+
+jboolean HasIntervals(JNIEnv* env, jobject obj, jint node) {
+  return DiscreteDef(env, obj, node, "HasIntervals")->HasIntervals();
+}
+
+jdoubleArray GetIntervals(JNIEnv* env, jobject obj, jint node) {
+  std::vector<double> bounds;
+  const int status =
+      DiscreteDef(env, obj, node, "GetIntervals")->GetIntervals(&bounds);
+  if (status != qelta::kOk) ReportError("GetIntervals", status);
+  return qelta::jni::NewJavaArray<jdouble>(env, bounds);
+}
+
+void SetIntervals(JNIEnv* env, jobject obj, jint node, jdoubleArray bounds,
+                  jboolean clear_ids) {
+  VRN_discDef* definition = DiscreteDef(env, obj, node, "SetIntervals");
+  // The definition checks the bounds before it changes the outcome count,
+  // so a refusal leaves outcomes and numbers as they were.
+  const int status = definition->SetIntervals(
+      qelta::jni::CopyFromJava<jdouble>(env, bounds), clear_ids != JNI_FALSE);
+  if (status != qelta::kOk) ReportError("SetIntervals", status);
+}
+
+void RemoveIntervals(JNIEnv* env, jobject obj, jint node) {
+  const int status =
+      DiscreteDef(env, obj, node, "RemoveIntervals")->RemoveIntervals();
+  if (status != qelta::kOk) ReportError("RemoveIntervals", status);
+}
+
+// ------------------------------------------------------ evidence and targets
+
+constexpr const char* kNullLikelihoods = "Virtual evidence array cannot be null";
+
+void SetTarget(JNIEnv* env, jobject obj, jint node, jboolean target) {
+  VRN_network& net = Net(env, obj);
+  VRN_node* marked = ValidateNodeHandle(net, node);
+  // Also refused (-4): a mark that is already as asked.
+  if (net.SetTarget(node, target != JNI_FALSE) != qelta::kOk) {
+    throw std::runtime_error("Cannot change target status for node '" +
+                             IdOf(*marked) + "'");
+  }
+}
+
+jboolean IsTarget(JNIEnv* env, jobject obj, jint node) {
+  VRN_network& net = Net(env, obj);
+  ValidateNodeHandle(net, node);
+  return net.IsTarget(node) != 0;
+}
+
+bool SameEvidence(const VRN_evidenceRecord& a, const VRN_evidenceRecord& b) {
+  return a.kind == b.kind && a.outcome == b.outcome &&
+         (a.kind != qelta::kEvidenceOutcomeAndValue || a.value == b.value) &&
+         a.soft_evidence == b.soft_evidence;
+}
+
+// Runs set on the node's value and answers its status. The value drops the
+// node's earlier observed or virtual evidence before it learns that the new
+// evidence is refused (a conflict with implied evidence, or an outcome the
+// observed parents make impossible); a refusal then puts the earlier
+// evidence back, so a refused call changes nothing the caller can see.
+template <typename Set>
+int SetEvidenceKeepingOld(VRN_node& node, Set set) {
+  VRN_nodeVal* value = node.Value();
+  VRN_evidenceRecord before(node.Network(), node.Handle());
+  value->StoreEvidence(before);
+  const int status = set(*value);
+  if (status == qelta::kOk) return status;
+  VRN_evidenceRecord after(node.Network(), node.Handle());
+  value->StoreEvidence(after);
+  if (SameEvidence(before, after)) return status;
+  // The earlier evidence was accepted under the same tables and evidence
+  // elsewhere, so putting it back succeeds; the caller hears of the refusal.
+  switch (before.kind) {
+    case qelta::kEvidenceOutcome:
+      static_cast<void>(value->SetEvidence(before.outcome));
+      break;
+    case qelta::kEvidenceOutcomeAndValue:
+      static_cast<void>(value->SetContEvidence(before.value));
+      break;
+    case qelta::kEvidenceVirtual:
+      static_cast<void>(value->SetVirtualEvidence(before.soft_evidence));
+      break;
+    default:
+      break;
+  }
+  return status;
+}
+
+void SetEvidence(JNIEnv* env, jobject obj, jint node, jint outcome) {
+  VRN_node* target = ValidateOutcomeIndex(Net(env, obj), node, outcome);
+  const int status = SetEvidenceKeepingOld(
+      *target, [&](VRN_nodeVal& value) { return value.SetEvidence(outcome); });
+  if (status != qelta::kOk) ReportError("SetEvidence", status);
+}
+
+void SetEvidenceById(JNIEnv* env, jobject obj, jint node, jstring outcome_id) {
+  SetEvidence(env, obj, node,
+              OutcomeIdToIndex(env, Net(env, obj), node, outcome_id));
+}
+
+void SetVirtualEvidence(JNIEnv* env, jobject obj, jint node,
+                        jdoubleArray likelihoods) {
+  // Before the network is read, as for a missing definition array.
+  qelta::jni::RequireArray(likelihoods, kNullLikelihoods);
+  VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
+  // The value checks every likelihood before it drops observed evidence.
+  const int status = target->Value()->SetVirtualEvidence(
+      qelta::jni::CopyFromJava<jdouble>(env, likelihoods));
+  if (status != qelta::kOk) ReportError("SetVirtualEvidence", status);
+}
+
+jdoubleArray GetVirtualEvidence(JNIEnv* env, jobject obj, jint node) {
+  std::vector<double> likelihoods;
+  const int status = ValidateNodeHandle(Net(env, obj), node)
+                         ->Value()
+                         ->GetVirtualEvidence(&likelihoods);
+  if (status < 0) ReportError("GetVirtualEvidence", status);
+  return qelta::jni::NewJavaArray<jdouble>(env, likelihoods);
+}
+
+jint GetEvidence(JNIEnv* env, jobject obj, jint node) {
+  VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
+  CheckEvidenceSet(*target);
+  const int outcome = target->Value()->GetEvidence();
+  if (outcome < 0) ReportError("GetEvidence", outcome);
+  return outcome;
+}
+
+jstring GetEvidenceId(JNIEnv* env, jobject obj, jint node) {
+  return GetOutcomeId(env, obj, node, GetEvidence(env, obj, node));
+}
+
+// Whether the node's value carries any of the flag bits.
+jboolean HasValueFlags(JNIEnv* env, jobject obj, jint node, int bits) {
+  return ValidateNodeHandle(Net(env, obj), node)->Value()->HasFlags(bits);
+}
+
+void ClearEvidence(JNIEnv* env, jobject obj, jint node) {
+  const int status =
+      ValidateNodeHandle(Net(env, obj), node)->Value()->ClearEvidence();
+  if (status != qelta::kOk) ReportError("ClearEvidence", status);
+}
+
+void SetContEvidence(JNIEnv* env, jobject obj, jint node, jdouble number) {
+  VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
+  const int status = SetEvidenceKeepingOld(*target, [&](VRN_nodeVal& value) {
+    return value.SetContEvidence(number);
+  });
+  // The same name as the outcome form: both observe the node.
+  if (status != qelta::kOk) ReportError("SetEvidence", status);
+}
+
+jdouble GetContEvidence(JNIEnv* env, jobject obj, jint node) {
+  VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
+  CheckEvidenceSet(*target);
+  double number = 0.0;
+  // Evidence observed as an outcome carries no number (-51): say so rather
+  // than invent one.
+  const int status = target->Value()->GetContEvidence(&number);
+  if (status != qelta::kOk) ReportError("GetContEvidence", status);
+  return number;
+}
+
 }  // namespace
 
 // ================================================================ lifecycle
@@ -348,10 +738,12 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_Network_updateBeliefs(JNIEnv* env, 
  */
 extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_probEvidence(JNIEnv* env, jobject obj) {
   return Guarded(env, [&]() -> jdouble {
-    Net(env, obj);
-    // The probability of evidence comes from belief updating, which is not
-    // part of the engine yet; any failure to compute it is reported so.
-    ReportError("CalcPropEvidence", qelta::kErrOutOfMemory);
+    double probability = 0.0;
+    // Whatever the cause, a failure is reported as the one code Java knows.
+    if (!Net(env, obj).CalcPropEvidence(probability, false)) {
+      ReportError("CalcPropEvidence", qelta::kErrOutOfMemory);
+    }
+    return probability;
   });
 }
 
@@ -1046,4 +1438,776 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setOutcomes__I_3Ljava_lang_
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setOutcomes__Ljava_lang_String_2_3Ljava_lang_String_2_3I(JNIEnv* env, jobject obj, jstring node_id, jobjectArray outcome_ids, jintArray mapping) {
   Guarded(env, [&] { SetOutcomes(env, obj, Handle(env, obj, node_id), outcome_ids, mapping); });
+}
+
+// ============================================================== node values
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeValue
+ * Signature: (I)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getNodeValue__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetNodeValue(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeValue
+ * Signature: (Ljava/lang/String;)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getNodeValue__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetNodeValue(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeMean
+ * Signature: (I)D
+ */
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getNodeMean__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetNodeMean(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeMean
+ * Signature: (Ljava/lang/String;)D
+ */
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getNodeMean__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetNodeMean(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeStdDev
+ * Signature: (I)D
+ */
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getNodeStdDev__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetNodeStdDev(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeStdDev
+ * Signature: (Ljava/lang/String;)D
+ */
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getNodeStdDev__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetNodeStdDev(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isValueValid
+ * Signature: (I)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isValueValid__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&]() -> jboolean { return IsValueValid(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isValueValid
+ * Signature: (Ljava/lang/String;)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isValueValid__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&]() -> jboolean { return IsValueValid(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isValueDiscretized
+ * Signature: (I)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isValueDiscretized__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&]() -> jboolean { return IsValueDiscretized(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isValueDiscretized
+ * Signature: (Ljava/lang/String;)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isValueDiscretized__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&]() -> jboolean { return IsValueDiscretized(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeSampleStats
+ * Signature: (I)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getNodeSampleStats__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetNodeSampleStats(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeSampleStats
+ * Signature: (Ljava/lang/String;)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getNodeSampleStats__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetNodeSampleStats(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeSampleHistogram
+ * Signature: (IDDI)[I
+ */
+extern "C" JNIEXPORT jintArray JNICALL Java_qelta_Network_getNodeSampleHistogram__IDDI(JNIEnv* env, jobject obj, jint node, jdouble low, jdouble high, jint bins) {
+  return Guarded(env, [&] { return GetNodeSampleHistogram(env, obj, node, low, high, bins); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeSampleHistogram
+ * Signature: (Ljava/lang/String;DDI)[I
+ */
+extern "C" JNIEXPORT jintArray JNICALL Java_qelta_Network_getNodeSampleHistogram__Ljava_lang_String_2DDI(JNIEnv* env, jobject obj, jstring node_id, jdouble low, jdouble high, jint bins) {
+  return Guarded(env, [&] { return GetNodeSampleHistogram(env, obj, Handle(env, obj, node_id), low, high, bins); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getValueIndexingParents
+ * Signature: (I)[I
+ */
+extern "C" JNIEXPORT jintArray JNICALL Java_qelta_Network_getValueIndexingParents__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetValueIndexingParents(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getValueIndexingParents
+ * Signature: (Ljava/lang/String;)[I
+ */
+extern "C" JNIEXPORT jintArray JNICALL Java_qelta_Network_getValueIndexingParents__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetValueIndexingParents(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getValueIndexingParentIds
+ * Signature: (I)[Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_Network_getValueIndexingParentIds__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetValueIndexingParentIds(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getValueIndexingParentIds
+ * Signature: (Ljava/lang/String;)[Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_Network_getValueIndexingParentIds__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetValueIndexingParentIds(env, obj, Handle(env, obj, node_id)); });
+}
+
+// ======================================== definitions, parents and children
+
+/*
+ * Class:     qelta_Network
+ * Method:    setNodeDefinition
+ * Signature: (I[D)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setNodeDefinition__I_3D(JNIEnv* env, jobject obj, jint node, jdoubleArray definition) {
+  Guarded(env, [&] { SetNodeDefinition(env, obj, node, definition); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setNodeDefinition
+ * Signature: (Ljava/lang/String;[D)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setNodeDefinition__Ljava_lang_String_2_3D(JNIEnv* env, jobject obj, jstring node_id, jdoubleArray definition) {
+  Guarded(env, [&] {
+    // The missing array is refused before the identifier is looked up.
+    qelta::jni::RequireArray(definition, kNullDefinition);
+    SetNodeDefinition(env, obj, Handle(env, obj, node_id), definition);
+  });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeDefinition
+ * Signature: (I)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getNodeDefinition__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetNodeDefinition(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeDefinition
+ * Signature: (Ljava/lang/String;)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getNodeDefinition__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetNodeDefinition(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getParents
+ * Signature: (I)[I
+ */
+extern "C" JNIEXPORT jintArray JNICALL Java_qelta_Network_getParents__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetParents(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getParents
+ * Signature: (Ljava/lang/String;)[I
+ */
+extern "C" JNIEXPORT jintArray JNICALL Java_qelta_Network_getParents__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetParents(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getParentIds
+ * Signature: (I)[Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_Network_getParentIds__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetParentIds(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getParentIds
+ * Signature: (Ljava/lang/String;)[Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_Network_getParentIds__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetParentIds(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getChildren
+ * Signature: (I)[I
+ */
+extern "C" JNIEXPORT jintArray JNICALL Java_qelta_Network_getChildren__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetChildren(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getChildren
+ * Signature: (Ljava/lang/String;)[I
+ */
+extern "C" JNIEXPORT jintArray JNICALL Java_qelta_Network_getChildren__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetChildren(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getChildIds
+ * Signature: (I)[Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_Network_getChildIds__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetChildIds(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getChildIds
+ * Signature: (Ljava/lang/String;)[Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_Network_getChildIds__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetChildIds(env, obj, Handle(env, obj, node_id)); });
+}
+
+// ========================== outcome identifiers, point values and intervals
+
+/*
+ * Class:     qelta_Network
+ * Method:    getOutcomeId
+ * Signature: (II)Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jstring JNICALL Java_qelta_Network_getOutcomeId__II(JNIEnv* env, jobject obj, jint node, jint outcome) {
+  return Guarded(env, [&] { return GetOutcomeId(env, obj, node, outcome); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getOutcomeId
+ * Signature: (Ljava/lang/String;I)Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jstring JNICALL Java_qelta_Network_getOutcomeId__Ljava_lang_String_2I(JNIEnv* env, jobject obj, jstring node_id, jint outcome) {
+  return Guarded(env, [&] { return GetOutcomeId(env, obj, Handle(env, obj, node_id), outcome); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getOutcomeIds
+ * Signature: (I)[Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_Network_getOutcomeIds__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetOutcomeIds(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getOutcomeIds
+ * Signature: (Ljava/lang/String;)[Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_Network_getOutcomeIds__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetOutcomeIds(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    hasOutcomeIds
+ * Signature: (I)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_hasOutcomeIds__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&]() -> jboolean { return HasOutcomeIds(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    hasOutcomeIds
+ * Signature: (Ljava/lang/String;)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_hasOutcomeIds__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&]() -> jboolean { return HasOutcomeIds(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    hasPointValues
+ * Signature: (I)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_hasPointValues__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&]() -> jboolean { return HasPointValues(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    hasPointValues
+ * Signature: (Ljava/lang/String;)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_hasPointValues__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&]() -> jboolean { return HasPointValues(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getPointValues
+ * Signature: (I)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getPointValues__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetPointValues(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getPointValues
+ * Signature: (Ljava/lang/String;)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getPointValues__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetPointValues(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setPointValues
+ * Signature: (I[D)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setPointValues__I_3D(JNIEnv* env, jobject obj, jint node, jdoubleArray values) {
+  Guarded(env, [&] { SetPointValues(env, obj, node, values); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setPointValues
+ * Signature: (Ljava/lang/String;[D)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setPointValues__Ljava_lang_String_2_3D(JNIEnv* env, jobject obj, jstring node_id, jdoubleArray values) {
+  Guarded(env, [&] { SetPointValues(env, obj, Handle(env, obj, node_id), values); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    removePointValues
+ * Signature: (I)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_removePointValues__I(JNIEnv* env, jobject obj, jint node) {
+  Guarded(env, [&] { RemovePointValues(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    removePointValues
+ * Signature: (Ljava/lang/String;)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_removePointValues__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  Guarded(env, [&] { RemovePointValues(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    hasIntervals
+ * Signature: (I)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_hasIntervals__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&]() -> jboolean { return HasIntervals(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    hasIntervals
+ * Signature: (Ljava/lang/String;)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_hasIntervals__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&]() -> jboolean { return HasIntervals(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getIntervals
+ * Signature: (I)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getIntervals__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetIntervals(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getIntervals
+ * Signature: (Ljava/lang/String;)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getIntervals__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetIntervals(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setIntervals
+ * Signature: (I[DZ)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setIntervals__I_3DZ(JNIEnv* env, jobject obj, jint node, jdoubleArray bounds, jboolean clear_ids) {
+  Guarded(env, [&] { SetIntervals(env, obj, node, bounds, clear_ids); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setIntervals
+ * Signature: (Ljava/lang/String;[DZ)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setIntervals__Ljava_lang_String_2_3DZ(JNIEnv* env, jobject obj, jstring node_id, jdoubleArray bounds, jboolean clear_ids) {
+  Guarded(env, [&] { SetIntervals(env, obj, Handle(env, obj, node_id), bounds, clear_ids); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    removeIntervals
+ * Signature: (I)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_removeIntervals__I(JNIEnv* env, jobject obj, jint node) {
+  Guarded(env, [&] { RemoveIntervals(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    removeIntervals
+ * Signature: (Ljava/lang/String;)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_removeIntervals__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  Guarded(env, [&] { RemoveIntervals(env, obj, Handle(env, obj, node_id)); });
+}
+
+// ===================================================== evidence and targets
+
+/*
+ * Class:     qelta_Network
+ * Method:    setTarget
+ * Signature: (IZ)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setTarget__IZ(JNIEnv* env, jobject obj, jint node, jboolean target) {
+  Guarded(env, [&] { SetTarget(env, obj, node, target); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setTarget
+ * Signature: (Ljava/lang/String;Z)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setTarget__Ljava_lang_String_2Z(JNIEnv* env, jobject obj, jstring node_id, jboolean target) {
+  Guarded(env, [&] { SetTarget(env, obj, Handle(env, obj, node_id), target); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isTarget
+ * Signature: (I)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isTarget__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&]() -> jboolean { return IsTarget(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isTarget
+ * Signature: (Ljava/lang/String;)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isTarget__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&]() -> jboolean { return IsTarget(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    clearAllTargets
+ * Signature: ()V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_clearAllTargets(JNIEnv* env, jobject obj) {
+  Guarded(env, [&] { static_cast<void>(Net(env, obj).ClearAllTargets()); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setEvidence
+ * Signature: (II)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setEvidence__II(JNIEnv* env, jobject obj, jint node, jint outcome) {
+  Guarded(env, [&] { SetEvidence(env, obj, node, outcome); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setEvidence
+ * Signature: (Ljava/lang/String;I)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setEvidence__Ljava_lang_String_2I(JNIEnv* env, jobject obj, jstring node_id, jint outcome) {
+  Guarded(env, [&] { SetEvidence(env, obj, Handle(env, obj, node_id), outcome); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setEvidence
+ * Signature: (ILjava/lang/String;)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setEvidence__ILjava_lang_String_2(JNIEnv* env, jobject obj, jint node, jstring outcome_id) {
+  Guarded(env, [&] { SetEvidenceById(env, obj, node, outcome_id); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setEvidence
+ * Signature: (Ljava/lang/String;Ljava/lang/String;)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setEvidence__Ljava_lang_String_2Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id, jstring outcome_id) {
+  Guarded(env, [&] { SetEvidenceById(env, obj, Handle(env, obj, node_id), outcome_id); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setVirtualEvidence
+ * Signature: (I[D)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setVirtualEvidence__I_3D(JNIEnv* env, jobject obj, jint node, jdoubleArray likelihoods) {
+  Guarded(env, [&] { SetVirtualEvidence(env, obj, node, likelihoods); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setVirtualEvidence
+ * Signature: (Ljava/lang/String;[D)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setVirtualEvidence__Ljava_lang_String_2_3D(JNIEnv* env, jobject obj, jstring node_id, jdoubleArray likelihoods) {
+  Guarded(env, [&] {
+    // The missing array is refused before the identifier is looked up.
+    qelta::jni::RequireArray(likelihoods, kNullLikelihoods);
+    SetVirtualEvidence(env, obj, Handle(env, obj, node_id), likelihoods);
+  });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getVirtualEvidence
+ * Signature: (I)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getVirtualEvidence__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetVirtualEvidence(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getVirtualEvidence
+ * Signature: (Ljava/lang/String;)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getVirtualEvidence__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetVirtualEvidence(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getEvidence
+ * Signature: (I)I
+ */
+extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_getEvidence__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetEvidence(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getEvidence
+ * Signature: (Ljava/lang/String;)I
+ */
+extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_getEvidence__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetEvidence(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getEvidenceId
+ * Signature: (I)Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jstring JNICALL Java_qelta_Network_getEvidenceId__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetEvidenceId(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getEvidenceId
+ * Signature: (Ljava/lang/String;)Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jstring JNICALL Java_qelta_Network_getEvidenceId__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetEvidenceId(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isEvidence
+ * Signature: (I)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isEvidence__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&]() -> jboolean { return HasValueFlags(env, obj, node, qelta::kValFlagEvidence | qelta::kValFlagPropagated); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isEvidence
+ * Signature: (Ljava/lang/String;)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isEvidence__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&]() -> jboolean { return HasValueFlags(env, obj, Handle(env, obj, node_id), qelta::kValFlagEvidence | qelta::kValFlagPropagated); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isRealEvidence
+ * Signature: (I)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isRealEvidence__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&]() -> jboolean { return HasValueFlags(env, obj, node, qelta::kValFlagEvidence); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isRealEvidence
+ * Signature: (Ljava/lang/String;)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isRealEvidence__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&]() -> jboolean { return HasValueFlags(env, obj, Handle(env, obj, node_id), qelta::kValFlagEvidence); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isPropagatedEvidence
+ * Signature: (I)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isPropagatedEvidence__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&]() -> jboolean { return HasValueFlags(env, obj, node, qelta::kValFlagPropagated); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isPropagatedEvidence
+ * Signature: (Ljava/lang/String;)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isPropagatedEvidence__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&]() -> jboolean { return HasValueFlags(env, obj, Handle(env, obj, node_id), qelta::kValFlagPropagated); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isVirtualEvidence
+ * Signature: (I)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isVirtualEvidence__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&]() -> jboolean { return HasValueFlags(env, obj, node, qelta::kValFlagVirtual); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isVirtualEvidence
+ * Signature: (Ljava/lang/String;)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isVirtualEvidence__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&]() -> jboolean { return HasValueFlags(env, obj, Handle(env, obj, node_id), qelta::kValFlagVirtual); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    clearEvidence
+ * Signature: (I)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_clearEvidence__I(JNIEnv* env, jobject obj, jint node) {
+  Guarded(env, [&] { ClearEvidence(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    clearEvidence
+ * Signature: (Ljava/lang/String;)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_clearEvidence__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  Guarded(env, [&] { ClearEvidence(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    clearAllEvidence
+ * Signature: ()V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_clearAllEvidence(JNIEnv* env, jobject obj) {
+  Guarded(env, [&] { static_cast<void>(Net(env, obj).ClearAllEvidence()); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setContEvidence
+ * Signature: (ID)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setContEvidence__ID(JNIEnv* env, jobject obj, jint node, jdouble number) {
+  Guarded(env, [&] { SetContEvidence(env, obj, node, number); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setContEvidence
+ * Signature: (Ljava/lang/String;D)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setContEvidence__Ljava_lang_String_2D(JNIEnv* env, jobject obj, jstring node_id, jdouble number) {
+  Guarded(env, [&] { SetContEvidence(env, obj, Handle(env, obj, node_id), number); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getContEvidence
+ * Signature: (I)D
+ */
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getContEvidence__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetContEvidence(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getContEvidence
+ * Signature: (Ljava/lang/String;)D
+ */
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getContEvidence__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetContEvidence(env, obj, Handle(env, obj, node_id)); });
 }

@@ -24,7 +24,7 @@ int UpdateCount(const VRN_network& net) {
   int count = 0;
   VRN_errorLog* log = net.ErrorLog();
   for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
-    if (std::strcmp(log->GetMessage(i), "Belief updating is not available") ==
+    if (std::strcmp(log->GetMessage(i), "Algorithm code 10 is not available") ==
         0) {
       ++count;
     }
@@ -34,6 +34,7 @@ int UpdateCount(const VRN_network& net) {
 
 TEST(ChangeGuardsTest, NestedGuardsUpdateOnceWhenTheOuterEnds) {
   VRN_network net;
+  (void)net.SetDefaultBNAlgorithm(10);  // each update logs one line
   (void)net.SetAutoUpdate(true);
   int start = UpdateCount(net);
   {
@@ -65,6 +66,7 @@ TEST(ChangeGuardsTest, EditsUnderAutomaticUpdateRunOneUpdateEach) {
   VRN_network net;
   int a = net.AddNode(18, "A");
   int b = net.AddNode(18, "B");
+  (void)net.SetDefaultBNAlgorithm(10);  // each update logs one line
   (void)net.SetAutoUpdate(true);
   int start = UpdateCount(net);
   ASSERT_EQ(net.AddArc(a, b), 0);

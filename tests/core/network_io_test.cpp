@@ -78,8 +78,8 @@ TEST(NetworkIoTest, FormatFromNameUsesTheLastExtensionWithoutCase) {
   EXPECT_EQ(VRN_network::FormatFromName("x.xml03"), qelta::kFormatXmlBif);
   EXPECT_EQ(VRN_network::FormatFromName("x.dxp"), qelta::kFormatKi);
   EXPECT_EQ(VRN_network::FormatFromName(".xvrn"), qelta::kFormatXvrn);
-  for (const char* name : {"model", "model.xml", "model.xvrn.bak", "model.",
-                           "model.xvrnx"}) {
+  for (const char* name :
+       {"model", "model.xml", "model.xvrn.bak", "model.", "model.xvrnx"}) {
     EXPECT_EQ(VRN_network::FormatFromName(name), qelta::kErrOutOfRange) << name;
   }
   EXPECT_EQ(VRN_network::FormatFromName(nullptr), qelta::kErrOutOfRange);
@@ -178,7 +178,8 @@ TEST(NetworkIoTest, FailedReadsLeaveTheNetworkAsItWas) {
                            "</nodes></qelta>",
                            0),
             qelta::kErrFileIo);
-  EXPECT_EQ(net.ReadString("not xml", qelta::kExtensionNone), qelta::kErrFileIo);
+  EXPECT_EQ(net.ReadString("not xml", qelta::kExtensionNone),
+            qelta::kErrFileIo);
   EXPECT_EQ(net.ReadString(kOtherNetwork, 5), qelta::kErrOutOfRange);
 
   EXPECT_EQ(Dump(net), before);
@@ -191,8 +192,9 @@ TEST(NetworkIoTest, FailedReadsLeaveTheNetworkAsItWas) {
   EXPECT_TRUE(LogHas(log, -2, "Invalid extension word 5: 0 or -1 expected"));
   bool parent_message = false;
   for (int i = 0; i < log.GetNumberOfMessages(); ++i) {
-    parent_message |= std::string(log.GetMessage(i)).find(
-                          "Node parent not found: 'Nope'") != std::string::npos;
+    parent_message |=
+        std::string(log.GetMessage(i)).find("Node parent not found: 'Nope'") !=
+        std::string::npos;
   }
   EXPECT_TRUE(parent_message);
 }
@@ -217,8 +219,8 @@ TEST(NetworkIoTest, WritesRefusedBeforeAnyFileIsTouched) {
   const std::string ki = TempPath("refused.xvrn");
   EXPECT_EQ(net.WriteFile(ki.c_str(), qelta::kFormatKi, 0),
             qelta::kErrOutOfRange);
-  EXPECT_TRUE(LogHas(*net.ErrorLog(), -2,
-                     "Writing to KI file format not supported."));
+  EXPECT_TRUE(
+      LogHas(*net.ErrorLog(), -2, "Writing to KI file format not supported."));
   EXPECT_FALSE(FileExists(ki));
 
   const std::string dxp = TempPath("text.dxp");
@@ -273,7 +275,8 @@ TEST(NetworkIoTest, CallerExtensionsThroughFilesAndStrings) {
   Marker marker;
   std::string text;
   ASSERT_EQ(net.WriteString(text, &marker), 0);
-  EXPECT_NE(text.find("\t<extensions>\n\t\t<mark>1</mark>\n"), std::string::npos);
+  EXPECT_NE(text.find("\t<extensions>\n\t\t<mark>1</mark>\n"),
+            std::string::npos);
   EXPECT_EQ(text.find("<!--"), std::string::npos);
 
   MarkReader handler;

@@ -15,7 +15,7 @@ namespace {
 
 constexpr int kCpt = 18;
 constexpr int kTruthTable = 20;
-constexpr const char* kUpdateMessage = "Belief updating is not available";
+constexpr const char* kUpdateMessage = "Algorithm code 10 is not available";
 
 std::vector<double> Table(VRN_network& net, int h) {
   const VRN_matrix* m = net.GetNode(h)->Definition()->GetMatrixConst();
@@ -129,6 +129,7 @@ TEST(NodeTest, SetNodeTypeCarriesEvidenceAndKeepsArcs) {
 TEST(NodeTest, SetNodeTypeToTheSameTypeRunsNoUpdate) {
   VRN_network net;
   int h = net.AddNode(kCpt, "A");
+  (void)net.SetDefaultBNAlgorithm(10);  // each update logs one line
   (void)net.SetAutoUpdate(true);
   int before = CountMessages(net, kUpdateMessage);
   EXPECT_EQ(net.GetNode(h)->setNodeType(kCpt), 0);

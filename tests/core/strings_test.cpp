@@ -70,13 +70,31 @@ TEST(IdentifierTest, MakeValidIdentifiersRepairsEveryName) {
   VRN_idArray out;
   out.Add("stale");
   VRN_MakeValidIdentifiers(std::vector<std::string>{"ok", "2x", "", "ok"}, out);
-  EXPECT_EQ(Texts(out), (std::vector<std::string>{"ok", "xx", "x2", "ok"}));
+  EXPECT_EQ(Texts(out), (std::vector<std::string>{"ok", "x2x", "x2", "ok"}));
 
   VRN_stringArray names;
   names.Add("a b");
   names.Add(nullptr);
   VRN_MakeValidIdentifiers(names, out);
   EXPECT_EQ(Texts(out), (std::vector<std::string>{"a_b", "x2"}));
+}
+
+TEST(IdentifierTest, MakeValidIdentifiersNeverMakesTwoEqual) {
+  VRN_idArray out;
+  VRN_MakeValidIdentifiers(std::vector<std::string>{"0", "1", "2"}, out);
+  EXPECT_EQ(Texts(out), (std::vector<std::string>{"x0", "x1", "x2"}));
+
+  // Repairs that meet each other, or a valid name anywhere in the list.
+  VRN_MakeValidIdentifiers(
+      std::vector<std::string>{"a b", "a-b", "a_b_2", "a_b", "5-12", "", ""},
+      out);
+  EXPECT_EQ(Texts(out),
+            (std::vector<std::string>{"a_b_3", "a_b_4", "a_b_2", "a_b",
+                                      "x5_12", "x2", "x2_2"}));
+  for (int i = 0; i < out.GetSize(); ++i) {
+    EXPECT_TRUE(VRN_IsValidId(out.Get(i)));
+    for (int j = 0; j < i; ++j) EXPECT_STRNE(out.Get(i), out.Get(j));
+  }
 }
 
 TEST(StringArrayTest, EditsOwnCopies) {

@@ -50,8 +50,8 @@ TEST(DefVisitorTest, CatchAllSeesEveryDefinitionOnce) {
   CatchAll visitor;
   visitor.Dispatch(f.Def(f.cpt));
   visitor.Dispatch(f.Def(f.table));
-  EXPECT_EQ(visitor.seen, (std::vector<int>{qelta::kDefCpt,
-                                            qelta::kDefTruthTable}));
+  EXPECT_EQ(visitor.seen,
+            (std::vector<int>{qelta::kDefCpt, qelta::kDefTruthTable}));
 }
 
 TEST(DefVisitorTest, TruthTablesFallBackToTheCptVisit) {
@@ -59,8 +59,8 @@ TEST(DefVisitorTest, TruthTablesFallBackToTheCptVisit) {
   CptOnly cpt_only;
   cpt_only.Dispatch(f.Def(f.table));
   cpt_only.Dispatch(f.Def(f.cpt));
-  EXPECT_EQ(cpt_only.seen, (std::vector<int>{qelta::kDefTruthTable,
-                                             qelta::kDefCpt}));
+  EXPECT_EQ(cpt_only.seen,
+            (std::vector<int>{qelta::kDefTruthTable, qelta::kDefCpt}));
   Both both;
   both.Dispatch(f.Def(f.table));
   both.Dispatch(f.Def(f.cpt));

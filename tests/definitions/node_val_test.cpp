@@ -162,6 +162,8 @@ TEST_F(NodeValTest, NumericObservationUsesTheIntervals) {
 }
 
 TEST_F(NodeValTest, ImpossibleObservationIsRefusedAndDropped) {
+  // Implied evidence off: b's state stays unobserved, so the check applies.
+  net_.SetFlags(net_.GetFlags() & ~qelta::kNetEvidencePropagation);
   const int a = Add("a");
   const int b = Add("b");
   ASSERT_EQ(qelta::kOk, net_.AddArc(a, b));

@@ -208,26 +208,6 @@ TEST(KernelTest, AllKernelsMatchBruteForceOnRandomShapes) {
   }
 }
 
-TEST(KernelTest, StepListIsUnchangedByAWalk) {
-  const Shape shape{{1, 2, 3, 4}, {2, 3, 2, 2}, {2, 4}};
-  Fixture f(shape);
-  const VRN_stepList before = f.steps;
-  std::mt19937 rng(7);
-  const std::vector<double> big = RandomCells(rng, f.table.size());
-  std::copy(big.begin(), big.end(), f.table.items());
-  std::vector<double> first, second;
-  for (std::vector<double>* out : {&first, &second}) {
-    f.sub.Fill(0.0);
-    VRN_ScatterAdd(f.sub.items(), f.table.items(), f.table.end(), f.steps);
-    out->assign(f.sub.items(), f.sub.end());
-  }
-  EXPECT_EQ(first, second);
-  ASSERT_EQ(before.count, f.steps.count);
-  for (int i = 0; i < before.count; ++i) {
-    EXPECT_EQ(before.entries[i].remaining, f.steps.entries[i].remaining);
-  }
-}
-
 // Walks a clique-style table (first dimension fastest) while reading a
 // table-of-family layout (last dimension fastest, some members absent, one
 // member fixed by evidence), as the clustering engine slices node tables.
@@ -283,6 +263,23 @@ TEST(KernelTest, StridedWalkMatchesCoordinates) {
     VRN_GatherMultiply(walked.data(), walked.data() + cells,
                        other.data() + extra_index * extra_stride, steps);
     ExpectNear(walked, want);
+  }
+}
+
+TEST(KernelTest, PartialRangesStopAtTheirEnd) {
+  const Shape shape{{1, 2, 3, 4}, {3, 2, 2, 3}, {1, 3}};
+  Fixture f(shape);
+  std::mt19937 rng(3);
+  const std::vector<double> small = RandomCells(rng, f.sub.size());
+  std::copy(small.begin(), small.end(), f.sub.items());
+  for (uint32_t length : {1u, 5u, 13u, 35u}) {
+    f.table.Fill(-1.0);
+    VRN_GatherCopy(f.table.items(), f.table.items() + length, f.sub.items(),
+                   f.steps);
+    for (uint32_t i = 0; i < f.table.size(); ++i) {
+      EXPECT_EQ(f.table.items()[i], i < length ? small[f.map[i]] : -1.0)
+          << "length " << length << " cell " << i;
+    }
   }
 }
 

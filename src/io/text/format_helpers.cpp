@@ -160,6 +160,15 @@ int TextFormatBase::GetLineNumber() const {
 
 int TextFormatBase::Peek() { return lexer_->PeekToken(&token_); }
 
+int TextFormatBase::PeekNext() {
+  if (lexer_ == nullptr) return kErrOutOfRange;
+  return Peek();
+}
+
+void TextFormatBase::ConsumeNext() {
+  if (lexer_ != nullptr) lexer_->Consume();
+}
+
 // ---------------------------------------------------------------- tests
 
 int TextFormatBase::TokenIs(const char* text) const {

@@ -89,6 +89,13 @@ class TextFormatBase {
   VRN_textOutput& Output() { return output_; }
   const VRN_textOutput& Output() const { return output_; }
 
+  // Peeks at the next token without consuming it: 0 with CurrentToken()
+  // holding it, or the lexer's failure (-111 at the end of input, -126,
+  // -128, -103); -2 without a lexer.
+  int PeekNext();
+  // Consumes the token last peeked (nothing without a lexer).
+  void ConsumeNext();
+
   // ---- token tests
 
   // 1 when the current token's text equals text (by the case rule), else 0.

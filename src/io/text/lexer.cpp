@@ -485,6 +485,35 @@ int VRN_textLexer::SkipNestedComment() {
   }
 }
 
+int VRN_textLexer::ReadRawText(const char* terminator, std::string* text) {
+  assert(text != nullptr);
+  text->clear();
+  if (terminator == nullptr || terminator[0] == '\0') {
+    return qelta::kErrOutOfRange;
+  }
+  if (pending_ || (cursor_ >= 0 && cursor_ < history_count_ - 1)) {
+    return qelta::kErrOutOfRange;
+  }
+  const std::size_t length = std::char_traits<char>::length(terminator);
+  std::size_t from = start_;
+  for (;;) {
+    // Lines are read whole, so a terminator without a line end never
+    // spans two of them.
+    const std::size_t found = line_.find(terminator, from);
+    if (found != std::string::npos) {
+      text->append(line_, from, found - from);
+      start_ = found + length;
+      pos_ = start_;
+      return qelta::kOk;
+    }
+    if (from < line_.size()) text->append(line_, from, std::string::npos);
+    if (!NextLine()) {
+      return read_error_ ? qelta::kErrFileIo : qelta::kErrNoMoreTokens;
+    }
+    from = 0;
+  }
+}
+
 void VRN_textLexer::Consume() {
   if (cursor_ >= 0 && cursor_ < history_count_ - 1) {
     ++cursor_;

@@ -107,6 +107,17 @@ class VRN_textLexer {
   // with none pending, the one before the last consumed token.
   int Back();
 
+  // Reads the source text after the last consumed token, as it stands
+  // (blanks, comment marks, quotes and line ends kept), up to the first
+  // occurrence of terminator, which is consumed too; the next PeekToken
+  // scans from after it. For content that is not made of tokens, such as
+  // the text inside XML elements. 0; -111 when the input ends first (*text
+  // then holds what was read); -103 when reading the file failed; -2, with
+  // nothing read, for a null or empty terminator or while a token is peeked
+  // or being replayed.
+  // REQUIRES: text != nullptr.
+  int ReadRawText(const char* terminator, std::string* text);
+
   // Lines read so far; the line of the token just scanned.
   int GetLineNumber() const { return input_.GetLineCount(); }
 

@@ -9,6 +9,7 @@
 
 #include "core/arrays.h"
 #include "core/cases.h"
+#include "core/change_guards.h"
 #include "core/matrix.h"
 #include "core/network.h"
 #include "core/node.h"
@@ -280,11 +281,19 @@ bool XmlNetLoader::Load(const char* fileName, const char* text,
   }
   loader.BuildBindings(extension_binding);
 
-  const bool ok =
-      fileName != nullptr
-          ? loader.ReadFile(fileName, loader.root_, &loader)
-          : loader.ReadString(text == nullptr ? "" : text, loader.root_,
-                              &loader);
+  bool ok = false;
+  {
+    // Relevance bookkeeping walks the whole network after every edit, which
+    // would make a load quadratic in the node count; nothing it computes is
+    // needed before the network is complete.
+    VRN_relevanceOffGuard relevance_off(network);
+    ok = fileName != nullptr
+             ? loader.ReadFile(fileName, loader.root_, &loader)
+             : loader.ReadString(text == nullptr ? "" : text, loader.root_,
+                                 &loader);
+  }
+  // Once, for all the edits the bookkeeping did not see.
+  (void)network->OnStructureChange();
   if (ok) loader.ReportUnknownContent();
   return ok;
 }
@@ -317,8 +326,10 @@ int XmlNetLoader::FindId(const std::string& id) const {
 
 void XmlNetLoader::ClearNodeData() {
   state_ids_.clear();
+  state_id_set_.clear();
   state_labels_.clear();
   parents_.clear();
+  parent_set_.clear();
   values_.clear();
   intervals_.clear();
   point_values_.clear();
@@ -615,13 +626,9 @@ void XmlNetLoader::OnStateStart(IXmlReader& reader) {
       !reader.GetBoolAttribute("fault", fault, false)) {
     return;
   }
-  if (!id.empty()) {
-    for (const std::string& earlier : state_ids_) {
-      if (earlier == id) {
-        AbortQuoted(reader, "Duplicate state identifier", id);
-        return;
-      }
-    }
+  if (!id.empty() && state_id_set_.count(id) != 0) {
+    AbortQuoted(reader, "Duplicate state identifier", id);
+    return;
   }
   const int position = static_cast<int>(state_ids_.size());
   if (is_default) {
@@ -634,6 +641,7 @@ void XmlNetLoader::OnStateStart(IXmlReader& reader) {
   if (fault) fault_states_.push_back(position);
   std::string label;
   reader.GetAttribute("label", label);
+  if (!id.empty()) state_id_set_.insert(id);
   state_ids_.push_back(std::move(id));
   state_labels_.push_back(std::move(label));
 }
@@ -645,11 +653,9 @@ void XmlNetLoader::OnParentToken(IXmlReader& reader) {
     AbortQuoted(reader, "Node parent not found", id);
     return;
   }
-  for (int earlier : parents_) {
-    if (earlier == parent) {
-      AbortQuoted(reader, "Duplicate parent", id);
-      return;
-    }
+  if (!parent_set_.insert(parent).second) {
+    AbortQuoted(reader, "Duplicate parent", id);
+    return;
   }
   parents_.push_back(parent);
 }

@@ -26,6 +26,7 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -159,6 +160,10 @@ class XmlNetLoader : public XmlReader, public XmlErrorHandler {
   std::vector<std::string> state_ids_;
   std::vector<std::string> state_labels_;
   std::vector<int> parents_;
+  // The same as sets, so that duplicates are found without quadratic scans
+  // of a long list.
+  std::set<std::string> state_id_set_;
+  std::set<int> parent_set_;
   std::vector<double> values_;
   std::vector<double> intervals_;
   std::vector<double> point_values_;

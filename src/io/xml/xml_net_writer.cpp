@@ -108,10 +108,9 @@ bool XmlNetworkSaver::Save(const char* fileName, std::string* text,
 
   XmlWriterFileOutput output;
   if (!output.Open(fileName)) {
-    log->LogError(qelta::kErrFileIo,
-                  ("Can't open file " + std::string(fileName) +
-                   " for writing")
-                      .c_str());
+    log->LogError(
+        qelta::kErrFileIo,
+        ("Can't open file " + std::string(fileName) + " for writing").c_str());
     return false;
   }
   bool ok = true;
@@ -133,8 +132,7 @@ bool XmlNetworkSaver::Save(const char* fileName, std::string* text,
   return ok;
 }
 
-XmlNetworkSaver::XmlNetworkSaver(IXmlWriterOutput* output,
-                                 VRN_network* network,
+XmlNetworkSaver::XmlNetworkSaver(IXmlWriterOutput* output, VRN_network* network,
                                  IXmlWriterExtension* extension)
     : network_(network), extension_(extension) {
   SetOutput(output);

@@ -87,7 +87,7 @@ class XmlNetworkSaver : public XmlWriter, public VRN_nodeDefVisitor {
 
   VRN_network* network_;
   IXmlWriterExtension* extension_ = nullptr;
-  int node_ = -1;               // node being written
+  int node_ = -1;                // node being written
   std::string current_element_;  // element the last visit opened
   bool failed_ = false;
   std::string failure_;

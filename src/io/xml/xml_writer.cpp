@@ -1,7 +1,9 @@
 #include "io/xml/xml_writer.h"
 
 #include <cassert>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/change_guards.h"
@@ -25,8 +27,14 @@ const EscapeTable& Entities() {
   return table;
 }
 
+// Sixteen digits keep the texts short and familiar; a value they cannot
+// carry exactly (1/6, 0.1 + 0.2) gets the seventeenth so that a reload
+// gives back the very same double.
 void FormatDouble(double value, char (&buffer)[64]) {
   snprintf(buffer, sizeof buffer, "%.16g", value);
+  if (std::isfinite(value) && strtod(buffer, nullptr) != value) {
+    snprintf(buffer, sizeof buffer, "%.17g", value);
+  }
 }
 
 }  // namespace

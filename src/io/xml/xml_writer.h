@@ -100,7 +100,8 @@ class XmlWriter : public IXmlWriter {
                         int escape_mode) override;
   // <!-- text --> on its own line; the text is written as it stands.
   void WriteComment(const char* text);
-  // One line of values "%.16g" separated by blanks; a value equal to
+  // One line of values "%.16g" (or "%.17g" where sixteen digits would not
+  // read back exactly) separated by blanks; a value equal to
   // special_value is written as special_text when that is not null.
   void WriteDoubleList(const char* name, const double* values, int count,
                        const char* special_text, double special_value);

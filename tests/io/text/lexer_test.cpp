@@ -278,4 +278,39 @@ TEST(TextLexerTest, NoLengthLimits) {
             (Toks{{kId, "x"}, {kId, word}, {kStr, text}, {kId, "y"}}));
 }
 
+TEST(TextLexerTest, RawTextBetweenTokens) {
+  TempFile file("<A x=\"1\">a \"b\" // c\r\n  d</A> <!-- e > f\n-->g");
+  VRN_textLexer lexer(1, nullptr);
+  ASSERT_EQ(lexer.Open(file.path()), qelta::kOk);
+  VRN_textToken token;
+  std::string text;
+  for (const char* expected : {"<", "A", "x", "=", "1", ">"}) {
+    ASSERT_EQ(lexer.PeekToken(&token), qelta::kOk);
+    EXPECT_STREQ(token.text, expected);
+    lexer.Consume();
+  }
+  // Not while a peeked token waits.
+  ASSERT_EQ(lexer.PeekToken(&token), qelta::kOk);
+  EXPECT_EQ(lexer.ReadRawText("<", &text), qelta::kErrOutOfRange);
+  lexer.Consume();
+  EXPECT_EQ(lexer.ReadRawText("", &text), qelta::kErrOutOfRange);
+
+  TempFile raw("a \"b\" // c\r\n  d</A> <!-- e > f\n-->g");
+  ASSERT_EQ(lexer.Open(raw.path()), qelta::kOk);
+  ASSERT_EQ(lexer.ReadRawText("</", &text), qelta::kOk);
+  EXPECT_EQ(text, "a \"b\" // c\r\n  d");
+  ASSERT_EQ(lexer.PeekToken(&token), qelta::kOk);
+  EXPECT_STREQ(token.text, "A");
+  lexer.Consume();
+  ASSERT_EQ(lexer.ReadRawText("<!--", &text), qelta::kOk);
+  EXPECT_EQ(text, "> ");
+  ASSERT_EQ(lexer.ReadRawText("-->", &text), qelta::kOk);
+  EXPECT_EQ(text, " e > f\n");
+  ASSERT_EQ(lexer.PeekToken(&token), qelta::kOk);
+  EXPECT_STREQ(token.text, "g");
+  lexer.Consume();
+  EXPECT_EQ(lexer.ReadRawText(">", &text), qelta::kErrNoMoreTokens);
+  EXPECT_EQ(text, "");
+}
+
 }  // namespace

@@ -103,6 +103,8 @@ TEST_F(XmlNetLoaderTest, MinimalRootTakesTheFileDefaults) {
   EXPECT_EQ(net_.GetNoisyDecompLimit(), 4);
   EXPECT_EQ(net_.GetNumberOfNodes(), 0);
   EXPECT_EQ(net_.ErrorLog()->GetNumberOfMessages(), 0);
+  // Relevance reasoning, paused while the file is read, is on again.
+  EXPECT_TRUE(net_.IsRelevanceReasoning());
 }
 
 TEST_F(XmlNetLoaderTest, SettingsPropertiesParametersAndFunctions) {
@@ -698,6 +700,7 @@ TEST_F(XmlNetLoaderTest, FileFailuresNameTheFile) {
                                       ": SetProbabilities failed"}));
   // What came before the failing element stays in the network.
   EXPECT_GE(Node("A"), 0);
+  EXPECT_TRUE(net_.IsRelevanceReasoning());
   std::remove(name.c_str());
 }
 

@@ -147,3 +147,18 @@ TEST(XmlWriterFileTest, FullDiskAndBadPathAreFailures) {
 }
 
 }  // namespace
+
+
+TEST(XmlWriterNumbersTest, EveryDoubleReadsBackExactly) {
+  std::string text;
+  XmlWriterStringOutput out(&text);
+  XmlWriter writer(&out);
+  const double values[] = {1.0 / 6.0, 0.1 + 0.2, 0.25, 1e-300, 2.0 / 3.0};
+  writer.WriteDoubleList("v", values, 5, nullptr, 0.0);
+  std::istringstream in(text.substr(text.find('>') + 1));
+  for (double v : values) {
+    double back = 0;
+    in >> back;
+    EXPECT_EQ(back, v);
+  }
+}

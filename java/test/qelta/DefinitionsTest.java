@@ -1,0 +1,253 @@
+package qelta;
+
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+import static qelta.NodesTest.CPT;
+import static qelta.NodesTest.TRUTH_TABLE;
+import static qelta.NodesTest.engineFails;
+import static qelta.NodesTest.refused;
+
+import org.junit.jupiter.api.AfterEach;
+import org.junit.jupiter.api.BeforeEach;
+import org.junit.jupiter.api.Test;
+
+/** Node tables, parents and children, outcome identifiers, point values and intervals. */
+class DefinitionsTest {
+    private static final double EXACT = 1e-12;
+
+    private Network net;
+
+    @BeforeEach
+    void setUp() {
+        net = new Network();
+    }
+
+    @AfterEach
+    void tearDown() {
+        net.close();
+    }
+
+    /** A node of the given type with the given outcomes. */
+    private int node(int type, String id, String... outcomes) {
+        int h = net.addNode(type, id);
+        int[] mapping = new int[outcomes.length];
+        java.util.Arrays.fill(mapping, -1);
+        net.setOutcomes(h, outcomes, mapping);
+        return h;
+    }
+
+    private int node(String id, String... outcomes) {
+        return node(CPT, id, outcomes);
+    }
+
+    /** One distinct distribution per column: column c gives outcome k weight (c + 1) * (k + 1). */
+    private static double[] distinctColumns(int columns, int outcomes) {
+        double[] table = new double[columns * outcomes];
+        for (int c = 0; c < columns; c++) {
+            double sum = 0;
+            for (int k = 0; k < outcomes; k++) {
+                sum += (c + 1) * (k + 1) + c % 3;
+            }
+            for (int k = 0; k < outcomes; k++) {
+                table[c * outcomes + k] = ((c + 1) * (k + 1) + c % 3) / sum;
+            }
+        }
+        return table;
+    }
+
+    @Test
+    void theTableRunsOverParentsLikeAnOdometerWithTheOwnOutcomeFastest() {
+        int a = node("A", "a0", "a1");
+        int b = node("B", "b0", "b1", "b2");
+        int c = node("C", "c0", "c1", "c2", "c3");
+        net.addArc(a, c);
+        net.addArc(b, c);
+        double[] table = distinctColumns(6, 4);
+        net.setNodeDefinition(c, table);
+        assertArrayEquals(table, net.getNodeDefinition(c), 0.0);
+        assertArrayEquals(table, net.getNodeDefinition("C"), 0.0);
+        // Element 4 * (3 * i + j) + k is P(C = k | A = i, B = j): check it through inference.
+        for (int i = 0; i < 2; i++) {
+            for (int j = 0; j < 3; j++) {
+                net.setEvidence(a, i);
+                net.setEvidence("B", j);
+                net.updateBeliefs();
+                double[] posterior = net.getNodeValue(c);
+                for (int k = 0; k < 4; k++) {
+                    assertEquals(table[4 * (3 * i + j) + k], posterior[k], EXACT);
+                }
+            }
+        }
+    }
+
+    @Test
+    void theTableLengthMustMatchExactly() {
+        int a = node("A", "a0", "a1", "a2");
+        net.setNodeDefinition("A", new double[] {0.2, 0.3, 0.5});
+        refused("Invalid definition array size for node 'A': expected 3 and got 2",
+                () -> net.setNodeDefinition(a, new double[] {0.5, 0.5}));
+        refused("Invalid definition array size for node 'A': expected 3 and got 4",
+                () -> net.setNodeDefinition("A", new double[] {0.25, 0.25, 0.25, 0.25}));
+        assertArrayEquals(new double[] {0.2, 0.3, 0.5}, net.getNodeDefinition(a), 0.0);
+        // Numbers are taken as given, without any check or normalisation.
+        net.setNodeDefinition(a, new double[] {7, -1, 0.5});
+        assertArrayEquals(new double[] {7, -1, 0.5}, net.getNodeDefinition(a), 0.0);
+    }
+
+    @Test
+    void aMissingTableIsRefusedFirst() {
+        node("A", "a0", "a1");
+        String message = "Node definition array cannot be null";
+        refused(message, () -> net.setNodeDefinition(0, null));
+        refused(message, () -> net.setNodeDefinition(9, null));
+        refused(message, () -> net.setNodeDefinition("A", null));
+        refused(message, () -> net.setNodeDefinition("Nobody", null));
+        refused("Invalid node handle: 9", () -> net.setNodeDefinition(9, new double[2]));
+        refused("Invalid node identifier: 'Nobody'",
+                () -> net.setNodeDefinition("Nobody", new double[2]));
+        refused("Invalid node handle: -1", () -> net.getNodeDefinition(-1));
+        refused("Invalid node identifier: null", () -> net.getNodeDefinition((String) null));
+    }
+
+    @Test
+    void aTruthTableTakesAnyNumbersToo() {
+        int a = node("A", "a0", "a1");
+        int t = node(TRUTH_TABLE, "T", "t0", "t1");
+        net.addArc(a, t);
+        assertArrayEquals(new double[] {1, 0, 1, 0}, net.getNodeDefinition(t), 0.0);
+        net.setNodeDefinition("T", new double[] {0, 1, 1, 0});
+        assertArrayEquals(new double[] {0, 1, 1, 0}, net.getNodeDefinition("T"), 0.0);
+    }
+
+    @Test
+    void parentsAndChildrenKeepArcOrder() {
+        int a = node("A", "x", "y");
+        int b = node("B", "x", "y");
+        int c = node("C", "x", "y");
+        int d = node("D", "x", "y");
+        net.addArc(b, c);
+        net.addArc(a, c);
+        net.addArc(a, d);
+        assertArrayEquals(new int[] {b, a}, net.getParents(c));
+        assertArrayEquals(new String[] {"B", "A"}, net.getParentIds("C"));
+        assertArrayEquals(new int[] {c, d}, net.getChildren("A"));
+        assertArrayEquals(new String[] {"C", "D"}, net.getChildIds(a));
+        assertEquals(0, net.getParents("A").length);
+        assertEquals(0, net.getParentIds(b).length);
+        assertEquals(0, net.getChildren(d).length);
+        assertEquals(0, net.getChildIds("D").length);
+        // The parent order is the table's dimension order: 2 x 2 x 2.
+        assertEquals(8, net.getNodeDefinition(c).length);
+        net.deleteArc(b, c);
+        assertArrayEquals(new int[] {a}, net.getParents(c));
+        assertEquals(0, net.getChildIds("B").length);
+        assertEquals(4, net.getNodeDefinition(c).length);
+        refused("Invalid node handle: 4", () -> net.getParents(4));
+        refused("Invalid node identifier: 'E'", () -> net.getChildIds("E"));
+    }
+
+    @Test
+    void outcomeIdentifiersAreReadByIndex() {
+        int w = node("W", "sun", "rain", "snow");
+        assertEquals("rain", net.getOutcomeId(w, 1));
+        assertEquals("snow", net.getOutcomeId("W", 2));
+        assertArrayEquals(new String[] {"sun", "rain", "snow"}, net.getOutcomeIds(w));
+        assertArrayEquals(new String[] {"sun", "rain", "snow"}, net.getOutcomeIds("W"));
+        assertTrue(net.hasOutcomeIds(w));
+        refused("Invalid outcome index 3 for node 'W', valid indices are 0..2",
+                () -> net.getOutcomeId(w, 3));
+        refused("Invalid outcome index -1 for node 'W', valid indices are 0..2",
+                () -> net.getOutcomeId("W", -1));
+        refused("Invalid node handle: 1", () -> net.getOutcomeIds(1));
+    }
+
+    @Test
+    void pointValuesNeedOneNumberPerOutcome() {
+        int t = node("T", "low", "mid", "high");
+        assertFalse(net.hasPointValues(t));
+        engineFails("GetPointValues", -3, () -> net.getPointValues(t));
+        engineFails("RemovePointValues", -3, () -> net.removePointValues(t));
+        engineFails("SetPointValues", -2, () -> net.setPointValues(t, new double[] {1, 2}));
+        refused("Unexpected null Java array.", () -> net.setPointValues(t, null));
+
+        net.setPointValues("T", new double[] {3, -1, 2});
+        assertTrue(net.hasPointValues(t));
+        assertFalse(net.hasIntervals("T"));
+        assertArrayEquals(new double[] {3, -1, 2}, net.getPointValues("T"), 0.0);
+        engineFails("GetIntervals", -3, () -> net.getIntervals(t));
+
+        net.removePointValues("T");
+        assertFalse(net.hasPointValues(t));
+    }
+
+    @Test
+    void intervalsReplacePointValuesAndMayResizeTheOutcomes() {
+        int t = node("T", "low", "mid", "high");
+        net.setPointValues(t, new double[] {1, 2, 3});
+        net.setIntervals(t, new double[] {0, 1, 2, 3}, false);
+        assertTrue(net.hasIntervals(t));
+        assertFalse(net.hasPointValues(t));
+        engineFails("GetPointValues", -3, () -> net.getPointValues(t));
+        assertArrayEquals(new double[] {0, 1, 2, 3}, net.getIntervals("T"), 0.0);
+
+        // One empty interval is allowed, two in a row are not.
+        net.setIntervals("T", new double[] {0, 1, 1, 2}, false);
+        assertArrayEquals(new double[] {0, 1, 1, 2}, net.getIntervals(t), 0.0);
+
+        // Five bounds on three outcomes: the node gets a fourth outcome.
+        net.setIntervals(t, new double[] {0, 1, 2, 3, 4}, false);
+        assertEquals(4, net.getOutcomeCount(t));
+        assertEquals("low", net.getOutcomeId(t, 0));
+        assertEquals(4, net.getNodeDefinition(t).length);
+
+        net.removeIntervals("T");
+        assertFalse(net.hasIntervals(t));
+        engineFails("RemoveIntervals", -3, () -> net.removeIntervals(t));
+    }
+
+    @Test
+    void refusedIntervalsLeaveOutcomesAndNumbersAsTheyWere() {
+        int t = node("T", "low", "mid", "high");
+        net.setPointValues(t, new double[] {5, 6, 7});
+        engineFails("SetIntervals", -4, () -> net.setIntervals(t, new double[] {0, 1, 1, 1, 2}, false));
+        engineFails("SetIntervals", -4, () -> net.setIntervals(t, new double[] {0, 2, 1, 3}, true));
+        engineFails("SetIntervals", -4, () -> net.setIntervals(t, new double[] {0, 2, 1, 3, 4, 5}, true));
+        engineFails("SetIntervals", -2, () -> net.setIntervals(t, new double[] {0, 1}, false));
+        assertEquals(3, net.getOutcomeCount(t));
+        assertArrayEquals(new String[] {"low", "mid", "high"}, net.getOutcomeIds(t));
+        assertArrayEquals(new double[] {5, 6, 7}, net.getPointValues(t), 0.0);
+        refused("Unexpected null Java array.", () -> net.setIntervals(t, null, false));
+    }
+
+    @Test
+    void intervalsMayReplaceTheOutcomeIdentifiers() {
+        int t = node("T", "low", "high");
+        net.setIntervals(t, new double[] {0, 10, 20}, true);
+        assertFalse(net.hasOutcomeIds(t));
+        assertFalse(net.hasOutcomeIds("T"));
+        assertArrayEquals(new String[] {"", ""}, net.getOutcomeIds(t));
+        assertEquals("", net.getOutcomeId(t, 1));
+        // Without intervals the outcomes need identifiers again: generated ones.
+        net.removeIntervals(t);
+        assertTrue(net.hasOutcomeIds(t));
+        assertArrayEquals(new String[] {"State0", "State1"}, net.getOutcomeIds(t));
+    }
+
+    @Test
+    void numberMethodsRefuseBadNodes() {
+        node("T", "a", "b");
+        refused("Invalid node handle: 1", () -> net.hasOutcomeIds(1));
+        refused("Invalid node handle: 1", () -> net.hasPointValues(1));
+        refused("Invalid node handle: 1", () -> net.getPointValues(1));
+        refused("Invalid node handle: 1", () -> net.setPointValues(1, new double[2]));
+        refused("Invalid node handle: 1", () -> net.removePointValues(1));
+        refused("Invalid node handle: 1", () -> net.hasIntervals(1));
+        refused("Invalid node handle: 1", () -> net.getIntervals(1));
+        refused("Invalid node handle: 1", () -> net.setIntervals(1, new double[3], false));
+        refused("Invalid node handle: 1", () -> net.removeIntervals(1));
+        refused("Invalid node identifier: 'U'", () -> net.setIntervals("U", null, true));
+        refused("Invalid node identifier: 'U'", () -> net.getPointValues("U"));
+    }
+}

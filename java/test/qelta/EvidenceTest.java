@@ -1,0 +1,272 @@
+package qelta;
+
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+import static qelta.NodesTest.CPT;
+import static qelta.NodesTest.TRUTH_TABLE;
+import static qelta.NodesTest.engineFails;
+import static qelta.NodesTest.refused;
+
+import org.junit.jupiter.api.AfterEach;
+import org.junit.jupiter.api.BeforeEach;
+import org.junit.jupiter.api.Test;
+
+/** Observed, implied, numeric and virtual evidence, and target marks. */
+class EvidenceTest {
+    private static final double EXACT = 1e-12;
+
+    private Network net;
+
+    @BeforeEach
+    void setUp() {
+        net = new Network();
+    }
+
+    @AfterEach
+    void tearDown() {
+        net.close();
+    }
+
+    private int node(int type, String id, String... outcomes) {
+        int h = net.addNode(type, id);
+        int[] mapping = new int[outcomes.length];
+        java.util.Arrays.fill(mapping, -1);
+        net.setOutcomes(h, outcomes, mapping);
+        return h;
+    }
+
+    private int node(String id, String... outcomes) {
+        return node(CPT, id, outcomes);
+    }
+
+    /** Evidence flags of a node: real, propagated, virtual. */
+    private void assertFlags(String id, boolean real, boolean propagated, boolean virtual) {
+        assertEquals(real, net.isRealEvidence(id), id + " real");
+        assertEquals(propagated, net.isPropagatedEvidence(id), id + " propagated");
+        assertEquals(virtual, net.isVirtualEvidence(id), id + " virtual");
+        assertEquals(real || propagated, net.isEvidence(id), id + " evidence");
+    }
+
+    @Test
+    void targetsAreMarkedOnceAndUnmarkedOnce() {
+        int a = node("A", "x", "y");
+        node("B", "x", "y");
+        assertFalse(net.isTarget(a));
+        net.setTarget(a, true);
+        net.setTarget("B", true);
+        assertTrue(net.isTarget("A"));
+        assertTrue(net.isTarget(1));
+        refused("Cannot change target status for node 'A'", () -> net.setTarget(a, true));
+        net.setTarget("A", false);
+        refused("Cannot change target status for node 'A'", () -> net.setTarget("A", false));
+        assertFalse(net.isTarget(a));
+        net.clearAllTargets();
+        assertFalse(net.isTarget("B"));
+        net.clearAllTargets();
+        refused("Invalid node handle: 2", () -> net.setTarget(2, true));
+        refused("Invalid node identifier: 'C'", () -> net.isTarget("C"));
+    }
+
+    @Test
+    void evidenceIsSetByIndexOrIdentifierInAllFourForms() {
+        int w = node("W", "sun", "rain", "snow");
+        net.setEvidence(w, 1);
+        assertEquals(1, net.getEvidence(w));
+        assertEquals("rain", net.getEvidenceId("W"));
+        net.setEvidence("W", 2);
+        assertEquals(2, net.getEvidence("W"));
+        net.setEvidence(w, "sun");
+        assertEquals("sun", net.getEvidenceId(w));
+        net.setEvidence("W", "rain");
+        assertEquals(1, net.getEvidence(w));
+        assertFlags("W", true, false, false);
+        net.clearEvidence("W");
+        assertFlags("W", false, false, false);
+    }
+
+    @Test
+    void badOutcomesAreRefusedAndKeepTheEvidence() {
+        int w = node("W", "sun", "rain");
+        net.setEvidence(w, 0);
+        refused("Invalid outcome index 2 for node 'W', valid indices are 0..1",
+                () -> net.setEvidence(w, 2));
+        refused("Invalid outcome index -1 for node 'W', valid indices are 0..1",
+                () -> net.setEvidence("W", -1));
+        refused("Invalid outcome identifier 'hail' for node 'W'", () -> net.setEvidence(w, "hail"));
+        refused("Invalid outcome identifier: null", () -> net.setEvidence("W", (String) null));
+        refused("Invalid node identifier: 'V'", () -> net.setEvidence("V", "hail"));
+        refused("Invalid node handle: 5", () -> net.setEvidence(5, "sun"));
+        assertEquals(0, net.getEvidence(w));
+    }
+
+    @Test
+    void readingMissingEvidenceFails() {
+        int w = node("W", "sun", "rain");
+        refused("Node 'W' has no evidence set", () -> net.getEvidence(w));
+        refused("Node 'W' has no evidence set", () -> net.getEvidenceId("W"));
+        refused("Node 'W' has no evidence set", () -> net.getContEvidence(w));
+        engineFails("ClearEvidence", -2, () -> net.clearEvidence(w));
+        engineFails("GetVirtualEvidence", -2, () -> net.getVirtualEvidence("W"));
+    }
+
+    @Test
+    void virtualEvidenceIsCheckedBeforeItReplacesObservedEvidence() {
+        int w = node("W", "sun", "rain");
+        net.setEvidence(w, 1);
+        engineFails("SetVirtualEvidence", -4, () -> net.setVirtualEvidence(w, new double[] {1.5, 0}));
+        engineFails("SetVirtualEvidence", -3, () -> net.setVirtualEvidence("W", new double[] {0, 0}));
+        engineFails("SetVirtualEvidence", -2, () -> net.setVirtualEvidence(w, new double[] {0.5}));
+        assertEquals(1, net.getEvidence(w));
+
+        net.setVirtualEvidence("W", new double[] {0.2, 0.8});
+        assertFlags("W", false, false, true);
+        assertArrayEquals(new double[] {0.2, 0.8}, net.getVirtualEvidence(w), EXACT);
+        refused("Node 'W' has no evidence set", () -> net.getEvidence(w));
+        // Clearing removes observed evidence first, virtual evidence when there is none.
+        net.clearEvidence(w);
+        assertFlags("W", false, false, false);
+    }
+
+    @Test
+    void aMissingLikelihoodArrayIsRefusedFirst() {
+        String message = "Virtual evidence array cannot be null";
+        refused(message, () -> net.setVirtualEvidence(3, null));
+        refused(message, () -> net.setVirtualEvidence("Nobody", null));
+        refused("Invalid node handle: 3", () -> net.setVirtualEvidence(3, new double[] {1, 1}));
+    }
+
+    @Test
+    void virtualEvidenceWeighsTheBeliefs() {
+        int a = node("A", "x", "y");
+        int b = node("B", "x", "y");
+        net.addArc(a, b);
+        net.setNodeDefinition(a, new double[] {0.3, 0.7});
+        net.setNodeDefinition(b, new double[] {0.9, 0.1, 0.2, 0.8});
+        net.setVirtualEvidence(b, new double[] {0.6, 0.3});
+        net.updateBeliefs();
+        double x = 0.3 * (0.9 * 0.6 + 0.1 * 0.3);
+        double y = 0.7 * (0.2 * 0.6 + 0.8 * 0.3);
+        assertArrayEquals(new double[] {x / (x + y), y / (x + y)}, net.getNodeValue(a), EXACT);
+    }
+
+    @Test
+    void evidenceImpliedByADeterministicChildCountsAsEvidence() {
+        int a = node("A", "x", "y");
+        int t = node(TRUTH_TABLE, "T", "x", "y");
+        net.addArc(a, t);
+        net.setNodeDefinition(t, new double[] {1, 0, 0, 1});
+        net.setEvidence(a, 1);
+        assertFlags("T", false, true, false);
+        assertEquals(1, net.getEvidence(t));
+        assertEquals("y", net.getEvidenceId("T"));
+        // Implied evidence is not cleared by clearEvidence.
+        engineFails("ClearEvidence", -2, () -> net.clearEvidence(t));
+        net.clearAllEvidence();
+        assertFlags("T", false, false, false);
+        assertFlags("A", false, false, false);
+    }
+
+    @Test
+    void aRefusedObservationKeepsTheObservationBefore() {
+        int a = node("A", "x", "y");
+        int t = node(TRUTH_TABLE, "T", "x", "y");
+        net.addArc(a, t);
+        net.setNodeDefinition(t, new double[] {1, 0, 0, 1});
+        net.setEvidence(t, 1);
+        net.setEvidence(a, 1);
+        // T = x contradicts what A = y implies for T.
+        engineFails("SetEvidence", -26, () -> net.setEvidence(t, 0));
+        assertFlags("T", true, false, false);
+        assertEquals(1, net.getEvidence(t));
+        assertEquals(1, net.getEvidence(a));
+    }
+
+    @Test
+    void anImpossibleObservationKeepsTheEvidenceBefore() {
+        int a = node("A", "x", "y");
+        int c = node("C", "c0", "c1", "c2");
+        net.addArc(a, c);
+        // Given A = x, C = c0 cannot happen (and nothing else is implied).
+        net.setNodeDefinition(c, new double[] {0, 0.5, 0.5, 0.2, 0.3, 0.5});
+        net.setEvidence(a, 0);
+
+        net.setEvidence(c, 2);
+        engineFails("SetEvidence", -2, () -> net.setEvidence(c, 0));
+        assertFlags("C", true, false, false);
+        assertEquals(2, net.getEvidence(c));
+
+        net.setVirtualEvidence(c, new double[] {0.5, 0.25, 0.25});
+        engineFails("SetEvidence", -2, () -> net.setEvidence("C", "c0"));
+        assertFlags("C", false, false, true);
+        assertArrayEquals(new double[] {0.5, 0.25, 0.25}, net.getVirtualEvidence(c), EXACT);
+
+        // Nothing before: nothing after.
+        net.clearEvidence(c);
+        engineFails("SetEvidence", -2, () -> net.setEvidence(c, 0));
+        assertFlags("C", false, false, false);
+    }
+
+    @Test
+    void aNumberObservesTheOutcomeWhoseIntervalHoldsIt() {
+        int t = node("T", "cold", "mild", "hot");
+        engineFails("SetEvidence", -3, () -> net.setContEvidence(t, 12.5));
+        net.setIntervals(t, new double[] {-20, 10, 25, 45}, false);
+        net.setContEvidence(t, 12.5);
+        assertEquals(1, net.getEvidence(t));
+        assertEquals(12.5, net.getContEvidence("T"), 0.0);
+        net.setContEvidence("T", -3);
+        assertEquals(0, net.getEvidence("T"));
+        assertEquals(-3.0, net.getContEvidence(t), 0.0);
+        // Outside every interval: refused, the earlier number stays.
+        engineFails("SetEvidence", -2, () -> net.setContEvidence(t, 99));
+        assertEquals(-3.0, net.getContEvidence(t), 0.0);
+        // An outcome observed without a number has none to give.
+        net.setEvidence(t, 2);
+        engineFails("GetContEvidence", -51, () -> net.getContEvidence(t));
+        refused("Invalid node handle: 1", () -> net.setContEvidence(1, 0));
+        refused("Invalid node identifier: 'U'", () -> net.getContEvidence("U"));
+    }
+
+    @Test
+    void aRefusedNumberKeepsTheNumberBefore() {
+        int a = node("A", "x", "y");
+        int c = node("C", "c0", "c1", "c2");
+        net.addArc(a, c);
+        net.setNodeDefinition(c, new double[] {0, 0.5, 0.5, 0.2, 0.3, 0.5});
+        net.setIntervals(c, new double[] {0, 1, 2, 3}, false);
+        net.setEvidence(a, 0);
+        net.setContEvidence(c, 2.5);
+        engineFails("SetEvidence", -2, () -> net.setContEvidence(c, 0.5));
+        assertEquals(2, net.getEvidence(c));
+        assertEquals(2.5, net.getContEvidence(c), 0.0);
+    }
+
+    @Test
+    void clearAllEvidenceClearsEveryKind() {
+        int a = node("A", "x", "y");
+        int b = node("B", "x", "y");
+        net.setEvidence(a, 0);
+        net.setVirtualEvidence(b, new double[] {0.5, 1});
+        net.clearAllEvidence();
+        assertFlags("A", false, false, false);
+        assertFlags("B", false, false, false);
+        net.clearAllEvidence();
+    }
+
+    @Test
+    void flagReadersRefuseBadNodes() {
+        node("A", "x", "y");
+        refused("Invalid node handle: 1", () -> net.isEvidence(1));
+        refused("Invalid node handle: 1", () -> net.isRealEvidence(1));
+        refused("Invalid node handle: 1", () -> net.isPropagatedEvidence(1));
+        refused("Invalid node handle: 1", () -> net.isVirtualEvidence(1));
+        refused("Invalid node handle: 1", () -> net.clearEvidence(1));
+        refused("Invalid node handle: 1", () -> net.getEvidence(1));
+        refused("Invalid node handle: 1", () -> net.getEvidenceId(1));
+        refused("Invalid node handle: 1", () -> net.getVirtualEvidence(1));
+        refused("Invalid node identifier: 'B'", () -> net.isEvidence("B"));
+        refused("Invalid node identifier: null", () -> net.clearEvidence((String) null));
+    }
+}

@@ -1,0 +1,141 @@
+package qelta;
+
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+import static qelta.NodesTest.CPT;
+import static qelta.NodesTest.engineFails;
+import static qelta.NodesTest.refused;
+
+import org.junit.jupiter.api.AfterEach;
+import org.junit.jupiter.api.BeforeEach;
+import org.junit.jupiter.api.Test;
+
+/** Reading node values: beliefs, means, validity, and the readers of equation values. */
+class ValuesTest {
+    private static final double EXACT = 1e-12;
+
+    private Network net;
+
+    @BeforeEach
+    void setUp() {
+        net = new Network();
+    }
+
+    @AfterEach
+    void tearDown() {
+        net.close();
+    }
+
+    /** A CPT node with the given outcomes. */
+    private int node(String id, String... outcomes) {
+        int h = net.addNode(CPT, id);
+        int[] mapping = new int[outcomes.length];
+        java.util.Arrays.fill(mapping, -1);
+        net.setOutcomes(h, outcomes, mapping);
+        return h;
+    }
+
+    @Test
+    void aValueIsReadOnlyWhileValid() {
+        int w = node("Weather", "sun", "cloud", "rain");
+        net.setNodeDefinition(w, new double[] {0.5, 0.3, 0.2});
+        assertFalse(net.isValueValid(w));
+        assertFalse(net.isValueValid("Weather"));
+        refused("Value not valid - node 'Weather'", () -> net.getNodeValue(w));
+        refused("Value not valid - node 'Weather'", () -> net.getNodeValue("Weather"));
+
+        net.updateBeliefs();
+        assertTrue(net.isValueValid(w));
+        assertArrayEquals(new double[] {0.5, 0.3, 0.2}, net.getNodeValue(w), EXACT);
+        assertArrayEquals(new double[] {0.5, 0.3, 0.2}, net.getNodeValue("Weather"), EXACT);
+
+        // A new table makes the old beliefs stale.
+        net.setNodeDefinition(w, new double[] {0.1, 0.1, 0.8});
+        assertFalse(net.isValueValid(w));
+        refused("Value not valid - node 'Weather'", () -> net.getNodeValue(w));
+    }
+
+    @Test
+    void posteriorsFollowTheEvidenceInOutcomeOrder() {
+        int rain = node("Rain", "yes", "no");
+        int grass = node("Grass", "wet", "dry");
+        net.addArc(rain, grass);
+        net.setNodeDefinition(rain, new double[] {0.2, 0.8});
+        net.setNodeDefinition(grass, new double[] {0.9, 0.1, 0.25, 0.75});
+        net.setEvidence(grass, 0);
+        net.updateBeliefs();
+        // P(rain | wet) = 0.18 / (0.18 + 0.2)
+        double p = 0.2 * 0.9 / (0.2 * 0.9 + 0.8 * 0.25);
+        assertArrayEquals(new double[] {p, 1 - p}, net.getNodeValue(rain), EXACT);
+        // The observed node's value is the point mass on its outcome.
+        assertArrayEquals(new double[] {1, 0}, net.getNodeValue("Grass"), 0.0);
+    }
+
+    @Test
+    void meanAndDeviationComeFromThePointValues() {
+        int t = node("Temp", "low", "mid", "high");
+        net.setNodeDefinition(t, new double[] {0.25, 0.5, 0.25});
+        net.setPointValues(t, new double[] {-10, 20, 50});
+        // Not valid yet: the engine refuses with -4, not with the message of getNodeValue.
+        engineFails("GetMean", -4, () -> net.getNodeMean(t));
+        engineFails("GetStdDev", -4, () -> net.getNodeStdDev("Temp"));
+
+        net.updateBeliefs();
+        assertEquals(20.0, net.getNodeMean(t), EXACT);
+        assertEquals(20.0, net.getNodeMean("Temp"), EXACT);
+        double variance = 0.25 * 900 + 0.5 * 0 + 0.25 * 900;
+        assertEquals(Math.sqrt(variance), net.getNodeStdDev(t), EXACT);
+        assertEquals(Math.sqrt(variance), net.getNodeStdDev("Temp"), EXACT);
+
+        // Without numbers on the outcomes there is nothing to average.
+        int plain = node("Plain", "a", "b");
+        net.updateBeliefs();
+        engineFails("GetMean", -3, () -> net.getNodeMean(plain));
+        engineFails("GetStdDev", -3, () -> net.getNodeStdDev(plain));
+    }
+
+    @Test
+    void equationReadersRefuseOtherNodes() {
+        int c = node("Chance", "a", "b");
+        net.updateBeliefs();
+        String message = "Node 'Chance' must be of type Equation";
+        refused(message, () -> net.isValueDiscretized(c));
+        refused(message, () -> net.isValueDiscretized("Chance"));
+        refused(message, () -> net.getNodeSampleStats(c));
+        refused(message, () -> net.getNodeSampleStats("Chance"));
+        refused(message, () -> net.getNodeSampleHistogram(c, 0, 1, 10));
+        refused(message, () -> net.getNodeSampleHistogram("Chance", 0, 1, 1));
+    }
+
+    @Test
+    void aChanceNodeHasNoIndexingParents() {
+        int a = node("A", "x", "y");
+        int b = node("B", "x", "y");
+        net.addArc(a, b);
+        net.updateBeliefs();
+        assertEquals(0, net.getValueIndexingParents(b).length);
+        assertEquals(0, net.getValueIndexingParents("B").length);
+        assertEquals(0, net.getValueIndexingParentIds(b).length);
+        assertEquals(0, net.getValueIndexingParentIds("A").length);
+    }
+
+    @Test
+    void badNodesAreRefusedBeforeTheValueIsRead() {
+        node("A", "x", "y");
+        refused("Invalid node handle: 1", () -> net.getNodeValue(1));
+        refused("Invalid node handle: -1", () -> net.getNodeMean(-1));
+        refused("Invalid node handle: 7", () -> net.getNodeStdDev(7));
+        refused("Invalid node handle: 1", () -> net.isValueValid(1));
+        refused("Invalid node handle: 2", () -> net.isValueDiscretized(2));
+        refused("Invalid node handle: 2", () -> net.getNodeSampleStats(2));
+        refused("Invalid node handle: 2", () -> net.getNodeSampleHistogram(2, 0, 1, 4));
+        refused("Invalid node handle: 3", () -> net.getValueIndexingParents(3));
+        refused("Invalid node handle: 3", () -> net.getValueIndexingParentIds(3));
+        refused("Invalid node identifier: 'B'", () -> net.getNodeValue("B"));
+        refused("Invalid node identifier: null", () -> net.getNodeMean((String) null));
+        refused("Invalid node identifier: 'B'", () -> net.isValueValid("B"));
+        refused("Invalid node identifier: 'B'", () -> net.getValueIndexingParentIds("B"));
+    }
+}

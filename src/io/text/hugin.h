@@ -1,0 +1,149 @@
+// VRN_huginSpeaker: the Hugin network file (format code 5, extension
+// "net").
+//
+// A file holds a "net" block with network attributes, node declarations
+// ("node", "decision", "utility", optionally after "discrete") with their
+// attributes, and "potential" blocks that give each node its parents and
+// table:
+//
+//   net { node_size = (80 40); }
+//   node smoke { label = "Smoker"; position = (100 50); states = ("yes" "no"); }
+//   potential (cancer | smoke) { data = ((0.1 0.9) (0.01 0.99)); }
+//
+// Reading is lenient: a bad statement or declaration is logged with "(line
+// %d) : " and skipped, and reading goes on. The top-level declarations may
+// come in any order: potentials are collected and applied once every node
+// is declared, so a potential may name nodes declared after it. State
+// labels that are not identifiers are repaired to distinct identifiers.
+// Every CPT row is normalised after reading, and the vertical axis, which
+// runs the other way in these files, is flipped on reading and writing.
+//
+// The list syntax of this format (items separated by blanks) is shared
+// with the MSBN speaker through the functions in namespace qelta below.
+//
+// Ownership: the network is the caller's. Thread use: one speaker serves
+// one call on the calling thread.
+#ifndef QELTA_IO_TEXT_HUGIN_H_
+#define QELTA_IO_TEXT_HUGIN_H_
+
+#include <string>
+#include <vector>
+
+#include "io/format.h"
+
+class VRN_doubleArray;
+class VRN_intArray;
+class VRN_matrix;
+class VRN_stringArray;
+struct VRN_textToken;
+
+namespace qelta {
+
+// True for the statuses with which the lexer says the input cannot be read
+// on: the end of input (-111), an unknown character (-126), the end of the
+// file inside a comment or string (-128), a read error (-103).
+bool IsInputFailure(int status);
+// True when the token last peeked is the punctuation character(s) text.
+bool IsPunctuation(const TextFormatBase& format, const char* text);
+// True for an integer or real token, and for digits followed by a point.
+bool IsNumberToken(const VRN_textToken& token);
+// The value truncated toward zero into *out; false (and *out unchanged) for
+// a value that is not finite or outside the int range.
+bool TruncateToInt(double value, int* out);
+
+// Skips a declaration that failed. depth is the number of its "{" already
+// consumed (0 or more): tokens are consumed up to and including the "}"
+// that closes them, or, with depth 0, the "}" that balances the first "{"
+// met, or a ";" met before any "{". 0; the lexer's failure, logged, when
+// the input ends first.
+int SkipDeclaration(TextFormatBase* format, int depth);
+
+// "(" then items with no separators, then ")": quoted strings appended to
+// *list, or numbers to *numbers. 0; -127 with the message for a missing
+// "(" or ")", or an item of another kind; the lexer's failure.
+int ReadBlankSeparatedStrings(TextFormatBase* format, VRN_stringArray* list);
+int ReadBlankSeparatedNumbers(TextFormatBase* format,
+                              VRN_doubleArray* numbers);
+// "(" values by DoubleToFileText separated by one blank ")" on the current
+// line (wrapped at blanks). 0 or -103.
+int WriteBlankSeparatedNumbers(TextFormatBase* format,
+                               const VRN_doubleArray& numbers);
+
+}  // namespace qelta
+
+class VRN_huginSpeaker : public VRN_fileFormat {
+ public:
+  // REQUIRES: network != nullptr and outlives the speaker.
+  explicit VRN_huginSpeaker(VRN_network* network);
+  ~VRN_huginSpeaker() override;
+
+  // Builds the network from the file. 0 once the file could be read (bad
+  // statements are logged and skipped); -42 when the lexer cannot be made;
+  // the lexer's status when the file cannot be opened (-103) or is empty
+  // (-102), or when the input ends inside a declaration (-111), meets an
+  // unknown character (-126) or ends inside a string or comment (-128);
+  // -127 when the file holds no net block, node or potential at all.
+  int Read(const char* file_name) override;
+  // Writes the network. 0; -2 (nothing written, message logged) for a
+  // network with a node kind the format cannot hold; -101 when the file
+  // cannot be opened or a write fails.
+  int Write(const char* file_name) override;
+
+  // Up to and including the next ";" at brace depth 0; a "}" at depth 0
+  // (the end of the enclosing block) stays next. 0, or the lexer's
+  // failure, logged.
+  int SkipStatement() override;
+  // "(" quoted strings without separators ")".
+  int ReadIdentifierList(VRN_stringArray* list) override;
+  // "(" numbers without separators ")".
+  int ReadDoubleList(VRN_doubleArray* list) override;
+  // "(" each item in double quotes, separated by one blank ")".
+  int WriteIdentifierList(const VRN_stringArray& list, int flag) override;
+  // "(" numbers separated by one blank ")".
+  int WriteDoubleList(const VRN_doubleArray& list, int flag) override;
+  // "(" decimal integers separated by one blank ")".
+  int WriteIntList(const VRN_intArray& list, int flag) override;
+  // name " = " value ";" LF at the indentation, unwrapped; the value in
+  // double quotes when quoted, escaped when escape. Nothing for a null
+  // name or value.
+  int WriteStringField(const char* name, const char* value, bool quoted,
+                       bool escape) override;
+  // name " {" LF at the indentation, then one level deeper.
+  int WriteBlockStart(const char* name) override;
+
+ private:
+  // A potential as read, applied after the last declaration.
+  struct Potential {
+    std::string child;
+    std::vector<std::string> parents;
+    std::vector<double> data;
+    bool has_data = false;
+    int line = 0;
+  };
+
+  // Each reader starts at its first word and answers 0 when the input may
+  // be read on (the problems met are logged), else the lexer's failure.
+  int ReadNetBlock();
+  int ReadNetStatement();
+  int ReadNodeDeclaration();
+  int ReadNodeStatement(int handle);
+  int ReadPotential(std::vector<Potential>* potentials);
+  int ReadPotentialStatement(Potential* potential);
+  // Nested lists of numbers into *data.
+  int ReadNestedNumbers(std::vector<double>* data);
+  // After a statement: its ";" (consumed), or the statement is skipped.
+  int EndStatement(int status);
+  void ApplyPotential(const Potential& potential, std::vector<bool>* done);
+  void FinishNetwork();
+  // Logs the message with "(line %d) : " for a line of the file.
+  void ReportAtLine(int line, int code, const std::string& message);
+
+  void WriteNode(int handle, int flip);
+  void WritePotential(int handle);
+  void WriteTable(const VRN_matrix& table, bool utility);
+
+  // Definition type of the node declaration being read.
+  int node_type_ = 18;
+};
+
+#endif  // QELTA_IO_TEXT_HUGIN_H_

@@ -1,0 +1,577 @@
+#include "inference/bn_algorithms.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/error_log.h"
+#include "core/network.h"
+#include "core/node.h"
+#include "core/status.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+
+namespace {
+
+constexpr double kTolerance = 1e-12;
+constexpr const char* kZeroMessage = "All potential entries are zeros for node ";
+
+VRN_nodeVal* Val(VRN_network& net, int h) { return net.GetNode(h)->Value(); }
+
+// Joint distribution of the whole network restricted to its observed
+// evidence, by enumeration: P(e) and the unnormalised marginals P(x, e).
+struct Enumeration {
+  double z = 0.0;
+  std::vector<std::vector<double>> marginals;
+};
+
+Enumeration Enumerate(VRN_network& net) {
+  const int n = net.GetSlotCount();
+  std::vector<int> outcomes(n), evidence(n, -1);
+  std::vector<const VRN_matrix*> tables(n);
+  for (int h = 0; h < n; ++h) {
+    VRN_node* node = net.GetNode(h);
+    outcomes[h] = node->Definition()->GetNumberOfOutcomes();
+    tables[h] = node->Definition()->GetMatrixConst();
+    if (node->Value()->HasFlags(qelta::kValFlagEvidence)) {
+      evidence[h] = node->Value()->GetEvidence();
+    }
+  }
+  Enumeration out;
+  out.marginals.resize(n);
+  for (int h = 0; h < n; ++h) out.marginals[h].assign(outcomes[h], 0.0);
+  std::vector<int> x(n);
+  for (int h = 0; h < n; ++h) x[h] = evidence[h] >= 0 ? evidence[h] : 0;
+  while (true) {
+    double p = 1.0;
+    for (int h = 0; h < n && p != 0.0; ++h) {
+      const VRN_matrix& t = *tables[h];
+      const VRN_intArray& parents = net.GetNode(h)->Parents();
+      int index = 0;
+      for (int i = 0; i < parents.GetSize(); ++i) {
+        index += x[parents[i]] * t.GetStrides()[i];
+      }
+      p *= t.GetItem(index + x[h]);
+    }
+    out.z += p;
+    for (int h = 0; h < n; ++h) out.marginals[h][x[h]] += p;
+    int h = 0;
+    for (; h < n; ++h) {
+      if (evidence[h] >= 0) continue;
+      if (++x[h] < outcomes[h]) break;
+      x[h] = 0;
+    }
+    if (h == n) break;
+  }
+  return out;
+}
+
+// A random network of at most max_nodes nodes whose handles are not in
+// topological order, with tables that hold exact zeros and deterministic
+// columns, and random evidence (possibly impossible).
+void MakeRandomNetwork(std::mt19937& rng, VRN_network& net, int max_nodes) {
+  std::uniform_int_distribution<int> count_of(1, max_nodes);
+  const int n = count_of(rng);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::vector<int> outcomes(n);
+  long long joint = 1;
+  for (int i = 0; i < n; ++i) {
+    outcomes[i] = std::uniform_int_distribution<int>(2, 4)(rng);
+    joint *= outcomes[i];
+  }
+  // Keep the enumeration small.
+  while (joint > (1 << 16)) {
+    const int i = std::uniform_int_distribution<int>(0, n - 1)(rng);
+    if (outcomes[i] > 2) {
+      joint = joint / outcomes[i] * (outcomes[i] - 1);
+      --outcomes[i];
+    }
+  }
+  for (int i = 0; i < n; ++i) {
+    const int h = net.AddNode(qelta::kDefCpt, ("n" + std::to_string(i)).c_str());
+    ASSERT_EQ(i, h);
+    ASSERT_EQ(qelta::kOk,
+              net.GetNode(h)->Definition()->SetNumberOfOutcomes(outcomes[i]));
+  }
+  // Topological rank = a random permutation of the handles.
+  std::vector<int> rank(n);
+  for (int i = 0; i < n; ++i) rank[i] = i;
+  std::shuffle(rank.begin(), rank.end(), rng);
+  const double arc_chance = unit(rng) * 0.5 + 0.1;
+  for (int c = 0; c < n; ++c) {
+    int added = 0;
+    for (int p = 0; p < n && added < 3; ++p) {
+      if (rank[p] < rank[c] && unit(rng) < arc_chance) {
+        ASSERT_EQ(qelta::kOk, net.AddArc(p, c));
+        ++added;
+      }
+    }
+  }
+  for (int h = 0; h < n; ++h) {
+    VRN_nodeDef* def = net.GetNode(h)->Definition();
+    const int k = outcomes[h];
+    const int columns = def->GetMatrixConst()->GetItemCount() / k;
+    std::vector<double> items;
+    for (int c = 0; c < columns; ++c) {
+      std::vector<double> column(k, 0.0);
+      if (unit(rng) < 0.1) {
+        column[std::uniform_int_distribution<int>(0, k - 1)(rng)] = 1.0;
+      } else {
+        double sum = 0.0;
+        for (double& v : column) {
+          v = unit(rng) < 0.15 ? 0.0 : 0.05 + unit(rng);
+          sum += v;
+        }
+        if (sum == 0.0) {
+          column[0] = 1.0;
+          sum = 1.0;
+        }
+        for (double& v : column) v /= sum;
+      }
+      items.insert(items.end(), column.begin(), column.end());
+    }
+    ASSERT_EQ(qelta::kOk, def->SetDefinitionFromVector(items));
+  }
+  // Half the networks take their evidence without any bookkeeping, so
+  // impossible combinations are kept; the others through the network's own
+  // checks and implied evidence.
+  const bool quiet = unit(rng) < 0.5;
+  const bool was_on = net.IsRelevanceReasoning();
+  if (quiet) net.SetRelevanceReasoning(false);
+  for (int h = 0; h < n; ++h) {
+    if (unit(rng) < 0.3) {
+      (void)Val(net, h)->SetEvidence(
+          std::uniform_int_distribution<int>(0, outcomes[h] - 1)(rng));
+    }
+  }
+  net.SetRelevanceReasoning(was_on);
+}
+
+// Marks every value without evidence valid with beliefs no update computes.
+void PoisonBeliefs(VRN_network& net) {
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    VRN_nodeVal* value = Val(net, h);
+    if (value->HasEvidence()) continue;
+    const int k = net.GetNode(h)->Definition()->GetNumberOfOutcomes();
+    ASSERT_EQ(qelta::kOk, value->GetMutableValue().SetSingleDimension(k));
+    value->GetMutableValue().FillWith(-1.0);
+    value->AddFlags(qelta::kValFlagValid);
+  }
+}
+
+std::vector<double> Beliefs(VRN_network& net, int h) {
+  const VRN_matrix& m = Val(net, h)->GetValue();
+  return std::vector<double>(m.GetItems().begin(), m.GetItems().end());
+}
+
+// Runs one update after poisoning the values; answers its status.
+int RunCode(VRN_network& net, int code) {
+  PoisonBeliefs(net);
+  net.ErrorLog()->Flush();
+  EXPECT_EQ(code, net.SetDefaultBNAlgorithm(code));
+  return net.UpdateBeliefs();
+}
+
+// Every unobserved value holds the enumerated posterior.
+void ExpectPosteriors(VRN_network& net, const Enumeration& e,
+                      const std::string& what) {
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    VRN_nodeVal* value = Val(net, h);
+    ASSERT_TRUE(value->IsValueValid()) << what << " node " << h;
+    const std::vector<double> beliefs = Beliefs(net, h);
+    ASSERT_EQ(e.marginals[h].size(), beliefs.size()) << what << " node " << h;
+    for (size_t k = 0; k < beliefs.size(); ++k) {
+      EXPECT_NEAR(e.marginals[h][k] / e.z, beliefs[k], kTolerance)
+          << what << " node " << h << " outcome " << k;
+    }
+  }
+}
+
+// Handles named by the zero-marginal messages of the log.
+std::vector<int> ZeroNodes(VRN_network& net) {
+  std::vector<int> out;
+  VRN_errorLog* log = net.ErrorLog();
+  for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
+    if (log->GetCode(i) != qelta::kErrZeroMarginal) continue;
+    const char* message = log->GetMessage(i);
+    EXPECT_EQ(0, std::strncmp(message, kZeroMessage, std::strlen(kZeroMessage)));
+    out.push_back(net.FindNode(message + std::strlen(kZeroMessage)));
+  }
+  return out;
+}
+
+// After an update under impossible evidence: nodes with a zero marginal are
+// invalid, and no value still holds the poisoned beliefs as valid.
+void ExpectImpossibleHandled(VRN_network& net, const std::string& what) {
+  for (int h : ZeroNodes(net)) {
+    ASSERT_GE(h, 0) << what;
+    if (!Val(net, h)->HasEvidence()) {
+      EXPECT_FALSE(Val(net, h)->IsValueValid()) << what << " node " << h;
+    }
+  }
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    if (!Val(net, h)->IsValueValid()) continue;
+    for (double v : Beliefs(net, h)) EXPECT_GE(v, 0.0) << what << " node " << h;
+  }
+}
+
+struct EvidenceSnapshot {
+  std::vector<int> flags;
+  std::vector<int> outcomes;
+  std::vector<int> targets;
+  int network_flags;
+  int options;
+  bool operator==(const EvidenceSnapshot& o) const {
+    return flags == o.flags && outcomes == o.outcomes && targets == o.targets &&
+           network_flags == o.network_flags && options == o.options;
+  }
+};
+
+EvidenceSnapshot Snapshot(VRN_network& net) {
+  EvidenceSnapshot s;
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    VRN_nodeVal* value = Val(net, h);
+    s.flags.push_back(value->GetFlags() &
+                      (qelta::kValFlagEvidence | qelta::kValFlagPropagated));
+    s.outcomes.push_back(value->HasEvidence() ? value->GetEvidence() : -1);
+    s.targets.push_back(net.IsTarget(h));
+  }
+  s.network_flags = net.GetFlags();
+  s.options = net.GetRelevanceOptions();
+  return s;
+}
+
+TEST(BnAlgorithmsTest, RandomNetworksMatchEnumeration) {
+  std::mt19937 rng(20240611);
+  int impossible = 0;
+  for (int round = 0; round < 300; ++round) {
+    VRN_network net;
+    MakeRandomNetwork(rng, net, 15);
+    if (HasFatalFailure()) return;
+    const std::string what = "network " + std::to_string(round);
+    const Enumeration e = Enumerate(net);
+    const EvidenceSnapshot before = Snapshot(net);
+
+    double p = -2.0;
+    EXPECT_TRUE(net.CalcPropEvidence(p, false)) << what;
+    EXPECT_NEAR(e.z, p, kTolerance) << what;
+    EXPECT_TRUE(before == Snapshot(net)) << what;
+    p = -2.0;
+    EXPECT_TRUE(net.CalcPropEvidence(p, true)) << what;
+    EXPECT_NEAR(e.z, p, kTolerance) << what;
+    EXPECT_TRUE(before == Snapshot(net)) << what;
+
+    if (e.z > 0.0) {
+      EXPECT_EQ(qelta::kOk, RunCode(net, 0)) << what;
+      ExpectPosteriors(net, e, what + " code 0");
+      EXPECT_EQ(qelta::kOk, RunCode(net, 11)) << what;
+      ExpectPosteriors(net, e, what + " code 11");
+      EXPECT_EQ(qelta::kOk, RunCode(net, 12)) << what;
+      ExpectPosteriors(net, e, what + " code 12");
+      ASSERT_EQ(qelta::kOk,
+                net.UserProperties().AddProperty("VRN_REL_DECOMP_THRESHOLD", "2"));
+      EXPECT_EQ(qelta::kOk, RunCode(net, 11)) << what;
+      ExpectPosteriors(net, e, what + " code 11, batches of 2");
+      // Every first attempt fails: batches are split down to single targets.
+      ASSERT_EQ(qelta::kOk,
+                net.UserProperties().AddProperty("VRN_REL_DECOMP_THRESHOLD3", "1"));
+      ASSERT_EQ(qelta::kOk,
+                net.UserProperties().AddProperty("VRN_REL_DECOMP_THRESHOLD2", "1"));
+      EXPECT_EQ(qelta::kOk, RunCode(net, 11)) << what;
+      ExpectPosteriors(net, e, what + " code 11, split");
+      EXPECT_EQ(qelta::kOk, RunCode(net, 12)) << what;
+      ExpectPosteriors(net, e, what + " code 12, split");
+    } else {
+      ++impossible;
+      EXPECT_EQ(qelta::kErrZeroMarginal, RunCode(net, 0)) << what;
+      EXPECT_FALSE(ZeroNodes(net).empty()) << what;
+      ExpectImpossibleHandled(net, what + " code 0");
+      EXPECT_EQ(qelta::kOk, RunCode(net, 11)) << what;
+      ExpectImpossibleHandled(net, what + " code 11");
+      EXPECT_EQ(qelta::kOk, RunCode(net, 12)) << what;
+      ExpectImpossibleHandled(net, what + " code 12");
+    }
+    EXPECT_EQ(0, net.GetNumberOfTargets()) << what;
+    EXPECT_TRUE(before == Snapshot(net)) << what;
+  }
+  // The generator must exercise both kinds of evidence.
+  EXPECT_GT(impossible, 20);
+  EXPECT_LT(impossible, 200);
+}
+
+TEST(BnAlgorithmsTest, TargetsGetExactBeliefsAndAreKept) {
+  std::mt19937 rng(77);
+  for (int round = 0; round < 100; ++round) {
+    VRN_network net;
+    MakeRandomNetwork(rng, net, 12);
+    if (HasFatalFailure()) return;
+    const std::string what = "network " + std::to_string(round);
+    std::vector<int> targets;
+    for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+      if (rng() % 3 == 0) {
+        ASSERT_EQ(qelta::kOk, net.SetTarget(h, true));
+        targets.push_back(h);
+      }
+    }
+    const Enumeration e = Enumerate(net);
+    const EvidenceSnapshot before = Snapshot(net);
+    double p = -2.0;
+    EXPECT_TRUE(net.CalcPropEvidence(p, false)) << what;
+    EXPECT_NEAR(e.z, p, kTolerance) << what;
+    EXPECT_TRUE(before == Snapshot(net)) << what;
+    if (e.z == 0.0) continue;
+    for (int code : {0, 11, 12}) {
+      EXPECT_EQ(qelta::kOk, RunCode(net, code)) << what;
+      EXPECT_TRUE(before == Snapshot(net)) << what << " code " << code;
+      for (int h : targets) {
+        ASSERT_TRUE(Val(net, h)->IsValueValid()) << what << " node " << h;
+        const std::vector<double> beliefs = Beliefs(net, h);
+        for (size_t k = 0; k < beliefs.size(); ++k) {
+          EXPECT_NEAR(e.marginals[h][k] / e.z, beliefs[k], kTolerance)
+              << what << " code " << code << " node " << h;
+        }
+      }
+    }
+  }
+}
+
+// Adds a two-outcome CPT node with the given parents and a uniform table.
+int AddNode(VRN_network& net, const std::string& id,
+            const std::vector<int>& parents, int outcomes = 2) {
+  const int h = net.AddNode(qelta::kDefCpt, id.c_str());
+  EXPECT_GE(h, 0);
+  if (outcomes != 2) {
+    EXPECT_EQ(qelta::kOk,
+              net.GetNode(h)->Definition()->SetNumberOfOutcomes(outcomes));
+  }
+  for (int p : parents) EXPECT_EQ(qelta::kOk, net.AddArc(p, h));
+  return h;
+}
+
+TEST(BnAlgorithmsTest, BatchesAreTakenFromTheEndOfTheTopologicalOrder) {
+  VRN_network net;
+  std::vector<int> handles;
+  for (int i = 0; i < 70; ++i) handles.push_back(AddNode(net, "t" + std::to_string(i), {}));
+  // Reverse the order of the first ten nodes.
+  for (int i = 9; i > 0; --i) ASSERT_EQ(qelta::kOk, net.AddArc(handles[i], handles[i - 1]));
+  std::vector<std::uint8_t> flags(net.GetLastNode() + 1, 1);
+  std::vector<std::vector<int>> batches;
+  EXPECT_TRUE(qelta::WalkTargetBatches(
+      &net, flags.data(), qelta::kDefaultBatchSize, [&](const VRN_intArray& b) {
+        batches.emplace_back(b.begin(), b.end());
+        return true;
+      }));
+  ASSERT_EQ(3u, batches.size());
+  EXPECT_EQ(32u, batches[0].size());
+  EXPECT_EQ(32u, batches[1].size());
+  EXPECT_EQ(6u, batches[2].size());
+  const VRN_intArray& order = net.PartialOrder();
+  std::vector<int> walked;
+  for (const auto& b : batches) walked.insert(walked.end(), b.begin(), b.end());
+  std::vector<int> reversed(order.begin(), order.end());
+  std::reverse(reversed.begin(), reversed.end());
+  EXPECT_EQ(reversed, walked);
+
+  // A flag cleared while walking keeps the node out of later batches; a
+  // failing solve stops the walk.
+  batches.clear();
+  EXPECT_FALSE(qelta::WalkTargetBatches(
+      &net, flags.data(), 32, [&](const VRN_intArray& b) {
+        batches.emplace_back(b.begin(), b.end());
+        flags[order[0]] = 0;
+        return batches.size() < 2;
+      }));
+  EXPECT_EQ(2u, batches.size());
+
+  // Code 11 on the seventy targets agrees with code 0 and keeps them.
+  for (int h : handles) ASSERT_EQ(qelta::kOk, net.SetTarget(h, true));
+  ASSERT_EQ(qelta::kOk, Val(net, handles[5])->SetEvidence(1));
+  std::vector<std::vector<double>> expected;
+  EXPECT_EQ(qelta::kOk, RunCode(net, 0));
+  for (int h : handles) expected.push_back(Beliefs(net, h));
+  EXPECT_EQ(qelta::kOk, RunCode(net, 11));
+  EXPECT_EQ(70, net.GetNumberOfTargets());
+  for (size_t i = 0; i < handles.size(); ++i) {
+    EXPECT_TRUE(Val(net, handles[i])->IsValueValid());
+    EXPECT_EQ(expected[i], Beliefs(net, handles[i]));
+  }
+}
+
+TEST(BnAlgorithmsTest, ThresholdsAreReadLikeDecimalIntegers) {
+  VRN_network net;
+  qelta::DecompositionThresholds t = qelta::DecompositionThresholds::Read(net);
+  EXPECT_EQ(32, t.batchSize);
+  EXPECT_EQ(65536u, t.splitLimit);
+  EXPECT_EQ(0u, t.firstLimit);
+  EXPECT_FALSE(t.fallbackDisabled);
+  VRN_userProperties& props = net.UserProperties();
+  ASSERT_EQ(qelta::kOk, props.AddProperty("VRN_REL_DECOMP_THRESHOLD", "abc"));
+  ASSERT_EQ(qelta::kOk, props.AddProperty("VRN_REL_DECOMP_THRESHOLD2", "  +70x"));
+  ASSERT_EQ(qelta::kOk, props.AddProperty("VRN_REL_DECOMP_THRESHOLD3", "-5"));
+  ASSERT_EQ(qelta::kOk, props.AddProperty("VRN_REL_DECOMP_DISABLE_FALLBACK", ""));
+  t = qelta::DecompositionThresholds::Read(net);
+  EXPECT_EQ(32, t.batchSize);
+  EXPECT_EQ(70u, t.splitLimit);
+  EXPECT_EQ(0u, t.firstLimit);
+  EXPECT_TRUE(t.fallbackDisabled);
+  ASSERT_EQ(qelta::kOk, props.AddProperty("VRN_REL_DECOMP_THRESHOLD", "0"));
+  ASSERT_EQ(qelta::kOk, props.AddProperty("VRN_REL_DECOMP_THRESHOLD3", "12"));
+  ASSERT_EQ(qelta::kOk, props.AddProperty("VRN_REL_DECOMP_THRESHOLD2", "99999999999"));
+  t = qelta::DecompositionThresholds::Read(net);
+  EXPECT_EQ(32, t.batchSize);
+  EXPECT_EQ(12u, t.firstLimit);
+  EXPECT_EQ(2147483647u, t.splitLimit);
+}
+
+// Four roots of 700 outcomes, linked pairwise through two-outcome children:
+// with every child a target, the roots form one clique of 700^4 cells, more
+// than any join tree may hold; two roots (700^2 cells) always fit and three
+// never do.
+class OversizeTest : public ::testing::Test {
+ protected:
+  static constexpr int kRoots = 4;
+  static constexpr int kStates = 700;
+
+  void SetUp() override {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> unit(0.05, 1.0);
+    for (int i = 0; i < kRoots; ++i) {
+      roots_.push_back(AddNode(net_, "r" + std::to_string(i), {}, kStates));
+      std::vector<double> prior(kStates);
+      double sum = 0.0;
+      for (double& v : prior) sum += (v = unit(rng));
+      for (double& v : prior) v /= sum;
+      ASSERT_EQ(qelta::kOk, net_.GetNode(roots_[i])->Definition()->SetDefinitionFromVector(prior));
+    }
+    for (int i = 0; i < kRoots; ++i) {
+      for (int j = i + 1; j < kRoots; ++j) {
+        const int c = AddNode(net_, "c" + std::to_string(i) + "_" + std::to_string(j),
+                              {roots_[i], roots_[j]});
+        std::vector<double> table;
+        for (int k = 0; k < kStates * kStates; ++k) {
+          const double q = unit(rng);
+          table.push_back(q);
+          table.push_back(1.0 - q);
+        }
+        ASSERT_EQ(qelta::kOk, net_.GetNode(c)->Definition()->SetDefinitionFromVector(table));
+        children_.push_back(c);
+      }
+    }
+  }
+
+  // P(child = 0) from its two roots' priors.
+  double ChildPrior(int c) {
+    VRN_node* node = net_.GetNode(c);
+    const VRN_matrix& t = *node->Definition()->GetMatrixConst();
+    const VRN_matrix& a = *net_.GetNode(node->Parents()[0])->Definition()->GetMatrixConst();
+    const VRN_matrix& b = *net_.GetNode(node->Parents()[1])->Definition()->GetMatrixConst();
+    double p = 0.0;
+    for (int i = 0; i < kStates; ++i) {
+      for (int j = 0; j < kStates; ++j) {
+        p += a.GetItem(i) * b.GetItem(j) * t.GetItem((i * kStates + j) * 2);
+      }
+    }
+    return p;
+  }
+
+  VRN_network net_;
+  std::vector<int> roots_;
+  std::vector<int> children_;
+};
+
+TEST_F(OversizeTest, ClusteringFallsBackToBatchesThatFit) {
+  for (int c : children_) ASSERT_EQ(qelta::kOk, net_.SetTarget(c, true));
+  ASSERT_EQ(qelta::kOk,
+            net_.UserProperties().AddProperty("VRN_REL_DECOMP_THRESHOLD", "2"));
+  EXPECT_EQ(qelta::kOk, RunCode(net_, 0));
+  EXPECT_EQ(6, net_.GetNumberOfTargets());
+  for (int c : children_) {
+    ASSERT_TRUE(Val(net_, c)->IsValueValid());
+    EXPECT_NEAR(ChildPrior(c), Beliefs(net_, c)[0], 1e-11);
+  }
+  for (int r : roots_) EXPECT_EQ(-1.0, Beliefs(net_, r)[0]);  // not targets
+
+  ASSERT_EQ(qelta::kOk, net_.UserProperties().AddProperty(
+                            "VRN_REL_DECOMP_DISABLE_FALLBACK", ""));
+  EXPECT_EQ(qelta::kErrOutOfMemory, RunCode(net_, 0));
+}
+
+TEST_F(OversizeTest, OneTargetThatDoesNotFitFailsEveryCode) {
+  for (int c : children_) ASSERT_EQ(qelta::kOk, Val(net_, c)->SetEvidence(0));
+  ASSERT_EQ(qelta::kOk, net_.SetTarget(roots_[0], true));
+  EXPECT_EQ(qelta::kErrOutOfMemory, RunCode(net_, 0));
+  EXPECT_EQ(qelta::kErrOutOfMemory, RunCode(net_, 11));
+  EXPECT_EQ(qelta::kErrOutOfMemory, RunCode(net_, 12));
+  EXPECT_EQ(1, net_.IsTarget(roots_[0]));
+  EXPECT_EQ(1, net_.GetNumberOfTargets());
+  // Neither the clustering method nor the chain rule (whose fourth step
+  // needs three roots in a clique) fits.
+  double p = 0.0;
+  EXPECT_FALSE(net_.CalcPropEvidence(p, false));
+  EXPECT_EQ(-1.0, p);
+  EXPECT_EQ(1, net_.IsTarget(roots_[0]));
+  for (int c : children_) EXPECT_EQ(0, Val(net_, c)->GetEvidence());
+}
+
+TEST(BnAlgorithmsTest, UnavailableCodesAnswerOutOfRangeAndTouchNothing) {
+  VRN_network net;
+  const int a = AddNode(net, "a", {});
+  for (int code = 1; code <= 10; ++code) {
+    EXPECT_EQ(qelta::kErrOutOfRange, RunCode(net, code)) << code;
+    ASSERT_EQ(1, net.ErrorLog()->GetNumberOfMessages());
+    EXPECT_EQ(qelta::kErrOutOfRange, net.ErrorLog()->GetCode(0));
+    EXPECT_EQ("Algorithm code " + std::to_string(code) + " is not available",
+              std::string(net.ErrorLog()->GetMessage(0)));
+    EXPECT_EQ(-1.0, Beliefs(net, a)[0]);
+  }
+  EXPECT_EQ(qelta::kOk, RunCode(net, 0));
+  EXPECT_EQ((std::vector<double>{0.5, 0.5}), Beliefs(net, a));
+}
+
+TEST(BnAlgorithmsTest, EmptyNetworkUpdatesAndHasCertainEvidence) {
+  VRN_network net;
+  for (int code : {0, 11, 12}) EXPECT_EQ(qelta::kOk, RunCode(net, code));
+  double p = 0.0;
+  EXPECT_TRUE(net.CalcPropEvidence(p, false));
+  EXPECT_EQ(1.0, p);
+  EXPECT_TRUE(net.CalcPropEvidence(p, true));
+  EXPECT_EQ(1.0, p);
+}
+
+TEST(BnAlgorithmsTest, ProbabilityOfEvidenceBasics) {
+  VRN_network net;
+  const int a = AddNode(net, "a", {});
+  const int b = AddNode(net, "b", {a});
+  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({0.3, 0.7}));
+  ASSERT_EQ(qelta::kOk,
+            net.GetNode(b)->Definition()->SetDefinitionFromVector({0.9, 0.1, 0.2, 0.8}));
+  double p = 0.0;
+  EXPECT_TRUE(net.CalcPropEvidence(p, false));
+  EXPECT_NEAR(1.0, p, 1e-15);
+  ASSERT_EQ(qelta::kOk, Val(net, a)->SetEvidence(1));
+  EXPECT_TRUE(net.CalcPropEvidence(p, false));
+  EXPECT_DOUBLE_EQ(0.7, p);
+  ASSERT_EQ(qelta::kOk, Val(net, b)->SetEvidence(0));
+  EXPECT_TRUE(net.CalcPropEvidence(p, false));
+  EXPECT_DOUBLE_EQ(0.7 * 0.2, p);
+  EXPECT_TRUE(net.CalcPropEvidence(p, true));
+  EXPECT_DOUBLE_EQ(0.7 * 0.2, p);
+
+  // A chain rule whose update fails answers -1 and leaves everything as it
+  // was, the relevance switch included.
+  net.SetRelevanceReasoning(false);
+  ASSERT_EQ(qelta::kOk, net.SetTarget(b, true));
+  const EvidenceSnapshot before = Snapshot(net);
+  net.SetDefaultBNAlgorithm(3);
+  EXPECT_FALSE(net.CalcPropEvidence(p, true));
+  EXPECT_EQ(-1.0, p);
+  EXPECT_TRUE(before == Snapshot(net));
+  EXPECT_FALSE(net.IsRelevanceReasoning());
+}
+
+}  // namespace
