@@ -1,4 +1,4 @@
-// Speed of the potential kernels and of the elimination search.
+// Speed of the potential kernels, the elimination search and the join tree.
 //
 // The kernels walk a clique table of 18 binary members (262144 cells)
 // against a separator of three members. The argument picks where the
@@ -14,6 +14,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <random>
@@ -152,47 +153,55 @@ void BM_EliminationSearch(benchmark::State& state) {
 
 BENCHMARK(BM_EliminationSearch)->Arg(100)->Arg(1000)->Arg(5000);
 
-// Belief propagation over a random layered network of n binary and ternary
-// nodes (up to three parents among the previous eight nodes, one node in
-// ten observed): tables sliced into cliques, both passes and every
-// marginal. Counters report clique cells per second.
+// A random layered network of n binary and ternary nodes (up to three
+// parents among the previous eight nodes, one node in ten observed).
+struct LayeredProblem {
+  std::vector<int> outcomes, evidence, offsets{0}, parents;
+  std::vector<std::vector<double>> tables;
+  std::vector<const double*> table_ptrs;
+  qelta::JoinTreeProblem problem;
+
+  explicit LayeredProblem(int n) : outcomes(n), evidence(n, -1), tables(n),
+                                   table_ptrs(n) {
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> u(0.05, 1.0);
+    for (int i = 0; i < n; ++i) {
+      outcomes[i] = 2 + static_cast<int>(rng() % 2);
+      const int k = i == 0 ? 0 : static_cast<int>(rng() % 4);
+      std::size_t cells = outcomes[i];
+      for (int j = 0; j < k; ++j) {
+        const int p = i - 1 - static_cast<int>(rng() % std::min(i, 8));
+        if (std::find(parents.begin() + offsets.back(), parents.end(), p) !=
+            parents.end()) {
+          continue;
+        }
+        parents.push_back(p);
+        cells *= outcomes[p];
+      }
+      offsets.push_back(static_cast<int>(parents.size()));
+      if (rng() % 10 == 0) evidence[i] = 0;
+      tables[i].resize(cells);
+      for (double& v : tables[i]) v = u(rng);
+      table_ptrs[i] = tables[i].data();
+    }
+    problem.node_count = n;
+    problem.outcomes = outcomes.data();
+    problem.evidence = evidence.data();
+    problem.parent_offsets = offsets.data();
+    problem.parents = parents.data();
+    problem.tables = table_ptrs.data();
+  }
+};
+
+// Belief propagation over a layered network: tables sliced into cliques,
+// both passes and every marginal. Counters report clique cells per second.
 void BM_JoinTreePropagation(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
-  std::mt19937 rng(11);
-  std::uniform_real_distribution<double> u(0.05, 1.0);
-  std::vector<int> outcomes(n), evidence(n, -1), offsets{0}, parents;
-  std::vector<std::vector<double>> tables(n);
-  std::vector<const double*> table_ptrs(n);
-  for (int i = 0; i < n; ++i) {
-    outcomes[i] = 2 + static_cast<int>(rng() % 2);
-    const int k = i == 0 ? 0 : static_cast<int>(rng() % 4);
-    std::size_t cells = outcomes[i];
-    for (int j = 0; j < k; ++j) {
-      const int p = i - 1 - static_cast<int>(rng() % std::min(i, 8));
-      if (std::find(parents.begin() + offsets.back(), parents.end(), p) !=
-          parents.end()) {
-        continue;
-      }
-      parents.push_back(p);
-      cells *= outcomes[p];
-    }
-    offsets.push_back(static_cast<int>(parents.size()));
-    if (rng() % 10 == 0) evidence[i] = 0;
-    tables[i].resize(cells);
-    for (double& v : tables[i]) v = u(rng);
-    table_ptrs[i] = tables[i].data();
-  }
-  qelta::JoinTreeProblem problem;
-  problem.node_count = n;
-  problem.outcomes = outcomes.data();
-  problem.evidence = evidence.data();
-  problem.parent_offsets = offsets.data();
-  problem.parents = parents.data();
-  problem.tables = table_ptrs.data();
+  const LayeredProblem layered(n);
   std::vector<double> marginal(3);
   int64_t cells = 0;
   for (auto _ : state) {
-    qelta::JoinTree tree(problem);
+    qelta::JoinTree tree(layered.problem);
     if (tree.Build(0) != 0 || tree.Initialise() != 0) std::abort();
     tree.Collect();
     if (tree.Distribute() != 0) std::abort();
@@ -209,6 +218,57 @@ void BM_JoinTreePropagation(benchmark::State& state) {
 }
 
 BENCHMARK(BM_JoinTreePropagation)->Arg(100)->Arg(1000);
+
+// The expectation step of learning on a propagated layered network: the
+// posterior of every family added into a count table shaped like the
+// node's own. Counters report families per second.
+void BM_AddFamilyPosteriors(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const LayeredProblem layered(n);
+  qelta::JoinTree tree(layered.problem);
+  if (tree.Build(0) != 0 || tree.Initialise() != 0) std::abort();
+  tree.Collect();
+  if (tree.Distribute() != 0 || tree.ReserveWorkspace(81) != 0) std::abort();
+  // Per family: its unobserved members, their strides, the evidence offset
+  // and the clique that holds them.
+  std::vector<std::vector<double>> counts(n);
+  std::vector<std::vector<int>> members(n);
+  std::vector<std::vector<std::ptrdiff_t>> strides(n);
+  std::vector<std::ptrdiff_t> offsets(n, 0);
+  std::vector<int> holders(n);
+  for (int i = 0; i < n; ++i) {
+    counts[i].assign(layered.tables[i].size(), 0.0);
+    std::vector<int> family(layered.parents.begin() + layered.offsets[i],
+                            layered.parents.begin() + layered.offsets[i + 1]);
+    family.push_back(i);
+    std::ptrdiff_t stride = 1;
+    for (int k = static_cast<int>(family.size()) - 1; k >= 0; --k) {
+      const int member = family[k];
+      if (layered.evidence[member] >= 0) {
+        offsets[i] += stride * layered.evidence[member];
+      } else {
+        members[i].push_back(member);
+        strides[i].push_back(stride);
+      }
+      stride *= layered.outcomes[member];
+    }
+    holders[i] = tree.FindHolder(members[i].data(),
+                                 static_cast<int>(members[i].size()));
+    if (holders[i] < 0) std::abort();
+  }
+  for (auto _ : state) {
+    for (int i = 0; i < n; ++i) {
+      const int rc = tree.AddPosterior(
+          holders[i], members[i].data(), strides[i].data(),
+          static_cast<int>(members[i].size()), counts[i].data() + offsets[i]);
+      benchmark::DoNotOptimize(rc);
+    }
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * n);
+}
+
+BENCHMARK(BM_AddFamilyPosteriors)->Arg(100)->Arg(1000);
 
 }  // namespace
 

@@ -5,7 +5,7 @@ import qelta.Wrapper;
  * A short tour of the library from Java: reads the chest-clinic network, tells it what a doctor
  * has observed, updates beliefs and prints the posterior probability of every outcome.
  *
- * <p>Usage: {@code java Example [network file]}; the default file is
+ * <p>Usage: {@code java Example [path of asia.xvrn]}; the default path is
  * {@code examples/data/asia.xvrn}, relative to the current directory.
  */
 public class Example {
@@ -29,8 +29,9 @@ public class Example {
                 String name = net.getNodeName(node);
                 String[] outcomes = net.getOutcomeIds(node);
                 double[] beliefs = net.getNodeValue(node);
+                int observed = net.isEvidence(node) ? net.getEvidence(node) : -1;
                 for (int i = 0; i < outcomes.length; i++) {
-                    String mark = net.isEvidence(node) && net.getEvidence(node) == i ? "  (observed)" : "";
+                    String mark = i == observed ? "  (observed)" : "";
                     System.out.printf("%-26s %-10s %11.6f%s%n", i == 0 ? name : "", outcomes[i],
                             beliefs[i], mark);
                 }

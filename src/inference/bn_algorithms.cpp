@@ -6,14 +6,15 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <vector>
 
+#include "core/change_guards.h"
 #include "core/network.h"
 #include "core/node.h"
 #include "core/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
-#include "core/error_log.h"
-#include "inference/join_tree.h"
+#include "inference/clustering_engine.h"
 #include "inference/relevance.h"
 
 namespace qelta {
@@ -51,116 +52,14 @@ long long ReadThreshold(const VRN_network& network, const char* key,
   return value < 1 ? fallback : value;
 }
 
-// Logs the all-zero marginal of node h (-43).
-void LogZeroMarginal(VRN_network* network, int h) {
-  const char* id = network->GetNode(h)->GetId();
-  if (id != nullptr) {
-    network->ErrorLog()->Logf(kErrZeroMarginal,
-                              "All potential entries are zeros for node %s", id);
-  } else {
-    network->ErrorLog()->Logf(
-        kErrZeroMarginal,
-        "All potential entries are zeros for node with handle %d", h);
-  }
-}
-
-// Join-tree solution of one part: the part's records as a join-tree
-// problem, the two passes, and the write-out of the wanted marginals.
-class PartSolver {
- public:
-  explicit PartSolver(VRN_relevancePart* part) : part_(part) {
-    const int n = part->GetSize();
-    outcomes_.resize(n);
-    evidence_.resize(n);
-    tables_.resize(n);
-    offsets_.assign(n + 1, 0);
-    for (int i = 0; i < n; ++i) {
-      const VRN_relevanceNode* record = part->GetRecord(i);
-      outcomes_[i] = record->GetOutcomeCount();
-      evidence_[i] = record->GetEvidence();
-      tables_[i] = record->GetTable()->GetItems().Items();
-      for (int k = 0; k < record->GetParentCount(); ++k) {
-        parents_.push_back(part->IndexOf(record->GetParent(k)));
-      }
-      offsets_[i + 1] = static_cast<int>(parents_.size());
-    }
-    problem_.node_count = n;
-    problem_.outcomes = outcomes_.data();
-    problem_.evidence = evidence_.data();
-    problem_.parent_offsets = offsets_.data();
-    problem_.parents = parents_.data();
-    problem_.tables = tables_.data();
-  }
-
-  bool Run(std::uint8_t* solve_flags, std::uint32_t limit, int* zero_counter) {
-    JoinTree tree(problem_);
-    if (tree.Build(limit) != kOk) return false;
-    if (tree.Initialise() != kOk) {
-      tree.Release();
-      return false;
-    }
-    tree.Collect();
-    if (tree.Distribute() != kOk) {
-      tree.Release();
-      return false;
-    }
-    VRN_network* network = part_->GetNetwork();
-    const bool no_targets = network->GetNumberOfTargets() == 0;
-    std::vector<double> marginal;
-    for (int i = 0; i < part_->GetSize(); ++i) {
-      VRN_relevanceNode* record = part_->GetRecord(i);
-      VRN_node* node = record->GetNode();
-      if (node == nullptr || record->IsObserved()) continue;
-      const int h = node->Handle();
-      bool wanted = no_targets || node->IsTarget();
-      if (solve_flags != nullptr && solve_flags[h] != 0) {
-        solve_flags[h] = 0;
-        wanted = true;
-      }
-      if (!wanted) continue;
-      marginal.assign(outcomes_[i], 0.0);
-      if (!tree.Marginal(i, marginal.data())) continue;
-      double total = 0.0;
-      for (double v : marginal) total += v;
-      VRN_nodeVal* value = node->Value();
-      if (total == 0.0) {
-        LogZeroMarginal(network, h);
-        if (zero_counter != nullptr) ++*zero_counter;
-        value->Invalidate();
-        continue;
-      }
-      if (record->PrepareBeliefs(outcomes_[i]) != kOk) continue;
-      double* out = value->GetMutableValue().GetItems().Items();
-      for (int k = 0; k < outcomes_[i]; ++k) out[k] = marginal[k] / total;
-      value->AddFlags(kValFlagValid);
-      value->SetUpdateTag(0);
-    }
-    tree.Release();
-    return true;
-  }
-
-  double ProbabilityOfEvidence() {
-    JoinTree tree(problem_);
-    if (tree.Build(0xFFFFFFFFu) != kOk) return -1.0;
-    return tree.ProbabilityOfEvidence();
-  }
-
- private:
-  VRN_relevancePart* part_;
-  std::vector<int> outcomes_;
-  std::vector<int> evidence_;
-  std::vector<const double*> tables_;
-  std::vector<int> offsets_;
-  std::vector<int> parents_;
-  JoinTreeProblem problem_;
-};
-
 // Solves one part of more than one record with the engine.
 bool SolvePart(VRN_relevancePart* part, std::uint8_t* solve_flags,
                std::uint32_t size_limit, int* zero_counter) {
-  if (part->GetSize() > kMaxPartRecords) return false;
-  PartSolver solver(part);
-  return solver.Run(solve_flags, size_limit, zero_counter);
+  VRN_clusterJob job;
+  job.part = part;
+  job.zeroCounter = zero_counter;
+  VRN_clusteringEngine engine(&job);
+  return engine.Run(solve_flags, size_limit);
 }
 
 // Clears the solve flag of a solved one-record part's node.
@@ -336,6 +235,8 @@ bool VRN_SolveTargetBatch(VRN_network* network, std::uint8_t* solveFlags,
 // ---------------------------------------------------------------- routines
 
 int VRN_UpdateRelevanceDecomposition(VRN_network* network) {
+  // Target marks change only for the run: no automatic update follows.
+  VRN_autoUpdateGuard quiet(network, false);
   const qelta::DecompositionThresholds t =
       qelta::DecompositionThresholds::Read(*network);
   const std::uint32_t split_limit =
@@ -358,6 +259,8 @@ int VRN_UpdateRelevanceDecomposition(VRN_network* network) {
 }
 
 int VRN_UpdateRelevanceDecomposition2(VRN_network* network) {
+  // Target marks change only for the run: no automatic update follows.
+  VRN_autoUpdateGuard quiet(network, false);
   const qelta::DecompositionThresholds t =
       qelta::DecompositionThresholds::Read(*network);
   std::vector<std::uint8_t> solve_flags;
@@ -415,9 +318,10 @@ double VRN_ProbabilityOfEvidence(VRN_network* network) {
       if (part->GetSize() == 1) {
         (void)part->GetRecord(0)->CopyTableToBeliefs();
       } else {
-        if (part->GetSize() > qelta::kMaxPartRecords) return -1.0;
-        qelta::PartSolver solver(part);
-        const double q = solver.ProbabilityOfEvidence();
+        VRN_clusterJob job;
+        job.part = part;
+        VRN_clusteringEngine engine(&job);
+        const double q = engine.ProbabilityOfEvidence();
         if (q < 0.0) return -1.0;
         p *= q;
       }

@@ -46,9 +46,6 @@ inline constexpr const char* kKeyDisableFallback =
 inline constexpr int kDefaultBatchSize = 32;
 inline constexpr std::uint32_t kDefaultSplitLimit = 65536;
 
-// Most records of a part the engine accepts (its node indices are 16-bit).
-inline constexpr int kMaxPartRecords = 65535;
-
 // The thresholds of relevance decomposition as the network's user
 // properties set them: each value is read as a decimal integer (leading
 // blanks and a sign allowed, reading stops at the first non-digit, no digits
@@ -96,10 +93,10 @@ int VRN_UpdateRelevanceDecomposition2(VRN_network* network);
 // The probability of the network's observed evidence under its current
 // targets (see VRN_network::CalcPropEvidence, which sets them): the product
 // of the parts' evidence probabilities and of the table entries of observed
-// nodes outside every part. 0.0 when relevance reasoning gives no list (a
-// network without nodes); -1.0 when a part cannot be compiled or an observed
-// node outside every part has a parent without evidence. Beliefs of
-// one-record parts are written into their values.
+// nodes outside every part. 1.0 for a network without nodes; -1.0 when a
+// part cannot be compiled or an observed node outside every part has a
+// parent without evidence. Beliefs of one-record parts are written into
+// their values.
 double VRN_ProbabilityOfEvidence(VRN_network* network);
 
 // ------------------------------------------------------ shared clustering
@@ -110,7 +107,7 @@ double VRN_ProbabilityOfEvidence(VRN_network* network);
 // every node it solves. sizeLimit: the engine's table-size limit (0 its
 // default). zeroCounter: counts all-zero marginals (may be null). True when
 // every part was solved (also when there was nothing to solve); false when
-// a part did not fit, had more than qelta::kMaxPartRecords records, or
+// a part did not fit, had more than qelta::kMaxEngineRecords records, or
 // memory ran out; the parts after the failing one are left unsolved.
 bool VRN_ClusteringRun(VRN_network* network, std::uint8_t* solveFlags,
                        std::uint32_t sizeLimit, int* zeroCounter);

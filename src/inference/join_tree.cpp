@@ -251,11 +251,19 @@ int JoinTree::Initialise() {
     if (rc != kOk) return rc;
     sized_[Index(clique)] = 1;
   }
+  uint32_t largest_separator = 1;
   for (VRN_clique* clique : sorted_) {
     const int rc = BuildSeparatorSteps(clique);
     assert(rc == kOk);  // separators are ordered subsets of both lists
     if (rc != kOk) return rc;
+    if (!clique->parent_to_separator.empty()) {
+      largest_separator =
+          std::max(largest_separator, clique->separator_potential.size());
+    }
   }
+  // Sized once here, so the outward pass allocates nothing.
+  const int rc = ReserveWorkspace(largest_separator);
+  if (rc != kOk) return rc;
   std::fill(home_.begin(), home_.end(), -1);
   for (int r = 0; r < clique_count(); ++r) {
     const VRN_clique* clique = sorted_[r];
@@ -412,6 +420,86 @@ double JoinTree::ProbabilityOfEvidence() {
                            : static_cast<double>(root_->potential.size());
   root_->potential.Release();
   return factor * total;
+}
+
+int JoinTree::FindHolder(const int* nodes, int count) const {
+  if (count == 0) return sorted_.empty() ? -1 : 0;
+  // No clique before the first holder of any single node can hold them all.
+  int first = 0;
+  for (int k = 0; k < count; ++k) {
+    const int home = home_[nodes[k]];
+    if (home < 0) return -1;
+    first = std::max(first, home);
+  }
+  for (int r = first; r < clique_count(); ++r) {
+    const VRN_clique* clique = sorted_[r];
+    if (clique->member_count < count) continue;
+    int held = 0;
+    while (held < count && clique->HasMember(nodes[held])) ++held;
+    if (held == count) return r;
+  }
+  return -1;
+}
+
+int JoinTree::ReserveWorkspace(uint32_t cells) {
+  assert(cells >= 1 && cells <= kMaxCliqueCells);
+  if (scratch_.capacity() >= cells) return kOk;
+  const int size = static_cast<int>(cells);
+  return scratch_.SetDimensions(1, &size);
+}
+
+int JoinTree::AddPosterior(int holder, const int* nodes,
+                           const std::ptrdiff_t* strides, int count,
+                           double* dst) {
+  assert(holder >= 0 && holder < clique_count());
+  VRN_clique* clique = sorted_[holder];
+  EnsureInitialised(clique);
+  const VRN_potential& potential = clique->potential;
+  if (count == 0) {
+    if (potential.Sum() == 0.0) return kErrZeroMarginal;
+    *dst += 1.0;
+    return kOk;
+  }
+  // The nodes in clique order, with their strides in the target table.
+  int sub[kMaxCliqueMembers];
+  int sizes[kMaxCliqueMembers];
+  std::ptrdiff_t sub_strides[kMaxCliqueMembers];
+  int found = 0;
+  for (int m = 0; m < clique->member_count && found < count; ++m) {
+    const int member = clique->members[m];
+    for (int k = 0; k < count; ++k) {
+      if (nodes[k] != member) continue;
+      sub[found] = member;
+      sizes[found] = problem_.outcomes[member];
+      sub_strides[found] = strides[k];
+      ++found;
+      break;
+    }
+  }
+  assert(found == count);
+  // The clique table is the marginal itself when it has no other member.
+  const VRN_potential* marginal = &potential;
+  if (count < clique->member_count) {
+    int rc = scratch_.SetDimensions(count, sizes);
+    if (rc != kOk) return rc;
+    VRN_stepList to_marginal;
+    rc = to_marginal.Build(potential, clique->members, clique->member_count,
+                           sub, count);
+    assert(rc == kOk);  // sub is an ordered subsequence of the members
+    if (rc != kOk) return rc;
+    scratch_.Fill(0.0);
+    VRN_ScatterAdd(scratch_.items(), potential.items(), potential.end(),
+                   to_marginal);
+    marginal = &scratch_;
+  }
+  const double total = marginal->Sum();
+  if (total == 0.0) return kErrZeroMarginal;
+  VRN_stepList to_table;
+  const int rc = to_table.BuildStrided(count, sizes, sub_strides);
+  if (rc != kOk) return rc;
+  VRN_ScatterAddScaled(dst, marginal->items(), marginal->end(), total,
+                       to_table);
+  return kOk;
 }
 
 void JoinTree::Release() {

@@ -11,13 +11,16 @@
 // reads marginals. Clique tables follow the clique's member list in
 // ascending node index with the first member varying fastest; observed
 // nodes are sliced away before any table is sized, so they are never
-// dimensions. No normalisation happens during the passes.
+// dimensions. No normalisation happens during the passes. After them the
+// tree reads node marginals and adds family posteriors into tables the
+// caller lays out (the expectation step of learning).
 //
 // Ownership: the problem's arrays and tables are borrowed and must outlive
 // the tree; the tree owns its cliques and their tables. Single-threaded.
 #ifndef QELTA_INFERENCE_JOIN_TREE_H_
 #define QELTA_INFERENCE_JOIN_TREE_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -93,6 +96,31 @@ class JoinTree {
   // REQUIRES: Build succeeded; Initialise not called since.
   double ProbabilityOfEvidence();
 
+  // Rank in size order of the first clique whose (pruned) members include
+  // every listed node, or -1 when none does. With count 0 that is the
+  // first clique (-1 when there is none).
+  // REQUIRES: Initialise succeeded; the nodes are unobserved and distinct.
+  int FindHolder(const int* nodes, int count) const;
+
+  // Sizes the working table for cells cells, so that posteriors of at most
+  // that many cells read afterwards allocate nothing. Returns 0, or
+  // kErrOutOfMemory when the cells cannot be had.
+  // REQUIRES: Initialise succeeded; 1 <= cells <= 2^30.
+  [[nodiscard]] int ReserveWorkspace(uint32_t cells);
+
+  // Adds the posterior of the listed nodes (their joint marginal in the
+  // clique of rank holder, divided by its total) into a table reached
+  // through dst: one outcome further along nodes[k] is strides[k] cells
+  // further in that table. Returns 0; kErrZeroMarginal, adding nothing,
+  // when the marginal sums to 0 (the evidence is impossible); or
+  // kErrOutOfMemory when the working table cannot be allocated (nothing
+  // added). count 0 adds 1.0 at dst unless the clique sums to 0.
+  // REQUIRES: Distribute has run; holder == FindHolder(nodes, count) >= 0;
+  // the walk stays inside the table.
+  [[nodiscard]] int AddPosterior(int holder, const int* nodes,
+                                 const std::ptrdiff_t* strides, int count,
+                                 double* dst);
+
   // Frees every clique and separator table.
   void Release();
 
@@ -124,7 +152,9 @@ class JoinTree {
   VRN_clique* root_ = nullptr;
   std::vector<uint8_t> sized_;   // per clique in formation order
   std::vector<int> home_;        // per node: clique in size order, or -1
-  VRN_potential scratch_;        // the new message during Distribute
+  // The new message during Distribute, then the family marginals of
+  // AddPosterior.
+  VRN_potential scratch_;
 };
 
 }  // namespace qelta

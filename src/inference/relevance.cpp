@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/change_guards.h"
 #include "core/network.h"
 #include "core/node.h"
 #include "core/status.h"
@@ -675,6 +676,9 @@ VRN_relevanceParts* RelevanceBuilder::Split(int part_count) {
 }
 
 VRN_relevanceParts* RelevanceBuilder::Run() {
+  // The targets set and cleared here are no edit of the caller's: no
+  // automatic update may follow them.
+  VRN_autoUpdateGuard quiet(network_, false);
   const bool had_targets = network_->GetNumberOfTargets() > 0;
   if (!had_targets) {
     for (int h = network_->GetFirstNode(); h >= 0;

@@ -211,9 +211,9 @@ class VRN_relevanceNode {
   // Restricts child's table to parent's evidence along parent's dimension
   // and removes that dimension (the borrowed table is never written: a
   // private copy takes the slice). parent stays in child's parents list;
-  // the caller removes it. Answers 0, -2 when parent is not a parent of
-  // child or is unobserved, -42 when the copy cannot be allocated (child
-  // unchanged).
+  // the caller removes it. Answers 0, or -2 when parent is not a parent of
+  // child or is unobserved. Throws std::bad_alloc when the copy cannot be
+  // allocated (child unchanged).
   static int RestrictToParentState(VRN_relevanceNode* child,
                                    VRN_relevanceNode* parent);
 

@@ -428,7 +428,11 @@ jdoubleArray GetPointValues(JNIEnv* env, jobject obj, jint node) {
   return qelta::jni::NewJavaArray<jdouble>(env, values);
 }
 
+// Array arguments are tested for null before the node, as everywhere.
+constexpr const char* kNullArray = "Unexpected null Java array.";
+
 void SetPointValues(JNIEnv* env, jobject obj, jint node, jdoubleArray values) {
+  qelta::jni::RequireArray(values, kNullArray);
   VRN_discDef* definition = DiscreteDef(env, obj, node, "SetPointValues");
   const int status = definition->SetPointValues(
       qelta::jni::CopyFromJava<jdouble>(env, values));
@@ -455,6 +459,7 @@ jdoubleArray GetIntervals(JNIEnv* env, jobject obj, jint node) {
 
 void SetIntervals(JNIEnv* env, jobject obj, jint node, jdoubleArray bounds,
                   jboolean clear_ids) {
+  qelta::jni::RequireArray(bounds, kNullArray);
   VRN_discDef* definition = DiscreteDef(env, obj, node, "SetIntervals");
   // The definition checks the bounds before it changes the outcome count,
   // so a refusal leaves outcomes and numbers as they were.
@@ -471,7 +476,8 @@ void RemoveIntervals(JNIEnv* env, jobject obj, jint node) {
 
 // ------------------------------------------------------ evidence and targets
 
-constexpr const char* kNullLikelihoods = "Virtual evidence array cannot be null";
+constexpr const char* kNullLikelihoods =
+    "Virtual evidence array cannot be null";
 
 void SetTarget(JNIEnv* env, jobject obj, jint node, jboolean target) {
   VRN_network& net = Net(env, obj);
@@ -1825,7 +1831,10 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setPointValues__I_3D(JNIEnv
  * Signature: (Ljava/lang/String;[D)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setPointValues__Ljava_lang_String_2_3D(JNIEnv* env, jobject obj, jstring node_id, jdoubleArray values) {
-  Guarded(env, [&] { SetPointValues(env, obj, Handle(env, obj, node_id), values); });
+  Guarded(env, [&] {
+    qelta::jni::RequireArray(values, kNullArray);
+    SetPointValues(env, obj, Handle(env, obj, node_id), values);
+  });
 }
 
 /*
@@ -1897,7 +1906,10 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setIntervals__I_3DZ(JNIEnv*
  * Signature: (Ljava/lang/String;[DZ)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setIntervals__Ljava_lang_String_2_3DZ(JNIEnv* env, jobject obj, jstring node_id, jdoubleArray bounds, jboolean clear_ids) {
-  Guarded(env, [&] { SetIntervals(env, obj, Handle(env, obj, node_id), bounds, clear_ids); });
+  Guarded(env, [&] {
+    qelta::jni::RequireArray(bounds, kNullArray);
+    SetIntervals(env, obj, Handle(env, obj, node_id), bounds, clear_ids);
+  });
 }
 
 /*

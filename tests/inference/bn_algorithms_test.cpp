@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@
 #include "core/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "inference/clustering_engine.h"
+#include "inference/relevance.h"
 
 namespace {
 
@@ -572,6 +575,93 @@ TEST(BnAlgorithmsTest, ProbabilityOfEvidenceBasics) {
   EXPECT_EQ(-1.0, p);
   EXPECT_TRUE(before == Snapshot(net));
   EXPECT_FALSE(net.IsRelevanceReasoning());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BnAlgorithmsTest, VirtualEvidenceWeighsTheBeliefs) {
+  VRN_network net;
+  const int a = AddNode(net, "a", {});
+  const int b = AddNode(net, "b", {a});
+  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({0.3, 0.7}));
+  ASSERT_EQ(qelta::kOk,
+            net.GetNode(b)->Definition()->SetDefinitionFromVector({0.9, 0.1, 0.2, 0.8}));
+  ASSERT_EQ(qelta::kOk, Val(net, b)->SetVirtualEvidence({0.8, 0.2}));
+  // P(a, likelihood) = P(a) * sum_b P(b | a) L(b).
+  const double w0 = 0.3 * (0.9 * 0.8 + 0.1 * 0.2);
+  const double w1 = 0.7 * (0.2 * 0.8 + 0.8 * 0.2);
+  const double b0 = 0.3 * 0.9 * 0.8 + 0.7 * 0.2 * 0.8;
+  const double b1 = 0.3 * 0.1 * 0.2 + 0.7 * 0.8 * 0.2;
+  for (int code : {0, 11, 12}) {
+    EXPECT_EQ(qelta::kOk, RunCode(net, code));
+    EXPECT_NEAR(w0 / (w0 + w1), Beliefs(net, a)[0], kTolerance) << code;
+    EXPECT_NEAR(b0 / (b0 + b1), Beliefs(net, b)[0], kTolerance) << code;
+  }
+}
+
+TEST(BnAlgorithmsTest, AutomaticUpdateFollowsNoInternalTargetChange) {
+  VRN_network net;
+  const int a = AddNode(net, "a", {});
+  const int b = AddNode(net, "b", {a});
+  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({0.3, 0.7}));
+  ASSERT_EQ(qelta::kOk,
+            net.GetNode(b)->Definition()->SetDefinitionFromVector({0.9, 0.1, 0.2, 0.8}));
+  ASSERT_EQ(qelta::kOk, Val(net, b)->SetEvidence(0));
+  EXPECT_EQ(qelta::kOk, net.SetAutoUpdate(true));
+  const double a0 = 0.3 * 0.9 / (0.3 * 0.9 + 0.7 * 0.2);
+  EXPECT_NEAR(a0, Beliefs(net, a)[0], kTolerance);
+  // The chain rule leaves partial-evidence beliefs behind; the one update
+  // at the end of the call makes them current again.
+  double p = 0.0;
+  EXPECT_TRUE(net.CalcPropEvidence(p, true));
+  EXPECT_NEAR(0.3 * 0.9 + 0.7 * 0.2, p, kTolerance);
+  EXPECT_TRUE(Val(net, a)->IsValueValid());
+  EXPECT_NEAR(a0, Beliefs(net, a)[0], kTolerance);
+  // Relevance reasoning on its own toggles targets without any update.
+  PoisonBeliefs(net);
+  std::unique_ptr<VRN_relevanceParts> parts(
+      VRN_RelevanceDecompose(&net, qelta::kRelevanceForClustering));
+  EXPECT_EQ(-1.0, Beliefs(net, a)[0]);
+  EXPECT_EQ(0, net.GetNumberOfTargets());
+}
+
+TEST(BnAlgorithmsTest, DynamicNetworksAreRefusedForNow) {
+  VRN_network net;
+  const int a = AddNode(net, "a", {});
+  net.GetNode(a)->SetTemporalTypeRaw(3);
+  EXPECT_EQ(qelta::kErrOutOfRange, RunCode(net, 0));
+  EXPECT_EQ(1, net.ErrorLog()->GetNumberOfMessages());
+  EXPECT_EQ(-1.0, Beliefs(net, a)[0]);
+}
+
+TEST(BnAlgorithmsTest, PartsBeyondSixteenBitIndicesAreRefused) {
+  // A ladder (each node a child of the two before it), so neither barren
+  // removal nor root absorption shortens it.
+  VRN_network net;
+  net.SetRelevanceReasoning(false);
+  const int n = qelta::kMaxEngineRecords + 1;
+  for (int i = 0; i < n; ++i) {
+    ASSERT_EQ(i, net.AddNode(qelta::kDefCpt, nullptr));
+    if (i >= 1) {
+      ASSERT_EQ(qelta::kOk, net.AddArc(i - 1, i));
+    }
+    if (i >= 2) {
+      ASSERT_EQ(qelta::kOk, net.AddArc(i - 2, i));
+    }
+  }
+  net.SetRelevanceReasoning(true);
+  ASSERT_EQ(qelta::kOk, net.SetTarget(n - 1, true));
+  EXPECT_EQ(qelta::kErrOutOfMemory, RunCode(net, 0));
+  EXPECT_EQ(qelta::kErrOutOfMemory, RunCode(net, 11));
+  // Two observed neighbours cut the ladder into parts that fit.
+  net.SetRelevanceReasoning(false);
+  ASSERT_EQ(qelta::kOk, Val(net, n / 2)->SetEvidence(0));
+  ASSERT_EQ(qelta::kOk, Val(net, n / 2 + 1)->SetEvidence(1));
+  net.SetRelevanceReasoning(true);
+  EXPECT_EQ(qelta::kOk, RunCode(net, 0));
+  EXPECT_EQ((std::vector<double>{0.5, 0.5}), Beliefs(net, n - 1));
 }
 
 }  // namespace

@@ -211,9 +211,12 @@ class DefinitionsTest {
     void refusedIntervalsLeaveOutcomesAndNumbersAsTheyWere() {
         int t = node("T", "low", "mid", "high");
         net.setPointValues(t, new double[] {5, 6, 7});
-        engineFails("SetIntervals", -4, () -> net.setIntervals(t, new double[] {0, 1, 1, 1, 2}, false));
-        engineFails("SetIntervals", -4, () -> net.setIntervals(t, new double[] {0, 2, 1, 3}, true));
-        engineFails("SetIntervals", -4, () -> net.setIntervals(t, new double[] {0, 2, 1, 3, 4, 5}, true));
+        double[] threeEqual = {0, 1, 1, 1, 2};
+        double[] decreasing = {0, 2, 1, 3};
+        double[] decreasingAndResizing = {0, 2, 1, 3, 4, 5};
+        engineFails("SetIntervals", -4, () -> net.setIntervals(t, threeEqual, false));
+        engineFails("SetIntervals", -4, () -> net.setIntervals(t, decreasing, true));
+        engineFails("SetIntervals", -4, () -> net.setIntervals(t, decreasingAndResizing, true));
         engineFails("SetIntervals", -2, () -> net.setIntervals(t, new double[] {0, 1}, false));
         assertEquals(3, net.getOutcomeCount(t));
         assertArrayEquals(new String[] {"low", "mid", "high"}, net.getOutcomeIds(t));
@@ -247,7 +250,10 @@ class DefinitionsTest {
         refused("Invalid node handle: 1", () -> net.getIntervals(1));
         refused("Invalid node handle: 1", () -> net.setIntervals(1, new double[3], false));
         refused("Invalid node handle: 1", () -> net.removeIntervals(1));
-        refused("Invalid node identifier: 'U'", () -> net.setIntervals("U", null, true));
+        refused("Invalid node identifier: 'U'", () -> net.setIntervals("U", new double[3], true));
+        // A missing array is refused before the node is looked at.
+        refused("Unexpected null Java array.", () -> net.setIntervals("U", null, true));
+        refused("Unexpected null Java array.", () -> net.setPointValues(1, null));
         refused("Invalid node identifier: 'U'", () -> net.getPointValues("U"));
     }
 }

@@ -115,8 +115,10 @@ class EvidenceTest {
     void virtualEvidenceIsCheckedBeforeItReplacesObservedEvidence() {
         int w = node("W", "sun", "rain");
         net.setEvidence(w, 1);
-        engineFails("SetVirtualEvidence", -4, () -> net.setVirtualEvidence(w, new double[] {1.5, 0}));
-        engineFails("SetVirtualEvidence", -3, () -> net.setVirtualEvidence("W", new double[] {0, 0}));
+        double[] aboveOne = {1.5, 0};
+        double[] allZero = {0, 0};
+        engineFails("SetVirtualEvidence", -4, () -> net.setVirtualEvidence(w, aboveOne));
+        engineFails("SetVirtualEvidence", -3, () -> net.setVirtualEvidence("W", allZero));
         engineFails("SetVirtualEvidence", -2, () -> net.setVirtualEvidence(w, new double[] {0.5}));
         assertEquals(1, net.getEvidence(w));
 

@@ -130,6 +130,11 @@ class ExampleNetworkTest {
 
     /** Posterior of every node by summing the joint distribution over all configurations. */
     private static double[][] enumerate(Evidence evidence) {
+        return enumerate(evidence, new double[1]);
+    }
+
+    /** As {@link #enumerate(Evidence)}; probability[0] receives the weight of the evidence. */
+    private static double[][] enumerate(Evidence evidence, double[] probability) {
         int count = ASIA.size();
         double[][] posterior = new double[count][];
         for (int n = 0; n < count; n++) {
@@ -173,6 +178,7 @@ class ExampleNetworkTest {
                 beliefs[i] /= total;
             }
         }
+        probability[0] = total;
         return posterior;
     }
 
@@ -232,8 +238,19 @@ class ExampleNetworkTest {
     }
 
     @Test
+    void theProbabilityOfTheEvidenceMatchesEnumeration() {
+        for (Evidence evidence : scenarios().subList(0, 5)) {
+            double[] expected = new double[1];
+            enumerate(evidence, expected);
+            evidence.applyTo(fromFile);
+            assertEquals(expected[0], fromFile.probEvidence(), EXACT);
+        }
+    }
+
+    @Test
     void targetsGetTheirPosteriorsToo() {
-        Evidence evidence = new Evidence().observe("XRay", "abnormal").observe("Dyspnea", "present");
+        Evidence evidence =
+                new Evidence().observe("XRay", "abnormal").observe("Dyspnea", "present");
         double[][] expected = enumerate(evidence);
         fromFile.setTarget("Tuberculosis", true);
         fromFile.setTarget("LungCancer", true);
@@ -241,6 +258,7 @@ class ExampleNetworkTest {
         fromFile.updateBeliefs();
         assertArrayEquals(expected[index("Tuberculosis")], fromFile.getNodeValue("Tuberculosis"),
                 EXACT);
-        assertArrayEquals(expected[index("LungCancer")], fromFile.getNodeValue("LungCancer"), EXACT);
+        assertArrayEquals(expected[index("LungCancer")], fromFile.getNodeValue("LungCancer"),
+                EXACT);
     }
 }

@@ -276,8 +276,7 @@ bool XmlNetLoader::Load(const char* fileName, const char* text,
     if (zantu == nullptr) throw std::bad_alloc();
     extension_binding = zantu->GetRootBinding();
   } else if (extension != qelta::kXmlExtensionNone) {
-    assert(callerExtension != nullptr);
-    extension_binding = callerExtension;
+    extension_binding = callerExtension;  // null: no block is declared
   }
   loader.BuildBindings(extension_binding);
 

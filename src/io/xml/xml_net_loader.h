@@ -57,14 +57,14 @@ class XmlNetLoader : public XmlReader, public XmlErrorHandler {
   // qelta::kXmlExtensionNone declares nothing there, so its content is only
   // warned about; any other word attaches callerExtension, the root binding
   // of the caller's block, as the required child of "extensions" (not owned;
-  // it must outlive the call).
+  // it must outlive the call; a null one declares nothing, as
+  // kXmlExtensionNone).
   //
   // True on success (after logging the unknown-content summary when any
   // warning was logged). False after a failure, which is in the network's
   // error log with code -103; the network keeps what was built until then.
   // Throws only std::bad_alloc and the like.
-  // REQUIRES: network is not null; callerExtension is not null when the
-  // word is neither kXmlExtensionLayout nor kXmlExtensionNone.
+  // REQUIRES: network is not null.
   [[nodiscard]] static bool Load(const char* fileName, const char* text,
                                  VRN_network* network,
                                  int extension = qelta::kXmlExtensionLayout,
