@@ -1,7 +1,9 @@
 #include "jni/frame.h"
 
+#include <utf8.h>
+
 #include <cstring>
-#include <new>
+#include <iterator>
 
 #include "core/strings.h"
 
@@ -142,39 +144,58 @@ jobjectArray NativeToJavaStrings(JNIEnv* env,
 using qelta::jni::JavaExceptionPending;
 using qelta::jni::LocalRef;
 
-void ThrowJavaFromQeltaException(JNIEnv* env,
-                                 const qelta_exception& error) noexcept {
+namespace {
+
+// A Java string for a failure message. Unlike NativeToJavaString it never
+// refuses the text: each sequence that is not UTF-8 becomes U+FFFD, so the
+// failure still reaches Java.
+jstring MessageToJavaString(JNIEnv* env, const char* message) {
+  std::string repaired;
+  utf8::replace_invalid(message, message + std::strlen(message),
+                        std::back_inserter(repaired));
+  return NativeToJavaString(env, repaired);
+}
+
+// Throws a new qelta.QELTAException made by the constructor with the given
+// signature from the message and, when the signature takes it, the code.
+// The message is converted here rather than by ThrowNew, which reads
+// modified UTF-8 and so would garble characters beyond U+FFFF.
+template <typename... Code>
+void ThrowQeltaException(JNIEnv* env, const char* message,
+                         const char* constructor_signature,
+                         Code... code) noexcept {
   if (env->ExceptionCheck()) return;
   try {
-    LocalRef<jclass> cls = qelta::jni::FindClass(env, qelta::jni::kExceptionClass);
-    jmethodID constructor = qelta::jni::GetMethodId(
-        env, cls.get(), "<init>", "(Ljava/lang/String;I)V");
-    jstring message;
-    try {
-      message = NativeToJavaString(env, error.what());
-    } catch (const std::exception&) {
-      // Not UTF-8: the Java side still learns what happened, minus the code.
-      env->ThrowNew(cls.get(), error.what());
-      return;
+    LocalRef<jclass> cls =
+        qelta::jni::FindClass(env, qelta::jni::kExceptionClass);
+    jmethodID constructor = qelta::jni::GetMethodId(env, cls.get(), "<init>",
+                                                    constructor_signature);
+    LocalRef<jstring> text(env, MessageToJavaString(env, message));
+    LocalRef<jobject> exception(
+        env, env->NewObject(cls.get(), constructor, text.get(), code...));
+    // Null: the constructor's exception or OutOfMemoryError is pending.
+    if (exception.get() != nullptr) {
+      env->Throw(static_cast<jthrowable>(exception.get()));
     }
-    LocalRef<jstring> message_ref(env, message);
-    jobject exception = env->NewObject(cls.get(), constructor, message,
-                                       static_cast<jint>(error.code()));
-    if (exception == nullptr) return;  // pending: OutOfMemoryError
-    env->Throw(static_cast<jthrowable>(exception));
-    env->DeleteLocalRef(exception);
   } catch (const JavaExceptionPending&) {
-    // A lookup failed and its Java error is pending; it reports the failure.
+    // A lookup or an allocation failed; its Java error reports the failure.
   } catch (...) {
-    // Allocation failed while building the message.
+    // No memory left to repair the message.
     if (!env->ExceptionCheck()) qelta::jni::ThrowJavaFromUnknownException(env);
   }
 }
 
+}  // namespace
+
+void ThrowJavaFromQeltaException(JNIEnv* env,
+                                 const qelta_exception& error) noexcept {
+  ThrowQeltaException(env, error.what(), "(Ljava/lang/String;I)V",
+                      static_cast<jint>(error.code()));
+}
+
 void ThrowJavaFromStdException(JNIEnv* env,
                                const std::exception& error) noexcept {
-  if (env->ExceptionCheck()) return;
-  qelta::jni::ThrowNewException(env, error.what());
+  ThrowQeltaException(env, error.what(), "(Ljava/lang/String;)V");
 }
 
 JavaStringToNative::JavaStringToNative(JNIEnv* env, jstring text) {

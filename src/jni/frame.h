@@ -103,13 +103,14 @@ void ThrowJavaFromUnknownException(JNIEnv* env) noexcept;
 }  // namespace qelta::jni
 
 // Makes a qelta.QELTAException with (message, code) and throws it to Java.
-// A message that is not valid UTF-8 goes through ThrowNew with its raw
-// bytes. Keeps a Java exception that is already pending.
+// Bytes of the message that are not UTF-8 arrive as U+FFFD. Keeps a Java
+// exception that is already pending.
 void ThrowJavaFromQeltaException(JNIEnv* env,
                                  const qelta_exception& error) noexcept;
 
-// Throws qelta.QELTAException made with the exception's what() text as its
-// only argument. Keeps a Java exception that is already pending.
+// Throws qelta.QELTAException made by its one-String constructor from the
+// exception's what() text, repaired as above. Keeps a Java exception that is
+// already pending.
 void ThrowJavaFromStdException(JNIEnv* env,
                                const std::exception& error) noexcept;
 

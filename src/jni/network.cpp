@@ -42,6 +42,14 @@ int Handle(JNIEnv* env, jobject obj, jstring node_id) {
   return NodeIdToHandle(env, Net(env, obj), node_id);
 }
 
+// Refuses a file name that holds U+0000: the engine would see the name cut
+// there and could open a different file.
+void RequireWholeFileName(const JavaStringToNative& name) {
+  if (name.str().find('\0') != std::string::npos) {
+    throw std::invalid_argument("File name cannot contain U+0000");
+  }
+}
+
 // ---------------------------------------------------------- annealed MAP
 
 // The tuning record held by the fields of a qelta.AnnealedMapTuning; *seed
@@ -644,6 +652,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_Network_readFile(JNIEnv* env, jobje
     VRN_errorLog* log = net.ErrorLog();
     log->Flush();
     JavaStringToNative name(env, file);
+    RequireWholeFileName(name);
     CNumericLocaleGuard locale;
     const int status = net.ReadFile(name.c_str(), qelta::kFormatByName,
                                     qelta::kExtensionLayout);
@@ -679,6 +688,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_Network_writeFile(JNIEnv* env, jobj
     VRN_errorLog* log = net.ErrorLog();
     log->Flush();
     JavaStringToNative name(env, file);
+    RequireWholeFileName(name);
     CNumericLocaleGuard locale;
     const int status = net.WriteFile(name.c_str(), qelta::kFormatByName,
                                      qelta::kExtensionLayout);

@@ -47,7 +47,7 @@ public final class Network extends Wrapper {
      * the last '.' of the name, compared without regard to case: "xvrn" and "qvrn" (XML), "vrn",
      * "erg", "dne", "dsc", "net", "xml03", and "dxp" (read only). Numbers are read with the "C"
      * numeric conventions whatever the process locale. On failure the exception message carries the
-     * messages the reader logged.
+     * messages the reader logged. A name holding U+0000 is refused.
      *
      * @param file name of the file
      */
@@ -62,7 +62,7 @@ public final class Network extends Wrapper {
 
     /**
      * Writes the network to a file in the format that the name's extension selects (see
-     * {@link #readFile(String)}).
+     * {@link #readFile(String)}). A name holding U+0000 is refused.
      *
      * @param file name of the file
      */

@@ -27,7 +27,7 @@ public abstract class Wrapper implements AutoCloseable {
     protected long ptrNative;
 
     /** Version of the native library, as it reports itself. */
-    public static final String VERSION;
+    private static final String VERSION;
 
     /** One cleaner thread serves every native object of the library. */
     private static final Cleaner CLEANER = Cleaner.create();

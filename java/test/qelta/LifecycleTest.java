@@ -8,6 +8,7 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.lang.ref.Reference;
 import java.lang.ref.WeakReference;
+import java.lang.reflect.Method;
 import java.util.List;
 import java.util.concurrent.ConcurrentLinkedQueue;
 import java.util.function.BooleanSupplier;
@@ -55,6 +56,7 @@ class LifecycleTest {
     void tryWithResourcesDeletes() {
         ConcurrentLinkedQueue<Long> deleted = new ConcurrentLinkedQueue<>();
         try (Owner owner = new Owner(7, deleted::add, null)) {
+            assertEquals(7, owner.handle());
             assertTrue(deleted.isEmpty());
         }
         assertEquals(List.of(7L), List.copyOf(deleted));
@@ -65,6 +67,14 @@ class LifecycleTest {
         ConcurrentLinkedQueue<Long> deleted = new ConcurrentLinkedQueue<>();
         new Owner(0, deleted::add, null).close();
         assertTrue(deleted.isEmpty());
+    }
+
+    @Test
+    void nativeDeletionOfNothingDoesNothing() throws ReflectiveOperationException {
+        Method delete = Network.class.getDeclaredMethod("deleteNative", long.class);
+        delete.setAccessible(true);
+        delete.invoke(null, 0L);
+        delete.invoke(null, 0L);
     }
 
     @Test

@@ -6,6 +6,7 @@ import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeFalse;
+import static org.junit.jupiter.api.Assumptions.assumeTrue;
 import static qelta.NodesTest.CPT;
 import static qelta.NodesTest.engineFails;
 import static qelta.NodesTest.fails;
@@ -215,6 +216,50 @@ class NetworkTest {
         QELTAException unknown = fails(() -> net.writeFile(dir.resolve("x.unknown").toString()));
         assertEquals("QELTA error -2 in function WriteFile. \nUnknown File Format",
                 unknown.getMessage());
+    }
+
+    @Test
+    void fileNamesHoldingU0000AreRefusedBeforeAnyFileIsTouched(@TempDir Path dir) {
+        build(net);
+        Path cut = dir.resolve("cut.xvrn");
+        String message = "File name cannot contain U+0000";
+        refused(message, () -> net.writeFile(cut + "\u0000.txt"));
+        assertFalse(Files.exists(cut));
+
+        net.writeFile(cut.toString());
+        net.addNode(CPT, "Extra");
+        refused(message, () -> net.readFile(cut + "\u0000.txt"));
+        assertEquals(3, net.getNodeCount());
+    }
+
+    @Test
+    void failureMessagesKeepCharactersBeyondTheBasicPlane(@TempDir Path dir) {
+        refused("Invalid node identifier: 'Rain\uD83C\uDF27'", () -> net.getNode("Rain\uD83C\uDF27"));
+        String missing = dir.resolve("\uD83C\uDF27 \u00e9t\u00e9.xvrn").toString();
+        QELTAException e = fails(() -> net.readFile(missing));
+        assertTrue(e.getMessage().contains(missing), e.getMessage());
+    }
+
+    /**
+     * A foreign file may give a node an identifier whose bytes are not UTF-8. Messages naming the
+     * node still arrive, with U+FFFD for the bad byte; the identifier itself cannot be returned.
+     */
+    @Test
+    void messagesWithBytesThatAreNotUtf8StillArrive(@TempDir Path dir) throws IOException {
+        Path file = dir.resolve("latin1.xml03");
+        Files.write(file, ("<?xml version=\"1.0\"?><BIF VERSION=\"0.3\"><NETWORK><NAME>x</NAME>"
+                + "<VARIABLE TYPE=\"nature\"><NAME>A\u00ff</NAME><OUTCOME>a</OUTCOME>"
+                + "<OUTCOME>b</OUTCOME></VARIABLE><DEFINITION><FOR>A\u00ff</FOR>"
+                + "<TABLE>0.5 0.5</TABLE></DEFINITION></NETWORK></BIF>")
+                .getBytes(StandardCharsets.ISO_8859_1));
+        try {
+            net.readFile(file.toString());
+        } catch (QELTAException e) {
+            assumeTrue(false, "the reader refuses bytes that are not UTF-8: " + e.getMessage());
+        }
+        refused("Invalid outcome identifier 'q' for node 'A\uFFFD'", () -> net.setEvidence(0, "q"));
+        refused("Value not valid - node 'A\uFFFD'", () -> net.getNodeValue(0));
+        refused("Invalid UTF-8", () -> net.getNodeId(0));
     }
 
     /**
