@@ -258,11 +258,21 @@ void VRN_errorLog::RedirectToStream(std::FILE* stream, const char* format,
   redirect_owned_ = redirect != nullptr;
 }
 
-void VRN_errorLog::RedirectToLog(VRN_errorLog* target) {
-  if (target == this) return;
+int VRN_errorLog::RedirectToLog(VRN_errorLog* target) {
+  // Follow the target's chain of log-to-log redirects; meeting this log
+  // means a cycle. Every link was checked when it was made, so the chain
+  // ends; the step bound only guards against damage.
+  const VRN_errorLog* log = target;
+  for (int steps = 0; log != nullptr && steps < (1 << 20); ++steps) {
+    if (log == this) return qelta::kErrOutOfRange;
+    const auto* forward =
+        dynamic_cast<const VRN_loggerLoggerRedirect*>(log->GetRedirect());
+    log = forward != nullptr ? forward->GetTarget() : nullptr;
+  }
   VRN_loggerRedirect* redirect =
       target != nullptr ? new VRN_loggerLoggerRedirect(target) : nullptr;
   ReleaseRedirect();
   redirect_ = redirect;
   redirect_owned_ = redirect != nullptr;
+  return qelta::kOk;
 }

@@ -128,11 +128,12 @@ class VRN_errorLog {
   // log; owns_stream tells whether the redirect closes the stream).
   void RedirectToStream(std::FILE* stream, const char* format,
                         bool owns_stream);
-  // Installs a redirect forwarding to target; does nothing when target is
-  // this log; a null target ends redirection. A cycle of log-to-log redirects is the caller's error; an
-  // entry that comes back to a log already forwarding it is kept there.
+  // Installs a redirect forwarding to target; a null target ends
+  // redirection; 0. -2, with nothing changed, when target is this log or
+  // forwards (through its chain of log-to-log redirects) to it, since
+  // entries would go round for ever.
   // REQUIRES: target outlives the redirect.
-  void RedirectToLog(VRN_errorLog* target);
+  int RedirectToLog(VRN_errorLog* target);
 
   // The installed redirect, null when entries are kept.
   VRN_loggerRedirect* GetRedirect() const { return redirect_; }

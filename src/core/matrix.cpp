@@ -485,11 +485,7 @@ int VRN_matrix::SumOutDimensionInto(int d, const VRN_doubleArray& weights,
   const int n = dimensions_.GetSize();
   if (d < 0 || d >= n) return kErrOutOfRange;
   const int size = dimensions_[d];
-  if (weights.GetSize() != size) return kErrOutOfRange;
-  if (n == 1) {
-    out = *this;
-    return kOk;
-  }
+  if (weights.GetSize() != size || n == 1) return kErrOutOfRange;
   const int inner = strides_[d];
   const int outer = OuterCount(d);
   VRN_intArray sizes(dimensions_);
@@ -511,10 +507,9 @@ int VRN_matrix::SumOutDimensionInto(int d, const VRN_doubleArray& weights,
 
 int VRN_matrix::SumOutDimension(int d, const VRN_doubleArray& weights) {
   const int n = dimensions_.GetSize();
-  if (d < 0 || d >= n || weights.GetSize() != dimensions_[d]) {
+  if (d < 0 || d >= n || weights.GetSize() != dimensions_[d] || n == 1) {
     return kErrOutOfRange;
   }
-  if (n == 1) return kOk;
   VRN_matrix result;
   int status = SumOutDimensionInto(d, weights, result);
   if (status != kOk) return status;

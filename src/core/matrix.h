@@ -158,10 +158,10 @@ class VRN_matrix {
   // one-dimensional matrix gives out a copy of this matrix.
   int ExtractSlice(int d, int i, VRN_matrix& out) const;
   // Removes d, each remaining item becoming sum_k weights[k] * item(d = k).
-  // -2 for a bad d or weights not of the size of d; a one-dimensional matrix
-  // is left unchanged (0).
+  // -2 for a bad d, weights not of the size of d, or a one-dimensional
+  // matrix (which has nothing left to keep); the matrix is then unchanged.
   int SumOutDimension(int d, const VRN_doubleArray& weights);
-  // The same into out; a one-dimensional matrix gives out a copy.
+  // The same into out (out unchanged on failure).
   // REQUIRES: out is not this matrix.
   int SumOutDimensionInto(int d, const VRN_doubleArray& weights,
                           VRN_matrix& out) const;

@@ -99,9 +99,10 @@ int VRN_network::AddNode(int type, const char* id) {
   if (id == nullptr || (id[0] != '@' && !VRN_IsValidId(id))) {
     MakeUniqueNodeId(generated);
     id = generated;
-  } else if (id[0] != '@' &&
-             (loadFlags_ & qelta::kLoadAllowDuplicateIds) == 0 &&
+  } else if ((loadFlags_ & qelta::kLoadAllowDuplicateIds) == 0 &&
              IsIdInUse(id, -1) != 0) {
+    // An '@' identifier skips the identifier rule, not the duplicate test:
+    // two nodes of one name would make FindNode ambiguous.
     return qelta::kErrOutOfRange;
   }
   orderValid_ = 0;

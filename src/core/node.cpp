@@ -116,8 +116,23 @@ int VRN_node::setNodeType(int code) {
   if (definition_->GetType() == code) return qelta::kOk;
   VRN_autoUpdateGuard guard(network_, true);
 
-  // Arcs the new type may not keep go first, parents then children, each
-  // list from its end so removals do not shift what is still to visit.
+  // The new definition is built first, from the old one with all its arcs,
+  // so a type that cannot be built leaves the node as it was.
+  std::unique_ptr<VRN_nodeDef> converted(
+      VRN_nodeDef::CreateConverted(definition_, code));
+  if (converted == nullptr) return qelta::kErrOutOfRange;
+  VRN_evidenceRecord record(network_, handle_);
+  value_->StoreEvidence(record);
+  std::unique_ptr<VRN_nodeVal> value(converted->CreateValueFromRecord(record));
+  if (value == nullptr) throw std::bad_alloc();
+  delete definition_;
+  definition_ = converted.release();
+  delete value_;
+  value_ = value.release();
+
+  // Arcs the new type may not keep go now, through the new definition:
+  // parents then children, each list from its end so removals do not shift
+  // what is still to visit.
   for (int i = parents_.GetSize() - 1; i >= 0; --i) {
     int parent = parents_[i];
     int parent_type = network_->GetNode(parent)->Definition()->GetType();
@@ -132,19 +147,6 @@ int VRN_node::setNodeType(int code) {
       (void)network_->RemoveArc(handle_, child);
     }
   }
-
-  std::unique_ptr<VRN_nodeDef> converted(
-      VRN_nodeDef::CreateConverted(definition_, code));
-  if (converted == nullptr) return qelta::kErrOutOfRange;
-
-  VRN_evidenceRecord record(network_, handle_);
-  value_->StoreEvidence(record);
-  delete definition_;
-  definition_ = converted.release();
-  std::unique_ptr<VRN_nodeVal> value(definition_->CreateValueFromRecord(record));
-  if (value == nullptr) throw std::bad_alloc();
-  delete value_;
-  value_ = value.release();
 
   if (definition_->GetNumberOfOutcomes() < 1) {
     diagFlags_ = 2;

@@ -95,9 +95,10 @@ class VRN_node {
 
   // --------------------------------------------------------- definition type
   // Changes the definition type: -51 for a type that is not available, 0
-  // when already of that type; arcs the new type may not keep are removed;
-  // -2 when no definition can be built from the old one (removed arcs stay
-  // removed). Evidence moves into the new value.
+  // when already of that type; -2 when no definition can be built from the
+  // old one (the node stays as it was). Otherwise the new definition is
+  // installed, evidence moves into the new value, and then the arcs the new
+  // type may not keep are removed.
   int setNodeType(int code);
   // setNodeType with the code of a type name ("CPT", "TRUTHTABLE", "LIST",
   // "TABLE", "NOISY_MAX", "NOISY_ADDER", "MAU", "CAST", "DEMORGAN"); any

@@ -6,6 +6,7 @@
 #include "core/network.h"
 #include "core/node.h"
 #include "core/status.h"
+#include "core/strings.h"
 
 namespace {
 
@@ -84,11 +85,14 @@ bool VRN_submodelTable::IsIdUsed(const char* id) const {
 int VRN_submodelTable::CreateSubmodel(int parent, const char* id) {
   int parent_slot = UsedSlot(parent);
   if (parent_slot < 0) return qelta::kErrOutOfRange;
-  // Nodes and submodels share one namespace: an identifier a node carries
-  // would make FindNode and FindSubmodel disagree.
-  if (id != nullptr &&
-      (IsIdUsed(id) || (network_ != nullptr && network_->FindNode(id) >= 0))) {
-    return qelta::kErrOutOfRange;
+  if (id != nullptr) {
+    if (!VRN_IsValidId(id)) return qelta::kErrIllegalIdentifier;
+    if (IsIdUsed(id)) return qelta::kErrOutOfRange;
+    // Nodes and submodels share one namespace: an identifier a node carries
+    // would make FindNode and FindSubmodel disagree.
+    if (network_ != nullptr && network_->FindNode(id) >= 0) {
+      return qelta::kErrDuplicatedIdentifier;
+    }
   }
   int slot = -1;
   for (int i = 0; i < static_cast<int>(slots_.size()); ++i) {

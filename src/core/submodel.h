@@ -73,8 +73,8 @@ class VRN_submodelTable {
 
   // Creates a submodel under parent. id null: "Sub" + number (from the new
   // slot index upwards until unused). Answers the new handle; -2 for a bad
-  // parent or an id another submodel has. The identifier rule is the
-  // caller's to check.
+  // parent or an id another submodel has, -30 for an id that breaks the
+  // identifier rule, -32 for an id a node has. Nothing changes on failure.
   int CreateSubmodel(int parent, const char* id);
   // Deletes submodel h; its submodels and nodes move to its parent. -2 for a
   // bad or free handle and for the main submodel; 0.

@@ -65,6 +65,7 @@ int VRN_targetEvidenceSaver::Restore() {
   // One automatic update for the whole restore, after the last change.
   VRN_autoUpdateGuard update_once(network_, true);
   int result = qelta::kOk;
+  int restored_node = -1;
   (void)network_->ClearAllTargets();
   if (keepEvidence_ == 0) {
     (void)network_->ClearAllEvidence();
@@ -78,6 +79,8 @@ int VRN_targetEvidenceSaver::Restore() {
       if (status != qelta::kOk) {
         (void)LogFailure(status, "Evidence", saved.node);
         if (result == qelta::kOk) result = status;
+      } else if (restored_node < 0) {
+        restored_node = saved.node.handle;
       }
     }
   }
@@ -91,6 +94,12 @@ int VRN_targetEvidenceSaver::Restore() {
   }
   if (relevanceWasOn_ != 0 && !network_->IsRelevanceReasoning()) {
     network_->SetRelevanceReasoning(true);
+  }
+  // Evidence entered with relevance off implied nothing yet: one pass of the
+  // bookkeeping rebuilds what the restored evidence implies (nothing happens
+  // while relevance reasoning is off).
+  if (restored_node >= 0) {
+    (void)network_->OnEvidenceChange(restored_node, qelta::kChangeTable);
   }
   return result;
 }

@@ -38,7 +38,8 @@ class VRN_targetEvidenceSaver {
   // Clears every target; unless evidence is kept, clears all evidence and
   // enters the recorded evidence again; marks the recorded targets again;
   // switches relevance reasoning on when it was on at creation (it is never
-  // switched off). With automatic update on, the network updates once, at
+  // switched off), then rebuilds the evidence that the restored evidence
+  // implies. With automatic update on, the network updates once, at
   // the end. Answers 0, or the code of the first piece of evidence or target
   // that could not be entered again; each such failure is logged in the
   // network's error log with its code, and the rest is still restored.

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <set>
 #include <string>
 
 #include "core/change_guards.h"
@@ -27,6 +28,37 @@ bool IsEmptyText(const char* text) { return text == nullptr || *text == '\0'; }
 
 const char* NullIfEmpty(const std::string& text) {
   return text.empty() ? nullptr : text.c_str();
+}
+
+// Whether two entries share a non-empty text (the empty ids of interval
+// outcomes may repeat).
+bool HasDuplicate(const VRN_stringArray& ids) {
+  std::set<std::string> seen;
+  for (int i = 0; i < ids.GetSize(); ++i) {
+    const char* id = ids.Get(i);
+    if (!IsEmptyText(id) && !seen.insert(id).second) return true;
+  }
+  return false;
+}
+
+// prefix + the lowest number from `first` on that no entry of ids holds.
+std::string FreeNumberedId(const VRN_stringArray& ids, const char* prefix,
+                           int first) {
+  for (int n = first;; ++n) {
+    std::string id = VRN_idArray::MakeNumberedId(prefix, n);
+    if (ids.FindString(id.c_str()) < 0) return id;
+  }
+}
+
+// The final ids RenameOutcomes makes of names: each repaired into a valid
+// identifier.
+VRN_idArray RepairedIds(const VRN_stringArray& names, bool allow_empty) {
+  VRN_idArray out;
+  out.SetAllowEmpty(allow_empty);
+  for (int i = 0; i < names.GetSize(); ++i) {
+    (void)out.AddNumbered(names.Get(i), -1);
+  }
+  return out;
 }
 
 }  // namespace
@@ -79,6 +111,14 @@ VRN_nodeVal* VRN_discDef::CreateValue() const {
 }
 
 // ------------------------------------------------------- notifications
+
+VRN_discVal* VRN_discDef::OwnValue() const {
+  VRN_network* network = GetNetwork();
+  VRN_node* node = network != nullptr ? network->GetNode(GetHandle()) : nullptr;
+  // A definition being built for a change of type is not its node's yet.
+  if (node == nullptr || node->Definition() != this) return nullptr;
+  return dynamic_cast<VRN_discVal*>(node->Value());
+}
 
 int VRN_discDef::NotifyChildrenInserted(int position) {
   VRN_network* network = GetNetwork();
@@ -146,6 +186,10 @@ int VRN_discDef::InsertOutcome(int position, const char* id) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
   const int old_count = outcome_ids_.GetSize();
   if (position < 0 || position > old_count) return qelta::kErrOutOfRange;
+  // Two outcomes never share an identifier: refused before any change.
+  if (!IsEmptyText(id) && outcome_ids_.FindString(id) >= 0) {
+    return qelta::kErrDuplicatedIdentifier;
+  }
   // Refused before any change, so no table is left a size behind the ids.
   if (!TablesFit(old_count + 1, true)) return qelta::kErrOutOfMemory;
   VRN_autoUpdateGuard guard(GetNetwork());
@@ -153,8 +197,10 @@ int VRN_discDef::InsertOutcome(int position, const char* id) {
   const bool points = HasPointValues();
 
   if (outcome_ids_.Insert(position, id) != qelta::kOk) {
-    const int status = outcome_ids_.InsertNumbered(GetDefaultOutcomePrefix(),
-                                                   old_count, position);
+    // A generated identifier that is taken moves on to the next number.
+    const std::string generated =
+        FreeNumberedId(outcome_ids_, GetDefaultOutcomePrefix(), old_count);
+    const int status = outcome_ids_.Insert(position, generated.c_str());
     if (status != qelta::kOk) return status;
   }
   if (diag_info_ != nullptr) {
@@ -175,6 +221,10 @@ int VRN_discDef::InsertOutcome(int position, const char* id) {
 
   int status = OnOutcomeInserted(position);
   if (status != qelta::kOk) return status;
+  VRN_discVal* value = OwnValue();
+  if (value != nullptr) {
+    (void)value->OnOwnOutcomeInserted(position, old_count + 1);
+  }
   status = NotifyChildrenInserted(position);
   if (status != qelta::kOk) return status;
   NotifyRelevance(qelta::kChangeOutcomes);
@@ -210,8 +260,14 @@ int VRN_discDef::RemoveOutcome(int index) {
 
   status = OnOutcomeRemoved(index);
   if (status != qelta::kOk) return status;
+  VRN_discVal* value = OwnValue();
+  const bool dropped =
+      value != nullptr && value->OnOwnOutcomeRemoved(index, old_count - 1);
   status = NotifyChildrenRemoved(index);
   if (status != qelta::kOk) return status;
+  // Evidence on the removed outcome is gone: the network hears of it as of
+  // any cleared evidence.
+  if (dropped) (void)GetNetwork()->OnNodeValueChange(GetHandle());
   NotifyRelevance(qelta::kChangeOutcomes);
   return qelta::kOk;
 }
@@ -232,10 +288,11 @@ int VRN_discDef::RenameOutcomesFromStrings(
   if (static_cast<int>(names.size()) != outcome_ids_.GetSize()) {
     return qelta::kErrOutOfRange;
   }
-  outcome_ids_.Flush();
-  for (const std::string& name : names) {
-    (void)outcome_ids_.AddNumbered(name.c_str(), -1);
-  }
+  VRN_stringArray list;
+  for (const std::string& name : names) (void)list.Add(name.c_str());
+  VRN_idArray renamed = RepairedIds(list, outcome_ids_.GetAllowEmpty());
+  if (HasDuplicate(renamed)) return qelta::kErrDuplicatedIdentifier;
+  outcome_ids_ = renamed;
   return qelta::kOk;
 }
 
@@ -243,11 +300,8 @@ int VRN_discDef::RenameOutcomes(const VRN_stringArray& names) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
   if (names.GetSize() != outcome_ids_.GetSize()) return qelta::kErrOutOfRange;
   // Built aside first so that `names` may be this definition's own list.
-  VRN_idArray renamed;
-  renamed.SetAllowEmpty(outcome_ids_.GetAllowEmpty());
-  for (int i = 0; i < names.GetSize(); ++i) {
-    (void)renamed.AddNumbered(names.Get(i), -1);
-  }
+  VRN_idArray renamed = RepairedIds(names, outcome_ids_.GetAllowEmpty());
+  if (HasDuplicate(renamed)) return qelta::kErrDuplicatedIdentifier;
   outcome_ids_ = renamed;
   return qelta::kOk;
 }
@@ -262,8 +316,8 @@ int VRN_discDef::ResizeWithChildren(int count) {
     if (status != qelta::kOk) return status;
   }
   while (outcome_ids_.GetSize() < count) {
-    const std::string id = std::string(GetDefaultOutcomePrefix()) +
-                           std::to_string(outcome_ids_.GetSize());
+    const std::string id = FreeNumberedId(
+        outcome_ids_, GetDefaultOutcomePrefix(), outcome_ids_.GetSize());
     const int status = AddOutcome(id.c_str());
     if (status != qelta::kOk) return status;
   }
@@ -277,13 +331,17 @@ int VRN_discDef::ReplaceIds(const VRN_stringArray& ids) {
   // per-node data (cost tables of cost children, cases, temporal part)
   // still has to hear of every outcome that goes or comes.
   VRN_network* network = GetNetwork();
+  VRN_discVal* value = OwnValue();
+  bool dropped = false;
   if (count != old_count && network != nullptr &&
       network->GetNode(GetHandle()) != nullptr) {
     for (int i = old_count - 1; i >= count; --i) {
       (void)network->OnOutcomeDeleted(GetHandle(), i);
+      if (value != nullptr && value->OnOwnOutcomeRemoved(i, i)) dropped = true;
     }
     for (int i = old_count; i < count; ++i) {
       (void)network->OnOutcomeInserted(GetHandle(), i);
+      if (value != nullptr) (void)value->OnOwnOutcomeInserted(i, i + 1);
     }
   }
   const VRN_idArray* as_ids = dynamic_cast<const VRN_idArray*>(&ids);
@@ -300,6 +358,7 @@ int VRN_discDef::ReplaceIds(const VRN_stringArray& ids) {
   }
   const int status = RebuildTable();
   if (status != qelta::kOk) return status;
+  if (dropped) (void)network->OnNodeValueChange(GetHandle());
   NotifyRelevance(qelta::kChangeOutcomes);
   return qelta::kOk;
 }
@@ -315,6 +374,7 @@ int VRN_discDef::SetNumberOfOutcomesByIds(const VRN_stringArray& ids) {
       if (!VRN_IsValidId(ids.Get(i))) return qelta::kErrOutOfRange;
     }
   }
+  if (HasDuplicate(ids)) return qelta::kErrDuplicatedIdentifier;
   if (!TablesFit(count, false)) return qelta::kErrOutOfMemory;
   if (GetChildren().GetSize() > 0 && count != outcome_ids_.GetSize()) {
     const int status = ResizeWithChildren(count);
@@ -332,7 +392,8 @@ int VRN_discDef::SetNumberOfOutcomes(int count) {
   VRN_idArray ids(outcome_ids_);
   while (ids.GetSize() > count) (void)ids.Delete(ids.GetSize() - 1);
   while (ids.GetSize() < count) {
-    (void)ids.AddNumbered(GetDefaultOutcomePrefix(), ids.GetSize());
+    (void)ids.Add(
+        FreeNumberedId(ids, GetDefaultOutcomePrefix(), ids.GetSize()).c_str());
   }
   return ReplaceIds(ids);
 }
@@ -357,6 +418,8 @@ int VRN_discDef::ChangeOrderOfOutcomes(const VRN_intArray& order) {
   }
   status = OnOutcomesReordered(order);
   if (status != qelta::kOk) return status;
+  VRN_discVal* value = OwnValue();
+  if (value != nullptr) value->OnOwnOutcomesReordered(order);
   return NotifyChildrenReordered(order);
 }
 
@@ -377,11 +440,25 @@ int VRN_discDef::ChangeOrderOfOutcomesWithAddAndRemove(
     named[entry] = true;
     ++kept;
   }
+  if (HasDuplicate(RepairedIds(ids, outcome_ids_.GetAllowEmpty()))) {
+    return qelta::kErrDuplicatedIdentifier;
+  }
 
+  // Outcomes added on the way take their final ids only at the end, when
+  // every outcome is renamed at once; until then an id a kept outcome still
+  // holds is replaced by a free generated one.
+  auto add = [this](const char* id) {
+    if (!IsEmptyText(id) && outcome_ids_.FindString(id) >= 0) {
+      return AddOutcome(FreeNumberedId(outcome_ids_, GetDefaultOutcomePrefix(),
+                                       outcome_ids_.GetSize())
+                            .c_str());
+    }
+    return AddOutcome(id);
+  };
   VRN_intArray map(mapping);
   const int temporaries = kept < 2 ? 2 - kept : 0;
   for (int t = 0; t < temporaries; ++t) {
-    const int status = AddOutcome(kTempOutcomeIds[t]);
+    const int status = add(kTempOutcomeIds[t]);
     if (status != qelta::kOk) return status;
   }
   for (int old_index = old_count - 1; old_index >= 0; --old_index) {
@@ -395,7 +472,7 @@ int VRN_discDef::ChangeOrderOfOutcomesWithAddAndRemove(
   int added = 0;
   for (int j = 0; j < new_count; ++j) {
     if (map[j] >= 0) continue;
-    const int status = AddOutcome(ids.Get(j));
+    const int status = add(ids.Get(j));
     if (status != qelta::kOk) return status;
     map[j] = kept + added;
     ++added;

@@ -21,6 +21,8 @@
 #include "core/strings.h"
 #include "definitions/node_def.h"
 
+class VRN_discVal;
+
 // Diagnosis information of one outcome. A new record is empty, not a fault.
 class VRN_outcomeDiagInfo {
  public:
@@ -56,25 +58,29 @@ class VRN_discDef : public VRN_nodeDef {
 
   int AddOutcome(const char* id) override;
   // Inserts an outcome at `position` (0..count). An id that is not usable is
-  // replaced by a generated one (prefix and old count). -51 when outcomes are
-  // fixed, -2 for a bad position.
+  // replaced by a generated one (prefix and old count, or the next number
+  // that is free). -51 when outcomes are fixed, -2 for a bad position, -32
+  // for an id another outcome holds (nothing changed).
   int InsertOutcome(int position, const char* id) override;
   // -51 fixed, -2 bad index or only two outcomes left.
   int RemoveOutcome(int index) override;
   int GetNumberOfOutcomes() const override;
   // -51 fixed; -2 bad index, invalid id or an id another outcome holds.
   int RenameOutcome(int index, const char* id) override;
-  // Each name repaired into a valid identifier; -2 on a count mismatch.
+  // Each name repaired into a valid identifier; -2 on a count mismatch, -32
+  // (nothing changed) when two of the results are equal.
   int RenameOutcomesFromStrings(const std::vector<std::string>& names) override;
   int RenameOutcomes(const VRN_stringArray& names) override;
   const VRN_idArray* GetOutcomesNames() const override;
+  // -32 when two non-empty ids are equal (nothing changed).
   int SetNumberOfOutcomesByIds(const VRN_stringArray& ids) override;
   // -51 fixed, -19 for count < 2.
   int SetNumberOfOutcomes(int count) override;
   // New outcome i is old outcome order[i].
   int ChangeOrderOfOutcomes(const VRN_intArray& order) override;
   // mapping[j]: the old outcome new outcome j continues, or < 0 for a new
-  // one; old outcomes nobody names are removed. Final ids are `ids`.
+  // one; old outcomes nobody names are removed. Final ids are `ids`; -32
+  // before any change when two of them (repaired) are equal.
   int ChangeOrderOfOutcomesWithAddAndRemove(const VRN_stringArray& ids,
                                             const VRN_intArray& mapping) override;
   int GetDiscreteOutcomeCount() const override;
@@ -163,6 +169,8 @@ class VRN_discDef : public VRN_nodeDef {
 
  private:
   qelta::OutcomeDiagBlock* EnsureDiagBlock();
+  // The node's value when this definition is its node's; else null.
+  VRN_discVal* OwnValue() const;
   // Whether this definition's table (and with `children` every child's
   // table) still fits an int item count with `count` own outcomes.
   bool TablesFit(int count, bool children) const;

@@ -230,8 +230,17 @@ int VRN_discVal::SetEvidenceFrom(int outcome, bool from_value) {
   const int count = def != nullptr ? def->GetNumberOfOutcomes() : 0;
   // A bad outcome is refused before anything is cleared.
   if (outcome < 0 || outcome >= count) return qelta::kErrOutOfRange;
+  if (HasFlags(qelta::kValFlagPropagated) &&
+      !HasFlags(qelta::kValFlagEvidence) && evidence_ != outcome) {
+    return qelta::kErrEvidenceConflict;
+  }
+  // Whatever refuses the new evidence below puts this back.
+  VRN_evidenceRecord before(GetNetwork(), GetHandle());
+  StoreEvidence(before);
   if (HasFlags(qelta::kValFlagEvidence)) (void)ClearEvidence();
+  // Clearing rebuilt the implied evidence, which may now name this node.
   if (HasFlags(qelta::kValFlagPropagated) && evidence_ != outcome) {
+    RestoreEvidence(before);
     return qelta::kErrEvidenceConflict;
   }
   (void)ClearVirtualEvidence();
@@ -246,10 +255,31 @@ int VRN_discVal::SetEvidenceFrom(int outcome, bool from_value) {
     const int status = network->CheckImpossibleEvidence(GetHandle());
     if (status != qelta::kOk) {
       (void)ClearEvidence();
+      RestoreEvidence(before);
       return status;
     }
   }
   return qelta::kOk;
+}
+
+void VRN_discVal::RestoreEvidence(const VRN_evidenceRecord& record) {
+  // The earlier evidence was accepted under the same tables and the same
+  // evidence elsewhere, so entering it again succeeds.
+  switch (record.kind) {
+    case qelta::kEvidenceOutcome:
+      (void)SetEvidenceFrom(record.outcome, false);
+      break;
+    case qelta::kEvidenceOutcomeAndValue:
+      if (SetEvidenceFrom(record.outcome, true) == qelta::kOk) {
+        evidence_value_ = record.value;
+      }
+      break;
+    case qelta::kEvidenceVirtual:
+      (void)SetVirtualEvidence(record.soft_evidence);
+      break;
+    default:
+      break;
+  }
 }
 
 void VRN_discVal::AdoptObservedEvidence(int outcome, int outcome_count) {
@@ -373,6 +403,70 @@ void VRN_discVal::StoreEvidence(VRN_evidenceRecord& record) const {
   }
 }
 
+namespace {
+
+// The value matrix follows an outcome edit on its last dimension, when that
+// dimension still has the count from before the edit.
+bool LastDimensionHas(const VRN_matrix& m, int size) {
+  const int dims = m.GetDimensionCount();
+  return dims > 0 && m.GetSize(dims - 1) == size;
+}
+
+}  // namespace
+
+bool VRN_discVal::OnOwnOutcomeInserted(int position, int new_count) {
+  if (HasEvidence() && evidence_ >= position) ++evidence_;
+  if (LastDimensionHas(value_, new_count - 1)) {
+    const int last = value_.GetDimensionCount() - 1;
+    if (value_.AddOutcome(last) != qelta::kOk ||
+        value_.ShiftOutcomesUpAndFill(last, position, 0.0) != qelta::kOk) {
+      value_.Clean();
+      Invalidate();
+    }
+  }
+  if (HasEvidence()) SetPointMass(evidence_, new_count);
+  return false;
+}
+
+bool VRN_discVal::OnOwnOutcomeRemoved(int index, int new_count) {
+  bool dropped = false;
+  if (HasEvidence() && evidence_ == index) {
+    if (HasFlags(qelta::kValFlagEvidence)) {
+      ClearFlags(qelta::kValFlagEvidence | qelta::kValFlagRoot);
+      has_evidence_value_ = false;
+      dropped = true;
+    }
+    ClearFlags(qelta::kValFlagPropagated);
+    evidence_ = -1;
+  } else if (HasEvidence() && evidence_ > index) {
+    --evidence_;
+  }
+  if (LastDimensionHas(value_, new_count + 1)) {
+    const int last = value_.GetDimensionCount() - 1;
+    if (value_.ShiftOutcomesDown(last, index) != qelta::kOk ||
+        value_.RemoveLastOutcome(last) != qelta::kOk) {
+      value_.Clean();
+    }
+  }
+  if (HasEvidence()) {
+    SetPointMass(evidence_, new_count);
+  } else {
+    Invalidate();  // the remaining beliefs no longer sum to one
+  }
+  return dropped;
+}
+
+void VRN_discVal::OnOwnOutcomesReordered(const VRN_intArray& order) {
+  if (HasEvidence()) evidence_ = order.FindPosition(evidence_);
+  if (LastDimensionHas(value_, order.GetSize())) {
+    const int last = value_.GetDimensionCount() - 1;
+    if (value_.ChangeOrderWithinDimension(last, order) != qelta::kOk) {
+      value_.Clean();
+      Invalidate();
+    }
+  }
+}
+
 // ----------------------------------------------------------- VRN_beliefVector
 
 VRN_beliefVector::VRN_beliefVector(VRN_network* network, int handle)
@@ -483,4 +577,46 @@ void VRN_beliefVector::StoreEvidence(VRN_evidenceRecord& record) const {
     record.kind = qelta::kEvidenceVirtual;
     record.soft_evidence = *virtual_evidence_;
   }
+}
+
+bool VRN_beliefVector::OnOwnOutcomeInserted(int position, int new_count) {
+  if (virtual_evidence_ != nullptr &&
+      position <= static_cast<int>(virtual_evidence_->size())) {
+    virtual_evidence_->insert(virtual_evidence_->begin() + position, 0.0);
+  }
+  return VRN_discVal::OnOwnOutcomeInserted(position, new_count);
+}
+
+bool VRN_beliefVector::OnOwnOutcomeRemoved(int index, int new_count) {
+  bool dropped = false;
+  if (virtual_evidence_ != nullptr &&
+      index < static_cast<int>(virtual_evidence_->size())) {
+    std::vector<double>& likelihoods = *virtual_evidence_;
+    likelihoods.erase(likelihoods.begin() + index);
+    double sum = 0.0;
+    for (double v : likelihoods) sum += v;
+    if (sum == 0.0) {
+      // Only the removed outcome was possible: nothing is left to weigh.
+      virtual_evidence_.reset();
+      ClearFlags(qelta::kValFlagVirtual);
+      dropped = true;
+    } else if (std::fabs(sum - 1.0) > 5e-6) {
+      for (double& v : likelihoods) v /= sum;
+    }
+  }
+  const bool observed_dropped =
+      VRN_discVal::OnOwnOutcomeRemoved(index, new_count);
+  return dropped || observed_dropped;
+}
+
+void VRN_beliefVector::OnOwnOutcomesReordered(const VRN_intArray& order) {
+  if (virtual_evidence_ != nullptr &&
+      order.GetSize() == static_cast<int>(virtual_evidence_->size())) {
+    std::vector<double> permuted(virtual_evidence_->size());
+    for (int j = 0; j < order.GetSize(); ++j) {
+      permuted[j] = (*virtual_evidence_)[order[j]];
+    }
+    virtual_evidence_->swap(permuted);
+  }
+  VRN_discVal::OnOwnOutcomesReordered(order);
 }

@@ -167,7 +167,8 @@ class VRN_discVal : public VRN_nodeVal {
   int SetEvidenceById(const char* id) override;
   // Observes `outcome`: the value becomes its point mass. -2 bad outcome, -26
   // when propagated evidence names another outcome, or the network's answer
-  // when it finds the outcome impossible (the evidence is then dropped).
+  // when it finds the outcome impossible; a refused call keeps the node's
+  // earlier observed or virtual evidence.
   int SetEvidence(int outcome) override;
   // Observes the outcome whose interval holds `value`; -3 without intervals,
   // -2 outside them.
@@ -184,6 +185,19 @@ class VRN_discVal : public VRN_nodeVal {
                                   VRN_doubleArray* deviations) const override;
   void StoreEvidence(VRN_evidenceRecord& record) const override;
 
+  // Outcome edits of the node's own definition, told after its outcomes
+  // changed; new_count is the outcome count after the edit. Observed and
+  // implied evidence follow their outcome (evidence on a removed outcome is
+  // dropped), virtual evidence follows too (0.0 for an inserted outcome), and
+  // the value matrix keeps one entry per outcome; a removal leaves a value
+  // without evidence invalid. No network hook runs: the answer is true when
+  // observed or virtual evidence was dropped, and the caller then tells the
+  // network.
+  virtual bool OnOwnOutcomeInserted(int position, int new_count);
+  virtual bool OnOwnOutcomeRemoved(int index, int new_count);
+  // New outcome i is old outcome order[i].
+  virtual void OnOwnOutcomesReordered(const VRN_intArray& order);
+
  protected:
   VRN_discVal(VRN_network* network, int handle);
   VRN_discVal(const VRN_discVal& other, VRN_network* network);
@@ -194,7 +208,11 @@ class VRN_discVal : public VRN_nodeVal {
   // built from a record).
   void AdoptObservedEvidence(int outcome, int outcome_count);
   void SetPointMass(int outcome, int outcome_count);
+  // SetEvidence and SetContEvidence; a refused call leaves the earlier
+  // evidence as it was.
   int SetEvidenceFrom(int outcome, bool from_value);
+  // Enters the evidence of record again (after a refused SetEvidence).
+  void RestoreEvidence(const VRN_evidenceRecord& record);
 
   int evidence_ = -1;
   double evidence_value_ = 0.0;
@@ -226,6 +244,9 @@ class VRN_beliefVector : public VRN_discVal {
   // -3 without virtual evidence.
   int ClearVirtualEvidence() override;
   void StoreEvidence(VRN_evidenceRecord& record) const override;
+  bool OnOwnOutcomeInserted(int position, int new_count) override;
+  bool OnOwnOutcomeRemoved(int index, int new_count) override;
+  void OnOwnOutcomesReordered(const VRN_intArray& order) override;
 
  private:
   VRN_beliefVector(const VRN_beliefVector& other, VRN_network* network);

@@ -54,6 +54,15 @@ TEST(ArcsTest, AddArcAnswersInTheStatedOrder) {
   EXPECT_EQ(net.AddArc(b, a), -2);  // adjacent, not a cycle
   ASSERT_EQ(net.AddArc(b, c), 0);
   EXPECT_EQ(net.AddArc(c, a), -11);
+  // A plate parent may not feed a normal child (-51), but a cycle or an
+  // adjacent pair is reported first.
+  net.GetNode(c)->SetTemporalTypeRaw(3);
+  EXPECT_EQ(net.AddArc(c, a), -11);
+  EXPECT_EQ(net.AddArc(c, b), -2);
+  int d = net.AddNode(kCpt, "D");
+  EXPECT_EQ(net.AddArc(c, d), -51);
+  EXPECT_EQ(net.GetNode(c)->Children().GetSize(), 0);
+  net.GetNode(c)->SetTemporalTypeRaw(0);
   ASSERT_EQ(net.DeleteNode(b), 0);
   EXPECT_EQ(net.AddArc(a, b), -2);  // deleted node
   EXPECT_EQ(net.AddArc(c, a), 0);   // no path left

@@ -221,10 +221,10 @@ TEST(ErrorLogTest, LogRedirectForwardsThroughTheTargetsRedirect) {
   ASSERT_NE(stream, nullptr);
   VRN_errorLog target;
   VRN_errorLog log;
-  log.RedirectToLog(&log);  // ignored
+  EXPECT_EQ(log.RedirectToLog(&log), -2);
   EXPECT_EQ(log.GetRedirect(), nullptr);
 
-  log.RedirectToLog(&target);
+  EXPECT_EQ(log.RedirectToLog(&target), 0);
   log.LogError(-2, "m", "p ");
   EXPECT_EQ(log.GetNumberOfMessages(), 0);
   ASSERT_EQ(target.GetNumberOfMessages(), 1);
@@ -243,15 +243,23 @@ TEST(ErrorLogTest, LogRedirectForwardsThroughTheTargetsRedirect) {
   std::fclose(stream);
 }
 
-TEST(ErrorLogTest, RedirectCycleKeepsTheEntryInsteadOfRecursing) {
+TEST(ErrorLogTest, RedirectThatWouldCloseACycleIsRefused) {
   VRN_errorLog a;
   VRN_errorLog b;
-  a.RedirectToLog(&b);
-  b.RedirectToLog(&a);
+  VRN_errorLog c;
+  ASSERT_EQ(a.RedirectToLog(&b), 0);
+  ASSERT_EQ(b.RedirectToLog(&c), 0);
+  EXPECT_EQ(c.RedirectToLog(&a), -2);  // c -> a -> b -> c
+  EXPECT_EQ(c.GetRedirect(), nullptr);
+  EXPECT_EQ(b.RedirectToLog(&a), -2);
+  // b still forwards to c, which keeps the entry.
   EXPECT_EQ(a.LogError(-1, "loop"), -1);
-  EXPECT_EQ(a.GetNumberOfMessages() + b.GetNumberOfMessages(), 1);
-  EXPECT_EQ(b.LogError(-2, "loop2"), -2);
-  EXPECT_EQ(a.GetNumberOfMessages() + b.GetNumberOfMessages(), 2);
+  EXPECT_EQ(a.GetNumberOfMessages() + b.GetNumberOfMessages(), 0);
+  ASSERT_EQ(c.GetNumberOfMessages(), 1);
+  EXPECT_STREQ(c.GetMessage(0), "loop");
+  // Ending a redirect is never refused, and a broken chain may be relinked.
+  EXPECT_EQ(a.RedirectToLog(nullptr), 0);
+  EXPECT_EQ(c.RedirectToLog(&a), 0);
 }
 
 }  // namespace

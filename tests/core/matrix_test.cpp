@@ -453,13 +453,54 @@ TEST_F(RandomShapes, SumOutMatchesBruteForce) {
     ASSERT_EQ(m.SumOutDimension(d, Doubles(weights)), qelta::kOk);
     ExpectSame(m, expected);
   }
+  // Nothing would be left of a one-dimensional matrix: refused, unchanged.
   VRN_matrix one(Ints({2}));
   ASSERT_EQ(one.SetItemsFromVector({1, 2}), qelta::kOk);
-  EXPECT_EQ(one.SumOutDimension(0, Doubles({1, 1})), qelta::kOk);
+  EXPECT_EQ(one.SumOutDimension(0, Doubles({1, 1})), qelta::kErrOutOfRange);
   EXPECT_EQ(Items(one), (std::vector<double>{1, 2}));
+  VRN_matrix untouched(Ints({3}));
+  EXPECT_EQ(one.SumOutDimensionInto(0, Doubles({1, 1}), untouched),
+            qelta::kErrOutOfRange);
+  EXPECT_EQ(Dims(untouched), std::vector<int>{3});
   VRN_matrix two(Ints({2, 3}));
   EXPECT_EQ(two.SumOutDimension(2, Doubles({1})), qelta::kErrOutOfRange);
   EXPECT_EQ(two.SumOutDimension(1, Doubles({1, 1})), qelta::kErrOutOfRange);
+}
+
+TEST_F(RandomShapes, NormalizeMatchesBruteForce) {
+  for (int round = 0; round < kRounds; ++round) {
+    const std::vector<int> dims = RandomDims(1, 4);
+    Table t = MakeTable(dims);
+    // Non-negative items, with some runs all zero and some summing to 1.
+    std::uniform_real_distribution<double> value(0.0, 2.0);
+    const int k = dims.back();
+    for (size_t start = 0; start < t.items.size(); start += k) {
+      const int kind = Uniform(0, 3);
+      for (int i = 0; i < k; ++i) {
+        t.items[start + i] = kind == 0 ? 0.0 : value(rng_);
+      }
+      if (kind == 1) {
+        for (int i = 0; i < k; ++i) t.items[start + i] = i == 0 ? 1.0 : 0.0;
+      }
+    }
+    VRN_matrix m(Ints(dims));
+    ASSERT_EQ(m.SetItemsFromVector(t.items), qelta::kOk);
+    Table expected = t;
+    for (size_t start = 0; start < t.items.size(); start += k) {
+      double sum = 0.0;
+      for (int i = 0; i < k; ++i) sum += t.items[start + i];
+      for (int i = 0; i < k; ++i) {
+        double& item = expected.items[start + i];
+        if (sum == 0.0) {
+          item = 1.0 / k;
+        } else if (sum != 1.0) {
+          item /= sum;
+        }
+      }
+    }
+    ASSERT_EQ(m.Normalize(), qelta::kOk);
+    ExpectSame(m, expected);
+  }
 }
 
 TEST_F(RandomShapes, MultiplyAndSumOutMatchesBruteForce) {

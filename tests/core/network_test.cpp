@@ -148,6 +148,7 @@ TEST(NetworkTest, AddNodeGeneratesAndChecksIdentifiers) {
   int e = net.AddNode(kCpt, "@9x");
   ASSERT_GE(e, 0);
   EXPECT_STREQ(net.GetNode(e)->GetId(), "@9x");
+  EXPECT_EQ(net.AddNode(kCpt, "@9x"), -2);  // still a duplicate
 
   EXPECT_GE(net.AddNode(kCpt, "Rain"), 0);
   EXPECT_EQ(net.AddNode(kCpt, "Rain"), -2);
@@ -279,6 +280,9 @@ std::unique_ptr<VRN_network> MakeRichNetwork() {
                 {0.1, 0.9, 0.6, 0.4}),
             0);
   EXPECT_EQ(net->GetNode(a)->Value()->SetEvidence(1), 0);
+  EXPECT_EQ(net->GetNode(b)->Value()->SetVirtualEvidence({0.3, 0.7}), 0);
+  EXPECT_EQ(net->AddArc(b, a, qelta::kArcLayerCost), 0);
+  EXPECT_EQ(net->GetNode(a)->SetCostArray({1.5, 2.5}), 0);
   EXPECT_EQ(net->SetTarget(c, true), 0);
   net->SetRandSeed(42);
   (void)net->SetNumberOfSamples(77);
@@ -289,6 +293,8 @@ std::unique_ptr<VRN_network> MakeRichNetwork() {
   net->GetNode(a)->SetQuestion("Is it?");
   EXPECT_EQ(net->Header()->SetId("Rich"), 0);
   EXPECT_GE(net->Submodels()->CreateSubmodel(32768, "Box"), 0);
+  EXPECT_NE(net->MakeTableForNodes({a, b}), nullptr);
+  net->ErrorLog()->LogError(-2, "kept");
   return net;
 }
 
@@ -309,9 +315,27 @@ TEST(NetworkTest, CopyHasSameHandlesHolesTablesAndEvidence) {
     EXPECT_EQ(n->Value()->GetNetwork(), &copy);
     EXPECT_STREQ(n->GetId(), o->GetId());
     EXPECT_EQ(Ints(n->Parents()), Ints(o->Parents()));
+    EXPECT_EQ(Ints(n->Children()), Ints(o->Children()));
+    EXPECT_EQ(Ints(n->GetCostParents()), Ints(o->GetCostParents()));
+    EXPECT_EQ(Ints(n->GetCostChildren()), Ints(o->GetCostChildren()));
+    EXPECT_EQ(Items(n->GetCost()), Items(o->GetCost()));
     EXPECT_EQ(Table(copy, h), Table(*original, h));
     EXPECT_EQ(n->Value()->GetFlags(), o->Value()->GetFlags());
+    EXPECT_EQ(n->Value()->GetEvidence(), o->Value()->GetEvidence());
+    EXPECT_EQ(Items(n->Value()->GetValue()), Items(o->Value()->GetValue()));
   }
+  std::vector<double> likelihoods;
+  ASSERT_EQ(copy.GetNode(2)->Value()->GetVirtualEvidence(&likelihoods), 0);
+  EXPECT_EQ(likelihoods, (std::vector<double>{0.3, 0.7}));
+  EXPECT_EQ(copy.GetNode(3)->Value()->GetEvidence(), 0);  // implied
+  EXPECT_STREQ(copy.UserProperties().GetPropertyValue(0), "Value");
+  ASSERT_NE(copy.TableCache(), nullptr);
+  ASSERT_EQ(copy.TableCache()->size(), 1u);
+  EXPECT_EQ(copy.TableCache()->front().nodes, (std::vector<int>{0, 2}));
+  EXPECT_NE(&copy.TableCache()->front().table,
+            &original->TableCache()->front().table);
+  ASSERT_EQ(copy.ErrorLog()->GetNumberOfMessages(), 1);
+  EXPECT_STREQ(copy.ErrorLog()->GetMessage(0), "kept");
   EXPECT_EQ(copy.GetNode(0)->Value()->GetEvidence(), 1);
   EXPECT_EQ(copy.IsTarget(3), 1);
   EXPECT_EQ(copy.GetNumberOfTargets(), 1);
@@ -340,7 +364,17 @@ TEST(NetworkTest, CopySharesNoStorage) {
             0);
   ASSERT_EQ(copy->GetNode(0)->Value()->ClearEvidence(), 0);
   ASSERT_EQ(copy->GetNode(2)->Header().SetId("Other"), 0);
+  ASSERT_EQ(copy->GetNode(2)->Value()->SetVirtualEvidence({0.9, 0.1}), 0);
+  ASSERT_EQ(copy->GetNode(0)->SetCostArray({7, 7}), 0);
+  ASSERT_EQ(copy->RemoveArc(2, 0, qelta::kArcLayerCost), 0);
   EXPECT_EQ(Table(*original, 2), before);
+  std::vector<double> likelihoods;
+  ASSERT_EQ(original->GetNode(2)->Value()->GetVirtualEvidence(&likelihoods),
+            0);
+  EXPECT_EQ(likelihoods, (std::vector<double>{0.3, 0.7}));
+  EXPECT_EQ(Items(original->GetNode(0)->GetCost()),
+            (std::vector<double>{1.5, 2.5}));
+  EXPECT_EQ(Ints(original->GetNode(0)->GetCostParents()), std::vector<int>{2});
   EXPECT_EQ(original->GetNode(0)->Value()->GetEvidence(), 1);
   EXPECT_STREQ(original->GetNode(2)->GetId(), "B");
   EXPECT_EQ(original->FindNode("Other"), -2);

@@ -60,7 +60,9 @@ TEST(SubmodelTest, IdentifiersAreSharedWithNodes) {
   VRN_network net;
   VRN_submodelTable* table = net.Submodels();
   ASSERT_GE(net.AddNode(18, "Sub1"), 0);
-  EXPECT_EQ(table->CreateSubmodel(kMain, "Sub1"), -2);
+  EXPECT_EQ(table->CreateSubmodel(kMain, "Sub1"), -32);  // a node's
+  EXPECT_EQ(table->CreateSubmodel(kMain, "1st box"), -30);
+  EXPECT_EQ(table->GetNumberOfSubmodels(), 1);
   int generated = table->CreateSubmodel(kMain, nullptr);
   EXPECT_STREQ(table->GetSubmodel(generated)->Header().GetId(), "Sub2");
   EXPECT_EQ(table->CreateSubmodel(kMain, "Sub2"), -2);

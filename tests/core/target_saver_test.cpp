@@ -69,8 +69,11 @@ class TargetSaverTest : public ::testing::Test {
     ASSERT_EQ(Val(net_, c_)->GetVirtualEvidence(&likelihoods), 0);
     EXPECT_EQ(likelihoods, virtual_c_);
     EXPECT_FALSE(Val(net_, c_)->HasFlags(qelta::kValFlagEvidence));
-    // Implied evidence is never turned into an observation.
+    // Implied evidence is never turned into an observation, but what the
+    // restored evidence implies is implied again.
     EXPECT_FALSE(Val(net_, d_)->HasFlags(qelta::kValFlagEvidence));
+    EXPECT_TRUE(Val(net_, d_)->HasFlags(qelta::kValFlagPropagated));
+    EXPECT_EQ(Val(net_, d_)->GetEvidence(), 0);
   }
 
   VRN_network net_;

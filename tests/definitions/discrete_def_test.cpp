@@ -86,6 +86,60 @@ TEST_F(DiscreteDefTest, UnusableIdsAreReplacedOnInsertAndRefusedOnRename) {
   EXPECT_EQ((std::vector<std::string>{"p_q", "r", "s"}), Ids(*Def(a)));
 }
 
+TEST_F(DiscreteDefTest, TwoOutcomesNeverShareAnId) {
+  const int a = Add("a");
+  const int child = Add("child");
+  ASSERT_EQ(qelta::kOk, net_.AddArc(a, child));
+  const std::vector<std::string> before = Ids(*Def(a));
+  EXPECT_EQ(qelta::kErrDuplicatedIdentifier, Def(a)->AddOutcome("State1"));
+  EXPECT_EQ(qelta::kErrDuplicatedIdentifier,
+            Def(a)->InsertOutcome(0, "State0"));
+  EXPECT_EQ(before, Ids(*Def(a)));
+  EXPECT_EQ(4, Def(child)->GetMatrixConst()->GetItemCount());
+
+  VRN_stringArray twice;
+  (void)twice.Add("x");
+  (void)twice.Add("x");
+  EXPECT_EQ(qelta::kErrDuplicatedIdentifier, Def(a)->RenameOutcomes(twice));
+  EXPECT_EQ(qelta::kErrDuplicatedIdentifier,
+            Def(a)->RenameOutcomesFromStrings({"p q", "p_q"}));  // repaired
+  (void)twice.Add("y");
+  EXPECT_EQ(qelta::kErrDuplicatedIdentifier,
+            Def(a)->SetNumberOfOutcomesByIds(twice));
+  EXPECT_EQ(qelta::kErrDuplicatedIdentifier,
+            Def(a)->ChangeOrderOfOutcomesWithAddAndRemove(
+                twice, IntArray({0, -1, 1})));
+  EXPECT_EQ(before, Ids(*Def(a)));
+
+  // Generated ids move on past taken numbers.
+  ASSERT_EQ(qelta::kOk, Def(a)->RenameOutcome(1, "State2"));
+  ASSERT_EQ(qelta::kOk, Def(a)->InsertOutcome(0, "9lives"));
+  EXPECT_EQ((std::vector<std::string>{"State3", "State0", "State2"}),
+            Ids(*Def(a)));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetNumberOfOutcomes(5));  // with a child
+  EXPECT_EQ((std::vector<std::string>{"State3", "State0", "State2", "State4",
+                                      "State5"}),
+            Ids(*Def(a)));
+  const int lone = Add("lone");
+  ASSERT_EQ(qelta::kOk, Def(lone)->RenameOutcome(0, "State3"));
+  ASSERT_EQ(qelta::kOk, Def(lone)->SetNumberOfOutcomes(4));  // no children
+  EXPECT_EQ((std::vector<std::string>{"State3", "State1", "State2", "State4"}),
+            Ids(*Def(lone)));
+
+  // A new outcome may take the id a kept outcome gives up.
+  VRN_stringArray swapped;
+  (void)swapped.Add("State3");
+  (void)swapped.Add("fresh");
+  ASSERT_EQ(qelta::kOk, Def(lone)->ChangeOrderOfOutcomesWithAddAndRemove(
+                            swapped, IntArray({-1, 0})));
+  EXPECT_EQ((std::vector<std::string>{"State3", "fresh"}), Ids(*Def(lone)));
+
+  // The empty ids of interval outcomes may repeat.
+  ASSERT_EQ(qelta::kOk, Def(lone)->SetIntervals({0, 1, 2}, true));
+  ASSERT_EQ(qelta::kOk, Def(lone)->AddOutcome(""));
+  EXPECT_EQ((std::vector<std::string>{"", "", ""}), Ids(*Def(lone)));
+}
+
 TEST_F(DiscreteDefTest, InsertedOutcomeSplitsAnInterval) {
   const int a = Add("a");
   ASSERT_EQ(qelta::kOk, Def(a)->SetIntervals({0, 1, 2}, false));

@@ -175,6 +175,90 @@ TEST_F(NodeValTest, ImpossibleObservationIsRefusedAndDropped) {
   ASSERT_EQ(1, net_.ErrorLog()->GetNumberOfMessages());
   EXPECT_STREQ("Outcome [State1] of node [b] is impossible",
                net_.ErrorLog()->GetMessage(0));
+
+  // A refused observation keeps the evidence the node had before: observed,
+  // numeric or virtual.
+  ASSERT_EQ(qelta::kOk, Val(b)->SetEvidence(0));
+  EXPECT_EQ(qelta::kErrOutOfRange, Val(b)->SetEvidence(1));
+  EXPECT_EQ(0, Val(b)->GetEvidence());
+  EXPECT_TRUE(Val(b)->HasFlags(qelta::kValFlagEvidence));
+  EXPECT_EQ((std::vector<double>{1, 0}), Items(Val(b)->GetValue()));
+
+  ASSERT_EQ(qelta::kOk, Def(b)->SetIntervals({0, 1, 2}, false));
+  ASSERT_EQ(qelta::kOk, Val(b)->SetContEvidence(0.25));
+  EXPECT_EQ(qelta::kErrOutOfRange, Val(b)->SetContEvidence(1.5));
+  double x = 0;
+  ASSERT_EQ(qelta::kOk, Val(b)->GetContEvidence(&x));
+  EXPECT_EQ(0.25, x);
+  EXPECT_EQ(0, Val(b)->GetEvidence());
+
+  ASSERT_EQ(qelta::kOk, Val(b)->SetVirtualEvidence({0.25, 0.75}));
+  EXPECT_EQ(qelta::kErrOutOfRange, Val(b)->SetEvidence(1));
+  std::vector<double> out;
+  ASSERT_EQ(qelta::kOk, Val(b)->GetVirtualEvidence(&out));
+  EXPECT_EQ((std::vector<double>{0.25, 0.75}), out);
+  EXPECT_FALSE(Val(b)->HasEvidence());
+}
+
+TEST_F(NodeValTest, ConflictWithImpliedEvidenceKeepsTheEarlierObservation) {
+  // b copies a exactly, so observing b implies a.
+  const int a = Add("a");
+  const int b = Add("b");
+  ASSERT_EQ(qelta::kOk, net_.AddArc(a, b));
+  ASSERT_EQ(qelta::kOk, Def(b)->SetDefinitionFromVector({1, 0, 0, 1}));
+  ASSERT_EQ(qelta::kOk, Val(b)->SetEvidence(1));
+  ASSERT_TRUE(Val(a)->HasFlags(qelta::kValFlagPropagated));
+  ASSERT_EQ(qelta::kOk, Val(a)->SetEvidence(1));
+  // Observing a = 0 contradicts b = 1: refused, a keeps its observation.
+  EXPECT_EQ(qelta::kErrEvidenceConflict, Val(a)->SetEvidence(0));
+  EXPECT_TRUE(Val(a)->HasFlags(qelta::kValFlagEvidence));
+  EXPECT_EQ(1, Val(a)->GetEvidence());
+  EXPECT_EQ(1, Val(b)->GetEvidence());
+}
+
+TEST_F(NodeValTest, EvidenceFollowsItsOutcomeThroughOutcomeEdits) {
+  const int a = Add("a", 3);
+  ASSERT_EQ(qelta::kOk, Val(a)->SetEvidence(1));
+  ASSERT_EQ(qelta::kOk, Def(a)->InsertOutcome(0, "first"));
+  EXPECT_EQ(2, Val(a)->GetEvidence());
+  EXPECT_EQ((std::vector<double>{0, 0, 1, 0}), Items(Val(a)->GetValue()));
+  ASSERT_EQ(qelta::kOk, Def(a)->AddOutcome("last"));
+  EXPECT_EQ(2, Val(a)->GetEvidence());
+  ASSERT_EQ(qelta::kOk, Def(a)->RemoveOutcome(0));
+  EXPECT_EQ(1, Val(a)->GetEvidence());
+  EXPECT_STREQ("State1", Val(a)->GetEvidenceId());
+  VRN_intArray order;
+  for (int i : {3, 2, 1, 0}) order.Add(i);
+  ASSERT_EQ(qelta::kOk, Def(a)->ChangeOrderOfOutcomes(order));
+  EXPECT_EQ(2, Val(a)->GetEvidence());
+  EXPECT_STREQ("State1", Val(a)->GetEvidenceId());
+  EXPECT_EQ((std::vector<double>{0, 0, 1, 0}), Items(Val(a)->GetValue()));
+  // Evidence on a removed outcome goes; cutting the count removes it too.
+  ASSERT_EQ(qelta::kOk, Def(a)->RemoveOutcome(2));
+  EXPECT_FALSE(Val(a)->HasEvidence());
+  EXPECT_FALSE(Val(a)->IsValueValid());
+  ASSERT_EQ(qelta::kOk, Val(a)->SetEvidence(2));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetNumberOfOutcomes(2));
+  EXPECT_FALSE(Val(a)->HasEvidence());
+
+  // Virtual evidence: 0.0 for a new outcome, a removed one's entry dropped.
+  const int b = Add("b", 3);
+  ASSERT_EQ(qelta::kOk, Val(b)->SetVirtualEvidence({0.2, 0.3, 0.5}));
+  ASSERT_EQ(qelta::kOk, Def(b)->InsertOutcome(1, "mid"));
+  std::vector<double> out;
+  ASSERT_EQ(qelta::kOk, Val(b)->GetVirtualEvidence(&out));
+  EXPECT_EQ((std::vector<double>{0.2, 0.0, 0.3, 0.5}), out);
+  ASSERT_EQ(qelta::kOk, Def(b)->RemoveOutcome(3));
+  ASSERT_EQ(qelta::kOk, Val(b)->GetVirtualEvidence(&out));
+  ASSERT_EQ(3u, out.size());
+  EXPECT_DOUBLE_EQ(0.4, out[0]);
+  EXPECT_DOUBLE_EQ(0.6, out[2]);
+  order.Flush();
+  for (int i : {2, 1, 0}) order.Add(i);
+  ASSERT_EQ(qelta::kOk, Def(b)->ChangeOrderOfOutcomes(order));
+  ASSERT_EQ(qelta::kOk, Val(b)->GetVirtualEvidence(&out));
+  EXPECT_DOUBLE_EQ(0.6, out[0]);
+  EXPECT_DOUBLE_EQ(0.4, out[2]);
 }
 
 TEST_F(NodeValTest, TypeChangeCarriesObservedAndVirtualEvidence) {
