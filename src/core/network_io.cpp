@@ -12,6 +12,9 @@
 #include "core/node.h"
 #include "core/status.h"
 #include "io/format.h"
+#include "io/text/hugin.h"
+#include "io/text/msbn.h"
+#include "io/text/xmlbif.h"
 #include "io/xml/xvrn_speaker.h"
 
 namespace {
@@ -71,6 +74,21 @@ VRN_fileFormat* VRN_network::CreateFormat(const char* name, int& format) {
   if (format == qelta::kFormatByName) format = FormatFromName(name);
   if (format == qelta::kFormatXvrn) {
     VRN_fileFormat* speaker = new (std::nothrow) VRN_xvrnSpeaker(this);
+    if (speaker == nullptr)
+      errorLog_->LogError(qelta::kErrOutOfMemory, nullptr);
+    return speaker;
+  }
+  // Foreign text formats: Hugin, MSBN, XMLBIF.
+  if (format == qelta::kFormatHugin || format == qelta::kFormatMsbn ||
+      format == qelta::kFormatXmlBif) {
+    VRN_fileFormat* speaker = nullptr;
+    if (format == qelta::kFormatHugin) {
+      speaker = new (std::nothrow) VRN_huginSpeaker(this);
+    } else if (format == qelta::kFormatMsbn) {
+      speaker = new (std::nothrow) VRN_microsoftSpeaker(this);
+    } else {
+      speaker = new (std::nothrow) VRN_xmlSpeaker(this);
+    }
     if (speaker == nullptr)
       errorLog_->LogError(qelta::kErrOutOfMemory, nullptr);
     return speaker;
@@ -217,6 +235,9 @@ int VRN_network::Save(const char* name, std::string* text, int format,
     speaker.SetExtension(extension);
     return speaker.WriteString(text);
   }
+  // A "dxp" name is refused like the code: the KI speaker would write native
+  // text that a KI read gives back as an empty network.
+  if (format == qelta::kFormatByName) format = FormatFromName(name);
   if (format == qelta::kFormatKi) {
     return errorLog_->LogError(qelta::kErrOutOfRange,
                                "Writing to KI file format not supported.");

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <set>
 
 #include "core/arrays.h"
@@ -99,6 +100,7 @@ void MakeValidIdentifiersImpl(int n, NameAt name_at, VRN_idArray& out) {
   // A repair must not meet a name kept as it is, before or after it, nor an
   // earlier repair ("a b" and "a-b" both repair to "a_b").
   std::set<std::string> taken;
+  std::map<std::string, int> next_number;
   for (int i = 0; i < n; ++i) {
     const char* name = name_at(i);
     if (VRN_IsValidId(name)) taken.insert(name);
@@ -112,8 +114,12 @@ void MakeValidIdentifiersImpl(int n, NameAt name_at, VRN_idArray& out) {
     }
     const std::string repaired = RepairName(name);
     std::string unique = repaired;
-    for (int k = 2; taken.count(unique) != 0; ++k) {
-      unique = repaired + "_" + std::to_string(k);
+    // Numbering goes on where it stopped for the same repair, so that many
+    // equal repairs do not cost quadratic time.
+    int& k = next_number[repaired];
+    if (k < 2) k = 2;
+    while (taken.count(unique) != 0) {
+      unique = repaired + "_" + std::to_string(k++);
     }
     taken.insert(unique);
     int status = out.Add(unique.c_str());

@@ -7,7 +7,7 @@
 // table:
 //
 //   net { node_size = (80 40); }
-//   node smoke { label = "Smoker"; position = (100 50); states = ("yes" "no"); }
+//   node smoke { label = "Smoker"; states = ("yes" "no"); }
 //   potential (cancer | smoke) { data = ((0.1 0.9) (0.01 0.99)); }
 //
 // Reading is lenient: a bad statement or declaration is logged with "(line
@@ -51,19 +51,33 @@ bool IsNumberToken(const VRN_textToken& token);
 // a value that is not finite or outside the int range.
 bool TruncateToInt(double value, int* out);
 
+// ExpectOrFail, except that an unknown character, the end of the file
+// inside a string or comment, or a read error is answered as it is rather
+// than as a syntax error, so that a read ends with the lexer's own status
+// (the end of input is reported and answered -127 as by ExpectOrFail; a
+// later peek meets it again).
+int Require(TextFormatBase* format, int type, const char* text);
+
 // Skips a declaration that failed. depth is the number of its "{" already
 // consumed (0 or more): tokens are consumed up to and including the "}"
 // that closes them, or, with depth 0, the "}" that balances the first "{"
 // met, or a ";" met before any "{". 0; the lexer's failure, logged, when
 // the input ends first.
 int SkipDeclaration(TextFormatBase* format, int depth);
+// The same after a step that answered status: a failure of the input is
+// answered at once, anything else skips.
+int SkipFailedDeclaration(TextFormatBase* format, int status, int depth);
+
+// Consumes tokens, counting "{" and "}", up to and including the next ";"
+// at depth 0; a "}" at depth 0 (the end of the enclosing block) ends the
+// skip and stays next. 0, or the lexer's failure.
+int SkipThroughSemicolon(TextFormatBase* format);
 
 // "(" then items with no separators, then ")": quoted strings appended to
 // *list, or numbers to *numbers. 0; -127 with the message for a missing
 // "(" or ")", or an item of another kind; the lexer's failure.
 int ReadBlankSeparatedStrings(TextFormatBase* format, VRN_stringArray* list);
-int ReadBlankSeparatedNumbers(TextFormatBase* format,
-                              VRN_doubleArray* numbers);
+int ReadBlankSeparatedNumbers(TextFormatBase* format, VRN_doubleArray* numbers);
 // "(" values by DoubleToFileText separated by one blank ")" on the current
 // line (wrapped at blanks). 0 or -103.
 int WriteBlankSeparatedNumbers(TextFormatBase* format,
@@ -141,6 +155,10 @@ class VRN_huginSpeaker : public VRN_fileFormat {
   void WriteNode(int handle, int flip);
   void WritePotential(int handle);
   void WriteTable(const VRN_matrix& table, bool utility);
+  // The sub-table of the dimension at *offset (moved past it); the
+  // dimensions from leaf on form one list.
+  void WriteSubTable(const VRN_matrix& table, int dimension, int leaf,
+                     int* offset);
 
   // Definition type of the node declaration being read.
   int node_type_ = 18;

@@ -1,0 +1,862 @@
+#include "io/text/hugin.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include "core/arrays.h"
+#include "core/error_log.h"
+#include "core/matrix.h"
+#include "core/network.h"
+#include "core/node.h"
+#include "core/special_values.h"
+#include "core/status.h"
+#include "core/strings.h"
+#include "core/submodel.h"
+#include "definitions/node_def.h"
+
+namespace qelta {
+
+namespace {
+
+constexpr int kIndentMode = VRN_textOutput::kModeIndent;
+
+}  // namespace
+
+bool IsInputFailure(int status) {
+  return status == kErrNoMoreTokens || status == kErrLexical ||
+         status == kErrUnexpectedEof || status == kErrFileIo;
+}
+
+bool IsPunctuation(const TextFormatBase& format, const char* text) {
+  const VRN_textToken& token = format.CurrentToken();
+  return token.type >= kTokenSlash && token.type <= kTokenSign &&
+         token.text != nullptr && std::strcmp(token.text, text) == 0;
+}
+
+bool IsNumberToken(const VRN_textToken& token) {
+  if (token.type == kTokenInteger || token.type == kTokenReal) return true;
+  // "12." is a number too; a lone "." is not.
+  return token.type == kTokenPoint && token.text != nullptr &&
+         token.text[0] >= '0' && token.text[0] <= '9';
+}
+
+bool TruncateToInt(double value, int* out) {
+  if (!std::isfinite(value)) return false;
+  const double truncated = std::trunc(value);
+  if (truncated < static_cast<double>(INT_MIN) ||
+      truncated > static_cast<double>(INT_MAX)) {
+    return false;
+  }
+  *out = static_cast<int>(truncated);
+  return true;
+}
+
+int Require(TextFormatBase* format, int type, const char* text) {
+  const int rc = format->PeekNext();
+  if (rc != kOk && rc != kErrNoMoreTokens) return rc;
+  return format->ExpectOrFail(type, text);
+}
+
+int SkipFailedDeclaration(TextFormatBase* format, int status, int depth) {
+  if (IsInputFailure(status)) return status;
+  return SkipDeclaration(format, depth);
+}
+
+int SkipDeclaration(TextFormatBase* format, int depth) {
+  const bool inside = depth > 0;
+  bool opened = inside;
+  for (;;) {
+    const int rc = format->PeekNext();
+    if (rc != kOk) return rc;
+    if (IsPunctuation(*format, "{")) {
+      ++depth;
+      opened = true;
+    } else if (IsPunctuation(*format, "}")) {
+      // Before any "{" a "}" closes an enclosing block, which is not ours.
+      if (depth == 0) return kOk;
+      format->ConsumeNext();
+      if (--depth == 0) return kOk;
+      continue;
+    } else if (!opened && IsPunctuation(*format, ";")) {
+      format->ConsumeNext();
+      return kOk;
+    }
+    format->ConsumeNext();
+  }
+}
+
+int SkipThroughSemicolon(TextFormatBase* format) {
+  int depth = 0;
+  for (;;) {
+    const int rc = format->PeekNext();
+    if (rc != kOk) return rc;
+    if (IsPunctuation(*format, "{")) {
+      ++depth;
+    } else if (IsPunctuation(*format, "}")) {
+      // Consuming the "}" of the enclosing block would make its reader
+      // take the statements after it for its own.
+      if (depth == 0) return kOk;
+      --depth;
+    } else if (depth == 0 && IsPunctuation(*format, ";")) {
+      format->ConsumeNext();
+      return kOk;
+    }
+    format->ConsumeNext();
+  }
+}
+
+namespace {
+
+// "(" items ")": add_item is called for every token that is not ")" and
+// answers false for a token of the wrong kind.
+template <typename AddItem>
+int ReadBlankSeparated(TextFormatBase* format, AddItem add_item) {
+  int rc = Require(format, kTokenPunctuator, "(");
+  if (rc != kOk) return rc;
+  for (;;) {
+    rc = format->PeekNext();
+    if (rc != kOk) return rc;
+    if (IsPunctuation(*format, ")")) {
+      format->ConsumeNext();
+      return kOk;
+    }
+    if (!add_item(format->CurrentToken())) {
+      return format->ExpectOrFail(kTokenPunctuator, ")");
+    }
+    format->ConsumeNext();
+  }
+}
+
+}  // namespace
+
+int ReadBlankSeparatedStrings(TextFormatBase* format, VRN_stringArray* list) {
+  return ReadBlankSeparated(format, [list](const VRN_textToken& token) {
+    if (token.type != kTokenString) return false;
+    (void)list->Add(token.text);
+    return true;
+  });
+}
+
+int ReadBlankSeparatedNumbers(TextFormatBase* format,
+                              VRN_doubleArray* numbers) {
+  return ReadBlankSeparated(format, [numbers](const VRN_textToken& token) {
+    double value = 0.0;
+    if (!IsNumberToken(token) || VRN_StringToDouble(token.text, value) != kOk) {
+      return false;
+    }
+    numbers->Add(value);
+    return true;
+  });
+}
+
+int WriteBlankSeparatedNumbers(TextFormatBase* format,
+                               const VRN_doubleArray& numbers) {
+  std::string text = "(";
+  for (int i = 0; i < numbers.GetSize(); ++i) {
+    if (i > 0) text += ' ';
+    text += DoubleToFileText(numbers[i]);
+  }
+  text += ')';
+  return format->Output().Write(text.c_str(), kIndentMode);
+}
+
+}  // namespace qelta
+
+namespace {
+
+using qelta::IsPunctuation;
+using qelta::kIndentMode;
+using qelta::kOk;
+
+constexpr const char* kNodeWords[] = {"discrete", "continuous", "node",
+                                      "decision", "utility",    nullptr};
+
+// Network attributes of the format's own tools, skipped without a message.
+constexpr const char* kToolWords[] = {"HR_Monitor_InitSD",
+                                      "HR_Monitor_InitStates",
+                                      "HR_Monitor_OpenGraph",
+                                      "HR_Monitor_GraphPrecision",
+                                      "HR_Monitor_AutoUpdGraph",
+                                      "HR_Compile_ApproxEpsilon",
+                                      "HR_Compile_Approximate",
+                                      "HR_Compile_Compress",
+                                      "HR_Compile_TriangMethod",
+                                      "HR_Propagate_AutoNormal",
+                                      "HR_Propagate_AutoSum",
+                                      "HR_Propagate_Auto",
+                                      "HR_Font_Italic",
+                                      "HR_Font_Weight",
+                                      "HR_Font_Size",
+                                      "HR_Font_Name",
+                                      "HR_Grid_GridShow",
+                                      "HR_Grid_GridSnap",
+                                      "HR_Grid_Y",
+                                      "HR_Grid_X",
+                                      "HRUNTIME_Monitor_InitSD",
+                                      "HRUNTIME_Monitor_InitStates",
+                                      "HRUNTIME_Monitor_OpenGraph",
+                                      "HRUNTIME_Monitor_GraphPrecision",
+                                      "HRUNTIME_Monitor_AutoUpdGraph",
+                                      "HRUNTIME_Compile_ApproxEpsilon",
+                                      "HRUNTIME_Compile_Approximate",
+                                      "HRUNTIME_Compile_Compress",
+                                      "HRUNTIME_Compile_TriangMethod",
+                                      "HRUNTIME_Propagate_AutoNormal",
+                                      "HRUNTIME_Propagate_AutoSum",
+                                      "HRUNTIME_Propagate_Auto",
+                                      "HRUNTIME_Font_Italic",
+                                      "HRUNTIME_Font_Weight",
+                                      "HRUNTIME_Font_Size",
+                                      "HRUNTIME_Font_Name",
+                                      "HRUNTIME_Grid_GridShow",
+                                      "HRUNTIME_Grid_GridSnap",
+                                      "HRUNTIME_Grid_Y",
+                                      "HRUNTIME_Grid_X",
+                                      nullptr};
+
+// The declaration word of a definition type; null for types the format
+// cannot hold.
+const char* KindWord(int type) {
+  switch (type) {
+    case qelta::kDefCpt:
+    case qelta::kDefTruthTable:
+    case qelta::kDefNoisyMax:
+    case qelta::kDefNoisyAdder:
+      return "node";
+    case qelta::kDefDecision:
+      return "decision";
+    case qelta::kDefUtility:
+      return "utility";
+    default:
+      return nullptr;
+  }
+}
+
+int ClampToInt(std::int64_t value) {
+  return static_cast<int>(
+      std::min<std::int64_t>(INT_MAX, std::max<std::int64_t>(INT_MIN, value)));
+}
+
+// The value that turns the system's vertical axis into the file's and back:
+// the largest top edge of a node, and at least 0.
+int FlipValue(const VRN_network& network) {
+  std::int64_t flip = 0;
+  for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
+    const VRN_screenInfo& info = network.GetNode(h)->ScreenInfo();
+    flip = std::max<std::int64_t>(flip, std::int64_t{info.y} - info.height / 2);
+  }
+  return ClampToInt(flip);
+}
+
+}  // namespace
+
+VRN_huginSpeaker::VRN_huginSpeaker(VRN_network* network)
+    : VRN_fileFormat(network) {}
+
+VRN_huginSpeaker::~VRN_huginSpeaker() = default;
+
+// ------------------------------------------------------------- reading
+
+int VRN_huginSpeaker::Read(const char* file_name) {
+  int rc = CreateLexer(3, file_name);
+  if (rc != kOk) return rc;
+  SetCaseSensitive(false);
+  std::vector<Potential> potentials;
+  bool recognised = false;
+  int status = kOk;
+  for (;;) {
+    rc = PeekNext();
+    if (rc == qelta::kErrNoMoreTokens) break;
+    if (rc != kOk) {
+      status = rc;
+      break;
+    }
+    if (TokenIs("net")) {
+      rc = ReadNetBlock();
+    } else if (TokenIsOneOf(kNodeWords)) {
+      rc = ReadNodeDeclaration();
+    } else if (TokenIs("potential")) {
+      rc = ReadPotential(&potentials);
+    } else {
+      ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unknown Statement",
+                      CurrentToken().text);
+      if (IsPunctuation(*this, "}")) {
+        ConsumeNext();
+        continue;
+      }
+      rc = qelta::SkipDeclaration(this, 0);
+      if (rc != kOk) {
+        status = rc;
+        break;
+      }
+      continue;
+    }
+    recognised = true;
+    if (rc != kOk) {
+      status = rc;
+      break;
+    }
+  }
+  if (status == kOk && !recognised) {
+    status = ReportError(qelta::kErrSyntax,
+                         "ERROR: No net block, node or potential found");
+  } else if (status == qelta::kErrNoMoreTokens) {
+    ReportError(status, "ERROR: Unexpected End of File");
+  }
+  if (status == kOk) {
+    std::vector<bool> done(
+        static_cast<std::size_t>(GetNetwork()->GetSlotCount()), false);
+    for (const Potential& potential : potentials) {
+      ApplyPotential(potential, &done);
+    }
+    FinishNetwork();
+  }
+  DeleteLexer();
+  return status;
+}
+
+int VRN_huginSpeaker::EndStatement(int status) {
+  if (qelta::IsInputFailure(status)) return status;
+  if (status == kOk) {
+    const int rc = PeekNext();
+    if (rc != kOk) return rc;
+    if (IsPunctuation(*this, ";")) {
+      ConsumeNext();
+      return kOk;
+    }
+    qelta::Require(this, qelta::kTokenPunctuator, ";");
+  }
+  return SkipStatement();
+}
+
+int VRN_huginSpeaker::ReadNetBlock() {
+  ConsumeNext();  // "net"
+  int rc = qelta::Require(this, qelta::kTokenPunctuator, "{");
+  if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
+  for (;;) {
+    rc = PeekNext();
+    if (rc != kOk) return rc;
+    if (IsPunctuation(*this, "}")) {
+      ConsumeNext();
+      return kOk;
+    }
+    rc = ReadNetStatement();
+    if (rc != kOk) return rc;
+  }
+}
+
+int VRN_huginSpeaker::ReadNetStatement() {
+  if (CurrentToken().type != qelta::kTokenIdentifier) {
+    ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unexpected",
+                    CurrentToken().text);
+    return EndStatement(qelta::kErrSyntax);
+  }
+  if (TokenIsOneOf(kToolWords)) return SkipStatement();
+  if (!TokenIs("node_size")) {
+    ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unknown Net Statement",
+                    CurrentToken().text);
+    return SkipStatement();
+  }
+  ConsumeNext();
+  int rc = qelta::Require(this, qelta::kTokenPunctuator, "=");
+  VRN_doubleArray size;
+  if (rc == kOk) rc = ReadDoubleList(&size);
+  if (rc == kOk) {
+    int width = 0;
+    int height = 0;
+    if (size.GetSize() >= 2 && qelta::TruncateToInt(size[0], &width) &&
+        qelta::TruncateToInt(size[1], &height)) {
+      VRN_screenInfo& defaults =
+          GetNetwork()->Submodels()->DefaultNodeScreenInfo();
+      defaults.width = width;
+      defaults.height = height;
+    } else {
+      rc = ReportError(qelta::kErrOutOfRange, "ERROR: Wrong node size");
+    }
+  }
+  return EndStatement(rc);
+}
+
+int VRN_huginSpeaker::ReadNodeDeclaration() {
+  node_type_ = qelta::kDefCpt;
+  int rc = kOk;
+  if (TokenIs("discrete") || TokenIs("continuous")) {
+    if (TokenIs("continuous")) {
+      ReportError(qelta::kErrSyntax,
+                  "ERROR: : Continuous nodes not supported (yet)");
+    }
+    ConsumeNext();
+    rc = PeekNext();
+    if (rc != kOk) return rc;
+  }
+  if (TokenIs("node")) {
+    node_type_ = qelta::kDefCpt;
+  } else if (TokenIs("decision")) {
+    node_type_ = qelta::kDefDecision;
+  } else if (TokenIs("utility")) {
+    node_type_ = qelta::kDefUtility;
+  } else {
+    ReportFormatted(qelta::kErrOutOfRange, "ERROR: '%s' : Unknown Node Type",
+                    CurrentToken().text);
+    return qelta::SkipDeclaration(this, 0);
+  }
+  ConsumeNext();
+  rc = qelta::Require(this, qelta::kTokenIdentifier, nullptr);
+  if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
+  const std::string id = CurrentToken().text;
+  VRN_network* network = GetNetwork();
+  const int handle = network->AddNode(node_type_, id.c_str());
+  if (handle < 0) {
+    ReportFormatted(handle, "ERROR: Couldn't Create Node (\"%s\")", id.c_str());
+    return qelta::SkipDeclaration(this, 0);
+  }
+  rc = qelta::Require(this, qelta::kTokenPunctuator, "{");
+  if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
+  for (;;) {
+    rc = PeekNext();
+    if (rc != kOk) return rc;
+    if (IsPunctuation(*this, "}")) {
+      ConsumeNext();
+      break;
+    }
+    rc = ReadNodeStatement(handle);
+    if (rc != kOk) return rc;
+  }
+  VRN_nodeHeader& header = network->GetNode(handle)->Header();
+  if (header.GetName() == nullptr || header.GetName()[0] == '\0') {
+    header.SetName(id.c_str());
+  }
+  return kOk;
+}
+
+int VRN_huginSpeaker::ReadNodeStatement(int handle) {
+  if (CurrentToken().type != qelta::kTokenIdentifier) {
+    ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unexpected",
+                    CurrentToken().text);
+    return EndStatement(qelta::kErrSyntax);
+  }
+  enum class Field { kOther, kLabel, kPosition, kStates };
+  const Field field = TokenIs("label")      ? Field::kLabel
+                      : TokenIs("position") ? Field::kPosition
+                      : TokenIs("states")   ? Field::kStates
+                                            : Field::kOther;
+  const std::string word = CurrentToken().text;
+  ConsumeNext();
+  int rc = qelta::Require(this, qelta::kTokenPunctuator, "=");
+  if (rc != kOk) return EndStatement(rc);
+  VRN_node* node = GetNetwork()->GetNode(handle);
+  switch (field) {
+    case Field::kLabel:
+      rc = qelta::Require(this, qelta::kTokenString, nullptr);
+      if (rc == kOk) node->Header().SetName(CurrentToken().text);
+      break;
+    case Field::kPosition: {
+      VRN_doubleArray xy;
+      rc = ReadDoubleList(&xy);
+      int x = 0;
+      int y = 0;
+      if (rc == kOk) {
+        if (xy.GetSize() >= 2 && qelta::TruncateToInt(xy[0], &x) &&
+            qelta::TruncateToInt(xy[1], &y)) {
+          node->ScreenInfo().x = x;
+          node->ScreenInfo().y = y;
+        } else {
+          rc = ReportError(qelta::kErrOutOfRange,
+                           "ERROR: Wrong position coordinates");
+        }
+      }
+      break;
+    }
+    case Field::kStates: {
+      VRN_stringArray labels;
+      rc = ReadIdentifierList(&labels);
+      if (rc != kOk) break;
+      VRN_idArray ids;
+      VRN_MakeValidIdentifiers(labels, ids);
+      rc = node->Definition()->SetNumberOfOutcomesByIds(ids);
+      if (rc != kOk) {
+        ReportFormatted(rc, "ERROR: Couldn't set the states of node (\"%s\")",
+                        node->GetId());
+      }
+      break;
+    }
+    case Field::kOther:
+      rc = PeekNext();
+      if (rc != kOk) return rc;
+      // Text attributes become user properties; other shapes are skipped.
+      if (CurrentToken().type != qelta::kTokenString) return SkipStatement();
+      (void)node->UserProperties().AddProperty(word.c_str(),
+                                               CurrentToken().text);
+      ConsumeNext();
+      break;
+  }
+  return EndStatement(rc);
+}
+
+int VRN_huginSpeaker::ReadPotential(std::vector<Potential>* potentials) {
+  Potential potential;
+  potential.line = GetLineNumber();
+  ConsumeNext();  // "potential"
+  int rc = qelta::Require(this, qelta::kTokenPunctuator, "(");
+  if (rc == kOk) rc = qelta::Require(this, qelta::kTokenIdentifier, nullptr);
+  if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
+  potential.child = CurrentToken().text;
+  rc = PeekNext();
+  if (rc != kOk) return rc;
+  if (IsPunctuation(*this, "|")) {
+    ConsumeNext();
+  } else if (CurrentToken().type == qelta::kTokenIdentifier) {
+    ReportError(qelta::kErrSyntax,
+                "ERROR: Undirected arcs not (yet) supported");
+    return qelta::SkipDeclaration(this, 0);
+  }
+  for (;;) {
+    rc = PeekNext();
+    if (rc != kOk) return rc;
+    if (CurrentToken().type != qelta::kTokenIdentifier) break;
+    potential.parents.emplace_back(CurrentToken().text);
+    ConsumeNext();
+  }
+  rc = qelta::Require(this, qelta::kTokenPunctuator, ")");
+  if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, "{");
+  if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
+  for (;;) {
+    rc = PeekNext();
+    if (rc != kOk) return rc;
+    if (IsPunctuation(*this, "}")) {
+      ConsumeNext();
+      break;
+    }
+    rc = ReadPotentialStatement(&potential);
+    if (rc != kOk) return rc;
+  }
+  potentials->push_back(std::move(potential));
+  return kOk;
+}
+
+int VRN_huginSpeaker::ReadPotentialStatement(Potential* potential) {
+  if (CurrentToken().type != qelta::kTokenIdentifier || !TokenIs("data")) {
+    ReportFormatted(qelta::kErrSyntax,
+                    "ERROR: '%s' : Unknown potential statement",
+                    CurrentToken().text);
+    return SkipStatement();
+  }
+  ConsumeNext();
+  int rc = qelta::Require(this, qelta::kTokenPunctuator, "=");
+  if (rc == kOk) {
+    potential->data.clear();
+    potential->has_data = false;
+    rc = ReadNestedNumbers(&potential->data);
+    potential->has_data = rc == kOk;
+  }
+  return EndStatement(rc);
+}
+
+int VRN_huginSpeaker::ReadNestedNumbers(std::vector<double>* data) {
+  int rc = qelta::Require(this, qelta::kTokenPunctuator, "(");
+  if (rc != kOk) return rc;
+  for (int depth = 1; depth > 0;) {
+    rc = PeekNext();
+    if (rc != kOk) return rc;
+    double value = 0.0;
+    if (IsPunctuation(*this, "(")) {
+      ++depth;
+    } else if (IsPunctuation(*this, ")")) {
+      --depth;
+    } else if (qelta::IsNumberToken(CurrentToken()) &&
+               VRN_StringToDouble(CurrentToken().text, value) == kOk) {
+      data->push_back(value);
+    } else {
+      return ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unexpected",
+                             CurrentToken().text);
+    }
+    ConsumeNext();
+  }
+  return kOk;
+}
+
+void VRN_huginSpeaker::ReportAtLine(int line, int code,
+                                    const std::string& message) {
+  VRN_errorLog* log = GetErrorLog();
+  if (log == nullptr || code == kOk) return;
+  const std::string text = "(line " + std::to_string(line) + ") : " + message;
+  log->LogError(code, text.c_str());
+}
+
+void VRN_huginSpeaker::ApplyPotential(const Potential& potential,
+                                      std::vector<bool>* done) {
+  VRN_network* network = GetNetwork();
+  const int child = network->FindNode(potential.child.c_str());
+  if (child < 0) {
+    ReportAtLine(potential.line, child,
+                 "ERROR: Node (\"" + potential.child + "\") not found");
+    return;
+  }
+  // A second potential would add its parents to those of the first and
+  // leave the table matching neither.
+  if ((*done)[static_cast<std::size_t>(child)]) {
+    ReportAtLine(
+        potential.line, qelta::kErrSyntax,
+        "ERROR: Node (\"" + potential.child + "\") has a potential already");
+    return;
+  }
+  (*done)[static_cast<std::size_t>(child)] = true;
+  for (const std::string& id : potential.parents) {
+    const int parent = network->FindNode(id.c_str());
+    const int rc = parent < 0 ? parent : network->AddArc(parent, child, 0);
+    if (rc != kOk) {
+      ReportAtLine(potential.line, rc,
+                   "ERROR: Couldn't add arc from parent node (\"" + id + "\")");
+    }
+  }
+  if (!potential.has_data) return;
+  VRN_nodeDef* definition = network->GetNode(child)->Definition();
+  const int rc = definition->SetDefinitionFromVector(potential.data);
+  if (rc != kOk) {
+    const VRN_matrix* table = definition->GetMatrixConst();
+    ReportAtLine(
+        potential.line, rc,
+        "ERROR: Node (\"" + potential.child + "\") : " +
+            std::to_string(potential.data.size()) + " numbers in data, " +
+            std::to_string(table != nullptr ? table->GetItemCount() : 0) +
+            " in its table");
+  }
+}
+
+void VRN_huginSpeaker::FinishNetwork() {
+  VRN_network* network = GetNetwork();
+  const int flip = FlipValue(*network);
+  for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
+    VRN_node* node = network->GetNode(h);
+    VRN_screenInfo& info = node->ScreenInfo();
+    info.y = ClampToInt(std::int64_t{flip} - info.y);
+    VRN_nodeDef* definition = node->Definition();
+    VRN_matrix* table = nullptr;
+    if (definition->GetType() == qelta::kDefCpt &&
+        definition->GetDefinition(&table) == kOk && table != nullptr) {
+      table->Normalize();
+    }
+  }
+}
+
+// ------------------------------------------------------------- writing
+
+int VRN_huginSpeaker::Write(const char* file_name) {
+  VRN_network* network = GetNetwork();
+  for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
+    if (network->GetNode(h)->Definition()->GetType() == qelta::kDefMau) {
+      return ReportError(qelta::kErrOutOfRange,
+                         "ERROR: This Network cannot be saved in Hugin format");
+    }
+  }
+  // Checked before the file is touched, so no half-written file is left.
+  for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
+    const VRN_node* node = network->GetNode(h);
+    if (KindWord(node->Definition()->GetType()) == nullptr) {
+      return ReportFormatted(qelta::kErrOutOfRange,
+                             "ERROR: '%s' : Node type not supported by Hugin",
+                             node->GetId());
+    }
+  }
+  VRN_textOutput& out = Output();
+  if (out.Open(file_name, VRN_textOutput::kOpenForWriting, GetErrorLog()) !=
+      kOk) {
+    return qelta::kErrFileWrite;
+  }
+  (void)out.SetIndentWidth(4);
+  const VRN_screenInfo& defaults =
+      network->Submodels()->DefaultNodeScreenInfo();
+  out.Write("net \n{\n", kIndentMode);
+  (void)out.Indent();
+  VRN_intArray size;
+  size.Add(defaults.width);
+  size.Add(defaults.height);
+  WriteIndented("node_size = ", false);
+  WriteIntList(size, 0);
+  out.Write(";\n", kIndentMode);
+  (void)out.Unindent();
+  out.Write("}\n", kIndentMode);
+
+  const int flip = FlipValue(*network);
+  // A copy: the order is the network's and valid until its next edit.
+  const VRN_intArray order = network->PartialOrder();
+  for (int handle : order) WriteNode(handle, flip);
+  for (int handle : order) WritePotential(handle);
+  return out.Close() == kOk ? kOk : qelta::kErrFileWrite;
+}
+
+void VRN_huginSpeaker::WriteNode(int handle, int flip) {
+  VRN_textOutput& out = Output();
+  VRN_node* node = GetNetwork()->GetNode(handle);
+  VRN_nodeDef* definition = node->Definition();
+  const int type = definition->GetType();
+  out.Write("\n", kIndentMode);
+  const std::string head = std::string(KindWord(type)) + " " + node->GetId();
+  WriteIndented(head.c_str(), false);
+  out.Write("\n", kIndentMode);
+  WriteIndented("{\n", false);
+  (void)out.Indent();
+  WriteStringField("label", node->Header().GetName(), true, true);
+  VRN_intArray position;
+  position.Add(node->ScreenInfo().x);
+  position.Add(ClampToInt(std::int64_t{flip} - node->ScreenInfo().y));
+  WriteIndented("position = ", false);
+  WriteIntList(position, 0);
+  out.Write(";\n", kIndentMode);
+  const VRN_idArray* outcomes = definition->GetOutcomesNames();
+  if (type != qelta::kDefUtility && outcomes != nullptr) {
+    WriteIndented("states = ", false);
+    WriteIdentifierList(*outcomes, 0);
+    out.Write(";\n", kIndentMode);
+  }
+  const VRN_userProperties& properties = node->UserProperties();
+  for (int i = 0; i < properties.GetSize(); ++i) {
+    WriteStringField(properties.GetPropertyName(i),
+                     properties.GetPropertyValue(i), true, true);
+  }
+  (void)out.Unindent();
+  WriteIndented("}\n", false);
+}
+
+void VRN_huginSpeaker::WritePotential(int handle) {
+  VRN_textOutput& out = Output();
+  VRN_network* network = GetNetwork();
+  VRN_node* node = network->GetNode(handle);
+  out.Write("\n", kIndentMode);
+  std::string head = std::string("potential (") + node->GetId() + " |";
+  for (int parent : node->Parents()) {
+    head += ' ';
+    head += network->GetNode(parent)->GetId();
+  }
+  head += ')';
+  WriteIndented(head.c_str(), false);
+  out.Write("\n", kIndentMode);
+  WriteIndented("{\n", false);
+  (void)out.Indent();
+  VRN_nodeDef* definition = node->Definition();
+  const int type = definition->GetType();
+  if (type != qelta::kDefDecision) {
+    const VRN_matrix* table = definition->GetExpandedDefinition();
+    if (table != nullptr && !table->IsEmpty()) {
+      WriteTable(*table, type == qelta::kDefUtility);
+    }
+  }
+  (void)out.Unindent();
+  WriteIndented("}\n", false);
+}
+
+void VRN_huginSpeaker::WriteTable(const VRN_matrix& table, bool utility) {
+  // A utility table's own dimension has size 1: its leaves run along the
+  // last parent. Dropping that dimension leaves the item layout unchanged.
+  int dimensions = table.GetDimensionCount();
+  if (utility && dimensions > 1) --dimensions;
+  WriteIndented("data = ", false);
+  (void)Output().Indent();
+  int offset = 0;
+  WriteSubTable(table, 0, dimensions - 1, &offset);
+  Output().Write(";\n", kIndentMode);
+  (void)Output().Unindent();
+}
+
+void VRN_huginSpeaker::WriteSubTable(const VRN_matrix& table, int dimension,
+                                     int leaf, int* offset) {
+  VRN_textOutput& out = Output();
+  if (dimension == leaf) {
+    VRN_doubleArray row;
+    const int size = table.GetSize(leaf);
+    for (int i = 0; i < size; ++i) row.Add(table.GetItem(*offset + i));
+    *offset += size;
+    WriteDoubleList(row, 0);
+    return;
+  }
+  out.Write("(", kIndentMode);
+  for (int i = 0; i < table.GetSize(dimension); ++i) {
+    if (i > 0) {
+      out.Write("\n", kIndentMode);
+      out.WriteIndent();
+    }
+    WriteSubTable(table, dimension + 1, leaf, offset);
+  }
+  out.Write(")", kIndentMode);
+}
+
+// ----------------------------------------------------- list and field syntax
+
+int VRN_huginSpeaker::SkipStatement() {
+  return qelta::SkipThroughSemicolon(this);
+}
+
+int VRN_huginSpeaker::ReadIdentifierList(VRN_stringArray* list) {
+  return qelta::ReadBlankSeparatedStrings(this, list);
+}
+
+int VRN_huginSpeaker::ReadDoubleList(VRN_doubleArray* list) {
+  return qelta::ReadBlankSeparatedNumbers(this, list);
+}
+
+int VRN_huginSpeaker::WriteIdentifierList(const VRN_stringArray& list,
+                                          int flag) {
+  std::string text = "(";
+  for (int i = 0; i < list.GetSize(); ++i) {
+    if (i > 0) text += ' ';
+    text += '"';
+    std::string escaped;
+    VRN_EscapeString(list.Get(i), &escaped);
+    text += escaped;
+    text += '"';
+  }
+  text += ')';
+  // Unwrapped: a break inside an item would become part of it.
+  return Output().WriteRaw(text.c_str(), kIndentMode);
+}
+
+int VRN_huginSpeaker::WriteDoubleList(const VRN_doubleArray& list, int flag) {
+  return qelta::WriteBlankSeparatedNumbers(this, list);
+}
+
+int VRN_huginSpeaker::WriteIntList(const VRN_intArray& list, int flag) {
+  std::string text = "(";
+  for (int i = 0; i < list.GetSize(); ++i) {
+    if (i > 0) text += ' ';
+    text += std::to_string(list[i]);
+  }
+  text += ')';
+  return Output().Write(text.c_str(), kIndentMode);
+}
+
+int VRN_huginSpeaker::WriteStringField(const char* name, const char* value,
+                                       bool quoted, bool escape) {
+  if (name == nullptr || value == nullptr) return kOk;
+  std::string text = name;
+  text += " = ";
+  if (quoted) text += '"';
+  if (escape) {
+    std::string escaped;
+    VRN_EscapeString(value, &escaped);
+    text += escaped;
+  } else {
+    text += value;
+  }
+  if (quoted) text += '"';
+  text += ";\n";
+  VRN_textOutput& out = Output();
+  int rc = out.WriteIndent();
+  const int write_rc = out.WriteRaw(text.c_str(), kIndentMode);
+  if (rc == kOk) rc = write_rc;
+  return rc;
+}
+
+int VRN_huginSpeaker::WriteBlockStart(const char* name) {
+  if (name == nullptr) return kOk;
+  VRN_textOutput& out = Output();
+  int rc = out.WriteIndent();
+  const std::string text = std::string(name) + " {\n";
+  const int write_rc = out.WriteRaw(text.c_str(), kIndentMode);
+  if (rc == kOk) rc = write_rc;
+  (void)out.Indent();
+  return rc;
+}

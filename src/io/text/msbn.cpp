@@ -1,0 +1,597 @@
+#include "io/text/msbn.h"
+
+#include <cstring>
+
+#include "core/arrays.h"
+#include "core/matrix.h"
+#include "core/network.h"
+#include "core/node.h"
+#include "core/special_values.h"
+#include "core/status.h"
+#include "core/strings.h"
+#include "definitions/node_def.h"
+#include "io/text/hugin.h"
+
+namespace {
+
+using qelta::IsPunctuation;
+using qelta::kOk;
+
+constexpr int kIndentMode = VRN_textOutput::kModeIndent;
+
+constexpr const char* kHeaderWords[] = {"diagnostic", "belief", "trouble",
+                                        nullptr};
+
+bool IsWritableType(int type) {
+  switch (type) {
+    case qelta::kDefDecision:
+    case qelta::kDefCpt:
+    case qelta::kDefTruthTable:
+    case qelta::kDefNoisyMax:
+    case qelta::kDefNoisyAdder:
+    case qelta::kDefUtility:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+VRN_microsoftSpeaker::VRN_microsoftSpeaker(VRN_network* network)
+    : VRN_fileFormat(network) {}
+
+VRN_microsoftSpeaker::~VRN_microsoftSpeaker() = default;
+
+// ------------------------------------------------------------- reading
+
+int VRN_microsoftSpeaker::Read(const char* file_name) {
+  int rc = CreateLexer(4, file_name);
+  if (rc != kOk) return rc;
+  (void)GetLexer()->AddSeparators(",|");
+  rc = PeekNext();
+  if (rc != kOk && rc != qelta::kErrNoMoreTokens) {
+    DeleteLexer();
+    return rc;
+  }
+  if (rc != kOk || CurrentToken().type != qelta::kTokenIdentifier ||
+      !TokenIsOneOf(kHeaderWords)) {
+    ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Network header expected",
+                    rc == kOk ? CurrentToken().text : "End of File");
+    DeleteLexer();
+    return qelta::kErrSyntax;
+  }
+  ConsumeNext();
+  rc = qelta::Require(this, qelta::kTokenIdentifier, "network");
+  if (rc == kOk) rc = qelta::Require(this, qelta::kTokenString, nullptr);
+  if (rc != kOk) {
+    DeleteLexer();
+    return rc;
+  }
+  GetNetwork()->Header()->SetName(CurrentToken().text);
+
+  std::vector<bool> done;
+  int status = kOk;
+  for (;;) {
+    rc = PeekNext();
+    if (rc == qelta::kErrNoMoreTokens) break;
+    if (rc != kOk) {
+      status = rc;
+      break;
+    }
+    if (IsPunctuation(*this, "}")) {
+      ConsumeNext();
+      break;
+    }
+    if (CurrentToken().type == qelta::kTokenIdentifier && TokenIs("node")) {
+      rc = ReadNode();
+    } else if (CurrentToken().type == qelta::kTokenIdentifier &&
+               (TokenIs("probability") || TokenIs("utility") ||
+                TokenIs("information"))) {
+      rc = ReadTableBlock(&done);
+    } else {
+      ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unknown Object",
+                      CurrentToken().text);
+      rc = qelta::SkipDeclaration(this, 0);
+    }
+    if (rc != kOk) {
+      status = rc;
+      break;
+    }
+  }
+  if (status == qelta::kErrNoMoreTokens) {
+    ReportError(status, "ERROR: Unexpected End of File");
+  }
+  DeleteLexer();
+  return status;
+}
+
+int VRN_microsoftSpeaker::EndStatement(int status) {
+  if (qelta::IsInputFailure(status)) return status;
+  if (status == kOk) {
+    const int rc = PeekNext();
+    if (rc != kOk) return rc;
+    if (IsPunctuation(*this, ";")) {
+      ConsumeNext();
+      return kOk;
+    }
+    qelta::Require(this, qelta::kTokenPunctuator, ";");
+  }
+  return SkipStatement();
+}
+
+int VRN_microsoftSpeaker::ReadNode() {
+  ConsumeNext();  // "node"
+  int rc = qelta::Require(this, qelta::kTokenIdentifier, nullptr);
+  if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
+  const std::string id = CurrentToken().text;
+  const int handle = GetNetwork()->AddNode(qelta::kDefCpt, id.c_str());
+  if (handle < 0) {
+    ReportFormatted(handle, "ERROR: Couldn't Create Node (\"%s\")", id.c_str());
+    return qelta::SkipDeclaration(this, 0);
+  }
+  rc = qelta::Require(this, qelta::kTokenPunctuator, "{");
+  if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
+  for (;;) {
+    rc = PeekNext();
+    if (rc != kOk) return rc;
+    if (IsPunctuation(*this, "}")) {
+      ConsumeNext();
+      return kOk;
+    }
+    rc = ReadNodeStatement(handle);
+    if (rc != kOk) return rc;
+  }
+}
+
+int VRN_microsoftSpeaker::ReadNodeStatement(int handle) {
+  VRN_node* node = GetNetwork()->GetNode(handle);
+  if (CurrentToken().type != qelta::kTokenIdentifier) {
+    ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unexpected",
+                    CurrentToken().text);
+    return EndStatement(qelta::kErrSyntax);
+  }
+  int rc = kOk;
+  if (TokenIs("label")) {
+    // The kind comes from the table blocks; the label is not needed.
+    rc = ReadFieldHeader("label", qelta::kTokenIdentifier);
+  } else if (TokenIs("name")) {
+    rc = ReadFieldHeader("name", qelta::kTokenString);
+    if (rc == kOk) node->Header().SetName(CurrentToken().text);
+  } else if (TokenIs("position")) {
+    ConsumeNext();
+    rc = qelta::Require(this, qelta::kTokenPunctuator, ":");
+    VRN_intArray xy;
+    if (rc == kOk) rc = ReadIntList(&xy);
+    if (rc == kOk) {
+      if (xy.GetSize() >= 2) {
+        node->ScreenInfo().x = xy[0];
+        node->ScreenInfo().y = xy[1];
+      } else {
+        rc = ReportError(qelta::kErrOutOfRange,
+                         "ERROR: Wrong position coordinates");
+      }
+    }
+  } else if (TokenIs("type")) {
+    ConsumeNext();
+    rc = qelta::Require(this, qelta::kTokenPunctuator, ":");
+    if (rc == kOk) return ReadStates(handle);
+  } else {
+    ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unknown Node Statement",
+                    CurrentToken().text);
+    return SkipStatement();
+  }
+  return EndStatement(rc);
+}
+
+int VRN_microsoftSpeaker::ReadStates(int handle) {
+  int rc = qelta::Require(this, qelta::kTokenIdentifier, "discrete");
+  if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, "[");
+  if (rc != kOk) return EndStatement(rc);
+  rc = PeekNext();
+  if (rc != kOk) return rc;
+  int declared = 0;
+  if (CurrentToken().type != qelta::kTokenInteger ||
+      VRN_StringToInt(CurrentToken().text, declared) != kOk) {
+    ReportFormatted(qelta::kErrSyntax,
+                    "ERROR: '%s' : Expecting number of states",
+                    CurrentToken().text);
+    return EndStatement(qelta::kErrSyntax);
+  }
+  ConsumeNext();
+  rc = qelta::Require(this, qelta::kTokenPunctuator, "]");
+  if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, "=");
+  if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, "{");
+  if (rc != kOk) return EndStatement(rc);
+  VRN_stringArray labels;
+  for (;;) {
+    rc = PeekNext();
+    if (rc != kOk) return rc;
+    if (IsPunctuation(*this, "}")) {
+      ConsumeNext();
+      break;
+    }
+    if (CurrentToken().type != qelta::kTokenString) {
+      qelta::Require(this, qelta::kTokenPunctuator, "}");
+      // Out of the list first, so its "}" is not taken for the node's.
+      rc = qelta::SkipDeclaration(this, 1);
+      return rc != kOk ? rc : EndStatement(qelta::kErrSyntax);
+    }
+    (void)labels.Add(CurrentToken().text);
+    ConsumeNext();
+  }
+  if (labels.GetSize() != declared) {
+    ReportFormatted(qelta::kErrOutOfRange,
+                    "ERROR: '%d' : Size of list doesn't match number of "
+                    "outcomes. Using list size",
+                    declared);
+  }
+  VRN_idArray ids;
+  VRN_MakeValidIdentifiers(labels, ids);
+  VRN_nodeDef* definition = GetNetwork()->GetNode(handle)->Definition();
+  if (definition->SetNumberOfOutcomesByIds(ids) != kOk) {
+    ReportFormatted(qelta::kErrOutOfRange,
+                    "ERROR: '%d' : Couldn't set the number of outcomes",
+                    labels.GetSize());
+  }
+  return EndStatement(kOk);
+}
+
+int VRN_microsoftSpeaker::ReadTableBlock(std::vector<bool>* done) {
+  block_type_ = TokenIs("probability") ? qelta::kDefCpt
+                : TokenIs("utility")   ? qelta::kDefUtility
+                                       : qelta::kDefDecision;
+  ConsumeNext();
+  int rc = qelta::Require(this, qelta::kTokenPunctuator, "(");
+  if (rc == kOk) rc = qelta::Require(this, qelta::kTokenIdentifier, nullptr);
+  if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
+  const std::string child_id = CurrentToken().text;
+  std::vector<std::string> parent_ids;
+  for (;;) {
+    rc = PeekNext();
+    if (rc != kOk) return rc;
+    if (CurrentToken().type != qelta::kTokenIdentifier) break;
+    parent_ids.emplace_back(CurrentToken().text);
+    ConsumeNext();
+  }
+  rc = qelta::Require(this, qelta::kTokenPunctuator, ")");
+  if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
+
+  VRN_network* network = GetNetwork();
+  const int child = network->FindNode(child_id.c_str());
+  if (child < 0) {
+    ReportFormatted(child, "ERROR: Node (\"%s\") not found", child_id.c_str());
+    return qelta::SkipDeclaration(this, 0);
+  }
+  done->resize(static_cast<std::size_t>(network->GetSlotCount()), false);
+  // A second block would add its parents to those of the first and leave
+  // the table matching neither.
+  if ((*done)[static_cast<std::size_t>(child)]) {
+    ReportFormatted(qelta::kErrSyntax,
+                    "ERROR: Node (\"%s\") has a table block already",
+                    child_id.c_str());
+    return qelta::SkipDeclaration(this, 0);
+  }
+  if (network->GetNode(child)->setNodeType(block_type_) != kOk) {
+    ReportError(qelta::kErrSyntax, "ERROR: Unknown Node Type");
+    return qelta::SkipDeclaration(this, 0);
+  }
+  (*done)[static_cast<std::size_t>(child)] = true;
+  for (const std::string& id : parent_ids) {
+    const int parent = network->FindNode(id.c_str());
+    const int arc_rc = parent < 0 ? parent : network->AddArc(parent, child, 0);
+    if (arc_rc != kOk) {
+      ReportFormatted(arc_rc,
+                      "ERROR: Couldn't add arc from parent node (\"%s\")",
+                      id.c_str());
+    }
+  }
+
+  rc = PeekNext();
+  if (rc == qelta::kErrNoMoreTokens) return kOk;
+  if (rc != kOk) return rc;
+  if (IsPunctuation(*this, "{")) {
+    ConsumeNext();
+    VRN_nodeDef* definition = network->GetNode(child)->Definition();
+    const VRN_matrix* table = definition->GetMatrixConst();
+    VRN_doubleArray items;
+    if (table != nullptr) items = table->GetItems();
+    bool written = false;
+    for (;;) {
+      rc = PeekNext();
+      if (rc != kOk) return rc;
+      if (IsPunctuation(*this, "}")) {
+        ConsumeNext();
+        break;
+      }
+      rc = ReadEntry(child, &items, &written);
+      if (rc != kOk) return rc;
+    }
+    if (written) {
+      rc = definition->SetDefinition(items);
+      if (rc != kOk) {
+        ReportFormatted(rc, "ERROR: Node (\"%s\") : the table was not set",
+                        child_id.c_str());
+      }
+    }
+    rc = PeekNext();
+    if (rc == qelta::kErrNoMoreTokens) return kOk;
+    if (rc != kOk) return rc;
+  }
+  if (IsPunctuation(*this, ";")) ConsumeNext();
+  return kOk;
+}
+
+int VRN_microsoftSpeaker::ReadEntry(int child, VRN_doubleArray* items,
+                                    bool* written) {
+  const VRN_node* node = GetNetwork()->GetNode(child);
+  const VRN_matrix* table = node->Definition()->GetMatrixConst();
+  if (table == nullptr || table->IsEmpty()) {
+    ReportFormatted(qelta::kErrWrongNodeType,
+                    "ERROR: Node (\"%s\") has no table", node->GetId());
+    return SkipStatement();
+  }
+  int start = 0;
+  int rc = kOk;
+  if (IsPunctuation(*this, "(")) {
+    VRN_intArray coordinates;
+    rc = ReadIntList(&coordinates);
+    if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, ":");
+    if (rc != kOk) return EndStatement(rc);
+    // One index per parent, each within the parent's outcomes; the
+    // child's own coordinate is 0.
+    const int parents = table->GetDimensionCount() - 1;
+    bool valid = coordinates.GetSize() == parents;
+    for (int i = 0; valid && i < parents; ++i) {
+      valid = coordinates[i] >= 0 && coordinates[i] < table->GetSize(i);
+      start += coordinates[i] * table->GetStrides()[i];
+    }
+    if (!valid) {
+      ReportError(qelta::kErrOutOfRange, "ERROR: Invalid coordinates");
+      return EndStatement(qelta::kErrOutOfRange);
+    }
+  }
+  VRN_doubleArray values;
+  for (;;) {
+    rc = PeekNext();
+    if (rc != kOk) return rc;
+    double value = 0.0;
+    if (!qelta::IsNumberToken(CurrentToken()) ||
+        VRN_StringToDouble(CurrentToken().text, value) != kOk) {
+      break;
+    }
+    values.Add(value);
+    ConsumeNext();
+  }
+  if (values.GetSize() == 0) {
+    ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unexpected",
+                    CurrentToken().text);
+    return EndStatement(qelta::kErrSyntax);
+  }
+  if (values.GetSize() > items->GetSize() - start) {
+    ReportFormatted(qelta::kErrOutOfRange,
+                    "ERROR: Node (\"%s\") : %d values do not fit its table",
+                    node->GetId(), values.GetSize());
+    return EndStatement(qelta::kErrOutOfRange);
+  }
+  for (int i = 0; i < values.GetSize(); ++i) (*items)[start + i] = values[i];
+  *written = true;
+  return EndStatement(kOk);
+}
+
+// ------------------------------------------------------------- writing
+
+int VRN_microsoftSpeaker::Write(const char* file_name) {
+  VRN_network* network = GetNetwork();
+  for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
+    if (network->GetNode(h)->Definition()->GetType() == qelta::kDefMau) {
+      return ReportError(
+          qelta::kErrOutOfRange,
+          "ERROR: This Network cannot be saved in Microsotf format");
+    }
+  }
+  // Checked before the file is touched, so no half-written file is left.
+  for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
+    const VRN_node* node = network->GetNode(h);
+    if (!IsWritableType(node->Definition()->GetType())) {
+      return ReportFormatted(qelta::kErrOutOfRange,
+                             "ERROR: '%s' : Node type not supported by MSBN",
+                             node->GetId());
+    }
+  }
+  VRN_textOutput& out = Output();
+  if (out.Open(file_name, VRN_textOutput::kOpenForWriting, GetErrorLog()) !=
+      kOk) {
+    return qelta::kErrFileWrite;
+  }
+  (void)out.SetIndentWidth(4);
+  const char* name = network->Header()->GetName();
+  std::string escaped;
+  VRN_EscapeString(name != nullptr ? name : "_Unnamed_Network_", &escaped);
+  const std::string head = "belief network \"" + escaped + "\"\n";
+  out.WriteRaw(head.c_str(), kIndentMode);
+  const VRN_intArray order = network->PartialOrder();
+  for (int handle : order) WriteNode(handle);
+  for (int handle : order) WriteTableBlock(handle);
+  return out.Close() == kOk ? kOk : qelta::kErrFileWrite;
+}
+
+void VRN_microsoftSpeaker::WriteNode(int handle) {
+  VRN_textOutput& out = Output();
+  VRN_node* node = GetNetwork()->GetNode(handle);
+  VRN_nodeDef* definition = node->Definition();
+  const int type = definition->GetType();
+  out.Write("\n", kIndentMode);
+  const std::string head = std::string("node ") + node->GetId() + "\n";
+  WriteIndented(head.c_str(), false);
+  WriteIndented("{\n", false);
+  (void)out.Indent();
+  WriteStringField("name", node->Header().GetName(), true, true);
+  const VRN_idArray* outcomes = definition->GetOutcomesNames();
+  if (type != qelta::kDefUtility && outcomes != nullptr) {
+    const std::string line =
+        "type : discrete[" + std::to_string(outcomes->GetSize()) + "] = \n";
+    WriteIndented(line.c_str(), false);
+    WriteIndented("{\n", false);
+    (void)out.Indent();
+    for (int i = 0; i < outcomes->GetSize(); ++i) {
+      std::string item = "\"" + std::string(outcomes->Get(i)) + "\"";
+      if (i + 1 < outcomes->GetSize()) item += ",";
+      item += "\n";
+      WriteIndented(item.c_str(), false);
+    }
+    (void)out.Unindent();
+    WriteIndented("};\n", false);
+  }
+  const std::string position = "position : (" +
+                               std::to_string(node->ScreenInfo().x) + ", " +
+                               std::to_string(node->ScreenInfo().y) + ");\n";
+  WriteIndented(position.c_str(), false);
+  if (type == qelta::kDefUtility) {
+    WriteStringField("label", "utility", false, false);
+  } else if (type == qelta::kDefDecision) {
+    WriteStringField("label", "decision", false, false);
+  }
+  (void)out.Unindent();
+  WriteIndented("}\n", false);
+}
+
+void VRN_microsoftSpeaker::WriteTableBlock(int handle) {
+  VRN_textOutput& out = Output();
+  VRN_network* network = GetNetwork();
+  VRN_node* node = network->GetNode(handle);
+  const VRN_intArray& parents = node->Parents();
+  std::string part = std::string("(") + node->GetId();
+  for (int i = 0; i < parents.GetSize(); ++i) {
+    part += i == 0 ? " | " : ", ";
+    part += network->GetNode(parents[i])->GetId();
+  }
+  part += ")";
+  VRN_nodeDef* definition = node->Definition();
+  const int type = definition->GetType();
+  out.Write("\n", kIndentMode);
+  if (type == qelta::kDefDecision) {
+    WriteIndented(("information " + part + ";\n").c_str(), false);
+    return;
+  }
+  const char* word = type == qelta::kDefUtility ? "utility " : "probability ";
+  WriteIndented((word + part + "\n").c_str(), false);
+  WriteIndented("{\n", false);
+  (void)out.Indent();
+  const VRN_matrix* table = definition->GetExpandedDefinition();
+  if (table != nullptr && !table->IsEmpty()) {
+    const int dimensions = table->GetDimensionCount();
+    const int row = table->GetSize(dimensions - 1);
+    const int rows = table->GetItemCount() / row;
+    VRN_intArray coordinates;
+    for (int r = 0; r < rows; ++r) {
+      std::string line;
+      if (parents.GetSize() > 0) {
+        (void)table->IndexToCoordinates(r * row, coordinates);
+        line += "(";
+        for (int i = 0; i < dimensions - 1; ++i) {
+          if (i > 0) line += ", ";
+          line += std::to_string(coordinates[i]);
+        }
+        line += ") : ";
+      }
+      for (int k = 0; k < row; ++k) {
+        if (k > 0) line += ", ";
+        line += qelta::DoubleToFileText(table->GetItem(r * row + k));
+      }
+      line += ";\n";
+      WriteIndented(line.c_str(), false);
+    }
+  }
+  (void)out.Unindent();
+  WriteIndented("}\n", false);
+}
+
+// ----------------------------------------------------- list and field syntax
+
+int VRN_microsoftSpeaker::SkipStatement() {
+  return qelta::SkipThroughSemicolon(this);
+}
+
+int VRN_microsoftSpeaker::ReadIdentifierList(VRN_stringArray* list) {
+  return qelta::ReadBlankSeparatedStrings(this, list);
+}
+
+int VRN_microsoftSpeaker::ReadDoubleList(VRN_doubleArray* list) {
+  return qelta::ReadBlankSeparatedNumbers(this, list);
+}
+
+int VRN_microsoftSpeaker::ReadIntList(VRN_intArray* list) {
+  int rc = qelta::Require(this, qelta::kTokenPunctuator, "(");
+  if (rc != kOk) return rc;
+  for (;;) {
+    rc = PeekNext();
+    if (rc != kOk) return rc;
+    if (IsPunctuation(*this, ")")) {
+      ConsumeNext();
+      return kOk;
+    }
+    int value = 0;
+    if (CurrentToken().type != qelta::kTokenInteger) {
+      return qelta::Require(this, qelta::kTokenPunctuator, ")");
+    }
+    if (VRN_StringToInt(CurrentToken().text, value) != kOk) {
+      return ReportFormatted(qelta::kErrOutOfRange,
+                             "ERROR: '%s' : Integer out of range",
+                             CurrentToken().text);
+    }
+    list->Add(value);
+    ConsumeNext();
+  }
+}
+
+int VRN_microsoftSpeaker::ReadFieldHeader(const char* name, int type) {
+  if (name == nullptr) return qelta::kErrOutOfRange;
+  const int rc = PeekNext();
+  if (rc != kOk || CurrentToken().type != qelta::kTokenIdentifier ||
+      !TokenIs(name)) {
+    return qelta::kErrWrongFieldName;
+  }
+  ConsumeNext();
+  const int colon_rc = qelta::Require(this, qelta::kTokenPunctuator, ":");
+  if (colon_rc != kOk) return colon_rc;
+  return qelta::Require(this, type, nullptr);
+}
+
+int VRN_microsoftSpeaker::WriteDoubleList(const VRN_doubleArray& list,
+                                          int flag) {
+  return qelta::WriteBlankSeparatedNumbers(this, list);
+}
+
+int VRN_microsoftSpeaker::WriteStringField(const char* name, const char* value,
+                                           bool quoted, bool escape) {
+  if (name == nullptr || value == nullptr) return kOk;
+  std::string text = name;
+  text += " : ";
+  if (quoted) text += '"';
+  if (escape) {
+    std::string escaped;
+    VRN_EscapeString(value, &escaped);
+    text += escaped;
+  } else {
+    text += value;
+  }
+  if (quoted) text += '"';
+  text += ";\n";
+  VRN_textOutput& out = Output();
+  int rc = out.WriteIndent();
+  // A line break inside a string would become part of it.
+  const int write_rc = quoted ? out.WriteRaw(text.c_str(), kIndentMode)
+                              : out.Write(text.c_str(), kIndentMode);
+  if (rc == kOk) rc = write_rc;
+  return rc;
+}
+
+int VRN_microsoftSpeaker::WriteBlockStart(const char* name) {
+  if (name == nullptr) return kOk;
+  VRN_textOutput& out = Output();
+  const std::string text = std::string(name) + " {\n";
+  int rc = out.WriteLine(text.c_str(), kIndentMode);
+  (void)out.Indent();
+  return rc;
+}

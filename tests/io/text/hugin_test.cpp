@@ -1,0 +1,327 @@
+#include "io/text/hugin.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/network.h"
+#include "core/node.h"
+#include "core/status.h"
+#include "core/submodel.h"
+#include "io/format.h"
+#include "io/text/text_network_util.h"
+
+namespace {
+
+using qelta_test::Beliefs;
+using qelta_test::LogText;
+using qelta_test::OutcomeIds;
+using qelta_test::ParentIds;
+using qelta_test::Table;
+using qelta_test::TempPath;
+using Strings = std::vector<std::string>;
+using Doubles = std::vector<double>;
+
+constexpr int kHugin = qelta::kFormatHugin;
+
+constexpr char kTwoNodes[] =
+    "net\n"
+    "{\n"
+    "  node_size = (80 40);\n"
+    "  HR_Grid_X = \"10\";\n"
+    "}\n"
+    "\n"
+    "node A\n"
+    "{\n"
+    "  label = \"Alpha \\\"one\\\"\";\n"
+    "  position = (100 50);\n"
+    "  states = (\"yes\" \"no\");\n"
+    "  HR_Color = \"blue\";\n"
+    "  subtype = number;\n"
+    "}\n"
+    "\n"
+    "discrete node B\n"
+    "{\n"
+    "  states = (\"0\" \"1\" \"a b\" \"a-b\");\n"
+    "  position = (10 200);\n"
+    "}\n"
+    "\n"
+    "potential (A) { data = (0.2 0.8); }\n"
+    "potential (B | A)\n"
+    "{\n"
+    "  data = ((0.1 0.2 0.3 0.4)   % A=yes\n"
+    "          (0.25 0.25 0.25 0.25));\n"
+    "}\n";
+
+// Reads text as a Hugin file into network; answers ReadFile's status.
+int ReadText(VRN_network* network, const std::string& text) {
+  TempPath file(".net", text);
+  return network->ReadFile(file.path(), 0, 0);
+}
+
+TEST(HuginTest, ReadsDeclarationsAndPotentials) {
+  VRN_network network;
+  ASSERT_EQ(ReadText(&network, kTwoNodes), qelta::kOk) << LogText(network);
+  EXPECT_EQ(LogText(network), "");
+  const int a = network.FindNode("A");
+  const int b = network.FindNode("B");
+  ASSERT_GE(a, 0);
+  ASSERT_GE(b, 0);
+  EXPECT_STREQ(network.GetNode(a)->Header().GetName(), "Alpha \"one\"");
+  EXPECT_STREQ(network.GetNode(b)->Header().GetName(), "B");
+  EXPECT_EQ(OutcomeIds(network, a), (Strings{"yes", "no"}));
+  // Labels that are not identifiers are repaired, and stay apart.
+  EXPECT_EQ(OutcomeIds(network, b), (Strings{"x0", "x1", "a_b", "a_b_2"}));
+  EXPECT_EQ(ParentIds(network, b), (Strings{"A"}));
+  EXPECT_EQ(Table(network, a), (Doubles{0.2, 0.8}));
+  const Doubles table = Table(network, b);
+  const Doubles expected = {0.1, 0.2, 0.3, 0.4, 0.25, 0.25, 0.25, 0.25};
+  ASSERT_EQ(table.size(), expected.size());
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    EXPECT_NEAR(table[i], expected[i], 1e-15);
+  }
+  // Text attributes become user properties; other shapes are dropped.
+  const VRN_userProperties& properties = network.GetNode(a)->UserProperties();
+  ASSERT_EQ(properties.GetSize(), 1);
+  EXPECT_STREQ(properties.GetPropertyName(0), "HR_Color");
+  EXPECT_STREQ(properties.GetPropertyValue(0), "blue");
+  // The default size, and positions on a vertical axis running upwards:
+  // y becomes the largest top edge (200 - 40 / 2) less y.
+  const VRN_screenInfo& defaults = network.Submodels()->DefaultNodeScreenInfo();
+  EXPECT_EQ(defaults.width, 80);
+  EXPECT_EQ(defaults.height, 40);
+  EXPECT_EQ(network.GetNode(a)->ScreenInfo().x, 100);
+  EXPECT_EQ(network.GetNode(a)->ScreenInfo().y, 130);
+  EXPECT_EQ(network.GetNode(b)->ScreenInfo().x, 10);
+  EXPECT_EQ(network.GetNode(b)->ScreenInfo().y, -20);
+}
+
+TEST(HuginTest, DeclarationsLoadInAnyOrder) {
+  VRN_network network;
+  const char text[] =
+      "potential (B | A C) { data = (((0.5 0.5)(0.9 0.1))((0.2 0.8)(1 0))); }\n"
+      "class Other { node X { } }\n"
+      "node B { states = (\"b0\" \"b1\"); }\n"
+      "potential (C) { data = (0.3 0.7); }\n"
+      "node A { states = (\"a0\" \"a1\"); }\n"
+      "net { node_size = (10 10); }\n"
+      "node C { states = (\"c0\" \"c1\"); }\n"
+      "potential (A) { data = (0.6 0.4); }\n";
+  ASSERT_EQ(ReadText(&network, text), qelta::kOk) << LogText(network);
+  // The unknown word is reported, and everything after it still loads.
+  EXPECT_NE(LogText(network).find("(line 2) : ERROR: 'class' : Unknown "
+                                  "Statement"),
+            std::string::npos)
+      << LogText(network);
+  EXPECT_EQ(network.GetNumberOfNodes(), 3);
+  const int b = network.FindNode("B");
+  EXPECT_EQ(ParentIds(network, b), (Strings{"A", "C"}));
+  EXPECT_EQ(Table(network, b),
+            (Doubles{0.5, 0.5, 0.9, 0.1, 0.2, 0.8, 1.0, 0.0}));
+  EXPECT_EQ(Table(network, network.FindNode("A")), (Doubles{0.6, 0.4}));
+  EXPECT_EQ(Table(network, network.FindNode("C")), (Doubles{0.3, 0.7}));
+  EXPECT_EQ(network.Submodels()->DefaultNodeScreenInfo().width, 10);
+}
+
+TEST(HuginTest, RowsAreNormalised) {
+  VRN_network network;
+  const char text[] =
+      "node A { states = (\"a0\" \"a1\"); }\n"
+      "node B { states = (\"b0\" \"b1\" \"b2\"); }\n"
+      "potential (A) { data = (2 6); }\n"
+      "potential (B | A) { data = ((0 0 0) (1 1 2)); }\n";
+  ASSERT_EQ(ReadText(&network, text), qelta::kOk) << LogText(network);
+  EXPECT_EQ(Table(network, network.FindNode("A")), (Doubles{0.25, 0.75}));
+  const Doubles b = Table(network, network.FindNode("B"));
+  const Doubles expected = {1.0 / 3, 1.0 / 3, 1.0 / 3, 0.25, 0.25, 0.5};
+  ASSERT_EQ(b.size(), expected.size());
+  for (std::size_t i = 0; i < b.size(); ++i)
+    EXPECT_NEAR(b[i], expected[i], 1e-15);
+}
+
+TEST(HuginTest, BadStatementsAreLoggedAndSkipped) {
+  VRN_network network;
+  const char text[] =
+      "net { name = \"x\"; node_size = (5); }\n"              // line 1
+      "node A { states = (\"a0\" \"a1\"); position = (1);\n"  // line 2
+      "  label = 5; label = \"\"; }\n"                        // line 3
+      "continuous node C { }\n"                               // line 4
+      "chance D { states = (\"d\"); }\n"                      // line 5
+      "node A { }\n"                                          // line 6
+      "potential (Z) { data = (1); }\n"                       // line 7
+      "potential (A C) { data = (0.5 0.5); }\n"               // line 8
+      "potential (A | Q) { foo = 1; data = (0.4 0.6); }\n"    // line 9
+      "potential (C) { data = (1 2 3); }\n";                  // line 10
+  ASSERT_EQ(ReadText(&network, text), qelta::kOk) << LogText(network);
+  const std::string log = LogText(network);
+  for (const char* message :
+       {"(line 1) : ERROR: 'name' : Unknown Net Statement",
+        "(line 1) : ERROR: Wrong node size",
+        "(line 2) : ERROR: Wrong position coordinates",
+        "(line 3) : ERROR: '5' : String expected",
+        "(line 4) : ERROR: : Continuous nodes not supported (yet)",
+        "(line 5) : ERROR: 'chance' : Unknown Statement",
+        "(line 6) : ERROR: Couldn't Create Node (\"A\")",
+        "(line 7) : ERROR: Node (\"Z\") not found",
+        "(line 8) : ERROR: Undirected arcs not (yet) supported",
+        "(line 9) : ERROR: 'foo' : Unknown potential statement",
+        "(line 9) : ERROR: Couldn't add arc from parent node (\"Q\")",
+        "(line 10) : ERROR: Node (\"C\") : 3 numbers in data, 2 in its "
+        "table"}) {
+    EXPECT_NE(log.find(message), std::string::npos) << message << "\n" << log;
+  }
+  // What was sound is kept: the empty label gives the id as name, the
+  // continuous node is a discrete one, the good data went in.
+  EXPECT_EQ(network.GetNumberOfNodes(), 2);
+  const int a = network.FindNode("A");
+  EXPECT_STREQ(network.GetNode(a)->Header().GetName(), "A");
+  EXPECT_EQ(Table(network, a), (Doubles{0.4, 0.6}));
+  EXPECT_EQ(network.GetNode(network.FindNode("C"))->Definition()->GetType(),
+            qelta::kDefCpt);
+}
+
+TEST(HuginTest, InputFailuresLeaveTheNetworkAsItWas) {
+  VRN_network network;
+  ASSERT_GE(network.AddNode(qelta::kDefCpt, "keep"), 0);
+  // Ends inside a declaration.
+  EXPECT_EQ(ReadText(&network, "node A { states = (\"a\" \"b\"); "),
+            qelta::kErrNoMoreTokens);
+  EXPECT_NE(LogText(network).find("ERROR: Unexpected End of File"),
+            std::string::npos);
+  // A byte no token may hold.
+  EXPECT_EQ(ReadText(&network, "node A { }\nnode \x01 { }\n"),
+            qelta::kErrLexical);
+  EXPECT_EQ(ReadText(&network, "node A { label = \"open }\n"),
+            qelta::kErrUnexpectedEof);
+  EXPECT_EQ(ReadText(&network, ""), qelta::kErrEndOfFile);
+  // Comments only: not a network file.
+  EXPECT_EQ(ReadText(&network, "% nothing here\n"), qelta::kErrSyntax);
+  EXPECT_EQ(network.ReadFile("/nonexistent/dir/x.net", 0, 0),
+            qelta::kErrFileIo);
+  EXPECT_EQ(network.GetNumberOfNodes(), 1);
+  EXPECT_GE(network.FindNode("keep"), 0);
+}
+
+TEST(HuginTest, CarriageReturnLineEndsReadTheSame) {
+  VRN_network lf;
+  VRN_network crlf;
+  ASSERT_EQ(ReadText(&lf, kTwoNodes), qelta::kOk);
+  ASSERT_EQ(ReadText(&crlf, qelta_test::WithCrLf(kTwoNodes)), qelta::kOk)
+      << LogText(crlf);
+  qelta_test::ExpectSameNetwork(lf, crlf, 0.0);
+  EXPECT_STREQ(crlf.GetNode(crlf.FindNode("A"))->Header().GetName(),
+               "Alpha \"one\"");
+}
+
+TEST(HuginTest, WritesTheLayoutItReads) {
+  VRN_network network;
+  ASSERT_EQ(ReadText(&network,
+                     "node A { states = (\"a0\" \"a1\"); position = (5 7); }\n"
+                     "node B { label = \"The B\"; states = (\"b0\" \"b1\"); "
+                     "note = \"x\\ty\"; }\n"
+                     "potential (A) { data = (0.2 0.8); }\n"
+                     "potential (B | A) { data = ((0.1 0.9) (0.5 0.5)); }\n"),
+            qelta::kOk);
+  TempPath out(".net");
+  ASSERT_EQ(network.WriteFile(out.path(), kHugin, 0), qelta::kOk)
+      << LogText(network);
+  EXPECT_EQ(qelta_test::ReadWholeFile(out.path()),
+            "net \n"
+            "{\n"
+            "    node_size = (76 36);\n"
+            "}\n"
+            "\n"
+            "node A\n"
+            "{\n"
+            "    label = \"A\";\n"
+            "    position = (5 7);\n"
+            "    states = (\"a0\" \"a1\");\n"
+            "}\n"
+            "\n"
+            "node B\n"
+            "{\n"
+            "    label = \"The B\";\n"
+            "    position = (0 0);\n"
+            "    states = (\"b0\" \"b1\");\n"
+            "    note = \"x\\ty\";\n"
+            "}\n"
+            "\n"
+            "potential (A |)\n"
+            "{\n"
+            "    data = (0.20000000 0.80000000);\n"
+            "}\n"
+            "\n"
+            "potential (B | A)\n"
+            "{\n"
+            "    data = ((0.10000000 0.90000000)\n"
+            "        (0.50000000 0.50000000));\n"
+            "}\n");
+}
+
+TEST(HuginTest, WriteReadWriteKeepsEverything) {
+  VRN_network first;
+  ASSERT_EQ(ReadText(&first, kTwoNodes), qelta::kOk);
+  // A probability too small for 8 decimals must not come back as zero.
+  const int a = first.FindNode("A");
+  ASSERT_EQ(first.GetNode(a)->Definition()->SetDefinitionFromVector(
+                {1e-12, 1.0 - 1e-12}),
+            qelta::kOk);
+  TempPath text1(".net");
+  ASSERT_EQ(first.WriteFile(text1.path(), 0, 0), qelta::kOk);
+  VRN_network second;
+  ASSERT_EQ(second.ReadFile(text1.path(), 0, 0), qelta::kOk) << LogText(second);
+  qelta_test::ExpectSameNetwork(first, second, 1e-8);
+  EXPECT_NEAR(Table(second, second.FindNode("A"))[0], 1e-12, 1e-20);
+  for (int h = first.GetFirstNode(); h >= 0; h = first.GetNextNode(h)) {
+    const VRN_node* node = first.GetNode(h);
+    const VRN_node* copy = second.GetNode(second.FindNode(node->GetId()));
+    EXPECT_STREQ(node->Header().GetName(), copy->Header().GetName());
+    EXPECT_EQ(node->ScreenInfo().x, copy->ScreenInfo().x);
+    EXPECT_EQ(node->ScreenInfo().y, copy->ScreenInfo().y);
+  }
+  TempPath text2(".net");
+  ASSERT_EQ(second.WriteFile(text2.path(), kHugin, 0), qelta::kOk);
+  EXPECT_EQ(qelta_test::ReadWholeFile(text1.path()),
+            qelta_test::ReadWholeFile(text2.path()));
+}
+
+TEST(HuginTest, WriteFailsForAFileThatCannotBeMade) {
+  VRN_network network;
+  ASSERT_GE(network.AddNode(qelta::kDefCpt, "A"), 0);
+  EXPECT_EQ(network.WriteFile("/nonexistent/dir/x.net", 0, 0),
+            qelta::kErrFileWrite);
+  EXPECT_NE(LogText(network).find("OPEN FILE FAILED"), std::string::npos);
+}
+
+TEST(HuginTest, ListSyntaxUsesBlanks) {
+  VRN_network network;
+  VRN_huginSpeaker speaker(&network);
+  TempPath file(".net", "(\"a b\" \"c\") (1 2.5 -3e2) (\"x\", \"y\")");
+  ASSERT_EQ(speaker.CreateLexer(3, file.path()), qelta::kOk);
+  VRN_stringArray strings;
+  ASSERT_EQ(speaker.ReadIdentifierList(&strings), qelta::kOk);
+  ASSERT_EQ(strings.GetSize(), 2);
+  EXPECT_STREQ(strings.Get(0), "a b");
+  VRN_doubleArray numbers;
+  ASSERT_EQ(speaker.ReadDoubleList(&numbers), qelta::kOk);
+  ASSERT_EQ(numbers.GetSize(), 3);
+  EXPECT_EQ(numbers[2], -300.0);
+  // Commas are not separators here.
+  strings.Flush();
+  EXPECT_EQ(speaker.ReadIdentifierList(&strings), qelta::kErrSyntax);
+}
+
+TEST(HuginTest, BeliefsOfAReadNetwork) {
+  VRN_network network;
+  ASSERT_EQ(ReadText(&network, kTwoNodes), qelta::kOk);
+  ASSERT_EQ(network.UpdateBeliefs(), qelta::kOk) << LogText(network);
+  const Doubles b = Beliefs(network, network.FindNode("B"));
+  const Doubles expected = {0.2 * 0.1 + 0.8 * 0.25, 0.2 * 0.2 + 0.8 * 0.25,
+                            0.2 * 0.3 + 0.8 * 0.25, 0.2 * 0.4 + 0.8 * 0.25};
+  ASSERT_EQ(b.size(), expected.size());
+  for (std::size_t i = 0; i < b.size(); ++i)
+    EXPECT_NEAR(b[i], expected[i], 1e-12);
+}
+
+}  // namespace

@@ -1,0 +1,194 @@
+// Helpers of the text format tests that read and write whole networks:
+// file texts, line-end conversion, network comparison and beliefs.
+#ifndef QELTA_TESTS_IO_TEXT_TEXT_NETWORK_UTIL_H_
+#define QELTA_TESTS_IO_TEXT_TEXT_NETWORK_UTIL_H_
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/error_log.h"
+#include "core/matrix.h"
+#include "core/network.h"
+#include "core/node.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+
+namespace qelta_test {
+
+// A unique path in the test temp directory ending in suffix (such as
+// ".net"), holding content; removed when the object dies.
+class TempPath {
+ public:
+  explicit TempPath(const std::string& suffix,
+                    const std::string& content = std::string()) {
+    std::string pattern = ::testing::TempDir() + "qelta_net_XXXXXX" + suffix;
+    const int fd = mkstemps(&pattern[0], static_cast<int>(suffix.size()));
+    if (fd >= 0) close(fd);
+    path_ = pattern;
+    std::ofstream out(path_, std::ios::binary);
+    out << content;
+  }
+  ~TempPath() { std::remove(path_.c_str()); }
+  TempPath(const TempPath&) = delete;
+  TempPath& operator=(const TempPath&) = delete;
+
+  const char* path() const { return path_.c_str(); }
+
+ private:
+  std::string path_;
+};
+
+inline std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+inline void WriteWholeFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+// The text with every LF preceded by a CR.
+inline std::string WithCrLf(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (char c : text) {
+    if (c == '\n') out.push_back('\r');
+    out.push_back(c);
+  }
+  return out;
+}
+
+// Every message of the network's log, one per line.
+inline std::string LogText(const VRN_network& network) {
+  std::string text;
+  const VRN_errorLog* log = network.ErrorLog();
+  for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
+    text += std::to_string(log->GetCode(i)) + " " + log->GetMessage(i) + "\n";
+  }
+  return text;
+}
+
+inline int Node(const VRN_network& network, const char* id) {
+  return network.FindNode(id);
+}
+
+inline std::vector<std::string> OutcomeIds(const VRN_network& network,
+                                           int handle) {
+  std::vector<std::string> ids;
+  const VRN_idArray* names =
+      network.GetNode(handle)->Definition()->GetOutcomesNames();
+  for (int i = 0; names != nullptr && i < names->GetSize(); ++i) {
+    ids.push_back(names->Get(i));
+  }
+  return ids;
+}
+
+inline std::vector<std::string> ParentIds(const VRN_network& network,
+                                          int handle) {
+  std::vector<std::string> ids;
+  for (int parent : network.GetNode(handle)->Parents()) {
+    ids.push_back(network.GetNode(parent)->GetId());
+  }
+  return ids;
+}
+
+inline std::vector<double> Table(const VRN_network& network, int handle) {
+  std::vector<double> items;
+  const VRN_matrix* table =
+      network.GetNode(handle)->Definition()->GetMatrixConst();
+  for (int i = 0; table != nullptr && i < table->GetItemCount(); ++i) {
+    items.push_back(table->GetItem(i));
+  }
+  return items;
+}
+
+inline std::vector<double> Beliefs(const VRN_network& network, int handle) {
+  std::vector<double> items;
+  const VRN_matrix& value = network.GetNode(handle)->Value()->GetValue();
+  for (int i = 0; i < value.GetItemCount(); ++i)
+    items.push_back(value.GetItem(i));
+  return items;
+}
+
+// Same node ids, kinds, outcome ids, parents in order, and tables within
+// tolerance.
+inline void ExpectSameNetwork(const VRN_network& expected,
+                              const VRN_network& actual, double tolerance) {
+  ASSERT_EQ(expected.GetNumberOfNodes(), actual.GetNumberOfNodes());
+  for (int h = expected.GetFirstNode(); h >= 0; h = expected.GetNextNode(h)) {
+    const char* id = expected.GetNode(h)->GetId();
+    SCOPED_TRACE(id);
+    const int other = actual.FindNode(id);
+    ASSERT_GE(other, 0);
+    EXPECT_EQ(expected.GetNode(h)->Definition()->GetType(),
+              actual.GetNode(other)->Definition()->GetType());
+    EXPECT_EQ(OutcomeIds(expected, h), OutcomeIds(actual, other));
+    EXPECT_EQ(ParentIds(expected, h), ParentIds(actual, other));
+    const std::vector<double> a = Table(expected, h);
+    const std::vector<double> b = Table(actual, other);
+    ASSERT_EQ(a.size(), b.size());
+    double worst = 0.0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      worst = std::max(worst, std::fabs(a[i] - b[i]));
+    }
+    EXPECT_LE(worst, tolerance);
+  }
+}
+
+// The texts' words, numbers compared within tolerance and everything else
+// exactly; blanks and line breaks do not count. Words are runs of letters,
+// digits and ". + - _"; every other character is a word of its own.
+inline void ExpectSameText(const std::string& expected,
+                           const std::string& actual, double tolerance) {
+  auto words = [](const std::string& text) {
+    std::vector<std::string> out;
+    std::string word;
+    auto flush = [&]() {
+      if (!word.empty()) out.push_back(word);
+      word.clear();
+    };
+    for (char c : text) {
+      const unsigned char u = static_cast<unsigned char>(c);
+      if (std::isalnum(u) || c == '.' || c == '+' || c == '-' || c == '_' ||
+          u >= 0x80) {
+        word.push_back(c);
+      } else {
+        flush();
+        if (!std::isspace(u)) out.emplace_back(1, c);
+      }
+    }
+    flush();
+    return out;
+  };
+  const std::vector<std::string> a = words(expected);
+  const std::vector<std::string> b = words(actual);
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == b[i]) continue;
+    char* end_a = nullptr;
+    char* end_b = nullptr;
+    const double x = std::strtod(a[i].c_str(), &end_a);
+    const double y = std::strtod(b[i].c_str(), &end_b);
+    const bool numbers = *end_a == '\0' && *end_b == '\0';
+    ASSERT_TRUE(numbers) << "word " << i << ": " << a[i] << " vs " << b[i];
+    EXPECT_NEAR(x, y, tolerance) << "word " << i;
+  }
+}
+
+}  // namespace qelta_test
+
+#endif  // QELTA_TESTS_IO_TEXT_TEXT_NETWORK_UTIL_H_

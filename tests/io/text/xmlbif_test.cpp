@@ -1,0 +1,264 @@
+#include "io/text/xmlbif.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/network.h"
+#include "core/node.h"
+#include "core/status.h"
+#include "io/format.h"
+#include "io/text/text_network_util.h"
+
+namespace {
+
+using qelta_test::LogText;
+using qelta_test::OutcomeIds;
+using qelta_test::ParentIds;
+using qelta_test::Table;
+using qelta_test::TempPath;
+using Strings = std::vector<std::string>;
+using Doubles = std::vector<double>;
+
+constexpr int kXmlBif = qelta::kFormatXmlBif;
+
+constexpr char kDocument[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<!DOCTYPE BIF [\n"
+    "  <!ELEMENT BIF ( NETWORK )*>\n"
+    "  <!ATTLIST BIF VERSION CDATA #REQUIRED>\n"
+    "]>\n"
+    "<!-- a comment with \"quotes\", <tags> and 'apostrophes' -->\n"
+    "<BIF VERSION=\"0.3\">\n"
+    "<NETWORK>\n"
+    "<NAME>Study net</NAME>\n"
+    "<PROPERTY>software x</PROPERTY>\n"
+    "<other:meta kind='a > b'><inner>text</inner><empty/></other:meta>\n"
+    "<VARIABLE TYPE=\"nature\">\n"
+    "  <NAME>Smoker status</NAME>\n"
+    "  <OUTCOME>yes</OUTCOME>\n"
+    "  <OUTCOME> no </OUTCOME>\n"
+    "  <PROPERTY>position = (1, 2)</PROPERTY>\n"
+    "</VARIABLE>\n"
+    "<VARIABLE TYPE=\"chance\">\n"
+    "  <NAME>Age</NAME>\n"
+    "  <OUTCOME>&lt;5</OUTCOME>\n"
+    "  <OUTCOME>5-12</OUTCOME>\n"
+    "  <OUTCOME><![CDATA[>=12]]></OUTCOME>\n"
+    "</VARIABLE>\n"
+    "<DEFINITION>\n"
+    "  <GIVEN>Smoker status</GIVEN>\n"
+    "  <FOR>Age</FOR>\n"
+    "  <TABLE>0.1 0.2 0.7\n"
+    "         0.5 0.25 0.25</TABLE>\n"
+    "</DEFINITION>\n"
+    "<DEFINITION><FOR>Smoker status</FOR><TABLE>0.3 0.7</TABLE></DEFINITION>\n"
+    "</NETWORK>\n"
+    "</BIF>\n";
+
+int ReadText(VRN_network* network, const std::string& text) {
+  TempPath file(".xml", text);
+  return network->ReadFile(file.path(), kXmlBif, 0);
+}
+
+TEST(XmlBifTest, ReadsVariablesAndDefinitions) {
+  VRN_network network;
+  ASSERT_EQ(ReadText(&network, kDocument), qelta::kOk) << LogText(network);
+  EXPECT_EQ(LogText(network), "");
+  EXPECT_STREQ(network.Header()->GetName(), "Study net");
+  EXPECT_STREQ(network.Header()->GetId(), "Study_net");
+  // Names are kept as written; ids are their repairs.
+  const int smoker = network.FindNode("Smoker_status");
+  const int age = network.FindNode("Age");
+  ASSERT_GE(smoker, 0);
+  ASSERT_GE(age, 0);
+  EXPECT_STREQ(network.GetNode(smoker)->Header().GetName(), "Smoker status");
+  EXPECT_EQ(OutcomeIds(network, smoker), (Strings{"yes", "no"}));
+  EXPECT_EQ(OutcomeIds(network, age), (Strings{"x_5", "x5_12", "x__12"}));
+  // A GIVEN before the FOR is a parent all the same.
+  EXPECT_EQ(ParentIds(network, age), (Strings{"Smoker_status"}));
+  EXPECT_EQ(Table(network, age), (Doubles{0.1, 0.2, 0.7, 0.5, 0.25, 0.25}));
+  EXPECT_EQ(Table(network, smoker), (Doubles{0.3, 0.7}));
+}
+
+TEST(XmlBifTest, NodesKeepTheirIdsBesideTheNetworkName) {
+  VRN_network network;
+  ASSERT_EQ(ReadText(&network,
+                     "<BIF VERSION=\"0.3\"><NETWORK><NAME>Age</NAME>"
+                     "<VARIABLE><NAME>Age</NAME><OUTCOME>a</OUTCOME>"
+                     "</VARIABLE></NETWORK></BIF>"),
+            qelta::kOk)
+      << LogText(network);
+  EXPECT_GE(network.FindNode("Age"), 0);
+  EXPECT_STREQ(network.Header()->GetName(), "Age");
+  EXPECT_STREQ(network.Header()->GetId(), "Age_2");
+}
+
+TEST(XmlBifTest, VersionAndDocumentFailures) {
+  VRN_network network;
+  ASSERT_GE(network.AddNode(qelta::kDefCpt, "keep"), 0);
+  EXPECT_EQ(ReadText(&network, "<BIF VERSION=\"0.2\"><NETWORK/></BIF>"),
+            qelta::kErrOutOfRange);
+  EXPECT_NE(LogText(network).find("ERROR: Incorrect BIF Version"),
+            std::string::npos);
+  EXPECT_EQ(ReadText(&network, "<BIF><NETWORK/></BIF>"), qelta::kErrOutOfRange);
+  EXPECT_EQ(ReadText(&network, "<!-- <BIF VERSION=\"0.3\"> -->\n<NET/>"),
+            qelta::kErrOutOfRange);
+  EXPECT_NE(LogText(network).find("ERROR: [BIF] : Tag Not found"),
+            std::string::npos);
+  // Cut short before the end tag of BIF, in a comment, inside a tag.
+  EXPECT_EQ(ReadText(&network,
+                     "<BIF VERSION=\"0.3\"><NETWORK><VARIABLE><NAME>A</NAME>"),
+            qelta::kErrNoMoreTokens);
+  EXPECT_EQ(ReadText(&network, "<BIF VERSION=\"0.3\"><!-- open"),
+            qelta::kErrNoMoreTokens);
+  EXPECT_EQ(ReadText(&network, "<BIF VERSION=\"0.3\"><NETWORK"),
+            qelta::kErrNoMoreTokens);
+  EXPECT_EQ(ReadText(&network, ""), qelta::kErrEndOfFile);
+  EXPECT_EQ(network.GetNumberOfNodes(), 1);
+  EXPECT_GE(network.FindNode("keep"), 0);
+  // The empty BIF of a version that is a beginning of 0.3 is a network.
+  EXPECT_EQ(ReadText(&network, "<BIF VERSION=\"0.\"/>"), qelta::kOk);
+  EXPECT_EQ(network.GetNumberOfNodes(), 0);
+}
+
+TEST(XmlBifTest, BadElementsAreLoggedAndSkipped) {
+  VRN_network network;
+  const char text
+      [] = "<BIF VERSION=\"0.3\">\n"                                 // 1
+           "<NETWORK>\n"                                             // 2
+           "<VARIABLE TYPE=\"mystery\"><NAME>M</NAME></VARIABLE>\n"  // 3
+           "<VARIABLE><NAME>A</NAME><OUTCOME>a0</OUTCOME><OUTCOME>a1</OUTCOME>"
+           "<TABLE>1</TABLE><OUTCOME><FOR>x</FOR></OUTCOME><b>x</b></"
+           "VARIABLE>\n"  // 4
+           "<VARIABLE><NAME>B</NAME><OUTCOME>b0</OUTCOME><OUTCOME>b1</OUTCOME>"
+           "</VARIABLE>\n"                                                // 5
+           "<DEFINITION><FOR>A</FOR><TABLE>0.5 x</TABLE></DEFINITION>\n"  // 6
+           "<DEFINITION><FOR>B</FOR><GIVEN>A</GIVEN><GIVEN>Q</GIVEN>"
+           "<TABLE>0.5 0.5</TABLE><OUTCOME/><NOTE/></DEFINITION>\n"         // 7
+           "<DEFINITION><FOR>B</FOR><TABLE>1 0 1 0</TABLE></DEFINITION>\n"  // 8
+           "<DEFINITION><FOR>Nobody</FOR></DEFINITION>\n"                   // 9
+           "<VARIABLE><NAME>A</NAME></VARIABLE>\n"  // 10
+           "<VARIABLE><NAME></NAME></VARIABLE>\n"   // 11
+           "</NETWORK>\n"
+           "<EXTRA/><VARIABLE/>\n"  // 13
+           "</BIF>\n";
+  ASSERT_EQ(ReadText(&network, text), qelta::kOk) << LogText(network);
+  const std::string log = LogText(network);
+  for (const char* message :
+       {"(line 3) : ERROR: mystery : Unknown node type",
+        "(line 4) : ERROR: 'TABLE' : Unknown Node Field",
+        "(line 4) : ERROR: 'FOR' : Unexpected element",
+        "(line 6) : ERROR: 'x' : Number expected",
+        "(line 7) : ERROR: Node [Q] not found",
+        "(line 7) : ERROR: 'OUTCOME' : Unknown Definition Field",
+        "(line 7) : ERROR: Node [B] : 2 numbers in TABLE, 4 in its table",
+        "(line 8) : ERROR: Node [B] has a definition already",
+        "(line 9) : ERROR: Node [Nobody] not found",
+        "(line 10) : ERROR: 'A' : Variable name used before",
+        "(line 11) : ERROR: Empty <NAME> element",
+        "(line 13) : ERROR: 'VARIABLE' : Misplaced statement"}) {
+    EXPECT_NE(log.find(message), std::string::npos) << message << "\n" << log;
+  }
+  const int a = network.FindNode("A");
+  const int b = network.FindNode("B");
+  EXPECT_EQ(OutcomeIds(network, a), (Strings{"a0", "a1"}));
+  EXPECT_EQ(ParentIds(network, b), (Strings{"A"}));
+  // The second variable named A got an id of its own.
+  EXPECT_GE(network.FindNode("A_2"), 0);
+}
+
+TEST(XmlBifTest, WritesTheHeaderAndElements) {
+  VRN_network network;
+  ASSERT_EQ(ReadText(&network, kDocument), qelta::kOk);
+  TempPath out(".xml03");
+  ASSERT_EQ(network.WriteFile(out.path(), 0, 0), qelta::kOk)
+      << LogText(network);
+  const std::string text = qelta_test::ReadWholeFile(out.path());
+  EXPECT_EQ(text.substr(0, text.find("\t<!ELEMENT")),
+            "<?XML VERSION=\"1.0\"?>\n"
+            "\n"
+            "<!--\n"
+            "\tBayesian network in XMLBIF v0.3 (BayesNet Interchange Format)\n"
+            "\tProduced by the qelta engine\n"
+            "-->\n"
+            "<!-- DTD for the XMLBIF 0.3 format -->\n"
+            "<!DOCTYPE BIF [\n");
+  const std::string body = text.substr(text.find("]>\n"));
+  EXPECT_EQ(body,
+            "]>\n"
+            "\n"
+            "<BIF VERSION=\"0.3\">\n"
+            "<NETWORK>\n"
+            " <NAME>Study_net</NAME>\n"
+            "\n"
+            " <VARIABLE TYPE=\"chance\">\n"
+            "  <NAME>Smoker_status</NAME>\n"
+            "  <OUTCOME>yes</OUTCOME>\n"
+            "  <OUTCOME>no</OUTCOME>\n"
+            " </VARIABLE>\n"
+            "\n"
+            " <VARIABLE TYPE=\"chance\">\n"
+            "  <NAME>Age</NAME>\n"
+            "  <OUTCOME>x_5</OUTCOME>\n"
+            "  <OUTCOME>x5_12</OUTCOME>\n"
+            "  <OUTCOME>x__12</OUTCOME>\n"
+            " </VARIABLE>\n"
+            "\n"
+            " <DEFINITION>\n"
+            "  <FOR>Smoker_status</FOR>\n"
+            "  <TABLE>\n"
+            "   0.30000000 0.70000000 \n"
+            "  </TABLE>\n"
+            " </DEFINITION>\n"
+            "\n"
+            " <DEFINITION>\n"
+            "  <FOR>Age</FOR>\n"
+            "  <GIVEN>Smoker_status</GIVEN>\n"
+            "  <TABLE>\n"
+            "   0.10000000 0.20000000 0.70000000 0.50000000 0.25000000 "
+            "0.25000000 \n"
+            "  </TABLE>\n"
+            " </DEFINITION>\n"
+            "</NETWORK>\n"
+            "</BIF>\n");
+}
+
+TEST(XmlBifTest, WriteReadWriteKeepsEverything) {
+  VRN_network first;
+  ASSERT_EQ(ReadText(&first, kDocument), qelta::kOk);
+  TempPath text1(".xml03");
+  ASSERT_EQ(first.WriteFile(text1.path(), 0, 0), qelta::kOk);
+  VRN_network second;
+  ASSERT_EQ(ReadText(&second, qelta_test::WithCrLf(
+                                  qelta_test::ReadWholeFile(text1.path()))),
+            qelta::kOk)
+      << LogText(second);
+  EXPECT_EQ(LogText(second), "");
+  qelta_test::ExpectSameNetwork(first, second, 1e-8);
+  TempPath text2(".xml03");
+  ASSERT_EQ(second.WriteFile(text2.path(), kXmlBif, 0), qelta::kOk);
+  EXPECT_EQ(qelta_test::ReadWholeFile(text1.path()),
+            qelta_test::ReadWholeFile(text2.path()));
+}
+
+TEST(XmlBifTest, TheExtensionChoosesTheFormat) {
+  EXPECT_EQ(VRN_network::FormatFromName("a.XML03"), qelta::kFormatXmlBif);
+  EXPECT_EQ(VRN_network::FormatFromName("a.b.net"), qelta::kFormatHugin);
+  EXPECT_EQ(VRN_network::FormatFromName("a.Dsc"), qelta::kFormatMsbn);
+  // "xml" selects nothing: such files are read with the explicit code.
+  VRN_network network;
+  TempPath file(".xml", kDocument);
+  EXPECT_EQ(network.ReadFile(file.path(), 0, 0), qelta::kErrOutOfRange);
+  EXPECT_NE(LogText(network).find("Unknown File Format"), std::string::npos);
+  EXPECT_EQ(network.ReadFile(file.path(), kXmlBif, 0), qelta::kOk);
+}
+
+TEST(XmlBifTest, WriteFailsForAFileThatCannotBeMade) {
+  VRN_network network;
+  EXPECT_EQ(network.WriteFile("/nonexistent/dir/x.xml03", 0, 0),
+            qelta::kErrFileWrite);
+}
+
+}  // namespace
