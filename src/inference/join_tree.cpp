@@ -325,25 +325,28 @@ int JoinTree::Distribute() {
     }
     VRN_clique* parent = child->parent;
     EnsureInitialised(parent);
-    VRN_potential& old_message = child->separator_potential;
-    const int rc = scratch_.SetDimensions(old_message.dimension_count(),
-                                          old_message.dimensions());
+    VRN_potential& message = child->separator_potential;
+    // Within the capacity reserved by Initialise: no allocation here.
+    const int rc = scratch_.SetDimensions(message.dimension_count(),
+                                          message.dimensions());
     if (rc != kOk) return rc;
     scratch_.Fill(0.0);
     VRN_ScatterAdd(scratch_.items(), parent->potential.items(),
                    parent->potential.end(), child->parent_to_separator);
-    // The old message becomes the ratio new ÷ old, 0 where old is 0.
-    double* ratio = old_message.items();
-    const double* fresh = scratch_.items();
-    for (uint32_t k = 0; k < old_message.size(); ++k) {
-      ratio[k] = ratio[k] == 0.0 ? 0.0 : fresh[k] / ratio[k];
+    // The separator takes the new message and the scratch cells the ratio
+    // new ÷ old (0 where old is 0). No buffer changes hands, so the scratch
+    // keeps the room of the largest separator for every later child.
+    double* cells = message.items();
+    double* ratio = scratch_.items();
+    for (uint32_t k = 0; k < message.size(); ++k) {
+      const double fresh = ratio[k];
+      ratio[k] = cells[k] == 0.0 ? 0.0 : fresh / cells[k];
+      cells[k] = fresh;
     }
     if (!child->to_separator.empty()) {
       VRN_GatherMultiply(child->potential.items(), child->potential.end(),
                          ratio, child->to_separator);
     }
-    // The new message stays as the separator; the old cells are reused.
-    old_message.Swap(scratch_);
   }
   return kOk;
 }

@@ -74,8 +74,10 @@ class JoinTree {
 
   // The outward pass: every separator is replaced by the parent's table
   // summed to it, and the child is multiplied by new ÷ old (0 where the old
-  // cell is 0). Returns 0, or kErrOutOfMemory when the working separator
-  // table cannot be allocated.
+  // cell is 0). Allocates nothing: the new message is formed in the scratch
+  // table Initialise sized for the largest separator, and every table stays
+  // where Initialise put it. Returns 0 (kErrOutOfMemory only if that room
+  // was lost, which Release alone does).
   // REQUIRES: Collect has run.
   [[nodiscard]] int Distribute();
 

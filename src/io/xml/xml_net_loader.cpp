@@ -1,6 +1,7 @@
 #include "io/xml/xml_net_loader.h"
 
 #include <cassert>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -305,11 +306,16 @@ void XmlNetLoader::AbortQuoted(IXmlReader& reader, const char* message,
 }
 
 void XmlNetLoader::AppendDoubleToken(IXmlReader& reader,
-                                     std::vector<double>& list) {
+                                     std::vector<double>& list,
+                                     bool allowInfinite) {
   const std::string& token = reader.GetText();
   char* end = nullptr;
   const double value = strtod(token.c_str(), &end);
-  if (token.empty() || *end != '\0') {
+  // strtod also takes "nan" and "inf": no probability, cost or point value
+  // may be either, and NaN is no interval bound.
+  const bool number_ok =
+      std::isfinite(value) || (allowInfinite && std::isinf(value));
+  if (token.empty() || *end != '\0' || !number_ok) {
     reader.Abort(("Can't read list of doubles, failed at element " +
                   std::to_string(list.size() + 1))
                      .c_str());
@@ -664,7 +670,8 @@ void XmlNetLoader::OnIntervalsStart(IXmlReader& reader) {
 }
 
 void XmlNetLoader::OnIntervalToken(IXmlReader& reader) {
-  AppendDoubleToken(reader, intervals_);
+  // The outermost bounds of a discretization may be infinite.
+  AppendDoubleToken(reader, intervals_, true);
 }
 
 void XmlNetLoader::OnPointValuesStart(IXmlReader& reader) {
@@ -798,10 +805,11 @@ void XmlNetLoader::OnCostNodeEnd(IXmlReader& reader) {
 void XmlNetLoader::OnCaseStart(IXmlReader& reader) {
   std::string name;
   reader.GetAttribute("name", name);
-  int modified = 0;
-  int created = 0;
-  if (!reader.GetIntAttribute("modified", modified, 0) ||
-      !reader.GetIntAttribute("created", created, 0)) {
+  // Stamps are 64-bit; a 32-bit value of an older file reads the same.
+  std::int64_t modified = 0;
+  std::int64_t created = 0;
+  if (!GetInt64Attribute("modified", modified, 0) ||
+      !GetInt64Attribute("created", created, 0)) {
     return;
   }
   case_ = network_->AddCase(name.c_str());
@@ -815,8 +823,8 @@ void XmlNetLoader::OnCaseStart(IXmlReader& reader) {
   std::string category;
   reader.GetAttribute("category", category);
   case_->SetCategory(category.c_str());
-  case_->SetModified(static_cast<std::int64_t>(modified));
-  case_->SetCreated(static_cast<std::int64_t>(created));
+  case_->SetModified(modified);
+  case_->SetCreated(created);
 }
 
 void XmlNetLoader::OnDescriptionEnd(IXmlReader& reader) {

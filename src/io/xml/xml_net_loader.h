@@ -97,9 +97,10 @@ class XmlNetLoader : public XmlReader, public XmlErrorHandler {
   void AbortQuoted(IXmlReader& reader, const char* message,
                    const std::string& quoted);
   // Appends the current token to list as a double; a token strtod does not
-  // consume whole aborts with the list message and the token's 1-based
-  // position in list.
-  void AppendDoubleToken(IXmlReader& reader, std::vector<double>& list);
+  // consume whole, NaN, and an infinity unless allowInfinite abort with the
+  // list message and the token's 1-based position in list.
+  void AppendDoubleToken(IXmlReader& reader, std::vector<double>& list,
+                         bool allowInfinite = false);
   // Handle of the node named id in the identifier map, or -1.
   int FindId(const std::string& id) const;
   // Empties the per-node collections.

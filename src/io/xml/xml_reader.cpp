@@ -261,6 +261,25 @@ bool XmlReader::GetIntAttribute(const char* name, int& out,
   return true;
 }
 
+bool XmlReader::GetInt64Attribute(const char* name, std::int64_t& out,
+                                  std::int64_t default_value) {
+  const char* value = FindAttribute(name);
+  if (value == nullptr) {
+    out = default_value;
+    return true;
+  }
+  char* end = nullptr;
+  errno = 0;
+  const long long number = strtoll(value, &end, 10);
+  const bool bad_zero = number == 0 && (*end != '\0' || end == value);
+  if (errno == ERANGE || bad_zero) {
+    Fatal(std::string("Integer value expected for attribute '") + name + "'");
+    return false;
+  }
+  out = static_cast<std::int64_t>(number);
+  return true;
+}
+
 bool XmlReader::GetDoubleAttribute(const char* name, double& out,
                                    double default_value) {
   const char* value = FindAttribute(name);

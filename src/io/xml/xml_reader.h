@@ -18,6 +18,7 @@
 #define QELTA_IO_XML_XML_READER_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -293,6 +294,9 @@ class XmlReader : public IXmlReader {
   bool GetDoubleAttribute(const char* name, double& out,
                           double default_value) override;
   bool GetIntAttribute(const char* name, int& out, int default_value) override;
+  // As GetIntAttribute, for values of 64 bits (the same rules and message).
+  bool GetInt64Attribute(const char* name, std::int64_t& out,
+                         std::int64_t default_value);
   bool GetBoolAttribute(const char* name, bool& out,
                         bool default_value) override;
   // The value of the attribute, or "" when absent.

@@ -122,13 +122,18 @@ void XmlWriter::PutEscaped(const char* text, int escape_mode) {
       } else {
         PutChar(static_cast<char>(byte));
       }
-    } else if (escape_mode == 0) {
-      PutChar('.');
-    } else if (byte == '\t') {
+    } else if (byte == '\r') {
+      // A literal CR would reach the reader as LF (XML line-end handling).
+      Put("&#13;");
+    } else if (escape_mode == 0 && (byte == '\t' || byte == '\n')) {
+      // Literal ones would turn into blanks in attribute values.
+      Put(byte == '\t' ? "&#9;" : "&#10;");
+    } else if (escape_mode != 0 && byte == '\t') {
       Put("\\t");
-    } else if (byte == '\n') {
+    } else if (escape_mode != 0 && byte == '\n') {
       Put("\\n");
-    } else if (byte != '\r') {
+    } else {
+      // No other control character can appear in an XML 1.0 document.
       PutChar('.');
     }
   }

@@ -2,10 +2,14 @@
 //
 // One element per line, one TAB per nesting level, attributes queued until
 // the next start tag, text escaped in one of two modes:
-//   mode 0        <>&"' as entities, every other control byte as "."
+//   mode 0        <>&"' as entities, TAB, line feed and carriage return as
+//                 character references, other control bytes as "."
 //   mode non-zero <>&"' as entities, TAB as \t, line feed as \n, carriage
-//                 return dropped, backslash doubled, other control bytes "."
-// XmlReader::GetUnescapedText undoes the non-zero mode.
+//                 return as a character reference, backslash doubled, other
+//                 control bytes "."
+// XmlReader::GetUnescapedText undoes the non-zero mode; expat resolves the
+// references, so both modes give back every byte but the other control
+// bytes, which XML 1.0 cannot carry at all.
 //
 // The writer does not own its output; the caller keeps the output alive for
 // the writer's use. Output failures (a full disk) are remembered: Failed()

@@ -336,14 +336,10 @@ XmlZantuLoader::Node* XmlZantuLoader::TopNode() const {
 int XmlZantuLoader::CurrentSubmodel() const { return submodels_.back(); }
 
 std::string XmlZantuLoader::ElementText(IXmlReader& reader) const {
-  std::string unescaped;
-  reader.GetUnescapedText(unescaped);
+  // Line ends stay as written: a text the writer wrote with bare line feeds
+  // must read back to the same text.
   std::string text;
-  text.reserve(unescaped.size());
-  for (char c : unescaped) {
-    if (c == '\n') text += '\r';
-    text += c;
-  }
+  reader.GetUnescapedText(text);
   return text;
 }
 

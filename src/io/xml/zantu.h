@@ -100,7 +100,7 @@ class XmlZantuLoader final : public IXmlZantuLoader {
   GraphObj* Top() const;
   Node* TopNode() const;
   int CurrentSubmodel() const;
-  // The element's text, unescaped, with every line feed made CR LF.
+  // The element's text, unescaped.
   std::string ElementText(IXmlReader& reader) const;
   // Reads attribute "color" as a colour; Aborts on a bad value.
   bool ReadColor(IXmlReader& reader, int& out);

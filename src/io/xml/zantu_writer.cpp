@@ -158,7 +158,9 @@ void XmlZantuSaver::WriteTextBoxes(int submodel) {
 
 void XmlZantuSaver::WriteGraphic(const VRN_header& header,
                                  const VRN_screenInfo& info) {
-  writer_->WriteTextElement("name", header.GetName(), 0);
+  // The loader unescapes names like every text of the block, so they are
+  // escaped the same way (backslashes doubled, line breaks kept).
+  writer_->WriteTextElement("name", header.GetName(), 1);
   writer_->AddStringAttribute("color",
                               qelta::FormatXmlColor(info.interior_color).c_str());
   writer_->WriteTextElement("interior", nullptr, 0);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -264,10 +266,25 @@ TEST_F(XmlNetLoaderTest, SavedCases) {
   EXPECT_EQ(empty->GetNumberOfEvidence(), 0);
 }
 
+TEST_F(XmlNetLoaderTest, CaseStampsAreSixtyFourBitAndBoundsMayBeInfinite) {
+  ASSERT_TRUE(LoadText(
+      "<qelta version='1.0' id='N'><nodes><cpt id='A'><state id='a'/>"
+      "<state id='b'/><intervals>-inf 0 INF</intervals>"
+      "<probabilities>0.5 0.5</probabilities></cpt></nodes>"
+      "<cases><case name='c' created='5000000000' "
+      "modified='-9000000000000000000'/></cases></qelta>"))
+      << net_.ErrorLog()->GetNumberOfMessages();
+  EXPECT_EQ(net_.GetCase(0)->GetCreated(), INT64_C(5000000000));
+  EXPECT_EQ(net_.GetCase(0)->GetModified(), INT64_C(-9000000000000000000));
+  std::vector<double> bounds;
+  ASSERT_EQ(Def("A")->GetIntervals(&bounds), 0);
+  EXPECT_EQ(bounds, (std::vector<double>{-HUGE_VAL, 0, HUGE_VAL}));
+}
+
 TEST_F(XmlNetLoaderTest, LayoutBlockIsApplied) {
   ASSERT_TRUE(LoadFile("layout.xvrn"));
   EXPECT_STREQ(net_.Header()->GetName(), "Layout network");
-  EXPECT_STREQ(net_.Header()->GetComment(), "A small\r\nplant");
+  EXPECT_STREQ(net_.Header()->GetComment(), "A small\nplant");
   const VRN_node* pump = net_.GetNode(Node("Pump"));
   EXPECT_STREQ(pump->Header().GetName(), "Main pump");
   EXPECT_EQ(pump->ScreenInfo().x, 48);
@@ -280,6 +297,54 @@ TEST_F(XmlNetLoaderTest, LayoutBlockIsApplied) {
   ASSERT_GE(plant, 0);
   EXPECT_EQ(pump->GetSubmodel(), plant);
   EXPECT_EQ(net_.GetNode(Node("Flow"))->GetSubmodel(), qelta::kMainSubmodel);
+}
+
+// Every element and attribute of the layout block is declared: the file
+// loads without a single warning, and what is applied arrives.
+TEST_F(XmlNetLoaderTest, EveryLayoutElementAndAttributeIsKnown) {
+  ASSERT_TRUE(LoadFile("layout_full.xvrn"));
+  EXPECT_EQ(net_.ErrorLog()->GetNumberOfMessages(), 0);
+  EXPECT_STREQ(net_.Header()->GetName(), "Full layout");
+  EXPECT_STREQ(net_.Header()->GetComment(), "Block\twith a TAB");
+  const VRN_submodelTable* table = net_.Submodels();
+  const int room = table->FindSubmodel("Room");
+  ASSERT_GE(room, 0);
+  const VRN_submodel* record = table->GetSubmodel(room);
+  EXPECT_STREQ(record->Header().GetName(), "Pump room");
+  EXPECT_STREQ(record->Header().GetComment(), "Room comment");
+  EXPECT_EQ(record->ScreenInfo().outline_width, 2);
+  EXPECT_EQ(record->ScreenInfo().text_color, 0x202020);
+  EXPECT_EQ(record->Window()[0], 310);
+  EXPECT_EQ(record->Window()[3], 400);
+  ASSERT_EQ(record->TextBoxes().size(), 1u);
+  EXPECT_EQ(record->TextBoxes()[0].caption, "Check\nweekly");
+  EXPECT_EQ(record->TextBoxes()[0].rect[0], 250);
+  const VRN_submodel* main = table->GetSubmodel(qelta::kMainSubmodel);
+  ASSERT_EQ(main->TextBoxes().size(), 1u);
+  EXPECT_EQ(main->TextBoxes()[0].caption, "Top level");
+
+  const VRN_node* valve = net_.GetNode(Node("Valve"));
+  EXPECT_EQ(valve->GetSubmodel(), room);
+  EXPECT_STREQ(valve->Header().GetName(), "Main valve");
+  EXPECT_STREQ(valve->Header().GetComment(), "The valve");
+  EXPECT_EQ(valve->ScreenInfo().interior_color, 0x0080FF);
+  EXPECT_EQ(valve->ScreenInfo().text_color, 0xFFFFFF);
+  EXPECT_EQ(valve->ScreenInfo().outline_color, 0x800000);
+  EXPECT_EQ(valve->ScreenInfo().outline_width, 2);
+  EXPECT_EQ(valve->ScreenInfo().x, 58);
+  EXPECT_EQ(valve->ScreenInfo().show_bar_chart, 1);
+  EXPECT_EQ(valve->ScreenInfo().bar_chart_width, 128);
+  EXPECT_EQ(valve->ScreenInfo().bar_chart_height, 72);
+  EXPECT_STREQ(valve->GetQuestion(), "Is the valve open?");
+  ASSERT_EQ(valve->Documentation().GetSize(), 2);
+  EXPECT_STREQ(valve->Documentation().GetPath(1), "valve.png");
+  EXPECT_STREQ(Def("Valve")->GetOutcomeFix(1), "Close it by hand");
+  EXPECT_STREQ(Def("Valve")->GetOutcomeDescription(1), "Stuck open");
+  const VRN_documentation* repair = Def("Valve")->GetOutcomeDocumentation(1);
+  ASSERT_NE(repair, nullptr);
+  ASSERT_EQ(repair->GetSize(), 1);
+  EXPECT_STREQ(repair->GetTitle(0), "Repair");
+  EXPECT_EQ(net_.GetNode(Node("Gauge"))->GetSubmodel(), qelta::kMainSubmodel);
 }
 
 TEST_F(XmlNetLoaderTest, UnknownContentOnlyWarns) {
@@ -531,6 +596,29 @@ std::vector<Failure> Failures() {
        "Can't add network property: '1x'", 2, "</property>"},
       {"<qelta version='1.0' id='Net'>\n<dynamic numslices='3'/></qelta>",
        "Unsupported element: 'dynamic'", 2, "<dynamic"},
+      {"<network version='1.0' id='Net'/>",
+       "Unknown root element 'network', expected 'qelta'", 1, "<network"},
+      {"<qelta version='1.0' id='Net' numsamples='many'/>",
+       "Integer value expected for attribute 'numsamples'", 1, "<qelta"},
+      {"<qelta version='1.0' id='Net' discavoidzero='no'/>",
+       "'true' or 'false' expected as value of boolean attribute "
+       "'discavoidzero'",
+       1, "<qelta"},
+      {"<qelta version='1.0' id='Net'>\n<algparams><epis proplen='5' "
+       "numstates1='5' numstates2='8' numstates3='20' eps1='small' "
+       "eps2='0.0001' eps3='5e-5' eps4='5e-5'/></algparams></qelta>",
+       "Floating point value expected for attribute 'eps1'", 2, "<epis"},
+      {"<qelta version='1.0' id='Net'>\n<algparams><epis proplen='5'/>"
+       "</algparams></qelta>",
+       "Required attribute 'numstates1' not found in element 'epis'", 2,
+       "<epis"},
+      {"<qelta version='1.0' id='Net'>\n<properties/><properties/></qelta>",
+       "Multiple occurences of 'properties' not allowed in 'qelta'", 2,
+       "<properties/></qelta>"},
+      {"<qelta version='1.0' id='Net'>\n<properties><property>v</property>"
+       "</properties></qelta>",
+       "Required attribute 'id' not found in element 'property'", 2,
+       "<property>"},
 
       // Node attributes and identifiers.
       {NodeLine(Cpt(" diagtype='Target'", states + kTwo)),
@@ -539,6 +627,12 @@ std::vector<Failure> Failures() {
        "Unknown dynamic node type: 'slab'", 4, "<cpt"},
       {NodeLine(Cpt(" dynamic='plate'", states + kTwo)),
        "QELTA failed to set dynamic node type to 'plate' for 'B'", 4, "<cpt"},
+      {NodeLine(Cpt(" target='1'", states + kTwo)),
+       "'true' or 'false' expected as value of boolean attribute 'target'", 4,
+       "<cpt"},
+      {NodeLine(Cpt("", states + "<parents/><parents/>" + kTwo)),
+       "Multiple occurences of 'parents' not allowed in 'cpt'", 4,
+       "<parents/><prob"},
       {NodeLine("<cpt id='A'>" + states + kTwo + "</cpt>"),
        "Duplicated node identifier: 'A'", 4, "<cpt"},
       {NodeLine("<cpt id='Net'>" + states + kTwo + "</cpt>"),
@@ -551,6 +645,11 @@ std::vector<Failure> Failures() {
       {NodeLine(Cpt("", "<state id='b0'/><state id='b0' label='x'/>" +
                             std::string(kTwo))),
        "Duplicate state identifier: 'b0'", 4, "<state id='b0' label"},
+      {NodeLine(Cpt("", "<state id='b0' fault='yes'/>" + std::string(kTwo))),
+       "'true' or 'false' expected as value of boolean attribute 'fault'", 4,
+       "<state"},
+      {NodeLine(Cpt("", "<state/>" + std::string(kTwo))),
+       "Required attribute 'id' not found in element 'state'", 4, "<state"},
       {NodeLine(Cpt("", "<state id='b0' default='true'/>"
                         "<state id='b1' default='true'/>" +
                             std::string(kTwo))),
@@ -588,11 +687,22 @@ std::vector<Failure> Failures() {
        "Can't read list of doubles, failed at element 2", 4, "0 y 2"},
       {NodeLine(Cpt("", states + "<pointvalues>1 2 3</pointvalues>" + kTwo)),
        "SetPointValues failed", 4, "</cpt>"},
+      {NodeLine(Cpt("", states + "<pointvalues>1 inf</pointvalues>" + kTwo)),
+       "Can't read list of doubles, failed at element 2", 4,
+       "</pointvalues>"},
+      {NodeLine(Cpt("", states + "<intervals>0 nan 2</intervals>" + kTwo)),
+       "Can't read list of doubles, failed at element 2", 4, "0 nan 2"},
 
       // Definitions.
       {NodeLine(Cpt("", states + "<probabilities>0.2</probabilities>")),
        "SetProbabilities failed", 4, "</cpt>"},
       {NodeLine(Cpt("", states + "<probabilities>0.2 x</probabilities>")),
+       "Can't read list of doubles, failed at element 2", 4,
+       "</probabilities>"},
+      // strtod reads these, but no probability is either.
+      {NodeLine(Cpt("", states + "<probabilities>nan 0.5</probabilities>")),
+       "Can't read list of doubles, failed at element 1", 4, "nan 0.5"},
+      {NodeLine(Cpt("", states + "<probabilities>0.5 -INF</probabilities>")),
        "Can't read list of doubles, failed at element 2", 4,
        "</probabilities>"},
       {NodeLine(Cpt("", states)),
@@ -625,6 +735,9 @@ std::vector<Failure> Failures() {
       {AfterNodes("<observationcost><node id='A'><cost>n/b</cost></node>"
                   "</observationcost>"),
        "Can't read list of doubles, failed at element 1", 5, "</cost>"},
+      {AfterNodes("<observationcost><node id='A'><cost>infinity</cost>"
+                  "</node></observationcost>"),
+       "Can't read list of doubles, failed at element 1", 5, "</cost>"},
       {AfterNodes("<observationcost><node id='A'></node></observationcost>"),
        "Required element 'cost' not present in element 'node'", 5, "</node>"},
 
@@ -634,6 +747,11 @@ std::vector<Failure> Failures() {
        "Duplicate case name: 'c'", 5, "<case name='c' category"},
       {AfterNodes("<cases><case name=''/></cases>"), "Invalid case name: ''",
        5, "<case name"},
+      {AfterNodes("<cases><case name='c' created='soon'/></cases>"),
+       "Integer value expected for attribute 'created'", 5, "<case name"},
+      {AfterNodes("<cases><case name='c' modified='99999999999999999999'/>"
+                  "</cases>"),
+       "Integer value expected for attribute 'modified'", 5, "<case name"},
       {CaseLine("<evidence node='Z' state='a0'/>"),
        "Invalid node identifier: 'Z'", 5, "<evidence"},
       {CaseLine("<evidence node='A' state='zz'/>"),
@@ -646,8 +764,19 @@ std::vector<Failure> Failures() {
        "Invalid node identifier: 'Z'", 5, "<softevidence"},
       {CaseLine("<softevidence node='A'>1</softevidence>"),
        "Can't add soft evidence", 5, "</softevidence>"},
+      {CaseLine("<softevidence node='A'>1 NaN</softevidence>"),
+       "Can't read list of doubles, failed at element 2", 5,
+       "</softevidence>"},
       {CaseLine("<target node='Z'/>"), "Can't add target node: 'Z'", 5,
        "<target"},
+      {CaseLine("<evidence node='A' slice='late' state='a0'/>"),
+       "Integer value expected for attribute 'slice'", 5, "<evidence"},
+      {CaseLine("<evidence node='A'/>"),
+       "Required attribute 'state' not found in element 'evidence'", 5,
+       "<evidence"},
+      {CaseLine("<description>a</description><description>b</description>"),
+       "Multiple occurences of 'description' not allowed in 'case'", 5,
+       "<description>b"},
   };
 }
 

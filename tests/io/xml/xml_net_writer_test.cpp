@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -525,7 +526,6 @@ TEST(XmlNetWriterTest, LayoutAndNodeTextsReadBackEqual) {
   VRN_network net;
   BuildRichNetwork(net);
   ASSERT_EQ(net.Header()->SetName("Rich network"), 0);
-  // Multi-line layout texts are held with CR LF line ends.
   ASSERT_EQ(net.Header()->SetComment("about\r\nit"), 0);
   VRN_node* root = net.GetNode(net.FindNode("Root"));
   ASSERT_EQ(root->Header().SetName("The root"), 0);
@@ -543,6 +543,48 @@ TEST(XmlNetWriterTest, LayoutAndNodeTextsReadBackEqual) {
   VRN_network back;
   ASSERT_TRUE(Load(back, Save(net)));
   ExpectSameNetwork(net, back);
+}
+
+// Every text the document carries keeps its backslashes, TABs, line feeds
+// and carriage returns, whether it travels as an attribute, as plain text or
+// as escaped text; case stamps keep all 64 bits.
+TEST(XmlNetWriterTest, AwkwardTextsAndLargeStampsReadBackEqual) {
+  const char* const kText = "a\\b\tc\nd\re\r\n\\n\\";
+  VRN_network net;
+  BuildRichNetwork(net);
+  ASSERT_EQ(net.Header()->SetName(kText), 0);
+  ASSERT_EQ(net.Header()->SetComment(kText), 0);
+  ASSERT_EQ(net.UserProperties().AddProperty("awkward", kText), 0);
+  int index = 0, position = 0;
+  std::string message;
+  ASSERT_EQ(net.SetExtFunctions({kText}, index, position, message), 0);
+  const int root = net.FindNode("Root");
+  VRN_node* node = net.GetNode(root);
+  ASSERT_EQ(node->Header().SetName(kText), 0);
+  node->SetQuestion(kText);
+  ASSERT_EQ(node->Documentation().Add(kText, kText), 0);
+  ASSERT_EQ(node->UserProperties().AddProperty("p", kText), 0);
+  ASSERT_EQ(Disc(net, root)->SetOutcomeLabel(0, kText), 0);
+  ASSERT_EQ(Disc(net, root)->SetOutcomeDescription(1, kText), 0);
+  ASSERT_EQ(Disc(net, root)->SetOutcomeFix(1, kText), 0);
+  const int sub = net.Submodels()->CreateSubmodel(qelta::kMainSubmodel, "S");
+  ASSERT_GE(sub, 0);
+  ASSERT_EQ(net.Submodels()->GetSubmodel(sub)->Header().SetName(kText), 0);
+  net.Submodels()->GetSubmodel(sub)->TextBoxes().push_back({kText, {1, 2, 3, 4}});
+  VRN_case* c = net.AddCase("Odd");
+  ASSERT_NE(c, nullptr);
+  c->SetCategory(kText);
+  c->SetDescription(kText);
+  c->SetCreated(INT64_C(5000000000));
+  c->SetModified(INT64_C(-9000000000000000000));
+
+  const std::string first = Save(net);
+  VRN_network back;
+  ASSERT_TRUE(Load(back, first)) << LogText(back);
+  ExpectSameNetwork(net, back);
+  EXPECT_STREQ(back.Header()->GetName(), kText);
+  EXPECT_STREQ(back.GetNode(back.FindNode("Root"))->GetQuestion(), kText);
+  ExpectStableRoundTrip(first, "awkward");
 }
 
 TEST(XmlNetWriterTest, TemporalTypesAndCaseEvidenceOfOtherKindsAreWritten) {

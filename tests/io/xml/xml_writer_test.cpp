@@ -25,13 +25,13 @@ TEST_F(XmlWriterTest, TextElementWithAttributesIsOneIndentedLine) {
   writer_.AddIntAttribute("a", 1);
   writer_.AddStringAttribute("b", "x<y");
   writer_.WriteTextElement("e", "p\tq", 0);
-  EXPECT_EQ(text_, "\t<e a=\"1\" b=\"x&lt;y\">p.q</e>\n");
+  EXPECT_EQ(text_, "\t<e a=\"1\" b=\"x&lt;y\">p&#9;q</e>\n");
 
   // Queued attributes belong to one tag only.
   text_.clear();
   writer_.WriteTextElement("e", "p\tq", 1);
   writer_.WriteTextElement("e", "a\r\nb", 1);
-  EXPECT_EQ(text_, "\t<e>p\\tq</e>\n\t<e>a\\nb</e>\n");
+  EXPECT_EQ(text_, "\t<e>p\\tq</e>\n\t<e>a&#13;\\nb</e>\n");
 }
 
 TEST_F(XmlWriterTest, NullAndEmptyTextAndBareStartEnd) {
@@ -52,9 +52,9 @@ TEST_F(XmlWriterTest, EscapeModesByteByByte) {
             "<m>&lt;&gt;&amp;&quot;&apos;\\\\.\x7f\xC3\xA9</m>\n");
 
   text_.clear();
-  writer_.AddStringAttribute("v", "a\nb\t\\");
+  writer_.AddStringAttribute("v", "a\nb\t\\\r");
   writer_.WriteTextElement("x", nullptr, 1);  // attributes are always mode 0
-  EXPECT_EQ(text_, "<x v=\"a.b.\\\" />\n");
+  EXPECT_EQ(text_, "<x v=\"a&#10;b&#9;\\&#13;\" />\n");
 }
 
 TEST_F(XmlWriterTest, NumbersUseSixteenSignificantDigits) {
@@ -93,22 +93,46 @@ TEST_F(XmlWriterTest, HeaderCommentAndScopesNest) {
             "<!-- made <here> -->\n<a>\n\t<b>\n\t\t<!-- in -->\n\t</b>\n</a>\n");
 }
 
-// What one mode writes, the reader's unescaping gives back (less CRs).
-TEST_F(XmlWriterTest, NonZeroModeRoundTripsThroughTheReader) {
-  const std::string original = "line 1\r\n\tline 2 \\n <&> \"q\" 'a'";
-  writer_.WriteTextElement("t", original.c_str(), 1);
+// What each mode writes, the reader gives back byte for byte: mode non-zero
+// through its unescaping, mode 0 as plain text, attributes as they are.
+TEST_F(XmlWriterTest, BothModesRoundTripThroughTheReader) {
+  const std::string original =
+      "line 1\r\n\tline 2 \\n <&> \"q\" 'a'\r\rend\\";
+  writer_.AddStringAttribute("v", original.c_str());
+  writer_.StartElement("t");
+  writer_.WriteTextElement("u", original.c_str(), 1);
+  writer_.WriteTextElement("p", original.c_str(), 0);
+  writer_.EndElement("t");
 
   class Catcher : public IXmlHandler {
    public:
-    void OnStart(IXmlReader&) override {}
-    void OnEnd(IXmlReader& r) override { r.GetUnescapedText(text); }
+    void OnStart(IXmlReader& r) override { r.GetAttribute("v", attribute); }
+    void OnEnd(IXmlReader& r) override {
+      if (unescape) {
+        r.GetUnescapedText(text);
+      } else {
+        text = r.GetText();
+      }
+    }
+    bool unescape = false;
+    std::string attribute;
     std::string text;
-  } catcher;
+  } root_catcher, unescaped, plain;
+  unescaped.unescape = true;
   XmlReader reader;
-  IXmlBinding* root = reader.CreateBinding(&catcher, "t", 0);
+  IXmlBinding* root = reader.CreateBinding(&root_catcher, "t", 0);
+  IXmlBinding* u = reader.CreateBinding(&unescaped, "u", 0);
+  IXmlBinding* p = reader.CreateBinding(&plain, "p", 0);
+  root->AddAttribute("v", false);
+  root->AddChild(u, 0);
+  root->AddChild(p, 0);
   EXPECT_TRUE(reader.ReadString(text_.c_str(), root, nullptr));
   root->Release();
-  EXPECT_EQ(catcher.text, "line 1\n\tline 2 \\n <&> \"q\" 'a'");
+  u->Release();
+  p->Release();
+  EXPECT_EQ(root_catcher.attribute, original);
+  EXPECT_EQ(unescaped.text, original);
+  EXPECT_EQ(plain.text, original);
 }
 
 TEST(XmlWriterFileTest, WritesFileAndReportsCloseResult) {

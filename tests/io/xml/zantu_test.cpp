@@ -138,7 +138,7 @@ TEST_F(ZantuLoaderTest, SubmodelsTakeTheirNodes) {
   EXPECT_EQ(network_.GetNode(a_)->GetSubmodel(), qelta::kMainSubmodel);
   EXPECT_EQ(network_.GetNode(b_)->GetSubmodel(), s);
   const VRN_submodel* record = table->GetSubmodel(s);
-  EXPECT_STREQ(record->Header().GetName(), "Sub\r\nline");
+  EXPECT_STREQ(record->Header().GetName(), "Sub\nline");
   EXPECT_EQ(record->ScreenInfo().outline_width, 3);
   EXPECT_EQ(record->ScreenInfo().width, 100);
   EXPECT_EQ(record->Window()[0], 2);
@@ -162,7 +162,7 @@ TEST_F(ZantuLoaderTest, NodeExtrasAndDefaults) {
   ASSERT_TRUE(Load(Block(NodeXml("A", extras) +
                          NodeXml("B", "<barchart width='90' height='40'/>"))));
   const VRN_node* a = network_.GetNode(a_);
-  EXPECT_STREQ(a->Header().GetComment(), "two\r\nlines");
+  EXPECT_STREQ(a->Header().GetComment(), "two\nlines");
   EXPECT_STREQ(a->GetQuestion(), "why?");
   ASSERT_EQ(a->Documentation().GetSize(), 1);
   EXPECT_STREQ(a->Documentation().GetPath(0), "x.html");
@@ -190,6 +190,72 @@ TEST_F(ZantuLoaderTest, FailuresNameWhatIsWrong) {
             std::string::npos);
   EXPECT_FALSE(Load(Block(NodeXml("A", "<barchart active='yes'/>"))));
   EXPECT_EQ(network_.ErrorLog()->GetNumberOfMessages(), 1);
+}
+
+// Each failure of the block: one -103 entry, at the line and column where
+// the reader stands when it is found (line 2 holds the failing element).
+TEST_F(ZantuLoaderTest, EachFailureLogsOneErrorWithItsLocation) {
+  struct Failure {
+    std::string line2;
+    const char* message;
+    const char* at;
+    const char* attributes = "version='1.0' name='n'";
+  };
+  const Failure failures[] = {
+      {NodeXml("Q"), "Node 'Q' doesn't exist in QELTA network", "<node"},
+      {"<submodel id='A'/>", "Can't create submodel: 'A'", "<submodel"},
+      {NodeXml("A", "", "1 2 3"), "Error while reading object position",
+       "</position>"},
+      // The last token is only complete at the end tag.
+      {NodeXml("A", "", "1 2 3 4 5"), "Exactly 4 integers expected",
+       "</position>"},
+      {NodeXml("A", "", "1 2 x 4"),
+       "Can't read list of integers, failed at element 3", "1 2 x 4"},
+      {"<node id='A'><interior color='12345'/></node>",
+       "Color specification 'rrggbb' expected", "<interior"},
+      {"<node id='A'><font color='red' name='f' size='8'/></node>",
+       "Color specification 'rrggbb' expected", "<font"},
+      {"<node id='A'><outline color='000000' width='0'/></node>",
+       "Invalid width attribute", "<outline"},
+      {"<node id='A'><outline color='000000' width='wide'/></node>",
+       "Integer value expected for attribute 'width'", "<outline"},
+      {"<node id='A'><barchart active='yes'/></node>",
+       "'true' or 'false' expected as value of boolean attribute 'active'",
+       "<barchart"},
+      {"<node id='A'><state id='zz'/></node>", "Invalid state id: 'zz'",
+       "<state"},
+      {"<plate leftwidth='x' rightwidth='1'>0 0 1 1</plate>",
+       "Integer value expected for attribute 'leftwidth'", "<plate"},
+      {"<node id='A'><name>A</name></node>",
+       "Required element 'position' not present in element 'node'",
+       "</node>"},
+      {"<node id='A'><position>0 0 1 1</position>"
+       "<position>0 0 1 1</position></node>",
+       "Multiple occurences of 'position' not allowed in 'node'",
+       "<position>0 0 1 1</position></node>"},
+      {"", "Invalid version number '1.1', expected 1.0", "<zantu",
+       "version='1.1' name='n'"},
+  };
+  for (const Failure& f : failures) {
+    const std::string block = std::string("<zantu ") + f.attributes + ">\n" +
+                              f.line2 + "</zantu>";
+    EXPECT_FALSE(Load(block)) << f.message;
+    const std::string line = f.line2.empty() ? "<qelta><extensions>" + block
+                                             : f.line2 + "</zantu>";
+    const size_t column = line.find(f.at);
+    ASSERT_NE(column, std::string::npos) << f.at;
+    const std::string expected = "Error at " +
+                                 std::string(f.line2.empty() ? "1" : "2") +
+                                 ", " + std::to_string(column) + ": " +
+                                 f.message;
+    std::vector<std::string> errors;
+    const VRN_errorLog* log = network_.ErrorLog();
+    for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
+      EXPECT_EQ(log->GetCode(i), qelta::kErrFileIo) << f.message;
+      errors.push_back(log->GetMessage(i));
+    }
+    EXPECT_EQ(errors, std::vector<std::string>{expected}) << block;
+  }
 }
 
 TEST_F(ZantuLoaderTest, UnknownContentOnlyWarns) {

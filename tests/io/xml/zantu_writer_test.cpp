@@ -93,7 +93,8 @@ TEST(ZantuWriterTest, NamesCommentsAndStates) {
   ASSERT_EQ(def->SetOutcomeFix(1, "mend"), 0);
   node->SetQuestion("");
   const std::string text = WriteBlock(network);
-  EXPECT_TRUE(Contains(text, "name=\"my.net\"")) << text;
+  // A line break in an attribute value survives as a character reference.
+  EXPECT_TRUE(Contains(text, "name=\"my&#10;net\"")) << text;
   EXPECT_TRUE(Contains(text, "<comment>line1\\nline2</comment>")) << text;
   EXPECT_TRUE(Contains(text, "<outline color=\"0000bb\" width=\"4\" />"));
   EXPECT_TRUE(Contains(text, "<barchart active=\"true\">"));
@@ -132,14 +133,15 @@ TEST(ZantuWriterTest, SubmodelsAreWrittenDepthFirst) {
   EXPECT_TRUE(Contains(text, "\t\t<submodel id=\"S2\">")) << text;
 }
 
+// Texts keep every backslash, TAB, line feed and carriage return.
 TEST(ZantuWriterTest, WhatIsWrittenReadsBack) {
   VRN_network source;
   VRN_submodelTable* table = source.Submodels();
   const int s = table->CreateSubmodel(qelta::kMainSubmodel, "S");
   ASSERT_GE(s, 0);
   VRN_submodel* record = table->GetSubmodel(s);
-  record->Header().SetName("Group");
-  record->Header().SetComment("c\r\nd");
+  record->Header().SetName("Gr\\oup\n");
+  record->Header().SetComment("c\r\nd\r");
   record->ScreenInfo().x = 100;
   record->ScreenInfo().y = 50;
   record->ScreenInfo().width = 60;
@@ -154,16 +156,17 @@ TEST(ZantuWriterTest, WhatIsWrittenReadsBack) {
   const int b = source.AddNode(kCpt, "B");
   ASSERT_EQ(source.GetNode(b)->SetSubmodel(s), 0);
   VRN_node* node = source.GetNode(a);
-  node->Header().SetName("Alpha");
+  node->Header().SetName("Al\tpha \\n");
   node->Header().SetComment("x\\y");
-  node->SetQuestion("q?");
+  node->SetQuestion("q?\\\n");
   ASSERT_EQ(node->Documentation().Add("doc", "d.html"), 0);
   node->ScreenInfo().show_bar_chart = 1;
   node->ScreenInfo().bar_chart_width = 70;
   node->ScreenInfo().bar_chart_height = 30;
   auto* def = dynamic_cast<VRN_discDef*>(node->Definition());
-  ASSERT_EQ(def->SetOutcomeDescription(0, "first"), 0);
-  source.Header()->SetComment("net\r\ncomment");
+  ASSERT_EQ(def->SetOutcomeDescription(0, "first\r"), 0);
+  ASSERT_EQ(source.Header()->SetName("two\nlines\tand\\"), 0);
+  source.Header()->SetComment("net\ncomment");
   const std::string block = WriteBlock(source);
 
   VRN_network target;
@@ -173,28 +176,29 @@ TEST(ZantuWriterTest, WhatIsWrittenReadsBack) {
   ASSERT_TRUE(host.Load(target, block)) << block;
   EXPECT_EQ(target.ErrorLog()->GetNumberOfMessages(), 0);
 
-  EXPECT_STREQ(target.Header()->GetComment(), "net\r\ncomment");
+  EXPECT_STREQ(target.Header()->GetName(), "two\nlines\tand\\");
+  EXPECT_STREQ(target.Header()->GetComment(), "net\ncomment");
   for (int h : {a, b}) {
     EXPECT_TRUE(target.GetNode(h)->ScreenInfo() ==
                 source.GetNode(h)->ScreenInfo())
         << h;
   }
   const VRN_node* loaded = target.GetNode(a);
-  EXPECT_STREQ(loaded->Header().GetName(), "Alpha");
+  EXPECT_STREQ(loaded->Header().GetName(), "Al\tpha \\n");
   EXPECT_STREQ(loaded->Header().GetComment(), "x\\y");
-  EXPECT_STREQ(loaded->GetQuestion(), "q?");
+  EXPECT_STREQ(loaded->GetQuestion(), "q?\\\n");
   ASSERT_EQ(loaded->Documentation().GetSize(), 1);
   EXPECT_STREQ(loaded->Documentation().GetTitle(0), "doc");
   const auto* loaded_def =
       dynamic_cast<const VRN_discDef*>(loaded->Definition());
-  EXPECT_STREQ(loaded_def->GetOutcomeDescription(0), "first");
+  EXPECT_STREQ(loaded_def->GetOutcomeDescription(0), "first\r");
 
   const int t = target.Submodels()->FindSubmodel("S");
   ASSERT_GE(t, 0);
   EXPECT_EQ(target.GetNode(b)->GetSubmodel(), t);
   const VRN_submodel* copy = target.Submodels()->GetSubmodel(t);
-  EXPECT_STREQ(copy->Header().GetName(), "Group");
-  EXPECT_STREQ(copy->Header().GetComment(), "c\r\nd");
+  EXPECT_STREQ(copy->Header().GetName(), "Gr\\oup\n");
+  EXPECT_STREQ(copy->Header().GetComment(), "c\r\nd\r");
   EXPECT_EQ(copy->ScreenInfo().x, 100);
   EXPECT_EQ(copy->ScreenInfo().height, 30);
   EXPECT_EQ(copy->ScreenInfo().outline_width, 3);
