@@ -7,33 +7,27 @@
 // rest is a string value written as a quoted field at a line width and
 // indentation taken from the next two bytes, with and without the
 // continuation mark, and read back; any difference aborts.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "core/arrays.h"
 #include "core/error_log.h"
 #include "core/strings.h"
+#include "fuzz_support.h"
 #include "io/text/format_helpers.h"
 #include "io/text/lexer.h"
 
 namespace {
 
 const std::string& ScratchPath() {
-  static const std::string path =
-      "/tmp/qelta_lexer_fuzz_" + std::to_string(getpid()) + ".txt";
+  static const std::string path = qelta_fuzz::ScratchPath("lexer", ".txt");
   return path;
 }
 
 bool WriteScratch(const uint8_t* data, size_t size) {
-  std::FILE* file = std::fopen(ScratchPath().c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool ok = std::fwrite(data, 1, size, file) == size;
-  return std::fclose(file) == 0 && ok;
+  return qelta_fuzz::WriteScratch(ScratchPath(), data, size);
 }
 
 class ContinuingFormat : public qelta::TextFormatBase {

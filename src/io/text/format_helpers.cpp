@@ -4,7 +4,10 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <new>
+
+#include <utf8.h>
 
 #include "core/arrays.h"
 #include "core/error_log.h"
@@ -120,6 +123,33 @@ std::string FormatV(const char* format, va_list args) {
 constexpr int kIndentMode = VRN_textOutput::kModeIndent;
 
 }  // namespace
+
+std::string ValidUtf8Text(const char* text) {
+  if (text == nullptr) return std::string();
+  const char* end = text + std::strlen(text);
+  if (utf8::is_valid(text, end)) return std::string(text, end);
+  std::string repaired;
+  utf8::replace_invalid(text, end, std::back_inserter(repaired));
+  return repaired;
+}
+
+void MakeValidUtf8Identifiers(const VRN_stringArray& labels, VRN_idArray* out) {
+  // A blank in place of each broken sequence fails the identifier rule, so
+  // the repair below turns it into '_' and keeps the results distinct.
+  VRN_stringArray sources;
+  for (int i = 0; i < labels.GetSize(); ++i) {
+    const char* label = labels.Get(i);
+    if (label == nullptr || utf8::is_valid(label, label + std::strlen(label))) {
+      (void)sources.Add(label);
+      continue;
+    }
+    std::string source;
+    utf8::replace_invalid(label, label + std::strlen(label),
+                          std::back_inserter(source), ' ');
+    (void)sources.Add(source.c_str());
+  }
+  VRN_MakeValidIdentifiers(sources, *out);
+}
 
 std::string DoubleToFileText(double value) {
   char buffer[kDoubleTextSize];
@@ -476,10 +506,14 @@ int TextFormatBase::ReportError(int code, const char* message) {
   if (code == kOk) return kOk;
   VRN_errorLog* log = GetErrorLog();
   if (log == nullptr) return code;
-  if (lexer_ == nullptr) return log->LogError(code, message);
+  if (lexer_ == nullptr) {
+    return message != nullptr
+               ? log->LogError(code, ValidUtf8Text(message).c_str())
+               : log->LogError(code, nullptr);
+  }
   // Composed here rather than by the log, so a long message stays whole.
   std::string text = "(line " + std::to_string(lexer_->GetLineNumber()) + ") : ";
-  text += message != nullptr ? message : VRN_ErrorCodeName(code);
+  text += ValidUtf8Text(message != nullptr ? message : VRN_ErrorCodeName(code));
   return log->LogError(code, text.c_str());
 }
 

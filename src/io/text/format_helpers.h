@@ -33,6 +33,7 @@
 
 class VRN_doubleArray;
 class VRN_errorLog;
+class VRN_idArray;
 class VRN_intArray;
 class VRN_stringArray;
 
@@ -53,6 +54,19 @@ inline constexpr int kErrWrongFieldName = -129;
 // probability turns into an impossible outcome when the file is read back.
 // Always in the classic numeric form.
 std::string DoubleToFileText(double value);
+
+// Text a reader stores (a name, a label, a property value) as valid UTF-8:
+// every sequence that is not UTF-8 becomes U+FFFD, so that nothing read
+// from a file stops the text from reaching Java. Valid text is copied as
+// it is; null gives "".
+std::string ValidUtf8Text(const char* text);
+
+// The identifiers for a list of labels: VRN_MakeValidIdentifiers, except
+// that a byte sequence that is not UTF-8 fails the identifier rule too and
+// is repaired to '_' like any other failing byte, so the ids are valid
+// UTF-8 and, as before, distinct from each other and from the valid labels.
+// out is emptied first.
+void MakeValidUtf8Identifiers(const VRN_stringArray& labels, VRN_idArray* out);
 
 class TextFormatBase {
  public:
@@ -227,7 +241,8 @@ class TextFormatBase {
   virtual int IsBlockEnd();
 
   // Logs message (null: the code's name) with code, after "(line %d) : "
-  // while a lexer exists; answers code. Code 0 logs nothing.
+  // while a lexer exists, with the repair of ValidUtf8Text (messages quote
+  // the file's text); answers code. Code 0 logs nothing.
   virtual int ReportError(int code, const char* message);
   // The same with a printf-formatted message.
   virtual int ReportFormatted(int code, const char* format, ...)

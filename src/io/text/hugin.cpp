@@ -452,7 +452,10 @@ int VRN_huginSpeaker::ReadNodeStatement(int handle) {
   switch (field) {
     case Field::kLabel:
       rc = qelta::Require(this, qelta::kTokenString, nullptr);
-      if (rc == kOk) node->Header().SetName(CurrentToken().text);
+      if (rc == kOk) {
+        node->Header().SetName(
+            qelta::ValidUtf8Text(CurrentToken().text).c_str());
+      }
       break;
     case Field::kPosition: {
       VRN_doubleArray xy;
@@ -476,7 +479,7 @@ int VRN_huginSpeaker::ReadNodeStatement(int handle) {
       rc = ReadIdentifierList(&labels);
       if (rc != kOk) break;
       VRN_idArray ids;
-      VRN_MakeValidIdentifiers(labels, ids);
+      qelta::MakeValidUtf8Identifiers(labels, &ids);
       rc = node->Definition()->SetNumberOfOutcomesByIds(ids);
       if (rc != kOk) {
         ReportFormatted(rc, "ERROR: Couldn't set the states of node (\"%s\")",
@@ -489,8 +492,8 @@ int VRN_huginSpeaker::ReadNodeStatement(int handle) {
       if (rc != kOk) return rc;
       // Text attributes become user properties; other shapes are skipped.
       if (CurrentToken().type != qelta::kTokenString) return SkipStatement();
-      (void)node->UserProperties().AddProperty(word.c_str(),
-                                               CurrentToken().text);
+      (void)node->UserProperties().AddProperty(
+          word.c_str(), qelta::ValidUtf8Text(CurrentToken().text).c_str());
       ConsumeNext();
       break;
   }

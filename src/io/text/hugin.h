@@ -15,6 +15,8 @@
 // come in any order: potentials are collected and applied once every node
 // is declared, so a potential may name nodes declared after it. State
 // labels that are not identifiers are repaired to distinct identifiers.
+// Stored text is kept valid UTF-8: in labels and property values a byte
+// sequence that is not UTF-8 becomes U+FFFD, in state ids '_'.
 // Every CPT row is normalised after reading, and the vertical axis, which
 // runs the other way in these files, is flipped on reading and writing.
 //

@@ -68,7 +68,8 @@ int VRN_microsoftSpeaker::Read(const char* file_name) {
     DeleteLexer();
     return rc;
   }
-  GetNetwork()->Header()->SetName(CurrentToken().text);
+  GetNetwork()->Header()->SetName(
+      qelta::ValidUtf8Text(CurrentToken().text).c_str());
 
   std::vector<bool> done;
   int status = kOk;
@@ -157,7 +158,10 @@ int VRN_microsoftSpeaker::ReadNodeStatement(int handle) {
     rc = ReadFieldHeader("label", qelta::kTokenIdentifier);
   } else if (TokenIs("name")) {
     rc = ReadFieldHeader("name", qelta::kTokenString);
-    if (rc == kOk) node->Header().SetName(CurrentToken().text);
+    if (rc == kOk) {
+      node->Header().SetName(
+          qelta::ValidUtf8Text(CurrentToken().text).c_str());
+    }
   } else if (TokenIs("position")) {
     ConsumeNext();
     rc = qelta::Require(this, qelta::kTokenPunctuator, ":");
@@ -227,7 +231,7 @@ int VRN_microsoftSpeaker::ReadStates(int handle) {
                     declared);
   }
   VRN_idArray ids;
-  VRN_MakeValidIdentifiers(labels, ids);
+  qelta::MakeValidUtf8Identifiers(labels, &ids);
   VRN_nodeDef* definition = GetNetwork()->GetNode(handle)->Definition();
   if (definition->SetNumberOfOutcomesByIds(ids) != kOk) {
     ReportFormatted(qelta::kErrOutOfRange,

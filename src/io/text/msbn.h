@@ -18,7 +18,8 @@
 // Reading is lenient: a bad statement or block is logged with "(line %d) :
 // " and skipped, and reading goes on; only a file that cannot be read or
 // lacks the header fails. State labels that are not identifiers are
-// repaired to distinct identifiers.
+// repaired to distinct identifiers. Stored text is kept valid UTF-8: in
+// names a byte sequence that is not UTF-8 becomes U+FFFD, in state ids '_'.
 //
 // Ownership: the network is the caller's. Thread use: one speaker serves
 // one call on the calling thread.

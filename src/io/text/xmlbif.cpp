@@ -245,8 +245,10 @@ bool ParseNumbers(const std::string& text, std::vector<double>* numbers,
 
 // The repair of a name into an identifier, as state labels are repaired.
 std::string IdentifierFor(const std::string& name) {
+  VRN_stringArray names;
+  (void)names.Add(name.c_str());
   VRN_idArray ids;
-  VRN_MakeValidIdentifiers(std::vector<std::string>{name}, ids);
+  qelta::MakeValidUtf8Identifiers(names, &ids);
   return ids.Get(0);
 }
 
@@ -543,7 +545,7 @@ int VRN_xmlSpeaker::ReadNetwork(const Markup& start) {
       std::string name;
       rc = ReadTextElement(markup, &name);
       if (rc == kOk) {
-        header->SetName(name.c_str());
+        header->SetName(qelta::ValidUtf8Text(name.c_str()).c_str());
         network_name_ = name;
       }
     } else if (NameIs(markup.name, "PROPERTY")) {
@@ -599,7 +601,7 @@ int VRN_xmlSpeaker::ReadVariable(const Markup& start) {
     if (NameIs(markup.name, "NAME")) {
       rc = ReadTextElement(markup, &text);
       if (rc == kOk) {
-        node->Header().SetName(text.c_str());
+        node->Header().SetName(qelta::ValidUtf8Text(text.c_str()).c_str());
         const int id_rc = SetNodeId(handle, text);
         if (id_rc != kOk) {
           ReportFormatted(id_rc, "ERROR: '%s' : Invalid node name",
@@ -626,7 +628,7 @@ int VRN_xmlSpeaker::ReadVariable(const Markup& start) {
   }
   if (outcomes.GetSize() > 0) {
     VRN_idArray ids;
-    VRN_MakeValidIdentifiers(outcomes, ids);
+    qelta::MakeValidUtf8Identifiers(outcomes, &ids);
     const int rc = node->Definition()->SetNumberOfOutcomesByIds(ids);
     if (rc != kOk) ReportError(rc, "ERROR: Invalid Outcomes");
   }

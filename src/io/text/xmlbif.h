@@ -15,7 +15,8 @@
 // XML character references resolved and the surrounding blanks dropped, so
 // names and outcomes may hold any characters; they are repaired to
 // distinct identifiers for the node and outcome ids, and definitions find
-// their nodes by the names as written. Variable types "nature" and
+// their nodes by the names as written. Stored names are kept valid UTF-8:
+// a byte sequence that is not UTF-8 becomes U+FFFD in a name, '_' in an id. Variable types "nature" and
 // "chance" both give chance nodes. Tables are copied as they stand: the
 // format lists them with the GIVEN variables in order and the FOR
 // variable's outcomes fastest, which is the system's own order.

@@ -255,6 +255,22 @@ TEST(FormatHelpersTest, Reporters) {
   r.format.DeleteLexer();
   EXPECT_EQ(r.format.ReportFormatted(-2, "plain %d", 5), -2);
   EXPECT_EQ(r.LastMessage(), "plain 5");
+  // Messages quote the file, which may hold bytes that are not UTF-8.
+  EXPECT_EQ(r.format.ReportFormatted(-2, "'%s'", "a\xff\xc3"), -2);
+  EXPECT_EQ(r.LastMessage(), "'a\xEF\xBF\xBD\xEF\xBF\xBD'");
+}
+
+TEST(FormatHelpersTest, Utf8Repairs) {
+  EXPECT_EQ(qelta::ValidUtf8Text(nullptr), "");
+  EXPECT_EQ(qelta::ValidUtf8Text("caf\xc3\xa9"), "caf\xc3\xa9");
+  EXPECT_EQ(qelta::ValidUtf8Text("\xed\xa0\x80x"), "\xEF\xBF\xBDx");
+  VRN_idArray ids;
+  qelta::MakeValidUtf8Identifiers(
+      Strings({"a\xff", "a_", "a\xfe", "\xff", "\xc3\xa9", "0"}), &ids);
+  const std::vector<std::string> expected = {"a__2", "a_",        "a__3",
+                                             "x_",   "\xc3\xa9", "x0"};
+  ASSERT_EQ(ids.GetSize(), static_cast<int>(expected.size()));
+  for (int i = 0; i < ids.GetSize(); ++i) EXPECT_EQ(ids.Get(i), expected[i]);
 }
 
 TEST(FormatHelpersTest, FieldWriters) {

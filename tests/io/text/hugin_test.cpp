@@ -312,6 +312,47 @@ TEST(HuginTest, ListSyntaxUsesBlanks) {
   EXPECT_EQ(speaker.ReadIdentifierList(&strings), qelta::kErrSyntax);
 }
 
+// Stored text never carries bytes that are not UTF-8: text gets U+FFFD in
+// their place, ids '_' (kept distinct), and messages quoting the file too.
+TEST(HuginTest, InvalidUtf8IsRepairedWhereverTextIsStored) {
+  const std::string r = "\xEF\xBF\xBD";  // U+FFFD
+  VRN_network network;
+  ASSERT_EQ(ReadText(&network,
+                     "net { }\n"
+                     "\"st\xff ray\";\n"
+                     "node A {\n"
+                     "  label = \"Al\xffpha caf\xc3\";\n"
+                     "  states = (\"s\xff\" \"s\xfe\" \"s_\"\n"
+                     "            \"\xc3\xa9t\xc3\xa9\");\n"
+                     "  note = \"n\xffte\";\n"
+                     "}\n"),
+            qelta::kOk)
+      << LogText(network);
+  qelta_test::ExpectAllTextIsUtf8(network);
+  EXPECT_NE(LogText(network).find("'st" + r + " ray' : Unknown Statement"),
+            std::string::npos)
+      << LogText(network);
+  const int a = network.FindNode("A");
+  ASSERT_GE(a, 0);
+  const VRN_node* node = network.GetNode(a);
+  EXPECT_EQ(std::string(node->Header().GetName()), "Al" + r + "pha caf" + r);
+  // Valid UTF-8 stays as it is.
+  EXPECT_EQ(OutcomeIds(network, a),
+            (Strings{"s__2", "s__3", "s_", "\xc3\xa9t\xc3\xa9"}));
+  const int note = node->UserProperties().FindProperty("note");
+  ASSERT_GE(note, 0);
+  EXPECT_EQ(std::string(node->UserProperties().GetPropertyValue(note)),
+            "n" + r + "te");
+
+  TempPath written(".net");
+  ASSERT_EQ(network.WriteFile(written.path(), 0, 0), qelta::kOk);
+  VRN_network copy;
+  ASSERT_EQ(copy.ReadFile(written.path(), 0, 0), qelta::kOk) << LogText(copy);
+  qelta_test::ExpectSameNetwork(network, copy, 1e-8);
+  EXPECT_STREQ(copy.GetNode(copy.FindNode("A"))->Header().GetName(),
+               node->Header().GetName());
+}
+
 TEST(HuginTest, BeliefsOfAReadNetwork) {
   VRN_network network;
   ASSERT_EQ(ReadText(&network, kTwoNodes), qelta::kOk);

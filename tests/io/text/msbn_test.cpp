@@ -224,6 +224,35 @@ TEST(MsbnTest, WriteReadWriteKeepsEverything) {
             qelta_test::ReadWholeFile(text2.path()));
 }
 
+// Stored text never carries bytes that are not UTF-8: text gets U+FFFD in
+// their place, ids '_' (kept distinct), and messages quoting the file too.
+TEST(MsbnTest, InvalidUtf8IsRepairedWhereverTextIsStored) {
+  const std::string r = "\xEF\xBF\xBD";  // U+FFFD
+  VRN_network network;
+  ASSERT_EQ(ReadText(&network,
+                     "belief network \"Net\xff\"\n"
+                     "\"odd\xff\";\n"
+                     "node A {\n"
+                     "  name : \"Al\xffpha\";\n"
+                     "  type : discrete [ 3 ] =\n"
+                     "    { \"s\xff\", \"s\xfe\", \"s_\" };\n"
+                     "}\n"
+                     "probability ( A ) { 0.2, 0.3, 0.5; }\n"),
+            qelta::kOk)
+      << LogText(network);
+  qelta_test::ExpectAllTextIsUtf8(network);
+  EXPECT_NE(LogText(network).find("'odd" + r + "' : Unknown Object"),
+            std::string::npos)
+      << LogText(network);
+  EXPECT_EQ(std::string(network.Header()->GetName()), "Net" + r);
+  const int a = network.FindNode("A");
+  ASSERT_GE(a, 0);
+  EXPECT_EQ(std::string(network.GetNode(a)->Header().GetName()),
+            "Al" + r + "pha");
+  EXPECT_EQ(OutcomeIds(network, a), (Strings{"s__2", "s__3", "s_"}));
+  EXPECT_EQ(Table(network, a), (Doubles{0.2, 0.3, 0.5}));
+}
+
 TEST(MsbnTest, WriteFailsForAFileThatCannotBeMade) {
   VRN_network network;
   EXPECT_EQ(network.WriteFile("/nonexistent/dir/x.dsc", 0, 0),

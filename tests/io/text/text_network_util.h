@@ -12,10 +12,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <utf8.h>
 
 #include "core/error_log.h"
 #include "core/matrix.h"
@@ -186,6 +189,35 @@ inline void ExpectSameText(const std::string& expected,
     const bool numbers = *end_a == '\0' && *end_b == '\0';
     ASSERT_TRUE(numbers) << "word " << i << ": " << a[i] << " vs " << b[i];
     EXPECT_NEAR(x, y, tolerance) << "word " << i;
+  }
+}
+
+// Every text the network holds that Java reads (its id and name, every
+// node's id, name, outcome ids and property values, every log message) is
+// valid UTF-8.
+inline void ExpectAllTextIsUtf8(const VRN_network& network) {
+  auto expect_utf8 = [](const char* text, const char* what) {
+    if (text == nullptr) return;
+    EXPECT_TRUE(utf8::is_valid(text, text + std::strlen(text)))
+        << what << ": " << text;
+  };
+  expect_utf8(network.Header()->GetId(), "network id");
+  expect_utf8(network.Header()->GetName(), "network name");
+  for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
+    const VRN_node* node = network.GetNode(h);
+    expect_utf8(node->GetId(), "node id");
+    expect_utf8(node->Header().GetName(), "node name");
+    for (const std::string& id : OutcomeIds(network, h)) {
+      expect_utf8(id.c_str(), "outcome id");
+    }
+    const VRN_userProperties& properties = node->UserProperties();
+    for (int i = 0; i < properties.GetSize(); ++i) {
+      expect_utf8(properties.GetPropertyValue(i), "property value");
+    }
+  }
+  const VRN_errorLog* log = network.ErrorLog();
+  for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
+    expect_utf8(log->GetMessage(i), "message");
   }
 }
 

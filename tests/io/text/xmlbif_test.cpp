@@ -255,6 +255,44 @@ TEST(XmlBifTest, TheExtensionChoosesTheFormat) {
   EXPECT_EQ(network.ReadFile(file.path(), kXmlBif, 0), qelta::kOk);
 }
 
+// Stored text never carries bytes that are not UTF-8: names get U+FFFD in
+// their place, ids '_' (kept distinct), and messages quoting the file too.
+// Definitions still find their variables by the names as written.
+TEST(XmlBifTest, InvalidUtf8IsRepairedWhereverTextIsStored) {
+  const std::string r = "\xEF\xBF\xBD";  // U+FFFD
+  VRN_network network;
+  ASSERT_EQ(ReadText(&network,
+                     "<BIF VERSION=\"0.3\"><NETWORK><NAME>Net\xff</NAME>\n"
+                     "<VARIABLE><NAME>a\xff</NAME><OUTCOME>s\xff</OUTCOME>"
+                     "<OUTCOME>s_</OUTCOME></VARIABLE>\n"
+                     "<VARIABLE><NAME>a\xfe</NAME><OUTCOME>t</OUTCOME>"
+                     "<OUTCOME>u</OUTCOME></VARIABLE>\n"
+                     "<DEFINITION><FOR>a\xff</FOR><TABLE>0.3 0.7</TABLE>"
+                     "</DEFINITION>\n"
+                     "<DEFINITION><FOR>a\xfe</FOR><GIVEN>a\xff</GIVEN>"
+                     "<TABLE>0.1 0.9 0.6 0.4</TABLE></DEFINITION>\n"
+                     "<DEFINITION><FOR>b\xff</FOR></DEFINITION>\n"
+                     "</NETWORK></BIF>\n"),
+            qelta::kOk)
+      << LogText(network);
+  qelta_test::ExpectAllTextIsUtf8(network);
+  EXPECT_NE(LogText(network).find("Node [b" + r + "] not found"),
+            std::string::npos)
+      << LogText(network);
+  EXPECT_EQ(std::string(network.Header()->GetName()), "Net" + r);
+  EXPECT_STREQ(network.Header()->GetId(), "Net_");
+  const int first = network.FindNode("a_");
+  const int second = network.FindNode("a__2");
+  ASSERT_GE(first, 0);
+  ASSERT_GE(second, 0);
+  EXPECT_EQ(std::string(network.GetNode(first)->Header().GetName()), "a" + r);
+  EXPECT_EQ(std::string(network.GetNode(second)->Header().GetName()), "a" + r);
+  EXPECT_EQ(OutcomeIds(network, first), (Strings{"s__2", "s_"}));
+  EXPECT_EQ(ParentIds(network, second), (Strings{"a_"}));
+  EXPECT_EQ(Table(network, first), (Doubles{0.3, 0.7}));
+  EXPECT_EQ(Table(network, second), (Doubles{0.1, 0.9, 0.6, 0.4}));
+}
+
 TEST(XmlBifTest, WriteFailsForAFileThatCannotBeMade) {
   VRN_network network;
   EXPECT_EQ(network.WriteFile("/nonexistent/dir/x.xml03", 0, 0),

@@ -396,6 +396,31 @@ TEST_F(XmlNetLoaderTest, MalformedXmlFailsAtItsPosition) {
             (std::vector<std::string>{"Error at 3, 2: mismatched tag"}));
 }
 
+// Bytes that are not UTF-8 never reach a stored id, name or text: the
+// parser refuses the document, in attribute values and in element text.
+TEST_F(XmlNetLoaderTest, InvalidUtf8IsRefused) {
+  const char* const docs[] = {
+      "<qelta version='1.0' id='N\xff'/>",
+      "<?xml version='1.0' encoding='UTF-8'?>\n"
+      "<qelta version='1.0' id='N'>\n<other>a\xc3</other>\n</qelta>",
+      "<qelta version='1.0' id='N'>\n<other>\xed\xa0\x80</other>\n</qelta>"};
+  for (const char* doc : docs) {
+    VRN_network net;
+    EXPECT_FALSE(XmlNetLoader::Load(nullptr, doc, &net)) << doc;
+    std::vector<std::string> errors;
+    const VRN_errorLog* log = net.ErrorLog();
+    for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
+      if (log->GetCode(i) == qelta::kErrFileIo) {
+        errors.push_back(log->GetMessage(i));
+      }
+    }
+    ASSERT_EQ(errors.size(), 1u) << doc;
+    EXPECT_NE(errors[0].find("not well-formed (invalid token)"),
+              std::string::npos)
+        << errors[0];
+  }
+}
+
 // ------------------------------------------------------------ extensions
 
 TEST_F(XmlNetLoaderTest, ExtensionWordChoosesTheBlock) {
