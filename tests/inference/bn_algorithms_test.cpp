@@ -18,159 +18,22 @@
 #include "definitions/node_val.h"
 #include "inference/clustering_engine.h"
 #include "inference/relevance.h"
+#include "test_networks.h"
 
 namespace {
 
 constexpr double kTolerance = 1e-12;
 constexpr const char* kZeroMessage = "All potential entries are zeros for node ";
 
-VRN_nodeVal* Val(VRN_network& net, int h) { return net.GetNode(h)->Value(); }
+using testnet::Beliefs;
+using testnet::Enumeration;
+using testnet::PoisonBeliefs;
+using testnet::Val;
 
-// Joint distribution of the whole network restricted to its observed
-// evidence, by enumeration: P(e) and the unnormalised marginals P(x, e).
-struct Enumeration {
-  double z = 0.0;
-  std::vector<std::vector<double>> marginals;
-};
-
-Enumeration Enumerate(VRN_network& net) {
-  const int n = net.GetSlotCount();
-  std::vector<int> outcomes(n), evidence(n, -1);
-  std::vector<const VRN_matrix*> tables(n);
-  for (int h = 0; h < n; ++h) {
-    VRN_node* node = net.GetNode(h);
-    outcomes[h] = node->Definition()->GetNumberOfOutcomes();
-    tables[h] = node->Definition()->GetMatrixConst();
-    if (node->Value()->HasFlags(qelta::kValFlagEvidence)) {
-      evidence[h] = node->Value()->GetEvidence();
-    }
-  }
-  Enumeration out;
-  out.marginals.resize(n);
-  for (int h = 0; h < n; ++h) out.marginals[h].assign(outcomes[h], 0.0);
-  std::vector<int> x(n);
-  for (int h = 0; h < n; ++h) x[h] = evidence[h] >= 0 ? evidence[h] : 0;
-  while (true) {
-    double p = 1.0;
-    for (int h = 0; h < n && p != 0.0; ++h) {
-      const VRN_matrix& t = *tables[h];
-      const VRN_intArray& parents = net.GetNode(h)->Parents();
-      int index = 0;
-      for (int i = 0; i < parents.GetSize(); ++i) {
-        index += x[parents[i]] * t.GetStrides()[i];
-      }
-      p *= t.GetItem(index + x[h]);
-    }
-    out.z += p;
-    for (int h = 0; h < n; ++h) out.marginals[h][x[h]] += p;
-    int h = 0;
-    for (; h < n; ++h) {
-      if (evidence[h] >= 0) continue;
-      if (++x[h] < outcomes[h]) break;
-      x[h] = 0;
-    }
-    if (h == n) break;
-  }
-  return out;
-}
-
-// A random network of at most max_nodes nodes whose handles are not in
-// topological order, with tables that hold exact zeros and deterministic
-// columns, and random evidence (possibly impossible).
 void MakeRandomNetwork(std::mt19937& rng, VRN_network& net, int max_nodes) {
-  std::uniform_int_distribution<int> count_of(1, max_nodes);
-  const int n = count_of(rng);
-  std::uniform_real_distribution<double> unit(0.0, 1.0);
-  std::vector<int> outcomes(n);
-  long long joint = 1;
-  for (int i = 0; i < n; ++i) {
-    outcomes[i] = std::uniform_int_distribution<int>(2, 4)(rng);
-    joint *= outcomes[i];
-  }
-  // Keep the enumeration small.
-  while (joint > (1 << 16)) {
-    const int i = std::uniform_int_distribution<int>(0, n - 1)(rng);
-    if (outcomes[i] > 2) {
-      joint = joint / outcomes[i] * (outcomes[i] - 1);
-      --outcomes[i];
-    }
-  }
-  for (int i = 0; i < n; ++i) {
-    const int h = net.AddNode(qelta::kDefCpt, ("n" + std::to_string(i)).c_str());
-    ASSERT_EQ(i, h);
-    ASSERT_EQ(qelta::kOk,
-              net.GetNode(h)->Definition()->SetNumberOfOutcomes(outcomes[i]));
-  }
-  // Topological rank = a random permutation of the handles.
-  std::vector<int> rank(n);
-  for (int i = 0; i < n; ++i) rank[i] = i;
-  std::shuffle(rank.begin(), rank.end(), rng);
-  const double arc_chance = unit(rng) * 0.5 + 0.1;
-  for (int c = 0; c < n; ++c) {
-    int added = 0;
-    for (int p = 0; p < n && added < 3; ++p) {
-      if (rank[p] < rank[c] && unit(rng) < arc_chance) {
-        ASSERT_EQ(qelta::kOk, net.AddArc(p, c));
-        ++added;
-      }
-    }
-  }
-  for (int h = 0; h < n; ++h) {
-    VRN_nodeDef* def = net.GetNode(h)->Definition();
-    const int k = outcomes[h];
-    const int columns = def->GetMatrixConst()->GetItemCount() / k;
-    std::vector<double> items;
-    for (int c = 0; c < columns; ++c) {
-      std::vector<double> column(k, 0.0);
-      if (unit(rng) < 0.1) {
-        column[std::uniform_int_distribution<int>(0, k - 1)(rng)] = 1.0;
-      } else {
-        double sum = 0.0;
-        for (double& v : column) {
-          v = unit(rng) < 0.15 ? 0.0 : 0.05 + unit(rng);
-          sum += v;
-        }
-        if (sum == 0.0) {
-          column[0] = 1.0;
-          sum = 1.0;
-        }
-        for (double& v : column) v /= sum;
-      }
-      items.insert(items.end(), column.begin(), column.end());
-    }
-    ASSERT_EQ(qelta::kOk, def->SetDefinitionFromVector(items));
-  }
-  // Half the networks take their evidence without any bookkeeping, so
-  // impossible combinations are kept; the others through the network's own
-  // checks and implied evidence.
-  const bool quiet = unit(rng) < 0.5;
-  const bool was_on = net.IsRelevanceReasoning();
-  if (quiet) net.SetRelevanceReasoning(false);
-  for (int h = 0; h < n; ++h) {
-    if (unit(rng) < 0.3) {
-      (void)Val(net, h)->SetEvidence(
-          std::uniform_int_distribution<int>(0, outcomes[h] - 1)(rng));
-    }
-  }
-  net.SetRelevanceReasoning(was_on);
+  testnet::MakeRandomNetwork(rng, net, {max_nodes, 4, 1 << 16, 0.1});
 }
-
-// Marks every value without evidence valid with beliefs no update computes.
-void PoisonBeliefs(VRN_network& net) {
-  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
-    VRN_nodeVal* value = Val(net, h);
-    if (value->HasEvidence()) continue;
-    const int k = net.GetNode(h)->Definition()->GetNumberOfOutcomes();
-    ASSERT_EQ(qelta::kOk, value->GetMutableValue().SetSingleDimension(k));
-    value->GetMutableValue().FillWith(-1.0);
-    value->AddFlags(qelta::kValFlagValid);
-  }
-}
-
-std::vector<double> Beliefs(VRN_network& net, int h) {
-  const VRN_matrix& m = Val(net, h)->GetValue();
-  return std::vector<double>(m.GetItems().begin(), m.GetItems().end());
-}
+Enumeration Enumerate(VRN_network& net) { return testnet::Enumerate(net); }
 
 // Runs one update after poisoning the values; answers its status.
 int RunCode(VRN_network& net, int code) {
@@ -271,22 +134,18 @@ TEST(BnAlgorithmsTest, RandomNetworksMatchEnumeration) {
     const EvidenceSnapshot before = Snapshot(net);
     const std::vector<std::vector<double>> tables = Tables(net);
 
-    double p = -2.0;
-    EXPECT_TRUE(net.CalcPropEvidence(p, false)) << what;
-    EXPECT_NEAR(e.z, p, kTolerance) << what;
-    EXPECT_TRUE(before == Snapshot(net)) << what;
-    p = -2.0;
-    EXPECT_TRUE(net.CalcPropEvidence(p, true)) << what;
-    EXPECT_NEAR(e.z, p, kTolerance) << what;
-    EXPECT_TRUE(before == Snapshot(net)) << what;
+    for (bool chain_rule : {false, true}) {
+      double p = -2.0;
+      EXPECT_TRUE(net.CalcPropEvidence(p, chain_rule)) << what;
+      EXPECT_NEAR(e.z, p, kTolerance) << what;
+      EXPECT_TRUE(before == Snapshot(net)) << what;
+    }
 
     if (e.z > 0.0) {
-      EXPECT_EQ(qelta::kOk, RunCode(net, 0)) << what;
-      ExpectPosteriors(net, e, what + " code 0");
-      EXPECT_EQ(qelta::kOk, RunCode(net, 11)) << what;
-      ExpectPosteriors(net, e, what + " code 11");
-      EXPECT_EQ(qelta::kOk, RunCode(net, 12)) << what;
-      ExpectPosteriors(net, e, what + " code 12");
+      for (int code : {0, 11, 12}) {
+        EXPECT_EQ(qelta::kOk, RunCode(net, code)) << what;
+        ExpectPosteriors(net, e, what + " code " + std::to_string(code));
+      }
       ASSERT_EQ(qelta::kOk,
                 net.UserProperties().AddProperty("VRN_REL_DECOMP_THRESHOLD", "2"));
       EXPECT_EQ(qelta::kOk, RunCode(net, 11)) << what;
@@ -296,19 +155,19 @@ TEST(BnAlgorithmsTest, RandomNetworksMatchEnumeration) {
                 net.UserProperties().AddProperty("VRN_REL_DECOMP_THRESHOLD3", "1"));
       ASSERT_EQ(qelta::kOk,
                 net.UserProperties().AddProperty("VRN_REL_DECOMP_THRESHOLD2", "1"));
-      EXPECT_EQ(qelta::kOk, RunCode(net, 11)) << what;
-      ExpectPosteriors(net, e, what + " code 11, split");
-      EXPECT_EQ(qelta::kOk, RunCode(net, 12)) << what;
-      ExpectPosteriors(net, e, what + " code 12, split");
+      for (int code : {11, 12}) {
+        EXPECT_EQ(qelta::kOk, RunCode(net, code)) << what;
+        ExpectPosteriors(net, e, what + " split, code " + std::to_string(code));
+      }
     } else {
       ++impossible;
       EXPECT_EQ(qelta::kErrZeroMarginal, RunCode(net, 0)) << what;
       EXPECT_FALSE(ZeroNodes(net).empty()) << what;
       ExpectImpossibleHandled(net, what + " code 0");
-      EXPECT_EQ(qelta::kOk, RunCode(net, 11)) << what;
-      ExpectImpossibleHandled(net, what + " code 11");
-      EXPECT_EQ(qelta::kOk, RunCode(net, 12)) << what;
-      ExpectImpossibleHandled(net, what + " code 12");
+      for (int code : {11, 12}) {
+        EXPECT_EQ(qelta::kOk, RunCode(net, code)) << what;
+        ExpectImpossibleHandled(net, what + " code " + std::to_string(code));
+      }
     }
     EXPECT_EQ(0, net.GetNumberOfTargets()) << what;
     EXPECT_TRUE(before == Snapshot(net)) << what;
@@ -367,6 +226,13 @@ int AddNode(VRN_network& net, const std::string& id,
   }
   for (int p : parents) EXPECT_EQ(qelta::kOk, net.AddArc(p, h));
   return h;
+}
+
+// a -> b with P(a) = (.3, .7) and P(b | a) = (.9, .1), (.2, .8).
+void SetChainTables(VRN_network& net, int a, int b) {
+  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({0.3, 0.7}));
+  ASSERT_EQ(qelta::kOk,
+            net.GetNode(b)->Definition()->SetDefinitionFromVector({0.9, 0.1, 0.2, 0.8}));
 }
 
 TEST(BnAlgorithmsTest, BatchesAreTakenFromTheEndOfTheTopologicalOrder) {
@@ -561,11 +427,9 @@ TEST(BnAlgorithmsTest, EmptyNetworkUpdatesAndHasCertainEvidence) {
 
 TEST(BnAlgorithmsTest, ProbabilityOfEvidenceBasics) {
   VRN_network net;
-  const int a = AddNode(net, "a", {});
-  const int b = AddNode(net, "b", {a});
-  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({0.3, 0.7}));
-  ASSERT_EQ(qelta::kOk,
-            net.GetNode(b)->Definition()->SetDefinitionFromVector({0.9, 0.1, 0.2, 0.8}));
+  const int a = AddNode(net, "a", {}), b = AddNode(net, "b", {a});
+  SetChainTables(net, a, b);
+  if (HasFatalFailure()) return;
   double p = 0.0;
   EXPECT_TRUE(net.CalcPropEvidence(p, false));
   EXPECT_NEAR(1.0, p, 1e-15);
@@ -590,17 +454,12 @@ TEST(BnAlgorithmsTest, ProbabilityOfEvidenceBasics) {
   EXPECT_FALSE(net.IsRelevanceReasoning());
 }
 
-}  // namespace
-
-namespace {
 
 TEST(BnAlgorithmsTest, VirtualEvidenceWeighsTheBeliefs) {
   VRN_network net;
-  const int a = AddNode(net, "a", {});
-  const int b = AddNode(net, "b", {a});
-  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({0.3, 0.7}));
-  ASSERT_EQ(qelta::kOk,
-            net.GetNode(b)->Definition()->SetDefinitionFromVector({0.9, 0.1, 0.2, 0.8}));
+  const int a = AddNode(net, "a", {}), b = AddNode(net, "b", {a});
+  SetChainTables(net, a, b);
+  if (HasFatalFailure()) return;
   ASSERT_EQ(qelta::kOk, Val(net, b)->SetVirtualEvidence({0.8, 0.2}));
   // P(a, likelihood) = P(a) * sum_b P(b | a) L(b).
   const double w0 = 0.3 * (0.9 * 0.8 + 0.1 * 0.2);
@@ -616,11 +475,9 @@ TEST(BnAlgorithmsTest, VirtualEvidenceWeighsTheBeliefs) {
 
 TEST(BnAlgorithmsTest, AutomaticUpdateFollowsNoInternalTargetChange) {
   VRN_network net;
-  const int a = AddNode(net, "a", {});
-  const int b = AddNode(net, "b", {a});
-  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({0.3, 0.7}));
-  ASSERT_EQ(qelta::kOk,
-            net.GetNode(b)->Definition()->SetDefinitionFromVector({0.9, 0.1, 0.2, 0.8}));
+  const int a = AddNode(net, "a", {}), b = AddNode(net, "b", {a});
+  SetChainTables(net, a, b);
+  if (HasFatalFailure()) return;
   ASSERT_EQ(qelta::kOk, Val(net, b)->SetEvidence(0));
   EXPECT_EQ(qelta::kOk, net.SetAutoUpdate(true));
   const double a0 = 0.3 * 0.9 / (0.3 * 0.9 + 0.7 * 0.2);

@@ -19,151 +19,23 @@
 #include "definitions/node_val.h"
 #include "inference/clustering_engine.h"
 #include "inference/relevance.h"
+#include "test_networks.h"
 
 namespace {
 
 constexpr double kTolerance = 1e-12;
 
-VRN_nodeVal* Val(VRN_network& net, int h) { return net.GetNode(h)->Value(); }
-int Outcomes(VRN_network& net, int h) {
-  return net.GetNode(h)->Definition()->GetNumberOfOutcomes();
-}
+using testnet::Beliefs;
+using testnet::Enumeration;
+using testnet::Outcomes;
+using testnet::PoisonBeliefs;
+using testnet::Val;
 
-// A random network of at most max_nodes nodes (handles not in topological
-// order) whose tables hold exact zeros and deterministic columns, with
-// random evidence, some of it impossible. *quiet tells whether the
-// evidence was set without the network's implied-evidence bookkeeping.
 void MakeRandomNetwork(std::mt19937& rng, VRN_network& net, int max_nodes,
                        bool* quiet = nullptr) {
-  std::uniform_real_distribution<double> unit(0.0, 1.0);
-  const int n = std::uniform_int_distribution<int>(1, max_nodes)(rng);
-  std::vector<int> outcomes(n);
-  long long joint = 1;
-  for (int i = 0; i < n; ++i) {
-    outcomes[i] = std::uniform_int_distribution<int>(2, 3)(rng);
-    joint *= outcomes[i];
-  }
-  for (int i = 0; joint > (1 << 14); i = (i + 1) % n) {
-    if (outcomes[i] == 3) {
-      joint = joint / 3 * 2;
-      outcomes[i] = 2;
-    }
-  }
-  for (int i = 0; i < n; ++i) {
-    const int h =
-        net.AddNode(qelta::kDefCpt, ("n" + std::to_string(i)).c_str());
-    ASSERT_EQ(i, h);
-    ASSERT_EQ(qelta::kOk,
-              net.GetNode(h)->Definition()->SetNumberOfOutcomes(outcomes[i]));
-  }
-  std::vector<int> rank(n);
-  for (int i = 0; i < n; ++i) rank[i] = i;
-  std::shuffle(rank.begin(), rank.end(), rng);
-  const double arc_chance = 0.15 + 0.5 * unit(rng);
-  for (int c = 0; c < n; ++c) {
-    int added = 0;
-    for (int p = 0; p < n && added < 3; ++p) {
-      if (rank[p] < rank[c] && unit(rng) < arc_chance) {
-        ASSERT_EQ(qelta::kOk, net.AddArc(p, c));
-        ++added;
-      }
-    }
-  }
-  for (int h = 0; h < n; ++h) {
-    VRN_nodeDef* def = net.GetNode(h)->Definition();
-    const int k = outcomes[h];
-    std::vector<double> items;
-    for (int c = def->GetMatrixConst()->GetItemCount() / k; c > 0; --c) {
-      std::vector<double> column(k, 0.0);
-      if (unit(rng) < 0.1) {
-        column[rng() % k] = 1.0;
-      } else {
-        double sum = 0.0;
-        for (double& v : column) {
-          v = unit(rng) < 0.15 ? 0.0 : 0.05 + unit(rng);
-          sum += v;
-        }
-        if (sum == 0.0) {
-          column[0] = 1.0;
-          sum = 1.0;
-        }
-        for (double& v : column) v /= sum;
-      }
-      items.insert(items.end(), column.begin(), column.end());
-    }
-    ASSERT_EQ(qelta::kOk, def->SetDefinitionFromVector(items));
-  }
-  // Half the networks take evidence without the network's checks, so
-  // impossible combinations stay; the others with implied evidence.
-  const bool silent = unit(rng) < 0.5;
-  if (quiet != nullptr) *quiet = silent;
-  if (silent) net.SetRelevanceReasoning(false);
-  for (int h = 0; h < n; ++h) {
-    if (unit(rng) < 0.3) (void)Val(net, h)->SetEvidence(rng() % outcomes[h]);
-  }
-  net.SetRelevanceReasoning(true);
+  testnet::MakeRandomNetwork(rng, net, {max_nodes, 3, 1 << 14, 0.15}, quiet);
 }
-
-// Enumerated joint restricted to the observed evidence: P(e), and per node
-// the unnormalised posterior of its family laid out like its table.
-struct Enumeration {
-  double z = 0.0;
-  std::vector<std::vector<double>> families;
-  // The joint of every configuration, for marginals over any node set.
-  std::vector<std::pair<std::vector<int>, double>> configurations;
-
-  std::vector<double> Marginal(VRN_network& net,
-                               const std::vector<int>& nodes) const {
-    std::size_t cells = 1;
-    for (int h : nodes) cells *= Outcomes(net, h);
-    std::vector<double> out(cells, 0.0);
-    for (const auto& [x, p] : configurations) {
-      std::size_t index = 0;
-      for (int h : nodes) index = index * Outcomes(net, h) + x[h];
-      out[index] += p;
-    }
-    return out;
-  }
-};
-
-Enumeration Enumerate(VRN_network& net) {
-  const int n = net.GetSlotCount();
-  std::vector<int> evidence(n, -1);
-  Enumeration e;
-  for (int h = 0; h < n; ++h) {
-    if (Val(net, h)->HasFlags(qelta::kValFlagEvidence)) {
-      evidence[h] = Val(net, h)->GetEvidence();
-    }
-    e.families.emplace_back(
-        net.GetNode(h)->Definition()->GetMatrixConst()->GetItemCount(), 0.0);
-  }
-  std::vector<int> x(n);
-  for (int h = 0; h < n; ++h) x[h] = std::max(evidence[h], 0);
-  std::vector<int> index(n);
-  for (;;) {
-    double p = 1.0;
-    for (int h = 0; h < n; ++h) {
-      const VRN_matrix& t = *net.GetNode(h)->Definition()->GetMatrixConst();
-      const VRN_intArray& parents = net.GetNode(h)->Parents();
-      index[h] = x[h];
-      for (int i = 0; i < parents.GetSize(); ++i) {
-        index[h] += x[parents[i]] * t.GetStrides()[i];
-      }
-      p *= t.GetItem(index[h]);
-    }
-    e.z += p;
-    for (int h = 0; h < n; ++h) e.families[h][index[h]] += p;
-    e.configurations.emplace_back(x, p);
-    int h = 0;
-    for (; h < n; ++h) {
-      if (evidence[h] >= 0) continue;
-      if (++x[h] < Outcomes(net, h)) break;
-      x[h] = 0;
-    }
-    if (h == n) break;
-  }
-  return e;
-}
+Enumeration Enumerate(VRN_network& net) { return testnet::Enumerate(net, true); }
 
 // What EM keeps for one data case: one zero count matrix per node shaped
 // like its table, every node mapped to its own matrix, no family counted.
@@ -413,17 +285,6 @@ TEST(RunForLearningTest, ACliqueAboveTwoToTheThirtyCellsFailsWhateverTheLimit) {
 
 // ------------------------------------------------------------ belief update
 
-// Marks every value without evidence valid with beliefs no update computes.
-void PoisonBeliefs(VRN_network& net) {
-  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
-    if (Val(net, h)->HasEvidence()) continue;
-    ASSERT_EQ(qelta::kOk, Val(net, h)->GetMutableValue().SetSingleDimension(
-                              Outcomes(net, h)));
-    Val(net, h)->GetMutableValue().FillWith(-1.0);
-    Val(net, h)->AddFlags(qelta::kValFlagValid);
-  }
-}
-
 // Runs the engine on every part of relevance reasoning (flags 7), one-record
 // parts by their table. False when a run fails.
 bool UpdateParts(VRN_network& net, std::uint8_t* flags, int* zeros) {
@@ -440,11 +301,6 @@ bool UpdateParts(VRN_network& net, std::uint8_t* flags, int* zeros) {
     if (!VRN_clusteringEngine(&job).Run(flags, 0)) return false;
   }
   return true;
-}
-
-std::vector<double> Beliefs(VRN_network& net, int h) {
-  const VRN_matrix& m = Val(net, h)->GetValue();
-  return std::vector<double>(m.GetItems().begin(), m.GetItems().end());
 }
 
 // Beliefs, and the clique tables that go to a table cache once the network

@@ -356,11 +356,8 @@ void CheckQuotedFieldsReadBack() {
   EXPECT_EQ(log.GetNumberOfMessages(), 0);
 }
 
-TEST(FormatHelpersTest, QuotedTextReadsBackWithoutContinuation) {
+TEST(FormatHelpersTest, QuotedTextReadsBackWithAndWithoutContinuation) {
   CheckQuotedFieldsReadBack<TextFormatBase>();
-}
-
-TEST(FormatHelpersTest, QuotedTextReadsBackWithContinuation) {
   CheckQuotedFieldsReadBack<ContinuingFormat>();
 }
 

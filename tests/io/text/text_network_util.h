@@ -152,6 +152,32 @@ inline void ExpectSameNetwork(const VRN_network& expected,
   }
 }
 
+// Writes first to a file named with suffix (the format follows the name),
+// reads that text into second with read_code (CR LF line ends when crlf),
+// expects the same network within 1e-8 (names and positions too when
+// layout) and the same text when second is written with `code`.
+inline void ExpectWriteReadWriteStable(VRN_network& first, VRN_network* second,
+                                       const char* suffix, int read_code,
+                                       int code, bool crlf, bool layout) {
+  TempPath text1(suffix);
+  ASSERT_EQ(first.WriteFile(text1.path(), 0, 0), 0);
+  const std::string written = ReadWholeFile(text1.path());
+  TempPath input(suffix, crlf ? WithCrLf(written) : written);
+  ASSERT_EQ(second->ReadFile(input.path(), read_code, 0), 0) << LogText(*second);
+  ExpectSameNetwork(first, *second, 1e-8);
+  for (int h = first.GetFirstNode(); layout && h >= 0;
+       h = first.GetNextNode(h)) {
+    const VRN_node* node = first.GetNode(h);
+    const VRN_node* copy = second->GetNode(second->FindNode(node->GetId()));
+    EXPECT_STREQ(node->Header().GetName(), copy->Header().GetName());
+    EXPECT_EQ(node->ScreenInfo().x, copy->ScreenInfo().x);
+    EXPECT_EQ(node->ScreenInfo().y, copy->ScreenInfo().y);
+  }
+  TempPath text2(suffix);
+  ASSERT_EQ(second->WriteFile(text2.path(), code, 0), 0);
+  EXPECT_EQ(written, ReadWholeFile(text2.path()));
+}
+
 // The texts' words, numbers compared within tolerance and everything else
 // exactly; blanks and line breaks do not count. Words are runs of letters,
 // digits and ". + - _"; every other character is a word of its own.

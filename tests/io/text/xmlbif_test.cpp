@@ -228,19 +228,10 @@ TEST(XmlBifTest, WritesTheHeaderAndElements) {
 TEST(XmlBifTest, WriteReadWriteKeepsEverything) {
   VRN_network first;
   ASSERT_EQ(ReadText(&first, kDocument), qelta::kOk);
-  TempPath text1(".xml03");
-  ASSERT_EQ(first.WriteFile(text1.path(), 0, 0), qelta::kOk);
   VRN_network second;
-  ASSERT_EQ(ReadText(&second, qelta_test::WithCrLf(
-                                  qelta_test::ReadWholeFile(text1.path()))),
-            qelta::kOk)
-      << LogText(second);
+  qelta_test::ExpectWriteReadWriteStable(first, &second, ".xml03", kXmlBif,
+                                         kXmlBif, true, false);
   EXPECT_EQ(LogText(second), "");
-  qelta_test::ExpectSameNetwork(first, second, 1e-8);
-  TempPath text2(".xml03");
-  ASSERT_EQ(second.WriteFile(text2.path(), kXmlBif, 0), qelta::kOk);
-  EXPECT_EQ(qelta_test::ReadWholeFile(text1.path()),
-            qelta_test::ReadWholeFile(text2.path()));
 }
 
 TEST(XmlBifTest, TheExtensionChoosesTheFormat) {
