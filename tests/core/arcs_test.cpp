@@ -3,31 +3,16 @@
 #include <cstring>
 #include <vector>
 
-#include "core/error_log.h"
 #include "core/network.h"
 #include "core/node.h"
 #include "core/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "network_helpers.h"
 
 namespace {
 
-constexpr int kCpt = 18;
-constexpr int kTruthTable = 20;
-
-std::vector<double> Table(VRN_network& net, int h) {
-  const VRN_matrix* m = net.GetNode(h)->Definition()->GetMatrixConst();
-  return std::vector<double>(m->GetItems().begin(), m->GetItems().end());
-}
-
-std::vector<int> Sizes(VRN_network& net, int h) {
-  const VRN_matrix* m = net.GetNode(h)->Definition()->GetMatrixConst();
-  return std::vector<int>(m->GetDimensions().begin(), m->GetDimensions().end());
-}
-
-std::vector<int> Ints(const VRN_intArray& a) {
-  return std::vector<int>(a.begin(), a.end());
-}
+using namespace qelta_test;
 
 void ExpectNear(const std::vector<double>& actual,
                 const std::vector<double>& expected) {
@@ -35,10 +20,6 @@ void ExpectNear(const std::vector<double>& actual,
   for (size_t i = 0; i < actual.size(); ++i) {
     EXPECT_NEAR(actual[i], expected[i], 1e-12) << "item " << i;
   }
-}
-
-VRN_nodeDef* Def(VRN_network& net, int h) {
-  return net.GetNode(h)->Definition();
 }
 
 TEST(ArcsTest, AddArcAnswersInTheStatedOrder) {
@@ -393,25 +374,6 @@ TEST(ArcsTest, RelevanceHooksInvalidateValuesWhenOn) {
   net.SetRelevanceReasoning(true);
   ASSERT_EQ(net.RemoveArc(a, b), 0);
   EXPECT_FALSE(value->IsValueValid());
-}
-
-TEST(ArcsTest, ImpossibleEvidenceIsRefused) {
-  VRN_network net;
-  // Without implied evidence the child's state is not entered for it, so the
-  // observation meets the impossibility check rather than a conflict.
-  net.SetFlags(net.GetFlags() & ~qelta::kNetEvidencePropagation);
-  int parent = net.AddNode(kCpt, "Parent");
-  int child = net.AddNode(kCpt, "Child");
-  ASSERT_EQ(net.AddArc(parent, child), 0);
-  ASSERT_EQ(Def(net, child)->SetDefinitionFromVector({1.0, 0.0, 0.5, 0.5}), 0);
-  ASSERT_EQ(net.GetNode(parent)->Value()->SetEvidence(0), 0);
-  EXPECT_EQ(net.GetNode(child)->Value()->SetEvidence(1), -2);
-  VRN_errorLog* log = net.ErrorLog();
-  ASSERT_GT(log->GetNumberOfMessages(), 0);
-  EXPECT_STREQ(log->GetMessage(log->GetNumberOfMessages() - 1),
-               "Outcome [State1] of node [Child] is impossible");
-  EXPECT_FALSE(net.GetNode(child)->Value()->HasEvidence());
-  EXPECT_EQ(net.GetNode(child)->Value()->SetEvidence(0), 0);
 }
 
 }  // namespace

@@ -11,11 +11,12 @@
 #include "core/status.h"
 #include "definitions/node_def.h"
 #include "equations/ext_functions.h"
+#include "network_helpers.h"
 
 namespace {
 
-constexpr int kCpt = 18;
-constexpr int kTruthTable = 20;
+using namespace qelta_test;
+
 constexpr int kEquation = 4;
 constexpr int kPlate = 3;
 
@@ -29,15 +30,25 @@ int AddNodeWithOutcomes(VRN_network& net, const char* id, int count) {
   return h;
 }
 
-VRN_nodeDef* Def(VRN_network& net, int h) {
-  return net.GetNode(h)->Definition();
-}
-
 int OutcomeOf(const VRN_case& c, int entry) {
   int node = -1;
   int outcome = -1;
   EXPECT_EQ(c.GetEvidence(entry, node, outcome), 0);
   return outcome;
+}
+
+std::vector<double> SoftOf(const VRN_case& c, int entry) {
+  int node = -1;
+  std::vector<double> soft;
+  EXPECT_EQ(c.GetVirtualEvidence(entry, node, soft), 0);
+  return soft;
+}
+
+Pairs SlicesOf(const VRN_case& c, int entry) {
+  int node = -1;
+  Pairs pairs;
+  EXPECT_EQ(c.GetTemporalEvidence(entry, node, pairs), 0);
+  return pairs;
 }
 
 TEST(CasesTest, NetworkCreatesCaseListOnFirstUse) {
@@ -146,10 +157,7 @@ TEST(CasesTest, TemporalEvidenceAppendsSlicesOnce) {
   EXPECT_EQ(c->SetTemporalEvidence(a, 1, 3), -32);
   EXPECT_EQ(c->SetTemporalEvidence(a, 3, 5), -2);
   EXPECT_EQ(c->SetTemporalEvidence(a, 1, -2), -4);
-  int node;
-  Pairs pairs;
-  ASSERT_EQ(c->GetTemporalEvidence(0, node, pairs), 0);
-  EXPECT_EQ(pairs, (Pairs{{0, 0}, {3, 2}}));
+  EXPECT_EQ(SlicesOf(*c, 0), (Pairs{{0, 0}, {3, 2}}));
   // Evidence of another kind is not turned into per-slice evidence.
   ASSERT_EQ(c->SetEvidence(b, 1), 0);
   EXPECT_EQ(c->SetTemporalEvidence(b, 0, 0), -32);
@@ -173,15 +181,10 @@ TEST(CasesTest, OutcomeInsertionShiftsEvidence) {
   EXPECT_EQ(OutcomeOf(*c, 0), 2);
 
   ASSERT_EQ(Def(net, b)->InsertOutcome(0, "Front"), 0);
-  int node;
-  std::vector<double> soft;
-  ASSERT_EQ(c->GetVirtualEvidence(1, node, soft), 0);
-  EXPECT_EQ(soft, (std::vector<double>{0.0, 0.2, 0.8}));
+  EXPECT_EQ(SoftOf(*c, 1), (std::vector<double>{0.0, 0.2, 0.8}));
 
   ASSERT_EQ(Def(net, d)->InsertOutcome(1, "Mid"), 0);
-  Pairs pairs;
-  ASSERT_EQ(c->GetTemporalEvidence(2, node, pairs), 0);
-  EXPECT_EQ(pairs, (Pairs{{0, 0}, {1, 3}}));
+  EXPECT_EQ(SlicesOf(*c, 2), (Pairs{{0, 0}, {1, 3}}));
 }
 
 TEST(CasesTest, OutcomeRemovalDropsOrShiftsEvidence) {
@@ -207,15 +210,10 @@ TEST(CasesTest, OutcomeRemovalDropsOrShiftsEvidence) {
 
   // The soft-evidence vector keeps one value per outcome.
   ASSERT_EQ(Def(net, b)->RemoveOutcome(2), 0);
-  int node;
-  std::vector<double> soft;
-  ASSERT_EQ(one->GetVirtualEvidence(0, node, soft), 0);
-  EXPECT_EQ(soft, (std::vector<double>{0.1, 0.2, 0.4}));
+  EXPECT_EQ(SoftOf(*one, 0), (std::vector<double>{0.1, 0.2, 0.4}));
 
   ASSERT_EQ(Def(net, d)->RemoveOutcome(1), 0);
-  Pairs pairs;
-  ASSERT_EQ(one->GetTemporalEvidence(1, node, pairs), 0);
-  EXPECT_EQ(pairs, (Pairs{{1, 2}}));
+  EXPECT_EQ(SlicesOf(*one, 1), (Pairs{{1, 2}}));
   // Per-slice evidence that loses its last slice goes altogether.
   ASSERT_EQ(Def(net, e)->RemoveOutcome(1), 0);
   EXPECT_EQ(one->GetNumberOfEvidence(), 2);
@@ -240,13 +238,9 @@ TEST(CasesTest, ReorderingRemapsOutcomesAndVectors) {
   order.Add(1);
   for (int h : {a, b, d, e}) ASSERT_EQ(Def(net, h)->ChangeOrderOfOutcomes(order), 0);
   EXPECT_EQ(OutcomeOf(*c, 0), 1);
+  EXPECT_EQ(SoftOf(*c, 1), (std::vector<double>{0.6, 0.1, 0.3}));
+  EXPECT_EQ(SlicesOf(*c, 2), (Pairs{{0, 1}, {1, 0}}));
   int node;
-  std::vector<double> soft;
-  ASSERT_EQ(c->GetVirtualEvidence(1, node, soft), 0);
-  EXPECT_EQ(soft, (std::vector<double>{0.6, 0.1, 0.3}));
-  Pairs pairs;
-  ASSERT_EQ(c->GetTemporalEvidence(2, node, pairs), 0);
-  EXPECT_EQ(pairs, (Pairs{{0, 1}, {1, 0}}));
   double value = 0;
   ASSERT_EQ(c->GetContEvidence(3, node, value), 0);
   EXPECT_EQ(value, 4.0);
@@ -258,13 +252,9 @@ TEST(CasesTest, OutcomeCountChangesAreFollowed) {
   VRN_case* c = net.AddCase("C");
   ASSERT_EQ(c->SetVirtualEvidence(a, {0.1, 0.2, 0.3, 0.4}), 0);
   ASSERT_EQ(Def(net, a)->SetNumberOfOutcomes(2), 0);
-  int node;
-  std::vector<double> soft;
-  ASSERT_EQ(c->GetVirtualEvidence(0, node, soft), 0);
-  EXPECT_EQ(soft, (std::vector<double>{0.1, 0.2}));
+  EXPECT_EQ(SoftOf(*c, 0), (std::vector<double>{0.1, 0.2}));
   ASSERT_EQ(Def(net, a)->SetNumberOfOutcomes(3), 0);
-  ASSERT_EQ(c->GetVirtualEvidence(0, node, soft), 0);
-  EXPECT_EQ(soft, (std::vector<double>{0.1, 0.2, 0.0}));
+  EXPECT_EQ(SoftOf(*c, 0), (std::vector<double>{0.1, 0.2, 0.0}));
 }
 
 TEST(CasesTest, NodeDeletionRemovesEntriesWhilePropagating) {
@@ -315,12 +305,8 @@ TEST(CasesTest, PlateConversionMovesOutcomeToSliceZeroAndBack) {
     net.GetNode(h)->SetTemporalTypeRaw(kPlate);
     net.Cases()->OnTemporalTypeChanged(h, 0);
   }
-  int node;
-  Pairs pairs;
-  ASSERT_EQ(c->GetTemporalEvidence(0, node, pairs), 0);
-  EXPECT_EQ(pairs, (Pairs{{0, 2}}));
-  std::vector<double> soft;
-  EXPECT_EQ(c->GetVirtualEvidence(1, node, soft), 0);
+  EXPECT_EQ(SlicesOf(*c, 0), (Pairs{{0, 2}}));
+  SoftOf(*c, 1);  // still soft evidence
 
   // A change that does not touch the plate type leaves entries alone.
   net.GetNode(a)->SetTemporalTypeRaw(kPlate);
@@ -330,6 +316,8 @@ TEST(CasesTest, PlateConversionMovesOutcomeToSliceZeroAndBack) {
   net.GetNode(a)->SetTemporalTypeRaw(0);
   net.Cases()->OnTemporalTypeChanged(a, kPlate);
   EXPECT_EQ(OutcomeOf(*c, 0), 2);
+  int node;
+  Pairs pairs;
   EXPECT_EQ(c->GetTemporalEvidence(0, node, pairs), -51);
 }
 

@@ -17,19 +17,12 @@
 #include "core/status.h"
 #include "core/strings.h"
 #include "definitions/node_def.h"
+#include "network_helpers.h"
 
 namespace {
 
 int UpdateCount(const VRN_network& net) {
-  int count = 0;
-  VRN_errorLog* log = net.ErrorLog();
-  for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
-    if (std::strcmp(log->GetMessage(i), "Algorithm code 10 is not available") ==
-        0) {
-      ++count;
-    }
-  }
-  return count;
+  return qelta_test::CountMessages(net, qelta_test::kUpdateMessage);
 }
 
 TEST(ChangeGuardsTest, NestedGuardsUpdateOnceWhenTheOuterEnds) {

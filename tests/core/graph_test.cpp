@@ -6,15 +6,13 @@
 #include "core/node.h"
 #include "core/status.h"
 #include "definitions/node_def.h"
+#include "network_helpers.h"
 
 namespace {
 
-constexpr int kCpt = 18;
-constexpr int kCostLayer = 1;
+using namespace qelta_test;
 
-std::vector<int> Ints(const VRN_intArray& a) {
-  return std::vector<int>(a.begin(), a.end());
-}
+constexpr int kCostLayer = 1;
 
 VRN_intArray Array(const std::vector<int>& v) {
   VRN_intArray a;

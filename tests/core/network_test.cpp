@@ -16,34 +16,11 @@
 #include "definitions/cpt.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "network_helpers.h"
 
 namespace {
 
-constexpr int kCpt = 18;
-constexpr int kTruthTable = 20;
-
-std::vector<double> Items(const VRN_matrix& m) {
-  return std::vector<double>(m.GetItems().begin(), m.GetItems().end());
-}
-
-std::vector<double> Table(VRN_network& net, int h) {
-  return Items(*net.GetNode(h)->Definition()->GetMatrixConst());
-}
-
-std::vector<int> Ints(const VRN_intArray& a) {
-  return std::vector<int>(a.begin(), a.end());
-}
-
-int CountMessages(const VRN_network& net, const char* text) {
-  int count = 0;
-  VRN_errorLog* log = net.ErrorLog();
-  for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
-    if (std::strcmp(log->GetMessage(i), text) == 0) ++count;
-  }
-  return count;
-}
-
-constexpr const char* kUpdateMessage = "Algorithm code 10 is not available";
+using namespace qelta_test;
 
 TEST(NetworkTest, NewNetworkHasDocumentedDefaults) {
   VRN_network net;

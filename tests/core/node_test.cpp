@@ -10,34 +10,11 @@
 #include "core/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "network_helpers.h"
 
 namespace {
 
-constexpr int kCpt = 18;
-constexpr int kTruthTable = 20;
-constexpr const char* kUpdateMessage = "Algorithm code 10 is not available";
-
-std::vector<double> Table(VRN_network& net, int h) {
-  const VRN_matrix* m = net.GetNode(h)->Definition()->GetMatrixConst();
-  return std::vector<double>(m->GetItems().begin(), m->GetItems().end());
-}
-
-std::vector<int> Ints(const VRN_intArray& a) {
-  return std::vector<int>(a.begin(), a.end());
-}
-
-VRN_nodeDef* Def(VRN_network& net, int h) {
-  return net.GetNode(h)->Definition();
-}
-
-int CountMessages(const VRN_network& net, const char* text) {
-  int count = 0;
-  VRN_errorLog* log = net.ErrorLog();
-  for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
-    if (std::strcmp(log->GetMessage(i), text) == 0) ++count;
-  }
-  return count;
-}
+using namespace qelta_test;
 
 TEST(NodeTest, DiagnosisAttributes) {
   VRN_network net;
@@ -77,18 +54,10 @@ TEST(NodeTest, CopyFlagTwoMakesTemporalTypeNormal) {
   EXPECT_EQ(drop.GetNode(h)->GetTemporalType(), 0);
 }
 
-TEST(NodeTest, NewNodeHasRecordDefaults) {
+TEST(NodeTest, NewNodeTakesItsNameAndTheNetworksAppearance) {
   VRN_network net;
   VRN_node* n = net.GetNode(net.AddNode(kCpt, "Rain"));
   EXPECT_STREQ(n->Header().GetName(), "Rain");
-  EXPECT_EQ(n->GetDiagType(), 2);
-  EXPECT_FALSE(n->IsRanked());
-  EXPECT_FALSE(n->IsMandatory());
-  EXPECT_EQ(n->GetSubmodel(), 32768);
-  EXPECT_EQ(n->GetQuestion(), nullptr);
-  EXPECT_FALSE(n->IsTarget());
-  EXPECT_EQ(n->GetTemporalType(), 0);
-  EXPECT_FALSE(n->HasDiagExtras());
   // Appearance comes from the network's default node appearance.
   EXPECT_EQ(n->ScreenInfo().width, 76);
   EXPECT_EQ(n->ScreenInfo().interior_color, 0xF7F6E5);

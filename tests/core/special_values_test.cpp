@@ -143,20 +143,6 @@ TEST(SpecialValuesTest, NumberTextIgnoresTheProcessLocale) {
   EXPECT_STREQ(buffer, "3.5");
 }
 
-TEST(ScreenInfoTest, NewRecordHasDefaults) {
-  VRN_screenInfo info;
-  EXPECT_EQ(info.x, 0);
-  EXPECT_EQ(info.y, 0);
-  EXPECT_EQ(info.width, 0);
-  EXPECT_EQ(info.height, 0);
-  EXPECT_EQ(info.show_bar_chart, 0);
-  for (int field : {info.interior_color, info.style1, info.style2,
-                    info.text_color, info.outline_width, info.outline_color,
-                    info.bar_chart_width, info.bar_chart_height}) {
-    EXPECT_EQ(field, -2147483647);
-  }
-}
-
 TEST(ScreenInfoTest, MergeFillsOnlyWhatIsOpen) {
   VRN_screenInfo defaults;
   defaults.x = 5;

@@ -8,14 +8,13 @@
 #include "core/network.h"
 #include "core/node.h"
 #include "core/status.h"
+#include "network_helpers.h"
 
 namespace {
 
-constexpr int kMain = 32768;
+using namespace qelta_test;
 
-std::vector<int> Ints(const VRN_intArray& a) {
-  return std::vector<int>(a.begin(), a.end());
-}
+constexpr int kMain = 32768;
 
 TEST(SubmodelTest, NewNetworkHasOnlyTheMainSubmodel) {
   VRN_network net;

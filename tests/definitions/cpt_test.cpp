@@ -58,15 +58,6 @@ TEST_F(CptTest, NewCptWithoutParentsIsOneUniformRun) {
   EXPECT_STREQ("State1", Def(a)->GetOutcomesNames()->Get(1));
 }
 
-TEST_F(CptTest, AddedParentRepeatsTheColumn) {
-  const int a = AddCpt("a");
-  const int b = AddCpt("b");
-  SetTable(b, {0.2, 0.8});
-  ASSERT_EQ(qelta::kOk, net_.AddArc(a, b));
-  EXPECT_EQ((std::vector<int>{2, 2}), Sizes(Table(b)));
-  ExpectItemsNear({0.2, 0.8, 0.2, 0.8}, Table(b));
-}
-
 TEST_F(CptTest, ParentsIndexTheTableInParentOrder) {
   const int a = AddCpt("a", 3);
   const int b = AddCpt("b", 4);
@@ -88,16 +79,6 @@ TEST_F(CptTest, ParentsIndexTheTableInParentOrder) {
   EXPECT_EQ((std::vector<int>{4, 3, 2}), Sizes(Table(c)));
   // (b = 1, a = 2, own = 1) was (a = 2, b = 1, own = 1): 2*8 + 1*2 + 1.
   EXPECT_EQ(19.0, Table(c).GetItem(1 * 6 + 2 * 2 + 1));
-}
-
-TEST_F(CptTest, RemovedParentKeepsItsFirstState) {
-  const int a = AddCpt("a");
-  const int b = AddCpt("b");
-  ASSERT_EQ(qelta::kOk, net_.AddArc(a, b));
-  SetTable(b, {0.1, 0.9, 0.7, 0.3});
-  ASSERT_EQ(qelta::kOk, net_.RemoveArc(a, b));
-  EXPECT_EQ((std::vector<int>{2}), Sizes(Table(b)));
-  ExpectItemsNear({0.1, 0.9}, Table(b));
 }
 
 TEST_F(CptTest, ParentOutcomeInsertedGivesTheNewStateUniformColumns) {
@@ -126,16 +107,6 @@ TEST_F(CptTest, OwnOutcomeInsertedHasProbabilityZero) {
   ASSERT_EQ(qelta::kOk, Def(b)->AddOutcome("z"));
   ExpectItemsNear({0.2, 0.0, 0.8, 0.0, 0.6, 0.0, 0.4, 0.0}, Table(b));
   EXPECT_STREQ("m", Def(b)->GetOutcomesNames()->Get(1));
-}
-
-TEST_F(CptTest, ParentOutcomeRemovedDropsItsColumns) {
-  const int a = AddCpt("a", 3);
-  const int b = AddCpt("b");
-  ASSERT_EQ(qelta::kOk, net_.AddArc(a, b));
-  SetTable(b, {0.1, 0.9, 0.2, 0.8, 0.3, 0.7});
-  ASSERT_EQ(qelta::kOk, Def(a)->RemoveOutcome(1));
-  EXPECT_EQ((std::vector<int>{2, 2}), Sizes(Table(b)));
-  ExpectItemsNear({0.1, 0.9, 0.3, 0.7}, Table(b));
 }
 
 TEST_F(CptTest, ParentOutcomesReorderedPermuteTheColumns) {

@@ -34,6 +34,12 @@ VRN_intArray IntArray(std::initializer_list<int> items) {
   return out;
 }
 
+VRN_stringArray StringArray(std::initializer_list<const char*> items) {
+  VRN_stringArray out;
+  for (const char* v : items) (void)out.Add(v);
+  return out;
+}
+
 class DiscreteDefTest : public ::testing::Test {
  protected:
   int Add(const char* id, int outcomes = 2) {
@@ -55,8 +61,7 @@ TEST_F(DiscreteDefTest, NeverFewerThanTwoOutcomes) {
   const int a = Add("a");
   EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->RemoveOutcome(0));
   EXPECT_EQ(qelta::kErrWrongNumStates, Def(a)->SetNumberOfOutcomes(1));
-  VRN_stringArray one;
-  (void)one.Add("only");
+  VRN_stringArray one = StringArray({"only"});
   EXPECT_EQ(qelta::kErrWrongNumStates, Def(a)->SetNumberOfOutcomesByIds(one));
   EXPECT_EQ(2, Def(a)->GetNumberOfOutcomes());
   EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->InsertOutcome(3, "x"));
@@ -73,10 +78,7 @@ TEST_F(DiscreteDefTest, UnusableIdsAreReplacedOnInsertAndRefusedOnRename) {
   EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->RenameOutcome(5, "ok"));
   ASSERT_EQ(qelta::kOk, Def(a)->RenameOutcome(0, "first"));
 
-  VRN_stringArray names;
-  (void)names.Add("low value");
-  (void)names.Add("");
-  (void)names.Add("3kg");
+  VRN_stringArray names = StringArray({"low value", "", "3kg"});
   ASSERT_EQ(qelta::kOk, Def(a)->RenameOutcomes(names));
   EXPECT_EQ((std::vector<std::string>{"low_value", "x", "xkg"}), Ids(*Def(a)));
   (void)names.Delete(2);
@@ -97,9 +99,7 @@ TEST_F(DiscreteDefTest, TwoOutcomesNeverShareAnId) {
   EXPECT_EQ(before, Ids(*Def(a)));
   EXPECT_EQ(4, Def(child)->GetMatrixConst()->GetItemCount());
 
-  VRN_stringArray twice;
-  (void)twice.Add("x");
-  (void)twice.Add("x");
+  VRN_stringArray twice = StringArray({"x", "x"});
   EXPECT_EQ(qelta::kErrDuplicatedIdentifier, Def(a)->RenameOutcomes(twice));
   EXPECT_EQ(qelta::kErrDuplicatedIdentifier,
             Def(a)->RenameOutcomesFromStrings({"p q", "p_q"}));  // repaired
@@ -127,9 +127,7 @@ TEST_F(DiscreteDefTest, TwoOutcomesNeverShareAnId) {
             Ids(*Def(lone)));
 
   // A new outcome may take the id a kept outcome gives up.
-  VRN_stringArray swapped;
-  (void)swapped.Add("State3");
-  (void)swapped.Add("fresh");
+  VRN_stringArray swapped = StringArray({"State3", "fresh"});
   ASSERT_EQ(qelta::kOk, Def(lone)->ChangeOrderOfOutcomesWithAddAndRemove(
                             swapped, IntArray({-1, 0})));
   EXPECT_EQ((std::vector<std::string>{"State3", "fresh"}), Ids(*Def(lone)));
@@ -270,18 +268,12 @@ TEST_F(DiscreteDefTest, AddAndRemoveByMapping) {
   const int child = Add("child");
   ASSERT_EQ(qelta::kOk, net_.AddArc(a, child));
   ASSERT_EQ(qelta::kOk, Def(a)->RenameOutcomes([] {
-    VRN_stringArray n;
-    (void)n.Add("a");
-    (void)n.Add("b");
-    (void)n.Add("c");
+    VRN_stringArray n = StringArray({"a", "b", "c"});
     return n;
   }()));
   ASSERT_EQ(qelta::kOk, Def(child)->SetDefinitionFromVector(
                             {0.1, 0.9, 0.2, 0.8, 0.3, 0.7}));
-  VRN_stringArray ids;
-  (void)ids.Add("x");
-  (void)ids.Add("c");
-  (void)ids.Add("a");
+  VRN_stringArray ids = StringArray({"x", "c", "a"});
   ASSERT_EQ(qelta::kOk, Def(a)->ChangeOrderOfOutcomesWithAddAndRemove(
                             ids, IntArray({-1, 2, 0})));
   EXPECT_EQ((std::vector<std::string>{"x", "c", "a"}), Ids(*Def(a)));
@@ -291,9 +283,7 @@ TEST_F(DiscreteDefTest, AddAndRemoveByMapping) {
             std::vector<double>(t.GetItems().begin(), t.GetItems().end()));
 
   // Keeping one old outcome goes through temporary outcomes.
-  VRN_stringArray two;
-  (void)two.Add("n1");
-  (void)two.Add("keep");
+  VRN_stringArray two = StringArray({"n1", "keep"});
   ASSERT_EQ(qelta::kOk, Def(a)->ChangeOrderOfOutcomesWithAddAndRemove(
                             two, IntArray({-1, 1})));
   EXPECT_EQ((std::vector<std::string>{"n1", "keep"}), Ids(*Def(a)));
@@ -303,9 +293,7 @@ TEST_F(DiscreteDefTest, AddAndRemoveByMapping) {
 
 TEST_F(DiscreteDefTest, BadMappingsAreRefusedBeforeAnyChange) {
   const int a = Add("a", 3);
-  VRN_stringArray ids;
-  (void)ids.Add("p");
-  (void)ids.Add("q");
+  VRN_stringArray ids = StringArray({"p", "q"});
   EXPECT_EQ(qelta::kErrOutOfRange,
             Def(a)->ChangeOrderOfOutcomesWithAddAndRemove(ids, IntArray({0})));
   EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->ChangeOrderOfOutcomesWithAddAndRemove(
@@ -321,10 +309,7 @@ TEST_F(DiscreteDefTest, ResizingByIds) {
   const int child = Add("child");
   ASSERT_EQ(qelta::kOk, net_.AddArc(a, child));
   ASSERT_EQ(qelta::kOk, Def(a)->SetDefaultOutcome(1));
-  VRN_stringArray ids;
-  (void)ids.Add("lo");
-  (void)ids.Add("mid");
-  (void)ids.Add("hi");
+  VRN_stringArray ids = StringArray({"lo", "mid", "hi"});
   ASSERT_EQ(qelta::kOk, Def(a)->SetNumberOfOutcomesByIds(ids));
   EXPECT_EQ((std::vector<std::string>{"lo", "mid", "hi"}), Ids(*Def(a)));
   EXPECT_EQ(6, Def(child)->GetMatrixConst()->GetItemCount());
@@ -332,9 +317,7 @@ TEST_F(DiscreteDefTest, ResizingByIds) {
   // Own table rebuilt uniform.
   EXPECT_EQ(1 / 3.0, Def(a)->GetMatrixConst()->GetItem(0));
 
-  VRN_stringArray bad;
-  (void)bad.Add("ok");
-  (void)bad.Add("not ok");
+  VRN_stringArray bad = StringArray({"ok", "not ok"});
   EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->SetNumberOfOutcomesByIds(bad));
   EXPECT_EQ(3, Def(a)->GetNumberOfOutcomes());
 }

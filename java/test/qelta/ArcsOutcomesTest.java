@@ -3,47 +3,11 @@ package qelta;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeTrue;
-import static qelta.NodesTest.CPT;
-import static qelta.NodesTest.engineFails;
-import static qelta.NodesTest.fails;
-import static qelta.NodesTest.refused;
 
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 
 /** Arcs between nodes and the outcome lists of nodes. */
-class ArcsOutcomesTest {
-    private Network net;
-
-    @BeforeEach
-    void setUp() {
-        net = new Network();
-    }
-
-    @AfterEach
-    void tearDown() {
-        net.close();
-    }
-
-    /** A CPT node with the given outcomes. */
-    private int node(String id, String... outcomes) {
-        int h = net.addNode(CPT, id);
-        int[] mapping = new int[outcomes.length];
-        java.util.Arrays.fill(mapping, -1);
-        net.setOutcomes(h, outcomes, mapping);
-        return h;
-    }
-
-    /** A CPT node with count outcomes s0, s1, ... */
-    private int wideNode(String id, int count) {
-        String[] outcomes = new String[count];
-        for (int i = 0; i < count; i++) {
-            outcomes[i] = "s" + i;
-        }
-        return node(id, outcomes);
-    }
-
+class ArcsOutcomesTest extends NetworkFixture {
     @Test
     void arcsAreAddedAndRemovedInBothForms() {
         int a = node("a", "yes", "no");
@@ -127,9 +91,9 @@ class ArcsOutcomesTest {
     void outcomeIndicesAndIdentifiersAreChecked() {
         int h = node("w", "sun", "rain");
         String message = "Invalid outcome index 2 for node 'w', valid indices are 0..1";
-        refused(message, () -> net.deleteOutcome(h, 2));
-        refused(message, () -> net.deleteOutcome("w", 2));
-        refused(message, () -> net.setOutcomeId(h, 2, "x"));
+        refusedAll(message,
+                () -> net.deleteOutcome(h, 2), () -> net.deleteOutcome("w", 2),
+                () -> net.setOutcomeId(h, 2, "x"));
         refused("Invalid outcome index -1 for node 'w', valid indices are 0..1",
                 () -> net.setOutcomeId("w", -1, "x"));
         refused("Invalid outcome identifier 'fog' for node 'w'",
@@ -139,9 +103,9 @@ class ArcsOutcomesTest {
         refused("Invalid outcome identifier: null", () -> net.deleteOutcome(9, (String) null));
         refused("Invalid node handle: 9", () -> net.deleteOutcome(9, "sun"));
         refused("Invalid node identifier: 'q'", () -> net.deleteOutcome("q", 0));
-        refused("Unexpected null Java string.", () -> net.addOutcome(h, null));
-        refused("Unexpected null Java string.", () -> net.insertOutcome(h, 0, null));
-        refused("Unexpected null Java string.", () -> net.setOutcomeId(h, 0, null));
+        refusedAll("Unexpected null Java string.",
+                () -> net.addOutcome(h, null), () -> net.insertOutcome(h, 0, null),
+                () -> net.setOutcomeId(h, 0, null));
         assertEquals(2, net.getOutcomeCount(h));
     }
 

@@ -5,44 +5,11 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeTrue;
-import static qelta.NodesTest.CPT;
-import static qelta.NodesTest.TRUTH_TABLE;
-import static qelta.NodesTest.engineFails;
-import static qelta.NodesTest.refused;
 
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 
 /** Node tables, parents and children, outcome identifiers, point values and intervals. */
-class DefinitionsTest {
-    private static final double EXACT = 1e-12;
-
-    private Network net;
-
-    @BeforeEach
-    void setUp() {
-        net = new Network();
-    }
-
-    @AfterEach
-    void tearDown() {
-        net.close();
-    }
-
-    /** A node of the given type with the given outcomes. */
-    private int node(int type, String id, String... outcomes) {
-        int h = net.addNode(type, id);
-        int[] mapping = new int[outcomes.length];
-        java.util.Arrays.fill(mapping, -1);
-        net.setOutcomes(h, outcomes, mapping);
-        return h;
-    }
-
-    private int node(String id, String... outcomes) {
-        return node(CPT, id, outcomes);
-    }
-
+class DefinitionsTest extends NetworkFixture {
     /** One distinct distribution per column: column c gives outcome k weight (c + 1) * (k + 1). */
     private static double[] distinctColumns(int columns, int outcomes) {
         double[] table = new double[columns * outcomes];
@@ -132,10 +99,10 @@ class DefinitionsTest {
     void aMissingTableIsRefusedFirst() {
         node("A", "a0", "a1");
         String message = "Node definition array cannot be null";
-        refused(message, () -> net.setNodeDefinition(0, null));
-        refused(message, () -> net.setNodeDefinition(9, null));
-        refused(message, () -> net.setNodeDefinition("A", null));
-        refused(message, () -> net.setNodeDefinition("Nobody", null));
+        refusedAll(message,
+                () -> net.setNodeDefinition(0, null), () -> net.setNodeDefinition(9, null),
+                () -> net.setNodeDefinition("A", null),
+                () -> net.setNodeDefinition("Nobody", null));
         refused("Invalid node handle: 9", () -> net.setNodeDefinition(9, new double[2]));
         refused("Invalid node identifier: 'Nobody'",
                 () -> net.setNodeDefinition("Nobody", new double[2]));
@@ -273,15 +240,12 @@ class DefinitionsTest {
     @Test
     void numberMethodsRefuseBadNodes() {
         node("T", "a", "b");
-        refused("Invalid node handle: 1", () -> net.hasOutcomeIds(1));
-        refused("Invalid node handle: 1", () -> net.hasPointValues(1));
-        refused("Invalid node handle: 1", () -> net.getPointValues(1));
-        refused("Invalid node handle: 1", () -> net.setPointValues(1, new double[2]));
-        refused("Invalid node handle: 1", () -> net.removePointValues(1));
-        refused("Invalid node handle: 1", () -> net.hasIntervals(1));
-        refused("Invalid node handle: 1", () -> net.getIntervals(1));
-        refused("Invalid node handle: 1", () -> net.setIntervals(1, new double[3], false));
-        refused("Invalid node handle: 1", () -> net.removeIntervals(1));
+        refusedAll("Invalid node handle: 1",
+                () -> net.hasOutcomeIds(1), () -> net.hasPointValues(1),
+                () -> net.getPointValues(1), () -> net.setPointValues(1, new double[2]),
+                () -> net.removePointValues(1), () -> net.hasIntervals(1),
+                () -> net.getIntervals(1), () -> net.setIntervals(1, new double[3], false),
+                () -> net.removeIntervals(1));
         refused("Invalid node identifier: 'U'", () -> net.setIntervals("U", new double[3], true));
         // A missing array is refused before the node is looked at.
         refused("Unexpected null Java array.", () -> net.setIntervals("U", null, true));

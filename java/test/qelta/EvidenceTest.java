@@ -4,43 +4,11 @@ import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
-import static qelta.NodesTest.CPT;
-import static qelta.NodesTest.TRUTH_TABLE;
-import static qelta.NodesTest.engineFails;
-import static qelta.NodesTest.refused;
 
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 
 /** Observed, implied, numeric and virtual evidence, and target marks. */
-class EvidenceTest {
-    private static final double EXACT = 1e-12;
-
-    private Network net;
-
-    @BeforeEach
-    void setUp() {
-        net = new Network();
-    }
-
-    @AfterEach
-    void tearDown() {
-        net.close();
-    }
-
-    private int node(int type, String id, String... outcomes) {
-        int h = net.addNode(type, id);
-        int[] mapping = new int[outcomes.length];
-        java.util.Arrays.fill(mapping, -1);
-        net.setOutcomes(h, outcomes, mapping);
-        return h;
-    }
-
-    private int node(String id, String... outcomes) {
-        return node(CPT, id, outcomes);
-    }
-
+class EvidenceTest extends NetworkFixture {
     /** Evidence flags of a node: real, propagated, virtual. */
     private void assertFlags(String id, boolean real, boolean propagated, boolean virtual) {
         assertEquals(real, net.isRealEvidence(id), id + " real");
@@ -104,9 +72,9 @@ class EvidenceTest {
     @Test
     void readingMissingEvidenceFails() {
         int w = node("W", "sun", "rain");
-        refused("Node 'W' has no evidence set", () -> net.getEvidence(w));
-        refused("Node 'W' has no evidence set", () -> net.getEvidenceId("W"));
-        refused("Node 'W' has no evidence set", () -> net.getContEvidence(w));
+        refusedAll("Node 'W' has no evidence set",
+                () -> net.getEvidence(w), () -> net.getEvidenceId("W"),
+                () -> net.getContEvidence(w));
         engineFails("ClearEvidence", -2, () -> net.clearEvidence(w));
         engineFails("GetVirtualEvidence", -2, () -> net.getVirtualEvidence("W"));
     }
@@ -260,14 +228,11 @@ class EvidenceTest {
     @Test
     void flagReadersRefuseBadNodes() {
         node("A", "x", "y");
-        refused("Invalid node handle: 1", () -> net.isEvidence(1));
-        refused("Invalid node handle: 1", () -> net.isRealEvidence(1));
-        refused("Invalid node handle: 1", () -> net.isPropagatedEvidence(1));
-        refused("Invalid node handle: 1", () -> net.isVirtualEvidence(1));
-        refused("Invalid node handle: 1", () -> net.clearEvidence(1));
-        refused("Invalid node handle: 1", () -> net.getEvidence(1));
-        refused("Invalid node handle: 1", () -> net.getEvidenceId(1));
-        refused("Invalid node handle: 1", () -> net.getVirtualEvidence(1));
+        refusedAll("Invalid node handle: 1",
+                () -> net.isEvidence(1), () -> net.isRealEvidence(1),
+                () -> net.isPropagatedEvidence(1), () -> net.isVirtualEvidence(1),
+                () -> net.clearEvidence(1), () -> net.getEvidence(1), () -> net.getEvidenceId(1),
+                () -> net.getVirtualEvidence(1));
         refused("Invalid node identifier: 'B'", () -> net.isEvidence("B"));
         refused("Invalid node identifier: null", () -> net.clearEvidence((String) null));
     }

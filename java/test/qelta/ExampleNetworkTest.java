@@ -3,8 +3,9 @@ package qelta;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
-import static qelta.NodesTest.CPT;
-import static qelta.NodesTest.TRUTH_TABLE;
+import static qelta.NetworkFixture.CPT;
+import static qelta.NetworkFixture.EXACT;
+import static qelta.NetworkFixture.TRUTH_TABLE;
 
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -19,8 +20,6 @@ import org.junit.jupiter.api.Test;
  * call, both checked against exact enumeration of the joint distribution done here.
  */
 class ExampleNetworkTest {
-    private static final double EXACT = 1e-12;
-
     /** The published model: identifier, type, outcomes, parents, table (own outcome fastest). */
     private record Node(String id, int type, String[] outcomes, String[] parents, double[] table) {}
 

@@ -6,10 +6,6 @@ import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeFalse;
-import static qelta.NodesTest.CPT;
-import static qelta.NodesTest.engineFails;
-import static qelta.NodesTest.fails;
-import static qelta.NodesTest.refused;
 
 import java.io.File;
 import java.io.IOException;
@@ -22,28 +18,14 @@ import java.util.concurrent.TimeUnit;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 import javax.management.ObjectName;
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 
 /** The network object: lifecycle, settings, identity and the search entry points. */
-class NetworkTest {
+class NetworkTest extends NetworkFixture {
     static final String BAD_ID_TAIL =
             "' is invalid - it should start with a letter and contain only letters, digits and"
             + " underscores";
-
-    private Network net;
-
-    @BeforeEach
-    void setUp() {
-        net = new Network();
-    }
-
-    @AfterEach
-    void tearDown() {
-        net.close();
-    }
 
     @Test
     void newNetworkHasTheDefaultSettings() {
@@ -106,9 +88,8 @@ class NetworkTest {
 
         refused("Identifier '2Weather" + BAD_ID_TAIL, () -> net.setId("2Weather"));
         refused("Identifier 'a b" + BAD_ID_TAIL, () -> net.setId("a b"));
-        refused("Unexpected null Java string.", () -> net.setId(null));
-        refused("Unexpected null Java string.", () -> net.setName(null));
-        refused("Unexpected null Java string.", () -> net.setDescription(null));
+        refusedAll("Unexpected null Java string.",
+                () -> net.setId(null), () -> net.setName(null), () -> net.setDescription(null));
         refused("Invalid UTF-16", () -> net.setName("\uDFFF"));
         assertEquals("Weather_2", net.getId());
 
@@ -200,9 +181,8 @@ class NetworkTest {
                 text.getMessage());
         assertEquals(before, net.writeString());
 
-        refused("Unexpected null Java string.", () -> net.readFile(null));
-        refused("Unexpected null Java string.", () -> net.readString(null));
-        refused("Unexpected null Java string.", () -> net.writeFile(null));
+        refusedAll("Unexpected null Java string.",
+                () -> net.readFile(null), () -> net.readString(null), () -> net.writeFile(null));
     }
 
     @Test
@@ -370,13 +350,10 @@ class NetworkTest {
         closed.close();
         closed.close();
         String message = "Native object has been released by close().";
-        refused(message, closed::getNodeCount);
-        refused(message, closed::getId);
-        refused(message, () -> closed.setSampleCount(3));
-        refused(message, () -> closed.addNode(CPT, "b"));
-        refused(message, () -> closed.getNodeType("a"));
-        refused(message, () -> closed.addArc(0, 0));
-        refused(message, closed::updateBeliefs);
+        refusedAll(message,
+                closed::getNodeCount, closed::getId, () -> closed.setSampleCount(3),
+                () -> closed.addNode(CPT, "b"), () -> closed.getNodeType("a"),
+                () -> closed.addArc(0, 0), closed::updateBeliefs);
     }
 
     @Test

@@ -3,50 +3,12 @@ package qelta;
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNull;
-import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
-import org.junit.jupiter.api.function.Executable;
 
 /** Creating, finding, walking, renaming and deleting nodes. */
-class NodesTest {
-    static final int CPT = 18;
-    static final int TRUTH_TABLE = 20;
-
-    private Network net;
-
-    @BeforeEach
-    void setUp() {
-        net = new Network();
-    }
-
-    @AfterEach
-    void tearDown() {
-        net.close();
-    }
-
-    /** Runs call, expects a QELTAException and answers it. */
-    static QELTAException fails(Executable call) {
-        return assertThrows(QELTAException.class, call);
-    }
-
-    /** Expects an argument failure: exactly this message, no engine code. */
-    static void refused(String message, Executable call) {
-        QELTAException e = fails(call);
-        assertEquals(message, e.getMessage());
-        assertEquals(QELTAException.NO_CODE, e.getErrorCode());
-    }
-
-    /** Expects an engine failure of the named operation with this code and no log text. */
-    static void engineFails(String operation, int code, Executable call) {
-        QELTAException e = fails(call);
-        assertEquals("QELTA error " + code + " in function " + operation, e.getMessage());
-        assertEquals(code, e.getErrorCode());
-    }
-
+class NodesTest extends NetworkFixture {
     @Test
     void addedNodesKeepTheirIdentifiersAndHandles() {
         assertEquals(0, net.addNode(CPT, "Rain"));
@@ -135,15 +97,12 @@ class NodesTest {
         net.deleteNode(1);
         for (int bad : new int[] {-1, 2, 1, Integer.MIN_VALUE}) {
             String message = "Invalid node handle: " + bad;
-            refused(message, () -> net.getNodeType(bad));
-            refused(message, () -> net.setNodeType(bad, CPT));
-            refused(message, () -> net.deleteNode(bad));
-            refused(message, () -> net.getNodeId(bad));
-            refused(message, () -> net.setNodeId(bad, "z"));
-            refused(message, () -> net.getNodeName(bad));
-            refused(message, () -> net.setNodeName(bad, "z"));
-            refused(message, () -> net.getNodeDescription(bad));
-            refused(message, () -> net.setNodeDescription(bad, "z"));
+            refusedAll(message,
+                    () -> net.getNodeType(bad), () -> net.setNodeType(bad, CPT),
+                    () -> net.deleteNode(bad), () -> net.getNodeId(bad),
+                    () -> net.setNodeId(bad, "z"), () -> net.getNodeName(bad),
+                    () -> net.setNodeName(bad, "z"), () -> net.getNodeDescription(bad),
+                    () -> net.setNodeDescription(bad, "z"));
         }
         assertEquals(1, net.getNodeCount());
     }

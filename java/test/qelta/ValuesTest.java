@@ -4,39 +4,11 @@ import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
-import static qelta.NodesTest.CPT;
-import static qelta.NodesTest.engineFails;
-import static qelta.NodesTest.refused;
 
-import org.junit.jupiter.api.AfterEach;
-import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
 
 /** Reading node values: beliefs, means, validity, and the readers of equation values. */
-class ValuesTest {
-    private static final double EXACT = 1e-12;
-
-    private Network net;
-
-    @BeforeEach
-    void setUp() {
-        net = new Network();
-    }
-
-    @AfterEach
-    void tearDown() {
-        net.close();
-    }
-
-    /** A CPT node with the given outcomes. */
-    private int node(String id, String... outcomes) {
-        int h = net.addNode(CPT, id);
-        int[] mapping = new int[outcomes.length];
-        java.util.Arrays.fill(mapping, -1);
-        net.setOutcomes(h, outcomes, mapping);
-        return h;
-    }
-
+class ValuesTest extends NetworkFixture {
     @Test
     void aValueIsReadOnlyWhileValid() {
         int w = node("Weather", "sun", "cloud", "rain");
@@ -101,12 +73,11 @@ class ValuesTest {
         int c = node("Chance", "a", "b");
         net.updateBeliefs();
         String message = "Node 'Chance' must be of type Equation";
-        refused(message, () -> net.isValueDiscretized(c));
-        refused(message, () -> net.isValueDiscretized("Chance"));
-        refused(message, () -> net.getNodeSampleStats(c));
-        refused(message, () -> net.getNodeSampleStats("Chance"));
-        refused(message, () -> net.getNodeSampleHistogram(c, 0, 1, 10));
-        refused(message, () -> net.getNodeSampleHistogram("Chance", 0, 1, 1));
+        refusedAll(message,
+                () -> net.isValueDiscretized(c), () -> net.isValueDiscretized("Chance"),
+                () -> net.getNodeSampleStats(c), () -> net.getNodeSampleStats("Chance"),
+                () -> net.getNodeSampleHistogram(c, 0, 1, 10),
+                () -> net.getNodeSampleHistogram("Chance", 0, 1, 1));
     }
 
     @Test
@@ -128,9 +99,9 @@ class ValuesTest {
         refused("Invalid node handle: -1", () -> net.getNodeMean(-1));
         refused("Invalid node handle: 7", () -> net.getNodeStdDev(7));
         refused("Invalid node handle: 1", () -> net.isValueValid(1));
-        refused("Invalid node handle: 2", () -> net.isValueDiscretized(2));
-        refused("Invalid node handle: 2", () -> net.getNodeSampleStats(2));
-        refused("Invalid node handle: 2", () -> net.getNodeSampleHistogram(2, 0, 1, 4));
+        refusedAll("Invalid node handle: 2",
+                () -> net.isValueDiscretized(2), () -> net.getNodeSampleStats(2),
+                () -> net.getNodeSampleHistogram(2, 0, 1, 4));
         refused("Invalid node handle: 3", () -> net.getValueIndexingParents(3));
         refused("Invalid node handle: 3", () -> net.getValueIndexingParentIds(3));
         refused("Invalid node identifier: 'B'", () -> net.getNodeValue("B"));

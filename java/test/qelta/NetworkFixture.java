@@ -1,0 +1,78 @@
+package qelta;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+
+import org.junit.jupiter.api.AfterEach;
+import org.junit.jupiter.api.BeforeEach;
+import org.junit.jupiter.api.function.Executable;
+
+/** One fresh network per test, node builders and the failure checks the binding tests share. */
+abstract class NetworkFixture {
+    static final int CPT = 18;
+    static final int TRUTH_TABLE = 20;
+    static final double EXACT = 1e-12;
+
+    Network net;
+
+    @BeforeEach
+    void openNetwork() {
+        net = new Network();
+    }
+
+    @AfterEach
+    void closeNetwork() {
+        net.close();
+    }
+
+    /** A node of the given type with the given outcomes. */
+    int node(int type, String id, String... outcomes) {
+        int h = net.addNode(type, id);
+        int[] mapping = new int[outcomes.length];
+        java.util.Arrays.fill(mapping, -1);
+        net.setOutcomes(h, outcomes, mapping);
+        return h;
+    }
+
+    /** A CPT node with the given outcomes. */
+    int node(String id, String... outcomes) {
+        return node(CPT, id, outcomes);
+    }
+
+    /** A CPT node with count outcomes s0, s1, ... */
+    int wideNode(String id, int count) {
+        String[] outcomes = new String[count];
+        for (int i = 0; i < count; i++) {
+            outcomes[i] = "s" + i;
+        }
+        return node(id, outcomes);
+    }
+
+    /** Runs call, expects a QELTAException and answers it. */
+    static QELTAException fails(Executable call) {
+        return assertThrows(QELTAException.class, call);
+    }
+
+    /** Expects an argument failure: exactly this message, no engine code. */
+    static void refused(String message, Executable call) {
+        QELTAException e = fails(call);
+        assertEquals(message, e.getMessage());
+        assertEquals(QELTAException.NO_CODE, e.getErrorCode());
+    }
+
+    /** Expects every call to be refused with exactly this message and no engine code. */
+    static void refusedAll(String message, Executable... calls) {
+        for (int i = 0; i < calls.length; i++) {
+            QELTAException e = fails(calls[i]);
+            assertEquals(message, e.getMessage(), "call " + i);
+            assertEquals(QELTAException.NO_CODE, e.getErrorCode(), "call " + i);
+        }
+    }
+
+    /** Expects an engine failure of the named operation with this code and no log text. */
+    static void engineFails(String operation, int code, Executable call) {
+        QELTAException e = fails(call);
+        assertEquals("QELTA error " + code + " in function " + operation, e.getMessage());
+        assertEquals(code, e.getErrorCode());
+    }
+}
