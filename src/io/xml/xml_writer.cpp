@@ -190,7 +190,12 @@ void XmlWriter::WriteTextElement(const char* name, const char* text,
 void XmlWriter::WriteComment(const char* text) {
   PutIndent();
   Put("<!-- ");
-  Put(text == nullptr ? "" : text);
+  // "--" may not appear inside a comment: a blank between the dashes keeps
+  // the document well-formed whatever text the caller hands over.
+  for (const char* p = text == nullptr ? "" : text; *p != '\0'; ++p) {
+    PutChar(*p);
+    if (*p == '-' && p[1] == '-') PutChar(' ');
+  }
   Put(" -->\n");
 }
 

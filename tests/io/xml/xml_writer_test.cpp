@@ -87,10 +87,12 @@ TEST_F(XmlWriterTest, HeaderCommentAndScopesNest) {
     XmlElementScope outer(writer_, "a");
     XmlElementScope inner(writer_, "b");
     writer_.WriteComment("in");
+    writer_.WriteComment("a--b---");  // "--" may not stand in a comment
   }
   EXPECT_EQ(text_,
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<!-- made <here> -->\n<a>\n\t<b>\n\t\t<!-- in -->\n\t</b>\n</a>\n");
+            "<!-- made <here> -->\n<a>\n\t<b>\n\t\t<!-- in -->\n"
+            "\t\t<!-- a- -b- - - -->\n\t</b>\n</a>\n");
 }
 
 // What each mode writes, the reader gives back byte for byte: mode non-zero
