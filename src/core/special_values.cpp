@@ -18,25 +18,20 @@ locale_t ClassicLocale() {
   return locale;
 }
 
-// Switches this thread to the classic locale for the scope, so number text
-// never depends on the locale the host process has set.
-class ClassicLocaleScope {
- public:
-  ClassicLocaleScope() {
-    const locale_t classic = ClassicLocale();
-    if (classic != locale_t{}) previous_ = uselocale(classic);
-  }
-  ~ClassicLocaleScope() {
-    if (previous_ != locale_t{}) uselocale(previous_);
-  }
-  ClassicLocaleScope(const ClassicLocaleScope&) = delete;
-  ClassicLocaleScope& operator=(const ClassicLocaleScope&) = delete;
-
- private:
-  locale_t previous_ = locale_t{};
-};
-
 }  // namespace
+
+namespace qelta {
+
+ClassicLocaleScope::ClassicLocaleScope() {
+  const locale_t classic = ClassicLocale();
+  if (classic != locale_t{}) previous_ = uselocale(classic);
+}
+
+ClassicLocaleScope::~ClassicLocaleScope() {
+  if (previous_ != locale_t{}) uselocale(previous_);
+}
+
+}  // namespace qelta
 
 double VRN_Infinity() { return std::numeric_limits<double>::infinity(); }
 
@@ -50,7 +45,7 @@ int VRN_DoubleToString(double value, char* out) {
   } else if (value == qelta::kNotAvailableValue) {
     std::strcpy(out, "0.0E-4");
   } else {
-    ClassicLocaleScope classic;
+    qelta::ClassicLocaleScope classic;
     std::snprintf(out, qelta::kDoubleTextSize, "%.8f", value);
   }
   return 0;
@@ -71,7 +66,7 @@ int VRN_StringToDouble(const char* text, double& out) {
     out = qelta::kNotAvailableValue;
     return 0;
   }
-  ClassicLocaleScope classic;
+  qelta::ClassicLocaleScope classic;
   char* end = nullptr;
   const double value = std::strtod(text, &end);
   if (end == text) return qelta::kErrOutOfRange;
@@ -115,7 +110,7 @@ void VRN_AppendInt(std::string& text, int value) {
 
 void VRN_AppendDouble(std::string& text, double value) {
   char buffer[32];
-  ClassicLocaleScope classic;
+  qelta::ClassicLocaleScope classic;
   std::snprintf(buffer, sizeof(buffer), "%g", value);
   text += buffer;
 }
@@ -126,7 +121,7 @@ int VRN_sprintf(char* buffer, std::size_t size, const char* format, ...) {
   va_start(args, format);
   int n;
   {
-    ClassicLocaleScope classic;
+    qelta::ClassicLocaleScope classic;
     n = std::vsnprintf(buffer, size, format, args);
   }
   va_end(args);
@@ -142,7 +137,7 @@ int VRN_Fprintf(std::FILE* stream, const char* format, ...) {
   va_start(args, format);
   int n;
   {
-    ClassicLocaleScope classic;
+    qelta::ClassicLocaleScope classic;
     n = std::vfprintf(stream, format, args);
   }
   va_end(args);

@@ -14,6 +14,8 @@
 #ifndef QELTA_CORE_SPECIAL_VALUES_H_
 #define QELTA_CORE_SPECIAL_VALUES_H_
 
+#include <locale.h>
+
 #include <cfloat>
 #include <cstddef>
 #include <cstdio>
@@ -35,6 +37,21 @@ inline constexpr int kIntTextSize = 12;
 
 // Marker for an unset appearance field.
 inline constexpr int kScreenInfoUnset = static_cast<int>(0x80000001u);
+
+// Switches the calling thread to the classic ("C") locale for the scope, so
+// that printf- and strtod-style number text never depends on the locale the
+// host process has set (a Java thread may run with a decimal comma). Other
+// threads are not affected. Not copyable.
+class ClassicLocaleScope {
+ public:
+  ClassicLocaleScope();
+  ~ClassicLocaleScope();
+  ClassicLocaleScope(const ClassicLocaleScope&) = delete;
+  ClassicLocaleScope& operator=(const ClassicLocaleScope&) = delete;
+
+ private:
+  locale_t previous_ = locale_t{};
+};
 
 }  // namespace qelta
 

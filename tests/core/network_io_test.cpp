@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -137,6 +138,31 @@ TEST(NetworkIoTest, FileRoundTripKeepsTheNetwork) {
   EXPECT_EQ(back.GetRelevanceOptions(), qelta::kRelAllOptions);
   // The evidence is not part of the file.
   EXPECT_FALSE(back.GetNode(back.FindNode("A"))->Value()->HasEvidence());
+}
+
+// A host process with a decimal-comma locale still reads and writes numbers
+// with a point, in files and in strings, in the Hugin text format too.
+TEST(NetworkIoTest, NumbersIgnoreTheProcessLocale) {
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+    GTEST_SKIP() << "the de_DE.UTF-8 locale is not installed";
+  }
+  VRN_network net;
+  ASSERT_EQ(net.ReadString(kOtherNetwork, qelta::kExtensionLayout), 0);
+  std::string text;
+  ASSERT_EQ(net.WriteString(text, qelta::kExtensionNone), 0);
+  const std::string hugin = TempPath("comma.net");
+  ASSERT_EQ(net.WriteFile(hugin.c_str(), 0, qelta::kExtensionLayout), 0);
+  VRN_network back;
+  const int read_rc = back.ReadFile(hugin.c_str(), 0, qelta::kExtensionLayout);
+  std::remove(hugin.c_str());
+  std::setlocale(LC_ALL, saved.c_str());
+  EXPECT_NE(text.find("0.1 0.9"), std::string::npos) << text;
+  ASSERT_EQ(read_rc, 0);
+  const VRN_matrix* table =
+      back.GetNode(back.FindNode("X"))->Definition()->GetMatrixConst();
+  EXPECT_DOUBLE_EQ(table->GetItem(0), 0.1);
+  EXPECT_DOUBLE_EQ(table->GetItem(1), 0.9);
 }
 
 // The network a read hands over holds everything the file says: cases,

@@ -10,6 +10,7 @@
 
 #include "core/change_guards.h"
 #include "core/error_log.h"
+#include "core/special_values.h"
 #include "core/status.h"
 
 namespace {
@@ -104,6 +105,9 @@ bool XmlReader::ReadString(const char* text, IXmlBinding* root,
 
 bool XmlReader::Parse(IXmlInputStream& input, IXmlBinding* root,
                       IXmlErrorHandler* error_handler) {
+  // Numbers in attributes and texts are read in the classic form whatever
+  // locale the host process has set; this covers every handler's parsing.
+  qelta::ClassicLocaleScope classic_numbers;
   assert(parser_ == nullptr);
   root_ = dynamic_cast<XmlBinding*>(root);
   assert(root_ != nullptr);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/change_guards.h"
+#include "core/special_values.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ const EscapeTable& Entities() {
 // carry exactly (1/6, 0.1 + 0.2) gets the seventeenth so that a reload
 // gives back the very same double.
 void FormatDouble(double value, char (&buffer)[64]) {
+  qelta::ClassicLocaleScope classic_numbers;  // a point, whatever the locale
   snprintf(buffer, sizeof buffer, "%.16g", value);
   if (std::isfinite(value) && strtod(buffer, nullptr) != value) {
     snprintf(buffer, sizeof buffer, "%.17g", value);
