@@ -81,7 +81,7 @@ struct ArrayOps {
 
   template <class A, typename T>
   static int Insert(A& a, int pos, T v) {
-    assert(pos >= 0 && pos <= a.count_);
+    if (pos < 0 || pos > a.count_) return kErrOutOfRange;
     if (pos == a.count_) {
       Add(a, v);
       return kOk;

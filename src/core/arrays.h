@@ -10,7 +10,8 @@
 // Growth: Add and Insert double the capacity when full; Reserve, SetSize,
 // the sized constructor, copying and assignment take exactly the size asked.
 // Sizes whose byte count does not fit 32 bits raise std::bad_alloc.
-// Positions given to operator[], Insert and the like are not range checked.
+// Insert answers -2 for a position outside 0..count and changes nothing;
+// positions given to operator[] and the like are not range checked.
 //
 // Thread use: plain values, no internal synchronisation.
 #ifndef QELTA_CORE_ARRAYS_H_

@@ -1,6 +1,5 @@
 #include "core/random.h"
 
-#include <cassert>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -81,7 +80,6 @@ std::uint32_t VRN_randomGenerator::Step() {
 }
 
 unsigned VRN_randomGenerator::NextInt(unsigned n) {
-  assert(n >= 1);
   const std::uint32_t v = Step();
   return n == 0 ? 0 : v % n;
 }

@@ -26,8 +26,7 @@ class VRN_randomGenerator {
   // Performs n steps and drops their outputs.
   void Discard(int n);
 
-  // One output modulo n.
-  // REQUIRES: n >= 1 (0 answers 0).
+  // One output modulo n; 0 for n == 0 (the step is still taken).
   unsigned NextInt(unsigned n);
   // Uniform in [0, 1) from 53 bits of two outputs; 0.0 is possible, 1.0 not.
   double NextDouble();

@@ -42,6 +42,11 @@ TEST(IntArrayTest, InsertGrowsByDoublingAndShifts) {
   EXPECT_EQ(a.Insert(a.GetSize(), 5), qelta::kOk);
   EXPECT_EQ(a[0], -1);
   EXPECT_EQ(a[a.GetSize() - 1], 5);
+  // Outside 0..count nothing moves.
+  const std::vector<int> before = Items(a);
+  EXPECT_EQ(a.Insert(-1, 7), qelta::kErrOutOfRange);
+  EXPECT_EQ(a.Insert(a.GetSize() + 1, 7), qelta::kErrOutOfRange);
+  EXPECT_EQ(Items(a), before);
 }
 
 TEST(IntArrayTest, ReserveAndSetSizeTakeExactlyWhatIsAsked) {

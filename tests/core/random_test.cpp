@@ -88,6 +88,7 @@ TEST(RandomGeneratorTest, NextDoubleStaysInUnitInterval) {
     ASSERT_LT(u, 1.0);
   }
   for (int i = 0; i < 1000; ++i) ASSERT_LT(g.NextInt(7), 7u);
+  EXPECT_EQ(g.NextInt(0), 0u);  // no division by zero
 }
 
 TEST(RandomGeneratorTest, SamplersConsumeTheirDocumentedDraws) {
