@@ -194,12 +194,15 @@ int VRN_network::Copy(const VRN_network& other, int copyFlags) {
 // ---------------------------------------------------------------- settings
 
 int VRN_network::SetDefaultBNAlgorithm(int code) {
-  if (static_cast<unsigned>(code) <= 12u) bnAlgorithm_ = code;
+  // A code outside 0..12 is refused, not silently taken as success.
+  if (static_cast<unsigned>(code) > 12u) return qelta::kErrOutOfRange;
+  bnAlgorithm_ = code;
   return code;
 }
 
 int VRN_network::SetDefaultIDAlgorithm(int code) {
-  if (code == 0 || code == 1) idAlgorithm_ = code;
+  if (code != 0 && code != 1) return qelta::kErrOutOfRange;
+  idAlgorithm_ = code;
   return code;
 }
 

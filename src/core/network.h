@@ -161,10 +161,11 @@ class VRN_network {
   int Copy(const VRN_network& other, int copyFlags);
 
   // ---------------------------------------------------------------- settings
-  // Stores code when 0 <= code <= 12; answers the argument either way.
+  // Stores code when 0 <= code <= 12 and answers it; any other code answers
+  // -2 and changes nothing.
   int SetDefaultBNAlgorithm(int code);
   int GetDefaultBNAlgorithm() const { return bnAlgorithm_; }
-  // Stores code when it is 0 or 1; answers the argument either way.
+  // Stores code when it is 0 or 1 and answers it; else -2, nothing changed.
   int SetDefaultIDAlgorithm(int code);
   int GetDefaultIDAlgorithm() const { return idAlgorithm_; }
   // 0, or -2 when n < 1 (field unchanged).

@@ -54,12 +54,12 @@ TEST(NetworkTest, NewNetworkHasDocumentedDefaults) {
 
 TEST(NetworkTest, SettersRefuseOutOfRangeValues) {
   VRN_network net;
-  EXPECT_EQ(net.SetDefaultBNAlgorithm(13), 13);
-  EXPECT_EQ(net.SetDefaultBNAlgorithm(-1), -1);
+  EXPECT_EQ(net.SetDefaultBNAlgorithm(13), -2);
+  EXPECT_EQ(net.SetDefaultBNAlgorithm(-1), -2);
   EXPECT_EQ(net.GetDefaultBNAlgorithm(), 0);
   EXPECT_EQ(net.SetDefaultBNAlgorithm(12), 12);
   EXPECT_EQ(net.GetDefaultBNAlgorithm(), 12);
-  EXPECT_EQ(net.SetDefaultIDAlgorithm(2), 2);
+  EXPECT_EQ(net.SetDefaultIDAlgorithm(2), -2);
   EXPECT_EQ(net.GetDefaultIDAlgorithm(), 0);
   EXPECT_EQ(net.SetDefaultIDAlgorithm(1), 1);
   EXPECT_EQ(net.GetDefaultIDAlgorithm(), 1);
