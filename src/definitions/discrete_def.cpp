@@ -120,43 +120,41 @@ VRN_discVal* VRN_discDef::OwnValue() const {
   return dynamic_cast<VRN_discVal*>(node->Value());
 }
 
-int VRN_discDef::NotifyChildrenInserted(int position) {
+// Tells the network, then every child's definition, about one change of
+// this node's outcomes; answers the first failure, after telling them all.
+template <typename NetworkCall, typename ChildCall>
+int VRN_discDef::NotifyOutcomeChange(NetworkCall tell_network,
+                                     ChildCall tell_child) {
   VRN_network* network = GetNetwork();
   if (network == nullptr || network->GetNode(GetHandle()) == nullptr) return 0;
-  int result = network->OnOutcomeInserted(GetHandle(), position);
+  int result = tell_network(*network);
   const VRN_intArray children = GetChildren();
   for (int child : children) {
-    const int status =
-        GetNodeDefinition(child)->OnParentOutcomeInserted(GetHandle(), position);
+    const int status = tell_child(*GetNodeDefinition(child));
     if (result == qelta::kOk) result = status;
   }
   return result;
+}
+
+int VRN_discDef::NotifyChildrenInserted(int position) {
+  const int h = GetHandle();
+  return NotifyOutcomeChange(
+      [&](VRN_network& net) { return net.OnOutcomeInserted(h, position); },
+      [&](VRN_nodeDef& def) { return def.OnParentOutcomeInserted(h, position); });
 }
 
 int VRN_discDef::NotifyChildrenRemoved(int index) {
-  VRN_network* network = GetNetwork();
-  if (network == nullptr || network->GetNode(GetHandle()) == nullptr) return 0;
-  int result = network->OnOutcomeDeleted(GetHandle(), index);
-  const VRN_intArray children = GetChildren();
-  for (int child : children) {
-    const int status =
-        GetNodeDefinition(child)->OnParentOutcomeRemoved(GetHandle(), index);
-    if (result == qelta::kOk) result = status;
-  }
-  return result;
+  const int h = GetHandle();
+  return NotifyOutcomeChange(
+      [&](VRN_network& net) { return net.OnOutcomeDeleted(h, index); },
+      [&](VRN_nodeDef& def) { return def.OnParentOutcomeRemoved(h, index); });
 }
 
 int VRN_discDef::NotifyChildrenReordered(const VRN_intArray& order) {
-  VRN_network* network = GetNetwork();
-  if (network == nullptr || network->GetNode(GetHandle()) == nullptr) return 0;
-  int result = network->OnOutcomesReordered(GetHandle(), order);
-  const VRN_intArray children = GetChildren();
-  for (int child : children) {
-    const int status =
-        GetNodeDefinition(child)->OnParentOutcomesReordered(GetHandle(), order);
-    if (result == qelta::kOk) result = status;
-  }
-  return result;
+  const int h = GetHandle();
+  return NotifyOutcomeChange(
+      [&](VRN_network& net) { return net.OnOutcomesReordered(h, order); },
+      [&](VRN_nodeDef& def) { return def.OnParentOutcomesReordered(h, order); });
 }
 
 // ---------------------------------------------------------------- outcomes

@@ -177,6 +177,8 @@ class VRN_discDef : public VRN_nodeDef {
   int NotifyChildrenInserted(int position);
   int NotifyChildrenRemoved(int index);
   int NotifyChildrenReordered(const VRN_intArray& order);
+  template <typename NetworkCall, typename ChildCall>
+  int NotifyOutcomeChange(NetworkCall tell_network, ChildCall tell_child);
   int ResizeWithChildren(int count);
   int ReplaceIds(const VRN_stringArray& ids);
 

@@ -61,6 +61,20 @@ int Require(TextFormatBase* format, int type, const char* text) {
   return format->ExpectOrFail(type, text);
 }
 
+int EndStatement(TextFormatBase* format, int status) {
+  if (IsInputFailure(status)) return status;
+  if (status == kOk) {
+    const int rc = format->PeekNext();
+    if (rc != kOk) return rc;
+    if (IsPunctuation(*format, ";")) {
+      format->ConsumeNext();
+      return kOk;
+    }
+    Require(format, kTokenPunctuator, ";");
+  }
+  return format->SkipStatement();
+}
+
 int SkipFailedDeclaration(TextFormatBase* format, int status, int depth) {
   if (IsInputFailure(status)) return status;
   return SkipDeclaration(format, depth);
@@ -319,20 +333,6 @@ int VRN_huginSpeaker::Read(const char* file_name) {
   return status;
 }
 
-int VRN_huginSpeaker::EndStatement(int status) {
-  if (qelta::IsInputFailure(status)) return status;
-  if (status == kOk) {
-    const int rc = PeekNext();
-    if (rc != kOk) return rc;
-    if (IsPunctuation(*this, ";")) {
-      ConsumeNext();
-      return kOk;
-    }
-    qelta::Require(this, qelta::kTokenPunctuator, ";");
-  }
-  return SkipStatement();
-}
-
 int VRN_huginSpeaker::ReadNetBlock() {
   ConsumeNext();  // "net"
   int rc = qelta::Require(this, qelta::kTokenPunctuator, "{");
@@ -353,7 +353,7 @@ int VRN_huginSpeaker::ReadNetStatement() {
   if (CurrentToken().type != qelta::kTokenIdentifier) {
     ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unexpected",
                     CurrentToken().text);
-    return EndStatement(qelta::kErrSyntax);
+    return qelta::EndStatement(this, qelta::kErrSyntax);
   }
   if (TokenIsOneOf(kToolWords)) return SkipStatement();
   if (!TokenIs("node_size")) {
@@ -378,7 +378,7 @@ int VRN_huginSpeaker::ReadNetStatement() {
       rc = ReportError(qelta::kErrOutOfRange, "ERROR: Wrong node size");
     }
   }
-  return EndStatement(rc);
+  return qelta::EndStatement(this, rc);
 }
 
 int VRN_huginSpeaker::ReadNodeDeclaration() {
@@ -437,7 +437,7 @@ int VRN_huginSpeaker::ReadNodeStatement(int handle) {
   if (CurrentToken().type != qelta::kTokenIdentifier) {
     ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unexpected",
                     CurrentToken().text);
-    return EndStatement(qelta::kErrSyntax);
+    return qelta::EndStatement(this, qelta::kErrSyntax);
   }
   enum class Field { kOther, kLabel, kPosition, kStates };
   const Field field = TokenIs("label")      ? Field::kLabel
@@ -447,7 +447,7 @@ int VRN_huginSpeaker::ReadNodeStatement(int handle) {
   const std::string word = CurrentToken().text;
   ConsumeNext();
   int rc = qelta::Require(this, qelta::kTokenPunctuator, "=");
-  if (rc != kOk) return EndStatement(rc);
+  if (rc != kOk) return qelta::EndStatement(this, rc);
   VRN_node* node = GetNetwork()->GetNode(handle);
   switch (field) {
     case Field::kLabel:
@@ -497,7 +497,7 @@ int VRN_huginSpeaker::ReadNodeStatement(int handle) {
       ConsumeNext();
       break;
   }
-  return EndStatement(rc);
+  return qelta::EndStatement(this, rc);
 }
 
 int VRN_huginSpeaker::ReadPotential(std::vector<Potential>* potentials) {
@@ -556,7 +556,7 @@ int VRN_huginSpeaker::ReadPotentialStatement(Potential* potential) {
     rc = ReadNestedNumbers(&potential->data);
     potential->has_data = rc == kOk;
   }
-  return EndStatement(rc);
+  return qelta::EndStatement(this, rc);
 }
 
 int VRN_huginSpeaker::ReadNestedNumbers(std::vector<double>* data) {

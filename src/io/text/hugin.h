@@ -70,6 +70,11 @@ int SkipDeclaration(TextFormatBase* format, int depth);
 // answered at once, anything else skips.
 int SkipFailedDeclaration(TextFormatBase* format, int status, int depth);
 
+// After a statement that answered status: its ";" (consumed) when status is
+// 0 and the ";" is next; otherwise the statement is skipped (a failure of
+// the input is answered at once).
+int EndStatement(TextFormatBase* format, int status);
+
 // Consumes tokens, counting "{" and "}", up to and including the next ";"
 // at depth 0; a "}" at depth 0 (the end of the enclosing block) ends the
 // skip and stays next. 0, or the lexer's failure.
@@ -147,8 +152,6 @@ class VRN_huginSpeaker : public VRN_fileFormat {
   int ReadPotentialStatement(Potential* potential);
   // Nested lists of numbers into *data.
   int ReadNestedNumbers(std::vector<double>* data);
-  // After a statement: its ";" (consumed), or the statement is skipped.
-  int EndStatement(int status);
   void ApplyPotential(const Potential& potential, std::vector<bool>* done);
   void FinishNetwork();
   // Logs the message with "(line %d) : " for a line of the file.

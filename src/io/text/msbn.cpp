@@ -107,20 +107,6 @@ int VRN_microsoftSpeaker::Read(const char* file_name) {
   return status;
 }
 
-int VRN_microsoftSpeaker::EndStatement(int status) {
-  if (qelta::IsInputFailure(status)) return status;
-  if (status == kOk) {
-    const int rc = PeekNext();
-    if (rc != kOk) return rc;
-    if (IsPunctuation(*this, ";")) {
-      ConsumeNext();
-      return kOk;
-    }
-    qelta::Require(this, qelta::kTokenPunctuator, ";");
-  }
-  return SkipStatement();
-}
-
 int VRN_microsoftSpeaker::ReadNode() {
   ConsumeNext();  // "node"
   int rc = qelta::Require(this, qelta::kTokenIdentifier, nullptr);
@@ -150,7 +136,7 @@ int VRN_microsoftSpeaker::ReadNodeStatement(int handle) {
   if (CurrentToken().type != qelta::kTokenIdentifier) {
     ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unexpected",
                     CurrentToken().text);
-    return EndStatement(qelta::kErrSyntax);
+    return qelta::EndStatement(this, qelta::kErrSyntax);
   }
   int rc = kOk;
   if (TokenIs("label")) {
@@ -185,13 +171,13 @@ int VRN_microsoftSpeaker::ReadNodeStatement(int handle) {
                     CurrentToken().text);
     return SkipStatement();
   }
-  return EndStatement(rc);
+  return qelta::EndStatement(this, rc);
 }
 
 int VRN_microsoftSpeaker::ReadStates(int handle) {
   int rc = qelta::Require(this, qelta::kTokenIdentifier, "discrete");
   if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, "[");
-  if (rc != kOk) return EndStatement(rc);
+  if (rc != kOk) return qelta::EndStatement(this, rc);
   rc = PeekNext();
   if (rc != kOk) return rc;
   int declared = 0;
@@ -200,13 +186,13 @@ int VRN_microsoftSpeaker::ReadStates(int handle) {
     ReportFormatted(qelta::kErrSyntax,
                     "ERROR: '%s' : Expecting number of states",
                     CurrentToken().text);
-    return EndStatement(qelta::kErrSyntax);
+    return qelta::EndStatement(this, qelta::kErrSyntax);
   }
   ConsumeNext();
   rc = qelta::Require(this, qelta::kTokenPunctuator, "]");
   if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, "=");
   if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, "{");
-  if (rc != kOk) return EndStatement(rc);
+  if (rc != kOk) return qelta::EndStatement(this, rc);
   VRN_stringArray labels;
   for (;;) {
     rc = PeekNext();
@@ -219,7 +205,7 @@ int VRN_microsoftSpeaker::ReadStates(int handle) {
       qelta::Require(this, qelta::kTokenPunctuator, "}");
       // Out of the list first, so its "}" is not taken for the node's.
       rc = qelta::SkipDeclaration(this, 1);
-      return rc != kOk ? rc : EndStatement(qelta::kErrSyntax);
+      return rc != kOk ? rc : qelta::EndStatement(this, qelta::kErrSyntax);
     }
     (void)labels.Add(CurrentToken().text);
     ConsumeNext();
@@ -238,7 +224,7 @@ int VRN_microsoftSpeaker::ReadStates(int handle) {
                     "ERROR: '%d' : Couldn't set the number of outcomes",
                     labels.GetSize());
   }
-  return EndStatement(kOk);
+  return qelta::EndStatement(this, kOk);
 }
 
 int VRN_microsoftSpeaker::ReadTableBlock(std::vector<bool>* done) {
@@ -341,7 +327,7 @@ int VRN_microsoftSpeaker::ReadEntry(int child, VRN_doubleArray* items,
     VRN_intArray coordinates;
     rc = ReadIntList(&coordinates);
     if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, ":");
-    if (rc != kOk) return EndStatement(rc);
+    if (rc != kOk) return qelta::EndStatement(this, rc);
     // One index per parent, each within the parent's outcomes; the
     // child's own coordinate is 0.
     const int parents = table->GetDimensionCount() - 1;
@@ -352,7 +338,7 @@ int VRN_microsoftSpeaker::ReadEntry(int child, VRN_doubleArray* items,
     }
     if (!valid) {
       ReportError(qelta::kErrOutOfRange, "ERROR: Invalid coordinates");
-      return EndStatement(qelta::kErrOutOfRange);
+      return qelta::EndStatement(this, qelta::kErrOutOfRange);
     }
   }
   VRN_doubleArray values;
@@ -370,17 +356,17 @@ int VRN_microsoftSpeaker::ReadEntry(int child, VRN_doubleArray* items,
   if (values.GetSize() == 0) {
     ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unexpected",
                     CurrentToken().text);
-    return EndStatement(qelta::kErrSyntax);
+    return qelta::EndStatement(this, qelta::kErrSyntax);
   }
   if (values.GetSize() > items->GetSize() - start) {
     ReportFormatted(qelta::kErrOutOfRange,
                     "ERROR: Node (\"%s\") : %d values do not fit its table",
                     node->GetId(), values.GetSize());
-    return EndStatement(qelta::kErrOutOfRange);
+    return qelta::EndStatement(this, qelta::kErrOutOfRange);
   }
   for (int i = 0; i < values.GetSize(); ++i) (*items)[start + i] = values[i];
   *written = true;
-  return EndStatement(kOk);
+  return qelta::EndStatement(this, kOk);
 }
 
 // ------------------------------------------------------------- writing

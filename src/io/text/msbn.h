@@ -86,8 +86,6 @@ class VRN_microsoftSpeaker : public VRN_fileFormat {
   // One entry of the table block of child into *items; *written tells
   // whether an entry was stored.
   int ReadEntry(int child, VRN_doubleArray* items, bool* written);
-  // After a statement: its ";" (consumed), or the statement is skipped.
-  int EndStatement(int status);
 
   void WriteNode(int handle);
   void WriteTableBlock(int handle);
