@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "core/network.h"
-#include "core/status.h"
+#include "network/network.h"
+#include "base/status.h"
 #include "inference/join_tree.h"
 #include "inference/relevance.h"
 

@@ -32,9 +32,9 @@
 #include <vector>
 
 #include "bench_support.h"
-#include "core/network.h"
-#include "core/node.h"
-#include "core/status.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/status.h"
 #include "definitions/node_val.h"
 #include "inference/join_tree.h"
 #include "inference/relevance.h"

@@ -1,7 +1,7 @@
 // Table kernels used by inference: marginalisation, products, reordering.
 #include <benchmark/benchmark.h>
 
-#include "core/matrix.h"
+#include "base/matrix.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/network.h"
+#include "network/network.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include <new>
 #include <string>
 
-#include "core/network.h"
+#include "network/network.h"
 
 namespace qelta_fuzz {
 

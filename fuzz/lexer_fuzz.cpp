@@ -12,9 +12,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/arrays.h"
-#include "core/error_log.h"
-#include "core/strings.h"
+#include "base/arrays.h"
+#include "base/error_log.h"
+#include "base/strings.h"
 #include "fuzz_support.h"
 #include "io/text/format_helpers.h"
 #include "io/text/lexer.h"

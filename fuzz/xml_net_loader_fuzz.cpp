@@ -11,7 +11,7 @@
 #include <new>
 #include <string>
 
-#include "core/network.h"
+#include "network/network.h"
 #include "fuzz_support.h"
 #include "io/xml/xml_net_loader.h"
 

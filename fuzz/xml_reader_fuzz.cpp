@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/error_log.h"
+#include "base/error_log.h"
 #include "io/xml/xml_reader.h"
 
 namespace {

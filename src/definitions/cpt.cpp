@@ -1,9 +1,9 @@
 #include "definitions/cpt.h"
 
-#include "core/change_guards.h"
-#include "core/network.h"
-#include "core/random.h"
-#include "core/status.h"
+#include "network/change_guards.h"
+#include "network/network.h"
+#include "base/random.h"
+#include "base/status.h"
 
 // ---------------------------------------------------------------- lifecycle
 

@@ -13,7 +13,7 @@
 #ifndef QELTA_DEFINITIONS_CPT_H_
 #define QELTA_DEFINITIONS_CPT_H_
 
-#include "core/matrix.h"
+#include "base/matrix.h"
 #include "definitions/discrete_def.h"
 
 class VRN_cpt : public VRN_discDef {

@@ -6,11 +6,11 @@
 #include <set>
 #include <string>
 
-#include "core/change_guards.h"
-#include "core/matrix.h"
-#include "core/network.h"
-#include "core/node.h"
-#include "core/status.h"
+#include "network/change_guards.h"
+#include "base/matrix.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/status.h"
 #include "definitions/node_val.h"
 
 namespace {

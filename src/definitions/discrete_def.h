@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "core/arrays.h"
-#include "core/strings.h"
+#include "base/arrays.h"
+#include "base/strings.h"
 #include "definitions/node_def.h"
 
 class VRN_discVal;

@@ -4,13 +4,13 @@
 #include <cmath>
 #include <new>
 
-#include "core/arrays.h"
-#include "core/change_guards.h"
-#include "core/matrix.h"
-#include "core/network.h"
-#include "core/node.h"
-#include "core/status.h"
-#include "core/strings.h"
+#include "base/arrays.h"
+#include "network/change_guards.h"
+#include "base/matrix.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/status.h"
+#include "base/strings.h"
 #include "definitions/cpt.h"
 #include "definitions/discrete_def.h"
 #include "definitions/truth_table.h"

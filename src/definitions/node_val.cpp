@@ -3,10 +3,10 @@
 #include <cassert>
 #include <cmath>
 
-#include "core/change_guards.h"
-#include "core/network.h"
-#include "core/node.h"
-#include "core/status.h"
+#include "network/change_guards.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/status.h"
 #include "definitions/discrete_def.h"
 
 namespace {

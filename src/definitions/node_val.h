@@ -14,8 +14,8 @@
 #include <memory>
 #include <vector>
 
-#include "core/arrays.h"
-#include "core/matrix.h"
+#include "base/arrays.h"
+#include "base/matrix.h"
 
 class VRN_network;
 class VRN_nodeDef;

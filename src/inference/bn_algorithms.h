@@ -30,7 +30,7 @@
 #include <functional>
 #include <vector>
 
-#include "core/arrays.h"
+#include "base/arrays.h"
 
 class VRN_network;
 

@@ -28,7 +28,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/matrix.h"
+#include "base/matrix.h"
 #include "inference/join_tree.h"
 
 class VRN_network;

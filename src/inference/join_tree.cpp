@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <utility>
 
-#include "core/status.h"
+#include "base/status.h"
 
 namespace qelta {
 

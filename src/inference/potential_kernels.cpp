@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "core/status.h"
+#include "base/status.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "core/change_guards.h"
-#include "core/network.h"
-#include "core/node.h"
-#include "core/status.h"
+#include "network/change_guards.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 

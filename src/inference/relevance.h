@@ -28,8 +28,8 @@
 #include <cstdint>
 #include <new>
 
-#include "core/arrays.h"
-#include "core/matrix.h"
+#include "base/arrays.h"
+#include "base/matrix.h"
 
 class VRN_network;
 class VRN_node;

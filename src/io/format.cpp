@@ -2,7 +2,7 @@
 
 #include <cassert>
 
-#include "core/network.h"
+#include "network/network.h"
 
 namespace qelta {
 

@@ -4,12 +4,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/engine_error.h"
-#include "core/error_log.h"
-#include "core/network.h"
-#include "core/node.h"
-#include "core/strings.h"
-#include "core/submodel.h"
+#include "base/engine_error.h"
+#include "base/error_log.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/strings.h"
+#include "network/submodel.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "jni/frame.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "core/strings.h"
+#include "base/strings.h"
 
 namespace qelta::jni {
 

@@ -4,7 +4,7 @@
 // exception, qelta.QELTAException.
 //
 // An export runs its body through qelta::jni::Guarded, which catches
-// everything: a qelta_exception (an engine failure, see core/engine_error.h)
+// everything: a qelta_exception (an engine failure, see base/engine_error.h)
 // becomes QELTAException(message, code); any other std::exception (a refused
 // argument, an exhausted resource, a malformed string) becomes
 // QELTAException(message); anything else becomes QELTAException with a fixed
@@ -22,7 +22,7 @@
 // repeated per call, so no class reference outlives a call.
 //
 // Thread use: no locks and no per-thread state; a JNIEnv belongs to its
-// thread. The numeric-locale guard (core/engine_error.h) is process-wide.
+// thread. The numeric-locale guard (base/engine_error.h) is process-wide.
 #ifndef QELTA_JNI_FRAME_H_
 #define QELTA_JNI_FRAME_H_
 
@@ -36,7 +36,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/engine_error.h"
+#include "base/engine_error.h"
 
 class VRN_stringArray;
 

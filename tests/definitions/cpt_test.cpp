@@ -5,10 +5,10 @@
 #include <cmath>
 #include <vector>
 
-#include "core/network.h"
-#include "core/node.h"
-#include "core/random.h"
-#include "core/status.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/random.h"
+#include "base/status.h"
 #include "definitions/node_def.h"
 
 namespace {

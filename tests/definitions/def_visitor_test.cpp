@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "core/network.h"
-#include "core/node.h"
+#include "network/network.h"
+#include "network/node.h"
 #include "definitions/cpt.h"
 #include "definitions/node_def.h"
 #include "definitions/truth_table.h"

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "core/network.h"
-#include "core/node.h"
-#include "core/status.h"
-#include "core/strings.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/status.h"
+#include "base/strings.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <vector>
 
-#include "core/error_log.h"
-#include "core/network.h"
-#include "core/node.h"
-#include "core/status.h"
+#include "base/error_log.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/status.h"
 #include "definitions/discrete_def.h"
 
 namespace {

@@ -4,11 +4,11 @@
 
 #include <vector>
 
-#include "core/network.h"
-#include "core/node.h"
-#include "core/random.h"
-#include "core/status.h"
-#include "core/strings.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/random.h"
+#include "base/status.h"
+#include "base/strings.h"
 
 namespace {
 

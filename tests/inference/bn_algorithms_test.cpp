@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "core/error_log.h"
-#include "core/network.h"
-#include "core/node.h"
-#include "core/status.h"
+#include "base/error_log.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "inference/clustering_engine.h"

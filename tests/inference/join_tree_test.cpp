@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "core/status.h"
+#include "base/status.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "core/network.h"
-#include "core/node.h"
-#include "core/status.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 

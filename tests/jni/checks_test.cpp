@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/network.h"
+#include "network/network.h"
 
 namespace {
 

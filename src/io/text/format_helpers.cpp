@@ -9,11 +9,11 @@
 
 #include <utf8.h>
 
-#include "core/arrays.h"
-#include "core/error_log.h"
-#include "core/special_values.h"
-#include "core/status.h"
-#include "core/strings.h"
+#include "base/arrays.h"
+#include "base/error_log.h"
+#include "base/special_values.h"
+#include "base/status.h"
+#include "base/strings.h"
 
 int VRN_EscapeString(const char* source, std::string* destination) {
   destination->clear();

@@ -7,15 +7,15 @@
 #include <cstring>
 #include <utility>
 
-#include "core/arrays.h"
-#include "core/error_log.h"
-#include "core/matrix.h"
-#include "core/network.h"
-#include "core/node.h"
-#include "core/special_values.h"
-#include "core/status.h"
-#include "core/strings.h"
-#include "core/submodel.h"
+#include "base/arrays.h"
+#include "base/error_log.h"
+#include "base/matrix.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/special_values.h"
+#include "base/status.h"
+#include "base/strings.h"
+#include "network/submodel.h"
 #include "definitions/node_def.h"
 
 namespace qelta {

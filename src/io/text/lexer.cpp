@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cassert>
 
-#include "core/error_log.h"
-#include "core/status.h"
+#include "base/error_log.h"
+#include "base/status.h"
 
 namespace {
 

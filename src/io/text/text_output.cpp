@@ -3,9 +3,9 @@
 #include <climits>
 #include <cstring>
 
-#include "core/change_guards.h"
-#include "core/error_log.h"
-#include "core/status.h"
+#include "network/change_guards.h"
+#include "base/error_log.h"
+#include "base/status.h"
 
 namespace {
 

@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/arrays.h"
-#include "core/matrix.h"
-#include "core/network.h"
-#include "core/node.h"
-#include "core/special_values.h"
-#include "core/status.h"
-#include "core/strings.h"
+#include "base/arrays.h"
+#include "base/matrix.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/special_values.h"
+#include "base/status.h"
+#include "base/strings.h"
 #include "definitions/node_def.h"
 
 namespace {

@@ -8,10 +8,10 @@
 #include <cstring>
 #include <new>
 
-#include "core/change_guards.h"
-#include "core/error_log.h"
-#include "core/special_values.h"
-#include "core/status.h"
+#include "network/change_guards.h"
+#include "base/error_log.h"
+#include "base/special_values.h"
+#include "base/status.h"
 
 namespace {
 

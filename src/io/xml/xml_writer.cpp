@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/change_guards.h"
-#include "core/special_values.h"
+#include "network/change_guards.h"
+#include "base/special_values.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <cassert>
 
-#include "core/error_log.h"
-#include "core/status.h"
+#include "base/error_log.h"
+#include "base/status.h"
 #include "io/xml/xml_net_loader.h"
 #include "io/xml/xml_net_writer.h"
 

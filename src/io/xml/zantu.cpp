@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <new>
 
-#include "core/network.h"
-#include "core/node.h"
-#include "core/special_values.h"
-#include "core/status.h"
-#include "core/strings.h"
-#include "core/submodel.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/special_values.h"
+#include "base/status.h"
+#include "base/strings.h"
+#include "network/submodel.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 

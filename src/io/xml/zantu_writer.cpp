@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/arrays.h"
-#include "core/network.h"
-#include "core/node.h"
-#include "core/special_values.h"
-#include "core/strings.h"
-#include "core/submodel.h"
+#include "base/arrays.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/special_values.h"
+#include "base/strings.h"
+#include "network/submodel.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 

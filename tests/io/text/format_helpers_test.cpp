@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "core/arrays.h"
-#include "core/error_log.h"
-#include "core/special_values.h"
-#include "core/status.h"
-#include "core/strings.h"
+#include "base/arrays.h"
+#include "base/error_log.h"
+#include "base/special_values.h"
+#include "base/status.h"
+#include "base/strings.h"
 #include "io/text/text_test_util.h"
 
 namespace {

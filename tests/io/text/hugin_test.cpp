@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "core/network.h"
-#include "core/node.h"
-#include "core/status.h"
-#include "core/submodel.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/status.h"
+#include "network/submodel.h"
 #include "io/format.h"
 #include "io/text/text_network_util.h"
 

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/error_log.h"
-#include "core/status.h"
+#include "base/error_log.h"
+#include "base/status.h"
 #include "io/text/text_test_util.h"
 
 namespace {

@@ -20,10 +20,10 @@
 
 #include <utf8.h>
 
-#include "core/error_log.h"
-#include "core/matrix.h"
-#include "core/network.h"
-#include "core/node.h"
+#include "base/error_log.h"
+#include "base/matrix.h"
+#include "network/network.h"
+#include "network/node.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 

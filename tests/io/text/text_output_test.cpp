@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/error_log.h"
-#include "core/status.h"
+#include "base/error_log.h"
+#include "base/status.h"
 #include "io/text/format_helpers.h"
 #include "io/text/lexer.h"
 #include "io/text/text_test_util.h"

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "core/network.h"
-#include "core/node.h"
-#include "core/status.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/status.h"
 #include "io/format.h"
 #include "io/text/text_network_util.h"
 

@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "core/cases.h"
-#include "core/error_log.h"
-#include "core/network.h"
-#include "core/node.h"
-#include "core/special_values.h"
-#include "core/strings.h"
-#include "core/submodel.h"
+#include "network/cases.h"
+#include "base/error_log.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/special_values.h"
+#include "base/strings.h"
+#include "network/submodel.h"
 #include "definitions/cpt.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/error_log.h"
-#include "core/status.h"
+#include "base/error_log.h"
+#include "base/status.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "core/error_log.h"
+#include "base/error_log.h"
 #include "io/xml/xml_reader.h"
 
 namespace {

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "core/error_log.h"
-#include "core/network.h"
-#include "core/node.h"
-#include "core/status.h"
+#include "base/error_log.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/status.h"
 #include "io/xml/xml_reader.h"
 
 namespace {

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "core/network.h"
-#include "core/node.h"
+#include "network/network.h"
+#include "network/node.h"
 #include "io/xml/xml_reader.h"
 #include "io/xml/zantu.h"
 

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "core/arrays.h"
-#include "core/error_log.h"
-#include "core/network.h"
-#include "core/node.h"
-#include "core/special_values.h"
-#include "core/status.h"
-#include "core/strings.h"
-#include "core/submodel.h"
+#include "base/arrays.h"
+#include "base/error_log.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/special_values.h"
+#include "base/status.h"
+#include "base/strings.h"
+#include "network/submodel.h"
 #include "definitions/discrete_def.h"
 #include "io/xml/xml_reader.h"
 #include "io/xml/zantu_host.h"

@@ -1,0 +1,33 @@
+#include "jni/network_common.h"
+
+#include <stdexcept>
+
+#include "base/strings.h"
+#include "definitions/node_def.h"
+#include "network/node.h"
+
+namespace qelta {
+namespace jni {
+
+std::string IdOf(const VRN_node& node) {
+  const char* id = node.GetId();
+  return id != nullptr ? id : "";
+}
+
+const VRN_idArray& OutcomeIds(const VRN_node& node) {
+  const VRN_idArray* ids = node.Definition()->GetOutcomesNames();
+  if (ids == nullptr) {
+    throw std::runtime_error("NULL array returned from GetOutcomesNames");
+  }
+  return *ids;
+}
+
+jstring GetOutcomeId(JNIEnv* env, jobject obj, jint node, jint outcome) {
+  VRN_node* target = ValidateOutcomeIndex(Net(env, obj), node, outcome);
+  const char* id = OutcomeIds(*target).Get(outcome);
+  // Outcomes given by intervals may have empty identifiers.
+  return NativeToJavaString(env, id != nullptr ? id : "");
+}
+
+}  // namespace jni
+}  // namespace qelta

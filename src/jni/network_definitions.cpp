@@ -1,0 +1,754 @@
+// Bridge of qelta.Network: node values, definitions, parents and children,
+// outcome identifiers, point values and intervals.
+#include "qelta_Network.h"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "base/arrays.h"
+#include "base/engine_error.h"
+#include "base/error_log.h"
+#include "base/matrix.h"
+#include "base/status.h"
+#include "base/strings.h"
+#include "definitions/discrete_def.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+#include "io/format.h"
+#include "jni/checks.h"
+#include "jni/frame.h"
+#include "jni/network_common.h"
+#include "network/network.h"
+#include "network/node.h"
+
+using qelta::jni::Guarded;
+using qelta::jni::Handle;
+using qelta::jni::GetOutcomeId;
+using qelta::jni::IdOf;
+using qelta::jni::Net;
+using qelta::jni::OutcomeIds;
+
+namespace {
+
+// ------------------------------------------------------------------ values
+
+// Equation values (value type 8) hold samples or interval probabilities that
+// only the equation evaluation can read; until it is part of the engine,
+// every reader of such a value answers the engine's refusal.
+[[noreturn]] void EquationValueUnavailable(const char* operation) {
+  ReportError(operation, qelta::kErrWrongNodeType);
+}
+
+jdoubleArray GetNodeValue(JNIEnv* env, jobject obj, jint node) {
+  VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
+  const VRN_nodeVal* value = target->Value();
+  // Tested before the kind of node, so it holds for every node.
+  if (!value->IsValueValid()) {
+    throw std::runtime_error("Value not valid - node '" + IdOf(*target) + "'");
+  }
+  if (value->GetType() == qelta::kValEquationEvaluation) {
+    EquationValueUnavailable("GetValue");
+  }
+  const VRN_matrix& matrix = value->GetValue();
+  if (matrix.IsEmpty()) ReportError("GetValue", qelta::kErrWrongNodeType);
+  const VRN_doubleArray& items = matrix.GetItems();
+  return qelta::jni::NewJavaArray<jdouble>(
+      env, items.Items(), static_cast<std::size_t>(items.GetSize()));
+}
+
+jdouble GetNodeMean(JNIEnv* env, jobject obj, jint node) {
+  double mean = 0.0;
+  const int status =
+      ValidateNodeHandle(Net(env, obj), node)->Value()->GetMean(&mean);
+  if (status != qelta::kOk) ReportError("GetMean", status);
+  return mean;
+}
+
+jdouble GetNodeStdDev(JNIEnv* env, jobject obj, jint node) {
+  double deviation = 0.0;
+  const int status =
+      ValidateNodeHandle(Net(env, obj), node)->Value()->GetStdDev(&deviation);
+  if (status != qelta::kOk) ReportError("GetStdDev", status);
+  return deviation;
+}
+
+jboolean IsValueValid(JNIEnv* env, jobject obj, jint node) {
+  return ValidateNodeHandle(Net(env, obj), node)->Value()->IsValueValid();
+}
+
+jboolean IsValueDiscretized(JNIEnv* env, jobject obj, jint node) {
+  GetEquationDef(Net(env, obj), node);
+  EquationValueUnavailable("IsValueDiscretized");
+}
+
+jdoubleArray GetNodeSampleStats(JNIEnv* env, jobject obj, jint node) {
+  VRN_network& net = Net(env, obj);
+  GetEquationDef(net, node);
+  const VRN_node* target = net.GetNode(node);
+  if (!target->Value()->IsValueValid()) {
+    throw std::runtime_error("Value of node " + IdOf(*target) +
+                             " is not valid");
+  }
+  EquationValueUnavailable("GetSampleStats");
+}
+
+jintArray GetNodeSampleHistogram(JNIEnv* env, jobject obj, jint node,
+                                 jdouble low, jdouble high, jint bins) {
+  GetEquationDef(Net(env, obj), node);
+  EquationValueUnavailable("GetHistogram");
+}
+
+jintArray GetValueIndexingParents(JNIEnv* env, jobject obj, jint node) {
+  const VRN_intArray& parents = ValidateNodeHandle(Net(env, obj), node)
+                                    ->Value()
+                                    ->GetIndexingParents();
+  return qelta::jni::NewJavaArray<jint>(
+      env, parents.Items(), static_cast<std::size_t>(parents.GetSize()));
+}
+
+jobjectArray GetValueIndexingParentIds(JNIEnv* env, jobject obj, jint node) {
+  VRN_network& net = Net(env, obj);
+  return NodeIdsToJava(
+      env, net, ValidateNodeHandle(net, node)->Value()->GetIndexingParents());
+}
+
+// ------------------------------------------------------------- definitions
+
+constexpr const char* kNullDefinition = "Node definition array cannot be null";
+
+// The node's table (or parameter matrix) as Java exchanges it. A definition
+// without one is refused with Error: std::invalid_argument when writing,
+// std::runtime_error when reading, with the same words.
+template <typename Error>
+const VRN_matrix& DefinitionMatrix(const VRN_node& node) {
+  const VRN_nodeDef* definition = node.Definition();
+  const VRN_matrix* matrix = nullptr;
+  if (definition->GetDefinitionConst(&matrix) != qelta::kOk ||
+      matrix == nullptr) {
+    const char* type_name = definition->GetTypeName();
+    throw Error("Cannot get node definition '" +
+                std::string(type_name != nullptr ? type_name : "") +
+                "' of node '" + IdOf(node) + "' as an array of doubles");
+  }
+  return *matrix;
+}
+
+void SetNodeDefinition(JNIEnv* env, jobject obj, jint node,
+                       jdoubleArray definition) {
+  // Before the network is read: a missing array is the caller's first fault.
+  qelta::jni::RequireArray(definition, kNullDefinition);
+  VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
+  const int count =
+      DefinitionMatrix<std::invalid_argument>(*target).GetItemCount();
+  ValidateDefinitionArraySize(env, *target, count, definition);
+  VRN_doubleArray items;
+  int status = items.SetSize(count);
+  if (status != qelta::kOk) ReportError("SetDefinition", status);
+  if (count > 0) env->GetDoubleArrayRegion(definition, 0, count, items.Items());
+  qelta::jni::CheckJava(env);
+  // The checks above exclude both of the engine's refusals (no matrix, a
+  // length that differs); a refusal all the same must not pass as success.
+  status = target->Definition()->SetDefinition(items);
+  if (status != qelta::kOk) ReportError("SetDefinition", status);
+}
+
+jdoubleArray GetNodeDefinition(JNIEnv* env, jobject obj, jint node) {
+  const VRN_doubleArray& items =
+      DefinitionMatrix<std::runtime_error>(
+          *ValidateNodeHandle(Net(env, obj), node))
+          .GetItems();
+  return qelta::jni::NewJavaArray<jdouble>(
+      env, items.Items(), static_cast<std::size_t>(items.GetSize()));
+}
+
+jintArray HandlesToJava(JNIEnv* env, const VRN_intArray& handles) {
+  return qelta::jni::NewJavaArray<jint>(
+      env, handles.Items(), static_cast<std::size_t>(handles.GetSize()));
+}
+
+jintArray GetParents(JNIEnv* env, jobject obj, jint node) {
+  return HandlesToJava(env, ValidateNodeHandle(Net(env, obj), node)->Parents());
+}
+
+jobjectArray GetParentIds(JNIEnv* env, jobject obj, jint node) {
+  VRN_network& net = Net(env, obj);
+  return NodeIdsToJava(env, net, ValidateNodeHandle(net, node)->Parents());
+}
+
+jintArray GetChildren(JNIEnv* env, jobject obj, jint node) {
+  return HandlesToJava(env,
+                       ValidateNodeHandle(Net(env, obj), node)->Children());
+}
+
+jobjectArray GetChildIds(JNIEnv* env, jobject obj, jint node) {
+  VRN_network& net = Net(env, obj);
+  return NodeIdsToJava(env, net, ValidateNodeHandle(net, node)->Children());
+}
+
+// ------------------------------------------------- outcome ids and numbers
+
+jobjectArray GetOutcomeIds(JNIEnv* env, jobject obj, jint node) {
+  return StringArrayToJava(
+      env, OutcomeIds(*ValidateNodeHandle(Net(env, obj), node)));
+}
+
+// The node's discrete definition, refused as GetDiscreteDef refuses. Every
+// definition with two or more outcomes is discrete; anything else would be
+// the wrong kind of node for the operation.
+VRN_discDef* DiscreteDef(JNIEnv* env, jobject obj, jint node,
+                         const char* operation) {
+  auto* definition =
+      dynamic_cast<VRN_discDef*>(GetDiscreteDef(Net(env, obj), node));
+  if (definition == nullptr) ReportError(operation, qelta::kErrWrongNodeType);
+  return definition;
+}
+
+jboolean HasOutcomeIds(JNIEnv* env, jobject obj, jint node) {
+  return DiscreteDef(env, obj, node, "HasOutcomeIds")->HasOutcomeIds();
+}
+
+jboolean HasPointValues(JNIEnv* env, jobject obj, jint node) {
+  return DiscreteDef(env, obj, node, "HasPointValues")->HasPointValues();
+}
+
+jdoubleArray GetPointValues(JNIEnv* env, jobject obj, jint node) {
+  std::vector<double> values;
+  const int status =
+      DiscreteDef(env, obj, node, "GetPointValues")->GetPointValues(&values);
+  if (status != qelta::kOk) ReportError("GetPointValues", status);
+  return qelta::jni::NewJavaArray<jdouble>(env, values);
+}
+
+// Array arguments are tested for null before the node, as everywhere.
+constexpr const char* kNullArray = "Unexpected null Java array.";
+
+void SetPointValues(JNIEnv* env, jobject obj, jint node, jdoubleArray values) {
+  qelta::jni::RequireArray(values, kNullArray);
+  VRN_discDef* definition = DiscreteDef(env, obj, node, "SetPointValues");
+  const int status = definition->SetPointValues(
+      qelta::jni::CopyFromJava<jdouble>(env, values));
+  if (status != qelta::kOk) ReportError("SetPointValues", status);
+}
+
+void RemovePointValues(JNIEnv* env, jobject obj, jint node) {
+  const int status =
+      DiscreteDef(env, obj, node, "RemovePointValues")->RemovePointValues();
+  if (status != qelta::kOk) ReportError("RemovePointValues", status);
+}
+
+jboolean HasIntervals(JNIEnv* env, jobject obj, jint node) {
+  return DiscreteDef(env, obj, node, "HasIntervals")->HasIntervals();
+}
+
+jdoubleArray GetIntervals(JNIEnv* env, jobject obj, jint node) {
+  std::vector<double> bounds;
+  const int status =
+      DiscreteDef(env, obj, node, "GetIntervals")->GetIntervals(&bounds);
+  if (status != qelta::kOk) ReportError("GetIntervals", status);
+  return qelta::jni::NewJavaArray<jdouble>(env, bounds);
+}
+
+void SetIntervals(JNIEnv* env, jobject obj, jint node, jdoubleArray bounds,
+                  jboolean clear_ids) {
+  qelta::jni::RequireArray(bounds, kNullArray);
+  VRN_discDef* definition = DiscreteDef(env, obj, node, "SetIntervals");
+  // The definition checks the bounds before it changes the outcome count,
+  // so a refusal leaves outcomes and numbers as they were.
+  const int status = definition->SetIntervals(
+      qelta::jni::CopyFromJava<jdouble>(env, bounds), clear_ids != JNI_FALSE);
+  if (status != qelta::kOk) ReportError("SetIntervals", status);
+}
+
+void RemoveIntervals(JNIEnv* env, jobject obj, jint node) {
+  const int status =
+      DiscreteDef(env, obj, node, "RemoveIntervals")->RemoveIntervals();
+  if (status != qelta::kOk) ReportError("RemoveIntervals", status);
+}
+
+}  // namespace
+
+// ============================================================== node values
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeValue
+ * Signature: (I)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getNodeValue__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetNodeValue(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeValue
+ * Signature: (Ljava/lang/String;)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getNodeValue__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetNodeValue(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeMean
+ * Signature: (I)D
+ */
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getNodeMean__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetNodeMean(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeMean
+ * Signature: (Ljava/lang/String;)D
+ */
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getNodeMean__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetNodeMean(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeStdDev
+ * Signature: (I)D
+ */
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getNodeStdDev__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetNodeStdDev(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeStdDev
+ * Signature: (Ljava/lang/String;)D
+ */
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getNodeStdDev__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetNodeStdDev(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isValueValid
+ * Signature: (I)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isValueValid__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&]() -> jboolean { return IsValueValid(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isValueValid
+ * Signature: (Ljava/lang/String;)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isValueValid__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&]() -> jboolean { return IsValueValid(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isValueDiscretized
+ * Signature: (I)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isValueDiscretized__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&]() -> jboolean { return IsValueDiscretized(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    isValueDiscretized
+ * Signature: (Ljava/lang/String;)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_isValueDiscretized__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&]() -> jboolean { return IsValueDiscretized(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeSampleStats
+ * Signature: (I)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getNodeSampleStats__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetNodeSampleStats(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeSampleStats
+ * Signature: (Ljava/lang/String;)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getNodeSampleStats__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetNodeSampleStats(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeSampleHistogram
+ * Signature: (IDDI)[I
+ */
+extern "C" JNIEXPORT jintArray JNICALL Java_qelta_Network_getNodeSampleHistogram__IDDI(JNIEnv* env, jobject obj, jint node, jdouble low, jdouble high, jint bins) {
+  return Guarded(env, [&] { return GetNodeSampleHistogram(env, obj, node, low, high, bins); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeSampleHistogram
+ * Signature: (Ljava/lang/String;DDI)[I
+ */
+extern "C" JNIEXPORT jintArray JNICALL Java_qelta_Network_getNodeSampleHistogram__Ljava_lang_String_2DDI(JNIEnv* env, jobject obj, jstring node_id, jdouble low, jdouble high, jint bins) {
+  return Guarded(env, [&] { return GetNodeSampleHistogram(env, obj, Handle(env, obj, node_id), low, high, bins); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getValueIndexingParents
+ * Signature: (I)[I
+ */
+extern "C" JNIEXPORT jintArray JNICALL Java_qelta_Network_getValueIndexingParents__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetValueIndexingParents(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getValueIndexingParents
+ * Signature: (Ljava/lang/String;)[I
+ */
+extern "C" JNIEXPORT jintArray JNICALL Java_qelta_Network_getValueIndexingParents__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetValueIndexingParents(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getValueIndexingParentIds
+ * Signature: (I)[Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_Network_getValueIndexingParentIds__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetValueIndexingParentIds(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getValueIndexingParentIds
+ * Signature: (Ljava/lang/String;)[Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_Network_getValueIndexingParentIds__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetValueIndexingParentIds(env, obj, Handle(env, obj, node_id)); });
+}
+
+// ======================================== definitions, parents and children
+
+/*
+ * Class:     qelta_Network
+ * Method:    setNodeDefinition
+ * Signature: (I[D)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setNodeDefinition__I_3D(JNIEnv* env, jobject obj, jint node, jdoubleArray definition) {
+  Guarded(env, [&] { SetNodeDefinition(env, obj, node, definition); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setNodeDefinition
+ * Signature: (Ljava/lang/String;[D)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setNodeDefinition__Ljava_lang_String_2_3D(JNIEnv* env, jobject obj, jstring node_id, jdoubleArray definition) {
+  Guarded(env, [&] {
+    // The missing array is refused before the identifier is looked up.
+    qelta::jni::RequireArray(definition, kNullDefinition);
+    SetNodeDefinition(env, obj, Handle(env, obj, node_id), definition);
+  });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeDefinition
+ * Signature: (I)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getNodeDefinition__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetNodeDefinition(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getNodeDefinition
+ * Signature: (Ljava/lang/String;)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getNodeDefinition__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetNodeDefinition(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getParents
+ * Signature: (I)[I
+ */
+extern "C" JNIEXPORT jintArray JNICALL Java_qelta_Network_getParents__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetParents(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getParents
+ * Signature: (Ljava/lang/String;)[I
+ */
+extern "C" JNIEXPORT jintArray JNICALL Java_qelta_Network_getParents__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetParents(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getParentIds
+ * Signature: (I)[Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_Network_getParentIds__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetParentIds(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getParentIds
+ * Signature: (Ljava/lang/String;)[Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_Network_getParentIds__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetParentIds(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getChildren
+ * Signature: (I)[I
+ */
+extern "C" JNIEXPORT jintArray JNICALL Java_qelta_Network_getChildren__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetChildren(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getChildren
+ * Signature: (Ljava/lang/String;)[I
+ */
+extern "C" JNIEXPORT jintArray JNICALL Java_qelta_Network_getChildren__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetChildren(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getChildIds
+ * Signature: (I)[Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_Network_getChildIds__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetChildIds(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getChildIds
+ * Signature: (Ljava/lang/String;)[Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_Network_getChildIds__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetChildIds(env, obj, Handle(env, obj, node_id)); });
+}
+
+// ========================== outcome identifiers, point values and intervals
+
+/*
+ * Class:     qelta_Network
+ * Method:    getOutcomeId
+ * Signature: (II)Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jstring JNICALL Java_qelta_Network_getOutcomeId__II(JNIEnv* env, jobject obj, jint node, jint outcome) {
+  return Guarded(env, [&] { return GetOutcomeId(env, obj, node, outcome); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getOutcomeId
+ * Signature: (Ljava/lang/String;I)Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jstring JNICALL Java_qelta_Network_getOutcomeId__Ljava_lang_String_2I(JNIEnv* env, jobject obj, jstring node_id, jint outcome) {
+  return Guarded(env, [&] { return GetOutcomeId(env, obj, Handle(env, obj, node_id), outcome); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getOutcomeIds
+ * Signature: (I)[Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_Network_getOutcomeIds__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetOutcomeIds(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getOutcomeIds
+ * Signature: (Ljava/lang/String;)[Ljava/lang/String;
+ */
+extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_Network_getOutcomeIds__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetOutcomeIds(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    hasOutcomeIds
+ * Signature: (I)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_hasOutcomeIds__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&]() -> jboolean { return HasOutcomeIds(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    hasOutcomeIds
+ * Signature: (Ljava/lang/String;)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_hasOutcomeIds__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&]() -> jboolean { return HasOutcomeIds(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    hasPointValues
+ * Signature: (I)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_hasPointValues__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&]() -> jboolean { return HasPointValues(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    hasPointValues
+ * Signature: (Ljava/lang/String;)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_hasPointValues__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&]() -> jboolean { return HasPointValues(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getPointValues
+ * Signature: (I)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getPointValues__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetPointValues(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getPointValues
+ * Signature: (Ljava/lang/String;)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getPointValues__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetPointValues(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setPointValues
+ * Signature: (I[D)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setPointValues__I_3D(JNIEnv* env, jobject obj, jint node, jdoubleArray values) {
+  Guarded(env, [&] { SetPointValues(env, obj, node, values); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setPointValues
+ * Signature: (Ljava/lang/String;[D)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setPointValues__Ljava_lang_String_2_3D(JNIEnv* env, jobject obj, jstring node_id, jdoubleArray values) {
+  Guarded(env, [&] {
+    qelta::jni::RequireArray(values, kNullArray);
+    SetPointValues(env, obj, Handle(env, obj, node_id), values);
+  });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    removePointValues
+ * Signature: (I)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_removePointValues__I(JNIEnv* env, jobject obj, jint node) {
+  Guarded(env, [&] { RemovePointValues(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    removePointValues
+ * Signature: (Ljava/lang/String;)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_removePointValues__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  Guarded(env, [&] { RemovePointValues(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    hasIntervals
+ * Signature: (I)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_hasIntervals__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&]() -> jboolean { return HasIntervals(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    hasIntervals
+ * Signature: (Ljava/lang/String;)Z
+ */
+extern "C" JNIEXPORT jboolean JNICALL Java_qelta_Network_hasIntervals__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&]() -> jboolean { return HasIntervals(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getIntervals
+ * Signature: (I)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getIntervals__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] { return GetIntervals(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    getIntervals
+ * Signature: (Ljava/lang/String;)[D
+ */
+extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_Network_getIntervals__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] { return GetIntervals(env, obj, Handle(env, obj, node_id)); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setIntervals
+ * Signature: (I[DZ)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setIntervals__I_3DZ(JNIEnv* env, jobject obj, jint node, jdoubleArray bounds, jboolean clear_ids) {
+  Guarded(env, [&] { SetIntervals(env, obj, node, bounds, clear_ids); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    setIntervals
+ * Signature: (Ljava/lang/String;[DZ)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setIntervals__Ljava_lang_String_2_3DZ(JNIEnv* env, jobject obj, jstring node_id, jdoubleArray bounds, jboolean clear_ids) {
+  Guarded(env, [&] {
+    qelta::jni::RequireArray(bounds, kNullArray);
+    SetIntervals(env, obj, Handle(env, obj, node_id), bounds, clear_ids);
+  });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    removeIntervals
+ * Signature: (I)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_removeIntervals__I(JNIEnv* env, jobject obj, jint node) {
+  Guarded(env, [&] { RemoveIntervals(env, obj, node); });
+}
+
+/*
+ * Class:     qelta_Network
+ * Method:    removeIntervals
+ * Signature: (Ljava/lang/String;)V
+ */
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_removeIntervals__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  Guarded(env, [&] { RemoveIntervals(env, obj, Handle(env, obj, node_id)); });
+}
+

@@ -1,0 +1,270 @@
+// Construction, copying, reset and settings of VRN_network.
+#include "network/network.h"
+
+#include <cassert>
+
+#include "network/cases.h"
+#include "base/error_log.h"
+#include "network/node.h"
+#include "base/random.h"
+#include "base/status.h"
+#include "network/submodel.h"
+#include "definitions/node_def.h"
+#include "equations/ext_functions.h"
+
+bool VRN_episParams::operator==(const VRN_episParams& other) const {
+  return proplen == other.proplen && numstates1 == other.numstates1 &&
+         numstates2 == other.numstates2 && numstates3 == other.numstates3 &&
+         eps1 == other.eps1 && eps2 == other.eps2 && eps3 == other.eps3 &&
+         eps4 == other.eps4;
+}
+
+VRN_network::VRN_network() { Init(); }
+
+VRN_network::VRN_network(const VRN_network& other, int copyFlags) {
+  Init();
+  try {
+    Copy(other, copyFlags);
+  } catch (...) {
+    ClearContents();  // no destructor runs for a failed constructor
+    throw;
+  }
+}
+
+VRN_network& VRN_network::operator=(const VRN_network& other) {
+  if (this != &other) Copy(other, 0);
+  return *this;
+}
+
+VRN_network::~VRN_network() { ClearContents(); }
+
+void VRN_network::Init() {
+  if (nodes_.capacity() < 64) nodes_.reserve(64);
+  numNodes_ = 0;
+  numTargets_ = 0;
+  randSeed_ = 0;
+  bnAlgorithm_ = 0;
+  idAlgorithm_ = 0;
+  numSamples_ = 10000;
+  numDiscSamples_ = 10000;
+  zeroAvoidance_ = 1;
+  outlierRejection_ = 0;
+  noisyDecomp_ = 0;
+  noisyDecompLimit_ = 4;
+
+  submodels_ = new VRN_submodelTable(this);
+  errorLog_ = new VRN_errorLog();
+  randomGenerator_ = nullptr;
+  dbn_ = nullptr;
+  tableCache_.reset();
+  extFunctions_ = nullptr;
+
+  loadFlags_ = 0;
+  flags_ = qelta::kNetRelevance | qelta::kNetEvidencePropagation;
+  updating_ = 0;
+  batchDepth_ = 0;
+  // Every relevance hook is on: values are invalidated by the edits that
+  // can change them rather than only by explicit calls.
+  relevanceOptions_ = qelta::kRelAllOptions;
+  orderValid_ = 0;
+
+  freeSlots_.clear();
+  idIndex_.clear();
+  rank_.clear();
+  ranksValid_ = true;
+  nextRank_ = 0;
+  visitStamp_.clear();
+  stamp_ = 0;
+
+  VRN_header* header = Header();
+  (void)header->SetId("Unnamed");
+  (void)header->SetName("Unnamed");
+}
+
+void VRN_network::ClearContents() {
+  for (VRN_node*& node : nodes_) {
+    delete node;
+    node = nullptr;
+  }
+  delete submodels_;
+  submodels_ = nullptr;
+  delete cases_;
+  cases_ = nullptr;
+  // The temporal part is an owned part of a later build; none exists yet.
+  dbn_ = nullptr;
+  delete extFunctions_;
+  extFunctions_ = nullptr;
+  tableCache_.reset();
+  delete randomGenerator_;
+  randomGenerator_ = nullptr;
+  delete errorLog_;
+  errorLog_ = nullptr;
+}
+
+void VRN_network::Reset() {
+  ClearContents();
+  nodes_.clear();
+  order_.Flush();
+  userProperties_.Flush();
+  documentation_.Flush();
+  episParams_ = VRN_episParams();
+  annealedMapTuning_ = VRN_annealedMapTuning();
+  reserved_ = 5;
+  Init();
+}
+
+int VRN_network::Copy(const VRN_network& other, int copyFlags) {
+  assert(&other != this);
+  ClearContents();
+  try {
+    nodes_.assign(other.nodes_.size(), nullptr);
+    for (size_t h = 0; h < other.nodes_.size(); ++h) {
+      if (other.nodes_[h] != nullptr) {
+        nodes_[h] = new VRN_node(*other.nodes_[h], this, copyFlags);
+      }
+    }
+    numNodes_ = other.numNodes_;
+    numTargets_ = other.numTargets_;
+    numSamples_ = other.numSamples_;
+    numDiscSamples_ = other.numDiscSamples_;
+    randSeed_ = other.randSeed_;
+    outlierRejection_ = other.outlierRejection_;
+    zeroAvoidance_ = other.zeroAvoidance_;
+    bnAlgorithm_ = other.bnAlgorithm_;
+    idAlgorithm_ = other.idAlgorithm_;
+    noisyDecomp_ = other.noisyDecomp_;
+    noisyDecompLimit_ = other.noisyDecompLimit_;
+    loadFlags_ = other.loadFlags_;
+    flags_ = other.flags_;
+    relevanceOptions_ = other.relevanceOptions_;
+    updating_ = 0;
+    batchDepth_ = 0;
+    orderValid_ = other.orderValid_;
+    if (orderValid_ != 0) order_ = other.order_;
+
+    userProperties_ = other.userProperties_;
+    if ((copyFlags & qelta::kCopyNoDocumentation) == 0) {
+      documentation_ = other.documentation_;
+    }
+    annealedMapTuning_ = other.annealedMapTuning_;
+    reserved_ = other.reserved_;
+    episParams_ = other.episParams_;
+
+    if ((copyFlags & qelta::kCopyEmptyCases) == 0 && other.cases_ != nullptr) {
+      cases_ = new VRN_caseList(this, *other.cases_);
+    }
+    submodels_ = new VRN_submodelTable(*other.submodels_, this);
+    if (other.tableCache_ != nullptr) {
+      tableCache_ =
+          std::make_unique<std::deque<VRN_tableCacheEntry>>(*other.tableCache_);
+    }
+    if (other.extFunctions_ != nullptr) {
+      extFunctions_ = new VRN_extFunctionContainer(*other.extFunctions_);
+      // The copied definitions must call this network's functions, not
+      // those of other, which may be deleted first.
+      for (VRN_node* node : nodes_) {
+        if (node != nullptr) {
+          (void)node->Definition()->PatchExtFunctions(extFunctions_);
+        }
+      }
+    }
+    if (other.randomGenerator_ != nullptr) {
+      randomGenerator_ = new VRN_randomGenerator(*other.randomGenerator_);
+    }
+    errorLog_ = new VRN_errorLog(*other.errorLog_);
+
+    freeSlots_ = other.freeSlots_;
+    idIndex_ = other.idIndex_;
+    rank_ = other.rank_;
+    ranksValid_ = other.ranksValid_;
+    nextRank_ = other.nextRank_;
+    visitStamp_.assign(nodes_.size(), 0);
+    stamp_ = 0;
+  } catch (...) {
+    // Leave a usable empty network behind rather than a half copy.
+    ClearContents();
+    nodes_.clear();
+    order_.Flush();
+    Init();
+    throw;
+  }
+  return qelta::kOk;
+}
+
+// ---------------------------------------------------------------- settings
+
+int VRN_network::SetDefaultBNAlgorithm(int code) {
+  // A code outside 0..12 is refused, not silently taken as success.
+  if (static_cast<unsigned>(code) > 12u) return qelta::kErrOutOfRange;
+  bnAlgorithm_ = code;
+  return code;
+}
+
+int VRN_network::SetDefaultIDAlgorithm(int code) {
+  if (code != 0 && code != 1) return qelta::kErrOutOfRange;
+  idAlgorithm_ = code;
+  return code;
+}
+
+int VRN_network::SetNumberOfSamples(int n) {
+  if (n < 1) return qelta::kErrOutOfRange;
+  numSamples_ = n;
+  return qelta::kOk;
+}
+
+int VRN_network::SetNumberOfDiscretizationSamples(int n) {
+  if (n < 1) return qelta::kErrOutOfRange;
+  numDiscSamples_ = n;
+  return qelta::kOk;
+}
+
+int VRN_network::SetEpisParams(const VRN_episParams& p) {
+  // Written as positive tests so that a NaN fails them.
+  bool ok = p.proplen >= 1 && p.numstates1 < p.numstates2 &&
+            p.numstates2 < p.numstates3 && p.eps1 >= p.eps2 &&
+            p.eps2 >= p.eps3;
+  if (!ok) return qelta::kErrOutOfRange;
+  episParams_ = p;
+  return qelta::kOk;
+}
+
+int VRN_network::SetAnnealedMapTuning(const VRN_annealedMapTuning& t) {
+  bool ok = t.speed >= 0.5 && t.speed <= 0.99 && t.Tmin > 0 &&
+            t.kReheat > 0 && t.Tinit > 0 && t.Tinit > t.Tmin &&
+            t.numCycle >= 1 && t.iReheatSteps >= 1 &&
+            t.iReheatSteps <= t.iStopSteps;
+  if (!ok) return qelta::kErrOutOfRange;
+  annealedMapTuning_ = t;
+  return qelta::kOk;
+}
+
+void VRN_network::SetRelevanceReasoning(bool on) {
+  if (on) {
+    flags_ |= qelta::kNetRelevance;
+  } else {
+    flags_ &= ~qelta::kNetRelevance;
+  }
+}
+
+void VRN_network::SetLoadFlags(int flags) { loadFlags_ = flags; }
+
+VRN_header* VRN_network::Header() const {
+  return &submodels_->GetSubmodel(qelta::kMainSubmodel)->Header();
+}
+
+VRN_randomGenerator* VRN_network::GetRandomGenerator() {
+  if (randomGenerator_ == nullptr) {
+    randomGenerator_ = new VRN_randomGenerator(randSeed_);
+  }
+  return randomGenerator_;
+}
+
+void VRN_network::ReseedRandomGenerator() {
+  if (randSeed_ != 0 && randomGenerator_ != nullptr) {
+    randomGenerator_->Seed(randSeed_);
+  }
+}
+
+void VRN_network::EmptyTableCache() {
+  if (tableCache_ != nullptr) tableCache_->clear();
+}

@@ -1,0 +1,554 @@
+// VRN_network: the root object of the engine.
+//
+// A network owns its nodes (VRN_node, addressed by an int handle that is the
+// node's slot in a vector; deleting a node leaves a hole so handles stay
+// stable), the settings that steer inference, the user properties and
+// documentation of the network, and its owned parts: the submodel table, the
+// case list, the temporal part, the random generator, the user-defined
+// function container, the inference table cache and the error log. Owned
+// parts that inference creates lazily (random generator, temporal part, table
+// cache) are null until first use.
+//
+// Definitions and values reach the network through their node's network
+// pointer; structural edits travel from the network down to the definitions
+// through the definition's notification slots, and outcome edits come back up
+// through OnOutcomeInserted / OnOutcomeDeleted / OnOutcomesReordered.
+//
+// Thread use: a network and everything reachable from it is used by one
+// thread at a time. No operation takes a lock.
+#ifndef QELTA_NETWORK_NETWORK_H_
+#define QELTA_NETWORK_NETWORK_H_
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "base/arrays.h"
+#include "base/matrix.h"
+#include "base/strings.h"
+
+class VRN_node;
+class VRN_submodelTable;
+class VRN_case;
+class VRN_caseList;
+class VRN_dbn;
+class VRN_extFunctionContainer;
+class VRN_errorLog;
+class VRN_randomGenerator;
+class VRN_header;
+struct VRN_layoutOptions;
+// file input/output
+class VRN_fileFormat;
+class IXmlBinding;
+class IXmlWriterExtension;
+namespace qelta {
+class FormatExtension;
+}  // namespace qelta
+
+// Parameter record of the sampling algorithms; the field names are those of
+// the attributes of the XML element "epis".
+struct VRN_episParams {
+  int proplen = 5;
+  int numstates1 = 5;
+  int numstates2 = 8;
+  int numstates3 = 20;
+  double eps1 = 0.006;
+  double eps2 = 0.0001;
+  double eps3 = 5e-5;
+  double eps4 = 5e-5;
+
+  // True when every field is equal; a NaN makes the records unequal.
+  bool operator==(const VRN_episParams& other) const;
+  bool operator!=(const VRN_episParams& other) const {
+    return !(*this == other);
+  }
+};
+
+// Parameter record of annealed MAP (names as in the Java class).
+struct VRN_annealedMapTuning {
+  double speed = 0.8;
+  double Tmin = 0.001;
+  double Tinit = 0.99;
+  double kReheat = 0.1;
+  int kMAP = 0;
+  double kRFC = 0.0;
+  int numCycle = 1;
+  int iReheatSteps = 10;
+  int iStopSteps = 20;
+};
+
+// One entry of the inference table cache: the node handles whose outcome
+// counts dimension the table, and the table itself.
+struct VRN_tableCacheEntry {
+  std::vector<int> nodes;
+  VRN_matrix table;
+};
+
+namespace qelta {
+
+// Bits of VRN_network::GetFlags().
+inline constexpr int kNetRelevance = 1;          // relevance reasoning on
+inline constexpr int kNetEvidencePropagation = 2;  // implied evidence
+inline constexpr int kNetAutoUpdate = 8;         // update after edits
+
+// Bits of VRN_network::GetLoadFlags().
+inline constexpr int kLoadLoading = 1;
+inline constexpr int kLoadSkipAcyclicity = 2;
+inline constexpr int kLoadAllowDuplicateIds = 4;
+
+// Bits of the relevance-option mask (which edits trigger the bookkeeping).
+inline constexpr int kRelArcAdded = 1;
+inline constexpr int kRelArcRemoved = 2;
+inline constexpr int kRelEvidenceSet = 4;
+inline constexpr int kRelEvidenceCleared = 8;
+inline constexpr int kRelOutcomesChanged = 64;
+inline constexpr int kRelTableChanged = 128;
+inline constexpr int kRelEquationChanged = 256;
+inline constexpr int kRelAllOptions = 1 | 2 | 4 | 8 | 64 | 128 | 256;
+
+// Copy flags of the copy constructor.
+inline constexpr int kCopyNoDocumentation = 1;
+inline constexpr int kCopyNoTemporal = 2;
+inline constexpr int kCopyEmptyCases = 4;
+
+// Node mark bits used by the network's walks (scratch state of one
+// operation; meaningless between operations).
+inline constexpr int kMarkFinished = 2;
+inline constexpr int kMarkAncestor = 4;
+inline constexpr int kMarkDescendant = 8;
+inline constexpr int kMarkPlaced = 16;
+inline constexpr int kMarkFromChild = 128;
+inline constexpr int kMarkFromParent = 256;
+inline constexpr int kMarkValueChanged = 512;
+
+// Change kinds reported by definitions to OnEvidenceChange.
+inline constexpr int kChangeOutcomes = 64;
+inline constexpr int kChangeTable = 128;
+inline constexpr int kChangeEquation = 256;
+
+// Room MakeUniqueNodeId needs: "Node", any number and the NUL.
+inline constexpr int kNodeIdBufferSize = 24;
+
+// Main submodel handle, and arc layers.
+inline constexpr int kMainSubmodel = 0x8000;
+inline constexpr int kArcLayerOrdinary = 0;
+inline constexpr int kArcLayerCost = 1;
+
+}  // namespace qelta
+
+class VRN_network {
+ public:
+  VRN_network();
+  // Copy of other; copyFlags: kCopyNoDocumentation keeps this network's
+  // (empty) documentation, kCopyNoTemporal leaves out the temporal part,
+  // kCopyEmptyCases gives an empty case list. Shares no storage with other.
+  // With the default flags 0 this is the copy constructor.
+  VRN_network(const VRN_network& other, int copyFlags = 0);
+  // Copy with flags 0; self-assignment does nothing.
+  VRN_network& operator=(const VRN_network& other);
+  ~VRN_network();
+
+  // Returns the network to the state of a new one (nodes, parts, settings,
+  // properties and documentation all reset).
+  void Reset();
+
+  // Replaces this network's contents with a copy of other. Answers 0.
+  // REQUIRES: &other != this.
+  int Copy(const VRN_network& other, int copyFlags);
+
+  // ---------------------------------------------------------------- settings
+  // Stores code when 0 <= code <= 12 and answers it; any other code answers
+  // -2 and changes nothing.
+  int SetDefaultBNAlgorithm(int code);
+  int GetDefaultBNAlgorithm() const { return bnAlgorithm_; }
+  // Stores code when it is 0 or 1 and answers it; else -2, nothing changed.
+  int SetDefaultIDAlgorithm(int code);
+  int GetDefaultIDAlgorithm() const { return idAlgorithm_; }
+  // 0, or -2 when n < 1 (field unchanged).
+  [[nodiscard]] int SetNumberOfSamples(int n);
+  int GetNumberOfSamples() const { return numSamples_; }
+  [[nodiscard]] int SetNumberOfDiscretizationSamples(int n);
+  int GetNumberOfDiscretizationSamples() const { return numDiscSamples_; }
+  // 0, or -2 when the record breaks its ordering rules (record unchanged).
+  [[nodiscard]] int SetEpisParams(const VRN_episParams& params);
+  const VRN_episParams& GetEpisParams() const { return episParams_; }
+  [[nodiscard]] int SetAnnealedMapTuning(const VRN_annealedMapTuning& tuning);
+  const VRN_annealedMapTuning& GetAnnealedMapTuning() const {
+    return annealedMapTuning_;
+  }
+  void SetRandSeed(int seed) { randSeed_ = seed; }
+  int GetRandSeed() const { return randSeed_; }
+  void SetZeroAvoidance(bool on) { zeroAvoidance_ = on ? 1 : 0; }
+  bool IsZeroAvoidance() const { return zeroAvoidance_ != 0; }
+  void SetOutlierRejection(bool on) { outlierRejection_ = on ? 1 : 0; }
+  bool IsOutlierRejection() const { return outlierRejection_ != 0; }
+  void SetNoisyDecomp(bool on) { noisyDecomp_ = on ? 1 : 0; }
+  bool IsNoisyDecomp() const { return noisyDecomp_ != 0; }
+  void SetNoisyDecompLimit(int limit) { noisyDecompLimit_ = limit; }
+  int GetNoisyDecompLimit() const { return noisyDecompLimit_; }
+  void SetRelevanceReasoning(bool on);
+  bool IsRelevanceReasoning() const {
+    return (flags_ & qelta::kNetRelevance) != 0;
+  }
+  // Switching on runs a belief update (its status is answered); switching on
+  // when already on, or off, answers 0.
+  int SetAutoUpdate(bool on);
+  bool IsAutoUpdate() const { return (flags_ & qelta::kNetAutoUpdate) != 0; }
+
+  int GetFlags() const { return flags_; }
+  void SetFlags(int flags) { flags_ = flags; }
+  int GetRelevanceOptions() const { return relevanceOptions_; }
+  void SetRelevanceOptions(int options) { relevanceOptions_ = options; }
+  // Relaxed-check word used while loading (see qelta::kLoad*).
+  int GetLoadFlags() const { return loadFlags_; }
+  void SetLoadFlags(int flags);
+  bool IsUpdating() const { return updating_ != 0; }
+  int GetReserved() const { return reserved_; }
+
+  // ------------------------------------------------------------ owned parts
+  VRN_errorLog* ErrorLog() const { return errorLog_; }
+  // The main submodel's header: the network's identifier, name, comment.
+  VRN_header* Header() const;
+  VRN_submodelTable* Submodels() const { return submodels_; }
+  // The case list; null until the first case operation creates it.
+  VRN_caseList* Cases() const { return cases_; }
+  // The temporal part; null until first use.
+  VRN_dbn* Dbn() const { return dbn_; }
+  VRN_extFunctionContainer* ExtFunctions() const { return extFunctions_; }
+  VRN_userProperties& UserProperties() { return userProperties_; }
+  const VRN_userProperties& UserProperties() const { return userProperties_; }
+  VRN_documentation& Documentation() { return documentation_; }
+  const VRN_documentation& Documentation() const { return documentation_; }
+
+  // Creates the generator from the seed on first use; owned by the network.
+  VRN_randomGenerator* GetRandomGenerator();
+  // Reseeds an existing generator when the seed is non-zero.
+  void ReseedRandomGenerator();
+
+  // Table cache of inference; null until an entry is added.
+  std::deque<VRN_tableCacheEntry>* TableCache() const {
+    return tableCache_.get();
+  }
+  // Deletes every cached table; the cache stays (empty) when it existed.
+  void EmptyTableCache();
+
+  // ------------------------------------------------------------------ nodes
+  // Adds a node with a definition of the given type code. id: null or not a
+  // valid identifier -> a generated one ("Node" + number); a leading '@'
+  // takes the text exactly as given. Answers the new handle (the lowest free
+  // slot), -51 for a type code that is not available, -2 for an identifier
+  // already used by a node or a submodel (unless duplicates are allowed
+  // while loading).
+  [[nodiscard]] int AddNode(int type, const char* id);
+  // Writes "Node" + N into buffer (N from the live-node count upwards) so
+  // that no node or submodel has it. Answers 0.
+  // REQUIRES: buffer holds at least qelta::kNodeIdBufferSize bytes.
+  int MakeUniqueNodeId(char* buffer) const;
+  // 1 when a live node other than `skip` (pass -1 for none) or a submodel
+  // has exactly this identifier; else 0.
+  int IsIdInUse(const char* id, int skip) const;
+  // Asked by a node header before it stores a new identifier: -30 for a null
+  // or invalid id, 0 when unchanged, -32 when used by another node or a
+  // submodel; otherwise tells the children's and the node's own definition,
+  // updates the identifier index and answers 0.
+  int AcceptNodeId(int handle, const char* oldId, const char* newId);
+  // Handle of the first live node (slot order) with exactly this id; -2.
+  int FindNode(const char* id) const;
+  // Deletes the node with all its arcs and cost arcs. 0 or -2.
+  int DeleteNode(int handle);
+  int GetFirstNode() const;
+  // The lowest live handle above h; -2 at the end or for a negative h.
+  int GetNextNode(int handle) const;
+  int GetLastNode() const;
+  // Appends every live handle in increasing order (out is not emptied).
+  int GetAllNodes(VRN_intArray& out) const;
+  // Node record, or null for a bad or free handle. Owned by the network.
+  VRN_node* GetNode(int handle) const;
+  int GetNumberOfNodes() const { return numNodes_; }
+  // Number of slots, live or free (one more than the largest handle ever).
+  int GetSlotCount() const { return static_cast<int>(nodes_.size()); }
+  bool IsValidHandle(int handle) const { return GetNode(handle) != nullptr; }
+
+  // ------------------------------------------------------------------- arcs
+  // layer 0: ordinary arc; answers 0, -2 (bad handle, self arc, already
+  // adjacent), -11 (cycle), -51 (type or temporal rule), or the child
+  // definition's refusal. layer 1: observation-cost arc (0, -2, -19, -32).
+  [[nodiscard]] int AddArc(int parent, int child, int layer = 0);
+  // 0, or -2 for bad handles or a missing arc.
+  int RemoveArc(int parent, int child, int layer = 0);
+  // 1 when b is a parent or child of a, else 0.
+  // REQUIRES: both handles valid.
+  int AreAdjacent(int a, int b) const;
+  // Cached topological order of the live nodes (every node after its
+  // parents). The array is owned by the network and valid until the next
+  // structural edit.
+  const VRN_intArray& PartialOrder();
+
+  // Permutes the parents of node h (new parent i = old parent order[i]) and
+  // the node's table with them. 0, -2, or the definition's refusal.
+  int ReorderParents(int handle, const VRN_intArray& order);
+
+  // -------------------------------- notifications from definitions (outcomes)
+  // Forward to the node record (cost tables of cost children), the case list
+  // and the temporal part.
+  int OnOutcomeInserted(int handle, int position);
+  int OnOutcomeDeleted(int handle, int position);
+  int OnOutcomesReordered(int handle, const VRN_intArray& order);
+  int OnNodeTypeChanged(int handle, int newType);
+
+  // ------------------------ evidence, targets and relevance bookkeeping
+  // (bodies in network_relevance.cpp)
+  // 0, -2 (bad handle), -4 (already in that state).
+  int SetTarget(int handle, bool on);
+  // 1 or 0; -2 for a bad handle.
+  int IsTarget(int handle) const;
+  int ClearAllTargets();
+  int GetNumberOfTargets() const { return numTargets_; }
+  // Clears evidence of every node (observed, virtual and propagated),
+  // empties the table cache and invalidates every value. Answers 0.
+  int ClearAllEvidence();
+  // Empties the table cache and invalidates every value without evidence.
+  int InvalidateValues();
+  // With relevance reasoning on: InvalidateValues. Answers 0.
+  int OnStructureChange();
+  // Hooks run after edits; each does nothing (0) unless relevance reasoning
+  // is on and its option bit is set. Each invalidates exactly the values the
+  // edit can reach (d-separation given the evidence; virtual evidence counts
+  // as an observed child of its node) and, with evidence propagation on,
+  // first rebuilds the evidence implied through deterministic tables.
+  // After an arc is removed the walk still sees the arc, since the values
+  // were computed with it.
+  int OnArcAdded(int parent, int child);
+  int OnArcRemoved(int parent, int child);
+  // kind: 64 (outcomes), 128 (table or parameters), 256 (equation); other
+  // kinds answer 0. -2 for a bad handle.
+  int OnEvidenceChange(int handle, int kind);
+  // After observed evidence of node h was cleared. -2 for a bad handle.
+  int OnNodeValueChange(int handle);
+  // After evidence was set on node h: -2 for a bad handle or an observed
+  // outcome that the observed parents make impossible (logged "Outcome [..]
+  // of node [..] is impossible"); -26 (logged) when implied evidence
+  // contradicts evidence present; else 0. The caller drops the evidence on
+  // failure; implied evidence already entered stays until the next update.
+  int CheckImpossibleEvidence(int handle);
+  // Ancestors / descendants of h (h excluded) in increasing handle order;
+  // out is emptied first. 0 or -2. They leave node mark 4 (ancestors) or 8
+  // (descendants, cost descendants) set on exactly the listed nodes.
+  int GetAncestors(int handle, VRN_intArray& out);
+  int GetDescendants(int handle, VRN_intArray& out);
+  int GetCostDescendants(int handle, VRN_intArray& out);
+
+  // ------------------------------------------ cases and user-defined functions
+  // Appends a new case named name to the case list (created on first use)
+  // and answers it, owned by the list; null (nothing added) for a null or
+  // empty name or one that another case has.
+  VRN_case* AddCase(const char* name);
+  // The case at index, or null outside 0..GetNumberOfCases()-1.
+  VRN_case* GetCase(int index) const;
+  // Number of cases; 0 while the network has no case list.
+  int GetNumberOfCases() const;
+  // Switches the case list's following of node and outcome edits (on by
+  // default); off leaves stored cases untouched by later edits.
+  void EnableCaseUpdates(bool on);
+  // Replaces the user-defined functions by the texts. 0 on success (values
+  // invalidated). -4 when a text does not parse or a node's expressions
+  // refuse the new set: functionIndex, position and message describe the
+  // failure and the old functions stay.
+  [[nodiscard]] int SetExtFunctions(const std::vector<std::string>& definitions,
+                                    int& functionIndex, int& position,
+                                    std::string& message);
+  // Empties out, then appends the definition texts of the user-defined
+  // functions in order (only the deterministic ones when deterministicOnly).
+  void GetExtFunctions(std::vector<std::string>& out,
+                       bool deterministicOnly) const;
+
+  // ------------------------------------------------------ file input/output
+  // Format codes and extension words are in io/format.h (qelta::kFormat*,
+  // qelta::kExtension*). format 0 chooses by the text after the last '.' of
+  // the name, without regard to case. extension: 0 the layout block of the
+  // XML network format, -1 none; the overloads with a pointer take a
+  // caller's block instead (not owned; null means none).
+  //
+  // A read builds the network in a fresh network and takes it over only on
+  // success, so a failed read leaves this network as it was. Messages go to
+  // this network's error log (an installed redirect stays). Answers 0; -2
+  // for an unknown format ("Unknown File Format" logged), a text format
+  // not part of this build or an extension word other than 0 and -1; or the
+  // format's own negative status (the XML network format answers -103).
+  [[nodiscard]] int ReadFile(const char* name, int format, int extension);
+  [[nodiscard]] int ReadFile(const char* name, int format,
+                             IXmlBinding* extension);
+  // Writes the network in the given format; the same answers, and -2 with
+  // "Writing to KI file format not supported." for an explicit format 7.
+  // Never 0 when the file could not be written completely.
+  [[nodiscard]] int WriteFile(const char* name, int format, int extension);
+  [[nodiscard]] int WriteFile(const char* name, int format,
+                              IXmlWriterExtension* extension);
+  // The same with an XML network document held in a NUL-terminated text.
+  [[nodiscard]] int ReadString(const char* text, int extension);
+  [[nodiscard]] int ReadString(const char* text, IXmlBinding* extension);
+  // Empties out, then writes the XML network document into it (out is
+  // left empty on failure).
+  [[nodiscard]] int WriteString(std::string& out, int extension);
+  [[nodiscard]] int WriteString(std::string& out,
+                                IXmlWriterExtension* extension);
+  // The format code the name's extension selects; -2 for a null name, a
+  // name without '.' or an extension no format has.
+  static int FormatFromName(const char* name);
+  // A new speaker bound to this network for format (0: replaced by the code
+  // FormatFromName chooses); owned by the caller. Null after logging -2
+  // with "Unknown File Format" (or a message naming a text format this
+  // build does not provide).
+  VRN_fileFormat* CreateFormat(const char* name, int& format);
+  // Number of time slices of a dynamic network; 0 without a temporal part.
+  int GetNumberOfSlices() const;
+  // Temporal type of node h (0 normal, 1 anchor, 2 terminal, 3 plate); -2
+  // for a bad handle.
+  int GetTemporalType(int handle) const;
+
+  // ------------------------------------------------------- belief updating
+  // Brings every value up to date with the current evidence and targets by
+  // the dispatcher (RunInference): the Bayesian-network algorithm of the
+  // network's code for a network of chance nodes. Answers the routine's
+  // status: 0; -42 when a join tree does not fit; -43 when (code 0) some
+  // marginal summed to zero, those nodes then being left invalid; -2 for a
+  // code whose algorithm is not available in this build ("Algorithm code N
+  // is not available" logged) and for node kinds this build cannot update.
+  int UpdateBeliefs();
+  // Empties the table cache and runs the routine of the Bayesian-network
+  // algorithm code (exact codes 0, 11 and 12); -2 for any other code.
+  int RunBNAlgorithm();
+  // The probability of the observed evidence into p, by join-tree
+  // clustering with the chain rule as fallback (chainRuleOnly: the chain
+  // rule alone). True on success; false with p = -1.0 when both fail.
+  // Targets, evidence (observed and implied) and the relevance switch and
+  // options are left as they were; values without evidence may be left
+  // invalid.
+  bool CalcPropEvidence(double& p, bool chainRuleOnly);
+
+  // ------------------------------------------ graph queries, orders, layouts
+  // Number of arcs on the longest directed path; 0 without arcs.
+  int GetLongestPathLength();
+  // True when the graph, arc directions ignored, has no cycle.
+  bool IsSinglyConnected() const;
+  // Empties out, then lists for every decision node (topological order) its
+  // parents not listed yet (topological order) followed by the decision,
+  // then every remaining live node in topological order. Answers 0.
+  int GetDecisionOrder(VRN_intArray& out);
+  // Rearranges list into the decision order; handles that are not live
+  // nodes are dropped, repeated ones stay repeated. Answers 0.
+  int SortByDecisionOrder(VRN_intArray& list);
+  // The same for the order of the observation-cost graph (every cost parent
+  // before its cost children, as far as cost arcs allow). Answers 0.
+  int SortNodesByOrder(VRN_intArray& list) const;
+  // True when some live node has a temporal type other than normal (0).
+  bool HasTemporalNodes() const;
+  // Appends to the table cache (created on first use) a new zero table
+  // dimensioned by the listed nodes' outcome counts in list order, and
+  // answers it. The cache owns the table; the pointer stays valid until the
+  // cache is emptied (later entries never move earlier ones). Null, with
+  // nothing added, for an empty list, a handle that is not a live node with
+  // outcomes, or a table too large to index with an int.
+  VRN_matrix* MakeTableForNodes(const std::vector<int>& nodes);
+  // Places the other live nodes on rings around centre and the nodes
+  // without arcs in a grid below them (see layout.cpp). 0, or -2 for a bad
+  // centre handle (nothing moved).
+  int CircleLayout(int centre);
+  // Places every live node in the cells of a layered grid; options null
+  // means VRN_layoutOptions' defaults (network/layout.h).
+  void Layout(const VRN_layoutOptions* options);
+
+ private:
+  friend class VRN_autoUpdateGuard;
+  friend class VRN_relevanceOffGuard;
+
+  void Init();
+  void ClearContents();
+  // file input/output: a read or write through one speaker (text null: a
+  // file; else the XML network document in text), the load preparation of
+  // a fresh network (answers the relevance options it replaced), and the
+  // taking over of a loaded network.
+  int Load(const char* name, const char* text, int format,
+           const qelta::FormatExtension& extension);
+  int Save(const char* name, std::string* text, int format,
+           const qelta::FormatExtension& extension);
+  int PrepareLoad(const VRN_fileFormat& speaker);
+  void TakeOver(const VRN_network& loaded);
+  int RunInference();
+  // belief updating: the chain-rule method of CalcPropEvidence.
+  bool ChainRuleEvidence(double& p);
+  // Marks the value of node h invalid when it holds no evidence.
+  void InvalidateValue(int handle);
+
+  // Identifier index: identifier -> handles of live nodes carrying it (more
+  // than one only when duplicates were allowed while loading).
+  void IndexAdd(const char* id, int handle);
+  void IndexRemove(const char* id, int handle);
+  void RebuildIndex();
+
+  // Acyclicity: true when adding parent -> child would close a directed
+  // cycle. Uses and maintains a topological rank per handle.
+  bool WouldCloseCycle(int parent, int child);
+  bool SearchFromChild(int parent, int child);
+  bool RebuildRanks();
+
+  int AddCostArc(int parent, int child);
+  int RemoveCostArc(int parent, int child);
+
+  std::vector<VRN_node*> nodes_;
+  int numNodes_ = 0;
+  int numTargets_ = 0;
+  int bnAlgorithm_ = 0;
+  int idAlgorithm_ = 0;
+  int randSeed_ = 0;
+  int numSamples_ = 10000;
+  int numDiscSamples_ = 10000;
+  std::uint8_t zeroAvoidance_ = 1;
+  std::uint8_t outlierRejection_ = 0;
+  std::uint8_t noisyDecomp_ = 0;
+  int noisyDecompLimit_ = 4;
+  int flags_ = qelta::kNetRelevance | qelta::kNetEvidencePropagation;
+  int relevanceOptions_ = qelta::kRelAllOptions;
+  int loadFlags_ = 0;
+  std::uint8_t updating_ = 0;
+  int batchDepth_ = 0;
+  std::uint8_t orderValid_ = 0;
+  VRN_intArray order_;
+  VRN_userProperties userProperties_;
+  VRN_documentation documentation_;
+  VRN_episParams episParams_;
+  int reserved_ = 5;
+  VRN_annealedMapTuning annealedMapTuning_;
+  VRN_submodelTable* submodels_ = nullptr;
+  VRN_randomGenerator* randomGenerator_ = nullptr;
+  VRN_caseList* cases_ = nullptr;
+  VRN_dbn* dbn_ = nullptr;
+  std::unique_ptr<std::deque<VRN_tableCacheEntry>> tableCache_;
+  VRN_extFunctionContainer* extFunctions_ = nullptr;
+  VRN_errorLog* errorLog_ = nullptr;
+
+  // Bookkeeping that keeps node operations fast on large networks.
+  std::set<int> freeSlots_;
+  std::unordered_map<std::string, std::vector<int>> idIndex_;
+  std::vector<int> rank_;       // topological rank per handle
+  bool ranksValid_ = true;      // false after unchecked arcs
+  int nextRank_ = 0;
+  std::vector<std::uint32_t> visitStamp_;  // per-handle scratch for searches
+  std::uint32_t stamp_ = 0;
+  // Scratch lists of the acyclicity test, kept to avoid allocating per arc.
+  std::vector<int> stack_;
+  std::vector<int> forward_;
+  std::vector<int> backward_;
+  std::vector<int> pooledRanks_;
+
+  // Starts a new visit generation; the answer marks nodes of this search.
+  std::uint32_t NextStamp();
+  // Removes an arc's entries from both lists (no notifications).
+  void DropArcEntries(int parent, int child);
+};
+
+#endif  // QELTA_NETWORK_NETWORK_H_

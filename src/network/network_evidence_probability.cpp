@@ -1,0 +1,195 @@
+// Probability of the network's evidence: join-tree clustering over the
+// parts that hold the observed nodes' parents, with the chain rule
+// P(e) = prod P(e_i | e_1 .. e_(i-1)) as fallback.
+#include <cstdint>
+#include <vector>
+
+#include "network/change_guards.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/status.h"
+#include "definitions/node_val.h"
+#include "inference/bn_algorithms.h"
+
+namespace {
+
+// Sets the network's updating mark for one scope, as UpdateBeliefs does.
+class UpdatingMark {
+ public:
+  explicit UpdatingMark(std::uint8_t& flag) : flag_(flag), old_(flag) {
+    flag_ = 1;
+  }
+  ~UpdatingMark() { flag_ = old_; }
+  UpdatingMark(const UpdatingMark&) = delete;
+  UpdatingMark& operator=(const UpdatingMark&) = delete;
+
+ private:
+  std::uint8_t& flag_;
+  std::uint8_t old_;
+};
+
+// The evidence one value holds, to put back exactly as it was.
+struct EvidenceState {
+  int handle = -1;
+  bool observed = false;      // value flag bit 0
+  bool propagated = false;    // value flag bit 2
+  int outcome = -1;
+  bool numeric = false;       // observed through a numeric value
+  double number = 0.0;
+};
+
+std::vector<EvidenceState> SnapshotEvidence(const VRN_network& network) {
+  std::vector<EvidenceState> out;
+  for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
+    const VRN_nodeVal* value = network.GetNode(h)->Value();
+    if (!value->HasEvidence()) continue;
+    EvidenceState state;
+    state.handle = h;
+    state.observed = value->HasFlags(qelta::kValFlagEvidence);
+    state.propagated = value->HasFlags(qelta::kValFlagPropagated);
+    state.outcome = value->GetEvidence();
+    state.numeric = value->GetContEvidence(&state.number) == qelta::kOk;
+    out.push_back(state);
+  }
+  return out;
+}
+
+// Puts every value's evidence back to the snapshot.
+// REQUIRES: relevance reasoning off, so that no bookkeeping reacts.
+void RestoreEvidence(VRN_network& network,
+                     const std::vector<EvidenceState>& states) {
+  for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
+    VRN_nodeVal* value = network.GetNode(h)->Value();
+    if (value->HasFlags(qelta::kValFlagPropagated)) {
+      (void)value->ClearPropagatedEvidence();
+    }
+  }
+  for (const EvidenceState& state : states) {
+    VRN_nodeVal* value = network.GetNode(state.handle)->Value();
+    if (state.observed) {
+      double number = 0.0;
+      const bool same =
+          value->HasFlags(qelta::kValFlagEvidence) &&
+          value->GetEvidence() == state.outcome &&
+          (value->GetContEvidence(&number) == qelta::kOk) == state.numeric &&
+          (!state.numeric || number == state.number);
+      if (same) continue;
+      if (state.numeric) {
+        (void)value->SetContEvidence(state.number);
+      } else {
+        (void)value->SetEvidence(state.outcome);
+      }
+    } else if (state.propagated) {
+      (void)value->SetPropagatedEvidence(state.outcome);
+    }
+  }
+}
+
+}  // namespace
+
+bool VRN_network::ChainRuleEvidence(double& p) {
+  const int saved_flags = flags_;
+  const int saved_options = relevanceOptions_;
+  const std::vector<EvidenceState> snapshot = SnapshotEvidence(*this);
+
+  // Take the observations out, in topological order, without any
+  // bookkeeping; implied outcomes go too, to be implied afresh by the
+  // observations as they are entered again.
+  flags_ &= ~qelta::kNetRelevance;
+  struct Observation {
+    int handle;
+    int outcome;
+  };
+  std::vector<Observation> observations;
+  const VRN_intArray order = PartialOrder();
+  for (int h : order) {
+    VRN_nodeVal* value = nodes_[h]->Value();
+    if (!value->HasFlags(qelta::kValFlagEvidence)) continue;
+    observations.push_back({h, value->GetEvidence()});
+    (void)value->ClearEvidence();
+  }
+  for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
+    VRN_nodeVal* value = nodes_[h]->Value();
+    if (value->HasFlags(qelta::kValFlagPropagated)) {
+      (void)value->ClearPropagatedEvidence();
+    }
+  }
+  (void)ClearAllTargets();
+  flags_ |= qelta::kNetRelevance;
+
+  p = 1.0;
+  for (const Observation& observation : observations) {
+    const int h = observation.handle;
+    VRN_nodeVal* value = nodes_[h]->Value();
+    // Implied by the observations entered so far: its factor is 1, or 0
+    // when another outcome is implied.
+    if (value->HasFlags(qelta::kValFlagPropagated)) {
+      if (value->GetEvidence() == observation.outcome) continue;
+      p = 0.0;
+      break;
+    }
+    (void)ClearAllTargets();
+    (void)SetTarget(h, true);
+    (void)InvalidateValues();
+    int status;
+    {
+      UpdatingMark mark(updating_);
+      status = RunInference();
+    }
+    const VRN_matrix& beliefs = value->GetValue();
+    if (status != qelta::kOk || !value->IsValueValid() ||
+        observation.outcome < 0 ||
+        observation.outcome >= beliefs.GetItemCount()) {
+      p = -1.0;
+      break;
+    }
+    p *= beliefs.GetItem(observation.outcome);
+    // Once a factor is zero the product stays zero; the rest is not needed
+    // (and entering impossible evidence would be refused).
+    if (p == 0.0) break;
+    if (value->SetEvidence(observation.outcome) != qelta::kOk) {
+      p = -1.0;
+      break;
+    }
+  }
+  (void)ClearAllTargets();
+
+  // Everything back as it was: observations, implied outcomes, switches.
+  flags_ &= ~qelta::kNetRelevance;
+  RestoreEvidence(*this, snapshot);
+  flags_ = (flags_ & ~qelta::kNetRelevance) | (saved_flags & qelta::kNetRelevance);
+  relevanceOptions_ = saved_options;
+  // Beliefs computed under part of the evidence are not current.
+  (void)InvalidateValues();
+  return p != -1.0;
+}
+
+bool VRN_network::CalcPropEvidence(double& p, bool chainRuleOnly) {
+  // Target edits below are batched: at most one automatic update, when the
+  // call ends.
+  VRN_autoUpdateGuard batch(this, true);
+  std::vector<int> targets;
+  for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
+    if (nodes_[h]->IsTarget()) targets.push_back(h);
+  }
+
+  bool ok = false;
+  if (!chainRuleOnly) {
+    (void)ClearAllTargets();
+    // The parents of every observed node: their parts carry the evidence.
+    for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
+      if (!nodes_[h]->Value()->HasFlags(qelta::kValFlagEvidence)) continue;
+      for (int parent : nodes_[h]->Parents()) {
+        if (!nodes_[parent]->IsTarget()) (void)SetTarget(parent, true);
+      }
+    }
+    p = VRN_ProbabilityOfEvidence(this);
+    ok = p != -1.0;
+  }
+  if (!ok) ok = ChainRuleEvidence(p);
+  if (!ok) p = -1.0;
+
+  (void)ClearAllTargets();
+  for (int h : targets) (void)SetTarget(h, true);
+  return ok;
+}

@@ -1,0 +1,640 @@
+// Targets, evidence and the relevance bookkeeping of VRN_network.
+//
+// Values keep the results of the last belief update for as long as they are
+// correct. After an edit, a marking walk invalidates exactly the values the
+// edit can reach: it follows the reachability rule of d-separation, observed
+// nodes blocking chains and ancestors of evidence opening converging
+// connections. With evidence propagation on, evidence implied through
+// deterministic table entries is entered first, so that implied outcomes
+// block the walk like observed ones.
+//
+// The walks keep their work on explicit stacks: a long chain cannot exhaust
+// the call stack. The node mark word is their scratch state; each walk
+// clears the bits it relies on before it starts.
+#include <vector>
+
+#include "network/change_guards.h"
+#include "base/error_log.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/status.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+
+namespace {
+
+using qelta::kMarkAncestor;
+using qelta::kMarkDescendant;
+using qelta::kMarkFinished;
+using qelta::kMarkFromChild;
+using qelta::kMarkFromParent;
+using qelta::kMarkValueChanged;
+
+constexpr int kWalkMarks =
+    kMarkFinished | kMarkAncestor | kMarkFromChild | kMarkFromParent;
+
+bool HookEnabled(const VRN_network& net, int option) {
+  return net.IsRelevanceReasoning() &&
+         (net.GetRelevanceOptions() & option) != 0;
+}
+
+bool HasTypeBit(const VRN_node& node, int bit) {
+  return (node.Definition()->GetType() & bit) != 0;
+}
+
+void ClearMarksEverywhere(const VRN_network& net, int bits) {
+  const int slots = net.GetSlotCount();
+  for (int h = 0; h < slots; ++h) {
+    VRN_node* node = net.GetNode(h);
+    if (node != nullptr) node->ClearMark(bits);
+  }
+}
+
+// Invalidates the value of every node other than `skip` that holds no
+// evidence (what an equation node's change does: equations are evaluated by
+// sampling the whole network).
+void InvalidateAllOthers(const VRN_network& net, int skip) {
+  const int slots = net.GetSlotCount();
+  for (int h = 0; h < slots; ++h) {
+    VRN_node* node = net.GetNode(h);
+    if (node == nullptr || h == skip) continue;
+    if (!node->Value()->HasEvidence()) node->Value()->Invalidate();
+  }
+}
+
+// Marks with `bit` every node reachable from `start` through `links` (h
+// itself excluded), then lists the marked nodes in increasing handle order.
+template <typename Links>
+void CollectReachable(const VRN_network& net, int start, int bit, Links links,
+                      VRN_intArray& out) {
+  ClearMarksEverywhere(net, bit);
+  std::vector<int> stack(1, start);
+  while (!stack.empty()) {
+    const int h = stack.back();
+    stack.pop_back();
+    for (int next : links(*net.GetNode(h))) {
+      VRN_node* node = net.GetNode(next);
+      if (node == nullptr || next == start || node->HasMark(bit)) continue;
+      node->SetMark(bit);
+      stack.push_back(next);
+    }
+  }
+  out.Flush();
+  const int slots = net.GetSlotCount();
+  for (int h = 0; h < slots; ++h) {
+    VRN_node* node = net.GetNode(h);
+    if (node != nullptr && node->HasMark(bit)) out.Add(h);
+  }
+}
+
+// The coordinate a node's evidence gives in a table dimension of `size`
+// items, -1 (free) when it has none.
+int EvidenceCoordinate(const VRN_nodeVal& value, int size) {
+  if (!value.HasEvidence()) return -1;
+  const int outcome = value.GetEvidence();
+  return outcome >= 0 && outcome < size ? outcome : -1;
+}
+
+// Fills coords with the evidence coordinates of `node` in `table`: one entry
+// per parent (its evidence outcome or -1), then `own`, or the node's own
+// evidence outcome when own < 0. False when the table's dimensions do not
+// follow the node's parents, so it cannot be read this way.
+bool EvidenceCoordinates(const VRN_network& net, const VRN_node& node,
+                         const VRN_matrix& table, int own,
+                         VRN_intArray* coords) {
+  const VRN_intArray& parents = node.Parents();
+  const int n = parents.GetSize();
+  if (table.GetDimensionCount() != n + 1) return false;
+  coords->Flush();
+  for (int i = 0; i < n; ++i) {
+    const VRN_node* parent = net.GetNode(parents[i]);
+    coords->Add(parent == nullptr
+                    ? -1
+                    : EvidenceCoordinate(*parent->Value(), table.GetSize(i)));
+  }
+  coords->Add(own >= 0 ? own
+                       : EvidenceCoordinate(*node.Value(), table.GetSize(n)));
+  return true;
+}
+
+// The marking walk. One arc may be added to the graph it walks: after an arc
+// is removed, the values computed with the arc present are what must be
+// judged, so the walk sees the graph as it was.
+class RelevanceWalk {
+ public:
+  RelevanceWalk(VRN_network* net, int extra_parent, int extra_child)
+      : net_(net), extra_parent_(extra_parent), extra_child_(extra_child) {}
+
+  // Clears the walk's marks and marks with kMarkAncestor every ancestor of
+  // observed evidence. Virtual evidence acts like an observed child of its
+  // node: the node itself and its ancestors are marked.
+  void Prepare() {
+    ClearMarksEverywhere(*net_, kWalkMarks);
+    const int slots = net_->GetSlotCount();
+    for (int h = 0; h < slots; ++h) {
+      VRN_node* node = net_->GetNode(h);
+      if (node == nullptr) continue;
+      const VRN_nodeVal* value = node->Value();
+      if (value->HasVirtualEvidence()) {
+        node->SetMark(kMarkAncestor);
+        MarkAncestors(h);
+      } else if (value->HasFlags(qelta::kValFlagEvidence)) {
+        MarkAncestors(h);
+      }
+    }
+  }
+
+  void VisitParents(int h) { ForEachParent(h, [&](int p) { Push(p, kUp); }); }
+  void VisitChildren(int h) {
+    ForEachChild(h, [&](int c) { Push(c, kDown); });
+  }
+
+  // Processes every pending visit.
+  void Run() {
+    while (!pending_.empty()) {
+      const Visit visit = pending_.back();
+      pending_.pop_back();
+      Process(visit.node, visit.from_child);
+    }
+  }
+
+  void NoteUtilityChange(const VRN_node& node) {
+    if (HasTypeBit(node, qelta::kDefBitUtility)) utility_changed_ = true;
+  }
+
+  // A changed utility changes the expected utility of every decision.
+  void InvalidateDecisionsIfNeeded() {
+    if (!utility_changed_) return;
+    const int slots = net_->GetSlotCount();
+    for (int h = 0; h < slots; ++h) {
+      VRN_node* node = net_->GetNode(h);
+      if (node != nullptr && HasTypeBit(*node, qelta::kDefBitDecision) &&
+          node->Value()->IsValueValid()) {
+        node->Value()->Invalidate();
+      }
+    }
+  }
+
+ private:
+  static constexpr bool kUp = true;     // arriving from a child
+  static constexpr bool kDown = false;  // arriving from a parent
+
+  struct Visit {
+    int node;
+    bool from_child;
+  };
+
+  template <typename F>
+  void ForEachParent(int h, F f) {
+    for (int p : net_->GetNode(h)->Parents()) f(p);
+    if (h == extra_child_) f(extra_parent_);
+  }
+  template <typename F>
+  void ForEachChild(int h, F f) {
+    for (int c : net_->GetNode(h)->Children()) f(c);
+    if (h == extra_parent_) f(extra_child_);
+  }
+
+  void Push(int h, bool from_child) {
+    if (net_->GetNode(h) != nullptr) pending_.push_back({h, from_child});
+  }
+
+  void MarkAncestors(int start) {
+    stack_.assign(1, start);
+    while (!stack_.empty()) {
+      const int h = stack_.back();
+      stack_.pop_back();
+      ForEachParent(h, [&](int p) {
+        VRN_node* parent = net_->GetNode(p);
+        if (parent == nullptr || parent->HasMark(kMarkAncestor)) return;
+        parent->SetMark(kMarkAncestor);
+        stack_.push_back(p);
+      });
+    }
+  }
+
+  void Process(int h, bool from_child) {
+    VRN_node* node = net_->GetNode(h);
+    VRN_nodeVal* value = node->Value();
+    const bool has_evidence = value->HasEvidence();
+    // The expected utilities of a decision depend on what is known below it,
+    // but a decision passes no influence up to its informational parents.
+    if (HasTypeBit(*node, qelta::kDefBitDecision) && from_child &&
+        !has_evidence) {
+      value->Invalidate();
+      return;
+    }
+    // Implied evidence that no observation depends on is a function of the
+    // evidence it came from: it neither changes nor passes influence on.
+    if (value->HasFlags(qelta::kValFlagPropagated) &&
+        !value->HasFlags(qelta::kValFlagEvidence) &&
+        !node->HasMark(kMarkAncestor)) {
+      return;
+    }
+    if (!has_evidence && !node->HasMark(kMarkValueChanged)) {
+      if (node->HasMark(kMarkFinished)) {
+        // Met before only from a parent: its parents are reached now.
+        if (from_child && node->HasMark(kMarkFromParent)) {
+          node->ClearMark(kMarkFromParent);
+          VisitParents(h);
+        }
+        return;
+      }
+      node->SetMark((from_child ? kMarkFromChild : kMarkFromParent) |
+                    kMarkFinished);
+      value->Invalidate();
+      NoteUtilityChange(*node);
+      VisitChildren(h);
+      if (from_child || node->HasMark(kMarkAncestor)) VisitParents(h);
+      return;
+    }
+    // Observed, or the node whose own evidence changed: chains are blocked,
+    // a converging connection is open.
+    if (!node->HasMark(kMarkFinished) && !from_child) {
+      node->SetMark(kMarkFinished);
+      VisitParents(h);
+    }
+  }
+
+  VRN_network* net_;
+  int extra_parent_;
+  int extra_child_;
+  bool utility_changed_ = false;
+  std::vector<Visit> pending_;
+  std::vector<int> stack_;
+};
+
+// Enters evidence implied through deterministic table entries, starting at
+// a node with evidence. Depth-first like a recursion over the nodes that
+// receive implied evidence, with the frames kept on a vector.
+class EvidencePropagation {
+ public:
+  explicit EvidencePropagation(VRN_network* net) : net_(net) {}
+
+  // 0, -2 when the node has no evidence, -26 (logged) for implied evidence
+  // that contradicts evidence already present.
+  int Run(int start) {
+    VRN_node* node = net_->GetNode(start);
+    if (node == nullptr || !node->Value()->HasEvidence()) {
+      return qelta::kErrOutOfRange;
+    }
+    node->SetMark(kMarkFinished);
+    frames_.assign(1, Frame{start, Stage::kDown, 0, 0});
+    while (!frames_.empty()) {
+      int next = -1;
+      const int status = Step(&next);
+      if (status != qelta::kOk) return status;
+      if (next >= 0) {
+        net_->GetNode(next)->SetMark(kMarkFinished);
+        frames_.push_back(Frame{next, Stage::kDown, 0, 0});
+      }
+    }
+    return qelta::kOk;
+  }
+
+ private:
+  enum class Stage { kDown, kUp, kDone };
+  // Where the work on one node stands: the child (or parent) index and, for
+  // children, the next outcome to try.
+  struct Frame {
+    int node;
+    Stage stage;
+    int index;
+    int outcome;
+  };
+
+  static bool SkipsDownward(int type) {
+    return type == qelta::kDefEquation || type == qelta::kDefMau ||
+           type == qelta::kDefUtility || type == qelta::kDefDecision;
+  }
+
+  int Conflict(const VRN_node& from, const VRN_node& to) {
+    return net_->ErrorLog()->Logf(
+        qelta::kErrEvidenceConflict,
+        "ERROR: conficting evidence between nodes [%s] and [%s]",
+        from.GetId(), to.GetId());
+  }
+
+  // Advances the top frame until it needs a node explored (*next set), ends
+  // (popped) or fails.
+  int Step(int* next) {
+    Frame& frame = frames_.back();
+    VRN_node* node = net_->GetNode(frame.node);
+    int status = qelta::kOk;
+    if (frame.stage == Stage::kDown) {
+      status = StepDown(frame, *node, next);
+      if (status != qelta::kOk || *next >= 0) return status;
+      const int type = node->Definition()->GetType();
+      frame.stage = type == qelta::kDefDecision || type == qelta::kDefEquation
+                        ? Stage::kDone
+                        : Stage::kUp;
+      frame.index = 0;
+    }
+    if (frame.stage == Stage::kUp) {
+      status = StepUp(frame, *node, next);
+      if (status != qelta::kOk || *next >= 0) return status;
+    }
+    frames_.pop_back();
+    return qelta::kOk;
+  }
+
+  // A child whose table gives 1.0 to outcome s wherever the evidence of its
+  // parents agrees must be in s.
+  int StepDown(Frame& frame, const VRN_node& node, int* next) {
+    const VRN_intArray& children = node.Children();
+    for (; frame.index < children.GetSize(); ++frame.index, frame.outcome = 0) {
+      VRN_node* child = net_->GetNode(children[frame.index]);
+      if (child == nullptr || SkipsDownward(child->Definition()->GetType())) {
+        continue;
+      }
+      const VRN_matrix* table = child->Definition()->GetExpandedDefinition();
+      if (table == nullptr) continue;
+      const int outcomes = table->GetSize(table->GetDimensionCount() - 1);
+      while (frame.outcome < outcomes) {
+        const int s = frame.outcome++;
+        if (!EvidenceCoordinates(*net_, *child, *table, s, &coords_)) break;
+        if (table->AllEqualTo(1.0, coords_) != 1) continue;
+        VRN_nodeVal* value = child->Value();
+        if (value->HasEvidence()) {
+          if (value->GetEvidence() != s) return Conflict(node, *child);
+          continue;
+        }
+        if (value->SetPropagatedEvidence(s) != qelta::kOk) continue;
+        if (!child->HasMark(kMarkFinished)) {
+          *next = children[frame.index];
+          return qelta::kOk;
+        }
+      }
+    }
+    return qelta::kOk;
+  }
+
+  // A parent left with exactly one outcome under which the node's evidence
+  // has non-zero probability must be in that outcome.
+  int StepUp(Frame& frame, const VRN_node& node, int* next) {
+    const VRN_matrix* table = node.Definition()->GetExpandedDefinition();
+    if (table == nullptr) return qelta::kOk;
+    const VRN_intArray& parents = node.Parents();
+    for (; frame.index < parents.GetSize(); ++frame.index) {
+      VRN_node* parent = net_->GetNode(parents[frame.index]);
+      if (parent == nullptr ||
+          parent->Definition()->GetType() == qelta::kDefDecision) {
+        continue;
+      }
+      if (!EvidenceCoordinates(*net_, node, *table, -1, &coords_)) break;
+      const int i = frame.index;
+      int possible = 0;
+      int only = -1;
+      for (int t = 0; t < table->GetSize(i) && possible < 2; ++t) {
+        coords_[i] = t;
+        if (table->AllEqualTo(0.0, coords_) != 1) {
+          ++possible;
+          only = t;
+        }
+      }
+      if (possible != 1) continue;
+      VRN_nodeVal* value = parent->Value();
+      if (value->HasEvidence()) {
+        if (value->GetEvidence() != only) return Conflict(node, *parent);
+        continue;
+      }
+      if (value->SetPropagatedEvidence(only) != qelta::kOk) continue;
+      if (!parent->HasMark(kMarkFinished)) {
+        *next = parents[frame.index];
+        ++frame.index;
+        return qelta::kOk;
+      }
+    }
+    return qelta::kOk;
+  }
+
+  VRN_network* net_;
+  std::vector<Frame> frames_;
+  VRN_intArray coords_;
+};
+
+// The common work of the relevance hooks for an edit at node h: implied
+// evidence rebuilt from scratch, then the walk from h. extra_parent names
+// the parent of an arc to h that was just removed (-1 for none).
+int UpdateRelevance(VRN_network* net, int h, int extra_parent) {
+  if (!net->IsRelevanceReasoning()) return qelta::kOk;
+  VRN_node* node = net->GetNode(h);
+  if (node == nullptr) return qelta::kErrOutOfRange;
+  const int slots = net->GetSlotCount();
+
+  for (int n = 0; n < slots; ++n) {
+    VRN_node* other = net->GetNode(n);
+    if (other != nullptr &&
+        other->Value()->HasFlags(qelta::kValFlagPropagated)) {
+      (void)other->Value()->ClearPropagatedEvidence();
+    }
+  }
+  ClearMarksEverywhere(*net, kMarkFinished);
+  if ((net->GetFlags() & qelta::kNetEvidencePropagation) != 0) {
+    std::vector<int> evidence;
+    for (int n = 0; n < slots; ++n) {
+      VRN_node* other = net->GetNode(n);
+      if (other != nullptr && other->Value()->HasEvidence()) {
+        evidence.push_back(n);
+      }
+    }
+    EvidencePropagation propagation(net);
+    // A conflict was logged; the walk below still has to run.
+    for (int n : evidence) (void)propagation.Run(n);
+  }
+
+  RelevanceWalk walk(net, extra_parent, extra_parent >= 0 ? h : -1);
+  walk.Prepare();
+  node->SetMark(kMarkFinished);
+  VRN_nodeVal* value = node->Value();
+  if (!value->HasEvidence()) {
+    value->Invalidate();
+    walk.NoteUtilityChange(*node);
+    walk.VisitChildren(h);
+  }
+  if (!HasTypeBit(*node, qelta::kDefBitDecision) &&
+      (value->HasEvidence() ||
+       node->HasMark(kMarkAncestor | kMarkValueChanged))) {
+    walk.VisitParents(h);
+  }
+  walk.Run();
+  walk.InvalidateDecisionsIfNeeded();
+  return qelta::kOk;
+}
+
+}  // namespace
+
+void VRN_network::InvalidateValue(int handle) {
+  VRN_nodeVal* value = nodes_[handle]->Value();
+  if (!value->HasEvidence()) value->Invalidate();
+}
+
+// ----------------------------------------------------------------- targets
+
+int VRN_network::SetTarget(int handle, bool on) {
+  VRN_node* node = GetNode(handle);
+  if (node == nullptr) return qelta::kErrOutOfRange;
+  if (node->IsTarget() == on) return qelta::kErrInvalidValue;
+  VRN_autoUpdateGuard guard(this, true);
+  node->SetTargetMark(on);
+  numTargets_ += on ? 1 : -1;
+  return qelta::kOk;
+}
+
+int VRN_network::IsTarget(int handle) const {
+  VRN_node* node = GetNode(handle);
+  if (node == nullptr) return qelta::kErrOutOfRange;
+  return node->IsTarget() ? 1 : 0;
+}
+
+int VRN_network::ClearAllTargets() {
+  VRN_autoUpdateGuard guard(this, true);
+  for (VRN_node* node : nodes_) {
+    if (node != nullptr) node->SetTargetMark(false);
+  }
+  numTargets_ = 0;
+  return qelta::kOk;
+}
+
+// ---------------------------------------------------------------- evidence
+
+int VRN_network::ClearAllEvidence() {
+  VRN_relevanceOffGuard relevance_off(this);
+  VRN_autoUpdateGuard guard(this, true);
+  for (VRN_node* node : nodes_) {
+    if (node == nullptr) continue;
+    VRN_nodeVal* value = node->Value();
+    if (value->HasFlags(qelta::kValFlagPropagated)) {
+      (void)value->ClearPropagatedEvidence();
+    }
+    // A propagated mark can sit beside virtual evidence; clear that too.
+    if (value->HasFlags(qelta::kValFlagEvidence | qelta::kValFlagVirtual)) {
+      (void)value->ClearEvidence();
+    }
+  }
+  EmptyTableCache();
+  for (size_t h = 0; h < nodes_.size(); ++h) {
+    if (nodes_[h] != nullptr) InvalidateValue(static_cast<int>(h));
+  }
+  return qelta::kOk;
+}
+
+int VRN_network::InvalidateValues() {
+  EmptyTableCache();
+  for (size_t h = 0; h < nodes_.size(); ++h) {
+    if (nodes_[h] != nullptr) InvalidateValue(static_cast<int>(h));
+  }
+  return qelta::kOk;
+}
+
+int VRN_network::OnStructureChange() {
+  if (IsRelevanceReasoning()) (void)InvalidateValues();
+  return qelta::kOk;
+}
+
+// ------------------------------------------------------------------- hooks
+
+int VRN_network::OnArcAdded(int parent, int child) {
+  if (!HookEnabled(*this, qelta::kRelArcAdded)) return qelta::kOk;
+  return UpdateRelevance(this, child, -1);
+}
+
+int VRN_network::OnArcRemoved(int parent, int child) {
+  if (!HookEnabled(*this, qelta::kRelArcRemoved)) return qelta::kOk;
+  // Without the arc the walk could no longer reach the former parent, whose
+  // value was computed with it.
+  return UpdateRelevance(this, child, GetNode(parent) != nullptr ? parent : -1);
+}
+
+int VRN_network::OnEvidenceChange(int handle, int kind) {
+  if (kind != qelta::kChangeOutcomes && kind != qelta::kChangeTable &&
+      kind != qelta::kChangeEquation) {
+    return qelta::kOk;
+  }
+  if (!HookEnabled(*this, kind)) return qelta::kOk;
+  return UpdateRelevance(this, handle, -1);
+}
+
+int VRN_network::OnNodeValueChange(int handle) {
+  VRN_node* node = GetNode(handle);
+  if (node == nullptr) return qelta::kErrOutOfRange;
+  if (!HookEnabled(*this, qelta::kRelEvidenceCleared)) return qelta::kOk;
+  if (node->Definition()->GetType() == qelta::kDefEquation) {
+    InvalidateAllOthers(*this, handle);
+    return qelta::kOk;
+  }
+  node->SetMark(qelta::kMarkValueChanged);
+  const int status = UpdateRelevance(this, handle, -1);
+  node->ClearMark(qelta::kMarkValueChanged);
+  return status;
+}
+
+int VRN_network::CheckImpossibleEvidence(int handle) {
+  VRN_node* node = GetNode(handle);
+  if (node == nullptr) return qelta::kErrOutOfRange;
+  if (!HookEnabled(*this, qelta::kRelEvidenceSet)) return qelta::kOk;
+  VRN_nodeDef* definition = node->Definition();
+  if (definition->GetType() == qelta::kDefEquation) {
+    InvalidateAllOthers(*this, handle);
+    return qelta::kOk;
+  }
+  VRN_nodeVal* value = node->Value();
+  const VRN_matrix* table = definition->GetExpandedDefinition();
+  const int own = value->HasEvidence() ? value->GetEvidence() : -1;
+  VRN_intArray coords;
+  if (table != nullptr && own >= 0 &&
+      EvidenceCoordinates(*this, *node, *table, -1, &coords) &&
+      coords[coords.GetSize() - 1] >= 0 && table->AllEqualTo(0.0, coords) == 1) {
+    const VRN_idArray* ids = definition->GetOutcomesNames();
+    const char* outcome = ids != nullptr ? ids->Get(own) : nullptr;
+    return errorLog_->Logf(qelta::kErrOutOfRange,
+                           "Outcome [%s] of node [%s] is impossible",
+                           outcome != nullptr ? outcome : "", node->GetId());
+  }
+
+  RelevanceWalk walk(this, -1, -1);
+  walk.Prepare();
+  node->SetMark(qelta::kMarkFinished);
+  walk.VisitChildren(handle);
+  walk.VisitParents(handle);
+  walk.Run();
+  int status = qelta::kOk;
+  if ((flags_ & qelta::kNetEvidencePropagation) != 0) {
+    ClearMarksEverywhere(*this, qelta::kMarkFinished);
+    status = EvidencePropagation(this).Run(handle);
+  }
+  walk.InvalidateDecisionsIfNeeded();
+  return status;
+}
+
+// ------------------------------------------------------ ancestry queries
+
+int VRN_network::GetAncestors(int handle, VRN_intArray& out) {
+  if (GetNode(handle) == nullptr) return qelta::kErrOutOfRange;
+  CollectReachable(
+      *this, handle, qelta::kMarkAncestor,
+      [](const VRN_node& n) -> const VRN_intArray& { return n.Parents(); },
+      out);
+  return qelta::kOk;
+}
+
+int VRN_network::GetDescendants(int handle, VRN_intArray& out) {
+  if (GetNode(handle) == nullptr) return qelta::kErrOutOfRange;
+  CollectReachable(
+      *this, handle, qelta::kMarkDescendant,
+      [](const VRN_node& n) -> const VRN_intArray& { return n.Children(); },
+      out);
+  return qelta::kOk;
+}
+
+int VRN_network::GetCostDescendants(int handle, VRN_intArray& out) {
+  out.Flush();
+  if (GetNode(handle) == nullptr) return qelta::kErrOutOfRange;
+  CollectReachable(
+      *this, handle, qelta::kMarkDescendant,
+      [](const VRN_node& n) -> const VRN_intArray& {
+        return n.GetCostChildren();
+      },
+      out);
+  return qelta::kOk;
+}

@@ -1,0 +1,94 @@
+// Belief updating entry of VRN_network, the automatic-update switch and the
+// inference dispatcher.
+#include "base/error_log.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "base/status.h"
+#include "definitions/node_def.h"
+#include "inference/bn_algorithms.h"
+
+namespace {
+
+// Clears the network's updating mark however the update ends.
+class UpdatingScope {
+ public:
+  explicit UpdatingScope(std::uint8_t& flag) : flag_(flag) { flag_ = 1; }
+  ~UpdatingScope() { flag_ = 0; }
+
+ private:
+  std::uint8_t& flag_;
+};
+
+constexpr int kPlateTemporalType = 3;
+
+}  // namespace
+
+int VRN_network::UpdateBeliefs() {
+  UpdatingScope scope(updating_);
+  return RunInference();
+}
+
+int VRN_network::SetAutoUpdate(bool on) {
+  if (!on) {
+    flags_ &= ~qelta::kNetAutoUpdate;
+    return qelta::kOk;
+  }
+  if ((flags_ & qelta::kNetAutoUpdate) != 0) return qelta::kOk;
+  flags_ |= qelta::kNetAutoUpdate;
+  return UpdateBeliefs();
+}
+
+int VRN_network::RunInference() {
+  bool influence_diagram = false;
+  bool equations = false;
+  for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
+    const VRN_node* node = nodes_[h];
+    if (node->GetTemporalType() == kPlateTemporalType) {
+      // Dynamic networks are updated through their unrolled copy, which
+      // this build cannot make yet.
+      return errorLog_->LogError(qelta::kErrOutOfRange,
+                                 "Temporal belief updating is not available");
+    }
+    const int type = node->Definition()->GetType();
+    if (type == qelta::kDefDecision || type == qelta::kDefUtility ||
+        type == qelta::kDefMau) {
+      influence_diagram = true;
+    } else if (type == qelta::kDefEquation) {
+      equations = true;
+    }
+  }
+  if (influence_diagram && equations) {
+    return errorLog_->LogError(
+        qelta::kErrOutOfRange,
+        "Equation nodes cannot be used in influence diagrams.");
+  }
+  if (influence_diagram) {
+    return errorLog_->Logf(qelta::kErrOutOfRange,
+                           "Influence diagram algorithm code %d is not available",
+                           idAlgorithm_);
+  }
+  if (equations) {
+    return errorLog_->LogError(qelta::kErrOutOfRange,
+                               "Equation belief updating is not available");
+  }
+  return RunBNAlgorithm();
+}
+
+int VRN_network::RunBNAlgorithm() {
+  EmptyTableCache();
+  switch (bnAlgorithm_) {
+    case 0:
+      return VRN_UpdateClustering(this);
+    case 11:
+      return VRN_UpdateRelevanceDecomposition(this);
+    case 12:
+      return VRN_UpdateRelevanceDecomposition2(this);
+    default:
+      break;
+  }
+  if (bnAlgorithm_ >= 1 && bnAlgorithm_ <= 10) {
+    return errorLog_->Logf(qelta::kErrOutOfRange,
+                           "Algorithm code %d is not available", bnAlgorithm_);
+  }
+  return qelta::kErrOutOfRange;
+}

@@ -1,0 +1,316 @@
+#include "network/node.h"
+
+#include <cassert>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "network/change_guards.h"
+#include "base/error_log.h"
+#include "network/network.h"
+#include "base/status.h"
+#include "network/submodel.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+
+// ------------------------------------------------------------ node header
+
+VRN_nodeHeader::VRN_nodeHeader(VRN_node* node, const char* id)
+    : VRN_header(id), node_(node) {}
+
+VRN_nodeHeader::VRN_nodeHeader(const VRN_nodeHeader& other, VRN_node* node)
+    : VRN_header(other), node_(node) {}
+
+VRN_nodeHeader::~VRN_nodeHeader() = default;
+
+int VRN_nodeHeader::SetId(const char* id) {
+  int status =
+      node_->Network()->AcceptNodeId(node_->Handle(), GetId(), id);
+  if (status != qelta::kOk) return status;
+  StoreId(id);
+  return qelta::kOk;
+}
+
+// ------------------------------------------------------------- node record
+
+void VRN_node::FreeString::operator()(char* p) const { delete[] p; }
+
+VRN_node::DiagExtras::DiagExtras() {
+  // One cost per combination of cost-parent outcomes; none yet.
+  (void)cost.SetSingleDimension(1);
+  cost.FillWith(0.0);
+}
+
+VRN_node::VRN_node(VRN_network* network, int type, int handle, const char* id)
+    : network_(network), handle_(handle), header_(this, id) {
+  std::unique_ptr<VRN_nodeDef> definition(
+      VRN_nodeDef::Create(type, network, handle, id));
+  // The network refuses unknown codes before it builds a node, so a null
+  // definition here means the allocation failed.
+  if (definition == nullptr) throw std::bad_alloc();
+  std::unique_ptr<VRN_nodeVal> value(definition->CreateValue());
+  if (value == nullptr) throw std::bad_alloc();
+  definition_ = definition.release();
+  value_ = value.release();
+  screenInfo_.MergeDefaults(network->Submodels()->DefaultNodeScreenInfo());
+}
+
+VRN_node::VRN_node(const VRN_node& source, VRN_network* network, int flags)
+    : network_(network),
+      handle_(source.handle_),
+      isTarget_(source.isTarget_),
+      temporalType_((flags & qelta::kCopyNoTemporal) != 0
+                        ? 0
+                        : source.temporalType_),
+      submodel_(source.submodel_),
+      diagFlags_(source.diagFlags_),
+      marks_(source.marks_),
+      parents_(source.parents_),
+      children_(source.children_),
+      header_(source.header_, this),
+      screenInfo_(source.screenInfo_),
+      userProperties_(source.userProperties_) {
+  if ((flags & qelta::kCopyNoDocumentation) == 0) {
+    question_.reset(VRN_strdup(source.question_.get()));
+    documentation_ = source.documentation_;
+  }
+  if (source.extras_ != nullptr) {
+    extras_ = std::make_unique<DiagExtras>(*source.extras_);
+  }
+  std::unique_ptr<VRN_nodeDef> definition(source.definition_->Clone(network));
+  std::unique_ptr<VRN_nodeVal> value(source.value_->Clone(network));
+  if (definition == nullptr || value == nullptr) throw std::bad_alloc();
+  definition_ = definition.release();
+  value_ = value.release();
+}
+
+VRN_node::~VRN_node() {
+  delete definition_;
+  delete value_;
+}
+
+const char* VRN_node::GetId() const { return header_.GetId(); }
+
+// ---------------------------------------------------------- definition type
+
+int VRN_node::TypeCodeFromName(const char* name) {
+  static const struct {
+    const char* name;
+    int code;
+  } kNames[] = {{"CPT", 18},       {"TRUTHTABLE", 20}, {"LIST", 17},
+                {"TABLE", 8},      {"NOISY_MAX", 146}, {"NOISY_ADDER", 274},
+                {"MAU", 520},      {"CAST", 50},       {"DEMORGAN", 82}};
+  if (name == nullptr) return qelta::kErrOutOfRange;
+  for (const auto& entry : kNames) {
+    if (std::strcmp(entry.name, name) == 0) return entry.code;
+  }
+  return qelta::kErrOutOfRange;
+}
+
+int VRN_node::SetTypeByName(const char* name) {
+  return setNodeType(TypeCodeFromName(name));
+}
+
+int VRN_node::setNodeType(int code) {
+  if (!VRN_nodeDef::IsValidType(code)) return qelta::kErrWrongNodeType;
+  if (definition_->GetType() == code) return qelta::kOk;
+  VRN_autoUpdateGuard guard(network_, true);
+
+  // The new definition is built first, from the old one with all its arcs,
+  // so a type that cannot be built leaves the node as it was.
+  std::unique_ptr<VRN_nodeDef> converted(
+      VRN_nodeDef::CreateConverted(definition_, code));
+  if (converted == nullptr) return qelta::kErrOutOfRange;
+  VRN_evidenceRecord record(network_, handle_);
+  value_->StoreEvidence(record);
+  std::unique_ptr<VRN_nodeVal> value(converted->CreateValueFromRecord(record));
+  if (value == nullptr) throw std::bad_alloc();
+  delete definition_;
+  definition_ = converted.release();
+  delete value_;
+  value_ = value.release();
+
+  // Arcs the new type may not keep go now, through the new definition:
+  // parents then children, each list from its end so removals do not shift
+  // what is still to visit.
+  for (int i = parents_.GetSize() - 1; i >= 0; --i) {
+    int parent = parents_[i];
+    int parent_type = network_->GetNode(parent)->Definition()->GetType();
+    if (!VRN_nodeDef::IsArcAllowed(parent_type, code)) {
+      (void)network_->RemoveArc(parent, handle_);
+    }
+  }
+  for (int i = children_.GetSize() - 1; i >= 0; --i) {
+    int child = children_[i];
+    int child_type = network_->GetNode(child)->Definition()->GetType();
+    if (!VRN_nodeDef::IsArcAllowed(code, child_type)) {
+      (void)network_->RemoveArc(handle_, child);
+    }
+  }
+
+  if (definition_->GetNumberOfOutcomes() < 1) {
+    diagFlags_ = 2;
+    question_.reset();
+  }
+  (void)network_->OnNodeTypeChanged(handle_, code);
+  return qelta::kOk;
+}
+
+// --------------------------------------------------------------- diagnosis
+
+int VRN_node::SetDiagType(int type) {
+  diagFlags_ = (diagFlags_ & ~3) | (type & 3);
+  return qelta::kOk;
+}
+
+void VRN_node::SetRanked(bool on) {
+  diagFlags_ = on ? (diagFlags_ | 4) : (diagFlags_ & ~4);
+}
+
+void VRN_node::SetMandatory(bool on) {
+  diagFlags_ = on ? (diagFlags_ | 8) : (diagFlags_ & ~8);
+}
+
+void VRN_node::SetQuestion(const char* text) {
+  question_.reset(VRN_strdup(text));
+}
+
+namespace {
+
+const VRN_intArray& EmptyIntArray() {
+  static const VRN_intArray empty;
+  return empty;
+}
+
+const VRN_matrix& ZeroCostTable() {
+  static const VRN_matrix table = [] {
+    VRN_matrix m;
+    (void)m.SetSingleDimension(1);
+    m.FillWith(0.0);
+    return m;
+  }();
+  return table;
+}
+
+}  // namespace
+
+const VRN_intArray& VRN_node::GetCostParents() const {
+  return extras_ != nullptr ? extras_->costParents : EmptyIntArray();
+}
+
+const VRN_intArray& VRN_node::GetCostChildren() const {
+  return extras_ != nullptr ? extras_->costChildren : EmptyIntArray();
+}
+
+const VRN_matrix& VRN_node::GetCost() const {
+  return extras_ != nullptr ? extras_->cost : ZeroCostTable();
+}
+
+VRN_node::DiagExtras& VRN_node::EnsureExtras() {
+  if (extras_ == nullptr) extras_ = std::make_unique<DiagExtras>();
+  return *extras_;
+}
+
+VRN_node::DiagExtras* VRN_node::ExtrasOf(int handle) const {
+  VRN_node* node = network_->GetNode(handle);
+  return node != nullptr ? node->extras_.get() : nullptr;
+}
+
+int VRN_node::SetCost(const VRN_doubleArray& values) {
+  if (extras_ != nullptr) return extras_->cost.SetItems(values);
+  if (values.GetSize() != 1) return qelta::kErrOutOfRange;
+  if (values[0] == 0.0) return qelta::kOk;  // the shared table says so
+  return EnsureExtras().cost.SetItems(values);
+}
+
+int VRN_node::SetCostArray(const std::vector<double>& values) {
+  VRN_doubleArray array;
+  for (double v : values) array.Add(v);
+  return SetCost(array);
+}
+
+int VRN_node::AddCostParent(int parent) {
+  VRN_node* parent_node = network_->GetNode(parent);
+  assert(parent_node != nullptr);
+  int count = parent_node->Definition()->GetNumberOfOutcomes();
+  if (count < 1) return qelta::kErrWrongNumStates;
+  DiagExtras& own = EnsureExtras();
+  DiagExtras& other = parent_node->EnsureExtras();
+  int status =
+      own.cost.InsertDimension(own.cost.GetDimensionCount() - 1, count);
+  if (status != qelta::kOk) return status;  // lists untouched
+  other.costChildren.Add(handle_);
+  own.costParents.Add(parent);
+  return qelta::kOk;
+}
+
+int VRN_node::RemoveCostParent(int parent) {
+  if (extras_ == nullptr) return qelta::kErrOutOfRange;
+  int d = extras_->costParents.FindPosition(parent);
+  if (d < 0) return qelta::kErrOutOfRange;
+  DiagExtras* other = ExtrasOf(parent);
+  if (other != nullptr) (void)other->costChildren.DeleteByContent(handle_);
+  (void)extras_->costParents.DeleteByContent(parent);
+  return extras_->cost.RemoveDimension(d);
+}
+
+int VRN_node::OnOutcomeInserted(int position) {
+  for (int child : GetCostChildren()) {
+    DiagExtras* extras = ExtrasOf(child);
+    if (extras == nullptr) continue;
+    int d = extras->costParents.FindPosition(handle_);
+    if (d < 0) continue;
+    int status = extras->cost.AddOutcome(d);
+    if (status == qelta::kOk) {
+      status = extras->cost.ShiftOutcomesUpAndFill(d, position, 0.0);
+    }
+    if (status != qelta::kOk) return status;
+  }
+  return qelta::kOk;
+}
+
+int VRN_node::OnOutcomeDeleted(int position) {
+  for (int child : GetCostChildren()) {
+    DiagExtras* extras = ExtrasOf(child);
+    if (extras == nullptr) continue;
+    int d = extras->costParents.FindPosition(handle_);
+    if (d < 0) continue;
+    int status = extras->cost.ShiftOutcomesDown(d, position);
+    if (status == qelta::kOk) status = extras->cost.RemoveLastOutcome(d);
+    if (status != qelta::kOk) return status;
+  }
+  return qelta::kOk;
+}
+
+int VRN_node::OnOutcomesReordered(const VRN_intArray& order) {
+  for (int child : GetCostChildren()) {
+    DiagExtras* extras = ExtrasOf(child);
+    if (extras == nullptr) continue;
+    int d = extras->costParents.FindPosition(handle_);
+    if (d < 0) continue;
+    int status = extras->cost.ChangeOrderWithinDimension(d, order);
+    if (status != qelta::kOk) return status;
+  }
+  return qelta::kOk;
+}
+
+// ---------------------------------------------------------------- submodel
+
+int VRN_node::SetSubmodel(int submodel) {
+  if (!network_->Submodels()->IsValidHandle(submodel)) {
+    return qelta::kErrOutOfRange;
+  }
+  // Stored in handle form so that a bare slot index compares equal too.
+  submodel_ = submodel | qelta::kSubmodelBit;
+  return qelta::kOk;
+}
+
+int VRN_node::SetSubmodelById(const char* id) {
+  if (id == nullptr) return qelta::kErrOutOfRange;
+  int submodel = network_->Submodels()->FindSubmodel(id);
+  if (submodel < 0) {
+    return network_->ErrorLog()->LogError(qelta::kErrIllegalIdentifier,
+                                          "Unknown submodel");
+  }
+  return SetSubmodel(submodel);
+}

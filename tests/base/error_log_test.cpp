@@ -1,0 +1,265 @@
+#include "base/error_log.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+// A file name unique to this process and test, removed when done.
+class TempFile {
+ public:
+  explicit TempFile(const char* tag) {
+    path_ = testing::TempDir() + "qelta_log_" + tag + "_" +
+            std::to_string(getpid()) + ".txt";
+    std::remove(path_.c_str());
+  }
+  ~TempFile() { std::remove(path_.c_str()); }
+  const char* path() const { return path_.c_str(); }
+  std::string Read() const {
+    std::ifstream in(path_, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+ private:
+  std::string path_;
+};
+
+TEST(ErrorLogTest, KeepsEntriesWithCodeNamesAndPrefixes) {
+  VRN_errorLog log;
+  EXPECT_EQ(log.LogError(0, "x"), 0);
+  EXPECT_EQ(log.GetNumberOfMessages(), 0);
+
+  EXPECT_EQ(log.LogError(-2, nullptr, nullptr), -2);
+  EXPECT_EQ(log.LogError(-3, "b", "a: "), -3);
+  EXPECT_EQ(log.Logf(-1, "%d items", 5), -1);
+  EXPECT_EQ(log.LogError(-6, nullptr), -6);
+  ASSERT_EQ(log.GetNumberOfMessages(), 4);
+  EXPECT_EQ(log.GetCode(0), -2);
+  EXPECT_STREQ(log.GetMessage(0), "OUT OF RANGE");
+  EXPECT_STREQ(log.GetMessage(1), "a: b");
+  EXPECT_STREQ(log.GetMessage(2), "5 items");
+  EXPECT_STREQ(log.GetMessage(3), "UNKNOWN ERROR CODE");
+
+  EXPECT_STREQ(log.GetMessage(4), "");
+  EXPECT_STREQ(log.GetMessage(-1), "");
+  EXPECT_EQ(log.GetCode(4), 0);
+
+  log.Flush();
+  EXPECT_EQ(log.GetNumberOfMessages(), 0);
+  EXPECT_STREQ(log.GetMessage(0), "");
+}
+
+TEST(ErrorLogTest, NamesEveryNamedCode) {
+  const struct {
+    int code;
+    const char* name;
+  } names[] = {
+      {0, "NO ERROR"},          {-1, "GENERAL ERROR"},
+      {-2, "OUT OF RANGE"},     {-3, "NO ITEM"},
+      {-4, "INVALID VALUE"},    {-5, "NO USEFUL SAMPLES"},
+      {-19, "WRONG NUM STATES"}, {-30, "ILLEGAL IDENTIFIER"},
+      {-32, "DUPLICATED IDENTIFIER"}, {-42, "OUT OF MEMORY"},
+      {-51, "WRONG NODE TYPE"}, {-100, "FILE READ ERROR"},
+      {-101, "FILE WRITE ERROR"}, {-102, "END OF FILE"},
+      {-103, "FILE I/O FAILED"}, {-111, "NO MORE TOKENS"},
+      {-126, "LEXICAL ERROR"},  {-127, "SYNTAX ERROR"},
+      {-128, "UNEXPECTED EOF"},
+  };
+  for (const auto& entry : names) {
+    EXPECT_STREQ(VRN_ErrorCodeName(entry.code), entry.name) << entry.code;
+  }
+  for (int code : {-6, -11, -26, -43, 1, -129}) {
+    EXPECT_STREQ(VRN_ErrorCodeName(code), "UNKNOWN ERROR CODE") << code;
+  }
+}
+
+TEST(ErrorLogTest, LongComposedTextsAreCutToTheBuffer) {
+  const std::string long_text(5000, 'm');
+  VRN_errorLog log;
+  log.LogError(-1, long_text.c_str(), "p: ");
+  log.LogError(-1, long_text.c_str(), long_text.c_str());
+  log.Logf(-1, "%s", long_text.c_str());
+  log.LogError(-1, long_text.c_str());
+  ASSERT_EQ(log.GetNumberOfMessages(), 4);
+
+  const std::string prefixed = log.GetMessage(0);
+  EXPECT_EQ(prefixed.size(), 2043u);
+  EXPECT_EQ(prefixed.substr(0, 4), "p: m");
+  EXPECT_EQ(std::strlen(log.GetMessage(1)), 2043u);
+  EXPECT_EQ(std::strlen(log.GetMessage(2)), 2043u);
+  // Without a prefix the message is not composed and stays whole.
+  EXPECT_EQ(log.GetMessage(3), long_text);
+
+  // A text that just fits is not touched.
+  const std::string fits(2043 - 3, 'f');
+  log.LogError(-1, fits.c_str(), "p: ");
+  EXPECT_EQ(std::strlen(log.GetMessage(4)), 2043u);
+}
+
+TEST(ErrorLogTest, CutNeverSplitsAUtf8Character) {
+  // 2042 ASCII bytes then a two-byte character: the cut at 2043 would keep
+  // only its first byte.
+  std::string text(2042, 'a');
+  text += "\xC3\xA9tail";
+  VRN_errorLog log;
+  log.LogError(-1, text.c_str(), "");
+  log.Logf(-1, "%s", text.c_str());
+  EXPECT_EQ(std::string(log.GetMessage(0)), std::string(2042, 'a'));
+  EXPECT_EQ(std::string(log.GetMessage(1)), std::string(2042, 'a'));
+
+  // A character that ends exactly at the cut is kept.
+  std::string exact(2041, 'a');
+  exact += "\xC3\xA9z";
+  log.LogError(-1, exact.c_str(), "");
+  EXPECT_EQ(std::string(log.GetMessage(2)), exact.substr(0, 2043));
+}
+
+TEST(ErrorLogTest, FileRedirectAppendsLinesInsteadOfKeeping) {
+  TempFile file("redirect");
+  {
+    std::FILE* f = std::fopen(file.path(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("old\n", f);
+    std::fclose(f);
+  }
+  VRN_errorLog log;
+  ASSERT_EQ(log.RedirectToFile(file.path(), nullptr), 0);
+  log.LogError(-2, "m");
+  log.LogError(-4, "b", "a: ");
+  log.Logf(-103, "%s %d", "n", 7);
+  log.LogError(0, "ignored");
+  EXPECT_EQ(log.GetNumberOfMessages(), 0);
+  EXPECT_EQ(log.RedirectToFile(nullptr, nullptr), 0);  // closes the file
+  EXPECT_EQ(file.Read(), "old\n-2: m\n-4: a: b\n-103: n 7\n");
+
+  log.LogError(-2, "kept");
+  EXPECT_EQ(log.GetNumberOfMessages(), 1);
+}
+
+TEST(ErrorLogTest, FailedFileRedirectKeepsTheOldOne) {
+  TempFile file("keep_old");
+  VRN_errorLog log;
+  ASSERT_EQ(log.RedirectToFile(file.path(), "[%d] %s\n"), 0);
+  EXPECT_EQ(log.RedirectToFile("/nonexistent-dir/x/log.txt", nullptr),
+            qelta::kErrFileIo);
+  log.LogError(-1, "still redirected");
+  EXPECT_EQ(log.GetNumberOfMessages(), 0);
+  log.RedirectToStream(nullptr, nullptr, false);
+  EXPECT_EQ(file.Read(), "[-1] still redirected\n");
+
+  // Without any redirect a failed open leaves the log keeping entries.
+  EXPECT_EQ(log.RedirectToFile("/nonexistent-dir/x/log.txt", nullptr),
+            qelta::kErrFileIo);
+  EXPECT_EQ(log.GetRedirect(), nullptr);
+}
+
+TEST(ErrorLogTest, StreamNotOwnedStaysOpen) {
+  std::FILE* stream = std::tmpfile();
+  ASSERT_NE(stream, nullptr);
+  {
+    VRN_errorLog log;
+    log.RedirectToStream(stream, nullptr, false);
+    log.LogError(-5, "x");
+  }
+  // The log is gone; the stream must still be usable.
+  EXPECT_GE(std::fputs("after\n", stream), 0);
+  std::rewind(stream);
+  char line[64];
+  ASSERT_NE(std::fgets(line, sizeof(line), stream), nullptr);
+  EXPECT_STREQ(line, "-5: x\n");
+  ASSERT_NE(std::fgets(line, sizeof(line), stream), nullptr);
+  EXPECT_STREQ(line, "after\n");
+  std::fclose(stream);
+}
+
+TEST(ErrorLogTest, CopiesShareAnOwnedStreamAndCloseItOnce) {
+  TempFile file("shared");
+  std::string expected;
+  {
+    auto* original = new VRN_errorLog;
+    ASSERT_EQ(original->RedirectToFile(file.path(), nullptr), 0);
+    original->LogError(-1, "one");
+    original->LogError(-1, "also");
+    VRN_errorLog copy(*original);
+    VRN_errorLog assigned;
+    assigned.LogError(-2, "dropped by assignment");
+    assigned = *original;
+    EXPECT_EQ(assigned.GetNumberOfMessages(), 0);
+    EXPECT_NE(copy.GetRedirect(), original->GetRedirect());  // cloned
+    delete original;  // the stream must survive for the copies
+    copy.LogError(-2, "two");
+    assigned.LogError(-3, "three");
+    copy.RedirectToLog(&assigned);  // drops copy's share
+    copy.LogError(-4, "four");
+  }  // the last holder closes (and flushes) the stream here
+  EXPECT_EQ(file.Read(), "-1: one\n-1: also\n-2: two\n-3: three\n-4: four\n");
+}
+
+TEST(ErrorLogTest, CopyKeepsEntriesAndClonesALogRedirect) {
+  VRN_errorLog target;
+  VRN_errorLog log;
+  log.LogError(-2, "before");
+  log.RedirectToLog(&target);
+  VRN_errorLog copy(log);
+  ASSERT_EQ(copy.GetNumberOfMessages(), 1);
+  EXPECT_STREQ(copy.GetMessage(0), "before");
+  copy.LogError(-3, "via clone");
+  ASSERT_EQ(target.GetNumberOfMessages(), 1);
+  EXPECT_STREQ(target.GetMessage(0), "via clone");
+}
+
+TEST(ErrorLogTest, LogRedirectForwardsThroughTheTargetsRedirect) {
+  std::FILE* stream = std::tmpfile();
+  ASSERT_NE(stream, nullptr);
+  VRN_errorLog target;
+  VRN_errorLog log;
+  EXPECT_EQ(log.RedirectToLog(&log), -2);
+  EXPECT_EQ(log.GetRedirect(), nullptr);
+
+  EXPECT_EQ(log.RedirectToLog(&target), 0);
+  log.LogError(-2, "m", "p ");
+  EXPECT_EQ(log.GetNumberOfMessages(), 0);
+  ASSERT_EQ(target.GetNumberOfMessages(), 1);
+  EXPECT_EQ(target.GetCode(0), -2);
+  EXPECT_STREQ(target.GetMessage(0), "p m");
+
+  target.RedirectToStream(stream, "%d|%s;", false);
+  log.LogError(-7, "n");
+  EXPECT_EQ(target.GetNumberOfMessages(), 1);
+  std::fflush(stream);
+  std::rewind(stream);
+  char text[32] = {};
+  ASSERT_NE(std::fgets(text, sizeof(text), stream), nullptr);
+  EXPECT_STREQ(text, "-7|n;");
+  target.RedirectToStream(nullptr, nullptr, false);
+  std::fclose(stream);
+}
+
+TEST(ErrorLogTest, RedirectThatWouldCloseACycleIsRefused) {
+  VRN_errorLog a;
+  VRN_errorLog b;
+  VRN_errorLog c;
+  ASSERT_EQ(a.RedirectToLog(&b), 0);
+  ASSERT_EQ(b.RedirectToLog(&c), 0);
+  EXPECT_EQ(c.RedirectToLog(&a), -2);  // c -> a -> b -> c
+  EXPECT_EQ(c.GetRedirect(), nullptr);
+  EXPECT_EQ(b.RedirectToLog(&a), -2);
+  // b still forwards to c, which keeps the entry.
+  EXPECT_EQ(a.LogError(-1, "loop"), -1);
+  EXPECT_EQ(a.GetNumberOfMessages() + b.GetNumberOfMessages(), 0);
+  ASSERT_EQ(c.GetNumberOfMessages(), 1);
+  EXPECT_STREQ(c.GetMessage(0), "loop");
+  // Ending a redirect is never refused, and a broken chain may be relinked.
+  EXPECT_EQ(a.RedirectToLog(nullptr), 0);
+  EXPECT_EQ(c.RedirectToLog(&a), 0);
+}
+
+}  // namespace

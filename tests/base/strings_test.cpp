@@ -1,0 +1,303 @@
+#include "base/strings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/arrays.h"
+#include "base/status.h"
+
+namespace {
+
+std::vector<std::string> Texts(const VRN_stringArray& a) {
+  std::vector<std::string> out;
+  for (int i = 0; i < a.GetSize(); ++i) {
+    out.push_back(a.Get(i) == nullptr ? "<null>" : a.Get(i));
+  }
+  return out;
+}
+
+TEST(IdentifierTest, RuleAcceptsLettersDigitsUnderscoreAndHighBytes) {
+  EXPECT_TRUE(VRN_IsValidId("A1_b"));
+  EXPECT_FALSE(VRN_IsValidId("1A"));
+  EXPECT_FALSE(VRN_IsValidId("_a"));
+  EXPECT_FALSE(VRN_IsValidId("a b"));
+  EXPECT_FALSE(VRN_IsValidId(""));
+  EXPECT_FALSE(VRN_IsValidId(nullptr));
+  EXPECT_TRUE(VRN_IsValidId("\xC3\xA9t\xC3\xA9"));
+  EXPECT_FALSE(VRN_IsValidId("a-b"));
+  EXPECT_TRUE(VRN_IsValidIdChar('\x80', true));
+  EXPECT_FALSE(VRN_IsValidIdChar('7', true));
+  EXPECT_TRUE(VRN_IsValidIdChar('7', false));
+  EXPECT_TRUE(VRN_IsValidIdChar('_', false));
+  EXPECT_FALSE(VRN_IsValidIdChar('.', false));
+}
+
+TEST(IdentifierTest, RepairsInPlace) {
+  char text[] = "1a-b";
+  EXPECT_TRUE(VRN_MakeValidId(text));
+  EXPECT_STREQ(text, "xa_b");
+  char empty[] = "";
+  EXPECT_FALSE(VRN_MakeValidId(empty));
+  EXPECT_FALSE(VRN_MakeValidId(nullptr));
+  char other[] = "_ok";
+  EXPECT_EQ(VRN_MakeValidIdInPlace(other), 1);
+  EXPECT_STREQ(other, "xok");
+  EXPECT_EQ(VRN_MakeValidIdInPlace(empty), 0);
+}
+
+TEST(IdentifierTest, OutcomeIdRepair) {
+  std::string text = "3 kg";
+  EXPECT_TRUE(VRN_MakeValidOutcomeId(text, 2));
+  EXPECT_EQ(text, "o__2__3_kg");
+  text = "3 kg";
+  EXPECT_TRUE(VRN_MakeValidOutcomeId(text, -1));
+  EXPECT_EQ(text, "3_kg");
+  text = "fine";
+  EXPECT_FALSE(VRN_MakeValidOutcomeId(text, 4));
+  EXPECT_EQ(text, "fine");
+  text = "";
+  EXPECT_TRUE(VRN_MakeValidOutcomeId(text, 0));
+  EXPECT_EQ(text, "o__0__");
+  text = "\xC3\xA9 1";  // high bytes are replaced here, unlike in ids
+  EXPECT_TRUE(VRN_MakeValidOutcomeId(text, 1));
+  EXPECT_EQ(text, "o__1_____1");
+}
+
+TEST(IdentifierTest, MakeValidIdentifiersRepairsEveryName) {
+  VRN_idArray out;
+  out.Add("stale");
+  VRN_MakeValidIdentifiers(std::vector<std::string>{"ok", "2x", "", "ok"}, out);
+  EXPECT_EQ(Texts(out), (std::vector<std::string>{"ok", "x2x", "x2", "ok"}));
+
+  VRN_stringArray names;
+  names.Add("a b");
+  names.Add(nullptr);
+  VRN_MakeValidIdentifiers(names, out);
+  EXPECT_EQ(Texts(out), (std::vector<std::string>{"a_b", "x2"}));
+}
+
+TEST(IdentifierTest, MakeValidIdentifiersNeverMakesTwoEqual) {
+  VRN_idArray out;
+  VRN_MakeValidIdentifiers(std::vector<std::string>{"0", "1", "2"}, out);
+  EXPECT_EQ(Texts(out), (std::vector<std::string>{"x0", "x1", "x2"}));
+
+  // Repairs that meet each other, or a valid name anywhere in the list.
+  VRN_MakeValidIdentifiers(
+      std::vector<std::string>{"a b", "a-b", "a_b_2", "a_b", "5-12", "", ""},
+      out);
+  EXPECT_EQ(Texts(out),
+            (std::vector<std::string>{"a_b_3", "a_b_4", "a_b_2", "a_b",
+                                      "x5_12", "x2", "x2_2"}));
+  for (int i = 0; i < out.GetSize(); ++i) {
+    EXPECT_TRUE(VRN_IsValidId(out.Get(i)));
+    for (int j = 0; j < i; ++j) EXPECT_STRNE(out.Get(i), out.Get(j));
+  }
+}
+
+TEST(StringArrayTest, EditsOwnCopies) {
+  VRN_stringArray a;
+  char source[] = "one";
+  EXPECT_EQ(a.Add(source), qelta::kOk);
+  source[0] = 'X';
+  EXPECT_STREQ(a.Get(0), "one");
+  EXPECT_EQ(a.Add(nullptr), qelta::kOk);
+  EXPECT_EQ(a.Get(1), nullptr);
+  EXPECT_EQ(a.Insert(0, "zero"), qelta::kOk);
+  EXPECT_EQ(a.Insert(a.GetSize(), "end"), qelta::kOk);
+  EXPECT_EQ(a.Insert(7, "bad"), qelta::kErrOutOfRange);
+  EXPECT_EQ(a.Insert(-1, "bad"), qelta::kErrOutOfRange);
+  EXPECT_EQ(Texts(a), (std::vector<std::string>{"zero", "one", "<null>", "end"}));
+  EXPECT_EQ(a.SetString(2, "two"), qelta::kOk);
+  EXPECT_EQ(a.SetString(4, "x"), qelta::kErrOutOfRange);
+  EXPECT_EQ(a.Get(4), nullptr);
+  EXPECT_EQ(a.Get(-1), nullptr);
+  EXPECT_EQ(a.Delete(0), qelta::kOk);
+  EXPECT_EQ(a.Delete(3), qelta::kErrOutOfRange);
+  EXPECT_EQ(Texts(a), (std::vector<std::string>{"one", "two", "end"}));
+  a.Flush();
+  EXPECT_EQ(a.GetSize(), 0);
+}
+
+TEST(StringArrayTest, FindStringSkipsNullEntries) {
+  VRN_stringArray a;
+  EXPECT_EQ(a.FindString("x"), qelta::kErrOutOfRange);
+  a.Add(nullptr);
+  a.Add("Abc");
+  a.Add("abc");
+  EXPECT_EQ(a.FindString("abc"), 2);
+  EXPECT_EQ(a.FindString("Abc"), 1);
+  EXPECT_EQ(a.FindString(nullptr), qelta::kErrOutOfRange);
+  EXPECT_EQ(a.FindString("ab"), qelta::kErrOutOfRange);
+}
+
+TEST(StringArrayTest, ChangeOrderAndDeepCopies) {
+  VRN_stringArray a;
+  a.Add("a");
+  a.Add("b");
+  a.Add("c");
+  VRN_intArray order;
+  order.Add(2);
+  order.Add(0);
+  order.Add(1);
+  EXPECT_EQ(a.ChangeOrder(order), qelta::kOk);
+  EXPECT_EQ(Texts(a), (std::vector<std::string>{"c", "a", "b"}));
+  order[1] = 2;
+  EXPECT_EQ(a.ChangeOrder(order), qelta::kErrOutOfRange);
+  EXPECT_EQ(Texts(a), (std::vector<std::string>{"c", "a", "b"}));
+
+  VRN_stringArray copy(a);
+  EXPECT_NE(copy.Get(0), a.Get(0));
+  EXPECT_EQ(copy.SetString(0, "z"), qelta::kOk);
+  EXPECT_STREQ(a.Get(0), "c");
+  copy = a;
+  EXPECT_EQ(Texts(copy), Texts(a));
+  VRN_stringArray& self = copy;
+  copy = self;
+  EXPECT_EQ(Texts(copy), Texts(a));
+}
+
+TEST(IdArrayTest, RefusesNonIdentifiersAndDuplicatesOnSet) {
+  VRN_idArray ids;
+  EXPECT_EQ(ids.Add(""), qelta::kErrOutOfRange);
+  EXPECT_EQ(ids.Add(nullptr), qelta::kErrOutOfRange);
+  EXPECT_EQ(ids.Add("1x"), qelta::kErrOutOfRange);
+  EXPECT_EQ(ids.Add("a"), qelta::kOk);
+  EXPECT_EQ(ids.Add("b"), qelta::kOk);
+  EXPECT_EQ(ids.SetString(1, "a"), qelta::kErrOutOfRange);
+  EXPECT_EQ(ids.SetString(0, "a"), qelta::kOk);
+  EXPECT_EQ(ids.SetString(0, "bad id"), qelta::kErrOutOfRange);
+  EXPECT_EQ(ids.SetString(5, "c"), qelta::kErrOutOfRange);
+  // Inserting at the end goes through Add and its identifier check.
+  EXPECT_EQ(ids.Insert(ids.GetSize(), "no good"), qelta::kErrOutOfRange);
+  EXPECT_EQ(ids.Insert(ids.GetSize(), "c"), qelta::kOk);
+  EXPECT_EQ(ids.Insert(0, "9"), qelta::kErrOutOfRange);
+  EXPECT_EQ(Texts(ids), (std::vector<std::string>{"a", "b", "c"}));
+  // Add does not test duplicates, but SetString sees any other holder.
+  EXPECT_EQ(ids.Add("a"), qelta::kOk);
+  EXPECT_EQ(ids.SetString(0, "a"), qelta::kErrOutOfRange);
+}
+
+TEST(IdArrayTest, FillEmptyAllowsEmptyEntries) {
+  VRN_idArray ids;
+  ids.Add("a");
+  ids.FillEmpty(3);
+  EXPECT_TRUE(ids.GetAllowEmpty());
+  EXPECT_EQ(Texts(ids), (std::vector<std::string>{"", "", ""}));
+  EXPECT_EQ(ids.Add(""), qelta::kOk);
+  EXPECT_EQ(ids.SetString(0, "q"), qelta::kOk);
+  EXPECT_EQ(ids.SetString(1, ""), qelta::kOk);  // empties are not duplicates
+  ids.FillEmpty(-1);
+  EXPECT_EQ(Texts(ids), (std::vector<std::string>{"", "", "", ""}));
+
+  VRN_idArray copy(ids);
+  EXPECT_TRUE(copy.GetAllowEmpty());
+  VRN_idArray assigned;
+  assigned = ids;
+  EXPECT_TRUE(assigned.GetAllowEmpty());
+}
+
+TEST(IdArrayTest, NumberedIds) {
+  EXPECT_EQ(VRN_idArray::MakeNumberedId("State", 0), "State0");
+  EXPECT_EQ(VRN_idArray::MakeNumberedId(nullptr, 3), "x3");
+  EXPECT_EQ(VRN_idArray::MakeNumberedId("", -1), "x");
+  EXPECT_EQ(VRN_idArray::MakeNumberedId("2 b", -1), "x_b");
+  EXPECT_EQ(VRN_idArray::MakeNumberedId("n", 12), "n12");
+
+  std::string longname(2000, 'a');
+  const std::string made = VRN_idArray::MakeNumberedId(longname.c_str(), 7);
+  EXPECT_LT(made.size(), 1024u);
+  EXPECT_TRUE(VRN_IsValidId(made.c_str()));
+  EXPECT_EQ(made.back(), '7');
+  // A cut never splits a multi-byte character.
+  std::string wide = "a";
+  for (int i = 0; i < 700; ++i) wide += "\xC3\xA9";
+  const std::string cut = VRN_idArray::MakeNumberedId(wide.c_str(), -1);
+  EXPECT_LT(cut.size(), 1024u);
+  EXPECT_EQ((cut.size() - 1) % 2, 0u);
+  EXPECT_EQ(static_cast<unsigned char>(cut.back()), 0xA9);
+
+  VRN_idArray ids;
+  EXPECT_EQ(ids.AddNumbered("s", 1), qelta::kOk);
+  EXPECT_EQ(ids.InsertNumbered("s", 0, 0), qelta::kOk);
+  EXPECT_EQ(Texts(ids), (std::vector<std::string>{"s0", "s1"}));
+}
+
+TEST(HeaderTest, IdNameAndComment) {
+  VRN_header h("Node1");
+  EXPECT_STREQ(h.GetId(), "Node1");
+  EXPECT_STREQ(h.GetName(), "Node1");
+  EXPECT_EQ(h.GetComment(), nullptr);
+  EXPECT_EQ(h.SetId("bad id"), qelta::kErrIllegalIdentifier);
+  EXPECT_EQ(h.SetId(nullptr), qelta::kErrIllegalIdentifier);
+  EXPECT_STREQ(h.GetId(), "Node1");
+  EXPECT_EQ(h.SetId("Node2"), qelta::kOk);
+  EXPECT_STREQ(h.GetId(), "Node2");
+  EXPECT_STREQ(h.GetName(), "Node1");
+  EXPECT_EQ(h.SetName("any text: 1 2 3"), qelta::kOk);
+  EXPECT_STREQ(h.GetName(), "any text: 1 2 3");
+  EXPECT_EQ(h.SetComment("note"), qelta::kOk);
+  h.StoreId("not checked");
+  EXPECT_STREQ(h.GetId(), "not checked");
+
+  VRN_header copy(h);
+  EXPECT_STREQ(copy.GetComment(), "note");
+  EXPECT_NE(copy.GetComment(), h.GetComment());
+  VRN_header other("o");
+  other = h;
+  EXPECT_STREQ(other.GetName(), "any text: 1 2 3");
+  EXPECT_EQ(h.SetComment(nullptr), qelta::kOk);
+  EXPECT_EQ(h.GetComment(), nullptr);
+}
+
+TEST(UserPropertiesTest, ReAddingMovesThePairToTheEnd) {
+  VRN_userProperties props;
+  EXPECT_EQ(props.AddProperty("p", "1"), qelta::kOk);
+  EXPECT_EQ(props.AddProperty("q", "2"), qelta::kOk);
+  EXPECT_EQ(props.AddProperty("p", "3"), qelta::kOk);
+  ASSERT_EQ(props.GetSize(), 2);
+  EXPECT_STREQ(props.GetPropertyName(0), "q");
+  EXPECT_STREQ(props.GetPropertyValue(0), "2");
+  EXPECT_STREQ(props.GetPropertyName(1), "p");
+  EXPECT_STREQ(props.GetPropertyValue(1), "3");
+  EXPECT_EQ(props.AddProperty("bad name", "x"), qelta::kErrOutOfRange);
+  EXPECT_EQ(props.GetSize(), 2);
+  EXPECT_EQ(props.FindProperty("p"), 1);
+  EXPECT_EQ(props.FindProperty("z"), qelta::kErrOutOfRange);
+  EXPECT_EQ(props.ChangeValue(0, "20"), qelta::kOk);
+  EXPECT_STREQ(props.GetPropertyValue(0), "20");
+  EXPECT_EQ(props.ChangeValue(2, "x"), qelta::kErrOutOfRange);
+  EXPECT_EQ(props.DeleteProperty(0), qelta::kOk);
+  EXPECT_EQ(props.DeleteProperty(5), qelta::kErrOutOfRange);
+  EXPECT_EQ(props.GetSize(), 1);
+  EXPECT_EQ(props.GetValues().GetSize(), 1);
+  props.Flush();
+  EXPECT_EQ(props.GetSize(), 0);
+  EXPECT_EQ(props.GetValues().GetSize(), 0);
+}
+
+TEST(DocumentationTest, KeepsTitlesAndPathsParallel) {
+  VRN_documentation doc;
+  EXPECT_EQ(doc.Add("Manual", "http://example.org/m"), qelta::kOk);
+  EXPECT_EQ(doc.Add("Notes", nullptr), qelta::kOk);
+  ASSERT_EQ(doc.GetSize(), 2);
+  EXPECT_STREQ(doc.GetTitle(1), "Notes");
+  EXPECT_EQ(doc.GetPath(1), nullptr);
+  EXPECT_EQ(doc.SetPath(1, "file.txt"), qelta::kOk);
+  EXPECT_STREQ(doc.GetPath(1), "file.txt");
+  EXPECT_EQ(doc.SetPath(2, "x"), qelta::kErrOutOfRange);
+  doc.Flush();
+  EXPECT_EQ(doc.GetSize(), 0);
+  EXPECT_EQ(doc.GetPaths().GetSize(), 0);
+}
+
+TEST(StrdupTest, CopiesOrPassesNull) {
+  EXPECT_EQ(VRN_strdup(nullptr), nullptr);
+  char* copy = VRN_strdup("abc");
+  EXPECT_STREQ(copy, "abc");
+  delete[] copy;
+}
+
+}  // namespace

@@ -1,0 +1,379 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "network/network.h"
+#include "network/node.h"
+#include "base/status.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+#include "network_helpers.h"
+
+namespace {
+
+using namespace qelta_test;
+
+void ExpectNear(const std::vector<double>& actual,
+                const std::vector<double>& expected) {
+  ASSERT_EQ(actual.size(), expected.size());
+  for (size_t i = 0; i < actual.size(); ++i) {
+    EXPECT_NEAR(actual[i], expected[i], 1e-12) << "item " << i;
+  }
+}
+
+TEST(ArcsTest, AddArcAnswersInTheStatedOrder) {
+  VRN_network net;
+  int a = net.AddNode(kCpt, "A");
+  int b = net.AddNode(kCpt, "B");
+  int c = net.AddNode(kCpt, "C");
+  EXPECT_EQ(net.AddArc(a, a), -2);
+  EXPECT_EQ(net.AddArc(a, 99), -2);
+  EXPECT_EQ(net.AddArc(-1, a), -2);
+  ASSERT_EQ(net.AddArc(a, b), 0);
+  EXPECT_EQ(net.AddArc(a, b), -2);
+  EXPECT_EQ(net.AddArc(b, a), -2);  // adjacent, not a cycle
+  ASSERT_EQ(net.AddArc(b, c), 0);
+  EXPECT_EQ(net.AddArc(c, a), -11);
+  // A plate parent may not feed a normal child (-51), but a cycle or an
+  // adjacent pair is reported first.
+  net.GetNode(c)->SetTemporalTypeRaw(3);
+  EXPECT_EQ(net.AddArc(c, a), -11);
+  EXPECT_EQ(net.AddArc(c, b), -2);
+  int d = net.AddNode(kCpt, "D");
+  EXPECT_EQ(net.AddArc(c, d), -51);
+  EXPECT_EQ(net.GetNode(c)->Children().GetSize(), 0);
+  net.GetNode(c)->SetTemporalTypeRaw(0);
+  ASSERT_EQ(net.DeleteNode(b), 0);
+  EXPECT_EQ(net.AddArc(a, b), -2);  // deleted node
+  EXPECT_EQ(net.AddArc(c, a), 0);   // no path left
+  EXPECT_EQ(net.AreAdjacent(a, c), 1);
+}
+
+TEST(ArcsTest, RejectedArcLeavesEverythingAsItWas) {
+  VRN_network net;
+  int a = net.AddNode(kCpt, "A");
+  int b = net.AddNode(kCpt, "B");
+  int c = net.AddNode(kCpt, "C");
+  ASSERT_EQ(net.AddArc(a, b), 0);
+  ASSERT_EQ(net.AddArc(b, c), 0);
+  std::vector<double> table_a = Table(net, a);
+  EXPECT_EQ(net.AddArc(c, a), -11);
+  EXPECT_EQ(net.GetNode(a)->Parents().GetSize(), 0);
+  EXPECT_EQ(net.GetNode(c)->Children().GetSize(), 0);
+  EXPECT_EQ(Table(net, a), table_a);
+  EXPECT_EQ(Sizes(net, a), std::vector<int>{2});
+}
+
+TEST(ArcsTest, CycleTestFollowsLongPathsAndReorderedRanks) {
+  // Arcs added against the handle order force the rank bookkeeping to
+  // reshuffle; every closing arc must still be found.
+  VRN_network net;
+  const int n = 30;
+  for (int i = 0; i < n; ++i) ASSERT_EQ(net.AddNode(kCpt, nullptr), i);
+  for (int i = n - 1; i > 0; --i) ASSERT_EQ(net.AddArc(i, i - 1), 0) << i;
+  // Path n-1 -> ... -> 0: any arc from a lower to a higher handle closes
+  // a cycle unless the two are adjacent.
+  EXPECT_EQ(net.AddArc(0, n - 1), -11);
+  EXPECT_EQ(net.AddArc(5, 20), -11);
+  EXPECT_EQ(net.AddArc(3, 4), -2);
+  ASSERT_EQ(net.RemoveArc(15, 14), 0);
+  // Two chains now: 29 -> ... -> 15 and 14 -> ... -> 0.
+  ASSERT_EQ(net.AddArc(0, n - 1), 0);
+  // 14 -> ... -> 0 -> 29 -> ... -> 15
+  EXPECT_EQ(net.AddArc(15, 14), -11);
+  EXPECT_EQ(net.AddArc(20, 5), -11);
+  EXPECT_EQ(net.AddArc(5, 20), 0);
+  EXPECT_EQ(net.AddArc(16, 2), -11);
+  EXPECT_EQ(net.AddArc(2, 16), 0);
+}
+
+TEST(ArcsTest, SkippedCycleTestRecoversAfterLoading) {
+  VRN_network net;
+  int a = net.AddNode(kCpt, "A");
+  int b = net.AddNode(kCpt, "B");
+  int c = net.AddNode(kCpt, "C");
+  net.SetLoadFlags(qelta::kLoadSkipAcyclicity);
+  ASSERT_EQ(net.AddArc(c, b), 0);
+  ASSERT_EQ(net.AddArc(b, a), 0);
+  net.SetLoadFlags(0);
+  EXPECT_EQ(net.AddArc(a, c), -11);
+  EXPECT_EQ(net.AddArc(a, b), -2);
+  EXPECT_EQ(net.AddArc(c, a), 0);
+  int d = net.AddNode(kCpt, "D");
+  EXPECT_EQ(net.AddArc(a, d), 0);
+  EXPECT_EQ(net.AddArc(d, c), -11);
+}
+
+TEST(ArcsTest, ArcRuleBetweenExistingTypesAcceptsChanceNodes) {
+  VRN_network net;
+  int cpt = net.AddNode(kCpt, "C");
+  int tt = net.AddNode(kTruthTable, "T");
+  int tt2 = net.AddNode(kTruthTable, "T2");
+  EXPECT_EQ(net.AddArc(cpt, tt), 0);
+  EXPECT_EQ(net.AddArc(tt, tt2), 0);
+  EXPECT_EQ(net.AddArc(tt2, cpt), -11);  // cycle before type rule
+  EXPECT_TRUE(VRN_nodeDef::IsArcAllowed(20, 18));
+  EXPECT_FALSE(VRN_nodeDef::IsArcAllowed(8, 8));
+  EXPECT_FALSE(VRN_nodeDef::IsArcAllowed(18, 50));
+}
+
+TEST(ArcsTest, TemporalRuleRefusesTerminalAndPlateParents) {
+  VRN_network net;
+  int normal = net.AddNode(kCpt, "N");
+  int terminal = net.AddNode(kCpt, "T");
+  int plate = net.AddNode(kCpt, "P");
+  net.GetNode(terminal)->SetTemporalTypeRaw(2);
+  net.GetNode(plate)->SetTemporalTypeRaw(3);
+  EXPECT_EQ(net.AddArc(terminal, normal), -51);
+  EXPECT_EQ(net.AddArc(plate, normal), -51);
+  EXPECT_EQ(net.AddArc(terminal, plate), -51);
+  EXPECT_EQ(net.AddArc(plate, terminal), 0);
+  EXPECT_EQ(net.AddArc(normal, plate), 0);
+}
+
+TEST(ArcsTest, RemoveArcUpdatesListsAndTable) {
+  VRN_network net;
+  int a = net.AddNode(kCpt, "A");
+  int b = net.AddNode(kCpt, "B");
+  int c = net.AddNode(kCpt, "C");
+  ASSERT_EQ(net.AddArc(a, c), 0);
+  ASSERT_EQ(net.AddArc(b, c), 0);
+  ASSERT_EQ(Def(net, c)->SetDefinitionFromVector(
+                {0.1, 0.9, 0.2, 0.8, 0.3, 0.7, 0.4, 0.6}),
+            0);
+  EXPECT_EQ(net.RemoveArc(c, a), -2);
+  EXPECT_EQ(net.RemoveArc(a, a), -2);
+  EXPECT_EQ(net.RemoveArc(a, 42), -2);
+  ASSERT_EQ(net.RemoveArc(a, c), 0);
+  EXPECT_EQ(Ints(net.GetNode(c)->Parents()), std::vector<int>{b});
+  EXPECT_EQ(net.GetNode(a)->Children().GetSize(), 0);
+  // The slice of the removed parent's state 0 stays.
+  EXPECT_EQ(Table(net, c), (std::vector<double>{0.1, 0.9, 0.2, 0.8}));
+  EXPECT_EQ(net.RemoveArc(a, c), -2);
+}
+
+TEST(ArcsTest, DeletingANodeRemovesEveryArcAndKeepsHandles) {
+  VRN_network net;
+  int a = net.AddNode(kCpt, "A");
+  int b = net.AddNode(kCpt, "B");
+  int c = net.AddNode(kCpt, "C");
+  int d = net.AddNode(kCpt, "D");
+  ASSERT_EQ(net.AddArc(a, b), 0);
+  ASSERT_EQ(net.AddArc(b, c), 0);
+  ASSERT_EQ(net.AddArc(b, d), 0);
+  ASSERT_EQ(net.AddArc(b, a, 1), 0);
+  ASSERT_EQ(net.AddArc(c, b, 1), 0);
+  ASSERT_EQ(net.DeleteNode(b), 0);
+  for (int h : {a, c, d}) {
+    VRN_node* node = net.GetNode(h);
+    ASSERT_NE(node, nullptr);
+    EXPECT_FALSE(node->Parents().Contains(b));
+    EXPECT_FALSE(node->Children().Contains(b));
+    EXPECT_FALSE(node->GetCostParents().Contains(b));
+    EXPECT_FALSE(node->GetCostChildren().Contains(b));
+    EXPECT_EQ(Sizes(net, h), std::vector<int>{2});
+  }
+  EXPECT_EQ(net.FindNode("D"), d);
+  EXPECT_EQ(net.GetNode(a)->GetCost().GetItemCount(), 1);
+}
+
+TEST(ArcsTest, CostArcsFollowTheirOwnRules) {
+  VRN_network net;
+  int a = net.AddNode(kCpt, "A");
+  int b = net.AddNode(kCpt, "B");
+  ASSERT_EQ(net.AddArc(a, b), 0);
+  EXPECT_EQ(net.AddArc(b, a, 1), 0);  // may close a cycle with arcs
+  EXPECT_EQ(net.AddArc(b, a, 1), -32);
+  EXPECT_EQ(net.AddArc(a, a, 1), -2);
+  EXPECT_EQ(net.AddArc(a, 9, 1), -2);
+  EXPECT_EQ(net.RemoveArc(a, b, 1), -2);
+  EXPECT_EQ(Ints(net.GetNode(a)->GetCostParents()), std::vector<int>{b});
+  EXPECT_EQ(Ints(net.GetNode(b)->GetCostChildren()), std::vector<int>{a});
+  const VRN_matrix& cost = net.GetNode(a)->GetCost();
+  EXPECT_EQ(std::vector<int>(cost.GetDimensions().begin(),
+                             cost.GetDimensions().end()),
+            (std::vector<int>{2, 1}));
+  EXPECT_EQ(net.GetNode(a)->Parents().GetSize(), 0);  // no ordinary arc
+}
+
+TEST(ArcsTest, RemovingTheLastCostChildDropsTheTestGroupProperty) {
+  VRN_network net;
+  int a = net.AddNode(kCpt, "A");
+  int b = net.AddNode(kCpt, "B");
+  int c = net.AddNode(kCpt, "C");
+  ASSERT_EQ(net.AddArc(a, b, 1), 0);
+  ASSERT_EQ(net.AddArc(a, c, 1), 0);
+  VRN_userProperties& props = net.GetNode(a)->UserProperties();
+  ASSERT_EQ(props.AddProperty("DIAG_TESTGROUPCOST", "tRUE"), 0);
+  ASSERT_EQ(net.RemoveArc(a, b, 1), 0);
+  EXPECT_GE(props.FindProperty("DIAG_TESTGROUPCOST"), 0);
+  ASSERT_EQ(net.RemoveArc(a, c, 1), 0);
+  EXPECT_EQ(props.FindProperty("DIAG_TESTGROUPCOST"), -2);
+}
+
+TEST(ArcsTest, PartialOrderPutsParentsFirst) {
+  VRN_network net;
+  EXPECT_EQ(net.PartialOrder().GetSize(), 0);
+  for (int i = 0; i < 5; ++i) ASSERT_EQ(net.AddNode(kCpt, nullptr), i);
+  ASSERT_EQ(net.AddArc(4, 0), 0);
+  ASSERT_EQ(net.AddArc(3, 4), 0);
+  ASSERT_EQ(net.AddArc(1, 3), 0);
+  EXPECT_EQ(Ints(net.PartialOrder()), (std::vector<int>{1, 3, 4, 0, 2}));
+  ASSERT_EQ(net.DeleteNode(3), 0);
+  EXPECT_EQ(Ints(net.PartialOrder()), (std::vector<int>{4, 0, 1, 2}));
+}
+
+TEST(ArcsTest, ReorderParentsPermutesListAndTable) {
+  VRN_network net;
+  int a = net.AddNode(kCpt, "A");
+  int b = net.AddNode(kCpt, "B");
+  int c = net.AddNode(kCpt, "C");
+  ASSERT_EQ(Def(net, b)->AddOutcome("x"), 0);
+  ASSERT_EQ(net.AddArc(a, c), 0);
+  ASSERT_EQ(net.AddArc(b, c), 0);
+  EXPECT_EQ(Sizes(net, c), (std::vector<int>{2, 3, 2}));
+  VRN_intArray order;
+  order.Add(1);
+  order.Add(0);
+  ASSERT_EQ(net.ReorderParents(c, order), 0);
+  EXPECT_EQ(Ints(net.GetNode(c)->Parents()), (std::vector<int>{b, a}));
+  EXPECT_EQ(Sizes(net, c), (std::vector<int>{3, 2, 2}));
+  VRN_intArray bad;
+  bad.Add(0);
+  bad.Add(0);
+  EXPECT_EQ(net.ReorderParents(c, bad), -2);
+  EXPECT_EQ(net.ReorderParents(17, order), -2);
+  EXPECT_EQ(Ints(net.GetNode(c)->Parents()), (std::vector<int>{b, a}));
+}
+
+TEST(ArcsTest, AncestorsAndDescendants) {
+  VRN_network net;
+  int a = net.AddNode(kCpt, "A");
+  int b = net.AddNode(kCpt, "B");
+  int c = net.AddNode(kCpt, "C");
+  ASSERT_EQ(net.AddArc(b, c), 0);
+  ASSERT_EQ(net.AddArc(a, b), 0);
+  VRN_intArray out;
+  ASSERT_EQ(net.GetAncestors(c, out), 0);
+  EXPECT_EQ(Ints(out), (std::vector<int>{a, b}));
+  ASSERT_EQ(net.GetAncestors(a, out), 0);
+  EXPECT_EQ(out.GetSize(), 0);
+  ASSERT_EQ(net.GetDescendants(a, out), 0);
+  EXPECT_EQ(Ints(out), (std::vector<int>{b, c}));
+  EXPECT_EQ(net.GetDescendants(9, out), -2);
+  out.Add(5);
+  EXPECT_EQ(net.GetCostDescendants(9, out), -2);
+  EXPECT_EQ(out.GetSize(), 0);
+}
+
+// ---- Tables that follow structural edits made through the network.
+
+TEST(ArcsTest, ParentAddedToCptRepeatsItsDistribution) {
+  VRN_network net;
+  int child = net.AddNode(kCpt, "Child");
+  int parent = net.AddNode(kCpt, "Parent");
+  ASSERT_EQ(Def(net, child)->SetDefinitionFromVector({0.2, 0.8}), 0);
+  ASSERT_EQ(net.AddArc(parent, child), 0);
+  EXPECT_EQ(Sizes(net, child), (std::vector<int>{2, 2}));
+  ExpectNear(Table(net, child), {0.2, 0.8, 0.2, 0.8});
+
+  int second = net.AddNode(kCpt, "Second");
+  ASSERT_EQ(Def(net, second)->AddOutcome("s2"), 0);
+  ASSERT_EQ(net.AddArc(second, child), 0);
+  EXPECT_EQ(Sizes(net, child), (std::vector<int>{2, 3, 2}));
+  ExpectNear(Table(net, child),
+             {0.2, 0.8, 0.2, 0.8, 0.2, 0.8, 0.2, 0.8, 0.2, 0.8, 0.2, 0.8});
+}
+
+TEST(ArcsTest, ParentOutcomeInsertedGivesUniformColumns) {
+  VRN_network net;
+  int parent = net.AddNode(kCpt, "Parent");
+  int child = net.AddNode(kCpt, "Child");
+  ASSERT_EQ(net.AddArc(parent, child), 0);
+  ASSERT_EQ(Def(net, child)->SetDefinitionFromVector({0.2, 0.8, 0.6, 0.4}), 0);
+  ASSERT_EQ(Def(net, parent)->InsertOutcome(0, "first"), 0);
+  EXPECT_EQ(Sizes(net, child), (std::vector<int>{3, 2}));
+  ExpectNear(Table(net, child), {0.5, 0.5, 0.2, 0.8, 0.6, 0.4});
+  ASSERT_EQ(Def(net, parent)->AddOutcome("last"), 0);
+  ExpectNear(Table(net, child), {0.5, 0.5, 0.2, 0.8, 0.6, 0.4, 0.5, 0.5});
+}
+
+TEST(ArcsTest, ParentOutcomeRemovedAndReorderedMoveColumns) {
+  VRN_network net;
+  int parent = net.AddNode(kCpt, "Parent");
+  int child = net.AddNode(kCpt, "Child");
+  ASSERT_EQ(Def(net, parent)->AddOutcome("third"), 0);
+  ASSERT_EQ(net.AddArc(parent, child), 0);
+  ASSERT_EQ(Def(net, child)->SetDefinitionFromVector(
+                {0.1, 0.9, 0.2, 0.8, 0.3, 0.7}),
+            0);
+  VRN_intArray order;
+  for (int i : {2, 0, 1}) order.Add(i);
+  ASSERT_EQ(Def(net, parent)->ChangeOrderOfOutcomes(order), 0);
+  ExpectNear(Table(net, child), {0.3, 0.7, 0.1, 0.9, 0.2, 0.8});
+  ASSERT_EQ(Def(net, parent)->RemoveOutcome(1), 0);
+  EXPECT_EQ(Sizes(net, child), (std::vector<int>{2, 2}));
+  ExpectNear(Table(net, child), {0.3, 0.7, 0.2, 0.8});
+}
+
+TEST(ArcsTest, OwnOutcomeEditsKeepColumns) {
+  VRN_network net;
+  int parent = net.AddNode(kCpt, "Parent");
+  int node = net.AddNode(kCpt, "Node");
+  ASSERT_EQ(net.AddArc(parent, node), 0);
+  ASSERT_EQ(Def(net, node)->SetDefinitionFromVector({0.2, 0.8, 0.6, 0.4}), 0);
+
+  ASSERT_EQ(Def(net, node)->InsertOutcome(1, "mid"), 0);
+  EXPECT_EQ(Sizes(net, node), (std::vector<int>{2, 3}));
+  ExpectNear(Table(net, node), {0.2, 0.0, 0.8, 0.6, 0.0, 0.4});
+
+  VRN_intArray order;
+  for (int i : {2, 0, 1}) order.Add(i);
+  ASSERT_EQ(Def(net, node)->ChangeOrderOfOutcomes(order), 0);
+  ExpectNear(Table(net, node), {0.8, 0.2, 0.0, 0.4, 0.6, 0.0});
+  const VRN_idArray* ids = Def(net, node)->GetOutcomesNames();
+  EXPECT_STREQ(ids->Get(0), "State1");
+  EXPECT_STREQ(ids->Get(2), "mid");
+
+  ASSERT_EQ(Def(net, node)->RemoveOutcome(2), 0);
+  ExpectNear(Table(net, node), {0.8, 0.2, 0.4, 0.6});
+  EXPECT_EQ(Def(net, node)->RemoveOutcome(0), -2);  // two outcomes left
+
+  ASSERT_EQ(Def(net, node)->RenameOutcome(1, "Renamed"), 0);
+  EXPECT_STREQ(Def(net, node)->GetOutcomesNames()->Get(1), "Renamed");
+  EXPECT_EQ(Def(net, node)->RenameOutcome(0, "Renamed"), -2);
+}
+
+TEST(ArcsTest, OutcomeEditsReachEveryChildTable) {
+  VRN_network net;
+  int parent = net.AddNode(kCpt, "Parent");
+  int c1 = net.AddNode(kCpt, "C1");
+  int c2 = net.AddNode(kTruthTable, "C2");
+  int other = net.AddNode(kCpt, "Other");
+  ASSERT_EQ(net.AddArc(other, c1), 0);
+  ASSERT_EQ(net.AddArc(parent, c1), 0);
+  ASSERT_EQ(net.AddArc(parent, c2), 0);
+  ASSERT_EQ(Def(net, parent)->SetNumberOfOutcomes(4), 0);
+  EXPECT_EQ(Sizes(net, c1), (std::vector<int>{2, 4, 2}));
+  EXPECT_EQ(Sizes(net, c2), (std::vector<int>{4, 2}));
+  ASSERT_EQ(Def(net, parent)->SetNumberOfOutcomes(2), 0);
+  EXPECT_EQ(Sizes(net, c1), (std::vector<int>{2, 2, 2}));
+  EXPECT_EQ(Sizes(net, c2), (std::vector<int>{2, 2}));
+}
+
+TEST(ArcsTest, RelevanceHooksInvalidateValuesWhenOn) {
+  VRN_network net;
+  int a = net.AddNode(kCpt, "A");
+  int b = net.AddNode(kCpt, "B");
+  VRN_nodeVal* value = net.GetNode(b)->Value();
+  value->AddFlags(qelta::kValFlagValid);
+  net.SetRelevanceReasoning(false);
+  ASSERT_EQ(net.AddArc(a, b), 0);
+  EXPECT_TRUE(value->IsValueValid());
+  net.SetRelevanceReasoning(true);
+  ASSERT_EQ(net.RemoveArc(a, b), 0);
+  EXPECT_FALSE(value->IsValueValid());
+}
+
+}  // namespace

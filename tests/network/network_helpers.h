@@ -1,0 +1,57 @@
+// Small readers shared by the network-level tests: node tables and sizes,
+// handle lists as vectors, and counts of logged updates.
+#ifndef QELTA_TESTS_CORE_NETWORK_HELPERS_H_
+#define QELTA_TESTS_CORE_NETWORK_HELPERS_H_
+
+#include <cstring>
+#include <vector>
+
+#include "base/arrays.h"
+#include "base/error_log.h"
+#include "base/matrix.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "definitions/node_def.h"
+
+namespace qelta_test {
+
+constexpr int kCpt = 18;
+constexpr int kTruthTable = 20;
+
+// Algorithm code 10 does not exist: selecting it makes every update log
+// exactly this line, so the lines count the updates.
+constexpr const char* kUpdateMessage = "Algorithm code 10 is not available";
+
+inline std::vector<double> Items(const VRN_matrix& m) {
+  return std::vector<double>(m.GetItems().begin(), m.GetItems().end());
+}
+
+inline VRN_nodeDef* Def(VRN_network& net, int h) {
+  return net.GetNode(h)->Definition();
+}
+
+inline std::vector<double> Table(VRN_network& net, int h) {
+  return Items(*Def(net, h)->GetMatrixConst());
+}
+
+inline std::vector<int> Sizes(VRN_network& net, int h) {
+  const VRN_matrix* m = Def(net, h)->GetMatrixConst();
+  return std::vector<int>(m->GetDimensions().begin(), m->GetDimensions().end());
+}
+
+inline std::vector<int> Ints(const VRN_intArray& a) {
+  return std::vector<int>(a.begin(), a.end());
+}
+
+inline int CountMessages(const VRN_network& net, const char* text) {
+  int count = 0;
+  VRN_errorLog* log = net.ErrorLog();
+  for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
+    if (std::strcmp(log->GetMessage(i), text) == 0) ++count;
+  }
+  return count;
+}
+
+}  // namespace qelta_test
+
+#endif  // QELTA_TESTS_CORE_NETWORK_HELPERS_H_

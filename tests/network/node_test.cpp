@@ -1,0 +1,158 @@
+#include "network/node.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "base/error_log.h"
+#include "network/network.h"
+#include "base/status.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+#include "network_helpers.h"
+
+namespace {
+
+using namespace qelta_test;
+
+TEST(NodeTest, DiagnosisAttributes) {
+  VRN_network net;
+  VRN_node* node = net.GetNode(net.AddNode(kCpt, "A"));
+  EXPECT_EQ(node->SetDiagType(5), 0);  // low two bits only
+  EXPECT_EQ(node->GetDiagType(), 1);
+  node->SetRanked(true);
+  node->SetMandatory(true);
+  EXPECT_TRUE(node->IsRanked());
+  EXPECT_TRUE(node->IsMandatory());
+  EXPECT_EQ(node->GetDiagType(), 1);
+  node->SetRanked(false);
+  EXPECT_FALSE(node->IsRanked());
+  EXPECT_TRUE(node->IsMandatory());
+  node->SetQuestion("Why?");
+  EXPECT_STREQ(node->GetQuestion(), "Why?");
+  node->SetQuestion(nullptr);
+  EXPECT_EQ(node->GetQuestion(), nullptr);
+}
+
+TEST(NodeTest, TypeNamesAreExactAndCaseSensitive) {
+  EXPECT_EQ(VRN_node::TypeCodeFromName("CPT"), 18);
+  EXPECT_EQ(VRN_node::TypeCodeFromName("TRUTHTABLE"), 20);
+  EXPECT_EQ(VRN_node::TypeCodeFromName("NOISY_ADDER"), 274);
+  EXPECT_EQ(VRN_node::TypeCodeFromName("EQUATION"), -2);
+  EXPECT_EQ(VRN_node::TypeCodeFromName("Cpt"), -2);
+  EXPECT_EQ(VRN_node::TypeCodeFromName(nullptr), -2);
+}
+
+TEST(NodeTest, CopyFlagTwoMakesTemporalTypeNormal) {
+  VRN_network net;
+  int h = net.AddNode(kCpt, "A");
+  net.GetNode(h)->SetTemporalTypeRaw(3);
+  VRN_network keep(net, 0);
+  VRN_network drop(net, qelta::kCopyNoTemporal);
+  EXPECT_EQ(keep.GetNode(h)->GetTemporalType(), 3);
+  EXPECT_EQ(drop.GetNode(h)->GetTemporalType(), 0);
+}
+
+TEST(NodeTest, NewNodeTakesItsNameAndTheNetworksAppearance) {
+  VRN_network net;
+  VRN_node* n = net.GetNode(net.AddNode(kCpt, "Rain"));
+  EXPECT_STREQ(n->Header().GetName(), "Rain");
+  // Appearance comes from the network's default node appearance.
+  EXPECT_EQ(n->ScreenInfo().width, 76);
+  EXPECT_EQ(n->ScreenInfo().interior_color, 0xF7F6E5);
+  EXPECT_EQ(n->ScreenInfo().outline_width, 1);
+  EXPECT_EQ(Table(net, n->Handle()), (std::vector<double>{0.5, 0.5}));
+}
+
+TEST(NodeTest, SetNodeTypeSwitchesBetweenCptAndTruthTable) {
+  VRN_network net;
+  int h = net.AddNode(kCpt, "A");
+  VRN_node* node = net.GetNode(h);
+  ASSERT_EQ(node->Definition()->SetDefinitionFromVector({0.3, 0.7}), 0);
+  ASSERT_EQ(node->setNodeType(kTruthTable), 0);
+  EXPECT_EQ(node->Definition()->GetType(), kTruthTable);
+  EXPECT_EQ(Table(net, h), (std::vector<double>{0.0, 1.0}));
+  ASSERT_EQ(node->SetTypeByName("CPT"), 0);
+  EXPECT_EQ(node->Definition()->GetType(), kCpt);
+  EXPECT_EQ(Table(net, h), (std::vector<double>{0.0, 1.0}));
+  EXPECT_EQ(node->setNodeType(kCpt), 0);  // already a CPT
+}
+
+TEST(NodeTest, SetNodeTypeCarriesEvidenceAndKeepsArcs) {
+  VRN_network net;
+  int a = net.AddNode(kCpt, "A");
+  int b = net.AddNode(kCpt, "B");
+  int c = net.AddNode(kCpt, "C");
+  ASSERT_EQ(net.AddArc(a, b), 0);
+  ASSERT_EQ(net.AddArc(b, c), 0);
+  ASSERT_EQ(net.GetNode(b)->Value()->SetEvidence(1), 0);
+  ASSERT_EQ(net.GetNode(b)->setNodeType(kTruthTable), 0);
+  VRN_node* node = net.GetNode(b);
+  EXPECT_EQ(node->Value()->GetEvidence(), 1);
+  EXPECT_EQ(Ints(node->Parents()), std::vector<int>{a});
+  EXPECT_EQ(Ints(node->Children()), std::vector<int>{c});
+  EXPECT_EQ(node->Definition()->GetMatrixConst()->GetDimensionCount(), 2);
+}
+
+TEST(NodeTest, SetNodeTypeToTheSameTypeRunsNoUpdate) {
+  VRN_network net;
+  int h = net.AddNode(kCpt, "A");
+  (void)net.SetDefaultBNAlgorithm(10);  // each update logs one line
+  (void)net.SetAutoUpdate(true);
+  int before = CountMessages(net, kUpdateMessage);
+  EXPECT_EQ(net.GetNode(h)->setNodeType(kCpt), 0);
+  EXPECT_EQ(CountMessages(net, kUpdateMessage), before);
+  EXPECT_EQ(net.GetNode(h)->setNodeType(kTruthTable), 0);
+  EXPECT_EQ(CountMessages(net, kUpdateMessage), before + 1);
+}
+
+TEST(NodeTest, CostTablesFollowOutcomeEdits) {
+  VRN_network net;
+  int parent = net.AddNode(kCpt, "P");
+  int child = net.AddNode(kCpt, "C");
+  ASSERT_EQ(net.AddArc(parent, child, 1), 0);
+  VRN_node* node = net.GetNode(child);
+  VRN_doubleArray costs;
+  costs.Add(1.0);
+  costs.Add(2.0);
+  ASSERT_EQ(node->SetCost(costs), 0);
+  ASSERT_EQ(Def(net, parent)->InsertOutcome(1, "mid"), 0);
+  auto items = [&] {
+    const VRN_matrix& m = node->GetCost();
+    return std::vector<double>(m.GetItems().begin(), m.GetItems().end());
+  };
+  EXPECT_EQ(items(), (std::vector<double>{1.0, 0.0, 2.0}));
+  VRN_intArray order;
+  for (int i : {2, 0, 1}) order.Add(i);
+  ASSERT_EQ(Def(net, parent)->ChangeOrderOfOutcomes(order), 0);
+  EXPECT_EQ(items(), (std::vector<double>{2.0, 1.0, 0.0}));
+  ASSERT_EQ(Def(net, parent)->RemoveOutcome(0), 0);
+  EXPECT_EQ(items(), (std::vector<double>{1.0, 0.0}));
+}
+
+TEST(NodeTest, NodeCostsWithoutExtras) {
+  VRN_network net;
+  VRN_node* node = net.GetNode(net.AddNode(kCpt, "A"));
+  VRN_doubleArray two;
+  two.Add(1.0);
+  two.Add(2.0);
+  EXPECT_EQ(node->SetCost(two), -2);
+  EXPECT_EQ(node->SetCostArray({0.0}), 0);
+  EXPECT_FALSE(node->HasDiagExtras());
+  EXPECT_EQ(node->SetCostArray({5.0}), 0);
+  EXPECT_TRUE(node->HasDiagExtras());
+  EXPECT_EQ(node->GetCost().GetItem(0), 5.0);
+  EXPECT_EQ(node->SetCost(two), -4);
+
+  int parent = net.AddNode(kCpt, "P");
+  ASSERT_EQ(Def(net, parent)->AddOutcome("third"), 0);
+  ASSERT_EQ(net.AddArc(parent, node->Handle(), 1), 0);
+  const VRN_matrix& cost = node->GetCost();
+  EXPECT_EQ(cost.GetDimensionCount(), 2);
+  EXPECT_EQ(cost.GetSize(0), 3);
+  EXPECT_EQ(cost.GetSize(1), 1);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(cost.GetItem(i), 5.0);
+}
+
+}  // namespace
