@@ -91,6 +91,9 @@ VRN_loggerFileRedirect::VRN_loggerFileRedirect(
 void VRN_loggerFileRedirect::Log(int code, const char* message) {
   std::fprintf(stream_.get(), format_ != nullptr ? format_ : kDefaultFormat,
                code, message != nullptr ? message : "");
+  // Each line is out at once, so nothing is lost when the process ends
+  // abruptly and readers of the file see it while the network lives.
+  std::fflush(stream_.get());
 }
 
 VRN_loggerRedirect* VRN_loggerFileRedirect::Clone() const {

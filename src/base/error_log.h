@@ -42,7 +42,7 @@ class VRN_loggerRedirect {
   virtual VRN_loggerRedirect* Clone() const = 0;
 };
 
-// Prints each entry to a stdio stream, without flushing.
+// Prints each entry to a stdio stream and flushes it.
 class VRN_loggerFileRedirect : public VRN_loggerRedirect {
  public:
   // format: a printf format taking (int code, const char* message); null

@@ -21,6 +21,7 @@
 #include "jni/network_common.h"
 #include "network/network.h"
 #include "network/node.h"
+#include "network/submodel.h"
 
 using qelta::jni::Guarded;
 using qelta::jni::Handle;
@@ -437,7 +438,10 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setId(JNIEnv* env, jobject 
   Guarded(env, [&] {
     VRN_network& net = Net(env, obj);
     const std::string text = ValidateIdentifier(env, id);
-    const int status = net.Header()->SetId(text.c_str());
+    // The network's identifier is the main submodel's, which shares one
+    // namespace with the nodes and the other submodels.
+    int status = net.Submodels()->CheckNewId(qelta::kMainSubmodel, text.c_str());
+    if (status == qelta::kOk) status = net.Header()->SetId(text.c_str());
     if (status != qelta::kOk) ReportError("SetId", status);
   });
 }

@@ -300,8 +300,9 @@ int VRN_node::SetSubmodel(int submodel) {
   if (!network_->Submodels()->IsValidHandle(submodel)) {
     return qelta::kErrOutOfRange;
   }
-  // Stored in handle form so that a bare slot index compares equal too.
-  submodel_ = submodel | qelta::kSubmodelBit;
+  // Kept as given (a bare slot index too), so callers read back what they
+  // stored; whoever compares it with a submodel compares slots.
+  submodel_ = submodel;
   return qelta::kOk;
 }
 

@@ -144,8 +144,9 @@ class VRN_node {
   int OnOutcomesReordered(const VRN_intArray& order);
 
   // ---------------------------------------------------------------- submodel
+  // The submodel handle as last stored (bit 0x8000 may be missing).
   int GetSubmodel() const { return submodel_; }
-  // -2 unless h is a valid submodel handle; 0.
+  // -2 unless h is a valid submodel handle; 0. Stores h exactly as given.
   int SetSubmodel(int submodel);
   // -2 for a null id; -30 (logged "Unknown submodel") for an unknown id.
   int SetSubmodelById(const char* id);

@@ -131,17 +131,28 @@ int VRN_submodelTable::DeleteSubmodel(int handle) {
     if (s.record != nullptr && s.parent == slot) s.parent = parent;
   }
   if (network_ != nullptr) {
-    int own = slot | qelta::kSubmodelBit;
     for (int h = network_->GetFirstNode(); h >= 0;
          h = network_->GetNextNode(h)) {
       VRN_node* node = network_->GetNode(h);
-      if (node->GetSubmodel() == own) {
+      if (UsedSlot(node->GetSubmodel()) == slot) {
         (void)node->SetSubmodel(parent | qelta::kSubmodelBit);
       }
     }
   }
   delete slots_[slot].record;
   slots_[slot] = {nullptr, qelta::kSubmodelFreeSlot};
+  return qelta::kOk;
+}
+
+int VRN_submodelTable::CheckNewId(int handle, const char* id) const {
+  if (id == nullptr || !VRN_IsValidId(id)) return qelta::kErrIllegalIdentifier;
+  const int owner = FindSubmodel(id);
+  if (owner >= 0 && UsedSlot(owner) != UsedSlot(handle)) {
+    return qelta::kErrDuplicatedIdentifier;
+  }
+  if (network_ != nullptr && network_->FindNode(id) >= 0) {
+    return qelta::kErrDuplicatedIdentifier;
+  }
   return qelta::kOk;
 }
 
@@ -196,10 +207,10 @@ int VRN_submodelTable::GetIncludedNodes(int handle, VRN_intArray& out) const {
   int slot = UsedSlot(handle);
   if (slot < 0) return qelta::kErrOutOfRange;
   if (network_ == nullptr) return 0;
-  int own = slot | qelta::kSubmodelBit;
   int added = 0;
   for (int h = network_->GetFirstNode(); h >= 0; h = network_->GetNextNode(h)) {
-    if (network_->GetNode(h)->GetSubmodel() == own) {
+    // Nodes may hold the handle with or without bit 0x8000.
+    if (UsedSlot(network_->GetNode(h)->GetSubmodel()) == slot) {
       out.Add(h);
       ++added;
     }

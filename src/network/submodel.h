@@ -79,6 +79,10 @@ class VRN_submodelTable {
   // Deletes submodel h; its submodels and nodes move to its parent. -2 for a
   // bad or free handle and for the main submodel; 0.
   int DeleteSubmodel(int handle);
+  // Whether submodel h may take id as its identifier: -30 for a null or
+  // invalid id; -32 when a node or a submodel other than h carries it (they
+  // share one namespace); 0. Changes nothing: the caller then sets the id.
+  int CheckNewId(int handle, const char* id) const;
   // Handle of the first submodel with this id; -2 for null or none.
   int FindSubmodel(const char* id) const;
   int GetFirstSubmodel() const;

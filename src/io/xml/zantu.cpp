@@ -1,5 +1,6 @@
 #include "io/xml/zantu.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -369,8 +370,11 @@ bool XmlZantuLoader::TakeRectangle(IXmlReader& reader, int (&rect)[4]) {
     reader.Abort("Error while reading object position");
     return false;
   }
-  rect[0] = static_cast<int>((left + right) / 2);
-  rect[1] = static_cast<int>((top + bottom) / 2);
+  // The smaller bound plus half the size is the centre the writer started
+  // from, so every rectangle it writes reads back unchanged (averaging the
+  // bounds would move a negative one by a unit on every save and load).
+  rect[0] = static_cast<int>(std::min(left, right) + width / 2);
+  rect[1] = static_cast<int>(std::min(top, bottom) + height / 2);
   rect[2] = static_cast<int>(width);
   rect[3] = static_cast<int>(height);
   return true;
