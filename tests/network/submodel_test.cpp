@@ -154,7 +154,7 @@ TEST(SubmodelTest, NodeSubmodelById) {
   EXPECT_EQ(node->GetSubmodel(), s);
   EXPECT_EQ(node->SetSubmodel(40000), -2);
   EXPECT_EQ(node->SetSubmodel(0), 0);  // bare slot index of the main one
-  EXPECT_EQ(node->GetSubmodel(), kMain);
+  EXPECT_EQ(node->GetSubmodel(), 0);   // kept as given
 }
 
 TEST(SubmodelTest, CopyKeepsFreeSlots) {

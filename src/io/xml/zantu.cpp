@@ -373,8 +373,15 @@ bool XmlZantuLoader::TakeRectangle(IXmlReader& reader, int (&rect)[4]) {
   // The smaller bound plus half the size is the centre the writer started
   // from, so every rectangle it writes reads back unchanged (averaging the
   // bounds would move a negative one by a unit on every save and load).
-  rect[0] = static_cast<int>(std::min(left, right) + width / 2);
-  rect[1] = static_cast<int>(std::min(top, bottom) + height / 2);
+  const std::int64_t centre_x = std::min(left, right) + width / 2;
+  const std::int64_t centre_y = std::min(top, bottom) + height / 2;
+  if (centre_x < INT_MIN || centre_x > INT_MAX || centre_y < INT_MIN ||
+      centre_y > INT_MAX) {
+    reader.Abort("Error while reading object position");
+    return false;
+  }
+  rect[0] = static_cast<int>(centre_x);
+  rect[1] = static_cast<int>(centre_y);
   rect[2] = static_cast<int>(width);
   rect[3] = static_cast<int>(height);
   return true;
@@ -482,15 +489,19 @@ void XmlZantuLoader::OnInteger(IXmlReader& reader) {
   const std::string& token = reader.GetText();
   char* end = nullptr;
   errno = 0;
-  const long value = strtol(token.c_str(), &end, 10);
+  const long long value = strtoll(token.c_str(), &end, 10);
+  // The writer puts a bound up to half an int's range beyond the int range
+  // (centre plus or minus half the size); anything further is no rectangle
+  // the engine could hold.
+  constexpr long long kBoundLimit = 2LL * INT_MAX;
   if (end == token.c_str() || *end != '\0' || errno == ERANGE ||
-      value < INT_MIN || value > INT_MAX) {
+      value < -kBoundLimit || value > kBoundLimit) {
     reader.Abort(("Can't read list of integers, failed at element " +
                   std::to_string(integers_.size() + 1))
                      .c_str());
     return;
   }
-  integers_.push_back(static_cast<int>(value));
+  integers_.push_back(value);
 }
 
 void XmlZantuLoader::OnPositionEnd(IXmlReader& reader) {

@@ -17,6 +17,7 @@
 #ifndef QELTA_IO_XML_ZANTU_H_
 #define QELTA_IO_XML_ZANTU_H_
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -144,7 +145,9 @@ class XmlZantuLoader final : public IXmlZantuLoader {
 
   std::vector<int> submodels_;
   std::vector<std::unique_ptr<GraphObj>> objects_;
-  std::vector<int> integers_;
+  // Wider than int: the bounds of a rectangle held as centre and size may
+  // lie beyond the int range.
+  std::vector<std::int64_t> integers_;
   std::vector<Link> node_links_;
   std::vector<Link> state_links_;
   int state_ = -1;
