@@ -255,7 +255,8 @@ public final class Network extends Wrapper {
     public native String getId();
 
     /**
-     * Sets the network's identifier.
+     * Sets the network's identifier, that of its main submodel. An identifier that a node or
+     * another submodel carries is refused with code -32 under "SetId".
      *
      * @param id the new identifier: a letter, then letters, digits or underscores
      */
@@ -1672,7 +1673,9 @@ public final class Network extends Wrapper {
     // -------- Node appearance
 
     /**
-     * Sets the rectangle the node occupies in the drawing.
+     * Sets the rectangle the node occupies in the drawing. Any values are stored as given (the
+     * centre is computed with Java's wrapping int arithmetic), so {@link #getNodePosition(int)}
+     * answers this rectangle. Files keep the width and height as absolute values.
      *
      * @param nodeHandle handle of the node
      * @param x left edge
@@ -1743,7 +1746,8 @@ public final class Network extends Wrapper {
     public native void setNodeChartEnabled(String nodeId, boolean enabled);
 
     /**
-     * Sets the size of the node's chart.
+     * Sets the size of the node's chart, stored as given. Files keep a chart size only when both
+     * width and height are set (neither is -2147483647); otherwise it reads back unset.
      *
      * @param nodeHandle handle of the node
      * @param width the chart's width
@@ -1873,7 +1877,8 @@ public final class Network extends Wrapper {
     public native Color getNodeBorderColor(String nodeId);
 
     /**
-     * Sets the width of the node's border.
+     * Sets the width of the node's border, stored as given. Files keep a width only above 1: a
+     * smaller one reads back as 1.
      *
      * @param nodeHandle handle of the node
      * @param width the border width
@@ -1983,7 +1988,8 @@ public final class Network extends Wrapper {
     public native void deleteSubmodel(String submodelId);
 
     /**
-     * Changes a submodel's identifier.
+     * Changes a submodel's identifier. Nodes and submodels share one namespace: an identifier
+     * that a node or another submodel carries is refused with code -32 under "SetId".
      *
      * @param submodelHandle handle of the submodel
      * @param id the new identifier
@@ -1999,7 +2005,8 @@ public final class Network extends Wrapper {
     public native String getSubmodelId(int submodelHandle);
 
     /**
-     * Sets a submodel's name.
+     * Sets a submodel's name. Files keep line feeds and tabs of a name but write other control
+     * characters as ".".
      *
      * @param submodelHandle handle of the submodel
      * @param name the new name
@@ -2064,7 +2071,9 @@ public final class Network extends Wrapper {
     public native String getSubmodelDescription(String submodelId);
 
     /**
-     * Moves a node into a submodel.
+     * Moves a node into a submodel. The handle is kept as given, a slot index without bit 0x8000
+     * included, and {@link #getSubmodelOfNode(int)} answers it so; the node belongs to that
+     * submodel in the drawing and in files.
      *
      * @param submodelHandle handle of the submodel
      * @param nodeHandle handle of the node
@@ -2147,7 +2156,9 @@ public final class Network extends Wrapper {
     public native Rectangle getSubmodelPosition(String submodelId);
 
     /**
-     * Sets the rectangle the submodel occupies in the drawing of its parent.
+     * Sets the rectangle the submodel occupies in the drawing of its parent, stored as given as
+     * for {@link #setNodePosition(int, int, int, int, int)}. Files keep sizes as absolute values
+     * and no position of the main submodel.
      *
      * @param submodelHandle handle of the submodel
      * @param x left edge
@@ -3849,8 +3860,9 @@ public final class Network extends Wrapper {
     public native Network cloneme();
 
     /**
-     * Sends the messages the network logs to a file, appended as "code: message" lines. While a
-     * redirect is installed, exception messages carry no logged text.
+     * Sends the messages the network logs to a file, appended as "code: message" lines, each
+     * written out at once. While a redirect is installed, exception messages carry no logged
+     * text. A file that cannot be opened fails with code -103 and keeps the previous redirect.
      *
      * @param file the file to append to
      */
@@ -3864,7 +3876,8 @@ public final class Network extends Wrapper {
     public native void redirectLog(int fd);
 
     /**
-     * A text that identifies the build of the native library.
+     * A text that identifies the build of the native library: "qelta 2.2.4" and the kind of
+     * build, nothing about the machine it was built on.
      *
      * @return the build text
      */
@@ -3893,7 +3906,9 @@ public final class Network extends Wrapper {
     public native boolean isRelevanceEnabled();
 
     /**
-     * Enables or disables relevance reasoning.
+     * Enables or disables relevance reasoning. While it is off, edits do not invalidate the
+     * values they affect: call {@link #updateBeliefs()} before reading values. Switching it on
+     * again invalidates every value without evidence.
      *
      * @param enabled true to enable
      */

@@ -1,0 +1,124 @@
+package qelta;
+
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+
+import java.awt.Color;
+import java.awt.Rectangle;
+import java.nio.file.Path;
+import java.util.Random;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
+
+/** What Java sets on the drawing, properties and documentation survives a file. */
+class LayoutFileTest extends NetworkFixture {
+    static final int MAIN = 32768;
+
+    @TempDir
+    Path dir;
+
+    @Test
+    void everythingSetFromJavaReadsBackFromAFile() {
+        Random random = new Random(7);
+        int outer = net.addSubmodel(MAIN, "Outer");
+        int inner = net.addSubmodel("Outer", "Inner");
+        net.setSubmodelName(outer, "Outer box");
+        net.setSubmodelDescription(inner, "two\r\nlines");
+        net.setSubmodelPosition(outer, -40, -30, 101, 50);
+        net.setSubmodelPosition("Inner", 7, -9, 0, 1);
+        net.addTextBox(inner, new TextBox("caption\r\nnext \uD83D\uDE00", new Rectangle(-5, 6, 33, 12)));
+        net.addTextBox(MAIN, new TextBox("top", new Rectangle(10, 20, 101, 51)));
+        net.setUserProperties(new UserProperty[] {new UserProperty("net", "1"), new UserProperty("b", "")});
+        for (int i = 0; i < 12; i++) {
+            int h = node("N" + i, "yes", "no");
+            net.setNodePosition(h, random.nextInt(2000) - 1000, random.nextInt(2000) - 1000,
+                    random.nextInt(200), random.nextInt(200));
+            net.setNodeBgColor(h, new Color(random.nextInt(0x1000000)));
+            net.setNodeTextColor(h, new Color(random.nextInt(0x1000000)));
+            net.setNodeBorderColor(h, new Color(random.nextInt(0x1000000)));
+            net.setNodeBorderWidth(h, 1 + random.nextInt(5));
+            net.setNodeChartEnabled(h, random.nextBoolean());
+            if (random.nextBoolean()) {
+                net.setNodeChartSize(h, random.nextInt(300), random.nextInt(300));
+            }
+            net.setSubmodelOfNode(i % 3 == 0 ? MAIN : i % 3 == 1 ? outer : inner, h);
+            net.setNodeUserProperties(h, new UserProperty[] {new UserProperty("p" + i, "v\r\n" + i)});
+            net.setNodeDocumentation(h, new DocItemInfo[] {new DocItemInfo("t" + i, "file" + i + ".html")});
+            net.setOutcomeDocumentation(h, i % 2, new DocItemInfo[] {
+                new DocItemInfo("o", "a.txt"), new DocItemInfo("p", "b.txt")});
+        }
+        String file = dir.resolve("layout.xvrn").toString();
+        net.writeFile(file);
+        try (Network copy = new Network()) {
+            copy.readFile(file);
+            assertEquals(net.getSubmodelCount(), copy.getSubmodelCount());
+            for (String id : new String[] {"Outer", "Inner"}) {
+                int a = net.getSubmodel(id);
+                int b = copy.getSubmodel(id);
+                assertEquals(net.getSubmodelName(a), copy.getSubmodelName(b), id);
+                assertEquals(net.getSubmodelDescription(a), copy.getSubmodelDescription(b), id);
+                assertEquals(net.getSubmodelPosition(a), copy.getSubmodelPosition(b), id);
+                assertEquals(idOf(net, net.getSubmodelOfSubmodel(a)),
+                        idOf(copy, copy.getSubmodelOfSubmodel(b)), id);
+            }
+            for (String id : new String[] {"Unnamed", "Outer", "Inner"}) {
+                int count = net.getTextBoxCount(id);
+                assertEquals(count, copy.getTextBoxCount(id), id);
+                for (int i = 0; i < count; i++) {
+                    assertEquals(net.getTextBox(id, i), copy.getTextBox(id, i), id);
+                }
+            }
+            assertArrayEquals(net.getUserProperties(), copy.getUserProperties());
+            for (int h = net.getFirstNode(); h >= 0; h = net.getNextNode(h)) {
+                String id = net.getNodeId(h);
+                assertEquals(net.getNodePosition(h), copy.getNodePosition(id), id);
+                assertEquals(net.getNodeBgColor(h), copy.getNodeBgColor(id), id);
+                assertEquals(net.getNodeTextColor(h), copy.getNodeTextColor(id), id);
+                assertEquals(net.getNodeBorderColor(h), copy.getNodeBorderColor(id), id);
+                assertEquals(net.getNodeBorderWidth(h), copy.getNodeBorderWidth(id), id);
+                assertEquals(net.isNodeChartEnabled(h), copy.isNodeChartEnabled(id), id);
+                assertEquals(net.getNodeChartSize(h), copy.getNodeChartSize(id), id);
+                assertEquals(idOf(net, net.getSubmodelOfNode(h)),
+                        idOf(copy, copy.getSubmodelOfNode(id)), id);
+                assertArrayEquals(net.getNodeUserProperties(h), copy.getNodeUserProperties(id), id);
+                assertArrayEquals(net.getNodeDocumentation(h), copy.getNodeDocumentation(id), id);
+                for (int o = 0; o < 2; o++) {
+                    assertArrayEquals(net.getOutcomeDocumentation(h, o),
+                            copy.getOutcomeDocumentation(id, o), id);
+                }
+            }
+        }
+    }
+
+    @Test
+    void filesKeepLessThanMemoryWhereDocumented() {
+        int sub = net.addSubmodel(MAIN, "S");
+        net.setSubmodelName(sub, "a\u0001b");
+        net.setSubmodelDescription(sub, "x\ny");
+        net.setSubmodelPosition(MAIN, 1, 2, 3, 4);
+        net.addTextBox(sub, new TextBox("c\nd", new Rectangle(0, 0, 10, 10)));
+        int h = node("N", "yes", "no");
+        net.setNodeBorderWidth(h, 0);
+        net.setNodePosition(h, 0, 0, -6, -8);
+        net.setNodeChartSize(h, 40, AppearanceTest.UNSET);
+        Rectangle mainPosition = new Network().getSubmodelPosition(MAIN);
+        String file = dir.resolve("less.xvrn").toString();
+        net.writeFile(file);
+        try (Network copy = new Network()) {
+            copy.readFile(file);
+            assertEquals("a.b", copy.getSubmodelName("S"));
+            assertEquals("x\ny", copy.getSubmodelDescription("S"));
+            assertEquals("c\nd", copy.getTextBox("S", 0).text());
+            assertEquals(1, copy.getNodeBorderWidth("N"));
+            assertEquals(6, copy.getNodePosition("N").width);
+            assertEquals(8, copy.getNodePosition("N").height);
+            assertEquals(new java.awt.Dimension(AppearanceTest.UNSET, AppearanceTest.UNSET),
+                    copy.getNodeChartSize("N"));
+            assertEquals(mainPosition, copy.getSubmodelPosition(MAIN));
+        }
+    }
+
+    static String idOf(Network n, int submodel) {
+        return submodel == -8888 ? "root" : n.getSubmodelId(submodel);
+    }
+}
