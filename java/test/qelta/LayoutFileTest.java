@@ -1,11 +1,11 @@
 package qelta;
 
-import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 
 import java.awt.Color;
 import java.awt.Rectangle;
 import java.nio.file.Path;
+import java.util.Arrays;
 import java.util.Random;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
@@ -51,43 +51,36 @@ class LayoutFileTest extends NetworkFixture {
         net.writeFile(file);
         try (Network copy = new Network()) {
             copy.readFile(file);
-            assertEquals(net.getSubmodelCount(), copy.getSubmodelCount());
-            for (String id : new String[] {"Outer", "Inner"}) {
-                int a = net.getSubmodel(id);
-                int b = copy.getSubmodel(id);
-                assertEquals(net.getSubmodelName(a), copy.getSubmodelName(b), id);
-                assertEquals(net.getSubmodelDescription(a), copy.getSubmodelDescription(b), id);
-                assertEquals(net.getSubmodelPosition(a), copy.getSubmodelPosition(b), id);
-                assertEquals(idOf(net, net.getSubmodelOfSubmodel(a)),
-                        idOf(copy, copy.getSubmodelOfSubmodel(b)), id);
+            assertEquals(snapshot(net), snapshot(copy));
+        }
+    }
+
+    /** Every getter's answer, with submodels named by identifier and place in the tree. */
+    static String snapshot(Network n) {
+        StringBuilder out = new StringBuilder(Arrays.toString(n.getUserProperties()));
+        for (int s = n.getFirstSubmodel(); s >= 0; s = n.getNextSubmodel(s)) {
+            String id = n.getSubmodelId(s);
+            out.append('\n').append(id).append(' ').append(n.getSubmodelName(s)).append(' ')
+                    .append(n.getSubmodelDescription(s)).append(' ').append(idOf(n, n.getSubmodelOfSubmodel(s)));
+            if (s != MAIN) {
+                out.append(' ').append(n.getSubmodelPosition(s));
             }
-            for (String id : new String[] {"Unnamed", "Outer", "Inner"}) {
-                int count = net.getTextBoxCount(id);
-                assertEquals(count, copy.getTextBoxCount(id), id);
-                for (int i = 0; i < count; i++) {
-                    assertEquals(net.getTextBox(id, i), copy.getTextBox(id, i), id);
-                }
-            }
-            assertArrayEquals(net.getUserProperties(), copy.getUserProperties());
-            for (int h = net.getFirstNode(); h >= 0; h = net.getNextNode(h)) {
-                String id = net.getNodeId(h);
-                assertEquals(net.getNodePosition(h), copy.getNodePosition(id), id);
-                assertEquals(net.getNodeBgColor(h), copy.getNodeBgColor(id), id);
-                assertEquals(net.getNodeTextColor(h), copy.getNodeTextColor(id), id);
-                assertEquals(net.getNodeBorderColor(h), copy.getNodeBorderColor(id), id);
-                assertEquals(net.getNodeBorderWidth(h), copy.getNodeBorderWidth(id), id);
-                assertEquals(net.isNodeChartEnabled(h), copy.isNodeChartEnabled(id), id);
-                assertEquals(net.getNodeChartSize(h), copy.getNodeChartSize(id), id);
-                assertEquals(idOf(net, net.getSubmodelOfNode(h)),
-                        idOf(copy, copy.getSubmodelOfNode(id)), id);
-                assertArrayEquals(net.getNodeUserProperties(h), copy.getNodeUserProperties(id), id);
-                assertArrayEquals(net.getNodeDocumentation(h), copy.getNodeDocumentation(id), id);
-                for (int o = 0; o < 2; o++) {
-                    assertArrayEquals(net.getOutcomeDocumentation(h, o),
-                            copy.getOutcomeDocumentation(id, o), id);
-                }
+            for (int i = 0; i < n.getTextBoxCount(s); i++) {
+                out.append(' ').append(n.getTextBox(s, i));
             }
         }
+        for (int h = n.getFirstNode(); h >= 0; h = n.getNextNode(h)) {
+            out.append('\n').append(n.getNodeId(h)).append(n.getNodePosition(h))
+                    .append(n.getNodeBgColor(h)).append(n.getNodeTextColor(h))
+                    .append(n.getNodeBorderColor(h)).append(n.getNodeBorderWidth(h))
+                    .append(n.isNodeChartEnabled(h)).append(n.getNodeChartSize(h))
+                    .append(idOf(n, n.getSubmodelOfNode(h)))
+                    .append(Arrays.toString(n.getNodeUserProperties(h)))
+                    .append(Arrays.toString(n.getNodeDocumentation(h)))
+                    .append(Arrays.toString(n.getOutcomeDocumentation(h, 0)))
+                    .append(Arrays.toString(n.getOutcomeDocumentation(h, 1)));
+        }
+        return out.toString();
     }
 
     @Test

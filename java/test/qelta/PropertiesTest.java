@@ -24,79 +24,53 @@ class PropertiesTest extends NetworkFixture {
     }
 
     @Test
-    void propertiesAreReplacedWholeAndKeptInOrder() {
+    void propertiesAreReplacedWholeOrNotAtAll() {
         int h = node("A", "yes", "no");
-        assertEquals(0, net.getUserProperties().length);
         net.setUserProperties(props("z", "1", "a", "2"));
-        assertArrayEquals(props("z", "1", "a", "2"), net.getUserProperties());
         net.setUserProperties(props("b", ""));
         assertArrayEquals(props("b", ""), net.getUserProperties());
         net.setNodeUserProperties(h, props("p", "v", "q", "\uD83D\uDE00"));
         assertArrayEquals(props("p", "v", "q", "\uD83D\uDE00"), net.getNodeUserProperties("A"));
+        refused("Duplicate property name: p",
+                () -> net.setNodeUserProperties(h, props("p", "1", "p", "2")));
+        refused("Properties array element name can't be null (index 1)",
+                () -> net.setNodeUserProperties("A", new UserProperty[] {props("x", "1")[0], null}));
+        refused("Invalid node handle: 3", () -> net.setNodeUserProperties(3, null));
+        assertArrayEquals(props("p", "v", "q", "\uD83D\uDE00"), net.getNodeUserProperties(h));
         net.setNodeUserProperties("A", new UserProperty[0]);
-        assertEquals(0, net.getNodeUserProperties(h).length);
-        net.setNodeUserProperties(h, props("p", "v"));
-        net.setNodeUserProperties(h, null);
         assertEquals(0, net.getNodeUserProperties(h).length);
         net.setUserProperties(null);
         assertEquals(0, net.getUserProperties().length);
     }
 
     @Test
-    void refusedPropertyArraysKeepTheOldList() {
+    void documentationOfNodesAndOutcomes() {
         int h = node("A", "yes", "no");
-        net.setNodeUserProperties(h, props("keep", "1"));
-        refused("Duplicate property name: p",
-                () -> net.setNodeUserProperties(h, props("p", "1", "p", "2")));
-        refused("Properties array element name can't be null (index 1)",
-                () -> net.setNodeUserProperties("A", new UserProperty[] {props("x", "1")[0], null}));
-        refused("Unexpected null Java string.",
-                () -> net.setNodeUserProperties(h, new UserProperty[] {new UserProperty(null, "1")}));
-        refused("Invalid node handle: 3", () -> net.setNodeUserProperties(3, null));
-        refused("Invalid node identifier: 'B'", () -> net.getNodeUserProperties("B"));
-        assertArrayEquals(props("keep", "1"), net.getNodeUserProperties(h));
-    }
-
-    @Test
-    void nodeDocumentationIsReplacedOnlyWhenWhollyRead() {
-        int h = node("A", "yes", "no");
-        assertEquals(0, net.getNodeDocumentation(h).length);
         net.setNodeDocumentation(h, docs("t1", "p1", "t2", "p2"));
         DocItemInfo[] third = {docs("a", "b")[0], docs("c", "d")[0], null};
         refused("Documentation array element name can't be null (index 2)",
                 () -> net.setNodeDocumentation("A", third));
-        refused("Unexpected null Java string.",
-                () -> net.setNodeDocumentation(h, new DocItemInfo[] {new DocItemInfo("t", null)}));
         assertArrayEquals(docs("t1", "p1", "t2", "p2"), net.getNodeDocumentation("A"));
         net.setNodeDocumentation("A", null);
         assertEquals(0, net.getNodeDocumentation(h).length);
-    }
 
-    @Test
-    void outcomeDocumentationInAllFourForms() {
-        int h = node("A", "yes", "no");
         assertEquals(0, net.getOutcomeDocumentation(h, 1).length);
-        net.setOutcomeDocumentation(h, 1, docs("t", "p", "u", "q"));
         DocItemInfo[] two = docs("t", "p", "u", "q");
-        assertArrayEquals(two, net.getOutcomeDocumentation(h, 1));
+        net.setOutcomeDocumentation(h, 1, two);
         assertArrayEquals(two, net.getOutcomeDocumentation("A", 1));
         assertArrayEquals(two, net.getOutcomeDocumentation(h, "no"));
         assertArrayEquals(two, net.getOutcomeDocumentation("A", "no"));
-        assertEquals(0, net.getOutcomeDocumentation("A", "yes").length);
         net.setOutcomeDocumentation("A", 0, docs("x", "y"));
-        net.setOutcomeDocumentation(h, "no", docs("z", "w"));
-        assertArrayEquals(docs("x", "y"), net.getOutcomeDocumentation(h, 0));
-        assertArrayEquals(docs("z", "w"), net.getOutcomeDocumentation(h, 1));
-        refused("Documentation array element name can't be null (index 0)",
-                () -> net.setOutcomeDocumentation("A", "no", new DocItemInfo[1]));
-        assertArrayEquals(docs("z", "w"), net.getOutcomeDocumentation(h, 1));
         net.setOutcomeDocumentation("A", "no", new DocItemInfo[0]);
+        assertArrayEquals(docs("x", "y"), net.getOutcomeDocumentation(h, "yes"));
         assertEquals(0, net.getOutcomeDocumentation(h, 1).length);
+        refused("Unexpected null Java string.",
+                () -> net.setOutcomeDocumentation(h, 0, new DocItemInfo[] {new DocItemInfo("t", null)}));
+        assertArrayEquals(docs("x", "y"), net.getOutcomeDocumentation(h, 0));
         refused("Invalid outcome index 2 for node 'A', valid indices are 0..1",
                 () -> net.getOutcomeDocumentation(h, 2));
         refused("Invalid outcome identifier 'maybe' for node 'A'",
                 () -> net.setOutcomeDocumentation(h, "maybe", null));
-        refused("Invalid outcome identifier: null",
-                () -> net.getOutcomeDocumentation(7, (String) null));
+        refused("Invalid outcome identifier: null", () -> net.getOutcomeDocumentation(7, (String) null));
     }
 }

