@@ -42,6 +42,7 @@ class ServicesTest extends NetworkFixture {
             copy.setSubmodelName("S", "changed");
             source.deleteTextBox("S", 0);
             assertEquals(1, copy.getTextBoxCount("S"));
+            assertEquals(1, source.getNodeCount());
             source.close();
             assertEquals(2, copy.getNodeCount());
             assertEquals("changed", copy.getSubmodelName(sub));
