@@ -294,10 +294,12 @@ VRN_expressionParser::Node VRN_expressionParser::ParseConditional(int base,
     if (else_part == nullptr) return nullptr;
     depth = 1 + std::max({depth, then_depth, else_depth});
     if (TooDeep(base + depth)) return nullptr;
-    node.reset(new VRN_operatorConditional(node.get(), then_part.get(),
-                                           else_part.get()));
+    VRN_expression* conditional = new VRN_operatorConditional(
+        node.get(), then_part.get(), else_part.get());
+    node.release();
     then_part.release();
     else_part.release();
+    node.reset(conditional);
   }
   return node;
 }
