@@ -12,6 +12,9 @@
 #include "equations/ext_function_factory.h"
 #include "equations/std_functions.h"
 
+// Kept out of the recursive functions so that their frames stay small.
+#define QELTA_NOINLINE __attribute__((noinline))
+
 namespace {
 
 constexpr int kTokenEnd = 0;
@@ -167,15 +170,23 @@ VRN_expression* VRN_expressionParser::Parse(const char* text,
   return tree.release();
 }
 
-void VRN_expressionParser::Error(const std::string& message) {
+QELTA_NOINLINE void VRN_expressionParser::Error(const char* message) {
   if (error_count_++ > 0) return;
   if (message_ != nullptr) *message_ = message;
   if (error_position_ != nullptr) *error_position_ = std::min(pos_, length_);
 }
 
+QELTA_NOINLINE void VRN_expressionParser::Error(const std::string& message) {
+  Error(message.c_str());
+}
+
+QELTA_NOINLINE void VRN_expressionParser::ErrorTooDeep() {
+  Error("Expression is nested too deeply");
+}
+
 bool VRN_expressionParser::TooDeep(int level) {
   if (level <= kMaxExpressionDepth) return false;
-  Error("Expression is nested too deeply");
+  ErrorTooDeep();
   return true;
 }
 
@@ -274,12 +285,25 @@ void VRN_expressionParser::ScanNumber() {
 }
 
 // ---------------------------------------------------------------- grammar
+//
+// Nested text recurses through ParseConditional, ParseBinary and ParseFactor
+// (and ParseIdentifier and ParseCall for calls), so those frames are kept
+// small: names are read back from the text by position, and everything that
+// builds strings or finishes a node lives in helpers that are not inlined.
 
 VRN_expressionParser::Node VRN_expressionParser::ParseConditional(int base,
                                                                   int& depth) {
   if (TooDeep(base)) return nullptr;
   Node node = ParseBinary(0, base, depth);
-  while (node != nullptr && token_ == '?') {
+  if (node == nullptr || token_ != '?') return node;
+  return ParseBranches(std::move(node), base, depth);
+}
+
+QELTA_NOINLINE VRN_expressionParser::Node VRN_expressionParser::ParseBranches(Node condition,
+                                                               int base,
+                                                               int& depth) {
+  // Only one round can run: the else part takes every further '?'.
+  while (token_ == '?') {
     Next();
     int then_depth = 0;
     Node then_part = ParseConditional(base + 1, then_depth);
@@ -295,13 +319,13 @@ VRN_expressionParser::Node VRN_expressionParser::ParseConditional(int base,
     depth = 1 + std::max({depth, then_depth, else_depth});
     if (TooDeep(base + depth)) return nullptr;
     VRN_expression* conditional = new VRN_operatorConditional(
-        node.get(), then_part.get(), else_part.get());
-    node.release();
+        condition.get(), then_part.get(), else_part.get());
+    condition.release();
     then_part.release();
     else_part.release();
-    node.reset(conditional);
+    condition.reset(conditional);
   }
-  return node;
+  return condition;
 }
 
 VRN_expressionParser::Node VRN_expressionParser::ParseBinary(int min_level,
@@ -336,15 +360,8 @@ VRN_expressionParser::Node VRN_expressionParser::ParseFactor(int base,
     case kTokenIdentifier:
       return ParseIdentifier(base, depth);
     case kTokenNumber:
-      node.reset(new VRN_constant(number_));
-      Record(node.get(), token_start_ - 1);
-      Next();
-      return node;
     case kTokenText:
-      node.reset(new VRN_textLiteral(std::move(token_text_)));
-      Record(node.get(), token_start_ - 1);
-      Next();
-      return node;
+      return MakeLeaf();
     case '(':
       Next();
       node = ParseConditional(base + 1, depth);
@@ -369,33 +386,48 @@ VRN_expressionParser::Node VRN_expressionParser::ParseFactor(int base,
   }
 }
 
+QELTA_NOINLINE VRN_expressionParser::Node VRN_expressionParser::MakeLeaf() {
+  Node node;
+  if (token_ == kTokenNumber) {
+    node.reset(new VRN_constant(number_));
+  } else {
+    node.reset(new VRN_textLiteral(std::move(token_text_)));
+  }
+  Record(node.get(), token_start_ - 1);
+  Next();
+  return node;
+}
+
 VRN_expressionParser::Node VRN_expressionParser::ParseIdentifier(int base,
                                                                  int& depth) {
-  std::string name = std::move(token_text_);
-  const int position = token_start_ - 1;
+  const int start = token_start_ - 1;
+  const int length = static_cast<int>(token_text_.size());
   Next();
-  if (token_ == '(') return ParseCall(name, base, depth);
+  if (token_ == '(') return ParseCall(start, length, base, depth);
+  return MakeVariable(start, length);
+}
+
+QELTA_NOINLINE VRN_expressionParser::Node VRN_expressionParser::MakeVariable(int start,
+                                                              int length) {
+  std::string name(text_ + start, static_cast<size_t>(length));
   std::string reason;
   if (!IsValidVariable(name, reason)) {
     Error("Invalid variable '" + name + "': " + reason);
     return nullptr;
   }
   Node node(new VRN_variable(std::move(name)));
-  Record(node.get(), position);
-  depth = 0;
+  Record(node.get(), start);
   return node;
 }
 
-VRN_expressionParser::Node VRN_expressionParser::ParseCall(
-    const std::string& name, int base, int& depth) {
-  VRN_function* created = nullptr;
+VRN_expressionParser::Node VRN_expressionParser::ParseCall(int start,
+                                                           int length,
+                                                           int base,
+                                                           int& depth) {
   int count = 0;
   bool at_least = false;
-  if (!CreateFunction(name, created, count, at_least) || created == nullptr) {
-    Error("Unknown function: " + name);
-    return nullptr;
-  }
-  std::unique_ptr<VRN_function> call(created);
+  std::unique_ptr<VRN_function> call = StartCall(start, length, count, at_least);
+  if (call == nullptr) return nullptr;
   Next();
   depth = 0;
   if (token_ != ')') {
@@ -415,9 +447,29 @@ VRN_expressionParser::Node VRN_expressionParser::ParseCall(
     }
   }
   ++depth;
+  return FinishCall(std::move(call), start, length, count, at_least);
+}
+
+QELTA_NOINLINE std::unique_ptr<VRN_function> VRN_expressionParser::StartCall(int start,
+                                                              int length,
+                                                              int& count,
+                                                              bool& at_least) {
+  const std::string name(text_ + start, static_cast<size_t>(length));
+  VRN_function* created = nullptr;
+  if (!CreateFunction(name, created, count, at_least) || created == nullptr) {
+    Error("Unknown function: " + name);
+    return nullptr;
+  }
+  return std::unique_ptr<VRN_function>(created);
+}
+
+QELTA_NOINLINE VRN_expressionParser::Node VRN_expressionParser::FinishCall(
+    std::unique_ptr<VRN_function> call, int start, int length, int count,
+    bool at_least) {
   const int n = call->GetArgumentCount();
   if (at_least ? n < count : n != count) {
-    Error(ArityMessage(name, count, at_least));
+    Error(ArityMessage(std::string(text_ + start, static_cast<size_t>(length)),
+                       count, at_least));
     return nullptr;
   }
   std::string message;

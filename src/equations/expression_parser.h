@@ -77,17 +77,29 @@ class VRN_expressionParser {
   void ScanTextLiteral();
   void ScanNumber();
   // Records message at the scan position when it is the first error.
+  void Error(const char* message);
   void Error(const std::string& message);
+  void ErrorTooDeep();
   // True, with the error recorded, when level exceeds the nesting bound.
   bool TooDeep(int level);
 
   // Each answers null after an error; depth receives the levels the result
   // spans; base counts the levels enclosing it.
   Node ParseConditional(int base, int& depth);
+  // The rest of a conditional whose condition has been read.
+  Node ParseBranches(Node condition, int base, int& depth);
   Node ParseBinary(int min_level, int base, int& depth);
   Node ParseFactor(int base, int& depth);
+  // The number or text literal of the current token.
+  Node MakeLeaf();
   Node ParseIdentifier(int base, int& depth);
-  Node ParseCall(const std::string& name, int base, int& depth);
+  // The name spans length characters of the text from start.
+  Node MakeVariable(int start, int length);
+  Node ParseCall(int start, int length, int base, int& depth);
+  std::unique_ptr<VRN_function> StartCall(int start, int length, int& count,
+                                          bool& at_least);
+  Node FinishCall(std::unique_ptr<VRN_function> call, int start, int length,
+                  int count, bool at_least);
   void Record(const VRN_expression* node, int position);
 
   const char* text_ = "";
