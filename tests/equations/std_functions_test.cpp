@@ -139,91 +139,67 @@ TEST(StdFunctionsTest, ExactResults) {
 
 TEST(StdFunctionsTest, RandomRowsDrawTheirArgumentsInOrder) {
   using G = VRN_randomGenerator;
+  // Argument i is the draw Uniform(lo[i], lo[i] + 1); order lists the
+  // arguments in the order the row must evaluate them.
   struct Case {
-    const char* text;
-    std::function<double(G&)> direct;
+    const char* name;
+    std::vector<double> lo;
+    std::vector<int> order;
+    std::function<double(G&, const double*)> draw;
   };
   const Case cases[] = {
-      {"Bernoulli(Uniform(0,1))", [](G& g) { return g.Bernoulli(g.Uniform(0, 1)); }},
-      {"Beta(Uniform(1,2), Uniform(2,3))",
-       [](G& g) { double b = g.Uniform(2, 3), a = g.Uniform(1, 2); return g.Beta(a, b); }},
-      {"Binomial(Uniform(5,9), Uniform(0,1))",
-       [](G& g) {
-         double p = g.Uniform(0, 1), n = g.Uniform(5, 9);
-         return double(g.Binomial(int(n), p));
+      {"Bernoulli", {-0.5}, {0}, [](G& g, const double* a) { return g.Bernoulli(a[0]); }},
+      {"Beta", {1, 2}, {1, 0}, [](G& g, const double* a) { return g.Beta(a[0], a[1]); }},
+      {"Binomial", {5, 0}, {1, 0},
+       [](G& g, const double* a) { return double(g.Binomial(int(a[0]), a[1])); }},
+      {"CustomPDF", {0, 1, 1, 2}, {0, 1, 2, 3},
+       [](G& g, const double* a) { return g.CustomPdf(2, a, a + 2); }},
+      {"Discrete", {0, 5, 0, 0}, {2, 3},
+       [](G& g, const double* a) {
+         const double u = g.NextDouble() * (a[2] + a[3]);
+         const int k = VRN_SampleDiscreteIndex(u, a + 2, 2);
+         return g.Uniform(k * 5.0, k * 5.0 + 1);
        }},
-      {"CustomPDF(Uniform(0,1), Uniform(1,2), Uniform(2,3), Uniform(1,2))",
-       [](G& g) {
-         double v[4];
-         v[0] = g.Uniform(0, 1), v[1] = g.Uniform(1, 2), v[2] = g.Uniform(2, 3),
-         v[3] = g.Uniform(1, 2);
-         return g.CustomPdf(2, v, v + 2);
-       }},
-      {"Discrete(Uniform(0,1), Uniform(1,2), Uniform(0,1), Uniform(0,2))",
-       [](G& g) {
-         double w[2];
-         w[0] = g.Uniform(0, 1), w[1] = g.Uniform(0, 2);
-         const double u = g.NextDouble() * (w[0] + w[1]);
-         return VRN_SampleDiscreteIndex(u, w, 2) == 0 ? g.Uniform(0, 1)
-                                                      : g.Uniform(1, 2);
-       }},
-      {"Exponential(Uniform(1,2))", [](G& g) { return g.Exponential(g.Uniform(1, 2)); }},
-      {"Gamma(Uniform(1,2), Uniform(2,3))",
-       [](G& g) { double s = g.Uniform(2, 3), a = g.Uniform(1, 2); return g.Gamma(a, s); }},
-      {"Lognormal(Uniform(0,1), Uniform(1,2))",
-       [](G& g) {
-         double mu = g.Uniform(0, 1), sigma = g.Uniform(1, 2);
-         return std::exp(g.Normal(0, 1) * sigma + mu);
-       }},
-      {"Normal(Uniform(0,1), Uniform(1,2))",
-       [](G& g) { double sd = g.Uniform(1, 2), m = g.Uniform(0, 1); return g.Normal(m, sd); }},
-      {"Poisson(Uniform(1,2))", [](G& g) { return double(g.Poisson(g.Uniform(1, 2))); }},
-      {"Steps(Uniform(0,1), Uniform(1,2), Uniform(2,3), Uniform(1,2), Uniform(0,1))",
-       [](G& g) {
-         double v[5];
-         for (int i = 0; i < 5; ++i) {
-           const double lo[] = {0, 1, 2, 1, 0};
-           v[i] = g.Uniform(lo[i], lo[i] + 1);
-         }
-         return g.Steps(3, v, v + 3);
-       }},
-      {"Triangular(Uniform(0,1), Uniform(1,2), Uniform(2,3))",
-       [](G& g) {
-         double c = g.Uniform(2, 3), b = g.Uniform(1, 2), a = g.Uniform(0, 1);
-         return g.Triangular(a, b, c);
-       }},
-      {"TruncNormal(Uniform(-1,0), Uniform(1,2), Uniform(0,1))",
-       [](G& g) {
-         double lo = g.Uniform(0, 1), sd = g.Uniform(1, 2), m = g.Uniform(-1, 0);
-         return g.TruncNormalOneSided(m, sd, lo);
-       }},
-      {"TruncNormal(Uniform(-1,0), Uniform(1,2), Uniform(0,1), Uniform(2,3))",
-       [](G& g) {
-         double hi = g.Uniform(2, 3), lo = g.Uniform(0, 1), sd = g.Uniform(1, 2),
-                m = g.Uniform(-1, 0);
-         return g.TruncNormal(m, sd, lo, hi);
-       }},
-      {"Uniform(Uniform(0,1), Uniform(2,3))",
-       [](G& g) { double b = g.Uniform(2, 3), a = g.Uniform(0, 1); return g.Uniform(a, b); }},
-      {"Weibull(Uniform(1,2), Uniform(2,3))",
-       [](G& g) { double k = g.Uniform(2, 3), l = g.Uniform(1, 2); return g.Weibull(l, k); }},
-      {"Metalog(1,2,3,4,5,6,Uniform(0,1)) + MetalogA(0,1,2,Uniform(0,1))",
-       [](G& g) { return std::nan(""); }},
+      {"Exponential", {1}, {0}, [](G& g, const double* a) { return g.Exponential(a[0]); }},
+      {"Gamma", {1, 2}, {1, 0}, [](G& g, const double* a) { return g.Gamma(a[0], a[1]); }},
+      {"Lognormal", {0, 1}, {0, 1},
+       [](G& g, const double* a) { return std::exp(g.Normal(0, 1) * a[1] + a[0]); }},
+      {"Normal", {0, 1}, {1, 0}, [](G& g, const double* a) { return g.Normal(a[0], a[1]); }},
+      {"Poisson", {1}, {0}, [](G& g, const double* a) { return double(g.Poisson(a[0])); }},
+      {"Steps", {0, 1, 2, 1, 0}, {0, 1, 2, 3, 4},
+       [](G& g, const double* a) { return g.Steps(3, a, a + 3); }},
+      {"Triangular", {0, 1, 2}, {2, 1, 0},
+       [](G& g, const double* a) { return g.Triangular(a[0], a[1], a[2]); }},
+      {"TruncNormal", {-1, 1, 0}, {2, 1, 0},
+       [](G& g, const double* a) { return g.TruncNormalOneSided(a[0], a[1], a[2]); }},
+      {"TruncNormal", {-1, 1, 0, 2}, {3, 2, 1, 0},
+       [](G& g, const double* a) { return g.TruncNormal(a[0], a[1], a[2], a[3]); }},
+      {"Uniform", {0, 2}, {1, 0}, [](G& g, const double* a) { return g.Uniform(a[0], a[1]); }},
+      {"Weibull", {1, 2}, {1, 0}, [](G& g, const double* a) { return g.Weibull(a[0], a[1]); }},
+      {"Metalog", {0, 1, 2, 3, 4, 5, 6}, {}, [](G&, const double*) { return NAN; }},
+      {"MetalogA", {0, 1, 2, 3}, {}, [](G&, const double*) { return NAN; }},
   };
   for (const Case& c : cases) {
+    std::string text = std::string(c.name) + "(";
+    for (size_t i = 0; i < c.lo.size(); ++i) {
+      text += (i > 0 ? ",Uniform(" : "Uniform(") + std::to_string(c.lo[i]) +
+              "," + std::to_string(c.lo[i] + 1) + ")";
+    }
+    Tree tree = Parse(text + ")");
     G generator(20261207);
     G twin(20261207);
     VRN_evalContext context;
     context.SetRandomGenerator(&generator);
-    Tree tree = Parse(c.text);
-    for (int i = 0; i < 20; ++i) {
-      const double direct = c.direct(twin);
+    for (int draw = 0; draw < 20; ++draw) {
+      double a[8];
+      for (int i : c.order) a[i] = twin.Uniform(c.lo[i], c.lo[i] + 1);
+      const double direct = c.draw(twin, a);
       const double value = tree->Evaluate(&context);
       EXPECT_TRUE(SameBits(value, direct) ||
                   (std::isnan(value) && std::isnan(direct)))
-          << c.text << " draw " << i << ": " << value << " vs " << direct;
+          << text << " draw " << draw << ": " << value << " vs " << direct;
     }
-    EXPECT_EQ(generator.NextDouble(), twin.NextDouble()) << c.text;
+    EXPECT_EQ(generator.NextDouble(), twin.NextDouble()) << text;
   }
 }
 
