@@ -46,15 +46,23 @@ std::string Format(const char* format, int a, int b = 0, int c = 0) {
   return buffer;
 }
 
+bool OnlySpaces(const char* from, const char* to) {
+  for (; from < to; ++from) {
+    if (*from != ' ') return false;
+  }
+  return true;
+}
+
 // Reads the whole file; false when a read fails.
 bool ReadAll(std::FILE* file, std::string* contents) {
-  constexpr std::size_t kChunk = std::size_t{1} << 20;
+  std::size_t chunk = std::size_t{1} << 16;
   std::size_t used = 0;
   for (;;) {
-    contents->resize(used + kChunk);
-    const std::size_t got = std::fread(&(*contents)[used], 1, kChunk, file);
+    contents->resize(used + chunk);
+    const std::size_t got = std::fread(&(*contents)[used], 1, chunk, file);
     used += got;
-    if (got < kChunk) break;
+    if (got < chunk) break;
+    chunk = std::min(chunk * 2, std::size_t{1} << 24);
   }
   contents->resize(used);
   return std::ferror(file) == 0;
@@ -269,20 +277,29 @@ bool VRN_datasetReader::StoreNumber(std::size_t column, const Field& field,
       return true;
     }
   }
-  number_.assign(field.text, field.size);
-  const char* text = number_.c_str();
-  char* end = nullptr;
-  errno = 0;
-  const double value = strtod_l(text, &end, ClassicNumbers());
-  const bool overflow = errno == ERANGE && std::isinf(value);
-  bool numeric = end != text;
-  for (const char* c = end; numeric && *c != '\0'; ++c) {
-    if (*c != ' ') numeric = false;
+  // The common forms go through from_chars, quick and free of the locale;
+  // what it does not take whole (a '+', hexadecimal, a value beyond the
+  // double range) goes through strtod, whose reading decides.
+  const char* const last = field.text + field.size;
+  double value = 0;
+  bool overflow = false;
+  bool quick = false;
+  {
+    const auto done = std::from_chars(field.text, last, value);
+    quick = done.ec == std::errc() && OnlySpaces(done.ptr, last);
   }
-  if (!numeric) {
-    ToText(column, record);
-    cells.ints.push_back(Intern(&state, std::string_view(field.text, field.size)));
-    return true;
+  if (!quick) {
+    number_.assign(field.text, field.size);
+    const char* text = number_.c_str();
+    char* end = nullptr;
+    errno = 0;
+    value = strtod_l(text, &end, ClassicNumbers());
+    overflow = errno == ERANGE && std::isinf(value);
+    if (end == text || !OnlySpaces(end, text + field.size)) {
+      ToText(column, record);
+      cells.ints.push_back(Intern(&state, std::string_view(field.text, field.size)));
+      return true;
+    }
   }
   if (state.kind == Kind::kInt) {
     if (std::isfinite(value) && value >= INT_MIN && value <= INT_MAX &&
@@ -293,8 +310,12 @@ bool VRN_datasetReader::StoreNumber(std::size_t column, const Field& field,
     ToFloat(column);
   }
   // Read again as float so that the text is rounded once, not twice.
-  errno = 0;
-  const float single = strtof_l(text, nullptr, ClassicNumbers());
+  float single = 0;
+  const auto done = std::from_chars(field.text, last, single);
+  if (!quick || done.ec != std::errc()) {
+    number_.assign(field.text, field.size);
+    single = strtof_l(number_.c_str(), nullptr, ClassicNumbers());
+  }
   if (std::isinf(single) && (overflow || std::isfinite(value))) {
     return Fail(Format("Line %d: number out of range in column %d", line_,
                        static_cast<int>(column) + 1));
@@ -567,10 +588,12 @@ int VRN_dataset::WriteFile(const std::string& fileName,
   std::FILE* file = VRN_Fopen(fileName.c_str(), "wt");
   if (file == nullptr) return fail("Can't open data file: " + fileName);
   CheckedOutput out(file);
+  const std::string quoted_bytes = std::string("\t,; \"") + separator;
   auto put_field = [&](std::string_view text) {
-    const bool quote = text.empty() || text == token || text[0] == ' ' ||
-                       text.find(separator) != std::string_view::npos ||
-                       text.find('"') != std::string_view::npos;
+    // Any byte the reader could take for the separator is quoted too: with
+    // one column the first line alone decides what the separator is.
+    const bool quote = text.empty() || text == token ||
+                       text.find_first_of(quoted_bytes) != std::string_view::npos;
     if (!quote) {
       out.Put(text);
       return;
