@@ -244,6 +244,11 @@ int VRN_bkKnowledge::WriteFile(const std::string& fileName, std::string* errorTe
     tierWidths.resize(static_cast<std::size_t>(top_tier) + 2);
     for (std::size_t t = from; t < tierWidths.size(); ++t) tierWidths[t] = t == 0 ? 320 : 160;
   }
+  // A file may declare tier 2 without tier 1; the slot it leaves would be
+  // written as a width the reader refuses.
+  for (std::size_t t = 0; t < tierWidths.size(); ++t) {
+    if (tierWidths[t] < 1) tierWidths[t] = t == 0 ? 320 : 160;
+  }
   std::map<int, int> bottom;  // lowest box bottom per tier
   for (std::size_t v = 0; v < variables.size(); ++v) {
     const std::vector<int>& position = variables[v].position;

@@ -621,7 +621,8 @@ int VRN_dataset::WriteFile(const std::string& fileName,
       const VRN_datasetVariable& variable = variables_[v];
       const int column = static_cast<int>(v);
       if (IsMissing(column, r)) {
-        out.Put(token);
+        // A blank line would be no record at the end of the file.
+        out.Put(token.empty() && variables_.size() == 1 ? std::string_view("\"\"") : token);
         continue;
       }
       if (variable.discrete) {

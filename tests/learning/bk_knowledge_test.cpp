@@ -103,6 +103,12 @@ TEST(BkKnowledgeTest, WriterCompletesTheRecord) {
   std::string error;
   ASSERT_EQ(empty.ReadFile(path, &error), 0) << error;
 
+  VRN_bkKnowledge gap;  // a file that declared tier 1 only
+  gap.tierWidths = {0, 200};
+  ASSERT_EQ(gap.WriteFile(path, nullptr), 0);
+  EXPECT_EQ(gap.tierWidths, (std::vector<int>{320, 200}));
+  ASSERT_EQ(gap.ReadFile(path, &error), 0) << error;
+
   VRN_bkKnowledge record;
   record.forcedArcs = {{0, 2}};
   ASSERT_EQ(record.WriteFile(path, nullptr), 0);

@@ -211,6 +211,24 @@ TEST(DatasetFileTest, WritesTheDefaultLayout) {
   EXPECT_EQ(Slurp(path), "n\tf\tt\n4\t0.1\t\"a\tb\"\n*\t3.4028235e+38\t\"*\"\n*\t*\t\"q\"\"r\"\n");
 }
 
+TEST(DatasetFileTest, EmptyTokenKeepsTrailingMissingRecords) {
+  VRN_dataset data;
+  std::string error;
+  VRN_datasetReadOptions read;
+  read.missingValueToken = "";
+  ASSERT_EQ(data.ReadFile(WriteText("v\n21\n \n\n"), &read, &error), 0) << error;
+  ASSERT_EQ(data.GetRecordCount(), 2);
+  VRN_datasetWriteOptions write;
+  write.missingValueToken = "";
+  const std::string path = TempPath("empty_token.txt");
+  ASSERT_EQ(data.WriteFile(path, &write, &error), 0) << error;
+  EXPECT_EQ(Slurp(path), "v\n21\n\"\"\n");
+  VRN_dataset back;
+  ASSERT_EQ(back.ReadFile(path, &read, &error), 0) << error;
+  EXPECT_EQ(back.GetRecordCount(), 2);
+  EXPECT_TRUE(back.IsMissing(0, 1));
+}
+
 // Random data sets of every kind written with each separator the reader
 // detects hold the same cells when read back.
 TEST(DatasetFileTest, RandomDataSetsSurviveWriteAndRead) {
