@@ -207,7 +207,14 @@ TEST(DatasetFileTest, WritesTheDefaultLayout) {
   data.SetInt(2, 1, 1);
   data.SetInt(2, 2, 2);
   const std::string path = TempPath("layout.txt");
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  const bool comma = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;  // decimal comma
+  VRN_datasetWriteOptions fixed;
+  fixed.floatFormat = "%.2f";
+  ASSERT_EQ(data.WriteFile(path, &fixed, nullptr), 0);
+  EXPECT_EQ(Slurp(path).substr(0, 12), "n\tf\tt\n4\t0.10") << comma;
   ASSERT_EQ(data.WriteFile(path, nullptr, nullptr), 0);
+  std::setlocale(LC_ALL, saved.c_str());
   EXPECT_EQ(Slurp(path), "n\tf\tt\n4\t0.1\t\"a\tb\"\n*\t3.4028235e+38\t\"*\"\n*\t*\t\"q\"\"r\"\n");
 }
 
