@@ -55,7 +55,7 @@ TEST(NodeDefFactoryTest, BuildsOnlyTheKindsThatExist) {
   const int h = net.AddNode(kDefCpt, "c");
   ASSERT_GE(h, 0);
   EXPECT_EQ(qelta::kErrWrongNodeType,
-            net.GetNode(h)->setNodeType(kDefDecision));
+            net.GetNode(h)->setNodeType(kDefNoisyMax));
   EXPECT_EQ(kDefCpt, net.GetNode(h)->Definition()->GetType());
 }
 
