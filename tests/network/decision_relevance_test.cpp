@@ -70,4 +70,12 @@ TEST(DecisionRelevanceTest, ChangedUtilitiesInvalidateEveryDecision) {
   }
 }
 
+TEST(DecisionRelevanceTest, EvidenceHasNoProbabilityInAnInfluenceDiagram) {
+  Diagram g(kDefDecision);
+  ASSERT_EQ(0, g.Val(g.c)->SetEvidence(0));
+  double p = 0.5;
+  EXPECT_FALSE(g.net.CalcPropEvidence(p, false));  // no crash on M's table
+  EXPECT_EQ(-1.0, p);
+}
+
 }  // namespace
