@@ -194,6 +194,16 @@ class NetworkSweepTest {
     }
 
     @Test
+    void walkingOnFromTheLargestHandleEnds() {
+        try (Network net = new Network()) {
+            org.junit.jupiter.api.Assertions.assertEquals(-1, net.getNextNode(Integer.MAX_VALUE));
+            net.readString(GeneratedNetworks.layered(3));
+            org.junit.jupiter.api.Assertions.assertEquals(-1, net.getNextNode(Integer.MAX_VALUE));
+            org.junit.jupiter.api.Assertions.assertEquals(1, net.getNextNode(0));
+        }
+    }
+
+    @Test
     void emptyNetwork() {
         sweep("empty", Network::new);
     }
