@@ -1,12 +1,12 @@
 package qelta;
 
+import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.fail;
 
+import java.lang.reflect.Array;
 import java.lang.reflect.InvocationTargetException;
 import java.lang.reflect.Method;
 import java.lang.reflect.Modifier;
-import java.lang.reflect.RecordComponent;
-import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Arrays;
@@ -26,7 +26,7 @@ class NetworkSweepTest {
 
     @TempDir Path dir;
 
-    /** Hostile values of one parameter type; the first is the tame one used for the others. */
+    /** Values of one parameter type; the first is the tame one the other parameters keep. */
     private List<Object> values(Class<?> type, boolean fileName) {
         if (type == int.class) {
             return List.of(0, -1, 1, Integer.MIN_VALUE, Integer.MAX_VALUE, 32768, 65535);
@@ -37,12 +37,11 @@ class NetworkSweepTest {
         if (type == boolean.class) {
             return List.of(true, false);
         }
+        if (type == String.class && fileName) { // files stay inside the temporary folder
+            return Arrays.asList(dir.resolve("sweep.xvrn").toString(), null, "", dir.toString(),
+                    dir.resolve("missing/none.net").toString(), dir + "/" + "y".repeat(5000) + ".dsc");
+        }
         if (type == String.class) {
-            if (fileName) { // files stay inside the temporary folder
-                return Arrays.asList(dir.resolve("sweep.xvrn").toString(), null, "",
-                        dir.resolve("missing/none.net").toString(), dir + "/" + "y".repeat(5000) + ".dsc",
-                        dir.resolve("t.xml03").toString(), dir.toString());
-            }
             return Arrays.asList("n1", null, "", MEGABYTE, "\ud800", "yes", "n0 n1", "\u00c4rger\uD83D\uDE00");
         }
         if (type == int[].class) {
@@ -64,19 +63,20 @@ class NetworkSweepTest {
                     new String[] {MEGABYTE, ""}, huge);
         }
         if (type == int[][].class) {
-            return Arrays.asList(new int[][] {{0, 1}}, null, new int[0][], new int[][] {null},
+            return Arrays.asList(new int[][] {{0, 1}}, null, new int[][] {null},
                     new int[][] {{Integer.MIN_VALUE, -1}, {Integer.MAX_VALUE}});
         }
-        if (type.isArray() && type.getComponentType().isRecord()) {
-            Object empty = java.lang.reflect.Array.newInstance(type.getComponentType(), 0);
-            Object withNull = java.lang.reflect.Array.newInstance(type.getComponentType(), 1);
-            List<Object> result = new ArrayList<>(Arrays.asList(empty, null, withNull));
-            for (int row = 0; row < 3; row++) {
-                Object one = java.lang.reflect.Array.newInstance(type.getComponentType(), 1);
-                java.lang.reflect.Array.set(one, 0, record(type.getComponentType(), row));
-                result.add(one);
-            }
-            return result;
+        if (type == DocItemInfo[].class) {
+            return Arrays.asList(new DocItemInfo[0], null, new DocItemInfo[1],
+                    new DocItemInfo[] {new DocItemInfo(null, MEGABYTE)});
+        }
+        if (type == UserProperty[].class) {
+            return Arrays.asList(new UserProperty[0], null, new UserProperty[1],
+                    new UserProperty[] {new UserProperty("", null), new UserProperty("a", "\ud800")});
+        }
+        if (type == DiscretizationInterval[].class) {
+            return Arrays.asList(new DiscretizationInterval[0], null, new DiscretizationInterval[1],
+                    new DiscretizationInterval[] {new DiscretizationInterval(null, Double.NaN)});
         }
         if (type == AnnealedMapTuning.class) {
             AnnealedMapTuning bad = new AnnealedMapTuning();
@@ -85,53 +85,35 @@ class NetworkSweepTest {
             bad.kMAP = -1;
             return Arrays.asList(new AnnealedMapTuning(), null, bad);
         }
-        // Wrapper objects, colours and text boxes: absent.
-        return Arrays.asList((Object) null);
+        return Arrays.asList((Object) null); // wrapper objects, colours, text boxes
     }
 
-    /** A record whose components all take row's value of their type. */
-    private Object record(Class<?> type, int row) {
-        RecordComponent[] components = type.getRecordComponents();
-        Class<?>[] types = new Class<?>[components.length];
-        Object[] args = new Object[components.length];
-        for (int i = 0; i < components.length; i++) {
-            types[i] = components[i].getType();
-            List<Object> options = values(types[i], false);
-            args[i] = options.get(row % options.size());
-        }
-        try {
-            return type.getDeclaredConstructor(types).newInstance(args);
-        } catch (ReflectiveOperationException e) {
-            throw new AssertionError(e);
-        }
-    }
-
-    /** The argument rows for one method: all tame, then each parameter hostile in turn, then all hostile. */
+    /** All tame, then each parameter hostile in turn, then all hostile together. */
     private List<Object[]> rows(Method method) {
-        Class<?>[] types = method.getParameterTypes();
         boolean fileName = method.getName().toLowerCase().contains("file");
         List<List<Object>> options = new ArrayList<>();
-        for (Class<?> type : types) {
+        for (Class<?> type : method.getParameterTypes()) {
             options.add(values(type, fileName));
         }
-        List<Object[]> rows = new ArrayList<>();
-        Object[] tame = new Object[types.length];
-        for (int i = 0; i < types.length; i++) {
-            tame[i] = options.get(i).get(0);
-        }
-        rows.add(tame);
+        int n = options.size();
+        Object[] tame = new Object[n];
         int widest = 1;
-        for (int p = 0; p < types.length; p++) {
+        for (int p = 0; p < n; p++) {
+            tame[p] = options.get(p).get(0);
             widest = Math.max(widest, options.get(p).size());
+        }
+        List<Object[]> rows = new ArrayList<>();
+        rows.add(tame);
+        for (int p = 0; p < n; p++) {
             for (Object value : options.get(p).subList(1, options.get(p).size())) {
                 Object[] row = tame.clone();
                 row[p] = value;
                 rows.add(row);
             }
         }
-        for (int k = 1; k < widest && types.length > 1; k++) {
-            Object[] row = new Object[types.length];
-            for (int p = 0; p < types.length; p++) {
+        for (int k = 1; k < widest && n > 1; k++) {
+            Object[] row = new Object[n];
+            for (int p = 0; p < n; p++) {
                 row[p] = options.get(p).get(k % options.get(p).size());
             }
             rows.add(row);
@@ -139,42 +121,31 @@ class NetworkSweepTest {
         return rows;
     }
 
-    private static List<Method> publicMethods() {
+    /** Calls every method with every row, each method on a fresh network from make. */
+    private void sweep(String state, Supplier<Network> make) throws IllegalAccessException {
         List<Method> methods = new ArrayList<>();
         for (Method m : Network.class.getMethods()) {
-            if (m.getDeclaringClass() == Object.class || Modifier.isStatic(m.getModifiers())
-                    || m.getName().equals("close")) {
-                continue;
+            if (m.getDeclaringClass() != Object.class && !Modifier.isStatic(m.getModifiers())
+                    && !m.getName().equals("close")) {
+                methods.add(m);
             }
-            methods.add(m);
         }
         methods.sort(Comparator.comparing(Method::toString));
-        return methods;
-    }
-
-    /** Calls every method with every row, each method on a fresh network from make. */
-    private void sweep(String state, Supplier<Network> make) {
         List<String> faults = new ArrayList<>();
-        for (Method method : publicMethods()) {
-            Network net = make.get();
-            try {
+        for (Method method : methods) {
+            try (Network net = make.get()) {
                 for (Object[] row : rows(method)) {
                     try {
                         method.invoke(net, row);
                     } catch (InvocationTargetException e) {
-                        Throwable cause = e.getCause();
-                        if (cause instanceof UnsatisfiedLinkError) {
+                        if (e.getCause() instanceof UnsatisfiedLinkError) {
                             break; // not built yet: every row would say the same
                         }
-                        if (!(cause instanceof QELTAException)) {
-                            faults.add(state + " " + method.getName() + describe(row) + ": " + cause);
+                        if (!(e.getCause() instanceof QELTAException)) {
+                            faults.add(state + " " + method.getName() + describe(row) + ": " + e.getCause());
                         }
-                    } catch (IllegalAccessException e) {
-                        throw new AssertionError(e);
                     }
                 }
-            } finally {
-                net.close();
             }
         }
         if (!faults.isEmpty()) {
@@ -183,35 +154,35 @@ class NetworkSweepTest {
     }
 
     private static String describe(Object[] row) {
-        StringBuilder text = new StringBuilder("(");
+        List<String> items = new ArrayList<>();
         for (Object arg : row) {
             String item = arg == null ? "null"
-                    : arg.getClass().isArray() ? arg.getClass().getSimpleName() + "[" + java.lang.reflect.Array.getLength(arg) + "]"
+                    : arg.getClass().isArray() ? arg.getClass().getSimpleName() + Array.getLength(arg)
                     : arg.toString();
-            text.append(text.length() > 1 ? ", " : "").append(item.length() > 40 ? item.substring(0, 40) + "..." : item);
+            items.add(item.length() > 40 ? item.substring(0, 40) + "..." : item);
         }
-        return text.append(')').toString();
+        return "(" + String.join(", ", items) + ")";
     }
 
     @Test
     void walkingOnFromTheLargestHandleEnds() {
         try (Network net = new Network()) {
-            org.junit.jupiter.api.Assertions.assertEquals(-1, net.getNextNode(Integer.MAX_VALUE));
+            assertEquals(-1, net.getNextNode(Integer.MAX_VALUE));
             net.readString(GeneratedNetworks.layered(3));
-            org.junit.jupiter.api.Assertions.assertEquals(-1, net.getNextNode(Integer.MAX_VALUE));
-            org.junit.jupiter.api.Assertions.assertEquals(1, net.getNextNode(0));
+            assertEquals(-1, net.getNextNode(Integer.MAX_VALUE));
+            assertEquals(1, net.getNextNode(0));
         }
     }
 
     @Test
-    void emptyNetwork() {
+    void emptyNetwork() throws Exception {
         sweep("empty", Network::new);
     }
 
     @Test
     void loadedNetwork() throws Exception {
         String xml = GeneratedNetworks.layered(12);
-        Files.writeString(dir.resolve("sweep.xvrn"), xml);
+        java.nio.file.Files.writeString(dir.resolve("sweep.xvrn"), xml);
         sweep("loaded", () -> {
             Network net = new Network();
             net.readString(xml);
@@ -223,7 +194,7 @@ class NetworkSweepTest {
     }
 
     @Test
-    void closedNetwork() {
+    void closedNetwork() throws Exception {
         sweep("closed", () -> {
             Network net = new Network();
             net.close();
