@@ -129,10 +129,12 @@ public class JavadocMarks {
                     html = html.substring(0, at) + NOTE + html.substring(at);
                 }
             }
-            int link = html.indexOf("<a href=\"#" + anchor + "\" class=\"member-name-link\">");
+            String linkTag = "<a href=\"#" + anchor.replace("[", "%5B").replace("]", "%5D")
+                    + "\" class=\"member-name-link\">";
+            int link = html.indexOf(linkTag);
             if (link >= 0) {
                 int block = html.indexOf("<div class=\"block\">", html.indexOf("col-last", link));
-                int next = html.indexOf("member-name-link", link + 1);
+                int next = html.indexOf("member-name-link", link + linkTag.length());
                 if (block >= 0 && (next < 0 || block < next)) {
                     int at = block + "<div class=\"block\">".length();
                     html = html.substring(0, at) + SUMMARY_NOTE + html.substring(at);
