@@ -1,5 +1,6 @@
 #include "definitions/discrete_def.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -165,7 +166,9 @@ bool VRN_discDef::TablesFit(int count, bool children) const {
     if (table == nullptr || old_count < 1) return true;
     const long long items =
         static_cast<long long>(table->GetItemCount()) / old_count * count;
-    return items <= std::numeric_limits<int>::max();
+    // The largest block a table may allocate (arrays refuse 4 GB and more).
+    constexpr long long kMaxItems = UINT32_MAX / sizeof(double);
+    return items <= kMaxItems;
   };
   if (!fits(GetMatrixConst())) return false;
   if (children) {
@@ -455,6 +458,11 @@ int VRN_discDef::ChangeOrderOfOutcomesWithAddAndRemove(
   };
   VRN_intArray map(mapping);
   const int temporaries = kept < 2 ? 2 - kept : 0;
+  // The tables grow outcome by outcome below: a final size no table may have
+  // is refused before the first step allocates anything.
+  if (!TablesFit(std::max(old_count, new_count + temporaries), true)) {
+    return qelta::kErrOutOfMemory;
+  }
   for (int t = 0; t < temporaries; ++t) {
     const int status = add(kTempOutcomeIds[t]);
     if (status != qelta::kOk) return status;

@@ -172,7 +172,7 @@ class VRN_discDef : public VRN_nodeDef {
   // The node's value when this definition is its node's; else null.
   VRN_discVal* OwnValue() const;
   // Whether this definition's table (and with `children` every child's
-  // table) still fits an int item count with `count` own outcomes.
+  // table) still fits the largest table block with `count` own outcomes.
   bool TablesFit(int count, bool children) const;
   int NotifyChildrenInserted(int position);
   int NotifyChildrenRemoved(int index);

@@ -55,6 +55,14 @@ jlong GetNativeHandle(JNIEnv* env, jobject obj) {
   return handle;
 }
 
+void* AcquireNative(JNIEnv* env, jobject obj) {
+  void* object = qelta::CallScope::Acquire(GetNativeHandle(env, obj));
+  if (object == nullptr) {
+    throw std::invalid_argument("Native object has been released by close().");
+  }
+  return object;
+}
+
 void ThrowJavaFromUnknownException(JNIEnv* env) noexcept {
   if (env->ExceptionCheck()) return;
   ThrowNewException(env, "Unknown native failure");

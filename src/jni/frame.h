@@ -16,13 +16,16 @@
 // Guarded returns at once and lets that Java exception travel.
 //
 // Ownership: the native object behind a Java object belongs to the Java
-// object (its createNative/deleteNative pair); nothing here frees it. Local
+// object (its createNative/deleteNative pair); the handle table frees it
+// once deleteNative has closed it and no call runs on it any more. Local
 // references made here belong to the current call unless a LocalRef holds
 // them. Only the field ID of ptrNative is cached; every other lookup is
 // repeated per call, so no class reference outlives a call.
 //
-// Thread use: no locks and no per-thread state; a JNIEnv belongs to its
-// thread. The numeric-locale guard (base/engine_error.h) is process-wide.
+// Thread use: a JNIEnv belongs to its thread; the only per-thread state is
+// the call scope of the handle table. One thread may close an object while
+// another is inside a call on it; otherwise one object serves one thread at
+// a time. The numeric-locale guard (base/engine_error.h) is process-wide.
 #ifndef QELTA_JNI_FRAME_H_
 #define QELTA_JNI_FRAME_H_
 
@@ -37,6 +40,7 @@
 #include <vector>
 
 #include "base/engine_error.h"
+#include "base/handle_table.h"
 
 class VRN_stringArray;
 
@@ -59,30 +63,48 @@ inline void CheckJava(JNIEnv* env) {
 }
 
 // ------------------------------------------------------------ handles
+// ptrNative holds a handle of the process-wide handle table
+// (base/handle_table.h), not an address. An export that reaches a native
+// object counts as a call in flight on it until its Guarded scope ends, so
+// close() on another thread never deletes an object under a running call:
+// the last call to end deletes it, and calls that begin after close() are
+// refused.
 
-// The native object whose address createNative handed to Java.
-template <typename T>
-T* FromHandle(jlong handle) {
-  return reinterpret_cast<T*>(static_cast<std::uintptr_t>(handle));
-}
-
-// The address of a native object as Java keeps it in ptrNative.
+// Registers a new native object (taking ownership: on failure it is deleted
+// and std::bad_alloc thrown) and answers the value createNative hands to
+// Java.
 template <typename T>
 jlong ToHandle(T* object) {
-  return static_cast<jlong>(reinterpret_cast<std::uintptr_t>(object));
+  return static_cast<jlong>(qelta::RegisterObject(object));
+}
+
+// Native objects are deleted through ReleaseHandle, never directly: a call
+// may still be running on them.
+template <typename T>
+T* FromHandle(jlong handle) = delete;
+
+// What a deleteNative export does: closes the handle; the object is deleted
+// now, or by the last call still running on it. Does nothing for 0 or a
+// handle already closed.
+inline void ReleaseHandle(jlong handle) {
+  qelta::CloseObject(static_cast<qelta::ForeignHandle>(handle));
 }
 
 // The value of obj's ptrNative field. Throws std::invalid_argument
 // "Unexpected null Java object." for a null obj and "Native object has been
-// released by close()." when the field is 0, so a closed Java object never
-// reaches the engine as a null pointer.
+// released by close()." when the field is 0.
 // REQUIRES: staticInitNative has run.
 jlong GetNativeHandle(JNIEnv* env, jobject obj);
 
-// The native object behind obj, as GetNativeHandle finds it; never null.
+// The native object behind obj, held until the current Guarded call ends;
+// never null. Throws as GetNativeHandle, and "Native object has been
+// released by close()." as well when the object was closed meanwhile.
+// REQUIRES: called inside Guarded.
+void* AcquireNative(JNIEnv* env, jobject obj);
+
 template <typename T>
 T* GetNative(JNIEnv* env, jobject obj) {
-  return FromHandle<T>(GetNativeHandle(env, obj));
+  return static_cast<T*>(AcquireNative(env, obj));
 }
 
 // ------------------------------------------------------------ guard
@@ -122,6 +144,9 @@ namespace qelta::jni {
 template <typename Body>
 auto Guarded(JNIEnv* env, Body&& body) noexcept -> decltype(body()) {
   using Result = decltype(body());
+  // Releases the native objects the body reached, after any Java exception
+  // has been raised.
+  qelta::CallScope scope;
   try {
     return body();
   } catch (const JavaExceptionPending&) {

@@ -103,7 +103,7 @@ extern "C" JNIEXPORT jlong JNICALL Java_qelta_Network_createNative(JNIEnv* env, 
  * Signature: (J)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_Network_deleteNative(JNIEnv* env, jclass cls, jlong handle) {
-  Guarded(env, [&] { delete qelta::jni::FromHandle<VRN_network>(handle); });
+  Guarded(env, [&] { qelta::jni::ReleaseHandle(handle); });
 }
 
 // ============================================== files, strings and inference

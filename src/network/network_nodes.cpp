@@ -176,8 +176,9 @@ int VRN_network::GetFirstNode() const {
 }
 
 int VRN_network::GetNextNode(int handle) const {
-  if (handle < 0) return qelta::kErrOutOfRange;
   int size = static_cast<int>(nodes_.size());
+  // Checked before handle + 1, which would overflow at INT_MAX.
+  if (handle < 0 || handle >= size) return qelta::kErrOutOfRange;
   for (int h = handle + 1; h < size; ++h) {
     if (nodes_[h] != nullptr) return h;
   }

@@ -17,10 +17,14 @@ import java.util.function.LongConsumer;
  * {@link Cleaner} as a safety net. Closing explicitly (try-with-resources) is
  * the intended use; the cleaner runs on its own thread at a time of the
  * garbage collector's choosing. After {@code close()} the native methods of
- * the object fail with {@link QELTAException}.
+ * the object fail with {@link QELTAException} "Native object has been released
+ * by close().".
  *
  * <p>Instances are not thread-safe: one object, and everything it refers to,
- * is used by one thread at a time.
+ * is used by one thread at a time. The one exception is {@code close()}: it
+ * may be called from any thread, also while another thread is inside a native
+ * method of the object. That method then finishes normally and the native
+ * object is deleted when it returns.
  */
 public abstract class Wrapper implements AutoCloseable {
     /** Address of the native object; 0 when there is none. */
@@ -89,8 +93,9 @@ public abstract class Wrapper implements AutoCloseable {
     }
 
     /**
-     * Deletes the native object now. Calling it again, or on an object whose
-     * native object was never made, does nothing.
+     * Deletes the native object now, or, when another thread is inside a
+     * native method of this object, as soon as that method returns. Calling it
+     * again, or on an object whose native object was never made, does nothing.
      */
     @Override
     public void close() {
