@@ -93,7 +93,7 @@ extern "C" JNIEXPORT jlong JNICALL Java_qelta_learning_BkKnowledge_createNative(
  * Signature: (J)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_BkKnowledge_deleteNative(JNIEnv* env, jclass cls, jlong handle) {
-  Guarded(env, [&] { delete qelta::jni::FromHandle<VRN_bkKnowledge>(handle); });
+  Guarded(env, [&] { qelta::jni::ReleaseHandle(handle); });
 }
 
 /*

@@ -74,7 +74,7 @@ extern "C" JNIEXPORT jlong JNICALL Java_qelta_learning_DataSet_createNative(JNIE
  * Signature: (J)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_deleteNative(JNIEnv* env, jclass cls, jlong handle) {
-  Guarded(env, [&] { delete qelta::jni::FromHandle<VRN_dataset>(handle); });
+  Guarded(env, [&] { qelta::jni::ReleaseHandle(handle); });
 }
 
 /*
