@@ -6,6 +6,7 @@
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "inference/bn_algorithms.h"
+#include "inference/table_columns.h"
 
 namespace {
 
@@ -76,6 +77,8 @@ int VRN_network::RunInference() {
 
 int VRN_network::RunBNAlgorithm() {
   EmptyTableCache();
+  const int tables = VRN_CheckInferenceTables(this);
+  if (tables != qelta::kOk) return tables;
   switch (bnAlgorithm_) {
     case 0:
       return VRN_UpdateClustering(this);
