@@ -21,6 +21,7 @@
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "definitions/truth_table.h"
+#include "io/table_limit.h"
 
 namespace {
 
@@ -601,6 +602,22 @@ void XmlNetLoader::OnNodeEnd(IXmlReader& reader, const NodeBinding& binding) {
   // A missing required child is left to the reader, which names it.
   if (binding.has_states() && state_ids_.empty()) return;
   if (!seen_values_) return;
+  // The table's size is known before any arc grows it: a few bytes may name
+  // more parents than any table could hold.
+  const int own =
+      binding.has_states() ? static_cast<int>(state_ids_.size()) : 0;
+  const std::uint64_t cells =
+      qelta::FamilyTableCells(*network_, node_, parents_, own);
+  if (cells > qelta::kReadTableCellLimit) {
+    AbortQuoted(reader, "Table too large for node",
+                network_->GetNode(node_)->GetId());
+    return;
+  }
+  // Probabilities that cannot fill the table fail before it is sized.
+  if (binding.end_step() == &XmlNetLoader::OnCptEnd && values_.size() != cells) {
+    reader.Abort("SetProbabilities failed");
+    return;
+  }
   if (!FinishArcs(reader)) return;
   if (binding.has_states() && !FinishOutcomes(reader)) return;
   (this->*binding.end_step())(reader);
