@@ -174,24 +174,6 @@ TEST(HuginTest, BadStatementsAreLoggedAndSkipped) {
     EXPECT_NE(log.find(message), std::string::npos) << message << "\n" << log;
   }
   EXPECT_EQ(network.GetNumberOfNodes(), 0);
-  // The harmless faults alone are logged and skipped: the empty label gives
-  // the id as name, the continuous node is a discrete one.
-  VRN_network lenient;
-  const std::string harmless =
-      "net { name = \"x\"; node_size = (5); }\n"
-      "node A { states = (\"a0\" \"a1\"); position = (1);\n"
-      "  label = 5; label = \"\"; }\n"
-      "continuous node C { }\n"
-      "chance D { states = (\"d\"); }\n"
-      "potential (A) { foo = 1; data = (0.4 0.6); }\n";
-  ASSERT_EQ(ReadText(&lenient, harmless), qelta::kOk)
-      << LogText(lenient);
-  EXPECT_EQ(lenient.GetNumberOfNodes(), 2);
-  const int a = lenient.FindNode("A");
-  EXPECT_STREQ(lenient.GetNode(a)->Header().GetName(), "A");
-  EXPECT_EQ(Table(lenient, a), (Doubles{0.4, 0.6}));
-  EXPECT_EQ(lenient.GetNode(lenient.FindNode("C"))->Definition()->GetType(),
-            qelta::kDefCpt);
 }
 
 TEST(HuginTest, InputFailuresLeaveTheNetworkAsItWas) {

@@ -41,31 +41,36 @@ void MakeChain(VRN_network* net, const std::vector<double>& a,
   }
 }
 
-// Beliefs of every node after an update with code and evidence (node id,
-// outcome; none when the id is null).
-std::vector<double> Update(VRN_network* net, int code, const char* observed,
-                           int outcome) {
-  EXPECT_GE(net->SetDefaultBNAlgorithm(code), 0);
-  (void)net->ClearAllEvidence();
-  if (observed != nullptr) {
-    EXPECT_EQ(net->GetNode(net->FindNode(observed))->Value()->SetEvidence(
-                  outcome),
-              qelta::kOk);
-  }
-  EXPECT_EQ(net->UpdateBeliefs(), qelta::kOk) << LogText(*net);
-  std::vector<double> all;
-  for (int h = net->GetFirstNode(); h >= 0; h = net->GetNextNode(h)) {
-    for (double p : Beliefs(*net, h)) all.push_back(p);
+using BeliefMap = std::map<std::string, std::vector<double>>;
+
+BeliefMap AllBeliefs(const VRN_network& net) {
+  BeliefMap all;
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    all[net.GetNode(h)->GetId()] = Beliefs(net, h);
   }
   return all;
 }
 
-void ExpectNear(const std::vector<double>& expected,
-                const std::vector<double>& actual, double tolerance) {
+void ExpectSame(const BeliefMap& expected, const BeliefMap& actual) {
   ASSERT_EQ(expected.size(), actual.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_NEAR(expected[i], actual[i], tolerance) << "entry " << i;
+  for (const auto& [id, beliefs] : expected) {
+    ASSERT_EQ(beliefs.size(), actual.at(id).size()) << id;
+    for (std::size_t i = 0; i < beliefs.size(); ++i) {
+      EXPECT_NEAR(beliefs[i], actual.at(id)[i], 1e-12) << id << " " << i;
+    }
   }
+}
+
+// Beliefs after an update with code and the evidence (none for a null id).
+BeliefMap Update(VRN_network* net, int code, const char* id, int outcome) {
+  EXPECT_GE(net->SetDefaultBNAlgorithm(code), 0);
+  (void)net->ClearAllEvidence();
+  if (id != nullptr) {
+    EXPECT_EQ(net->GetNode(net->FindNode(id))->Value()->SetEvidence(outcome),
+              qelta::kOk);
+  }
+  EXPECT_EQ(net->UpdateBeliefs(), qelta::kOk) << LogText(*net);
+  return AllBeliefs(*net);
 }
 
 TEST(ReadHardeningTest, UnnormalisedColumnsGiveOneAnswerWhateverThePath) {
@@ -77,13 +82,9 @@ TEST(ReadHardeningTest, UnnormalisedColumnsGiveOneAnswerWhateverThePath) {
             {0.9, 0.1, 3.0 / 7, 4.0 / 7, 0.5, 0.5});
   VRN_network given;
   MakeChain(&given, a, b, c);
-  std::vector<std::string> sources = {""};
-  for (const char* extension : {".xvrn", ".net", ".dsc", ".xml03"}) {
-    sources.push_back(extension);
-  }
   const struct { const char* id; int outcome; } cases[] = {
       {nullptr, 0}, {"C", 1}, {"B", 0}, {"B", 2}};
-  for (const std::string& source : sources) {
+  for (const std::string source : {"", ".xvrn", ".net", ".dsc", ".xml03"}) {
     SCOPED_TRACE("source " + source);
     VRN_network read;
     VRN_network* net = &given;
@@ -94,11 +95,10 @@ TEST(ReadHardeningTest, UnnormalisedColumnsGiveOneAnswerWhateverThePath) {
       net = &read;
     }
     for (const auto& e : cases) {
-      const std::vector<double> expected =
-          Update(&reference, 0, e.id, e.outcome);
+      const BeliefMap expected = Update(&reference, 0, e.id, e.outcome);
       for (int code : {0, 11, 12}) {
         SCOPED_TRACE("code " + std::to_string(code));
-        ExpectNear(expected, Update(net, code, e.id, e.outcome), 1e-12);
+        ExpectSame(expected, Update(net, code, e.id, e.outcome));
       }
     }
   }
@@ -121,74 +121,73 @@ TEST(ReadHardeningTest, NegativeOrNonFiniteEntriesFailTheUpdate) {
   }
 }
 
-std::string Numbers(int count, const char* separator) {
-  std::string text;
-  for (int i = 0; i < count; ++i) text += (i ? separator : "") + std::string("0.5");
+// How each format writes a family: $I an id, $K an outcome count, $O the
+// outcomes (each `outcome` with $S its id), $N numbers (separated by `sep`),
+// $G the parents (each `given`).
+struct Syntax {
+  const char *extension, *head, *node, *outcome, *sep, *given, *child, *tail;
+};
+const Syntax kSyntax[] = {
+    {".net", "net { }\n",
+     "node $I { states = ($O); }\npotential ($I) { data = ($N); }\n",
+     "\"$S\" ", " ", " $I",
+     "node C { states = (\"c0\" \"c1\"); }\npotential (C |$G) { data = ($N); }\n",
+     ""},
+    {".dsc", "belief network \"b\"\n",
+     "node $I { type : discrete[$K] = { $O }; }\nprobability ($I) { $N; }\n",
+     "\"$S\", ", ", ", " $I",
+     "node C { type : discrete[2] = { \"c0\", \"c1\" }; }\n"
+     "probability (C |$G) { $N; }\n",
+     ""},
+    {".xml03", "<BIF VERSION=\"0.3\"><NETWORK><NAME>b</NAME>\n",
+     "<VARIABLE TYPE=\"nature\"><NAME>$I</NAME>$O</VARIABLE>\n"
+     "<DEFINITION><FOR>$I</FOR><TABLE>$N</TABLE></DEFINITION>\n",
+     "<OUTCOME>$S</OUTCOME>", " ", "<GIVEN>$I</GIVEN>",
+     "<VARIABLE TYPE=\"nature\"><NAME>C</NAME><OUTCOME>c0</OUTCOME>"
+     "<OUTCOME>c1</OUTCOME></VARIABLE>\n"
+     "<DEFINITION><FOR>C</FOR>$G<TABLE>$N</TABLE></DEFINITION>\n",
+     "</NETWORK></BIF>\n"},
+    {".xvrn", "<qelta version='1.0' id='b'><nodes>\n",
+     "<cpt id='$I'>$O<probabilities>$N</probabilities></cpt>\n",
+     "<state id='$S'/>", " ", " $I",
+     "<cpt id='C'><state id='c0'/><state id='c1'/><parents>$G</parents>"
+     "<probabilities>$N</probabilities></cpt>\n",
+     "</nodes></qelta>\n"}};
+
+std::string Fill(std::string text, const std::string& key,
+                 const std::string& value) {
+  for (std::size_t at = text.find(key); at != std::string::npos;
+       at = text.find(key, at + value.size())) {
+    text.replace(at, key.size(), value);
+  }
   return text;
 }
 
-// A file of the format of extension: parents P0.. of `states` outcomes
-// (uniform tables) and a two-outcome child C of all of them with `numbers`
+std::string Repeat(const char* piece, int count, const std::string& sep) {
+  std::string text;
+  for (int i = 0; i < count; ++i) {
+    text += Fill(piece, "$S", "s" + std::to_string(i)) + sep;
+  }
+  return text;
+}
+
+// A file of the format of syntax: parents P0.. of `states` outcomes with
+// uniform tables and a two-outcome child C of all of them with `numbers`
 // numbers in its table.
-std::string FamilyFile(const std::string& extension, int parents, int states,
+std::string FamilyFile(const Syntax& syntax, int parents, int states,
                        int numbers) {
-  std::string text, names, ids;
-  auto outcome = [](int s) { return "s" + std::to_string(s); };
-  const std::string uniform = std::to_string(1.0 / states);
-  std::vector<double> prior(static_cast<std::size_t>(states), 1.0 / states);
-  auto prior_text = [&](const char* separator) {
-    std::string t;
-    for (int s = 0; s < states; ++s) t += (s ? separator : "") + uniform;
-    return t;
-  };
+  std::string text = syntax.head, given;
+  const std::string uniform = std::to_string(1.0 / states) + syntax.sep;
   for (int p = 0; p < parents; ++p) {
     const std::string id = "P" + std::to_string(p);
-    names += " " + id;
-    if (extension == ".net") {
-      text += "node " + id + " { states = (";
-      for (int s = 0; s < states; ++s) text += " \"" + outcome(s) + "\"";
-      text += "); }\npotential (" + id + ") { data = (" + prior_text(" ") +
-              "); }\n";
-    } else if (extension == ".dsc") {
-      text += "node " + id + " { type : discrete[" + std::to_string(states) +
-              "] = {";
-      for (int s = 0; s < states; ++s) text += (s ? ", \"" : " \"") + outcome(s) + "\"";
-      text += " }; }\nprobability (" + id + ") { " + prior_text(", ") +
-              "; }\n";
-    } else if (extension == ".xml03") {
-      text += "<VARIABLE TYPE=\"nature\"><NAME>" + id + "</NAME>";
-      for (int s = 0; s < states; ++s) text += "<OUTCOME>" + outcome(s) + "</OUTCOME>";
-      text += "</VARIABLE>\n<DEFINITION><FOR>" + id + "</FOR><TABLE>" +
-              prior_text(" ") + "</TABLE></DEFINITION>\n";
-      ids += "<GIVEN>" + id + "</GIVEN>";
-    } else {
-      text += "<cpt id='" + id + "'>";
-      for (int s = 0; s < states; ++s) text += "<state id='" + outcome(s) + "'/>";
-      text += "<probabilities>" + prior_text(" ") + "</probabilities></cpt>\n";
-    }
+    std::string node = Fill(syntax.node, "$O", Repeat(syntax.outcome, states, ""));
+    node = Fill(Fill(node, "$K", std::to_string(states)), "$I", id);
+    text += Fill(node, "$N", Repeat(uniform.c_str(), states, ""));
+    given += Fill(syntax.given, "$I", id);
   }
-  if (extension == ".net") {
-    return "net { }\n" + text + "node C { states = (\"c0\" \"c1\"); }\n" +
-           "potential (C |" + names + ") { data = (" + Numbers(numbers, " ") +
-           "); }\n";
-  }
-  if (extension == ".dsc") {
-    return "belief network \"b\"\n" + text +
-           "node C { type : discrete[2] = { \"c0\", \"c1\" }; }\n" +
-           "probability (C |" + names + ") { " + Numbers(numbers, ", ") +
-           "; }\n";
-  }
-  if (extension == ".xml03") {
-    return "<BIF VERSION=\"0.3\"><NETWORK><NAME>b</NAME>\n" + text +
-           "<VARIABLE TYPE=\"nature\"><NAME>C</NAME><OUTCOME>c0</OUTCOME>"
-           "<OUTCOME>c1</OUTCOME></VARIABLE>\n<DEFINITION><FOR>C</FOR>" + ids +
-           "<TABLE>" + Numbers(numbers, " ") +
-           "</TABLE></DEFINITION>\n</NETWORK></BIF>\n";
-  }
-  return "<qelta version='1.0' id='b'><nodes>\n" + text +
-         "<cpt id='C'><state id='c0'/><state id='c1'/><parents>" +
-         names.substr(names.empty() ? 0 : 1) + "</parents><probabilities>" +
-         Numbers(numbers, " ") + "</probabilities></cpt>\n</nodes></qelta>\n";
+  const std::string child = Fill(syntax.child, "$G", given);
+  return text + Fill(child, "$N", Repeat("0.5", numbers, syntax.sep)) +
+         syntax.tail;
 }
 
 // Reads text into a network holding one node "keep": a failure code, a
@@ -206,24 +205,25 @@ void ExpectRefused(const std::string& extension, const std::string& text,
 }
 
 TEST(ReadHardeningTest, FilesNamingTablesThatCannotBeBuiltFail) {
-  const struct { const char* extension; const char* too_large; const char* count; } formats[] = {
-      {".net", "more than 268435456 cells", "10 numbers in data, 20 in"},
-      {".dsc", "more than 268435456 cells", "10 of its 20 table entries"},
-      {".xml03", "more than 268435456 cells", "10 numbers in TABLE, 20 in"},
-      {".xvrn", "Table too large for node", "SetProbabilities failed"}};
-  for (const auto& f : formats) {
-    // Sound files of the same shape read.
-    VRN_network net;
-    TempPath good(f.extension, FamilyFile(f.extension, 1, 10, 20));
+  // The reasons each format logs: a table too large, too few numbers.
+  const char* reasons[][2] = {
+      {"more than 268435456 cells", "10 numbers in data, 20 in"},
+      {"more than 268435456 cells", "10 of its 20 table entries"},
+      {"more than 268435456 cells", "10 numbers in TABLE, 20 in"},
+      {"Table too large for node", "SetProbabilities failed"}};
+  for (int f = 0; f < 4; ++f) {
+    const Syntax& syntax = kSyntax[f];
+    VRN_network net;  // a sound file of the same shape reads
+    TempPath good(syntax.extension, FamilyFile(syntax, 1, 10, 20));
     EXPECT_EQ(net.ReadFile(good.path(), 0, 0), qelta::kOk) << LogText(net);
-    ExpectRefused(f.extension, FamilyFile(f.extension, 30, 10, 2), f.too_large);
-    ExpectRefused(f.extension, FamilyFile(f.extension, 30, 2, 2), f.too_large);
-    ExpectRefused(f.extension, FamilyFile(f.extension, 1, 10, 10), f.count);
+    ExpectRefused(syntax.extension, FamilyFile(syntax, 30, 10, 2), reasons[f][0]);
+    ExpectRefused(syntax.extension, FamilyFile(syntax, 30, 2, 2), reasons[f][0]);
+    ExpectRefused(syntax.extension, FamilyFile(syntax, 1, 10, 10), reasons[f][1]);
   }
 }
 
 TEST(ReadHardeningTest, CutMsbnFilesFail) {
-  const std::string whole = FamilyFile(".dsc", 2, 3, 18);
+  const std::string whole = FamilyFile(kSyntax[1], 2, 3, 18);
   for (const char* cut : {"probability (C", "\"c1\"", "probability (P1)"}) {
     ExpectRefused(".dsc", whole.substr(0, whole.find(cut)), "ERROR:");
   }
@@ -260,7 +260,7 @@ TEST(ReadHardeningTest, SharedNetworksAgreeAcrossFormats) {
   for (const char* name : {"asia", "cancer", "alarm", "child", "insurance",
                            "hailfinder", "win95pts"}) {
     SCOPED_TRACE(name);
-    std::vector<std::map<std::string, std::vector<double>>> beliefs;
+    std::vector<BeliefMap> beliefs;
     for (const char* path : {"net/%s.net", "dsc/%s.dsc", "xmlbif/%s.xml"}) {
       std::string file = folder + path;
       file.replace(file.find("%s"), 2, name);
@@ -268,24 +268,15 @@ TEST(ReadHardeningTest, SharedNetworksAgreeAcrossFormats) {
         GTEST_SKIP() << "shared networks absent: " << file;
       }
       VRN_network net;
-      ASSERT_EQ(net.ReadFile(file.c_str(),
-                             beliefs.size() == 2 ? 6 : 0, 0),
+      // The XMLBIF files are named .xml: the format is given.
+      ASSERT_EQ(net.ReadFile(file.c_str(), beliefs.size() == 2 ? 6 : 0, 0),
                 qelta::kOk)
           << LogText(net);
       ASSERT_EQ(net.UpdateBeliefs(), qelta::kOk) << LogText(net);
-      std::map<std::string, std::vector<double>> by_id;
-      for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
-        by_id[net.GetNode(h)->GetId()] = Beliefs(net, h);
-      }
-      beliefs.push_back(by_id);
+      beliefs.push_back(AllBeliefs(net));
     }
-    for (int other : {1, 2}) {
-      ASSERT_EQ(beliefs[0].size(), beliefs[other].size());
-      for (const auto& entry : beliefs[0]) {
-        SCOPED_TRACE(entry.first);
-        ExpectNear(entry.second, beliefs[other][entry.first], 1e-12);
-      }
-    }
+    ExpectSame(beliefs[0], beliefs[1]);
+    ExpectSame(beliefs[0], beliefs[2]);
   }
 }
 
