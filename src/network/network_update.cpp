@@ -1,12 +1,12 @@
 // Belief updating entry of VRN_network, the automatic-update switch and the
 // inference dispatcher.
 #include "base/error_log.h"
+#include "inference/table_columns.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "inference/bn_algorithms.h"
-#include "inference/table_columns.h"
 
 namespace {
 
