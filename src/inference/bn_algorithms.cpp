@@ -3,6 +3,7 @@
 #include "inference/bn_algorithms.h"
 
 #include <cassert>
+#include <cmath>
 #include <limits>
 #include <memory>
 #include <new>
@@ -16,6 +17,7 @@
 #include "definitions/node_val.h"
 #include "inference/clustering_engine.h"
 #include "inference/relevance.h"
+#include "inference/table_columns.h"
 
 namespace qelta {
 namespace {
@@ -85,8 +87,15 @@ double EvidenceEntry(VRN_network* network, int h, int outcome) {
     index += e * table->GetStrides()[i];
   }
   const int own = parents.GetSize();
-  if (outcome < 0 || outcome >= table->GetSize(own)) return -1.0;
-  return table->GetItem(index + outcome * table->GetStrides()[own]);
+  const int k = table->GetSize(own);
+  if (outcome < 0 || outcome >= k) return -1.0;
+  // The column as inference sees it: normalised, uniform when all zero.
+  const int stride = table->GetStrides()[own];
+  double sum = 0.0;
+  for (int j = 0; j < k; ++j) sum += table->GetItem(index + j * stride);
+  const double entry = table->GetItem(index + outcome * stride);
+  if (sum == 0.0) return 1.0 / k;
+  return std::fabs(sum - 1.0) <= kColumnSumTolerance ? entry : entry / sum;
 }
 
 }  // namespace

@@ -36,9 +36,10 @@ class VRN_relevancePart;
 
 namespace qelta {
 
-// Most records of a part the engine accepts: node indices of the
-// elimination search are 16-bit.
-inline constexpr int kMaxEngineRecords = 65535;
+// Most records of a part the engine accepts: a bound that keeps the
+// elimination search's index sums inside an int, far beyond any network a
+// process can hold.
+inline constexpr int kMaxEngineRecords = 0x3FFFFFFF;
 
 // Logs to the network's error log, with kErrZeroMarginal, that the marginal
 // of node h sums to zero: "All potential entries are zeros for node "

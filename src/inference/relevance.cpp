@@ -11,6 +11,7 @@
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "inference/table_columns.h"
 
 namespace qelta {
 
@@ -374,7 +375,16 @@ void RelevanceBuilder::Build(bool propagated_evidence) {
         (propagated_evidence && value->HasFlags(kValFlagPropagated))) {
       record->evidence_ = value->GetEvidence();
     }
-    record->BorrowTable(node->Definition()->GetExpandedDefinition());
+    const VRN_matrix* table = node->Definition()->GetExpandedDefinition();
+    record->BorrowTable(table);
+    // Every algorithm computes with distributions: a table stored with
+    // columns that are not (sums of 0.7 or 15, all zeros) is taken with each
+    // column normalised, a zero one uniform, from a private copy.
+    if (table != nullptr && ClassifyColumns(*table) == kColumnsUnnormalised) {
+      VRN_matrix* copy = record->MutableTable();
+      if (copy == nullptr) throw std::bad_alloc();
+      (void)copy->Normalize();
+    }
     const VRN_intArray& parents = node->Parents();
     record->parents_.Reserve(parents.GetSize());
     for (int p : parents) record->parents_.Add(graph_[record_of[p]]);

@@ -11,6 +11,7 @@
 // The walks keep their work on explicit stacks: a long chain cannot exhaust
 // the call stack. The node mark word is their scratch state; each walk
 // clears the bits it relies on before it starts.
+#include <memory>
 #include <vector>
 
 #include "network/change_guards.h"
@@ -20,8 +21,23 @@
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "inference/table_columns.h"
 
 namespace {
+
+// The table as inference sees it: columns that are not distributions are
+// taken normalised (a zero column uniform), from a copy kept in *scratch,
+// so that implied evidence agrees with the beliefs of an update.
+const VRN_matrix* InferenceView(const VRN_matrix* table,
+                                std::unique_ptr<VRN_matrix>* scratch) {
+  if (table == nullptr ||
+      qelta::ClassifyColumns(*table) != qelta::kColumnsUnnormalised) {
+    return table;
+  }
+  scratch->reset(new VRN_matrix(*table));
+  (void)(*scratch)->Normalize();
+  return scratch->get();
+}
 
 using qelta::kMarkAncestor;
 using qelta::kMarkDescendant;
@@ -347,7 +363,9 @@ class EvidencePropagation {
       if (child == nullptr || SkipsDownward(child->Definition()->GetType())) {
         continue;
       }
-      const VRN_matrix* table = child->Definition()->GetExpandedDefinition();
+      std::unique_ptr<VRN_matrix> scratch;
+      const VRN_matrix* table = InferenceView(
+          child->Definition()->GetExpandedDefinition(), &scratch);
       if (table == nullptr) continue;
       const int outcomes = table->GetSize(table->GetDimensionCount() - 1);
       while (frame.outcome < outcomes) {
@@ -372,7 +390,9 @@ class EvidencePropagation {
   // A parent left with exactly one outcome under which the node's evidence
   // has non-zero probability must be in that outcome.
   int StepUp(Frame& frame, const VRN_node& node, int* next) {
-    const VRN_matrix* table = node.Definition()->GetExpandedDefinition();
+    std::unique_ptr<VRN_matrix> scratch;
+    const VRN_matrix* table =
+        InferenceView(node.Definition()->GetExpandedDefinition(), &scratch);
     if (table == nullptr) return qelta::kOk;
     const VRN_intArray& parents = node.Parents();
     for (; frame.index < parents.GetSize(); ++frame.index) {
@@ -579,7 +599,9 @@ int VRN_network::CheckImpossibleEvidence(int handle) {
     return qelta::kOk;
   }
   VRN_nodeVal* value = node->Value();
-  const VRN_matrix* table = definition->GetExpandedDefinition();
+  std::unique_ptr<VRN_matrix> scratch;
+  const VRN_matrix* table =
+      InferenceView(definition->GetExpandedDefinition(), &scratch);
   const int own = value->HasEvidence() ? value->GetEvidence() : -1;
   VRN_intArray coords;
   if (table != nullptr && own >= 0 &&

@@ -1,6 +1,7 @@
 // Belief updating entry of VRN_network, the automatic-update switch and the
 // inference dispatcher.
 #include "base/error_log.h"
+#include "inference/table_columns.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "base/status.h"
@@ -76,6 +77,8 @@ int VRN_network::RunInference() {
 
 int VRN_network::RunBNAlgorithm() {
   EmptyTableCache();
+  const int tables = VRN_CheckInferenceTables(this);
+  if (tables != qelta::kOk) return tables;
   switch (bnAlgorithm_) {
     case 0:
       return VRN_UpdateClustering(this);

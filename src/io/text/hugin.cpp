@@ -17,6 +17,7 @@
 #include "base/strings.h"
 #include "network/submodel.h"
 #include "definitions/node_def.h"
+#include "io/table_limit.h"
 
 namespace qelta {
 
@@ -324,10 +325,17 @@ int VRN_huginSpeaker::Read(const char* file_name) {
   if (status == kOk) {
     std::vector<bool> done(
         static_cast<std::size_t>(GetNetwork()->GetSlotCount()), false);
+    bool built = true;
     for (const Potential& potential : potentials) {
-      ApplyPotential(potential, &done);
+      built = ApplyPotential(potential, &done) && built;
     }
-    FinishNetwork();
+    // What the file says could not all be built: no network is better than
+    // a different one.
+    if (built) {
+      FinishNetwork();
+    } else {
+      status = qelta::kErrFileIo;
+    }
   }
   DeleteLexer();
   return status;
@@ -590,14 +598,14 @@ void VRN_huginSpeaker::ReportAtLine(int line, int code,
   log->LogError(code, text.c_str());
 }
 
-void VRN_huginSpeaker::ApplyPotential(const Potential& potential,
+bool VRN_huginSpeaker::ApplyPotential(const Potential& potential,
                                       std::vector<bool>* done) {
   VRN_network* network = GetNetwork();
   const int child = network->FindNode(potential.child.c_str());
   if (child < 0) {
     ReportAtLine(potential.line, child,
                  "ERROR: Node (\"" + potential.child + "\") not found");
-    return;
+    return false;
   }
   // A second potential would add its parents to those of the first and
   // leave the table matching neither.
@@ -605,19 +613,52 @@ void VRN_huginSpeaker::ApplyPotential(const Potential& potential,
     ReportAtLine(
         potential.line, qelta::kErrSyntax,
         "ERROR: Node (\"" + potential.child + "\") has a potential already");
-    return;
+    return false;
   }
   (*done)[static_cast<std::size_t>(child)] = true;
+  std::vector<int> parents;
+  bool ok = true;
   for (const std::string& id : potential.parents) {
     const int parent = network->FindNode(id.c_str());
-    const int rc = parent < 0 ? parent : network->AddArc(parent, child, 0);
+    if (parent < 0) {
+      ReportAtLine(potential.line, parent,
+                   "ERROR: Couldn't add arc from parent node (\"" + id + "\")");
+      ok = false;
+    }
+    parents.push_back(parent);
+  }
+  if (!ok) return false;
+  VRN_nodeDef* definition = network->GetNode(child)->Definition();
+  const bool chance = definition->GetType() == qelta::kDefCpt;
+  const std::uint64_t cells = qelta::FamilyTableCells(*network, child, parents);
+  const std::uint64_t columns = qelta::ParentConfigurations(*network, parents);
+  std::string problem;
+  if (cells > qelta::kReadTableCellLimit) {
+    problem = "its table would have more than " +
+              std::to_string(qelta::kReadTableCellLimit) + " cells";
+  } else if (chance && !potential.has_data && !parents.empty()) {
+    problem = "no data for its table";
+  } else if (potential.has_data &&
+             (chance ? potential.data.size() != cells
+                     : potential.data.size() < columns)) {
+    problem = std::to_string(potential.data.size()) + " numbers in data, " +
+              std::to_string(chance ? cells : columns) + " in its table";
+  }
+  if (!problem.empty()) {
+    ReportAtLine(potential.line, qelta::kErrFileIo,
+                 "ERROR: Node (\"" + potential.child + "\") : " + problem);
+    return false;
+  }
+  for (std::size_t i = 0; i < parents.size(); ++i) {
+    const int rc = network->AddArc(parents[i], child, 0);
     if (rc != kOk) {
       ReportAtLine(potential.line, rc,
-                   "ERROR: Couldn't add arc from parent node (\"" + id + "\")");
+                   "ERROR: Couldn't add arc from parent node (\"" +
+                       potential.parents[i] + "\")");
+      ok = false;
     }
   }
-  if (!potential.has_data) return;
-  VRN_nodeDef* definition = network->GetNode(child)->Definition();
+  if (!ok || !potential.has_data) return ok;
   const int rc = definition->SetDefinitionFromVector(potential.data);
   if (rc != kOk) {
     const VRN_matrix* table = definition->GetMatrixConst();
@@ -627,7 +668,9 @@ void VRN_huginSpeaker::ApplyPotential(const Potential& potential,
             std::to_string(potential.data.size()) + " numbers in data, " +
             std::to_string(table != nullptr ? table->GetItemCount() : 0) +
             " in its table");
+    return false;
   }
+  return true;
 }
 
 void VRN_huginSpeaker::FinishNetwork() {

@@ -152,7 +152,10 @@ class VRN_huginSpeaker : public VRN_fileFormat {
   int ReadPotentialStatement(Potential* potential);
   // Nested lists of numbers into *data.
   int ReadNestedNumbers(std::vector<double>* data);
-  void ApplyPotential(const Potential& potential, std::vector<bool>* done);
+  // Gives the child its parents and table. False (reasons logged) when the
+  // file says something that cannot be built; nothing is allocated for a
+  // table before its size is known to be possible.
+  bool ApplyPotential(const Potential& potential, std::vector<bool>* done);
   void FinishNetwork();
   // Logs the message with "(line %d) : " for a line of the file.
   void ReportAtLine(int line, int code, const std::string& message);

@@ -89,6 +89,9 @@ constexpr std::array<std::uint8_t, 256> BuildCharacterClasses() {
   classes['%'] = 13;
   classes[','] = 14;
   classes['|'] = 15;
+  // Identifiers admit bytes of 0x80 and above as letters, so names in UTF-8
+  // that the network accepts read back from the files it writes.
+  for (int c = 0x80; c < 256; ++c) classes[c] = 0;
   const char* punctuation = "!$^&()[]{};:'<>?`~@\\";
   for (const char* p = punctuation; *p != '\0'; ++p) {
     classes[static_cast<unsigned char>(*p)] = 10;
@@ -188,6 +191,8 @@ int VRN_textLexer::Open(const char* file_name) {
     read_error_ = rc != qelta::kErrEndOfFile;
     return rc == qelta::kErrEndOfFile ? rc : qelta::kErrFileIo;
   }
+  // Editors may start a UTF-8 file with a byte-order mark; it is no token.
+  if (line_.compare(0, 3, "\xEF\xBB\xBF") == 0) line_.erase(0, 3);
   input_ended_ = false;
   return qelta::kOk;
 }

@@ -12,7 +12,9 @@
 //   dialect 4  standard with ',' and '|' skipped like blanks
 //
 // A carriage return is a blank, so files with CR LF line ends read like
-// files with LF line ends; inside a string a CR ends the line. Neither
+// files with LF line ends; inside a string a CR ends the line. Bytes of
+// 0x80 and above count as letters, so identifiers in UTF-8 read whole, and
+// a UTF-8 byte-order mark at the start of the file is skipped. Neither
 // lines nor tokens have a length limit.
 //
 // The caller peeks at a token, then consumes it; the last five scanned

@@ -1,6 +1,8 @@
 #include "io/text/msbn.h"
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "base/arrays.h"
 #include "base/matrix.h"
@@ -10,6 +12,7 @@
 #include "base/status.h"
 #include "base/strings.h"
 #include "definitions/node_def.h"
+#include "io/table_limit.h"
 #include "io/text/hugin.h"
 
 namespace {
@@ -70,6 +73,7 @@ int VRN_microsoftSpeaker::Read(const char* file_name) {
   }
   GetNetwork()->Header()->SetName(
       qelta::ValidUtf8Text(CurrentToken().text).c_str());
+  unbuilt_ = false;
 
   std::vector<bool> done;
   int status = kOk;
@@ -102,6 +106,22 @@ int VRN_microsoftSpeaker::Read(const char* file_name) {
   }
   if (status == qelta::kErrNoMoreTokens) {
     ReportError(status, "ERROR: Unexpected End of File");
+  }
+  if (status == kOk) {
+    // Every node is written with its table block: a node without one is
+    // what a file cut short looks like.
+    VRN_network* network = GetNetwork();
+    done.resize(static_cast<std::size_t>(network->GetSlotCount()), false);
+    for (int h = network->GetFirstNode(); h >= 0;
+         h = network->GetNextNode(h)) {
+      if (done[static_cast<std::size_t>(h)]) continue;
+      ReportFormatted(qelta::kErrFileIo,
+                      "ERROR: Node (\"%s\") has no table block",
+                      network->GetNode(h)->GetId());
+      unbuilt_ = true;
+    }
+    // No network is better than one that differs from the file.
+    if (unbuilt_) status = qelta::kErrFileIo;
   }
   DeleteLexer();
   return status;
@@ -251,6 +271,7 @@ int VRN_microsoftSpeaker::ReadTableBlock(std::vector<bool>* done) {
   const int child = network->FindNode(child_id.c_str());
   if (child < 0) {
     ReportFormatted(child, "ERROR: Node (\"%s\") not found", child_id.c_str());
+    unbuilt_ = true;
     return qelta::SkipDeclaration(this, 0);
   }
   done->resize(static_cast<std::size_t>(network->GetSlotCount()), false);
@@ -260,32 +281,82 @@ int VRN_microsoftSpeaker::ReadTableBlock(std::vector<bool>* done) {
     ReportFormatted(qelta::kErrSyntax,
                     "ERROR: Node (\"%s\") has a table block already",
                     child_id.c_str());
+    unbuilt_ = true;
     return qelta::SkipDeclaration(this, 0);
   }
   if (network->GetNode(child)->setNodeType(block_type_) != kOk) {
     ReportError(qelta::kErrSyntax, "ERROR: Unknown Node Type");
+    unbuilt_ = true;
     return qelta::SkipDeclaration(this, 0);
   }
   (*done)[static_cast<std::size_t>(child)] = true;
+  std::vector<int> parents;
+  bool refused = false;
   for (const std::string& id : parent_ids) {
     const int parent = network->FindNode(id.c_str());
-    const int arc_rc = parent < 0 ? parent : network->AddArc(parent, child, 0);
+    if (parent < 0) {
+      ReportFormatted(parent,
+                      "ERROR: Couldn't add arc from parent node (\"%s\")",
+                      id.c_str());
+      refused = true;
+    }
+    parents.push_back(parent);
+  }
+  // The table's size is known before any arc grows it: a few bytes may
+  // name more parents than any table could hold.
+  if (!refused &&
+      qelta::FamilyTableCells(*network, child, parents) >
+          qelta::kReadTableCellLimit) {
+    ReportFormatted(qelta::kErrFileIo,
+                    "ERROR: Node (\"%s\") : its table would have more than "
+                    "%llu cells",
+                    child_id.c_str(),
+                    static_cast<unsigned long long>(qelta::kReadTableCellLimit));
+    refused = true;
+  }
+  if (refused) {
+    unbuilt_ = true;
+    return qelta::SkipDeclaration(this, 0);
+  }
+  for (std::size_t i = 0; i < parents.size(); ++i) {
+    const int arc_rc = network->AddArc(parents[i], child, 0);
     if (arc_rc != kOk) {
       ReportFormatted(arc_rc,
                       "ERROR: Couldn't add arc from parent node (\"%s\")",
-                      id.c_str());
+                      parent_ids[i].c_str());
+      refused = true;
     }
   }
+  if (refused) {
+    unbuilt_ = true;
+    return qelta::SkipDeclaration(this, 0);
+  }
 
+  VRN_nodeDef* definition = network->GetNode(child)->Definition();
+  // A chance node with parents needs its table from the file.
+  const bool needs_table =
+      definition->GetType() == qelta::kDefCpt && !parents.empty();
+  const char* missing = "ERROR: Node (\"%s\") : no table is given";
   rc = PeekNext();
-  if (rc == qelta::kErrNoMoreTokens) return kOk;
+  if (rc == qelta::kErrNoMoreTokens) {
+    if (needs_table) {
+      ReportFormatted(qelta::kErrFileIo, missing, child_id.c_str());
+      unbuilt_ = true;
+    }
+    return kOk;
+  }
   if (rc != kOk) return rc;
   if (IsPunctuation(*this, "{")) {
     ConsumeNext();
-    VRN_nodeDef* definition = network->GetNode(child)->Definition();
     const VRN_matrix* table = definition->GetMatrixConst();
     VRN_doubleArray items;
-    if (table != nullptr) items = table->GetItems();
+    // Cells no entry writes stay NaN, which no number token gives.
+    if (table != nullptr) {
+      items = table->GetItems();
+      for (int i = 0; i < items.GetSize(); ++i) {
+        items[i] = std::numeric_limits<double>::quiet_NaN();
+      }
+    }
     bool written = false;
     for (;;) {
       rc = PeekNext();
@@ -297,16 +368,31 @@ int VRN_microsoftSpeaker::ReadTableBlock(std::vector<bool>* done) {
       rc = ReadEntry(child, &items, &written);
       if (rc != kOk) return rc;
     }
-    if (written) {
+    int unset = 0;
+    for (int i = 0; i < items.GetSize(); ++i) unset += std::isnan(items[i]);
+    if (written && unset > 0) {
+      ReportFormatted(qelta::kErrFileIo,
+                      "ERROR: Node (\"%s\") : %d of its %d table entries "
+                      "are not given",
+                      child_id.c_str(), unset, items.GetSize());
+      unbuilt_ = true;
+    } else if (written) {
       rc = definition->SetDefinition(items);
       if (rc != kOk) {
         ReportFormatted(rc, "ERROR: Node (\"%s\") : the table was not set",
                         child_id.c_str());
+        unbuilt_ = true;
       }
+    } else if (needs_table) {
+      ReportFormatted(qelta::kErrFileIo, missing, child_id.c_str());
+      unbuilt_ = true;
     }
     rc = PeekNext();
     if (rc == qelta::kErrNoMoreTokens) return kOk;
     if (rc != kOk) return rc;
+  } else if (needs_table) {
+    ReportFormatted(qelta::kErrFileIo, missing, child_id.c_str());
+    unbuilt_ = true;
   }
   if (IsPunctuation(*this, ";")) ConsumeNext();
   return kOk;
@@ -337,6 +423,7 @@ int VRN_microsoftSpeaker::ReadEntry(int child, VRN_doubleArray* items,
       start += coordinates[i] * table->GetStrides()[i];
     }
     if (!valid) {
+      unbuilt_ = true;
       ReportError(qelta::kErrOutOfRange, "ERROR: Invalid coordinates");
       return qelta::EndStatement(this, qelta::kErrOutOfRange);
     }
@@ -359,6 +446,7 @@ int VRN_microsoftSpeaker::ReadEntry(int child, VRN_doubleArray* items,
     return qelta::EndStatement(this, qelta::kErrSyntax);
   }
   if (values.GetSize() > items->GetSize() - start) {
+    unbuilt_ = true;
     ReportFormatted(qelta::kErrOutOfRange,
                     "ERROR: Node (\"%s\") : %d values do not fit its table",
                     node->GetId(), values.GetSize());

@@ -11,6 +11,7 @@
 #include "base/status.h"
 #include "base/strings.h"
 #include "definitions/node_def.h"
+#include "io/table_limit.h"
 
 namespace {
 
@@ -462,6 +463,7 @@ int VRN_xmlSpeaker::Read(const char* file_name) {
   named_.clear();
   next_number_.clear();
   defined_.clear();
+  unbuilt_ = false;
   Markup markup;
   for (;;) {
     rc = NextMarkup(&markup);
@@ -513,6 +515,8 @@ int VRN_xmlSpeaker::Read(const char* file_name) {
     ReportError(rc, "ERROR: Unexpected End of File");
   }
   if (rc == kOk && !network_name_.empty()) SetNetworkId();
+  // No network is better than one that differs from the file.
+  if (rc == kOk && unbuilt_) rc = qelta::kErrFileIo;
   DeleteLexer();
   return rc;
 }
@@ -655,6 +659,7 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
         const int handle = FindNamed(text);
         if (handle < 0) {
           ReportFormatted(handle, "ERROR: Node [%s] not found", text.c_str());
+          unbuilt_ = true;
         } else if (!is_for) {
           parents.push_back(handle);
         } else if (child < 0) {
@@ -683,7 +688,11 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
     }
     if (IsInputFailure(rc)) return rc;
   }
-  if (child < 0) return kOk;
+  if (child < 0) {
+    ReportError(qelta::kErrFileIo, "ERROR: DEFINITION without a known FOR node");
+    unbuilt_ = true;
+    return kOk;
+  }
   VRN_network* network = GetNetwork();
   VRN_node* node = network->GetNode(child);
   defined_.resize(static_cast<std::size_t>(network->GetSlotCount()), false);
@@ -692,23 +701,55 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
   if (defined_[static_cast<std::size_t>(child)]) {
     ReportFormatted(qelta::kErrSyntax,
                     "ERROR: Node [%s] has a definition already", node->GetId());
+    unbuilt_ = true;
     return kOk;
   }
   defined_[static_cast<std::size_t>(child)] = true;
+  // The table's size is checked before any arc grows it: a few bytes may
+  // name more parents than any table could hold.
+  VRN_nodeDef* definition = node->Definition();
+  const bool chance = definition->GetType() == qelta::kDefCpt;
+  const std::uint64_t cells = qelta::FamilyTableCells(*network, child, parents);
+  const std::uint64_t columns = qelta::ParentConfigurations(*network, parents);
+  if (cells > qelta::kReadTableCellLimit) {
+    ReportFormatted(qelta::kErrFileIo,
+                    "ERROR: Node [%s] : its table would have more than %llu "
+                    "cells",
+                    node->GetId(),
+                    static_cast<unsigned long long>(qelta::kReadTableCellLimit));
+    unbuilt_ = true;
+    return kOk;
+  }
+  if (chance && !has_table && !parents.empty()) {
+    ReportFormatted(qelta::kErrFileIo, "ERROR: Node [%s] : no TABLE is given",
+                    node->GetId());
+    unbuilt_ = true;
+    return kOk;
+  }
+  const bool decision = definition->GetType() == qelta::kDefDecision;
+  if (has_table && !decision &&
+      (chance ? table.size() != cells : table.size() < columns)) {
+    ReportFormatted(qelta::kErrFileIo,
+                    "ERROR: Node [%s] : %d numbers in TABLE, %d in its table",
+                    node->GetId(), static_cast<int>(table.size()),
+                    static_cast<int>(chance ? cells : columns));
+    unbuilt_ = true;
+    return kOk;
+  }
   for (int parent : parents) {
     const int rc = network->AddArc(parent, child, 0);
     if (rc != kOk) {
       ReportFormatted(rc, "ERROR: Couldn't add arc from node [%s] to node [%s]",
                       network->GetNode(parent)->GetId(), node->GetId());
+      unbuilt_ = true;
     }
   }
-  if (has_table && node->Definition()->GetType() == qelta::kDefDecision) {
+  if (has_table && definition->GetType() == qelta::kDefDecision) {
     // A decision's choices are made, not drawn: there is no table to fill.
     ReportFormatted(qelta::kErrWrongNodeType,
                     "ERROR: [%s] : A decision node takes no TABLE",
                     node->GetId());
-  } else if (has_table) {
-    VRN_nodeDef* definition = node->Definition();
+  } else if (has_table && !unbuilt_) {
     const int rc = definition->SetDefinitionFromVector(table);
     if (rc != kOk) {
       const VRN_matrix* matrix = definition->GetMatrixConst();
@@ -716,6 +757,7 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
                       "ERROR: Node [%s] : %d numbers in TABLE, %d in its table",
                       node->GetId(), static_cast<int>(table.size()),
                       matrix != nullptr ? matrix->GetItemCount() : 0);
+      unbuilt_ = true;
     }
   }
   return kOk;

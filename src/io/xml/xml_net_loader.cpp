@@ -21,6 +21,7 @@
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "definitions/truth_table.h"
+#include "io/table_limit.h"
 
 namespace {
 
@@ -609,6 +610,24 @@ void XmlNetLoader::OnNodeEnd(IXmlReader& reader, const NodeBinding& binding) {
   if (binding.has_states() && state_ids_.empty()) return;
   // A decision has no values element to wait for.
   if (!seen_values_ && binding.type() != qelta::kDefDecision) return;
+  // The table's size is known before any arc grows it: a few bytes may name
+  // more parents than any table could hold.
+  const int own =
+      binding.has_states() ? static_cast<int>(state_ids_.size()) : 0;
+  const std::uint64_t cells =
+      qelta::FamilyTableCells(*network_, node_, parents_, own);
+  // A decision holds no table, whatever its informational parents.
+  if (binding.type() != qelta::kDefDecision &&
+      cells > qelta::kReadTableCellLimit) {
+    AbortQuoted(reader, "Table too large for node",
+                network_->GetNode(node_)->GetId());
+    return;
+  }
+  // Probabilities that cannot fill the table fail before it is sized.
+  if (binding.end_step() == &XmlNetLoader::OnCptEnd && values_.size() != cells) {
+    reader.Abort("SetProbabilities failed");
+    return;
+  }
   if (!FinishArcs(reader)) return;
   if (binding.has_states() && !FinishOutcomes(reader)) return;
   (this->*binding.end_step())(reader);

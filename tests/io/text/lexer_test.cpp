@@ -136,7 +136,7 @@ TEST(TextLexerTest, CarriageReturnIsBlankOutsideStrings) {
 }
 
 TEST(TextLexerTest, UnknownCharacterIsReportedAndNotConsumed) {
-  TempFile file("ok\nabc\x80 tail");
+  TempFile file("ok\nabc\x01 tail");
   VRN_errorLog log;
   VRN_textLexer lexer(1, &log);
   ASSERT_EQ(lexer.Open(file.path()), qelta::kOk);
@@ -145,7 +145,7 @@ TEST(TextLexerTest, UnknownCharacterIsReportedAndNotConsumed) {
   lexer.Consume();
   EXPECT_EQ(lexer.PeekToken(&token), qelta::kErrLexical);
   EXPECT_EQ(token.type, qelta::kTokenUnknown);
-  EXPECT_EQ(std::string(token.text), "abc\x80");
+  EXPECT_EQ(std::string(token.text), "abc\x01");
   EXPECT_EQ(token.length, 3);
   ASSERT_EQ(log.GetNumberOfMessages(), 1);
   EXPECT_STREQ(log.GetMessage(0), "ERROR: Line 2 : UNKNOWN CHARACTER");
