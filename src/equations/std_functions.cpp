@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "base/random.h"
+#include "equations/expression_visitor.h"
 
 namespace {
 
@@ -563,4 +564,13 @@ double VRN_stdFunction::EvaluateNode(VRN_evalContext* context) const {
 
 bool VRN_stdFunction::CheckArguments(std::string& message) const {
   return entry_->check == nullptr || entry_->check(*this, message);
+}
+
+void VRN_stdFunction::AcceptConstFunctionVisitor(
+    VRN_constFunctionVisitor& visitor) const {
+  visitor.VisitStdFunction(this);
+}
+
+void VRN_stdFunction::AcceptFunctionVisitor(VRN_functionVisitor& visitor) {
+  visitor.VisitStdFunction(this);
 }
