@@ -99,11 +99,14 @@ class VRN_expression {
   // One step of solving this node = rhs for the variable named name
   // (expression_rewrite.cpp). On true this node has been consumed: rhs
   // holds the new right side and remaining the operand that holds the
-  // variable, both owned by the caller. On false nothing changed.
+  // variable, both owned by the caller; a negated node negates the right
+  // side. On false nothing changed.
   virtual bool Isolate(const std::string& name, VRN_expression*& remaining,
                        VRN_expression*& rhs);
   // One simplification step. owner holds this node; a replacement is
   // written there and this node deleted. True when anything changed.
+  // Products of sums are expanded, so repeated steps can multiply a tree's
+  // size: callers that repeat until no change bound the repetitions.
   virtual bool Simplify(VRN_expression*& owner);
   // Value of the node without its sign; context may be null.
   virtual double EvaluateNode(VRN_evalContext* context) const = 0;
