@@ -91,6 +91,8 @@ TEST(ExpressionRewriteTest, SimplifyStepsFollowTheRules) {
       {"0 + x", "x"},           {"x + -0", "x"},         {"x - (-3)", "x+3"},
       {"(x + 1) + 2", "x+3"},   {"(x + 1) - 3", "x+-2"}, {"x+-2", "x-2"},
       {"(x - 1) + 3", "x+2"},   {"(x - 1) - 3", "x-4"},  {"3 + x", "x+3"},
+      // A negated inner sum is not merged with the constant.
+      {"-(x + 1) + 2", "-x+-1+2"},
       {"0 - x", "-x"},          {"2 - -x", "2+x"},       {"-(a - b)", "b-a"},
       {"-(a + b)", "-a+-b"},    {"2 ^ 3", "8"},          {"-(2 ^ 3)", "-8"},
       {"x ^ 0", "1"},           {"-(x ^ 0)", "-1"},      {"2 < 3", "1"},
