@@ -139,11 +139,10 @@ TEST_F(XmlNetLoaderTest, SettingsPropertiesParametersAndFunctions) {
   expected.eps4 = 7e-05;
   EXPECT_TRUE(net_.GetEpisParams() == expected);
 
-  // Function texts are kept exactly as written, blanks included.
+  // Function texts are parsed and kept in the writer's form.
   std::vector<std::string> functions;
   net_.GetExtFunctions(functions, false);
-  EXPECT_EQ(functions, (std::vector<std::string>{"sq(x) = x * x",
-                                                 "  half(x) = x / 2  "}));
+  EXPECT_EQ(functions, (std::vector<std::string>{"sq(x)=x*x", "half(x)=x/2"}));
 }
 
 TEST_F(XmlNetLoaderTest, NodeElementsBuildDefinitions) {
