@@ -17,8 +17,8 @@ import java.util.Objects;
  * a message that names it. A failed call leaves the object as it was, unless
  * the method says otherwise.
  *
- * <p>The session refers to its network: it keeps the network reachable, and
- * must be closed before the network is.
+ * <p>The session refers to its network: it keeps the network reachable.
+ * Closing the network closes its sessions first; their methods then fail.
  */
 public final class DiagNetwork extends Wrapper {
     /** The network of the session; the native methods read it by this name. */
@@ -32,6 +32,7 @@ public final class DiagNetwork extends Wrapper {
     public DiagNetwork(Network net) {
         this.net = Objects.requireNonNull(net, "net");
         adopt(createNative(net), DiagNetwork::deleteNative, net);
+        net.addDiagSession(this);
     }
 
     /** Makes the native session on the network given as the argument. */

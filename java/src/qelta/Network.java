@@ -40,6 +40,38 @@ public final class Network extends Wrapper {
     /** Deletes a native network made by {@link #createNative(Object)}. */
     private static native void deleteNative(long handle);
 
+    /** Diagnosis sessions on this network; closed before it is. */
+    private final java.util.List<java.lang.ref.WeakReference<DiagNetwork>> diagSessions =
+            new java.util.ArrayList<>();
+
+    /** Remembers a session so that closing the network closes it first. */
+    void addDiagSession(DiagNetwork session) {
+        synchronized (diagSessions) {
+            diagSessions.removeIf(ref -> ref.get() == null);
+            diagSessions.add(new java.lang.ref.WeakReference<>(session));
+        }
+    }
+
+    /**
+     * Closes the diagnosis sessions on this network, then deletes the native network. Calling it
+     * again does nothing.
+     */
+    @Override
+    public void close() {
+        java.util.List<java.lang.ref.WeakReference<DiagNetwork>> sessions;
+        synchronized (diagSessions) {
+            sessions = new java.util.ArrayList<>(diagSessions);
+            diagSessions.clear();
+        }
+        for (java.lang.ref.WeakReference<DiagNetwork> ref : sessions) {
+            DiagNetwork session = ref.get();
+            if (session != null) {
+                session.close();
+            }
+        }
+        super.close();
+    }
+
     // -------- Files, strings and inference
 
     /**
