@@ -272,4 +272,41 @@ TEST_F(DiagnosisTest, ObservationsComeAndGo) {
   EXPECT_EQ(5, diag.GetUnperformedTests().GetSize());
 }
 
+TEST_F(DiagnosisTest, FaultBeliefsWithDSeparation) {
+  VRN_diagNetwork diag(&net_);
+  diag.SetDSep(true);
+  ASSERT_EQ(qelta::kOk, diag.InstantiateObservation(C, 2));
+  ASSERT_EQ(qelta::kOk, diag.UpdateFaultBeliefs());
+  EXPECT_GT(diag.FaultProbability(0), 0.15);  // B and S explain C
+  EXPECT_GT(diag.FaultProbability(2), 0.05);
+  EXPECT_EQ(-1.0, diag.FaultProbability(3));  // F cannot be reached
+  EXPECT_EQ(0, net_.GetNumberOfTargets());    // the caller's targets kept
+}
+
+TEST_F(DiagnosisTest, PerformedTestsAreRatedWhenAsked) {
+  VRN_diagNetwork diag(&net_);
+  diag.SetRankPerformedTests(true);
+  ASSERT_EQ(qelta::kOk, diag.InstantiateObservation(L, 1));
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
+  // Withdrawing "dim" takes P(flat) from .12 / .1625 back to .15.
+  const double change = 0.15 - 0.12 / 0.1625;
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  ASSERT_EQ(1u, diag.GetPerformedTestResults().size());
+  EXPECT_EQ(L, diag.GetPerformedTestResults()[0].node);
+  EXPECT_NEAR(change, diag.GetPerformedTestResults()[0].score, 1e-12);
+  VRN_intArray pursued;
+  for (int i : {0, 2, 3}) pursued.Add(i);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFaults(pursued));
+  for (int code : {0x101, 0x0C}) {
+    ASSERT_EQ(qelta::kOk, diag.SetMultiFaultAlgorithm(code));
+    ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+    ASSERT_EQ(1u, diag.GetPerformedTestResults().size());
+    if (code == 0x101) {
+      EXPECT_NEAR(change, diag.GetPerformedTestResults()[0].score, 1e-12);
+    } else {
+      EXPECT_GT(diag.GetPerformedTestResults()[0].score, 0.0);
+    }
+  }
+}
+
 }  // namespace
