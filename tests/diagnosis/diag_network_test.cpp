@@ -146,8 +146,14 @@ TEST_F(DiagnosisTest, CostsAndTestGroups) {
   EXPECT_NEAR(-0.2, Net(diag, G), 1e-9);
   EXPECT_NEAR(-0.2, Net(diag, O), 1e-9);
 
-  // The group closed: its members cannot be performed.
+  // The group observed open: its set-up is done, nothing more to share.
   ASSERT_EQ(qelta::kOk, diag.ReleaseObservation(T));
+  ASSERT_EQ(qelta::kOk, net_.GetNode(H)->Value()->SetEvidence(1));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  EXPECT_DOUBLE_EQ(1.0, Record(diag, T).cost);
+  EXPECT_DOUBLE_EQ(2.0, Record(diag, O).cost);
+
+  // The group closed: its members cannot be performed.
   ASSERT_EQ(qelta::kOk, net_.GetNode(H)->Value()->SetEvidence(0));
   ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
   for (int h : {T, O}) {
@@ -270,6 +276,25 @@ TEST_F(DiagnosisTest, ObservationsComeAndGo) {
   EXPECT_TRUE(diag.GetTestResults().empty());
   EXPECT_EQ(qelta::kErrOutOfRange, diag.ReleaseObservation(L));
   EXPECT_EQ(5, diag.GetUnperformedTests().GetSize());
+}
+
+TEST_F(DiagnosisTest, ImpossibleTestOutcomeIsNotAssumed) {
+  // C never reads "none".
+  ASSERT_EQ(qelta::kOk, net_.GetNode(C)->Definition()->SetDefinitionFromVector(
+                            {.98, .02, 0, .3, .7, 0, .02, .98, 0,  //
+                             .1, .9, 0, .05, .95, 0, .01, .99, 0}));
+  VRN_diagNetwork diag(&net_);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
+  for (int code : {0x200, 0x800}) {
+    ASSERT_EQ(qelta::kOk, diag.SetSingleFaultAlgorithm(code));
+    ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+    const VRN_diagTestResult& c = Record(diag, C);
+    const std::vector<double>& v = diag.GetResultValues();
+    EXPECT_EQ(0.0, v[static_cast<std::size_t>(c.probabilitiesAt + 2)]);
+    EXPECT_NEAR(0.15, v[static_cast<std::size_t>(c.posteriorsAt + 2)], 1e-12);
+    EXPECT_NEAR(0.0, v[static_cast<std::size_t>(c.changesAt + 2)], 1e-12);
+    EXPECT_GT(c.score, 0.0);
+  }
 }
 
 TEST_F(DiagnosisTest, FaultBeliefsWithDSeparation) {
