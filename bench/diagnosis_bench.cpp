@@ -72,7 +72,7 @@ std::unique_ptr<VRN_network> MakeNetwork() {
   return net;
 }
 
-void RankTests(benchmark::State& state) {
+void BM_UpdateTestStrengths(benchmark::State& state) {
   const int code = static_cast<int>(state.range(0));
   std::unique_ptr<VRN_network> net = MakeNetwork();
   VRN_diagNetwork diag(net.get());
@@ -101,7 +101,7 @@ void RankTests(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
 }
 
-BENCHMARK(RankTests)->Arg(0x200)->Arg(0x101)->Arg(0x0C)
+BENCHMARK(BM_UpdateTestStrengths)->Arg(0x200)->Arg(0x101)->Arg(0x0C)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -53,7 +53,7 @@ class VRN_diagNetwork {
   // Updates the beliefs of the fault nodes (only those the observations can
   // reach with d-separation on); the network's targets are kept. The
   // update's status, or -2 while the lists name a node that is gone.
-  int UpdateFaultBeliefs();
+  [[nodiscard]] int UpdateFaultBeliefs();
   // Index of the first fault of highest probability; -2 without faults.
   int FindMostLikelyFault() const;
   // Current probability of fault i: its outcome's belief when the node's
@@ -61,10 +61,10 @@ class VRN_diagNetwork {
   double FaultProbability(int index) const;
 
   // 0, or -2 for an index outside the fault list.
-  int SetPursuedFault(int index);
+  [[nodiscard]] int SetPursuedFault(int index);
   // 0, or -2 for an empty list or any index outside the fault list (the
   // pursued list then stays as it was). Duplicates are kept.
-  int SetPursuedFaults(const VRN_intArray& indices);
+  [[nodiscard]] int SetPursuedFaults(const VRN_intArray& indices);
   int GetPursuedFault() const;
   const VRN_intArray& GetPursuedFaults() const { return pursued_; }
   bool IsPursued(int index) const;
@@ -76,10 +76,10 @@ class VRN_diagNetwork {
   const VRN_diagFault& GetFault(int index) const { return faults_[index]; }
 
   // -2 unless the code is 0x200, 0x400 or 0x800.
-  int SetSingleFaultAlgorithm(int code);
+  [[nodiscard]] int SetSingleFaultAlgorithm(int code);
   int GetSingleFaultAlgorithm() const { return singleFaultAlgorithm_; }
   // -2 unless qelta::diag::IsMultiFaultCode(code).
-  int SetMultiFaultAlgorithm(int code);
+  [[nodiscard]] int SetMultiFaultAlgorithm(int code);
   int GetMultiFaultAlgorithm() const { return multiFaultAlgorithm_; }
   bool GetDSep() const { return dSep_; }
   void SetDSep(bool on) { dSep_ = on; }
@@ -93,17 +93,17 @@ class VRN_diagNetwork {
   // observation has no evidence, no fault is pursued, or the lists name a
   // node that is gone; else the ranking's status. On success the test
   // results hold one record per unperformed test, in list order.
-  int UpdateTestStrengths();
-  int RankTests(int code);
+  [[nodiscard]] int UpdateTestStrengths();
+  [[nodiscard]] int RankTests(int code);
   bool MandatoriesInstantiated() const;
 
   // -51 for an equation node, -4 for a node with implied evidence, else the
   // evidence setter's status; on success the node leaves the unperformed
   // tests and the records are emptied.
-  int InstantiateObservation(int node, int outcome);
+  [[nodiscard]] int InstantiateObservation(int node, int outcome);
   // The evidence clearer's status; on success a ranked observation not yet
   // listed joins the end of the unperformed tests; records emptied.
-  int ReleaseObservation(int node);
+  [[nodiscard]] int ReleaseObservation(int node);
   // Clears all evidence and rebuilds faults, defaults and tests; pursued
   // indices past the new fault list are dropped. Answers 0.
   int Restart();

@@ -36,18 +36,19 @@ class VRN_diagSession {
   // prior and their change 0.
   // The one pursued fault (code 0x200, 0x400 or 0x800); 0 without ranking
   // unless exactly one fault is pursued.
-  int ComputeSingleFault(int code);
+  [[nodiscard]] int ComputeSingleFault(int code);
   // Several pursued faults of one node, by relative entropy.
-  int ComputeFaultsOfOneNode();
-  int RankTestsForFault(int faultNode, const std::vector<int>& outcomes,
-                        int code);
+  [[nodiscard]] int ComputeFaultsOfOneNode();
+  [[nodiscard]] int RankTestsForFault(int faultNode,
+                                      const std::vector<int>& outcomes,
+                                      int code);
   // Several pursued faults: measure codes 0x101..0x105 (-2 without pursued
   // faults), certainty codes 0x41 and 0x81, product-entropy codes 0x0A,
   // 0x12, 0x22 and joint-entropy codes 0x0C, 0x14, 0x24.
-  int ComputeMultiFaultMeasure(int code);
-  int ComputeCertaintyRanking(int code);
-  int ComputeProductEntropyRanking(int code);
-  int ComputeJointEntropyRanking(int code);
+  [[nodiscard]] int ComputeMultiFaultMeasure(int code);
+  [[nodiscard]] int ComputeCertaintyRanking(int code);
+  [[nodiscard]] int ComputeProductEntropyRanking(int code);
+  [[nodiscard]] int ComputeJointEntropyRanking(int code);
 
   // Clears the destination's evidence, then enters the source's observed,
   // numeric and virtual evidence on the same handles, each in its kind;

@@ -18,7 +18,7 @@ namespace {
 
 enum { B, S, F, H, L, C, G, T, O };
 
-class DiagnosisTest : public ::testing::Test {
+class DiagNetworkTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(qelta::kOk, net_.ReadFile(QELTA_TEST_DATA
@@ -62,7 +62,7 @@ class DiagnosisTest : public ::testing::Test {
   VRN_network net_;
 };
 
-TEST_F(DiagnosisTest, SessionStartsWithFaultsTestsAndMostLikelyFault) {
+TEST_F(DiagNetworkTest, SessionStartsWithFaultsTestsAndMostLikelyFault) {
   VRN_diagNetwork diag(&net_);
   ASSERT_EQ(4, diag.GetFaultCount());
   EXPECT_EQ(qelta::kOk, diag.UpdateFaultBeliefs());
@@ -82,7 +82,7 @@ TEST_F(DiagnosisTest, SessionStartsWithFaultsTestsAndMostLikelyFault) {
   EXPECT_EQ(qelta::kOk, diag.SetMultiFaultAlgorithm(0x24));
 }
 
-TEST_F(DiagnosisTest, SingleFaultStrengths) {
+TEST_F(DiagNetworkTest, SingleFaultStrengths) {
   VRN_diagNetwork diag(&net_);
   ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
   struct Row {
@@ -121,7 +121,7 @@ TEST_F(DiagnosisTest, SingleFaultStrengths) {
   EXPECT_EQ(4u * (2 + 2 + 2) + (3 + 3 + 3), v.size());
 }
 
-TEST_F(DiagnosisTest, CostsAndTestGroups) {
+TEST_F(DiagNetworkTest, CostsAndTestGroups) {
   AddCosts();
   VRN_diagNetwork diag(&net_);
   ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
@@ -162,7 +162,7 @@ TEST_F(DiagnosisTest, CostsAndTestGroups) {
   }
 }
 
-TEST_F(DiagnosisTest, AlphaDefaultIsWrittenOnFirstUse) {
+TEST_F(DiagNetworkTest, AlphaDefaultIsWrittenOnFirstUse) {
   SetCost(L, {1});
   VRN_diagNetwork diag(&net_);
   ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
@@ -173,7 +173,7 @@ TEST_F(DiagnosisTest, AlphaDefaultIsWrittenOnFirstUse) {
   EXPECT_NEAR(0.588461538462 - 1.0, Net(diag, L), 1e-9);
 }
 
-TEST_F(DiagnosisTest, DSeparationAndFaultsOfOneNode) {
+TEST_F(DiagNetworkTest, DSeparationAndFaultsOfOneNode) {
   VRN_diagNetwork diag(&net_);
   diag.SetDSep(true);
   ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(1));
@@ -194,7 +194,7 @@ TEST_F(DiagnosisTest, DSeparationAndFaultsOfOneNode) {
   EXPECT_NEAR(0.223540505376, Net(diag, O), 1e-9);
 }
 
-TEST_F(DiagnosisTest, MultipleFaultRankings) {
+TEST_F(DiagNetworkTest, MultipleFaultRankings) {
   struct Row {
     int code;
     double l, c, g, t, o;
@@ -239,7 +239,7 @@ TEST_F(DiagnosisTest, MultipleFaultRankings) {
   for (const auto& [h, x] : nets) EXPECT_NEAR(x, Net(diag, h), 1e-6) << h;
 }
 
-TEST_F(DiagnosisTest, EditsUnderAnOpenSession) {
+TEST_F(DiagNetworkTest, EditsUnderAnOpenSession) {
   VRN_diagNetwork diag(&net_);
   ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
   ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
@@ -260,7 +260,7 @@ TEST_F(DiagnosisTest, EditsUnderAnOpenSession) {
   EXPECT_EQ(0, diag.GetPursuedFault());
 }
 
-TEST_F(DiagnosisTest, ObservationsComeAndGo) {
+TEST_F(DiagNetworkTest, ObservationsComeAndGo) {
   net_.GetNode(L)->SetMandatory(true);
   VRN_diagNetwork diag(&net_);
   ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
@@ -278,7 +278,7 @@ TEST_F(DiagnosisTest, ObservationsComeAndGo) {
   EXPECT_EQ(5, diag.GetUnperformedTests().GetSize());
 }
 
-TEST_F(DiagnosisTest, ImpossibleTestOutcomeIsNotAssumed) {
+TEST_F(DiagNetworkTest, ImpossibleTestOutcomeIsNotAssumed) {
   // C never reads "none".
   ASSERT_EQ(qelta::kOk, net_.GetNode(C)->Definition()->SetDefinitionFromVector(
                             {.98, .02, 0, .3, .7, 0, .02, .98, 0,  //
@@ -297,7 +297,7 @@ TEST_F(DiagnosisTest, ImpossibleTestOutcomeIsNotAssumed) {
   }
 }
 
-TEST_F(DiagnosisTest, FaultBeliefsWithDSeparation) {
+TEST_F(DiagNetworkTest, FaultBeliefsWithDSeparation) {
   VRN_diagNetwork diag(&net_);
   diag.SetDSep(true);
   ASSERT_EQ(qelta::kOk, diag.InstantiateObservation(C, 2));
@@ -308,7 +308,7 @@ TEST_F(DiagnosisTest, FaultBeliefsWithDSeparation) {
   EXPECT_EQ(0, net_.GetNumberOfTargets());    // the caller's targets kept
 }
 
-TEST_F(DiagnosisTest, PerformedTestsAreRatedWhenAsked) {
+TEST_F(DiagNetworkTest, PerformedTestsAreRatedWhenAsked) {
   VRN_diagNetwork diag(&net_);
   diag.SetRankPerformedTests(true);
   ASSERT_EQ(qelta::kOk, diag.InstantiateObservation(L, 1));

@@ -127,6 +127,22 @@ class DiagnosisTest extends NetworkFixture {
     }
 
     @Test
+    void faultsWithoutComputedValuesComeLast() {
+        try (DiagNetwork diag = new DiagNetwork(net)) {
+            diag.setDSep(true);
+            assertTrue(diag.getDSep());
+            diag.instantiateObservation("C", "none");
+            FaultInfo[] faults = diag.update().faults();
+            assertEquals(3, faults[3].index());  // F empty: C tells nothing of F
+            assertEquals(5 * Double.MIN_NORMAL, faults[3].probability());
+            assertEquals(0.0, diag.getFault(3).probability());
+            for (int k = 1; k < 3; k++) {
+                assertTrue(faults[k - 1].probability() >= faults[k].probability());
+            }
+        }
+    }
+
+    @Test
     void messages() {
         try (DiagNetwork diag = new DiagNetwork(net)) {
             refused("Invalid fault index 4; valid indices are 0..3", () -> diag.getFault(4));
