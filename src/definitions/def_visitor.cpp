@@ -1,20 +1,28 @@
 #include "definitions/def_visitor.h"
 
 #include "definitions/cpt.h"
+#include "definitions/decision.h"
 #include "definitions/node_def.h"
 #include "definitions/truth_table.h"
+#include "definitions/utility.h"
 
 // The kinds below have no class in this build yet, so no definition of
 // theirs can reach Dispatch; each visit gains its call of VisitDefault (and
 // Dispatch its case) together with the class.
 void VRN_nodeDefVisitor::VisitMau(VRN_mau&) {}
-void VRN_nodeDefVisitor::VisitUtility(VRN_utility&) {}
-void VRN_nodeDefVisitor::VisitDecision(VRN_decision&) {}
 void VRN_nodeDefVisitor::VisitEquation(VRN_equation&) {}
 void VRN_nodeDefVisitor::VisitDemorgan(VRN_demorgan&) {}
 void VRN_nodeDefVisitor::VisitCast(VRN_cast&) {}
 void VRN_nodeDefVisitor::VisitNoisyAdder(VRN_noisyAdder&) {}
 void VRN_nodeDefVisitor::VisitNoisyMAX(VRN_noisyMAX&) {}
+
+void VRN_nodeDefVisitor::VisitUtility(VRN_utility& definition) {
+  VisitDefault(definition);
+}
+
+void VRN_nodeDefVisitor::VisitDecision(VRN_decision& definition) {
+  VisitDefault(definition);
+}
 
 void VRN_nodeDefVisitor::VisitTruthTable(VRN_truthTable& definition) {
   VisitCpt(definition);
@@ -33,6 +41,12 @@ void VRN_nodeDefVisitor::Dispatch(VRN_nodeDef& definition) {
       break;
     case qelta::kDefTruthTable:
       VisitTruthTable(static_cast<VRN_truthTable&>(definition));
+      break;
+    case qelta::kDefDecision:
+      VisitDecision(static_cast<VRN_decision&>(definition));
+      break;
+    case qelta::kDefUtility:
+      VisitUtility(static_cast<VRN_utility&>(definition));
       break;
     default:
       break;

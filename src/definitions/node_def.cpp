@@ -12,8 +12,10 @@
 #include "base/status.h"
 #include "base/strings.h"
 #include "definitions/cpt.h"
+#include "definitions/decision.h"
 #include "definitions/discrete_def.h"
 #include "definitions/truth_table.h"
+#include "definitions/utility.h"
 
 namespace {
 
@@ -235,6 +237,9 @@ int VRN_nodeDef::SetDefinition(const VRN_doubleArray& items) {
   VRN_autoUpdateGuard guard(network_);
   VRN_matrix* table = GetMatrix();
   if (table == nullptr) return qelta::kErrWrongNodeType;
+  if (!AcceptsItems(items.Items(), items.GetSize())) {
+    return qelta::kErrOutOfRange;
+  }
   // A new table changes what every dependent value means: tell the
   // relevance bookkeeping, or stale beliefs would stay marked valid.
   const int rc = table->SetItems(items);
@@ -246,6 +251,9 @@ int VRN_nodeDef::SetDefinitionFromVector(const std::vector<double>& items) {
   VRN_autoUpdateGuard guard(network_);
   VRN_matrix* table = GetMatrix();
   if (table == nullptr) return qelta::kErrWrongNodeType;
+  if (!AcceptsItems(items.data(), static_cast<int>(items.size()))) {
+    return qelta::kErrOutOfRange;
+  }
   // A new table changes what every dependent value means: tell the
   // relevance bookkeeping, or stale beliefs would stay marked valid.
   const int rc = table->SetItemsFromVector(items);
@@ -257,6 +265,9 @@ int VRN_nodeDef::SetDefinitionFromMatrix(const VRN_matrix& matrix) {
   VRN_autoUpdateGuard guard(network_);
   VRN_matrix* table = GetMatrix();
   if (table == nullptr) return qelta::kErrWrongNodeType;
+  if (!AcceptsItems(matrix.GetItems().Items(), matrix.GetItemCount())) {
+    return qelta::kErrOutOfRange;
+  }
   // A new table changes what every dependent value means: tell the
   // relevance bookkeeping, or stale beliefs would stay marked valid.
   const int rc = table->CopyItems(matrix);
@@ -272,6 +283,8 @@ bool VRN_nodeDef::IsTypeInList(const int* codes, int count) const {
   return false;
 }
 
+bool VRN_nodeDef::AcceptsItems(const double*, int) const { return true; }
+
 void VRN_nodeDef::NotifyRelevance(int kind) const {
   if (network_ != nullptr) (void)network_->OnEvidenceChange(handle_, kind);
 }
@@ -286,6 +299,10 @@ VRN_nodeDef* VRN_nodeDef::Create(int type, VRN_network* network, int handle,
         return new VRN_cpt(network, handle);
       case qelta::kDefTruthTable:
         return new VRN_truthTable(network, handle);
+      case qelta::kDefDecision:
+        return new VRN_decision(network, handle);
+      case qelta::kDefUtility:
+        return new VRN_utility(network, handle);
       default:
         return nullptr;
     }
@@ -295,8 +312,7 @@ VRN_nodeDef* VRN_nodeDef::Create(int type, VRN_network* network, int handle,
 }
 
 VRN_nodeDef* VRN_nodeDef::CreateConverted(VRN_nodeDef* old, int type) {
-  // Checked first: filling the record may change the network (a decision
-  // drops its parents), which must not happen for a type we cannot build.
+  // Checked first, so a code we cannot build costs nothing.
   if (!IsValidType(type)) return nullptr;
   VRN_discreteInfo info(old->GetNetwork(), old->GetHandle());
   (void)old->GetDiscreteInfo(&info);
@@ -306,6 +322,10 @@ VRN_nodeDef* VRN_nodeDef::CreateConverted(VRN_nodeDef* old, int type) {
         return new VRN_cpt(info);
       case qelta::kDefTruthTable:
         return new VRN_truthTable(info);
+      case qelta::kDefDecision:
+        return new VRN_decision(info);
+      case qelta::kDefUtility:
+        return new VRN_utility(info);
       default:
         return nullptr;
     }
@@ -315,9 +335,10 @@ VRN_nodeDef* VRN_nodeDef::CreateConverted(VRN_nodeDef* old, int type) {
 }
 
 bool VRN_nodeDef::IsValidType(int type) {
-  // Decision, utility, the canonical kinds, equation and MAU join this list
-  // as their classes are built.
-  return type == qelta::kDefCpt || type == qelta::kDefTruthTable;
+  // The canonical kinds, equation and MAU join this list as their classes
+  // are built.
+  return type == qelta::kDefCpt || type == qelta::kDefTruthTable ||
+         type == qelta::kDefDecision || type == qelta::kDefUtility;
 }
 
 bool VRN_nodeDef::IsArcAllowed(int parent_type, int child_type) {

@@ -210,6 +210,9 @@ class VRN_nodeDef {
   // Runs the network's relevance hook for this node with change `kind`
   // (64 outcomes changed, 128 parameters changed).
   void NotifyRelevance(int kind) const;
+  // Whether the SetDefinition family may store these items; a refusal
+  // answers -2 and changes nothing. Every item is accepted here.
+  virtual bool AcceptsItems(const double* items, int count) const;
 
  private:
   VRN_network* network_;

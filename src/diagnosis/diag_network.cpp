@@ -1,7 +1,5 @@
 #include "diagnosis/diag_network.h"
 
-#include <strings.h>
-
 #include <string>
 
 #include "base/error_log.h"
@@ -28,16 +26,6 @@ bool IsMultiFaultCode(int code) {
     default:
       return false;
   }
-}
-
-bool IsTestGroupCostNode(const VRN_network& network, int handle) {
-  const VRN_node* node = network.GetNode(handle);
-  if (node == nullptr) return false;
-  const VRN_userProperties& properties = node->UserProperties();
-  const int i = properties.FindProperty("DIAG_TESTGROUPCOST");
-  if (i < 0) return false;
-  const char* value = properties.GetPropertyValue(i);
-  return value != nullptr && strcasecmp(value, "True") == 0;
 }
 
 }  // namespace qelta::diag
@@ -104,7 +92,7 @@ int VRN_diagNetwork::Adapter::GetCostNodes(VRN_intArray& groups,
   descendants.Flush();
   for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
     if (network.GetNode(h)->GetCostChildren().GetSize() > 0 &&
-        qelta::diag::IsTestGroupCostNode(network, h)) {
+        network.IsTestGroupCost(h)) {
       groups.Add(h);
     }
   }

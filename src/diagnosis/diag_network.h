@@ -33,8 +33,6 @@ inline constexpr int kMultiProductEntropyFlag = 0x02;
 inline constexpr int kMultiJointEntropyFlag = 0x04;
 // True for the codes SetMultiFaultAlgorithm accepts.
 bool IsMultiFaultCode(int code);
-// True when the node carries "DIAG_TESTGROUPCOST" = "True" (any case).
-bool IsTestGroupCostNode(const VRN_network& network, int handle);
 }  // namespace qelta::diag
 
 class VRN_diagNetwork {

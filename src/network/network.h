@@ -223,6 +223,9 @@ class VRN_network {
   const VRN_userProperties& UserProperties() const { return userProperties_; }
   VRN_documentation& Documentation() { return documentation_; }
   const VRN_documentation& Documentation() const { return documentation_; }
+  // Whether node h's user property "DIAG_TESTGROUPCOST" is "True" (any
+  // case); false for a bad handle.
+  bool IsTestGroupCost(int handle) const;
 
   // Creates the generator from the seed on first use; owned by the network.
   VRN_randomGenerator* GetRandomGenerator();

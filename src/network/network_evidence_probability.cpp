@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/error_log.h"
+#include "definitions/node_def.h"
 #include "network/change_guards.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -165,6 +167,18 @@ bool VRN_network::ChainRuleEvidence(double& p) {
 }
 
 bool VRN_network::CalcPropEvidence(double& p, bool chainRuleOnly) {
+  // Decisions and utilities have no distribution: the evidence has no
+  // probability until a policy fixes the decisions.
+  for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
+    if ((nodes_[h]->Definition()->GetType() &
+         (qelta::kDefBitDecision | qelta::kDefBitUtility)) != 0) {
+      (void)errorLog_->LogError(
+          qelta::kErrWrongNodeType,
+          "Probability of evidence is not available for influence diagrams");
+      p = -1.0;
+      return false;
+    }
+  }
   // Target edits below are batched: at most one automatic update, when the
   // call ends.
   VRN_autoUpdateGuard batch(this, true);

@@ -115,6 +115,9 @@ int VRN_node::setNodeType(int code) {
   if (!VRN_nodeDef::IsValidType(code)) return qelta::kErrWrongNodeType;
   if (definition_->GetType() == code) return qelta::kOk;
   VRN_autoUpdateGuard guard(network_, true);
+  // A decision's parents are informational: another kind would read them
+  // as conditioning parents, so they go once the new definition exists.
+  const bool was_decision = definition_->GetType() == qelta::kDefDecision;
 
   // The new definition is built first, from the old one with all its arcs,
   // so a type that cannot be built leaves the node as it was.
@@ -136,7 +139,7 @@ int VRN_node::setNodeType(int code) {
   for (int i = parents_.GetSize() - 1; i >= 0; --i) {
     int parent = parents_[i];
     int parent_type = network_->GetNode(parent)->Definition()->GetType();
-    if (!VRN_nodeDef::IsArcAllowed(parent_type, code)) {
+    if (was_decision || !VRN_nodeDef::IsArcAllowed(parent_type, code)) {
       (void)network_->RemoveArc(parent, handle_);
     }
   }

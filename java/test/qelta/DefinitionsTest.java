@@ -37,7 +37,7 @@ class DefinitionsTest extends NetworkFixture {
 
     @Test
     void aNodeWithoutATableIsRefusedByName() {
-        int decision = optionalNode(17, "Act");
+        int decision = net.addNode(17, "Act");
         String message = "Cannot get node definition 'LIST' of node 'Act' as an array of doubles";
         refused(message, () -> net.getNodeDefinition(decision));
         refused(message, () -> net.setNodeDefinition("Act", new double[] {1, 0}));

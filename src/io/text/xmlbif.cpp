@@ -702,7 +702,12 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
                       network->GetNode(parent)->GetId(), node->GetId());
     }
   }
-  if (has_table) {
+  if (has_table && node->Definition()->GetType() == qelta::kDefDecision) {
+    // A decision's choices are made, not drawn: there is no table to fill.
+    ReportFormatted(qelta::kErrWrongNodeType,
+                    "ERROR: [%s] : A decision node takes no TABLE",
+                    node->GetId());
+  } else if (has_table) {
     VRN_nodeDef* definition = node->Definition();
     const int rc = definition->SetDefinitionFromVector(table);
     if (rc != kOk) {

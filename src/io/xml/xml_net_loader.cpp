@@ -49,8 +49,6 @@ struct NodeElement {
 // Node elements whose definitions this build cannot create yet. They are
 // declared so that such a file is refused instead of losing the node.
 constexpr NodeElement kUnsupportedNodes[] = {
-    {"decision", qelta::kDefDecision, true},
-    {"utility", qelta::kDefUtility, false},
     {"mau", qelta::kDefMau, false},
     {"maux", qelta::kDefMau, false},
     {"equation", qelta::kDefEquation, false},
@@ -181,7 +179,16 @@ void XmlNetLoader::BuildBindings(IXmlBinding* extension) {
            &L::OnResultingStateToken);
   deterministic->AddChild(resulting_states, kReq);
 
-  std::vector<NodeBinding*> node_bindings = {cpt, deterministic};
+  NodeBinding* decision = BindNode("decision", qelta::kDefDecision, true,
+                                   &L::OnDecisionEnd);
+  NodeBinding* utility = BindNode("utility", qelta::kDefUtility, false,
+                                  &L::OnUtilityEnd);
+  Binding* utilities = Bind("utilities", kInherit, &L::OnProbabilitiesStart,
+                            nullptr, &L::OnValueToken);
+  utility->AddChild(utilities, kReq);
+
+  std::vector<NodeBinding*> node_bindings = {cpt, deterministic, decision,
+                                             utility};
   for (const NodeElement& element : kUnsupportedNodes) {
     node_bindings.push_back(
         BindNode(element.name, element.type, element.has_states, nullptr));
@@ -600,7 +607,8 @@ bool XmlNetLoader::FinishOutcomes(IXmlReader& reader) {
 void XmlNetLoader::OnNodeEnd(IXmlReader& reader, const NodeBinding& binding) {
   // A missing required child is left to the reader, which names it.
   if (binding.has_states() && state_ids_.empty()) return;
-  if (!seen_values_) return;
+  // A decision has no values element to wait for.
+  if (!seen_values_ && binding.type() != qelta::kDefDecision) return;
   if (!FinishArcs(reader)) return;
   if (binding.has_states() && !FinishOutcomes(reader)) return;
   (this->*binding.end_step())(reader);
@@ -718,6 +726,14 @@ void XmlNetLoader::OnResultingStateToken(IXmlReader& reader) {
 void XmlNetLoader::OnCptEnd(IXmlReader& reader) {
   if (definition_->SetDefinitionFromVector(values_) != qelta::kOk) {
     reader.Abort("SetProbabilities failed");
+  }
+}
+
+void XmlNetLoader::OnDecisionEnd(IXmlReader&) {}
+
+void XmlNetLoader::OnUtilityEnd(IXmlReader& reader) {
+  if (definition_->SetDefinitionFromVector(values_) != qelta::kOk) {
+    reader.Abort("SetUtilities failed");
   }
 }
 

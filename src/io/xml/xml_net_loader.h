@@ -137,6 +137,8 @@ class XmlNetLoader : public XmlReader, public XmlErrorHandler {
   void OnResultingStateToken(IXmlReader& reader);
   void OnCptEnd(IXmlReader& reader);
   void OnDeterministicEnd(IXmlReader& reader);
+  void OnDecisionEnd(IXmlReader& reader);
+  void OnUtilityEnd(IXmlReader& reader);
 
   // Observation costs.
   void OnCostNodeStart(IXmlReader& reader);

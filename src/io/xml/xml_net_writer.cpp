@@ -15,9 +15,11 @@
 #include "base/status.h"
 #include "base/strings.h"
 #include "definitions/cpt.h"
+#include "definitions/decision.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "definitions/truth_table.h"
+#include "definitions/utility.h"
 #include "io/xml/zantu_writer.h"
 
 namespace {
@@ -351,6 +353,14 @@ void XmlNetworkSaver::VisitTruthTable(VRN_truthTable& definition) {
   }
   WriteStringList("resultingstates", names.data(),
                   static_cast<int>(names.size()));
+}
+
+void XmlNetworkSaver::VisitDecision(VRN_decision& definition) {
+  WriteNodeStart(definition, "decision", nullptr, true);
+}
+
+void XmlNetworkSaver::VisitUtility(VRN_utility& definition) {
+  WriteNodeStart(definition, "utility", "utilities", false);
 }
 
 void XmlNetworkSaver::VisitDefault(VRN_nodeDef&) {

@@ -55,6 +55,8 @@ class XmlNetworkSaver : public XmlWriter, public VRN_nodeDefVisitor {
   // Node elements by definition kind.
   void VisitCpt(VRN_cpt& definition) override;
   void VisitTruthTable(VRN_truthTable& definition) override;
+  void VisitDecision(VRN_decision& definition) override;
+  void VisitUtility(VRN_utility& definition) override;
   // A kind without a visit here: the save fails rather than drop the node.
   void VisitDefault(VRN_nodeDef& definition) override;
 

@@ -34,7 +34,9 @@ public final class BkKnowledge extends Wrapper {
     public native void readFile(String file);
 
     /**
-     * Writes the knowledge to an XML file.
+     * Writes the knowledge to an XML file. Without variables, one named "var" and its index is made
+     * for every index that an arc or a tier mentions; variables without a position get one below
+     * the others of their tier. These completions stay in the knowledge.
      *
      * @param file the file name
      */

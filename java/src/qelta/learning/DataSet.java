@@ -166,7 +166,8 @@ public final class DataSet extends Wrapper {
 
     /**
      * Reads delimited text, replacing the whole content. The separator is found from the first
-     * line. Numbers are read with the "C" numeric conventions.
+     * line. Numbers are read with the "C" numeric conventions. A file that cannot be read leaves
+     * the data set as it was; the exception's message names the reason and the line.
      *
      * @param file the file name
      * @param missingToken the text of a missing cell; null means "*"
@@ -178,10 +179,13 @@ public final class DataSet extends Wrapper {
             String file, String missingToken, int missingInt, float missingFloat, boolean hasColumnIds);
 
     /**
-     * Writes the data as delimited text.
+     * Writes the data as delimited text, so that reading it back gives the same cells. A state name
+     * or identifier that could not be read back as itself (empty, or holding a line break) is
+     * refused before the file is created.
      *
      * @param file the file name
-     * @param separator the field separator; 0 means TAB
+     * @param separator the field separator; 0 means TAB; CR, LF, the double quote and characters
+     *     beyond U+007F are refused
      * @param missingToken the text of a missing cell; null means "*"
      * @param writeColumnIds true to write the identifiers on a first line
      */
@@ -197,7 +201,7 @@ public final class DataSet extends Wrapper {
     public native DataMatch[] matchNetwork(Network net);
 
     /**
-     * Turns a continuous variable into a discrete one.
+     * Turns a variable's values into bin numbers; a continuous variable becomes discrete.
      *
      * @param variable the variable's index
      * @param method 0 groups sorted distinct values, 1 equal-width intervals, 2 equal-count

@@ -1,0 +1,655 @@
+// The delimited text file of a data set: one record per line (LF or CR LF),
+// an optional first line of column ids, a separator found from the first
+// line (TAB, ',', ';' or ' ', in that order of preference), double-quote
+// quoting with doubled quotes inside, and a missing-value token. Columns
+// start as int columns and turn float or text as their values demand.
+//
+// The reader takes the whole file into memory and splits it in one pass,
+// converting numbers in place without copies beyond a small scratch
+// buffer; it fills a fresh data set and hands it over only on success.
+// Numbers are read and written in the classic form whatever the locale.
+#include <locale.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "base/special_values.h"
+#include "base/status.h"
+#include "learning/dataset.h"
+#include "network/change_guards.h"
+
+namespace {
+
+locale_t ClassicNumbers() {
+  static const locale_t classic =
+      newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return classic;
+}
+
+std::string Format(const char* format, int a, int b = 0, int c = 0) {
+  char buffer[160];
+  std::snprintf(buffer, sizeof buffer, format, a, b, c);
+  return buffer;
+}
+
+bool OnlySpaces(const char* from, const char* to) {
+  for (; from < to; ++from) {
+    if (*from != ' ') return false;
+  }
+  return true;
+}
+
+// Reads the whole file; false when a read fails.
+bool ReadAll(std::FILE* file, std::string* contents) {
+  std::size_t chunk = std::size_t{1} << 16;
+  std::size_t used = 0;
+  for (;;) {
+    contents->resize(used + chunk);
+    const std::size_t got = std::fread(&(*contents)[used], 1, chunk, file);
+    used += got;
+    if (got < chunk) break;
+    chunk = std::min(chunk * 2, std::size_t{1} << 24);
+  }
+  contents->resize(used);
+  return std::ferror(file) == 0;
+}
+
+}  // namespace
+
+// One call of VRN_dataset::ReadFile.
+class VRN_datasetReader {
+ public:
+  VRN_datasetReader(const VRN_datasetReadOptions& options, VRN_dataset* data)
+      : options_(options), data_(*data) {}
+
+  // Parses contents into the data set; false with error() set on failure.
+  bool Read(const std::string& contents);
+  const std::string& error() const { return error_; }
+
+ private:
+  struct Field {
+    const char* text;
+    std::size_t size;
+    bool quoted;
+  };
+  enum class Kind { kInt, kFloat, kText };
+  struct ColumnState {
+    Kind kind = Kind::kInt;
+    // Text values numbered in order of appearance; renumbered at the end.
+    std::map<std::string, int, std::less<>> texts;
+    // Records before this one still hold numbers that must become text.
+    std::size_t textFrom = 0;
+  };
+
+  bool Fail(std::string message) {
+    error_ = std::move(message);
+    return false;
+  }
+  // The next line of the data part: [*begin, *begin + *size). False at the
+  // end of the data.
+  bool NextLine(const char** begin, std::size_t* size);
+  bool Split(const char* line, std::size_t size);
+  bool StoreRecord();
+  bool StoreNumber(std::size_t column, const Field& field, std::size_t record);
+  void ToFloat(std::size_t column);
+  void ToText(std::size_t column, std::size_t record);
+  int Intern(ColumnState* state, std::string_view text);
+  bool IsMissingToken(const Field& field) const {
+    return field.size == 0 ||
+           (!field.quoted && std::string_view(field.text, field.size) ==
+                                 options_.missingValueToken);
+  }
+  void FinishTextColumns();
+
+  const VRN_datasetReadOptions& options_;
+  VRN_dataset& data_;
+  std::string error_;
+  const char* data_begin_ = nullptr;
+  const char* cursor_ = nullptr;
+  const char* data_end_ = nullptr;
+  int line_ = 0;
+  char separator_ = 0;
+  std::vector<Field> fields_;
+  std::deque<std::string> unquoted_;  // scratch per field for "" pairs (stable)
+  bool last_raw_empty_ = false;
+  std::vector<ColumnState> columns_;
+  std::vector<std::size_t> record_lines_;  // line start offset per record
+  std::string number_;                     // NUL-terminated number scratch
+};
+
+bool VRN_datasetReader::NextLine(const char** begin, std::size_t* size) {
+  if (cursor_ >= data_end_) return false;
+  ++line_;
+  const char* start = cursor_;
+  const void* lf = std::memchr(start, '\n', static_cast<std::size_t>(data_end_ - start));
+  const char* stop = lf != nullptr ? static_cast<const char*>(lf) : data_end_;
+  cursor_ = lf != nullptr ? stop + 1 : data_end_;
+  if (lf != nullptr && stop > start && stop[-1] == '\r') --stop;
+  *begin = start;
+  *size = static_cast<std::size_t>(stop - start);
+  return true;
+}
+
+bool VRN_datasetReader::Split(const char* p, std::size_t n) {
+  fields_.clear();
+  std::size_t i = 0;
+  for (;;) {
+    Field field{p + i, 0, false};
+    if (i < n && p[i] == '"') {
+      const std::size_t start = i + 1;
+      std::size_t j = start;
+      bool doubled = false;
+      std::size_t close = 0;
+      for (;;) {
+        const void* q = std::memchr(p + j, '"', n - j);
+        if (q == nullptr) {
+          return Fail("Unexpected endline in the quoted string");
+        }
+        const std::size_t k = static_cast<std::size_t>(static_cast<const char*>(q) - p);
+        if (k + 1 < n && p[k + 1] == '"') {
+          doubled = true;
+          j = k + 2;
+          continue;
+        }
+        if (k + 1 == n || p[k + 1] == separator_) {
+          close = k;
+          break;
+        }
+        return Fail("Unexpected character in the quoted string");
+      }
+      field = Field{p + start, close - start, true};
+      if (doubled) {
+        const std::size_t slot = fields_.size();
+        if (unquoted_.size() <= slot) unquoted_.resize(slot + 1);
+        std::string& text = unquoted_[slot];
+        text.clear();
+        for (std::size_t k = start; k < close; ++k) {
+          text.push_back(p[k]);
+          if (p[k] == '"') ++k;  // the second of a pair
+        }
+        field.text = text.data();
+        field.size = text.size();
+      }
+      i = close + 1;
+    } else {
+      const void* q = separator_ != 0 ? std::memchr(p + i, separator_, n - i) : nullptr;
+      const std::size_t k =
+          q != nullptr ? static_cast<std::size_t>(static_cast<const char*>(q) - p) : n;
+      field = Field{p + i, k - i, false};
+      i = k;
+    }
+    fields_.push_back(field);
+    if (i >= n) break;
+    ++i;  // the separator
+  }
+  const Field& last = fields_.back();
+  last_raw_empty_ = last.size == 0;
+  for (Field& field : fields_) {
+    if (field.quoted) continue;
+    while (field.size > 0 && field.text[0] == ' ') {
+      ++field.text;
+      --field.size;
+    }
+  }
+  return true;
+}
+
+int VRN_datasetReader::Intern(ColumnState* state, std::string_view text) {
+  auto found = state->texts.find(text);
+  if (found != state->texts.end()) return found->second;
+  const int number = static_cast<int>(state->texts.size());
+  state->texts.emplace(std::string(text), number);
+  return number;
+}
+
+void VRN_datasetReader::ToFloat(std::size_t column) {
+  VRN_datasetVariable& variable = data_.variables_[column];
+  VRN_dataset::Column& cells = data_.columns_[column];
+  cells.floats.resize(cells.ints.size());
+  for (std::size_t r = 0; r < cells.ints.size(); ++r) {
+    const int value = cells.ints[r];
+    cells.floats[r] = value == options_.missingInt
+                          ? options_.missingFloat
+                          : static_cast<float>(value);
+  }
+  std::vector<int>().swap(cells.ints);
+  variable.discrete = false;
+  variable.missingFloat = options_.missingFloat;
+  columns_[column].kind = Kind::kFloat;
+}
+
+void VRN_datasetReader::ToText(std::size_t column, std::size_t record) {
+  // Earlier cells get their own field text back at the end (one pass over
+  // their lines for every such column), so "2.30" stays "2.30".
+  VRN_datasetVariable& variable = data_.variables_[column];
+  VRN_dataset::Column& cells = data_.columns_[column];
+  std::vector<float>().swap(cells.floats);
+  cells.ints.assign(record, -1);
+  variable.discrete = true;
+  variable.missingInt = -1;
+  columns_[column].kind = Kind::kText;
+  columns_[column].textFrom = record;
+}
+
+bool VRN_datasetReader::StoreNumber(std::size_t column, const Field& field,
+                                    std::size_t record) {
+  ColumnState& state = columns_[column];
+  VRN_dataset::Column& cells = data_.columns_[column];
+  // Plain decimal integers of up to nine digits need no strtod.
+  {
+    std::size_t k = 0;
+    bool negative = false;
+    if (k < field.size && (field.text[k] == '-' || field.text[k] == '+')) {
+      negative = field.text[k] == '-';
+      ++k;
+    }
+    const std::size_t digits_from = k;
+    int value = 0;
+    while (k < field.size && k - digits_from < 9 && field.text[k] >= '0' &&
+           field.text[k] <= '9') {
+      value = value * 10 + (field.text[k] - '0');
+      ++k;
+    }
+    std::size_t rest = k;
+    while (rest < field.size && field.text[rest] == ' ') ++rest;
+    if (k > digits_from && rest == field.size &&
+        (k == field.size || field.text[k] == ' ')) {
+      if (negative) value = -value;
+      if (state.kind == Kind::kInt) {
+        cells.ints.push_back(value);
+      } else {
+        cells.floats.push_back(static_cast<float>(value));
+      }
+      return true;
+    }
+  }
+  // The common forms go through from_chars, quick and free of the locale;
+  // what it does not take whole (a '+', hexadecimal, a value beyond the
+  // double range) goes through strtod, whose reading decides.
+  const char* const last = field.text + field.size;
+  double value = 0;
+  bool overflow = false;
+  bool quick = false;
+  {
+    const auto done = std::from_chars(field.text, last, value);
+    quick = done.ec == std::errc() && OnlySpaces(done.ptr, last);
+  }
+  if (!quick) {
+    number_.assign(field.text, field.size);
+    const char* text = number_.c_str();
+    char* end = nullptr;
+    errno = 0;
+    value = strtod_l(text, &end, ClassicNumbers());
+    overflow = errno == ERANGE && std::isinf(value);
+    if (end == text || !OnlySpaces(end, text + field.size)) {
+      ToText(column, record);
+      cells.ints.push_back(Intern(&state, std::string_view(field.text, field.size)));
+      return true;
+    }
+  }
+  if (state.kind == Kind::kInt) {
+    if (std::isfinite(value) && value >= INT_MIN && value <= INT_MAX &&
+        value == std::trunc(value)) {
+      cells.ints.push_back(static_cast<int>(value));
+      return true;
+    }
+    ToFloat(column);
+  }
+  // Read again as float so that the text is rounded once, not twice.
+  float single = 0;
+  const auto done = std::from_chars(field.text, last, single);
+  if (!quick || done.ec != std::errc()) {
+    number_.assign(field.text, field.size);
+    single = strtof_l(number_.c_str(), nullptr, ClassicNumbers());
+  }
+  if (std::isinf(single) && (overflow || std::isfinite(value))) {
+    return Fail(Format("Line %d: number out of range in column %d", line_,
+                       static_cast<int>(column) + 1));
+  }
+  cells.floats.push_back(single);
+  return true;
+}
+
+bool VRN_datasetReader::StoreRecord() {
+  const std::size_t record = record_lines_.size() - 1;
+  for (std::size_t c = 0; c < fields_.size(); ++c) {
+    const Field& field = fields_[c];
+    ColumnState& state = columns_[c];
+    VRN_dataset::Column& cells = data_.columns_[c];
+    if (IsMissingToken(field)) {
+      if (state.kind == Kind::kFloat) {
+        cells.floats.push_back(options_.missingFloat);
+      } else {
+        cells.ints.push_back(state.kind == Kind::kText ? -1 : options_.missingInt);
+      }
+      continue;
+    }
+    if (state.kind == Kind::kText) {
+      cells.ints.push_back(Intern(&state, std::string_view(field.text, field.size)));
+      continue;
+    }
+    if (!StoreNumber(c, field, record)) return false;
+  }
+  return true;
+}
+
+void VRN_datasetReader::FinishTextColumns() {
+  std::size_t redo = 0;
+  for (const ColumnState& state : columns_) {
+    if (state.kind == Kind::kText) redo = std::max(redo, state.textFrom);
+  }
+  for (std::size_t r = 0; r < redo; ++r) {
+    const char* begin = data_begin_ + record_lines_[r];
+    const void* lf = std::memchr(begin, '\n', static_cast<std::size_t>(data_end_ - begin));
+    const char* stop = lf != nullptr ? static_cast<const char*>(lf) : data_end_;
+    if (lf != nullptr && stop > begin && stop[-1] == '\r') --stop;
+    // This line was split once already, so it splits again the same way.
+    static_cast<void>(Split(begin, static_cast<std::size_t>(stop - begin)));
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+      ColumnState& state = columns_[c];
+      if (state.kind != Kind::kText || r >= state.textFrom) continue;
+      const Field& field = fields_[c];
+      data_.columns_[c].ints[r] =
+          IsMissingToken(field)
+              ? -1
+              : Intern(&state, std::string_view(field.text, field.size));
+    }
+  }
+  for (std::size_t c = 0; c < columns_.size(); ++c) {
+    ColumnState& state = columns_[c];
+    if (state.kind != Kind::kText) continue;
+    std::vector<int> position(state.texts.size());
+    std::vector<std::string>& names = data_.variables_[c].stateNames;
+    names.clear();
+    names.reserve(state.texts.size());
+    for (auto& entry : state.texts) {
+      position[static_cast<std::size_t>(entry.second)] = static_cast<int>(names.size());
+      names.push_back(entry.first);
+    }
+    for (int& cell : data_.columns_[c].ints) {
+      if (cell >= 0) cell = position[static_cast<std::size_t>(cell)];
+    }
+  }
+}
+
+bool VRN_datasetReader::Read(const std::string& contents) {
+  if (std::memchr(contents.data(), '\0', contents.size()) != nullptr) {
+    return Fail("The data file holds a NUL byte");
+  }
+  data_begin_ = contents.data();
+  cursor_ = data_begin_;
+  // Blank lines after the last non-blank line are not records.
+  std::size_t end = contents.size();
+  while (end > 0 && contents[end - 1] == '\n') {
+    std::size_t k = end - 1;
+    if (k > 0 && contents[k - 1] == '\r') --k;
+    if (k != 0 && contents[k - 1] != '\n') break;
+    end = k;
+  }
+  data_end_ = data_begin_ + end;
+
+  const char* first = nullptr;
+  std::size_t first_size = 0;
+  if (!NextLine(&first, &first_size)) {
+    return Fail("Can't read first line of file");
+  }
+  const std::string_view head(first, first_size);
+  for (char candidate : {'\t', ',', ';', ' '}) {
+    if (head.find(candidate) != std::string_view::npos) {
+      separator_ = candidate;
+      break;
+    }
+  }
+  if (separator_ == 0 && first_size > 128) {
+    return Fail("First line has more than 128 characters and no separators were found");
+  }
+  if (!Split(first, first_size)) return false;
+  if (fields_.empty()) {
+    return Fail("Can't recognize column names/values in the first line");
+  }
+  if (last_raw_empty_) {
+    return Fail(fields_.size() == 1 ? "The header line is empty"
+                                    : "Trailing separator found in the header line");
+  }
+  const std::size_t column_count = fields_.size();
+  columns_.resize(column_count);
+  data_.variables_.reserve(column_count);
+  data_.columns_.reserve(column_count);
+  if (options_.columnIdsPresent) {
+    std::unordered_set<std::string_view> seen;
+    for (std::size_t c = 0; c < column_count; ++c) {
+      const std::string_view id(fields_[c].text, fields_[c].size);
+      if (id.empty()) {
+        return Fail(Format("Column name %d is empty", static_cast<int>(c) + 1));
+      }
+      if (!seen.insert(id).second) {
+        return Fail("Duplicated column name: " + std::string(id));
+      }
+    }
+  }
+  for (std::size_t c = 0; c < column_count; ++c) {
+    VRN_datasetVariable variable;
+    if (options_.columnIdsPresent) variable.id.assign(fields_[c].text, fields_[c].size);
+    variable.missingInt = options_.missingInt;
+    data_.variables_.push_back(std::move(variable));
+    data_.columns_.emplace_back();
+  }
+  if (!options_.columnIdsPresent) {
+    cursor_ = data_begin_;  // the first line is a record too
+    line_ = 0;
+  }
+
+  const char* line = nullptr;
+  std::size_t size = 0;
+  while (NextLine(&line, &size)) {
+    if (!Split(line, size)) return false;
+    if (fields_.size() != column_count) {
+      return Fail(Format("Line %d: expected %d columns of data but found %d", line_,
+                         static_cast<int>(column_count), static_cast<int>(fields_.size())));
+    }
+    if (record_lines_.size() >= static_cast<std::size_t>(INT_MAX)) {
+      return Fail(Format("Line %d: more records than a data set can hold", line_));
+    }
+    record_lines_.push_back(static_cast<std::size_t>(line - data_begin_));
+    if (!StoreRecord()) return false;
+  }
+  FinishTextColumns();
+  return true;
+}
+
+int VRN_dataset::ReadFile(const std::string& fileName,
+                          const VRN_datasetReadOptions* options,
+                          std::string* errorText) {
+  const VRN_datasetReadOptions defaults;
+  if (options == nullptr) options = &defaults;
+  auto fail = [&](std::string message) {
+    if (errorText != nullptr) *errorText = std::move(message);
+    return qelta::kErrFileIo;
+  };
+  std::FILE* file = VRN_Fopen(fileName.c_str(), "rb");
+  if (file == nullptr) return fail("Can't open data file: " + fileName);
+  std::string contents;
+  bool read = false;
+  try {
+    read = ReadAll(file, &contents);
+  } catch (const std::bad_alloc&) {
+    std::fclose(file);
+    return fail("Out of memory reading data file: " + fileName);
+  }
+  std::fclose(file);
+  if (!read) return fail("Can't read data file: " + fileName);
+
+  VRN_dataset fresh;
+  try {
+    VRN_datasetReader reader(*options, &fresh);
+    if (!reader.Read(contents)) return fail(reader.error());
+  } catch (const std::bad_alloc&) {
+    return fail("Out of memory reading data file: " + fileName);
+  } catch (const std::length_error&) {
+    return fail("Out of memory reading data file: " + fileName);
+  }
+  *this = std::move(fresh);
+  return qelta::kOk;
+}
+
+// ---------------------------------------------------------------- writing
+
+namespace {
+
+// Output with every write checked; the text goes out in large pieces.
+class CheckedOutput {
+ public:
+  explicit CheckedOutput(std::FILE* file) : file_(file) { buffer_.reserve(kFlushAt + 4096); }
+  void Put(std::string_view text) {
+    buffer_.append(text);
+    if (buffer_.size() >= kFlushAt) Flush();
+  }
+  void Put(char c) {
+    buffer_.push_back(c);
+    if (buffer_.size() >= kFlushAt) Flush();
+  }
+  void Flush() {
+    if (!buffer_.empty() && ok_ &&
+        std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
+      ok_ = false;
+    }
+    buffer_.clear();
+  }
+  // Flushes and closes; false when any write or the close failed.
+  bool Close() {
+    Flush();
+    const bool closed = std::fclose(file_) == 0;
+    return ok_ && closed;
+  }
+
+ private:
+  static constexpr std::size_t kFlushAt = std::size_t{1} << 16;
+  std::FILE* file_;
+  std::string buffer_;
+  bool ok_ = true;
+};
+
+bool HasLineBreak(const std::string& text) {
+  return text.find_first_of("\r\n") != std::string::npos;
+}
+
+}  // namespace
+
+int VRN_dataset::WriteFile(const std::string& fileName,
+                           const VRN_datasetWriteOptions* options,
+                           std::string* errorText) const {
+  const VRN_datasetWriteOptions defaults;
+  if (options == nullptr) options = &defaults;
+  auto fail = [&](std::string message) {
+    if (errorText != nullptr) *errorText = std::move(message);
+    return qelta::kErrFileIo;
+  };
+  const char separator = options->separator;
+  const std::string& token = options->missingValueToken;
+  if (separator == 0 || separator == '\r' || separator == '\n' || separator == '"' ||
+      static_cast<unsigned char>(separator) >= 0x80) {
+    return fail("Invalid separator character");
+  }
+  // A token the reader cannot see as one field would turn missing cells
+  // into values.
+  if (token.find_first_of(std::string("\r\n\"") + separator) != std::string::npos ||
+      (!token.empty() && token[0] == ' ')) {
+    return fail("Invalid missing-value token: " + token);
+  }
+  // Refuse before the file exists what could not be read back as itself.
+  for (std::size_t v = 0; v < variables_.size(); ++v) {
+    const VRN_datasetVariable& variable = variables_[v];
+    if (options->columnIdsPresent && (variable.id.empty() || HasLineBreak(variable.id))) {
+      return fail(Format("Id of variable %d is empty or holds a line break",
+                         static_cast<int>(v)));
+    }
+    for (std::size_t s = 0; s < variable.stateNames.size(); ++s) {
+      const std::string& name = variable.stateNames[s];
+      if (name.empty() || HasLineBreak(name)) {
+        return fail(Format("State %d of variable ", static_cast<int>(s)) + "'" + variable.id +
+                    "' is empty or holds a line break");
+      }
+    }
+  }
+  std::FILE* file = VRN_Fopen(fileName.c_str(), "wt");
+  if (file == nullptr) return fail("Can't open data file: " + fileName);
+  CheckedOutput out(file);
+  const std::string quoted_bytes = std::string("\t,; \"") + separator;
+  auto put_field = [&](std::string_view text) {
+    // Any byte the reader could take for the separator is quoted too: with
+    // one column the first line alone decides what the separator is.
+    const bool quote = text.empty() || text == token ||
+                       text.find_first_of(quoted_bytes) != std::string_view::npos;
+    if (!quote) {
+      out.Put(text);
+      return;
+    }
+    out.Put('"');
+    for (char c : text) {
+      out.Put(c);
+      if (c == '"') out.Put('"');
+    }
+    out.Put('"');
+  };
+  if (options->columnIdsPresent && !variables_.empty()) {
+    for (std::size_t v = 0; v < variables_.size(); ++v) {
+      if (v > 0) out.Put(separator);
+      put_field(variables_[v].id);
+    }
+    out.Put('\n');
+  }
+  const bool shortest = options->floatFormat == "%g";
+  const int records = GetRecordCount();
+  char number[64];
+  for (int r = 0; r < records; ++r) {
+    for (std::size_t v = 0; v < variables_.size(); ++v) {
+      if (v > 0) out.Put(separator);
+      const VRN_datasetVariable& variable = variables_[v];
+      const int column = static_cast<int>(v);
+      if (IsMissing(column, r)) {
+        // A blank line would be no record at the end of the file.
+        out.Put(token.empty() && variables_.size() == 1 ? std::string_view("\"\"") : token);
+        continue;
+      }
+      if (variable.discrete) {
+        const int value = GetInt(column, r);
+        if (value >= 0 && static_cast<std::size_t>(value) < variable.stateNames.size()) {
+          put_field(variable.stateNames[static_cast<std::size_t>(value)]);
+          continue;
+        }
+        const auto done = std::to_chars(number, number + sizeof number, value);
+        put_field(std::string_view(number, static_cast<std::size_t>(done.ptr - number)));
+        continue;
+      }
+      const float value = GetFloat(column, r);
+      if (shortest) {
+        const auto done = std::to_chars(number, number + sizeof number, value);
+        put_field(std::string_view(number, static_cast<std::size_t>(done.ptr - number)));
+      } else {
+        qelta::ClassicLocaleScope classic;
+        const int n = std::snprintf(number, sizeof number, options->floatFormat.c_str(),
+                                    static_cast<double>(value));
+        put_field(std::string_view(number, n < 0 ? 0
+                                          : std::min<std::size_t>(static_cast<std::size_t>(n),
+                                                                  sizeof number - 1)));
+      }
+    }
+    out.Put('\n');
+  }
+  if (!out.Close()) return fail("Error writing data file: " + fileName);
+  return qelta::kOk;
+}

@@ -1,0 +1,320 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "learning/dataset.h"
+
+namespace {
+
+std::string TempPath(const char* name) {
+  return ::testing::TempDir() + "qelta_dataset_" + std::to_string(getpid()) + "_" + name;
+}
+
+std::string WriteText(const std::string& text) {
+  const std::string path = TempPath("in.txt");
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Reads text with the defaults (or without ids); the status and the error.
+int ReadText(VRN_dataset* data, const std::string& text, std::string* error,
+             bool ids = true) {
+  VRN_datasetReadOptions options;
+  options.columnIdsPresent = ids;
+  return data->ReadFile(WriteText(text), &options, error);
+}
+
+std::vector<std::string> Cells(const VRN_dataset& data, int v) {
+  std::vector<std::string> cells;
+  const VRN_datasetVariable& var = data.GetVariable(v);
+  for (int r = 0; r < data.GetRecordCount(); ++r) {
+    if (data.IsMissing(v, r)) {
+      cells.push_back("<missing>");
+    } else if (!var.discrete) {
+      cells.push_back(std::to_string(data.GetFloat(v, r)));
+    } else if (!var.stateNames.empty()) {
+      cells.push_back(var.stateNames[static_cast<std::size_t>(data.GetInt(v, r))]);
+    } else {
+      cells.push_back(std::to_string(data.GetInt(v, r)));
+    }
+  }
+  return cells;
+}
+
+TEST(DatasetFileTest, RefusesBrokenFilesWithTheirMessage) {
+  const struct {
+    std::string text;
+    const char* error;
+  } cases[] = {
+      {"", "Can't read first line of file"},
+      {"\n1\n", "The header line is empty"},
+      {"a,b,\n1,2,3\n", "Trailing separator found in the header line"},
+      {"a,,b\n", "Column name 2 is empty"},
+      {"a,a\n", "Duplicated column name: a"},
+      {"a,b\n1,2,3\n", "Line 2: expected 2 columns of data but found 3"},
+      {"a,b\n1,2\n\n3,4\n", "Line 3: expected 2 columns of data but found 1"},
+      {"a,b\n\"x\"y,1\n", "Unexpected character in the quoted string"},
+      {"a,b\n1,\"x\n", "Unexpected endline in the quoted string"},
+      {std::string(129, 'a') + "\n", "First line has more than 128 characters and no separators were found"},
+      {"a\n1\n1e39\n", "Line 3: number out of range in column 1"},
+      {"a,b\n2,1e400\n", "Line 2: number out of range in column 2"},
+      {std::string("a\n1\0\n", 5), "The data file holds a NUL byte"},
+  };
+  for (const auto& c : cases) {
+    VRN_dataset data;
+    ASSERT_EQ(data.addIntVariable("kept", -1), 0);
+    std::string error;
+    EXPECT_EQ(ReadText(&data, c.text, &error), -103) << c.text;
+    EXPECT_EQ(error, c.error) << c.text;
+    EXPECT_EQ(data.GetVariableCount(), 1) << "a failed read changes nothing";
+  }
+  VRN_dataset data;
+  std::string error;
+  EXPECT_EQ(data.ReadFile("/nonexistent/x.csv", nullptr, &error), -103);
+  EXPECT_EQ(error, "Can't open data file: /nonexistent/x.csv");
+}
+
+TEST(DatasetFileTest, ColumnKindsFollowTheValues) {
+  const struct {
+    std::string text;
+    std::vector<std::vector<std::string>> columns;
+    std::vector<bool> discrete;
+  } cases[] = {
+      {"a,b\n1,2\n3,*\n", {{"1", "3"}, {"2", "<missing>"}}, {true, true}},
+      {"v\n1\n2.5\n3\n", {{"1.000000", "2.500000", "3.000000"}}, {false}},
+      {"v\n1\nx\n2\n", {{"1", "x", "2"}}, {true}},
+      {"v\n3 \n", {{"3"}}, {true}},
+      {"v\n3 a\n", {{"3 a"}}, {true}},
+      {"v\n2.30\n-7\nx\n", {{"2.30", "-7", "x"}}, {true}},  // field text kept
+      {"v\n3000000000\n", {{"3000000000.000000"}}, {false}},
+      {"a;b,c\n1;2,3\n", {{"1;2"}, {"3"}}, {true, true}},
+      {"a,b\n1,2\n\n\r\n", {{"1"}, {"2"}}, {true, true}},  // trailing blanks
+      {"a\n1\n\n2", {{"1", "<missing>", "2"}}, {true}},
+      {"a\tb\n\"*\"\t  x\n*\t\"\"\n", {{"*", "<missing>"}, {"x", "<missing>"}}, {true, true}},
+  };
+  for (const auto& c : cases) {
+    VRN_dataset data;
+    std::string error;
+    ASSERT_EQ(ReadText(&data, c.text, &error), 0) << c.text << error;
+    ASSERT_EQ(data.GetVariableCount(), static_cast<int>(c.columns.size())) << c.text;
+    for (int v = 0; v < data.GetVariableCount(); ++v) {
+      EXPECT_EQ(Cells(data, v), c.columns[static_cast<std::size_t>(v)]) << c.text;
+      EXPECT_EQ(data.GetVariable(v).discrete, c.discrete[static_cast<std::size_t>(v)]) << c.text;
+    }
+  }
+  VRN_dataset data;
+  std::string error;
+  ASSERT_EQ(ReadText(&data, "v\n1\nx\n2\n", &error), 0);
+  EXPECT_EQ(data.GetVariable(0).stateNames, (std::vector<std::string>{"1", "2", "x"}));
+  EXPECT_EQ(data.GetInt(0, 0), 0);
+  EXPECT_EQ(data.GetInt(0, 1), 2);
+  EXPECT_EQ(data.GetInt(0, 2), 1);
+  ASSERT_EQ(ReadText(&data, "1,2\n3,4\n", &error, false), 0);
+  EXPECT_EQ(data.GetVariable(0).id, "");
+  EXPECT_EQ(data.GetRecordCount(), 2);
+  EXPECT_EQ(ReadText(&data, "1,\n", &error, false), -103);
+  EXPECT_EQ(error, "Trailing separator found in the header line");
+}
+
+TEST(DatasetFileTest, AwkwardFilesReadBackTheirValues) {
+  const std::string dir = std::string(QELTA_TEST_DATA) + "/learning/";
+  for (const char* locale : {"C", "de_DE.UTF-8"}) {
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, locale) == nullptr) {
+      GTEST_SKIP() << "locale " << locale << " is not installed";
+    }
+    VRN_dataset data;
+    std::string error;
+    ASSERT_EQ(data.ReadFile(dir + "mixed_crlf.csv", nullptr, &error), 0) << error;
+    EXPECT_EQ(Cells(data, 0), (std::vector<std::string>{"1", "2", "<missing>", "4"}));
+    EXPECT_EQ(Cells(data, 1), (std::vector<std::string>{"a,b", "say \"hi\"", "lead", "x"}));
+    EXPECT_FALSE(data.GetVariable(2).discrete);
+    EXPECT_EQ(data.GetFloat(2, 0), 2.5f);
+    EXPECT_EQ(data.GetFloat(2, 2), -0.125f);
+    EXPECT_TRUE(data.IsMissing(2, 1));
+    EXPECT_EQ(data.GetVariable(3).stateNames,
+              (std::vector<std::string>{"Z\xc3\xbcrich", "plain", "\xe6\x97\xa5\xe6\x9c\xac"}));
+    std::setlocale(LC_ALL, saved.c_str());
+
+    ASSERT_EQ(data.ReadFile(dir + "quoted_all_lf.tsv", nullptr, &error), 0) << error;
+    EXPECT_EQ(Cells(data, 0), (std::vector<std::string>{"*", "x\ty", "<missing>"}));
+    EXPECT_EQ(Cells(data, 1), (std::vector<std::string>{"1", "2", "3"}));
+    ASSERT_EQ(data.ReadFile(dir + "long_line.csv", nullptr, &error), 0) << error;
+    EXPECT_EQ(data.GetVariable(0).stateNames[0], std::string(100000, 'v'));
+    EXPECT_EQ(data.GetVariable(0).stateNames[1], std::string(1 << 20, 'y'));
+    EXPECT_EQ(data.ReadFile(dir + "quoted_newline.csv", nullptr, &error), -103);
+    EXPECT_EQ(error, "Unexpected endline in the quoted string");
+  }
+}
+
+TEST(DatasetFileTest, WriterRefusesWhatWouldNotReadBack) {
+  VRN_dataset data;
+  ASSERT_EQ(data.addIntVariable("a", -1), 0);
+  data.AddEmptyRecord();
+  data.SetInt(0, 0, 0);
+  const std::string path = TempPath("refused.txt");
+  std::remove(path.c_str());
+  std::string error;
+  for (const std::vector<std::string>& names :
+       {std::vector<std::string>{""}, std::vector<std::string>{"x\ny"}}) {
+    ASSERT_EQ(data.setStateNames(0, names), 0);
+    EXPECT_EQ(data.WriteFile(path, nullptr, &error), -103);
+    EXPECT_EQ(error, "State 0 of variable 'a' is empty or holds a line break");
+    EXPECT_FALSE(std::ifstream(path).good()) << "no file before the refusal";
+  }
+  ASSERT_EQ(data.setStateNames(0, {"ok"}), 0);
+  VRN_datasetWriteOptions options;
+  options.separator = '"';
+  EXPECT_EQ(data.WriteFile(path, &options, &error), -103);
+  EXPECT_EQ(error, "Invalid separator character");
+  EXPECT_EQ(data.WriteFile("/nonexistent/out.txt", nullptr, &error), -103);
+  EXPECT_EQ(error, "Can't open data file: /nonexistent/out.txt");
+  if (std::ifstream("/dev/full").good()) {
+    EXPECT_EQ(data.WriteFile("/dev/full", nullptr, &error), -103);
+    EXPECT_EQ(error, "Error writing data file: /dev/full");
+  }
+}
+
+TEST(DatasetFileTest, WritesTheDefaultLayout) {
+  VRN_dataset data;
+  ASSERT_EQ(data.addIntVariable("n", -1), 0);
+  ASSERT_EQ(data.addFloatVariable("f", std::numeric_limits<float>::quiet_NaN()), 0);
+  ASSERT_EQ(data.addIntVariable("t", -1), 0);
+  ASSERT_EQ(data.setStateNames(2, {"a\tb", "*", "q\"r"}), 0);
+  for (int r = 0; r < 3; ++r) data.AddEmptyRecord();
+  data.SetInt(0, 0, 4);
+  data.SetFloat(1, 0, 0.1f);
+  data.SetFloat(1, 1, 3.4028235e38f);
+  data.SetInt(2, 0, 0);
+  data.SetInt(2, 1, 1);
+  data.SetInt(2, 2, 2);
+  const std::string path = TempPath("layout.txt");
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  const bool comma = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;  // decimal comma
+  VRN_datasetWriteOptions fixed;
+  fixed.floatFormat = "%.2f";
+  ASSERT_EQ(data.WriteFile(path, &fixed, nullptr), 0);
+  EXPECT_EQ(Slurp(path).substr(0, 12), "n\tf\tt\n4\t0.10") << comma;
+  ASSERT_EQ(data.WriteFile(path, nullptr, nullptr), 0);
+  std::setlocale(LC_ALL, saved.c_str());
+  EXPECT_EQ(Slurp(path), "n\tf\tt\n4\t0.1\t\"a\tb\"\n*\t3.4028235e+38\t\"*\"\n*\t*\t\"q\"\"r\"\n");
+}
+
+TEST(DatasetFileTest, EmptyTokenKeepsTrailingMissingRecords) {
+  VRN_dataset data;
+  std::string error;
+  VRN_datasetReadOptions read;
+  read.missingValueToken = "";
+  ASSERT_EQ(data.ReadFile(WriteText("v\n21\n \n\n"), &read, &error), 0) << error;
+  ASSERT_EQ(data.GetRecordCount(), 2);
+  VRN_datasetWriteOptions write;
+  write.missingValueToken = "";
+  const std::string path = TempPath("empty_token.txt");
+  ASSERT_EQ(data.WriteFile(path, &write, &error), 0) << error;
+  EXPECT_EQ(Slurp(path), "v\n21\n\"\"\n");
+  VRN_dataset back;
+  ASSERT_EQ(back.ReadFile(path, &read, &error), 0) << error;
+  EXPECT_EQ(back.GetRecordCount(), 2);
+  EXPECT_TRUE(back.IsMissing(0, 1));
+}
+
+// Random data sets of every kind written with each separator the reader
+// detects hold the same cells when read back.
+TEST(DatasetFileTest, RandomDataSetsSurviveWriteAndRead) {
+  std::mt19937 random(26);
+  const std::vector<std::string> awkward = {"*", " lead", "a\"b", "x,y", "t\tu", "s;c",
+                                            "sp ace", "\xe6\x97\xa5", "q", "\"", "q "};
+  const std::string path = TempPath("round.txt");
+  for (int round = 0; round < 200; ++round) {
+    VRN_datasetWriteOptions options;
+    options.separator = "\t,; "[round % 4];
+    VRN_dataset data;
+    const int columns = 1 + static_cast<int>(random() % 4);
+    const int records = static_cast<int>(random() % 25);
+    std::vector<int> kinds;
+    for (int c = 0; c < columns; ++c) {
+      kinds.push_back(static_cast<int>(random() % 3));
+      if (kinds.back() == 1) {
+        ASSERT_EQ(data.addFloatVariable("c" + std::to_string(c), std::numeric_limits<float>::quiet_NaN()), 0);
+      } else {
+        ASSERT_EQ(data.addIntVariable("c" + std::to_string(c), -1), 0);
+      }
+      if (kinds.back() == 2) {
+        std::vector<std::string> names = awkward;
+        for (int extra = 0; extra < 3; ++extra) names.push_back("q" + std::to_string(random() % 1000) + "_" + std::to_string(extra));
+        ASSERT_EQ(data.setStateNames(c, names), 0);
+      }
+    }
+    for (int r = 0; r < records; ++r) {
+      data.AddEmptyRecord();
+      for (int c = 0; c < columns; ++c) {
+        if (random() % 5 == 0) continue;  // missing
+        if (kinds[static_cast<std::size_t>(c)] == 0) {
+          data.SetInt(c, r, static_cast<int>(random() % 2000) - 900 + (random() % 2 ? 0 : 1000000000));
+          if (data.GetInt(c, r) == -1) data.SetInt(c, r, 5);
+        } else if (kinds[static_cast<std::size_t>(c)] == 1) {
+          const float special[] = {1e-45f, 1.17e-38f, 3.4028235e38f, -2.5f, 0.1f, 7.0f};
+          float value = special[random() % 6];
+          if (random() % 2) {
+            const std::uint32_t bits = static_cast<std::uint32_t>(random()) & 0x7F7FFFFFu;
+            std::memcpy(&value, &bits, sizeof value);  // finite, any magnitude
+            if (value == 0.0f) value = 1.5f;
+          }
+          data.SetFloat(c, r, value);
+        } else {
+          data.SetInt(c, r, static_cast<int>(random() % data.GetVariable(c).stateNames.size()));
+        }
+      }
+    }
+    std::string error;
+    ASSERT_EQ(data.WriteFile(path, &options, &error), 0) << error;
+    VRN_dataset back;
+    ASSERT_EQ(back.ReadFile(path, nullptr, &error), 0) << error << "\n" << Slurp(path);
+    ASSERT_EQ(back.GetVariableCount(), columns);
+    ASSERT_EQ(back.GetRecordCount(), records);
+    for (int c = 0; c < columns; ++c) {
+      bool integral = true;
+      for (int r = 0; r < records && kinds[static_cast<std::size_t>(c)] == 1; ++r) {
+        const float f = data.GetFloat(c, r);
+        integral = integral && (data.IsMissing(c, r) || (f == std::trunc(f) && std::fabs(f) < 2e9f));
+      }
+      for (int r = 0; r < records; ++r) {
+        ASSERT_EQ(back.IsMissing(c, r), data.IsMissing(c, r)) << Slurp(path);
+        if (data.IsMissing(c, r)) continue;
+        if (kinds[static_cast<std::size_t>(c)] == 0) {
+          EXPECT_EQ(back.GetInt(c, r), data.GetInt(c, r));
+        } else if (kinds[static_cast<std::size_t>(c)] == 1 && integral) {
+          EXPECT_EQ(back.GetInt(c, r), static_cast<int>(data.GetFloat(c, r)));
+        } else if (kinds[static_cast<std::size_t>(c)] == 1) {
+          std::uint32_t a = 0, b = 0;
+          const float wrote = data.GetFloat(c, r), read = back.GetFloat(c, r);
+          std::memcpy(&a, &wrote, 4);
+          std::memcpy(&b, &read, 4);
+          EXPECT_EQ(a, b) << wrote;
+        } else {
+          EXPECT_EQ(Cells(back, c)[static_cast<std::size_t>(r)], Cells(data, c)[static_cast<std::size_t>(r)]);
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
