@@ -247,6 +247,8 @@ int VRN_diagSession::ComputeMultiFaultMeasure(int code) {
     changes.assign(static_cast<std::size_t>(n), 0.0);
     double best = 0.0;
     VRN_nodeVal* value = hypothetical_.GetNode(t)->Value();
+    VRN_evidenceRecord saved(&hypothetical_, t);
+    value->StoreEvidence(saved);
     for (int j = 0; j < n; ++j) {
       double d = 0.0;
       if (Beliefs(working_, t)[j] > 0.0) {
@@ -254,7 +256,7 @@ int VRN_diagSession::ComputeMultiFaultMeasure(int code) {
         if (status == qelta::kOk) status = hypothetical_.UpdateBeliefs();
         if (status != qelta::kOk) return status;
         PursuedBeliefs(hypothetical_, b);
-        (void)value->ClearEvidence();
+        Withdraw(value, saved);
         d = qelta::diag::Measure(code, a.data(), b.data(), count);
       } else {
         b = a;  // an outcome that cannot occur changes nothing

@@ -85,6 +85,24 @@ void VRN_diagSession::CopyEvidence(const VRN_network& source,
   }
 }
 
+void VRN_diagSession::Withdraw(VRN_nodeVal* value,
+                               const VRN_evidenceRecord& saved) {
+  switch (saved.kind) {
+    case qelta::kEvidenceOutcome:
+      (void)value->SetEvidence(saved.outcome);
+      break;
+    case qelta::kEvidenceOutcomeAndValue:
+      (void)value->SetContEvidence(saved.value);
+      break;
+    case qelta::kEvidenceVirtual:
+      (void)value->SetVirtualEvidence(saved.soft_evidence);
+      break;
+    default:
+      (void)value->ClearEvidence();
+      break;
+  }
+}
+
 void VRN_diagSession::PrepareTests(VRN_intArray& tests) {
   CopyEvidence(Owner(), hypothetical_);
   CopyEvidence(Owner(), working_);
@@ -285,6 +303,9 @@ int VRN_diagSession::RankTestsForFault(int faultNode,
     double expected = 0.0;
     double best = 0.0;
     VRN_nodeVal* value = hypothetical_.GetNode(t)->Value();
+    // A test observed behind the session's back keeps its observation.
+    VRN_evidenceRecord saved(&hypothetical_, t);
+    value->StoreEvidence(saved);
     for (int j = 0; j < n; ++j) {
       const double pj = pt[static_cast<std::size_t>(j)];
       if (pj > 0.0) {
@@ -293,7 +314,7 @@ int VRN_diagSession::RankTestsForFault(int faultNode,
         if (status != qelta::kOk) return status;
         post.assign(Beliefs(hypothetical_, faultNode),
                     Beliefs(hypothetical_, faultNode) + faultCount);
-        (void)value->ClearEvidence();
+        Withdraw(value, saved);
       } else {
         // An outcome that cannot occur is not assumed.
         post = prior;

@@ -17,6 +17,9 @@
 #include "diagnosis/diag_types.h"
 #include "network/network.h"
 
+class VRN_evidenceRecord;
+class VRN_nodeVal;
+
 class VRN_diagSession {
  public:
   // Takes ownership of adapter and copies the owner's network (Init).
@@ -71,6 +74,9 @@ class VRN_diagSession {
   struct Groups;  // fault nodes of the entropy rankings
 
   VRN_network& Owner() { return *adapter_->GetNetwork(); }
+  // Ends an assumed outcome: the value gets back the evidence saved before
+  // the assumption, or none.
+  static void Withdraw(VRN_nodeVal* value, const VRN_evidenceRecord& saved);
   void PrepareTests(VRN_intArray& tests);
   void MarkUnavailableTests(VRN_intArray& tests, const VRN_network& network);
   void PrepareCosts();

@@ -297,6 +297,20 @@ TEST_F(DiagNetworkTest, ImpossibleTestOutcomeIsNotAssumed) {
   }
 }
 
+TEST_F(DiagNetworkTest, TestObservedOnTheNetworkKeepsItsObservation) {
+  VRN_diagNetwork diag(&net_);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
+  ASSERT_EQ(qelta::kOk, diag.InstantiateObservation(L, 1));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  const double c = Net(diag, C);
+  ASSERT_EQ(qelta::kOk, diag.Restart());
+  // Set directly, L stays listed and is rated before C.
+  ASSERT_EQ(qelta::kOk, net_.GetNode(L)->Value()->SetEvidence(1));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  EXPECT_NEAR(c, Net(diag, C), 1e-12);
+  EXPECT_NEAR(0.0, Net(diag, L), 1e-12);
+}
+
 TEST_F(DiagNetworkTest, FaultBeliefsWithDSeparation) {
   VRN_diagNetwork diag(&net_);
   diag.SetDSep(true);
