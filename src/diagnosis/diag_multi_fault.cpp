@@ -382,9 +382,9 @@ int VRN_diagSession::JointLevel(const Groups& groups, int level, int t, int j,
     const int lastCount = groups.counts.back();
     const double* lastBeliefs = Beliefs(hypothetical_, last);
     std::size_t at = 0;
-    for (int i = 0; i < g - 1; ++i) {
-      at = at * static_cast<std::size_t>(groups.counts[static_cast<std::size_t>(i)]) +
-           static_cast<std::size_t>(state[static_cast<std::size_t>(i)]);
+    for (std::size_t i = 0; i + 1 < groups.nodes.size(); ++i) {
+      at = at * static_cast<std::size_t>(groups.counts[i]) +
+           static_cast<std::size_t>(state[i]);
     }
     at *= static_cast<std::size_t>(lastCount);
     for (int o = 0; o < lastCount; ++o) {

@@ -332,7 +332,9 @@ int VRN_diagSession::RankTestsForFault(int faultNode,
         ch = std::fabs(hj - h0);
         expected += pj * hj;
       }
-      for (int o : outcomes) posteriors.push_back(post[static_cast<std::size_t>(o)]);
+      for (int o : outcomes) {
+        posteriors.push_back(post[static_cast<std::size_t>(o)]);
+      }
     }
     adapter_->AppendResults(posteriors.data(),
                             static_cast<int>(posteriors.size()));

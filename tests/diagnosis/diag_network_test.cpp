@@ -67,7 +67,9 @@ TEST_F(DiagNetworkTest, SessionStartsWithFaultsTestsAndMostLikelyFault) {
   ASSERT_EQ(4, diag.GetFaultCount());
   EXPECT_EQ(qelta::kOk, diag.UpdateFaultBeliefs());
   const double beliefs[] = {0.15, 0.10, 0.05, 0.05};
-  for (int i = 0; i < 4; ++i) EXPECT_NEAR(beliefs[i], diag.FaultProbability(i), 1e-12);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_NEAR(beliefs[i], diag.FaultProbability(i), 1e-12);
+  }
   EXPECT_EQ(0, diag.FindMostLikelyFault());
   EXPECT_EQ(2, diag.FindFault(S, 2));
   EXPECT_EQ(qelta::kErrOutOfRange, diag.FindFault(S, 0));
