@@ -1,5 +1,6 @@
 #include "diagnosis/diag_network.h"
 
+#include <exception>
 #include <string>
 
 #include "base/error_log.h"
@@ -117,7 +118,14 @@ VRN_diagNetwork::VRN_diagNetwork(VRN_network* network) : network_(network) {
 
 VRN_diagNetwork::~VRN_diagNetwork() {
   session_.reset();
-  if (savedAutoUpdate_) (void)network_->SetAutoUpdate(true);
+  if (!savedAutoUpdate_) return;
+  // Switching automatic updating on runs an update, which may run out of
+  // memory; a destructor cannot report it, and the values then stay invalid
+  // until the next update.
+  try {
+    (void)network_->SetAutoUpdate(true);
+  } catch (const std::exception&) {
+  }
 }
 
 void VRN_diagNetwork::CollectFaults() {

@@ -84,6 +84,16 @@ TEST_F(DiagNetworkTest, SessionStartsWithFaultsTestsAndMostLikelyFault) {
   EXPECT_EQ(qelta::kOk, diag.SetMultiFaultAlgorithm(0x24));
 }
 
+TEST_F(DiagNetworkTest, AutomaticUpdatingIsOffForTheSessionsLife) {
+  ASSERT_EQ(qelta::kOk, net_.SetAutoUpdate(true));
+  {
+    VRN_diagNetwork diag(&net_);
+    EXPECT_FALSE(net_.IsAutoUpdate());
+  }
+  EXPECT_TRUE(net_.IsAutoUpdate());
+  EXPECT_TRUE(net_.GetNode(B)->Value()->IsValueValid());
+}
+
 TEST_F(DiagNetworkTest, SingleFaultStrengths) {
   VRN_diagNetwork diag(&net_);
   ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
