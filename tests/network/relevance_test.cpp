@@ -301,38 +301,6 @@ TEST(RelevanceTest, InvalidatedValuesMatchDSeparationOnRandomNetworks) {
   EXPECT_GT(compared, 2000);
 }
 
-// ---------------------------------------------------------------------------
-// Cases the random networks check too, spelled out.
-
-TEST(RelevanceTest, RemovedArcStillCarriesInfluenceOfObservedChild) {
-  VRN_network net;
-  const int parent = net.AddNode(kCpt, "Parent");
-  const int child = net.AddNode(kCpt, "Child");
-  const int other = net.AddNode(kCpt, "Other");
-  ASSERT_EQ(net.AddArc(parent, child), 0);
-  ASSERT_EQ(Def(net, child)->SetDefinitionFromVector({0.9, 0.1, 0.2, 0.8}), 0);
-  ASSERT_EQ(Val(net, child)->SetEvidence(0), 0);
-  MarkAllValid(net);
-  // The parent's belief was P(parent | child); without the arc it is the
-  // prior, so it must be recomputed.
-  ASSERT_EQ(net.RemoveArc(parent, child), 0);
-  EXPECT_EQ(InvalidNodes(net), (std::set<int>{parent}));
-  EXPECT_TRUE(Val(net, other)->IsValueValid());
-}
-
-TEST(RelevanceTest, VirtualEvidenceOpensConvergingConnection) {
-  VRN_network net;
-  const int a = net.AddNode(kCpt, "A");
-  const int b = net.AddNode(kCpt, "B");
-  const int x = net.AddNode(kCpt, "X");
-  ASSERT_EQ(net.AddArc(a, x), 0);
-  ASSERT_EQ(net.AddArc(b, x), 0);
-  ASSERT_EQ(Val(net, x)->SetVirtualEvidence({0.9, 0.2}), 0);
-  MarkAllValid(net);
-  ASSERT_EQ(Val(net, a)->SetEvidence(1), 0);
-  EXPECT_EQ(InvalidNodes(net), (std::set<int>{b, x}));
-}
-
 TEST(RelevanceTest, NothingHappensWithRelevanceOffOrOptionCleared) {
   VRN_network net;
   const int a = net.AddNode(kCpt, "A");
