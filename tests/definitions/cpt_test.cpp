@@ -13,10 +13,6 @@
 
 namespace {
 
-std::vector<double> Items(const VRN_matrix& m) {
-  return std::vector<double>(m.GetItems().begin(), m.GetItems().end());
-}
-
 std::vector<int> Sizes(const VRN_matrix& m) {
   return std::vector<int>(m.GetDimensions().begin(), m.GetDimensions().end());
 }
@@ -47,16 +43,6 @@ class CptTest : public ::testing::Test {
 
   VRN_network net_;
 };
-
-TEST_F(CptTest, NewCptWithoutParentsIsOneUniformRun) {
-  const int a = AddCpt("a");
-  EXPECT_EQ(qelta::kDefCpt, Def(a)->GetType());
-  EXPECT_STREQ("CPT", Def(a)->GetTypeName());
-  EXPECT_EQ((std::vector<int>{2}), Sizes(Table(a)));
-  EXPECT_EQ((std::vector<double>{0.5, 0.5}), Items(Table(a)));
-  EXPECT_STREQ("State0", Def(a)->GetOutcomesNames()->Get(0));
-  EXPECT_STREQ("State1", Def(a)->GetOutcomesNames()->Get(1));
-}
 
 TEST_F(CptTest, ParentsIndexTheTableInParentOrder) {
   const int a = AddCpt("a", 3);

@@ -51,23 +51,6 @@ Pairs SlicesOf(const VRN_case& c, int entry) {
   return pairs;
 }
 
-TEST(CasesTest, NetworkCreatesCaseListOnFirstUse) {
-  VRN_network net;
-  EXPECT_EQ(net.Cases(), nullptr);
-  EXPECT_EQ(net.GetNumberOfCases(), 0);
-  EXPECT_EQ(net.GetCase(0), nullptr);
-  VRN_case* first = net.AddCase("First");
-  ASSERT_NE(first, nullptr);
-  ASSERT_NE(net.Cases(), nullptr);
-  EXPECT_EQ(net.GetNumberOfCases(), 1);
-  EXPECT_EQ(net.GetCase(0), first);
-  EXPECT_EQ(net.GetCase(1), nullptr);
-  EXPECT_EQ(net.GetCase(-1), nullptr);
-  EXPECT_EQ(first->GetName(), "First");
-  EXPECT_EQ(first->GetCreated(), 0);
-  EXPECT_EQ(first->GetModified(), 0);
-}
-
 TEST(CasesTest, NamesAreRequiredAndUnique) {
   VRN_network net;
   EXPECT_EQ(net.AddCase(""), nullptr);

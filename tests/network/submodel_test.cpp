@@ -16,30 +16,6 @@ using namespace qelta_test;
 
 constexpr int kMain = 32768;
 
-TEST(SubmodelTest, NewNetworkHasOnlyTheMainSubmodel) {
-  VRN_network net;
-  VRN_submodelTable* table = net.Submodels();
-  EXPECT_EQ(table->GetNumberOfSubmodels(), 1);
-  EXPECT_EQ(table->GetFirstSubmodel(), kMain);
-  EXPECT_EQ(table->GetNextSubmodel(kMain), -2);
-  EXPECT_EQ(table->GetParent(kMain), -8888);
-  EXPECT_EQ(table->GetSlotCount(), 1);
-  // The network's header is the main submodel's header.
-  EXPECT_STREQ(table->GetSubmodel(kMain)->Header().GetId(), "Unnamed");
-  VRN_submodel* main = table->GetSubmodel(0);  // bare slot index accepted
-  ASSERT_NE(main, nullptr);
-  EXPECT_EQ(main->GetColor(), 0xFFFFFF);
-  EXPECT_EQ(main->ScreenInfo().outline_width, 3);
-  EXPECT_EQ(table->DefaultNodeScreenInfo().outline_width, 1);
-  EXPECT_EQ(table->DefaultSubmodelScreenInfo(), main->ScreenInfo());
-}
-
-TEST(SubmodelTest, FreshTableIsNamedSub0) {
-  VRN_submodelTable table(nullptr);
-  EXPECT_STREQ(table.GetSubmodel(kMain)->Header().GetId(), "Sub0");
-  EXPECT_EQ(table.FindSubmodel("Sub0"), kMain);
-}
-
 TEST(SubmodelTest, GeneratedIdentifiersSkipTakenNames) {
   VRN_network net;
   VRN_submodelTable* table = net.Submodels();
@@ -67,16 +43,6 @@ TEST(SubmodelTest, IdentifiersAreSharedWithNodes) {
   EXPECT_EQ(table->CreateSubmodel(kMain, "Sub2"), -2);
   EXPECT_EQ(net.AddNode(18, "Sub2"), -2);
   EXPECT_EQ(table->CreateSubmodel(12345, "X"), -2);
-}
-
-TEST(SubmodelTest, TableGrowsByEightSlots) {
-  VRN_network net;
-  VRN_submodelTable* table = net.Submodels();
-  for (int i = 0; i < 8; ++i) ASSERT_GE(table->CreateSubmodel(kMain, nullptr), 0);
-  EXPECT_EQ(table->GetSlotCount(), 9);
-  ASSERT_GE(table->CreateSubmodel(kMain, nullptr), 0);
-  EXPECT_EQ(table->GetSlotCount(), 17);
-  EXPECT_EQ(table->GetNumberOfSubmodels(), 10);
 }
 
 TEST(SubmodelTest, DeletingMovesContentsToTheParent) {

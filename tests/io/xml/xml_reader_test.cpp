@@ -77,15 +77,6 @@ TEST_F(XmlReaderTest, UnknownRootIsOneLocatedError) {
                "'x', expected 'qelta'");
 }
 
-TEST_F(XmlReaderTest, LocationOmitsFileNameWhenNoneIsSet) {
-  errors_.Init(nullptr, &log_);
-  IXmlBinding* root = Bind("qelta", 0);
-  EXPECT_FALSE(Read(root, "\n  <x/>"));
-  ASSERT_EQ(log_.GetNumberOfMessages(), 1);
-  EXPECT_STREQ(log_.GetMessage(0),
-               "Error at 2, 2: Unknown root element 'x', expected 'qelta'");
-}
-
 TEST_F(XmlReaderTest, IntAttributeAcceptsTrailingTextOnlyAfterNonZero) {
   FnHandler* h = nullptr;
   IXmlBinding* root = Bind("r", 0, &h);
