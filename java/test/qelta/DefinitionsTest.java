@@ -57,31 +57,6 @@ class DefinitionsTest extends NetworkFixture {
     }
 
     @Test
-    void theTableRunsOverParentsLikeAnOdometerWithTheOwnOutcomeFastest() {
-        int a = node("A", "a0", "a1");
-        int b = node("B", "b0", "b1", "b2");
-        int c = node("C", "c0", "c1", "c2", "c3");
-        net.addArc(a, c);
-        net.addArc(b, c);
-        double[] table = distinctColumns(6, 4);
-        net.setNodeDefinition(c, table);
-        assertArrayEquals(table, net.getNodeDefinition(c), 0.0);
-        assertArrayEquals(table, net.getNodeDefinition("C"), 0.0);
-        // Element 4 * (3 * i + j) + k is P(C = k | A = i, B = j): check it through inference.
-        for (int i = 0; i < 2; i++) {
-            for (int j = 0; j < 3; j++) {
-                net.setEvidence(a, i);
-                net.setEvidence("B", j);
-                net.updateBeliefs();
-                double[] posterior = net.getNodeValue(c);
-                for (int k = 0; k < 4; k++) {
-                    assertEquals(table[4 * (3 * i + j) + k], posterior[k], EXACT);
-                }
-            }
-        }
-    }
-
-    @Test
     void theTableLengthMustMatchExactly() {
         int a = node("A", "a0", "a1", "a2");
         net.setNodeDefinition("A", new double[] {0.2, 0.3, 0.5});
