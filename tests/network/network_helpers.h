@@ -1,7 +1,7 @@
 // Small readers shared by the network-level tests: node tables and sizes,
 // handle lists as vectors, and counts of logged updates.
-#ifndef QELTA_TESTS_CORE_NETWORK_HELPERS_H_
-#define QELTA_TESTS_CORE_NETWORK_HELPERS_H_
+#ifndef QELTA_TESTS_NETWORK_NETWORK_HELPERS_H_
+#define QELTA_TESTS_NETWORK_NETWORK_HELPERS_H_
 
 #include <cstring>
 #include <vector>
@@ -54,4 +54,4 @@ inline int CountMessages(const VRN_network& net, const char* text) {
 
 }  // namespace qelta_test
 
-#endif  // QELTA_TESTS_CORE_NETWORK_HELPERS_H_
+#endif  // QELTA_TESTS_NETWORK_NETWORK_HELPERS_H_
