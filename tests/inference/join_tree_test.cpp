@@ -186,19 +186,6 @@ TEST(JoinTreeTest, FullyObservedSeparatorKeepsBothSidesOfTheEvidence) {
   ExpectPosteriorsMatch(f, &tree);
 }
 
-TEST(JoinTreeTest, EveryNodeObservedGivesTheProductOfEntries) {
-  Factors f = ObservedMiddleOfChain();
-  f.evidence = {0, 1, 1};
-  f.Seal();
-  qelta::JoinTree tree(f.problem);
-  ASSERT_EQ(tree.Build(0), qelta::kOk);
-  EXPECT_NEAR(tree.ProbabilityOfEvidence(), 0.3 * 0.1 * 0.5, 1e-15);
-  ASSERT_EQ(tree.Build(0), qelta::kOk);
-  ASSERT_NO_FATAL_FAILURE(Propagate(tree));
-  double out[2];
-  EXPECT_FALSE(tree.Marginal(0, out));
-}
-
 TEST(JoinTreeTest, TablesGoToTheSmallestCliqueHoldingTheirFamily) {
   std::mt19937 rng(8);
   for (int trial = 0; trial < 100; ++trial) {

@@ -109,25 +109,6 @@ struct Fixture {
   }
 };
 
-TEST(StepListTest, BuildGivesTheDocumentedEntries) {
-  // Table over A(2) B(3) C(4), sub-table over A and C.
-  const int members[] = {1, 2, 3};
-  const int sizes[] = {2, 3, 4};
-  const int sub[] = {1, 3};
-  VRN_potential table;
-  ASSERT_EQ(table.SetDimensions(3, sizes), qelta::kOk);
-  VRN_stepList steps;
-  ASSERT_EQ(steps.Build(table, members, 3, sub, 2), qelta::kOk);
-  ASSERT_EQ(steps.count, 4);
-  const uint32_t remaining[] = {1, 2, 3, qelta::kEndlessRun};
-  const int32_t step[] = {1, -1, 1, -7};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(steps.entries[i].remaining, remaining[i]) << i;
-    EXPECT_EQ(steps.entries[i].reset, remaining[i]) << i;
-    EXPECT_EQ(steps.entries[i].step, step[i]) << i;
-  }
-}
-
 TEST(StepListTest, BuildRejectsWhatIsNotAnOrderedSubsequence) {
   const int members[] = {1, 2, 3};
   const int sizes[] = {2, 3, 4};
@@ -143,26 +124,6 @@ TEST(StepListTest, BuildRejectsWhatIsNotAnOrderedSubsequence) {
   EXPECT_EQ(steps.Build(table, members, 2, members, 1), qelta::kErrOutOfRange);
   const int too_many[] = {1, 2, 3, 3};
   EXPECT_EQ(steps.Build(table, members, 3, too_many, 4), qelta::kErrOutOfRange);
-}
-
-TEST(StepListTest, SizeOneDimensionsGetNoEntry) {
-  // A(1) B(2) C(1) D(3): the fastest run must not be a run of one cell.
-  const int members[] = {1, 2, 3, 4};
-  const int sizes[] = {1, 2, 1, 3};
-  VRN_potential table;
-  ASSERT_EQ(table.SetDimensions(4, sizes), qelta::kOk);
-  VRN_stepList steps;
-  const int sub[] = {1, 3};
-  ASSERT_EQ(steps.Build(table, members, 4, sub, 2), qelta::kOk);
-  // Every cell maps to the single sub-table cell: one endless run.
-  ASSERT_EQ(steps.count, 1);
-  EXPECT_EQ(steps.entries[0].step, 0);
-  const int sub2[] = {2, 3, 4};
-  ASSERT_EQ(steps.Build(table, members, 4, sub2, 3), qelta::kOk);
-  // B and D follow each other in the sub-table: one run of six cells.
-  ASSERT_EQ(steps.count, 2);
-  EXPECT_EQ(steps.entries[0].remaining, 5u);
-  EXPECT_EQ(steps.entries[0].step, 1);
 }
 
 TEST(KernelTest, AllKernelsMatchBruteForceOnRandomShapes) {

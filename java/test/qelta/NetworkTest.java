@@ -356,17 +356,6 @@ class NetworkTest extends NetworkFixture {
                 () -> closed.addArc(0, 0), closed::updateBeliefs);
     }
 
-    @Test
-    void networksAreIndependent() {
-        try (Network other = new Network()) {
-            net.addNode(CPT, "a");
-            other.setId("Other");
-            assertEquals(0, other.getNodeCount());
-            assertEquals("Unnamed", net.getId());
-            assertArrayEquals(new String[] {"a"}, net.getAllNodeIds());
-        }
-    }
-
     /** Resident set size of this process in kB, from /proc/self/status. */
     private static long residentKb() throws IOException {
         for (String line : Files.readAllLines(Path.of("/proc/self/status"))) {
