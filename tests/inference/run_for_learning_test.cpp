@@ -421,23 +421,4 @@ TEST(ClusteringEngineTest, AZeroMarginalIsLoggedCountedAndLeftInvalid) {
   EXPECT_NEAR(0.2 / 0.65, Beliefs(net, c)[0], kTolerance);
 }
 
-TEST(ClusteringEngineTest, ProbabilityOfEvidenceOfAPart) {
-  Diamond g;
-  std::unique_ptr<VRN_relevanceParts> parts(
-      VRN_RelevanceDecompose(&g.net, qelta::kRelevanceForEvidence));
-  ASSERT_NE(parts, nullptr);
-  ASSERT_EQ(1, parts->GetSize());
-  VRN_clusterJob job{parts->GetPart(0), nullptr};
-  EXPECT_NEAR(Enumerate(g.net).z,
-              VRN_clusteringEngine(&job).ProbabilityOfEvidence(), kTolerance);
-
-  // Without evidence the part's probability is 1.
-  ASSERT_EQ(qelta::kOk, Val(g.net, g.d)->ClearEvidence());
-  parts.reset(VRN_RelevanceDecompose(&g.net, qelta::kRelevanceForOthers));
-  ASSERT_NE(parts, nullptr);
-  VRN_clusterJob whole{parts->GetPart(0), nullptr};
-  EXPECT_NEAR(1.0, VRN_clusteringEngine(&whole).ProbabilityOfEvidence(),
-              kTolerance);
-}
-
 }  // namespace
