@@ -79,17 +79,6 @@ TEST(ChangeGuardsTest, RelevanceOffGuardRestoresOnlyWhatWasOn) {
   EXPECT_FALSE(net.IsRelevanceReasoning());
 }
 
-TEST(ChangeGuardsTest, DefaultOutcomeIds) {
-  const VRN_idArray& ids = VRN_DefaultOutcomeIds();
-  ASSERT_EQ(ids.GetSize(), 2);
-  EXPECT_STREQ(ids.Get(0), "State0");
-  EXPECT_STREQ(ids.Get(1), "State1");
-  EXPECT_EQ(&VRN_DefaultOutcomeIds("State"), &ids);
-  const VRN_idArray& choices = VRN_DefaultOutcomeIds("Choice");
-  EXPECT_STREQ(choices.Get(0), "Choice0");
-  EXPECT_STREQ(choices.Get(1), "Choice1");
-}
-
 TEST(ChangeGuardsTest, UniformTableFollowsParents) {
   VRN_network net;
   int a = net.AddNode(18, "A");
@@ -100,11 +89,9 @@ TEST(ChangeGuardsTest, UniformTableFollowsParents) {
   ASSERT_EQ(net.AddArc(b, c), 0);
   VRN_matrix table;
   ASSERT_EQ(VRN_SetUniformTable(&net, c, 4, table), 0);
-  ASSERT_EQ(table.GetDimensionCount(), 3);
-  EXPECT_EQ(table.GetSize(0), 2);
-  EXPECT_EQ(table.GetSize(1), 3);
-  EXPECT_EQ(table.GetSize(2), 4);
-  for (double v : table.GetItems()) EXPECT_EQ(v, 0.25);
+  EXPECT_EQ(qelta_test::Ints(table.GetDimensions()),
+            (std::vector<int>{2, 3, 4}));
+  EXPECT_EQ(qelta_test::Items(table), std::vector<double>(24, 0.25));
   ASSERT_EQ(VRN_SetUniformTable(&net, 99, 3, table), 0);
   EXPECT_EQ(table.GetDimensionCount(), 1);
   EXPECT_EQ(table.GetItemCount(), 3);
