@@ -281,24 +281,6 @@ TEST_F(XmlNetLoaderTest, CaseStampsAreSixtyFourBitAndBoundsMayBeInfinite) {
   EXPECT_EQ(bounds, (std::vector<double>{-HUGE_VAL, 0, HUGE_VAL}));
 }
 
-TEST_F(XmlNetLoaderTest, LayoutBlockIsApplied) {
-  ASSERT_TRUE(LoadFile("layout.xvrn"));
-  EXPECT_STREQ(net_.Header()->GetName(), "Layout network");
-  EXPECT_STREQ(net_.Header()->GetComment(), "A small\nplant");
-  const VRN_node* pump = net_.GetNode(Node("Pump"));
-  EXPECT_STREQ(pump->Header().GetName(), "Main pump");
-  EXPECT_EQ(pump->ScreenInfo().x, 48);
-  EXPECT_EQ(pump->ScreenInfo().interior_color, 0x0000FF);
-  EXPECT_EQ(pump->ScreenInfo().show_bar_chart, 1);
-  EXPECT_STREQ(pump->GetQuestion(), "Is it running?");
-  EXPECT_STREQ(Def("Pump")->GetOutcomeDescription(1), "Pump stopped");
-  EXPECT_STREQ(Def("Pump")->GetOutcomeFix(1), "Restart it");
-  const int plant = net_.Submodels()->FindSubmodel("Plant");
-  ASSERT_GE(plant, 0);
-  EXPECT_EQ(pump->GetSubmodel(), plant);
-  EXPECT_EQ(net_.GetNode(Node("Flow"))->GetSubmodel(), qelta::kMainSubmodel);
-}
-
 // Every element and attribute of the layout block is declared: the file
 // loads without a single warning, and what is applied arrives.
 TEST_F(XmlNetLoaderTest, EveryLayoutElementAndAttributeIsKnown) {
