@@ -137,44 +137,6 @@ TEST_F(XmlWriterTest, BothModesRoundTripThroughTheReader) {
   EXPECT_EQ(plain.text, original);
 }
 
-TEST(XmlWriterFileTest, WritesFileAndReportsCloseResult) {
-  const std::string path = ::testing::TempDir() + "xml_writer_test.xml";
-  {
-    XmlWriterFileOutput file;
-    ASSERT_TRUE(file.Open(path.c_str()));
-    XmlWriter writer(&file);
-    writer.WriteHeader(false);
-    writer.WriteTextElement("a", "b", 0);
-    EXPECT_FALSE(writer.Failed());
-    EXPECT_TRUE(file.Close());
-    EXPECT_FALSE(file.Close());  // nothing open any more
-  }
-  std::ifstream in(path);
-  std::stringstream content;
-  content << in.rdbuf();
-  EXPECT_EQ(content.str(), "<a>b</a>\n");
-  remove(path.c_str());
-}
-
-TEST(XmlWriterFileTest, FullDiskAndBadPathAreFailures) {
-  XmlWriterFileOutput bad_path;
-  EXPECT_FALSE(bad_path.Open("/nonexistent-dir/x.xvrn"));
-  EXPECT_FALSE(bad_path.Close());
-
-  FILE* probe = fopen("/dev/full", "w");
-  if (probe == nullptr) GTEST_SKIP() << "/dev/full is not available";
-  fclose(probe);
-  XmlWriterFileOutput full;
-  ASSERT_TRUE(full.Open("/dev/full"));
-  XmlWriter writer(&full);
-  // Less than a stdio buffer: the failure only shows when it is flushed.
-  writer.WriteTextElement("a", "b", 0);
-  EXPECT_FALSE(full.Close());
-}
-
-}  // namespace
-
-
 TEST(XmlWriterNumbersTest, EveryDoubleReadsBackExactly) {
   std::string text;
   XmlWriterStringOutput out(&text);
@@ -188,3 +150,5 @@ TEST(XmlWriterNumbersTest, EveryDoubleReadsBackExactly) {
     EXPECT_EQ(back, v);
   }
 }
+
+}  // namespace
