@@ -110,13 +110,6 @@ TEST_F(NodeDefTest, SetDefinitionRefusesSizeMismatches) {
   ASSERT_EQ(qelta::kOk, Def(b)->SetDefinitionFromMatrix(same));
   EXPECT_EQ((std::vector<double>{0.5, 0.5, 0.5, 0.5}),
             Items(*Def(b)->GetMatrixConst()));
-
-  VRN_matrix* writable = nullptr;
-  ASSERT_EQ(qelta::kOk, Def(b)->GetDefinition(&writable));
-  EXPECT_EQ(Def(b)->GetMatrix(), writable);
-  const VRN_matrix* readable = nullptr;
-  ASSERT_EQ(qelta::kOk, Def(b)->GetDefinitionConst(&readable));
-  EXPECT_EQ(Def(b)->GetExpandedDefinition(), readable);
 }
 
 TEST_F(NodeDefTest, CopyParametersNeedsEqualDimensions) {
@@ -186,18 +179,6 @@ TEST_F(NodeDefTest, ConversionKeepsOutcomesValuesAndTable) {
   EXPECT_EQ(3, Def(b)->GetNumberOfOutcomes());
 
   EXPECT_EQ(nullptr, VRN_nodeDef::CreateConverted(Def(b), kDefDecision));
-}
-
-TEST_F(NodeDefTest, ListTypeTestAndBaseAnswers) {
-  const int a = Add("a");
-  const int codes[] = {kDefDecision, kDefCpt};
-  EXPECT_TRUE(Def(a)->IsTypeInList(codes, 2));
-  EXPECT_FALSE(Def(a)->IsTypeInList(codes, 1));
-  EXPECT_FALSE(Def(a)->IsTypeInList(codes, 0));
-  EXPECT_EQ(2, Def(a)->GetDiscreteOutcomeCount());
-  EXPECT_STREQ("a", Def(a)->GetNodeId(a));
-  EXPECT_EQ(Def(a), Def(a)->GetNodeDefinition(a));
-  EXPECT_EQ(qelta::kOk, Def(a)->PatchExtFunctions(nullptr));
 }
 
 }  // namespace

@@ -125,46 +125,6 @@ class EvidenceTest extends NetworkFixture {
     }
 
     @Test
-    void aRefusedObservationKeepsTheObservationBefore() {
-        int a = node("A", "x", "y");
-        int t = node(TRUTH_TABLE, "T", "x", "y");
-        net.addArc(a, t);
-        net.setNodeDefinition(t, new double[] {1, 0, 0, 1});
-        net.setEvidence(t, 1);
-        net.setEvidence(a, 1);
-        // T = x contradicts what A = y implies for T.
-        engineFails("SetEvidence", -26, () -> net.setEvidence(t, 0));
-        assertFlags("T", true, false, false);
-        assertEquals(1, net.getEvidence(t));
-        assertEquals(1, net.getEvidence(a));
-    }
-
-    @Test
-    void anImpossibleObservationKeepsTheEvidenceBefore() {
-        int a = node("A", "x", "y");
-        int c = node("C", "c0", "c1", "c2");
-        net.addArc(a, c);
-        // Given A = x, C = c0 cannot happen (and nothing else is implied).
-        net.setNodeDefinition(c, new double[] {0, 0.5, 0.5, 0.2, 0.3, 0.5});
-        net.setEvidence(a, 0);
-
-        net.setEvidence(c, 2);
-        engineFails("SetEvidence", -2, () -> net.setEvidence(c, 0));
-        assertFlags("C", true, false, false);
-        assertEquals(2, net.getEvidence(c));
-
-        net.setVirtualEvidence(c, new double[] {0.5, 0.25, 0.25});
-        engineFails("SetEvidence", -2, () -> net.setEvidence("C", "c0"));
-        assertFlags("C", false, false, true);
-        assertArrayEquals(new double[] {0.5, 0.25, 0.25}, net.getVirtualEvidence(c), EXACT);
-
-        // Nothing before: nothing after.
-        net.clearEvidence(c);
-        engineFails("SetEvidence", -2, () -> net.setEvidence(c, 0));
-        assertFlags("C", false, false, false);
-    }
-
-    @Test
     void aNumberObservesTheOutcomeWhoseIntervalHoldsIt() {
         int t = node("T", "cold", "mild", "hot");
         engineFails("SetEvidence", -3, () -> net.setContEvidence(t, 12.5));
