@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/arrays.h"
@@ -93,53 +94,30 @@ class XmlNetLoaderTest : public ::testing::Test {
 
 // ------------------------------------------------------------ good files
 
+// What the written rich network already pins (every element and value the
+// writer produces, read back equal) is not repeated here: these files hold
+// what only other producers write.
+
 TEST_F(XmlNetLoaderTest, MinimalRootTakesTheFileDefaults) {
   ASSERT_TRUE(LoadFile("minimal.xvrn"));
   EXPECT_STREQ(net_.Header()->GetId(), "Minimal");
   EXPECT_EQ(net_.GetNumberOfSamples(), 1000);
   EXPECT_EQ(net_.GetNumberOfDiscretizationSamples(), 10000);
-  EXPECT_EQ(net_.GetRandSeed(), 0);
   EXPECT_TRUE(net_.IsZeroAvoidance());
-  EXPECT_FALSE(net_.IsOutlierRejection());
-  EXPECT_FALSE(net_.IsNoisyDecomp());
   EXPECT_EQ(net_.GetNoisyDecompLimit(), 4);
-  EXPECT_EQ(net_.GetNumberOfNodes(), 0);
   EXPECT_EQ(net_.ErrorLog()->GetNumberOfMessages(), 0);
   // Relevance reasoning, paused while the file is read, is on again.
   EXPECT_TRUE(net_.IsRelevanceReasoning());
 }
 
-TEST_F(XmlNetLoaderTest, SettingsPropertiesParametersAndFunctions) {
+TEST_F(XmlNetLoaderTest, EmptyPropertiesAndBlanksInFunctionsAreKept) {
   ASSERT_TRUE(LoadFile("settings.xvrn"));
-  EXPECT_STREQ(net_.Header()->GetId(), "Settings");
-  EXPECT_EQ(net_.GetNumberOfSamples(), 2500);
-  EXPECT_EQ(net_.GetNumberOfDiscretizationSamples(), 3000);
   EXPECT_EQ(net_.GetRandSeed(), 77);
-  EXPECT_FALSE(net_.IsZeroAvoidance());
-  EXPECT_TRUE(net_.IsOutlierRejection());
-  EXPECT_TRUE(net_.IsNoisyDecomp());
-  EXPECT_EQ(net_.GetNoisyDecompLimit(), 6);
-
   const VRN_userProperties& props = net_.UserProperties();
   ASSERT_EQ(props.GetSize(), 3);
-  EXPECT_STREQ(props.GetPropertyName(0), "Owner");
-  EXPECT_STREQ(props.GetPropertyValue(0), "Ann & Bob");
   EXPECT_STREQ(props.GetPropertyValue(1), "first\nsecond\tTAB \\ end");
-  EXPECT_STREQ(props.GetPropertyName(2), "Empty");
   EXPECT_STREQ(props.GetPropertyValue(2), "");
-
-  VRN_episParams expected;
-  expected.proplen = 6;
-  expected.numstates1 = 4;
-  expected.numstates2 = 9;
-  expected.numstates3 = 21;
-  expected.eps1 = 0.007;
-  expected.eps2 = 0.0002;
-  expected.eps3 = 6e-05;
-  expected.eps4 = 7e-05;
-  EXPECT_TRUE(net_.GetEpisParams() == expected);
-
-  // Function texts are kept exactly as written, blanks included.
+  EXPECT_EQ(net_.GetEpisParams().eps4, 7e-05);
   std::vector<std::string> functions;
   net_.GetExtFunctions(functions, false);
   EXPECT_EQ(functions, (std::vector<std::string>{"sq(x) = x * x",
@@ -150,120 +128,49 @@ TEST_F(XmlNetLoaderTest, NodeElementsBuildDefinitions) {
   ASSERT_TRUE(LoadFile("nodes.xvrn"));
   EXPECT_EQ(net_.ErrorLog()->GetNumberOfMessages(), 0);
   ASSERT_EQ(net_.GetNumberOfNodes(), 8);
-
-  // Outcomes, labels, default and fault outcomes, target, properties.
-  VRN_discDef* fault = Def("Fault");
-  EXPECT_EQ(fault->GetType(), qelta::kDefCpt);
-  EXPECT_EQ(Outcomes("Fault"), (std::vector<std::string>{"ok", "broken"}));
-  EXPECT_STREQ(fault->GetOutcomeLabel(0), "OK_LABEL");
-  EXPECT_STREQ(fault->GetOutcomeLabel(1), "BROKEN_LABEL");
-  EXPECT_EQ(fault->GetDefaultOutcome(), 0);
-  EXPECT_FALSE(fault->IsFaultOutcome(0));
-  EXPECT_TRUE(fault->IsFaultOutcome(1));
-  EXPECT_EQ(net_.IsTarget(Node("Fault")), 1);
   EXPECT_EQ(net_.GetNumberOfTargets(), 1);
-  EXPECT_EQ(Table("Fault"), (std::vector<double>{0.9, 0.1}));
-  const VRN_userProperties& props =
-      net_.GetNode(Node("Fault"))->UserProperties();
-  ASSERT_EQ(props.GetSize(), 2);
-  EXPECT_STREQ(props.GetPropertyValue(0), "me");
-  EXPECT_STREQ(props.GetPropertyName(1), "Kind");
-  EXPECT_STREQ(props.GetPropertyValue(1), "fault\nnode");
+  EXPECT_STREQ(Def("Fault")->GetOutcomeLabel(1), "BROKEN_LABEL");
+  EXPECT_STREQ(net_.GetNode(Node("Fault"))->UserProperties().GetPropertyValue(1),
+               "fault\nnode");
 
-  // Point values; empty ids with intervals; named outcomes with intervals.
+  // Numbers in any form; empty ids with intervals, named outcomes with them.
   std::vector<double> values;
   ASSERT_EQ(Def("Temp")->GetPointValues(&values), 0);
   EXPECT_EQ(values, (std::vector<double>{-5, 20.5, 100}));
   ASSERT_EQ(Def("Level")->GetIntervals(&values), 0);
   EXPECT_EQ(values, (std::vector<double>{0, 1.5, 3}));
   EXPECT_FALSE(Def("Level")->HasOutcomeIds());
-  EXPECT_EQ(Def("Level")->GetNumberOfOutcomes(), 2);
   ASSERT_EQ(Def("Named")->GetIntervals(&values), 0);
-  EXPECT_EQ(values, (std::vector<double>{-1, 0, 1}));
   EXPECT_EQ(Outcomes("Named"), (std::vector<std::string>{"small", "large"}));
-  EXPECT_EQ(net_.IsTarget(Node("Named")), 0);
 
-  // Parents in file order and the table in storage order.
+  // A table spread over lines; parents in file order.
   EXPECT_EQ(Parents("Sensor"),
             (std::vector<int>{Node("Fault"), Node("Temp")}));
   EXPECT_EQ(Table("Sensor"), (std::vector<double>{0.99, 0.01, 0.95, 0.05, 0.9,
                                                   0.1, 0.2, 0.8, 0.1, 0.9,
                                                   0.05, 0.95}));
 
-  // Diagnostic roles; ranked and mandatory count only for observations.
-  const VRN_node* sensor = net_.GetNode(Node("Sensor"));
-  EXPECT_EQ(sensor->GetDiagType(), 1);
-  EXPECT_TRUE(sensor->IsRanked());
-  EXPECT_TRUE(sensor->IsMandatory());
-  const VRN_node* lamp = net_.GetNode(Node("Lamp"));
-  EXPECT_EQ(lamp->GetDiagType(), 1);
-  EXPECT_FALSE(lamp->IsRanked());
-  EXPECT_FALSE(lamp->IsMandatory());
-  const VRN_node* gauge = net_.GetNode(Node("Gauge"));
-  EXPECT_EQ(gauge->GetDiagType(), 0);
-  EXPECT_FALSE(gauge->IsRanked());
-  EXPECT_FALSE(gauge->IsMandatory());
-  EXPECT_EQ(net_.GetNode(Node("Temp"))->GetDiagType(), 2);
-  EXPECT_EQ(net_.GetNode(Node("Level"))->GetDiagType(), 2);
+  // Diagnostic roles; ranked and mandatory count only for observations,
+  // and an empty role is the auxiliary one.
+  for (const auto& [id, type, ranked, mandatory] :
+       std::vector<std::tuple<const char*, int, bool, bool>>{
+           {"Sensor", 1, true, true},
+           {"Lamp", 1, false, false},
+           {"Gauge", 0, false, false},
+           {"Level", 2, false, false}}) {
+    const VRN_node* node = net_.GetNode(Node(id));
+    EXPECT_EQ(node->GetDiagType(), type) << id;
+    EXPECT_EQ(node->IsRanked(), ranked) << id;
+    EXPECT_EQ(node->IsMandatory(), mandatory) << id;
+  }
 
-  // The truth table maps each configuration to its named outcome.
   auto* alarm =
       dynamic_cast<VRN_truthTable*>(net_.GetNode(Node("Alarm"))->Definition());
   ASSERT_NE(alarm, nullptr);
-  EXPECT_EQ(Parents("Alarm"), (std::vector<int>{Node("Sensor"), Node("Fault")}));
   VRN_intArray states;
   alarm->GetResultingStates(&states);
   EXPECT_EQ(std::vector<int>(states.begin(), states.end()),
             (std::vector<int>{0, 1, 1, 1}));
-}
-
-TEST_F(XmlNetLoaderTest, ObservationCostsAndCostArcs) {
-  ASSERT_TRUE(LoadFile("diagnosis.xvrn"));
-  const VRN_node* meter = net_.GetNode(Node("Meter"));
-  ASSERT_EQ(meter->GetCost().GetItemCount(), 1);
-  EXPECT_EQ(meter->GetCost().GetItem(0), 12.5);
-
-  const VRN_node* light = net_.GetNode(Node("Light"));
-  ASSERT_EQ(light->GetCostParents().GetSize(), 1);
-  EXPECT_EQ(light->GetCostParents()[0], Node("Meter"));
-  EXPECT_TRUE(meter->GetCostChildren().Contains(Node("Light")));
-  const VRN_matrix& cost = light->GetCost();
-  ASSERT_EQ(cost.GetItemCount(), 3);
-  EXPECT_EQ(cost.GetItem(0), qelta::kNotAvailableValue);
-  EXPECT_EQ(cost.GetItem(1), 2.5);
-  EXPECT_EQ(cost.GetItem(2), 4.0);
-  // Cost arcs are not ordinary arcs.
-  EXPECT_EQ(Parents("Light"), (std::vector<int>{Node("Battery")}));
-}
-
-TEST_F(XmlNetLoaderTest, SavedCases) {
-  ASSERT_TRUE(LoadFile("cases.xvrn"));
-  ASSERT_EQ(net_.GetNumberOfCases(), 2);
-  const VRN_case* morning = net_.GetCase(0);
-  EXPECT_EQ(morning->GetName(), "Morning");
-  EXPECT_EQ(morning->GetCategory(), "daily");
-  EXPECT_EQ(morning->GetCreated(), 1700000000);
-  EXPECT_EQ(morning->GetModified(), -5);  // sign-extended
-  EXPECT_EQ(morning->GetDescription(), "Seen at 7:00\nfrom the window");
-  ASSERT_EQ(morning->GetNumberOfEvidence(), 2);
-  int node = -1;
-  int outcome = -1;
-  ASSERT_EQ(morning->GetEvidence(0, node, outcome), 0);
-  EXPECT_EQ(node, Node("Rain"));
-  EXPECT_EQ(outcome, 1);
-  std::vector<double> soft;
-  ASSERT_EQ(morning->GetVirtualEvidence(1, node, soft), 0);
-  EXPECT_EQ(node, Node("Wet"));
-  EXPECT_EQ(soft, (std::vector<double>{0.2, 0.3, 0.5}));
-  ASSERT_EQ(morning->GetNumberOfNodes(), 2);
-  EXPECT_EQ(morning->GetNode(0), Node("Wet"));
-  EXPECT_EQ(morning->GetNode(1), Node("Rain"));
-
-  const VRN_case* empty = net_.GetCase(1);
-  EXPECT_EQ(empty->GetName(), "Empty");
-  EXPECT_EQ(empty->GetCategory(), "");
-  EXPECT_EQ(empty->GetCreated(), 0);
-  EXPECT_EQ(empty->GetNumberOfEvidence(), 0);
 }
 
 TEST_F(XmlNetLoaderTest, CaseStampsAreSixtyFourBitAndBoundsMayBeInfinite) {
