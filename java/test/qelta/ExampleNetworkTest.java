@@ -246,18 +246,4 @@ class ExampleNetworkTest {
         }
     }
 
-    @Test
-    void targetsGetTheirPosteriorsToo() {
-        Evidence evidence =
-                new Evidence().observe("XRay", "abnormal").observe("Dyspnea", "present");
-        double[][] expected = enumerate(evidence);
-        fromFile.setTarget("Tuberculosis", true);
-        fromFile.setTarget("LungCancer", true);
-        evidence.applyTo(fromFile);
-        fromFile.updateBeliefs();
-        assertArrayEquals(expected[index("Tuberculosis")], fromFile.getNodeValue("Tuberculosis"),
-                EXACT);
-        assertArrayEquals(expected[index("LungCancer")], fromFile.getNodeValue("LungCancer"),
-                EXACT);
-    }
 }
