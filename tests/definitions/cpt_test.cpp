@@ -177,22 +177,6 @@ TEST_F(CptTest, ResizingWithChildrenMakesEveryChildFollow) {
   ExpectItemsNear({0.2, 0.8, 0.6, 0.4}, Table(b));
 }
 
-TEST_F(CptTest, CopiedNetworkClonesTheTable) {
-  const int a = AddCpt("a");
-  const int b = AddCpt("b");
-  ASSERT_EQ(qelta::kOk, net_.AddArc(a, b));
-  SetTable(b, {0.1, 0.9, 0.7, 0.3});
-  VRN_network copy(net_, 0);
-  VRN_nodeDef* cloned = copy.GetNode(b)->Definition();
-  EXPECT_NE(Def(b), cloned);
-  EXPECT_EQ(&copy, cloned->GetNetwork());
-  EXPECT_EQ(qelta::kDefCpt, cloned->GetType());
-  ExpectItemsNear({0.1, 0.9, 0.7, 0.3}, *cloned->GetMatrixConst());
-  // The copies are independent.
-  SetTable(b, {0.5, 0.5, 0.5, 0.5});
-  EXPECT_EQ(0.1, cloned->GetMatrixConst()->GetItem(0));
-}
-
 TEST_F(CptTest, TableFollowsEveryEditInSequence) {
   // A longer edit history keeps the dimensions in step with the network.
   const int a = AddCpt("a");
