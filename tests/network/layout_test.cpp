@@ -134,14 +134,6 @@ void ExpectRings(const VRN_network& net, const std::vector<int>& leaves,
   EXPECT_EQ(Corner(net), Point(46, 34));
 }
 
-TEST(LayoutTest, CircleLayoutUsesOneRingUpToTwentyFiveNodes) {
-  // One ring of 25: radius (int)(42 / sin(pi / 25)) = (int)335.1 = 335.
-  VRN_network net;
-  std::vector<int> leaves = Star(net, 25);
-  ASSERT_EQ(net.CircleLayout(net.FindNode("C")), 0);
-  ExpectRings(net, leaves, {{25, 335}});
-}
-
 TEST(LayoutTest, CircleLayoutPlansRingsForTwentySixNodes) {
   // f = 8 needs 3 rings (42 places), f = 9 3 rings (45), f = 10 exactly 2
   // rings of 10 and 16 (26). First radius (int)(42 / sin(pi / 10)) =

@@ -401,19 +401,6 @@ TEST_F(ImpliedEvidenceTest, SingleNonZeroParentStateIsImpliedUpward) {
   EXPECT_EQ(Val(net_, a_)->SetEvidence(1), -26);
 }
 
-TEST_F(ImpliedEvidenceTest, ContradictingImplicationIsRefusedWithMessage) {
-  SetC({0.0, 0.0, 1.0}, {0.0, 0.0, 1.0});
-  ASSERT_EQ(Val(net_, c_)->SetEvidence(0), 0);
-  EXPECT_EQ(Val(net_, a_)->SetEvidence(1), -26);
-  VRN_errorLog* log = net_.ErrorLog();
-  ASSERT_GT(log->GetNumberOfMessages(), 0);
-  EXPECT_EQ(log->GetCode(log->GetNumberOfMessages() - 1), -26);
-  EXPECT_STREQ(log->GetMessage(log->GetNumberOfMessages() - 1),
-               "ERROR: conficting evidence between nodes [A] and [C]");
-  EXPECT_FALSE(Val(net_, a_)->HasEvidence());
-  EXPECT_EQ(Val(net_, c_)->GetEvidence(), 0);
-}
-
 TEST_F(ImpliedEvidenceTest, TwoImplicationsThatDisagreeGiveConflict) {
   // a = 1 forces c = 2; d (a truth table of c) = 1 only when c = 0.
   SetC({0.0, 0.0, 1.0}, {0.0, 0.0, 1.0});
