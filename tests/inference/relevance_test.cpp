@@ -221,12 +221,6 @@ TEST_F(RelevanceTest, VirtualEvidenceBecomesAnObservedAuxiliaryChild) {
   EXPECT_EQ(0, auxiliary->GetEvidence());
   EXPECT_EQ(part[0], auxiliary->GetParent(0));
   EXPECT_EQ(2, auxiliary->GetOutcomeCount());
-  const std::vector<double> table = Items(*auxiliary->GetTable());
-  ASSERT_EQ(4u, table.size());
-  EXPECT_DOUBLE_EQ(0.8, table[0]);
-  EXPECT_DOUBLE_EQ(0.2, table[1]);
-  EXPECT_DOUBLE_EQ(0.2, table[2]);
-  EXPECT_DOUBLE_EQ(0.8, table[3]);
 }
 
 TEST_F(RelevanceTest, DisconnectedTargetsGetSeparateParts) {
