@@ -249,6 +249,9 @@ TEST(NetworkTest, CopyHasSameHandlesHolesTablesAndEvidence) {
     EXPECT_EQ(n->Value()->GetEvidence(), o->Value()->GetEvidence());
     EXPECT_EQ(Items(n->Value()->GetValue()), Items(o->Value()->GetValue()));
   }
+  std::vector<double> likelihoods;
+  ASSERT_EQ(copy.GetNode(2)->Value()->GetVirtualEvidence(&likelihoods), 0);
+  EXPECT_EQ(likelihoods, (std::vector<double>{0.3, 0.7}));
   EXPECT_EQ(copy.GetNode(3)->Value()->GetEvidence(), 0);  // implied
   EXPECT_STREQ(copy.UserProperties().GetPropertyValue(0), "Value");
   ASSERT_NE(copy.TableCache(), nullptr);
