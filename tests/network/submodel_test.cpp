@@ -16,33 +16,24 @@ using namespace qelta_test;
 
 constexpr int kMain = 32768;
 
-TEST(SubmodelTest, GeneratedIdentifiersSkipTakenNames) {
-  VRN_network net;
-  VRN_submodelTable* table = net.Submodels();
-  int first = table->CreateSubmodel(kMain, nullptr);
-  EXPECT_EQ(first, 32769);
-  EXPECT_STREQ(table->GetSubmodel(first)->Header().GetId(), "Sub1");
-  ASSERT_EQ(table->DeleteSubmodel(first), 0);
-  int named = table->CreateSubmodel(kMain, "Other");
-  EXPECT_EQ(named, 32769);  // slot reused
-  ASSERT_EQ(table->GetSubmodel(named)->Header().SetId("Sub2"), 0);
-  int next = table->CreateSubmodel(kMain, nullptr);
-  EXPECT_EQ(next, 32770);
-  EXPECT_STREQ(table->GetSubmodel(next)->Header().GetId(), "Sub3");
-}
-
-TEST(SubmodelTest, IdentifiersAreSharedWithNodes) {
+TEST(SubmodelTest, IdentifiersAreSharedWithNodesAndGeneratedPastTakenOnes) {
   VRN_network net;
   VRN_submodelTable* table = net.Submodels();
   ASSERT_GE(net.AddNode(18, "Sub1"), 0);
   EXPECT_EQ(table->CreateSubmodel(kMain, "Sub1"), -32);  // a node's
   EXPECT_EQ(table->CreateSubmodel(kMain, "1st box"), -30);
-  EXPECT_EQ(table->GetNumberOfSubmodels(), 1);
-  int generated = table->CreateSubmodel(kMain, nullptr);
-  EXPECT_STREQ(table->GetSubmodel(generated)->Header().GetId(), "Sub2");
+  EXPECT_EQ(table->CreateSubmodel(12345, "X"), -2);
+  const int first = table->CreateSubmodel(kMain, nullptr);
+  EXPECT_EQ(first, 32769);
+  EXPECT_STREQ(table->GetSubmodel(first)->Header().GetId(), "Sub2");
   EXPECT_EQ(table->CreateSubmodel(kMain, "Sub2"), -2);
   EXPECT_EQ(net.AddNode(18, "Sub2"), -2);
-  EXPECT_EQ(table->CreateSubmodel(12345, "X"), -2);
+  ASSERT_EQ(table->DeleteSubmodel(first), 0);
+  const int named = table->CreateSubmodel(kMain, "Other");
+  EXPECT_EQ(named, 32769);  // slot reused
+  ASSERT_EQ(table->GetSubmodel(named)->Header().SetId("Sub2"), 0);
+  const int next = table->CreateSubmodel(kMain, nullptr);
+  EXPECT_STREQ(table->GetSubmodel(next)->Header().GetId(), "Sub3");
 }
 
 TEST(SubmodelTest, DeletingMovesContentsToTheParent) {
