@@ -5,11 +5,11 @@
 #include <cmath>
 #include <vector>
 
-#include "network/network.h"
-#include "network/node.h"
 #include "base/random.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
+#include "network/network.h"
+#include "network/node.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "network/network.h"
-#include "network/node.h"
 #include "base/status.h"
 #include "base/strings.h"
+#include "network/network.h"
+#include "network/node.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <memory>
 #include <vector>
 
-#include "network/network.h"
-#include "network/node.h"
 #include "base/status.h"
 #include "definitions/cpt.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_val.h"
+#include "network/network.h"
+#include "network/node.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "base/error_log.h"
-#include "network/network.h"
-#include "network/node.h"
 #include "base/status.h"
 #include "definitions/discrete_def.h"
+#include "network/network.h"
+#include "network/node.h"
 
 namespace {
 

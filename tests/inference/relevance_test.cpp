@@ -6,11 +6,11 @@
 #include <memory>
 #include <vector>
 
-#include "network/network.h"
-#include "network/node.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "network/network.h"
+#include "network/node.h"
 
 namespace {
 

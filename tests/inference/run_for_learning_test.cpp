@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "base/error_log.h"
-#include "network/network.h"
-#include "network/node.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "inference/clustering_engine.h"
 #include "inference/relevance.h"
+#include "network/network.h"
+#include "network/node.h"
 #include "test_networks.h"
 
 namespace {

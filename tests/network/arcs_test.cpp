@@ -3,11 +3,11 @@
 #include <cstring>
 #include <vector>
 
-#include "network/network.h"
-#include "network/node.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "network/network.h"
+#include "network/node.h"
 #include "network_helpers.h"
 
 namespace {

@@ -6,11 +6,11 @@
 #include <utility>
 #include <vector>
 
-#include "network/network.h"
-#include "network/node.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "equations/ext_functions.h"
+#include "network/network.h"
+#include "network/node.h"
 #include "network_helpers.h"
 
 namespace {

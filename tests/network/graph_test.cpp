@@ -2,10 +2,10 @@
 
 #include <vector>
 
-#include "network/network.h"
-#include "network/node.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
+#include "network/network.h"
+#include "network/node.h"
 #include "network_helpers.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/special_values.h"
 #include "network/network.h"
 #include "network/node.h"
-#include "base/special_values.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "base/arrays.h"
 #include "base/error_log.h"
 #include "base/matrix.h"
+#include "definitions/node_def.h"
 #include "network/network.h"
 #include "network/node.h"
-#include "definitions/node_def.h"
 
 namespace qelta_test {
 

@@ -7,8 +7,6 @@
 #include <string>
 
 #include "base/error_log.h"
-#include "network/network.h"
-#include "network/node.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
@@ -16,6 +14,8 @@
 #include "io/xml/xml_net_loader.h"
 #include "io/xml/xml_reader.h"
 #include "io/xml/xml_writer.h"
+#include "network/network.h"
+#include "network/node.h"
 
 namespace {
 

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "base/error_log.h"
-#include "network/node.h"
 #include "base/random.h"
 #include "base/status.h"
-#include "network/submodel.h"
 #include "definitions/cpt.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "network/node.h"
+#include "network/submodel.h"
 #include "network_helpers.h"
 
 namespace {

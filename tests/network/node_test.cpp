@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "base/error_log.h"
-#include "network/network.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "network/network.h"
 #include "network_helpers.h"
 
 namespace {

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "base/error_log.h"
-#include "network/network.h"
-#include "network/node.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "definitions/truth_table.h"
+#include "network/network.h"
+#include "network/node.h"
 
 namespace {
 

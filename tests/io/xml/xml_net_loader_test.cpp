@@ -12,19 +12,19 @@
 #include <vector>
 
 #include "base/arrays.h"
-#include "network/cases.h"
 #include "base/error_log.h"
 #include "base/matrix.h"
-#include "network/network.h"
-#include "network/node.h"
 #include "base/special_values.h"
 #include "base/status.h"
 #include "base/strings.h"
-#include "network/submodel.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "definitions/truth_table.h"
 #include "io/xml/xml_reader.h"
+#include "network/cases.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "network/submodel.h"
 
 namespace {
 

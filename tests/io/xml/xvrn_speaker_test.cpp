@@ -5,9 +5,9 @@
 #include <string>
 
 #include "base/error_log.h"
+#include "base/status.h"
 #include "network/network.h"
 #include "network/node.h"
-#include "base/status.h"
 
 namespace {
 

@@ -8,15 +8,15 @@
 
 #include "base/arrays.h"
 #include "base/error_log.h"
-#include "network/network.h"
-#include "network/node.h"
 #include "base/special_values.h"
 #include "base/status.h"
 #include "base/strings.h"
-#include "network/submodel.h"
 #include "definitions/discrete_def.h"
 #include "io/xml/xml_reader.h"
 #include "io/xml/zantu_host.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "network/submodel.h"
 
 namespace {
 

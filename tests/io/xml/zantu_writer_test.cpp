@@ -5,14 +5,14 @@
 #include <string>
 
 #include "base/error_log.h"
-#include "network/network.h"
-#include "network/node.h"
 #include "base/special_values.h"
 #include "base/strings.h"
-#include "network/submodel.h"
 #include "definitions/discrete_def.h"
 #include "io/xml/xml_writer.h"
 #include "io/xml/zantu_host.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "network/submodel.h"
 
 namespace {
 
