@@ -93,28 +93,6 @@ TEST_F(RelevanceTest, BarrenDescendantsAreRemovedAndTargetsKept) {
   EXPECT_EQ(qelta::kRelTableBorrowed, parts->GetPart(0)->GetRecord(1)->GetTableKind());
 }
 
-TEST_F(RelevanceTest, EvidenceIsSlicedIntoPrivateCopiesOnly) {
-  const int a = Add("a", {}, {0.3, 0.7});
-  const int b = Add("b", {a}, {0.9, 0.1, 0.2, 0.8});
-  Add("c", {}, {0.5, 0.5});
-  const std::vector<double> before = Items(*Def(b)->GetMatrixConst());
-  ASSERT_EQ(qelta::kOk, Val(a)->SetEvidence(1));
-  ASSERT_EQ(qelta::kOk, net_.SetTarget(b, true));
-  Parts parts = Decompose(qelta::kRelevanceDeterministic);
-  ASSERT_EQ(1, parts->GetSize());
-  // The observed root loses its child and belongs to no part.
-  const VRN_relevancePart& part = *parts->GetPart(0);
-  ASSERT_EQ((std::vector<int>{b}), Handles(part));
-  EXPECT_EQ(0, part[0]->GetParentCount());
-  EXPECT_EQ(qelta::kRelTableOwned, part[0]->GetTableKind());
-  EXPECT_EQ((std::vector<double>{0.2, 0.8}), Items(*part[0]->GetTable()));
-  EXPECT_EQ(before, Items(*Def(b)->GetMatrixConst()));
-
-  ASSERT_EQ(qelta::kOk, part[0]->CopyTableToBeliefs());
-  EXPECT_TRUE(Val(b)->IsValueValid());
-  EXPECT_EQ((std::vector<double>{0.2, 0.8}), Items(Val(b)->GetValue()));
-}
-
 TEST_F(RelevanceTest, ObservedTargetAloneIsAnsweredOnTheSpot) {
   const int a = Add("a", {}, {0.3, 0.7});
   const int b = Add("b", {a}, {0.9, 0.1, 0.2, 0.8});
