@@ -59,25 +59,6 @@ TEST_F(RelevanceTest, EmptyNetworkGivesNoList) {
   EXPECT_EQ(nullptr, Decompose(qelta::kRelevanceForClustering));
 }
 
-TEST_F(RelevanceTest, NoTargetsMeansEveryNodeAndTargetsStayCleared) {
-  const int a = Add("a", {}, {0.3, 0.7});
-  const int b = Add("b", {a}, {0.9, 0.1, 0.2, 0.8});
-  const int c = Add("c", {b}, {0.5, 0.5, 0.4, 0.6});
-  Parts parts = Decompose(qelta::kRelevanceForClustering);
-  ASSERT_NE(nullptr, parts);
-  ASSERT_EQ(1, parts->GetSize());
-  EXPECT_EQ((std::vector<int>{a, b, c}), Handles(*parts->GetPart(0)));
-  EXPECT_EQ(0, net_.GetNumberOfTargets());
-  for (int h : {a, b, c}) EXPECT_EQ(0, net_.IsTarget(h));
-  // Part-local indices follow the part order and parents stay in the part.
-  const VRN_relevancePart& part = *parts->GetPart(0);
-  for (int i = 0; i < part.GetSize(); ++i) {
-    EXPECT_EQ(i, part.IndexOf(part[i]));
-    EXPECT_EQ(i, part[i]->GetLocalIndex());
-  }
-  EXPECT_EQ(part[0], part[1]->GetParent(0));
-}
-
 TEST_F(RelevanceTest, BarrenDescendantsAreRemovedAndTargetsKept) {
   const int a = Add("a", {}, {0.3, 0.7});
   const int b = Add("b", {a}, {0.9, 0.1, 0.2, 0.8});
@@ -91,20 +72,6 @@ TEST_F(RelevanceTest, BarrenDescendantsAreRemovedAndTargetsKept) {
   EXPECT_EQ(1, net_.GetNumberOfTargets());
   // Nothing changed: tables are still borrowed.
   EXPECT_EQ(qelta::kRelTableBorrowed, parts->GetPart(0)->GetRecord(1)->GetTableKind());
-}
-
-TEST_F(RelevanceTest, ObservedTargetAloneIsAnsweredOnTheSpot) {
-  const int a = Add("a", {}, {0.3, 0.7});
-  const int b = Add("b", {a}, {0.9, 0.1, 0.2, 0.8});
-  ASSERT_EQ(qelta::kOk, Val(a)->SetEvidence(0));
-  ASSERT_EQ(qelta::kOk, net_.SetTarget(a, true));
-  Val(a)->Invalidate();
-  Parts parts = Decompose(qelta::kRelevanceForClustering);
-  ASSERT_NE(nullptr, parts);
-  EXPECT_EQ(0, parts->GetSize());
-  EXPECT_TRUE(Val(a)->IsValueValid());
-  EXPECT_EQ((std::vector<double>{1.0, 0.0}), Items(Val(a)->GetValue()));
-  EXPECT_FALSE(Val(b)->HasEvidence());
 }
 
 TEST_F(RelevanceTest, ExactOnesGiveDerivedEvidenceTowardsChildren) {
