@@ -162,8 +162,9 @@ TEST_F(NodeDefTest, ConversionKeepsOutcomesValuesAndTable) {
   ASSERT_EQ(qelta::kOk, disc->RenameOutcome(1, "mid"));
   ASSERT_EQ(qelta::kOk, disc->SetPointValues({1.0, 2.0, 4.0}));
   ASSERT_EQ(qelta::kOk, disc->SetOutcomeDescription(2, "high"));
+  // A tie goes to the first maximum.
   ASSERT_EQ(qelta::kOk, Def(b)->SetDefinitionFromVector(
-                            {0.5, 0.25, 0.25, 0.1, 0.1, 0.8}));
+                            {0.4, 0.4, 0.2, 0.1, 0.1, 0.8}));
 
   std::unique_ptr<VRN_nodeDef> converted(
       VRN_nodeDef::CreateConverted(Def(b), kDefTruthTable));
