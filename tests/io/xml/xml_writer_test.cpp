@@ -95,48 +95,6 @@ TEST_F(XmlWriterTest, HeaderCommentAndScopesNest) {
             "\t\t<!-- a- -b- - - -->\n\t</b>\n</a>\n");
 }
 
-// What each mode writes, the reader gives back byte for byte: mode non-zero
-// through its unescaping, mode 0 as plain text, attributes as they are.
-TEST_F(XmlWriterTest, BothModesRoundTripThroughTheReader) {
-  const std::string original =
-      "line 1\r\n\tline 2 \\n <&> \"q\" 'a'\r\rend\\";
-  writer_.AddStringAttribute("v", original.c_str());
-  writer_.StartElement("t");
-  writer_.WriteTextElement("u", original.c_str(), 1);
-  writer_.WriteTextElement("p", original.c_str(), 0);
-  writer_.EndElement("t");
-
-  class Catcher : public IXmlHandler {
-   public:
-    void OnStart(IXmlReader& r) override { r.GetAttribute("v", attribute); }
-    void OnEnd(IXmlReader& r) override {
-      if (unescape) {
-        r.GetUnescapedText(text);
-      } else {
-        text = r.GetText();
-      }
-    }
-    bool unescape = false;
-    std::string attribute;
-    std::string text;
-  } root_catcher, unescaped, plain;
-  unescaped.unescape = true;
-  XmlReader reader;
-  IXmlBinding* root = reader.CreateBinding(&root_catcher, "t", 0);
-  IXmlBinding* u = reader.CreateBinding(&unescaped, "u", 0);
-  IXmlBinding* p = reader.CreateBinding(&plain, "p", 0);
-  root->AddAttribute("v", false);
-  root->AddChild(u, 0);
-  root->AddChild(p, 0);
-  EXPECT_TRUE(reader.ReadString(text_.c_str(), root, nullptr));
-  root->Release();
-  u->Release();
-  p->Release();
-  EXPECT_EQ(root_catcher.attribute, original);
-  EXPECT_EQ(unescaped.text, original);
-  EXPECT_EQ(plain.text, original);
-}
-
 TEST(XmlWriterNumbersTest, EveryDoubleReadsBackExactly) {
   std::string text;
   XmlWriterStringOutput out(&text);
