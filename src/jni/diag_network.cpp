@@ -8,11 +8,14 @@
 #include <cfloat>
 #include <cmath>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/engine_error.h"
+#include "base/handle_table.h"
 #include "base/special_values.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
@@ -70,13 +73,52 @@ jintArray IntsToJava(JNIEnv* env, const VRN_intArray& items) {
       env, items.Items(), static_cast<std::size_t>(items.GetSize()));
 }
 
+// A session reads and writes its network until it is deleted, and Java's
+// cleaners may run in any order: each session holds its network's handle as
+// one call in flight, so the network outlives every session made on it.
+std::mutex g_pins_mutex;
+std::unordered_map<const void*, qelta::ForeignHandle>& Pins() {
+  static auto* pins = new std::unordered_map<const void*, qelta::ForeignHandle>;
+  return *pins;
+}
+
+void DeletePinnedSession(void* object) {
+  qelta::ForeignHandle network = 0;
+  {
+    std::lock_guard<std::mutex> lock(g_pins_mutex);
+    auto found = Pins().find(object);
+    if (found != Pins().end()) {
+      network = found->second;
+      Pins().erase(found);
+    }
+  }
+  delete static_cast<VRN_diagNetwork*>(object);
+  if (network != 0) qelta::ReleaseObject(network);
+}
+
 jlong CreateNative(JNIEnv* env, jobject net) {
   VRN_network* network = GetNative<VRN_network>(env, net);
   auto diag = std::make_unique<VRN_diagNetwork>(network);
   // A network without faults pursues nothing; none of these is reported.
   (void)diag->UpdateFaultBeliefs();
   (void)diag->SetPursuedFault(diag->FindMostLikelyFault());
-  return qelta::jni::ToHandle(diag.release());
+  const qelta::ForeignHandle network_handle =
+      qelta::jni::GetNativeHandle(env, net);
+  if (qelta::AcquireObject(network_handle) == nullptr) {
+    throw std::invalid_argument("Native object has been released by close().");
+  }
+  VRN_diagNetwork* session = diag.release();
+  try {
+    std::lock_guard<std::mutex> lock(g_pins_mutex);
+    Pins()[session] = network_handle;
+  } catch (...) {
+    delete session;
+    qelta::ReleaseObject(network_handle);
+    throw;
+  }
+  // On failure RegisterObject deletes the session through the deleter, which
+  // gives the pin back.
+  return static_cast<jlong>(qelta::RegisterObject(session, &DeletePinnedSession));
 }
 
 void SetPursuedFaults(JNIEnv* env, jobject obj, jintArray faults) {
@@ -285,8 +327,8 @@ extern "C" JNIEXPORT jlong JNICALL Java_qelta_DiagNetwork_createNative(JNIEnv* e
  * Method:    deleteNative
  * Signature: (J)V
  */
-extern "C" JNIEXPORT void JNICALL Java_qelta_DiagNetwork_deleteNative(JNIEnv*, jclass, jlong handle) {
-  delete qelta::jni::FromHandle<VRN_diagNetwork>(handle);
+extern "C" JNIEXPORT void JNICALL Java_qelta_DiagNetwork_deleteNative(JNIEnv* env, jclass, jlong handle) {
+  Guarded(env, [&] { qelta::jni::ReleaseHandle(handle); });
 }
 
 /*

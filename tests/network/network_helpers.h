@@ -1,7 +1,7 @@
 // Small readers shared by the network-level tests: node tables and sizes,
 // handle lists as vectors, and counts of logged updates.
-#ifndef QELTA_TESTS_CORE_NETWORK_HELPERS_H_
-#define QELTA_TESTS_CORE_NETWORK_HELPERS_H_
+#ifndef QELTA_TESTS_NETWORK_NETWORK_HELPERS_H_
+#define QELTA_TESTS_NETWORK_NETWORK_HELPERS_H_
 
 #include <cstring>
 #include <vector>
@@ -9,9 +9,9 @@
 #include "base/arrays.h"
 #include "base/error_log.h"
 #include "base/matrix.h"
+#include "definitions/node_def.h"
 #include "network/network.h"
 #include "network/node.h"
-#include "definitions/node_def.h"
 
 namespace qelta_test {
 
@@ -54,4 +54,4 @@ inline int CountMessages(const VRN_network& net, const char* text) {
 
 }  // namespace qelta_test
 
-#endif  // QELTA_TESTS_CORE_NETWORK_HELPERS_H_
+#endif  // QELTA_TESTS_NETWORK_NETWORK_HELPERS_H_
