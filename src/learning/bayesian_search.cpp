@@ -31,13 +31,19 @@ constexpr int kNoMove = 3;
 constexpr double kLowest = -std::numeric_limits<double>::max();
 
 // Sum over counts c of ln(a) + ln(a + 1) + ... + ln(a + c - 1), for counts in
-// ascending order: one running sum serves every count, four factors per
-// logarithm while at least four remain.
+// ascending order: one running sum serves every count. Short stretches add
+// logarithms of four factors at a time; a long stretch is one difference of
+// ln-gamma, which costs the same whatever its length.
 double RunningLogSum(const std::vector<int>& sorted, double a) {
+  constexpr int kLongStretch = 48;
   double total = 0.0;
   double running = 0.0;
   int m = 0;
   for (int c : sorted) {
+    if (c - m > kLongStretch) {
+      running += std::lgamma(a + c) - std::lgamma(a + m);
+      m = c;
+    }
     for (; m + 4 <= c; m += 4) {
       running += std::log((a + m) * (a + m + 1) * (a + m + 2) * (a + m + 3));
     }
@@ -63,7 +69,55 @@ struct VRN_bsScratch {
   std::vector<int> variables;
   std::vector<int> joint;
   std::vector<int> marginal;
+  std::vector<int> table;  // direct counts, parents slowest, the node fastest
 };
+
+namespace {
+
+// Families up to this many cells are counted in one pass over the columns
+// into a flat table: a pass reads the columns in order, while building a
+// new level of the count tree chases pointers for every record. Larger
+// (sparse) families go to the count cache.
+constexpr double kDirectCells = 1 << 16;
+
+// The nonzero counts of the family's cells and of its parent
+// configurations, counted straight from the data.
+void CountDirect(const VRN_dataset& data, const std::vector<int>& arity, int node,
+                 const std::vector<int>& parents, int cells, VRN_bsScratch& scratch) {
+  std::vector<int>& table = scratch.table;
+  table.assign(static_cast<std::size_t>(cells), 0);
+  const int r = arity[static_cast<std::size_t>(node)];
+  const int records = data.GetRecordCount();
+  const std::vector<int>* index = data.RecordIndex();
+  const int* own = data.IntCells(node);
+  const std::size_t k = parents.size();
+  const int* columns[8] = {};
+  int radix[8] = {};
+  for (std::size_t p = 0; p < k && p < 8; ++p) {
+    columns[p] = data.IntCells(parents[p]);
+    radix[p] = arity[static_cast<std::size_t>(parents[p])];
+  }
+  for (int rec = 0; rec < records; ++rec) {
+    const std::size_t stored =
+        static_cast<std::size_t>(index != nullptr ? (*index)[static_cast<std::size_t>(rec)] : rec);
+    int cell = 0;
+    for (std::size_t p = 0; p < k; ++p) cell = cell * radix[p] + columns[p][stored];
+    ++table[static_cast<std::size_t>(cell * r + own[stored])];
+  }
+  scratch.joint.clear();
+  scratch.marginal.clear();
+  for (int start = 0; start < cells; start += r) {
+    int sum = 0;
+    for (int s = 0; s < r; ++s) {
+      const int c = table[static_cast<std::size_t>(start + s)];
+      if (c > 0) scratch.joint.push_back(c);
+      sum += c;
+    }
+    if (sum > 0) scratch.marginal.push_back(sum);
+  }
+}
+
+}  // namespace
 
 // One node with its parents and the BDeu score of that family.
 class VRN_bsFamily {
@@ -89,16 +143,21 @@ class VRN_bsFamily {
     stale = true;
   }
   // The cached score, computed first when stale.
-  double Score(VRN_countCache& cache, const std::vector<int>& arity, VRN_bsScratch& scratch) {
+  double Score(VRN_countCache& cache, const VRN_dataset& data, const std::vector<int>& arity,
+               VRN_bsScratch& scratch) {
     if (!stale) return score;
     double q = 1.0;
     for (int p : parents) q *= arity[static_cast<std::size_t>(p)];
     const double alpha = ess_ / (q * r_);
-    std::vector<int>& vars = scratch.variables;
-    vars.assign(parents.begin(), parents.end());
-    vars.insert(std::lower_bound(vars.begin(), vars.end(), node_), node_);
-    cache.GetNonZeroCounts(vars.data(), static_cast<int>(vars.size()), scratch.joint);
-    cache.GetNonZeroCounts(parents.data(), static_cast<int>(parents.size()), scratch.marginal);
+    if (q * r_ <= kDirectCells && parents.size() <= 8) {
+      CountDirect(data, arity, node_, parents, static_cast<int>(q * r_), scratch);
+    } else {
+      std::vector<int>& vars = scratch.variables;
+      vars.assign(parents.begin(), parents.end());
+      vars.insert(std::lower_bound(vars.begin(), vars.end(), node_), node_);
+      cache.GetNonZeroCounts(vars.data(), static_cast<int>(vars.size()), scratch.joint);
+      cache.GetNonZeroCounts(parents.data(), static_cast<int>(parents.size()), scratch.marginal);
+    }
     std::sort(scratch.joint.begin(), scratch.joint.end());
     std::sort(scratch.marginal.begin(), scratch.marginal.end());
     const int k = static_cast<int>(parents.size());
@@ -219,6 +278,7 @@ class VRN_bsSearch {
   VRN_bsSearch(const VRN_bayesianSearch& options, const VRN_dataset& data,
                std::vector<int> arity, const std::vector<std::uint8_t>& knowledge)
       : opt_(options),
+        data_(data),
         n_(static_cast<int>(arity.size())),
         arity_(arity),
         knowledge_(knowledge),
@@ -294,8 +354,7 @@ class VRN_bsSearch {
   double bestScore = kLowest;
   int bestIteration = -1;
   std::vector<std::uint8_t> bestGraph;
-  long long movesEvaluated = 0;
-  int climbs = 0;
+  VRN_bsStatistics stats;
 
  private:
   std::size_t Index(int a, int b) const {
@@ -305,7 +364,7 @@ class VRN_bsSearch {
     f.Reset(n_, b, arity_[static_cast<std::size_t>(b)], static_cast<double>(opt_.priorSampleSize),
             opt_.priorLinkProbability);
   }
-  double FamilyScore(VRN_bsFamily& f) { return f.Score(cache_, arity_, scratch_); }
+  double FamilyScore(VRN_bsFamily& f) { return f.Score(cache_, data_, arity_, scratch_); }
 
   // b reaches a along entries equal to 1 that are not 1 both ways.
   bool ReachesAlongOnes(const std::vector<int>& g, int from, int to) {
@@ -406,7 +465,7 @@ class VRN_bsSearch {
   bool Evaluate(int a, int b, int excluded) {
     const int kind = graph_[Index(a, b)] != 0 ? kDelete : graph_[Index(b, a)] != 0 ? kReverse : kAdd;
     if ((excluded & (1 << kind)) != 0 || !checker_.IsLegal(kind, a, b)) return false;
-    ++movesEvaluated;
+    ++stats.movesEvaluated;
     VRN_bsFamily& fb = families_[static_cast<std::size_t>(b)];
     trialB_ = fb;
     if (kind == kDelete) {
@@ -443,7 +502,7 @@ class VRN_bsSearch {
 
   // One climb with the kinds in `excluded` left out; answers its score.
   double Climb(int excluded) {
-    ++climbs;
+    ++stats.climbs;
     double score = 0.0;
     for (VRN_bsFamily& f : families_) score += FamilyScore(f);
     for (;;) {
@@ -484,6 +543,7 @@ class VRN_bsSearch {
       const std::size_t sb = static_cast<std::size_t>(b);
       const int a = bestOther_[sb];
       const int kind = bestKind_[sb];
+      ++stats.movesApplied[kind];
       oldParentsB_ = families_[sb].parents;
       families_[sb] = candidateB_[sb];
       if (kind == kDelete) {
@@ -509,6 +569,7 @@ class VRN_bsSearch {
   }
 
   const VRN_bayesianSearch& opt_;
+  const VRN_dataset& data_;
   int n_;
   std::vector<int> arity_;
   std::vector<std::uint8_t> knowledge_;
@@ -651,6 +712,7 @@ int VRN_bayesianSearch::Learn(const VRN_dataset& data, VRN_network& net, VRN_pro
 
   auto search = std::make_unique<VRN_bsSearch>(*this, work, arity, knowledge);
   const int status = search->Run(net, work, matches, progress, callback);
+  if (statistics != nullptr) *statistics = search->stats;
   if (status != qelta::kOk) return status;
   if (progress != nullptr && !progress->Tick(-1.0, "Bayesian Search: learning parameters...")) {
     return qelta::kErrCancelled;

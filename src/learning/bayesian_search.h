@@ -34,6 +34,13 @@ class VRN_bsIterationCallback {
                           double* scoreOut) = 0;
 };
 
+// What a Learn call did, for benchmarks and tests.
+struct VRN_bsStatistics {
+  int climbs = 0;
+  long long movesEvaluated = 0;
+  long long movesApplied[3] = {0, 0, 0};  // add, reverse, delete
+};
+
 class VRN_bayesianSearch {
  public:
   // Replaces the contents of net by one CPT node per column of data (node i
@@ -58,6 +65,8 @@ class VRN_bayesianSearch {
   int countCacheLimit = 2048;         // MiB; 0 keeps the cache's default
   bool layoutAfterLearning = true;
   VRN_bkKnowledge bkKnowledge;
+  // Filled by Learn when not null; not owned.
+  VRN_bsStatistics* statistics = nullptr;
 };
 
 #endif  // QELTA_LEARNING_BAYESIAN_SEARCH_H_

@@ -108,11 +108,17 @@ void VRN_countCache::Build(const Pair* pairs, int count, int stop_level) {
   auto charge_children = [this](std::uint64_t total) { CheckLimit(branches_.total(), total); };
   auto charge_nodes = [](std::uint64_t) {};
   const int records = record_count_;
+  cells_.resize(static_cast<std::size_t>(count));
+  for (int k = 0; k < count; ++k) cells_[static_cast<std::size_t>(k)] = data_.IntCells(pairs[k].first);
+  const std::vector<int>* index = data_.RecordIndex();
+  const int* const* cells = cells_.data();
   for (int r = 0; r < records; ++r) {
+    const std::size_t stored =
+        static_cast<std::size_t>(index != nullptr ? (*index)[static_cast<std::size_t>(r)] : r);
     Node* node = root_;
     for (int k = count - 1; k >= 0; --k) {
       const int v = pairs[k].first;
-      const int value = data_.GetInt(v, r);
+      const int value = cells[k][stored];
       const int arity = arity_[static_cast<std::size_t>(v)];
       if (static_cast<unsigned>(value) >= static_cast<unsigned>(arity)) break;
       if (node->branches == nullptr) {

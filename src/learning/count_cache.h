@@ -104,6 +104,7 @@ class VRN_countCache {
   int resets_ = 0;
   std::vector<Pair> sorted_;  // scratch of GetCount
   std::vector<Pair> probe_;   // scratch of GetNonZeroCounts
+  std::vector<const int*> cells_;  // scratch of Build: the listed columns
 };
 
 #endif  // QELTA_LEARNING_COUNT_CACHE_H_
