@@ -14,6 +14,9 @@
 #include "learning/bayesian_search.h"
 #include "learning/count_cache.h"
 #include "learning/dataset.h"
+#include "learning/pattern.h"
+#include "learning/pc.h"
+#include "learning/tan.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -129,6 +132,41 @@ void BM_LearnAlarmBs(benchmark::State& state) {
       static_cast<double>(stats.movesApplied[0] + stats.movesApplied[1] + stats.movesApplied[2]);
 }
 BENCHMARK(BM_LearnAlarmBs)->Arg(1)->Arg(20)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_LearnAlarmTan(benchmark::State& state) {
+  const VRN_dataset& data = AlarmData();
+  if (data.GetVariableCount() == 0) {
+    state.SkipWithError("shared networks are absent");
+    return;
+  }
+  VRN_tan tan;
+  tan.classVariableId = data.GetVariable(0).id;
+  tan.randSeed = 1;
+  for (auto _ : state) {
+    VRN_dataset copy = data;  // the learner rewrites its data set
+    VRN_network net;
+    if (tan.Learn(copy, net, nullptr, nullptr) != 0) state.SkipWithError("learn failed");
+  }
+}
+BENCHMARK(BM_LearnAlarmTan)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_LearnAlarmPc(benchmark::State& state) {
+  const VRN_dataset& data = AlarmData();
+  if (data.GetVariableCount() == 0) {
+    state.SkipWithError("shared networks are absent");
+    return;
+  }
+  VRN_pc pc;
+  VRN_pcStatistics stats;
+  pc.statistics = &stats;
+  for (auto _ : state) {
+    VRN_pattern pattern;
+    if (pc.Learn(data, pattern, nullptr, nullptr) != 0) state.SkipWithError("learn failed");
+  }
+  state.counters["tests run"] = static_cast<double>(stats.testsRun);
+  state.counters["depth"] = stats.depthReached;
+}
+BENCHMARK(BM_LearnAlarmPc)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

@@ -86,22 +86,31 @@ int VRN_tan::Learn(VRN_dataset& data, VRN_network& net, VRN_progress* progress,
     VRN_countCache cache(data);
     if (countCacheLimit != 0) cache.memory_limit = countCacheLimit;
     const int classArity = cache.GetArity(classVar);
+    // One query buffer for every count, so that the loops allocate nothing.
+    std::vector<VRN_countCache::Pair> query;
+    query.reserve(3);
+    auto count = [&](int c, int a, int x, int b, int y) {
+      query.clear();
+      query.emplace_back(classVar, c);
+      if (a >= 0) query.emplace_back(a, x);
+      if (b >= 0) query.emplace_back(b, y);
+      return static_cast<double>(cache.GetCount(query));
+    };
     for (int a = 0; a < n; ++a) {
       for (int b = 0; b < n; ++b) {
         if (a == b || a == classVar || b == classVar) continue;
         double weight = 0.0;
         for (int c = 0; c < classArity; ++c) {
-          const int nc = cache.GetCount({{classVar, c}});
+          const double nc = count(c, -1, 0, -1, 0);
           if (nc == 0) continue;
           for (int x = 0; x < cache.GetArity(a); ++x) {
-            const int ncx = cache.GetCount({{classVar, c}, {a, x}});
+            const double ncx = count(c, a, x, -1, 0);
             if (ncx == 0) continue;
             for (int y = 0; y < cache.GetArity(b); ++y) {
-              const int ncxy = cache.GetCount({{classVar, c}, {a, x}, {b, y}});
+              const double ncxy = count(c, a, x, b, y);
               if (ncxy == 0) continue;
-              const int ncy = cache.GetCount({{classVar, c}, {b, y}});
-              weight += ncxy * (std::log2(static_cast<double>(nc)) + std::log2(static_cast<double>(ncxy)) -
-                                std::log2(static_cast<double>(ncx)) - std::log2(static_cast<double>(ncy)));
+              const double ncy = count(c, -1, 0, b, y);
+              weight += ncxy * (std::log2(nc) + std::log2(ncxy) - std::log2(ncx) - std::log2(ncy));
             }
           }
         }

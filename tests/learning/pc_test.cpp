@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "definitions/node_def.h"
 #include "io/format.h"
 #include "learning/count_cache.h"
 #include "learning/independence_test.h"
@@ -306,6 +307,23 @@ TEST(PcTest, RecoversSharedNetworks) {
     EXPECT_LE(cmp.missing, c.missing) << c.name;
     EXPECT_LE(cmp.extra, c.extra) << c.name;
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PatternTest, ContinuousDataMakeEquationNodes) {
+  VRN_dataset data;
+  ASSERT_EQ(0, data.addFloatVariable("x", -1.0f));
+  ASSERT_EQ(0, data.addFloatVariable("y", -1.0f));
+  VRN_network probe;
+  if (probe.AddNode(qelta::kDefEquation, "e") < 0) GTEST_SKIP() << "equation nodes are not available yet";
+  VRN_pattern p = Make(2, {{0, 1, 2}});
+  VRN_network net;
+  ASSERT_TRUE(p.MakeNetwork(data, net));
+  EXPECT_EQ(qelta::kDefEquation, net.GetNode(0)->Definition()->GetType());
+  EXPECT_EQ(qelta::kDefEquation, net.GetNode(1)->Definition()->GetType());
 }
 
 }  // namespace
