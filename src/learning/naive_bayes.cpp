@@ -12,12 +12,11 @@
 int VRN_naiveBayes::Learn(VRN_dataset data, VRN_network& net, VRN_progress* progress,
                           double* logLikelihood) const {
   (void)progress;  // only EM reports progress here
-  VRN_errorLog& log = *net.ErrorLog();
   if (data.GetRecordCount() < 3) {
-    return log.LogError(qelta::kErrGeneral, "NaiveBayes: too few data points (at least 3 needed)");
+    return net.ErrorLog()->LogError(qelta::kErrGeneral, "NaiveBayes: too few data points (at least 3 needed)");
   }
   if (data.GetVariableCount() < 2) {
-    return log.LogError(qelta::kErrGeneral, "NaiveBayes: too few variables (at least 2 needed)");
+    return net.ErrorLog()->LogError(qelta::kErrGeneral, "NaiveBayes: too few variables (at least 2 needed)");
   }
   bool discreteSeen = false;
   bool continuousSeen = false;
@@ -33,17 +32,17 @@ int VRN_naiveBayes::Learn(VRN_dataset data, VRN_network& net, VRN_progress* prog
     }
     if (reason != nullptr) {
       const std::string message = std::string("Naive Bayes: ") + reason + "; variable: " + variable.id;
-      return log.LogError(qelta::kErrGeneral, message.c_str());
+      return net.ErrorLog()->LogError(qelta::kErrGeneral, message.c_str());
     }
   }
   if (data.FindVariable(classVariableId) < 0) {
     const std::string message = "NaiveBayes: class variable not found: " + classVariableId;
-    return log.LogError(qelta::kErrOutOfRange, message.c_str());
+    return net.ErrorLog()->LogError(qelta::kErrOutOfRange, message.c_str());
   }
   data.BuildNetwork(net);
   const int classNode = net.FindNode(classVariableId.c_str());
   if (classNode < 0) {
-    return log.LogError(qelta::kErrOutOfRange, "NaiveBayes: could not find specified class node in dataset");
+    return net.ErrorLog()->LogError(qelta::kErrOutOfRange, "NaiveBayes: could not find specified class node in dataset");
   }
   for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
     if (h != classNode) (void)net.AddArc(classNode, h);
@@ -51,10 +50,10 @@ int VRN_naiveBayes::Learn(VRN_dataset data, VRN_network& net, VRN_progress* prog
   std::vector<VRN_dataMatch> matches;
   std::string errorText;
   const int matched = data.MatchNetwork(net, matches, errorText);
-  if (matched != qelta::kOk) return log.LogError(matched, errorText.c_str());
+  if (matched != qelta::kOk) return net.ErrorLog()->LogError(matched, errorText.c_str());
   for (int v = 0; v < data.GetVariableCount(); ++v) {
     if (data.HasMissingValues(v)) {
-      return log.LogError(qelta::kErrWrongNodeType,
+      return net.ErrorLog()->LogError(qelta::kErrWrongNodeType,
                           "NaiveBayes: data with missing values need EM, which is not available");
     }
   }

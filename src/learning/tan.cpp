@@ -44,17 +44,16 @@ std::vector<VRN_mstEdge> VRN_mst_kruskal::Run(const std::vector<VRN_mstEdge>& ed
 int VRN_tan::Learn(VRN_dataset& data, VRN_network& net, VRN_progress* progress,
                    double* logLikelihood) const {
   const auto start = std::chrono::steady_clock::now();
-  VRN_errorLog& log = *net.ErrorLog();
   const int classVar = data.FindVariable(classVariableId);
   if (classVar < 0) {
     const std::string message = "TAN: class variable not found - " + classVariableId;
-    return log.LogError(qelta::kErrIllegalIdentifier, message.c_str());
+    return net.ErrorLog()->LogError(qelta::kErrIllegalIdentifier, message.c_str());
   }
   if (data.GetRecordCount() < 3) {
-    return log.LogError(qelta::kErrGeneral, "TAN: too few data points (at least 3 needed)\n");
+    return net.ErrorLog()->LogError(qelta::kErrGeneral, "TAN: too few data points (at least 3 needed)\n");
   }
   if (data.GetVariableCount() < 2) {
-    return log.LogError(qelta::kErrGeneral, "TAN: too few variables (at least 2 needed)\n");
+    return net.ErrorLog()->LogError(qelta::kErrGeneral, "TAN: too few variables (at least 2 needed)\n");
   }
   for (int v = 0; v < data.GetVariableCount(); ++v) {
     const char* reason = nullptr;
@@ -67,7 +66,7 @@ int VRN_tan::Learn(VRN_dataset& data, VRN_network& net, VRN_progress* progress,
     }
     if (reason != nullptr) {
       const std::string message = std::string("TAN: ") + reason + "; variable: " + data.GetVariable(v).id;
-      return log.LogError(qelta::kErrGeneral, message.c_str());
+      return net.ErrorLog()->LogError(qelta::kErrGeneral, message.c_str());
     }
   }
   data.BuildNetwork(net);
@@ -151,7 +150,7 @@ int VRN_tan::Learn(VRN_dataset& data, VRN_network& net, VRN_progress* progress,
   std::vector<VRN_dataMatch> matches;
   std::string errorText;
   const int matched = data.MatchNetwork(net, matches, errorText);
-  if (matched != qelta::kOk) return log.LogError(matched, errorText.c_str());
+  if (matched != qelta::kOk) return net.ErrorLog()->LogError(matched, errorText.c_str());
   const int counted = VRN_CountParameters(net, data, matches, logLikelihood, 0.0);
   if (counted != qelta::kOk) return counted;
   (void)net.CircleLayout(classVar);

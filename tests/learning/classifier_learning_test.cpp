@@ -8,6 +8,7 @@
 #include "base/matrix.h"
 #include "definitions/node_def.h"
 #include "learning/naive_bayes.h"
+#include "learning/progress.h"
 #include "learning/tan.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -123,6 +124,10 @@ TEST(TanTest, RefusalsAndRecodedData) {
   EXPECT_EQ(0, data.GetInt(1, 0));
   EXPECT_EQ(1, data.GetInt(1, 1));
   EXPECT_EQ((std::vector<std::string>{"S3", "S7"}), data.GetVariable(1).stateNames);
+  struct Refuse : VRN_progress {
+    bool Tick(double, const char*) override { return false; }
+  } refuse;
+  EXPECT_EQ(-99, tan.Learn(data, net, &refuse, nullptr));
   data.SetMissing(1, 2);
   EXPECT_EQ(-1, tan.Learn(data, net, nullptr, nullptr));
   EXPECT_STREQ("TAN: missing values not allowed; variable: V", net.ErrorLog()->GetMessage(0));

@@ -280,6 +280,32 @@ TEST(PcTest, RefusalsAndDepthLimit) {
   }
 }
 
+TEST(PcTest, OddValuesAreRecodedForCounting) {
+  // Y follows X; Z is noise. Values far outside any table, negative ones,
+  // and the same data in small codes give one pattern.
+  std::vector<std::vector<int>> small(3), odd(3);
+  std::mt19937 rng(4);
+  for (int r = 0; r < 400; ++r) {
+    const int x = static_cast<int>(rng() % 2);
+    const int y = rng() % 10 == 0 ? 1 - x : x;
+    const int z = static_cast<int>(rng() % 2);
+    small[0].push_back(x);
+    small[1].push_back(y);
+    small[2].push_back(z);
+    odd[0].push_back(x == 0 ? -7 : 2000000000);
+    odd[1].push_back(y + 5000);
+    odd[2].push_back(z - 3);
+  }
+  VRN_dataset oddData = structdata::Columns(odd, {0, 0, 0});
+  VRN_pc pc;
+  VRN_pattern expected, got;
+  ASSERT_EQ(0, pc.Learn(structdata::Columns(small, {2, 2, 2}), expected, nullptr, nullptr));
+  ASSERT_EQ(0, pc.Learn(oddData, got, nullptr, nullptr));
+  EXPECT_EQ(Entries(expected), Entries(got));
+  EXPECT_EQ(1, got.GetEdge(0, 1));
+  EXPECT_EQ(odd[0][0], oddData.GetInt(0, 0));  // recoded privately
+}
+
 TEST(PcTest, RecoversSharedNetworks) {
   struct Case {
     const char* name;
