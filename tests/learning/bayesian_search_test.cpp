@@ -186,6 +186,35 @@ TEST(BayesianSearchTest, CancelledSearchLeavesNodesWithoutArcs) {
   EXPECT_TRUE(structgraph::ArcsOf(net).empty());
 }
 
+// Keeps a score of its own for each climb and stops the search at a given one.
+class Override : public VRN_bsIterationCallback {
+ public:
+  int OnIteration(int iteration, double, double, VRN_network* copy, const VRN_dataset*,
+                  const std::vector<VRN_dataMatch>*, VRN_progress*, double* scoreOut) override {
+    arcs.push_back(structgraph::ArcsOf(*copy).size());
+    *scoreOut = iteration == 1 ? 5.0 : -1e6;
+    return iteration == stopAt ? 7 : 0;
+  }
+  std::vector<std::size_t> arcs;
+  int stopAt = -1;
+};
+
+TEST(BayesianSearchTest, IterationCallbackScoresAndStops) {
+  VRN_bayesianSearch bs;
+  bs.iterationCount = 3;
+  bs.randSeed = 2;
+  Override callback;
+  VRN_network net;
+  double best = 0.0;
+  int iteration = -1;
+  ASSERT_EQ(0, bs.Learn(structdata::Pairs({45, 5, 5, 45}), net, nullptr, &callback, &best, &iteration, nullptr));
+  EXPECT_EQ((std::vector<std::size_t>{1, 1, 1}), callback.arcs);
+  EXPECT_EQ(5.0, best);
+  EXPECT_EQ(1, iteration);
+  callback.stopAt = 0;
+  EXPECT_EQ(7, bs.Learn(structdata::Pairs({45, 5, 5, 45}), net, nullptr, &callback, &best, &iteration, nullptr));
+}
+
 TEST(BayesianSearchTest, ScoreIsBdeuAndALocalOptimum) {
   for (const char* name : {"asia", "child"}) {
     VRN_network truth;
