@@ -35,7 +35,7 @@ extern "C" JNIEXPORT jlong JNICALL Java_qelta_learning_BayesianSearch_createNati
  * Signature: (J)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_BayesianSearch_deleteNative(JNIEnv* env, jclass cls, jlong handle) {
-  Guarded(env, [&] { delete qelta::jni::FromHandle<VRN_bayesianSearch>(handle); });
+  Guarded(env, [&] { qelta::jni::ReleaseHandle(handle); });
 }
 
 /*

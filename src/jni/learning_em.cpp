@@ -29,7 +29,7 @@ extern "C" JNIEXPORT jlong JNICALL Java_qelta_learning_EM_createNative(JNIEnv* e
  * Signature: (J)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_EM_deleteNative(JNIEnv* env, jclass cls, jlong handle) {
-  Guarded(env, [&] { delete qelta::jni::FromHandle<VRN_em>(handle); });
+  Guarded(env, [&] { qelta::jni::ReleaseHandle(handle); });
 }
 
 /*

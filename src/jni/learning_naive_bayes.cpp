@@ -35,7 +35,7 @@ extern "C" JNIEXPORT jlong JNICALL Java_qelta_learning_NaiveBayes_createNative(J
  * Signature: (J)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_NaiveBayes_deleteNative(JNIEnv* env, jclass cls, jlong handle) {
-  Guarded(env, [&] { delete qelta::jni::FromHandle<VRN_naiveBayes>(handle); });
+  Guarded(env, [&] { qelta::jni::ReleaseHandle(handle); });
 }
 
 /*

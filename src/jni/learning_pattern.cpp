@@ -42,7 +42,7 @@ extern "C" JNIEXPORT jlong JNICALL Java_qelta_learning_Pattern_createNative(JNIE
  * Signature: (J)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_Pattern_deleteNative(JNIEnv* env, jclass cls, jlong handle) {
-  Guarded(env, [&] { delete qelta::jni::FromHandle<VRN_pattern>(handle); });
+  Guarded(env, [&] { qelta::jni::ReleaseHandle(handle); });
 }
 
 /*

@@ -36,7 +36,7 @@ extern "C" JNIEXPORT jlong JNICALL Java_qelta_learning_TAN_createNative(JNIEnv* 
  * Signature: (J)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_TAN_deleteNative(JNIEnv* env, jclass cls, jlong handle) {
-  Guarded(env, [&] { delete qelta::jni::FromHandle<VRN_tan>(handle); });
+  Guarded(env, [&] { qelta::jni::ReleaseHandle(handle); });
 }
 
 /*
