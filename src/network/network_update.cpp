@@ -6,6 +6,7 @@
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "inference/bn_algorithms.h"
+#include "inference/bn_routines.h"
 
 namespace {
 
@@ -79,6 +80,10 @@ int VRN_network::RunBNAlgorithm() {
   switch (bnAlgorithm_) {
     case 0:
       return VRN_UpdateClustering(this);
+    case 2:
+      return VRN_UpdatePolytree(this);
+    case 10:
+      return VRN_UpdateJoinTree(this);
     case 11:
       return VRN_UpdateRelevanceDecomposition(this);
     case 12:

@@ -403,7 +403,7 @@ TEST_F(OversizeTest, OneTargetThatDoesNotFitFailsEveryCode) {
 TEST(BnAlgorithmsTest, UnavailableCodesAnswerOutOfRangeAndTouchNothing) {
   VRN_network net;
   const int a = AddNode(net, "a", {});
-  for (int code = 1; code <= 10; ++code) {
+  for (int code : {1, 3, 4, 5, 6, 7, 8, 9}) {
     EXPECT_EQ(qelta::kErrOutOfRange, RunCode(net, code)) << code;
     ASSERT_EQ(1, net.ErrorLog()->GetNumberOfMessages());
     EXPECT_EQ(qelta::kErrOutOfRange, net.ErrorLog()->GetCode(0));

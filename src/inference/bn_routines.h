@@ -1,0 +1,38 @@
+// Belief-updating routines of Bayesian networks besides join-tree
+// clustering: the junction tree per part, polytree propagation and the
+// stochastic samplers. The network's dispatcher runs one of them by its
+// algorithm code:
+//   1        VRN_UpdateRejectionSampling
+//   2        VRN_UpdatePolytree
+//   3, 5     VRN_UpdateEvidenceWeightedSampling
+//   4        VRN_UpdateImportanceSampling
+//   6        VRN_UpdateEvidenceParentSampling
+//   7, 8, 9  VRN_UpdateSampling7, VRN_UpdateSampling8, VRN_UpdateSampling9
+//   10       VRN_UpdateJoinTree
+// Every routine but the polytree's works on the parts relevance reasoning
+// (flags 3) returns; evidence is read from the parts' records, so derived
+// evidence and virtual evidence weigh in, and records without a node get
+// no belief.
+//
+// Thread use: the caller's thread; the samplers use the network's random
+// generator, reseeded from a non-zero seed at the start of every run.
+#ifndef QELTA_INFERENCE_BN_ROUTINES_H_
+#define QELTA_INFERENCE_BN_ROUTINES_H_
+
+class VRN_network;
+
+// Code 10. Answers 0; kErrZeroMarginal when some marginal summed to zero
+// (logged as code 0 logs it; those values invalid, every other belief still
+// written); kErrOutOfMemory when a part's clique tables together would
+// exceed 0x10000000 cells (checked before any table is allocated; that
+// part's values invalid, the other parts still solved).
+int VRN_UpdateJoinTree(VRN_network* network);
+
+// Code 2, on the whole network (no relevance reasoning), beliefs of every
+// node. Answers 0; -1 with "PolyTree algorithm can not be applied to this
+// network, because it is not singly connected." logged (nothing changed);
+// kErrZeroMarginal when the evidence of a connected component is
+// impossible (logged for its unobserved nodes, whose values are invalid).
+int VRN_UpdatePolytree(VRN_network* network);
+
+#endif  // QELTA_INFERENCE_BN_ROUTINES_H_
