@@ -35,4 +35,22 @@ int VRN_UpdateJoinTree(VRN_network* network);
 // impossible (logged for its unobserved nodes, whose values are invalid).
 int VRN_UpdatePolytree(VRN_network* network);
 
+// The forward samplers draw the network's sample count of samples of every
+// part with more than one record (one-record parts get their table) and
+// write the weighted outcome frequencies as beliefs. Each answers 0, or
+// kErrNoUsefulSamples with "No useful samples have been generated for some
+// of nodes." logged when some part got no sample of positive weight (its
+// values without evidence invalid; the other parts are still finished).
+// Code 1: every node drawn from its table, samples that disagree with the
+// evidence dropped (parts ordered evidence first).
+int VRN_UpdateRejectionSampling(VRN_network* network);
+// Codes 3 and 5: unobserved nodes drawn, observed ones weigh the sample.
+int VRN_UpdateEvidenceWeightedSampling(VRN_network* network);
+// Code 4: as codes 3 and 5, drawing from sampling tables re-estimated from
+// the weighted samples after every 100th iteration.
+int VRN_UpdateImportanceSampling(VRN_network* network);
+// Code 6: the undrawn parents of observed nodes drawn backwards from the
+// observed node's table, the rest forwards; parts one after the other.
+int VRN_UpdateEvidenceParentSampling(VRN_network* network);
+
 #endif  // QELTA_INFERENCE_BN_ROUTINES_H_

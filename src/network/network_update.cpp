@@ -80,8 +80,17 @@ int VRN_network::RunBNAlgorithm() {
   switch (bnAlgorithm_) {
     case 0:
       return VRN_UpdateClustering(this);
+    case 1:
+      return VRN_UpdateRejectionSampling(this);
     case 2:
       return VRN_UpdatePolytree(this);
+    case 3:
+    case 5:
+      return VRN_UpdateEvidenceWeightedSampling(this);
+    case 4:
+      return VRN_UpdateImportanceSampling(this);
+    case 6:
+      return VRN_UpdateEvidenceParentSampling(this);
     case 10:
       return VRN_UpdateJoinTree(this);
     case 11:

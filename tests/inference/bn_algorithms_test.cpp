@@ -403,7 +403,7 @@ TEST_F(OversizeTest, OneTargetThatDoesNotFitFailsEveryCode) {
 TEST(BnAlgorithmsTest, UnavailableCodesAnswerOutOfRangeAndTouchNothing) {
   VRN_network net;
   const int a = AddNode(net, "a", {});
-  for (int code : {1, 3, 4, 5, 6, 7, 8, 9}) {
+  for (int code : {7, 8, 9}) {
     EXPECT_EQ(qelta::kErrOutOfRange, RunCode(net, code)) << code;
     ASSERT_EQ(1, net.ErrorLog()->GetNumberOfMessages());
     EXPECT_EQ(qelta::kErrOutOfRange, net.ErrorLog()->GetCode(0));
@@ -444,10 +444,13 @@ TEST(BnAlgorithmsTest, ProbabilityOfEvidenceBasics) {
 
   // A chain rule whose update fails answers -1 and leaves everything as it
   // was, the relevance switch included.
+  // (Polytree propagation refuses the loop x -> y -> z, x -> z.)
+  const int x = AddNode(net, "x", {}), y = AddNode(net, "y", {x});
+  (void)AddNode(net, "z", {x, y});
   net.SetRelevanceReasoning(false);
   ASSERT_EQ(qelta::kOk, net.SetTarget(b, true));
   const EvidenceSnapshot before = Snapshot(net);
-  net.SetDefaultBNAlgorithm(3);
+  net.SetDefaultBNAlgorithm(2);
   EXPECT_FALSE(net.CalcPropEvidence(p, true));
   EXPECT_EQ(-1.0, p);
   EXPECT_TRUE(before == Snapshot(net));
