@@ -53,4 +53,20 @@ int VRN_UpdateImportanceSampling(VRN_network* network);
 // observed node's table, the rest forwards; parts one after the other.
 int VRN_UpdateEvidenceParentSampling(VRN_network* network);
 
+// Codes 7, 8 and 9 first invalidate every value without evidence, then
+// solve the parts in order; the first part that fails (no sample of
+// positive weight, or code 9's propagation finding a belief summing to 0)
+// leaves all its values invalid, stops the run, and makes the answer
+// kErrNoUsefulSamples with "No useful samples have been generated for some
+// of nodes." logged; otherwise 0.
+// Code 7: importance tables learned from 25,000 weighted samples (updated
+// every 2,500), then the network's sample count of importance samples.
+int VRN_UpdateSampling7(VRN_network* network);
+// Code 8: importance tables from loopy propagation (at most the EPIS
+// record's proplen rounds, at most the longest path), small entries raised
+// to the EPIS cut-off, then importance samples.
+int VRN_UpdateSampling8(VRN_network* network);
+// Code 9: the beliefs of proplen rounds of loopy propagation.
+int VRN_UpdateSampling9(VRN_network* network);
+
 #endif  // QELTA_INFERENCE_BN_ROUTINES_H_

@@ -19,7 +19,7 @@
 
 namespace qelta {
 
-const char* const kNoUsefulSamples =
+extern const char* const kNoUsefulSamples =
     "No useful samples have been generated for some of nodes.";
 
 }  // namespace qelta

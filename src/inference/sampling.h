@@ -10,6 +10,12 @@
 #include <vector>
 
 class VRN_node;
+
+namespace qelta {
+// What the samplers log with kErrNoUsefulSamples.
+extern const char* const kNoUsefulSamples;
+}  // namespace qelta
+
 class VRN_relevancePart;
 class VRN_relevanceParts;
 

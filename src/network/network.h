@@ -414,13 +414,14 @@ class VRN_network {
   // Brings every value up to date with the current evidence and targets by
   // the dispatcher (RunInference): the Bayesian-network algorithm of the
   // network's code for a network of chance nodes. Answers the routine's
-  // status: 0; -42 when a join tree does not fit; -43 when (code 0) some
-  // marginal summed to zero, those nodes then being left invalid; -2 for a
-  // code whose algorithm is not available in this build ("Algorithm code N
-  // is not available" logged) and for node kinds this build cannot update.
+  // status: 0; -42 when a join tree does not fit; -43 when (codes 0, 2, 10)
+  // some marginal summed to zero, those nodes then being left invalid; -5
+  // when a sampler got no useful sample; -1 when polytree propagation meets
+  // a loop; -2 for node kinds this build cannot update.
   int UpdateBeliefs();
   // Empties the table cache and runs the routine of the Bayesian-network
-  // algorithm code (exact codes 0, 11 and 12); -2 for any other code.
+  // algorithm code 0 to 12 (see inference/bn_routines.h); -2 for any
+  // other code.
   int RunBNAlgorithm();
   // The probability of the observed evidence into p, by join-tree
   // clustering with the chain rule as fallback (chainRuleOnly: the chain

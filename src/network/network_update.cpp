@@ -91,6 +91,12 @@ int VRN_network::RunBNAlgorithm() {
       return VRN_UpdateImportanceSampling(this);
     case 6:
       return VRN_UpdateEvidenceParentSampling(this);
+    case 7:
+      return VRN_UpdateSampling7(this);
+    case 8:
+      return VRN_UpdateSampling8(this);
+    case 9:
+      return VRN_UpdateSampling9(this);
     case 10:
       return VRN_UpdateJoinTree(this);
     case 11:
@@ -99,10 +105,6 @@ int VRN_network::RunBNAlgorithm() {
       return VRN_UpdateRelevanceDecomposition2(this);
     default:
       break;
-  }
-  if (bnAlgorithm_ >= 1 && bnAlgorithm_ <= 10) {
-    return errorLog_->Logf(qelta::kErrOutOfRange,
-                           "Algorithm code %d is not available", bnAlgorithm_);
   }
   return qelta::kErrOutOfRange;
 }

@@ -400,21 +400,6 @@ TEST_F(OversizeTest, OneTargetThatDoesNotFitFailsEveryCode) {
   for (int c : children_) EXPECT_EQ(0, Val(net_, c)->GetEvidence());
 }
 
-TEST(BnAlgorithmsTest, UnavailableCodesAnswerOutOfRangeAndTouchNothing) {
-  VRN_network net;
-  const int a = AddNode(net, "a", {});
-  for (int code : {7, 8, 9}) {
-    EXPECT_EQ(qelta::kErrOutOfRange, RunCode(net, code)) << code;
-    ASSERT_EQ(1, net.ErrorLog()->GetNumberOfMessages());
-    EXPECT_EQ(qelta::kErrOutOfRange, net.ErrorLog()->GetCode(0));
-    EXPECT_EQ("Algorithm code " + std::to_string(code) + " is not available",
-              std::string(net.ErrorLog()->GetMessage(0)));
-    EXPECT_EQ(-1.0, Beliefs(net, a)[0]);
-  }
-  EXPECT_EQ(qelta::kOk, RunCode(net, 0));
-  EXPECT_EQ((std::vector<double>{0.5, 0.5}), Beliefs(net, a));
-}
-
 TEST(BnAlgorithmsTest, EmptyNetworkUpdatesAndHasCertainEvidence) {
   VRN_network net;
   for (int code : {0, 11, 12}) EXPECT_EQ(qelta::kOk, RunCode(net, code));
