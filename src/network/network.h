@@ -39,6 +39,7 @@ class VRN_dbn;
 class VRN_extFunctionContainer;
 class VRN_errorLog;
 class VRN_randomGenerator;
+class Mutator;
 class VRN_header;
 struct VRN_layoutOptions;
 // file input/output
@@ -430,6 +431,22 @@ class VRN_network {
   // options are left as they were; values without evidence may be left
   // invalid.
   bool CalcPropEvidence(double& p, bool chainRuleOnly);
+
+  // --------------------------------------------- parameter randomization
+  // (bodies in network_parameters.cpp)
+  // Gives every node (nodes null) or every listed node, in list order,
+  // random tables drawn with generator (null: the network's own, created
+  // from the seed on first use); truth tables stay deterministic. Changed
+  // nodes lose their propagated evidence; one update follows under
+  // automatic updating. Answers 0, or -2 at the first bad handle (the
+  // nodes before it stay changed).
+  int RandomizeParameters(VRN_randomGenerator* generator,
+                          const std::vector<int>* nodes);
+  // The same with uniform tables (definitions without them are left).
+  int UniformizeParameters(const std::vector<int>* nodes);
+  // Applies mutator to the definitions as above, relevance reasoning off
+  // meanwhile. Answers 0, or -2 at the first bad handle.
+  int ApplyMutator(const std::vector<int>* nodes, Mutator& mutator);
 
   // ------------------------------------------ graph queries, orders, layouts
   // Number of arcs on the longest directed path; 0 without arcs.
