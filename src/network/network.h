@@ -25,6 +25,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/arrays.h"
@@ -431,6 +432,21 @@ class VRN_network {
   // options are left as they were; values without evidence may be left
   // invalid.
   bool CalcPropEvidence(double& p, bool chainRuleOnly);
+
+  // The most probable joint outcomes of mapNodes given the observed
+  // evidence pairs (handle, outcome) and the network's virtual evidence,
+  // by annealed search on a private copy with the stored tuning and seed
+  // (bodies in inference/annealed_map.cpp). Answers 0 with one outcome per
+  // MAP node (in the order given; a MAP node with evidence keeps it), the
+  // assignment's probability given the evidence and the evidence's
+  // probability. Answers -2 for a bad or repeated handle, -51 for a MAP
+  // node that is not a discrete chance node, -43 for impossible evidence,
+  // or a failing update's status; then nothing is returned. This network
+  // is never changed.
+  int AnnealedMAP(const std::vector<std::pair<int, int>>& evidence,
+                  const std::vector<int>& mapNodes, std::vector<int>* assignment,
+                  double* bestProbability, double* evidenceProbability,
+                  int seed);
 
   // --------------------------------------------- parameter randomization
   // (bodies in network_parameters.cpp)
