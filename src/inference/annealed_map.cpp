@@ -93,9 +93,13 @@ int VRN_annealedMapSearch::Run(VRN_network* copy,
 
   const int n = static_cast<int>(mapNodes.size());
   std::vector<int> fixed(n, -1);  // observed MAP nodes keep their outcome
+  // Entering an outcome drops a node's virtual evidence; it is put back
+  // whenever the node's own distribution is read.
+  std::vector<std::vector<double>> likelihoods(n);
   for (int i = 0; i < n; ++i) {
     VRN_nodeVal* value = copy->GetNode(mapNodes[i])->Value();
     if (value->HasEvidence()) fixed[i] = value->GetEvidence();
+    if (value->HasVirtualEvidence()) (void)value->GetVirtualEvidence(&likelihoods[i]);
   }
   // Entropy order: the most certain nodes are fixed first.
   std::vector<double> entropy(n, 0.0);
@@ -145,6 +149,7 @@ int VRN_annealedMapSearch::Run(VRN_network* copy,
         }
         VRN_nodeVal* value = copy->GetNode(mapNodes[i])->Value();
         (void)value->ClearEvidence();
+        if (!likelihoods[i].empty()) (void)value->SetVirtualEvidence(likelihoods[i]);
         const int rc = Conditional(copy, mapNodes[i], &p);
         if (rc != qelta::kOk) return rc;
         const int c = current[i];

@@ -127,6 +127,25 @@ TEST(AnnealedMapTest, RandomNetworksGiveExactProbabilitiesAndMostlyTheMap) {
   EXPECT_EQ(single, single_true);
 }
 
+TEST(AnnealedMapTest, VirtualEvidenceOfAMapNodeStaysInForce) {
+  VRN_network net;
+  const int a = net.AddNode(qelta::kDefCpt, "a"), b = net.AddNode(qelta::kDefCpt, "b");
+  ASSERT_EQ(qelta::kOk, net.AddArc(a, b));
+  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({0.6, 0.4}));
+  ASSERT_EQ(qelta::kOk, net.GetNode(b)->Definition()->SetDefinitionFromVector(
+                            {0.5, 0.5, 0.3, 0.7}));
+  // The prior favours a = 0; the likelihood turns it: 0.6 * 0.2 < 0.4 * 0.9.
+  ASSERT_EQ(qelta::kOk, Val(net, a)->SetVirtualEvidence({0.2, 0.9}));
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+  const double posterior = testnet::Beliefs(net, a)[1];
+  std::vector<int> found;
+  double best = 0.0, pe = 0.0;
+  ASSERT_EQ(qelta::kOk, net.AnnealedMAP({}, {a, b}, &found, &best, &pe, 1));
+  EXPECT_EQ((std::vector<int>{1, 1}), found);
+  EXPECT_NEAR(posterior * 0.7, best, 1e-12);
+  EXPECT_TRUE(Val(net, a)->HasVirtualEvidence());
+}
+
 TEST(AnnealedMapTest, BadMapNodesAreRefused) {
   VRN_network net;
   const int a = net.AddNode(qelta::kDefCpt, "a");

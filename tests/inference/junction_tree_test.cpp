@@ -116,6 +116,13 @@ INSTANTIATE_TEST_SUITE_P(Networks, SharedNetworkTest,
                                            "hepar2", "hailfinder", "water",
                                            "pathfinder", "andes"));
 
+TEST(JunctionTreeTest, BenchmarkNetworkPastTheCellLimitIsRefused) {
+  // A minimum-fill triangulation of munin1 needs about 4.3e8 cells.
+  VRN_network net;
+  if (!shared_nets::Load("munin1", &net)) GTEST_SKIP() << "no munin1";
+  EXPECT_EQ(qelta::kErrOutOfMemory, RunCode(net, 10));
+}
+
 TEST(JunctionTreeTest, PartsPastTheCellLimitAreRefusedBeforeAllocating) {
   // A 32 x 32 grid of binary nodes: every clique table together needs far
   // more than 2^28 cells.
