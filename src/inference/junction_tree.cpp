@@ -120,11 +120,19 @@ template <typename F>
 void WalkWithStrides(const VRN_jtClique& c, const std::uint64_t* strides,
                      std::uint64_t base, int* odometer, F f) {
   const int m = static_cast<int>(c.members.size());
-  for (int j = 0; j < m; ++j) odometer[j] = 0;
+  if (m == 0) {
+    f(0, base);
+    return;
+  }
+  // The last member in a tight loop; the others step like an odometer.
+  const std::uint64_t last = static_cast<std::uint64_t>(c.states[m - 1]);
+  const std::uint64_t last_stride = strides[m - 1];
+  for (int j = 0; j < m - 1; ++j) odometer[j] = 0;
   std::uint64_t index = base;
-  for (std::uint64_t cell = 0; cell < c.size; ++cell) {
-    f(cell, index);
-    for (int j = m - 1; j >= 0; --j) {
+  for (std::uint64_t cell = 0; cell < c.size; cell += last) {
+    std::uint64_t at = index;
+    for (std::uint64_t x = 0; x < last; ++x, at += last_stride) f(cell + x, at);
+    for (int j = m - 2; j >= 0; --j) {
       index += strides[j];
       if (++odometer[j] < c.states[j]) break;
       index -= strides[j] * static_cast<std::uint64_t>(c.states[j]);
