@@ -25,10 +25,6 @@ std::uint64_t SaturatingProduct(std::uint64_t a, std::uint64_t b) {
   return a * b;
 }
 
-bool Adjacent(const std::vector<int>& list, int b) {
-  return std::binary_search(list.begin(), list.end(), b);
-}
-
 void InsertSorted(std::vector<int>* list, int b) {
   auto it = std::lower_bound(list->begin(), list->end(), b);
   if (it == list->end() || *it != b) list->insert(it, b);
@@ -180,6 +176,10 @@ void VRN_joinTree::Triangulate() {
       }
     }
   }
+  // Fill: pairs of neighbours minus the adjacent ones, counted by marking
+  // the neighbours once and walking each neighbour's own list.
+  std::vector<int> stamp(n, -1);
+  int stamp_id = 0;
   auto key_of = [&](int v) {
     FillHeap::Key key{0, static_cast<std::uint64_t>(view_.outcomes(v))};
     const std::vector<int>& nb = adj[v];
@@ -187,12 +187,17 @@ void VRN_joinTree::Triangulate() {
       key.fill = kNoNeighbours;
       return key;
     }
-    for (size_t a = 0; a < nb.size(); ++a) {
-      key.weight = SaturatingProduct(key.weight, view_.outcomes(nb[a]));
-      for (size_t b = a + 1; b < nb.size(); ++b) {
-        if (!Adjacent(adj[nb[a]], nb[b])) ++key.fill;
-      }
+    ++stamp_id;
+    for (int a : nb) {
+      stamp[a] = stamp_id;
+      key.weight = SaturatingProduct(key.weight, view_.outcomes(a));
     }
+    std::int64_t adjacent = 0;  // ordered pairs
+    for (int a : nb) {
+      for (int b : adj[a]) adjacent += stamp[b] == stamp_id ? 1 : 0;
+    }
+    const std::int64_t d = static_cast<std::int64_t>(nb.size());
+    key.fill = (d * (d - 1) - adjacent) / 2;
     return key;
   };
   FillHeap heap(n);
