@@ -370,8 +370,8 @@ TEST(NetworkTest, GeneratorIsCreatedOnDemandAndReseeded) {
 
 TEST(NetworkTest, AutoUpdateRunsOnceOnSwitchingOn) {
   VRN_network net;
-  (void)net.SetDefaultBNAlgorithm(10);  // each update logs one line
-  EXPECT_EQ(net.SetAutoUpdate(true), -2);
+  LogEveryUpdate(net);  // each update logs one line
+  EXPECT_EQ(net.SetAutoUpdate(true), -1);
   EXPECT_EQ(net.SetAutoUpdate(true), 0);
   EXPECT_EQ(CountMessages(net, kUpdateMessage), 1);
   EXPECT_EQ(net.SetAutoUpdate(false), 0);
@@ -386,7 +386,7 @@ TEST(NetworkTest, DeletingANodeRunsOneUpdate) {
   int c = net.AddNode(kCpt, "C");
   ASSERT_EQ(net.AddArc(a, b), 0);
   ASSERT_EQ(net.AddArc(b, c), 0);
-  (void)net.SetDefaultBNAlgorithm(10);  // each update logs one line
+  LogEveryUpdate(net);  // each update logs one line
   (void)net.SetAutoUpdate(true);
   int before = CountMessages(net, kUpdateMessage);
   ASSERT_EQ(net.DeleteNode(b), 0);
