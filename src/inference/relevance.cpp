@@ -3,6 +3,7 @@
 #include "inference/relevance.h"
 
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "network/change_guards.h"
@@ -66,6 +67,17 @@ struct RelevanceBlock {
 }  // namespace qelta
 
 using qelta::RelevanceBlock;
+
+namespace {
+
+// The definitions whose table is expanded from parameters on demand.
+bool IsLazyType(const VRN_node* node) {
+  const int type = node->Definition()->GetType();
+  return type == qelta::kDefNoisyMax || type == qelta::kDefNoisyAdder ||
+         type == qelta::kDefDemorgan || type == qelta::kDefCast;
+}
+
+}  // namespace
 
 // ------------------------------------------------------------------ records
 
@@ -375,6 +387,11 @@ void RelevanceBuilder::Build(bool propagated_evidence) {
       record->evidence_ = value->GetEvidence();
     }
     record->BorrowTable(node->Definition()->GetExpandedDefinition());
+    // A canonical node whose table cannot be expanded (too large for
+    // memory) cannot take part: the run fails as out of memory.
+    if (record->GetTable() == nullptr && IsLazyType(node)) {
+      throw std::bad_alloc();
+    }
     const VRN_intArray& parents = node->Parents();
     record->parents_.Reserve(parents.GetSize());
     for (int p : parents) record->parents_.Add(graph_[record_of[p]]);
