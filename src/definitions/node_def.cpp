@@ -361,6 +361,11 @@ bool VRN_nodeDef::IsValidType(int type) {
          type == qelta::kDefDemorgan || type == qelta::kDefCast;
 }
 
+bool VRN_nodeDef::IsLazyType(int type) {
+  return type == qelta::kDefNoisyMax || type == qelta::kDefNoisyAdder ||
+         type == qelta::kDefDemorgan || type == qelta::kDefCast;
+}
+
 bool VRN_nodeDef::IsArcAllowed(int parent_type, int child_type) {
   if (child_type == qelta::kDefCast || child_type == qelta::kDefDemorgan) {
     return parent_type == child_type;

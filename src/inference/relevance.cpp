@@ -68,17 +68,6 @@ struct RelevanceBlock {
 
 using qelta::RelevanceBlock;
 
-namespace {
-
-// The definitions whose table is expanded from parameters on demand.
-bool IsLazyType(const VRN_node* node) {
-  const int type = node->Definition()->GetType();
-  return type == qelta::kDefNoisyMax || type == qelta::kDefNoisyAdder ||
-         type == qelta::kDefDemorgan || type == qelta::kDefCast;
-}
-
-}  // namespace
-
 // ------------------------------------------------------------------ records
 
 VRN_relevanceNode::VRN_relevanceNode(VRN_node* node,
@@ -389,7 +378,8 @@ void RelevanceBuilder::Build(bool propagated_evidence) {
     record->BorrowTable(node->Definition()->GetExpandedDefinition());
     // A canonical node whose table cannot be expanded (too large for
     // memory) cannot take part: the run fails as out of memory.
-    if (record->GetTable() == nullptr && IsLazyType(node)) {
+    if (record->GetTable() == nullptr &&
+        VRN_nodeDef::IsLazyType(node->Definition()->GetType())) {
       throw std::bad_alloc();
     }
     const VRN_intArray& parents = node->Parents();

@@ -52,10 +52,6 @@ constexpr NodeElement kUnsupportedNodes[] = {
     {"mau", qelta::kDefMau, false},
     {"maux", qelta::kDefMau, false},
     {"equation", qelta::kDefEquation, false},
-    {"cast", qelta::kDefCast, false},
-    {"demorgan", qelta::kDefDemorgan, false},
-    {"noisymax", qelta::kDefNoisyMax, true},
-    {"noisyadder", qelta::kDefNoisyAdder, true},
 };
 
 // Maps an attribute's text to its index in names; an absent (empty) text
@@ -189,6 +185,7 @@ void XmlNetLoader::BuildBindings(IXmlBinding* extension) {
 
   std::vector<NodeBinding*> node_bindings = {cpt, deterministic, decision,
                                              utility};
+  AppendCanonicalNodes(&node_bindings);
   for (const NodeElement& element : kUnsupportedNodes) {
     node_bindings.push_back(
         BindNode(element.name, element.type, element.has_states, nullptr));
@@ -518,6 +515,7 @@ void XmlNetLoader::OnNodeStart(IXmlReader& reader,
     node->SetMandatory(mandatory);
   }
   ClearNodeData();
+  StartCanonical(reader, binding);
 }
 
 bool XmlNetLoader::FinishArcs(IXmlReader& reader) {
@@ -608,7 +606,10 @@ void XmlNetLoader::OnNodeEnd(IXmlReader& reader, const NodeBinding& binding) {
   // A missing required child is left to the reader, which names it.
   if (binding.has_states() && state_ids_.empty()) return;
   // A decision has no values element to wait for.
-  if (!seen_values_ && binding.type() != qelta::kDefDecision) return;
+  if (!seen_values_ && binding.type() != qelta::kDefDecision &&
+      !VRN_nodeDef::IsLazyType(binding.type())) {
+    return;
+  }
   if (!FinishArcs(reader)) return;
   if (binding.has_states() && !FinishOutcomes(reader)) return;
   (this->*binding.end_step())(reader);
