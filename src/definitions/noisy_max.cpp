@@ -356,57 +356,91 @@ int VRN_noisyMAX::SetHenrionProbabilitiesArray(const VRN_doubleArray& items) {
 
 // ------------------------------------------------------------------ the CPT
 
+namespace {
+
+// The noisy-MAX walk: for every configuration of the inputs' positions
+// (last input fastest) the product of the leak's and the active columns'
+// cumulated distributions, de-cumulated into the cell of the inputs'
+// outcomes (strengths[i][position]). Row r of `rows` holds the product over
+// the leak and the first r inputs, so a step recomputes only the rows after
+// the input that moved. rows: (inputs + 1) * n doubles; walk: 4 * inputs + 1
+// ints.
+void WalkNoisyMax(const double* cumulated, int inputs, const int* widths,
+                  const VRN_intArray* strengths, int n, double* rows,
+                  int* walk, double* out) {
+  int* position = walk;
+  int* base = position + inputs;    // inputs + 1
+  int* stride = base + inputs + 1;  // inputs
+  int* offset = stride + inputs;    // inputs
+  int s = n;
+  for (int i = inputs - 1; i >= 0; --i) {
+    stride[i] = s;
+    s *= widths[i];
+  }
+  int o = 0;
+  for (int i = 0; i < inputs; ++i) {
+    offset[i] = o;
+    o += widths[i];
+    position[i] = 0;
+  }
+  std::memcpy(rows, cumulated + o * n, sizeof(double) * n);  // the leak
+  base[0] = 0;
+  int from = 0;  // first input whose row is out of date
+  for (;;) {
+    for (int i = from; i < inputs; ++i) {
+      const double* factor = cumulated + (offset[i] + position[i]) * n;
+      const double* prev = rows + i * n;
+      double* row = rows + (i + 1) * n;
+      for (int j = 0; j < n; ++j) row[j] = prev[j] * factor[j];
+      base[i + 1] = base[i] + strengths[i][position[i]] * stride[i];
+    }
+    const double* v = rows + inputs * n;
+    double* cell = out + base[inputs];
+    for (int j = 0; j < n - 1; ++j) {
+      const double d = v[j] - v[j + 1];
+      cell[j] = d < 0.0 ? 0.0 : d;
+    }
+    cell[n - 1] = v[n - 1];
+    int i = inputs - 1;
+    while (i >= 0 && ++position[i] == widths[i]) position[i--] = 0;
+    if (i < 0) break;
+    from = i;
+  }
+}
+
+}  // namespace
+
 void VRN_noisyMAX::ComputeTable(const double* cumulated, double* out) {
   const int parents = widths_.GetSize();
   const int n = GetOwnCount();
-  const int leak = GetLeakColumn();
-  // Row r holds the leak times the first r parents' factors; the walk
-  // recomputes only the rows after the parent that moved.
   if (running_.size() < static_cast<size_t>(parents + 1) * n) {
     running_.resize(static_cast<size_t>(parents + 1) * n);
   }
   if (walk_.size() < 4 * static_cast<size_t>(parents) + 1) {
     walk_.resize(4 * static_cast<size_t>(parents) + 1);
   }
-  double* rows = running_.data();
-  int* position = walk_.data();
-  int* base = position + parents;
-  int* stride = base + parents + 1;
-  int* offset = stride + parents;
-  int s = n;
-  for (int i = parents - 1; i >= 0; --i) {
-    stride[i] = s;
-    s *= widths_[i];
-  }
-  int o = 0;
-  for (int i = 0; i < parents; ++i) {
-    offset[i] = o;
-    o += widths_[i];
-    position[i] = 0;
-  }
-  std::memcpy(rows, cumulated + leak * n, sizeof(double) * n);
-  base[0] = 0;
-  int from = 0;  // first parent whose row is out of date
-  for (;;) {
-    for (int i = from; i < parents; ++i) {
-      const double* factor = cumulated + (offset[i] + position[i]) * n;
-      const double* prev = rows + i * n;
-      double* row = rows + (i + 1) * n;
-      for (int j = 0; j < n; ++j) row[j] = prev[j] * factor[j];
-      base[i + 1] = base[i] + strengths_[i][position[i]] * stride[i];
-    }
-    const double* v = rows + parents * n;
-    double* cell = out + base[parents];
-    for (int j = 0; j < n - 1; ++j) {
-      const double d = v[j] - v[j + 1];
-      cell[j] = d < 0.0 ? 0.0 : d;
-    }
-    cell[n - 1] = v[n - 1];
-    int i = parents - 1;
-    while (i >= 0 && ++position[i] == widths_[i]) position[i--] = 0;
-    if (i < 0) break;
-    from = i;
-  }
+  WalkNoisyMax(cumulated, parents, widths_.Items(), strengths_.data(), n,
+               running_.data(), walk_.data(), out);
+}
+
+int VRN_noisyMAX::Expand(const VRN_matrix& parameters,
+                         const std::vector<VRN_intArray>& strengths,
+                         VRN_matrix* out) {
+  const int inputs = static_cast<int>(strengths.size());
+  const int n = parameters.GetSize(1);
+  VRN_intArray sizes;
+  for (const VRN_intArray& order : strengths) sizes.Add(order.GetSize());
+  const VRN_intArray widths(sizes);
+  sizes.Add(n);
+  if (out->SetDimensions(sizes) != qelta::kOk) return qelta::kErrOutOfMemory;
+  std::vector<double> cumulated(parameters.GetItems().begin(),
+                                parameters.GetItems().end());
+  CumulateColumns(cumulated.data(), parameters.GetSize(0), n);
+  std::vector<double> rows(static_cast<size_t>(inputs + 1) * n);
+  std::vector<int> walk(4 * static_cast<size_t>(inputs) + 1);
+  WalkNoisyMax(cumulated.data(), inputs, widths.Items(), strengths.data(), n,
+               rows.data(), walk.data(), out->GetItems().Items());
+  return qelta::kOk;
 }
 
 int VRN_noisyMAX::CalculateCpt() {

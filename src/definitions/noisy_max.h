@@ -90,6 +90,14 @@ class VRN_noisyMAX : public VRN_ciDef {
   // column.
   bool IsDistinguishedItem(int item) const;
 
+  // The noisy-MAX table of `parameters` ([columns, n], one block of columns
+  // per input, the leak last) whose inputs have the given strength orders
+  // (block i as long as order i): dimensions the orders' lengths, then n.
+  // -42 when the table does not fit.
+  static int Expand(const VRN_matrix& parameters,
+                    const std::vector<VRN_intArray>& strengths,
+                    VRN_matrix* out);
+
   // Per column (outcomes fastest, n per column): entry j becomes the sum
   // of entries j..n-1 (negative partial sums stored as 0), and back.
   static void CumulateProbabilities(VRN_matrix* matrix);
