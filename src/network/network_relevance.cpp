@@ -23,6 +23,24 @@
 
 namespace {
 
+// The table the evidence bookkeeping reads for `definition`. A canonical
+// node's table is expanded from its parameters on demand; past this many
+// cells (a noisy-MAX node with very many parents, which inference handles
+// by decomposition) the bookkeeping does without it rather than build it.
+constexpr double kHookTableCells = 1 << 22;
+
+const VRN_matrix* HookTable(const VRN_network& network,
+                            VRN_nodeDef* definition) {
+  if (VRN_nodeDef::IsLazyType(definition->GetType())) {
+    double cells = definition->GetNumberOfOutcomes();
+    for (int parent : definition->GetParents()) {
+      cells *= network.GetNode(parent)->Definition()->GetDiscreteOutcomeCount();
+    }
+    if (cells > kHookTableCells) return nullptr;
+  }
+  return definition->GetExpandedDefinition();
+}
+
 using qelta::kMarkAncestor;
 using qelta::kMarkDescendant;
 using qelta::kMarkFinished;
@@ -347,7 +365,7 @@ class EvidencePropagation {
       if (child == nullptr || SkipsDownward(child->Definition()->GetType())) {
         continue;
       }
-      const VRN_matrix* table = child->Definition()->GetExpandedDefinition();
+      const VRN_matrix* table = HookTable(*net_, child->Definition());
       if (table == nullptr) continue;
       const int outcomes = table->GetSize(table->GetDimensionCount() - 1);
       while (frame.outcome < outcomes) {
@@ -372,7 +390,7 @@ class EvidencePropagation {
   // A parent left with exactly one outcome under which the node's evidence
   // has non-zero probability must be in that outcome.
   int StepUp(Frame& frame, const VRN_node& node, int* next) {
-    const VRN_matrix* table = node.Definition()->GetExpandedDefinition();
+    const VRN_matrix* table = HookTable(*net_, node.Definition());
     if (table == nullptr) return qelta::kOk;
     const VRN_intArray& parents = node.Parents();
     for (; frame.index < parents.GetSize(); ++frame.index) {
@@ -579,7 +597,7 @@ int VRN_network::CheckImpossibleEvidence(int handle) {
     return qelta::kOk;
   }
   VRN_nodeVal* value = node->Value();
-  const VRN_matrix* table = definition->GetExpandedDefinition();
+  const VRN_matrix* table = HookTable(*this, definition);
   const int own = value->HasEvidence() ? value->GetEvidence() : -1;
   VRN_intArray coords;
   if (table != nullptr && own >= 0 &&

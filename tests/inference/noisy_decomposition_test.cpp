@@ -58,6 +58,31 @@ TEST(NoisyDecompositionTest, AuxiliaryCountFollowsTheGrouping) {
   }
 }
 
+// Decomposition exists for nodes whose full table would not fit: evidence
+// and an update of such a node never expand it.
+TEST(NoisyDecompositionTest, ManyParentsNeedNoExpandedTable) {
+  VRN_network net;
+  const int child = net.AddNode(qelta::kDefNoisyMax, "child");
+  for (int i = 0; i < 26; ++i) {
+    ASSERT_EQ(0, net.AddArc(net.AddNode(qelta::kDefCpt, ("p" + std::to_string(i)).c_str()),
+                            child));
+  }
+  auto* noisy = static_cast<VRN_noisyMAX*>(Def(net, child));
+  VRN_doubleArray items;
+  for (int c = 0; c < noisy->GetColumnCount(); ++c) {
+    items.Add(c % 2 == 0 ? 0.1 : 0.0);
+    items.Add(c % 2 == 0 ? 0.9 : 1.0);
+  }
+  ASSERT_EQ(0, noisy->LoadParameters(items));
+  net.SetNoisyDecomp(true);
+  ASSERT_EQ(0, Val(net, child)->SetEvidence(1));
+  ASSERT_EQ(0, net.UpdateBeliefs());
+  EXPECT_FALSE(noisy->IsCptValid());
+  // Every cause absent: 0.9 ^ 27 for the evidence, so each parent's
+  // posterior of being present (the child is handle 0) is 0.5 * 0.9 / (0.5 * 0.9 + 0.5).
+  EXPECT_NEAR(0.45 / 0.95, Val(net, 1)->GetValue().GetItem(0), 1e-12);
+}
+
 struct Joint {
   double z = 0.0;
   std::vector<std::vector<double>> marginals;
