@@ -8,6 +8,7 @@
 
 #include "base/arrays.h"
 #include "base/matrix.h"
+#include "base/random.h"
 #include "base/status.h"
 #include "definitions/cpt.h"
 #include "definitions/noisy_adder.h"
@@ -192,15 +193,29 @@ TEST(NoisyMaxTest, ReorderedParentsKeepTheirColumns) {
   ASSERT_EQ(0, d->LoadParameters(DoubleArray(
                    {0.8, 0.2, 0, 1, 0.6, 0.4, 0.3, 0.7, 0, 1, 0.1, 0.9})));
   ASSERT_EQ(0, d->SetParentOutcomeStrengths(1, IntArray({2, 0, 1})));
-  const std::vector<double> before = f.Table();  // p0 slower than p1
-  ASSERT_EQ(0, d->ReorderParents(IntArray({1, 0})));
+  const std::vector<double> before = f.Table();  // [p0][p1][own]
+  ASSERT_EQ(0, f.net.ReorderParents(f.child, IntArray({1, 0})));
   ExpectNear({0.6, 0.4, 0.3, 0.7, 0, 1, 0.8, 0.2, 0, 1, 0.1, 0.9},
              Items(d->GetMatrixConst()));
   EXPECT_EQ(2, d->GetParentOutcomeStrengths(0)[0]);
-  // The expanded table is the old one with the parent dimensions swapped
-  // (the network would swap the parent array; the definition alone cannot
-  // be asked for it, so only the parameters are compared).
-  EXPECT_EQ(12u, before.size());
+  const std::vector<double> after = f.Table();  // [p1][p0][own]
+  for (int a = 0; a < 2; ++a) {
+    for (int b = 0; b < 3; ++b) {
+      for (int j = 0; j < 2; ++j) {
+        EXPECT_EQ(before[(a * 3 + b) * 2 + j], after[(b * 2 + a) * 2 + j]);
+      }
+    }
+  }
+  // Random parameters keep the constrained columns; a copy into a
+  // definition of other dimensions changes nothing.
+  VRN_randomGenerator generator(5);
+  ASSERT_EQ(0, d->MakeRandom(generator));
+  EXPECT_EQ(1.0, d->Parameters().GetItem(2 * 2 + 1));
+  EXPECT_EQ(1.0, d->Parameters().GetItem(4 * 2 + 1));
+  Family g(kDefNoisyMax, {2});
+  const std::vector<double> kept = Items(g.Def<VRN_noisyMAX>()->GetMatrixConst());
+  d->CopyParameters(g.Def<VRN_noisyMAX>());
+  EXPECT_EQ(kept, Items(g.Def<VRN_noisyMAX>()->GetMatrixConst()));
 }
 
 TEST(NoisyMaxTest, FitToTable) {
