@@ -114,7 +114,10 @@ TEST(CanonicalFormatsTest, HuginAndMsbnRefuseQualitativeNodes) {
     std::remove(name.c_str());
     EXPECT_NE(0, net.WriteFile(name.c_str(), format, 0));
     EXPECT_FALSE(std::ifstream(name).good()) << format;
-    EXPECT_GT(net.ErrorLog()->GetNumberOfMessages(), 0);
+    ASSERT_GT(net.ErrorLog()->GetNumberOfMessages(), 0);
+    EXPECT_EQ(std::string("ERROR: 'A' : Node type not supported by ") +
+                  (format == 5 ? "Hugin" : "MSBN"),
+              net.ErrorLog()->GetMessage(0));
   }
 }
 
