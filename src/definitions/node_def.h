@@ -200,6 +200,9 @@ class VRN_nodeDef {
   static VRN_nodeDef* CreateConverted(VRN_nodeDef* old, int type);
   // True for the codes the factory can build.
   static bool IsValidType(int type);
+  // True for the canonical kinds, whose table is expanded from parameters
+  // on demand (noisy-MAX, noisy-adder, DeMorgan, CAST).
+  static bool IsLazyType(int type);
   // Whether a node of `parent_type` may be a parent of one of `child_type`.
   static bool IsArcAllowed(int parent_type, int child_type);
 

@@ -39,6 +39,24 @@ const VRN_matrix* InferenceView(const VRN_matrix* table,
   return scratch->get();
 }
 
+// The table the evidence bookkeeping reads for `definition`. A canonical
+// node's table is expanded from its parameters on demand; past this many
+// cells (a noisy-MAX node with very many parents, which inference handles
+// by decomposition) the bookkeeping does without it rather than build it.
+constexpr double kHookTableCells = 1 << 22;
+
+const VRN_matrix* HookTable(const VRN_network& network,
+                            VRN_nodeDef* definition) {
+  if (VRN_nodeDef::IsLazyType(definition->GetType())) {
+    double cells = definition->GetNumberOfOutcomes();
+    for (int parent : definition->GetParents()) {
+      cells *= network.GetNode(parent)->Definition()->GetDiscreteOutcomeCount();
+    }
+    if (cells > kHookTableCells) return nullptr;
+  }
+  return definition->GetExpandedDefinition();
+}
+
 using qelta::kMarkAncestor;
 using qelta::kMarkDescendant;
 using qelta::kMarkFinished;
@@ -364,8 +382,8 @@ class EvidencePropagation {
         continue;
       }
       std::unique_ptr<VRN_matrix> scratch;
-      const VRN_matrix* table = InferenceView(
-          child->Definition()->GetExpandedDefinition(), &scratch);
+      const VRN_matrix* table =
+          InferenceView(HookTable(*net_, child->Definition()), &scratch);
       if (table == nullptr) continue;
       const int outcomes = table->GetSize(table->GetDimensionCount() - 1);
       while (frame.outcome < outcomes) {
@@ -392,7 +410,7 @@ class EvidencePropagation {
   int StepUp(Frame& frame, const VRN_node& node, int* next) {
     std::unique_ptr<VRN_matrix> scratch;
     const VRN_matrix* table =
-        InferenceView(node.Definition()->GetExpandedDefinition(), &scratch);
+        InferenceView(HookTable(*net_, node.Definition()), &scratch);
     if (table == nullptr) return qelta::kOk;
     const VRN_intArray& parents = node.Parents();
     for (; frame.index < parents.GetSize(); ++frame.index) {
@@ -601,7 +619,7 @@ int VRN_network::CheckImpossibleEvidence(int handle) {
   VRN_nodeVal* value = node->Value();
   std::unique_ptr<VRN_matrix> scratch;
   const VRN_matrix* table =
-      InferenceView(definition->GetExpandedDefinition(), &scratch);
+      InferenceView(HookTable(*this, definition), &scratch);
   const int own = value->HasEvidence() ? value->GetEvidence() : -1;
   VRN_intArray coords;
   if (table != nullptr && own >= 0 &&
