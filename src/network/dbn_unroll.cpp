@@ -200,14 +200,24 @@ int VRN_dbn::UpdateBeliefs() {
     sizes.Add(sliceCount_);
     sizes.Add(n);
     VRN_matrix rows(sizes);
+    rows.FillWith(0.0);
     bool valid = true;
     for (int s = 0; s < sliceCount_ && valid; ++s) {
       const VRN_nodeVal* u =
           unrolled.GetNode(map[static_cast<size_t>(s) * count + i])->Value();
+      double* row = rows.GetItems().Items() + s * n;
+      if (u->HasEvidence()) {
+        // An observed copy is its point mass, whether or not inference
+        // rewrote its value.
+        const int e = u->GetEvidence();
+        valid = e >= 0 && e < n;
+        if (valid) row[e] = 1.0;
+        continue;
+      }
       valid = u->IsValueValid() && u->GetValue().GetItemCount() >= n;
       if (!valid) break;
       const double* items = u->GetValue().GetItems().Items();
-      std::copy(items, items + n, rows.GetItems().Items() + s * n);
+      std::copy(items, items + n, row);
     }
     if (!valid) {
       value->Invalidate();
