@@ -114,6 +114,8 @@ int VRN_network::setNodeTemporalType(int handle, int type) {
     // The value's layout (one row per slice or one vector) changes.
     node->Value()->Invalidate();
   }
-  InvalidateIfDynamic();
+  // The last plate node leaving the plate leaves values of the unrolled
+  // network behind, so this does not wait for a plate node.
+  if (IsRelevanceReasoning()) (void)InvalidateValues();
   return qelta::kOk;
 }

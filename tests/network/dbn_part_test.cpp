@@ -213,6 +213,22 @@ TEST_F(DbnPartTest, SliceEvidenceChecksAndSlices) {
   EXPECT_FALSE(net_.Dbn()->HasTemporalEvidence(x));
 }
 
+TEST_F(DbnPartTest, EvidenceEditsInvalidateValuesReachedOnlyThroughSlices) {
+  const int x = Plate("X");
+  const int y = Plate("Y");
+  ASSERT_EQ(net_.AddTemporalArc(x, x, 1), 0);
+  ASSERT_EQ(net_.AddTemporalArc(y, x, 1), 0);
+  ASSERT_EQ(Val(x)->SetTemporalEvidence(1, 0), 0);
+  ASSERT_EQ(net_.UpdateBeliefs(), 0);
+  ASSERT_TRUE(Val(y)->IsValueValid());
+  ASSERT_EQ(Val(x)->SetEvidence(1), 0);  // no ordinary arc joins X and Y
+  EXPECT_FALSE(Val(y)->IsValueValid());
+  ASSERT_EQ(net_.UpdateBeliefs(), 0);
+  ASSERT_EQ(net_.setNodeTemporalType(y, 0), -2);
+  ASSERT_EQ(net_.RemoveTemporalArc(y, x, 1), 0);
+  EXPECT_FALSE(Val(y)->IsValueValid());
+}
+
 TEST_F(DbnPartTest, UnrollingNamesTargetsTerminalsAndValues) {
   const int a = Plate("A");
   const int clash = net_.AddNode(kCpt, "A_1");
