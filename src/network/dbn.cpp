@@ -452,7 +452,10 @@ int VRN_dbn::ChangeTemporalType(int node, int type) {
   switch (type) {
     case qelta::kTemporalNormal:
       if (parent_has(plate_or_terminal)) return qelta::kErrOutOfRange;
-      if (current == qelta::kTemporalAnchor) JoinTemporalDefinitions(node);
+      if (current == qelta::kTemporalAnchor) {
+        const int status = JoinTemporalDefinitions(node);
+        if (status != qelta::kOk) return status;
+      }
       break;
     case qelta::kTemporalAnchor:
       if (parent_has(plate_or_terminal)) return qelta::kErrOutOfRange;
@@ -470,14 +473,18 @@ int VRN_dbn::ChangeTemporalType(int node, int type) {
           })) {
         return qelta::kErrOutOfRange;
       }
-      if (current == qelta::kTemporalAnchor) JoinTemporalDefinitions(node);
+      if (current == qelta::kTemporalAnchor) {
+        const int status = JoinTemporalDefinitions(node);
+        if (status != qelta::kOk) return status;
+      }
       break;
   }
   if (current == qelta::kTemporalPlate) OnLeftPlate(node);
   return qelta::kOk;
 }
 
-void VRN_dbn::JoinTemporalDefinitions(int node) {
+int VRN_dbn::JoinTemporalDefinitions(int node) {
+  std::vector<std::pair<int, int>> done;  // (holder, position)
   for (int c : network_->GetNode(node)->Children()) {
     if (!IsPlate(c)) continue;
     int pos = 0;
@@ -488,9 +495,16 @@ void VRN_dbn::JoinTemporalDefinitions(int node) {
       }
     }
     for (auto it = FirstEntry(c); it != EndEntry(c); ++it) {
-      (void)InsertTemporalParent(node, it->second, pos);
+      const int status = InsertTemporalParent(node, it->second, pos);
+      if (status != qelta::kOk) {
+        for (const auto& [holder, at] : done) (void)DetachParentAt(holder, at);
+        PruneHiddenNodes(-1);
+        return status;
+      }
+      done.emplace_back(it->second, pos);
     }
   }
+  return qelta::kOk;
 }
 
 void VRN_dbn::LeaveTemporalDefinitions(int node) {

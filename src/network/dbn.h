@@ -178,7 +178,7 @@ class VRN_dbn {
   int GetOrCreateTemporalDefinition(int child, int order, bool& created);
   void DeleteHidden(int hidden);
   void PruneHiddenNodes(int ignoredParent);
-  void JoinTemporalDefinitions(int node);
+  int JoinTemporalDefinitions(int node);
   void LeaveTemporalDefinitions(int node);
   int ForEachTemporalDefinition(int node, bool randomize,
                                 VRN_randomGenerator* generator);
