@@ -2,8 +2,10 @@
 // slice evidence, unrolling details and refusals.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
+#include "base/error_log.h"
 #include "base/matrix.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
@@ -227,6 +229,28 @@ TEST_F(DbnPartTest, EvidenceEditsInvalidateValuesReachedOnlyThroughSlices) {
   ASSERT_EQ(net_.setNodeTemporalType(y, 0), -2);
   ASSERT_EQ(net_.RemoveTemporalArc(y, x, 1), 0);
   EXPECT_FALSE(Val(y)->IsValueValid());
+}
+
+TEST_F(DbnPartTest, FailedUpdateNamesSliceCopiesInTheCallersLog) {
+  const int rain = Plate("Rain");
+  ASSERT_EQ(net_.AddTemporalArc(rain, rain, 1), 0);
+  VRN_doubleArray stays;
+  for (double v : {1.0, 0.0, 1.0, 0.0}) stays.Add(v);
+  ASSERT_EQ(Def(rain)->SetTemporalDefinition(1, stays), 0);
+  ASSERT_EQ(Def(rain)->SetDefinitionFromVector({1.0, 0.0}), 0);
+  ASSERT_EQ(net_.UpdateBeliefs(), 0);
+  ASSERT_EQ(Val(rain)->SetTemporalEvidence(3, 1), 0);
+  EXPECT_EQ(net_.UpdateBeliefs(), qelta::kErrZeroMarginal);
+  bool named = false;
+  VRN_errorLog* log = net_.ErrorLog();
+  for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
+    named = named || std::strstr(log->GetMessage(i), "Rain_") != nullptr;
+  }
+  EXPECT_TRUE(named);
+  EXPECT_FALSE(Val(rain)->IsValueValid());
+  double p = -1.0;
+  ASSERT_TRUE(net_.CalcPropEvidence(p, false));
+  EXPECT_EQ(p, 0.0);
 }
 
 TEST_F(DbnPartTest, UnrollingNamesTargetsTerminalsAndValues) {
