@@ -165,6 +165,9 @@ TEST_F(DbnPartTest, TypeChangesMoveOrRefuseTemporalData) {
   ASSERT_EQ(net_.AddArc(c, r), 0);
   EXPECT_EQ(Dims(Def(r)->GetTemporalMatrix(1)),
             (std::vector<int>{2, 4, 2, 2}));
+  // A definition type change reaches the holders and proxies.
+  ASSERT_EQ(net_.GetNode(r)->setNodeType(20), 0);
+  EXPECT_EQ(Def(r)->GetPlateTemporalDefinition(1)->GetType(), 20);
   // A temporal parent cannot leave the plate.
   const int t = Plate("T");
   ASSERT_EQ(net_.AddTemporalArc(t, r, 1), 0);
@@ -260,6 +263,7 @@ TEST_F(DbnPartTest, UnrollingNamesTargetsTerminalsAndValues) {
   ASSERT_EQ(net_.setNodeTemporalType(t, 2), 0);
   ASSERT_EQ(net_.AddArc(a, t), 0);
   ASSERT_EQ(net_.SetTarget(a, true), 0);
+  ASSERT_EQ(Def(a)->RenameOutcome(1, "Wet"), 0);
   ASSERT_EQ(net_.SetNumberOfSlices(3), 0);
   VRN_network u;
   std::vector<int> map;
@@ -269,6 +273,8 @@ TEST_F(DbnPartTest, UnrollingNamesTargetsTerminalsAndValues) {
   EXPECT_STRNE(u.GetNode(map[1])->GetId(), "A_1");
   EXPECT_NE(map[1], clash);
   EXPECT_STREQ(u.GetNode(map[2])->GetId(), "A_2");
+  EXPECT_STREQ(u.GetNode(map[2])->Definition()->GetOutcomesNames()->Get(1),
+               "Wet");
   EXPECT_EQ(u.IsTarget(map[2]), 1);
   EXPECT_EQ(Ints(u.GetNode(t)->Parents()), (std::vector<int>{map[2]}));
   EXPECT_EQ(u.GetTemporalType(a), 0);
