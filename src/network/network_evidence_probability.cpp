@@ -168,11 +168,11 @@ bool VRN_network::ChainRuleEvidence(double& p) {
 }
 
 bool VRN_network::CalcPropEvidence(double& p, bool chainRuleOnly) {
-  if (dbn_ != nullptr && numNodes_ > 0 && HasPlateNode()) {
+  if (numNodes_ > 0 && HasPlateNode()) {
     // The evidence of every slice counts: ask the unrolled network.
     VRN_network unrolled;
     std::vector<int> map;
-    if (dbn_->UnrollNetwork(unrolled, map) != qelta::kOk) {
+    if (EnsureDbn()->UnrollNetwork(unrolled, map) != qelta::kOk) {
       p = -1.0;
       return false;
     }

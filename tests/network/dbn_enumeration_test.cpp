@@ -47,7 +47,6 @@ Model BuildModel(VRN_network& net) {
   Model m;
   const int S = net.GetNumberOfSlices();
   m.index.assign(net.GetSlotCount(), std::vector<int>(S, -1));
-  std::vector<int> order;
   // Handles are in no topological order; vars are made slice by slice and
   // each plate copy's parents are looked up when all vars exist.
   for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
@@ -128,6 +127,8 @@ void Enumerate(const Model& m, std::vector<std::vector<double>>& post,
   }
 }
 
+void Ok(int status) { EXPECT_EQ(status, 0); }
+
 std::vector<double> RandomDist(std::mt19937& rng, int n) {
   std::uniform_real_distribution<double> u(0.05, 1.0);
   std::vector<double> v(n);
@@ -175,26 +176,18 @@ bool BuildRandom(std::mt19937& rng, VRN_network& net) {
   EXPECT_EQ(net.SetNumberOfSlices(1 + static_cast<int>(rng() % 4)), 0);
   for (int i = 0; i < plates; ++i) {
     for (int j = i + 1; j < plates; ++j) {
-      if (coin(0.5)) {
-    EXPECT_EQ(net.AddArc(plate[j], plate[i]), 0);
-  }
+      if (coin(0.5)) Ok(net.AddArc(plate[j], plate[i]));
     }
   }
   // Temporal arcs of orders 1 and 2 (self arcs included) before the edits.
   for (int i = 0; i < plates; ++i) {
     for (int j = 0; j < plates; ++j) {
-      if (coin(0.4)) {
-        EXPECT_EQ(net.AddTemporalArc(plate[i], plate[j], 1 + rng() % 2), 0);
-      }
+      if (coin(0.4)) Ok(net.AddTemporalArc(plate[i], plate[j], 1 + rng() % 2));
     }
   }
   // Edits that the temporal definitions must follow.
-  if (coin(0.7)) {
-    EXPECT_EQ(net.AddArc(normal, plate[rng() % plates]), 0);
-  }
-  if (coin(0.7)) {
-    EXPECT_EQ(net.AddArc(anchor, plate[rng() % plates]), 0);
-  }
+  if (coin(0.7)) Ok(net.AddArc(normal, plate[rng() % plates]));
+  if (coin(0.7)) Ok(net.AddArc(anchor, plate[rng() % plates]));
   if (coin(0.5)) {
     EXPECT_EQ(net.setNodeTemporalType(anchor, 0), 0);
     EXPECT_EQ(net.setNodeTemporalType(anchor, 1), 0);
@@ -202,14 +195,10 @@ bool BuildRandom(std::mt19937& rng, VRN_network& net) {
   if (coin(0.5)) {
     const int c = plate[rng() % plates];
     const VRN_intArray parents = net.GetNode(c)->Parents();
-    if (parents.GetSize() > 0) {
-    EXPECT_EQ(net.RemoveArc(parents[0], c), 0);
-  }
+    if (parents.GetSize() > 0) Ok(net.RemoveArc(parents[0], c));
   }
   EXPECT_EQ(net.AddArc(plate[rng() % plates], terminal), 0);
-  if (coin(0.5)) {
-    EXPECT_EQ(net.AddArc(normal, terminal), 0);
-  }
+  if (coin(0.5)) Ok(net.AddArc(normal, terminal));
 
   for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
     VRN_nodeDef* def = net.GetNode(h)->Definition();
@@ -236,9 +225,7 @@ bool BuildRandom(std::mt19937& rng, VRN_network& net) {
       }
     }
   }
-  if (coin(0.3)) {
-    EXPECT_EQ(net.GetNode(normal)->Value()->SetEvidence(1), 0);
-  }
+  if (coin(0.3)) Ok(net.GetNode(normal)->Value()->SetEvidence(1));
   return hard;
 }
 
