@@ -12,7 +12,11 @@
 #include "network/change_guards.h"
 #include "network/node.h"
 
-VRN_dbn::VRN_dbn(VRN_network* owner) : network_(owner) {}
+VRN_dbn::VRN_dbn(VRN_network* owner) : network_(owner) {
+  // Nothing reads the hidden nodes' values: their bookkeeping would only
+  // cost a walk of the hidden network per arc.
+  defNetwork_.SetFlags(defNetwork_.GetFlags() & ~qelta::kNetRelevance);
+}
 
 VRN_dbn::VRN_dbn(VRN_network* owner, const VRN_dbn& other)
     : hiddenOwner_(other.hiddenOwner_),
@@ -670,6 +674,12 @@ int VRN_dbn::OnArcRemoving(int parent, int child) {
 }
 
 void VRN_dbn::OnNodeDeleted(int node) {
+  OnLeftPlate(node);
+  const bool hidden = FirstEntry(node) != EndEntry(node) ||
+                      parentProxies_.lower_bound({node, INT_MIN}) !=
+                          parentProxies_.lower_bound({node, INT_MAX});
+  // The node's arcs are gone already, and with them every steady proxy.
+  if (!hidden) return;
   for (auto it = FirstEntry(node); it != EndEntry(node);) {
     DeleteHidden(it->second);
     it = temporalDefs_.erase(it);
@@ -680,7 +690,6 @@ void VRN_dbn::OnNodeDeleted(int node) {
     proxies.push_back(it->second);
   }
   for (int proxy : proxies) DeleteHidden(proxy);
-  OnLeftPlate(node);
   PruneHiddenNodes(-1);
   maxOrder_ = -1;
 }
