@@ -78,8 +78,8 @@ int VRN_dbn::Owner(int hidden) const {
 }
 
 int VRN_dbn::NewProxy(int owner) {
-  const int proxy = CloneNodeInto(defNetwork_, *network_, owner, nullptr,
-                                  false);
+  const int proxy =
+      CloneNodeInto(defNetwork_, *network_, owner, nullptr, false);
   if (proxy < 0) return proxy;
   hiddenOwner_[proxy] = owner;
   parentProxies_.insert({owner, proxy});
@@ -118,7 +118,8 @@ int VRN_dbn::InsertTemporalParent(int parent, int holder, int pos) {
   const int old = n - 1;
   if (pos != old) {
     VRN_intArray order(n);
-    for (int i = 0; i < n; ++i) order[i] = i < pos ? i : (i == pos ? old : i - 1);
+    for (int i = 0; i < n; ++i)
+      order[i] = i < pos ? i : (i == pos ? old : i - 1);
     status = defNetwork_.ReorderParents(holder, order);
     if (status != qelta::kOk) {
       (void)defNetwork_.RemoveArc(proxy, holder);
@@ -183,8 +184,8 @@ int VRN_dbn::GetOrCreateTemporalDefinition(int child, int order,
   created = false;
   auto found = temporalDefs_.find(Key(child, order));
   if (found != temporalDefs_.end()) return found->second;
-  const int holder = CloneNodeInto(defNetwork_, *network_, child, nullptr,
-                                   false);
+  const int holder =
+      CloneNodeInto(defNetwork_, *network_, child, nullptr, false);
   if (holder < 0) return holder;
   hiddenOwner_[holder] = child;
   auto entry = temporalDefs_.emplace(Key(child, order), holder).first;
@@ -353,8 +354,8 @@ int VRN_dbn::GetTemporalParents(int node, int order, VRN_intArray& out) const {
   return qelta::kOk;
 }
 
-int VRN_dbn::GetTemporalChildren(
-    int node, std::vector<std::pair<int, int>>& out) const {
+int VRN_dbn::GetTemporalChildren(int node,
+                                 std::vector<std::pair<int, int>>& out) const {
   if (!IsPlate(node)) return qelta::kErrOutOfRange;
   out.clear();
   for (auto p = parentProxies_.lower_bound({node, INT_MIN});
@@ -593,17 +594,7 @@ void VRN_dbn::ClearAllTemporalEvidence() {
   sliceVirtualEvidence_.clear();
 }
 
-std::vector<std::pair<int, int>> VRN_dbn::GetObservedSlices(int node) const {
-  std::vector<std::pair<int, int>> out;
-  for (auto it = sliceEvidence_.lower_bound(Key(node, INT_MIN));
-       it != sliceEvidence_.end() && it->first.first == node; ++it) {
-    out.emplace_back(it->first.second, it->second);
-  }
-  return out;
-}
-
-void VRN_dbn::GetPlateInfo(int rect[4], int& leftWidth,
-                           int& rightWidth) const {
+void VRN_dbn::GetPlateInfo(int rect[4], int& leftWidth, int& rightWidth) const {
   for (int i = 0; i < 4; ++i) rect[i] = plateRect_[i];
   leftWidth = leftWidth_;
   rightWidth = rightWidth_;
@@ -737,7 +728,8 @@ int VRN_dbn::OnDefinitionTypeChanged(int node) {
 }
 
 int VRN_dbn::OnOutcomeInserted(int node, int position) {
-  const int count = network_->GetNode(node)->Definition()->GetNumberOfOutcomes();
+  const int count =
+      network_->GetNode(node)->Definition()->GetNumberOfOutcomes();
   for (int h : HiddenNodesOf(node, parentProxies_, temporalDefs_, false)) {
     VRN_nodeDef* def = defNetwork_.GetNode(h)->Definition();
     const int status = position == count - 1
@@ -758,7 +750,8 @@ int VRN_dbn::OnOutcomeInserted(int node, int position) {
 
 int VRN_dbn::OnOutcomeRemoved(int node, int index) {
   for (int h : HiddenNodesOf(node, parentProxies_, temporalDefs_, true)) {
-    const int status = defNetwork_.GetNode(h)->Definition()->RemoveOutcome(index);
+    const int status =
+        defNetwork_.GetNode(h)->Definition()->RemoveOutcome(index);
     if (status < 0) return status;
   }
   for (auto it = sliceEvidence_.begin(); it != sliceEvidence_.end();) {

@@ -116,8 +116,6 @@ class VRN_dbn {
   bool HasTemporalVirtualEvidence(int node, int slice) const;
   void ClearTemporalEvidence(int node, int slice);
   void ClearAllTemporalEvidence();
-  // Slices (ascending) that hold observed evidence of node, with outcomes.
-  std::vector<std::pair<int, int>> GetObservedSlices(int node) const;
 
   void GetPlateInfo(int rect[4], int& leftWidth, int& rightWidth) const;
   void SetPlateInfo(const int rect[4], int leftWidth, int rightWidth);

@@ -86,8 +86,8 @@ TEST(DbnEditTest, ReordersAndOutcomeEditsMatchTheFinalForm) {
   edited.Set(t);
   ASSERT_EQ(edited.val(edited.x)->SetTemporalEvidence(1, 2), 0);
   ASSERT_EQ(edited.val(edited.z)->SetTemporalEvidence(2, 1), 0);
-  ASSERT_EQ(edited.val(edited.x)->SetTemporalVirtualEvidence(3, {0.2, 0.5, 0.3}),
-            0);
+  ASSERT_EQ(
+      edited.val(edited.x)->SetTemporalVirtualEvidence(3, {0.2, 0.5, 0.3}), 0);
 
   VRN_intArray swap;
   swap.Add(1);
@@ -119,8 +119,8 @@ TEST(DbnEditTest, ReordersAndOutcomeEditsMatchTheFinalForm) {
   direct.Set(f);
   ASSERT_EQ(direct.val(direct.x)->SetTemporalEvidence(1, 0), 0);
   ASSERT_EQ(direct.val(direct.z)->SetTemporalEvidence(2, 1), 0);
-  ASSERT_EQ(direct.val(direct.x)->SetTemporalVirtualEvidence(3, {0.3, 0.2, 0.5}),
-            0);
+  ASSERT_EQ(
+      direct.val(direct.x)->SetTemporalVirtualEvidence(3, {0.3, 0.2, 0.5}), 0);
 
   const Tables got = edited.Get();
   ExpectSame(got.hx, f.hx, 1e-15);
@@ -158,7 +158,8 @@ TEST(DbnEditTest, CopiesAndSaversKeepSliceEvidence) {
   ExpectSame(a.val(a.z)->GetValue(), copy.GetNode(a.z)->Value()->GetValue(),
              1e-15);
   // Nothing shared: editing the original leaves the copy alone.
-  const VRN_matrix before = *copy.GetNode(a.z)->Definition()->GetTemporalMatrix(1);
+  const VRN_matrix before =
+      *copy.GetNode(a.z)->Definition()->GetTemporalMatrix(1);
   VRN_matrix other = before;
   other.FillWith(0.5);
   ASSERT_EQ(a.def(a.z)->SetTemporalDefinitionFromMatrix(1, other), 0);
