@@ -187,6 +187,20 @@ class VRN_nodeDef {
   // True when GetType() is one of the first `count` codes.
   bool IsTypeInList(const int* codes, int count) const;
 
+  // Temporal definitions of a plate node (node_def_temporal.cpp), owned by
+  // the network's temporal part. Null when the node is not a plate node or
+  // has no definition of that order.
+  VRN_nodeDef* GetPlateTemporalDefinition(int order) const;
+  const VRN_matrix* GetTemporalMatrix(int order) const;
+  const VRN_matrix* GetTemporalExpandedDefinition(int order) const;
+  // Overwrite the temporal definition of that order: -51 without a temporal
+  // part or matrix, -2 without a definition of that order, -4 when the item
+  // count (or the dimensions) differ.
+  [[nodiscard]] int SetTemporalDefinition(int order,
+                                          const VRN_doubleArray& items);
+  [[nodiscard]] int SetTemporalDefinitionFromMatrix(int order,
+                                                    const VRN_matrix& matrix);
+
   // ---- Factory.
 
   // A new definition of `type` for the node `handle`; `id` is the new node's

@@ -409,11 +409,49 @@ class VRN_network {
   // with "Unknown File Format" (or a message naming a text format this
   // build does not provide).
   VRN_fileFormat* CreateFormat(const char* name, int& format);
-  // Number of time slices of a dynamic network; 0 without a temporal part.
+  // Number of time slices of a dynamic network; 0 without a temporal part
+  // (none is created).
   int GetNumberOfSlices() const;
   // Temporal type of node h (0 normal, 1 anchor, 2 terminal, 3 plate); -2
   // for a bad handle.
   int GetTemporalType(int handle) const;
+
+  // ---------------------------------------------- dynamic networks (temporal)
+  // (bodies in network_dbn.cpp) The temporal part, created when absent.
+  VRN_dbn* EnsureDbn();
+  // Forward to the temporal part, created on demand (see network/dbn.h).
+  // Arc and slice-count edits, and every other change of temporal data,
+  // invalidate the values when relevance reasoning is on.
+  int AddTemporalArc(int parent, int child, int order);
+  int RemoveTemporalArc(int parent, int child, int order);
+  bool TemporalArcExists(int parent, int child, int order);
+  int GetTemporalParents(int node, int order, VRN_intArray& out);
+  int GetTemporalChildren(int node, std::vector<std::pair<int, int>>& out);
+  int GetTemporalOrders(int node, VRN_intArray& out);
+  int GetMaxNodeTemporalOrder(int node);
+  // 0 without a temporal part (none created); -1 for one without arcs.
+  int GetMaxTemporalOrder() const;
+  int GetUnrolledParents(int node, int order,
+                         std::vector<std::pair<int, int>>& out);
+  int GetAllUnrolledParents(int node, std::vector<std::pair<int, int>>& out);
+  // 0, or -4 for count < 1.
+  int SetNumberOfSlices(int count);
+  // Evidence of node in a slice (slice 0: the node's own evidence); the
+  // checks of VRN_nodeVal::SetTemporalEvidence. -2 for a bad handle.
+  int SetTemporalEvidence(int node, int slice, int outcome);
+  // Unrolls into target (see VRN_dbn::UnrollNetwork); -2 without a temporal
+  // part.
+  int UnrollNetwork(VRN_network& target, std::vector<int>& map);
+  // Changes node h's temporal type: -2 bad handle; 0 when unchanged; the
+  // temporal part's refusal (-2, -4); else the type is stored and the case
+  // list told. 0.
+  int setNodeTemporalType(int handle, int type);
+  // With relevance reasoning on and some plate node present: every value is
+  // invalidated (plate values hold all slices, and the relevance walk sees
+  // only ordinary arcs).
+  void InvalidateIfDynamic();
+  // True when some live node has the plate temporal type.
+  bool HasPlateNode() const;
 
   // ------------------------------------------------------- belief updating
   // Brings every value up to date with the current evidence and targets by

@@ -17,6 +17,7 @@
 #include "network/change_guards.h"
 #include "base/error_log.h"
 #include "network/network.h"
+#include "network/dbn.h"
 #include "network/node.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
@@ -497,6 +498,7 @@ int UpdateRelevance(VRN_network* net, int h, int extra_parent) {
   }
   walk.Run();
   walk.InvalidateDecisionsIfNeeded();
+  net->InvalidateIfDynamic();
   return qelta::kOk;
 }
 
@@ -550,6 +552,7 @@ int VRN_network::ClearAllEvidence() {
       (void)value->ClearEvidence();
     }
   }
+  if (dbn_ != nullptr) dbn_->ClearAllTemporalEvidence();
   EmptyTableCache();
   for (size_t h = 0; h < nodes_.size(); ++h) {
     if (nodes_[h] != nullptr) InvalidateValue(static_cast<int>(h));
@@ -644,6 +647,7 @@ int VRN_network::CheckImpossibleEvidence(int handle) {
     status = EvidencePropagation(this).Run(handle);
   }
   walk.InvalidateDecisionsIfNeeded();
+  InvalidateIfDynamic();
   return status;
 }
 

@@ -8,6 +8,7 @@
 #include "definitions/node_def.h"
 #include "inference/bn_algorithms.h"
 #include "inference/bn_routines.h"
+#include "network/dbn.h"
 
 namespace {
 
@@ -46,10 +47,8 @@ int VRN_network::RunInference() {
   for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
     const VRN_node* node = nodes_[h];
     if (node->GetTemporalType() == kPlateTemporalType) {
-      // Dynamic networks are updated through their unrolled copy, which
-      // this build cannot make yet.
-      return errorLog_->LogError(qelta::kErrOutOfRange,
-                                 "Temporal belief updating is not available");
+      // Dynamic networks are updated through their unrolled copy.
+      return EnsureDbn()->UpdateBeliefs();
     }
     const int type = node->Definition()->GetType();
     if (type == qelta::kDefDecision || type == qelta::kDefUtility ||

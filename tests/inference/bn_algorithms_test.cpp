@@ -479,13 +479,12 @@ TEST(BnAlgorithmsTest, AutomaticUpdateFollowsNoInternalTargetChange) {
   EXPECT_EQ(0, net.GetNumberOfTargets());
 }
 
-TEST(BnAlgorithmsTest, DynamicNetworksAreRefusedForNow) {
+TEST(BnAlgorithmsTest, DynamicNetworksAreUpdatedPerSlice) {
   VRN_network net;
   const int a = AddNode(net, "a", {});
   net.GetNode(a)->SetTemporalTypeRaw(3);
-  EXPECT_EQ(qelta::kErrOutOfRange, RunCode(net, 0));
-  EXPECT_EQ(1, net.ErrorLog()->GetNumberOfMessages());
-  EXPECT_EQ(-1.0, Beliefs(net, a)[0]);
+  EXPECT_EQ(qelta::kOk, RunCode(net, 0));
+  EXPECT_EQ(20, net.GetNode(a)->Value()->GetValue().GetItemCount());
 }
 
 TEST(BnAlgorithmsTest, PartsBeyondSixteenBitIndicesAreSolvedWhole) {
