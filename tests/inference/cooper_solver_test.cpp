@@ -183,74 +183,10 @@ TEST(CooperSolverTest, EdgeCases) {
 
 // ---------------------------------------------------------------- random
 
-struct RandomDiagram {
-  VRN_network net;
-  std::vector<int> handles;  // creation order is topological
-  int utility = -1;
-};
-
-void MakeRandomDiagram(std::mt19937& rng, RandomDiagram& g) {
-  std::uniform_real_distribution<double> unit(0.1, 1.0);
-  auto pick = [&](int lo, int hi) {
-    return std::uniform_int_distribution<int>(lo, hi)(rng);
-  };
-  const int decisions = pick(1, 3), chance = pick(3, 7);
-  std::vector<int> kinds(decisions, qelta::kDefDecision);
-  kinds.insert(kinds.end(), chance, qelta::kDefCpt);
-  std::shuffle(kinds.begin(), kinds.end(), rng);
-  VRN_network& net = g.net;
-  for (size_t i = 0; i < kinds.size(); ++i) {
-    const int h = net.AddNode(kinds[i], nullptr);
-    ASSERT_GE(h, 0);
-    ASSERT_EQ(0, net.GetNode(h)->Definition()->SetNumberOfOutcomes(pick(2, 3)));
-    for (int p : g.handles) {
-      if (pick(0, 99) < 35) {
-        ASSERT_EQ(0, net.AddArc(p, h));
-      }
-    }
-    g.handles.push_back(h);
-  }
-  g.utility = net.AddNode(qelta::kDefUtility, "U");
-  std::vector<int> shuffled = g.handles;
-  std::shuffle(shuffled.begin(), shuffled.end(), rng);
-  const int over = pick(1, std::min<int>(4, shuffled.size()));
-  for (int i = 0; i < over; ++i) ASSERT_EQ(0, net.AddArc(shuffled[i], g.utility));
-  for (int h : g.handles) {
-    VRN_nodeDef* def = net.GetNode(h)->Definition();
-    if (def->GetType() != qelta::kDefCpt) continue;
-    VRN_matrix* m = def->GetMatrix();
-    const int n = m->GetSize(m->GetDimensionCount() - 1);
-    for (int r = 0; r < m->GetItemCount() / n; ++r) {
-      double sum = 0;
-      for (int k = 0; k < n; ++k) sum += (*m->ItemAddress(r * n + k) = unit(rng));
-      for (int k = 0; k < n; ++k) *m->ItemAddress(r * n + k) /= sum;
-    }
-  }
-  VRN_matrix* ut = net.GetNode(g.utility)->Definition()->GetMatrix();
-  for (int i = 0; i < ut->GetItemCount(); ++i) {
-    *ut->ItemAddress(i) = std::round(unit(rng) * 200 - 100);
-  }
-  // Evidence on chance nodes that descend from no decision.
-  int evidence = pick(0, 2);
-  for (int h : g.handles) {
-    if (evidence == 0) break;
-    if (net.GetNode(h)->Definition()->GetType() != qelta::kDefCpt) continue;
-    VRN_intArray ancestors;
-    ASSERT_EQ(0, net.GetAncestors(h, ancestors));
-    bool below_decision = false;
-    for (int a : ancestors) {
-      below_decision |= net.GetNode(a)->Definition()->GetType() == qelta::kDefDecision;
-    }
-    if (below_decision || pick(0, 1) == 0) continue;
-    ASSERT_EQ(0, net.GetNode(h)->Value()->SetEvidence(0));
-    --evidence;
-  }
-}
-
 // No-forgetting backward induction by enumerating the joint distribution.
 // Answers, for every decision, the expected utility of each choice per
 // configuration of the candidates before it (row-major, choice fastest).
-std::vector<std::vector<double>> Induction(RandomDiagram& g,
+std::vector<std::vector<double>> Induction(idtest::RandomDiagram& g,
                                            std::vector<int>* candidates) {
   VRN_network& net = g.net;
   VRN_intArray order;
@@ -327,8 +263,8 @@ TEST(CooperSolverTest, RandomDiagramsMatchBackwardInduction) {
   std::mt19937 rng(20261207);
   for (int trial = 0; trial < 200; ++trial) {
     SCOPED_TRACE(trial);
-    RandomDiagram g;
-    MakeRandomDiagram(rng, g);
+    idtest::RandomDiagram g;
+    idtest::MakeRandomDiagram(rng, g);
     if (testing::Test::HasFatalFailure()) return;
     std::vector<int> candidates;
     const std::vector<std::vector<double>> want = Induction(g, &candidates);
