@@ -95,20 +95,25 @@ TEST(CooperSolverTest, NotificationsFollowTheScenarios) {
   EXPECT_FALSE(LogHas(net, "Temporal order assumed: node [Test] before node [Drill]"));
 }
 
-TEST(CooperSolverTest, UmbrellaPolicy) {
-  idtest::Umbrella u;
-  ASSERT_EQ(0, u.net.UpdateBeliefs());
-  EXPECT_EQ((std::vector<int>{u.forecast}), Indexing(u.net, u.umbrella));
-  const std::vector<double> values = Value(u.net, u.umbrella);
-  ExpectNear({2590.0 / 107, 9800.0 / 107, 1610.0 / 43, 2800.0 / 43, 56, 28},
-             values, 1e-7, "Umbrella");
-  const std::vector<double> forecast = Value(u.net, u.forecast);
-  ASSERT_EQ(3u, forecast.size());
-  double expected = 0.0;
-  for (int f = 0; f < 3; ++f) {
-    expected += forecast[f] * std::max(values[2 * f], values[2 * f + 1]);
+TEST(CooperSolverTest, UmbrellaPolicyAlsoWithATarget) {
+  for (bool target : {false, true}) {
+    idtest::Umbrella u;
+    if (target) {
+      ASSERT_EQ(0, u.net.SetTarget(u.weather, true));
+    }
+    ASSERT_EQ(0, u.net.UpdateBeliefs());
+    EXPECT_EQ((std::vector<int>{u.forecast}), Indexing(u.net, u.umbrella));
+    const std::vector<double> values = Value(u.net, u.umbrella);
+    ExpectNear({2590.0 / 107, 9800.0 / 107, 1610.0 / 43, 2800.0 / 43, 56, 28},
+               values, 1e-7, "Umbrella");
+    const std::vector<double> forecast = Value(u.net, u.forecast);
+    ASSERT_EQ(3u, forecast.size());
+    double expected = 0.0;
+    for (int f = 0; f < 3; ++f) {
+      expected += forecast[f] * std::max(values[2 * f], values[2 * f + 1]);
+    }
+    EXPECT_NEAR(77.0, expected, 1e-7);
   }
-  EXPECT_NEAR(77.0, expected, 1e-7);
 }
 
 TEST(CooperSolverTest, EdgeCases) {
