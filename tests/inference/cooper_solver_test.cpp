@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/error_log.h"
+#include "base/special_values.h"
 #include "influence_test_util.h"
 
 namespace {
@@ -282,6 +283,35 @@ TEST(CooperSolverTest, RandomDiagramsMatchBackwardInduction) {
       ExpectNear(want[c], Value(g.net, c), 1e-9 * 200, "decision");
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// D1 -> Y -> X -> D2 where X = 1 cannot follow D1 = 0 although no single
+// table says so: that scenario is left out instead of failing the solve.
+TEST(CooperSolverTest, ImpossibleScenariosAreLeftOut) {
+  VRN_network net;
+  const int d1 = idtest::Add(net, qelta::kDefDecision, "D1");
+  const int y = idtest::Add(net, qelta::kDefCpt, "Y", {"a", "b", "c"});
+  const int x = idtest::Add(net, qelta::kDefCpt, "X");
+  const int d2 = idtest::Add(net, qelta::kDefDecision, "D2");
+  const int u = idtest::Add(net, qelta::kDefUtility, "U");
+  ASSERT_EQ(0, net.AddArc(d1, y));
+  ASSERT_EQ(0, net.AddArc(y, x));
+  ASSERT_EQ(0, net.AddArc(x, d2));
+  ASSERT_EQ(0, net.AddArc(x, u));
+  ASSERT_EQ(0, net.AddArc(d2, u));
+  idtest::Table(net, y, {0.5, 0.5, 0, 0.2, 0.2, 0.6});
+  idtest::Table(net, x, {1, 0, 1, 0, 0, 1});
+  idtest::Table(net, u, {10, 0, 0, 20});
+  ASSERT_EQ(0, net.UpdateBeliefs());
+  ExpectNear({10, 0.4 * 10 + 0.6 * 20}, Value(net, d1), 1e-9, "D1");
+  const std::vector<double> d2_values = Value(net, d2);
+  ASSERT_EQ(8u, d2_values.size());
+  EXPECT_EQ(qelta::kUndefinedValue, d2_values[2]);  // D1 = 0, X = 1
+  EXPECT_EQ(20, d2_values[7]);
 }
 
 }  // namespace
