@@ -1,12 +1,14 @@
 // Expression tree nodes: evaluation, writing, copying and the context.
 #include "equations/expression.h"
 
+#include <cassert>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <utility>
 
 #include "base/random.h"
+#include "equations/expression_visitor.h"
 
 namespace {
 
@@ -50,6 +52,38 @@ void VRN_expression::AppendText(std::string& text) const {
     }
   }
   WriteTerm(text);
+}
+
+VRN_expression*& VRN_expression::OperandSlot(int) {
+  // Leaves have no operands, and callers stay below GetOperandCount().
+  assert(false);
+  thread_local VRN_expression* none = nullptr;
+  return none;
+}
+
+void VRN_expression::TraverseMutating(VRN_mutatingExpressionVisitor& visitor,
+                                      VRN_expression*& owner) {
+  VRN_expression* const self = owner;
+  AcceptMutating(visitor, owner);
+  // A replaced node has been deleted; its replacement is the visitor's.
+  if (owner != self) return;
+  const int count = GetOperandCount();
+  for (int i = 0; i < count; ++i) {
+    VRN_expression*& slot = OperandSlot(i);
+    slot->TraverseMutating(visitor, slot);
+  }
+}
+
+void VRN_expression::TraverseConst(VRN_constExpressionVisitor& visitor) const {
+  AcceptConst(visitor);
+  const int count = GetOperandCount();
+  for (int i = 0; i < count; ++i) GetOperand(i)->TraverseConst(visitor);
+}
+
+void VRN_expression::Traverse(VRN_expressionVisitor& visitor) {
+  Accept(visitor);
+  const int count = GetOperandCount();
+  for (int i = 0; i < count; ++i) OperandSlot(i)->Traverse(visitor);
 }
 
 VRN_expression* VRN_expression::CopyBaseTo(VRN_expression* copy) const {
@@ -105,6 +139,29 @@ double VRN_variable::EvaluateNode(VRN_evalContext* context) const {
 }
 
 void VRN_variable::WriteTerm(std::string& text) const { text += name_; }
+
+void VRN_variable::Bind(const VRN_evalContext& context) {
+  slot_ = context.FindSlot(name_);
+}
+
+// Leaves dispatch to the visit operation of their own class.
+#define QELTA_DEFINE_ACCEPT(Class, Slot)                                   \
+  void Class::AcceptMutating(VRN_mutatingExpressionVisitor& visitor,       \
+                             VRN_expression*& owner) {                     \
+    visitor.Slot(this, owner);                                             \
+  }                                                                        \
+  void Class::AcceptConst(VRN_constExpressionVisitor& visitor) const {     \
+    visitor.Slot(this);                                                    \
+  }                                                                        \
+  void Class::Accept(VRN_expressionVisitor& visitor) { visitor.Slot(this); }
+
+QELTA_DEFINE_ACCEPT(VRN_variable, VisitVariable)
+QELTA_DEFINE_ACCEPT(VRN_constant, VisitConstant)
+QELTA_DEFINE_ACCEPT(VRN_textLiteral, VisitTextLiteral)
+QELTA_DEFINE_ACCEPT(VRN_function, VisitFunction)
+QELTA_DEFINE_ACCEPT(VRN_operator, VisitOperator)
+
+#undef QELTA_DEFINE_ACCEPT
 
 VRN_expression* VRN_constant::Clone() const {
   return CopyBaseTo(new VRN_constant(value_));
@@ -164,11 +221,28 @@ VRN_expression* VRN_unknownFunction::Clone() const {
   return CopyCallTo(new VRN_unknownFunction(name_));
 }
 
+void VRN_unknownFunction::AcceptConstFunctionVisitor(
+    VRN_constFunctionVisitor& visitor) const {
+  visitor.VisitUnknownFunction(this);
+}
+
+void VRN_unknownFunction::AcceptFunctionVisitor(VRN_functionVisitor& visitor) {
+  visitor.VisitUnknownFunction(this);
+}
+
 // ---------------------------------------------------------------- operators
 
 VRN_binaryOperator::~VRN_binaryOperator() {
   delete left_;
   delete right_;
+}
+
+void VRN_binaryOperator::Detach(VRN_expression*& left,
+                                VRN_expression*& right) {
+  left = left_;
+  right = right_;
+  left_ = nullptr;
+  right_ = nullptr;
 }
 
 bool VRN_binaryOperator::IsDeterministic() const {
@@ -277,6 +351,11 @@ VRN_evalContext::VRN_evalContext(int expected_slots) : cache_in_use_(&cache_) {
   if (expected_slots > 0) values_.reserve(static_cast<size_t>(expected_slots));
 }
 
+VRN_evalContext::VRN_evalContext(VRN_evalContext* caller, int slot_count)
+    : generator_(&GeneratorOf(caller)),
+      values_(static_cast<size_t>(slot_count > 0 ? slot_count : 0), 0.0),
+      cache_in_use_(caller != nullptr ? caller->cache_in_use_ : &cache_) {}
+
 VRN_evalContext::~VRN_evalContext() {
   for (VRN_expression* substitute : substitutes_) delete substitute;
 }
@@ -296,6 +375,27 @@ int VRN_evalContext::GetSlot(const std::string& name) {
   values_.push_back(0.0);
   slots_.emplace(name, slot);
   return slot;
+}
+
+int VRN_evalContext::FindSlot(const std::string& name) const {
+  const auto found = slots_.find(name);
+  return found != slots_.end() ? found->second : -1;
+}
+
+void VRN_evalContext::AddSubstitute(VRN_expression* substitute,
+                                    VRN_expression* node) {
+  node->SetContextIndex(AddSubstitute(substitute));
+}
+
+VRN_expressionBinder& VRN_evalContext::GetBinder() {
+  // Made on first use: nested contexts of user-function calls never bind.
+  if (binder_ == nullptr) SetBinder(new VRN_expressionBinder());
+  return *binder_;
+}
+
+void VRN_evalContext::SetBinder(VRN_expressionBinder* binder) {
+  binder_.reset(binder);
+  binder_->context_ = this;
 }
 
 int VRN_evalContext::AddSubstitute(VRN_expression* substitute) {

@@ -8,7 +8,12 @@
 //
 // Ownership: every node owns its operands and arguments; deleting the root
 // deletes the tree. A built-in call points to a constant table row and a
-// context points to its random generator; neither is owned.
+// context points to its random generator; neither is owned. A user-function
+// call shares its function's immutable definition (ext_functions.h).
+//
+// Visitors (expression_visitor.h) reach every node through the Accept and
+// Traverse operations; traversals are pre-order: the node, then its operands
+// (left, right; condition, then, else) or its arguments, first to last.
 //
 // Evaluation never fails: domain errors give IEEE infinities and NaNs.
 // Evaluation, writing, cloning and deletion recurse once per level, so the
@@ -28,6 +33,12 @@
 
 class VRN_randomGenerator;
 class VRN_evalContext;
+class VRN_expressionBinder;
+class VRN_expressionVisitor;
+class VRN_constExpressionVisitor;
+class VRN_mutatingExpressionVisitor;
+class VRN_functionVisitor;
+class VRN_constFunctionVisitor;
 
 // Kind codes answered by GetKind; other code switches on them.
 enum VRN_expressionKind {
@@ -68,10 +79,47 @@ class VRN_expression {
   virtual bool IsOperator() const { return false; }
   // False when the tree calls a random-number function.
   virtual bool IsDeterministic() const { return true; }
+  // Calls the visit operation of the node's class: VisitOperator for
+  // binary operators and the conditional, VisitFunction for calls,
+  // VisitTextLiteral, VisitConstant, VisitVariable. owner is the place that
+  // holds this node (the parent's operand or the caller's root pointer); a
+  // mutating visitor may replace the node through it.
+  virtual void AcceptMutating(VRN_mutatingExpressionVisitor& visitor,
+                              VRN_expression*& owner) = 0;
+  virtual void AcceptConst(VRN_constExpressionVisitor& visitor) const = 0;
+  virtual void Accept(VRN_expressionVisitor& visitor) = 0;
+  // Accepts the visitor here, then traverses each operand in order. When
+  // the mutating visitor replaced this node through owner, the replacement
+  // is not traversed. REQUIRES: owner holds this node; a visitor that
+  // replaces a node makes the replacement before it deletes the old one.
+  virtual void TraverseMutating(VRN_mutatingExpressionVisitor& visitor,
+                                VRN_expression*& owner);
+  virtual void TraverseConst(VRN_constExpressionVisitor& visitor) const;
+  virtual void Traverse(VRN_expressionVisitor& visitor);
+  // One step of solving this node = rhs for the variable named name
+  // (expression_rewrite.cpp). On true this node has been consumed: rhs
+  // holds the new right side and remaining the operand that holds the
+  // variable, both owned by the caller; a negated node negates the right
+  // side. On false nothing changed.
+  virtual bool Isolate(const std::string& name, VRN_expression*& remaining,
+                       VRN_expression*& rhs);
+  // One simplification step. owner holds this node; a replacement is
+  // written there and this node deleted. True when anything changed.
+  // Products of sums are expanded, so repeated steps can multiply a tree's
+  // size: callers that repeat until no change bound the repetitions.
+  virtual bool Simplify(VRN_expression*& owner);
   // Value of the node without its sign; context may be null.
   virtual double EvaluateNode(VRN_evalContext* context) const = 0;
   // Appends the node's text without its sign.
   virtual void WriteTerm(std::string& text) const = 0;
+
+  // Operands (or arguments) in traversal order.
+  virtual int GetOperandCount() const { return 0; }
+  // REQUIRES: 0 <= i < GetOperandCount().
+  virtual VRN_expression*& OperandSlot(int i);
+  const VRN_expression* GetOperand(int i) const {
+    return const_cast<VRN_expression*>(this)->OperandSlot(i);
+  }
 
   // The node's value with its sign: the context's substitute when the node
   // has a context index and a context is given, else EvaluateNode. Operands
@@ -107,16 +155,23 @@ class VRN_variable : public VRN_expression {
 
   VRN_expression* Clone() const override;
   int GetKind() const override { return kExprVariable; }
+  void AcceptMutating(VRN_mutatingExpressionVisitor& visitor,
+                      VRN_expression*& owner) override;
+  void AcceptConst(VRN_constExpressionVisitor& visitor) const override;
+  void Accept(VRN_expressionVisitor& visitor) override;
   // Slot value when bound and the context holds the slot; the stored value
   // when unbound; NaN for a bound variable read without its context.
   double EvaluateNode(VRN_evalContext* context) const override;
   void WriteTerm(std::string& text) const override;
 
   const std::string& GetName() const { return name_; }
+  void SetName(std::string name) { name_ = std::move(name); }
   double GetValue() const { return value_; }
   void SetValue(double value) { value_ = value; }
   int GetSlot() const { return slot_; }
   void SetSlot(int slot) { slot_ = slot; }
+  // Binds to the slot of the name in context, -1 when it has none.
+  void Bind(const VRN_evalContext& context);
 
  private:
   std::string name_;
@@ -133,6 +188,10 @@ class VRN_constant : public VRN_expression {
 
   VRN_expression* Clone() const override;
   int GetKind() const override { return kExprConstant; }
+  void AcceptMutating(VRN_mutatingExpressionVisitor& visitor,
+                      VRN_expression*& owner) override;
+  void AcceptConst(VRN_constExpressionVisitor& visitor) const override;
+  void Accept(VRN_expressionVisitor& visitor) override;
   double EvaluateNode(VRN_evalContext*) const override { return value_; }
   void WriteTerm(std::string& text) const override;
 
@@ -150,6 +209,10 @@ class VRN_textLiteral : public VRN_expression {
 
   VRN_expression* Clone() const override;
   int GetKind() const override { return kExprTextLiteral; }
+  void AcceptMutating(VRN_mutatingExpressionVisitor& visitor,
+                      VRN_expression*& owner) override;
+  void AcceptConst(VRN_constExpressionVisitor& visitor) const override;
+  void Accept(VRN_expressionVisitor& visitor) override;
   double EvaluateNode(VRN_evalContext* context) const override;
   void WriteTerm(std::string& text) const override;
 
@@ -166,7 +229,15 @@ class VRN_function : public VRN_expression {
 
   int GetKind() const override { return kExprFunction; }
   bool IsDeterministic() const override;
+  void AcceptMutating(VRN_mutatingExpressionVisitor& visitor,
+                      VRN_expression*& owner) override;
+  void AcceptConst(VRN_constExpressionVisitor& visitor) const override;
+  void Accept(VRN_expressionVisitor& visitor) override;
+  // Simplifies each argument in place; calls are never folded.
+  bool Simplify(VRN_expression*& owner) override;
   void WriteTerm(std::string& text) const override;
+  int GetOperandCount() const override { return GetArgumentCount(); }
+  VRN_expression*& OperandSlot(int i) override { return args_[i]; }
 
   // The name as written back.
   virtual const char* GetName() const = 0;
@@ -174,6 +245,14 @@ class VRN_function : public VRN_expression {
   virtual bool IsRandom() const = 0;
   // The function's own check of the argument list; false with message set.
   virtual bool CheckArguments(std::string& message) const { return true; }
+  // Calls VisitUnknownFunction, VisitExtFunction or VisitStdFunction by
+  // class.
+  virtual void AcceptConstFunctionVisitor(
+      VRN_constFunctionVisitor& visitor) const = 0;
+  virtual void AcceptFunctionVisitor(VRN_functionVisitor& visitor) = 0;
+  // Levels a call adds to the nesting of an expression beyond its own
+  // arguments when it is evaluated: a user function's body.
+  virtual int GetBodyDepth() const { return 0; }
 
   // Appends arg; the call owns it.
   void AddArgument(VRN_expression* arg) { args_.push_back(arg); }
@@ -197,6 +276,9 @@ class VRN_unknownFunction : public VRN_function {
   double EvaluateNode(VRN_evalContext*) const override { return 0.0; }
   const char* GetName() const override { return name_.c_str(); }
   bool IsRandom() const override { return false; }
+  void AcceptConstFunctionVisitor(
+      VRN_constFunctionVisitor& visitor) const override;
+  void AcceptFunctionVisitor(VRN_functionVisitor& visitor) override;
 
  private:
   std::string name_;
@@ -205,6 +287,10 @@ class VRN_unknownFunction : public VRN_function {
 class VRN_operator : public VRN_expression {
  public:
   bool IsOperator() const override { return true; }
+  void AcceptMutating(VRN_mutatingExpressionVisitor& visitor,
+                      VRN_expression*& owner) override;
+  void AcceptConst(VRN_constExpressionVisitor& visitor) const override;
+  void Accept(VRN_expressionVisitor& visitor) override;
   // Binding strength: = <> 0, comparisons 1, + - 2, * / 3, ^ 4,
   // conditional -1.
   virtual int GetPrecedence() const = 0;
@@ -226,6 +312,13 @@ class VRN_binaryOperator : public VRN_operator {
 
   VRN_expression* GetLeft() const { return left_; }
   VRN_expression* GetRight() const { return right_; }
+  int GetOperandCount() const override { return 2; }
+  VRN_expression*& OperandSlot(int i) override {
+    return i == 0 ? left_ : right_;
+  }
+  // Hands both operands to the caller and leaves null in their place, so
+  // that deleting this node deletes neither.
+  void Detach(VRN_expression*& left, VRN_expression*& right);
 
  private:
   VRN_expression* left_;
@@ -239,6 +332,9 @@ class VRN_binaryOperator : public VRN_operator {
     VRN_expression* Clone() const override;                      \
     int GetKind() const override;                                \
     double EvaluateNode(VRN_evalContext* context) const override; \
+    bool Isolate(const std::string& name, VRN_expression*& remaining, \
+                 VRN_expression*& rhs) override;                 \
+    bool Simplify(VRN_expression*& owner) override;              \
     int GetPrecedence() const override;                          \
     const char* GetSymbol() const override;                      \
   };
@@ -282,6 +378,12 @@ class VRN_operatorConditional : public VRN_operator {
   VRN_expression* GetCondition() const { return condition_; }
   VRN_expression* GetThen() const { return then_; }
   VRN_expression* GetElse() const { return else_; }
+  // Simplifies the three operands in place; a constant condition stays.
+  bool Simplify(VRN_expression*& owner) override;
+  int GetOperandCount() const override { return 3; }
+  VRN_expression*& OperandSlot(int i) override {
+    return i == 0 ? condition_ : (i == 1 ? then_ : else_);
+  }
 
  private:
   VRN_expression* condition_;
@@ -296,9 +398,12 @@ class VRN_evalContextCacheItem {
 };
 
 // The state an evaluation runs in: the random generator, named slots with
-// their values, substitute expressions and per-call cache items.
+// their values, substitute expressions, per-call cache items and the binder
+// that binds variables to the slots.
 //
-// Ownership: owns substitutes and cache items; the generator is borrowed.
+// Ownership: owns substitutes, cache items and the binder; the generator is
+// borrowed. A nested context (a user-function call) borrows its caller's
+// cache map, so it must not outlive its caller.
 class VRN_evalContext {
  public:
   using CacheMap =
@@ -307,6 +412,10 @@ class VRN_evalContext {
   // A context with no slots, room reserved for expected_slots values, and
   // no generator.
   explicit VRN_evalContext(int expected_slots = 0);
+  // The context of a user-function call made from caller (may be null):
+  // slot_count unnamed slots valued 0.0, the caller's generator (else the
+  // default one) and the caller's cache map in use (else its own).
+  VRN_evalContext(VRN_evalContext* caller, int slot_count);
   VRN_evalContext(const VRN_evalContext&) = delete;
   VRN_evalContext& operator=(const VRN_evalContext&) = delete;
   ~VRN_evalContext();
@@ -322,6 +431,8 @@ class VRN_evalContext {
 
   // Slot of name, adding it with the next number and value 0.0 when new.
   int GetSlot(const std::string& name);
+  // Slot of name, -1 when the name has none.
+  int FindSlot(const std::string& name) const;
   int GetSlotCount() const { return static_cast<int>(values_.size()); }
   // REQUIRES: 0 <= slot < GetSlotCount().
   double GetSlotValue(int slot) const { return values_[slot]; }
@@ -330,11 +441,23 @@ class VRN_evalContext {
   // Appends a substitute (owned) and answers its index, the context index
   // of the nodes that stand for it.
   int AddSubstitute(VRN_expression* substitute);
+  // Appends substitute (owned) and sets node's context index to it, so that
+  // node evaluates in this context as the substitute does (times node's
+  // sign).
+  void AddSubstitute(VRN_expression* substitute, VRN_expression* node);
   // Value of substitute index; NaN when there is no such substitute.
   double EvaluateSubstitute(int index);
 
-  // The cache map cached data goes to: this context's own one.
+  // The cache map cached data goes to: this context's own one, or the
+  // caller's for a nested context.
   CacheMap& GetCacheMap() { return *cache_in_use_; }
+
+  // The binder BindExpression runs: a plain VRN_expressionBinder until
+  // SetBinder installs another.
+  VRN_expressionBinder& GetBinder();
+  // Deletes the current binder and installs binder (owned), bound to this
+  // context. REQUIRES: binder != null.
+  void SetBinder(VRN_expressionBinder* binder);
 
  private:
   VRN_randomGenerator* generator_ = nullptr;
@@ -343,6 +466,7 @@ class VRN_evalContext {
   std::vector<VRN_expression*> substitutes_;
   CacheMap cache_;
   CacheMap* cache_in_use_;
+  std::unique_ptr<VRN_expressionBinder> binder_;
 };
 
 inline double VRN_expression::Evaluate(VRN_evalContext* context) const {

@@ -447,7 +447,16 @@ VRN_expressionParser::Node VRN_expressionParser::ParseCall(int start,
     }
   }
   ++depth;
+  if (!AddBodyDepth(*call, base, depth)) return nullptr;
   return FinishCall(std::move(call), start, length, count, at_least);
+}
+
+QELTA_NOINLINE bool VRN_expressionParser::AddBodyDepth(
+    const VRN_function& call, int base, int& depth) {
+  const int body = call.GetBodyDepth();
+  if (body == 0) return true;
+  depth = std::max(depth, 1 + body);
+  return !TooDeep(base + depth);
 }
 
 QELTA_NOINLINE std::unique_ptr<VRN_function> VRN_expressionParser::StartCall(int start,

@@ -11,9 +11,10 @@
 // Only the first error is reported, with a message and a position clamped
 // to the text length. A text nested deeper than kMaxExpressionDepth levels
 // (each parenthesis pair, unary minus, call, conditional and binary
-// operator on a path counts one) fails with "Expression is nested too
-// deeply", so no text can exhaust the stack of the parser or of the tree
-// walks.
+// operator on a path counts one, and a user-function call also the levels
+// of its function's body) fails with "Expression is nested too deeply", so
+// no text can exhaust the stack of the parser, of the tree walks or of an
+// evaluation.
 //
 // Subclasses (foreign formats, user-function definitions) override the
 // three hooks. A parser object is reusable: each Parse resets it.
@@ -100,6 +101,9 @@ class VRN_expressionParser {
                                           bool& at_least);
   Node FinishCall(std::unique_ptr<VRN_function> call, int start, int length,
                   int count, bool at_least);
+  // Counts the levels a user function's body adds when the call is
+  // evaluated; false, with the error recorded, past the nesting bound.
+  bool AddBodyDepth(const VRN_function& call, int base, int& depth);
   void Record(const VRN_expression* node, int position);
 
   const char* text_ = "";

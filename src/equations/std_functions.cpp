@@ -8,6 +8,8 @@
 #include <memory>
 
 #include "base/random.h"
+#include "equations/expression_visitor.h"
+#include "equations/metalog_fit.h"
 
 namespace {
 
@@ -342,9 +344,6 @@ double EvalLognormal(const Frame& f) {
   return std::exp(f.generator.Normal(0.0, 1.0) * sigma + mu);
 }
 
-// Metalog draws need fitting and coefficient handling not built yet.
-double EvalMetalog(const Frame&) { return kNaN; }
-
 double EvalNormal(const Frame& f) {
   const double sd = Arg(f, 1);
   const double mean = Arg(f, 0);
@@ -467,8 +466,8 @@ const VRN_stdFunctionEntry kTable[] = {
     {"Log10", 1, EvalLog10, nullptr, 0},
     {"Lognormal", 2, EvalLognormal, nullptr, 1},
     {"Max", -2, EvalMax, nullptr, 0},
-    {"Metalog", -7, EvalMetalog, CheckMetalog, 1},
-    {"MetalogA", -4, EvalMetalog, nullptr, 1},
+    {"Metalog", -7, VRN_EvalMetalog, CheckMetalog, 1},
+    {"MetalogA", -4, VRN_EvalMetalogA, nullptr, 1},
     {"Min", -2, EvalMin, nullptr, 0},
     {"Mod", 2, EvalMod, nullptr, 0},
     {"Multinomial", -2, EvalMultinomial, nullptr, 0},
@@ -563,4 +562,13 @@ double VRN_stdFunction::EvaluateNode(VRN_evalContext* context) const {
 
 bool VRN_stdFunction::CheckArguments(std::string& message) const {
   return entry_->check == nullptr || entry_->check(*this, message);
+}
+
+void VRN_stdFunction::AcceptConstFunctionVisitor(
+    VRN_constFunctionVisitor& visitor) const {
+  visitor.VisitStdFunction(this);
+}
+
+void VRN_stdFunction::AcceptFunctionVisitor(VRN_functionVisitor& visitor) {
+  visitor.VisitStdFunction(this);
 }

@@ -61,6 +61,14 @@ class VRN_stdFunction : public VRN_function {
   // The row's check when it has one, else true. The arity is the parser's
   // to enforce.
   bool CheckArguments(std::string& message) const override;
+  void AcceptConstFunctionVisitor(
+      VRN_constFunctionVisitor& visitor) const override;
+  void AcceptFunctionVisitor(VRN_functionVisitor& visitor) override;
+  // Solves a one-argument call with an inverse (Sin and Asin, Cos and Acos,
+  // Tan and Atan, Exp and Ln, Sqr and Sqrt, Pow10 and Log10, both ways) or
+  // Log(x, base); false for every other row.
+  bool Isolate(const std::string& name, VRN_expression*& remaining,
+               VRN_expression*& rhs) override;
 
   // The row's signed arity.
   int GetArity() const { return entry_->arity; }

@@ -25,6 +25,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/arrays.h"
@@ -39,6 +40,7 @@ class VRN_dbn;
 class VRN_extFunctionContainer;
 class VRN_errorLog;
 class VRN_randomGenerator;
+class Mutator;
 class VRN_header;
 struct VRN_layoutOptions;
 // file input/output
@@ -417,13 +419,14 @@ class VRN_network {
   // Brings every value up to date with the current evidence and targets by
   // the dispatcher (RunInference): the Bayesian-network algorithm of the
   // network's code for a network of chance nodes. Answers the routine's
-  // status: 0; -42 when a join tree does not fit; -43 when (code 0) some
-  // marginal summed to zero, those nodes then being left invalid; -2 for a
-  // code whose algorithm is not available in this build ("Algorithm code N
-  // is not available" logged) and for node kinds this build cannot update.
+  // status: 0; -42 when a join tree does not fit; -43 when (codes 0, 2, 10)
+  // some marginal summed to zero, those nodes then being left invalid; -5
+  // when a sampler got no useful sample; -1 when polytree propagation meets
+  // a loop; -2 for node kinds this build cannot update.
   int UpdateBeliefs();
   // Empties the table cache and runs the routine of the Bayesian-network
-  // algorithm code (exact codes 0, 11 and 12); -2 for any other code.
+  // algorithm code 0 to 12 (see inference/bn_routines.h); -2 for any
+  // other code.
   int RunBNAlgorithm();
   // Resets every value to its own shape (no indexing parents, one dimension
   // of the outcome count; values without evidence invalid) and solves the
@@ -438,6 +441,37 @@ class VRN_network {
   // options are left as they were; values without evidence may be left
   // invalid.
   bool CalcPropEvidence(double& p, bool chainRuleOnly);
+
+  // The most probable joint outcomes of mapNodes given the observed
+  // evidence pairs (handle, outcome) and the network's virtual evidence,
+  // by annealed search on a private copy with the stored tuning and seed
+  // (bodies in inference/annealed_map.cpp). Answers 0 with one outcome per
+  // MAP node (in the order given; a MAP node with evidence keeps it), the
+  // assignment's probability given the evidence and the evidence's
+  // probability. Answers -2 for a bad or repeated handle, -51 for a MAP
+  // node that is not a discrete chance node, -43 for impossible evidence,
+  // or a failing update's status; then nothing is returned. This network
+  // is never changed.
+  int AnnealedMAP(const std::vector<std::pair<int, int>>& evidence,
+                  const std::vector<int>& mapNodes, std::vector<int>* assignment,
+                  double* bestProbability, double* evidenceProbability,
+                  int seed);
+
+  // --------------------------------------------- parameter randomization
+  // (bodies in network_parameters.cpp)
+  // Gives every node (nodes null) or every listed node, in list order,
+  // random tables drawn with generator (null: the network's own, created
+  // from the seed on first use); truth tables stay deterministic. Changed
+  // nodes lose their propagated evidence; one update follows under
+  // automatic updating. Answers 0, or -2 at the first bad handle (the
+  // nodes before it stay changed).
+  int RandomizeParameters(VRN_randomGenerator* generator,
+                          const std::vector<int>* nodes);
+  // The same with uniform tables (definitions without them are left).
+  int UniformizeParameters(const std::vector<int>* nodes);
+  // Applies mutator to the definitions as above, relevance reasoning off
+  // meanwhile. Answers 0, or -2 at the first bad handle.
+  int ApplyMutator(const std::vector<int>* nodes, Mutator& mutator);
 
   // ------------------------------------------ graph queries, orders, layouts
   // Number of arcs on the longest directed path; 0 without arcs.

@@ -7,6 +7,7 @@
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "inference/bn_algorithms.h"
+#include "inference/bn_routines.h"
 
 namespace {
 
@@ -78,16 +79,31 @@ int VRN_network::RunBNAlgorithm() {
   switch (bnAlgorithm_) {
     case 0:
       return VRN_UpdateClustering(this);
+    case 1:
+      return VRN_UpdateRejectionSampling(this);
+    case 2:
+      return VRN_UpdatePolytree(this);
+    case 3:
+    case 5:
+      return VRN_UpdateEvidenceWeightedSampling(this);
+    case 4:
+      return VRN_UpdateImportanceSampling(this);
+    case 6:
+      return VRN_UpdateEvidenceParentSampling(this);
+    case 7:
+      return VRN_UpdateSampling7(this);
+    case 8:
+      return VRN_UpdateSampling8(this);
+    case 9:
+      return VRN_UpdateSampling9(this);
+    case 10:
+      return VRN_UpdateJoinTree(this);
     case 11:
       return VRN_UpdateRelevanceDecomposition(this);
     case 12:
       return VRN_UpdateRelevanceDecomposition2(this);
     default:
       break;
-  }
-  if (bnAlgorithm_ >= 1 && bnAlgorithm_ <= 10) {
-    return errorLog_->Logf(qelta::kErrOutOfRange,
-                           "Algorithm code %d is not available", bnAlgorithm_);
   }
   return qelta::kErrOutOfRange;
 }

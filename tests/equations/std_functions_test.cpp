@@ -13,6 +13,7 @@
 
 #include "base/random.h"
 #include "equations/expression_parser.h"
+#include "equations/metalog_fit.h"
 
 namespace {
 
@@ -134,7 +135,7 @@ TEST(StdFunctionsTest, ExactResults) {
   EXPECT_EQ(Eval("GCD(0/0, 0)"), -2147483648.0);
   EXPECT_TRUE(std::isnan(Eval("Min(0/0, 1)")));
   EXPECT_TRUE(std::isnan(Eval("Metalog(1,2,3,4,5,6,7)")));
-  EXPECT_TRUE(std::isnan(Eval("MetalogA(0,1,2,3)")));
+  EXPECT_TRUE(std::isnan(Eval("MetalogA(1,1,0,1)")));
 }
 
 TEST(StdFunctionsTest, RandomRowsDrawTheirArgumentsInOrder) {
@@ -176,8 +177,14 @@ TEST(StdFunctionsTest, RandomRowsDrawTheirArgumentsInOrder) {
        [](G& g, const double* a) { return g.TruncNormal(a[0], a[1], a[2], a[3]); }},
       {"Uniform", {0, 2}, {1, 0}, [](G& g, const double* a) { return g.Uniform(a[0], a[1]); }},
       {"Weibull", {1, 2}, {1, 0}, [](G& g, const double* a) { return g.Weibull(a[0], a[1]); }},
-      {"Metalog", {0, 1, 2, 3, 4, 5, 6}, {}, [](G&, const double*) { return NAN; }},
-      {"MetalogA", {0, 1, 2, 3}, {}, [](G&, const double*) { return NAN; }},
+      {"Metalog", {0, 1, 2, 3, 4, 5, 6}, {0, 1, 2, 3, 4, 5, 6},
+       [](G& g, const double* a) {
+         double c[2];
+         (void)VRN_MetalogFit(a[0], a[1], 2, a + 3, a + 5, 2, c, -1.0);
+         return g.Metalog(a[0], a[1], 2, c);
+       }},
+      {"MetalogA", {0, 1, 2, 3}, {2, 3, 1, 0},
+       [](G& g, const double* a) { return g.Metalog(a[0], a[1], 2, a + 2); }},
   };
   for (const Case& c : cases) {
     std::string text = std::string(c.name) + "(";
