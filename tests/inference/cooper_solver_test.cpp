@@ -80,6 +80,15 @@ TEST(CooperSolverTest, OilWildcatterInEveryFormatAndExactCode) {
   }
 }
 
+TEST(CooperSolverTest, ASamplerSolvesEachScenario) {
+  VRN_network net;
+  ASSERT_EQ(0, net.ReadFile(idtest::OilPath("xvrn").c_str(), 0, 0));
+  ASSERT_EQ(3, net.SetDefaultBNAlgorithm(3));
+  net.SetRandSeed(11);
+  ASSERT_EQ(0, net.UpdateBeliefs());
+  ExpectNear({22.5, 20}, Value(net, net.FindNode("Test")), 3, "Test");
+}
+
 TEST(CooperSolverTest, NotificationsFollowTheScenarios) {
   VRN_network net;
   ASSERT_EQ(0, net.ReadFile(idtest::OilPath("xvrn").c_str(), 0, 0));
@@ -312,6 +321,35 @@ TEST(CooperSolverTest, ImpossibleScenariosAreLeftOut) {
   ASSERT_EQ(8u, d2_values.size());
   EXPECT_EQ(qelta::kUndefinedValue, d2_values[2]);  // D1 = 0, X = 1
   EXPECT_EQ(20, d2_values[7]);
+}
+
+}  // namespace
+
+namespace {
+
+// Evidence that no sample meets: every scenario fails with -5.
+TEST(CooperSolverTest, ScenariosWithoutUsefulSamples) {
+  for (bool decided : {false, true}) {
+    VRN_network net;
+    const int a = idtest::Add(net, qelta::kDefCpt, "A");
+    const int b = idtest::Add(net, qelta::kDefCpt, "B");
+    const int d = idtest::Add(net, qelta::kDefDecision, "D");
+    const int u = idtest::Add(net, qelta::kDefUtility, "U");
+    ASSERT_EQ(0, net.AddArc(a, b));
+    ASSERT_EQ(0, net.AddArc(d, u));
+    idtest::Table(net, b, {1, 1e-15, 1, 1e-15});
+    ASSERT_EQ(0, net.GetNode(b)->Value()->SetEvidence(1));
+    if (decided) {
+      ASSERT_EQ(0, net.GetNode(d)->Value()->SetEvidence(0));
+    }
+    ASSERT_EQ(1, net.SetDefaultBNAlgorithm(1));
+    ASSERT_EQ(0, net.SetNumberOfSamples(100));
+    EXPECT_EQ(qelta::kErrNoUsefulSamples, net.UpdateBeliefs()) << decided;
+    EXPECT_TRUE(LogHas(net, "The following scenario could not be evaluated:"));
+    EXPECT_EQ(!decided, LogHas(net, "D = Choice1"));
+    EXPECT_TRUE(LogHas(net, "Error when running Cooper's algorithm"));
+    EXPECT_FALSE(net.GetNode(a)->Value()->IsValueValid());
+  }
 }
 
 }  // namespace
