@@ -15,6 +15,7 @@
 namespace {
 
 using idtest::ExpectNear;
+using idtest::LogHas;
 using idtest::Indexing;
 using idtest::Value;
 
@@ -28,14 +29,6 @@ class CountingSolver : public VRN_CooperSolver {
   int before[2] = {0, 0};
   int after[2] = {0, 0};
 };
-
-bool LogHas(const VRN_network& net, const std::string& text) {
-  const VRN_errorLog* log = net.ErrorLog();
-  for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
-    if (text == log->GetMessage(i)) return true;
-  }
-  return false;
-}
 
 void ExpectOilSolved(VRN_network& net, double tol, const std::string& what) {
   const int test = net.FindNode("Test"), seismic = net.FindNode("Seismic");

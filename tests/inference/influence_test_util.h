@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/error_log.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
@@ -38,6 +39,15 @@ inline void Table(VRN_network& net, int h, const std::vector<double>& items) {
 inline std::vector<double> Value(VRN_network& net, int h) {
   const VRN_matrix& m = net.GetNode(h)->Value()->GetValue();
   return std::vector<double>(m.GetItems().begin(), m.GetItems().end());
+}
+
+// Whether the network's log holds exactly this message.
+inline bool LogHas(const VRN_network& net, const std::string& text) {
+  const VRN_errorLog* log = net.ErrorLog();
+  for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
+    if (text == log->GetMessage(i)) return true;
+  }
+  return false;
 }
 
 inline std::vector<int> Indexing(VRN_network& net, int h) {

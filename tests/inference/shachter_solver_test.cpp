@@ -12,15 +12,8 @@
 namespace {
 
 using idtest::ExpectNear;
+using idtest::LogHas;
 using idtest::Value;
-
-bool LogHas(const VRN_network& net, const std::string& text) {
-  const VRN_errorLog* log = net.ErrorLog();
-  for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
-    if (text == log->GetMessage(i)) return true;
-  }
-  return false;
-}
 
 TEST(ShachterSolverTest, AgreesWithCooperWhereBothMustAgree) {
   struct Case {
