@@ -466,6 +466,12 @@ class VRN_network {
   // algorithm code 0 to 12 (see inference/bn_routines.h); -2 for any
   // other code.
   int RunBNAlgorithm();
+  // Resets every value to its own shape (no indexing parents, one dimension
+  // of the outcome count; values without evidence invalid) and solves the
+  // influence diagram with the solver of the influence-diagram code: 0
+  // Cooper's, 1 Shachter's; -2 for any other code. Answers the solver's
+  // status.
+  int RunIDAlgorithm();
   // The probability of the observed evidence into p, by join-tree
   // clustering with the chain rule as fallback (chainRuleOnly: the chain
   // rule alone). True on success; false with p = -1.0 when both fail.

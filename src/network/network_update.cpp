@@ -63,11 +63,7 @@ int VRN_network::RunInference() {
         qelta::kErrOutOfRange,
         "Equation nodes cannot be used in influence diagrams.");
   }
-  if (influence_diagram) {
-    return errorLog_->Logf(qelta::kErrOutOfRange,
-                           "Influence diagram algorithm code %d is not available",
-                           idAlgorithm_);
-  }
+  if (influence_diagram) return RunIDAlgorithm();
   if (equations) {
     return errorLog_->LogError(qelta::kErrOutOfRange,
                                "Equation belief updating is not available");

@@ -1,0 +1,567 @@
+#include "inference/cooper_solver.h"
+
+#include <cfloat>
+#include <new>
+
+#include "base/error_log.h"
+#include "base/special_values.h"
+#include "base/status.h"
+#include "definitions/id_values.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+#include "definitions/utility.h"
+#include "network/node.h"
+
+namespace {
+
+constexpr const char* kErrorMessage = "Error when running Cooper's algorithm";
+constexpr double kUndefined = qelta::kUndefinedValue;
+
+bool IsUndefined(double v) { return v == kUndefined; }
+
+int TypeOf(const VRN_network& net, int h) {
+  return net.GetNode(h)->Definition()->GetType();
+}
+
+VRN_nodeVal* ValueOf(const VRN_network& net, int h) {
+  return net.GetNode(h)->Value();
+}
+
+int OutcomesOf(const VRN_network& net, int h) {
+  return net.GetNode(h)->Definition()->GetNumberOfOutcomes();
+}
+
+void MarkValid(VRN_nodeVal* value) {
+  value->AddFlags(qelta::kValFlagValid);
+  value->SetUpdateTag(0);
+}
+
+// Runs the odometer over the first `count` dimensions of sizes.
+bool NextConfiguration(const VRN_intArray& sizes, int count,
+                       std::vector<int>& coords) {
+  for (int d = count - 1; d >= 0; --d) {
+    if (++coords[d] < sizes[d]) return true;
+    coords[d] = 0;
+  }
+  return false;
+}
+
+// Sizes of every dimension of m but the last (one of size 1 when m has a
+// single dimension).
+int ReducedDimensions(const VRN_matrix& m, VRN_matrix& out) {
+  const int n = m.GetDimensionCount();
+  if (n <= 1) return out.SetSingleDimension(1);
+  return out.SetDimensionSizes(m.GetDimensions().Items(), n - 1);
+}
+
+// out = m maximised over its last dimension; undefined entries never win,
+// and a run of undefined entries stays undefined.
+int MaximizeLast(const VRN_matrix& m, VRN_matrix& out) {
+  const int status = ReducedDimensions(m, out);
+  if (status != qelta::kOk) return qelta::kErrOutOfMemory;
+  const int n = m.GetSize(m.GetDimensionCount() - 1);
+  const double* in = m.GetItems().Items();
+  double* res = out.GetItems().Items();
+  const int runs = m.GetItemCount() / n;
+  for (int r = 0; r < runs; ++r) {
+    double best = -DBL_MAX;
+    bool any = false;
+    for (int k = 0; k < n; ++k) {
+      const double v = in[r * n + k];
+      if (IsUndefined(v)) continue;
+      if (!any || v > best) best = v;
+      any = true;
+    }
+    res[r] = any ? best : kUndefined;
+  }
+  return qelta::kOk;
+}
+
+}  // namespace
+
+VRN_CooperSolver::VRN_CooperSolver() = default;
+
+VRN_CooperSolver::~VRN_CooperSolver() = default;
+
+void VRN_CooperSolver::OnConverted() {}
+void VRN_CooperSolver::OnBeforeUpdate(int) {}
+void VRN_CooperSolver::OnAfterUpdate(int) {}
+
+bool VRN_CooperSolver::IsDecisionInNetwork(int handle) const {
+  return (TypeOf(*network_, handle) & qelta::kDefBitDecision) != 0;
+}
+
+int VRN_CooperSolver::Solve(VRN_network& network) {
+  network_ = &network;
+  // Cleared as a flag only: SetAutoUpdate would update and come back here.
+  const bool auto_update = network.IsAutoUpdate();
+  const int options = network.GetRelevanceOptions();
+  network.SetFlags(network.GetFlags() & ~qelta::kNetAutoUpdate);
+  int status;
+  try {
+    status = SolveSteps();
+  } catch (const std::bad_alloc&) {
+    network.SetRelevanceOptions(options);
+    network.InvalidateValues();
+    status = network.ErrorLog()->LogError(qelta::kErrOutOfMemory, kErrorMessage);
+  }
+  if (auto_update) network.SetFlags(network.GetFlags() | qelta::kNetAutoUpdate);
+  return status;
+}
+
+int VRN_CooperSolver::SolveSteps() {
+  VRN_network& net = *network_;
+  const int prepared = PrepareUtilityNode();
+  if (prepared == qelta::kErrOutOfRange) {
+    net.ErrorLog()->LogError(prepared,
+                             "Utilities not specified. Policies cannot be "
+                             "evaluated");
+    hasUtilities_ = false;
+  } else if (prepared != qelta::kOk) {
+    return net.ErrorLog()->LogError(prepared, kErrorMessage);
+  }
+
+  const int options = net.GetRelevanceOptions();
+  net.SetRelevanceOptions(0);
+  CollectScenarioCandidates();
+  EnforceDecisionOrder();
+  CopyIntoWork();
+  net.SetRelevanceOptions(options);
+
+  work_.SetFlags(work_.GetFlags() & ~qelta::kNetAutoUpdate);
+  ConvertToChanceNodes();
+  int status = FindIndexingParents();
+  if (status != qelta::kOk) {
+    net.InvalidateValues();
+    return net.ErrorLog()->LogError(status, kErrorMessage);
+  }
+  work_.SetFlags(work_.GetFlags() | qelta::kNetRelevance |
+                 qelta::kNetEvidencePropagation);
+  work_.SetRelevanceOptions(qelta::kRelEvidenceSet | qelta::kRelEvidenceCleared);
+  work_.InvalidateValues();
+
+  status = EvaluateScenarios(0);
+  if (status == qelta::kOk && completed_ == 0 && lastSkip_ != 0) {
+    status = lastSkip_;  // no scenario at all could be evaluated
+  }
+  if (status != qelta::kOk) {
+    net.InvalidateValues();
+    return net.ErrorLog()->LogError(status, kErrorMessage);
+  }
+
+  const VRN_intArray& order = work_.PartialOrder();
+  for (int h : order) {
+    if (ValueOf(net, h)->GetIndexingParents().GetSize() == 0) StoreValues(h);
+  }
+  for (int h : utilityNodes_) {
+    if (TypeOf(net, h) != qelta::kDefUtility) continue;
+    auto* def = static_cast<VRN_utility*>(net.GetNode(h)->Definition());
+    auto* value = static_cast<VRN_expectedUtility*>(ValueOf(net, h));
+    (void)value->Rescale(0.0, 1.0, def->GetMinimum(), def->GetMaximum());
+    MarkValid(value);
+  }
+  if (hasUtilities_) {
+    status = ComputePolicies();
+    if (status != qelta::kOk) {
+      net.InvalidateValues();
+      return net.ErrorLog()->LogError(status, kErrorMessage);
+    }
+  }
+  for (int h : work_.PartialOrder()) {
+    const VRN_nodeVal* w = ValueOf(work_, h);
+    if (w->IsValueValid() || w->HasEvidence()) MarkValid(ValueOf(net, h));
+  }
+  if (!hasUtilities_) {
+    for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+      if (IsDecisionInNetwork(h)) ValueOf(net, h)->Invalidate();
+    }
+  }
+  if (utilityNode_ >= 0 && net.IsValidHandle(utilityNode_)) {
+    MarkValid(ValueOf(net, utilityNode_));
+  }
+  return qelta::kOk;
+}
+
+int VRN_CooperSolver::PrepareUtilityNode() {
+  VRN_network& net = *network_;
+  utilityNode_ = -1;
+  utilityNodes_.Flush();
+  for (int h : net.PartialOrder()) {
+    if ((TypeOf(net, h) & qelta::kDefBitUtility) != 0) utilityNodes_.Add(h);
+  }
+  if (utilityNodes_.GetSize() == 0) return qelta::kErrOutOfRange;
+  int terminal = -1;
+  int terminals = 0;
+  for (int h : utilityNodes_) {
+    if (net.GetNode(h)->Children().GetSize() == 0) {
+      terminal = h;
+      ++terminals;
+    }
+  }
+  if (terminals == 1) {
+    utilityNode_ = terminal;
+    return qelta::kOk;
+  }
+  // Several utilities are combined by a multi-attribute utility node; a
+  // network that cannot hold one refuses it and the diagram stays as it is.
+  const int added = net.AddNode(qelta::kDefMau, nullptr);
+  if (added < 0) return added;
+  (void)net.DeleteNode(added);
+  return qelta::kErrWrongNodeType;
+}
+
+void VRN_CooperSolver::CollectScenarioCandidates() {
+  VRN_network& net = *network_;
+  candidates_.Flush();
+  VRN_intArray order;
+  (void)net.GetDecisionOrder(order);
+  for (int h : order) {
+    if (ValueOf(net, h)->HasEvidence()) continue;
+    bool informs = IsDecisionInNetwork(h);
+    for (int c : net.GetNode(h)->Children()) {
+      if (informs) break;
+      informs = IsDecisionInNetwork(c);
+    }
+    if (informs) (void)candidates_.AddUnique(h);
+  }
+}
+
+void VRN_CooperSolver::EnforceDecisionOrder() {
+  VRN_network& net = *network_;
+  // Blocks of candidates, each ending with a decision (the last may not).
+  std::vector<std::vector<int>> blocks(1);
+  for (int h : candidates_) {
+    blocks.back().push_back(h);
+    if (IsDecisionInNetwork(h)) blocks.emplace_back();
+  }
+  if (blocks.back().empty()) blocks.pop_back();
+  if (blocks.empty()) return;
+  int d = blocks[0].back();
+  for (size_t b = 1; b < blocks.size(); ++b) {
+    const int next = blocks[b].back();
+    bool adjacent = false;
+    for (int h : blocks[b]) adjacent = adjacent || net.AreAdjacent(d, h) != 0;
+    if (!adjacent) {
+      // The order is assumed whether or not the arc can be added.
+      (void)net.AddArc(d, next);
+      net.ErrorLog()->Logf(qelta::kErrOutOfRange,
+                           "Temporal order assumed: node [%s] before node [%s]",
+                           net.GetNode(d)->GetId(), net.GetNode(next)->GetId());
+    }
+    d = next;
+  }
+}
+
+void VRN_CooperSolver::CopyIntoWork() {
+  work_ = *network_;
+  (void)work_.ErrorLog()->RedirectToLog(network_->ErrorLog());
+  for (int h = work_.GetFirstNode(); h >= 0; h = work_.GetNextNode(h)) {
+    VRN_nodeVal* value = ValueOf(work_, h);
+    if (!value->HasEvidence()) continue;
+    const int outcome = value->GetEvidence();
+    const int count = OutcomesOf(work_, h);
+    if (outcome < 0 || outcome >= count) continue;
+    VRN_matrix& m = value->GetMutableValue();
+    if (m.SetSingleDimension(count) != qelta::kOk) continue;
+    m.FillWith(0.0);
+    *m.ItemAddress(outcome) = 1.0;
+    MarkValid(value);
+  }
+}
+
+void VRN_CooperSolver::ConvertToChanceNodes() {
+  const bool targets = network_->GetNumberOfTargets() > 0;
+  for (int h = work_.GetFirstNode(); h >= 0;) {
+    const int next = work_.GetNextNode(h);
+    if (TypeOf(work_, h) == qelta::kDefMau) (void)work_.DeleteNode(h);
+    h = next;
+  }
+  const VRN_intArray order = work_.PartialOrder();
+  for (int h : order) {
+    VRN_node* node = work_.GetNode(h);
+    const int type = node->Definition()->GetType();
+    if (type == qelta::kDefUtility) {
+      auto* def = static_cast<VRN_utility*>(node->Definition());
+      (void)def->Rescale();
+      const VRN_matrix u = *def->GetMatrix();
+      if (node->setNodeType(qelta::kDefCpt) != qelta::kOk) continue;
+      VRN_matrix* table = node->Definition()->GetMatrix();
+      const int n = table->GetSize(table->GetDimensionCount() - 1);
+      table->FillWith(0.0);
+      double* items = table->GetItems().Items();
+      for (int i = 0; i < u.GetItemCount(); ++i) {
+        items[i * n] = u.GetItem(i);
+        items[i * n + 1] = 1.0 - u.GetItem(i);
+      }
+    } else if (type == qelta::kDefDecision) {
+      (void)node->setNodeType(qelta::kDefCpt);
+    } else {
+      continue;
+    }
+    if (targets) (void)work_.SetTarget(h, true);
+  }
+  // Observed chance nodes need their distributions even when the caller
+  // asked only for some targets.
+  if (targets) {
+    for (int h : candidates_) (void)work_.SetTarget(h, true);
+  }
+  OnConverted();
+}
+
+void VRN_CooperSolver::Reachable(int start, const std::vector<char>& observed,
+                                 std::vector<char>& out) {
+  const int slots = work_.GetSlotCount();
+  // Nodes that are observed or have an observed descendant open converging
+  // connections; virtual evidence counts as an observed child.
+  std::vector<char> opens(slots, 0);
+  std::vector<int> stack;
+  for (int h = 0; h < slots; ++h) {
+    if (work_.GetNode(h) == nullptr) continue;
+    if (observed[h] || ValueOf(work_, h)->HasVirtualEvidence()) {
+      if (!opens[h]) stack.push_back(h);
+      opens[h] = 1;
+    }
+  }
+  while (!stack.empty()) {
+    const int h = stack.back();
+    stack.pop_back();
+    for (int p : work_.GetNode(h)->Parents()) {
+      if (!opens[p]) {
+        opens[p] = 1;
+        stack.push_back(p);
+      }
+    }
+  }
+  out.assign(slots, 0);
+  // Visits (node, arrived from a child); bit 1 up, bit 2 down.
+  std::vector<char> seen(slots, 0);
+  std::vector<std::pair<int, bool>> pending{{start, true}};
+  while (!pending.empty()) {
+    const auto [h, up] = pending.back();
+    pending.pop_back();
+    const char bit = up ? 1 : 2;
+    if (seen[h] & bit) continue;
+    seen[h] |= bit;
+    const bool known = observed[h] && h != start;
+    if (!known) out[h] = 1;
+    const VRN_node* node = work_.GetNode(h);
+    if (up && !known) {
+      for (int p : node->Parents()) pending.emplace_back(p, true);
+      for (int c : node->Children()) pending.emplace_back(c, false);
+    } else if (!up) {
+      if (!known) {
+        for (int c : node->Children()) pending.emplace_back(c, false);
+      }
+      if (opens[h]) {
+        for (int p : node->Parents()) pending.emplace_back(p, true);
+      }
+    }
+  }
+}
+
+int VRN_CooperSolver::FindIndexingParents() {
+  VRN_network& net = *network_;
+  const int slots = net.GetSlotCount();
+  scenarioNodes_.Flush();
+  if (hasUtilities_) {
+    for (int h : candidates_) scenarioNodes_.Add(h);
+  }
+  scenarioStates_.Flush();
+  for (int i = 0; i < scenarioNodes_.GetSize(); ++i) scenarioStates_.Add(0);
+  scenarioPosition_.assign(slots, -1);
+  for (int i = 0; i < scenarioNodes_.GetSize(); ++i) {
+    scenarioPosition_[scenarioNodes_[i]] = i;
+  }
+  if (scenarioNodes_.GetSize() == 0) return qelta::kOk;
+
+  // Known in a complete scenario: every scenario node and the evidence.
+  std::vector<char> observed(slots, 0);
+  for (int h = 0; h < slots; ++h) {
+    if (work_.GetNode(h) != nullptr && ValueOf(work_, h)->HasEvidence()) {
+      observed[h] = 1;
+    }
+  }
+  for (int h : scenarioNodes_) observed[h] = 1;
+
+  std::vector<std::vector<char>> reach(scenarioNodes_.GetSize());
+  for (int i = 0; i < scenarioNodes_.GetSize(); ++i) {
+    Reachable(scenarioNodes_[i], observed, reach[i]);
+  }
+  indexedNodes_.clear();
+  for (int h : work_.PartialOrder()) {
+    if (observed[h]) continue;
+    VRN_nodeVal* value = ValueOf(net, h);
+    value->ClearIndexingParents();
+    for (int i = 0; i < scenarioNodes_.GetSize(); ++i) {
+      if (h != utilityNode_ && !reach[i][h]) continue;
+      const int status = value->AddIndexingParent(scenarioNodes_[i]);
+      if (status != qelta::kOk) return qelta::kErrOutOfMemory;
+    }
+    if (value->GetIndexingParents().GetSize() == 0) continue;
+    value->GetMutableValue().FillWith(kUndefined);
+    indexedNodes_.push_back(h);
+  }
+
+  // A chance scenario node depends on the earlier ones it is d-connected to
+  // while the later ones are still unknown.
+  for (int i = scenarioNodes_.GetSize() - 1; i >= 0; --i) {
+    const int p = scenarioNodes_[i];
+    observed[p] = 0;
+    if (IsDecisionInNetwork(p)) continue;
+    VRN_nodeVal* value = ValueOf(net, p);
+    value->ClearIndexingParents();
+    std::vector<char> from;
+    for (int j = 0; j < i; ++j) {
+      Reachable(scenarioNodes_[j], observed, from);
+      if (!from[p]) continue;
+      const int status = value->AddIndexingParent(scenarioNodes_[j]);
+      if (status != qelta::kOk) return qelta::kErrOutOfMemory;
+    }
+    value->GetMutableValue().FillWith(kUndefined);
+  }
+  return qelta::kOk;
+}
+
+int VRN_CooperSolver::EvaluateScenarios(int level) {
+  VRN_network& net = *network_;
+  if (level == scenarioNodes_.GetSize()) {
+    OnBeforeUpdate(0);
+    const int status = work_.RunBNAlgorithm();
+    OnAfterUpdate(0);
+    if (status == qelta::kErrNoUsefulSamples) {
+      net.ErrorLog()->LogError(status,
+                               "The following scenario could not be "
+                               "evaluated:");
+      for (int i = 0; i < scenarioNodes_.GetSize(); ++i) {
+        const VRN_node* node = net.GetNode(scenarioNodes_[i]);
+        const VRN_idArray* ids = node->Definition()->GetOutcomesNames();
+        net.ErrorLog()->Logf(status, "%s = %s", node->GetId(),
+                             ids != nullptr ? ids->Get(scenarioStates_[i]) : "");
+      }
+    }
+    if (status == qelta::kErrNoUsefulSamples ||
+        status == qelta::kErrZeroMarginal) {
+      // The scenario is left undefined; zero marginals mean it cannot occur.
+      lastSkip_ = status;
+      return status;
+    }
+    if (status != qelta::kOk) return status;
+    ++completed_;
+    for (int h : indexedNodes_) StoreValues(h);
+    return qelta::kOk;
+  }
+  const int s = scenarioNodes_[level];
+  VRN_nodeVal* value = ValueOf(work_, s);
+  const int count = OutcomesOf(work_, s);
+  for (int k = 0; k < count; ++k) {
+    if (value->SetEvidence(k) != qelta::kOk) continue;
+    scenarioStates_[level] = k;
+    const int status = EvaluateScenarios(level + 1);
+    if (status == qelta::kErrNoUsefulSamples ||
+        status == qelta::kErrZeroMarginal) {
+      continue;
+    }
+    if (status != qelta::kOk) return status;
+  }
+  if (IsDecisionInNetwork(s)) return qelta::kOk;
+  if (value->HasFlags(qelta::kValFlagEvidence)) (void)value->ClearEvidence();
+  OnBeforeUpdate(1);
+  const int status = work_.RunBNAlgorithm();
+  OnAfterUpdate(1);
+  if (status != qelta::kOk) return status;
+  StoreValues(s);
+  return qelta::kOk;
+}
+
+void VRN_CooperSolver::StoreValues(int handle) {
+  VRN_nodeVal* v = ValueOf(*network_, handle);
+  const VRN_nodeVal* w = ValueOf(work_, handle);
+  if (v->IsValueValid() || !w->IsValueValid()) return;
+  const VRN_intArray& parents = v->GetIndexingParents();
+  VRN_matrix& m = v->GetMutableValue();
+  if (m.GetDimensionCount() != parents.GetSize() + 1) return;
+  int base = 0;
+  for (int i = 0; i < parents.GetSize(); ++i) {
+    base += scenarioStates_[scenarioPosition_[parents[i]]] *
+            m.GetStrides()[i];
+  }
+  const VRN_matrix& src = w->GetValue();
+  const int type = v->GetType();
+  if (type == qelta::kValBeliefVector) {
+    const int n = m.GetSize(parents.GetSize());
+    if (src.GetItemCount() != n) return;
+    for (int o = 0; o < n; ++o) *m.ItemAddress(base + o) = src.GetItem(o);
+  } else if (type == qelta::kValExpectedUtility) {
+    if (src.GetItemCount() < 1) return;
+    *m.ItemAddress(base) = src.GetItem(0);
+  }
+}
+
+int VRN_CooperSolver::ComputePolicies() {
+  VRN_network& net = *network_;
+  if (utilityNode_ < 0) return qelta::kOk;
+  const VRN_matrix& utility = ValueOf(net, utilityNode_)->GetValue();
+  VRN_matrix m;
+  if (ReducedDimensions(utility, m) != qelta::kOk) {
+    return qelta::kErrOutOfMemory;
+  }
+  // The utility's last dimension has size 1: the items carry over.
+  if (m.SetItems(utility.GetItems()) != qelta::kOk) return qelta::kErrOutOfRange;
+  VRN_matrix reduced;
+  std::vector<int> coords;
+  for (int i = scenarioNodes_.GetSize() - 1; i >= 0; --i) {
+    const int s = scenarioNodes_[i];
+    VRN_nodeVal* value = ValueOf(net, s);
+    if (IsDecisionInNetwork(s)) {
+      value->ClearIndexingParents();
+      for (int j = 0; j < i; ++j) {
+        if (value->AddIndexingParent(scenarioNodes_[j]) != qelta::kOk) {
+          return qelta::kErrOutOfMemory;
+        }
+      }
+      if (value->GetMutableValue().CopyItems(m) != qelta::kOk) {
+        return qelta::kErrOutOfRange;
+      }
+      MarkValid(value);
+      const int status = MaximizeLast(m, reduced);
+      if (status != qelta::kOk) return status;
+    } else {
+      // Average over s with its distribution given the earlier scenario
+      // nodes it depends on; undefined entries add nothing.
+      const VRN_matrix& p = value->GetValue();
+      const VRN_intArray& parents = value->GetIndexingParents();
+      const int n = m.GetSize(i);
+      if (p.GetDimensionCount() != parents.GetSize() + 1 ||
+          p.GetSize(parents.GetSize()) != n) {
+        return qelta::kErrOutOfRange;
+      }
+      if (ReducedDimensions(m, reduced) != qelta::kOk) {
+        return qelta::kErrOutOfMemory;
+      }
+      const double* in = m.GetItems().Items();
+      const double* prob = p.GetItems().Items();
+      double* res = reduced.GetItems().Items();
+      coords.assign(i, 0);
+      int r = 0;
+      do {
+        int pbase = 0;
+        for (int t = 0; t < parents.GetSize(); ++t) {
+          pbase += coords[scenarioPosition_[parents[t]]] * p.GetStrides()[t];
+        }
+        double sum = 0.0;
+        bool any = false;
+        for (int k = 0; k < n; ++k) {
+          const double u = in[r * n + k];
+          const double q = prob[pbase + k];
+          if (IsUndefined(u) || IsUndefined(q)) continue;
+          sum += u * q;
+          any = true;
+        }
+        res[r] = any ? sum : kUndefined;
+        ++r;
+      } while (NextConfiguration(m.GetDimensions(), i, coords));
+    }
+    m = reduced;
+  }
+  return qelta::kOk;
+}

@@ -1,0 +1,90 @@
+// VRN_CooperSolver: influence-diagram algorithm 0. Solves a diagram by
+// turning it into a Bayesian network (the utility becomes a two-state chance
+// node whose first state has the rescaled utility as its probability,
+// decisions become root chance nodes) and enumerating every scenario: each
+// combination of states of the open decisions and of the open chance nodes
+// observed before some decision. Each scenario is set as evidence in a
+// working copy and updated with the network's Bayesian-network algorithm; a
+// backward pass (average over chance nodes, maximum over decisions) then
+// gives every open decision its expected utility per choice, indexed by
+// everything known before it (no forgetting).
+//
+// Results go into the solved network's values: beliefs and expected
+// utilities indexed by the scenario nodes they depend on, and the policy
+// values of the decisions. Arcs that fix an assumed order between decisions
+// stay in the solved network.
+//
+// One solver serves one Solve; it owns its working copy. The three virtual
+// notifications let a caller follow the run; they do nothing here.
+// Thread use: the caller's thread; the solved network must not be used by
+// anybody else meanwhile.
+#ifndef QELTA_INFERENCE_COOPER_SOLVER_H_
+#define QELTA_INFERENCE_COOPER_SOLVER_H_
+
+#include <vector>
+
+#include "base/arrays.h"
+#include "base/matrix.h"
+#include "network/network.h"
+
+class VRN_CooperSolver {
+ public:
+  VRN_CooperSolver();
+  virtual ~VRN_CooperSolver();
+
+  VRN_CooperSolver(const VRN_CooperSolver&) = delete;
+  VRN_CooperSolver& operator=(const VRN_CooperSolver&) = delete;
+
+  // Once, when the working network has been converted.
+  virtual void OnConverted();
+  // Around every belief update of the working network: phase 0 for a
+  // complete scenario, 1 for the distribution of an observed chance node.
+  virtual void OnBeforeUpdate(int phase);
+  virtual void OnAfterUpdate(int phase);
+
+  // Solves network. 0 on success (also for a diagram without utility, which
+  // gets beliefs and logs -2 "Utilities not specified. Policies cannot be
+  // evaluated", its decisions left invalid). On failure every value without
+  // evidence is left invalid and the code is logged with "Error when
+  // running Cooper's algorithm": the failing update's status; -5 or -43 when
+  // no complete scenario could be evaluated; -42 when a value table is too
+  // large; -51 for several utility nodes without a common child. The
+  // network's automatic update and relevance options end as they were.
+  // REQUIRES: every value was reset to its own shape (RunIDAlgorithm does).
+  int Solve(VRN_network& network);
+
+ private:
+  int SolveSteps();
+  int PrepareUtilityNode();
+  void CollectScenarioCandidates();
+  void EnforceDecisionOrder();
+  void CopyIntoWork();
+  void ConvertToChanceNodes();
+  int FindIndexingParents();
+  int EvaluateScenarios(int level);
+  void StoreValues(int handle);
+  int ComputePolicies();
+  // Marks with 1 in out every node of work d-connected to start when the
+  // nodes marked in observed are known (start itself need not be known).
+  void Reachable(int start, const std::vector<char>& observed,
+                 std::vector<char>& out);
+  bool IsDecisionInNetwork(int handle) const;
+
+  VRN_network* network_ = nullptr;
+  VRN_network work_;
+  VRN_intArray utilityNodes_;
+  VRN_intArray scenarioNodes_;
+  VRN_intArray scenarioStates_;
+  VRN_intArray candidates_;
+  int utilityNode_ = -1;
+  bool hasUtilities_ = true;
+  // Position of each handle in scenarioNodes_, -1 elsewhere.
+  std::vector<int> scenarioPosition_;
+  // Nodes whose values are stored at every complete scenario.
+  std::vector<int> indexedNodes_;
+  // Complete scenarios evaluated, and the last reason one was skipped.
+  int completed_ = 0;
+  int lastSkip_ = 0;
+};
+
+#endif  // QELTA_INFERENCE_COOPER_SOLVER_H_

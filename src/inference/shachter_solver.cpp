@@ -1,0 +1,270 @@
+#include "inference/shachter_solver.h"
+
+#include <new>
+#include <vector>
+
+#include "base/error_log.h"
+#include "base/status.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+#include "definitions/utility.h"
+#include "network/node.h"
+
+namespace {
+
+constexpr const char* kErrorMessage = "Error when running Shachter's algorithm";
+constexpr int kMaxUtilityParents = 20;
+
+int TypeOf(const VRN_network& net, int h) {
+  return net.GetNode(h)->Definition()->GetType();
+}
+
+}  // namespace
+
+VRN_ShachterSolver::VRN_ShachterSolver() = default;
+
+VRN_ShachterSolver::~VRN_ShachterSolver() = default;
+
+bool VRN_ShachterSolver::IsOpen(int handle) const {
+  return !network_->GetNode(handle)->Value()->HasEvidence();
+}
+
+bool VRN_ShachterSolver::IsDecision(const VRN_network& net, int handle) const {
+  return (TypeOf(net, handle) & qelta::kDefBitDecision) != 0;
+}
+
+int VRN_ShachterSolver::Solve(VRN_network& network) {
+  network_ = &network;
+  const int options = network.GetRelevanceOptions();
+  try {
+    return SolveSteps();
+  } catch (const std::bad_alloc&) {
+    network.SetRelevanceOptions(options);
+    network.InvalidateValues();
+    return network.ErrorLog()->LogError(qelta::kErrOutOfMemory, kErrorMessage);
+  }
+}
+
+int VRN_ShachterSolver::SolveSteps() {
+  VRN_network& net = *network_;
+  if (!CanSolve()) {
+    return net.ErrorLog()->LogError(
+        qelta::kErrOutOfRange,
+        "Can't solve this network using best policy algorithm");
+  }
+  const int options = net.GetRelevanceOptions();
+  net.SetRelevanceOptions(0);
+  net.InvalidateValues();
+  CollectInformationNodes();
+  AssumeTemporalOrder();
+  CollectOpenDecisions();
+  working_ = net;
+  int status = MergeUtilityNodes();
+  net.SetRelevanceOptions(options);
+  if (status != qelta::kOk) return status;
+  working_.SetFlags(working_.GetFlags() & ~qelta::kNetAutoUpdate);
+  ConvertToChanceNetwork();
+  working_.SetFlags(working_.GetFlags() | qelta::kNetRelevance |
+                    qelta::kNetEvidencePropagation);
+  working_.SetRelevanceOptions(qelta::kRelEvidenceSet |
+                               qelta::kRelEvidenceCleared);
+  working_.InvalidateValues();
+  status = SolveDecisions();
+  if (status != qelta::kOk) {
+    net.InvalidateValues();
+    return net.ErrorLog()->LogError(status, kErrorMessage);
+  }
+  return qelta::kOk;
+}
+
+bool VRN_ShachterSolver::CanSolve() {
+  VRN_network& net = *network_;
+  VRN_intArray order;
+  (void)net.GetDecisionOrder(order);
+  for (int h : order) {
+    if (!IsDecision(net, h) || !IsOpen(h)) continue;
+    for (int p : net.GetNode(h)->Parents()) {
+      if (IsOpen(p)) return false;
+    }
+    return true;
+  }
+  return true;
+}
+
+void VRN_ShachterSolver::CollectInformationNodes() {
+  VRN_network& net = *network_;
+  informationNodes_.Flush();
+  VRN_intArray order;
+  (void)net.GetDecisionOrder(order);
+  for (int h : order) {
+    if (!IsOpen(h)) continue;
+    bool informs = IsDecision(net, h);
+    for (int c : net.GetNode(h)->Children()) {
+      informs = informs || IsDecision(net, c);
+    }
+    if (informs) (void)informationNodes_.AddUnique(h);
+  }
+}
+
+void VRN_ShachterSolver::AssumeTemporalOrder() {
+  VRN_network& net = *network_;
+  std::vector<std::vector<int>> groups(1);
+  for (int h : informationNodes_) {
+    groups.back().push_back(h);
+    if (IsDecision(net, h)) groups.emplace_back();
+  }
+  if (groups.back().empty()) groups.pop_back();
+  if (groups.empty()) return;
+  int d = groups[0].back();
+  for (size_t g = 1; g < groups.size(); ++g) {
+    const int n = groups[g].back();
+    bool adjacent = false;
+    for (int h : groups[g]) adjacent = adjacent || net.AreAdjacent(d, h) != 0;
+    if (!adjacent) {
+      // The order is assumed whether or not the arc can be added.
+      (void)net.AddArc(d, n);
+      addedArcs_.Add(d);
+      addedArcs_.Add(n);
+      net.ErrorLog()->Logf(qelta::kErrOutOfRange,
+                           "Temporal order assumed: node [%s] before node [%s]",
+                           net.GetNode(d)->GetId(), net.GetNode(n)->GetId());
+    }
+    d = n;
+  }
+}
+
+void VRN_ShachterSolver::CollectOpenDecisions() {
+  VRN_network& net = *network_;
+  decisions_.Flush();
+  VRN_intArray order;
+  (void)net.GetDecisionOrder(order);
+  for (int h : order) {
+    if (IsDecision(net, h) && IsOpen(h)) (void)decisions_.AddUnique(h);
+  }
+}
+
+int VRN_ShachterSolver::MergeUtilityNodes() {
+  VRN_network& net = *network_;
+  char id[qelta::kNodeIdBufferSize];
+  (void)working_.MakeUniqueNodeId(id);
+  utilityNode_ = working_.AddNode(qelta::kDefUtility, id);
+  if (utilityNode_ < 0) return qelta::kErrOutOfRange;
+  VRN_intArray utilities;
+  for (int h : working_.PartialOrder()) {
+    if (h != utilityNode_ && (TypeOf(working_, h) & qelta::kDefBitUtility) != 0) {
+      utilities.Add(h);
+    }
+  }
+  VRN_intArray parents;
+  for (int u : utilities) {
+    for (int p : working_.GetNode(u)->Parents()) (void)parents.AddUnique(p);
+  }
+  if (parents.GetSize() > kMaxUtilityParents) {
+    return net.ErrorLog()->LogError(
+        qelta::kErrOutOfRange,
+        "Cannot solve this network using SHACHTER's algorithm. Error while "
+        "merging utility nodes (too many parents)");
+  }
+  for (int p : parents) {
+    const int status = working_.AddArc(p, utilityNode_);
+    if (status != qelta::kOk) {
+      return net.ErrorLog()->LogError(status, kErrorMessage);
+    }
+  }
+  VRN_matrix* table = working_.GetNode(utilityNode_)->Definition()->GetMatrix();
+  if (table->GetDimensionCount() != parents.GetSize() + 1) {
+    return net.ErrorLog()->LogError(qelta::kErrOutOfMemory, kErrorMessage);
+  }
+  table->FillWith(1.0);
+  // Every entry of the merged table adds each utility at the configuration
+  // its own parents take there.
+  const int n = parents.GetSize();
+  std::vector<int> coords(n, 0);
+  std::vector<std::vector<int>> positions(utilities.GetSize());
+  for (int i = 0; i < utilities.GetSize(); ++i) {
+    for (int p : working_.GetNode(utilities[i])->Parents()) {
+      positions[i].push_back(parents.FindPosition(p));
+    }
+  }
+  double* items = table->GetItems().Items();
+  const int count = table->GetItemCount();
+  for (int e = 0; e < count; ++e) {
+    for (int i = 0; i < utilities.GetSize(); ++i) {
+      const VRN_matrix* u =
+          working_.GetNode(utilities[i])->Definition()->GetMatrixConst();
+      int index = 0;
+      for (size_t t = 0; t < positions[i].size(); ++t) {
+        index += coords[positions[i][t]] * u->GetStrides()[t];
+      }
+      items[e] += u->GetItem(index);
+    }
+    for (int d = n - 1; d >= 0; --d) {
+      if (++coords[d] < table->GetSize(d)) break;
+      coords[d] = 0;
+    }
+  }
+  for (int u : utilities) (void)working_.DeleteNode(u);
+  return qelta::kOk;
+}
+
+void VRN_ShachterSolver::ConvertToChanceNetwork() {
+  const VRN_intArray order = working_.PartialOrder();
+  for (int h : order) {
+    VRN_node* node = working_.GetNode(h);
+    const int type = node->Definition()->GetType();
+    if (type == qelta::kDefUtility) {
+      auto* def = static_cast<VRN_utility*>(node->Definition());
+      (void)def->Rescale();
+      const VRN_matrix u = *def->GetMatrix();
+      if (node->setNodeType(qelta::kDefCpt) != qelta::kOk) continue;
+      VRN_matrix* table = node->Definition()->GetMatrix();
+      const int n = table->GetSize(table->GetDimensionCount() - 1);
+      table->FillWith(0.0);
+      double* items = table->GetItems().Items();
+      for (int i = 0; i < u.GetItemCount(); ++i) {
+        items[i * n] = u.GetItem(i);
+        items[i * n + 1] = 1.0 - u.GetItem(i);
+      }
+    } else if (type == qelta::kDefDecision) {
+      (void)node->setNodeType(qelta::kDefCpt);
+    }
+  }
+}
+
+int VRN_ShachterSolver::SolveDecisions() {
+  VRN_nodeVal* utility = working_.GetNode(utilityNode_)->Value();
+  int status = utility->SetEvidence(0);
+  if (status != qelta::kOk) return status;
+  if (decisions_.GetSize() == 0) return qelta::kErrOutOfRange;
+  int best = 0;
+  for (int i = decisions_.GetSize() - 1; i >= 0; --i) {
+    const int d = decisions_[i];
+    status = working_.RunBNAlgorithm();
+    if (status != qelta::kOk) return status;
+    const VRN_matrix& beliefs = working_.GetNode(d)->Value()->GetValue();
+    best = 0;
+    double largest = 0.0;
+    for (int k = 0; k < beliefs.GetItemCount(); ++k) {
+      if (beliefs.GetItem(k) >= largest) {
+        largest = beliefs.GetItem(k);
+        best = k;
+      }
+    }
+    VRN_matrix* table = working_.GetNode(d)->Definition()->GetMatrix();
+    const int n = table->GetSize(table->GetDimensionCount() - 1);
+    table->FillWith(0.0);
+    for (int r = 0; r < table->GetItemCount() / n; ++r) {
+      *table->ItemAddress(r * n + best) = 1.0;
+    }
+    working_.InvalidateValues();
+  }
+  VRN_nodeVal* value = network_->GetNode(decisions_[0])->Value();
+  VRN_matrix& m = value->GetMutableValue();
+  const int n = network_->GetNode(decisions_[0])->Definition()->GetNumberOfOutcomes();
+  if (m.SetSingleDimension(n) != qelta::kOk) return qelta::kErrOutOfRange;
+  m.FillWith(0.0);
+  *m.ItemAddress(best) = 1.0;
+  value->AddFlags(qelta::kValFlagValid);
+  value->SetUpdateTag(0);
+  return qelta::kOk;
+}

@@ -1,0 +1,65 @@
+// VRN_ShachterSolver: influence-diagram algorithm 1. Finds the best choice
+// of the next open decision when everything that decision depends on is
+// observed. A private copy of the diagram gets one merged utility node
+// (1 plus the sum of every utility table over the union of their parents),
+// which becomes a two-outcome chance node whose outcome 0 has the rescaled
+// utility as its probability; decisions become root chance nodes. With
+// outcome 0 observed, a decision's posterior is proportional to its expected
+// utility. Decisions are fixed from the last to the first, each at its best
+// choice, and the first open decision's value in the solved network becomes
+// the point mass at its best choice.
+//
+// Each later open decision is fixed to one choice whatever will be known
+// when it is made, so the answer is sure to be best only when no later
+// decision is open and nothing below the open decision is observed.
+//
+// One solver serves one Solve; it owns its working copy. Arcs that fix an
+// assumed order between decisions stay in the solved network.
+// Thread use: the caller's thread only.
+#ifndef QELTA_INFERENCE_SHACHTER_SOLVER_H_
+#define QELTA_INFERENCE_SHACHTER_SOLVER_H_
+
+#include "base/arrays.h"
+#include "network/network.h"
+
+class VRN_ShachterSolver {
+ public:
+  VRN_ShachterSolver();
+  ~VRN_ShachterSolver();
+
+  VRN_ShachterSolver(const VRN_ShachterSolver&) = delete;
+  VRN_ShachterSolver& operator=(const VRN_ShachterSolver&) = delete;
+
+  // Solves network: 0 with the first open decision's value valid; values of
+  // other nodes without evidence end invalid. -2 with "Can't solve this
+  // network using best policy algorithm" when the first open decision has
+  // an unobserved parent; -2 with "Cannot solve this network using
+  // SHACHTER's algorithm. Error while merging utility nodes (too many
+  // parents)" for more than 20 distinct utility parents; otherwise a failed
+  // step (no open decision: -2; a refused arc or a failed update: its code;
+  // a table too large: -42) is logged with "Error when running Shachter's
+  // algorithm" after every value without evidence is invalidated. The
+  // network's relevance options end as they were.
+  int Solve(VRN_network& network);
+
+ private:
+  int SolveSteps();
+  bool CanSolve();
+  void CollectInformationNodes();
+  void AssumeTemporalOrder();
+  void CollectOpenDecisions();
+  int MergeUtilityNodes();
+  void ConvertToChanceNetwork();
+  int SolveDecisions();
+  bool IsOpen(int handle) const;
+  bool IsDecision(const VRN_network& net, int handle) const;
+
+  VRN_network* network_ = nullptr;
+  VRN_network working_;
+  VRN_intArray decisions_;
+  int utilityNode_ = -1;
+  VRN_intArray informationNodes_;
+  VRN_intArray addedArcs_;
+};
+
+#endif  // QELTA_INFERENCE_SHACHTER_SOLVER_H_

@@ -1,0 +1,161 @@
+// Small influence diagrams shared by the solver and value-of-information
+// tests.
+#ifndef QELTA_TESTS_INFERENCE_INFLUENCE_TEST_UTIL_H_
+#define QELTA_TESTS_INFERENCE_INFLUENCE_TEST_UTIL_H_
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "base/error_log.h"
+#include "base/status.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+#include "network/network.h"
+#include "network/node.h"
+
+namespace idtest {
+
+inline int Add(VRN_network& net, int type, const char* id,
+               const std::vector<std::string>& outcomes = {}) {
+  const int h = net.AddNode(type, id);
+  EXPECT_GE(h, 0) << id;
+  if (!outcomes.empty()) {
+    VRN_stringArray names;
+    for (const std::string& o : outcomes) names.Add(o.c_str());
+    EXPECT_EQ(0, net.GetNode(h)->Definition()->SetNumberOfOutcomesByIds(names));
+  }
+  return h;
+}
+
+inline void Table(VRN_network& net, int h, const std::vector<double>& items) {
+  EXPECT_EQ(0, net.GetNode(h)->Definition()->SetDefinitionFromVector(items));
+}
+
+inline std::vector<double> Value(VRN_network& net, int h) {
+  const VRN_matrix& m = net.GetNode(h)->Value()->GetValue();
+  return std::vector<double>(m.GetItems().begin(), m.GetItems().end());
+}
+
+// Whether the network's log holds exactly this message.
+inline bool LogHas(const VRN_network& net, const std::string& text) {
+  const VRN_errorLog* log = net.ErrorLog();
+  for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
+    if (text == log->GetMessage(i)) return true;
+  }
+  return false;
+}
+
+inline std::vector<int> Indexing(VRN_network& net, int h) {
+  const VRN_intArray& a = net.GetNode(h)->Value()->GetIndexingParents();
+  return std::vector<int>(a.begin(), a.end());
+}
+
+inline void ExpectNear(const std::vector<double>& want,
+                       const std::vector<double>& got, double tol,
+                       const char* what) {
+  ASSERT_EQ(want.size(), got.size()) << what;
+  for (size_t i = 0; i < want.size(); ++i) {
+    EXPECT_NEAR(want[i], got[i], tol) << what << " item " << i;
+  }
+}
+
+// The umbrella diagram: Weather -> Forecast -> Umbrella, utility over
+// Weather and Umbrella.
+struct Umbrella {
+  Umbrella() {
+    weather = Add(net, qelta::kDefCpt, "Weather", {"norain", "rain"});
+    forecast = Add(net, qelta::kDefCpt, "Forecast", {"sunny", "cloudy", "rainy"});
+    umbrella = Add(net, qelta::kDefDecision, "Umbrella", {"take", "leave"});
+    utility = Add(net, qelta::kDefUtility, "Utility");
+    EXPECT_EQ(0, net.AddArc(weather, forecast));
+    EXPECT_EQ(0, net.AddArc(forecast, umbrella));
+    EXPECT_EQ(0, net.AddArc(weather, utility));
+    EXPECT_EQ(0, net.AddArc(umbrella, utility));
+    Table(net, weather, {0.7, 0.3});
+    Table(net, forecast, {0.7, 0.2, 0.1, 0.15, 0.25, 0.6});
+    Table(net, utility, {20, 100, 70, 0});
+  }
+  VRN_network net;
+  int weather, forecast, umbrella, utility;
+};
+
+inline std::string OilPath(const char* ext) {
+  return std::string(QELTA_TEST_DATA) + "/decisions/oil_wildcatter." + ext;
+}
+
+// A random diagram: 1 to 3 decisions and 3 to 7 chance nodes of 2 or 3
+// outcomes with positive tables, forward arcs in a random order, one utility
+// over 1 to 4 nodes, evidence on up to two chance nodes that descend from no
+// decision.
+struct RandomDiagram {
+  VRN_network net;
+  std::vector<int> handles;  // creation order is topological
+  int utility = -1;
+};
+
+inline void MakeRandomDiagram(std::mt19937& rng, RandomDiagram& g) {
+  std::uniform_real_distribution<double> unit(0.1, 1.0);
+  auto pick = [&](int lo, int hi) {
+    return std::uniform_int_distribution<int>(lo, hi)(rng);
+  };
+  const int decisions = pick(1, 3), chance = pick(3, 7);
+  std::vector<int> kinds(decisions, qelta::kDefDecision);
+  kinds.insert(kinds.end(), chance, qelta::kDefCpt);
+  std::shuffle(kinds.begin(), kinds.end(), rng);
+  VRN_network& net = g.net;
+  for (size_t i = 0; i < kinds.size(); ++i) {
+    const int h = net.AddNode(kinds[i], nullptr);
+    ASSERT_GE(h, 0);
+    ASSERT_EQ(0, net.GetNode(h)->Definition()->SetNumberOfOutcomes(pick(2, 3)));
+    for (int p : g.handles) {
+      if (pick(0, 99) < 35) {
+        ASSERT_EQ(0, net.AddArc(p, h));
+      }
+    }
+    g.handles.push_back(h);
+  }
+  g.utility = net.AddNode(qelta::kDefUtility, "U");
+  std::vector<int> shuffled = g.handles;
+  std::shuffle(shuffled.begin(), shuffled.end(), rng);
+  const int over = pick(1, std::min<int>(4, shuffled.size()));
+  for (int i = 0; i < over; ++i) ASSERT_EQ(0, net.AddArc(shuffled[i], g.utility));
+  for (int h : g.handles) {
+    VRN_nodeDef* def = net.GetNode(h)->Definition();
+    if (def->GetType() != qelta::kDefCpt) continue;
+    VRN_matrix* m = def->GetMatrix();
+    const int n = m->GetSize(m->GetDimensionCount() - 1);
+    for (int r = 0; r < m->GetItemCount() / n; ++r) {
+      double sum = 0;
+      for (int k = 0; k < n; ++k) sum += (*m->ItemAddress(r * n + k) = unit(rng));
+      for (int k = 0; k < n; ++k) *m->ItemAddress(r * n + k) /= sum;
+    }
+  }
+  VRN_matrix* ut = net.GetNode(g.utility)->Definition()->GetMatrix();
+  for (int i = 0; i < ut->GetItemCount(); ++i) {
+    *ut->ItemAddress(i) = std::round(unit(rng) * 200 - 100);
+  }
+  // Evidence on chance nodes that descend from no decision.
+  int evidence = pick(0, 2);
+  for (int h : g.handles) {
+    if (evidence == 0) break;
+    if (net.GetNode(h)->Definition()->GetType() != qelta::kDefCpt) continue;
+    VRN_intArray ancestors;
+    ASSERT_EQ(0, net.GetAncestors(h, ancestors));
+    bool below_decision = false;
+    for (int a : ancestors) {
+      below_decision |= net.GetNode(a)->Definition()->GetType() == qelta::kDefDecision;
+    }
+    if (below_decision || pick(0, 1) == 0) continue;
+    ASSERT_EQ(0, net.GetNode(h)->Value()->SetEvidence(0));
+    --evidence;
+  }
+}
+
+}  // namespace idtest
+
+#endif  // QELTA_TESTS_INFERENCE_INFLUENCE_TEST_UTIL_H_

@@ -1,0 +1,150 @@
+#include "inference/shachter_solver.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "base/error_log.h"
+#include "influence_test_util.h"
+
+namespace {
+
+using idtest::ExpectNear;
+using idtest::LogHas;
+using idtest::Value;
+
+TEST(ShachterSolverTest, AgreesWithCooperWhereBothMustAgree) {
+  struct Case {
+    const char* seismic;
+    std::vector<double> drill;
+  };
+  for (const Case& c : {Case{"closed", {1, 0}}, Case{"diffuse", {0, 1}}}) {
+    VRN_network net;
+    ASSERT_EQ(0, net.ReadFile(idtest::OilPath("xvrn").c_str(), 0, 0));
+    ASSERT_EQ(1, net.SetDefaultIDAlgorithm(1));
+    ASSERT_EQ(0, net.GetNode(net.FindNode("Test"))->Value()->SetEvidence(0));
+    ASSERT_EQ(0, net.GetNode(net.FindNode("Seismic"))->Value()->SetEvidenceById(c.seismic));
+    ASSERT_EQ(0, net.UpdateBeliefs()) << c.seismic;
+    ExpectNear(c.drill, Value(net, net.FindNode("Drill")), 0, c.seismic);
+    EXPECT_FALSE(net.GetNode(net.FindNode("Oil"))->Value()->IsValueValid());
+  }
+  for (int f : {2, 0}) {
+    idtest::Umbrella u;
+    ASSERT_EQ(1, u.net.SetDefaultIDAlgorithm(1));
+    ASSERT_EQ(0, u.net.GetNode(u.forecast)->Value()->SetEvidence(f));
+    ASSERT_EQ(0, u.net.UpdateBeliefs());
+    ExpectNear(f == 2 ? std::vector<double>{1, 0} : std::vector<double>{0, 1},
+               Value(u.net, u.umbrella), 0, "Umbrella");
+  }
+}
+
+TEST(ShachterSolverTest, RandomDiagramsWithOnlyTheLastDecisionOpen) {
+  std::mt19937 rng(7);
+  int compared = 0;
+  for (int trial = 0; trial < 200; ++trial) {
+    SCOPED_TRACE(trial);
+    idtest::RandomDiagram g;
+    idtest::MakeRandomDiagram(rng, g);
+    if (testing::Test::HasFatalFailure()) return;
+    VRN_network& net = g.net;
+    int last = -1;
+    for (int h : g.handles) {
+      if (net.GetNode(h)->Definition()->GetType() == qelta::kDefDecision) last = h;
+    }
+    // Every decision but the last is made; every decision's parents are seen.
+    bool refused = false;
+    for (int h : g.handles) {
+      if (net.GetNode(h)->Definition()->GetType() != qelta::kDefDecision) continue;
+      if (h != last) refused |= net.GetNode(h)->Value()->SetEvidence(0) != 0;
+      for (int p : net.GetNode(h)->Parents()) {
+        VRN_nodeVal* v = net.GetNode(p)->Value();
+        if (!v->HasEvidence()) refused |= v->SetEvidence(trial % 2) != 0;
+      }
+    }
+    if (refused) continue;
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    const std::vector<double> eu = Value(net, last);
+    int best = 0;
+    double second = -1e300;
+    for (size_t k = 1; k < eu.size(); ++k) {
+      if (eu[k] >= eu[best]) best = k;
+    }
+    for (size_t k = 0; k < eu.size(); ++k) {
+      if (static_cast<int>(k) != best) second = std::max(second, eu[k]);
+    }
+    if (eu[best] - second < 1e-6) continue;  // near tie
+    ASSERT_EQ(1, net.SetDefaultIDAlgorithm(1));
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    std::vector<double> want(eu.size(), 0.0);
+    want[best] = 1.0;
+    ExpectNear(want, Value(net, last), 0, "point mass");
+    ++compared;
+  }
+  EXPECT_GT(compared, 100);
+}
+
+TEST(ShachterSolverTest, EdgeCases) {
+  auto single = [](std::vector<double> utilities) {
+    auto net = std::make_unique<VRN_network>();
+    const int d = idtest::Add(*net, qelta::kDefDecision, "D", {"a", "b"});
+    const int u = idtest::Add(*net, qelta::kDefUtility, "U");
+    EXPECT_EQ(0, net->AddArc(d, u));
+    idtest::Table(*net, u, utilities);
+    EXPECT_EQ(1, net->SetDefaultIDAlgorithm(1));
+    return net;
+  };
+  {
+    auto net = single({10, 30});
+    ASSERT_EQ(0, net->UpdateBeliefs());
+    ExpectNear({0, 1}, Value(*net, 0), 0, "better second choice");
+    net = single({5, 5});
+    ASSERT_EQ(0, net->UpdateBeliefs());
+    ExpectNear({0, 1}, Value(*net, 0), 0, "tie takes the last");
+    net = single({10, 30});
+    ASSERT_EQ(0, net->GetNode(0)->Value()->SetEvidence(0));
+    EXPECT_EQ(-2, net->UpdateBeliefs());
+    EXPECT_TRUE(LogHas(*net, "Error when running Shachter's algorithm"));
+  }
+  {  // An unobserved parent of the first open decision.
+    idtest::Umbrella u;
+    ASSERT_EQ(1, u.net.SetDefaultIDAlgorithm(1));
+    EXPECT_EQ(-2, u.net.UpdateBeliefs());
+    EXPECT_TRUE(LogHas(u.net, "Can't solve this network using best policy algorithm"));
+  }
+  {  // Two unlinked decisions: the order is assumed.
+    VRN_network net;
+    const int d1 = idtest::Add(net, qelta::kDefDecision, "D1");
+    const int d2 = idtest::Add(net, qelta::kDefDecision, "D2");
+    const int u = idtest::Add(net, qelta::kDefUtility, "U");
+    ASSERT_EQ(0, net.AddArc(d1, u));
+    ASSERT_EQ(0, net.AddArc(d2, u));
+    idtest::Table(net, u, {1, 2, 4, 3});
+    ASSERT_EQ(1, net.SetDefaultIDAlgorithm(1));
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    EXPECT_TRUE(LogHas(net, "Temporal order assumed: node [D1] before node [D2]"));
+    EXPECT_EQ(1, net.AreAdjacent(d1, d2));
+    ExpectNear({0, 1}, Value(net, d1), 0, "D1");
+  }
+  {  // Too many utility parents.
+    VRN_network net;
+    const int d = idtest::Add(net, qelta::kDefDecision, "D");
+    const int u1 = idtest::Add(net, qelta::kDefUtility, "U1");
+    const int u2 = idtest::Add(net, qelta::kDefUtility, "U2");
+    ASSERT_EQ(0, net.AddArc(d, u1));
+    for (int i = 0; i < 20; ++i) {
+      const int x = net.AddNode(qelta::kDefCpt, nullptr);
+      ASSERT_EQ(0, net.AddArc(x, i < 10 ? u1 : u2));
+    }
+    ASSERT_EQ(1, net.SetDefaultIDAlgorithm(1));
+    const int options = net.GetRelevanceOptions();
+    EXPECT_EQ(-2, net.UpdateBeliefs());
+    EXPECT_TRUE(LogHas(net,
+                       "Cannot solve this network using SHACHTER's algorithm. "
+                       "Error while merging utility nodes (too many parents)"));
+    EXPECT_EQ(options, net.GetRelevanceOptions());
+  }
+}
+
+}  // namespace
