@@ -16,6 +16,7 @@
 #include "definitions/discrete_def.h"
 #include "definitions/truth_table.h"
 #include "definitions/utility.h"
+#include "equations/equation.h"
 
 namespace {
 
@@ -303,6 +304,8 @@ VRN_nodeDef* VRN_nodeDef::Create(int type, VRN_network* network, int handle,
         return new VRN_decision(network, handle);
       case qelta::kDefUtility:
         return new VRN_utility(network, handle);
+      case qelta::kDefEquation:
+        return new VRN_equation(network, handle, id);
       default:
         return nullptr;
     }
@@ -326,6 +329,8 @@ VRN_nodeDef* VRN_nodeDef::CreateConverted(VRN_nodeDef* old, int type) {
         return new VRN_decision(info);
       case qelta::kDefUtility:
         return new VRN_utility(info);
+      case qelta::kDefEquation:
+        return new VRN_equation(info);
       default:
         return nullptr;
     }
@@ -335,10 +340,10 @@ VRN_nodeDef* VRN_nodeDef::CreateConverted(VRN_nodeDef* old, int type) {
 }
 
 bool VRN_nodeDef::IsValidType(int type) {
-  // The canonical kinds, equation and MAU join this list as their classes
-  // are built.
+  // The canonical kinds and MAU join this list as their classes are built.
   return type == qelta::kDefCpt || type == qelta::kDefTruthTable ||
-         type == qelta::kDefDecision || type == qelta::kDefUtility;
+         type == qelta::kDefDecision || type == qelta::kDefUtility ||
+         type == qelta::kDefEquation;
 }
 
 bool VRN_nodeDef::IsArcAllowed(int parent_type, int child_type) {

@@ -7,6 +7,7 @@
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "inference/bn_algorithms.h"
+#include "equations/equation_sampler.h"
 
 namespace {
 
@@ -69,8 +70,10 @@ int VRN_network::RunInference() {
                            idAlgorithm_);
   }
   if (equations) {
-    return errorLog_->LogError(qelta::kErrOutOfRange,
-                               "Equation belief updating is not available");
+    // Forward sampling when the evidence allows it; otherwise the discrete
+    // algorithms run on the equation nodes' discretized tables.
+    VRN_equationSampler sampler(this);
+    if (sampler.Prepare()) return sampler.Sample();
   }
   return RunBNAlgorithm();
 }
