@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <memory>
 
 #include "network/network.h"
@@ -105,6 +106,8 @@ int VRN_case::SetEvidence(int h, int outcome) {
 }
 
 int VRN_case::SetContEvidence(int h, double value) {
+  // A value no node could take would make the case impossible to apply.
+  if (!std::isfinite(value)) return qelta::kErrInvalidValue;
   int status = AddEvidence(h);
   if (status != qelta::kOk) return status;
   VRN_caseEvidence& entry = evidence_.back();

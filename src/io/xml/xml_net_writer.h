@@ -57,6 +57,7 @@ class XmlNetworkSaver : public XmlWriter, public VRN_nodeDefVisitor {
   void VisitTruthTable(VRN_truthTable& definition) override;
   void VisitDecision(VRN_decision& definition) override;
   void VisitUtility(VRN_utility& definition) override;
+  void VisitEquation(VRN_equation& definition) override;
   // A kind without a visit here: the save fails rather than drop the node.
   void VisitDefault(VRN_nodeDef& definition) override;
 

@@ -550,7 +550,7 @@ TEST_F(XmlNetLoaderTest, SliceEvidenceNeedsAPlateNode) {
 }
 
 TEST_F(XmlNetLoaderTest, EveryNodeTypeNotBuiltYetIsRefused) {
-  for (const char* name : {"mau", "maux", "equation",
+  for (const char* name : {"mau", "maux",
                            "cast", "demorgan", "noisymax", "noisyadder"}) {
     VRN_network net;
     const std::string text = std::string("<qelta version='1.0' id='N'>\n"
