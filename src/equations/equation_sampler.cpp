@@ -330,3 +330,13 @@ int VRN_equationSampler::Sample() {
   }
   return status;
 }
+
+int VRN_PrepareEquationTables(VRN_network* network) {
+  for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
+    VRN_equation* equation = VRN_GetEquation(network, h);
+    if (equation != nullptr && equation->GetDiscreteDefinition() == nullptr) {
+      return qelta::kErrUnsolvable;
+    }
+  }
+  return qelta::kOk;
+}

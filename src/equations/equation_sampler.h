@@ -46,4 +46,8 @@ class VRN_equationSampler {
   VRN_doubleArray fixed_;
 };
 
+// Makes the discretized table of every equation node for the discrete
+// algorithms; 0, or -6 (message logged) when an equation cannot be solved.
+int VRN_PrepareEquationTables(VRN_network* network);
+
 #endif  // QELTA_EQUATIONS_EQUATION_SAMPLER_H_

@@ -74,6 +74,8 @@ int VRN_network::RunInference() {
     // algorithms run on the equation nodes' discretized tables.
     VRN_equationSampler sampler(this);
     if (sampler.Prepare()) return sampler.Sample();
+    const int status = VRN_PrepareEquationTables(this);
+    if (status != qelta::kOk) return status;
   }
   return RunBNAlgorithm();
 }

@@ -134,8 +134,11 @@ TEST_F(MixedNetwork, SamplesDiscreteAndContinuousNodesTogether) {
   ExpectMean(p, std::sqrt(p * (1 - p)), Belief(net, e, 0), n);
 
   const int s = AddEquation(net, "s", "s=Switch(D, \"lo\", -1, \"hi\", 1)");
+  // Any letter case names the functions; Choose reads D's outcome index.
+  const int t = AddEquation(net, "t", "t=sWITCH(D, \"lo\", -1, 1) + cHOOSE(D, 5, 7)");
   ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
   ExpectMean(0.4, std::sqrt(1 - 0.16), Value(net, s)->GetSampleMean(), n);
+  ExpectMean(0.4 + 6.4, 4 * std::sqrt(0.21), Value(net, t)->GetSampleMean(), n);
 
   ASSERT_EQ(qelta::kOk, net.GetNode(d)->Value()->SetEvidence(1));
   ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
@@ -223,6 +226,12 @@ TEST(EquationSampler, FixedNetworksAndFailures) {
   ASSERT_EQ(qelta::kOk, VRN_GetEquation(&net, z)->SetEquation("z=u", nullptr, nullptr));
   EXPECT_EQ(qelta::kErrNoUsefulSamples, net.UpdateBeliefs());
   EXPECT_EQ(10000u, Value(net, y)->GetSamples().size());
+
+  // Handed over to the discrete algorithms, an unsolvable equation fails
+  // the update instead of leaving a node without a table.
+  const int w = AddEquation(net, "w", "w*w=u");
+  ASSERT_EQ(qelta::kOk, net.GetNode(w)->Value()->SetContEvidence(0.5));
+  EXPECT_EQ(qelta::kErrUnsolvable, net.UpdateBeliefs());
 }
 
 }  // namespace
