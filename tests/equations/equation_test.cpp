@@ -228,6 +228,28 @@ TEST_F(EquationTest, ConversionBothWays) {
   EXPECT_EQ((std::vector<std::string>{"x"}), ParentIds(y));
 }
 
+TEST_F(EquationTest, DiscretizationReportsValuesOutsideTheRange) {
+  const int x = Add("x");
+  ASSERT_EQ(qelta::kOk, Set(x, "x=Normal(0,1)"));
+  ASSERT_EQ(qelta::kOk, Eq(x)->SetDiscIntervals(-1, 1, {{"a", 0}, {"b", 1}}));
+  ASSERT_NE(nullptr, Eq(x)->GetDiscreteDefinition());
+  const std::string report = LastLog();
+  EXPECT_EQ(0u, report.find("Discretization problem in node x:  Underflow samples: "));
+  EXPECT_NE(std::string::npos, report.find(" loBound=-1  Overflow samples: "));
+  EXPECT_NE(std::string::npos, report.find(" hiBound=1  Total valid samples: "));
+  EXPECT_EQ(report.size() - 9, report.find(" of 10000"));
+
+  const int y = Add("y");
+  ASSERT_EQ(qelta::kOk, Set(y, "y=x+100"));
+  ASSERT_EQ(qelta::kOk, Eq(y)->SetDiscIntervals(-1, 1, {{"a", 0}, {"b", 1}}));
+  const VRN_matrix* table = Eq(y)->GetDiscreteDefinition();
+  ASSERT_NE(nullptr, table);
+  EXPECT_EQ(0.5, table->GetItem(0));
+  EXPECT_EQ("Discretization problem in node y:  Overflow samples: 20000, "
+            "max=101 hiBound=1  Total valid samples: 0 of 20000  CPT configs "
+            "with no valid samples: 2 of 2", LastLog());
+}
+
 TEST(EquationEvaluationTest, StatisticsAndHistogram) {
   VRN_equationEvaluation v(nullptr, 0);
   for (double s : {1.0, 2.0, 3.0, double{NAN}}) v.AppendSample(s);
