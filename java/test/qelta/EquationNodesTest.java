@@ -34,6 +34,19 @@ class EquationNodesTest extends NetworkFixture {
                 + " position 9: Factor expected", e.getMessage());
         assertEquals(-2, e.getErrorCode());
         assertEquals("y=Normal(x,1)", net.getNodeEquation(y));
+        refused("Cannot get node definition 'EQUATION' of node 'x' as an array of doubles",
+                () -> net.getNodeDefinition(x));
+    }
+
+    @Test
+    void chanceNodesBecomeEquationsAndBack() {
+        int c = node("C", "lo", "hi");
+        net.setNodeType(c, EQUATION);
+        assertEquals(EQUATION, net.getNodeType("C"));
+        assertEquals(2, net.getNodeEquationDiscretization(c).length);
+        assertEquals("lo", net.getNodeEquationDiscretization(c)[0].id());
+        net.setNodeType("C", CPT);
+        assertArrayEquals(new String[] {"lo", "hi"}, net.getOutcomeIds(c));
     }
 
     @Test
