@@ -644,7 +644,12 @@ void VRN_equation::CreateDefaultIntervals() {
   }
   std::vector<VRN_discInterval> list = {{"State0", boundary},
                                         {"State1", upper_}};
-  (void)SetDiscIntervals(lower_, upper_, list);
+  if (SetDiscIntervals(lower_, upper_, list) == qelta::kOk) return;
+  // A range of one point leaves no room for a boundary inside it; children
+  // still need two intervals, the first of them empty.
+  intervals_ = list;
+  DropDiscretization();
+  DropChildDiscretizations();
 }
 
 // ------------------------------------------------------------------ caches

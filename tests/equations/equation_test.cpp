@@ -169,7 +169,8 @@ TEST_F(EquationTest, BoundsIntervalsAndDefaults) {
 
   // Default intervals: "State0" splits the range.
   const struct { double lo, hi, boundary; } rows[] = {
-      {-1, 1, 0}, {2, INFINITY, 4}, {-INFINITY, -3, -6}, {-INFINITY, INFINITY, 0}};
+      {-1, 1, 0}, {2, INFINITY, 4}, {-INFINITY, -3, -6}, {-INFINITY, INFINITY, 0},
+      {2, 2, 2}};
   const int y = Add("y");
   ASSERT_EQ(qelta::kOk, Set(y, "y=x"));
   for (const auto& row : rows) {
