@@ -147,8 +147,12 @@ TEST_F(MixedNetwork, SamplesDiscreteAndContinuousNodesTogether) {
 }
 
 TEST_F(MixedNetwork, EvidenceBelowASampledNodeHandsOverToTheDiscreteAlgorithm) {
-  ASSERT_EQ(qelta::kOk, net.GetNode(e)->Value()->SetEvidence(0));
   VRN_equationSampler sampler(&net);
+  ASSERT_EQ(qelta::kOk, net.GetNode(d)->Value()->SetVirtualEvidence({0.5, 1}));
+  EXPECT_FALSE(sampler.Prepare());
+  ASSERT_EQ(qelta::kOk, net.GetNode(d)->Value()->ClearVirtualEvidence());
+  EXPECT_TRUE(sampler.Prepare());
+  ASSERT_EQ(qelta::kOk, net.GetNode(e)->Value()->SetEvidence(0));
   EXPECT_FALSE(sampler.Prepare());
   ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
   // Discrete beliefs over x's intervals; D's posterior follows.
