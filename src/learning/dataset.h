@@ -131,6 +131,16 @@ class VRN_dataset {
     columns_[static_cast<std::size_t>(variable)].floats[Stored(record)] =
         value;
   }
+  // The stored cells of a discrete variable (GetNumberOfRecords() of them,
+  // before the record index), for loops over many records.
+  // REQUIRES: a valid discrete variable.
+  const int* IntCells(int variable) const {
+    return columns_[static_cast<std::size_t>(variable)].ints.data();
+  }
+  // The record index, or null when none is set.
+  const std::vector<int>* RecordIndex() const {
+    return recordIndex_ ? &*recordIndex_ : nullptr;
+  }
   void SetMissing(int variable, int record);
   bool IsMissing(int variable, int record) const;
   // True when a record in use is missing; false without records.

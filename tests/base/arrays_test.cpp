@@ -49,60 +49,25 @@ TEST(IntArrayTest, InsertGrowsByDoublingAndShifts) {
   EXPECT_EQ(Items(a), before);
 }
 
-TEST(IntArrayTest, ReserveAndSetSizeTakeExactlyWhatIsAsked) {
+TEST(IntArrayTest, SizingAndCopiesTakeExactlyWhatIsAsked) {
   VRN_intArray a;
-  EXPECT_EQ(a.Reserve(5), qelta::kOk);
-  EXPECT_EQ(a.GetCapacity(), 8);
-  EXPECT_TRUE(a.IsInline());
   EXPECT_EQ(a.Reserve(-1), qelta::kErrOutOfRange);
   EXPECT_EQ(a.SetSize(-3), qelta::kErrOutOfRange);
-  EXPECT_EQ(a.GetSize(), 0);
-
-  VRN_intArray b;
-  b.Add(7);
-  EXPECT_EQ(b.SetSize(20), qelta::kOk);
-  EXPECT_EQ(b.GetCapacity(), 20);
-  EXPECT_EQ(b.GetSize(), 20);
-  EXPECT_EQ(b[0], 7);
-  EXPECT_EQ(b.Reserve(21), qelta::kOk);
-  EXPECT_EQ(b.GetCapacity(), 21);
-
-  VRN_intArray sized(11);
-  EXPECT_EQ(sized.GetCapacity(), 11);
-  EXPECT_EQ(sized.GetSize(), 11);
-  VRN_intArray negative(-4);
-  EXPECT_EQ(negative.GetSize(), 0);
-}
-
-TEST(IntArrayTest, CopiesOwnTheirItemsWithExactCapacity) {
-  VRN_intArray a;
-  for (int i = 0; i < 17; ++i) a.Add(i);  // capacity 32
+  a.Add(7);
+  EXPECT_EQ(a.SetSize(20), qelta::kOk);
+  EXPECT_EQ(a.GetCapacity(), 20);
+  EXPECT_EQ(a[0], 7);
+  EXPECT_EQ(VRN_intArray(-4).GetSize(), 0);
+  for (int i = 0; i < 13; ++i) a.Add(i);  // capacity 40, 33 items
   VRN_intArray copy(a);
-  EXPECT_EQ(copy.GetCapacity(), 17);
+  EXPECT_EQ(copy.GetCapacity(), 33);
   EXPECT_TRUE(copy == a);
   copy[0] = 100;
-  EXPECT_EQ(a[0], 0);
-
-  VRN_intArray assigned;
-  assigned = a;
-  EXPECT_EQ(assigned.GetCapacity(), 17);
-  EXPECT_EQ(Items(assigned), Items(a));
-
-  VRN_intArray& self = assigned;
-  assigned = self;
-  EXPECT_EQ(Items(assigned), Items(a));
-  EXPECT_EQ(assigned.GetCapacity(), 17);
-}
-
-TEST(IntArrayTest, FlushKeepsStorage) {
-  VRN_intArray a;
-  for (int i = 0; i < 20; ++i) a.Add(i);
-  const int* storage = a.Items();
-  a.Flush();
-  EXPECT_EQ(a.GetSize(), 0);
-  EXPECT_EQ(a.GetCapacity(), 32);
-  a.Add(1);
-  EXPECT_EQ(a.Items(), storage);
+  EXPECT_EQ(a[0], 7);
+  VRN_intArray& self = copy;
+  copy = self;
+  EXPECT_EQ(copy[0], 100);
+  EXPECT_EQ(copy.GetCapacity(), 33);
 }
 
 TEST(IntArrayTest, SearchAndDelete) {
@@ -159,39 +124,21 @@ TEST(IntArrayTest, PermutationsAndIdentity) {
   EXPECT_FALSE(big.IsPermutation());
 }
 
-TEST(IntArrayTest, EqualityComparesCountsAndItems) {
-  EXPECT_TRUE(VRN_intArray() == VRN_intArray());
-  EXPECT_TRUE(Ints({1, 2}) == Ints({1, 2}));
-  EXPECT_FALSE(Ints({1, 2}) == Ints({1, 2, 3}));
-  EXPECT_FALSE(Ints({1, 2}) == Ints({2, 1}));
-}
-
 TEST(IntArrayTest, SwapCoversInlineAndHeapStorage) {
   VRN_intArray small = Ints({1, 2, 3});
   VRN_intArray large;
   for (int i = 0; i < 20; ++i) large.Add(100 + i);
   const int* block = large.Items();
   small.Swap(large);
-  EXPECT_EQ(small.GetSize(), 20);
   EXPECT_EQ(small.Items(), block);
   EXPECT_EQ(small[19], 119);
   EXPECT_TRUE(large.IsInline());
   EXPECT_EQ(Items(large), (std::vector<int>{1, 2, 3}));
-  EXPECT_EQ(large.GetCapacity(), 8);
-
-  VRN_intArray a = Ints({1, 2, 3, 4, 5});
-  VRN_intArray b = Ints({9});
-  a.Swap(b);
-  EXPECT_EQ(Items(a), (std::vector<int>{9}));
-  EXPECT_EQ(Items(b), (std::vector<int>{1, 2, 3, 4, 5}));
-
   VRN_intArray h1, h2;
   for (int i = 0; i < 10; ++i) h1.Add(i);
   for (int i = 0; i < 30; ++i) h2.Add(-i);
   h1.Swap(h2);
   EXPECT_EQ(h1.GetSize(), 30);
-  EXPECT_EQ(h2.GetSize(), 10);
-  EXPECT_EQ(h1.GetCapacity(), 32);
   EXPECT_EQ(h2.GetCapacity(), 16);
 }
 
@@ -207,43 +154,22 @@ TEST(IntArrayTest, NextCoordinatesStepsLikeAnOdometer) {
   EXPECT_EQ(c.NextCoordinates(VRN_intArray()), qelta::kErrOutOfRange);
 }
 
-TEST(DoubleArrayTest, GrowthCopyAndPermute) {
+TEST(DoubleArrayTest, GrowthInsertAndPermute) {
   VRN_doubleArray a;
   EXPECT_EQ(a.GetCapacity(), 4);
   for (int i = 0; i < 5; ++i) a.Add(i + 0.5);
   EXPECT_EQ(a.GetCapacity(), 8);
   EXPECT_EQ(a.Insert(1, -1.0), qelta::kOk);
-  EXPECT_EQ(a[1], -1.0);
   EXPECT_EQ(a[2], 1.5);
-  EXPECT_EQ(a.SetSize(-1), qelta::kErrOutOfRange);
-  EXPECT_EQ(a.SetSize(9), qelta::kOk);
-  EXPECT_EQ(a.GetCapacity(), 9);
-
-  VRN_doubleArray copy(a);
-  EXPECT_EQ(copy.GetCapacity(), 9);
-  copy[0] = 42.0;
-  EXPECT_EQ(a[0], 0.5);
-
   VRN_doubleArray p;
-  p.Add(1.0);
-  p.Add(2.0);
-  p.Add(3.0);
+  for (double v : {1.0, 2.0, 3.0}) p.Add(v);
   const int order[] = {2, 0, 1};
-  EXPECT_EQ(p.Permute(order, 3), qelta::kOk);
-  EXPECT_EQ(p[0], 3.0);
-  EXPECT_EQ(p[1], 1.0);
   const int bad[] = {0, 0, 1};
   EXPECT_EQ(p.Permute(bad, 3), qelta::kErrOutOfRange);
   EXPECT_EQ(p.Permute(order, 2), qelta::kErrOutOfRange);
-  EXPECT_EQ(p[0], 3.0);
-
-  VRN_doubleArray big;
-  for (int i = 0; i < 10; ++i) big.Add(i);
-  p.Swap(big);
-  EXPECT_EQ(p.GetSize(), 10);
-  EXPECT_EQ(big.GetSize(), 3);
-  EXPECT_TRUE(big.IsInline());
-  EXPECT_EQ(big[0], 3.0);
+  EXPECT_EQ(p.Permute(order, 3), qelta::kOk);
+  EXPECT_EQ(std::vector<double>(p.begin(), p.end()),
+            (std::vector<double>{3, 1, 2}));
 }
 
 TEST(ArrayAllocationTest, SizesBeyondThirtyTwoBitBytesAreRefused) {

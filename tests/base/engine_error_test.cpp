@@ -59,36 +59,21 @@ std::string Utf8Of(const std::vector<std::uint16_t>& units) {
 
 }  // namespace
 
-TEST(EngineErrorTest, MessageNamesCodeAndOperation) {
-  EXPECT_EQ(FormatEngineError("ReadFile", -103, nullptr),
-            "QELTA error -103 in function ReadFile");
+TEST(EngineErrorTest, ReportersThrowCodeWithMessage) {
   EXPECT_EQ(FormatEngineError("ReadFile", -103, ""),
             "QELTA error -103 in function ReadFile");
-  EXPECT_EQ(FormatEngineError("SetEquation", -2, "Invalid equation"),
-            "QELTA error -2 in function SetEquation. Invalid equation");
-}
-
-TEST(EngineErrorTest, ReportersThrowCodeWithMessage) {
   qelta_exception plain = Caught([] { ReportError("AddNode", -51); });
   EXPECT_EQ(plain.code(), -51);
   EXPECT_STREQ(plain.what(), "QELTA error -51 in function AddNode");
-
-  qelta_exception detailed = Caught([] {
-    ReportErrorWithMessage("RedirectToFile", -2,
-                           "Invalid file descriptor, only 1 (stdout) or 2 "
-                           "(stderr) are valid");
-  });
+  qelta_exception detailed = Caught(
+      [] { ReportErrorWithMessage("SetEquation", -2, "Invalid equation"); });
   EXPECT_EQ(detailed.code(), -2);
   EXPECT_STREQ(detailed.what(),
-               "QELTA error -2 in function RedirectToFile. Invalid file "
-               "descriptor, only 1 (stdout) or 2 (stderr) are valid");
-
-  // The binding's second catch clause sees it as a standard exception too.
-  try {
-    ReportError("UpdateBeliefs", -1);
-  } catch (const std::exception& e) {
-    EXPECT_STREQ(e.what(), "QELTA error -1 in function UpdateBeliefs");
-  }
+               "QELTA error -2 in function SetEquation. Invalid equation");
+  VRN_errorLog log;
+  qelta_exception empty =
+      Caught([&] { ReportNetworkError("AddArc", -11, log); });
+  EXPECT_STREQ(empty.what(), "QELTA error -11 in function AddArc");
 }
 
 TEST(EngineErrorTest, NetworkErrorAppendsEachLoggedMessageOnItsOwnLine) {
@@ -102,35 +87,20 @@ TEST(EngineErrorTest, NetworkErrorAppendsEachLoggedMessageOnItsOwnLine) {
                "second problem");
 }
 
-TEST(EngineErrorTest, NetworkErrorWithEmptyLogEndsWithTheOperation) {
-  VRN_errorLog log;
-  qelta_exception e = Caught([&] { ReportNetworkError("AddArc", -11, log); });
-  EXPECT_STREQ(e.what(), "QELTA error -11 in function AddArc");
-}
-
-TEST(EngineErrorTest, CopyKeepsCodeAndMessage) {
-  qelta_exception original("QELTA error -4 in function SetId", -4);
-  qelta_exception copy(original);
-  EXPECT_EQ(copy.code(), -4);
-  EXPECT_STREQ(copy.what(), original.what());
-}
-
 TEST(NumericLocaleGuardTest, PinsPointAndRestoresCallersLocale) {
   DecimalCommaLocale comma;
   if (!comma.active()) GTEST_SKIP() << "no German locale installed";
   ASSERT_EQ(PrintHalf(), "0,5");
   {
-    CNumericLocaleGuard guard;
+    CNumericLocaleGuard outer;
+    {
+      CNumericLocaleGuard inner;
+      EXPECT_EQ(std::strtod("0.5", nullptr), 0.5);
+    }
     EXPECT_EQ(PrintHalf(), "0.5");
-    EXPECT_EQ(std::strtod("0.5", nullptr), 0.5);
   }
   EXPECT_EQ(PrintHalf(), "0,5");
-}
-
-TEST(NumericLocaleGuardTest, RestoresWhenLeftByAnException) {
-  DecimalCommaLocale comma;
-  if (!comma.active()) GTEST_SKIP() << "no German locale installed";
-  try {
+  try {  // left by an exception
     CNumericLocaleGuard guard;
     ReportError("ReadFile", -103);
   } catch (const qelta_exception&) {
@@ -138,24 +108,10 @@ TEST(NumericLocaleGuardTest, RestoresWhenLeftByAnException) {
   EXPECT_EQ(PrintHalf(), "0,5");
 }
 
-TEST(NumericLocaleGuardTest, NestedGuardsRestoreInOrder) {
-  DecimalCommaLocale comma;
-  if (!comma.active()) GTEST_SKIP() << "no German locale installed";
-  {
-    CNumericLocaleGuard outer;
-    {
-      CNumericLocaleGuard inner;
-      EXPECT_EQ(PrintHalf(), "0.5");
-    }
-    EXPECT_EQ(PrintHalf(), "0.5");
-  }
-  EXPECT_EQ(PrintHalf(), "0,5");
-}
-
 TEST(UtfTest, SurrogatePairBecomesOneFourByteSequence) {
-  // U+00E9, U+20AC and U+1F600 (a surrogate pair in UTF-16).
-  EXPECT_EQ(Utf8Of({0x0041, 0x00E9, 0x20AC, 0xD83D, 0xDE00}),
-            "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
+  // U+00E9, U+20AC, U+1F600 (a surrogate pair in UTF-16) and U+0000.
+  EXPECT_EQ(Utf8Of({0x0041, 0x00E9, 0x20AC, 0xD83D, 0xDE00, 0x0000}),
+            std::string("A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", 11));
 }
 
 TEST(UtfTest, UnpairedSurrogatesAreRefused) {
@@ -169,12 +125,6 @@ TEST(UtfTest, UnpairedSurrogatesAreRefused) {
       EXPECT_STREQ(e.what(), "Invalid UTF-16");
     }
   }
-}
-
-TEST(UtfTest, NulUnitBecomesNulByte) {
-  std::string text = Utf8Of({0x0061, 0x0000, 0x0062});
-  ASSERT_EQ(text.size(), 3u);
-  EXPECT_EQ(text[1], '\0');
 }
 
 TEST(UtfTest, Utf8RoundTripsThroughUtf16) {
@@ -192,10 +142,4 @@ TEST(UtfTest, MalformedUtf8IsRefused) {
     EXPECT_THROW(qelta::Utf8ToUtf16(bad.data(), bad.size()), std::exception)
         << bad;
   }
-}
-
-TEST(UtfTest, AsciiTestLooksAtEveryByte) {
-  EXPECT_TRUE(qelta::IsAscii("", 0));
-  EXPECT_TRUE(qelta::IsAscii("Node_1", 6));
-  EXPECT_FALSE(qelta::IsAscii("caf\xC3\xA9", 5));
 }

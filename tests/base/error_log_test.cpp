@@ -57,26 +57,11 @@ TEST(ErrorLogTest, KeepsEntriesWithCodeNamesAndPrefixes) {
   EXPECT_STREQ(log.GetMessage(0), "");
 }
 
-TEST(ErrorLogTest, NamesEveryNamedCode) {
-  const struct {
-    int code;
-    const char* name;
-  } names[] = {
-      {0, "NO ERROR"},          {-1, "GENERAL ERROR"},
-      {-2, "OUT OF RANGE"},     {-3, "NO ITEM"},
-      {-4, "INVALID VALUE"},    {-5, "NO USEFUL SAMPLES"},
-      {-19, "WRONG NUM STATES"}, {-30, "ILLEGAL IDENTIFIER"},
-      {-32, "DUPLICATED IDENTIFIER"}, {-42, "OUT OF MEMORY"},
-      {-51, "WRONG NODE TYPE"}, {-100, "FILE READ ERROR"},
-      {-101, "FILE WRITE ERROR"}, {-102, "END OF FILE"},
-      {-103, "FILE I/O FAILED"}, {-111, "NO MORE TOKENS"},
-      {-126, "LEXICAL ERROR"},  {-127, "SYNTAX ERROR"},
-      {-128, "UNEXPECTED EOF"},
-  };
-  for (const auto& entry : names) {
-    EXPECT_STREQ(VRN_ErrorCodeName(entry.code), entry.name) << entry.code;
-  }
-  for (int code : {-6, -11, -26, -43, 1, -129}) {
+TEST(ErrorLogTest, NamesNamedCodesOnly) {
+  EXPECT_STREQ(VRN_ErrorCodeName(0), "NO ERROR");
+  EXPECT_STREQ(VRN_ErrorCodeName(-103), "FILE I/O FAILED");
+  EXPECT_STREQ(VRN_ErrorCodeName(-128), "UNEXPECTED EOF");
+  for (int code : {-6, -26, 1, -129}) {
     EXPECT_STREQ(VRN_ErrorCodeName(code), "UNKNOWN ERROR CODE") << code;
   }
 }
@@ -85,23 +70,12 @@ TEST(ErrorLogTest, LongComposedTextsAreCutToTheBuffer) {
   const std::string long_text(5000, 'm');
   VRN_errorLog log;
   log.LogError(-1, long_text.c_str(), "p: ");
-  log.LogError(-1, long_text.c_str(), long_text.c_str());
   log.Logf(-1, "%s", long_text.c_str());
   log.LogError(-1, long_text.c_str());
-  ASSERT_EQ(log.GetNumberOfMessages(), 4);
-
-  const std::string prefixed = log.GetMessage(0);
-  EXPECT_EQ(prefixed.size(), 2043u);
-  EXPECT_EQ(prefixed.substr(0, 4), "p: m");
+  EXPECT_EQ(std::string(log.GetMessage(0)), "p: " + long_text.substr(0, 2040));
   EXPECT_EQ(std::strlen(log.GetMessage(1)), 2043u);
-  EXPECT_EQ(std::strlen(log.GetMessage(2)), 2043u);
   // Without a prefix the message is not composed and stays whole.
-  EXPECT_EQ(log.GetMessage(3), long_text);
-
-  // A text that just fits is not touched.
-  const std::string fits(2043 - 3, 'f');
-  log.LogError(-1, fits.c_str(), "p: ");
-  EXPECT_EQ(std::strlen(log.GetMessage(4)), 2043u);
+  EXPECT_EQ(log.GetMessage(2), long_text);
 }
 
 TEST(ErrorLogTest, CutNeverSplitsAUtf8Character) {
@@ -172,11 +146,9 @@ TEST(ErrorLogTest, StreamNotOwnedStaysOpen) {
   // The log is gone; the stream must still be usable.
   EXPECT_GE(std::fputs("after\n", stream), 0);
   std::rewind(stream);
-  char line[64];
-  ASSERT_NE(std::fgets(line, sizeof(line), stream), nullptr);
-  EXPECT_STREQ(line, "-5: x\n");
-  ASSERT_NE(std::fgets(line, sizeof(line), stream), nullptr);
-  EXPECT_STREQ(line, "after\n");
+  char text[32] = {};
+  EXPECT_EQ(std::fread(text, 1, sizeof(text) - 1, stream), 12u);
+  EXPECT_STREQ(text, "-5: x\nafter\n");
   std::fclose(stream);
 }
 
@@ -203,37 +175,25 @@ TEST(ErrorLogTest, CopiesShareAnOwnedStreamAndCloseItOnce) {
   EXPECT_EQ(file.Read(), "-1: one\n-1: also\n-2: two\n-3: three\n-4: four\n");
 }
 
-TEST(ErrorLogTest, CopyKeepsEntriesAndClonesALogRedirect) {
-  VRN_errorLog target;
-  VRN_errorLog log;
-  log.LogError(-2, "before");
-  log.RedirectToLog(&target);
-  VRN_errorLog copy(log);
-  ASSERT_EQ(copy.GetNumberOfMessages(), 1);
-  EXPECT_STREQ(copy.GetMessage(0), "before");
-  copy.LogError(-3, "via clone");
-  ASSERT_EQ(target.GetNumberOfMessages(), 1);
-  EXPECT_STREQ(target.GetMessage(0), "via clone");
-}
-
-TEST(ErrorLogTest, LogRedirectForwardsThroughTheTargetsRedirect) {
+TEST(ErrorLogTest, LogRedirectForwardsAndCopiesCloneIt) {
   std::FILE* stream = std::tmpfile();
   ASSERT_NE(stream, nullptr);
   VRN_errorLog target;
   VRN_errorLog log;
+  log.LogError(-2, "before");
   EXPECT_EQ(log.RedirectToLog(&log), -2);
-  EXPECT_EQ(log.GetRedirect(), nullptr);
-
   EXPECT_EQ(log.RedirectToLog(&target), 0);
   log.LogError(-2, "m", "p ");
-  EXPECT_EQ(log.GetNumberOfMessages(), 0);
-  ASSERT_EQ(target.GetNumberOfMessages(), 1);
-  EXPECT_EQ(target.GetCode(0), -2);
+  VRN_errorLog copy(log);  // keeps the entries, clones the redirect
+  ASSERT_EQ(copy.GetNumberOfMessages(), 1);
+  copy.LogError(-3, "via clone");
+  ASSERT_EQ(target.GetNumberOfMessages(), 2);
   EXPECT_STREQ(target.GetMessage(0), "p m");
-
+  EXPECT_EQ(target.GetCode(1), -3);
+  // Through the target's own redirect.
   target.RedirectToStream(stream, "%d|%s;", false);
   log.LogError(-7, "n");
-  EXPECT_EQ(target.GetNumberOfMessages(), 1);
+  EXPECT_EQ(target.GetNumberOfMessages(), 2);
   std::fflush(stream);
   std::rewind(stream);
   char text[32] = {};

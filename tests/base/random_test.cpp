@@ -61,12 +61,8 @@ TEST(RandomGeneratorTest, FixedSeedGivesPinnedSequence) {
 }
 
 TEST(RandomGeneratorTest, SeedingRestartsAndClockSeedsDiffer) {
-  VRN_randomGenerator a(99);
-  VRN_randomGenerator b(99);
-  for (int i = 0; i < 100; ++i) ASSERT_EQ(a.NextDouble(), b.NextDouble());
-
   // Reseeding also forgets a kept normal deviate.
-  a.Seed(99);
+  VRN_randomGenerator a(99);
   const double first = a.Normal(0, 1);
   a.Seed(99);
   EXPECT_EQ(a.Normal(0, 1), first);
@@ -76,8 +72,6 @@ TEST(RandomGeneratorTest, SeedingRestartsAndClockSeedsDiffer) {
   bool differ = false;
   for (int i = 0; i < 4 && !differ; ++i) differ = c.NextDouble() != d.NextDouble();
   EXPECT_TRUE(differ);
-
-  EXPECT_EQ(&VRN_DefaultRandomGenerator(), &VRN_DefaultRandomGenerator());
 }
 
 TEST(RandomGeneratorTest, NextDoubleStaysInUnitInterval) {

@@ -5,17 +5,13 @@
 #include <cmath>
 #include <vector>
 
-#include "network/network.h"
-#include "network/node.h"
 #include "base/random.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
+#include "network/network.h"
+#include "network/node.h"
 
 namespace {
-
-std::vector<double> Items(const VRN_matrix& m) {
-  return std::vector<double>(m.GetItems().begin(), m.GetItems().end());
-}
 
 std::vector<int> Sizes(const VRN_matrix& m) {
   return std::vector<int>(m.GetDimensions().begin(), m.GetDimensions().end());
@@ -47,16 +43,6 @@ class CptTest : public ::testing::Test {
 
   VRN_network net_;
 };
-
-TEST_F(CptTest, NewCptWithoutParentsIsOneUniformRun) {
-  const int a = AddCpt("a");
-  EXPECT_EQ(qelta::kDefCpt, Def(a)->GetType());
-  EXPECT_STREQ("CPT", Def(a)->GetTypeName());
-  EXPECT_EQ((std::vector<int>{2}), Sizes(Table(a)));
-  EXPECT_EQ((std::vector<double>{0.5, 0.5}), Items(Table(a)));
-  EXPECT_STREQ("State0", Def(a)->GetOutcomesNames()->Get(0));
-  EXPECT_STREQ("State1", Def(a)->GetOutcomesNames()->Get(1));
-}
 
 TEST_F(CptTest, ParentsIndexTheTableInParentOrder) {
   const int a = AddCpt("a", 3);
@@ -189,22 +175,6 @@ TEST_F(CptTest, ResizingWithChildrenMakesEveryChildFollow) {
   EXPECT_STREQ("State3", Def(a)->GetOutcomesNames()->Get(3));
   ASSERT_EQ(qelta::kOk, Def(a)->SetNumberOfOutcomes(2));
   ExpectItemsNear({0.2, 0.8, 0.6, 0.4}, Table(b));
-}
-
-TEST_F(CptTest, CopiedNetworkClonesTheTable) {
-  const int a = AddCpt("a");
-  const int b = AddCpt("b");
-  ASSERT_EQ(qelta::kOk, net_.AddArc(a, b));
-  SetTable(b, {0.1, 0.9, 0.7, 0.3});
-  VRN_network copy(net_, 0);
-  VRN_nodeDef* cloned = copy.GetNode(b)->Definition();
-  EXPECT_NE(Def(b), cloned);
-  EXPECT_EQ(&copy, cloned->GetNetwork());
-  EXPECT_EQ(qelta::kDefCpt, cloned->GetType());
-  ExpectItemsNear({0.1, 0.9, 0.7, 0.3}, *cloned->GetMatrixConst());
-  // The copies are independent.
-  SetTable(b, {0.5, 0.5, 0.5, 0.5});
-  EXPECT_EQ(0.1, cloned->GetMatrixConst()->GetItem(0));
 }
 
 TEST_F(CptTest, TableFollowsEveryEditInSequence) {

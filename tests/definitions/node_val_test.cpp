@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "base/error_log.h"
-#include "network/network.h"
-#include "network/node.h"
 #include "base/status.h"
 #include "definitions/discrete_def.h"
+#include "network/network.h"
+#include "network/node.h"
 
 namespace {
 
@@ -39,20 +39,6 @@ class NodeValTest : public ::testing::Test {
 
   VRN_network net_;
 };
-
-TEST_F(NodeValTest, NewValueIsAnEmptyInvalidBeliefVector) {
-  const int a = Add("a");
-  EXPECT_EQ(qelta::kValBeliefVector, Val(a)->GetType());
-  EXPECT_EQ(0, Val(a)->GetFlags());
-  EXPECT_TRUE(Val(a)->GetValue().IsEmpty());
-  EXPECT_EQ(qelta::kErrOutOfRange, Val(a)->GetEvidence());
-  EXPECT_EQ(nullptr, Val(a)->GetEvidenceId());
-  double x = 0;
-  EXPECT_EQ(qelta::kErrWrongNodeType, Val(a)->GetContEvidence(&x));
-  EXPECT_EQ(qelta::kErrWrongNodeType, Val(a)->SetPropagatedContEvidence(1.0));
-  EXPECT_EQ(a, Val(a)->GetHandle());
-  EXPECT_EQ(Def(a), Val(a)->GetOwnDefinition());
-}
 
 TEST_F(NodeValTest, ObservedOutcomeIsAPointMass) {
   const int a = Add("a", 3);

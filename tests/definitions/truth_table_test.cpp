@@ -50,20 +50,6 @@ TEST_F(TruthTableTest, NewTableHasStateZeroEverywhere) {
   EXPECT_EQ(qelta::kErrWrongNodeType, Def(t)->MakeUniform());
 }
 
-TEST_F(TruthTableTest, ConversionKeepsTheFirstMaximumOfEachColumn) {
-  const int a = Add(qelta::kDefCpt, "a");
-  const int c = Add(qelta::kDefCpt, "c", 3);
-  ASSERT_EQ(qelta::kOk, net_.AddArc(a, c));
-  ASSERT_EQ(qelta::kOk,
-            Def(c)->SetDefinitionFromVector({0.3, 0.3, 0.4, 0.5, 0.5, 0.0}));
-  ASSERT_EQ(qelta::kOk, net_.GetNode(c)->setNodeType(qelta::kDefTruthTable));
-  ASSERT_NE(nullptr, Tt(c));
-  EXPECT_EQ((std::vector<double>{0, 0, 1, 1, 0, 0}),
-            Items(*Def(c)->GetMatrixConst()));
-  EXPECT_STREQ("State2", Def(c)->GetOutcomesNames()->Get(2));
-  EXPECT_TRUE(net_.GetNode(c)->Parents().Contains(a));
-}
-
 TEST_F(TruthTableTest, ResultingStatesAreCheckedBeforeTheTableChanges) {
   const int a = Add(qelta::kDefCpt, "a");
   const int t = Add(qelta::kDefTruthTable, "t", 3);

@@ -109,25 +109,6 @@ struct Fixture {
   }
 };
 
-TEST(StepListTest, BuildGivesTheDocumentedEntries) {
-  // Table over A(2) B(3) C(4), sub-table over A and C.
-  const int members[] = {1, 2, 3};
-  const int sizes[] = {2, 3, 4};
-  const int sub[] = {1, 3};
-  VRN_potential table;
-  ASSERT_EQ(table.SetDimensions(3, sizes), qelta::kOk);
-  VRN_stepList steps;
-  ASSERT_EQ(steps.Build(table, members, 3, sub, 2), qelta::kOk);
-  ASSERT_EQ(steps.count, 4);
-  const uint32_t remaining[] = {1, 2, 3, qelta::kEndlessRun};
-  const int32_t step[] = {1, -1, 1, -7};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(steps.entries[i].remaining, remaining[i]) << i;
-    EXPECT_EQ(steps.entries[i].reset, remaining[i]) << i;
-    EXPECT_EQ(steps.entries[i].step, step[i]) << i;
-  }
-}
-
 TEST(StepListTest, BuildRejectsWhatIsNotAnOrderedSubsequence) {
   const int members[] = {1, 2, 3};
   const int sizes[] = {2, 3, 4};
@@ -143,26 +124,6 @@ TEST(StepListTest, BuildRejectsWhatIsNotAnOrderedSubsequence) {
   EXPECT_EQ(steps.Build(table, members, 2, members, 1), qelta::kErrOutOfRange);
   const int too_many[] = {1, 2, 3, 3};
   EXPECT_EQ(steps.Build(table, members, 3, too_many, 4), qelta::kErrOutOfRange);
-}
-
-TEST(StepListTest, SizeOneDimensionsGetNoEntry) {
-  // A(1) B(2) C(1) D(3): the fastest run must not be a run of one cell.
-  const int members[] = {1, 2, 3, 4};
-  const int sizes[] = {1, 2, 1, 3};
-  VRN_potential table;
-  ASSERT_EQ(table.SetDimensions(4, sizes), qelta::kOk);
-  VRN_stepList steps;
-  const int sub[] = {1, 3};
-  ASSERT_EQ(steps.Build(table, members, 4, sub, 2), qelta::kOk);
-  // Every cell maps to the single sub-table cell: one endless run.
-  ASSERT_EQ(steps.count, 1);
-  EXPECT_EQ(steps.entries[0].step, 0);
-  const int sub2[] = {2, 3, 4};
-  ASSERT_EQ(steps.Build(table, members, 4, sub2, 3), qelta::kOk);
-  // B and D follow each other in the sub-table: one run of six cells.
-  ASSERT_EQ(steps.count, 2);
-  EXPECT_EQ(steps.entries[0].remaining, 5u);
-  EXPECT_EQ(steps.entries[0].step, 1);
 }
 
 TEST(KernelTest, AllKernelsMatchBruteForceOnRandomShapes) {
@@ -205,64 +166,6 @@ TEST(KernelTest, AllKernelsMatchBruteForceOnRandomShapes) {
       scaled[f.map[i]] += big[i] / 3.5;
     }
     ExpectNear({f.sub.items(), f.sub.end()}, scaled);
-  }
-}
-
-// Walks a clique-style table (first dimension fastest) while reading a
-// table-of-family layout (last dimension fastest, some members absent, one
-// member fixed by evidence), as the clustering engine slices node tables.
-TEST(KernelTest, StridedWalkMatchesCoordinates) {
-  std::mt19937 rng(99);
-  for (int trial = 0; trial < 300; ++trial) {
-    SCOPED_TRACE(trial);
-    const int walked_count = std::uniform_int_distribution<int>(1, 6)(rng);
-    std::vector<int> sizes(walked_count);
-    for (int& s : sizes) s = std::uniform_int_distribution<int>(1, 4)(rng);
-    // The other table: a random subset of the walked dimensions in random
-    // order, plus one extra dimension held at a fixed index.
-    std::vector<int> other_dims;
-    for (int i = 0; i < walked_count; ++i) {
-      if (rng() % 3) other_dims.push_back(i);
-    }
-    std::shuffle(other_dims.begin(), other_dims.end(), rng);
-    const int extra_size = 3;
-    const int extra_index = static_cast<int>(rng() % extra_size);
-    // Strides of the other table, last dimension fastest; the extra
-    // dimension comes first (slowest).
-    std::vector<std::ptrdiff_t> other_stride(other_dims.size());
-    std::ptrdiff_t stride = 1;
-    for (int k = static_cast<int>(other_dims.size()) - 1; k >= 0; --k) {
-      other_stride[k] = stride;
-      stride *= sizes[other_dims[k]];
-    }
-    const std::ptrdiff_t extra_stride = stride;
-    const std::size_t other_cells = stride * extra_size;
-    std::vector<std::ptrdiff_t> strides(walked_count, 0);
-    for (std::size_t k = 0; k < other_dims.size(); ++k) {
-      strides[other_dims[k]] = other_stride[k];
-    }
-    VRN_stepList steps;
-    ASSERT_EQ(steps.BuildStrided(walked_count, sizes.data(), strides.data()),
-              qelta::kOk);
-
-    const std::vector<double> other = RandomCells(rng, other_cells);
-    std::size_t cells = 1;
-    for (int s : sizes) cells *= s;
-    std::vector<double> walked = RandomCells(rng, cells);
-    std::vector<double> want = walked;
-    std::vector<int> coord(walked_count, 0);
-    for (std::size_t cell = 0; cell < cells; ++cell) {
-      std::ptrdiff_t index = extra_index * extra_stride;
-      for (int i = 0; i < walked_count; ++i) index += coord[i] * strides[i];
-      want[cell] *= other[index];
-      for (int i = 0; i < walked_count; ++i) {
-        if (++coord[i] < sizes[i]) break;
-        coord[i] = 0;
-      }
-    }
-    VRN_GatherMultiply(walked.data(), walked.data() + cells,
-                       other.data() + extra_index * extra_stride, steps);
-    ExpectNear(walked, want);
   }
 }
 

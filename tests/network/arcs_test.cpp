@@ -3,11 +3,11 @@
 #include <cstring>
 #include <vector>
 
-#include "network/network.h"
-#include "network/node.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "network/network.h"
+#include "network/node.h"
 #include "network_helpers.h"
 
 namespace {
@@ -212,18 +212,6 @@ TEST(ArcsTest, RemovingTheLastCostChildDropsTheTestGroupProperty) {
   EXPECT_EQ(props.FindProperty("DIAG_TESTGROUPCOST"), -2);
 }
 
-TEST(ArcsTest, PartialOrderPutsParentsFirst) {
-  VRN_network net;
-  EXPECT_EQ(net.PartialOrder().GetSize(), 0);
-  for (int i = 0; i < 5; ++i) ASSERT_EQ(net.AddNode(kCpt, nullptr), i);
-  ASSERT_EQ(net.AddArc(4, 0), 0);
-  ASSERT_EQ(net.AddArc(3, 4), 0);
-  ASSERT_EQ(net.AddArc(1, 3), 0);
-  EXPECT_EQ(Ints(net.PartialOrder()), (std::vector<int>{1, 3, 4, 0, 2}));
-  ASSERT_EQ(net.DeleteNode(3), 0);
-  EXPECT_EQ(Ints(net.PartialOrder()), (std::vector<int>{4, 0, 1, 2}));
-}
-
 TEST(ArcsTest, ReorderParentsPermutesListAndTable) {
   VRN_network net;
   int a = net.AddNode(kCpt, "A");
@@ -247,26 +235,6 @@ TEST(ArcsTest, ReorderParentsPermutesListAndTable) {
   EXPECT_EQ(Ints(net.GetNode(c)->Parents()), (std::vector<int>{b, a}));
 }
 
-TEST(ArcsTest, AncestorsAndDescendants) {
-  VRN_network net;
-  int a = net.AddNode(kCpt, "A");
-  int b = net.AddNode(kCpt, "B");
-  int c = net.AddNode(kCpt, "C");
-  ASSERT_EQ(net.AddArc(b, c), 0);
-  ASSERT_EQ(net.AddArc(a, b), 0);
-  VRN_intArray out;
-  ASSERT_EQ(net.GetAncestors(c, out), 0);
-  EXPECT_EQ(Ints(out), (std::vector<int>{a, b}));
-  ASSERT_EQ(net.GetAncestors(a, out), 0);
-  EXPECT_EQ(out.GetSize(), 0);
-  ASSERT_EQ(net.GetDescendants(a, out), 0);
-  EXPECT_EQ(Ints(out), (std::vector<int>{b, c}));
-  EXPECT_EQ(net.GetDescendants(9, out), -2);
-  out.Add(5);
-  EXPECT_EQ(net.GetCostDescendants(9, out), -2);
-  EXPECT_EQ(out.GetSize(), 0);
-}
-
 // ---- Tables that follow structural edits made through the network.
 
 TEST(ArcsTest, ParentAddedToCptRepeatsItsDistribution) {
@@ -284,65 +252,6 @@ TEST(ArcsTest, ParentAddedToCptRepeatsItsDistribution) {
   EXPECT_EQ(Sizes(net, child), (std::vector<int>{2, 3, 2}));
   ExpectNear(Table(net, child),
              {0.2, 0.8, 0.2, 0.8, 0.2, 0.8, 0.2, 0.8, 0.2, 0.8, 0.2, 0.8});
-}
-
-TEST(ArcsTest, ParentOutcomeInsertedGivesUniformColumns) {
-  VRN_network net;
-  int parent = net.AddNode(kCpt, "Parent");
-  int child = net.AddNode(kCpt, "Child");
-  ASSERT_EQ(net.AddArc(parent, child), 0);
-  ASSERT_EQ(Def(net, child)->SetDefinitionFromVector({0.2, 0.8, 0.6, 0.4}), 0);
-  ASSERT_EQ(Def(net, parent)->InsertOutcome(0, "first"), 0);
-  EXPECT_EQ(Sizes(net, child), (std::vector<int>{3, 2}));
-  ExpectNear(Table(net, child), {0.5, 0.5, 0.2, 0.8, 0.6, 0.4});
-  ASSERT_EQ(Def(net, parent)->AddOutcome("last"), 0);
-  ExpectNear(Table(net, child), {0.5, 0.5, 0.2, 0.8, 0.6, 0.4, 0.5, 0.5});
-}
-
-TEST(ArcsTest, ParentOutcomeRemovedAndReorderedMoveColumns) {
-  VRN_network net;
-  int parent = net.AddNode(kCpt, "Parent");
-  int child = net.AddNode(kCpt, "Child");
-  ASSERT_EQ(Def(net, parent)->AddOutcome("third"), 0);
-  ASSERT_EQ(net.AddArc(parent, child), 0);
-  ASSERT_EQ(Def(net, child)->SetDefinitionFromVector(
-                {0.1, 0.9, 0.2, 0.8, 0.3, 0.7}),
-            0);
-  VRN_intArray order;
-  for (int i : {2, 0, 1}) order.Add(i);
-  ASSERT_EQ(Def(net, parent)->ChangeOrderOfOutcomes(order), 0);
-  ExpectNear(Table(net, child), {0.3, 0.7, 0.1, 0.9, 0.2, 0.8});
-  ASSERT_EQ(Def(net, parent)->RemoveOutcome(1), 0);
-  EXPECT_EQ(Sizes(net, child), (std::vector<int>{2, 2}));
-  ExpectNear(Table(net, child), {0.3, 0.7, 0.2, 0.8});
-}
-
-TEST(ArcsTest, OwnOutcomeEditsKeepColumns) {
-  VRN_network net;
-  int parent = net.AddNode(kCpt, "Parent");
-  int node = net.AddNode(kCpt, "Node");
-  ASSERT_EQ(net.AddArc(parent, node), 0);
-  ASSERT_EQ(Def(net, node)->SetDefinitionFromVector({0.2, 0.8, 0.6, 0.4}), 0);
-
-  ASSERT_EQ(Def(net, node)->InsertOutcome(1, "mid"), 0);
-  EXPECT_EQ(Sizes(net, node), (std::vector<int>{2, 3}));
-  ExpectNear(Table(net, node), {0.2, 0.0, 0.8, 0.6, 0.0, 0.4});
-
-  VRN_intArray order;
-  for (int i : {2, 0, 1}) order.Add(i);
-  ASSERT_EQ(Def(net, node)->ChangeOrderOfOutcomes(order), 0);
-  ExpectNear(Table(net, node), {0.8, 0.2, 0.0, 0.4, 0.6, 0.0});
-  const VRN_idArray* ids = Def(net, node)->GetOutcomesNames();
-  EXPECT_STREQ(ids->Get(0), "State1");
-  EXPECT_STREQ(ids->Get(2), "mid");
-
-  ASSERT_EQ(Def(net, node)->RemoveOutcome(2), 0);
-  ExpectNear(Table(net, node), {0.8, 0.2, 0.4, 0.6});
-  EXPECT_EQ(Def(net, node)->RemoveOutcome(0), -2);  // two outcomes left
-
-  ASSERT_EQ(Def(net, node)->RenameOutcome(1, "Renamed"), 0);
-  EXPECT_STREQ(Def(net, node)->GetOutcomesNames()->Get(1), "Renamed");
-  EXPECT_EQ(Def(net, node)->RenameOutcome(0, "Renamed"), -2);
 }
 
 TEST(ArcsTest, OutcomeEditsReachEveryChildTable) {

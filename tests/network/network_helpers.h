@@ -1,7 +1,7 @@
 // Small readers shared by the network-level tests: node tables and sizes,
 // handle lists as vectors, and counts of logged updates.
-#ifndef QELTA_TESTS_CORE_NETWORK_HELPERS_H_
-#define QELTA_TESTS_CORE_NETWORK_HELPERS_H_
+#ifndef QELTA_TESTS_NETWORK_NETWORK_HELPERS_H_
+#define QELTA_TESTS_NETWORK_NETWORK_HELPERS_H_
 
 #include <cstring>
 #include <vector>
@@ -9,18 +9,32 @@
 #include "base/arrays.h"
 #include "base/error_log.h"
 #include "base/matrix.h"
+#include "definitions/node_def.h"
 #include "network/network.h"
 #include "network/node.h"
-#include "definitions/node_def.h"
 
 namespace qelta_test {
 
 constexpr int kCpt = 18;
 constexpr int kTruthTable = 20;
 
-// Algorithm code 10 does not exist: selecting it makes every update log
-// exactly this line, so the lines count the updates.
-constexpr const char* kUpdateMessage = "Algorithm code 10 is not available";
+// Polytree propagation refuses a network with an undirected loop and logs
+// exactly this line, so with LogEveryUpdate the lines count the updates.
+constexpr const char* kUpdateMessage =
+    "PolyTree algorithm can not be applied to this network, because it is "
+    "not singly connected.";
+
+// Adds three nodes joined in an undirected loop and selects polytree
+// propagation, so that every update fails with kUpdateMessage (-1).
+inline void LogEveryUpdate(VRN_network& net) {
+  const int a = net.AddNode(kCpt, "loop_a");
+  const int b = net.AddNode(kCpt, "loop_b");
+  const int c = net.AddNode(kCpt, "loop_c");
+  (void)net.AddArc(a, b);
+  (void)net.AddArc(a, c);
+  (void)net.AddArc(b, c);
+  (void)net.SetDefaultBNAlgorithm(2);
+}
 
 inline std::vector<double> Items(const VRN_matrix& m) {
   return std::vector<double>(m.GetItems().begin(), m.GetItems().end());
@@ -54,4 +68,4 @@ inline int CountMessages(const VRN_network& net, const char* text) {
 
 }  // namespace qelta_test
 
-#endif  // QELTA_TESTS_CORE_NETWORK_HELPERS_H_
+#endif  // QELTA_TESTS_NETWORK_NETWORK_HELPERS_H_

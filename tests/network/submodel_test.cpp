@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "base/error_log.h"
+#include "base/status.h"
 #include "network/network.h"
 #include "network/node.h"
-#include "base/status.h"
 #include "network_helpers.h"
 
 namespace {
@@ -16,67 +16,24 @@ using namespace qelta_test;
 
 constexpr int kMain = 32768;
 
-TEST(SubmodelTest, NewNetworkHasOnlyTheMainSubmodel) {
-  VRN_network net;
-  VRN_submodelTable* table = net.Submodels();
-  EXPECT_EQ(table->GetNumberOfSubmodels(), 1);
-  EXPECT_EQ(table->GetFirstSubmodel(), kMain);
-  EXPECT_EQ(table->GetNextSubmodel(kMain), -2);
-  EXPECT_EQ(table->GetParent(kMain), -8888);
-  EXPECT_EQ(table->GetSlotCount(), 1);
-  // The network's header is the main submodel's header.
-  EXPECT_STREQ(table->GetSubmodel(kMain)->Header().GetId(), "Unnamed");
-  VRN_submodel* main = table->GetSubmodel(0);  // bare slot index accepted
-  ASSERT_NE(main, nullptr);
-  EXPECT_EQ(main->GetColor(), 0xFFFFFF);
-  EXPECT_EQ(main->ScreenInfo().outline_width, 3);
-  EXPECT_EQ(table->DefaultNodeScreenInfo().outline_width, 1);
-  EXPECT_EQ(table->DefaultSubmodelScreenInfo(), main->ScreenInfo());
-}
-
-TEST(SubmodelTest, FreshTableIsNamedSub0) {
-  VRN_submodelTable table(nullptr);
-  EXPECT_STREQ(table.GetSubmodel(kMain)->Header().GetId(), "Sub0");
-  EXPECT_EQ(table.FindSubmodel("Sub0"), kMain);
-}
-
-TEST(SubmodelTest, GeneratedIdentifiersSkipTakenNames) {
-  VRN_network net;
-  VRN_submodelTable* table = net.Submodels();
-  int first = table->CreateSubmodel(kMain, nullptr);
-  EXPECT_EQ(first, 32769);
-  EXPECT_STREQ(table->GetSubmodel(first)->Header().GetId(), "Sub1");
-  ASSERT_EQ(table->DeleteSubmodel(first), 0);
-  int named = table->CreateSubmodel(kMain, "Other");
-  EXPECT_EQ(named, 32769);  // slot reused
-  ASSERT_EQ(table->GetSubmodel(named)->Header().SetId("Sub2"), 0);
-  int next = table->CreateSubmodel(kMain, nullptr);
-  EXPECT_EQ(next, 32770);
-  EXPECT_STREQ(table->GetSubmodel(next)->Header().GetId(), "Sub3");
-}
-
-TEST(SubmodelTest, IdentifiersAreSharedWithNodes) {
+TEST(SubmodelTest, IdentifiersAreSharedWithNodesAndGeneratedPastTakenOnes) {
   VRN_network net;
   VRN_submodelTable* table = net.Submodels();
   ASSERT_GE(net.AddNode(18, "Sub1"), 0);
   EXPECT_EQ(table->CreateSubmodel(kMain, "Sub1"), -32);  // a node's
   EXPECT_EQ(table->CreateSubmodel(kMain, "1st box"), -30);
-  EXPECT_EQ(table->GetNumberOfSubmodels(), 1);
-  int generated = table->CreateSubmodel(kMain, nullptr);
-  EXPECT_STREQ(table->GetSubmodel(generated)->Header().GetId(), "Sub2");
+  EXPECT_EQ(table->CreateSubmodel(12345, "X"), -2);
+  const int first = table->CreateSubmodel(kMain, nullptr);
+  EXPECT_EQ(first, 32769);
+  EXPECT_STREQ(table->GetSubmodel(first)->Header().GetId(), "Sub2");
   EXPECT_EQ(table->CreateSubmodel(kMain, "Sub2"), -2);
   EXPECT_EQ(net.AddNode(18, "Sub2"), -2);
-  EXPECT_EQ(table->CreateSubmodel(12345, "X"), -2);
-}
-
-TEST(SubmodelTest, TableGrowsByEightSlots) {
-  VRN_network net;
-  VRN_submodelTable* table = net.Submodels();
-  for (int i = 0; i < 8; ++i) ASSERT_GE(table->CreateSubmodel(kMain, nullptr), 0);
-  EXPECT_EQ(table->GetSlotCount(), 9);
-  ASSERT_GE(table->CreateSubmodel(kMain, nullptr), 0);
-  EXPECT_EQ(table->GetSlotCount(), 17);
-  EXPECT_EQ(table->GetNumberOfSubmodels(), 10);
+  ASSERT_EQ(table->DeleteSubmodel(first), 0);
+  const int named = table->CreateSubmodel(kMain, "Other");
+  EXPECT_EQ(named, 32769);  // slot reused
+  ASSERT_EQ(table->GetSubmodel(named)->Header().SetId("Sub2"), 0);
+  const int next = table->CreateSubmodel(kMain, nullptr);
+  EXPECT_STREQ(table->GetSubmodel(next)->Header().GetId(), "Sub3");
 }
 
 TEST(SubmodelTest, DeletingMovesContentsToTheParent) {

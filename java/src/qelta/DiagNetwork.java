@@ -1,6 +1,8 @@
 package qelta;
 
 import java.util.Objects;
+import java.util.concurrent.atomic.AtomicBoolean;
+import java.util.function.LongConsumer;
 
 /**
  * A diagnosis session over a network whose nodes carry diagnostic roles
@@ -17,8 +19,8 @@ import java.util.Objects;
  * a message that names it. A failed call leaves the object as it was, unless
  * the method says otherwise.
  *
- * <p>The session refers to its network: it keeps the network reachable, and
- * must be closed before the network is.
+ * <p>The session refers to its network: it keeps the network reachable.
+ * Closing the network closes its sessions first; their methods then fail.
  */
 public final class DiagNetwork extends Wrapper {
     /** The network of the session; the native methods read it by this name. */
@@ -31,7 +33,40 @@ public final class DiagNetwork extends Wrapper {
      */
     public DiagNetwork(Network net) {
         this.net = Objects.requireNonNull(net, "net");
-        adopt(createNative(net), DiagNetwork::deleteNative, net);
+        long handle = createNative(net);
+        Deletion deletion = new Deletion(handle);
+        adopt(handle, deletion, net);
+        net.addDiagSession(this, deletion);
+    }
+
+    /**
+     * Deletes the native session exactly once, whoever comes first: {@link #close()}, the
+     * cleaner, or the network's {@code close()} when this object was already unreachable. It
+     * holds the address, never this object.
+     */
+    static final class Deletion implements LongConsumer {
+        private final long handle;
+        private final AtomicBoolean done = new AtomicBoolean();
+
+        Deletion(long handle) {
+            this.handle = handle;
+        }
+
+        @Override
+        public void accept(long ignored) {
+            run();
+        }
+
+        /** Deletes the native session unless that has happened. */
+        void run() {
+            if (done.compareAndSet(false, true)) {
+                deleteNative(handle);
+            }
+        }
+
+        boolean isDone() {
+            return done.get();
+        }
     }
 
     /** Makes the native session on the network given as the argument. */

@@ -40,6 +40,51 @@ public final class Network extends Wrapper {
     /** Deletes a native network made by {@link #createNative(Object)}. */
     private static native void deleteNative(long handle);
 
+    /** A diagnosis session on this network and the deletion of its native object. */
+    private static final class DiagSession {
+        final java.lang.ref.WeakReference<DiagNetwork> session;
+        final DiagNetwork.Deletion deletion;
+
+        DiagSession(DiagNetwork session, DiagNetwork.Deletion deletion) {
+            this.session = new java.lang.ref.WeakReference<>(session);
+            this.deletion = deletion;
+        }
+    }
+
+    /** Diagnosis sessions on this network; closed before it is. */
+    private final java.util.List<DiagSession> diagSessions = new java.util.ArrayList<>();
+
+    /** Remembers a session so that closing the network closes it first. */
+    void addDiagSession(DiagNetwork session, DiagNetwork.Deletion deletion) {
+        synchronized (diagSessions) {
+            diagSessions.removeIf(entry -> entry.deletion.isDone());
+            diagSessions.add(new DiagSession(session, deletion));
+        }
+    }
+
+    /**
+     * Closes the diagnosis sessions on this network, then deletes the native network. Calling it
+     * again does nothing.
+     */
+    @Override
+    public void close() {
+        java.util.List<DiagSession> sessions;
+        synchronized (diagSessions) {
+            sessions = new java.util.ArrayList<>(diagSessions);
+            diagSessions.clear();
+        }
+        for (DiagSession entry : sessions) {
+            DiagNetwork session = entry.session.get();
+            if (session != null) {
+                session.close();
+            }
+            // A session already unreachable may still wait for the cleaner; its native object
+            // must not outlive the network it points into.
+            entry.deletion.run();
+        }
+        super.close();
+    }
+
     // -------- Files, strings and inference
 
     /**

@@ -1,7 +1,9 @@
 package qelta;
 
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
+import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
 import org.junit.jupiter.api.Test;
 
@@ -69,21 +71,18 @@ class ArcsOutcomesTest extends NetworkFixture {
     @Test
     void outcomesAreAddedInsertedRenamedAndDeleted() {
         int h = node("w", "sun", "rain");
-        assertEquals(2, net.getOutcomeCount(h));
         net.addOutcome(h, "snow");
         net.insertOutcome("w", 0, "fog");
-        assertEquals(4, net.getOutcomeCount("w"));
         net.setOutcomeId(h, 1, "sunny");
         net.setOutcomeId("w", 2, "rainy");
-        // Outcomes now: fog, sunny, rainy, snow.
+        net.addOutcome("w", "hail");
+        assertArrayEquals(new String[] {"fog", "sunny", "rainy", "snow", "hail"},
+                net.getOutcomeIds(h));
         net.deleteOutcome(h, "fog");
         net.deleteOutcome("w", "snow");
-        assertEquals(2, net.getOutcomeCount(h));
-        refused("Invalid outcome identifier 'sun' for node 'w'", () -> net.deleteOutcome(h, "sun"));
-        net.addOutcome("w", "hail");
         net.deleteOutcome(h, 2);
-        assertEquals(2, net.getOutcomeCount(h));
-        refused("Invalid outcome identifier 'hail' for node 'w'", () -> net.deleteOutcome(h, "hail"));
+        assertArrayEquals(new String[] {"sunny", "rainy"}, net.getOutcomeIds(h));
+        assertEquals(2, net.getOutcomeCount("w"));
     }
 
     @Test
@@ -114,35 +113,14 @@ class ArcsOutcomesTest extends NetworkFixture {
         engineFails("RenameOutcome", -2, () -> net.setOutcomeId(h, 0, "1st"));
         engineFails("InsertOutcome", -2, () -> net.insertOutcome(h, 3, "fog"));
         engineFails("InsertOutcome", -2, () -> net.insertOutcome(h, -1, "fog"));
-        assertEquals(2, net.getOutcomeCount(h));
         // A node keeps at least two outcomes.
         engineFails("RemoveOutcome", -2, () -> net.deleteOutcome(h, 0));
-        net.addOutcome(h, "fog");
-        net.deleteOutcome(h, "sun");  // the rename did not happen
-        assertEquals(2, net.getOutcomeCount(h));
+        assertArrayEquals(new String[] {"sun", "rain"}, net.getOutcomeIds(h));
     }
 
     @Test
-    void setOutcomesMapsNewOutcomesToOldOnes() {
+    void setOutcomesMapsNewOutcomesToOldOnesAfterCheckingItsArrays() {
         int h = node("w", "sun", "rain", "snow");
-        // Keep rain and sun in swapped order, drop snow, add fog.
-        net.setOutcomes("w", new String[] {"wet", "dry", "fog"}, new int[] {1, 0, -1});
-        assertEquals(3, net.getOutcomeCount(h));
-        for (String gone : new String[] {"sun", "rain", "snow"}) {
-            refused("Invalid outcome identifier '" + gone + "' for node 'w'",
-                    () -> net.deleteOutcome(h, gone));
-        }
-        net.addOutcome(h, "x");
-        net.addOutcome(h, "y");
-        net.deleteOutcome(h, "wet");
-        net.deleteOutcome(h, "dry");
-        net.deleteOutcome(h, "fog");
-        assertEquals(2, net.getOutcomeCount("w"));
-    }
-
-    @Test
-    void setOutcomesChecksItsArraysBeforeTheEngineRuns() {
-        int h = node("w", "sun", "rain");
         refused("Identifier '2nd' is invalid - it should start with a letter and contain only"
                 + " letters, digits and underscores",
                 () -> net.setOutcomes(h, new String[] {"first", "2nd"}, new int[] {0, 1}));
@@ -155,12 +133,10 @@ class ArcsOutcomesTest extends NetworkFixture {
         refused("Invalid node handle: 4", () -> net.setOutcomes(4, new String[] {"a"}, null));
         engineFails("ChangeOrderOfOutcomesWithAddAndRemove", -2,
                 () -> net.setOutcomes("w", new String[] {"only"}, new int[] {0}));
-        // Nothing changed: both old outcomes are still there.
-        assertEquals(2, net.getOutcomeCount(h));
-        net.addOutcome(h, "fog");
-        net.deleteOutcome(h, "sun");
-        net.addOutcome(h, "hail");
-        net.deleteOutcome(h, "rain");
+        assertArrayEquals(new String[] {"sun", "rain", "snow"}, net.getOutcomeIds(h));
+        // Keep rain and sun in swapped order, drop snow, add fog.
+        net.setOutcomes("w", new String[] {"wet", "dry", "fog"}, new int[] {1, 0, -1});
+        assertArrayEquals(new String[] {"wet", "dry", "fog"}, net.getOutcomeIds(h));
     }
 
     @Test

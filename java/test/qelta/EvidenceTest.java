@@ -108,20 +108,6 @@ class EvidenceTest extends NetworkFixture {
     }
 
     @Test
-    void virtualEvidenceWeighsTheBeliefs() {
-        int a = node("A", "x", "y");
-        int b = node("B", "x", "y");
-        net.addArc(a, b);
-        net.setNodeDefinition(a, new double[] {0.3, 0.7});
-        net.setNodeDefinition(b, new double[] {0.9, 0.1, 0.2, 0.8});
-        net.setVirtualEvidence(b, new double[] {0.6, 0.3});
-        net.updateBeliefs();
-        double x = 0.3 * (0.9 * 0.6 + 0.1 * 0.3);
-        double y = 0.7 * (0.2 * 0.6 + 0.8 * 0.3);
-        assertArrayEquals(new double[] {x / (x + y), y / (x + y)}, net.getNodeValue(a), EXACT);
-    }
-
-    @Test
     void evidenceImpliedByADeterministicChildCountsAsEvidence() {
         int a = node("A", "x", "y");
         int t = node(TRUTH_TABLE, "T", "x", "y");
@@ -136,46 +122,6 @@ class EvidenceTest extends NetworkFixture {
         net.clearAllEvidence();
         assertFlags("T", false, false, false);
         assertFlags("A", false, false, false);
-    }
-
-    @Test
-    void aRefusedObservationKeepsTheObservationBefore() {
-        int a = node("A", "x", "y");
-        int t = node(TRUTH_TABLE, "T", "x", "y");
-        net.addArc(a, t);
-        net.setNodeDefinition(t, new double[] {1, 0, 0, 1});
-        net.setEvidence(t, 1);
-        net.setEvidence(a, 1);
-        // T = x contradicts what A = y implies for T.
-        engineFails("SetEvidence", -26, () -> net.setEvidence(t, 0));
-        assertFlags("T", true, false, false);
-        assertEquals(1, net.getEvidence(t));
-        assertEquals(1, net.getEvidence(a));
-    }
-
-    @Test
-    void anImpossibleObservationKeepsTheEvidenceBefore() {
-        int a = node("A", "x", "y");
-        int c = node("C", "c0", "c1", "c2");
-        net.addArc(a, c);
-        // Given A = x, C = c0 cannot happen (and nothing else is implied).
-        net.setNodeDefinition(c, new double[] {0, 0.5, 0.5, 0.2, 0.3, 0.5});
-        net.setEvidence(a, 0);
-
-        net.setEvidence(c, 2);
-        engineFails("SetEvidence", -2, () -> net.setEvidence(c, 0));
-        assertFlags("C", true, false, false);
-        assertEquals(2, net.getEvidence(c));
-
-        net.setVirtualEvidence(c, new double[] {0.5, 0.25, 0.25});
-        engineFails("SetEvidence", -2, () -> net.setEvidence("C", "c0"));
-        assertFlags("C", false, false, true);
-        assertArrayEquals(new double[] {0.5, 0.25, 0.25}, net.getVirtualEvidence(c), EXACT);
-
-        // Nothing before: nothing after.
-        net.clearEvidence(c);
-        engineFails("SetEvidence", -2, () -> net.setEvidence(c, 0));
-        assertFlags("C", false, false, false);
     }
 
     @Test
@@ -197,32 +143,6 @@ class EvidenceTest extends NetworkFixture {
         engineFails("GetContEvidence", -51, () -> net.getContEvidence(t));
         refused("Invalid node handle: 1", () -> net.setContEvidence(1, 0));
         refused("Invalid node identifier: 'U'", () -> net.getContEvidence("U"));
-    }
-
-    @Test
-    void aRefusedNumberKeepsTheNumberBefore() {
-        int a = node("A", "x", "y");
-        int c = node("C", "c0", "c1", "c2");
-        net.addArc(a, c);
-        net.setNodeDefinition(c, new double[] {0, 0.5, 0.5, 0.2, 0.3, 0.5});
-        net.setIntervals(c, new double[] {0, 1, 2, 3}, false);
-        net.setEvidence(a, 0);
-        net.setContEvidence(c, 2.5);
-        engineFails("SetEvidence", -2, () -> net.setContEvidence(c, 0.5));
-        assertEquals(2, net.getEvidence(c));
-        assertEquals(2.5, net.getContEvidence(c), 0.0);
-    }
-
-    @Test
-    void clearAllEvidenceClearsEveryKind() {
-        int a = node("A", "x", "y");
-        int b = node("B", "x", "y");
-        net.setEvidence(a, 0);
-        net.setVirtualEvidence(b, new double[] {0.5, 1});
-        net.clearAllEvidence();
-        assertFlags("A", false, false, false);
-        assertFlags("B", false, false, false);
-        net.clearAllEvidence();
     }
 
     @Test

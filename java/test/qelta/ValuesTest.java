@@ -30,22 +30,6 @@ class ValuesTest extends NetworkFixture {
     }
 
     @Test
-    void posteriorsFollowTheEvidenceInOutcomeOrder() {
-        int rain = node("Rain", "yes", "no");
-        int grass = node("Grass", "wet", "dry");
-        net.addArc(rain, grass);
-        net.setNodeDefinition(rain, new double[] {0.2, 0.8});
-        net.setNodeDefinition(grass, new double[] {0.9, 0.1, 0.25, 0.75});
-        net.setEvidence(grass, 0);
-        net.updateBeliefs();
-        // P(rain | wet) = 0.18 / (0.18 + 0.2)
-        double p = 0.2 * 0.9 / (0.2 * 0.9 + 0.8 * 0.25);
-        assertArrayEquals(new double[] {p, 1 - p}, net.getNodeValue(rain), EXACT);
-        // The observed node's value is the point mass on its outcome.
-        assertArrayEquals(new double[] {1, 0}, net.getNodeValue("Grass"), 0.0);
-    }
-
-    @Test
     void meanAndDeviationComeFromThePointValues() {
         int t = node("Temp", "low", "mid", "high");
         net.setNodeDefinition(t, new double[] {0.25, 0.5, 0.25});

@@ -561,14 +561,97 @@ int TextFormatBase::WriteFieldName(const char* name) {
 
 int TextFormatBase::WriteFieldEnd() { return output_.Write(";\n", kIndentMode); }
 
+namespace {
+
+// "(" item_text(0) separator item_text(1) ... ")".
+template <typename ItemText>
+std::string JoinedList(int count, const char* separator, ItemText item_text) {
+  std::string text = "(";
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) text += separator;
+    text += item_text(i);
+  }
+  text += ")";
+  return text;
+}
+
+}  // namespace
+
+int TextFormatBase::WriteNumberList(const VRN_doubleArray& list,
+                                    const char* separator) {
+  const std::string text = JoinedList(
+      list.GetSize(), separator, [&](int i) { return DoubleToFileText(list[i]); });
+  return output_.Write(text.c_str(), kIndentMode);
+}
+
+int TextFormatBase::WriteWholeNumberList(const VRN_intArray& list,
+                                         const char* separator) {
+  const std::string text = JoinedList(
+      list.GetSize(), separator, [&](int i) { return std::to_string(list[i]); });
+  return output_.Write(text.c_str(), kIndentMode);
+}
+
+int TextFormatBase::WriteQuotedList(const VRN_stringArray& list,
+                                    const char* separator) {
+  const std::string text = JoinedList(list.GetSize(), separator, [&](int i) {
+    std::string escaped;
+    VRN_EscapeString(list.Get(i), &escaped);
+    return '"' + escaped + '"';
+  });
+  return output_.WriteRaw(text.c_str(), kIndentMode);
+}
+
+int TextFormatBase::WriteRawLine(const std::string& text) {
+  int rc = text.empty() ? kOk : output_.WriteIndent();
+  KeepFirst(&rc, output_.WriteRaw((text + "\n").c_str(), kIndentMode));
+  return rc;
+}
+
+int TextFormatBase::WriteFieldLine(const char* name, const char* separator,
+                                   const char* value, bool quoted, bool escape,
+                                   bool wrap) {
+  if (name == nullptr || value == nullptr) return kOk;
+  std::string text = std::string(name) + separator;
+  if (quoted) text += '"';
+  if (escape) {
+    std::string escaped;
+    VRN_EscapeString(value, &escaped);
+    text += escaped;
+  } else {
+    text += value;
+  }
+  if (quoted) text += '"';
+  text += ";\n";
+  int rc = output_.WriteIndent();
+  KeepFirst(&rc, wrap ? output_.Write(text.c_str(), kIndentMode)
+                      : output_.WriteRaw(text.c_str(), kIndentMode));
+  return rc;
+}
+
+int TextFormatBase::WriteBlockOpening(const char* name, bool wrap) {
+  if (name == nullptr) return kOk;
+  const std::string text = std::string(name) + " {\n";
+  int rc = wrap ? output_.WriteLine(text.c_str(), kIndentMode)
+                : WriteRawLine(text.substr(0, text.size() - 1));
+  (void)output_.Indent();
+  return rc;
+}
+
+template <typename List>
+int TextFormatBase::WriteListField(
+    const char* name, const List& list, int flag,
+    int (TextFormatBase::*write_list)(const List&, int)) {
+  if (name == nullptr) return kOk;
+  int rc = WriteFieldName(name);
+  KeepFirst(&rc, (this->*write_list)(list, flag));
+  KeepFirst(&rc, WriteFieldEnd());
+  return rc;
+}
+
 int TextFormatBase::WriteIdentifierListField(const char* name,
                                              const VRN_stringArray& list,
                                              int flag) {
-  if (name == nullptr) return kOk;
-  int rc = WriteFieldName(name);
-  KeepFirst(&rc, WriteIdentifierList(list, flag));
-  KeepFirst(&rc, WriteFieldEnd());
-  return rc;
+  return WriteListField(name, list, flag, &TextFormatBase::WriteIdentifierList);
 }
 
 int TextFormatBase::WriteIdentifierList(const VRN_stringArray& list,
@@ -586,11 +669,7 @@ int TextFormatBase::WriteIdentifierList(const VRN_stringArray& list,
 int TextFormatBase::WriteStringListField(const char* name,
                                          const VRN_stringArray& list,
                                          int flag) {
-  if (name == nullptr) return kOk;
-  int rc = WriteFieldName(name);
-  KeepFirst(&rc, WriteStringList(list, flag));
-  KeepFirst(&rc, WriteFieldEnd());
-  return rc;
+  return WriteListField(name, list, flag, &TextFormatBase::WriteStringList);
 }
 
 int TextFormatBase::WriteStringList(const VRN_stringArray& list, int flag) {
@@ -615,40 +694,20 @@ int TextFormatBase::WriteStringList(const VRN_stringArray& list, int flag) {
 int TextFormatBase::WriteDoubleListField(const char* name,
                                          const VRN_doubleArray& list,
                                          int flag) {
-  if (name == nullptr) return kOk;
-  int rc = WriteFieldName(name);
-  KeepFirst(&rc, WriteDoubleList(list, flag));
-  KeepFirst(&rc, WriteFieldEnd());
-  return rc;
+  return WriteListField(name, list, flag, &TextFormatBase::WriteDoubleList);
 }
 
 int TextFormatBase::WriteDoubleList(const VRN_doubleArray& list, int flag) {
-  std::string text = "(";
-  for (int i = 0; i < list.GetSize(); ++i) {
-    if (i > 0) text += ", ";
-    text += DoubleToFileText(list[i]);
-  }
-  text += ")";
-  return output_.Write(text.c_str(), kIndentMode);
+  return WriteNumberList(list, ", ");
 }
 
 int TextFormatBase::WriteIntListField(const char* name,
                                       const VRN_intArray& list, int flag) {
-  if (name == nullptr) return kOk;
-  int rc = WriteFieldName(name);
-  KeepFirst(&rc, WriteIntList(list, flag));
-  KeepFirst(&rc, WriteFieldEnd());
-  return rc;
+  return WriteListField(name, list, flag, &TextFormatBase::WriteIntList);
 }
 
 int TextFormatBase::WriteIntList(const VRN_intArray& list, int flag) {
-  std::string text = "(";
-  for (int i = 0; i < list.GetSize(); ++i) {
-    if (i > 0) text += ", ";
-    text += std::to_string(list[i]);
-  }
-  text += ")";
-  return output_.Write(text.c_str(), kIndentMode);
+  return WriteWholeNumberList(list, ", ");
 }
 
 int TextFormatBase::WriteStringField(const char* name, const char* value,

@@ -172,6 +172,27 @@ class TextFormatBase {
   // Output().SetLineWidth.
   int SetLineWidth(int width);
 
+  // ---- pieces the formats build their own list, field and block syntax
+  // from (each answers 0 or -103 when a write failed)
+
+  // "(" items separated by separator ")" on the current line, wrapped at
+  // blanks: numbers by DoubleToFileText, or whole numbers in decimal.
+  int WriteNumberList(const VRN_doubleArray& list, const char* separator);
+  int WriteWholeNumberList(const VRN_intArray& list, const char* separator);
+  // "(" items escaped within double quotes, separated by separator ")",
+  // unwrapped: a break inside an item would become part of it.
+  int WriteQuotedList(const VRN_stringArray& list, const char* separator);
+  // The indentation (none for empty text), text and LF, unwrapped.
+  int WriteRawLine(const std::string& text);
+  // name separator value ";" LF at the indentation; nothing for a null
+  // name or value. quoted: within double quotes; escape: escaped. Wrapped
+  // only when wrap is set.
+  int WriteFieldLine(const char* name, const char* separator,
+                     const char* value, bool quoted, bool escape, bool wrap);
+  // name " {" LF at the indentation (wrapped when wrap is set), then one
+  // level deeper; nothing for a null name.
+  int WriteBlockOpening(const char* name, bool wrap);
+
   // ---- operations a format may replace
 
   // Consumes tokens, counting "{" and "}", up to the next ";" at depth 0,
@@ -260,6 +281,10 @@ class TextFormatBase {
   // Shared shape of the list readers.
   template <typename ReadItem>
   int ReadList(int (TextFormatBase::*next_is_item)(), ReadItem read_item);
+  // Shared shape of the list field writers.
+  template <typename List>
+  int WriteListField(const char* name, const List& list, int flag,
+                     int (TextFormatBase::*write_list)(const List&, int));
   int WriteFieldName(const char* name);
   int WriteFieldEnd();
 

@@ -168,17 +168,6 @@ int ReadBlankSeparatedNumbers(TextFormatBase* format,
   });
 }
 
-int WriteBlankSeparatedNumbers(TextFormatBase* format,
-                               const VRN_doubleArray& numbers) {
-  std::string text = "(";
-  for (int i = 0; i < numbers.GetSize(); ++i) {
-    if (i > 0) text += ' ';
-    text += DoubleToFileText(numbers[i]);
-  }
-  text += ')';
-  return format->Output().Write(text.c_str(), kIndentMode);
-}
-
 }  // namespace qelta
 
 namespace {
@@ -846,63 +835,22 @@ int VRN_huginSpeaker::ReadDoubleList(VRN_doubleArray* list) {
 
 int VRN_huginSpeaker::WriteIdentifierList(const VRN_stringArray& list,
                                           int flag) {
-  std::string text = "(";
-  for (int i = 0; i < list.GetSize(); ++i) {
-    if (i > 0) text += ' ';
-    text += '"';
-    std::string escaped;
-    VRN_EscapeString(list.Get(i), &escaped);
-    text += escaped;
-    text += '"';
-  }
-  text += ')';
-  // Unwrapped: a break inside an item would become part of it.
-  return Output().WriteRaw(text.c_str(), kIndentMode);
+  return WriteQuotedList(list, " ");
 }
 
 int VRN_huginSpeaker::WriteDoubleList(const VRN_doubleArray& list, int flag) {
-  return qelta::WriteBlankSeparatedNumbers(this, list);
+  return WriteNumberList(list, " ");
 }
 
 int VRN_huginSpeaker::WriteIntList(const VRN_intArray& list, int flag) {
-  std::string text = "(";
-  for (int i = 0; i < list.GetSize(); ++i) {
-    if (i > 0) text += ' ';
-    text += std::to_string(list[i]);
-  }
-  text += ')';
-  return Output().Write(text.c_str(), kIndentMode);
+  return WriteWholeNumberList(list, " ");
 }
 
 int VRN_huginSpeaker::WriteStringField(const char* name, const char* value,
                                        bool quoted, bool escape) {
-  if (name == nullptr || value == nullptr) return kOk;
-  std::string text = name;
-  text += " = ";
-  if (quoted) text += '"';
-  if (escape) {
-    std::string escaped;
-    VRN_EscapeString(value, &escaped);
-    text += escaped;
-  } else {
-    text += value;
-  }
-  if (quoted) text += '"';
-  text += ";\n";
-  VRN_textOutput& out = Output();
-  int rc = out.WriteIndent();
-  const int write_rc = out.WriteRaw(text.c_str(), kIndentMode);
-  if (rc == kOk) rc = write_rc;
-  return rc;
+  return WriteFieldLine(name, " = ", value, quoted, escape, false);
 }
 
 int VRN_huginSpeaker::WriteBlockStart(const char* name) {
-  if (name == nullptr) return kOk;
-  VRN_textOutput& out = Output();
-  int rc = out.WriteIndent();
-  const std::string text = std::string(name) + " {\n";
-  const int write_rc = out.WriteRaw(text.c_str(), kIndentMode);
-  if (rc == kOk) rc = write_rc;
-  (void)out.Indent();
-  return rc;
+  return WriteBlockOpening(name, false);
 }

@@ -85,10 +85,6 @@ int SkipThroughSemicolon(TextFormatBase* format);
 // "(" or ")", or an item of another kind; the lexer's failure.
 int ReadBlankSeparatedStrings(TextFormatBase* format, VRN_stringArray* list);
 int ReadBlankSeparatedNumbers(TextFormatBase* format, VRN_doubleArray* numbers);
-// "(" values by DoubleToFileText separated by one blank ")" on the current
-// line (wrapped at blanks). 0 or -103.
-int WriteBlankSeparatedNumbers(TextFormatBase* format,
-                               const VRN_doubleArray& numbers);
 
 }  // namespace qelta
 

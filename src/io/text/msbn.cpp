@@ -638,38 +638,15 @@ int VRN_microsoftSpeaker::ReadFieldHeader(const char* name, int type) {
 
 int VRN_microsoftSpeaker::WriteDoubleList(const VRN_doubleArray& list,
                                           int flag) {
-  return qelta::WriteBlankSeparatedNumbers(this, list);
+  return WriteNumberList(list, " ");
 }
 
 int VRN_microsoftSpeaker::WriteStringField(const char* name, const char* value,
                                            bool quoted, bool escape) {
-  if (name == nullptr || value == nullptr) return kOk;
-  std::string text = name;
-  text += " : ";
-  if (quoted) text += '"';
-  if (escape) {
-    std::string escaped;
-    VRN_EscapeString(value, &escaped);
-    text += escaped;
-  } else {
-    text += value;
-  }
-  if (quoted) text += '"';
-  text += ";\n";
-  VRN_textOutput& out = Output();
-  int rc = out.WriteIndent();
   // A line break inside a string would become part of it.
-  const int write_rc = quoted ? out.WriteRaw(text.c_str(), kIndentMode)
-                              : out.Write(text.c_str(), kIndentMode);
-  if (rc == kOk) rc = write_rc;
-  return rc;
+  return WriteFieldLine(name, " : ", value, quoted, escape, !quoted);
 }
 
 int VRN_microsoftSpeaker::WriteBlockStart(const char* name) {
-  if (name == nullptr) return kOk;
-  VRN_textOutput& out = Output();
-  const std::string text = std::string(name) + " {\n";
-  int rc = out.WriteLine(text.c_str(), kIndentMode);
-  (void)out.Indent();
-  return rc;
+  return WriteBlockOpening(name, true);
 }

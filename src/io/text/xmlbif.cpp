@@ -815,9 +815,7 @@ int VRN_xmlSpeaker::Write(const char* file_name) {
 }
 
 void VRN_xmlSpeaker::WriteLine(const std::string& text) {
-  VRN_textOutput& out = Output();
-  if (!text.empty()) out.WriteIndent();
-  out.WriteRaw((text + "\n").c_str(), kIndentMode);
+  (void)WriteRawLine(text);
 }
 
 void VRN_xmlSpeaker::WriteTextElement(const char* name, const char* text) {

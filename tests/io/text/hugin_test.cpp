@@ -198,17 +198,6 @@ TEST(HuginTest, InputFailuresLeaveTheNetworkAsItWas) {
   EXPECT_GE(network.FindNode("keep"), 0);
 }
 
-TEST(HuginTest, CarriageReturnLineEndsReadTheSame) {
-  VRN_network lf;
-  VRN_network crlf;
-  ASSERT_EQ(ReadText(&lf, kTwoNodes), qelta::kOk);
-  ASSERT_EQ(ReadText(&crlf, qelta_test::WithCrLf(kTwoNodes)), qelta::kOk)
-      << LogText(crlf);
-  qelta_test::ExpectSameNetwork(lf, crlf, 0.0);
-  EXPECT_STREQ(crlf.GetNode(crlf.FindNode("A"))->Header().GetName(),
-               "Alpha \"one\"");
-}
-
 TEST(HuginTest, WritesTheLayoutItReads) {
   VRN_network network;
   ASSERT_EQ(ReadText(&network,
@@ -266,14 +255,6 @@ TEST(HuginTest, WriteReadWriteKeepsEverything) {
   qelta_test::ExpectWriteReadWriteStable(first, &second, ".net", 0, kHugin,
                                          false, true);
   EXPECT_NEAR(Table(second, second.FindNode("A"))[0], 1e-12, 1e-20);
-}
-
-TEST(HuginTest, WriteFailsForAFileThatCannotBeMade) {
-  VRN_network network;
-  ASSERT_GE(network.AddNode(qelta::kDefCpt, "A"), 0);
-  EXPECT_EQ(network.WriteFile("/nonexistent/dir/x.net", 0, 0),
-            qelta::kErrFileWrite);
-  EXPECT_NE(LogText(network).find("OPEN FILE FAILED"), std::string::npos);
 }
 
 TEST(HuginTest, ListSyntaxUsesBlanks) {

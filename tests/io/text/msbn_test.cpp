@@ -241,10 +241,4 @@ TEST(MsbnTest, InvalidUtf8IsRepairedWhereverTextIsStored) {
   EXPECT_EQ(Table(network, a), (Doubles{0.2, 0.3, 0.5}));
 }
 
-TEST(MsbnTest, WriteFailsForAFileThatCannotBeMade) {
-  VRN_network network;
-  EXPECT_EQ(network.WriteFile("/nonexistent/dir/x.dsc", 0, 0),
-            qelta::kErrFileWrite);
-}
-
 }  // namespace

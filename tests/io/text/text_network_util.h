@@ -59,11 +59,6 @@ inline std::string ReadWholeFile(const std::string& path) {
   return text.str();
 }
 
-inline void WriteWholeFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
-
 // The text with every LF preceded by a CR.
 inline std::string WithCrLf(const std::string& text) {
   std::string out;

@@ -140,22 +140,6 @@ TEST(TextOutputTest, WrappedStringsReadBackUnchanged) {
   }
 }
 
-TEST(TextOutputTest, LineEndsAndIndentation) {
-  TempFile file;
-  VRN_textOutput out;
-  ASSERT_EQ(out.Open(file.path(), VRN_textOutput::kOpenForWriting, nullptr),
-            qelta::kOk);
-  ASSERT_EQ(out.SetIndentWidth(2), qelta::kOk);
-  ASSERT_EQ(out.Indent(), qelta::kOk);
-  ASSERT_EQ(out.WriteLine("a\nb\n", kIndent), qelta::kOk);
-  EXPECT_EQ(out.GetColumn(), 0);
-  ASSERT_EQ(out.Write("c\nd", 0), qelta::kOk);
-  EXPECT_EQ(out.GetColumn(), 1);
-  ASSERT_EQ(out.WriteRaw("\nraw line longer than nothing\n", kIndent), qelta::kOk);
-  ASSERT_EQ(out.Close(), qelta::kOk);
-  EXPECT_EQ(file.Contents(), "  a\n  b\nc\nd\n  raw line longer than nothing\n");
-}
-
 TEST(TextOutputTest, SettingsAreBounded) {
   VRN_textOutput out;
   EXPECT_EQ(out.GetLineWidth(), 70);

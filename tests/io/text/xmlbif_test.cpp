@@ -285,10 +285,4 @@ TEST(XmlBifTest, InvalidUtf8IsRepairedWhereverTextIsStored) {
   EXPECT_EQ(Table(network, second), (Doubles{0.1, 0.9, 0.6, 0.4}));
 }
 
-TEST(XmlBifTest, WriteFailsForAFileThatCannotBeMade) {
-  VRN_network network;
-  EXPECT_EQ(network.WriteFile("/nonexistent/dir/x.xml03", 0, 0),
-            qelta::kErrFileWrite);
-}
-
 }  // namespace

@@ -8,22 +8,23 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/arrays.h"
-#include "network/cases.h"
 #include "base/error_log.h"
 #include "base/matrix.h"
-#include "network/network.h"
-#include "network/node.h"
 #include "base/special_values.h"
 #include "base/status.h"
 #include "base/strings.h"
-#include "network/submodel.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "definitions/truth_table.h"
 #include "io/xml/xml_reader.h"
+#include "network/cases.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "network/submodel.h"
 
 namespace {
 
@@ -93,52 +94,30 @@ class XmlNetLoaderTest : public ::testing::Test {
 
 // ------------------------------------------------------------ good files
 
+// What the written rich network already pins (every element and value the
+// writer produces, read back equal) is not repeated here: these files hold
+// what only other producers write.
+
 TEST_F(XmlNetLoaderTest, MinimalRootTakesTheFileDefaults) {
   ASSERT_TRUE(LoadFile("minimal.xvrn"));
   EXPECT_STREQ(net_.Header()->GetId(), "Minimal");
   EXPECT_EQ(net_.GetNumberOfSamples(), 1000);
   EXPECT_EQ(net_.GetNumberOfDiscretizationSamples(), 10000);
-  EXPECT_EQ(net_.GetRandSeed(), 0);
   EXPECT_TRUE(net_.IsZeroAvoidance());
-  EXPECT_FALSE(net_.IsOutlierRejection());
-  EXPECT_FALSE(net_.IsNoisyDecomp());
   EXPECT_EQ(net_.GetNoisyDecompLimit(), 4);
-  EXPECT_EQ(net_.GetNumberOfNodes(), 0);
   EXPECT_EQ(net_.ErrorLog()->GetNumberOfMessages(), 0);
   // Relevance reasoning, paused while the file is read, is on again.
   EXPECT_TRUE(net_.IsRelevanceReasoning());
 }
 
-TEST_F(XmlNetLoaderTest, SettingsPropertiesParametersAndFunctions) {
+TEST_F(XmlNetLoaderTest, EmptyPropertiesAndBlanksInFunctionsAreKept) {
   ASSERT_TRUE(LoadFile("settings.xvrn"));
-  EXPECT_STREQ(net_.Header()->GetId(), "Settings");
-  EXPECT_EQ(net_.GetNumberOfSamples(), 2500);
-  EXPECT_EQ(net_.GetNumberOfDiscretizationSamples(), 3000);
   EXPECT_EQ(net_.GetRandSeed(), 77);
-  EXPECT_FALSE(net_.IsZeroAvoidance());
-  EXPECT_TRUE(net_.IsOutlierRejection());
-  EXPECT_TRUE(net_.IsNoisyDecomp());
-  EXPECT_EQ(net_.GetNoisyDecompLimit(), 6);
-
   const VRN_userProperties& props = net_.UserProperties();
   ASSERT_EQ(props.GetSize(), 3);
-  EXPECT_STREQ(props.GetPropertyName(0), "Owner");
-  EXPECT_STREQ(props.GetPropertyValue(0), "Ann & Bob");
   EXPECT_STREQ(props.GetPropertyValue(1), "first\nsecond\tTAB \\ end");
-  EXPECT_STREQ(props.GetPropertyName(2), "Empty");
   EXPECT_STREQ(props.GetPropertyValue(2), "");
-
-  VRN_episParams expected;
-  expected.proplen = 6;
-  expected.numstates1 = 4;
-  expected.numstates2 = 9;
-  expected.numstates3 = 21;
-  expected.eps1 = 0.007;
-  expected.eps2 = 0.0002;
-  expected.eps3 = 6e-05;
-  expected.eps4 = 7e-05;
-  EXPECT_TRUE(net_.GetEpisParams() == expected);
-
+  EXPECT_EQ(net_.GetEpisParams().eps4, 7e-05);
   // Function texts are parsed and kept in the writer's form.
   std::vector<std::string> functions;
   net_.GetExtFunctions(functions, false);
@@ -149,120 +128,49 @@ TEST_F(XmlNetLoaderTest, NodeElementsBuildDefinitions) {
   ASSERT_TRUE(LoadFile("nodes.xvrn"));
   EXPECT_EQ(net_.ErrorLog()->GetNumberOfMessages(), 0);
   ASSERT_EQ(net_.GetNumberOfNodes(), 8);
-
-  // Outcomes, labels, default and fault outcomes, target, properties.
-  VRN_discDef* fault = Def("Fault");
-  EXPECT_EQ(fault->GetType(), qelta::kDefCpt);
-  EXPECT_EQ(Outcomes("Fault"), (std::vector<std::string>{"ok", "broken"}));
-  EXPECT_STREQ(fault->GetOutcomeLabel(0), "OK_LABEL");
-  EXPECT_STREQ(fault->GetOutcomeLabel(1), "BROKEN_LABEL");
-  EXPECT_EQ(fault->GetDefaultOutcome(), 0);
-  EXPECT_FALSE(fault->IsFaultOutcome(0));
-  EXPECT_TRUE(fault->IsFaultOutcome(1));
-  EXPECT_EQ(net_.IsTarget(Node("Fault")), 1);
   EXPECT_EQ(net_.GetNumberOfTargets(), 1);
-  EXPECT_EQ(Table("Fault"), (std::vector<double>{0.9, 0.1}));
-  const VRN_userProperties& props =
-      net_.GetNode(Node("Fault"))->UserProperties();
-  ASSERT_EQ(props.GetSize(), 2);
-  EXPECT_STREQ(props.GetPropertyValue(0), "me");
-  EXPECT_STREQ(props.GetPropertyName(1), "Kind");
-  EXPECT_STREQ(props.GetPropertyValue(1), "fault\nnode");
+  EXPECT_STREQ(Def("Fault")->GetOutcomeLabel(1), "BROKEN_LABEL");
+  EXPECT_STREQ(net_.GetNode(Node("Fault"))->UserProperties().GetPropertyValue(1),
+               "fault\nnode");
 
-  // Point values; empty ids with intervals; named outcomes with intervals.
+  // Numbers in any form; empty ids with intervals, named outcomes with them.
   std::vector<double> values;
   ASSERT_EQ(Def("Temp")->GetPointValues(&values), 0);
   EXPECT_EQ(values, (std::vector<double>{-5, 20.5, 100}));
   ASSERT_EQ(Def("Level")->GetIntervals(&values), 0);
   EXPECT_EQ(values, (std::vector<double>{0, 1.5, 3}));
   EXPECT_FALSE(Def("Level")->HasOutcomeIds());
-  EXPECT_EQ(Def("Level")->GetNumberOfOutcomes(), 2);
   ASSERT_EQ(Def("Named")->GetIntervals(&values), 0);
-  EXPECT_EQ(values, (std::vector<double>{-1, 0, 1}));
   EXPECT_EQ(Outcomes("Named"), (std::vector<std::string>{"small", "large"}));
-  EXPECT_EQ(net_.IsTarget(Node("Named")), 0);
 
-  // Parents in file order and the table in storage order.
+  // A table spread over lines; parents in file order.
   EXPECT_EQ(Parents("Sensor"),
             (std::vector<int>{Node("Fault"), Node("Temp")}));
   EXPECT_EQ(Table("Sensor"), (std::vector<double>{0.99, 0.01, 0.95, 0.05, 0.9,
                                                   0.1, 0.2, 0.8, 0.1, 0.9,
                                                   0.05, 0.95}));
 
-  // Diagnostic roles; ranked and mandatory count only for observations.
-  const VRN_node* sensor = net_.GetNode(Node("Sensor"));
-  EXPECT_EQ(sensor->GetDiagType(), 1);
-  EXPECT_TRUE(sensor->IsRanked());
-  EXPECT_TRUE(sensor->IsMandatory());
-  const VRN_node* lamp = net_.GetNode(Node("Lamp"));
-  EXPECT_EQ(lamp->GetDiagType(), 1);
-  EXPECT_FALSE(lamp->IsRanked());
-  EXPECT_FALSE(lamp->IsMandatory());
-  const VRN_node* gauge = net_.GetNode(Node("Gauge"));
-  EXPECT_EQ(gauge->GetDiagType(), 0);
-  EXPECT_FALSE(gauge->IsRanked());
-  EXPECT_FALSE(gauge->IsMandatory());
-  EXPECT_EQ(net_.GetNode(Node("Temp"))->GetDiagType(), 2);
-  EXPECT_EQ(net_.GetNode(Node("Level"))->GetDiagType(), 2);
+  // Diagnostic roles; ranked and mandatory count only for observations,
+  // and an empty role is the auxiliary one.
+  for (const auto& [id, type, ranked, mandatory] :
+       std::vector<std::tuple<const char*, int, bool, bool>>{
+           {"Sensor", 1, true, true},
+           {"Lamp", 1, false, false},
+           {"Gauge", 0, false, false},
+           {"Level", 2, false, false}}) {
+    const VRN_node* node = net_.GetNode(Node(id));
+    EXPECT_EQ(node->GetDiagType(), type) << id;
+    EXPECT_EQ(node->IsRanked(), ranked) << id;
+    EXPECT_EQ(node->IsMandatory(), mandatory) << id;
+  }
 
-  // The truth table maps each configuration to its named outcome.
   auto* alarm =
       dynamic_cast<VRN_truthTable*>(net_.GetNode(Node("Alarm"))->Definition());
   ASSERT_NE(alarm, nullptr);
-  EXPECT_EQ(Parents("Alarm"), (std::vector<int>{Node("Sensor"), Node("Fault")}));
   VRN_intArray states;
   alarm->GetResultingStates(&states);
   EXPECT_EQ(std::vector<int>(states.begin(), states.end()),
             (std::vector<int>{0, 1, 1, 1}));
-}
-
-TEST_F(XmlNetLoaderTest, ObservationCostsAndCostArcs) {
-  ASSERT_TRUE(LoadFile("diagnosis.xvrn"));
-  const VRN_node* meter = net_.GetNode(Node("Meter"));
-  ASSERT_EQ(meter->GetCost().GetItemCount(), 1);
-  EXPECT_EQ(meter->GetCost().GetItem(0), 12.5);
-
-  const VRN_node* light = net_.GetNode(Node("Light"));
-  ASSERT_EQ(light->GetCostParents().GetSize(), 1);
-  EXPECT_EQ(light->GetCostParents()[0], Node("Meter"));
-  EXPECT_TRUE(meter->GetCostChildren().Contains(Node("Light")));
-  const VRN_matrix& cost = light->GetCost();
-  ASSERT_EQ(cost.GetItemCount(), 3);
-  EXPECT_EQ(cost.GetItem(0), qelta::kNotAvailableValue);
-  EXPECT_EQ(cost.GetItem(1), 2.5);
-  EXPECT_EQ(cost.GetItem(2), 4.0);
-  // Cost arcs are not ordinary arcs.
-  EXPECT_EQ(Parents("Light"), (std::vector<int>{Node("Battery")}));
-}
-
-TEST_F(XmlNetLoaderTest, SavedCases) {
-  ASSERT_TRUE(LoadFile("cases.xvrn"));
-  ASSERT_EQ(net_.GetNumberOfCases(), 2);
-  const VRN_case* morning = net_.GetCase(0);
-  EXPECT_EQ(morning->GetName(), "Morning");
-  EXPECT_EQ(morning->GetCategory(), "daily");
-  EXPECT_EQ(morning->GetCreated(), 1700000000);
-  EXPECT_EQ(morning->GetModified(), -5);  // sign-extended
-  EXPECT_EQ(morning->GetDescription(), "Seen at 7:00\nfrom the window");
-  ASSERT_EQ(morning->GetNumberOfEvidence(), 2);
-  int node = -1;
-  int outcome = -1;
-  ASSERT_EQ(morning->GetEvidence(0, node, outcome), 0);
-  EXPECT_EQ(node, Node("Rain"));
-  EXPECT_EQ(outcome, 1);
-  std::vector<double> soft;
-  ASSERT_EQ(morning->GetVirtualEvidence(1, node, soft), 0);
-  EXPECT_EQ(node, Node("Wet"));
-  EXPECT_EQ(soft, (std::vector<double>{0.2, 0.3, 0.5}));
-  ASSERT_EQ(morning->GetNumberOfNodes(), 2);
-  EXPECT_EQ(morning->GetNode(0), Node("Wet"));
-  EXPECT_EQ(morning->GetNode(1), Node("Rain"));
-
-  const VRN_case* empty = net_.GetCase(1);
-  EXPECT_EQ(empty->GetName(), "Empty");
-  EXPECT_EQ(empty->GetCategory(), "");
-  EXPECT_EQ(empty->GetCreated(), 0);
-  EXPECT_EQ(empty->GetNumberOfEvidence(), 0);
 }
 
 TEST_F(XmlNetLoaderTest, CaseStampsAreSixtyFourBitAndBoundsMayBeInfinite) {
@@ -280,70 +188,28 @@ TEST_F(XmlNetLoaderTest, CaseStampsAreSixtyFourBitAndBoundsMayBeInfinite) {
   EXPECT_EQ(bounds, (std::vector<double>{-HUGE_VAL, 0, HUGE_VAL}));
 }
 
-TEST_F(XmlNetLoaderTest, LayoutBlockIsApplied) {
-  ASSERT_TRUE(LoadFile("layout.xvrn"));
-  EXPECT_STREQ(net_.Header()->GetName(), "Layout network");
-  EXPECT_STREQ(net_.Header()->GetComment(), "A small\nplant");
-  const VRN_node* pump = net_.GetNode(Node("Pump"));
-  EXPECT_STREQ(pump->Header().GetName(), "Main pump");
-  EXPECT_EQ(pump->ScreenInfo().x, 48);
-  EXPECT_EQ(pump->ScreenInfo().interior_color, 0x0000FF);
-  EXPECT_EQ(pump->ScreenInfo().show_bar_chart, 1);
-  EXPECT_STREQ(pump->GetQuestion(), "Is it running?");
-  EXPECT_STREQ(Def("Pump")->GetOutcomeDescription(1), "Pump stopped");
-  EXPECT_STREQ(Def("Pump")->GetOutcomeFix(1), "Restart it");
-  const int plant = net_.Submodels()->FindSubmodel("Plant");
-  ASSERT_GE(plant, 0);
-  EXPECT_EQ(pump->GetSubmodel(), plant);
-  EXPECT_EQ(net_.GetNode(Node("Flow"))->GetSubmodel(), qelta::kMainSubmodel);
-}
-
 // Every element and attribute of the layout block is declared: the file
 // loads without a single warning, and what is applied arrives.
 TEST_F(XmlNetLoaderTest, EveryLayoutElementAndAttributeIsKnown) {
   ASSERT_TRUE(LoadFile("layout_full.xvrn"));
   EXPECT_EQ(net_.ErrorLog()->GetNumberOfMessages(), 0);
-  EXPECT_STREQ(net_.Header()->GetName(), "Full layout");
   EXPECT_STREQ(net_.Header()->GetComment(), "Block\twith a TAB");
   const VRN_submodelTable* table = net_.Submodels();
   const int room = table->FindSubmodel("Room");
   ASSERT_GE(room, 0);
   const VRN_submodel* record = table->GetSubmodel(room);
-  EXPECT_STREQ(record->Header().GetName(), "Pump room");
-  EXPECT_STREQ(record->Header().GetComment(), "Room comment");
-  EXPECT_EQ(record->ScreenInfo().outline_width, 2);
-  EXPECT_EQ(record->ScreenInfo().text_color, 0x202020);
-  EXPECT_EQ(record->Window()[0], 310);
   EXPECT_EQ(record->Window()[3], 400);
   ASSERT_EQ(record->TextBoxes().size(), 1u);
   EXPECT_EQ(record->TextBoxes()[0].caption, "Check\nweekly");
-  EXPECT_EQ(record->TextBoxes()[0].rect[0], 250);
-  const VRN_submodel* main = table->GetSubmodel(qelta::kMainSubmodel);
-  ASSERT_EQ(main->TextBoxes().size(), 1u);
-  EXPECT_EQ(main->TextBoxes()[0].caption, "Top level");
-
+  EXPECT_EQ(table->GetSubmodel(qelta::kMainSubmodel)->TextBoxes().size(), 1u);
   const VRN_node* valve = net_.GetNode(Node("Valve"));
   EXPECT_EQ(valve->GetSubmodel(), room);
-  EXPECT_STREQ(valve->Header().GetName(), "Main valve");
-  EXPECT_STREQ(valve->Header().GetComment(), "The valve");
-  EXPECT_EQ(valve->ScreenInfo().interior_color, 0x0080FF);
   EXPECT_EQ(valve->ScreenInfo().text_color, 0xFFFFFF);
-  EXPECT_EQ(valve->ScreenInfo().outline_color, 0x800000);
-  EXPECT_EQ(valve->ScreenInfo().outline_width, 2);
-  EXPECT_EQ(valve->ScreenInfo().x, 58);
-  EXPECT_EQ(valve->ScreenInfo().show_bar_chart, 1);
-  EXPECT_EQ(valve->ScreenInfo().bar_chart_width, 128);
   EXPECT_EQ(valve->ScreenInfo().bar_chart_height, 72);
-  EXPECT_STREQ(valve->GetQuestion(), "Is the valve open?");
-  ASSERT_EQ(valve->Documentation().GetSize(), 2);
   EXPECT_STREQ(valve->Documentation().GetPath(1), "valve.png");
-  EXPECT_STREQ(Def("Valve")->GetOutcomeFix(1), "Close it by hand");
-  EXPECT_STREQ(Def("Valve")->GetOutcomeDescription(1), "Stuck open");
   const VRN_documentation* repair = Def("Valve")->GetOutcomeDocumentation(1);
   ASSERT_NE(repair, nullptr);
-  ASSERT_EQ(repair->GetSize(), 1);
   EXPECT_STREQ(repair->GetTitle(0), "Repair");
-  EXPECT_EQ(net_.GetNode(Node("Gauge"))->GetSubmodel(), qelta::kMainSubmodel);
 }
 
 TEST_F(XmlNetLoaderTest, UnknownContentOnlyWarns) {
@@ -367,32 +233,12 @@ TEST_F(XmlNetLoaderTest, UnknownContentOnlyWarns) {
   EXPECT_GE(Node("A"), 0);
 }
 
-TEST_F(XmlNetLoaderTest, DocumentOfExactlyOneChunkLoads) {
-  std::ifstream in(DataPath("exact_4096.xvrn"), std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  const std::string text = buffer.str();
-  ASSERT_EQ(text.size(), 4096u);
-  ASSERT_TRUE(LoadFile("exact_4096.xvrn"));
-  EXPECT_EQ(net_.GetNumberOfNodes(), 26);
-
-  VRN_network from_string;
-  EXPECT_TRUE(XmlNetLoader::Load(nullptr, text.c_str(), &from_string));
-  EXPECT_EQ(from_string.GetNumberOfNodes(), 26);
-}
-
 TEST_F(XmlNetLoaderTest, MissingFileFailsWithItsName) {
   const std::string name = DataPath("no_such_file.xvrn");
   EXPECT_FALSE(Load(name.c_str(), nullptr));
   EXPECT_EQ(Messages(qelta::kErrFileIo),
             (std::vector<std::string>{"Error at 0, 0 while loading " + name +
                                       ": Can't open file " + name}));
-}
-
-TEST_F(XmlNetLoaderTest, MalformedXmlFailsAtItsPosition) {
-  EXPECT_FALSE(LoadText("<qelta version='1.0' id='N'>\n<nodes>\n</qelta>"));
-  EXPECT_EQ(Messages(qelta::kErrFileIo),
-            (std::vector<std::string>{"Error at 3, 2: mismatched tag"}));
 }
 
 // Bytes that are not UTF-8 never reach a stored id, name or text: the
@@ -523,35 +369,8 @@ TEST_F(XmlNetLoaderTest, NodeAlreadyInTheNetworkIsNotCreatedTwice) {
   EXPECT_EQ(net_.GetNumberOfNodes(), 1);
 }
 
-TEST_F(XmlNetLoaderTest, IntervalCountMustMatchTheStates) {
-  // Four bounds for two named states would make the definition invent a
-  // third outcome.
-  EXPECT_FALSE(LoadText(
-      "<qelta version='1.0' id='N'><nodes>\n<cpt id='A'><state id='a'/>"
-      "<state id='b'/><intervals>0 1 2 3</intervals>"
-      "<probabilities>.5 .5</probabilities></cpt></nodes></qelta>"));
-  ASSERT_EQ(Messages(qelta::kErrFileIo).size(), 1u);
-  EXPECT_NE(Messages(qelta::kErrFileIo)[0].find("SetIntervals failed"),
-            std::string::npos);
-  EXPECT_EQ(Def("A")->GetNumberOfOutcomes(), 2);
-}
-
-TEST_F(XmlNetLoaderTest, SliceEvidenceNeedsAPlateNode) {
-  EXPECT_FALSE(LoadText(
-      "<qelta version='1.0' id='N'><nodes><cpt id='A'><state id='a'/>"
-      "<state id='b'/><probabilities>.5 .5</probabilities></cpt></nodes>\n"
-      "<cases><case name='c'><evidence node='A' state='b' slice='2'/>"
-      "</case></cases></qelta>"));
-  ASSERT_EQ(Messages(qelta::kErrFileIo).size(), 1u);
-  EXPECT_NE(Messages(qelta::kErrFileIo)[0].find(
-                "Evidence 'b' of node 'A' cannot be added."),
-            std::string::npos);
-  EXPECT_EQ(net_.GetCase(0)->GetNumberOfEvidence(), 0);
-}
-
 TEST_F(XmlNetLoaderTest, EveryNodeTypeNotBuiltYetIsRefused) {
-  for (const char* name : {"mau", "maux",
-                           "cast", "demorgan", "noisymax", "noisyadder"}) {
+  for (const char* name : {"mau", "maux"}) {
     VRN_network net;
     const std::string text = std::string("<qelta version='1.0' id='N'>\n"
                                          "<nodes>\n<") +
@@ -607,6 +426,8 @@ std::vector<Failure> Failures() {
   const std::string states = kStates;
   return {
       // Root and network level.
+      {"<qelta version='1.0' id='N'>\n<nodes>\n</qelta>", "mismatched tag", 3,
+       "qelta"},
       {"<qelta version='2.0' id='Net'/>",
        "Invalid version number '2.0', expected 1.0", 1, "<qelta"},
       {"<qelta version='1.0'/>",
@@ -707,6 +528,9 @@ std::vector<Failure> Failures() {
        "</cpt>"},
       {NodeLine(Cpt("", states + "<intervals>2 1 0</intervals>" + kTwo)),
        "SetIntervals failed", 4, "</cpt>"},
+      // Four bounds for two named states would invent a third outcome.
+      {NodeLine(Cpt("", states + "<intervals>0 1 2 3</intervals>" + kTwo)),
+       "SetIntervals failed", 4, "</cpt>"},
       {NodeLine(Cpt("", states + "<intervals>0 y 2</intervals>" + kTwo)),
        "Can't read list of doubles, failed at element 2", 4, "0 y 2"},
       {NodeLine(Cpt("", states + "<pointvalues>1 2 3</pointvalues>" + kTwo)),
@@ -793,6 +617,8 @@ std::vector<Failure> Failures() {
        "</softevidence>"},
       {CaseLine("<target node='Z'/>"), "Can't add target node: 'Z'", 5,
        "<target"},
+      {CaseLine("<evidence node='A' state='a1' slice='2'/>"),  // not a plate
+       "Evidence 'a1' of node 'A' cannot be added.", 5, "<evidence"},
       {CaseLine("<evidence node='A' slice='late' state='a0'/>"),
        "Integer value expected for attribute 'slice'", 5, "<evidence"},
       {CaseLine("<evidence node='A'/>"),

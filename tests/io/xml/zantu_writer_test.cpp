@@ -5,14 +5,14 @@
 #include <string>
 
 #include "base/error_log.h"
-#include "network/network.h"
-#include "network/node.h"
 #include "base/special_values.h"
 #include "base/strings.h"
-#include "network/submodel.h"
 #include "definitions/discrete_def.h"
 #include "io/xml/xml_writer.h"
 #include "io/xml/zantu_host.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "network/submodel.h"
 
 namespace {
 
@@ -131,83 +131,6 @@ TEST(ZantuWriterTest, SubmodelsAreWrittenDepthFirst) {
   EXPECT_LT(p_a, p_box);
   EXPECT_LT(p_box, p_s3);
   EXPECT_TRUE(Contains(text, "\t\t<submodel id=\"S2\">")) << text;
-}
-
-// Texts keep every backslash, TAB, line feed and carriage return.
-TEST(ZantuWriterTest, WhatIsWrittenReadsBack) {
-  VRN_network source;
-  VRN_submodelTable* table = source.Submodels();
-  const int s = table->CreateSubmodel(qelta::kMainSubmodel, "S");
-  ASSERT_GE(s, 0);
-  VRN_submodel* record = table->GetSubmodel(s);
-  record->Header().SetName("Gr\\oup\n");
-  record->Header().SetComment("c\r\nd\r");
-  record->ScreenInfo().x = 100;
-  record->ScreenInfo().y = 50;
-  record->ScreenInfo().width = 60;
-  record->ScreenInfo().height = 30;
-  record->ScreenInfo().outline_width = 3;
-  record->Window()[0] = 10;
-  record->Window()[1] = 20;
-  record->Window()[2] = 200;
-  record->Window()[3] = 100;
-  record->TextBoxes().push_back({"tab\there", {5, 5, 10, 10}});
-  const int a = source.AddNode(kCpt, "A");
-  const int b = source.AddNode(kCpt, "B");
-  ASSERT_EQ(source.GetNode(b)->SetSubmodel(s), 0);
-  VRN_node* node = source.GetNode(a);
-  node->Header().SetName("Al\tpha \\n");
-  node->Header().SetComment("x\\y");
-  node->SetQuestion("q?\\\n");
-  ASSERT_EQ(node->Documentation().Add("doc", "d.html"), 0);
-  node->ScreenInfo().show_bar_chart = 1;
-  node->ScreenInfo().bar_chart_width = 70;
-  node->ScreenInfo().bar_chart_height = 30;
-  auto* def = dynamic_cast<VRN_discDef*>(node->Definition());
-  ASSERT_EQ(def->SetOutcomeDescription(0, "first\r"), 0);
-  ASSERT_EQ(source.Header()->SetName("two\nlines\tand\\"), 0);
-  source.Header()->SetComment("net\ncomment");
-  const std::string block = WriteBlock(source);
-
-  VRN_network target;
-  ASSERT_EQ(target.AddNode(kCpt, "A"), a);
-  ASSERT_EQ(target.AddNode(kCpt, "B"), b);
-  qelta_test::ZantuHost host;
-  ASSERT_TRUE(host.Load(target, block)) << block;
-  EXPECT_EQ(target.ErrorLog()->GetNumberOfMessages(), 0);
-
-  EXPECT_STREQ(target.Header()->GetName(), "two\nlines\tand\\");
-  EXPECT_STREQ(target.Header()->GetComment(), "net\ncomment");
-  for (int h : {a, b}) {
-    EXPECT_TRUE(target.GetNode(h)->ScreenInfo() ==
-                source.GetNode(h)->ScreenInfo())
-        << h;
-  }
-  const VRN_node* loaded = target.GetNode(a);
-  EXPECT_STREQ(loaded->Header().GetName(), "Al\tpha \\n");
-  EXPECT_STREQ(loaded->Header().GetComment(), "x\\y");
-  EXPECT_STREQ(loaded->GetQuestion(), "q?\\\n");
-  ASSERT_EQ(loaded->Documentation().GetSize(), 1);
-  EXPECT_STREQ(loaded->Documentation().GetTitle(0), "doc");
-  const auto* loaded_def =
-      dynamic_cast<const VRN_discDef*>(loaded->Definition());
-  EXPECT_STREQ(loaded_def->GetOutcomeDescription(0), "first\r");
-
-  const int t = target.Submodels()->FindSubmodel("S");
-  ASSERT_GE(t, 0);
-  EXPECT_EQ(target.GetNode(b)->GetSubmodel(), t);
-  const VRN_submodel* copy = target.Submodels()->GetSubmodel(t);
-  EXPECT_STREQ(copy->Header().GetName(), "Gr\\oup\n");
-  EXPECT_STREQ(copy->Header().GetComment(), "c\r\nd\r");
-  EXPECT_EQ(copy->ScreenInfo().x, 100);
-  EXPECT_EQ(copy->ScreenInfo().height, 30);
-  EXPECT_EQ(copy->ScreenInfo().outline_width, 3);
-  EXPECT_EQ(copy->ScreenInfo().interior_color,
-            record->ScreenInfo().interior_color);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(copy->Window()[i], record->Window()[i]);
-  ASSERT_EQ(copy->TextBoxes().size(), 1u);
-  EXPECT_EQ(copy->TextBoxes()[0].caption, "tab\there");
-  EXPECT_EQ(copy->TextBoxes()[0].rect[3], 10);
 }
 
 }  // namespace

@@ -1,0 +1,183 @@
+package qelta.learning;
+
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNotSame;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+import static qelta.learning.DataSetTest.engineFails;
+import static qelta.learning.DataSetTest.refused;
+
+import org.junit.jupiter.api.Test;
+import qelta.Network;
+
+/** Options, learning and patterns of the structure learners. */
+class StructureLearnersTest {
+    /** Two binary columns A, B holding each pair (a, b) counts[2a + b] times. */
+    static DataSet pairs(int... counts) {
+        DataSet data = new DataSet();
+        data.addIntVariable("A", -1);
+        data.addIntVariable("B", -1);
+        data.setStateNames(0, new String[] {"a0", "a1"});
+        data.setStateNames(1, new String[] {"b0", "b1"});
+        int r = 0;
+        for (int cell = 0; cell < 4; ++cell) {
+            for (int k = 0; k < counts[cell]; ++k, ++r) {
+                data.addEmptyRecord();
+                data.setInt(0, r, cell / 2);
+                data.setInt(1, r, cell % 2);
+            }
+        }
+        return data;
+    }
+
+    @Test
+    void optionDefaultsAndCopies() {
+        try (BayesianSearch bs = new BayesianSearch();
+                PC pc = new PC();
+                TAN tan = new TAN();
+                GreedyThickThinning gtt = new GreedyThickThinning()) {
+            assertEquals(5, bs.getMaxParents());
+            assertEquals(0, bs.getMaxSearchTime());
+            assertEquals(20, bs.getIterationCount());
+            assertEquals(0.1, bs.getLinkProbability());
+            assertEquals(0.001, bs.getPriorLinkProbability());
+            assertEquals(50, bs.getPriorSampleSize());
+            assertEquals(0, bs.getRandSeed());
+            assertEquals(5, gtt.getMaxParents());
+            assertEquals(8, pc.getMaxAdjacency());
+            assertEquals(0, pc.getMaxSearchTime());
+            assertEquals(0.05, pc.getSignificance());
+            assertEquals(0, tan.getMaxSearchTime());
+            assertEquals(0, tan.getRandSeed());
+            assertEquals("", tan.getClassVariableId());
+            bs.setIterationCount(-3);  // stored unchecked
+            assertEquals(-3, bs.getIterationCount());
+            tan.setClassVariableId("C");
+            refused("Unexpected null Java string.", () -> tan.setClassVariableId(null));
+            assertEquals("C", tan.getClassVariableId());
+
+            try (BkKnowledge first = pc.getBkKnowledge(); BkKnowledge second = pc.getBkKnowledge()) {
+                assertNotSame(first, second);
+                first.addVariable("a");
+                first.addVariable("b");
+                first.addForcedArc(0, 1);
+                try (BkKnowledge third = pc.getBkKnowledge()) {
+                    assertEquals(0, third.getVariableCount());
+                }
+                pc.setBkKnowledge(first);
+                try (BkKnowledge copy = pc.getBkKnowledge()) {
+                    assertArrayEquals(new int[] {1}, copy.getForcedChildren(0));
+                }
+                assertEquals(0, second.getVariableCount());
+            }
+            refused("BkKnowledge can't be null", () -> bs.setBkKnowledge(null));
+        }
+    }
+
+    @Test
+    void emSettersKeepTheStartingPointConsistent() {
+        try (EM em = new EM()) {
+            assertEquals(0, em.getEqSampleSize());
+            assertTrue(em.getRandomizeParameters());
+            assertFalse(em.getUniformizeParameters());
+            assertEquals(0, em.getSeed());
+            assertFalse(em.getRelevance());
+            assertTrue(em.getAutoSlices());
+            em.setEqSampleSize(5);  // refused while randomizing
+            assertEquals(0, em.getEqSampleSize());
+            em.setRandomizeParameters(false);
+            em.setEqSampleSize(5);
+            assertEquals(5, em.getEqSampleSize());
+            em.setUniformizeParameters(true);
+            assertFalse(em.getRandomizeParameters());
+            assertEquals(1, em.getEqSampleSize());
+            em.setRandomizeParameters(true);
+            assertFalse(em.getUniformizeParameters());
+            em.setSeed(7);
+            em.setRelevance(true);
+            em.setAutoSlices(false);
+            assertEquals(7, em.getSeed());
+            assertTrue(em.getRelevance());
+            assertFalse(em.getAutoSlices());
+        }
+    }
+
+    @Test
+    void bayesianSearchScoresAndRefuses() {
+        try (BayesianSearch bs = new BayesianSearch(); DataSet data = pairs(45, 5, 5, 45); DataSet two = pairs(1, 1, 0, 0)) {
+            bs.setIterationCount(1);
+            try (Network net = bs.learn(data)) {
+                assertEquals(2, net.getNodeCount());
+                assertEquals(1, net.getParentIds("A").length + net.getParentIds("B").length);
+            }
+            assertEquals(-124.3833830067, bs.getLastScore(), 1e-9);
+            engineFails("QELTA error -1 in function Learn", -1, () -> bs.learn(two));
+            assertEquals(-124.3833830067, bs.getLastScore(), 1e-9);
+            refused("DataSet can't be null", () -> bs.learn(null));
+        }
+        try (GreedyThickThinning gtt = new GreedyThickThinning(); DataSet data = pairs(45, 5, 5, 45)) {
+            gtt.setMaxParents(0);
+            try (Network net = gtt.learn(data)) {
+                assertEquals(0, net.getParentIds("B").length + net.getParentIds("A").length);
+            }
+        }
+    }
+
+    @Test
+    void classifiersAndPc() {
+        try (DataSet data = pairs(40, 10, 10, 40); TAN tan = new TAN(); NaiveBayes nb = new NaiveBayes(); PC pc = new PC()) {
+            tan.setClassVariableId("B");
+            try (Network net = tan.learn(data)) {
+                assertArrayEquals(new String[] {"B"}, net.getParentIds("A"));
+            }
+            engineFails("QELTA error -2 in function Learn", -2, () -> nb.learn(data));
+            nb.setClassVariableId("A");
+            try (Network net = nb.learn(data)) {
+                assertArrayEquals(new String[] {"A"}, net.getParentIds("B"));
+                assertArrayEquals(new double[] {0.8, 0.2, 0.2, 0.8}, net.getNodeDefinition("B"), 1e-12);
+            }
+            try (Pattern pattern = pc.learn(data)) {
+                assertEquals(2, pattern.getSize());
+                assertEquals(1, pattern.getEdge(0, 1));
+                assertFalse(pattern.isDAG());
+                try (Network net = pattern.makeNetwork(data)) {
+                    assertArrayEquals(new String[] {"B"}, net.getParentIds("A"));
+                }
+                assertTrue(pattern.isDAG());
+            }
+            try (DataSet few = pairs(1, 1, 0, 0)) {
+                engineFails("QELTA error -1 in function Learn", -1, () -> pc.learn(few));
+            }
+        }
+    }
+
+    @Test
+    void patternEdges() {
+        try (Pattern p = new Pattern(); DataSet data = pairs(1, 1, 1, 1)) {
+            assertEquals(0, p.getSize());
+            p.setSize(3);
+            assertEquals(0, p.getEdge(2, 1));
+            refused("Invalid edge index: 3", () -> p.getEdge(0, 3));
+            refused("Invalid edge type: 3", () -> p.setEdge(0, 1, 3));
+            refused("Invalid edge type: -1", () -> p.setEdge(0, 1, -1));
+            refused("vector<T> too long", () -> p.setSize(-1));
+            p.setEdge(0, 1, 2);
+            p.setEdge(1, 2, 2);
+            p.setEdge(2, 0, 2);
+            assertTrue(p.hasCycle());
+            assertFalse(p.isDAG());
+            p.setSize(2);
+            assertEquals(2, p.getEdge(0, 1));
+            assertTrue(p.isDAG());
+            p.setEdge(1, 0, 2);
+            assertFalse(p.isDAG());
+            assertFalse(p.hasCycle());
+            p.setSize(3);
+            p.setEdge(1, 0, 0);
+            p.setEdge(1, 2, 2);
+            p.setEdge(2, 0, 2);
+            engineFails("QELTA error -1 in function MakeNetwork", -1, () -> p.makeNetwork(data));
+        }
+    }
+}

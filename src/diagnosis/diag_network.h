@@ -1,0 +1,155 @@
+// VRN_diagNetwork: a troubleshooting session over one network whose nodes
+// carry diagnostic roles (targets with fault outcomes, observations, some
+// ranked as tests, auxiliary nodes) and observation costs.
+//
+// It keeps the fault list, the pursued faults, the unperformed tests and the
+// records of the last ranking, updates the fault beliefs, takes and
+// withdraws observations and ranks the tests through its VRN_diagSession.
+// The lists are rebuilt at construction and by Restart. While a listed fault
+// or test names a node that is gone (even when its handle was reused) or an
+// outcome its node no longer has, rankings and fault-belief updates answer
+// -2 with a logged message naming the node, until Restart.
+//
+// The object does not own the network, which must outlive it; it switches
+// the network's automatic updating off for its life. One thread at a time.
+#ifndef QELTA_DIAGNOSIS_DIAG_NETWORK_H_
+#define QELTA_DIAGNOSIS_DIAG_NETWORK_H_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/arrays.h"
+#include "diagnosis/diag_types.h"
+
+class VRN_diagSession;
+class VRN_network;
+
+namespace qelta::diag {
+// Multiple-fault codes: measures, certainty, product and joint entropy.
+inline constexpr int kMultiMeasureFlag = 0x100;
+inline constexpr int kMultiCertaintyFlag = 0x01;
+inline constexpr int kMultiProductEntropyFlag = 0x02;
+inline constexpr int kMultiJointEntropyFlag = 0x04;
+// True for the codes SetMultiFaultAlgorithm accepts.
+bool IsMultiFaultCode(int code);
+}  // namespace qelta::diag
+
+class VRN_diagNetwork {
+ public:
+  // Collects faults, sets default observations, collects tests and creates
+  // the session. REQUIRES: network outlives this object.
+  explicit VRN_diagNetwork(VRN_network* network);
+  // Switches automatic updating on again when it was on at construction.
+  ~VRN_diagNetwork();
+
+  VRN_diagNetwork(const VRN_diagNetwork&) = delete;
+  VRN_diagNetwork& operator=(const VRN_diagNetwork&) = delete;
+
+  VRN_network* GetNetwork() const { return network_; }
+
+  // Updates the beliefs of the fault nodes (only those the observations can
+  // reach with d-separation on); the network's targets are kept. The
+  // update's status, or -2 while the lists name a node that is gone.
+  [[nodiscard]] int UpdateFaultBeliefs();
+  // Index of the first fault of highest probability; -2 without faults.
+  int FindMostLikelyFault() const;
+  // Current probability of fault i: its outcome's belief when the node's
+  // value is valid, else -1.0 (also for a node that is gone).
+  double FaultProbability(int index) const;
+
+  // 0, or -2 for an index outside the fault list.
+  [[nodiscard]] int SetPursuedFault(int index);
+  // 0, or -2 for an empty list or any index outside the fault list (the
+  // pursued list then stays as it was). Duplicates are kept.
+  [[nodiscard]] int SetPursuedFaults(const VRN_intArray& indices);
+  int GetPursuedFault() const;
+  const VRN_intArray& GetPursuedFaults() const { return pursued_; }
+  bool IsPursued(int index) const;
+
+  // Index of the first fault equal to (node, outcome); -2 when absent.
+  int FindFault(int node, int outcome) const;
+  int GetFaultCount() const { return static_cast<int>(faults_.size()); }
+  // REQUIRES: 0 <= index < GetFaultCount().
+  const VRN_diagFault& GetFault(int index) const { return faults_[index]; }
+
+  // -2 unless the code is 0x200, 0x400 or 0x800.
+  [[nodiscard]] int SetSingleFaultAlgorithm(int code);
+  int GetSingleFaultAlgorithm() const { return singleFaultAlgorithm_; }
+  // -2 unless qelta::diag::IsMultiFaultCode(code).
+  [[nodiscard]] int SetMultiFaultAlgorithm(int code);
+  int GetMultiFaultAlgorithm() const { return multiFaultAlgorithm_; }
+  bool GetDSep() const { return dSep_; }
+  void SetDSep(bool on) { dSep_ = on; }
+  bool GetKeepNegativeCosts() const { return keepNegativeCosts_; }
+  void SetKeepNegativeCosts(bool on) { keepNegativeCosts_ = on; }
+  bool GetRankPerformedTests() const { return rankPerformedTests_; }
+  void SetRankPerformedTests(bool on) { rankPerformedTests_ = on; }
+
+  // Ranks the unperformed tests: the single-fault code with fewer than two
+  // pursued faults, else the multiple-fault code. -2 when a mandatory
+  // observation has no evidence, no fault is pursued, or the lists name a
+  // node that is gone; else the ranking's status. On success the test
+  // results hold one record per unperformed test, in list order.
+  [[nodiscard]] int UpdateTestStrengths();
+  [[nodiscard]] int RankTests(int code);
+  bool MandatoriesInstantiated() const;
+
+  // -51 for an equation node, -4 for a node with implied evidence, else the
+  // evidence setter's status; on success the node leaves the unperformed
+  // tests and the records are emptied.
+  [[nodiscard]] int InstantiateObservation(int node, int outcome);
+  // The evidence clearer's status; on success a ranked observation not yet
+  // listed joins the end of the unperformed tests; records emptied.
+  [[nodiscard]] int ReleaseObservation(int node);
+  // Clears all evidence and rebuilds faults, defaults and tests; pursued
+  // indices past the new fault list are dropped. Answers 0.
+  int Restart();
+
+  // The network property key as a number; when absent it is added with the
+  // default ("%g") and the default is answered.
+  double GetDoubleProperty(const char* key, double defaultValue);
+
+  const VRN_intArray& GetUnperformedTests() const { return tests_; }
+  const std::vector<VRN_diagTestResult>& GetTestResults() const {
+    return testResults_;
+  }
+  const std::vector<VRN_diagTestResult>& GetPerformedTestResults() const {
+    return performedResults_;
+  }
+  const std::vector<double>& GetResultValues() const { return results_; }
+
+ private:
+  class Adapter;
+  friend class Adapter;
+
+  void CollectFaults();
+  void InstantiateDefaults();
+  void CollectTests();
+  void AppendTest(int node);
+  void ClearRecords();
+  // -2 (logged, naming the node) while a listed fault or test names a node
+  // that is gone or an outcome beyond its node's count; else 0.
+  int CheckLists() const;
+  // True when the live node at handle carries the identifier recorded.
+  bool IsSameNode(int handle, const std::string& id) const;
+
+  VRN_network* network_;
+  std::unique_ptr<VRN_diagSession> session_;
+  VRN_intArray tests_;
+  std::vector<std::string> testIds_;  // identifier per unperformed test
+  std::vector<VRN_diagTestResult> testResults_;
+  std::vector<VRN_diagTestResult> performedResults_;
+  std::vector<VRN_diagFault> faults_;
+  std::vector<std::string> faultIds_;  // identifier per fault
+  VRN_intArray pursued_;
+  std::vector<double> results_;
+  int singleFaultAlgorithm_ = 0x800;
+  int multiFaultAlgorithm_ = 0x101;
+  bool dSep_ = false;
+  bool keepNegativeCosts_ = false;
+  bool rankPerformedTests_ = false;
+  bool savedAutoUpdate_ = false;
+};
+
+#endif  // QELTA_DIAGNOSIS_DIAG_NETWORK_H_

@@ -1,0 +1,363 @@
+// Diagnosis sessions on a small troubleshooting network (battery B, starter
+// S, fuel F, a test group H; observations L, C, G, T, O). Expected numbers
+// were computed by enumerating the joint distribution.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/special_values.h"
+#include "base/status.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+#include "diagnosis/diag_network.h"
+#include "network/network.h"
+#include "network/node.h"
+
+namespace {
+
+enum { B, S, F, H, L, C, G, T, O };
+
+class DiagNetworkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(qelta::kOk, net_.ReadFile(QELTA_TEST_DATA
+                                        "/diagnosis_troubleshoot.xvrn",
+                                        0, 0));
+  }
+
+  // Costs L 1, C 3, G 2, group H 4, T and O behind H (n/a, 1) / (n/a, 2).
+  void AddCosts() {
+    const double na = qelta::kNotAvailableValue;
+    SetCost(L, {1});
+    SetCost(C, {3});
+    SetCost(G, {2});
+    SetCost(H, {4});
+    ASSERT_EQ(qelta::kOk, net_.AddArc(H, T, 1));
+    ASSERT_EQ(qelta::kOk, net_.AddArc(H, O, 1));
+    SetCost(T, {na, 1});
+    SetCost(O, {na, 2});
+    ASSERT_EQ(qelta::kOk, net_.GetNode(H)->UserProperties().AddProperty(
+                              "DIAG_TESTGROUPCOST", "true"));
+    ASSERT_EQ(qelta::kOk, net_.UserProperties().AddProperty(
+                              "DIAG_alphaValue", "0.1"));
+  }
+  void SetCost(int h, const std::vector<double>& items) {
+    ASSERT_EQ(qelta::kOk, net_.GetNode(h)->SetCostArray(items));
+  }
+
+  // The test record of node h after the last ranking.
+  static const VRN_diagTestResult& Record(const VRN_diagNetwork& diag, int h) {
+    const int at = diag.GetUnperformedTests().FindPosition(h);
+    EXPECT_GE(at, 0);
+    return diag.GetTestResults()[static_cast<std::size_t>(at)];
+  }
+  static double Strength(const VRN_diagNetwork& diag, int h) {
+    return Record(diag, h).strength;
+  }
+  static double Net(const VRN_diagNetwork& diag, int h) {
+    return Record(diag, h).score;
+  }
+
+  VRN_network net_;
+};
+
+TEST_F(DiagNetworkTest, SessionStartsWithFaultsTestsAndMostLikelyFault) {
+  VRN_diagNetwork diag(&net_);
+  ASSERT_EQ(4, diag.GetFaultCount());
+  EXPECT_EQ(qelta::kOk, diag.UpdateFaultBeliefs());
+  const double beliefs[] = {0.15, 0.10, 0.05, 0.05};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_NEAR(beliefs[i], diag.FaultProbability(i), 1e-12);
+  }
+  EXPECT_EQ(0, diag.FindMostLikelyFault());
+  EXPECT_EQ(2, diag.FindFault(S, 2));
+  EXPECT_EQ(qelta::kErrOutOfRange, diag.FindFault(S, 0));
+  EXPECT_EQ(5, diag.GetUnperformedTests().GetSize());
+  EXPECT_EQ(qelta::kErrOutOfRange, diag.UpdateTestStrengths());  // none pursued
+  VRN_intArray bad;
+  bad.Add(1);
+  bad.Add(4);
+  EXPECT_EQ(qelta::kErrOutOfRange, diag.SetPursuedFaults(bad));
+  EXPECT_EQ(qelta::kErrOutOfRange, diag.SetSingleFaultAlgorithm(0x300));
+  EXPECT_EQ(qelta::kErrOutOfRange, diag.SetMultiFaultAlgorithm(0x106));
+  EXPECT_EQ(qelta::kOk, diag.SetMultiFaultAlgorithm(0x24));
+}
+
+TEST_F(DiagNetworkTest, AutomaticUpdatingIsOffForTheSessionsLife) {
+  ASSERT_EQ(qelta::kOk, net_.SetAutoUpdate(true));
+  {
+    VRN_diagNetwork diag(&net_);
+    EXPECT_FALSE(net_.IsAutoUpdate());
+  }
+  EXPECT_TRUE(net_.IsAutoUpdate());
+  EXPECT_TRUE(net_.GetNode(B)->Value()->IsValueValid());
+}
+
+TEST_F(DiagNetworkTest, SingleFaultStrengths) {
+  VRN_diagNetwork diag(&net_);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
+  struct Row {
+    int code;
+    double l, c, t;
+  };
+  const Row rows[] = {
+      {0x200, 0.473124379724, 0.416418103041, 0.204524021080},
+      {0x400, 0.288530315899, 0.253948542848, 0.124726991337},
+      {0x800, 0.588461538462, 0.399337260677, 0.364285714286},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.code);
+    ASSERT_EQ(qelta::kOk, diag.SetSingleFaultAlgorithm(row.code));
+    ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+    EXPECT_NEAR(row.l, Net(diag, L), 1e-9);
+    EXPECT_NEAR(row.c, Net(diag, C), 1e-9);
+    EXPECT_NEAR(row.t, Net(diag, T), 1e-9);
+    EXPECT_NEAR(0.0, Net(diag, G), 1e-12);
+    EXPECT_NEAR(0.0, Net(diag, O), 1e-12);
+    EXPECT_EQ(row.code == 0x800 ? -1.0 : Net(diag, C), Strength(diag, C));
+  }
+  // C's blocks under 0x800: outcome probabilities, posteriors, changes.
+  const VRN_diagTestResult& c = Record(diag, C);
+  const std::vector<double>& v = diag.GetResultValues();
+  const double expected[] = {0.74075, 0.152775, 0.106475,
+                             0.018326021, 0.549337261, 0.493073491,
+                             -0.131673979, 0.399337261, 0.343073491};
+  const int at[] = {c.probabilitiesAt, c.posteriorsAt, c.changesAt};
+  for (int block = 0; block < 3; ++block) {
+    for (int j = 0; j < 3; ++j) {
+      EXPECT_NEAR(expected[block * 3 + j],
+                  v[static_cast<std::size_t>(at[block] + j)], 1e-9);
+    }
+  }
+  EXPECT_EQ(4u * (2 + 2 + 2) + (3 + 3 + 3), v.size());
+}
+
+TEST_F(DiagNetworkTest, CostsAndTestGroups) {
+  AddCosts();
+  VRN_diagNetwork diag(&net_);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
+  ASSERT_EQ(qelta::kOk, diag.SetSingleFaultAlgorithm(0x200));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  EXPECT_DOUBLE_EQ(5.0, Record(diag, T).cost);  // group set-up shared out
+  EXPECT_DOUBLE_EQ(6.0, Record(diag, O).cost);
+  const std::pair<int, double> nets[] = {
+      {L, 0.373124379724}, {C, 0.116418103041}, {G, -0.2},
+      {T, -0.295475978920}, {O, -0.6}};
+  for (const auto& [h, x] : nets) EXPECT_NEAR(x, Net(diag, h), 1e-9) << h;
+
+  // An observation below the group: no more set-up cost.
+  ASSERT_EQ(qelta::kOk, diag.InstantiateObservation(T, 1));
+  ASSERT_EQ(qelta::kOk, diag.UpdateFaultBeliefs());
+  EXPECT_NEAR(18.0 / 35.0, diag.FaultProbability(0), 1e-12);
+  ASSERT_EQ(qelta::kOk, diag.SetSingleFaultAlgorithm(0x800));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  EXPECT_DOUBLE_EQ(2.0, Record(diag, O).cost);
+  EXPECT_NEAR(0.329977, Net(diag, L), 1e-6);
+  EXPECT_NEAR(-0.713559, Net(diag, C), 1e-6);
+  EXPECT_NEAR(-0.2, Net(diag, G), 1e-9);
+  EXPECT_NEAR(-0.2, Net(diag, O), 1e-9);
+
+  // The group observed open: its set-up is done, nothing more to share.
+  ASSERT_EQ(qelta::kOk, diag.ReleaseObservation(T));
+  ASSERT_EQ(qelta::kOk, net_.GetNode(H)->Value()->SetEvidence(1));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  EXPECT_DOUBLE_EQ(1.0, Record(diag, T).cost);
+  EXPECT_DOUBLE_EQ(2.0, Record(diag, O).cost);
+
+  // The group closed: its members cannot be performed.
+  ASSERT_EQ(qelta::kOk, net_.GetNode(H)->Value()->SetEvidence(0));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  for (int h : {T, O}) {
+    EXPECT_EQ(qelta::kNotAvailableValue, Record(diag, h).score);
+    EXPECT_EQ(-1, Record(diag, h).node);
+  }
+}
+
+TEST_F(DiagNetworkTest, AlphaDefaultIsWrittenOnFirstUse) {
+  SetCost(L, {1});
+  VRN_diagNetwork diag(&net_);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  const int i = net_.UserProperties().FindProperty("DIAG_alphaValue");
+  ASSERT_GE(i, 0);
+  EXPECT_STREQ("1", net_.UserProperties().GetPropertyValue(i));
+  EXPECT_NEAR(0.588461538462 - 1.0, Net(diag, L), 1e-9);
+}
+
+TEST_F(DiagNetworkTest, DSeparationAndFaultsOfOneNode) {
+  VRN_diagNetwork diag(&net_);
+  diag.SetDSep(true);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(1));
+  ASSERT_EQ(qelta::kOk, diag.SetSingleFaultAlgorithm(0x200));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  EXPECT_NEAR(0.200776192859, Net(diag, C), 1e-9);
+  EXPECT_NEAR(0.042404562233, Net(diag, O), 1e-9);
+  for (int h : {L, G, T}) EXPECT_EQ(0.0, Net(diag, h));
+
+  diag.SetDSep(false);
+  VRN_intArray worn_broken;
+  worn_broken.Add(1);
+  worn_broken.Add(2);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFaults(worn_broken));
+  ASSERT_EQ(qelta::kOk, diag.SetMultiFaultAlgorithm(0x101));  // ignored here
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  EXPECT_NEAR(0.331475562999, Net(diag, C), 1e-9);
+  EXPECT_NEAR(0.223540505376, Net(diag, O), 1e-9);
+}
+
+TEST_F(DiagNetworkTest, MultipleFaultRankings) {
+  struct Row {
+    int code;
+    double l, c, g, t, o;
+  };
+  const Row rows[] = {
+      {0x101, .588462, .399337, .562245, .364286, .332979},
+      {0x102, .459192, .631442, .685313, .232866, .597876},
+      {0x103, .210858, .398719, .469654, .054227, .357455},
+      {0x104, .196154, .238569, .187415, .121429, .110993},
+      {0x105, .248626, .345792, .436364, .167737, .354434},
+      {0x41, .089587, .088489, .033437, .037532, .019683},
+      {0x81, .052277, .049775, .018809, .021112, .011072},
+      {0x0A, .288530, .367789, .170729, .124727, .136396},
+      {0x12, .250455, .349125, .133378, .109420, .109149},
+      {0x22, .000535, .005434, .001100, .000243, .000874},
+      {0x0C, .288530, .439038, .170729, .124727, .136396},
+      {0x14, .250455, .377508, .133378, .109420, .109149},
+      {0x24, .000535, .000991, .001100, .000243, .000874},
+  };
+  VRN_diagNetwork diag(&net_);
+  VRN_intArray pursued;
+  for (int i : {0, 2, 3}) pursued.Add(i);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFaults(pursued));
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.code);
+    ASSERT_EQ(qelta::kOk, diag.SetMultiFaultAlgorithm(row.code));
+    ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+    const double expected[] = {row.l, row.c, row.g, row.t, row.o};
+    const int nodes[] = {L, C, G, T, O};
+    for (int k = 0; k < 5; ++k) {
+      EXPECT_NEAR(expected[k], Net(diag, nodes[k]), 1e-6) << nodes[k];
+      EXPECT_EQ(-1.0, Strength(diag, nodes[k]));
+    }
+    const bool arrays = (row.code & 0x100) != 0;
+    EXPECT_EQ(arrays, Record(diag, C).posteriorsAt >= 0);
+  }
+  AddCosts();
+  ASSERT_EQ(qelta::kOk, diag.SetMultiFaultAlgorithm(0x101));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  const std::pair<int, double> nets[] = {
+      {L, .488462}, {G, .362245}, {T, .264286}, {O, .132979}, {C, .099337}};
+  for (const auto& [h, x] : nets) EXPECT_NEAR(x, Net(diag, h), 1e-6) << h;
+}
+
+TEST_F(DiagNetworkTest, EditsUnderAnOpenSession) {
+  VRN_diagNetwork diag(&net_);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  ASSERT_EQ(qelta::kOk, net_.GetNode(L)->Definition()->SetDefinitionFromVector(
+                            {.9, .1, .3, .7}));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  EXPECT_NEAR(0.402631578947, Net(diag, L), 1e-9);
+
+  ASSERT_EQ(qelta::kOk, net_.DeleteNode(C));
+  EXPECT_EQ(qelta::kErrOutOfRange, diag.UpdateTestStrengths());
+  EXPECT_EQ(qelta::kErrOutOfRange, diag.UpdateFaultBeliefs());
+  // A new node in the freed slot is not the listed test.
+  ASSERT_EQ(C, net_.AddNode(18, "C2"));
+  EXPECT_EQ(qelta::kErrOutOfRange, diag.UpdateTestStrengths());
+  ASSERT_EQ(qelta::kOk, diag.Restart());
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  EXPECT_EQ(4, static_cast<int>(diag.GetTestResults().size()));
+  EXPECT_EQ(0, diag.GetPursuedFault());
+}
+
+TEST_F(DiagNetworkTest, ObservationsComeAndGo) {
+  net_.GetNode(L)->SetMandatory(true);
+  VRN_diagNetwork diag(&net_);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
+  EXPECT_FALSE(diag.MandatoriesInstantiated());
+  EXPECT_EQ(qelta::kErrOutOfRange, diag.UpdateTestStrengths());
+  ASSERT_EQ(qelta::kOk, diag.InstantiateObservation(L, 1));
+  EXPECT_TRUE(diag.MandatoriesInstantiated());
+  EXPECT_EQ(4, diag.GetUnperformedTests().GetSize());
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  EXPECT_EQ(4u, diag.GetTestResults().size());
+  ASSERT_EQ(qelta::kOk, diag.ReleaseObservation(L));
+  EXPECT_EQ(L, diag.GetUnperformedTests()[4]);  // back at the end
+  EXPECT_TRUE(diag.GetTestResults().empty());
+  EXPECT_EQ(qelta::kErrOutOfRange, diag.ReleaseObservation(L));
+  EXPECT_EQ(5, diag.GetUnperformedTests().GetSize());
+}
+
+TEST_F(DiagNetworkTest, ImpossibleTestOutcomeIsNotAssumed) {
+  // C never reads "none".
+  ASSERT_EQ(qelta::kOk, net_.GetNode(C)->Definition()->SetDefinitionFromVector(
+                            {.98, .02, 0, .3, .7, 0, .02, .98, 0,  //
+                             .1, .9, 0, .05, .95, 0, .01, .99, 0}));
+  VRN_diagNetwork diag(&net_);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
+  for (int code : {0x200, 0x800}) {
+    ASSERT_EQ(qelta::kOk, diag.SetSingleFaultAlgorithm(code));
+    ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+    const VRN_diagTestResult& c = Record(diag, C);
+    const std::vector<double>& v = diag.GetResultValues();
+    EXPECT_EQ(0.0, v[static_cast<std::size_t>(c.probabilitiesAt + 2)]);
+    EXPECT_NEAR(0.15, v[static_cast<std::size_t>(c.posteriorsAt + 2)], 1e-12);
+    EXPECT_NEAR(0.0, v[static_cast<std::size_t>(c.changesAt + 2)], 1e-12);
+    EXPECT_GT(c.score, 0.0);
+  }
+}
+
+TEST_F(DiagNetworkTest, TestObservedOnTheNetworkKeepsItsObservation) {
+  VRN_diagNetwork diag(&net_);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
+  ASSERT_EQ(qelta::kOk, diag.InstantiateObservation(L, 1));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  const double c = Net(diag, C);
+  ASSERT_EQ(qelta::kOk, diag.Restart());
+  // Set directly, L stays listed and is rated before C.
+  ASSERT_EQ(qelta::kOk, net_.GetNode(L)->Value()->SetEvidence(1));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  EXPECT_NEAR(c, Net(diag, C), 1e-12);
+  EXPECT_NEAR(0.0, Net(diag, L), 1e-12);
+}
+
+TEST_F(DiagNetworkTest, FaultBeliefsWithDSeparation) {
+  VRN_diagNetwork diag(&net_);
+  diag.SetDSep(true);
+  ASSERT_EQ(qelta::kOk, diag.InstantiateObservation(C, 2));
+  ASSERT_EQ(qelta::kOk, diag.UpdateFaultBeliefs());
+  EXPECT_GT(diag.FaultProbability(0), 0.15);  // B and S explain C
+  EXPECT_GT(diag.FaultProbability(2), 0.05);
+  EXPECT_EQ(-1.0, diag.FaultProbability(3));  // F cannot be reached
+  EXPECT_EQ(0, net_.GetNumberOfTargets());    // the caller's targets kept
+}
+
+TEST_F(DiagNetworkTest, PerformedTestsAreRatedWhenAsked) {
+  VRN_diagNetwork diag(&net_);
+  diag.SetRankPerformedTests(true);
+  ASSERT_EQ(qelta::kOk, diag.InstantiateObservation(L, 1));
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
+  // Withdrawing "dim" takes P(flat) from .12 / .1625 back to .15.
+  const double change = 0.15 - 0.12 / 0.1625;
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  ASSERT_EQ(1u, diag.GetPerformedTestResults().size());
+  EXPECT_EQ(L, diag.GetPerformedTestResults()[0].node);
+  EXPECT_NEAR(change, diag.GetPerformedTestResults()[0].score, 1e-12);
+  VRN_intArray pursued;
+  for (int i : {0, 2, 3}) pursued.Add(i);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFaults(pursued));
+  for (int code : {0x101, 0x0C}) {
+    ASSERT_EQ(qelta::kOk, diag.SetMultiFaultAlgorithm(code));
+    ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+    ASSERT_EQ(1u, diag.GetPerformedTestResults().size());
+    if (code == 0x101) {
+      EXPECT_NEAR(change, diag.GetPerformedTestResults()[0].score, 1e-12);
+    } else {
+      EXPECT_GT(diag.GetPerformedTestResults()[0].score, 0.0);
+    }
+  }
+}
+
+}  // namespace

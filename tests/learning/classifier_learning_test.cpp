@@ -1,0 +1,136 @@
+// Naive Bayes and tree-augmented naive Bayes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/error_log.h"
+#include "base/matrix.h"
+#include "definitions/node_def.h"
+#include "learning/naive_bayes.h"
+#include "learning/progress.h"
+#include "learning/tan.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "structure_data.h"
+#include "structure_graphs.h"
+
+namespace {
+
+std::vector<double> Table(VRN_network& net, int h) {
+  const VRN_doubleArray& items = net.GetNode(h)->Definition()->GetMatrix()->GetItems();
+  return std::vector<double>(items.Items(), items.Items() + items.GetSize());
+}
+
+TEST(NaiveBayesTest, RelativeFrequencies) {
+  // Class A (3 values, value 2 never seen), feature B.
+  VRN_dataset data = structdata::Columns({{0, 0, 0, 1, 1, 0}, {0, 1, 1, 1, 0, 0}}, {3, 2});
+  VRN_naiveBayes nb;
+  nb.classVariableId = "A";
+  VRN_network net;
+  ASSERT_EQ(0, nb.Learn(data, net, nullptr, nullptr));
+  EXPECT_EQ((structgraph::Arcs{{"A", "B"}}), structgraph::ArcsOf(net));
+  const std::vector<double> b = Table(net, 1);
+  EXPECT_DOUBLE_EQ(0.5, b[0]);
+  EXPECT_DOUBLE_EQ(0.5, b[1]);
+  EXPECT_DOUBLE_EQ(0.5, b[2]);
+  EXPECT_DOUBLE_EQ(0.5, b[5]);  // the unseen class value: uniform
+  EXPECT_DOUBLE_EQ((4 + 1.0 / 3) / 7, Table(net, 0)[0]);  // a zero cell: 1/3 added to each
+}
+
+TEST(NaiveBayesTest, Refusals) {
+  VRN_dataset mixed = structdata::Columns({{0, 1, 0}}, {2});
+  ASSERT_EQ(0, mixed.addFloatVariable("F", -1.0f));
+  for (int r = 0; r < 3; ++r) mixed.SetFloat(1, r, 0.5f * r);
+  VRN_dataset missing = structdata::Columns({{0, 1, 0}, {0, -1, 1}}, {2, 2});
+  struct Case {
+    VRN_dataset data;
+    std::string classId;
+    int code;
+    std::string message;
+  } cases[] = {
+      {structdata::Pairs({1, 1, 0, 0}), "A", -1, "NaiveBayes: too few data points (at least 3 needed)"},
+      {structdata::Columns({{0, 1, 1}}, {2}), "A", -1, "NaiveBayes: too few variables (at least 2 needed)"},
+      {structdata::Columns({{0, 1, 1}, {1, 1, 1}}, {2, 2}), "A", -1,
+       "Naive Bayes: constant variables are not allowed; variable: B"},
+      {mixed, "A", -1, "Naive Bayes: mixture of discrete and continuous variables is not allowed; variable: F"},
+      {structdata::Pairs({1, 1, 1, 1}), "Z", -2, "NaiveBayes: class variable not found: Z"},
+      {missing, "A", -51, "NaiveBayes: data with missing values need EM, which is not available"},
+  };
+  for (const Case& c : cases) {
+    VRN_naiveBayes nb;
+    nb.classVariableId = c.classId;
+    VRN_network net;
+    EXPECT_EQ(c.code, nb.Learn(c.data, net, nullptr, nullptr)) << c.message;
+    EXPECT_STREQ(c.message.c_str(), net.ErrorLog()->GetMessage(0));
+  }
+}
+
+TEST(TanTest, TreeOverTheFeatures) {
+  // C class; X copies Y; Z is noise.
+  std::vector<int> c, x, y, z;
+  for (int r = 0; r < 40; ++r) {
+    c.push_back(r % 2);
+    y.push_back((r / 2) % 3);
+    x.push_back((r / 2) % 3);
+    z.push_back((r / 7) % 2);
+  }
+  VRN_dataset data = structdata::Columns({c, x, y, z}, {2, 3, 3, 2}, {"C", "X", "Y", "Z"});
+  VRN_tan tan;
+  tan.classVariableId = "C";
+  tan.randSeed = 5;
+  VRN_network net;
+  double ll = 0.0;
+  ASSERT_EQ(0, tan.Learn(data, net, nullptr, &ll));
+  const structgraph::Arcs arcs = structgraph::ArcsOf(net);
+  EXPECT_EQ(5u, arcs.size());
+  EXPECT_TRUE(arcs.count({"X", "Y"}) + arcs.count({"Y", "X"}) == 1);
+  for (const char* v : {"X", "Y", "Z"}) EXPECT_EQ(1u, arcs.count({"C", v}));
+
+  // Two variables: the single arc from the class; three: the direction
+  // between the two features follows the seed.
+  VRN_dataset two = structdata::Pairs({3, 1, 1, 3});
+  tan.classVariableId = "B";
+  ASSERT_EQ(0, tan.Learn(two, net, nullptr, nullptr));
+  EXPECT_EQ((structgraph::Arcs{{"B", "A"}}), structgraph::ArcsOf(net));
+  std::set<structgraph::Arcs> seen;
+  for (int seed = 1; seed <= 12; ++seed) {
+    VRN_dataset three = structdata::Columns({c, x, z}, {2, 3, 2}, {"C", "X", "Z"});
+    tan.classVariableId = "C";
+    tan.randSeed = seed;
+    ASSERT_EQ(0, tan.Learn(three, net, nullptr, nullptr));
+    seen.insert(structgraph::ArcsOf(net));
+  }
+  EXPECT_EQ(2u, seen.size());
+}
+
+TEST(TanTest, RefusalsAndRecodedData) {
+  VRN_dataset data;
+  ASSERT_EQ(0, data.addIntVariable("K", -1));
+  ASSERT_EQ(0, data.addIntVariable("V", -1));
+  const int values[4][2] = {{0, 3}, {1, 7}, {0, 7}, {1, 3}};
+  for (int r = 0; r < 4; ++r) {
+    data.AddEmptyRecord();
+    data.SetInt(0, r, values[r][0]);
+    data.SetInt(1, r, values[r][1]);
+  }
+  VRN_tan tan;
+  VRN_network net;
+  tan.classVariableId = "Q";
+  EXPECT_EQ(-30, tan.Learn(data, net, nullptr, nullptr));
+  EXPECT_STREQ("TAN: class variable not found - Q", net.ErrorLog()->GetMessage(0));
+  tan.classVariableId = "K";
+  ASSERT_EQ(0, tan.Learn(data, net, nullptr, nullptr));
+  EXPECT_EQ(0, data.GetInt(1, 0));
+  EXPECT_EQ(1, data.GetInt(1, 1));
+  EXPECT_EQ((std::vector<std::string>{"S3", "S7"}), data.GetVariable(1).stateNames);
+  struct Refuse : VRN_progress {
+    bool Tick(double, const char*) override { return false; }
+  } refuse;
+  EXPECT_EQ(-99, tan.Learn(data, net, &refuse, nullptr));
+  data.SetMissing(1, 2);
+  EXPECT_EQ(-1, tan.Learn(data, net, nullptr, nullptr));
+  EXPECT_STREQ("TAN: missing values not allowed; variable: V", net.ErrorLog()->GetMessage(0));
+}
+
+}  // namespace
