@@ -8,12 +8,12 @@
 #include "definitions/qualitative.h"
 #include "definitions/truth_table.h"
 #include "definitions/utility.h"
+#include "equations/equation.h"
 
 // The kinds below have no class in this build yet, so no definition of
 // theirs can reach Dispatch; each visit gains its call of VisitDefault (and
 // Dispatch its case) together with the class.
 void VRN_nodeDefVisitor::VisitMau(VRN_mau&) {}
-void VRN_nodeDefVisitor::VisitEquation(VRN_equation&) {}
 
 void VRN_nodeDefVisitor::VisitDemorgan(VRN_demorgan& definition) {
   VisitDefault(definition);
@@ -28,6 +28,10 @@ void VRN_nodeDefVisitor::VisitNoisyAdder(VRN_noisyAdder& definition) {
 }
 
 void VRN_nodeDefVisitor::VisitNoisyMAX(VRN_noisyMAX& definition) {
+  VisitDefault(definition);
+}
+
+void VRN_nodeDefVisitor::VisitEquation(VRN_equation& definition) {
   VisitDefault(definition);
 }
 
@@ -62,6 +66,9 @@ void VRN_nodeDefVisitor::Dispatch(VRN_nodeDef& definition) {
       break;
     case qelta::kDefUtility:
       VisitUtility(static_cast<VRN_utility&>(definition));
+      break;
+    case qelta::kDefEquation:
+      VisitEquation(static_cast<VRN_equation&>(definition));
       break;
     case qelta::kDefNoisyMax:
       VisitNoisyMAX(static_cast<VRN_noisyMAX&>(definition));

@@ -19,6 +19,7 @@
 #include "definitions/qualitative.h"
 #include "definitions/truth_table.h"
 #include "definitions/utility.h"
+#include "equations/equation.h"
 
 namespace {
 
@@ -306,6 +307,8 @@ VRN_nodeDef* VRN_nodeDef::Create(int type, VRN_network* network, int handle,
         return new VRN_decision(network, handle);
       case qelta::kDefUtility:
         return new VRN_utility(network, handle);
+      case qelta::kDefEquation:
+        return new VRN_equation(network, handle, id);
       case qelta::kDefNoisyMax:
         return new VRN_noisyMAX(network, handle);
       case qelta::kDefNoisyAdder:
@@ -337,6 +340,8 @@ VRN_nodeDef* VRN_nodeDef::CreateConverted(VRN_nodeDef* old, int type) {
         return new VRN_decision(info);
       case qelta::kDefUtility:
         return new VRN_utility(info);
+      case qelta::kDefEquation:
+        return new VRN_equation(info);
       case qelta::kDefNoisyMax:
         return new VRN_noisyMAX(info);
       case qelta::kDefNoisyAdder:
@@ -354,11 +359,12 @@ VRN_nodeDef* VRN_nodeDef::CreateConverted(VRN_nodeDef* old, int type) {
 }
 
 bool VRN_nodeDef::IsValidType(int type) {
-  // Equation and MAU join this list as their classes are built.
+  // MAU joins this list when its class is built.
   return type == qelta::kDefCpt || type == qelta::kDefTruthTable ||
          type == qelta::kDefDecision || type == qelta::kDefUtility ||
          type == qelta::kDefNoisyMax || type == qelta::kDefNoisyAdder ||
-         type == qelta::kDefDemorgan || type == qelta::kDefCast;
+         type == qelta::kDefDemorgan || type == qelta::kDefCast ||
+         type == qelta::kDefEquation;
 }
 
 bool VRN_nodeDef::IsLazyType(int type) {

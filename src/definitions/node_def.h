@@ -26,8 +26,8 @@ class VRN_idArray;
 class VRN_matrix;
 class VRN_randomGenerator;
 // Equation (4) and multi-attribute utility (520) definitions and the
-// user-defined function container belong to the expression language; until
-// it is built the factory refuses those two codes and only these names exist.
+// user-defined function container belong to the expression language; the
+// factory refuses 520 until its class is built.
 class VRN_equation;
 class VRN_mau;
 class VRN_extFunctionContainer;

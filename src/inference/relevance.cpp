@@ -15,6 +15,7 @@
 #include "definitions/node_val.h"
 #include "definitions/noisy_max.h"
 #include "inference/table_columns.h"
+#include "equations/equation.h"
 
 namespace qelta {
 
@@ -345,6 +346,30 @@ class RelevanceBuilder {
   VRN_relevancePart graph_;
 };
 
+namespace {
+
+// The outcome a node's evidence selects: the interval holding the value
+// for an equation node.
+int EvidenceOutcome(VRN_network* network, int handle, VRN_nodeVal* value) {
+  if (value->GetType() != kValEquationEvaluation) return value->GetEvidence();
+  VRN_equation* equation = VRN_GetEquation(network, handle);
+  double v = 0.0;
+  if (equation == nullptr || value->GetContEvidence(&v) != kOk) return -1;
+  (void)equation->GetDiscreteOutcomeCount();
+  return equation->FindInterval(v);
+}
+
+// Whether an equation child of the node sees it as a fixed value rather
+// than as a dimension of its table: observed, or a constant equation.
+bool IsFixedForEquations(VRN_network* network, int handle) {
+  VRN_node* node = network->GetNode(handle);
+  if (node->Value()->HasEvidence()) return true;
+  VRN_equation* equation = VRN_GetEquation(network, handle);
+  return equation != nullptr && equation->IsConstant();
+}
+
+}  // namespace
+
 void RelevanceBuilder::Build(bool propagated_evidence) {
   const int slots = network_->GetLastNode() + 1;
   int virtual_count = 0;
@@ -400,7 +425,7 @@ void RelevanceBuilder::Build(bool propagated_evidence) {
     VRN_nodeVal* value = node->Value();
     if (value->HasFlags(kValFlagEvidence) ||
         (propagated_evidence && value->HasFlags(kValFlagPropagated))) {
-      record->evidence_ = value->GetEvidence();
+      record->evidence_ = EvidenceOutcome(network_, node->Handle(), value);
     }
     const bool decomposed = limit > 1 && auxiliaries[node->Handle()] > 0;
     if (!decomposed) {
@@ -422,12 +447,22 @@ void RelevanceBuilder::Build(bool propagated_evidence) {
         (void)copy->Normalize();
       }
       const VRN_intArray& parents = node->Parents();
+      const bool equation = node->Definition()->GetType() == kDefEquation;
       record->parents_.Reserve(parents.GetSize());
-      for (int p : parents) record->parents_.Add(graph_[record_of[p]]);
+      for (int p : parents) {
+        // An equation's table has no dimension for a fixed parent.
+        if (equation && IsFixedForEquations(network_, p)) continue;
+        record->parents_.Add(graph_[record_of[p]]);
+      }
     }
     const VRN_intArray& children = node->Children();
+    const bool fixed = IsFixedForEquations(network_, node->Handle());
     record->children_.Reserve(children.GetSize());
     for (int c : children) {
+      if (fixed &&
+          network_->GetNode(c)->Definition()->GetType() == kDefEquation) {
+        continue;
+      }
       // A decomposed child is wired by its decomposition.
       if (limit > 1 && auxiliaries[c] > 0) continue;
       record->children_.Add(graph_[record_of[c]]);

@@ -15,6 +15,7 @@
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "equations/equation_evaluation.h"
 #include "io/format.h"
 #include "jni/checks.h"
 #include "jni/frame.h"
@@ -33,11 +34,9 @@ namespace {
 
 // ------------------------------------------------------------------ values
 
-// Equation values (value type 8) hold samples or interval probabilities that
-// only the equation evaluation can read; until it is part of the engine,
-// every reader of such a value answers the engine's refusal.
-[[noreturn]] void EquationValueUnavailable(const char* operation) {
-  ReportError(operation, qelta::kErrWrongNodeType);
+// The value of an equation node (value type 8).
+const VRN_equationEvaluation& EquationValue(const VRN_node& node) {
+  return static_cast<const VRN_equationEvaluation&>(*node.Value());
 }
 
 jdoubleArray GetNodeValue(JNIEnv* env, jobject obj, jint node) {
@@ -48,7 +47,15 @@ jdoubleArray GetNodeValue(JNIEnv* env, jobject obj, jint node) {
     throw std::runtime_error("Value not valid - node '" + IdOf(*target) + "'");
   }
   if (value->GetType() == qelta::kValEquationEvaluation) {
-    EquationValueUnavailable("GetValue");
+    const VRN_equationEvaluation& equation = EquationValue(*target);
+    if (!equation.IsDiscretized()) {
+      // One number for a value known exactly, else every sample.
+      if (equation.GetSampleStdDev() == 0.0) {
+        const double mean = equation.GetSampleMean();
+        return qelta::jni::NewJavaArray<jdouble>(env, &mean, 1);
+      }
+      return qelta::jni::NewJavaArray<jdouble>(env, equation.GetSamples());
+    }
   }
   const VRN_matrix& matrix = value->GetValue();
   if (matrix.IsEmpty()) ReportError("GetValue", qelta::kErrWrongNodeType);
@@ -78,8 +85,10 @@ jboolean IsValueValid(JNIEnv* env, jobject obj, jint node) {
 }
 
 jboolean IsValueDiscretized(JNIEnv* env, jobject obj, jint node) {
-  GetEquationDef(Net(env, obj), node);
-  EquationValueUnavailable("IsValueDiscretized");
+  VRN_network& net = Net(env, obj);
+  GetEquationDef(net, node);
+  return EquationValue(*net.GetNode(node)).IsDiscretized() ? JNI_TRUE
+                                                           : JNI_FALSE;
 }
 
 jdoubleArray GetNodeSampleStats(JNIEnv* env, jobject obj, jint node) {
@@ -90,13 +99,26 @@ jdoubleArray GetNodeSampleStats(JNIEnv* env, jobject obj, jint node) {
     throw std::runtime_error("Value of node " + IdOf(*target) +
                              " is not valid");
   }
-  EquationValueUnavailable("GetSampleStats");
+  const VRN_equationEvaluation& equation = EquationValue(*target);
+  if (equation.IsDiscretized()) {
+    throw std::runtime_error("Node " + IdOf(*target) +
+                             " was discretized and has no samples");
+  }
+  double stats[4];
+  equation.GetSampleStats(&stats[0], &stats[1], &stats[2], &stats[3]);
+  return qelta::jni::NewJavaArray<jdouble>(env, stats, 4);
 }
 
 jintArray GetNodeSampleHistogram(JNIEnv* env, jobject obj, jint node,
                                  jdouble low, jdouble high, jint bins) {
-  GetEquationDef(Net(env, obj), node);
-  EquationValueUnavailable("GetHistogram");
+  VRN_network& net = Net(env, obj);
+  GetEquationDef(net, node);
+  VRN_intArray counts;
+  const int status =
+      EquationValue(*net.GetNode(node)).GetHistogram(low, high, bins, &counts);
+  if (status != qelta::kOk) ReportError("GetHistogram", status);
+  return qelta::jni::NewJavaArray<jint>(
+      env, counts.Items(), static_cast<std::size_t>(counts.GetSize()));
 }
 
 jintArray GetValueIndexingParents(JNIEnv* env, jobject obj, jint node) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <memory>
 
 #include "network/network.h"
@@ -105,6 +106,13 @@ int VRN_case::SetEvidence(int h, int outcome) {
 }
 
 int VRN_case::SetContEvidence(int h, double value) {
+  // An equation node refuses such a value, so the case could never apply.
+  const VRN_node* node = network_ != nullptr ? network_->GetNode(h) : nullptr;
+  if (node != nullptr &&
+      node->Definition()->GetType() == qelta::kDefEquation &&
+      !std::isfinite(value)) {
+    return qelta::kErrInvalidValue;
+  }
   int status = AddEvidence(h);
   if (status != qelta::kOk) return status;
   VRN_caseEvidence& entry = evidence_.back();

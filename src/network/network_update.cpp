@@ -7,6 +7,7 @@
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "inference/bn_algorithms.h"
+#include "equations/equation_sampler.h"
 #include "inference/bn_routines.h"
 #include "network/dbn.h"
 
@@ -65,8 +66,12 @@ int VRN_network::RunInference() {
   }
   if (influence_diagram) return RunIDAlgorithm();
   if (equations) {
-    return errorLog_->LogError(qelta::kErrOutOfRange,
-                               "Equation belief updating is not available");
+    // Forward sampling when the evidence allows it; otherwise the discrete
+    // algorithms run on the equation nodes' discretized tables.
+    VRN_equationSampler sampler(this);
+    if (sampler.Prepare()) return sampler.Sample();
+    const int status = VRN_PrepareEquationTables(this);
+    if (status != qelta::kOk) return status;
   }
   return RunBNAlgorithm();
 }

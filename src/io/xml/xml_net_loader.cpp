@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <utility>
 
@@ -21,6 +22,7 @@
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "definitions/truth_table.h"
+#include "equations/equation.h"
 #include "io/table_limit.h"
 
 namespace {
@@ -52,7 +54,6 @@ struct NodeElement {
 constexpr NodeElement kUnsupportedNodes[] = {
     {"mau", qelta::kDefMau, false},
     {"maux", qelta::kDefMau, false},
-    {"equation", qelta::kDefEquation, false},
 };
 
 // Maps an attribute's text to its index in names; an absent (empty) text
@@ -184,8 +185,26 @@ void XmlNetLoader::BuildBindings(IXmlBinding* extension) {
                             nullptr, &L::OnValueToken);
   utility->AddChild(utilities, kReq);
 
+  NodeBinding* equation = BindNode("equation", qelta::kDefEquation, false,
+                                   &L::OnEquationEnd);
+  Binding* equation_text =
+      Bind("definition", kInherit, &L::OnEquationDefinitionStart,
+           &L::OnEquationDefinitionEnd);
+  for (const char* attribute :
+       {"lower", "upper", "default", "lowernominal", "uppernominal"}) {
+    equation_text->AddAttribute(attribute, false);
+  }
+  Binding* discretization = Bind("discretization", kInherit, nullptr, nullptr);
+  Binding* disc_interval = Bind("interval", kInherit, &L::OnDiscIntervalStart,
+                                nullptr);
+  disc_interval->AddAttribute("label", false);
+  disc_interval->AddAttribute("upper", true);
+  discretization->AddChild(disc_interval, kReq | kRep);
+  equation->AddChild(equation_text, kReq);
+  equation->AddChild(discretization, 0);
+
   std::vector<NodeBinding*> node_bindings = {cpt, deterministic, decision,
-                                             utility};
+                                             utility, equation};
   AppendCanonicalNodes(&node_bindings);
   for (const NodeElement& element : kUnsupportedNodes) {
     node_bindings.push_back(
@@ -350,6 +369,8 @@ void XmlNetLoader::ClearNodeData() {
   default_state_ = -1;
   fault_states_.clear();
   seen_values_ = false;
+  equation_text_.clear();
+  disc_intervals_.clear();
 }
 
 // ---------------------------------------------------------------- root
@@ -613,12 +634,14 @@ void XmlNetLoader::OnNodeEnd(IXmlReader& reader, const NodeBinding& binding) {
   // more parents than any table could hold.
   const int own =
       binding.has_states() ? static_cast<int>(state_ids_.size()) : 0;
+  // A decision holds no table, whatever its informational parents, a
+  // canonical node's parameters grow with its parents, not their product,
+  // and an equation stores no table (counting would discretize it).
+  const bool tabled = binding.type() != qelta::kDefDecision && !lazy &&
+                      binding.type() != qelta::kDefEquation;
   const std::uint64_t cells =
-      qelta::FamilyTableCells(*network_, node_, parents_, own);
-  // A decision holds no table, whatever its informational parents, and a
-  // canonical node's parameters grow with its parents, not their product.
-  if (binding.type() != qelta::kDefDecision && !lazy &&
-      cells > qelta::kReadTableCellLimit) {
+      tabled ? qelta::FamilyTableCells(*network_, node_, parents_, own) : 0;
+  if (tabled && cells > qelta::kReadTableCellLimit) {
     AbortQuoted(reader, "Table too large for node",
                 network_->GetNode(node_)->GetId());
     return;
@@ -791,6 +814,57 @@ void XmlNetLoader::OnDeterministicEnd(IXmlReader& reader) {
   for (int index : resulting_states_) states.Add(outcome_of[index]);
   if (table->SetResultingStates(states) != qelta::kOk) {
     reader.Abort("SetResultingStates failed");
+  }
+}
+
+void XmlNetLoader::OnEquationDefinitionStart(IXmlReader& reader) {
+  VRN_equation* equation = dynamic_cast<VRN_equation*>(definition_);
+  double lower = -1.0, upper = 1.0, value = 0.0;
+  double nominal_lower = -HUGE_VAL, nominal_upper = HUGE_VAL;
+  const double none = std::numeric_limits<double>::quiet_NaN();
+  if (equation == nullptr || !reader.GetDoubleAttribute("lower", lower, -1.0) ||
+      !reader.GetDoubleAttribute("upper", upper, 1.0) ||
+      !reader.GetDoubleAttribute("default", value, none) ||
+      !reader.GetDoubleAttribute("lowernominal", nominal_lower, -HUGE_VAL) ||
+      !reader.GetDoubleAttribute("uppernominal", nominal_upper, HUGE_VAL)) {
+    return;
+  }
+  (void)equation->SetBounds(lower, upper);
+  (void)equation->SetDefaultValue(value);
+  (void)equation->SetNominalBounds(nominal_lower, nominal_upper);
+  seen_values_ = true;
+}
+
+void XmlNetLoader::OnEquationDefinitionEnd(IXmlReader& reader) {
+  equation_text_ = reader.GetText();
+}
+
+void XmlNetLoader::OnDiscIntervalStart(IXmlReader& reader) {
+  std::string label;
+  double upper = 0.0;
+  reader.GetAttribute("label", label);
+  if (!reader.GetDoubleAttribute("upper", upper, 0.0)) return;
+  disc_intervals_.emplace_back(label, upper);
+}
+
+void XmlNetLoader::OnEquationEnd(IXmlReader& reader) {
+  VRN_equation* equation = dynamic_cast<VRN_equation*>(definition_);
+  if (equation == nullptr) return;
+  std::string message;
+  if (equation->SetEquation(equation_text_.c_str(), nullptr, &message) !=
+      qelta::kOk) {
+    AbortQuoted(reader, "SetEquation failed", message);
+    return;
+  }
+  if (disc_intervals_.empty()) return;
+  std::vector<VRN_discInterval> intervals;
+  for (const auto& entry : disc_intervals_) {
+    intervals.push_back({entry.first, entry.second});
+  }
+  if (equation->SetDiscIntervals(equation->GetLowerBound(),
+                                 equation->GetUpperBound(),
+                                 intervals) != qelta::kOk) {
+    AbortQuoted(reader, "SetDiscIntervals failed", "");
   }
 }
 

@@ -139,6 +139,10 @@ class XmlNetLoader : public XmlReader, public XmlErrorHandler {
   void OnDeterministicEnd(IXmlReader& reader);
   void OnDecisionEnd(IXmlReader& reader);
   void OnUtilityEnd(IXmlReader& reader);
+  void OnEquationDefinitionStart(IXmlReader& reader);
+  void OnEquationDefinitionEnd(IXmlReader& reader);
+  void OnDiscIntervalStart(IXmlReader& reader);
+  void OnEquationEnd(IXmlReader& reader);
 
   // Canonical node elements ("cast", "demorgan", "noisymax", "noisyadder";
   // xml_net_loader_canonical.cpp). AppendCanonicalNodes adds their bindings
@@ -211,6 +215,9 @@ class XmlNetLoader : public XmlReader, public XmlErrorHandler {
 
   std::string property_name_;
   std::vector<std::string> functions_;
+  // The equation element: its text and its discretization intervals.
+  std::string equation_text_;
+  std::vector<std::pair<std::string, double>> disc_intervals_;
   qelta::XmlNodeIdMap ids_;
 
   Binding* root_ = nullptr;

@@ -1,6 +1,7 @@
 #include "io/xml/xml_net_writer.h"
 
 #include <cassert>
+#include <cmath>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "definitions/node_def.h"
 #include "definitions/truth_table.h"
 #include "definitions/utility.h"
+#include "equations/equation.h"
 #include "io/xml/zantu_writer.h"
 
 namespace {
@@ -361,6 +363,35 @@ void XmlNetworkSaver::VisitDecision(VRN_decision& definition) {
 
 void XmlNetworkSaver::VisitUtility(VRN_utility& definition) {
   WriteNodeStart(definition, "utility", "utilities", false);
+}
+
+void XmlNetworkSaver::VisitEquation(VRN_equation& definition) {
+  WriteNodeStart(definition, "equation", nullptr, false);
+  double lower = 0.0, upper = 0.0;
+  definition.GetBounds(&lower, &upper);
+  if (lower != -1.0 || upper != 1.0) {
+    AddDoubleAttribute("lower", lower);
+    AddDoubleAttribute("upper", upper);
+  }
+  double value = 0.0;
+  if (definition.GetDefaultValue(&value) == qelta::kOk) {
+    AddDoubleAttribute("default", value);
+  }
+  definition.GetNominalBounds(&lower, &upper);
+  if (std::isfinite(lower) || std::isfinite(upper)) {
+    AddDoubleAttribute("lowernominal", lower);
+    AddDoubleAttribute("uppernominal", upper);
+  }
+  std::string text;
+  definition.GetEquationText(&text);
+  WriteTextElement("definition", text.c_str(), 0);
+  if (!definition.HasDiscIntervals()) return;
+  XmlElementScope scope(*this, "discretization");
+  for (const VRN_discInterval& interval : definition.GetDiscIntervals()) {
+    if (!interval.id.empty()) AddStringAttribute("label", interval.id.c_str());
+    AddDoubleAttribute("upper", interval.boundary);
+    WriteTextElement("interval", nullptr, 0);
+  }
 }
 
 void XmlNetworkSaver::VisitDefault(VRN_nodeDef&) {

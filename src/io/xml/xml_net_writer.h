@@ -57,6 +57,7 @@ class XmlNetworkSaver : public XmlWriter, public VRN_nodeDefVisitor {
   void VisitTruthTable(VRN_truthTable& definition) override;
   void VisitDecision(VRN_decision& definition) override;
   void VisitUtility(VRN_utility& definition) override;
+  void VisitEquation(VRN_equation& definition) override;
   // Canonical kinds (xml_net_writer_canonical.cpp).
   void VisitCast(VRN_cast& definition) override;
   void VisitDemorgan(VRN_demorgan& definition) override;

@@ -1,0 +1,264 @@
+// VRN_equationEvaluation: evidence, samples, statistics and histogram of an
+// equation node's value.
+#include "equations/equation_evaluation.h"
+
+#include <cmath>
+#include <limits>
+
+#include "base/intervals.h"
+#include "base/status.h"
+#include "equations/equation.h"
+#include "network/change_guards.h"
+#include "network/network.h"
+#include "network/node.h"
+
+namespace {
+constexpr int kEvidenceBits = qelta::kValFlagEvidence | qelta::kValFlagPropagated;
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+}  // namespace
+
+VRN_equationEvaluation::VRN_equationEvaluation(VRN_network* network,
+                                               int handle)
+    : VRN_nodeVal(network, handle) {}
+
+VRN_equationEvaluation::VRN_equationEvaluation(
+    const VRN_equationEvaluation& other, VRN_network* target)
+    : VRN_nodeVal(other, target),
+      evidence_(other.evidence_),
+      samples_(other.samples_),
+      mean_(other.mean_),
+      deviation_(other.deviation_),
+      minimum_(other.minimum_),
+      maximum_(other.maximum_),
+      stats_valid_(other.stats_valid_),
+      single_(other.single_),
+      belief_(other.belief_) {}
+
+VRN_equationEvaluation::~VRN_equationEvaluation() = default;
+
+VRN_nodeVal* VRN_equationEvaluation::Clone(VRN_network* target) const {
+  return new VRN_equationEvaluation(*this, target);
+}
+
+int VRN_equationEvaluation::GetType() const {
+  return qelta::kValEquationEvaluation;
+}
+
+int VRN_equationEvaluation::AddIndexingParent(int) {
+  return qelta::kErrWrongNodeType;
+}
+
+int VRN_equationEvaluation::GetContEvidence(double* out) const {
+  if (!HasFlags(kEvidenceBits)) return qelta::kErrOutOfRange;
+  *out = evidence_;
+  return qelta::kOk;
+}
+
+int VRN_equationEvaluation::SetEvidence(int outcome) {
+  return SetContEvidence(static_cast<double>(outcome));
+}
+
+void VRN_equationEvaluation::DropChildTables() const {
+  VRN_node* node = GetNetwork() != nullptr ? GetNetwork()->GetNode(GetHandle())
+                                           : nullptr;
+  if (node == nullptr || node->Parents().GetSize() != 0) return;
+  auto* definition = dynamic_cast<VRN_equation*>(node->Definition());
+  if (definition != nullptr) definition->DropChildDiscretizations();
+}
+
+int VRN_equationEvaluation::SetContEvidence(double value) {
+  // A value no sample could take would poison every mean downstream.
+  if (!VRN_IsFiniteValue(value)) return qelta::kErrInvalidValue;
+  if (HasFlags(kEvidenceBits) && evidence_ == value) return qelta::kOk;
+  VRN_autoUpdateGuard guard(GetNetwork());
+  ClearFlags(qelta::kValFlagPropagated);
+  AddFlags(qelta::kValFlagEvidence);
+  evidence_ = value;
+  DropChildTables();
+  // The value now is the observation, never earlier samples.
+  SetSingleValue(value);
+  if (GetNetwork() == nullptr) return qelta::kOk;
+  return GetNetwork()->CheckImpossibleEvidence(GetHandle());
+}
+
+int VRN_equationEvaluation::ClearEvidence() {
+  if (!HasFlags(kEvidenceBits)) return qelta::kErrOutOfRange;
+  VRN_autoUpdateGuard guard(GetNetwork());
+  DropChildTables();
+  ClearFlags(kEvidenceBits | qelta::kValFlagValid);
+  if (GetNetwork() == nullptr) return qelta::kOk;
+  return GetNetwork()->OnNodeValueChange(GetHandle());
+}
+
+int VRN_equationEvaluation::ClearPropagatedEvidence() {
+  if (!HasFlags(qelta::kValFlagPropagated)) return qelta::kErrOutOfRange;
+  ClearFlags(qelta::kValFlagEvidence | qelta::kValFlagValid |
+             qelta::kValFlagPropagated);
+  return qelta::kOk;
+}
+
+int VRN_equationEvaluation::SetPropagatedContEvidence(double value) {
+  AddFlags(qelta::kValFlagEvidence | qelta::kValFlagValid |
+           qelta::kValFlagPropagated);
+  evidence_ = value;
+  return qelta::kOk;
+}
+
+void VRN_equationEvaluation::AdoptEvidence(double value) {
+  AddFlags(qelta::kValFlagEvidence);
+  evidence_ = value;
+}
+
+int VRN_equationEvaluation::GetMean(double* out) const {
+  if (!IsValueValid()) return qelta::kErrInvalidValue;
+  // An observed node is its observation, whatever an algorithm wrote.
+  if (HasFlags(kEvidenceBits)) {
+    *out = evidence_;
+    return qelta::kOk;
+  }
+  if (!belief_.IsEmpty()) {
+    const VRN_equation* definition =
+        dynamic_cast<const VRN_equation*>(GetOwnDefinition());
+    std::vector<double> edges;
+    if (definition != nullptr) definition->GetIntervalEdges(&edges);
+    const int n = belief_.GetItemCount();
+    if (static_cast<int>(edges.size()) != n + 1) return qelta::kErrInvalidValue;
+    *out = VRN_IntervalsMean(n, edges.data(), belief_.GetItems().Items());
+    return qelta::kOk;
+  }
+  *out = GetSampleMean();
+  return qelta::kOk;
+}
+
+int VRN_equationEvaluation::GetStdDev(double* out) const {
+  if (!IsValueValid()) return qelta::kErrInvalidValue;
+  if (HasFlags(kEvidenceBits)) {
+    *out = 0.0;
+    return qelta::kOk;
+  }
+  if (!belief_.IsEmpty()) {
+    const VRN_equation* definition =
+        dynamic_cast<const VRN_equation*>(GetOwnDefinition());
+    std::vector<double> edges;
+    if (definition != nullptr) definition->GetIntervalEdges(&edges);
+    const int n = belief_.GetItemCount();
+    if (static_cast<int>(edges.size()) != n + 1) return qelta::kErrInvalidValue;
+    *out = VRN_IntervalsStdDev(n, edges.data(), belief_.GetItems().Items());
+    return qelta::kOk;
+  }
+  *out = GetSampleStdDev();
+  return qelta::kOk;
+}
+
+void VRN_equationEvaluation::StoreEvidence(VRN_evidenceRecord& record) const {
+  if (!HasFlags(kEvidenceBits)) return;
+  record.kind = qelta::kEvidenceOutcomeAndValue;
+  record.value = evidence_;
+}
+
+void VRN_equationEvaluation::ComputeStats() const {
+  if (stats_valid_ != 0) return;
+  stats_valid_ = 1;
+  if (single_) return;
+  double mean = 0.0, m2 = 0.0, lo = 0.0, hi = 0.0;
+  long long k = 0;
+  for (double x : samples_) {
+    if (!VRN_IsFiniteValue(x)) continue;
+    ++k;
+    if (k == 1) {
+      mean = lo = hi = x;
+      continue;
+    }
+    const double d = x - mean;
+    mean += d / static_cast<double>(k);
+    m2 += d * (x - mean);
+    if (x < lo) lo = x;
+    if (x > hi) hi = x;
+  }
+  if (k == 0) {
+    mean_ = deviation_ = minimum_ = maximum_ = kNaN;
+    return;
+  }
+  mean_ = mean;
+  minimum_ = lo;
+  maximum_ = hi;
+  deviation_ = k >= 2 ? std::sqrt(m2 / static_cast<double>(k - 1)) : 0.0;
+}
+
+double VRN_equationEvaluation::GetSampleMean() const {
+  ComputeStats();
+  return mean_;
+}
+
+double VRN_equationEvaluation::GetSampleStdDev() const {
+  ComputeStats();
+  return deviation_;
+}
+
+void VRN_equationEvaluation::GetSampleStats(double* mean, double* deviation,
+                                            double* minimum,
+                                            double* maximum) const {
+  ComputeStats();
+  *mean = mean_;
+  *deviation = deviation_;
+  *minimum = minimum_;
+  *maximum = maximum_;
+}
+
+int VRN_equationEvaluation::GetHistogram(double lower, double upper, int n,
+                                         VRN_intArray* counts) const {
+  if (!IsValueValid() || !belief_.IsEmpty()) return qelta::kErrInvalidValue;
+  if (!(lower < upper)) return qelta::kErrOutOfRange;
+  if (n < 2) return qelta::kErrNoItem;
+  if (counts->SetSize(n) != qelta::kOk) return qelta::kErrOutOfMemory;
+  for (int k = 0; k < n; ++k) (*counts)[k] = 0;
+  const double width = (upper - lower) / n;
+  auto add = [&](double x) {
+    int bin = n - 1;
+    for (int k = 0; k < n; ++k) {
+      if (lower + (k + 1) * width >= x) {
+        bin = k;
+        break;
+      }
+    }
+    ++(*counts)[bin];
+  };
+  if (single_) {
+    add(mean_);
+    return qelta::kOk;
+  }
+  for (double x : samples_) {
+    if (VRN_IsFiniteValue(x)) add(x);
+  }
+  return qelta::kOk;
+}
+
+void VRN_equationEvaluation::ResetSamples(int capacity) {
+  belief_.Clean();
+  samples_.clear();
+  samples_.reserve(static_cast<size_t>(capacity > 0 ? capacity : 0));
+  single_ = false;
+  ClearFlags(qelta::kValFlagValid);
+  stats_valid_ = 0;
+}
+
+int VRN_equationEvaluation::FinishSampling() {
+  stats_valid_ = 0;
+  ComputeStats();
+  if (VRN_IsFiniteValue(mean_)) {
+    AddFlags(qelta::kValFlagValid);
+    return qelta::kOk;
+  }
+  ClearFlags(qelta::kValFlagValid);
+  return qelta::kErrNoUsefulSamples;
+}
+
+void VRN_equationEvaluation::SetSingleValue(double value) {
+  samples_.clear();
+  belief_.Clean();
+  single_ = true;
+  mean_ = minimum_ = maximum_ = value;
+  deviation_ = 0.0;
+  stats_valid_ = 1;
+  AddFlags(qelta::kValFlagValid);
+}

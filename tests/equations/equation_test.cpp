@@ -1,0 +1,282 @@
+// Equation definitions: parsing into parents, solving, range, intervals,
+// conversion, and the statistics of their values.
+#include "equations/equation.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "base/error_log.h"
+#include "base/status.h"
+#include "definitions/discrete_def.h"
+#include "equations/equation_evaluation.h"
+#include "network/network.h"
+#include "network/node.h"
+
+namespace {
+
+class EquationTest : public ::testing::Test {
+ protected:
+  int Add(const char* id, int type = qelta::kDefEquation) {
+    const int h = net.AddNode(type, id);
+    EXPECT_GE(h, 0);
+    return h;
+  }
+  VRN_equation* Eq(int h) { return VRN_GetEquation(&net, h); }
+  int Set(int h, const char* text) {
+    position = -1;
+    message.clear();
+    return Eq(h)->SetEquation(text, &position, &message);
+  }
+  std::string Text(int h) {
+    std::string text;
+    Eq(h)->GetEquationText(&text);
+    return text;
+  }
+  std::vector<std::string> ParentIds(int h) {
+    std::vector<std::string> ids;
+    for (int p : net.GetNode(h)->Parents()) ids.push_back(net.GetNode(p)->GetId());
+    return ids;
+  }
+  std::string LastLog() {
+    const int n = net.ErrorLog()->GetNumberOfMessages();
+    return n > 0 ? net.ErrorLog()->GetMessage(n - 1) : "";
+  }
+  VRN_network net;
+  int position = -1;
+  std::string message;
+};
+
+TEST_F(EquationTest, ConstantsSolveForTheNode) {
+  const int x = Add("x");
+  Add("y");
+  EXPECT_TRUE(Eq(x)->IsConstant());
+  const struct { const char* text; int status; double value; } rows[] = {
+      {"x=0", 0, 0},       {"x = 2*3", 0, 6}, {"x+1=5", 0, 4},
+      {"-x=5", 0, -5},     {"2*x=8", 0, 4},   {"x+x=4", -6, 0},
+      {"x=y", -51, 0},     {"y=3", -6, 0}};
+  for (const auto& row : rows) {
+    ASSERT_EQ(qelta::kOk, Set(x, row.text)) << row.text;
+    double value = -99;
+    EXPECT_EQ(row.status, Eq(x)->EvaluateConstant(&value)) << row.text;
+    if (row.status == 0) {
+      EXPECT_DOUBLE_EQ(row.value, value) << row.text;
+    }
+  }
+  ASSERT_EQ(qelta::kOk, Set(x, "x*x=4"));
+  double value = 0;
+  EXPECT_EQ(qelta::kErrUnsolvable, Eq(x)->EvaluateConstant(&value));
+  EXPECT_EQ("Can't solve the equation for x : x*x=4", LastLog());
+  // 2*x = y solves to y / 2.
+  ASSERT_EQ(qelta::kOk, Set(x, "2*x=y"));
+  std::string solved;
+  Eq(x)->GetSolvedExpression()->Write(solved);
+  EXPECT_EQ("0.5*y", solved);
+  // A product of many sums is given up, not expanded for ever.
+  std::string big = "x*(y+1)";
+  for (int i = 0; i < 40; ++i) big += "*(y+" + std::to_string(i + 2) + ")";
+  ASSERT_EQ(qelta::kOk, Set(x, (big + "=y").c_str()));
+  EXPECT_EQ(nullptr, Eq(x)->GetSolvedExpression());
+}
+
+TEST_F(EquationTest, SetEquationChecksNamesAndKeepsParentsInStep) {
+  const int a = Add("a"), b = Add("b"), c = Add("c"), x = Add("x");
+  Add("d", qelta::kDefDecision);
+  ASSERT_EQ(qelta::kOk, Set(x, "x=a+c"));
+  EXPECT_EQ((std::vector<std::string>{"a", "c"}), ParentIds(x));
+  ASSERT_EQ(qelta::kOk, Set(x, "x=a + b"));
+  EXPECT_EQ((std::vector<std::string>{"a", "b"}), ParentIds(x));
+  EXPECT_EQ("x=a+b", Text(x));
+  const struct { const char* text; int position; const char* message; } bad[] = {
+      {"", 0, "Equation cannot be empty."},
+      {"   ", -2, "Empty expression"},
+      {"x", 0, "Toplevel '=' sign missing in equation"},
+      {"x = a + zz", 8, "Unknown node identifier: zz"},
+      {"x=2*d", 4, "Node d can't be a parent of an equation node."},
+      {"x = a*\"lo\"", -2, nullptr},
+      {"x = Switch(c, \"no\", 1, 2)", 14, "Invalid text literal: \"no\"."},
+  };
+  for (const auto& row : bad) {
+    EXPECT_EQ(qelta::kErrOutOfRange, Set(x, row.text)) << row.text;
+    if (row.position >= 0) {
+      EXPECT_EQ(row.position, position) << row.text;
+    }
+    if (row.message != nullptr) {
+      EXPECT_EQ(row.message, message) << row.text;
+    }
+    EXPECT_EQ((std::vector<std::string>{"a", "b"}), ParentIds(x)) << row.text;
+  }
+  EXPECT_EQ(message, LastLog());
+  // a child may not be named: that would close a cycle.
+  ASSERT_EQ(qelta::kOk, Set(c, "c=x"));
+  EXPECT_EQ(qelta::kErrOutOfRange, Set(x, "x = c"));
+  EXPECT_EQ(4, position);
+  EXPECT_EQ("Node c can't be used in equation for current node, because it "
+            "would result in a cycle.", message);
+  // Arcs edit the equation; renames follow it.
+  ASSERT_EQ(qelta::kOk, net.RemoveArc(a, x));
+  EXPECT_EQ("x=b", Text(x));
+  ASSERT_EQ(qelta::kOk, net.AddArc(a, x));
+  EXPECT_EQ("x=b+a", Text(x));
+  ASSERT_EQ(qelta::kOk, net.GetNode(b)->Header().SetId("bee"));
+  EXPECT_EQ("x=bee+a", Text(x));
+  // Sides that would regroup are wrapped.
+  ASSERT_EQ(qelta::kOk, Set(x, "x = (a > 0 ? 1 : 2)"));
+  EXPECT_EQ("x=(a>0 ? 1 : 2)", Text(x));
+  ASSERT_EQ(qelta::kOk, Set(x, Text(x).c_str()));
+  EXPECT_EQ("x=(a>0 ? 1 : 2)", Text(x));
+  ASSERT_EQ(qelta::kOk, Set(x, "x=(a=bee)"));
+  EXPECT_EQ("x=(a=bee)", Text(x));
+}
+
+TEST_F(EquationTest, BoundsIntervalsAndDefaults) {
+  const int x = Add("x");
+  VRN_equation* e = Eq(x);
+  EXPECT_EQ(qelta::kErrOutOfRange, e->SetBounds(2, 1));
+  EXPECT_EQ(-1, e->GetLowerBound());
+  using List = std::vector<VRN_discInterval>;
+  EXPECT_EQ(qelta::kErrOutOfRange, e->SetDiscIntervals(0, 3, {}));
+  EXPECT_EQ(qelta::kErrOutOfRange, e->SetDiscIntervals(0, 3, List{{"a", 1}}));
+  EXPECT_EQ(qelta::kErrInvalidValue,
+            e->SetDiscIntervals(0, 3, List{{"a", 1}, {"b", 1}, {"c", 3}}));
+  EXPECT_EQ(qelta::kErrDuplicatedIdentifier,
+            e->SetDiscIntervals(0, 3, List{{"a", 1}, {"a", 2}, {"c", 3}}));
+  EXPECT_EQ(qelta::kErrInvalidValue,
+            e->SetDiscIntervals(1, 3, List{{"a", 1}, {"b", 2}, {"c", 3}}));
+  ASSERT_EQ(qelta::kOk, e->SetDiscIntervals(0, 3, List{{"a", 1}, {"b", 2}, {"c", 99}}));
+  EXPECT_EQ(3, e->GetDiscIntervals().back().boundary);
+  const double probes[] = {0.5, 1, 2.5, 7, -4};
+  const int expected[] = {0, 1, 2, 2, 0};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(expected[i], e->FindInterval(probes[i]));
+
+  // A CPT child grows with the intervals, at the position of the new one.
+  const int c = Add("c", qelta::kDefCpt);
+  ASSERT_EQ(qelta::kOk, net.AddArc(x, c));
+  auto* child = dynamic_cast<VRN_discDef*>(net.GetNode(c)->Definition());
+  std::vector<double> table;
+  for (int i = 0; i < 6; ++i) table.push_back(i % 2 == 0 ? 0.1 * (i + 1) : 1 - 0.1 * i);
+  ASSERT_EQ(qelta::kOk, child->SetDefinitionFromVector(table));
+  ASSERT_EQ(qelta::kOk, e->SetDiscIntervals(
+                            0, 3, List{{"a", 1}, {"n", 1.5}, {"b", 2}, {"c", 3}}));
+  ASSERT_EQ(8, child->GetMatrix()->GetItemCount());
+  EXPECT_DOUBLE_EQ(0.3, child->GetMatrix()->GetItem(4));  // old interval b moved to 2
+  EXPECT_EQ(qelta::kErrWrongNodeType, e->SetDiscIntervals(0, 3, {}));
+  ASSERT_EQ(qelta::kOk, net.RemoveArc(x, c));
+  ASSERT_EQ(qelta::kOk, e->SetDiscIntervals(-1, 1, {}));
+  EXPECT_FALSE(e->HasDiscIntervals());
+
+  // Default intervals: "State0" splits the range.
+  const struct { double lo, hi, boundary; } rows[] = {
+      {-1, 1, 0}, {2, INFINITY, 4}, {-INFINITY, -3, -6}, {-INFINITY, INFINITY, 0},
+      {2, 2, 2}};
+  const int y = Add("y");
+  ASSERT_EQ(qelta::kOk, Set(y, "y=x"));
+  for (const auto& row : rows) {
+    ASSERT_EQ(qelta::kOk, Eq(y)->SetBounds(row.lo, row.hi));
+    if (Eq(y)->HasDiscIntervals()) {
+      ASSERT_EQ(qelta::kOk, Eq(y)->SetDiscIntervals(row.lo, row.hi, {}));
+    }
+    EXPECT_EQ(2, Eq(y)->GetDiscreteOutcomeCount());
+    EXPECT_EQ("State0", Eq(y)->GetDiscIntervals()[0].id);
+    EXPECT_EQ(row.boundary, Eq(y)->GetDiscIntervals()[0].boundary);
+    EXPECT_EQ("Equation node y was discretized.", LastLog());
+  }
+  double v = 0;
+  EXPECT_EQ(qelta::kErrInvalidValue, e->GetDefaultValue(&v));
+  EXPECT_EQ(qelta::kErrOutOfRange, e->SetNominalBounds(3, 2));
+}
+
+TEST_F(EquationTest, ConversionBothWays) {
+  Add("a", qelta::kDefCpt);
+  const int x = Add("x");
+  ASSERT_EQ(qelta::kOk, Set(x, "x=2*a"));
+  ASSERT_EQ(qelta::kOk, Eq(x)->SetDiscIntervals(
+                            0, 4, {{"lo", 1}, {"mid", 3}, {"hi", 4}}));
+  ASSERT_EQ(qelta::kOk, Eq(x)->SetDefaultValue(3.5));
+  ASSERT_EQ(qelta::kOk, Eq(x)->SetNominalBounds(-INFINITY, 3));
+  ASSERT_EQ(qelta::kOk, net.GetNode(x)->SetDiagType(0));
+  ASSERT_EQ(qelta::kOk, net.GetNode(x)->setNodeType(qelta::kDefCpt));
+  auto* cpt = dynamic_cast<VRN_discDef*>(net.GetNode(x)->Definition());
+  ASSERT_NE(nullptr, cpt);
+  EXPECT_EQ(3, cpt->GetNumberOfOutcomes());
+  std::vector<double> bounds;
+  ASSERT_EQ(qelta::kOk, cpt->GetIntervals(&bounds));
+  EXPECT_EQ((std::vector<double>{0, 1, 3, 4}), bounds);
+  ASSERT_NE(nullptr, cpt->GetDiagInfo());
+  EXPECT_EQ(2, cpt->GetDiagInfo()->default_outcome);
+  EXPECT_FALSE(cpt->GetDiagInfo()->outcomes[1].fault);
+  EXPECT_TRUE(cpt->GetDiagInfo()->outcomes[2].fault);
+  // a has outcomes 0 and 1 (values 0 and 1): x = 0 or 2.
+  EXPECT_EQ(1.0, cpt->GetMatrix()->GetItem(0));
+  EXPECT_EQ(1.0, cpt->GetMatrix()->GetItem(4));
+
+  ASSERT_EQ(qelta::kOk, net.GetNode(x)->setNodeType(qelta::kDefEquation));
+  EXPECT_EQ("x=a", Text(x));
+  EXPECT_EQ(3u, Eq(x)->GetDiscIntervals().size());
+  EXPECT_EQ(0, Eq(x)->GetLowerBound());
+  EXPECT_EQ(3, Eq(x)->GetDiscIntervals()[1].boundary);
+
+  // Constant parents become numbers.
+  const int k = Add("k");
+  ASSERT_EQ(qelta::kOk, Set(k, "k=3"));
+  const int y = Add("y");
+  ASSERT_EQ(qelta::kErrNoItem, Eq(y)->InlineConstantParents(false));
+  ASSERT_EQ(qelta::kOk, Set(y, "y=k*x+k"));
+  ASSERT_EQ(qelta::kOk, Eq(y)->InlineConstantParents(false));
+  EXPECT_EQ("y=3*x+3", Text(y));
+  EXPECT_EQ((std::vector<std::string>{"x"}), ParentIds(y));
+}
+
+TEST_F(EquationTest, DiscretizationReportsValuesOutsideTheRange) {
+  const int x = Add("x");
+  ASSERT_EQ(qelta::kOk, Set(x, "x=Normal(0,1)"));
+  ASSERT_EQ(qelta::kOk, Eq(x)->SetDiscIntervals(-1, 1, {{"a", 0}, {"b", 1}}));
+  ASSERT_NE(nullptr, Eq(x)->GetDiscreteDefinition());
+  const std::string report = LastLog();
+  EXPECT_EQ(0u, report.find("Discretization problem in node x:  Underflow samples: "));
+  EXPECT_NE(std::string::npos, report.find(" loBound=-1  Overflow samples: "));
+  EXPECT_NE(std::string::npos, report.find(" hiBound=1  Total valid samples: "));
+  EXPECT_EQ(report.size() - 9, report.find(" of 10000"));
+
+  const int y = Add("y");
+  ASSERT_EQ(qelta::kOk, Set(y, "y=x+100"));
+  ASSERT_EQ(qelta::kOk, Eq(y)->SetDiscIntervals(-1, 1, {{"a", 0}, {"b", 1}}));
+  const VRN_matrix* table = Eq(y)->GetDiscreteDefinition();
+  ASSERT_NE(nullptr, table);
+  EXPECT_EQ(0.5, table->GetItem(0));
+  EXPECT_EQ("Discretization problem in node y:  Overflow samples: 20000, "
+            "max=101 hiBound=1  Total valid samples: 0 of 20000  CPT configs "
+            "with no valid samples: 2 of 2", LastLog());
+}
+
+TEST(EquationEvaluationTest, StatisticsAndHistogram) {
+  VRN_equationEvaluation v(nullptr, 0);
+  for (double s : {1.0, 2.0, 3.0, double{NAN}}) v.AppendSample(s);
+  ASSERT_EQ(qelta::kOk, v.FinishSampling());
+  double mean, sd, lo, hi;
+  v.GetSampleStats(&mean, &sd, &lo, &hi);
+  EXPECT_EQ(2, mean);
+  EXPECT_EQ(1, sd);
+  EXPECT_EQ(1, lo);
+  EXPECT_EQ(3, hi);
+  VRN_intArray counts;
+  v.ResetSamples(4);
+  for (double s : {0.0, 0.5, 1.0, 7.0, -3.0}) v.AppendSample(s);
+  ASSERT_EQ(qelta::kOk, v.FinishSampling());
+  ASSERT_EQ(qelta::kOk, v.GetHistogram(0, 1, 2, &counts));
+  EXPECT_EQ(3, counts[0]);
+  EXPECT_EQ(2, counts[1]);
+  EXPECT_EQ(qelta::kErrOutOfRange, v.GetHistogram(1, 1, 2, &counts));
+  EXPECT_EQ(qelta::kErrNoItem, v.GetHistogram(0, 1, 1, &counts));
+  v.ResetSamples(1);
+  v.AppendSample(NAN);
+  EXPECT_EQ(qelta::kErrNoUsefulSamples, v.FinishSampling());
+  EXPECT_TRUE(std::isnan(v.GetSampleMean()));
+  EXPECT_EQ(qelta::kErrInvalidValue, v.GetHistogram(0, 1, 2, &counts));
+  double e = 0;
+  EXPECT_EQ(qelta::kErrOutOfRange, v.GetContEvidence(&e));
+}
+
+}  // namespace
