@@ -311,7 +311,7 @@ TEST(FormatHelpersTest, FieldWriters) {
             " PARENTS = (a, b);\n"
             " NONE = ();\n"
             " L = (1, -2);\n"
-            " P = (0.25000000, 1.00000000e-09, 0.0E-2);\n"
+            " P = (0.25, 1e-09, 0.0E-2);\n"
             "};\n"
             "};\n");
 }
@@ -362,11 +362,13 @@ TEST(FormatHelpersTest, QuotedTextReadsBackWithAndWithoutContinuation) {
 }
 
 TEST(FormatHelpersTest, NumberAndEscapeTexts) {
-  EXPECT_EQ(qelta::DoubleToFileText(0.5), "0.50000000");
-  EXPECT_EQ(qelta::DoubleToFileText(0.0), "0.00000000");
-  EXPECT_EQ(qelta::DoubleToFileText(4e-9), "4.00000000e-09");
-  EXPECT_EQ(qelta::DoubleToFileText(-3e-12), "-3.00000000e-12");
-  EXPECT_EQ(qelta::DoubleToFileText(6e-9), "0.00000001");
+  EXPECT_EQ(qelta::DoubleToFileText(0.5), "0.5");
+  EXPECT_EQ(qelta::DoubleToFileText(0.0), "0");
+  EXPECT_EQ(qelta::DoubleToFileText(1e-5), "1e-05");
+  EXPECT_EQ(qelta::DoubleToFileText(-3e-12), "-3e-12");
+  EXPECT_EQ(qelta::DoubleToFileText(0.6721176592), "0.6721176592");
+  EXPECT_EQ(qelta::DoubleToFileText(0.1 + 0.2), "0.30000000000000004");
+  EXPECT_EQ(qelta::DoubleToFileText(qelta::kUndefinedValue), "0.0E-2");
   EXPECT_EQ(qelta::DoubleToFileText(qelta::kIllegalValue), "0.0E-3");
   EXPECT_EQ(qelta::DoubleToFileText(qelta::kNotAvailableValue), "0.0E-4");
 
