@@ -175,6 +175,7 @@ int VRN_textLexer::Open(const char* file_name) {
   pos_ = 0;
   pending_ = false;
   read_error_ = false;
+  input_failure_ = 0;
   input_ended_ = true;
   for (Remembered& entry : history_) {
     entry.type = qelta::kTokenUnknown;
@@ -209,6 +210,7 @@ bool VRN_textLexer::NextLine() {
     line_.clear();
     input_ended_ = true;
     read_error_ = rc != qelta::kErrEndOfFile;
+    if (read_error_) input_failure_ = qelta::kErrFileIo;
     return false;
   }
   return true;
@@ -233,6 +235,7 @@ int VRN_textLexer::EndOfInput(int code, const char* message) {
   start_ = 0;
   pos_ = 0;
   input_ended_ = true;
+  input_failure_ = read_error_ ? qelta::kErrFileIo : code;
   // A read that failed is not the end of the file.
   if (read_error_) return qelta::kErrFileIo;
   if (message != nullptr && log_ != nullptr) log_->LogError(code, message);

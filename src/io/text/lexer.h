@@ -122,6 +122,10 @@ class VRN_textLexer {
 
   // Lines read so far; the line of the token just scanned.
   int GetLineNumber() const { return input_.GetLineCount(); }
+  // What ended the input before the end of the file, once later peeks
+  // only answer -111: -128 inside a string or comment, -103 a failed
+  // read; 0 while the input has not ended early.
+  int GetInputFailure() const { return input_failure_; }
 
  private:
   struct Remembered {
@@ -166,6 +170,7 @@ class VRN_textLexer {
   bool input_ended_ = true;
   // The input ended because a read failed, not at the end of the file.
   bool read_error_ = false;
+  int input_failure_ = 0;
   // Text of the token being scanned.
   std::string text_;
   bool pending_ = false;

@@ -143,6 +143,9 @@ int VRN_vrnSpeaker::Read(const char* file_name) {
   }
   rc = ReadStatements([this]() { return ReadNetStatement(); });
   if (rc == kOk) (void)Expect(kTokenPunctuator, ";");
+  // A string or comment left open, or a failed read, cut the file short
+  // where a later peek only sees its end.
+  if (rc == kOk) rc = GetLexer()->GetInputFailure();
   DeleteLexer();
   return rc;
 }
