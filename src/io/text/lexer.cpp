@@ -183,6 +183,7 @@ int VRN_textLexer::Open(const char* file_name) {
     entry.text.clear();
   }
   history_count_ = 0;
+  history_head_ = 0;
   cursor_ = -1;
   int rc = input_.Open(file_name, VRN_textOutput::kOpenForReading, log_);
   if (rc != qelta::kOk) return rc;
@@ -254,7 +255,7 @@ int VRN_textLexer::UnknownCharacter(VRN_textToken* token) {
 }
 
 void VRN_textLexer::FillFromHistory(VRN_textToken* token) const {
-  const Remembered& entry = history_[static_cast<std::size_t>(cursor_)];
+  const Remembered& entry = HistoryEntry(cursor_);
   token->type = entry.type;
   token->text = entry.text.c_str();
   token->length = entry.length;
@@ -264,10 +265,11 @@ void VRN_textLexer::Remember(int type, int length, VRN_textToken* token) {
   if (history_count_ < kHistorySize) {
     ++history_count_;
   } else {
-    std::rotate(history_.begin(), history_.begin() + 1, history_.end());
+    // The oldest entry's slot takes the newest token.
+    history_head_ = (history_head_ + 1) % kHistorySize;
   }
   cursor_ = history_count_ - 1;
-  Remembered& entry = history_[static_cast<std::size_t>(cursor_)];
+  Remembered& entry = HistoryEntry(cursor_);
   entry.type = type;
   entry.length = length;
   entry.text.assign(text_);

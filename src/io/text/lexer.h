@@ -157,6 +157,12 @@ class VRN_textLexer {
   // into *token.
   void Remember(int type, int length, VRN_textToken* token);
   void FillFromHistory(VRN_textToken* token) const;
+  Remembered& HistoryEntry(int i) {
+    return history_[static_cast<std::size_t>((history_head_ + i) % kHistorySize)];
+  }
+  const Remembered& HistoryEntry(int i) const {
+    return history_[static_cast<std::size_t>((history_head_ + i) % kHistorySize)];
+  }
 
   int dialect_ = 1;
   // Entries by character class, then state: a next state 1 to 15 or an
@@ -175,8 +181,11 @@ class VRN_textLexer {
   std::string text_;
   bool pending_ = false;
   std::string separators_;
+  // A ring: logical entry i (0 the oldest) is in slot (head + i) mod size,
+  // so remembering a token moves no strings.
   std::array<Remembered, kHistorySize> history_;
   int history_count_ = 0;
+  int history_head_ = 0;
   int cursor_ = -1;
   VRN_errorLog* log_;
 };
