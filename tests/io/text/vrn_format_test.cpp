@@ -299,3 +299,38 @@ TEST(VrnFormatTest, EmptyNetworkWritesItsFieldsAndAnEmptyCostBlock) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two parents of 20000 outcomes each would give a table of 8e8 cells: the
+// arc that would pass the limit is refused before anything grows, and so are
+// outcomes that would.
+TEST(VrnFormatTest, TablesTooLargeAreRefusedBeforeAllocation) {
+  std::string states;
+  for (int i = 0; i < 20000; ++i) states += (i > 0 ? ", s" : "s") + std::to_string(i);
+  const std::string text =
+      "net Big {\n"
+      " node P { DEFINITION = { NAMESTATES = (" + states + "); }; };\n"
+      " node Q { DEFINITION = { NAMESTATES = (" + states + "); }; };\n"
+      " node C { PARENTS = (P, Q); };\n"
+      " node D { PARENTS = (P); DEFINITION = { NAMESTATES = (" + states +
+      "); }; };\n"
+      "};\n";
+  TempPath file(".vrn", text);
+  VRN_network net;
+  ASSERT_EQ(net.ReadFile(file.path(), 0, 0), qelta::kOk);
+  const std::string log = LogText(net);
+  EXPECT_NE(log.find("-42 (line 4) : ERROR: Couldn't add arc from node [Q] "
+                     "to node [C]"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("(line 5) : ERROR: Node [D] : 20000 outcomes make its "
+                     "table too large"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(qelta_test::ParentIds(net, net.FindNode("C")),
+            std::vector<std::string>{"P"});
+  EXPECT_EQ(qelta_test::OutcomeIds(net, net.FindNode("D")).size(), 2u);
+}
+
+}  // namespace
