@@ -372,17 +372,21 @@ TEST(FormatHelpersTest, NumberAndEscapeTexts) {
   EXPECT_EQ(qelta::DoubleToFileText(qelta::kIllegalValue), "0.0E-3");
   EXPECT_EQ(qelta::DoubleToFileText(qelta::kNotAvailableValue), "0.0E-4");
 
-  // Tiny values survive a round trip through the lexer and ReadDouble.
-  TempFile file(qelta::DoubleToFileText(1.5e-12) + " " +
-                qelta::DoubleToFileText(2.5e-300));
+  // Every value survives a round trip through the lexer and ReadDouble bit
+  // for bit.
+  const double values[] = {1.5e-12, 2.5e-300, 1e300, -0.1 - 0.2, 1.0 / 3.0,
+                           123456789.0, 4.9e-324};
+  std::string text;
+  for (double value : values) text += qelta::DoubleToFileText(value) + " ";
+  TempFile file(text);
   VRN_errorLog log;
   TextFormatBase reader(&log);
   ASSERT_EQ(reader.CreateLexer(1, file.path()), qelta::kOk);
-  double a = 0, b = 0;
-  ASSERT_EQ(reader.ReadDouble(&a), qelta::kOk);
-  ASSERT_EQ(reader.ReadDouble(&b), qelta::kOk);
-  EXPECT_DOUBLE_EQ(a, 1.5e-12);
-  EXPECT_DOUBLE_EQ(b, 2.5e-300);
+  for (double value : values) {
+    double read = 0;
+    ASSERT_EQ(reader.ReadDouble(&read), qelta::kOk) << value;
+    EXPECT_EQ(read, value);
+  }
 
   std::string escaped;
   EXPECT_EQ(VRN_EscapeString("a\tb\nc\rd\"e\\f\bg", &escaped), qelta::kOk);
