@@ -35,7 +35,8 @@
 // does not start with "net" <identifier> "{", an unknown character or a
 // string or comment left open end the read with a failure. A parent must
 // come before its child for the arc to be added. Nodes of a kind this build
-// cannot hold are logged (-51) and left out with their arcs.
+// cannot hold are logged (-51) and left out with their arcs. Text is stored
+// as valid UTF-8 (see ReadIdentifierList).
 //
 // Writing puts every node in parents-before-children order, so the file
 // reads back into the same network; each number is the shortest text that
@@ -82,6 +83,10 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   int ReadBlockStart(const char* name) override;
   // name " = " LF at the indentation; one level deeper, "{" LF; one deeper.
   int WriteBlockStart(const char* name) override;
+  // The lists with their items stored as valid UTF-8: identifiers with
+  // '_' for each byte sequence that is not UTF-8, strings with U+FFFD.
+  int ReadIdentifierList(VRN_stringArray* list) override;
+  int ReadStringList(VRN_stringArray* list) override;
   // Escaped text wraps with a backslash and a blank ending the line.
   void BeginContinuation() override;
   void EndContinuation() override;
@@ -93,6 +98,8 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   int ReadStatements(ReadOne read_one);
   // Whether the read must stop: an input failure the lexer cannot get past.
   bool Stopped() const { return stop_ != 0; }
+  // The current token's text as valid UTF-8.
+  std::string Text() const;
   // Records an input failure that ends the read; answers status.
   int NoteInput(int status);
 

@@ -1,7 +1,10 @@
 // Reading the native text network file; the layout is in vrn.h.
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
+
+#include <utf8.h>
 
 #include "base/arrays.h"
 #include "base/error_log.h"
@@ -62,7 +65,41 @@ bool IsOneOf(const char* word, const char* const* words) {
     if (rc_ != kOk) return rc_;      \
   } while (false)
 
+// An identifier as stored: byte sequences that are not UTF-8 become '_', so
+// that every id reaches Java; the same repair everywhere keeps references
+// between nodes, submodels and outcomes intact.
+std::string RepairedId(const char* text) {
+  const std::string raw = text != nullptr ? text : "";
+  if (utf8::is_valid(raw.begin(), raw.end())) return raw;
+  std::string repaired;
+  utf8::replace_invalid(raw.begin(), raw.end(), std::back_inserter(repaired),
+                        '_');
+  return repaired;
+}
+
 }  // namespace
+
+std::string VRN_vrnSpeaker::Text() const {
+  return qelta::ValidUtf8Text(CurrentToken().text);
+}
+
+int VRN_vrnSpeaker::ReadIdentifierList(VRN_stringArray* list) {
+  const int first = list->GetSize();
+  const int rc = VRN_fileFormat::ReadIdentifierList(list);
+  for (int i = first; i < list->GetSize(); ++i) {
+    (void)list->SetString(i, RepairedId(list->Get(i)).c_str());
+  }
+  return rc;
+}
+
+int VRN_vrnSpeaker::ReadStringList(VRN_stringArray* list) {
+  const int first = list->GetSize();
+  const int rc = VRN_fileFormat::ReadStringList(list);
+  for (int i = first; i < list->GetSize(); ++i) {
+    (void)list->SetString(i, qelta::ValidUtf8Text(list->Get(i)).c_str());
+  }
+  return rc;
+}
 
 VRN_vrnSpeaker::VRN_vrnSpeaker(VRN_network* network)
     : VRN_fileFormat(network) {}
@@ -124,7 +161,7 @@ int VRN_vrnSpeaker::Read(const char* file_name) {
   std::string id;
   rc = ExpectOrFail(kTokenIdentifier, nullptr);
   if (rc == kOk) {
-    id = CurrentToken().text;
+    id = RepairedId(CurrentToken().text);
     rc = ExpectOrFail(kTokenPunctuator, "{");
   }
   if (rc != kOk) {
@@ -204,7 +241,7 @@ int VRN_vrnSpeaker::ReadHeaderBlock(VRN_header* header, bool check_id,
     int field = ReadFieldHeader("ID", kTokenIdentifier);
     if (field != kErrWrongFieldName) {
       if (field != kOk) return field;
-      const std::string id = CurrentToken().text;
+      const std::string id = RepairedId(CurrentToken().text);
       int status = kOk;
       if (check_id) {
         status = GetNetwork()->Submodels()->CheckNewId(submodel, id.c_str());
@@ -215,14 +252,14 @@ int VRN_vrnSpeaker::ReadHeaderBlock(VRN_header* header, bool check_id,
     field = ReadFieldHeader("NAME", kTokenString);
     if (field != kErrWrongFieldName) {
       return field != kOk ? field
-                          : ReportError(header->SetName(CurrentToken().text),
+                          : ReportError(header->SetName(Text().c_str()),
                                         nullptr);
     }
     field = ReadFieldHeader("COMMENT", kTokenString);
     if (field != kErrWrongFieldName) {
       return field != kOk
                  ? field
-                 : ReportError(header->SetComment(CurrentToken().text),
+                 : ReportError(header->SetComment(Text().c_str()),
                                nullptr);
     }
     (void)PeekNext();
@@ -301,7 +338,7 @@ int VRN_vrnSpeaker::ReadScreenComment(VRN_submodel* submodel) {
                        "ERROR: Wrong Number Of Screen Coordinates");
   }
   VRN_textBox box;
-  box.caption = caption;
+  box.caption = qelta::ValidUtf8Text(caption.c_str());
   for (int i = 0; i < 4; ++i) box.rect[i] = position[i];
   submodel->TextBoxes().push_back(box);
   return kOk;
@@ -316,6 +353,8 @@ int VRN_vrnSpeaker::ReadUserProperties(VRN_userProperties* properties) {
     RETURN_IF_FAILED(ExpectOrFail(kTokenPunctuator, "="));
     std::string value;
     RETURN_IF_FAILED(ReadString(&value));
+    name = RepairedId(name.c_str());
+    value = qelta::ValidUtf8Text(value.c_str());
     const int index = properties->AddProperty(name.c_str(), value.c_str());
     if (index < 0) return index;
     const int at = properties->FindProperty(name.c_str());
@@ -332,7 +371,9 @@ int VRN_vrnSpeaker::ReadDocumentation(VRN_documentation* documentation) {
     if (ReadString(&title) != kOk) return ExpectOrFail(kTokenString, nullptr);
     RETURN_IF_FAILED(ExpectOrFail(kTokenPunctuator, "="));
     if (ReadString(&path) != kOk) return ExpectOrFail(kTokenString, nullptr);
-    const int index = documentation->Add(title.c_str(), path.c_str());
+    const int index =
+        documentation->Add(qelta::ValidUtf8Text(title.c_str()).c_str(),
+                           qelta::ValidUtf8Text(path.c_str()).c_str());
     return index < 0 ? ReportError(index, nullptr) : kOk;
   });
 }
@@ -343,6 +384,7 @@ int VRN_vrnSpeaker::ReadSubmodel() {
   ConsumeNext();  // submodel
   std::string id;
   if (ReadIdentifier(&id) != kOk) return kErrSyntax;
+  id = RepairedId(id.c_str());
   RETURN_IF_FAILED(ExpectOrFail(kTokenPunctuator, "{"));
   VRN_submodelTable* table = GetNetwork()->Submodels();
   const int handle = table->CreateSubmodel(qelta::kMainSubmodel, id.c_str());
@@ -382,7 +424,7 @@ int VRN_vrnSpeaker::ReadSubmodelStatement(int handle) {
   rc = ReadFieldHeader("PARENT", kTokenIdentifier);
   if (rc != kErrWrongFieldName) {
     if (rc != kOk) return rc;
-    const std::string parent_id = CurrentToken().text;
+    const std::string parent_id = RepairedId(CurrentToken().text);
     const int parent = table->FindSubmodel(parent_id.c_str());
     const int status = parent < 0 ? parent : table->SetSubmodel(handle, parent);
     if (status != kOk) {
@@ -416,7 +458,7 @@ int VRN_vrnSpeaker::ReadCostEntry() {
   ConsumeNext();  // node
   std::string id;
   RETURN_IF_FAILED(ExpectOrFail(kTokenIdentifier, nullptr));
-  id = CurrentToken().text;
+  id = RepairedId(CurrentToken().text);
   RETURN_IF_FAILED(ExpectOrFail(kTokenPunctuator, "{"));
   VRN_network* network = GetNetwork();
   const int handle = network->FindNode(id.c_str());
@@ -469,7 +511,7 @@ int VRN_vrnSpeaker::ReadCostEntry() {
 int VRN_vrnSpeaker::ReadNode() {
   ConsumeNext();  // node
   RETURN_IF_FAILED(ExpectOrFail(kTokenIdentifier, nullptr));
-  const std::string id = CurrentToken().text;
+  const std::string id = RepairedId(CurrentToken().text);
   RETURN_IF_FAILED(ExpectOrFail(kTokenPunctuator, "{"));
   VRN_network* network = GetNetwork();
   const int handle = network->AddNode(qelta::kDefCpt, id.c_str());
@@ -520,7 +562,7 @@ int VRN_vrnSpeaker::ReadNodeStatement(int handle) {
   if (rc != kErrWrongFieldName) {
     if (rc != kOk) return rc;
     const int submodel =
-        network->Submodels()->FindSubmodel(CurrentToken().text);
+        network->Submodels()->FindSubmodel(RepairedId(CurrentToken().text).c_str());
     const int status = submodel < 0 ? qelta::kErrIllegalIdentifier
                                     : node->SetSubmodel(submodel);
     return ReportError(status, "Invalid submodel");
@@ -837,7 +879,7 @@ int VRN_vrnSpeaker::ReadExtraStatement(int handle) {
   }
   rc = ReadFieldHeader("QUESTION", kTokenString);
   if (rc != kErrWrongFieldName) {
-    if (rc == kOk) node->SetQuestion(CurrentToken().text);
+    if (rc == kOk) node->SetQuestion(Text().c_str());
     return rc;
   }
   (void)PeekNext();

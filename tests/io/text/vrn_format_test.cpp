@@ -334,3 +334,36 @@ TEST(VrnFormatTest, TablesTooLargeAreRefusedBeforeAllocation) {
 }
 
 }  // namespace
+
+namespace {
+
+// Bytes that are not UTF-8 are repaired alike wherever an identifier is
+// read, so references still meet; texts keep U+FFFD in their place. Long
+// texts are kept whole.
+TEST(VrnFormatTest, StoredTextIsUtf8AndLongTextsStayWhole) {
+  const std::string text =
+      "net N {\n"
+      " node A\xff { HEADER = { NAME = \"x\xfe\"; }; };\n"
+      " node B { PARENTS = (A\xff); };\n"
+      "};\n";
+  TempPath file(".vrn", text);
+  VRN_network net;
+  ASSERT_EQ(net.ReadFile(file.path(), 0, 0), qelta::kOk);
+  EXPECT_EQ(LogText(net), "");
+  const int a = net.FindNode("A_");
+  ASSERT_GE(a, 0);
+  EXPECT_STREQ(net.GetNode(a)->Header().GetName(), "x\xEF\xBF\xBD");
+  EXPECT_EQ(qelta_test::ParentIds(net, net.FindNode("B")),
+            std::vector<std::string>{"A_"});
+
+  std::string comment;
+  for (int i = 0; i < 3000; ++i) comment += "word \"quoted\"\n";
+  ASSERT_EQ(net.GetNode(a)->Header().SetComment(comment.c_str()), qelta::kOk);
+  TempPath out(".vrn");
+  ASSERT_EQ(net.WriteFile(out.path(), 0, 0), qelta::kOk);
+  VRN_network copy;
+  ASSERT_EQ(copy.ReadFile(out.path(), 0, 0), qelta::kOk);
+  EXPECT_EQ(copy.GetNode(copy.FindNode("A_"))->Header().GetComment(), comment);
+}
+
+}  // namespace
