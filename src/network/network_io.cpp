@@ -15,6 +15,7 @@
 #include "io/format.h"
 #include "io/text/hugin.h"
 #include "io/text/msbn.h"
+#include "io/text/vrn.h"
 #include "io/text/xmlbif.h"
 #include "io/xml/xvrn_speaker.h"
 
@@ -90,6 +91,12 @@ VRN_fileFormat* VRN_network::CreateFormat(const char* name, int& format) {
     } else {
       speaker = new (std::nothrow) VRN_xmlSpeaker(this);
     }
+    if (speaker == nullptr)
+      errorLog_->LogError(qelta::kErrOutOfMemory, nullptr);
+    return speaker;
+  }
+  if (format == qelta::kFormatVrn) {
+    VRN_fileFormat* speaker = new (std::nothrow) VRN_vrnSpeaker(this);
     if (speaker == nullptr)
       errorLog_->LogError(qelta::kErrOutOfMemory, nullptr);
     return speaker;

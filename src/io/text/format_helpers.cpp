@@ -1,5 +1,6 @@
 #include "io/text/format_helpers.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -46,24 +47,6 @@ int VRN_EscapeString(const char* source, std::string* destination) {
 namespace qelta {
 
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// "%.8e" in the classic form whatever the locale: the mantissa's point is
-// rebuilt from the digits around it.
-std::string ExponentText(double value) {
-  char raw[64];
-  std::snprintf(raw, sizeof(raw), "%.8e", value);
-  std::string text;
-  const char* p = raw;
-  if (*p == '-') text.push_back(*p++);
-  while (IsDigit(*p)) text.push_back(*p++);
-  text.push_back('.');
-  while (*p != '\0' && !IsDigit(*p)) ++p;
-  while (IsDigit(*p)) text.push_back(*p++);
-  text.append(p);
-  return text;
-}
 
 bool EqualIgnoringCase(const char* a, const char* b) {
   for (;; ++a, ++b) {
@@ -152,13 +135,20 @@ void MakeValidUtf8Identifiers(const VRN_stringArray& labels, VRN_idArray* out) {
 }
 
 std::string DoubleToFileText(double value) {
-  char buffer[kDoubleTextSize];
-  VRN_DoubleToString(value, buffer);
-  if (value == 0.0 || !std::isfinite(value)) return buffer;
-  for (const char* p = buffer; *p != '\0'; ++p) {
-    if (*p >= '1' && *p <= '9') return buffer;
+  // The marker values keep their own texts, and whatever cannot be a
+  // finite number keeps the engine's form.
+  if (value == kUndefinedValue || value == kIllegalValue ||
+      value == kNotAvailableValue || !std::isfinite(value)) {
+    char buffer[kDoubleTextSize];
+    VRN_DoubleToString(value, buffer);
+    return buffer;
   }
-  return ExponentText(value);
+  // The shortest text that reads back to the same double, in the classic
+  // form whatever the locale.
+  char buffer[64];
+  const std::to_chars_result result =
+      std::to_chars(buffer, buffer + sizeof(buffer), value);
+  return std::string(buffer, result.ptr);
 }
 
 TextFormatBase::TextFormatBase(VRN_errorLog* log) : log_(log) {}

@@ -49,9 +49,9 @@ namespace qelta {
 inline constexpr int kErrWrongFieldName = -129;
 
 // The text of a number in the text formats: the special markers as
-// "0.0E-2", "0.0E-3", "0.0E-4", other values "%.8f", except that a nonzero
-// value that "%.8f" would print as zero is written "%.8e", so that no small
-// probability turns into an impossible outcome when the file is read back.
+// "0.0E-2", "0.0E-3", "0.0E-4", every other finite value as the shortest
+// text that reads back to the same double ("0.5", "1e-05"), so that a
+// saved table reads back bit for bit and saving again gives the same text.
 // Always in the classic numeric form.
 std::string DoubleToFileText(double value);
 

@@ -175,6 +175,7 @@ int VRN_textLexer::Open(const char* file_name) {
   pos_ = 0;
   pending_ = false;
   read_error_ = false;
+  input_failure_ = 0;
   input_ended_ = true;
   for (Remembered& entry : history_) {
     entry.type = qelta::kTokenUnknown;
@@ -182,6 +183,7 @@ int VRN_textLexer::Open(const char* file_name) {
     entry.text.clear();
   }
   history_count_ = 0;
+  history_head_ = 0;
   cursor_ = -1;
   int rc = input_.Open(file_name, VRN_textOutput::kOpenForReading, log_);
   if (rc != qelta::kOk) return rc;
@@ -209,6 +211,7 @@ bool VRN_textLexer::NextLine() {
     line_.clear();
     input_ended_ = true;
     read_error_ = rc != qelta::kErrEndOfFile;
+    if (read_error_) input_failure_ = qelta::kErrFileIo;
     return false;
   }
   return true;
@@ -233,6 +236,7 @@ int VRN_textLexer::EndOfInput(int code, const char* message) {
   start_ = 0;
   pos_ = 0;
   input_ended_ = true;
+  input_failure_ = read_error_ ? qelta::kErrFileIo : code;
   // A read that failed is not the end of the file.
   if (read_error_) return qelta::kErrFileIo;
   if (message != nullptr && log_ != nullptr) log_->LogError(code, message);
@@ -251,7 +255,7 @@ int VRN_textLexer::UnknownCharacter(VRN_textToken* token) {
 }
 
 void VRN_textLexer::FillFromHistory(VRN_textToken* token) const {
-  const Remembered& entry = history_[static_cast<std::size_t>(cursor_)];
+  const Remembered& entry = HistoryEntry(cursor_);
   token->type = entry.type;
   token->text = entry.text.c_str();
   token->length = entry.length;
@@ -261,10 +265,11 @@ void VRN_textLexer::Remember(int type, int length, VRN_textToken* token) {
   if (history_count_ < kHistorySize) {
     ++history_count_;
   } else {
-    std::rotate(history_.begin(), history_.begin() + 1, history_.end());
+    // The oldest entry's slot takes the newest token.
+    history_head_ = (history_head_ + 1) % kHistorySize;
   }
   cursor_ = history_count_ - 1;
-  Remembered& entry = history_[static_cast<std::size_t>(cursor_)];
+  Remembered& entry = HistoryEntry(cursor_);
   entry.type = type;
   entry.length = length;
   entry.text.assign(text_);

@@ -122,6 +122,10 @@ class VRN_textLexer {
 
   // Lines read so far; the line of the token just scanned.
   int GetLineNumber() const { return input_.GetLineCount(); }
+  // What ended the input before the end of the file, once later peeks
+  // only answer -111: -128 inside a string or comment, -103 a failed
+  // read; 0 while the input has not ended early.
+  int GetInputFailure() const { return input_failure_; }
 
  private:
   struct Remembered {
@@ -153,6 +157,12 @@ class VRN_textLexer {
   // into *token.
   void Remember(int type, int length, VRN_textToken* token);
   void FillFromHistory(VRN_textToken* token) const;
+  Remembered& HistoryEntry(int i) {
+    return history_[static_cast<std::size_t>((history_head_ + i) % kHistorySize)];
+  }
+  const Remembered& HistoryEntry(int i) const {
+    return history_[static_cast<std::size_t>((history_head_ + i) % kHistorySize)];
+  }
 
   int dialect_ = 1;
   // Entries by character class, then state: a next state 1 to 15 or an
@@ -166,12 +176,16 @@ class VRN_textLexer {
   bool input_ended_ = true;
   // The input ended because a read failed, not at the end of the file.
   bool read_error_ = false;
+  int input_failure_ = 0;
   // Text of the token being scanned.
   std::string text_;
   bool pending_ = false;
   std::string separators_;
+  // A ring: logical entry i (0 the oldest) is in slot (head + i) mod size,
+  // so remembering a token moves no strings.
   std::array<Remembered, kHistorySize> history_;
   int history_count_ = 0;
+  int history_head_ = 0;
   int cursor_ = -1;
   VRN_errorLog* log_;
 };

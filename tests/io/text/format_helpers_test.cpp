@@ -311,7 +311,7 @@ TEST(FormatHelpersTest, FieldWriters) {
             " PARENTS = (a, b);\n"
             " NONE = ();\n"
             " L = (1, -2);\n"
-            " P = (0.25000000, 1.00000000e-09, 0.0E-2);\n"
+            " P = (0.25, 1e-09, 0.0E-2);\n"
             "};\n"
             "};\n");
 }
@@ -362,25 +362,31 @@ TEST(FormatHelpersTest, QuotedTextReadsBackWithAndWithoutContinuation) {
 }
 
 TEST(FormatHelpersTest, NumberAndEscapeTexts) {
-  EXPECT_EQ(qelta::DoubleToFileText(0.5), "0.50000000");
-  EXPECT_EQ(qelta::DoubleToFileText(0.0), "0.00000000");
-  EXPECT_EQ(qelta::DoubleToFileText(4e-9), "4.00000000e-09");
-  EXPECT_EQ(qelta::DoubleToFileText(-3e-12), "-3.00000000e-12");
-  EXPECT_EQ(qelta::DoubleToFileText(6e-9), "0.00000001");
+  EXPECT_EQ(qelta::DoubleToFileText(0.5), "0.5");
+  EXPECT_EQ(qelta::DoubleToFileText(0.0), "0");
+  EXPECT_EQ(qelta::DoubleToFileText(1e-5), "1e-05");
+  EXPECT_EQ(qelta::DoubleToFileText(-3e-12), "-3e-12");
+  EXPECT_EQ(qelta::DoubleToFileText(0.6721176592), "0.6721176592");
+  EXPECT_EQ(qelta::DoubleToFileText(0.1 + 0.2), "0.30000000000000004");
+  EXPECT_EQ(qelta::DoubleToFileText(qelta::kUndefinedValue), "0.0E-2");
   EXPECT_EQ(qelta::DoubleToFileText(qelta::kIllegalValue), "0.0E-3");
   EXPECT_EQ(qelta::DoubleToFileText(qelta::kNotAvailableValue), "0.0E-4");
 
-  // Tiny values survive a round trip through the lexer and ReadDouble.
-  TempFile file(qelta::DoubleToFileText(1.5e-12) + " " +
-                qelta::DoubleToFileText(2.5e-300));
+  // Every value survives a round trip through the lexer and ReadDouble bit
+  // for bit.
+  const double values[] = {1.5e-12, 2.5e-300, 1e300, -0.1 - 0.2, 1.0 / 3.0,
+                           123456789.0, 4.9e-324};
+  std::string text;
+  for (double value : values) text += qelta::DoubleToFileText(value) + " ";
+  TempFile file(text);
   VRN_errorLog log;
   TextFormatBase reader(&log);
   ASSERT_EQ(reader.CreateLexer(1, file.path()), qelta::kOk);
-  double a = 0, b = 0;
-  ASSERT_EQ(reader.ReadDouble(&a), qelta::kOk);
-  ASSERT_EQ(reader.ReadDouble(&b), qelta::kOk);
-  EXPECT_DOUBLE_EQ(a, 1.5e-12);
-  EXPECT_DOUBLE_EQ(b, 2.5e-300);
+  for (double value : values) {
+    double read = 0;
+    ASSERT_EQ(reader.ReadDouble(&read), qelta::kOk) << value;
+    EXPECT_EQ(read, value);
+  }
 
   std::string escaped;
   EXPECT_EQ(VRN_EscapeString("a\tb\nc\rd\"e\\f\bg", &escaped), qelta::kOk);

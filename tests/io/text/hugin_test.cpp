@@ -233,13 +233,13 @@ TEST(HuginTest, WritesTheLayoutItReads) {
             "\n"
             "potential (A |)\n"
             "{\n"
-            "    data = (0.20000000 0.80000000);\n"
+            "    data = (0.2 0.8);\n"
             "}\n"
             "\n"
             "potential (B | A)\n"
             "{\n"
-            "    data = ((0.10000000 0.90000000)\n"
-            "        (0.50000000 0.50000000));\n"
+            "    data = ((0.1 0.9)\n"
+            "        (0.5 0.5));\n"
             "}\n");
 }
 

@@ -1,0 +1,169 @@
+// VRN_vrnSpeaker: the engine's own text network file (format code 4,
+// extension "vrn").
+//
+// A file is one "net" block of statements, each ending with ";". Blocks are
+// a name, "=", "{", statements and "}"; nodes, submodels and the cost
+// entries are a word, an identifier and a brace block:
+//
+//   net Example
+//   {
+//    HEADER =
+//     {
+//      ID = Example;
+//     };
+//    node Rain
+//     {
+//      TYPE = CPT;
+//      PARENTS = ();
+//      DEFINITION =
+//       {
+//        NAMESTATES = (yes, no);
+//        PROBABILITIES = (0.2, 0.8);
+//       };
+//     };
+//    OBSERVATION_COST =
+//     {
+//     };
+//   };
+//
+// The file carries everything of a network but evidence and results:
+// headers, layout, submodels, text boxes, user properties, documentation,
+// definitions, diagnosis attributes and observation costs.
+//
+// Reading is lenient: a bad statement is logged with "(line %d) : " and
+// skipped, and reading goes on. Only a file that cannot be read, one that
+// does not start with "net" <identifier> "{", an unknown character or a
+// string or comment left open end the read with a failure. A parent must
+// come before its child for the arc to be added. Nodes of a kind this build
+// cannot hold are logged (-51) and left out with their arcs. Text is stored
+// as valid UTF-8 (see ReadIdentifierList).
+//
+// Writing puts every node in parents-before-children order, so the file
+// reads back into the same network; each number is the shortest text that
+// reads back to the same double.
+//
+// Ownership: the network is the caller's. Thread use: one speaker serves one
+// call on the calling thread.
+#ifndef QELTA_IO_TEXT_VRN_H_
+#define QELTA_IO_TEXT_VRN_H_
+
+#include <set>
+#include <string>
+
+#include "io/format.h"
+
+class VRN_documentation;
+class VRN_header;
+class VRN_node;
+class VRN_submodel;
+class VRN_userProperties;
+struct VRN_screenInfo;
+struct VRN_textBox;
+
+class VRN_vrnSpeaker : public VRN_fileFormat {
+ public:
+  // REQUIRES: network != nullptr and outlives the speaker.
+  explicit VRN_vrnSpeaker(VRN_network* network);
+  ~VRN_vrnSpeaker() override;
+
+  // Builds the network from the file. 0 once the file was read (bad
+  // statements are logged and skipped); -42 when the lexer cannot be made;
+  // the lexer's status when the file cannot be opened (-103) or is empty
+  // (-102); -127 with a message when it does not start with "net", an
+  // identifier and "{"; the lexer's status for an unknown character
+  // (-126), a string or comment left open (-128) or a read error (-103).
+  int Read(const char* file_name) override;
+  // Writes the network. 0; -101 with a message when the file cannot be
+  // opened or any write fails; -2 when a node in the parents-before-
+  // children order cannot be found (the file then ends there).
+  int Write(const char* file_name) override;
+
+  // The identifier name (else -129, nothing consumed), then "=" and "{"
+  // through ExpectOrFail.
+  int ReadBlockStart(const char* name) override;
+  // name " = " LF at the indentation; one level deeper, "{" LF; one deeper.
+  int WriteBlockStart(const char* name) override;
+  // The lists with their items stored as valid UTF-8: identifiers with
+  // '_' for each byte sequence that is not UTF-8, strings with U+FFFD.
+  int ReadIdentifierList(VRN_stringArray* list) override;
+  int ReadStringList(VRN_stringArray* list) override;
+  // Escaped text wraps with a backslash and a blank ending the line.
+  void BeginContinuation() override;
+  void EndContinuation() override;
+
+ private:
+  // A statement reader answers 0, or a failure after which the statement
+  // is skipped (its message already logged).
+  template <typename ReadOne>
+  int ReadStatements(ReadOne read_one);
+  // Whether the read must stop: an input failure the lexer cannot get past.
+  bool Stopped() const { return stop_ != 0; }
+  // The current token's text as valid UTF-8.
+  std::string Text() const;
+  // Records an input failure that ends the read; answers status.
+  int NoteInput(int status);
+
+  // ---- network level
+  int ReadNetStatement();
+  int ReadNetField();
+  int ReadHeaderBlock(VRN_header* header, bool check_id, int submodel);
+  int ReadScreenBlock(const char* name, VRN_screenInfo* info);
+  int ReadRectangleBlock(const char* name, int* rect);
+  int ReadScreenComment(VRN_submodel* submodel);
+  int ReadUserProperties(VRN_userProperties* properties);
+  int ReadDocumentation(VRN_documentation* documentation);
+  int ReadSubmodel();
+  int ReadSubmodelStatement(int submodel);
+  int ReadObservationCosts();
+  int ReadCostEntry();
+
+  // ---- node level
+  int ReadNode();
+  int ReadNodeStatement(int handle);
+  int ReadNodeType(int handle);
+  int ReadNodeHeader(int handle);
+  int ReadParents(int handle);
+  int ReadDefinitionStatement(int handle);
+  int ReadExtraStatement(int handle);
+  // Kind-specific definition statements; each answers -129 when the next
+  // statement is not its own.
+  int ReadProbabilities(int handle);
+  int ReadStrengths(int handle);
+  int ReadCastStatement(int handle);
+  // Outcome ids for NAMESTATES and NAMECHOICES, refused when the table
+  // they give would be too large.
+  int ReadOutcomeIds(const char* name, int handle);
+
+  // ---- writing
+  int WriteNetwork();
+  void WriteHeaderBlock(const VRN_header& header);
+  void WriteScreenBlock(const VRN_screenInfo& info);
+  void WriteRectangleBlock(const char* name, const int* rect);
+  void WriteScreenComments(const VRN_submodel& submodel);
+  void WriteUserProperties(const VRN_userProperties& properties);
+  void WriteDocumentation(const VRN_documentation& documentation);
+  void WriteSubmodels();
+  void WriteNode(const VRN_node& node);
+  void WriteDefinition(const VRN_node& node);
+  void WriteExtraDefinition(const VRN_node& node);
+  void WriteCosts(const VRN_node& node);
+  // Opens and closes the brace block of a node, submodel or cost entry.
+  void WriteEntityStart(const char* word, const char* id);
+  void WriteEntityEnd();
+
+  // The outcome the next DOCUMENTATION block of EXTRA_DEFINITION describes.
+  int outcome_documentation_ = 0;
+  // Set by TYPE = NOISY_OR or NOISY_AND; cleared by every TYPE statement.
+  bool noisy_or_ = false;
+  bool noisy_and_ = false;
+  // The node being read is of a kind this build cannot hold: the rest of
+  // its statements are skipped and the node is removed at its end.
+  bool leave_out_ = false;
+  // Identifiers of the nodes left out, whose arcs and costs are dropped
+  // without further messages.
+  std::set<std::string> left_out_;
+  // The input failure that ends the read, 0 while reading goes on.
+  int stop_ = 0;
+};
+
+#endif  // QELTA_IO_TEXT_VRN_H_

@@ -1,0 +1,342 @@
+// Writing the native text network file; the layout is in vrn.h.
+#include <string>
+
+#include "base/arrays.h"
+#include "base/error_log.h"
+#include "base/matrix.h"
+#include "base/status.h"
+#include "base/strings.h"
+#include "definitions/discrete_def.h"
+#include "definitions/node_def.h"
+#include "definitions/truth_table.h"
+#include "io/text/vrn.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "network/submodel.h"
+
+namespace {
+
+using qelta::kOk;
+
+constexpr int kIndentMode = VRN_textOutput::kModeIndent;
+
+const char* OrDefault(const char* text, const char* fallback) {
+  return text != nullptr ? text : fallback;
+}
+
+std::string Escaped(const char* text) {
+  std::string out;
+  VRN_EscapeString(text, &out);
+  return out;
+}
+
+VRN_doubleArray ItemsOf(const VRN_matrix* matrix) {
+  VRN_doubleArray items;
+  for (int i = 0; matrix != nullptr && i < matrix->GetItemCount(); ++i) {
+    items.Add(matrix->GetItem(i));
+  }
+  return items;
+}
+
+}  // namespace
+
+void VRN_vrnSpeaker::BeginContinuation() { (void)Output().SetContinuation("\\ "); }
+
+void VRN_vrnSpeaker::EndContinuation() { (void)Output().SetContinuation(nullptr); }
+
+int VRN_vrnSpeaker::WriteBlockStart(const char* name) {
+  if (name == nullptr) return kOk;
+  VRN_textOutput& out = Output();
+  int rc = WriteIndented(name, false);
+  if (rc == kOk) rc = out.Write(" = \n", kIndentMode);
+  (void)out.Indent();
+  if (rc == kOk) rc = out.WriteLine("{\n", kIndentMode);
+  (void)out.Indent();
+  return rc;
+}
+
+void VRN_vrnSpeaker::WriteEntityStart(const char* word, const char* id) {
+  VRN_textOutput& out = Output();
+  (void)WriteRawLine(std::string(word) + " " + id);
+  (void)out.Indent();
+  (void)out.WriteLine("{\n", kIndentMode);
+  (void)out.Indent();
+}
+
+void VRN_vrnSpeaker::WriteEntityEnd() { (void)WriteBlockEnd(); }
+
+int VRN_vrnSpeaker::Write(const char* file_name) {
+  VRN_textOutput& out = Output();
+  if (out.Open(file_name, VRN_textOutput::kOpenForWriting, GetErrorLog()) !=
+      kOk) {
+    return qelta::kErrFileWrite;
+  }
+  const int rc = WriteNetwork();
+  if (out.Close() != kOk) {
+    return ReportFormatted(qelta::kErrFileWrite,
+                           "ERROR: Writing the file %s failed", file_name);
+  }
+  return rc;
+}
+
+int VRN_vrnSpeaker::WriteNetwork() {
+  VRN_network* network = GetNetwork();
+  VRN_textOutput& out = Output();
+  const VRN_submodel& main =
+      *network->Submodels()->GetSubmodel(qelta::kMainSubmodel);
+  (void)WriteRawLine(std::string("net ") +
+                     OrDefault(network->Header()->GetId(), "_Unnamed_Network_"));
+  (void)WriteRawLine("{");
+  (void)out.Indent();
+  WriteHeaderBlock(*network->Header());
+  (void)WriteIntField("NUMSAMPLES", network->GetNumberOfSamples());
+  WriteScreenBlock(main.ScreenInfo());
+  WriteRectangleBlock("WINDOWPOSITION", main.Window());
+  (void)WriteIntField("BKCOLOR", main.GetColor());
+  WriteScreenComments(main);
+  WriteUserProperties(network->UserProperties());
+  WriteDocumentation(network->Documentation());
+  WriteSubmodels();
+
+  // A copy: the order is the network's and valid until its next edit.
+  const VRN_intArray order = network->PartialOrder();
+  int rc = kOk;
+  for (int handle : order) {
+    const VRN_node* node = network->GetNode(handle);
+    if (node == nullptr) {
+      rc = qelta::kErrOutOfRange;
+      break;
+    }
+    WriteNode(*node);
+  }
+  if (rc == kOk) {
+    (void)WriteRawLine("");
+    (void)WriteBlockStart("OBSERVATION_COST");
+    for (int handle : order) WriteCosts(*network->GetNode(handle));
+    (void)WriteBlockEnd();
+  }
+  while (out.GetIndentLevel() > 0) (void)out.Unindent();
+  (void)out.Write("};\n", kIndentMode);
+  return rc;
+}
+
+void VRN_vrnSpeaker::WriteHeaderBlock(const VRN_header& header) {
+  (void)WriteBlockStart("HEADER");
+  if (header.GetId() != nullptr) {
+    (void)WriteStringField("ID", header.GetId(), false, false);
+  }
+  (void)WriteQuotedStringField("NAME", header.GetName());
+  (void)WriteQuotedStringField("COMMENT", header.GetComment());
+  (void)WriteBlockEnd();
+}
+
+void VRN_vrnSpeaker::WriteRectangleBlock(const char* name, const int* rect) {
+  (void)WriteBlockStart(name);
+  (void)WriteIntField("CENTER_X", rect[0]);
+  (void)WriteIntField("CENTER_Y", rect[1]);
+  (void)WriteIntField("WIDTH", rect[2]);
+  (void)WriteIntField("HEIGHT", rect[3]);
+  (void)WriteBlockEnd();
+}
+
+void VRN_vrnSpeaker::WriteScreenBlock(const VRN_screenInfo& info) {
+  (void)WriteBlockStart("SCREEN");
+  const int position[4] = {info.x, info.y, info.width, info.height};
+  WriteRectangleBlock("POSITION", position);
+  (void)WriteIntField("COLOR", info.interior_color);
+  (void)WriteIntField("SELCOLOR", info.style1);
+  (void)WriteIntField("FONT", info.style2);
+  (void)WriteIntField("FONTCOLOR", info.text_color);
+  (void)WriteIntField("BORDERTHICKNESS", info.outline_width);
+  (void)WriteIntField("BORDERCOLOR", info.outline_color);
+  (void)WriteBlockEnd();
+}
+
+void VRN_vrnSpeaker::WriteScreenComments(const VRN_submodel& submodel) {
+  for (const VRN_textBox& box : submodel.TextBoxes()) {
+    std::string line = "SCREENCOMMENT =  { (";
+    for (int i = 0; i < 4; ++i) {
+      if (i > 0) line += ", ";
+      line += std::to_string(box.rect[i]);
+    }
+    line += "),\"" + Escaped(box.caption.c_str()) + "\"};";
+    (void)WriteRawLine(line);
+  }
+}
+
+void VRN_vrnSpeaker::WriteUserProperties(const VRN_userProperties& properties) {
+  (void)WriteBlockStart("USER_PROPERTIES");
+  for (int i = 0; i < properties.GetSize(); ++i) {
+    (void)WriteRawLine(std::string(properties.GetPropertyName(i)) + " = \"" +
+                       Escaped(properties.GetPropertyValue(i)) + "\";");
+  }
+  (void)WriteBlockEnd();
+}
+
+void VRN_vrnSpeaker::WriteDocumentation(const VRN_documentation& documentation) {
+  (void)WriteBlockStart("DOCUMENTATION");
+  for (int i = 0; i < documentation.GetSize(); ++i) {
+    (void)WriteRawLine("\"" + Escaped(documentation.GetTitle(i)) + "\" = \"" +
+                       Escaped(documentation.GetPath(i)) + "\";");
+  }
+  (void)WriteBlockEnd();
+}
+
+void VRN_vrnSpeaker::WriteSubmodels() {
+  const VRN_submodelTable& table = *GetNetwork()->Submodels();
+  VRN_intArray order;
+  table.GetDescendants(order);
+  for (int handle : order) {
+    if ((handle & ~qelta::kSubmodelBit) == 0) continue;  // the main one
+    const VRN_submodel* record = table.GetSubmodel(handle);
+    if (record == nullptr) continue;
+    (void)WriteRawLine("");
+    WriteEntityStart("submodel",
+                     OrDefault(record->Header().GetId(), "_Unnamed_Submodel_"));
+    const int parent = table.GetParent(handle);
+    if ((parent & ~qelta::kSubmodelBit) != 0) {
+      const VRN_submodel* up = table.GetSubmodel(parent);
+      (void)WriteStringField(
+          "PARENT",
+          up != nullptr ? OrDefault(up->Header().GetId(), "_Unknown_Parent_")
+                        : "_Unknown_Parent_",
+          false, false);
+    }
+    WriteHeaderBlock(record->Header());
+    WriteScreenBlock(record->ScreenInfo());
+    WriteRectangleBlock("WINDOWPOSITION", record->Window());
+    (void)WriteIntField("BKCOLOR", record->GetColor());
+    WriteScreenComments(*record);
+    WriteEntityEnd();
+  }
+}
+
+void VRN_vrnSpeaker::WriteNode(const VRN_node& node) {
+  const VRN_network& network = *GetNetwork();
+  (void)WriteRawLine("");
+  WriteEntityStart("node", OrDefault(node.GetId(), "_Unnamed_Node_"));
+  (void)WriteStringField("TYPE", node.Definition()->GetTypeName(), false,
+                         false);
+  WriteHeaderBlock(node.Header());
+  WriteScreenBlock(node.ScreenInfo());
+  if (node.IsTarget()) (void)WriteBoolField("TARGET", true);
+  if ((node.GetSubmodel() & ~qelta::kSubmodelBit) != 0) {
+    const VRN_submodel* submodel =
+        network.Submodels()->GetSubmodel(node.GetSubmodel());
+    if (submodel != nullptr && submodel->Header().GetId() != nullptr) {
+      (void)WriteStringField("SUBMODEL", submodel->Header().GetId(), false,
+                             false);
+    }
+  }
+  WriteUserProperties(node.UserProperties());
+  WriteDocumentation(node.Documentation());
+  VRN_stringArray parents;
+  for (int parent : node.Parents()) {
+    const VRN_node* record = network.GetNode(parent);
+    (void)parents.Add(record != nullptr && record->GetId() != nullptr
+                          ? record->GetId()
+                          : "UnknownParent");
+  }
+  (void)WriteIdentifierListField("PARENTS", parents, 0);
+  WriteDefinition(node);
+  WriteExtraDefinition(node);
+  WriteEntityEnd();
+}
+
+void VRN_vrnSpeaker::WriteDefinition(const VRN_node& node) {
+  const VRN_nodeDef* definition = node.Definition();
+  const VRN_idArray* outcomes = definition->GetOutcomesNames();
+  const VRN_idArray none;
+  const VRN_idArray& ids = outcomes != nullptr ? *outcomes : none;
+  (void)WriteBlockStart("DEFINITION");
+  switch (definition->GetType()) {
+    case qelta::kDefCpt:
+      (void)WriteIdentifierListField("NAMESTATES", ids, 0);
+      (void)WriteDoubleListField("PROBABILITIES",
+                                 ItemsOf(definition->GetMatrixConst()), 0);
+      break;
+    case qelta::kDefTruthTable: {
+      (void)WriteIdentifierListField("NAMESTATES", ids, 0);
+      VRN_stringArray resulting;
+      static_cast<const VRN_truthTable*>(definition)
+          ->GetResultingStateNames(&resulting);
+      (void)WriteIdentifierListField("RESULTINGSTATES", resulting, 0);
+      break;
+    }
+    case qelta::kDefDecision:
+      (void)WriteIdentifierListField("NAMECHOICES", ids, 0);
+      break;
+    case qelta::kDefUtility:
+      (void)WriteDoubleListField("UTILITIES",
+                                 ItemsOf(definition->GetMatrixConst()), 0);
+      break;
+    default:
+      // Kinds this build does not hold leave the block empty.
+      break;
+  }
+  (void)WriteBlockEnd();
+}
+
+void VRN_vrnSpeaker::WriteExtraDefinition(const VRN_node& node) {
+  static const char* const kDiagTypes[] = {"TARGET", "OBSERVATION",
+                                           "AUXILIARY"};
+  const auto* definition = dynamic_cast<const VRN_discDef*>(node.Definition());
+  const int n = node.Definition()->GetNumberOfOutcomes();
+  (void)WriteBlockStart("EXTRA_DEFINITION");
+  const int type = node.GetDiagType();
+  (void)WriteStringField("DIAGNOSIS_TYPE",
+                         kDiagTypes[type >= 0 && type <= 2 ? type : 2], false,
+                         false);
+  if (type == 1) {
+    (void)WriteBoolField("RANKED", node.IsRanked());
+    (void)WriteBoolField("MANDATORY", node.IsMandatory());
+  }
+  if (n > 1 && definition != nullptr) {
+    const int default_outcome = definition->GetDefaultOutcome();
+    (void)WriteBoolField("SETASDEFAULT", default_outcome >= 0);
+    (void)WriteIntField("DEFAULT_STATE", default_outcome >= 0 ? default_outcome
+                                                              : -1);
+    VRN_intArray faults;
+    VRN_stringArray labels;
+    VRN_stringArray comments;
+    VRN_stringArray repairs;
+    for (int i = 0; i < n; ++i) {
+      faults.Add(definition->IsFaultOutcome(i) ? 1 : 0);
+      (void)labels.Add(OrDefault(definition->GetOutcomeLabel(i), ""));
+      (void)comments.Add(OrDefault(definition->GetOutcomeDescription(i), ""));
+      (void)repairs.Add(OrDefault(definition->GetOutcomeFix(i), ""));
+    }
+    (void)WriteIntListField("FAULT_STATES", faults, 0);
+    (void)WriteStringListField("FAULT_LABELS", labels, 0);
+    (void)WriteStringListField("STATECOMMENTS", comments, 0);
+    (void)WriteStringListField("STATEREPAIRINFO", repairs, 0);
+    const VRN_documentation empty;
+    for (int i = 0; i < n; ++i) {
+      const VRN_documentation* documentation =
+          definition->GetOutcomeDocumentation(i);
+      WriteDocumentation(documentation != nullptr ? *documentation : empty);
+    }
+  }
+  if (node.GetQuestion() != nullptr) {
+    (void)WriteQuotedStringField("QUESTION", node.GetQuestion());
+  }
+  (void)WriteBlockEnd();
+}
+
+void VRN_vrnSpeaker::WriteCosts(const VRN_node& node) {
+  const VRN_network& network = *GetNetwork();
+  (void)WriteRawLine("");
+  WriteEntityStart("node", OrDefault(node.GetId(), "_Unnamed_Node_"));
+  VRN_stringArray parents;
+  for (int parent : node.GetCostParents()) {
+    const VRN_node* record = network.GetNode(parent);
+    (void)parents.Add(record != nullptr && record->GetId() != nullptr
+                          ? record->GetId()
+                          : "UnknownParent");
+  }
+  (void)WriteIdentifierListField("PARENTS", parents, 0);
+  VRN_doubleArray costs;
+  if (node.HasDiagExtras()) costs = ItemsOf(&node.GetCost());
+  (void)WriteDoubleListField("COSTS", costs, 0);
+  WriteEntityEnd();
+}

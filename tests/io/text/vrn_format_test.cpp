@@ -1,0 +1,369 @@
+// The native text format: a hand-written file with every statement, its
+// round trip, bad statements, header and write failures.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/status.h"
+#include "definitions/discrete_def.h"
+#include "definitions/node_def.h"
+#include "io/format.h"
+#include "io/text/text_network_util.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "network/submodel.h"
+
+namespace {
+
+using qelta_test::LogText;
+using qelta_test::ReadWholeFile;
+using qelta_test::TempPath;
+
+const std::string kRichFile =
+    std::string(QELTA_TEST_DATA) + "/vrn/every_statement.vrn";
+
+const VRN_discDef* Disc(const VRN_network& network, const char* id) {
+  return dynamic_cast<const VRN_discDef*>(
+      network.GetNode(network.FindNode(id))->Definition());
+}
+
+// Everything of the rich file that a round trip must keep.
+void ExpectRichContent(const VRN_network& net) {
+  EXPECT_STREQ(net.Header()->GetId(), "Rich");
+  EXPECT_STREQ(net.Header()->GetComment(),
+               "Holds \"every\" statement\nof the format");
+  EXPECT_EQ(net.GetNumberOfSamples(), 2500);
+  const VRN_submodelTable& table = *net.Submodels();
+  const VRN_submodel& main = *table.GetSubmodel(qelta::kMainSubmodel);
+  EXPECT_EQ(main.ScreenInfo().width, 300);
+  EXPECT_EQ(main.ScreenInfo().outline_color, 255);
+  EXPECT_EQ(main.Window()[3], 480);
+  EXPECT_EQ(main.GetColor(), 15790320);
+  ASSERT_EQ(main.TextBoxes().size(), 1u);
+  EXPECT_EQ(main.TextBoxes()[0].caption, "Read me first");
+  EXPECT_EQ(main.TextBoxes()[0].rect[2], 200);
+  ASSERT_EQ(net.UserProperties().GetSize(), 2);
+  EXPECT_STREQ(net.UserProperties().GetPropertyValue(0), "A. N. Author");
+  EXPECT_STREQ(net.Documentation().GetPath(0), "http://example.org/manual");
+
+  const int outer = table.FindSubmodel("Outer");
+  const int inner = table.FindSubmodel("Inner");
+  ASSERT_GE(outer, 0);
+  ASSERT_GE(inner, 0);
+  EXPECT_EQ(table.GetParent(inner) & ~qelta::kSubmodelBit,
+            outer & ~qelta::kSubmodelBit);
+  EXPECT_STREQ(table.GetSubmodel(outer)->Header().GetName(), "Outer box");
+  EXPECT_EQ(table.GetSubmodel(outer)->TextBoxes().size(), 1u);
+  EXPECT_EQ(table.GetSubmodel(outer)->Window()[0], 5);
+  EXPECT_STREQ(table.GetSubmodel(inner)->Header().GetComment(), "nested");
+
+  const VRN_node& weather = *net.GetNode(net.FindNode("Weather"));
+  EXPECT_STREQ(weather.Header().GetName(),
+               "The weather today, which decides nearly everything that "
+               "follows");
+  EXPECT_TRUE(weather.IsTarget());
+  EXPECT_EQ(weather.GetSubmodel() & ~qelta::kSubmodelBit,
+            inner & ~qelta::kSubmodelBit);
+  EXPECT_EQ(weather.ScreenInfo().x, 50);
+  EXPECT_STREQ(weather.UserProperties().GetPropertyValue(0), "almanac");
+  EXPECT_STREQ(weather.Documentation().GetTitle(0), "Climate");
+  EXPECT_EQ(weather.GetDiagType(), 0);
+  const VRN_discDef* w = Disc(net, "Weather");
+  EXPECT_EQ(w->GetDefaultOutcome(), 0);
+  EXPECT_FALSE(w->IsFaultOutcome(0));
+  EXPECT_TRUE(w->IsFaultOutcome(1));
+  EXPECT_STREQ(w->GetOutcomeLabel(1), "Rain");
+  EXPECT_STREQ(w->GetOutcomeDescription(0), "dry");
+  EXPECT_STREQ(w->GetOutcomeFix(1), "stay inside");
+  ASSERT_NE(w->GetOutcomeDocumentation(0), nullptr);
+  EXPECT_STREQ(w->GetOutcomeDocumentation(0)->GetPath(0), "sun.html");
+  EXPECT_EQ(qelta_test::Table(net, net.FindNode("Weather")),
+            (std::vector<double>{0.7, 0.3}));
+
+  const VRN_node& forecast = *net.GetNode(net.FindNode("Forecast"));
+  EXPECT_EQ(forecast.Definition()->GetType(), qelta::kDefTruthTable);
+  EXPECT_EQ(forecast.GetDiagType(), 1);
+  EXPECT_TRUE(forecast.IsRanked());
+  EXPECT_FALSE(forecast.IsMandatory());
+  EXPECT_STREQ(forecast.GetQuestion(), "Is the forecast good?");
+  ASSERT_EQ(forecast.GetCostParents().GetSize(), 1);
+  EXPECT_EQ(forecast.GetCost().GetItem(0), 1.5);
+  EXPECT_EQ(forecast.GetCost().GetItem(1), qelta::kNotAvailableValue);
+
+  EXPECT_EQ(net.FindNode("Gauge"), qelta::kErrOutOfRange);
+  const int umbrella = net.FindNode("Umbrella");
+  EXPECT_EQ(net.GetNode(umbrella)->Definition()->GetType(),
+            qelta::kDefDecision);
+  EXPECT_EQ(qelta_test::ParentIds(net, umbrella),
+            std::vector<std::string>{"Forecast"});
+  EXPECT_EQ(qelta_test::OutcomeIds(net, umbrella),
+            (std::vector<std::string>{"take", "leave"}));
+  const int comfort = net.FindNode("Comfort");
+  EXPECT_EQ(qelta_test::Table(net, comfort),
+            (std::vector<double>{20, 100, 70, -5.5}));
+}
+
+TEST(VrnFormatTest, ReadsEveryStatement) {
+  VRN_network net;
+  ASSERT_EQ(net.ReadFile(kRichFile.c_str(), 0, 0), qelta::kOk);
+  ExpectRichContent(net);
+  // The unknown field and the node of a kind not built here are logged
+  // with their lines; nothing else is.
+  EXPECT_EQ(LogText(net),
+            "-127 (line 11) : ERROR: 'CREATION' : Unknown Net Field\n"
+            "-51 (line 159) : ERROR: Node [Gauge] : kind NOISY_MAX is not "
+            "available in this build; the node is left out\n");
+}
+
+TEST(VrnFormatTest, RoundTripKeepsEverythingAndTextIsStable) {
+  VRN_network first;
+  ASSERT_EQ(first.ReadFile(kRichFile.c_str(), 0, 0), qelta::kOk);
+  TempPath text1(".vrn");
+  ASSERT_EQ(first.WriteFile(text1.path(), 0, 0), qelta::kOk) << LogText(first);
+  const std::string written = ReadWholeFile(text1.path());
+  for (bool crlf : {false, true}) {
+    TempPath input(".vrn", crlf ? qelta_test::WithCrLf(written) : written);
+    VRN_network second;
+    ASSERT_EQ(second.ReadFile(input.path(), qelta::kFormatVrn, 0), qelta::kOk);
+    EXPECT_EQ(LogText(second), "");
+    ExpectRichContent(second);
+    TempPath text2(".vrn");
+    ASSERT_EQ(second.WriteFile(text2.path(), 0, 0), qelta::kOk);
+    EXPECT_EQ(written, ReadWholeFile(text2.path()));
+  }
+  // The long name wraps with a continuation mark.
+  EXPECT_NE(written.find("\\ \n"), std::string::npos);
+  // The original file, with CR LF line ends, reads the same too.
+  TempPath crlf_file(".vrn", qelta_test::WithCrLf(ReadWholeFile(kRichFile)));
+  VRN_network crlf;
+  ASSERT_EQ(crlf.ReadFile(crlf_file.path(), 0, 0), qelta::kOk);
+  ExpectRichContent(crlf);
+}
+
+// A small valid file with one statement replaced.
+std::string SmallNet(const std::string& extra_in_a,
+                     const std::string& extra_at_end = "") {
+  return "net Small\n"
+         "{\n"
+         " node A\n"
+         "  {\n"
+         "   TYPE = CPT;\n" +
+         extra_in_a +
+         "   DEFINITION = { NAMESTATES = (a0, a1, a2);\n"
+         "                  PROBABILITIES = (0.2, 0.3, 0.5); };\n"
+         "  };\n"
+         " node B { PARENTS = (A); DEFINITION = { NAMESTATES = (b0, b1);\n"
+         "   PROBABILITIES = (1, 0, 0.5, 0.5, 0, 1); }; };\n" +
+         extra_at_end + "};\n";
+}
+
+TEST(VrnFormatTest, BadStatementsAreLoggedAndSkipped) {
+  struct Case {
+    std::string text;
+    std::string message;  // expected in the log, after "(line N) : "
+    int line;
+  };
+  const std::vector<Case> cases = {
+      {SmallNet("   COLOUR = 3;\n"), "ERROR: 'COLOUR' : Unknown Node Statement",
+       6},
+      {SmallNet("   SCREEN = { TILT = 4; };\n"),
+       "ERROR: 'TILT' : Unknown Screen Information Statement", 6},
+      {SmallNet("   HEADER = { NICK = \"x\"; };\n"),
+       "ERROR: 'NICK' : Unknown Header Statement", 6},
+      {SmallNet("   TARGET = MAYBE;\n"), "ERROR: (\"MAYBE\") : int Expected",
+       6},
+      {SmallNet("   SUBMODEL = Nowhere;\n"), "Invalid submodel", 6},
+      {SmallNet("   TYPE = FANCY;\n"),
+       "ERROR: 'FANCY' : Unknown node type for node [A]", 6},
+      {SmallNet("   EXTRA_DEFINITION = { STATECOMMENTS = (\"x\"); };\n"),
+       "Wrong number of state comments", 6},
+      {SmallNet("", " node C { PARENTS = (D); };\n node D { };\n"),
+       "ERROR: Couldn't add arc from node [D] to node [C]", 11},
+      {SmallNet("", " node A { };\n"), "ERROR: Couldn't Create Node (\"A\")",
+       11},
+      {SmallNet("", " SCREENCOMMENT = { (1, 2), \"short\" };\n"),
+       "ERROR: Wrong Number Of Screen Coordinates", 11},
+      {SmallNet("", " OBSERVATION_COST = { node Q { COSTS = (1); }; };\n"),
+       "ERROR: Couldn't Find Node (\"Q\")", 11},
+      {SmallNet("", " submodel S { PARENT = T; };\n"),
+       "ERROR: (\"T\") : Unknown Submodel", 11},
+      {SmallNet("", " bogus;\n"), "ERROR: 'bogus' : Unknown Net Statement",
+       11},
+      {SmallNet("   PARENTS = (A B);\n"), "ERROR: 'B' : ')' expected", 6},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    TempPath file(".vrn", c.text);
+    VRN_network net;
+    ASSERT_EQ(net.ReadFile(file.path(), 0, 0), qelta::kOk);
+    const std::string log = LogText(net);
+    EXPECT_NE(log.find("(line " + std::to_string(c.line) + ") : " + c.message),
+              std::string::npos)
+        << log;
+    // The rest of the file is there.
+    const int a = net.FindNode("A");
+    const int b = net.FindNode("B");
+    ASSERT_GE(a, 0);
+    ASSERT_GE(b, 0);
+    EXPECT_EQ(qelta_test::Table(net, a), (std::vector<double>{0.2, 0.3, 0.5}));
+    EXPECT_EQ(qelta_test::ParentIds(net, b), std::vector<std::string>{"A"});
+    EXPECT_EQ(qelta_test::Table(net, b).size(), 6u);
+  }
+}
+
+TEST(VrnFormatTest, OutcomeDocumentationBeyondTheOutcomesFailsSilently) {
+  const std::string docs =
+      "   EXTRA_DEFINITION = {\n"
+      "     DOCUMENTATION = { \"t0\" = \"p0\"; };\n"
+      "     DOCUMENTATION = { \"t1\" = \"p1\"; };\n"
+      "     DOCUMENTATION = { \"t2\" = \"p2\"; };\n"
+      "     DOCUMENTATION = { \"t3\" = \"p3\"; };\n"
+      "   };\n";
+  // Outcomes first, then their documentation.
+  std::string text = SmallNet("");
+  text.insert(text.find(" node B"), " node C { DEFINITION = { NAMESTATES = "
+                                    "(c0, c1, c2); }; \n" + docs + " };\n");
+  TempPath file(".vrn", text);
+  VRN_network net;
+  ASSERT_EQ(net.ReadFile(file.path(), 0, 0), qelta::kOk);
+  EXPECT_EQ(LogText(net), "");
+  const VRN_discDef* c = Disc(net, "C");
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_NE(c->GetOutcomeDocumentation(i), nullptr);
+    EXPECT_EQ(c->GetOutcomeDocumentation(i)->GetPath(0),
+              "p" + std::to_string(i));
+  }
+}
+
+TEST(VrnFormatTest, FilesThatAreNotNetworksFailAndChangeNothing) {
+  struct Case {
+    const char* text;
+    int status;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"bnet Other { };\n", qelta::kErrSyntax,
+       "(line 1) : ERROR: 'bnet' : 'net' expected"},
+      {"42\n", qelta::kErrSyntax, "(line 1) : ERROR: '42' : 'net' expected"},
+      {"net { };\n", qelta::kErrSyntax,
+       "(line 1) : ERROR: '{' : Identifier expected"},
+      {"net N ( };\n", qelta::kErrSyntax,
+       "(line 1) : ERROR: '(' : '{' expected"},
+      {"net N { node A { TYPE = CPT; }; node B { \x01 }; };\n",
+       qelta::kErrLexical, "UNKNOWN CHARACTER"},
+      {"net N { node A { HEADER = { NAME = \"open", qelta::kErrUnexpectedEof,
+       "UNTERMINATED STRING"},
+      {"", qelta::kErrEndOfFile, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    TempPath file(".vrn", c.text);
+    VRN_network net;
+    ASSERT_EQ(net.AddNode(qelta::kDefCpt, "Kept"), 0);
+    EXPECT_EQ(net.ReadFile(file.path(), 0, 0), c.status);
+    if (c.message != nullptr) {
+      EXPECT_NE(LogText(net).find(c.message), std::string::npos)
+          << LogText(net);
+    }
+    EXPECT_EQ(net.GetNumberOfNodes(), 1);
+    EXPECT_EQ(net.FindNode("Kept"), 0);
+  }
+}
+
+TEST(VrnFormatTest, WriteFailuresAreReported) {
+  VRN_network net;
+  ASSERT_EQ(net.ReadFile(kRichFile.c_str(), 0, 0), qelta::kOk);
+  net.ErrorLog()->Flush();
+  EXPECT_EQ(net.WriteFile("/dev/full", qelta::kFormatVrn, 0),
+            qelta::kErrFileWrite);
+  EXPECT_NE(LogText(net).find("ERROR: Writing the file /dev/full failed"),
+            std::string::npos)
+      << LogText(net);
+  net.ErrorLog()->Flush();
+  EXPECT_EQ(net.WriteFile("/no/such/folder/x.vrn", 0, 0), qelta::kErrFileWrite);
+  EXPECT_NE(LogText(net).find("OPEN FILE FAILED"), std::string::npos);
+}
+
+TEST(VrnFormatTest, EmptyNetworkWritesItsFieldsAndAnEmptyCostBlock) {
+  VRN_network net;
+  TempPath file(".vrn");
+  ASSERT_EQ(net.WriteFile(file.path(), 0, 0), qelta::kOk);
+  const std::string text = ReadWholeFile(file.path());
+  EXPECT_EQ(text.rfind("net Unnamed\n{\n HEADER = \n  {\n   ID = Unnamed;\n", 0),
+            0u)
+      << text;
+  EXPECT_NE(text.find(" OBSERVATION_COST = \n  {\n  };\n};\n"),
+            std::string::npos)
+      << text;
+}
+
+}  // namespace
+
+namespace {
+
+// Two parents of 20000 outcomes each would give a table of 8e8 cells: the
+// arc that would pass the limit is refused before anything grows, and so are
+// outcomes that would.
+TEST(VrnFormatTest, TablesTooLargeAreRefusedBeforeAllocation) {
+  std::string states;
+  for (int i = 0; i < 20000; ++i) states += (i > 0 ? ", s" : "s") + std::to_string(i);
+  const std::string text =
+      "net Big {\n"
+      " node P { DEFINITION = { NAMESTATES = (" + states + "); }; };\n"
+      " node Q { DEFINITION = { NAMESTATES = (" + states + "); }; };\n"
+      " node C { PARENTS = (P, Q); };\n"
+      " node D { PARENTS = (P); DEFINITION = { NAMESTATES = (" + states +
+      "); }; };\n"
+      "};\n";
+  TempPath file(".vrn", text);
+  VRN_network net;
+  ASSERT_EQ(net.ReadFile(file.path(), 0, 0), qelta::kOk);
+  const std::string log = LogText(net);
+  EXPECT_NE(log.find("-42 (line 4) : ERROR: Couldn't add arc from node [Q] "
+                     "to node [C]"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("(line 5) : ERROR: Node [D] : 20000 outcomes make its "
+                     "table too large"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(qelta_test::ParentIds(net, net.FindNode("C")),
+            std::vector<std::string>{"P"});
+  EXPECT_EQ(qelta_test::OutcomeIds(net, net.FindNode("D")).size(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+// Bytes that are not UTF-8 are repaired alike wherever an identifier is
+// read, so references still meet; texts keep U+FFFD in their place. Long
+// texts are kept whole.
+TEST(VrnFormatTest, StoredTextIsUtf8AndLongTextsStayWhole) {
+  const std::string text =
+      "net N {\n"
+      " node A\xff { HEADER = { NAME = \"x\xfe\"; }; };\n"
+      " node B { PARENTS = (A\xff); };\n"
+      "};\n";
+  TempPath file(".vrn", text);
+  VRN_network net;
+  ASSERT_EQ(net.ReadFile(file.path(), 0, 0), qelta::kOk);
+  EXPECT_EQ(LogText(net), "");
+  const int a = net.FindNode("A_");
+  ASSERT_GE(a, 0);
+  EXPECT_STREQ(net.GetNode(a)->Header().GetName(), "x\xEF\xBF\xBD");
+  EXPECT_EQ(qelta_test::ParentIds(net, net.FindNode("B")),
+            std::vector<std::string>{"A_"});
+
+  std::string comment;
+  for (int i = 0; i < 3000; ++i) comment += "word \"quoted\"\n";
+  ASSERT_EQ(net.GetNode(a)->Header().SetComment(comment.c_str()), qelta::kOk);
+  TempPath out(".vrn");
+  ASSERT_EQ(net.WriteFile(out.path(), 0, 0), qelta::kOk);
+  VRN_network copy;
+  ASSERT_EQ(copy.ReadFile(out.path(), 0, 0), qelta::kOk);
+  EXPECT_EQ(copy.GetNode(copy.FindNode("A_"))->Header().GetComment(), comment);
+}
+
+}  // namespace
