@@ -75,6 +75,9 @@ class XmlNetworkSaver : public XmlWriter, public VRN_nodeDefVisitor {
   void WriteEpis();
   void WriteFunctions();
   void WriteNodes();
+  // The dynamic part (xml_dynamic_writer.cpp): the slice count and the
+  // temporal definitions of the plate nodes, written in temporal mode.
+  void WriteDynamic();
   void WriteObservationCosts();
   void WriteCases();
   void WriteCase(const VRN_case& record);
@@ -98,6 +101,12 @@ class XmlNetworkSaver : public XmlWriter, public VRN_nodeDefVisitor {
   std::string current_element_;  // element the last visit opened
   bool failed_ = false;
   std::string failure_;
+  // Temporal mode: set while "dynamic" is written. The visits then write
+  // the temporal parents instead of the node's own attributes, outcomes and
+  // parents, and name resulting states by the plate node's own outcomes.
+  bool temporal_mode_ = false;
+  const VRN_intArray* temporal_parents_ = nullptr;
+  const VRN_nodeDef* temporal_node_definition_ = nullptr;
 };
 
 #endif  // QELTA_IO_XML_XML_NET_WRITER_H_
