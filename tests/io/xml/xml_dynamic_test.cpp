@@ -2,6 +2,8 @@
 // networks, and the loader's refusals.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -217,6 +219,28 @@ TEST(XmlDynamicTest, LoaderRefusals) {
     EXPECT_NE(found.find(c.message), std::string::npos)
         << c.message << " / " << found;
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(XmlDynamicTest, SampleFileLoadsAndUpdates) {
+  std::ifstream in(std::string(QELTA_TEST_DATA) + "/xml/dynamic.xvrn");
+  std::stringstream text;
+  text << in.rdbuf();
+  VRN_network net;
+  ASSERT_EQ(0, net.ReadString(text.str().c_str(), 0))
+      << net.ErrorLog()->GetMessage(0);
+  EXPECT_EQ(5, net.GetNumberOfSlices());
+  EXPECT_EQ(2, net.GetMaxTemporalOrder());
+  int rect[4], left = 0, right = 0;
+  net.Dbn()->GetPlateInfo(rect, left, right);
+  EXPECT_EQ(100, left);
+  EXPECT_EQ(80, right);
+  ASSERT_EQ(0, net.UpdateBeliefs());
+  EXPECT_EQ(10, net.GetNode(net.FindNode("Rain"))->Value()->GetValue()
+                    .GetItemCount());
 }
 
 }  // namespace
