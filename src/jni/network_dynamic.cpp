@@ -265,40 +265,39 @@ void SetTemporalDefinition(JNIEnv* env, jobject obj, jint node, jint order,
     status = own->SetTemporalDefinition(order, items);
     if (status != qelta::kOk) ReportError("SetTemporalDefinition", status);
   } else {
-    auto* temporal =
-        dynamic_cast<VRN_noisyMAX*>(own->GetPlateTemporalDefinition(order));
-    if (temporal == nullptr) {
+    auto* noisy = static_cast<VRN_noisyMAX*>(own);
+    const VRN_matrix* current = noisy->GetTemporalCiWeights(order);
+    if (current == nullptr) {
       ReportError("GetTemporalCiWeights", qelta::kErrInvalidValue);
     }
-    VRN_matrix weights(temporal->Parameters());
+    VRN_matrix weights(*current);
     weights.GetItems() = items;
-    status = temporal->SetParameters(weights);
+    status = noisy->SetTemporalCiWeights(order, weights);
     if (status != qelta::kOk) ReportError("SetTemporalCiWeights", status);
-    net.InvalidateIfDynamic();
   }
   target->Value()->Invalidate();
 }
 
-VRN_noisyMAX* TemporalNoisyMax(JNIEnv* env, jobject obj, jint node,
-                               jint order) {
-  VRN_nodeDef* own = GetNoisyMaxDef(Net(env, obj), node);
-  return dynamic_cast<VRN_noisyMAX*>(own->GetPlateTemporalDefinition(order));
+VRN_noisyMAX& NoisyMax(JNIEnv* env, jobject obj, jint node) {
+  return *static_cast<VRN_noisyMAX*>(GetNoisyMaxDef(Net(env, obj), node));
 }
 
 jobjectArray GetTemporalStrengths(JNIEnv* env, jobject obj, jint node,
                                   jint order) {
-  const VRN_noisyMAX* temporal = TemporalNoisyMax(env, obj, node, order);
+  std::vector<VRN_intArray> rows;
   // Without a temporal definition of that order there are no rows.
-  const int rows = temporal == nullptr ? 0 : temporal->GetStrengthsCount();
+  (void)NoisyMax(env, obj, node).GetTemporalParentOutcomeStrengths(order,
+                                                                    &rows);
   qelta::jni::LocalRef<jclass> row_class = qelta::jni::FindClass(env, "[I");
-  jobjectArray result = env->NewObjectArray(rows, row_class.get(), nullptr);
+  jobjectArray result = env->NewObjectArray(static_cast<jsize>(rows.size()),
+                                            row_class.get(), nullptr);
   if (result == nullptr) throw qelta::jni::JavaExceptionPending();
-  for (int i = 0; i < rows; ++i) {
-    const VRN_intArray& row = temporal->GetParentOutcomeStrengths(i);
+  for (size_t i = 0; i < rows.size(); ++i) {
     qelta::jni::LocalRef<jintArray> java_row(
         env, qelta::jni::NewJavaArray<jint>(
-                 env, row.Items(), static_cast<std::size_t>(row.GetSize())));
-    env->SetObjectArrayElement(result, i, java_row.get());
+                 env, rows[i].Items(),
+                 static_cast<std::size_t>(rows[i].GetSize())));
+    env->SetObjectArrayElement(result, static_cast<jsize>(i), java_row.get());
     qelta::jni::CheckJava(env);
   }
   return result;
@@ -306,9 +305,9 @@ jobjectArray GetTemporalStrengths(JNIEnv* env, jobject obj, jint node,
 
 void SetTemporalStrengths(JNIEnv* env, jobject obj, jint node, jint order,
                           jobjectArray strengths) {
+  VRN_noisyMAX& definition = NoisyMax(env, obj, node);
   qelta::jni::RequireArray(strengths,
                            "Temporal parent strengths array cannot be null");
-  VRN_noisyMAX* temporal = TemporalNoisyMax(env, obj, node, order);
   const jsize count = env->GetArrayLength(strengths);
   std::vector<VRN_intArray> rows(static_cast<std::size_t>(count));
   for (jsize i = 0; i < count; ++i) {
@@ -324,32 +323,10 @@ void SetTemporalStrengths(JNIEnv* env, jobject obj, jint node, jint order,
         qelta::jni::CopyFromJava<jint>(env, static_cast<jintArray>(row.get()));
     for (jint v : items) rows[static_cast<std::size_t>(i)].Add(v);
   }
-  // Every row is checked before any is stored, so a refusal changes nothing.
-  if (temporal == nullptr) {
-    ReportError("SetTemporalParentOutcomeStrengths", qelta::kErrWrongNodeType);
+  const int status = definition.SetTemporalParentOutcomeStrengths(order, rows);
+  if (status != qelta::kOk) {
+    ReportError("SetTemporalParentOutcomeStrengths", status);
   }
-  if (count != temporal->GetStrengthsCount()) {
-    ReportError("SetTemporalParentOutcomeStrengths", qelta::kErrInvalidValue);
-  }
-  for (jsize i = 0; i < count; ++i) {
-    const VRN_intArray& row = rows[static_cast<std::size_t>(i)];
-    const int outcomes = temporal->GetParentOutcomeCount(i);
-    std::vector<bool> seen(static_cast<std::size_t>(outcomes), false);
-    bool permutation = row.GetSize() == outcomes;
-    for (int j = 0; permutation && j < row.GetSize(); ++j) {
-      permutation = row[j] >= 0 && row[j] < outcomes && !seen[row[j]];
-      if (permutation) seen[row[j]] = true;
-    }
-    if (!permutation) {
-      ReportError("SetTemporalParentOutcomeStrengths", qelta::kErrInvalidValue);
-    }
-  }
-  for (jsize i = 0; i < count; ++i) {
-    (void)temporal->SetParentOutcomeStrengths(
-        i, rows[static_cast<std::size_t>(i)]);
-  }
-  Net(env, obj).InvalidateIfDynamic();
-  Net(env, obj).GetNode(node)->Value()->Invalidate();
 }
 
 }  // namespace

@@ -224,4 +224,28 @@ class DynamicNetworkTest extends NetworkFixture {
         net.setNodeTemporalDefinition(m, 1, weights);
         assertArrayEquals(weights, net.getNodeTemporalDefinition(m, 1), EXACT);
     }
+
+    @Test
+    void deMorganTemporalRolesAndWeights() {
+        final int demorgan = 82;
+        int b = net.addNode(demorgan, "B");
+        int d = net.addNode(demorgan, "D");
+        net.setNodeTemporalType(b, PLATE);
+        net.setNodeTemporalType(d, PLATE);
+        net.addTemporalArc(b, d, 1);
+        net.addTemporalArc(d, d, 2);
+        engineFails("GetTemporalParentType", -1, () -> net.getDeMorganTemporalParentType(d, 3, 0));
+        engineFails("GetTemporalParentWeight", -1, () -> net.getDeMorganTemporalParentWeight("D", 1, 1));
+        refused("Node 'D' is not a temporal child of node 'D' with order 1",
+                () -> net.setDeMorganTemporalParentType(d, 1, "D", 0));
+        net.setDeMorganTemporalParentType("D", 1, "B", 3);
+        assertEquals(3, net.getDeMorganTemporalParentType(d, 1, 0));
+        engineFails("SetTemporalParentWeight", -4, () -> net.setDeMorganTemporalParentWeight(d, 2, 0, 1.5));
+        net.setDeMorganTemporalParentWeight(d, 2, "D", 0.375);
+        assertEquals(0.375, net.getDeMorganTemporalParentWeight("D", 2, "D"), EXACT);
+        refused("Node 'B' must be of type NoisyMax", () -> net.getNoisyTemporalParentStrengths(b, 1));
+        net.setSliceCount(3);
+        net.updateBeliefs();
+        assertEquals(6, net.getNodeValue(d).length);
+    }
 }
