@@ -133,7 +133,7 @@ TEST(CanonicalTemporalTest, CanonicalTemporalDefinitionsRoundTripInXml) {
   EXPECT_EQ(0, c.net.UpdateBeliefs()) << c.net.ErrorLog()->GetMessage(0);
 }
 
-TEST(CanonicalTemporalTest, RandomizationReachesTemporalDefinitionsOfPlateNodes) {
+TEST(CanonicalTemporalTest, RandomizationReachesPlateTemporalDefinitions) {
   VRN_network net;
   const int p = net.AddNode(qelta::kDefCpt, "P");
   const int n = net.AddNode(qelta::kDefCpt, "N");

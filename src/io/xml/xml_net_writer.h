@@ -3,9 +3,9 @@
 // XmlNetworkSaver streams a whole network as the document XmlNetLoader
 // reads: the declaration, the extension's comment, the root "qelta" with
 // the network's settings, then "properties", "algparams", "functions",
-// "nodes" (parents before children), "observationcost", "cases" and
-// "extensions", each only when the network has something for it ("nodes"
-// always). It is an XmlWriter that walks the node definitions as a
+// "nodes" (parents before children), "dynamic", "observationcost",
+// "cases" and "extensions", each only when the network has something for
+// it ("nodes" always). It is an XmlWriter that walks the node definitions as a
 // VRN_nodeDefVisitor: each visit writes the element of its definition kind.
 //
 // Every write is checked: a file that cannot be opened, a refused write, a
