@@ -5,6 +5,7 @@
 // so the node elements' list handlers and end steps run on the temporal
 // definition.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
