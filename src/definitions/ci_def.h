@@ -85,6 +85,14 @@ class VRN_ciDef : public VRN_lazyDef {
   // differs; 0.
   int LoadParameters(const VRN_doubleArray& items);
 
+  // ---- Temporal definitions of a plate node (canonical_temporal.cpp).
+  // The parameters of the temporal definition of that order; null when the
+  // node is not a plate node or has none.
+  const VRN_matrix* GetTemporalCiWeights(int order) const;
+  // -2 without a temporal definition of that order; else SetParameters on
+  // it (-4 on a dimension mismatch); 0.
+  int SetTemporalCiWeights(int order, const VRN_matrix& parameters);
+
  protected:
   // Default outcomes, a uniform leak column only.
   VRN_ciDef(VRN_network* network, int handle);

@@ -74,6 +74,17 @@ class VRN_noisyMAX : public VRN_ciDef {
   // a bad index or a permutation of the wrong length.
   int ChangeParentOutcomeStrengths(int i, const VRN_intArray& perm);
 
+  // ---- Strength orders of the temporal definitions of a plate node
+  // (canonical_temporal.cpp). -51 without a temporal definition of that
+  // order; else a copy of its orders; 0.
+  int GetTemporalParentOutcomeStrengths(int order,
+                                        std::vector<VRN_intArray>* out) const;
+  // -51 without a temporal definition of that order; -4 when the count
+  // differs from its parent count or a row is not a permutation of its
+  // parent's outcomes (nothing stored); else stores them all; 0.
+  int SetTemporalParentOutcomeStrengths(int order,
+                                        const std::vector<VRN_intArray>& rows);
+
   // ---- Henrion form.
 
   // The parameters in Henrion form (leak included in each column); 0.

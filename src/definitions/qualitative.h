@@ -62,6 +62,19 @@ class VRN_demorgan : public VRN_qualDef {
   // -4 outside [0, 1].
   int SetPriorBelief(double p);
 
+  // ---- Temporal definitions of a plate node (canonical_temporal.cpp);
+  // parent i is the node's i-th temporal parent of that order.
+  // Position of that parent among the parents of the temporal definition of
+  // that order; -1 for a bad index or without such a definition.
+  int GetTemporalParentIndex(int order, int i) const;
+  // -1 without a temporal definition of that order or for a bad index.
+  int GetTemporalParentType(int order, int i) const;
+  double GetTemporalParentWeight(int order, int i) const;
+  // -1 without a temporal definition of that order or for a bad index; -4
+  // for a weight outside [0, 1]; else stores it; 0.
+  int SetTemporalParentType(int order, int i, int role);
+  int SetTemporalParentWeight(int order, int i, double weight);
+
  private:
   VRN_demorgan(const VRN_demorgan& other, VRN_network* network);
   void Changed();

@@ -6,6 +6,10 @@
 
 #include "base/engine_error.h"
 #include "base/error_log.h"
+#include "base/arrays.h"
+#include "base/matrix.h"
+#include "base/status.h"
+#include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "base/strings.h"
@@ -238,14 +242,43 @@ VRN_nodeDef* GetMauDef(const VRN_network& network, int handle) {
 int CheckIsTemporalChild(JNIEnv* env, const VRN_network& network, int child,
                          int order, jstring parent_id) {
   VRN_node* node = ValidateNodeHandle(network, child);
-  (void)NodeIdToHandle(env, network, parent_id);
-  // Temporal arcs belong to the temporal part of a dynamic network, which
-  // this build does not create: no node has temporal parents.
+  const int parent = NodeIdToHandle(env, network, parent_id);
+  const VRN_dbn* dbn = network.Dbn();
+  VRN_intArray parents;
+  if (dbn != nullptr &&
+      dbn->GetTemporalParents(child, order, parents) == qelta::kOk) {
+    const int index = parents.FindPosition(parent);
+    if (index >= 0) return index;
+  }
   JavaStringToNative id(env, parent_id);
   throw std::invalid_argument("Node '" + NodeId(*node) +
                               "' is not a temporal child of node '" +
                               id.str() + "' with order " +
                               std::to_string(order));
+}
+
+const VRN_doubleArray& GetPlateTemporalDef(const VRN_network& network,
+                                           int handle, int order) {
+  VRN_node* node = ValidateNodeHandle(network, handle);
+  if (node->GetTemporalType() != qelta::kTemporalPlate) {
+    throw std::invalid_argument("Only plate nodes have temporal definitions");
+  }
+  const VRN_nodeDef* definition = node->Definition();
+  const VRN_matrix* table = nullptr;
+  if (order == 0) {
+    if (definition->GetDefinitionConst(&table) != qelta::kOk) table = nullptr;
+  } else {
+    table = definition->GetTemporalMatrix(order);
+  }
+  if (table == nullptr) {
+    const char* type_name = definition->GetTypeName();
+    throw std::runtime_error(
+        "Cannot get the temporal definition of type '" +
+        std::string(type_name != nullptr ? type_name : "") + "' of node '" +
+        NodeId(*node) + "' as an array of doubles for order " +
+        std::to_string(order));
+  }
+  return table->GetItems();
 }
 
 // ---------------------------------------------------------------- submodels

@@ -24,6 +24,7 @@
 #include <vector>
 
 class VRN_documentation;
+class VRN_doubleArray;
 class VRN_intArray;
 class VRN_network;
 class VRN_node;
@@ -103,6 +104,13 @@ int CheckIsChild(JNIEnv* env, const VRN_network& network, int child,
 // id + "' with order " + order.
 int CheckIsTemporalChild(JNIEnv* env, const VRN_network& network, int child,
                          int order, jstring parent_id);
+// The items of the plate node's table for a temporal order: order 0 is the
+// node's own table. Fails as ValidateNodeHandle, with "Only plate nodes have
+// temporal definitions", or (std::runtime_error) with "Cannot get the
+// temporal definition of type '" + type name + "' of node '" + id + "' as an
+// array of doubles for order " + order when there is no table of that order.
+const VRN_doubleArray& GetPlateTemporalDef(const VRN_network& network,
+                                           int handle, int order);
 // The node's definition when it has the named kind (type code 146, 82, 4 or
 // 520). Fail as ValidateNodeHandle, or with "Node '" + id + "' must be of
 // type " + "NoisyMax" / "DeMorgan" / "Equation" / "MAU".

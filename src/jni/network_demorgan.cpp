@@ -56,30 +56,33 @@ jdouble GetParentWeight(JNIEnv* env, jobject obj, jint node, jint parent) {
   return weight;
 }
 
-// Temporal definitions belong to the temporal part of a dynamic network,
-// which this build does not create: every order answers that there is no
-// temporal definition (-1).
-jint GetTemporalParentType(JNIEnv* env, jobject obj, jint node, jint, jint) {
-  (void)DeMorgan(env, obj, node);
-  ReportError("GetTemporalParentType", qelta::kErrGeneral);
+jint GetTemporalParentType(JNIEnv* env, jobject obj, jint node, jint order,
+                           jint parent) {
+  const int type = DeMorgan(env, obj, node).GetTemporalParentType(order, parent);
+  if (type < 0) ReportError("GetTemporalParentType", type);
+  return type;
 }
 
-void SetTemporalParentType(JNIEnv* env, jobject obj, jint node, jint, jint,
-                           jint) {
-  (void)DeMorgan(env, obj, node);
-  ReportError("SetTemporalParentType", qelta::kErrGeneral);
+void SetTemporalParentType(JNIEnv* env, jobject obj, jint node, jint order,
+                           jint parent, jint type) {
+  const int status =
+      DeMorgan(env, obj, node).SetTemporalParentType(order, parent, type);
+  if (status != qelta::kOk) ReportError("SetTemporalParentType", status);
 }
 
-jdouble GetTemporalParentWeight(JNIEnv* env, jobject obj, jint node, jint,
-                                jint) {
-  (void)DeMorgan(env, obj, node);
-  ReportError("GetTemporalParentWeight", qelta::kErrGeneral);
+jdouble GetTemporalParentWeight(JNIEnv* env, jobject obj, jint node,
+                                jint order, jint parent) {
+  const double weight =
+      DeMorgan(env, obj, node).GetTemporalParentWeight(order, parent);
+  if (weight < 0.0) ReportError("GetTemporalParentWeight", qelta::kErrGeneral);
+  return weight;
 }
 
-void SetTemporalParentWeight(JNIEnv* env, jobject obj, jint node, jint, jint,
-                             jdouble) {
-  (void)DeMorgan(env, obj, node);
-  ReportError("SetTemporalParentWeight", qelta::kErrGeneral);
+void SetTemporalParentWeight(JNIEnv* env, jobject obj, jint node, jint order,
+                             jint parent, jdouble weight) {
+  const int status =
+      DeMorgan(env, obj, node).SetTemporalParentWeight(order, parent, weight);
+  if (status != qelta::kOk) ReportError("SetTemporalParentWeight", status);
 }
 
 }  // namespace

@@ -144,7 +144,9 @@ int VRN_dbn::CloneNodeInto(VRN_network& target, const VRN_network& source,
   VRN_nodeDef* out = target.GetNode(copy)->Definition();
   const int n = def->GetNumberOfOutcomes();
   int status = qelta::kOk;
-  if (n > 1) {
+  const auto* fixed = dynamic_cast<const VRN_discDef*>(out);
+  // Kinds with fixed outcomes (DeMorgan, CAST) come with them already.
+  if (n > 1 && !(fixed != nullptr && fixed->AreOutcomesFixed())) {
     const VRN_idArray* ids = def->GetOutcomesNames();
     if (full && ids != nullptr) {
       status = out->SetNumberOfOutcomesByIds(*ids);

@@ -7,6 +7,7 @@
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "network/change_guards.h"
+#include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "network/parameter_mutator.h"
@@ -15,12 +16,22 @@ namespace {
 
 constexpr int kPlateTemporalType = 3;
 
+// The temporal part that holds a plate node's temporal definitions; null
+// for other nodes, which do not consult it.
+VRN_dbn* TemporalPart(const VRN_nodeDef* definition, bool isPlate) {
+  if (!isPlate || definition->GetNetwork() == nullptr) return nullptr;
+  return definition->GetNetwork()->Dbn();
+}
+
 class Randomizator : public Mutator {
  public:
   explicit Randomizator(VRN_randomGenerator* generator) : generator_(generator) {}
-  // Temporal definitions of plate nodes wait for dynamic networks.
-  int Apply(VRN_nodeDef* definition, bool /*isPlate*/) override {
-    return definition->MakeRandom(*generator_);
+  int Apply(VRN_nodeDef* definition, bool isPlate) override {
+    const int status = definition->MakeRandom(*generator_);
+    VRN_dbn* dbn = TemporalPart(definition, isPlate);
+    if (dbn == nullptr) return status;
+    return dbn->RandomizeTemporalDefinitions(definition->GetHandle(),
+                                             *generator_);
   }
 
  private:
@@ -29,8 +40,11 @@ class Randomizator : public Mutator {
 
 class Uniformizator : public Mutator {
  public:
-  int Apply(VRN_nodeDef* definition, bool /*isPlate*/) override {
-    return definition->MakeUniform();
+  int Apply(VRN_nodeDef* definition, bool isPlate) override {
+    const int status = definition->MakeUniform();
+    VRN_dbn* dbn = TemporalPart(definition, isPlate);
+    if (dbn == nullptr) return status;
+    return dbn->UniformizeTemporalDefinitions(definition->GetHandle());
   }
 };
 

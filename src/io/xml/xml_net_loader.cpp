@@ -221,10 +221,10 @@ void XmlNetLoader::BuildBindings(IXmlBinding* extension) {
     nodes->AddChild(node, kRep);
   }
 
-  // The temporal part is read by a later build; until then a dynamic
-  // network is refused rather than loaded without its temporal definitions.
-  Binding* dynamic = Bind("dynamic", kInherit, &L::OnDynamicStart, nullptr);
+  Binding* dynamic = Bind("dynamic", kInherit, &L::OnDynamicStart,
+                          &L::OnDynamicEnd);
   dynamic->AddAttribute("numslices", true);
+  AppendTemporalDefinitions(dynamic, parents);
 
   Binding* observation_cost = Bind("observationcost", kInherit, nullptr,
                                    nullptr);
@@ -457,10 +457,6 @@ void XmlNetLoader::OnFunctionsEnd(IXmlReader& reader) {
   reader.Abort(text.c_str());
 }
 
-void XmlNetLoader::OnDynamicStart(IXmlReader& reader) {
-  AbortQuoted(reader, "Unsupported element", "dynamic");
-}
-
 // ---------------------------------------------------------------- nodes
 
 void XmlNetLoader::OnNodeStart(IXmlReader& reader,
@@ -518,9 +514,8 @@ void XmlNetLoader::OnNodeStart(IXmlReader& reader,
     return;
   }
   VRN_node* node = network_->GetNode(handle);
-  if (temporal_type != 0) {
-    // Temporal types arrive with the dynamic network support; until then
-    // no node can take one.
+  if (temporal_type != 0 &&
+      network_->setNodeTemporalType(handle, temporal_type) != qelta::kOk) {
     reader.Abort(("QELTA failed to set dynamic node type to '" +
                   temporal_text + "' for '" + id + "'")
                      .c_str());
@@ -801,7 +796,9 @@ void XmlNetLoader::OnDeterministicEnd(IXmlReader& reader) {
   std::vector<int> outcome_of(resulting_names_.size(), -1);
   std::vector<const std::string*> names(resulting_names_.size(), nullptr);
   for (const auto& entry : resulting_names_) names[entry.second] = &entry.first;
-  const VRN_idArray* ids = definition_->GetOutcomesNames();
+  const VRN_idArray* ids =
+      (names_definition_ != nullptr ? names_definition_ : definition_)
+          ->GetOutcomesNames();
   for (size_t i = 0; i < names.size(); ++i) {
     const int outcome = ids == nullptr ? -2 : ids->FindString(names[i]->c_str());
     if (outcome < 0) {

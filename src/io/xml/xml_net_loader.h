@@ -76,6 +76,7 @@ class XmlNetLoader : public XmlReader, public XmlErrorHandler {
 
   class Binding;
   class NodeBinding;
+  class TemporalBinding;
 
  private:
   using Member = void (XmlNetLoader::*)(IXmlReader&);
@@ -164,6 +165,13 @@ class XmlNetLoader : public XmlReader, public XmlErrorHandler {
   void OnNoisyMaxEnd(IXmlReader& reader);
   void OnNoisyAdderEnd(IXmlReader& reader);
 
+  // The dynamic part: slice count and temporal definitions of plate nodes
+  // (xml_dynamic_loader.cpp).
+  void AppendTemporalDefinitions(Binding* dynamic, Binding* parents);
+  void OnDynamicEnd(IXmlReader& reader);
+  void OnTemporalStart(IXmlReader& reader, const TemporalBinding& binding);
+  void OnTemporalEnd(IXmlReader& reader, const TemporalBinding& binding);
+
   // Observation costs.
   void OnCostNodeStart(IXmlReader& reader);
   void OnCostNodeEnd(IXmlReader& reader);
@@ -212,6 +220,12 @@ class XmlNetLoader : public XmlReader, public XmlErrorHandler {
     int function = 0;
   };
   CanonicalData canonical_;
+  // Dynamic part: the slice count applied at its end, the order of the
+  // temporal definition being read, and the definition whose outcome
+  // identifiers name resulting states (null: the current definition's).
+  int slice_count_ = 0;
+  int temporal_order_ = 0;
+  const VRN_nodeDef* names_definition_ = nullptr;
 
   std::string property_name_;
   std::vector<std::string> functions_;

@@ -172,10 +172,8 @@ void XmlNetworkSaver::WriteNetwork() {
   WriteNodes();
   if (failed_) return;
   if (network_->GetNumberOfSlices() > 0 && network_->HasTemporalNodes()) {
-    // The temporal definitions live in the temporal part, which this build
-    // does not carry; a network that has one must not lose it silently.
-    Fail("Temporal definitions cannot be written by this build");
-    return;
+    WriteDynamic();
+    if (failed_) return;
   }
   WriteObservationCosts();
   WriteCases();
@@ -237,6 +235,7 @@ void XmlNetworkSaver::WriteProperties(const VRN_userProperties& properties) {
 // ------------------------------------------------------------------ nodes
 
 void XmlNetworkSaver::WriteNodes() {
+  temporal_mode_ = false;
   XmlElementScope scope(*this, "nodes");
   // A copy: the network's cached order is not ours to hold across calls.
   const VRN_intArray order = network_->PartialOrder();
@@ -263,6 +262,18 @@ void XmlNetworkSaver::WriteNodeStart(const VRN_nodeDef& definition,
                                      const char* valuesElement,
                                      bool withOutcomes) {
   current_element_ = elementName;
+  if (temporal_mode_) {
+    StartElement(elementName);
+    WriteParents(*temporal_parents_);
+    const VRN_matrix* table = nullptr;
+    if (valuesElement != nullptr &&
+        definition.GetDefinitionConst(&table) == qelta::kOk &&
+        table != nullptr) {
+      WriteDoubleList(valuesElement, table->GetItems().Items(),
+                      table->GetItemCount(), nullptr, 0.0);
+    }
+    return;
+  }
   const VRN_node* node = network_->GetNode(node_);
   assert(node != nullptr);
   if (network_->IsTarget(node_) == 1) AddBoolAttribute("target", true);
@@ -346,7 +357,9 @@ void XmlNetworkSaver::VisitTruthTable(VRN_truthTable& definition) {
   WriteNodeStart(definition, "deterministic", nullptr, true);
   VRN_intArray states;
   definition.GetResultingStates(&states);
-  const VRN_idArray* ids = definition.GetOutcomesNames();
+  const VRN_idArray* ids = temporal_mode_
+                               ? temporal_node_definition_->GetOutcomesNames()
+                               : definition.GetOutcomesNames();
   std::vector<const char*> names;
   names.reserve(states.GetSize());
   for (int state : states) {

@@ -3,9 +3,9 @@
 // XmlNetworkSaver streams a whole network as the document XmlNetLoader
 // reads: the declaration, the extension's comment, the root "qelta" with
 // the network's settings, then "properties", "algparams", "functions",
-// "nodes" (parents before children), "observationcost", "cases" and
-// "extensions", each only when the network has something for it ("nodes"
-// always). It is an XmlWriter that walks the node definitions as a
+// "nodes" (parents before children), "dynamic", "observationcost",
+// "cases" and "extensions", each only when the network has something for
+// it ("nodes" always). It is an XmlWriter that walks the node definitions as a
 // VRN_nodeDefVisitor: each visit writes the element of its definition kind.
 //
 // Every write is checked: a file that cannot be opened, a refused write, a
@@ -76,6 +76,9 @@ class XmlNetworkSaver : public XmlWriter, public VRN_nodeDefVisitor {
   void WriteEpis();
   void WriteFunctions();
   void WriteNodes();
+  // The dynamic part (xml_dynamic_writer.cpp): the slice count and the
+  // temporal definitions of the plate nodes, written in temporal mode.
+  void WriteDynamic();
   void WriteObservationCosts();
   void WriteCases();
   void WriteCase(const VRN_case& record);
@@ -99,6 +102,12 @@ class XmlNetworkSaver : public XmlWriter, public VRN_nodeDefVisitor {
   std::string current_element_;  // element the last visit opened
   bool failed_ = false;
   std::string failure_;
+  // Temporal mode: set while "dynamic" is written. The visits then write
+  // the temporal parents instead of the node's own attributes, outcomes and
+  // parents, and name resulting states by the plate node's own outcomes.
+  bool temporal_mode_ = false;
+  const VRN_intArray* temporal_parents_ = nullptr;
+  const VRN_nodeDef* temporal_node_definition_ = nullptr;
 };
 
 #endif  // QELTA_IO_XML_XML_NET_WRITER_H_

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "base/special_values.h"
@@ -525,6 +526,9 @@ void XmlZantuLoader::OnPlateEnd(IXmlReader& reader) {
   if (!TakeRectangle(reader, rect)) return;
   // The plate geometry lives in the temporal part; a network without one
   // has no plate to place.
+  if (network_->Dbn() != nullptr) {
+    network_->Dbn()->SetPlateInfo(rect, plate_left_width_, plate_right_width_);
+  }
 }
 
 void XmlZantuLoader::OnInteriorStart(IXmlReader& reader) {

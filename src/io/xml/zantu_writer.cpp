@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/arrays.h"
+#include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "base/special_values.h"
@@ -92,9 +93,15 @@ void XmlZantuSaver::WritePlate() {
   for (int h = network_->GetFirstNode(); h >= 0; h = network_->GetNextNode(h)) {
     const VRN_node* node = network_->GetNode(h);
     if (node == nullptr || node->GetTemporalType() != kPlateType) continue;
-    // The plate geometry lives in the temporal part, which this build of
-    // the network does not carry yet; without it there is no plate to
-    // write.
+    const VRN_dbn* dbn = network_->Dbn();
+    if (dbn == nullptr) return;
+    int rect[4];
+    int left_width = 0;
+    int right_width = 0;
+    dbn->GetPlateInfo(rect, left_width, right_width);
+    writer_->AddIntAttribute("leftwidth", left_width);
+    writer_->AddIntAttribute("rightwidth", right_width);
+    WriteRectangle("plate", rect);
     return;
   }
 }

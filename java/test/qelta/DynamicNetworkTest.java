@@ -1,0 +1,244 @@
+package qelta;
+
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.io.File;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import org.junit.jupiter.api.Test;
+
+/** Dynamic networks from Java: structure, slice evidence, temporal tables, files, unrolling. */
+class DynamicNetworkTest extends NetworkFixture {
+    static final int PLATE = 3;
+    static final int NOISY_MAX = 146;
+    static final double[] RAIN = {
+        0.86733888957548, 0.82041905362368, 0.30748357600662, 0.82041905362368, 0.86733888957548};
+
+    /** The umbrella world: Rain -> Umbrella in the plate, Rain -> Rain of order 1. */
+    static void umbrella(Network n) {
+        int rain = n.addNode(CPT, "Rain");
+        n.setOutcomes(rain, new String[] {"T", "F"}, new int[] {-1, -1});
+        int umbrella = n.addNode(CPT, "Umbrella");
+        n.setOutcomes(umbrella, new String[] {"T", "F"}, new int[] {-1, -1});
+        n.addArc(rain, umbrella);
+        n.setNodeTemporalType("Umbrella", PLATE);
+        n.setNodeTemporalType(rain, PLATE);
+        n.addTemporalArc("Rain", "Rain", 1);
+        n.setNodeDefinition(rain, new double[] {0.5, 0.5});
+        n.setNodeDefinition(umbrella, new double[] {0.9, 0.1, 0.2, 0.8});
+        n.setNodeTemporalDefinition("Rain", 1, new double[] {0.7, 0.3, 0.3, 0.7});
+        n.setSliceCount(5);
+    }
+
+    static void umbrellaDays(Network n) {
+        String[] seen = {"T", "T", "F", "T", "T"};
+        for (int s = 0; s < seen.length; s++) {
+            n.setTemporalEvidence("Umbrella", s, seen[s]);
+        }
+    }
+
+    static void assertRain(Network n) {
+        n.updateBeliefs();
+        double[] rows = n.getNodeValue("Rain");
+        assertEquals(10, rows.length);
+        for (int s = 0; s < 5; s++) {
+            assertEquals(RAIN[s], rows[2 * s], EXACT, "slice " + s);
+        }
+    }
+
+    @Test
+    void umbrellaWorldFileAndUnroll() throws Exception {
+        umbrella(net);
+        umbrellaDays(net);
+        assertRain(net);
+
+        Path dir = Files.createTempDirectory("dynamic");
+        File file = dir.resolve("umbrella.xvrn").toFile();
+        try {
+            net.writeFile(file.getPath());
+            try (Network read = new Network()) {
+                read.readFile(file.getPath());
+                assertEquals(5, read.getSliceCount());
+                assertArrayEquals(new double[] {0.7, 0.3, 0.3, 0.7},
+                        read.getNodeTemporalDefinition("Rain", 1), EXACT);
+                umbrellaDays(read);
+                assertRain(read);
+            }
+        } finally {
+            file.delete();
+            dir.toFile().delete();
+        }
+
+        UnrollResults unrolled = net.unroll();
+        try (Network flat = unrolled.unrolled()) {
+            assertEquals(10, unrolled.unrollMap().length);
+            String[] seen = {"T", "T", "F", "T", "T"};
+            for (int s = 0; s < 5; s++) {
+                String suffix = s == 0 ? "" : "_" + s;
+                flat.setEvidence("Umbrella" + suffix, seen[s]);
+            }
+            flat.updateBeliefs();
+            for (int s = 0; s < 5; s++) {
+                String id = s == 0 ? "Rain" : "Rain_" + s;
+                assertEquals(RAIN[s], flat.getNodeValue(id)[0], EXACT, id);
+                assertEquals(0, flat.getNodeTemporalType(id));
+            }
+        }
+    }
+
+    @Test
+    void structureQueriesAndUnrollMap() {
+        assertEquals(0, net.getSliceCount());
+        assertEquals(0, net.getMaxTemporalOrder());
+        engineFails("UnrollNetwork", -2, () -> net.unroll());
+        net.setSliceCount(0);
+        assertEquals(10, net.getSliceCount());
+
+        int p = node("P", "a", "b");
+        int n = node("N", "a", "b");
+        int q = node("Q", "a", "b");
+        net.addArc(n, p);
+        net.setNodeTemporalType(p, PLATE);
+        net.setNodeTemporalType("Q", PLATE);
+        assertEquals(-1, net.getMaxTemporalOrder());
+        net.addTemporalArc(p, q, 1);
+        net.addTemporalArc("Q", "Q", 2);
+        QELTAException again = fails(() -> net.addTemporalArc(p, q, 1));
+        assertEquals(-2, again.getErrorCode());
+        assertTrue(again.getMessage().startsWith("QELTA error -2 in function AddTemporalArc"));
+        refused("Invalid node identifier: 'y'", () -> net.addTemporalArc("x", "y", 1));
+        assertTrue(net.temporalArcExists("P", "Q", 1));
+        assertFalse(net.temporalArcExists(p, q, 2));
+        assertEquals(2, net.getMaxTemporalOrder());
+        assertArrayEquals(new int[] {1, 2}, net.getTemporalOrders("Q"));
+
+        assertArrayEquals(new TemporalInfo[] {new TemporalInfo(q, "Q", 2)}, net.getTemporalParents("Q", 2));
+        assertArrayEquals(new TemporalInfo[] {new TemporalInfo(q, "Q", 1)},
+                net.getTemporalChildren(p));
+        assertArrayEquals(new TemporalInfo[] {new TemporalInfo(p, "P", 1)}, net.getUnrolledParents(q, 1));
+        engineFails("GetUnrolledParents", -2, () -> net.getUnrolledParents("P", 0));
+        assertEquals(2, net.getUnrolledParents("Q").length);
+        engineFails("GetTemporalParents", -2, () -> net.getUnrolledParents(n));
+        engineFails("GetTemporalOrders", -2, () -> net.getTemporalOrders(n));
+        engineFails("setNodeTemporalType", -4, () -> net.setNodeTemporalType(n, PLATE + 5));
+
+        net.setSliceCount(3);
+        net.setSliceCount(0);
+        assertEquals(3, net.getSliceCount());
+        UnrollResults result = net.unroll();
+        try (Network flat = result.unrolled()) {
+            int[] map = result.unrollMap();
+            assertArrayEquals(new int[] {0, 2, 3, 4, 5, 6}, map);
+            String[] ids = {"P_1", "Q_1", "P_2", "Q_2"};
+            for (int i = 0; i < ids.length; i++) {
+                assertEquals(ids[i], flat.getNodeId(map[2 + i]));
+            }
+        }
+        net.deleteTemporalArc("Q", "Q", 2);
+        assertFalse(net.temporalArcExists(q, q, 2));
+    }
+
+    @Test
+    void sliceEvidence() {
+        int p = node("P", "a", "b");
+        int n = node("N", "a", "b");
+        assertFalse(net.hasTemporalEvidence(p));
+        refused("Slice index must be less than slice count, which is set to 0",
+                () -> net.isTemporalEvidence(p, 0));
+        net.setNodeTemporalType(p, PLATE);
+        refused("Slice index must be less than slice count, which is set to 10",
+                () -> net.setTemporalEvidence(p, 10, 0));
+        refused("Slice cannot be negative", () -> net.clearTemporalEvidence("P", -1));
+        refused("Invalid outcome index 2 for node 'P', valid indices are 0..1",
+                () -> net.setTemporalEvidence(p, 99, 2));
+        refused("Virtual evidence array cannot be null",
+                () -> net.setTemporalVirtualEvidence(99, 1, null));
+        engineFails("SetTemporalEvidence", -51, () -> net.setTemporalEvidence(n, 1, 0));
+
+        net.setTemporalEvidence(p, 0, 1);
+        assertTrue(net.isTemporalEvidence("P", 0));
+        assertEquals(1, net.getEvidence(p));
+        engineFails("GetTemporalEvidence", -2, () -> net.getTemporalEvidence(p, 2));
+        assertFalse(net.isTemporalEvidence(p, 2));
+        net.setTemporalEvidence("P", 2, "a");
+        assertEquals("a", net.getTemporalEvidenceId(p, 2));
+        assertEquals(0, net.getTemporalEvidence("P", 2));
+        net.setTemporalVirtualEvidence("P", 3, new double[] {0.2, 0.8});
+        assertTrue(net.isTemporalVirtualEvidence(p, 3));
+        assertArrayEquals(new double[] {0.2, 0.8}, net.getTemporalVirtualEvidence("P", 3), EXACT);
+        engineFails("GetTemporalEvidence", -2, () -> net.getTemporalVirtualEvidence(p, 2));
+        QELTAException shortEvidence = fails(() -> net.setTemporalVirtualEvidence(p, 4, new double[] {1}));
+        assertTrue(shortEvidence.getMessage().endsWith(" in function SetTemporalEvidence"));
+        net.clearTemporalEvidence(p, 3);
+        net.clearTemporalEvidence("P", 0);
+        engineFails("ClearTemporalEvidence", -4, () -> net.clearTemporalEvidence(p, 3));
+        engineFails("ClearTemporalEvidence", -2, () -> net.clearTemporalEvidence(p, 0));
+    }
+
+    @Test
+    void temporalDefinitionsAndNoisyStrengths() {
+        int p = node("P", "a", "b");
+        int n = node("N", "a", "b");
+        net.setNodeTemporalType(p, PLATE);
+        refused("Temporal definition array cannot be null",
+                () -> net.setNodeTemporalDefinition(99, 1, null));
+        refusedAll("Only plate nodes have temporal definitions",
+                () -> net.getNodeTemporalDefinition(n, 1),
+                () -> net.setNodeTemporalDefinition("N", 1, new double[2]));
+        QELTAException missing = fails(() -> net.getNodeTemporalDefinition(p, 1));
+        assertEquals("Cannot get the temporal definition of type 'CPT' of node 'P' as an array"
+                + " of doubles for order 1", missing.getMessage());
+        net.addTemporalArc(p, p, 1);
+        fails(() -> net.setNodeTemporalDefinition(p, 1, new double[3]));
+        assertArrayEquals(new double[] {0.5, 0.5, 0.5, 0.5}, net.getNodeTemporalDefinition(p, 1), EXACT);
+        net.setNodeTemporalDefinition(p, 1, new double[] {0.1, 0.9, 0.6, 0.4});
+        assertArrayEquals(new double[] {0.1, 0.9, 0.6, 0.4}, net.getNodeTemporalDefinition("P", 1), EXACT);
+
+        int m = node(NOISY_MAX, "M", "present", "absent");
+        net.setNodeTemporalType(m, PLATE);
+        refused("Node 'P' must be of type NoisyMax", () -> net.getNoisyTemporalParentStrengths(p, 1));
+        assertEquals(0, net.getNoisyTemporalParentStrengths(m, 1).length);
+        net.addTemporalArc(p, m, 1);
+        assertArrayEquals(new int[][] {{0, 1}}, net.getNoisyTemporalParentStrengths("M", 1));
+        refused("Temporal parent strengths array cannot be null",
+                () -> net.setNoisyTemporalParentStrengths(m, 1, null));
+        refused("Temporal parent strengths array element cannot be null (index 0)",
+                () -> net.setNoisyTemporalParentStrengths(m, 1, new int[][] {null}));
+        engineFails("SetTemporalParentOutcomeStrengths", -4,
+                () -> net.setNoisyTemporalParentStrengths(m, 1, new int[][] {{0, 0}}));
+        net.setNoisyTemporalParentStrengths("M", 1, new int[][] {{1, 0}});
+        assertArrayEquals(new int[][] {{1, 0}}, net.getNoisyTemporalParentStrengths(m, 1));
+        double[] weights = net.getNodeTemporalDefinition(m, 1);
+        weights[0] = 0.7;
+        weights[1] = 0.3;
+        net.setNodeTemporalDefinition(m, 1, weights);
+        assertArrayEquals(weights, net.getNodeTemporalDefinition(m, 1), EXACT);
+    }
+
+    @Test
+    void deMorganTemporalRolesAndWeights() {
+        final int demorgan = 82;
+        int b = net.addNode(demorgan, "B");
+        int d = net.addNode(demorgan, "D");
+        net.setNodeTemporalType(b, PLATE);
+        net.setNodeTemporalType(d, PLATE);
+        net.addTemporalArc(b, d, 1);
+        net.addTemporalArc(d, d, 2);
+        engineFails("GetTemporalParentType", -1, () -> net.getDeMorganTemporalParentType(d, 3, 0));
+        engineFails("GetTemporalParentWeight", -1, () -> net.getDeMorganTemporalParentWeight("D", 1, 1));
+        refused("Node 'D' is not a temporal child of node 'D' with order 1",
+                () -> net.setDeMorganTemporalParentType(d, 1, "D", 0));
+        net.setDeMorganTemporalParentType("D", 1, "B", 3);
+        assertEquals(3, net.getDeMorganTemporalParentType(d, 1, 0));
+        engineFails("SetTemporalParentWeight", -4, () -> net.setDeMorganTemporalParentWeight(d, 2, 0, 1.5));
+        net.setDeMorganTemporalParentWeight(d, 2, "D", 0.375);
+        assertEquals(0.375, net.getDeMorganTemporalParentWeight("D", 2, "D"), EXACT);
+        refused("Node 'B' must be of type NoisyMax", () -> net.getNoisyTemporalParentStrengths(b, 1));
+        net.setSliceCount(3);
+        net.updateBeliefs();
+        assertEquals(6, net.getNodeValue(d).length);
+    }
+}
