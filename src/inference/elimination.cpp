@@ -9,6 +9,9 @@ using qelta::kMaxCliqueCells;
 using qelta::kMaxCliqueMembers;
 
 constexpr uint32_t kNoBound = 0xFFFFFFFFu;
+// Ints per block of member and separator lists: small enough to come from
+// the heap's free lists, large enough for thousands of cliques.
+constexpr int kIntBlock = 16384;
 
 }  // namespace
 
@@ -26,6 +29,8 @@ bool VRN_clique::HasMember(int node) const {
 void VRN_cliqueStore::Reset(int node_count) {
   records_.clear();
   children_.clear();
+  int_block_ = 0;
+  int_used_ = 0;
   node_count_ = node_count;
   records_.reserve(static_cast<std::size_t>(node_count));
 }
@@ -34,6 +39,21 @@ VRN_clique* VRN_cliqueStore::Take() {
   assert(count() < node_count_);
   records_.emplace_back();
   return &records_.back();
+}
+
+int* VRN_cliqueStore::TakeInts(int count) {
+  assert(count >= 0 && count <= kMaxCliqueMembers);
+  if (count == 0) return nullptr;
+  if (int_block_ < int_blocks_.size() && int_used_ + count > kIntBlock) {
+    ++int_block_;
+    int_used_ = 0;
+  }
+  if (int_block_ == int_blocks_.size()) {
+    int_blocks_.push_back(std::make_unique<int[]>(kIntBlock));
+  }
+  int* room = int_blocks_[int_block_].get() + int_used_;
+  int_used_ += count;
+  return room;
 }
 
 // ---------------------------------------------------------------- search
@@ -324,10 +344,12 @@ bool VRN_eliminationSearch::FormClique(int v, uint32_t weight) {
   clique->node_count = n_;
   clique->eliminated_node = v;
   clique->size = weight;
+  const int d = degree_[v];
+  clique->members = store_->TakeInts(std::min(d + 1, kMaxCliqueMembers));
+  clique->separator = store_->TakeInts(std::min(d, kMaxCliqueMembers));
   clique->members[0] = v;
   clique->member_count = 1;
 
-  const int d = degree_[v];
   std::copy(arena_.begin() + list_offset_[v],
             arena_.begin() + list_offset_[v] + d, scratch_.begin());
   RemoveFromGraph(v);

@@ -111,7 +111,9 @@ void JoinTree::AssignTables() {
       holders[fill[clique->members[m]]++] = c;
     }
   }
-  // Each table goes to the first clique in size order holding its family.
+  // Each table goes to the first clique in size order holding its family;
+  // the homes are found first so each clique's list is one slice.
+  std::vector<int> home(static_cast<std::size_t>(n_), -1);
   std::vector<int> mark(static_cast<std::size_t>(n_), -1);
   for (int i = 0; i < n_; ++i) {
     const int family_size = family_offsets_[i + 1] - family_offsets_[i];
@@ -130,8 +132,19 @@ void JoinTree::AssignTables() {
     }
     // A family is complete in the moral graph, so some clique holds it.
     assert(best >= 0);
-    VRN_clique* home = sorted_[best];
-    home->assigned[home->assigned_count++] = i;
+    home[i] = best;
+    ++sorted_[best]->assigned_count;
+  }
+  assigned_.resize(static_cast<std::size_t>(n_));
+  int next = 0;
+  for (VRN_clique* clique : sorted_) {
+    clique->assigned = assigned_.data() + next;
+    next += clique->assigned_count;
+    clique->assigned_count = 0;
+  }
+  for (int i = 0; i < n_; ++i) {
+    VRN_clique* clique = sorted_[home[i]];
+    clique->assigned[clique->assigned_count++] = i;
   }
 }
 
@@ -227,19 +240,39 @@ int JoinTree::FillClique(VRN_clique* clique) {
   return kOk;
 }
 
+VRN_stepSlice JoinTree::KeepSteps(const VRN_stepList& steps) {
+  VRN_stepSlice slice;
+  slice.offset = static_cast<uint32_t>(step_entries_.size());
+  slice.count = steps.count;
+  step_entries_.insert(step_entries_.end(), steps.entries,
+                       steps.entries + steps.count);
+  return slice;
+}
+
+void JoinTree::LoadSteps(const VRN_stepSlice& slice,
+                         VRN_stepList* steps) const {
+  std::copy(step_entries_.data() + slice.offset,
+            step_entries_.data() + slice.offset + slice.count,
+            steps->entries);
+  steps->count = slice.count;
+}
+
 int JoinTree::BuildSeparatorSteps(VRN_clique* clique) {
   clique->to_separator.Clear();
   clique->parent_to_separator.Clear();
   if (clique->parent == nullptr || clique->separator_count == 0) return kOk;
   const VRN_clique* parent = clique->parent;
-  int rc = clique->to_separator.Build(clique->potential, clique->members,
-                                      clique->member_count, clique->separator,
-                                      clique->separator_count);
+  VRN_stepList steps;
+  int rc = steps.Build(clique->potential, clique->members,
+                       clique->member_count, clique->separator,
+                       clique->separator_count);
   if (rc != kOk) return rc;
-  rc = clique->parent_to_separator.Build(
-      parent->potential, parent->members, parent->member_count,
-      clique->separator, clique->separator_count);
-  return rc;
+  clique->to_separator = KeepSteps(steps);
+  rc = steps.Build(parent->potential, parent->members, parent->member_count,
+                   clique->separator, clique->separator_count);
+  if (rc != kOk) return rc;
+  clique->parent_to_separator = KeepSteps(steps);
+  return kOk;
 }
 
 int JoinTree::Initialise() {
@@ -252,6 +285,8 @@ int JoinTree::Initialise() {
     sized_[Index(clique)] = 1;
   }
   uint32_t largest_separator = 1;
+  step_entries_.clear();
+  step_entries_.reserve(4 * sorted_.size());
   for (VRN_clique* clique : sorted_) {
     const int rc = BuildSeparatorSteps(clique);
     assert(rc == kOk);  // separators are ordered subsets of both lists
@@ -286,20 +321,23 @@ void JoinTree::EnsureInitialised(VRN_clique* clique) {
 
 void JoinTree::SendMessage(VRN_clique* child) {
   VRN_potential& message = child->separator_potential;
+  VRN_stepList steps;
   if (!child->to_separator.empty()) {
     EnsureInitialised(child);
     message.Fill(0.0);
+    LoadSteps(child->to_separator, &steps);
     VRN_ScatterAdd(message.items(), child->potential.items(),
-                   child->potential.end(), child->to_separator);
+                   child->potential.end(), steps);
   }
   if (!child->parent_to_separator.empty()) {
     VRN_clique* parent = child->parent;
+    LoadSteps(child->parent_to_separator, &steps);
     if (parent->initialised) {
       VRN_GatherMultiply(parent->potential.items(), parent->potential.end(),
-                         message.items(), child->parent_to_separator);
+                         message.items(), steps);
     } else {
       VRN_GatherCopy(parent->potential.items(), parent->potential.end(),
-                     message.items(), child->parent_to_separator);
+                     message.items(), steps);
       parent->initialised = 1;
     }
   }
@@ -331,8 +369,10 @@ int JoinTree::Distribute() {
                                           message.dimensions());
     if (rc != kOk) return rc;
     scratch_.Fill(0.0);
+    VRN_stepList steps;
+    LoadSteps(child->parent_to_separator, &steps);
     VRN_ScatterAdd(scratch_.items(), parent->potential.items(),
-                   parent->potential.end(), child->parent_to_separator);
+                   parent->potential.end(), steps);
     // The separator takes the new message and the scratch cells the ratio
     // new ÷ old (0 where old is 0). No buffer changes hands, so the scratch
     // keeps the room of the largest separator for every later child.
@@ -344,8 +384,9 @@ int JoinTree::Distribute() {
       cells[k] = fresh;
     }
     if (!child->to_separator.empty()) {
+      LoadSteps(child->to_separator, &steps);
       VRN_GatherMultiply(child->potential.items(), child->potential.end(),
-                         ratio, child->to_separator);
+                         ratio, steps);
     }
   }
   return kOk;
@@ -397,6 +438,8 @@ double JoinTree::ProbabilityOfEvidence() {
     int rc = prepare(parent);
     if (rc == kOk) rc = prepare(child);
     if (rc == kOk) rc = PruneAndSizeSeparator(child);
+    // A child's step lists serve its one message only.
+    step_entries_.clear();
     if (rc == kOk) rc = BuildSeparatorSteps(child);
     if (rc != kOk) {
       Release();
