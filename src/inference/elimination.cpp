@@ -15,6 +15,53 @@ constexpr int kIntBlock = 16384;
 
 }  // namespace
 
+// ---------------------------------------------------------------- cells
+
+VRN_cells::~VRN_cells() { std::free(items_); }
+
+VRN_cells::VRN_cells(VRN_cells&& other) noexcept
+    : items_(other.items_), size_(other.size_), capacity_(other.capacity_) {
+  other.items_ = nullptr;
+  other.size_ = other.capacity_ = 0;
+}
+
+VRN_cells& VRN_cells::operator=(VRN_cells&& other) noexcept {
+  if (this != &other) {
+    std::free(items_);
+    items_ = other.items_;
+    size_ = other.size_;
+    capacity_ = other.capacity_;
+    other.items_ = nullptr;
+    other.size_ = other.capacity_ = 0;
+  }
+  return *this;
+}
+
+bool VRN_cells::Resize(uint32_t size) {
+  assert(size >= 1);
+  if (size > capacity_) {
+    std::free(items_);
+    items_ = static_cast<double*>(std::malloc(sizeof(double) * size));
+    if (items_ == nullptr) {
+      size_ = capacity_ = 0;
+      return false;
+    }
+    capacity_ = size;
+  }
+  size_ = size;
+  return true;
+}
+
+void VRN_cells::Fill(double value) {
+  for (uint32_t i = 0; i < size_; ++i) items_[i] = value;
+}
+
+void VRN_cells::Release() {
+  std::free(items_);
+  items_ = nullptr;
+  size_ = capacity_ = 0;
+}
+
 // ---------------------------------------------------------------- clique
 
 bool VRN_clique::HasMember(int node) const {

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <cstddef>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <queue>
@@ -57,6 +58,36 @@ struct VRN_stepSlice {
   void Clear() { count = 0; }
 };
 
+// The cells of a separator table: the dimensions follow the clique's
+// separator list, so only the cells are kept. Owns them; move-only.
+class VRN_cells {
+ public:
+  VRN_cells() = default;
+  ~VRN_cells();
+  VRN_cells(const VRN_cells&) = delete;
+  VRN_cells& operator=(const VRN_cells&) = delete;
+  VRN_cells(VRN_cells&& other) noexcept;
+  VRN_cells& operator=(VRN_cells&& other) noexcept;
+
+  // Sets size() to size, allocating new cells (not initialised) when it
+  // exceeds capacity(). Returns false, leaving no cells, when they cannot
+  // be allocated. REQUIRES: size >= 1.
+  bool Resize(uint32_t size);
+  // Sets every cell to value.
+  void Fill(double value);
+  // Frees the cells.
+  void Release();
+
+  double* items() { return items_; }
+  const double* items() const { return items_; }
+  uint32_t size() const { return size_; }
+
+ private:
+  double* items_ = nullptr;
+  uint32_t size_ = 0;
+  uint32_t capacity_ = 0;
+};
+
 // One clique of the join tree. The search fills the structural fields; the
 // join tree fills the tables and step lists. The record is kept small (the
 // lists live in blocks of the store and of the join tree) because a network
@@ -83,7 +114,7 @@ struct VRN_clique {
   // Nodes whose tables this clique multiplies in; owned by the join tree.
   int* assigned = nullptr;
   VRN_potential potential;
-  VRN_potential separator_potential;   // the message towards the parent
+  VRN_cells separator_potential;       // the message towards the parent
   VRN_stepSlice to_separator;          // potential -> separator_potential
   VRN_stepSlice parent_to_separator;   // parent's potential -> ours
   // 1 when potential holds values; 0 means it stands for a table of ones.

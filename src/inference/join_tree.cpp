@@ -169,21 +169,23 @@ int JoinTree::PruneAndSizeClique(VRN_clique* clique) {
 }
 
 int JoinTree::PruneAndSizeSeparator(VRN_clique* clique) {
-  int sizes[kMaxCliqueMembers];
+  uint64_t size = 1;
   int kept = 0;
   for (int m = 0; m < clique->separator_count; ++m) {
     const int node = clique->separator[m];
     if (problem_.evidence[node] >= 0) continue;
     clique->separator[kept] = node;
-    sizes[kept] = problem_.outcomes[node];
+    size *= static_cast<uint64_t>(problem_.outcomes[node]);
+    if (size > 0xFFFFFFFFull) {
+      clique->separator_potential.Release();
+      return kErrOutOfMemory;
+    }
     ++kept;
   }
   clique->separator_count = kept;
-  if (kept == 0) {
-    sizes[0] = 1;
-    return clique->separator_potential.SetDimensions(1, sizes);
-  }
-  return clique->separator_potential.SetDimensions(kept, sizes);
+  return clique->separator_potential.Resize(static_cast<uint32_t>(size))
+             ? kOk
+             : kErrOutOfMemory;
 }
 
 int JoinTree::SliceInto(VRN_clique* clique, int node, bool first) {
@@ -320,7 +322,7 @@ void JoinTree::EnsureInitialised(VRN_clique* clique) {
 // ---------------------------------------------------------------- passes
 
 void JoinTree::SendMessage(VRN_clique* child) {
-  VRN_potential& message = child->separator_potential;
+  VRN_cells& message = child->separator_potential;
   VRN_stepList steps;
   if (!child->to_separator.empty()) {
     EnsureInitialised(child);
@@ -363,10 +365,10 @@ int JoinTree::Distribute() {
     }
     VRN_clique* parent = child->parent;
     EnsureInitialised(parent);
-    VRN_potential& message = child->separator_potential;
+    VRN_cells& message = child->separator_potential;
     // Within the capacity reserved by Initialise: no allocation here.
-    const int rc = scratch_.SetDimensions(message.dimension_count(),
-                                          message.dimensions());
+    const int message_size = static_cast<int>(message.size());
+    const int rc = scratch_.SetDimensions(1, &message_size);
     if (rc != kOk) return rc;
     scratch_.Fill(0.0);
     VRN_stepList steps;
