@@ -12,6 +12,9 @@ constexpr uint32_t kNoBound = 0xFFFFFFFFu;
 // Ints per block of member and separator lists: small enough to come from
 // the heap's free lists, large enough for thousands of cliques.
 constexpr int kIntBlock = 16384;
+// Separator cells from this many bytes are aligned for vector loads.
+constexpr std::size_t kAlignedFrom = 4096;
+constexpr std::size_t kCellAlignment = 64;
 
 }  // namespace
 
@@ -41,7 +44,14 @@ bool VRN_cells::Resize(uint32_t size) {
   assert(size >= 1);
   if (size > capacity_) {
     std::free(items_);
-    items_ = static_cast<double*>(std::malloc(sizeof(double) * size));
+    // Large separators are aligned like potentials for vector loads.
+    std::size_t bytes = sizeof(double) * size;
+    if (bytes < kAlignedFrom) {
+      items_ = static_cast<double*>(std::malloc(bytes));
+    } else {
+      bytes = (bytes + kCellAlignment - 1) / kCellAlignment * kCellAlignment;
+      items_ = static_cast<double*>(std::aligned_alloc(kCellAlignment, bytes));
+    }
     if (items_ == nullptr) {
       size_ = capacity_ = 0;
       return false;
@@ -91,12 +101,17 @@ VRN_clique* VRN_cliqueStore::Take() {
 int* VRN_cliqueStore::TakeInts(int count) {
   assert(count >= 0 && count <= kMaxCliqueMembers);
   if (count == 0) return nullptr;
-  if (int_block_ < int_blocks_.size() && int_used_ + count > kIntBlock) {
+  if (int_block_ < int_blocks_.size() &&
+      int_used_ + count > int_block_sizes_[int_block_]) {
     ++int_block_;
     int_used_ = 0;
   }
   if (int_block_ == int_blocks_.size()) {
-    int_blocks_.push_back(std::make_unique<int[]>(kIntBlock));
+    // Small problems get a small block: a search runs on every update.
+    const int size = std::min(
+        kIntBlock, std::max(2 * kMaxCliqueMembers, 4 * node_count_));
+    int_blocks_.push_back(std::unique_ptr<int[]>(new int[size]));
+    int_block_sizes_.push_back(size);
   }
   int* room = int_blocks_[int_block_].get() + int_used_;
   int_used_ += count;

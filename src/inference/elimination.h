@@ -163,6 +163,7 @@ class VRN_cliqueStore {
   // Member and separator lists, in blocks that never move; blocks are kept
   // across Reset for the next search.
   std::vector<std::unique_ptr<int[]>> int_blocks_;
+  std::vector<int> int_block_sizes_;
   std::size_t int_block_ = 0;  // the block being filled
   int int_used_ = 0;           // ints taken from it
   int node_count_ = 0;
