@@ -16,7 +16,6 @@
 
 #include <cstdint>
 #include <cstddef>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <queue>
