@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdlib>
 
 namespace {
 
@@ -9,8 +10,68 @@ using qelta::kMaxCliqueCells;
 using qelta::kMaxCliqueMembers;
 
 constexpr uint32_t kNoBound = 0xFFFFFFFFu;
+// Ints per block of member and separator lists: small enough to come from
+// the heap's free lists, large enough for thousands of cliques.
+constexpr int kIntBlock = 16384;
+// Separator cells from this many bytes are aligned for vector loads.
+constexpr std::size_t kAlignedFrom = 4096;
+constexpr std::size_t kCellAlignment = 64;
 
 }  // namespace
+
+// ---------------------------------------------------------------- cells
+
+VRN_cells::~VRN_cells() { std::free(items_); }
+
+VRN_cells::VRN_cells(VRN_cells&& other) noexcept
+    : items_(other.items_), size_(other.size_), capacity_(other.capacity_) {
+  other.items_ = nullptr;
+  other.size_ = other.capacity_ = 0;
+}
+
+VRN_cells& VRN_cells::operator=(VRN_cells&& other) noexcept {
+  if (this != &other) {
+    std::free(items_);
+    items_ = other.items_;
+    size_ = other.size_;
+    capacity_ = other.capacity_;
+    other.items_ = nullptr;
+    other.size_ = other.capacity_ = 0;
+  }
+  return *this;
+}
+
+bool VRN_cells::Resize(uint32_t size) {
+  assert(size >= 1);
+  if (size > capacity_) {
+    std::free(items_);
+    // Large separators are aligned like potentials for vector loads.
+    std::size_t bytes = sizeof(double) * size;
+    if (bytes < kAlignedFrom) {
+      items_ = static_cast<double*>(std::malloc(bytes));
+    } else {
+      bytes = (bytes + kCellAlignment - 1) / kCellAlignment * kCellAlignment;
+      items_ = static_cast<double*>(std::aligned_alloc(kCellAlignment, bytes));
+    }
+    if (items_ == nullptr) {
+      size_ = capacity_ = 0;
+      return false;
+    }
+    capacity_ = size;
+  }
+  size_ = size;
+  return true;
+}
+
+void VRN_cells::Fill(double value) {
+  for (uint32_t i = 0; i < size_; ++i) items_[i] = value;
+}
+
+void VRN_cells::Release() {
+  std::free(items_);
+  items_ = nullptr;
+  size_ = capacity_ = 0;
+}
 
 // ---------------------------------------------------------------- clique
 
@@ -26,6 +87,8 @@ bool VRN_clique::HasMember(int node) const {
 void VRN_cliqueStore::Reset(int node_count) {
   records_.clear();
   children_.clear();
+  int_block_ = 0;
+  int_used_ = 0;
   node_count_ = node_count;
   records_.reserve(static_cast<std::size_t>(node_count));
 }
@@ -34,6 +97,26 @@ VRN_clique* VRN_cliqueStore::Take() {
   assert(count() < node_count_);
   records_.emplace_back();
   return &records_.back();
+}
+
+int* VRN_cliqueStore::TakeInts(int count) {
+  assert(count >= 0 && count <= kMaxCliqueMembers);
+  if (count == 0) return nullptr;
+  if (int_block_ < int_blocks_.size() &&
+      int_used_ + count > int_block_sizes_[int_block_]) {
+    ++int_block_;
+    int_used_ = 0;
+  }
+  if (int_block_ == int_blocks_.size()) {
+    // Small problems get a small block: a search runs on every update.
+    const int size = std::min(
+        kIntBlock, std::max(2 * kMaxCliqueMembers, 4 * node_count_));
+    int_blocks_.push_back(std::unique_ptr<int[]>(new int[size]));
+    int_block_sizes_.push_back(size);
+  }
+  int* room = int_blocks_[int_block_].get() + int_used_;
+  int_used_ += count;
+  return room;
 }
 
 // ---------------------------------------------------------------- search
@@ -324,10 +407,12 @@ bool VRN_eliminationSearch::FormClique(int v, uint32_t weight) {
   clique->node_count = n_;
   clique->eliminated_node = v;
   clique->size = weight;
+  const int d = degree_[v];
+  clique->members = store_->TakeInts(std::min(d + 1, kMaxCliqueMembers));
+  clique->separator = store_->TakeInts(std::min(d, kMaxCliqueMembers));
   clique->members[0] = v;
   clique->member_count = 1;
 
-  const int d = degree_[v];
   std::copy(arena_.begin() + list_offset_[v],
             arena_.begin() + list_offset_[v] + d, scratch_.begin());
   RemoveFromGraph(v);

@@ -15,7 +15,9 @@
 #define QELTA_INFERENCE_ELIMINATION_H_
 
 #include <cstdint>
+#include <cstddef>
 #include <functional>
+#include <memory>
 #include <queue>
 #include <utility>
 #include <vector>
@@ -45,16 +47,61 @@ struct EliminationProblem {
 
 }  // namespace qelta
 
+// Where a step list of a clique lies in its join tree's block of step
+// entries: count entries from offset; count 0 is an empty list.
+struct VRN_stepSlice {
+  uint32_t offset = 0;
+  int count = 0;
+
+  bool empty() const { return count == 0; }
+  void Clear() { count = 0; }
+};
+
+// The cells of a separator table: the dimensions follow the clique's
+// separator list, so only the cells are kept. Owns them; move-only.
+class VRN_cells {
+ public:
+  VRN_cells() = default;
+  ~VRN_cells();
+  VRN_cells(const VRN_cells&) = delete;
+  VRN_cells& operator=(const VRN_cells&) = delete;
+  VRN_cells(VRN_cells&& other) noexcept;
+  VRN_cells& operator=(VRN_cells&& other) noexcept;
+
+  // Sets size() to size, allocating new cells (not initialised) when it
+  // exceeds capacity(). Returns false, leaving no cells, when they cannot
+  // be allocated. REQUIRES: size >= 1.
+  bool Resize(uint32_t size);
+  // Sets every cell to value.
+  void Fill(double value);
+  // Frees the cells.
+  void Release();
+
+  double* items() { return items_; }
+  const double* items() const { return items_; }
+  uint32_t size() const { return size_; }
+
+ private:
+  double* items_ = nullptr;
+  uint32_t size_ = 0;
+  uint32_t capacity_ = 0;
+};
+
 // One clique of the join tree. The search fills the structural fields; the
-// clustering engine fills the tables and step lists.
+// join tree fills the tables and step lists. The record is kept small (the
+// lists live in blocks of the store and of the join tree) because a network
+// has about one clique per node: large networks touch every record on
+// every update.
 struct VRN_clique {
   int member_count = 0;
   // Part-local node indices; sorted ascending once the tree is linked.
-  int members[qelta::kMaxCliqueMembers] = {};
+  // Owned by the store.
+  int* members = nullptr;
   int separator_count = 0;
   // The members still in the graph after this clique was formed, i.e. the
-  // nodes it shares with its parent; sorted ascending once linked.
-  int separator[qelta::kMaxCliqueMembers] = {};
+  // nodes it shares with its parent; sorted ascending once linked. Owned by
+  // the store.
+  int* separator = nullptr;
   int node_count = 0;       // nodes of the problem
   int eliminated_node = -1; // the node whose elimination formed the clique
   // Product of the members' state counts at formation time; at most 2^30.
@@ -63,12 +110,12 @@ struct VRN_clique {
   VRN_clique** children = nullptr;   // in link order; owned by the store
   int child_count = 0;
   int assigned_count = 0;
-  // Nodes whose tables this clique multiplies in.
-  int assigned[qelta::kMaxCliqueMembers] = {};
+  // Nodes whose tables this clique multiplies in; owned by the join tree.
+  int* assigned = nullptr;
   VRN_potential potential;
-  VRN_potential separator_potential;   // the message towards the parent
-  VRN_stepList to_separator;           // potential -> separator_potential
-  VRN_stepList parent_to_separator;    // parent's potential -> ours
+  VRN_cells separator_potential;       // the message towards the parent
+  VRN_stepSlice to_separator;          // potential -> separator_potential
+  VRN_stepSlice parent_to_separator;   // parent's potential -> ours
   // 1 when potential holds values; 0 means it stands for a table of ones.
   int initialised = 0;
 
@@ -94,6 +141,11 @@ class VRN_cliqueStore {
   // REQUIRES: count() < node_count().
   VRN_clique* Take();
 
+  // Returns room for count ints (null for 0) that stays in place until the
+  // next Reset. Throws std::bad_alloc when it cannot be had.
+  // REQUIRES: 0 <= count <= qelta::kMaxCliqueMembers.
+  int* TakeInts(int count);
+
   int count() const { return static_cast<int>(records_.size()); }
   int node_count() const { return node_count_; }
   VRN_clique* clique(int i) { return &records_[i]; }
@@ -107,6 +159,12 @@ class VRN_cliqueStore {
   std::vector<VRN_clique> records_;
   // Children arrays of all cliques, one slice per clique.
   std::vector<VRN_clique*> children_;
+  // Member and separator lists, in blocks that never move; blocks are kept
+  // across Reset for the next search.
+  std::vector<std::unique_ptr<int[]>> int_blocks_;
+  std::vector<int> int_block_sizes_;
+  std::size_t int_block_ = 0;  // the block being filled
+  int int_used_ = 0;           // ints taken from it
   int node_count_ = 0;
 };
 

@@ -111,7 +111,9 @@ void JoinTree::AssignTables() {
       holders[fill[clique->members[m]]++] = c;
     }
   }
-  // Each table goes to the first clique in size order holding its family.
+  // Each table goes to the first clique in size order holding its family;
+  // the homes are found first so each clique's list is one slice.
+  std::vector<int> home(static_cast<std::size_t>(n_), -1);
   std::vector<int> mark(static_cast<std::size_t>(n_), -1);
   for (int i = 0; i < n_; ++i) {
     const int family_size = family_offsets_[i + 1] - family_offsets_[i];
@@ -130,8 +132,19 @@ void JoinTree::AssignTables() {
     }
     // A family is complete in the moral graph, so some clique holds it.
     assert(best >= 0);
-    VRN_clique* home = sorted_[best];
-    home->assigned[home->assigned_count++] = i;
+    home[i] = best;
+    ++sorted_[best]->assigned_count;
+  }
+  assigned_.resize(static_cast<std::size_t>(n_));
+  int next = 0;
+  for (VRN_clique* clique : sorted_) {
+    clique->assigned = assigned_.data() + next;
+    next += clique->assigned_count;
+    clique->assigned_count = 0;
+  }
+  for (int i = 0; i < n_; ++i) {
+    VRN_clique* clique = sorted_[home[i]];
+    clique->assigned[clique->assigned_count++] = i;
   }
 }
 
@@ -156,21 +169,23 @@ int JoinTree::PruneAndSizeClique(VRN_clique* clique) {
 }
 
 int JoinTree::PruneAndSizeSeparator(VRN_clique* clique) {
-  int sizes[kMaxCliqueMembers];
+  uint64_t size = 1;
   int kept = 0;
   for (int m = 0; m < clique->separator_count; ++m) {
     const int node = clique->separator[m];
     if (problem_.evidence[node] >= 0) continue;
     clique->separator[kept] = node;
-    sizes[kept] = problem_.outcomes[node];
+    size *= static_cast<uint64_t>(problem_.outcomes[node]);
+    if (size > 0xFFFFFFFFull) {
+      clique->separator_potential.Release();
+      return kErrOutOfMemory;
+    }
     ++kept;
   }
   clique->separator_count = kept;
-  if (kept == 0) {
-    sizes[0] = 1;
-    return clique->separator_potential.SetDimensions(1, sizes);
-  }
-  return clique->separator_potential.SetDimensions(kept, sizes);
+  return clique->separator_potential.Resize(static_cast<uint32_t>(size))
+             ? kOk
+             : kErrOutOfMemory;
 }
 
 int JoinTree::SliceInto(VRN_clique* clique, int node, bool first) {
@@ -227,19 +242,39 @@ int JoinTree::FillClique(VRN_clique* clique) {
   return kOk;
 }
 
+VRN_stepSlice JoinTree::KeepSteps(const VRN_stepList& steps) {
+  VRN_stepSlice slice;
+  slice.offset = static_cast<uint32_t>(step_entries_.size());
+  slice.count = steps.count;
+  step_entries_.insert(step_entries_.end(), steps.entries,
+                       steps.entries + steps.count);
+  return slice;
+}
+
+void JoinTree::LoadSteps(const VRN_stepSlice& slice,
+                         VRN_stepList* steps) const {
+  std::copy(step_entries_.data() + slice.offset,
+            step_entries_.data() + slice.offset + slice.count,
+            steps->entries);
+  steps->count = slice.count;
+}
+
 int JoinTree::BuildSeparatorSteps(VRN_clique* clique) {
   clique->to_separator.Clear();
   clique->parent_to_separator.Clear();
   if (clique->parent == nullptr || clique->separator_count == 0) return kOk;
   const VRN_clique* parent = clique->parent;
-  int rc = clique->to_separator.Build(clique->potential, clique->members,
-                                      clique->member_count, clique->separator,
-                                      clique->separator_count);
+  VRN_stepList steps;
+  int rc = steps.Build(clique->potential, clique->members,
+                       clique->member_count, clique->separator,
+                       clique->separator_count);
   if (rc != kOk) return rc;
-  rc = clique->parent_to_separator.Build(
-      parent->potential, parent->members, parent->member_count,
-      clique->separator, clique->separator_count);
-  return rc;
+  clique->to_separator = KeepSteps(steps);
+  rc = steps.Build(parent->potential, parent->members, parent->member_count,
+                   clique->separator, clique->separator_count);
+  if (rc != kOk) return rc;
+  clique->parent_to_separator = KeepSteps(steps);
+  return kOk;
 }
 
 int JoinTree::Initialise() {
@@ -252,6 +287,8 @@ int JoinTree::Initialise() {
     sized_[Index(clique)] = 1;
   }
   uint32_t largest_separator = 1;
+  step_entries_.clear();
+  step_entries_.reserve(4 * sorted_.size());
   for (VRN_clique* clique : sorted_) {
     const int rc = BuildSeparatorSteps(clique);
     assert(rc == kOk);  // separators are ordered subsets of both lists
@@ -285,21 +322,24 @@ void JoinTree::EnsureInitialised(VRN_clique* clique) {
 // ---------------------------------------------------------------- passes
 
 void JoinTree::SendMessage(VRN_clique* child) {
-  VRN_potential& message = child->separator_potential;
+  VRN_cells& message = child->separator_potential;
+  VRN_stepList steps;
   if (!child->to_separator.empty()) {
     EnsureInitialised(child);
     message.Fill(0.0);
+    LoadSteps(child->to_separator, &steps);
     VRN_ScatterAdd(message.items(), child->potential.items(),
-                   child->potential.end(), child->to_separator);
+                   child->potential.end(), steps);
   }
   if (!child->parent_to_separator.empty()) {
     VRN_clique* parent = child->parent;
+    LoadSteps(child->parent_to_separator, &steps);
     if (parent->initialised) {
       VRN_GatherMultiply(parent->potential.items(), parent->potential.end(),
-                         message.items(), child->parent_to_separator);
+                         message.items(), steps);
     } else {
       VRN_GatherCopy(parent->potential.items(), parent->potential.end(),
-                     message.items(), child->parent_to_separator);
+                     message.items(), steps);
       parent->initialised = 1;
     }
   }
@@ -325,14 +365,16 @@ int JoinTree::Distribute() {
     }
     VRN_clique* parent = child->parent;
     EnsureInitialised(parent);
-    VRN_potential& message = child->separator_potential;
+    VRN_cells& message = child->separator_potential;
     // Within the capacity reserved by Initialise: no allocation here.
-    const int rc = scratch_.SetDimensions(message.dimension_count(),
-                                          message.dimensions());
+    const int message_size = static_cast<int>(message.size());
+    const int rc = scratch_.SetDimensions(1, &message_size);
     if (rc != kOk) return rc;
     scratch_.Fill(0.0);
+    VRN_stepList steps;
+    LoadSteps(child->parent_to_separator, &steps);
     VRN_ScatterAdd(scratch_.items(), parent->potential.items(),
-                   parent->potential.end(), child->parent_to_separator);
+                   parent->potential.end(), steps);
     // The separator takes the new message and the scratch cells the ratio
     // new ÷ old (0 where old is 0). No buffer changes hands, so the scratch
     // keeps the room of the largest separator for every later child.
@@ -344,8 +386,9 @@ int JoinTree::Distribute() {
       cells[k] = fresh;
     }
     if (!child->to_separator.empty()) {
+      LoadSteps(child->to_separator, &steps);
       VRN_GatherMultiply(child->potential.items(), child->potential.end(),
-                         ratio, child->to_separator);
+                         ratio, steps);
     }
   }
   return kOk;
@@ -397,6 +440,8 @@ double JoinTree::ProbabilityOfEvidence() {
     int rc = prepare(parent);
     if (rc == kOk) rc = prepare(child);
     if (rc == kOk) rc = PruneAndSizeSeparator(child);
+    // A child's step lists serve its one message only.
+    step_entries_.clear();
     if (rc == kOk) rc = BuildSeparatorSteps(child);
     if (rc != kOk) {
       Release();

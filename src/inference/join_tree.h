@@ -141,6 +141,8 @@ class JoinTree {
   int FillClique(VRN_clique* clique);
   int SliceInto(VRN_clique* clique, int node, bool first);
   int BuildSeparatorSteps(VRN_clique* clique);
+  VRN_stepSlice KeepSteps(const VRN_stepList& steps);
+  void LoadSteps(const VRN_stepSlice& slice, VRN_stepList* steps) const;
   void SendMessage(VRN_clique* child);
   void EnsureInitialised(VRN_clique* clique);
 
@@ -154,6 +156,10 @@ class JoinTree {
   VRN_clique* root_ = nullptr;
   std::vector<uint8_t> sized_;   // per clique in formation order
   std::vector<int> home_;        // per node: clique in size order, or -1
+  // The cliques' assigned lists, one slice per clique.
+  std::vector<int> assigned_;
+  // The entries of the cliques' separator step lists, one slice per list.
+  std::vector<VRN_stepList::Entry> step_entries_;
   // The new message during Distribute, then the family marginals of
   // AddPosterior.
   VRN_potential scratch_;
