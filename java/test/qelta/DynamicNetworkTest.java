@@ -5,12 +5,9 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
-import java.io.File;
-import java.nio.file.Files;
-import java.nio.file.Path;
 import org.junit.jupiter.api.Test;
 
-/** Dynamic networks from Java: structure, slice evidence, temporal tables, files, unrolling. */
+/** Dynamic networks from Java: structure, slice evidence, temporal tables, unrolling. */
 class DynamicNetworkTest extends NetworkFixture {
     static final int PLATE = 3;
     static final int NOISY_MAX = 146;
@@ -50,27 +47,10 @@ class DynamicNetworkTest extends NetworkFixture {
     }
 
     @Test
-    void umbrellaWorldFileAndUnroll() throws Exception {
+    void umbrellaWorldAndUnroll() {
         umbrella(net);
         umbrellaDays(net);
         assertRain(net);
-
-        Path dir = Files.createTempDirectory("dynamic");
-        File file = dir.resolve("umbrella.xvrn").toFile();
-        try {
-            net.writeFile(file.getPath());
-            try (Network read = new Network()) {
-                read.readFile(file.getPath());
-                assertEquals(5, read.getSliceCount());
-                assertArrayEquals(new double[] {0.7, 0.3, 0.3, 0.7},
-                        read.getNodeTemporalDefinition("Rain", 1), EXACT);
-                umbrellaDays(read);
-                assertRain(read);
-            }
-        } finally {
-            file.delete();
-            dir.toFile().delete();
-        }
 
         UnrollResults unrolled = net.unroll();
         try (Network flat = unrolled.unrolled()) {
