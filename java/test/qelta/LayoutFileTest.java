@@ -94,7 +94,10 @@ class LayoutFileTest extends NetworkFixture {
         net.setNodeBorderWidth(h, 0);
         net.setNodePosition(h, 0, 0, -6, -8);
         net.setNodeChartSize(h, 40, AppearanceTest.UNSET);
-        Rectangle mainPosition = new Network().getSubmodelPosition(MAIN);
+        Rectangle mainPosition;
+        try (Network fresh = new Network()) {
+            mainPosition = fresh.getSubmodelPosition(MAIN);
+        }
         String file = dir.resolve("less.xvrn").toString();
         net.writeFile(file);
         try (Network copy = new Network()) {
