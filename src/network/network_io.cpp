@@ -14,6 +14,7 @@
 #include "io/format.h"
 #include "io/text/hugin.h"
 #include "io/text/msbn.h"
+#include "io/text/netica.h"
 #include "io/text/xmlbif.h"
 #include "io/xml/xvrn_speaker.h"
 
@@ -89,6 +90,13 @@ VRN_fileFormat* VRN_network::CreateFormat(const char* name, int& format) {
     } else {
       speaker = new (std::nothrow) VRN_xmlSpeaker(this);
     }
+    if (speaker == nullptr)
+      errorLog_->LogError(qelta::kErrOutOfMemory, nullptr);
+    return speaker;
+  }
+  // Foreign text formats: Netica.
+  if (format == qelta::kFormatNetica) {
+    VRN_fileFormat* speaker = new (std::nothrow) VRN_neticaSpeaker(this);
     if (speaker == nullptr)
       errorLog_->LogError(qelta::kErrOutOfMemory, nullptr);
     return speaker;
