@@ -12,6 +12,7 @@
 #include "network/node.h"
 #include "base/status.h"
 #include "io/format.h"
+#include "io/text/ergo.h"
 #include "io/text/hugin.h"
 #include "io/text/msbn.h"
 #include "io/text/netica.h"
@@ -94,9 +95,14 @@ VRN_fileFormat* VRN_network::CreateFormat(const char* name, int& format) {
       errorLog_->LogError(qelta::kErrOutOfMemory, nullptr);
     return speaker;
   }
-  // Foreign text formats: Netica.
-  if (format == qelta::kFormatNetica) {
-    VRN_fileFormat* speaker = new (std::nothrow) VRN_neticaSpeaker(this);
+  // Foreign text formats: Netica, Ergo.
+  if (format == qelta::kFormatNetica || format == qelta::kFormatErgo) {
+    VRN_fileFormat* speaker = nullptr;
+    if (format == qelta::kFormatNetica) {
+      speaker = new (std::nothrow) VRN_neticaSpeaker(this);
+    } else {
+      speaker = new (std::nothrow) VRN_ergoSpeaker(this);
+    }
     if (speaker == nullptr)
       errorLog_->LogError(qelta::kErrOutOfMemory, nullptr);
     return speaker;
