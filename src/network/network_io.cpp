@@ -14,6 +14,7 @@
 #include "io/format.h"
 #include "io/text/ergo.h"
 #include "io/text/hugin.h"
+#include "io/text/ki.h"
 #include "io/text/msbn.h"
 #include "io/text/netica.h"
 #include "io/text/xmlbif.h"
@@ -95,11 +96,14 @@ VRN_fileFormat* VRN_network::CreateFormat(const char* name, int& format) {
       errorLog_->LogError(qelta::kErrOutOfMemory, nullptr);
     return speaker;
   }
-  // Foreign text formats: Netica, Ergo.
-  if (format == qelta::kFormatNetica || format == qelta::kFormatErgo) {
+  // Foreign text formats: Netica, Ergo, KI.
+  if (format == qelta::kFormatNetica || format == qelta::kFormatErgo ||
+      format == qelta::kFormatKi) {
     VRN_fileFormat* speaker = nullptr;
     if (format == qelta::kFormatNetica) {
       speaker = new (std::nothrow) VRN_neticaSpeaker(this);
+    } else if (format == qelta::kFormatKi) {
+      speaker = new (std::nothrow) VRN_kiSpeaker(this);
     } else {
       speaker = new (std::nothrow) VRN_ergoSpeaker(this);
     }
