@@ -113,12 +113,9 @@ int VRN_ergoSpeaker::Read(const char* file_name) {
     return rc;
   }
 
-  for (int i = 0; i < count; ++i) {
-    // Noisy-MAX nodes start as CPTs until their parameters are known.
-    const int handle = network->AddNode(qelta::kDefCpt, nullptr);
-    if (handle < 0) ReportError(handle, "ERROR: Couldn't Create Node");
-    nodes_.push_back(handle);
-  }
+  // The outcome counts arrive before any node is made, so that a node
+  // count no file holds allocates nothing.
+  std::vector<int> outcomes;
   for (int i = 0; i < count && rc == kOk; ++i) {
     int states = 0;
     rc = ReadCount("Outcome count", &states);
@@ -129,10 +126,19 @@ int VRN_ergoSpeaker::Read(const char* file_name) {
                       CurrentToken().text);
       states = 2;
     }
-    if (nodes_[i] < 0) continue;
-    const int status =
-        network->GetNode(nodes_[i])->Definition()->SetNumberOfOutcomes(states);
-    ReportError(status, nullptr);
+    outcomes.push_back(states);
+  }
+  for (int i = 0; i < count && rc == kOk; ++i) {
+    // Noisy-MAX nodes start as CPTs until their parameters are known.
+    const int handle = network->AddNode(qelta::kDefCpt, nullptr);
+    if (handle < 0) {
+      ReportError(handle, "ERROR: Couldn't Create Node");
+    } else {
+      const int status = network->GetNode(handle)->Definition()
+                             ->SetNumberOfOutcomes(outcomes[i]);
+      ReportError(status, nullptr);
+    }
+    nodes_.push_back(handle);
   }
   for (int i = 0; i < count && rc == kOk; ++i) {
     int parents = 0;
