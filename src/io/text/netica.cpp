@@ -679,22 +679,29 @@ void VRN_neticaSpeaker::BuildNetwork() {
   }
 
   // A node whose parent failed fails too: without that arc its table would
-  // not be the file's.
-  for (bool changed = true; changed;) {
-    changed = false;
-    for (std::size_t i = 0; i < count; ++i) {
-      if (handles[i] < 0 || failed[i]) continue;
-      for (const std::string& id : records_[i]->parents) {
-        const auto found = index.find(id);
-        if (found != index.end() && failed[found->second]) {
-          ReportAtLine(records_[i]->line, qelta::kErrOutOfRange,
-                       "Can't create arc from [" + id + "] to [" +
-                           records_[i]->id + "]");
-          failed[i] = true;
-          changed = true;
-          break;
-        }
-      }
+  // not be the file's. A work list keeps this linear in the arcs.
+  std::vector<std::vector<std::size_t>> children(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (handles[i] < 0) continue;
+    for (const std::string& id : records_[i]->parents) {
+      const auto found = index.find(id);
+      if (found != index.end()) children[found->second].push_back(i);
+    }
+  }
+  std::vector<std::size_t> pending;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (failed[i]) pending.push_back(i);
+  }
+  while (!pending.empty()) {
+    const std::size_t parent = pending.back();
+    pending.pop_back();
+    for (std::size_t child : children[parent]) {
+      if (failed[child]) continue;
+      ReportAtLine(records_[child]->line, qelta::kErrOutOfRange,
+                   "Can't create arc from [" + records_[parent]->id + "] to [" +
+                       records_[child]->id + "]");
+      failed[child] = true;
+      pending.push_back(child);
     }
   }
   for (std::size_t i = 0; i < count; ++i) {

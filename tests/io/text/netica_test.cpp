@@ -149,6 +149,24 @@ TEST(NeticaTest, LevelsAreBoundsOrPointValues) {
   }
 }
 
+TEST(NeticaTest, NodesOnACycleAndTheirChildrenAreLeftOut) {
+  VRN_network network;
+  ASSERT_EQ(ReadText(&network,
+                     "bnet N {\n"
+                     "node A { parents = (B); probs = ((1, 0), (0, 1)); };\n"
+                     "node B { parents = (A); probs = ((1, 0), (0, 1)); };\n"
+                     "node C { parents = (B); probs = ((1, 0), (0, 1)); };\n"
+                     "node D { probs = (0.5, 0.5); };\n"
+                     "};\n"),
+            qelta::kOk);
+  EXPECT_EQ(LogText(network),
+            "-2 (line 3) : Can't create arc from [A] to [B]\n"
+            "-2 (line 2) : Can't create arc from [B] to [A]\n"
+            "-2 (line 4) : Can't create arc from [B] to [C]\n");
+  EXPECT_EQ(network.GetNumberOfNodes(), 1);
+  EXPECT_GE(network.FindNode("D"), 0);
+}
+
 TEST(NeticaTest, TranslatesEquations) {
   const struct {
     const char* netica;
