@@ -6,7 +6,8 @@
 // the file gives them). BM_UpdateBeliefs/<name> times one update without
 // evidence; BM_UpdateBeliefs/<name>/evidence one with the evidence set of
 // QELTA_SHARED_DIR "/data/reference/<name>/evidence.tsv", for the networks
-// that have one. Values are invalidated (untimed) before every iteration so
+// that have one. BM_JunctionTree/<name>[/evidence] times the same update
+// by the junction tree per part (algorithm code 10). Values are invalidated (untimed) before every iteration so
 // that each one recomputes every belief. Networks are read on first use, so
 // --benchmark_filter=asia reads asia only.
 //
@@ -129,6 +130,30 @@ void BM_UpdateBeliefs(benchmark::State& state, const std::string& name,
   }
 }
 
+// The same update by the junction tree per part (algorithm code 10).
+void BM_JunctionTree(benchmark::State& state, const std::string& name,
+                     bool with_evidence) {
+  Loaded& loaded = Load(name, with_evidence);
+  if (!loaded.error.empty()) {
+    state.SkipWithError(loaded.error.c_str());
+    return;
+  }
+  VRN_network* network = loaded.network.get();
+  (void)network->SetDefaultBNAlgorithm(10);
+  for (auto _ : state) {
+    state.PauseTiming();
+    (void)network->InvalidateValues();
+    state.ResumeTiming();
+    const int status = network->UpdateBeliefs();
+    if (status != qelta::kOk) {
+      state.SkipWithError(
+          ("UpdateBeliefs answered " + std::to_string(status)).c_str());
+      break;
+    }
+  }
+  (void)network->SetDefaultBNAlgorithm(0);
+}
+
 // The names of the XMLBIF copies, sorted; empty when the folder is absent.
 std::vector<std::string> NetworkNames() {
   std::vector<std::string> names;
@@ -160,10 +185,17 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("BM_UpdateBeliefs/" + name).c_str(),
                                  BM_UpdateBeliefs, name, false)
         ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("BM_JunctionTree/" + name).c_str(),
+                                 BM_JunctionTree, name, false)
+        ->Unit(benchmark::kMillisecond);
     std::error_code error;
     if (fs::exists(kDataDir + "/reference/" + name + "/evidence.tsv", error)) {
       benchmark::RegisterBenchmark(
           ("BM_UpdateBeliefs/" + name + "/evidence").c_str(), BM_UpdateBeliefs,
+          name, true)
+          ->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark(
+          ("BM_JunctionTree/" + name + "/evidence").c_str(), BM_JunctionTree,
           name, true)
           ->Unit(benchmark::kMillisecond);
     }

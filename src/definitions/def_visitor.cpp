@@ -3,6 +3,9 @@
 #include "definitions/cpt.h"
 #include "definitions/decision.h"
 #include "definitions/node_def.h"
+#include "definitions/noisy_adder.h"
+#include "definitions/noisy_max.h"
+#include "definitions/qualitative.h"
 #include "definitions/truth_table.h"
 #include "definitions/utility.h"
 
@@ -11,10 +14,22 @@
 // Dispatch its case) together with the class.
 void VRN_nodeDefVisitor::VisitMau(VRN_mau&) {}
 void VRN_nodeDefVisitor::VisitEquation(VRN_equation&) {}
-void VRN_nodeDefVisitor::VisitDemorgan(VRN_demorgan&) {}
-void VRN_nodeDefVisitor::VisitCast(VRN_cast&) {}
-void VRN_nodeDefVisitor::VisitNoisyAdder(VRN_noisyAdder&) {}
-void VRN_nodeDefVisitor::VisitNoisyMAX(VRN_noisyMAX&) {}
+
+void VRN_nodeDefVisitor::VisitDemorgan(VRN_demorgan& definition) {
+  VisitDefault(definition);
+}
+
+void VRN_nodeDefVisitor::VisitCast(VRN_cast& definition) {
+  VisitDefault(definition);
+}
+
+void VRN_nodeDefVisitor::VisitNoisyAdder(VRN_noisyAdder& definition) {
+  VisitDefault(definition);
+}
+
+void VRN_nodeDefVisitor::VisitNoisyMAX(VRN_noisyMAX& definition) {
+  VisitDefault(definition);
+}
 
 void VRN_nodeDefVisitor::VisitUtility(VRN_utility& definition) {
   VisitDefault(definition);
@@ -47,6 +62,18 @@ void VRN_nodeDefVisitor::Dispatch(VRN_nodeDef& definition) {
       break;
     case qelta::kDefUtility:
       VisitUtility(static_cast<VRN_utility&>(definition));
+      break;
+    case qelta::kDefNoisyMax:
+      VisitNoisyMAX(static_cast<VRN_noisyMAX&>(definition));
+      break;
+    case qelta::kDefNoisyAdder:
+      VisitNoisyAdder(static_cast<VRN_noisyAdder&>(definition));
+      break;
+    case qelta::kDefDemorgan:
+      VisitDemorgan(static_cast<VRN_demorgan&>(definition));
+      break;
+    case qelta::kDefCast:
+      VisitCast(static_cast<VRN_cast&>(definition));
       break;
     default:
       break;

@@ -14,6 +14,9 @@
 #include "definitions/cpt.h"
 #include "definitions/decision.h"
 #include "definitions/discrete_def.h"
+#include "definitions/noisy_adder.h"
+#include "definitions/noisy_max.h"
+#include "definitions/qualitative.h"
 #include "definitions/truth_table.h"
 #include "definitions/utility.h"
 
@@ -303,6 +306,14 @@ VRN_nodeDef* VRN_nodeDef::Create(int type, VRN_network* network, int handle,
         return new VRN_decision(network, handle);
       case qelta::kDefUtility:
         return new VRN_utility(network, handle);
+      case qelta::kDefNoisyMax:
+        return new VRN_noisyMAX(network, handle);
+      case qelta::kDefNoisyAdder:
+        return new VRN_noisyAdder(network, handle);
+      case qelta::kDefDemorgan:
+        return new VRN_demorgan(network, handle);
+      case qelta::kDefCast:
+        return new VRN_cast(network, handle);
       default:
         return nullptr;
     }
@@ -326,6 +337,14 @@ VRN_nodeDef* VRN_nodeDef::CreateConverted(VRN_nodeDef* old, int type) {
         return new VRN_decision(info);
       case qelta::kDefUtility:
         return new VRN_utility(info);
+      case qelta::kDefNoisyMax:
+        return new VRN_noisyMAX(info);
+      case qelta::kDefNoisyAdder:
+        return new VRN_noisyAdder(info);
+      case qelta::kDefDemorgan:
+        return new VRN_demorgan(info);
+      case qelta::kDefCast:
+        return new VRN_cast(info);
       default:
         return nullptr;
     }
@@ -335,10 +354,16 @@ VRN_nodeDef* VRN_nodeDef::CreateConverted(VRN_nodeDef* old, int type) {
 }
 
 bool VRN_nodeDef::IsValidType(int type) {
-  // The canonical kinds, equation and MAU join this list as their classes
-  // are built.
+  // Equation and MAU join this list as their classes are built.
   return type == qelta::kDefCpt || type == qelta::kDefTruthTable ||
-         type == qelta::kDefDecision || type == qelta::kDefUtility;
+         type == qelta::kDefDecision || type == qelta::kDefUtility ||
+         type == qelta::kDefNoisyMax || type == qelta::kDefNoisyAdder ||
+         type == qelta::kDefDemorgan || type == qelta::kDefCast;
+}
+
+bool VRN_nodeDef::IsLazyType(int type) {
+  return type == qelta::kDefNoisyMax || type == qelta::kDefNoisyAdder ||
+         type == qelta::kDefDemorgan || type == qelta::kDefCast;
 }
 
 bool VRN_nodeDef::IsArcAllowed(int parent_type, int child_type) {

@@ -187,6 +187,20 @@ class VRN_nodeDef {
   // True when GetType() is one of the first `count` codes.
   bool IsTypeInList(const int* codes, int count) const;
 
+  // Temporal definitions of a plate node (node_def_temporal.cpp), owned by
+  // the network's temporal part. Null when the node is not a plate node or
+  // has no definition of that order.
+  VRN_nodeDef* GetPlateTemporalDefinition(int order) const;
+  const VRN_matrix* GetTemporalMatrix(int order) const;
+  const VRN_matrix* GetTemporalExpandedDefinition(int order) const;
+  // Overwrite the temporal definition of that order: -51 without a temporal
+  // part or matrix, -2 without a definition of that order, -4 when the item
+  // count (or the dimensions) differ.
+  [[nodiscard]] int SetTemporalDefinition(int order,
+                                          const VRN_doubleArray& items);
+  [[nodiscard]] int SetTemporalDefinitionFromMatrix(int order,
+                                                    const VRN_matrix& matrix);
+
   // ---- Factory.
 
   // A new definition of `type` for the node `handle`; `id` is the new node's
@@ -200,6 +214,9 @@ class VRN_nodeDef {
   static VRN_nodeDef* CreateConverted(VRN_nodeDef* old, int type);
   // True for the codes the factory can build.
   static bool IsValidType(int type);
+  // True for the canonical kinds, whose table is expanded from parameters
+  // on demand (noisy-MAX, noisy-adder, DeMorgan, CAST).
+  static bool IsLazyType(int type);
   // Whether a node of `parent_type` may be a parent of one of `child_type`.
   static bool IsArcAllowed(int parent_type, int child_type);
 

@@ -138,6 +138,25 @@ class VRN_nodeVal {
   void SetUpdateTag(int tag) { update_tag_ = tag; }
   const VRN_intArray& GetIndexingParents() const { return indexing_parents_; }
 
+  // ---- Evidence per time slice of a plate node (node_val_temporal.cpp).
+  // Slice 0 is the node's own evidence; later slices live in the network's
+  // temporal part. -51 unless the node is a plate node; -2 for a negative
+  // slice, one at or beyond the slice count, a bad outcome, no temporal
+  // part; virtual evidence is checked and normalised as SetVirtualEvidence
+  // does (-2, -3, -4).
+  int SetTemporalEvidence(int slice, int outcome);
+  int SetTemporalVirtualEvidence(int slice,
+                                 const std::vector<double>& likelihoods);
+  // -4 when a slice above 0 holds no evidence.
+  int ClearTemporalEvidence(int slice);
+  // The observed outcome of the slice, or -2.
+  int GetTemporalEvidence(int slice) const;
+  int GetTemporalVirtualEvidence(int slice, std::vector<double>* out) const;
+  bool IsTemporalEvidence(int slice) const;
+  bool IsTemporalVirtualEvidence(int slice) const;
+  // Whether any slice of the node holds evidence.
+  bool HasTemporalEvidence() const;
+
  protected:
   // Copy for Clone: flags, indexing parents and tag, bound to `network`.
   VRN_nodeVal(const VRN_nodeVal& other, VRN_network* network);

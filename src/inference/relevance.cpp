@@ -2,7 +2,9 @@
 // splits it into independent parts (see relevance.h).
 #include "inference/relevance.h"
 
+#include <algorithm>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "network/change_guards.h"
@@ -11,6 +13,7 @@
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "definitions/noisy_max.h"
 #include "inference/table_columns.h"
 
 namespace qelta {
@@ -318,6 +321,12 @@ class RelevanceBuilder {
   }
 
   void Build(bool propagated_evidence);
+  // Noisy-MAX decomposition: the number of auxiliary records of node h
+  // (0 when it is not decomposed), and the wiring of a decomposed node's
+  // auxiliary records (`first` the first of them) and own record.
+  int AuxiliaryCount(const VRN_node& node, int limit) const;
+  void Decompose(VRN_relevanceNode* own, int first, int auxiliaries, int limit,
+                 const std::vector<int>& record_of);
   void RemoveBarren();
   void MarkBarrenFrom(VRN_relevanceNode* record);
   void PropagateDeterministic(VRN_relevanceNode* start);
@@ -342,7 +351,24 @@ void RelevanceBuilder::Build(bool propagated_evidence) {
   for (int h = network_->GetFirstNode(); h >= 0; h = network_->GetNextNode(h)) {
     if (network_->GetNode(h)->Value()->HasVirtualEvidence()) ++virtual_count;
   }
-  const int record_count = network_->GetNumberOfNodes() + virtual_count;
+  // Noisy-MAX nodes with more parents than the limit get auxiliary records
+  // (taken after every other record) and no table of their own here.
+  const int limit = (flags_ & kRelevanceNoisyMaxDecomp) != 0 &&
+                            network_->IsNoisyDecomp()
+                        ? network_->GetNoisyDecompLimit()
+                        : 0;
+  std::vector<int> auxiliaries;
+  int auxiliary_count = 0;
+  if (limit > 1) {
+    auxiliaries.assign(slots > 0 ? slots : 0, 0);
+    for (int h = network_->GetFirstNode(); h >= 0;
+         h = network_->GetNextNode(h)) {
+      auxiliaries[h] = AuxiliaryCount(*network_->GetNode(h), limit);
+      auxiliary_count += auxiliaries[h];
+    }
+  }
+  const int record_count =
+      network_->GetNumberOfNodes() + virtual_count + auxiliary_count;
   RelevanceBlock* block = RelevanceBlock::Create(record_count);
   graph_.Reserve(record_count);
 
@@ -360,6 +386,7 @@ void RelevanceBuilder::Build(bool propagated_evidence) {
         graph_.Add(block->Take(nullptr));
       }
     }
+    for (int i = 0; i < auxiliary_count; ++i) graph_.Add(block->Take(nullptr));
   } catch (...) {
     block->FreeIfUnused();
     throw;
@@ -375,22 +402,45 @@ void RelevanceBuilder::Build(bool propagated_evidence) {
         (propagated_evidence && value->HasFlags(kValFlagPropagated))) {
       record->evidence_ = value->GetEvidence();
     }
-    const VRN_matrix* table = node->Definition()->GetExpandedDefinition();
-    record->BorrowTable(table);
-    // Every algorithm computes with distributions: a table stored with
-    // columns that are not (sums of 0.7 or 15, all zeros) is taken with each
-    // column normalised, a zero one uniform, from a private copy.
-    if (table != nullptr && ClassifyColumns(*table) == kColumnsUnnormalised) {
-      VRN_matrix* copy = record->MutableTable();
-      if (copy == nullptr) throw std::bad_alloc();
-      (void)copy->Normalize();
+    const bool decomposed = limit > 1 && auxiliaries[node->Handle()] > 0;
+    if (!decomposed) {
+      const VRN_matrix* table = node->Definition()->GetExpandedDefinition();
+      record->BorrowTable(table);
+      // A canonical node whose table cannot be expanded (too large for
+      // memory) cannot take part: the run fails as out of memory.
+      if (table == nullptr &&
+          VRN_nodeDef::IsLazyType(node->Definition()->GetType())) {
+        throw std::bad_alloc();
+      }
+      // Every algorithm computes with distributions: a table stored with
+      // columns that are not (sums of 0.7 or 15, all zeros) is taken with
+      // each column normalised, a zero one uniform, from a private copy.
+      if (table != nullptr &&
+          ClassifyColumns(*table) == kColumnsUnnormalised) {
+        VRN_matrix* copy = record->MutableTable();
+        if (copy == nullptr) throw std::bad_alloc();
+        (void)copy->Normalize();
+      }
+      const VRN_intArray& parents = node->Parents();
+      record->parents_.Reserve(parents.GetSize());
+      for (int p : parents) record->parents_.Add(graph_[record_of[p]]);
     }
-    const VRN_intArray& parents = node->Parents();
-    record->parents_.Reserve(parents.GetSize());
-    for (int p : parents) record->parents_.Add(graph_[record_of[p]]);
     const VRN_intArray& children = node->Children();
     record->children_.Reserve(children.GetSize());
-    for (int c : children) record->children_.Add(graph_[record_of[c]]);
+    for (int c : children) {
+      // A decomposed child is wired by its decomposition.
+      if (limit > 1 && auxiliaries[c] > 0) continue;
+      record->children_.Add(graph_[record_of[c]]);
+    }
+  }
+  if (auxiliary_count > 0) {
+    int next = node_records + virtual_count;
+    for (int i = 0; i < node_records; ++i) {
+      const int count = auxiliaries[graph_[i]->node_->Handle()];
+      if (count == 0) continue;
+      Decompose(graph_[i], next, count, limit, record_of);
+      next += count;
+    }
   }
 
   // Virtual evidence: an observed two-outcome child whose column i holds
@@ -422,6 +472,117 @@ void RelevanceBuilder::Build(bool propagated_evidence) {
     auxiliary->parents_.Add(record);
     record->children_.Add(auxiliary);
     (void)auxiliary->SetDerivedEvidence(0);
+  }
+}
+
+namespace {
+
+// The groups a decomposition of `inputs` inputs combines, limit L per
+// group: each level cuts its inputs into groups of L; the first group and
+// every complete one are combined, a trailing short group is carried.
+int CombinationCount(int inputs, int limit) {
+  int combinations = 0;
+  while (inputs > 1) {
+    const int complete = inputs / limit;
+    const int rest = inputs % limit;
+    const int combined = complete > 0 ? complete : 1;
+    combinations += combined;
+    inputs = combined + (complete > 0 ? rest : 0);
+  }
+  return combinations;
+}
+
+}  // namespace
+
+int RelevanceBuilder::AuxiliaryCount(const VRN_node& node, int limit) const {
+  if (node.Definition()->GetType() != kDefNoisyMax ||
+      node.Value()->HasFlags(kValFlagRoot) ||
+      node.Parents().GetSize() <= limit) {
+    return 0;
+  }
+  return CombinationCount(node.Parents().GetSize(), limit) - 1;
+}
+
+void RelevanceBuilder::Decompose(VRN_relevanceNode* own, int first,
+                                 int auxiliaries, int limit,
+                                 const std::vector<int>& record_of) {
+  const auto* noisy =
+      static_cast<const VRN_noisyMAX*>(own->node_->Definition());
+  const VRN_matrix& parameters = noisy->Parameters();
+  const int k = parameters.GetSize(1);
+  const double* items = parameters.GetItems().Items();
+  // An input: a parent record with its parent index, or a combined record
+  // (index -1).
+  struct Input {
+    VRN_relevanceNode* record;
+    int parent;
+  };
+  std::vector<Input> inputs;
+  const VRN_intArray& parents = own->node_->Parents();
+  for (int i = 0; i < parents.GetSize(); ++i) {
+    inputs.push_back({graph_[record_of[parents[i]]], i});
+  }
+  VRN_intArray identity;
+  identity.FillIdentity(k);
+  int used = 0;
+  auto combine = [&](const Input* group, int count) {
+    std::vector<VRN_intArray> strengths;
+    int columns = 1;
+    for (int g = 0; g < count; ++g) {
+      strengths.push_back(group[g].parent >= 0
+                              ? noisy->GetParentOutcomeStrengths(group[g].parent)
+                              : identity);
+      columns += strengths.back().GetSize();
+    }
+    VRN_matrix combined;
+    const int sizes[2] = {columns, k};
+    if (combined.SetDimensionSizes(sizes, 2) != kOk) throw std::bad_alloc();
+    double* to = combined.GetItems().Items();
+    int column = 0;
+    for (int g = 0; g < count; ++g) {
+      const int width = strengths[g].GetSize();
+      if (group[g].parent >= 0) {
+        const int offset = noisy->GetParentColumnOffset(group[g].parent);
+        std::copy(items + offset * k, items + (offset + width) * k,
+                  to + column * k);
+      } else {
+        for (int c = 0; c < width; ++c) {
+          for (int j = 0; j < k; ++j) to[(column + c) * k + j] = c == j;
+        }
+      }
+      column += width;
+    }
+    // The node's leak enters once, at the first combination.
+    for (int j = 0; j < k; ++j) {
+      to[column * k + j] = used == 0 ? items[noisy->GetLeakColumn() * k + j]
+                                     : (j == k - 1 ? 1.0 : 0.0);
+    }
+    VRN_relevanceNode* target = used < auxiliaries ? graph_[first + used] : own;
+    ++used;
+    std::unique_ptr<VRN_matrix> table(new VRN_matrix);
+    if (VRN_noisyMAX::Expand(combined, strengths, table.get()) != kOk) {
+      throw std::bad_alloc();
+    }
+    target->OwnTable(table.release());
+    target->parents_.Reserve(count);
+    for (int g = 0; g < count; ++g) {
+      target->parents_.Add(group[g].record);
+      group[g].record->children_.Add(target);
+    }
+    return Input{target, -1};
+  };
+  while (inputs.size() > 1) {
+    std::vector<Input> next;
+    const int size = static_cast<int>(inputs.size());
+    for (int at = 0; at < size; at += limit) {
+      const int count = size - at < limit ? size - at : limit;
+      if (count == limit || at == 0) {
+        next.push_back(combine(inputs.data() + at, count));
+      } else {
+        next.insert(next.end(), inputs.begin() + at, inputs.end());
+      }
+    }
+    inputs.swap(next);
   }
 }
 

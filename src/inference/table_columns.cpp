@@ -39,6 +39,9 @@ int ClassifyColumns(const VRN_matrix& table) {
 int VRN_CheckInferenceTables(VRN_network* network) {
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     VRN_node* node = network->GetNode(h);
+    // A canonical node's table is computed from parameters checked when
+    // they were set; expanding it here would defeat decomposition.
+    if (VRN_nodeDef::IsLazyType(node->Definition()->GetType())) continue;
     const VRN_matrix* table = node->Definition()->GetExpandedDefinition();
     if (table == nullptr ||
         qelta::ClassifyColumns(*table) != qelta::kColumnsInvalid) {

@@ -235,6 +235,19 @@ VRN_nodeDef* GetMauDef(const VRN_network& network, int handle) {
   return DefinitionOfKind(network, handle, kTypeMau, "MAU");
 }
 
+int CheckIsTemporalChild(JNIEnv* env, const VRN_network& network, int child,
+                         int order, jstring parent_id) {
+  VRN_node* node = ValidateNodeHandle(network, child);
+  (void)NodeIdToHandle(env, network, parent_id);
+  // Temporal arcs belong to the temporal part of a dynamic network, which
+  // this build does not create: no node has temporal parents.
+  JavaStringToNative id(env, parent_id);
+  throw std::invalid_argument("Node '" + NodeId(*node) +
+                              "' is not a temporal child of node '" +
+                              id.str() + "' with order " +
+                              std::to_string(order));
+}
+
 // ---------------------------------------------------------------- submodels
 
 int FindMainSubmodel(const VRN_network& network) {

@@ -97,6 +97,12 @@ void ValidateDefinitionArraySize(JNIEnv* env, const VRN_node& node,
 int CheckIsChild(JNIEnv* env, const VRN_network& network, int child,
                  jstring parent_id);
 
+// The index of parent_id's node among the child's temporal parents of that
+// order. Fails as ValidateNodeHandle (child), as NodeIdToHandle (parent), or
+// with "Node '" + child id + "' is not a temporal child of node '" + parent
+// id + "' with order " + order.
+int CheckIsTemporalChild(JNIEnv* env, const VRN_network& network, int child,
+                         int order, jstring parent_id);
 // The node's definition when it has the named kind (type code 146, 82, 4 or
 // 520). Fail as ValidateNodeHandle, or with "Node '" + id + "' must be of
 // type " + "NoisyMax" / "DeMorgan" / "Equation" / "MAU".

@@ -71,17 +71,29 @@ jobject AnnealedMap(JNIEnv* env, jobject obj, jintArray map_nodes,
   VRN_network& net = Net(env, obj);
   int seed = 0;
   if (tuning != nullptr) {
-    // A record the network refuses leaves its earlier tuning in force.
-    static_cast<void>(
-        net.SetAnnealedMapTuning(TuningFromJava(env, tuning, &seed)));
+    // Searching with an older tuning than the one asked for would answer a
+    // different question: a refused record fails the call.
+    const int status = net.SetAnnealedMapTuning(TuningFromJava(env, tuning, &seed));
+    if (status != qelta::kOk) ReportError("AnnealedMAP", status);
   }
   // The engine would index its node slots with these; refuse strangers here.
   const std::vector<jint> handles = qelta::jni::CopyFromJava<jint>(env, map_nodes);
   for (jint handle : handles) ValidateNodeHandle(net, handle);
-  // The annealing search (with the evidence, the MAP nodes and the seed) is
-  // not part of the engine yet.
-  static_cast<void>(seed);
-  ReportError("AnnealedMAP", qelta::kErrWrongNodeType);
+  std::vector<std::pair<int, int>> evidence;
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    const VRN_nodeVal* value = net.GetNode(h)->Value();
+    if (value->HasEvidence()) evidence.emplace_back(h, value->GetEvidence());
+  }
+  std::vector<int> assignment;
+  double best = 0.0, evidence_probability = 0.0;
+  const int status =
+      net.AnnealedMAP(evidence, std::vector<int>(handles.begin(), handles.end()),
+                      &assignment, &best, &evidence_probability, seed);
+  if (status != qelta::kOk) ReportError("AnnealedMAP", status);
+  qelta::jni::LocalRef<jintArray> outcomes(
+      env, qelta::jni::NewJavaArray<jint>(env, assignment));
+  return qelta::jni::NewJavaObject(env, "qelta/AnnealedMapResults", "(DD[I)V",
+                                   best, evidence_probability, outcomes.get());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cassert>
 
 #include "network/cases.h"
+#include "network/dbn.h"
 #include "base/error_log.h"
 #include "network/node.h"
 #include "base/random.h"
@@ -90,7 +91,7 @@ void VRN_network::ClearContents() {
   submodels_ = nullptr;
   delete cases_;
   cases_ = nullptr;
-  // The temporal part is an owned part of a later build; none exists yet.
+  delete dbn_;
   dbn_ = nullptr;
   delete extFunctions_;
   extFunctions_ = nullptr;
@@ -154,6 +155,9 @@ int VRN_network::Copy(const VRN_network& other, int copyFlags) {
       cases_ = new VRN_caseList(this, *other.cases_);
     }
     submodels_ = new VRN_submodelTable(*other.submodels_, this);
+    if ((copyFlags & qelta::kCopyNoTemporal) == 0 && other.dbn_ != nullptr) {
+      dbn_ = new VRN_dbn(this, *other.dbn_);
+    }
     if (other.tableCache_ != nullptr) {
       tableCache_ =
           std::make_unique<std::deque<VRN_tableCacheEntry>>(*other.tableCache_);

@@ -25,6 +25,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "base/arrays.h"
@@ -39,6 +40,7 @@ class VRN_dbn;
 class VRN_extFunctionContainer;
 class VRN_errorLog;
 class VRN_randomGenerator;
+class Mutator;
 class VRN_header;
 struct VRN_layoutOptions;
 // file input/output
@@ -407,23 +409,62 @@ class VRN_network {
   // with "Unknown File Format" (or a message naming a text format this
   // build does not provide).
   VRN_fileFormat* CreateFormat(const char* name, int& format);
-  // Number of time slices of a dynamic network; 0 without a temporal part.
+  // Number of time slices of a dynamic network; 0 without a temporal part
+  // (none is created).
   int GetNumberOfSlices() const;
   // Temporal type of node h (0 normal, 1 anchor, 2 terminal, 3 plate); -2
   // for a bad handle.
   int GetTemporalType(int handle) const;
 
+  // ---------------------------------------------- dynamic networks (temporal)
+  // (bodies in network_dbn.cpp) The temporal part, created when absent.
+  VRN_dbn* EnsureDbn();
+  // Forward to the temporal part, created on demand (see network/dbn.h).
+  // Arc and slice-count edits, and every other change of temporal data,
+  // invalidate the values when relevance reasoning is on.
+  int AddTemporalArc(int parent, int child, int order);
+  int RemoveTemporalArc(int parent, int child, int order);
+  bool TemporalArcExists(int parent, int child, int order);
+  int GetTemporalParents(int node, int order, VRN_intArray& out);
+  int GetTemporalChildren(int node, std::vector<std::pair<int, int>>& out);
+  int GetTemporalOrders(int node, VRN_intArray& out);
+  int GetMaxNodeTemporalOrder(int node);
+  // 0 without a temporal part (none created); -1 for one without arcs.
+  int GetMaxTemporalOrder() const;
+  int GetUnrolledParents(int node, int order,
+                         std::vector<std::pair<int, int>>& out);
+  int GetAllUnrolledParents(int node, std::vector<std::pair<int, int>>& out);
+  // 0, or -4 for count < 1.
+  int SetNumberOfSlices(int count);
+  // Evidence of node in a slice (slice 0: the node's own evidence); the
+  // checks of VRN_nodeVal::SetTemporalEvidence. -2 for a bad handle.
+  int SetTemporalEvidence(int node, int slice, int outcome);
+  // Unrolls into target (see VRN_dbn::UnrollNetwork); -2 without a temporal
+  // part.
+  int UnrollNetwork(VRN_network& target, std::vector<int>& map);
+  // Changes node h's temporal type: -2 bad handle; 0 when unchanged; the
+  // temporal part's refusal (-2, -4); else the type is stored and the case
+  // list told. 0.
+  int setNodeTemporalType(int handle, int type);
+  // With relevance reasoning on and some plate node present: every value is
+  // invalidated (plate values hold all slices, and the relevance walk sees
+  // only ordinary arcs).
+  void InvalidateIfDynamic();
+  // True when some live node has the plate temporal type.
+  bool HasPlateNode() const;
+
   // ------------------------------------------------------- belief updating
   // Brings every value up to date with the current evidence and targets by
   // the dispatcher (RunInference): the Bayesian-network algorithm of the
   // network's code for a network of chance nodes. Answers the routine's
-  // status: 0; -42 when a join tree does not fit; -43 when (code 0) some
-  // marginal summed to zero, those nodes then being left invalid; -2 for a
-  // code whose algorithm is not available in this build ("Algorithm code N
-  // is not available" logged) and for node kinds this build cannot update.
+  // status: 0; -42 when a join tree does not fit; -43 when (codes 0, 2, 10)
+  // some marginal summed to zero, those nodes then being left invalid; -5
+  // when a sampler got no useful sample; -1 when polytree propagation meets
+  // a loop; -2 for node kinds this build cannot update.
   int UpdateBeliefs();
   // Empties the table cache and runs the routine of the Bayesian-network
-  // algorithm code (exact codes 0, 11 and 12); -2 for any other code.
+  // algorithm code 0 to 12 (see inference/bn_routines.h); -2 for any
+  // other code.
   int RunBNAlgorithm();
   // The probability of the observed evidence into p, by join-tree
   // clustering with the chain rule as fallback (chainRuleOnly: the chain
@@ -432,6 +473,37 @@ class VRN_network {
   // options are left as they were; values without evidence may be left
   // invalid.
   bool CalcPropEvidence(double& p, bool chainRuleOnly);
+
+  // The most probable joint outcomes of mapNodes given the observed
+  // evidence pairs (handle, outcome) and the network's virtual evidence,
+  // by annealed search on a private copy with the stored tuning and seed
+  // (bodies in inference/annealed_map.cpp). Answers 0 with one outcome per
+  // MAP node (in the order given; a MAP node with evidence keeps it), the
+  // assignment's probability given the evidence and the evidence's
+  // probability. Answers -2 for a bad or repeated handle, -51 for a MAP
+  // node that is not a discrete chance node, -43 for impossible evidence,
+  // or a failing update's status; then nothing is returned. This network
+  // is never changed.
+  int AnnealedMAP(const std::vector<std::pair<int, int>>& evidence,
+                  const std::vector<int>& mapNodes, std::vector<int>* assignment,
+                  double* bestProbability, double* evidenceProbability,
+                  int seed);
+
+  // --------------------------------------------- parameter randomization
+  // (bodies in network_parameters.cpp)
+  // Gives every node (nodes null) or every listed node, in list order,
+  // random tables drawn with generator (null: the network's own, created
+  // from the seed on first use); truth tables stay deterministic. Changed
+  // nodes lose their propagated evidence; one update follows under
+  // automatic updating. Answers 0, or -2 at the first bad handle (the
+  // nodes before it stay changed).
+  int RandomizeParameters(VRN_randomGenerator* generator,
+                          const std::vector<int>* nodes);
+  // The same with uniform tables (definitions without them are left).
+  int UniformizeParameters(const std::vector<int>* nodes);
+  // Applies mutator to the definitions as above, relevance reasoning off
+  // meanwhile. Answers 0, or -2 at the first bad handle.
+  int ApplyMutator(const std::vector<int>* nodes, Mutator& mutator);
 
   // ------------------------------------------ graph queries, orders, layouts
   // Number of arcs on the longest directed path; 0 without arcs.

@@ -15,6 +15,7 @@
 #include "network/change_guards.h"
 #include "base/error_log.h"
 #include "network/network.h"
+#include "network/dbn.h"
 #include "network/node.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
@@ -207,8 +208,15 @@ int VRN_network::AddArc(int parent, int child, int layer) {
     DropArcEntries(parent, child);
     return errorLog_->LogError(status, "Arc rejected by child node");
   }
-  // The temporal part, an owned part of later builds, would hear of the arc
-  // here.
+  if (dbn_ != nullptr) {
+    // Holders that cannot take the parent refuse the whole arc.
+    status = dbn_->OnArcAdded(parent, child);
+    if (status != qelta::kOk) {
+      (void)child_def->RemoveParent(parent);
+      DropArcEntries(parent, child);
+      return status;
+    }
+  }
   (void)OnArcAdded(parent, child);
   return qelta::kOk;
 }
@@ -239,6 +247,7 @@ int VRN_network::RemoveArc(int parent, int child, int layer) {
   }
   VRN_autoUpdateGuard guard(this, true);
   orderValid_ = 0;
+  if (dbn_ != nullptr) (void)dbn_->OnArcRemoving(parent, child);
   // The definition drops the parent's dimension while the lists still hold
   // the arc, so it can find the parent's position.
   (void)child_node->Definition()->RemoveParent(parent);
@@ -313,6 +322,8 @@ int VRN_network::ReorderParents(int handle, const VRN_intArray& order) {
     VRN_intArray inverse(order.GetSize());
     for (int i = 0; i < order.GetSize(); ++i) inverse[order[i]] = i;
     (void)node->Parents().Permute(inverse);
+  } else if (dbn_ != nullptr) {
+    status = dbn_->OnParentsReordered(handle, order);
   }
   return status;
 }

@@ -8,6 +8,7 @@
 #include "definitions/node_def.h"
 #include "network/change_guards.h"
 #include "network/network.h"
+#include "network/dbn.h"
 #include "network/node.h"
 #include "base/status.h"
 #include "definitions/node_val.h"
@@ -167,6 +168,17 @@ bool VRN_network::ChainRuleEvidence(double& p) {
 }
 
 bool VRN_network::CalcPropEvidence(double& p, bool chainRuleOnly) {
+  if (numNodes_ > 0 && HasPlateNode()) {
+    // The evidence of every slice counts: ask the unrolled network.
+    VRN_network unrolled;
+    std::vector<int> map;
+    if (EnsureDbn()->UnrollNetwork(unrolled, map) != qelta::kOk) {
+      p = -1.0;
+      return false;
+    }
+    (void)unrolled.ErrorLog()->RedirectToLog(errorLog_);
+    return unrolled.CalcPropEvidence(p, chainRuleOnly);
+  }
   // Decisions and utilities have no distribution: the evidence has no
   // probability until a policy fixes the decisions.
   for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {

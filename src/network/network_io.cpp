@@ -9,6 +9,7 @@
 
 #include "base/error_log.h"
 #include "network/network.h"
+#include "network/dbn.h"
 #include "network/node.h"
 #include "base/status.h"
 #include "io/format.h"
@@ -269,8 +270,7 @@ int VRN_network::Save(const char* name, std::string* text, int format,
 // --------------------------------------------- temporal data the files use
 
 int VRN_network::GetNumberOfSlices() const {
-  // Slices belong to the temporal part, which this build does not create.
-  return 0;
+  return dbn_ != nullptr ? dbn_->GetNumberOfSlices() : 0;
 }
 
 int VRN_network::GetTemporalType(int handle) const {

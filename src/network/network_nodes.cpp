@@ -8,6 +8,7 @@
 #include "network/change_guards.h"
 #include "base/error_log.h"
 #include "network/network.h"
+#include "network/dbn.h"
 #include "network/node.h"
 #include "base/status.h"
 #include "base/strings.h"
@@ -162,8 +163,7 @@ int VRN_network::DeleteNode(int handle) {
   freeSlots_.insert(handle);
   --numNodes_;
   if (cases_ != nullptr) cases_->OnNodeDeleted(handle);
-  // The temporal part, an owned part of a later build, would drop the node
-  // here.
+  if (dbn_ != nullptr) dbn_->OnNodeDeleted(handle);
   return qelta::kOk;
 }
 
@@ -211,6 +211,11 @@ int VRN_network::OnOutcomeInserted(int handle, int position) {
   if (node == nullptr) return qelta::kErrOutOfRange;
   int result = node->OnOutcomeInserted(position);
   if (cases_ != nullptr) cases_->OnOutcomeInserted(handle, position);
+  if (dbn_ != nullptr) {
+    const int status = dbn_->OnOutcomeInserted(handle, position);
+    if (result == qelta::kOk) result = status;
+    InvalidateIfDynamic();
+  }
   return result;
 }
 
@@ -219,6 +224,11 @@ int VRN_network::OnOutcomeDeleted(int handle, int position) {
   if (node == nullptr) return qelta::kErrOutOfRange;
   int result = node->OnOutcomeDeleted(position);
   if (cases_ != nullptr) cases_->OnOutcomeDeleted(handle, position);
+  if (dbn_ != nullptr) {
+    const int status = dbn_->OnOutcomeRemoved(handle, position);
+    if (result == qelta::kOk) result = status;
+    InvalidateIfDynamic();
+  }
   return result;
 }
 
@@ -227,12 +237,21 @@ int VRN_network::OnOutcomesReordered(int handle, const VRN_intArray& order) {
   if (node == nullptr) return qelta::kErrOutOfRange;
   int result = node->OnOutcomesReordered(order);
   if (cases_ != nullptr) cases_->OnOutcomesReordered(handle, order);
+  if (dbn_ != nullptr) {
+    const int status = dbn_->OnOutcomesReordered(handle, order);
+    if (result == qelta::kOk) result = status;
+    InvalidateIfDynamic();
+  }
   return result;
 }
 
 int VRN_network::OnNodeTypeChanged(int handle, int newType) {
   if (GetNode(handle) == nullptr) return qelta::kErrOutOfRange;
   if (cases_ != nullptr) cases_->OnDefinitionTypeChanged(handle, newType);
-  // The temporal part, an owned part of a later build, would hear of it too.
+  if (dbn_ != nullptr) {
+    const int status = dbn_->OnDefinitionTypeChanged(handle);
+    InvalidateIfDynamic();
+    return status;
+  }
   return qelta::kOk;
 }

@@ -17,6 +17,7 @@
 #include "network/change_guards.h"
 #include "base/error_log.h"
 #include "network/network.h"
+#include "network/dbn.h"
 #include "network/node.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
@@ -37,6 +38,24 @@ const VRN_matrix* InferenceView(const VRN_matrix* table,
   scratch->reset(new VRN_matrix(*table));
   (void)(*scratch)->Normalize();
   return scratch->get();
+}
+
+// The table the evidence bookkeeping reads for `definition`. A canonical
+// node's table is expanded from its parameters on demand; past this many
+// cells (a noisy-MAX node with very many parents, which inference handles
+// by decomposition) the bookkeeping does without it rather than build it.
+constexpr double kHookTableCells = 1 << 22;
+
+const VRN_matrix* HookTable(const VRN_network& network,
+                            VRN_nodeDef* definition) {
+  if (VRN_nodeDef::IsLazyType(definition->GetType())) {
+    double cells = definition->GetNumberOfOutcomes();
+    for (int parent : definition->GetParents()) {
+      cells *= network.GetNode(parent)->Definition()->GetDiscreteOutcomeCount();
+    }
+    if (cells > kHookTableCells) return nullptr;
+  }
+  return definition->GetExpandedDefinition();
 }
 
 using qelta::kMarkAncestor;
@@ -364,8 +383,8 @@ class EvidencePropagation {
         continue;
       }
       std::unique_ptr<VRN_matrix> scratch;
-      const VRN_matrix* table = InferenceView(
-          child->Definition()->GetExpandedDefinition(), &scratch);
+      const VRN_matrix* table =
+          InferenceView(HookTable(*net_, child->Definition()), &scratch);
       if (table == nullptr) continue;
       const int outcomes = table->GetSize(table->GetDimensionCount() - 1);
       while (frame.outcome < outcomes) {
@@ -392,7 +411,7 @@ class EvidencePropagation {
   int StepUp(Frame& frame, const VRN_node& node, int* next) {
     std::unique_ptr<VRN_matrix> scratch;
     const VRN_matrix* table =
-        InferenceView(node.Definition()->GetExpandedDefinition(), &scratch);
+        InferenceView(HookTable(*net_, node.Definition()), &scratch);
     if (table == nullptr) return qelta::kOk;
     const VRN_intArray& parents = node.Parents();
     for (; frame.index < parents.GetSize(); ++frame.index) {
@@ -479,6 +498,7 @@ int UpdateRelevance(VRN_network* net, int h, int extra_parent) {
   }
   walk.Run();
   walk.InvalidateDecisionsIfNeeded();
+  net->InvalidateIfDynamic();
   return qelta::kOk;
 }
 
@@ -532,6 +552,7 @@ int VRN_network::ClearAllEvidence() {
       (void)value->ClearEvidence();
     }
   }
+  if (dbn_ != nullptr) dbn_->ClearAllTemporalEvidence();
   EmptyTableCache();
   for (size_t h = 0; h < nodes_.size(); ++h) {
     if (nodes_[h] != nullptr) InvalidateValue(static_cast<int>(h));
@@ -601,7 +622,7 @@ int VRN_network::CheckImpossibleEvidence(int handle) {
   VRN_nodeVal* value = node->Value();
   std::unique_ptr<VRN_matrix> scratch;
   const VRN_matrix* table =
-      InferenceView(definition->GetExpandedDefinition(), &scratch);
+      InferenceView(HookTable(*this, definition), &scratch);
   const int own = value->HasEvidence() ? value->GetEvidence() : -1;
   VRN_intArray coords;
   if (table != nullptr && own >= 0 &&
@@ -626,6 +647,7 @@ int VRN_network::CheckImpossibleEvidence(int handle) {
     status = EvidencePropagation(this).Run(handle);
   }
   walk.InvalidateDecisionsIfNeeded();
+  InvalidateIfDynamic();
   return status;
 }
 

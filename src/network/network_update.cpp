@@ -7,6 +7,8 @@
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "inference/bn_algorithms.h"
+#include "inference/bn_routines.h"
+#include "network/dbn.h"
 
 namespace {
 
@@ -45,10 +47,8 @@ int VRN_network::RunInference() {
   for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
     const VRN_node* node = nodes_[h];
     if (node->GetTemporalType() == kPlateTemporalType) {
-      // Dynamic networks are updated through their unrolled copy, which
-      // this build cannot make yet.
-      return errorLog_->LogError(qelta::kErrOutOfRange,
-                                 "Temporal belief updating is not available");
+      // Dynamic networks are updated through their unrolled copy.
+      return EnsureDbn()->UpdateBeliefs();
     }
     const int type = node->Definition()->GetType();
     if (type == qelta::kDefDecision || type == qelta::kDefUtility ||
@@ -82,16 +82,31 @@ int VRN_network::RunBNAlgorithm() {
   switch (bnAlgorithm_) {
     case 0:
       return VRN_UpdateClustering(this);
+    case 1:
+      return VRN_UpdateRejectionSampling(this);
+    case 2:
+      return VRN_UpdatePolytree(this);
+    case 3:
+    case 5:
+      return VRN_UpdateEvidenceWeightedSampling(this);
+    case 4:
+      return VRN_UpdateImportanceSampling(this);
+    case 6:
+      return VRN_UpdateEvidenceParentSampling(this);
+    case 7:
+      return VRN_UpdateSampling7(this);
+    case 8:
+      return VRN_UpdateSampling8(this);
+    case 9:
+      return VRN_UpdateSampling9(this);
+    case 10:
+      return VRN_UpdateJoinTree(this);
     case 11:
       return VRN_UpdateRelevanceDecomposition(this);
     case 12:
       return VRN_UpdateRelevanceDecomposition2(this);
     default:
       break;
-  }
-  if (bnAlgorithm_ >= 1 && bnAlgorithm_ <= 10) {
-    return errorLog_->Logf(qelta::kErrOutOfRange,
-                           "Algorithm code %d is not available", bnAlgorithm_);
   }
   return qelta::kErrOutOfRange;
 }

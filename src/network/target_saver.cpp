@@ -26,6 +26,19 @@ VRN_targetEvidenceSaver::VRN_targetEvidenceSaver(VRN_network* network,
     if (record.kind != qelta::kEvidenceNone) {
       evidence_.push_back(SavedEvidence{NodeRef{h, node->GetId()}, record});
     }
+    // ClearAllEvidence erases the other slices' evidence as well.
+    const int slices = network->GetNumberOfSlices();
+    for (int s = 1; s < slices && node->Value()->HasTemporalEvidence(); ++s) {
+      SavedSlice saved{NodeRef{h, node->GetId()}, s, -1, {}};
+      if (node->Value()->IsTemporalEvidence(s)) {
+        saved.outcome = node->Value()->GetTemporalEvidence(s);
+      } else if (!node->Value()->IsTemporalVirtualEvidence(s) ||
+                 node->Value()->GetTemporalVirtualEvidence(s, &saved.soft) !=
+                     qelta::kOk) {
+        continue;
+      }
+      slices_.push_back(std::move(saved));
+    }
   }
 }
 
@@ -81,6 +94,18 @@ int VRN_targetEvidenceSaver::Restore() {
         if (result == qelta::kOk) result = status;
       } else if (restored_node < 0) {
         restored_node = saved.node.handle;
+      }
+    }
+    for (const SavedSlice& saved : slices_) {
+      if (!IsSameNode(saved.node)) continue;
+      VRN_nodeVal* value = network_->GetNode(saved.node.handle)->Value();
+      const int status =
+          saved.outcome >= 0
+              ? value->SetTemporalEvidence(saved.slice, saved.outcome)
+              : value->SetTemporalVirtualEvidence(saved.slice, saved.soft);
+      if (status != qelta::kOk) {
+        (void)LogFailure(status, "Slice evidence", saved.node);
+        if (result == qelta::kOk) result = status;
       }
     }
   }

@@ -62,8 +62,18 @@ class VRN_targetEvidenceSaver {
   int RestoreEvidence(const SavedEvidence& saved);
   int LogFailure(int code, const char* what, const NodeRef& ref);
 
+  // Evidence of a plate node in slice 1 or later (outcome, or likelihoods
+  // when outcome is -1).
+  struct SavedSlice {
+    NodeRef node;
+    int slice;
+    int outcome;
+    std::vector<double> soft;
+  };
+
   VRN_network* network_;
   std::vector<SavedEvidence> evidence_;  // in handle order
+  std::vector<SavedSlice> slices_;       // in handle order
   std::vector<NodeRef> targets_;         // in handle order
   std::uint8_t relevanceWasOn_;
   std::uint8_t keepEvidence_;

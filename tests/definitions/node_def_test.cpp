@@ -43,8 +43,7 @@ TEST(NodeDefFactoryTest, BuildsOnlyTheKindsThatExist) {
   EXPECT_EQ(nullptr, VRN_nodeDef::Create(0, &net, 0, "a"));
   EXPECT_FALSE(VRN_nodeDef::IsValidType(19));
   // Kinds built later are refused until they exist.
-  for (int type : {kDefEquation, kDefCast, kDefDemorgan, kDefNoisyMax,
-                   kDefNoisyAdder, kDefMau}) {
+  for (int type : {kDefEquation, kDefMau}) {
     EXPECT_FALSE(VRN_nodeDef::IsValidType(type)) << type;
     EXPECT_EQ(nullptr, VRN_nodeDef::Create(type, &net, 0, "a")) << type;
     EXPECT_EQ(qelta::kErrWrongNodeType, net.AddNode(type, "n")) << type;
@@ -55,7 +54,7 @@ TEST(NodeDefFactoryTest, BuildsOnlyTheKindsThatExist) {
   const int h = net.AddNode(kDefCpt, "c");
   ASSERT_GE(h, 0);
   EXPECT_EQ(qelta::kErrWrongNodeType,
-            net.GetNode(h)->setNodeType(kDefNoisyMax));
+            net.GetNode(h)->setNodeType(kDefMau));
   EXPECT_EQ(kDefCpt, net.GetNode(h)->Definition()->GetType());
 }
 
@@ -179,7 +178,7 @@ TEST_F(NodeDefTest, ConversionKeepsOutcomesValuesAndTable) {
   // The record held pointers into the old definition, which is unchanged.
   EXPECT_EQ(3, Def(b)->GetNumberOfOutcomes());
 
-  EXPECT_EQ(nullptr, VRN_nodeDef::CreateConverted(Def(b), kDefNoisyMax));
+  EXPECT_EQ(nullptr, VRN_nodeDef::CreateConverted(Def(b), kDefMau));
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ int UpdateCount(const VRN_network& net) {
 
 TEST(ChangeGuardsTest, NestedGuardsUpdateOnceWhenTheOuterEnds) {
   VRN_network net;
-  (void)net.SetDefaultBNAlgorithm(10);  // each update logs one line
+  qelta_test::LogEveryUpdate(net);  // each update logs one line
   (void)net.SetAutoUpdate(true);
   int start = UpdateCount(net);
   {
@@ -57,7 +57,7 @@ TEST(ChangeGuardsTest, EditsUnderAutomaticUpdateRunOneUpdateEach) {
   VRN_network net;
   int a = net.AddNode(18, "A");
   int b = net.AddNode(18, "B");
-  (void)net.SetDefaultBNAlgorithm(10);  // each update logs one line
+  qelta_test::LogEveryUpdate(net);  // each update logs one line
   (void)net.SetAutoUpdate(true);
   int start = UpdateCount(net);
   ASSERT_EQ(net.AddArc(a, b), 0);

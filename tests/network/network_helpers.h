@@ -18,9 +18,23 @@ namespace qelta_test {
 constexpr int kCpt = 18;
 constexpr int kTruthTable = 20;
 
-// Algorithm code 10 does not exist: selecting it makes every update log
-// exactly this line, so the lines count the updates.
-constexpr const char* kUpdateMessage = "Algorithm code 10 is not available";
+// Polytree propagation refuses a network with an undirected loop and logs
+// exactly this line, so with LogEveryUpdate the lines count the updates.
+constexpr const char* kUpdateMessage =
+    "PolyTree algorithm can not be applied to this network, because it is "
+    "not singly connected.";
+
+// Adds three nodes joined in an undirected loop and selects polytree
+// propagation, so that every update fails with kUpdateMessage (-1).
+inline void LogEveryUpdate(VRN_network& net) {
+  const int a = net.AddNode(kCpt, "loop_a");
+  const int b = net.AddNode(kCpt, "loop_b");
+  const int c = net.AddNode(kCpt, "loop_c");
+  (void)net.AddArc(a, b);
+  (void)net.AddArc(a, c);
+  (void)net.AddArc(b, c);
+  (void)net.SetDefaultBNAlgorithm(2);
+}
 
 inline std::vector<double> Items(const VRN_matrix& m) {
   return std::vector<double>(m.GetItems().begin(), m.GetItems().end());

@@ -98,17 +98,16 @@ TEST(NetworkTest, DuplicateIdentifiersAreAcceptedOnlyWhileLoadingAllowsThem) {
 
 TEST(NetworkTest, TypesThatDoNotExistYetAreRefused) {
   VRN_network net;
-  for (int type : {4, 50, 82, 146, 274, 520, 0, 19, -1}) {
+  for (int type : {4, 520, 0, 19, -1}) {
     EXPECT_FALSE(VRN_nodeDef::IsValidType(type)) << type;
     EXPECT_EQ(net.AddNode(type, nullptr), -51) << type;
   }
   EXPECT_EQ(net.GetNumberOfNodes(), 0);
   int h = net.AddNode(kCpt, "A");
-  for (int type : {4, 50, 82, 146, 274, 520}) {
+  for (int type : {4, 520}) {
     EXPECT_EQ(net.GetNode(h)->setNodeType(type), -51) << type;
   }
-  for (const char* name : {"NOISY_MAX", "NOISY_ADDER", "MAU",
-                           "CAST", "DEMORGAN", "EQUATION", "cpt", "bogus"}) {
+  for (const char* name : {"MAU", "EQUATION", "cpt", "bogus"}) {
     EXPECT_EQ(net.GetNode(h)->SetTypeByName(name), -51) << name;
   }
   EXPECT_EQ(net.GetNode(h)->Definition()->GetType(), kCpt);
@@ -370,8 +369,8 @@ TEST(NetworkTest, GeneratorIsCreatedOnDemandAndReseeded) {
 
 TEST(NetworkTest, AutoUpdateRunsOnceOnSwitchingOn) {
   VRN_network net;
-  (void)net.SetDefaultBNAlgorithm(10);  // each update logs one line
-  EXPECT_EQ(net.SetAutoUpdate(true), -2);
+  LogEveryUpdate(net);  // each update logs one line
+  EXPECT_EQ(net.SetAutoUpdate(true), -1);
   EXPECT_EQ(net.SetAutoUpdate(true), 0);
   EXPECT_EQ(CountMessages(net, kUpdateMessage), 1);
   EXPECT_EQ(net.SetAutoUpdate(false), 0);
@@ -386,7 +385,7 @@ TEST(NetworkTest, DeletingANodeRunsOneUpdate) {
   int c = net.AddNode(kCpt, "C");
   ASSERT_EQ(net.AddArc(a, b), 0);
   ASSERT_EQ(net.AddArc(b, c), 0);
-  (void)net.SetDefaultBNAlgorithm(10);  // each update logs one line
+  LogEveryUpdate(net);  // each update logs one line
   (void)net.SetAutoUpdate(true);
   int before = CountMessages(net, kUpdateMessage);
   ASSERT_EQ(net.DeleteNode(b), 0);

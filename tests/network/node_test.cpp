@@ -80,7 +80,7 @@ TEST(NodeTest, SetNodeTypeCarriesEvidenceAndKeepsArcs) {
 TEST(NodeTest, SetNodeTypeToTheSameTypeRunsNoUpdate) {
   VRN_network net;
   int h = net.AddNode(kCpt, "A");
-  (void)net.SetDefaultBNAlgorithm(10);  // each update logs one line
+  LogEveryUpdate(net);  // each update logs one line
   (void)net.SetAutoUpdate(true);
   int before = CountMessages(net, kUpdateMessage);
   EXPECT_EQ(net.GetNode(h)->setNodeType(kCpt), 0);

@@ -53,10 +53,6 @@ constexpr NodeElement kUnsupportedNodes[] = {
     {"mau", qelta::kDefMau, false},
     {"maux", qelta::kDefMau, false},
     {"equation", qelta::kDefEquation, false},
-    {"cast", qelta::kDefCast, false},
-    {"demorgan", qelta::kDefDemorgan, false},
-    {"noisymax", qelta::kDefNoisyMax, true},
-    {"noisyadder", qelta::kDefNoisyAdder, true},
 };
 
 // Maps an attribute's text to its index in names; an absent (empty) text
@@ -190,6 +186,7 @@ void XmlNetLoader::BuildBindings(IXmlBinding* extension) {
 
   std::vector<NodeBinding*> node_bindings = {cpt, deterministic, decision,
                                              utility};
+  AppendCanonicalNodes(&node_bindings);
   for (const NodeElement& element : kUnsupportedNodes) {
     node_bindings.push_back(
         BindNode(element.name, element.type, element.has_states, nullptr));
@@ -519,6 +516,7 @@ void XmlNetLoader::OnNodeStart(IXmlReader& reader,
     node->SetMandatory(mandatory);
   }
   ClearNodeData();
+  StartCanonical(reader, binding);
 }
 
 bool XmlNetLoader::FinishArcs(IXmlReader& reader) {
@@ -609,15 +607,17 @@ void XmlNetLoader::OnNodeEnd(IXmlReader& reader, const NodeBinding& binding) {
   // A missing required child is left to the reader, which names it.
   if (binding.has_states() && state_ids_.empty()) return;
   // A decision has no values element to wait for.
-  if (!seen_values_ && binding.type() != qelta::kDefDecision) return;
+  const bool lazy = VRN_nodeDef::IsLazyType(binding.type());
+  if (!seen_values_ && binding.type() != qelta::kDefDecision && !lazy) return;
   // The table's size is known before any arc grows it: a few bytes may name
   // more parents than any table could hold.
   const int own =
       binding.has_states() ? static_cast<int>(state_ids_.size()) : 0;
   const std::uint64_t cells =
       qelta::FamilyTableCells(*network_, node_, parents_, own);
-  // A decision holds no table, whatever its informational parents.
-  if (binding.type() != qelta::kDefDecision &&
+  // A decision holds no table, whatever its informational parents, and a
+  // canonical node's parameters grow with its parents, not their product.
+  if (binding.type() != qelta::kDefDecision && !lazy &&
       cells > qelta::kReadTableCellLimit) {
     AbortQuoted(reader, "Table too large for node",
                 network_->GetNode(node_)->GetId());

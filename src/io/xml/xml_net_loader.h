@@ -140,6 +140,26 @@ class XmlNetLoader : public XmlReader, public XmlErrorHandler {
   void OnDecisionEnd(IXmlReader& reader);
   void OnUtilityEnd(IXmlReader& reader);
 
+  // Canonical node elements ("cast", "demorgan", "noisymax", "noisyadder";
+  // xml_net_loader_canonical.cpp). AppendCanonicalNodes adds their bindings
+  // to `nodes`; StartCanonical runs at the end of a node's start tag.
+  void AppendCanonicalNodes(std::vector<NodeBinding*>* nodes);
+  void StartCanonical(IXmlReader& reader, const NodeBinding& binding);
+  void AppendIntToken(IXmlReader& reader, std::vector<int>& list);
+  void OnPositiveWeightToken(IXmlReader& reader);
+  void OnNegativeWeightToken(IXmlReader& reader);
+  void OnWeightToken(IXmlReader& reader);
+  void OnParentTypeToken(IXmlReader& reader);
+  void OnStrengthToken(IXmlReader& reader);
+  void OnParameterToken(IXmlReader& reader);
+  void OnDistinguishedStateToken(IXmlReader& reader);
+  void OnBaselineEnd(IXmlReader& reader);
+  void OnPriorBeliefEnd(IXmlReader& reader);
+  void OnCastEnd(IXmlReader& reader);
+  void OnDemorganEnd(IXmlReader& reader);
+  void OnNoisyMaxEnd(IXmlReader& reader);
+  void OnNoisyAdderEnd(IXmlReader& reader);
+
   // Observation costs.
   void OnCostNodeStart(IXmlReader& reader);
   void OnCostNodeEnd(IXmlReader& reader);
@@ -179,6 +199,15 @@ class XmlNetLoader : public XmlReader, public XmlErrorHandler {
   // Whether the element's values child ("probabilities", "resultingstates",
   // "cost") has started; without it the reader reports the missing child.
   bool seen_values_ = false;
+  // Lists and numbers of the canonical elements; the noisy-adder function
+  // is read from the start tag.
+  struct CanonicalData {
+    std::vector<double> positive, negative, weights, parameters;
+    std::vector<int> types, strengths, dstates;
+    double number = 0.0;  // baseline or prior belief
+    int function = 0;
+  };
+  CanonicalData canonical_;
 
   std::string property_name_;
   std::vector<std::string> functions_;

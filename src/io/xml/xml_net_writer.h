@@ -57,6 +57,11 @@ class XmlNetworkSaver : public XmlWriter, public VRN_nodeDefVisitor {
   void VisitTruthTable(VRN_truthTable& definition) override;
   void VisitDecision(VRN_decision& definition) override;
   void VisitUtility(VRN_utility& definition) override;
+  // Canonical kinds (xml_net_writer_canonical.cpp).
+  void VisitCast(VRN_cast& definition) override;
+  void VisitDemorgan(VRN_demorgan& definition) override;
+  void VisitNoisyMAX(VRN_noisyMAX& definition) override;
+  void VisitNoisyAdder(VRN_noisyAdder& definition) override;
   // A kind without a visit here: the save fails rather than drop the node.
   void VisitDefault(VRN_nodeDef& definition) override;
 

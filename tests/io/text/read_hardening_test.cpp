@@ -96,7 +96,9 @@ TEST(ReadHardeningTest, UnnormalisedColumnsGiveOneAnswerWhateverThePath) {
     }
     for (const auto& e : cases) {
       const BeliefMap expected = Update(&reference, 0, e.id, e.outcome);
-      for (int code : {0, 11, 12}) {
+      // Every exact code: clustering, polytree, junction tree per part and
+      // the relevance decompositions.
+      for (int code : {0, 2, 10, 11, 12}) {
         SCOPED_TRACE("code " + std::to_string(code));
         ExpectSame(expected, Update(net, code, e.id, e.outcome));
       }

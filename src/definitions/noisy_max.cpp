@@ -1,0 +1,556 @@
+#include "definitions/noisy_max.h"
+
+#include <cstring>
+#include <new>
+#include <typeinfo>
+
+#include "base/status.h"
+#include "network/change_guards.h"
+#include "network/network.h"
+
+namespace {
+
+// Whether `table` has one dimension per parent of the given widths, then n.
+bool TableFits(const VRN_matrix& table, const VRN_intArray& widths, int n) {
+  if (table.GetDimensionCount() != widths.GetSize() + 1) return false;
+  for (int i = 0; i < widths.GetSize(); ++i) {
+    if (table.GetSize(i) != widths[i]) return false;
+  }
+  return table.GetSize(widths.GetSize()) == n;
+}
+
+void CumulateColumns(double* items, int columns, int n) {
+  for (int c = 0; c < columns; ++c) {
+    double* e = items + c * n;
+    double sum = 0.0;
+    for (int j = n - 1; j >= 0; --j) {
+      sum += e[j];
+      e[j] = sum < 0.0 ? 0.0 : sum;
+    }
+  }
+}
+
+void DecumulateColumns(double* items, int columns, int n) {
+  for (int c = 0; c < columns; ++c) {
+    double* e = items + c * n;
+    for (int j = 0; j < n - 1; ++j) {
+      const double d = e[j] - e[j + 1];
+      e[j] = d < 0.0 ? 0.0 : d;
+    }
+  }
+}
+
+// Applies the fit's move (item `j` of a column of n, by d) with the column
+// rule: the other entries give up d in proportion to their share.
+void MoveInColumn(double* column, int n, int j, double d) {
+  const double v = column[j];
+  for (int q = 0; q < n; ++q) {
+    if (q == j) continue;
+    column[q] = v == 1.0 ? column[q] - d / (n - 1)
+                         : column[q] - column[q] / (1.0 - v) * d;
+  }
+  column[j] = v + d;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- lifecycle
+
+VRN_noisyMAX::VRN_noisyMAX(VRN_network* network, int handle)
+    : VRN_ciDef(network, handle) {}
+
+VRN_noisyMAX::VRN_noisyMAX(const VRN_discreteInfo& info) : VRN_ciDef(info) {
+  for (int i = 0; i < widths_.GetSize(); ++i) {
+    VRN_intArray order;
+    order.FillIdentity(widths_[i]);
+    strengths_.push_back(order);
+  }
+  SetConstrainedColumns();
+  if (info.table != nullptr &&
+      TableFits(*info.table, widths_, GetNumberOfOutcomes())) {
+    expanded_ = *info.table;
+    FitToTable(1.0 / GetNumberOfOutcomes(), 0.0001);
+  }
+  cpt_valid_ = false;
+}
+
+VRN_noisyMAX::VRN_noisyMAX(const VRN_noisyMAX& other, VRN_network* network)
+    : VRN_ciDef(other, network), strengths_(other.strengths_) {}
+
+VRN_noisyMAX::~VRN_noisyMAX() = default;
+
+VRN_nodeDef* VRN_noisyMAX::Clone(VRN_network* target) const {
+  return new VRN_noisyMAX(*this, target);
+}
+
+int VRN_noisyMAX::GetType() const { return qelta::kDefNoisyMax; }
+
+const char* VRN_noisyMAX::GetTypeName() const { return "NOISY_MAX"; }
+
+// ------------------------------------------------------------------ columns
+
+bool VRN_noisyMAX::IsDistinguishedColumn(int column) const {
+  int offset = 0;
+  for (int i = 0; i < widths_.GetSize(); ++i) {
+    offset += widths_[i];
+    if (column == offset - 1) return true;
+    if (column < offset) return false;
+  }
+  return false;
+}
+
+bool VRN_noisyMAX::IsDistinguishedItem(int item) const {
+  const int n = GetOwnCount();
+  return item >= 0 && IsDistinguishedColumn(item / n);
+}
+
+void VRN_noisyMAX::GetFreeParameterColumns(std::vector<int>* out) const {
+  out->clear();
+  int offset = 0;
+  for (int i = 0; i < widths_.GetSize(); ++i) {
+    for (int k = 0; k < widths_[i] - 1; ++k) out->push_back(offset + k);
+    offset += widths_[i];
+  }
+  out->push_back(offset);
+}
+
+void VRN_noisyMAX::SetConstrainedColumns() {
+  int offset = 0;
+  for (int i = 0; i < widths_.GetSize(); ++i) {
+    offset += widths_[i];
+    SetColumnPointMass(offset - 1, -1);
+  }
+}
+
+// ------------------------------------------------------------------ parents
+
+int VRN_noisyMAX::AddParent(int parent) {
+  const int status = VRN_ciDef::AddParent(parent);
+  if (status != qelta::kOk) return status;
+  const int index = GetParentIndex(parent);
+  VRN_intArray order;
+  order.FillIdentity(widths_[index]);
+  strengths_.insert(strengths_.begin() + index, order);
+  return qelta::kOk;
+}
+
+int VRN_noisyMAX::RemoveParent(int parent) {
+  const int index = GetParentIndex(parent);
+  const int status = VRN_ciDef::RemoveParent(parent);
+  if (status != qelta::kOk) return status;
+  strengths_.erase(strengths_.begin() + index);
+  return qelta::kOk;
+}
+
+int VRN_noisyMAX::OnParentOutcomeInserted(int parent, int position) {
+  const int p = GetParentIndexInvalidate(parent);
+  if (p < 0) return p;
+  VRN_intArray& order = strengths_[p];
+  const int length = order.GetSize();
+  if (position < 0 || position > length) return qelta::kErrOutOfRange;
+  int k = order.FindPosition(position);
+  if (k < 0) k = length;
+  const int status = InsertParameterColumn(p, k, k < length);
+  if (status != qelta::kOk) return status;
+  for (int& e : order) {
+    if (e >= position) ++e;
+  }
+  (void)order.Insert(k, position);
+  ParametersChanged();
+  return qelta::kOk;
+}
+
+int VRN_noisyMAX::OnParentOutcomeRemoved(int parent, int index) {
+  const int p = GetParentIndexInvalidate(parent);
+  if (p < 0) return p;
+  VRN_intArray& order = strengths_[p];
+  const int k = order.FindPosition(index);
+  if (k < 0 || order.GetSize() < 2) return qelta::kErrOutOfRange;
+  const int status = RemoveParameterColumn(p, k);
+  if (status != qelta::kOk) return status;
+  (void)order.DeleteByContent(index);
+  for (int& e : order) {
+    if (e > index) --e;
+  }
+  SetColumnPointMass(GetParentColumnOffset(p) + widths_[p] - 1, -1);
+  ParametersChanged();
+  return qelta::kOk;
+}
+
+int VRN_noisyMAX::OnParentOutcomesReordered(int parent,
+                                            const VRN_intArray& order) {
+  const int p = GetParentIndexInvalidate(parent);
+  if (p < 0) return p;
+  VRN_intArray& strengths = strengths_[p];
+  if (order.GetSize() != strengths.GetSize() || !order.IsPermutation()) {
+    return qelta::kErrOutOfRange;
+  }
+  for (int& e : strengths) e = order.FindPosition(e);
+  ParametersChanged();
+  return qelta::kOk;
+}
+
+int VRN_noisyMAX::ReorderParents(const VRN_intArray& order) {
+  const int status = ReorderParameterColumns(order);
+  if (status != qelta::kOk) return status;
+  std::vector<VRN_intArray> moved;
+  for (int i = 0; i < order.GetSize(); ++i) moved.push_back(strengths_[order[i]]);
+  strengths_.swap(moved);
+  ParametersChanged();
+  return qelta::kOk;
+}
+
+int VRN_noisyMAX::CheckParentInfluence(int parent_index, double,
+                                       bool* influential) {
+  if (parent_index < 0 || parent_index >= widths_.GetSize()) {
+    return qelta::kErrOutOfRange;
+  }
+  *influential = false;
+  const int n = GetOwnCount();
+  const int start = GetParentColumnOffset(parent_index);
+  const double* items = parameters_.GetItems().Items();
+  for (int c = start; c < start + widths_[parent_index]; ++c) {
+    if (items[c * n + n - 1] != 1.0) {
+      *influential = true;
+      break;
+    }
+  }
+  return qelta::kOk;
+}
+
+void VRN_noisyMAX::CopyParameters(VRN_nodeDef* target) const {
+  VRN_ciDef::CopyParameters(target);
+  if (target == nullptr || typeid(*target) != typeid(*this)) return;
+  auto* to = static_cast<VRN_noisyMAX*>(target);
+  if (to->parameters_.HasSameDimensions(parameters_) &&
+      to->strengths_.size() == strengths_.size()) {
+    to->strengths_ = strengths_;
+  }
+}
+
+// ---------------------------------------------------------------- strengths
+
+int VRN_noisyMAX::SetParentOutcomeStrengths(int i,
+                                            const VRN_intArray& strengths) {
+  if (i < 0 || i >= GetStrengthsCount() ||
+      strengths.GetSize() != strengths_[i].GetSize()) {
+    return qelta::kErrOutOfRange;
+  }
+  if (!strengths.IsPermutation()) return qelta::kErrInvalidValue;
+  VRN_autoUpdateGuard guard(GetNetwork());
+  StoreParentOutcomeStrengths(i, strengths);
+  return qelta::kOk;
+}
+
+void VRN_noisyMAX::StoreParentOutcomeStrengths(int i,
+                                               const VRN_intArray& strengths) {
+  strengths_[i] = strengths;
+  ParametersChanged();
+}
+
+int VRN_noisyMAX::ChangeParentOutcomeStrengths(int i,
+                                               const VRN_intArray& perm) {
+  if (i < 0 || i >= GetStrengthsCount() ||
+      perm.GetSize() != strengths_[i].GetSize() || !perm.IsPermutation()) {
+    return qelta::kErrOutOfRange;
+  }
+  const int n = GetOwnCount();
+  const int start = GetParentColumnOffset(i);
+  const int width = widths_[i];
+  std::vector<double> old(parameters_.GetItems().Items() + start * n,
+                          parameters_.GetItems().Items() + (start + width) * n);
+  double* items = parameters_.GetItems().Items() + start * n;
+  for (int k = 0; k < width; ++k) {
+    std::memcpy(items + k * n, old.data() + perm[k] * n, sizeof(double) * n);
+  }
+  SetColumnPointMass(start + width - 1, -1);
+  VRN_intArray strengths(strengths_[i]);
+  for (int k = 0; k < width; ++k) strengths[k] = strengths_[i][perm[k]];
+  strengths_[i] = strengths;
+  ParametersChanged();
+  return qelta::kOk;
+}
+
+// ------------------------------------------------------------------ Henrion
+
+void VRN_noisyMAX::CumulateProbabilities(VRN_matrix* matrix) {
+  if (matrix->GetDimensionCount() != 2) return;
+  CumulateColumns(matrix->GetItems().Items(), matrix->GetSize(0),
+                  matrix->GetSize(1));
+}
+
+void VRN_noisyMAX::DecumulateProbabilities(VRN_matrix* matrix) {
+  if (matrix->GetDimensionCount() != 2) return;
+  DecumulateColumns(matrix->GetItems().Items(), matrix->GetSize(0),
+                    matrix->GetSize(1));
+}
+
+int VRN_noisyMAX::GetHenrionProbabilities(VRN_matrix* out) const {
+  *out = parameters_;
+  CumulateProbabilities(out);
+  const int n = GetOwnCount();
+  const int leak = GetLeakColumn();
+  double* items = out->GetItems().Items();
+  for (int c = 0; c < leak; ++c) {
+    if (IsDistinguishedColumn(c)) continue;
+    for (int j = 0; j < n; ++j) items[c * n + j] *= items[leak * n + j];
+  }
+  DecumulateProbabilities(out);
+  return qelta::kOk;
+}
+
+int VRN_noisyMAX::SetHenrionProbabilities(const VRN_matrix& henrion) {
+  if (!henrion.HasSameDimensions(parameters_)) return qelta::kErrOutOfRange;
+  const int n = GetOwnCount();
+  const int leak = GetLeakColumn();
+  const double* h = henrion.GetItems().Items();
+  for (int c = 0; c < leak; ++c) {
+    if (!IsDistinguishedColumn(c)) continue;
+    for (int j = 0; j < n; ++j) {
+      if (h[c * n + j] != (j == n - 1 ? 1.0 : 0.0)) return qelta::kErrOutOfRange;
+    }
+  }
+  VRN_autoUpdateGuard guard(GetNetwork());
+  (void)parameters_.CopyItems(henrion);
+  CumulateProbabilities(&parameters_);
+  double* items = parameters_.GetItems().Items();
+  for (int c = 0; c < leak; ++c) {
+    if (IsDistinguishedColumn(c)) continue;
+    for (int j = 0; j < n; ++j) {
+      const double s = items[leak * n + j];
+      items[c * n + j] = s == 0.0 ? 0.0 : items[c * n + j] / s;
+    }
+  }
+  DecumulateProbabilities(&parameters_);
+  ParametersChanged();
+  return qelta::kOk;
+}
+
+int VRN_noisyMAX::GetHenrionProbabilitiesArray(VRN_doubleArray* out) const {
+  VRN_matrix henrion;
+  (void)GetHenrionProbabilities(&henrion);
+  out->Flush();
+  const int n = GetOwnCount();
+  for (int c = 0; c < GetColumnCount(); ++c) {
+    if (IsDistinguishedColumn(c)) continue;
+    for (int j = 0; j < n; ++j) out->Add(henrion.GetItem(c * n + j));
+  }
+  return qelta::kOk;
+}
+
+int VRN_noisyMAX::SetHenrionProbabilitiesArray(const VRN_doubleArray& items) {
+  const int n = GetOwnCount();
+  if (items.GetSize() != (GetColumnCount() - widths_.GetSize()) * n) {
+    return qelta::kErrOutOfRange;
+  }
+  VRN_matrix henrion;
+  (void)GetHenrionProbabilities(&henrion);
+  double* h = henrion.GetItems().Items();
+  int next = 0;
+  for (int c = 0; c < GetColumnCount(); ++c) {
+    if (IsDistinguishedColumn(c)) continue;
+    for (int j = 0; j < n; ++j) h[c * n + j] = items[next++];
+  }
+  return SetHenrionProbabilities(henrion);
+}
+
+// ------------------------------------------------------------------ the CPT
+
+namespace {
+
+// The noisy-MAX walk: for every configuration of the inputs' positions
+// (last input fastest) the product of the leak's and the active columns'
+// cumulated distributions, de-cumulated into the cell of the inputs'
+// outcomes (strengths[i][position]). Row r of `rows` holds the product over
+// the leak and the first r inputs, so a step recomputes only the rows after
+// the input that moved. rows: (inputs + 1) * n doubles; walk: 4 * inputs + 1
+// ints.
+void WalkNoisyMax(const double* cumulated, int inputs, const int* widths,
+                  const VRN_intArray* strengths, int n, double* rows,
+                  int* walk, double* out) {
+  int* position = walk;
+  int* base = position + inputs;    // inputs + 1
+  int* stride = base + inputs + 1;  // inputs
+  int* offset = stride + inputs;    // inputs
+  int s = n;
+  for (int i = inputs - 1; i >= 0; --i) {
+    stride[i] = s;
+    s *= widths[i];
+  }
+  int o = 0;
+  for (int i = 0; i < inputs; ++i) {
+    offset[i] = o;
+    o += widths[i];
+    position[i] = 0;
+  }
+  std::memcpy(rows, cumulated + o * n, sizeof(double) * n);  // the leak
+  base[0] = 0;
+  int from = 0;  // first input whose row is out of date
+  for (;;) {
+    for (int i = from; i < inputs; ++i) {
+      const double* factor = cumulated + (offset[i] + position[i]) * n;
+      const double* prev = rows + i * n;
+      double* row = rows + (i + 1) * n;
+      for (int j = 0; j < n; ++j) row[j] = prev[j] * factor[j];
+      base[i + 1] = base[i] + strengths[i][position[i]] * stride[i];
+    }
+    const double* v = rows + inputs * n;
+    double* cell = out + base[inputs];
+    for (int j = 0; j < n - 1; ++j) {
+      const double d = v[j] - v[j + 1];
+      cell[j] = d < 0.0 ? 0.0 : d;
+    }
+    cell[n - 1] = v[n - 1];
+    int i = inputs - 1;
+    while (i >= 0 && ++position[i] == widths[i]) position[i--] = 0;
+    if (i < 0) break;
+    from = i;
+  }
+}
+
+}  // namespace
+
+void VRN_noisyMAX::ComputeTable(const double* cumulated, double* out) {
+  const int parents = widths_.GetSize();
+  const int n = GetOwnCount();
+  if (running_.size() < static_cast<size_t>(parents + 1) * n) {
+    running_.resize(static_cast<size_t>(parents + 1) * n);
+  }
+  if (walk_.size() < 4 * static_cast<size_t>(parents) + 1) {
+    walk_.resize(4 * static_cast<size_t>(parents) + 1);
+  }
+  WalkNoisyMax(cumulated, parents, widths_.Items(), strengths_.data(), n,
+               running_.data(), walk_.data(), out);
+}
+
+int VRN_noisyMAX::Expand(const VRN_matrix& parameters,
+                         const std::vector<VRN_intArray>& strengths,
+                         VRN_matrix* out) {
+  const int inputs = static_cast<int>(strengths.size());
+  const int n = parameters.GetSize(1);
+  VRN_intArray sizes;
+  for (const VRN_intArray& order : strengths) sizes.Add(order.GetSize());
+  const VRN_intArray widths(sizes);
+  sizes.Add(n);
+  if (out->SetDimensions(sizes) != qelta::kOk) return qelta::kErrOutOfMemory;
+  std::vector<double> cumulated(parameters.GetItems().begin(),
+                                parameters.GetItems().end());
+  CumulateColumns(cumulated.data(), parameters.GetSize(0), n);
+  std::vector<double> rows(static_cast<size_t>(inputs + 1) * n);
+  std::vector<int> walk(4 * static_cast<size_t>(inputs) + 1);
+  WalkNoisyMax(cumulated.data(), inputs, widths.Items(), strengths.data(), n,
+               rows.data(), walk.data(), out->GetItems().Items());
+  return qelta::kOk;
+}
+
+int VRN_noisyMAX::CalculateCpt() {
+  const int parents = widths_.GetSize();
+  const int n = GetOwnCount();
+  bool same = expanded_.GetDimensionCount() == parents + 1 &&
+              expanded_.GetSize(parents) == n;
+  for (int i = 0; same && i < parents; ++i) {
+    same = expanded_.GetSize(i) == widths_[i];
+  }
+  if (!same) {
+    VRN_intArray sizes(widths_);
+    sizes.Add(n);
+    VRN_matrix built;
+    const int status = built.SetDimensions(sizes);
+    if (status != qelta::kOk) return qelta::kErrOutOfMemory;
+    expanded_ = built;
+  }
+  const int columns = GetColumnCount();
+  if (cumulated_.size() < static_cast<size_t>(columns) * n) {
+    cumulated_.resize(static_cast<size_t>(columns) * n);
+  }
+  double* cumulated = cumulated_.data();
+  std::memcpy(cumulated, parameters_.GetItems().Items(),
+              sizeof(double) * columns * n);
+  CumulateColumns(cumulated, columns, n);
+  ComputeTable(cumulated, expanded_.GetItems().Items());
+  return qelta::kOk;
+}
+
+// ---------------------------------------------------------------------- fit
+
+void VRN_noisyMAX::FitToTable(double initial_step, double min_step) {
+  const VRN_matrix target = expanded_;
+  const int parents = widths_.GetSize();
+  const int n = GetOwnCount();
+  if (!TableFits(target, widths_, n)) return;
+  const double* t = target.GetItems().Items();
+  const int cells = target.GetItemCount();
+
+  // The start: each parent position's column read with the other parents
+  // at their first outcome, the leak from the last configuration.
+  for (int c = 0; c < GetColumnCount(); ++c) SetColumnPointMass(c, -1);
+  double* p = parameters_.GetItems().Items();
+  for (int d = 0; d < parents; ++d) {
+    const int offset = GetParentColumnOffset(d);
+    const int stride = target.GetStrides()[d];
+    for (int k = 0; k + 1 < widths_[d]; ++k) {
+      std::memcpy(p + (offset + k) * n, t + k * stride, sizeof(double) * n);
+    }
+  }
+  std::memcpy(p + GetLeakColumn() * n, t + cells - n, sizeof(double) * n);
+
+  const int items = parameters_.GetItemCount();
+  std::vector<double> cumulated(items);
+  std::vector<double> table(cells);
+  auto distance = [&]() {
+    std::memcpy(cumulated.data(), parameters_.GetItems().Items(),
+                sizeof(double) * items);
+    CumulateColumns(cumulated.data(), GetColumnCount(), n);
+    ComputeTable(cumulated.data(), table.data());
+    double sum = 0.0;
+    for (int i = 0; i < cells; ++i) {
+      const double e = table[i] - t[i];
+      sum += e * e;
+    }
+    return sum;
+  };
+  std::vector<double> saved(n);
+  auto try_step = [&](int item, double d) {
+    double* column = parameters_.GetItems().Items() + (item / n) * n;
+    std::memcpy(saved.data(), column, sizeof(double) * n);
+    MoveInColumn(column, n, item % n, d);
+    const double e = distance();
+    std::memcpy(column, saved.data(), sizeof(double) * n);
+    return e;
+  };
+
+  double step = initial_step;
+  for (;;) {
+    double best = distance();
+    int best_item = -1;
+    double best_move = 0.0;
+    for (int i = 0; i < items; ++i) {
+      if (IsDistinguishedItem(i)) continue;
+      const double v = parameters_.GetItem(i);
+      if (v + step <= 1.0) {
+        const double e = try_step(i, step);
+        if (e < best) {
+          best = e;
+          best_item = i;
+          best_move = step;
+        }
+      }
+      if (v - step >= 0.0) {
+        const double e = try_step(i, -step);
+        if (e < best) {
+          best = e;
+          best_item = i;
+          best_move = -step;
+        }
+      }
+    }
+    if (best_item >= 0) {
+      MoveInColumn(parameters_.GetItems().Items() + (best_item / n) * n, n,
+                   best_item % n, best_move);
+    } else {
+      step /= 2;
+    }
+    if (!(step > min_step) || !(best > 0.0)) break;
+  }
+  cpt_valid_ = false;
+}

@@ -1,0 +1,333 @@
+// Bridge of qelta.Network: DeMorgan prior belief, parent roles and
+// weights, per parent and per temporal order.
+#include "qelta_Network.h"
+
+#include <string>
+
+#include "base/engine_error.h"
+#include "base/status.h"
+#include "definitions/qualitative.h"
+#include "jni/checks.h"
+#include "jni/frame.h"
+#include "jni/network_common.h"
+#include "network/network.h"
+
+using qelta::jni::Guarded;
+using qelta::jni::Handle;
+using qelta::jni::Net;
+
+namespace {
+
+VRN_demorgan& DeMorgan(JNIEnv* env, jobject obj, jint node) {
+  return *static_cast<VRN_demorgan*>(GetDeMorganDef(Net(env, obj), node));
+}
+
+void SetPriorBelief(JNIEnv* env, jobject obj, jint node, jdouble prior) {
+  // A prior outside [0, 1] is refused rather than passed over in silence.
+  const int status = DeMorgan(env, obj, node).SetPriorBelief(prior);
+  if (status != qelta::kOk) ReportError("SetPriorBelief", status);
+}
+
+jdouble GetPriorBelief(JNIEnv* env, jobject obj, jint node) {
+  return DeMorgan(env, obj, node).GetPriorBelief();
+}
+
+void SetParentType(JNIEnv* env, jobject obj, jint node, jint parent,
+                   jint type) {
+  const int status = DeMorgan(env, obj, node).SetParentType(parent, type);
+  if (status != qelta::kOk) ReportError("SetParentType", status);
+}
+
+jint GetParentType(JNIEnv* env, jobject obj, jint node, jint parent) {
+  const int type = DeMorgan(env, obj, node).GetParentType(parent);
+  if (type < 0) ReportError("GetParentType", type);
+  return type;
+}
+
+void SetParentWeight(JNIEnv* env, jobject obj, jint node, jint parent,
+                     jdouble weight) {
+  const int status = DeMorgan(env, obj, node).SetParentWeight(parent, weight);
+  if (status != qelta::kOk) ReportError("SetParentWeight", status);
+}
+
+jdouble GetParentWeight(JNIEnv* env, jobject obj, jint node, jint parent) {
+  const double weight = DeMorgan(env, obj, node).GetParentWeight(parent);
+  if (weight < 0.0) ReportError("GetParentWeight", qelta::kErrGeneral);
+  return weight;
+}
+
+// Temporal definitions belong to the temporal part of a dynamic network,
+// which this build does not create: every order answers that there is no
+// temporal definition (-1).
+jint GetTemporalParentType(JNIEnv* env, jobject obj, jint node, jint, jint) {
+  (void)DeMorgan(env, obj, node);
+  ReportError("GetTemporalParentType", qelta::kErrGeneral);
+}
+
+void SetTemporalParentType(JNIEnv* env, jobject obj, jint node, jint, jint,
+                           jint) {
+  (void)DeMorgan(env, obj, node);
+  ReportError("SetTemporalParentType", qelta::kErrGeneral);
+}
+
+jdouble GetTemporalParentWeight(JNIEnv* env, jobject obj, jint node, jint,
+                                jint) {
+  (void)DeMorgan(env, obj, node);
+  ReportError("GetTemporalParentWeight", qelta::kErrGeneral);
+}
+
+void SetTemporalParentWeight(JNIEnv* env, jobject obj, jint node, jint, jint,
+                             jdouble) {
+  (void)DeMorgan(env, obj, node);
+  ReportError("SetTemporalParentWeight", qelta::kErrGeneral);
+}
+
+}  // namespace
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganPriorBelief__ID(JNIEnv* env, jobject obj, jint node, jdouble prior) {
+  Guarded(env, [&] {
+    SetPriorBelief(env, obj, node, prior);
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganPriorBelief__Ljava_lang_String_2D(JNIEnv* env, jobject obj, jstring node_id, jdouble prior) {
+  Guarded(env, [&] {
+    SetPriorBelief(env, obj, Handle(env, obj, node_id), prior);
+  });
+}
+
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getDeMorganPriorBelief__I(JNIEnv* env, jobject obj, jint node) {
+  return Guarded(env, [&] {
+    return GetPriorBelief(env, obj, node);
+  });
+}
+
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getDeMorganPriorBelief__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id) {
+  return Guarded(env, [&] {
+    return GetPriorBelief(env, obj, Handle(env, obj, node_id));
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganParentType__III(JNIEnv* env, jobject obj, jint node, jint parent, jint type) {
+  Guarded(env, [&] {
+    SetParentType(env, obj, node, parent, type);
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganParentType__Ljava_lang_String_2II(JNIEnv* env, jobject obj, jstring node_id, jint parent, jint type) {
+  Guarded(env, [&] {
+    SetParentType(env, obj, Handle(env, obj, node_id), parent, type);
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganParentType__ILjava_lang_String_2I(JNIEnv* env, jobject obj, jint node, jstring parent_id, jint type) {
+  Guarded(env, [&] {
+    const jint parent = CheckIsChild(env, Net(env, obj), node, parent_id);
+    SetParentType(env, obj, node, parent, type);
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganParentType__Ljava_lang_String_2Ljava_lang_String_2I(JNIEnv* env, jobject obj, jstring node_id, jstring parent_id, jint type) {
+  Guarded(env, [&] {
+    const jint h = Handle(env, obj, node_id);
+    const jint parent = CheckIsChild(env, Net(env, obj), h, parent_id);
+    SetParentType(env, obj, h, parent, type);
+  });
+}
+
+extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_getDeMorganParentType__II(JNIEnv* env, jobject obj, jint node, jint parent) {
+  return Guarded(env, [&] {
+    return GetParentType(env, obj, node, parent);
+  });
+}
+
+extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_getDeMorganParentType__Ljava_lang_String_2I(JNIEnv* env, jobject obj, jstring node_id, jint parent) {
+  return Guarded(env, [&] {
+    return GetParentType(env, obj, Handle(env, obj, node_id), parent);
+  });
+}
+
+extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_getDeMorganParentType__ILjava_lang_String_2(JNIEnv* env, jobject obj, jint node, jstring parent_id) {
+  return Guarded(env, [&] {
+    const jint parent = CheckIsChild(env, Net(env, obj), node, parent_id);
+    return GetParentType(env, obj, node, parent);
+  });
+}
+
+extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_getDeMorganParentType__Ljava_lang_String_2Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id, jstring parent_id) {
+  return Guarded(env, [&] {
+    const jint h = Handle(env, obj, node_id);
+    const jint parent = CheckIsChild(env, Net(env, obj), h, parent_id);
+    return GetParentType(env, obj, h, parent);
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganParentWeight__IID(JNIEnv* env, jobject obj, jint node, jint parent, jdouble weight) {
+  Guarded(env, [&] {
+    SetParentWeight(env, obj, node, parent, weight);
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganParentWeight__Ljava_lang_String_2ID(JNIEnv* env, jobject obj, jstring node_id, jint parent, jdouble weight) {
+  Guarded(env, [&] {
+    SetParentWeight(env, obj, Handle(env, obj, node_id), parent, weight);
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganParentWeight__ILjava_lang_String_2D(JNIEnv* env, jobject obj, jint node, jstring parent_id, jdouble weight) {
+  Guarded(env, [&] {
+    const jint parent = CheckIsChild(env, Net(env, obj), node, parent_id);
+    SetParentWeight(env, obj, node, parent, weight);
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganParentWeight__Ljava_lang_String_2Ljava_lang_String_2D(JNIEnv* env, jobject obj, jstring node_id, jstring parent_id, jdouble weight) {
+  Guarded(env, [&] {
+    const jint h = Handle(env, obj, node_id);
+    const jint parent = CheckIsChild(env, Net(env, obj), h, parent_id);
+    SetParentWeight(env, obj, h, parent, weight);
+  });
+}
+
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getDeMorganParentWeight__II(JNIEnv* env, jobject obj, jint node, jint parent) {
+  return Guarded(env, [&] {
+    return GetParentWeight(env, obj, node, parent);
+  });
+}
+
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getDeMorganParentWeight__Ljava_lang_String_2I(JNIEnv* env, jobject obj, jstring node_id, jint parent) {
+  return Guarded(env, [&] {
+    return GetParentWeight(env, obj, Handle(env, obj, node_id), parent);
+  });
+}
+
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getDeMorganParentWeight__ILjava_lang_String_2(JNIEnv* env, jobject obj, jint node, jstring parent_id) {
+  return Guarded(env, [&] {
+    const jint parent = CheckIsChild(env, Net(env, obj), node, parent_id);
+    return GetParentWeight(env, obj, node, parent);
+  });
+}
+
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getDeMorganParentWeight__Ljava_lang_String_2Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id, jstring parent_id) {
+  return Guarded(env, [&] {
+    const jint h = Handle(env, obj, node_id);
+    const jint parent = CheckIsChild(env, Net(env, obj), h, parent_id);
+    return GetParentWeight(env, obj, h, parent);
+  });
+}
+
+extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_getDeMorganTemporalParentType__III(JNIEnv* env, jobject obj, jint node, jint order, jint parent) {
+  return Guarded(env, [&] {
+    return GetTemporalParentType(env, obj, node, order, parent);
+  });
+}
+
+extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_getDeMorganTemporalParentType__Ljava_lang_String_2II(JNIEnv* env, jobject obj, jstring node_id, jint order, jint parent) {
+  return Guarded(env, [&] {
+    return GetTemporalParentType(env, obj, Handle(env, obj, node_id), order, parent);
+  });
+}
+
+extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_getDeMorganTemporalParentType__IILjava_lang_String_2(JNIEnv* env, jobject obj, jint node, jint order, jstring parent_id) {
+  return Guarded(env, [&] {
+    const jint parent =
+        CheckIsTemporalChild(env, Net(env, obj), node, order, parent_id);
+    return GetTemporalParentType(env, obj, node, order, parent);
+  });
+}
+
+extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_getDeMorganTemporalParentType__Ljava_lang_String_2ILjava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id, jint order, jstring parent_id) {
+  return Guarded(env, [&] {
+    const jint h = Handle(env, obj, node_id);
+    const jint parent =
+        CheckIsTemporalChild(env, Net(env, obj), h, order, parent_id);
+    return GetTemporalParentType(env, obj, h, order, parent);
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganTemporalParentType__IIII(JNIEnv* env, jobject obj, jint node, jint order, jint parent, jint type) {
+  Guarded(env, [&] {
+    SetTemporalParentType(env, obj, node, order, parent, type);
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganTemporalParentType__Ljava_lang_String_2III(JNIEnv* env, jobject obj, jstring node_id, jint order, jint parent, jint type) {
+  Guarded(env, [&] {
+    SetTemporalParentType(env, obj, Handle(env, obj, node_id), order, parent, type);
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganTemporalParentType__IILjava_lang_String_2I(JNIEnv* env, jobject obj, jint node, jint order, jstring parent_id, jint type) {
+  Guarded(env, [&] {
+    const jint parent =
+        CheckIsTemporalChild(env, Net(env, obj), node, order, parent_id);
+    SetTemporalParentType(env, obj, node, order, parent, type);
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganTemporalParentType__Ljava_lang_String_2ILjava_lang_String_2I(JNIEnv* env, jobject obj, jstring node_id, jint order, jstring parent_id, jint type) {
+  Guarded(env, [&] {
+    const jint h = Handle(env, obj, node_id);
+    const jint parent =
+        CheckIsTemporalChild(env, Net(env, obj), h, order, parent_id);
+    SetTemporalParentType(env, obj, h, order, parent, type);
+  });
+}
+
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getDeMorganTemporalParentWeight__III(JNIEnv* env, jobject obj, jint node, jint order, jint parent) {
+  return Guarded(env, [&] {
+    return GetTemporalParentWeight(env, obj, node, order, parent);
+  });
+}
+
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getDeMorganTemporalParentWeight__Ljava_lang_String_2II(JNIEnv* env, jobject obj, jstring node_id, jint order, jint parent) {
+  return Guarded(env, [&] {
+    return GetTemporalParentWeight(env, obj, Handle(env, obj, node_id), order, parent);
+  });
+}
+
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getDeMorganTemporalParentWeight__IILjava_lang_String_2(JNIEnv* env, jobject obj, jint node, jint order, jstring parent_id) {
+  return Guarded(env, [&] {
+    const jint parent =
+        CheckIsTemporalChild(env, Net(env, obj), node, order, parent_id);
+    return GetTemporalParentWeight(env, obj, node, order, parent);
+  });
+}
+
+extern "C" JNIEXPORT jdouble JNICALL Java_qelta_Network_getDeMorganTemporalParentWeight__Ljava_lang_String_2ILjava_lang_String_2(JNIEnv* env, jobject obj, jstring node_id, jint order, jstring parent_id) {
+  return Guarded(env, [&] {
+    const jint h = Handle(env, obj, node_id);
+    const jint parent =
+        CheckIsTemporalChild(env, Net(env, obj), h, order, parent_id);
+    return GetTemporalParentWeight(env, obj, h, order, parent);
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganTemporalParentWeight__IIID(JNIEnv* env, jobject obj, jint node, jint order, jint parent, jdouble weight) {
+  Guarded(env, [&] {
+    SetTemporalParentWeight(env, obj, node, order, parent, weight);
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganTemporalParentWeight__Ljava_lang_String_2IID(JNIEnv* env, jobject obj, jstring node_id, jint order, jint parent, jdouble weight) {
+  Guarded(env, [&] {
+    SetTemporalParentWeight(env, obj, Handle(env, obj, node_id), order, parent, weight);
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganTemporalParentWeight__IILjava_lang_String_2D(JNIEnv* env, jobject obj, jint node, jint order, jstring parent_id, jdouble weight) {
+  Guarded(env, [&] {
+    const jint parent =
+        CheckIsTemporalChild(env, Net(env, obj), node, order, parent_id);
+    SetTemporalParentWeight(env, obj, node, order, parent, weight);
+  });
+}
+
+extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDeMorganTemporalParentWeight__Ljava_lang_String_2ILjava_lang_String_2D(JNIEnv* env, jobject obj, jstring node_id, jint order, jstring parent_id, jdouble weight) {
+  Guarded(env, [&] {
+    const jint h = Handle(env, obj, node_id);
+    const jint parent =
+        CheckIsTemporalChild(env, Net(env, obj), h, order, parent_id);
+    SetTemporalParentWeight(env, obj, h, order, parent, weight);
+  });
+}

@@ -1,0 +1,231 @@
+// Unrolling a dynamic network into an ordinary one (one copy of every plate
+// node per slice) and the temporal belief update through that network.
+#include <algorithm>
+#include <cstdio>
+
+#include "base/error_log.h"
+#include "base/status.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+#include "network/dbn.h"
+#include "network/node.h"
+
+namespace {
+
+// Copy flags of the unrolled network: no temporal part; bit 3 is kept for
+// callers that tell unrolling copies apart.
+constexpr int kUnrollCopyFlags = qelta::kCopyNoTemporal | 8;
+
+// Index of plate node h among the first count entries of the map.
+int PlateIndex(const std::vector<int>& map, int count, int h) {
+  auto end = map.begin() + count;
+  auto it = std::lower_bound(map.begin(), end, h);
+  return it != end && *it == h ? static_cast<int>(it - map.begin()) : -1;
+}
+
+}  // namespace
+
+int VRN_dbn::BuildUnrollMap(std::vector<int>& map) const {
+  map.clear();
+  for (int h = network_->GetFirstNode(); h >= 0; h = network_->GetNextNode(h)) {
+    if (IsPlate(h)) map.push_back(h);
+  }
+  const int count = static_cast<int>(map.size());
+  map.resize(static_cast<size_t>(count) * sliceCount_, -1);
+  return count;
+}
+
+void VRN_dbn::MakeSliceNodeId(char* out, size_t size, const VRN_network& target,
+                              int node, int slice) const {
+  std::snprintf(out, size, "%s_%d", target.GetNode(node)->GetId(), slice);
+  if (target.IsIdInUse(out, -1) != 0) out[0] = '\0';
+}
+
+int VRN_dbn::UnrollNetwork(VRN_network& target, std::vector<int>& map) {
+  const VRN_network& source = *network_;
+  VRN_errorLog* log = network_->ErrorLog();
+  const int slices = sliceCount_;
+  const int count = BuildUnrollMap(map);
+  (void)target.Copy(source, kUnrollCopyFlags);
+  (void)target.SetAutoUpdate(false);
+  const bool relevance = source.IsRelevanceReasoning();
+  target.SetFlags(target.GetFlags() & ~qelta::kNetRelevance);
+
+  auto arc = [&](int parent, int child) {
+    const int status = target.AddArc(parent, child);
+    if (status == qelta::kOk) return status;
+    return log->Logf(status, "Unrolling: arc from [%s] to [%s] refused",
+                     target.GetNode(parent)->GetId(),
+                     target.GetNode(child)->GetId());
+  };
+  auto in_slice = [&](int q, int slice) {
+    const int i = PlateIndex(map, count, q);
+    return i < 0 ? q : map[static_cast<size_t>(slice) * count + i];
+  };
+
+  // Terminal nodes below plate nodes hang under the last slice: detach now.
+  std::vector<int> terminals;
+  for (int h = source.GetFirstNode(); h >= 0; h = source.GetNextNode(h)) {
+    const VRN_node* node = source.GetNode(h);
+    if (node->GetTemporalType() != qelta::kTemporalTerminal) continue;
+    bool below_plate = false;
+    for (int p : node->Parents()) below_plate = below_plate || IsPlate(p);
+    if (!below_plate) continue;
+    terminals.push_back(h);
+    VRN_intArray& parents = target.GetNode(h)->Parents();
+    while (parents.GetSize() > 0) {
+      (void)target.RemoveArc(parents[parents.GetSize() - 1], h);
+    }
+  }
+
+  char id[512];
+  std::vector<std::pair<int, int>> pairs;
+  for (int s = 1; s < slices; ++s) {
+    const size_t row = static_cast<size_t>(s) * count;
+    for (int i = 0; i < count; ++i) {
+      MakeSliceNodeId(id, sizeof id, target, map[i], s);
+      const int copy =
+          CloneNodeInto(target, target, map[i], id[0] != '\0' ? id : nullptr,
+                        true);
+      if (copy < 0) {
+        return log->Logf(copy, "Unrolling: node [%s] cannot be copied",
+                         target.GetNode(map[i])->GetId());
+      }
+      map[row + i] = copy;
+      if (target.IsTarget(map[i]) == 1) (void)target.SetTarget(copy, true);
+    }
+    for (int i = 0; i < count; ++i) {
+      const int p = map[i];
+      const int copy = map[row + i];
+      int holder = -1;
+      (void)GetUnrolledParents(p, s, pairs, holder);
+      if (holder < 0) {
+        const VRN_intArray parents = target.GetNode(p)->Parents();
+        for (int q : parents) {
+          const int status = arc(in_slice(q, s), copy);
+          if (status != qelta::kOk) return status;
+        }
+        CopyTable(target, copy, target, p);
+        for (int j = parents.GetSize() - 1; j >= 0; --j) {
+          if (source.GetNode(parents[j])->GetTemporalType() ==
+              qelta::kTemporalAnchor) {
+            (void)target.RemoveArc(parents[j], copy);
+          }
+        }
+      } else {
+        for (const auto& [q, k] : pairs) {
+          const int status = arc(in_slice(q, s - k), copy);
+          if (status != qelta::kOk) return status;
+        }
+        CopyTable(target, copy, defNetwork_, holder);
+      }
+    }
+  }
+
+  for (int t : terminals) {
+    for (int q : source.GetNode(t)->Parents()) {
+      const int status = arc(in_slice(q, slices - 1), t);
+      if (status != qelta::kOk) return status;
+    }
+    CopyTable(target, t, source, t);
+  }
+
+  // Evidence of slices 1 and later goes onto the copies; relevance is still
+  // off, so no walk runs per entry.
+  for (const auto& [key, outcome] : sliceEvidence_) {
+    const int i = PlateIndex(map, count, key.first);
+    if (i < 0 || key.second < 1 || key.second >= slices) continue;
+    const int copy = map[static_cast<size_t>(key.second) * count + i];
+    const int status = target.GetNode(copy)->Value()->SetEvidence(outcome);
+    if (status != qelta::kOk) {
+      return log->Logf(status, "Evidence of node [%s] refused",
+                       target.GetNode(copy)->GetId());
+    }
+  }
+  for (const auto& [key, likelihoods] : sliceVirtualEvidence_) {
+    const int i = PlateIndex(map, count, key.first);
+    if (i < 0 || key.second < 1 || key.second >= slices) continue;
+    const int copy = map[static_cast<size_t>(key.second) * count + i];
+    const int status =
+        target.GetNode(copy)->Value()->SetVirtualEvidence(likelihoods);
+    if (status != qelta::kOk) {
+      return log->Logf(status, "Virtual evidence of node [%s] refused",
+                       target.GetNode(copy)->GetId());
+    }
+  }
+
+  if (relevance) {
+    target.SetFlags(target.GetFlags() | qelta::kNetRelevance);
+    // Evidence implied through deterministic tables, rebuilt once for all
+    // slices together.
+    for (int h = target.GetFirstNode(); h >= 0; h = target.GetNextNode(h)) {
+      if (target.GetNode(h)->Value()->HasEvidence()) {
+        (void)target.OnEvidenceChange(h, qelta::kChangeTable);
+        break;
+      }
+    }
+  }
+  return qelta::kOk;
+}
+
+int VRN_dbn::UpdateBeliefs() {
+  VRN_network unrolled;
+  std::vector<int> map;
+  int status = UnrollNetwork(unrolled, map);
+  if (status != qelta::kOk) return status;
+  // Messages naming slice copies belong to the caller.
+  (void)unrolled.ErrorLog()->RedirectToLog(network_->ErrorLog());
+  status = unrolled.UpdateBeliefs();
+  if (status != qelta::kOk) return status;
+
+  const int count = sliceCount_ > 0 ? static_cast<int>(map.size()) / sliceCount_
+                                    : 0;
+  for (int h = network_->GetFirstNode(); h >= 0;
+       h = network_->GetNextNode(h)) {
+    VRN_nodeVal* value = network_->GetNode(h)->Value();
+    const int i = IsPlate(h) ? PlateIndex(map, count, h) : -1;
+    if (i < 0) {
+      const VRN_nodeVal* u = unrolled.GetNode(h)->Value();
+      if (u->IsValueValid()) {
+        value->GetMutableValue() = u->GetValue();
+        value->AddFlags(qelta::kValFlagValid);
+        value->SetUpdateTag(0);
+      } else {
+        value->Invalidate();
+      }
+      continue;
+    }
+    const int n = network_->GetNode(h)->Definition()->GetNumberOfOutcomes();
+    VRN_intArray sizes;
+    sizes.Add(sliceCount_);
+    sizes.Add(n);
+    VRN_matrix rows(sizes);
+    rows.FillWith(0.0);
+    bool valid = true;
+    for (int s = 0; s < sliceCount_ && valid; ++s) {
+      const VRN_nodeVal* u =
+          unrolled.GetNode(map[static_cast<size_t>(s) * count + i])->Value();
+      double* row = rows.GetItems().Items() + s * n;
+      if (u->HasEvidence()) {
+        // An observed copy is its point mass, whether or not inference
+        // rewrote its value.
+        const int e = u->GetEvidence();
+        valid = e >= 0 && e < n;
+        if (valid) row[e] = 1.0;
+        continue;
+      }
+      valid = u->IsValueValid() && u->GetValue().GetItemCount() >= n;
+      if (!valid) break;
+      const double* items = u->GetValue().GetItems().Items();
+      std::copy(items, items + n, row);
+    }
+    if (!valid) {
+      value->Invalidate();
+      continue;
+    }
+    value->GetMutableValue() = rows;
+    value->AddFlags(qelta::kValFlagValid);
+    value->SetUpdateTag(0);
+  }
+  return qelta::kOk;
+}

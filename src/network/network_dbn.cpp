@@ -1,0 +1,121 @@
+// Temporal operations of VRN_network: forwarding to the temporal part
+// (created on first use), temporal type changes and the invalidation that
+// dynamic networks need.
+#include <climits>
+
+#include "base/status.h"
+#include "definitions/node_val.h"
+#include "network/cases.h"
+#include "network/change_guards.h"
+#include "network/dbn.h"
+#include "network/network.h"
+#include "network/node.h"
+
+VRN_dbn* VRN_network::EnsureDbn() {
+  if (dbn_ == nullptr) dbn_ = new VRN_dbn(this);
+  return dbn_;
+}
+
+bool VRN_network::HasPlateNode() const {
+  for (const VRN_node* node : nodes_) {
+    if (node != nullptr && node->GetTemporalType() == qelta::kTemporalPlate) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void VRN_network::InvalidateIfDynamic() {
+  if (dbn_ != nullptr && IsRelevanceReasoning() && HasPlateNode()) {
+    (void)InvalidateValues();
+  }
+}
+
+int VRN_network::AddTemporalArc(int parent, int child, int order) {
+  VRN_autoUpdateGuard guard(this, true);
+  const int status = EnsureDbn()->AddTemporalArc(parent, child, order);
+  if (status == qelta::kOk) InvalidateIfDynamic();
+  return status;
+}
+
+int VRN_network::RemoveTemporalArc(int parent, int child, int order) {
+  VRN_autoUpdateGuard guard(this, true);
+  const int status = EnsureDbn()->RemoveTemporalArc(parent, child, order);
+  if (status == qelta::kOk) InvalidateIfDynamic();
+  return status;
+}
+
+bool VRN_network::TemporalArcExists(int parent, int child, int order) {
+  return EnsureDbn()->TemporalArcExists(parent, child, order);
+}
+
+int VRN_network::GetTemporalParents(int node, int order, VRN_intArray& out) {
+  return EnsureDbn()->GetTemporalParents(node, order, out);
+}
+
+int VRN_network::GetTemporalChildren(int node,
+                                     std::vector<std::pair<int, int>>& out) {
+  return EnsureDbn()->GetTemporalChildren(node, out);
+}
+
+int VRN_network::GetTemporalOrders(int node, VRN_intArray& out) {
+  return EnsureDbn()->GetTemporalOrders(node, out);
+}
+
+int VRN_network::GetMaxNodeTemporalOrder(int node) {
+  return EnsureDbn()->GetMaxNodeTemporalOrder(node);
+}
+
+int VRN_network::GetMaxTemporalOrder() const {
+  return dbn_ != nullptr ? dbn_->GetMaxTemporalOrder() : 0;
+}
+
+int VRN_network::GetUnrolledParents(int node, int order,
+                                    std::vector<std::pair<int, int>>& out) {
+  int holder = -1;
+  return EnsureDbn()->GetUnrolledParents(node, order, out, holder);
+}
+
+int VRN_network::GetAllUnrolledParents(int node,
+                                       std::vector<std::pair<int, int>>& out) {
+  return GetUnrolledParents(node, INT_MAX, out);
+}
+
+int VRN_network::SetNumberOfSlices(int count) {
+  const int status = EnsureDbn()->SetNumberOfSlices(count);
+  if (status == qelta::kOk) (void)InvalidateValues();
+  return status;
+}
+
+int VRN_network::SetTemporalEvidence(int node, int slice, int outcome) {
+  VRN_node* record = GetNode(node);
+  if (record == nullptr) return qelta::kErrOutOfRange;
+  (void)EnsureDbn();
+  return record->Value()->SetTemporalEvidence(slice, outcome);
+}
+
+int VRN_network::UnrollNetwork(VRN_network& target, std::vector<int>& map) {
+  if (dbn_ == nullptr) return qelta::kErrOutOfRange;
+  if (&target == this) return qelta::kErrOutOfRange;
+  return dbn_->UnrollNetwork(target, map);
+}
+
+int VRN_network::setNodeTemporalType(int handle, int type) {
+  VRN_node* node = GetNode(handle);
+  if (node == nullptr) return qelta::kErrOutOfRange;
+  const int old = node->GetTemporalType();
+  if (old == type) return qelta::kOk;
+  const int status = EnsureDbn()->ChangeTemporalType(handle, type);
+  if (status != qelta::kOk) return status;
+  VRN_autoUpdateGuard guard(this, true);
+  node->SetTemporalTypeRaw(type);
+  if (cases_ != nullptr) cases_->OnTemporalTypeChanged(handle, old);
+  if (old == qelta::kTemporalPlate || type == qelta::kTemporalPlate) {
+    // The value's layout (one row per slice or one vector) changes.
+    node->Value()->Invalidate();
+  }
+  // The last plate node leaving the plate leaves values of the unrolled
+  // network behind, so this does not wait for a plate node.
+  if (IsRelevanceReasoning()) (void)InvalidateValues();
+  return qelta::kOk;
+}

@@ -1,0 +1,376 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "base/arrays.h"
+#include "base/matrix.h"
+#include "base/random.h"
+#include "base/status.h"
+#include "definitions/cpt.h"
+#include "definitions/noisy_adder.h"
+#include "definitions/noisy_max.h"
+#include "definitions/qualitative.h"
+#include "network/network.h"
+#include "network/node.h"
+
+namespace {
+
+using qelta::kDefCast;
+using qelta::kDefCpt;
+using qelta::kDefDemorgan;
+using qelta::kDefNoisyAdder;
+using qelta::kDefNoisyMax;
+
+std::vector<double> Items(const VRN_matrix* m) {
+  return std::vector<double>(m->GetItems().begin(), m->GetItems().end());
+}
+
+VRN_intArray IntArray(std::vector<int> v) {
+  VRN_intArray a;
+  for (int x : v) a.Add(x);
+  return a;
+}
+
+VRN_doubleArray DoubleArray(std::vector<double> v) {
+  VRN_doubleArray a;
+  for (double x : v) a.Add(x);
+  return a;
+}
+
+void ExpectNear(const std::vector<double>& want, const std::vector<double>& got,
+                double tolerance = 1e-12) {
+  ASSERT_EQ(want.size(), got.size());
+  for (size_t i = 0; i < want.size(); ++i) {
+    EXPECT_NEAR(want[i], got[i], tolerance) << "item " << i;
+  }
+}
+
+// A network of `parents` CPT roots (outcome counts given) and one child of
+// type `type`, handle parents.size().
+struct Family {
+  Family(int type, std::vector<int> counts) {
+    for (size_t i = 0; i < counts.size(); ++i) {
+      const int h = net.AddNode(type == kDefDemorgan || type == kDefCast
+                                    ? type : kDefCpt,
+                                ("p" + std::to_string(i)).c_str());
+      if (type != kDefDemorgan && type != kDefCast) {
+        EXPECT_EQ(0, net.GetNode(h)->Definition()->SetNumberOfOutcomes(counts[i]));
+      }
+    }
+    child = net.AddNode(type, "child");
+    for (size_t i = 0; i < counts.size(); ++i) {
+      EXPECT_EQ(0, net.AddArc(static_cast<int>(i), child));
+    }
+  }
+  template <typename T>
+  T* Def() {
+    return static_cast<T*>(net.GetNode(child)->Definition());
+  }
+  std::vector<double> Table() {
+    return Items(net.GetNode(child)->Definition()->GetExpandedDefinition());
+  }
+  VRN_network net;
+  int child = -1;
+};
+
+TEST(CiDefTest, ParameterColumnsFollowParents) {
+  Family f(kDefNoisyMax, {});
+  VRN_noisyMAX* d = f.Def<VRN_noisyMAX>();
+  ExpectNear({0.5, 0.5}, Items(d->GetMatrixConst()));
+  const int p = f.net.AddNode(kDefCpt, "three");
+  ASSERT_EQ(0, f.net.GetNode(p)->Definition()->SetNumberOfOutcomes(3));
+  ASSERT_EQ(0, d->LoadParameters(DoubleArray({0.3, 0.7})));
+  ASSERT_EQ(0, f.net.AddArc(p, f.child));
+  ExpectNear({0.5, 0.5, 0.5, 0.5, 0, 1, 0.3, 0.7}, Items(d->GetMatrixConst()));
+  EXPECT_EQ(qelta::kErrInvalidValue, d->LoadParameters(DoubleArray({1, 0})));
+  VRN_matrix wrong(IntArray({2, 2}));
+  EXPECT_EQ(qelta::kErrInvalidValue, d->SetParameters(wrong));
+  // An own outcome inserted gets 0.0; the constrained column stays a
+  // point mass at the (new) last outcome.
+  ASSERT_EQ(0, d->InsertOutcome(1, "mid"));
+  ExpectNear({0.5, 0, 0.5, 0.5, 0, 0.5, 0, 0, 1, 0.3, 0, 0.7},
+             Items(d->GetMatrixConst()));
+  ASSERT_EQ(0, d->MakeUniform());
+  const double t = 1.0 / 3;
+  ExpectNear({t, t, t, t, t, t, 0, 0, 1, t, t, t}, Items(d->GetMatrixConst()));
+  ASSERT_EQ(0, f.net.RemoveArc(p, f.child));
+  ExpectNear({t, t, t}, Items(d->GetMatrixConst()));
+}
+
+// Noisy-OR by hand: outcomes (present, absent), link probabilities 0.8
+// and 0.6, leak 0.1.
+TEST(NoisyMaxTest, NoisyOrAndHenrionForm) {
+  Family f(kDefNoisyMax, {2, 2});
+  VRN_noisyMAX* d = f.Def<VRN_noisyMAX>();
+  ASSERT_EQ(0, d->LoadParameters(
+                   DoubleArray({0.8, 0.2, 0, 1, 0.6, 0.4, 0, 1, 0.1, 0.9})));
+  const std::vector<double> table = f.Table();
+  const double want[4] = {0.928, 0.82, 0.64, 0.1};  // both, first, second, none
+  for (int c = 0; c < 4; ++c) {
+    EXPECT_NEAR(want[c], table[2 * c], 1e-12);
+    EXPECT_NEAR(1 - want[c], table[2 * c + 1], 1e-12);
+  }
+  VRN_matrix henrion;
+  ASSERT_EQ(0, d->GetHenrionProbabilities(&henrion));
+  ExpectNear({0.82, 0.18, 0, 1, 0.64, 0.36, 0, 1, 0.1, 0.9}, Items(&henrion));
+  ASSERT_EQ(0, d->LoadParameters(DoubleArray({0.5, 0.5, 0, 1, 0.5, 0.5, 0, 1,
+                                              0.1, 0.9})));
+  ASSERT_EQ(0, d->SetHenrionProbabilities(henrion));
+  ExpectNear({0.8, 0.2, 0, 1, 0.6, 0.4, 0, 1, 0.1, 0.9},
+             Items(d->GetMatrixConst()));
+  henrion.GetItems()[2] = 0.0001;
+  henrion.GetItems()[3] = 0.9999;
+  EXPECT_EQ(qelta::kErrOutOfRange, d->SetHenrionProbabilities(henrion));
+  VRN_doubleArray flat;
+  ASSERT_EQ(0, d->GetHenrionProbabilitiesArray(&flat));
+  EXPECT_EQ(6, flat.GetSize());
+  EXPECT_EQ(qelta::kErrOutOfRange,
+            d->SetHenrionProbabilitiesArray(DoubleArray({1, 0})));
+  ASSERT_EQ(0, d->SetHenrionProbabilitiesArray(flat));
+  bool influential = true;
+  ASSERT_EQ(0, d->CheckParentInfluence(1, 0.0, &influential));
+  EXPECT_TRUE(influential);
+}
+
+TEST(NoisyMaxTest, StrengthsAndGradedParent) {
+  Family f(kDefNoisyMax, {2});
+  VRN_noisyMAX* d = f.Def<VRN_noisyMAX>();
+  ASSERT_EQ(0, d->LoadParameters(DoubleArray({0.8, 0.2, 0, 1, 0.1, 0.9})));
+  ExpectNear({0.82, 0.18, 0.1, 0.9}, f.Table());
+  ASSERT_EQ(0, d->SetParentOutcomeStrengths(0, IntArray({1, 0})));
+  ExpectNear({0.1, 0.9, 0.82, 0.18}, f.Table());
+  EXPECT_EQ(qelta::kErrInvalidValue, d->SetParentOutcomeStrengths(0, IntArray({0, 0})));
+  EXPECT_EQ(qelta::kErrOutOfRange, d->SetParentOutcomeStrengths(0, IntArray({0, 1, 2})));
+
+  Family g(kDefNoisyMax, {3});
+  VRN_noisyMAX* e = g.Def<VRN_noisyMAX>();
+  ASSERT_EQ(0, g.net.GetNode(g.child)->Definition()->SetNumberOfOutcomes(3));
+  ASSERT_EQ(0, e->LoadParameters(DoubleArray(
+                   {0.5, 0.3, 0.2, 0.1, 0.4, 0.5, 0, 0, 1, 0.05, 0.15, 0.8})));
+  ExpectNear({0.525, 0.315, 0.16, 0.145, 0.455, 0.4, 0.05, 0.15, 0.8}, g.Table());
+  // Moving the columns with the order keeps the table.
+  ASSERT_EQ(0, e->ChangeParentOutcomeStrengths(0, IntArray({1, 0, 2})));
+  ExpectNear({0.525, 0.315, 0.16, 0.145, 0.455, 0.4, 0.05, 0.15, 0.8}, g.Table());
+  EXPECT_EQ((std::vector<int>{1, 0, 2}),
+            std::vector<int>(e->GetParentOutcomeStrengths(0).begin(),
+                             e->GetParentOutcomeStrengths(0).end()));
+}
+
+// Parent outcome edits on a graded parent with strengths (1, 0, 2).
+TEST(NoisyMaxTest, ParentOutcomeNotifications) {
+  Family f(kDefNoisyMax, {3});
+  VRN_noisyMAX* d = f.Def<VRN_noisyMAX>();
+  VRN_nodeDef* parent = f.net.GetNode(0)->Definition();
+  ASSERT_EQ(0, d->LoadParameters(DoubleArray({0.9, 0.1, 0.7, 0.3, 0, 1, 0.2, 0.8})));
+  ASSERT_EQ(0, d->SetParentOutcomeStrengths(0, IntArray({1, 0, 2})));
+  auto strengths = [&] {
+    const VRN_intArray& s = d->GetParentOutcomeStrengths(0);
+    return std::vector<int>(s.begin(), s.end());
+  };
+  // A new outcome 0 displaces outcome 0 at position 1: a uniform column
+  // before it.
+  ASSERT_EQ(0, parent->InsertOutcome(0, "n"));
+  EXPECT_EQ((std::vector<int>{2, 0, 1, 3}), strengths());
+  ExpectNear({0.9, 0.1, 0.5, 0.5, 0.7, 0.3, 0, 1, 0.2, 0.8},
+             Items(d->GetMatrixConst()));
+  ASSERT_EQ(0, parent->RemoveOutcome(2));
+  EXPECT_EQ((std::vector<int>{0, 1, 2}), strengths());
+  ExpectNear({0.5, 0.5, 0.7, 0.3, 0, 1, 0.2, 0.8}, Items(d->GetMatrixConst()));
+  ASSERT_EQ(0, parent->ChangeOrderOfOutcomes(IntArray({2, 0, 1})));
+  EXPECT_EQ((std::vector<int>{1, 2, 0}), strengths());
+  ASSERT_EQ(0, parent->AddOutcome("z"));  // a new last outcome, last strength
+  EXPECT_EQ((std::vector<int>{1, 2, 0, 3}), strengths());
+  ExpectNear({0.5, 0.5, 0.7, 0.3, 0, 1, 0, 1, 0.2, 0.8}, Items(d->GetMatrixConst()));
+}
+
+TEST(NoisyMaxTest, ReorderedParentsKeepTheirColumns) {
+  Family f(kDefNoisyMax, {2, 3});
+  VRN_noisyMAX* d = f.Def<VRN_noisyMAX>();
+  ASSERT_EQ(0, d->LoadParameters(DoubleArray(
+                   {0.8, 0.2, 0, 1, 0.6, 0.4, 0.3, 0.7, 0, 1, 0.1, 0.9})));
+  ASSERT_EQ(0, d->SetParentOutcomeStrengths(1, IntArray({2, 0, 1})));
+  const std::vector<double> before = f.Table();  // [p0][p1][own]
+  ASSERT_EQ(0, f.net.ReorderParents(f.child, IntArray({1, 0})));
+  ExpectNear({0.6, 0.4, 0.3, 0.7, 0, 1, 0.8, 0.2, 0, 1, 0.1, 0.9},
+             Items(d->GetMatrixConst()));
+  EXPECT_EQ(2, d->GetParentOutcomeStrengths(0)[0]);
+  const std::vector<double> after = f.Table();  // [p1][p0][own]
+  for (int a = 0; a < 2; ++a) {
+    for (int b = 0; b < 3; ++b) {
+      for (int j = 0; j < 2; ++j) {
+        EXPECT_EQ(before[(a * 3 + b) * 2 + j], after[(b * 2 + a) * 2 + j]);
+      }
+    }
+  }
+  // Random parameters keep the constrained columns; a copy into a
+  // definition of other dimensions changes nothing.
+  VRN_randomGenerator generator(5);
+  ASSERT_EQ(0, d->MakeRandom(generator));
+  EXPECT_EQ(1.0, d->Parameters().GetItem(2 * 2 + 1));
+  EXPECT_EQ(1.0, d->Parameters().GetItem(4 * 2 + 1));
+  Family g(kDefNoisyMax, {2});
+  const std::vector<double> kept = Items(g.Def<VRN_noisyMAX>()->GetMatrixConst());
+  d->CopyParameters(g.Def<VRN_noisyMAX>());
+  EXPECT_EQ(kept, Items(g.Def<VRN_noisyMAX>()->GetMatrixConst()));
+}
+
+TEST(NoisyMaxTest, FitToTable) {
+  // No parents: the old table is the leak exactly.
+  VRN_network net;
+  const int a = net.AddNode(kDefCpt, "a");
+  ASSERT_EQ(0, net.GetNode(a)->Definition()->SetNumberOfOutcomes(3));
+  ASSERT_EQ(0, net.GetNode(a)->Definition()->SetDefinitionFromVector({0.2, 0.3, 0.5}));
+  ASSERT_EQ(0, net.GetNode(a)->setNodeType(kDefNoisyMax));
+  ExpectNear({0.2, 0.3, 0.5}, Items(net.GetNode(a)->Definition()->GetMatrixConst()), 0);
+  EXPECT_STREQ("State2", net.GetNode(a)->Definition()->GetOutcomesNames()->Get(2));
+  ASSERT_EQ(0, net.GetNode(a)->setNodeType(kDefCpt));
+  EXPECT_STREQ("State2", net.GetNode(a)->Definition()->GetOutcomesNames()->Get(2));
+  // One parent, tables made from noisy-MAX parameters: fitted closely.
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> unit(0.05, 1.0);
+  for (int round = 0; round < 10; ++round) {
+    Family f(kDefNoisyMax, {3});
+    VRN_noisyMAX* d = f.Def<VRN_noisyMAX>();
+    std::vector<double> p;
+    for (int c = 0; c < 4; ++c) {
+      const double x = c == 2 ? 0.0 : unit(rng);
+      p.push_back(x);
+      p.push_back(1 - x);
+    }
+    ASSERT_EQ(0, d->LoadParameters(DoubleArray(p)));
+    const std::vector<double> want = f.Table();
+    ASSERT_EQ(0, f.net.GetNode(f.child)->setNodeType(kDefCpt));
+    ASSERT_EQ(0, f.net.GetNode(f.child)->setNodeType(kDefNoisyMax));
+    const std::vector<double> got = f.Table();
+    double distance = 0;
+    for (size_t i = 0; i < want.size(); ++i) {
+      distance += (want[i] - got[i]) * (want[i] - got[i]);
+    }
+    EXPECT_LT(distance, 1e-6) << "round " << round;
+  }
+}
+
+// Weighted average, two parents with weights 1 and 3, leak weight 1.
+TEST(NoisyAdderTest, AverageAndSingleFault) {
+  Family f(kDefNoisyAdder, {2, 2});
+  VRN_noisyAdder* d = f.Def<VRN_noisyAdder>();
+  // Distinguished parent states: the last outcomes; active states 0.
+  ASSERT_EQ(0, d->LoadParameters(
+                   DoubleArray({0.2, 0.8, 0, 1, 0.6, 0.4, 0, 1, 0.9, 0.1})));
+  ASSERT_EQ(0, d->SetParentWeight(1, 3.0));
+  ExpectNear({0.58, 0.42, 0.55, 0.45, 0.675, 0.325, 0.9, 0.1}, f.Table());
+  ASSERT_EQ(0, d->SetFunction(VRN_noisyAdder::kSingleFault));
+  ExpectNear({0.9, 0.1, 0.2, 0.8, 0.6, 0.4, 0.9, 0.1}, f.Table());
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (double bad : {0.0, -1.0, nan, HUGE_VAL}) {
+    EXPECT_EQ(qelta::kErrOutOfRange, d->SetParentWeight(0, bad));
+  }
+  EXPECT_EQ(qelta::kErrOutOfRange, d->SetParentWeight(3, 1.0));
+  EXPECT_EQ(0, d->SetParentWeight(2, 2.0));  // the leak
+  EXPECT_EQ(qelta::kErrOutOfRange, d->SetFunction(2));
+  EXPECT_EQ(0, d->SetDistinguishedState(1));
+  EXPECT_EQ(qelta::kErrOutOfRange, d->SetDistinguishedState(2));
+  // A parent added later: weight 1.0 before the leak weight.
+  const int p = f.net.AddNode(kDefCpt, "late");
+  ASSERT_EQ(0, f.net.AddArc(p, f.child));
+  EXPECT_EQ((std::vector<double>{1.0, 3.0, 1.0, 2.0}),
+            std::vector<double>(d->GetWeights().begin(), d->GetWeights().end()));
+}
+
+TEST(NoisyAdderTest, ParentOutcomeNotifications) {
+  Family f(kDefNoisyAdder, {2});
+  VRN_noisyAdder* d = f.Def<VRN_noisyAdder>();
+  VRN_nodeDef* parent = f.net.GetNode(0)->Definition();
+  ASSERT_EQ(0, d->LoadParameters(DoubleArray({0.3, 0.7, 0, 1, 0.9, 0.1})));
+  ASSERT_EQ(0, parent->InsertOutcome(0, "n"));  // before the distinguished one
+  EXPECT_EQ(2, d->GetParentDistinguishedState(0));
+  ExpectNear({0, 1, 0.3, 0.7, 0, 1, 0.9, 0.1}, Items(d->GetMatrixConst()));
+  ASSERT_EQ(0, parent->ChangeOrderOfOutcomes(IntArray({2, 0, 1})));
+  EXPECT_EQ(0, d->GetParentDistinguishedState(0));
+  ExpectNear({0, 1, 0, 1, 0.3, 0.7, 0.9, 0.1}, Items(d->GetMatrixConst()));
+  ASSERT_EQ(0, parent->RemoveOutcome(0));  // the distinguished one
+  EXPECT_EQ(0, d->GetParentDistinguishedState(0));
+  ExpectNear({0, 1, 0.3, 0.7, 0.9, 0.1}, Items(d->GetMatrixConst()));
+  // Own outcomes: the distinguished state follows.
+  ASSERT_EQ(0, d->InsertOutcome(0, "first"));
+  EXPECT_EQ(2, d->GetDistinguishedState());
+  ASSERT_EQ(0, d->ChangeOrderOfOutcomes(IntArray({2, 0, 1})));
+  EXPECT_EQ(0, d->GetDistinguishedState());
+  ExpectNear({1, 0, 0, 0.7, 0, 0.3, 0.1, 0, 0.9}, Items(d->GetMatrixConst()));
+}
+
+TEST(QualitativeTest, DeMorgan) {
+  Family f(kDefDemorgan, {0, 0});
+  VRN_demorgan* d = f.Def<VRN_demorgan>();
+  EXPECT_EQ(VRN_demorgan::kCause, d->GetParentType(1));
+  EXPECT_EQ(0.0, d->GetParentWeight(1));
+  EXPECT_EQ(-1, d->GetParentType(2));
+  ASSERT_EQ(0, d->SetPriorBelief(0.1));
+  ASSERT_EQ(0, d->SetParentWeights(DoubleArray({0.5, 0.5})));
+  // Configurations (p0, p1): TT, TF, FT, FF.
+  ExpectNear({0.775, 0.225, 0.55, 0.45, 0.55, 0.45, 0.1, 0.9}, f.Table());
+  ASSERT_EQ(0, d->SetParentType(1, VRN_demorgan::kInhibitor));
+  EXPECT_NEAR(0.275, f.Table()[0], 1e-15);
+  EXPECT_NEAR(0.05, f.Table()[4], 1e-15);
+  ASSERT_EQ(0, d->SetParentTypes(IntArray({0, 2})));
+  EXPECT_NEAR(0.275, f.Table()[0], 1e-15);
+  ASSERT_EQ(0, d->SetParentTypes(IntArray({1, 7})));
+  ASSERT_EQ(0, d->SetParentWeight(0, 1.0));
+  EXPECT_EQ(7, d->GetParentType(1));
+  EXPECT_EQ(0.0, f.Table()[4]);  // requirement "False" of weight 1
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (double bad : {1.5, -0.1, nan}) {
+    EXPECT_EQ(qelta::kErrInvalidValue, d->SetParentWeight(0, bad));
+    EXPECT_EQ(qelta::kErrInvalidValue, d->SetPriorBelief(bad));
+    EXPECT_EQ(qelta::kErrInvalidValue, d->SetParentWeights(DoubleArray({0, bad})));
+  }
+  EXPECT_EQ(qelta::kErrOutOfRange, d->SetParentWeights(DoubleArray({0})));
+  EXPECT_EQ(qelta::kErrOutOfRange, d->SetParentWeight(2, 0.5));
+  ASSERT_EQ(0, f.net.RemoveArc(0, f.child));
+  EXPECT_EQ(7, d->GetParentType(0));
+}
+
+TEST(QualitativeTest, Cast) {
+  Family f(kDefCast, {0, 0});
+  VRN_cast* d = f.Def<VRN_cast>();
+  ASSERT_EQ(0, d->SetPositiveWeights(DoubleArray({0.6, 0.0})));
+  ASSERT_EQ(0, d->SetNegativeWeights(DoubleArray({-0.6, 0.0})));
+  // TT, TF, FT, FF.
+  ExpectNear({0.8, 0.2, 0.8, 0.2, 0.2, 0.8, 0.2, 0.8}, f.Table());
+  ASSERT_EQ(0, d->SetPositiveWeights(DoubleArray({0.5, -0.5})));
+  EXPECT_NEAR(0.5, f.Table()[0], 1e-15);
+  ASSERT_EQ(0, d->SetPositiveWeights(DoubleArray({1.0, -1.0})));
+  EXPECT_EQ(0.5, f.Table()[0]);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (double bad : {1.5, -3.0, nan}) {
+    EXPECT_EQ(qelta::kErrInvalidValue, d->SetPositiveWeights(DoubleArray({0, bad})));
+  }
+  EXPECT_EQ(qelta::kErrOutOfRange, d->SetNegativeWeights(DoubleArray({0, 0, 0})));
+  EXPECT_EQ(qelta::kErrInvalidValue, d->SetBaseline(1.2));
+  ASSERT_EQ(0, d->SetBaseline(0.25));
+  EXPECT_EQ(0.25, d->GetBaseline());
+}
+
+TEST(QualitativeTest, TypeChangeDropsOtherArcs) {
+  VRN_network net;
+  const int a = net.AddNode(kDefCpt, "a");
+  const int b = net.AddNode(kDefDemorgan, "b");
+  const int c = net.AddNode(kDefCpt, "c");
+  ASSERT_EQ(0, net.AddArc(a, c));
+  ASSERT_EQ(qelta::kErrWrongNodeType, net.AddArc(a, b));
+  ASSERT_EQ(0, net.GetNode(c)->setNodeType(kDefDemorgan));
+  EXPECT_EQ(0, net.GetNode(c)->Parents().GetSize());
+  ASSERT_EQ(0, net.AddArc(b, c));
+  EXPECT_EQ(1, static_cast<VRN_demorgan*>(net.GetNode(c)->Definition())
+                   ->GetParentCount());
+  EXPECT_STREQ("True", net.GetNode(c)->Definition()->GetOutcomesNames()->Get(0));
+  EXPECT_EQ(0, net.GetNode(c)->SetTypeByName("CAST"));
+  EXPECT_EQ(0, net.GetNode(c)->Parents().GetSize());
+  EXPECT_EQ(kDefCast, net.GetNode(c)->Definition()->GetType());
+}
+
+}  // namespace

@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "base/arrays.h"
+#include "base/status.h"
+#include "definitions/noisy_max.h"
+#include "definitions/node_val.h"
+#include "inference/relevance.h"
+#include "network/network.h"
+#include "network/node.h"
+
+namespace {
+
+VRN_nodeDef* Def(VRN_network& net, int h) { return net.GetNode(h)->Definition(); }
+VRN_nodeVal* Val(VRN_network& net, int h) { return net.GetNode(h)->Value(); }
+
+// Records without a network node in the parts of one relevance run.
+int AuxiliaryRecords(VRN_network& net) {
+  std::unique_ptr<VRN_relevanceParts> parts(
+      VRN_RelevanceDecompose(&net, qelta::kRelevanceForClustering));
+  int count = 0;
+  for (int i = 0; parts != nullptr && i < parts->GetSize(); ++i) {
+    const VRN_relevancePart* part = parts->GetPart(i);
+    for (int r = 0; part != nullptr && r < part->GetSize(); ++r) {
+      if ((*part)[r]->GetNode() == nullptr) ++count;
+    }
+  }
+  return count;
+}
+
+TEST(NoisyDecompositionTest, AuxiliaryCountFollowsTheGrouping) {
+  for (int limit = 2; limit <= 5; ++limit) {
+    for (int n = 3; n <= 10; ++n) {
+      VRN_network net;
+      const int child = net.AddNode(qelta::kDefNoisyMax, "child");
+      for (int i = 0; i < n; ++i) {
+        ASSERT_EQ(0, net.AddArc(net.AddNode(qelta::kDefCpt,
+                                            ("p" + std::to_string(i)).c_str()),
+                                child));
+      }
+      net.SetNoisyDecomp(true);
+      net.SetNoisyDecompLimit(limit);
+      int want = 0;
+      if (n > limit) {
+        want = limit == 2 ? n - 2
+                          : n / (limit - 1) - (n % (limit - 1) < 2 ? 1 : 0);
+      }
+      EXPECT_EQ(want, AuxiliaryRecords(net)) << n << " parents, limit " << limit;
+      if (n == 5) {
+        EXPECT_EQ(limit == 4 ? 1 : limit == 2 ? 3 : want, want);
+      }
+    }
+  }
+}
+
+// Decomposition exists for nodes whose full table would not fit: evidence
+// and an update of such a node never expand it.
+TEST(NoisyDecompositionTest, ManyParentsNeedNoExpandedTable) {
+  VRN_network net;
+  const int child = net.AddNode(qelta::kDefNoisyMax, "child");
+  for (int i = 0; i < 26; ++i) {
+    ASSERT_EQ(0, net.AddArc(net.AddNode(qelta::kDefCpt, ("p" + std::to_string(i)).c_str()),
+                            child));
+  }
+  auto* noisy = static_cast<VRN_noisyMAX*>(Def(net, child));
+  VRN_doubleArray items;
+  for (int c = 0; c < noisy->GetColumnCount(); ++c) {
+    items.Add(c % 2 == 0 ? 0.1 : 0.0);
+    items.Add(c % 2 == 0 ? 0.9 : 1.0);
+  }
+  ASSERT_EQ(0, noisy->LoadParameters(items));
+  net.SetNoisyDecomp(true);
+  ASSERT_EQ(0, Val(net, child)->SetEvidence(1));
+  ASSERT_EQ(0, net.UpdateBeliefs());
+  EXPECT_FALSE(noisy->IsCptValid());
+  // Every cause absent: 0.9 ^ 27 for the evidence, so each parent's
+  // posterior of being present (the child is handle 0) is 0.5 * 0.9 / (0.5 * 0.9 + 0.5).
+  EXPECT_NEAR(0.45 / 0.95, Val(net, 1)->GetValue().GetItem(0), 1e-12);
+}
+
+struct Joint {
+  double z = 0.0;
+  std::vector<std::vector<double>> marginals;
+};
+
+// Enumerated over the expanded tables, virtual evidence included.
+Joint Enumerate(VRN_network& net, const std::vector<std::vector<double>>& likelihoods) {
+  const int n = net.GetSlotCount();
+  std::vector<int> evidence(n, -1), x(n, 0), k(n);
+  Joint e;
+  for (int h = 0; h < n; ++h) {
+    k[h] = Def(net, h)->GetNumberOfOutcomes();
+    if (Val(net, h)->HasFlags(qelta::kValFlagEvidence)) {
+      x[h] = evidence[h] = Val(net, h)->GetEvidence();
+    }
+    e.marginals.emplace_back(k[h], 0.0);
+  }
+  for (;;) {
+    double p = 1.0;
+    for (int h = 0; h < n; ++h) {
+      const VRN_matrix& t = *Def(net, h)->GetExpandedDefinition();
+      const VRN_intArray& parents = net.GetNode(h)->Parents();
+      int index = x[h];
+      for (int i = 0; i < parents.GetSize(); ++i) {
+        index += x[parents[i]] * t.GetStrides()[i];
+      }
+      p *= t.GetItem(index);
+      if (!likelihoods[h].empty()) p *= likelihoods[h][x[h]];
+    }
+    e.z += p;
+    for (int h = 0; h < n; ++h) e.marginals[h][x[h]] += p;
+    int h = 0;
+    for (; h < n; ++h) {
+      if (evidence[h] >= 0) continue;
+      if (++x[h] < k[h]) break;
+      x[h] = 0;
+    }
+    if (h == n) return e;
+  }
+}
+
+// Random networks around one or two noisy-MAX nodes of 3 to 8 parents
+// (2-3 outcomes, random strengths, zeros in the parameters), a child
+// below, evidence and virtual evidence anywhere: decomposition at limits 2,
+// 3 and 4 gives the enumerated posteriors.
+TEST(NoisyDecompositionTest, BeliefsMatchEnumeration) {
+  std::mt19937 rng(99);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  int compared = 0;
+  for (int round = 0; round < 200; ++round) {
+    VRN_network net;
+    const int roots = 3 + static_cast<int>(rng() % 6);
+    long long joint = 1;
+    for (int i = 0; i < roots; ++i) {
+      const int h = net.AddNode(qelta::kDefCpt, ("r" + std::to_string(i)).c_str());
+      const int k = joint < 2000 && unit(rng) < 0.3 ? 3 : 2;
+      joint *= k;
+      ASSERT_EQ(0, Def(net, h)->SetNumberOfOutcomes(k));
+      std::vector<double> p(k);
+      double sum = 0;
+      for (double& v : p) sum += v = unit(rng) + 0.01;
+      for (double& v : p) v /= sum;
+      ASSERT_EQ(0, Def(net, h)->SetDefinitionFromVector(p));
+    }
+    const int noisy_count = 1 + static_cast<int>(rng() % 2);
+    std::vector<int> noisy;
+    for (int m = 0; m < noisy_count; ++m) {
+      const int h = net.AddNode(qelta::kDefNoisyMax, ("m" + std::to_string(m)).c_str());
+      noisy.push_back(h);
+      ASSERT_EQ(0, Def(net, h)->SetNumberOfOutcomes(2 + static_cast<int>(rng() % 2)));
+      std::vector<int> pool(roots);
+      for (int i = 0; i < roots; ++i) pool[i] = i;
+      std::shuffle(pool.begin(), pool.end(), rng);
+      const int parents = std::max(3, roots - static_cast<int>(rng() % 2));
+      for (int i = 0; i < parents && i < roots; ++i) {
+        ASSERT_EQ(0, net.AddArc(pool[i], h));
+      }
+      auto* d = static_cast<VRN_noisyMAX*>(Def(net, h));
+      const int k = d->GetNumberOfOutcomes();
+      VRN_doubleArray items;
+      for (int c = 0; c < d->GetColumnCount(); ++c) {
+        std::vector<double> column(k);
+        double sum = 0;
+        for (double& v : column) sum += v = unit(rng) < 0.2 ? 0.0 : unit(rng);
+        if (sum == 0) column[k - 1] = sum = 1;
+        for (double v : column) items.Add(v / sum);
+      }
+      ASSERT_EQ(0, d->LoadParameters(items));
+      d->SetConstrainedColumns();
+      for (int i = 0; i < d->GetStrengthsCount(); ++i) {
+        VRN_intArray order(d->GetParentOutcomeStrengths(i));
+        std::shuffle(order.begin(), order.end(), rng);
+        ASSERT_EQ(0, d->SetParentOutcomeStrengths(i, order));
+      }
+    }
+    const int below = net.AddNode(qelta::kDefCpt, "below");
+    ASSERT_EQ(0, net.AddArc(noisy[0], below));
+    std::vector<std::vector<double>> likelihoods(net.GetSlotCount());
+    for (int h = 0; h < net.GetSlotCount(); ++h) {
+      const double u = unit(rng);
+      if (u < 0.15) {
+        (void)Val(net, h)->SetEvidence(0);
+      } else if (u < 0.25) {
+        std::vector<double> l(Def(net, h)->GetNumberOfOutcomes());
+        for (double& v : l) v = unit(rng);
+        if (Val(net, h)->SetVirtualEvidence(l) == qelta::kOk) likelihoods[h] = l;
+      }
+    }
+    const Joint e = Enumerate(net, likelihoods);
+    if (e.z == 0.0) continue;
+    ++compared;
+    for (int limit : {0, 2, 3, 4}) {
+      net.SetNoisyDecomp(limit > 0);
+      net.SetNoisyDecompLimit(limit > 0 ? limit : 4);
+      ASSERT_EQ(0, net.InvalidateValues());
+      ASSERT_EQ(0, net.UpdateBeliefs()) << "round " << round << " limit " << limit;
+      for (int h = 0; h < net.GetSlotCount(); ++h) {
+        if (Val(net, h)->HasFlags(qelta::kValFlagEvidence)) continue;
+        const VRN_matrix& b = Val(net, h)->GetValue();
+        for (size_t s = 0; s < e.marginals[h].size(); ++s) {
+          EXPECT_NEAR(e.marginals[h][s] / e.z, b.GetItem(static_cast<int>(s)), 1e-12)
+              << "round " << round << " limit " << limit << " node " << h;
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 150);
+}
+
+}  // namespace

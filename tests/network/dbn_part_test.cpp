@@ -1,0 +1,291 @@
+// The temporal part: temporal arcs and definitions, type changes, slices,
+// slice evidence, unrolling details and refusals.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "base/error_log.h"
+#include "base/matrix.h"
+#include "base/status.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+#include "network/dbn.h"
+#include "network/network.h"
+#include "network/node.h"
+
+namespace {
+
+constexpr int kCpt = 18;
+using Pairs = std::vector<std::pair<int, int>>;
+
+std::vector<int> Ints(const VRN_intArray& a) { return {a.begin(), a.end()}; }
+
+std::vector<int> Dims(const VRN_matrix* m) {
+  return m == nullptr ? std::vector<int>{}
+                      : std::vector<int>(m->GetDimensions().begin(),
+                                         m->GetDimensions().end());
+}
+
+class DbnPartTest : public ::testing::Test {
+ protected:
+  int Plate(const char* id, int outcomes = 2) {
+    const int h = net_.AddNode(kCpt, id);
+    EXPECT_EQ(net_.GetNode(h)->Definition()->SetNumberOfOutcomes(outcomes), 0);
+    EXPECT_EQ(net_.setNodeTemporalType(h, 3), 0);
+    return h;
+  }
+  VRN_nodeDef* Def(int h) { return net_.GetNode(h)->Definition(); }
+  VRN_nodeVal* Val(int h) { return net_.GetNode(h)->Value(); }
+  int HiddenNodes() { return net_.Dbn()->HiddenNetwork().GetNumberOfNodes(); }
+  VRN_network net_;
+};
+
+TEST_F(DbnPartTest, PartIsMadeOnDemandAndQueriesReadIt) {
+  EXPECT_EQ(net_.GetNumberOfSlices(), 0);
+  EXPECT_EQ(net_.GetMaxTemporalOrder(), 0);
+  VRN_network other;
+  std::vector<int> map;
+  EXPECT_EQ(net_.UnrollNetwork(other, map), -2);
+  const int a = net_.AddNode(kCpt, "A");
+  EXPECT_EQ(net_.setNodeTemporalType(a, 0), 0);
+  EXPECT_EQ(net_.Dbn(), nullptr) << "an unchanged type creates nothing";
+  VRN_intArray out;
+  EXPECT_EQ(net_.GetTemporalParents(a, 1, out), -2);
+  ASSERT_NE(net_.Dbn(), nullptr);
+  EXPECT_EQ(net_.GetMaxTemporalOrder(), -1);
+  EXPECT_EQ(net_.GetNumberOfSlices(), 10);
+  EXPECT_EQ(net_.setNodeTemporalType(a, 3), 0);
+  EXPECT_EQ(net_.GetMaxNodeTemporalOrder(a), 0);
+}
+
+TEST_F(DbnPartTest, TemporalArcsAndHolders) {
+  const int s = Plate("S");
+  const int x = Plate("X");
+  ASSERT_EQ(net_.AddArc(s, x), 0);
+  // Refusals: order, handles, types, duplicates.
+  const int n = net_.AddNode(kCpt, "N");
+  for (const auto& c : std::vector<std::vector<int>>{
+           {x, x, 0}, {99, x, 1}, {x, -1, 1}, {n, x, 1}, {x, n, 1}}) {
+    EXPECT_EQ(net_.AddTemporalArc(c[0], c[1], c[2]), -2);
+    EXPECT_EQ(net_.RemoveTemporalArc(c[0], c[1], c[2]), -2);
+    EXPECT_FALSE(net_.TemporalArcExists(c[0], c[1], c[2]));
+  }
+  ASSERT_EQ(net_.AddTemporalArc(x, x, 1), 0);
+  EXPECT_EQ(net_.AddTemporalArc(x, x, 1), -2);
+  ASSERT_EQ(net_.AddTemporalArc(s, x, 1), 0);
+  VRN_intArray out;
+  ASSERT_EQ(net_.GetTemporalParents(x, 1, out), 0);
+  EXPECT_EQ(Ints(out), (std::vector<int>{x, s}));
+  // S is steady and temporal: twice in H(X, 1) through two proxies.
+  EXPECT_EQ(Dims(Def(x)->GetTemporalMatrix(1)), (std::vector<int>{2, 2, 2, 2}));
+  EXPECT_EQ(HiddenNodes(), 4);
+
+  // P -> R of order 2, then Q -> R of order 1.
+  const int p = Plate("P"), q = Plate("Q"), r = Plate("R", 3);
+  ASSERT_EQ(net_.AddArc(s, r), 0);
+  ASSERT_EQ(net_.AddTemporalArc(p, r, 2), 0);
+  ASSERT_EQ(net_.AddTemporalArc(q, r, 1), 0);
+  ASSERT_EQ(net_.GetTemporalParents(r, 2, out), 0);
+  EXPECT_EQ(Ints(out), (std::vector<int>{p}));
+  Pairs pairs;
+  ASSERT_EQ(net_.GetUnrolledParents(r, 2, pairs), 0);
+  EXPECT_EQ(pairs, (Pairs{{s, 0}, {q, 1}, {p, 2}}));
+  ASSERT_EQ(net_.GetUnrolledParents(r, 1, pairs), 0);
+  EXPECT_EQ(pairs, (Pairs{{s, 0}, {q, 1}}));
+  ASSERT_EQ(net_.GetAllUnrolledParents(r, pairs), 0);
+  EXPECT_EQ(pairs.size(), 3u);
+  Pairs children;
+  ASSERT_EQ(net_.GetTemporalChildren(s, children), 0);
+  EXPECT_EQ(children, (Pairs{{x, 1}}));
+  EXPECT_EQ(net_.GetMaxTemporalOrder(), 2);
+  EXPECT_EQ(net_.GetMaxNodeTemporalOrder(r), 2);
+
+  // Removing the only parent of order 1 drops H(R, 1); H(R, 2) keeps its
+  // table without Q's dimension.
+  VRN_matrix h2 = *Def(r)->GetTemporalMatrix(2);
+  for (int i = 0; i < h2.GetItemCount(); ++i) h2.GetItems()[i] = 0.001 * i;
+  ASSERT_EQ(Def(r)->SetTemporalDefinitionFromMatrix(2, h2), 0);
+  ASSERT_EQ(net_.RemoveTemporalArc(q, r, 1), 0);
+  ASSERT_EQ(net_.GetTemporalOrders(r, out), 0);
+  EXPECT_EQ(Ints(out), (std::vector<int>{2}));
+  ASSERT_EQ(h2.RemoveDimensionAt(1, 0), 0);
+  const VRN_doubleArray& kept = Def(r)->GetTemporalMatrix(2)->GetItems();
+  EXPECT_EQ(std::vector<double>(kept.begin(), kept.end()),
+            std::vector<double>(h2.GetItems().begin(), h2.GetItems().end()));
+  EXPECT_EQ(Def(r)->GetTemporalMatrix(1), nullptr);
+  VRN_doubleArray wrong;
+  wrong.Add(1.0);
+  EXPECT_EQ(Def(r)->SetTemporalDefinition(2, wrong), -4);
+  EXPECT_EQ(Def(r)->SetTemporalDefinition(1, wrong), -2);
+  EXPECT_EQ(Def(r)->SetTemporalDefinitionFromMatrix(1, h2), -51);
+
+  // Deleting P removes R's holder, P's proxies and P's slice evidence.
+  ASSERT_EQ(Val(p)->SetTemporalEvidence(1, 1), 0);
+  ASSERT_EQ(net_.DeleteNode(p), 0);
+  ASSERT_EQ(net_.GetTemporalOrders(r, out), 0);
+  EXPECT_TRUE(out.IsEmpty());
+  EXPECT_EQ(net_.Dbn()->GetTemporalEvidence(p, 1), -2);
+  EXPECT_EQ(HiddenNodes(), 4);
+}
+
+TEST_F(DbnPartTest, TypeChangesMoveOrRefuseTemporalData) {
+  const int r = Plate("R");
+  const int a = net_.AddNode(kCpt, "A");
+  const int b = net_.AddNode(kCpt, "B");
+  ASSERT_EQ(net_.setNodeTemporalType(a, 1), 0);
+  ASSERT_EQ(net_.AddArc(a, r), 0);
+  ASSERT_EQ(net_.AddArc(b, r), 0);
+  VRN_matrix table = *Def(r)->GetMatrixConst();  // dims A, B, R
+  for (int i = 0; i < table.GetItemCount(); i += 2) {
+    table.GetItems()[i] = 0.1 * (i / 2 + 1);
+    table.GetItems()[i + 1] = 1.0 - 0.1 * (i / 2 + 1);
+  }
+  ASSERT_EQ(Def(r)->SetDefinitionFromMatrix(table), 0);
+  ASSERT_EQ(net_.AddTemporalArc(r, r, 1), 0);
+  // H(R, 1) starts from R's table without the anchor (its first outcome).
+  EXPECT_EQ(Dims(Def(r)->GetTemporalMatrix(1)), (std::vector<int>{2, 2, 2}));
+  EXPECT_DOUBLE_EQ(Def(r)->GetTemporalMatrix(1)->GetItem(0), 0.1);
+  EXPECT_DOUBLE_EQ(Def(r)->GetTemporalMatrix(1)->GetItem(2), 0.1);
+  EXPECT_DOUBLE_EQ(Def(r)->GetTemporalMatrix(1)->GetItem(4), 0.2);
+
+  EXPECT_EQ(net_.setNodeTemporalType(r, 0), -2);  // has a definition
+  EXPECT_EQ(net_.setNodeTemporalType(r, 4), -2);
+  EXPECT_EQ(net_.setNodeTemporalType(a, 4), -4);
+  EXPECT_EQ(net_.setNodeTemporalType(a, -1), -4);
+  EXPECT_EQ(net_.setNodeTemporalType(a, 2), -2);  // plate child
+  // The anchor joins the holders ahead of B, then leaves again.
+  ASSERT_EQ(net_.setNodeTemporalType(a, 0), 0);
+  EXPECT_EQ(Dims(Def(r)->GetTemporalMatrix(1)), (std::vector<int>{2, 2, 2, 2}));
+  ASSERT_EQ(net_.setNodeTemporalType(a, 1), 0);
+  EXPECT_EQ(Dims(Def(r)->GetTemporalMatrix(1)), (std::vector<int>{2, 2, 2}));
+  // A new normal parent becomes the last steady parent of every holder.
+  const int c = net_.AddNode(kCpt, "C");
+  ASSERT_EQ(Def(c)->SetNumberOfOutcomes(4), 0);
+  ASSERT_EQ(net_.AddArc(c, r), 0);
+  EXPECT_EQ(Dims(Def(r)->GetTemporalMatrix(1)),
+            (std::vector<int>{2, 4, 2, 2}));
+  // A definition type change reaches the holders and proxies.
+  ASSERT_EQ(net_.GetNode(r)->setNodeType(20), 0);
+  EXPECT_EQ(Def(r)->GetPlateTemporalDefinition(1)->GetType(), 20);
+  // A temporal parent cannot leave the plate.
+  const int t = Plate("T");
+  ASSERT_EQ(net_.AddTemporalArc(t, r, 1), 0);
+  EXPECT_EQ(net_.setNodeTemporalType(t, 0), -2);
+}
+
+TEST_F(DbnPartTest, SliceEvidenceChecksAndSlices) {
+  const int x = Plate("X", 3);
+  const int n = net_.AddNode(kCpt, "N");
+  VRN_nodeVal* v = Val(x);
+  ASSERT_EQ(net_.SetNumberOfSlices(5), 0);
+  EXPECT_EQ(net_.SetNumberOfSlices(0), -4);
+  EXPECT_EQ(Val(n)->SetTemporalEvidence(1, 0), -51);
+  for (const auto& c : std::vector<std::pair<int, int>>{
+           {-1, 0}, {5, 0}, {1, 3}, {1, -1}}) {
+    EXPECT_EQ(v->SetTemporalEvidence(c.first, c.second), -2);
+  }
+  EXPECT_EQ(v->SetTemporalVirtualEvidence(5, {1, 0, 0}), -2);
+  EXPECT_EQ(v->SetTemporalVirtualEvidence(1, {1, 0}), -2);
+  EXPECT_EQ(v->SetTemporalVirtualEvidence(1, {0, 0, 0}), -3);
+  EXPECT_EQ(v->SetTemporalVirtualEvidence(1, {1.5, 0, 0}), -4);
+  EXPECT_EQ(v->ClearTemporalEvidence(2), -4);
+  EXPECT_EQ(v->GetTemporalEvidence(2), -2);
+
+  ASSERT_EQ(v->SetTemporalVirtualEvidence(2, {0.2, 0.2, 0.4}), 0);
+  std::vector<double> soft;
+  ASSERT_EQ(v->GetTemporalVirtualEvidence(2, &soft), 0);
+  EXPECT_EQ(soft, (std::vector<double>{0.25, 0.25, 0.5}));
+  ASSERT_EQ(v->SetTemporalEvidence(2, 1), 0);
+  EXPECT_FALSE(v->IsTemporalVirtualEvidence(2));
+  ASSERT_EQ(v->SetTemporalVirtualEvidence(2, {0.2, 0.3, 0.5}), 0);
+  EXPECT_FALSE(v->IsTemporalEvidence(2));
+  ASSERT_EQ(v->SetTemporalEvidence(4, 2), 0);
+  ASSERT_EQ(v->SetTemporalEvidence(0, 1), 0);
+  EXPECT_EQ(v->GetTemporalEvidence(0), 1);
+  EXPECT_TRUE(v->HasTemporalEvidence());
+  ASSERT_EQ(net_.SetNumberOfSlices(3), 0);
+  EXPECT_EQ(v->GetTemporalEvidence(4), -2);
+  EXPECT_TRUE(v->IsTemporalVirtualEvidence(2));
+  ASSERT_EQ(v->ClearTemporalEvidence(2), 0);
+  EXPECT_FALSE(net_.Dbn()->HasTemporalEvidence(x));
+  ASSERT_EQ(v->SetTemporalEvidence(1, 0), 0);
+  ASSERT_EQ(net_.ClearAllEvidence(), 0);
+  EXPECT_FALSE(v->HasTemporalEvidence());
+  // A node leaving the plate loses its slice evidence.
+  ASSERT_EQ(v->SetTemporalEvidence(2, 0), 0);
+  ASSERT_EQ(net_.setNodeTemporalType(x, 0), 0);
+  EXPECT_FALSE(net_.Dbn()->HasTemporalEvidence(x));
+}
+
+TEST_F(DbnPartTest, EvidenceEditsInvalidateValuesReachedOnlyThroughSlices) {
+  const int x = Plate("X");
+  const int y = Plate("Y");
+  ASSERT_EQ(net_.AddTemporalArc(x, x, 1), 0);
+  ASSERT_EQ(net_.AddTemporalArc(y, x, 1), 0);
+  ASSERT_EQ(Val(x)->SetTemporalEvidence(1, 0), 0);
+  ASSERT_EQ(net_.UpdateBeliefs(), 0);
+  ASSERT_TRUE(Val(y)->IsValueValid());
+  ASSERT_EQ(Val(x)->SetEvidence(1), 0);  // no ordinary arc joins X and Y
+  EXPECT_FALSE(Val(y)->IsValueValid());
+  ASSERT_EQ(net_.UpdateBeliefs(), 0);
+  ASSERT_EQ(net_.setNodeTemporalType(y, 0), -2);
+  ASSERT_EQ(net_.RemoveTemporalArc(y, x, 1), 0);
+  EXPECT_FALSE(Val(y)->IsValueValid());
+}
+
+TEST_F(DbnPartTest, FailedUpdateNamesSliceCopiesInTheCallersLog) {
+  const int rain = Plate("Rain");
+  ASSERT_EQ(net_.AddTemporalArc(rain, rain, 1), 0);
+  VRN_doubleArray stays;
+  for (double v : {1.0, 0.0, 1.0, 0.0}) stays.Add(v);
+  ASSERT_EQ(Def(rain)->SetTemporalDefinition(1, stays), 0);
+  ASSERT_EQ(Def(rain)->SetDefinitionFromVector({1.0, 0.0}), 0);
+  ASSERT_EQ(net_.UpdateBeliefs(), 0);
+  ASSERT_EQ(Val(rain)->SetTemporalEvidence(3, 1), 0);
+  EXPECT_EQ(net_.UpdateBeliefs(), qelta::kErrZeroMarginal);
+  bool named = false;
+  VRN_errorLog* log = net_.ErrorLog();
+  for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
+    named = named || std::strstr(log->GetMessage(i), "Rain_") != nullptr;
+  }
+  EXPECT_TRUE(named);
+  EXPECT_FALSE(Val(rain)->IsValueValid());
+  double p = -1.0;
+  ASSERT_TRUE(net_.CalcPropEvidence(p, false));
+  EXPECT_EQ(p, 0.0);
+}
+
+TEST_F(DbnPartTest, UnrollingNamesTargetsTerminalsAndValues) {
+  const int a = Plate("A");
+  const int clash = net_.AddNode(kCpt, "A_1");
+  const int t = net_.AddNode(kCpt, "T");
+  ASSERT_EQ(net_.setNodeTemporalType(t, 2), 0);
+  ASSERT_EQ(net_.AddArc(a, t), 0);
+  ASSERT_EQ(net_.SetTarget(a, true), 0);
+  ASSERT_EQ(Def(a)->RenameOutcome(1, "Wet"), 0);
+  ASSERT_EQ(net_.SetNumberOfSlices(3), 0);
+  VRN_network u;
+  std::vector<int> map;
+  ASSERT_EQ(net_.UnrollNetwork(u, map), 0);
+  ASSERT_EQ(map.size(), 3u);
+  EXPECT_EQ(map[0], a);
+  EXPECT_STRNE(u.GetNode(map[1])->GetId(), "A_1");
+  EXPECT_NE(map[1], clash);
+  EXPECT_STREQ(u.GetNode(map[2])->GetId(), "A_2");
+  EXPECT_STREQ(u.GetNode(map[2])->Definition()->GetOutcomesNames()->Get(1),
+               "Wet");
+  EXPECT_EQ(u.IsTarget(map[2]), 1);
+  EXPECT_EQ(Ints(u.GetNode(t)->Parents()), (std::vector<int>{map[2]}));
+  EXPECT_EQ(u.GetTemporalType(a), 0);
+  // One slice: no copies, the terminal stays under the plate node.
+  ASSERT_EQ(net_.SetNumberOfSlices(1), 0);
+  ASSERT_EQ(net_.UnrollNetwork(u, map), 0);
+  EXPECT_EQ(map, (std::vector<int>{a}));
+  EXPECT_EQ(Ints(u.GetNode(t)->Parents()), (std::vector<int>{a}));
+  ASSERT_EQ(net_.SetNumberOfSlices(10), 0);
+  ASSERT_EQ(net_.UpdateBeliefs(), 0);
+  EXPECT_EQ(Dims(&Val(a)->GetValue()), (std::vector<int>{10, 2}));
+}
+
+}  // namespace
