@@ -12,6 +12,7 @@
 #include "base/status.h"
 #include "base/strings.h"
 #include "definitions/node_def.h"
+#include "definitions/noisy_max.h"
 #include "io/table_limit.h"
 #include "io/text/hugin.h"
 #include "network/network.h"
@@ -271,6 +272,7 @@ int VRN_ergoSpeaker::ReadProbabilities() {
       ReportError(qelta::kErrOutOfRange, "ERROR: Couldn't set probabilities");
     }
   }
+  FinishNoisyMax();
   return kOk;
 }
 
@@ -280,14 +282,17 @@ int VRN_ergoSpeaker::ReadNoisyMax(std::size_t i) {
     return ReportError(qelta::kErrSyntax,
                        "ERROR: Parameters of a node that could not be made");
   }
-  const VRN_node* node = network->GetNode(nodes_[i]);
+  VRN_node* node = network->GetNode(nodes_[i]);
   const int outcomes = node->Definition()->GetNumberOfOutcomes();
   // The leak list, then one list per parent outcome but the last.
+  std::vector<std::vector<double>> columns;
+  std::vector<int> widths;
   int lists = 1;
   for (int parent : node->Parents()) {
-    lists += network->GetNode(parent)->Definition()->GetNumberOfOutcomes() - 1;
+    widths.push_back(
+        network->GetNode(parent)->Definition()->GetNumberOfOutcomes());
+    lists += widths.back() - 1;
   }
-  std::vector<std::vector<double>> columns;
   for (int list = 0; list < lists; ++list) {
     std::vector<double> cumulative;
     for (int k = 0; k < outcomes - 1; ++k) {
@@ -299,13 +304,59 @@ int VRN_ergoSpeaker::ReadNoisyMax(std::size_t i) {
     }
     columns.push_back(qelta::ErgoNoisyMaxColumn(cumulative));
   }
-  // Until noisy-MAX nodes can be made, the node keeps a uniform table.
-  ReportFormatted(qelta::kErrWrongNodeType,
-                  "ERROR: Node [%s] : NOISY_MAX nodes are not available in "
-                  "this build",
-                  node->GetId());
-  (void)node->Definition()->MakeUniform();
+  int rc = node->setNodeType(qelta::kDefNoisyMax);
+  auto* definition = dynamic_cast<VRN_noisyMAX*>(node->Definition());
+  if (rc != kOk || definition == nullptr) {
+    ReportFormatted(rc != kOk ? rc : qelta::kErrWrongNodeType,
+                    "ERROR: Node [%s] : Couldn't make a NOISY_MAX node",
+                    node->GetId());
+    (void)node->Definition()->MakeUniform();
+    return kOk;
+  }
+  // Each parent's columns by outcome, its last column left as it is, and
+  // the leak last.
+  VRN_doubleArray items = definition->Parameters().GetItems();
+  const std::size_t n = static_cast<std::size_t>(outcomes);
+  auto place = [&](int column, const std::vector<double>& values) {
+    for (std::size_t k = 0; k < n; ++k) {
+      items[static_cast<int>(static_cast<std::size_t>(column) * n + k)] =
+          values[k];
+    }
+  };
+  place(definition->GetLeakColumn(), columns[0]);
+  std::size_t next = 1;
+  for (std::size_t p = 0; p < widths.size(); ++p) {
+    const int offset = definition->GetParentColumnOffset(static_cast<int>(p));
+    for (int j = 0; j + 1 < widths[p]; ++j) place(offset + j, columns[next++]);
+  }
+  rc = definition->LoadParameters(items);
+  if (rc != kOk) {
+    ReportFormatted(rc, "ERROR: Node [%s] : Couldn't set parameters",
+                    node->GetId());
+  }
   return kOk;
+}
+
+void VRN_ergoSpeaker::FinishNoisyMax() {
+  VRN_network* network = GetNetwork();
+  for (int handle : nodes_) {
+    if (handle < 0) continue;
+    VRN_node* node = network->GetNode(handle);
+    auto* definition = dynamic_cast<VRN_noisyMAX*>(node->Definition());
+    if (definition == nullptr) continue;
+    // The file lists a CPT parent's outcomes from the weakest; the system's
+    // strength order runs from the strongest.
+    const VRN_doubleArray items = definition->Parameters().GetItems();
+    for (int p = 0; p < node->Parents().GetSize(); ++p) {
+      const VRN_node* parent = network->GetNode(node->Parents()[p]);
+      if (parent->Definition()->GetType() != qelta::kDefCpt) continue;
+      const int m = parent->Definition()->GetNumberOfOutcomes();
+      VRN_intArray order;
+      for (int k = m - 1; k >= 0; --k) order.Add(k);
+      ReportError(definition->SetParentOutcomeStrengths(p, order), nullptr);
+    }
+    ReportError(definition->LoadParameters(items), nullptr);
+  }
 }
 
 int VRN_ergoSpeaker::ReadNames() {
@@ -357,6 +408,12 @@ int VRN_ergoSpeaker::ReadLabels() {
     VRN_idArray ids;
     qelta::MakeValidUtf8Identifiers(labels, &ids);
     ReportError(definition->RenameOutcomes(ids), nullptr);
+    if (definition->GetType() == qelta::kDefNoisyMax) {
+      // The file names a noisy-MAX node's outcomes from the absent one.
+      VRN_idArray reversed;
+      for (int k = ids.GetSize() - 1; k >= 0; --k) reversed.Add(ids.Get(k));
+      ReportError(definition->RenameOutcomes(reversed), nullptr);
+    }
   }
   return kOk;
 }

@@ -25,8 +25,7 @@
 // numbers and arcs, duplicate names and tables of the wrong size are
 // reported and skipped. A file that does not start with the node count,
 // or whose counts exceed the file's size, fails with -127; an unknown
-// section fails the read. Node kinds this build cannot create are logged
-// (-51) and keep a uniform CPT, so that every position stays.
+// section fails the read.
 //
 // Writing: CPT and truth-table nodes only (-2, nothing written, for any
 // other kind).
@@ -78,9 +77,12 @@ class VRN_ergoSpeaker : public VRN_fileFormat {
   int ReadNames();
   int ReadLabels();
   int ReadCenters();
-  // The noisy-MAX parameters of the node at position i, read to keep the
-  // positions of what follows.
+  // The node at position i becomes noisy-MAX with the cumulative columns
+  // that follow in the file.
   int ReadNoisyMax(std::size_t i);
+  // Once every table is read: the strength order of each CPT parent of a
+  // noisy-MAX node runs from its last outcome.
+  void FinishNoisyMax();
 
   // Node handles in file order; -1 where a node could not be made.
   std::vector<int> nodes_;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/status.h"
+#include "definitions/noisy_max.h"
 #include "io/format.h"
 #include "io/text/foreign_test_util.h"
 #include "io/text/text_network_util.h"
@@ -38,8 +39,6 @@ TEST(ErgoTest, ReadsEverySectionAndSkipsBadItems) {
     EXPECT_EQ(LogText(network),
               "-2 (line 3) : ERROR: '1' : Invalid number of states\n"
               "-2 (line 7) : ERROR: '9' : Invalid parent number\n"
-              "-51 (line 19) : ERROR: Node [Node2] : NOISY_MAX nodes are not "
-              "available in this build\n"
               "-2 (line 21) : ERROR:'3' : Invalid table size\n"
               "-2 (line 24) : ERROR: [Cancer] Duplicated Identifier\n");
     const int smoker = network.FindNode("Smoker");
@@ -50,14 +49,22 @@ TEST(ErgoTest, ReadsEverySectionAndSkipsBadItems) {
     EXPECT_EQ(ParentIds(network, cancer), (Strings{"Smoker"}));
     EXPECT_EQ(Table(network, smoker), (Doubles{0.3, 0.7}));
     EXPECT_EQ(Table(network, cancer), (Doubles{0.1, 0.9, 0.4, 0.6}));
-    // The duplicate name keeps its generated id; the noisy-MAX node stays
-    // a uniform CPT in its place.
+    // The duplicate name keeps its generated id. A table size of 0 makes a
+    // noisy-MAX node of cumulative columns, its outcomes named from the
+    // absent one and its CPT parent's strengths running from the last.
     const int third = network.FindNode("Node2");
     ASSERT_GE(third, 0);
     EXPECT_STREQ(network.GetNode(third)->Header().GetName(), "Cancer");
-    EXPECT_EQ(OutcomeIds(network, third), (Strings{"low", "mid_dle", "high"}));
+    EXPECT_EQ(OutcomeIds(network, third), (Strings{"high", "mid_dle", "low"}));
     EXPECT_EQ(ParentIds(network, third), (Strings{"Smoker"}));
-    EXPECT_NEAR(Table(network, third)[0], 1.0 / 3, 1e-15);
+    const auto* noisy =
+        dynamic_cast<const VRN_noisyMAX*>(network.GetNode(third)->Definition());
+    ASSERT_NE(noisy, nullptr);
+    const VRN_doubleArray& items = noisy->Parameters().GetItems();
+    const Doubles expected = {0.1, 0.4, 0.5, 0, 0, 1, 0.3, 0.5, 0.2};
+    ASSERT_EQ(items.GetSize(), 9);
+    for (int i = 0; i < 9; ++i) EXPECT_NEAR(items[i], expected[i], 1e-15);
+    EXPECT_EQ(noisy->GetParentOutcomeStrengths(0)[0], 1);
     const int fourth = network.FindNode("xward");
     ASSERT_GE(fourth, 0);
     EXPECT_EQ(OutcomeIds(network, fourth), (Strings{"on", "off"}));
