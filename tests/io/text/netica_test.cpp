@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "base/random.h"
 #include "base/status.h"
 #include "definitions/discrete_def.h"
 #include "definitions/truth_table.h"
 #include "io/format.h"
+#include "io/text/foreign_test_util.h"
 #include "io/text/netica_expression.h"
 #include "io/text/text_network_util.h"
 #include "network/network.h"
@@ -165,6 +167,46 @@ TEST(NeticaTest, NodesOnACycleAndTheirChildrenAreLeftOut) {
             "-2 (line 4) : Can't create arc from [B] to [C]\n");
   EXPECT_EQ(network.GetNumberOfNodes(), 1);
   EXPECT_GE(network.FindNode("D"), 0);
+}
+
+// Canonical kinds are written as the CPT they expand to: read back, the
+// network has the same beliefs. Ergo files cannot hold them.
+TEST(NeticaTest, CanonicalNodesTravelAsTheirCpts) {
+  for (int type : {qelta::kDefNoisyMax, qelta::kDefNoisyAdder,
+                   qelta::kDefDemorgan, qelta::kDefCast}) {
+    SCOPED_TRACE(type);
+    VRN_network network;
+    const bool gates = type == qelta::kDefDemorgan || type == qelta::kDefCast;
+    const int a = network.AddNode(gates ? type : qelta::kDefCpt, "A");
+    const int b = network.AddNode(gates ? type : qelta::kDefCpt, "B");
+    const int c = network.AddNode(type, "C");
+    ASSERT_GE(c, 0);
+    ASSERT_EQ(network.AddArc(a, c), qelta::kOk);
+    ASSERT_EQ(network.AddArc(b, c), qelta::kOk);
+    VRN_randomGenerator& random = *network.GetRandomGenerator();
+    // Gates keep their fixed tables.
+    for (int h : {a, b, c}) {
+      (void)network.GetNode(h)->Definition()->MakeRandom(random);
+    }
+    TempPath file(".dne");
+    ASSERT_EQ(network.WriteFile(file.path(), 0, 0), qelta::kOk);
+    VRN_network copy;
+    ASSERT_EQ(copy.ReadFile(file.path(), 0, 0), qelta::kOk) << LogText(copy);
+    const int cc = copy.FindNode("C");
+    EXPECT_EQ(copy.GetNode(cc)->Definition()->GetType(), qelta::kDefCpt);
+    ASSERT_EQ(network.UpdateBeliefs(), qelta::kOk);
+    ASSERT_EQ(copy.UpdateBeliefs(), qelta::kOk);
+    const Doubles expected = qelta_test::Beliefs(network, c);
+    const Doubles beliefs = qelta_test::Beliefs(copy, cc);
+    ASSERT_EQ(beliefs.size(), expected.size());
+    for (std::size_t i = 0; i < beliefs.size(); ++i) {
+      EXPECT_NEAR(beliefs[i], expected[i],
+                  qelta_test::FileNumberTolerance() == 0.0 ? 1e-12 : 1e-7);
+    }
+    TempPath ergo(".erg");
+    EXPECT_EQ(network.WriteFile(ergo.path(), 0, 0), qelta::kErrOutOfRange);
+    EXPECT_EQ(qelta_test::ReadWholeFile(ergo.path()), "");
+  }
 }
 
 TEST(NeticaTest, TranslatesEquations) {
