@@ -17,6 +17,7 @@
 #include "base/strings.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
+#include "definitions/noisy_max.h"
 #include "io/table_limit.h"
 #include "io/text/hugin.h"
 #include "network/network.h"
@@ -75,7 +76,6 @@ int VRN_kiSpeaker::Read(const char* file_name) {
   file_size_ = std::filesystem::file_size(std::filesystem::u8path(file_name),
                                           error);
   if (error) file_size_ = 0;
-  left_out_.clear();
   rc = PeekNext();
   if (rc == kOk && CurrentToken().type == qelta::kTokenIdentifier &&
       TokenIs("diagnostic")) {
@@ -196,15 +196,9 @@ int VRN_kiSpeaker::ReadNodeDescription() {
   int rc = ReadNodeId(&id);
   if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
   VRN_network* network = GetNetwork();
-  if (!standard) {
-    ReportFormatted(qelta::kErrWrongNodeType,
-                    "ERROR: Node [%s] : NOISY_MAX nodes are not available in "
-                    "this build",
-                    id.c_str());
-    left_out_.insert(id);
-    return qelta::SkipDeclaration(this, 0);
-  }
-  const int handle = network->AddNode(qelta::kDefCpt, id.c_str());
+  const int handle =
+      network->AddNode(standard ? qelta::kDefCpt : qelta::kDefNoisyMax,
+                       id.c_str());
   if (handle < 0) {
     ReportFormatted(handle, "ERROR: Couldn't Create Node (\"%s\")", id.c_str());
     return qelta::SkipDeclaration(this, 0);
@@ -219,13 +213,7 @@ int VRN_kiSpeaker::ReadNodeDescription() {
   if (rc != kOk) return rc;
   VRN_node* node = network->GetNode(handle);
   if (noisy_max) {
-    ReportFormatted(qelta::kErrWrongNodeType,
-                    "ERROR: Node [%s] : NOISY_MAX nodes are not available in "
-                    "this build",
-                    id.c_str());
-    left_out_.insert(id);
-    (void)network->DeleteNode(handle);
-    return kOk;
+    ReportError(node->setNodeType(qelta::kDefNoisyMax), nullptr);
   }
   const auto* definition = static_cast<const VRN_discDef*>(node->Definition());
   int role = 2;  // auxiliary
@@ -466,7 +454,6 @@ int VRN_kiSpeaker::ReadNodeDefinition() {
   std::string id;
   int rc = ReadNodeId(&id);
   if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
-  if (left_out_.count(id) != 0) return qelta::SkipDeclaration(this, 0);
   VRN_network* network = GetNetwork();
   const int handle = network->FindNode(id.c_str());
   if (handle < 0) {
@@ -492,7 +479,6 @@ int VRN_kiSpeaker::ReadNodeDefinition() {
     rc = ReadNodeId(&parent_id);
     if (rc != kOk) break;
     parent_ids.push_back(parent_id);
-    if (left_out_.count(parent_id) != 0) continue;
     const int parent = network->FindNode(parent_id.c_str());
     if (parent < 0) {
       ReportFormatted(parent,
@@ -519,8 +505,15 @@ int VRN_kiSpeaker::ReadNodeDefinition() {
     }
   }
   return ReadBlock([this, handle]() {
-    if (CurrentToken().type == qelta::kTokenIdentifier && TokenIs("PROB")) {
+    const bool noisy = GetNetwork()->GetNode(handle)->Definition()->GetType() ==
+                       qelta::kDefNoisyMax;
+    if (CurrentToken().type == qelta::kTokenIdentifier && TokenIs("PROB") &&
+        !noisy) {
       return ReadProbTable(handle);
+    }
+    if (CurrentToken().type == qelta::kTokenIdentifier &&
+        TokenIs("FUNCTION") && noisy) {
+      return ReadFunction(handle);
     }
     if (CurrentToken().type == qelta::kTokenIdentifier &&
         TokenIs("PARTITIONS")) {
@@ -596,6 +589,154 @@ int VRN_kiSpeaker::ReadProbTable(int handle) {
     ReportError(qelta::kErrOutOfRange, "ERROR: Couldn't set probabilities");
   }
   return qelta::EndStatement(this, kOk);
+}
+
+int VRN_kiSpeaker::ReadNumberRow(std::vector<double>* row) {
+  for (;;) {
+    double value = 0.0;
+    int rc = ReadDouble(&value);
+    if (rc != kOk) {
+      if (qelta::IsInputFailure(rc)) return rc;
+      return ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Number expected",
+                             CurrentToken().text);
+    }
+    row->push_back(value);
+    rc = PeekNext();
+    if (rc != kOk) return rc;
+    if (!qelta::IsPunctuation(*this, ",")) break;
+    ConsumeNext();
+  }
+  return qelta::Require(this, qelta::kTokenPunctuator, ";");
+}
+
+int VRN_kiSpeaker::ReadFunction(int handle) {
+  ConsumeNext();  // "FUNCTION"
+  const VRN_node* node = GetNetwork()->GetNode(handle);
+  const int parents = node->Parents().GetSize();
+  KiNoisyMaxFunction function;
+  function.rows.resize(static_cast<std::size_t>(parents));
+  // The rest of the first statement names the function.
+  int rc = qelta::Require(this, qelta::kTokenPunctuator, ":");
+  if (rc == kOk) rc = SkipStatement();
+  if (rc == kOk) rc = ReadNumberRow(&function.leak);
+  while (rc == kOk) {
+    rc = PeekNext();
+    if (rc != kOk || !qelta::IsPunctuation(*this, "(")) break;
+    VRN_intArray positions;
+    rc = ReadIntList(&positions);
+    if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, ";");
+    std::vector<double> row;
+    if (rc == kOk) rc = ReadNumberRow(&row);
+    if (rc != kOk) break;
+    if (positions.IsEmpty() || positions[0] < 0 || positions[0] >= parents) {
+      ReportFormatted(qelta::kErrOutOfRange,
+                      "ERROR: '%d' : No such parent position",
+                      positions.IsEmpty() ? -1 : positions[0]);
+      continue;
+    }
+    function.rows[static_cast<std::size_t>(positions[0])].push_back(
+        std::move(row));
+  }
+  if (rc == kOk) rc = SkipStatement();
+  if (rc == kOk) rc = qelta::Require(this, qelta::kTokenIdentifier,
+                                     "predAbsentStates");
+  if (rc == kOk) rc = ReadColonValue(qelta::kTokenPunctuator);
+  if (rc == kOk && !qelta::IsPunctuation(*this, "{")) {
+    rc = ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : '{' expected",
+                         CurrentToken().text);
+  }
+  int entry = 0;
+  while (rc == kOk) {
+    rc = PeekNext();
+    if (rc != kOk) break;
+    if (qelta::IsPunctuation(*this, "}")) {
+      ConsumeNext();
+      break;
+    }
+    // The index is read and not used: entries go to the parents in order.
+    rc = ReadFieldHeader("predIndex", qelta::kTokenInteger);
+    if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, ";");
+    if (rc == kOk) rc = ReadFieldHeader("predAbsentStates", qelta::kTokenPunctuator);
+    VRN_intArray absent;
+    if (rc == kOk) {
+      // The "{" was read as the field's token.
+      for (;;) {
+        int value = 0;
+        rc = ReadInt(&value);
+        if (rc != kOk) break;
+        absent.Add(value);
+        rc = PeekNext();
+        if (rc != kOk || !qelta::IsPunctuation(*this, ",")) break;
+        ConsumeNext();
+      }
+      if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, "}");
+    }
+    if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, ";");
+    if (rc != kOk) break;
+    if (entry >= parents || absent.IsEmpty()) {
+      ReportFormatted(qelta::kErrOutOfRange,
+                      "ERROR: predAbsentStates entry %d has no parent",
+                      entry + 1);
+    } else {
+      function.absent.push_back(absent[0]);
+    }
+    ++entry;
+  }
+  if (rc != kOk) {
+    if (qelta::IsInputFailure(rc)) return rc;
+    return SkipStatement();
+  }
+  BuildNoisyMax(handle, function);
+  return qelta::EndStatement(this, kOk);
+}
+
+void VRN_kiSpeaker::BuildNoisyMax(int handle,
+                                  const KiNoisyMaxFunction& function) {
+  VRN_network* network = GetNetwork();
+  VRN_node* node = network->GetNode(handle);
+  auto* definition = dynamic_cast<VRN_noisyMAX*>(node->Definition());
+  if (definition == nullptr) return;
+  const std::size_t n =
+      static_cast<std::size_t>(definition->GetNumberOfOutcomes());
+  // Each parent's rows by its outcomes, in parent order, then the leak.
+  VRN_doubleArray items;
+  bool complete = function.leak.size() == n;
+  for (std::size_t p = 0; p < function.rows.size() && complete; ++p) {
+    const int outcomes =
+        network->GetNode(node->Parents()[static_cast<int>(p)])
+            ->Definition()
+            ->GetNumberOfOutcomes();
+    complete = function.rows[p].size() == static_cast<std::size_t>(outcomes);
+    for (const std::vector<double>& row : function.rows[p]) {
+      complete = complete && row.size() == n;
+      for (double value : row) items.Add(value);
+    }
+  }
+  for (double value : function.leak) items.Add(value);
+  if (!complete || definition->LoadParameters(items) != kOk) {
+    ReportFormatted(qelta::kErrOutOfRange,
+                    "ERROR: Node [%s] : Wrong number of parameters",
+                    node->GetId());
+    return;
+  }
+  // The absent outcome of each parent takes the last strength position.
+  for (std::size_t p = 0; p < function.absent.size(); ++p) {
+    const int i = static_cast<int>(p);
+    VRN_intArray order = definition->GetParentOutcomeStrengths(i);
+    const int k = order.GetSize();
+    const int absent = function.absent[p];
+    if (absent < 0 || absent >= k) {
+      ReportFormatted(qelta::kErrOutOfRange,
+                      "ERROR: '%d' : No such absent state", absent);
+      continue;
+    }
+    order[absent] = k - 1;
+    order[k - 1] = absent;
+    ReportError(definition->ChangeParentOutcomeStrengths(i, order), nullptr);
+  }
+  VRN_intArray reversed;
+  for (int j = static_cast<int>(n) - 1; j >= 0; --j) reversed.Add(j);
+  ReportError(definition->ChangeOrderOfOutcomes(reversed), nullptr);
 }
 
 void VRN_kiSpeaker::PostProcess() {

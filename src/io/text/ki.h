@@ -29,9 +29,9 @@
 // Reading is lenient: a bad statement or block is logged with "(line %d) :
 // " and skipped, and reading goes on. A file that does not start with
 // "diagnostic network" and a name fails with -127, as does one without its
-// "kb", "nodes" and "network" blocks. Noisy-MAX ("ci") nodes are not
-// available in this build: they are logged (-51) and left out with their
-// arcs.
+// "kb", "nodes" and "network" blocks. A "ci" node is noisy-MAX: its FUNCTION
+// gives one row per parent outcome and a leak row, and names each parent's
+// absent outcome; its own outcomes are listed from the absent one.
 //
 // Writing KI files is not offered (the network refuses it).
 //
@@ -41,10 +41,18 @@
 #define QELTA_IO_TEXT_KI_H_
 
 #include <cstdint>
-#include <set>
 #include <string>
+#include <vector>
 
 #include "io/format.h"
+
+// A noisy-MAX FUNCTION as read: the leak row, each parent's rows by its
+// outcomes in file order, and each parent's absent outcome.
+struct KiNoisyMaxFunction {
+  std::vector<double> leak;
+  std::vector<std::vector<std::vector<double>>> rows;
+  std::vector<int> absent;
+};
 
 class VRN_kiSpeaker : public VRN_fileFormat {
  public:
@@ -84,6 +92,14 @@ class VRN_kiSpeaker : public VRN_fileFormat {
   int ReadNetworkBlock();
   int ReadNodeDefinition();
   int ReadProbTable(int handle);
+  // "FUNCTION" of a noisy-MAX node; the definition is built from it.
+  int ReadFunction(int handle);
+  // Numbers separated by "," and the ";" after them.
+  int ReadNumberRow(std::vector<double>* row);
+  // Parameters from the rows (each parent's outcomes in order, the leak
+  // last), each parent's absent outcome at its last strength position, and
+  // the node's outcomes reversed. Problems are logged.
+  void BuildNoisyMax(int handle, const KiNoisyMaxFunction& function);
   // An identifier, or a string repaired into one, into *id.
   int ReadNodeId(std::string* id);
   // ":" and a token of type after a field name.
@@ -98,8 +114,6 @@ class VRN_kiSpeaker : public VRN_fileFormat {
   int observable_ = -1;
   int mandatory_ = -1;
   int hypothesis_ = -1;
-  // Ids of the nodes left out for their kind.
-  std::set<std::string> left_out_;
   // The file's size in bytes: no count may exceed it.
   std::uint64_t file_size_ = 0;
 };

@@ -7,6 +7,7 @@
 
 #include "base/status.h"
 #include "definitions/discrete_def.h"
+#include "definitions/noisy_max.h"
 #include "io/format.h"
 #include "io/text/text_network_util.h"
 #include "network/network.h"
@@ -39,15 +40,15 @@ TEST(KiTest, ReadsEveryStatementAndSkipsBadOnes) {
               "-127 (line 29) : ERROR: 'RECOMMENDABLE' : Unknown Node "
               "Statement\n"
               "-127 (line 30) : ERROR: 'APPNAME' : Unknown Node Field\n"
-              "-51 (line 43) : ERROR: Node [Noise] : NOISY_MAX nodes are not "
-              "available in this build\n"
-              "-51 (line 51) : ERROR: Node [Pressure] : NOISY_MAX nodes are "
-              "not available in this build\n"
               "-2 (line 59) : ERROR: Wrong number of Probabilities\n"
               "-127 (line 63) : ERROR: 'LEAK' : Unknown Node Definition "
               "Field\n"
               "-127 (line 64) : ERROR: 'COLOUR' : Unknown Node Definition "
-              "Statement\n");
+              "Statement\n"
+              "-2 (line 71) : ERROR: '5' : No such parent position\n"
+              "-2 (line 75) : ERROR: predAbsentStates entry 2 has no parent\n"
+              "-127 (line 78) : ERROR: 'PROB' : Unknown Node Definition "
+              "Field\n");
     // Only NOTES sets the comment; the name string gives a repaired id.
     EXPECT_STREQ(network.Header()->GetComment(), "A small pump");
     EXPECT_STREQ(network.Header()->GetName(), "Pump station");
@@ -56,7 +57,7 @@ TEST(KiTest, ReadsEveryStatementAndSkipsBadOnes) {
     const int wet = network.FindNode("Wet_floor");
     ASSERT_GE(leak, 0);
     ASSERT_GE(wet, 0);
-    EXPECT_EQ(network.GetNumberOfNodes(), 2);
+    EXPECT_EQ(network.GetNumberOfNodes(), 4);
     const VRN_node* node = network.GetNode(leak);
     EXPECT_STREQ(node->Header().GetName(), "Leak");  // blanks trimmed
     EXPECT_STREQ(node->Header().GetComment(), "Water on the floor");
@@ -73,11 +74,24 @@ TEST(KiTest, ReadsEveryStatementAndSkipsBadOnes) {
     EXPECT_EQ(Table(network, leak), (Doubles{0.12346, 0.87654}));
     EXPECT_EQ(OutcomeIds(network, wet),
               (Strings{"dry", "a_bit_wet", "flooded"}));
-    // The left-out noisy-MAX parent takes its arc along; the bad row 0
-    // keeps its column and row 1 fills configuration 1.
-    EXPECT_EQ(ParentIds(network, wet), (Strings{"Leak"}));
-    EXPECT_EQ(Table(network, wet),
-              (Doubles{0.33333, 0.33333, 0.33333, 0.05, 0.15, 0.8}));
+    // The bad row 0 keeps its column and row 1 fills configuration 1, which
+    // moves to 0 when Noise's outcomes are reversed.
+    EXPECT_EQ(ParentIds(network, wet), (Strings{"Leak", "Noise"}));
+    const Doubles table = Table(network, wet);
+    EXPECT_EQ(Doubles(table.begin(), table.begin() + 6),
+              (Doubles{0.05, 0.15, 0.8, 0.33333, 0.33333, 0.33333}));
+    // A ci node is noisy-MAX: rows by parent outcome, the leak last, its
+    // own outcomes reversed; CLASSTYPE makes one too.
+    const int noise = network.FindNode("Noise");
+    const auto* noisy =
+        dynamic_cast<const VRN_noisyMAX*>(network.GetNode(noise)->Definition());
+    ASSERT_NE(noisy, nullptr);
+    EXPECT_EQ(OutcomeIds(network, noise), (Strings{"b", "a"}));
+    EXPECT_EQ(Table(network, noise), (Doubles{0.3, 0.7, 0, 1, 0.9, 0.1}));
+    EXPECT_EQ(network.GetNode(network.FindNode("Pressure"))
+                  ->Definition()
+                  ->GetType(),
+              qelta::kDefNoisyMax);
   }
 }
 
