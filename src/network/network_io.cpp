@@ -13,8 +13,11 @@
 #include "network/node.h"
 #include "base/status.h"
 #include "io/format.h"
+#include "io/text/ergo.h"
 #include "io/text/hugin.h"
+#include "io/text/ki.h"
 #include "io/text/msbn.h"
+#include "io/text/netica.h"
 #include "io/text/vrn.h"
 #include "io/text/xmlbif.h"
 #include "io/xml/xvrn_speaker.h"
@@ -97,6 +100,21 @@ VRN_fileFormat* VRN_network::CreateFormat(const char* name, int& format) {
   }
   if (format == qelta::kFormatVrn) {
     VRN_fileFormat* speaker = new (std::nothrow) VRN_vrnSpeaker(this);
+    if (speaker == nullptr)
+      errorLog_->LogError(qelta::kErrOutOfMemory, nullptr);
+    return speaker;
+  }
+  // Foreign text formats: Netica, Ergo, KI.
+  if (format == qelta::kFormatNetica || format == qelta::kFormatErgo ||
+      format == qelta::kFormatKi) {
+    VRN_fileFormat* speaker = nullptr;
+    if (format == qelta::kFormatNetica) {
+      speaker = new (std::nothrow) VRN_neticaSpeaker(this);
+    } else if (format == qelta::kFormatKi) {
+      speaker = new (std::nothrow) VRN_kiSpeaker(this);
+    } else {
+      speaker = new (std::nothrow) VRN_ergoSpeaker(this);
+    }
     if (speaker == nullptr)
       errorLog_->LogError(qelta::kErrOutOfMemory, nullptr);
     return speaker;

@@ -92,10 +92,10 @@ TEST(NetworkIoTest, CreateFormatReportsUnknownAndUnavailableFormats) {
 
   net.ErrorLog()->Flush();
   format = 0;
-  EXPECT_EQ(net.CreateFormat("m.dne", format), nullptr);
+  speaker = net.CreateFormat("m.dne", format);
+  ASSERT_NE(speaker, nullptr);
   EXPECT_EQ(format, qelta::kFormatNetica);
-  EXPECT_TRUE(LogHas(*net.ErrorLog(), -2,
-                     "The Netica file format is not available in this build"));
+  delete speaker;
 }
 
 // A host process with a decimal-comma locale still reads and writes numbers
