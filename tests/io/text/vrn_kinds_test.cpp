@@ -103,6 +103,17 @@ TEST(VrnKindsTest, RoundTripKeepsKindsParametersAndBeliefs) {
       EXPECT_NEAR(want[k], got[k], 1e-12) << net.GetNode(h)->GetId();
     }
   }
+  // An equation node keeps its kind too; MAU nodes stay left out.
+  VRN_network equation;
+  (void)equation.AddNode(qelta::kDefEquation, "Q");
+  TempPath equation_file(".vrn");
+  ASSERT_EQ(0, equation.WriteFile(equation_file.path(), 0, 0));
+  VRN_network equation_back;
+  ASSERT_EQ(0, equation_back.ReadFile(equation_file.path(), 0, 0));
+  EXPECT_EQ(qelta::kDefEquation,
+            equation_back.GetNode(equation_back.FindNode("Q"))
+                ->Definition()
+                ->GetType());
   // A second write gives the same text.
   TempPath again(".vrn");
   ASSERT_EQ(0, back.WriteFile(again.path(), 0, 0));
