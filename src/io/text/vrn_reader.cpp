@@ -13,6 +13,8 @@
 #include "base/strings.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
+#include "definitions/noisy_max.h"
+#include "definitions/qualitative.h"
 #include "definitions/truth_table.h"
 #include "io/table_limit.h"
 #include "io/text/hugin.h"
@@ -47,9 +49,7 @@ const char* const kSubmodelFields[] = {"PARENT",  "HEADER",
 
 // Kinds the format carries whose definitions this build cannot hold yet:
 // a node of one of them is left out with its arcs.
-const char* const kKindsNotBuilt[] = {"NOISY_MAX", "NOISY_OR",   "NOISY_AND",
-                                      "NOISY_ADDER", "DEMORGAN", "CAST",
-                                      "MAU",       "EQUATION",   nullptr};
+const char* const kKindsNotBuilt[] = {"MAU", nullptr};
 
 bool IsOneOf(const char* word, const char* const* words) {
   for (; *words != nullptr; ++words) {
@@ -593,8 +593,11 @@ int VRN_vrnSpeaker::ReadNodeType(int handle) {
   VRN_node* node = GetNetwork()->GetNode(handle);
   noisy_or_ = word == "NOISY_OR";
   noisy_and_ = word == "NOISY_AND";
+  // The node's own name table has no entry for equations.
   const int status = noisy_or_ || noisy_and_
                          ? node->setNodeType(qelta::kDefNoisyMax)
+                     : word == "EQUATION"
+                         ? node->setNodeType(qelta::kDefEquation)
                          : node->SetTypeByName(word.c_str());
   if (status == qelta::kErrWrongNodeType &&
       IsOneOf(word.c_str(), kKindsNotBuilt)) {
@@ -690,9 +693,37 @@ int VRN_vrnSpeaker::ReadProbabilities(int handle) {
   VRN_doubleArray numbers;
   RETURN_IF_FAILED(ReadDoubleList(&numbers));
   VRN_nodeDef* definition = GetNetwork()->GetNode(handle)->Definition();
-  // Noisy-OR and noisy-AND parameters belong to noisy-MAX definitions,
-  // which this build does not hold: such nodes are left out at their TYPE.
-  return ReportError(definition->SetDefinition(numbers), nullptr);
+  auto* noisy = dynamic_cast<VRN_noisyMAX*>(definition);
+  if (noisy == nullptr || (!noisy_or_ && !noisy_and_)) {
+    return ReportError(definition->SetDefinition(numbers), nullptr);
+  }
+  if (noisy_and_) {
+    // A noisy-AND gate is a noisy-MAX over reversed outcomes, with every
+    // parent's first outcome as its distinguished one.
+    const int n = noisy->GetNumberOfOutcomes();
+    const int rows = noisy->GetColumnCount() - noisy->GetStrengthsCount();
+    if (n < 1 || numbers.GetSize() != rows * n) {
+      return ReportError(qelta::kErrInvalidValue, nullptr);
+    }
+    VRN_intArray reversed;
+    for (int i = n - 1; i >= 0; --i) reversed.Add(i);
+    RETURN_IF_FAILED(
+        ReportError(noisy->ChangeOrderOfOutcomes(reversed), nullptr));
+    for (int p = 0; p < noisy->GetStrengthsCount(); ++p) {
+      const int k = noisy->GetParentOutcomeCount(p);
+      VRN_intArray perm;
+      if (k > 0) perm.Add(k - 1);
+      for (int j = 0; j + 1 < k; ++j) perm.Add(j);
+      RETURN_IF_FAILED(
+          ReportError(noisy->ChangeParentOutcomeStrengths(p, perm), nullptr));
+    }
+    VRN_doubleArray flipped;
+    for (int r = 0; r < rows; ++r) {
+      for (int i = n - 1; i >= 0; --i) flipped.Add(numbers[r * n + i]);
+    }
+    numbers = flipped;
+  }
+  return ReportError(noisy->SetHenrionProbabilitiesArray(numbers), nullptr);
 }
 
 int VRN_vrnSpeaker::ReadStrengths(int handle) {
@@ -703,6 +734,7 @@ int VRN_vrnSpeaker::ReadStrengths(int handle) {
   RETURN_IF_FAILED(ReadIntList(&list));
   VRN_network* network = GetNetwork();
   const VRN_node* node = network->GetNode(handle);
+  auto* noisy = dynamic_cast<VRN_noisyMAX*>(node->Definition());
   // Each parent's segment gives, for every outcome j, where j first
   // appears from the segment's start on.
   int start = 0;
@@ -732,27 +764,44 @@ int VRN_vrnSpeaker::ReadStrengths(int handle) {
           kErrSyntax, "ERROR: NoisyMAX strengths are inconsistent for parent %d",
           p);
     }
+    if (noisy != nullptr) {
+      VRN_intArray strengths;
+      for (const int outcome : order) strengths.Add(outcome);
+      RETURN_IF_FAILED(ReportError(
+          noisy->SetParentOutcomeStrengths(p, strengths), nullptr));
+    }
     start += k;
   }
   // Strength orders belong to noisy-MAX definitions only.
-  return ReportError(qelta::kErrWrongNodeType, nullptr);
+  return noisy == nullptr ? ReportError(qelta::kErrWrongNodeType, nullptr)
+                          : kOk;
 }
 
 int VRN_vrnSpeaker::ReadCastStatement(int handle) {
-  (void)handle;
+  VRN_nodeDef* definition = GetNetwork()->GetNode(handle)->Definition();
+  auto* cast = dynamic_cast<VRN_cast*>(definition);
   if (NextIs("PWEIGHTS") == 1 || NextIs("NWEIGHTS") == 1) {
+    const bool positive = TokenIs("PWEIGHTS");
     ConsumeNext();
     RETURN_IF_FAILED(ExpectOrFail(kTokenPunctuator, "="));
     VRN_doubleArray weights;
     RETURN_IF_FAILED(ReadDoubleList(&weights));
-    // Weights belong to CAST definitions, which this build does not hold.
-    return ReportError(qelta::kErrWrongNodeType, nullptr);
+    if (cast == nullptr) return ReportError(qelta::kErrWrongNodeType, nullptr);
+    return ReportError(positive ? cast->SetPositiveWeights(weights)
+                                : cast->SetNegativeWeights(weights),
+                       nullptr);
   }
   if (NextIs("BASELINE") == 1) {
     RETURN_IF_FAILED(ReadFieldHeader("BASELINE", kTokenString));
     double value = 0.0;
     const int status = VRN_StringToDouble(CurrentToken().text, value);
     if (status != kOk) return ReportError(status, nullptr);
+    // A DeMorgan node's prior belief plays the part of a CAST baseline.
+    auto* demorgan = dynamic_cast<VRN_demorgan*>(definition);
+    if (cast != nullptr) return ReportError(cast->SetBaseline(value), nullptr);
+    if (demorgan != nullptr) {
+      return ReportError(demorgan->SetPriorBelief(value), nullptr);
+    }
     return ReportError(qelta::kErrWrongNodeType, nullptr);
   }
   return kErrWrongFieldName;

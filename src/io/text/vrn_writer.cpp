@@ -8,6 +8,8 @@
 #include "base/strings.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
+#include "definitions/noisy_max.h"
+#include "definitions/qualitative.h"
 #include "definitions/truth_table.h"
 #include "io/text/vrn.h"
 #include "network/network.h"
@@ -270,8 +272,36 @@ void VRN_vrnSpeaker::WriteDefinition(const VRN_node& node) {
       (void)WriteDoubleListField("UTILITIES",
                                  ItemsOf(definition->GetMatrixConst()), 0);
       break;
+    case qelta::kDefNoisyMax: {
+      const auto* noisy = static_cast<const VRN_noisyMAX*>(definition);
+      (void)WriteIdentifierListField("NAMESTATES", ids, 0);
+      // For every parent outcome, its position in the strength order.
+      VRN_intArray positions;
+      for (int p = 0; p < noisy->GetStrengthsCount(); ++p) {
+        const VRN_intArray& order = noisy->GetParentOutcomeStrengths(p);
+        for (int j = 0; j < noisy->GetParentOutcomeCount(p); ++j) {
+          int at = -2;
+          for (int k = 0; k < order.GetSize() && at < 0; ++k) {
+            if (order[k] == j) at = k;
+          }
+          positions.Add(at);
+        }
+      }
+      (void)WriteIntListField("STRENGTHS", positions, 0);
+      (void)WriteDoubleListField("PROBABILITIES", ItemsOf(&noisy->Parameters()),
+                                 0);
+      break;
+    }
+    case qelta::kDefCast: {
+      const auto* cast = static_cast<const VRN_cast*>(definition);
+      (void)WriteDoubleListField("PWEIGHTS", cast->GetPositiveWeights(), 0);
+      (void)WriteDoubleListField("NWEIGHTS", cast->GetNegativeWeights(), 0);
+      (void)WriteQuotedStringField(
+          "BASELINE", qelta::DoubleToFileText(cast->GetBaseline()).c_str());
+      break;
+    }
     default:
-      // Kinds this build does not hold leave the block empty.
+      // DeMorgan, noisy-adder and equation nodes carry their kind only.
       break;
   }
   (void)WriteBlockEnd();

@@ -8,6 +8,7 @@
 #include "base/status.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
+#include "definitions/noisy_max.h"
 #include "io/format.h"
 #include "io/text/text_network_util.h"
 #include "network/network.h"
@@ -91,12 +92,21 @@ void ExpectRichContent(const VRN_network& net) {
   EXPECT_EQ(forecast.GetCost().GetItem(0), 1.5);
   EXPECT_EQ(forecast.GetCost().GetItem(1), qelta::kNotAvailableValue);
 
-  EXPECT_EQ(net.FindNode("Gauge"), qelta::kErrOutOfRange);
+  const auto* gauge = dynamic_cast<const VRN_noisyMAX*>(
+      net.GetNode(net.FindNode("Gauge"))->Definition());
+  ASSERT_NE(gauge, nullptr);
+  EXPECT_EQ(gauge->GetParentOutcomeStrengths(0)[0], 1);
+  EXPECT_EQ(gauge->GetParentOutcomeStrengths(0)[1], 0);
+  std::vector<double> parameters;
+  for (int i = 0; i < gauge->Parameters().GetItemCount(); ++i) {
+    parameters.push_back(gauge->Parameters().GetItem(i));
+  }
+  EXPECT_EQ(parameters, (std::vector<double>{0.9, 0.1, 0, 1, 0.05, 0.95}));
   const int umbrella = net.FindNode("Umbrella");
   EXPECT_EQ(net.GetNode(umbrella)->Definition()->GetType(),
             qelta::kDefDecision);
   EXPECT_EQ(qelta_test::ParentIds(net, umbrella),
-            std::vector<std::string>{"Forecast"});
+            (std::vector<std::string>{"Forecast", "Gauge"}));
   EXPECT_EQ(qelta_test::OutcomeIds(net, umbrella),
             (std::vector<std::string>{"take", "leave"}));
   const int comfort = net.FindNode("Comfort");
@@ -108,12 +118,9 @@ TEST(VrnFormatTest, ReadsEveryStatement) {
   VRN_network net;
   ASSERT_EQ(net.ReadFile(kRichFile.c_str(), 0, 0), qelta::kOk);
   ExpectRichContent(net);
-  // The unknown field and the node of a kind not built here are logged
-  // with their lines; nothing else is.
+  // The unknown field is logged with its line; nothing else is.
   EXPECT_EQ(LogText(net),
-            "-127 (line 11) : ERROR: 'CREATION' : Unknown Net Field\n"
-            "-51 (line 159) : ERROR: Node [Gauge] : kind NOISY_MAX is not "
-            "available in this build; the node is left out\n");
+            "-127 (line 11) : ERROR: 'CREATION' : Unknown Net Field\n");
 }
 
 TEST(VrnFormatTest, RoundTripKeepsEverythingAndTextIsStable) {
