@@ -80,10 +80,6 @@ TEST(DataMatchTest, RefusalsCarryTheirMessage) {
   EXPECT_EQ(error, "Dataset column 'A' is continous, but matching node is discrete");
 }
 
-TEST(DataMatchTest, TemporalAndEquationBranchesWait) {
-  GTEST_SKIP() << "needs temporal plate nodes and equation nodes, which this build cannot create";
-}
-
 TEST(DataMatchTest, BuildNetworkGivesOneNodePerColumn) {
   VRN_dataset data;
   ASSERT_EQ(data.addIntVariable("2nd value", -1), 0);
