@@ -13,6 +13,7 @@
 #include "definitions/node_val.h"
 #include "learning/dataset.h"
 #include "learning/em.h"
+#include "learning/naive_bayes.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "test_networks.h"
@@ -202,6 +203,32 @@ TEST(EmTest, EqualsEnumerationOnRandomNetworks) {
   }
   qelta::SetEmPassObserver(nullptr, nullptr);
   EXPECT_EQ(100, learned);
+}
+
+TEST(EmTest, NaiveBayesWithMissingValuesRunsEmFromUniform) {
+  const std::vector<std::vector<int>> rows = {
+      {0, 0, 1}, {1, -1, 0}, {0, 1, 1}, {1, 1, -1}, {-1, 0, 0}, {0, 0, 1}};
+  VRN_dataset data;
+  for (const char* id : {"K", "F", "G"}) ASSERT_EQ(qelta::kOk, data.addIntVariable(id, -1));
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    data.AddEmptyRecord();
+    for (int v = 0; v < 3; ++v) {
+      if (rows[r][v] >= 0) data.SetInt(v, static_cast<int>(r), rows[r][v]);
+    }
+  }
+  VRN_naiveBayes nb;
+  nb.classVariableId = "K";
+  VRN_network net;
+  double score = 0.0;
+  ASSERT_EQ(qelta::kOk, nb.Learn(data, net, nullptr, &score));
+  VRN_network reference(net);
+  ASSERT_EQ(qelta::kOk, reference.UniformizeParameters(nullptr));
+  const double expected = ReferenceEm(reference, rows, {true, true, true}, 1.0);
+  EXPECT_NEAR(expected, score, 1e-9);
+  for (int h = 0; h < 3; ++h) {
+    const std::vector<double> want = Params(reference, h), got = Params(net, h);
+    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(want[i], got[i], 1e-9);
+  }
 }
 
 TEST(EmTest, CountingAndRelativeFrequencies) {
