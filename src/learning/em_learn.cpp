@@ -14,12 +14,14 @@
 #include "base/random.h"
 #include "base/status.h"
 #include "base/strings.h"
+#include "definitions/ci_def.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "inference/clustering_engine.h"
 #include "inference/relevance.h"
 #include "learning/count_parameters.h"
 #include "learning/em.h"
+#include "learning/noisy_decompose.h"
 #include "learning/progress.h"
 #include "network/change_guards.h"
 #include "network/network.h"
@@ -301,10 +303,6 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
     return log->LogError(qelta::kErrWrongNodeType,
                          "EM: dynamic networks are not supported");
   }
-  if (noisyMax) {
-    return log->LogError(qelta::kErrWrongNodeType,
-                         "EM: noisy-max nodes are not supported");
-  }
 
   VRN_autoUpdateGuard guard(&net);
   bool complete = true;
@@ -335,6 +333,33 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
   } else if (randomizeParameters) {
     VRN_randomGenerator generator(seed);
     (void)work.RandomizeParameters(&generator, startNodes);
+  }
+
+  // Noisy-MAX nodes are learned through their decomposition into CPTs;
+  // the auxiliary nodes of a fixed one stay fixed.
+  std::vector<VRN_noisyMaxDecomposition> decomposed;
+  std::vector<bool> fixedWork(learnable.size(), false);
+  for (int h : fixedNodes) fixedWork[h] = true;
+  if (noisyMax) {
+    for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+      if (net.GetNode(h)->Definition()->GetType() != qelta::kDefNoisyMax) continue;
+      const int before = work.GetSlotCount();
+      VRN_noisyMaxDecomposition d;
+      if (!DecomposeNoisyMax(work, h, &d)) {
+        const std::string message =
+            std::string("EM: noisy-max node '") + net.GetNode(h)->GetId() + "' cannot be decomposed";
+        return log->LogError(qelta::kErrWrongNodeType, message.c_str());
+      }
+      decomposed.push_back(std::move(d));
+      if (!learnable[h]) {
+        fixedWork.resize(work.GetSlotCount(), false);
+        for (int a = before; a < work.GetSlotCount(); ++a) fixedWork[a] = true;
+      }
+    }
+  }
+  std::vector<int> workLearn;
+  for (int h = work.GetFirstNode(); h >= 0; h = work.GetNextNode(h)) {
+    if (h >= static_cast<int>(fixedWork.size()) || !fixedWork[h]) workLearn.push_back(h);
   }
 
   const int slots = work.GetSlotCount();
@@ -389,17 +414,29 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
     }
     if (pass >= qelta::kMaxPasses) converged = true;
     if (qelta::g_observer != nullptr) qelta::g_observer(current, qelta::g_observerContext);
-    for (int h : learnList) {
+    for (int h : workLearn) {
       if (counts[h].empty()) continue;
       const int status = qelta::Maximise(work, h, weight, priors[h], &counts[h][0]);
       if (status != kOk) return status;
     }
     if (!qelta::Tick(progress)) return qelta::kErrCancelled;
     if (!converged) continue;
+    (void)work.ClearAllEvidence();
+    for (const VRN_noisyMaxDecomposition& d : decomposed) {
+      if (!RecomposeNoisyMax(work, d)) {
+        return log->LogError(qelta::kErrGeneral, "EM: a noisy-max node cannot be recomposed");
+      }
+    }
     for (int h : learnList) {
-      const VRN_matrix* table = work.GetNode(h)->Definition()->GetMatrixConst();
-      if (table == nullptr) continue;
-      const int status = net.GetNode(h)->Definition()->SetDefinitionFromMatrix(*table);
+      VRN_nodeDef* target = net.GetNode(h)->Definition();
+      const VRN_nodeDef* learned = work.GetNode(h)->Definition();
+      int status = kOk;
+      if (target->GetType() == qelta::kDefNoisyMax) {
+        status = static_cast<VRN_ciDef*>(target)->SetParameters(
+            static_cast<const VRN_ciDef*>(learned)->Parameters());
+      } else if (learned->GetMatrixConst() != nullptr) {
+        status = target->SetDefinitionFromMatrix(*learned->GetMatrixConst());
+      }
       if (status != kOk) return status;
     }
     if (score != nullptr) *score = current;

@@ -2,7 +2,9 @@
 // EM written here by enumerating the joint of small random networks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -11,9 +13,11 @@
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "definitions/noisy_max.h"
 #include "learning/dataset.h"
 #include "learning/em.h"
 #include "learning/naive_bayes.h"
+#include "learning/noisy_decompose.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "test_networks.h"
@@ -85,7 +89,18 @@ double ReferenceEm(VRN_network& net, const std::vector<std::vector<int>>& rows,
     for (int h = 0; h < n; ++h) {
       if (!learnable[h]) continue;
       const auto& props = net.GetNode(h)->UserProperties();
-      const bool all = props.FindProperty("VRN_NOLEARN") >= 0;  // tests use "ALL" only
+      const int property = props.FindProperty("VRN_NOLEARN");
+      const std::string fixedText = property >= 0 ? props.GetPropertyValue(property) : "";
+      const bool all = fixedText == "ALL";
+      std::vector<bool> fixedColumn(priors[h].size(), false);
+      for (std::size_t at = 0; !all && property >= 0 && at < fixedText.size();) {
+        const std::size_t end = std::min(fixedText.find_first_of(" ,;", at), fixedText.size());
+        const int column = std::atoi(fixedText.substr(at, end - at).c_str());
+        if (end > at && column >= 0 && static_cast<std::size_t>(column) < fixedColumn.size()) {
+          fixedColumn[column] = true;
+        }
+        at = end + 1;
+      }
       const int k = Outcomes(net, h);
       std::vector<double> t(priors[h].size());
       for (std::size_t i = 0; i < t.size(); ++i) t[i] = weight * priors[h][i] + counts[h][i];
@@ -93,7 +108,7 @@ double ReferenceEm(VRN_network& net, const std::vector<std::vector<int>>& rows,
         double sum = 0.0;
         for (int j = 0; j < k; ++j) sum += t[c + j];
         for (int j = 0; j < k; ++j) {
-          t[c + j] = sum == 0.0 || all ? priors[h][c + j] : t[c + j] / sum;
+          t[c + j] = sum == 0.0 || all || fixedColumn[c / k] ? priors[h][c + j] : t[c + j] / sum;
         }
       }
       EXPECT_EQ(qelta::kOk, net.GetNode(h)->Definition()->SetDefinitionFromVector(t));
@@ -228,6 +243,88 @@ TEST(EmTest, NaiveBayesWithMissingValuesRunsEmFromUniform) {
   for (int h = 0; h < 3; ++h) {
     const std::vector<double> want = Params(reference, h), got = Params(net, h);
     for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(want[i], got[i], 1e-9);
+  }
+}
+
+// X0 (3 outcomes), X1 (2) -> Y noisy-MAX (3) with random parameters and
+// strength orders.
+void MakeNoisyMax(std::mt19937& rng, VRN_network& net) {
+  std::uniform_real_distribution<double> unit(0.05, 1.0);
+  ASSERT_EQ(0, net.AddNode(qelta::kDefCpt, "X0"));
+  ASSERT_EQ(1, net.AddNode(qelta::kDefCpt, "X1"));
+  ASSERT_EQ(2, net.AddNode(qelta::kDefNoisyMax, "Y"));
+  ASSERT_EQ(qelta::kOk, net.GetNode(0)->Definition()->SetNumberOfOutcomes(3));
+  ASSERT_EQ(qelta::kOk, net.GetNode(2)->Definition()->SetNumberOfOutcomes(3));
+  ASSERT_EQ(qelta::kOk, net.AddArc(0, 2));
+  ASSERT_EQ(qelta::kOk, net.AddArc(1, 2));
+  ASSERT_EQ(qelta::kOk, net.GetNode(0)->Definition()->SetDefinitionFromVector({0.5, 0.3, 0.2}));
+  ASSERT_EQ(qelta::kOk, net.GetNode(1)->Definition()->SetDefinitionFromVector({0.35, 0.65}));
+  auto* y = static_cast<VRN_noisyMAX*>(net.GetNode(2)->Definition());
+  for (int i = 0; i < 2; ++i) {
+    VRN_intArray order(y->GetParentOutcomeCount(i));
+    for (int j = 0; j < order.GetSize(); ++j) order[j] = j;
+    std::shuffle(order.Items(), order.Items() + order.GetSize(), rng);
+    ASSERT_EQ(qelta::kOk, y->SetParentOutcomeStrengths(i, order));
+  }
+  VRN_matrix p = y->Parameters();
+  for (int c = 0; c < p.GetSize(0); ++c) {
+    double sum = 0.0;
+    for (int k = 0; k < 3; ++k) sum += *p.ItemAddress(c * 3 + k) = unit(rng);
+    for (int k = 0; k < 3; ++k) *p.ItemAddress(c * 3 + k) /= sum;
+  }
+  ASSERT_EQ(qelta::kOk, y->SetParameters(p));
+  y->SetConstrainedColumns();
+}
+
+std::vector<double> NoisyParams(VRN_network& net) {
+  const VRN_matrix& m = static_cast<VRN_noisyMAX*>(net.GetNode(2)->Definition())->Parameters();
+  return std::vector<double>(m.GetItems().Items(), m.GetItems().Items() + m.GetItemCount());
+}
+
+TEST(EmTest, NoisyMaxDecompositionFoldsBackAndLearns) {
+  std::mt19937 rng(131);
+  for (int round = 0; round < 10; ++round) {
+    SCOPED_TRACE(round);
+    VRN_network net;
+    MakeNoisyMax(rng, net);
+    if (HasFatalFailure()) return;
+    const auto* y = static_cast<VRN_noisyMAX*>(net.GetNode(2)->Definition());
+    VRN_network copy(net);
+    VRN_noisyMaxDecomposition d;
+    ASSERT_TRUE(DecomposeNoisyMax(copy, 2, &d));
+    EXPECT_EQ(qelta::kDefCpt, copy.GetNode(2)->Definition()->GetType());
+    EXPECT_EQ(7, copy.GetNumberOfNodes());
+    ASSERT_TRUE(RecomposeNoisyMax(copy, d));
+    EXPECT_EQ(3, copy.GetNumberOfNodes());
+    EXPECT_EQ(NoisyParams(net), NoisyParams(copy));
+    const auto* back = static_cast<VRN_noisyMAX*>(copy.GetNode(2)->Definition());
+    for (int i = 0; i < 2; ++i) {
+      const VRN_intArray& a = y->GetParentOutcomeStrengths(i);
+      const VRN_intArray& b = back->GetParentOutcomeStrengths(i);
+      EXPECT_TRUE(std::equal(a.Items(), a.Items() + a.GetSize(), b.Items()));
+    }
+    // EM on the noisy-MAX network equals the enumeration EM on its
+    // decomposition, folded.
+    std::vector<std::vector<int>> rows;
+    for (int r = 0; r < 12; ++r) {
+      rows.push_back({static_cast<int>(rng() % 4) - 1, static_cast<int>(rng() % 3) - 1,
+                      static_cast<int>(rng() % 4) - 1});
+    }
+    VRN_network reference(net);
+    VRN_noisyMaxDecomposition rd;
+    ASSERT_TRUE(DecomposeNoisyMax(reference, 2, &rd));
+    std::vector<std::vector<int>> wide = rows;
+    for (auto& row : wide) row.resize(reference.GetSlotCount(), -1);
+    (void)ReferenceEm(reference, wide, std::vector<bool>(reference.GetSlotCount(), true), 1.0);
+    ASSERT_TRUE(RecomposeNoisyMax(reference, rd));
+    std::vector<VRN_dataMatch> matches;
+    const VRN_dataset data = MakeData(net, rows, &matches);
+    VRN_em em;
+    em.randomizeParameters = false;
+    em.eqSampleSize = 1.0f;
+    ASSERT_EQ(qelta::kOk, em.Learn(data, net, matches, {}, nullptr, nullptr));
+    const std::vector<double> want = NoisyParams(reference), got = NoisyParams(net);
+    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(want[i], got[i], 1e-9) << i;
   }
 }
 
