@@ -228,8 +228,10 @@ double VRN_clusteringEngine::ProbabilityOfEvidence() {
 bool VRN_clusteringEngine::RunForLearning(
     std::uint32_t sizeLimit, VRN_network* network,
     const std::vector<std::pair<int, int>>& familyMap,
-    std::vector<std::vector<VRN_matrix>>* counts, std::vector<bool>* counted) {
+    std::vector<std::vector<VRN_matrix>>* counts, std::vector<bool>* counted,
+    const std::vector<int>* known) {
   assert(network != nullptr && counts != nullptr && counted != nullptr);
+  known_ = known;
   try {
     if (!DescribePart()) return false;
     JoinTree tree(problem_);
@@ -276,6 +278,14 @@ bool VRN_clusteringEngine::PlanFamily(
       // The record's evidence includes what relevance reasoning derived.
       any_in_part = true;
       evidence = evidence_[local];
+    } else if (known_ != nullptr) {
+      evidence = member >= 0 && member < static_cast<int>(known_->size())
+                     ? (*known_)[member]
+                     : -1;
+      if (evidence < 0) {
+        plannable = false;  // unknown and not here: another part's
+        break;
+      }
     } else {
       const VRN_node* node = network->GetNode(member);
       if (node == nullptr || !node->Value()->HasEvidence()) {

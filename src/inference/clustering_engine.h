@@ -113,10 +113,14 @@ class VRN_clusteringEngine {
   // runs out (counts added so far stay). True otherwise.
   // REQUIRES: network is the part's network; familyMap and counted are
   // indexed by its handles (shorter vectors leave the later handles alone).
+  // known, when given, holds per handle a state certain given the case
+  // (observed or derived; -1 when unknown): it fixes the slice of members
+  // outside the part in place of their values' evidence.
   bool RunForLearning(std::uint32_t sizeLimit, VRN_network* network,
                       const std::vector<std::pair<int, int>>& familyMap,
                       std::vector<std::vector<VRN_matrix>>* counts,
-                      std::vector<bool>* counted);
+                      std::vector<bool>* counted,
+                      const std::vector<int>* known = nullptr);
 
  private:
   // One family to count: its count matrix, the offset its fixed members
@@ -143,6 +147,7 @@ class VRN_clusteringEngine {
                   const std::vector<std::pair<int, int>>& familyMap,
                   std::vector<std::vector<VRN_matrix>>* counts,
                   FamilyPlan* plan);
+  const std::vector<int>* known_ = nullptr;
   bool CountFamilies(qelta::JoinTree* tree, VRN_network* network,
                      const std::vector<std::pair<int, int>>& familyMap,
                      std::vector<std::vector<VRN_matrix>>* counts,

@@ -847,6 +847,12 @@ VRN_relevanceParts* RelevanceBuilder::Split(int part_count) {
     part->Reserve(sizes[k]);
     by_number[k] = part;
   }
+  for (VRN_relevanceNode* record : graph_.records_) {
+    if (record->node_ != nullptr && record->IsObserved() &&
+        !record->node_->Value()->HasEvidence()) {
+      parts->AddDerivedState(record->GetHandle(), record->evidence_);
+    }
+  }
   // Ownership moves record by record, so nothing is lost if a part cannot
   // grow (it cannot: the room was reserved above).
   for (VRN_relevanceNode* record : graph_.records_) {

@@ -27,6 +27,8 @@
 #include <cassert>
 #include <cstdint>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "base/arrays.h"
 #include "base/matrix.h"
@@ -321,9 +323,20 @@ class VRN_relevanceParts {
   const VRN_intArray& GetImpossibleEvidence() const { return impossible_; }
   void AddImpossibleEvidence(int handle) { impossible_.Add(handle); }
 
+  // The (handle, outcome) pairs relevance reasoning derived for nodes
+  // without evidence of their own: certain given the evidence, so learners
+  // treat them as observed.
+  const std::vector<std::pair<int, int>>& GetDerivedStates() const {
+    return derived_;
+  }
+  void AddDerivedState(int handle, int outcome) {
+    derived_.emplace_back(handle, outcome);
+  }
+
  private:
   qelta::InlinePointerArray<VRN_relevancePart, 4> parts_;
   VRN_intArray impossible_;
+  std::vector<std::pair<int, int>> derived_;
 };
 
 // Runs relevance reasoning on network with the flags above. Answers a new

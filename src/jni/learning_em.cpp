@@ -1,9 +1,15 @@
 // Bridge of qelta.learning.EM: the options of EM parameter learning, whose
-// setters keep the starting point consistent. The learn methods are not
-// part of this library yet.
+// setters keep the starting point consistent, and the two learn methods.
 #include "qelta_learning_EM.h"
 
+#include <vector>
+
+#include "base/engine_error.h"
+#include "base/status.h"
+#include "jni/checks.h"
 #include "jni/frame.h"
+#include "jni/learning_common.h"
+#include "jni/learning_matches.h"
 #include "learning/em.h"
 
 using qelta::jni::Guarded;
@@ -11,6 +17,19 @@ using qelta::jni::Guarded;
 namespace {
 
 VRN_em& Record(JNIEnv* env, jobject obj) { return *qelta::jni::GetNative<VRN_em>(env, obj); }
+
+// Learns net from data and stores the score in the EM object's lastScore.
+void RunEmLearning(JNIEnv* env, jobject obj, jobject data, VRN_network& net, jobjectArray matching,
+                   const std::vector<int>& fixed) {
+  VRN_dataset& dataset = qelta::jni::DataSetArgument(env, data);
+  const std::vector<VRN_dataMatch> matches = qelta::jni::ReadDataMatchArray(env, matching);
+  const VRN_em& em = Record(env, obj);
+  double score = 0.0;
+  const int status = em.Learn(dataset, net, matches, fixed, &score, nullptr);
+  if (status != qelta::kOk) ReportError("Learn", status);
+  qelta::jni::LocalRef<jclass> cls = qelta::jni::GetObjectClass(env, obj);
+  env->SetDoubleField(obj, qelta::jni::GetFieldId(env, cls.get(), "lastScore", "D"), score);
+}
 
 }  // namespace
 
@@ -141,4 +160,47 @@ extern "C" JNIEXPORT jboolean JNICALL Java_qelta_learning_EM_getAutoSlices(JNIEn
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_EM_setAutoSlices(JNIEnv* env, jobject obj, jboolean on) {
   Guarded(env, [&] { Record(env, obj).autoSlices = on != JNI_FALSE; });
+}
+
+/*
+ * Class:     qelta_learning_EM
+ * Method:    learn
+ * Signature: (Lqelta/learning/DataSet;Lqelta/Network;[Lqelta/learning/DataMatch;[Ljava/lang/String;)V
+ */
+extern "C" JNIEXPORT void JNICALL
+Java_qelta_learning_EM_learn__Lqelta_learning_DataSet_2Lqelta_Network_2_3Lqelta_learning_DataMatch_2_3Ljava_lang_String_2(
+    JNIEnv* env, jobject obj, jobject data, jobject net, jobjectArray matching, jobjectArray fixedIds) {
+  Guarded(env, [&] {
+    VRN_network& network = qelta::jni::NetworkArgument(env, net);
+    std::vector<int> fixed;
+    if (fixedIds != nullptr) {
+      const jsize n = qelta::jni::ArrayLength(env, fixedIds);
+      for (jsize i = 0; i < n; ++i) {
+        qelta::jni::LocalRef<jobject> id = qelta::jni::GetArrayElement(env, fixedIds, i);
+        fixed.push_back(NodeIdToHandle(env, network, static_cast<jstring>(id.get())));
+      }
+    }
+    RunEmLearning(env, obj, data, network, matching, fixed);
+  });
+}
+
+/*
+ * Class:     qelta_learning_EM
+ * Method:    learn
+ * Signature: (Lqelta/learning/DataSet;Lqelta/Network;[Lqelta/learning/DataMatch;[I)V
+ */
+extern "C" JNIEXPORT void JNICALL
+Java_qelta_learning_EM_learn__Lqelta_learning_DataSet_2Lqelta_Network_2_3Lqelta_learning_DataMatch_2_3I(
+    JNIEnv* env, jobject obj, jobject data, jobject net, jobjectArray matching, jintArray fixedHandles) {
+  Guarded(env, [&] {
+    VRN_network& network = qelta::jni::NetworkArgument(env, net);
+    std::vector<int> fixed;
+    if (fixedHandles != nullptr) {
+      for (jint h : qelta::jni::CopyFromJava<jint>(env, fixedHandles)) {
+        (void)ValidateNodeHandle(network, h);
+        fixed.push_back(h);
+      }
+    }
+    RunEmLearning(env, obj, data, network, matching, fixed);
+  });
 }

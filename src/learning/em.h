@@ -7,6 +7,20 @@
 #ifndef QELTA_LEARNING_EM_H_
 #define QELTA_LEARNING_EM_H_
 
+#include <vector>
+
+#include "base/matrix.h"
+#include "learning/dataset.h"
+
+class VRN_network;
+class VRN_progress;
+
+namespace qelta {
+// Test hook: called with the log-likelihood of every finished pass.
+using EmPassObserver = void (*)(double logLikelihood, void* context);
+void SetEmPassObserver(EmPassObserver observer, void* context);
+}  // namespace qelta
+
 class VRN_em {
  public:
   // -4 and no change while randomizing or uniformizing is on; else stores
@@ -22,6 +36,21 @@ class VRN_em {
   void SetUniformizeParameters(bool on);
   bool GetUniformizeParameters() const { return uniformizeParameters; }
 
+  // Learns the parameters of every node of net but the fixed ones from the
+  // records of data through matches, by expectation-maximisation with exact
+  // inference (plain counting when the data are complete and nothing is
+  // fixed). The starting parameters are the options' (randomized, uniform
+  // or the network's own). Answers 0 with the learned parameters in net and
+  // the final log-likelihood in *score (when given). On failure net is left
+  // as it was and the error log holds a message: -3 no matches, -2 a bad
+  // fixed handle or match, -51 a node kind EM cannot learn, -4 mixed or
+  // continuous data, -42 impossible data or failed inference, -43 a family
+  // without counts, -99 cancelled by progress.
+  [[nodiscard]] int Learn(const VRN_dataset& data, VRN_network& net,
+                          const std::vector<VRN_dataMatch>& matches,
+                          const std::vector<int>& fixedNodes, double* score,
+                          VRN_progress* progress) const;
+
   float eqSampleSize = 0.0f;  // weight of the starting parameters as a prior
   bool uniformizeParameters = false;
   bool randomizeParameters = true;
@@ -29,5 +58,14 @@ class VRN_em {
   bool relevance = false;     // relevance reasoning in the working network
   bool autoSlices = true;     // grow a dynamic network to the data's slices
 };
+
+// One expectation pass over net's current evidence: adds the expected
+// family counts into counts (per node handle, per definition order, shaped
+// like the node's table). Answers 0; -42 when inference fails or the
+// evidence is impossible, -43 when a family got no counts, -1 when
+// relevance reasoning yields nothing. Evidence and targets of net are left
+// as they were.
+int VRN_DistributedHelperEM(VRN_network& net, bool relevance,
+                            std::vector<std::vector<VRN_matrix>>& counts);
 
 #endif  // QELTA_LEARNING_EM_H_

@@ -7,11 +7,11 @@
 #include "base/error_log.h"
 #include "base/status.h"
 #include "learning/count_parameters.h"
+#include "learning/em.h"
 #include "network/network.h"
 
 int VRN_naiveBayes::Learn(VRN_dataset data, VRN_network& net, VRN_progress* progress,
                           double* logLikelihood) const {
-  (void)progress;  // only EM reports progress here
   if (data.GetRecordCount() < 3) {
     return net.ErrorLog()->LogError(qelta::kErrGeneral, "NaiveBayes: too few data points (at least 3 needed)");
   }
@@ -52,10 +52,13 @@ int VRN_naiveBayes::Learn(VRN_dataset data, VRN_network& net, VRN_progress* prog
   const int matched = data.MatchNetwork(net, matches, errorText);
   if (matched != qelta::kOk) return net.ErrorLog()->LogError(matched, errorText.c_str());
   for (int v = 0; v < data.GetVariableCount(); ++v) {
-    if (data.HasMissingValues(v)) {
-      return net.ErrorLog()->LogError(qelta::kErrWrongNodeType,
-                          "NaiveBayes: data with missing values need EM, which is not available");
-    }
+    if (!data.HasMissingValues(v)) continue;
+    VRN_em em;
+    em.SetUniformizeParameters(true);
+    const int learned = em.Learn(data, net, matches, {}, logLikelihood, progress);
+    if (learned != qelta::kOk) return learned;
+    (void)net.CircleLayout(classNode);
+    return qelta::kOk;
   }
   const int counted = VRN_CountParameters(net, data, matches, logLikelihood, 0.0);
   if (counted != qelta::kOk) return counted;

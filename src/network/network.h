@@ -495,6 +495,20 @@ class VRN_network {
                   double* bestProbability, double* evidenceProbability,
                   int seed);
 
+  // Bayesian intervals of the posterior beliefs of nodes, with the
+  // parameters drawn iterations times from Dirichlet posteriors whose
+  // sizes are counts (per handle, one per table column, as instance counts
+  // give them) on a private copy, with this network's generator. intervals
+  // receives per listed node one (lower, upper) pair per outcome, the
+  // samples ranked k + 1 from either end, k = iterations * (1 - level) / 2
+  // rounded down. Answers 0; -2 for a bad handle, iterations below 1 or
+  // counts that do not fit the tables; -4 for a node listed twice; or the
+  // status of a failed belief update. This network is not changed.
+  int CalcConfidenceIntervals(
+      const std::vector<int>& nodes, const std::vector<std::vector<int>>& counts,
+      double level, int iterations,
+      std::vector<std::vector<std::pair<double, double>>>& intervals);
+
   // --------------------------------------------- parameter randomization
   // (bodies in network_parameters.cpp)
   // Gives every node (nodes null) or every listed node, in list order,

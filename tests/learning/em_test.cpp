@@ -1,0 +1,385 @@
+// EM parameter learning checked against a hand-computed case and against an
+// EM written here by enumerating the joint of small random networks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "base/error_log.h"
+#include "base/status.h"
+#include "definitions/node_def.h"
+#include "definitions/node_val.h"
+#include "definitions/noisy_max.h"
+#include "learning/dataset.h"
+#include "learning/em.h"
+#include "learning/naive_bayes.h"
+#include "learning/noisy_decompose.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "test_networks.h"
+
+namespace {
+
+using testnet::Outcomes;
+using testnet::Val;
+
+const char* LastMessage(VRN_network& net) {
+  VRN_errorLog* log = net.ErrorLog();
+  return log->GetMessage(log->GetNumberOfMessages() - 1);
+}
+
+std::vector<double> Params(VRN_network& net, int h) {
+  const VRN_matrix& m = *net.GetNode(h)->Definition()->GetMatrixConst();
+  return std::vector<double>(m.GetItems().Items(), m.GetItems().Items() + m.GetItemCount());
+}
+
+// Data set with one int column per node ("n" + handle); -1 is missing.
+VRN_dataset MakeData(VRN_network& net, const std::vector<std::vector<int>>& rows,
+                     std::vector<VRN_dataMatch>* matches) {
+  VRN_dataset data;
+  matches->clear();
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    const int v = data.GetVariableCount();
+    EXPECT_EQ(qelta::kOk, data.addIntVariable("c" + std::to_string(h), -1));
+    matches->push_back({h, 0, v});
+  }
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    data.AddEmptyRecord();
+    for (std::size_t v = 0; v < rows[r].size(); ++v) {
+      if (rows[r][v] >= 0) data.SetInt(static_cast<int>(v), static_cast<int>(r), rows[r][v]);
+    }
+  }
+  return data;
+}
+
+// EM by enumeration: the same start, prior weight, convergence test and
+// fixed columns as the engine. Writes the learned tables into net.
+double ReferenceEm(VRN_network& net, const std::vector<std::vector<int>>& rows,
+                   const std::vector<bool>& learnable, double weight) {
+  const int n = net.GetSlotCount();
+  std::vector<std::vector<double>> priors(n);
+  for (int h = 0; h < n; ++h) priors[h] = Params(net, h);
+  net.SetRelevanceReasoning(false);
+  double current = 0.0;
+  for (int pass = 1;; ++pass) {
+    const double previous = current;
+    current = 0.0;
+    std::vector<std::vector<double>> counts(n);
+    for (int h = 0; h < n; ++h) counts[h].assign(priors[h].size(), 0.0);
+    for (const auto& row : rows) {
+      (void)net.ClearAllEvidence();
+      for (int h = 0; h < n; ++h) {
+        if (row[h] >= 0) {
+          EXPECT_EQ(qelta::kOk, Val(net, h)->SetEvidence(row[h]));
+        }
+      }
+      const testnet::Enumeration e = testnet::Enumerate(net);
+      current += std::log(e.z);
+      for (int h = 0; h < n; ++h) {
+        for (std::size_t i = 0; i < counts[h].size(); ++i) counts[h][i] += e.families[h][i] / e.z;
+      }
+    }
+    (void)net.ClearAllEvidence();
+    bool converged = rows.empty() || current == 0.0 ||
+                     (previous != 0.0 && (previous >= current || previous / current < 1.0001));
+    for (int h = 0; h < n; ++h) {
+      if (!learnable[h]) continue;
+      const auto& props = net.GetNode(h)->UserProperties();
+      const int property = props.FindProperty("VRN_NOLEARN");
+      const std::string fixedText = property >= 0 ? props.GetPropertyValue(property) : "";
+      const bool all = fixedText == "ALL";
+      std::vector<bool> fixedColumn(priors[h].size(), false);
+      for (std::size_t at = 0; !all && property >= 0 && at < fixedText.size();) {
+        const std::size_t end = std::min(fixedText.find_first_of(" ,;", at), fixedText.size());
+        const int column = std::atoi(fixedText.substr(at, end - at).c_str());
+        if (end > at && column >= 0 && static_cast<std::size_t>(column) < fixedColumn.size()) {
+          fixedColumn[column] = true;
+        }
+        at = end + 1;
+      }
+      const int k = Outcomes(net, h);
+      std::vector<double> t(priors[h].size());
+      for (std::size_t i = 0; i < t.size(); ++i) t[i] = weight * priors[h][i] + counts[h][i];
+      for (std::size_t c = 0; c < t.size(); c += k) {
+        double sum = 0.0;
+        for (int j = 0; j < k; ++j) sum += t[c + j];
+        for (int j = 0; j < k; ++j) {
+          t[c + j] = sum == 0.0 || all || fixedColumn[c / k] ? priors[h][c + j] : t[c + j] / sum;
+        }
+      }
+      EXPECT_EQ(qelta::kOk, net.GetNode(h)->Definition()->SetDefinitionFromVector(t));
+    }
+    if (converged) return current;
+  }
+}
+
+TEST(EmTest, HandComputedCase) {
+  VRN_network net;
+  const int a = net.AddNode(qelta::kDefCpt, "A");
+  const int b = net.AddNode(qelta::kDefCpt, "B");
+  const int c = net.AddNode(qelta::kDefCpt, "C");
+  ASSERT_EQ(qelta::kOk, net.AddArc(a, b));
+  ASSERT_EQ(qelta::kOk, net.AddArc(a, c));
+  std::vector<VRN_dataMatch> matches;
+  const VRN_dataset data = MakeData(
+      net,
+      {{0, 0, 0}, {0, 0, 1}, {1, 1, 1}, {-1, 1, 1}, {-1, 0, 0}, {1, 1, 0}, {0, -1, 0}, {1, 1, -1}},
+      &matches);
+  VRN_em em;
+  em.SetUniformizeParameters(true);
+  double score = 0.0;
+  ASSERT_EQ(qelta::kOk, em.Learn(data, net, matches, {}, &score, nullptr));
+  EXPECT_NEAR(-10.566973962127, score, 1e-9);
+  EXPECT_NEAR(0.500802405877, Params(net, a)[0], 1e-9);
+  EXPECT_NEAR(0.855650189367, Params(net, b)[0], 1e-9);
+  EXPECT_NEAR(0.114396508605, Params(net, b)[2], 1e-9);
+  EXPECT_NEAR(0.684779669554, Params(net, c)[0], 1e-9);
+  EXPECT_NEAR(0.393511589671, Params(net, c)[2], 1e-9);
+}
+
+void RecordPass(double value, void* context) {
+  static_cast<std::vector<double>*>(context)->push_back(value);
+}
+
+TEST(EmTest, EqualsEnumerationOnRandomNetworks) {
+  std::mt19937 rng(2801);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::vector<double> passes;
+  qelta::SetEmPassObserver(&RecordPass, &passes);
+  int learned = 0;
+  for (int round = 0; round < 100; ++round) {
+    SCOPED_TRACE(round);
+    VRN_network net;
+    testnet::MakeRandomNetwork(rng, net, {8, 3, 1 << 12, 0.15});
+    if (HasFatalFailure()) return;
+    (void)net.ClearAllEvidence();
+    const int n = net.GetSlotCount();
+    // Records sampled from the network, a fifth of the cells missing.
+    std::vector<std::vector<int>> rows(10 + rng() % 25, std::vector<int>(n));
+    const VRN_intArray order = net.PartialOrder();
+    for (auto& row : rows) {
+      for (int h : order) {
+        const VRN_matrix& t = *net.GetNode(h)->Definition()->GetMatrixConst();
+        int cell = 0;
+        const VRN_intArray& parents = net.GetNode(h)->Parents();
+        for (int i = 0; i < parents.GetSize(); ++i) cell += row[parents[i]] * t.GetStrides()[i];
+        double u = unit(rng);
+        int k = 0;
+        while (k + 1 < Outcomes(net, h) && (u -= t.GetItem(cell + k)) > 0.0) ++k;
+        while (t.GetItem(cell + k) == 0.0) --k;  // rounding at the end
+        row[h] = k;
+      }
+    }
+    for (auto& row : rows) {
+      for (int& v : row) v = unit(rng) < 0.2 ? -1 : v;
+    }
+    VRN_em em;
+    em.randomizeParameters = false;
+    em.relevance = round % 2 == 0;
+    const int start = round % 3;  // uniform, own tables, own tables with weight 0
+    if (start == 0) em.SetUniformizeParameters(true);
+    if (start == 1) em.eqSampleSize = 2.5f;
+    std::vector<int> fixed;
+    std::vector<bool> learnable(n, true);
+    if (n > 1 && round % 4 == 1) {
+      fixed.push_back(static_cast<int>(rng() % n));
+      learnable[fixed[0]] = false;
+    }
+    if (round % 5 == 2) net.GetNode(0)->UserProperties().AddProperty("VRN_NOLEARN", "ALL");
+    VRN_network reference(net);
+    if (start == 0) {
+      std::vector<int> list;
+      for (int h = 0; h < n; ++h) {
+        if (learnable[h]) list.push_back(h);
+      }
+      (void)reference.UniformizeParameters(fixed.empty() ? nullptr : &list);
+    }
+    std::vector<VRN_dataMatch> matches;
+    const VRN_dataset data = MakeData(net, rows, &matches);
+    double score = 0.0;
+    passes.clear();
+    ASSERT_EQ(qelta::kOk, em.Learn(data, net, matches, fixed, &score, nullptr));
+    const double expected = ReferenceEm(reference, rows, learnable, em.eqSampleSize);
+    EXPECT_NEAR(expected, score, 1e-9 * std::max(1.0, std::fabs(expected)));
+    for (int h = 0; h < n; ++h) {
+      const std::vector<double> want = Params(reference, h), got = Params(net, h);
+      for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(want[i], got[i], 1e-9) << h;
+    }
+    if (start == 2) {
+      for (std::size_t i = 1; i < passes.size(); ++i) {
+        EXPECT_GE(passes[i], passes[i - 1] - 1e-9 * std::fabs(passes[i - 1]));
+      }
+    }
+    ++learned;
+  }
+  qelta::SetEmPassObserver(nullptr, nullptr);
+  EXPECT_EQ(100, learned);
+}
+
+TEST(EmTest, NaiveBayesWithMissingValuesRunsEmFromUniform) {
+  const std::vector<std::vector<int>> rows = {
+      {0, 0, 1}, {1, -1, 0}, {0, 1, 1}, {1, 1, -1}, {-1, 0, 0}, {0, 0, 1}};
+  VRN_dataset data;
+  for (const char* id : {"K", "F", "G"}) ASSERT_EQ(qelta::kOk, data.addIntVariable(id, -1));
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    data.AddEmptyRecord();
+    for (int v = 0; v < 3; ++v) {
+      if (rows[r][v] >= 0) data.SetInt(v, static_cast<int>(r), rows[r][v]);
+    }
+  }
+  VRN_naiveBayes nb;
+  nb.classVariableId = "K";
+  VRN_network net;
+  double score = 0.0;
+  ASSERT_EQ(qelta::kOk, nb.Learn(data, net, nullptr, &score));
+  VRN_network reference(net);
+  ASSERT_EQ(qelta::kOk, reference.UniformizeParameters(nullptr));
+  const double expected = ReferenceEm(reference, rows, {true, true, true}, 1.0);
+  EXPECT_NEAR(expected, score, 1e-9);
+  for (int h = 0; h < 3; ++h) {
+    const std::vector<double> want = Params(reference, h), got = Params(net, h);
+    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(want[i], got[i], 1e-9);
+  }
+}
+
+// X0 (3 outcomes), X1 (2) -> Y noisy-MAX (3) with random parameters and
+// strength orders.
+void MakeNoisyMax(std::mt19937& rng, VRN_network& net) {
+  std::uniform_real_distribution<double> unit(0.05, 1.0);
+  ASSERT_EQ(0, net.AddNode(qelta::kDefCpt, "X0"));
+  ASSERT_EQ(1, net.AddNode(qelta::kDefCpt, "X1"));
+  ASSERT_EQ(2, net.AddNode(qelta::kDefNoisyMax, "Y"));
+  ASSERT_EQ(qelta::kOk, net.GetNode(0)->Definition()->SetNumberOfOutcomes(3));
+  ASSERT_EQ(qelta::kOk, net.GetNode(2)->Definition()->SetNumberOfOutcomes(3));
+  ASSERT_EQ(qelta::kOk, net.AddArc(0, 2));
+  ASSERT_EQ(qelta::kOk, net.AddArc(1, 2));
+  ASSERT_EQ(qelta::kOk, net.GetNode(0)->Definition()->SetDefinitionFromVector({0.5, 0.3, 0.2}));
+  ASSERT_EQ(qelta::kOk, net.GetNode(1)->Definition()->SetDefinitionFromVector({0.35, 0.65}));
+  auto* y = static_cast<VRN_noisyMAX*>(net.GetNode(2)->Definition());
+  for (int i = 0; i < 2; ++i) {
+    VRN_intArray order(y->GetParentOutcomeCount(i));
+    for (int j = 0; j < order.GetSize(); ++j) order[j] = j;
+    std::shuffle(order.Items(), order.Items() + order.GetSize(), rng);
+    ASSERT_EQ(qelta::kOk, y->SetParentOutcomeStrengths(i, order));
+  }
+  VRN_matrix p = y->Parameters();
+  for (int c = 0; c < p.GetSize(0); ++c) {
+    double sum = 0.0;
+    for (int k = 0; k < 3; ++k) sum += *p.ItemAddress(c * 3 + k) = unit(rng);
+    for (int k = 0; k < 3; ++k) *p.ItemAddress(c * 3 + k) /= sum;
+  }
+  ASSERT_EQ(qelta::kOk, y->SetParameters(p));
+  y->SetConstrainedColumns();
+}
+
+std::vector<double> NoisyParams(VRN_network& net) {
+  const VRN_matrix& m = static_cast<VRN_noisyMAX*>(net.GetNode(2)->Definition())->Parameters();
+  return std::vector<double>(m.GetItems().Items(), m.GetItems().Items() + m.GetItemCount());
+}
+
+TEST(EmTest, NoisyMaxDecompositionFoldsBackAndLearns) {
+  std::mt19937 rng(131);
+  for (int round = 0; round < 10; ++round) {
+    SCOPED_TRACE(round);
+    VRN_network net;
+    MakeNoisyMax(rng, net);
+    if (HasFatalFailure()) return;
+    const auto* y = static_cast<VRN_noisyMAX*>(net.GetNode(2)->Definition());
+    VRN_network copy(net);
+    VRN_noisyMaxDecomposition d;
+    ASSERT_TRUE(DecomposeNoisyMax(copy, 2, &d));
+    EXPECT_EQ(qelta::kDefCpt, copy.GetNode(2)->Definition()->GetType());
+    EXPECT_EQ(7, copy.GetNumberOfNodes());
+    ASSERT_TRUE(RecomposeNoisyMax(copy, d));
+    EXPECT_EQ(3, copy.GetNumberOfNodes());
+    EXPECT_EQ(NoisyParams(net), NoisyParams(copy));
+    const auto* back = static_cast<VRN_noisyMAX*>(copy.GetNode(2)->Definition());
+    for (int i = 0; i < 2; ++i) {
+      const VRN_intArray& a = y->GetParentOutcomeStrengths(i);
+      const VRN_intArray& b = back->GetParentOutcomeStrengths(i);
+      EXPECT_TRUE(std::equal(a.Items(), a.Items() + a.GetSize(), b.Items()));
+    }
+    // EM on the noisy-MAX network equals the enumeration EM on its
+    // decomposition, folded.
+    std::vector<std::vector<int>> rows;
+    for (int r = 0; r < 12; ++r) {
+      rows.push_back({static_cast<int>(rng() % 4) - 1, static_cast<int>(rng() % 3) - 1,
+                      static_cast<int>(rng() % 4) - 1});
+    }
+    VRN_network reference(net);
+    VRN_noisyMaxDecomposition rd;
+    ASSERT_TRUE(DecomposeNoisyMax(reference, 2, &rd));
+    std::vector<std::vector<int>> wide = rows;
+    for (auto& row : wide) row.resize(reference.GetSlotCount(), -1);
+    (void)ReferenceEm(reference, wide, std::vector<bool>(reference.GetSlotCount(), true), 1.0);
+    ASSERT_TRUE(RecomposeNoisyMax(reference, rd));
+    std::vector<VRN_dataMatch> matches;
+    const VRN_dataset data = MakeData(net, rows, &matches);
+    VRN_em em;
+    em.randomizeParameters = false;
+    em.eqSampleSize = 1.0f;
+    ASSERT_EQ(qelta::kOk, em.Learn(data, net, matches, {}, nullptr, nullptr));
+    const std::vector<double> want = NoisyParams(reference), got = NoisyParams(net);
+    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(want[i], got[i], 1e-9) << i;
+  }
+}
+
+TEST(EmTest, CountingAndRelativeFrequencies) {
+  VRN_network net;
+  const int a = net.AddNode(qelta::kDefCpt, "A");
+  const int b = net.AddNode(qelta::kDefCpt, "B");
+  ASSERT_EQ(qelta::kOk, net.AddArc(a, b));
+  std::vector<VRN_dataMatch> matches;
+  const VRN_dataset data = MakeData(net, {{0, 0}, {0, 1}, {0, 1}, {1, 1}}, &matches);
+  VRN_em em;  // randomize on: no prior weight
+  ASSERT_EQ(qelta::kOk, em.Learn(data, net, matches, {}, nullptr, nullptr));
+  EXPECT_NEAR(0.75, Params(net, a)[0], 1e-12);
+  EXPECT_NEAR(1.0 / 3, Params(net, b)[0], 1e-12);
+  // A fixed root: EM with weight 0 gives the learnable column frequencies
+  // and leaves the fixed table alone.
+  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({0.4, 0.6}));
+  VRN_em plain;
+  plain.randomizeParameters = false;
+  ASSERT_EQ(qelta::kOk, plain.Learn(data, net, matches, {a}, nullptr, nullptr));
+  EXPECT_EQ(0.4, Params(net, a)[0]);
+  EXPECT_NEAR(1.0 / 3, Params(net, b)[0], 1e-12);
+  EXPECT_NEAR(0.0, Params(net, b)[2], 1e-12);
+}
+
+TEST(EmTest, RefusalsLeaveTheNetwork) {
+  VRN_network net;
+  const int a = net.AddNode(qelta::kDefCpt, "A");
+  std::vector<VRN_dataMatch> matches;
+  VRN_dataset data = MakeData(net, {{0}, {1}}, &matches);
+  const std::vector<double> before = Params(net, a);
+  VRN_em em;
+  struct Case {
+    std::vector<VRN_dataMatch> matches;
+    std::vector<int> fixed;
+    int code;
+    const char* message;
+  } cases[] = {
+      {{}, {}, qelta::kErrNoItem, "EM: no matching between node and data were specified"},
+      {matches, {a, 7}, qelta::kErrOutOfRange, "EM: Invalid fixed node handle at index 1"},
+      {{{a, 0, 3}}, {}, qelta::kErrOutOfRange, "EM: invalid match at index 0"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.code, em.Learn(data, net, c.matches, c.fixed, nullptr, nullptr));
+    EXPECT_STREQ(c.message, LastMessage(net));
+    EXPECT_EQ(before, Params(net, a));
+  }
+  // A record the fixed table makes impossible ends the run.
+  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({1.0, 0.0}));
+  const int b = net.AddNode(qelta::kDefCpt, "B");
+  ASSERT_EQ(qelta::kOk, net.AddArc(a, b));
+  data = MakeData(net, {{0, 0}, {1, -1}}, &matches);
+  EXPECT_EQ(qelta::kErrOutOfMemory, em.Learn(data, net, matches, {a}, nullptr, nullptr));
+  EXPECT_STREQ("EM: the data of record 2 are impossible or their probability cannot be computed",
+               LastMessage(net));
+}
+
+}  // namespace

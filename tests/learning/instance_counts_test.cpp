@@ -1,0 +1,100 @@
+// Instance counts from data and confidence intervals drawn with them.
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "base/random.h"
+#include "base/status.h"
+#include "definitions/node_def.h"
+#include "learning/dataset.h"
+#include "learning/instance_counts.h"
+#include "network/network.h"
+#include "network/node.h"
+
+namespace {
+
+// A -> C <- B, binary; A favours 0, B favours 1.
+struct Vee {
+  VRN_network net;
+  int a, b, c;
+  Vee() {
+    a = net.AddNode(qelta::kDefCpt, "A");
+    b = net.AddNode(qelta::kDefCpt, "B");
+    c = net.AddNode(qelta::kDefCpt, "C");
+    EXPECT_EQ(qelta::kOk, net.AddArc(a, c));
+    EXPECT_EQ(qelta::kOk, net.AddArc(b, c));
+    EXPECT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({0.8, 0.2}));
+    EXPECT_EQ(qelta::kOk, net.GetNode(b)->Definition()->SetDefinitionFromVector({0.3, 0.7}));
+  }
+};
+
+VRN_dataset Columns(const std::vector<std::vector<int>>& rows, int columns) {
+  VRN_dataset data;
+  for (int v = 0; v < columns; ++v) EXPECT_EQ(qelta::kOk, data.addIntVariable("v" + std::to_string(v), -1));
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    data.AddEmptyRecord();
+    for (int v = 0; v < columns; ++v) {
+      if (rows[r][v] >= 0) data.SetInt(v, static_cast<int>(r), rows[r][v]);
+    }
+  }
+  return data;
+}
+
+TEST(InstanceCountsTest, CountsAndPredictedParents) {
+  Vee g;
+  VRN_instanceCounts counts;
+  const VRN_dataset data = Columns({{0, 0, 0}, {1, 1, 1}, {0, 1, 0}, {-1, -1, 1}}, 3);
+  ASSERT_EQ(qelta::kOk, counts.Calculate(g.net, data, {{g.a, 0, 0}, {g.b, 0, 1}, {g.c, 0, 2}}));
+  EXPECT_EQ((std::vector<int>{4}), counts.counts[g.a]);
+  // The last record's parents are predicted: A = 0, B = 1.
+  EXPECT_EQ((std::vector<int>{1, 2, 0, 1}), counts.counts[g.c]);
+  // B without a column is predicted in every record.
+  ASSERT_EQ(qelta::kOk, counts.Calculate(g.net, data, {{g.a, 0, 0}, {g.c, 0, 2}}));
+  EXPECT_EQ((std::vector<int>{0, 3, 0, 1}), counts.counts[g.c]);
+  // A value outside the node's outcomes empties the counts.
+  const VRN_dataset bad = Columns({{0, 2, 0}}, 3);
+  EXPECT_EQ(qelta::kErrInvalidValue, counts.Calculate(g.net, bad, {{g.a, 0, 0}, {g.b, 0, 1}, {g.c, 0, 2}}));
+  EXPECT_TRUE(counts.counts.empty());
+  ASSERT_EQ(qelta::kOk, counts.SetUniform(g.net, 5));
+  EXPECT_EQ((std::vector<int>{5, 5, 5, 5}), counts.counts[g.c]);
+  const int m = g.net.AddNode(qelta::kDefNoisyMax, "M");
+  ASSERT_GE(m, 0);
+  EXPECT_EQ(qelta::kErrWrongNodeType, counts.SetUniform(g.net, 5));
+  EXPECT_TRUE(counts.counts.empty());
+}
+
+TEST(ConfidenceIntervalsTest, BetaQuantilesAndRepeatability) {
+  VRN_network net;
+  const int a = net.AddNode(qelta::kDefCpt, "A");
+  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({0.3, 0.7}));
+  std::vector<std::vector<std::pair<double, double>>> first, second;
+  net.GetRandomGenerator()->Seed(17);
+  ASSERT_EQ(qelta::kOk, net.CalcConfidenceIntervals({a}, {{100}}, 0.9, 10000, first));
+  EXPECT_NEAR(0.2273, first[0][0].first, 0.005);
+  EXPECT_NEAR(0.3773, first[0][0].second, 0.005);
+  net.GetRandomGenerator()->Seed(17);
+  ASSERT_EQ(qelta::kOk, net.CalcConfidenceIntervals({a}, {{100}}, 0.9, 10000, second));
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(0.3, net.GetNode(a)->Definition()->GetMatrixConst()->GetItem(0));
+  // 100 iterations at 0.9 leave 5 samples out on each side.
+  std::vector<std::vector<std::pair<double, double>>> few;
+  ASSERT_EQ(qelta::kOk, net.CalcConfidenceIntervals({a}, {{100}}, 0.9, 100, few));
+  net.GetRandomGenerator()->Seed(17);
+  ASSERT_EQ(qelta::kOk, net.CalcConfidenceIntervals({a}, {{100}}, 0.0, 100, few));
+  EXPECT_LE(few[0][0].first, few[0][0].second);  // level 0: never crossed
+  struct Case {
+    std::vector<int> nodes;
+    std::vector<std::vector<int>> counts;
+    int iterations;
+    int code;
+  } cases[] = {{{a, a}, {{1}}, 10, qelta::kErrInvalidValue},
+               {{7}, {{1}}, 10, qelta::kErrOutOfRange},
+               {{a}, {{1, 2}}, 10, qelta::kErrOutOfRange},
+               {{a}, {{1}}, 0, qelta::kErrOutOfRange}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.code, net.CalcConfidenceIntervals(c.nodes, c.counts, 0.9, c.iterations, few));
+  }
+}
+
+}  // namespace
