@@ -691,10 +691,9 @@ void VRN_neticaSpeaker::BuildNetwork() {
       parents.push_back(parent);
     }
     if (failed[i]) continue;
-    // An equation node without levels gets its intervals when first asked,
-    // not while it is read.
-    const VRN_equation* equation = VRN_GetEquation(network, handles[i]);
-    if ((equation == nullptr || equation->HasDiscIntervals()) &&
+    // An equation node's table is made later, when discretized; asking
+    // its parents' counts here would give them intervals the file lacks.
+    if (VRN_GetEquation(network, handles[i]) == nullptr &&
         qelta::FamilyTableCells(*network, handles[i], parents) >
         qelta::kReadTableCellLimit) {
       ReportAtLine(record.line, qelta::kErrOutOfMemory,
@@ -1046,14 +1045,14 @@ void VRN_neticaSpeaker::WriteEquation(int handle) {
   }
   // Netica's form: id (parents) = right side.
   const char* id = node->GetId();
-  std::string text = std::string(id != nullptr ? id : "") + " (";
-  bool first = true;
+  std::string text = id != nullptr ? id : "";
+  const char* separator = " (";
   for (int parent : node->Parents()) {
-    if (!first) text += ", ";
-    first = false;
+    text += separator;
     text += network->GetNode(parent)->GetId();
+    separator = ", ";
   }
-  text += ") = ";
+  text += node->Parents().IsEmpty() ? " = " : ") = ";
   std::string right;
   (void)NeticaRightSide(equation, id, &right);
   WriteStringField("equation", (text + right).c_str(), true, true);
