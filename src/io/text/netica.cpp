@@ -12,8 +12,10 @@
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "definitions/truth_table.h"
+#include "equations/equation.h"
 #include "io/table_limit.h"
 #include "io/text/hugin.h"
+#include "io/text/netica_expression.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "network/submodel.h"
@@ -94,6 +96,24 @@ bool IsChanceTable(int type) {
   return type == qelta::kDefCpt || type == qelta::kDefCast ||
          type == qelta::kDefDemorgan || type == qelta::kDefNoisyMax ||
          type == qelta::kDefNoisyAdder;
+}
+
+// The right-hand side of the node's equation as Netica wants it, "id = f(..)":
+// the equation's right side when its left side is the node's variable,
+// else the equation solved for the node. False when it cannot be solved.
+bool NeticaRightSide(VRN_equation* equation, const char* id,
+                     std::string* text) {
+  const VRN_parsedEquation& parsed = equation->GetEquation();
+  const auto* left = dynamic_cast<const VRN_variable*>(parsed.left);
+  if (left != nullptr && left->GetSign() == 1 && id != nullptr &&
+      left->GetName() == id && parsed.right != nullptr) {
+    parsed.right->Write(*text);
+    return true;
+  }
+  const VRN_expression* solved = equation->GetSolvedExpression();
+  if (solved == nullptr) return false;
+  solved->Write(*text);
+  return true;
 }
 
 }  // namespace
@@ -612,6 +632,7 @@ void VRN_neticaSpeaker::BuildNetwork() {
   std::vector<bool> failed(count, false);
   std::vector<bool> left_out(count, false);
   std::unordered_map<std::string, std::size_t> index;
+  std::vector<std::string> equations(count);
 
   // Nodes first, in file order, with their outcomes: a child's table is
   // sized by its parents' outcomes once its arcs exist.
@@ -635,11 +656,25 @@ void VRN_neticaSpeaker::BuildNetwork() {
     }
     handles[i] = handle;
     index.emplace(record.id, i);
-    BuildOutcomes(handle, record);
+    if (type != qelta::kDefEquation) {
+      BuildOutcomes(handle, record);
+      continue;
+    }
+    std::string error;
+    const int rc =
+        qelta::NeticaNodeEquation(record.id, record.equation, &equations[i],
+                                  &error);
+    if (rc != kOk) {
+      ReportAtLine(record.line, rc,
+                   "ERROR: Node [" + record.id + "] : " + error);
+      failed[i] = true;
+      continue;
+    }
+    BuildEquationIntervals(handle, record);
   }
 
   for (std::size_t i = 0; i < count; ++i) {
-    if (handles[i] < 0) continue;
+    if (handles[i] < 0 || failed[i]) continue;
     const VRN_neticaNodeRecord& record = *records_[i];
     std::vector<int> parents;
     for (const std::string& id : record.parents) {
@@ -656,13 +691,28 @@ void VRN_neticaSpeaker::BuildNetwork() {
       parents.push_back(parent);
     }
     if (failed[i]) continue;
-    if (qelta::FamilyTableCells(*network, handles[i], parents) >
+    // An equation node's table is made later, when discretized; asking
+    // its parents' counts here would give them intervals the file lacks.
+    if (VRN_GetEquation(network, handles[i]) == nullptr &&
+        qelta::FamilyTableCells(*network, handles[i], parents) >
         qelta::kReadTableCellLimit) {
       ReportAtLine(record.line, qelta::kErrOutOfMemory,
                    "ERROR: Node [" + record.id +
                        "] : its table would have more than " +
                        std::to_string(qelta::kReadTableCellLimit) + " cells");
       failed[i] = true;
+      continue;
+    }
+    if (!equations[i].empty()) {
+      // The equation names the parents: setting it links them.
+      std::string error;
+      const int rc = VRN_GetEquation(network, handles[i])
+                         ->SetEquation(equations[i].c_str(), nullptr, &error);
+      if (rc != kOk) {
+        ReportAtLine(record.line, rc,
+                     "ERROR: Node [" + record.id + "] : " + error);
+        failed[i] = true;
+      }
       continue;
     }
     for (std::size_t p = 0; p < parents.size(); ++p) {
@@ -681,11 +731,21 @@ void VRN_neticaSpeaker::BuildNetwork() {
   // A node whose parent failed fails too: without that arc its table would
   // not be the file's. A work list keeps this linear in the arcs.
   std::vector<std::vector<std::size_t>> children(count);
+  std::unordered_map<int, std::size_t> by_handle;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (handles[i] >= 0) by_handle.emplace(handles[i], i);
+  }
   for (std::size_t i = 0; i < count; ++i) {
     if (handles[i] < 0) continue;
     for (const std::string& id : records_[i]->parents) {
       const auto found = index.find(id);
       if (found != index.end()) children[found->second].push_back(i);
+    }
+    // An equation may name nodes its parents list leaves out.
+    if (equations[i].empty() || failed[i]) continue;
+    for (int parent : network->GetNode(handles[i])->Parents()) {
+      const auto found = by_handle.find(parent);
+      if (found != by_handle.end()) children[found->second].push_back(i);
     }
   }
   std::vector<std::size_t> pending;
@@ -768,11 +828,30 @@ void VRN_neticaSpeaker::BuildOutcomes(int handle,
   }
 }
 
+void VRN_neticaSpeaker::BuildEquationIntervals(
+    int handle, const VRN_neticaNodeRecord& record) {
+  const std::size_t levels = record.levels.size();
+  if (levels < 2) return;
+  std::vector<VRN_discInterval> intervals(levels - 1);
+  for (std::size_t i = 0; i + 1 < levels; ++i) {
+    intervals[i].boundary = record.levels[i + 1];
+    if (record.states.size() == levels - 1) intervals[i].id = record.states[i];
+  }
+  const int rc = VRN_GetEquation(GetNetwork(), handle)
+                     ->SetDiscIntervals(record.levels.front(),
+                                        record.levels.back(), intervals);
+  if (rc != kOk) {
+    ReportAtLine(record.line, rc,
+                 "Can't set discretization intervals for node [" + record.id +
+                     "]");
+  }
+}
+
 void VRN_neticaSpeaker::BuildDefinition(int handle,
                                         const VRN_neticaNodeRecord& record) {
   VRN_nodeDef* definition = GetNetwork()->GetNode(handle)->Definition();
   const int type = definition->GetType();
-  if (type == qelta::kDefDecision) return;
+  if (type == qelta::kDefDecision || type == qelta::kDefEquation) return;
   const VRN_matrix* table = definition->GetMatrixConst();
   const std::size_t cells =
       table != nullptr ? static_cast<std::size_t>(table->GetItemCount()) : 0;
@@ -812,6 +891,16 @@ int VRN_neticaSpeaker::Write(const char* file_name) {
     if (network->GetNode(h)->Definition()->GetType() == qelta::kDefMau) {
       return ReportError(qelta::kErrOutOfRange,
                          "ERROR: This Network cannot be saved in Netica format");
+    }
+    VRN_equation* equation = VRN_GetEquation(network, h);
+    std::string text;
+    if (equation != nullptr &&
+        !NeticaRightSide(equation, network->GetNode(h)->GetId(), &text)) {
+      return ReportError(qelta::kErrOutOfRange,
+                         (std::string("ERROR: The equation of node [") +
+                          network->GetNode(h)->GetId() +
+                          "] cannot be saved in Netica format")
+                             .c_str());
     }
   }
   VRN_textOutput& out = Output();
@@ -894,6 +983,8 @@ void VRN_neticaSpeaker::WriteNode(int handle) {
     }
   } else if (type == qelta::kDefTruthTable) {
     WriteResultingStates(handle);
+  } else if (type == qelta::kDefEquation) {
+    WriteEquation(handle);
   }
   const VRN_userProperties& properties = node->UserProperties();
   if (properties.GetSize() > 0) {
@@ -929,6 +1020,42 @@ void VRN_neticaSpeaker::WriteLevels(int handle) {
   VRN_doubleArray list;
   for (double value : values) list.Add(value);
   WriteDoubleListField("levels", list, 0);
+}
+
+void VRN_neticaSpeaker::WriteEquation(int handle) {
+  VRN_network* network = GetNetwork();
+  VRN_node* node = network->GetNode(handle);
+  VRN_equation* equation = VRN_GetEquation(network, handle);
+  const std::vector<VRN_discInterval>& intervals = equation->GetDiscIntervals();
+  if (!intervals.empty()) {
+    // Unnamed intervals write no states; they read back unnamed.
+    VRN_stringArray states;
+    for (const VRN_discInterval& interval : intervals) {
+      if (interval.id.empty()) break;
+      states.Add(interval.id.c_str());
+    }
+    if (states.GetSize() == static_cast<int>(intervals.size())) {
+      WriteIdentifierListField("states", states, 0);
+    }
+    std::vector<double> edges;
+    equation->GetIntervalEdges(&edges);
+    VRN_doubleArray levels;
+    for (double edge : edges) levels.Add(edge);
+    WriteDoubleListField("levels", levels, 0);
+  }
+  // Netica's form: id (parents) = right side.
+  const char* id = node->GetId();
+  std::string text = id != nullptr ? id : "";
+  const char* separator = " (";
+  for (int parent : node->Parents()) {
+    text += separator;
+    text += network->GetNode(parent)->GetId();
+    separator = ", ";
+  }
+  text += node->Parents().IsEmpty() ? " = " : ") = ";
+  std::string right;
+  (void)NeticaRightSide(equation, id, &right);
+  WriteStringField("equation", (text + right).c_str(), true, true);
 }
 
 void VRN_neticaSpeaker::WriteTable(const VRN_matrix& table, bool utility) {

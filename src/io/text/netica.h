@@ -133,8 +133,9 @@ class VRN_neticaSpeaker : public VRN_fileFormat {
   void BuildNetwork();
   void BuildOutcomes(int handle, const VRN_neticaNodeRecord& record);
   void BuildDefinition(int handle, const VRN_neticaNodeRecord& record);
-  // The equation node of the record, with its discretization.
-  void BuildEquation(int handle, const VRN_neticaNodeRecord& record);
+  // The discretization intervals of an equation node from its levels and
+  // states; set before any child is linked so children see their count.
+  void BuildEquationIntervals(int handle, const VRN_neticaNodeRecord& record);
   // Logs message with "(line %d) : " for a line of the file.
   void ReportAtLine(int line, int code, const std::string& message);
 
@@ -147,6 +148,8 @@ class VRN_neticaSpeaker : public VRN_fileFormat {
   void WriteResultingStates(int handle);
   // "levels = (...)" for intervals or point values.
   void WriteLevels(int handle);
+  // An equation node's states, levels and "equation" lines.
+  void WriteEquation(int handle);
 
   std::vector<std::unique_ptr<VRN_neticaNodeRecord>> records_;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "base/status.h"
 #include "definitions/discrete_def.h"
 #include "definitions/truth_table.h"
+#include "equations/equation.h"
 #include "io/format.h"
 #include "io/text/foreign_test_util.h"
 #include "io/text/netica_expression.h"
@@ -30,6 +32,17 @@ using Doubles = std::vector<double>;
 int ReadText(VRN_network* network, const std::string& text) {
   TempPath file(".dne", text);
   return network->ReadFile(file.path(), 0, 0);
+}
+
+// "lower id boundary id boundary ..." of an equation node's intervals.
+std::string EquationIntervals(VRN_network& network, int handle) {
+  const VRN_equation* equation = VRN_GetEquation(&network, handle);
+  std::ostringstream out;
+  out << equation->GetLowerBound();
+  for (const VRN_discInterval& interval : equation->GetDiscIntervals()) {
+    out << ' ' << interval.id << ' ' << interval.boundary;
+  }
+  return out.str();
 }
 
 std::string DataFile(const char* name) {
@@ -65,10 +78,8 @@ TEST(NeticaTest, ReadsEveryStatementAndSkipsBadOnes) {
               "-127 (line 57) : ERROR: 'blink' : Unknown Visual Node "
               "Statement\n"
               "-127 (line 59) : ERROR: 'flavour' : Unknown Node Statement\n"
-              "-127 (line 116) : ERROR: '0.5' : ')' expected\n"
-              "-51 (line 98) : ERROR: Node [Flow] : EQUATION nodes are not "
-              "available in this build\n"
-              "-2 (line 105) : Can't create arc from [Nowhere] to [Broken]\n");
+              "-127 (line 118) : ERROR: '0.5' : ')' expected\n"
+              "-2 (line 107) : Can't create arc from [Nowhere] to [Broken]\n");
 
     // A child before its parent; handles in file order.
     const int sprinkler = network.FindNode("Sprinkler");
@@ -108,11 +119,18 @@ TEST(NeticaTest, ReadsEveryStatementAndSkipsBadOnes) {
     const int gain = network.FindNode("Gain");
     EXPECT_EQ(ParentIds(network, gain), (Strings{"Act", "Rain"}));
     EXPECT_EQ(Table(network, gain), (Doubles{10, -5, 0, 0}));
-    EXPECT_LT(network.FindNode("Flow"), 0);
+    // The equation translated, its levels the discretization intervals.
+    const int flow = network.FindNode("Flow");
+    ASSERT_GE(flow, 0);
+    std::string equation;
+    VRN_GetEquation(&network, flow)->GetEquationText(&equation);
+    EXPECT_EQ(equation, "Flow=Normal(Depth,1)");
+    EXPECT_EQ(ParentIds(network, flow), (Strings{"Depth"}));
+    EXPECT_EQ(EquationIntervals(network, flow), "-10 low 5 high 30");
     EXPECT_LT(network.FindNode("Broken"), 0);
     // The second probs statement replaces the broken first one.
     EXPECT_EQ(Table(network, network.FindNode("Sure")), (Doubles{1, 0}));
-    EXPECT_EQ(network.GetNumberOfNodes(), 8);
+    EXPECT_EQ(network.GetNumberOfNodes(), 9);
   }
 }
 
@@ -274,6 +292,9 @@ TEST(NeticaTest, WritesWhatItReadsAndRefusesWhatItCannot) {
   EXPECT_TRUE(static_cast<const VRN_discDef*>(
                   copy.GetNode(copy.FindNode("Act"))->Definition())
                   ->HasPointValues());
+  const int flow = copy.FindNode("Flow");
+  EXPECT_EQ(copy.GetNode(flow)->Definition()->GetType(), qelta::kDefEquation);
+  EXPECT_EQ(EquationIntervals(copy, flow), "-10 low 5 high 30");
   EXPECT_STREQ(copy.GetNode(copy.FindNode("Cloudy"))
                    ->UserProperties()
                    .GetPropertyValue(0),
@@ -281,6 +302,64 @@ TEST(NeticaTest, WritesWhatItReadsAndRefusesWhatItCannot) {
   EXPECT_EQ(network.WriteFile("/dev/full", qelta::kFormatNetica, 0),
             qelta::kErrFileWrite);
   EXPECT_NE(LogText(network).find("-101"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// An equation not written for its node travels solved; the same draws give
+// the same beliefs. One that cannot be solved is not saved.
+TEST(NeticaTest, EquationNodesSurviveTheRoundTrip) {
+  VRN_network network;
+  const int x = network.AddNode(qelta::kDefEquation, "X");
+  const int y = network.AddNode(qelta::kDefEquation, "Y");
+  const int c = network.AddNode(qelta::kDefCpt, "C");
+  VRN_equation* ey = VRN_GetEquation(&network, y);
+  ASSERT_EQ(VRN_GetEquation(&network, x)->SetEquation("X=Uniform(0,10)",
+                                                      nullptr, nullptr),
+            qelta::kOk);
+  ASSERT_EQ(ey->SetEquation("2*Y=X", nullptr, nullptr), qelta::kOk);
+  ASSERT_EQ(ey->SetDiscIntervals(-1, 8, {{"", 2}, {"", 8}}), qelta::kOk);
+  ASSERT_EQ(network.AddArc(y, c), qelta::kOk);
+  VRN_network copy;
+  qelta_test::ExpectWriteReadWriteStable(network, &copy, ".dne", 0, 0, true,
+                                         true);
+  std::string text;
+  VRN_GetEquation(&copy, copy.FindNode("Y"))->GetEquationText(&text);
+  EXPECT_EQ(text, "Y=0.5*X");
+  EXPECT_EQ(EquationIntervals(copy, copy.FindNode("Y")), "-1  2  8");
+  network.GetRandomGenerator()->Seed(7);
+  copy.GetRandomGenerator()->Seed(7);
+  ASSERT_EQ(network.UpdateBeliefs(), qelta::kOk);
+  ASSERT_EQ(copy.UpdateBeliefs(), qelta::kOk);
+  EXPECT_EQ(qelta_test::Beliefs(copy, copy.FindNode("C")),
+            qelta_test::Beliefs(network, c));
+  ASSERT_EQ(ey->SetEquation("Y*Y=X", nullptr, nullptr), qelta::kOk);
+  TempPath file(".dne");
+  EXPECT_EQ(network.WriteFile(file.path(), 0, 0), qelta::kErrOutOfRange);
+}
+
+// A bad equation leaves its node and children out; bad levels only the
+// intervals.
+TEST(NeticaTest, BadEquationsAreReported) {
+  for (const char* levels : {"", "levels = (5, 1, 9);"}) {
+    VRN_network network;
+    ASSERT_EQ(ReadText(&network,
+                       std::string("bnet N {\nnode P { states = (a, b); };\n"
+                                   "node Q { parents = (P); equation = \"") +
+                           (levels[0] ? "Q (P) = P" : "Q = NormalDist(Q, 1)") +
+                           "\"; " + levels + " };\n"
+                           "node R { parents = (Q); probs = (0.5, 0.5); };\n"
+                           "};\n"),
+              qelta::kOk);
+    EXPECT_NE(LogText(network).find(
+                  levels[0] ? "Can't set discretization intervals for node [Q]"
+                            : "-2 (line 3) : ERROR: Node [Q] : "),
+              std::string::npos)
+        << LogText(network);
+    EXPECT_EQ(network.FindNode("R") >= 0, levels[0] != '\0');
+  }
 }
 
 }  // namespace
