@@ -5,6 +5,7 @@
 
 #include "base/special_values.h"
 #include "base/status.h"
+#include "equations/expression_visitor.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -23,7 +24,11 @@ VRN_mau::VRN_mau(const VRN_discreteInfo& info)
 }
 
 VRN_mau::VRN_mau(const VRN_mau& other, VRN_network* network)
-    : VRN_nodeDef(other, network), weights_(other.weights_) {}
+    : VRN_nodeDef(other, network), weights_(other.weights_) {
+  if (other.expressions_ != nullptr) {
+    expressions_.reset(new VRN_mauExpressions(*other.expressions_));
+  }
+}
 
 VRN_mau::~VRN_mau() = default;
 
@@ -116,10 +121,12 @@ int VRN_mau::AddParent(int parent) {
     const int status = weights_.InsertDimension(d, n);
     if (status != qelta::kOk) return status;
     if (weights_.GetDimensionCount() == 1) weights_.FillWith(1.0);
+    ExpressionsAddParent(parent, d);
     return qelta::kOk;
   }
   const int u = UtilityPosition(parent);
   if (u < 0) return qelta::kErrOutOfRange;
+  ExpressionsAddParent(parent, -1);
   if (CountUtilityParents() == 1) {
     const int status = weights_.InsertDimensionAtEnd(1);
     if (status != qelta::kOk) return status;
@@ -137,6 +144,14 @@ int VRN_mau::RemoveParent(int parent) {
   int dimension = DecisionPosition(parent);
   const int u = dimension >= 0 ? -1 : UtilityPosition(parent);
   if (dimension < 0 && u < 0) return qelta::kOk;  // never part of the weights
+  const int status = RemoveWeights(dimension, u);
+  if (status != qelta::kOk) return status;
+  // Last: dropping a decision may remove other parents' arcs.
+  ExpressionsRemoveParent(parent, dimension);
+  return qelta::kOk;
+}
+
+int VRN_mau::RemoveWeights(int dimension, int u) {
   const int last = weights_.GetDimensionCount() - 1;
   if (u >= 0 && CountUtilityParents() > 1) {
     const int status = weights_.ShiftOutcomesDown(last, u);
@@ -157,9 +172,21 @@ int VRN_mau::OnParentOutcomeInserted(int parent, int position) {
   if (position < 0 || position > weights_.GetSize(d)) {
     return qelta::kErrOutOfRange;
   }
-  const int status = weights_.AddOutcome(d);
-  if (status != qelta::kOk) return status;
-  return weights_.ShiftOutcomesUpAndFill(d, position, 1.0);
+  int status = weights_.AddOutcome(d);
+  if (status == qelta::kOk) {
+    status = weights_.ShiftOutcomesUpAndFill(d, position, 1.0);
+  }
+  if (status != qelta::kOk || expressions_ == nullptr) return status;
+  const VRN_mauExpressions& old = *expressions_;
+  std::vector<int> dims = old.GetDimensions();
+  ++dims[d];
+  expressions_->Remap(dims, [&old, d, position](const std::vector<int>& c) {
+    if (c[d] == position) return -1;  // a copy of slot 0
+    std::vector<int> from(c);
+    if (from[d] > position) --from[d];
+    return old.GetSlot(from);
+  });
+  return qelta::kOk;
 }
 
 int VRN_mau::OnParentOutcomeRemoved(int parent, int index) {
@@ -168,15 +195,34 @@ int VRN_mau::OnParentOutcomeRemoved(int parent, int index) {
   if (index < 0 || index >= weights_.GetSize(d) || weights_.GetSize(d) < 2) {
     return qelta::kErrOutOfRange;
   }
-  const int status = weights_.ShiftOutcomesDown(d, index);
-  if (status != qelta::kOk) return status;
-  return weights_.RemoveLastOutcome(d);
+  int status = weights_.ShiftOutcomesDown(d, index);
+  if (status == qelta::kOk) status = weights_.RemoveLastOutcome(d);
+  if (status != qelta::kOk || expressions_ == nullptr) return status;
+  const VRN_mauExpressions& old = *expressions_;
+  std::vector<int> dims = old.GetDimensions();
+  --dims[d];
+  expressions_->Remap(dims, [&old, d, index](const std::vector<int>& c) {
+    std::vector<int> from(c);
+    if (from[d] >= index) ++from[d];
+    return old.GetSlot(from);
+  });
+  RemoveUnreferencedParents();
+  return qelta::kOk;
 }
 
 int VRN_mau::OnParentOutcomesReordered(int parent, const VRN_intArray& order) {
   const int d = DecisionPosition(parent);
   if (d < 0) return qelta::kOk;
-  return weights_.ChangeOrderWithinDimension(d, order);
+  const int status = weights_.ChangeOrderWithinDimension(d, order);
+  if (status != qelta::kOk || expressions_ == nullptr) return status;
+  const VRN_mauExpressions& old = *expressions_;
+  expressions_->Remap(old.GetDimensions(),
+                      [&old, d, &order](const std::vector<int>& c) {
+                        std::vector<int> from(c);
+                        from[d] = order[c[d]];
+                        return old.GetSlot(from);
+                      });
+  return qelta::kOk;
 }
 
 int VRN_mau::ReorderParents(const VRN_intArray& order) {
@@ -215,6 +261,19 @@ int VRN_mau::ReorderParents(const VRN_intArray& order) {
     return qelta::kErrOutOfRange;
   }
   if (dimensions.GetSize() == 0) return qelta::kOk;
+  if (expressions_ != nullptr && utilities.GetSize() < dimensions.GetSize()) {
+    const VRN_mauExpressions& old = *expressions_;
+    const int decisions = dimensions.GetSize() - (utilities.GetSize() > 0);
+    std::vector<int> dims(decisions);
+    for (int i = 0; i < decisions; ++i) {
+      dims[i] = old.GetDimensions()[dimensions[i]];
+    }
+    expressions_->Remap(dims, [&old, &dimensions](const std::vector<int>& c) {
+      std::vector<int> from(c.size());
+      for (size_t i = 0; i < c.size(); ++i) from[dimensions[i]] = c[i];
+      return old.GetSlot(from);
+    });
+  }
   int status = weights_.ChangeOrderOfDimensions(dimensions);
   if (status != qelta::kOk || utilities.GetSize() < 2) return status;
   const int last = weights_.GetDimensionCount() - 1;
@@ -282,6 +341,7 @@ int VRN_mauExpectedUtility::CalculateUtilities() {
   // Utility parents: their values and, per indexing decision of theirs, the
   // coordinate of this value it reads (-1: no source).
   std::vector<const VRN_nodeVal*> inputs;
+  std::vector<std::string> ids;
   std::vector<std::vector<int>> input_map;
   for (int i = 0; i < parents.GetSize(); ++i) {
     const VRN_nodeVal* value = GetNodeValue(parents[i]);
@@ -297,6 +357,7 @@ int VRN_mauExpectedUtility::CalculateUtilities() {
       continue;
     }
     inputs.push_back(value);
+    ids.push_back(mau->GetNodeId(parents[i]));
     std::vector<int> map;
     const VRN_intArray& their_index = value->GetIndexingParents();
     for (int k = 0; k < their_index.GetSize(); ++k) {
@@ -312,6 +373,9 @@ int VRN_mauExpectedUtility::CalculateUtilities() {
   VRN_intArray coords;
   std::vector<int> row(decisions + (utilities > 0 ? 1 : 0));
   std::vector<int> source;
+  std::vector<double> values(utilities);
+  std::vector<int> decision_row;
+  const VRN_mauExpressions* expressions = mau->GetExpressionSet();
   for (int c = 0; c < count; ++c) {
     (void)cells.IndexToCoordinates(c, coords);
     double total = 0.0;
@@ -350,9 +414,19 @@ int VRN_mauExpectedUtility::CalculateUtilities() {
         defined = false;
         break;
       }
+      values[u] = utility;
       row[decisions] = u;
       total += weights.GetItem(weights.CoordinatesToIndexFromInts(row.data())) *
                utility;
+    }
+    if (defined && expressions != nullptr) {
+      decision_row.assign(row.begin(), row.begin() + decisions);
+      std::unique_ptr<VRN_expression> copy(
+          expressions->Get(expressions->GetSlot(decision_row))->Clone());
+      for (int u = 0; u < utilities; ++u) {
+        AssignVariable(copy.get(), ids[u], values[u]);
+      }
+      total = copy->Evaluate(nullptr);
     }
     cells.GetItems().Items()[c] = defined ? total : qelta::kUndefinedValue;
   }

@@ -17,9 +17,44 @@
 #ifndef QELTA_EQUATIONS_MAU_H_
 #define QELTA_EQUATIONS_MAU_H_
 
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "base/matrix.h"
 #include "definitions/id_values.h"
 #include "definitions/node_def.h"
+#include "equations/expression.h"
+
+// One expression per configuration of a MAU node's decision parents; the
+// dimensions are the decisions' outcome counts in parent order (the single
+// dimension 1 without decisions), slots laid out last dimension fastest.
+// Owns its expressions.
+class VRN_mauExpressions {
+ public:
+  // `dimensions` empty means no decision: one slot.
+  explicit VRN_mauExpressions(std::vector<int> dimensions = {});
+  VRN_mauExpressions(const VRN_mauExpressions& other);
+  VRN_mauExpressions& operator=(const VRN_mauExpressions&) = delete;
+
+  const std::vector<int>& GetDimensions() const { return dimensions_; }
+  int GetSlotCount() const { return static_cast<int>(slots_.size()); }
+  // Slot of a decision configuration; 0 for an empty one.
+  int GetSlot(const std::vector<int>& coordinates) const;
+  VRN_expression* Get(int slot) const { return slots_[slot].get(); }
+  // Takes ownership of expression.
+  void Set(int slot, VRN_expression* expression);
+
+  // Rebuilds the slots for new_dimensions: each new configuration takes a
+  // copy of the old slot that source names, or of slot 0 when it names -1.
+  void Remap(const std::vector<int>& new_dimensions,
+             const std::function<int(const std::vector<int>&)>& source);
+
+ private:
+  std::vector<int> dimensions_;
+  std::vector<std::unique_ptr<VRN_expression>> slots_;
+};
 
 class VRN_mau : public VRN_nodeDef {
  public:
@@ -48,6 +83,34 @@ class VRN_mau : public VRN_nodeDef {
   int OnParentOutcomesReordered(int parent, const VRN_intArray& order) override;
   int ReorderParents(const VRN_intArray& order) override;
 
+  // Every variable named old_id takes new_id.
+  void OnParentIdChanged(int parent, const char* old_id,
+                         const char* new_id) override;
+  // -2 at the first expression that calls a missing or random function of
+  // `functions`; 0 otherwise (also in weights mode).
+  int CheckExtFunctions(const VRN_extFunctionContainer& functions,
+                        int* position, std::string* message) override;
+  int PatchExtFunctions(VRN_extFunctionContainer* functions) override;
+
+  // Expression mode. GetExpressions: 0 and the texts in slot order, -51 in
+  // weights mode. SetExpressions: an empty vector returns to weights mode;
+  // else one text per slot, parsed with the network's user functions; -2
+  // for a wrong count or a parse failure, -1 for a refused expression, the
+  // node unchanged and the reason in *error.
+  int GetExpressions(std::vector<std::string>* texts) const;
+  int SetExpressions(const std::vector<std::string>& texts,
+                     std::string* error);
+  // Installs a copy of expressions (null: weights mode) after checking its
+  // dimensions and identifiers; the utility parents become exactly the
+  // identifiers named, in byte order. 0, -2 or -1.
+  int InstallExpressions(const VRN_mauExpressions* expressions,
+                         std::string* error);
+  // The constant 0 in one slot per present decision configuration.
+  void MakeDefaultExpressions(VRN_mauExpressions* out) const;
+  const VRN_mauExpressions* GetExpressionSet() const {
+    return expressions_.get();
+  }
+
   // No outcomes, so no table to hand over.
   int GetDiscreteInfo(VRN_discreteInfo* info) override;
   VRN_matrix* GetMatrix() override;
@@ -65,13 +128,25 @@ class VRN_mau : public VRN_nodeDef {
  private:
   VRN_mau(const VRN_mau& other, VRN_network* network);
 
+  // Drops decision dimension `dimension` or utility weight `u` (-1: none).
+  int RemoveWeights(int dimension, int u);
   // Rebuilds the weights from the present parents.
   void BuildWeights();
   bool IsDecisionParent(int handle) const;
   bool IsUtilityParent(int handle) const;
   int CountUtilityParents() const;
+  std::vector<int> DecisionDimensions() const;
+  // Expression-mode halves of the structure edits.
+  void ExpressionsAddParent(int parent, int d);
+  void ExpressionsRemoveParent(int parent, int d);
+  // Parents other than decisions that no expression names lose their arc.
+  void RemoveUnreferencedParents();
+  // Identifier check of one variable name; empty when allowed.
+  std::string CheckIdentifier(const std::string& name,
+                              const std::vector<std::string>& allowed) const;
 
   VRN_matrix weights_;
+  std::unique_ptr<VRN_mauExpressions> expressions_;
 };
 
 class VRN_mauExpectedUtility : public VRN_expectedUtility {

@@ -2,6 +2,7 @@
 // utilities enumerated by hand in the test.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "equations/mau.h"
@@ -66,6 +67,17 @@ TEST(CooperMauTest, WeightedUtilityMatchesEnumeration) {
   ExpectNear({64, 30}, Value(g.net, g.u1), 1e-9, "U1");
   EXPECT_EQ(qelta::kValMauExpectedUtility, g.net.GetNode(m)->Value()->GetType());
   EXPECT_TRUE(g.net.GetNode(m)->Value()->IsValueValid());
+}
+
+TEST(CooperMauTest, ExpressionAppliesToExpectedUtilities) {
+  Diagram g;
+  const int m = Add(g.net, qelta::kDefMau, "M");
+  std::string error;
+  auto* def = static_cast<VRN_mau*>(g.net.GetNode(m)->Definition());
+  ASSERT_EQ(0, def->SetExpressions({"U1*U2"}, &error)) << error;
+  ASSERT_EQ(0, g.net.UpdateBeliefs());
+  ExpectNear({64 * 3.8, 30 * 2.6}, Value(g.net, m), 1e-9, "M");
+  ExpectNear({243.2, 78}, Value(g.net, g.d), 1e-9, "D");
 }
 
 TEST(CooperMauTest, SeveralTerminalUtilitiesAreSummedForTheRun) {
