@@ -108,3 +108,36 @@ TEST(CooperMauTest, NestedMauNodesCompose) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ShachterMauTest, WeightsOfTheMauDecide) {
+  struct Case {
+    std::vector<double> weights;
+    const char* expression;  // null: weights mode
+    std::vector<double> policy;
+  } cases[] = {
+      {{0.6, 0.4}, nullptr, {1, 0}},
+      {{-1, 0}, nullptr, {0, 1}},  // U1 negated: b is better
+      {{0.6, 0.4}, "U1*U2", {1, 0}},
+  };
+  for (const Case& t : cases) {
+    Diagram g;
+    ASSERT_EQ(1, g.net.SetDefaultIDAlgorithm(1));
+    const int m = Add(g.net, qelta::kDefMau, "M");
+    ASSERT_EQ(0, g.net.AddArc(g.u1, m));
+    ASSERT_EQ(0, g.net.AddArc(g.u2, m));
+    auto* def = static_cast<VRN_mau*>(g.net.GetNode(m)->Definition());
+    std::string error;
+    if (t.expression != nullptr) {
+      ASSERT_EQ(0, def->SetExpressions({t.expression}, &error)) << error;
+    }
+    Table(g.net, m, t.weights);
+    const int nodes = g.net.GetNumberOfNodes();
+    ASSERT_EQ(0, g.net.UpdateBeliefs());
+    EXPECT_EQ(nodes, g.net.GetNumberOfNodes());
+    ExpectNear(t.policy, Value(g.net, g.d), 1e-12, "D");
+  }
+}
+
+}  // namespace
