@@ -593,9 +593,12 @@ int VRN_vrnSpeaker::ReadNodeType(int handle) {
   VRN_node* node = GetNetwork()->GetNode(handle);
   noisy_or_ = word == "NOISY_OR";
   noisy_and_ = word == "NOISY_AND";
+  // This format carries no multi-attribute weights or expressions: such a
+  // node is left out like the kinds not built.
   const int status = noisy_or_ || noisy_and_
                          ? node->setNodeType(qelta::kDefNoisyMax)
-                         : node->SetTypeByName(word.c_str());
+                     : word == "MAU" ? qelta::kErrWrongNodeType
+                                     : node->SetTypeByName(word.c_str());
   if (status == qelta::kErrWrongNodeType &&
       IsOneOf(word.c_str(), kKindsNotBuilt)) {
     ReportFormatted(status,
