@@ -9,6 +9,7 @@
 #include "definitions/truth_table.h"
 #include "definitions/utility.h"
 #include "equations/equation.h"
+#include "equations/mau.h"
 
 // The kinds below have no class in this build yet, so no definition of
 // theirs can reach Dispatch; each visit gains its call of VisitDefault (and
@@ -81,6 +82,9 @@ void VRN_nodeDefVisitor::Dispatch(VRN_nodeDef& definition) {
       break;
     case qelta::kDefCast:
       VisitCast(static_cast<VRN_cast&>(definition));
+      break;
+    case qelta::kDefMau:
+      VisitMau(static_cast<VRN_mau&>(definition));
       break;
     default:
       break;

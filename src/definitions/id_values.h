@@ -55,9 +55,10 @@ class VRN_expectedUtility : public VRN_nodeVal {
   // when either range is empty; undefined markers stay. 0.
   int Rescale(double lo, double hi, double new_lo, double new_hi);
 
- private:
+ protected:
   VRN_expectedUtility(const VRN_expectedUtility& other, VRN_network* network);
 
+ private:
   VRN_matrix value_;
 };
 

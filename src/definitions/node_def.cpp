@@ -20,6 +20,7 @@
 #include "definitions/truth_table.h"
 #include "definitions/utility.h"
 #include "equations/equation.h"
+#include "equations/mau.h"
 
 namespace {
 
@@ -309,6 +310,8 @@ VRN_nodeDef* VRN_nodeDef::Create(int type, VRN_network* network, int handle,
         return new VRN_utility(network, handle);
       case qelta::kDefEquation:
         return new VRN_equation(network, handle, id);
+      case qelta::kDefMau:
+        return new VRN_mau(network, handle);
       case qelta::kDefNoisyMax:
         return new VRN_noisyMAX(network, handle);
       case qelta::kDefNoisyAdder:
@@ -342,6 +345,8 @@ VRN_nodeDef* VRN_nodeDef::CreateConverted(VRN_nodeDef* old, int type) {
         return new VRN_utility(info);
       case qelta::kDefEquation:
         return new VRN_equation(info);
+      case qelta::kDefMau:
+        return new VRN_mau(info);
       case qelta::kDefNoisyMax:
         return new VRN_noisyMAX(info);
       case qelta::kDefNoisyAdder:
@@ -359,12 +364,11 @@ VRN_nodeDef* VRN_nodeDef::CreateConverted(VRN_nodeDef* old, int type) {
 }
 
 bool VRN_nodeDef::IsValidType(int type) {
-  // MAU joins this list when its class is built.
   return type == qelta::kDefCpt || type == qelta::kDefTruthTable ||
          type == qelta::kDefDecision || type == qelta::kDefUtility ||
          type == qelta::kDefNoisyMax || type == qelta::kDefNoisyAdder ||
          type == qelta::kDefDemorgan || type == qelta::kDefCast ||
-         type == qelta::kDefEquation;
+         type == qelta::kDefEquation || type == qelta::kDefMau;
 }
 
 bool VRN_nodeDef::IsLazyType(int type) {

@@ -26,8 +26,7 @@ class VRN_idArray;
 class VRN_matrix;
 class VRN_randomGenerator;
 // Equation (4) and multi-attribute utility (520) definitions and the
-// user-defined function container belong to the expression language; the
-// factory refuses 520 until its class is built.
+// user-defined function container belong to the expression language.
 class VRN_equation;
 class VRN_mau;
 class VRN_extFunctionContainer;

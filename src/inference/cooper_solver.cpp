@@ -100,7 +100,9 @@ int VRN_CooperSolver::Solve(VRN_network& network) {
   int status;
   try {
     status = SolveSteps();
+    RemoveAddedMau();  // after a failure too
   } catch (const std::bad_alloc&) {
+    RemoveAddedMau();
     network.SetRelevanceOptions(options);
     network.InvalidateValues();
     status = network.ErrorLog()->LogError(qelta::kErrOutOfMemory, kErrorMessage);
@@ -131,6 +133,7 @@ int VRN_CooperSolver::SolveSteps() {
   work_.SetFlags(work_.GetFlags() & ~qelta::kNetAutoUpdate);
   ConvertToChanceNodes();
   int status = FindIndexingParents();
+  if (status == qelta::kOk) status = IndexMauValues();
   if (status != qelta::kOk) {
     net.InvalidateValues();
     return net.ErrorLog()->LogError(status, kErrorMessage);
@@ -160,6 +163,7 @@ int VRN_CooperSolver::SolveSteps() {
     (void)value->Rescale(0.0, 1.0, def->GetMinimum(), def->GetMaximum());
     MarkValid(value);
   }
+  CalculateMauUtilities();
   if (hasUtilities_) {
     status = ComputePolicies();
     if (status != qelta::kOk) {
@@ -167,6 +171,7 @@ int VRN_CooperSolver::SolveSteps() {
       return net.ErrorLog()->LogError(status, kErrorMessage);
     }
   }
+  RemoveAddedMau();
   for (int h : work_.PartialOrder()) {
     const VRN_nodeVal* w = ValueOf(work_, h);
     if (w->IsValueValid() || w->HasEvidence()) MarkValid(ValueOf(net, h));
@@ -202,12 +207,7 @@ int VRN_CooperSolver::PrepareUtilityNode() {
     utilityNode_ = terminal;
     return qelta::kOk;
   }
-  // Several utilities are combined by a multi-attribute utility node; a
-  // network that cannot hold one refuses it and the diagram stays as it is.
-  const int added = net.AddNode(qelta::kDefMau, nullptr);
-  if (added < 0) return added;
-  (void)net.DeleteNode(added);
-  return qelta::kErrWrongNodeType;
+  return AddMauOverTerminals();
 }
 
 void VRN_CooperSolver::CollectScenarioCandidates() {

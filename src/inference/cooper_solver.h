@@ -48,8 +48,9 @@ class VRN_CooperSolver {
   // evidence is left invalid and the code is logged with "Error when
   // running Cooper's algorithm": the failing update's status; -5 or -43 when
   // no complete scenario could be evaluated; -42 when a value table is too
-  // large; -51 for several utility nodes without a common child. The
-  // network's automatic update and relevance options end as they were.
+  // large. Several terminal utility nodes are combined for the run by a MAU
+  // node (weights 1.0) that is deleted afterwards. The network's automatic
+  // update and relevance options end as they were.
   // REQUIRES: every value was reset to its own shape (RunIDAlgorithm does).
   int Solve(VRN_network& network);
 
@@ -69,6 +70,14 @@ class VRN_CooperSolver {
   void Reachable(int start, const std::vector<char>& observed,
                  std::vector<char>& out);
   bool IsDecisionInNetwork(int handle) const;
+  // Multi-attribute utility steps (cooper_solver_mau.cpp): a MAU node added
+  // over several terminal utility nodes for the run and deleted after it;
+  // MAU values indexed by every scenario node (they are not in the working
+  // copy) and computed from their parents once those are stored.
+  int AddMauOverTerminals();
+  int IndexMauValues();
+  void CalculateMauUtilities();
+  void RemoveAddedMau();
 
   VRN_network* network_ = nullptr;
   VRN_network work_;
@@ -77,6 +86,7 @@ class VRN_CooperSolver {
   VRN_intArray scenarioStates_;
   VRN_intArray candidates_;
   int utilityNode_ = -1;
+  bool addedUtility_ = false;
   bool hasUtilities_ = true;
   // Position of each handle in scenarioNodes_, -1 elsewhere.
   std::vector<int> scenarioPosition_;

@@ -59,6 +59,7 @@ int VRN_ShachterSolver::SolveSteps() {
   AssumeTemporalOrder();
   CollectOpenDecisions();
   working_ = net;
+  ApplyMauWeights();
   int status = MergeUtilityNodes();
   net.SetRelevanceOptions(options);
   if (status != qelta::kOk) return status;

@@ -48,6 +48,10 @@ class VRN_ShachterSolver {
   void CollectInformationNodes();
   void AssumeTemporalOrder();
   void CollectOpenDecisions();
+  // Folds every MAU node of the working copy into its parents' tables (the
+  // weight row its decisions' evidence selects, outcome 0 without) and
+  // deletes it, outer MAU nodes first (shachter_solver_mau.cpp).
+  void ApplyMauWeights();
   int MergeUtilityNodes();
   void ConvertToChanceNetwork();
   int SolveDecisions();

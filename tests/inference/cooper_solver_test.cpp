@@ -160,15 +160,14 @@ TEST(CooperSolverTest, EdgeCases) {
     EXPECT_TRUE(net.GetNode(x)->Value()->IsValueValid());
     ExpectNear({0.4, 0.6}, Value(net, x), 1e-12, "X");
   }
-  {  // Two terminal utilities need a multi-attribute node: refused, unchanged.
+  {  // Two terminal utilities: combined for the run, the node count kept.
     idtest::Umbrella u;
     const int second = idtest::Add(u.net, qelta::kDefUtility, "Second");
     ASSERT_EQ(0, u.net.AddArc(u.umbrella, second));
     const int nodes = u.net.GetNumberOfNodes();
-    EXPECT_EQ(qelta::kErrWrongNodeType, u.net.UpdateBeliefs());
-    EXPECT_TRUE(LogHas(u.net, "Error when running Cooper's algorithm"));
+    EXPECT_EQ(0, u.net.UpdateBeliefs());
     EXPECT_EQ(nodes, u.net.GetNumberOfNodes());
-    EXPECT_FALSE(u.net.GetNode(u.umbrella)->Value()->IsValueValid());
+    EXPECT_TRUE(u.net.GetNode(u.umbrella)->Value()->IsValueValid());
   }
   {  // D1 -> X -> D2 with U(X, D2): D1 still gets its policy.
     VRN_network net;

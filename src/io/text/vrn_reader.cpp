@@ -593,12 +593,15 @@ int VRN_vrnSpeaker::ReadNodeType(int handle) {
   VRN_node* node = GetNetwork()->GetNode(handle);
   noisy_or_ = word == "NOISY_OR";
   noisy_and_ = word == "NOISY_AND";
-  // The node's own name table has no entry for equations.
+  // The node's own name table has no entry for equations; this format
+  // carries no multi-attribute weights or expressions, so such a node is
+  // left out like the kinds not built.
   const int status = noisy_or_ || noisy_and_
                          ? node->setNodeType(qelta::kDefNoisyMax)
                      : word == "EQUATION"
                          ? node->setNodeType(qelta::kDefEquation)
-                         : node->SetTypeByName(word.c_str());
+                     : word == "MAU" ? qelta::kErrWrongNodeType
+                                     : node->SetTypeByName(word.c_str());
   if (status == qelta::kErrWrongNodeType &&
       IsOneOf(word.c_str(), kKindsNotBuilt)) {
     ReportFormatted(status,

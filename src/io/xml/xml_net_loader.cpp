@@ -43,19 +43,6 @@ constexpr size_t kMaxProbabilitiesReserve = size_t{1} << 16;
 constexpr const char* kNodeAttributes[] = {"target", "diagtype", "dynamic",
                                            "ranked", "mandatory"};
 
-struct NodeElement {
-  const char* name;
-  int type;
-  bool has_states;
-};
-
-// Node elements whose definitions this build cannot create yet. They are
-// declared so that such a file is refused instead of losing the node.
-constexpr NodeElement kUnsupportedNodes[] = {
-    {"mau", qelta::kDefMau, false},
-    {"maux", qelta::kDefMau, false},
-};
-
 // Maps an attribute's text to its index in names; an absent (empty) text
 // gives `absent`, a text not listed -1. The compare is case-sensitive.
 int MapCode(const std::string& text, const char* const* names, int count,
@@ -206,10 +193,7 @@ void XmlNetLoader::BuildBindings(IXmlBinding* extension) {
   std::vector<NodeBinding*> node_bindings = {cpt, deterministic, decision,
                                              utility, equation};
   AppendCanonicalNodes(&node_bindings);
-  for (const NodeElement& element : kUnsupportedNodes) {
-    node_bindings.push_back(
-        BindNode(element.name, element.type, element.has_states, nullptr));
-  }
+  AppendMauNodes(&node_bindings);
   for (NodeBinding* node : node_bindings) {
     node->AddChild(parents, 0);
     node->AddChild(node_property, kRep);

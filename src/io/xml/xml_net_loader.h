@@ -165,6 +165,13 @@ class XmlNetLoader : public XmlReader, public XmlErrorHandler {
   void OnNoisyMaxEnd(IXmlReader& reader);
   void OnNoisyAdderEnd(IXmlReader& reader);
 
+  // Multi-attribute utility elements "mau" (weights) and "maux" (one
+  // expression per decision configuration; xml_net_loader_mau.cpp).
+  void AppendMauNodes(std::vector<NodeBinding*>* nodes);
+  void OnMauEnd(IXmlReader& reader);
+  void OnMauExpressionEnd(IXmlReader& reader);
+  void OnMauxEnd(IXmlReader& reader);
+
   // The dynamic part: slice count and temporal definitions of plate nodes
   // (xml_dynamic_loader.cpp).
   void AppendTemporalDefinitions(Binding* dynamic, Binding* parents);
@@ -231,6 +238,7 @@ class XmlNetLoader : public XmlReader, public XmlErrorHandler {
   std::vector<std::string> functions_;
   // The equation element: its text and its discretization intervals.
   std::string equation_text_;
+  std::vector<std::string> mau_texts_;
   std::vector<std::pair<std::string, double>> disc_intervals_;
   qelta::XmlNodeIdMap ids_;
 

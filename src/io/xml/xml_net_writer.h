@@ -63,6 +63,9 @@ class XmlNetworkSaver : public XmlWriter, public VRN_nodeDefVisitor {
   void VisitDemorgan(VRN_demorgan& definition) override;
   void VisitNoisyMAX(VRN_noisyMAX& definition) override;
   void VisitNoisyAdder(VRN_noisyAdder& definition) override;
+  // "maux" with its expressions, else "mau" with its weights
+  // (xml_net_writer_mau.cpp).
+  void VisitMau(VRN_mau& definition) override;
   // A kind without a visit here: the save fails rather than drop the node.
   void VisitDefault(VRN_nodeDef& definition) override;
 

@@ -369,22 +369,6 @@ TEST_F(XmlNetLoaderTest, NodeAlreadyInTheNetworkIsNotCreatedTwice) {
   EXPECT_EQ(net_.GetNumberOfNodes(), 1);
 }
 
-TEST_F(XmlNetLoaderTest, EveryNodeTypeNotBuiltYetIsRefused) {
-  for (const char* name : {"mau", "maux"}) {
-    VRN_network net;
-    const std::string text = std::string("<qelta version='1.0' id='N'>\n"
-                                         "<nodes>\n<") +
-                             name + " id='A'/>\n</nodes></qelta>";
-    EXPECT_FALSE(XmlNetLoader::Load(nullptr, text.c_str(), &net)) << name;
-    ASSERT_EQ(net.ErrorLog()->GetNumberOfMessages(), 1) << name;
-    EXPECT_EQ(net.ErrorLog()->GetCode(0), qelta::kErrFileIo);
-    EXPECT_EQ(std::string(net.ErrorLog()->GetMessage(0)),
-              std::string("Error at 3, 0: Unsupported element: '") + name +
-                  "'");
-    EXPECT_EQ(net.GetNumberOfNodes(), 0) << name;
-  }
-}
-
 // ------------------------------------------------------------ failures
 
 // Shared start of the failure documents: node A (outcomes a0, a1) on line 3.

@@ -1,0 +1,171 @@
+#include "equations/mau.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "base/special_values.h"
+#include "base/status.h"
+#include "network/network.h"
+#include "network/node.h"
+
+namespace {
+
+using qelta::kDefCpt;
+using qelta::kDefDecision;
+using qelta::kDefMau;
+using qelta::kDefUtility;
+
+struct Net {
+  VRN_network net;
+  VRN_nodeDef* Def(int h) { return net.GetNode(h)->Definition(); }
+  VRN_nodeVal* Val(int h) { return net.GetNode(h)->Value(); }
+  std::vector<double> Weights(int h) {
+    const VRN_doubleArray& items = Def(h)->GetMatrixConst()->GetItems();
+    return std::vector<double>(items.begin(), items.end());
+  }
+  std::vector<int> Dims(int h) {
+    const VRN_intArray& d = Def(h)->GetMatrixConst()->GetDimensions();
+    return std::vector<int>(d.begin(), d.end());
+  }
+  int Add(int type, const char* id, int outcomes = 2) {
+    const int h = net.AddNode(type, id);
+    if (type == kDefDecision && outcomes != 2) {
+      EXPECT_EQ(0, Def(h)->SetNumberOfOutcomes(outcomes));
+    }
+    return h;
+  }
+  void SetWeights(int h, const std::vector<double>& items) {
+    ASSERT_EQ(0, Def(h)->SetDefinitionFromVector(items));
+  }
+  void SetUtility(int h, const std::vector<double>& items) {
+    VRN_matrix& m = Val(h)->GetMutableValue();
+    ASSERT_EQ(0, m.SetItemsFromVector(items));
+  }
+  std::vector<double> Calculate(int h) {
+    auto* value = static_cast<VRN_mauExpectedUtility*>(Val(h));
+    EXPECT_EQ(0, value->CalculateUtilities());
+    const VRN_doubleArray& items = value->GetValue().GetItems();
+    return std::vector<double>(items.begin(), items.end());
+  }
+};
+
+TEST(MauTest, WeightsFollowTheParents) {
+  Net n;
+  const int m = n.Add(kDefMau, "M");
+  const int u1 = n.Add(kDefUtility, "U1");
+  const int u2 = n.Add(kDefUtility, "U2");
+  const int u3 = n.Add(kDefUtility, "U3");
+  const int d = n.Add(kDefDecision, "D", 3);
+  EXPECT_EQ("MAU", std::string(n.Def(m)->GetTypeName()));
+  EXPECT_EQ(qelta::kValMauExpectedUtility, n.Val(m)->GetType());
+  EXPECT_TRUE(n.Dims(m).empty());
+  ASSERT_EQ(0, n.net.AddArc(u1, m));
+  ASSERT_EQ(0, n.net.AddArc(u2, m));
+  EXPECT_EQ((std::vector<double>{1, 1}), n.Weights(m));
+  n.SetWeights(m, {0.6, 0.4});
+  ASSERT_EQ(0, n.net.AddArc(u3, m));
+  EXPECT_EQ((std::vector<double>{0.6, 0.4, 1}), n.Weights(m));
+  ASSERT_EQ(0, n.net.AddArc(d, m));
+  EXPECT_EQ((std::vector<int>{3, 3}), n.Dims(m));
+  EXPECT_EQ((std::vector<double>{0.6, 0.4, 1, 0.6, 0.4, 1, 0.6, 0.4, 1}),
+            n.Weights(m));
+  // Rows become distinct so each edit below shows which row moved.
+  n.SetWeights(m, {1, 2, 3, 4, 5, 6, 7, 8, 9});
+  ASSERT_EQ(0, n.Def(d)->InsertOutcome(1, "new"));
+  EXPECT_EQ((std::vector<double>{1, 2, 3, 1, 1, 1, 4, 5, 6, 7, 8, 9}),
+            n.Weights(m));
+  ASSERT_EQ(0, n.Def(d)->RemoveOutcome(0));
+  EXPECT_EQ((std::vector<double>{1, 1, 1, 4, 5, 6, 7, 8, 9}), n.Weights(m));
+  // Parents now U1, U2, U3, D; D first and U3 before U1 moves both axes.
+  VRN_intArray order;
+  for (int i : {3, 2, 0, 1}) order.Add(i);
+  ASSERT_EQ(0, n.net.ReorderParents(m, order));
+  EXPECT_EQ((std::vector<double>{1, 1, 1, 6, 4, 5, 9, 7, 8}), n.Weights(m));
+  ASSERT_EQ(0, n.net.RemoveArc(u1, m));
+  EXPECT_EQ((std::vector<double>{1, 1, 6, 5, 9, 8}), n.Weights(m));
+  ASSERT_EQ(0, n.net.RemoveArc(d, m));
+  EXPECT_EQ((std::vector<double>{1, 1}), n.Weights(m));
+  ASSERT_EQ(0, n.net.RemoveArc(u3, m));
+  ASSERT_EQ(0, n.net.RemoveArc(u2, m));
+  EXPECT_TRUE(n.Dims(m).empty());
+  // Weights must be finite.
+  ASSERT_EQ(0, n.net.AddArc(u2, m));
+  EXPECT_EQ(-2, n.Def(m)->SetDefinitionFromVector({std::numeric_limits<double>::infinity()}));
+}
+
+TEST(MauTest, ConversionKeepsDecisionAndUtilityParents) {
+  Net n;
+  const int d = n.Add(kDefDecision, "D");
+  const int c = n.Add(kDefCpt, "C");
+  const int x = n.Add(kDefUtility, "X");
+  ASSERT_EQ(0, n.net.AddArc(d, x));
+  ASSERT_EQ(0, n.net.AddArc(c, x));
+  ASSERT_EQ(0, n.net.GetNode(x)->setNodeType(kDefMau));
+  EXPECT_EQ(kDefMau, n.Def(x)->GetType());
+  EXPECT_EQ(1, n.net.GetNode(x)->Parents().GetSize());
+  EXPECT_EQ((std::vector<double>{1, 1}), n.Weights(x));
+}
+
+TEST(MauExpectedUtilityTest, CellsFromWeightsAndParentUtilities) {
+  const double undefined = qelta::kUndefinedValue;
+  struct Case {
+    const char* name;
+    bool decision;        // M has a decision parent D
+    bool indexed;         // M's value is indexed by D
+    int evidence;         // D's evidence, -1 for none
+    std::vector<double> weights;
+    double u1;
+    std::vector<double> expected;
+  } cases[] = {
+      {"sum", false, false, -1, {2.0, 0.5}, 10, {22}},
+      {"rows", true, true, -1, {1, 1, 1, -1}, 3, {4, 2}},
+      {"evidence row", true, false, 1, {1, 1, 1, -1}, 3, {2}},
+      {"undefined parent", true, true, -1, {1, 1, 1, -1}, undefined,
+       {undefined, undefined}},
+      {"no row", true, false, -1, {1, 1, 1, -1}, 3, {undefined}},
+  };
+  for (const Case& t : cases) {
+    Net n;
+    const int m = n.Add(kDefMau, "M");
+    const int u1 = n.Add(kDefUtility, "U1");
+    const int u2 = n.Add(kDefUtility, "U2");
+    const int d = n.Add(kDefDecision, "D");
+    if (t.decision) {
+      ASSERT_EQ(0, n.net.AddArc(d, m));
+    }
+    ASSERT_EQ(0, n.net.AddArc(u1, m));
+    ASSERT_EQ(0, n.net.AddArc(u2, m));
+    n.SetWeights(m, t.weights);
+    n.SetUtility(u1, {t.u1});
+    n.SetUtility(u2, {t.decision ? 1.0 : 4.0});
+    if (t.evidence >= 0) {
+      ASSERT_EQ(0, n.Val(d)->SetEvidence(t.evidence));
+    }
+    if (t.indexed) {
+      ASSERT_EQ(0, n.Val(m)->AddIndexingParent(d));
+    }
+    EXPECT_EQ(t.expected, n.Calculate(m)) << t.name;
+  }
+  // Without utility parents every cell is 0.
+  Net n;
+  const int m = n.Add(kDefMau, "M");
+  EXPECT_EQ((std::vector<double>{0}), n.Calculate(m));
+}
+
+TEST(MauExpectedUtilityTest, ParentIndexedByAnotherDecisionIsUndefined) {
+  Net n;
+  const int m = n.Add(kDefMau, "M");
+  const int u = n.Add(kDefUtility, "U");
+  const int d = n.Add(kDefDecision, "D");
+  ASSERT_EQ(0, n.net.AddArc(u, m));
+  ASSERT_EQ(0, n.Val(u)->AddIndexingParent(d));
+  n.SetUtility(u, {5, 7});
+  EXPECT_EQ((std::vector<double>{qelta::kUndefinedValue}), n.Calculate(m));
+  ASSERT_EQ(0, n.Val(m)->AddIndexingParent(d));
+  EXPECT_EQ((std::vector<double>{5, 7}), n.Calculate(m));
+}
+
+}  // namespace

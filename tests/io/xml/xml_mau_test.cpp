@@ -1,0 +1,103 @@
+// Multi-attribute utility nodes in the XML network file.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/error_log.h"
+#include "base/status.h"
+#include "equations/mau.h"
+#include "io/format.h"
+#include "io/xml/xml_net_loader.h"
+#include "io/xml/xml_net_writer.h"
+#include "network/network.h"
+#include "network/node.h"
+
+namespace {
+
+std::string Save(VRN_network& net) {
+  std::string text;
+  EXPECT_TRUE(XmlNetworkSaver::Save(nullptr, &text, &net,
+                                    qelta::FormatExtension()));
+  return text;
+}
+
+std::vector<std::string> ParentIds(VRN_network& net, const char* id) {
+  std::vector<std::string> ids;
+  for (int p : net.GetNode(net.FindNode(id))->Parents()) {
+    ids.push_back(net.GetNode(p)->GetId());
+  }
+  return ids;
+}
+
+TEST(XmlMauTest, WeightsAndExpressionsReadBackEqual) {
+  VRN_network net;
+  int index = 0, position = 0;
+  std::string message;
+  ASSERT_EQ(0, net.SetExtFunctions({"f(x) = x*2"}, index, position, message));
+  const int d = net.AddNode(qelta::kDefDecision, "D");
+  const int u1 = net.AddNode(qelta::kDefUtility, "U1");
+  const int u2 = net.AddNode(qelta::kDefUtility, "U2");
+  const int m = net.AddNode(qelta::kDefMau, "M");
+  const int x = net.AddNode(qelta::kDefMau, "X");
+  ASSERT_EQ(0, net.AddArc(d, m));
+  ASSERT_EQ(0, net.AddArc(u2, m));
+  ASSERT_EQ(0, net.AddArc(u1, m));
+  ASSERT_EQ(0, net.GetNode(m)->Definition()->SetDefinitionFromVector(
+                   {0.25, 0.75, 2, -1}));
+  ASSERT_EQ(0, net.AddArc(d, x));
+  auto* mx = static_cast<VRN_mau*>(net.GetNode(x)->Definition());
+  ASSERT_EQ(0, mx->SetExpressions({"f(U2)+U1", "U1*U2"}, &message)) << message;
+  ASSERT_EQ(0, net.AddArc(x, net.AddNode(qelta::kDefMau, "Top")));
+
+  const std::string text = Save(net);
+  EXPECT_NE(std::string::npos, text.find("<expression>f(U2)+U1</expression>"));
+  VRN_network back;
+  ASSERT_TRUE(XmlNetLoader::Load(nullptr, text.c_str(), &back));
+  EXPECT_EQ(text, Save(back));
+  EXPECT_EQ((std::vector<std::string>{"D", "U2", "U1"}), ParentIds(back, "M"));
+  EXPECT_EQ((std::vector<std::string>{"D", "U1", "U2"}), ParentIds(back, "X"));
+
+  // A random body for a function a MAU expression calls is refused.
+  EXPECT_EQ(-4,
+            back.SetExtFunctions({"f(x) = Normal(x, 1)"}, index, position,
+                                 message));
+  const std::string tail = ": random number generators not allowed in node X";
+  ASSERT_GE(message.size(), tail.size());
+  EXPECT_EQ(tail, message.substr(message.size() - tail.size()));
+  std::vector<std::string> kept;
+  back.GetExtFunctions(kept, false);
+  EXPECT_EQ(std::vector<std::string>{"f(x)=x*2"}, kept);
+}
+
+TEST(XmlMauTest, BadElementsAreRefusedWithTheirReason) {
+  const std::string head =
+      "<qelta version='1.0' id='N'>\n<nodes>\n"
+      "<decision id='D'><state id='a'/><state id='b'/></decision>\n"
+      "<utility id='U'><utilities>1</utilities></utility>\n";
+  struct Case {
+    std::string node;
+    std::string message;
+  } cases[] = {
+      {"<mau id='M'><parents>U</parents><weights>1 2</weights></mau>",
+       "SetWeights failed"},
+      {"<maux id='M'><parents>D</parents><expression>U</expression></maux>",
+       "Invalid number of expressions: 1, expected 2"},
+      {"<maux id='M'><expression>U+</expression></maux>",
+       "Expression parse error: '"},
+      {"<maux id='M'><expression>Q</expression></maux>",
+       "SetExpressions failed: 'Invalid expression at index 0: unknown "
+       "identifier'"},
+  };
+  for (const Case& t : cases) {
+    VRN_network net;
+    const std::string text = head + t.node + "\n</nodes></qelta>";
+    EXPECT_FALSE(XmlNetLoader::Load(nullptr, text.c_str(), &net)) << t.node;
+    const VRN_errorLog* log = net.ErrorLog();
+    ASSERT_GE(log->GetNumberOfMessages(), 1) << t.node;
+    const std::string got = log->GetMessage(log->GetNumberOfMessages() - 1);
+    EXPECT_NE(std::string::npos, got.find(t.message)) << got;
+  }
+}
+
+}  // namespace
