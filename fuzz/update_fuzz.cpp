@@ -27,7 +27,12 @@ namespace {
 void CheckBeliefs(const VRN_network& network) {
   for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
     const VRN_nodeVal* value = network.GetNode(h)->Value();
-    if (!value->HasFlags(qelta::kValFlagValid)) continue;
+    // Only belief vectors are distributions: expected utilities and policy
+    // values of influence diagrams are not.
+    if (!value->HasFlags(qelta::kValFlagValid) ||
+        value->GetType() != qelta::kValBeliefVector) {
+      continue;
+    }
     const VRN_matrix& beliefs = value->GetValue();
     double sum = 0.0;
     for (int i = 0; i < beliefs.GetItemCount(); ++i) {
