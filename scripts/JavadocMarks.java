@@ -23,10 +23,10 @@ import java.util.stream.Collectors;
  * being initialised, so the native library itself is never loaded.
  */
 public class JavadocMarks {
-    private static final String NOTE = "<div class=\"block\"><strong>Not implemented yet:</strong>"
+    private static final String NOTE = "<div class=\"block\"><strong>Not implemented:</strong>"
             + " this build of the native library lacks this method, so calling it throws"
             + " <code>UnsatisfiedLinkError</code>.</div>\n";
-    private static final String SUMMARY_NOTE = "<strong>Not implemented yet.</strong> ";
+    private static final String SUMMARY_NOTE = "<strong>Not implemented.</strong> ";
 
     public static void main(String[] args) throws Exception {
         Path jar = Path.of(args[0]);
