@@ -59,7 +59,7 @@ public class JavadocMarks {
             }
         }
         System.out.println((natives - missing) + " of " + natives
-                + " native methods are implemented; the others are marked \"Not implemented yet\"");
+                + " native methods are implemented; the others are marked \"Not implemented\"");
     }
 
     /** The JNI symbol of a native method: the short form unless the name is overloaded natively. */
