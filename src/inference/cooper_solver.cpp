@@ -10,6 +10,7 @@
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "definitions/utility.h"
+#include "inference/decision_conversion.h"
 #include "network/node.h"
 
 namespace {
@@ -278,26 +279,7 @@ void VRN_CooperSolver::ConvertToChanceNodes() {
   }
   const VRN_intArray order = work_.PartialOrder();
   for (int h : order) {
-    VRN_node* node = work_.GetNode(h);
-    const int type = node->Definition()->GetType();
-    if (type == qelta::kDefUtility) {
-      auto* def = static_cast<VRN_utility*>(node->Definition());
-      (void)def->Rescale();
-      const VRN_matrix u = *def->GetMatrix();
-      if (node->setNodeType(qelta::kDefCpt) != qelta::kOk) continue;
-      VRN_matrix* table = node->Definition()->GetMatrix();
-      const int n = table->GetSize(table->GetDimensionCount() - 1);
-      table->FillWith(0.0);
-      double* items = table->GetItems().Items();
-      for (int i = 0; i < u.GetItemCount(); ++i) {
-        items[i * n] = u.GetItem(i);
-        items[i * n + 1] = 1.0 - u.GetItem(i);
-      }
-    } else if (type == qelta::kDefDecision) {
-      (void)node->setNodeType(qelta::kDefCpt);
-    } else {
-      continue;
-    }
+    if (!VRN_ConvertToChanceNode(work_.GetNode(h))) continue;
     if (targets) (void)work_.SetTarget(h, true);
   }
   // Observed chance nodes need their distributions even when the caller

@@ -8,6 +8,7 @@
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "definitions/utility.h"
+#include "inference/decision_conversion.h"
 #include "network/node.h"
 
 namespace {
@@ -211,24 +212,7 @@ int VRN_ShachterSolver::MergeUtilityNodes() {
 void VRN_ShachterSolver::ConvertToChanceNetwork() {
   const VRN_intArray order = working_.PartialOrder();
   for (int h : order) {
-    VRN_node* node = working_.GetNode(h);
-    const int type = node->Definition()->GetType();
-    if (type == qelta::kDefUtility) {
-      auto* def = static_cast<VRN_utility*>(node->Definition());
-      (void)def->Rescale();
-      const VRN_matrix u = *def->GetMatrix();
-      if (node->setNodeType(qelta::kDefCpt) != qelta::kOk) continue;
-      VRN_matrix* table = node->Definition()->GetMatrix();
-      const int n = table->GetSize(table->GetDimensionCount() - 1);
-      table->FillWith(0.0);
-      double* items = table->GetItems().Items();
-      for (int i = 0; i < u.GetItemCount(); ++i) {
-        items[i * n] = u.GetItem(i);
-        items[i * n + 1] = 1.0 - u.GetItem(i);
-      }
-    } else if (type == qelta::kDefDecision) {
-      (void)node->setNodeType(qelta::kDefCpt);
-    }
+    (void)VRN_ConvertToChanceNode(working_.GetNode(h));
   }
 }
 
