@@ -22,6 +22,12 @@ constexpr double kPoissonDirectLimit = 500.0;
 // Beyond this mean the stepwise method costs too many draws; the normal
 // approximation is then accurate to well within the sampling noise.
 constexpr double kPoissonNormalLimit = 1e7;
+// Up to this many trials a binomial draw takes one uniform per trial; beyond
+// it one draw per trial would stall sampling (two billion trials take
+// seconds), so the count comes from waiting times or, for large variances,
+// the normal approximation.
+constexpr int kBinomialDirectLimit = 10000;
+constexpr double kBinomialNormalMean = 50.0;
 
 // Jenkins' 32-bit integer hash, spreading a seed over all bits.
 std::uint32_t Hash(std::uint32_t a) {
@@ -140,11 +146,38 @@ double VRN_randomGenerator::Bernoulli(double p) {
 }
 
 int VRN_randomGenerator::Binomial(int n, double p) {
-  int count = 0;
-  for (int i = 0; i < n; ++i) {
-    if (p > NextDouble()) ++count;
+  if (n <= kBinomialDirectLimit) {
+    int count = 0;
+    for (int i = 0; i < n; ++i) {
+      if (p > NextDouble()) ++count;
+    }
+    return count;
   }
-  return count;
+  if (!(p > 0.0)) return 0;  // NaN too: p > U never holds
+  if (p >= 1.0) return n;
+  // Count successes of the rarer kind and mirror back.
+  const bool mirrored = p > 0.5;
+  const double q = mirrored ? 1.0 - p : p;
+  const double mean = static_cast<double>(n) * q;
+  int count;
+  if (mean < kBinomialNormalMean) {
+    // Geometric waiting times between successes: about mean + 1 draws.
+    const double log_miss = std::log1p(-q);
+    double position = 0.0;
+    count = 0;
+    for (;;) {
+      position += std::floor(std::log(NextDouble()) / log_miss) + 1.0;
+      if (!(position <= static_cast<double>(n))) break;
+      ++count;
+    }
+  } else {
+    const double v =
+        std::floor(Normal(mean, std::sqrt(mean * (1.0 - q))) + 0.5);
+    count = v <= 0.0 ? 0
+            : v >= static_cast<double>(n) ? n
+                                          : static_cast<int>(v);
+  }
+  return mirrored ? n - count : count;
 }
 
 int VRN_randomGenerator::Poisson(double lambda) {

@@ -340,3 +340,18 @@ TEST(RandomGeneratorTest, SampleInIntervalUsesBoundsOrTails) {
 }
 
 }  // namespace
+
+TEST(RandomGeneratorTest, BinomialWithHugeTrialCountsIsQuickAndUnbiased) {
+  VRN_randomGenerator g(91);
+  // Two billion trials drawn one by one would stall a sampling run.
+  Moments m = Sample(2000, [&] { return double(g.Binomial(2000000000, 0.5)); });
+  EXPECT_NEAR(m.mean, 1e9, 3000);
+  EXPECT_NEAR(m.sd, std::sqrt(5e8), 3000);
+  m = Sample(20000, [&] { return double(g.Binomial(1000000000, 2e-9)); });
+  EXPECT_NEAR(m.mean, 2, 0.05);
+  m = Sample(20000, [&] { return double(g.Binomial(100000, 0.9999)); });
+  EXPECT_NEAR(m.mean, 99990, 0.2);
+  EXPECT_EQ(g.Binomial(50000, 0.0), 0);
+  EXPECT_EQ(g.Binomial(50000, 1.0), 50000);
+  EXPECT_EQ(g.Binomial(50000, VRN_NaN()), 0);
+}
