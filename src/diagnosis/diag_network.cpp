@@ -2,6 +2,8 @@
 
 #include <exception>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/error_log.h"
 #include "base/special_values.h"
