@@ -2,6 +2,8 @@
 
 #include <exception>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/error_log.h"
 #include "base/special_values.h"
@@ -11,6 +13,8 @@
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "diagnosis/diag_session.h"
+#include "equations/equation.h"
+#include "equations/equation_evaluation.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "network/target_saver.h"
@@ -44,6 +48,27 @@ const VRN_discDef* DiscreteDef(const VRN_node& node) {
 int OutcomeCount(const VRN_node& node) {
   const int n = node.Definition()->GetNumberOfOutcomes();
   return n < 0 ? 0 : n;
+}
+
+bool IsEquation(const VRN_node& node) {
+  return node.Definition()->GetType() == kEquationType;
+}
+
+bool HasEquationNodes(const VRN_network& net) {
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    if (IsEquation(*net.GetNode(h))) return true;
+  }
+  return false;
+}
+
+// The interval of edges (lower bound, then each boundary) that holds x: the
+// first whose boundary is greater, the last when none.
+int IntervalOf(const std::vector<double>& edges, double x) {
+  const int n = static_cast<int>(edges.size()) - 1;
+  for (int k = 0; k + 1 < n; ++k) {
+    if (x < edges[static_cast<std::size_t>(k) + 1]) return k;
+  }
+  return n - 1;
 }
 
 }  // namespace
@@ -110,14 +135,75 @@ int VRN_diagNetwork::Adapter::GetCostNodes(VRN_intArray& groups,
 VRN_diagNetwork::VRN_diagNetwork(VRN_network* network) : network_(network) {
   savedAutoUpdate_ = network_->IsAutoUpdate();
   (void)network_->SetAutoUpdate(false);
+  Collect();
+  // A failed conversion is logged and answered by the first update.
+  (void)PrepareCopies();
+}
+
+VRN_diagNetwork::VRN_diagNetwork(VRN_network* copy, NestedTag)
+    : network_(copy), isNested_(true) {
+  savedAutoUpdate_ = network_->IsAutoUpdate();
+  (void)network_->SetAutoUpdate(false);
+  Collect();
+  session_ = std::make_unique<VRN_diagSession>(new Adapter(this));
+}
+
+void VRN_diagNetwork::Collect() {
   CollectFaults();
   InstantiateDefaults();
   CollectTests();
-  session_ = std::make_unique<VRN_diagSession>(new Adapter(this));
+}
+
+int VRN_diagNetwork::PrepareCopies() {
+  if (isNested_) return qelta::kOk;
+  nested_.reset();
+  copy_.reset();
+  if (!HasEquationNodes(*network_)) {
+    if (session_ == nullptr) {
+      session_ = std::make_unique<VRN_diagSession>(new Adapter(this));
+    }
+    return qelta::kOk;
+  }
+  session_.reset();
+  auto copy = std::make_unique<VRN_network>(*network_);
+  const int status = DiscretizeEquationNodes(*copy);
+  if (status != qelta::kOk) return status;
+  copy_ = std::move(copy);
+  nested_.reset(new VRN_diagNetwork(copy_.get(), NestedTag{}));
+  return qelta::kOk;
+}
+
+int VRN_diagNetwork::DiscretizeEquationNodes(VRN_network& copy) {
+  copy.SetRelevanceReasoning(false);
+  for (int h = copy.GetFirstNode(); h >= 0; h = copy.GetNextNode(h)) {
+    VRN_equation* equation = VRN_GetEquation(&copy, h);
+    // -3 (no constant parent) is the common answer; any other failure
+    // leaves the equation as it was, which still converts.
+    if (equation != nullptr) (void)equation->InlineConstantParents(true);
+  }
+  // The evidence is mirrored afterwards, as intervals; a number must not
+  // travel into a CPT's value.
+  (void)copy.ClearAllEvidence();
+  const VRN_intArray order = copy.PartialOrder();
+  for (int h : order) {
+    VRN_node* node = copy.GetNode(h);
+    if (node == nullptr || !IsEquation(*node)) continue;
+    // Two default intervals for a node that has none.
+    (void)node->Definition()->GetDiscreteOutcomeCount();
+    const int status = node->setNodeType(qelta::kDefCpt);
+    if (status != qelta::kOk) {
+      return network_->ErrorLog()->Logf(
+          status, "Equation node %s cannot be discretized for diagnosis",
+          node->GetId());
+    }
+  }
+  return qelta::kOk;
 }
 
 VRN_diagNetwork::~VRN_diagNetwork() {
   session_.reset();
+  nested_.reset();
+  copy_.reset();
   if (!savedAutoUpdate_) return;
   // Switching automatic updating on runs an update, which may run out of
   // memory; a destructor cannot report it, and the values then stay invalid
@@ -131,12 +217,25 @@ VRN_diagNetwork::~VRN_diagNetwork() {
 void VRN_diagNetwork::CollectFaults() {
   faults_.clear();
   faultIds_.clear();
+  faultOnEquation_.clear();
   VRN_network& net = *network_;
   for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
     const VRN_node& node = *net.GetNode(h);
     if (node.GetDiagType() != kTypeTarget) continue;
-    // Equation targets cannot exist in this build; only discrete outcomes
-    // carry fault flags.
+    if (const VRN_equation* equation = VRN_GetEquation(&net, h)) {
+      // Each finite nominal bound is the source of a fault of its own.
+      double lower = 0.0;
+      double upper = 0.0;
+      equation->GetNominalBounds(&lower, &upper);
+      for (const auto& [bound, outcome] : {std::pair{lower, -1},
+                                           std::pair{upper, 1}}) {
+        if (!VRN_IsFiniteValue(bound)) continue;
+        faults_.push_back({h, outcome});
+        faultIds_.emplace_back(node.GetId());
+        faultOnEquation_.push_back(1);
+      }
+      continue;
+    }
     const VRN_discDef* def = DiscreteDef(node);
     if (def == nullptr) continue;
     const int n = OutcomeCount(node);
@@ -144,6 +243,7 @@ void VRN_diagNetwork::CollectFaults() {
       if (def->IsFaultOutcome(i)) {
         faults_.push_back({h, i});
         faultIds_.emplace_back(node.GetId());
+        faultOnEquation_.push_back(0);
       }
     }
   }
@@ -156,6 +256,14 @@ void VRN_diagNetwork::InstantiateDefaults() {
     if (node.GetDiagType() != kTypeObservation) continue;
     VRN_nodeVal* value = node.Value();
     if (value->HasEvidence() || value->HasVirtualEvidence()) continue;
+    if (const VRN_equation* equation = VRN_GetEquation(&net, h)) {
+      double x = 0.0;
+      if (!equation->IsConstant() &&
+          equation->GetDefaultValue(&x) == qelta::kOk) {
+        (void)value->SetContEvidence(x);
+      }
+      continue;
+    }
     const VRN_discDef* def = DiscreteDef(node);
     if (def == nullptr) continue;
     const int outcome = def->GetDefaultOutcome();
@@ -201,7 +309,11 @@ int VRN_diagNetwork::CheckLists() const {
                        "the diagnosis session",
                        faultIds_[i].c_str());
     }
-    if (fault.outcome >= OutcomeCount(*network_->GetNode(fault.node))) {
+    const VRN_node& node = *network_->GetNode(fault.node);
+    const bool equation = faultOnEquation_[i] != 0;
+    if (equation != IsEquation(node) ||
+        (!equation &&
+         (fault.outcome < 0 || fault.outcome >= OutcomeCount(node)))) {
       return log->Logf(qelta::kErrOutOfRange,
                        "Fault node %s no longer has outcome %d; restart the "
                        "diagnosis session",
@@ -216,7 +328,8 @@ int VRN_diagNetwork::CheckLists() const {
                        "the diagnosis session",
                        id.c_str());
     }
-    if (OutcomeCount(*network_->GetNode(tests_[i])) < 1) {
+    const VRN_node& node = *network_->GetNode(tests_[i]);
+    if (!IsEquation(node) && OutcomeCount(node) < 1) {
       return log->Logf(qelta::kErrOutOfRange,
                        "Test node %s has no outcomes; restart the diagnosis "
                        "session",
@@ -229,6 +342,34 @@ int VRN_diagNetwork::CheckLists() const {
 int VRN_diagNetwork::UpdateFaultBeliefs() {
   const int check = CheckLists();
   if (check != qelta::kOk) return check;
+  const int prepared = PrepareCopies();
+  if (prepared != qelta::kOk) return prepared;
+  if (nested_ != nullptr) {
+    MirrorEvidence();
+    nested_->dSep_ = dSep_;
+    const int status = nested_->UpdateFaultBeliefs();
+    (void)network_->InvalidateValues();
+    const VRN_network& copy = *copy_;
+    for (int h = copy.GetFirstNode(); h >= 0; h = copy.GetNextNode(h)) {
+      const VRN_node& from = *copy.GetNode(h);
+      VRN_node* to = network_->GetNode(h);
+      if (to == nullptr || from.GetDiagType() != kTypeTarget ||
+          !from.Value()->IsValueValid()) {
+        continue;
+      }
+      const VRN_matrix& beliefs = from.Value()->GetValue();
+      VRN_nodeVal* value = to->Value();
+      if (auto* samples = dynamic_cast<VRN_equationEvaluation*>(value)) {
+        // The beliefs over the intervals stand for the samples.
+        samples->ResetSamples(0);
+      } else if (OutcomeCount(*to) != beliefs.GetItemCount()) {
+        continue;
+      }
+      value->GetMutableValue() = beliefs;
+      value->AddFlags(qelta::kValFlagValid);
+    }
+    return status;
+  }
   VRN_network& net = *network_;
   VRN_targetEvidenceSaver saver(network_, true);
   (void)net.ClearAllTargets();
@@ -290,10 +431,54 @@ double VRN_diagNetwork::FaultProbability(int index) const {
   const VRN_nodeVal* value = network_->GetNode(fault.node)->Value();
   if (!value->IsValueValid()) return -1.0;
   const VRN_matrix& beliefs = value->GetValue();
+  if (faultOnEquation_[static_cast<std::size_t>(index)] != 0) {
+    // Beliefs over the intervals exist only after a discrete update.
+    if (beliefs.IsEmpty()) return -1.0;
+    std::vector<int> intervals;
+    FaultIntervals(fault.node, fault.outcome, intervals);
+    double sum = 0.0;
+    for (int j : intervals) {
+      if (j >= beliefs.GetItemCount()) return -1.0;
+      sum += beliefs.GetItem(j);
+    }
+    return sum;
+  }
   if (fault.outcome < 0 || fault.outcome >= beliefs.GetItemCount()) {
     return -1.0;
   }
   return beliefs.GetItem(fault.outcome);
+}
+
+void VRN_diagNetwork::FaultIntervals(int node, int outcome,
+                                     std::vector<int>& out) const {
+  out.clear();
+  const VRN_equation* equation = VRN_GetEquation(network_, node);
+  if (copy_ == nullptr || equation == nullptr) return;
+  const VRN_node* discretized = copy_->GetNode(node);
+  const VRN_discDef* def =
+      discretized == nullptr ? nullptr : DiscreteDef(*discretized);
+  if (def == nullptr) return;
+  double lower = 0.0;
+  double upper = 0.0;
+  equation->GetNominalBounds(&lower, &upper);
+  const int n = OutcomeCount(*discretized);
+  for (int j = 0; j < n; ++j) {
+    double low = 0.0;
+    double high = 0.0;
+    if (!def->IsFaultOutcome(j) ||
+        def->GetOutcomeInterval(j, &low, &high) != qelta::kOk) {
+      continue;
+    }
+    if ((outcome == -1 && high <= lower) || (outcome == 1 && low >= upper)) {
+      out.push_back(j);
+    }
+  }
+}
+
+int VRN_diagNetwork::GetTestOutcomeCount(int node) const {
+  const VRN_network* net = copy_ != nullptr ? copy_.get() : network_;
+  const VRN_node* record = net->GetNode(node);
+  return record == nullptr ? 0 : OutcomeCount(*record);
 }
 
 int VRN_diagNetwork::FindMostLikelyFault() const {
@@ -370,9 +555,12 @@ int VRN_diagNetwork::RankTests(int code) {
   const int check = CheckLists();
   if (check != qelta::kOk) return check;
   results_.clear();
-  results_.reserve(static_cast<std::size_t>(tests_.GetSize()) * 3);
   ClearRecords();
   // The copies are remade so that edits since the last ranking count.
+  const int prepared = PrepareCopies();
+  if (prepared != qelta::kOk) return prepared;
+  if (nested_ != nullptr) return CopyResultsFromNested(code);
+  results_.reserve(static_cast<std::size_t>(tests_.GetSize()) * 3);
   session_->Init();
   int status;
   const int first = pursued_[0];
@@ -490,4 +678,161 @@ double VRN_diagNetwork::GetDoubleProperty(const char* key,
   VRN_AppendDouble(text, defaultValue);
   (void)properties.AddProperty(key, text.c_str());
   return defaultValue;
+}
+
+// ------------------------------------------- networks with equation nodes
+
+void VRN_diagNetwork::MirrorEvidence() {
+  VRN_network& copy = *copy_;
+  (void)copy.ClearAllEvidence();
+  const VRN_network& net = *network_;
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    const VRN_nodeVal* value = net.GetNode(h)->Value();
+    VRN_node* target = copy.GetNode(h);
+    if (target == nullptr) continue;
+    if (value->HasVirtualEvidence()) {
+      // Likelihoods count in the copy as they do in the network.
+      std::vector<double> likelihoods;
+      if (value->GetVirtualEvidence(&likelihoods) == qelta::kOk) {
+        (void)target->Value()->SetVirtualEvidence(likelihoods);
+      }
+      continue;
+    }
+    if (!value->HasEvidence()) continue;
+    int index = -1;
+    if (const VRN_equation* equation = VRN_GetEquation(network_, h)) {
+      // A constant equation was written into its children's equations.
+      if (equation->IsConstant()) continue;
+      double x = 0.0;
+      std::vector<double> edges;
+      const VRN_discDef* def = DiscreteDef(*target);
+      if (value->GetContEvidence(&x) != qelta::kOk || def == nullptr ||
+          def->GetIntervals(&edges) != qelta::kOk) {
+        continue;
+      }
+      index = IntervalOf(edges, x);
+    } else {
+      index = value->GetEvidence();
+    }
+    if (index >= 0) (void)target->Value()->SetEvidence(index);
+  }
+  nested_->tests_.Flush();
+  nested_->testIds_.clear();
+  nested_->ClearRecords();
+  nested_->CollectTests();
+}
+
+void VRN_diagNetwork::MapPursuedFaults(
+    std::vector<std::vector<int>>& groups) {
+  VRN_intArray mapped;
+  groups.assign(static_cast<std::size_t>(pursued_.GetSize()), {});
+  std::vector<int> intervals;
+  for (int k = 0; k < pursued_.GetSize(); ++k) {
+    const std::size_t i = static_cast<std::size_t>(pursued_[k]);
+    const VRN_diagFault& fault = faults_[i];
+    if (faultOnEquation_[i] != 0) {
+      FaultIntervals(fault.node, fault.outcome, intervals);
+    } else {
+      intervals.assign(1, fault.outcome);
+    }
+    for (int j : intervals) {
+      // A fault the copy does not know is left out, not pursued as -2.
+      const int found = nested_->FindFault(fault.node, j);
+      if (found < 0) continue;
+      groups[static_cast<std::size_t>(k)].push_back(mapped.GetSize());
+      mapped.Add(found);
+    }
+  }
+  nested_->pursued_.Swap(mapped);
+}
+
+int VRN_diagNetwork::CopyResultsFromNested(int code) {
+  nested_->dSep_ = dSep_;
+  nested_->keepNegativeCosts_ = keepNegativeCosts_;
+  nested_->rankPerformedTests_ = rankPerformedTests_;
+  // The copy gets the texts themselves, so no digit is lost on the way.
+  VRN_userProperties& properties = network_->UserProperties();
+  (void)GetDoubleProperty("DIAG_maxAlphaValue", 10.0);
+  (void)GetDoubleProperty("DIAG_alphaValue", 1.0);
+  for (const char* key : {"DIAG_alphaValue", "DIAG_maxAlphaValue"}) {
+    const int at = properties.FindProperty(key);
+    if (at >= 0) {
+      (void)copy_->UserProperties().AddProperty(
+          key, properties.GetPropertyValue(at));
+    }
+  }
+  std::vector<std::vector<int>> groups;
+  MapPursuedFaults(groups);
+  MirrorEvidence();
+  const int status = nested_->RankTests(code);
+  if (status != qelta::kOk) return status;
+  const VRN_intArray& nestedTests = nested_->tests_;
+  for (int i = 0; i < tests_.GetSize(); ++i) {
+    const int at = nestedTests.FindPosition(tests_[i]);
+    if (at >= 0 &&
+        static_cast<std::size_t>(at) < nested_->testResults_.size()) {
+      testResults_.push_back(
+          nested_->testResults_[static_cast<std::size_t>(at)]);
+      continue;
+    }
+    // Observed meanwhile (a number on an equation node, say): not ranked.
+    VRN_diagTestResult record(tests_[i]);
+    record.strength = -1.0;
+    record.score = -1.0;
+    testResults_.push_back(record);
+  }
+  if (rankPerformedTests_) performedResults_ = nested_->performedResults_;
+  RegroupResults(groups);
+  return qelta::kOk;
+}
+
+void VRN_diagNetwork::RegroupResults(
+    const std::vector<std::vector<int>>& groups) {
+  const std::vector<double>& from = nested_->results_;
+  bool identity = true;
+  for (std::size_t k = 0; k < groups.size(); ++k) {
+    identity = identity && groups[k].size() == 1 &&
+               groups[k][0] == static_cast<int>(k);
+  }
+  if (identity) {
+    results_ = from;
+    return;
+  }
+  // Each block is rebuilt with one posterior per pursued fault of ours.
+  const std::size_t m = static_cast<std::size_t>(nested_->pursued_.GetSize());
+  const std::size_t size = from.size();
+  auto fits = [size](int at, std::size_t length) {
+    return at >= 0 && static_cast<std::size_t>(at) <= size &&
+           size - static_cast<std::size_t>(at) >= length;
+  };
+  for (VRN_diagTestResult& record : testResults_) {
+    if (record.node < 0 || record.probabilitiesAt < 0) continue;
+    const std::size_t n =
+        static_cast<std::size_t>(GetTestOutcomeCount(record.node));
+    const bool whole = fits(record.probabilitiesAt, n) &&
+                       fits(record.posteriorsAt, m * n) &&
+                       fits(record.changesAt, n);
+    const int first = static_cast<int>(results_.size());
+    if (whole) {
+      const double* probabilities = from.data() + record.probabilitiesAt;
+      const double* posteriors = from.data() + record.posteriorsAt;
+      const double* changes = from.data() + record.changesAt;
+      results_.insert(results_.end(), probabilities, probabilities + n);
+      for (std::size_t j = 0; j < n; ++j) {
+        for (const std::vector<int>& group : groups) {
+          double sum = 0.0;
+          for (int p : group) {
+            sum += posteriors[j * m + static_cast<std::size_t>(p)];
+          }
+          results_.push_back(sum);
+        }
+      }
+      results_.insert(results_.end(), changes, changes + n);
+    }
+    record.probabilitiesAt = whole ? first : -1;
+    record.posteriorsAt =
+        whole ? first + static_cast<int>(n) : -1;
+    record.changesAt =
+        whole ? first + static_cast<int>(n + groups.size() * n) : -1;
+  }
 }

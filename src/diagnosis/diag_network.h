@@ -10,6 +10,15 @@
 // outcome its node no longer has, rankings and fault-belief updates answer
 // -2 with a logged message naming the node, until Restart.
 //
+// A network with equation nodes is diagnosed on a private copy in which
+// every equation node is a CPT over its discretization intervals, by a
+// nested object that owns the session; this object translates faults,
+// evidence and results between the two. The copy is remade from the
+// network before every fault-belief update and every ranking, so edits
+// made meanwhile count. A fault of an equation node has outcome -1 (values
+// below its nominal lower bound) or 1 (above its nominal upper bound) and
+// stands for the copy's intervals that lie beyond that bound.
+//
 // The object does not own the network, which must outlive it; it switches
 // the network's automatic updating off for its life. One thread at a time.
 #ifndef QELTA_DIAGNOSIS_DIAG_NETWORK_H_
@@ -38,7 +47,8 @@ bool IsMultiFaultCode(int code);
 class VRN_diagNetwork {
  public:
   // Collects faults, sets default observations, collects tests and creates
-  // the session. REQUIRES: network outlives this object.
+  // the session (or, with equation nodes, the discretized copy and the
+  // nested object). REQUIRES: network outlives this object.
   explicit VRN_diagNetwork(VRN_network* network);
   // Switches automatic updating on again when it was on at construction.
   ~VRN_diagNetwork();
@@ -55,8 +65,19 @@ class VRN_diagNetwork {
   // Index of the first fault of highest probability; -2 without faults.
   int FindMostLikelyFault() const;
   // Current probability of fault i: its outcome's belief when the node's
-  // value is valid, else -1.0 (also for a node that is gone).
+  // value is valid (for an equation fault the sum of the beliefs of its
+  // intervals), else -1.0 (also for a node that is gone).
   double FaultProbability(int index) const;
+  // The intervals of the discretized copy that make up the equation fault
+  // (node, outcome): with outcome -1 those lying at or below the nominal
+  // lower bound, with 1 those at or above the upper one. Empty without a
+  // copy or for a node that is no equation node.
+  void FaultIntervals(int node, int outcome, std::vector<int>& out) const;
+  // Outcome count of a test as rankings see it: in the discretized copy
+  // when there is one (so an equation test counts its intervals).
+  int GetTestOutcomeCount(int node) const;
+  // The discretized copy; null for a network without equation nodes.
+  const VRN_network* GetDiscretizedCopy() const { return copy_.get(); }
 
   // 0, or -2 for an index outside the fault list.
   [[nodiscard]] int SetPursuedFault(int index);
@@ -95,7 +116,8 @@ class VRN_diagNetwork {
   [[nodiscard]] int RankTests(int code);
   bool MandatoriesInstantiated() const;
 
-  // -51 for an equation node, -4 for a node with implied evidence, else the
+  // -51 for an equation node (its evidence is a number, set on the network),
+  // -4 for a node with implied evidence, else the
   // evidence setter's status; on success the node leaves the unperformed
   // tests and the records are emptied.
   [[nodiscard]] int InstantiateObservation(int node, int outcome);
@@ -122,7 +144,28 @@ class VRN_diagNetwork {
  private:
   class Adapter;
   friend class Adapter;
+  struct NestedTag {};
 
+  // The nested object over a discretized copy: it never makes a copy.
+  VRN_diagNetwork(VRN_network* copy, NestedTag);
+  void Collect();
+  // Remakes the discretized copy and the nested object when the network
+  // has equation nodes, else makes sure of the session. 0, or the status
+  // of a failed conversion (logged; no copy then).
+  int PrepareCopies();
+  // Turns every equation node of copy into a CPT over its intervals. 0, or
+  // the refusal of a conversion, logged in our network.
+  int DiscretizeEquationNodes(VRN_network& copy);
+  // The copy gets the network's evidence (numbers as their intervals); the
+  // nested tests are collected again.
+  void MirrorEvidence();
+  // The nested pursued list for ours; groups[k] gets the positions in it
+  // that pursued fault k maps to.
+  void MapPursuedFaults(std::vector<std::vector<int>>& groups);
+  int CopyResultsFromNested(int code);
+  // Nested result doubles laid out for our pursued list: the posteriors of
+  // the intervals of one fault are summed.
+  void RegroupResults(const std::vector<std::vector<int>>& groups);
   void CollectFaults();
   void InstantiateDefaults();
   void CollectTests();
@@ -142,6 +185,7 @@ class VRN_diagNetwork {
   std::vector<VRN_diagTestResult> performedResults_;
   std::vector<VRN_diagFault> faults_;
   std::vector<std::string> faultIds_;  // identifier per fault
+  std::vector<char> faultOnEquation_;  // per fault: of an equation node
   VRN_intArray pursued_;
   std::vector<double> results_;
   int singleFaultAlgorithm_ = 0x800;
@@ -150,6 +194,10 @@ class VRN_diagNetwork {
   bool keepNegativeCosts_ = false;
   bool rankPerformedTests_ = false;
   bool savedAutoUpdate_ = false;
+  bool isNested_ = false;
+  // Declared in this order so that the nested object goes first.
+  std::unique_ptr<VRN_network> copy_;
+  std::unique_ptr<VRN_diagNetwork> nested_;
 };
 
 #endif  // QELTA_DIAGNOSIS_DIAG_NETWORK_H_

@@ -227,7 +227,6 @@ jobject Update(JNIEnv* env, jobject obj) {
   VRN_diagNetwork& diag = Diag(env, obj);
   (void)diag.UpdateFaultBeliefs();
   Check("UpdateTestStrengths", diag.UpdateTestStrengths());
-  const VRN_network& network = *diag.GetNetwork();
   const VRN_intArray& tests = diag.GetUnperformedTests();
   const std::vector<VRN_diagTestResult>& records = diag.GetTestResults();
   std::vector<ObservationRow> rows;
@@ -256,10 +255,9 @@ jobject Update(JNIEnv* env, jobject obj) {
                                           static_cast<jsize>(rows.size())));
   for (std::size_t k = 0; k < rows.size(); ++k) {
     const ObservationRow& row = rows[k];
-    const VRN_node* node = network.GetNode(row.node);
-    const int count =
-        node == nullptr ? 0 : node->Definition()->GetNumberOfOutcomes();
-    const std::size_t n = count < 0 ? 0 : static_cast<std::size_t>(count);
+    // An equation test counts the intervals it is ranked over.
+    const std::size_t n =
+        static_cast<std::size_t>(diag.GetTestOutcomeCount(row.node));
     jdoubleArray blocks[3] = {nullptr, nullptr, nullptr};
     if (!values.empty()) {
       blocks[0] = Block(env, values, row.at[0], n);
