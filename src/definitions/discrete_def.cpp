@@ -8,6 +8,7 @@
 #include <string>
 
 #include "network/change_guards.h"
+#include "network/dbn.h"
 #include "base/matrix.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -166,9 +167,7 @@ bool VRN_discDef::TablesFit(int count, bool children) const {
     if (table == nullptr || old_count < 1) return true;
     const long long items =
         static_cast<long long>(table->GetItemCount()) / old_count * count;
-    // The largest block a table may allocate (arrays refuse 4 GB and more).
-    constexpr long long kMaxItems = UINT32_MAX / sizeof(double);
-    return items <= kMaxItems;
+    return items <= qelta::kMaxTableItems;
   };
   if (!fits(GetMatrixConst())) return false;
   if (children) {
@@ -176,7 +175,13 @@ bool VRN_discDef::TablesFit(int count, bool children) const {
       if (!fits(GetNodeDefinition(child)->GetMatrixConst())) return false;
     }
   }
-  return true;
+  // The temporal part follows every count change, with or without
+  // children: its tables are checked whenever the node is the network's.
+  VRN_network* network = GetNetwork();
+  VRN_node* node = network != nullptr ? network->GetNode(GetHandle()) : nullptr;
+  return node == nullptr || node->Definition() != this ||
+         network->Dbn() == nullptr ||
+         network->Dbn()->OutcomeCountFits(GetHandle(), count);
 }
 
 int VRN_discDef::AddOutcome(const char* id) {
@@ -376,7 +381,7 @@ int VRN_discDef::SetNumberOfOutcomesByIds(const VRN_stringArray& ids) {
     }
   }
   if (HasDuplicate(ids)) return qelta::kErrDuplicatedIdentifier;
-  if (!TablesFit(count, false)) return qelta::kErrOutOfMemory;
+  if (!TablesFit(count, true)) return qelta::kErrOutOfMemory;
   if (GetChildren().GetSize() > 0 && count != outcome_ids_.GetSize()) {
     const int status = ResizeWithChildren(count);
     if (status != qelta::kOk) return status;
@@ -388,8 +393,10 @@ int VRN_discDef::SetNumberOfOutcomes(int count) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
   if (count < 2) return qelta::kErrWrongNumStates;
   if (count == outcome_ids_.GetSize()) return qelta::kOk;
+  // The final size is checked before the first step of a growth changes
+  // anything.
+  if (!TablesFit(count, true)) return qelta::kErrOutOfMemory;
   if (GetChildren().GetSize() > 0) return ResizeWithChildren(count);
-  if (!TablesFit(count, false)) return qelta::kErrOutOfMemory;
   VRN_idArray ids(outcome_ids_);
   while (ids.GetSize() > count) (void)ids.Delete(ids.GetSize() - 1);
   while (ids.GetSize() < count) {

@@ -13,6 +13,7 @@
 #ifndef QELTA_DEFINITIONS_DISCRETE_DEF_H_
 #define QELTA_DEFINITIONS_DISCRETE_DEF_H_
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +35,10 @@ class VRN_outcomeDiagInfo {
 };
 
 namespace qelta {
+
+// The most items an outcome edit may give a table (arrays refuse blocks of
+// 4 GB and more).
+inline constexpr long long kMaxTableItems = UINT32_MAX / sizeof(double);
 
 // The per-outcome diagnosis block of a discrete definition: created on first
 // need with one empty record per outcome, kept until the definition dies.

@@ -14,6 +14,7 @@
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "definitions/noisy_max.h"
+#include "definitions/qualitative.h"
 #include "inference/table_columns.h"
 #include "equations/equation.h"
 
@@ -368,6 +369,30 @@ bool IsFixedForEquations(VRN_network* network, int handle) {
   return equation != nullptr && equation->IsConstant();
 }
 
+// Whether the node enters as a root: a DeMorgan or CAST node whose value
+// carries the root flag is cut from its parents and keeps only its own
+// prior. Other kinds have no table without their parents, so the flag
+// leaves them as they are.
+bool IsCutRoot(const VRN_node& node) {
+  const int type = node.Definition()->GetType();
+  return (type == kDefDemorgan || type == kDefCast) &&
+         node.Value()->HasFlags(kValFlagRoot);
+}
+
+// The cut root's table [p, 1 - p]: the DeMorgan prior belief or the CAST
+// baseline. Throws std::bad_alloc.
+VRN_matrix* NewRootTable(const VRN_node& node) {
+  const VRN_nodeDef* def = node.Definition();
+  const double p = def->GetType() == kDefDemorgan
+                       ? static_cast<const VRN_demorgan*>(def)->GetPriorBelief()
+                       : static_cast<const VRN_cast*>(def)->GetBaseline();
+  std::unique_ptr<VRN_matrix> table(new VRN_matrix);
+  if (table->SetSingleDimension(2) != kOk) throw std::bad_alloc();
+  table->GetItems()[0] = p;
+  table->GetItems()[1] = 1.0 - p;
+  return table.release();
+}
+
 }  // namespace
 
 void RelevanceBuilder::Build(bool propagated_evidence) {
@@ -428,7 +453,9 @@ void RelevanceBuilder::Build(bool propagated_evidence) {
       record->evidence_ = EvidenceOutcome(network_, node->Handle(), value);
     }
     const bool decomposed = limit > 1 && auxiliaries[node->Handle()] > 0;
-    if (!decomposed) {
+    if (!decomposed && IsCutRoot(*node)) {
+      record->OwnTable(NewRootTable(*node));
+    } else if (!decomposed) {
       const VRN_matrix* table = node->Definition()->GetExpandedDefinition();
       record->BorrowTable(table);
       // A canonical node whose table cannot be expanded (too large for
@@ -465,6 +492,7 @@ void RelevanceBuilder::Build(bool propagated_evidence) {
       }
       // A decomposed child is wired by its decomposition.
       if (limit > 1 && auxiliaries[c] > 0) continue;
+      if (IsCutRoot(*network_->GetNode(c))) continue;
       record->children_.Add(graph_[record_of[c]]);
     }
   }

@@ -804,6 +804,37 @@ int VRN_dbn::OnOutcomesReordered(int node, const VRN_intArray& order) {
   return qelta::kOk;
 }
 
+bool VRN_dbn::OutcomeCountFits(int node, int count) const {
+  const int old_count =
+      network_->GetNode(node)->Definition()->GetNumberOfOutcomes();
+  if (old_count < 1 || count <= old_count) return true;
+  const std::vector<int> hidden =
+      HiddenNodesOf(node, parentProxies_, temporalDefs_, false);
+  const std::set<int> stands_for(hidden.begin(), hidden.end());
+  std::set<int> affected(stands_for);
+  for (int h : hidden) {
+    const VRN_intArray& children = defNetwork_.GetNode(h)->Children();
+    affected.insert(children.begin(), children.end());
+  }
+  // A holder may take node as its own outcome and as several parents, so
+  // one table can grow by the same factor more than once.
+  for (int h : affected) {
+    const VRN_node* hidden_node = defNetwork_.GetNode(h);
+    const VRN_matrix* table = hidden_node->Definition()->GetMatrixConst();
+    if (table == nullptr) continue;
+    long long items = table->GetItemCount();
+    int dimensions = static_cast<int>(stands_for.count(h));
+    for (int p : hidden_node->Parents()) {
+      dimensions += static_cast<int>(stands_for.count(p));
+    }
+    for (int d = 0; d < dimensions; ++d) {
+      items = items / old_count * count;
+      if (items > qelta::kMaxTableItems) return false;
+    }
+  }
+  return true;
+}
+
 int VRN_dbn::OnParentsReordered(int node, const VRN_intArray& order) {
   if (FirstEntry(node) == EndEntry(node)) return qelta::kOk;
   const VRN_intArray& now = network_->GetNode(node)->Parents();

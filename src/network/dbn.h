@@ -135,6 +135,10 @@ class VRN_dbn {
   int OnOutcomeInserted(int node, int position);
   int OnOutcomeRemoved(int node, int index);
   int OnOutcomesReordered(int node, const VRN_intArray& order);
+  // Whether every hidden table of node's holders and proxies and of their
+  // children still fits the largest table block once node has `count`
+  // outcomes, so that the owner refuses a growth before changing anything.
+  bool OutcomeCountFits(int node, int count) const;
   // node's parents were permuted (new parent i = old parent order[i]):
   // permutes the steady parents of its holders alike.
   int OnParentsReordered(int node, const VRN_intArray& order);

@@ -28,15 +28,16 @@
 //
 // The file carries everything of a network but evidence and results:
 // headers, layout, submodels, text boxes, user properties, documentation,
-// definitions, diagnosis attributes and observation costs.
+// definitions, diagnosis attributes and observation costs. DeMorgan,
+// noisy-adder and equation nodes keep only their kind, multi-attribute
+// utility nodes only their weights.
 //
 // Reading is lenient: a bad statement is logged with "(line %d) : " and
 // skipped, and reading goes on. Only a file that cannot be read, one that
 // does not start with "net" <identifier> "{", an unknown character or a
 // string or comment left open end the read with a failure. A parent must
-// come before its child for the arc to be added. Nodes of a kind this build
-// cannot hold are logged (-51) and left out with their arcs. Text is stored
-// as valid UTF-8 (see ReadIdentifierList).
+// come before its child for the arc to be added. Text is stored as valid
+// UTF-8 (see ReadIdentifierList).
 //
 // Writing puts every node in parents-before-children order, so the file
 // reads back into the same network; each number is the shortest text that
@@ -47,7 +48,6 @@
 #ifndef QELTA_IO_TEXT_VRN_H_
 #define QELTA_IO_TEXT_VRN_H_
 
-#include <set>
 #include <string>
 
 #include "io/format.h"
@@ -156,12 +156,6 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   // Set by TYPE = NOISY_OR or NOISY_AND; cleared by every TYPE statement.
   bool noisy_or_ = false;
   bool noisy_and_ = false;
-  // The node being read is of a kind this build cannot hold: the rest of
-  // its statements are skipped and the node is removed at its end.
-  bool leave_out_ = false;
-  // Identifiers of the nodes left out, whose arcs and costs are dropped
-  // without further messages.
-  std::set<std::string> left_out_;
   // The input failure that ends the read, 0 while reading goes on.
   int stop_ = 0;
 };

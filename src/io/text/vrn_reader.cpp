@@ -47,17 +47,6 @@ const char* const kSubmodelFields[] = {"PARENT",  "HEADER",
                                        "BKCOLOR", "SCREENCOMMENT",
                                        nullptr};
 
-// Kinds the format carries whose definitions this build cannot hold yet:
-// a node of one of them is left out with its arcs.
-const char* const kKindsNotBuilt[] = {"MAU", nullptr};
-
-bool IsOneOf(const char* word, const char* const* words) {
-  for (; *words != nullptr; ++words) {
-    if (std::strcmp(word, *words) == 0) return true;
-  }
-  return false;
-}
-
 // The status of a step that must succeed for a statement to go on.
 #define RETURN_IF_FAILED(expression) \
   do {                               \
@@ -148,7 +137,6 @@ int VRN_vrnSpeaker::ReadBlockStart(const char* name) {
 
 int VRN_vrnSpeaker::Read(const char* file_name) {
   stop_ = 0;
-  left_out_.clear();
   int rc = CreateLexer(1, file_name);
   if (rc != kOk) return rc;
   if (NextIs("net") != 1 || CurrentToken().type != kTokenIdentifier) {
@@ -463,9 +451,7 @@ int VRN_vrnSpeaker::ReadCostEntry() {
   VRN_network* network = GetNetwork();
   const int handle = network->FindNode(id.c_str());
   if (handle < 0) {
-    if (left_out_.count(id) == 0) {
-      ReportFormatted(handle, "ERROR: Couldn't Find Node (\"%s\")", id.c_str());
-    }
+    ReportFormatted(handle, "ERROR: Couldn't Find Node (\"%s\")", id.c_str());
     const int skipped = qelta::SkipDeclaration(this, 1);
     NoteInput(skipped);
     return skipped == kOk ? kOk : handle;
@@ -477,7 +463,6 @@ int VRN_vrnSpeaker::ReadCostEntry() {
       VRN_stringArray parents;
       RETURN_IF_FAILED(ReadIdentifierList(&parents));
       for (int i = 0; i < parents.GetSize(); ++i) {
-        if (left_out_.count(parents.Get(i)) != 0) continue;
         const int parent = network->FindNode(parents.Get(i));
         const int status =
             parent < 0 ? parent
@@ -524,21 +509,10 @@ int VRN_vrnSpeaker::ReadNode() {
   outcome_documentation_ = 0;
   noisy_or_ = false;
   noisy_and_ = false;
-  leave_out_ = false;
-  const int rc = ReadStatements([&]() { return ReadNodeStatement(handle); });
-  if (leave_out_) {
-    // Its own id may have changed through HEADER: keep both.
-    left_out_.insert(id);
-    const VRN_node* node = network->GetNode(handle);
-    if (node != nullptr) left_out_.insert(node->GetId());
-    (void)network->DeleteNode(handle);
-    leave_out_ = false;
-  }
-  return rc;
+  return ReadStatements([&]() { return ReadNodeStatement(handle); });
 }
 
 int VRN_vrnSpeaker::ReadNodeStatement(int handle) {
-  if (leave_out_) return 1;  // skipped without a message
   if (NextIsOneOf(kNodeFields) != 1) {
     return ReportFormatted(kErrSyntax, "ERROR: '%s' : Unknown Node Statement",
                            CurrentToken().text != nullptr ? CurrentToken().text
@@ -593,24 +567,12 @@ int VRN_vrnSpeaker::ReadNodeType(int handle) {
   VRN_node* node = GetNetwork()->GetNode(handle);
   noisy_or_ = word == "NOISY_OR";
   noisy_and_ = word == "NOISY_AND";
-  // The node's own name table has no entry for equations; this format
-  // carries no multi-attribute weights or expressions, so such a node is
-  // left out like the kinds not built.
+  // The node's own name table has no entry for equations.
   const int status = noisy_or_ || noisy_and_
                          ? node->setNodeType(qelta::kDefNoisyMax)
                      : word == "EQUATION"
                          ? node->setNodeType(qelta::kDefEquation)
-                     : word == "MAU" ? qelta::kErrWrongNodeType
-                                     : node->SetTypeByName(word.c_str());
-  if (status == qelta::kErrWrongNodeType &&
-      IsOneOf(word.c_str(), kKindsNotBuilt)) {
-    ReportFormatted(status,
-                    "ERROR: Node [%s] : kind %s is not available in this "
-                    "build; the node is left out",
-                    node->GetId(), word.c_str());
-    leave_out_ = true;
-    return 1;
-  }
+                         : node->SetTypeByName(word.c_str());
   if (status != kOk) {
     return ReportFormatted(status, "ERROR: '%s' : Unknown node type for node [%s]",
                            word.c_str(), node->GetId());
@@ -643,8 +605,6 @@ int VRN_vrnSpeaker::ReadParents(int handle) {
   VRN_network* network = GetNetwork();
   const char* child_id = network->GetNode(handle)->GetId();
   for (int i = 0; i < ids.GetSize(); ++i) {
-    // The message for a left-out node was given with it.
-    if (left_out_.count(ids.Get(i)) != 0) continue;
     const int parent = network->FindNode(ids.Get(i));
     int status = parent < 0 ? parent : kOk;
     if (status == kOk) {

@@ -300,6 +300,11 @@ void VRN_vrnSpeaker::WriteDefinition(const VRN_node& node) {
           "BASELINE", qelta::DoubleToFileText(cast->GetBaseline()).c_str());
       break;
     }
+    case qelta::kDefMau:
+      // Expressions have no statement here: the weights stand for the node.
+      (void)WriteDoubleListField("WEIGHTS",
+                                 ItemsOf(definition->GetMatrixConst()), 0);
+      break;
     default:
       // DeMorgan, noisy-adder and equation nodes carry their kind only.
       break;

@@ -1,29 +1,48 @@
-// The native text format leaves multi-attribute utility nodes out.
+// Multi-attribute utility nodes in the native text format: their weights
+// and parents survive a write and a read.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "base/status.h"
+#include "io/text/text_network_util.h"
 #include "network/network.h"
+#include "network/node.h"
 
 namespace {
 
-TEST(VrnMauTest, MauNodesAreLeftOutAndTheRestIsRead) {
-  const std::string path = ::testing::TempDir() + "vrn_mau_test.vrn";
-  {
-    std::ofstream out(path);
-    out << "net N\n{\n node U\n  {\n   TYPE = TABLE;\n   DEFINITION =\n"
-           "    {\n     UTILITIES = (3);\n    };\n  };\n node M\n  {\n"
-           "   TYPE = MAU;\n   PARENTS = (U);\n   DEFINITION =\n    {\n"
-           "     WEIGHTS = (2);\n    };\n  };\n};\n";
-  }
-  VRN_network net;
-  EXPECT_EQ(qelta::kOk, net.ReadFile(path.c_str(), 0, 0));
-  EXPECT_GE(net.FindNode("U"), 0);
-  EXPECT_LT(net.FindNode("M"), 0);
-  std::remove(path.c_str());
+TEST(VrnMauTest, WeightsAndParentsRoundTrip) {
+  VRN_network first;
+  const int d = first.AddNode(qelta::kDefDecision, "D");
+  const int u1 = first.AddNode(qelta::kDefUtility, "U1");
+  const int u2 = first.AddNode(qelta::kDefUtility, "U2");
+  const int m = first.AddNode(qelta::kDefMau, "M");
+  const int top = first.AddNode(qelta::kDefMau, "Top");
+  ASSERT_GE(first.AddNode(qelta::kDefMau, "Alone"), 0);  // no weights at all
+  for (int p : {d, u1, u2}) ASSERT_EQ(qelta::kOk, first.AddArc(p, m));
+  for (int p : {u2, m}) ASSERT_EQ(qelta::kOk, first.AddArc(p, top));
+  const std::vector<double> weights = {0.1, 2.5, -3.0, 1.0 / 3.0};
+  ASSERT_EQ(qelta::kOk,
+            first.GetNode(m)->Definition()->SetDefinitionFromVector(weights));
+
+  VRN_network second;
+  qelta_test::ExpectWriteReadWriteStable(first, &second, ".vrn", 0, 0, false,
+                                         false);
+  EXPECT_EQ(qelta_test::LogText(second), "");
+  const VRN_matrix& read =
+      *second.GetNode(second.FindNode("M"))->Definition()->GetMatrixConst();
+  EXPECT_EQ(weights, std::vector<double>(read.GetItems().begin(),
+                                         read.GetItems().end()));
+  EXPECT_EQ(2, read.GetDimensionCount());
+
+  // Netica files have no place for them: refused before the file exists.
+  const std::string dne = ::testing::TempDir() + "vrn_mau_test.dne";
+  std::remove(dne.c_str());
+  EXPECT_EQ(qelta::kErrOutOfRange, first.WriteFile(dne.c_str(), 0, 0));
+  EXPECT_FALSE(std::ifstream(dne).good());
 }
 
 }  // namespace
