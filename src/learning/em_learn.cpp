@@ -241,21 +241,24 @@ int Maximise(VRN_network& work, int h, int order, double weight,
   return node->Definition()->SetDefinitionFromMatrix(t);
 }
 
-// Refuses a learnable plate node whose anchor parents its later slices
-// would drop (it has no temporal definitions to use there); fills
-// (*orders)[h] with each plate node's temporal orders.
+// Refuses a learnable plate node whose anchor parents its slice-1 copy
+// would drop without a temporal definition to use there (its table would
+// match none of its definitions); fills (*orders)[h] with each plate
+// node's temporal orders.
 int CheckDynamic(VRN_network& work, const std::vector<bool>& learnable,
                  std::vector<VRN_intArray>* orders, VRN_errorLog* log) {
   for (int h = work.GetFirstNode(); h >= 0; h = work.GetNextNode(h)) {
     const VRN_node* node = work.GetNode(h);
     if (node->GetTemporalType() != kTemporalPlate) continue;
+    const VRN_intArray& own = (*orders)[h];
     (void)work.GetTemporalOrders(h, (*orders)[h]);
     if (h >= static_cast<int>(learnable.size()) || !learnable[h]) continue;
-    if ((*orders)[h].GetSize() > 0) continue;
+    if (own.GetSize() > 0 && own[0] == 1) continue;
     for (int p : node->Parents()) {
       if (work.GetNode(p)->GetTemporalType() != kTemporalAnchor) continue;
       const std::string message = std::string("EM: unsupported DBN structure; '") + node->GetId() +
-                                  "' has incoming arcs from anchor nodes, but no incoming temporal arcs";
+                                  (own.GetSize() == 0 ? "' has incoming arcs from anchor nodes, but no incoming temporal arcs"
+                                                      : "' has incoming arcs from anchor nodes, but no temporal arcs of order 1");
       return log->LogError(kErrWrongNodeType, message.c_str());
     }
   }
