@@ -38,14 +38,19 @@ class VRN_em {
 
   // Learns the parameters of every node of net but the fixed ones from the
   // records of data through matches, by expectation-maximisation with exact
-  // inference (plain counting when the data are complete and nothing is
-  // fixed). The starting parameters are the options' (randomized, uniform
-  // or the network's own). Answers 0 with the learned parameters in net and
-  // the final log-likelihood in *score (when given). On failure net is left
-  // as it was and the error log holds a message: -3 no matches, -2 a bad
-  // fixed handle or match, -51 a node kind EM cannot learn, -4 mixed or
-  // continuous data, -42 impossible data or failed inference, -43 a family
-  // without counts, -99 cancelled by progress.
+  // inference (plain counting when the data are complete, nothing is fixed
+  // and the network is a static CPT network). A dynamic network is unrolled
+  // for each record to the slices it observes; each slice copy of a plate
+  // node counts into the temporal definition its slice uses. The starting
+  // parameters are the options' (randomized, uniform or the network's own).
+  // A network of equation nodes with continuous data is fitted by least
+  // squares instead (see learning/em_least_squares.h). Answers 0 with the
+  // learned parameters in net and the final log-likelihood in *score (when
+  // given). On failure net is left as it was and the error log holds a
+  // message: -3 no matches, -2 a bad fixed handle or match, -51 a node kind
+  // or dynamic structure EM cannot learn, -4 mixed data or a continuous fit
+  // that cannot be made, -42 impossible data or failed inference, -43 a
+  // family without counts, -99 cancelled by progress.
   [[nodiscard]] int Learn(const VRN_dataset& data, VRN_network& net,
                           const std::vector<VRN_dataMatch>& matches,
                           const std::vector<int>& fixedNodes, double* score,

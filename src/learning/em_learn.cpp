@@ -21,9 +21,11 @@
 #include "inference/relevance.h"
 #include "learning/count_parameters.h"
 #include "learning/em.h"
+#include "learning/em_least_squares.h"
 #include "learning/noisy_decompose.h"
 #include "learning/progress.h"
 #include "network/change_guards.h"
+#include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -37,6 +39,19 @@ void* g_observerContext = nullptr;
 constexpr int kMaxPasses = 10000;
 
 using CountTables = std::vector<std::vector<VRN_matrix>>;
+// Per node of the inference network: (node of the working network, order).
+using FamilyMap = std::vector<std::pair<int, int>>;
+
+// The count table that node h of the inference network adds into; null
+// when the map or the tables have none.
+VRN_matrix* FamilyTable(CountTables* counts, const FamilyMap& map, int h) {
+  if (h < 0 || h >= static_cast<int>(map.size())) return nullptr;
+  const auto [node, order] = map[h];
+  if (node < 0 || node >= static_cast<int>(counts->size())) return nullptr;
+  std::vector<VRN_matrix>& row = (*counts)[node];
+  if (order < 0 || order >= static_cast<int>(row.size())) return nullptr;
+  return &row[order];
+}
 
 // The cell of h's count table at the known states of its family, with
 // `free` (a member, or -1) at outcome 0; *stride receives free's stride.
@@ -68,21 +83,21 @@ bool FamilyOffset(const VRN_network& net, const VRN_matrix& table, int h,
 // part) to h's family and to every uncounted child family whose only
 // unknown member h is.
 void CountSingleNode(const VRN_network& net, int h, const VRN_matrix& p,
-                     const std::vector<int>& known, CountTables* counts,
-                     std::vector<bool>* counted) {
+                     const std::vector<int>& known, const FamilyMap& map,
+                     CountTables* counts, std::vector<bool>* counted) {
   double sum = 0.0;
   const int n = p.GetItemCount();
   for (int k = 0; k < n; ++k) sum += p.GetItem(k);
   (*counted)[h] = true;
   if (!(sum > 0.0) || !std::isfinite(sum)) return;  // impossible evidence
   auto add = [&](int family) {
-    if ((*counts)[family].empty()) return false;
-    VRN_matrix& table = (*counts)[family][0];
+    VRN_matrix* table = FamilyTable(counts, map, family);
+    if (table == nullptr) return false;
     int offset = 0, stride = 0;
-    if (!FamilyOffset(net, table, family, known, h, &offset, &stride)) {
+    if (!FamilyOffset(net, *table, family, known, h, &offset, &stride)) {
       return false;
     }
-    double* items = table.GetItems().Items();
+    double* items = table->GetItems().Items();
     for (int k = 0; k < n; ++k) items[offset + k * stride] += p.GetItem(k) / sum;
     return true;
   };
@@ -95,9 +110,10 @@ void CountSingleNode(const VRN_network& net, int h, const VRN_matrix& p,
 }
 
 // The expected family counts of one case (the network's evidence) added
-// into counts, every node mapped to its own table. Logs into log.
-int CountCase(VRN_network& net, bool relevanceOn, CountTables* counts,
-              VRN_errorLog* log) {
+// into counts, each node's family into the table familyMap names (null:
+// every node into order 0 of its own tables). Logs into log.
+int CountCase(VRN_network& net, bool relevanceOn, const FamilyMap* familyMap,
+              CountTables* counts, VRN_errorLog* log) {
   const int slots = net.GetSlotCount();
   std::unique_ptr<VRN_relevanceParts> parts(
       VRN_RelevanceDecompose(&net, kRelevanceForOthers));
@@ -106,10 +122,18 @@ int CountCase(VRN_network& net, bool relevanceOn, CountTables* counts,
   }
   std::vector<int> known(slots, -1);
   std::vector<bool> counted(slots, true);
-  std::vector<std::pair<int, int>> map(slots, std::make_pair(-1, 0));
+  FamilyMap own;
+  if (familyMap == nullptr) own.assign(slots, std::make_pair(-1, 0));
+  const FamilyMap& map = familyMap != nullptr ? *familyMap : own;
   for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
-    counted[h] = false;
-    map[h].first = h;
+    if (familyMap == nullptr) own[h].first = h;
+    // A node without a table of its family's shape has nothing to count
+    // (the later slice copies of a fixed plate node that drop its anchor
+    // parents).
+    const VRN_matrix* table = FamilyTable(counts, map, h);
+    counted[h] = familyMap != nullptr &&
+                 (table == nullptr ||
+                  table->GetDimensionCount() != net.GetNode(h)->Parents().GetSize() + 1);
     const VRN_nodeVal* value = net.GetNode(h)->Value();
     if (value->HasEvidence()) known[h] = value->GetEvidence();
   }
@@ -118,11 +142,11 @@ int CountCase(VRN_network& net, bool relevanceOn, CountTables* counts,
   }
   // Families whose members are all certain count once at their cell.
   for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
-    if (known[h] < 0 || (*counts)[h].empty()) continue;
+    VRN_matrix* table = known[h] < 0 ? nullptr : FamilyTable(counts, map, h);
+    if (table == nullptr) continue;
     int offset = 0, stride = 0;
-    VRN_matrix& table = (*counts)[h][0];
-    if (!FamilyOffset(net, table, h, known, -1, &offset, &stride)) continue;
-    table.GetItems().Items()[offset] += 1.0;
+    if (!FamilyOffset(net, *table, h, known, -1, &offset, &stride)) continue;
+    table->GetItems().Items()[offset] += 1.0;
     counted[h] = true;
   }
   for (int i = 0; i < parts->GetSize(); ++i) {
@@ -141,7 +165,7 @@ int CountCase(VRN_network& net, bool relevanceOn, CountTables* counts,
     const int h = record->GetHandle();
     const VRN_matrix* table = record->GetTable();
     if (h < 0 || table == nullptr || table->GetDimensionCount() != 1) continue;
-    CountSingleNode(net, h, *table, known, counts, &counted);
+    CountSingleNode(net, h, *table, known, map, counts, &counted);
   }
   bool all = true;
   for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
@@ -184,9 +208,10 @@ bool FixedColumns(const VRN_node& node, std::vector<bool>* listed) {
   return false;
 }
 
-// New parameters of node h from prior and counts (counts emptied).
-int Maximise(VRN_network& work, int h, double weight, const VRN_matrix& prior,
-             VRN_matrix* counts) {
+// New parameters of node h's definition of that order (0: its own, k: its
+// temporal definition of order k) from prior and counts (counts emptied).
+int Maximise(VRN_network& work, int h, int order, double weight,
+             const VRN_matrix& prior, VRN_matrix* counts) {
   VRN_node* node = work.GetNode(h);
   VRN_matrix t = prior;
   double* items = t.GetItems().Items();
@@ -212,7 +237,79 @@ int Maximise(VRN_network& work, int h, double weight, const VRN_matrix& prior,
     }
   }
   counts->FillWith(0.0);
+  if (order > 0) return node->Definition()->SetTemporalDefinitionFromMatrix(order, t);
   return node->Definition()->SetDefinitionFromMatrix(t);
+}
+
+// Refuses a learnable plate node whose anchor parents its slice-1 copy
+// would drop without a temporal definition to use there (its table would
+// match none of its definitions); fills (*orders)[h] with each plate
+// node's temporal orders.
+int CheckDynamic(VRN_network& work, const std::vector<bool>& learnable,
+                 std::vector<VRN_intArray>* orders, VRN_errorLog* log) {
+  for (int h = work.GetFirstNode(); h >= 0; h = work.GetNextNode(h)) {
+    const VRN_node* node = work.GetNode(h);
+    if (node->GetTemporalType() != kTemporalPlate) continue;
+    const VRN_intArray& own = (*orders)[h];
+    (void)work.GetTemporalOrders(h, (*orders)[h]);
+    if (h >= static_cast<int>(learnable.size()) || !learnable[h]) continue;
+    if (own.GetSize() > 0 && own[0] == 1) continue;
+    for (int p : node->Parents()) {
+      if (work.GetNode(p)->GetTemporalType() != kTemporalAnchor) continue;
+      const std::string message = std::string("EM: unsupported DBN structure; '") + node->GetId() +
+                                  (own.GetSize() == 0 ? "' has incoming arcs from anchor nodes, but no incoming temporal arcs"
+                                                      : "' has incoming arcs from anchor nodes, but no temporal arcs of order 1");
+      return log->LogError(kErrWrongNodeType, message.c_str());
+    }
+  }
+  return kOk;
+}
+
+// Sets record r's observed values on the working network, growing a
+// dynamic network to the slices the record observes. A value that cannot
+// be set is logged and skipped.
+void SetRecordEvidence(const VRN_dataset& data, int r, const std::vector<VRN_dataMatch>& matches,
+                       bool dynamic, const std::vector<VRN_intArray>& orders, VRN_network& work,
+                       VRN_errorLog* log) {
+  for (const VRN_dataMatch& m : matches) {
+    if (data.IsMissing(m.column, r)) continue;
+    const int value = data.GetInt(m.column, r);
+    if (value < 0) continue;
+    if (dynamic && m.slice >= work.GetNumberOfSlices()) (void)work.SetNumberOfSlices(m.slice + 1);
+    VRN_node* node = work.GetNode(m.node);
+    // Slice 0 of a plate node with temporal definitions is its own value.
+    const bool temporal = node->GetTemporalType() == kTemporalPlate &&
+                          !(m.slice == 0 && orders[m.node].GetSize() > 0);
+    const int status = temporal ? work.SetTemporalEvidence(m.node, m.slice, value)
+                                : node->Value()->SetEvidence(value);
+    if (status == kOk) continue;
+    std::string message = "EM: can't set evidence in record " + std::to_string(r + 1) +
+                          " for node " + node->GetId();
+    if (temporal) message += " at slice " + std::to_string(m.slice);
+    (void)log->LogError(status, message.c_str());
+  }
+}
+
+// The family map of an unrolled network: the copy of a plate node in slice
+// s counts into its temporal definition of the largest order at most s
+// (order 0 when none); every other node into its own table.
+void MapSliceFamilies(const VRN_network& unrolled, const std::vector<int>& unrollMap, int slices,
+                      const std::vector<VRN_intArray>& orders, FamilyMap* map) {
+  map->assign(static_cast<std::size_t>(unrolled.GetSlotCount()), std::make_pair(-1, 0));
+  for (int h = unrolled.GetFirstNode(); h >= 0; h = unrolled.GetNextNode(h)) (*map)[h].first = h;
+  const int plates = slices > 0 ? static_cast<int>(unrollMap.size()) / slices : 0;
+  for (int s = 1; s < slices; ++s) {
+    for (int i = 0; i < plates; ++i) {
+      const int node = unrollMap[i];
+      const int copy = unrollMap[static_cast<std::size_t>(s) * plates + i];
+      if (copy < 0 || copy >= static_cast<int>(map->size())) continue;
+      int order = 0;
+      for (int k : orders[node]) {
+        if (k <= s) order = k;
+      }
+      (*map)[copy] = std::make_pair(node, order);
+    }
+  }
 }
 
 bool Tick(VRN_progress* progress) {
@@ -292,18 +389,12 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
     (data.GetVariable(m.column).discrete ? dataContinuous : dataDiscrete) = false;
   }
   if (netContinuous && dataContinuous && !(netDiscrete && dataDiscrete)) {
-    return log->LogError(qelta::kErrWrongNodeType,
-                         "EM: least-squares learning of equation nodes is not available");
+    return qelta::LearnLeastSquares(data, net, matches, learnable, score);
   }
   if (!(netDiscrete && dataDiscrete)) {
     return log->LogError(qelta::kErrInvalidValue,
                          "EM: unsupported mix of discrete and continuous items in network and/or dataset");
   }
-  if (net.HasPlateNode()) {
-    return log->LogError(qelta::kErrWrongNodeType,
-                         "EM: dynamic networks are not supported");
-  }
-
   VRN_autoUpdateGuard guard(&net);
   bool complete = true;
   for (int v = 0; v < data.GetVariableCount() && complete; ++v) {
@@ -313,7 +404,7 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
   for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
     allCpt = allCpt && net.GetNode(h)->Definition()->GetType() == qelta::kDefCpt;
   }
-  if (fixedNodes.empty() && complete && allCpt &&
+  if (!net.HasTemporalNodes() && fixedNodes.empty() && complete && allCpt &&
       static_cast<int>(matches.size()) == net.GetNumberOfNodes()) {
     const double pseudo = uniformizeParameters || randomizeParameters
                               ? 0.0
@@ -333,6 +424,18 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
   } else if (randomizeParameters) {
     VRN_randomGenerator generator(seed);
     (void)work.RandomizeParameters(&generator, startNodes);
+  }
+
+  // A dynamic network is learned on its unrolling, one per record; every
+  // slice copy of a plate node counts into the definition its slice uses.
+  const bool dynamic = work.HasPlateNode();
+  std::vector<VRN_intArray> orders(work.GetSlotCount());
+  if (dynamic) {
+    const int status = qelta::CheckDynamic(work, learnable, &orders, log);
+    if (status != kOk) return status;
+    if (noisyMax) {
+      return log->LogError(qelta::kErrWrongNodeType, "EM: noisy-max nodes are not supported in DBNs");
+    }
   }
 
   // Noisy-MAX nodes are learned through their decomposition into CPTs;
@@ -362,45 +465,60 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
     if (h >= static_cast<int>(fixedWork.size()) || !fixedWork[h]) workLearn.push_back(h);
   }
 
+  // Prior and count tables per node and definition order (order k >= 1: a
+  // plate node's temporal definition of order k; absent orders stay empty).
   const int slots = work.GetSlotCount();
+  orders.resize(slots);
   qelta::CountTables counts(slots);
-  std::vector<VRN_matrix> priors(slots);
+  std::vector<std::vector<VRN_matrix>> priors(slots);
   for (int h = work.GetFirstNode(); h >= 0; h = work.GetNextNode(h)) {
-    const VRN_matrix* table = work.GetNode(h)->Definition()->GetMatrixConst();
-    if (table == nullptr) continue;
-    priors[h] = *table;
-    counts[h].push_back(*table);
-    counts[h][0].FillWith(0.0);
+    const VRN_nodeDef* def = work.GetNode(h)->Definition();
+    const int highest = orders[h].GetSize() > 0 ? orders[h][orders[h].GetSize() - 1] : 0;
+    priors[h].resize(static_cast<std::size_t>(highest) + 1);
+    counts[h].resize(static_cast<std::size_t>(highest) + 1);
+    for (int k = 0; k <= highest; ++k) {
+      const VRN_matrix* table = k == 0 ? def->GetMatrixConst() : def->GetTemporalMatrix(k);
+      if (table == nullptr) continue;
+      priors[h][k] = *table;
+      counts[h][k] = *table;
+      counts[h][k].FillWith(0.0);
+    }
   }
   const int records = data.GetRecordCount();
   const double weight = static_cast<double>(eqSampleSize);
+  VRN_network unrolled;
+  std::vector<int> unrollMap;
+  qelta::FamilyMap familyMap;
   double current = 0.0;
   for (int pass = 1;; ++pass) {
     const double previous = current;
     current = 0.0;
     for (int r = 0; r < records; ++r) {
+      if (dynamic && autoSlices) (void)work.SetNumberOfSlices(1);
       (void)work.ClearAllEvidence();
-      for (const VRN_dataMatch& m : matches) {
-        if (data.IsMissing(m.column, r)) continue;
-        const int value = data.GetInt(m.column, r);
-        if (value < 0) continue;
-        const int status = work.GetNode(m.node)->Value()->SetEvidence(value);
+      qelta::SetRecordEvidence(data, r, matches, dynamic, orders, work, log);
+      VRN_network* infer = &work;
+      const qelta::FamilyMap* map = nullptr;
+      if (dynamic) {
+        const int status = work.UnrollNetwork(unrolled, unrollMap);
         if (status != kOk) {
-          const std::string message = "EM: can't set evidence in record " +
-                                      std::to_string(r + 1) + " for node " +
-                                      net.GetNode(m.node)->GetId();
-          (void)log->LogError(status, message.c_str());
+          const std::string message =
+              "EM: the network cannot be unrolled for record " + std::to_string(r + 1);
+          return log->LogError(status, message.c_str());
         }
+        qelta::MapSliceFamilies(unrolled, unrollMap, work.GetNumberOfSlices(), orders, &familyMap);
+        infer = &unrolled;
+        map = &familyMap;
       }
       double p = -1.0;
-      if (!work.CalcPropEvidence(p, false) || !(p > 0.0) || p > 1.0 + 1e-9) {
+      if (!infer->CalcPropEvidence(p, false) || !(p > 0.0) || p > 1.0 + 1e-9) {
         const std::string message =
             "EM: the data of record " + std::to_string(r + 1) +
             " are impossible or their probability cannot be computed";
         return log->LogError(qelta::kErrOutOfMemory, message.c_str());
       }
       current += std::log(p);
-      const int status = qelta::CountCase(work, relevance, &counts, log);
+      const int status = qelta::CountCase(*infer, relevance, map, &counts, log);
       if (status != kOk) return status;
       if (!qelta::Tick(progress)) return qelta::kErrCancelled;
     }
@@ -415,9 +533,12 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
     if (pass >= qelta::kMaxPasses) converged = true;
     if (qelta::g_observer != nullptr) qelta::g_observer(current, qelta::g_observerContext);
     for (int h : workLearn) {
-      if (counts[h].empty()) continue;
-      const int status = qelta::Maximise(work, h, weight, priors[h], &counts[h][0]);
-      if (status != kOk) return status;
+      for (std::size_t k = 0; k < counts[h].size(); ++k) {
+        if (counts[h][k].GetItemCount() == 0) continue;
+        const int status =
+            qelta::Maximise(work, h, static_cast<int>(k), weight, priors[h][k], &counts[h][k]);
+        if (status != kOk) return status;
+      }
     }
     if (!qelta::Tick(progress)) return qelta::kErrCancelled;
     if (!converged) continue;
@@ -437,6 +558,11 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
       } else if (learned->GetMatrixConst() != nullptr) {
         status = target->SetDefinitionFromMatrix(*learned->GetMatrixConst());
       }
+      for (int k : orders[h]) {
+        if (status != kOk) break;
+        const VRN_matrix* table = learned->GetTemporalExpandedDefinition(k);
+        if (table != nullptr) status = target->SetTemporalDefinitionFromMatrix(k, *table);
+      }
       if (status != kOk) return status;
     }
     if (score != nullptr) *score = current;
@@ -454,5 +580,5 @@ int VRN_DistributedHelperEM(VRN_network& net, bool relevance,
   if (static_cast<int>(counts.size()) < work.GetSlotCount()) {
     counts.resize(work.GetSlotCount());
   }
-  return qelta::CountCase(work, relevance, &counts, net.ErrorLog());
+  return qelta::CountCase(work, relevance, nullptr, &counts, net.ErrorLog());
 }

@@ -3,7 +3,11 @@
 // parameters (one inhibitor per parent, a fake leak parent and leak child,
 // the node itself a deterministic minimum of them), so EM learns the
 // inhibitors' and leak's free columns; folding turns the learned tables back
-// into the noisy-MAX parameters.
+// into the noisy-MAX parameters. The node's user property "VRN_MAXDECOMP"
+// set to exactly "LADDER" chooses the ladder form, in which the minimum is
+// taken by a chain of two-parent rungs ("LADDER_<node>_<parent>") from the
+// leak child through the inhibitors, every auxiliary node marked by
+// "VRN_DECOMPTYPE"; any other value gives the inhibitor form.
 //
 // Thread use: the caller's; the network must not be used by anyone else.
 #ifndef QELTA_LEARNING_NOISY_DECOMPOSE_H_
