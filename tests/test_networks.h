@@ -119,9 +119,11 @@ inline void MakeRandomNetwork(std::mt19937& rng, VRN_network& net,
   net.SetRelevanceReasoning(was_on);
 }
 
-// The joint restricted to the observed evidence, by enumeration: P(e), the
-// unnormalised marginals P(x, e), per node the unnormalised posterior of its
-// family laid out like its table, and (when asked) every configuration.
+// The joint restricted to the observed evidence, by enumeration over the
+// tables inference uses (expanded for the canonical kinds), weighed by
+// likelihoods[h] where given and not empty: P(e), the unnormalised marginals
+// P(x, e), per node the unnormalised posterior of its family laid out like
+// its table, and (when asked) every configuration.
 struct Enumeration {
   double z = 0.0;
   std::vector<std::vector<double>> marginals;
@@ -143,7 +145,9 @@ struct Enumeration {
   }
 };
 
-inline Enumeration Enumerate(VRN_network& net, bool keep_configurations = false) {
+inline Enumeration Enumerate(
+    VRN_network& net, bool keep_configurations = false,
+    const std::vector<std::vector<double>>* likelihoods = nullptr) {
   const int n = net.GetSlotCount();
   std::vector<int> evidence(n, -1);
   Enumeration e;
@@ -153,20 +157,25 @@ inline Enumeration Enumerate(VRN_network& net, bool keep_configurations = false)
     }
     e.marginals.emplace_back(Outcomes(net, h), 0.0);
     e.families.emplace_back(
-        net.GetNode(h)->Definition()->GetMatrixConst()->GetItemCount(), 0.0);
+        net.GetNode(h)->Definition()->GetExpandedDefinition()->GetItemCount(),
+        0.0);
   }
   std::vector<int> x(n), index(n);
   for (int h = 0; h < n; ++h) x[h] = std::max(evidence[h], 0);
   for (;;) {
     double p = 1.0;
     for (int h = 0; h < n; ++h) {
-      const VRN_matrix& t = *net.GetNode(h)->Definition()->GetMatrixConst();
+      const VRN_matrix& t =
+          *net.GetNode(h)->Definition()->GetExpandedDefinition();
       const VRN_intArray& parents = net.GetNode(h)->Parents();
       index[h] = x[h];
       for (int i = 0; i < parents.GetSize(); ++i) {
         index[h] += x[parents[i]] * t.GetStrides()[i];
       }
       p *= t.GetItem(index[h]);
+      if (likelihoods != nullptr && !(*likelihoods)[h].empty()) {
+        p *= (*likelihoods)[h][x[h]];
+      }
     }
     e.z += p;
     for (int h = 0; h < n; ++h) {

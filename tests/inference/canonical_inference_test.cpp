@@ -12,53 +12,13 @@
 #include "definitions/qualitative.h"
 #include "network/network.h"
 #include "network/node.h"
+#include "test_networks.h"
 #include "definitions/node_val.h"
 
 namespace {
 
 VRN_nodeDef* Def(VRN_network& net, int h) { return net.GetNode(h)->Definition(); }
 VRN_nodeVal* Val(VRN_network& net, int h) { return net.GetNode(h)->Value(); }
-
-// P(e) and the unnormalised marginals P(x, e), enumerated over the tables
-// inference uses (expanded for the canonical kinds).
-struct Joint {
-  double z = 0.0;
-  std::vector<std::vector<double>> marginals;
-};
-
-Joint Enumerate(VRN_network& net) {
-  const int n = net.GetSlotCount();
-  std::vector<int> evidence(n, -1), x(n, 0), k(n);
-  Joint e;
-  for (int h = 0; h < n; ++h) {
-    k[h] = Def(net, h)->GetNumberOfOutcomes();
-    if (Val(net, h)->HasFlags(qelta::kValFlagEvidence)) {
-      x[h] = evidence[h] = Val(net, h)->GetEvidence();
-    }
-    e.marginals.emplace_back(k[h], 0.0);
-  }
-  for (;;) {
-    double p = 1.0;
-    for (int h = 0; h < n; ++h) {
-      const VRN_matrix& t = *Def(net, h)->GetExpandedDefinition();
-      const VRN_intArray& parents = net.GetNode(h)->Parents();
-      int index = x[h];
-      for (int i = 0; i < parents.GetSize(); ++i) {
-        index += x[parents[i]] * t.GetStrides()[i];
-      }
-      p *= t.GetItem(index);
-    }
-    e.z += p;
-    for (int h = 0; h < n; ++h) e.marginals[h][x[h]] += p;
-    int h = 0;
-    for (; h < n; ++h) {
-      if (evidence[h] >= 0) continue;
-      if (++x[h] < k[h]) break;
-      x[h] = 0;
-    }
-    if (h == n) return e;
-  }
-}
 
 std::vector<double> RandomColumns(std::mt19937& rng, int items, int n) {
   std::uniform_real_distribution<double> unit(0.0, 1.0);
@@ -147,7 +107,7 @@ TEST(CanonicalInferenceTest, MixedNetworksMatchEnumeration) {
     for (int h = 0; h < net.GetSlotCount(); ++h) {
       if (unit(rng) < 0.25) (void)Val(net, h)->SetEvidence(0);
     }
-    const Joint e = Enumerate(net);
+    const testnet::Enumeration e = testnet::Enumerate(net);
     const int status = net.UpdateBeliefs();
     if (e.z == 0.0) continue;  // impossible evidence: reported, not compared
     ++compared;

@@ -13,6 +13,7 @@
 #include "inference/relevance.h"
 #include "network/network.h"
 #include "network/node.h"
+#include "test_networks.h"
 
 namespace {
 
@@ -83,47 +84,6 @@ TEST(NoisyDecompositionTest, ManyParentsNeedNoExpandedTable) {
   EXPECT_NEAR(0.45 / 0.95, Val(net, 1)->GetValue().GetItem(0), 1e-12);
 }
 
-struct Joint {
-  double z = 0.0;
-  std::vector<std::vector<double>> marginals;
-};
-
-// Enumerated over the expanded tables, virtual evidence included.
-Joint Enumerate(VRN_network& net, const std::vector<std::vector<double>>& likelihoods) {
-  const int n = net.GetSlotCount();
-  std::vector<int> evidence(n, -1), x(n, 0), k(n);
-  Joint e;
-  for (int h = 0; h < n; ++h) {
-    k[h] = Def(net, h)->GetNumberOfOutcomes();
-    if (Val(net, h)->HasFlags(qelta::kValFlagEvidence)) {
-      x[h] = evidence[h] = Val(net, h)->GetEvidence();
-    }
-    e.marginals.emplace_back(k[h], 0.0);
-  }
-  for (;;) {
-    double p = 1.0;
-    for (int h = 0; h < n; ++h) {
-      const VRN_matrix& t = *Def(net, h)->GetExpandedDefinition();
-      const VRN_intArray& parents = net.GetNode(h)->Parents();
-      int index = x[h];
-      for (int i = 0; i < parents.GetSize(); ++i) {
-        index += x[parents[i]] * t.GetStrides()[i];
-      }
-      p *= t.GetItem(index);
-      if (!likelihoods[h].empty()) p *= likelihoods[h][x[h]];
-    }
-    e.z += p;
-    for (int h = 0; h < n; ++h) e.marginals[h][x[h]] += p;
-    int h = 0;
-    for (; h < n; ++h) {
-      if (evidence[h] >= 0) continue;
-      if (++x[h] < k[h]) break;
-      x[h] = 0;
-    }
-    if (h == n) return e;
-  }
-}
-
 // Random networks around one or two noisy-MAX nodes of 3 to 8 parents
 // (2-3 outcomes, random strengths, zeros in the parameters), a child
 // below, evidence and virtual evidence anywhere: decomposition at limits 2,
@@ -191,7 +151,7 @@ TEST(NoisyDecompositionTest, BeliefsMatchEnumeration) {
         if (Val(net, h)->SetVirtualEvidence(l) == qelta::kOk) likelihoods[h] = l;
       }
     }
-    const Joint e = Enumerate(net, likelihoods);
+    const testnet::Enumeration e = testnet::Enumerate(net, false, &likelihoods);
     if (e.z == 0.0) continue;
     ++compared;
     for (int limit : {0, 2, 3, 4}) {
