@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/error_log.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "base/status.h"
@@ -192,6 +193,32 @@ inline Enumeration Enumerate(
     if (h == n) break;
   }
   return e;
+}
+
+// Runs one update with algorithm `code` after poisoning the values and
+// emptying the log; answers its status.
+inline int RunCode(VRN_network& net, int code) {
+  PoisonBeliefs(net);
+  net.ErrorLog()->Flush();
+  EXPECT_EQ(code, net.SetDefaultBNAlgorithm(code));
+  return net.UpdateBeliefs();
+}
+
+// Every value (those with evidence too unless skip_observed) is valid and
+// holds the enumerated posterior within tolerance.
+inline void ExpectPosteriors(VRN_network& net, const Enumeration& e,
+                             double tolerance, const std::string& what,
+                             bool skip_observed = false) {
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    if (skip_observed && Val(net, h)->HasEvidence()) continue;
+    ASSERT_TRUE(Val(net, h)->IsValueValid()) << what << " node " << h;
+    const std::vector<double> beliefs = Beliefs(net, h);
+    ASSERT_EQ(e.marginals[h].size(), beliefs.size()) << what << " node " << h;
+    for (size_t k = 0; k < beliefs.size(); ++k) {
+      EXPECT_NEAR(e.marginals[h][k] / e.z, beliefs[k], tolerance)
+          << what << " node " << h << " outcome " << k;
+    }
+  }
 }
 
 }  // namespace testnet

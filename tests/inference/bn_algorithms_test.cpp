@@ -35,27 +35,11 @@ void MakeRandomNetwork(std::mt19937& rng, VRN_network& net, int max_nodes) {
 }
 Enumeration Enumerate(VRN_network& net) { return testnet::Enumerate(net); }
 
-// Runs one update after poisoning the values; answers its status.
-int RunCode(VRN_network& net, int code) {
-  PoisonBeliefs(net);
-  net.ErrorLog()->Flush();
-  EXPECT_EQ(code, net.SetDefaultBNAlgorithm(code));
-  return net.UpdateBeliefs();
-}
+using testnet::RunCode;
 
-// Every unobserved value holds the enumerated posterior.
 void ExpectPosteriors(VRN_network& net, const Enumeration& e,
                       const std::string& what) {
-  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
-    VRN_nodeVal* value = Val(net, h);
-    ASSERT_TRUE(value->IsValueValid()) << what << " node " << h;
-    const std::vector<double> beliefs = Beliefs(net, h);
-    ASSERT_EQ(e.marginals[h].size(), beliefs.size()) << what << " node " << h;
-    for (size_t k = 0; k < beliefs.size(); ++k) {
-      EXPECT_NEAR(e.marginals[h][k] / e.z, beliefs[k], kTolerance)
-          << what << " node " << h << " outcome " << k;
-    }
-  }
+  testnet::ExpectPosteriors(net, e, kTolerance, what);
 }
 
 // Handles named by the zero-marginal messages of the log.

@@ -112,13 +112,7 @@ TEST(CanonicalInferenceTest, MixedNetworksMatchEnumeration) {
     if (e.z == 0.0) continue;  // impossible evidence: reported, not compared
     ++compared;
     ASSERT_EQ(0, status) << "round " << round;
-    for (int h = 0; h < net.GetSlotCount(); ++h) {
-      const VRN_matrix& b = Val(net, h)->GetValue();
-      for (size_t s = 0; s < e.marginals[h].size(); ++s) {
-        EXPECT_NEAR(e.marginals[h][s] / e.z, b.GetItem(static_cast<int>(s)), 1e-12)
-            << "round " << round << " node " << h;
-      }
-    }
+    testnet::ExpectPosteriors(net, e, 1e-12, "round " + std::to_string(round));
   }
   EXPECT_GT(compared, 40);
 }

@@ -21,12 +21,7 @@ namespace {
 using testnet::Beliefs;
 using testnet::Val;
 
-int RunCode(VRN_network& net, int code) {
-  testnet::PoisonBeliefs(net);
-  net.ErrorLog()->Flush();
-  EXPECT_EQ(code, net.SetDefaultBNAlgorithm(code));
-  return net.UpdateBeliefs();
-}
+using testnet::RunCode;
 
 std::vector<std::vector<double>> AllBeliefs(VRN_network& net) {
   std::vector<std::vector<double>> out;
@@ -68,13 +63,7 @@ TEST(JunctionTreeTest, RandomNetworksMatchEnumerationAndClustering) {
       continue;
     }
     ASSERT_EQ(qelta::kOk, RunCode(net, 10)) << what;
-    for (int h = 0; h < net.GetSlotCount(); ++h) {
-      ASSERT_TRUE(Val(net, h)->IsValueValid()) << what << " node " << h;
-      const std::vector<double> b = Beliefs(net, h);
-      for (size_t k = 0; k < b.size(); ++k) {
-        EXPECT_NEAR(e.marginals[h][k] / e.z, b[k], 1e-12) << what << " " << h;
-      }
-    }
+    testnet::ExpectPosteriors(net, e, 1e-12, what);
     // Virtual evidence on an unobserved node: the same as clustering.
     const int v = static_cast<int>(rng() % net.GetSlotCount());
     if (Val(net, v)->HasEvidence()) continue;
