@@ -316,10 +316,6 @@ TEST(NetworkTest, CopyFlagOneLeavesDocumentationAndQuestionOut) {
   EXPECT_EQ(target.GetNode(0)->GetQuestion(), nullptr);
   EXPECT_EQ(target.GetNode(0)->Documentation().GetSize(), 0);
   EXPECT_EQ(target.UserProperties().GetSize(), 1);
-
-  VRN_network with_flags(*original, qelta::kCopyNoTemporal |
-                                        qelta::kCopyEmptyCases);
-  EXPECT_EQ(with_flags.GetNumberOfNodes(), 3);
 }
 
 TEST(NetworkTest, AssignmentCopiesAndSelfAssignmentChangesNothing) {
