@@ -286,10 +286,6 @@ TEST(CooperSolverTest, RandomDiagramsMatchBackwardInduction) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // D1 -> Y -> X -> D2 where X = 1 cannot follow D1 = 0 although no single
 // table says so: that scenario is left out instead of failing the solve.
 TEST(CooperSolverTest, ImpossibleScenariosAreLeftOut) {
@@ -314,10 +310,6 @@ TEST(CooperSolverTest, ImpossibleScenariosAreLeftOut) {
   EXPECT_EQ(qelta::kUndefinedValue, d2_values[2]);  // D1 = 0, X = 1
   EXPECT_EQ(20, d2_values[7]);
 }
-
-}  // namespace
-
-namespace {
 
 // Evidence that no sample meets: every scenario fails with -5.
 TEST(CooperSolverTest, ScenariosWithoutUsefulSamples) {

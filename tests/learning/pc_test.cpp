@@ -335,10 +335,6 @@ TEST(PcTest, RecoversSharedNetworks) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 TEST(PatternTest, ContinuousDataMakeEquationNodes) {
   VRN_dataset data;
   ASSERT_EQ(0, data.addFloatVariable("x", -1.0f));

@@ -298,10 +298,6 @@ TEST(NeticaTest, WritesWhatItReadsAndRefusesWhatItCannot) {
   EXPECT_NE(LogText(network).find("-101"), std::string::npos);
 }
 
-}  // namespace
-
-namespace {
-
 // An equation not written for its node travels solved; the same draws give
 // the same beliefs. One that cannot be solved is not saved.
 TEST(NeticaTest, EquationNodesSurviveTheRoundTrip) {

@@ -305,10 +305,6 @@ TEST(VrnFormatTest, EmptyNetworkWritesItsFieldsAndAnEmptyCostBlock) {
       << text;
 }
 
-}  // namespace
-
-namespace {
-
 // Two parents of 20000 outcomes each would give a table of 8e8 cells: the
 // arc that would pass the limit is refused before anything grows, and so are
 // outcomes that would.
@@ -339,10 +335,6 @@ TEST(VrnFormatTest, TablesTooLargeAreRefusedBeforeAllocation) {
             std::vector<std::string>{"P"});
   EXPECT_EQ(qelta_test::OutcomeIds(net, net.FindNode("D")).size(), 2u);
 }
-
-}  // namespace
-
-namespace {
 
 // Bytes that are not UTF-8 are repaired alike wherever an identifier is
 // read, so references still meet; texts keep U+FFFD in their place. Long
