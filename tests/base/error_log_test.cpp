@@ -107,6 +107,8 @@ TEST(ErrorLogTest, FileRedirectAppendsLinesInsteadOfKeeping) {
   VRN_errorLog log;
   ASSERT_EQ(log.RedirectToFile(file.path(), nullptr), 0);
   log.LogError(-2, "m");
+  // A reader of the file sees each line while the redirect is still open.
+  EXPECT_EQ(file.Read(), "old\n-2: m\n");
   log.LogError(-4, "b", "a: ");
   log.Logf(-103, "%s %d", "n", 7);
   log.LogError(0, "ignored");

@@ -6,7 +6,7 @@
 
 namespace {
 
-TEST(MetalogTest, QuantileAddsTermsInOrder) {
+TEST(MetalogTest, QuantileAddsTermsInOrderAndTheMedianIsTheFirst) {
   // Coefficients 1..8 at y = 0.75 and y = 0.1 for 2 to 8 terms, worked out
   // separately from the basis L = ln(y / (1 - y)), c = y - 0.5:
   // 1, L, cL, c, c^2, c^2 L, c^3, c^3 L.
@@ -23,12 +23,9 @@ TEST(MetalogTest, QuantileAddsTermsInOrder) {
     EXPECT_NEAR(VRN_MetalogQuantile(0.75, n, a), at_075[n - 2], 1e-12) << n;
     EXPECT_NEAR(VRN_MetalogQuantile(0.1, n, a), at_01[n - 2], 1e-12) << n;
   }
-}
-
-TEST(MetalogTest, MedianIsTheFirstCoefficient) {
   // At y = 0.5 both L and c vanish, whatever the other terms.
-  const double a[] = {2.5, 9, 9, 9, 9, 9};
-  EXPECT_EQ(VRN_MetalogQuantile(0.5, 6, a), 2.5);
+  const double median[] = {2.5, 9, 9, 9, 9, 9};
+  EXPECT_EQ(VRN_MetalogQuantile(0.5, 6, median), 2.5);
   // Two terms: the logistic quantile.
   const double logistic[] = {0, 1};
   EXPECT_NEAR(VRN_MetalogQuantile(0.9, 2, logistic), std::log(9.0), 1e-15);

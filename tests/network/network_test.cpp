@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -131,6 +132,13 @@ TEST(NetworkTest, IterationSkipsHoles) {
   EXPECT_EQ(net.GetNode(100), nullptr);
   EXPECT_EQ(net.DeleteNode(2), -2);
   EXPECT_EQ(net.GetNumberOfNodes(), 2);
+  // Walking on from any int ends the walk instead of wrapping round.
+  VRN_network empty;
+  for (int handle : {INT_MAX, INT_MAX - 1, INT_MIN, -1, 3, 4}) {
+    EXPECT_LT(empty.GetNextNode(handle), 0) << handle;
+    EXPECT_LT(net.GetNextNode(handle), 0) << handle;
+    EXPECT_LT(net.Submodels()->GetNextSubmodel(handle), 0) << handle;
+  }
 }
 
 TEST(NetworkTest, RenamingKeepsTheIndexInStep) {

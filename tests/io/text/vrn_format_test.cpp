@@ -287,9 +287,27 @@ TEST(VrnFormatTest, WriteFailuresAreReported) {
   EXPECT_NE(LogText(net).find("ERROR: Writing the file /dev/full failed"),
             std::string::npos)
       << LogText(net);
-  net.ErrorLog()->Flush();
-  EXPECT_EQ(net.WriteFile("/no/such/folder/x.vrn", 0, 0), qelta::kErrFileWrite);
-  EXPECT_NE(LogText(net).find("OPEN FILE FAILED"), std::string::npos);
+  // Every text format: a file that cannot be made fails with the output's
+  // message.
+  for (const char* name : {"x.vrn", "x.net", "x.dsc", "x.xml03"}) {
+    net.ErrorLog()->Flush();
+    const std::string path = std::string("/no/such/folder/") + name;
+    EXPECT_EQ(net.WriteFile(path.c_str(), 0, 0), qelta::kErrFileWrite) << name;
+    EXPECT_NE(LogText(net).find("OPEN FILE FAILED"), std::string::npos) << name;
+  }
+}
+
+// The native text format leaves multi-attribute utility nodes out.
+TEST(VrnFormatTest, MauNodesAreLeftOutAndTheRestIsRead) {
+  TempPath file(".vrn",
+                "net N\n{\n node U\n  {\n   TYPE = TABLE;\n   DEFINITION =\n"
+                "    {\n     UTILITIES = (3);\n    };\n  };\n node M\n  {\n"
+                "   TYPE = MAU;\n   PARENTS = (U);\n   DEFINITION =\n    {\n"
+                "     WEIGHTS = (2);\n    };\n  };\n};\n");
+  VRN_network net;
+  EXPECT_EQ(qelta::kOk, net.ReadFile(file.path(), 0, 0));
+  EXPECT_GE(net.FindNode("U"), 0);
+  EXPECT_LT(net.FindNode("M"), 0);
 }
 
 TEST(VrnFormatTest, EmptyNetworkWritesItsFieldsAndAnEmptyCostBlock) {
