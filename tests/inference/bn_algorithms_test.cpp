@@ -37,10 +37,6 @@ Enumeration Enumerate(VRN_network& net) { return testnet::Enumerate(net); }
 
 using testnet::RunCode;
 
-void ExpectPosteriors(VRN_network& net, const Enumeration& e,
-                      const std::string& what) {
-  testnet::ExpectPosteriors(net, e, kTolerance, what);
-}
 
 // Handles named by the zero-marginal messages of the log.
 std::vector<int> ZeroNodes(VRN_network& net) {
@@ -128,12 +124,12 @@ TEST(BnAlgorithmsTest, RandomNetworksMatchEnumeration) {
     if (e.z > 0.0) {
       for (int code : {0, 11, 12}) {
         EXPECT_EQ(qelta::kOk, RunCode(net, code)) << what;
-        ExpectPosteriors(net, e, what + " code " + std::to_string(code));
+        testnet::ExpectPosteriors(net, e, kTolerance, what + " code " + std::to_string(code));
       }
       ASSERT_EQ(qelta::kOk,
                 net.UserProperties().AddProperty("VRN_REL_DECOMP_THRESHOLD", "2"));
       EXPECT_EQ(qelta::kOk, RunCode(net, 11)) << what;
-      ExpectPosteriors(net, e, what + " code 11, batches of 2");
+      testnet::ExpectPosteriors(net, e, kTolerance, what + " code 11, batches of 2");
       // Every first attempt fails: batches are split down to single targets.
       ASSERT_EQ(qelta::kOk,
                 net.UserProperties().AddProperty("VRN_REL_DECOMP_THRESHOLD3", "1"));
@@ -141,7 +137,7 @@ TEST(BnAlgorithmsTest, RandomNetworksMatchEnumeration) {
                 net.UserProperties().AddProperty("VRN_REL_DECOMP_THRESHOLD2", "1"));
       for (int code : {11, 12}) {
         EXPECT_EQ(qelta::kOk, RunCode(net, code)) << what;
-        ExpectPosteriors(net, e, what + " split, code " + std::to_string(code));
+        testnet::ExpectPosteriors(net, e, kTolerance, what + " split, code " + std::to_string(code));
       }
     } else {
       ++impossible;
