@@ -297,19 +297,6 @@ TEST(VrnFormatTest, WriteFailuresAreReported) {
   }
 }
 
-// The native text format leaves multi-attribute utility nodes out.
-TEST(VrnFormatTest, MauNodesAreLeftOutAndTheRestIsRead) {
-  TempPath file(".vrn",
-                "net N\n{\n node U\n  {\n   TYPE = TABLE;\n   DEFINITION =\n"
-                "    {\n     UTILITIES = (3);\n    };\n  };\n node M\n  {\n"
-                "   TYPE = MAU;\n   PARENTS = (U);\n   DEFINITION =\n    {\n"
-                "     WEIGHTS = (2);\n    };\n  };\n};\n");
-  VRN_network net;
-  EXPECT_EQ(qelta::kOk, net.ReadFile(file.path(), 0, 0));
-  EXPECT_GE(net.FindNode("U"), 0);
-  EXPECT_LT(net.FindNode("M"), 0);
-}
-
 TEST(VrnFormatTest, EmptyNetworkWritesItsFieldsAndAnEmptyCostBlock) {
   VRN_network net;
   TempPath file(".vrn");
