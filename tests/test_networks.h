@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/error_log.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "base/status.h"
@@ -119,9 +120,11 @@ inline void MakeRandomNetwork(std::mt19937& rng, VRN_network& net,
   net.SetRelevanceReasoning(was_on);
 }
 
-// The joint restricted to the observed evidence, by enumeration: P(e), the
-// unnormalised marginals P(x, e), per node the unnormalised posterior of its
-// family laid out like its table, and (when asked) every configuration.
+// The joint restricted to the observed evidence, by enumeration over the
+// tables inference uses (expanded for the canonical kinds), weighed by
+// likelihoods[h] where given and not empty: P(e), the unnormalised marginals
+// P(x, e), per node the unnormalised posterior of its family laid out like
+// its table, and (when asked) every configuration.
 struct Enumeration {
   double z = 0.0;
   std::vector<std::vector<double>> marginals;
@@ -143,7 +146,9 @@ struct Enumeration {
   }
 };
 
-inline Enumeration Enumerate(VRN_network& net, bool keep_configurations = false) {
+inline Enumeration Enumerate(
+    VRN_network& net, bool keep_configurations = false,
+    const std::vector<std::vector<double>>* likelihoods = nullptr) {
   const int n = net.GetSlotCount();
   std::vector<int> evidence(n, -1);
   Enumeration e;
@@ -153,20 +158,25 @@ inline Enumeration Enumerate(VRN_network& net, bool keep_configurations = false)
     }
     e.marginals.emplace_back(Outcomes(net, h), 0.0);
     e.families.emplace_back(
-        net.GetNode(h)->Definition()->GetMatrixConst()->GetItemCount(), 0.0);
+        net.GetNode(h)->Definition()->GetExpandedDefinition()->GetItemCount(),
+        0.0);
   }
   std::vector<int> x(n), index(n);
   for (int h = 0; h < n; ++h) x[h] = std::max(evidence[h], 0);
   for (;;) {
     double p = 1.0;
     for (int h = 0; h < n; ++h) {
-      const VRN_matrix& t = *net.GetNode(h)->Definition()->GetMatrixConst();
+      const VRN_matrix& t =
+          *net.GetNode(h)->Definition()->GetExpandedDefinition();
       const VRN_intArray& parents = net.GetNode(h)->Parents();
       index[h] = x[h];
       for (int i = 0; i < parents.GetSize(); ++i) {
         index[h] += x[parents[i]] * t.GetStrides()[i];
       }
       p *= t.GetItem(index[h]);
+      if (likelihoods != nullptr && !(*likelihoods)[h].empty()) {
+        p *= (*likelihoods)[h][x[h]];
+      }
     }
     e.z += p;
     for (int h = 0; h < n; ++h) {
@@ -183,6 +193,32 @@ inline Enumeration Enumerate(VRN_network& net, bool keep_configurations = false)
     if (h == n) break;
   }
   return e;
+}
+
+// Runs one update with algorithm `code` after poisoning the values and
+// emptying the log; answers its status.
+inline int RunCode(VRN_network& net, int code) {
+  PoisonBeliefs(net);
+  net.ErrorLog()->Flush();
+  EXPECT_EQ(code, net.SetDefaultBNAlgorithm(code));
+  return net.UpdateBeliefs();
+}
+
+// Every value (those with evidence too unless skip_observed) is valid and
+// holds the enumerated posterior within tolerance.
+inline void ExpectPosteriors(VRN_network& net, const Enumeration& e,
+                             double tolerance, const std::string& what,
+                             bool skip_observed = false) {
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    if (skip_observed && Val(net, h)->HasEvidence()) continue;
+    ASSERT_TRUE(Val(net, h)->IsValueValid()) << what << " node " << h;
+    const std::vector<double> beliefs = Beliefs(net, h);
+    ASSERT_EQ(e.marginals[h].size(), beliefs.size()) << what << " node " << h;
+    for (size_t k = 0; k < beliefs.size(); ++k) {
+      EXPECT_NEAR(e.marginals[h][k] / e.z, beliefs[k], tolerance)
+          << what << " node " << h << " outcome " << k;
+    }
+  }
 }
 
 }  // namespace testnet

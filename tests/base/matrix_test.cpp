@@ -66,6 +66,14 @@ Table MakeTable(const std::vector<int>& dims) {
   return t;
 }
 
+// The table of shape dims whose item at c is at(c).
+Table Build(const std::vector<int>& dims,
+            const std::function<double(Coords)>& at) {
+  Table t{dims, {}};
+  ForEachCoord(dims, [&](const Coords& c) { t.items.push_back(at(c)); });
+  return t;
+}
+
 class RandomShapes : public ::testing::Test {
  protected:
   std::vector<int> RandomDims(int min_dims, int max_dims) {
@@ -203,15 +211,12 @@ TEST_F(RandomShapes, InsertDimensionMatchesBruteForce) {
     const int pos = Uniform(0, static_cast<int>(t.dims.size()));
     const int size = Uniform(1, 3);
     ASSERT_EQ(m.InsertDimension(pos, size), qelta::kOk);
-    Table expected = MakeTable(t.dims);
-    expected.dims.insert(expected.dims.begin() + pos, size);
-    expected = MakeTable(expected.dims);
-    ForEachCoord(expected.dims, [&](const Coords& c) {
-      Coords old = c;
-      old.erase(old.begin() + pos);
-      expected.items[expected.Index(c)] = t.At(old);
-    });
-    ExpectSame(m, expected);
+    std::vector<int> dims = t.dims;
+    dims.insert(dims.begin() + pos, size);
+    ExpectSame(m, Build(dims, [&](Coords c) {
+                 c.erase(c.begin() + pos);
+                 return t.At(c);
+               }));
   }
 }
 
@@ -227,17 +232,11 @@ TEST_F(RandomShapes, OutcomeInsertAndRemoveMatchBruteForce) {
     ASSERT_EQ(m.ShiftOutcomesUpAndFill(d, at, 0.5), qelta::kOk);
     std::vector<int> grown = t.dims;
     ++grown[d];
-    Table expected = MakeTable(grown);
-    ForEachCoord(grown, [&](const Coords& c) {
-      Coords old = c;
-      double v = 0.5;
-      if (c[d] != at) {
-        if (c[d] > at) --old[d];
-        v = t.At(old);
-      }
-      expected.items[expected.Index(c)] = v;
-    });
-    ExpectSame(m, expected);
+    ExpectSame(m, Build(grown, [&](Coords c) {
+                 if (c[d] == at) return 0.5;
+                 if (c[d] > at) --c[d];
+                 return t.At(c);
+               }));
     // And remove it again.
     ASSERT_EQ(m.ShiftOutcomesDown(d, at), qelta::kOk);
     ASSERT_EQ(m.RemoveLastOutcome(d), qelta::kOk);
@@ -279,13 +278,11 @@ TEST_F(RandomShapes, ChangeOrderOfDimensionsMatchesBruteForce) {
     ASSERT_EQ(m.ChangeOrderOfDimensions(Ints(order)), qelta::kOk);
     std::vector<int> dims(n);
     for (int i = 0; i < n; ++i) dims[i] = t.dims[order[i]];
-    Table expected = MakeTable(dims);
-    ForEachCoord(dims, [&](const Coords& c) {
-      Coords old(n);
-      for (int i = 0; i < n; ++i) old[order[i]] = c[i];
-      expected.items[expected.Index(c)] = t.At(old);
-    });
-    ExpectSame(m, expected);
+    ExpectSame(m, Build(dims, [&](const Coords& c) {
+                 Coords old(n);
+                 for (int i = 0; i < n; ++i) old[order[i]] = c[i];
+                 return t.At(old);
+               }));
   }
   VRN_matrix m(Ints({2, 3}));
   EXPECT_EQ(m.ChangeOrderOfDimensions(Ints({0, 0})), qelta::kErrOutOfRange);
@@ -314,13 +311,10 @@ TEST_F(RandomShapes, ChangeOrderWithinDimensionMatchesBruteForce) {
     std::iota(order.begin(), order.end(), 0);
     std::shuffle(order.begin(), order.end(), rng_);
     ASSERT_EQ(m.ChangeOrderWithinDimension(d, Ints(order)), qelta::kOk);
-    Table expected = t;
-    ForEachCoord(t.dims, [&](const Coords& c) {
-      Coords old = c;
-      old[d] = order[c[d]];
-      expected.items[expected.Index(c)] = t.At(old);
-    });
-    ExpectSame(m, expected);
+    ExpectSame(m, Build(t.dims, [&](Coords c) {
+                 c[d] = order[c[d]];
+                 return t.At(c);
+               }));
   }
 }
 
@@ -333,11 +327,9 @@ TEST_F(RandomShapes, SlicesMatchBruteForce) {
     const int at = Uniform(0, t.dims[d] - 1);
     std::vector<int> dims = t.dims;
     dims.erase(dims.begin() + d);
-    Table expected = MakeTable(dims);
-    ForEachCoord(dims, [&](const Coords& c) {
-      Coords old = c;
-      old.insert(old.begin() + d, at);
-      expected.items[expected.Index(c)] = t.At(old);
+    const Table expected = Build(dims, [&](Coords c) {
+      c.insert(c.begin() + d, at);
+      return t.At(c);
     });
     VRN_matrix slice;
     ASSERT_EQ(m.ExtractSlice(d, at, slice), qelta::kOk);
@@ -368,13 +360,10 @@ TEST_F(RandomShapes, SubmatrixMatchesBruteForce) {
     }
     const bool all_fixed = dims.empty();
     if (all_fixed) dims.push_back(1);
-    Table expected = MakeTable(dims);
-    ForEachCoord(dims, [&](const Coords& c) {
+    const Table expected = Build(dims, [&](const Coords& c) {
       Coords old(n);
-      for (int i = 0, k = 0; i < n; ++i) {
-        old[i] = fixed[i] >= 0 ? fixed[i] : c[k++];
-      }
-      expected.items[expected.Index(c)] = t.At(old);
+      for (int i = 0, k = 0; i < n; ++i) old[i] = fixed[i] >= 0 ? fixed[i] : c[k++];
+      return t.At(old);
     });
     VRN_matrix out;
     ASSERT_EQ(m.GetSubmatrix(Ints(fixed), out), qelta::kOk);

@@ -7,6 +7,8 @@
 #include <functional>
 #include <limits>
 
+#include "base/intervals.h"
+#include "base/metalog.h"
 #include "base/special_values.h"
 
 namespace {
@@ -337,6 +339,101 @@ TEST(RandomGeneratorTest, SampleInIntervalUsesBoundsOrTails) {
   EXPECT_TRUE(std::isnan(g.SampleInInterval(-1, 4, bounds, nullptr)));
   const double open[] = {-kInf, kInf};
   EXPECT_TRUE(std::isfinite(g.SampleInInterval(0, 1, open, nullptr)));
+}
+
+TEST(MetalogTest, QuantileAddsTermsInOrderAndTheMedianIsTheFirst) {
+  // Coefficients 1..8 at y = 0.75 and y = 0.1 for 2 to 8 terms, worked out
+  // separately from the basis L = ln(y / (1 - y)), c = y - 0.5:
+  // 1, L, cL, c, c^2, c^2 L, c^3, c^3 L.
+  const double a[] = {1, 2, 3, 4, 5, 6, 7, 8};
+  const double at_075[] = {3.1972245773362196, 4.021183793837302,
+                           5.021183793837302,  5.333683793837302,
+                           5.745663402087843,  5.855038402087843,
+                           5.992364938171357};
+  const double at_01[] = {-3.3944491546724382, -0.7577796618689749,
+                          -2.357779661868975,  -1.5577796618689748,
+                          -3.6671152561117455, -4.1151152561117454,
+                          -2.990136272515601};
+  for (int n = 2; n <= 8; ++n) {
+    EXPECT_NEAR(VRN_MetalogQuantile(0.75, n, a), at_075[n - 2], 1e-12) << n;
+    EXPECT_NEAR(VRN_MetalogQuantile(0.1, n, a), at_01[n - 2], 1e-12) << n;
+  }
+  // At y = 0.5 both L and c vanish, whatever the other terms.
+  const double median[] = {2.5, 9, 9, 9, 9, 9};
+  EXPECT_EQ(VRN_MetalogQuantile(0.5, 6, median), 2.5);
+  // Two terms: the logistic quantile.
+  const double logistic[] = {0, 1};
+  EXPECT_NEAR(VRN_MetalogQuantile(0.9, 2, logistic), std::log(9.0), 1e-15);
+}
+
+TEST(IntervalsTest, FindInterval) {
+  const double b[] = {0.0, 1.0, 2.0};
+  EXPECT_EQ(VRN_FindInterval(b, 3, 0.5), 0);
+  EXPECT_EQ(VRN_FindInterval(b, 3, 1.0), 1);
+  EXPECT_EQ(VRN_FindInterval(b, 3, 2.0), 1);
+  EXPECT_EQ(VRN_FindInterval(b, 3, 0.0), 0);
+  EXPECT_EQ(VRN_FindInterval(b, 3, 2.5), -2);
+  EXPECT_EQ(VRN_FindInterval(b, 3, -0.1), -2);
+  EXPECT_EQ(VRN_FindInterval(b, 3, std::nan("")), -2);
+  EXPECT_EQ(VRN_FindInterval(b, 1, 0.0), -3);
+  const double empty[] = {0.0, 1.0, 1.0, 2.0};
+  EXPECT_EQ(VRN_FindInterval(empty, 4, 1.0), 1);  // the zero-width one
+  EXPECT_EQ(VRN_FindInterval(empty, 4, 1.5), 2);
+}
+
+TEST(IntervalsTest, IntervalMomentsOfBoundedIntervals) {
+  const double b[] = {0.0, 1.0, 3.0};
+  const double p[] = {0.5, 0.5};
+  EXPECT_DOUBLE_EQ(VRN_IntervalsMean(2, b, p), 0.5 * 0.5 + 0.5 * 2.0);
+  // E2 = 0.5 * 1/3 + 0.5 * (1 + 3 + 9) / 3
+  double e2 = 0.5 / 3.0 + 0.5 * 13.0 / 3.0;
+  EXPECT_DOUBLE_EQ(VRN_IntervalsStdDev(2, b, p),
+                   std::sqrt(e2 - 1.25 * 1.25));
+  const double point[] = {2.0, 2.0};
+  const double one[] = {1.0};
+  EXPECT_EQ(VRN_IntervalsStdDev(1, point, one), 0.0);
+}
+
+TEST(IntervalsTest, TailMatchesTheNeighbourDensity) {
+  const double inf = VRN_Infinity();
+  const double b[] = {0.0, 1.0, inf};
+  const double p[] = {0.6, 0.4};
+  VRN_intervalTail t = VRN_IntervalTailParameters(1, 2, b, p);
+  EXPECT_EQ(t.offset, 1.0);
+  EXPECT_EQ(t.direction, 1.0);
+  EXPECT_DOUBLE_EQ(t.sigma, 0.4 * 0.7978845608028654 * 1.0 / 0.6);
+  // Half-normal density at its bound equals the neighbour's uniform one.
+  double density = 0.4 * 2.0 / (t.sigma * std::sqrt(2.0 * M_PI));
+  EXPECT_NEAR(density, 0.6, 1e-12);
+
+  const double lower[] = {-inf, 2.0, 4.0};
+  VRN_intervalTail l = VRN_IntervalTailParameters(0, 2, lower, nullptr);
+  EXPECT_EQ(l.offset, 2.0);
+  EXPECT_EQ(l.direction, -1.0);
+  EXPECT_DOUBLE_EQ(l.sigma, 0.7978845608028654 * 2.0);
+
+  const double both[] = {-inf, 0.0, inf};
+  EXPECT_DOUBLE_EQ(VRN_IntervalTailParameters(0, 2, both, nullptr).sigma, 1.0);
+  EXPECT_NEAR(VRN_IntervalsMean(2, both, nullptr), 0.0, 1e-12);
+}
+
+TEST(IntervalsTest, IntervalSamplerStaysInsideItsInterval) {
+  const double inf = VRN_Infinity();
+  const double b[] = {-inf, 0.0, 1.0, inf};
+  VRN_randomGenerator gen(7);
+  VRN_intervalSampler mid, low, high;
+  mid.Init(1, b, 4, nullptr);
+  low.Init(0, b, 4, nullptr);
+  high.Init(2, b, 4, nullptr);
+  EXPECT_FALSE(mid.IsUnbounded());
+  EXPECT_TRUE(low.IsUnbounded());
+  for (int i = 0; i < 200; ++i) {
+    double m = mid.Draw(gen);
+    EXPECT_GE(m, 0.0);
+    EXPECT_LE(m, 1.0);
+    EXPECT_LE(low.Draw(gen), 0.0);
+    EXPECT_GE(high.Draw(gen), 1.0);
+  }
 }
 
 }  // namespace

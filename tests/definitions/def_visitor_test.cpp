@@ -45,17 +45,14 @@ struct Fixture {
   int table;
 };
 
-TEST(DefVisitorTest, CatchAllSeesEveryDefinitionOnce) {
+TEST(DefVisitorTest, CatchAllSeesEveryDefinitionOnceAndTablesFallBackToCpt) {
   Fixture f;
   CatchAll visitor;
   visitor.Dispatch(f.Def(f.cpt));
   visitor.Dispatch(f.Def(f.table));
   EXPECT_EQ(visitor.seen,
             (std::vector<int>{qelta::kDefCpt, qelta::kDefTruthTable}));
-}
-
-TEST(DefVisitorTest, TruthTablesFallBackToTheCptVisit) {
-  Fixture f;
+  // Truth tables fall back to the CPT visit.
   CptOnly cpt_only;
   cpt_only.Dispatch(f.Def(f.table));
   cpt_only.Dispatch(f.Def(f.cpt));

@@ -35,28 +35,8 @@ void MakeRandomNetwork(std::mt19937& rng, VRN_network& net, int max_nodes) {
 }
 Enumeration Enumerate(VRN_network& net) { return testnet::Enumerate(net); }
 
-// Runs one update after poisoning the values; answers its status.
-int RunCode(VRN_network& net, int code) {
-  PoisonBeliefs(net);
-  net.ErrorLog()->Flush();
-  EXPECT_EQ(code, net.SetDefaultBNAlgorithm(code));
-  return net.UpdateBeliefs();
-}
+using testnet::RunCode;
 
-// Every unobserved value holds the enumerated posterior.
-void ExpectPosteriors(VRN_network& net, const Enumeration& e,
-                      const std::string& what) {
-  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
-    VRN_nodeVal* value = Val(net, h);
-    ASSERT_TRUE(value->IsValueValid()) << what << " node " << h;
-    const std::vector<double> beliefs = Beliefs(net, h);
-    ASSERT_EQ(e.marginals[h].size(), beliefs.size()) << what << " node " << h;
-    for (size_t k = 0; k < beliefs.size(); ++k) {
-      EXPECT_NEAR(e.marginals[h][k] / e.z, beliefs[k], kTolerance)
-          << what << " node " << h << " outcome " << k;
-    }
-  }
-}
 
 // Handles named by the zero-marginal messages of the log.
 std::vector<int> ZeroNodes(VRN_network& net) {
@@ -144,12 +124,12 @@ TEST(BnAlgorithmsTest, RandomNetworksMatchEnumeration) {
     if (e.z > 0.0) {
       for (int code : {0, 11, 12}) {
         EXPECT_EQ(qelta::kOk, RunCode(net, code)) << what;
-        ExpectPosteriors(net, e, what + " code " + std::to_string(code));
+        testnet::ExpectPosteriors(net, e, kTolerance, what + " code " + std::to_string(code));
       }
       ASSERT_EQ(qelta::kOk,
                 net.UserProperties().AddProperty("VRN_REL_DECOMP_THRESHOLD", "2"));
       EXPECT_EQ(qelta::kOk, RunCode(net, 11)) << what;
-      ExpectPosteriors(net, e, what + " code 11, batches of 2");
+      testnet::ExpectPosteriors(net, e, kTolerance, what + " code 11, batches of 2");
       // Every first attempt fails: batches are split down to single targets.
       ASSERT_EQ(qelta::kOk,
                 net.UserProperties().AddProperty("VRN_REL_DECOMP_THRESHOLD3", "1"));
@@ -157,7 +137,7 @@ TEST(BnAlgorithmsTest, RandomNetworksMatchEnumeration) {
                 net.UserProperties().AddProperty("VRN_REL_DECOMP_THRESHOLD2", "1"));
       for (int code : {11, 12}) {
         EXPECT_EQ(qelta::kOk, RunCode(net, code)) << what;
-        ExpectPosteriors(net, e, what + " split, code " + std::to_string(code));
+        testnet::ExpectPosteriors(net, e, kTolerance, what + " split, code " + std::to_string(code));
       }
     } else {
       ++impossible;

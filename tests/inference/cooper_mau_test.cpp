@@ -107,10 +107,6 @@ TEST(CooperMauTest, NestedMauNodesCompose) {
   ExpectNear({70, 30}, Value(g.net, g.d), 1e-9, "D");
 }
 
-}  // namespace
-
-namespace {
-
 TEST(ShachterMauTest, WeightsOfTheMauDecide) {
   struct Case {
     std::vector<double> weights;

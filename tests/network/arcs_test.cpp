@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/status.h"
@@ -34,7 +35,13 @@ TEST(ArcsTest, AddArcAnswersInTheStatedOrder) {
   EXPECT_EQ(net.AddArc(a, b), -2);
   EXPECT_EQ(net.AddArc(b, a), -2);  // adjacent, not a cycle
   ASSERT_EQ(net.AddArc(b, c), 0);
+  const std::vector<double> table_a = Table(net, a);
   EXPECT_EQ(net.AddArc(c, a), -11);
+  // A refused arc leaves no trace.
+  EXPECT_EQ(net.GetNode(a)->Parents().GetSize(), 0);
+  EXPECT_EQ(net.GetNode(c)->Children().GetSize(), 0);
+  EXPECT_EQ(Table(net, a), table_a);
+  EXPECT_EQ(Sizes(net, a), std::vector<int>{2});
   // A plate parent may not feed a normal child (-51), but a cycle or an
   // adjacent pair is reported first.
   net.GetNode(c)->SetTemporalTypeRaw(3);
@@ -48,21 +55,6 @@ TEST(ArcsTest, AddArcAnswersInTheStatedOrder) {
   EXPECT_EQ(net.AddArc(a, b), -2);  // deleted node
   EXPECT_EQ(net.AddArc(c, a), 0);   // no path left
   EXPECT_EQ(net.AreAdjacent(a, c), 1);
-}
-
-TEST(ArcsTest, RejectedArcLeavesEverythingAsItWas) {
-  VRN_network net;
-  int a = net.AddNode(kCpt, "A");
-  int b = net.AddNode(kCpt, "B");
-  int c = net.AddNode(kCpt, "C");
-  ASSERT_EQ(net.AddArc(a, b), 0);
-  ASSERT_EQ(net.AddArc(b, c), 0);
-  std::vector<double> table_a = Table(net, a);
-  EXPECT_EQ(net.AddArc(c, a), -11);
-  EXPECT_EQ(net.GetNode(a)->Parents().GetSize(), 0);
-  EXPECT_EQ(net.GetNode(c)->Children().GetSize(), 0);
-  EXPECT_EQ(Table(net, a), table_a);
-  EXPECT_EQ(Sizes(net, a), std::vector<int>{2});
 }
 
 TEST(ArcsTest, CycleTestFollowsLongPathsAndReorderedRanks) {
@@ -283,6 +275,30 @@ TEST(ArcsTest, RelevanceHooksInvalidateValuesWhenOn) {
   net.SetRelevanceReasoning(true);
   ASSERT_EQ(net.RemoveArc(a, b), 0);
   EXPECT_FALSE(value->IsValueValid());
+}
+
+// Outcomes are added one at a time, each step reallocating the table; a
+// final size beyond any table is refused before the first step, so a
+// hostile outcome list neither eats memory nor changes the node.
+TEST(OutcomeGrowthTest, ListTooLargeForTheTableIsRefusedBeforeAnyChange) {
+  VRN_network net;
+  const int child = net.AddNode(kCpt, "C");
+  for (int p = 0; p < 20; ++p) {
+    const int parent = net.AddNode(kCpt, ("P" + std::to_string(p)).c_str());
+    ASSERT_EQ(net.AddArc(parent, child), qelta::kOk);
+  }
+  const std::vector<int> sizes = Sizes(net, child);
+
+  VRN_idArray ids;
+  VRN_intArray mapping;
+  for (int i = 0; i < 1024; ++i) {
+    ASSERT_EQ(ids.Add(("o" + std::to_string(i)).c_str()), qelta::kOk);
+    mapping.Add(i < 2 ? i : -1);
+  }
+  EXPECT_EQ(Def(net, child)->ChangeOrderOfOutcomesWithAddAndRemove(ids, mapping),
+            qelta::kErrOutOfMemory);
+  EXPECT_EQ(Def(net, child)->GetNumberOfOutcomes(), 2);
+  EXPECT_EQ(Sizes(net, child), sizes);
 }
 
 }  // namespace

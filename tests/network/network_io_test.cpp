@@ -14,6 +14,7 @@
 #include "io/xml/xml_net_loader.h"
 #include "io/xml/xml_reader.h"
 #include "io/xml/xml_writer.h"
+#include "io/xml/xvrn_speaker.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -214,6 +215,20 @@ TEST(NetworkIoTest, RedirectInstalledBeforeAFailedReadStaysAndReceives) {
   // And after a successful one.
   ASSERT_EQ(net.ReadString(kOtherNetwork, 0), 0);
   EXPECT_EQ(net.ErrorLog()->GetRedirect(), redirect);
+}
+
+TEST(NetworkIoTest, XvrnSpeakerFailuresAnswerFileIo) {
+  VRN_network net;
+  VRN_xvrnSpeaker speaker(&net);
+  const std::string missing = TempPath("missing.xvrn");
+  EXPECT_EQ(speaker.Read(missing.c_str()), qelta::kErrFileIo);
+  ASSERT_EQ(net.ErrorLog()->GetCode(0), qelta::kErrFileIo);
+  EXPECT_NE(std::string(net.ErrorLog()->GetMessage(0)).find("Can't open file " + missing),
+            std::string::npos);
+  net.ErrorLog()->Flush();
+  EXPECT_EQ(speaker.Read(nullptr), qelta::kErrFileIo);
+  EXPECT_EQ(speaker.Write(nullptr), qelta::kErrFileIo);
+  EXPECT_EQ(net.ErrorLog()->GetNumberOfMessages(), 2);
 }
 
 TEST(NetworkIoTest, WritesRefusedBeforeAnyFileIsTouched) {

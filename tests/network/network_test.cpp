@@ -2,18 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/error_log.h"
+#include "base/matrix.h"
 #include "base/random.h"
 #include "base/status.h"
+#include "base/strings.h"
 #include "definitions/cpt.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "network/change_guards.h"
 #include "network/node.h"
 #include "network/submodel.h"
 #include "network_helpers.h"
@@ -131,6 +136,13 @@ TEST(NetworkTest, IterationSkipsHoles) {
   EXPECT_EQ(net.GetNode(100), nullptr);
   EXPECT_EQ(net.DeleteNode(2), -2);
   EXPECT_EQ(net.GetNumberOfNodes(), 2);
+  // Walking on from any int ends the walk instead of wrapping round.
+  VRN_network empty;
+  for (int handle : {INT_MAX, INT_MAX - 1, INT_MIN, -1, 3, 4}) {
+    EXPECT_LT(empty.GetNextNode(handle), 0) << handle;
+    EXPECT_LT(net.GetNextNode(handle), 0) << handle;
+    EXPECT_LT(net.Submodels()->GetNextSubmodel(handle), 0) << handle;
+  }
 }
 
 TEST(NetworkTest, RenamingKeepsTheIndexInStep) {
@@ -316,10 +328,6 @@ TEST(NetworkTest, CopyFlagOneLeavesDocumentationAndQuestionOut) {
   EXPECT_EQ(target.GetNode(0)->GetQuestion(), nullptr);
   EXPECT_EQ(target.GetNode(0)->Documentation().GetSize(), 0);
   EXPECT_EQ(target.UserProperties().GetSize(), 1);
-
-  VRN_network with_flags(*original, qelta::kCopyNoTemporal |
-                                        qelta::kCopyEmptyCases);
-  EXPECT_EQ(with_flags.GetNumberOfNodes(), 3);
 }
 
 TEST(NetworkTest, AssignmentCopiesAndSelfAssignmentChangesNothing) {
@@ -387,6 +395,184 @@ TEST(NetworkTest, DeletingANodeRunsOneUpdate) {
   int before = CountMessages(net, kUpdateMessage);
   ASSERT_EQ(net.DeleteNode(b), 0);
   EXPECT_EQ(CountMessages(net, kUpdateMessage), before + 1);
+}
+
+// Parameter randomization and uniformization of a network's tables.
+// a -> b -> c (CPTs) and a -> t (truth table), outcomes 2, 3, 2, 2.
+void Build(VRN_network& net) {
+  net.SetRandSeed(7);
+  const int a = net.AddNode(qelta_test::kCpt, "a");
+  const int b = net.AddNode(qelta_test::kCpt, "b");
+  const int c = net.AddNode(qelta_test::kCpt, "c");
+  const int t = net.AddNode(qelta_test::kTruthTable, "t");
+  ASSERT_EQ(qelta::kOk, net.GetNode(b)->Definition()->SetNumberOfOutcomes(3));
+  ASSERT_EQ(qelta::kOk, net.AddArc(a, b));
+  ASSERT_EQ(qelta::kOk, net.AddArc(b, c));
+  ASSERT_EQ(qelta::kOk, net.AddArc(a, t));
+}
+
+TEST(ParametersTest, RandomTablesRepeatWithTheSeedAndStayDistributions) {
+  VRN_network one, two;
+  Build(one);
+  Build(two);
+  if (HasFatalFailure()) return;
+  std::vector<std::vector<double>> before;
+  for (int h = 0; h < 4; ++h) before.push_back(Table(one, h));
+  EXPECT_EQ(qelta::kOk, one.RandomizeParameters(nullptr, nullptr));
+  EXPECT_EQ(qelta::kOk, two.RandomizeParameters(nullptr, nullptr));
+  for (int h = 0; h < 4; ++h) {
+    EXPECT_EQ(Table(one, h), Table(two, h)) << h;
+    const int k = one.GetNode(h)->Definition()->GetNumberOfOutcomes();
+    const std::vector<double> table = Table(one, h);
+    for (size_t start = 0; start < table.size(); start += k) {
+      double sum = 0.0;
+      int ones = 0;
+      for (int i = 0; i < k; ++i) {
+        sum += table[start + i];
+        ones += table[start + i] == 1.0 ? 1 : 0;
+      }
+      EXPECT_NEAR(1.0, sum, 1e-12) << h;
+      // The truth table stays deterministic.
+      if (h == 3) {
+        EXPECT_EQ(1, ones);
+      }
+    }
+    if (h < 3) {
+      EXPECT_NE(before[h], table) << h;
+    }
+  }
+  EXPECT_EQ(qelta::kOk, one.UniformizeParameters(nullptr));
+  EXPECT_EQ((std::vector<double>(6, 1.0 / 3)), Table(one, 1));
+}
+
+TEST(ParametersTest, ABadHandleStopsTheListAfterTheNodesBeforeIt) {
+  VRN_network net;
+  Build(net);
+  if (HasFatalFailure()) return;
+  const std::vector<std::vector<double>> before{Table(net, 0), Table(net, 1),
+                                                Table(net, 2)};
+  const std::vector<int> nodes{0, 1, 99, 2};
+  EXPECT_EQ(qelta::kErrOutOfRange, net.RandomizeParameters(nullptr, &nodes));
+  EXPECT_NE(before[0], Table(net, 0));
+  EXPECT_NE(before[1], Table(net, 1));
+  EXPECT_EQ(before[2], Table(net, 2));
+  EXPECT_EQ(qelta::kErrOutOfRange, net.UniformizeParameters(&nodes));
+  EXPECT_EQ(before[2], Table(net, 2));
+}
+
+TEST(ParametersTest, ChangedNodesLosePropagatedEvidence) {
+  VRN_network net;
+  Build(net);
+  if (HasFatalFailure()) return;
+  // a's outcome is implied by a deterministic child observation.
+  ASSERT_EQ(qelta::kOk, net.GetNode(2)->Definition()->SetDefinitionFromVector(
+                            {1.0, 0.0, 0.0, 1.0, 0.0, 1.0}));
+  ASSERT_EQ(qelta::kOk, net.GetNode(2)->Value()->SetEvidence(0));
+  ASSERT_TRUE(net.GetNode(1)->Value()->HasFlags(qelta::kValFlagPropagated));
+  const std::vector<int> nodes{1};
+  EXPECT_EQ(qelta::kOk, net.UniformizeParameters(&nodes));
+  EXPECT_FALSE(net.GetNode(1)->Value()->HasFlags(qelta::kValFlagPropagated));
+  EXPECT_TRUE(net.GetNode(2)->Value()->HasFlags(qelta::kValFlagEvidence));
+}
+
+// ---- Change guards.
+
+int UpdateCount(const VRN_network& net) {
+  return qelta_test::CountMessages(net, qelta_test::kUpdateMessage);
+}
+
+TEST(ChangeGuardsTest, NestedGuardsUpdateOnceWhenTheOuterEnds) {
+  VRN_network net;
+  qelta_test::LogEveryUpdate(net);  // each update logs one line
+  (void)net.SetAutoUpdate(true);
+  int start = UpdateCount(net);
+  {
+    VRN_autoUpdateGuard outer(&net);
+    EXPECT_EQ(outer.Ticket(), 0);
+    {
+      VRN_autoUpdateGuard inner(&net);
+      EXPECT_EQ(inner.Ticket(), 1);
+    }
+    EXPECT_EQ(UpdateCount(net), start);
+  }
+  EXPECT_EQ(UpdateCount(net), start + 1);
+  {
+    VRN_autoUpdateGuard quiet(&net, false);
+  }
+  EXPECT_EQ(UpdateCount(net), start + 1);
+}
+
+TEST(ChangeGuardsTest, NoTicketWithoutAutomaticUpdate) {
+  VRN_network net;
+  {
+    VRN_autoUpdateGuard guard(&net);
+    EXPECT_EQ(guard.Ticket(), -1);
+  }
+  EXPECT_EQ(UpdateCount(net), 0);
+}
+
+TEST(ChangeGuardsTest, EditsUnderAutomaticUpdateRunOneUpdateEach) {
+  VRN_network net;
+  int a = net.AddNode(18, "A");
+  int b = net.AddNode(18, "B");
+  qelta_test::LogEveryUpdate(net);  // each update logs one line
+  (void)net.SetAutoUpdate(true);
+  int start = UpdateCount(net);
+  ASSERT_EQ(net.AddArc(a, b), 0);
+  EXPECT_EQ(UpdateCount(net), start + 1);
+  // An outcome edit notifies the child table under nested guards.
+  ASSERT_EQ(net.GetNode(a)->Definition()->AddOutcome("x"), 0);
+  EXPECT_EQ(UpdateCount(net), start + 2);
+}
+
+TEST(ChangeGuardsTest, RelevanceOffGuardRestoresOnlyWhatWasOn) {
+  VRN_network net;
+  {
+    VRN_relevanceOffGuard guard(&net);
+    EXPECT_FALSE(net.IsRelevanceReasoning());
+  }
+  EXPECT_TRUE(net.IsRelevanceReasoning());
+  net.SetRelevanceReasoning(false);
+  { VRN_relevanceOffGuard guard(&net); }
+  EXPECT_FALSE(net.IsRelevanceReasoning());
+}
+
+TEST(ChangeGuardsTest, UniformTableFollowsParents) {
+  VRN_network net;
+  int a = net.AddNode(18, "A");
+  int b = net.AddNode(18, "B");
+  int c = net.AddNode(18, "C");
+  ASSERT_EQ(net.GetNode(b)->Definition()->AddOutcome("x"), 0);
+  ASSERT_EQ(net.AddArc(a, c), 0);
+  ASSERT_EQ(net.AddArc(b, c), 0);
+  VRN_matrix table;
+  ASSERT_EQ(VRN_SetUniformTable(&net, c, 4, table), 0);
+  EXPECT_EQ(qelta_test::Ints(table.GetDimensions()),
+            (std::vector<int>{2, 3, 4}));
+  EXPECT_EQ(qelta_test::Items(table), std::vector<double>(24, 0.25));
+  ASSERT_EQ(VRN_SetUniformTable(&net, 99, 3, table), 0);
+  EXPECT_EQ(table.GetDimensionCount(), 1);
+  EXPECT_EQ(table.GetItemCount(), 3);
+  EXPECT_EQ(VRN_SetUniformTable(&net, c, 0, table), -2);
+}
+
+TEST(ChangeGuardsTest, FopenTakesUtf8Names) {
+  std::string dir = ::testing::TempDir();
+  for (std::string name : {std::string("plain.txt"),
+                           std::string("caf\xC3\xA9.txt")}) {
+    std::string path = dir + "/" + name;
+    std::FILE* f = VRN_Fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr) << path;
+    std::fputs("x", f);
+    std::fclose(f);
+    f = VRN_Fopen(path.c_str(), "r");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(std::fgetc(f), 'x');
+    std::fclose(f);
+    std::remove(path.c_str());
+  }
+  EXPECT_EQ(VRN_Fopen(nullptr, "r"), nullptr);
+  EXPECT_EQ(VRN_Fopen((dir + "/no/such/file").c_str(), "r"), nullptr);
 }
 
 }  // namespace

@@ -11,14 +11,24 @@ import java.lang.ref.WeakReference;
 import java.lang.reflect.Method;
 import java.util.List;
 import java.util.concurrent.ConcurrentLinkedQueue;
+import java.util.concurrent.CountDownLatch;
+import java.util.concurrent.ExecutorService;
+import java.util.concurrent.Executors;
+import java.util.concurrent.Future;
+import java.util.concurrent.locks.LockSupport;
 import java.util.function.BooleanSupplier;
 import java.util.function.LongConsumer;
 import org.junit.jupiter.api.Test;
 import qelta.learning.DataMatch;
 import qelta.learning.Validator;
 
-/** Ownership of native objects, exercised with a stand-in deleter. */
+/**
+ * Ownership of native objects, exercised with a stand-in deleter, and close() on one thread while
+ * another is inside native calls on the same network.
+ */
 class LifecycleTest {
+    private static final String RELEASED = "Native object has been released by close().";
+
     /** A wrapper whose "native object" is only a number handed to a Java deleter. */
     private static final class Owner extends Wrapper {
         Owner(long handle, LongConsumer deleter, Object keepAlive) {
@@ -110,5 +120,41 @@ class LifecycleTest {
         assertThrows(NullPointerException.class, () -> new ValueOfInfo(null));
         assertThrows(NullPointerException.class,
                 () -> new Validator(null, null, new DataMatch[] {new DataMatch(0, 0, 0)}));
+    }
+
+    @Test
+    void closingUnderRunningCallsNeverCrashesAndLaterCallsAreRefused() throws Exception {
+        String xml = GeneratedNetworks.layered(400);
+        ExecutorService closer = Executors.newSingleThreadExecutor();
+        try {
+            for (int round = 0; round < 200; round++) {
+                Network net = new Network();
+                CountDownLatch started = new CountDownLatch(1);
+                long delayNanos = (round % 25) * 80_000L; // spreads the close over every call
+                Future<?> closing = closer.submit(() -> {
+                    started.await();
+                    LockSupport.parkNanos(delayNanos);
+                    net.close();
+                    return null;
+                });
+                started.countDown();
+                QELTAException stopped = assertThrows(QELTAException.class, () -> {
+                    while (true) {
+                        net.readString(xml);
+                        net.setEvidence(0, 1);
+                        net.updateBeliefs();
+                        net.getNodeValue(399);
+                        net.writeString();
+                    }
+                });
+                assertEquals(RELEASED, stopped.getMessage());
+                closing.get();
+                assertEquals(RELEASED, assertThrows(QELTAException.class, net::updateBeliefs).getMessage());
+                assertEquals(RELEASED, assertThrows(QELTAException.class, () -> net.getNodeCount()).getMessage());
+                net.close();
+            }
+        } finally {
+            closer.shutdownNow();
+        }
     }
 }

@@ -6,6 +6,7 @@ import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeFalse;
+import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
 import java.io.File;
 import java.io.IOException;
@@ -313,6 +314,31 @@ class NetworkTest extends NetworkFixture {
         assertEquals(List.of("OK"), output.lines().toList(), output);
     }
 
+    private void readAsia() {
+        String shared = System.getProperty("qelta.shared");
+        assumeTrue(shared != null, "qelta.shared not set; no benchmark networks");
+        Path asia = Path.of(shared, "data", "networks", "net", "asia.net");
+        assumeTrue(Files.exists(asia), "no " + asia);
+        net.readFile(asia.toString());
+    }
+
+    @Test
+    void asiaGivesTheMostProbableExplanation() {
+        readAsia();
+        net.setEvidence("asia", "yes");
+        net.setEvidence("dysp", "yes");
+        AnnealedMapTuning tuning = new AnnealedMapTuning();
+        tuning.randSeed = 1;
+        AnnealedMapResults r = net.annealedMap(new String[] {"tub", "lung", "bronc"}, tuning);
+        assertEquals("no", net.getOutcomeId("tub", r.mapStates()[0]));
+        assertEquals("no", net.getOutcomeId("lung", r.mapStates()[1]));
+        assertEquals("yes", net.getOutcomeId("bronc", r.mapStates()[2]));
+        assertEquals(0.70658409930299, r.probM1E(), EXACT);
+        assertEquals(0.004501375, r.probE(), EXACT);
+        int[] again = net.annealedMap(new String[] {"tub", "lung", "bronc"}, tuning).mapStates();
+        assertArrayEquals(r.mapStates(), again);
+    }
+
     @Test
     void annealedMapChecksItsArguments() {
         net.addNode(CPT, "a");
@@ -323,6 +349,9 @@ class NetworkTest extends NetworkFixture {
         assertEquals(2, net.annealedMap(new String[] {"b", "a"}, null).mapStates().length);
         assertEquals(0, net.annealedMap(new int[0], tuning).mapStates().length);
         engineFails("AnnealedMAP", -2, () -> net.annealedMap(new int[] {1, 1}, null));
+        AnnealedMapTuning refusedTuning = new AnnealedMapTuning();
+        refusedTuning.speed = 1.0;
+        engineFails("AnnealedMAP", -2, () -> net.annealedMap(new int[] {0}, refusedTuning));
 
         refused("Invalid node handle: 2", () -> net.annealedMap(new int[] {0, 2}, tuning));
         refused("Invalid node identifier: 'c'", () -> net.annealedMap(new String[] {"a", "c"}, null));

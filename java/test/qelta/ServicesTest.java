@@ -58,6 +58,7 @@ class ServicesTest extends NetworkFixture {
         String build = net.getLibraryBuild();
         assertTrue(build.startsWith("qelta 2.2.4"), build);
         assertFalse(build.contains("/"), build);
+        assertEquals("2.2.4", Wrapper.getVersion());
     }
 
     @Test

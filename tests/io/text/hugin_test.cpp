@@ -14,14 +14,7 @@
 
 namespace {
 
-using qelta_test::Beliefs;
-using qelta_test::LogText;
-using qelta_test::OutcomeIds;
-using qelta_test::ParentIds;
-using qelta_test::Table;
-using qelta_test::TempPath;
-using Strings = std::vector<std::string>;
-using Doubles = std::vector<double>;
+using namespace qelta_test;
 
 constexpr int kHugin = qelta::kFormatHugin;
 

@@ -21,13 +21,7 @@
 
 namespace {
 
-using qelta_test::LogText;
-using qelta_test::OutcomeIds;
-using qelta_test::ParentIds;
-using qelta_test::Table;
-using qelta_test::TempPath;
-using Strings = std::vector<std::string>;
-using Doubles = std::vector<double>;
+using namespace qelta_test;
 
 int ReadText(VRN_network* network, const std::string& text) {
   TempPath file(".dne", text);
@@ -303,10 +297,6 @@ TEST(NeticaTest, WritesWhatItReadsAndRefusesWhatItCannot) {
             qelta::kErrFileWrite);
   EXPECT_NE(LogText(network).find("-101"), std::string::npos);
 }
-
-}  // namespace
-
-namespace {
 
 // An equation not written for its node travels solved; the same draws give
 // the same beliefs. One that cannot be solved is not saved.

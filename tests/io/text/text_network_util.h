@@ -29,6 +29,9 @@
 
 namespace qelta_test {
 
+using Strings = std::vector<std::string>;
+using Doubles = std::vector<double>;
+
 // A unique path in the test temp directory ending in suffix (such as
 // ".net"), holding content; removed when the object dies.
 class TempPath {

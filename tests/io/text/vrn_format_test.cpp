@@ -287,9 +287,14 @@ TEST(VrnFormatTest, WriteFailuresAreReported) {
   EXPECT_NE(LogText(net).find("ERROR: Writing the file /dev/full failed"),
             std::string::npos)
       << LogText(net);
-  net.ErrorLog()->Flush();
-  EXPECT_EQ(net.WriteFile("/no/such/folder/x.vrn", 0, 0), qelta::kErrFileWrite);
-  EXPECT_NE(LogText(net).find("OPEN FILE FAILED"), std::string::npos);
+  // Every text format: a file that cannot be made fails with the output's
+  // message.
+  for (const char* name : {"x.vrn", "x.net", "x.dsc", "x.xml03"}) {
+    net.ErrorLog()->Flush();
+    const std::string path = std::string("/no/such/folder/") + name;
+    EXPECT_EQ(net.WriteFile(path.c_str(), 0, 0), qelta::kErrFileWrite) << name;
+    EXPECT_NE(LogText(net).find("OPEN FILE FAILED"), std::string::npos) << name;
+  }
 }
 
 TEST(VrnFormatTest, EmptyNetworkWritesItsFieldsAndAnEmptyCostBlock) {
@@ -304,10 +309,6 @@ TEST(VrnFormatTest, EmptyNetworkWritesItsFieldsAndAnEmptyCostBlock) {
             std::string::npos)
       << text;
 }
-
-}  // namespace
-
-namespace {
 
 // Two parents of 20000 outcomes each would give a table of 8e8 cells: the
 // arc that would pass the limit is refused before anything grows, and so are
@@ -340,10 +341,6 @@ TEST(VrnFormatTest, TablesTooLargeAreRefusedBeforeAllocation) {
   EXPECT_EQ(qelta_test::OutcomeIds(net, net.FindNode("D")).size(), 2u);
 }
 
-}  // namespace
-
-namespace {
-
 // Bytes that are not UTF-8 are repaired alike wherever an identifier is
 // read, so references still meet; texts keep U+FFFD in their place. Long
 // texts are kept whole.
@@ -371,6 +368,46 @@ TEST(VrnFormatTest, StoredTextIsUtf8AndLongTextsStayWhole) {
   VRN_network copy;
   ASSERT_EQ(copy.ReadFile(out.path(), 0, 0), qelta::kOk);
   EXPECT_EQ(copy.GetNode(copy.FindNode("A_"))->Header().GetComment(), comment);
+}
+
+const std::string kKindsFile = std::string(QELTA_TEST_DATA) + "/vrn/kinds.vrn";
+
+const VRN_intArray& Strengths(const VRN_network& net, const char* id) {
+  return static_cast<const VRN_noisyMAX*>(
+             net.GetNode(net.FindNode(id))->Definition())
+      ->GetParentOutcomeStrengths(0);
+}
+
+// Every canonical kind reads back with its kind, outcomes, parents,
+// parameters and beliefs, and writes the same text again. The noisy-AND
+// node has its outcomes reversed and its parent's first outcome last.
+TEST(VrnKindsTest, RoundTripKeepsKindsParametersAndBeliefs) {
+  VRN_network first;
+  ASSERT_EQ(0, first.ReadFile(kKindsFile.c_str(), 0, 0));
+  EXPECT_EQ(qelta_test::LogText(first), "");
+  EXPECT_EQ(qelta_test::OutcomeIds(first, first.FindNode("N")),
+            (std::vector<std::string>{"off", "on"}));
+  for (const char* id : {"M", "N"}) {
+    const VRN_intArray& order = Strengths(first, id);
+    EXPECT_EQ(std::vector<int>(order.begin(), order.end()),
+              (std::vector<int>{2, 0, 1}));
+  }
+  VRN_network second;
+  qelta_test::ExpectWriteReadWriteStable(first, &second, ".vrn", 0, 0, false,
+                                         false);
+  EXPECT_EQ(Strengths(first, "M"), Strengths(second, "M"));
+  for (VRN_network* net : {&first, &second}) {
+    ASSERT_EQ(0, net->GetNode(net->FindNode("S"))->Value()->SetEvidence(0));
+    ASSERT_EQ(0, net->GetNode(net->FindNode("G"))->Value()->SetEvidence(1));
+    ASSERT_EQ(0, net->UpdateBeliefs());
+  }
+  for (int h = first.GetFirstNode(); h >= 0; h = first.GetNextNode(h)) {
+    const std::vector<double> want = qelta_test::Beliefs(first, h);
+    const std::vector<double> got =
+        qelta_test::Beliefs(second, second.FindNode(first.GetNode(h)->GetId()));
+    ASSERT_EQ(want.size(), got.size());
+    for (size_t k = 0; k < want.size(); ++k) EXPECT_NEAR(want[k], got[k], 1e-12);
+  }
 }
 
 }  // namespace

@@ -161,10 +161,6 @@ TEST(XmlDynamicTest, LoaderRefusals) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 TEST(XmlDynamicTest, SampleFileLoadsAndUpdates) {
   std::ifstream in(std::string(QELTA_TEST_DATA) + "/xml/dynamic.xvrn");
   std::stringstream text;

@@ -365,6 +365,9 @@ void BuildRichNetwork(VRN_network& net) {
   ASSERT_EQ(Disc(net, child)->SetOutcomeLabel(0, "low"), 0);
   ASSERT_EQ(Disc(net, child)->SetFaultOutcome(1, true), 0);
   ASSERT_EQ(Disc(net, num)->SetPointValues({1.5, -2.25}), 0);
+  // Intervals with the empty state ids they allow.
+  const int level = AddCpt(net, "Level", {"a", "b", "c"});
+  ASSERT_EQ(Disc(net, level)->SetIntervals({0.0, 1.5, 2.0, 10.0}, true), 0);
 
   ASSERT_EQ(net.GetNode(child)->SetDiagType(1), 0);
   net.GetNode(child)->SetRanked(true);
@@ -483,6 +486,8 @@ TEST(XmlNetWriterTest, RichNetworkElementsAreWrittenAsTheFormatSays) {
            "\t\t\t<property id=\"note\">x\\ty</property>\n"
            "\t\t</deterministic>\n",
            "\t\t\t<pointvalues>1.5 -2.25</pointvalues>\n",
+           "\t\t<cpt id=\"Level\">\n\t\t\t<state id=\"\" />\n",
+           "\t\t\t<intervals>0 1.5 2 10</intervals>\n",
            "\t<observationcost>\n\t\t<node id=\"Child\">\n"
            "\t\t\t<parents>Root</parents>\n"
            "\t\t\t<cost>n/a 2.5 4</cost>\n\t\t</node>\n\t</observationcost>\n",
@@ -508,42 +513,10 @@ TEST(XmlNetWriterTest, RichNetworkReadsBackEqualAndStable) {
   ExpectStableRoundTrip(Save(net), "rich", &net);
 }
 
-TEST(XmlNetWriterTest, IntervalsWithEmptyStateIdsReadBack) {
-  VRN_network net;
-  const int h = AddCpt(net, "Level", {"a", "b", "c"});
-  ASSERT_EQ(Disc(net, h)->SetIntervals({0.0, 1.5, 2.0, 10.0}, true), 0);
-  const std::string text = Save(net, FormatExtension::None());
-  EXPECT_NE(text.find("<intervals>0 1.5 2 10</intervals>"), std::string::npos)
-      << text;
-  VRN_network back;
-  ASSERT_TRUE(Load(back, text)) << LogText(back);
-  ExpectSameNetwork(net, back);
-}
-
-TEST(XmlNetWriterTest, LayoutAndNodeTextsReadBackEqual) {
-  VRN_network net;
-  BuildRichNetwork(net);
-  ASSERT_EQ(net.Header()->SetName("Rich network"), 0);
-  ASSERT_EQ(net.Header()->SetComment("about\r\nit"), 0);
-  VRN_node* root = net.GetNode(net.FindNode("Root"));
-  ASSERT_EQ(root->Header().SetName("The root"), 0);
-  root->ScreenInfo().x = 120;
-  root->ScreenInfo().y = 80;
-  root->ScreenInfo().width = 60;
-  root->ScreenInfo().height = 30;
-  root->SetQuestion("Is it?");
-  ASSERT_EQ(root->Documentation().Add("manual", "http://x/y"), 0);
-  const int sub = net.Submodels()->CreateSubmodel(qelta::kMainSubmodel, "Area");
-  ASSERT_GE(sub, 0);
-  ASSERT_EQ(net.GetNode(net.FindNode("Num"))->SetSubmodel(sub), 0);
-  ASSERT_EQ(Disc(net, net.FindNode("Root"))->SetOutcomeFix(0, "replace"), 0);
-  ExpectStableRoundTrip(Save(net), "layout", &net);
-}
-
 // Every text the document carries keeps its backslashes, TABs, line feeds
 // and carriage returns, whether it travels as an attribute, as plain text or
-// as escaped text; case stamps keep all 64 bits.
-TEST(XmlNetWriterTest, AwkwardTextsAndLargeStampsReadBackEqual) {
+// as escaped text; case stamps keep all 64 bits; the layout comes along.
+TEST(XmlNetWriterTest, AwkwardTextsLayoutAndLargeStampsReadBackEqual) {
   const char* const kText = "a\\b\tc\nd\re\r\n\\n\\";
   VRN_network net;
   BuildRichNetwork(net);
@@ -559,6 +532,10 @@ TEST(XmlNetWriterTest, AwkwardTextsAndLargeStampsReadBackEqual) {
   const int root = net.FindNode("Root");
   VRN_node* node = net.GetNode(root);
   ASSERT_EQ(node->Header().SetName(kText), 0);
+  node->ScreenInfo().x = 120;
+  node->ScreenInfo().y = 80;
+  node->ScreenInfo().width = 60;
+  node->ScreenInfo().height = 30;
   node->SetQuestion(kText);
   ASSERT_EQ(node->Documentation().Add(kText, kText), 0);
   ASSERT_EQ(node->UserProperties().AddProperty("p", kText), 0);
@@ -567,6 +544,7 @@ TEST(XmlNetWriterTest, AwkwardTextsAndLargeStampsReadBackEqual) {
   ASSERT_EQ(Disc(net, root)->SetOutcomeFix(1, kText), 0);
   const int sub = net.Submodels()->CreateSubmodel(qelta::kMainSubmodel, "S");
   ASSERT_GE(sub, 0);
+  ASSERT_EQ(net.GetNode(net.FindNode("Num"))->SetSubmodel(sub), 0);
   ASSERT_EQ(net.Submodels()->GetSubmodel(sub)->Header().SetName(kText), 0);
   net.Submodels()->GetSubmodel(sub)->TextBoxes().push_back({kText, {1, 2, 3, 4}});
   VRN_case* c = net.AddCase("Odd");

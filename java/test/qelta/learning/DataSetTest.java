@@ -13,10 +13,14 @@ import java.nio.file.Path;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.function.Executable;
 import org.junit.jupiter.api.io.TempDir;
+import qelta.InstanceCounts;
 import qelta.Network;
 import qelta.QELTAException;
 
-/** Cells, checks, files, matching and discretization of a data set. */
+/**
+ * Cells, checks, files, matching and discretization of a data set; EM, instance counts, confidence
+ * intervals, distributed EM and the validator.
+ */
 class DataSetTest {
     static void refused(String message, Executable call) {
         QELTAException e = assertThrows(QELTAException.class, call);
@@ -137,6 +141,126 @@ class DataSetTest {
             assertTrue(data.isDiscrete(0));
             assertArrayEquals(new String[] {"x1_below_4_5", "x2_4_5_up"}, data.getStateNames(0));
             assertEquals(1, data.getInt(0, 5));
+        }
+    }
+
+    private static final int CPT = 18;
+
+    /** A -> B with P(A=0) 0.6, P(B=0|A) 0.8 and 0.3. */
+    private static Network twoNodes() {
+        Network net = new Network();
+        net.addNode(CPT, "A");
+        net.addNode(CPT, "B");
+        net.addArc(0, 1);
+        net.setNodeDefinition(0, new double[] {0.6, 0.4});
+        net.setNodeDefinition(1, new double[] {0.8, 0.2, 0.3, 0.7});
+        return net;
+    }
+
+    /** Records (A, B): 00, 01, 11, 10, 00, 11, *0, 0*. */
+    private static DataSet records() {
+        DataSet data = new DataSet();
+        data.addIntVariable("A", -1);
+        data.addIntVariable("B", -1);
+        int[][] rows = {{0, 0}, {0, 1}, {1, 1}, {1, 0}, {0, 0}, {1, 1}, {-1, 0}, {0, -1}};
+        for (int r = 0; r < rows.length; ++r) {
+            data.addEmptyRecord();
+            for (int v = 0; v < 2; ++v) {
+                if (rows[r][v] >= 0) {
+                    data.setInt(v, r, rows[r][v]);
+                }
+            }
+        }
+        return data;
+    }
+
+    private static final DataMatch[] MATCHES = {new DataMatch(0, 0, 0), new DataMatch(1, 1, 0)};
+
+    @Test
+    void emLearnsAndKeepsFixedNodes() {
+        try (Network net = twoNodes(); DataSet data = records(); EM em = new EM()) {
+            em.setUniformizeParameters(true);
+            refused("No matching specified", () -> em.learn(data, net, new DataMatch[0], (int[]) null));
+            refused("Invalid node identifier: 'Z'", () -> em.learn(data, net, null, new String[] {"Z"}));
+            refused("Invalid node handle: 9", () -> em.learn(data, net, MATCHES, new int[] {9}));
+            assertTrue(Double.isNaN(em.getLastScore()));
+            em.learn(data, net, MATCHES, new String[] {"A"});
+            assertArrayEquals(new double[] {0.6, 0.4}, net.getNodeDefinition(0));
+            assertTrue(em.getLastScore() < 0.0);
+            em.learn(data, net, MATCHES, (int[]) null);
+            assertTrue(net.getNodeDefinition(0)[0] != 0.6);
+        }
+    }
+
+    @Test
+    void instanceCountsAndIntervals() {
+        try (Network net = twoNodes(); DataSet data = records(); InstanceCounts counts = new InstanceCounts()) {
+            refused("No matching specified", () -> counts.calculate(net, data, null));
+            counts.calculate(net, data, MATCHES);
+            refused("No nodes specified for confidence intervals calculation.",
+                    () -> net.calcConfidenceIntervals(new int[0], counts, 0.9, 100, 1));
+            engineFails("QELTA error -4 in function CalcConfidenceIntervals", -4,
+                    () -> net.calcConfidenceIntervals(new int[] {1, 1}, counts, 0.9, 100, 1));
+            double[][] first = net.calcConfidenceIntervals(new String[] {"B"}, counts, 0.9, 100, 7);
+            double[][] second = net.calcConfidenceIntervals(new int[] {1}, counts, 0.9, 100, 7);
+            assertEquals(1, first.length);
+            assertEquals(4, first[0].length);
+            assertArrayEquals(first[0], second[0]);
+            assertTrue(first[0][0] <= first[0][1]);
+            net.addNode(146, "M");
+            engineFails("QELTA error -51 in function SetUniform", -51, () -> counts.setUniform(net, 5));
+        }
+    }
+
+    @Test
+    void distributedPassAddsFamilyPosteriors() {
+        try (Network net = twoNodes()) {
+            refused("missing counts array", () -> net.distributedHelperEM(null));
+            double[] shortArray = {7.0};
+            assertThrows(ArrayIndexOutOfBoundsException.class, () -> net.distributedHelperEM(shortArray));
+            assertEquals(7.0, shortArray[0]);
+            net.setEvidence(1, 0);
+            double[] counts = new double[6];
+            net.distributedHelperEM(counts);
+            double pA0 = 0.6 * 0.8 / (0.6 * 0.8 + 0.4 * 0.3);
+            assertEquals(pA0, counts[0], 1e-12);
+            assertEquals(1 - pA0, counts[1], 1e-12);
+            assertEquals(pA0, counts[2], 1e-12);
+            assertEquals(1 - pA0, counts[4], 1e-12);
+            assertEquals(0.0, counts[3]);
+            assertTrue(net.isEvidence(1));
+        }
+    }
+
+    @Test
+    void validatorMeasures() {
+        try (Network net = twoNodes(); DataSet data = records(); EM em = new EM()) {
+            refused("No matching specified", () -> new Validator(net, data, new DataMatch[0]));
+            try (Validator v = new Validator(net, data, MATCHES)) {
+                engineFails("QELTA error -3 in function Test", -3, v::test);
+                v.addClassNode("B");
+                engineFails("QELTA error -32 in function AddClassNode", -32, () -> v.addClassNode(1));
+                engineFails("QELTA error -4 in function GetAccuracy", -4, () -> v.getAccuracy(1, 0));
+                v.test();
+                assertArrayEquals(new int[] {3, 1}, v.getConfusionMatrix("B")[0]);
+                assertArrayEquals(new int[] {1, 2}, v.getConfusionMatrix(1)[1]);
+                assertEquals(0.75, v.getAccuracy("B", 0));
+                Curve roc = v.getROC(1, 0);
+                assertArrayEquals(new double[] {1, 1.0 / 3, 1.0 / 3, 0}, roc.x(), 1e-15);
+                assertEquals(2.0 / 3, roc.value(), 1e-12);
+                assertEquals(0.0158730159, v.getCalibrationCurveB("B", 0, 2).value(), 1e-10);
+                assertEquals(0.0, v.getCalibrationCurveMA(1, 0, 1).value());
+                engineFails("QELTA error -2 in function GetCalibrationCurveB", -2,
+                        () -> v.getCalibrationCurveB(1, 0, 0));
+                try (DataSet result = v.getResultDataSet()) {
+                    assertEquals("B_predicted", result.getVariableId(4));
+                }
+                em.setUniformizeParameters(true);
+                engineFails("QELTA error -1 in function KFold", -1, () -> v.kFold(em, 1, 0));
+                v.kFold(em, 4, 5);
+                v.leaveOneOut(em);
+                assertArrayEquals(new double[] {0.8, 0.2, 0.3, 0.7}, net.getNodeDefinition(1));
+            }
         }
     }
 }
