@@ -2,6 +2,7 @@
 #include "inference/clustering_cache.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "base/status.h"
 #include "network/network.h"
@@ -12,88 +13,130 @@ void ClusteringCacheDeleter::operator()(ClusteringCache* cache) const {
   delete cache;
 }
 
-ClusteringCache::ClusteringCache() : tree_(problem_) {}
-
 ClusteringCache::~ClusteringCache() { ::operator delete(storage_); }
 
 ClusteringCache* ClusteringCache::Of(VRN_network* network) {
   auto& slot = network->ClusteringCacheSlot();
-  if (slot == nullptr) slot.reset(new ClusteringCache);
+  if (slot == nullptr) slot.reset(new ClusteringCache(network));
   return slot.get();
 }
 
-bool ClusteringCache::SameShape(const JoinTreeProblem& problem,
-                              uint32_t limit) const {
-  const int n = problem.node_count;
-  if (!valid_ || limit != limit_ || n != problem_.node_count || n < 1) {
+bool ClusteringCache::Entry::SameShape(const JoinTreeProblem& other,
+                                       uint32_t other_limit) const {
+  const int n = other.node_count;
+  if (!valid || other_limit != limit || n != problem.node_count || n < 1) {
     return false;
   }
-  if (!std::equal(problem.outcomes, problem.outcomes + n, outcomes_.data()) ||
-      !std::equal(problem.evidence, problem.evidence + n, evidence_.data()) ||
-      !std::equal(problem.parent_offsets, problem.parent_offsets + n + 1,
-                  parent_offsets_.data())) {
+  if (!std::equal(other.outcomes, other.outcomes + n, outcomes.data()) ||
+      !std::equal(other.evidence, other.evidence + n, evidence.data()) ||
+      !std::equal(other.parent_offsets, other.parent_offsets + n + 1,
+                  parent_offsets.data())) {
     return false;
   }
-  const int arcs = problem.parent_offsets[n];
-  if (!std::equal(problem.parents, problem.parents + arcs, parents_.data())) {
+  const int arcs = other.parent_offsets[n];
+  if (!std::equal(other.parents, other.parents + arcs, parents.data())) {
     return false;
   }
-  // The tree never holds a missing table; let Build refuse it.
-  return std::find(problem.tables, problem.tables + n, nullptr) ==
-         problem.tables + n;
+  // A tree never holds a missing table; let Build refuse it.
+  return std::find(other.tables, other.tables + n, nullptr) ==
+         other.tables + n;
+}
+
+void ClusteringCache::Entry::Assign(const JoinTreeProblem& other) {
+  const int n = other.node_count;
+  const int count = n > 0 ? n : 0;
+  outcomes.assign(other.outcomes, other.outcomes + count);
+  evidence.assign(other.evidence, other.evidence + count);
+  parent_offsets.assign(other.parent_offsets,
+                        other.parent_offsets + (n >= 0 ? n + 1 : 0));
+  const int arcs = n >= 0 ? other.parent_offsets[n] : 0;
+  parents.assign(other.parents, other.parents + arcs);
+  tables.assign(other.tables, other.tables + count);
+  problem.node_count = n;
+  problem.outcomes = outcomes.data();
+  problem.evidence = evidence.data();
+  problem.parent_offsets = parent_offsets.data();
+  problem.parents = parents.data();
+  problem.tables = tables.data();
+}
+
+void ClusteringCache::Entry::Forget() {
+  valid = false;
+  kept_cells = 0;
+  tree.Release();
 }
 
 int ClusteringCache::Prepare(const JoinTreeProblem& problem, uint32_t limit,
-                           JoinTree** tree) {
-  *tree = &tree_;
-  const int n = problem.node_count;
-  reused_ = SameShape(problem, limit);
-  if (reused_) {
-    std::copy(problem.tables, problem.tables + n, tables_.begin());
+                             JoinTree** tree) {
+  reused_ = false;
+  std::size_t found = 0;
+  while (found < entries_.size() &&
+         !entries_[found]->SameShape(problem, limit)) {
+    ++found;
+  }
+  if (found < entries_.size()) {
+    // Most recent first.
+    std::rotate(entries_.begin(), entries_.begin() + found,
+                entries_.begin() + found + 1);
+    Entry* entry = entries_.front().get();
+    std::copy(problem.tables, problem.tables + problem.node_count,
+              entry->tables.begin());
+    reused_ = true;
+    *tree = &entry->tree;
     return kOk;
   }
-  valid_ = false;
-  try {
-    const int count = n > 0 ? n : 0;
-    outcomes_.assign(problem.outcomes, problem.outcomes + count);
-    evidence_.assign(problem.evidence, problem.evidence + count);
-    parent_offsets_.assign(problem.parent_offsets,
-                           problem.parent_offsets + (n >= 0 ? n + 1 : 0));
-    const int arcs = n >= 0 ? problem.parent_offsets[n] : 0;
-    parents_.assign(problem.parents, problem.parents + arcs);
-    tables_.assign(problem.tables, problem.tables + count);
-  } catch (...) {
-    Forget();
-    throw;
+  // A new tree while there is room, else the least recently used one.
+  if (entries_.size() < static_cast<std::size_t>(kKeptTrees)) {
+    entries_.push_back(std::make_unique<Entry>());
   }
-  problem_.node_count = n;
-  problem_.outcomes = outcomes_.data();
-  problem_.evidence = evidence_.data();
-  problem_.parent_offsets = parent_offsets_.data();
-  problem_.parents = parents_.data();
-  problem_.tables = tables_.data();
+  std::rotate(entries_.begin(), entries_.end() - 1, entries_.end());
+  Entry* entry = entries_.front().get();
+  entry->Forget();
+  *tree = &entry->tree;
   int rc = kOk;
   try {
-    rc = tree_.Build(limit);
+    entry->Assign(problem);
+    rc = entry->tree.Build(limit);
   } catch (...) {
-    Forget();
+    entry->Forget();
     throw;
   }
   if (rc != kOk) {
-    Forget();
+    entry->Forget();
     return rc;
   }
-  limit_ = limit;
-  valid_ = true;
+  entry->limit = limit;
+  entry->valid = true;
+  Trim();
   return kOk;
 }
 
+void ClusteringCache::Trim() {
+  const long long bound = 2LL * network_->GetNumberOfNodes() + 64;
+  long long records = 0;
+  for (const auto& entry : entries_) records += entry->problem.node_count;
+  while (entries_.size() > 1 && records > bound) {
+    records -= entries_.back()->problem.node_count;
+    entries_.pop_back();
+  }
+}
+
 void ClusteringCache::Finish(bool ok) {
+  if (entries_.empty()) return;
+  Entry* entry = entries_.front().get();
   if (!ok) {
-    Forget();
+    entry->Forget();
     return;
   }
-  if (tree_.table_cells() > kKeptTableCells) tree_.Release();
+  uint64_t others = 0;
+  for (std::size_t i = 1; i < entries_.size(); ++i) {
+    others += entries_[i]->kept_cells;
+  }
+  entry->kept_cells = entry->tree.table_cells();
+  if (others + entry->kept_cells > kKeptTableCells) {
+    entry->tree.Release();
+    entry->kept_cells = 0;
+  }
 }
 
 void* ClusteringCache::TakeStorage(std::size_t bytes, std::size_t* capacity) {
@@ -122,12 +165,6 @@ void ClusteringCache::ReturnStorage(void* storage, std::size_t capacity) {
   ::operator delete(storage_);
   storage_ = storage;
   storage_bytes_ = capacity;
-}
-
-void ClusteringCache::Forget() {
-  valid_ = false;
-  reused_ = false;
-  tree_.Release();
 }
 
 }  // namespace qelta

@@ -8,6 +8,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/status.h"
@@ -58,7 +59,9 @@ TEST(ClusteringCacheTest, EditsBetweenUpdatesAreSeen) {
   const char* ids[] = {"a", "b", "c", "d", "e", "f"};
   for (const char* id : ids) ASSERT_GE(net.AddNode(18, id), 0);
   const int arcs[][2] = {{0, 1}, {0, 2}, {1, 3}, {2, 3}, {3, 4}};
-  for (const auto& arc : arcs) ASSERT_EQ(qelta::kOk, net.AddArc(arc[0], arc[1]));
+  for (const auto& arc : arcs) {
+    ASSERT_EQ(qelta::kOk, net.AddArc(arc[0], arc[1]));
+  }
   ASSERT_EQ(qelta::kOk, net.GetNode(3)->Definition()->AddOutcome("third"));
   for (int h = 0; h < 6; ++h) RandomTable(rng, net, h);
 
@@ -87,12 +90,13 @@ TEST(ClusteringCacheTest, EditsBetweenUpdatesAreSeen) {
          RandomTable(rng, net, 4);
        },
        false},
+      // Back to the shape of two updates ago, whose tree is still kept.
       {"arc removed",
        [&] {
          ASSERT_EQ(qelta::kOk, net.RemoveArc(1, 4));
          RandomTable(rng, net, 4);
        },
-       false},
+       true},
       {"outcome added",
        [&] {
          ASSERT_EQ(qelta::kOk, net.GetNode(1)->Definition()->AddOutcome("x"));
@@ -129,6 +133,25 @@ TEST(ClusteringCacheTest, EditsBetweenUpdatesAreSeen) {
   for (int k = 0; k < Outcomes(net, 3); ++k) {
     EXPECT_NEAR(e.marginals[3][k] / e.z, Beliefs(net, 3)[k], 1e-12);
   }
+}
+
+// An update of two parts keeps a tree for each, so neither evicts the other.
+TEST(ClusteringCacheTest, EveryPartKeepsItsTree) {
+  std::mt19937 rng(5);
+  VRN_network net;
+  for (const char* id : {"a", "b", "c", "x", "y"}) {
+    ASSERT_GE(net.AddNode(18, id), 0);
+  }
+  for (const auto& arc : {std::pair<int, int>{0, 1}, {1, 2}, {3, 4}}) {
+    ASSERT_EQ(qelta::kOk, net.AddArc(arc.first, arc.second));
+  }
+  for (int h = 0; h < 5; ++h) RandomTable(rng, net, h);
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+  RandomTable(rng, net, 4);  // values change, shapes stay
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+  EXPECT_TRUE(qelta::ClusteringCache::Of(&net)->reused());
+  EXPECT_EQ(2, qelta::ClusteringCache::Of(&net)->tree_count());
+  ExpectEnumerated(net, "two parts");
 }
 
 // A table with columns that are not distributions is used through a private
