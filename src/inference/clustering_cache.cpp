@@ -85,8 +85,13 @@ int ClusteringCache::Prepare(const JoinTreeProblem& problem, uint32_t limit,
     *tree = &entry->tree;
     return kOk;
   }
-  // A new tree while there is room, else the least recently used one.
-  if (entries_.size() < static_cast<std::size_t>(kKeptTrees)) {
+  // A new tree while there is room, else the least recently used one is
+  // rebuilt in its own storage (a new tree takes all its memory fresh).
+  long long records = problem.node_count;
+  for (const auto& kept : entries_) records += kept->room;
+  if (entries_.empty() ||
+      (entries_.size() < static_cast<std::size_t>(kKeptTrees) &&
+       records <= RecordBound())) {
     entries_.push_back(std::make_unique<Entry>());
   }
   std::rotate(entries_.begin(), entries_.end() - 1, entries_.end());
@@ -107,16 +112,21 @@ int ClusteringCache::Prepare(const JoinTreeProblem& problem, uint32_t limit,
   }
   entry->limit = limit;
   entry->valid = true;
+  entry->room = std::max(entry->room, problem.node_count);
   Trim();
   return kOk;
 }
 
+long long ClusteringCache::RecordBound() const {
+  return 2LL * network_->GetNumberOfNodes() + 64;
+}
+
 void ClusteringCache::Trim() {
-  const long long bound = 2LL * network_->GetNumberOfNodes() + 64;
+  const long long bound = RecordBound();
   long long records = 0;
-  for (const auto& entry : entries_) records += entry->problem.node_count;
+  for (const auto& entry : entries_) records += entry->room;
   while (entries_.size() > 1 && records > bound) {
-    records -= entries_.back()->problem.node_count;
+    records -= entries_.back()->room;
     entries_.pop_back();
   }
 }

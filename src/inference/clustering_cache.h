@@ -14,12 +14,12 @@
 // larger. Whether the shape is the same is decided by comparing the arrays
 // themselves, so no edit of the network has to be reported to the cache.
 //
-// Bounds: the kept trees hold at most twice the network's node count of
-// records (plus a few), beyond which the least recently used go; their
-// tables stay allocated between updates while all kept tables together have
-// at most qelta::kKeptTableCells cells, else they are freed after each
-// update. The largest record block given back is kept for the next run of
-// relevance reasoning.
+// Bounds: the kept trees have room for at most twice the network's node
+// count of records (plus a few), beyond which the least recently used go;
+// their tables stay allocated between updates while all kept tables
+// together have at most qelta::kKeptTableCells cells, else they are freed
+// after each update. The largest record block given back is kept for the
+// next run of relevance reasoning.
 //
 // Ownership: a network owns its cache (VRN_network::ClusteringCacheSlot);
 // the cache owns its trees, their copies of the problems' arrays and the
@@ -102,10 +102,13 @@ class ClusteringCache {
     JoinTree tree;
     uint32_t limit = 0;
     uint64_t kept_cells = 0;  // table cells left allocated after Finish
+    int room = 0;  // most records built in it: its storage is that large
     bool valid = false;
   };
 
   explicit ClusteringCache(VRN_network* network) : network_(network) {}
+  // Most records the kept trees hold together.
+  long long RecordBound() const;
   // Drops least recently used trees (never the first) while the trees hold
   // more records than the bound.
   void Trim();
