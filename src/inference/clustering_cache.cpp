@@ -101,6 +101,8 @@ int ClusteringCache::Prepare(const JoinTreeProblem& problem, uint32_t limit,
   int rc = kOk;
   try {
     entry->Assign(problem);
+    // The storage grows now, whether or not the search succeeds.
+    entry->room = std::max(entry->room, problem.node_count);
     rc = entry->tree.Build(limit);
   } catch (...) {
     entry->Forget();
@@ -112,7 +114,6 @@ int ClusteringCache::Prepare(const JoinTreeProblem& problem, uint32_t limit,
   }
   entry->limit = limit;
   entry->valid = true;
-  entry->room = std::max(entry->room, problem.node_count);
   Trim();
   return kOk;
 }
