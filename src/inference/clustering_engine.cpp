@@ -11,6 +11,7 @@
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "inference/clustering_cache.h"
 #include "inference/relevance.h"
 
 namespace qelta {
@@ -78,8 +79,7 @@ bool VRN_clusteringEngine::DescribePart() {
   return true;
 }
 
-bool VRN_clusteringEngine::Propagate(JoinTree* tree, std::uint32_t sizeLimit) {
-  if (tree->Build(sizeLimit) != kOk) return false;
+bool VRN_clusteringEngine::Propagate(JoinTree* tree) {
   if (tree->Initialise() != kOk) return false;
   tree->Collect();
   return tree->Distribute() == kOk;
@@ -89,22 +89,26 @@ bool VRN_clusteringEngine::Propagate(JoinTree* tree, std::uint32_t sizeLimit) {
 
 bool VRN_clusteringEngine::Run(std::uint8_t* solveFlags,
                                std::uint32_t sizeLimit) {
+  qelta::ClusteringCache* cache = nullptr;
   try {
     if (!DescribePart()) return false;
-    JoinTree tree(problem_);
-    if (!Propagate(&tree, sizeLimit)) {
-      tree.Release();
+    VRN_network* network = job_->part->GetNetwork();
+    cache = qelta::ClusteringCache::Of(network);
+    JoinTree* tree = nullptr;
+    if (cache->Prepare(problem_, sizeLimit, &tree) != kOk) return false;
+    if (!Propagate(tree)) {
+      cache->Finish(false);
       return false;
     }
-    WriteBeliefs(&tree, solveFlags);
-    if (job_->part->GetNetwork()->TableCache() != nullptr) {
-      ExportJointTables(&tree);
-    }
-    tree.Release();
+    WriteBeliefs(tree, solveFlags);
+    if (network->TableCache() != nullptr) ExportJointTables(tree);
+    cache->Finish(true);
     return true;
   } catch (const std::bad_alloc&) {
+    if (cache != nullptr) cache->Finish(false);
     return false;
   } catch (const std::length_error&) {
+    if (cache != nullptr) cache->Finish(false);
     return false;
   }
 }
@@ -235,7 +239,7 @@ bool VRN_clusteringEngine::RunForLearning(
   try {
     if (!DescribePart()) return false;
     JoinTree tree(problem_);
-    bool ok = Propagate(&tree, sizeLimit);
+    bool ok = tree.Build(sizeLimit) == kOk && Propagate(&tree);
     if (ok) ok = CountFamilies(&tree, network, familyMap, counts, counted);
     tree.Release();
     return ok;

@@ -11,12 +11,15 @@
 //   RunForLearning         the expected family counts of one data case,
 //                          added into the EM learner's count matrices.
 // The engine describes the part's records to a qelta::JoinTree (records by
-// their part-local index, tables as relevance reasoning left them) and
-// builds everything per call; nothing is cached between calls.
+// their part-local index, tables as relevance reasoning left them). Run
+// takes the tree from the network's qelta::ClusteringCache, so a part of the
+// same shape as the last one solved skips forming the cliques and reuses
+// their storage; the other entries build their tree per call.
 //
 // Ownership: the job, its part and its zero counter are borrowed and must
 // outlive the engine; the part's records, their nodes and the network are
-// read and the node values written. The learner's tables are borrowed for
+// read and the node values written; Run also uses the network's join-tree
+// cache (creating it on first use). The learner's tables are borrowed for
 // the duration of RunForLearning.
 // Thread use: the caller's thread; the network must not be used by anyone
 // else while an entry runs.
@@ -138,8 +141,8 @@ class VRN_clusteringEngine {
   // part is too large or a record is malformed (a table whose shape does
   // not match its parents, a parent outside the part).
   bool DescribePart();
-  // The two passes; false when no order fits or a table cannot be had.
-  bool Propagate(qelta::JoinTree* tree, std::uint32_t sizeLimit);
+  // The two passes on a built tree; false when a table cannot be had.
+  bool Propagate(qelta::JoinTree* tree);
   void WriteBeliefs(qelta::JoinTree* tree, std::uint8_t* solveFlags);
   void ExportJointTables(qelta::JoinTree* tree);
   // Plans the family of node h; false when this part cannot count it.

@@ -44,6 +44,7 @@ bool JoinTree::ProblemIsValid() const {
 
 int JoinTree::Build(uint32_t limit) {
   Release();
+  n_ = problem_.node_count;
   sorted_.clear();
   root_ = nullptr;
   if (!ProblemIsValid()) return kErrOutOfRange;
@@ -278,6 +279,7 @@ int JoinTree::BuildSeparatorSteps(VRN_clique* clique) {
 }
 
 int JoinTree::Initialise() {
+  table_cells_ = 0;
   for (VRN_clique* clique : sorted_) {
     int rc = kOk;
     if (clique->parent != nullptr) rc = PruneAndSizeSeparator(clique);
@@ -285,6 +287,10 @@ int JoinTree::Initialise() {
     if (rc == kOk) rc = FillClique(clique);
     if (rc != kOk) return rc;
     sized_[Index(clique)] = 1;
+    table_cells_ += clique->potential.size();
+    if (clique->parent != nullptr) {
+      table_cells_ += clique->separator_potential.size();
+    }
   }
   uint32_t largest_separator = 1;
   step_entries_.clear();

@@ -47,10 +47,12 @@ class JoinTree {
   JoinTree(const JoinTree&) = delete;
   JoinTree& operator=(const JoinTree&) = delete;
 
-  // Runs the elimination search with limit (0 means the search's default,
-  // 0xFFFFFFFF no bound on the total), orders the cliques by size then
-  // member count (ties keep formation order) and gives each node's table
-  // to the first clique in that order holding its family. Returns 0.
+  // Runs the elimination search on the problem as it is now (its arrays
+  // may have been refilled since the tree was made) with limit (0 means the
+  // search's default, 0xFFFFFFFF no bound on the total), orders the cliques
+  // by size then member count (ties keep formation order) and gives each
+  // node's table to the first clique in that order holding its family.
+  // Returns 0.
   // Fails with kErrOutOfRange when the problem is malformed (an outcome
   // count below 1, evidence out of range, a parent out of range, repeated
   // or the node itself, a missing table), and with kErrOutOfMemory when no
@@ -62,8 +64,10 @@ class JoinTree {
   // fills each clique table with the product of its assigned tables sliced
   // at the evidence, and builds the step lists between cliques and their
   // separators. Returns 0, or kErrOutOfMemory when a table cannot be
-  // allocated (Release frees what was allocated).
-  // REQUIRES: Build succeeded; Initialise not called since.
+  // allocated (Release frees what was allocated). May run again after the
+  // passes, on the same shape of problem (the tables' values may differ):
+  // tables that are still large enough are reused.
+  // REQUIRES: Build succeeded; since then no ProbabilityOfEvidence.
   [[nodiscard]] int Initialise();
 
   // The inward pass: every clique, children first, sends its table summed
@@ -126,6 +130,9 @@ class JoinTree {
   // Frees every clique and separator table.
   void Release();
 
+  // Cells of the clique and separator tables Initialise sized.
+  uint64_t table_cells() const { return table_cells_; }
+
   int clique_count() const { return static_cast<int>(sorted_.size()); }
   // The cliques in size order.
   VRN_clique* sorted_clique(int i) const { return sorted_[i]; }
@@ -147,7 +154,7 @@ class JoinTree {
   void EnsureInitialised(VRN_clique* clique);
 
   const JoinTreeProblem& problem_;
-  const int n_;
+  int n_;  // the problem's node count when Build last ran
   std::vector<uint32_t> states_;
   std::vector<int> family_offsets_;  // node i's family: parents, then i
   std::vector<int> families_;
@@ -163,6 +170,7 @@ class JoinTree {
   // The new message during Distribute, then the family marginals of
   // AddPosterior.
   VRN_potential scratch_;
+  uint64_t table_cells_ = 0;
 };
 
 }  // namespace qelta

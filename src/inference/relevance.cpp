@@ -3,6 +3,7 @@
 #include "inference/relevance.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <memory>
 #include <new>
 #include <vector>
@@ -17,21 +18,32 @@
 #include "definitions/qualitative.h"
 #include "inference/table_columns.h"
 #include "equations/equation.h"
+#include "inference/clustering_cache.h"
 
 namespace qelta {
 
-// All records of one run live in one allocation. Each record holds a
-// reference; the allocation and the block go when the last record does.
+// All records of one run live in one allocation, taken from and given back
+// to the network's clustering cache: a large network would otherwise get
+// its records' memory fresh from the system on every update. Each record
+// holds a reference; the block goes, and its storage back to the cache,
+// when the last record does.
 struct RelevanceBlock {
   void* storage = nullptr;
+  std::size_t bytes = 0;
+  ClusteringCache* keeper = nullptr;
   int capacity = 0;
   int live = 0;
   int next = 0;
 
-  // A new block with room for n records. Throws std::bad_alloc.
-  static RelevanceBlock* Create(int n) {
+  // A new block with room for n records of network. Throws std::bad_alloc.
+  static RelevanceBlock* Create(int n, VRN_network* network) {
     std::unique_ptr<RelevanceBlock> block(new RelevanceBlock);
-    if (n > 0) block->storage = ::operator new(sizeof(VRN_relevanceNode) * n);
+    if (n > 0) {
+      block->keeper = ClusteringCache::Of(network);
+      block->storage = block->keeper->TakeStorage(
+          sizeof(VRN_relevanceNode) * static_cast<std::size_t>(n),
+          &block->bytes);
+    }
     block->capacity = n;
     return block.release();
   }
@@ -56,15 +68,23 @@ struct RelevanceBlock {
   // Frees the block when no record refers to it any more.
   void Drop() {
     if (--live > 0) return;
-    ::operator delete(storage);
+    FreeStorage();
     delete this;
   }
 
   // Frees a block from which no record was ever taken.
   void FreeIfUnused() {
     if (live == 0) {
-      ::operator delete(storage);
+      FreeStorage();
       delete this;
+    }
+  }
+
+  void FreeStorage() {
+    if (keeper != nullptr) {
+      keeper->ReturnStorage(storage, bytes);
+    } else {
+      ::operator delete(storage);
     }
   }
 };
@@ -419,7 +439,7 @@ void RelevanceBuilder::Build(bool propagated_evidence) {
   }
   const int record_count =
       network_->GetNumberOfNodes() + virtual_count + auxiliary_count;
-  RelevanceBlock* block = RelevanceBlock::Create(record_count);
+  RelevanceBlock* block = RelevanceBlock::Create(record_count, network_);
   graph_.Reserve(record_count);
 
   // Handle -> index of the node's own record in the graph.

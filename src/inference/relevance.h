@@ -10,9 +10,9 @@
 //
 // A record borrows its node's inference table and makes a private copy the
 // first time it has to change it, so the network's own tables are never
-// modified. Every record of one run lives in one storage block that is freed
-// when the last record of the run is destroyed, so parts may be destroyed in
-// any order.
+// modified. Every record of one run lives in one storage block that goes
+// back to the network's clustering cache (for the next run) when the last
+// record of the run is destroyed, so parts may be destroyed in any order.
 //
 // Ownership: the caller owns the returned VRN_relevanceParts; the list owns
 // the parts it still holds (VRN_relevanceParts::DestroyPart destroys one
@@ -63,7 +63,9 @@ inline constexpr int kRelTableOwned = 1;
 inline constexpr int kRelTableBorrowed = 2;
 
 // A growable array of pointers that keeps its first N entries inline.
-// Copying is not needed by anyone and is deleted.
+// Copying is not needed by anyone and is deleted. The count and pointer come
+// first and the inline room is not cleared, so a short list touches one
+// cache line: large networks walk every record several times per update.
 template <typename T, int N>
 class InlinePointerArray {
  public:
@@ -135,10 +137,10 @@ class InlinePointerArray {
   }
 
  private:
-  T* inline_[N] = {};
   T** items_ = inline_;
   int capacity_ = N;
   int count_ = 0;
+  T* inline_[N];  // entries at count_ and beyond are never read
 };
 
 using RelevanceNodeArray8 = InlinePointerArray<VRN_relevanceNode, 8>;

@@ -96,6 +96,7 @@ void VRN_network::ClearContents() {
   delete extFunctions_;
   extFunctions_ = nullptr;
   tableCache_.reset();
+  clusteringCache_.reset();
   delete randomGenerator_;
   randomGenerator_ = nullptr;
   delete errorLog_;

@@ -49,6 +49,11 @@ class IXmlBinding;
 class IXmlWriterExtension;
 namespace qelta {
 class FormatExtension;
+class ClusteringCache;
+// Deletes a clustering cache (defined with the cache in src/inference).
+struct ClusteringCacheDeleter {
+  void operator()(ClusteringCache* cache) const;
+};
 }  // namespace qelta
 
 // Parameter record of the sampling algorithms; the field names are those of
@@ -240,6 +245,14 @@ class VRN_network {
   }
   // Deletes every cached table; the cache stays (empty) when it existed.
   void EmptyTableCache();
+
+  // What inference keeps between updates: the last join tree and working
+  // storage (see inference/clustering_cache.h); null until inference
+  // creates it. Never copied with the network.
+  std::unique_ptr<qelta::ClusteringCache, qelta::ClusteringCacheDeleter>&
+  ClusteringCacheSlot() {
+    return clusteringCache_;
+  }
 
   // ------------------------------------------------------------------ nodes
   // Adds a node with a definition of the given type code. id: null or not a
@@ -623,6 +636,8 @@ class VRN_network {
   VRN_caseList* cases_ = nullptr;
   VRN_dbn* dbn_ = nullptr;
   std::unique_ptr<std::deque<VRN_tableCacheEntry>> tableCache_;
+  std::unique_ptr<qelta::ClusteringCache, qelta::ClusteringCacheDeleter>
+      clusteringCache_;
   VRN_extFunctionContainer* extFunctions_ = nullptr;
   VRN_errorLog* errorLog_ = nullptr;
 
