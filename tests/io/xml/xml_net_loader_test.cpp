@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -21,7 +20,6 @@
 #include "definitions/node_def.h"
 #include "definitions/truth_table.h"
 #include "io/xml/xml_reader.h"
-#include "network/cases.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "network/submodel.h"

@@ -18,10 +18,8 @@
 #include "base/special_values.h"
 #include "base/strings.h"
 #include "network/submodel.h"
-#include "definitions/cpt.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
-#include "definitions/node_val.h"
 #include "definitions/truth_table.h"
 #include "io/xml/xml_net_loader.h"
 
