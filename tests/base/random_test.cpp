@@ -143,42 +143,19 @@ TEST(RandomGeneratorTest, NormalKeepsTheSecondDeviateOfAPair) {
   EXPECT_EQ(c.TruncNormal(1, 2, -kInf, kInf), d.Normal(1, 2));
 }
 
-TEST(RandomGeneratorTest, ContinuousDistributionsHaveTheirMoments) {
+// Uniform, Normal, Exponential, Weibull, Triangular, Gamma (through Beta
+// too), Bernoulli, Binomial and small Poisson means are matched to their
+// whole distributions through the expression functions; here the branches
+// those draws do not reach: shapes below 1 and the largest means.
+TEST(RandomGeneratorTest, DistributionBranchesHaveTheirMoments) {
   VRN_randomGenerator g(2024);
   const int n = 200000;
-  auto near = [](Moments m, double mean, double tolerance) {
-    EXPECT_NEAR(m.mean, mean, tolerance);
-  };
-  Moments m = Sample(n, [&] { return g.Normal(3, 2); });
-  near(m, 3, 0.02);
-  EXPECT_NEAR(m.sd, 2, 0.02);
-  near(Sample(n, [&] { return g.Uniform(-1, 3); }), 1, 0.01);
-  near(Sample(n, [&] { return g.Exponential(2); }), 0.5, 0.01);
-  near(Sample(n, [&] { return g.Weibull(2, 1.5); }), 1.8054906, 0.01);
-  near(Sample(n, [&] { return g.Triangular(0, 1, 4); }), 5.0 / 3, 0.01);
-  m = Sample(n, [&] { return g.Gamma(2.5, 2); });  // tangent method
-  near(m, 5, 0.03);
-  EXPECT_NEAR(m.sd, std::sqrt(10.0), 0.03);
-  near(Sample(n, [&] { return g.Gamma(0.5, 1); }), 0.5, 0.01);
-  near(Sample(n, [&] { return g.Gamma(7, 1); }), 7, 0.03);
-  near(Sample(n, [&] { return g.Gamma(3, 1); }), 3, 0.02);
-  near(Sample(n, [&] { return g.Beta(2, 3); }), 0.4, 0.005);
-  near(Sample(n, [&] { return g.Beta(0.5, 0.5); }), 0.5, 0.005);
-  m = Sample(n, [&] { return g.Beta(0.5, 0.2); });
-  near(m, 0.5 / 0.7, 0.005);
-}
-
-TEST(RandomGeneratorTest, DiscreteDistributionsHaveTheirMeans) {
-  VRN_randomGenerator g(77);
-  const int n = 100000;
-  EXPECT_NEAR(Sample(n, [&] { return g.Bernoulli(0.3); }).mean, 0.3, 0.01);
-  EXPECT_NEAR(Sample(n, [&] { return double(g.Binomial(10, 0.3)); }).mean, 3,
-              0.03);
-  Moments m = Sample(n, [&] { return double(g.Poisson(3)); });
-  EXPECT_NEAR(m.mean, 3, 0.03);
-  EXPECT_NEAR(m.sd, std::sqrt(3.0), 0.03);
+  EXPECT_NEAR(Sample(n, [&] { return g.Gamma(0.5, 1); }).mean, 0.5, 0.01);
+  EXPECT_NEAR(Sample(n, [&] { return g.Beta(0.5, 0.5); }).mean, 0.5, 0.005);
+  EXPECT_NEAR(Sample(n, [&] { return g.Beta(0.5, 0.2); }).mean, 0.5 / 0.7,
+              0.005);
   // Large means must not be capped where e^-lambda underflows.
-  m = Sample(2000, [&] { return double(g.Poisson(1000)); });
+  Moments m = Sample(2000, [&] { return double(g.Poisson(1000)); });
   EXPECT_NEAR(m.mean, 1000, 3);
   EXPECT_NEAR(m.sd, std::sqrt(1000.0), 3);
   m = Sample(1000, [&] { return double(g.Poisson(5e7)); });

@@ -29,13 +29,16 @@ void ExpectItemsNear(const std::vector<double>& expected,
 
 class CptTest : public ::testing::Test {
  protected:
-  int AddCpt(const char* id, int outcomes = 2) {
-    const int h = net_.AddNode(qelta::kDefCpt, id);
+  int Add(int type, const char* id, int outcomes = 2) {
+    const int h = net_.AddNode(type, id);
     EXPECT_GE(h, 0);
     if (outcomes != 2) {
       EXPECT_EQ(qelta::kOk, Def(h)->SetNumberOfOutcomes(outcomes));
     }
     return h;
+  }
+  int AddCpt(const char* id, int outcomes = 2) {
+    return Add(qelta::kDefCpt, id, outcomes);
   }
   VRN_nodeDef* Def(int h) { return net_.GetNode(h)->Definition(); }
   const VRN_matrix& Table(int h) { return *Def(h)->GetMatrixConst(); }
@@ -212,14 +215,6 @@ std::vector<int> States(const VRN_truthTable& t) {
 
 class TruthTableTest : public CptTest {
  protected:
-  int Add(int type, const char* id, int outcomes = 2) {
-    const int h = net_.AddNode(type, id);
-    EXPECT_GE(h, 0);
-    if (outcomes != 2) {
-      EXPECT_EQ(qelta::kOk, Def(h)->SetNumberOfOutcomes(outcomes));
-    }
-    return h;
-  }
   VRN_truthTable* Tt(int h) { return dynamic_cast<VRN_truthTable*>(Def(h)); }
 };
 

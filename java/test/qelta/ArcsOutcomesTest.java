@@ -145,17 +145,13 @@ class ArcsOutcomesTest extends NetworkFixture {
         assertEquals(-51, net.getOutcomeCount(utility));
         assertEquals(-51, net.getOutcomeCount("u"));
         engineFails("AddOutcome", -51, () -> net.addOutcome(utility, "x"));
-        refused("Invalid outcome index 0 for node 'u', valid indices are 0..-1",
-                () -> net.deleteOutcome(utility, 0));
-        refused("Invalid outcome index 0 for node 'u', valid indices are 0..-1",
-                () -> net.setEvidence("u", 0));
+        refusedAll("Invalid outcome index 0 for node 'u', valid indices are 0..-1",
+                () -> net.deleteOutcome(utility, 0), () -> net.setEvidence("u", 0));
         refused("NULL array returned from GetOutcomesNames", () -> net.getOutcomeIds(utility));
         // The methods for outcome numbers name the definition's type.
         String kind = "Node u has invalid definition type: TABLE";
-        refused(kind, () -> net.hasOutcomeIds(utility));
-        refused(kind, () -> net.hasPointValues("u"));
-        refused(kind, () -> net.setPointValues(utility, new double[] {1}));
-        refused(kind, () -> net.getIntervals("u"));
-        refused(kind, () -> net.removeIntervals(utility));
+        refusedAll(kind, () -> net.hasOutcomeIds(utility), () -> net.hasPointValues("u"),
+                () -> net.setPointValues(utility, new double[] {1}), () -> net.getIntervals("u"),
+                () -> net.removeIntervals(utility));
     }
 }

@@ -125,23 +125,6 @@ class NetworkTest extends NetworkFixture {
     }
 
     @Test
-    void filesAreChosenByTheirExtensionWithoutRegardToCase(@TempDir Path dir) {
-        build(net);
-        String file = dir.resolve("weather.XVRN").toString();
-        net.writeFile(file);
-        try (Network copy = new Network()) {
-            copy.readFile(file);
-            assertEquals(net.writeString(), copy.writeString());
-        }
-        String other = dir.resolve("weather.Qvrn").toString();
-        net.writeFile(other);
-        try (Network copy = new Network()) {
-            copy.readFile(other);
-            assertEquals(net.writeMinString(), copy.writeMinString());
-        }
-    }
-
-    @Test
     void aFailedReadCarriesTheLoggedMessagesAndChangesNothing(@TempDir Path dir)
             throws IOException {
         build(net);
@@ -359,19 +342,6 @@ class NetworkTest extends NetworkFixture {
                 () -> net.annealedMap(new String[] {"a", null}, null));
         refused("Unexpected null Java array.", () -> net.annealedMap((int[]) null, null));
         refused("Unexpected null Java array.", () -> net.annealedMap((String[]) null, null));
-    }
-
-    @Test
-    void aClosedNetworkRefusesEveryCall() {
-        Network closed = new Network();
-        closed.addNode(CPT, "a");
-        closed.close();
-        closed.close();
-        String message = "Native object has been released by close().";
-        refusedAll(message,
-                closed::getNodeCount, closed::getId, () -> closed.setSampleCount(3),
-                () -> closed.addNode(CPT, "b"), () -> closed.getNodeType("a"),
-                () -> closed.addArc(0, 0), closed::updateBeliefs);
     }
 
     /** Resident set size of this process in kB, from /proc/self/status. */

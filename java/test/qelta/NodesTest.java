@@ -92,19 +92,13 @@ class NodesTest extends NetworkFixture {
         net.addNode(CPT, "a");
         String unknown = "Invalid node identifier: 'nope'";
         String none = "Invalid node identifier: null";
-        refused(unknown, () -> net.getNode("nope"));
-        refused(unknown, () -> net.getNodeType("nope"));
-        refused(unknown, () -> net.setNodeType("nope", CPT));
-        refused(unknown, () -> net.deleteNode("nope"));
-        refused(unknown, () -> net.setNodeId("nope", "z"));
-        refused(unknown, () -> net.getNodeName("nope"));
-        refused(unknown, () -> net.setNodeName("nope", "z"));
-        refused(unknown, () -> net.getNodeDescription("nope"));
-        refused(unknown, () -> net.setNodeDescription("nope", "z"));
-        refused(none, () -> net.getNode(null));
-        refused(none, () -> net.getNodeType((String) null));
-        refused(none, () -> net.deleteNode((String) null));
-        refused(none, () -> net.setNodeName((String) null, "z"));
+        refusedAll(unknown, () -> net.getNode("nope"), () -> net.getNodeType("nope"),
+                () -> net.setNodeType("nope", CPT), () -> net.deleteNode("nope"),
+                () -> net.setNodeId("nope", "z"), () -> net.getNodeName("nope"),
+                () -> net.setNodeName("nope", "z"), () -> net.getNodeDescription("nope"),
+                () -> net.setNodeDescription("nope", "z"));
+        refusedAll(none, () -> net.getNode(null), () -> net.getNodeType((String) null),
+                () -> net.deleteNode((String) null), () -> net.setNodeName((String) null, "z"));
         assertEquals(1, net.getNodeCount());
     }
 

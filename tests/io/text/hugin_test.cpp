@@ -309,16 +309,4 @@ TEST(HuginTest, InvalidUtf8IsRepairedWhereverTextIsStored) {
                node->Header().GetName());
 }
 
-TEST(HuginTest, BeliefsOfAReadNetwork) {
-  VRN_network network;
-  ASSERT_EQ(ReadText(&network, kTwoNodes), qelta::kOk);
-  ASSERT_EQ(network.UpdateBeliefs(), qelta::kOk) << LogText(network);
-  const Doubles b = Beliefs(network, network.FindNode("B"));
-  const Doubles expected = {0.2 * 0.1 + 0.8 * 0.25, 0.2 * 0.2 + 0.8 * 0.25,
-                            0.2 * 0.3 + 0.8 * 0.25, 0.2 * 0.4 + 0.8 * 0.25};
-  ASSERT_EQ(b.size(), expected.size());
-  for (std::size_t i = 0; i < b.size(); ++i)
-    EXPECT_NEAR(b[i], expected[i], 1e-12);
-}
-
 }  // namespace

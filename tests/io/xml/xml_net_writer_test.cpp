@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -19,243 +18,14 @@
 #include "base/special_values.h"
 #include "base/strings.h"
 #include "network/submodel.h"
-#include "definitions/cpt.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
-#include "definitions/node_val.h"
 #include "definitions/truth_table.h"
 #include "io/xml/xml_net_loader.h"
 
 namespace {
 
 using qelta::FormatExtension;
-
-// ------------------------------------------------------------ comparison
-
-bool SameDouble(double a, double b) {
-  return a == b || (std::isnan(a) && std::isnan(b));
-}
-
-std::string Text(const char* text) { return text == nullptr ? "" : text; }
-
-std::vector<std::string> Ids(const VRN_network& net, const VRN_intArray& hs) {
-  std::vector<std::string> out;
-  for (int h : hs) out.push_back(net.GetNode(h)->GetId());
-  return out;
-}
-
-std::vector<double> Items(const VRN_matrix& m) {
-  const VRN_doubleArray& items = m.GetItems();
-  return std::vector<double>(items.Items(), items.Items() + items.GetSize());
-}
-
-void ExpectSameItems(const std::vector<double>& a, const std::vector<double>& b,
-                     const std::string& what) {
-  ASSERT_EQ(a.size(), b.size()) << what;
-  for (size_t i = 0; i < a.size(); ++i) {
-    EXPECT_TRUE(SameDouble(a[i], b[i]))
-        << what << " item " << i << ": " << a[i] << " vs " << b[i];
-  }
-}
-
-void ExpectSameProperties(const VRN_userProperties& a,
-                          const VRN_userProperties& b, const std::string& who) {
-  ASSERT_EQ(a.GetSize(), b.GetSize()) << who;
-  for (int i = 0; i < a.GetSize(); ++i) {
-    EXPECT_STREQ(a.GetPropertyName(i), b.GetPropertyName(i)) << who;
-    EXPECT_STREQ(a.GetPropertyValue(i), b.GetPropertyValue(i)) << who;
-  }
-}
-
-void ExpectSameDocumentation(const VRN_documentation& a,
-                             const VRN_documentation& b,
-                             const std::string& who) {
-  ASSERT_EQ(a.GetSize(), b.GetSize()) << who;
-  for (int i = 0; i < a.GetSize(); ++i) {
-    EXPECT_STREQ(a.GetTitle(i), b.GetTitle(i)) << who;
-    EXPECT_STREQ(a.GetPath(i), b.GetPath(i)) << who;
-  }
-}
-
-std::string SubmodelId(const VRN_network& net, int handle) {
-  const VRN_submodel* s = net.Submodels()->GetSubmodel(handle);
-  return s == nullptr ? "<none>" : s->Header().GetId();
-}
-
-void ExpectSameOutcomes(const VRN_discDef& a, const VRN_discDef& b,
-                        const std::string& who) {
-  ASSERT_EQ(a.GetNumberOfOutcomes(), b.GetNumberOfOutcomes()) << who;
-  for (int i = 0; i < a.GetNumberOfOutcomes(); ++i) {
-    EXPECT_STREQ(a.GetOutcomesNames()->Get(i), b.GetOutcomesNames()->Get(i))
-        << who;
-    EXPECT_EQ(Text(a.GetOutcomeLabel(i)), Text(b.GetOutcomeLabel(i))) << who;
-    EXPECT_EQ(a.IsFaultOutcome(i), b.IsFaultOutcome(i)) << who;
-    EXPECT_EQ(Text(a.GetOutcomeDescription(i)),
-              Text(b.GetOutcomeDescription(i)))
-        << who;
-    EXPECT_EQ(Text(a.GetOutcomeFix(i)), Text(b.GetOutcomeFix(i))) << who;
-    const VRN_documentation* da = a.GetOutcomeDocumentation(i);
-    const VRN_documentation* db = b.GetOutcomeDocumentation(i);
-    ExpectSameDocumentation(da ? *da : VRN_documentation(),
-                            db ? *db : VRN_documentation(), who + " outcome");
-  }
-  EXPECT_EQ(a.GetDefaultOutcome(), b.GetDefaultOutcome()) << who;
-  std::vector<double> va, vb;
-  EXPECT_EQ(a.HasIntervals(), b.HasIntervals()) << who;
-  if (a.HasIntervals() && b.HasIntervals()) {
-    ASSERT_EQ(a.GetIntervals(&va), 0);
-    ASSERT_EQ(b.GetIntervals(&vb), 0);
-    ExpectSameItems(va, vb, who + " intervals");
-  }
-  EXPECT_EQ(a.HasPointValues(), b.HasPointValues()) << who;
-  if (a.HasPointValues() && b.HasPointValues()) {
-    ASSERT_EQ(a.GetPointValues(&va), 0);
-    ASSERT_EQ(b.GetPointValues(&vb), 0);
-    ExpectSameItems(va, vb, who + " point values");
-  }
-}
-
-void ExpectSameNode(const VRN_network& na, const VRN_node& a,
-                    const VRN_network& nb, const VRN_node& b) {
-  const std::string who = std::string("node ") + a.GetId();
-  EXPECT_EQ(a.Definition()->GetType(), b.Definition()->GetType()) << who;
-  EXPECT_EQ(Text(a.Header().GetName()), Text(b.Header().GetName())) << who;
-  EXPECT_EQ(Text(a.Header().GetComment()), Text(b.Header().GetComment()))
-      << who;
-  EXPECT_EQ(Ids(na, a.Parents()), Ids(nb, b.Parents())) << who;
-  EXPECT_EQ(Ids(na, a.Children()).size(), Ids(nb, b.Children()).size()) << who;
-  EXPECT_EQ(a.IsTarget(), b.IsTarget()) << who;
-  EXPECT_EQ(a.GetDiagFlags(), b.GetDiagFlags()) << who;
-  EXPECT_EQ(a.GetTemporalType(), b.GetTemporalType()) << who;
-  EXPECT_EQ(Text(a.GetQuestion()), Text(b.GetQuestion())) << who;
-  EXPECT_TRUE(a.ScreenInfo() == b.ScreenInfo()) << who;
-  EXPECT_EQ(SubmodelId(na, a.GetSubmodel()), SubmodelId(nb, b.GetSubmodel()))
-      << who;
-  ExpectSameProperties(a.UserProperties(), b.UserProperties(), who);
-  ExpectSameDocumentation(a.Documentation(), b.Documentation(), who);
-  EXPECT_EQ(Ids(na, a.GetCostParents()), Ids(nb, b.GetCostParents())) << who;
-  ExpectSameItems(Items(a.GetCost()), Items(b.GetCost()), who + " costs");
-
-  const VRN_discDef* da = dynamic_cast<const VRN_discDef*>(a.Definition());
-  const VRN_discDef* db = dynamic_cast<const VRN_discDef*>(b.Definition());
-  ASSERT_EQ(da == nullptr, db == nullptr) << who;
-  if (da != nullptr) ExpectSameOutcomes(*da, *db, who);
-  const VRN_matrix* ta = nullptr;
-  const VRN_matrix* tb = nullptr;
-  EXPECT_EQ(a.Definition()->GetDefinitionConst(&ta),
-            b.Definition()->GetDefinitionConst(&tb))
-      << who;
-  if (ta != nullptr && tb != nullptr) {
-    EXPECT_EQ(std::vector<int>(ta->GetDimensions().begin(),
-                               ta->GetDimensions().end()),
-              std::vector<int>(tb->GetDimensions().begin(),
-                               tb->GetDimensions().end()))
-        << who;
-    ExpectSameItems(Items(*ta), Items(*tb), who + " table");
-  }
-  EXPECT_EQ(a.Value()->GetFlags() & 0x15, b.Value()->GetFlags() & 0x15) << who;
-  EXPECT_EQ(a.Value()->GetEvidence(), b.Value()->GetEvidence()) << who;
-}
-
-void ExpectSameCase(const VRN_network& na, const VRN_case& a,
-                    const VRN_network& nb, const VRN_case& b) {
-  const std::string who = "case " + a.GetName();
-  EXPECT_EQ(a.GetName(), b.GetName());
-  EXPECT_EQ(a.GetCategory(), b.GetCategory()) << who;
-  EXPECT_EQ(a.GetDescription(), b.GetDescription()) << who;
-  EXPECT_EQ(a.GetCreated(), b.GetCreated()) << who;
-  EXPECT_EQ(a.GetModified(), b.GetModified()) << who;
-  ASSERT_EQ(a.GetNumberOfEvidence(), b.GetNumberOfEvidence()) << who;
-  for (int i = 0; i < a.GetNumberOfEvidence(); ++i) {
-    int ha = -1, hb = -1, oa = -1, ob = -1;
-    double va = 0, vb = 0;
-    std::vector<double> sa, sb;
-    std::vector<std::pair<int, int>> pa, pb;
-    EXPECT_STREQ(na.GetNode(a.GetEvidenceNode(i))->GetId(),
-                 nb.GetNode(b.GetEvidenceNode(i))->GetId())
-        << who;
-    EXPECT_EQ(a.GetEvidence(i, ha, oa), b.GetEvidence(i, hb, ob)) << who;
-    EXPECT_EQ(oa, ob) << who;
-    EXPECT_EQ(a.GetContEvidence(i, ha, va), b.GetContEvidence(i, hb, vb))
-        << who;
-    EXPECT_TRUE(SameDouble(va, vb)) << who;
-    EXPECT_EQ(a.GetVirtualEvidence(i, ha, sa), b.GetVirtualEvidence(i, hb, sb))
-        << who;
-    ExpectSameItems(sa, sb, who + " soft evidence");
-    EXPECT_EQ(a.GetTemporalEvidence(i, ha, pa),
-              b.GetTemporalEvidence(i, hb, pb))
-        << who;
-    EXPECT_EQ(pa, pb) << who;
-  }
-  ASSERT_EQ(a.GetNumberOfNodes(), b.GetNumberOfNodes()) << who;
-  for (int i = 0; i < a.GetNumberOfNodes(); ++i) {
-    EXPECT_STREQ(na.GetNode(a.GetNode(i))->GetId(),
-                 nb.GetNode(b.GetNode(i))->GetId())
-        << who;
-  }
-}
-
-// Equality of two networks, nodes and submodels matched by identifier
-// (handles depend on the order of a file).
-void ExpectSameNetwork(VRN_network& a, VRN_network& b) {
-  EXPECT_STREQ(a.Header()->GetId(), b.Header()->GetId());
-  EXPECT_EQ(Text(a.Header()->GetName()), Text(b.Header()->GetName()));
-  EXPECT_EQ(Text(a.Header()->GetComment()), Text(b.Header()->GetComment()));
-  EXPECT_EQ(a.GetNumberOfSamples(), b.GetNumberOfSamples());
-  EXPECT_EQ(a.GetNumberOfDiscretizationSamples(),
-            b.GetNumberOfDiscretizationSamples());
-  EXPECT_EQ(a.GetRandSeed(), b.GetRandSeed());
-  EXPECT_EQ(a.IsZeroAvoidance(), b.IsZeroAvoidance());
-  EXPECT_EQ(a.IsOutlierRejection(), b.IsOutlierRejection());
-  EXPECT_EQ(a.IsNoisyDecomp(), b.IsNoisyDecomp());
-  EXPECT_EQ(a.GetNoisyDecompLimit(), b.GetNoisyDecompLimit());
-  EXPECT_TRUE(a.GetEpisParams() == b.GetEpisParams());
-  ExpectSameProperties(a.UserProperties(), b.UserProperties(), "network");
-  ExpectSameDocumentation(a.Documentation(), b.Documentation(), "network");
-  std::vector<std::string> fa, fb;
-  a.GetExtFunctions(fa, false);
-  b.GetExtFunctions(fb, false);
-  EXPECT_EQ(fa, fb);
-
-  ASSERT_EQ(a.GetNumberOfNodes(), b.GetNumberOfNodes());
-  for (int h = a.GetFirstNode(); h >= 0; h = a.GetNextNode(h)) {
-    const VRN_node* node = a.GetNode(h);
-    const int other = b.FindNode(node->GetId());
-    ASSERT_GE(other, 0) << node->GetId();
-    ExpectSameNode(a, *node, b, *b.GetNode(other));
-  }
-
-  const VRN_submodelTable* sa = a.Submodels();
-  const VRN_submodelTable* sb = b.Submodels();
-  ASSERT_EQ(sa->GetNumberOfSubmodels(), sb->GetNumberOfSubmodels());
-  for (int h = sa->GetFirstSubmodel(); h >= 0; h = sa->GetNextSubmodel(h)) {
-    const VRN_submodel* x = sa->GetSubmodel(h);
-    const int other = sb->FindSubmodel(x->Header().GetId());
-    ASSERT_GE(other, 0) << x->Header().GetId();
-    const VRN_submodel* y = sb->GetSubmodel(other);
-    const std::string who = std::string("submodel ") + x->Header().GetId();
-    EXPECT_EQ(SubmodelId(a, sa->GetParent(h)),
-              SubmodelId(b, sb->GetParent(other)))
-        << who;
-    EXPECT_EQ(Text(x->Header().GetName()), Text(y->Header().GetName())) << who;
-    EXPECT_EQ(Text(x->Header().GetComment()), Text(y->Header().GetComment()))
-        << who;
-    EXPECT_TRUE(x->ScreenInfo() == y->ScreenInfo()) << who;
-    EXPECT_TRUE(std::equal(x->Window(), x->Window() + 4, y->Window())) << who;
-    ASSERT_EQ(x->TextBoxes().size(), y->TextBoxes().size()) << who;
-    for (size_t i = 0; i < x->TextBoxes().size(); ++i) {
-      EXPECT_EQ(x->TextBoxes()[i].caption, y->TextBoxes()[i].caption) << who;
-      EXPECT_TRUE(std::equal(x->TextBoxes()[i].rect, x->TextBoxes()[i].rect + 4,
-                             y->TextBoxes()[i].rect))
-          << who;
-    }
-  }
-
-  ASSERT_EQ(a.GetNumberOfCases(), b.GetNumberOfCases());
-  for (int i = 0; i < a.GetNumberOfCases(); ++i) {
-    ExpectSameCase(a, *a.GetCase(i), b, *b.GetCase(i));
-  }
-}
 
 // -------------------------------------------------------------- helpers
 
@@ -300,21 +70,21 @@ VRN_discDef* Disc(VRN_network& net, int h) {
   return dynamic_cast<VRN_discDef*>(net.GetNode(h)->Definition());
 }
 
-// Read, write, read, write: the second and third texts are identical and
-// the three networks equal (and equal to original, where given).
+// Read, write, read, write: both texts are identical (and the original's,
+// where given): whatever the loader drops or alters changes the text.
 void ExpectStableRoundTrip(const std::string& first, const std::string& name,
                            VRN_network* original = nullptr) {
   SCOPED_TRACE(name);
-  VRN_network n1, n2, n3;
+  VRN_network n1, n2;
   ASSERT_TRUE(Load(n1, first)) << LogText(n1);
-  if (original != nullptr) ExpectSameNetwork(*original, n1);
   const std::string second = Save(n1);
+  if (original != nullptr) {
+    // The layout block lists nodes in handle order, which a file changes.
+    EXPECT_EQ(Save(*original, FormatExtension::None()),
+              Save(n1, FormatExtension::None()));
+  }
   ASSERT_TRUE(Load(n2, second)) << LogText(n2) << second;
-  const std::string third = Save(n2);
-  ASSERT_TRUE(Load(n3, third)) << LogText(n3);
-  EXPECT_EQ(second, third);
-  ExpectSameNetwork(n1, n2);
-  ExpectSameNetwork(n2, n3);
+  EXPECT_EQ(second, Save(n2));
 }
 
 // A network that uses everything this build can write.
@@ -418,20 +188,14 @@ TEST(XmlNetWriterTest, LayoutExtensionAddsCommentAndBlock) {
   EXPECT_NE(text.find("\t</extensions>\n</qelta>\n"), std::string::npos);
 }
 
-TEST(XmlNetWriterTest, DefaultSettingsAreLeftOutAndOthersWritten) {
+// Defaults are left out: the empty network's document above holds none.
+TEST(XmlNetWriterTest, SettingsOtherThanTheDefaultsAreWritten) {
   VRN_network net;
-  std::string text = Save(net, FormatExtension::None());
-  for (const char* absent :
-       {"randseed", "discavoidzero", "rejectoutliers", "enablenoisydecomp",
-        "noisydecomplimit", "algparams", "properties", "functions",
-        "observationcost", "cases", "extensions"}) {
-    EXPECT_EQ(text.find(absent), std::string::npos) << absent;
-  }
   net.SetRandSeed(3);
   net.SetZeroAvoidance(false);
   net.SetOutlierRejection(true);
   net.SetNoisyDecomp(true);
-  text = Save(net, FormatExtension::None());
+  std::string text = Save(net, FormatExtension::None());
   EXPECT_NE(text.find("<qelta version=\"1.0\" id=\"Unnamed\" "
                       "numsamples=\"10000\" discsamples=\"10000\" "
                       "randseed=\"3\" discavoidzero=\"false\" "
@@ -507,15 +271,10 @@ TEST(XmlNetWriterTest, RichNetworkElementsAreWrittenAsTheFormatSays) {
   }
 }
 
-TEST(XmlNetWriterTest, RichNetworkReadsBackEqualAndStable) {
-  VRN_network net;
-  BuildRichNetwork(net);
-  ExpectStableRoundTrip(Save(net), "rich", &net);
-}
-
-// Every text the document carries keeps its backslashes, TABs, line feeds
-// and carriage returns, whether it travels as an attribute, as plain text or
-// as escaped text; case stamps keep all 64 bits; the layout comes along.
+// The rich network reads back equal; every text the document carries keeps
+// its backslashes, TABs, line feeds and carriage returns, whether it travels
+// as an attribute, as plain text or as escaped text; case stamps keep all 64
+// bits; the layout comes along.
 TEST(XmlNetWriterTest, AwkwardTextsLayoutAndLargeStampsReadBackEqual) {
   const char* const kText = "a\\b\tc\nd\re\r\n\\n\\";
   VRN_network net;
@@ -557,10 +316,29 @@ TEST(XmlNetWriterTest, AwkwardTextsLayoutAndLargeStampsReadBackEqual) {
   const std::string first = Save(net);
   VRN_network back;
   ASSERT_TRUE(Load(back, first)) << LogText(back);
-  ExpectSameNetwork(net, back);
-  EXPECT_STREQ(back.Header()->GetName(), kText);
-  EXPECT_STREQ(back.GetNode(back.FindNode("Root"))->GetQuestion(), kText);
-  ExpectStableRoundTrip(first, "awkward");
+  // Each text arrives, so none was left out of the document.
+  const VRN_node* r = back.GetNode(back.FindNode("Root"));
+  const VRN_discDef* d = Disc(back, back.FindNode("Root"));
+  const VRN_submodel* s =
+      back.Submodels()->GetSubmodel(back.Submodels()->FindSubmodel("S"));
+  ASSERT_NE(s, nullptr);
+  ASSERT_EQ(back.GetNumberOfCases(), 3);
+  const VRN_case* odd = back.GetCase(2);
+  for (const char* got :
+       {back.Header()->GetName(), back.Header()->GetComment(),
+        back.UserProperties().GetPropertyValue(2), r->Header().GetName(),
+        r->GetQuestion(), r->Documentation().GetTitle(0),
+        r->Documentation().GetPath(0), r->UserProperties().GetPropertyValue(0),
+        d->GetOutcomeLabel(0), d->GetOutcomeDescription(1),
+        d->GetOutcomeFix(1), s->Header().GetName(),
+        s->TextBoxes().at(0).caption.c_str(), odd->GetCategory().c_str(),
+        odd->GetDescription().c_str()}) {
+    EXPECT_STREQ(got, kText);
+  }
+  EXPECT_EQ(r->ScreenInfo().width, 60);
+  EXPECT_EQ(s->TextBoxes()[0].rect[3], 4);
+  EXPECT_EQ(odd->GetModified(), INT64_C(-9000000000000000000));
+  ExpectStableRoundTrip(first, "awkward", &net);
 }
 
 TEST(XmlNetWriterTest, TemporalTypesAndCaseEvidenceOfOtherKindsAreWritten) {
