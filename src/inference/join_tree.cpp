@@ -2,12 +2,50 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <cstddef>
 #include <utility>
 
 #include "base/status.h"
 
 namespace qelta {
+
+namespace {
+
+// A table whose largest cell falls below this is rescaled. Messages are
+// kept at or above it, so a clique can multiply in dozens of them (and the
+// tables between two checks) before its cells near the double range.
+constexpr double kRescaleBelow = 0x1p-32;
+// A clique is checked after every so many tables or messages multiplied in.
+constexpr int kRescaleEvery = 8;
+
+// Multiplies the size cells by 2^-exponent (exact: a power of two), in
+// two steps when that power is beyond the double range.
+// REQUIRES: -1100 < exponent <= 0.
+void ScaleDown(double* cells, uint32_t size, int exponent) {
+  const int first = exponent < -1000 ? -1000 : exponent;
+  const double factor = std::ldexp(1.0, -first);
+  for (uint32_t k = 0; k < size; ++k) cells[k] *= factor;
+  if (first != exponent) ScaleDown(cells, size, exponent - first);
+}
+
+// When the largest of the size cells is positive and below kRescaleBelow,
+// multiplies every cell by the power of two that brings it into [1, 2) and
+// returns that power's exponent negated (the true cells are the stored ones
+// times 2^result); else returns 0. Powers of two change no digit, so
+// normalised beliefs come out bit for bit as without rescaling.
+int RescaleIfSmall(double* cells, uint32_t size) {
+  double largest = 0.0;
+  for (uint32_t k = 0; k < size; ++k) {
+    largest = cells[k] > largest ? cells[k] : largest;
+  }
+  if (!(largest < kRescaleBelow) || largest == 0.0) return 0;
+  const int exponent = std::ilogb(largest);
+  ScaleDown(cells, size, exponent);
+  return exponent;
+}
+
+}  // namespace
 
 JoinTree::JoinTree(const JoinTreeProblem& problem)
     : problem_(problem), n_(problem.node_count) {}
@@ -83,6 +121,7 @@ int JoinTree::Build(uint32_t limit) {
                    });
   AssignTables();
   sized_.assign(static_cast<std::size_t>(count), 0);
+  received_.assign(static_cast<std::size_t>(count), 0);
   home_.assign(n, -1);
   return kOk;
 }
@@ -235,10 +274,15 @@ int JoinTree::SliceInto(VRN_clique* clique, int node, bool first) {
 
 int JoinTree::FillClique(VRN_clique* clique) {
   clique->initialised = 0;
+  received_[Index(clique)] = 0;
   for (int a = 0; a < clique->assigned_count; ++a) {
     const int rc = SliceInto(clique, clique->assigned[a], a == 0);
     if (rc != kOk) return rc;
     clique->initialised = 1;
+    if ((a + 1) % kRescaleEvery == 0) {
+      scale_exponent_ += RescaleIfSmall(clique->potential.items(),
+                                        clique->potential.size());
+    }
   }
   return kOk;
 }
@@ -280,6 +324,7 @@ int JoinTree::BuildSeparatorSteps(VRN_clique* clique) {
 
 int JoinTree::Initialise() {
   table_cells_ = 0;
+  scale_exponent_ = 0;
   for (VRN_clique* clique : sorted_) {
     int rc = kOk;
     if (clique->parent != nullptr) rc = PruneAndSizeSeparator(clique);
@@ -336,6 +381,13 @@ void JoinTree::SendMessage(VRN_clique* child) {
     LoadSteps(child->to_separator, &steps);
     VRN_ScatterAdd(message.items(), child->potential.items(),
                    child->potential.end(), steps);
+    // The child is scaled with its message, so that the outward pass
+    // (which divides by the message) leaves it on the parent's scale.
+    const int exponent = RescaleIfSmall(message.items(), message.size());
+    if (exponent != 0) {
+      ScaleDown(child->potential.items(), child->potential.size(), exponent);
+      scale_exponent_ += exponent;
+    }
   }
   if (!child->parent_to_separator.empty()) {
     VRN_clique* parent = child->parent;
@@ -343,6 +395,14 @@ void JoinTree::SendMessage(VRN_clique* child) {
     if (parent->initialised) {
       VRN_GatherMultiply(parent->potential.items(), parent->potential.end(),
                          message.items(), steps);
+      // Many messages into one clique (a node with many observed
+      // children) could still underflow together. A clique's own scale
+      // does not change its normalised beliefs, nor (passed on as its
+      // message) any other clique's.
+      if (++received_[Index(parent)] % kRescaleEvery == 0) {
+        scale_exponent_ += RescaleIfSmall(parent->potential.items(),
+                                          parent->potential.size());
+      }
     } else {
       VRN_GatherCopy(parent->potential.items(), parent->potential.end(),
                      message.items(), steps);
@@ -426,7 +486,16 @@ double JoinTree::ProbabilityOfEvidence() {
     const int rc = PruneAndSizeClique(clique);
     return rc != kOk ? rc : FillClique(clique);
   };
+  scale_exponent_ = 0;
+  // The product of the detached subtrees' totals, as factor * 2^exponent:
+  // it may lie far below the double range before the last step.
   double factor = 1.0;
+  long long exponent = 0;
+  auto multiply = [&factor, &exponent](double x) {
+    int e = 0;
+    factor = std::frexp(factor * x, &e);
+    exponent += e;
+  };
   // Depth first, children in reverse link order; a frame holds a clique
   // and the position of the next child to visit.
   std::vector<std::pair<VRN_clique*, int>> stack;
@@ -458,9 +527,9 @@ double JoinTree::ProbabilityOfEvidence() {
     } else if (child->initialised) {
       // Nothing links this subtree to the rest any more: its total is a
       // factor of its own.
-      factor *= child->potential.Sum();
+      multiply(child->potential.Sum());
     } else {
-      factor *= static_cast<double>(child->potential.size());
+      multiply(static_cast<double>(child->potential.size()));
     }
     child->separator_potential.Release();
     child->potential.Release();
@@ -473,7 +542,13 @@ double JoinTree::ProbabilityOfEvidence() {
                            ? root_->potential.Sum()
                            : static_cast<double>(root_->potential.size());
   root_->potential.Release();
-  return factor * total;
+  multiply(total);
+  if (factor == 0.0) return 0.0;  // impossible evidence: a zero, not a tiny
+  // Far outside the range the answer is 0 (or, for tables above 1, the
+  // largest double); the clamp only keeps the exponent an int.
+  exponent += scale_exponent_;
+  exponent = std::max<long long>(-100000, std::min<long long>(100000, exponent));
+  return std::ldexp(factor, static_cast<int>(exponent));
 }
 
 int JoinTree::FindHolder(const int* nodes, int count) const {

@@ -11,7 +11,10 @@
 // reads marginals. Clique tables follow the clique's member list in
 // ascending node index with the first member varying fastest; observed
 // nodes are sliced away before any table is sized, so they are never
-// dimensions. No normalisation happens during the passes. After them the
+// dimensions. No normalisation happens during the passes, but a message or
+// clique whose cells fall far below 1 is multiplied by a power of two (the
+// exponents are summed for the probability of evidence), so evidence of
+// any probability leaves nonzero tables. After them the
 // tree reads node marginals and adds family posteriors into tables the
 // caller lays out (the expectation step of learning).
 //
@@ -97,8 +100,10 @@ class JoinTree {
   // that sizes each clique when it is first needed and frees it as soon as
   // it has sent its message, so only a path of tables is alive at once.
   // Separators left empty by the evidence pass their total as a factor, so
-  // no part of the tree is lost. Returns -1.0 when a table cannot be
-  // allocated.
+  // no part of the tree is lost. Products that leave the double range on
+  // the way are rescaled, so the answer is 0.0 only for impossible evidence
+  // or a probability below the smallest double. Returns -1.0 when a table
+  // cannot be allocated.
   // REQUIRES: Build succeeded; Initialise not called since.
   double ProbabilityOfEvidence();
 
@@ -162,6 +167,13 @@ class JoinTree {
   std::vector<VRN_clique*> sorted_;
   VRN_clique* root_ = nullptr;
   std::vector<uint8_t> sized_;   // per clique in formation order
+  // Per clique in formation order: messages multiplied in (mod 256), to
+  // check its scale every few.
+  std::vector<uint8_t> received_;
+  // Sum of the exponents e of the factors 2^-e the passes scaled tables
+  // by: the true product of the tables is the tree's times
+  // 2^scale_exponent_.
+  long long scale_exponent_ = 0;
   std::vector<int> home_;        // per node: clique in size order, or -1
   // The cliques' assigned lists, one slice per clique.
   std::vector<int> assigned_;

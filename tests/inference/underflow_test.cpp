@@ -1,0 +1,86 @@
+// Join-tree clustering on evidence whose probability lies far below the
+// double range: a hidden chain with an observation under every slice.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "base/status.h"
+#include "network/network.h"
+#include "test_networks.h"
+
+namespace {
+
+constexpr double kStart[2] = {0.6, 0.4};
+constexpr double kMove[4] = {0.7, 0.3, 1.0, 0.0};            // never 1 -> 1
+constexpr double kSee[6] = {0.3, 0.7, 0.0, 0.3, 0.2, 0.5};  // 2 needs x = 1
+
+TEST(UnderflowTest, TinyEvidenceGivesExactAnswersAndImpossibleStillFails) {
+  // P(e) near 1e-130 with 300 slices, near 1e-400 (below any double) with
+  // 1000; -1000 sees outcome 2 in two slices running, which is impossible.
+  for (const int n : {300, 1000, -1000}) {
+    const int slices = std::abs(n);
+    VRN_network net;
+    std::vector<int> e(slices);
+    for (int t = 0; t < slices; ++t) {
+      e[t] = n < 0 && t / 2 == 250 ? 2 : t % 3 == 0;
+      const int x = net.AddNode(qelta::kDefCpt, ("x" + std::to_string(t)).c_str());
+      const int y = net.AddNode(qelta::kDefCpt, ("e" + std::to_string(t)).c_str());
+      ASSERT_EQ(qelta::kOk, net.GetNode(y)->Definition()->SetNumberOfOutcomes(3));
+      ASSERT_EQ(qelta::kOk, net.AddArc(x, y));
+      if (t > 0) {
+        ASSERT_EQ(qelta::kOk, net.AddArc(x - 2, x));
+      }
+      ASSERT_EQ(qelta::kOk, net.GetNode(x)->Definition()->SetDefinitionFromVector(
+                                t > 0 ? std::vector<double>(kMove, kMove + 4)
+                                      : std::vector<double>(kStart, kStart + 2)));
+      ASSERT_EQ(qelta::kOk, net.GetNode(y)->Definition()->SetDefinitionFromVector(
+                                std::vector<double>(kSee, kSee + 6)));
+    }
+    net.SetRelevanceReasoning(false);  // keeps impossible evidence as entered
+    for (int t = 0; t < slices; ++t) {
+      ASSERT_EQ(qelta::kOk, testnet::Val(net, 2 * t + 1)->SetEvidence(e[t]));
+    }
+    net.SetRelevanceReasoning(true);
+    // Forward-backward, normalised at every step.
+    std::vector<std::array<double, 2>> a(slices), b(slices);
+    double log_z = 0.0;
+    for (int t = 0; t < slices; ++t) {
+      for (int j = 0; j < 2; ++j) {
+        a[t][j] = (t == 0 ? kStart[j] : a[t - 1][0] * kMove[j] + a[t - 1][1] * kMove[2 + j]) *
+                  kSee[3 * j + e[t]];
+      }
+      const double sum = a[t][0] + a[t][1];
+      log_z += std::log(sum);
+      a[t] = {a[t][0] / sum, a[t][1] / sum};
+    }
+    b[slices - 1] = {1.0, 1.0};
+    for (int t = slices - 2; t >= 0; --t) {
+      for (int i = 0; i < 2; ++i) {
+        b[t][i] = kMove[2 * i] * kSee[e[t + 1]] * b[t + 1][0] +
+                  kMove[2 * i + 1] * kSee[3 + e[t + 1]] * b[t + 1][1];
+      }
+      b[t] = {b[t][0] / (b[t][0] + b[t][1]), b[t][1] / (b[t][0] + b[t][1])};
+    }
+    if (n < 0) {
+      EXPECT_EQ(qelta::kErrZeroMarginal, testnet::RunCode(net, 0));
+    } else {
+      ASSERT_EQ(qelta::kOk, testnet::RunCode(net, 0)) << n;
+      for (int t = 0; t < slices; ++t) {
+        ASSERT_TRUE(testnet::Val(net, 2 * t)->IsValueValid()) << n << " slice " << t;
+        const double sum = a[t][0] * b[t][0] + a[t][1] * b[t][1];
+        EXPECT_NEAR(a[t][0] * b[t][0] / sum, testnet::Beliefs(net, 2 * t)[0], 1e-9)
+            << n << " slice " << t;
+      }
+    }
+    double p = -1.0;
+    ASSERT_TRUE(net.CalcPropEvidence(p, false)) << n;
+    const double z = n < 0 ? 0.0 : std::exp(log_z);
+    EXPECT_NEAR(z, p, 1e-9 * z) << n;
+  }
+}
+
+}  // namespace
