@@ -214,7 +214,10 @@ int VRN_neticaSpeaker::ReadNetStatement() {
   }
   if (TokenIs("node")) return ReadNodeBlock();
   if (TokenIs("visual")) return ReadVisualNetBlock();
-  if (TokenIs("param")) return ReadParamBlock();
+  if (TokenIs("param")) {
+    return ReadSkippedBlock(kParamWords,
+                            "ERROR: '%s' : Unknown Param Statement");
+  }
   if (TokenIsOneOf(kSkippedNetWords)) return SkipStatement();
   const bool title = TokenIs("title");
   const bool comment = TokenIs("comment");
@@ -291,17 +294,16 @@ int VRN_neticaSpeaker::ReadVisualNetBlock() {
   });
 }
 
-int VRN_neticaSpeaker::ReadParamBlock() {
-  ConsumeNext();  // "param"
+int VRN_neticaSpeaker::ReadSkippedBlock(const char* const* words,
+                                        const char* unknown) {
+  ConsumeNext();  // the block's keyword
   std::string name;
   int rc = ReadBlockHead(&name);
   if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
-  return ReadBlockBody([this]() {
+  return ReadBlockBody([this, words, unknown]() {
     if (CurrentToken().type != qelta::kTokenIdentifier ||
-        !TokenIsOneOf(kParamWords)) {
-      ReportFormatted(qelta::kErrSyntax,
-                      "ERROR: '%s' : Unknown Param Statement",
-                      CurrentToken().text);
+        !TokenIsOneOf(words)) {
+      ReportFormatted(qelta::kErrSyntax, unknown, CurrentToken().text);
     }
     return SkipStatement();
   });
@@ -459,7 +461,10 @@ int VRN_neticaSpeaker::ReadVisualNodeBlock(VRN_neticaNodeRecord* record) {
   if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
   return ReadBlockBody([this, record]() {
     if (CurrentToken().type == qelta::kTokenIdentifier) {
-      if (TokenIs("link")) return ReadVisualLinkBlock();
+      if (TokenIs("link")) {
+        return ReadSkippedBlock(
+            kVisualLinkWords, "ERROR: '%s' : Unknown Visual Link Statement");
+      }
       if (TokenIsOneOf(kSkippedVisualNodeWords)) return SkipStatement();
       const bool center = TokenIs("center");
       if (center || TokenIs("size")) {
@@ -480,22 +485,6 @@ int VRN_neticaSpeaker::ReadVisualNodeBlock(VRN_neticaNodeRecord* record) {
     ReportFormatted(qelta::kErrSyntax,
                     "ERROR: '%s' : Unknown Visual Node Statement",
                     CurrentToken().text);
-    return SkipStatement();
-  });
-}
-
-int VRN_neticaSpeaker::ReadVisualLinkBlock() {
-  ConsumeNext();  // "link"
-  std::string name;
-  int rc = ReadBlockHead(&name);
-  if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
-  return ReadBlockBody([this]() {
-    if (CurrentToken().type != qelta::kTokenIdentifier ||
-        !TokenIsOneOf(kVisualLinkWords)) {
-      ReportFormatted(qelta::kErrSyntax,
-                      "ERROR: '%s' : Unknown Visual Link Statement",
-                      CurrentToken().text);
-    }
     return SkipStatement();
   });
 }

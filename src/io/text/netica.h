@@ -106,12 +106,13 @@ class VRN_neticaSpeaker : public VRN_fileFormat {
   // be read on (the problems met are logged), else the lexer's failure.
   int ReadNetStatement();
   int ReadVisualNetBlock();
-  int ReadParamBlock();
   int ReadNodeBlock();
   int ReadNodeStatement(VRN_neticaNodeRecord* record);
   int ReadUserBlock(VRN_neticaNodeRecord* record);
   int ReadVisualNodeBlock(VRN_neticaNodeRecord* record);
-  int ReadVisualLinkBlock();
+  // A block whose statements are all skipped: words it knows silently,
+  // any other with the unknown-statement format (one %s for the word).
+  int ReadSkippedBlock(const char* const* words, const char* unknown);
   // The statements of a block whose "{" was consumed, each by read, up to
   // and including its "}" and an optional ";".
   template <typename ReadOne>
