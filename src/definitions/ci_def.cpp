@@ -34,6 +34,23 @@ VRN_ciDef::VRN_ciDef(const VRN_ciDef& other, VRN_network* network)
 
 VRN_ciDef::~VRN_ciDef() = default;
 
+int VRN_ciDef::ShapeExpandedTable() {
+  const int parents = widths_.GetSize();
+  const int n = GetOwnCount();
+  bool same = expanded_.GetDimensionCount() == parents + 1 &&
+              expanded_.GetSize(parents) == n;
+  for (int i = 0; same && i < parents; ++i) {
+    same = expanded_.GetSize(i) == widths_[i];
+  }
+  if (same) return qelta::kOk;
+  VRN_intArray sizes(widths_);
+  sizes.Add(n);
+  VRN_matrix built;
+  if (built.SetDimensions(sizes) != qelta::kOk) return qelta::kErrOutOfMemory;
+  expanded_ = built;
+  return qelta::kOk;
+}
+
 int VRN_ciDef::BuildUniform(int columns) {
   const int n = GetNumberOfOutcomes();
   const int sizes[2] = {columns, n};

@@ -105,6 +105,10 @@ class VRN_ciDef : public VRN_lazyDef {
   void ParametersChanged();
   // Sizes the parameters to `columns` x own count, every item 1/n.
   int BuildUniform(int columns);
+  // Gives the expanded table (kept by the lazy base) the parents' widths
+  // and the own count, keeping it as it is when it has them already.
+  // 0, or -42 when it cannot be allocated.
+  int ShapeExpandedTable();
   // A copy of every free column run through `apply` (column start, n).
   template <typename Apply>
   void ForEachFreeColumn(Apply apply);

@@ -255,18 +255,8 @@ int VRN_noisyAdder::SetFunction(int code) {
 int VRN_noisyAdder::CalculateCpt() {
   const int parents = widths_.GetSize();
   const int n = GetOwnCount();
-  bool same = expanded_.GetDimensionCount() == parents + 1 &&
-              expanded_.GetSize(parents) == n;
-  for (int i = 0; same && i < parents; ++i) {
-    same = expanded_.GetSize(i) == widths_[i];
-  }
-  if (!same) {
-    VRN_intArray sizes(widths_);
-    sizes.Add(n);
-    VRN_matrix built;
-    if (built.SetDimensions(sizes) != qelta::kOk) return qelta::kErrOutOfMemory;
-    expanded_ = built;
-  }
+  const int shaped = ShapeExpandedTable();
+  if (shaped != qelta::kOk) return shaped;
   // Row r: the weighted sums over the first r parents (n numerators, then
   // the denominator); walk: positions, table offsets, strides, column
   // offsets, active counts and the last active column per level.

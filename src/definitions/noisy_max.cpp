@@ -444,21 +444,9 @@ int VRN_noisyMAX::Expand(const VRN_matrix& parameters,
 }
 
 int VRN_noisyMAX::CalculateCpt() {
-  const int parents = widths_.GetSize();
   const int n = GetOwnCount();
-  bool same = expanded_.GetDimensionCount() == parents + 1 &&
-              expanded_.GetSize(parents) == n;
-  for (int i = 0; same && i < parents; ++i) {
-    same = expanded_.GetSize(i) == widths_[i];
-  }
-  if (!same) {
-    VRN_intArray sizes(widths_);
-    sizes.Add(n);
-    VRN_matrix built;
-    const int status = built.SetDimensions(sizes);
-    if (status != qelta::kOk) return qelta::kErrOutOfMemory;
-    expanded_ = built;
-  }
+  const int shaped = ShapeExpandedTable();
+  if (shaped != qelta::kOk) return shaped;
   const int columns = GetColumnCount();
   if (cumulated_.size() < static_cast<size_t>(columns) * n) {
     cumulated_.resize(static_cast<size_t>(columns) * n);
