@@ -109,6 +109,13 @@ void VRN_equationEvaluation::AdoptEvidence(double value) {
   evidence_ = value;
 }
 
+bool VRN_equationEvaluation::BeliefEdges(std::vector<double>* edges) const {
+  const VRN_equation* definition =
+      dynamic_cast<const VRN_equation*>(GetOwnDefinition());
+  if (definition != nullptr) definition->GetIntervalEdges(edges);
+  return static_cast<int>(edges->size()) == belief_.GetItemCount() + 1;
+}
+
 int VRN_equationEvaluation::GetMean(double* out) const {
   if (!IsValueValid()) return qelta::kErrInvalidValue;
   // An observed node is its observation, whatever an algorithm wrote.
@@ -117,12 +124,9 @@ int VRN_equationEvaluation::GetMean(double* out) const {
     return qelta::kOk;
   }
   if (!belief_.IsEmpty()) {
-    const VRN_equation* definition =
-        dynamic_cast<const VRN_equation*>(GetOwnDefinition());
     std::vector<double> edges;
-    if (definition != nullptr) definition->GetIntervalEdges(&edges);
+    if (!BeliefEdges(&edges)) return qelta::kErrInvalidValue;
     const int n = belief_.GetItemCount();
-    if (static_cast<int>(edges.size()) != n + 1) return qelta::kErrInvalidValue;
     *out = VRN_IntervalsMean(n, edges.data(), belief_.GetItems().Items());
     return qelta::kOk;
   }
@@ -137,12 +141,9 @@ int VRN_equationEvaluation::GetStdDev(double* out) const {
     return qelta::kOk;
   }
   if (!belief_.IsEmpty()) {
-    const VRN_equation* definition =
-        dynamic_cast<const VRN_equation*>(GetOwnDefinition());
     std::vector<double> edges;
-    if (definition != nullptr) definition->GetIntervalEdges(&edges);
+    if (!BeliefEdges(&edges)) return qelta::kErrInvalidValue;
     const int n = belief_.GetItemCount();
-    if (static_cast<int>(edges.size()) != n + 1) return qelta::kErrInvalidValue;
     *out = VRN_IntervalsStdDev(n, edges.data(), belief_.GetItems().Items());
     return qelta::kOk;
   }

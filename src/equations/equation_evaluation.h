@@ -71,6 +71,9 @@ class VRN_equationEvaluation : public VRN_nodeVal {
   void SetSingleValue(double value);
 
  private:
+  // The definition's interval edges into `edges`; false unless they bound
+  // the interval beliefs (one more edge than beliefs).
+  bool BeliefEdges(std::vector<double>* edges) const;
   VRN_equationEvaluation(const VRN_equationEvaluation& other,
                          VRN_network* target);
   void ComputeStats() const;
