@@ -600,24 +600,6 @@ int Refuse(VRN_network& net, const std::string& message) {
   return net.ErrorLog()->LogError(qelta::kErrGeneral, message.c_str());
 }
 
-// The reason the data cannot be searched, or "" when they can.
-std::string DataProblem(const VRN_dataset& data) {
-  if (data.GetRecordCount() < 3) return "BS: too few data points (at least 3 needed)\n";
-  if (data.GetVariableCount() < 2) return "BS: too few variables (at least 2 needed)\n";
-  for (int v = 0; v < data.GetVariableCount(); ++v) {
-    const char* reason = nullptr;
-    if (data.HasMissingValues(v)) {
-      reason = "missing values not allowed";
-    } else if (!data.GetVariable(v).discrete) {
-      reason = "continous variables not allowed";
-    } else if (data.IsConstant(v)) {
-      reason = "constant values not allowed";
-    }
-    if (reason != nullptr) return std::string("BS: ") + reason + "; variable: " + data.GetVariable(v).id;
-  }
-  return "";
-}
-
 // The knowledge as an n x n matrix (0 free, 1 forced, 2 forbidden), empty
 // when it holds nothing. "" or the reason it cannot be used.
 std::string KnowledgeMatrix(const VRN_bkKnowledge& bk, int n, std::vector<std::uint8_t>& m) {
@@ -689,7 +671,7 @@ int VRN_bayesianSearch::Learn(const VRN_dataset& data, VRN_network& net, VRN_pro
     return qelta::kErrCancelled;
   }
   VRN_dataset work = data;
-  const std::string problem = DataProblem(work);
+  const std::string problem = VRN_CountingDataProblem(work, "BS");
   if (!problem.empty()) return Refuse(net, problem);
   const int n = work.GetVariableCount();
   std::vector<std::uint8_t> knowledge;

@@ -129,3 +129,28 @@ int VRN_CountParameters(VRN_network& net, const VRN_dataset& data,
   net.InvalidateValues();
   return qelta::kOk;
 }
+
+std::string VRN_CountingDataProblem(const VRN_dataset& data,
+                                    const char* learner) {
+  const std::string prefix = std::string(learner) + ": ";
+  if (data.GetRecordCount() < 3) {
+    return prefix + "too few data points (at least 3 needed)\n";
+  }
+  if (data.GetVariableCount() < 2) {
+    return prefix + "too few variables (at least 2 needed)\n";
+  }
+  for (int v = 0; v < data.GetVariableCount(); ++v) {
+    const char* reason = nullptr;
+    if (data.HasMissingValues(v)) {
+      reason = "missing values not allowed";
+    } else if (!data.GetVariable(v).discrete) {
+      reason = "continous variables not allowed";
+    } else if (data.IsConstant(v)) {
+      reason = "constant values not allowed";
+    }
+    if (reason != nullptr) {
+      return prefix + reason + "; variable: " + data.GetVariable(v).id;
+    }
+  }
+  return "";
+}

@@ -7,6 +7,7 @@
 #ifndef QELTA_LEARNING_COUNT_PARAMETERS_H_
 #define QELTA_LEARNING_COUNT_PARAMETERS_H_
 
+#include <string>
 #include <vector>
 
 #include "learning/dataset.h"
@@ -26,5 +27,12 @@ class VRN_network;
 [[nodiscard]] int VRN_CountParameters(VRN_network& net, const VRN_dataset& data,
                                       const std::vector<VRN_dataMatch>& matches,
                                       double* logLikelihood, double pseudoCount);
+
+// Why a structure search that counts cannot run on the data, or "" when it
+// can: fewer than 3 records or 2 variables, or a variable with missing
+// values, continuous or constant. The message starts with `learner` (e.g.
+// "BS") and names the variable.
+std::string VRN_CountingDataProblem(const VRN_dataset& data,
+                                    const char* learner);
 
 #endif  // QELTA_LEARNING_COUNT_PARAMETERS_H_

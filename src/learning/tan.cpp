@@ -49,25 +49,9 @@ int VRN_tan::Learn(VRN_dataset& data, VRN_network& net, VRN_progress* progress,
     const std::string message = "TAN: class variable not found - " + classVariableId;
     return net.ErrorLog()->LogError(qelta::kErrIllegalIdentifier, message.c_str());
   }
-  if (data.GetRecordCount() < 3) {
-    return net.ErrorLog()->LogError(qelta::kErrGeneral, "TAN: too few data points (at least 3 needed)\n");
-  }
-  if (data.GetVariableCount() < 2) {
-    return net.ErrorLog()->LogError(qelta::kErrGeneral, "TAN: too few variables (at least 2 needed)\n");
-  }
-  for (int v = 0; v < data.GetVariableCount(); ++v) {
-    const char* reason = nullptr;
-    if (data.HasMissingValues(v)) {
-      reason = "missing values not allowed";
-    } else if (!data.GetVariable(v).discrete) {
-      reason = "continous variables not allowed";
-    } else if (data.IsConstant(v)) {
-      reason = "constant values not allowed";
-    }
-    if (reason != nullptr) {
-      const std::string message = std::string("TAN: ") + reason + "; variable: " + data.GetVariable(v).id;
-      return net.ErrorLog()->LogError(qelta::kErrGeneral, message.c_str());
-    }
+  const std::string problem = VRN_CountingDataProblem(data, "TAN");
+  if (!problem.empty()) {
+    return net.ErrorLog()->LogError(qelta::kErrGeneral, problem.c_str());
   }
   data.BuildNetwork(net);
   auto checkpoint = [&]() {
