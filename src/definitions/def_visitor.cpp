@@ -11,10 +11,9 @@
 #include "equations/equation.h"
 #include "equations/mau.h"
 
-// The kinds below have no class in this build yet, so no definition of
-// theirs can reach Dispatch; each visit gains its call of VisitDefault (and
-// Dispatch its case) together with the class.
-void VRN_nodeDefVisitor::VisitMau(VRN_mau&) {}
+void VRN_nodeDefVisitor::VisitMau(VRN_mau& definition) {
+  VisitDefault(definition);
+}
 
 void VRN_nodeDefVisitor::VisitDemorgan(VRN_demorgan& definition) {
   VisitDefault(definition);

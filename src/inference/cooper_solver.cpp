@@ -240,6 +240,9 @@ void VRN_CooperSolver::EnforceDecisionOrder() {
   int d = blocks[0].back();
   for (size_t b = 1; b < blocks.size(); ++b) {
     const int next = blocks[b].back();
+    // A last block without a decision (the later ones are decided) orders
+    // nothing; a new parent of a chance node would change its distribution.
+    if (!IsDecisionInNetwork(next)) break;
     bool adjacent = false;
     for (int h : blocks[b]) adjacent = adjacent || net.AreAdjacent(d, h) != 0;
     if (!adjacent) {
@@ -435,6 +438,10 @@ int VRN_CooperSolver::EvaluateScenarios(int level) {
   const int s = scenarioNodes_[level];
   VRN_nodeVal* value = ValueOf(work_, s);
   const int count = OutcomesOf(work_, s);
+  // Observing s drops its likelihoods; they still weigh its scenarios, so
+  // they come back before s's own distribution is computed.
+  std::vector<double> likelihoods;
+  if (value->HasVirtualEvidence()) (void)value->GetVirtualEvidence(&likelihoods);
   for (int k = 0; k < count; ++k) {
     if (value->SetEvidence(k) != qelta::kOk) continue;
     scenarioStates_[level] = k;
@@ -447,6 +454,10 @@ int VRN_CooperSolver::EvaluateScenarios(int level) {
   }
   if (IsDecisionInNetwork(s)) return qelta::kOk;
   if (value->HasFlags(qelta::kValFlagEvidence)) (void)value->ClearEvidence();
+  if (!likelihoods.empty()) {
+    const int restored = value->SetVirtualEvidence(likelihoods);
+    if (restored != qelta::kOk) return restored;
+  }
   OnBeforeUpdate(1);
   const int status = work_.RunBNAlgorithm();
   OnAfterUpdate(1);

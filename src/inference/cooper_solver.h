@@ -7,12 +7,13 @@
 // working copy and updated with the network's Bayesian-network algorithm; a
 // backward pass (average over chance nodes, maximum over decisions) then
 // gives every open decision its expected utility per choice, indexed by
-// everything known before it (no forgetting).
+// everything known before it (no forgetting). Likelihoods (virtual
+// evidence) on a scenario node weigh its scenarios and stay on it.
 //
 // Results go into the solved network's values: beliefs and expected
 // utilities indexed by the scenario nodes they depend on, and the policy
 // values of the decisions. Arcs that fix an assumed order between decisions
-// stay in the solved network.
+// stay in the solved network; no other arc is added and no table changes.
 //
 // One solver serves one Solve; it owns its working copy. The three virtual
 // notifications let a caller follow the run; they do nothing here.

@@ -120,6 +120,9 @@ void VRN_ShachterSolver::AssumeTemporalOrder() {
   int d = groups[0].back();
   for (size_t g = 1; g < groups.size(); ++g) {
     const int n = groups[g].back();
+    // A last group without a decision (the later ones are decided) orders
+    // nothing; a new parent of a chance node would change its distribution.
+    if (!IsDecision(net, n)) break;
     bool adjacent = false;
     for (int h : groups[g]) adjacent = adjacent || net.AreAdjacent(d, h) != 0;
     if (!adjacent) {
@@ -227,6 +230,9 @@ int VRN_ShachterSolver::SolveDecisions() {
     status = working_.RunBNAlgorithm();
     if (status != qelta::kOk) return status;
     const VRN_matrix& beliefs = working_.GetNode(d)->Value()->GetValue();
+    if (i == 0) {
+      firstBeliefs_.assign(beliefs.GetItems().begin(), beliefs.GetItems().end());
+    }
     best = 0;
     double largest = 0.0;
     for (int k = 0; k < beliefs.GetItemCount(); ++k) {

@@ -19,6 +19,8 @@
 #ifndef QELTA_INFERENCE_SHACHTER_SOLVER_H_
 #define QELTA_INFERENCE_SHACHTER_SOLVER_H_
 
+#include <vector>
+
 #include "base/arrays.h"
 #include "network/network.h"
 
@@ -42,6 +44,13 @@ class VRN_ShachterSolver {
   // network's relevance options end as they were.
   int Solve(VRN_network& network);
 
+  // After a successful Solve: the first open decision's beliefs in the
+  // working copy, whose largest (the last among equals) gave its best
+  // choice. Empty before.
+  const std::vector<double>& FirstDecisionBeliefs() const {
+    return firstBeliefs_;
+  }
+
  private:
   int SolveSteps();
   bool CanSolve();
@@ -64,6 +73,7 @@ class VRN_ShachterSolver {
   int utilityNode_ = -1;
   VRN_intArray informationNodes_;
   VRN_intArray addedArcs_;
+  std::vector<double> firstBeliefs_;
 };
 
 #endif  // QELTA_INFERENCE_SHACHTER_SOLVER_H_

@@ -117,9 +117,9 @@ int VRN_valueOfInfoWorkspace::Compute() {
         qelta::kErrOutOfRange,
         "Value of information can't be computed without utility nodes");
   }
-  AddDecisionNode(view);
-  if (decisionNode_ < 0) return decisionNode_;
-  int status = Solve(first_);
+  int status = AddDecisionNode(view);
+  if (status != qelta::kOk) return status;
+  status = Solve(first_);
   if (status != qelta::kOk) return status;
   for (int h : info_->nodes_) {
     if (!network_.IsValidHandle(h)) return qelta::kErrOutOfRange;
@@ -167,16 +167,29 @@ int VRN_valueOfInfoWorkspace::FindUtilityNode() {
   return qelta::kErrOutOfRange;
 }
 
-void VRN_valueOfInfoWorkspace::AddDecisionNode(int pointOfView) {
+int VRN_valueOfInfoWorkspace::AddDecisionNode(int pointOfView) {
   decisionNode_ = network_.AddNode(qelta::kDefDecision, nullptr);
-  if (decisionNode_ < 0) return;
+  if (decisionNode_ < 0) return decisionNode_;
   const VRN_intArray& ordered = info_->orderedNodes_;
   const int at = ordered.FindPosition(pointOfView);
   // Placed just before the point of view; arcs it cannot have change
   // nothing the solver needs.
   if (at > 0) (void)network_.AddArc(ordered[at - 1], decisionNode_);
+  // A canonical model spreads its columns over a new parent's outcomes, so
+  // a point of view of that kind takes its expanded table first: the added
+  // decision must not change what the point of view holds.
+  VRN_node* view = network_.GetNode(pointOfView);
+  const int type = view->Definition()->GetType();
+  if (type == qelta::kDefNoisyMax || type == qelta::kDefNoisyAdder) {
+    if (view->Definition()->GetExpandedDefinition() == nullptr) {
+      return qelta::kErrOutOfMemory;  // the table does not fit
+    }
+    const int status = view->setNodeType(qelta::kDefCpt);
+    if (status != qelta::kOk) return status;
+  }
   (void)network_.AddArc(decisionNode_, pointOfView);
   (void)network_.AddArc(decisionNode_, utilityNode_);
+  return qelta::kOk;
 }
 
 int VRN_valueOfInfoWorkspace::Solve(VRN_matrix& out) {

@@ -56,7 +56,8 @@ class VRN_valueOfInfo {
   // network) without a live decision node and point of view, or without a
   // utility node, or when the two tables differ in shape; the code of a
   // refused arc from a listed node to the decision (logged "Node [..]
-  // cannot be observed before node [..]") or of a failed solve. On failure
+  // cannot be observed before node [..]") or of a failed solve; -42 when
+  // a canonical point of view's table does not fit. On failure
   // values and indexingNodes keep what they held.
   int Update();
 
@@ -92,7 +93,12 @@ class VRN_valueOfInfoWorkspace {
 
  private:
   int FindUtilityNode();
-  void AddDecisionNode(int pointOfView);
+  // Adds the decision whose expected utilities are read, placed just
+  // before the point of view, with arcs to it and to the utility node; a
+  // canonical point of view first becomes the table it expands to, so the
+  // new parent changes no distribution. 0, or the failure (-42 when that
+  // table does not fit).
+  int AddDecisionNode(int pointOfView);
   // Solves the copy and copies the added decision's value into out.
   int Solve(VRN_matrix& out);
 

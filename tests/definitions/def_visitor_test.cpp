@@ -65,4 +65,19 @@ TEST(DefVisitorTest, CatchAllSeesEveryDefinitionOnceAndTablesFallBackToCpt) {
   EXPECT_EQ(both.seen, (std::vector<int>{qelta::kDefCpt}));
 }
 
+TEST(DefVisitorTest, CatchAllSeesOneCallPerNodeOfEveryKind) {
+  const std::vector<int> kinds = {
+      qelta::kDefCpt,      qelta::kDefTruthTable, qelta::kDefDecision,
+      qelta::kDefUtility,  qelta::kDefEquation,   qelta::kDefNoisyMax,
+      qelta::kDefNoisyAdder, qelta::kDefDemorgan, qelta::kDefCast,
+      qelta::kDefMau};
+  VRN_network net;
+  for (int kind : kinds) ASSERT_GE(net.AddNode(kind, nullptr), 0) << kind;
+  CatchAll visitor;
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    visitor.Dispatch(*net.GetNode(h)->Definition());
+  }
+  EXPECT_EQ(kinds, visitor.seen);
+}
+
 }  // namespace
