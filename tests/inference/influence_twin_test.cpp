@@ -75,7 +75,7 @@ void ExpectUnchanged(const Snapshot& before, VRN_network& net, const char* what)
     const std::vector<double>& a = before.tables[i];
     const std::vector<double>& b = after.tables[i];
     ASSERT_EQ(a.size(), b.size()) << before.handles[i];
-    EXPECT_EQ(0, std::memcmp(a.data(), b.data(), a.size() * sizeof(double)))
+    EXPECT_TRUE(a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0)
         << "table of " << before.handles[i];
     if (before.types[i] != qelta::kDefDecision) {
       EXPECT_EQ(before.parents[i], after.parents[i]) << before.handles[i];
@@ -203,7 +203,7 @@ TEST(InfluenceTwinTest, AnyPointOfViewKindGivesTheSameWorth) {
 
 // ---------------------------------------------------------------- random twins
 
-// A random diagram: 1 to 3 decisions and 3 to 6 chance nodes (CPT, noisy-MAX
+// A random diagram: 1 to 3 decisions and 3 to 5 chance nodes (CPT, noisy-MAX
 // or noisy-adder) of 2 or 3 outcomes with up to three earlier parents each,
 // decisions among them; one utility over 1 to 3 nodes; observed and
 // likelihood evidence on chance nodes anywhere, and decided later decisions.
@@ -228,7 +228,7 @@ void MakeDiagram(std::mt19937& rng, Diagram& g) {
   };
   const int chance_kinds[] = {qelta::kDefCpt, qelta::kDefNoisyMax, qelta::kDefNoisyAdder};
   std::vector<int> kinds(pick(1, 3), qelta::kDefDecision);
-  for (int i = pick(3, 6); i > 0; --i) kinds.push_back(chance_kinds[pick(0, 2)]);
+  for (int i = pick(3, 5); i > 0; --i) kinds.push_back(chance_kinds[pick(0, 2)]);
   std::shuffle(kinds.begin(), kinds.end(), rng);
   VRN_network& net = g.net;
   for (int kind : kinds) {
@@ -380,7 +380,7 @@ int FirstOpenDecision(VRN_network& net) {
 TEST(InfluenceTwinTest, RandomDiagramsAnswerAsTheirTwins) {
   std::mt19937 rng(34);
   int solved = 0, worths = 0, best_choices = 0;
-  for (int trial = 0; trial < 240; ++trial) {
+  for (int trial = 0; trial < 200; ++trial) {
     SCOPED_TRACE(trial);
     Diagram g, t;
     MakeDiagram(rng, g);
@@ -468,7 +468,7 @@ TEST(InfluenceTwinTest, RandomDiagramsAnswerAsTheirTwins) {
     }
   }
   // The draws reach every comparison often.
-  EXPECT_GE(solved, 200);
+  EXPECT_GE(solved, 190);
   EXPECT_GE(worths, 150);
   EXPECT_GE(best_choices, 40);
 }
