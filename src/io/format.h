@@ -32,7 +32,7 @@ inline constexpr int kFormatMsbn = 3;    // "dsc"
 inline constexpr int kFormatVrn = 4;     // "vrn", the native text format
 inline constexpr int kFormatHugin = 5;   // "net"
 inline constexpr int kFormatXmlBif = 6;  // "xml03"
-inline constexpr int kFormatKi = 7;      // "dxp", read only
+inline constexpr int kFormatKi = 7;      // "dxp"; written only by name
 inline constexpr int kFormatXvrn = 8;    // "xvrn" and "qvrn"
 
 // Extension words of the network's file and string operations.

@@ -401,7 +401,8 @@ class VRN_network {
   [[nodiscard]] int ReadFile(const char* name, int format,
                              IXmlBinding* extension);
   // Writes the network in the given format; the same answers, and -2 with
-  // "Writing to KI file format not supported." for an explicit format 7.
+  // "Writing to KI file format not supported." for an explicit format 7 (a
+  // "dxp" name with format 0 writes the native text layout).
   // Never 0 when the file could not be written completely.
   [[nodiscard]] int WriteFile(const char* name, int format, int extension);
   [[nodiscard]] int WriteFile(const char* name, int format,

@@ -261,9 +261,8 @@ int VRN_network::Save(const char* name, std::string* text, int format,
     speaker.SetExtension(extension);
     return speaker.WriteString(text);
   }
-  // A "dxp" name is refused like the code: the KI speaker would write native
-  // text that a KI read gives back as an empty network.
-  if (format == qelta::kFormatByName) format = FormatFromName(name);
+  // Only the explicit code is refused: a "dxp" name picks the KI speaker,
+  // which writes the native text layout.
   if (format == qelta::kFormatKi) {
     return errorLog_->LogError(qelta::kErrOutOfRange,
                                "Writing to KI file format not supported.");

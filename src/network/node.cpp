@@ -118,6 +118,7 @@ int VRN_node::setNodeType(int code) {
   // A decision's parents are informational: another kind would read them
   // as conditioning parents, so they go once the new definition exists.
   const bool was_decision = definition_->GetType() == qelta::kDefDecision;
+  const int old_count = definition_->GetNumberOfOutcomes();
 
   // The new definition is built first, from the old one with all its arcs,
   // so a type that cannot be built leaves the node as it was.
@@ -150,6 +151,7 @@ int VRN_node::setNodeType(int code) {
       (void)network_->RemoveArc(handle_, child);
     }
   }
+  UpdateCostArcs(old_count);
 
   if (definition_->GetNumberOfOutcomes() < 1) {
     diagFlags_ = 2;
@@ -157,6 +159,39 @@ int VRN_node::setNodeType(int code) {
   }
   (void)network_->OnNodeTypeChanged(handle_, code);
   return qelta::kOk;
+}
+
+void VRN_node::UpdateCostArcs(int old_count) {
+  if (extras_ == nullptr) return;
+  const int count = definition_->GetNumberOfOutcomes();
+  // Copies: each removal edits the lists.
+  const VRN_intArray parents = extras_->costParents;
+  const VRN_intArray children = extras_->costChildren;
+  if (count < 2) {
+    // A cost arc needs two outcomes at both ends, as AddArc demands.
+    for (int i = parents.GetSize() - 1; i >= 0; --i) {
+      (void)network_->RemoveArc(parents[i], handle_, qelta::kArcLayerCost);
+    }
+    for (int i = children.GetSize() - 1; i >= 0; --i) {
+      (void)network_->RemoveArc(handle_, children[i], qelta::kArcLayerCost);
+    }
+    return;
+  }
+  if (count == old_count) return;
+  // The children's tables follow the new count along this node's
+  // dimension, as they follow added and deleted outcomes.
+  for (int child : children) {
+    DiagExtras* extras = ExtrasOf(child);
+    if (extras == nullptr) continue;
+    const int d = extras->costParents.FindPosition(handle_);
+    if (d < 0) continue;
+    while (extras->cost.GetSize(d) > count &&
+           extras->cost.RemoveLastOutcome(d) == qelta::kOk) {
+    }
+    while (extras->cost.GetSize(d) < count &&
+           extras->cost.AddOutcome(d) == qelta::kOk) {
+    }
+  }
 }
 
 // --------------------------------------------------------------- diagnosis

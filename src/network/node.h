@@ -98,7 +98,9 @@ class VRN_node {
   // when already of that type; -2 when no definition can be built from the
   // old one (the node stays as it was). Otherwise the new definition is
   // installed, evidence moves into the new value, and then the arcs the new
-  // type may not keep are removed.
+  // type may not keep are removed: ordinary arcs its type refuses, and every
+  // cost arc when it has fewer than two outcomes (the cost children's tables
+  // follow a changed outcome count otherwise).
   int setNodeType(int code);
   // setNodeType with the code of a type name ("CPT", "TRUTHTABLE", "LIST",
   // "TABLE", "NOISY_MAX", "NOISY_ADDER", "MAU", "CAST", "DEMORGAN"); any
@@ -171,6 +173,8 @@ class VRN_node {
 
   DiagExtras& EnsureExtras();
   DiagExtras* ExtrasOf(int handle) const;
+  // After a type change from old_count outcomes, see setNodeType.
+  void UpdateCostArcs(int old_count);
 
   VRN_network* network_;
   int handle_;

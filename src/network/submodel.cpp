@@ -89,8 +89,11 @@ int VRN_submodelTable::CreateSubmodel(int parent, const char* id) {
     if (!VRN_IsValidId(id)) return qelta::kErrIllegalIdentifier;
     if (IsIdUsed(id)) return qelta::kErrOutOfRange;
     // Nodes and submodels share one namespace: an identifier a node carries
-    // would make FindNode and FindSubmodel disagree.
-    if (network_ != nullptr && network_->FindNode(id) >= 0) {
+    // would make FindNode and FindSubmodel disagree. A file that guarantees
+    // its own identifiers may hold such a pair, and loads as it is.
+    if (network_ != nullptr &&
+        (network_->GetLoadFlags() & qelta::kLoadAllowDuplicateIds) == 0 &&
+        network_->FindNode(id) >= 0) {
       return qelta::kErrDuplicatedIdentifier;
     }
   }

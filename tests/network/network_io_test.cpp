@@ -241,14 +241,20 @@ TEST(NetworkIoTest, WritesRefusedBeforeAnyFileIsTouched) {
       LogHas(*net.ErrorLog(), -2, "Writing to KI file format not supported."));
   EXPECT_FALSE(FileExists(ki));
 
-  // The extension is refused like the code, whatever its case.
+  // The code is refused whatever the name; the extension, in any case,
+  // writes the native text layout.
   net.ErrorLog()->Flush();
   const std::string dxp = TempPath("text.DXP");
-  EXPECT_EQ(net.WriteFile(dxp.c_str(), 0, 0), qelta::kErrOutOfRange);
+  std::remove(dxp.c_str());
+  EXPECT_EQ(net.WriteFile(dxp.c_str(), qelta::kFormatKi, 0),
+            qelta::kErrOutOfRange);
   ASSERT_EQ(net.ErrorLog()->GetNumberOfMessages(), 1);
   EXPECT_TRUE(
       LogHas(*net.ErrorLog(), -2, "Writing to KI file format not supported."));
   EXPECT_FALSE(FileExists(dxp));
+  EXPECT_EQ(net.WriteFile(dxp.c_str(), 0, 0), qelta::kOk);
+  EXPECT_TRUE(FileExists(dxp));
+  std::remove(dxp.c_str());
 
   EXPECT_EQ(net.WriteFile(TempPath("x.unknown").c_str(), 0, 0),
             qelta::kErrOutOfRange);

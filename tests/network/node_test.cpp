@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/error_log.h"
@@ -111,6 +112,90 @@ TEST(NodeTest, CostTablesFollowOutcomeEdits) {
   EXPECT_EQ(items(), (std::vector<double>{2.0, 1.0, 0.0}));
   ASSERT_EQ(Def(net, parent)->RemoveOutcome(0), 0);
   EXPECT_EQ(items(), (std::vector<double>{1.0, 0.0}));
+}
+
+// Cost tables hold one dimension per cost parent, of its outcome count,
+// then one of size 1.
+void ExpectCostTablesMatchTheirParents(VRN_network& net) {
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    const VRN_node* node = net.GetNode(h);
+    SCOPED_TRACE(node->GetId());
+    std::vector<int> expected;
+    for (int parent : node->GetCostParents()) {
+      expected.push_back(Def(net, parent)->GetNumberOfOutcomes());
+      EXPECT_GE(expected.back(), 2);
+    }
+    expected.push_back(1);
+    if (!node->HasDiagExtras()) continue;
+    EXPECT_EQ(Ints(node->GetCost().GetDimensions()), expected);
+  }
+}
+
+// A, B (3 outcomes) and C with the cost arcs A->B, A->C and B->C.
+void BuildCostChain(VRN_network& net) {
+  const int a = net.AddNode(kCpt, "A");
+  const int b = net.AddNode(kCpt, "B");
+  const int c = net.AddNode(kCpt, "C");
+  ASSERT_EQ(Def(net, b)->AddOutcome("mid"), 0);
+  ASSERT_EQ(net.AddArc(a, b, 1), 0);
+  ASSERT_EQ(net.AddArc(a, c, 1), 0);
+  ASSERT_EQ(net.AddArc(b, c, 1), 0);
+  ASSERT_EQ(net.GetNode(c)->SetCostArray({1, 2, 3, 4, 5, 6}), 0);
+  ASSERT_EQ(net.GetNode(b)->UserProperties().AddProperty("DIAG_TESTGROUPCOST",
+                                                         "True"),
+            0);
+}
+
+TEST(NodeTest, TypesWithoutOutcomesKeepNoCostArcs) {
+  for (int type : {qelta::kDefEquation, qelta::kDefUtility, qelta::kDefMau}) {
+    for (const char* id : {"A", "B", "C"}) {
+      SCOPED_TRACE(std::string(id) + " to type " + std::to_string(type));
+      VRN_network net;
+      BuildCostChain(net);
+      const int h = net.FindNode(id);
+      ASSERT_EQ(net.GetNode(h)->setNodeType(type), 0);
+      EXPECT_TRUE(net.GetNode(h)->GetCostParents().IsEmpty());
+      EXPECT_TRUE(net.GetNode(h)->GetCostChildren().IsEmpty());
+      for (int other = net.GetFirstNode(); other >= 0;
+           other = net.GetNextNode(other)) {
+        EXPECT_FALSE(net.GetNode(other)->GetCostParents().Contains(h));
+        EXPECT_FALSE(net.GetNode(other)->GetCostChildren().Contains(h));
+      }
+      ExpectCostTablesMatchTheirParents(net);
+      // B's test-group mark goes with its last cost child.
+      const VRN_userProperties& marks =
+          net.GetNode(net.FindNode("B"))->UserProperties();
+      EXPECT_EQ(marks.FindProperty("DIAG_TESTGROUPCOST") >= 0,
+                std::strcmp(id, "A") == 0);
+      std::string text;
+      ASSERT_EQ(net.WriteString(text, 0), 0);
+      VRN_network back;
+      ASSERT_EQ(back.ReadString(text.c_str(), 0), 0)
+          << back.ErrorLog()->GetMessage(0);
+      std::string again;
+      ASSERT_EQ(back.WriteString(again, 0), 0);
+      EXPECT_EQ(text, again);
+    }
+  }
+}
+
+TEST(NodeTest, CostTablesFollowAnOutcomeCountThatATypeChangeSets) {
+  VRN_network net;
+  BuildCostChain(net);
+  const int b = net.FindNode("B");
+  ASSERT_EQ(net.GetNode(b)->setNodeType(qelta::kDefCast), 0);
+  ASSERT_EQ(Def(net, b)->GetNumberOfOutcomes(), 2);
+  EXPECT_EQ(Ints(net.GetNode(b)->GetCostChildren()),
+            (std::vector<int>{net.FindNode("C")}));
+  ExpectCostTablesMatchTheirParents(net);
+  // The costs of B's first two outcomes stay, for each outcome of A.
+  EXPECT_EQ(Items(net.GetNode(net.FindNode("C"))->GetCost()),
+            (std::vector<double>{1, 2, 4, 5}));
+  std::string text;
+  ASSERT_EQ(net.WriteString(text, 0), 0);
+  VRN_network back;
+  EXPECT_EQ(back.ReadString(text.c_str(), 0), 0)
+      << back.ErrorLog()->GetMessage(0);
 }
 
 TEST(NodeTest, NodeCostsWithoutExtras) {

@@ -90,7 +90,8 @@ public final class Network extends Wrapper {
     /**
      * Reads the network from a file, replacing its whole content. The format follows the text after
      * the last '.' of the name, compared without regard to case: "xvrn" and "qvrn" (XML), "vrn",
-     * "erg", "dne", "dsc", "net", "xml03", and "dxp" (read only). Numbers are read with the "C"
+     * "erg", "dne", "dsc", "net", "xml03", and "dxp" (KI; written in the native text layout of
+     * "vrn"). Numbers are read with the "C"
      * numeric conventions whatever the process locale. On failure the exception message carries the
      * messages the reader logged. A name holding U+0000 is refused.
      *

@@ -269,6 +269,20 @@ int VRN_huginSpeaker::Read(const char* file_name) {
   int rc = CreateLexer(3, file_name);
   if (rc != kOk) return rc;
   SetCaseSensitive(false);
+  // Without the header the file is another format's (an MSBN file named
+  // ".net" would otherwise read as a few bare nodes).
+  rc = PeekNext();
+  if (rc != kOk && rc != qelta::kErrNoMoreTokens) {
+    DeleteLexer();
+    return rc;
+  }
+  if (rc != kOk || CurrentToken().type != qelta::kTokenIdentifier ||
+      !TokenIs("net")) {
+    ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Network header expected",
+                    rc == kOk ? CurrentToken().text : "End of File");
+    DeleteLexer();
+    return qelta::kErrSyntax;
+  }
   std::vector<Potential> potentials;
   bool recognised = false;
   int status = kOk;

@@ -11,8 +11,8 @@
 //   potential (cancer | smoke) { data = ((0.1 0.9) (0.01 0.99)); }
 //
 // Reading is lenient: a bad statement or declaration is logged with "(line
-// %d) : " and skipped, and reading goes on. The top-level declarations may
-// come in any order: potentials are collected and applied once every node
+// %d) : " and skipped, and reading goes on. The file must begin with "net";
+// after that the top-level declarations may come in any order: potentials are collected and applied once every node
 // is declared, so a potential may name nodes declared after it. State
 // labels that are not identifiers are repaired to distinct identifiers.
 // Stored text is kept valid UTF-8: in labels and property values a byte
@@ -99,7 +99,8 @@ class VRN_huginSpeaker : public VRN_fileFormat {
   // the lexer's status when the file cannot be opened (-103) or is empty
   // (-102), or when the input ends inside a declaration (-111), meets an
   // unknown character (-126) or ends inside a string or comment (-128);
-  // -127 when the file holds no net block, node or potential at all.
+  // -127 with "ERROR: '<word>' : Network header expected" when the first
+  // word is not "net" (nothing is read).
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
   // network with a node kind the format cannot hold; -101 when the file

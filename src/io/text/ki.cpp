@@ -20,6 +20,7 @@
 #include "definitions/noisy_max.h"
 #include "io/table_limit.h"
 #include "io/text/hugin.h"
+#include "io/text/vrn.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -63,8 +64,9 @@ VRN_kiSpeaker::VRN_kiSpeaker(VRN_network* network) : VRN_fileFormat(network) {
 VRN_kiSpeaker::~VRN_kiSpeaker() = default;
 
 int VRN_kiSpeaker::Write(const char* file_name) {
-  return ReportError(qelta::kErrOutOfRange,
-                     "Writing to KI file format not supported.");
+  VRN_vrnSpeaker writer(GetNetwork());
+  writer.SetKiLayout(true);
+  return writer.Write(file_name);
 }
 
 // ------------------------------------------------------------- reading
@@ -220,7 +222,7 @@ int VRN_kiSpeaker::ReadNodeDescription() {
   for (int i = 0; i < definition->GetNumberOfOutcomes(); ++i) {
     if (definition->IsFaultOutcome(i)) role = 0;  // target
   }
-  if (role != 0 && (observable_ == 1 || mandatory_ == 1)) role = 1;
+  if (observable_ == 1 || mandatory_ == 1) role = 1;
   (void)node->SetDiagType(role);
   node->SetRanked(false);
   node->SetMandatory(false);

@@ -23,8 +23,8 @@
 // and the network block finds its nodes by the same repair. Row i of a
 // PROB table fills parent configuration i. After reading, every table
 // number is rounded to 5 decimals and node names lose their leading and
-// trailing blanks; each node's diagnostic role follows from its fault
-// states and flags.
+// trailing blanks. A node OBSERVABLE or MANDATORY is an observation,
+// else one with a fault state a target, else auxiliary.
 //
 // Reading is lenient: a bad statement or block is logged with "(line %d) :
 // " and skipped, and reading goes on. A file that does not start with
@@ -33,7 +33,10 @@
 // gives one row per parent outcome and a leak row, and names each parent's
 // absent outcome; its own outcomes are listed from the absent one.
 //
-// Writing KI files is not offered (the network refuses it).
+// Writing is offered only when a "dxp" file name picks this speaker (the
+// network refuses the explicit format code): it writes the native text
+// layout (vrn.h, VRN_vrnSpeaker::SetKiLayout), which reads back with the
+// native text format code, not as KI.
 //
 // Ownership: the network is the caller's. Thread use: one speaker serves
 // one call on the calling thread.
@@ -67,7 +70,8 @@ class VRN_kiSpeaker : public VRN_fileFormat {
   // inside a string or comment (-128); -127 when the header line or one of
   // the three blocks is missing, or the file ends inside a block.
   int Read(const char* file_name) override;
-  // Refused: -2 with a message; nothing is written.
+  // Writes the native text layout with the KI differences; the answers of
+  // VRN_vrnSpeaker::Write.
   int Write(const char* file_name) override;
 
   // Up to and including the next ";" at brace depth 0; a "}" at depth 0

@@ -77,6 +77,11 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   // opened or any write fails; -2 when a node in the parents-before-
   // children order cannot be found (the file then ends there).
   int Write(const char* file_name) override;
+  // Selects the layout the KI speaker writes for a "dxp" name: node
+  // identifiers wrap like other text, a noisy-MAX node gives its outcomes
+  // and its parameters in Henrion form (no STRENGTHS), a CAST node no
+  // parameters, and every EXTRA_DEFINITION block is empty.
+  void SetKiLayout(bool on) { ki_layout_ = on; }
 
   // The identifier name (else -129, nothing consumed), then "=" and "{"
   // through ExpectOrFail.
@@ -151,6 +156,8 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   void WriteEntityStart(const char* word, const char* id);
   void WriteEntityEnd();
 
+  // Set by SetKiLayout.
+  bool ki_layout_ = false;
   // The outcome the next DOCUMENTATION block of EXTRA_DEFINITION describes.
   int outcome_documentation_ = 0;
   // Set by TYPE = NOISY_OR or NOISY_AND; cleared by every TYPE statement.

@@ -59,7 +59,12 @@ int VRN_vrnSpeaker::WriteBlockStart(const char* name) {
 
 void VRN_vrnSpeaker::WriteEntityStart(const char* word, const char* id) {
   VRN_textOutput& out = Output();
-  (void)WriteRawLine(std::string(word) + " " + id);
+  if (ki_layout_ && std::string(word) == "node") {
+    (void)out.WriteLine((std::string(word) + " " + id + "\n").c_str(),
+                        kIndentMode);
+  } else {
+    (void)WriteRawLine(std::string(word) + " " + id);
+  }
   (void)out.Indent();
   (void)out.WriteLine("{\n", kIndentMode);
   (void)out.Indent();
@@ -275,6 +280,12 @@ void VRN_vrnSpeaker::WriteDefinition(const VRN_node& node) {
     case qelta::kDefNoisyMax: {
       const auto* noisy = static_cast<const VRN_noisyMAX*>(definition);
       (void)WriteIdentifierListField("NAMESTATES", ids, 0);
+      if (ki_layout_) {
+        VRN_doubleArray henrion;
+        (void)noisy->GetHenrionProbabilitiesArray(&henrion);
+        (void)WriteDoubleListField("PROBABILITIES", henrion, 0);
+        break;
+      }
       // For every parent outcome, its position in the strength order.
       VRN_intArray positions;
       for (int p = 0; p < noisy->GetStrengthsCount(); ++p) {
@@ -293,6 +304,7 @@ void VRN_vrnSpeaker::WriteDefinition(const VRN_node& node) {
       break;
     }
     case qelta::kDefCast: {
+      if (ki_layout_) break;
       const auto* cast = static_cast<const VRN_cast*>(definition);
       (void)WriteDoubleListField("PWEIGHTS", cast->GetPositiveWeights(), 0);
       (void)WriteDoubleListField("NWEIGHTS", cast->GetNegativeWeights(), 0);
@@ -318,6 +330,10 @@ void VRN_vrnSpeaker::WriteExtraDefinition(const VRN_node& node) {
   const auto* definition = dynamic_cast<const VRN_discDef*>(node.Definition());
   const int n = node.Definition()->GetNumberOfOutcomes();
   (void)WriteBlockStart("EXTRA_DEFINITION");
+  if (ki_layout_) {
+    (void)WriteBlockEnd();
+    return;
+  }
   const int type = node.GetDiagType();
   (void)WriteStringField("DIAGNOSIS_TYPE",
                          kDiagTypes[type >= 0 && type <= 2 ? type : 2], false,

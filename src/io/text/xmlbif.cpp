@@ -50,10 +50,12 @@ bool EndsWith(const std::string& text, const char* suffix) {
   return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
 }
 
-// Element and attribute names compare without regard to ASCII case.
+// Names compare without regard to ASCII case and over the name's own
+// length, so a name cut short ("NETW" for NETWORK) still matches; a longer
+// name ("NETWORKS") or an empty one does not.
 bool NameIs(const std::string& name, const char* wanted) {
-  const std::size_t n = std::strlen(wanted);
-  if (name.size() != n) return false;
+  const std::size_t n = name.size();
+  if (n == 0 || n > std::strlen(wanted)) return false;
   for (std::size_t i = 0; i < n; ++i) {
     char a = name[i];
     char b = wanted[i];
@@ -490,6 +492,9 @@ int VRN_xmlSpeaker::Read(const char* file_name) {
   }
   rc = kOk;
   const Markup bif = markup;
+  // The first element skipped in BIF; fatal when no NETWORK was read.
+  std::string skipped;
+  bool network_read = false;
   while (!bif.empty) {
     rc = NextMarkup(&markup);
     if (rc != kOk) break;
@@ -501,15 +506,24 @@ int VRN_xmlSpeaker::Read(const char* file_name) {
       continue;
     }
     if (NameIs(markup.name, "NETWORK")) {
+      network_read = true;
       rc = ReadNetwork(markup);
-    } else if (!IsKnownElement(markup.name)) {
-      rc = SkipElement(markup);
     } else {
-      ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Misplaced statement",
-                      markup.name.c_str());
+      if (skipped.empty()) skipped = markup.name;
+      if (IsKnownElement(markup.name)) {
+        ReportFormatted(qelta::kErrSyntax,
+                        "ERROR: '%s' : Misplaced statement",
+                        markup.name.c_str());
+      }
       rc = SkipElement(markup);
     }
     if (rc != kOk) break;
+  }
+  if (rc == kOk && !network_read && !skipped.empty()) {
+    // Reading on would answer success with an empty network.
+    rc = ReportFormatted(qelta::kErrSyntax,
+                         "ERROR: '%s' : Element skipped, no NETWORK read",
+                         skipped.c_str());
   }
   if (rc == qelta::kErrNoMoreTokens) {
     ReportError(rc, "ERROR: Unexpected End of File");

@@ -21,9 +21,13 @@
 // format lists them with the GIVEN variables in order and the FOR
 // variable's outcomes fastest, which is the system's own order.
 //
+// Element names compare without regard to case and over the written
+// name's length, so a name cut short ("NETW", "VAR") stands for the full one.
+//
 // Reading is lenient: a bad element is logged with "(line %d) : " and
 // skipped, and reading goes on; only a file that cannot be read, lacks the
-// BIF element, has another version or ends before its end tag fails.
+// BIF element, has another version, ends before its end tag or has BIF
+// elements but no NETWORK among them fails.
 //
 // Ownership: the network is the caller's. Thread use: one speaker serves
 // one call on the calling thread.
@@ -47,7 +51,8 @@ class VRN_xmlSpeaker : public VRN_fileFormat {
   // the lexer's status when the file cannot be opened (-103) or is empty
   // (-102); -2 when the BIF element is missing ("ERROR: [BIF] : Tag Not
   // found") or its VERSION is not 0.3 ("ERROR: Incorrect BIF Version");
-  // -111 when the input ends before the end tag of BIF.
+  // -111 when the input ends before the end tag of BIF; -127 naming the
+  // first element skipped when BIF holds elements but no NETWORK.
   int Read(const char* file_name) override;
   // Writes the network. 0; -101 when the file cannot be opened or a write
   // fails. A node of a kind the format has no word for is logged and

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -18,11 +19,12 @@
 #include "base/special_values.h"
 #include "base/status.h"
 #include "base/strings.h"
-#include "network/submodel.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "definitions/truth_table.h"
 #include "equations/equation.h"
+#include "equations/expression_parser.h"
+#include "equations/ext_functions.h"
 #include "io/table_limit.h"
 
 namespace {
@@ -479,14 +481,11 @@ void XmlNetLoader::OnNodeStart(IXmlReader& reader,
     return;
   }
 
+  // The network skips its own duplicate test while a file loads: node
+  // identifiers are unique by this map. A node may share its identifier
+  // with a submodel or the network, as stored files do.
   if (ids_.count(id) != 0) {
     AbortQuoted(reader, "Duplicated node identifier", id);
-    return;
-  }
-  // The network skips its own duplicate test while a file loads; node and
-  // submodel identifiers share one namespace, so the loader keeps it.
-  if (network_->Submodels()->IsIdUsed(id.c_str())) {
-    AbortQuoted(reader, "Node identifier already used by a submodel", id);
     return;
   }
   // An identifier the rule refuses (including the '@' escape that callers
@@ -817,7 +816,18 @@ void XmlNetLoader::OnEquationDefinitionStart(IXmlReader& reader) {
 }
 
 void XmlNetLoader::OnEquationDefinitionEnd(IXmlReader& reader) {
+  if (!CheckExpression(reader)) return;
   equation_text_ = reader.GetText();
+}
+
+bool XmlNetLoader::CheckExpression(IXmlReader& reader) {
+  std::string message;
+  std::unique_ptr<VRN_expression> tree(VRN_ParseExpression(
+      reader.GetText().c_str(), nullptr, &message, nullptr,
+      network_->ExtFunctions()));
+  if (tree != nullptr) return true;
+  reader.Abort(("Invalid expression: " + message).c_str());
+  return false;
 }
 
 void XmlNetLoader::OnDiscIntervalStart(IXmlReader& reader) {

@@ -142,6 +142,10 @@ class XmlNetLoader : public XmlReader, public XmlErrorHandler {
   void OnUtilityEnd(IXmlReader& reader);
   void OnEquationDefinitionStart(IXmlReader& reader);
   void OnEquationDefinitionEnd(IXmlReader& reader);
+  // Parses the element's text with the network's user functions; false,
+  // the load ended with "Invalid expression: " and the parser's message,
+  // when it does not parse.
+  bool CheckExpression(IXmlReader& reader);
   void OnDiscIntervalStart(IXmlReader& reader);
   void OnEquationEnd(IXmlReader& reader);
 

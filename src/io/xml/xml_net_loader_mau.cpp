@@ -31,6 +31,7 @@ void XmlNetLoader::OnMauEnd(IXmlReader& reader) {
 }
 
 void XmlNetLoader::OnMauExpressionEnd(IXmlReader& reader) {
+  if (!CheckExpression(reader)) return;
   mau_texts_.push_back(reader.GetText());
   seen_values_ = true;
 }

@@ -245,7 +245,8 @@ TEST(KiTest, RefusesFilesWithoutTheirFrame) {
                      " type : discrete [999999] = 3 D { }; } } network { }"),
             qelta::kOk);
   EXPECT_NE(LogText(network).find("larger than the file"), std::string::npos);
-  EXPECT_EQ(network.WriteFile("out.dxp", 0, 0), qelta::kErrOutOfRange);
+  EXPECT_EQ(network.WriteFile("out.dxp", qelta::kFormatKi, 0),
+            qelta::kErrOutOfRange);
 }
 
 }  // namespace

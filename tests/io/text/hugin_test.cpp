@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/error_log.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "base/status.h"
@@ -93,17 +94,17 @@ TEST(HuginTest, ReadsDeclarationsAndPotentials) {
 TEST(HuginTest, DeclarationsLoadInAnyOrder) {
   VRN_network network;
   const char text[] =
+      "net { node_size = (10 10); }\n"
       "potential (B | A C) { data = (((0.5 0.5)(0.9 0.1))((0.2 0.8)(1 0))); }\n"
       "class Other { node X { } }\n"
       "node B { states = (\"b0\" \"b1\"); }\n"
       "potential (C) { data = (0.3 0.7); }\n"
       "node A { states = (\"a0\" \"a1\"); }\n"
-      "net { node_size = (10 10); }\n"
       "node C { states = (\"c0\" \"c1\"); }\n"
       "potential (A) { data = (0.6 0.4); }\n";
   ASSERT_EQ(ReadText(&network, text), qelta::kOk) << LogText(network);
   // The unknown word is reported, and everything after it still loads.
-  EXPECT_NE(LogText(network).find("(line 2) : ERROR: 'class' : Unknown "
+  EXPECT_NE(LogText(network).find("(line 3) : ERROR: 'class' : Unknown "
                                   "Statement"),
             std::string::npos)
       << LogText(network);
@@ -120,6 +121,7 @@ TEST(HuginTest, DeclarationsLoadInAnyOrder) {
 TEST(HuginTest, RowsAreNormalised) {
   VRN_network network;
   const char text[] =
+      "net { }\n"
       "node A { states = (\"a0\" \"a1\"); }\n"
       "node B { states = (\"b0\" \"b1\" \"b2\"); }\n"
       "potential (A) { data = (2 6); }\n"
@@ -173,14 +175,14 @@ TEST(HuginTest, InputFailuresLeaveTheNetworkAsItWas) {
   VRN_network network;
   ASSERT_GE(network.AddNode(qelta::kDefCpt, "keep"), 0);
   // Ends inside a declaration.
-  EXPECT_EQ(ReadText(&network, "node A { states = (\"a\" \"b\"); "),
+  EXPECT_EQ(ReadText(&network, "net { } node A { states = (\"a\" \"b\"); "),
             qelta::kErrNoMoreTokens);
   EXPECT_NE(LogText(network).find("ERROR: Unexpected End of File"),
             std::string::npos);
   // A byte no token may hold.
-  EXPECT_EQ(ReadText(&network, "node A { }\nnode \x01 { }\n"),
+  EXPECT_EQ(ReadText(&network, "net { }\nnode A { }\nnode \x01 { }\n"),
             qelta::kErrLexical);
-  EXPECT_EQ(ReadText(&network, "node A { label = \"open }\n"),
+  EXPECT_EQ(ReadText(&network, "net { } node A { label = \"open }\n"),
             qelta::kErrUnexpectedEof);
   EXPECT_EQ(ReadText(&network, ""), qelta::kErrEndOfFile);
   // Comments only: not a network file.
@@ -191,9 +193,36 @@ TEST(HuginTest, InputFailuresLeaveTheNetworkAsItWas) {
   EXPECT_GE(network.FindNode("keep"), 0);
 }
 
+// A file of another format named ".net" (here the MSBN file of asia) is
+// not read as a few bare nodes: without the "net" header nothing is read.
+TEST(HuginTest, AFileWithoutTheNetHeaderIsRefused) {
+  const std::string msbn = qelta_test::ReadWholeFile(
+      std::string(QELTA_SHARED_DIR) + "/data/networks/dsc/asia.dsc");
+  if (msbn.empty()) GTEST_SKIP() << "shared networks absent";
+  VRN_network network;
+  ASSERT_GE(network.AddNode(qelta::kDefCpt, "keep"), 0);
+  EXPECT_EQ(ReadText(&network, msbn), qelta::kErrSyntax);
+  EXPECT_EQ(LogText(network),
+            "-127 (line 1) : ERROR: 'belief' : Network header expected\n");
+  network.ErrorLog()->Flush();
+  EXPECT_EQ(ReadText(&network, "node A { states = (\"a\" \"b\"); }\n"
+                               "net { }\n"),
+            qelta::kErrSyntax);
+  EXPECT_EQ(LogText(network),
+            "-127 (line 1) : ERROR: 'node' : Network header expected\n");
+  EXPECT_EQ(network.GetNumberOfNodes(), 1);
+  EXPECT_GE(network.FindNode("keep"), 0);
+  // The header word compares without regard to case.
+  EXPECT_EQ(ReadText(&network, "NET { }\nnode A { states = (\"a\" \"b\"); }\n"),
+            qelta::kOk)
+      << LogText(network);
+  EXPECT_GE(network.FindNode("A"), 0);
+}
+
 TEST(HuginTest, WritesTheLayoutItReads) {
   VRN_network network;
   ASSERT_EQ(ReadText(&network,
+                     "net { }\n"
                      "node A { states = (\"a0\" \"a1\"); position = (5 7); }\n"
                      "node B { label = \"The B\"; states = (\"b0\" \"b1\"); "
                      "note = \"x\\ty\"; }\n"

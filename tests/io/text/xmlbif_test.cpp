@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "network/network.h"
@@ -74,6 +75,68 @@ TEST(XmlBifTest, ReadsVariablesAndDefinitions) {
   EXPECT_EQ(ParentIds(network, age), (Strings{"Smoker_status"}));
   EXPECT_EQ(Table(network, age), (Doubles{0.1, 0.2, 0.7, 0.5, 0.25, 0.25}));
   EXPECT_EQ(Table(network, smoker), (Doubles{0.3, 0.7}));
+}
+
+// Replaces every occurrence of from in text by to.
+std::string ReplaceAll(std::string text, const std::string& from,
+                       const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+TEST(XmlBifTest, ElementNamesCutShortStandForTheFullOnes) {
+  std::string cut = kDocument;
+  for (const auto& names : std::vector<std::pair<std::string, std::string>>{
+           {"NETWORK>", "NETW>"},
+           {"<VARIABLE", "<var"},
+           {"/VARIABLE>", "/VAR>"},
+           {"DEFINITION>", "Def>"},
+           {"NAME>", "NA>"},
+           {"OUTCOME>", "OUT>"},
+           {"FOR>", "F>"},
+           {"GIVEN>", "G>"},
+           {"TABLE>", "T>"},
+           {"PROPERTY>", "PROP>"}}) {
+    cut = ReplaceAll(cut, names.first, names.second);
+  }
+  ASSERT_NE(cut.find("<NETW>"), std::string::npos);
+  VRN_network full;
+  ASSERT_EQ(ReadText(&full, kDocument), qelta::kOk) << LogText(full);
+  VRN_network network;
+  ASSERT_EQ(ReadText(&network, cut), qelta::kOk) << LogText(network);
+  EXPECT_EQ(LogText(network), "");
+  EXPECT_STREQ(network.Header()->GetName(), "Study net");
+  ExpectSameNetwork(full, network, 0.0);
+}
+
+TEST(XmlBifTest, SkippedElementsWithoutANetworkFailTheRead) {
+  VRN_network network;
+  ASSERT_GE(network.AddNode(qelta::kDefCpt, "keep"), 0);
+  // A name longer than NETWORK is another element, skipped whole.
+  EXPECT_EQ(ReadText(&network,
+                     "<BIF VERSION=\"0.3\">\n<NETWORKS><NAME>n</NAME>"
+                     "<VARIABLE><NAME>A</NAME><OUTCOME>a</OUTCOME></VARIABLE>"
+                     "</NETWORKS>\n</BIF>\n"),
+            qelta::kErrSyntax);
+  EXPECT_NE(LogText(network).find("-127 (line 3) : ERROR: 'NETWORKS' : "),
+            std::string::npos)
+      << LogText(network);
+  EXPECT_EQ(network.GetNumberOfNodes(), 1);
+  EXPECT_GE(network.FindNode("keep"), 0);
+  // Beside a NETWORK, an element of another vocabulary is only skipped; an
+  // empty BIF is an empty network.
+  EXPECT_EQ(ReadText(&network,
+                     "<BIF VERSION=\"0.3\"><extra/><NETWORK><VARIABLE>"
+                     "<NAME>A</NAME><OUTCOME>a</OUTCOME></VARIABLE></NETWORK>"
+                     "</BIF>"),
+            qelta::kOk)
+      << LogText(network);
+  EXPECT_GE(network.FindNode("A"), 0);
+  EXPECT_EQ(ReadText(&network, "<BIF VERSION=\"0.3\"></BIF>"), qelta::kOk);
+  EXPECT_EQ(network.GetNumberOfNodes(), 0);
 }
 
 TEST(XmlBifTest, NodesKeepTheirIdsBesideTheNetworkName) {

@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/error_log.h"
 #include "base/status.h"
 #include "equations/equation.h"
+#include "equations/expression_parser.h"
+#include "equations/ext_functions.h"
 #include "equations/mau.h"
 #include "io/format.h"
 #include "io/xml/xml_net_loader.h"
@@ -87,7 +90,7 @@ TEST(XmlMauTest, BadElementsAreRefusedWithTheirReason) {
       {"<maux id='M'><parents>D</parents><expression>U</expression></maux>",
        "Invalid number of expressions: 1, expected 2"},
       {"<maux id='M'><expression>U+</expression></maux>",
-       "Expression parse error: '"},
+       "Invalid expression: "},
       {"<maux id='M'><expression>Q</expression></maux>",
        "SetExpressions failed: 'Invalid expression at index 0: unknown "
        "identifier'"},
@@ -101,6 +104,78 @@ TEST(XmlMauTest, BadElementsAreRefusedWithTheirReason) {
     const std::string got = log->GetMessage(log->GetNumberOfMessages() - 1);
     EXPECT_NE(std::string::npos, got.find(t.message)) << got;
   }
+}
+
+// An expression that does not parse fails the load at its end tag with
+// the parser's message, and nothing else is logged.
+TEST(XmlMauTest, ExpressionsThatDoNotParseFailAtTheirEndTag) {
+  const std::string functions =
+      "<functions><function>f(v)=v*2</function></functions>\n";
+  const std::string nodes =
+      "<nodes>\n"
+      "<decision id='D'><state id='a'/><state id='b'/></decision>\n"
+      "<utility id='U'><utilities>1</utilities></utility>\n";
+  struct Case {
+    bool with_functions;
+    std::string node;  // on line 6 with the functions, else on line 5
+    std::string text;  // the element text that fails
+    const char* end_tag;
+  } cases[] = {
+      {false, "<equation id='y'><definition>y=U+</definition></equation>",
+       "y=U+", "</definition>"},
+      {false, "<equation id='y'><definition>y=f(U)</definition></equation>",
+       "y=f(U)", "</definition>"},
+      {true, "<equation id='y'><definition>y=f(U,1)</definition></equation>",
+       "y=f(U,1)", "</definition>"},
+      {false, "<maux id='M'><expression>U*(2</expression></maux>", "U*(2",
+       "</expression>"},
+      {false, "<maux id='M'><expression>f(U)</expression></maux>", "f(U)",
+       "</expression>"},
+      {true, "<maux id='M'><expression>f()</expression></maux>", "f()",
+       "</expression>"},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.node);
+    VRN_network parsed;
+    int index = 0, position = 0;
+    std::string message;
+    if (t.with_functions) {
+      ASSERT_EQ(0, parsed.SetExtFunctions({"f(v)=v*2"}, index, position,
+                                          message));
+    }
+    std::string parser_message;
+    std::unique_ptr<VRN_expression> tree(VRN_ParseExpression(
+        t.text.c_str(), nullptr, &parser_message, nullptr,
+        parsed.ExtFunctions()));
+    ASSERT_EQ(tree, nullptr);
+    ASSERT_FALSE(parser_message.empty());
+
+    const std::string text = "<qelta version='1.0' id='N'>\n" +
+                             (t.with_functions ? functions : "") + nodes +
+                             t.node + "\n</nodes></qelta>";
+    VRN_network net;
+    EXPECT_EQ(qelta::kErrFileIo,
+              net.ReadString(text.c_str(), qelta::kXmlExtensionNone));
+    const int line = t.with_functions ? 6 : 5;
+    const std::string expected =
+        "Error at " + std::to_string(line) + ", " +
+        std::to_string(t.node.find(t.end_tag)) +
+        ": Invalid expression: " + parser_message;
+    const VRN_errorLog* log = net.ErrorLog();
+    ASSERT_EQ(log->GetNumberOfMessages(), 1) << log->GetMessage(0);
+    EXPECT_EQ(log->GetCode(0), qelta::kErrFileIo);
+    EXPECT_EQ(std::string(log->GetMessage(0)), expected);
+  }
+  // The functions make the same texts good.
+  VRN_network net;
+  const std::string good =
+      "<qelta version='1.0' id='N'>\n" + functions + "<nodes>\n"
+      "<cpt id='C'><state id='c0'/><state id='c1'/>"
+      "<probabilities>0.5 0.5</probabilities></cpt>\n"
+      "<equation id='y'><parents>C</parents>"
+      "<definition>y=f(C)</definition></equation>\n</nodes></qelta>";
+  EXPECT_EQ(qelta::kOk, net.ReadString(good.c_str(), qelta::kXmlExtensionNone))
+      << net.ErrorLog()->GetMessage(0);
 }
 
 // Equation nodes.

@@ -19,6 +19,7 @@
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "definitions/truth_table.h"
+#include "io/format.h"
 #include "io/xml/xml_reader.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -363,6 +364,74 @@ TEST_F(XmlNetLoaderTest, NodeAlreadyInTheNetworkIsNotCreatedTwice) {
   EXPECT_EQ(net_.GetNumberOfNodes(), 1);
 }
 
+// Stored files may give a node the identifier of the network (the main
+// submodel) or of a submodel; the loader keeps node identifiers unique by
+// its own map only, and what it builds writes and reads back.
+TEST(XmlNetIdentifierTest, NodesMayShareTheirIdentifierWithASubmodel) {
+  const std::string doc =
+      "<qelta version='1.0' id='Umbrella'>\n<nodes>\n"
+      "<cpt id='Rain'><state id='yes'/><state id='no'/>"
+      "<probabilities>0.2 0.8</probabilities></cpt>\n"
+      "<cpt id='Umbrella'><state id='take'/><state id='leave'/>"
+      "<parents>Rain</parents>"
+      "<probabilities>0.9 0.1 0.3 0.7</probabilities></cpt>\n"
+      "</nodes>\n</qelta>\n";
+  VRN_network net;
+  ASSERT_EQ(net.ReadString(doc.c_str(), qelta::kExtensionLayout), qelta::kOk)
+      << net.ErrorLog()->GetMessage(0);
+  EXPECT_STREQ(net.Header()->GetId(), "Umbrella");
+  ASSERT_GE(net.FindNode("Umbrella"), 0);
+  std::string text;
+  ASSERT_EQ(net.WriteString(text, qelta::kExtensionLayout), qelta::kOk);
+  VRN_network back;
+  ASSERT_EQ(back.ReadString(text.c_str(), qelta::kExtensionLayout),
+            qelta::kOk)
+      << back.ErrorLog()->GetMessage(0);
+  std::string again;
+  ASSERT_EQ(back.WriteString(again, qelta::kExtensionLayout), qelta::kOk);
+  EXPECT_EQ(text, again);
+
+  // A submodel "Shelter" holding Rain, renamed in the text to "Rain".
+  const int shelter =
+      back.Submodels()->CreateSubmodel(qelta::kMainSubmodel, "Shelter");
+  ASSERT_GE(shelter, 0);
+  ASSERT_EQ(back.GetNode(back.FindNode("Rain"))->SetSubmodel(shelter),
+            qelta::kOk);
+  ASSERT_EQ(back.WriteString(text, qelta::kExtensionLayout), qelta::kOk);
+  const std::string named = "id=\"Shelter\"";
+  const std::size_t at = text.find(named);
+  ASSERT_NE(at, std::string::npos) << text;
+  text.replace(at, named.size(), "id=\"Rain\"");
+  VRN_network shared;
+  ASSERT_EQ(shared.ReadString(text.c_str(), qelta::kExtensionLayout),
+            qelta::kOk)
+      << shared.ErrorLog()->GetMessage(0);
+  const int rain = shared.FindNode("Rain");
+  const int submodel = shared.Submodels()->FindSubmodel("Rain");
+  ASSERT_GE(rain, 0);
+  ASSERT_GE(submodel, 0);
+  EXPECT_EQ(shared.GetNode(rain)->GetSubmodel() & ~qelta::kSubmodelBit,
+            submodel & ~qelta::kSubmodelBit);
+  ASSERT_EQ(shared.WriteString(again, qelta::kExtensionLayout), qelta::kOk);
+  EXPECT_EQ(text, again);
+  VRN_network shared_back;
+  ASSERT_EQ(shared_back.ReadString(again.c_str(), qelta::kExtensionLayout),
+            qelta::kOk)
+      << shared_back.ErrorLog()->GetMessage(0);
+  EXPECT_GE(shared_back.Submodels()->FindSubmodel("Rain"), 0);
+
+  // Edits keep refusing a new clash.
+  EXPECT_EQ(shared.AddNode(qelta::kDefCpt, "Umbrella"), qelta::kErrOutOfRange);
+  const int shelf =
+      shared.Submodels()->CreateSubmodel(qelta::kMainSubmodel, "Shelf");
+  ASSERT_GE(shelf, 0);
+  EXPECT_EQ(shared.AddNode(qelta::kDefCpt, "Shelf"), qelta::kErrOutOfRange);
+  EXPECT_EQ(shared.GetNode(rain)->Header().SetId("Shelf"),
+            qelta::kErrDuplicatedIdentifier);
+  EXPECT_LT(shared.Submodels()->CreateSubmodel(qelta::kMainSubmodel, "Rain"),
+            0);
+}
+
 // ------------------------------------------------------------ failures
 
 // Shared start of the failure documents: node A (outcomes a0, a1) on line 3.
@@ -457,8 +526,6 @@ std::vector<Failure> Failures() {
        "<parents/><prob"},
       {NodeLine("<cpt id='A'>" + states + kTwo + "</cpt>"),
        "Duplicated node identifier: 'A'", 4, "<cpt"},
-      {NodeLine("<cpt id='Net'>" + states + kTwo + "</cpt>"),
-       "Node identifier already used by a submodel: 'Net'", 4, "<cpt"},
       {NodeLine(Cpt("", states + kTwo +
                             "<property id='bad id'>v</property>")),
        "Can't add node property: 'bad id'", 4, "</property>"},
