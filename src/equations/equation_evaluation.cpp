@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <new>
 
 #include "base/intervals.h"
 #include "base/status.h"
@@ -211,16 +212,26 @@ int VRN_equationEvaluation::GetHistogram(double lower, double upper, int n,
   if (!IsValueValid() || !belief_.IsEmpty()) return qelta::kErrInvalidValue;
   if (!(lower < upper)) return qelta::kErrOutOfRange;
   if (n < 2) return qelta::kErrNoItem;
-  if (counts->SetSize(n) != qelta::kOk) return qelta::kErrOutOfMemory;
-  for (int k = 0; k < n; ++k) (*counts)[k] = 0;
-  const double width = (upper - lower) / n;
+  try {
+    if (counts->SetSize(n) != qelta::kOk) return qelta::kErrOutOfMemory;
+  } catch (const std::bad_alloc&) {
+    return qelta::kErrOutOfMemory;
+  }
+  // Edges are computed as written, (k + 1) * (upper - lower) / n, so that
+  // a value at a whole-number edge lands in the bin the edge closes; a
+  // guess from the scaled position is then moved to the first edge >= x.
+  const double span = upper - lower;
+  auto edge = [&](int k) {
+    return lower + static_cast<double>(k + 1) * span / n;
+  };
   auto add = [&](double x) {
     int bin = n - 1;
-    for (int k = 0; k < n; ++k) {
-      if (lower + (k + 1) * width >= x) {
-        bin = k;
-        break;
-      }
+    if (!std::isnan(x)) {
+      const double guess = (x - lower) / span * n;
+      bin = guess > 0.0 ? (guess < n - 1 ? static_cast<int>(guess) : n - 1)
+                        : 0;
+      while (bin > 0 && edge(bin - 1) >= x) --bin;
+      while (bin < n - 1 && edge(bin) < x) ++bin;
     }
     ++(*counts)[bin];
   };

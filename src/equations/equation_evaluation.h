@@ -50,9 +50,10 @@ class VRN_equationEvaluation : public VRN_nodeVal {
   double GetSampleStdDev() const;
   void GetSampleStats(double* mean, double* deviation, double* minimum,
                       double* maximum) const;
-  // Counts of the finite samples in n equal bins over [lower, upper]; values
-  // outside go to the outer bins. -4 invalid or discretized, -2 lower >=
-  // upper, -3 n < 2.
+  // Counts of the finite samples in n equal bins over [lower, upper]; a
+  // value equal to a bin's upper edge belongs to that bin, values outside go
+  // to the outer bins. -4 invalid or discretized, -2 lower >= upper, -3
+  // n < 2, -42 when n counts cannot be allocated.
   int GetHistogram(double lower, double upper, int n,
                    VRN_intArray* counts) const;
   const std::vector<double>& GetSamples() const { return samples_; }

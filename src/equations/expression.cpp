@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <utility>
 
 #include "base/random.h"
@@ -351,10 +352,30 @@ VRN_evalContext::VRN_evalContext(int expected_slots) : cache_in_use_(&cache_) {
   if (expected_slots > 0) values_.reserve(static_cast<size_t>(expected_slots));
 }
 
-VRN_evalContext::VRN_evalContext(VRN_evalContext* caller, int slot_count)
+VRN_evalContext::VRN_evalContext(VRN_evalContext* caller, int slot_count,
+                                 const VRN_expression* site)
     : generator_(&GeneratorOf(caller)),
       values_(static_cast<size_t>(slot_count > 0 ? slot_count : 0), 0.0),
-      cache_in_use_(caller != nullptr ? caller->cache_in_use_ : &cache_) {}
+      cache_in_use_(caller != nullptr ? nullptr : &cache_),
+      caller_(caller),
+      site_(site) {}
+
+VRN_evalContext::CacheMap& VRN_evalContext::ResolveCacheMap() {
+  CacheMap& outer = caller_->GetCacheMap();
+  if (site_ == nullptr) {
+    cache_in_use_ = &outer;
+    return outer;
+  }
+  std::unique_ptr<VRN_evalContextCacheItem>& slot = outer[site_];
+  auto* site = dynamic_cast<VRN_callSiteCache*>(slot.get());
+  if (site == nullptr) {
+    auto made = std::make_unique<VRN_callSiteCache>();
+    site = made.get();
+    slot = std::move(made);
+  }
+  cache_in_use_ = &site->map;
+  return site->map;
+}
 
 VRN_evalContext::~VRN_evalContext() {
   for (VRN_expression* substitute : substitutes_) delete substitute;

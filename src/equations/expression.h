@@ -402,8 +402,8 @@ class VRN_evalContextCacheItem {
 // that binds variables to the slots.
 //
 // Ownership: owns substitutes, cache items and the binder; the generator is
-// borrowed. A nested context (a user-function call) borrows its caller's
-// cache map, so it must not outlive its caller.
+// borrowed. A nested context (a user-function call) keeps its cached data
+// in its caller's cache map, so it must not outlive its caller.
 class VRN_evalContext {
  public:
   using CacheMap =
@@ -414,8 +414,12 @@ class VRN_evalContext {
   explicit VRN_evalContext(int expected_slots = 0);
   // The context of a user-function call made from caller (may be null):
   // slot_count unnamed slots valued 0.0, the caller's generator (else the
-  // default one) and the caller's cache map in use (else its own).
-  VRN_evalContext(VRN_evalContext* caller, int slot_count);
+  // default one). Cached data goes to the caller's cache map in use (else
+  // its own): with a call node site, to a map of its own kept there under
+  // site, so that calls of one function from different places keep their
+  // cached data apart.
+  VRN_evalContext(VRN_evalContext* caller, int slot_count,
+                  const VRN_expression* site = nullptr);
   VRN_evalContext(const VRN_evalContext&) = delete;
   VRN_evalContext& operator=(const VRN_evalContext&) = delete;
   ~VRN_evalContext();
@@ -448,9 +452,12 @@ class VRN_evalContext {
   // Value of substitute index; NaN when there is no such substitute.
   double EvaluateSubstitute(int index);
 
-  // The cache map cached data goes to: this context's own one, or the
-  // caller's for a nested context.
-  CacheMap& GetCacheMap() { return *cache_in_use_; }
+  // The cache map cached data goes to: this context's own one, or for a
+  // nested context the caller's or the one of its call site there (made on
+  // first use).
+  CacheMap& GetCacheMap() {
+    return cache_in_use_ != nullptr ? *cache_in_use_ : ResolveCacheMap();
+  }
 
   // The binder BindExpression runs: a plain VRN_expressionBinder until
   // SetBinder installs another.
@@ -465,8 +472,21 @@ class VRN_evalContext {
   std::vector<double> values_;
   std::vector<VRN_expression*> substitutes_;
   CacheMap cache_;
+  // Null in a nested context until GetCacheMap resolves it, so calls that
+  // cache nothing cost no lookup.
   CacheMap* cache_in_use_;
+  VRN_evalContext* caller_ = nullptr;
+  const VRN_expression* site_ = nullptr;
   std::unique_ptr<VRN_expressionBinder> binder_;
+
+  CacheMap& ResolveCacheMap();
+};
+
+// The cached data of one user-function call site, kept in its caller's
+// cache map under the call node.
+class VRN_callSiteCache : public VRN_evalContextCacheItem {
+ public:
+  VRN_evalContext::CacheMap map;
 };
 
 inline double VRN_expression::Evaluate(VRN_evalContext* context) const {

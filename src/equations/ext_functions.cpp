@@ -198,7 +198,9 @@ VRN_expression* VRN_extFunction::Clone() const {
 double VRN_extFunction::EvaluateNode(VRN_evalContext* context) const {
   const int n = GetArgumentCount();
   if (n != definition_->parameter_count()) return kNaN;
-  VRN_evalContext nested(context, n);
+  // Keyed by this call, so a fit inside the body is made once per call
+  // site and argument set rather than once per evaluation.
+  VRN_evalContext nested(context, n, this);
   const std::vector<VRN_expression*>& args = GetArguments();
   for (int i = 0; i < n; ++i) {
     nested.SetSlotValue(i, args[static_cast<size_t>(i)]->Evaluate(context));

@@ -43,8 +43,11 @@ jint GetTemporalType(JNIEnv* env, jobject obj, jint node) {
 void SetTemporalType(JNIEnv* env, jobject obj, jint node, jint type) {
   VRN_network& net = Net(env, obj);
   ValidateNodeHandle(net, node);
+  net.ErrorLog()->Flush();
   const int status = net.setNodeTemporalType(node, type);
-  if (status != qelta::kOk) ReportError("setNodeTemporalType", status);
+  if (status != qelta::kOk) {
+    ReportNetworkError("setNodeTemporalType", status, *net.ErrorLog());
+  }
 }
 
 void AddArc(JNIEnv* env, jobject obj, jint parent, jint child, jint order) {

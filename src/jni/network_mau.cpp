@@ -31,10 +31,11 @@ jobjectArray GetMauExpressions(JNIEnv* env, jobject obj, jint node) {
 
 void SetMauExpressions(JNIEnv* env, jobject obj, jint node,
                        jobjectArray expressions) {
-  qelta::jni::RequireArray(expressions, "Unexpected null Java array.");
   VRN_mau& definition = Mau(env, obj, node);
+  // A null array is the empty list: it returns the node to weights.
   const std::vector<std::string> texts =
-      qelta::jni::JavaStringsToNative(env, expressions);
+      expressions == nullptr ? std::vector<std::string>()
+                             : qelta::jni::JavaStringsToNative(env, expressions);
   CNumericLocaleGuard classic_numbers;
   std::string error;
   const int status = definition.SetExpressions(texts, &error);

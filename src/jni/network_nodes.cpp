@@ -34,8 +34,13 @@ jint GetNodeType(JNIEnv* env, jobject obj, jint node) {
 }
 
 void SetNodeType(JNIEnv* env, jobject obj, jint node, jint type) {
-  const int status = ValidateNodeHandle(Net(env, obj), node)->setNodeType(type);
-  if (status != qelta::kOk) ReportError("setNodeType", status);
+  VRN_network& net = Net(env, obj);
+  VRN_node* record = ValidateNodeHandle(net, node);
+  net.ErrorLog()->Flush();
+  const int status = record->setNodeType(type);
+  if (status != qelta::kOk) {
+    ReportNetworkError("setNodeType", status, *net.ErrorLog());
+  }
 }
 
 void DeleteNode(JNIEnv* env, jobject obj, jint node) {

@@ -424,7 +424,9 @@ class VRN_bsSearch {
           } else if (g[Index(a, b)] != 0) {
             continue;
           } else if (g[Index(b, a)] == 2) {
-            add = opt_.linkProbability > rng_.NextDouble();
+            // The forbidden reverse says nothing of longer paths: forced
+            // arcs against the order may still lead from b to a.
+            add = opt_.linkProbability > rng_.NextDouble() && !ReachesAlongOnes(g, b, a);
           } else {
             if (g[Index(b, a)] != 0) continue;
             if (!(opt_.linkProbability > rng_.NextDouble())) continue;
@@ -630,12 +632,22 @@ std::string KnowledgeMatrix(const VRN_bkKnowledge& bk, int n, std::vector<std::u
     at(pair.first, pair.second) = 1;
     at(pair.second, pair.first) = 1;
   }
-  std::vector<std::pair<int, int>> tiers = bk.tiers;
-  std::stable_sort(tiers.begin(), tiers.end(),
-                   [](const auto& p, const auto& q) { return p.second > q.second; });
-  for (std::size_t p = 0; p < tiers.size(); ++p) {
-    for (std::size_t q = p + 1; q < tiers.size(); ++q) {
-      if (tiers[p].second > tiers[q].second) at(tiers[p].first, tiers[q].first) = 2;
+  // No arc leads from a later tier to an earlier one. A variable without an
+  // entry is in tier 0, so it takes part as much as one placed there; a
+  // variable's first entry is its tier, as the knowledge itself answers.
+  if (!bk.tiers.empty()) {
+    std::vector<int> tier(static_cast<std::size_t>(n), 0);
+    std::vector<std::uint8_t> placed(static_cast<std::size_t>(n), 0);
+    for (const auto& entry : bk.tiers) {
+      const auto v = static_cast<std::size_t>(entry.first);
+      if (placed[v] != 0) continue;
+      placed[v] = 1;
+      tier[v] = entry.second;
+    }
+    for (int a = 0; a < n; ++a) {
+      for (int b = 0; b < n; ++b) {
+        if (tier[static_cast<std::size_t>(a)] > tier[static_cast<std::size_t>(b)]) at(a, b) = 2;
+      }
     }
   }
   // Forced arcs that close a cycle would leave every move refused.

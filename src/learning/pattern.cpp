@@ -53,8 +53,18 @@ VRN_stringArray OutcomeIds(const std::vector<std::string>& names) {
 void VRN_pattern::SetSize(int n) {
   if (n < 0) throw std::length_error("vector<T> too long");
   const std::size_t size = static_cast<std::size_t>(n);
-  edges_.resize(size);
-  for (auto& row : edges_) row.resize(size, 0);
+  // Built aside and swapped in: a failed allocation frees what it took and
+  // leaves the pattern as it was.
+  Matrix resized(size);
+  const std::size_t kept = std::min(size, edges_.size());
+  for (std::size_t i = 0; i < size; ++i) {
+    resized[i].assign(size, 0);
+    if (i < kept) {
+      std::copy_n(edges_[i].begin(), std::min(size, edges_[i].size()),
+                  resized[i].begin());
+    }
+  }
+  edges_.swap(resized);
 }
 
 bool VRN_pattern::Reaches(const Matrix& m, int from, int to) {

@@ -17,7 +17,8 @@ class VRN_network;
 class VRN_pattern {
  public:
   // Keeps the entries inside the new size; new ones are 0. Throws
-  // std::length_error ("vector<T> too long") for a negative n.
+  // std::length_error ("vector<T> too long") for a negative n, and
+  // std::bad_alloc, with the pattern unchanged, when memory runs out.
   void SetSize(int n);
   int GetSize() const { return static_cast<int>(edges_.size()); }
   // REQUIRES: 0 <= i, j < GetSize().

@@ -6,6 +6,7 @@
 #include <climits>
 #include <iterator>
 
+#include "base/error_log.h"
 #include "base/status.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
@@ -441,6 +442,11 @@ int VRN_dbn::ChangeTemporalType(int node, int type) {
     if (!children.empty()) return qelta::kErrOutOfRange;
   }
   if (type < 0 || type > 3) return qelta::kErrInvalidValue;
+  if (type == qelta::kTemporalPlate) {
+    const int status =
+        CheckPlateKind(*network_, node, record->Definition()->GetType());
+    if (status != qelta::kOk) return status;
+  }
   auto parent_has = [&](auto test) {
     for (int p : record->Parents()) {
       if (test(network_->GetNode(p)->GetTemporalType())) return true;
@@ -488,6 +494,17 @@ int VRN_dbn::ChangeTemporalType(int node, int type) {
   }
   if (current == qelta::kTemporalPlate) OnLeftPlate(node);
   return qelta::kOk;
+}
+
+int VRN_dbn::CheckPlateKind(VRN_network& net, int node, int defType) {
+  if (defType != qelta::kDefEquation && defType != qelta::kDefUtility &&
+      defType != qelta::kDefMau) {
+    return qelta::kOk;
+  }
+  return net.ErrorLog()->Logf(
+      qelta::kErrWrongNodeType,
+      "Node '%s' cannot be a plate node: its kind has no outcomes",
+      net.GetNode(node)->GetId());
 }
 
 int VRN_dbn::JoinTemporalDefinitions(int node) {

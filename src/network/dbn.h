@@ -97,9 +97,15 @@ class VRN_dbn {
   // ------------------------------------------------ types, slices, evidence
   // Checks and prepares a change of node's temporal type to type: 0 when the
   // network may store it; -2 (forbidden by arcs or temporal definitions) or
-  // -4 (no such type); the hidden network's refusal. Part unchanged on
+  // -4 (no such type), -51 (a plate node of a kind without outcomes,
+  // logged); the hidden network's refusal. Part unchanged on
   // failure. REQUIRES: node valid and type differs from the current one.
   int ChangeTemporalType(int node, int type);
+  // 0 when a node of definition type defType may be a plate node; else
+  // logs a message naming node to net's log and answers -51. Equation,
+  // utility and multi-attribute utility nodes have no outcomes, so there is
+  // no per-slice distribution to carry.
+  static int CheckPlateKind(VRN_network& net, int node, int defType);
   // 0; -4 when count < 1. Drops evidence of slices >= count.
   int SetNumberOfSlices(int count);
   int GetNumberOfSlices() const { return sliceCount_; }

@@ -196,6 +196,12 @@ int VRN_dbn::UpdateBeliefs() {
       continue;
     }
     const int n = network_->GetNode(h)->Definition()->GetNumberOfOutcomes();
+    if (n < 1) {
+      // No per-slice distribution to hold; such kinds are refused as plate
+      // nodes, so this only guards the row arithmetic below.
+      value->Invalidate();
+      continue;
+    }
     VRN_intArray sizes;
     sizes.Add(sliceCount_);
     sizes.Add(n);

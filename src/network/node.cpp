@@ -6,6 +6,7 @@
 #include <new>
 
 #include "network/change_guards.h"
+#include "network/dbn.h"
 #include "base/error_log.h"
 #include "network/network.h"
 #include "base/status.h"
@@ -114,6 +115,10 @@ int VRN_node::SetTypeByName(const char* name) {
 int VRN_node::setNodeType(int code) {
   if (!VRN_nodeDef::IsValidType(code)) return qelta::kErrWrongNodeType;
   if (definition_->GetType() == code) return qelta::kOk;
+  if (temporalType_ == qelta::kTemporalPlate) {
+    const int status = VRN_dbn::CheckPlateKind(*network_, handle_, code);
+    if (status != qelta::kOk) return status;
+  }
   VRN_autoUpdateGuard guard(network_, true);
   // A decision's parents are informational: another kind would read them
   // as conditioning parents, so they go once the new definition exists.

@@ -94,8 +94,9 @@ class VRN_node {
   bool HasMark(int bits) const { return (marks_ & bits) != 0; }
 
   // --------------------------------------------------------- definition type
-  // Changes the definition type: -51 for a type that is not available, 0
-  // when already of that type; -2 when no definition can be built from the
+  // Changes the definition type: -51 for a type that is not available or
+  // for a plate node becoming a kind without outcomes (logged), 0 when
+  // already of that type; -2 when no definition can be built from the
   // old one (the node stays as it was). Otherwise the new definition is
   // installed, evidence moves into the new value, and then the arcs the new
   // type may not keep are removed: ordinary arcs its type refuses, and every

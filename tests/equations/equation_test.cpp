@@ -279,4 +279,51 @@ TEST(EquationEvaluationTest, StatisticsAndHistogram) {
   EXPECT_EQ(qelta::kErrOutOfRange, v.GetContEvidence(&e));
 }
 
+// An observed node keeps the single value its evidence gives when its
+// definition changes, intervals or not: the value's mean and histogram are
+// the evidence's, not its interval's.
+TEST_F(EquationTest, ObservedNodeKeepsItsValueAcrossDefinitionChanges) {
+  const int x = Add("x");
+  ASSERT_EQ(qelta::kOk, Set(x, "x=1"));
+  ASSERT_EQ(qelta::kOk,
+            Eq(x)->SetDiscIntervals(0, 10, {{"a", 2}, {"b", 5}, {"c", 10}}));
+  auto* value = static_cast<VRN_equationEvaluation*>(net.GetNode(x)->Value());
+  ASSERT_EQ(qelta::kOk, value->SetContEvidence(3));
+  for (const char* text : {"x=4", "x=Normal(5,1)"}) {
+    ASSERT_EQ(qelta::kOk, Set(x, text)) << text;
+    double mean = 0;
+    ASSERT_EQ(qelta::kOk, value->GetMean(&mean)) << text;
+    EXPECT_EQ(3, mean) << text;
+    VRN_intArray counts;
+    ASSERT_EQ(qelta::kOk, value->GetHistogram(0, 10, 10, &counts)) << text;
+    EXPECT_EQ(1, counts[2]) << text;
+  }
+}
+
+// A value at edge (k + 1) * upper / n, the nearest double, is in bin k;
+// a count that cannot be allocated is -42.
+TEST(EquationEvaluationTest, HistogramEdgesCloseTheirBins) {
+  for (int upper : {1, 3, 7, 10, 100, 1000}) {
+    for (int n : {2, 3, 7, 10, 13, 100, 999}) {
+      for (int k = 0; k < n; ++k) {
+        const double x = static_cast<double>((k + 1) * upper) / n;
+        VRN_equationEvaluation v(nullptr, 0);
+        v.AppendSample(x);
+        ASSERT_EQ(qelta::kOk, v.FinishSampling());
+        VRN_intArray counts;
+        ASSERT_EQ(qelta::kOk, v.GetHistogram(0, upper, n, &counts));
+        ASSERT_EQ(1, counts[k]) << upper << " " << n << " " << k;
+      }
+    }
+  }
+  VRN_equationEvaluation v(nullptr, 0);
+  for (double s : {0.9, 1.8, 2.7}) v.AppendSample(s);
+  ASSERT_EQ(qelta::kOk, v.FinishSampling());
+  VRN_intArray counts;
+  ASSERT_EQ(qelta::kOk, v.GetHistogram(0, 3, 10, &counts));
+  std::vector<int> got(counts.Items(), counts.Items() + counts.GetSize());
+  EXPECT_EQ((std::vector<int>{0, 0, 1, 0, 0, 1, 0, 0, 1, 0}), got);
+  EXPECT_EQ(qelta::kErrOutOfMemory, v.GetHistogram(0, 3, 2000000000, &counts));
+}
+
 }  // namespace

@@ -175,16 +175,46 @@ TEST(MetalogFitTest, OneFitPerArgumentSetInTheContextInUse) {
     EXPECT_TRUE(fresh.GetCacheMap().empty()) << text;
   }
 
-  // A user function's fit goes to the caller's cache map.
+}
+
+// A user function's fits go to the caller's cache map, one per call site
+// and argument set: two calls with different arguments each fit once.
+TEST(MetalogFitTest, UserFunctionCallSitesKeepTheirOwnFits) {
   VRN_extFunctionContainer functions;
   int index = 0, position = 0;
   std::string message;
   ASSERT_TRUE(functions.SetDefinitions(
-      {"m(a) = Metalog(0, Inf(), 3, 35, 50, a, 0.1, 0.5, 0.9)"}, index,
-      position, message));
-  VRN_evalContext outer;
-  EXPECT_GT(Parse("m(75)", &functions)->Evaluate(&outer), 0.0);
-  EXPECT_EQ(outer.GetCacheMap().size(), 1u);
+      {"m(a) = Metalog(0, Inf(), 3, 35, 50, a, 0.1, 0.5, 0.9)",
+       "w(b) = m(b) + m(b + 1)"},
+      index, position, message));
+  for (const char* text : {"m(75) + m(76)", "w(75)"}) {
+    Tree tree = Parse(text, &functions);
+    VRN_evalContext outer;
+    EXPECT_GT(tree->Evaluate(&outer), 0.0) << text;
+    std::vector<MetalogCacheItem*> fits;
+    std::vector<VRN_evalContext::CacheMap*> maps{&outer.GetCacheMap()};
+    while (!maps.empty()) {
+      VRN_evalContext::CacheMap* map = maps.back();
+      maps.pop_back();
+      for (auto& entry : *map) {
+        if (auto* site = dynamic_cast<VRN_callSiteCache*>(entry.second.get())) {
+          maps.push_back(&site->map);
+        } else if (auto* fit =
+                       dynamic_cast<MetalogCacheItem*>(entry.second.get())) {
+          fits.push_back(fit);
+        }
+      }
+    }
+    ASSERT_EQ(fits.size(), 2u) << text;
+    EXPECT_NE(fits[0]->args[5], fits[1]->args[5]) << text;
+    // Marked coefficients are drawn from, so neither call refits.
+    for (MetalogCacheItem* fit : fits) {
+      fit->coefficients[0] = -1e6;
+      fit->coefficients[1] = 0.0;
+      fit->coefficients[2] = 0.0;
+    }
+    EXPECT_EQ(tree->Evaluate(&outer), 2 * std::exp(-1e6)) << text;
+  }
 }
 
 }  // namespace

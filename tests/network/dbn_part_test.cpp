@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/error_log.h"
@@ -172,6 +173,43 @@ TEST_F(DbnPartTest, TypeChangesMoveOrRefuseTemporalData) {
   const int t = Plate("T");
   ASSERT_EQ(net_.AddTemporalArc(t, r, 1), 0);
   EXPECT_EQ(net_.setNodeTemporalType(t, 0), -2);
+}
+
+// Equation, utility and multi-attribute utility nodes have no outcomes to
+// hold per slice, so they never become plate nodes, either by a temporal
+// type change or by a plate node changing kind; with automatic updating the
+// refusals and later edits update what stays.
+TEST_F(DbnPartTest, KindsWithoutOutcomesAreNeverPlateNodes) {
+  for (bool automatic : {false, true}) {
+    VRN_network net;
+    ASSERT_EQ(net.SetAutoUpdate(automatic), 0);
+    const int x = net.AddNode(kCpt, "X");
+    ASSERT_EQ(net.setNodeTemporalType(x, 3), 0);
+    ASSERT_EQ(net.AddTemporalArc(x, x, 1), 0);
+    ASSERT_EQ(net.SetNumberOfSlices(3), 0);
+    int k = 0;
+    for (int type : {qelta::kDefEquation, qelta::kDefUtility,
+                     qelta::kDefMau}) {
+      const std::string id = "K" + std::to_string(k++);
+      const int h = net.AddNode(type, id.c_str());
+      ASSERT_GE(h, 0);
+      net.ErrorLog()->Flush();
+      EXPECT_EQ(net.setNodeTemporalType(h, 3), qelta::kErrWrongNodeType);
+      EXPECT_EQ(net.GetNode(h)->GetTemporalType(), 0);
+      ASSERT_EQ(net.ErrorLog()->GetNumberOfMessages(), 1);
+      EXPECT_EQ(std::string(net.ErrorLog()->GetMessage(0)),
+                "Node '" + id +
+                    "' cannot be a plate node: its kind has no outcomes");
+      // The plate node keeps its kind and its temporal arc.
+      EXPECT_EQ(net.GetNode(x)->setNodeType(type), qelta::kErrWrongNodeType);
+      EXPECT_EQ(net.GetNode(x)->Definition()->GetType(), kCpt);
+      EXPECT_TRUE(net.TemporalArcExists(x, x, 1));
+      ASSERT_EQ(net.DeleteNode(h), 0);
+    }
+    EXPECT_EQ(net.UpdateBeliefs(), 0);
+    EXPECT_EQ(Dims(&net.GetNode(x)->Value()->GetValue()),
+              (std::vector<int>{3, 2}));
+  }
 }
 
 TEST_F(DbnPartTest, SliceEvidenceChecksAndSlices) {

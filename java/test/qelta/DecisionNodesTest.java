@@ -93,6 +93,17 @@ class DecisionNodesTest extends NetworkFixture {
         net.updateBeliefs();
         assertArrayEquals(new double[] {243.2, 78}, net.getNodeValue(m), 1e-9);
         assertArrayEquals(new double[] {243.2, 78}, net.getNodeValue("D"), 1e-9);
+        // Null and empty both return the node to weights.
+        for (String[] none : new String[][] {null, {}}) {
+            net.setMauExpressions(m, none);
+            assertEquals(0, net.getMauExpressions(m).length);
+            net.setNodeDefinition("M", new double[] {0.6, 0.4});
+            net.updateBeliefs();
+            assertArrayEquals(new double[] {39.92, 19.04}, net.getNodeValue("M"), 1e-9);
+            net.setMauExpressions("M", new String[] {"U1*U2"});
+        }
+        net.setMauExpressions("M", null);
+        assertEquals(0, net.getMauExpressions("M").length);
     }
 
     @Test

@@ -207,4 +207,33 @@ class DynamicNetworkTest extends NetworkFixture {
         net.updateBeliefs();
         assertEquals(6, net.getNodeValue(d).length);
     }
+
+    /** Equation, utility and MAU nodes have no outcomes to hold per slice: never plate nodes. */
+    @Test
+    void kindsWithoutOutcomesAreRefusedAsPlateNodes() {
+        umbrella(net);
+        int[] kinds = {4, 8, 520};
+        for (int kind : kinds) {
+            int u = net.addNode(kind, "U");
+            QELTAException e = fails(() -> net.setNodeTemporalType(u, PLATE));
+            assertEquals(-51, e.getErrorCode());
+            assertTrue(e.getMessage().contains("Node 'U' cannot be a plate node"), e.getMessage());
+            assertEquals(0, net.getNodeTemporalType(u));
+            net.deleteNode(u);
+            e = fails(() -> net.setNodeType("Rain", kind));
+            assertTrue(e.getMessage().contains("Node 'Rain' cannot be a plate node"), e.getMessage());
+            assertEquals(CPT, net.getNodeType("Rain"));
+        }
+        umbrellaDays(net);
+        assertRain(net);
+
+        String doc = "<qelta version=\"1.0\" id=\"N\">\n<nodes>\n"
+                + "<utility id=\"U\" dynamic=\"plate\">\n<utilities>1</utilities>\n</utility>\n"
+                + "</nodes>\n</qelta>\n";
+        try (Network read = new Network()) {
+            QELTAException e = fails(() -> read.readString(doc));
+            assertTrue(e.getMessage().contains("Node 'U' cannot be a plate node"), e.getMessage());
+            assertTrue(e.getMessage().contains("dynamic node type to 'plate' for 'U'"), e.getMessage());
+        }
+    }
 }

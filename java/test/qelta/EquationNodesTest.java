@@ -96,6 +96,7 @@ class EquationNodesTest extends NetworkFixture {
         int[] bins = net.getNodeSampleHistogram(b, 1, 2, 4);
         assertEquals(10000, java.util.Arrays.stream(bins).sum());
         engineFails("GetHistogram", -3, () -> net.getNodeSampleHistogram(b, 1, 2, 1));
+        engineFails("GetHistogram", -42, () -> net.getNodeSampleHistogram(b, 1, 2, 2000000000));
 
         net.setContEvidence(a, 0.25);
         assertEquals(0.25, net.getContEvidence("a"), EXACT);

@@ -161,6 +161,42 @@ TEST(XmlDynamicTest, LoaderRefusals) {
   }
 }
 
+// Equation, utility and multi-attribute utility nodes have no outcomes to
+// hold per slice: a document making one a plate node fails to load, at the
+// node, and names it.
+TEST(XmlDynamicTest, PlateNodesWithoutOutcomesAreRefused) {
+  const std::string cases[] = {
+      "<utility id=\"U\" dynamic=\"plate\">\n"
+      "<utilities>1</utilities>\n</utility>\n",
+      "<equation id=\"U\" dynamic=\"plate\">\n"
+      "<definition lower=\"0\" upper=\"1\">U=0.5</definition>\n"
+      "</equation>\n",
+      "<mau id=\"U\" dynamic=\"plate\">\n<weights></weights>\n</mau>\n",
+  };
+  for (const std::string& node : cases) {
+    for (bool automatic : {false, true}) {
+      VRN_network net;
+      ASSERT_EQ(0, net.SetAutoUpdate(automatic));
+      const std::string doc =
+          "<qelta version=\"1.0\" id=\"N\">\n<nodes>\n" + node +
+          "</nodes>\n<dynamic numslices=\"3\">\n</dynamic>\n</qelta>\n";
+      EXPECT_NE(0, net.ReadString(doc.c_str(), -1)) << node;
+      std::string all;
+      const VRN_errorLog* log = net.ErrorLog();
+      for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
+        all += log->GetMessage(i);
+        all += '\n';
+      }
+      EXPECT_NE(all.find("Error at "), std::string::npos) << all;
+      EXPECT_NE(all.find("'U' cannot be a plate node"), std::string::npos)
+          << all;
+      EXPECT_NE(all.find("dynamic node type to 'plate' for 'U'"),
+                std::string::npos)
+          << all;
+    }
+  }
+}
+
 TEST(XmlDynamicTest, SampleFileLoadsAndUpdates) {
   std::ifstream in(std::string(QELTA_TEST_DATA) + "/xml/dynamic.xvrn");
   std::stringstream text;

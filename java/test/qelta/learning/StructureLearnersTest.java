@@ -7,11 +7,15 @@ import static org.junit.jupiter.api.Assertions.assertNotSame;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static qelta.learning.DataSetTest.engineFails;
 import static qelta.learning.DataSetTest.refused;
+import static org.junit.jupiter.api.Assumptions.assumeFalse;
 
+import java.io.File;
 import java.io.IOException;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.List;
+import java.util.concurrent.TimeUnit;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import qelta.Network;
@@ -177,6 +181,63 @@ class StructureLearnersTest {
             assertTrue(p.isDAG());
             p.setSize(3);
             engineFails("QELTA error -1 in function MakeNetwork", -1, () -> p.makeNetwork(data));
+        }
+    }
+
+    /** Runs the resize child in a JVM whose address space is limited, so the large table fails. */
+    @Test
+    void failedResizeKeepsThePattern() throws Exception {
+        String javaBin = Path.of(System.getProperty("java.home"), "bin", "java").toString();
+        String classPath = Path.of(Pattern.class.getProtectionDomain().getCodeSource().getLocation().toURI())
+                + File.pathSeparator
+                + Path.of(StructureLearnersTest.class.getProtectionDomain().getCodeSource().getLocation().toURI());
+        String command = "ulimit -v 1200000 && exec '" + javaBin + "' -Xcheck:jni -Xmx64m -Xss1m"
+                + " -XX:+UseSerialGC -XX:ReservedCodeCacheSize=32m -XX:CompressedClassSpaceSize=64m"
+                + " -XX:-UseCompressedOops"
+                + " '-Djava.library.path=" + System.getProperty("java.library.path", "") + "'"
+                + " -cp '" + classPath + "' '" + ResizeChild.class.getName() + "'";
+        Process process = new ProcessBuilder("/bin/sh", "-c", command).redirectErrorStream(true).start();
+        String output = new String(process.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
+        assertTrue(process.waitFor(120, TimeUnit.SECONDS), "child did not finish");
+        assertEquals(0, process.exitValue(), output);
+        assertFalse(output.contains("WARNING in native method"), output);
+        assumeFalse(output.startsWith("SKIP"), output);
+        assertEquals(List.of("OK"), output.lines().toList(), output);
+    }
+
+    /** Child process: a 65,536-variable table cannot be had; the old pattern must stay whole. */
+    public static final class ResizeChild {
+        public static void main(String[] args) {
+            final int n = 300;
+            try (Pattern p = new Pattern()) {
+                p.setSize(n);
+                for (int i = 0; i < n; i++) {
+                    p.setEdge(i, (i * 7 + 1) % n, 1 + i % 2);
+                }
+                try {
+                    p.setSize(65536);
+                    System.out.println("SKIP the table was allocated");
+                    return;
+                } catch (qelta.QELTAException e) {
+                    // Expected: out of memory.
+                }
+                if (p.getSize() != n) {
+                    System.out.println("FAIL size " + p.getSize());
+                    return;
+                }
+                for (int i = 0; i < n; i++) {
+                    for (int j = 0; j < n; j++) {
+                        int want = j == (i * 7 + 1) % n ? 1 + i % 2 : 0;
+                        if (p.getEdge(i, j) != want) {
+                            System.out.println("FAIL edge " + i + " " + j + ": " + p.getEdge(i, j));
+                            return;
+                        }
+                    }
+                }
+                // The memory the failed attempt took is back.
+                p.setSize(4000);
+                System.out.println(p.getEdge(3999, 3999) == 0 && p.getEdge(1, 8) == 2 ? "OK" : "FAIL regrow");
+            }
         }
     }
 
