@@ -320,6 +320,14 @@ int VRN_matrix::AddOutcome(int d) {
   const std::int64_t new_count =
       static_cast<std::int64_t>(outer) * (size + 1) * inner;
   if (size == INT_MAX || new_count > INT_MAX) return kErrOutOfMemory;
+  if (outer == 1) {
+    // The new index is one block at the end: appended in place, so that
+    // adding outcomes one by one costs amortised constant time per cell.
+    for (int t = 0; t < inner; ++t) items_.Add(0.0);
+    dimensions_[d] = size + 1;
+    UpdateStrides();
+    return kOk;
+  }
   VRN_doubleArray fresh;
   Resize(fresh, static_cast<int>(new_count));  // zeroed: the new index is 0.0
   const int block = size * inner;

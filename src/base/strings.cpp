@@ -143,6 +143,53 @@ void VRN_MakeValidIdentifiers(const VRN_stringArray& names, VRN_idArray& out) {
 
 // ------------------------------------------------------------ string array
 
+// The index is derived state: it is never copied and is rebuilt from the
+// entries on the first search after any change it cannot follow (an entry
+// inserted or removed before the end, a reordering).
+
+const VRN_stringArray::Index* VRN_stringArray::CurrentIndex() const {
+  if (GetSize() <= kIndexedSize) return nullptr;
+  if (index_ == nullptr) {
+    auto index = std::make_unique<Index>();
+    index->reserve(items_.size());
+    for (int i = 0; i < GetSize(); ++i) {
+      if (items_[i] == nullptr) continue;
+      auto [it, added] = index->try_emplace(items_[i], IndexEntry{i, 0});
+      ++it->second.count;
+    }
+    index_ = std::move(index);
+  }
+  return index_.get();
+}
+
+void VRN_stringArray::IndexAppended(int i) const {
+  if (index_ == nullptr || items_[i] == nullptr) return;
+  try {
+    auto [it, added] = index_->try_emplace(items_[i], IndexEntry{i, 0});
+    ++it->second.count;
+    if (it->second.first > i) it->second.first = i;
+  } catch (...) {
+    // Without memory for the index, the next search rebuilds it.
+    index_.reset();
+  }
+}
+
+void VRN_stringArray::IndexRemoving(int i) const {
+  if (index_ == nullptr || items_[i] == nullptr) return;
+  auto it = index_->find(items_[i]);
+  if (it == index_->end()) {
+    index_.reset();
+  } else if (it->second.count == 1) {
+    index_->erase(it);
+  } else if (it->second.first == i || it->first.data() == items_[i]) {
+    // The next entry of that text is not known here, or the key views the
+    // text that goes.
+    index_.reset();
+  } else {
+    --it->second.count;
+  }
+}
+
 VRN_stringArray::VRN_stringArray(const VRN_stringArray& other) {
   items_.reserve(other.items_.size());
   for (const char* s : other.items_) items_.push_back(VRN_strdup(s));
@@ -169,8 +216,10 @@ VRN_stringArray::~VRN_stringArray() { Flush(); }
 int VRN_stringArray::SetString(int i, const char* text) {
   if (!IsIndexValid(i)) return qelta::kErrOutOfRange;
   char* copy = VRN_strdup(text);
+  IndexRemoving(i);
   delete[] items_[i];
   items_[i] = copy;
+  IndexAppended(i);
   return qelta::kOk;
 }
 
@@ -182,6 +231,7 @@ int VRN_stringArray::Add(const char* text) {
     delete[] copy;
     throw;
   }
+  IndexAppended(GetSize() - 1);
   return qelta::kOk;
 }
 
@@ -195,6 +245,7 @@ int VRN_stringArray::Insert(int i, const char* text) {
     delete[] copy;
     throw;
   }
+  DropIndex();
   return qelta::kOk;
 }
 
@@ -204,20 +255,44 @@ const char* VRN_stringArray::Get(int i) const {
 
 int VRN_stringArray::FindString(const char* text) const {
   if (text == nullptr) return qelta::kErrOutOfRange;
+  if (const Index* index = CurrentIndex()) {
+    auto it = index->find(text);
+    return it != index->end() ? it->second.first : qelta::kErrOutOfRange;
+  }
   for (int i = 0; i < GetSize(); ++i) {
     if (SameText(items_[i], text)) return i;
   }
   return qelta::kErrOutOfRange;
 }
 
+bool VRN_stringArray::HasOtherEqual(int i, const char* text) const {
+  if (text == nullptr) return false;
+  if (const Index* index = CurrentIndex()) {
+    auto it = index->find(text);
+    if (it == index->end()) return false;
+    const bool at_i = SameText(Get(i), text);
+    return it->second.count > (at_i ? 1 : 0);
+  }
+  for (int j = 0; j < GetSize(); ++j) {
+    if (j != i && SameText(items_[j], text)) return true;
+  }
+  return false;
+}
+
 int VRN_stringArray::Delete(int i) {
   if (!IsIndexValid(i)) return qelta::kErrOutOfRange;
+  if (i == GetSize() - 1) {
+    IndexRemoving(i);
+  } else {
+    DropIndex();
+  }
   delete[] items_[i];
   items_.erase(items_.begin() + i);
   return qelta::kOk;
 }
 
 void VRN_stringArray::Flush() {
+  DropIndex();
   for (char* s : items_) delete[] s;
   items_.clear();
 }
@@ -230,6 +305,7 @@ int VRN_stringArray::ChangeOrder(const VRN_intArray& order) {
   std::vector<char*> reordered(n);
   for (int i = 0; i < n; ++i) reordered[i] = items_[order[i]];
   items_.swap(reordered);
+  DropIndex();
   return qelta::kOk;
 }
 
@@ -252,10 +328,8 @@ bool VRN_idArray::Accepts(const char* text) const {
 
 int VRN_idArray::SetString(int i, const char* text) {
   if (!Accepts(text)) return qelta::kErrOutOfRange;
-  if (text != nullptr && text[0] != '\0') {
-    for (int j = 0; j < GetSize(); ++j) {
-      if (j != i && SameText(items_[j], text)) return qelta::kErrOutOfRange;
-    }
+  if (text != nullptr && text[0] != '\0' && HasOtherEqual(i, text)) {
+    return qelta::kErrOutOfRange;
   }
   return VRN_stringArray::SetString(i, text);
 }

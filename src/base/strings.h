@@ -10,11 +10,16 @@
 // Every string stored here is a copy made by VRN_strdup and owned by its
 // container, freed (delete[]) when replaced or removed.
 //
-// Thread use: plain values, no internal synchronisation.
+// Thread use: plain values, no internal synchronisation. Searching a long
+// string array may build its index, so even const use of one array stays
+// on one thread at a time.
 #ifndef QELTA_BASE_STRINGS_H_
 #define QELTA_BASE_STRINGS_H_
 
+#include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class VRN_intArray;
@@ -32,6 +37,10 @@ bool VRN_IsValidIdChar(char c, bool first);
 bool VRN_MakeValidId(char* text);
 int VRN_MakeValidIdInPlace(char* text);
 
+// Lists of more than a few dozen entries (outcomes of a column with many
+// distinct values) keep a hash index beside the entries, built on the first
+// search and kept up to date by appends and replacements, so that searching
+// and adding stay constant-time however long the list grows.
 class VRN_stringArray {
  public:
   VRN_stringArray() = default;
@@ -65,7 +74,31 @@ class VRN_stringArray {
   int ChangeOrder(const VRN_intArray& order);
 
  protected:
+  // Whether another entry than i holds text (null never matches).
+  bool HasOtherEqual(int i, const char* text) const;
+
   std::vector<char*> items_;
+
+ private:
+  // Shorter lists are searched entry by entry.
+  static constexpr int kIndexedSize = 32;
+
+  // Text -> its first index and its number of entries. Views point into
+  // the owned entries.
+  struct IndexEntry {
+    int first;
+    int count;
+  };
+  using Index = std::unordered_map<std::string_view, IndexEntry>;
+
+  // The index, built when missing; null for a short list.
+  const Index* CurrentIndex() const;
+  void IndexAppended(int i) const;
+  // Entry i is about to lose its text.
+  void IndexRemoving(int i) const;
+  void DropIndex() const { index_.reset(); }
+
+  mutable std::unique_ptr<Index> index_;
 };
 
 class VRN_idArray : public VRN_stringArray {

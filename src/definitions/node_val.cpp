@@ -41,9 +41,15 @@ VRN_nodeVal::VRN_nodeVal(const VRN_nodeVal& other, VRN_network* network)
       handle_(other.handle_),
       flags_(other.flags_),
       indexing_parents_(other.indexing_parents_),
-      update_tag_(other.update_tag_) {}
+      update_tag_(other.update_tag_) {
+  if ((flags_ & kAnyEvidence) != 0) ReportEvidence();
+}
 
 VRN_nodeVal::~VRN_nodeVal() = default;
+
+void VRN_nodeVal::ReportEvidence() const {
+  if (network_ != nullptr) network_->NoteEvidenceNode(handle_);
+}
 
 int VRN_nodeVal::AddIndexingParent(int handle) {
   VRN_node* node = network_ != nullptr ? network_->GetNode(handle) : nullptr;

@@ -118,10 +118,18 @@ class VRN_nodeVal {
 
   // The flag word (kValFlag... bits) and the inference tag. Inference and the
   // network's relevance bookkeeping set and clear bits directly.
+  // Gaining evidence of any kind is reported to the network, which keeps
+  // the list of its nodes with evidence for the relevance bookkeeping.
   int GetFlags() const { return flags_; }
-  void SetFlags(int flags) { flags_ = flags; }
+  void SetFlags(int flags) {
+    flags_ = flags;
+    if ((flags & kAnyEvidence) != 0) ReportEvidence();
+  }
   bool HasFlags(int bits) const { return (flags_ & bits) != 0; }
-  void AddFlags(int bits) { flags_ |= bits; }
+  void AddFlags(int bits) {
+    flags_ |= bits;
+    if ((bits & kAnyEvidence) != 0) ReportEvidence();
+  }
   void ClearFlags(int bits) { flags_ &= ~bits; }
   bool IsValueValid() const { return HasFlags(qelta::kValFlagValid); }
   // Evidence observed or propagated.
@@ -162,6 +170,11 @@ class VRN_nodeVal {
   VRN_nodeVal(const VRN_nodeVal& other, VRN_network* network);
 
  private:
+  static constexpr int kAnyEvidence = qelta::kValFlagEvidence |
+                                      qelta::kValFlagPropagated |
+                                      qelta::kValFlagVirtual;
+  void ReportEvidence() const;
+
   VRN_network* network_;
   int handle_;
   int flags_ = 0;

@@ -121,8 +121,9 @@ extern "C" JNIEXPORT jobject JNICALL Java_qelta_learning_PC_learn(JNIEnv* env, j
     VRN_pattern& pattern = *qelta::jni::GetNative<VRN_pattern>(env, result);
     const VRN_pc& record = Record(env, obj);
     const VRN_dataset& dataset = qelta::jni::DataSetArgument(env, data);
-    const int status = record.Learn(dataset, pattern, nullptr, nullptr);
-    if (status != qelta::kOk) ReportError("Learn", status);
+    std::string error;
+    const int status = record.Learn(dataset, pattern, &error, nullptr);
+    if (status != qelta::kOk) ReportErrorWithMessage("Learn", status, error);
     return result;
   });
 }

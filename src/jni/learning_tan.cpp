@@ -107,7 +107,7 @@ extern "C" JNIEXPORT jobject JNICALL Java_qelta_learning_TAN_learn(JNIEnv* env, 
     jobject result = qelta::jni::NewNetwork(env, &net);
     VRN_dataset& dataset = qelta::jni::DataSetArgument(env, data);
     const int status = Record(env, obj).Learn(dataset, *net, nullptr, nullptr);
-    if (status != qelta::kOk) ReportError("Learn", status);
+    if (status != qelta::kOk) ReportNetworkError("Learn", status, *net->ErrorLog());
     return result;
   });
 }

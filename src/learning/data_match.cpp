@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "base/status.h"
@@ -172,15 +173,18 @@ void VRN_dataset::BuildNetwork(VRN_network& net) {
     }
     VRN_stringArray ids;
     std::vector<std::string> made;
+    // Sets beside the lists: a column may have tens of thousands of values.
+    const std::unordered_set<std::string> given(names.begin(), names.end());
+    std::unordered_set<std::string> taken;
     for (const std::string& name : names) {
       std::string outcome = name;
       if (!VRN_IsValidId(outcome.c_str())) outcome = Repaired("S" + name);
       outcome = Unique(outcome, [&](const std::string& candidate) {
-        return std::find(made.begin(), made.end(), candidate) != made.end() ||
-               (candidate != name &&
-                std::find(names.begin(), names.end(), candidate) != names.end());
+        return taken.count(candidate) != 0 ||
+               (candidate != name && given.count(candidate) != 0);
       });
       made.push_back(outcome);
+      taken.insert(outcome);
       ids.Add(outcome.c_str());
     }
     if (ids.GetSize() >= 2) node->Definition()->SetNumberOfOutcomesByIds(ids);

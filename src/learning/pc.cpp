@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "base/status.h"
@@ -83,10 +84,31 @@ std::vector<int> CountingArities(const VRN_dataset& data, std::unique_ptr<VRN_da
   return arity;
 }
 
+// The time limit of one run, checked inside the long loops of the search
+// and of the orientation, so that a run stops soon after it.
+// What the search and the orientation answer when the time limit passed.
+constexpr int kTimeLimitReached = qelta::kErrCancelled;
+
+class Deadline {
+ public:
+  explicit Deadline(int seconds)
+      : limited_(seconds > 0), end_(Clock::now() + std::chrono::seconds(seconds > 0 ? seconds : 0)) {}
+  bool Passed() {
+    if (!limited_) return false;
+    if (!passed_) passed_ = Clock::now() > end_;
+    return passed_;
+  }
+
+ private:
+  bool limited_;
+  bool passed_ = false;
+  Clock::time_point end_;
+};
+
 class PcSearch {
  public:
   PcSearch(const VRN_pc& options, int n, VRN_progress* progress)
-      : opt_(options), n_(n), progress_(progress) {
+      : opt_(options), n_(n), progress_(progress), deadline_(options.maxSearchTime) {
     const std::size_t nn = static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
     graph_.assign(nn, 1);
     for (int x = 0; x < n; ++x) At(graph_, x, x) = 0;
@@ -100,23 +122,23 @@ class PcSearch {
   }
 
   bool Tick() { return progress_ == nullptr || progress_->Tick(-1.0, nullptr); }
+  bool OutOfTime() { return deadline_.Passed(); }
 
   // One test: p-value or -1; *value receives the pair's mutual information.
   template <typename Test>
   int AdjacencySearch(Test test, int depthLimit, bool discrete, VRN_pcStatistics& stats) {
-    const Clock::time_point start = Clock::now();
-    bool stop = false;
-    for (int d = 0; !stop; ++d) {
+    for (int d = 0;; ++d) {
       if (d > 0 && (d > n_ - 2 || d > opt_.maxAdjacency || d > depthLimit)) break;
       stats.depthReached = d;
-      for (int i = 0; i < n_ && !stop; ++i) {
-        for (int j = i + 1; j < n_ && !stop; ++j) {
+      for (int i = 0; i < n_; ++i) {
+        for (int j = i + 1; j < n_; ++j) {
           const int a = order_[static_cast<std::size_t>(i)];
           const int b = order_[static_cast<std::size_t>(j)];
           if (At(graph_, a, b) == 0) continue;
           if (degree_[static_cast<std::size_t>(a)] < d + 1 && degree_[static_cast<std::size_t>(b)] < d + 1) continue;
           double value = 0.0;
           const bool independent = TestPair(test, a, b, d, &value, stats);
+          if (OutOfTime()) return kTimeLimitReached;
           if (independent) {
             At(graph_, a, b) = 0;
             At(graph_, b, a) = 0;
@@ -135,10 +157,6 @@ class PcSearch {
             At(pairValue_, b, a) = stored;
             key_[static_cast<std::size_t>(a)] += stored;
             key_[static_cast<std::size_t>(b)] += stored;
-          }
-          if (opt_.maxSearchTime > 0 &&
-              std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start).count() > opt_.maxSearchTime) {
-            stop = true;
           }
           if (!Tick()) return qelta::kErrCancelled;
         }
@@ -172,6 +190,7 @@ class PcSearch {
       }
     }
     for (int x = 0; x < n_; ++x) {
+      if (OutOfTime()) return kTimeLimitReached;
       for (int z = 0; z < n_; ++z) {
         if (z == x || !Adjacent(x, z)) continue;
         if (!Tick()) return qelta::kErrCancelled;
@@ -195,6 +214,7 @@ class PcSearch {
     for (int a = 0; a < n_; ++a) {
       for (int b = 0; b < n_; ++b) {
         if (a == b || !Adjacent(a, b)) continue;
+        if (OutOfTime()) return kTimeLimitReached;
         if (Reaches(a, b) && Reaches(b, a)) {
           At(graph_, a, b) = 1;
           At(graph_, b, a) = 1;
@@ -206,6 +226,7 @@ class PcSearch {
       if (!Tick()) return qelta::kErrCancelled;
       for (int b = 0; b < n_; ++b) {
         for (int a = 0; a < n_; ++a) {
+          if (OutOfTime()) return kTimeLimitReached;
           for (int c = a + 1; c < n_; ++c) {
             if (a == b || c == b || Adjacent(a, c)) continue;
             if (At(graph_, a, b) == 2 && Undirected(b, c) && !Reaches(c, b)) {
@@ -221,6 +242,7 @@ class PcSearch {
       for (int a = 0; a < n_; ++a) {
         for (int c = a + 1; c < n_; ++c) {
           if (!Undirected(a, c)) continue;
+          if (OutOfTime()) return kTimeLimitReached;
           const bool forward = Reaches(a, c);
           const bool backward = Reaches(c, a);
           if (forward && !backward) {
@@ -307,6 +329,8 @@ class PcSearch {
     bool anyCarried = false;
     bool anyRun = false;
     for (;;) {
+      // A side may have millions of subsets; the caller sees the limit.
+      if (OutOfTime()) break;
       subset_.clear();
       for (int k = 0; k < d; ++k) subset_.push_back(candidates_[static_cast<std::size_t>(positions_[static_cast<std::size_t>(k)])]);
       double information = 0.0;
@@ -344,6 +368,7 @@ class PcSearch {
   const VRN_pc& opt_;
   int n_;
   VRN_progress* progress_;
+  Deadline deadline_;
   std::vector<int> graph_;
   std::vector<std::vector<int>> sepsets_;
   std::vector<std::uint8_t> untestable_;
@@ -384,6 +409,14 @@ int VRN_pc::Learn(const VRN_dataset& data, VRN_pattern& pattern, std::string* er
   }
   PcSearch search(*this, n, progress);
   if (!search.Tick()) return qelta::kErrCancelled;
+  // A pattern from part of the search would be no PC result: a run that
+  // reaches the limit answers -99 with the reason.
+  auto finish = [&](int status) {
+    if (status == kTimeLimitReached && search.OutOfTime() && errorText != nullptr) {
+      *errorText = "PC: time limit of " + std::to_string(maxSearchTime) + " s reached";
+    }
+    return status;
+  };
   VRN_pcStatistics stats;
   int status = qelta::kOk;
   if (data.GetVariable(0).discrete) {
@@ -408,6 +441,6 @@ int VRN_pc::Learn(const VRN_dataset& data, VRN_pattern& pattern, std::string* er
     status = search.AdjacencySearch(test, maxAdjacency, false, stats);
   }
   if (statistics != nullptr) *statistics = stats;
-  if (status != qelta::kOk) return status;
-  return search.Orient(bkKnowledge, pattern);
+  if (status != qelta::kOk) return finish(status);
+  return finish(search.Orient(bkKnowledge, pattern));
 }

@@ -54,14 +54,22 @@ int VRN_tan::Learn(VRN_dataset& data, VRN_network& net, VRN_progress* progress,
     return net.ErrorLog()->LogError(qelta::kErrGeneral, problem.c_str());
   }
   data.BuildNetwork(net);
-  auto checkpoint = [&]() {
-    if (progress != nullptr && !progress->Tick(-1.0, nullptr)) return false;
-    if (maxSearchTime <= 0) return true;
-    const auto elapsed =
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
-    return elapsed.count() <= maxSearchTime;
+  // The limit is also checked inside the long loops, so that a run stops
+  // soon after it rather than at the end of a phase.
+  auto out_of_time = [&]() {
+    return maxSearchTime > 0 &&
+           std::chrono::steady_clock::now() - start > std::chrono::seconds(maxSearchTime);
   };
-  if (!checkpoint()) return qelta::kErrCancelled;
+  auto time_limit_reached = [&]() {
+    const std::string message =
+        "TAN: time limit of " + std::to_string(maxSearchTime) + " s reached";
+    return net.ErrorLog()->LogError(qelta::kErrCancelled, message.c_str());
+  };
+  auto checkpoint = [&]() {
+    if (progress != nullptr && !progress->Tick(-1.0, nullptr)) return qelta::kErrCancelled;
+    return out_of_time() ? time_limit_reached() : qelta::kOk;
+  };
+  if (const int status = checkpoint(); status != qelta::kOk) return status;
 
   const int n = data.GetVariableCount();
   std::vector<VRN_mstEdge> edges;
@@ -82,6 +90,7 @@ int VRN_tan::Learn(VRN_dataset& data, VRN_network& net, VRN_progress* progress,
     for (int a = 0; a < n; ++a) {
       for (int b = 0; b < n; ++b) {
         if (a == b || a == classVar || b == classVar) continue;
+        if (out_of_time()) return time_limit_reached();
         double weight = 0.0;
         for (int c = 0; c < classArity; ++c) {
           const double nc = count(c, -1, 0, -1, 0);
@@ -101,10 +110,10 @@ int VRN_tan::Learn(VRN_dataset& data, VRN_network& net, VRN_progress* progress,
       }
     }
   }
-  if (!checkpoint()) return qelta::kErrCancelled;
+  if (const int status = checkpoint(); status != qelta::kOk) return status;
   VRN_mst_kruskal kruskal;
   std::vector<VRN_mstEdge> tree = kruskal.Run(edges, n, true);
-  if (!checkpoint()) return qelta::kErrCancelled;
+  if (const int status = checkpoint(); status != qelta::kOk) return status;
 
   VRN_randomGenerator rng(randSeed);
   int root = static_cast<int>(rng.NextInt(static_cast<unsigned>(n)));
@@ -112,6 +121,7 @@ int VRN_tan::Learn(VRN_dataset& data, VRN_network& net, VRN_progress* progress,
   std::vector<bool> reached(static_cast<std::size_t>(n), false);
   reached[static_cast<std::size_t>(root)] = true;
   for (bool found = true; found && !tree.empty();) {
+    if (out_of_time()) return time_limit_reached();
     found = false;
     for (auto e = tree.begin(); e != tree.end(); ++e) {
       const bool ra = reached[static_cast<std::size_t>(e->a)];
@@ -129,7 +139,7 @@ int VRN_tan::Learn(VRN_dataset& data, VRN_network& net, VRN_progress* progress,
   for (int v = 0; v < n; ++v) {
     if (v != classVar) (void)net.AddArc(classVar, v);
   }
-  if (!checkpoint()) return qelta::kErrCancelled;
+  if (const int status = checkpoint(); status != qelta::kOk) return status;
 
   std::vector<VRN_dataMatch> matches;
   std::string errorText;

@@ -101,6 +101,8 @@ void VRN_network::ClearContents() {
   randomGenerator_ = nullptr;
   delete errorLog_;
   errorLog_ = nullptr;
+  evidenceNodes_.clear();
+  evidenceListed_.clear();
 }
 
 void VRN_network::Reset() {

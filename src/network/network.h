@@ -145,6 +145,33 @@ inline constexpr int kMainSubmodel = 0x8000;
 inline constexpr int kArcLayerOrdinary = 0;
 inline constexpr int kArcLayerCost = 1;
 
+// Per-handle scratch marks of the relevance walks. Starting a walk clears
+// every mark at once by moving to a new generation, so a walk costs what it
+// reaches, not the size of the network.
+class WalkMarks {
+ public:
+  // Clears every mark; room for handles 0 .. slots - 1.
+  void Begin(int slots);
+  // REQUIRES: 0 <= h < the slots of the last Begin (for all four).
+  int Get(int h) const { return stamp_[h] == generation_ ? marks_[h] : 0; }
+  bool Has(int h, int bits) const { return (Get(h) & bits) != 0; }
+  void Set(int h, int bits) {
+    if (stamp_[h] != generation_) {
+      stamp_[h] = generation_;
+      marks_[h] = 0;
+    }
+    marks_[h] |= bits;
+  }
+  void Clear(int h, int bits) {
+    if (stamp_[h] == generation_) marks_[h] &= ~bits;
+  }
+
+ private:
+  std::vector<std::uint32_t> stamp_;
+  std::vector<int> marks_;
+  std::uint32_t generation_ = 0;
+};
+
 }  // namespace qelta
 
 class VRN_network {
@@ -342,6 +369,14 @@ class VRN_network {
   // were computed with it.
   int OnArcAdded(int parent, int child);
   int OnArcRemoved(int parent, int child);
+  // Called by a value that gains evidence (observed, implied or virtual),
+  // so that the bookkeeping finds the nodes with evidence without a scan.
+  void NoteEvidenceNode(int handle);
+  // The live nodes whose values hold evidence of any kind, in increasing
+  // handle order; handles noted that no longer qualify are dropped.
+  const std::vector<int>& EvidenceNodes();
+  // Scratch marks of the relevance walks (network_relevance.cpp).
+  qelta::WalkMarks& Marks() { return walkMarks_; }
   // kind: 64 (outcomes), 128 (table or parameters), 256 (equation); other
   // kinds answer 0. -2 for a bad handle.
   int OnEvidenceChange(int handle, int kind);
@@ -650,6 +685,12 @@ class VRN_network {
   int nextRank_ = 0;
   std::vector<std::uint32_t> visitStamp_;  // per-handle scratch for searches
   std::uint32_t stamp_ = 0;
+  // Relevance bookkeeping: every handle whose value gained evidence since
+  // it was last found without (a superset of the nodes with evidence), with
+  // a per-handle flag against listing one twice; and the walks' marks.
+  std::vector<int> evidenceNodes_;
+  std::vector<std::uint8_t> evidenceListed_;
+  qelta::WalkMarks walkMarks_;
   // Scratch lists of the acyclicity test, kept to avoid allocating per arc.
   std::vector<int> stack_;
   std::vector<int> forward_;

@@ -9,8 +9,11 @@
 // block the walk like observed ones.
 //
 // The walks keep their work on explicit stacks: a long chain cannot exhaust
-// the call stack. The node mark word is their scratch state; each walk
-// clears the bits it relies on before it starts.
+// the call stack. Their scratch marks are the network's generation-stamped
+// walk marks, and the nodes with evidence come from the network's list, so
+// an edit costs what its walk reaches rather than the size of the network:
+// building a network edit by edit stays linear.
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -64,9 +67,6 @@ using qelta::kMarkFinished;
 using qelta::kMarkFromChild;
 using qelta::kMarkFromParent;
 using qelta::kMarkValueChanged;
-
-constexpr int kWalkMarks =
-    kMarkFinished | kMarkAncestor | kMarkFromChild | kMarkFromParent;
 
 bool HookEnabled(const VRN_network& net, int option) {
   return net.IsRelevanceReasoning() &&
@@ -154,29 +154,39 @@ bool EvidenceCoordinates(const VRN_network& net, const VRN_node& node,
 
 // The marking walk. One arc may be added to the graph it walks: after an arc
 // is removed, the values computed with the arc present are what must be
-// judged, so the walk sees the graph as it was.
+// judged, so the walk sees the graph as it was. `changed` names the node
+// whose own evidence changed (-1 for none): it blocks chains as observed
+// evidence does.
 class RelevanceWalk {
  public:
-  RelevanceWalk(VRN_network* net, int extra_parent, int extra_child)
-      : net_(net), extra_parent_(extra_parent), extra_child_(extra_child) {}
+  RelevanceWalk(VRN_network* net, int extra_parent, int extra_child,
+                int changed)
+      : net_(net),
+        marks_(net->Marks()),
+        extra_parent_(extra_parent),
+        extra_child_(extra_child),
+        changed_(changed) {}
 
   // Clears the walk's marks and marks with kMarkAncestor every ancestor of
   // observed evidence. Virtual evidence acts like an observed child of its
   // node: the node itself and its ancestors are marked.
   void Prepare() {
-    ClearMarksEverywhere(*net_, kWalkMarks);
-    const int slots = net_->GetSlotCount();
-    for (int h = 0; h < slots; ++h) {
-      VRN_node* node = net_->GetNode(h);
-      if (node == nullptr) continue;
-      const VRN_nodeVal* value = node->Value();
+    marks_.Begin(net_->GetSlotCount());
+    for (int h : net_->EvidenceNodes()) {
+      const VRN_nodeVal* value = net_->GetNode(h)->Value();
       if (value->HasVirtualEvidence()) {
-        node->SetMark(kMarkAncestor);
+        marks_.Set(h, kMarkAncestor);
         MarkAncestors(h);
       } else if (value->HasFlags(qelta::kValFlagEvidence)) {
         MarkAncestors(h);
       }
     }
+  }
+
+  void Mark(int h, int bits) { marks_.Set(h, bits); }
+  bool HasMark(int h, int bits) const {
+    return marks_.Has(h, bits) ||
+           ((bits & kMarkValueChanged) != 0 && h == changed_);
   }
 
   void VisitParents(int h) { ForEachParent(h, [&](int p) { Push(p, kUp); }); }
@@ -240,9 +250,10 @@ class RelevanceWalk {
       const int h = stack_.back();
       stack_.pop_back();
       ForEachParent(h, [&](int p) {
-        VRN_node* parent = net_->GetNode(p);
-        if (parent == nullptr || parent->HasMark(kMarkAncestor)) return;
-        parent->SetMark(kMarkAncestor);
+        if (net_->GetNode(p) == nullptr || marks_.Has(p, kMarkAncestor)) {
+          return;
+        }
+        marks_.Set(p, kMarkAncestor);
         stack_.push_back(p);
       });
     }
@@ -263,37 +274,39 @@ class RelevanceWalk {
     // evidence it came from: it neither changes nor passes influence on.
     if (value->HasFlags(qelta::kValFlagPropagated) &&
         !value->HasFlags(qelta::kValFlagEvidence) &&
-        !node->HasMark(kMarkAncestor)) {
+        !marks_.Has(h, kMarkAncestor)) {
       return;
     }
-    if (!has_evidence && !node->HasMark(kMarkValueChanged)) {
-      if (node->HasMark(kMarkFinished)) {
+    if (!has_evidence && h != changed_) {
+      if (marks_.Has(h, kMarkFinished)) {
         // Met before only from a parent: its parents are reached now.
-        if (from_child && node->HasMark(kMarkFromParent)) {
-          node->ClearMark(kMarkFromParent);
+        if (from_child && marks_.Has(h, kMarkFromParent)) {
+          marks_.Clear(h, kMarkFromParent);
           VisitParents(h);
         }
         return;
       }
-      node->SetMark((from_child ? kMarkFromChild : kMarkFromParent) |
-                    kMarkFinished);
+      marks_.Set(h, (from_child ? kMarkFromChild : kMarkFromParent) |
+                        kMarkFinished);
       value->Invalidate();
       NoteUtilityChange(*node);
       VisitChildren(h);
-      if (from_child || node->HasMark(kMarkAncestor)) VisitParents(h);
+      if (from_child || marks_.Has(h, kMarkAncestor)) VisitParents(h);
       return;
     }
     // Observed, or the node whose own evidence changed: chains are blocked,
     // a converging connection is open.
-    if (!node->HasMark(kMarkFinished) && !from_child) {
-      node->SetMark(kMarkFinished);
+    if (!marks_.Has(h, kMarkFinished) && !from_child) {
+      marks_.Set(h, kMarkFinished);
       VisitParents(h);
     }
   }
 
   VRN_network* net_;
+  qelta::WalkMarks& marks_;
   int extra_parent_;
   int extra_child_;
+  int changed_;
   bool utility_changed_ = false;
   std::vector<Visit> pending_;
   std::vector<int> stack_;
@@ -302,9 +315,12 @@ class RelevanceWalk {
 // Enters evidence implied through deterministic table entries, starting at
 // a node with evidence. Depth-first like a recursion over the nodes that
 // receive implied evidence, with the frames kept on a vector.
+// Its visited marks (kMarkFinished) are the network's walk marks; the
+// caller starts their generation.
 class EvidencePropagation {
  public:
-  explicit EvidencePropagation(VRN_network* net) : net_(net) {}
+  explicit EvidencePropagation(VRN_network* net)
+      : net_(net), marks_(net->Marks()) {}
 
   // 0, -2 when the node has no evidence, -26 (logged) for implied evidence
   // that contradicts evidence already present.
@@ -313,14 +329,14 @@ class EvidencePropagation {
     if (node == nullptr || !node->Value()->HasEvidence()) {
       return qelta::kErrOutOfRange;
     }
-    node->SetMark(kMarkFinished);
+    marks_.Set(start, kMarkFinished);
     frames_.assign(1, Frame{start, Stage::kDown, 0, 0});
     while (!frames_.empty()) {
       int next = -1;
       const int status = Step(&next);
       if (status != qelta::kOk) return status;
       if (next >= 0) {
-        net_->GetNode(next)->SetMark(kMarkFinished);
+        marks_.Set(next, kMarkFinished);
         frames_.push_back(Frame{next, Stage::kDown, 0, 0});
       }
     }
@@ -397,7 +413,7 @@ class EvidencePropagation {
           continue;
         }
         if (value->SetPropagatedEvidence(s) != qelta::kOk) continue;
-        if (!child->HasMark(kMarkFinished)) {
+        if (!marks_.Has(children[frame.index], kMarkFinished)) {
           *next = children[frame.index];
           return qelta::kOk;
         }
@@ -438,7 +454,7 @@ class EvidencePropagation {
         continue;
       }
       if (value->SetPropagatedEvidence(only) != qelta::kOk) continue;
-      if (!parent->HasMark(kMarkFinished)) {
+      if (!marks_.Has(parents[frame.index], kMarkFinished)) {
         *next = parents[frame.index];
         ++frame.index;
         return qelta::kOk;
@@ -448,43 +464,42 @@ class EvidencePropagation {
   }
 
   VRN_network* net_;
+  qelta::WalkMarks& marks_;
   std::vector<Frame> frames_;
   VRN_intArray coords_;
 };
 
 // The common work of the relevance hooks for an edit at node h: implied
 // evidence rebuilt from scratch, then the walk from h. extra_parent names
-// the parent of an arc to h that was just removed (-1 for none).
-int UpdateRelevance(VRN_network* net, int h, int extra_parent) {
+// the parent of an arc to h that was just removed (-1 for none); changed is
+// h when h's own evidence changed, else -1.
+int UpdateRelevance(VRN_network* net, int h, int extra_parent, int changed) {
   if (!net->IsRelevanceReasoning()) return qelta::kOk;
   VRN_node* node = net->GetNode(h);
   if (node == nullptr) return qelta::kErrOutOfRange;
-  const int slots = net->GetSlotCount();
 
-  for (int n = 0; n < slots; ++n) {
-    VRN_node* other = net->GetNode(n);
-    if (other != nullptr &&
-        other->Value()->HasFlags(qelta::kValFlagPropagated)) {
-      (void)other->Value()->ClearPropagatedEvidence();
+  // Copied: the passes below add the nodes they give implied evidence to.
+  std::vector<int> listed = net->EvidenceNodes();
+  for (int n : listed) {
+    VRN_nodeVal* other = net->GetNode(n)->Value();
+    if (other->HasFlags(qelta::kValFlagPropagated)) {
+      (void)other->ClearPropagatedEvidence();
     }
   }
-  ClearMarksEverywhere(*net, kMarkFinished);
   if ((net->GetFlags() & qelta::kNetEvidencePropagation) != 0) {
     std::vector<int> evidence;
-    for (int n = 0; n < slots; ++n) {
-      VRN_node* other = net->GetNode(n);
-      if (other != nullptr && other->Value()->HasEvidence()) {
-        evidence.push_back(n);
-      }
+    for (int n : net->EvidenceNodes()) {
+      if (net->GetNode(n)->Value()->HasEvidence()) evidence.push_back(n);
     }
+    net->Marks().Begin(net->GetSlotCount());
     EvidencePropagation propagation(net);
     // A conflict was logged; the walk below still has to run.
     for (int n : evidence) (void)propagation.Run(n);
   }
 
-  RelevanceWalk walk(net, extra_parent, extra_parent >= 0 ? h : -1);
+  RelevanceWalk walk(net, extra_parent, extra_parent >= 0 ? h : -1, changed);
   walk.Prepare();
-  node->SetMark(kMarkFinished);
+  walk.Mark(h, kMarkFinished);
   VRN_nodeVal* value = node->Value();
   if (!value->HasEvidence()) {
     value->Invalidate();
@@ -493,7 +508,7 @@ int UpdateRelevance(VRN_network* net, int h, int extra_parent) {
   }
   if (!HasTypeBit(*node, qelta::kDefBitDecision) &&
       (value->HasEvidence() ||
-       node->HasMark(kMarkAncestor | kMarkValueChanged))) {
+       walk.HasMark(h, kMarkAncestor | kMarkValueChanged))) {
     walk.VisitParents(h);
   }
   walk.Run();
@@ -503,6 +518,45 @@ int UpdateRelevance(VRN_network* net, int h, int extra_parent) {
 }
 
 }  // namespace
+
+void qelta::WalkMarks::Begin(int slots) {
+  if (stamp_.size() < static_cast<size_t>(slots)) {
+    stamp_.resize(static_cast<size_t>(slots), 0);
+    marks_.resize(static_cast<size_t>(slots), 0);
+  }
+  if (++generation_ == 0) {
+    // The stamps wrapped: none may look current.
+    std::fill(stamp_.begin(), stamp_.end(), 0);
+    generation_ = 1;
+  }
+}
+
+void VRN_network::NoteEvidenceNode(int handle) {
+  if (handle < 0) return;
+  const size_t h = static_cast<size_t>(handle);
+  if (evidenceListed_.size() <= h) evidenceListed_.resize(h + 1, 0);
+  if (evidenceListed_[h] != 0) return;
+  evidenceNodes_.push_back(handle);
+  evidenceListed_[h] = 1;
+}
+
+const std::vector<int>& VRN_network::EvidenceNodes() {
+  size_t kept = 0;
+  for (int h : evidenceNodes_) {
+    VRN_node* node = GetNode(h);
+    if (node != nullptr &&
+        node->Value()->HasFlags(qelta::kValFlagEvidence |
+                                qelta::kValFlagPropagated |
+                                qelta::kValFlagVirtual)) {
+      evidenceNodes_[kept++] = h;
+    } else {
+      evidenceListed_[static_cast<size_t>(h)] = 0;
+    }
+  }
+  evidenceNodes_.resize(kept);
+  std::sort(evidenceNodes_.begin(), evidenceNodes_.end());
+  return evidenceNodes_;
+}
 
 void VRN_network::InvalidateValue(int handle) {
   VRN_nodeVal* value = nodes_[handle]->Value();
@@ -577,14 +631,15 @@ int VRN_network::OnStructureChange() {
 
 int VRN_network::OnArcAdded(int parent, int child) {
   if (!HookEnabled(*this, qelta::kRelArcAdded)) return qelta::kOk;
-  return UpdateRelevance(this, child, -1);
+  return UpdateRelevance(this, child, -1, -1);
 }
 
 int VRN_network::OnArcRemoved(int parent, int child) {
   if (!HookEnabled(*this, qelta::kRelArcRemoved)) return qelta::kOk;
   // Without the arc the walk could no longer reach the former parent, whose
   // value was computed with it.
-  return UpdateRelevance(this, child, GetNode(parent) != nullptr ? parent : -1);
+  return UpdateRelevance(this, child, GetNode(parent) != nullptr ? parent : -1,
+                         -1);
 }
 
 int VRN_network::OnEvidenceChange(int handle, int kind) {
@@ -593,7 +648,7 @@ int VRN_network::OnEvidenceChange(int handle, int kind) {
     return qelta::kOk;
   }
   if (!HookEnabled(*this, kind)) return qelta::kOk;
-  return UpdateRelevance(this, handle, -1);
+  return UpdateRelevance(this, handle, -1, -1);
 }
 
 int VRN_network::OnNodeValueChange(int handle) {
@@ -604,10 +659,7 @@ int VRN_network::OnNodeValueChange(int handle) {
     InvalidateAllOthers(*this, handle);
     return qelta::kOk;
   }
-  node->SetMark(qelta::kMarkValueChanged);
-  const int status = UpdateRelevance(this, handle, -1);
-  node->ClearMark(qelta::kMarkValueChanged);
-  return status;
+  return UpdateRelevance(this, handle, -1, handle);
 }
 
 int VRN_network::CheckImpossibleEvidence(int handle) {
@@ -635,15 +687,15 @@ int VRN_network::CheckImpossibleEvidence(int handle) {
                            outcome != nullptr ? outcome : "", node->GetId());
   }
 
-  RelevanceWalk walk(this, -1, -1);
+  RelevanceWalk walk(this, -1, -1, -1);
   walk.Prepare();
-  node->SetMark(qelta::kMarkFinished);
+  walk.Mark(handle, qelta::kMarkFinished);
   walk.VisitChildren(handle);
   walk.VisitParents(handle);
   walk.Run();
   int status = qelta::kOk;
   if ((flags_ & qelta::kNetEvidencePropagation) != 0) {
-    ClearMarksEverywhere(*this, qelta::kMarkFinished);
+    walkMarks_.Begin(GetSlotCount());
     status = EvidencePropagation(this).Run(handle);
   }
   walk.InvalidateDecisionsIfNeeded();

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -175,6 +177,79 @@ TEST(IdArrayTest, RefusesNonIdentifiersAndDuplicatesOnSet) {
   // Add does not test duplicates, but SetString sees any other holder.
   EXPECT_EQ(ids.Add("a"), qelta::kOk);
   EXPECT_EQ(ids.SetString(0, "a"), qelta::kErrOutOfRange);
+}
+
+// The first index of text in model (-2 when absent), as FindString answers.
+int ModelFind(const std::vector<std::string>& model, const std::string& text) {
+  for (size_t i = 0; i < model.size(); ++i) {
+    if (model[i] == text) return static_cast<int>(i);
+  }
+  return qelta::kErrOutOfRange;
+}
+
+// Long lists are searched through an index: every kind of edit, in random
+// order and with repeated texts, must leave searches answering as a scan of
+// the entries would, across the length at which the index starts.
+TEST(StringArrayTest, SearchesOfLongListsFollowEveryEdit) {
+  std::mt19937 rng(77);
+  for (int trial = 0; trial < 20; ++trial) {
+    VRN_stringArray a;
+    std::vector<std::string> model;
+    auto text = [&] { return "t" + std::to_string(rng() % 60); };
+    for (int step = 0; step < 600; ++step) {
+      const int n = static_cast<int>(model.size());
+      const int kind = static_cast<int>(rng() % 10);
+      const int i = n > 0 ? static_cast<int>(rng() % n) : 0;
+      const std::string t = text();
+      if (kind < 4 || n < 2) {
+        ASSERT_EQ(a.Add(t.c_str()), qelta::kOk);
+        model.push_back(t);
+      } else if (kind < 6) {
+        ASSERT_EQ(a.SetString(i, t.c_str()), qelta::kOk);
+        model[i] = t;
+      } else if (kind == 6) {
+        ASSERT_EQ(a.Insert(i, t.c_str()), qelta::kOk);
+        model.insert(model.begin() + i, t);
+      } else if (kind == 7) {
+        // Mostly the last entry, which the index follows without a rebuild.
+        const int at = rng() % 2 == 0 ? n - 1 : i;
+        ASSERT_EQ(a.Delete(at), qelta::kOk);
+        model.erase(model.begin() + at);
+      } else if (kind == 8) {
+        VRN_intArray order(n);
+        for (int k = 0; k < n; ++k) order[k] = n - 1 - k;
+        ASSERT_EQ(a.ChangeOrder(order), qelta::kOk);
+        std::reverse(model.begin(), model.end());
+      } else {
+        VRN_stringArray copy(a);
+        a = copy;
+      }
+      for (int probe = 0; probe < 3; ++probe) {
+        const std::string p = text();
+        ASSERT_EQ(a.FindString(p.c_str()), ModelFind(model, p))
+            << "trial " << trial << " step " << step << " text " << p;
+      }
+    }
+  }
+}
+
+TEST(IdArrayTest, DuplicateTestOfLongListsSeesEveryOtherHolder) {
+  VRN_idArray ids;
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_EQ(ids.Add(("s" + std::to_string(i)).c_str()), qelta::kOk);
+  }
+  EXPECT_EQ(ids.SetString(5, "s70"), qelta::kErrOutOfRange);
+  EXPECT_EQ(ids.SetString(5, "s5"), qelta::kOk);
+  EXPECT_EQ(ids.SetString(5, "fresh"), qelta::kOk);
+  EXPECT_EQ(ids.FindString("s5"), qelta::kErrOutOfRange);
+  EXPECT_EQ(ids.FindString("fresh"), 5);
+  EXPECT_EQ(ids.SetString(6, "s5"), qelta::kOk);  // the old text is free
+  // A repeated text (Add does not test) blocks setting it anywhere.
+  ASSERT_EQ(ids.Add("s90"), qelta::kOk);
+  EXPECT_EQ(ids.SetString(90, "s90"), qelta::kErrOutOfRange);
+  EXPECT_EQ(ids.FindString("s90"), 90);
+  ASSERT_EQ(ids.Delete(ids.GetSize() - 1), qelta::kOk);
+  EXPECT_EQ(ids.SetString(90, "s90"), qelta::kOk);
 }
 
 TEST(IdArrayTest, FillEmptyAllowsEmptyEntries) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,46 @@ TEST(TanTest, TreeOverTheFeatures) {
     seen.insert(structgraph::ArcsOf(net));
   }
   EXPECT_EQ(2u, seen.size());
+}
+
+// Random features of four values and a binary class: the weights of every
+// feature pair take far longer than a second on this many columns.
+VRN_dataset ManyColumns(int columns, int records, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::vector<std::vector<int>> cols(static_cast<std::size_t>(columns));
+  std::vector<int> arities(static_cast<std::size_t>(columns), 4);
+  arities[0] = 2;
+  for (int r = 0; r < records; ++r) {
+    for (int v = 0; v < columns; ++v) {
+      cols[static_cast<std::size_t>(v)].push_back(static_cast<int>(rng() % (v == 0 ? 2 : 4)));
+    }
+  }
+  std::vector<std::string> ids;
+  for (int v = 0; v < columns; ++v) ids.push_back("V" + std::to_string(v));
+  return structdata::Columns(cols, arities, ids);
+}
+
+TEST(TanTest, TimeLimitStopsInsideTheWeightsAndSaysSo) {
+  VRN_dataset data = ManyColumns(1500, 300, 3);
+  VRN_tan tan;
+  tan.classVariableId = "V0";
+  tan.maxSearchTime = 1;
+  VRN_network net;
+  EXPECT_EQ(qelta::kErrCancelled, tan.Learn(data, net, nullptr, nullptr));
+  ASSERT_EQ(1, net.ErrorLog()->GetNumberOfMessages());
+  EXPECT_STREQ("TAN: time limit of 1 s reached", net.ErrorLog()->GetMessage(0));
+
+  // A run that ends in time learns what a run without a limit learns.
+  VRN_dataset small = ManyColumns(12, 200, 4);
+  VRN_dataset again = small;
+  tan.maxSearchTime = 0;
+  tan.randSeed = 9;
+  VRN_network free_run;
+  ASSERT_EQ(0, tan.Learn(small, free_run, nullptr, nullptr));
+  tan.maxSearchTime = 600;
+  VRN_network limited;
+  ASSERT_EQ(0, tan.Learn(again, limited, nullptr, nullptr));
+  EXPECT_EQ(structgraph::ArcsOf(free_run), structgraph::ArcsOf(limited));
 }
 
 TEST(TanTest, RefusalsAndRecodedData) {

@@ -16,6 +16,7 @@
 #include "learning/count_cache.h"
 #include "learning/independence_test.h"
 #include "learning/pattern.h"
+#include "learning/progress.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "structure_data.h"
@@ -278,6 +279,41 @@ TEST(PcTest, RefusalsAndDepthLimit) {
     deep.statistics = &stats;
     ASSERT_EQ(0, deep.Learn(structdata::Columns(cols, std::vector<int>(9, 2)), p, nullptr, nullptr));
     EXPECT_EQ(depth, stats.depthReached);
+  }
+}
+
+// Noisy copies of one hidden binary variable: every pair stays dependent
+// given the others, so the search meets millions of conditioning sets.
+VRN_dataset NoisyCopies(int columns, int records, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::vector<std::vector<int>> cols(static_cast<std::size_t>(columns));
+  for (int r = 0; r < records; ++r) {
+    const int h = static_cast<int>(rng() % 2);
+    for (auto& col : cols) col.push_back(rng() % 8 == 0 ? 1 - h : h);
+  }
+  return structdata::Columns(cols, std::vector<int>(static_cast<std::size_t>(columns), 2));
+}
+
+TEST(PcTest, TimeLimitStopsTheRunAndSaysSo) {
+  VRN_pc pc;
+  pc.maxSearchTime = 1;
+  VRN_pattern p;
+  std::string text;
+  EXPECT_EQ(qelta::kErrCancelled, pc.Learn(NoisyCopies(150, 400, 5), p, &text, nullptr));
+  EXPECT_EQ("PC: time limit of 1 s reached", text);
+  EXPECT_EQ(0, p.GetSize());  // no pattern from part of the search
+
+  // A run that ends in time gives the pattern of a run without a limit.
+  const VRN_dataset small = NoisyCopies(6, 300, 6);
+  VRN_pattern free_run;
+  VRN_pattern limited;
+  pc.maxSearchTime = 0;
+  ASSERT_EQ(0, pc.Learn(small, free_run, nullptr, nullptr));
+  pc.maxSearchTime = 600;
+  ASSERT_EQ(0, pc.Learn(small, limited, &text, nullptr));
+  ASSERT_EQ(6, limited.GetSize());
+  for (int a = 0; a < 6; ++a) {
+    for (int b = 0; b < 6; ++b) EXPECT_EQ(free_run.GetEdge(a, b), limited.GetEdge(a, b));
   }
 }
 

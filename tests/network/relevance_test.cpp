@@ -301,6 +301,38 @@ TEST(RelevanceTest, InvalidatedValuesMatchDSeparationOnRandomNetworks) {
   EXPECT_GT(compared, 2000);
 }
 
+// The bookkeeping finds the nodes with evidence without scanning: a copied
+// network must know its copied evidence, and a slot freed by an observed
+// node and reused by a new one must not count as observed.
+TEST(RelevanceTest, EvidenceIsFoundInCopiesAndNotInReusedSlots) {
+  VRN_network net;
+  const int a = net.AddNode(kCpt, "a");
+  const int b = net.AddNode(kCpt, "b");
+  const int c = net.AddNode(kCpt, "c");
+  ASSERT_EQ(net.AddArc(a, b), 0);
+  ASSERT_EQ(net.AddArc(b, c), 0);
+  ASSERT_EQ(Val(net, b)->SetEvidence(1), 0);
+
+  VRN_network copy(net);
+  MarkAllValid(copy);
+  ASSERT_EQ(Def(copy, a)->MakeUniform(), 0);
+  EXPECT_EQ(InvalidNodes(copy), (std::set<int>{a}));  // b blocks the chain
+
+  ASSERT_EQ(net.DeleteNode(b), 0);
+  ASSERT_EQ(net.AddNode(kCpt, "x"), b);
+  ASSERT_EQ(net.AddArc(a, b), 0);
+  ASSERT_EQ(net.AddArc(b, c), 0);
+  MarkAllValid(net);
+  ASSERT_EQ(Def(net, a)->MakeUniform(), 0);
+  EXPECT_EQ(InvalidNodes(net), (std::set<int>{a, b, c}));
+
+  // Evidence that was cleared no longer blocks either.
+  ASSERT_EQ(Val(copy, b)->ClearEvidence(), 0);
+  MarkAllValid(copy);
+  ASSERT_EQ(Def(copy, a)->MakeUniform(), 0);
+  EXPECT_EQ(InvalidNodes(copy), (std::set<int>{a, b, c}));
+}
+
 TEST(RelevanceTest, NothingHappensWithRelevanceOffOrOptionCleared) {
   VRN_network net;
   const int a = net.AddNode(kCpt, "A");

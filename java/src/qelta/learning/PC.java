@@ -47,7 +47,9 @@ public final class PC extends Wrapper {
     public native int getMaxSearchTime();
 
     /**
-     * Sets the time limit of the search.
+     * Sets the time limit of the search. A run that reaches it stops soon after
+     * and {@code learn} fails with code -99 and a message saying that the
+     * time limit was reached.
      *
      * @param seconds the limit; 0 means none
      */

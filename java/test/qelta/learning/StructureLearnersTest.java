@@ -156,7 +156,7 @@ class StructureLearnersTest {
                 assertTrue(pattern.isDAG());
             }
             try (DataSet few = pairs(1, 1, 0, 0)) {
-                engineFails("QELTA error -1 in function Learn", -1, () -> pc.learn(few));
+                engineFails("QELTA error -1 in function Learn. PC: too few data points", -1, () -> pc.learn(few));
             }
         }
     }
@@ -298,6 +298,37 @@ class StructureLearnersTest {
                         + " between dataset and background knowledge.", -2, () -> bk.matchData(other));
             }
             refused("DataSet can't be null", () -> bk.matchData(null));
+        }
+    }
+
+    /** Columns V0..: V0 binary, the others noisy copies of it (or random values of four). */
+    static DataSet wide(int columns, int records, boolean copies) {
+        java.util.Random random = new java.util.Random(11);
+        DataSet data = new DataSet();
+        for (int v = 0; v < columns; ++v) data.addIntVariable("V" + v, -1);
+        for (int r = 0; r < records; ++r) {
+            data.addEmptyRecord();
+            int hidden = random.nextInt(2);
+            for (int v = 0; v < columns; ++v) {
+                int value = copies || v == 0 ? (random.nextInt(8) == 0 ? 1 - hidden : hidden) : random.nextInt(4);
+                data.setInt(v, r, value);
+            }
+        }
+        return data;
+    }
+
+    @Test
+    void timeLimitsOfTanAndPcEndTheRunWithTheirReason() {
+        try (TAN tan = new TAN(); DataSet data = wide(1500, 300, false)) {
+            tan.setClassVariableId("V0");
+            tan.setMaxSearchTime(1);
+            engineFails("QELTA error -99 in function Learn. \nTAN: time limit of 1 s reached", -99,
+                    () -> tan.learn(data));
+        }
+        try (PC pc = new PC(); DataSet data = wide(150, 400, true)) {
+            pc.setMaxSearchTime(1);
+            engineFails("QELTA error -99 in function Learn. PC: time limit of 1 s reached", -99,
+                    () -> pc.learn(data));
         }
     }
 }
