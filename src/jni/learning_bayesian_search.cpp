@@ -195,7 +195,8 @@ extern "C" JNIEXPORT jobject JNICALL Java_qelta_learning_BayesianSearch_learn(JN
     const VRN_bayesianSearch& record = Record(env, obj);
     double score = 0.0;
     const int status = record.Learn(dataset, *net, nullptr, nullptr, &score, nullptr, nullptr);
-    if (status != qelta::kOk) ReportError("Learn", status);
+    // The new network is dropped on failure, so its log's reason travels with the exception.
+    if (status != qelta::kOk) ReportNetworkError("Learn", status, *net->ErrorLog());
     qelta::jni::LocalRef<jclass> cls = qelta::jni::GetObjectClass(env, obj);
     jfieldID field = qelta::jni::GetFieldId(env, cls.get(), "lastScore", "D");
     env->SetDoubleField(obj, field, score);

@@ -87,7 +87,8 @@ extern "C" JNIEXPORT jobject JNICALL Java_qelta_learning_GreedyThickThinning_lea
     VRN_bayesianSearch& record = Record(env, obj);
     record.greedyThickThinning = true;
     const int status = record.Learn(dataset, *net, nullptr, nullptr, nullptr, nullptr, nullptr);
-    if (status != qelta::kOk) ReportError("Learn", status);
+    // The new network is dropped on failure, so its log's reason travels with the exception.
+    if (status != qelta::kOk) ReportNetworkError("Learn", status, *net->ErrorLog());
     return result;
   });
 }

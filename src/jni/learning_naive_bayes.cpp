@@ -70,7 +70,8 @@ extern "C" JNIEXPORT jobject JNICALL Java_qelta_learning_NaiveBayes_learn(JNIEnv
     jobject result = qelta::jni::NewNetwork(env, &net);
     const VRN_dataset& dataset = qelta::jni::DataSetArgument(env, data);
     const int status = Record(env, obj).Learn(dataset, *net, nullptr, nullptr);
-    if (status != qelta::kOk) ReportError("Learn", status);
+    // The new network is dropped on failure, so its log's reason travels with the exception.
+    if (status != qelta::kOk) ReportNetworkError("Learn", status, *net->ErrorLog());
     return result;
   });
 }
