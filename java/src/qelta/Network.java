@@ -1198,7 +1198,8 @@ public final class Network extends Wrapper {
     public native String getOutcomeId(String nodeId, int outcomeIndex);
 
     /**
-     * The identifiers of the node's outcomes.
+     * The identifiers of the node's outcomes. Utility, multi-attribute utility and equation nodes
+     * have none and fail (see <a href="#node-types">Node types</a>: a type code without bit 16).
      *
      * @param nodeHandle handle of the node
      * @return the outcome identifiers, in outcome order
