@@ -165,9 +165,10 @@ import java.awt.Rectangle;
  * </tbody>
  * </table>
  *
- * <p>Both take the decisions in one order; where two decisions are not linked,
- * they add the arc from the earlier to the later one to this network (it stays)
- * and log "Temporal order assumed: node [<i>a</i>] before node [<i>b</i>]".
+ * <p>Both take the decisions in one order; when a decision has no arc to or from
+ * the next decision or the nodes observed just before it, they add the arc from
+ * the one decision to the next to this network (it stays) and log "Temporal order
+ * assumed: node [<i>a</i>] before node [<i>b</i>]".
  *
  * <h2 id="temporal-types">Temporal types</h2>
  *
