@@ -10,7 +10,84 @@ import java.util.function.LongConsumer;
  *
  * <p>The session ranks the unperformed tests for the pursued faults and the
  * faults by probability. Entering and retracting observations changes the
- * network's evidence. A new session pursues the most likely fault.
+ * network's evidence. A new session pursues the most likely fault; the pursued
+ * faults then stay as they are, also across observations and {@link #restart()},
+ * until the caller pursues others ({@link #setPursuedFault(int)},
+ * {@link #setPursuedFaults(int[])}). The roles come from the network's nodes
+ * ({@link Network#setNodeDiagType(int, int)}): the faults are the fault outcomes of
+ * its target nodes, the tests its observation nodes.
+ *
+ * <h2 id="ranking">How tests are ranked</h2>
+ *
+ * <p>{@link #update()} rates every unperformed test by its <i>strength</i>, how much
+ * observing it is expected to move the pursued faults, and its <i>cost</i> (the
+ * node's observation cost, {@link Network#setNodeCost(int, double[])}, plus the
+ * set-up cost of its test group while no test of the group has been performed).
+ * The <i>net strength</i> is the strength less alpha times the cost when the cost is
+ * positive, and the strength when the cost is 0; alpha is the network's user
+ * property "DIAG_alphaValue" (1.0 when it is absent). A negative cost counts as 0
+ * (the option that keeps negative costs has no Java accessor). Tests are ordered by
+ * the net strength (see {@link DiagResults}).
+ *
+ * <p>With one pursued fault the single-fault algorithm rates the tests; with
+ * several pursued faults that all lie on one node, code 0x200; with pursued faults
+ * on several nodes, the multiple-fault algorithm.
+ *
+ * <table class="striped">
+ * <caption>Single-fault algorithm codes ({@link #setSingleFaultAlgorithm(int)})</caption>
+ * <thead><tr><th>Code</th><th>Strength of a test</th></tr></thead>
+ * <tbody>
+ * <tr><td>0x200</td><td>relative entropy reduction: |H<sub>0</sub> - E| / H<sub>0</sub>,
+ *   where H<sub>0</sub> is the entropy (in bits) of the pursued fault now, with the
+ *   node's other outcomes lumped together, and E its expected entropy after the test
+ *   (0 when H<sub>0</sub> is 0)</td></tr>
+ * <tr><td>0x400</td><td>absolute entropy reduction: |E - H<sub>0</sub>|</td></tr>
+ * <tr><td>0x800</td><td>the largest change of the pursued fault's probability over
+ *   the test's outcomes, with its sign (the default)</td></tr>
+ * </tbody>
+ * </table>
+ *
+ * <table class="striped">
+ * <caption>Multiple-fault algorithm codes ({@link #setMultiFaultAlgorithm(int)})</caption>
+ * <thead><tr><th>Code</th><th>Strength of a test</th></tr></thead>
+ * <tbody>
+ * <tr><td>0x101 to 0x105</td><td>measure 257 to 261 (below) between the pursued
+ *   faults' probabilities now (a<sub>i</sub>) and after an outcome of the test
+ *   (b<sub>i</sub>): the value of largest magnitude over the test's outcomes, with its
+ *   sign; 0x101 is the default</td></tr>
+ * <tr><td>0x41, 0x81</td><td>the change of a certainty measure of the pursued faults'
+ *   probabilities p<sub>i</sub> (n faults) between now and its expected value after
+ *   the test: A (0x41) (4 / n) &Sigma; (p<sub>i</sub> - 0.5)<sup>2</sup> - 1; B (0x81)
+ *   the same idea around the threshold 1 - 1/n</td></tr>
+ * <tr><td>0x0A, 0x12, 0x22</td><td>the change of the entropy of the joint fault
+ *   states in which at least one (0x0A), exactly one (0x12) or all (0x22) of the
+ *   pursued faults are present, the fault nodes taken as independent</td></tr>
+ * <tr><td>0x0C, 0x14, 0x24</td><td>the same from the fault nodes' exact joint
+ *   distribution</td></tr>
+ * </tbody>
+ * </table>
+ *
+ * <table class="striped">
+ * <caption>Measures of codes 0x101 to 0x105, over the n pursued faults</caption>
+ * <thead><tr><th>Code</th><th>Measure</th></tr></thead>
+ * <tbody>
+ * <tr><td>257 (0x101)</td><td>the largest change b<sub>i</sub> - a<sub>i</sub>, with its
+ *   sign (the first of equal magnitudes)</td></tr>
+ * <tr><td>258 (0x102)</td><td>normalised distance: sqrt(0.5 &Sigma; (a<sub>i</sub> /
+ *   |a| - b<sub>i</sub> / |b|)<sup>2</sup>), |x| the Euclidean norm</td></tr>
+ * <tr><td>259 (0x103)</td><td>cosine distance: 1 - &Sigma; a<sub>i</sub>b<sub>i</sub> /
+ *   (|a| |b|)</td></tr>
+ * <tr><td>260 (0x104)</td><td>mean absolute change: &Sigma; |a<sub>i</sub> -
+ *   b<sub>i</sub>| / n</td></tr>
+ * <tr><td>261 (0x105)</td><td>the mean of 258 and 260</td></tr>
+ * </tbody>
+ * </table>
+ *
+ * <p>A norm of 0 makes 258 and 259 NaN. A test whose every cost entry is "not
+ * available" is not rated: its strength, cost and net strength are the
+ * not-available value (4 &times; {@link Double#MIN_NORMAL}); with
+ * {@link #setDSep(boolean)} on, a test the pursued fault's node cannot influence
+ * (not one of its descendants) gets 0 for all three.
  *
  * <p>Every method reports a failure by throwing {@link QELTAException}: an engine
  * failure carries the engine's negative status code and a message of the form
@@ -79,42 +156,46 @@ public final class DiagNetwork extends Wrapper {
 
     /**
      * The algorithm that ranks tests while fewer than two faults are pursued (0x800 on a new
-     * session).
+     * session; see <a href="#ranking">How tests are ranked</a>).
      *
      * @return the algorithm code
      */
     public native int getSingleFaultAlgorithm();
 
     /**
-     * Selects the algorithm that ranks tests while fewer than two faults are pursued.
+     * Selects the algorithm that ranks tests while fewer than two faults are pursued; other codes
+     * fail with code -2.
      *
      * @param algorithm 0x200, 0x400 or 0x800
      */
     public native void setSingleFaultAlgorithm(int algorithm);
 
     /**
-     * The algorithm that ranks tests while several faults are pursued (0x101 on a new session).
+     * The algorithm that ranks tests while faults on several nodes are pursued (0x101 on a new
+     * session; see <a href="#ranking">How tests are ranked</a>).
      *
      * @return the algorithm code
      */
     public native int getMultiFaultAlgorithm();
 
     /**
-     * Selects the algorithm that ranks tests while several faults are pursued.
+     * Selects the algorithm that ranks tests while faults on several nodes are pursued; other codes
+     * fail with code -2.
      *
      * @param algorithm one of 0x101 to 0x105, 0x41, 0x81, 0x0C, 0x14, 0x24, 0x0A, 0x12, 0x22
      */
     public native void setMultiFaultAlgorithm(int algorithm);
 
     /**
-     * Whether fault beliefs are updated only for faults that the observations can influence.
+     * Whether tests that are not descendants of a pursued fault's node are left unrated (strength,
+     * cost and net strength 0); off on a new session.
      *
      * @return true when enabled
      */
     public native boolean getDSep();
 
     /**
-     * Sets whether fault beliefs are updated only for faults that the observations can influence.
+     * Sets whether tests that are not descendants of a pursued fault's node are left unrated.
      *
      * @param enabled true to enable
      */
@@ -123,14 +204,17 @@ public final class DiagNetwork extends Wrapper {
     // -------- Faults
 
     /**
-     * Pursues one fault.
+     * Pursues one fault instead of those pursued until now. It stays pursued until another call
+     * of this method or of {@link #setPursuedFaults(int[])}.
      *
      * @param faultIndex index of the fault in the session's fault list
      */
     public native void setPursuedFault(int faultIndex);
 
     /**
-     * Pursues several faults.
+     * Pursues several faults instead of those pursued until now, in the order given (a repeated
+     * index counts twice). An empty array, or an index outside the fault list, fails with code -2
+     * and changes nothing.
      *
      * @param faults the fault indices, at least one
      */
@@ -244,12 +328,15 @@ public final class DiagNetwork extends Wrapper {
     // -------- Session
 
     /**
-     * Clears all evidence of the network and starts the session again.
+     * Clears all evidence of the network and starts the session again: the faults, the default
+     * observations and the tests are collected anew. The pursued faults stay.
      */
     public native void restart();
 
     /**
-     * Updates the fault beliefs and ranks the unperformed tests and the faults.
+     * Updates the fault beliefs and ranks the unperformed tests and the faults (see
+     * <a href="#ranking">How tests are ranked</a> and {@link DiagResults} for the order). Fails
+     * with code -2 when no fault is pursued or a mandatory observation has no evidence.
      *
      * @return both rankings
      */

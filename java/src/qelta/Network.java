@@ -27,6 +27,216 @@ import java.awt.Rectangle;
  * {@link ValueOfInfo}, {@code qelta.learning.Validator}) keep it reachable,
  * and must be closed before it. A network and everything that works on it is
  * used by one thread at a time.
+ *
+ * <p>The codes that methods take and return as ints are listed below; the
+ * engine's status codes are listed with {@link QELTAException}.
+ *
+ * <h2 id="node-types">Node types</h2>
+ *
+ * <p>The definition type code of {@link #addNode(int, String)},
+ * {@link #getNodeType(int)} and {@link #setNodeType(int, int)}. A code is a sum
+ * of bits: 1 decision, 2 probabilistic chance node, 4 equation or truth table,
+ * 8 utility, and 16 for the kinds that have named outcomes (so
+ * {@code (type & 16) != 0} tells whether {@link #getOutcomeIds(int)} applies).
+ *
+ * <table class="striped">
+ * <caption>Definition type codes</caption>
+ * <thead><tr><th>Code</th><th>Node</th><th>Outcomes of a new node</th>
+ *   <th>What {@link #setNodeDefinition(int, double[])} takes</th></tr></thead>
+ * <tbody>
+ * <tr><td>18</td><td>chance node with a conditional probability table (CPT)</td>
+ *   <td>"State0", "State1"</td><td>the table, uniform on a new node</td></tr>
+ * <tr><td>20</td><td>truth table: a deterministic chance node</td>
+ *   <td>"State0", "State1"</td><td>the table of 0s and 1s, one 1 per parent configuration</td></tr>
+ * <tr><td>146</td><td>noisy-MAX</td><td>"State0", "State1"</td><td>the parameters</td></tr>
+ * <tr><td>274</td><td>noisy-adder</td><td>"State0", "State1"</td><td>the parameters</td></tr>
+ * <tr><td>82</td><td>DeMorgan</td><td>"True", "False", fixed</td>
+ *   <td>not taken: see the DeMorgan methods</td></tr>
+ * <tr><td>50</td><td>CAST</td><td>"True", "False", fixed</td><td>not taken</td></tr>
+ * <tr><td>17</td><td>decision</td><td>"Choice0", "Choice1" (the choices)</td><td>not taken</td></tr>
+ * <tr><td>8</td><td>utility</td><td>none</td>
+ *   <td>one utility per configuration of the parents</td></tr>
+ * <tr><td>520</td><td>multi-attribute utility</td><td>none</td>
+ *   <td>one weight per parent (see also {@link #setMauExpressions(int, String[])})</td></tr>
+ * <tr><td>4</td><td>equation: a continuous node defined by an equation</td>
+ *   <td>none (discretization intervals instead)</td><td>not taken</td></tr>
+ * </tbody>
+ * </table>
+ *
+ * <p>A new node gets the identifier the caller gives, or one the network makes,
+ * the outcomes above, the temporal type 0 (normal) and the diagnostic role 2
+ * (auxiliary). Tables are laid out as {@link #setNodeDefinition(int, double[])}
+ * says; their numbers are not checked when they are set.
+ *
+ * <h2 id="values">Node values</h2>
+ *
+ * <p>{@link #getNodeValue(int)} returns a node's value after
+ * {@link #updateBeliefs()} as one array, the last dimension varying fastest:
+ * <ul>
+ * <li>A chance node of a Bayesian network: its posterior probabilities, one per
+ * outcome in outcome order.
+ * <li>A node of an influence diagram: one row per configuration of the nodes
+ * that index the value ({@link #getValueIndexingParents(int)}: of the decisions
+ * and the parents of decisions that have no evidence, those the value depends
+ * on, in decision order), the first indexing node varying slowest and
+ * the last fastest. With indexing nodes of n<sub>1</sub>, ..., n<sub>k</sub>
+ * outcomes and a row of length m, the row of configuration (s<sub>1</sub>, ...,
+ * s<sub>k</sub>) starts at ((s<sub>1</sub> n<sub>2</sub> + s<sub>2</sub>)
+ * n<sub>3</sub> + ... + s<sub>k</sub>) m. A row holds, for a chance node, its
+ * probabilities given that configuration (m = its outcome count); for a decision,
+ * the expected utility of each choice (m = its choice count); for a utility or
+ * multi-attribute utility node, its expected utility (m = 1). A node without
+ * indexing nodes has one row.
+ * <li>A plate node of a dynamic network: one row of probabilities per time
+ * slice, slice 0 first ({@link #getSliceCount()} rows); nodes outside the plate
+ * have one row.
+ * <li>An equation node: one probability per discretization interval when it was
+ * updated in discretized form ({@link #isValueDiscretized(int)}); otherwise its
+ * samples, or their mean alone when the samples do not vary.
+ * </ul>
+ * A value that is not valid (not computed, or invalidated by a later edit;
+ * {@link #isValueValid(int)}) is refused with "Value not valid - node '<i>id</i>'".
+ *
+ * <h2 id="algorithms">Algorithms</h2>
+ *
+ * <p>{@link #updateBeliefs()} takes one of three roads. A network with a node of
+ * temporal type 3 (plate) is unrolled into its time slices, the unrolled network
+ * is updated and the results copied back. A network with decision, utility or
+ * multi-attribute utility nodes is an influence diagram, solved by the
+ * influence-diagram algorithm; one that also has equation nodes is refused with
+ * code -2. A network with equation nodes is sampled ({@link #setSampleCount(int)},
+ * {@link #setDiscretizationSampleCount(int)}), unless their preparation leaves a
+ * network the Bayesian-network algorithm can update. Every other network is
+ * updated by the Bayesian-network algorithm.
+ *
+ * <table class="striped">
+ * <caption>Bayesian-network algorithm codes ({@link #setBayesianAlgorithm(int)})</caption>
+ * <thead><tr><th>Code</th><th>What it runs</th><th>Exact</th></tr></thead>
+ * <tbody>
+ * <tr><td>0</td><td>join-tree clustering over the parts that relevance reasoning
+ *   leaves; when a join tree does not fit, it goes on as code 11 (unless the user
+ *   property "VRN_REL_DECOMP_DISABLE_FALLBACK" exists, or the network has one
+ *   target: then code -42)</td><td>yes</td></tr>
+ * <tr><td>1</td><td>rejection sampling: every node drawn from its table, samples
+ *   that disagree with the evidence dropped</td><td>no</td></tr>
+ * <tr><td>2</td><td>polytree propagation of messages between parents and children
+ *   over the whole network</td><td>only when the network has no loop (ignoring arc
+ *   directions)</td></tr>
+ * <tr><td>3</td><td>evidence-weighted sampling: unobserved nodes drawn from their
+ *   tables, each sample weighted by the probability of the evidence</td><td>no</td></tr>
+ * <tr><td>4</td><td>importance sampling: as code 3 with sampling tables
+ *   re-estimated every 100 samples</td><td>no</td></tr>
+ * <tr><td>5</td><td>the same routine as code 3</td><td>no</td></tr>
+ * <tr><td>6</td><td>sampling that draws the parents of each observed node
+ *   backwards from its table, the rest forwards</td><td>no</td></tr>
+ * <tr><td>7</td><td>adaptive importance sampling: heuristic importance tables
+ *   learned from 25000 samples, then the sample count of importance samples</td><td>no</td></tr>
+ * <tr><td>8</td><td>importance sampling with tables from loopy belief propagation</td>
+ *   <td>no</td></tr>
+ * <tr><td>9</td><td>loopy belief propagation alone (no sampling)</td><td>no</td></tr>
+ * <tr><td>10</td><td>a junction tree per part that relevance reasoning leaves</td>
+ *   <td>yes</td></tr>
+ * <tr><td>11</td><td>relevance decomposition: join-tree clustering of the targets in
+ *   batches (user property "VRN_REL_DECOMP_THRESHOLD", 32 by default), a batch
+ *   that does not fit split in halves</td><td>yes</td></tr>
+ * <tr><td>12</td><td>relevance decomposition of all targets in one batch, split in
+ *   halves until each part fits</td><td>yes</td></tr>
+ * </tbody>
+ * </table>
+ *
+ * <p>The sampling codes draw {@link #getSampleCount()} samples from the network's
+ * random generator ({@link #setRandSeed(int)}: a seed other than 0 repeats the
+ * results). A new network uses code 0.
+ *
+ * <table class="striped">
+ * <caption>Influence-diagram algorithm codes
+ *   ({@link #setInfluenceDiagramAlgorithm(int)})</caption>
+ * <thead><tr><th>Code</th><th>What it computes</th></tr></thead>
+ * <tbody>
+ * <tr><td>0</td><td>The whole diagram, by evaluating every configuration of the
+ *   open decisions and of the observations made before them with the
+ *   Bayesian-network algorithm: every decision's expected utilities and every
+ *   node's value, indexed as <a href="#values">Node values</a> says. The default.</td></tr>
+ * <tr><td>1</td><td>Only the best choice of the first open decision, as a point
+ *   mass; every other value is left invalid. It fixes each later open decision to
+ *   one choice whatever will be known by then, so its answer is sure to be best
+ *   only when no later decision is open and nothing below the open decision is
+ *   observed.</td></tr>
+ * </tbody>
+ * </table>
+ *
+ * <p>Both take the decisions in one order; when a decision has no arc to or from
+ * the next decision or the nodes observed just before it, they add the arc from
+ * the one decision to the next to this network (it stays) and log "Temporal order
+ * assumed: node [<i>a</i>] before node [<i>b</i>]".
+ *
+ * <h2 id="temporal-types">Temporal types</h2>
+ *
+ * <table class="striped">
+ * <caption>Temporal types ({@link #setNodeTemporalType(int, int)})</caption>
+ * <thead><tr><th>Code</th><th>Name in files</th><th>Node</th></tr></thead>
+ * <tbody>
+ * <tr><td>0</td><td>"normal"</td><td>outside the plate: one node shared by all
+ *   slices; the type of a new node</td></tr>
+ * <tr><td>1</td><td>"anchor"</td><td>outside the plate: a parent of plate nodes in
+ *   slice 0 only</td></tr>
+ * <tr><td>2</td><td>"terminal"</td><td>outside the plate: a child of plate nodes of
+ *   the last slice only</td></tr>
+ * <tr><td>3</td><td>"plate"</td><td>inside the plate: one copy per slice; the only
+ *   type that takes part in temporal arcs</td></tr>
+ * </tbody>
+ * </table>
+ *
+ * <h2 id="diagnostic-roles">Diagnostic roles</h2>
+ *
+ * <table class="striped">
+ * <caption>Diagnostic roles ({@link #setNodeDiagType(int, int)})</caption>
+ * <thead><tr><th>Code</th><th>Role</th></tr></thead>
+ * <tbody>
+ * <tr><td>0</td><td>target: its fault outcomes are the faults of a
+ *   {@link DiagNetwork}</td></tr>
+ * <tr><td>1</td><td>observation: a test a {@link DiagNetwork} ranks</td></tr>
+ * <tr><td>2</td><td>auxiliary: neither; the role of a new node</td></tr>
+ * </tbody>
+ * </table>
+ *
+ * <h2 id="files">File formats</h2>
+ *
+ * <p>{@link #readFile(String)} and {@link #writeFile(String)} choose the format by
+ * the text after the last '.' of the name, compared without regard to case:
+ *
+ * <table class="striped">
+ * <caption>File formats by extension</caption>
+ * <thead><tr><th>Extension</th><th>Format</th></tr></thead>
+ * <tbody>
+ * <tr><td>xvrn, qvrn</td><td>the XML network file (also {@link #readString(String)}
+ *   and {@link #writeString()})</td></tr>
+ * <tr><td>vrn</td><td>the native text format</td></tr>
+ * <tr><td>net</td><td>Hugin</td></tr>
+ * <tr><td>dsc</td><td>MSBN</td></tr>
+ * <tr><td>xml03</td><td>XMLBIF 0.3</td></tr>
+ * <tr><td>erg</td><td>Ergo</td></tr>
+ * <tr><td>dne</td><td>Netica</td></tr>
+ * <tr><td>dxp</td><td>KI</td></tr>
+ * </tbody>
+ * </table>
+ *
+ * <p>Any other name, such as one ending in ".xml" or ".bif", is refused with code
+ * -2 and "Unknown File Format": rename an XMLBIF 0.3 file to ".xml03". A read
+ * that fails leaves the network as it was.
+ *
+ * <p>The text formats are read leniently: a statement the reader cannot use is
+ * logged, with "(line <i>n</i>) : " before the message, and skipped, and reading
+ * goes on; the read fails only when the file cannot be opened or its header is
+ * not of the format. The skipped statements are in the network's error log: a
+ * failing call's exception message carries the log's messages, and
+ * {@link #redirectLog(String)} or {@link #redirectLog(int)} sends every logged
+ * message to a file or a standard stream as it is logged, so a program sees what
+ * a successful read skipped. Outcome names that are not valid identifiers are
+ * repaired on reading: a bad first character gets an "x" before it, every later
+ * character other than a letter, digit or '_' becomes '_', an empty name becomes
+ * "x2", and a repaired name that another outcome of the node holds gets "_2",
+ * "_3", ... appended.
  */
 public final class Network extends Wrapper {
     /** Creates an empty network with the default settings. */
@@ -93,7 +303,8 @@ public final class Network extends Wrapper {
      * "erg", "dne", "dsc", "net", "xml03", and "dxp" (KI; written in the native text layout of
      * "vrn"). Numbers are read with the "C"
      * numeric conventions whatever the process locale. On failure the exception message carries the
-     * messages the reader logged. A name holding U+0000 is refused.
+     * messages the reader logged, and the network is left as it was. A name holding U+0000 is
+     * refused. See <a href="#files">File formats</a> for what the text readers skip and repair.
      *
      * @param file name of the file
      */
@@ -130,7 +341,8 @@ public final class Network extends Wrapper {
 
     /**
      * Brings every node value up to date for the current evidence, with the algorithm the network
-     * is set to use. On failure the exception message carries the messages the algorithm logged.
+     * is set to use (see <a href="#algorithms">Algorithms</a>). On failure the exception message
+     * carries the messages the algorithm logged.
      */
     public native void updateBeliefs();
 
@@ -267,7 +479,7 @@ public final class Network extends Wrapper {
      * The algorithm used to update beliefs in Bayesian networks (0, exact clustering, on a new
      * network).
      *
-     * @return the algorithm code, 0 to 12
+     * @return the algorithm code, 0 to 12 (see <a href="#algorithms">Algorithms</a>)
      */
     public native int getBayesianAlgorithm();
 
@@ -275,21 +487,23 @@ public final class Network extends Wrapper {
      * Selects the algorithm used to update beliefs in Bayesian networks. Codes outside 0 to 12 are
      * ignored.
      *
-     * @param algorithm the algorithm code
+     * @param algorithm the algorithm code: 0 to 12, as the table of
+     *     <a href="#algorithms">Algorithms</a> lists them with the routine each runs
      */
     public native void setBayesianAlgorithm(int algorithm);
 
     /**
-     * The algorithm used to solve influence diagrams.
+     * The algorithm used to solve influence diagrams (0 on a new network).
      *
-     * @return the algorithm code, 0 or 1
+     * @return the algorithm code, 0 or 1 (see <a href="#algorithms">Algorithms</a>)
      */
     public native int getInfluenceDiagramAlgorithm();
 
     /**
      * Selects the algorithm used to solve influence diagrams. Codes other than 0 and 1 are ignored.
      *
-     * @param algorithm the algorithm code
+     * @param algorithm 0, which solves the whole diagram, or 1, which only names the best choice
+     *     of the first open decision (see <a href="#algorithms">Algorithms</a>)
      */
     public native void setInfluenceDiagramAlgorithm(int algorithm);
 
@@ -343,6 +557,7 @@ public final class Network extends Wrapper {
      *
      * @param type the definition type code: 4 equation, 8 utility, 17 decision, 18 CPT, 20 truth
      *     table, 50 CAST, 82 DeMorgan, 146 noisy-MAX, 274 noisy-adder, 520 multi-attribute utility
+     *     (see <a href="#node-types">Node types</a> for the outcomes and table a new node gets)
      * @param id the identifier of the new node; null lets the network make one
      * @return the handle of the new node (the lowest free one)
      */
@@ -360,7 +575,7 @@ public final class Network extends Wrapper {
      * The type of the node's definition.
      *
      * @param nodeHandle handle of the node
-     * @return the definition type code
+     * @return the definition type code (see <a href="#node-types">Node types</a>)
      */
     public native int getNodeType(int nodeHandle);
 
@@ -376,7 +591,7 @@ public final class Network extends Wrapper {
      * Changes the type of the node's definition. Arcs the new type cannot keep are removed.
      *
      * @param nodeHandle handle of the node
-     * @param type the new definition type code
+     * @param type the new definition type code (see <a href="#node-types">Node types</a>)
      */
     public native void setNodeType(int nodeHandle, int type);
 
@@ -673,11 +888,15 @@ public final class Network extends Wrapper {
     public native void setOutcomeId(String nodeId, int outcomeIndex, String id);
 
     /**
-     * Replaces the node's outcome list, adding, removing and reordering outcomes in one step.
+     * Replaces the node's outcome list, adding, removing and reordering outcomes in one step. New
+     * outcome j continues old outcome {@code mapping[j]}, with its table entries, or is
+     * a new outcome when {@code mapping[j]} is negative; old outcomes that no entry names are
+     * removed. Each old outcome may be named once, and the node keeps at least two outcomes. For a
+     * new node's outcomes, pass a mapping of -1s.
      *
      * @param nodeHandle handle of the node
      * @param outcomeIds the new outcome identifiers, in order
-     * @param mapping for each new outcome, how it relates to the old outcomes
+     * @param mapping for each new outcome, the index of the old outcome it continues, or -1
      */
     public native void setOutcomes(int nodeHandle, String[] outcomeIds, int[] mapping);
 
@@ -686,7 +905,7 @@ public final class Network extends Wrapper {
      *
      * @param nodeId identifier of the node
      * @param outcomeIds the new outcome identifiers, in order
-     * @param mapping for each new outcome, how it relates to the old outcomes
+     * @param mapping for each new outcome, the index of the old outcome it continues, or -1
      */
     public native void setOutcomes(String nodeId, String[] outcomeIds, int[] mapping);
 
@@ -695,9 +914,10 @@ public final class Network extends Wrapper {
     /**
      * The node's value after {@link #updateBeliefs()}: for a chance node its posterior
      * probabilities, for decision and utility nodes the expected utilities, indexed by the nodes of
-     * {@link #getValueIndexingParents(int)} first. For an equation node, the samples, or their mean
-     * when all are equal, or one probability per interval when the node was discretized. Fails when
-     * the value is not valid.
+     * {@link #getValueIndexingParents(int)} first; for a plate node one row per time slice. For an
+     * equation node, the samples, or their mean when all are equal, or one probability per interval
+     * when the node was discretized. Fails when the value is not valid. The layouts are given in
+     * full under <a href="#values">Node values</a>.
      *
      * @param nodeHandle handle of the node
      * @return the value's items, last dimension fastest
@@ -820,10 +1040,13 @@ public final class Network extends Wrapper {
             String nodeId, double low, double high, int binCount);
 
     /**
-     * The nodes that index the node's value, in the order of the value's dimensions.
+     * The nodes that index the node's value, in the order of the value's dimensions: in an
+     * influence diagram, the decisions and parents of decisions without evidence that the value
+     * depends on, in decision order. The value holds one row per configuration of these nodes, the
+     * last of them varying fastest (see <a href="#values">Node values</a>).
      *
      * @param nodeHandle handle of the node
-     * @return the handles of the indexing nodes
+     * @return the handles of the indexing nodes; empty when the value has one row
      */
     public native int[] getValueIndexingParents(int nodeHandle);
 
@@ -857,7 +1080,10 @@ public final class Network extends Wrapper {
      * Sets the node's table: the CPT, truth table, utility table, noisy-MAX or noisy-adder
      * parameters, or multi-attribute utility weights. For a CPT each run of the node's outcome
      * count holds one distribution, runs ordered by the parents' outcomes with the last parent
-     * fastest. The values are not checked.
+     * fastest. The array must have the table's size; the values are not checked here: belief
+     * updating normalises each distribution to sum 1 and fails
+     * with code -2 ("Node [<i>id</i>] has a negative or non-finite probability in its table") when
+     * an entry is negative, infinite or NaN.
      *
      * @param nodeHandle handle of the node
      * @param definition the table's items, last dimension fastest
@@ -974,7 +1200,8 @@ public final class Network extends Wrapper {
     public native String getOutcomeId(String nodeId, int outcomeIndex);
 
     /**
-     * The identifiers of the node's outcomes.
+     * The identifiers of the node's outcomes. Utility, multi-attribute utility and equation nodes
+     * have none and fail (see <a href="#node-types">Node types</a>: a type code without bit 16).
      *
      * @param nodeHandle handle of the node
      * @return the outcome identifiers, in outcome order
@@ -2229,7 +2456,8 @@ public final class Network extends Wrapper {
     // -------- Diagnostic attributes
 
     /**
-     * Sets the node's diagnostic role. Only the two low bits of the type are kept.
+     * Sets the node's diagnostic role (see <a href="#diagnostic-roles">Diagnostic roles</a>). Only
+     * the two low bits of the type are kept.
      *
      * @param nodeHandle handle of the node
      * @param type 0 target (fault node), 1 observation, 2 auxiliary
@@ -2245,7 +2473,7 @@ public final class Network extends Wrapper {
     public native void setNodeDiagType(String nodeId, int type);
 
     /**
-     * The node's diagnostic role.
+     * The node's diagnostic role (see <a href="#diagnostic-roles">Diagnostic roles</a>).
      *
      * @param nodeHandle handle of the node
      * @return 0 target, 1 observation, 2 auxiliary
@@ -3033,7 +3261,7 @@ public final class Network extends Wrapper {
     public native void setSliceCount(int count);
 
     /**
-     * The node's temporal type.
+     * The node's temporal type (see <a href="#temporal-types">Temporal types</a>).
      *
      * @param nodeHandle handle of the node
      * @return 0 normal, 1 anchor, 2 terminal, 3 plate
@@ -3049,7 +3277,7 @@ public final class Network extends Wrapper {
     public native int getNodeTemporalType(String nodeId);
 
     /**
-     * Sets the node's temporal type.
+     * Sets the node's temporal type (see <a href="#temporal-types">Temporal types</a>).
      *
      * @param nodeHandle handle of the node
      * @param type 0 normal, 1 anchor, 2 terminal, 3 plate
@@ -3440,7 +3668,13 @@ public final class Network extends Wrapper {
 
     /**
      * Sets the table a plate node has for its temporal parents of the given order. For a noisy-MAX
-     * node these are the temporal parameters.
+     * node these are the temporal parameters. The table's dimensions are, in this order: the node's
+     * ordinary parents of temporal type normal or plate (anchor and terminal parents excluded), in
+     * parent order; then its temporal parents of order 1, of order 2, and so on up to the given
+     * order, counting only the orders the node has a table for, each order's parents in the order
+     * their temporal arcs were added; last the node's own outcomes. The last dimension varies
+     * fastest. {@link #getUnrolledParents(int, int)} lists these parents in this order. The array
+     * must have the table's size.
      *
      * @param nodeHandle handle of the node
      * @param order the order
@@ -3915,7 +4149,8 @@ public final class Network extends Wrapper {
     public native void redirectLog(String file);
 
     /**
-     * Sends the messages the network logs to standard output or standard error.
+     * Sends the messages the network logs to standard output or standard error, as "code: message"
+     * lines. While a redirect is installed, exception messages carry no logged text.
      *
      * @param fd 1 for standard output, 2 for standard error
      */

@@ -76,7 +76,10 @@ public final class Pattern extends Wrapper {
 
     /**
      * Makes a network with one node per data-set variable and one arc per directed edge, after
-     * extending the pattern to a DAG.
+     * extending the pattern to a DAG. The nodes are CPT nodes (equation nodes when every variable is
+     * continuous) named by the variables, with the variables' state names as outcomes; their tables
+     * are left uniform, so the network holds the structure only: learn its parameters with
+     * {@link EM}. A pattern that cannot be extended to a DAG fails with code -1.
      *
      * @param data the data set that gives the nodes and their states
      * @return the network, owned by the caller
