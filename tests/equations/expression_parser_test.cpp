@@ -321,6 +321,42 @@ TEST(ExpressionParserTest, NestingDeeperThanTheBoundIsRefused) {
   }
 }
 
+// NestingDepth tells whether written text reads back: a tree is refused
+// exactly when it nests deeper than the bound.
+TEST(ExpressionParserTest, NestingDepthIsWhatTheParserCounts) {
+  std::vector<std::string> texts = RoundTripTexts();
+  for (int depth : {kMaxExpressionDepth - 1, kMaxExpressionDepth}) {
+    for (const std::string& text : DeepTexts(depth)) texts.push_back(text);
+  }
+  texts.push_back("-(" + Calls(kMaxExpressionDepth - 4) + "+1)");
+  texts.push_back("(0/0)+" + Sum(kMaxExpressionDepth - 2));
+  for (const std::string& text : texts) {
+    Tree tree = Parse(text);
+    ASSERT_NE(tree, nullptr) << text;
+    EXPECT_LE(NestingDepth(tree.get()), kMaxExpressionDepth) << text;
+    EXPECT_NE(Parse(Written(*tree)), nullptr) << text;
+  }
+  for (int terms : {kMaxExpressionDepth, kMaxExpressionDepth + 1}) {
+    Tree sum(new VRN_variable("x"));
+    for (int i = 1; i < terms; ++i) {
+      sum.reset(new VRN_operatorPlus(sum.release(), new VRN_variable("x")));
+    }
+    sum->FlipSign();  // written -(x+...+x): two levels more
+    EXPECT_EQ(NestingDepth(sum.get()), terms + 1);
+    EXPECT_EQ(Parse(Written(*sum)) != nullptr, terms + 1 <= kMaxExpressionDepth);
+  }
+  // Built sums group their terms so that they read back.
+  std::vector<std::string> names;
+  for (int i = 0; i < 5000; ++i) names.push_back("v" + std::to_string(i));
+  Tree sum(MakeSum(names));
+  EXPECT_LT(NestingDepth(sum.get()), 80);
+  Tree back = Parse(Written(*sum));
+  ASSERT_NE(back, nullptr);
+  std::vector<std::string> read;
+  GetVariables(back.get(), read);
+  EXPECT_EQ(names, read);
+}
+
 // Parses, writes and reads back, clones, binds, evaluates, simplifies and
 // deletes texts at the depth bound.
 void* WalkDeepTrees(void* failures) {
