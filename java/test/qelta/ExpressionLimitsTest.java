@@ -5,12 +5,10 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
-import java.io.File;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
-import java.util.concurrent.TimeUnit;
+import java.util.Map;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 
@@ -91,21 +89,8 @@ class ExpressionLimitsTest extends NetworkFixture {
 
     @Test
     void equationsAtTheBoundFitASmallThreadStack(@TempDir Path dir) throws Exception {
-        String classPath = Path.of(Network.class.getProtectionDomain().getCodeSource()
-                .getLocation().toURI()) + File.pathSeparator
-                + Path.of(ExpressionLimitsTest.class.getProtectionDomain().getCodeSource()
-                .getLocation().toURI());
-        String java = Path.of(System.getProperty("java.home"), "bin", "java").toString();
-        ProcessBuilder child = new ProcessBuilder(java, "-Xcheck:jni",
-                "-Djava.library.path=" + System.getProperty("java.library.path", ""),
-                "-cp", classPath, SmallStackChild.class.getName(),
+        String output = ChildJvm.run(SmallStackChild.class, Map.of(),
                 dir.resolve("deep.xvrn").toString());
-        child.redirectErrorStream(true);
-        Process process = child.start();
-        String output = new String(process.getInputStream().readAllBytes(),
-                StandardCharsets.UTF_8);
-        assertTrue(process.waitFor(120, TimeUnit.SECONDS), "child did not finish");
-        assertEquals(0, process.exitValue(), output);
         assertEquals(List.of("OK"), output.lines().toList(), output);
     }
 
