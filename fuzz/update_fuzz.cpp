@@ -5,8 +5,10 @@
 // byte 1 the algorithm code (0, 11 or 12), byte 2 a seed for the evidence;
 // the rest is the file. Whatever the file's tables hold (columns summing to
 // 0.7 or 15, zeros, negative numbers), an update that answers 0 must leave
-// every node's beliefs finite, in [0, 1] and summing to 1; any other answer
-// is a refusal and fine. Single allocations above a ceiling throw
+// every node's beliefs finite and in [0, 1], each distribution summing to 1
+// (in an influence diagram a chance node holds one distribution for each
+// configuration of the decisions that index it), and every expected utility
+// finite; any other answer is a refusal and fine. Single allocations above a ceiling throw
 // std::bad_alloc (see fuzz_support.h), which ends the round quietly.
 #include <cmath>
 #include <cstddef>
@@ -27,21 +29,30 @@ namespace {
 void CheckBeliefs(const VRN_network& network) {
   for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
     const VRN_nodeVal* value = network.GetNode(h)->Value();
-    // Only belief vectors are distributions: expected utilities and policy
-    // values of influence diagrams are not.
-    if (!value->HasFlags(qelta::kValFlagValid) ||
-        value->GetType() != qelta::kValBeliefVector) {
+    if (!value->HasFlags(qelta::kValFlagValid)) continue;
+    const VRN_matrix& items = value->GetValue();
+    const int count = items.GetItemCount();
+    // Expected utilities and policy values are no distributions, but a
+    // valid one is finite.
+    if (value->GetType() != qelta::kValBeliefVector) {
+      for (int i = 0; i < count; ++i) {
+        if (!std::isfinite(items.GetItem(i))) std::abort();
+      }
       continue;
     }
-    const VRN_matrix& beliefs = value->GetValue();
-    double sum = 0.0;
-    for (int i = 0; i < beliefs.GetItemCount(); ++i) {
-      const double p = beliefs.GetItem(i);
-      if (!std::isfinite(p) || p < 0.0 || p > 1.0 + 1e-9) std::abort();
-      sum += p;
-    }
-    if (beliefs.GetItemCount() > 0 && std::fabs(sum - 1.0) > 1e-9) {
-      std::abort();
+    const int dims = items.GetDimensionCount();
+    // The last dimension holds the node's outcomes; the ones before it,
+    // when there are any, the decisions that index the value.
+    const int outcomes = dims > 0 ? items.GetSize(dims - 1) : count;
+    if (outcomes <= 0) continue;
+    for (int start = 0; start + outcomes <= count; start += outcomes) {
+      double sum = 0.0;
+      for (int i = start; i < start + outcomes; ++i) {
+        const double p = items.GetItem(i);
+        if (!std::isfinite(p) || p < 0.0 || p > 1.0 + 1e-9) std::abort();
+        sum += p;
+      }
+      if (std::fabs(sum - 1.0) > 1e-9) std::abort();
     }
   }
 }

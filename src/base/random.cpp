@@ -145,10 +145,10 @@ double VRN_randomGenerator::Bernoulli(double p) {
   return p > NextDouble() ? 1.0 : 0.0;
 }
 
-int VRN_randomGenerator::Binomial(int n, double p) {
+std::int64_t VRN_randomGenerator::Binomial(std::int64_t n, double p) {
   if (n <= kBinomialDirectLimit) {
-    int count = 0;
-    for (int i = 0; i < n; ++i) {
+    std::int64_t count = 0;
+    for (std::int64_t i = 0; i < n; ++i) {
       if (p > NextDouble()) ++count;
     }
     return count;
@@ -159,7 +159,7 @@ int VRN_randomGenerator::Binomial(int n, double p) {
   const bool mirrored = p > 0.5;
   const double q = mirrored ? 1.0 - p : p;
   const double mean = static_cast<double>(n) * q;
-  int count;
+  std::int64_t count;
   if (mean < kBinomialNormalMean) {
     // Geometric waiting times between successes: about mean + 1 draws.
     const double log_miss = std::log1p(-q);
@@ -175,12 +175,12 @@ int VRN_randomGenerator::Binomial(int n, double p) {
         std::floor(Normal(mean, std::sqrt(mean * (1.0 - q))) + 0.5);
     count = v <= 0.0 ? 0
             : v >= static_cast<double>(n) ? n
-                                          : static_cast<int>(v);
+                                          : static_cast<std::int64_t>(v);
   }
   return mirrored ? n - count : count;
 }
 
-int VRN_randomGenerator::Poisson(double lambda) {
+std::int64_t VRN_randomGenerator::Poisson(double lambda) {
   if (!(lambda > 0.0) || std::isinf(lambda)) return -1;
   if (lambda <= kPoissonDirectLimit) {
     const double limit = std::exp(-lambda);
@@ -212,8 +212,8 @@ int VRN_randomGenerator::Poisson(double lambda) {
   }
   const double v = std::floor(Normal(lambda, std::sqrt(lambda)) + 0.5);
   if (v <= 0.0) return 0;
-  if (v >= static_cast<double>(INT_MAX)) return INT_MAX;
-  return static_cast<int>(v);
+  if (v >= 9223372036854775808.0) return INT64_MAX;
+  return static_cast<std::int64_t>(v);
 }
 
 double VRN_randomGenerator::Gamma(double alpha, double theta) {

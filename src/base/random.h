@@ -48,9 +48,10 @@ class VRN_randomGenerator {
   // 1.0 when p > U, else 0.0; NaN when p is not finite.
   double Bernoulli(double p);
   // Number of n draws with p > U; 0 (drawing nothing) when n < 1.
-  int Binomial(int n, double p);
-  // Poisson deviate; -1 for lambda <= 0 or not finite.
-  int Poisson(double lambda);
+  std::int64_t Binomial(std::int64_t n, double p);
+  // Poisson deviate; -1 for lambda <= 0 or not finite; INT64_MAX where the
+  // draw would be larger.
+  std::int64_t Poisson(double lambda);
   // Gamma deviate of shape alpha and scale theta; NaN unless both are
   // finite and > 0.
   double Gamma(double alpha, double theta);

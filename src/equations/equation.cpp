@@ -207,7 +207,24 @@ void VRN_equation::ResetToSum(const std::vector<std::string>& names) {
 }
 
 int VRN_equation::AddParent(int parent) {
-  equation_.right = AddVariableTerm(equation_.right, GetNodeId(parent));
+  if (!replacing_ &&
+      NestingDepth(equation_.right) + 3 < kMaxExpressionDepth) {
+    equation_.right = AddVariableTerm(equation_.right, GetNodeId(parent));
+  } else if (!replacing_) {
+    std::unique_ptr<VRN_expression> right(
+        AddVariableTerm(equation_.right->Clone(), GetNodeId(parent)));
+    // "id=" adds a level; an equation whose text the parser would refuse
+    // could be written but never read back.
+    if (NestingDepth(right.get()) >= kMaxExpressionDepth) {
+      if (GetNetwork() != nullptr) {
+        GetNetwork()->ErrorLog()->LogError(qelta::kErrOutOfRange,
+                                           "Expression is nested too deeply");
+      }
+      return qelta::kErrOutOfRange;
+    }
+    delete equation_.right;
+    equation_.right = right.release();
+  }
   equation_.constant = 0;
   DropSolved();
   DropDiscretization();
@@ -407,9 +424,16 @@ int VRN_equation::SetEquation(const char* text, int* error_position,
       (void)network->RemoveArc(parents[i], GetHandle());
     }
   }
-  for (int h : handles) {
-    if (h != GetHandle() && GetParentIndex(h) < 0) {
-      (void)network->AddArc(h, GetHandle());
+  {
+    struct Replacing {
+      explicit Replacing(bool& flag) : flag_(flag) { flag_ = true; }
+      ~Replacing() { flag_ = false; }
+      bool& flag_;
+    } replacing(replacing_);
+    for (int h : handles) {
+      if (h != GetHandle() && GetParentIndex(h) < 0) {
+        (void)network->AddArc(h, GetHandle());
+      }
     }
   }
   equation_.Reset(parsed.left, parsed.right);

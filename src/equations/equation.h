@@ -205,6 +205,9 @@ class VRN_equation : public VRN_nodeDef {
   const char* OwnId() const;
 
   VRN_parsedEquation equation_;
+  // Set while SetEquation adds the arcs of its new equation, which then
+  // replaces the old one: the old one gains no terms meanwhile.
+  bool replacing_ = false;
   double lower_ = -1.0;
   double upper_ = 1.0;
   double default_value_;

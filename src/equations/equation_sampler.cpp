@@ -113,14 +113,21 @@ int VRN_equationSampler::Sample() {
   bool all_fixed = true;
   for (int h : order) all_fixed = all_fixed && IsFixed(h);
   if (all_fixed) {
+    int status = qelta::kOk;
     for (int h : order) {
       VRN_nodeVal* value = network_->GetNode(h)->Value();
       auto* evaluation = dynamic_cast<VRN_equationEvaluation*>(value);
-      if (evaluation != nullptr && !value->HasEvidence()) {
-        evaluation->SetSingleValue(Fixed(h));
+      if (evaluation == nullptr || value->HasEvidence()) continue;
+      // Sqrt(-2), 1/0 or Ln(0) is no value: refused as a sampled one would
+      // be.
+      if (!VRN_IsFiniteValue(Fixed(h))) {
+        evaluation->ResetSamples(0);
+        status = LogNoValidSamples(network_->GetNode(h)->GetId());
+        continue;
       }
+      evaluation->SetSingleValue(Fixed(h));
     }
-    return qelta::kOk;
+    return status;
   }
 
   const int samples = network_->GetNumberOfSamples();
@@ -313,9 +320,7 @@ int VRN_equationSampler::Sample() {
       }
     }
     if (!failed) continue;
-    status = qelta::kErrNoUsefulSamples;
-    std::string message = "No valid samples were generated for node ";
-    message += record.node->GetId();
+    std::string message;
     if (record.invalid_recorded) {
       message += ". First invalid sample generated with the following inputs:";
       const VRN_intArray& parents = record.node->Parents();
@@ -326,9 +331,18 @@ int VRN_equationSampler::Sample() {
         message += FormatG(record.invalid_inputs[static_cast<size_t>(i)]);
       }
     }
-    network_->ErrorLog()->LogError(qelta::kErrNoUsefulSamples, message.c_str());
+    status = LogNoValidSamples(record.node->GetId(), message);
   }
   return status;
+}
+
+int VRN_equationSampler::LogNoValidSamples(const char* id,
+                                           const std::string& detail) {
+  std::string message = "No valid samples were generated for node ";
+  message += id;
+  message += detail;
+  network_->ErrorLog()->LogError(qelta::kErrNoUsefulSamples, message.c_str());
+  return qelta::kErrNoUsefulSamples;
 }
 
 int VRN_PrepareEquationTables(VRN_network* network) {

@@ -17,6 +17,7 @@
 #ifndef QELTA_EQUATIONS_EQUATION_SAMPLER_H_
 #define QELTA_EQUATIONS_EQUATION_SAMPLER_H_
 
+#include <string>
 #include <vector>
 
 #include "base/arrays.h"
@@ -33,13 +34,17 @@ class VRN_equationSampler {
   bool Prepare();
   // 0; -2 when Prepare (run here when it has not run) answers false; -5
   // when a node got no valid sample; -6 when an equation cannot be solved;
-  // -51 for a discrete node with fewer than two outcomes.
+  // -51 for a discrete node with fewer than two outcomes. A value that is
+  // not finite (NaN or infinite) is never marked valid: the node gets -5.
   int Sample();
 
  private:
   bool IsFixed(int handle) const { return slot_[handle] >= 0; }
   double Fixed(int handle) const { return fixed_[slot_[handle]]; }
   void Fix(int handle, double value);
+  // Logs "No valid samples were generated for node " with id and detail
+  // under -5; answers -5.
+  int LogNoValidSamples(const char* id, const std::string& detail = "");
 
   VRN_network* network_;
   VRN_intArray slot_;

@@ -120,14 +120,24 @@ void GetVariables(const VRN_expression* root, std::vector<std::string>& names);
 // The first variable node named name in pre-order, null when none.
 VRN_variable* FindVariable(VRN_expression* root, const std::string& name);
 
+// The nesting the parser counts when it reads root's written text (see
+// kMaxExpressionDepth): parentheses, unary minus, calls (with a user
+// function's body), conditionals and binary operators on a path.
+int NestingDepth(const VRN_expression* root);
+
 // expression + name as a new tree (sign 1) that takes ownership of
 // expression; a constant expression whose signed value is 0 is deleted and
-// the new variable alone answered. The caller owns the result.
+// the new variable alone answered. When the sum would nest deeper than an
+// equation may, its terms are regrouped (see MakeSum), so that adding
+// parents one by one never builds text the parser refuses unless a single
+// term is itself nested about that deep. The caller owns the result.
 VRN_expression* AddVariableTerm(VRN_expression* expression,
                                 const std::string& name);
 
 // The constant 0 for no names, the variable for one, else the sum of the
-// variables nested to the left ((a+b)+c). The caller owns the result.
+// variables nested to the left ((a+b)+c). Beyond what an equation may nest,
+// runs of 64 names summed so are added in a balanced tree, whose text reads
+// back within the nesting bound. The caller owns the result.
 VRN_expression* MakeSum(const std::vector<std::string>& names);
 
 #endif  // QELTA_EQUATIONS_EXPRESSION_VISITOR_H_

@@ -29,6 +29,17 @@ int Trunc(double x) {
   return static_cast<int>(x);
 }
 
+// Truncation toward zero into 64 bits; false for NaN and for values whose
+// truncation 64 bits cannot hold, which the whole-number functions answer
+// with NaN rather than with a wrapped number.
+bool WholeNumber(double x, std::int64_t* n) {
+  if (!(x >= -9223372036854775808.0 && x < 9223372036854775808.0)) {
+    return false;
+  }
+  *n = static_cast<std::int64_t>(x);
+  return true;
+}
+
 // n! in doubles: 0 below 0, 1 below 2, +inf from 171 on (no loop beyond).
 double Factorial(std::int64_t n) {
   if (n < 0) return 0.0;
@@ -96,7 +107,6 @@ QELTA_UNARY(SqrtPi, std::sqrt(x * kPi))
 QELTA_UNARY(Tan, std::tan(x))
 QELTA_UNARY(Tanh, std::tanh(x))
 QELTA_UNARY(Truncate, x > 0 ? std::floor(x) : std::ceil(x))
-QELTA_UNARY(Fact, Factorial(Trunc(x)))
 
 #undef QELTA_UNARY
 
@@ -158,20 +168,31 @@ double EvalGammaln(const Frame& f) {
 
 // ---------------------------------------------------------------- combinatorics
 
+double EvalFact(const Frame& f) {
+  std::int64_t n = 0;
+  if (!WholeNumber(Arg(f, 0), &n)) return kNaN;
+  return Factorial(n);
+}
+
 double EvalFactDouble(const Frame& f) {
-  const int n = Trunc(Arg(f, 0));
+  std::int64_t n = 0;
+  if (!WholeNumber(Arg(f, 0), &n)) return kNaN;
   if (n < 0) return 0.0;
   double product = 1.0;
   // The product is infinite long before n; stop there.
-  for (int i = n % 2 + 2; i <= n && !std::isinf(product); i += 2) {
+  for (std::int64_t i = n % 2 + 2; i <= n && !std::isinf(product); i += 2) {
     product *= static_cast<double>(i);
   }
   return product;
 }
 
 double EvalCombin(const Frame& f) {
-  const std::int64_t n = Trunc(std::fabs(Arg(f, 0)));
-  const std::int64_t k = Trunc(std::fabs(Arg(f, 1)));
+  std::int64_t n = 0;
+  std::int64_t k = 0;
+  if (!WholeNumber(std::fabs(Arg(f, 0)), &n) ||
+      !WholeNumber(std::fabs(Arg(f, 1)), &k)) {
+    return kNaN;
+  }
   return Factorial(n) / (Factorial(k) * Factorial(n - k));
 }
 
@@ -179,24 +200,37 @@ double EvalMultinomial(const Frame& f) {
   std::int64_t sum = 0;
   double denominator = 1.0;
   for (int i = 0; i < Count(f); ++i) {
-    const int n = Trunc(Arg(f, static_cast<size_t>(i)));
-    sum += n;
+    std::int64_t n = 0;
+    if (!WholeNumber(Arg(f, static_cast<size_t>(i)), &n) ||
+        __builtin_add_overflow(sum, n, &sum)) {
+      return kNaN;
+    }
     denominator *= Factorial(n);
   }
   return Factorial(sum) / denominator;
 }
 
 double EvalGCD(const Frame& f) {
-  const std::int64_t a = Trunc(std::fabs(Arg(f, 0)));
-  const std::int64_t b = Trunc(std::fabs(Arg(f, 1)));
+  std::int64_t a = 0;
+  std::int64_t b = 0;
+  if (!WholeNumber(std::fabs(Arg(f, 0)), &a) ||
+      !WholeNumber(std::fabs(Arg(f, 1)), &b)) {
+    return kNaN;
+  }
   return static_cast<double>(Gcd(a, b));
 }
 
 double EvalLCM(const Frame& f) {
-  const std::int64_t a = Trunc(std::fabs(Arg(f, 0)));
-  const std::int64_t b = Trunc(std::fabs(Arg(f, 1)));
+  std::int64_t a = 0;
+  std::int64_t b = 0;
+  if (!WholeNumber(std::fabs(Arg(f, 0)), &a) ||
+      !WholeNumber(std::fabs(Arg(f, 1)), &b)) {
+    return kNaN;
+  }
   if (a == 0 || b == 0) return 0.0;
-  return static_cast<double>(a * b / Gcd(a, b));
+  std::int64_t lcm = 0;
+  if (__builtin_mul_overflow(a / Gcd(a, b), b, &lcm)) return kNaN;
+  return static_cast<double>(lcm);
 }
 
 // ---------------------------------------------------------------- aggregates
@@ -296,7 +330,8 @@ double EvalBeta(const Frame& f) {
 
 double EvalBinomial(const Frame& f) {
   const double p = Arg(f, 1);
-  const int n = Trunc(Arg(f, 0));
+  std::int64_t n = 0;
+  if (!WholeNumber(Arg(f, 0), &n)) return kNaN;
   return static_cast<double>(f.generator.Binomial(n, p));
 }
 
@@ -351,7 +386,10 @@ double EvalNormal(const Frame& f) {
 }
 
 double EvalPoisson(const Frame& f) {
-  return static_cast<double>(f.generator.Poisson(Arg(f, 0)));
+  const double lambda = Arg(f, 0);
+  // Beyond 2^62 a draw could outgrow 64 bits.
+  if (lambda > 4611686018427387904.0) return kNaN;
+  return static_cast<double>(f.generator.Poisson(lambda));
 }
 
 double EvalSteps(const Frame& f) {

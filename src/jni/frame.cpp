@@ -217,6 +217,9 @@ JavaStringToNative::JavaStringToNative(JNIEnv* env, jstring text) {
   static_assert(sizeof(jchar) == sizeof(std::uint16_t));
   qelta::Utf16ToUtf8(reinterpret_cast<const std::uint16_t*>(chars.get()),
                      static_cast<std::size_t>(length), &text_);
+  if (text_.find('\0') != std::string::npos) {
+    throw std::invalid_argument(qelta::jni::kNulInJavaString);
+  }
 }
 
 jstring NativeToJavaString(JNIEnv* env, const char* text) {

@@ -46,6 +46,11 @@ class VRN_stringArray;
 
 namespace qelta::jni {
 
+// The refusal of a Java string argument that holds U+0000, the one that
+// file names have always had.
+inline constexpr const char* kNulInJavaString =
+    "File name cannot contain U+0000";
+
 // The library version reported to Java.
 inline constexpr const char* kLibraryVersion = "2.2.4";
 
@@ -399,7 +404,9 @@ jobjectArray NativeToJavaStrings(JNIEnv* env,
 // the object. A null string throws std::invalid_argument "Unexpected null
 // Java string."; an unpaired surrogate throws utfcpp's "Invalid UTF-16".
 // The Java characters are released before the constructor returns, also
-// when it throws. A U+0000 in the string ends the text the engine sees.
+// when it throws. A string holding U+0000 throws std::invalid_argument
+// kNulInJavaString: the engine would see its text cut there (an equation
+// "y = 3" followed by anything, a node name, a file name).
 class JavaStringToNative {
  public:
   JavaStringToNative(JNIEnv* env, jstring text);

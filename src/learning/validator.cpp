@@ -399,12 +399,20 @@ int VRN_validator::GetCalibrationCurveMA(int node, int outcome, int window, Poin
   }
   points->clear();
   const int g = static_cast<int>(groups.size());
+  // Running sums make each point's window two subtractions, and a window
+  // wider than the groups (up to Integer.MAX_VALUE from Java) simply spans
+  // them all: i + window is never formed.
+  std::vector<long long> hits_before(static_cast<std::size_t>(g) + 1, 0);
+  std::vector<long long> count_before(static_cast<std::size_t>(g) + 1, 0);
   for (int i = 0; i < g; ++i) {
-    long long hits = 0, count = 0;
-    for (int j = std::max(0, i - window); j <= std::min(i + window, g - 1); ++j) {
-      hits += groups[j].matches;
-      count += groups[j].count;
-    }
+    hits_before[i + 1] = hits_before[i] + groups[i].matches;
+    count_before[i + 1] = count_before[i] + groups[i].count;
+  }
+  for (int i = 0; i < g; ++i) {
+    const int low = i - std::min(window, i);
+    const int high = i + std::min(window, g - 1 - i);
+    const long long hits = hits_before[high + 1] - hits_before[low];
+    const long long count = count_before[high + 1] - count_before[low];
     points->emplace_back(groups[i].entry, static_cast<double>(hits) / count);
   }
   return qelta::kOk;

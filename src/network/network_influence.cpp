@@ -1,4 +1,8 @@
 // The influence-diagram branch of VRN_network's belief updating.
+#include <cmath>
+
+#include "base/error_log.h"
+#include "base/matrix.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
@@ -37,22 +41,72 @@ void ResetValueShape(VRN_node& node) {
   if (!has_evidence) value->Invalidate();
 }
 
+// Largest magnitude among items; +inf when one is not finite.
+double LargestMagnitude(const VRN_matrix& m) {
+  double largest = 0.0;
+  for (double v : m.GetItems()) {
+    const double a = std::fabs(v);
+    if (!(a <= largest)) largest = std::isnan(a) ? HUGE_VAL : a;
+  }
+  return largest;
+}
+
+bool AllFinite(const VRN_matrix& m) {
+  for (double v : m.GetItems()) {
+    if (!std::isfinite(v)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int VRN_network::RunIDAlgorithm() {
   for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
     ResetValueShape(*GetNode(h));
   }
+  // Expected utilities add the utility nodes' values and the solvers
+  // rescale them by their range: twice the sum of the largest utilities
+  // must stay finite, or the results would be infinite or NaN.
+  double total = 0.0;
+  for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
+    const VRN_nodeDef* definition = GetNode(h)->Definition();
+    if (definition->GetType() != qelta::kDefUtility) continue;
+    const VRN_matrix* table = definition->GetMatrixConst();
+    if (table != nullptr) total += LargestMagnitude(*table);
+    if (!std::isfinite(2.0 * total)) {
+      return errorLog_->Logf(qelta::kErrOutOfRange,
+                             "Utilities of node [%s] are too large: expected "
+                             "utilities would overflow",
+                             GetNode(h)->GetId());
+    }
+  }
+  int status = qelta::kErrOutOfRange;
   switch (idAlgorithm_) {
     case 0: {
       VRN_CooperSolver solver;
-      return solver.Solve(*this);
+      status = solver.Solve(*this);
+      break;
     }
     case 1: {
       VRN_ShachterSolver solver;
-      return solver.Solve(*this);
+      status = solver.Solve(*this);
+      break;
     }
     default:
-      return qelta::kErrOutOfRange;
+      return status;
   }
+  if (status != qelta::kOk) return status;
+  // A multi-attribute expression can still overflow (U/0): no value that
+  // is not finite is handed out as valid.
+  for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
+    const VRN_nodeVal* value = GetNode(h)->Value();
+    if (!value->IsValueValid() || AllFinite(value->GetValue())) continue;
+    for (int g = GetFirstNode(); g >= 0; g = GetNextNode(g)) {
+      if (!GetNode(g)->Value()->HasEvidence()) GetNode(g)->Value()->Invalidate();
+    }
+    return errorLog_->Logf(qelta::kErrOutOfRange,
+                           "Expected utility of node [%s] is not finite",
+                           GetNode(h)->GetId());
+  }
+  return qelta::kOk;
 }

@@ -238,4 +238,26 @@ TEST(EquationSampler, FixedNetworksAndFailures) {
   EXPECT_EQ(qelta::kErrUnsolvable, net.UpdateBeliefs());
 }
 
+// A network of constants is not sampled; a constant that is not a number
+// is refused as a sampled one is, and never marked valid.
+TEST(EquationSampler, ConstantsThatAreNotFiniteAreRefused) {
+  for (const char* text : {"y=Sqrt(-2)", "y=1/0", "y=Ln(0)", "y=x/0"}) {
+    VRN_network net;
+    const int x = AddEquation(net, "x", "x=2");
+    const int y = AddEquation(net, "y", text);
+    EXPECT_EQ(qelta::kErrNoUsefulSamples, net.UpdateBeliefs()) << text;
+    const VRN_errorLog* log = net.ErrorLog();
+    ASSERT_GT(log->GetNumberOfMessages(), 0);
+    EXPECT_EQ(std::string("No valid samples were generated for node y"),
+              log->GetMessage(log->GetNumberOfMessages() - 1));
+    EXPECT_FALSE(net.GetNode(y)->Value()->IsValueValid()) << text;
+    EXPECT_TRUE(net.GetNode(x)->Value()->IsValueValid()) << text;
+    // The same node fed by a random parent is refused alike.
+    ASSERT_EQ(qelta::kOk, VRN_GetEquation(&net, x)->SetEquation(
+                              "x=Uniform(1,2)", nullptr, nullptr));
+    EXPECT_EQ(qelta::kErrNoUsefulSamples, net.UpdateBeliefs()) << text;
+    EXPECT_FALSE(net.GetNode(y)->Value()->IsValueValid()) << text;
+  }
+}
+
 }  // namespace

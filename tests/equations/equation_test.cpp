@@ -81,6 +81,47 @@ TEST_F(EquationTest, ConstantsSolveForTheNode) {
   EXPECT_EQ(nullptr, Eq(x)->GetSolvedExpression());
 }
 
+// Arcs add terms to the sum; however many, the text reads back.
+TEST_F(EquationTest, ManyParentsKeepTheEquationReadable) {
+  const int x = Add("x");
+  std::string expected = "x=p0";
+  for (int i = 0; i < 400; ++i) {
+    const std::string id = "p" + std::to_string(i);
+    ASSERT_EQ(qelta::kOk, net.AddArc(Add(id.c_str()), x)) << i;
+    if (i > 0 && i < kMaxExpressionDepth - 1) expected += "+" + id;
+    if (i == kMaxExpressionDepth - 2) {
+      EXPECT_EQ(expected, Text(x));
+    }
+  }
+  const std::string text = Text(x);
+  VRN_network copy;
+  for (int i = 0; i < 400; ++i) {
+    ASSERT_GE(copy.AddNode(qelta::kDefEquation, ("p" + std::to_string(i)).c_str()), 0);
+  }
+  const int y = copy.AddNode(qelta::kDefEquation, "x");
+  ASSERT_EQ(qelta::kOk, VRN_GetEquation(&copy, y)->SetEquation(text.c_str(), nullptr, nullptr));
+  EXPECT_EQ(400, copy.GetNode(y)->Parents().GetSize());
+  // Removing a parent sums the others afresh, alike.
+  ASSERT_EQ(qelta::kOk, net.RemoveArc(net.FindNode("p0"), x));
+  ASSERT_EQ(qelta::kOk, VRN_GetEquation(&copy, y)->SetEquation(Text(x).c_str(), nullptr, nullptr));
+  EXPECT_EQ(399, copy.GetNode(y)->Parents().GetSize());
+
+  // A term nested at the bound leaves no room for another: the arc is
+  // refused and the equation kept; a new equation still takes new parents.
+  std::string deep = "p0";
+  for (int i = 0; i < kMaxExpressionDepth - 1; ++i) deep = "Abs(" + deep + ")";
+  deep = "x=" + deep;
+  ASSERT_EQ(qelta::kOk, Set(x, deep.c_str()));
+  const std::string before = Text(x);
+  EXPECT_EQ(qelta::kErrOutOfRange, net.AddArc(net.FindNode("p1"), x));
+  EXPECT_EQ("Expression is nested too deeply",
+            std::string(net.ErrorLog()->GetMessage(net.ErrorLog()->GetNumberOfMessages() - 2)));
+  EXPECT_EQ(before, Text(x));
+  EXPECT_EQ((std::vector<std::string>{"p0"}), ParentIds(x));
+  ASSERT_EQ(qelta::kOk, Set(x, "x=p1+p2"));
+  EXPECT_EQ((std::vector<std::string>{"p1", "p2"}), ParentIds(x));
+}
+
 TEST_F(EquationTest, SetEquationChecksNamesAndKeepsParentsInStep) {
   const int a = Add("a"), b = Add("b"), c = Add("c"), x = Add("x");
   Add("d", qelta::kDefDecision);

@@ -11,8 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "definitions/node_def.h"
+#include "equations/equation.h"
+#include "equations/expression_visitor.h"
 #include "equations/ext_function_factory.h"
 #include "equations/std_functions.h"
+#include "network/network.h"
 
 namespace {
 
@@ -280,60 +284,172 @@ std::string Calls(int depth) {
   return text + "-2" + std::string(depth, ')');
 }
 
+// Texts nested depth levels deep, one of each shape that nests:
+// parentheses, unary minus, a sum (left operands), calls, conditionals and,
+// for an even depth, right operands in parentheses.
+std::vector<std::string> DeepTexts(int depth) {
+  std::string conditional = "x";
+  for (int i = 1; i < depth; ++i) conditional = "x>1 ? 2 : " + conditional;
+  std::vector<std::string> texts = {Nested(depth), std::string(depth, '-') + "x",
+                                    Sum(depth + 1), Calls(depth - 1),
+                                    conditional};
+  if (depth % 2 == 0) {
+    std::string right = "x";
+    for (int i = 0; i < depth / 2; ++i) right = "x^(" + right + ")";
+    texts.push_back(right);
+  }
+  return texts;
+}
+
 TEST(ExpressionParserTest, NestingDeeperThanTheBoundIsRefused) {
-  const std::string too_deep[] = {Nested(1001), Sum(1002), Calls(1001),
-                                  std::string(1001, '-') + "1",
-                                  Nested(100000)};
+  static_assert(kMaxExpressionDepth % 2 == 0, "DeepTexts nests by twos");
+  std::vector<std::string> too_deep = DeepTexts(kMaxExpressionDepth + 1);
+  too_deep.push_back(DeepTexts(kMaxExpressionDepth + 2).back());
+  too_deep.push_back(Nested(100000));
   for (const std::string& text : too_deep) {
     std::string message;
     int position = -1;
     Tree tree(VRN_ParseExpression(text.c_str(), &position, &message, nullptr,
                                   nullptr));
-    EXPECT_EQ(tree, nullptr);
+    EXPECT_EQ(tree, nullptr) << text;
     EXPECT_EQ(message, "Expression is nested too deeply");
     EXPECT_GT(position, 0);
     EXPECT_LE(position, static_cast<int>(text.size()));
   }
+  for (const std::string& text : DeepTexts(kMaxExpressionDepth)) {
+    EXPECT_NE(Parse(text), nullptr) << text;
+  }
 }
 
-// Parses, writes, clones, evaluates and deletes texts at the depth bound.
+// NestingDepth tells whether written text reads back: a tree is refused
+// exactly when it nests deeper than the bound.
+TEST(ExpressionParserTest, NestingDepthIsWhatTheParserCounts) {
+  std::vector<std::string> texts = RoundTripTexts();
+  for (int depth : {kMaxExpressionDepth - 1, kMaxExpressionDepth}) {
+    for (const std::string& text : DeepTexts(depth)) texts.push_back(text);
+  }
+  texts.push_back("-(" + Calls(kMaxExpressionDepth - 4) + "+1)");
+  texts.push_back("(0/0)+" + Sum(kMaxExpressionDepth - 2));
+  for (const std::string& text : texts) {
+    Tree tree = Parse(text);
+    ASSERT_NE(tree, nullptr) << text;
+    EXPECT_LE(NestingDepth(tree.get()), kMaxExpressionDepth) << text;
+    EXPECT_NE(Parse(Written(*tree)), nullptr) << text;
+  }
+  for (int terms : {kMaxExpressionDepth, kMaxExpressionDepth + 1}) {
+    Tree sum(new VRN_variable("x"));
+    for (int i = 1; i < terms; ++i) {
+      sum.reset(new VRN_operatorPlus(sum.release(), new VRN_variable("x")));
+    }
+    sum->FlipSign();  // written -(x+...+x): two levels more
+    EXPECT_EQ(NestingDepth(sum.get()), terms + 1);
+    EXPECT_EQ(Parse(Written(*sum)) != nullptr, terms + 1 <= kMaxExpressionDepth);
+  }
+  // Built sums group their terms so that they read back.
+  std::vector<std::string> names;
+  for (int i = 0; i < 5000; ++i) names.push_back("v" + std::to_string(i));
+  Tree sum(MakeSum(names));
+  EXPECT_LT(NestingDepth(sum.get()), 80);
+  Tree back = Parse(Written(*sum));
+  ASSERT_NE(back, nullptr);
+  std::vector<std::string> read;
+  GetVariables(back.get(), read);
+  EXPECT_EQ(names, read);
+}
+
+// Parses, writes and reads back, clones, binds, evaluates, simplifies and
+// deletes texts at the depth bound.
 void* WalkDeepTrees(void* failures) {
-  const std::string texts[] = {Nested(1000), Sum(1001), Calls(999)};
-  const double values[] = {NAN, 1001, 2};
-  for (int i = 0; i < 3; ++i) {
-    Tree tree = Parse(texts[i]);
+  int& failed = *static_cast<int*>(failures);
+  for (const std::string& text : DeepTexts(kMaxExpressionDepth)) {
+    Tree tree = Parse(text);
     if (tree == nullptr) {
-      ++*static_cast<int*>(failures);
+      ++failed;
       continue;
     }
-    std::string text;
-    tree->Write(text);
-    Tree copy(tree->Clone());
-    const double value = copy->Evaluate(nullptr);
-    if (!(value == values[i] || (std::isnan(value) && std::isnan(values[i]))) ||
-        text.empty()) {
-      ++*static_cast<int*>(failures);
+    std::string written;
+    tree->Write(written);
+    Tree back = Parse(written);
+    if (back == nullptr || Dump(back.get()) != Dump(tree.get())) ++failed;
+    VRN_expression* copy = tree->Clone();
+    VRN_evalContext context(1);
+    context.SetSlotValue(context.GetSlot("x"), 3.0);
+    BindExpression(copy, context);
+    const double value = copy->Evaluate(&context);
+    for (int i = 0; i < 50 && copy->Simplify(copy); ++i) {
     }
+    const double simplified = copy->Evaluate(&context);
+    if (!(value == simplified || (std::isnan(value) && std::isnan(simplified)))) {
+      ++failed;
+    }
+    delete copy;
   }
   return nullptr;
 }
 
-TEST(ExpressionParserTest, TreesAtTheBoundFitAJavaThreadStack) {
+// Runs walk(&failures) on a thread with the smallest stack a Java thread
+// may have; answers the failures it counted.
+int RunOnSmallStack(void* (*walk)(void*)) {
   // Sanitizers grow every frame several times; the bound is for release.
 #ifdef __SANITIZE_ADDRESS__
-  const size_t stack = 8 << 20;
+  const size_t stack = 2 << 20;
 #else
-  const size_t stack = 1 << 20;
+  const size_t stack = 128 << 10;
 #endif
   pthread_attr_t attr;
-  ASSERT_EQ(pthread_attr_init(&attr), 0);
-  ASSERT_EQ(pthread_attr_setstacksize(&attr, stack), 0);
+  EXPECT_EQ(pthread_attr_init(&attr), 0);
+  EXPECT_EQ(pthread_attr_setstacksize(&attr, stack), 0);
   int failures = 0;
   pthread_t thread;
-  ASSERT_EQ(pthread_create(&thread, &attr, WalkDeepTrees, &failures), 0);
-  ASSERT_EQ(pthread_join(thread, nullptr), 0);
+  EXPECT_EQ(pthread_create(&thread, &attr, walk, &failures), 0);
+  EXPECT_EQ(pthread_join(thread, nullptr), 0);
   pthread_attr_destroy(&attr);
-  EXPECT_EQ(failures, 0);
+  return failures;
+}
+
+TEST(ExpressionParserTest, TreesAtTheBoundFitASmallThreadStack) {
+  EXPECT_EQ(RunOnSmallStack(WalkDeepTrees), 0);
+}
+
+// Sets each deepest equation on a node, samples the network, writes it and
+// reads it back.
+void* UpdateDeepEquations(void* failures) {
+  int& failed = *static_cast<int*>(failures);
+  // "y=(" and ")" add two levels.
+  for (const std::string& text : DeepTexts(kMaxExpressionDepth - 2)) {
+    VRN_network net;
+    const int x = net.AddNode(qelta::kDefEquation, "x");
+    const int y = net.AddNode(qelta::kDefEquation, "y");
+    const std::string equation = "y=(" + text + ")";
+    std::string saved;
+    VRN_network back;
+    if (VRN_GetEquation(&net, x)->SetEquation("x=Uniform(1,2)", nullptr,
+                                              nullptr) != 0 ||
+        VRN_GetEquation(&net, y)->SetEquation(equation.c_str(), nullptr,
+                                              nullptr) != 0 ||
+        net.UpdateBeliefs() != 0 || net.WriteString(saved, 0) != 0 ||
+        back.ReadString(saved.c_str(), 0) != 0) {
+      ++failed;
+      continue;
+    }
+    std::string first, second;
+    VRN_GetEquation(&net, y)->GetEquationText(&first);
+    VRN_GetEquation(&back, back.FindNode("y"))->GetEquationText(&second);
+    if (first != second) ++failed;
+  }
+  return nullptr;
+}
+
+TEST(ExpressionParserTest, EquationsAtTheBoundFitASmallThreadStack) {
+  EXPECT_EQ(RunOnSmallStack(UpdateDeepEquations), 0);
+  VRN_network net;
+  ASSERT_GE(net.AddNode(qelta::kDefEquation, "x"), 0);
+  const int y = net.AddNode(qelta::kDefEquation, "y");
+  std::string message;
+  EXPECT_EQ(VRN_GetEquation(&net, y)->SetEquation(
+                ("y=" + Nested(kMaxExpressionDepth)).c_str(), nullptr, &message),
+            -2);
+  EXPECT_EQ(message, "Expression is nested too deeply");
 }
 
 }  // namespace

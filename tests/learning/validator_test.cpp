@@ -2,6 +2,7 @@
 // Mann-Whitney statistic, cross-validation and the result data set.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <random>
 #include <string>
@@ -82,6 +83,16 @@ TEST(ValidatorTest, HandComputedMeasures) {
   ASSERT_EQ(qelta::kOk, v.GetCalibrationCurveMA(g.b, 0, 0, &points));
   ASSERT_EQ(3u, points.size());  // groups 0.3, 0.6, 0.8
   EXPECT_DOUBLE_EQ(1.0 / 3, points[0].second);
+  // A window as wide as the groups averages them all; a wider one, up to
+  // the largest int, spans the same groups.
+  VRN_validator::Points all;
+  ASSERT_EQ(qelta::kOk, v.GetCalibrationCurveMA(g.b, 0, 2, &all));
+  ASSERT_EQ(3u, all.size());
+  for (const auto& point : all) EXPECT_DOUBLE_EQ(all[0].second, point.second);
+  for (int window : {3, 1000, INT_MAX}) {
+    ASSERT_EQ(qelta::kOk, v.GetCalibrationCurveMA(g.b, 0, window, &points));
+    EXPECT_EQ(all, points) << window;
+  }
   struct Refusal {
     int bins, window, code;
   } refusals[] = {{0, 0, qelta::kErrOutOfRange}, {8, 0, qelta::kErrOutOfRange}, {1, -1, qelta::kErrOutOfRange}};

@@ -250,6 +250,10 @@ class DataSetTest {
                 assertEquals(2.0 / 3, roc.value(), 1e-12);
                 assertEquals(0.0158730159, v.getCalibrationCurveB("B", 0, 2).value(), 1e-10);
                 assertEquals(0.0, v.getCalibrationCurveMA(1, 0, 1).value());
+                // A window past the groups spans them all; no point is NaN.
+                double[] all = v.getCalibrationCurveMA(1, 0, 2).y();
+                assertArrayEquals(all, v.getCalibrationCurveMA(1, 0, Integer.MAX_VALUE).y());
+                assertEquals(all[0], all[all.length - 1]);
                 engineFails("QELTA error -2 in function GetCalibrationCurveB", -2,
                         () -> v.getCalibrationCurveB(1, 0, 0));
                 try (DataSet result = v.getResultDataSet()) {

@@ -1,0 +1,75 @@
+// Influence diagrams whose expected utilities would not be finite are
+// refused, whichever solver runs, and leave no value marked valid.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "equations/mau.h"
+#include "../inference/influence_test_util.h"
+
+namespace {
+
+using idtest::Add;
+using idtest::LogHas;
+using idtest::Table;
+
+// C (a, b); D (x, y) -> U1; C, D -> U2.
+struct Diagram {
+  Diagram(double big) {
+    c = Add(net, qelta::kDefCpt, "C", {"a", "b"});
+    d = Add(net, qelta::kDefDecision, "D", {"x", "y"});
+    u1 = Add(net, qelta::kDefUtility, "U1");
+    u2 = Add(net, qelta::kDefUtility, "U2");
+    EXPECT_EQ(0, net.AddArc(d, u1));
+    EXPECT_EQ(0, net.AddArc(c, u2));
+    EXPECT_EQ(0, net.AddArc(d, u2));
+    Table(net, c, {0.5, 0.5});
+    Table(net, u1, {big, 1});
+    Table(net, u2, {big, 2, 3, 4});
+  }
+  bool AnyValid() {
+    for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+      if (net.GetNode(h)->Value()->IsValueValid()) return true;
+    }
+    return false;
+  }
+  VRN_network net;
+  int c, d, u1, u2;
+};
+
+TEST(NetworkInfluenceTest, UtilitiesWhoseExpectationOverflowsAreRefused) {
+  for (int algorithm : {0, 1}) {
+    Diagram g(1e308);
+    ASSERT_EQ(algorithm, g.net.SetDefaultIDAlgorithm(algorithm));
+    EXPECT_EQ(qelta::kErrOutOfRange, g.net.UpdateBeliefs()) << algorithm;
+    EXPECT_TRUE(LogHas(g.net, "Utilities of node [U1] are too large: expected "
+                              "utilities would overflow"));
+    EXPECT_FALSE(g.AnyValid());
+    // Large utilities whose sum stays finite are solved.
+    Diagram fine(1e300);
+    ASSERT_EQ(algorithm, fine.net.SetDefaultIDAlgorithm(algorithm));
+    EXPECT_EQ(0, fine.net.UpdateBeliefs()) << algorithm;
+    EXPECT_TRUE(fine.net.GetNode(fine.d)->Value()->IsValueValid());
+  }
+}
+
+// Cooper's algorithm evaluates the expression (the best-policy method only
+// weighs the utilities).
+TEST(NetworkInfluenceTest, InfiniteMultiAttributeUtilityIsRefused) {
+  Diagram g(10);
+  const int m = Add(g.net, qelta::kDefMau, "M");
+  ASSERT_EQ(0, g.net.AddArc(g.u1, m));
+  ASSERT_EQ(0, g.net.AddArc(g.u2, m));
+  std::string error;
+  auto* mau = static_cast<VRN_mau*>(g.net.GetNode(m)->Definition());
+  ASSERT_EQ(0, mau->SetExpressions({"U1/0+U2"}, &error)) << error;
+  EXPECT_EQ(qelta::kErrOutOfRange, g.net.UpdateBeliefs());
+  EXPECT_TRUE(LogHas(g.net, "Expected utility of node [D] is not finite"));
+  EXPECT_FALSE(g.AnyValid());
+  ASSERT_EQ(0, mau->SetExpressions({"U1/2+U2"}, &error)) << error;
+  EXPECT_EQ(0, g.net.UpdateBeliefs());
+  EXPECT_EQ((std::vector<double>{11.5, 3.5}), idtest::Value(g.net, g.d));
+}
+
+}  // namespace
