@@ -135,6 +135,8 @@ class VRN_huginSpeaker : public VRN_fileFormat {
     std::vector<std::string> parents;
     std::vector<double> data;
     bool has_data = false;
+    // A "data" statement could not be read.
+    bool data_failed = false;
     int line = 0;
   };
 

@@ -102,6 +102,10 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   std::string Text() const;
   // Records an input failure that ends the read; answers status.
   int NoteInput(int status);
+  // After a statement giving the table of node handle answered status: a
+  // failure (other than the input's) is logged and fails the read once it
+  // ends. Answers status.
+  int TableNotBuilt(int handle, int status);
 
   // ---- network level
   int ReadNetStatement();
@@ -158,6 +162,8 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   bool noisy_and_ = false;
   // The input failure that ends the read, 0 while reading goes on.
   int stop_ = 0;
+  // A table the file gives could not be built.
+  bool table_failed_ = false;
 };
 
 #endif  // QELTA_IO_TEXT_VRN_H_

@@ -47,6 +47,10 @@ const char* const kSubmodelFields[] = {"PARENT",  "HEADER",
                                        "BKCOLOR", "SCREENCOMMENT",
                                        nullptr};
 
+// Definition statements that give a table: failing one fails the read.
+const char* const kTableStatements[] = {"PROBABILITIES", "UTILITIES", "WEIGHTS",
+                                        "PWEIGHTS", "NWEIGHTS", nullptr};
+
 // The status of a step that must succeed for a statement to go on.
 #define RETURN_IF_FAILED(expression) \
   do {                               \
@@ -103,12 +107,31 @@ int VRN_vrnSpeaker::NoteInput(int status) {
   return status;
 }
 
+int VRN_vrnSpeaker::TableNotBuilt(int handle, int status) {
+  if (status == kOk || qelta::IsInputFailure(status)) return status;
+  if (status == kErrSyntax && CurrentToken().type != qelta::kTokenUnknown &&
+      !qelta::IsNumberToken(CurrentToken()) &&
+      !qelta::IsPunctuation(*this, ")")) {
+    ReportFormatted(kErrSyntax, "ERROR: '%s' : Number expected", Text().c_str());
+  }
+  table_failed_ = true;
+  const VRN_node* node = GetNetwork()->GetNode(handle);
+  return ReportFormatted(qelta::kErrFileIo,
+                         "ERROR: Node [%s] : Its table could not be built",
+                         node != nullptr ? node->GetId() : "");
+}
+
 template <typename ReadOne>
 int VRN_vrnSpeaker::ReadStatements(ReadOne read_one) {
   while (!Stopped() && IsBlockEnd() == 0) {
     const int rc = read_one();
     if (Stopped()) return stop_;
     if (rc != kOk && NoteInput(SkipStatement()) != kOk) break;
+    // A file may end after a block's "}" that lacks its ";": no statement
+    // is cut there.
+    if (rc == kOk && qelta::IsPunctuation(*this, "}")) {
+      (void)PeekBetweenStatements();
+    }
     if (Expect(kTokenPunctuator, ";") != kOk) {
       // The statement read well but more follows it: drop the rest.
       if (NoteInput(SkipStatement()) != kOk) break;
@@ -117,7 +140,7 @@ int VRN_vrnSpeaker::ReadStatements(ReadOne read_one) {
   }
   if (Stopped()) return stop_;
   // The input may have ended or failed at the peek that ended the loop.
-  const int peek = PeekNext();
+  const int peek = PeekBetweenStatements();
   if (NoteInput(peek) != kOk && Stopped()) return stop_;
   if (ReadBlockEnd() != kOk) (void)NoteInput(SkipField());
   return kOk;
@@ -137,8 +160,11 @@ int VRN_vrnSpeaker::ReadBlockStart(const char* name) {
 
 int VRN_vrnSpeaker::Read(const char* file_name) {
   stop_ = 0;
+  table_failed_ = false;
   int rc = CreateLexer(1, file_name);
   if (rc != kOk) return rc;
+  // A file with no token at all is not a cut one.
+  (void)PeekBetweenStatements();
   if (NextIs("net") != 1 || CurrentToken().type != kTokenIdentifier) {
     // Nothing of a network file: not an empty network.
     (void)ExpectOrFail(kTokenIdentifier, "net");
@@ -153,8 +179,9 @@ int VRN_vrnSpeaker::Read(const char* file_name) {
     rc = ExpectOrFail(kTokenPunctuator, "{");
   }
   if (rc != kOk) {
+    rc = EndedInsideStatement() != kOk ? EndedInsideStatement() : kErrSyntax;
     DeleteLexer();
-    return kErrSyntax;
+    return rc;
   }
   VRN_network* network = GetNetwork();
   if (network->Submodels()->CheckNewId(qelta::kMainSubmodel, id.c_str()) !=
@@ -167,10 +194,20 @@ int VRN_vrnSpeaker::Read(const char* file_name) {
     }
   }
   rc = ReadStatements([this]() { return ReadNetStatement(); });
-  if (rc == kOk) (void)Expect(kTokenPunctuator, ";");
+  if (rc == kOk) {
+    (void)PeekBetweenStatements();
+    (void)Expect(kTokenPunctuator, ";");
+  }
   // A string or comment left open, or a failed read, cut the file short
   // where a later peek only sees its end.
   if (rc == kOk) rc = GetLexer()->GetInputFailure();
+  // A file cut inside a statement, or a table that could not be built,
+  // would pass a different network for the file's.
+  if (rc == kOk && EndedInsideStatement() != kOk) {
+    rc = ReportError(EndedInsideStatement(),
+                     "ERROR: Unexpected End of File inside a statement");
+  }
+  if (rc == kOk && table_failed_) rc = qelta::kErrFileIo;
   DeleteLexer();
   return rc;
 }
@@ -480,10 +517,13 @@ int VRN_vrnSpeaker::ReadCostEntry() {
       ConsumeNext();
       RETURN_IF_FAILED(ExpectOrFail(kTokenPunctuator, "="));
       VRN_doubleArray costs;
-      RETURN_IF_FAILED(ReadDoubleList(&costs));
+      int read = ReadDoubleList(&costs);
       // "()" is what a node without a cost table writes.
-      if (costs.GetSize() == 0) return kOk;
-      return ReportError(network->GetNode(handle)->SetCost(costs), nullptr);
+      if (read == kOk && costs.GetSize() == 0) return kOk;
+      if (read == kOk) {
+        read = ReportError(network->GetNode(handle)->SetCost(costs), nullptr);
+      }
+      return TableNotBuilt(handle, read);
     }
     return ReportFormatted(kErrSyntax, "ERROR: '%s' : Unknown Cost Statement",
                            CurrentToken().text != nullptr ? CurrentToken().text
@@ -549,7 +589,11 @@ int VRN_vrnSpeaker::ReadNodeStatement(int handle) {
   rc = ReadBlockStart("DEFINITION");
   if (rc != kErrWrongFieldName) {
     if (rc != kOk) return rc;
-    return ReadStatements([&]() { return ReadDefinitionStatement(handle); });
+    return ReadStatements([&]() {
+      const bool table = NextIsOneOf(kTableStatements) == 1;
+      const int status = ReadDefinitionStatement(handle);
+      return table ? TableNotBuilt(handle, status) : status;
+    });
   }
   rc = ReadBlockStart("EXTRA_DEFINITION");
   if (rc != kErrWrongFieldName) {
