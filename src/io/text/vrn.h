@@ -106,6 +106,9 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   // failure (other than the input's) is logged and fails the read once it
   // ends. Answers status.
   int TableNotBuilt(int handle, int status);
+  // Logs that submodel handle lies deeper than any network file may nest
+  // submodels and stops the read; answers -103.
+  int SubmodelTooDeep(int handle);
 
   // ---- network level
   int ReadNetStatement();

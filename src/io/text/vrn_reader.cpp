@@ -121,6 +121,13 @@ int VRN_vrnSpeaker::TableNotBuilt(int handle, int status) {
                          node != nullptr ? node->GetId() : "");
 }
 
+int VRN_vrnSpeaker::SubmodelTooDeep(int handle) {
+  const VRN_submodel* record = GetNetwork()->Submodels()->GetSubmodel(handle);
+  stop_ = qelta::kErrFileIo;
+  return ReportFormatted(stop_, "ERROR: Submodel '%s' nested too deeply",
+                         record != nullptr ? record->Header().GetId() : "");
+}
+
 template <typename ReadOne>
 int VRN_vrnSpeaker::ReadStatements(ReadOne read_one) {
   while (!Stopped() && IsBlockEnd() == 0) {
@@ -456,6 +463,17 @@ int VRN_vrnSpeaker::ReadSubmodelStatement(int handle) {
       return ReportFormatted(status, "ERROR: (\"%s\") : Unknown Submodel",
                              parent_id.c_str());
     }
+    // A submodel's own block names its parent before any submodel can be
+    // put inside it, so its depth is the tree's. Stopping at once keeps a
+    // file of many nested submodels from costing time in proportion to the
+    // square of their number.
+    int depth = 0;
+    for (int at = handle; at != qelta::kMainSubmodel && at >= 0 &&
+                          depth <= qelta::kMaxSubmodelDepth;
+         at = table->GetParent(at)) {
+      ++depth;
+    }
+    if (depth > qelta::kMaxSubmodelDepth) return SubmodelTooDeep(handle);
     return kOk;
   }
   (void)PeekNext();
