@@ -107,7 +107,7 @@ int VRN_kiSpeaker::Read(const char* file_name) {
                 {"network", &VRN_kiSpeaker::ReadNetworkBlock}};
   for (const auto& block : blocks) {
     if (rc != kOk) break;
-    rc = PeekNext();
+    rc = PeekBetweenStatements();
     if (rc == kOk && CurrentToken().type == qelta::kTokenIdentifier &&
         TokenIs(block.word)) {
       ConsumeNext();
@@ -116,8 +116,10 @@ int VRN_kiSpeaker::Read(const char* file_name) {
       rc = ExpectOrFail(qelta::kTokenIdentifier, block.word);
     }
   }
+  // A file cut inside a block fails with the end-of-input code.
+  rc = CutInputStatus(rc);
   if (rc == qelta::kErrNoMoreTokens) {
-    rc = ReportError(qelta::kErrSyntax, "ERROR: Unexpected End of File");
+    rc = ReportError(qelta::kErrNoMoreTokens, "ERROR: Unexpected End of File");
   }
   if (rc == kOk) PostProcess();
   // A table given but not built would pass a different network for the

@@ -241,7 +241,6 @@ TEST(KiTest, RefusesFilesWithoutTheirFrame) {
       "network { }\n",
       "diagnostic net \"x\"\n",
       "diagnostic network \"x\"\nkb { }\n",
-      "diagnostic network \"x\"\nkb { }\nnodes { }\nnetwork {\n",
   };
   for (const char* text : texts) {
     SCOPED_TRACE(text);

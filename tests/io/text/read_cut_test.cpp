@@ -221,6 +221,16 @@ TEST(ReadCutTest, OtherTextFormatsCutInsideATableFail) {
                           whole.substr(0, at + std::string(c.inside).size())),
               qelta::kErrNoMoreTokens);
   }
+  // KI: a cut inside a block, and one between its blocks (a block missing).
+  EXPECT_EQ(ReadKeeping(".dxp",
+                        "diagnostic network \"x\"\nkb { }\nnodes { }\n"
+                        "network {\n"),
+            qelta::kErrNoMoreTokens);
+  EXPECT_EQ(ReadKeeping(".dxp",
+                        "diagnostic network \"x\"\nkb { }\nnodes { standard A"),
+            qelta::kErrNoMoreTokens);
+  EXPECT_EQ(ReadKeeping(".dxp", "diagnostic network \"x\"\nkb { }\n"),
+            qelta::kErrSyntax);
   // No cut of any of them crashes or changes the network it fails to read.
   for (const char* extension : {".net", ".dsc", ".xml03", ".erg"}) {
     const std::string whole =
