@@ -99,7 +99,8 @@ class VRN_huginSpeaker : public VRN_fileFormat {
   // the lexer's status when the file cannot be opened (-103) or is empty
   // (-102), or when the input ends inside a declaration (-111), meets an
   // unknown character (-126) or ends inside a string or comment (-128);
-  // -127 when the file holds no net block, node or potential at all.
+  // -127 when the file holds no net block, node or potential at all; -103
+  // when a potential's table cannot be built as given.
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
   // network with a node kind the format cannot hold; -101 when the file

@@ -65,7 +65,8 @@ class VRN_kiSpeaker : public VRN_fileFormat {
   // lexer's status when the file cannot be opened (-103) or is empty
   // (-102), or meets an unknown character (-126) or the end of the file
   // inside a string or comment (-128); -127 when the header line or one of
-  // the three blocks is missing, or the file ends inside a block.
+  // the three blocks is missing; -111 when the file ends inside a block;
+  // -103 when a table cannot be built as given.
   int Read(const char* file_name) override;
   // Refused: -2 with a message; nothing is written.
   int Write(const char* file_name) override;

@@ -34,8 +34,10 @@
 //
 // Reading is lenient: a bad statement is logged with "(line %d) : " and
 // skipped, and reading goes on. Only a file that cannot be read, one that
-// does not start with "net" <identifier> "{", an unknown character or a
-// string or comment left open end the read with a failure. A parent must
+// does not start with "net" <identifier> "{", an unknown character, a
+// string or comment left open, a file that ends inside a statement, a
+// table that cannot be built as given and a submodel nested too deeply
+// end the read with a failure. A parent must
 // come before its child for the arc to be added. Text is stored as valid
 // UTF-8 (see ReadIdentifierList).
 //
@@ -71,7 +73,9 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   // the lexer's status when the file cannot be opened (-103) or is empty
   // (-102); -127 with a message when it does not start with "net", an
   // identifier and "{"; the lexer's status for an unknown character
-  // (-126), a string or comment left open (-128) or a read error (-103).
+  // (-126), a string or comment left open (-128) or a read error (-103);
+  // -111 when the file ends inside a statement; -103 when a table it gives
+  // cannot be built or a submodel lies deeper than kMaxSubmodelDepth.
   int Read(const char* file_name) override;
   // Writes the network. 0; -101 with a message when the file cannot be
   // opened or any write fails; -2 when a node in the parents-before-

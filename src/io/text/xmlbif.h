@@ -47,7 +47,8 @@ class VRN_xmlSpeaker : public VRN_fileFormat {
   // the lexer's status when the file cannot be opened (-103) or is empty
   // (-102); -2 when the BIF element is missing ("ERROR: [BIF] : Tag Not
   // found") or its VERSION is not 0.3 ("ERROR: Incorrect BIF Version");
-  // -111 when the input ends before the end tag of BIF.
+  // -111 when the input ends before the end tag of BIF; -103 when a table
+  // cannot be built as given.
   int Read(const char* file_name) override;
   // Writes the network. 0; -101 when the file cannot be opened or a write
   // fails. A node of a kind the format has no word for is logged and
