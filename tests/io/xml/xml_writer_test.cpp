@@ -1,7 +1,6 @@
-// The XML writer's layout and its behaviour when its output fails.
+// The XML writer when its output fails.
 #include <gtest/gtest.h>
 
-#include <cstddef>
 #include <new>
 #include <string>
 
@@ -39,26 +38,6 @@ TEST(XmlWriterLimitsTest, ScopesUnwindingAnExceptionWriteNothingAndDoNotThrow) {
         writer.WriteTextElement("leaf", "text", 0);
       },
       std::bad_alloc);
-}
-
-TEST(XmlWriterLimitsTest, IndentationStopsGrowingAtItsCap) {
-  std::string text;
-  XmlWriterStringOutput output(&text);
-  XmlWriter writer(&output);
-  const int depth = 3 * XmlWriter::kMaxIndent;
-  for (int i = 0; i < depth; ++i) writer.StartElement("e");
-  for (int i = 0; i < depth; ++i) writer.EndElement("e");
-  EXPECT_FALSE(writer.Failed());
-  // Lines at depth d carry min(d, cap) TABs.
-  int capped = 0;
-  std::size_t start = 0;
-  for (std::size_t end = text.find('\n'); end != std::string::npos;
-       start = end + 1, end = text.find('\n', start)) {
-    const std::size_t tabs = text.find_first_not_of('\t', start) - start;
-    ASSERT_LE(tabs, static_cast<std::size_t>(XmlWriter::kMaxIndent));
-    if (tabs == static_cast<std::size_t>(XmlWriter::kMaxIndent)) ++capped;
-  }
-  EXPECT_EQ(capped, 2 * (depth - XmlWriter::kMaxIndent));
 }
 
 }  // namespace
