@@ -100,7 +100,8 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   // is skipped (its message already logged).
   template <typename ReadOne>
   int ReadStatements(ReadOne read_one);
-  // Whether the read must stop: an input failure the lexer cannot get past.
+  // Whether the read must stop: an input failure the lexer cannot get past,
+  // or the end of the file inside a statement.
   bool Stopped() const { return stop_ != 0; }
   // The current token's text as valid UTF-8.
   std::string Text() const;

@@ -101,7 +101,8 @@ VRN_vrnSpeaker::~VRN_vrnSpeaker() = default;
 
 int VRN_vrnSpeaker::NoteInput(int status) {
   if (status == qelta::kErrLexical || status == qelta::kErrUnexpectedEof ||
-      status == qelta::kErrFileIo) {
+      status == qelta::kErrFileIo ||
+      (status == qelta::kErrNoMoreTokens && EndedInsideStatement() != kOk)) {
     if (stop_ == 0) stop_ = status;
   }
   return status;
@@ -133,6 +134,8 @@ int VRN_vrnSpeaker::ReadStatements(ReadOne read_one) {
   while (!Stopped() && IsBlockEnd() == 0) {
     const int rc = read_one();
     if (Stopped()) return stop_;
+    // A statement the end of the file cut short ends the read.
+    if (NoteInput(EndedInsideStatement()) != kOk) return stop_;
     if (rc != kOk && NoteInput(SkipStatement()) != kOk) break;
     // A file may end after a block's "}" that lacks its ";": no statement
     // is cut there.
@@ -140,6 +143,7 @@ int VRN_vrnSpeaker::ReadStatements(ReadOne read_one) {
       (void)PeekBetweenStatements();
     }
     if (Expect(kTokenPunctuator, ";") != kOk) {
+      if (NoteInput(EndedInsideStatement()) != kOk) return stop_;
       // The statement read well but more follows it: drop the rest.
       if (NoteInput(SkipStatement()) != kOk) break;
       (void)Expect(kTokenPunctuator, ";");
@@ -207,12 +211,15 @@ int VRN_vrnSpeaker::Read(const char* file_name) {
   }
   // A string or comment left open, or a failed read, cut the file short
   // where a later peek only sees its end.
-  if (rc == kOk) rc = GetLexer()->GetInputFailure();
+  if (rc == kOk || rc == qelta::kErrNoMoreTokens) {
+    const int failure = GetLexer()->GetInputFailure();
+    if (failure != kOk) rc = failure;
+  }
   // A file cut inside a statement, or a table that could not be built,
   // would pass a different network for the file's.
-  if (rc == kOk && EndedInsideStatement() != kOk) {
-    rc = ReportError(EndedInsideStatement(),
-                     "ERROR: Unexpected End of File inside a statement");
+  if (rc == kOk) rc = EndedInsideStatement();
+  if (rc == qelta::kErrNoMoreTokens) {
+    ReportError(rc, "ERROR: Unexpected End of File inside a statement");
   }
   if (rc == kOk && table_failed_) rc = qelta::kErrFileIo;
   DeleteLexer();
