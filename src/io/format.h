@@ -35,6 +35,12 @@ inline constexpr int kFormatXmlBif = 6;  // "xml03"
 inline constexpr int kFormatKi = 7;      // "dxp"; written only by name
 inline constexpr int kFormatXvrn = 8;    // "xvrn" and "qvrn"
 
+// The deepest submodel tree a network file may hold (the main submodel at
+// depth 0). The XML file nests each submodel's element in its parent's,
+// with a few elements above and below, so a tree any reader accepts can be
+// written and read back within the XML reader's nesting bound.
+inline constexpr int kMaxSubmodelDepth = 4088;
+
 // Extension words of the network's file and string operations.
 inline constexpr int kExtensionLayout = 0;  // the layout block
 inline constexpr int kExtensionNone = -1;   // no extension block

@@ -34,6 +34,20 @@
 
 namespace {
 
+// The end of the line starting at begin: the first CR or LF before end (or
+// end itself); *next is where the following line starts. CR, LF and CR LF
+// all end a line, so files from any platform read alike.
+const char* LineStop(const char* begin, const char* end, const char** next) {
+  const char* stop = begin;
+  while (stop < end && *stop != '\n' && *stop != '\r') ++stop;
+  *next = stop;
+  if (stop < end) {
+    *next = stop + 1;
+    if (*stop == '\r' && *next < end && **next == '\n') ++*next;
+  }
+  return stop;
+}
+
 locale_t ClassicNumbers() {
   static const locale_t classic =
       newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
@@ -135,10 +149,7 @@ bool VRN_datasetReader::NextLine(const char** begin, std::size_t* size) {
   if (cursor_ >= data_end_) return false;
   ++line_;
   const char* start = cursor_;
-  const void* lf = std::memchr(start, '\n', static_cast<std::size_t>(data_end_ - start));
-  const char* stop = lf != nullptr ? static_cast<const char*>(lf) : data_end_;
-  cursor_ = lf != nullptr ? stop + 1 : data_end_;
-  if (lf != nullptr && stop > start && stop[-1] == '\r') --stop;
+  const char* stop = LineStop(start, data_end_, &cursor_);
   *begin = start;
   *size = static_cast<std::size_t>(stop - start);
   return true;
@@ -354,9 +365,8 @@ void VRN_datasetReader::FinishTextColumns() {
   }
   for (std::size_t r = 0; r < redo; ++r) {
     const char* begin = data_begin_ + record_lines_[r];
-    const void* lf = std::memchr(begin, '\n', static_cast<std::size_t>(data_end_ - begin));
-    const char* stop = lf != nullptr ? static_cast<const char*>(lf) : data_end_;
-    if (lf != nullptr && stop > begin && stop[-1] == '\r') --stop;
+    const char* next = nullptr;
+    const char* stop = LineStop(begin, data_end_, &next);
     // This line was split once already, so it splits again the same way.
     static_cast<void>(Split(begin, static_cast<std::size_t>(stop - begin)));
     for (std::size_t c = 0; c < columns_.size(); ++c) {
@@ -394,10 +404,13 @@ bool VRN_datasetReader::Read(const std::string& contents) {
   cursor_ = data_begin_;
   // Blank lines after the last non-blank line are not records.
   std::size_t end = contents.size();
-  while (end > 0 && contents[end - 1] == '\n') {
+  const auto line_end = [&contents](std::size_t at) {
+    return contents[at] == '\n' || contents[at] == '\r';
+  };
+  while (end > 0 && line_end(end - 1)) {
     std::size_t k = end - 1;
-    if (k > 0 && contents[k - 1] == '\r') --k;
-    if (k != 0 && contents[k - 1] != '\n') break;
+    if (contents[k] == '\n' && k > 0 && contents[k - 1] == '\r') --k;
+    if (k != 0 && !line_end(k - 1)) break;
     end = k;
   }
   data_end_ = data_begin_ + end;

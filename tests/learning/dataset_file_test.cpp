@@ -109,6 +109,10 @@ TEST(DatasetFileTest, ColumnKindsFollowTheValues) {
       {"a;b,c\n1;2,3\n", {{"1;2"}, {"3"}}, {true, true}},
       {"a,b\n1,2\n\n\r\n", {{"1"}, {"2"}}, {true, true}},  // trailing blanks
       {"a\n1\n\n2", {{"1", "<missing>", "2"}}, {true}},
+      // CR alone ends a line as LF and CR LF do, also mixed in one file.
+      {"a,b\rx,y\ry,x\rx,x\r", {{"x", "y", "x"}, {"y", "x", "x"}}, {true, true}},
+      {"a,b\r1,2\n3,4\r\n5,6\r\r\n\r", {{"1", "3", "5"}, {"2", "4", "6"}}, {true, true}},
+      {"a\r1\r\r2", {{"1", "<missing>", "2"}}, {true}},
       {"a\tb\n\"*\"\t  x\n*\t\"\"\n", {{"*", "<missing>"}, {"x", "<missing>"}}, {true, true}},
   };
   for (const auto& c : cases) {
@@ -133,6 +137,9 @@ TEST(DatasetFileTest, ColumnKindsFollowTheValues) {
   EXPECT_EQ(data.GetRecordCount(), 2);
   EXPECT_EQ(ReadText(&data, "1,\n", &error, false), -103);
   EXPECT_EQ(error, "Trailing separator found in the header line");
+  // A quoted field cannot hide a CR line end.
+  EXPECT_EQ(ReadText(&data, "a\r\"x\ry\"\r", &error), -103);
+  EXPECT_EQ(error, "Unexpected endline in the quoted string");
 }
 
 TEST(DatasetFileTest, AwkwardFilesReadBackTheirValues) {

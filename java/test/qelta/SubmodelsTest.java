@@ -2,9 +2,17 @@ package qelta;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNull;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.awt.Rectangle;
+import java.io.File;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.List;
+import java.util.concurrent.TimeUnit;
 import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
 
 /** The submodel tree from Java: walking, creating, naming, moving, placing and text boxes. */
 class SubmodelsTest extends NetworkFixture {
@@ -145,5 +153,78 @@ class SubmodelsTest extends NetworkFixture {
         refused("Text box position can't be null", () -> net.addTextBox(MAIN, new TextBox("B", null)));
         assertEquals(1, net.getTextBoxCount(MAIN));
         assertEquals(box("A", 1, 1, 1, 1), net.getTextBox(MAIN, 0));
+    }
+
+    /** Deep trees ran the engine out of memory (and aborted it) when written. */
+    @Test
+    void deepTreesAreRefusedOrWrittenInAChildJvm(@TempDir Path dir) throws Exception {
+        String classPath = Path.of(Network.class.getProtectionDomain().getCodeSource()
+                .getLocation().toURI()) + File.pathSeparator
+                + Path.of(SubmodelsTest.class.getProtectionDomain().getCodeSource()
+                .getLocation().toURI());
+        String java = Path.of(System.getProperty("java.home"), "bin", "java").toString();
+        ProcessBuilder child = new ProcessBuilder(java, "-Xcheck:jni",
+                "-Djava.library.path=" + System.getProperty("java.library.path", ""),
+                "-cp", classPath, DeepTreeChild.class.getName(),
+                dir.resolve("deep.vrn").toString());
+        child.redirectErrorStream(true);
+        Process process = child.start();
+        String output = new String(process.getInputStream().readAllBytes(),
+                StandardCharsets.UTF_8);
+        assertTrue(process.waitFor(300, TimeUnit.SECONDS), "child did not finish");
+        assertEquals(0, process.exitValue(), output);
+        assertEquals(List.of("OK"), output.lines().toList(), output);
+    }
+
+    /** Child process: a 60,000 deep text file, then trees at and past the limit. */
+    public static final class DeepTreeChild {
+        static final int LIMIT = 4088;
+
+        public static void main(String[] args) throws Exception {
+            StringBuilder text = new StringBuilder("net N\n{\n");
+            for (int k = 1; k <= 60000; ++k) {
+                text.append(" submodel S").append(k).append(" { ");
+                if (k > 1) text.append("PARENT = S").append(k - 1).append("; ");
+                text.append("};\n");
+            }
+            Files.writeString(Path.of(args[0]), text.append("};\n"));
+            try (Network n = new Network()) {
+                n.addNode(18, "keep");
+                try {
+                    n.readFile(args[0]);
+                    System.out.println("FAIL the deep file was read");
+                    return;
+                } catch (QELTAException e) {
+                    if (e.getErrorCode() != -103 || !e.getMessage().contains("nested too deeply")
+                            || n.getSubmodelCount() != 1 || n.getNode("keep") != 0) {
+                        System.out.println("FAIL " + e.getMessage());
+                        return;
+                    }
+                }
+                int parent = n.getMainSubmodel();
+                for (int k = 1; k <= LIMIT; ++k) parent = n.addSubmodel(parent, "S" + k);
+                String written = n.writeString();
+                try (Network back = new Network()) {
+                    back.readString(written);
+                    if (back.getSubmodelCount() != LIMIT + 1) {
+                        System.out.println("FAIL " + back.getSubmodelCount() + " submodels read");
+                        return;
+                    }
+                }
+                n.addSubmodel(parent, "Deeper");
+                written = n.writeString();
+                if (written.length() > (LIMIT + 1) * 1000) {
+                    System.out.println("FAIL " + written.length() + " characters written");
+                    return;
+                }
+                try (Network back = new Network()) {
+                    back.readString(written);
+                    System.out.println("FAIL a tree past the limit was read");
+                } catch (QELTAException e) {
+                    System.out.println(e.getMessage().contains("nested too deeply") ? "OK"
+                            : "FAIL " + e.getMessage());
+                }
+            }
+        }
     }
 }

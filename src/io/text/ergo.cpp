@@ -110,6 +110,7 @@ int VRN_ergoSpeaker::Read(const char* file_name) {
                          CurrentToken().text);
   }
   if (rc != kOk || count == 0) {
+    rc = CutInputStatus(rc);
     DeleteLexer();
     return rc;
   }
@@ -186,6 +187,7 @@ int VRN_ergoSpeaker::Read(const char* file_name) {
     }
   }
   if (rc != kOk) {
+    rc = CutInputStatus(rc);
     DeleteLexer();
     return rc;
   }
@@ -193,7 +195,7 @@ int VRN_ergoSpeaker::Read(const char* file_name) {
   // Sections, each "/" "*" name "*" "/" and its body.
   int status = qelta::kErrOutOfRange;
   for (;;) {
-    rc = PeekNext();
+    rc = PeekBetweenStatements();
     if (rc == qelta::kErrNoMoreTokens) break;
     if (rc != kOk) {
       status = rc;
@@ -236,6 +238,7 @@ int VRN_ergoSpeaker::Read(const char* file_name) {
     }
     if (qelta::IsInputFailure(status)) break;
   }
+  status = CutInputStatus(status);
   DeleteLexer();
   return status;
 }

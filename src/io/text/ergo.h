@@ -60,10 +60,10 @@ class VRN_ergoSpeaker : public VRN_fileFormat {
   // positions are logged and skipped); 0 for a node count of 0; -42 when
   // the lexer cannot be made; the lexer's status when the file cannot be
   // opened (-103) or is empty (-102); -127 when the file does not start
-  // with an integer, a count exceeds the file's size, the input ends or
-  // holds a bad number inside the counts or a section, or a section is
-  // unknown; -2 for a negative node count or when no section follows the
-  // parent lists.
+  // with an integer, a count exceeds the file's size, the counts or a
+  // section hold a bad number, or a section is unknown; -111 when the
+  // input ends inside the counts or a section; -2 for a negative node count
+  // or when no section follows the parent lists.
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) unless
   // every node is a CPT or a truth table; -101 (message logged) when the

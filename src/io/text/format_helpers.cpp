@@ -166,6 +166,7 @@ int TextFormatBase::CreateLexer(int dialect, const char* file_name) {
   if (rc != kOk) return rc;
   lexer_ = std::move(lexer);
   token_ = VRN_textToken();
+  input_end_ = InputEnd::kNotYet;
   return kOk;
 }
 
@@ -178,7 +179,30 @@ int TextFormatBase::GetLineNumber() const {
   return lexer_ != nullptr ? lexer_->GetLineNumber() : 0;
 }
 
-int TextFormatBase::Peek() { return lexer_->PeekToken(&token_); }
+int TextFormatBase::Peek() {
+  const int rc = lexer_->PeekToken(&token_);
+  if (rc == kErrNoMoreTokens && input_end_ == InputEnd::kNotYet) {
+    input_end_ = between_statements_ ? InputEnd::kBetweenStatements
+                                     : InputEnd::kInsideStatement;
+  }
+  return rc;
+}
+
+int TextFormatBase::PeekBetweenStatements() {
+  between_statements_ = true;
+  const int rc = PeekNext();
+  between_statements_ = false;
+  return rc;
+}
+
+int TextFormatBase::EndedInsideStatement() const {
+  return input_end_ == InputEnd::kInsideStatement ? kErrNoMoreTokens : kOk;
+}
+
+int TextFormatBase::CutInputStatus(int status) const {
+  return status != kOk && EndedInsideStatement() != kOk ? kErrNoMoreTokens
+                                                        : status;
+}
 
 int TextFormatBase::PeekNext() {
   if (lexer_ == nullptr) return kErrOutOfRange;
@@ -486,7 +510,7 @@ int TextFormatBase::ReadBlockEnd() {
 }
 
 int TextFormatBase::IsBlockEnd() {
-  if (lexer_ == nullptr || Peek() != kOk) return 1;
+  if (lexer_ == nullptr || PeekBetweenStatements() != kOk) return 1;
   return IsPunctuator("}") ? 1 : 0;
 }
 

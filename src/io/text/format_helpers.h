@@ -109,6 +109,16 @@ class TextFormatBase {
   int PeekNext();
   // Consumes the token last peeked (nothing without a lexer).
   void ConsumeNext();
+  // PeekNext at a point where a statement may start or a block may close.
+  // The first peek of a read that meets the end of input tells where the
+  // file ended: here, between statements; at any other peek, inside one.
+  int PeekBetweenStatements();
+  // -111 once the end of input was first met inside a statement (the file
+  // is cut short and the statement lost), else 0.
+  int EndedInsideStatement() const;
+  // status, except that a failure of a read whose input ended inside a
+  // statement answers -111: the cut, not what it broke, is the cause.
+  int CutInputStatus(int status) const;
 
   // ---- token tests
 
@@ -258,7 +268,7 @@ class TextFormatBase {
   // One level less, "};" LF at the indentation, one level less.
   virtual int WriteBlockEnd();
   // 1 when the next token is "}" or the input has ended (or there is no
-  // lexer), else 0.
+  // lexer), else 0. The peek is one between statements.
   virtual int IsBlockEnd();
 
   // Logs message (null: the code's name) with code, after "(line %d) : "
@@ -288,8 +298,13 @@ class TextFormatBase {
   int WriteFieldName(const char* name);
   int WriteFieldEnd();
 
+  // Where the current read first met the end of its input.
+  enum class InputEnd { kNotYet, kBetweenStatements, kInsideStatement };
+
   VRN_errorLog* log_;
   std::unique_ptr<VRN_textLexer> lexer_;
+  InputEnd input_end_ = InputEnd::kNotYet;
+  bool between_statements_ = false;
   VRN_textToken token_;
   std::string message_;
   bool case_sensitive_ = true;

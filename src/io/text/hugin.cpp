@@ -567,6 +567,7 @@ int VRN_huginSpeaker::ReadPotentialStatement(Potential* potential) {
     rc = ReadNestedNumbers(&potential->data);
     potential->has_data = rc == kOk;
   }
+  potential->data_failed = rc != kOk;
   return qelta::EndStatement(this, rc);
 }
 
@@ -639,6 +640,8 @@ bool VRN_huginSpeaker::ApplyPotential(const Potential& potential,
   if (cells > qelta::kReadTableCellLimit) {
     problem = "its table would have more than " +
               std::to_string(qelta::kReadTableCellLimit) + " cells";
+  } else if (potential.data_failed) {
+    problem = "its data could not be read";
   } else if (chance && !potential.has_data && !parents.empty()) {
     problem = "no data for its table";
   } else if (potential.has_data &&

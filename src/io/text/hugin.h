@@ -100,7 +100,8 @@ class VRN_huginSpeaker : public VRN_fileFormat {
   // (-102), or when the input ends inside a declaration (-111), meets an
   // unknown character (-126) or ends inside a string or comment (-128);
   // -127 with "ERROR: '<word>' : Network header expected" when the first
-  // word is not "net" (nothing is read).
+  // word is not "net" (nothing is read); -103 when a potential's table
+  // cannot be built as given.
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
   // network with a node kind the format cannot hold; -101 when the file
@@ -136,6 +137,8 @@ class VRN_huginSpeaker : public VRN_fileFormat {
     std::vector<std::string> parents;
     std::vector<double> data;
     bool has_data = false;
+    // A "data" statement could not be read.
+    bool data_failed = false;
     int line = 0;
   };
 

@@ -74,6 +74,7 @@ int VRN_kiSpeaker::Write(const char* file_name) {
 int VRN_kiSpeaker::Read(const char* file_name) {
   int rc = CreateLexer(1, file_name);
   if (rc != kOk) return rc;
+  table_failed_ = false;
   std::error_code error;
   file_size_ = std::filesystem::file_size(std::filesystem::u8path(file_name),
                                           error);
@@ -108,7 +109,7 @@ int VRN_kiSpeaker::Read(const char* file_name) {
                 {"network", &VRN_kiSpeaker::ReadNetworkBlock}};
   for (const auto& block : blocks) {
     if (rc != kOk) break;
-    rc = PeekNext();
+    rc = PeekBetweenStatements();
     if (rc == kOk && CurrentToken().type == qelta::kTokenIdentifier &&
         TokenIs(block.word)) {
       ConsumeNext();
@@ -117,10 +118,15 @@ int VRN_kiSpeaker::Read(const char* file_name) {
       rc = ExpectOrFail(qelta::kTokenIdentifier, block.word);
     }
   }
+  // A file cut inside a block fails with the end-of-input code.
+  rc = CutInputStatus(rc);
   if (rc == qelta::kErrNoMoreTokens) {
-    rc = ReportError(qelta::kErrSyntax, "ERROR: Unexpected End of File");
+    rc = ReportError(qelta::kErrNoMoreTokens, "ERROR: Unexpected End of File");
   }
   if (rc == kOk) PostProcess();
+  // A table given but not built would pass a different network for the
+  // file's.
+  if (rc == kOk && table_failed_) rc = qelta::kErrFileIo;
   DeleteLexer();
   return rc;
 }
@@ -562,6 +568,7 @@ int VRN_kiSpeaker::ReadProbTable(int handle) {
         if (!qelta::IsInputFailure(status)) {
           ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Number expected",
                           CurrentToken().text);
+          table_failed_ = true;
         }
         break;
       }
@@ -579,6 +586,7 @@ int VRN_kiSpeaker::ReadProbTable(int handle) {
       if (values.size() != outcomes || (at + 1) * outcomes > items.size()) {
         ReportError(qelta::kErrOutOfRange,
                     "ERROR: Wrong number of Probabilities");
+        table_failed_ = true;
       } else {
         std::copy(values.begin(), values.end(),
                   items.begin() + static_cast<std::ptrdiff_t>(at * outcomes));
@@ -589,6 +597,7 @@ int VRN_kiSpeaker::ReadProbTable(int handle) {
   if (rc != kOk) return rc;
   if (definition->SetDefinitionFromVector(items) != kOk) {
     ReportError(qelta::kErrOutOfRange, "ERROR: Couldn't set probabilities");
+    table_failed_ = true;
   }
   return qelta::EndStatement(this, kOk);
 }
@@ -599,6 +608,7 @@ int VRN_kiSpeaker::ReadNumberRow(std::vector<double>* row) {
     int rc = ReadDouble(&value);
     if (rc != kOk) {
       if (qelta::IsInputFailure(rc)) return rc;
+      table_failed_ = true;
       return ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Number expected",
                              CurrentToken().text);
     }

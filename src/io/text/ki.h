@@ -68,7 +68,8 @@ class VRN_kiSpeaker : public VRN_fileFormat {
   // lexer's status when the file cannot be opened (-103) or is empty
   // (-102), or meets an unknown character (-126) or the end of the file
   // inside a string or comment (-128); -127 when the header line or one of
-  // the three blocks is missing, or the file ends inside a block.
+  // the three blocks is missing; -111 when the file ends inside a block;
+  // -103 when a table cannot be built as given.
   int Read(const char* file_name) override;
   // Writes the native text layout with the KI differences; the answers of
   // VRN_vrnSpeaker::Write.
@@ -120,6 +121,8 @@ class VRN_kiSpeaker : public VRN_fileFormat {
   int hypothesis_ = -1;
   // The file's size in bytes: no count may exceed it.
   std::uint64_t file_size_ = 0;
+  // A table the file gives could not be built: the read fails.
+  bool table_failed_ = false;
 };
 
 #endif  // QELTA_IO_TEXT_KI_H_

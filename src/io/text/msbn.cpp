@@ -68,6 +68,7 @@ int VRN_microsoftSpeaker::Read(const char* file_name) {
   rc = qelta::Require(this, qelta::kTokenIdentifier, "network");
   if (rc == kOk) rc = qelta::Require(this, qelta::kTokenString, nullptr);
   if (rc != kOk) {
+    rc = CutInputStatus(rc);
     DeleteLexer();
     return rc;
   }
@@ -78,7 +79,7 @@ int VRN_microsoftSpeaker::Read(const char* file_name) {
   std::vector<bool> done;
   int status = kOk;
   for (;;) {
-    rc = PeekNext();
+    rc = PeekBetweenStatements();
     if (rc == qelta::kErrNoMoreTokens) break;
     if (rc != kOk) {
       status = rc;
@@ -123,6 +124,7 @@ int VRN_microsoftSpeaker::Read(const char* file_name) {
     // No network is better than one that differs from the file.
     if (unbuilt_) status = qelta::kErrFileIo;
   }
+  status = CutInputStatus(status);
   DeleteLexer();
   return status;
 }
@@ -337,7 +339,7 @@ int VRN_microsoftSpeaker::ReadTableBlock(std::vector<bool>* done) {
   const bool needs_table =
       definition->GetType() == qelta::kDefCpt && !parents.empty();
   const char* missing = "ERROR: Node (\"%s\") : no table is given";
-  rc = PeekNext();
+  rc = PeekBetweenStatements();
   if (rc == qelta::kErrNoMoreTokens) {
     if (needs_table) {
       ReportFormatted(qelta::kErrFileIo, missing, child_id.c_str());
@@ -387,7 +389,7 @@ int VRN_microsoftSpeaker::ReadTableBlock(std::vector<bool>* done) {
       ReportFormatted(qelta::kErrFileIo, missing, child_id.c_str());
       unbuilt_ = true;
     }
-    rc = PeekNext();
+    rc = PeekBetweenStatements();
     if (rc == qelta::kErrNoMoreTokens) return kOk;
     if (rc != kOk) return rc;
   } else if (needs_table) {

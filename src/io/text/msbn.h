@@ -44,7 +44,8 @@ class VRN_microsoftSpeaker : public VRN_fileFormat {
   // Builds the network from the file. 0 once the header was read (bad
   // statements and blocks are logged and skipped); -42 when the lexer
   // cannot be made; the lexer's status when the file cannot be opened
-  // (-103) or is empty (-102); -127 when the header is missing or broken;
+  // (-103) or is empty (-102); -127 when the header is missing or broken
+  // (-111 when the file ends inside it);
   // the lexer's failure when the input ends inside a block (-111), meets
   // an unknown character (-126) or ends inside a string or comment (-128).
   int Read(const char* file_name) override;

@@ -130,7 +130,9 @@ int VRN_neticaSpeaker::Read(const char* file_name) {
   if (rc != kOk) return rc;
   SetCaseSensitive(false);
   records_.clear();
-  rc = PeekNext();
+  table_failed_ = false;
+  // A file with no token at all is not a cut one.
+  rc = PeekBetweenStatements();
   if (rc == kOk && CurrentToken().type == qelta::kTokenIdentifier &&
       TokenIs("bnet")) {
     ConsumeNext();
@@ -139,6 +141,7 @@ int VRN_neticaSpeaker::Read(const char* file_name) {
     rc = ExpectOrFail(qelta::kTokenIdentifier, "bnet");
   }
   if (rc != kOk) {
+    if (EndedInsideStatement() != kOk) rc = EndedInsideStatement();
     DeleteLexer();
     return rc;
   }
@@ -152,26 +155,35 @@ int VRN_neticaSpeaker::Read(const char* file_name) {
   }
   rc = qelta::Require(this, qelta::kTokenPunctuator, "{");
   if (rc != kOk) {
+    if (EndedInsideStatement() != kOk) rc = EndedInsideStatement();
     DeleteLexer();
     return rc;
   }
   rc = ReadBlockBody([this]() { return ReadNetStatement(); });
-  // A file cut short keeps what it holds; a character or string the lexer
-  // cannot read leaves the rest of the file unknown.
-  if (rc != kOk && rc != qelta::kErrNoMoreTokens && rc != qelta::kErrSyntax) {
+  // A file cut between statements keeps what it holds; one cut inside a
+  // statement, or a character or string the lexer cannot read, leaves the
+  // rest of the file unknown.
+  if (EndedInsideStatement() != kOk) {
+    rc = ReportError(EndedInsideStatement(),
+                     "ERROR: Unexpected End of File inside a statement");
+  } else if (rc == qelta::kErrNoMoreTokens || rc == qelta::kErrSyntax) {
+    rc = kOk;
+  }
+  if (rc != kOk) {
     DeleteLexer();
+    records_.clear();
     return rc;
   }
   BuildNetwork();
   DeleteLexer();
   records_.clear();
-  return kOk;
+  return table_failed_ ? qelta::kErrFileIo : kOk;
 }
 
 template <typename ReadOne>
 int VRN_neticaSpeaker::ReadBlockBody(ReadOne read) {
   for (;;) {
-    int rc = PeekNext();
+    int rc = PeekBetweenStatements();
     if (rc == qelta::kErrNoMoreTokens) {
       ReportError(qelta::kErrSyntax, "ERROR: End of File : Expecting '}'");
       return rc;
@@ -179,7 +191,7 @@ int VRN_neticaSpeaker::ReadBlockBody(ReadOne read) {
     if (rc != kOk) return rc;
     if (qelta::IsPunctuation(*this, "}")) {
       ConsumeNext();
-      rc = PeekNext();
+      rc = PeekBetweenStatements();
       if (rc == kOk && qelta::IsPunctuation(*this, ";")) ConsumeNext();
       return rc == kOk || rc == qelta::kErrNoMoreTokens ? kOk : rc;
     }
@@ -422,6 +434,9 @@ int VRN_neticaSpeaker::ReadNodeStatement(VRN_neticaNodeRecord* record) {
       if (rc != kOk) {
         record->probs.clear();
         record->functable.clear();
+        record->table_failed = !qelta::IsInputFailure(rc);
+      } else {
+        record->table_failed = false;
       }
       break;
     }
@@ -841,6 +856,12 @@ void VRN_neticaSpeaker::BuildDefinition(int handle,
   VRN_nodeDef* definition = GetNetwork()->GetNode(handle)->Definition();
   const int type = definition->GetType();
   if (type == qelta::kDefDecision || type == qelta::kDefEquation) return;
+  if (record.table_failed) {
+    ReportAtLine(record.line, qelta::kErrFileIo,
+                 "ERROR: Node [" + record.id + "] : Its table could not be built");
+    table_failed_ = true;
+    return;
+  }
   const VRN_matrix* table = definition->GetMatrixConst();
   const std::size_t cells =
       table != nullptr ? static_cast<std::size_t>(table->GetItemCount()) : 0;
@@ -854,9 +875,12 @@ void VRN_neticaSpeaker::BuildDefinition(int handle,
                                    ? "Can't set utilities for node ["
                                    : "Can't set probabilities for node [") +
                        record.id + "] : " +
-                       std::to_string(record.probs.size()) +
-                       " numbers for a table of " + std::to_string(cells));
-      if (type != qelta::kDefUtility) (void)definition->MakeUniform();
+                       (record.probs.size() == cells
+                            ? std::string("a value is out of range")
+                            : std::to_string(record.probs.size()) +
+                                  " numbers for a table of " +
+                                  std::to_string(cells)));
+      table_failed_ = true;
     }
     return;
   }
@@ -868,6 +892,7 @@ void VRN_neticaSpeaker::BuildDefinition(int handle,
     ReportAtLine(record.line, rc,
                  "Can't set resulting states for deterministic node [" +
                      record.id + "]");
+    table_failed_ = true;
   }
   (void)definition->MakeUniform();
 }

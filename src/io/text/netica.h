@@ -64,6 +64,8 @@ struct VRN_neticaNodeRecord {
   std::vector<double> probs;
   // Outcome ids of a "functable" of ids (truth tables).
   std::vector<std::string> functable;
+  // A "probs" or "functable" statement could not be read.
+  bool table_failed = false;
   std::vector<std::string> parents;
   VRN_userProperties user_properties;
   std::vector<int> center;
@@ -83,7 +85,8 @@ class VRN_neticaSpeaker : public VRN_fileFormat {
   // cannot be made; the lexer's status when the file cannot be opened
   // (-103) or is empty (-102), or meets an unknown character (-126) or the
   // end of the file inside a string or comment (-128); -127 when the file
-  // does not start with "bnet", a name and "{".
+  // does not start with "bnet", a name and "{"; -111 when it ends inside a
+  // statement; -103 when a table it gives cannot be built.
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
   // network with a multi-attribute utility node; -101 (message logged)
@@ -153,6 +156,8 @@ class VRN_neticaSpeaker : public VRN_fileFormat {
   void WriteEquation(int handle);
 
   std::vector<std::unique_ptr<VRN_neticaNodeRecord>> records_;
+  // A table the file gives could not be built: the read fails.
+  bool table_failed_ = false;
 };
 
 #endif  // QELTA_IO_TEXT_NETICA_H_

@@ -34,8 +34,10 @@
 //
 // Reading is lenient: a bad statement is logged with "(line %d) : " and
 // skipped, and reading goes on. Only a file that cannot be read, one that
-// does not start with "net" <identifier> "{", an unknown character or a
-// string or comment left open end the read with a failure. A parent must
+// does not start with "net" <identifier> "{", an unknown character, a
+// string or comment left open, a file that ends inside a statement, a
+// table that cannot be built as given and a submodel nested too deeply
+// end the read with a failure. A parent must
 // come before its child for the arc to be added. Text is stored as valid
 // UTF-8 (see ReadIdentifierList).
 //
@@ -71,7 +73,9 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   // the lexer's status when the file cannot be opened (-103) or is empty
   // (-102); -127 with a message when it does not start with "net", an
   // identifier and "{"; the lexer's status for an unknown character
-  // (-126), a string or comment left open (-128) or a read error (-103).
+  // (-126), a string or comment left open (-128) or a read error (-103);
+  // -111 when the file ends inside a statement; -103 when a table it gives
+  // cannot be built or a submodel lies deeper than kMaxSubmodelDepth.
   int Read(const char* file_name) override;
   // Writes the network. 0; -101 with a message when the file cannot be
   // opened or any write fails; -2 when a node in the parents-before-
@@ -101,12 +105,20 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   // is skipped (its message already logged).
   template <typename ReadOne>
   int ReadStatements(ReadOne read_one);
-  // Whether the read must stop: an input failure the lexer cannot get past.
+  // Whether the read must stop: an input failure the lexer cannot get past,
+  // or the end of the file inside a statement.
   bool Stopped() const { return stop_ != 0; }
   // The current token's text as valid UTF-8.
   std::string Text() const;
   // Records an input failure that ends the read; answers status.
   int NoteInput(int status);
+  // After a statement giving the table of node handle answered status: a
+  // failure (other than the input's) is logged and fails the read once it
+  // ends. Answers status.
+  int TableNotBuilt(int handle, int status);
+  // Logs that submodel handle lies deeper than any network file may nest
+  // submodels and stops the read; answers -103.
+  int SubmodelTooDeep(int handle);
 
   // ---- network level
   int ReadNetStatement();
@@ -165,6 +177,8 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   bool noisy_and_ = false;
   // The input failure that ends the read, 0 while reading goes on.
   int stop_ = 0;
+  // A table the file gives could not be built.
+  bool table_failed_ = false;
 };
 
 #endif  // QELTA_IO_TEXT_VRN_H_

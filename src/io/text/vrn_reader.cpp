@@ -47,6 +47,10 @@ const char* const kSubmodelFields[] = {"PARENT",  "HEADER",
                                        "BKCOLOR", "SCREENCOMMENT",
                                        nullptr};
 
+// Definition statements that give a table: failing one fails the read.
+const char* const kTableStatements[] = {"PROBABILITIES", "UTILITIES", "WEIGHTS",
+                                        "PWEIGHTS", "NWEIGHTS", nullptr};
+
 // The status of a step that must succeed for a statement to go on.
 #define RETURN_IF_FAILED(expression) \
   do {                               \
@@ -97,10 +101,32 @@ VRN_vrnSpeaker::~VRN_vrnSpeaker() = default;
 
 int VRN_vrnSpeaker::NoteInput(int status) {
   if (status == qelta::kErrLexical || status == qelta::kErrUnexpectedEof ||
-      status == qelta::kErrFileIo) {
+      status == qelta::kErrFileIo ||
+      (status == qelta::kErrNoMoreTokens && EndedInsideStatement() != kOk)) {
     if (stop_ == 0) stop_ = status;
   }
   return status;
+}
+
+int VRN_vrnSpeaker::TableNotBuilt(int handle, int status) {
+  if (status == kOk || qelta::IsInputFailure(status)) return status;
+  if (status == kErrSyntax && CurrentToken().type != qelta::kTokenUnknown &&
+      !qelta::IsNumberToken(CurrentToken()) &&
+      !qelta::IsPunctuation(*this, ")")) {
+    ReportFormatted(kErrSyntax, "ERROR: '%s' : Number expected", Text().c_str());
+  }
+  table_failed_ = true;
+  const VRN_node* node = GetNetwork()->GetNode(handle);
+  return ReportFormatted(qelta::kErrFileIo,
+                         "ERROR: Node [%s] : Its table could not be built",
+                         node != nullptr ? node->GetId() : "");
+}
+
+int VRN_vrnSpeaker::SubmodelTooDeep(int handle) {
+  const VRN_submodel* record = GetNetwork()->Submodels()->GetSubmodel(handle);
+  stop_ = qelta::kErrFileIo;
+  return ReportFormatted(stop_, "ERROR: Submodel '%s' nested too deeply",
+                         record != nullptr ? record->Header().GetId() : "");
 }
 
 template <typename ReadOne>
@@ -108,8 +134,16 @@ int VRN_vrnSpeaker::ReadStatements(ReadOne read_one) {
   while (!Stopped() && IsBlockEnd() == 0) {
     const int rc = read_one();
     if (Stopped()) return stop_;
+    // A statement the end of the file cut short ends the read.
+    if (NoteInput(EndedInsideStatement()) != kOk) return stop_;
     if (rc != kOk && NoteInput(SkipStatement()) != kOk) break;
+    // A file may end after a block's "}" that lacks its ";": no statement
+    // is cut there.
+    if (rc == kOk && qelta::IsPunctuation(*this, "}")) {
+      (void)PeekBetweenStatements();
+    }
     if (Expect(kTokenPunctuator, ";") != kOk) {
+      if (NoteInput(EndedInsideStatement()) != kOk) return stop_;
       // The statement read well but more follows it: drop the rest.
       if (NoteInput(SkipStatement()) != kOk) break;
       (void)Expect(kTokenPunctuator, ";");
@@ -117,7 +151,7 @@ int VRN_vrnSpeaker::ReadStatements(ReadOne read_one) {
   }
   if (Stopped()) return stop_;
   // The input may have ended or failed at the peek that ended the loop.
-  const int peek = PeekNext();
+  const int peek = PeekBetweenStatements();
   if (NoteInput(peek) != kOk && Stopped()) return stop_;
   if (ReadBlockEnd() != kOk) (void)NoteInput(SkipField());
   return kOk;
@@ -137,8 +171,11 @@ int VRN_vrnSpeaker::ReadBlockStart(const char* name) {
 
 int VRN_vrnSpeaker::Read(const char* file_name) {
   stop_ = 0;
+  table_failed_ = false;
   int rc = CreateLexer(1, file_name);
   if (rc != kOk) return rc;
+  // A file with no token at all is not a cut one.
+  (void)PeekBetweenStatements();
   if (NextIs("net") != 1 || CurrentToken().type != kTokenIdentifier) {
     // Nothing of a network file: not an empty network.
     (void)ExpectOrFail(kTokenIdentifier, "net");
@@ -153,8 +190,9 @@ int VRN_vrnSpeaker::Read(const char* file_name) {
     rc = ExpectOrFail(kTokenPunctuator, "{");
   }
   if (rc != kOk) {
+    rc = EndedInsideStatement() != kOk ? EndedInsideStatement() : kErrSyntax;
     DeleteLexer();
-    return kErrSyntax;
+    return rc;
   }
   VRN_network* network = GetNetwork();
   if (network->Submodels()->CheckNewId(qelta::kMainSubmodel, id.c_str()) !=
@@ -167,10 +205,23 @@ int VRN_vrnSpeaker::Read(const char* file_name) {
     }
   }
   rc = ReadStatements([this]() { return ReadNetStatement(); });
-  if (rc == kOk) (void)Expect(kTokenPunctuator, ";");
+  if (rc == kOk) {
+    (void)PeekBetweenStatements();
+    (void)Expect(kTokenPunctuator, ";");
+  }
   // A string or comment left open, or a failed read, cut the file short
   // where a later peek only sees its end.
-  if (rc == kOk) rc = GetLexer()->GetInputFailure();
+  if (rc == kOk || rc == qelta::kErrNoMoreTokens) {
+    const int failure = GetLexer()->GetInputFailure();
+    if (failure != kOk) rc = failure;
+  }
+  // A file cut inside a statement, or a table that could not be built,
+  // would pass a different network for the file's.
+  if (rc == kOk) rc = EndedInsideStatement();
+  if (rc == qelta::kErrNoMoreTokens) {
+    ReportError(rc, "ERROR: Unexpected End of File inside a statement");
+  }
+  if (rc == kOk && table_failed_) rc = qelta::kErrFileIo;
   DeleteLexer();
   return rc;
 }
@@ -419,6 +470,17 @@ int VRN_vrnSpeaker::ReadSubmodelStatement(int handle) {
       return ReportFormatted(status, "ERROR: (\"%s\") : Unknown Submodel",
                              parent_id.c_str());
     }
+    // A submodel's own block names its parent before any submodel can be
+    // put inside it, so its depth is the tree's. Stopping at once keeps a
+    // file of many nested submodels from costing time in proportion to the
+    // square of their number.
+    int depth = 0;
+    for (int at = handle; at != qelta::kMainSubmodel && at >= 0 &&
+                          depth <= qelta::kMaxSubmodelDepth;
+         at = table->GetParent(at)) {
+      ++depth;
+    }
+    if (depth > qelta::kMaxSubmodelDepth) return SubmodelTooDeep(handle);
     return kOk;
   }
   (void)PeekNext();
@@ -480,10 +542,13 @@ int VRN_vrnSpeaker::ReadCostEntry() {
       ConsumeNext();
       RETURN_IF_FAILED(ExpectOrFail(kTokenPunctuator, "="));
       VRN_doubleArray costs;
-      RETURN_IF_FAILED(ReadDoubleList(&costs));
+      int read = ReadDoubleList(&costs);
       // "()" is what a node without a cost table writes.
-      if (costs.GetSize() == 0) return kOk;
-      return ReportError(network->GetNode(handle)->SetCost(costs), nullptr);
+      if (read == kOk && costs.GetSize() == 0) return kOk;
+      if (read == kOk) {
+        read = ReportError(network->GetNode(handle)->SetCost(costs), nullptr);
+      }
+      return TableNotBuilt(handle, read);
     }
     return ReportFormatted(kErrSyntax, "ERROR: '%s' : Unknown Cost Statement",
                            CurrentToken().text != nullptr ? CurrentToken().text
@@ -549,7 +614,11 @@ int VRN_vrnSpeaker::ReadNodeStatement(int handle) {
   rc = ReadBlockStart("DEFINITION");
   if (rc != kErrWrongFieldName) {
     if (rc != kOk) return rc;
-    return ReadStatements([&]() { return ReadDefinitionStatement(handle); });
+    return ReadStatements([&]() {
+      const bool table = NextIsOneOf(kTableStatements) == 1;
+      const int status = ReadDefinitionStatement(handle);
+      return table ? TableNotBuilt(handle, status) : status;
+    });
   }
   rc = ReadBlockStart("EXTRA_DEFINITION");
   if (rc != kErrWrongFieldName) {

@@ -691,6 +691,8 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
                           bad.c_str());
         }
       }
+      // A table given but not read would leave the default in its place.
+      if (!has_table) unbuilt_ = true;
     } else if (NameIs(markup.name, "PROPERTY") ||
                !IsKnownElement(markup.name)) {
       rc = SkipElement(markup);

@@ -52,7 +52,8 @@ class VRN_xmlSpeaker : public VRN_fileFormat {
   // (-102); -2 when the BIF element is missing ("ERROR: [BIF] : Tag Not
   // found") or its VERSION is not 0.3 ("ERROR: Incorrect BIF Version");
   // -111 when the input ends before the end tag of BIF; -127 naming the
-  // first element skipped when BIF holds elements but no NETWORK.
+  // first element skipped when BIF holds elements but no NETWORK; -103 when
+  // a table cannot be built as given.
   int Read(const char* file_name) override;
   // Writes the network. 0; -101 when the file cannot be opened or a write
   // fails. A node of a kind the format has no word for is logged and

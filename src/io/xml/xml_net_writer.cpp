@@ -107,6 +107,13 @@ bool XmlNetworkSaver::Save(const char* fileName, std::string* text,
       log->LogError(qelta::kErrFileIo, saver.failure_.c_str());
       return false;
     }
+    // The string refuses what memory cannot hold.
+    if (saver.Failed()) {
+      text->resize(old_size);
+      log->LogError(qelta::kErrOutOfMemory,
+                    "Not enough memory for the text of the network");
+      return false;
+    }
     return true;
   }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 
 #include "network/change_guards.h"
 #include "base/special_values.h"
@@ -82,13 +83,24 @@ bool XmlWriterFileOutput::WriteChar(int character) {
   return true;
 }
 
+// Running out of memory is a refused write like a full disk: the writer
+// marks itself failed and the save reports it, and an end tag written
+// while the stack unwinds cannot throw a second exception.
 bool XmlWriterStringOutput::Write(const char* text) {
-  text_->append(text);
+  try {
+    text_->append(text);
+  } catch (const std::exception&) {
+    return false;
+  }
   return true;
 }
 
 bool XmlWriterStringOutput::WriteChar(int character) {
-  text_->push_back(static_cast<char>(character));
+  try {
+    text_->push_back(static_cast<char>(character));
+  } catch (const std::exception&) {
+    return false;
+  }
   return true;
 }
 
@@ -109,7 +121,10 @@ void XmlWriter::PutChar(char c) {
 }
 
 void XmlWriter::PutIndent() {
-  for (int i = 0; i < depth_; ++i) PutChar('\t');
+  // Capped, so that the text of a deep tree grows with its depth, not with
+  // the square of it.
+  const int tabs = depth_ < kMaxIndent ? depth_ : kMaxIndent;
+  for (int i = 0; i < tabs; ++i) PutChar('\t');
 }
 
 void XmlWriter::PutEscaped(const char* text, int escape_mode) {

@@ -1,7 +1,8 @@
 // Streaming XML writer with a fixed layout.
 //
-// One element per line, one TAB per nesting level, attributes queued until
-// the next start tag, text escaped in one of two modes:
+// One element per line, one TAB per nesting level up to kMaxIndent TABs,
+// attributes queued until the next start tag, text escaped in one of two
+// modes:
 //   mode 0        <>&"' as entities, TAB, line feed and carriage return as
 //                 character references, other control bytes as "."
 //   mode non-zero <>&"' as entities, TAB as \t, line feed as \n, carriage
@@ -14,13 +15,15 @@
 // The writer does not own its output; the caller keeps the output alive for
 // the writer's use. Output failures (a full disk) are remembered: Failed()
 // answers true once any write was refused, and XmlWriterFileOutput::Close
-// reports a failed flush or close. Whoever saves checks both.
+// reports a failed flush or close; a string output that runs out of memory
+// refuses the write the same way. Whoever saves checks both.
 //
 // Threads: one writer per save on the calling thread.
 #ifndef QELTA_IO_XML_XML_WRITER_H_
 #define QELTA_IO_XML_XML_WRITER_H_
 
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,6 +89,9 @@ class IXmlWriter {
 
 class XmlWriter : public IXmlWriter {
  public:
+  // Deeper elements are indented as deep as this.
+  static constexpr int kMaxIndent = 32;
+
   XmlWriter() = default;
   explicit XmlWriter(IXmlWriterOutput* output) : output_(output) {}
   XmlWriter(const XmlWriter&) = delete;
@@ -153,20 +159,31 @@ class IXmlWriterExtension {
   ~IXmlWriterExtension() = default;
 };
 
-// Starts an element on construction and ends it on destruction.
+// Starts an element on construction and ends it on destruction. While an
+// exception unwinds the stack the document is abandoned, so no end tag is
+// written then; the destructor never throws.
 class XmlElementScope {
  public:
   XmlElementScope(IXmlWriter& writer, const char* name)
-      : name_(name), writer_(writer) {
+      : name_(name), writer_(writer), exceptions_(std::uncaught_exceptions()) {
     writer_.StartElement(name_.c_str());
   }
-  ~XmlElementScope() { writer_.EndElement(name_.c_str()); }
+  ~XmlElementScope() {
+    if (std::uncaught_exceptions() > exceptions_) return;
+    try {
+      writer_.EndElement(name_.c_str());
+    } catch (...) {
+      // Our writers refuse writes rather than throw; a caller's writer
+      // that throws loses its end tag and its output is not usable anyway.
+    }
+  }
   XmlElementScope(const XmlElementScope&) = delete;
   XmlElementScope& operator=(const XmlElementScope&) = delete;
 
  private:
   std::string name_;
   IXmlWriter& writer_;
+  int exceptions_;
 };
 
 #endif  // QELTA_IO_XML_XML_WRITER_H_

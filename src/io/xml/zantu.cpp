@@ -16,6 +16,8 @@
 #include "network/submodel.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
+#include "io/format.h"
+#include "io/xml/xml_reader.h"
 
 namespace {
 
@@ -437,9 +439,17 @@ void XmlZantuLoader::OnNodeEnd(IXmlReader& reader) {
   ApplyTop();
 }
 
+static_assert(qelta::kMaxSubmodelDepth + 8 <= qelta::kMaxXmlDepth,
+              "a submodel tree at the depth limit must fit the XML bound");
+
 void XmlZantuLoader::OnSubmodelStart(IXmlReader& reader) {
   std::string id;
   reader.GetAttribute("id", id);
+  // The main submodel is at the bottom of the stack, at depth 0.
+  if (submodels_.size() > static_cast<std::size_t>(qelta::kMaxSubmodelDepth)) {
+    reader.Abort("Element 'submodel' nested too deeply");
+    return;
+  }
   // A submodel that cannot be made (identifier taken or not an identifier)
   // fails the load: its nodes and layout would have nowhere to go.
   int handle = qelta::kErrIllegalIdentifier;

@@ -101,10 +101,10 @@ TEST(ErgoTest, CountsAndSectionsDecideTheResult) {
       {"1\n2\n0\n", qelta::kErrOutOfRange, 0},         // no section
       {"99999\n2\n", qelta::kErrSyntax, 0},            // above the size
       {"1\n2\n0\n/* Nonsense */\n", qelta::kErrSyntax, 0},
-      {"1\n2\n0\n/* Prob */\n2\n0.5\n", qelta::kErrSyntax, 0},
+      {"1\n2\n0\n/* Prob */\n2\n0.5\n", qelta::kErrNoMoreTokens, 0},  // cut
       {"1\n2\n0\n/* Prob */\n2 0.5 0.5\n", qelta::kOk, 1},
-      {"1\n2\n0\n/* Prob */ 2 0.5 0.5 /* Labels */ a\n", qelta::kErrSyntax,
-       0},
+      {"1\n2\n0\n/* Prob */ 2 0.5 0.5 /* Labels */ a\n",
+       qelta::kErrNoMoreTokens, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -160,8 +160,19 @@ int ReadKi(VRN_network* network, const std::string& text) {
 }
 
 TEST(KiTest, ReadsEveryStatementAndSkipsBadOnes) {
-  const std::string text = qelta_test::ReadWholeFile(
+  std::string text = qelta_test::ReadWholeFile(
       std::string(QELTA_TEST_DATA) + "/ki/all_statements.dxp");
+  {
+    // A row of the wrong length leaves a table that cannot be built.
+    VRN_network network;
+    EXPECT_EQ(ReadKi(&network, text), qelta::kErrFileIo);
+    EXPECT_NE(LogText(network).find(
+                  "-2 (line 59) : ERROR: Wrong number of Probabilities\n"),
+              std::string::npos);
+  }
+  const std::string short_row = "(0) ; 0.7, 0.2 ;";
+  ASSERT_NE(text.find(short_row), std::string::npos);
+  text.replace(text.find(short_row), short_row.size(), "(0) ; 0.7, 0.2, 0.1 ;");
   for (bool crlf : {false, true}) {
     VRN_network network;
     ASSERT_EQ(ReadKi(&network, crlf ? qelta_test::WithCrLf(text) : text),
@@ -171,7 +182,6 @@ TEST(KiTest, ReadsEveryStatementAndSkipsBadOnes) {
               "-127 (line 29) : ERROR: 'RECOMMENDABLE' : Unknown Node "
               "Statement\n"
               "-127 (line 30) : ERROR: 'APPNAME' : Unknown Node Field\n"
-              "-2 (line 59) : ERROR: Wrong number of Probabilities\n"
               "-127 (line 63) : ERROR: 'LEAK' : Unknown Node Definition "
               "Field\n"
               "-127 (line 64) : ERROR: 'COLOUR' : Unknown Node Definition "
@@ -205,12 +215,12 @@ TEST(KiTest, ReadsEveryStatementAndSkipsBadOnes) {
     EXPECT_EQ(Table(network, leak), (Doubles{0.12346, 0.87654}));
     EXPECT_EQ(OutcomeIds(network, wet),
               (Strings{"dry", "a_bit_wet", "flooded"}));
-    // The bad row 0 keeps its column and row 1 fills configuration 1, which
-    // moves to 0 when Noise's outcomes are reversed.
+    // Rows fill configurations 0 and 1, which swap when Noise's outcomes
+    // are reversed.
     EXPECT_EQ(ParentIds(network, wet), (Strings{"Leak", "Noise"}));
     const Doubles table = Table(network, wet);
     EXPECT_EQ(Doubles(table.begin(), table.begin() + 6),
-              (Doubles{0.05, 0.15, 0.8, 0.33333, 0.33333, 0.33333}));
+              (Doubles{0.05, 0.15, 0.8, 0.7, 0.2, 0.1}));
     // A ci node is noisy-MAX: rows by parent outcome, the leak last, its
     // own outcomes reversed; CLASSTYPE makes one too.
     const int noise = network.FindNode("Noise");
@@ -231,7 +241,6 @@ TEST(KiTest, RefusesFilesWithoutTheirFrame) {
       "network { }\n",
       "diagnostic net \"x\"\n",
       "diagnostic network \"x\"\nkb { }\n",
-      "diagnostic network \"x\"\nkb { }\nnodes { }\nnetwork {\n",
   };
   for (const char* text : texts) {
     SCOPED_TRACE(text);
