@@ -2,15 +2,12 @@ package qelta;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNull;
-import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.awt.Rectangle;
-import java.io.File;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
-import java.util.concurrent.TimeUnit;
+import java.util.Map;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 
@@ -158,21 +155,8 @@ class SubmodelsTest extends NetworkFixture {
     /** Deep trees ran the engine out of memory (and aborted it) when written. */
     @Test
     void deepTreesAreRefusedOrWrittenInAChildJvm(@TempDir Path dir) throws Exception {
-        String classPath = Path.of(Network.class.getProtectionDomain().getCodeSource()
-                .getLocation().toURI()) + File.pathSeparator
-                + Path.of(SubmodelsTest.class.getProtectionDomain().getCodeSource()
-                .getLocation().toURI());
-        String java = Path.of(System.getProperty("java.home"), "bin", "java").toString();
-        ProcessBuilder child = new ProcessBuilder(java, "-Xcheck:jni",
-                "-Djava.library.path=" + System.getProperty("java.library.path", ""),
-                "-cp", classPath, DeepTreeChild.class.getName(),
+        String output = ChildJvm.run(DeepTreeChild.class, Map.of(),
                 dir.resolve("deep.vrn").toString());
-        child.redirectErrorStream(true);
-        Process process = child.start();
-        String output = new String(process.getInputStream().readAllBytes(),
-                StandardCharsets.UTF_8);
-        assertTrue(process.waitFor(300, TimeUnit.SECONDS), "child did not finish");
-        assertEquals(0, process.exitValue(), output);
         assertEquals(List.of("OK"), output.lines().toList(), output);
     }
 
