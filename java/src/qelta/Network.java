@@ -217,7 +217,8 @@ import java.awt.Rectangle;
  * <tr><td>xml03</td><td>XMLBIF 0.3</td></tr>
  * <tr><td>erg</td><td>Ergo</td></tr>
  * <tr><td>dne</td><td>Netica</td></tr>
- * <tr><td>dxp</td><td>KI</td></tr>
+ * <tr><td>dxp</td><td>KI (written in the native text layout, which reads back
+ *   as the native text format, not as KI)</td></tr>
  * </tbody>
  * </table>
  *
@@ -227,8 +228,10 @@ import java.awt.Rectangle;
  *
  * <p>The text formats are read leniently: a statement the reader cannot use is
  * logged, with "(line <i>n</i>) : " before the message, and skipped, and reading
- * goes on; the read fails only when the file cannot be opened or its header is
- * not of the format. The skipped statements are in the network's error log: a
+ * goes on. The read fails when the file cannot be opened, its header is not of
+ * the format, it ends inside a statement (code -111), or a table it gives cannot
+ * be built as given (such as entries that are not numbers, the wrong count of entries,
+ * utilities that are not finite: code -103). The skipped statements are in the network's error log: a
  * failing call's exception message carries the log's messages, and
  * {@link #redirectLog(String)} or {@link #redirectLog(int)} sends every logged
  * message to a file or a standard stream as it is logged, so a program sees what
