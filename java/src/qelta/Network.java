@@ -229,12 +229,12 @@ import java.awt.Rectangle;
  * <p>The text formats are read leniently: a statement the reader cannot use is
  * logged, with "(line <i>n</i>) : " before the message, and skipped, and reading
  * goes on. The read fails when the file cannot be opened, its header is not of
- * the format, it ends inside a statement (code -111), or a table it gives cannot
- * be built as given (such as entries that are not numbers, the wrong count of entries,
- * utilities that are not finite: code -103). The skipped statements are in the network's error log: a
- * failing call's exception message carries the log's messages, and
- * {@link #redirectLog(String)} or {@link #redirectLog(int)} sends every logged
- * message to a file or a standard stream as it is logged, so a program sees what
+ * the format, it ends inside a statement (code -111), or a table it gives
+ * cannot be built as given (such as entries that are not numbers, the wrong
+ * count of entries, utilities that are not finite: code -103). The skipped
+ * statements are in the network's error log: a failing call's exception
+ * message carries the log's messages, and {@link #redirectLog(String)} or
+ * {@link #redirectLog(int)} sends every logged message to a file or a standard stream as it is logged, so a program sees what
  * a successful read skipped. Outcome names that are not valid identifiers are
  * repaired on reading: a bad first character gets an "x" before it, every later
  * character other than a letter, digit or '_' becomes '_', an empty name becomes
