@@ -191,6 +191,18 @@ void* ClusteringCache::TakeStorage(std::size_t bytes, std::size_t* capacity) {
 
 void ClusteringCache::ReturnStorage(void* storage, std::size_t capacity) {
   if (storage == nullptr) return;
+  // Without a kept tree the network is not updated by clustering, whose
+  // repeated updates the block serves.
+  const bool any_tree =
+      std::any_of(entries_.begin(), entries_.end(),
+                  [](const std::unique_ptr<Entry>& e) { return e->valid; });
+  if (!any_tree) {
+    ::operator delete(storage);
+    ::operator delete(storage_);
+    storage_ = nullptr;
+    storage_bytes_ = 0;
+    return;
+  }
   if (storage_ != nullptr && storage_bytes_ >= capacity) {
     ::operator delete(storage);
     return;

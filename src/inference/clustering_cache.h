@@ -23,8 +23,9 @@
 // shape still skips the clique search. Before a tree is built, or a kept
 // one has to allocate its tables again, the tables of every tree the
 // current run has not used are freed, so a network's peak is that of its
-// largest update, not of two updates' tables together. The largest record
-// block given back is kept for the next run of relevance reasoning.
+// largest update, not of two updates' tables together. While a tree is
+// kept, the largest record block given back is kept for the next run of
+// relevance reasoning.
 //
 // Ownership: a network owns its cache (VRN_network::ClusteringCacheSlot);
 // the cache owns its trees, their copies of the problems' arrays and the
@@ -82,16 +83,19 @@ class ClusteringCache {
   // storage once per run, so this call also begins a new run: trees
   // prepared from now on belong to it.
   void* TakeStorage(std::size_t bytes, std::size_t* capacity);
-  // Gives back a block TakeStorage handed out (or null): the larger of it
-  // and the kept block is kept, the other freed.
+  // Gives back a block TakeStorage handed out (or null): while a tree is
+  // kept (the network is updated by clustering) the larger of it and the
+  // kept block is kept, the other freed; else both are freed.
   void ReturnStorage(void* storage, std::size_t capacity);
 
   // Whether the last Prepare reused a kept tree, and how many trees are
   // kept (for tests and benchmarks).
   bool reused() const { return reused_; }
   int tree_count() const { return static_cast<int>(entries_.size()); }
-  // Cells of the tables the kept trees hold now.
+  // Cells of the tables the kept trees hold now, and the bytes of the kept
+  // record block.
   uint64_t kept_table_cells() const;
+  std::size_t kept_storage_bytes() const { return storage_bytes_; }
 
  private:
   // One kept tree with the copy of the problem it was built from.
