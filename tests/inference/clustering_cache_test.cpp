@@ -207,20 +207,19 @@ TEST(ClusteringCacheTest, OnlyTheLastShapeKeepsItsTables) {
 // updated by another algorithm gives it back.
 TEST(ClusteringCacheTest, RecordBlockIsKeptForClusteringOnly) {
   std::mt19937 rng(13);
+  auto build = [&rng](VRN_network& net) {
+    for (const char* id : {"a", "b", "c"}) ASSERT_GE(net.AddNode(18, id), 0);
+    ASSERT_EQ(qelta::kOk, net.AddArc(0, 1));
+    ASSERT_EQ(qelta::kOk, net.AddArc(1, 2));
+    for (int h = 0; h < 3; ++h) RandomTable(rng, net, h);
+  };
   VRN_network net;
-  for (const char* id : {"a", "b", "c"}) ASSERT_GE(net.AddNode(18, id), 0);
-  ASSERT_EQ(qelta::kOk, net.AddArc(0, 1));
-  ASSERT_EQ(qelta::kOk, net.AddArc(1, 2));
-  for (int h = 0; h < 3; ++h) RandomTable(rng, net, h);
+  build(net);
   ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
-  qelta::ClusteringCache* cache = qelta::ClusteringCache::Of(&net);
-  EXPECT_GT(cache->kept_storage_bytes(), 0u);
+  EXPECT_GT(qelta::ClusteringCache::Of(&net)->kept_storage_bytes(), 0u);
 
   VRN_network other;
-  for (const char* id : {"a", "b", "c"}) ASSERT_GE(other.AddNode(18, id), 0);
-  ASSERT_EQ(qelta::kOk, other.AddArc(0, 1));
-  ASSERT_EQ(qelta::kOk, other.AddArc(1, 2));
-  for (int h = 0; h < 3; ++h) RandomTable(rng, other, h);
+  build(other);
   ASSERT_EQ(10, other.SetDefaultBNAlgorithm(10));
   ASSERT_EQ(qelta::kOk, other.UpdateBeliefs());
   EXPECT_EQ(0u, qelta::ClusteringCache::Of(&other)->kept_storage_bytes());
