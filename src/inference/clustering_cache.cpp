@@ -81,6 +81,9 @@ int ClusteringCache::Prepare(const JoinTreeProblem& problem, uint32_t limit,
     Entry* entry = entries_.front().get();
     std::copy(problem.tables, problem.tables + problem.node_count,
               entry->tables.begin());
+    // Its tables were freed: they come back only after other shapes' go.
+    if (entry->kept_cells == 0) ReleaseUnused();
+    entry->run = run_;
     reused_ = true;
     *tree = &entry->tree;
     return kOk;
@@ -97,6 +100,8 @@ int ClusteringCache::Prepare(const JoinTreeProblem& problem, uint32_t limit,
   std::rotate(entries_.begin(), entries_.end() - 1, entries_.end());
   Entry* entry = entries_.front().get();
   entry->Forget();
+  entry->run = run_;
+  ReleaseUnused();
   *tree = &entry->tree;
   int rc = kOk;
   try {
@@ -132,6 +137,22 @@ void ClusteringCache::Trim() {
   }
 }
 
+void ClusteringCache::ReleaseUnused() {
+  for (std::size_t i = 1; i < entries_.size(); ++i) {
+    Entry* entry = entries_[i].get();
+    if (entry->run != run_ && entry->kept_cells > 0) {
+      entry->tree.Release();
+      entry->kept_cells = 0;
+    }
+  }
+}
+
+uint64_t ClusteringCache::kept_table_cells() const {
+  uint64_t cells = 0;
+  for (const auto& entry : entries_) cells += entry->kept_cells;
+  return cells;
+}
+
 void ClusteringCache::Finish(bool ok) {
   if (entries_.empty()) return;
   Entry* entry = entries_.front().get();
@@ -151,6 +172,7 @@ void ClusteringCache::Finish(bool ok) {
 }
 
 void* ClusteringCache::TakeStorage(std::size_t bytes, std::size_t* capacity) {
+  ++run_;
   if (storage_ != nullptr && storage_bytes_ >= bytes) {
     void* kept = storage_;
     *capacity = storage_bytes_;
@@ -169,6 +191,18 @@ void* ClusteringCache::TakeStorage(std::size_t bytes, std::size_t* capacity) {
 
 void ClusteringCache::ReturnStorage(void* storage, std::size_t capacity) {
   if (storage == nullptr) return;
+  // Without a kept tree the network is not updated by clustering, whose
+  // repeated updates the block serves.
+  const bool any_tree =
+      std::any_of(entries_.begin(), entries_.end(),
+                  [](const std::unique_ptr<Entry>& e) { return e->valid; });
+  if (!any_tree) {
+    ::operator delete(storage);
+    ::operator delete(storage_);
+    storage_ = nullptr;
+    storage_bytes_ = 0;
+    return;
+  }
   if (storage_ != nullptr && storage_bytes_ >= capacity) {
     ::operator delete(storage);
     return;

@@ -15,11 +15,17 @@
 // themselves, so no edit of the network has to be reported to the cache.
 //
 // Bounds: the kept trees have room for at most twice the network's node
-// count of records (plus a few), beyond which the least recently used go;
-// their tables stay allocated between updates while all kept tables
-// together have at most qelta::kKeptTableCells cells, else they are freed
-// after each update. The largest record block given back is kept for the
-// next run of relevance reasoning.
+// count of records (plus a few), beyond which the least recently used go.
+// Only the trees of the last run of relevance reasoning keep their tables
+// between updates (the next update of that shape fills them again), and
+// only while all kept tables together have at most qelta::kKeptTableCells
+// cells; the other trees keep their cliques alone, so a return to their
+// shape still skips the clique search. Before a tree is built, or a kept
+// one has to allocate its tables again, the tables of every tree the
+// current run has not used are freed, so a network's peak is that of its
+// largest update, not of two updates' tables together. While a tree is
+// kept, the largest record block given back is kept for the next run of
+// relevance reasoning.
 //
 // Ownership: a network owns its cache (VRN_network::ClusteringCacheSlot);
 // the cache owns its trees, their copies of the problems' arrays and the
@@ -73,16 +79,23 @@ class ClusteringCache {
 
   // Room for at least bytes bytes (aligned as operator new aligns): the
   // kept block when it is large enough, else a new one. Sets *capacity to
-  // the block's size. Throws std::bad_alloc.
+  // the block's size. Throws std::bad_alloc. Relevance reasoning takes its
+  // storage once per run, so this call also begins a new run: trees
+  // prepared from now on belong to it.
   void* TakeStorage(std::size_t bytes, std::size_t* capacity);
-  // Gives back a block TakeStorage handed out (or null): the larger of it
-  // and the kept block is kept, the other freed.
+  // Gives back a block TakeStorage handed out (or null): while a tree is
+  // kept (the network is updated by clustering) the larger of it and the
+  // kept block is kept, the other freed; else both are freed.
   void ReturnStorage(void* storage, std::size_t capacity);
 
   // Whether the last Prepare reused a kept tree, and how many trees are
   // kept (for tests and benchmarks).
   bool reused() const { return reused_; }
   int tree_count() const { return static_cast<int>(entries_.size()); }
+  // Cells of the tables the kept trees hold now, and the bytes of the kept
+  // record block.
+  uint64_t kept_table_cells() const;
+  std::size_t kept_storage_bytes() const { return storage_bytes_; }
 
  private:
   // One kept tree with the copy of the problem it was built from.
@@ -102,6 +115,7 @@ class ClusteringCache {
     JoinTree tree;
     uint32_t limit = 0;
     uint64_t kept_cells = 0;  // table cells left allocated after Finish
+    uint64_t run = 0;         // the last run of relevance reasoning using it
     int room = 0;  // most records built in it: its storage is that large
     bool valid = false;
   };
@@ -112,12 +126,16 @@ class ClusteringCache {
   // Drops least recently used trees (never the first) while the trees hold
   // more records than the bound.
   void Trim();
+  // Frees the tables of every kept tree but the first that the current run
+  // has not used.
+  void ReleaseUnused();
 
   VRN_network* const network_;
   // Most recently used first; the first is the one Prepare gave.
   std::vector<std::unique_ptr<Entry>> entries_;
   void* storage_ = nullptr;
   std::size_t storage_bytes_ = 0;
+  uint64_t run_ = 0;
   bool reused_ = false;
 };
 

@@ -637,6 +637,8 @@ void JoinTree::Release() {
     store_.clique(c)->separator_potential.Release();
   }
   scratch_.Release();
+  // Sized after the tables, so it would hold the heap above their room.
+  std::vector<VRN_stepList::Entry>().swap(step_entries_);
 }
 
 }  // namespace qelta
