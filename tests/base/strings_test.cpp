@@ -181,10 +181,8 @@ TEST(IdArrayTest, RefusesNonIdentifiersAndDuplicatesOnSet) {
 
 // The first index of text in model (-2 when absent), as FindString answers.
 int ModelFind(const std::vector<std::string>& model, const std::string& text) {
-  for (size_t i = 0; i < model.size(); ++i) {
-    if (model[i] == text) return static_cast<int>(i);
-  }
-  return qelta::kErrOutOfRange;
+  const auto it = std::find(model.begin(), model.end(), text);
+  return it == model.end() ? qelta::kErrOutOfRange : static_cast<int>(it - model.begin());
 }
 
 // Long lists are searched through an index: every kind of edit, in random

@@ -174,7 +174,17 @@ TEST(MetalogFitTest, OneFitPerArgumentSetInTheContextInUse) {
     EXPECT_TRUE(std::isnan(Parse(text)->Evaluate(&fresh))) << text;
     EXPECT_TRUE(fresh.GetCacheMap().empty()) << text;
   }
+}
 
+// The fits in map and in the maps of the call sites it holds.
+void CollectFits(VRN_evalContext::CacheMap& map, std::vector<MetalogCacheItem*>& fits) {
+  for (auto& entry : map) {
+    if (auto* site = dynamic_cast<VRN_callSiteCache*>(entry.second.get())) {
+      CollectFits(site->map, fits);
+    } else if (auto* fit = dynamic_cast<MetalogCacheItem*>(entry.second.get())) {
+      fits.push_back(fit);
+    }
+  }
 }
 
 // A user function's fits go to the caller's cache map, one per call site
@@ -192,26 +202,13 @@ TEST(MetalogFitTest, UserFunctionCallSitesKeepTheirOwnFits) {
     VRN_evalContext outer;
     EXPECT_GT(tree->Evaluate(&outer), 0.0) << text;
     std::vector<MetalogCacheItem*> fits;
-    std::vector<VRN_evalContext::CacheMap*> maps{&outer.GetCacheMap()};
-    while (!maps.empty()) {
-      VRN_evalContext::CacheMap* map = maps.back();
-      maps.pop_back();
-      for (auto& entry : *map) {
-        if (auto* site = dynamic_cast<VRN_callSiteCache*>(entry.second.get())) {
-          maps.push_back(&site->map);
-        } else if (auto* fit =
-                       dynamic_cast<MetalogCacheItem*>(entry.second.get())) {
-          fits.push_back(fit);
-        }
-      }
-    }
+    CollectFits(outer.GetCacheMap(), fits);
     ASSERT_EQ(fits.size(), 2u) << text;
     EXPECT_NE(fits[0]->args[5], fits[1]->args[5]) << text;
     // Marked coefficients are drawn from, so neither call refits.
     for (MetalogCacheItem* fit : fits) {
       fit->coefficients[0] = -1e6;
-      fit->coefficients[1] = 0.0;
-      fit->coefficients[2] = 0.0;
+      fit->coefficients[1] = fit->coefficients[2] = 0.0;
     }
     EXPECT_EQ(tree->Evaluate(&outer), 2 * std::exp(-1e6)) << text;
   }

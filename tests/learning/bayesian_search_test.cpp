@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <random>
@@ -287,17 +288,14 @@ TEST(BayesianSearchTest, KnowledgeIsObeyed) {
   for (int v = 0; v < data.GetVariableCount(); ++v) EXPECT_FALSE(v != 4 && has(4, v)) << v;
 }
 
-// Binary records of a = b OR c (b, c fair coins), each value of a flipped
-// with probability 0.1.
-VRN_dataset OrData(int records) {
-  std::mt19937 rng(11);
-  std::bernoulli_distribution coin(0.5), flip(0.1);
+// Records of binary a, b and c, each drawn by draw.
+template <typename Draw>
+VRN_dataset ThreeBinary(int records, unsigned seed, Draw draw) {
+  std::mt19937 rng(seed);
   std::vector<std::vector<int>> cols(3);
   for (int r = 0; r < records; ++r) {
-    const int b = coin(rng), c = coin(rng);
-    cols[0].push_back((b | c) ^ static_cast<int>(flip(rng)));
-    cols[1].push_back(b);
-    cols[2].push_back(c);
+    const std::array<int, 3> abc = draw(rng);
+    for (int v = 0; v < 3; ++v) cols[v].push_back(abc[v]);
   }
   return structdata::Columns(cols, {2, 2, 2}, {"a", "b", "c"});
 }
@@ -305,7 +303,12 @@ VRN_dataset OrData(int records) {
 // No arc leads into an earlier tier, whether its variables have entries or
 // are in tier 0 for having none.
 TEST(BayesianSearchTest, VariablesWithoutTierEntriesAreInTierZero) {
-  const VRN_dataset data = OrData(2000);
+  // a = b OR c (b, c fair coins), flipped with probability 0.1.
+  std::bernoulli_distribution coin(0.5), flip(0.1);
+  const VRN_dataset data = ThreeBinary(2000, 11, [&](std::mt19937& rng) {
+    const int b = coin(rng), c = coin(rng);
+    return std::array<int, 3>{(b | c) ^ static_cast<int>(flip(rng)), b, c};
+  });
   for (bool explicitZero : {false, true}) {
     VRN_bayesianSearch bs;
     bs.randSeed = 5;
@@ -327,17 +330,12 @@ TEST(BayesianSearchTest, VariablesWithoutTierEntriesAreInTierZero) {
 // whose score is reported.
 TEST(BayesianSearchTest, ReportedScoreIsTheLearnedNetworksOverSeeds) {
   // A chain c -> b -> a, each link copying with probability 0.8.
-  std::mt19937 rng(3);
   std::bernoulli_distribution coin(0.5), flip(0.2);
-  std::vector<std::vector<int>> cols(3);
-  for (int r = 0; r < 400; ++r) {
+  const VRN_dataset data = ThreeBinary(400, 3, [&](std::mt19937& rng) {
     const int c = coin(rng);
     const int b = c ^ static_cast<int>(flip(rng));
-    cols[0].push_back(b ^ static_cast<int>(flip(rng)));
-    cols[1].push_back(b);
-    cols[2].push_back(c);
-  }
-  const VRN_dataset data = structdata::Columns(cols, {2, 2, 2}, {"a", "b", "c"});
+    return std::array<int, 3>{b ^ static_cast<int>(flip(rng)), b, c};
+  });
   for (int seed = 1; seed <= 200; ++seed) {
     VRN_bayesianSearch bs;
     bs.randSeed = seed;

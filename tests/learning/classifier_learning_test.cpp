@@ -109,16 +109,14 @@ TEST(TanTest, TreeOverTheFeatures) {
 // feature pair take far longer than a second on this many columns.
 VRN_dataset ManyColumns(int columns, int records, unsigned seed) {
   std::mt19937 rng(seed);
-  std::vector<std::vector<int>> cols(static_cast<std::size_t>(columns));
   std::vector<int> arities(static_cast<std::size_t>(columns), 4);
   arities[0] = 2;
-  for (int r = 0; r < records; ++r) {
-    for (int v = 0; v < columns; ++v) {
-      cols[static_cast<std::size_t>(v)].push_back(static_cast<int>(rng() % (v == 0 ? 2 : 4)));
-    }
-  }
+  std::vector<std::vector<int>> cols(arities.size());
   std::vector<std::string> ids;
-  for (int v = 0; v < columns; ++v) ids.push_back("V" + std::to_string(v));
+  for (int v = 0; v < columns; ++v) {
+    ids.push_back("V" + std::to_string(v));
+    for (int r = 0; r < records; ++r) cols[v].push_back(static_cast<int>(rng() % arities[v]));
+  }
   return structdata::Columns(cols, arities, ids);
 }
 

@@ -312,9 +312,7 @@ TEST(PcTest, TimeLimitStopsTheRunAndSaysSo) {
   pc.maxSearchTime = 600;
   ASSERT_EQ(0, pc.Learn(small, limited, &text, nullptr));
   ASSERT_EQ(6, limited.GetSize());
-  for (int a = 0; a < 6; ++a) {
-    for (int b = 0; b < 6; ++b) EXPECT_EQ(free_run.GetEdge(a, b), limited.GetEdge(a, b));
-  }
+  for (int e = 0; e < 36; ++e) EXPECT_EQ(free_run.GetEdge(e / 6, e % 6), limited.GetEdge(e / 6, e % 6));
 }
 
 TEST(PcTest, OddValuesAreRecodedForCounting) {

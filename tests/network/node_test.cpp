@@ -131,6 +131,16 @@ void ExpectCostTablesMatchTheirParents(VRN_network& net) {
   }
 }
 
+// The network's text reads back and writes again alike.
+void ExpectReadsBackAlike(VRN_network& net) {
+  std::string text, again;
+  ASSERT_EQ(net.WriteString(text, 0), 0);
+  VRN_network back;
+  ASSERT_EQ(back.ReadString(text.c_str(), 0), 0) << back.ErrorLog()->GetMessage(0);
+  ASSERT_EQ(back.WriteString(again, 0), 0);
+  EXPECT_EQ(text, again);
+}
+
 // A, B (3 outcomes) and C with the cost arcs A->B, A->C and B->C.
 void BuildCostChain(VRN_network& net) {
   const int a = net.AddNode(kCpt, "A");
@@ -141,9 +151,7 @@ void BuildCostChain(VRN_network& net) {
   ASSERT_EQ(net.AddArc(a, c, 1), 0);
   ASSERT_EQ(net.AddArc(b, c, 1), 0);
   ASSERT_EQ(net.GetNode(c)->SetCostArray({1, 2, 3, 4, 5, 6}), 0);
-  ASSERT_EQ(net.GetNode(b)->UserProperties().AddProperty("DIAG_TESTGROUPCOST",
-                                                         "True"),
-            0);
+  ASSERT_EQ(net.GetNode(b)->UserProperties().AddProperty("DIAG_TESTGROUPCOST", "True"), 0);
 }
 
 TEST(NodeTest, TypesWithoutOutcomesKeepNoCostArcs) {
@@ -154,27 +162,17 @@ TEST(NodeTest, TypesWithoutOutcomesKeepNoCostArcs) {
       BuildCostChain(net);
       const int h = net.FindNode(id);
       ASSERT_EQ(net.GetNode(h)->setNodeType(type), 0);
-      EXPECT_TRUE(net.GetNode(h)->GetCostParents().IsEmpty());
-      EXPECT_TRUE(net.GetNode(h)->GetCostChildren().IsEmpty());
-      for (int other = net.GetFirstNode(); other >= 0;
-           other = net.GetNextNode(other)) {
+      const VRN_node* node = net.GetNode(h);
+      EXPECT_EQ(node->GetCostParents().GetSize() + node->GetCostChildren().GetSize(), 0);
+      for (int other = net.GetFirstNode(); other >= 0; other = net.GetNextNode(other)) {
         EXPECT_FALSE(net.GetNode(other)->GetCostParents().Contains(h));
         EXPECT_FALSE(net.GetNode(other)->GetCostChildren().Contains(h));
       }
       ExpectCostTablesMatchTheirParents(net);
       // B's test-group mark goes with its last cost child.
-      const VRN_userProperties& marks =
-          net.GetNode(net.FindNode("B"))->UserProperties();
-      EXPECT_EQ(marks.FindProperty("DIAG_TESTGROUPCOST") >= 0,
-                std::strcmp(id, "A") == 0);
-      std::string text;
-      ASSERT_EQ(net.WriteString(text, 0), 0);
-      VRN_network back;
-      ASSERT_EQ(back.ReadString(text.c_str(), 0), 0)
-          << back.ErrorLog()->GetMessage(0);
-      std::string again;
-      ASSERT_EQ(back.WriteString(again, 0), 0);
-      EXPECT_EQ(text, again);
+      EXPECT_EQ(net.GetNode(net.FindNode("B"))->UserProperties().FindProperty(
+                    "DIAG_TESTGROUPCOST") >= 0, std::strcmp(id, "A") == 0);
+      ExpectReadsBackAlike(net);
     }
   }
 }
@@ -191,11 +189,7 @@ TEST(NodeTest, CostTablesFollowAnOutcomeCountThatATypeChangeSets) {
   // The costs of B's first two outcomes stay, for each outcome of A.
   EXPECT_EQ(Items(net.GetNode(net.FindNode("C"))->GetCost()),
             (std::vector<double>{1, 2, 4, 5}));
-  std::string text;
-  ASSERT_EQ(net.WriteString(text, 0), 0);
-  VRN_network back;
-  EXPECT_EQ(back.ReadString(text.c_str(), 0), 0)
-      << back.ErrorLog()->GetMessage(0);
+  ExpectReadsBackAlike(net);
 }
 
 TEST(NodeTest, NodeCostsWithoutExtras) {

@@ -28,8 +28,8 @@ class ArcsOutcomesTest extends NetworkFixture {
     void aTypeWithoutOutcomesKeepsNoCostArcs() {
         // Equation, utility and multi-attribute utility nodes have no outcomes.
         for (int type : new int[] {4, 8, 520}) {
-            for (String changed : new String[] {"a", "b", "c"}) {
-                try (Network n = new Network()) {
+            for (int h = 0; h < 3; h++) {
+                try (Network n = new Network(); Network back = new Network()) {
                     for (String id : new String[] {"a", "b", "c"}) {
                         n.setOutcomes(n.addNode(CPT, id), new String[] {"yes", "no"},
                                 new int[] {-1, -1});
@@ -38,26 +38,19 @@ class ArcsOutcomesTest extends NetworkFixture {
                     n.addCostArc("a", "c");
                     n.addCostArc("b", "c");
                     n.setNodeCost("c", new double[] {1, 2, 3, 4});
-                    n.setNodeType(changed, type);
-                    int h = java.util.Arrays.asList("a", "b", "c").indexOf(changed);
-                    assertArrayEquals(new int[0], n.getCostParents(h), changed);
-                    assertArrayEquals(new int[0], n.getCostChildren(h), changed);
+                    n.setNodeType(h, type);
+                    assertEquals(0, n.getCostParents(h).length + n.getCostChildren(h).length);
                     for (int other : n.getAllNodes()) {
                         int size = 1;
                         for (int parent : n.getCostParents(other)) {
                             assertTrue(parent != h);
                             size *= n.getOutcomeCount(parent);
                         }
-                        for (int child : n.getCostChildren(other)) {
-                            assertTrue(child != h);
-                        }
-                        assertEquals(size, n.getNodeCost(other).length);
+                        assertEquals(size, n.getNodeCost(other).length, type + " " + h);
                     }
                     String text = n.writeString();
-                    try (Network back = new Network()) {
-                        back.readString(text);
-                        assertEquals(text, back.writeString());
-                    }
+                    back.readString(text);
+                    assertEquals(text, back.writeString());
                 }
             }
         }

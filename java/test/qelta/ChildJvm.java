@@ -16,7 +16,7 @@ import java.util.concurrent.TimeUnit;
  * Runs a test's main class in a child virtual machine with checked JNI, the library and the
  * classes of this run, so that a crash ends the child and not the test run.
  */
-final class ChildJvm {
+public final class ChildJvm {
     private ChildJvm() {}
 
     /**
@@ -26,14 +26,22 @@ final class ChildJvm {
      */
     static String run(Class<?> main, Map<String, String> environment, String... args)
             throws Exception {
-        String classPath = Path.of(Network.class.getProtectionDomain().getCodeSource()
-                .getLocation().toURI()) + File.pathSeparator
-                + Path.of(main.getProtectionDomain().getCodeSource().getLocation().toURI());
-        List<String> command = new ArrayList<>(List.of(
-                Path.of(System.getProperty("java.home"), "bin", "java").toString(),
+        return run(List.of(), List.of(), classPath(Network.class, main), main.getName(),
+                environment, args);
+    }
+
+    /**
+     * As above, with the java command started by launcher (a shell that sets limits, say) and
+     * given options before the class path.
+     */
+    public static String run(List<String> launcher, List<String> options, String classPath,
+            String main, Map<String, String> environment, String... args) throws Exception {
+        List<String> command = new ArrayList<>(launcher);
+        command.addAll(List.of(Path.of(System.getProperty("java.home"), "bin", "java").toString(),
                 "-Xcheck:jni",
-                "-Djava.library.path=" + System.getProperty("java.library.path", ""),
-                "-cp", classPath, main.getName()));
+                "-Djava.library.path=" + System.getProperty("java.library.path", "")));
+        command.addAll(options);
+        command.addAll(List.of("-cp", classPath, main));
         command.addAll(List.of(args));
         ProcessBuilder child = new ProcessBuilder(command);
         child.environment().putAll(environment);
@@ -45,5 +53,15 @@ final class ChildJvm {
         assertEquals(0, process.exitValue(), output);
         assertFalse(output.contains("WARNING in native method"), output);
         return output;
+    }
+
+    /** The class path of the places the classes were loaded from. */
+    public static String classPath(Class<?>... classes) throws Exception {
+        List<String> places = new ArrayList<>();
+        for (Class<?> c : classes) {
+            places.add(Path.of(c.getProtectionDomain().getCodeSource().getLocation().toURI())
+                    .toString());
+        }
+        return String.join(File.pathSeparator, places);
     }
 }

@@ -102,8 +102,6 @@ class DecisionNodesTest extends NetworkFixture {
             assertArrayEquals(new double[] {39.92, 19.04}, net.getNodeValue("M"), 1e-9);
             net.setMauExpressions("M", new String[] {"U1*U2"});
         }
-        net.setMauExpressions("M", null);
-        assertEquals(0, net.getMauExpressions("M").length);
     }
 
     @Test

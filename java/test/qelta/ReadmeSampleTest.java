@@ -1,15 +1,15 @@
 package qelta;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
-import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.File;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.HashMap;
 import java.util.List;
-import java.util.concurrent.TimeUnit;
+import java.util.Map;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 import javax.tools.JavaCompiler;
@@ -27,7 +27,7 @@ class ReadmeSampleTest {
     private static final Path SOURCE = Path.of(System.getProperty("qelta.testdata", "tests/data"))
             .resolve("../..").normalize();
     private static final Pattern LINE =
-            Pattern.compile("(\\w+) = (\\w+)(?: \\| (.+))?: (-?\\d+\\.\\d{4})");
+            Pattern.compile("(\\w+ = \\w+(?: \\| .+)?): (-?\\d+\\.\\d{4})");
 
     @TempDir
     static Path classes;
@@ -42,75 +42,51 @@ class ReadmeSampleTest {
         assertTrue(start >= 0 && end > start, "no Beliefs sample in the README");
         Path program = classes.resolve("Beliefs.java");
         Files.writeString(program, readme.substring(start + 8, end));
-        jar = Path.of(Network.class.getProtectionDomain().getCodeSource().getLocation().toURI())
-                .toString();
+        jar = ChildJvm.classPath(Network.class);
         JavaCompiler javac = ToolProvider.getSystemJavaCompiler();
         assertEquals(0, javac.run(null, null, null, "-cp", jar, "-d", classes.toString(),
                 program.toString()), "the README's sample does not compile");
     }
 
-    /** Runs the sample on a file; answers its output lines after checking their form. */
-    private static List<String> run(Path network) throws Exception {
-        String java = Path.of(System.getProperty("java.home"), "bin", "java").toString();
-        ProcessBuilder child = new ProcessBuilder(java,
-                "-Djava.library.path=" + System.getProperty("java.library.path", ""),
-                "-cp", jar + File.pathSeparator + classes, "Beliefs", network.toString());
-        child.redirectErrorStream(true);
-        Process process = child.start();
-        String output = new String(process.getInputStream().readAllBytes(),
-                StandardCharsets.UTF_8);
-        assertTrue(process.waitFor(120, TimeUnit.SECONDS), "the sample did not finish");
-        assertEquals(0, process.exitValue(), output);
-        List<String> lines = output.lines().toList();
-        assertFalse(lines.isEmpty(), "no output");
-        for (String line : lines) {
-            assertTrue(LINE.matcher(line).matches(), "unexpected line: " + line);
-        }
-        return lines;
-    }
-
-    /** The number printed on the line of a node, outcome and condition ("" for none). */
-    private static double value(List<String> lines, String node, String outcome, String given) {
-        for (String line : lines) {
+    /** Runs the sample on a file; answers the number of each line by the text before it. */
+    private static Map<String, Double> run(Path network) throws Exception {
+        Map<String, Double> values = new HashMap<>();
+        for (String line : ChildJvm.run(List.of(), List.of(), jar + File.pathSeparator + classes,
+                "Beliefs", Map.of(), network.toString()).lines().toList()) {
             Matcher m = LINE.matcher(line);
-            if (m.matches() && m.group(1).equals(node) && m.group(2).equals(outcome)
-                    && given.equals(m.group(3) == null ? "" : m.group(3))) {
-                return Double.parseDouble(m.group(4));
-            }
+            assertTrue(m.matches(), "unexpected line: " + line);
+            assertNull(values.put(m.group(1), Double.parseDouble(m.group(2))), line);
         }
-        throw new AssertionError("no line for " + node + " = " + outcome + " | " + given);
+        return values;
     }
 
-    private static long linesOf(List<String> lines, String node) {
-        return lines.stream().filter(l -> l.startsWith(node + " = ")).count();
+    private static long linesOf(Map<String, Double> values, String node) {
+        return values.keySet().stream().filter(l -> l.startsWith(node + " = ")).count();
     }
 
     @Test
     void printsTheMarginalsOfABayesianNetwork() throws Exception {
-        List<String> lines = run(SOURCE.resolve("examples/data/asia.xvrn"));
-        assertEquals(16, lines.size());
-        assertEquals(0.5, value(lines, "Smoking", "smoker", ""), 1e-9);
-        assertEquals(0.0104, value(lines, "Tuberculosis", "present", ""), 1e-9);
+        Map<String, Double> values = run(SOURCE.resolve("examples/data/asia.xvrn"));
+        assertEquals(16, values.size());
+        assertEquals(0.5, values.get("Smoking = smoker"), 1e-9);
+        assertEquals(0.0104, values.get("Tuberculosis = present"), 1e-9);
     }
 
     @Test
     void printsInfluenceDiagramValuesPerConfigurationAndSkipsUtilities() throws Exception {
-        List<String> lines = run(SOURCE.resolve("tests/data/decisions/oil_wildcatter.xvrn"));
-        assertEquals(0, linesOf(lines, "Payoff"));
-        assertEquals(2, linesOf(lines, "Test"));
-        assertEquals(12, linesOf(lines, "Drill"));
-        assertEquals(18, linesOf(lines, "Oil"));
-        assertEquals(22.5, value(lines, "Test", "test", ""), 1e-9);
-        assertEquals(77.5, value(lines, "Drill", "drill", "Test = test, Seismic = closed"), 1e-9);
-        assertEquals(0.2, value(lines, "Oil", "soaking", "Test = notest, Seismic = open"), 1e-9);
+        Map<String, Double> values = run(SOURCE.resolve("tests/data/decisions/oil_wildcatter.xvrn"));
+        Map.of("Payoff", 0L, "Test", 2L, "Drill", 12L, "Oil", 18L)
+                .forEach((node, count) -> assertEquals(count, linesOf(values, node), node));
+        assertEquals(22.5, values.get("Test = test"), 1e-9);
+        assertEquals(77.5, values.get("Drill = drill | Test = test, Seismic = closed"), 1e-9);
+        assertEquals(0.2, values.get("Oil = soaking | Test = notest, Seismic = open"), 1e-9);
     }
 
     @Test
     void printsOneRowPerSliceForPlateNodes() throws Exception {
-        List<String> lines = run(SOURCE.resolve("tests/data/xml/dynamic.xvrn"));
-        assertEquals(2, linesOf(lines, "Season"));
-        assertEquals(10, linesOf(lines, "Rain"));
-        double t = value(lines, "Rain", "T", "slice 4");
-        assertEquals(1.0, t + value(lines, "Rain", "F", "slice 4"), 1e-3);
+        Map<String, Double> values = run(SOURCE.resolve("tests/data/xml/dynamic.xvrn"));
+        assertEquals(2, linesOf(values, "Season"));
+        assertEquals(10, linesOf(values, "Rain"));
+        assertEquals(1.0, values.get("Rain = T | slice 4") + values.get("Rain = F | slice 4"), 1e-3);
     }
 }
