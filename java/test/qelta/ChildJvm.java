@@ -30,10 +30,7 @@ public final class ChildJvm {
                 environment, args);
     }
 
-    /**
-     * As above, with the java command started by launcher (a shell that sets limits, say) and
-     * given options before the class path.
-     */
+    /** As above, the java command started by launcher (a shell setting limits) with options. */
     public static String run(List<String> launcher, List<String> options, String classPath,
             String main, Map<String, String> environment, String... args) throws Exception {
         List<String> command = new ArrayList<>(launcher);

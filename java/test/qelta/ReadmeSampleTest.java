@@ -12,7 +12,6 @@ import java.util.List;
 import java.util.Map;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
-import javax.tools.JavaCompiler;
 import javax.tools.ToolProvider;
 import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.Test;
@@ -43,9 +42,8 @@ class ReadmeSampleTest {
         Path program = classes.resolve("Beliefs.java");
         Files.writeString(program, readme.substring(start + 8, end));
         jar = ChildJvm.classPath(Network.class);
-        JavaCompiler javac = ToolProvider.getSystemJavaCompiler();
-        assertEquals(0, javac.run(null, null, null, "-cp", jar, "-d", classes.toString(),
-                program.toString()), "the README's sample does not compile");
+        assertEquals(0, ToolProvider.getSystemJavaCompiler().run(null, null, null, "-cp", jar,
+                "-d", classes.toString(), program.toString()), "the README's sample does not compile");
     }
 
     /** Runs the sample on a file; answers the number of each line by the text before it. */
