@@ -169,6 +169,8 @@ TEST(InfluenceTwinTest, AnyPointOfViewKindGivesTheSameWorth) {
 // or noisy-adder) of 2 or 3 outcomes with up to three earlier parents each,
 // decisions among them; one utility over 1 to 3 nodes; observed and
 // likelihood evidence on chance nodes anywhere, and decided later decisions.
+// Its twin `t` has the same handles, a CPT for each canonical model and an
+// observed child for every likelihood vector.
 struct Diagram {
   VRN_network net;
   std::vector<int> nodes;  // creation order is topological; the utility last
@@ -183,98 +185,82 @@ void FillColumns(std::mt19937& rng, double* items, int columns, int n) {
   }
 }
 
-void MakeDiagram(std::mt19937& rng, Diagram& g) {
+void MakeDiagrams(std::mt19937& rng, Diagram& g, VRN_network& t) {
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   const int chance_kinds[] = {qelta::kDefCpt, qelta::kDefNoisyMax, qelta::kDefNoisyAdder};
   std::vector<int> kinds(pick(1, 3), kDecision);
   for (int i = pick(3, 5); i > 0; --i) kinds.push_back(chance_kinds[pick(0, 2)]);
   std::shuffle(kinds.begin(), kinds.end(), rng);
-  VRN_network& net = g.net;
+  const std::vector<VRN_network*> both = {&g.net, &t};
   for (int kind : kinds) {
-    const int h = net.AddNode(kind, nullptr);
+    const int h = g.net.AddNode(kind, nullptr);
     ASSERT_GE(h, 0);
-    ASSERT_EQ(0, Def(net, h)->SetNumberOfOutcomes(pick(2, 3)));
-    std::vector<int> earlier = g.nodes;
-    std::shuffle(earlier.begin(), earlier.end(), rng);
-    for (size_t p = 0, parents = 0; p < earlier.size() && parents < 3; ++p) {
-      if (pick(0, 99) >= 35) continue;
-      ASSERT_EQ(0, net.AddArc(earlier[p], h));
-      ++parents;
+    ASSERT_EQ(h, t.AddNode(IsCanonical(kind) ? qelta::kDefCpt : kind, nullptr));
+    const int n = pick(2, 3);
+    std::vector<int> parents = g.nodes;
+    std::shuffle(parents.begin(), parents.end(), rng);
+    parents.erase(std::remove_if(parents.begin(), parents.end(),
+                                 [&](int) { return pick(0, 99) >= 35; }),
+                  parents.end());
+    parents.resize(std::min<size_t>(parents.size(), 3));
+    for (VRN_network* net : both) {
+      ASSERT_EQ(0, Def(*net, h)->SetNumberOfOutcomes(n));
+      for (int p : parents) ASSERT_EQ(0, net->AddArc(p, h));
     }
     g.nodes.push_back(h);
   }
-  const int utility = net.AddNode(qelta::kDefUtility, "U");
+  const int utility = g.net.AddNode(qelta::kDefUtility, "U");
+  ASSERT_EQ(utility, t.AddNode(qelta::kDefUtility, "U"));
   std::vector<int> shuffled = g.nodes;
   std::shuffle(shuffled.begin(), shuffled.end(), rng);
-  for (int i = pick(1, 3) - 1; i >= 0; --i) ASSERT_EQ(0, net.AddArc(shuffled[i], utility));
+  const int over = pick(1, 3);
+  for (VRN_network* net : both) {
+    for (int i = 0; i < over; ++i) ASSERT_EQ(0, net->AddArc(shuffled[i], utility));
+  }
   bool first_decision = true;
   for (int h : g.nodes) {
-    VRN_nodeDef* def = Def(net, h);
-    VRN_nodeVal* value = net.GetNode(h)->Value();
-    const int n = def->GetNumberOfOutcomes();
-    const int roll = pick(0, 99);
+    VRN_nodeDef* def = Def(g.net, h);
+    const int n = def->GetNumberOfOutcomes(), roll = pick(0, 99);
+    int observed = -1;
     if (def->GetType() == kDecision) {
-      if (!first_decision && roll < 30) {
-        ASSERT_EQ(0, value->SetEvidence(pick(0, n - 1)));
-      }
+      if (!first_decision && roll < 30) observed = pick(0, n - 1);
       first_decision = false;
-      continue;
-    }
-    double* items = def->GetMatrix()->GetItems().Items();
-    if (!IsCanonical(def->GetType())) {
-      FillColumns(rng, items, def->GetMatrix()->GetItemCount() / n, n);
     } else {
+      double* items = def->GetMatrix()->GetItems().Items();
       std::vector<int> free;
-      static_cast<VRN_ciDef*>(def)->GetFreeParameterColumns(&free);
-      for (int c : free) FillColumns(rng, items + c * n, 1, n);
+      if (IsCanonical(def->GetType())) {
+        static_cast<VRN_ciDef*>(def)->GetFreeParameterColumns(&free);
+        for (int c : free) FillColumns(rng, items + c * n, 1, n);
+      } else {
+        FillColumns(rng, items, def->GetMatrix()->GetItemCount() / n, n);
+      }
+      const VRN_matrix* table =
+          IsCanonical(def->GetType()) ? def->GetExpandedDefinition() : def->GetMatrixConst();
+      ASSERT_NE(nullptr, table);
+      ASSERT_EQ(0, Def(t, h)->SetDefinitionFromVector(Items(table)));
+      if (roll < 12) {
+        observed = pick(0, n - 1);
+      } else if (roll < 35) {
+        std::vector<double> likelihoods(n), rows;
+        FillColumns(rng, likelihoods.data(), 1, n);
+        ASSERT_EQ(0, g.net.GetNode(h)->Value()->SetVirtualEvidence(likelihoods));
+        const int e = t.AddNode(qelta::kDefCpt, nullptr);
+        ASSERT_EQ(0, t.AddArc(h, e));
+        for (double l : likelihoods) rows.insert(rows.end(), {l, 1 - l});
+        ASSERT_EQ(0, Def(t, e)->SetDefinitionFromVector(rows));
+        ASSERT_EQ(0, t.GetNode(e)->Value()->SetEvidence(0));
+      }
     }
-    if (roll < 12) {
-      (void)value->SetEvidence(pick(0, n - 1));  // an impossible outcome is refused
-    } else if (roll < 35) {
-      std::vector<double> likelihoods(n);
-      FillColumns(rng, likelihoods.data(), 1, n);
-      ASSERT_EQ(0, value->SetVirtualEvidence(likelihoods));
+    // An impossible outcome is refused; the twin takes what the diagram took.
+    if (observed >= 0 && g.net.GetNode(h)->Value()->SetEvidence(observed) == 0) {
+      ASSERT_EQ(0, t.GetNode(h)->Value()->SetEvidence(observed));
     }
   }
   std::uniform_real_distribution<double> worth(-100, 100);
-  VRN_matrix* ut = Def(net, utility)->GetMatrix();
+  VRN_matrix* ut = Def(g.net, utility)->GetMatrix();
   for (int i = 0; i < ut->GetItemCount(); ++i) *ut->ItemAddress(i) = worth(rng);
+  ASSERT_EQ(0, Def(t, utility)->SetDefinitionFromVector(Items(ut)));
   g.nodes.push_back(utility);
-}
-
-// The same diagram with CPTs for canonical models and an observed child for
-// every likelihood vector; the shared nodes keep their handles.
-void MakeTwin(Diagram& g, Diagram& t) {
-  for (int h : g.nodes) {
-    VRN_nodeDef* def = Def(g.net, h);
-    const int type = def->GetType();
-    ASSERT_EQ(h, t.net.AddNode(IsCanonical(type) ? qelta::kDefCpt : type,
-                               g.net.GetNode(h)->GetId()));
-    if (type != qelta::kDefUtility) {
-      ASSERT_EQ(0, Def(t.net, h)->SetNumberOfOutcomes(def->GetNumberOfOutcomes()));
-    }
-    for (int p : g.net.GetNode(h)->Parents()) ASSERT_EQ(0, t.net.AddArc(p, h));
-    if (type == kDecision) continue;
-    const VRN_matrix* table =
-        IsCanonical(type) ? def->GetExpandedDefinition() : def->GetMatrixConst();
-    ASSERT_NE(nullptr, table);
-    ASSERT_EQ(0, Def(t.net, h)->SetDefinitionFromVector(Items(table)));
-  }
-  t.nodes = g.nodes;
-  for (int h : g.nodes) {
-    const VRN_nodeVal* value = g.net.GetNode(h)->Value();
-    if (value->HasFlags(qelta::kValFlagEvidence)) {
-      ASSERT_EQ(0, t.net.GetNode(h)->Value()->SetEvidence(value->GetEvidence()));
-    }
-    std::vector<double> likelihoods, rows;
-    if (!value->HasVirtualEvidence()) continue;
-    ASSERT_EQ(0, value->GetVirtualEvidence(&likelihoods));
-    const int e = t.net.AddNode(qelta::kDefCpt, nullptr);
-    ASSERT_EQ(0, t.net.AddArc(h, e));
-    for (double l : likelihoods) rows.insert(rows.end(), {l, 1 - l});
-    ASSERT_EQ(0, Def(t.net, e)->SetDefinitionFromVector(rows));
-    ASSERT_EQ(0, t.net.GetNode(e)->Value()->SetEvidence(0));
-  }
 }
 
 // Near to kTol, and undefined exactly where the other is undefined.
@@ -301,9 +287,7 @@ TEST(InfluenceTwinTest, RandomDiagramsAnswerAsTheirTwins) {
   for (int trial = 0; trial < 200; ++trial) {
     SCOPED_TRACE(trial);
     Diagram g, t;
-    MakeDiagram(rng, g);
-    if (HasFatalFailure()) return;
-    MakeTwin(g, t);
+    MakeDiagrams(rng, g, t.net);
     if (HasFatalFailure()) return;
     VRN_network best_g(g.net), best_t(t.net);
     const std::vector<Model> before = Models(g.net);
