@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <utility>
@@ -157,71 +158,56 @@ TEST(ClusteringCacheTest, EveryPartKeepsItsTree) {
   ExpectEnumerated(net, "two parts");
 }
 
+// Nodes a, b, ... (handles 0, 1, ...) with these arcs and random tables.
+void Build(std::mt19937& rng, VRN_network& net, int nodes,
+           std::initializer_list<std::pair<int, int>> arcs) {
+  for (int h = 0; h < nodes; ++h) {
+    ASSERT_EQ(h, net.AddNode(18, std::string(1, static_cast<char>('a' + h)).c_str()));
+  }
+  for (auto [from, to] : arcs) ASSERT_EQ(qelta::kOk, net.AddArc(from, to));
+  for (int h = 0; h < nodes; ++h) RandomTable(rng, net, h);
+}
+
 // Between updates only the last update's trees hold tables; a tree of an
 // earlier shape keeps its cliques and takes its tables again when its shape
 // returns.
 TEST(ClusteringCacheTest, OnlyTheLastShapeKeepsItsTables) {
   std::mt19937 rng(11);
-  auto build = [&rng](VRN_network& net) {
-    for (const char* id : {"a", "b", "c", "d", "e"}) {
-      ASSERT_GE(net.AddNode(18, id), 0);
-    }
-    const int arcs[][2] = {{0, 1}, {0, 2}, {1, 3}, {2, 3}, {3, 4}};
-    for (const auto& arc : arcs) {
-      ASSERT_EQ(qelta::kOk, net.AddArc(arc[0], arc[1]));
-    }
-    for (int h = 0; h < 5; ++h) RandomTable(rng, net, h);
-  };
-  VRN_network net;
-  build(net);
+  // Two copies of one loop; `alone` gives the tables of the evidence's shape.
+  VRN_network net, alone;
+  for (VRN_network* n : {&net, &alone}) {
+    Build(rng, *n, 5, {{0, 1}, {0, 2}, {1, 3}, {2, 3}, {3, 4}});
+  }
   qelta::ClusteringCache* cache = qelta::ClusteringCache::Of(&net);
   ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
   const uint64_t without_evidence = cache->kept_table_cells();
-  ASSERT_GT(without_evidence, 0u);
-
-  // The same evidence on a network of its own gives the tables of that
-  // shape alone.
-  VRN_network alone;
-  build(alone);
   ASSERT_EQ(0, Val(alone, 2)->SetEvidence(1));
   ASSERT_EQ(qelta::kOk, alone.UpdateBeliefs());
-  const uint64_t with_evidence =
-      qelta::ClusteringCache::Of(&alone)->kept_table_cells();
+  const uint64_t with_evidence = qelta::ClusteringCache::Of(&alone)->kept_table_cells();
+  ASSERT_GT(without_evidence, 0u);
   ASSERT_NE(with_evidence, without_evidence);
 
-  ASSERT_EQ(0, Val(net, 2)->SetEvidence(1));
-  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
-  EXPECT_FALSE(cache->reused());
-  EXPECT_EQ(2, cache->tree_count());
-  EXPECT_EQ(with_evidence, cache->kept_table_cells());
-  ExpectEnumerated(net, "evidence");
-
-  ASSERT_EQ(0, Val(net, 2)->ClearEvidence());
-  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
-  EXPECT_TRUE(cache->reused());
-  EXPECT_EQ(without_evidence, cache->kept_table_cells());
-  ExpectEnumerated(net, "evidence cleared");
+  for (bool evidence : {true, false}) {
+    SCOPED_TRACE(evidence ? "evidence" : "evidence cleared");
+    ASSERT_EQ(0, evidence ? Val(net, 2)->SetEvidence(1) : Val(net, 2)->ClearEvidence());
+    ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+    EXPECT_EQ(!evidence, cache->reused());
+    EXPECT_EQ(2, cache->tree_count());
+    EXPECT_EQ(evidence ? with_evidence : without_evidence, cache->kept_table_cells());
+    ExpectEnumerated(net, "");
+  }
 }
 
 // The record block is kept for clustering's next update only; a network
 // updated by another algorithm gives it back.
 TEST(ClusteringCacheTest, RecordBlockIsKeptForClusteringOnly) {
   std::mt19937 rng(13);
-  auto build = [&rng](VRN_network& net) {
-    for (const char* id : {"a", "b", "c"}) ASSERT_GE(net.AddNode(18, id), 0);
-    ASSERT_EQ(qelta::kOk, net.AddArc(0, 1));
-    ASSERT_EQ(qelta::kOk, net.AddArc(1, 2));
-    for (int h = 0; h < 3; ++h) RandomTable(rng, net, h);
-  };
-  VRN_network net;
-  build(net);
-  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
-  EXPECT_GT(qelta::ClusteringCache::Of(&net)->kept_storage_bytes(), 0u);
-
-  VRN_network other;
-  build(other);
+  VRN_network net, other;
+  for (VRN_network* n : {&net, &other}) Build(rng, *n, 3, {{0, 1}, {1, 2}});
   ASSERT_EQ(10, other.SetDefaultBNAlgorithm(10));
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
   ASSERT_EQ(qelta::kOk, other.UpdateBeliefs());
+  EXPECT_GT(qelta::ClusteringCache::Of(&net)->kept_storage_bytes(), 0u);
   EXPECT_EQ(0u, qelta::ClusteringCache::Of(&other)->kept_storage_bytes());
   ExpectEnumerated(other, "junction tree per part");
 }
