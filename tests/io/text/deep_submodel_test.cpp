@@ -16,37 +16,36 @@ namespace {
 using qelta_test::LogText;
 using qelta_test::TempPath;
 
-// Native text with submodels S1 .. S<depth>, each inside the one before.
-std::string NestedSubmodels(int depth) {
-  std::string text = "net N\n{\n";
-  for (int k = 1; k <= depth; ++k) {
-    text += " submodel S" + std::to_string(k) + " { ";
-    if (k > 1) text += "PARENT = S" + std::to_string(k - 1) + "; ";
-    text += "};\n";
-  }
-  return text + "};\n";
-}
+const int kLimit = qelta::kMaxSubmodelDepth;
 
-int Depth(const VRN_network& net, const char* id) {
+std::string S(int k) { return "S" + std::to_string(k); }
+
+// The depth of submodel S<kLimit>.
+int DeepestDepth(const VRN_network& net) {
   const VRN_submodelTable* table = net.Submodels();
   int depth = 0;
-  for (int at = table->FindSubmodel(id); at != qelta::kMainSubmodel && at >= 0;
-       at = table->GetParent(at)) {
+  for (int at = table->FindSubmodel(S(kLimit).c_str());
+       at != qelta::kMainSubmodel && at >= 0; at = table->GetParent(at)) {
     ++depth;
   }
   return depth;
 }
 
 TEST(DeepSubmodelTest, NativeTextRefusesTreesDeeperThanTheLimit) {
-  const int limit = qelta::kMaxSubmodelDepth;
-  VRN_network net;
-  TempPath fits(".vrn", NestedSubmodels(limit));
-  ASSERT_EQ(net.ReadFile(fits.path(), 0, 0), qelta::kOk) << LogText(net);
-  EXPECT_EQ(Depth(net, ("S" + std::to_string(limit)).c_str()), limit);
-
+  // Submodels S1 .. S<depth>, each inside the one before.
+  std::string text = "net N\n{\n";
+  for (int k = 1; k <= kLimit + 1; ++k) {
+    text += " submodel " + S(k) + " { " +
+            (k > 1 ? "PARENT = " + S(k - 1) + "; " : "") + "};\n";
+    if (k != kLimit) continue;
+    VRN_network net;
+    TempPath fits(".vrn", text + "};\n");
+    ASSERT_EQ(net.ReadFile(fits.path(), 0, 0), qelta::kOk) << LogText(net);
+    EXPECT_EQ(DeepestDepth(net), kLimit);
+  }
   VRN_network kept;
   ASSERT_EQ(kept.AddNode(qelta::kDefCpt, "keep"), 0);
-  TempPath deeper(".vrn", NestedSubmodels(limit + 1));
+  TempPath deeper(".vrn", text + "};\n");
   EXPECT_EQ(kept.ReadFile(deeper.path(), 0, 0), qelta::kErrFileIo);
   EXPECT_NE(LogText(kept).find("ERROR: Submodel 'S4089' nested too deeply"),
             std::string::npos)
@@ -56,35 +55,29 @@ TEST(DeepSubmodelTest, NativeTextRefusesTreesDeeperThanTheLimit) {
 }
 
 TEST(DeepSubmodelTest, TreesAtTheLimitWriteLinearTextThatReadsBack) {
-  const int limit = qelta::kMaxSubmodelDepth;
   VRN_network net;
   int parent = qelta::kMainSubmodel;
-  for (int i = 1; i <= limit; ++i) {
-    parent = net.Submodels()->CreateSubmodel(parent,
-                                             ("S" + std::to_string(i)).c_str());
+  for (int k = 1; k <= kLimit; ++k) {
+    parent = net.Submodels()->CreateSubmodel(parent, S(k).c_str());
     ASSERT_GE(parent, 0);
   }
   ASSERT_EQ(net.AddNode(qelta::kDefCpt, "A"), 0);
   std::string text;
   ASSERT_EQ(net.WriteString(text, qelta::kExtensionLayout), qelta::kOk);
   // At most a kilobyte per submodel, whatever its depth.
-  EXPECT_LT(text.size(), static_cast<std::size_t>(limit) * 1000);
-  VRN_network back;
+  EXPECT_LT(text.size(), static_cast<std::size_t>(kLimit) * 1000);
+  VRN_network back, again, refused;
   ASSERT_EQ(back.ReadString(text.c_str(), qelta::kExtensionLayout), qelta::kOk)
       << LogText(back);
-  EXPECT_EQ(Depth(back, ("S" + std::to_string(limit)).c_str()), limit);
-
-  // Through the native text as well.
-  TempPath file(".vrn");
+  EXPECT_EQ(DeepestDepth(back), kLimit);
+  TempPath file(".vrn");  // through the native text as well
   ASSERT_EQ(net.WriteFile(file.path(), 0, 0), qelta::kOk);
-  VRN_network again;
   ASSERT_EQ(again.ReadFile(file.path(), 0, 0), qelta::kOk) << LogText(again);
-  EXPECT_EQ(Depth(again, ("S" + std::to_string(limit)).c_str()), limit);
+  EXPECT_EQ(DeepestDepth(again), kLimit);
 
   // One level more is refused by the XML file as by the text.
   ASSERT_GE(net.Submodels()->CreateSubmodel(parent, "Deeper"), 0);
   ASSERT_EQ(net.WriteString(text, qelta::kExtensionLayout), qelta::kOk);
-  VRN_network refused;
   EXPECT_LT(refused.ReadString(text.c_str(), qelta::kExtensionLayout), 0);
   EXPECT_NE(LogText(refused).find("nested too deeply"), std::string::npos)
       << LogText(refused);
