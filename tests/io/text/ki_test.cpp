@@ -43,7 +43,7 @@ TEST(KiTest, ObservableOrMandatoryNodesAreObservationsFaultOrNot) {
                {"Gauge", false, "OBSERVABLE : TRUE;", 1},
                {"Helper", false, "", 2}};
   std::string text = "diagnostic network \"roles\"\nkb { }\nnodes {\n";
-  for (const auto& node : nodes) text += KiNode(node.id, node.fault, node.flags);
+  for (const auto& n : nodes) text += KiNode(n.id, n.fault, n.flags);
   TempPath file(".dxp", text + "}\nnetwork { }\n");
   VRN_network network;
   ASSERT_EQ(network.ReadFile(file.path(), 0, 0), qelta::kOk)

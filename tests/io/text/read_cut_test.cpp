@@ -69,9 +69,11 @@ TEST(ReadCutTest, TableEntriesThatAreNotNumbersFailTheRead) {
                         " potential (U | A D) { data = (@); }",
        "( nan 1 ) ( inf -inf )", "( 0 1 ) ( 2 3 )"},
       {".net", kHugin + "utility U { } potential (A) { data = (0.5 0.5); }"
-                        " potential (U | A) { data = ( 1 @ ); }", "1e999", "0.8"},
+                        " potential (U | A) { data = ( 1 @ ); }",
+       "1e999", "0.8"},
       {".vrn", kVrn + "}; }; node U { TYPE = TABLE; PARENTS = (A); "
-                      "DEFINITION = { UTILITIES = (1, @); }; }; };", "1e999", "0.8"},
+                      "DEFINITION = { UTILITIES = (1, @); }; }; };",
+       "1e999", "0.8"},
       {".dne", kDne + "probs = (0.5, 0.5); }; node U { kind = UTILITY; "
                       "discrete = FALSE; parents = (A); functable = (1, @);"
                       " }; };", "1e999", "0.8"},
