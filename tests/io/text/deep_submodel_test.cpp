@@ -18,69 +18,60 @@ using qelta_test::TempPath;
 
 const int kLimit = qelta::kMaxSubmodelDepth;
 
-std::string S(int k) { return "S" + std::to_string(k); }
-
 // The depth of submodel S<kLimit>.
 int DeepestDepth(const VRN_network& net) {
   const VRN_submodelTable* table = net.Submodels();
   int depth = 0;
-  for (int at = table->FindSubmodel(S(kLimit).c_str());
+  for (int at = table->FindSubmodel(("S" + std::to_string(kLimit)).c_str());
        at != qelta::kMainSubmodel && at >= 0; at = table->GetParent(at)) {
     ++depth;
   }
   return depth;
 }
 
-TEST(DeepSubmodelTest, NativeTextRefusesTreesDeeperThanTheLimit) {
-  // Submodels S1 .. S<depth>, each inside the one before.
-  std::string text = "net N\n{\n";
-  for (int k = 1; k <= kLimit + 1; ++k) {
-    text += " submodel " + S(k) + " { " +
-            (k > 1 ? "PARENT = " + S(k - 1) + "; " : "") + "};\n";
-    if (k != kLimit) continue;
-    VRN_network net;
-    TempPath fits(".vrn", text + "};\n");
-    ASSERT_EQ(net.ReadFile(fits.path(), 0, 0), qelta::kOk) << LogText(net);
-    EXPECT_EQ(DeepestDepth(net), kLimit);
-  }
-  VRN_network kept;
-  ASSERT_EQ(kept.AddNode(qelta::kDefCpt, "keep"), 0);
-  TempPath deeper(".vrn", text + "};\n");
-  EXPECT_EQ(kept.ReadFile(deeper.path(), 0, 0), qelta::kErrFileIo);
-  EXPECT_NE(LogText(kept).find("ERROR: Submodel 'S4089' nested too deeply"),
-            std::string::npos)
-      << LogText(kept);
-  EXPECT_EQ(kept.GetNumberOfNodes(), 1);
-  EXPECT_EQ(kept.Submodels()->GetNumberOfSubmodels(), 1);
-}
-
-TEST(DeepSubmodelTest, TreesAtTheLimitWriteLinearTextThatReadsBack) {
+TEST(DeepSubmodelTest, TreesAtTheLimitRoundTripAndDeeperOnesAreRefused) {
   VRN_network net;
   int parent = qelta::kMainSubmodel;
   for (int k = 1; k <= kLimit; ++k) {
-    parent = net.Submodels()->CreateSubmodel(parent, S(k).c_str());
+    parent = net.Submodels()->CreateSubmodel(parent,
+                                             ("S" + std::to_string(k)).c_str());
     ASSERT_GE(parent, 0);
   }
   ASSERT_EQ(net.AddNode(qelta::kDefCpt, "A"), 0);
-  std::string text;
-  ASSERT_EQ(net.WriteString(text, qelta::kExtensionLayout), qelta::kOk);
-  // At most a kilobyte per submodel, whatever its depth.
-  EXPECT_LT(text.size(), static_cast<std::size_t>(kLimit) * 1000);
-  VRN_network back, again, refused;
-  ASSERT_EQ(back.ReadString(text.c_str(), qelta::kExtensionLayout), qelta::kOk)
-      << LogText(back);
-  EXPECT_EQ(DeepestDepth(back), kLimit);
-  TempPath file(".vrn");  // through the native text as well
-  ASSERT_EQ(net.WriteFile(file.path(), 0, 0), qelta::kOk);
-  ASSERT_EQ(again.ReadFile(file.path(), 0, 0), qelta::kOk) << LogText(again);
-  EXPECT_EQ(DeepestDepth(again), kLimit);
-
-  // One level more is refused by the XML file as by the text.
-  ASSERT_GE(net.Submodels()->CreateSubmodel(parent, "Deeper"), 0);
-  ASSERT_EQ(net.WriteString(text, qelta::kExtensionLayout), qelta::kOk);
-  EXPECT_LT(refused.ReadString(text.c_str(), qelta::kExtensionLayout), 0);
-  EXPECT_NE(LogText(refused).find("nested too deeply"), std::string::npos)
-      << LogText(refused);
+  for (bool deeper : {false, true}) {
+    SCOPED_TRACE(deeper ? "one level past the limit" : "at the limit");
+    if (deeper) {
+      ASSERT_GE(net.Submodels()->CreateSubmodel(parent, "Deeper"), 0);
+    }
+    std::string xml;
+    TempPath file(".vrn");
+    ASSERT_EQ(net.WriteString(xml, qelta::kExtensionLayout), qelta::kOk);
+    ASSERT_EQ(net.WriteFile(file.path(), 0, 0), qelta::kOk);
+    // At most a kilobyte per submodel, whatever its depth.
+    EXPECT_LT(xml.size(), kLimit * 1000u);
+    EXPECT_LT(qelta_test::ReadWholeFile(file.path()).size(), kLimit * 1000u);
+    VRN_network from_xml, from_text;
+    ASSERT_EQ(from_text.AddNode(qelta::kDefCpt, "keep"), 0);
+    const int xml_rc = from_xml.ReadString(xml.c_str(), qelta::kExtensionLayout);
+    const int text_rc = from_text.ReadFile(file.path(), 0, 0);
+    if (!deeper) {
+      ASSERT_EQ(xml_rc, qelta::kOk) << LogText(from_xml);
+      ASSERT_EQ(text_rc, qelta::kOk) << LogText(from_text);
+      EXPECT_EQ(DeepestDepth(from_xml), kLimit);
+      EXPECT_EQ(DeepestDepth(from_text), kLimit);
+      continue;
+    }
+    EXPECT_LT(xml_rc, 0);
+    EXPECT_NE(LogText(from_xml).find("nested too deeply"), std::string::npos)
+        << LogText(from_xml);
+    EXPECT_EQ(text_rc, qelta::kErrFileIo);
+    EXPECT_NE(LogText(from_text).find(
+                  "ERROR: Submodel 'Deeper' nested too deeply"),
+              std::string::npos)
+        << LogText(from_text);
+    EXPECT_EQ(from_text.GetNumberOfNodes(), 1);
+    EXPECT_EQ(from_text.Submodels()->GetNumberOfSubmodels(), 1);
+  }
 }
 
 }  // namespace

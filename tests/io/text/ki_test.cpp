@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/arrays.h"
@@ -93,39 +94,16 @@ void BuildMixed(VRN_network* network) {
 // it: noisy-MAX parameters in Henrion form without STRENGTHS, no CAST
 // parameters, empty EXTRA_DEFINITION blocks. henrion is the noisy-MAX
 // node's PROBABILITIES list.
-std::string AsKiLayout(const std::string& native, const std::string& henrion) {
-  std::istringstream in(native);
-  std::string out, line;
-  bool after_strengths = false;
-  std::string skip_to;  // the line that ends the block being emptied
-  while (std::getline(in, line)) {
-    const std::size_t first = line.find_first_not_of(' ');
-    const std::string word =
-        first == std::string::npos ? "" : line.substr(first);
-    const std::string indent = line.substr(0, line.size() - word.size());
-    if (!skip_to.empty()) {
-      if (line != skip_to) continue;
-      skip_to.clear();
-    } else if (word.rfind("EXTRA_DEFINITION =", 0) == 0) {
-      // " = ", then "{" one level deeper: the block ends with "};" there.
-      skip_to = indent + " };";
-      out += line + "\n";
-      std::getline(in, line);
-    } else if (word.rfind("STRENGTHS =", 0) == 0) {
-      after_strengths = true;
-      continue;
-    } else if (after_strengths) {
-      EXPECT_EQ(word.rfind("PROBABILITIES =", 0), 0u) << word;
-      line = indent + "PROBABILITIES = (" + henrion + ");";
-      after_strengths = false;
-    } else if (word.rfind("PWEIGHTS =", 0) == 0 ||
-               word.rfind("NWEIGHTS =", 0) == 0 ||
-               word.rfind("BASELINE =", 0) == 0) {
-      continue;
-    }
-    out += line + "\n";
+std::string AsKiLayout(std::string text, const std::string& henrion) {
+  const std::pair<const char*, std::string> edits[] = {
+      {"(( *)EXTRA_DEFINITION = *\n[^\n]*\n)(?:[^\n]*\n)*?(\\2 \\};\n)", "$1$3"},
+      {" *STRENGTHS = [^\n]*\n( *)PROBABILITIES = [^\n]*",
+       "$1PROBABILITIES = (" + henrion + ");"},
+      {" *(PWEIGHTS|NWEIGHTS|BASELINE) = [^\n]*\n", ""}};
+  for (const auto& [pattern, replacement] : edits) {
+    text = std::regex_replace(text, std::regex(pattern), replacement);
   }
-  return out;
+  return text;
 }
 
 TEST(KiTest, DxpNameWritesTheNativeLayoutWithFourDifferences) {
