@@ -98,23 +98,17 @@ TEST(ReadCutTest, TableEntriesThatAreNotNumbersFailTheRead) {
 // A -> B, and with decisions D, B -> U: every kind of table the formats
 // write.
 void MakeSmallNetwork(VRN_network* net, bool decisions) {
-  const struct {
-    int type;
-    const char* id;
-    std::vector<int> parents;
-    std::vector<double> table;
-  } nodes[] = {{qelta::kDefCpt, "A", {}, {0.25, 0.75}},
-               {qelta::kDefCpt, "B", {0}, {0.5, 0.5, 0.125, 0.875}},
-               {qelta::kDefDecision, "D", {}, {}},
-               {qelta::kDefUtility, "U", {1, 2}, {1, 2, 3, 4}}};
-  for (int i = 0; i < (decisions ? 4 : 2); ++i) {
-    ASSERT_EQ(net->AddNode(nodes[i].type, nodes[i].id), i);
-    for (int p : nodes[i].parents) ASSERT_EQ(net->AddArc(p, i), qelta::kOk);
-    if (nodes[i].table.empty()) continue;
-    ASSERT_EQ(net->GetNode(i)->Definition()->SetDefinitionFromVector(
-                  nodes[i].table),
-              qelta::kOk);
-  }
+  TempPath file(".net",
+                std::string(kHuginA) +
+                    "node B { states = (\"b0\" \"b1\"); }"
+                    " potential (A) { data = (0.25 0.75); }"
+                    " potential (B | A) { data = ((0.5 0.5)(0.125 0.875)); }" +
+                    (decisions ? " decision D { states = (\"d0\" \"d1\"); }"
+                                 " utility U { }"
+                                 " potential (U | B D) { data = ((1 2)(3 4)); }"
+                               : ""));
+  ASSERT_EQ(net->ReadFile(file.path(), 0, 0), qelta::kOk) << LogText(*net);
+  ASSERT_EQ(net->GetNumberOfNodes(), decisions ? 4 : 2);
 }
 
 std::string Written(VRN_network& net, const std::string& extension) {
