@@ -127,17 +127,14 @@ TEST(KiTest, DxpNameWritesTheNativeLayoutWithFourDifferences) {
 TEST(KiTest, DxpTextOfACptNetworkReadsBackAsNativeText) {
   VRN_network network;
   const std::string id = "Node_" + std::string(75, 'x');
-  ASSERT_EQ(network.AddNode(qelta::kDefCpt, id.c_str()), 0);
-  ASSERT_EQ(network.AddNode(qelta::kDefCpt, "B"), 1);
-  ASSERT_EQ(network.GetNode(1)->Definition()->SetNumberOfOutcomes(3),
-            qelta::kOk);
-  ASSERT_EQ(network.AddArc(0, 1), qelta::kOk);
-  ASSERT_EQ(network.GetNode(0)->Definition()->SetDefinitionFromVector(
-                {0.2, 0.8}),
-            qelta::kOk);
-  ASSERT_EQ(network.GetNode(1)->Definition()->SetDefinitionFromVector(
-                {0.1, 0.2, 0.7, 0.3, 0.3, 0.4}),
-            qelta::kOk);
+  TempPath hugin(".net", "net { } node " + id + " { states = (\"a\" \"b\"); }"
+                         " node B { states = (\"b0\" \"b1\" \"b2\"); }"
+                         " potential (" + id + ") { data = (0.2 0.8); }"
+                         " potential (B | " + id + ") {"
+                         " data = ((0.1 0.2 0.7)(0.3 0.3 0.4)); }");
+  ASSERT_EQ(network.ReadFile(hugin.path(), 0, 0), qelta::kOk)
+      << LogText(network);
+  ASSERT_EQ(network.GetNumberOfNodes(), 2);
   TempPath ki(".dxp");
   ASSERT_EQ(network.WriteFile(ki.path(), 0, 0), qelta::kOk);
   const std::string ki_text = ReadWholeFile(ki.path());
