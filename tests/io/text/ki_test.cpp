@@ -4,9 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <algorithm>
+#include <cstring>
+#include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "base/arrays.h"
@@ -94,16 +95,34 @@ void BuildMixed(VRN_network* network) {
 // it: noisy-MAX parameters in Henrion form without STRENGTHS, no CAST
 // parameters, empty EXTRA_DEFINITION blocks. henrion is the noisy-MAX
 // node's PROBABILITIES list.
-std::string AsKiLayout(std::string text, const std::string& henrion) {
-  const std::pair<const char*, std::string> edits[] = {
-      {"(( *)EXTRA_DEFINITION = *\n[^\n]*\n)(?:[^\n]*\n)*?(\\2 \\};\n)", "$1$3"},
-      {" *STRENGTHS = [^\n]*\n( *)PROBABILITIES = [^\n]*",
-       "$1PROBABILITIES = (" + henrion + ");"},
-      {" *(PWEIGHTS|NWEIGHTS|BASELINE) = [^\n]*\n", ""}};
-  for (const auto& [pattern, replacement] : edits) {
-    text = std::regex_replace(text, std::regex(pattern), replacement);
+std::string AsKiLayout(const std::string& native, const std::string& henrion) {
+  std::istringstream in(native);
+  std::string out, line, skip_to;  // skip_to: the line ending an emptied block
+  while (std::getline(in, line)) {
+    const std::size_t at = std::min(line.find_first_not_of(' '), line.size());
+    const std::string indent = line.substr(0, at);
+    auto starts = [&](const char* key) {
+      return line.compare(at, std::strlen(key), key) == 0;
+    };
+    if (!skip_to.empty()) {
+      if (line != skip_to) continue;
+      skip_to.clear();
+    } else if (starts("EXTRA_DEFINITION =")) {
+      // Its "{" comes on the next line; the block ends with "};" there.
+      skip_to = indent + " };";
+      out += line + "\n";
+      std::getline(in, line);
+    } else if (starts("STRENGTHS =")) {
+      std::getline(in, line);
+      EXPECT_NE(line.find("PROBABILITIES ="), std::string::npos) << line;
+      line = indent + "PROBABILITIES = (" + henrion + ");";
+    } else if (starts("PWEIGHTS =") || starts("NWEIGHTS =") ||
+               starts("BASELINE =")) {
+      continue;
+    }
+    out += line + "\n";
   }
-  return text;
+  return out;
 }
 
 TEST(KiTest, DxpNameWritesTheNativeLayoutWithFourDifferences) {
