@@ -77,35 +77,21 @@ TEST(XmlBifTest, ReadsVariablesAndDefinitions) {
   EXPECT_EQ(Table(network, smoker), (Doubles{0.3, 0.7}));
 }
 
-// Replaces every occurrence of from in text by to.
-std::string ReplaceAll(std::string text, const std::string& from,
-                       const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos;
-       at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
-
 TEST(XmlBifTest, ElementNamesCutShortStandForTheFullOnes) {
   std::string cut = kDocument;
   for (const auto& names : std::vector<std::pair<std::string, std::string>>{
-           {"NETWORK>", "NETW>"},
-           {"<VARIABLE", "<var"},
-           {"/VARIABLE>", "/VAR>"},
-           {"DEFINITION>", "Def>"},
-           {"NAME>", "NA>"},
-           {"OUTCOME>", "OUT>"},
-           {"FOR>", "F>"},
-           {"GIVEN>", "G>"},
-           {"TABLE>", "T>"},
-           {"PROPERTY>", "PROP>"}}) {
-    cut = ReplaceAll(cut, names.first, names.second);
+           {"NETWORK>", "NETW>"}, {"<VARIABLE", "<var"},
+           {"/VARIABLE>", "/VAR>"}, {"DEFINITION>", "Def>"}, {"NAME>", "NA>"},
+           {"OUTCOME>", "OUT>"}, {"FOR>", "F>"}, {"GIVEN>", "G>"},
+           {"TABLE>", "T>"}, {"PROPERTY>", "PROP>"}}) {
+    for (std::size_t at = cut.find(names.first); at != std::string::npos;
+         at = cut.find(names.first, at)) {
+      cut.replace(at, names.first.size(), names.second);
+    }
   }
   ASSERT_NE(cut.find("<NETW>"), std::string::npos);
-  VRN_network full;
+  VRN_network full, network;
   ASSERT_EQ(ReadText(&full, kDocument), qelta::kOk) << LogText(full);
-  VRN_network network;
   ASSERT_EQ(ReadText(&network, cut), qelta::kOk) << LogText(network);
   EXPECT_EQ(LogText(network), "");
   EXPECT_STREQ(network.Header()->GetName(), "Study net");

@@ -14,6 +14,7 @@
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "definitions/truth_table.h"
+#include "io/text/text_network_util.h"
 #include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -165,34 +166,25 @@ TEST(XmlDynamicTest, LoaderRefusals) {
 // hold per slice: a document making one a plate node fails to load, at the
 // node, and names it.
 TEST(XmlDynamicTest, PlateNodesWithoutOutcomesAreRefused) {
-  const std::string cases[] = {
-      "<utility id=\"U\" dynamic=\"plate\">\n"
-      "<utilities>1</utilities>\n</utility>\n",
-      "<equation id=\"U\" dynamic=\"plate\">\n"
-      "<definition lower=\"0\" upper=\"1\">U=0.5</definition>\n"
-      "</equation>\n",
-      "<mau id=\"U\" dynamic=\"plate\">\n<weights></weights>\n</mau>\n",
-  };
-  for (const std::string& node : cases) {
+  for (const char* node :
+       {"<utility id=\"U\" dynamic=\"plate\">\n<utilities>1</utilities>\n"
+        "</utility>\n",
+        "<equation id=\"U\" dynamic=\"plate\">\n<definition lower=\"0\" "
+        "upper=\"1\">U=0.5</definition>\n</equation>\n",
+        "<mau id=\"U\" dynamic=\"plate\">\n<weights></weights>\n</mau>\n"}) {
     for (bool automatic : {false, true}) {
       VRN_network net;
       ASSERT_EQ(0, net.SetAutoUpdate(automatic));
-      const std::string doc =
-          "<qelta version=\"1.0\" id=\"N\">\n<nodes>\n" + node +
-          "</nodes>\n<dynamic numslices=\"3\">\n</dynamic>\n</qelta>\n";
+      const std::string doc = "<qelta version=\"1.0\" id=\"N\">\n<nodes>\n" +
+                              std::string(node) +
+                              "</nodes>\n<dynamic numslices=\"3\">\n"
+                              "</dynamic>\n</qelta>\n";
       EXPECT_NE(0, net.ReadString(doc.c_str(), -1)) << node;
-      std::string all;
-      const VRN_errorLog* log = net.ErrorLog();
-      for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
-        all += log->GetMessage(i);
-        all += '\n';
+      const std::string log = qelta_test::LogText(net);
+      for (const char* part : {"Error at ", "'U' cannot be a plate node",
+                               "dynamic node type to 'plate' for 'U'"}) {
+        EXPECT_NE(log.find(part), std::string::npos) << log;
       }
-      EXPECT_NE(all.find("Error at "), std::string::npos) << all;
-      EXPECT_NE(all.find("'U' cannot be a plate node"), std::string::npos)
-          << all;
-      EXPECT_NE(all.find("dynamic node type to 'plate' for 'U'"),
-                std::string::npos)
-          << all;
     }
   }
 }

@@ -111,60 +111,46 @@ TEST(XmlMauTest, BadElementsAreRefusedWithTheirReason) {
 TEST(XmlMauTest, ExpressionsThatDoNotParseFailAtTheirEndTag) {
   const std::string functions =
       "<functions><function>f(v)=v*2</function></functions>\n";
-  const std::string nodes =
-      "<nodes>\n"
-      "<decision id='D'><state id='a'/><state id='b'/></decision>\n"
-      "<utility id='U'><utilities>1</utilities></utility>\n";
-  struct Case {
+  const struct {
     bool with_functions;
-    std::string node;  // on line 6 with the functions, else on line 5
-    std::string text;  // the element text that fails
-    const char* end_tag;
-  } cases[] = {
-      {false, "<equation id='y'><definition>y=U+</definition></equation>",
-       "y=U+", "</definition>"},
-      {false, "<equation id='y'><definition>y=f(U)</definition></equation>",
-       "y=f(U)", "</definition>"},
-      {true, "<equation id='y'><definition>y=f(U,1)</definition></equation>",
-       "y=f(U,1)", "</definition>"},
-      {false, "<maux id='M'><expression>U*(2</expression></maux>", "U*(2",
-       "</expression>"},
-      {false, "<maux id='M'><expression>f(U)</expression></maux>", "f(U)",
-       "</expression>"},
-      {true, "<maux id='M'><expression>f()</expression></maux>", "f()",
-       "</expression>"},
-  };
-  for (const Case& t : cases) {
-    SCOPED_TRACE(t.node);
-    VRN_network parsed;
+    bool equation;  // else a maux expression
+    std::string text;
+  } cases[] = {{false, true, "y=U+"},   {false, true, "y=f(U)"},
+               {true, true, "y=f(U,1)"}, {false, false, "U*(2"},
+               {false, false, "f(U)"},   {true, false, "f()"}};
+  for (const auto& t : cases) {
+    const std::string node =
+        t.equation ? "<equation id='y'><definition>" + t.text +
+                         "</definition></equation>"
+                   : "<maux id='M'><expression>" + t.text +
+                         "</expression></maux>";
+    SCOPED_TRACE(node);
+    VRN_network net;
     int index = 0, position = 0;
     std::string message;
     if (t.with_functions) {
-      ASSERT_EQ(0, parsed.SetExtFunctions({"f(v)=v*2"}, index, position,
-                                          message));
+      ASSERT_EQ(0, net.SetExtFunctions({"f(v)=v*2"}, index, position, message));
     }
-    std::string parser_message;
     std::unique_ptr<VRN_expression> tree(VRN_ParseExpression(
-        t.text.c_str(), nullptr, &parser_message, nullptr,
-        parsed.ExtFunctions()));
+        t.text.c_str(), nullptr, &message, nullptr, net.ExtFunctions()));
     ASSERT_EQ(tree, nullptr);
-    ASSERT_FALSE(parser_message.empty());
+    ASSERT_FALSE(message.empty());
 
-    const std::string text = "<qelta version='1.0' id='N'>\n" +
-                             (t.with_functions ? functions : "") + nodes +
-                             t.node + "\n</nodes></qelta>";
-    VRN_network net;
+    const std::string text =
+        "<qelta version='1.0' id='N'>\n" + (t.with_functions ? functions : "") +
+        "<nodes>\n<decision id='D'><state id='a'/><state id='b'/></decision>\n"
+        "<utility id='U'><utilities>1</utilities></utility>\n" +
+        node + "\n</nodes></qelta>";
+    VRN_network read;
     EXPECT_EQ(qelta::kErrFileIo,
-              net.ReadString(text.c_str(), qelta::kXmlExtensionNone));
-    const int line = t.with_functions ? 6 : 5;
-    const std::string expected =
-        "Error at " + std::to_string(line) + ", " +
-        std::to_string(t.node.find(t.end_tag)) +
-        ": Invalid expression: " + parser_message;
-    const VRN_errorLog* log = net.ErrorLog();
+              read.ReadString(text.c_str(), qelta::kXmlExtensionNone));
+    const VRN_errorLog* log = read.ErrorLog();
     ASSERT_EQ(log->GetNumberOfMessages(), 1) << log->GetMessage(0);
     EXPECT_EQ(log->GetCode(0), qelta::kErrFileIo);
-    EXPECT_EQ(std::string(log->GetMessage(0)), expected);
+    EXPECT_EQ(std::string(log->GetMessage(0)),
+              "Error at " + std::to_string(t.with_functions ? 6 : 5) + ", " +
+                  std::to_string(node.find("</", node.find(t.text))) +
+                  ": Invalid expression: " + message);
   }
   // The functions make the same texts good.
   VRN_network net;

@@ -367,6 +367,14 @@ TEST_F(XmlNetLoaderTest, NodeAlreadyInTheNetworkIsNotCreatedTwice) {
 // Stored files may give a node the identifier of the network (the main
 // submodel) or of a submodel; the loader keeps node identifiers unique by
 // its own map only, and what it builds writes and reads back.
+// Reads text into net and writes net into written.
+void ReadAndWrite(VRN_network* net, const std::string& text,
+                  std::string* written) {
+  ASSERT_EQ(net->ReadString(text.c_str(), qelta::kExtensionLayout), qelta::kOk)
+      << net->ErrorLog()->GetMessage(0);
+  ASSERT_EQ(net->WriteString(*written, qelta::kExtensionLayout), qelta::kOk);
+}
+
 TEST(XmlNetIdentifierTest, NodesMayShareTheirIdentifierWithASubmodel) {
   const std::string doc =
       "<qelta version='1.0' id='Umbrella'>\n<nodes>\n"
@@ -376,19 +384,12 @@ TEST(XmlNetIdentifierTest, NodesMayShareTheirIdentifierWithASubmodel) {
       "<parents>Rain</parents>"
       "<probabilities>0.9 0.1 0.3 0.7</probabilities></cpt>\n"
       "</nodes>\n</qelta>\n";
-  VRN_network net;
-  ASSERT_EQ(net.ReadString(doc.c_str(), qelta::kExtensionLayout), qelta::kOk)
-      << net.ErrorLog()->GetMessage(0);
+  VRN_network net, back, shared, shared_back;
+  std::string text, again, last;
+  ReadAndWrite(&net, doc, &text);
   EXPECT_STREQ(net.Header()->GetId(), "Umbrella");
   ASSERT_GE(net.FindNode("Umbrella"), 0);
-  std::string text;
-  ASSERT_EQ(net.WriteString(text, qelta::kExtensionLayout), qelta::kOk);
-  VRN_network back;
-  ASSERT_EQ(back.ReadString(text.c_str(), qelta::kExtensionLayout),
-            qelta::kOk)
-      << back.ErrorLog()->GetMessage(0);
-  std::string again;
-  ASSERT_EQ(back.WriteString(again, qelta::kExtensionLayout), qelta::kOk);
+  ReadAndWrite(&back, text, &again);
   EXPECT_EQ(text, again);
 
   // A submodel "Shelter" holding Rain, renamed in the text to "Rain".
@@ -402,29 +403,21 @@ TEST(XmlNetIdentifierTest, NodesMayShareTheirIdentifierWithASubmodel) {
   const std::size_t at = text.find(named);
   ASSERT_NE(at, std::string::npos) << text;
   text.replace(at, named.size(), "id=\"Rain\"");
-  VRN_network shared;
-  ASSERT_EQ(shared.ReadString(text.c_str(), qelta::kExtensionLayout),
-            qelta::kOk)
-      << shared.ErrorLog()->GetMessage(0);
+  ReadAndWrite(&shared, text, &again);
+  EXPECT_EQ(text, again);
   const int rain = shared.FindNode("Rain");
   const int submodel = shared.Submodels()->FindSubmodel("Rain");
   ASSERT_GE(rain, 0);
   ASSERT_GE(submodel, 0);
   EXPECT_EQ(shared.GetNode(rain)->GetSubmodel() & ~qelta::kSubmodelBit,
             submodel & ~qelta::kSubmodelBit);
-  ASSERT_EQ(shared.WriteString(again, qelta::kExtensionLayout), qelta::kOk);
-  EXPECT_EQ(text, again);
-  VRN_network shared_back;
-  ASSERT_EQ(shared_back.ReadString(again.c_str(), qelta::kExtensionLayout),
-            qelta::kOk)
-      << shared_back.ErrorLog()->GetMessage(0);
-  EXPECT_GE(shared_back.Submodels()->FindSubmodel("Rain"), 0);
+  ReadAndWrite(&shared_back, again, &last);
+  EXPECT_EQ(again, last);
 
   // Edits keep refusing a new clash.
   EXPECT_EQ(shared.AddNode(qelta::kDefCpt, "Umbrella"), qelta::kErrOutOfRange);
-  const int shelf =
-      shared.Submodels()->CreateSubmodel(qelta::kMainSubmodel, "Shelf");
-  ASSERT_GE(shelf, 0);
+  ASSERT_GE(shared.Submodels()->CreateSubmodel(qelta::kMainSubmodel, "Shelf"),
+            0);
   EXPECT_EQ(shared.AddNode(qelta::kDefCpt, "Shelf"), qelta::kErrOutOfRange);
   EXPECT_EQ(shared.GetNode(rain)->Header().SetId("Shelf"),
             qelta::kErrDuplicatedIdentifier);
