@@ -189,16 +189,19 @@ Owned Plus(Owned left, Owned right) {
   return sum;
 }
 
+// The sum of terms[begin, end), taken from terms, nested to the left.
+Owned LeftSum(std::vector<Owned>& terms, size_t begin, size_t end) {
+  Owned sum = std::move(terms[begin]);
+  for (size_t i = begin + 1; i < end; ++i) {
+    sum = Plus(std::move(sum), std::move(terms[i]));
+  }
+  return sum;
+}
+
 // The sum of terms[begin, end), taken from terms: runs of kSumRun summed to
 // the left, the runs added in a balanced tree.
 Owned SumOf(std::vector<Owned>& terms, size_t begin, size_t end) {
-  if (end - begin <= kSumRun) {
-    Owned sum = std::move(terms[begin]);
-    for (size_t i = begin + 1; i < end; ++i) {
-      sum = Plus(std::move(sum), std::move(terms[i]));
-    }
-    return sum;
-  }
+  if (end - begin <= kSumRun) return LeftSum(terms, begin, end);
   const size_t runs = (end - begin + kSumRun - 1) / kSumRun;
   const size_t middle = begin + runs / 2 * kSumRun;
   Owned left = SumOf(terms, begin, middle);
@@ -208,13 +211,7 @@ Owned SumOf(std::vector<Owned>& terms, size_t begin, size_t end) {
 
 // The sum of terms: nested to the left while that stays within the bound.
 Owned SumOf(std::vector<Owned>& terms) {
-  if (terms.size() <= kLongestPlainSum) {
-    Owned sum = std::move(terms[0]);
-    for (size_t i = 1; i < terms.size(); ++i) {
-      sum = Plus(std::move(sum), std::move(terms[i]));
-    }
-    return sum;
-  }
+  if (terms.size() <= kLongestPlainSum) return LeftSum(terms, 0, terms.size());
   return SumOf(terms, 0, terms.size());
 }
 

@@ -40,6 +40,11 @@ bool WholeNumber(double x, std::int64_t* n) {
   return true;
 }
 
+// The magnitudes of two arguments as whole numbers; false as WholeNumber.
+bool WholeMagnitudes(double x, double y, std::int64_t* a, std::int64_t* b) {
+  return WholeNumber(std::fabs(x), a) && WholeNumber(std::fabs(y), b);
+}
+
 // n! in doubles: 0 below 0, 1 below 2, +inf from 171 on (no loop beyond).
 double Factorial(std::int64_t n) {
   if (n < 0) return 0.0;
@@ -189,10 +194,7 @@ double EvalFactDouble(const Frame& f) {
 double EvalCombin(const Frame& f) {
   std::int64_t n = 0;
   std::int64_t k = 0;
-  if (!WholeNumber(std::fabs(Arg(f, 0)), &n) ||
-      !WholeNumber(std::fabs(Arg(f, 1)), &k)) {
-    return kNaN;
-  }
+  if (!WholeMagnitudes(Arg(f, 0), Arg(f, 1), &n, &k)) return kNaN;
   return Factorial(n) / (Factorial(k) * Factorial(n - k));
 }
 
@@ -213,20 +215,14 @@ double EvalMultinomial(const Frame& f) {
 double EvalGCD(const Frame& f) {
   std::int64_t a = 0;
   std::int64_t b = 0;
-  if (!WholeNumber(std::fabs(Arg(f, 0)), &a) ||
-      !WholeNumber(std::fabs(Arg(f, 1)), &b)) {
-    return kNaN;
-  }
+  if (!WholeMagnitudes(Arg(f, 0), Arg(f, 1), &a, &b)) return kNaN;
   return static_cast<double>(Gcd(a, b));
 }
 
 double EvalLCM(const Frame& f) {
   std::int64_t a = 0;
   std::int64_t b = 0;
-  if (!WholeNumber(std::fabs(Arg(f, 0)), &a) ||
-      !WholeNumber(std::fabs(Arg(f, 1)), &b)) {
-    return kNaN;
-  }
+  if (!WholeMagnitudes(Arg(f, 0), Arg(f, 1), &a, &b)) return kNaN;
   if (a == 0 || b == 0) return 0.0;
   std::int64_t lcm = 0;
   if (__builtin_mul_overflow(a / Gcd(a, b), b, &lcm)) return kNaN;

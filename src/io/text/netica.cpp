@@ -141,7 +141,7 @@ int VRN_neticaSpeaker::Read(const char* file_name) {
     rc = ExpectOrFail(qelta::kTokenIdentifier, "bnet");
   }
   if (rc != kOk) {
-    if (EndedInsideStatement() != kOk) rc = EndedInsideStatement();
+    rc = CutInputStatus(rc);
     DeleteLexer();
     return rc;
   }
@@ -155,7 +155,7 @@ int VRN_neticaSpeaker::Read(const char* file_name) {
   }
   rc = qelta::Require(this, qelta::kTokenPunctuator, "{");
   if (rc != kOk) {
-    if (EndedInsideStatement() != kOk) rc = EndedInsideStatement();
+    rc = CutInputStatus(rc);
     DeleteLexer();
     return rc;
   }

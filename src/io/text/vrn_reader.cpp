@@ -190,7 +190,7 @@ int VRN_vrnSpeaker::Read(const char* file_name) {
     rc = ExpectOrFail(kTokenPunctuator, "{");
   }
   if (rc != kOk) {
-    rc = EndedInsideStatement() != kOk ? EndedInsideStatement() : kErrSyntax;
+    rc = CutInputStatus(kErrSyntax);
     DeleteLexer();
     return rc;
   }
