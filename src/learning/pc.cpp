@@ -2,7 +2,6 @@
 #include "learning/pc.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -16,8 +15,6 @@
 #include "learning/progress.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // The reason the data cannot be used, or "".
 std::string DataProblem(const VRN_dataset& data) {
@@ -84,26 +81,8 @@ std::vector<int> CountingArities(const VRN_dataset& data, std::unique_ptr<VRN_da
   return arity;
 }
 
-// The time limit of one run, checked inside the long loops of the search
-// and of the orientation, so that a run stops soon after it.
 // What the search and the orientation answer when the time limit passed.
 constexpr int kTimeLimitReached = qelta::kErrCancelled;
-
-class Deadline {
- public:
-  explicit Deadline(int seconds)
-      : limited_(seconds > 0), end_(Clock::now() + std::chrono::seconds(seconds > 0 ? seconds : 0)) {}
-  bool Passed() {
-    if (!limited_) return false;
-    if (!passed_) passed_ = Clock::now() > end_;
-    return passed_;
-  }
-
- private:
-  bool limited_;
-  bool passed_ = false;
-  Clock::time_point end_;
-};
 
 class PcSearch {
  public:
@@ -368,7 +347,7 @@ class PcSearch {
   const VRN_pc& opt_;
   int n_;
   VRN_progress* progress_;
-  Deadline deadline_;
+  qelta::Deadline deadline_;
   std::vector<int> graph_;
   std::vector<std::vector<int>> sepsets_;
   std::vector<std::uint8_t> untestable_;

@@ -2,7 +2,6 @@
 #include "learning/tan.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <numeric>
 #include <string>
@@ -43,7 +42,7 @@ std::vector<VRN_mstEdge> VRN_mst_kruskal::Run(const std::vector<VRN_mstEdge>& ed
 
 int VRN_tan::Learn(VRN_dataset& data, VRN_network& net, VRN_progress* progress,
                    double* logLikelihood) const {
-  const auto start = std::chrono::steady_clock::now();
+  qelta::Deadline deadline(maxSearchTime);
   const int classVar = data.FindVariable(classVariableId);
   if (classVar < 0) {
     const std::string message = "TAN: class variable not found - " + classVariableId;
@@ -54,12 +53,7 @@ int VRN_tan::Learn(VRN_dataset& data, VRN_network& net, VRN_progress* progress,
     return net.ErrorLog()->LogError(qelta::kErrGeneral, problem.c_str());
   }
   data.BuildNetwork(net);
-  // The limit is also checked inside the long loops, so that a run stops
-  // soon after it rather than at the end of a phase.
-  auto out_of_time = [&]() {
-    return maxSearchTime > 0 &&
-           std::chrono::steady_clock::now() - start > std::chrono::seconds(maxSearchTime);
-  };
+  auto out_of_time = [&]() { return deadline.Passed(); };
   auto time_limit_reached = [&]() {
     const std::string message =
         "TAN: time limit of " + std::to_string(maxSearchTime) + " s reached";
