@@ -18,15 +18,20 @@
 //                  an update;
 //   invalidated    the values invalidated, then an update.
 // Every belief is read after each update. Times are the medians over the
-// rounds, in ms. held_mb is the resident memory after the first round's
-// last update minus that before its network was read, in a process that
-// had read nothing before; held_max is the largest such difference over
-// the rounds (later rounds start with whatever pages the allocator kept
-// from earlier ones, so it also shows how the heap fragments). cells is the
-// clique cells of the last update as bench_support.h counts them (8 bytes a
-// cell), taken after the figures above. beliefs is a hash of the bits of
-// every belief read in every round, to compare builds. A network whose
-// update fails reports the status instead of its figures.
+// rounds, in ms. Under each network a second line gives the first round's
+// update times with the minor page faults each took: later rounds may find
+// pages the allocator kept when the previous round's network was closed,
+// which the first round, in a process that had read nothing, cannot.
+// held_mb is the resident memory after the first round's last update minus
+// that before its network was read, in a process that had read nothing
+// before; held_max is the largest such difference over the rounds (later
+// rounds start with whatever pages the allocator kept from earlier ones, so
+// it also shows how the heap fragments). cells is the clique cells of the
+// last update as bench_support.h counts them (8 bytes a cell), taken after
+// the figures above. beliefs is a hash of the bits of every belief read in
+// every round, to compare builds. A network whose update fails reports the
+// status instead of its figures.
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,6 +77,11 @@ double StatusBytes(const char* field) {
 }
 
 double Resident() { return StatusBytes("VmRSS"); }
+
+long MinorFaults() {
+  struct rusage usage;
+  return getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_minflt : 0;
+}
 
 double Milliseconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double, std::milli>(
@@ -173,6 +183,7 @@ std::vector<std::pair<int, int>> DrawEvidence(VRN_network* network) {
 
 struct Figures {
   std::vector<double> phase[5];  // read, first, evidence, repeated, invalidated
+  long faults[5] = {};            // first round's minor page faults
   double held = 0.0;      // first round
   double held_max = 0.0;  // largest over the rounds
   double cells = 0.0;
@@ -208,9 +219,11 @@ void RunNetwork(const std::string& path, int rounds, Figures* figures) {
       } else if (phase == 4) {
         (void)network->InvalidateValues();
       }
+      const long faults = MinorFaults();
       start = std::chrono::steady_clock::now();
       const int status = network->UpdateBeliefs();
       figures->phase[phase].push_back(Milliseconds(start));
+      if (round == 0) figures->faults[phase] = MinorFaults() - faults;
       if (status != qelta::kOk) {
         figures->failure = "update " + std::to_string(phase) + " answered " +
                            std::to_string(status);
@@ -281,10 +294,17 @@ int main(int argc, char** argv) {
             "%-12s %5d %9.2f %8.2f %8.2f %11.0f %8.2f %9.3f %9.3f %9.3f %9.3f "
             "%9.3f  %016" PRIx64 "\n",
             name.c_str(), figures.nodes, StatusBytes("VmHWM") / kMb,
-            figures.held / kMb, figures.held_max / kMb, figures.cells, figures.cells * 8.0 / kMb,
+            figures.held / kMb, figures.held_max / kMb, figures.cells,
+            figures.cells * 8.0 / kMb,
             Median(figures.phase[0]), Median(figures.phase[1]),
             Median(figures.phase[2]), Median(figures.phase[3]),
             Median(figures.phase[4]), figures.hash);
+        std::printf("%-12s first round: first %.3f ms, %ld faults; evid %.3f, "
+                    "%ld; repeat %.3f, %ld; inval %.3f, %ld\n",
+                    "", figures.phase[1][0], figures.faults[1],
+                    figures.phase[2][0], figures.faults[2],
+                    figures.phase[3][0], figures.faults[3],
+                    figures.phase[4][0], figures.faults[4]);
       }
       std::fflush(stdout);
       _exit(0);
