@@ -53,7 +53,6 @@ int VRN_tan::Learn(VRN_dataset& data, VRN_network& net, VRN_progress* progress,
     return net.ErrorLog()->LogError(qelta::kErrGeneral, problem.c_str());
   }
   data.BuildNetwork(net);
-  auto out_of_time = [&]() { return deadline.Passed(); };
   auto time_limit_reached = [&]() {
     const std::string message =
         "TAN: time limit of " + std::to_string(maxSearchTime) + " s reached";
@@ -61,7 +60,7 @@ int VRN_tan::Learn(VRN_dataset& data, VRN_network& net, VRN_progress* progress,
   };
   auto checkpoint = [&]() {
     if (progress != nullptr && !progress->Tick(-1.0, nullptr)) return qelta::kErrCancelled;
-    return out_of_time() ? time_limit_reached() : qelta::kOk;
+    return deadline.Passed() ? time_limit_reached() : qelta::kOk;
   };
   if (const int status = checkpoint(); status != qelta::kOk) return status;
 
@@ -84,7 +83,7 @@ int VRN_tan::Learn(VRN_dataset& data, VRN_network& net, VRN_progress* progress,
     for (int a = 0; a < n; ++a) {
       for (int b = 0; b < n; ++b) {
         if (a == b || a == classVar || b == classVar) continue;
-        if (out_of_time()) return time_limit_reached();
+        if (deadline.Passed()) return time_limit_reached();
         double weight = 0.0;
         for (int c = 0; c < classArity; ++c) {
           const double nc = count(c, -1, 0, -1, 0);
@@ -115,7 +114,7 @@ int VRN_tan::Learn(VRN_dataset& data, VRN_network& net, VRN_progress* progress,
   std::vector<bool> reached(static_cast<std::size_t>(n), false);
   reached[static_cast<std::size_t>(root)] = true;
   for (bool found = true; found && !tree.empty();) {
-    if (out_of_time()) return time_limit_reached();
+    if (deadline.Passed()) return time_limit_reached();
     found = false;
     for (auto e = tree.begin(); e != tree.end(); ++e) {
       const bool ra = reached[static_cast<std::size_t>(e->a)];

@@ -169,10 +169,10 @@ int VRN_node::setNodeType(int code) {
 void VRN_node::UpdateCostArcs(int old_count) {
   if (extras_ == nullptr) return;
   const int count = definition_->GetNumberOfOutcomes();
-  // Copies: each removal edits the lists.
-  const VRN_intArray parents = extras_->costParents;
-  const VRN_intArray children = extras_->costChildren;
   if (count < 2) {
+    // Copies: each removal edits the lists.
+    const VRN_intArray parents = extras_->costParents;
+    const VRN_intArray children = extras_->costChildren;
     // A cost arc needs two outcomes at both ends, as AddArc demands.
     for (int i = parents.GetSize() - 1; i >= 0; --i) {
       (void)network_->RemoveArc(parents[i], handle_, qelta::kArcLayerCost);
@@ -182,20 +182,13 @@ void VRN_node::UpdateCostArcs(int old_count) {
     }
     return;
   }
-  if (count == old_count) return;
   // The children's tables follow the new count along this node's
-  // dimension, as they follow added and deleted outcomes.
-  for (int child : children) {
-    DiagExtras* extras = ExtrasOf(child);
-    if (extras == nullptr) continue;
-    const int d = extras->costParents.FindPosition(handle_);
-    if (d < 0) continue;
-    while (extras->cost.GetSize(d) > count &&
-           extras->cost.RemoveLastOutcome(d) == qelta::kOk) {
-    }
-    while (extras->cost.GetSize(d) < count &&
-           extras->cost.AddOutcome(d) == qelta::kOk) {
-    }
+  // dimension, as if outcomes were added or deleted at the end.
+  for (int k = old_count; k < count; ++k) {
+    if (OnOutcomeInserted(k) != qelta::kOk) return;
+  }
+  for (int k = old_count; k > count; --k) {
+    if (OnOutcomeDeleted(k - 1) != qelta::kOk) return;
   }
 }
 

@@ -167,6 +167,7 @@ int TextFormatBase::CreateLexer(int dialect, const char* file_name) {
   lexer_ = std::move(lexer);
   token_ = VRN_textToken();
   input_end_ = InputEnd::kNotYet;
+  table_not_built_ = false;
   return kOk;
 }
 

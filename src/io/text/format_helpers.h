@@ -28,6 +28,7 @@
 #include <memory>
 #include <string>
 
+#include "base/status.h"
 #include "io/text/lexer.h"
 #include "io/text/text_output.h"
 
@@ -119,6 +120,15 @@ class TextFormatBase {
   // status, except that a failure of a read whose input ended inside a
   // statement answers -111: the cut, not what it broke, is the cause.
   int CutInputStatus(int status) const;
+  // Notes that a table (or another part of a definition) the file gives
+  // could not be built as given: the read fails once it ends, since the
+  // network would differ from the file's.
+  void NoteTableNotBuilt() { table_not_built_ = true; }
+  // status, except that a read that would succeed answers -103 when a
+  // table could not be built.
+  int TablesStatus(int status) const {
+    return status == kOk && table_not_built_ ? kErrFileIo : status;
+  }
 
   // ---- token tests
 
@@ -305,6 +315,7 @@ class TextFormatBase {
   std::unique_ptr<VRN_textLexer> lexer_;
   InputEnd input_end_ = InputEnd::kNotYet;
   bool between_statements_ = false;
+  bool table_not_built_ = false;  // since the lexer was created
   VRN_textToken token_;
   std::string message_;
   bool case_sensitive_ = true;

@@ -74,7 +74,6 @@ int VRN_kiSpeaker::Write(const char* file_name) {
 int VRN_kiSpeaker::Read(const char* file_name) {
   int rc = CreateLexer(1, file_name);
   if (rc != kOk) return rc;
-  table_failed_ = false;
   std::error_code error;
   file_size_ = std::filesystem::file_size(std::filesystem::u8path(file_name),
                                           error);
@@ -126,7 +125,7 @@ int VRN_kiSpeaker::Read(const char* file_name) {
   if (rc == kOk) PostProcess();
   // A table given but not built would pass a different network for the
   // file's.
-  if (rc == kOk && table_failed_) rc = qelta::kErrFileIo;
+  rc = TablesStatus(rc);
   DeleteLexer();
   return rc;
 }
@@ -568,7 +567,7 @@ int VRN_kiSpeaker::ReadProbTable(int handle) {
         if (!qelta::IsInputFailure(status)) {
           ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Number expected",
                           CurrentToken().text);
-          table_failed_ = true;
+          NoteTableNotBuilt();
         }
         break;
       }
@@ -586,7 +585,7 @@ int VRN_kiSpeaker::ReadProbTable(int handle) {
       if (values.size() != outcomes || (at + 1) * outcomes > items.size()) {
         ReportError(qelta::kErrOutOfRange,
                     "ERROR: Wrong number of Probabilities");
-        table_failed_ = true;
+        NoteTableNotBuilt();
       } else {
         std::copy(values.begin(), values.end(),
                   items.begin() + static_cast<std::ptrdiff_t>(at * outcomes));
@@ -597,7 +596,7 @@ int VRN_kiSpeaker::ReadProbTable(int handle) {
   if (rc != kOk) return rc;
   if (definition->SetDefinitionFromVector(items) != kOk) {
     ReportError(qelta::kErrOutOfRange, "ERROR: Couldn't set probabilities");
-    table_failed_ = true;
+    NoteTableNotBuilt();
   }
   return qelta::EndStatement(this, kOk);
 }
@@ -608,7 +607,7 @@ int VRN_kiSpeaker::ReadNumberRow(std::vector<double>* row) {
     int rc = ReadDouble(&value);
     if (rc != kOk) {
       if (qelta::IsInputFailure(rc)) return rc;
-      table_failed_ = true;
+      NoteTableNotBuilt();
       return ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Number expected",
                              CurrentToken().text);
     }

@@ -121,8 +121,6 @@ class VRN_kiSpeaker : public VRN_fileFormat {
   int hypothesis_ = -1;
   // The file's size in bytes: no count may exceed it.
   std::uint64_t file_size_ = 0;
-  // A table the file gives could not be built: the read fails.
-  bool table_failed_ = false;
 };
 
 #endif  // QELTA_IO_TEXT_KI_H_

@@ -74,7 +74,6 @@ int VRN_microsoftSpeaker::Read(const char* file_name) {
   }
   GetNetwork()->Header()->SetName(
       qelta::ValidUtf8Text(CurrentToken().text).c_str());
-  unbuilt_ = false;
 
   std::vector<bool> done;
   int status = kOk;
@@ -119,10 +118,10 @@ int VRN_microsoftSpeaker::Read(const char* file_name) {
       ReportFormatted(qelta::kErrFileIo,
                       "ERROR: Node (\"%s\") has no table block",
                       network->GetNode(h)->GetId());
-      unbuilt_ = true;
+      NoteTableNotBuilt();
     }
     // No network is better than one that differs from the file.
-    if (unbuilt_) status = qelta::kErrFileIo;
+    status = TablesStatus(status);
   }
   status = CutInputStatus(status);
   DeleteLexer();
@@ -273,7 +272,7 @@ int VRN_microsoftSpeaker::ReadTableBlock(std::vector<bool>* done) {
   const int child = network->FindNode(child_id.c_str());
   if (child < 0) {
     ReportFormatted(child, "ERROR: Node (\"%s\") not found", child_id.c_str());
-    unbuilt_ = true;
+    NoteTableNotBuilt();
     return qelta::SkipDeclaration(this, 0);
   }
   done->resize(static_cast<std::size_t>(network->GetSlotCount()), false);
@@ -283,12 +282,12 @@ int VRN_microsoftSpeaker::ReadTableBlock(std::vector<bool>* done) {
     ReportFormatted(qelta::kErrSyntax,
                     "ERROR: Node (\"%s\") has a table block already",
                     child_id.c_str());
-    unbuilt_ = true;
+    NoteTableNotBuilt();
     return qelta::SkipDeclaration(this, 0);
   }
   if (network->GetNode(child)->setNodeType(block_type_) != kOk) {
     ReportError(qelta::kErrSyntax, "ERROR: Unknown Node Type");
-    unbuilt_ = true;
+    NoteTableNotBuilt();
     return qelta::SkipDeclaration(this, 0);
   }
   (*done)[static_cast<std::size_t>(child)] = true;
@@ -317,7 +316,7 @@ int VRN_microsoftSpeaker::ReadTableBlock(std::vector<bool>* done) {
     refused = true;
   }
   if (refused) {
-    unbuilt_ = true;
+    NoteTableNotBuilt();
     return qelta::SkipDeclaration(this, 0);
   }
   for (std::size_t i = 0; i < parents.size(); ++i) {
@@ -330,7 +329,7 @@ int VRN_microsoftSpeaker::ReadTableBlock(std::vector<bool>* done) {
     }
   }
   if (refused) {
-    unbuilt_ = true;
+    NoteTableNotBuilt();
     return qelta::SkipDeclaration(this, 0);
   }
 
@@ -343,7 +342,7 @@ int VRN_microsoftSpeaker::ReadTableBlock(std::vector<bool>* done) {
   if (rc == qelta::kErrNoMoreTokens) {
     if (needs_table) {
       ReportFormatted(qelta::kErrFileIo, missing, child_id.c_str());
-      unbuilt_ = true;
+      NoteTableNotBuilt();
     }
     return kOk;
   }
@@ -377,24 +376,24 @@ int VRN_microsoftSpeaker::ReadTableBlock(std::vector<bool>* done) {
                       "ERROR: Node (\"%s\") : %d of its %d table entries "
                       "are not given",
                       child_id.c_str(), unset, items.GetSize());
-      unbuilt_ = true;
+      NoteTableNotBuilt();
     } else if (written) {
       rc = definition->SetDefinition(items);
       if (rc != kOk) {
         ReportFormatted(rc, "ERROR: Node (\"%s\") : the table was not set",
                         child_id.c_str());
-        unbuilt_ = true;
+        NoteTableNotBuilt();
       }
     } else if (needs_table) {
       ReportFormatted(qelta::kErrFileIo, missing, child_id.c_str());
-      unbuilt_ = true;
+      NoteTableNotBuilt();
     }
     rc = PeekBetweenStatements();
     if (rc == qelta::kErrNoMoreTokens) return kOk;
     if (rc != kOk) return rc;
   } else if (needs_table) {
     ReportFormatted(qelta::kErrFileIo, missing, child_id.c_str());
-    unbuilt_ = true;
+    NoteTableNotBuilt();
   }
   if (IsPunctuation(*this, ";")) ConsumeNext();
   return kOk;
@@ -425,7 +424,7 @@ int VRN_microsoftSpeaker::ReadEntry(int child, VRN_doubleArray* items,
       start += coordinates[i] * table->GetStrides()[i];
     }
     if (!valid) {
-      unbuilt_ = true;
+      NoteTableNotBuilt();
       ReportError(qelta::kErrOutOfRange, "ERROR: Invalid coordinates");
       return qelta::EndStatement(this, qelta::kErrOutOfRange);
     }
@@ -448,7 +447,7 @@ int VRN_microsoftSpeaker::ReadEntry(int child, VRN_doubleArray* items,
     return qelta::EndStatement(this, qelta::kErrSyntax);
   }
   if (values.GetSize() > items->GetSize() - start) {
-    unbuilt_ = true;
+    NoteTableNotBuilt();
     ReportFormatted(qelta::kErrOutOfRange,
                     "ERROR: Node (\"%s\") : %d values do not fit its table",
                     node->GetId(), values.GetSize());

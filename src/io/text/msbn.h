@@ -93,9 +93,6 @@ class VRN_microsoftSpeaker : public VRN_fileFormat {
 
   // Definition type of the block being read.
   int block_type_ = 18;
-  // Set when the file says something that cannot be built (a refused arc,
-  // a table of the wrong size or none); the read then fails.
-  bool unbuilt_ = false;
 };
 
 #endif  // QELTA_IO_TEXT_MSBN_H_

@@ -130,7 +130,6 @@ int VRN_neticaSpeaker::Read(const char* file_name) {
   if (rc != kOk) return rc;
   SetCaseSensitive(false);
   records_.clear();
-  table_failed_ = false;
   // A file with no token at all is not a cut one.
   rc = PeekBetweenStatements();
   if (rc == kOk && CurrentToken().type == qelta::kTokenIdentifier &&
@@ -177,7 +176,7 @@ int VRN_neticaSpeaker::Read(const char* file_name) {
   BuildNetwork();
   DeleteLexer();
   records_.clear();
-  return table_failed_ ? qelta::kErrFileIo : kOk;
+  return TablesStatus(kOk);
 }
 
 template <typename ReadOne>
@@ -859,7 +858,7 @@ void VRN_neticaSpeaker::BuildDefinition(int handle,
   if (record.table_failed) {
     ReportAtLine(record.line, qelta::kErrFileIo,
                  "ERROR: Node [" + record.id + "] : Its table could not be built");
-    table_failed_ = true;
+    NoteTableNotBuilt();
     return;
   }
   const VRN_matrix* table = definition->GetMatrixConst();
@@ -880,7 +879,7 @@ void VRN_neticaSpeaker::BuildDefinition(int handle,
                             : std::to_string(record.probs.size()) +
                                   " numbers for a table of " +
                                   std::to_string(cells)));
-      table_failed_ = true;
+      NoteTableNotBuilt();
     }
     return;
   }
@@ -892,7 +891,7 @@ void VRN_neticaSpeaker::BuildDefinition(int handle,
     ReportAtLine(record.line, rc,
                  "Can't set resulting states for deterministic node [" +
                      record.id + "]");
-    table_failed_ = true;
+    NoteTableNotBuilt();
   }
   (void)definition->MakeUniform();
 }

@@ -156,8 +156,6 @@ class VRN_neticaSpeaker : public VRN_fileFormat {
   void WriteEquation(int handle);
 
   std::vector<std::unique_ptr<VRN_neticaNodeRecord>> records_;
-  // A table the file gives could not be built: the read fails.
-  bool table_failed_ = false;
 };
 
 #endif  // QELTA_IO_TEXT_NETICA_H_

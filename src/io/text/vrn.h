@@ -177,8 +177,6 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   bool noisy_and_ = false;
   // The input failure that ends the read, 0 while reading goes on.
   int stop_ = 0;
-  // A table the file gives could not be built.
-  bool table_failed_ = false;
 };
 
 #endif  // QELTA_IO_TEXT_VRN_H_

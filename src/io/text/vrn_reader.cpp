@@ -115,7 +115,7 @@ int VRN_vrnSpeaker::TableNotBuilt(int handle, int status) {
       !qelta::IsPunctuation(*this, ")")) {
     ReportFormatted(kErrSyntax, "ERROR: '%s' : Number expected", Text().c_str());
   }
-  table_failed_ = true;
+  NoteTableNotBuilt();
   const VRN_node* node = GetNetwork()->GetNode(handle);
   return ReportFormatted(qelta::kErrFileIo,
                          "ERROR: Node [%s] : Its table could not be built",
@@ -171,7 +171,6 @@ int VRN_vrnSpeaker::ReadBlockStart(const char* name) {
 
 int VRN_vrnSpeaker::Read(const char* file_name) {
   stop_ = 0;
-  table_failed_ = false;
   int rc = CreateLexer(1, file_name);
   if (rc != kOk) return rc;
   // A file with no token at all is not a cut one.
@@ -221,7 +220,7 @@ int VRN_vrnSpeaker::Read(const char* file_name) {
   if (rc == qelta::kErrNoMoreTokens) {
     ReportError(rc, "ERROR: Unexpected End of File inside a statement");
   }
-  if (rc == kOk && table_failed_) rc = qelta::kErrFileIo;
+  rc = TablesStatus(rc);
   DeleteLexer();
   return rc;
 }

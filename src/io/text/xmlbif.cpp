@@ -465,7 +465,6 @@ int VRN_xmlSpeaker::Read(const char* file_name) {
   named_.clear();
   next_number_.clear();
   defined_.clear();
-  unbuilt_ = false;
   Markup markup;
   for (;;) {
     rc = NextMarkup(&markup);
@@ -530,7 +529,7 @@ int VRN_xmlSpeaker::Read(const char* file_name) {
   }
   if (rc == kOk && !network_name_.empty()) SetNetworkId();
   // No network is better than one that differs from the file.
-  if (rc == kOk && unbuilt_) rc = qelta::kErrFileIo;
+  rc = TablesStatus(rc);
   DeleteLexer();
   return rc;
 }
@@ -673,7 +672,7 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
         const int handle = FindNamed(text);
         if (handle < 0) {
           ReportFormatted(handle, "ERROR: Node [%s] not found", text.c_str());
-          unbuilt_ = true;
+          NoteTableNotBuilt();
         } else if (!is_for) {
           parents.push_back(handle);
         } else if (child < 0) {
@@ -692,7 +691,7 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
         }
       }
       // A table given but not read would leave the default in its place.
-      if (!has_table) unbuilt_ = true;
+      if (!has_table) NoteTableNotBuilt();
     } else if (NameIs(markup.name, "PROPERTY") ||
                !IsKnownElement(markup.name)) {
       rc = SkipElement(markup);
@@ -706,7 +705,7 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
   }
   if (child < 0) {
     ReportError(qelta::kErrFileIo, "ERROR: DEFINITION without a known FOR node");
-    unbuilt_ = true;
+    NoteTableNotBuilt();
     return kOk;
   }
   VRN_network* network = GetNetwork();
@@ -717,7 +716,7 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
   if (defined_[static_cast<std::size_t>(child)]) {
     ReportFormatted(qelta::kErrSyntax,
                     "ERROR: Node [%s] has a definition already", node->GetId());
-    unbuilt_ = true;
+    NoteTableNotBuilt();
     return kOk;
   }
   defined_[static_cast<std::size_t>(child)] = true;
@@ -733,13 +732,13 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
                     "cells",
                     node->GetId(),
                     static_cast<unsigned long long>(qelta::kReadTableCellLimit));
-    unbuilt_ = true;
+    NoteTableNotBuilt();
     return kOk;
   }
   if (chance && !has_table && !parents.empty()) {
     ReportFormatted(qelta::kErrFileIo, "ERROR: Node [%s] : no TABLE is given",
                     node->GetId());
-    unbuilt_ = true;
+    NoteTableNotBuilt();
     return kOk;
   }
   const bool decision = definition->GetType() == qelta::kDefDecision;
@@ -749,7 +748,7 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
                     "ERROR: Node [%s] : %d numbers in TABLE, %d in its table",
                     node->GetId(), static_cast<int>(table.size()),
                     static_cast<int>(chance ? cells : columns));
-    unbuilt_ = true;
+    NoteTableNotBuilt();
     return kOk;
   }
   for (int parent : parents) {
@@ -757,7 +756,7 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
     if (rc != kOk) {
       ReportFormatted(rc, "ERROR: Couldn't add arc from node [%s] to node [%s]",
                       network->GetNode(parent)->GetId(), node->GetId());
-      unbuilt_ = true;
+      NoteTableNotBuilt();
     }
   }
   if (has_table && definition->GetType() == qelta::kDefDecision) {
@@ -765,7 +764,7 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
     ReportFormatted(qelta::kErrWrongNodeType,
                     "ERROR: [%s] : A decision node takes no TABLE",
                     node->GetId());
-  } else if (has_table && !unbuilt_) {
+  } else if (has_table && TablesStatus(kOk) == kOk) {
     const int rc = definition->SetDefinitionFromVector(table);
     if (rc != kOk) {
       const VRN_matrix* matrix = definition->GetMatrixConst();
@@ -773,7 +772,7 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
                       "ERROR: Node [%s] : %d numbers in TABLE, %d in its table",
                       node->GetId(), static_cast<int>(table.size()),
                       matrix != nullptr ? matrix->GetItemCount() : 0);
-      unbuilt_ = true;
+      NoteTableNotBuilt();
     }
   }
   return kOk;

@@ -130,9 +130,6 @@ class VRN_xmlSpeaker : public VRN_fileFormat {
   std::unordered_map<std::string, int> next_number_;
   // Nodes that received a definition.
   std::vector<bool> defined_;
-  // Set when a definition cannot be built as the file gives it (a refused
-  // arc, a table of the wrong size or none); the read then fails.
-  bool unbuilt_ = false;
 };
 
 #endif  // QELTA_IO_TEXT_XMLBIF_H_
