@@ -57,7 +57,8 @@ import java.awt.Rectangle;
  * <tr><td>8</td><td>utility</td><td>none</td>
  *   <td>one utility per configuration of the parents</td></tr>
  * <tr><td>520</td><td>multi-attribute utility</td><td>none</td>
- *   <td>one weight per parent (see also {@link #setMauExpressions(int, String[])})</td></tr>
+ *   <td>one weight per utility parent for each configuration of the decision parents
+ *   (or expressions instead: {@link #setMauExpressions(int, String[])})</td></tr>
  * <tr><td>4</td><td>equation: a continuous node defined by an equation</td>
  *   <td>none (discretization intervals instead)</td><td>not taken</td></tr>
  * </tbody>
@@ -104,10 +105,11 @@ import java.awt.Rectangle;
  * is updated and the results copied back. A network with decision, utility or
  * multi-attribute utility nodes is an influence diagram, solved by the
  * influence-diagram algorithm; one that also has equation nodes is refused with
- * code -2. A network with equation nodes is sampled ({@link #setSampleCount(int)},
- * {@link #setDiscretizationSampleCount(int)}), unless their preparation leaves a
- * network the Bayesian-network algorithm can update. Every other network is
- * updated by the Bayesian-network algorithm.
+ * code -2 ("Equation nodes cannot be used in influence diagrams."). A network with
+ * equation nodes is sampled when its evidence allows, else its equation nodes are
+ * discretized and it goes on as a Bayesian network (see
+ * <a href="#equation-updates">Networks with equation nodes</a>). Every other network
+ * is updated by the Bayesian-network algorithm.
  *
  * <table class="striped">
  * <caption>Bayesian-network algorithm codes ({@link #setBayesianAlgorithm(int)})</caption>
@@ -161,7 +163,15 @@ import java.awt.Rectangle;
  *   mass; every other value is left invalid. It fixes each later open decision to
  *   one choice whatever will be known by then, so its answer is sure to be best
  *   only when no later decision is open and nothing below the open decision is
- *   observed.</td></tr>
+ *   observed. It refuses, with code -2 and "Can't solve this network using best
+ *   policy algorithm", a diagram whose first open decision (the first decision
+ *   without evidence, in decision order) has a parent without evidence: every
+ *   parent of that decision must be observed or decided first. (In the oil
+ *   wildcatter diagram, with the test decided and the seismic result not observed,
+ *   the drilling decision has an unobserved parent and the diagram is refused.) It
+ *   combines a multi-attribute utility node's parents by the node's weights, also
+ *   when the node has expressions ({@link #setMauExpressions(int, String[])}),
+ *   which it does not use.</td></tr>
  * </tbody>
  * </table>
  *
@@ -169,6 +179,68 @@ import java.awt.Rectangle;
  * the next decision or the nodes observed just before it, they add the arc from
  * the one decision to the next to this network (it stays) and log "Temporal order
  * assumed: node [<i>a</i>] before node [<i>b</i>]".
+ *
+ * <h3 id="equation-updates">Networks with equation nodes</h3>
+ *
+ * <p>Before it samples, {@link #updateBeliefs()} finds the nodes whose value is
+ * known: an observed node (for a chance node whose outcomes are intervals, only one
+ * observed by a number with {@link #setContEvidence(int, double)}), and an equation
+ * node whose equation calls no random generator and whose parents are all known (a
+ * constant equation such as {@code x = 5}, for example).
+ * <ul>
+ * <li>When no node has virtual evidence and every observed node has only known
+ *   parents, it samples: it draws {@link #getSampleCount()} samples, parents before
+ *   children, from the network's random generator. An unobserved equation node's
+ *   value holds its samples ({@link #getNodeSampleStats(int)},
+ *   {@link #getNodeSampleHistogram(int, double, double, int)}), or its one value
+ *   when that is known; an unobserved chance node's value holds the frequencies of
+ *   its outcomes. With outlier rejection on ({@link #setOutlierRejectionEnabled(boolean)}),
+ *   a value outside its node's bounds is dropped together with the draws of the
+ *   node's descendants in that sample.
+ * <li>Otherwise (virtual evidence on some node, or evidence on a node with a parent
+ *   that is not known, such as a child of an equation node that calls
+ *   {@code Normal}, or of an unobserved chance node) it takes the discrete route:
+ *   every equation node is discretized and the network is updated by the
+ *   Bayesian-network algorithm ({@link #setBayesianAlgorithm(int)}), each equation
+ *   node taking part as a chance node with one outcome per discretization interval
+ *   ({@link #getNodeEquationDiscretization(int)}). Its table is estimated by drawing
+ *   {@link #getDiscretizationSampleCount()} values for each configuration of its
+ *   parents' outcomes or intervals (observed and constant parents fixed at their
+ *   values) and counting the intervals they fall in. Values outside the node's
+ *   bounds are not counted; they are logged with code -4 ("Discretization problem
+ *   in node <i>id</i>: ..."), and a configuration without any value inside the
+ *   bounds gets equal probabilities. An unobserved equation node's value then holds
+ *   one probability per interval ({@link #isValueDiscretized(int)} is true), and
+ *   {@link #getNodeSampleStats(int)} fails with "Node <i>id</i> was discretized and
+ *   has no samples".
+ * </ul>
+ *
+ * <p>Default intervals. An equation node that has no intervals when it is needed as
+ * a discrete variable gets two: on the discrete route above, in
+ * {@link #probEvidence()}, when an arc makes it the parent of a node with outcomes
+ * (whose table needs their count), and when an XMLBIF 0.3 file is written. They are
+ * named "State0" and "State1"; "State1" ends at the upper bound and "State0" at the
+ * middle of the bounds when both are finite; with only the lower bound finite, at
+ * twice it when it is positive, at its opposite when it is negative, at 1 when it is
+ * 0; with only the upper bound finite, at its opposite when it is positive, at twice
+ * it when it is negative, at -1 when it is 0; at 0 when neither is finite. A constant
+ * equation's bounds are first set to minus and plus infinity. Each time, "Equation
+ * node <i>id</i> was discretized." is logged with code -19. The intervals then are
+ * part of the node's definition: they stay after its evidence is cleared,
+ * {@link #getNodeEquationDiscretization(int)} answers them and files keep them, and
+ * intervals removed with {@link #setNodeEquationDiscretization(int,
+ * DiscretizationInterval[])} come back the next time the node is needed as a
+ * discrete variable. A new equation node's bounds are -1 and 1: default intervals on
+ * them leave out almost every value of a node whose values lie elsewhere.
+ *
+ * <p>To keep control, either give every equation node that may be discretized bounds
+ * that hold its values ({@link #setNodeEquationBounds(int, double, double)}) and
+ * intervals of your own ({@link #setNodeEquationDiscretization(int,
+ * DiscretizationInterval[])}), or keep to evidence that sampling accepts: observe
+ * root nodes and nodes whose parents are observed or computed without random
+ * generators, and give no virtual evidence. With X = Normal(10, 2) and
+ * Y = X + Normal(0, 1), {@code setContEvidence("Y", 11)} takes the discrete route
+ * (X is not known), while {@code setContEvidence("X", 11)} keeps sampling.
  *
  * <h2 id="temporal-types">Temporal types</h2>
  *
@@ -218,7 +290,8 @@ import java.awt.Rectangle;
  * <tr><td>erg</td><td>Ergo</td></tr>
  * <tr><td>dne</td><td>Netica</td></tr>
  * <tr><td>dxp</td><td>KI (written in the native text layout, which reads back
- *   as the native text format, not as KI)</td></tr>
+ *   as the native text format, not as KI, and not at all with a noisy-MAX node that has
+ *   parents; see {@link #writeFile(String)})</td></tr>
  * </tbody>
  * </table>
  *
@@ -307,7 +380,9 @@ public final class Network extends Wrapper {
      * "vrn"). Numbers are read with the "C"
      * numeric conventions whatever the process locale. On failure the exception message carries the
      * messages the reader logged, and the network is left as it was. A name holding U+0000 is
-     * refused. See <a href="#files">File formats</a> for what the text readers skip and repair.
+     * refused. See <a href="#files">File formats</a> for what the text readers skip and repair. A
+     * "dxp" file this library wrote is not KI: it reads back only when renamed to "vrn", and not
+     * at all when it holds a noisy-MAX node with parents (see {@link #writeFile(String)}).
      *
      * @param file name of the file
      */
@@ -323,6 +398,14 @@ public final class Network extends Wrapper {
     /**
      * Writes the network to a file in the format that the name's extension selects (see
      * {@link #readFile(String)}). A name holding U+0000 is refused.
+     *
+     * <p>A "dxp" name writes the native text layout of "vrn", not KI, and leaves out more than a
+     * "vrn" file does: a noisy-MAX node's PROBABILITIES hold its parameters in the Henrion form
+     * ({@link #getNoisyHenrionDefinition(int)}), without the entries of the parents'
+     * distinguished outcomes that the native text reader expects, so a file with a noisy-MAX
+     * node that has parents cannot be read back (code -103, "Its table could not be built");
+     * CAST nodes keep no parameters and read back with default ones; diagnostic roles and the
+     * other diagnosis attributes of nodes are not written.
      *
      * @param file name of the file
      */
@@ -346,6 +429,14 @@ public final class Network extends Wrapper {
      * Brings every node value up to date for the current evidence, with the algorithm the network
      * is set to use (see <a href="#algorithms">Algorithms</a>). On failure the exception message
      * carries the messages the algorithm logged.
+     *
+     * <p>A network with equation nodes is sampled when every observed node's parents are known
+     * (observed, or equation nodes without random generators whose own parents are known) and no
+     * node has virtual evidence. Otherwise its equation nodes are discretized, each node without
+     * intervals getting two default intervals that it keeps, and the Bayesian-network algorithm
+     * updates it: unobserved equation nodes then hold interval probabilities instead of samples.
+     * <a href="#equation-updates">Networks with equation nodes</a> gives the rules and how to keep
+     * control of the intervals.
      */
     public native void updateBeliefs();
 
@@ -504,6 +595,9 @@ public final class Network extends Wrapper {
 
     /**
      * Selects the algorithm used to solve influence diagrams. Codes other than 0 and 1 are ignored.
+     * Code 1 refuses a diagram whose first open decision has a parent without evidence ("Can't
+     * solve this network using best policy algorithm"), and combines multi-attribute utility
+     * nodes by their weights, not their expressions.
      *
      * @param algorithm 0, which solves the whole diagram, or 1, which only names the best choice
      *     of the first open decision (see <a href="#algorithms">Algorithms</a>)
@@ -556,7 +650,9 @@ public final class Network extends Wrapper {
     // -------- Nodes
 
     /**
-     * Adds a node.
+     * Adds a node. An identifier that a node or a submodel already holds is refused with code -2
+     * (not -32, which {@link #setNodeId(int, String)} gives), one that is not an identifier with a
+     * message that says so.
      *
      * @param type the definition type code: 4 equation, 8 utility, 17 decision, 18 CPT, 20 truth
      *     table, 50 CAST, 82 DeMorgan, 146 noisy-MAX, 274 noisy-adder, 520 multi-attribute utility
@@ -1001,7 +1097,11 @@ public final class Network extends Wrapper {
     public native boolean isValueDiscretized(String nodeId);
 
     /**
-     * The statistics of the equation node's samples.
+     * The statistics of the equation node's samples. A node whose value is not valid fails with
+     * "Value of node <i>id</i> is not valid"; one that the last update discretized
+     * ({@link #isValueDiscretized(int)}; see <a href="#equation-updates">Networks with equation
+     * nodes</a>) has no samples and fails with "Node <i>id</i> was discretized and has no
+     * samples".
      *
      * @param nodeHandle handle of the node
      * @return mean, standard deviation, minimum and maximum
@@ -1087,6 +1187,18 @@ public final class Network extends Wrapper {
      * updating normalises each distribution to sum 1 and fails
      * with code -2 ("Node [<i>id</i>] has a negative or non-finite probability in its table") when
      * an entry is negative, infinite or NaN.
+     *
+     * <p>Multi-attribute utility weights: one weight per utility parent (utility and
+     * multi-attribute utility parents, in parent order) for each configuration of the decision
+     * parents (in parent order, the last fastest), the weights of one configuration together,
+     * whatever the order of decision and utility parents in the parent list. In weights mode the
+     * node's expected utility under a configuration is the sum of each weight times its parent's
+     * expected utility: with decision parent D of two choices and utility parents A and B, the
+     * array is {w(D<sub>0</sub>, A), w(D<sub>0</sub>, B), w(D<sub>1</sub>, A),
+     * w(D<sub>1</sub>, B)}. A new utility parent gets the weight 1 in every configuration, and the
+     * weights of a new decision parent's choices repeat the former ones. In expression mode
+     * ({@link #setMauExpressions(int, String[])}) the weights are kept, and may be set, but the
+     * expressions compute the utility; installing expressions sets every weight to 1.
      *
      * @param nodeHandle handle of the node
      * @param definition the table's items, last dimension fastest
@@ -1204,7 +1316,10 @@ public final class Network extends Wrapper {
 
     /**
      * The identifiers of the node's outcomes. Utility, multi-attribute utility and equation nodes
-     * have none and fail (see <a href="#node-types">Node types</a>: a type code without bit 16).
+     * have no outcomes (see <a href="#node-types">Node types</a>: a type code without bit 16), so
+     * for them the call fails with "NULL array returned from GetOutcomesNames". An equation node's
+     * discretization intervals, which stand for outcomes in discrete algorithms, are given by
+     * {@link #getNodeEquationDiscretization(int)}.
      *
      * @param nodeHandle handle of the node
      * @return the outcome identifiers, in outcome order
@@ -1404,7 +1519,11 @@ public final class Network extends Wrapper {
 
     /**
      * Observes an outcome of the node. Earlier observed and virtual evidence of the node is
-     * replaced.
+     * replaced. Utility, multi-attribute utility and equation nodes have no outcomes and take no
+     * outcome evidence: any index is refused with "Invalid outcome index <i>i</i> for node
+     * '<i>id</i>', valid indices are 0..-1". Observe an equation node's value with
+     * {@link #setContEvidence(int, double)}; utility and multi-attribute utility nodes take no
+     * evidence at all.
      *
      * @param nodeHandle handle of the node
      * @param outcomeIndex index of the outcome
@@ -1585,7 +1704,17 @@ public final class Network extends Wrapper {
 
     /**
      * Observes a number: the value of an equation node, or, for a node whose outcomes are
-     * intervals, the outcome whose interval holds it.
+     * intervals, the outcome whose interval holds it. Utility and multi-attribute utility nodes
+     * take no evidence (code -51).
+     *
+     * <p>In a network with equation nodes, evidence decides how {@link #updateBeliefs()} works: it
+     * samples only while every observed node's parents are known (observed, or equation nodes
+     * without random generators whose parents are known). Evidence on a node with a parent that
+     * is not known, such as a child of an equation node that calls {@code Normal}, makes it
+     * discretize the equation nodes instead: a parent then holds probabilities over its intervals,
+     * two default ones "State0" and "State1" when it had none, which it keeps after the evidence
+     * is cleared, and {@link #getNodeSampleStats(int)} fails for it. See
+     * <a href="#equation-updates">Networks with equation nodes</a>.
      *
      * @param nodeHandle handle of the node
      * @param value the observed number
@@ -1794,12 +1923,30 @@ public final class Network extends Wrapper {
     // -------- Equation nodes
 
     /**
-     * Sets the equation of an equation node. The node's parents become exactly the nodes the
-     * equation refers to. Numbers are read with the "C" numeric conventions. A text that does not
-     * parse leaves the node unchanged and the message gives the position of the error.
+     * Sets the equation of an equation node, written in the
+     * <a href="package-summary.html#expressions">expression language</a> (operators, built-in
+     * functions, user-defined functions of {@link #setExtFunctions(String[])}). The text is
+     * "left = right", usually "id = expression" such as {@code y = 2*x + Normal(0, 1)}; its names
+     * are node identifiers, and the node's parents become exactly the other nodes it names. An
+     * equation in another arrangement ({@code 2*y + 1 = x}) is solved for the node when needed;
+     * one that cannot be solved fails the update with code -6. A conditional, or a comparison by
+     * {@code =} or {@code <>}, on the right side goes in parentheses: {@code y = (x > 2 ? 1 : 0)}.
+     * Numbers are read with the "C" numeric conventions.
+     *
+     * <p>A text that is refused leaves the node unchanged and fails with code -2 and "Invalid
+     * equation, error at position <i>N</i>: <i>message</i>" (see
+     * <a href="package-summary.html#expressions-errors">Error messages</a>).
+     *
+     * <p>The node's value lies within its bounds ({@link #setNodeEquationBounds(int, double,
+     * double)}; -1 and 1 on a new node), which count when it is discretized and, with outlier
+     * rejection on, when it is sampled. It needs discretization intervals when it has a child
+     * with outcomes (whose table has a column per interval), when {@link #updateBeliefs()} cannot
+     * sample the network's evidence, and in {@link #probEvidence()}; a node without intervals
+     * then gets two default ones, which it keeps (see <a href="#equation-updates">Networks with
+     * equation nodes</a>).
      *
      * @param nodeHandle handle of the node
-     * @param equation the equation, "id = expression"
+     * @param equation the equation, "id = expression" or "left = right"
      */
     public native void setNodeEquation(int nodeHandle, String equation);
 
@@ -1807,12 +1954,15 @@ public final class Network extends Wrapper {
      * Same as {@link #setNodeEquation(int, String)}, with the node given by its identifier.
      *
      * @param nodeId identifier of the node
-     * @param equation the equation, "id = expression"
+     * @param equation the equation, "id = expression" or "left = right"
      */
     public native void setNodeEquation(String nodeId, String equation);
 
     /**
-     * The equation of an equation node.
+     * The equation of an equation node, as the system writes it: without blanks around operators
+     * and after commas, with parentheses where the grouping needs them and with function names in
+     * the letter case of the <a href="package-summary.html#expressions-functions">function
+     * tables</a> ({@code y = 2 * X + NORMAL(0, 1)} comes back as {@code y=2*X+Normal(0,1)}).
      *
      * @param nodeHandle handle of the node
      * @return the equation text
@@ -1860,7 +2010,10 @@ public final class Network extends Wrapper {
     public native boolean isNodeEquationConstant(String nodeId);
 
     /**
-     * Whether the equation uses no random-number function.
+     * Whether the equation uses no random-number function, directly or through a user-defined
+     * function (see the <a href="package-summary.html#random-functions">random generators</a>).
+     * Evidence on a child of an unobserved node that is not deterministic keeps
+     * {@link #updateBeliefs()} from sampling (see <a href="#equation-updates">Networks with equation nodes</a>).
      *
      * @param nodeHandle handle of the node
      * @return true when deterministic
@@ -1876,7 +2029,12 @@ public final class Network extends Wrapper {
     public native boolean isNodeEquationDeterministic(String nodeId);
 
     /**
-     * Sets the bounds of an equation node's value.
+     * Sets the bounds of an equation node's value; a new node's are -1 and 1. Discretization
+     * counts only the drawn values within the bounds, and default intervals are placed by them
+     * (see <a href="#equation-updates">Networks with equation nodes</a>): give bounds that hold the
+     * node's values before it is discretized. With outlier rejection on, sampling drops values
+     * outside them. The last discretization interval follows the upper bound. A lower bound
+     * above the upper one is refused with code -2.
      *
      * @param nodeHandle handle of the node
      * @param lower the lower bound
@@ -1911,10 +2069,13 @@ public final class Network extends Wrapper {
     public native double[] getNodeEquationBounds(String nodeId);
 
     /**
-     * The discretization intervals of an equation node.
+     * The discretization intervals of an equation node: those set with
+     * {@link #setNodeEquationDiscretization(int, DiscretizationInterval[])}, or the two default
+     * intervals "State0" and "State1" the node got when it was first needed as a discrete
+     * variable (see <a href="#equation-updates">Networks with equation nodes</a>).
      *
      * @param nodeHandle handle of the node
-     * @return the intervals, empty when the node is not discretized
+     * @return the intervals, empty when the node has none
      */
     public native DiscretizationInterval[] getNodeEquationDiscretization(int nodeHandle);
 
@@ -1922,13 +2083,25 @@ public final class Network extends Wrapper {
      * Same as {@link #getNodeEquationDiscretization(int)}, with the node given by its identifier.
      *
      * @param nodeId identifier of the node
-     * @return the intervals, empty when the node is not discretized
+     * @return the intervals, empty when the node has none
      */
     public native DiscretizationInterval[] getNodeEquationDiscretization(String nodeId);
 
     /**
      * Sets the discretization intervals of an equation node. The last interval ends at the upper
-     * bound.
+     * bound. The intervals are the node's outcomes wherever it is treated as a discrete variable:
+     * for its children with outcomes, whose tables have one column per interval, and when
+     * {@link #updateBeliefs()} discretizes the network because its evidence cannot be sampled,
+     * after which the node's value holds one probability per interval.
+     *
+     * <p>A node that has no intervals when it is needed as a discrete variable gets two default
+     * ones, "State0" and "State1", split at a point its bounds give (the middle of finite bounds),
+     * and logs "Equation node <i>id</i> was discretized." with code -19. They persist like
+     * intervals set here: clearing evidence does not remove them and files keep them. Setting
+     * intervals suited to the node's values (with bounds that hold them) before any update keeps
+     * the defaults from being made; removing intervals with null lasts only until the node is
+     * next needed as a discrete variable. See <a href="#equation-updates">Networks with equation
+     * nodes</a> for the rules.
      *
      * @param nodeHandle handle of the node
      * @param intervals the intervals in ascending order, or null to remove the discretization
@@ -4102,10 +4275,13 @@ public final class Network extends Wrapper {
             String nodeId, int order, String parentId, double weight);
 
     /**
-     * The expressions of a multi-attribute utility node.
+     * The expressions of a multi-attribute utility node (see
+     * {@link #setMauExpressions(int, String[])}), as the system writes them: without blanks
+     * around operators and after commas. A node without expressions (weights mode) answers an
+     * empty array.
      *
      * @param nodeHandle handle of the node
-     * @return the expressions, in order
+     * @return the expressions, one per configuration of the decision parents, in table order
      */
     public native String[] getMauExpressions(int nodeHandle);
 
@@ -4113,15 +4289,59 @@ public final class Network extends Wrapper {
      * Same as {@link #getMauExpressions(int)}, with the node given by its identifier.
      *
      * @param nodeId identifier of the node
-     * @return the expressions, in order
+     * @return the expressions, one per configuration of the decision parents, in table order
      */
     public native String[] getMauExpressions(String nodeId);
 
     /**
-     * Sets the expressions of a multi-attribute utility node.
+     * Sets the expressions of a multi-attribute utility node, which then computes its expected
+     * utility with them instead of its weights (expression mode). Expressions are written in the
+     * <a href="package-summary.html#expressions">expression language</a>; user-defined functions
+     * ({@link #setExtFunctions(String[])}) may be called.
+     *
+     * <p>The array holds one expression per configuration of the node's decision parents, in
+     * table order: the decision parents in parent order, the last varying fastest, each through
+     * its choices in order. A node without decision parents takes exactly one expression. Another
+     * count is refused with code -2 and "Wrong vector size". With one decision parent D of two
+     * choices, element 0 is the expression for D's first choice and element 1 for its second.
+     *
+     * <p>The names in an expression are identifiers of utility and multi-attribute utility nodes
+     * other than this node and its descendants; each stands for that node's expected utility
+     * under the decision configuration. The expressions thus combine expected utilities:
+     * {@code Money*Money/100} is E[Money]<sup>2</sup>/100, not E[Money<sup>2</sup>]/100.
+     * Random generators are refused, also inside a user-defined function the expression calls.
+     *
+     * <p>Installing the expressions makes the node's parents other than decisions exactly the
+     * nodes the expressions name: every parent that is not a decision loses its arc, then the
+     * named nodes become parents, after the decision parents, in ascending byte order of their
+     * identifiers. As they are added, every weight is set to 1. Later arc changes edit the
+     * expressions: a new utility parent P turns each expression E into E+P, and removing one
+     * replaces each expression that names it by the sum of the other names it holds, in
+     * ascending byte order (factors such as weights inside it are lost), or by 0.
+     *
+     * <p>Null or an empty array returns the node to weights mode: the expressions are dropped and
+     * the node keeps its parents and the weights it has then (all 1 unless set since, see
+     * {@link #setNodeDefinition(int, double[])}). Influence-diagram algorithm 1 uses the weights
+     * even in expression mode (see <a href="#algorithms">Algorithms</a>).
+     *
+     * <p>A refusal leaves the node unchanged. Code -2: "Wrong vector size", or "Can't parse
+     * expression at index <i>i</i>, error at position <i>N</i>: <i>message</i>" (see
+     * <a href="package-summary.html#expressions-errors">Error messages</a>). Code -1: "Invalid
+     * expression at index <i>i</i>: " followed by "Random number generators not allowed",
+     * "self-references not allowed" (the node's own identifier), "only non-descendant
+     * utility/ALU/MAU nodes are allowed" (a node of another kind, or a descendant; "ALU" means
+     * a utility node) or "unknown identifier" (no node of that name).
+     *
+     * <p>Example: node M with the decision parent D (choices "Cash" and "Health") and the
+     * utility nodes Money and Fitness in the network:
+     * <pre>{@code
+     * net.setMauExpressions("M", new String[] {"Money*Money/100 + Fitness", "Fitness*2"});
+     * // M's parents: D, Fitness, Money; M's value: one expected utility per choice of D
+     * }</pre>
      *
      * @param nodeHandle handle of the node
-     * @param expressions the expressions; null or empty removes them
+     * @param expressions the expressions, one per configuration of the decision parents; null or
+     *     empty returns the node to its weights
      */
     public native void setMauExpressions(int nodeHandle, String[] expressions);
 
@@ -4129,7 +4349,8 @@ public final class Network extends Wrapper {
      * Same as {@link #setMauExpressions(int, String[])}, with the node given by its identifier.
      *
      * @param nodeId identifier of the node
-     * @param expressions the expressions; null or empty removes them
+     * @param expressions the expressions, one per configuration of the decision parents; null or
+     *     empty returns the node to its weights
      */
     public native void setMauExpressions(String nodeId, String[] expressions);
 
@@ -4168,15 +4389,29 @@ public final class Network extends Wrapper {
     public native String getLibraryBuild();
 
     /**
-     * The user-defined functions of the expression language.
+     * The user-defined functions of the <a href="package-summary.html#expressions">expression
+     * language</a>, as the system writes them: {@code f(x) = x * 2} comes back as
+     * {@code f(x)=x*2}.
      *
-     * @return the function definitions, in order
+     * @return the function definitions, in order; empty when there are none
      */
     public native String[] getExtFunctions();
 
     /**
-     * Replaces the user-defined functions. A definition that fails, or a node equation that no
-     * longer works with the new set, leaves the old functions.
+     * Replaces the user-defined functions of the
+     * <a href="package-summary.html#expressions">expression language</a>, which equations and
+     * multi-attribute utility expressions of this network call like built-in functions. Each
+     * definition has the form "name(p1, p2, ...) = body", such as {@code f(x) = x*2}; the body
+     * names only the parameters, and may call built-in functions and the functions defined before
+     * it in the array (no recursion). The name must not be a built-in function's or an earlier
+     * definition's. See <a href="package-summary.html#expressions-user-functions">User-defined
+     * functions</a> for the rules and messages.
+     *
+     * <p>A definition that fails, or an equation or multi-attribute utility expression that no
+     * longer works with the new set (a function it calls is gone or takes another number of
+     * arguments, or a multi-attribute utility expression would call a random generator), leaves
+     * the old functions and fails with code -4 and "Error in function #<i>i</i> at position
+     * <i>N</i>: <i>message</i>". An empty array removes every function.
      *
      * @param definitions one function definition per element
      */

@@ -40,7 +40,12 @@ package qelta;
  *   deterministic tables</td></tr>
  * <tr><td>-30</td><td>"ILLEGAL IDENTIFIER"</td><td>not an identifier: a letter first,
  *   then letters, digits or '_'</td></tr>
- * <tr><td>-32</td><td>"DUPLICATED IDENTIFIER"</td><td>the identifier is taken</td></tr>
+ * <tr><td>-32</td><td>"DUPLICATED IDENTIFIER"</td><td>the identifier is taken: from
+ *   {@code setNodeId}, {@code setSubmodelId} and {@code setId} (by a node or a submodel),
+ *   {@code addSubmodel} (by a node), {@code addOutcome}, {@code insertOutcome} and
+ *   {@code setOutcomes} (by another outcome). {@code addNode} answers -2 for an identifier
+ *   a node or submodel holds, and so do {@code addSubmodel} for one another submodel holds
+ *   and {@code setOutcomeId} for one another outcome of the node holds</td></tr>
  * <tr><td>-42</td><td>"OUT OF MEMORY"</td><td>memory, a table size or the join-tree
  *   size limit exceeded</td></tr>
  * <tr><td>-43</td><td>(none)</td><td>a marginal summed to zero after join-tree
