@@ -2,7 +2,6 @@
 
 #include <utf8.h>
 
-#include <clocale>
 #include <iterator>
 
 #include "base/error_log.h"
@@ -36,18 +35,6 @@ void ReportNetworkError(const char* name, int code, const VRN_errorLog& log) {
     extra += log.GetMessage(i);
   }
   ReportErrorWithMessage(name, code, extra);
-}
-
-CNumericLocaleGuard::CNumericLocaleGuard() {
-  // Copy the name before switching: setlocale's answer is overwritten by the
-  // next call.
-  const char* current = std::setlocale(LC_NUMERIC, nullptr);
-  if (current != nullptr) saved_ = current;
-  std::setlocale(LC_NUMERIC, "C");
-}
-
-CNumericLocaleGuard::~CNumericLocaleGuard() {
-  if (!saved_.empty()) std::setlocale(LC_NUMERIC, saved_.c_str());
 }
 
 namespace qelta {

@@ -4,16 +4,14 @@
 // the point where the binding detects it to the outermost frame of a JNI
 // export, which turns it into a Java QELTAException. The reporters below
 // build its message from the engine operation's name, the status and an
-// optional detail text or the network's error log. CNumericLocaleGuard pins
-// the "C" numeric conventions while numbers are read or written as text, and
-// the UTF helpers convert between Java's UTF-16 and the engine's UTF-8.
+// optional detail text or the network's error log. The UTF helpers convert
+// between Java's UTF-16 and the engine's UTF-8.
 //
 // Only the binding throws qelta_exception; engine operations report by
 // status. Everything here lives in the binding's layer, beside the engine,
 // so that it can be tested without a JVM.
 //
-// Thread use: the functions keep no state. The numeric locale is
-// process-wide, so a CNumericLocaleGuard affects every thread while it lives.
+// Thread use: the functions keep no state.
 #ifndef QELTA_BASE_ENGINE_ERROR_H_
 #define QELTA_BASE_ENGINE_ERROR_H_
 
@@ -55,22 +53,6 @@ std::string FormatEngineError(const char* name, int code, const char* extra);
 // entry, a line feed followed by the message. An empty log adds nothing.
 [[noreturn]] void ReportNetworkError(const char* name, int code,
                                      const VRN_errorLog& log);
-
-// Sets the numeric locale (LC_NUMERIC) to "C" for its lifetime and restores
-// the locale that was in force when it was made. Makes a number like 0.5
-// read and print with a point whatever the caller's locale.
-class CNumericLocaleGuard {
- public:
-  CNumericLocaleGuard();
-  ~CNumericLocaleGuard();
-
-  CNumericLocaleGuard(const CNumericLocaleGuard&) = delete;
-  CNumericLocaleGuard& operator=(const CNumericLocaleGuard&) = delete;
-
- private:
-  // Name of the locale to restore; empty when the query gave none.
-  std::string saved_;
-};
 
 namespace qelta {
 

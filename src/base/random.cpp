@@ -495,6 +495,8 @@ int VRN_SampleDiscreteIndex(double u, const double* probabilities, int n) {
 }
 
 VRN_randomGenerator& VRN_DefaultRandomGenerator() {
-  static VRN_randomGenerator generator(0);
+  // One per thread: drawing changes it, and networks on other threads
+  // evaluate expressions at the same time.
+  thread_local VRN_randomGenerator generator(0);
   return generator;
 }

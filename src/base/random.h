@@ -105,8 +105,8 @@ class VRN_randomGenerator {
 // when none does (-1 for n < 1).
 int VRN_SampleDiscreteIndex(double u, const double* probabilities, int n);
 
-// The process-wide generator used by expression evaluation when no other is
-// given; made with seed 0 on first use.
+// The calling thread's generator used by expression evaluation when no
+// other is given; made with seed 0 on the thread's first use.
 VRN_randomGenerator& VRN_DefaultRandomGenerator();
 
 #endif  // QELTA_BASE_RANDOM_H_

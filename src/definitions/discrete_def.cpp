@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "base/error_log.h"
 #include "network/change_guards.h"
 #include "network/dbn.h"
 #include "base/matrix.h"
@@ -192,6 +193,8 @@ int VRN_discDef::InsertOutcome(int position, const char* id) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
   const int old_count = outcome_ids_.GetSize();
   if (position < 0 || position > old_count) return qelta::kErrOutOfRange;
+  const bool unnamed = !HasOutcomeIds();
+  if (unnamed && !IsEmptyText(id)) return RefuseMixedIds(-1, id);
   // Two outcomes never share an identifier: refused before any change.
   if (!IsEmptyText(id) && outcome_ids_.FindString(id) >= 0) {
     return qelta::kErrDuplicatedIdentifier;
@@ -202,7 +205,12 @@ int VRN_discDef::InsertOutcome(int position, const char* id) {
   const bool intervals = HasIntervals();
   const bool points = HasPointValues();
 
-  if (outcome_ids_.Insert(position, id) != qelta::kOk) {
+  // Unnamed outcomes come with intervals, which keep empty ids allowed.
+  const bool inserted =
+      unnamed ? outcome_ids_.Insert(position, "") == qelta::kOk
+              : !IsEmptyText(id) &&
+                    outcome_ids_.Insert(position, id) == qelta::kOk;
+  if (!inserted) {
     // A generated identifier that is taken moves on to the next number.
     const std::string generated =
         FreeNumberedId(outcome_ids_, GetDefaultOutcomePrefix(), old_count);
@@ -286,7 +294,32 @@ int VRN_discDef::GetDiscreteOutcomeCount() const {
 
 int VRN_discDef::RenameOutcome(int index, const char* id) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
+  if (!outcome_ids_.IsIndexValid(index)) return qelta::kErrOutOfRange;
+  if (HasOutcomeIds() == IsEmptyText(id)) return RefuseMixedIds(index, id);
   return outcome_ids_.SetString(index, id);
+}
+
+int VRN_discDef::RefuseMixedIds(int index, const char* id) const {
+  // Files hold the identifiers of a node's outcomes all empty (interval
+  // outcomes) or all named, and nothing in between.
+  VRN_network* network = GetNetwork();
+  const VRN_node* node =
+      network != nullptr ? network->GetNode(GetHandle()) : nullptr;
+  if (node == nullptr || node->Definition() != this) {
+    return qelta::kErrOutOfRange;
+  }
+  if (IsEmptyText(id)) {
+    return network->ErrorLog()->Logf(
+        qelta::kErrOutOfRange,
+        "Outcomes of node '%s' have identifiers: outcome %d cannot be left "
+        "without one",
+        node->GetId(), index);
+  }
+  return network->ErrorLog()->Logf(
+      qelta::kErrOutOfRange,
+      "Outcomes of node '%s' have empty identifiers: '%s' cannot name only "
+      "one of them",
+      node->GetId(), id);
 }
 
 int VRN_discDef::RenameOutcomesFromStrings(
@@ -316,14 +349,19 @@ const VRN_idArray* VRN_discDef::GetOutcomesNames() const {
   return &outcome_ids_;
 }
 
-int VRN_discDef::ResizeWithChildren(int count) {
+int VRN_discDef::ResizeOutcomeByOutcome(int count) {
+  VRN_autoUpdateGuard guard(GetNetwork());  // one update for all the steps
   while (outcome_ids_.GetSize() > count) {
     const int status = RemoveOutcome(outcome_ids_.GetSize() - 1);
     if (status != qelta::kOk) return status;
   }
   while (outcome_ids_.GetSize() < count) {
-    const std::string id = FreeNumberedId(
-        outcome_ids_, GetDefaultOutcomePrefix(), outcome_ids_.GetSize());
+    // Unnamed outcomes get more unnamed ones.
+    const std::string id =
+        HasOutcomeIds() ? FreeNumberedId(outcome_ids_,
+                                         GetDefaultOutcomePrefix(),
+                                         outcome_ids_.GetSize())
+                        : std::string();
     const int status = AddOutcome(id.c_str());
     if (status != qelta::kOk) return status;
   }
@@ -380,10 +418,16 @@ int VRN_discDef::SetNumberOfOutcomesByIds(const VRN_stringArray& ids) {
       if (!VRN_IsValidId(ids.Get(i))) return qelta::kErrOutOfRange;
     }
   }
+  // All empty or all named, as files hold them; a truth table's all named.
+  const bool unnamed =
+      IsEmptyText(ids.Get(0)) && GetType() != qelta::kDefTruthTable;
+  for (int i = 0; i < count; ++i) {
+    if (IsEmptyText(ids.Get(i)) != unnamed) return qelta::kErrOutOfRange;
+  }
   if (HasDuplicate(ids)) return qelta::kErrDuplicatedIdentifier;
   if (!TablesFit(count, true)) return qelta::kErrOutOfMemory;
-  if (GetChildren().GetSize() > 0 && count != outcome_ids_.GetSize()) {
-    const int status = ResizeWithChildren(count);
+  if (NeedsOutcomeByOutcome() && count != outcome_ids_.GetSize()) {
+    const int status = ResizeOutcomeByOutcome(count);
     if (status != qelta::kOk) return status;
   }
   return ReplaceIds(ids);
@@ -396,7 +440,7 @@ int VRN_discDef::SetNumberOfOutcomes(int count) {
   // The final size is checked before the first step of a growth changes
   // anything.
   if (!TablesFit(count, true)) return qelta::kErrOutOfMemory;
-  if (GetChildren().GetSize() > 0) return ResizeWithChildren(count);
+  if (NeedsOutcomeByOutcome()) return ResizeOutcomeByOutcome(count);
   VRN_idArray ids(outcome_ids_);
   while (ids.GetSize() > count) (void)ids.Delete(ids.GetSize() - 1);
   while (ids.GetSize() < count) {
@@ -404,6 +448,12 @@ int VRN_discDef::SetNumberOfOutcomes(int count) {
         FreeNumberedId(ids, GetDefaultOutcomePrefix(), ids.GetSize()).c_str());
   }
   return ReplaceIds(ids);
+}
+
+bool VRN_discDef::NeedsOutcomeByOutcome() const {
+  // Children's tables, and the interval bounds or point values, follow
+  // each outcome added or removed; only the ids would follow a whole list.
+  return GetChildren().GetSize() > 0 || values_ != nullptr;
 }
 
 int VRN_discDef::ChangeOrderOfOutcomes(const VRN_intArray& order) {
@@ -456,6 +506,8 @@ int VRN_discDef::ChangeOrderOfOutcomesWithAddAndRemove(
   // every outcome is renamed at once; until then an id a kept outcome still
   // holds is replaced by a free generated one.
   auto add = [this](const char* id) {
+    // Unnamed outcomes take their names with the others, at the end.
+    if (!HasOutcomeIds()) return AddOutcome(nullptr);
     if (!IsEmptyText(id) && outcome_ids_.FindString(id) >= 0) {
       return AddOutcome(FreeNumberedId(outcome_ids_, GetDefaultOutcomePrefix(),
                                        outcome_ids_.GetSize())
@@ -542,6 +594,10 @@ int VRN_discDef::SetIntervals(const std::vector<double>& bounds,
                               bool clear_ids) {
   const int n = static_cast<int>(bounds.size());
   if (n < 3) return qelta::kErrOutOfRange;
+  // Files name a truth table's resulting states by outcome id.
+  if (clear_ids && GetType() == qelta::kDefTruthTable) {
+    return qelta::kErrWrongNodeType;
+  }
   // Checked before the outcome count changes, so a refusal loses nothing.
   for (int i = 0; i < n; ++i) {
     if (std::isnan(bounds[i])) return qelta::kErrInvalidValue;
@@ -597,14 +653,16 @@ int VRN_discDef::GetIntervalIndex(double value) const {
 int VRN_discDef::RemoveIntervals() {
   if (!HasIntervals()) return qelta::kErrNoItem;
   values_.reset();
-  if (outcome_ids_.GetAllowEmpty()) {
-    VRN_idArray named;
-    for (int i = 0; i < outcome_ids_.GetSize(); ++i) {
-      (void)named.AddNumbered(GetDefaultOutcomePrefix(), i);
-    }
-    outcome_ids_ = named;
-  }
+  if (outcome_ids_.GetAllowEmpty()) GiveNumberedIds();
   return qelta::kOk;
+}
+
+void VRN_discDef::GiveNumberedIds() {
+  VRN_idArray named;
+  for (int i = 0; i < outcome_ids_.GetSize(); ++i) {
+    (void)named.AddNumbered(GetDefaultOutcomePrefix(), i);
+  }
+  outcome_ids_ = named;
 }
 
 int VRN_discDef::SetPointValues(const std::vector<double>& values) {
@@ -614,6 +672,8 @@ int VRN_discDef::SetPointValues(const std::vector<double>& values) {
   auto copy = std::make_unique<VRN_doubleArray>();
   for (double value : values) copy->Add(value);
   values_ = std::move(copy);
+  // Only interval outcomes go without ids; these are point values now.
+  if (!HasOutcomeIds()) GiveNumberedIds();
   return qelta::kOk;
 }
 

@@ -64,20 +64,25 @@ class VRN_discDef : public VRN_nodeDef {
   int AddOutcome(const char* id) override;
   // Inserts an outcome at `position` (0..count). An id that is not usable is
   // replaced by a generated one (prefix and old count, or the next number
-  // that is free). -51 when outcomes are fixed, -2 for a bad position, -32
-  // for an id another outcome holds (nothing changed).
+  // that is free); among outcomes without ids the new one has none. -51
+  // when outcomes are fixed, -2 for a bad position or for an id among
+  // outcomes without ids (logged), -32 for an id another outcome holds
+  // (nothing changed).
   int InsertOutcome(int position, const char* id) override;
   // -51 fixed, -2 bad index or only two outcomes left.
   int RemoveOutcome(int index) override;
   int GetNumberOfOutcomes() const override;
-  // -51 fixed; -2 bad index, invalid id or an id another outcome holds.
+  // -51 fixed; -2 bad index, invalid id or an id another outcome holds, or
+  // (logged) a rename that would leave some outcomes with ids and some
+  // without.
   int RenameOutcome(int index, const char* id) override;
   // Each name repaired into a valid identifier; -2 on a count mismatch, -32
   // (nothing changed) when two of the results are equal.
   int RenameOutcomesFromStrings(const std::vector<std::string>& names) override;
   int RenameOutcomes(const VRN_stringArray& names) override;
   const VRN_idArray* GetOutcomesNames() const override;
-  // -32 when two non-empty ids are equal (nothing changed).
+  // -32 when two non-empty ids are equal, -2 when some ids are empty and
+  // others not, or any for a truth table (nothing changed).
   int SetNumberOfOutcomesByIds(const VRN_stringArray& ids) override;
   // -51 fixed, -19 for count < 2.
   int SetNumberOfOutcomes(int count) override;
@@ -108,7 +113,8 @@ class VRN_discDef : public VRN_nodeDef {
 
   // -2 for fewer than 3 bounds; -4 for decreasing bounds or two empty
   // intervals in a row. Resizes the outcomes first when needed. With
-  // `clear_ids` every outcome id is emptied.
+  // `clear_ids` every outcome id is emptied (-51 for a truth table, whose
+  // resulting states files name by outcome id).
   int SetIntervals(const std::vector<double>& bounds, bool clear_ids);
   int SetIntervalsFromArray(const VRN_doubleArray& bounds, bool clear_ids);
   // Copies of the bounds; -3 without intervals.
@@ -120,7 +126,8 @@ class VRN_discDef : public VRN_nodeDef {
   // outside the bounds.
   int GetIntervalIndex(double value) const;
   int RemoveIntervals();
-  // -2 unless there is one value per outcome.
+  // -2 unless there is one value per outcome. Outcomes without ids (those
+  // of intervals) are named as RemoveIntervals names them.
   int SetPointValues(const std::vector<double>& values);
   int SetPointValuesFromArray(const VRN_doubleArray& values);
   int GetPointValues(std::vector<double>* out) const;
@@ -171,6 +178,8 @@ class VRN_discDef : public VRN_nodeDef {
   explicit VRN_discDef(const VRN_discreteInfo& info);
   // Deep copy for Clone.
   VRN_discDef(const VRN_discDef& other, VRN_network* network);
+  // Every outcome named prefix + its index.
+  void GiveNumberedIds();
 
  private:
   qelta::OutcomeDiagBlock* EnsureDiagBlock();
@@ -184,7 +193,12 @@ class VRN_discDef : public VRN_nodeDef {
   int NotifyChildrenReordered(const VRN_intArray& order);
   template <typename NetworkCall, typename ChildCall>
   int NotifyOutcomeChange(NetworkCall tell_network, ChildCall tell_child);
-  int ResizeWithChildren(int count);
+  // Whether a change of the outcome count must go outcome by outcome.
+  bool NeedsOutcomeByOutcome() const;
+  int ResizeOutcomeByOutcome(int count);
+  // Logs why an outcome edit would leave the ids partly empty (index and
+  // id of the refused rename; index -1 for a new outcome); answers -2.
+  int RefuseMixedIds(int index, const char* id) const;
   int ReplaceIds(const VRN_stringArray& ids);
 
   VRN_idArray outcome_ids_;

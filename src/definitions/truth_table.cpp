@@ -11,6 +11,9 @@ VRN_truthTable::VRN_truthTable(VRN_network* network, int handle)
 }
 
 VRN_truthTable::VRN_truthTable(const VRN_discreteInfo& info) : VRN_cpt(info) {
+  // Files name the resulting states by outcome id: the outcomes of
+  // intervals, which have none, are named as RemoveIntervals names them.
+  if (!HasOutcomeIds()) GiveNumberedIds();
   MakeDeterministic();
 }
 

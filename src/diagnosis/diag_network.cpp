@@ -165,7 +165,7 @@ int VRN_diagNetwork::PrepareCopies() {
     return qelta::kOk;
   }
   session_.reset();
-  auto copy = std::make_unique<VRN_network>(*network_);
+  auto copy = std::make_unique<VRN_network>(*network_, qelta::kCopyWorking);
   const int status = DiscretizeEquationNodes(*copy);
   if (status != qelta::kOk) return status;
   copy_ = std::move(copy);

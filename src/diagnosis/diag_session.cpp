@@ -17,7 +17,8 @@ constexpr int kTypeObservation = 1;
 constexpr int kMarkUnavailable = -1;
 constexpr int kMarkSeparated = -2;
 constexpr int kCopyAll = qelta::kCopyNoDocumentation |
-                         qelta::kCopyNoTemporal | qelta::kCopyEmptyCases;
+                         qelta::kCopyNoTemporal | qelta::kCopyEmptyCases |
+                         qelta::kCopyWorking;
 
 // The belief vector of node h in network (its value's items).
 const double* Beliefs(const VRN_network& network, int h) {
@@ -51,7 +52,6 @@ void VRN_diagSession::Init() {
     copy->SetRelevanceReasoning(false);
     (void)copy->Copy(Owner(), kCopyAll);
     copy->SetRelevanceReasoning(false);
-    (void)copy->SetAutoUpdate(false);
   }
 }
 

@@ -247,7 +247,8 @@ int VRN_network::AnnealedMAP(const std::vector<std::pair<int, int>>& evidence,
     }
   }
   try {
-    auto copy = std::make_unique<VRN_network>(*this, qelta::kCopyNoDocumentation);
+    auto copy = std::make_unique<VRN_network>(
+        *this, qelta::kCopyNoDocumentation | qelta::kCopyWorking);
     VRN_annealedMapSearch search;
     std::vector<int> found;
     double best = 0.0, pe = 0.0;

@@ -131,7 +131,6 @@ int VRN_CooperSolver::SolveSteps() {
   CopyIntoWork();
   net.SetRelevanceOptions(options);
 
-  work_.SetFlags(work_.GetFlags() & ~qelta::kNetAutoUpdate);
   ConvertToChanceNodes();
   int status = FindIndexingParents();
   if (status == qelta::kOk) status = IndexMauValues();
@@ -257,7 +256,7 @@ void VRN_CooperSolver::EnforceDecisionOrder() {
 }
 
 void VRN_CooperSolver::CopyIntoWork() {
-  work_ = *network_;
+  (void)work_.Copy(*network_, qelta::kCopyWorking);
   (void)work_.ErrorLog()->RedirectToLog(network_->ErrorLog());
   for (int h = work_.GetFirstNode(); h >= 0; h = work_.GetNextNode(h)) {
     VRN_nodeVal* value = ValueOf(work_, h);

@@ -59,12 +59,11 @@ int VRN_ShachterSolver::SolveSteps() {
   CollectInformationNodes();
   AssumeTemporalOrder();
   CollectOpenDecisions();
-  working_ = net;
+  (void)working_.Copy(net, qelta::kCopyWorking);
   ApplyMauWeights();
   int status = MergeUtilityNodes();
   net.SetRelevanceOptions(options);
   if (status != qelta::kOk) return status;
-  working_.SetFlags(working_.GetFlags() & ~qelta::kNetAutoUpdate);
   ConvertToChanceNetwork();
   working_.SetFlags(working_.GetFlags() | qelta::kNetRelevance |
                     qelta::kNetEvidencePropagation);

@@ -107,9 +107,8 @@ int VRN_valueOfInfoWorkspace::Compute() {
         qelta::kErrOutOfRange,
         "Value of information needs a decision and a point of view");
   }
-  network_ = *net;
+  (void)network_.Copy(*net, qelta::kCopyWorking);
   (void)network_.ErrorLog()->RedirectToLog(net->ErrorLog());
-  network_.SetFlags(network_.GetFlags() & ~qelta::kNetAutoUpdate);
   // Shachter's solver leaves no expected utilities in the added decision.
   (void)network_.SetDefaultIDAlgorithm(0);
   if (FindUtilityNode() != qelta::kOk) {

@@ -9,7 +9,7 @@
 
 namespace qelta::jni {
 
-jfieldID g_ptr_native_field = nullptr;
+std::atomic<jfieldID> g_ptr_native_field{nullptr};
 
 namespace {
 
@@ -48,7 +48,8 @@ jlong GetNativeHandle(JNIEnv* env, jobject obj) {
   if (obj == nullptr) {
     throw std::invalid_argument("Unexpected null Java object.");
   }
-  const jlong handle = env->GetLongField(obj, g_ptr_native_field);
+  const jfieldID field = g_ptr_native_field.load(std::memory_order_acquire);
+  const jlong handle = env->GetLongField(obj, field);
   if (handle == 0) {
     throw std::invalid_argument("Native object has been released by close().");
   }

@@ -25,12 +25,13 @@
 // Thread use: a JNIEnv belongs to its thread; the only per-thread state is
 // the call scope of the handle table. One thread may close an object while
 // another is inside a call on it; otherwise one object serves one thread at
-// a time. The numeric-locale guard (base/engine_error.h) is process-wide.
+// a time.
 #ifndef QELTA_JNI_FRAME_H_
 #define QELTA_JNI_FRAME_H_
 
 #include <jni.h>
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <stdexcept>
@@ -55,7 +56,8 @@ inline constexpr const char* kNulInJavaString =
 inline constexpr const char* kLibraryVersion = "2.2.4";
 
 // Field ID of qelta.Wrapper.ptrNative; null until staticInitNative has run.
-extern jfieldID g_ptr_native_field;
+// Stored once by the class's initialisation and read by calls on any thread.
+extern std::atomic<jfieldID> g_ptr_native_field;
 
 // Thrown by the helpers after a JNI call failed and left a Java exception
 // pending. Deliberately not a std::exception: Guarded handles it first and

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/engine_error.h"
+#include "base/special_values.h"
 #include "base/status.h"
 #include "jni/frame.h"
 #include "learning/dataset.h"
@@ -324,7 +325,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_readFile(JNIEnv* e
     options.columnIdsPresent = hasColumnIds != JNI_FALSE;
     VRN_dataset& data = Data(env, obj);
     std::string error;
-    CNumericLocaleGuard locale;
+    const qelta::ClassicLocaleScope locale;
     JavaStringToNative name(env, file);
     RequireWholeFileName(name);
     const int status = data.ReadFile(name.str(), &options, &error);
@@ -352,7 +353,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_writeFile(JNIEnv* 
     options.columnIdsPresent = writeColumnIds != JNI_FALSE;
     const VRN_dataset& data = Data(env, obj);
     std::string error;
-    CNumericLocaleGuard locale;
+    const qelta::ClassicLocaleScope locale;
     JavaStringToNative name(env, file);
     RequireWholeFileName(name);
     const int status = data.WriteFile(name.str(), &options, &error);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/engine_error.h"
+#include "base/special_values.h"
 #include "base/status.h"
 #include "equations/equation.h"
 #include "jni/checks.h"
@@ -29,7 +30,8 @@ VRN_equation& Equation(JNIEnv* env, jobject obj, jint node) {
 void SetNodeEquation(JNIEnv* env, jobject obj, jint node, jstring equation) {
   VRN_equation& definition = Equation(env, obj, node);
   const JavaStringToNative text(env, equation);
-  CNumericLocaleGuard classic_numbers;
+  // The calling thread's locale only: other threads keep theirs.
+  const qelta::ClassicLocaleScope classic_numbers;
   int position = 0;
   std::string message;
   const int status = definition.SetEquation(text.c_str(), &position, &message);

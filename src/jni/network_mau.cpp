@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/engine_error.h"
+#include "base/special_values.h"
 #include "base/status.h"
 #include "equations/mau.h"
 #include "jni/checks.h"
@@ -36,7 +37,7 @@ void SetMauExpressions(JNIEnv* env, jobject obj, jint node,
   const std::vector<std::string> texts =
       expressions == nullptr ? std::vector<std::string>()
                              : qelta::jni::JavaStringsToNative(env, expressions);
-  CNumericLocaleGuard classic_numbers;
+  const qelta::ClassicLocaleScope classic_numbers;
   std::string error;
   const int status = definition.SetExpressions(texts, &error);
   if (status != qelta::kOk) {

@@ -91,20 +91,30 @@ jint GetOutcomeCount(JNIEnv* env, jobject obj, jint node) {
       ->GetNumberOfOutcomes();
 }
 
+// Outcome edits log why they refuse an id; the message goes with the error.
+void ReportOutcomeEdit(VRN_network& net, const char* operation, int status) {
+  if (status != qelta::kOk) {
+    ReportNetworkError(operation, status, *net.ErrorLog());
+  }
+}
+
 void AddOutcome(JNIEnv* env, jobject obj, jint node, jstring outcome_id) {
-  VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
+  VRN_network& net = Net(env, obj);
+  VRN_node* target = ValidateNodeHandle(net, node);
   JavaStringToNative id(env, outcome_id);
-  const int status = target->Definition()->AddOutcome(id.c_str());
-  if (status != qelta::kOk) ReportError("AddOutcome", status);
+  net.ErrorLog()->Flush();
+  ReportOutcomeEdit(net, "AddOutcome",
+                    target->Definition()->AddOutcome(id.c_str()));
 }
 
 void InsertOutcome(JNIEnv* env, jobject obj, jint node, jint position,
                    jstring outcome_id) {
-  VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
+  VRN_network& net = Net(env, obj);
+  VRN_node* target = ValidateNodeHandle(net, node);
   JavaStringToNative id(env, outcome_id);
-  const int status =
-      target->Definition()->InsertOutcome(position, id.c_str());
-  if (status != qelta::kOk) ReportError("InsertOutcome", status);
+  net.ErrorLog()->Flush();
+  ReportOutcomeEdit(net, "InsertOutcome",
+                    target->Definition()->InsertOutcome(position, id.c_str()));
 }
 
 void DeleteOutcome(JNIEnv* env, jobject obj, jint node, jint outcome) {
@@ -121,10 +131,12 @@ void DeleteOutcomeById(JNIEnv* env, jobject obj, jint node,
 
 void SetOutcomeId(JNIEnv* env, jobject obj, jint node, jint outcome,
                   jstring outcome_id) {
-  VRN_node* target = ValidateOutcomeIndex(Net(env, obj), node, outcome);
+  VRN_network& net = Net(env, obj);
+  VRN_node* target = ValidateOutcomeIndex(net, node, outcome);
   JavaStringToNative id(env, outcome_id);
-  const int status = target->Definition()->RenameOutcome(outcome, id.c_str());
-  if (status != qelta::kOk) ReportError("RenameOutcome", status);
+  net.ErrorLog()->Flush();
+  ReportOutcomeEdit(net, "RenameOutcome",
+                    target->Definition()->RenameOutcome(outcome, id.c_str()));
 }
 
 void SetOutcomes(JNIEnv* env, jobject obj, jint node, jobjectArray outcome_ids,

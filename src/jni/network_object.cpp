@@ -8,6 +8,7 @@
 
 #include "base/arrays.h"
 #include "base/engine_error.h"
+#include "base/special_values.h"
 #include "base/error_log.h"
 #include "base/matrix.h"
 #include "base/status.h"
@@ -132,7 +133,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_Network_readFile(JNIEnv* env, jobje
     log->Flush();
     JavaStringToNative name(env, file);
     RequireWholeFileName(name);
-    CNumericLocaleGuard locale;
+    const qelta::ClassicLocaleScope locale;
     const int status = net.ReadFile(name.c_str(), qelta::kFormatByName,
                                     qelta::kExtensionLayout);
     if (status != qelta::kOk) ReportNetworkError("ReadFile", status, *log);
@@ -150,7 +151,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_Network_readString(JNIEnv* env, job
     VRN_errorLog* log = net.ErrorLog();
     log->Flush();
     JavaStringToNative text(env, xml);
-    CNumericLocaleGuard locale;
+    const qelta::ClassicLocaleScope locale;
     const int status = net.ReadString(text.c_str(), qelta::kExtensionLayout);
     if (status != qelta::kOk) ReportNetworkError("ReadString", status, *log);
   });
@@ -168,7 +169,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_Network_writeFile(JNIEnv* env, jobj
     log->Flush();
     JavaStringToNative name(env, file);
     RequireWholeFileName(name);
-    CNumericLocaleGuard locale;
+    const qelta::ClassicLocaleScope locale;
     const int status = net.WriteFile(name.c_str(), qelta::kFormatByName,
                                      qelta::kExtensionLayout);
     if (status != qelta::kOk) ReportNetworkError("WriteFile", status, *log);
@@ -184,7 +185,7 @@ jstring WriteString(JNIEnv* env, jobject obj, int extension) {
   log->Flush();
   std::string text;
   {
-    CNumericLocaleGuard locale;
+    const qelta::ClassicLocaleScope locale;
     const int status = net.WriteString(text, extension);
     if (status != qelta::kOk) ReportNetworkError("WriteString", status, *log);
   }

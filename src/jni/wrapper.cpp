@@ -9,7 +9,8 @@
  * Signature: ()Ljava/lang/String;
  */
 extern "C" JNIEXPORT jstring JNICALL Java_qelta_Wrapper_staticInitNative(JNIEnv* env, jclass cls) {
-  qelta::jni::g_ptr_native_field = env->GetFieldID(cls, "ptrNative", "J");
-  if (qelta::jni::g_ptr_native_field == nullptr) return nullptr;  // pending: NoSuchFieldError
+  const jfieldID field = env->GetFieldID(cls, "ptrNative", "J");
+  if (field == nullptr) return nullptr;  // pending: NoSuchFieldError
+  qelta::jni::g_ptr_native_field.store(field, std::memory_order_release);
   return env->NewStringUTF(qelta::jni::kLibraryVersion);
 }

@@ -321,7 +321,7 @@ class VRN_bsSearch {
         climbScore = Climb(0);
       }
       if (callback != nullptr) {
-        VRN_network copy(net);
+        VRN_network copy(net, qelta::kCopyWorking);
         AddArcs(copy, graph_);
         double kept = climbScore;
         const int status = callback->OnIteration(i, climbScore, bestScore, &copy, &data, &matches,

@@ -16,7 +16,8 @@ class VRN_network;
 class VRN_progress;
 
 namespace qelta {
-// Test hook: called with the log-likelihood of every finished pass.
+// Test hook: called with the log-likelihood of every finished pass of the
+// runs on the calling thread.
 using EmPassObserver = void (*)(double logLikelihood, void* context);
 void SetEmPassObserver(EmPassObserver observer, void* context);
 }  // namespace qelta

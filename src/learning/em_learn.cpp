@@ -32,8 +32,10 @@
 namespace qelta {
 namespace {
 
-EmPassObserver g_observer = nullptr;
-void* g_observerContext = nullptr;
+// Per thread: an observer watches the runs of the thread that set it, not
+// those of networks learned on other threads.
+thread_local EmPassObserver g_observer = nullptr;
+thread_local void* g_observerContext = nullptr;
 
 // Passes after which a run counts as converged whatever its likelihood does.
 constexpr int kMaxPasses = 10000;
@@ -412,8 +414,7 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
     return VRN_CountParameters(net, data, matches, score, pseudo);
   }
 
-  VRN_network work(net, 0);
-  (void)work.SetAutoUpdate(false);
+  VRN_network work(net, qelta::kCopyWorking);
   work.SetRelevanceReasoning(relevance);
   (void)work.ClearAllEvidence();
   (void)work.ClearAllTargets();
@@ -573,8 +574,7 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
 int VRN_DistributedHelperEM(VRN_network& net, bool relevance,
                             std::vector<std::vector<VRN_matrix>>& counts) {
   // A private copy keeps the caller's targets, flags and values untouched.
-  VRN_network work(net, 0);
-  (void)work.SetAutoUpdate(false);
+  VRN_network work(net, qelta::kCopyWorking);
   (void)work.ClearAllTargets();
   work.SetRelevanceReasoning(relevance);
   if (static_cast<int>(counts.size()) < work.GetSlotCount()) {

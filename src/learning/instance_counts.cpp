@@ -58,8 +58,7 @@ int VRN_instanceCounts::Calculate(const VRN_network& net, const VRN_dataset& dat
   for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
     everyNodeHasColumn = everyNodeHasColumn && column[h] >= 0;
   }
-  VRN_network work(net, 0);
-  (void)work.SetAutoUpdate(false);
+  VRN_network work(net, qelta::kCopyWorking);
   std::vector<int> state(slots, -1);
   const int records = data.GetRecordCount();
   for (int r = 0; r < records; ++r) {

@@ -26,9 +26,7 @@ constexpr int kErrDuplicate = -32;
 
 // Copy of net whose messages reach net's log, without automatic updating.
 std::unique_ptr<VRN_network> WorkingCopy(VRN_network& net) {
-  auto copy = std::make_unique<VRN_network>(net, 0);
-  (void)copy->SetAutoUpdate(false);
-  return copy;
+  return std::make_unique<VRN_network>(net, qelta::kCopyWorking);
 }
 
 std::string UniqueName(const VRN_dataset& data, const std::string& first, const std::string& second) {

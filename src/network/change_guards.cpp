@@ -5,6 +5,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "base/arrays.h"
@@ -84,23 +85,42 @@ std::FILE* VRN_Fopen(const char* name, const char* mode) {
   return std::fopen(name, mode);
 }
 
-const VRN_idArray& VRN_DefaultOutcomeIds(const char* prefix) {
-  static std::map<std::string, std::unique_ptr<VRN_idArray>> lists;
-  std::string key = prefix != nullptr ? prefix : "State";
-  auto it = lists.find(key);
-  if (it != lists.end()) return *it->second;
-  auto ids = std::make_unique<VRN_idArray>();
-  if (ids->AddNumbered(key.c_str(), 0) != qelta::kOk ||
-      ids->AddNumbered(key.c_str(), 1) != qelta::kOk) {
+namespace {
+
+VRN_idArray MakeDefaultOutcomeIds(const char* prefix) {
+  VRN_idArray ids;
+  if (ids.AddNumbered(prefix, 0) != qelta::kOk ||
+      ids.AddNumbered(prefix, 1) != qelta::kOk) {
     // AddNumbered repairs any prefix into an identifier, so this cannot
     // fail; keep the list usable all the same.
-    ids->Flush();
-    (void)ids->Add("State0");
-    (void)ids->Add("State1");
+    ids.Flush();
+    (void)ids.Add("State0");
+    (void)ids.Add("State1");
   }
-  const VRN_idArray& result = *ids;
-  lists.emplace(std::move(key), std::move(ids));
-  return result;
+  return ids;
+}
+
+}  // namespace
+
+const VRN_idArray& VRN_DefaultOutcomeIds(const char* prefix) {
+  // Networks on other threads create nodes at the same time: the usual
+  // list is built once under the runtime's guard of local statics and
+  // never changes; lists of other prefixes are kept under a lock. Both are
+  // left alive at exit for threads still running then.
+  if (prefix == nullptr) {
+    static const VRN_idArray* const state =
+        new VRN_idArray(MakeDefaultOutcomeIds("State"));
+    return *state;
+  }
+  static auto* const mutex = new std::mutex();
+  static auto* const lists =
+      new std::map<std::string, std::unique_ptr<const VRN_idArray>>();
+  std::lock_guard<std::mutex> lock(*mutex);
+  std::unique_ptr<const VRN_idArray>& list = (*lists)[prefix];
+  if (list == nullptr) {
+    list = std::make_unique<const VRN_idArray>(MakeDefaultOutcomeIds(prefix));
+  }
+  return *list;
 }
 
 int VRN_SetUniformTable(VRN_network* network, int handle, int count,

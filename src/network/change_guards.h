@@ -13,8 +13,8 @@
 // and then modelled as half-normal tails).
 //
 // Thread use: guards assume one thread per network. The default outcome
-// lists are built on first use; build them once before several networks are
-// used from several threads.
+// lists may be asked for from several threads at once (each network on its
+// own thread).
 #ifndef QELTA_NETWORK_CHANGE_GUARDS_H_
 #define QELTA_NETWORK_CHANGE_GUARDS_H_
 

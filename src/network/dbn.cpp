@@ -283,11 +283,25 @@ void VRN_dbn::PruneHiddenNodes(int ignoredParent) {
 
 // ------------------------------------------------------------ temporal arcs
 
+bool VRN_dbn::CanHoldTemporalDefinition(int defType) {
+  return defType == qelta::kDefCpt || defType == qelta::kDefTruthTable ||
+         defType == qelta::kDefNoisyMax || defType == qelta::kDefNoisyAdder ||
+         defType == qelta::kDefDemorgan;
+}
+
 int VRN_dbn::AddTemporalArc(int parent, int child, int order) {
   if (order < 1 || !network_->IsValidHandle(parent) ||
       !network_->IsValidHandle(child) || !IsPlate(parent) || !IsPlate(child) ||
       GetTemporalParentIndex(parent, child, order) >= 0) {
     return qelta::kErrOutOfRange;
+  }
+  const VRN_nodeDef* child_def = network_->GetNode(child)->Definition();
+  if (!CanHoldTemporalDefinition(child_def->GetType())) {
+    // No file could hold the temporal definition the arc would need.
+    return network_->ErrorLog()->Logf(
+        qelta::kErrWrongNodeType,
+        "Temporal arcs cannot lead into node '%s' of type %s",
+        network_->GetNode(child)->GetId(), child_def->GetTypeName());
   }
   VRN_autoUpdateGuard guard(network_, true);
   bool created = false;
@@ -739,11 +753,65 @@ std::vector<int> HiddenNodesOf(int node, const Proxies& proxies,
 
 int VRN_dbn::OnDefinitionTypeChanged(int node) {
   const int type = network_->GetNode(node)->Definition()->GetType();
+  RemoveRefusedTemporalArcs(node);
+  DropUnfitSliceEvidence(node);
+  // Every hidden arc left fits the new types, but a proxy and a holder of
+  // node joined by a temporal arc of node onto itself fit only once both
+  // have changed: none of the changes may drop arcs.
   for (int h : HiddenNodesOf(node, parentProxies_, temporalDefs_, false)) {
-    const int status = defNetwork_.GetNode(h)->setNodeType(type);
+    const int status = defNetwork_.GetNode(h)->setNodeType(type, true);
     if (status != qelta::kOk) return status;
   }
   return qelta::kOk;
+}
+
+void VRN_dbn::RemoveRefusedTemporalArcs(int node) {
+  if (!IsPlate(node)) return;
+  const int type = network_->GetNode(node)->Definition()->GetType();
+  auto type_of = [this](int h) {
+    return network_->GetNode(h)->Definition()->GetType();
+  };
+  // (parent, child, order) of each refused arc, gathered before any goes.
+  std::vector<std::array<int, 3>> refused;
+  const bool holds = CanHoldTemporalDefinition(type);
+  for (auto it = FirstEntry(node); it != EndEntry(node); ++it) {
+    const int order = it->first.second;
+    const VRN_intArray& parents = HolderParents(it->second);
+    for (int i = BaseCount(it); i < parents.GetSize(); ++i) {
+      const int parent = Owner(parents[i]);
+      if (!holds || !VRN_nodeDef::IsArcAllowed(type_of(parent), type)) {
+        refused.push_back({parent, node, order});
+      }
+    }
+  }
+  std::vector<std::pair<int, int>> children;
+  (void)GetTemporalChildren(node, children);
+  for (const auto& [child, order] : children) {
+    if (child != node && !VRN_nodeDef::IsArcAllowed(type, type_of(child))) {
+      refused.push_back({node, child, order});
+    }
+  }
+  for (const auto& [parent, child, order] : refused) {
+    (void)RemoveTemporalArc(parent, child, order);
+  }
+}
+
+void VRN_dbn::DropUnfitSliceEvidence(int node) {
+  // As a type change carries ordinary evidence: an outcome the new kind
+  // has, likelihoods of its outcome count.
+  const int count =
+      network_->GetNode(node)->Definition()->GetNumberOfOutcomes();
+  for (auto it = sliceEvidence_.lower_bound(Key(node, INT_MIN));
+       it != sliceEvidence_.end() && it->first.first == node;) {
+    it = count >= 2 && it->second < count ? std::next(it)
+                                          : sliceEvidence_.erase(it);
+  }
+  for (auto it = sliceVirtualEvidence_.lower_bound(Key(node, INT_MIN));
+       it != sliceVirtualEvidence_.end() && it->first.first == node;) {
+    it = static_cast<int>(it->second.size()) == count
+             ? std::next(it)
+             : sliceVirtualEvidence_.erase(it);
+  }
 }
 
 int VRN_dbn::OnOutcomeInserted(int node, int position) {

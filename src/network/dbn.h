@@ -51,8 +51,13 @@ class VRN_dbn {
 
   // ---------------------------------------------------------- temporal arcs
   // 0; -2 when order < 1, a handle is invalid, either node is not a plate
-  // node or the arc exists; or the hidden network's refusal (part unchanged).
+  // node or the arc exists; -51 (logged) when the child's kind holds no
+  // temporal definition; or the hidden network's refusal, -51 for an arc
+  // the arc rule refuses (part unchanged).
   int AddTemporalArc(int parent, int child, int order);
+  // Whether a node of definition type defType may have temporal parents:
+  // the kinds whose temporal definitions files can hold.
+  static bool CanHoldTemporalDefinition(int defType);
   // 0; -2 when order < 1, a handle is invalid, a node is not a plate node or
   // there is no such arc.
   int RemoveTemporalArc(int parent, int child, int order);
@@ -137,6 +142,10 @@ class VRN_dbn {
   int OnArcAdded(int parent, int child);
   int OnArcRemoving(int parent, int child);
   void OnNodeDeleted(int node);
+  // After node changed definition type: the temporal arcs the arc rule
+  // refuses now go with what they alone needed, the hidden nodes of node
+  // take the new type keeping their arcs, and slice evidence the new
+  // outcomes cannot hold goes.
   int OnDefinitionTypeChanged(int node);
   int OnOutcomeInserted(int node, int position);
   int OnOutcomeRemoved(int node, int index);
@@ -188,6 +197,8 @@ class VRN_dbn {
   void PruneHiddenNodes(int ignoredParent);
   int JoinTemporalDefinitions(int node);
   void LeaveTemporalDefinitions(int node);
+  void RemoveRefusedTemporalArcs(int node);
+  void DropUnfitSliceEvidence(int node);
   int ForEachTemporalDefinition(int node, bool randomize,
                                 VRN_randomGenerator* generator);
 

@@ -12,9 +12,8 @@
 
 namespace {
 
-// Copy flags of the unrolled network: no temporal part; bit 3 is kept for
-// callers that tell unrolling copies apart.
-constexpr int kUnrollCopyFlags = qelta::kCopyNoTemporal | 8;
+// Copy flags of the unrolled network: no temporal part, no automatic update.
+constexpr int kUnrollCopyFlags = qelta::kCopyNoTemporal | qelta::kCopyWorking;
 
 // Index of plate node h among the first count entries of the map.
 int PlateIndex(const std::vector<int>& map, int count, int h) {
@@ -47,7 +46,6 @@ int VRN_dbn::UnrollNetwork(VRN_network& target, std::vector<int>& map) {
   const int slices = sliceCount_;
   const int count = BuildUnrollMap(map);
   (void)target.Copy(source, kUnrollCopyFlags);
-  (void)target.SetAutoUpdate(false);
   const bool relevance = source.IsRelevanceReasoning();
   target.SetFlags(target.GetFlags() & ~qelta::kNetRelevance);
 

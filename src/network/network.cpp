@@ -140,6 +140,11 @@ int VRN_network::Copy(const VRN_network& other, int copyFlags) {
     noisyDecompLimit_ = other.noisyDecompLimit_;
     loadFlags_ = other.loadFlags_;
     flags_ = other.flags_;
+    // An algorithm edits its copy step by step; an update after each edit
+    // would solve the half-built copy, which may start the algorithm again.
+    if ((copyFlags & qelta::kCopyWorking) != 0) {
+      flags_ &= ~qelta::kNetAutoUpdate;
+    }
     relevanceOptions_ = other.relevanceOptions_;
     updating_ = 0;
     batchDepth_ = 0;

@@ -121,6 +121,8 @@ inline constexpr int kRelAllOptions = 1 | 2 | 4 | 8 | 64 | 128 | 256;
 inline constexpr int kCopyNoDocumentation = 1;
 inline constexpr int kCopyNoTemporal = 2;
 inline constexpr int kCopyEmptyCases = 4;
+// A private working copy of an algorithm: it never updates on its own.
+inline constexpr int kCopyWorking = 8;
 
 // Node mark bits used by the network's walks (scratch state of one
 // operation; meaningless between operations).
@@ -179,7 +181,8 @@ class VRN_network {
   VRN_network();
   // Copy of other; copyFlags: kCopyNoDocumentation keeps this network's
   // (empty) documentation, kCopyNoTemporal leaves out the temporal part,
-  // kCopyEmptyCases gives an empty case list. Shares no storage with other.
+  // kCopyEmptyCases gives an empty case list, kCopyWorking switches the
+  // copy's automatic update off. Shares no storage with other.
   // With the default flags 0 this is the copy constructor.
   VRN_network(const VRN_network& other, int copyFlags = 0);
   // Copy with flags 0; self-assignment does nothing.

@@ -36,8 +36,7 @@ int VRN_network::CalcConfidenceIntervals(
     int iterations, std::vector<std::vector<std::pair<double, double>>>& intervals) {
   intervals.clear();
   if (iterations < 1) return qelta::kErrOutOfRange;
-  VRN_network work(*this, 0);
-  (void)work.SetAutoUpdate(false);
+  VRN_network work(*this, qelta::kCopyWorking);
   work.SetRelevanceReasoning(false);
   (void)work.ClearAllTargets();
   std::vector<std::vector<std::vector<double>>> samples;

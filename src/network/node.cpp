@@ -112,7 +112,7 @@ int VRN_node::SetTypeByName(const char* name) {
   return setNodeType(TypeCodeFromName(name));
 }
 
-int VRN_node::setNodeType(int code) {
+int VRN_node::setNodeType(int code, bool keepArcs) {
   if (!VRN_nodeDef::IsValidType(code)) return qelta::kErrWrongNodeType;
   if (definition_->GetType() == code) return qelta::kOk;
   if (temporalType_ == qelta::kTemporalPlate) {
@@ -145,14 +145,15 @@ int VRN_node::setNodeType(int code) {
   for (int i = parents_.GetSize() - 1; i >= 0; --i) {
     int parent = parents_[i];
     int parent_type = network_->GetNode(parent)->Definition()->GetType();
-    if (was_decision || !VRN_nodeDef::IsArcAllowed(parent_type, code)) {
+    if (!keepArcs &&
+        (was_decision || !VRN_nodeDef::IsArcAllowed(parent_type, code))) {
       (void)network_->RemoveArc(parent, handle_);
     }
   }
   for (int i = children_.GetSize() - 1; i >= 0; --i) {
     int child = children_[i];
     int child_type = network_->GetNode(child)->Definition()->GetType();
-    if (!VRN_nodeDef::IsArcAllowed(code, child_type)) {
+    if (!keepArcs && !VRN_nodeDef::IsArcAllowed(code, child_type)) {
       (void)network_->RemoveArc(handle_, child);
     }
   }

@@ -101,8 +101,10 @@ class VRN_node {
   // installed, evidence moves into the new value, and then the arcs the new
   // type may not keep are removed: ordinary arcs its type refuses, and every
   // cost arc when it has fewer than two outcomes (the cost children's tables
-  // follow a changed outcome count otherwise).
-  int setNodeType(int code);
+  // follow a changed outcome count otherwise). With keepArcs the ordinary
+  // arcs all stay: for nodes whose neighbours change type alike in the same
+  // step, so that the arcs fit again once every one of them has changed.
+  int setNodeType(int code, bool keepArcs = false);
   // setNodeType with the code of a type name ("CPT", "TRUTHTABLE", "LIST",
   // "TABLE", "NOISY_MAX", "NOISY_ADDER", "MAU", "CAST", "DEMORGAN"); any
   // other name answers -51.

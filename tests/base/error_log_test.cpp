@@ -10,9 +10,11 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/engine_error.h"
+#include "base/special_values.h"
 
 namespace {
 
@@ -302,21 +304,25 @@ TEST(EngineErrorTest, NetworkErrorAppendsEachLoggedMessageOnItsOwnLine) {
                "second problem");
 }
 
-TEST(NumericLocaleGuardTest, PinsPointAndRestoresCallersLocale) {
+TEST(ClassicLocaleScopeTest, PinsPointForItsThreadOnlyAndRestoresIt) {
   DecimalCommaLocale comma;
   if (!comma.active()) GTEST_SKIP() << "no German locale installed";
   ASSERT_EQ(PrintHalf(), "0,5");
   {
-    CNumericLocaleGuard outer;
+    const qelta::ClassicLocaleScope outer;
     {
-      CNumericLocaleGuard inner;
+      const qelta::ClassicLocaleScope inner;
       EXPECT_EQ(std::strtod("0.5", nullptr), 0.5);
     }
     EXPECT_EQ(PrintHalf(), "0.5");
+    // Another thread, reading or writing numbers meanwhile, keeps its own.
+    std::string elsewhere;
+    std::thread([&] { elsewhere = PrintHalf(); }).join();
+    EXPECT_EQ(elsewhere, "0,5");
   }
   EXPECT_EQ(PrintHalf(), "0,5");
   try {  // left by an exception
-    CNumericLocaleGuard guard;
+    const qelta::ClassicLocaleScope scope;
     ReportError("ReadFile", -103);
   } catch (const qelta_exception&) {
   }

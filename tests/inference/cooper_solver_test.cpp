@@ -448,4 +448,38 @@ TEST(ValueOfInfoTest, RefusalsAndFailures) {
   EXPECT_EQ(-2, none.Update());
 }
 
+// The solvers and value of information edit private copies of the network
+// step by step; an automatic update of the caller's network must not reach
+// them, or each step would start the solver again on a half-built copy.
+TEST(ValueOfInfoTest, AutomaticUpdatingStaysWithTheCallersNetwork) {
+  for (int code : {0, 1}) {
+    SCOPED_TRACE(code);
+    VRN_network net;
+    const int x = idtest::Add(net, qelta::kDefCpt, "X");
+    const int d = idtest::Add(net, qelta::kDefDecision, "D");
+    const int u = idtest::Add(net, qelta::kDefUtility, "U");
+    ASSERT_EQ(0, net.AddArc(x, u));
+    ASSERT_EQ(0, net.AddArc(d, u));
+    idtest::Table(net, x, {0.3, 0.7});
+    idtest::Table(net, u, {10, 0, 0, 20});
+    ASSERT_EQ(code, net.SetDefaultIDAlgorithm(code));
+    ASSERT_EQ(0, net.SetAutoUpdate(true));
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    const std::vector<double> best =
+        code == 0 ? std::vector<double>{3, 14} : std::vector<double>{0, 1};
+    ExpectNear(best, Value(net, d), 1e-12, "D");
+    // An edit updates the caller's network once, through the same solver.
+    idtest::Table(net, x, {0.8, 0.2});
+    ASSERT_TRUE(net.GetNode(d)->Value()->IsValueValid());
+    ExpectNear(code == 0 ? std::vector<double>{8, 4} : std::vector<double>{1, 0},
+               Value(net, d), 1e-12, "D after the edit");
+    VRN_valueOfInfo voi(&net);
+    ASSERT_EQ(0, voi.AddNode(x));
+    ASSERT_EQ(0, voi.SetDecision(d));
+    ASSERT_EQ(0, voi.Update());
+    ExpectNear({0.2 * 20}, Values(voi), 1e-9, "X before D");
+    EXPECT_TRUE(net.IsAutoUpdate());
+  }
+}
+
 }  // namespace

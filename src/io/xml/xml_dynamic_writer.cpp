@@ -10,18 +10,6 @@
 #include "network/network.h"
 #include "network/node.h"
 
-namespace {
-
-// The kinds a temporal definition element can hold; any other would be
-// written as something the reader refuses.
-bool IsWritableTemporalKind(int type) {
-  return type == qelta::kDefCpt || type == qelta::kDefTruthTable ||
-         type == qelta::kDefNoisyMax || type == qelta::kDefNoisyAdder ||
-         type == qelta::kDefDemorgan;
-}
-
-}  // namespace
-
 void XmlNetworkSaver::WriteDynamic() {
   VRN_dbn* dbn = network_->Dbn();
   if (dbn == nullptr) return;
@@ -37,7 +25,9 @@ void XmlNetworkSaver::WriteDynamic() {
     for (int k : orders) {
       VRN_nodeDef* definition = dbn->GetTemporalDefinition(h, k);
       if (definition == nullptr) continue;
-      if (!IsWritableTemporalKind(definition->GetType())) {
+      // The network refuses other kinds; a definition of another kind would
+      // be written as something the reader refuses.
+      if (!VRN_dbn::CanHoldTemporalDefinition(definition->GetType())) {
         Fail(std::string("Temporal definition of node '") + node->GetId() +
              "' of type " + definition->GetTypeName() + " cannot be written");
         break;
