@@ -420,7 +420,7 @@ int VRN_huginSpeaker::ReadNodeDeclaration() {
   if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
   const std::string id = CurrentToken().text;
   VRN_network* network = GetNetwork();
-  const int handle = network->AddNode(node_type_, id.c_str());
+  const int handle = AddFileNode(node_type_, id.c_str());
   if (handle < 0) {
     ReportFormatted(handle, "ERROR: Couldn't Create Node (\"%s\")", id.c_str());
     return qelta::SkipDeclaration(this, 0);

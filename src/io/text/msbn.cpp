@@ -133,7 +133,7 @@ int VRN_microsoftSpeaker::ReadNode() {
   int rc = qelta::Require(this, qelta::kTokenIdentifier, nullptr);
   if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
   const std::string id = CurrentToken().text;
-  const int handle = GetNetwork()->AddNode(qelta::kDefCpt, id.c_str());
+  const int handle = AddFileNode(qelta::kDefCpt, id.c_str());
   if (handle < 0) {
     ReportFormatted(handle, "ERROR: Couldn't Create Node (\"%s\")", id.c_str());
     return qelta::SkipDeclaration(this, 0);

@@ -650,7 +650,7 @@ void VRN_neticaSpeaker::BuildNetwork() {
       index.emplace(record.id, i);
       continue;
     }
-    const int handle = network->AddNode(type, record.id.c_str());
+    const int handle = AddFileNode(type, record.id.c_str());
     if (handle < 0) {
       ReportAtLine(record.line, handle,
                    "Can't create node [" + record.id + "]");

@@ -562,8 +562,7 @@ int VRN_vrnSpeaker::ReadNode() {
   RETURN_IF_FAILED(ExpectOrFail(kTokenIdentifier, nullptr));
   const std::string id = RepairedId(CurrentToken().text);
   RETURN_IF_FAILED(ExpectOrFail(kTokenPunctuator, "{"));
-  VRN_network* network = GetNetwork();
-  const int handle = network->AddNode(qelta::kDefCpt, id.c_str());
+  const int handle = AddFileNode(qelta::kDefCpt, id.c_str());
   if (handle < 0) {
     ReportFormatted(handle, "ERROR: Couldn't Create Node (\"%s\")", id.c_str());
     const int skipped = qelta::SkipDeclaration(this, 1);
@@ -655,7 +654,7 @@ int VRN_vrnSpeaker::ReadNodeHeader(int handle) {
   VRN_node* node = GetNetwork()->GetNode(handle);
   if (read.GetId() != nullptr &&
       std::strcmp(read.GetId(), node->GetId()) != 0) {
-    rc = node->Header().SetId(read.GetId());
+    rc = SetFileNodeId(handle, read.GetId());
     if (rc != kOk) return ReportError(rc, "Invalid ID");
   }
   if (read.GetName() != nullptr) (void)node->Header().SetName(read.GetName());
