@@ -167,6 +167,8 @@ int TextFormatBase::CreateLexer(int dialect, const char* file_name) {
   lexer_ = std::move(lexer);
   token_ = VRN_textToken();
   input_end_ = InputEnd::kNotYet;
+  network_block_ = NetworkBlock::kOutside;
+  nested_blocks_ = 0;
   table_not_built_ = false;
   return kOk;
 }
@@ -183,8 +185,10 @@ int TextFormatBase::GetLineNumber() const {
 int TextFormatBase::Peek() {
   const int rc = lexer_->PeekToken(&token_);
   if (rc == kErrNoMoreTokens && input_end_ == InputEnd::kNotYet) {
-    input_end_ = between_statements_ ? InputEnd::kBetweenStatements
-                                     : InputEnd::kInsideStatement;
+    const bool may_end = between_statements_ && nested_blocks_ == 0 &&
+                         network_block_ != NetworkBlock::kEmpty;
+    input_end_ = may_end ? InputEnd::kBetweenStatements
+                         : InputEnd::kInsideStatement;
   }
   return rc;
 }

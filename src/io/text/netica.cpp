@@ -158,7 +158,8 @@ int VRN_neticaSpeaker::Read(const char* file_name) {
     DeleteLexer();
     return rc;
   }
-  rc = ReadBlockBody([this]() { return ReadNetStatement(); });
+  OpenNetworkBlock();
+  rc = ReadBlockBody([this]() { return ReadNetStatement(); }, true);
   // A file cut between statements keeps what it holds; one cut inside a
   // statement, or a character or string the lexer cannot read, leaves the
   // rest of the file unknown.
@@ -180,27 +181,33 @@ int VRN_neticaSpeaker::Read(const char* file_name) {
 }
 
 template <typename ReadOne>
-int VRN_neticaSpeaker::ReadBlockBody(ReadOne read) {
-  for (;;) {
-    int rc = PeekBetweenStatements();
-    if (rc == qelta::kErrNoMoreTokens) {
-      ReportError(qelta::kErrSyntax, "ERROR: End of File : Expecting '}'");
-      return rc;
+int VRN_neticaSpeaker::ReadBlockBody(ReadOne read, bool network) {
+  {
+    const NestedBlock nested(this, !network);
+    for (;;) {
+      const int rc = PeekBetweenStatements();
+      if (rc == qelta::kErrNoMoreTokens) {
+        ReportError(qelta::kErrSyntax, "ERROR: End of File : Expecting '}'");
+        return rc;
+      }
+      if (rc != kOk) return rc;
+      if (qelta::IsPunctuation(*this, "}")) {
+        ConsumeNext();
+        break;
+      }
+      if (qelta::IsPunctuation(*this, ";")) {
+        ConsumeNext();
+        continue;
+      }
+      const int statement_rc = read();
+      if (statement_rc != kOk) return statement_rc;
+      if (network) NoteNetworkStatement();
     }
-    if (rc != kOk) return rc;
-    if (qelta::IsPunctuation(*this, "}")) {
-      ConsumeNext();
-      rc = PeekBetweenStatements();
-      if (rc == kOk && qelta::IsPunctuation(*this, ";")) ConsumeNext();
-      return rc == kOk || rc == qelta::kErrNoMoreTokens ? kOk : rc;
-    }
-    if (qelta::IsPunctuation(*this, ";")) {
-      ConsumeNext();
-      continue;
-    }
-    rc = read();
-    if (rc != kOk) return rc;
   }
+  if (network) CloseNetworkBlock();
+  const int rc = PeekBetweenStatements();
+  if (rc == kOk && qelta::IsPunctuation(*this, ";")) ConsumeNext();
+  return rc == kOk || rc == qelta::kErrNoMoreTokens ? kOk : rc;
 }
 
 int VRN_neticaSpeaker::ReadBlockHead(std::string* name) {

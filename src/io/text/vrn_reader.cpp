@@ -130,12 +130,14 @@ int VRN_vrnSpeaker::SubmodelTooDeep(int handle) {
 }
 
 template <typename ReadOne>
-int VRN_vrnSpeaker::ReadStatements(ReadOne read_one) {
+int VRN_vrnSpeaker::ReadStatements(ReadOne read_one, bool network) {
+  const NestedBlock nested(this, !network);
   while (!Stopped() && IsBlockEnd() == 0) {
     const int rc = read_one();
     if (Stopped()) return stop_;
     // A statement the end of the file cut short ends the read.
     if (NoteInput(EndedInsideStatement()) != kOk) return stop_;
+    if (network) NoteNetworkStatement();
     if (rc != kOk && NoteInput(SkipStatement()) != kOk) break;
     // A file may end after a block's "}" that lacks its ";": no statement
     // is cut there.
@@ -153,7 +155,11 @@ int VRN_vrnSpeaker::ReadStatements(ReadOne read_one) {
   // The input may have ended or failed at the peek that ended the loop.
   const int peek = PeekBetweenStatements();
   if (NoteInput(peek) != kOk && Stopped()) return stop_;
-  if (ReadBlockEnd() != kOk) (void)NoteInput(SkipField());
+  if (ReadBlockEnd() != kOk) {
+    (void)NoteInput(SkipField());
+  } else if (network) {
+    CloseNetworkBlock();
+  }
   return kOk;
 }
 
@@ -203,7 +209,8 @@ int VRN_vrnSpeaker::Read(const char* file_name) {
       return rc;
     }
   }
-  rc = ReadStatements([this]() { return ReadNetStatement(); });
+  OpenNetworkBlock();
+  rc = ReadStatements([this]() { return ReadNetStatement(); }, true);
   if (rc == kOk) {
     (void)PeekBetweenStatements();
     (void)Expect(kTokenPunctuator, ";");
