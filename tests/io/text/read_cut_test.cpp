@@ -100,6 +100,43 @@ TEST(ReadCutTest, TableEntriesThatAreNotNumbersFailTheRead) {
   }
 }
 
+TEST(ReadCutTest, MsbnEntriesThatAreNotNumbersFailNamingTheNode) {
+  const std::string chance =
+      "belief network \"N\"\nnode C { type : discrete[2] = { \"c0\", "
+      "\"c1\" }; }\nprobability (C) { @; }\n";
+  const std::string utility =
+      "belief network \"N\"\nnode D { type : discrete[2] = { \"d0\", "
+      "\"d1\" }; label : decision; }\nnode C { label : utility; }\n"
+      "information (D);\nutility (C | D) { (0) : @; (1) : 2; }\n";
+  const struct {
+    const std::string& text;
+    const char* entry;
+  } cases[] = {{chance, "oops, 0.877"}, {chance, "oops"},
+               {chance, "nan, 0.877"},  {chance, "inf, 0.877"},
+               {chance, "-, 0.877"},    {chance, "*, 0.877"},
+               {chance, "@, 0.877"},    {chance, "0.123 oops"},
+               {chance, "0.123.877"},   {utility, "7.5, oops"},
+               {utility, "7.5 oops"},   {utility, "0x10"},
+               {utility, "1.2.3"},      {utility, "7.5oops"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.entry);
+    std::string log;
+    EXPECT_EQ(ReadKeeping(".dsc", Replaced(c.text, c.entry), &log),
+              qelta::kErrFileIo);
+    EXPECT_NE(log.find("Node (\"C\") : table entry '"), std::string::npos)
+        << log;
+  }
+  // The same tables of numbers read, numbers apart with a blank or not.
+  for (const char* entry : {"0.123, 0.877", "0.123 .877", "0.123,.877"}) {
+    EXPECT_EQ(ReadKeeping(".dsc", Replaced(chance, entry)), qelta::kOk);
+  }
+  EXPECT_EQ(ReadKeeping(".dsc", Replaced(utility, "-7.5")), qelta::kOk);
+  // Hugin lists have no separator either.
+  const std::string hugin = std::string(kHuginA) + "potential (A) { data = @; }";
+  EXPECT_EQ(ReadKeeping(".net", Replaced(hugin, "(0.2 .8)")), qelta::kOk);
+  EXPECT_LT(ReadKeeping(".net", Replaced(hugin, "(0.2.8)")), 0);
+}
+
 // A -> B, and with decisions D, B -> U: every kind of table the formats
 // write.
 void MakeSmallNetwork(VRN_network* net, bool decisions) {
