@@ -126,7 +126,8 @@ extern "C" JNIEXPORT jobject JNICALL Java_qelta_learning_PC_learn(JNIEnv* env, j
     // The reason after a line feed, as the other structure learners give
     // their logged reasons.
     if (status != qelta::kOk) {
-      ReportErrorWithMessage("Learn", status, error.empty() ? error : "\n" + error);
+      ReportErrorWithMessage("Learn", status,
+                             error.empty() ? error : "\n" + error);
     }
     return result;
   });

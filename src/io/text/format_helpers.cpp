@@ -107,6 +107,12 @@ constexpr int kIndentMode = VRN_textOutput::kModeIndent;
 
 }  // namespace
 
+int FileNumber(const char* text, double* value) {
+  const int rc = VRN_StringToDouble(text, *value);
+  if (rc != kOk) return rc;
+  return std::isinf(*value) ? kErrOutOfRange : kOk;
+}
+
 std::string ValidUtf8Text(const char* text) {
   if (text == nullptr) return std::string();
   const char* end = text + std::strlen(text);
@@ -363,7 +369,7 @@ int TextFormatBase::ReadDouble(double* value) {
   if (token_.type != kTokenInteger && token_.type != kTokenReal) {
     return kErrSyntax;
   }
-  const int convert_rc = VRN_StringToDouble(token_.text, *value);
+  const int convert_rc = FileNumber(token_.text, value);
   lexer_->Consume();
   return convert_rc;
 }

@@ -56,6 +56,11 @@ inline constexpr int kErrWrongFieldName = -129;
 // Always in the classic numeric form.
 std::string DoubleToFileText(double value);
 
+// The number a file's text gives: VRN_StringToDouble, except that a
+// number too large for a double, which would read as infinite, is none
+// (-2): no file written holds one, and no table could hold it.
+int FileNumber(const char* text, double* value);
+
 // Text a reader stores (a name, a label, a property value) as valid UTF-8:
 // every sequence that is not UTF-8 becomes U+FFFD, so that nothing read
 // from a file stops the text from reaching Java. Valid text is copied as

@@ -162,7 +162,7 @@ int ReadBlankSeparatedNumbers(TextFormatBase* format,
   return ReadBlankSeparated(format, [&](const VRN_textToken& token) {
     // A number joined to the one before ("0.2.8") is no second item.
     double value = 0.0;
-    if (!IsNumberToken(token) || VRN_StringToDouble(token.text, value) != kOk ||
+    if (!IsNumberToken(token) || FileNumber(token.text, &value) != kOk ||
         (token.joined && !first)) {
       return false;
     }
@@ -584,7 +584,7 @@ int VRN_huginSpeaker::ReadNestedNumbers(std::vector<double>* data) {
     if (rc != kOk) return rc;
     double value = 0.0;
     const bool number = qelta::IsNumberToken(CurrentToken()) &&
-                        VRN_StringToDouble(CurrentToken().text, value) == kOk;
+                        qelta::FileNumber(CurrentToken().text, &value) == kOk;
     if (IsPunctuation(*this, "(")) {
       ++depth;
     } else if (IsPunctuation(*this, ")")) {

@@ -439,7 +439,7 @@ int VRN_microsoftSpeaker::ReadEntry(int child, VRN_doubleArray* items,
     // A number joined to the one before ("1.2.3") is no second value.
     if (!qelta::IsNumberToken(token) ||
         (values.GetSize() > 0 && token.joined) ||
-        VRN_StringToDouble(token.text, value) != kOk) {
+        qelta::FileNumber(token.text, &value) != kOk) {
       break;
     }
     values.Add(value);

@@ -533,7 +533,7 @@ int VRN_neticaSpeaker::ReadLeaf(Leaves leaves, std::vector<double>* numbers,
   const VRN_textToken& token = CurrentToken();
   double value = 0.0;
   if (qelta::IsNumberToken(token) &&
-      VRN_StringToDouble(token.text, value) == kOk) {
+      qelta::FileNumber(token.text, &value) == kOk) {
     numbers->push_back(value);
     ConsumeNext();
     return kOk;

@@ -238,7 +238,7 @@ bool ParseNumbers(const std::string& text, std::vector<double>* numbers,
     while (i < n && !IsBlank(text[i])) ++i;
     const std::string word = text.substr(start, i - start);
     double value = 0.0;
-    if (!IsNumberWord(word) || VRN_StringToDouble(word.c_str(), value) != kOk) {
+    if (!IsNumberWord(word) || qelta::FileNumber(word.c_str(), &value) != kOk) {
       *bad = word;
       return false;
     }

@@ -1,7 +1,7 @@
 // Reads that cannot give the file's network fail and leave the network as
-// it was: tables with entries that are not numbers or utilities that are
-// not finite, and files cut inside a statement (a cut between statements
-// reads what comes before it).
+// it was: tables with entries that are not numbers or not finite, and
+// files cut inside a statement or a block (a cut between statements of the
+// network block reads what they give).
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -88,6 +88,12 @@ TEST(ReadCutTest, TableEntriesThatAreNotNumbersFailTheRead) {
        "1e999", "0.8"},
       // A table of the wrong size.
       {".vrn", vrn_probs, "0.3, 0.5", "0.8"},
+      // Probabilities too large for a double.
+      {".vrn", vrn_probs, "1e999", "0.8"},
+      {".dne", kDne + "probs = (0.2, @); }; };", "1e999", "0.8"},
+      {".net", kHugin + "potential (A) { data = ( 0.2 @ ); }", "1e999", "0.8"},
+      {".xml03", kBif + "<DEFINITION><FOR>A</FOR><TABLE>0.2 @</TABLE>"
+                        "</DEFINITION></NETWORK></BIF>", "1e999", "0.8"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.extension) + "\n" + c.text + "\n" + c.bad);
@@ -115,7 +121,8 @@ TEST(ReadCutTest, MsbnEntriesThatAreNotNumbersFailNamingTheNode) {
                {chance, "nan, 0.877"},  {chance, "inf, 0.877"},
                {chance, "-, 0.877"},    {chance, "*, 0.877"},
                {chance, "@, 0.877"},    {chance, "0.123 oops"},
-               {chance, "0.123.877"},   {utility, "7.5, oops"},
+               {chance, "0.123.877"},   {chance, "1e999, 0.877"},
+               {utility, "7.5, oops"},
                {utility, "7.5 oops"},   {utility, "0x10"},
                {utility, "1.2.3"},      {utility, "7.5oops"}};
   for (const auto& c : cases) {
@@ -132,7 +139,8 @@ TEST(ReadCutTest, MsbnEntriesThatAreNotNumbersFailNamingTheNode) {
   }
   EXPECT_EQ(ReadKeeping(".dsc", Replaced(utility, "-7.5")), qelta::kOk);
   // Hugin lists have no separator either.
-  const std::string hugin = std::string(kHuginA) + "potential (A) { data = @; }";
+  const std::string hugin =
+      std::string(kHuginA) + "potential (A) { data = @; }";
   EXPECT_EQ(ReadKeeping(".net", Replaced(hugin, "(0.2 .8)")), qelta::kOk);
   EXPECT_LT(ReadKeeping(".net", Replaced(hugin, "(0.2.8)")), 0);
 }
