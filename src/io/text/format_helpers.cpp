@@ -215,6 +215,12 @@ int TextFormatBase::CutInputStatus(int status) const {
                                                         : status;
 }
 
+int TextFormatBase::ReportCutInput() {
+  return ReportError(kErrNoMoreTokens,
+                     "ERROR: Unexpected End of File inside a statement or "
+                     "block");
+}
+
 int TextFormatBase::PeekNext() {
   if (lexer_ == nullptr) return kErrOutOfRange;
   return Peek();

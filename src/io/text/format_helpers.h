@@ -160,6 +160,8 @@ class TextFormatBase {
   // status, except that a failure of a read whose input ended inside a
   // statement answers -111: the cut, not what it broke, is the cause.
   int CutInputStatus(int status) const;
+  // Logs that the input ended where the file may not end; answers -111.
+  int ReportCutInput();
   // Notes that a table (or another part of a definition) the file gives
   // could not be built as given: the read fails once it ends, since the
   // network would differ from the file's.

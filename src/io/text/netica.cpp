@@ -160,12 +160,11 @@ int VRN_neticaSpeaker::Read(const char* file_name) {
   }
   OpenNetworkBlock();
   rc = ReadBlockBody([this]() { return ReadNetStatement(); }, true);
-  // A file cut between statements keeps what it holds; one cut inside a
-  // statement, or a character or string the lexer cannot read, leaves the
-  // rest of the file unknown.
+  // A file cut between statements keeps what they hold; one cut inside a
+  // statement or block, or a character or string the lexer cannot read,
+  // leaves the rest of the file unknown.
   if (EndedInsideStatement() != kOk) {
-    rc = ReportError(EndedInsideStatement(),
-                     "ERROR: Unexpected End of File inside a statement");
+    rc = ReportCutInput();
   } else if (rc == qelta::kErrNoMoreTokens || rc == qelta::kErrSyntax) {
     rc = kOk;
   }

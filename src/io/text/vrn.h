@@ -111,7 +111,7 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   template <typename ReadOne>
   int ReadStatements(ReadOne read_one, bool network = false);
   // Whether the read must stop: an input failure the lexer cannot get past,
-  // or the end of the file inside a statement.
+  // or the end of the file where it may not end.
   bool Stopped() const { return stop_ != 0; }
   // The current token's text as valid UTF-8.
   std::string Text() const;

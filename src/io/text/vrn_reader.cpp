@@ -221,12 +221,10 @@ int VRN_vrnSpeaker::Read(const char* file_name) {
     const int failure = GetLexer()->GetInputFailure();
     if (failure != kOk) rc = failure;
   }
-  // A file cut inside a statement, or a table that could not be built,
-  // would pass a different network for the file's.
+  // A file cut inside a statement or block, or a table that could not be
+  // built, would pass a different network for the file's.
   if (rc == kOk) rc = EndedInsideStatement();
-  if (rc == qelta::kErrNoMoreTokens) {
-    ReportError(rc, "ERROR: Unexpected End of File inside a statement");
-  }
+  if (rc == qelta::kErrNoMoreTokens) (void)ReportCutInput();
   rc = TablesStatus(rc);
   DeleteLexer();
   return rc;
