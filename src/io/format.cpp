@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "network/network.h"
+#include "network/node.h"
 
 namespace qelta {
 
@@ -45,6 +46,39 @@ bool VRN_fileFormat::GuaranteesUniqueIds() const { return false; }
 bool VRN_fileFormat::GuaranteesAcyclic() const { return false; }
 
 void VRN_fileFormat::SetExtension(const qelta::FormatExtension&) {}
+
+namespace {
+
+// Runs step with the network skipping its own identifier test (the
+// loading flag that lets duplicates through) when no other node than skip
+// holds id, so that only an identifier another node holds is refused.
+template <typename Step>
+int WithNodeIdsOnly(VRN_network* network, const char* id, int skip,
+                    Step step) {
+  const int holder = id != nullptr ? network->FindNode(id) : -1;
+  if (holder >= 0 && holder != skip) return step();
+  struct Relaxed {
+    VRN_network* network;
+    int flags;
+    ~Relaxed() { network->SetLoadFlags(flags); }
+  } relaxed{network, network->GetLoadFlags()};
+  network->SetLoadFlags(relaxed.flags | qelta::kLoadAllowDuplicateIds);
+  return step();
+}
+
+}  // namespace
+
+int VRN_fileFormat::AddFileNode(int type, const char* id) {
+  return WithNodeIdsOnly(network_, id, -1,
+                         [&]() { return network_->AddNode(type, id); });
+}
+
+int VRN_fileFormat::SetFileNodeId(int handle, const char* id) {
+  VRN_node* node = network_->GetNode(handle);
+  if (node == nullptr) return qelta::kErrOutOfRange;
+  return WithNodeIdsOnly(network_, id, handle,
+                         [&]() { return node->Header().SetId(id); });
+}
 
 VRN_errorLog* VRN_fileFormat::GetErrorLog() const {
   return network_->ErrorLog();

@@ -104,6 +104,14 @@ class VRN_fileFormat : public qelta::TextFormatBase {
   virtual void SetExtension(const qelta::FormatExtension& extension);
 
   VRN_network* GetNetwork() const { return network_; }
+  // Adds a node the file declares: VRN_network::AddNode, except that an
+  // identifier held only by the network or a submodel is taken, as the
+  // network writes such a node to every format. One another node holds is
+  // refused as by AddNode, so the nodes of one file stay distinct.
+  [[nodiscard]] int AddFileNode(int type, const char* id);
+  // Gives node handle the identifier id by the same rule: 0, or the
+  // status of the node header's identifier operation.
+  [[nodiscard]] int SetFileNodeId(int handle, const char* id);
   // The network's current log.
   VRN_errorLog* GetErrorLog() const override;
 

@@ -123,7 +123,12 @@ extern "C" JNIEXPORT jobject JNICALL Java_qelta_learning_PC_learn(JNIEnv* env, j
     const VRN_dataset& dataset = qelta::jni::DataSetArgument(env, data);
     std::string error;
     const int status = record.Learn(dataset, pattern, &error, nullptr);
-    if (status != qelta::kOk) ReportErrorWithMessage("Learn", status, error);
+    // The reason after a line feed, as the other structure learners give
+    // their logged reasons.
+    if (status != qelta::kOk) {
+      ReportErrorWithMessage("Learn", status,
+                             error.empty() ? error : "\n" + error);
+    }
     return result;
   });
 }

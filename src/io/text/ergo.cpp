@@ -378,8 +378,7 @@ int VRN_ergoSpeaker::ReadNames() {
     (void)VRN_MakeValidId(&id[0]);
     id = qelta::ValidUtf8Text(id.c_str());
     if (id != node->GetId()) {
-      if (network->IsIdInUse(id.c_str(), handle) != 0 ||
-          node->Header().SetId(id.c_str()) != kOk) {
+      if (SetFileNodeId(handle, id.c_str()) != kOk) {
         ReportFormatted(qelta::kErrOutOfRange,
                         "ERROR: [%s] Duplicated Identifier", id.c_str());
       }

@@ -107,6 +107,12 @@ constexpr int kIndentMode = VRN_textOutput::kModeIndent;
 
 }  // namespace
 
+int FileNumber(const char* text, double* value) {
+  const int rc = VRN_StringToDouble(text, *value);
+  if (rc != kOk) return rc;
+  return std::isinf(*value) ? kErrOutOfRange : kOk;
+}
+
 std::string ValidUtf8Text(const char* text) {
   if (text == nullptr) return std::string();
   const char* end = text + std::strlen(text);
@@ -167,6 +173,8 @@ int TextFormatBase::CreateLexer(int dialect, const char* file_name) {
   lexer_ = std::move(lexer);
   token_ = VRN_textToken();
   input_end_ = InputEnd::kNotYet;
+  network_block_ = NetworkBlock::kOutside;
+  nested_blocks_ = 0;
   table_not_built_ = false;
   return kOk;
 }
@@ -183,8 +191,10 @@ int TextFormatBase::GetLineNumber() const {
 int TextFormatBase::Peek() {
   const int rc = lexer_->PeekToken(&token_);
   if (rc == kErrNoMoreTokens && input_end_ == InputEnd::kNotYet) {
-    input_end_ = between_statements_ ? InputEnd::kBetweenStatements
-                                     : InputEnd::kInsideStatement;
+    const bool may_end = between_statements_ && nested_blocks_ == 0 &&
+                         network_block_ != NetworkBlock::kEmpty;
+    input_end_ = may_end ? InputEnd::kBetweenStatements
+                         : InputEnd::kInsideStatement;
   }
   return rc;
 }
@@ -203,6 +213,12 @@ int TextFormatBase::EndedInsideStatement() const {
 int TextFormatBase::CutInputStatus(int status) const {
   return status != kOk && EndedInsideStatement() != kOk ? kErrNoMoreTokens
                                                         : status;
+}
+
+int TextFormatBase::ReportCutInput() {
+  return ReportError(kErrNoMoreTokens,
+                     "ERROR: Unexpected End of File inside a statement or "
+                     "block");
 }
 
 int TextFormatBase::PeekNext() {
@@ -359,7 +375,7 @@ int TextFormatBase::ReadDouble(double* value) {
   if (token_.type != kTokenInteger && token_.type != kTokenReal) {
     return kErrSyntax;
   }
-  const int convert_rc = VRN_StringToDouble(token_.text, *value);
+  const int convert_rc = FileNumber(token_.text, value);
   lexer_->Consume();
   return convert_rc;
 }

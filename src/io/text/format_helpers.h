@@ -56,6 +56,11 @@ inline constexpr int kErrWrongFieldName = -129;
 // Always in the classic numeric form.
 std::string DoubleToFileText(double value);
 
+// The number a file's text gives: VRN_StringToDouble, except that a
+// number too large for a double, which would read as infinite, is none
+// (-2): no file written holds one, and no table could hold it.
+int FileNumber(const char* text, double* value);
+
 // Text a reader stores (a name, a label, a property value) as valid UTF-8:
 // every sequence that is not UTF-8 becomes U+FFFD, so that nothing read
 // from a file stops the text from reaching Java. Valid text is copied as
@@ -114,12 +119,49 @@ class TextFormatBase {
   // The first peek of a read that meets the end of input tells where the
   // file ended: here, between statements; at any other peek, inside one.
   int PeekBetweenStatements();
-  // -111 once the end of input was first met inside a statement (the file
-  // is cut short and the statement lost), else 0.
+
+  // Where a file may end. A reader whose file is one network block (a
+  // name, "{", statements, "}") calls OpenNetworkBlock after its "{",
+  // NoteNetworkStatement after each of its statements and
+  // CloseNetworkBlock after its "}"; every reader keeps a NestedBlock
+  // alive while a block below the network's own is open (a node, a
+  // definition, a table: any block the grammar requires to close). The
+  // input may end between statements outside every such block, except in
+  // a network block that holds no statement yet; an end anywhere else
+  // cuts the file short, and what it cut would be lost.
+  void OpenNetworkBlock() { network_block_ = NetworkBlock::kEmpty; }
+  void NoteNetworkStatement() {
+    if (network_block_ == NetworkBlock::kEmpty && nested_blocks_ == 0) {
+      network_block_ = NetworkBlock::kHolding;
+    }
+  }
+  void CloseNetworkBlock() { network_block_ = NetworkBlock::kOutside; }
+  class NestedBlock {
+   public:
+    // Marks nothing when active is false, for a reader that reads the
+    // network block like the blocks below it.
+    explicit NestedBlock(TextFormatBase* format, bool active = true)
+        : format_(active ? format : nullptr) {
+      if (format_ != nullptr) ++format_->nested_blocks_;
+    }
+    ~NestedBlock() {
+      if (format_ != nullptr) --format_->nested_blocks_;
+    }
+    NestedBlock(const NestedBlock&) = delete;
+    NestedBlock& operator=(const NestedBlock&) = delete;
+
+   private:
+    TextFormatBase* format_;
+  };
+
+  // -111 once the end of input was first met where the file may not end
+  // (inside a statement or a block: the file is cut short), else 0.
   int EndedInsideStatement() const;
   // status, except that a failure of a read whose input ended inside a
   // statement answers -111: the cut, not what it broke, is the cause.
   int CutInputStatus(int status) const;
+  // Logs that the input ended where the file may not end; answers -111.
+  int ReportCutInput();
   // Notes that a table (or another part of a definition) the file gives
   // could not be built as given: the read fails once it ends, since the
   // network would differ from the file's.
@@ -310,11 +352,16 @@ class TextFormatBase {
 
   // Where the current read first met the end of its input.
   enum class InputEnd { kNotYet, kBetweenStatements, kInsideStatement };
+  // The network block of the current read: not open (or none), open and
+  // empty, open and holding a statement.
+  enum class NetworkBlock { kOutside, kEmpty, kHolding };
 
   VRN_errorLog* log_;
   std::unique_ptr<VRN_textLexer> lexer_;
   InputEnd input_end_ = InputEnd::kNotYet;
   bool between_statements_ = false;
+  NetworkBlock network_block_ = NetworkBlock::kOutside;
+  int nested_blocks_ = 0;
   bool table_not_built_ = false;  // since the lexer was created
   VRN_textToken token_;
   std::string message_;

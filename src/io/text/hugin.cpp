@@ -158,12 +158,16 @@ int ReadBlankSeparatedStrings(TextFormatBase* format, VRN_stringArray* list) {
 
 int ReadBlankSeparatedNumbers(TextFormatBase* format,
                               VRN_doubleArray* numbers) {
-  return ReadBlankSeparated(format, [numbers](const VRN_textToken& token) {
+  bool first = true;
+  return ReadBlankSeparated(format, [&](const VRN_textToken& token) {
+    // A number joined to the one before ("0.2.8") is no second item.
     double value = 0.0;
-    if (!IsNumberToken(token) || VRN_StringToDouble(token.text, value) != kOk) {
+    if (!IsNumberToken(token) || FileNumber(token.text, &value) != kOk ||
+        (token.joined && !first)) {
       return false;
     }
     numbers->Add(value);
+    first = false;
     return true;
   });
 }
@@ -420,7 +424,7 @@ int VRN_huginSpeaker::ReadNodeDeclaration() {
   if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
   const std::string id = CurrentToken().text;
   VRN_network* network = GetNetwork();
-  const int handle = network->AddNode(node_type_, id.c_str());
+  const int handle = AddFileNode(node_type_, id.c_str());
   if (handle < 0) {
     ReportFormatted(handle, "ERROR: Couldn't Create Node (\"%s\")", id.c_str());
     return qelta::SkipDeclaration(this, 0);
@@ -574,21 +578,25 @@ int VRN_huginSpeaker::ReadPotentialStatement(Potential* potential) {
 int VRN_huginSpeaker::ReadNestedNumbers(std::vector<double>* data) {
   int rc = qelta::Require(this, qelta::kTokenPunctuator, "(");
   if (rc != kOk) return rc;
+  bool after_number = false;
   for (int depth = 1; depth > 0;) {
     rc = PeekNext();
     if (rc != kOk) return rc;
     double value = 0.0;
+    const bool number = qelta::IsNumberToken(CurrentToken()) &&
+                        qelta::FileNumber(CurrentToken().text, &value) == kOk;
     if (IsPunctuation(*this, "(")) {
       ++depth;
     } else if (IsPunctuation(*this, ")")) {
       --depth;
-    } else if (qelta::IsNumberToken(CurrentToken()) &&
-               VRN_StringToDouble(CurrentToken().text, value) == kOk) {
+    } else if (number && !(after_number && CurrentToken().joined)) {
+      // A number joined to the one before ("0.2.8") is no second entry.
       data->push_back(value);
     } else {
       return ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unexpected",
                              CurrentToken().text);
     }
+    after_number = number;
     ConsumeNext();
   }
   return kOk;

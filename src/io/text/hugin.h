@@ -82,7 +82,8 @@ int SkipThroughSemicolon(TextFormatBase* format);
 
 // "(" then items with no separators, then ")": quoted strings appended to
 // *list, or numbers to *numbers. 0; -127 with the message for a missing
-// "(" or ")", or an item of another kind; the lexer's failure.
+// "(" or ")", or an item of another kind (a number joined to the one
+// before it, as the ".8" of "0.2.8", is none); the lexer's failure.
 int ReadBlankSeparatedStrings(TextFormatBase* format, VRN_stringArray* list);
 int ReadBlankSeparatedNumbers(TextFormatBase* format, VRN_doubleArray* numbers);
 

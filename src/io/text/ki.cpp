@@ -204,8 +204,7 @@ int VRN_kiSpeaker::ReadNodeDescription() {
   if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
   VRN_network* network = GetNetwork();
   const int handle =
-      network->AddNode(standard ? qelta::kDefCpt : qelta::kDefNoisyMax,
-                       id.c_str());
+      AddFileNode(standard ? qelta::kDefCpt : qelta::kDefNoisyMax, id.c_str());
   if (handle < 0) {
     ReportFormatted(handle, "ERROR: Couldn't Create Node (\"%s\")", id.c_str());
     return qelta::SkipDeclaration(this, 0);

@@ -185,6 +185,7 @@ int VRN_textLexer::Open(const char* file_name) {
   history_count_ = 0;
   history_head_ = 0;
   cursor_ = -1;
+  token_end_ = std::string::npos;
   int rc = input_.Open(file_name, VRN_textOutput::kOpenForReading, log_);
   if (rc != qelta::kOk) return rc;
   rc = input_.ReadLine(&line_);
@@ -247,6 +248,7 @@ int VRN_textLexer::UnknownCharacter(VRN_textToken* token) {
   token->type = qelta::kTokenUnknown;
   token->text = text_.c_str();
   token->length = static_cast<int>(pos_ - start_);
+  token->joined = false;
   if (log_ != nullptr) {
     log_->Logf(qelta::kErrLexical, "ERROR: Line %d : UNKNOWN CHARACTER",
                GetLineNumber());
@@ -259,9 +261,17 @@ void VRN_textLexer::FillFromHistory(VRN_textToken* token) const {
   token->type = entry.type;
   token->text = entry.text.c_str();
   token->length = entry.length;
+  token->joined = entry.joined;
 }
 
-void VRN_textLexer::Remember(int type, int length, VRN_textToken* token) {
+bool VRN_textLexer::StartsAtTokenEnd(std::size_t start) const {
+  return start == token_end_ && input_.GetLineCount() == token_end_line_;
+}
+
+void VRN_textLexer::Remember(int type, int length, bool joined,
+                             VRN_textToken* token) {
+  token_end_ = pos_;
+  token_end_line_ = input_.GetLineCount();
   if (history_count_ < kHistorySize) {
     ++history_count_;
   } else {
@@ -272,6 +282,7 @@ void VRN_textLexer::Remember(int type, int length, VRN_textToken* token) {
   Remembered& entry = HistoryEntry(cursor_);
   entry.type = type;
   entry.length = length;
+  entry.joined = joined;
   entry.text.assign(text_);
   pending_ = true;
   FillFromHistory(token);
@@ -288,10 +299,12 @@ int VRN_textLexer::PeekToken(VRN_textToken* token) {
       token->type = qelta::kTokenUnknown;
       token->text = kEmptyText;
       token->length = 0;
+      token->joined = false;
       return read_error_ ? qelta::kErrFileIo : qelta::kErrNoMoreTokens;
     }
     int state = 0;
     bool restart = false;
+    bool joined = false;
     while (!restart) {
       const bool at_line_end = pos_ >= line_.size();
       const unsigned char c =
@@ -313,18 +326,22 @@ int VRN_textLexer::PeekToken(VRN_textToken* token) {
           restart = true;
           break;
         case kAc:
-          Remember(TypeOfState(state), static_cast<int>(pos_ - start_), token);
+          Remember(TypeOfState(state), static_cast<int>(pos_ - start_),
+                   StartsAtTokenEnd(start_), token);
           return qelta::kOk;
         case kSt:
+          joined = StartsAtTokenEnd(start_);
           rc = ScanString();
           if (rc == qelta::kErrLexical) return UnknownCharacter(token);
           if (rc != qelta::kOk) {
             token->type = qelta::kTokenUnknown;
             token->text = kEmptyText;
             token->length = 0;
+            token->joined = false;
             return rc;
           }
-          Remember(qelta::kTokenString, static_cast<int>(text_.size()), token);
+          Remember(qelta::kTokenString, static_cast<int>(text_.size()), joined,
+                   token);
           return qelta::kOk;
         case kLc:
           start_ = line_.size();
@@ -338,6 +355,7 @@ int VRN_textLexer::PeekToken(VRN_textToken* token) {
             token->type = qelta::kTokenUnknown;
             token->text = kEmptyText;
             token->length = 0;
+            token->joined = false;
             return rc;
           }
           restart = true;
@@ -514,6 +532,7 @@ int VRN_textLexer::ReadRawText(const char* terminator, std::string* text) {
       text->append(line_, from, found - from);
       start_ = found + length;
       pos_ = start_;
+      token_end_ = std::string::npos;  // raw text is no token
       return qelta::kOk;
     }
     if (from < line_.size()) text->append(line_, from, std::string::npos);

@@ -61,6 +61,10 @@ struct VRN_textToken {
   // Source characters spanned (a string: its decoded length; an unknown
   // character: the characters scanned before it).
   int length = 0;
+  // The token starts where the token before it ended, with no blank,
+  // separator or comment between them ("1.2.3" gives "1.2" and a joined
+  // ".3").
+  bool joined = false;
 };
 
 class VRN_textLexer {
@@ -131,6 +135,7 @@ class VRN_textLexer {
   struct Remembered {
     int type = qelta::kTokenUnknown;
     int length = 0;
+    bool joined = false;
     std::string text;
   };
 
@@ -153,9 +158,12 @@ class VRN_textLexer {
   // Fills *token with the text scanned up to the bad character at pos_,
   // logs the unknown-character message and answers -126.
   int UnknownCharacter(VRN_textToken* token);
+  // Whether a token starting at start (on the current line) follows the
+  // last scanned token with nothing between them.
+  bool StartsAtTokenEnd(std::size_t start) const;
   // Stores the scanned token in the history, marks it pending and copies it
   // into *token.
-  void Remember(int type, int length, VRN_textToken* token);
+  void Remember(int type, int length, bool joined, VRN_textToken* token);
   void FillFromHistory(VRN_textToken* token) const;
   Remembered& HistoryEntry(int i) {
     return history_[static_cast<std::size_t>((history_head_ + i) % kHistorySize)];
@@ -172,6 +180,10 @@ class VRN_textLexer {
   // Token start and scan position, indexes into line_.
   std::size_t start_ = 0;
   std::size_t pos_ = 0;
+  // Where the last scanned token ended: the index into line_ and the line;
+  // npos when no token ended on a line still read.
+  std::size_t token_end_ = std::string::npos;
+  int token_end_line_ = 0;
   VRN_textOutput input_;
   bool input_ended_ = true;
   // The input ended because a read failed, not at the end of the file.

@@ -133,7 +133,7 @@ int VRN_microsoftSpeaker::ReadNode() {
   int rc = qelta::Require(this, qelta::kTokenIdentifier, nullptr);
   if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
   const std::string id = CurrentToken().text;
-  const int handle = GetNetwork()->AddNode(qelta::kDefCpt, id.c_str());
+  const int handle = AddFileNode(qelta::kDefCpt, id.c_str());
   if (handle < 0) {
     ReportFormatted(handle, "ERROR: Couldn't Create Node (\"%s\")", id.c_str());
     return qelta::SkipDeclaration(this, 0);
@@ -430,16 +430,33 @@ int VRN_microsoftSpeaker::ReadEntry(int child, VRN_doubleArray* items,
     }
   }
   VRN_doubleArray values;
+  std::string last;  // the text of the last value
   for (;;) {
     rc = PeekNext();
     if (rc != kOk) return rc;
+    const VRN_textToken& token = CurrentToken();
     double value = 0.0;
-    if (!qelta::IsNumberToken(CurrentToken()) ||
-        VRN_StringToDouble(CurrentToken().text, value) != kOk) {
+    // A number joined to the one before ("1.2.3") is no second value.
+    if (!qelta::IsNumberToken(token) ||
+        (values.GetSize() > 0 && token.joined) ||
+        qelta::FileNumber(token.text, &value) != kOk) {
       break;
     }
     values.Add(value);
+    last = token.text;
     ConsumeNext();
+  }
+  // The values end the entry: anything else in it is an entry that is not
+  // a number, and the table would differ from the file's.
+  if (!IsPunctuation(*this, ";") && !IsPunctuation(*this, "}")) {
+    const std::string entry = values.GetSize() > 0 && CurrentToken().joined
+                                  ? last + CurrentToken().text
+                                  : std::string(CurrentToken().text);
+    ReportFormatted(qelta::kErrFileIo,
+                    "ERROR: Node (\"%s\") : table entry '%s' is not a number",
+                    node->GetId(), entry.c_str());
+    NoteTableNotBuilt();
+    return qelta::EndStatement(this, qelta::kErrSyntax);
   }
   if (values.GetSize() == 0) {
     ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unexpected",

@@ -47,7 +47,9 @@ class VRN_microsoftSpeaker : public VRN_fileFormat {
   // (-103) or is empty (-102); -127 when the header is missing or broken
   // (-111 when the file ends inside it);
   // the lexer's failure when the input ends inside a block (-111), meets
-  // an unknown character (-126) or ends inside a string or comment (-128).
+  // an unknown character (-126) or ends inside a string or comment (-128);
+  // -103 when a table it gives cannot be built as given (an entry that is
+  // not a number, a missing entry or table block), naming the node.
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
   // network with a node kind the format cannot hold; -101 when the file

@@ -158,13 +158,13 @@ int VRN_neticaSpeaker::Read(const char* file_name) {
     DeleteLexer();
     return rc;
   }
-  rc = ReadBlockBody([this]() { return ReadNetStatement(); });
-  // A file cut between statements keeps what it holds; one cut inside a
-  // statement, or a character or string the lexer cannot read, leaves the
-  // rest of the file unknown.
+  OpenNetworkBlock();
+  rc = ReadBlockBody([this]() { return ReadNetStatement(); }, true);
+  // A file cut between statements keeps what they hold; one cut inside a
+  // statement or block, or a character or string the lexer cannot read,
+  // leaves the rest of the file unknown.
   if (EndedInsideStatement() != kOk) {
-    rc = ReportError(EndedInsideStatement(),
-                     "ERROR: Unexpected End of File inside a statement");
+    rc = ReportCutInput();
   } else if (rc == qelta::kErrNoMoreTokens || rc == qelta::kErrSyntax) {
     rc = kOk;
   }
@@ -180,27 +180,33 @@ int VRN_neticaSpeaker::Read(const char* file_name) {
 }
 
 template <typename ReadOne>
-int VRN_neticaSpeaker::ReadBlockBody(ReadOne read) {
-  for (;;) {
-    int rc = PeekBetweenStatements();
-    if (rc == qelta::kErrNoMoreTokens) {
-      ReportError(qelta::kErrSyntax, "ERROR: End of File : Expecting '}'");
-      return rc;
+int VRN_neticaSpeaker::ReadBlockBody(ReadOne read, bool network) {
+  {
+    const NestedBlock nested(this, !network);
+    for (;;) {
+      const int rc = PeekBetweenStatements();
+      if (rc == qelta::kErrNoMoreTokens) {
+        ReportError(qelta::kErrSyntax, "ERROR: End of File : Expecting '}'");
+        return rc;
+      }
+      if (rc != kOk) return rc;
+      if (qelta::IsPunctuation(*this, "}")) {
+        ConsumeNext();
+        break;
+      }
+      if (qelta::IsPunctuation(*this, ";")) {
+        ConsumeNext();
+        continue;
+      }
+      const int statement_rc = read();
+      if (statement_rc != kOk) return statement_rc;
+      if (network) NoteNetworkStatement();
     }
-    if (rc != kOk) return rc;
-    if (qelta::IsPunctuation(*this, "}")) {
-      ConsumeNext();
-      rc = PeekBetweenStatements();
-      if (rc == kOk && qelta::IsPunctuation(*this, ";")) ConsumeNext();
-      return rc == kOk || rc == qelta::kErrNoMoreTokens ? kOk : rc;
-    }
-    if (qelta::IsPunctuation(*this, ";")) {
-      ConsumeNext();
-      continue;
-    }
-    rc = read();
-    if (rc != kOk) return rc;
   }
+  if (network) CloseNetworkBlock();
+  const int rc = PeekBetweenStatements();
+  if (rc == kOk && qelta::IsPunctuation(*this, ";")) ConsumeNext();
+  return rc == kOk || rc == qelta::kErrNoMoreTokens ? kOk : rc;
 }
 
 int VRN_neticaSpeaker::ReadBlockHead(std::string* name) {
@@ -526,7 +532,7 @@ int VRN_neticaSpeaker::ReadLeaf(Leaves leaves, std::vector<double>* numbers,
   const VRN_textToken& token = CurrentToken();
   double value = 0.0;
   if (qelta::IsNumberToken(token) &&
-      VRN_StringToDouble(token.text, value) == kOk) {
+      qelta::FileNumber(token.text, &value) == kOk) {
     numbers->push_back(value);
     ConsumeNext();
     return kOk;
@@ -650,7 +656,7 @@ void VRN_neticaSpeaker::BuildNetwork() {
       index.emplace(record.id, i);
       continue;
     }
-    const int handle = network->AddNode(type, record.id.c_str());
+    const int handle = AddFileNode(type, record.id.c_str());
     if (handle < 0) {
       ReportAtLine(record.line, handle,
                    "Can't create node [" + record.id + "]");

@@ -86,7 +86,9 @@ class VRN_neticaSpeaker : public VRN_fileFormat {
   // (-103) or is empty (-102), or meets an unknown character (-126) or the
   // end of the file inside a string or comment (-128); -127 when the file
   // does not start with "bnet", a name and "{"; -111 when it ends inside a
-  // statement; -103 when a table it gives cannot be built.
+  // statement or a block below the bnet block, or before the bnet block
+  // holds a statement (an end between two of its statements reads what
+  // they give); -103 when a table it gives cannot be built.
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
   // network with a multi-attribute utility node; -101 (message logged)
@@ -117,9 +119,10 @@ class VRN_neticaSpeaker : public VRN_fileFormat {
   // any other with the unknown-statement format (one %s for the word).
   int ReadSkippedBlock(const char* const* words, const char* unknown);
   // The statements of a block whose "{" was consumed, each by read, up to
-  // and including its "}" and an optional ";".
+  // and including its "}" and an optional ";". network: the block is the
+  // network's; else it lies below it, and the file may not end inside it.
   template <typename ReadOne>
-  int ReadBlockBody(ReadOne read);
+  int ReadBlockBody(ReadOne read, bool network = false);
   // An identifier (or integer) naming a block, and its "{". 0 or -127
   // (reported); the lexer's failure.
   int ReadBlockHead(std::string* name);

@@ -35,11 +35,13 @@
 // Reading is lenient: a bad statement is logged with "(line %d) : " and
 // skipped, and reading goes on. Only a file that cannot be read, one that
 // does not start with "net" <identifier> "{", an unknown character, a
-// string or comment left open, a file that ends inside a statement, a
-// table that cannot be built as given and a submodel nested too deeply
-// end the read with a failure. A parent must
-// come before its child for the arc to be added. Text is stored as valid
-// UTF-8 (see ReadIdentifierList).
+// string or comment left open, a file that ends inside a statement or a
+// block below the net block (or before the net block holds a statement),
+// a table that cannot be built as given and a submodel nested too deeply
+// end the read with a failure; a file that ends between two statements of
+// the net block reads what they give. A parent must come before its child
+// for the arc to be added. Text is stored as valid UTF-8 (see
+// ReadIdentifierList).
 //
 // Writing puts every node in parents-before-children order, so the file
 // reads back into the same network; each number is the shortest text that
@@ -74,8 +76,9 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   // (-102); -127 with a message when it does not start with "net", an
   // identifier and "{"; the lexer's status for an unknown character
   // (-126), a string or comment left open (-128) or a read error (-103);
-  // -111 when the file ends inside a statement; -103 when a table it gives
-  // cannot be built or a submodel lies deeper than kMaxSubmodelDepth.
+  // -111 when the file ends inside a statement or a block below the net
+  // block, or before the net block holds a statement; -103 when a table it
+  // gives cannot be built or a submodel lies deeper than kMaxSubmodelDepth.
   int Read(const char* file_name) override;
   // Writes the network. 0; -101 with a message when the file cannot be
   // opened or any write fails; -2 when a node in the parents-before-
@@ -102,11 +105,13 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
 
  private:
   // A statement reader answers 0, or a failure after which the statement
-  // is skipped (its message already logged).
+  // is skipped (its message already logged). network: the statements are
+  // the network block's; else they are a block below it, inside which the
+  // file may not end.
   template <typename ReadOne>
-  int ReadStatements(ReadOne read_one);
+  int ReadStatements(ReadOne read_one, bool network = false);
   // Whether the read must stop: an input failure the lexer cannot get past,
-  // or the end of the file inside a statement.
+  // or the end of the file where it may not end.
   bool Stopped() const { return stop_ != 0; }
   // The current token's text as valid UTF-8.
   std::string Text() const;

@@ -130,12 +130,14 @@ int VRN_vrnSpeaker::SubmodelTooDeep(int handle) {
 }
 
 template <typename ReadOne>
-int VRN_vrnSpeaker::ReadStatements(ReadOne read_one) {
+int VRN_vrnSpeaker::ReadStatements(ReadOne read_one, bool network) {
+  const NestedBlock nested(this, !network);
   while (!Stopped() && IsBlockEnd() == 0) {
     const int rc = read_one();
     if (Stopped()) return stop_;
     // A statement the end of the file cut short ends the read.
     if (NoteInput(EndedInsideStatement()) != kOk) return stop_;
+    if (network) NoteNetworkStatement();
     if (rc != kOk && NoteInput(SkipStatement()) != kOk) break;
     // A file may end after a block's "}" that lacks its ";": no statement
     // is cut there.
@@ -153,7 +155,11 @@ int VRN_vrnSpeaker::ReadStatements(ReadOne read_one) {
   // The input may have ended or failed at the peek that ended the loop.
   const int peek = PeekBetweenStatements();
   if (NoteInput(peek) != kOk && Stopped()) return stop_;
-  if (ReadBlockEnd() != kOk) (void)NoteInput(SkipField());
+  if (ReadBlockEnd() != kOk) {
+    (void)NoteInput(SkipField());
+  } else if (network) {
+    CloseNetworkBlock();
+  }
   return kOk;
 }
 
@@ -203,7 +209,8 @@ int VRN_vrnSpeaker::Read(const char* file_name) {
       return rc;
     }
   }
-  rc = ReadStatements([this]() { return ReadNetStatement(); });
+  OpenNetworkBlock();
+  rc = ReadStatements([this]() { return ReadNetStatement(); }, true);
   if (rc == kOk) {
     (void)PeekBetweenStatements();
     (void)Expect(kTokenPunctuator, ";");
@@ -214,12 +221,10 @@ int VRN_vrnSpeaker::Read(const char* file_name) {
     const int failure = GetLexer()->GetInputFailure();
     if (failure != kOk) rc = failure;
   }
-  // A file cut inside a statement, or a table that could not be built,
-  // would pass a different network for the file's.
+  // A file cut inside a statement or block, or a table that could not be
+  // built, would pass a different network for the file's.
   if (rc == kOk) rc = EndedInsideStatement();
-  if (rc == qelta::kErrNoMoreTokens) {
-    ReportError(rc, "ERROR: Unexpected End of File inside a statement");
-  }
+  if (rc == qelta::kErrNoMoreTokens) (void)ReportCutInput();
   rc = TablesStatus(rc);
   DeleteLexer();
   return rc;
@@ -562,8 +567,7 @@ int VRN_vrnSpeaker::ReadNode() {
   RETURN_IF_FAILED(ExpectOrFail(kTokenIdentifier, nullptr));
   const std::string id = RepairedId(CurrentToken().text);
   RETURN_IF_FAILED(ExpectOrFail(kTokenPunctuator, "{"));
-  VRN_network* network = GetNetwork();
-  const int handle = network->AddNode(qelta::kDefCpt, id.c_str());
+  const int handle = AddFileNode(qelta::kDefCpt, id.c_str());
   if (handle < 0) {
     ReportFormatted(handle, "ERROR: Couldn't Create Node (\"%s\")", id.c_str());
     const int skipped = qelta::SkipDeclaration(this, 1);
@@ -655,7 +659,7 @@ int VRN_vrnSpeaker::ReadNodeHeader(int handle) {
   VRN_node* node = GetNetwork()->GetNode(handle);
   if (read.GetId() != nullptr &&
       std::strcmp(read.GetId(), node->GetId()) != 0) {
-    rc = node->Header().SetId(read.GetId());
+    rc = SetFileNodeId(handle, read.GetId());
     if (rc != kOk) return ReportError(rc, "Invalid ID");
   }
   if (read.GetName() != nullptr) (void)node->Header().SetName(read.GetName());

@@ -238,7 +238,7 @@ bool ParseNumbers(const std::string& text, std::vector<double>* numbers,
     while (i < n && !IsBlank(text[i])) ++i;
     const std::string word = text.substr(start, i - start);
     double value = 0.0;
-    if (!IsNumberWord(word) || VRN_StringToDouble(word.c_str(), value) != kOk) {
+    if (!IsNumberWord(word) || qelta::FileNumber(word.c_str(), &value) != kOk) {
       *bad = word;
       return false;
     }
@@ -792,10 +792,14 @@ int VRN_xmlSpeaker::SetNodeId(int handle, const std::string& name) {
   // variables of one name do not cost quadratic time.
   int& k = next_number_[base];
   if (k < 2) k = 2;
-  while (network->IsIdInUse(id.c_str(), handle) != 0) {
+  // Only another node's identifier is numbered away from: one the network
+  // holds is taken, as the network writes such a node.
+  for (int holder = network->FindNode(id.c_str());
+       holder >= 0 && holder != handle;
+       holder = network->FindNode(id.c_str())) {
     id = base + "_" + std::to_string(k++);
   }
-  return network->GetNode(handle)->Header().SetId(id.c_str());
+  return SetFileNodeId(handle, id.c_str());
 }
 
 // ------------------------------------------------------------- writing

@@ -314,3 +314,30 @@ TEST(TextLexerTest, RawTextBetweenTokens) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TextLexerTest, TokensTellWhetherTheyFollowTheLastWithNothingBetween) {
+  TempFile file("1.2.3 a\"s\"b /* c */ d,e\nf\n(g)");
+  VRN_textLexer lexer(4, nullptr);
+  ASSERT_EQ(lexer.AddSeparators(","), qelta::kOk);
+  ASSERT_EQ(lexer.Open(file.path()), qelta::kOk);
+  std::vector<std::pair<std::string, bool>> tokens;
+  VRN_textToken token;
+  while (lexer.PeekToken(&token) == qelta::kOk) {
+    tokens.emplace_back(token.text, token.joined);
+    lexer.Consume();
+  }
+  const std::vector<std::pair<std::string, bool>> expected = {
+      {"1.2", false}, {".3", true}, {"a", false}, {"s", true},
+      {"b", true},    {"d", false}, {"e", false}, {"f", false},
+      {"(", false},   {"g", true},  {")", true}};
+  EXPECT_EQ(tokens, expected);
+  // A token stepped back over is replayed as it was.
+  ASSERT_EQ(lexer.Back(), qelta::kOk);
+  ASSERT_EQ(lexer.PeekToken(&token), qelta::kOk);
+  EXPECT_STREQ(token.text, "g");
+  EXPECT_TRUE(token.joined);
+}
+
+}  // namespace

@@ -1,17 +1,22 @@
 // Reads that cannot give the file's network fail and leave the network as
-// it was: tables with entries that are not numbers or utilities that are
-// not finite, and files cut inside a statement (a cut between statements
-// reads what comes before it).
+// it was: tables with entries that are not numbers or not finite, and
+// files cut inside a statement or a block (a cut between statements of the
+// network block reads what they give).
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "io/text/text_network_util.h"
+#include "io/format.h"
 #include "network/network.h"
 #include "network/node.h"
+#include "network/submodel.h"
 
 namespace {
 
@@ -83,6 +88,12 @@ TEST(ReadCutTest, TableEntriesThatAreNotNumbersFailTheRead) {
        "1e999", "0.8"},
       // A table of the wrong size.
       {".vrn", vrn_probs, "0.3, 0.5", "0.8"},
+      // Probabilities too large for a double.
+      {".vrn", vrn_probs, "1e999", "0.8"},
+      {".dne", kDne + "probs = (0.2, @); }; };", "1e999", "0.8"},
+      {".net", kHugin + "potential (A) { data = ( 0.2 @ ); }", "1e999", "0.8"},
+      {".xml03", kBif + "<DEFINITION><FOR>A</FOR><TABLE>0.2 @</TABLE>"
+                        "</DEFINITION></NETWORK></BIF>", "1e999", "0.8"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.extension) + "\n" + c.text + "\n" + c.bad);
@@ -93,6 +104,45 @@ TEST(ReadCutTest, TableEntriesThatAreNotNumbersFailTheRead) {
               qelta::kOk)
         << log;
   }
+}
+
+TEST(ReadCutTest, MsbnEntriesThatAreNotNumbersFailNamingTheNode) {
+  const std::string chance =
+      "belief network \"N\"\nnode C { type : discrete[2] = { \"c0\", "
+      "\"c1\" }; }\nprobability (C) { @; }\n";
+  const std::string utility =
+      "belief network \"N\"\nnode D { type : discrete[2] = { \"d0\", "
+      "\"d1\" }; label : decision; }\nnode C { label : utility; }\n"
+      "information (D);\nutility (C | D) { (0) : @; (1) : 2; }\n";
+  const struct {
+    const std::string& text;
+    const char* entry;
+  } cases[] = {{chance, "oops, 0.877"}, {chance, "oops"},
+               {chance, "nan, 0.877"},  {chance, "inf, 0.877"},
+               {chance, "-, 0.877"},    {chance, "*, 0.877"},
+               {chance, "@, 0.877"},    {chance, "0.123 oops"},
+               {chance, "0.123.877"},   {chance, "1e999, 0.877"},
+               {utility, "7.5, oops"},
+               {utility, "7.5 oops"},   {utility, "0x10"},
+               {utility, "1.2.3"},      {utility, "7.5oops"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.entry);
+    std::string log;
+    EXPECT_EQ(ReadKeeping(".dsc", Replaced(c.text, c.entry), &log),
+              qelta::kErrFileIo);
+    EXPECT_NE(log.find("Node (\"C\") : table entry '"), std::string::npos)
+        << log;
+  }
+  // The same tables of numbers read, numbers apart with a blank or not.
+  for (const char* entry : {"0.123, 0.877", "0.123 .877", "0.123,.877"}) {
+    EXPECT_EQ(ReadKeeping(".dsc", Replaced(chance, entry)), qelta::kOk);
+  }
+  EXPECT_EQ(ReadKeeping(".dsc", Replaced(utility, "-7.5")), qelta::kOk);
+  // Hugin lists have no separator either.
+  const std::string hugin =
+      std::string(kHuginA) + "potential (A) { data = @; }";
+  EXPECT_EQ(ReadKeeping(".net", Replaced(hugin, "(0.2 .8)")), qelta::kOk);
+  EXPECT_LT(ReadKeeping(".net", Replaced(hugin, "(0.2.8)")), 0);
 }
 
 // A -> B, and with decisions D, B -> U: every kind of table the formats
@@ -117,37 +167,187 @@ std::string Written(VRN_network& net, const std::string& extension) {
   return qelta_test::ReadWholeFile(file.path());
 }
 
-// Every cut of the file: one ending after a statement's ";", a block's
-// "{" or "}" reads; any other fails with the end-of-input code (or the
-// code of a string left open), leaving the network as it was.
-void ExpectCutsSplitAtStatements(const std::string& extension,
-                                 const std::string& whole,
-                                 std::size_t header_end) {
+// The network of a file whose reading succeeded, as comparable text.
+std::string Snapshot(VRN_network& net) {
+  std::string text;
+  EXPECT_EQ(net.WriteString(text, qelta::kExtensionNone), qelta::kOk);
+  return text;
+}
+
+// What a cut after each prefix of a file holding one network block leaves
+// of it: blocks and lists open (the network block counting one), whether
+// the network block has opened, and the prefix lengths after its last
+// complete statement and after the last "}" closing one of its block
+// statements (0 for none). Strings and "//" comments are skipped.
+struct CutPoint {
+  int depth = 0;
+  bool opened = false;
+  std::size_t statement_end = 0;
+  std::size_t block_end = 0;
+};
+
+std::vector<CutPoint> MapCuts(const std::string& text) {
+  std::vector<CutPoint> points(text.size() + 1);
+  CutPoint at;
+  bool in_string = false;
+  bool in_comment = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    points[i] = at;
+    const char c = text[i];
+    if (in_comment) {
+      in_comment = c != '\n';
+    } else if (in_string) {
+      if (c == '\\') {
+        points[++i] = at;
+      } else {
+        in_string = c != '"';
+      }
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '/' && i + 1 < text.size() && text[i + 1] == '/') {
+      in_comment = true;
+    } else if (c == '{' || c == '(') {
+      at.opened = true;
+      ++at.depth;
+    } else if (c == '}' || c == ')') {
+      if (--at.depth == 1 && c == '}') at.block_end = i + 1;
+    } else if (c == ';' && at.depth == 1) {
+      at.statement_end = i + 1;
+    }
+  }
+  points[text.size()] = at;
+  return points;
+}
+
+// Reads texts into a network holding one node "keep", through one file.
+class CutReader {
+ public:
+  explicit CutReader(const std::string& extension) : file_(extension) {}
+  // The read's status; the network read, or the one that was there when
+  // the read fails (which must be unchanged).
+  int Read(const std::string& text, std::string* snapshot) {
+    {
+      std::ofstream out(file_.path(), std::ios::binary | std::ios::trunc);
+      out << text;
+    }
+    VRN_network net;
+    EXPECT_EQ(net.AddNode(qelta::kDefCpt, "keep"), 0);
+    const int rc = net.ReadFile(file_.path(), 0, 0);
+    if (rc != qelta::kOk) {
+      EXPECT_EQ(net.GetNumberOfNodes(), 1);
+      EXPECT_EQ(net.FindNode("keep"), 0);
+    } else if (snapshot != nullptr) {
+      *snapshot = Snapshot(net);
+    }
+    return rc;
+  }
+
+ private:
+  TempPath file_;
+};
+
+bool IsEndOfInput(int rc) {
+  return rc == qelta::kErrNoMoreTokens || rc == qelta::kErrUnexpectedEof;
+}
+
+// Every cut of a file holding one network block either reads exactly as
+// the file cut after its last complete statement of that block and closed
+// with "};" (after a block statement's "}" also as the file cut there),
+// or fails leaving the network as it was; inside a block below the
+// network's, and before the network block holds a statement, it fails with
+// the end-of-input status.
+void ExpectCutsKeepWholeStatements(const std::string& extension,
+                                   const std::string& whole) {
+  const std::vector<CutPoint> points = MapCuts(whole);
+  CutReader reader(extension);
+  std::map<std::size_t, std::string> closed;  // by statement end
+  auto closed_after = [&](std::size_t end) -> const std::string& {
+    auto found = closed.find(end);
+    if (found == closed.end()) {
+      std::string snapshot;
+      EXPECT_EQ(reader.Read(whole.substr(0, end) + "\n};\n", &snapshot),
+                qelta::kOk)
+          << whole.substr(0, end);
+      found = closed.emplace(end, snapshot).first;
+    }
+    return found->second;
+  };
+  std::string read_whole;
+  ASSERT_EQ(reader.Read(whole, &read_whole), qelta::kOk);
+  int kept = 0;
   for (std::size_t cut = 0; cut < whole.size(); ++cut) {
     const std::string text = whole.substr(0, cut);
     SCOPED_TRACE(extension + " cut at " + std::to_string(cut) + ": ..." +
-                 text.substr(text.size() > 40 ? text.size() - 40 : 0));
-    const int rc = ReadKeeping(extension, text);
+                 text.substr(text.size() > 60 ? text.size() - 60 : 0));
+    const CutPoint& at = points[cut];
+    std::string snapshot;
+    const int rc = reader.Read(text, &snapshot);
+    if (at.depth > 1 || (at.depth == 1 && at.statement_end == 0 &&
+                         at.block_end == 0)) {
+      EXPECT_TRUE(IsEndOfInput(rc)) << rc;
+      continue;
+    }
     const std::size_t last = text.find_last_not_of(" \t\r\n");
-    const char end = last == std::string::npos ? '\0' : text[last];
-    if (cut < header_end) {
-      EXPECT_LT(rc, 0);
-    } else if (end == ';' || end == '{' || end == '}') {
-      EXPECT_EQ(rc, qelta::kOk);
-    } else if (rc != qelta::kErrUnexpectedEof) {
-      EXPECT_EQ(rc, qelta::kErrNoMoreTokens);
+    if (at.depth == 1 && last != std::string::npos &&
+        last + 1 == at.statement_end) {
+      EXPECT_EQ(rc, qelta::kOk);  // right after a statement
+    }
+    if (rc != qelta::kOk) continue;
+    ++kept;
+    if (!at.opened) {
+      VRN_network empty;
+      EXPECT_EQ(snapshot, Snapshot(empty));
+    } else if (at.depth == 0) {
+      EXPECT_EQ(snapshot, read_whole);
+    } else if (at.block_end <= at.statement_end ||
+               snapshot != closed_after(at.block_end)) {
+      EXPECT_EQ(snapshot, closed_after(at.statement_end));
     }
   }
+  // Some cuts read, at least one per statement of the network block.
+  EXPECT_GE(kept, static_cast<int>(closed.size()));
+}
+
+// A, B -> C; A, C -> M (noisy-MAX); D decision; C, D -> U utility; B in a
+// submodel.
+void MakeCutNetwork(VRN_network* net) {
+  const int a = net->AddNode(qelta::kDefCpt, "A");
+  ASSERT_EQ(net->GetNode(a)->Definition()->SetNumberOfOutcomes(3), 0);
+  const int b = net->AddNode(qelta::kDefCpt, "B");
+  const int c = net->AddNode(qelta::kDefCpt, "C");
+  const int m = net->AddNode(qelta::kDefNoisyMax, "M");
+  const int d = net->AddNode(qelta::kDefDecision, "D");
+  const int u = net->AddNode(qelta::kDefUtility, "U");
+  for (const auto& arc : {std::pair<int, int>{a, c}, {b, c}, {a, m}, {c, m},
+                          {c, u}, {d, u}}) {
+    ASSERT_EQ(net->AddArc(arc.first, arc.second), qelta::kOk);
+  }
+  ASSERT_EQ(net->GetNode(a)->Definition()->SetDefinitionFromVector(
+                {0.2, 0.3, 0.5}),
+            qelta::kOk);
+  ASSERT_EQ(net->GetNode(c)->Definition()->SetDefinitionFromVector(
+                {0.1, 0.9, 0.2, 0.8, 0.3, 0.7, 0.4, 0.6, 0.5, 0.5, 0.6, 0.4}),
+            qelta::kOk);
+  ASSERT_EQ(net->GetNode(m)->Definition()->SetDefinitionFromVector(
+                {0.7, 0.3, 0.4, 0.6, 0, 1, 0.9, 0.1, 0, 1, 0.05, 0.95}),
+            qelta::kOk);
+  ASSERT_EQ(net->GetNode(u)->Definition()->SetDefinitionFromVector(
+                {1, 2, 3, 4}),
+            qelta::kOk);
+  const int sub = net->Submodels()->CreateSubmodel(qelta::kMainSubmodel, "S");
+  ASSERT_GE(sub, 0);
+  ASSERT_EQ(net->GetNode(b)->SetSubmodel(sub), qelta::kOk);
 }
 
 TEST(ReadCutTest, FilesCutInsideAStatementOrTableFail) {
-  VRN_network net, chance;  // chance: the native text file is long
+  VRN_network cut_network;
+  MakeCutNetwork(&cut_network);
+  ExpectCutsKeepWholeStatements(".vrn", Written(cut_network, ".vrn"));
+  ExpectCutsKeepWholeStatements(".dne", Written(cut_network, ".dne"));
+  VRN_network net, chance;
   MakeSmallNetwork(&net, true);
   MakeSmallNetwork(&chance, false);
   const std::string vrn = Written(chance, ".vrn");
-  ExpectCutsSplitAtStatements(".vrn", vrn, vrn.find("net") + 3);
-  const std::string dne = Written(net, ".dne");
-  ExpectCutsSplitAtStatements(".dne", dne, dne.find("bnet") + 4);
 
   // What a cut between statements keeps is read as the file says.
   VRN_network read;
@@ -181,12 +381,35 @@ TEST(ReadCutTest, FilesCutInsideAStatementOrTableFail) {
   EXPECT_EQ(ReadKeeping(".dxp", ki + "nodes { standard A"),
             qelta::kErrNoMoreTokens);
   EXPECT_EQ(ReadKeeping(".dxp", ki), qelta::kErrSyntax);
-  // No cut of any of them crashes or changes the network it fails to read.
-  for (const char* extension : {".net", ".dsc", ".xml03", ".erg"}) {
-    const std::string whole = Written(extension[1] == 'e' ? chance : net,
-                                      extension);
-    for (std::size_t cut = 0; cut < whole.size(); cut += 3) {
-      (void)ReadKeeping(extension, whole.substr(0, cut));
+  // No cut of any of them changes the network it fails to read, and none
+  // inside a block or list reads (an XMLBIF file reads only whole).
+  const struct {
+    const char* extension;
+    std::string whole;
+  } others[] = {
+      {".net", Written(cut_network, ".net")},
+      {".dsc", Written(cut_network, ".dsc")},
+      {".xml03", Written(cut_network, ".xml03")},
+      {".erg", Written(chance, ".erg")},
+      {".dxp", ki + "nodes {\n standard A { NAME : \"A\"; TYPE : discrete [2] "
+                    "= 3 D { standard a { NAME : \"a\"; } standard b { NAME : "
+                    "\"b\"; } }; }\n}\nnetwork {\n standard A parent () { "
+                    "PROB : { (0) ; 0.3, 0.7 ; } ; }\n}\n"}};
+  for (const auto& other : others) {
+    const std::vector<CutPoint> points = MapCuts(other.whole);
+    CutReader reader(other.extension);
+    ASSERT_EQ(reader.Read(other.whole, nullptr), qelta::kOk) << other.whole;
+    for (std::size_t cut = 0; cut < other.whole.size(); ++cut) {
+      const std::string text = other.whole.substr(0, cut);
+      SCOPED_TRACE(std::string(other.extension) + " cut at " +
+                   std::to_string(cut) + ": ..." +
+                   text.substr(text.size() > 60 ? text.size() - 60 : 0));
+      const int rc = reader.Read(text, nullptr);
+      if (points[cut].depth > 0 ||
+          (other.extension == std::string(".xml03") &&
+           text.find("</BIF>") == std::string::npos)) {
+        EXPECT_NE(rc, qelta::kOk);
+      }
     }
   }
 }

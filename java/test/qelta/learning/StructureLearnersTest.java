@@ -155,9 +155,22 @@ class StructureLearnersTest {
                 }
                 assertTrue(pattern.isDAG());
             }
-            try (DataSet few = pairs(1, 1, 0, 0)) {
-                engineFails("QELTA error -1 in function Learn. PC: too few data points", -1, () -> pc.learn(few));
-            }
+        }
+    }
+
+    @Test
+    void everyStructureLearnerGivesItsReasonAfterALineFeed() {
+        try (DataSet two = pairs(1, 1, 0, 0); BayesianSearch bs = new BayesianSearch();
+                GreedyThickThinning gtt = new GreedyThickThinning(); PC pc = new PC(); TAN tan = new TAN();
+                NaiveBayes nb = new NaiveBayes()) {
+            tan.setClassVariableId("A");
+            nb.setClassVariableId("A");
+            String prefix = "QELTA error -1 in function Learn. \n";
+            engineFails(prefix + "BS: too few data points (at least 3 needed)\n", -1, () -> bs.learn(two));
+            engineFails(prefix + "BS: too few data points (at least 3 needed)\n", -1, () -> gtt.learn(two));
+            engineFails(prefix + "PC: too few data points", -1, () -> pc.learn(two));
+            engineFails(prefix + "TAN: too few data points (at least 3 needed)\n", -1, () -> tan.learn(two));
+            engineFails(prefix + "NaiveBayes: too few data points (at least 3 needed)", -1, () -> nb.learn(two));
         }
     }
 

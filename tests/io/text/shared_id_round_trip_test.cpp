@@ -1,0 +1,130 @@
+// A node may share its identifier with the network or with a submodel:
+// every format the library writes reads such a network back whole, while
+// two nodes of one identifier in one file are still refused.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/status.h"
+#include "definitions/node_def.h"
+#include "io/text/text_network_util.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "network/submodel.h"
+
+namespace {
+
+using qelta_test::LogText;
+using qelta_test::TempPath;
+
+// Rain -> child in a network whose own identifier is network_id.
+void MakeRainChild(VRN_network* net, const char* child,
+                   const char* network_id) {
+  ASSERT_EQ(net->Header()->SetId("Net"), qelta::kOk);
+  const int rain = net->AddNode(qelta::kDefCpt, "Rain");
+  const int umbrella = net->AddNode(qelta::kDefCpt, child);
+  ASSERT_GE(umbrella, 0);
+  ASSERT_EQ(net->AddArc(rain, umbrella), qelta::kOk);
+  ASSERT_EQ(net->GetNode(rain)->Definition()->SetDefinitionFromVector(
+                {0.25, 0.75}),
+            qelta::kOk);
+  ASSERT_EQ(net->GetNode(umbrella)->Definition()->SetDefinitionFromVector(
+                {0.875, 0.125, 0.0625, 0.9375}),
+            qelta::kOk);
+  ASSERT_EQ(net->Header()->SetId(network_id), qelta::kOk);
+}
+
+// A -> Leaf (-> Child when with_child), with A in a submodel whose
+// identifier is then made Leaf's.
+void MakeSubmodelSharingLeaf(VRN_network* net, bool with_child) {
+  const int a = net->AddNode(qelta::kDefCpt, "A");
+  const int leaf = net->AddNode(qelta::kDefCpt, "Leaf");
+  ASSERT_EQ(net->AddArc(a, leaf), qelta::kOk);
+  ASSERT_EQ(net->GetNode(leaf)->Definition()->SetDefinitionFromVector(
+                {0.5, 0.5, 0.25, 0.75}),
+            qelta::kOk);
+  if (with_child) {
+    const int child = net->AddNode(qelta::kDefCpt, "Child");
+    ASSERT_EQ(net->AddArc(leaf, child), qelta::kOk);
+    ASSERT_EQ(net->GetNode(child)->Definition()->SetDefinitionFromVector(
+                  {0.125, 0.875, 0.375, 0.625}),
+              qelta::kOk);
+  }
+  const int sub = net->Submodels()->CreateSubmodel(qelta::kMainSubmodel, "Sub");
+  ASSERT_GE(sub, 0);
+  ASSERT_EQ(net->GetNode(a)->SetSubmodel(sub), qelta::kOk);
+  ASSERT_EQ(net->Submodels()->GetSubmodel(sub)->Header().SetId("Leaf"),
+            qelta::kOk);
+}
+
+TEST(SharedIdRoundTripTest, EveryFormatReadsBackWhatItWrote) {
+  VRN_network umbrella, unnamed, leaf, parent;
+  MakeRainChild(&umbrella, "Umbrella", "Umbrella");
+  // A node named as a network read from a file without an identifier.
+  MakeRainChild(&unnamed, "Unnamed", "Net");
+  MakeSubmodelSharingLeaf(&leaf, false);
+  MakeSubmodelSharingLeaf(&parent, true);
+  const struct {
+    const char* extension;
+    int read_format;
+    bool network_id;
+    bool submodels;
+  } formats[] = {{".vrn", 0, true, true},    {".dxp", 4, true, true},
+                 {".dne", 0, true, false},   {".net", 0, false, false},
+                 {".erg", 0, false, false},  {".dsc", 0, false, false},
+                 {".xml03", 0, false, false}, {".xvrn", 0, true, true}};
+  for (VRN_network* net : {&umbrella, &unnamed, &leaf, &parent}) {
+    for (const auto& format : formats) {
+      SCOPED_TRACE(std::string(format.extension) + " " +
+                   net->GetNode(net->GetLastNode())->GetId() + " in " +
+                   net->Header()->GetId());
+      TempPath file(format.extension);
+      ASSERT_EQ(net->WriteFile(file.path(), 0, 0), qelta::kOk) << LogText(*net);
+      VRN_network copy;
+      ASSERT_EQ(copy.ReadFile(file.path(), format.read_format, 0), qelta::kOk)
+          << LogText(copy);
+      qelta_test::ExpectSameNetwork(*net, copy, 1e-8);
+      if (format.network_id) {
+        EXPECT_STREQ(copy.Header()->GetId(), net->Header()->GetId());
+      }
+      if (!format.submodels) continue;
+      ASSERT_EQ(copy.Submodels()->GetNumberOfSubmodels(),
+                net->Submodels()->GetNumberOfSubmodels());
+      const int a = net->FindNode("A");
+      if (a < 0) continue;
+      const int sub = copy.Submodels()->FindSubmodel("Leaf");
+      ASSERT_GE(sub, 0);
+      EXPECT_EQ(copy.GetNode(copy.FindNode("A"))->GetSubmodel(), sub);
+    }
+  }
+}
+
+TEST(SharedIdRoundTripTest, TwoNodesOfOneIdentifierInAFileKeepTheFirst) {
+  const struct {
+    const char* extension;
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {".vrn",
+       "net Dup { node A { TYPE = CPT; }; node A { TYPE = TABLE; }; };",
+       "Couldn't Create Node (\"A\")"},
+      {".dne",
+       "bnet Dup { node A { kind = NATURE; discrete = TRUE; states = (a0, "
+       "a1); }; node A { kind = NATURE; discrete = TRUE; states = (b0, b1, "
+       "b2); }; };",
+       "Can't create node [A]"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.extension);
+    TempPath file(c.extension, c.text);
+    VRN_network net;
+    EXPECT_EQ(net.ReadFile(file.path(), 0, 0), qelta::kOk);
+    EXPECT_EQ(net.GetNumberOfNodes(), 1);
+    EXPECT_EQ(net.GetNode(net.FindNode("A"))->Definition()->GetType(),
+              qelta::kDefCpt);
+    EXPECT_NE(LogText(net).find(c.message), std::string::npos) << LogText(net);
+  }
+}
+
+}  // namespace
