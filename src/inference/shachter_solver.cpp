@@ -60,8 +60,12 @@ int VRN_ShachterSolver::SolveSteps() {
   AssumeTemporalOrder();
   CollectOpenDecisions();
   working_ = net;
-  ApplyMauWeights();
-  int status = MergeUtilityNodes();
+  int status = ApplyMauWeights();
+  if (status != qelta::kOk) {
+    status = net.ErrorLog()->LogError(status, kErrorMessage);
+  } else {
+    status = MergeUtilityNodes();
+  }
   net.SetRelevanceOptions(options);
   if (status != qelta::kOk) return status;
   working_.SetFlags(working_.GetFlags() & ~qelta::kNetAutoUpdate);
@@ -88,9 +92,9 @@ bool VRN_ShachterSolver::CanSolve() {
     for (int p : net.GetNode(h)->Parents()) {
       if (IsOpen(p)) return false;
     }
-    return true;
+    break;
   }
-  return true;
+  return MauNodesAreLinear();
 }
 
 void VRN_ShachterSolver::CollectInformationNodes() {
