@@ -1,6 +1,7 @@
 #include "base/matrix.h"
 
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -187,6 +188,15 @@ void VRN_matrix::Multiply(double f) {
   double* p = items_.Items();
   const int n = items_.GetSize();
   for (int i = 0; i < n; ++i) p[i] *= f;
+}
+
+double VRN_matrix::GetLargestMagnitude() const {
+  double largest = 0.0;
+  for (double v : items_) {
+    const double a = std::fabs(v);
+    if (!(a <= largest)) largest = std::isnan(a) ? HUGE_VAL : a;
+  }
+  return largest;
 }
 
 int VRN_matrix::CopyItems(const VRN_matrix& other) {

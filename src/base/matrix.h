@@ -98,6 +98,9 @@ class VRN_matrix {
 
   void FillWith(double v);
   void Multiply(double f);
+  // Largest magnitude among the items, 0 for none; +inf when one is not
+  // finite.
+  double GetLargestMagnitude() const;
   // -4 unless other has the same dimensions; copies its items; 0.
   int CopyItems(const VRN_matrix& other);
   // -4 unless the count equals the item count; copies the items; 0.

@@ -279,8 +279,10 @@ int VRN_equation::CheckExtFunctions(const VRN_extFunctionContainer& functions,
                                     int* position, std::string* message) {
   int index = -1;
   std::string text;
-  if (!CheckExtFunctionCalls(equation_.left, functions, true, index, text) ||
-      !CheckExtFunctionCalls(equation_.right, functions, true, index, text)) {
+  // Each side sits under the "=".
+  if (!CheckExtFunctionCalls(equation_.left, functions, true, 1, index, text) ||
+      !CheckExtFunctionCalls(equation_.right, functions, true, 1, index,
+                             text)) {
     if (position != nullptr) *position = index;
     if (message != nullptr) *message = text;
     return qelta::kErrOutOfRange;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <unordered_set>
 #include <utility>
@@ -127,7 +128,92 @@ VRN_variable* FindVariable(VRN_expression* root, const std::string& name) {
   return visitor.found();
 }
 
-int NestingDepth(const VRN_expression* root) {
+namespace {
+
+bool HasVariables(const VRN_expression* node) {
+  if (node->GetKind() == kExprVariable) return true;
+  for (int i = 0; i < node->GetOperandCount(); ++i) {
+    if (HasVariables(node->GetOperand(i))) return true;
+  }
+  return false;
+}
+
+// constant + sum of coefficients[i] * names[i]; variable_free when no
+// variable took part.
+struct AffineTerms {
+  double constant = 0.0;
+  std::vector<double> coefficients;
+  bool variable_free = true;
+
+  void Scale(double factor) {
+    constant *= factor;
+    for (double& c : coefficients) c *= factor;
+  }
+};
+
+// Recursion follows the tree, whose depth the parser bounds.
+bool CollectAffine(const VRN_expression* node,
+                   const std::vector<std::string>& names, AffineTerms& out) {
+  out.constant = 0.0;
+  out.coefficients.assign(names.size(), 0.0);
+  out.variable_free = true;
+  const int kind = node->GetKind();
+  if (kind == kExprVariable) {
+    const std::string& name = static_cast<const VRN_variable*>(node)->GetName();
+    const auto at = std::find(names.begin(), names.end(), name);
+    if (at == names.end()) return false;
+    out.coefficients[static_cast<size_t>(at - names.begin())] = 1.0;
+    out.variable_free = false;
+  } else if (kind == kExprPlus || kind == kExprMinus ||
+             kind == kExprMultiply || kind == kExprDivide) {
+    const auto* binary = static_cast<const VRN_binaryOperator*>(node);
+    AffineTerms right;
+    if (!CollectAffine(binary->GetLeft(), names, out) ||
+        !CollectAffine(binary->GetRight(), names, right)) {
+      return false;
+    }
+    if (kind == kExprPlus || kind == kExprMinus) {
+      const double sign = kind == kExprPlus ? 1.0 : -1.0;
+      out.constant += sign * right.constant;
+      for (size_t i = 0; i < names.size(); ++i) {
+        out.coefficients[i] += sign * right.coefficients[i];
+      }
+      out.variable_free = out.variable_free && right.variable_free;
+    } else if (right.variable_free) {
+      out.Scale(kind == kExprMultiply ? right.constant : 1.0 / right.constant);
+    } else if (kind == kExprMultiply && out.variable_free) {
+      right.Scale(out.constant);
+      out = std::move(right);
+    } else {
+      return false;
+    }
+  } else {
+    // Anything else counts only when it holds no variable: a number.
+    if (HasVariables(node)) return false;
+    out.constant = node->EvaluateNode(nullptr);
+  }
+  if (node->GetSign() < 0) out.Scale(-1.0);
+  return true;
+}
+
+}  // namespace
+
+bool GetAffineForm(const VRN_expression* root,
+                   const std::vector<std::string>& names, double* constant,
+                   std::vector<double>* coefficients) {
+  AffineTerms terms;
+  if (!CollectAffine(root, names, terms)) return false;
+  if (!std::isfinite(terms.constant)) return false;
+  for (double c : terms.coefficients) {
+    if (!std::isfinite(c)) return false;
+  }
+  *constant = terms.constant;
+  *coefficients = std::move(terms.coefficients);
+  return true;
+}
+
+int NestingDepth(const VRN_expression* root,
+                 const std::function<int(const VRN_function&)>& body_depth) {
   int depth = 0;
   const int kind = root->GetKind();
   if (kind == kExprConstant) {
@@ -136,32 +222,32 @@ int NestingDepth(const VRN_expression* root) {
   } else if (kind == kExprFunction) {
     for (const VRN_expression* arg :
          static_cast<const VRN_function*>(root)->GetArguments()) {
-      depth = std::max(depth, NestingDepth(arg));
+      depth = std::max(depth, NestingDepth(arg, body_depth));
     }
     depth = std::max(depth + 1,
-                     1 + static_cast<const VRN_function*>(root)->GetBodyDepth());
+                     1 + body_depth(*static_cast<const VRN_function*>(root)));
   } else if (kind == kExprConditional) {
     const auto* conditional = static_cast<const VRN_operatorConditional*>(root);
     const VRN_expression* condition = conditional->GetCondition();
-    int inner = NestingDepth(condition);
+    int inner = NestingDepth(condition, body_depth);
     if (condition->IsOperator() &&
         static_cast<const VRN_operator*>(condition)->GetPrecedence() <= -1) {
       ++inner;
     }
-    inner = std::max({inner, NestingDepth(conditional->GetThen()),
-                      NestingDepth(conditional->GetElse())});
+    inner = std::max({inner, NestingDepth(conditional->GetThen(), body_depth),
+                      NestingDepth(conditional->GetElse(), body_depth)});
     depth = 1 + inner;
   } else if (root->IsOperator()) {
     const auto* binary = static_cast<const VRN_binaryOperator*>(root);
     const int precedence = binary->GetPrecedence();
     const VRN_expression* left = binary->GetLeft();
     const VRN_expression* right = binary->GetRight();
-    int l = NestingDepth(left);
+    int l = NestingDepth(left, body_depth);
     if (left->IsOperator() &&
         static_cast<const VRN_operator*>(left)->GetPrecedence() < precedence) {
       ++l;
     }
-    int r = NestingDepth(right);
+    int r = NestingDepth(right, body_depth);
     if (right->IsOperator() &&
         static_cast<const VRN_operator*>(right)->GetPrecedence() <= precedence) {
       ++r;
@@ -171,6 +257,12 @@ int NestingDepth(const VRN_expression* root) {
   // A minus in front, and parentheses around a negated operator.
   if (root->GetSign() < 0) depth += root->IsOperator() ? 2 : 1;
   return depth;
+}
+
+int NestingDepth(const VRN_expression* root) {
+  return NestingDepth(root, [](const VRN_function& call) {
+    return call.GetBodyDepth();
+  });
 }
 
 namespace {

@@ -19,6 +19,7 @@
 #ifndef QELTA_EQUATIONS_EXPRESSION_VISITOR_H_
 #define QELTA_EQUATIONS_EXPRESSION_VISITOR_H_
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -120,10 +121,24 @@ void GetVariables(const VRN_expression* root, std::vector<std::string>& names);
 // The first variable node named name in pre-order, null when none.
 VRN_variable* FindVariable(VRN_expression* root, const std::string& name);
 
+// When root is a constant plus constant multiples of variables named in
+// names, true with that constant and one coefficient per name. Sums,
+// differences, signs, and products and quotients by parts that hold no
+// variable take part; such parts are evaluated. False for anything else
+// (another name, a variable under any other operator or call) and when the
+// constant or a coefficient is not finite.
+bool GetAffineForm(const VRN_expression* root,
+                   const std::vector<std::string>& names, double* constant,
+                   std::vector<double>* coefficients);
+
 // The nesting the parser counts when it reads root's written text (see
 // kMaxExpressionDepth): parentheses, unary minus, calls (with a user
 // function's body), conditionals and binary operators on a path.
 int NestingDepth(const VRN_expression* root);
+// The same with body_depth answering the levels of each call's body: the
+// nesting the text would have with other user functions.
+int NestingDepth(const VRN_expression* root,
+                 const std::function<int(const VRN_function&)>& body_depth);
 
 // expression + name as a new tree (sign 1) that takes ownership of
 // expression; a constant expression whose signed value is 0 is deleted and

@@ -27,9 +27,12 @@ long long AddCost(long long a, long long b) {
   return std::min(a + b, kMaxExtFunctionCost + 1);
 }
 
-// Nodes one evaluation of node visits at most (cost) and the levels it
-// nests (depth), user-function bodies included. level is node's own level.
-// Recursion follows the tree, whose depth the parser bounds.
+// Nodes one evaluation of node visits at most (cost) and the levels below
+// the body's top that it reaches (depth), user-function bodies included:
+// a call's body starts one level below the call, as its arguments do, so a
+// call counts one level plus its body's, as the parser counts it. level is
+// node's own level, 0 at the top. Recursion follows the tree, whose depth
+// the parser bounds.
 void Measure(const VRN_expression* node, int level, long long& cost,
              int& depth) {
   cost = AddCost(cost, 1);
@@ -38,7 +41,7 @@ void Measure(const VRN_expression* node, int level, long long& cost,
     const auto* call = dynamic_cast<const VRN_extFunction*>(node);
     if (call != nullptr) {
       cost = AddCost(cost, call->GetDefinition().cost());
-      depth = std::max(depth, level + call->GetDefinition().depth());
+      depth = std::max(depth, level + 1 + call->GetDefinition().depth());
     }
   }
   const int count = node->GetOperandCount();
@@ -145,23 +148,6 @@ class CompatCheckVisitor : public VRN_constFunctionVisitor {
   std::string& message_;
   bool failed_ = false;
 };
-
-// Levels tree would nest with the calls pointing to functions' definitions.
-int DepthWith(const VRN_expression* node,
-              const VRN_extFunctionContainer& functions, int level) {
-  int depth = level;
-  if (node->GetKind() == kExprFunction &&
-      dynamic_cast<const VRN_extFunction*>(node) != nullptr) {
-    const int index =
-        functions.Find(static_cast<const VRN_function*>(node)->GetName());
-    if (index >= 0) depth = level + functions.GetDefinition(index)->depth();
-  }
-  const int count = node->GetOperandCount();
-  for (int i = 0; i < count; ++i) {
-    depth = std::max(depth, DepthWith(node->GetOperand(i), functions, level + 1));
-  }
-  return depth;
-}
 
 class PatchingVisitor : public VRN_functionVisitor {
  public:
@@ -290,7 +276,7 @@ bool VRN_extFunctionContainer::ParseDefinition(const std::string& text,
 
   long long cost = 0;
   int depth = 0;
-  Measure(body, 1, cost, depth);
+  Measure(body, 0, cost, depth);
   if (cost > kMaxExtFunctionCost) {
     return Fail(std::string(head->GetName()) +
                     ": one call would evaluate more than 1000000 expression "
@@ -337,13 +323,21 @@ void VRN_extFunctionContainer::GetDefinitions(std::vector<std::string>& out,
 
 bool CheckExtFunctionCalls(const VRN_expression* tree,
                            const VRN_extFunctionContainer& functions,
-                           bool random_allowed, int& definition_index,
-                           std::string& message) {
+                           bool random_allowed, int outer_levels,
+                           int& definition_index, std::string& message) {
   CompatCheckVisitor visitor(functions, random_allowed, definition_index,
                              message);
   tree->TraverseConst(visitor);
   if (visitor.failed()) return false;
-  if (DepthWith(tree, functions, 1) > kMaxExpressionDepth) {
+  // What the parser would count reading the tree's text with these
+  // functions, so that an accepted list never leaves text that cannot be
+  // read back, and text read once is never refused.
+  const int depth = NestingDepth(tree, [&functions](const VRN_function& call) {
+    if (dynamic_cast<const VRN_extFunction*>(&call) == nullptr) return 0;
+    const int index = functions.Find(call.GetName());
+    return index >= 0 ? functions.GetDefinition(index)->depth() : 0;
+  });
+  if (outer_levels + depth > kMaxExpressionDepth) {
     definition_index = -1;
     message = "Expression is nested too deeply";
     return false;

@@ -51,7 +51,8 @@ class VRN_extFunctionDefinition {
   int parameter_count() const { return head_->GetArgumentCount(); }
   // False when the body draws random numbers.
   bool deterministic() const { return deterministic_; }
-  // Nodes one call evaluates at most, and the levels its body nests.
+  // Nodes one call evaluates at most, and the levels its body nests below
+  // its top (0 for a body that is a name or a number).
   long long cost() const { return cost_; }
   int depth() const { return depth_; }
 
@@ -146,13 +147,16 @@ class VRN_extFunctionContainer : public VRN_extFunctionFactory {
 
 // True when every user-function call in tree fits functions: a function of
 // that name exists, takes as many parameters as the call has arguments,
-// draws no random numbers unless random_allowed, and keeps the tree within
-// the nesting bound. Otherwise false with message describing the first
-// misfit and definition_index the index of its function (-1 when missing).
+// draws no random numbers unless random_allowed, and keeps the tree's text
+// within the nesting bound when it sits under outer_levels levels (0 for a
+// whole expression, 1 for a side of an equation, whose "=" is one).
+// Otherwise false with message describing the first misfit and
+// definition_index the index of its function (-1 when missing or for the
+// nesting).
 bool CheckExtFunctionCalls(const VRN_expression* tree,
                            const VRN_extFunctionContainer& functions,
-                           bool random_allowed, int& definition_index,
-                           std::string& message);
+                           bool random_allowed, int outer_levels,
+                           int& definition_index, std::string& message);
 
 // Re-points every user-function call in tree to the function of the same
 // name in functions; calls of missing functions stay as they are.

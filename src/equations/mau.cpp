@@ -121,12 +121,13 @@ int VRN_mau::AddParent(int parent) {
     const int status = weights_.InsertDimension(d, n);
     if (status != qelta::kOk) return status;
     if (weights_.GetDimensionCount() == 1) weights_.FillWith(1.0);
-    ExpressionsAddParent(parent, d);
-    return qelta::kOk;
+    return ExpressionsAddParent(parent, d);
   }
   const int u = UtilityPosition(parent);
   if (u < 0) return qelta::kErrOutOfRange;
-  ExpressionsAddParent(parent, -1);
+  // First, while a refusal leaves the weights as they were.
+  const int refused = ExpressionsAddParent(parent, -1);
+  if (refused != qelta::kOk) return refused;
   if (CountUtilityParents() == 1) {
     const int status = weights_.InsertDimensionAtEnd(1);
     if (status != qelta::kOk) return status;

@@ -74,7 +74,9 @@ class VRN_mau : public VRN_nodeDef {
 
   // A decision parent's dimension repeats every weight row along it; a
   // utility parent gets weight 1.0 in every row. -2 for a parent of another
-  // type. Removing a decision keeps the slice of its outcome 0.
+  // type, and for a utility parent whose sum with an expression would nest
+  // too deeply to read back. Removing a decision keeps the slice of its
+  // outcome 0.
   int AddParent(int parent) override;
   int RemoveParent(int parent) override;
   // A decision's new outcome gets weight 1.0 for every utility parent.
@@ -110,6 +112,16 @@ class VRN_mau : public VRN_nodeDef {
   const VRN_mauExpressions* GetExpressionSet() const {
     return expressions_.get();
   }
+  // The node's utility as a weighted sum of its utility parents plus an
+  // offset, per configuration of its decision parents: *weights shaped as
+  // the weights matrix, *offsets one per configuration in slot order. In
+  // weights mode the weights and offsets of 0. In expression mode, when
+  // every expression is a constant plus constant multiples of utility
+  // parents, the weights and offsets they amount to. Otherwise false, with
+  // *slot the first expression that is not, or -1 when the weights or
+  // expressions do not match the parents.
+  bool GetLinearForm(VRN_matrix* weights, std::vector<double>* offsets,
+                     int* slot) const;
 
   // No outcomes, so no table to hand over.
   int GetDiscreteInfo(VRN_discreteInfo* info) override;
@@ -136,8 +148,10 @@ class VRN_mau : public VRN_nodeDef {
   bool IsUtilityParent(int handle) const;
   int CountUtilityParents() const;
   std::vector<int> DecisionDimensions() const;
-  // Expression-mode halves of the structure edits.
-  void ExpressionsAddParent(int parent, int d);
+  // Expression-mode halves of the structure edits. Adding a utility parent
+  // is refused (-2, "Expression is nested too deeply" logged) when a sum
+  // would nest deeper than the parser reads back.
+  int ExpressionsAddParent(int parent, int d);
   void ExpressionsRemoveParent(int parent, int d);
   // Parents other than decisions that no expression names lose their arc.
   void RemoveUnreferencedParents();

@@ -1,7 +1,9 @@
 // Expression mode of the multi-attribute utility definition.
 #include <algorithm>
+#include <memory>
 #include <utility>
 
+#include "base/error_log.h"
 #include "base/status.h"
 #include "equations/expression_parser.h"
 #include "equations/expression_visitor.h"
@@ -73,21 +75,33 @@ std::vector<int> VRN_mau::DecisionDimensions() const {
   return dims;
 }
 
-void VRN_mau::ExpressionsAddParent(int parent, int d) {
-  if (expressions_ == nullptr) return;
+int VRN_mau::ExpressionsAddParent(int parent, int d) {
+  if (expressions_ == nullptr) return qelta::kOk;
   if (d < 0) {
     const std::string id = GetNodeId(parent);
+    std::vector<std::unique_ptr<VRN_expression>> sums;
     for (int i = 0; i < expressions_->GetSlotCount(); ++i) {
-      VRN_expression* e = expressions_->Get(i)->Clone();
-      expressions_->Set(i, AddVariableTerm(e, id));
+      sums.emplace_back(AddVariableTerm(expressions_->Get(i)->Clone(), id));
+      // A sum whose text the parser would refuse could be written but
+      // never read back.
+      if (NestingDepth(sums.back().get()) > kMaxExpressionDepth) {
+        if (GetNetwork() != nullptr) {
+          GetNetwork()->ErrorLog()->LogError(qelta::kErrOutOfRange,
+                                             "Expression is nested too deeply");
+        }
+        return qelta::kErrOutOfRange;
+      }
     }
-    return;
+    for (int i = 0; i < expressions_->GetSlotCount(); ++i) {
+      expressions_->Set(i, sums[static_cast<size_t>(i)].release());
+    }
+    return qelta::kOk;
   }
   // The parent is in the list already: the present dimensions hold it.
   const std::vector<int> dims = DecisionDimensions();
   if (dims.size() == 1) {
     expressions_->Remap(dims, [](const std::vector<int>&) { return 0; });
-    return;
+    return qelta::kOk;
   }
   const VRN_mauExpressions& old = *expressions_;
   expressions_->Remap(dims, [&old, d](const std::vector<int>& c) {
@@ -95,6 +109,7 @@ void VRN_mau::ExpressionsAddParent(int parent, int d) {
     from.erase(from.begin() + d);
     return old.GetSlot(from);
   });
+  return qelta::kOk;
 }
 
 void VRN_mau::ExpressionsRemoveParent(int parent, int d) {
@@ -159,7 +174,7 @@ int VRN_mau::CheckExtFunctions(const VRN_extFunctionContainer& functions,
   for (int i = 0; i < expressions_->GetSlotCount(); ++i) {
     int index = -1;
     std::string text;
-    if (!CheckExtFunctionCalls(expressions_->Get(i), functions, false, index,
+    if (!CheckExtFunctionCalls(expressions_->Get(i), functions, false, 0, index,
                                text)) {
       if (position != nullptr) *position = index;
       if (message != nullptr) *message = text;
@@ -302,4 +317,37 @@ int VRN_mau::InstallExpressions(const VRN_mauExpressions* set,
   }
   expressions_.reset(new VRN_mauExpressions(*set));
   return qelta::kOk;
+}
+
+bool VRN_mau::GetLinearForm(VRN_matrix* weights, std::vector<double>* offsets,
+                            int* slot) const {
+  *slot = -1;
+  *weights = weights_;
+  size_t configurations = 1;
+  for (int n : DecisionDimensions()) configurations *= static_cast<size_t>(n);
+  offsets->assign(configurations, 0.0);
+  std::vector<std::string> names;
+  for (int p : GetParents()) {
+    if (IsUtilityParent(p)) names.push_back(GetNodeId(p));
+  }
+  const size_t n = names.size();
+  if (n > 0 &&
+      static_cast<size_t>(weights->GetItemCount()) != configurations * n) {
+    return false;
+  }
+  if (expressions_ == nullptr) return true;
+  if (static_cast<size_t>(expressions_->GetSlotCount()) != configurations) {
+    return false;
+  }
+  double* items = weights->GetItems().Items();
+  std::vector<double> coefficients;
+  for (size_t s = 0; s < configurations; ++s) {
+    if (!GetAffineForm(expressions_->Get(static_cast<int>(s)), names,
+                       &(*offsets)[s], &coefficients)) {
+      *slot = static_cast<int>(s);
+      return false;
+    }
+    std::copy(coefficients.begin(), coefficients.end(), items + s * n);
+  }
+  return true;
 }

@@ -60,8 +60,12 @@ int VRN_ShachterSolver::SolveSteps() {
   AssumeTemporalOrder();
   CollectOpenDecisions();
   (void)working_.Copy(net, qelta::kCopyWorking);
-  ApplyMauWeights();
-  int status = MergeUtilityNodes();
+  int status = ApplyMauWeights();
+  if (status != qelta::kOk) {
+    status = net.ErrorLog()->LogError(status, kErrorMessage);
+  } else {
+    status = MergeUtilityNodes();
+  }
   net.SetRelevanceOptions(options);
   if (status != qelta::kOk) return status;
   ConvertToChanceNetwork();
@@ -87,9 +91,9 @@ bool VRN_ShachterSolver::CanSolve() {
     for (int p : net.GetNode(h)->Parents()) {
       if (IsOpen(p)) return false;
     }
-    return true;
+    break;
   }
-  return true;
+  return MauNodesAreLinear();
 }
 
 void VRN_ShachterSolver::CollectInformationNodes() {

@@ -1,7 +1,8 @@
 // VRN_ShachterSolver: influence-diagram algorithm 1. Finds the best choice
 // of the next open decision when everything that decision depends on is
 // observed. A private copy of the diagram gets one merged utility node
-// (1 plus the sum of every utility table over the union of their parents),
+// (1 plus the sum of every utility table over the union of their parents,
+// each table weighted as the multi-attribute utility nodes combine it),
 // which becomes a two-outcome chance node whose outcome 0 has the rescaled
 // utility as its probability; decisions become root chance nodes. With
 // outcome 0 observed, a decision's posterior is proportional to its expected
@@ -35,7 +36,9 @@ class VRN_ShachterSolver {
   // Solves network: 0 with the first open decision's value valid; values of
   // other nodes without evidence end invalid. -2 with "Can't solve this
   // network using best policy algorithm" when the first open decision has
-  // an unobserved parent; -2 with "Cannot solve this network using
+  // an unobserved parent or a multi-attribute utility node has an
+  // expression that is not a constant plus utilities times constants (the
+  // reason logged first); -2 with "Cannot solve this network using
   // SHACHTER's algorithm. Error while merging utility nodes (too many
   // parents)" for more than 20 distinct utility parents; otherwise a failed
   // step (no open decision: -2; a refused arc or a failed update: its code;
@@ -57,10 +60,17 @@ class VRN_ShachterSolver {
   void CollectInformationNodes();
   void AssumeTemporalOrder();
   void CollectOpenDecisions();
-  // Folds every MAU node of the working copy into its parents' tables (the
-  // weight row its decisions' evidence selects, outcome 0 without) and
-  // deletes it, outer MAU nodes first (shachter_solver_mau.cpp).
-  void ApplyMauWeights();
+  // False, with the reason logged, when a MAU node's expression is not a
+  // constant plus its parents' utilities times constants: the solver's one
+  // merged utility cannot express it (shachter_solver_mau.cpp).
+  bool MauNodesAreLinear();
+  // Deletes every MAU node of the working copy, each utility table then
+  // counting as often as the MAU nodes weigh it: its table is multiplied by
+  // its weight, and a weight that an open decision's choice changes makes
+  // that decision a parent of the table. Offsets that a choice changes
+  // become one more utility table. 0, or a failure (-2 with a message for
+  // utilities that would overflow).
+  int ApplyMauWeights();
   int MergeUtilityNodes();
   void ConvertToChanceNetwork();
   int SolveDecisions();

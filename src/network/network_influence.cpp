@@ -41,16 +41,6 @@ void ResetValueShape(VRN_node& node) {
   if (!has_evidence) value->Invalidate();
 }
 
-// Largest magnitude among items; +inf when one is not finite.
-double LargestMagnitude(const VRN_matrix& m) {
-  double largest = 0.0;
-  for (double v : m.GetItems()) {
-    const double a = std::fabs(v);
-    if (!(a <= largest)) largest = std::isnan(a) ? HUGE_VAL : a;
-  }
-  return largest;
-}
-
 bool AllFinite(const VRN_matrix& m) {
   for (double v : m.GetItems()) {
     if (!std::isfinite(v)) return false;
@@ -72,7 +62,7 @@ int VRN_network::RunIDAlgorithm() {
     const VRN_nodeDef* definition = GetNode(h)->Definition();
     if (definition->GetType() != qelta::kDefUtility) continue;
     const VRN_matrix* table = definition->GetMatrixConst();
-    if (table != nullptr) total += LargestMagnitude(*table);
+    if (table != nullptr) total += table->GetLargestMagnitude();
     if (!std::isfinite(2.0 * total)) {
       return errorLog_->Logf(qelta::kErrOutOfRange,
                              "Utilities of node [%s] are too large: expected "

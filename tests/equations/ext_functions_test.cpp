@@ -173,14 +173,14 @@ TEST(ExtFunctionsTest, CallsAreCheckedAndRepointedToANewList) {
     int index = -7;
     std::string message;
     EXPECT_FALSE(CheckExtFunctionCalls(tree.get(), new_list, c.random_allowed,
-                                       index, message));
+                                       0, index, message));
     EXPECT_EQ(index, c.index);
     EXPECT_EQ(message, c.message);
   }
   ASSERT_TRUE(Set(new_list, {"G(x) = 10 * x", "F(y) = y - 1"}).ok);
   int index = -7;
   std::string message;
-  EXPECT_TRUE(CheckExtFunctionCalls(tree.get(), new_list, false, index,
+  EXPECT_TRUE(CheckExtFunctionCalls(tree.get(), new_list, false, 0, index,
                                     message));
   PatchExtFunctionCalls(tree.get(), new_list);
   // The old list may go: the calls share the new definitions now.

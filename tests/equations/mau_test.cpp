@@ -8,6 +8,8 @@
 
 #include "base/special_values.h"
 #include "base/status.h"
+#include "equations/equation.h"
+#include "equations/expression.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -262,6 +264,72 @@ TEST(MauExpressionsTest, RefusalsKeepTheNodeAndSayWhy) {
     EXPECT_EQ(std::vector<std::string>{"U"}, n.ParentIds(m)) << t.error;
     EXPECT_EQ(nullptr, n.Mau(m)->GetExpressionSet()) << t.error;
   }
+}
+
+// levels calls of Abs around inner.
+std::string Abs(int levels, const std::string& inner) {
+  std::string text = inner;
+  for (int i = 0; i < levels; ++i) text = "Abs(" + text + ")";
+  return text;
+}
+
+// What setting an expression accepts stays accepted: a list of user
+// functions is refused only when an expression would then read back deeper
+// than the bound, and an arc only when its sum would.
+TEST(MauExpressionsTest, NestingAtTheBoundStaysAccepted) {
+  constexpr int kBound = kMaxExpressionDepth;
+  Net n;
+  const int m = n.Add(kDefMau, "M");
+  n.Add(kDefUtility, "U");
+  const int a = n.Add(kDefUtility, "A");
+  const int y = n.Add(qelta::kDefEquation, "y");
+  n.Add(qelta::kDefEquation, "x");
+  auto* equation = static_cast<VRN_equation*>(n.Def(y));
+  int index = 0;
+  int position = 0;
+  std::string message;
+  auto set_functions = [&](const Texts& texts) {
+    message.clear();
+    return n.net.SetExtFunctions(texts, index, position, message);
+  };
+  std::string error;
+  EXPECT_EQ(qelta::kErrOutOfRange,
+            n.Mau(m)->SetExpressions({Abs(kBound + 1, "U")}, &error));
+  EXPECT_NE(std::string::npos, error.find("Expression is nested too deeply"));
+  ASSERT_EQ(0, n.Mau(m)->SetExpressions({Abs(kBound, "U")}, &error)) << error;
+  EXPECT_EQ(0, set_functions({"g(x)=x*2"})) << message;
+  // The sum an arc would make reads back no more.
+  EXPECT_EQ(qelta::kErrOutOfRange, n.net.AddArc(a, m));
+  EXPECT_EQ(Texts{Abs(kBound, "U")}, n.Get(m));
+  ASSERT_EQ(0, n.Mau(m)->SetExpressions({Abs(kBound - 1, "U")}, &error));
+  ASSERT_EQ(0, n.net.AddArc(a, m));
+  ASSERT_EQ(0, n.Mau(m)->SetExpressions(n.Get(m), &error)) << error;
+
+  // A call counts one level and its body's; the definition's "=" leaves
+  // the body one level less than the bound.
+  const std::string deepest = "f(x)=" + Abs(kBound - 1, "x");
+  const std::string deeper = "f(x)=" + Abs(kBound - 2, "x");
+  EXPECT_EQ(qelta::kErrInvalidValue, set_functions({"f(x)=" + Abs(kBound, "x")}));
+  ASSERT_EQ(0, set_functions({deepest})) << message;
+  ASSERT_EQ(0, n.Mau(m)->SetExpressions({"f(U)"}, &error)) << error;
+  ASSERT_EQ(0, set_functions({deeper})) << message;
+  ASSERT_EQ(0, n.Mau(m)->SetExpressions({"Abs(f(U))"}, &error)) << error;
+  EXPECT_EQ(qelta::kErrInvalidValue, set_functions({deepest}));
+  EXPECT_EQ("Expression is nested too deeply in node M", message);
+  EXPECT_EQ(-1, index);
+  Texts kept;
+  n.net.GetExtFunctions(kept, false);
+  EXPECT_EQ(Texts{deeper}, kept);
+
+  // An equation's "=" is one of its levels.
+  ASSERT_EQ(0, n.Mau(m)->SetExpressions({"U"}, &error)) << error;
+  ASSERT_EQ(0, equation->SetEquation("y=f(x)", nullptr, nullptr));
+  EXPECT_EQ(qelta::kErrInvalidValue, set_functions({deepest}));
+  EXPECT_EQ("Expression is nested too deeply in node y", message);
+  ASSERT_EQ(0, equation->SetEquation(("y=" + Abs(kBound - 1, "x")).c_str(),
+                                     nullptr, nullptr));
+  EXPECT_EQ(0, set_functions({deepest})) << message;
+  EXPECT_NE(0, equation->SetEquation("y=f(x)", nullptr, nullptr));
 }
 
 }  // namespace

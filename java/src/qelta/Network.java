@@ -169,9 +169,14 @@ import java.awt.Rectangle;
  *   parent of that decision must be observed or decided first. (In the oil
  *   wildcatter diagram, with the test decided and the seismic result not observed,
  *   the drilling decision has an unobserved parent and the diagram is refused.) It
- *   combines a multi-attribute utility node's parents by the node's weights, also
- *   when the node has expressions ({@link #setMauExpressions(int, String[])}),
- *   which it does not use.</td></tr>
+ *   combines a multi-attribute utility node's parents by the node's weights or, in
+ *   expression mode ({@link #setMauExpressions(int, String[])}), by its
+ *   expressions when each is a constant plus utilities times constants, such as
+ *   {@code 0 - U} or {@code 2*U1 + U2 - 3}, also when the weights or constants
+ *   differ between the choices of a decision parent; it refuses any other
+ *   expression (such as {@code U1*U2} or {@code Abs(U)}) with the same code and
+ *   message, after "Expression at index <i>i</i> of node [<i>id</i>] is not a
+ *   constant plus utilities times constants".</td></tr>
  * </tbody>
  * </table>
  *
@@ -595,9 +600,10 @@ public final class Network extends Wrapper {
 
     /**
      * Selects the algorithm used to solve influence diagrams. Codes other than 0 and 1 are ignored.
-     * Code 1 refuses a diagram whose first open decision has a parent without evidence ("Can't
-     * solve this network using best policy algorithm"), and combines multi-attribute utility
-     * nodes by their weights, not their expressions.
+     * Code 1 refuses ("Can't solve this network using best policy algorithm") a diagram whose
+     * first open decision has a parent without evidence, and one with a multi-attribute utility
+     * expression that is not a constant plus utilities times constants (such as {@code U1*U2});
+     * it uses the other expressions as the weights and constants they amount to.
      *
      * @param algorithm 0, which solves the whole diagram, or 1, which only names the best choice
      *     of the first open decision (see <a href="#algorithms">Algorithms</a>)
@@ -4315,14 +4321,18 @@ public final class Network extends Wrapper {
      * nodes the expressions name: every parent that is not a decision loses its arc, then the
      * named nodes become parents, after the decision parents, in ascending byte order of their
      * identifiers. As they are added, every weight is set to 1. Later arc changes edit the
-     * expressions: a new utility parent P turns each expression E into E+P, and removing one
+     * expressions: a new utility parent P turns each expression E into E+P (the arc is refused with
+     * "Expression is nested too deeply" when E+P would nest deeper than the
+     * <a href="package-summary.html#expressions-limits">nesting limit</a>), and removing one
      * replaces each expression that names it by the sum of the other names it holds, in
      * ascending byte order (factors such as weights inside it are lost), or by 0.
      *
      * <p>Null or an empty array returns the node to weights mode: the expressions are dropped and
      * the node keeps its parents and the weights it has then (all 1 unless set since, see
-     * {@link #setNodeDefinition(int, double[])}). Influence-diagram algorithm 1 uses the weights
-     * even in expression mode (see <a href="#algorithms">Algorithms</a>).
+     * {@link #setNodeDefinition(int, double[])}). Influence-diagram algorithm 1 takes only
+     * expressions that are a constant plus utilities times constants, such as
+     * {@code 2*Money - Fitness/3 + 10}, and refuses the diagram otherwise (see
+     * <a href="#algorithms">Algorithms</a>).
      *
      * <p>A refusal leaves the node unchanged. Code -2: "Wrong vector size", or "Can't parse
      * expression at index <i>i</i>, error at position <i>N</i>: <i>message</i>" (see

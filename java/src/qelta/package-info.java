@@ -397,10 +397,13 @@
  * <p>An expression nests at most 150 levels: each parenthesis pair, unary minus,
  * function call, conditional and operator on one path from the outside in counts
  * one, and a call of a user-defined function also counts the levels of its body.
- * The "=" of an equation is one of the levels, so its right side has 149. Deeper
- * text is refused with "Expression is nested too deeply", and so is an arc that
- * would nest an equation deeper (adding a parent to an equation node adds
- * "+ <i>parent</i>" to its right side).
+ * The "=" of an equation or of a user-defined function's definition is one of the
+ * levels, so its right side has 149: {@code Abs(f(x))} with a body of 148 levels
+ * nests 150. Deeper text is refused with "Expression is nested too deeply", and
+ * so is an arc that would nest an equation or a multi-attribute utility expression
+ * deeper (adding a parent to an equation node adds "+ <i>parent</i>" to its right
+ * side, and a utility parent of a multi-attribute utility node to each of its
+ * expressions).
  *
  * <h3 id="expressions-errors">Error messages</h3>
  *
