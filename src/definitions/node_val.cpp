@@ -329,7 +329,9 @@ int VRN_discVal::SetPropagatedEvidence(int outcome) {
   const VRN_discDef* def = GetDiscDef();
   const int count = def != nullptr ? def->GetNumberOfOutcomes() : 0;
   if (outcome < 0 || outcome >= count) return qelta::kErrOutOfRange;
-  (void)ClearVirtualEvidence();
+  // Likelihoods are the user's data and stay beside the implied outcome:
+  // they still weigh it (the probability of evidence counts the likelihood
+  // of that outcome) and apply again once the implication is gone.
   SetPointMass(outcome, count);
   evidence_ = outcome;
   has_evidence_value_ = false;
@@ -574,6 +576,14 @@ int VRN_beliefVector::ClearVirtualEvidence() {
   virtual_evidence_.reset();
   ClearFlags(qelta::kValFlagVirtual | qelta::kValFlagValid);
   SetUpdateTag(0);
+  // An implied outcome still holds: its point mass stays the value.
+  const VRN_discDef* def = GetDiscDef();
+  const int count = def != nullptr ? def->GetNumberOfOutcomes() : 0;
+  if (HasFlags(qelta::kValFlagPropagated) && evidence_ >= 0 &&
+      evidence_ < count) {
+    SetPointMass(evidence_, count);
+    AddFlags(qelta::kValFlagValid);
+  }
   return qelta::kOk;
 }
 

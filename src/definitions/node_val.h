@@ -207,6 +207,8 @@ class VRN_discVal : public VRN_nodeVal {
   int SetContEvidence(double value) override;
   // Clears observed, else virtual evidence; -2 when neither is set.
   int ClearEvidence() override;
+  // Implied (propagated) evidence: the point mass of an outcome other
+  // evidence implies. Virtual evidence stays beside it, untouched.
   int ClearPropagatedEvidence() override;
   int SetPropagatedEvidence(int outcome) override;
   int GetMean(double* out) const override;
@@ -273,7 +275,7 @@ class VRN_beliefVector : public VRN_discVal {
   // evidence; normalised unless the sum is within 5e-6 of 1.
   int SetVirtualEvidenceArray(const VRN_doubleArray& likelihoods) override;
   int SetVirtualEvidence(const std::vector<double>& likelihoods) override;
-  // -3 without virtual evidence.
+  // -3 without virtual evidence. An implied outcome keeps its point mass.
   int ClearVirtualEvidence() override;
   void StoreEvidence(VRN_evidenceRecord& record) const override;
   bool OnOwnOutcomeInserted(int position, int new_count) override;

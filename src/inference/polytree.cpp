@@ -119,17 +119,20 @@ int Polytree::Build() {
     most_outcomes = std::max(most_outcomes, static_cast<size_t>(x.outcomes));
     VRN_nodeVal* value = x.node->Value();
     x.local.assign(x.outcomes, 1.0);
-    if (value->HasEvidence()) {
-      x.evidence = value->GetEvidence();
-      if (x.evidence < 0 || x.evidence >= x.outcomes) return qelta::kErrOutOfRange;
-      std::fill(x.local.begin(), x.local.end(), 0.0);
-      x.local[x.evidence] = 1.0;
-    } else if (value->HasVirtualEvidence()) {
+    if (value->HasVirtualEvidence()) {
       VRN_doubleArray likelihood;
       if (value->GetVirtualEvidenceArray(&likelihood) == qelta::kOk &&
           likelihood.GetSize() == x.outcomes) {
         for (int k = 0; k < x.outcomes; ++k) x.local[k] = likelihood[k];
       }
+    }
+    if (value->HasEvidence()) {
+      x.evidence = value->GetEvidence();
+      if (x.evidence < 0 || x.evidence >= x.outcomes) return qelta::kErrOutOfRange;
+      // Likelihoods beside an implied outcome still weigh it.
+      const double kept = x.local[x.evidence];
+      std::fill(x.local.begin(), x.local.end(), 0.0);
+      x.local[x.evidence] = kept;
     }
     x.pi.assign(x.outcomes, 0.0);
     x.lambdaIn.assign(x.children.size(), std::vector<double>(x.outcomes, 1.0));

@@ -365,6 +365,8 @@ class RelevanceBuilder {
   int flags_;
   // The working graph: every record while the graph is built.
   VRN_relevancePart graph_;
+  // Nodes whose own likelihoods rule out their observed or derived outcome.
+  VRN_intArray impossible_;
 };
 
 namespace {
@@ -815,6 +817,14 @@ void RelevanceBuilder::AbsorbEvidence() {
         throw std::bad_alloc();
       }
       child->parents_.Remove(record);
+      // The likelihoods of an observed or implied outcome are a constant;
+      // a zero one makes the evidence impossible, which the child's
+      // one-record part would not show.
+      if (child->node_ == nullptr && child->IsObserved() &&
+          child->parents_.IsEmpty() &&
+          child->table_->GetItem(child->evidence_) == 0.0) {
+        impossible_.Add(record->GetHandle());
+      }
     }
     record->children_.Flush();
   }
@@ -886,6 +896,7 @@ int RelevanceBuilder::Number() {
 
 VRN_relevanceParts* RelevanceBuilder::Split(int part_count) {
   std::unique_ptr<VRN_relevanceParts> parts(new VRN_relevanceParts);
+  for (int h : impossible_) parts->AddImpossibleEvidence(h);
   std::vector<int> sizes(part_count + 1, 0);
   for (VRN_relevanceNode* record : graph_.records_) ++sizes[record->mark_];
   std::vector<VRN_relevancePart*> by_number(part_count + 1, nullptr);

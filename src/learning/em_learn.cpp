@@ -117,6 +117,8 @@ void CountSingleNode(const VRN_network& net, int h, const VRN_matrix& p,
 int CountCase(VRN_network& net, bool relevanceOn, const FamilyMap* familyMap,
               CountTables* counts, VRN_errorLog* log) {
   const int slots = net.GetSlotCount();
+  // Relevance reasoning reads implied outcomes as evidence.
+  net.RefreshImpliedEvidence();
   std::unique_ptr<VRN_relevanceParts> parts(
       VRN_RelevanceDecompose(&net, kRelevanceForOthers));
   if (parts == nullptr) {

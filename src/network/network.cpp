@@ -67,6 +67,7 @@ void VRN_network::Init() {
   // Every relevance hook is on: values are invalidated by the edits that
   // can change them rather than only by explicit calls.
   relevanceOptions_ = qelta::kRelAllOptions;
+  impliedStale_ = false;
   orderValid_ = 0;
 
   freeSlots_.clear();
@@ -146,6 +147,7 @@ int VRN_network::Copy(const VRN_network& other, int copyFlags) {
       flags_ &= ~qelta::kNetAutoUpdate;
     }
     relevanceOptions_ = other.relevanceOptions_;
+    impliedStale_ = other.impliedStale_;
     updating_ = 0;
     batchDepth_ = 0;
     orderValid_ = other.orderValid_;

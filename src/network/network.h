@@ -237,7 +237,13 @@ class VRN_network {
   bool IsAutoUpdate() const { return (flags_ & qelta::kNetAutoUpdate) != 0; }
 
   int GetFlags() const { return flags_; }
-  void SetFlags(int flags) { flags_ = flags; }
+  // Switching evidence propagation on or off changes what is implied.
+  void SetFlags(int flags) {
+    if (((flags ^ flags_) & qelta::kNetEvidencePropagation) != 0) {
+      impliedStale_ = true;
+    }
+    flags_ = flags;
+  }
   int GetRelevanceOptions() const { return relevanceOptions_; }
   void SetRelevanceOptions(int options) { relevanceOptions_ = options; }
   // Relaxed-check word used while loading (see qelta::kLoad*).
@@ -363,6 +369,20 @@ class VRN_network {
   int InvalidateValues();
   // With relevance reasoning on: InvalidateValues. Answers 0.
   int OnStructureChange();
+  // Implied (propagated) evidence is current while the bookkeeping has
+  // run on every edit that can change it (evidence, tables, outcomes, arcs,
+  // types) since it was last built from scratch. An edit that the switches
+  // leave without bookkeeping makes it stale; so does a change of node
+  // type or of the evidence-propagation switch. Table items written through
+  // the matrix pointer directly are no edit the network hears of.
+  bool IsImpliedEvidenceStale() const { return impliedStale_; }
+  void SetImpliedEvidenceStale(bool stale) { impliedStale_ = stale; }
+  // Every update starts here, so that none uses an implied outcome whose
+  // cause has changed: stale implied evidence is rebuilt with relevance
+  // reasoning on (none without evidence propagation) and dropped with it
+  // off. When the implied outcomes change, every value without evidence is
+  // invalidated.
+  void RefreshImpliedEvidence();
   // Hooks run after edits; each does nothing (0) unless relevance reasoning
   // is on and its option bit is set. Each invalidates exactly the values the
   // edit can reach (d-separation given the evidence; virtual evidence counts
@@ -660,6 +680,7 @@ class VRN_network {
   int noisyDecompLimit_ = 4;
   int flags_ = qelta::kNetRelevance | qelta::kNetEvidencePropagation;
   int relevanceOptions_ = qelta::kRelAllOptions;
+  bool impliedStale_ = false;
   int loadFlags_ = 0;
   std::uint8_t updating_ = 0;
   int batchDepth_ = 0;

@@ -1,6 +1,12 @@
 // Probability of the network's evidence: join-tree clustering over the
 // parts that hold the observed nodes' parents, with the chain rule
 // P(e) = prod P(e_i | e_1 .. e_(i-1)) as fallback.
+//
+// Both count all the evidence: observed outcomes and every likelihood
+// vector, wherever it lies, as if it were an observed two-outcome child of
+// its node with P(child = first | node = k) = likelihood k. Implied outcomes
+// add nothing of their own (they follow from the evidence), but a node's
+// likelihoods weigh the outcome implied for it.
 #include <cstdint>
 #include <vector>
 
@@ -39,19 +45,23 @@ struct EvidenceState {
   int outcome = -1;
   bool numeric = false;       // observed through a numeric value
   double number = 0.0;
+  std::vector<double> likelihoods;  // empty without virtual evidence
 };
 
 std::vector<EvidenceState> SnapshotEvidence(const VRN_network& network) {
   std::vector<EvidenceState> out;
   for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
     const VRN_nodeVal* value = network.GetNode(h)->Value();
-    if (!value->HasEvidence()) continue;
+    if (!value->HasEvidence() && !value->HasVirtualEvidence()) continue;
     EvidenceState state;
     state.handle = h;
     state.observed = value->HasFlags(qelta::kValFlagEvidence);
     state.propagated = value->HasFlags(qelta::kValFlagPropagated);
-    state.outcome = value->GetEvidence();
+    state.outcome = value->HasEvidence() ? value->GetEvidence() : -1;
     state.numeric = value->GetContEvidence(&state.number) == qelta::kOk;
+    if (value->HasVirtualEvidence()) {
+      (void)value->GetVirtualEvidence(&state.likelihoods);
+    }
     out.push_back(state);
   }
   return out;
@@ -85,6 +95,14 @@ void RestoreEvidence(VRN_network& network,
     } else if (state.propagated) {
       (void)value->SetPropagatedEvidence(state.outcome);
     }
+    if (!state.likelihoods.empty()) {
+      std::vector<double> now;
+      if (!value->HasVirtualEvidence() ||
+          value->GetVirtualEvidence(&now) != qelta::kOk ||
+          now != state.likelihoods) {
+        (void)value->SetVirtualEvidence(state.likelihoods);
+      }
+    }
   }
 }
 
@@ -93,22 +111,31 @@ void RestoreEvidence(VRN_network& network,
 bool VRN_network::ChainRuleEvidence(double& p) {
   const int saved_flags = flags_;
   const int saved_options = relevanceOptions_;
+  const bool saved_stale = impliedStale_;
   const std::vector<EvidenceState> snapshot = SnapshotEvidence(*this);
 
-  // Take the observations out, in topological order, without any
-  // bookkeeping; implied outcomes go too, to be implied afresh by the
-  // observations as they are entered again.
+  // Take the observations and likelihoods out, in topological order,
+  // without any bookkeeping; implied outcomes go too, to be implied afresh
+  // by the observations as they are entered again. A node's likelihoods
+  // come right after it, where its twin's observed child would.
   flags_ &= ~qelta::kNetRelevance;
   struct Observation {
     int handle;
-    int outcome;
+    int outcome;                      // -1 for likelihoods
+    std::vector<double> likelihoods;  // empty for an observed outcome
   };
   std::vector<Observation> observations;
   const VRN_intArray order = PartialOrder();
   for (int h : order) {
     VRN_nodeVal* value = nodes_[h]->Value();
-    if (!value->HasFlags(qelta::kValFlagEvidence)) continue;
-    observations.push_back({h, value->GetEvidence()});
+    if (value->HasFlags(qelta::kValFlagEvidence)) {
+      observations.push_back({h, value->GetEvidence(), {}});
+    } else if (value->HasVirtualEvidence()) {
+      observations.push_back({h, -1, {}});
+      (void)value->GetVirtualEvidence(&observations.back().likelihoods);
+    } else {
+      continue;
+    }
     (void)value->ClearEvidence();
   }
   for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
@@ -124,33 +151,52 @@ bool VRN_network::ChainRuleEvidence(double& p) {
   for (const Observation& observation : observations) {
     const int h = observation.handle;
     VRN_nodeVal* value = nodes_[h]->Value();
-    // Implied by the observations entered so far: its factor is 1, or 0
-    // when another outcome is implied.
+    const std::vector<double>& likelihoods = observation.likelihoods;
+    const bool soft = observation.outcome < 0;
+    double factor = -1.0;
     if (value->HasFlags(qelta::kValFlagPropagated)) {
-      if (value->GetEvidence() == observation.outcome) continue;
-      p = 0.0;
-      break;
+      // Implied by the evidence entered so far: an observation's factor is
+      // 1, or 0 for another outcome; likelihoods weigh the implied outcome.
+      const int implied = value->GetEvidence();
+      if (!soft) {
+        if (implied == observation.outcome) continue;
+        p = 0.0;
+        break;
+      }
+      if (implied >= 0 && implied < static_cast<int>(likelihoods.size())) {
+        factor = likelihoods[implied];
+      }
+    } else {
+      (void)ClearAllTargets();
+      (void)SetTarget(h, true);
+      (void)InvalidateValues();
+      int status;
+      {
+        UpdatingMark mark(updating_);
+        status = RunInference();
+      }
+      const VRN_matrix& beliefs = value->GetValue();
+      const int n = beliefs.GetItemCount();
+      if (status == qelta::kOk && value->IsValueValid()) {
+        if (!soft && observation.outcome < n) {
+          factor = beliefs.GetItem(observation.outcome);
+        } else if (soft && static_cast<int>(likelihoods.size()) == n) {
+          factor = 0.0;
+          for (int k = 0; k < n; ++k) factor += beliefs.GetItem(k) * likelihoods[k];
+        }
+      }
     }
-    (void)ClearAllTargets();
-    (void)SetTarget(h, true);
-    (void)InvalidateValues();
-    int status;
-    {
-      UpdatingMark mark(updating_);
-      status = RunInference();
-    }
-    const VRN_matrix& beliefs = value->GetValue();
-    if (status != qelta::kOk || !value->IsValueValid() ||
-        observation.outcome < 0 ||
-        observation.outcome >= beliefs.GetItemCount()) {
+    if (factor < 0.0) {
       p = -1.0;
       break;
     }
-    p *= beliefs.GetItem(observation.outcome);
+    p *= factor;
     // Once a factor is zero the product stays zero; the rest is not needed
     // (and entering impossible evidence would be refused).
     if (p == 0.0) break;
-    if (value->SetEvidence(observation.outcome) != qelta::kOk) {
+    const int entered = soft ? value->SetVirtualEvidence(likelihoods)
+                             : value->SetEvidence(observation.outcome);
+    if (entered != qelta::kOk) {
       p = -1.0;
       break;
     }
@@ -162,6 +208,8 @@ bool VRN_network::ChainRuleEvidence(double& p) {
   RestoreEvidence(*this, snapshot);
   flags_ = (flags_ & ~qelta::kNetRelevance) | (saved_flags & qelta::kNetRelevance);
   relevanceOptions_ = saved_options;
+  // The implied evidence is back as it was, current or not.
+  impliedStale_ = saved_stale;
   // Beliefs computed under part of the evidence are not current.
   (void)InvalidateValues();
   return p != -1.0;
@@ -202,9 +250,14 @@ bool VRN_network::CalcPropEvidence(double& p, bool chainRuleOnly) {
   bool ok = false;
   if (!chainRuleOnly) {
     (void)ClearAllTargets();
-    // The parents of every observed node: their parts carry the evidence.
+    // The parents of every observed node, and every node with likelihoods
+    // (the parent of its likelihood child): their parts carry the evidence.
     for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
-      if (!nodes_[h]->Value()->HasFlags(qelta::kValFlagEvidence)) continue;
+      const VRN_nodeVal* value = nodes_[h]->Value();
+      if (value->HasVirtualEvidence() && !nodes_[h]->IsTarget()) {
+        (void)SetTarget(h, true);
+      }
+      if (!value->HasFlags(qelta::kValFlagEvidence)) continue;
       for (int parent : nodes_[h]->Parents()) {
         if (!nodes_[parent]->IsTarget()) (void)SetTarget(parent, true);
       }

@@ -247,6 +247,8 @@ int VRN_network::OnOutcomesReordered(int handle, const VRN_intArray& order) {
 
 int VRN_network::OnNodeTypeChanged(int handle, int newType) {
   if (GetNode(handle) == nullptr) return qelta::kErrOutOfRange;
+  // What the old table implied may no longer hold.
+  impliedStale_ = true;
   if (cases_ != nullptr) cases_->OnDefinitionTypeChanged(handle, newType);
   if (dbn_ != nullptr) {
     const int status = dbn_->OnDefinitionTypeChanged(handle);

@@ -15,6 +15,7 @@
 // building a network edit by edit stays linear.
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "network/change_guards.h"
@@ -68,9 +69,14 @@ using qelta::kMarkFromChild;
 using qelta::kMarkFromParent;
 using qelta::kMarkValueChanged;
 
-bool HookEnabled(const VRN_network& net, int option) {
-  return net.IsRelevanceReasoning() &&
-         (net.GetRelevanceOptions() & option) != 0;
+// Whether the hook of `option` runs; when it does not, the implied
+// evidence may have lost its cause and is stale.
+bool HookEnabled(VRN_network& net, int option) {
+  if (net.IsRelevanceReasoning() && (net.GetRelevanceOptions() & option) != 0) {
+    return true;
+  }
+  net.SetImpliedEvidenceStale(true);
+  return false;
 }
 
 bool HasTypeBit(const VRN_node& node, int bit) {
@@ -319,8 +325,9 @@ class RelevanceWalk {
 // caller starts their generation.
 class EvidencePropagation {
  public:
-  explicit EvidencePropagation(VRN_network* net)
-      : net_(net), marks_(net->Marks()) {}
+  // log: whether conflicts go to the error log.
+  explicit EvidencePropagation(VRN_network* net, bool log = true)
+      : net_(net), marks_(net->Marks()), log_(log) {}
 
   // 0, -2 when the node has no evidence, -26 (logged) for implied evidence
   // that contradicts evidence already present.
@@ -360,6 +367,7 @@ class EvidencePropagation {
   }
 
   int Conflict(const VRN_node& from, const VRN_node& to) {
+    if (!log_) return qelta::kErrEvidenceConflict;
     return net_->ErrorLog()->Logf(
         qelta::kErrEvidenceConflict,
         "ERROR: conficting evidence between nodes [%s] and [%s]",
@@ -465,9 +473,45 @@ class EvidencePropagation {
 
   VRN_network* net_;
   qelta::WalkMarks& marks_;
+  bool log_;
   std::vector<Frame> frames_;
   VRN_intArray coords_;
 };
+
+// Drops every implied outcome and, with evidence propagation on, enters
+// afresh what the evidence present implies. log: as for EvidencePropagation.
+void RebuildImpliedEvidence(VRN_network* net, bool log) {
+  // Copied: the passes below add the nodes they give implied evidence to.
+  std::vector<int> listed = net->EvidenceNodes();
+  for (int n : listed) {
+    VRN_nodeVal* other = net->GetNode(n)->Value();
+    if (other->HasFlags(qelta::kValFlagPropagated)) {
+      (void)other->ClearPropagatedEvidence();
+    }
+  }
+  net->SetImpliedEvidenceStale(false);
+  if ((net->GetFlags() & qelta::kNetEvidencePropagation) == 0) return;
+  std::vector<int> evidence;
+  for (int n : net->EvidenceNodes()) {
+    if (net->GetNode(n)->Value()->HasEvidence()) evidence.push_back(n);
+  }
+  net->Marks().Begin(net->GetSlotCount());
+  EvidencePropagation propagation(net, log);
+  // A conflict was logged (or is known); the rest still has to run.
+  for (int n : evidence) (void)propagation.Run(n);
+}
+
+// The implied outcomes, as (handle, outcome) in handle order.
+std::vector<std::pair<int, int>> ImpliedOutcomes(VRN_network* net) {
+  std::vector<std::pair<int, int>> out;
+  for (int h : net->EvidenceNodes()) {
+    const VRN_nodeVal* value = net->GetNode(h)->Value();
+    if (value->HasFlags(qelta::kValFlagPropagated)) {
+      out.emplace_back(h, value->GetEvidence());
+    }
+  }
+  return out;
+}
 
 // The common work of the relevance hooks for an edit at node h: implied
 // evidence rebuilt from scratch, then the walk from h. extra_parent names
@@ -478,24 +522,7 @@ int UpdateRelevance(VRN_network* net, int h, int extra_parent, int changed) {
   VRN_node* node = net->GetNode(h);
   if (node == nullptr) return qelta::kErrOutOfRange;
 
-  // Copied: the passes below add the nodes they give implied evidence to.
-  std::vector<int> listed = net->EvidenceNodes();
-  for (int n : listed) {
-    VRN_nodeVal* other = net->GetNode(n)->Value();
-    if (other->HasFlags(qelta::kValFlagPropagated)) {
-      (void)other->ClearPropagatedEvidence();
-    }
-  }
-  if ((net->GetFlags() & qelta::kNetEvidencePropagation) != 0) {
-    std::vector<int> evidence;
-    for (int n : net->EvidenceNodes()) {
-      if (net->GetNode(n)->Value()->HasEvidence()) evidence.push_back(n);
-    }
-    net->Marks().Begin(net->GetSlotCount());
-    EvidencePropagation propagation(net);
-    // A conflict was logged; the walk below still has to run.
-    for (int n : evidence) (void)propagation.Run(n);
-  }
+  RebuildImpliedEvidence(net, true);
 
   RelevanceWalk walk(net, extra_parent, extra_parent >= 0 ? h : -1, changed);
   walk.Prepare();
@@ -607,6 +634,8 @@ int VRN_network::ClearAllEvidence() {
     }
   }
   if (dbn_ != nullptr) dbn_->ClearAllTemporalEvidence();
+  // Nothing is left to imply anything.
+  impliedStale_ = false;
   EmptyTableCache();
   for (size_t h = 0; h < nodes_.size(); ++h) {
     if (nodes_[h] != nullptr) InvalidateValue(static_cast<int>(h));
@@ -620,6 +649,21 @@ int VRN_network::InvalidateValues() {
     if (nodes_[h] != nullptr) InvalidateValue(static_cast<int>(h));
   }
   return qelta::kOk;
+}
+
+void VRN_network::RefreshImpliedEvidence() {
+  if (!impliedStale_) return;
+  const std::vector<std::pair<int, int>> before = ImpliedOutcomes(this);
+  if (IsRelevanceReasoning()) {
+    RebuildImpliedEvidence(this, false);
+  } else {
+    for (const auto& implied : before) {
+      (void)nodes_[implied.first]->Value()->ClearPropagatedEvidence();
+    }
+    impliedStale_ = false;
+  }
+  // Values computed while other outcomes were implied may be wrong.
+  if (ImpliedOutcomes(this) != before) (void)InvalidateValues();
 }
 
 int VRN_network::OnStructureChange() {
@@ -657,6 +701,7 @@ int VRN_network::OnNodeValueChange(int handle) {
   if (!HookEnabled(*this, qelta::kRelEvidenceCleared)) return qelta::kOk;
   if (node->Definition()->GetType() == qelta::kDefEquation) {
     InvalidateAllOthers(*this, handle);
+    impliedStale_ = true;  // not rebuilt here
     return qelta::kOk;
   }
   return UpdateRelevance(this, handle, -1, handle);

@@ -43,6 +43,7 @@ int VRN_network::SetAutoUpdate(bool on) {
 }
 
 int VRN_network::RunInference() {
+  RefreshImpliedEvidence();
   bool influence_diagram = false;
   bool equations = false;
   for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
@@ -77,6 +78,8 @@ int VRN_network::RunInference() {
 }
 
 int VRN_network::RunBNAlgorithm() {
+  // Solvers run this on working copies directly.
+  RefreshImpliedEvidence();
   EmptyTableCache();
   const int tables = VRN_CheckInferenceTables(this);
   if (tables != qelta::kOk) return tables;

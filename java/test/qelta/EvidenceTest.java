@@ -124,6 +124,54 @@ class EvidenceTest extends NetworkFixture {
         assertFlags("A", false, false, false);
     }
 
+    /**
+     * X (0.5, 0.5) -> N with P(N | X) = (1, 0), (0.4, 0.6); likelihoods (0.2, 0.8) on the node
+     * named soft. Observing cause at outcome implies the other node's outcome; clearing it gives
+     * the beliefs back, and the likelihoods answer as set all along.
+     */
+    private void impliedOutcomeKeepsLikelihoods(String soft, String cause, int outcome,
+            double[] xBefore) {
+        for (boolean relevance : new boolean[] {true, false}) {
+            for (int code : new int[] {0, 2, 10, 11, 12}) {
+                String what = soft + ", code " + code + (relevance ? "" : ", no relevance");
+                net.close();
+                net = new Network();
+                node("X", "x0", "x1");
+                node("N", "n0", "n1");
+                net.addArc("X", "N");
+                net.setNodeDefinition("X", new double[] {0.5, 0.5});
+                net.setNodeDefinition("N", new double[] {1, 0, 0.4, 0.6});
+                net.setRelevanceEnabled(relevance);
+                net.setBayesianAlgorithm(code);
+                double[] likelihoods = {0.2, 0.8};
+                net.setVirtualEvidence(soft, likelihoods);
+                net.updateBeliefs();
+                assertArrayEquals(xBefore, net.getNodeValue("X"), 1e-9, what);
+                net.setEvidence(cause, outcome);
+                assertArrayEquals(likelihoods, net.getVirtualEvidence(soft), EXACT, what);
+                assertEquals(relevance, net.isPropagatedEvidence(soft), what);
+                net.updateBeliefs();
+                assertArrayEquals(likelihoods, net.getVirtualEvidence(soft), EXACT, what);
+                net.clearEvidence(cause);
+                assertArrayEquals(likelihoods, net.getVirtualEvidence(soft), EXACT, what);
+                net.updateBeliefs();
+                assertArrayEquals(xBefore, net.getNodeValue("X"), 1e-9, what);
+                assertArrayEquals(likelihoods, net.getVirtualEvidence(soft), EXACT, what);
+            }
+        }
+    }
+
+    @Test
+    void likelihoodsOfADeterministicChildOutliveItsImpliedOutcome() {
+        impliedOutcomeKeepsLikelihoods("N", "X", 0, new double[] {5.0 / 19, 14.0 / 19});
+    }
+
+    @Test
+    void likelihoodsOfAParentOutliveItsImpliedOutcome() {
+        // N = n1 is possible under X = x1 only.
+        impliedOutcomeKeepsLikelihoods("X", "N", 1, new double[] {0.2, 0.8});
+    }
+
     @Test
     void aNumberObservesTheOutcomeWhoseIntervalHoldsIt() {
         int t = node("T", "cold", "mild", "hot");
