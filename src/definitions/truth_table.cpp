@@ -42,6 +42,7 @@ int VRN_truthTable::MakeRandom(VRN_randomGenerator& generator) {
   for (int start = 0; start < items; start += own) {
     column[start + static_cast<int>(generator.NextInt(own))] = 1.0;
   }
+  NotifyRelevance(qelta::kChangeTable);
   return qelta::kOk;
 }
 
@@ -65,6 +66,27 @@ int VRN_truthTable::OnOutcomeRemoved(int index) {
   const int status = VRN_cpt::OnOutcomeRemoved(index);
   if (status == qelta::kOk) MakeDeterministic();
   return status;
+}
+
+bool VRN_truthTable::AcceptsItems(const double* items, int count) const {
+  // A count that does not fit is the SetDefinition family's own refusal.
+  const int own = GetNumberOfOutcomes();
+  if (count != table_.GetItemCount() || own <= 0) return true;
+  // Only the resulting states are saved: anything but one 1.0 and zeros in
+  // a column would read back as another table.
+  for (int start = 0; start < count; start += own) {
+    int ones = 0;
+    for (int k = 0; k < own; ++k) {
+      const double item = items[start + k];
+      if (item == 1.0) {
+        ++ones;
+      } else if (item != 0.0) {
+        return false;
+      }
+    }
+    if (ones != 1) return false;
+  }
+  return true;
 }
 
 void VRN_truthTable::MakeDeterministic() {

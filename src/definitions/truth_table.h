@@ -1,6 +1,6 @@
 // The truth table (type 20, "TRUTHTABLE"): a CPT whose columns are kept
-// deterministic (one entry 1.0, the others 0.0) by its own operations. The
-// SetDefinition family of VRN_nodeDef writes any values unchecked.
+// deterministic (one entry 1.0, the others 0.0): its own operations keep them
+// so, and the SetDefinition family refuses (-2) items that are not.
 //
 // Thread use: one thread per network.
 #ifndef QELTA_DEFINITIONS_TRUTH_TABLE_H_
@@ -22,7 +22,7 @@ class VRN_truthTable : public VRN_cpt {
   const char* GetTypeName() const override;
   // -51: a uniform column is not deterministic.
   int MakeUniform() override;
-  // One random state per column.
+  // One random state per column; the relevance hook runs (kind 128).
   int MakeRandom(VRN_randomGenerator& generator) override;
   // State 0 in every column.
   int RebuildTable() override;
@@ -41,6 +41,10 @@ class VRN_truthTable : public VRN_cpt {
   int SetResultingStates(const VRN_intArray& states);
   // The same by outcome id; -2 for an id the node does not have.
   int SetResultingStateNames(const VRN_stringArray& names);
+
+ protected:
+  // Only deterministic columns (a wrong count is left to the caller's check).
+  bool AcceptsItems(const double* items, int count) const override;
 
  private:
   VRN_truthTable(const VRN_truthTable& other, VRN_network* network);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/error_log.h"
+#include "base/random.h"
 #include "base/status.h"
 #include "io/format.h"
 #include "definitions/discrete_def.h"
@@ -313,6 +314,139 @@ TEST_F(OutcomeIdsTest, EveryKindANodeWithoutIdsTurnsIntoReadsBack) {
   EXPECT_TRUE(Disc(level)->HasIntervals());
   EXPECT_EQ(qelta::kErrWrongNodeType, Disc(level)->SetIntervals({0, 1, 2}, true));
   EXPECT_TRUE(Disc(level)->HasOutcomeIds());
+}
+
+// ---- Truth tables: only the resulting states are saved, so every column
+// must stay one 1.0 among zeros or the read-back table would differ.
+
+std::vector<double> TableOf(VRN_network& net, const char* id) {
+  return qelta_test::Items(*Def(net, net.FindNode(id))->GetMatrixConst());
+}
+
+// Every column of the node's table is one 1.0 among zeros, and a network
+// read from a save holds the same table.
+void ExpectDeterministicReadBack(VRN_network& net, const char* id) {
+  const std::vector<double> table = TableOf(net, id);
+  const int own = Def(net, net.FindNode(id))->GetNumberOfOutcomes();
+  for (std::size_t start = 0; start < table.size(); start += own) {
+    int ones = 0;
+    for (int k = 0; k < own; ++k) {
+      const double v = table[start + k];
+      EXPECT_TRUE(v == 0.0 || v == 1.0) << "item " << start + k;
+      ones += v == 1.0 ? 1 : 0;
+    }
+    EXPECT_EQ(1, ones) << "column at " << start;
+  }
+  std::string text;
+  ASSERT_EQ(0, net.WriteString(text, qelta::kExtensionNone)) << LastMessage(net);
+  VRN_network back;
+  ASSERT_EQ(0, back.ReadString(text.c_str(), qelta::kExtensionNone))
+      << LastMessage(back);
+  EXPECT_EQ(table, TableOf(back, id));
+}
+
+class TruthTableReadbackTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    a_ = net_.AddNode(kCpt, "a");
+    t_ = net_.AddNode(qelta::kDefTruthTable, "t");
+    ASSERT_EQ(0, Def(net_, t_)->SetNumberOfOutcomes(3));
+    ASSERT_EQ(0, net_.AddArc(a_, t_));
+    ASSERT_EQ(0, Def(net_, t_)->SetDefinitionFromVector({0, 0, 1, 0, 1, 0}));
+  }
+  VRN_network net_;
+  int a_ = -1;
+  int t_ = -1;
+};
+
+TEST_F(TruthTableReadbackTest, TablesThatAreNotDeterministicAreRefused) {
+  VRN_nodeDef* def = Def(net_, t_);
+  const std::vector<double> kept = {0, 0, 1, 0, 1, 0};
+  const std::vector<std::vector<double>> bad = {
+      {1, 0, 0, 0, 0.4, 0.6},  // a spread column
+      {1, 0, 0, 0, 0, 0},      // a column of zeros
+      {1, 0, 0, 0, 1, 1},      // two states
+      {1, 0, 0, 0, 2, -1}};
+  for (const std::vector<double>& items : bad) {
+    EXPECT_EQ(qelta::kErrOutOfRange, def->SetDefinitionFromVector(items));
+    VRN_doubleArray array;
+    for (double v : items) array.Add(v);
+    EXPECT_EQ(qelta::kErrOutOfRange, def->SetDefinition(array));
+    VRN_matrix matrix(def->GetMatrixConst()->GetDimensions());
+    ASSERT_EQ(0, matrix.SetItemsFromVector(items));
+    EXPECT_EQ(qelta::kErrOutOfRange, def->SetDefinitionFromMatrix(matrix));
+    EXPECT_EQ(kept, TableOf(net_, "t"));
+  }
+  // A wrong count keeps its own answer.
+  EXPECT_EQ(qelta::kErrInvalidValue, def->SetDefinitionFromVector({1, 0, 0}));
+  ASSERT_EQ(0, def->SetDefinitionFromVector({0, 1, 0, 1, 0, 0}));
+  ExpectDeterministicReadBack(net_, "t");
+}
+
+TEST_F(TruthTableReadbackTest, OutcomeAndParentEditsKeepColumnsDeterministic) {
+  // A new parent state (its columns would be uniform) takes state 0.
+  ASSERT_EQ(0, Def(net_, a_)->InsertOutcome(1, "mid"));
+  EXPECT_EQ((std::vector<double>{0, 0, 1, 1, 0, 0, 0, 1, 0}), TableOf(net_, "t"));
+  ExpectDeterministicReadBack(net_, "t");
+  // A new parent copies every column.
+  const int b = net_.AddNode(kCpt, "b");
+  ASSERT_EQ(0, net_.AddArc(b, t_));
+  ExpectDeterministicReadBack(net_, "t");
+  // An own outcome inserted before the 1.0s, then the one under a 1.0 removed.
+  ASSERT_EQ(0, Def(net_, t_)->InsertOutcome(0, "first"));
+  ExpectDeterministicReadBack(net_, "t");
+  ASSERT_EQ(0, Def(net_, t_)->RemoveOutcome(3));
+  ExpectDeterministicReadBack(net_, "t");
+  // Resized with and without children, and renamed with adds and removes.
+  ASSERT_EQ(0, Def(net_, t_)->SetNumberOfOutcomes(4));
+  ExpectDeterministicReadBack(net_, "t");
+  const int c = net_.AddNode(kCpt, "c");
+  ASSERT_EQ(0, net_.AddArc(t_, c));
+  ASSERT_EQ(0, Def(net_, t_)->SetNumberOfOutcomes(2));
+  ExpectDeterministicReadBack(net_, "t");
+  VRN_stringArray ids;
+  (void)ids.Add("x");
+  (void)ids.Add("y");
+  (void)ids.Add("z");
+  VRN_intArray mapping;
+  mapping.Add(-1);
+  mapping.Add(1);
+  mapping.Add(-1);
+  ASSERT_EQ(0, Def(net_, t_)->ChangeOrderOfOutcomesWithAddAndRemove(ids, mapping));
+  ExpectDeterministicReadBack(net_, "t");
+  // A type change from a spread table picks each column's first maximum.
+  ASSERT_EQ(0, net_.GetNode(t_)->setNodeType(kCpt));
+  std::vector<double> spread(TableOf(net_, "t").size(), 0.3);
+  for (std::size_t i = 1; i < spread.size(); i += 3) spread[i] = 0.4;
+  ASSERT_EQ(0, Def(net_, t_)->SetDefinitionFromVector(spread));
+  ASSERT_EQ(0, net_.GetNode(t_)->setNodeType(qelta::kDefTruthTable));
+  ExpectDeterministicReadBack(net_, "t");
+}
+
+TEST_F(TruthTableReadbackTest, RandomTablesInvalidateWhatDependsOnThem) {
+  const int c = net_.AddNode(kCpt, "c");
+  ASSERT_EQ(0, net_.AddArc(t_, c));
+  ASSERT_EQ(0, net_.UpdateBeliefs());
+  ASSERT_TRUE(net_.GetNode(c)->Value()->IsValueValid());
+  VRN_randomGenerator generator(11);
+  ASSERT_EQ(0, Def(net_, t_)->MakeRandom(generator));
+  EXPECT_FALSE(net_.GetNode(t_)->Value()->IsValueValid());
+  EXPECT_FALSE(net_.GetNode(c)->Value()->IsValueValid());
+  ExpectDeterministicReadBack(net_, "t");
+}
+
+TEST(EditReadbackTest, TemporalTruthTablesTakeOnlyDeterministicColumns) {
+  VRN_network net;
+  const int x = PlateNode(net, "x", 2);
+  ASSERT_EQ(0, net.GetNode(x)->setNodeType(qelta::kDefTruthTable));
+  ASSERT_EQ(0, net.AddTemporalArc(x, x, 1));
+  VRN_doubleArray items;
+  for (double v : {0.0, 1.0, 0.5, 0.5}) items.Add(v);
+  EXPECT_EQ(qelta::kErrOutOfRange, Def(net, x)->SetTemporalDefinition(1, items));
+  items[2] = 1.0;
+  items[3] = 0.0;
+  ASSERT_EQ(0, Def(net, x)->SetTemporalDefinition(1, items));
+  ExpectReadsBack(net);
 }
 
 }  // namespace

@@ -181,6 +181,30 @@ TEST(NeticaTest, NodesOnACycleAndTheirChildrenAreLeftOut) {
   EXPECT_GE(network.FindNode("D"), 0);
 }
 
+// A deterministic node may give its table as probabilities; only columns of
+// one 1.0 among zeros make a truth table.
+TEST(NeticaTest, DeterministicNodesTakeOnlyDeterministicProbabilities) {
+  const std::string head =
+      "bnet N {\nnode A { probs = (0.5, 0.5); };\n"
+      "node T { chance = DETERMIN; states = (x, y); parents = (A);\n";
+  VRN_network network;
+  ASSERT_EQ(ReadText(&network, head + "probs = ((0, 1), (1, 0)); };\n};\n"),
+            qelta::kOk)
+      << LogText(network);
+  const VRN_nodeDef* t = network.GetNode(network.FindNode("T"))->Definition();
+  EXPECT_EQ(t->GetType(), qelta::kDefTruthTable);
+  const VRN_doubleArray& items = t->GetMatrixConst()->GetItems();
+  EXPECT_EQ(std::vector<double>(items.begin(), items.end()),
+            (std::vector<double>{0, 1, 1, 0}));
+
+  VRN_network spread;
+  (void)ReadText(&spread, head + "probs = ((0, 1), (0.4, 0.6)); };\n};\n");
+  EXPECT_NE(LogText(spread).find(
+                "Can't set probabilities for node [T] : a value is out of range"),
+            std::string::npos)
+      << LogText(spread);
+}
+
 // Canonical kinds are written as the CPT they expand to: read back, the
 // network has the same beliefs. Ergo files cannot hold them.
 TEST(NeticaTest, CanonicalNodesTravelAsTheirCpts) {
