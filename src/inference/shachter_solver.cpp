@@ -1,5 +1,6 @@
 #include "inference/shachter_solver.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -15,6 +16,8 @@ namespace {
 
 constexpr const char* kErrorMessage = "Error when running Shachter's algorithm";
 constexpr int kMaxUtilityParents = 20;
+// Beliefs closer than this count as equal when the best choice is taken.
+constexpr double kTieTolerance = 1e-12;
 
 int TypeOf(const VRN_network& net, int h) {
   return net.GetNode(h)->Definition()->GetType();
@@ -60,6 +63,8 @@ int VRN_ShachterSolver::SolveSteps() {
   AssumeTemporalOrder();
   CollectOpenDecisions();
   working_ = net;
+  // The decisions' beliefs are read below, target or not.
+  (void)working_.ClearAllTargets();
   ApplyMauWeights();
   int status = MergeUtilityNodes();
   net.SetRelevanceOptions(options);
@@ -236,8 +241,11 @@ int VRN_ShachterSolver::SolveDecisions() {
     best = 0;
     double largest = 0.0;
     for (int k = 0; k < beliefs.GetItemCount(); ++k) {
-      if (beliefs.GetItem(k) >= largest) {
-        largest = beliefs.GetItem(k);
+      // Beliefs equal but for rounding are equal: the choice must not
+      // depend on the order of the arithmetic, which follows the handles.
+      const double belief = beliefs.GetItem(k);
+      if (belief >= largest - kTieTolerance) {
+        largest = std::max(largest, belief);
         best = k;
       }
     }

@@ -43,6 +43,7 @@ int VRN_network::SetAutoUpdate(bool on) {
 }
 
 int VRN_network::RunInference() {
+  DropIndexingParents();
   bool influence_diagram = false;
   bool equations = false;
   for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {

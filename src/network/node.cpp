@@ -163,6 +163,13 @@ int VRN_node::setNodeType(int code) {
     question_.reset();
   }
   (void)network_->OnNodeTypeChanged(handle_, code);
+  // The new table changes what depends on the node, and evidence the new
+  // type could not take is gone as if cleared.
+  (void)network_->OnEvidenceChange(handle_, qelta::kChangeTable);
+  if (record.kind != qelta::kEvidenceNone && !value_->HasEvidence() &&
+      !value_->HasVirtualEvidence()) {
+    (void)network_->OnNodeValueChange(handle_);
+  }
   return qelta::kOk;
 }
 
