@@ -238,6 +238,43 @@ TEST(EditInvalidationTest, EveryOutcomeEditLeavesNoStaleValue) {
   }
 }
 
+// Values a node got from a solved influence diagram are indexed by the
+// decisions; once the network is no influence diagram, an update gives
+// them their own shape.
+TEST(EditInvalidationTest, OrdinaryUpdateDropsIndexingParents) {
+  VRN_network net;
+  const int d = net.AddNode(qelta::kDefDecision, "D");
+  const int x = net.AddNode(kCpt, "X");
+  const int u = net.AddNode(qelta::kDefUtility, "U");
+  ASSERT_EQ(net.AddArc(d, x), 0);
+  ASSERT_EQ(net.AddArc(x, u), 0);
+  ASSERT_EQ(Def(net, u)->SetDefinitionFromVector({1, 2}), 0);
+  ASSERT_EQ(net.UpdateBeliefs(), 0);
+  ASSERT_EQ(Val(net, x)->GetIndexingParents().GetSize(), 1);
+  ASSERT_EQ(net.DeleteNode(u), 0);
+  ASSERT_EQ(net.GetNode(d)->setNodeType(kCpt), 0);
+  ASSERT_EQ(net.UpdateBeliefs(), 0);
+  EXPECT_EQ(Val(net, x)->GetIndexingParents().GetSize(), 0);
+  EXPECT_EQ(Val(net, x)->GetValue().GetDimensionCount(), 1);
+}
+
+// The unrolled network is built from a copy of the dynamic one: with the
+// bookkeeping off, the copied (stale) values must not pass for results of
+// an update that computes only its target.
+TEST(EditInvalidationTest, TemporalUpdateWithoutBookkeepingComputesAnew) {
+  TemporalPair pair;
+  const int w = pair.net.AddNode(kCpt, "W");  // outside the plate
+  pair.net.SetRelevanceReasoning(false);
+  ASSERT_EQ(pair.net.UpdateBeliefs(), 0);
+  ASSERT_TRUE(Valid(pair.net, w));
+  ASSERT_EQ(Def(pair.net, w)->SetDefinitionFromVector({0.2, 0.8}), 0);
+  ASSERT_EQ(pair.net.SetTarget(pair.x, true), 0);
+  ASSERT_EQ(pair.net.UpdateBeliefs(), 0);
+  if (Valid(pair.net, w)) {
+    EXPECT_NEAR(Beliefs(pair.net, w)[0], 0.2, 1e-12);
+  }
+}
+
 // A plate node's value is valid only as one row per slice.
 void ExpectPlateLayout(VRN_network& net, int h) {
   if (!Valid(net, h)) return;
