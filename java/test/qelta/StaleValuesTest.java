@@ -44,16 +44,22 @@ class StaleValuesTest extends NetworkFixture {
         }
     }
 
+    /** Plate nodes X and Y of two outcomes each, 3 slices. */
+    void plates() {
+        for (String id : new String[] {"X", "Y"}) {
+            net.setNodeTemporalType(node(id, id + "0", id + "1"), PLATE);
+        }
+        net.setSliceCount(3);
+    }
+
     @Test
     void deletingATemporalParentInvalidatesItsChild() {
-        int x = node("X", "x0", "x1");
-        int y = node("Y", "y0", "y1");
-        net.setNodeTemporalType(x, PLATE);
-        net.setNodeTemporalType(y, PLATE);
+        plates();
+        int x = net.getNode("X");
+        int y = net.getNode("Y");
         net.setNodeDefinition(x, new double[] {0.9, 0.1});
         net.addTemporalArc(x, y, 1);
         net.setNodeTemporalDefinition(y, 1, new double[] {0.95, 0.05, 0.2, 0.8});
-        net.setSliceCount(3);
         net.updateBeliefs();
         assertTrue(net.isValueValid(y));
         net.deleteNode(x);
@@ -82,13 +88,11 @@ class StaleValuesTest extends NetworkFixture {
 
     @Test
     void aPlateNodeRightAfterEvidenceHoldsNoSingleRow() {
-        int x = node("X", "x0", "x1");
-        int y = node("Y", "y0", "y1");
-        net.setNodeTemporalType(x, PLATE);
-        net.setNodeTemporalType(y, PLATE);
+        plates();
+        int x = net.getNode("X");
+        int y = net.getNode("Y");
         net.addArc(x, y);
         net.setNodeDefinition(y, new double[] {1, 0, 0, 1});
-        net.setSliceCount(3);
         net.updateBeliefs();
         net.setEvidence(x, 1);
         // Observed here; implied for X when Y is observed below.
