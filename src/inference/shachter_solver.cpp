@@ -1,6 +1,5 @@
 #include "inference/shachter_solver.h"
 
-#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -16,8 +15,6 @@ namespace {
 
 constexpr const char* kErrorMessage = "Error when running Shachter's algorithm";
 constexpr int kMaxUtilityParents = 20;
-// Beliefs closer than this count as equal when the best choice is taken.
-constexpr double kTieTolerance = 1e-12;
 
 int TypeOf(const VRN_network& net, int h) {
   return net.GetNode(h)->Definition()->GetType();
@@ -241,11 +238,8 @@ int VRN_ShachterSolver::SolveDecisions() {
     best = 0;
     double largest = 0.0;
     for (int k = 0; k < beliefs.GetItemCount(); ++k) {
-      // Beliefs equal but for rounding are equal: the choice must not
-      // depend on the order of the arithmetic, which follows the handles.
-      const double belief = beliefs.GetItem(k);
-      if (belief >= largest - kTieTolerance) {
-        largest = std::max(largest, belief);
+      if (beliefs.GetItem(k) >= largest) {
+        largest = beliefs.GetItem(k);
         best = k;
       }
     }

@@ -385,8 +385,9 @@ class VRN_network {
   // changes. 0, or -2 for a bad handle.
   int OnTablesChanged(const std::vector<int>& handles);
   // Before node h is deleted, with its arcs gone: under the option of
-  // removed arcs, what its value still reaches is invalidated (a utility
-  // reaches every decision). 0, or -2 for a bad handle.
+  // removed arcs, what its value still reaches is invalidated (only a
+  // utility reaches anything then: every decision). 0, or -2 for a bad
+  // handle.
   int OnNodeDeleting(int handle);
   // After observed evidence of node h was cleared. -2 for a bad handle.
   int OnNodeValueChange(int handle);

@@ -680,7 +680,14 @@ int VRN_network::OnTablesChanged(const std::vector<int>& handles) {
 }
 
 int VRN_network::OnNodeDeleting(int handle) {
-  if (!HookEnabled(*this, qelta::kRelArcRemoved)) return qelta::kOk;
+  VRN_node* node = GetNode(handle);
+  if (node == nullptr) return qelta::kErrOutOfRange;
+  // Without arcs only a utility still reaches other values: it adds to
+  // every decision's expected utility.
+  if (!HookEnabled(*this, qelta::kRelArcRemoved) ||
+      !HasTypeBit(*node, qelta::kDefBitUtility)) {
+    return qelta::kOk;
+  }
   return UpdateRelevance(this, handle, -1, -1);
 }
 
