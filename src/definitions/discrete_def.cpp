@@ -371,6 +371,8 @@ int VRN_discDef::ResizeOutcomeByOutcome(int count) {
 int VRN_discDef::ReplaceIds(const VRN_stringArray& ids) {
   const int old_count = outcome_ids_.GetSize();
   const int count = ids.GetSize();
+  const bool intervals = HasIntervals();
+  const bool points = HasPointValues();
   // Without children the count changes here in one step; the network's
   // per-node data (cost tables of cost children, cases, temporal part)
   // still has to hear of every outcome that goes or comes.
@@ -399,6 +401,12 @@ int VRN_discDef::ReplaceIds(const VRN_stringArray& ids) {
   if (diag_info_ != nullptr) {
     diag_info_->outcomes.resize(count);
     if (diag_info_->default_outcome >= count) diag_info_->default_outcome = -1;
+  }
+  // Numbers that no longer fit the count go: point values of one outcome
+  // more must not pass for interval bounds, nor bounds for point values.
+  if (values_ != nullptr && !(intervals && HasIntervals()) &&
+      !(points && HasPointValues())) {
+    values_.reset();
   }
   const int status = RebuildTable();
   if (status != qelta::kOk) return status;

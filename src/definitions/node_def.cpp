@@ -201,6 +201,7 @@ void VRN_nodeDef::CopyParameters(VRN_nodeDef* target) const {
   const VRN_matrix* from = GetMatrixConst();
   if (to == nullptr || from == nullptr || !to->HasSameDimensions(*from)) return;
   (void)to->CopyItems(*from);
+  target->NotifyRelevance(qelta::kChangeTable);
 }
 
 // ------------------------------------------------------------ non-virtual

@@ -149,6 +149,12 @@ VRN_nodeVal* VRN_nodeVal::GetNodeValue(int handle) const {
   return node->Value();
 }
 
+bool VRN_nodeVal::IsPlate() const {
+  const VRN_node* node =
+      network_ != nullptr ? network_->GetNode(handle_) : nullptr;
+  return node != nullptr && node->GetTemporalType() == kTemporalPlate;
+}
+
 // ---------------------------------------------------------------- VRN_discVal
 
 VRN_discVal::VRN_discVal(VRN_network* network, int handle)
@@ -228,6 +234,9 @@ void VRN_discVal::SetPointMass(int outcome, int outcome_count) {
   (void)value_.SetSingleDimension(outcome_count);
   value_.FillWith(0.0);
   *value_.ItemAddress(outcome) = 1.0;
+  // A plate node's value is valid only with a row for every slice, which
+  // the next update gives.
+  if (IsPlate()) Invalidate();
 }
 
 int VRN_discVal::SetEvidenceFrom(int outcome, bool from_value) {
@@ -250,12 +259,12 @@ int VRN_discVal::SetEvidenceFrom(int outcome, bool from_value) {
     return qelta::kErrEvidenceConflict;
   }
   (void)ClearVirtualEvidence();
-  SetPointMass(outcome, count);
   has_evidence_value_ = from_value;
   evidence_ = outcome;
   AddFlags(qelta::kValFlagEvidence | qelta::kValFlagValid);
   ClearFlags(qelta::kValFlagPropagated);
   SetUpdateTag(0);
+  SetPointMass(outcome, count);
   VRN_network* network = GetNetwork();
   if (network != nullptr) {
     const int status = network->CheckImpossibleEvidence(GetHandle());
@@ -332,11 +341,11 @@ int VRN_discVal::SetPropagatedEvidence(int outcome) {
   // Likelihoods are the user's data and stay beside the implied outcome:
   // they still weigh it (the probability of evidence counts the likelihood
   // of that outcome) and apply again once the implication is gone.
-  SetPointMass(outcome, count);
   evidence_ = outcome;
   has_evidence_value_ = false;
   AddFlags(qelta::kValFlagValid | qelta::kValFlagPropagated);
   SetUpdateTag(0);
+  SetPointMass(outcome, count);
   return qelta::kOk;
 }
 
@@ -356,12 +365,7 @@ int VRN_discVal::GetStdDev(double* out) const {
 
 int VRN_discVal::GetTemporalMeanStdDev(std::vector<double>* means,
                                        std::vector<double>* deviations) const {
-  VRN_network* network = GetNetwork();
-  const VRN_node* node =
-      network != nullptr ? network->GetNode(GetHandle()) : nullptr;
-  if (node == nullptr || node->GetTemporalType() != kTemporalPlate) {
-    return qelta::kErrWrongNodeType;
-  }
+  if (!IsPlate()) return qelta::kErrWrongNodeType;
   if (!IsValueValid()) return qelta::kErrInvalidValue;
   const VRN_discDef* def = GetDiscDef();
   if (def == nullptr) return qelta::kErrWrongNodeType;

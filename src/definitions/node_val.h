@@ -115,6 +115,9 @@ class VRN_nodeVal {
   // The value of any live node of the network.
   // REQUIRES: `handle` names a live node.
   VRN_nodeVal* GetNodeValue(int handle) const;
+  // Whether the value's node is a plate node of a dynamic network, whose
+  // value, when valid, holds one row of beliefs per time slice.
+  bool IsPlate() const;
 
   // The flag word (kValFlag... bits) and the inference tag. Inference and the
   // network's relevance bookkeeping set and clear bits directly.
@@ -241,6 +244,8 @@ class VRN_discVal : public VRN_nodeVal {
   // Sets observed evidence without the network hooks (used when a value is
   // built from a record).
   void AdoptObservedEvidence(int outcome, int outcome_count);
+  // The value matrix becomes the point mass at outcome; a plate node's
+  // value is left invalid (it is valid only with a row per slice).
   void SetPointMass(int outcome, int outcome_count);
   // SetEvidence and SetContEvidence; a refused call leaves the earlier
   // evidence as it was.

@@ -12,13 +12,6 @@
 
 namespace {
 
-bool IsPlateValue(const VRN_nodeVal& value) {
-  const VRN_network* network = value.GetNetwork();
-  const VRN_node* node =
-      network != nullptr ? network->GetNode(value.GetHandle()) : nullptr;
-  return node != nullptr && node->GetTemporalType() == qelta::kTemporalPlate;
-}
-
 int OutcomeCount(const VRN_nodeVal& value) {
   const VRN_nodeDef* def = value.GetOwnDefinition();
   return def != nullptr ? def->GetNumberOfOutcomes() : 0;
@@ -34,7 +27,7 @@ void AfterSliceChange(VRN_nodeVal& value) {
 }  // namespace
 
 int VRN_nodeVal::SetTemporalEvidence(int slice, int outcome) {
-  if (!IsPlateValue(*this)) return qelta::kErrWrongNodeType;
+  if (!IsPlate()) return qelta::kErrWrongNodeType;
   VRN_dbn* dbn = network_->Dbn();
   if (slice < 0 || (slice > 0 && dbn == nullptr) ||
       (dbn != nullptr && slice >= dbn->GetNumberOfSlices()) || outcome < 0 ||
@@ -56,7 +49,7 @@ int VRN_nodeVal::SetTemporalEvidence(int slice, int outcome) {
 
 int VRN_nodeVal::SetTemporalVirtualEvidence(
     int slice, const std::vector<double>& likelihoods) {
-  if (!IsPlateValue(*this)) return qelta::kErrWrongNodeType;
+  if (!IsPlate()) return qelta::kErrWrongNodeType;
   VRN_dbn* dbn = network_->Dbn();
   if (slice < 0 || (slice > 0 && dbn == nullptr) ||
       (dbn != nullptr && slice >= dbn->GetNumberOfSlices())) {
@@ -90,7 +83,7 @@ int VRN_nodeVal::SetTemporalVirtualEvidence(
 }
 
 int VRN_nodeVal::ClearTemporalEvidence(int slice) {
-  if (!IsPlateValue(*this)) return qelta::kErrWrongNodeType;
+  if (!IsPlate()) return qelta::kErrWrongNodeType;
   if (slice == 0) {
     VRN_autoUpdateGuard guard(network_, true);
     const int status = ClearEvidence();

@@ -518,6 +518,10 @@ int VRN_equation::SetBounds(double lower, double upper) {
   if (!intervals_.empty()) intervals_.back().boundary = upper;
   DropDiscretization();
   DropChildDiscretizations();
+  // The range bounds the samples and the discretization: what was computed
+  // within the old one is out of date.
+  RefreshValue();
+  NotifyRelevance(qelta::kChangeEquation);
   return qelta::kOk;
 }
 
@@ -575,9 +579,10 @@ int VRN_equation::SetDiscIntervals(
     intervals_.clear();
     DropDiscretization();
     DropChildDiscretizations();
-    RefreshValue();
     lower_ = lower;
     upper_ = upper;
+    RefreshValue();
+    NotifyRelevance(qelta::kChangeEquation);
     return qelta::kOk;
   }
   if (n == 1) return qelta::kErrOutOfRange;
@@ -606,7 +611,12 @@ int VRN_equation::SetDiscIntervals(
   RefreshValue();
 
   const int d = n - static_cast<int>(old.size());
-  if (old.empty() || d == 0 || network == nullptr) return qelta::kOk;
+  // Intervals that replace others discretize the node anew for the
+  // discrete algorithms (the first ones are made during an update).
+  if (old.empty() || d == 0 || network == nullptr) {
+    if (!old.empty()) NotifyRelevance(qelta::kChangeEquation);
+    return qelta::kOk;
+  }
   // Which positions were added (or removed): walk both boundary lists.
   const std::vector<VRN_discInterval>& s = d > 0 ? old : intervals_;
   const std::vector<VRN_discInterval>& l = d > 0 ? intervals_ : old;
@@ -644,6 +654,7 @@ int VRN_equation::SetDiscIntervals(
       }
     }
   }
+  NotifyRelevance(qelta::kChangeEquation);
   return qelta::kOk;
 }
 

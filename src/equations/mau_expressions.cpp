@@ -257,6 +257,8 @@ int VRN_mau::InstallExpressions(const VRN_mauExpressions* set,
                                 std::string* error) {
   if (set == nullptr) {
     expressions_.reset();
+    // Back to weights: every decision's expected utility may change.
+    NotifyRelevance(qelta::kChangeEquation);
     return qelta::kOk;
   }
   if (set->GetDimensions() !=
@@ -316,6 +318,8 @@ int VRN_mau::InstallExpressions(const VRN_mauExpressions* set,
     }
   }
   expressions_.reset(new VRN_mauExpressions(*set));
+  // The arcs may be the same as before while the expressions are not.
+  NotifyRelevance(qelta::kChangeEquation);
   return qelta::kOk;
 }
 

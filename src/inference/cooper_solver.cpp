@@ -174,6 +174,8 @@ int VRN_CooperSolver::SolveSteps() {
   RemoveAddedMau();
   for (int h : work_.PartialOrder()) {
     const VRN_nodeVal* w = ValueOf(work_, h);
+    // Evidence a scenario implied does not make up for the others.
+    if (h < static_cast<int>(missed_.size()) && missed_[h] != 0) continue;
     if (w->IsValueValid() || w->HasEvidence()) MarkValid(ValueOf(net, h));
   }
   if (!hasUtilities_) {
@@ -372,6 +374,7 @@ int VRN_CooperSolver::FindIndexingParents() {
     Reachable(scenarioNodes_[i], observed, reach[i]);
   }
   indexedNodes_.clear();
+  missed_.assign(slots, 0);
   for (int h : work_.PartialOrder()) {
     if (observed[h]) continue;
     VRN_nodeVal* value = ValueOf(net, h);
@@ -431,7 +434,10 @@ int VRN_CooperSolver::EvaluateScenarios(int level) {
     }
     if (status != qelta::kOk) return status;
     ++completed_;
-    for (int h : indexedNodes_) StoreValues(h);
+    for (int h : indexedNodes_) {
+      if (!ValueOf(work_, h)->IsValueValid()) missed_[h] = 1;
+      StoreValues(h);
+    }
     return qelta::kOk;
   }
   const int s = scenarioNodes_[level];

@@ -93,6 +93,9 @@ class VRN_CooperSolver {
   std::vector<int> scenarioPosition_;
   // Nodes whose values are stored at every complete scenario.
   std::vector<int> indexedNodes_;
+  // Per handle: some evaluated scenario left the node's value uncomputed
+  // (it is no target), so its value stays invalid.
+  std::vector<char> missed_;
   // Complete scenarios evaluated, and the last reason one was skipped.
   int completed_ = 0;
   int lastSkip_ = 0;

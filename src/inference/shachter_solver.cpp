@@ -60,6 +60,8 @@ int VRN_ShachterSolver::SolveSteps() {
   AssumeTemporalOrder();
   CollectOpenDecisions();
   (void)working_.Copy(net, qelta::kCopyWorking);
+  // The decisions' beliefs are read below, target or not.
+  (void)working_.ClearAllTargets();
   int status = ApplyMauWeights();
   if (status != qelta::kOk) {
     status = net.ErrorLog()->LogError(status, kErrorMessage);

@@ -46,6 +46,9 @@ int VRN_dbn::UnrollNetwork(VRN_network& target, std::vector<int>& map) {
   const int slices = sliceCount_;
   const int count = BuildUnrollMap(map);
   (void)target.Copy(source, kUnrollCopyFlags);
+  // The copied values are the source's results (one row per slice for
+  // plate nodes): none may pass for a result of the unrolled network.
+  (void)target.InvalidateValues();
   const bool relevance = source.IsRelevanceReasoning();
   target.SetFlags(target.GetFlags() & ~qelta::kNetRelevance);
 

@@ -403,6 +403,15 @@ class VRN_network {
   // kind: 64 (outcomes), 128 (table or parameters), 256 (equation); other
   // kinds answer 0. -2 for a bad handle.
   int OnEvidenceChange(int handle, int kind);
+  // After the tables of several nodes changed at once (parameter
+  // randomization): one update from all of them, under the option of table
+  // changes. 0, or -2 for a bad handle.
+  int OnTablesChanged(const std::vector<int>& handles);
+  // Before node h is deleted, with its arcs gone: under the option of
+  // removed arcs, what its value still reaches is invalidated (only a
+  // utility reaches anything then: every decision). 0, or -2 for a bad
+  // handle.
+  int OnNodeDeleting(int handle);
   // After observed evidence of node h was cleared. -2 for a bad handle.
   int OnNodeValueChange(int handle);
   // After evidence was set on node h: -2 for a bad handle or an observed
@@ -594,7 +603,8 @@ class VRN_network {
   // The same with uniform tables (definitions without them are left).
   int UniformizeParameters(const std::vector<int>* nodes);
   // Applies mutator to the definitions as above, relevance reasoning off
-  // meanwhile. Answers 0, or -2 at the first bad handle.
+  // meanwhile, then runs one relevance update from every changed node
+  // (OnTablesChanged). Answers 0, or -2 at the first bad handle.
   int ApplyMutator(const std::vector<int>* nodes, Mutator& mutator);
 
   // ------------------------------------------ graph queries, orders, layouts
@@ -646,6 +656,9 @@ class VRN_network {
   int PrepareLoad(const VRN_fileFormat& speaker);
   void TakeOver(const VRN_network& loaded);
   int RunInference();
+  // Values indexed by other nodes hold an influence diagram's results: any
+  // other update gives them their own shape first (network_influence.cpp).
+  void DropIndexingParents();
   // belief updating: the chain-rule method of CalcPropEvidence.
   bool ChainRuleEvidence(double& p);
   // Marks the value of node h invalid when it holds no evidence.

@@ -50,6 +50,14 @@ bool AllFinite(const VRN_matrix& m) {
 
 }  // namespace
 
+void VRN_network::DropIndexingParents() {
+  for (VRN_node* node : nodes_) {
+    if (node != nullptr && node->Value()->GetIndexingParents().GetSize() > 0) {
+      ResetValueShape(*node);
+    }
+  }
+}
+
 int VRN_network::RunIDAlgorithm() {
   for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
     ResetValueShape(*GetNode(h));

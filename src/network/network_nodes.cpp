@@ -156,6 +156,7 @@ int VRN_network::DeleteNode(int handle) {
   for (int child : cost_children) (void)RemoveArc(handle, child, 1);
   VRN_intArray cost_parents = node->GetCostParents();
   for (int parent : cost_parents) (void)RemoveArc(parent, handle, 1);
+  (void)OnNodeDeleting(handle);
   if (node->IsTarget()) --numTargets_;
   IndexRemove(node->GetId(), handle);
   delete node;
@@ -163,7 +164,11 @@ int VRN_network::DeleteNode(int handle) {
   freeSlots_.insert(handle);
   --numNodes_;
   if (cases_ != nullptr) cases_->OnNodeDeleted(handle);
-  if (dbn_ != nullptr) dbn_->OnNodeDeleted(handle);
+  if (dbn_ != nullptr) {
+    // Temporal arcs from the node went with it, and no hook saw them go.
+    dbn_->OnNodeDeleted(handle);
+    InvalidateIfDynamic();
+  }
   return qelta::kOk;
 }
 

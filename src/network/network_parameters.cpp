@@ -51,25 +51,35 @@ class Uniformizator : public Mutator {
 }  // namespace
 
 int VRN_network::ApplyMutator(const std::vector<int>* nodes, Mutator& mutator) {
-  VRN_relevanceOffGuard relevance_off(this);
-  auto apply = [&](int h) {
-    VRN_node* node = GetNode(h);
-    (void)mutator.Apply(node->Definition(),
-                        node->GetTemporalType() == kPlateTemporalType);
-    VRN_nodeVal* value = node->Value();
-    if (value->HasFlags(qelta::kValFlagPropagated)) {
-      (void)value->ClearPropagatedEvidence();
+  std::vector<int> changed;
+  int status = qelta::kOk;
+  {
+    // One relevance update for all the tables below, not one per table.
+    VRN_relevanceOffGuard relevance_off(this);
+    auto apply = [&](int h) {
+      VRN_node* node = GetNode(h);
+      (void)mutator.Apply(node->Definition(),
+                          node->GetTemporalType() == kPlateTemporalType);
+      VRN_nodeVal* value = node->Value();
+      if (value->HasFlags(qelta::kValFlagPropagated)) {
+        (void)value->ClearPropagatedEvidence();
+      }
+      changed.push_back(h);
+    };
+    if (nodes == nullptr) {
+      for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) apply(h);
+    } else {
+      for (int h : *nodes) {
+        if (GetNode(h) == nullptr) {
+          status = qelta::kErrOutOfRange;  // the nodes done stay done
+          break;
+        }
+        apply(h);
+      }
     }
-  };
-  if (nodes == nullptr) {
-    for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) apply(h);
-    return qelta::kOk;
   }
-  for (int h : *nodes) {
-    if (GetNode(h) == nullptr) return qelta::kErrOutOfRange;  // done stay done
-    apply(h);
-  }
-  return qelta::kOk;
+  (void)OnTablesChanged(changed);
+  return status;
 }
 
 int VRN_network::RandomizeParameters(VRN_randomGenerator* generator,

@@ -513,35 +513,53 @@ std::vector<std::pair<int, int>> ImpliedOutcomes(VRN_network* net) {
   return out;
 }
 
-// The common work of the relevance hooks for an edit at node h: implied
-// evidence rebuilt from scratch, then the walk from h. extra_parent names
-// the parent of an arc to h that was just removed (-1 for none); changed is
-// h when h's own evidence changed, else -1.
-int UpdateRelevance(VRN_network* net, int h, int extra_parent, int changed) {
+// The common work of the relevance hooks for an edit at the source nodes:
+// implied evidence rebuilt from scratch, then one walk from all of them.
+// extra_parent names the parent of an arc to the only source that was just
+// removed (-1 for none); changed is that source when its own evidence
+// changed, else -1.
+int UpdateRelevance(VRN_network* net, const int* sources, int count,
+                    int extra_parent, int changed) {
   if (!net->IsRelevanceReasoning()) return qelta::kOk;
-  VRN_node* node = net->GetNode(h);
-  if (node == nullptr) return qelta::kErrOutOfRange;
+  for (int i = 0; i < count; ++i) {
+    const int h = sources[i];
+    if (net->GetNode(h) == nullptr) return qelta::kErrOutOfRange;
+  }
 
   RebuildImpliedEvidence(net, true);
 
-  RelevanceWalk walk(net, extra_parent, extra_parent >= 0 ? h : -1, changed);
+  const int extra_child = extra_parent >= 0 && count == 1 ? sources[0] : -1;
+  RelevanceWalk walk(net, extra_child >= 0 ? extra_parent : -1, extra_child,
+                     changed);
   walk.Prepare();
-  walk.Mark(h, kMarkFinished);
-  VRN_nodeVal* value = node->Value();
-  if (!value->HasEvidence()) {
-    value->Invalidate();
-    walk.NoteUtilityChange(*node);
-    walk.VisitChildren(h);
+  // Each source counts as met from a parent, so that the walk from another
+  // source, arriving from below, still goes on to its parents.
+  for (int i = 0; i < count; ++i) {
+    walk.Mark(sources[i], kMarkFinished | kMarkFromParent);
   }
-  if (!HasTypeBit(*node, qelta::kDefBitDecision) &&
-      (value->HasEvidence() ||
-       walk.HasMark(h, kMarkAncestor | kMarkValueChanged))) {
-    walk.VisitParents(h);
+  for (int i = 0; i < count; ++i) {
+    const int h = sources[i];
+    VRN_node* node = net->GetNode(h);
+    VRN_nodeVal* value = node->Value();
+    if (!value->HasEvidence()) {
+      value->Invalidate();
+      walk.NoteUtilityChange(*node);
+      walk.VisitChildren(h);
+    }
+    if (!HasTypeBit(*node, qelta::kDefBitDecision) &&
+        (value->HasEvidence() ||
+         walk.HasMark(h, kMarkAncestor | kMarkValueChanged))) {
+      walk.VisitParents(h);
+    }
   }
   walk.Run();
   walk.InvalidateDecisionsIfNeeded();
   net->InvalidateIfDynamic();
   return qelta::kOk;
+}
+
+int UpdateRelevance(VRN_network* net, int h, int extra_parent, int changed) {
+  return UpdateRelevance(net, &h, 1, extra_parent, changed);
 }
 
 }  // namespace
@@ -587,7 +605,9 @@ const std::vector<int>& VRN_network::EvidenceNodes() {
 
 void VRN_network::InvalidateValue(int handle) {
   VRN_nodeVal* value = nodes_[handle]->Value();
-  if (!value->HasEvidence()) value->Invalidate();
+  // A plate node's value holds the beliefs of the slices after its own
+  // evidence too.
+  if (!value->HasEvidence() || value->IsPlate()) value->Invalidate();
 }
 
 // ----------------------------------------------------------------- targets
@@ -692,6 +712,26 @@ int VRN_network::OnEvidenceChange(int handle, int kind) {
     return qelta::kOk;
   }
   if (!HookEnabled(*this, kind)) return qelta::kOk;
+  return UpdateRelevance(this, handle, -1, -1);
+}
+
+int VRN_network::OnTablesChanged(const std::vector<int>& handles) {
+  if (!HookEnabled(*this, qelta::kRelTableChanged) || handles.empty()) {
+    return qelta::kOk;
+  }
+  return UpdateRelevance(this, handles.data(), static_cast<int>(handles.size()),
+                         -1, -1);
+}
+
+int VRN_network::OnNodeDeleting(int handle) {
+  VRN_node* node = GetNode(handle);
+  if (node == nullptr) return qelta::kErrOutOfRange;
+  // Without arcs only a utility still reaches other values: it adds to
+  // every decision's expected utility.
+  if (!HookEnabled(*this, qelta::kRelArcRemoved) ||
+      !HasTypeBit(*node, qelta::kDefBitUtility)) {
+    return qelta::kOk;
+  }
   return UpdateRelevance(this, handle, -1, -1);
 }
 

@@ -43,6 +43,7 @@ int VRN_network::SetAutoUpdate(bool on) {
 }
 
 int VRN_network::RunInference() {
+  DropIndexingParents();
   RefreshImpliedEvidence();
   bool influence_diagram = false;
   bool equations = false;

@@ -124,12 +124,30 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
   // as conditioning parents, so they go once the new definition exists.
   const bool was_decision = definition_->GetType() == qelta::kDefDecision;
   const int old_count = definition_->GetNumberOfOutcomes();
+  // A parent without outcomes (a utility) cannot index the new table, which
+  // then holds the node's own distribution alone.
+  bool unindexed = false;
+  for (int parent : parents_) {
+    VRN_nodeDef* parent_definition = network_->GetNode(parent)->Definition();
+    if (parent_definition->GetDiscreteOutcomeCount() < 1) unindexed = true;
+  }
 
   // The new definition is built first, from the old one with all its arcs,
   // so a type that cannot be built leaves the node as it was.
   std::unique_ptr<VRN_nodeDef> converted(
       VRN_nodeDef::CreateConverted(definition_, code));
   if (converted == nullptr) return qelta::kErrOutOfRange;
+  // Arcs to children the new type may not feed go while the children still
+  // see the node as they knew it (a multi-attribute utility keeps a weight
+  // dimension per decision parent). Each list from its end, so removals do
+  // not shift what is still to visit.
+  for (int i = children_.GetSize() - 1; i >= 0; --i) {
+    int child = children_[i];
+    int child_type = network_->GetNode(child)->Definition()->GetType();
+    if (!keepArcs && !VRN_nodeDef::IsArcAllowed(code, child_type)) {
+      (void)network_->RemoveArc(handle_, child);
+    }
+  }
   VRN_evidenceRecord record(network_, handle_);
   value_->StoreEvidence(record);
   std::unique_ptr<VRN_nodeVal> value(converted->CreateValueFromRecord(record));
@@ -139,9 +157,8 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
   delete value_;
   value_ = value.release();
 
-  // Arcs the new type may not keep go now, through the new definition:
-  // parents then children, each list from its end so removals do not shift
-  // what is still to visit.
+  // Arcs from parents the new type may not keep go through the new
+  // definition.
   for (int i = parents_.GetSize() - 1; i >= 0; --i) {
     int parent = parents_[i];
     int parent_type = network_->GetNode(parent)->Definition()->GetType();
@@ -150,20 +167,30 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
       (void)network_->RemoveArc(parent, handle_);
     }
   }
-  for (int i = children_.GetSize() - 1; i >= 0; --i) {
-    int child = children_[i];
-    int child_type = network_->GetNode(child)->Definition()->GetType();
-    if (!keepArcs && !VRN_nodeDef::IsArcAllowed(code, child_type)) {
-      (void)network_->RemoveArc(handle_, child);
+  UpdateCostArcs(old_count);
+  if (unindexed) {
+    // With the arcs the new type may not keep gone, the table is built
+    // again for the parents that stay.
+    std::unique_ptr<VRN_nodeDef> refit(
+        VRN_nodeDef::CreateConverted(definition_, code));
+    if (refit != nullptr) {
+      delete definition_;
+      definition_ = refit.release();
     }
   }
-  UpdateCostArcs(old_count);
 
   if (definition_->GetNumberOfOutcomes() < 1) {
     diagFlags_ = 2;
     question_.reset();
   }
   (void)network_->OnNodeTypeChanged(handle_, code);
+  // The new table changes what depends on the node, and evidence the new
+  // type could not take is gone as if cleared.
+  (void)network_->OnEvidenceChange(handle_, qelta::kChangeTable);
+  if (record.kind != qelta::kEvidenceNone && !value_->HasEvidence() &&
+      !value_->HasVirtualEvidence()) {
+    (void)network_->OnNodeValueChange(handle_);
+  }
   return qelta::kOk;
 }
 

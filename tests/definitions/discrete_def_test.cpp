@@ -322,6 +322,26 @@ TEST_F(DiscreteDefTest, ResizingByIds) {
   EXPECT_EQ(3, Def(a)->GetNumberOfOutcomes());
 }
 
+// Point values of three outcomes must not pass for the bounds of two
+// intervals (here decreasing ones, which no file could hold).
+TEST_F(DiscreteDefTest, ResizingDropsNumbersThatNoLongerFit) {
+  const int a = Add("a", 3);
+  ASSERT_EQ(qelta::kOk, Def(a)->SetPointValues({4, -3, 1}));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetNumberOfOutcomes(2));
+  EXPECT_FALSE(Def(a)->HasIntervals());
+  EXPECT_FALSE(Def(a)->HasPointValues());
+  std::string text;
+  ASSERT_EQ(qelta::kOk, net_.WriteString(text, -1));
+  VRN_network read;
+  EXPECT_EQ(qelta::kOk, read.ReadString(text.c_str(), -1));
+  // Numbers of the same kind that still fit stay.
+  const int b = Add("b", 3);
+  ASSERT_EQ(qelta::kOk, Def(b)->SetIntervals({0, 1, 2, 3}, false));
+  ASSERT_EQ(qelta::kOk, Def(b)->SetNumberOfOutcomesByIds(
+                            StringArray({"x", "y", "z"})));
+  EXPECT_EQ((std::vector<double>{0, 1, 2, 3}), Bounds(*Def(b)));
+}
+
 TEST_F(DiscreteDefTest, ResizingTellsTheNetworkEvenWithoutChildren) {
   const int a = Add("a");
   const int watcher = Add("watcher");

@@ -162,6 +162,23 @@ TEST_F(MixedNetwork, EvidenceBelowASampledNodeHandsOverToTheDiscreteAlgorithm) {
   EXPECT_GT(Belief(net, d, 0), 0.3);
 }
 
+// With evidence below x the discrete algorithm runs on x's intervals, so D
+// above x depends on them: new intervals or a new range invalidate it.
+TEST_F(MixedNetwork, NewIntervalsOrRangeInvalidateWhatDependsOnThem) {
+  ASSERT_EQ(qelta::kOk, net.GetNode(e)->Value()->SetEvidence(0));
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+  ASSERT_TRUE(net.GetNode(d)->Value()->IsValueValid());
+  ASSERT_EQ(qelta::kOk, VRN_GetEquation(&net, x)->SetDiscIntervals(
+                            -10, 20, {{"low", 2}, {"high", 20}}));
+  EXPECT_FALSE(net.GetNode(d)->Value()->IsValueValid());
+  EXPECT_FALSE(net.GetNode(x)->Value()->IsValueValid());
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+  ASSERT_TRUE(net.GetNode(d)->Value()->IsValueValid());
+  ASSERT_EQ(qelta::kOk, VRN_GetEquation(&net, x)->SetBounds(-10, 30));
+  EXPECT_FALSE(net.GetNode(d)->Value()->IsValueValid());
+  EXPECT_FALSE(net.GetNode(x)->Value()->IsValueValid());
+}
+
 TEST(EquationSampler, DiscretizationMatchesExactIntegration) {
   VRN_network net;
   net.SetRandSeed(1);

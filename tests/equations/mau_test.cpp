@@ -231,6 +231,30 @@ TEST(MauExpressionsTest, InstallingRebuildsTheUtilityParents) {
                 n.net.GetNode(m)->Definition()->GetMatrixConst()->GetItems().end()));
 }
 
+// New expressions over the same parents change every decision's expected
+// utility: the solved values do not stay valid.
+TEST(MauExpressionsTest, NewExpressionsInvalidateTheDecisions) {
+  Net n;
+  const int d = n.Add(qelta::kDefDecision, "D");
+  const int a = n.Add(qelta::kDefUtility, "A");
+  const int b = n.Add(qelta::kDefUtility, "B");
+  const int m = n.Add(qelta::kDefMau, "M");
+  ASSERT_EQ(0, n.net.AddArc(d, a));
+  ASSERT_EQ(0, n.net.AddArc(d, b));
+  ASSERT_EQ(0, n.Def(a)->SetDefinitionFromVector({1, 5}));
+  ASSERT_EQ(0, n.Def(b)->SetDefinitionFromVector({4, 0}));
+  std::string error;
+  ASSERT_EQ(0, n.Mau(m)->SetExpressions({"A+B"}, &error)) << error;
+  ASSERT_EQ(0, n.net.UpdateBeliefs());
+  ASSERT_TRUE(n.Val(d)->IsValueValid());
+  ASSERT_EQ(0, n.Mau(m)->SetExpressions({"A+B*2"}, &error)) << error;
+  EXPECT_FALSE(n.Val(d)->IsValueValid());
+  ASSERT_EQ(0, n.net.UpdateBeliefs());
+  ASSERT_TRUE(n.Val(d)->IsValueValid());
+  ASSERT_EQ(0, n.Mau(m)->SetExpressions({}, &error));
+  EXPECT_FALSE(n.Val(d)->IsValueValid());
+}
+
 TEST(MauExpressionsTest, RefusalsKeepTheNodeAndSayWhy) {
   const std::string prefix = "Invalid expression at index 0: ";
   struct Case {

@@ -312,6 +312,37 @@ TEST(CooperSolverTest, ImpossibleScenariosAreLeftOut) {
   EXPECT_EQ(20, d2_values[7]);
 }
 
+// With a target, Y (no target) is computed only in the scenarios where its
+// parents' outcomes imply it: it must not be marked valid with the other
+// scenarios left undefined.
+TEST(CooperSolverTest, ValuesLeftOutOfSomeScenariosStayInvalid) {
+  auto build = [](VRN_network& net) {
+    const int d1 = idtest::Add(net, qelta::kDefDecision, "D1");
+    const int d2 = idtest::Add(net, qelta::kDefDecision, "D2", {"a", "b", "c"});
+    const int y = idtest::Add(net, qelta::kDefCpt, "Y", {"a", "b", "c"});
+    const int u = idtest::Add(net, qelta::kDefUtility, "U");
+    EXPECT_EQ(0, net.AddArc(d1, d2));
+    EXPECT_EQ(0, net.AddArc(d1, y));
+    EXPECT_EQ(0, net.AddArc(d2, y));
+    std::vector<double> table;
+    for (int i = 0; i < 3; ++i) table.insert(table.end(), {0, 0.25, 0.75});
+    for (int i = 0; i < 3; ++i) table.insert(table.end(), {0, 1, 0});
+    idtest::Table(net, y, table);
+    idtest::Table(net, u, {1});
+    return y;
+  };
+  VRN_network whole;
+  const int y = build(whole);
+  ASSERT_EQ(0, whole.UpdateBeliefs());
+  VRN_network targeted;
+  ASSERT_EQ(y, build(targeted));
+  ASSERT_EQ(0, targeted.SetTarget(0, true));
+  ASSERT_EQ(0, targeted.UpdateBeliefs());
+  if (targeted.GetNode(y)->Value()->IsValueValid()) {
+    ExpectNear(Value(whole, y), Value(targeted, y), 1e-12, "Y");
+  }
+}
+
 // Evidence that no sample meets: every scenario fails with -5.
 TEST(CooperSolverTest, ScenariosWithoutUsefulSamples) {
   for (bool decided : {false, true}) {

@@ -102,10 +102,26 @@ TEST(ShachterSolverTest, EdgeCases) {
     net = single({5, 5});
     ASSERT_EQ(0, net->UpdateBeliefs());
     ExpectNear({0, 1}, Value(*net, 0), 0, "tie takes the last");
+
     net = single({10, 30});
     ASSERT_EQ(0, net->GetNode(0)->Value()->SetEvidence(0));
     EXPECT_EQ(-2, net->UpdateBeliefs());
     EXPECT_TRUE(LogHas(*net, "Error when running Shachter's algorithm"));
+  }
+  {  // A target elsewhere does not keep the first decision's beliefs from
+     // being computed in the working copy: its choices tie, so the last.
+    VRN_network net;
+    const int d1 = idtest::Add(net, qelta::kDefDecision, "D1");
+    const int d2 = idtest::Add(net, qelta::kDefDecision, "D2");
+    const int u = idtest::Add(net, qelta::kDefUtility, "U");
+    const int x = idtest::Add(net, qelta::kDefCpt, "X");
+    ASSERT_EQ(0, net.AddArc(d1, d2));
+    ASSERT_EQ(0, net.AddArc(d2, u));
+    idtest::Table(net, u, {3, 1});
+    ASSERT_EQ(0, net.SetTarget(x, true));
+    ASSERT_EQ(1, net.SetDefaultIDAlgorithm(1));
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    ExpectNear({0, 1}, Value(net, d1), 0, "D1 with a target elsewhere");
   }
   {  // An unobserved parent of the first open decision.
     idtest::Umbrella u;

@@ -470,6 +470,13 @@ TEST(ParametersTest, ChangedNodesLosePropagatedEvidence) {
   ASSERT_EQ(qelta::kOk, net.GetNode(2)->Value()->SetEvidence(0));
   ASSERT_TRUE(net.GetNode(1)->Value()->HasFlags(qelta::kValFlagPropagated));
   const std::vector<int> nodes{1};
+  // The relevance update that follows the change rebuilds the implied
+  // evidence: the child's table still implies it.
+  EXPECT_EQ(qelta::kOk, net.UniformizeParameters(&nodes));
+  EXPECT_TRUE(net.GetNode(1)->Value()->HasFlags(qelta::kValFlagPropagated));
+  EXPECT_TRUE(net.GetNode(2)->Value()->HasFlags(qelta::kValFlagEvidence));
+  // Without the bookkeeping nothing rebuilds it.
+  net.SetRelevanceReasoning(false);
   EXPECT_EQ(qelta::kOk, net.UniformizeParameters(&nodes));
   EXPECT_FALSE(net.GetNode(1)->Value()->HasFlags(qelta::kValFlagPropagated));
   EXPECT_TRUE(net.GetNode(2)->Value()->HasFlags(qelta::kValFlagEvidence));

@@ -78,6 +78,49 @@ TEST(NodeTest, SetNodeTypeCarriesEvidenceAndKeepsArcs) {
   EXPECT_EQ(node->Definition()->GetMatrixConst()->GetDimensionCount(), 2);
 }
 
+// A multi-attribute utility with a utility parent and a decision parent
+// becomes a kind whose table the utility cannot index: the utility's arc
+// goes, and the table fits the decision that stays (and saves).
+TEST(NodeTest, SetNodeTypeFitsTheTableToTheParentsThatStay) {
+  for (int type : {kCpt, kTruthTable, qelta::kDefNoisyMax, qelta::kDefUtility}) {
+    VRN_network net;
+    const int u = net.AddNode(qelta::kDefUtility, "U");
+    const int d = net.AddNode(qelta::kDefDecision, "D");
+    const int m = net.AddNode(qelta::kDefMau, "M");
+    ASSERT_EQ(net.AddArc(u, m), 0);
+    ASSERT_EQ(net.AddArc(d, m), 0);
+    ASSERT_EQ(net.GetNode(m)->setNodeType(type), 0) << type;
+    EXPECT_EQ(Ints(net.GetNode(m)->Parents()), std::vector<int>{d}) << type;
+    const VRN_matrix* table = Def(net, m)->GetExpandedDefinition();
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->GetDimensionCount(), 2) << type;
+    EXPECT_EQ(table->GetSize(0), 2) << type;
+    std::string text;
+    ASSERT_EQ(net.WriteString(text, -1), 0);
+    VRN_network read;
+    EXPECT_EQ(read.ReadString(text.c_str(), -1), 0) << type;
+  }
+}
+
+// A decision parent of a multi-attribute utility becomes a chance node: the
+// arc goes, and with it the weights' dimension of the decision.
+TEST(NodeTest, SetNodeTypeRemovesArcsToChildrenAsTheyKnewTheNode) {
+  VRN_network net;
+  const int d = net.AddNode(qelta::kDefDecision, "D");
+  const int u = net.AddNode(qelta::kDefUtility, "U");
+  const int m = net.AddNode(qelta::kDefMau, "M");
+  ASSERT_EQ(net.AddArc(d, m), 0);
+  ASSERT_EQ(net.AddArc(u, m), 0);
+  ASSERT_EQ(Sizes(net, m), (std::vector<int>{2, 1}));
+  ASSERT_EQ(net.GetNode(d)->setNodeType(kCpt), 0);
+  EXPECT_EQ(Ints(net.GetNode(m)->Parents()), std::vector<int>{u});
+  EXPECT_EQ(Sizes(net, m), std::vector<int>{1});
+  std::string text;
+  ASSERT_EQ(net.WriteString(text, -1), 0);
+  VRN_network read;
+  EXPECT_EQ(read.ReadString(text.c_str(), -1), 0);
+}
+
 TEST(NodeTest, SetNodeTypeToTheSameTypeRunsNoUpdate) {
   VRN_network net;
   int h = net.AddNode(kCpt, "A");
