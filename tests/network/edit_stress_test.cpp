@@ -50,22 +50,22 @@ namespace {
 // Edits made with the bookkeeping partly off while implied evidence is
 // present (the implied evidence can outlive what implied it), and evidence
 // entered with the bookkeeping partly off.
-constexpr bool kEditsBesideImpliedEvidenceWithBookkeepingOff = false;
+constexpr bool kEditsBesideImpliedEvidenceWithBookkeepingOff = true;
 // Type changes of nodes that take part in temporal arcs, and temporal arcs
 // into canonical nodes (the temporal definitions may not be writable).
-constexpr bool kTypeChangesOnTemporalArcs = false;
+constexpr bool kTypeChangesOnTemporalArcs = true;
 // Type changes of plate nodes that hold evidence in later slices.
-constexpr bool kTypeChangesBesideSliceEvidence = false;
+constexpr bool kTypeChangesBesideSliceEvidence = true;
 // Outcome identifiers emptied by interval edits: later edits can leave
 // them empty without intervals, or beside named ones, and the save does not
 // read back.
-constexpr bool kEmptyOutcomeIds = false;
+constexpr bool kEmptyOutcomeIds = true;
 // Type changes of a parent of a multi-attribute utility node to another
 // kind that keeps the arc (decision, utility): the weights keep the layout
 // of the parent's old kind.
 constexpr bool kTypeChangesOfMauParents = false;
 // Automatic updating of influence diagrams solved by code 1.
-constexpr bool kAutoUpdateWithInfluenceCode1 = false;
+constexpr bool kAutoUpdateWithInfluenceCode1 = true;
 
 constexpr int kDefaultSeeds = 100;
 constexpr int kSteps = 70;
