@@ -448,7 +448,12 @@ int VRN_CooperSolver::EvaluateScenarios(int level) {
   std::vector<double> likelihoods;
   if (value->HasVirtualEvidence()) (void)value->GetVirtualEvidence(&likelihoods);
   for (int k = 0; k < count; ++k) {
-    if (value->SetEvidence(k) != qelta::kOk) continue;
+    if (value->SetEvidence(k) != qelta::kOk) {
+      // The evidence rules this scenario out: it cannot occur, as with a
+      // zero marginal. Were no scenario left, nothing would be defined.
+      lastSkip_ = qelta::kErrZeroMarginal;
+      continue;
+    }
     scenarioStates_[level] = k;
     const int status = EvaluateScenarios(level + 1);
     if (status == qelta::kErrNoUsefulSamples ||

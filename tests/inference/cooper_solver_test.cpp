@@ -312,6 +312,34 @@ TEST(CooperSolverTest, ImpossibleScenariosAreLeftOut) {
   EXPECT_EQ(20, d2_values[7]);
 }
 
+// Evidence that no choice of the decision can produce rules out every
+// scenario: nothing is defined, so the update fails and leaves the decision
+// without a valid value, whatever the network's relevance switch.
+TEST(CooperSolverTest, EvidenceImpossibleUnderEveryChoiceFails) {
+  for (bool relevance : {false, true}) {
+    SCOPED_TRACE(relevance ? "relevance on" : "relevance off");
+    VRN_network net;
+    const int d = idtest::Add(net, qelta::kDefDecision, "D", {"a", "b", "c"});
+    const int y = idtest::Add(net, qelta::kDefCpt, "Y", {"a", "b", "c"});
+    const int u = idtest::Add(net, qelta::kDefUtility, "U");
+    ASSERT_EQ(0, net.AddArc(d, y));
+    ASSERT_EQ(0, net.AddArc(y, u));
+    idtest::Table(net, y, {0, 0, 1, 0, 1, 0, 0, 1, 0});
+    idtest::Table(net, u, {5, 1, 2});
+    // Observed while the outcome was still possible, then ruled out.
+    net.SetRelevanceReasoning(false);
+    ASSERT_EQ(0, net.GetNode(y)->Value()->SetEvidence(0));
+    net.SetRelevanceReasoning(relevance);
+    EXPECT_EQ(qelta::kErrZeroMarginal, net.UpdateBeliefs());
+    EXPECT_FALSE(net.GetNode(d)->Value()->IsValueValid());
+    // One possible choice is enough for the others to be left out.
+    idtest::Table(net, y, {1, 0, 0, 0, 1, 0, 0, 1, 0});
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    EXPECT_TRUE(net.GetNode(d)->Value()->IsValueValid());
+    EXPECT_EQ(5, Value(net, d)[0]);
+  }
+}
+
 // With a target, Y (no target) is computed only in the scenarios where its
 // parents' outcomes imply it: it must not be marked valid with the other
 // scenarios left undefined.
