@@ -4,6 +4,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "network/change_guards.h"
 #include "network/dbn.h"
@@ -141,10 +143,21 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
   // see the node as they knew it (a multi-attribute utility keeps a weight
   // dimension per decision parent). Each list from its end, so removals do
   // not shift what is still to visit.
+  // A multi-attribute utility lays out a decision parent as a dimension and
+  // a utility parent as a weight: when this node passes from one role to
+  // the other, its arc goes now and comes back once the node has its new
+  // kind, so the weights follow it.
+  const bool role_changes = was_decision != (code == qelta::kDefDecision);
+  std::vector<std::pair<int, int>> relink;  // child, position among parents
   for (int i = children_.GetSize() - 1; i >= 0; --i) {
     int child = children_[i];
     int child_type = network_->GetNode(child)->Definition()->GetType();
-    if (!keepArcs && !VRN_nodeDef::IsArcAllowed(code, child_type)) {
+    if (keepArcs) continue;
+    if (!VRN_nodeDef::IsArcAllowed(code, child_type)) {
+      (void)network_->RemoveArc(handle_, child);
+    } else if (role_changes && child_type == qelta::kDefMau) {
+      relink.emplace_back(child,
+                          network_->GetNode(child)->Parents().FindPosition(handle_));
       (void)network_->RemoveArc(handle_, child);
     }
   }
@@ -166,6 +179,21 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
         (was_decision || !VRN_nodeDef::IsArcAllowed(parent_type, code))) {
       (void)network_->RemoveArc(parent, handle_);
     }
+  }
+  // Back in their former order and at the former place among the child's
+  // parents; a child that cannot take the node in its new role (an
+  // expression nested too deeply) stays without it.
+  for (auto it = relink.rbegin(); it != relink.rend(); ++it) {
+    const int child = it->first;
+    if (network_->AddArc(handle_, child) != qelta::kOk) continue;
+    const int last = network_->GetNode(child)->Parents().GetSize() - 1;
+    if (it->second < 0 || it->second >= last) continue;
+    VRN_intArray order;
+    for (int i = 0; i < last; ++i) {
+      if (i == it->second) order.Add(last);
+      order.Add(i);
+    }
+    (void)network_->ReorderParents(child, order);
   }
   UpdateCostArcs(old_count);
   if (unindexed) {

@@ -111,6 +111,38 @@ TEST(MauTest, WeightsFollowTheParents) {
   EXPECT_EQ(-2, n.Def(m)->SetDefinitionFromVector({std::numeric_limits<double>::infinity()}));
 }
 
+// A parent passing between decision and utility keeps its arc, and the
+// weights take the layout of its new role, so the network saves and reads
+// back; a change within the utility kinds keeps the weights.
+TEST(MauTest, WeightsFollowAParentChangingRole) {
+  Net n;
+  const int u = n.Add(kDefUtility, "U");
+  const int d = n.Add(kDefDecision, "D", 3);
+  const int m = n.Add(kDefMau, "M");
+  ASSERT_EQ(0, n.net.AddArc(u, m));
+  ASSERT_EQ(0, n.net.AddArc(d, m));
+  n.SetWeights(m, {0.5, 0.25, 2});
+  ASSERT_EQ(0, n.net.GetNode(d)->setNodeType(kDefUtility));
+  EXPECT_EQ((std::vector<std::string>{"U", "D"}), n.ParentIds(m));
+  EXPECT_EQ((std::vector<int>{2}), n.Dims(m));
+  EXPECT_EQ((std::vector<double>{0.5, 1}), n.Weights(m));
+  ASSERT_EQ(0, n.net.GetNode(u)->setNodeType(kDefDecision));
+  EXPECT_EQ((std::vector<std::string>{"U", "D"}), n.ParentIds(m));
+  EXPECT_EQ((std::vector<int>{2, 1}), n.Dims(m));
+  ASSERT_EQ(0, n.net.GetNode(d)->setNodeType(kDefMau));
+  EXPECT_EQ((std::vector<int>{2, 1}), n.Dims(m));
+  std::string text;
+  ASSERT_EQ(0, n.net.WriteString(text, 0));
+  VRN_network back;
+  ASSERT_EQ(0, back.ReadString(text.c_str(), 0));
+  const int m2 = back.FindNode("M");
+  EXPECT_EQ(n.Weights(m), std::vector<double>(
+                              back.GetNode(m2)->Definition()->GetMatrixConst()
+                                  ->GetItems().begin(),
+                              back.GetNode(m2)->Definition()->GetMatrixConst()
+                                  ->GetItems().end()));
+}
+
 TEST(MauTest, ConversionKeepsDecisionAndUtilityParents) {
   Net n;
   const int d = n.Add(kDefDecision, "D");

@@ -61,9 +61,8 @@ constexpr bool kTypeChangesBesideSliceEvidence = true;
 // read back.
 constexpr bool kEmptyOutcomeIds = true;
 // Type changes of a parent of a multi-attribute utility node to another
-// kind that keeps the arc (decision, utility): the weights keep the layout
-// of the parent's old kind.
-constexpr bool kTypeChangesOfMauParents = false;
+// kind that keeps the arc (decision, utility).
+constexpr bool kTypeChangesOfMauParents = true;
 // Automatic updating of influence diagrams solved by code 1.
 constexpr bool kAutoUpdateWithInfluenceCode1 = true;
 
