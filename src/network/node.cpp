@@ -142,17 +142,15 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
   // Arcs to children the new type may not feed go while the children still
   // see the node as they knew it (a multi-attribute utility keeps a weight
   // dimension per decision parent). Each list from its end, so removals do
-  // not shift what is still to visit.
-  // A multi-attribute utility lays out a decision parent as a dimension and
-  // a utility parent as a weight: when this node passes from one role to
-  // the other, its arc goes now and comes back once the node has its new
-  // kind, so the weights follow it.
+  // not shift what is still to visit. A multi-attribute utility lays out a
+  // decision parent as a dimension and a utility parent as a weight: when
+  // this node passes from one role to the other, its arc goes now and comes
+  // back once the node has its new kind, so the weights follow it.
   const bool role_changes = was_decision != (code == qelta::kDefDecision);
   std::vector<std::pair<int, int>> relink;  // child, position among parents
-  for (int i = children_.GetSize() - 1; i >= 0; --i) {
+  for (int i = keepArcs ? -1 : children_.GetSize() - 1; i >= 0; --i) {
     int child = children_[i];
     int child_type = network_->GetNode(child)->Definition()->GetType();
-    if (keepArcs) continue;
     if (!VRN_nodeDef::IsArcAllowed(code, child_type)) {
       (void)network_->RemoveArc(handle_, child);
     } else if (role_changes && child_type == qelta::kDefMau) {
