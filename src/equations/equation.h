@@ -174,8 +174,9 @@ class VRN_equation : public VRN_nodeDef {
   // ---- Solving and discretization.
 
   // The right side solved for the node's variable, cached; null (message
-  // logged with -6) when it cannot be solved. Owned by the definition.
-  const VRN_expression* GetSolvedExpression();
+  // logged with -6 unless quiet) when it cannot be solved. Owned by the
+  // definition.
+  const VRN_expression* GetSolvedExpression(bool quiet = false);
   // Rewrites copy into name = solution; 0 or -2.
   static int Solve(VRN_parsedEquation* copy, const std::string& name);
   // Builds (or keeps, when the fixed parents are as before) the table.

@@ -75,7 +75,8 @@ bool VRN_equationSampler::Prepare() {
     VRN_equation* equation = VRN_GetEquation(network_, h);
     if (!value->HasEvidence()) {
       if (equation == nullptr || equation->IsRandom() || !parents_fixed) continue;
-      const VRN_expression* solved = equation->GetSolvedExpression();
+      // Sampling reports an equation that cannot be solved, once.
+      const VRN_expression* solved = equation->GetSolvedExpression(true);
       if (solved == nullptr) continue;
       VRN_evalContext context;
       context.SetBinder(new VRN_networkEquationBinder(network_, false));

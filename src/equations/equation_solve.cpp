@@ -62,7 +62,7 @@ int VRN_equation::Solve(VRN_parsedEquation* copy, const std::string& name) {
   return qelta::kOk;
 }
 
-const VRN_expression* VRN_equation::GetSolvedExpression() {
+const VRN_expression* VRN_equation::GetSolvedExpression(bool quiet) {
   if (solved_ != nullptr) return solved_.get();
   const std::string own = OwnId();
   const VRN_expression* left = equation_.left;
@@ -79,7 +79,7 @@ const VRN_expression* VRN_equation::GetSolvedExpression() {
     copy.right = nullptr;
     return solved_.get();
   }
-  if (GetNetwork() != nullptr) {
+  if (!quiet && GetNetwork() != nullptr) {
     const std::string message =
         "Can't solve the equation for " + own + " : " + equation_.GetText();
     GetNetwork()->ErrorLog()->LogError(qelta::kErrUnsolvable, message.c_str());

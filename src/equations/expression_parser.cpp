@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "base/strings.h"
@@ -181,7 +182,11 @@ QELTA_NOINLINE void VRN_expressionParser::Error(const std::string& message) {
 }
 
 QELTA_NOINLINE void VRN_expressionParser::ErrorTooDeep() {
-  Error("Expression is nested too deeply");
+  // Long typed sums are the usual cause: say how to write them.
+  Error("Expression is nested too deeply: more than " +
+        std::to_string(kMaxExpressionDepth) +
+        " levels, each operator of a chain such as a+b+c counting one;"
+        " write Sum(a, b, c, ...) or group the terms with parentheses");
 }
 
 bool VRN_expressionParser::TooDeep(int level) {

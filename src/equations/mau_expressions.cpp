@@ -218,7 +218,13 @@ int VRN_mau::SetExpressions(const std::vector<std::string>& texts,
   if (texts.empty()) return InstallExpressions(nullptr, error);
   VRN_mauExpressions set(DecisionDimensions());
   if (static_cast<int>(texts.size()) != set.GetSlotCount()) {
-    if (error != nullptr) *error = "Wrong vector size";
+    if (error != nullptr) {
+      const int expected = set.GetSlotCount();
+      *error = "Wrong vector size: expected " + std::to_string(expected) +
+               (expected == 1 ? " expression" : " expressions") +
+               " (one per configuration of the decision parents), got " +
+               std::to_string(texts.size());
+    }
     return qelta::kErrOutOfRange;
   }
   VRN_network* network = GetNetwork();
@@ -246,11 +252,21 @@ std::string VRN_mau::CheckIdentifier(
   if (std::find(allowed.begin(), allowed.end(), name) != allowed.end()) {
     return std::string();
   }
-  if (name == GetNodeId(GetHandle())) return "self-references not allowed";
-  if (GetNetwork() != nullptr && GetNetwork()->FindNode(name.c_str()) >= 0) {
-    return "only non-descendant utility/ALU/MAU nodes are allowed";
+  if (name == GetNodeId(GetHandle())) {
+    return "self-references not allowed: " + name;
   }
-  return "unknown identifier";
+  const int found =
+      GetNetwork() != nullptr ? GetNetwork()->FindNode(name.c_str()) : -1;
+  if (found >= 0) {
+    const int type = GetNodeDefinition(found)->GetType();
+    const bool utility = type == qelta::kDefUtility || type == qelta::kDefMau;
+    return "only non-descendant utility/ALU/MAU nodes are allowed: " + name +
+           (utility ? std::string(" is a descendant of ") +
+                          GetNodeId(GetHandle())
+                    : std::string(
+                          " is not a utility or multi-attribute utility node"));
+  }
+  return "unknown identifier: " + name;
 }
 
 int VRN_mau::InstallExpressions(const VRN_mauExpressions* set,

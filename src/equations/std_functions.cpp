@@ -383,8 +383,9 @@ double EvalNormal(const Frame& f) {
 
 double EvalPoisson(const Frame& f) {
   const double lambda = Arg(f, 0);
-  // Beyond 2^62 a draw could outgrow 64 bits.
-  if (lambda > 4611686018427387904.0) return kNaN;
+  // Beyond 2^62 a draw could outgrow 64 bits; an infinite mean is no mean
+  // at all and draws -1 as a mean of 0 does.
+  if (lambda > 4611686018427387904.0 && !std::isinf(lambda)) return kNaN;
   return static_cast<double>(f.generator.Poisson(lambda));
 }
 

@@ -49,9 +49,19 @@ int VRN_ShachterSolver::Solve(VRN_network& network) {
 int VRN_ShachterSolver::SolveSteps() {
   VRN_network& net = *network_;
   if (!CanSolve()) {
-    return net.ErrorLog()->LogError(
+    const int status = net.ErrorLog()->LogError(
         qelta::kErrOutOfRange,
         "Can't solve this network using best policy algorithm");
+    if (blocked_.first >= 0) {
+      net.ErrorLog()->Logf(
+          status,
+          "Decision [%s] has the parent [%s] without evidence: this "
+          "algorithm needs every parent of the first undecided decision "
+          "observed",
+          net.GetNode(blocked_.first)->GetId(),
+          net.GetNode(blocked_.second)->GetId());
+    }
+    return status;
   }
   const int options = net.GetRelevanceOptions();
   net.SetRelevanceOptions(0);
@@ -91,7 +101,10 @@ bool VRN_ShachterSolver::CanSolve() {
   for (int h : order) {
     if (!IsDecision(net, h) || !IsOpen(h)) continue;
     for (int p : net.GetNode(h)->Parents()) {
-      if (IsOpen(p)) return false;
+      if (IsOpen(p)) {
+        blocked_ = {h, p};
+        return false;
+      }
     }
     break;
   }

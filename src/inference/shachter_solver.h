@@ -20,6 +20,7 @@
 #ifndef QELTA_INFERENCE_SHACHTER_SOLVER_H_
 #define QELTA_INFERENCE_SHACHTER_SOLVER_H_
 
+#include <utility>
 #include <vector>
 
 #include "base/arrays.h"
@@ -36,7 +37,8 @@ class VRN_ShachterSolver {
   // Solves network: 0 with the first open decision's value valid; values of
   // other nodes without evidence end invalid. -2 with "Can't solve this
   // network using best policy algorithm" when the first open decision has
-  // an unobserved parent or a multi-attribute utility node has an
+  // an unobserved parent (then named by a second message) or a
+  // multi-attribute utility node has an
   // expression that is not a constant plus utilities times constants (the
   // reason logged first); -2 with "Cannot solve this network using
   // SHACHTER's algorithm. Error while merging utility nodes (too many
@@ -56,6 +58,8 @@ class VRN_ShachterSolver {
 
  private:
   int SolveSteps();
+  // False when the first open decision has a parent without evidence (the
+  // pair kept in blocked_) or a MAU node is not linear.
   bool CanSolve();
   void CollectInformationNodes();
   void AssumeTemporalOrder();
@@ -84,6 +88,8 @@ class VRN_ShachterSolver {
   VRN_intArray informationNodes_;
   VRN_intArray addedArcs_;
   std::vector<double> firstBeliefs_;
+  // The open decision and its parent without evidence that CanSolve met.
+  std::pair<int, int> blocked_{-1, -1};
 };
 
 #endif  // QELTA_INFERENCE_SHACHTER_SOLVER_H_

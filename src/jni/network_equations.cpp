@@ -17,6 +17,7 @@
 
 using qelta::jni::Guarded;
 using qelta::jni::Handle;
+using qelta::jni::IdOf;
 using qelta::jni::Net;
 
 namespace {
@@ -50,9 +51,24 @@ jstring GetNodeEquation(JNIEnv* env, jobject obj, jint node) {
 
 jdouble GetNodeEquationConstant(JNIEnv* env, jobject obj, jint node) {
   double value = 0.0;
-  const int status = Equation(env, obj, node).EvaluateConstant(&value);
-  if (status != qelta::kOk) ReportError("EvaluateConstant", status);
-  return value;
+  VRN_equation& definition = Equation(env, obj, node);
+  const int status = definition.EvaluateConstant(&value);
+  if (status == qelta::kOk) return value;
+  std::string text;
+  definition.GetEquationText(&text);
+  const std::string id = IdOf(*Net(env, obj).GetNode(node));
+  if (status == qelta::kErrUnsolvable) {
+    // The words the update logs for the same equation.
+    ReportErrorWithMessage("EvaluateConstant", status,
+                           "Can't solve the equation for " + id + " : " + text);
+  }
+  if (status == qelta::kErrWrongNodeType) {
+    ReportErrorWithMessage("EvaluateConstant", status,
+                           "Equation of node '" + id + "' is not constant (it"
+                           " names another node or calls a random"
+                           " generator): " + text);
+  }
+  ReportError("EvaluateConstant", status);
 }
 
 jboolean IsNodeEquationConstant(JNIEnv* env, jobject obj, jint node) {

@@ -1,6 +1,7 @@
 // Bridge of qelta.Network: evidence and targets.
 #include "qelta_Network.h"
 
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -144,13 +145,44 @@ void ClearEvidence(JNIEnv* env, jobject obj, jint node) {
   if (status != qelta::kOk) ReportError("ClearEvidence", status);
 }
 
+// Why the node refused the number, for the refusals whose cause the node's
+// kind tells; empty for the others.
+std::string ContEvidenceRefusal(const VRN_node& node, double number,
+                                int status) {
+  const auto* discrete = dynamic_cast<const VRN_discDef*>(node.Definition());
+  const std::string id = "'" + IdOf(node) + "'";
+  switch (status) {
+    case qelta::kErrNoItem:
+      return "Node " + id + " has no intervals: a number is observed only"
+             " on an equation node or on a node whose outcomes are"
+             " intervals (setIntervals)";
+    case qelta::kErrWrongNodeType:
+      return "Node " + id + " takes no evidence";
+    case qelta::kErrInvalidValue:
+      return "Node " + id + " takes only a finite number";
+    case qelta::kErrOutOfRange:
+      if (discrete == nullptr || discrete->GetIntervalIndex(number) >= 0) break;
+      {
+        char text[64];
+        std::snprintf(text, sizeof text, "%g", number);
+        return "No interval of node " + id + " holds " + text;
+      }
+    default:
+      break;
+  }
+  return std::string();
+}
+
 void SetContEvidence(JNIEnv* env, jobject obj, jint node, jdouble number) {
   VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
   const int status = SetEvidenceKeepingOld(*target, [&](VRN_nodeVal& value) {
     return value.SetContEvidence(number);
   });
+  if (status == qelta::kOk) return;
   // The same name as the outcome form: both observe the node.
-  if (status != qelta::kOk) ReportError("SetEvidence", status);
+  const std::string why = ContEvidenceRefusal(*target, number, status);
+  if (why.empty()) ReportError("SetEvidence", status);
+  ReportErrorWithMessage("SetEvidence", status, why);
 }
 
 jdouble GetContEvidence(JNIEnv* env, jobject obj, jint node) {

@@ -273,3 +273,40 @@ TEST(EquationSampler, ConstantsThatAreNotFiniteAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+int CountMessages(const VRN_network& net, const std::string& text) {
+  int count = 0;
+  const VRN_errorLog* log = net.ErrorLog();
+  for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
+    count += text == log->GetMessage(i);
+  }
+  return count;
+}
+
+// An equation that cannot be solved for its node is reported once per
+// update, whether the network is sampled or goes the discrete route.
+TEST(EquationSampler, AnUnsolvableEquationIsReportedOnce) {
+  VRN_network net;
+  const int y = AddEquation(net, "Y", "Y=Y+1");
+  const std::string message = "Can't solve the equation for Y : Y=Y+1";
+  EXPECT_EQ(qelta::kErrUnsolvable, net.UpdateBeliefs());
+  EXPECT_EQ(1, CountMessages(net, message));
+  // A second update reports it again, once.
+  net.ErrorLog()->Flush();
+  EXPECT_EQ(qelta::kErrUnsolvable, net.UpdateBeliefs());
+  EXPECT_EQ(1, CountMessages(net, message));
+
+  // The discrete route: evidence below a random node.
+  const int x = AddEquation(net, "X", "X=Normal(0,1)");
+  const int z = AddEquation(net, "Z", "Z=X+Y");
+  ASSERT_EQ(qelta::kOk, net.GetNode(z)->Value()->SetContEvidence(0.5));
+  net.ErrorLog()->Flush();
+  EXPECT_EQ(qelta::kErrUnsolvable, net.UpdateBeliefs());
+  EXPECT_EQ(1, CountMessages(net, message));
+  EXPECT_FALSE(net.GetNode(x)->Value()->IsValueValid());
+  EXPECT_FALSE(net.GetNode(y)->Value()->IsValueValid());
+}
+
+}  // namespace

@@ -309,7 +309,10 @@ TEST(ExpressionParserTest, NestingDeeperThanTheBoundIsRefused) {
     Tree tree(VRN_ParseExpression(text.c_str(), &position, &message, nullptr,
                                   nullptr));
     EXPECT_EQ(tree, nullptr) << text;
-    EXPECT_EQ(message, "Expression is nested too deeply");
+    EXPECT_EQ(message,
+              "Expression is nested too deeply: more than 150 levels, each "
+              "operator of a chain such as a+b+c counting one; write "
+              "Sum(a, b, c, ...) or group the terms with parentheses");
     EXPECT_GT(position, 0);
     EXPECT_LE(position, static_cast<int>(text.size()));
   }

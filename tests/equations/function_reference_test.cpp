@@ -1,14 +1,24 @@
 // The expression-language reference of the Java package description lists
 // every built-in function of the engine's table with its parameters: a
 // function added, renamed, dropped, given another arity or made random
-// without the reference following fails here.
+// without the reference following fails here. The results it states, and
+// the messages it quotes, are checked against the engine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "base/random.h"
+#include "equations/expression.h"
+#include "equations/expression_parser.h"
+#include "equations/expression_visitor.h"
 #include "equations/std_functions.h"
 
 namespace {
@@ -139,6 +149,153 @@ TEST(FunctionReferenceTest, ListsTheRandomGeneratorsTogether) {
         << (found->second.offset > random_start ? "with" : "before")
         << " the random generators";
   }
+}
+
+// The reference's text with the javadoc line breaks (a line feed, blanks
+// and a star) read as one blank, so that a statement may span lines.
+std::string JoinedReference() {
+  return std::regex_replace(ReadReference(),
+                            std::regex("\\n[ \\t]*\\*[ \\t]*"), " ");
+}
+
+std::unique_ptr<VRN_expression> ParseClosed(const std::string& text) {
+  std::string message;
+  std::unique_ptr<VRN_expression> tree(
+      VRN_ParseExpression(text.c_str(), nullptr, &message, nullptr, nullptr));
+  EXPECT_NE(tree, nullptr) << text << ": " << message;
+  if (tree == nullptr) return tree;
+  std::vector<std::string> names;
+  GetVariables(tree.get(), names);
+  EXPECT_TRUE(names.empty()) << text << " names " << names.front();
+  return tree;
+}
+
+// Whether value is what the reference writes as expected: "NaN",
+// "infinity", "minus infinity", or a number, whole (exact but for the last
+// bits) or to the decimals shown.
+bool Matches(double value, const std::string& expected) {
+  if (expected == "NaN") return std::isnan(value);
+  if (expected == "infinity") return value == INFINITY;
+  if (expected == "minus infinity") return value == -INFINITY;
+  const double number = std::stod(expected);
+  const size_t point = expected.find('.');
+  const double tolerance =
+      point == std::string::npos
+          ? 1e-12 * std::max(1.0, std::fabs(number))
+          : 0.5 * std::pow(10.0, -static_cast<double>(expected.size() - point - 1));
+  return std::fabs(value - number) <= tolerance * (1 + 1e-9);
+}
+
+// Every statement "{@code E} is R" of the reference, and "{@code E} is
+// {@code F}, R", holds of the engine: E (and F) evaluate to R.
+TEST(FunctionReferenceTest, EveryStatedResultIsTheEngines) {
+  const std::string text = JoinedReference();
+  const std::regex statement(
+      "\\{@code ([^}]*)\\} is (?:\\{@code ([^}]*)\\}, )?"
+      "(NaN|minus infinity|infinity|-?[0-9]+(?:\\.[0-9]+)?)(?![0-9.])");
+  int checked = 0;
+  for (std::sregex_iterator it(text.begin(), text.end(), statement), end;
+       it != end; ++it) {
+    const std::smatch& m = *it;
+    for (int side = 1; side <= 2; ++side) {
+      if (!m[side].matched) continue;
+      std::unique_ptr<VRN_expression> tree = ParseClosed(m[side].str());
+      if (tree == nullptr) continue;
+      const double value = tree->Evaluate(nullptr);
+      EXPECT_TRUE(Matches(value, m[3].str()))
+          << m[side].str() << " is " << value << ", the reference says "
+          << m[3].str();
+      ++checked;
+    }
+  }
+  // The statements the reference makes of arguments out of range are among
+  // them.
+  EXPECT_GE(checked, 25);
+  for (const char* stated :
+       {"NormalPDF(0, 0, -1)", "NormalCDF(1, 0, -1)", "NormalCDF(1, 0, 0)",
+        "Trim(1, 3, 0)", "Round(0.49999999999999994)", "Poisson(Inf())"}) {
+    EXPECT_NE(text.find(std::string("{@code ") + stated + "} is "),
+              std::string::npos)
+        << stated;
+  }
+}
+
+// A parameter count that the parser refuses by the arity, and one that the
+// function's own check refuses: each message as the reference quotes it.
+TEST(FunctionReferenceTest, ArgumentCountMessagesAreQuotedAsGiven) {
+  const std::string text = JoinedReference();
+  const struct {
+    const char* call;
+    const char* message;
+  } cases[] = {
+      {"TruncNormal(0, 1)", "Function TruncNormal requires at least 3 parameters"},
+      {"CustomPDF(1, 2, 3)", "Function CustomPDF requires at least 4 parameters"},
+      {"Discrete(1, 2)", "Function Discrete requires at least 4 parameters"},
+      {"Metalog(1, 2, 3, 4, 5, 6)",
+       "Function Metalog requires at least 7 parameters"},
+      {"Steps(1, 2)", "Function Steps requires at least 3 parameters"},
+      {"CustomPDF(1, 2, 3, 4, 5)",
+       "CustomPDF function requires even number of parameters equal or "
+       "greater than 4"},
+      {"Discrete(1, 2, 3, 4, 5)",
+       "Discrete function requires even number of parameters equal or greater "
+       "than 4"},
+      {"Metalog(1, 2, 3, 4, 5, 6, 7, 8)",
+       "Metalog function requires odd number of parameters equal or greater "
+       "than 7"},
+      {"Steps(1, 2, 3, 4)",
+       "Steps function requires odd number of parameters equal or greater "
+       "than 3"},
+      {"TruncNormal(0, 1, 2, 3, 4)",
+       "TruncNormal function requires 3 or 4 parameters"},
+  };
+  for (const auto& c : cases) {
+    std::string message;
+    std::unique_ptr<VRN_expression> tree(
+        VRN_ParseExpression(c.call, nullptr, &message, nullptr, nullptr));
+    EXPECT_EQ(tree, nullptr) << c.call;
+    EXPECT_EQ(message, c.message) << c.call;
+    EXPECT_NE(text.find(std::string("\"") + c.message + "\""),
+              std::string::npos)
+        << "the reference does not quote " << c.message;
+  }
+}
+
+// The random generators' rows: Uniform(a, b) with a > b draws in (b, a],
+// with a = b gives a; Exponential, Weibull and Lognormal outside their
+// ranges draw as their formulas say.
+TEST(FunctionReferenceTest, RandomGeneratorsOutsideTheirRangesDrawAsStated) {
+  VRN_randomGenerator generator(17);
+  VRN_evalContext context;
+  context.SetRandomGenerator(&generator);
+  auto draws = [&](const char* text) {
+    std::unique_ptr<VRN_expression> tree = ParseClosed(text);
+    std::vector<double> values;
+    for (int i = 0; tree != nullptr && i < 2000; ++i) {
+      values.push_back(tree->Evaluate(&context));
+    }
+    return values;
+  };
+  int low_half = 0;
+  for (double v : draws("Uniform(3, 1)")) {
+    EXPECT_TRUE(v > 1 && v <= 3) << v;
+    low_half += v < 2;
+  }
+  EXPECT_GT(low_half, 800);
+  EXPECT_LT(low_half, 1200);
+  for (double v : draws("Uniform(2, 2)")) EXPECT_EQ(v, 2);
+  for (double v : draws("Exponential(-1)")) EXPECT_LT(v, 0);
+  for (double v : draws("Exponential(0)")) EXPECT_EQ(v, INFINITY);
+  for (double v : draws("Weibull(-2, 1)")) EXPECT_LT(v, 0);
+  double sum = 0;
+  for (double v : draws("Ln(Lognormal(0, -1))")) sum += v;
+  EXPECT_NEAR(sum / 2000, 0.0, 0.1);  // the mean of ln of Lognormal(0, 1)
+  // Poisson: -1 for every mean that is no positive finite number.
+  for (const char* text : {"Poisson(0)", "Poisson(-3)", "Poisson(Inf())",
+                           "Poisson(0/0)"}) {
+    for (double v : draws(text)) EXPECT_EQ(v, -1) << text;
+  }
+  for (double v : draws("Poisson(1e300)")) EXPECT_TRUE(std::isnan(v));
 }
 
 }  // namespace

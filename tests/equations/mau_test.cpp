@@ -294,13 +294,17 @@ TEST(MauExpressionsTest, RefusalsKeepTheNodeAndSayWhy) {
     int status;
     std::string error;
   } cases[] = {
-      {{"1", "2"}, qelta::kErrOutOfRange, "Wrong vector size"},
+      {{"1", "2"}, qelta::kErrOutOfRange,
+       "Wrong vector size: expected 1 expression (one per configuration of "
+       "the decision parents), got 2"},
       {{"X"}, qelta::kErrGeneral,
-       prefix + "only non-descendant utility/ALU/MAU nodes are allowed"},
-      {{"K"}, qelta::kErrGeneral,
-       prefix + "only non-descendant utility/ALU/MAU nodes are allowed"},
-      {{"M+1"}, qelta::kErrGeneral, prefix + "self-references not allowed"},
-      {{"Nobody"}, qelta::kErrGeneral, prefix + "unknown identifier"},
+       prefix + "only non-descendant utility/ALU/MAU nodes are allowed: X is "
+                "not a utility or multi-attribute utility node"},
+      {{"U+K"}, qelta::kErrGeneral,
+       prefix + "only non-descendant utility/ALU/MAU nodes are allowed: K is "
+                "a descendant of M"},
+      {{"M+1"}, qelta::kErrGeneral, prefix + "self-references not allowed: M"},
+      {{"U*Nobody"}, qelta::kErrGeneral, prefix + "unknown identifier: Nobody"},
       {{"Normal(0, 1)"}, qelta::kErrGeneral,
        prefix + "Random number generators not allowed"},
       {{"U+"}, qelta::kErrOutOfRange,
@@ -317,6 +321,10 @@ TEST(MauExpressionsTest, RefusalsKeepTheNodeAndSayWhy) {
     std::string error;
     EXPECT_EQ(t.status, n.Mau(m)->SetExpressions(t.texts, &error)) << t.error;
     EXPECT_EQ(t.error, error.substr(0, t.error.size()));
+    // The message ends with the name or count it is about.
+    if (t.error.find("index 0, error") == std::string::npos) {
+      EXPECT_EQ(t.error, error);
+    }
     EXPECT_EQ(std::vector<std::string>{"U"}, n.ParentIds(m)) << t.error;
     EXPECT_EQ(nullptr, n.Mau(m)->GetExpressionSet()) << t.error;
   }

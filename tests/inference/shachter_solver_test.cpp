@@ -127,7 +127,26 @@ TEST(ShachterSolverTest, EdgeCases) {
     idtest::Umbrella u;
     ASSERT_EQ(1, u.net.SetDefaultIDAlgorithm(1));
     EXPECT_EQ(-2, u.net.UpdateBeliefs());
-    EXPECT_TRUE(LogHas(u.net, "Can't solve this network using best policy algorithm"));
+    // The message is followed by one naming the decision and the parent.
+    const VRN_errorLog& log = *u.net.ErrorLog();
+    ASSERT_EQ(2, log.GetNumberOfMessages());
+    EXPECT_STREQ("Can't solve this network using best policy algorithm",
+                 log.GetMessage(0));
+    EXPECT_STREQ("Decision [Umbrella] has the parent [Forecast] without evidence: this "
+                 "algorithm needs every parent of the first undecided decision observed",
+                 log.GetMessage(1));
+    EXPECT_EQ(-2, log.GetCode(1));
+    // The first open decision is the one named: with Umbrella decided, a later
+    // decision whose parent Weather is unobserved is.
+    const int later = idtest::Add(u.net, qelta::kDefDecision, "Later");
+    ASSERT_EQ(0, u.net.AddArc(u.weather, later));
+    ASSERT_EQ(0, u.net.AddArc(u.umbrella, later));
+    ASSERT_EQ(0, u.net.GetNode(u.umbrella)->Value()->SetEvidence(0));
+    u.net.ErrorLog()->Flush();
+    EXPECT_EQ(-2, u.net.UpdateBeliefs());
+    EXPECT_TRUE(LogHas(u.net, "Decision [Later] has the parent [Weather] without evidence: "
+                              "this algorithm needs every parent of the first undecided "
+                              "decision observed"));
   }
   {  // Two unlinked decisions: the order is assumed.
     VRN_network net;

@@ -166,7 +166,10 @@ import java.awt.Rectangle;
  *   observed. It refuses, with code -2 and "Can't solve this network using best
  *   policy algorithm", a diagram whose first open decision (the first decision
  *   without evidence, in decision order) has a parent without evidence: every
- *   parent of that decision must be observed or decided first. (In the oil
+ *   parent of that decision must be observed or decided first. The exception's
+ *   message then names them on the next line: "Decision [<i>d</i>] has the parent
+ *   [<i>p</i>] without evidence: this algorithm needs every parent of the first
+ *   undecided decision observed". (In the oil
  *   wildcatter diagram, with the test decided and the seismic result not observed,
  *   the drilling decision has an unobserved parent and the diagram is refused.) It
  *   combines a multi-attribute utility node's parents by the node's weights or, in
@@ -200,8 +203,19 @@ import java.awt.Rectangle;
  *   {@link #getNodeSampleHistogram(int, double, double, int)}), or its one value
  *   when that is known; an unobserved chance node's value holds the frequencies of
  *   its outcomes. With outlier rejection on ({@link #setOutlierRejectionEnabled(boolean)}),
- *   a value outside its node's bounds is dropped together with the draws of the
- *   node's descendants in that sample.
+ *   a value outside its node's bounds, or not finite, is dropped together with the
+ *   draws of the node's descendants in that sample.
+ *   <p id="non-finite-samples">With outlier rejection off (the default), a value that is
+ *   NaN or infinite stays among the node's samples: with X = {@code Normal(10, 2)} and
+ *   Y = {@code Sqrt(X - 11)}, about 69% of Y's samples are NaN, and
+ *   {@link #getNodeValue(int)} returns them all. Count them with
+ *   {@code Arrays.stream(net.getNodeValue(y)).filter(v -> !Double.isFinite(v)).count()}.
+ *   {@link #getNodeSampleStats(int)}, {@link #getNodeMean(int)},
+ *   {@link #getNodeStdDev(int)} and {@link #getNodeSampleHistogram(int, double, double,
+ *   int)} describe the finite samples only. A chance node child of Y counts only the
+ *   draws in which Y's value was finite (in the others it gets no outcome, nor do its
+ *   own chance node children), so its probabilities are those given that Y is finite,
+ *   P(Z | Y finite); an equation child computes from the NaN as its equation does.
  * <li>Otherwise (virtual evidence on some node, or evidence on a node with a parent
  *   that is not known, such as a child of an equation node that calls
  *   {@code Normal}, or of an unobserved chance node) it takes the discrete route:
@@ -211,13 +225,34 @@ import java.awt.Rectangle;
  *   ({@link #getNodeEquationDiscretization(int)}). Its table is estimated by drawing
  *   {@link #getDiscretizationSampleCount()} values for each configuration of its
  *   parents' outcomes or intervals (observed and constant parents fixed at their
- *   values) and counting the intervals they fall in. Values outside the node's
- *   bounds are not counted; they are logged with code -4 ("Discretization problem
- *   in node <i>id</i>: ..."), and a configuration without any value inside the
- *   bounds gets equal probabilities. An unobserved equation node's value then holds
- *   one probability per interval ({@link #isValueDiscretized(int)} is true), and
- *   {@link #getNodeSampleStats(int)} fails with "Node <i>id</i> was discretized and
- *   has no samples".
+ *   values) and counting the intervals they fall in.
+ *   <p id="discretized-tables">Values below the node's lower bound or above its upper
+ *   bound, and NaN values, are not counted. A configuration none of whose values was
+ *   counted gets equal probabilities (a uniform column). With zero avoidance on
+ *   ({@link #setZeroAvoidanceEnabled(boolean)}; the default) and an equation that calls
+ *   a random generator, an interval that no value fell in counts one. Values left out
+ *   are reported only in the error log, with code -4: "Discretization problem in node
+ *   <i>id</i>:  Underflow samples: <i>n</i>, min=<i>v</i> loBound=<i>lo</i>  Overflow
+ *   samples: <i>n</i>, max=<i>v</i> hiBound=<i>hi</i>  Total valid samples: <i>n</i> of
+ *   <i>total</i>  CPT configs with no valid samples: <i>n</i> of <i>count</i>", with the
+ *   parts that apply (NaN values count as underflow samples). The update still
+ *   succeeds, so these lines reach the caller only through {@link #redirectLog(String)}
+ *   (or in the message of a later failure of the same update).
+ *   <p>In each draw, a parent that takes part through its intervals (an equation node,
+ *   or a chance node whose outcomes are intervals) has a value drawn uniformly between
+ *   the bounds of its interval in that configuration, whatever its own distribution
+ *   within the interval. In an interval open at one end (a bound of minus or plus
+ *   infinity) the value is the finite bound plus (an open upper end) or minus (an open
+ *   lower end) the absolute value of a normal draw of mean 0 and standard deviation
+ *   &radic;(2/&pi;) &asymp; 0.798 times the width of the neighbouring interval, or 2/n
+ *   (n intervals) when that interval is open too. A chance node parent without
+ *   intervals takes its outcome's point value, or else its index. The answer thus
+ *   depends on the intervals: a parent's values count as spread evenly within each
+ *   interval, and narrow intervals where the parent's values lie bring it closer to
+ *   the exact posterior.
+ *   <p>An unobserved equation node's value then holds one probability per interval
+ *   ({@link #isValueDiscretized(int)} is true), and {@link #getNodeSampleStats(int)}
+ *   fails with "Node <i>id</i> was discretized and has no samples".
  * </ul>
  *
  * <p>Default intervals. An equation node that has no intervals when it is needed as
@@ -236,7 +271,18 @@ import java.awt.Rectangle;
  * intervals removed with {@link #setNodeEquationDiscretization(int,
  * DiscretizationInterval[])} come back the next time the node is needed as a
  * discrete variable. A new equation node's bounds are -1 and 1: default intervals on
- * them leave out almost every value of a node whose values lie elsewhere.
+ * them leave out almost every value of a node whose values lie elsewhere, and the
+ * update succeeds all the same, on tables that left those values out (see
+ * <a href="#discretized-tables">above</a>). With X = {@code Normal(10, 2)} and
+ * Y = {@code X + Normal(0, 1)} on the default bounds, {@code setContEvidence("Y", 11)}
+ * and {@link #updateBeliefs()} answer P(X) near (0.4, 0.6) over [-1, 0] and [0, 1]
+ * (it varies with the draws): none of X's values fell within its bounds, so its own
+ * column is uniform, and the rest comes from Y's table over those two intervals.
+ * Nothing but the log tells: "Discretization problem in node X:  Overflow samples:
+ * 10000, max=<i>v</i> hiBound=1  Total valid samples: 0 of 10000  CPT configs with no
+ * valid samples: 1 of 1" with code -4, and a like line for Y. Bounds that hold the
+ * equation's values avoid it; set them before the node is first discretized, as
+ * changing the bounds later moves only the end of the last interval.
  *
  * <p>To keep control, either give every equation node that may be discretized bounds
  * that hold its values ({@link #setNodeEquationBounds(int, double, double)}) and
@@ -442,6 +488,16 @@ public final class Network extends Wrapper {
      * updates it: unobserved equation nodes then hold interval probabilities instead of samples.
      * <a href="#equation-updates">Networks with equation nodes</a> gives the rules and how to keep
      * control of the intervals.
+     *
+     * <p>Two things such an update leaves out answer success all the same. On the discrete route,
+     * an equation node's values below or above its bounds (-1 and 1 on a new node) and its NaN
+     * values are left out of its table, a parent configuration none of whose values fell within
+     * the bounds gets equal probabilities, and only the error log reports it, with code -4
+     * ("Discretization problem in node <i>id</i>: ..."; see {@link #redirectLog(String)}); bounds
+     * that hold the equation's values avoid it (see <a href="#discretized-tables">how the tables
+     * are made</a>). When sampling, values that are NaN or infinite stay among the node's samples
+     * but out of its statistics, and a chance node child counts only the draws in which they
+     * were finite (see <a href="#non-finite-samples">non-finite samples</a>).
      */
     public native void updateBeliefs();
 
@@ -1021,8 +1077,9 @@ public final class Network extends Wrapper {
      * probabilities, for decision and utility nodes the expected utilities, indexed by the nodes of
      * {@link #getValueIndexingParents(int)} first; for a plate node one row per time slice. For an
      * equation node, the samples, or their mean when all are equal, or one probability per interval
-     * when the node was discretized. Fails when the value is not valid. The layouts are given in
-     * full under <a href="#values">Node values</a>.
+     * when the node was discretized; the samples include those that are NaN or infinite (see
+     * <a href="#non-finite-samples">non-finite samples</a>). Fails when the value is not valid. The
+     * layouts are given in full under <a href="#values">Node values</a>.
      *
      * @param nodeHandle handle of the node
      * @return the value's items, last dimension fastest
@@ -1103,8 +1160,10 @@ public final class Network extends Wrapper {
     public native boolean isValueDiscretized(String nodeId);
 
     /**
-     * The statistics of the equation node's samples. A node whose value is not valid fails with
-     * "Value of node <i>id</i> is not valid"; one that the last update discretized
+     * The statistics of the equation node's samples, taken over its finite samples only (samples
+     * that are NaN or infinite stay in {@link #getNodeValue(int)}; see
+     * <a href="#non-finite-samples">non-finite samples</a>). A node whose value is not valid fails
+     * with "Value of node <i>id</i> is not valid"; one that the last update discretized
      * ({@link #isValueDiscretized(int)}; see <a href="#equation-updates">Networks with equation
      * nodes</a>) has no samples and fails with "Node <i>id</i> was discretized and has no
      * samples".
@@ -1722,6 +1781,21 @@ public final class Network extends Wrapper {
      * is cleared, and {@link #getNodeSampleStats(int)} fails for it. See
      * <a href="#equation-updates">Networks with equation nodes</a>.
      *
+     * <p>A refused number leaves the node's evidence as it was. The refusals, each under the
+     * name "SetEvidence" ("QELTA error <i>code</i> in function SetEvidence. " and the text):
+     * <ul>
+     * <li>-3, a chance node whose outcomes are not intervals, such as a CPT node without
+     *   {@link #setIntervals(int, double[], boolean)}: "Node '<i>id</i>' has no intervals: a
+     *   number is observed only on an equation node or on a node whose outcomes are intervals
+     *   (setIntervals)";
+     * <li>-2, a number (or NaN) that no interval holds: "No interval of node '<i>id</i>' holds
+     *   <i>number</i>"; also, without that text, an outcome that the observed parents make
+     *   impossible;
+     * <li>-4, a NaN or infinite number on an equation node: "Node '<i>id</i>' takes only a finite
+     *   number";
+     * <li>-51, a utility or multi-attribute utility node: "Node '<i>id</i>' takes no evidence".
+     * </ul>
+     *
      * @param nodeHandle handle of the node
      * @param value the observed number
      */
@@ -1984,7 +2058,14 @@ public final class Network extends Wrapper {
     public native String getNodeEquation(String nodeId);
 
     /**
-     * The value of a constant equation.
+     * The value of a constant equation ({@link #isNodeEquationConstant(int)}): one that names no
+     * node but its own and calls no random generator, solved for the node. Fails with code -51 and
+     * "QELTA error -51 in function EvaluateConstant. Equation of node '<i>id</i>' is not constant
+     * (it names another node or calls a random generator): <i>equation</i>" for any other
+     * equation, and with code -6 and "QELTA error -6 in function EvaluateConstant. Can't solve the
+     * equation for <i>id</i> : <i>equation</i>" for a constant equation that cannot be solved for
+     * the node, such as {@code c = 1 = 1}, which reads as {@code (c = 1) = 1} (the equation as
+     * {@link #getNodeEquation(int)} writes it).
      *
      * @param nodeHandle handle of the node
      * @return the constant value
@@ -4308,19 +4389,35 @@ public final class Network extends Wrapper {
      * <p>The array holds one expression per configuration of the node's decision parents, in
      * table order: the decision parents in parent order, the last varying fastest, each through
      * its choices in order. A node without decision parents takes exactly one expression. Another
-     * count is refused with code -2 and "Wrong vector size". With one decision parent D of two
+     * count is refused with code -2 and "Wrong vector size: expected <i>n</i> expressions (one per
+     * configuration of the decision parents), got <i>m</i>". With one decision parent D of two
      * choices, element 0 is the expression for D's first choice and element 1 for its second.
      *
      * <p>The names in an expression are identifiers of utility and multi-attribute utility nodes
-     * other than this node and its descendants; each stands for that node's expected utility
-     * under the decision configuration. The expressions thus combine expected utilities:
-     * {@code Money*Money/100} is E[Money]<sup>2</sup>/100, not E[Money<sup>2</sup>]/100.
-     * Random generators are refused, also inside a user-defined function the expression calls.
+     * other than this node and its descendants; each stands for that node's expected utility. The
+     * node's value holds one expected utility per configuration of the nodes that index it
+     * ({@link #getValueIndexingParents(int)}): its open decisions and the chance nodes that are
+     * observed before one of them. For each configuration, the expression of the decision
+     * parents' choices in it (for a decision with evidence, its observed choice) is evaluated with
+     * each name standing for that node's expected utility in the same configuration. The
+     * expressions thus combine expected utilities: {@code Money*Money/100} is
+     * E[Money]<sup>2</sup>/100, not E[Money<sup>2</sup>]/100. Random generators are refused, also
+     * inside a user-defined function the expression calls. A text literal is accepted but names
+     * nothing: it evaluates to NaN (see <a href="package-summary.html#expressions-tokens">Numbers,
+     * names and texts</a>), so {@code "x" + Money} is NaN, and the next {@link #updateBeliefs()}
+     * fails with code -2 and "Expected utility of node [<i>id</i>] is not finite", <i>id</i> being
+     * a node whose expected utility came out NaN (a decision, or this node), every value without
+     * evidence left invalid.
      *
      * <p>Installing the expressions makes the node's parents other than decisions exactly the
      * nodes the expressions name: every parent that is not a decision loses its arc, then the
      * named nodes become parents, after the decision parents, in ascending byte order of their
-     * identifiers. As they are added, every weight is set to 1. Later arc changes edit the
+     * identifiers. As they are added, every weight is set to 1. A utility node that the
+     * expressions leave out thus stops being a parent of this node, and counts in the decisions
+     * on its own: a decision's expected utility is the sum of the expected utilities of every
+     * utility and multi-attribute utility node that has no child (influence-diagram algorithms 0
+     * and 1 alike). To count a utility parent zero times, keep it in the expression with the
+     * factor 0 ({@code Money + 0*Calm}). Later arc changes edit the
      * expressions: a new utility parent P turns each expression E into E+P (the arc is refused with
      * "Expression is nested too deeply" when E+P would nest deeper than the
      * <a href="package-summary.html#expressions-limits">nesting limit</a>), and removing one
@@ -4334,19 +4431,31 @@ public final class Network extends Wrapper {
      * {@code 2*Money - Fitness/3 + 10}, and refuses the diagram otherwise (see
      * <a href="#algorithms">Algorithms</a>).
      *
-     * <p>A refusal leaves the node unchanged. Code -2: "Wrong vector size", or "Can't parse
-     * expression at index <i>i</i>, error at position <i>N</i>: <i>message</i>" (see
+     * <p>A refusal leaves the node unchanged. Code -2: the "Wrong vector size" message above, or
+     * "Can't parse expression at index <i>i</i>, error at position <i>N</i>: <i>message</i>" (see
      * <a href="package-summary.html#expressions-errors">Error messages</a>). Code -1: "Invalid
      * expression at index <i>i</i>: " followed by "Random number generators not allowed",
-     * "self-references not allowed" (the node's own identifier), "only non-descendant
-     * utility/ALU/MAU nodes are allowed" (a node of another kind, or a descendant; "ALU" means
-     * a utility node) or "unknown identifier" (no node of that name).
+     * "self-references not allowed: <i>id</i>" (the node's own identifier), "only non-descendant
+     * utility/ALU/MAU nodes are allowed: <i>name</i> is not a utility or multi-attribute utility
+     * node" (a node of another kind; "ALU" means a utility node) or "... allowed: <i>name</i> is a
+     * descendant of <i>id</i>", or "unknown identifier: <i>name</i>" (no node of that name); the
+     * first offending name in the expression is the one named.
      *
      * <p>Example: node M with the decision parent D (choices "Cash" and "Health") and the
      * utility nodes Money and Fitness in the network:
      * <pre>{@code
      * net.setMauExpressions("M", new String[] {"Money*Money/100 + Fitness", "Fitness*2"});
      * // M's parents: D, Fitness, Money; M's value: one expected utility per choice of D
+     * }</pre>
+     *
+     * <p>Example of a utility left out: decision D with choices a, b and c, utility nodes Money
+     * and Calm whose tables over D are (47, 39, 20) and (10, 60, 90), and M with the utility
+     * parents Money and Calm in weights mode. M and D both hold (57, 99, 110). Then:
+     * <pre>{@code
+     * net.setMauExpressions("M", new String[] {"Money"});
+     * net.updateBeliefs();
+     * // M's utility parents: Money only. M holds (47, 39, 20); D still holds
+     * // (57, 99, 110) = E[Money] + E[Calm], Calm now counting on its own
      * }</pre>
      *
      * @param nodeHandle handle of the node

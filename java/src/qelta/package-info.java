@@ -25,10 +25,15 @@
  * <p>Every value is a double. Comparisons and the logical functions give 1 for
  * true and 0 for false; a condition is false exactly when it is 0, so NaN counts
  * as true. Evaluation never fails: arithmetic follows IEEE rules (1/0 is
- * infinity, 0/0 and {@code Sqrt(-1)} are NaN, {@code Ln(0)} is minus infinity) and
- * arguments outside a function's range give NaN or an infinity, not an error. An
- * equation node whose every sample is NaN or infinite fails the update with code
- * -5 ("No valid samples were generated for node <i>id</i>").
+ * infinity, 0/0 and {@code Sqrt(-1)} are NaN, {@code Ln(0)} is minus infinity).
+ * Arguments outside the range a function's row gives are not refused either: the
+ * function's formula is applied to them as it stands. For most functions that gives
+ * NaN or an infinity ({@code Acos(2)} is NaN); for some it gives an ordinary number,
+ * which their rows state ({@code NormalPDF(0, 0, -1)} is -0.3989, {@code Trim(1, 3,
+ * 0)} is 3). An equation node whose every sample is NaN or infinite fails the update
+ * with code -5 ("No valid samples were generated for node <i>id</i>"); one whose
+ * samples are only partly so keeps them, as
+ * <a href="Network.html#equation-updates">Networks with equation nodes</a> says.
  *
  * <h3 id="expressions-tokens">Numbers, names and texts</h3>
  *
@@ -120,7 +125,8 @@
  * <tr id="fn-Erf"><td>{@code Erf(x)}</td><td>error function</td><td>any</td></tr>
  * <tr id="fn-Exp"><td>{@code Exp(x)}</td><td>e<sup>x</sup></td><td>any</td></tr>
  * <tr id="fn-Gammaln"><td>{@code Gammaln(x)}</td><td>ln &Gamma;(x), by a six-term series
- *   (about 10 significant digits)</td><td>x &gt; 0</td></tr>
+ *   (about 10 significant digits)</td><td>x &gt; 0 (0 gives infinity, a negative x
+ *   NaN)</td></tr>
  * <tr id="fn-Inf"><td>{@code Inf()}</td><td>plus infinity; {@code -Inf()} is minus
  *   infinity</td><td>none</td></tr>
  * <tr id="fn-Ln"><td>{@code Ln(x)}</td><td>natural logarithm</td><td>x &gt; 0 (0 gives
@@ -133,11 +139,17 @@
  * <tr id="fn-Mod"><td>{@code Mod(a, b)}</td><td>remainder of a/b with the sign of a:
  *   {@code Mod(-7, 3)} is -1</td><td>b &ne; 0, else NaN</td></tr>
  * <tr id="fn-NormalCDF"><td>{@code NormalCDF(x, mu, sigma)}</td><td>probability that a
- *   normal variable of mean mu and standard deviation sigma is at most x</td>
- *   <td>sigma &gt; 0</td></tr>
+ *   normal variable of mean mu and standard deviation sigma is at most x:
+ *   (1 + Erf((x - mu)/(sigma&radic;2)))/2</td>
+ *   <td>sigma &gt; 0. The formula also answers for other sigma: a negative sigma gives
+ *   1 minus the probability for |sigma| ({@code NormalCDF(1, 0, -1)} is 0.1587); 0 gives
+ *   1 for x above mu ({@code NormalCDF(1, 0, 0)} is 1), 0 below it and NaN at
+ *   mu</td></tr>
  * <tr id="fn-NormalPDF"><td>{@code NormalPDF(x, mu, sigma)}</td><td>density at x of the
- *   normal distribution of mean mu and standard deviation sigma</td>
- *   <td>sigma &gt; 0</td></tr>
+ *   normal distribution of mean mu and standard deviation sigma:
+ *   e<sup>-z&sup2;/2</sup>/(sigma&radic;(2&pi;)) with z = (x - mu)/sigma</td>
+ *   <td>sigma &gt; 0. A negative sigma gives the density for |sigma| negated
+ *   ({@code NormalPDF(0, 0, -1)} is -0.3989); 0 gives NaN</td></tr>
  * <tr id="fn-Pi"><td>{@code Pi()}</td><td>&pi;, 3.141592653589793</td><td>none</td></tr>
  * <tr id="fn-Pow10"><td>{@code Pow10(x)}</td><td>10<sup>x</sup> (other powers:
  *   {@code a^b})</td><td>any</td></tr>
@@ -158,12 +170,16 @@
  * <caption>Rounding and whole numbers</caption>
  * <thead><tr><th>Call</th><th>Result</th><th>Arguments</th></tr></thead>
  * <tbody>
- * <tr id="fn-Round"><td>{@code Round(x)}</td><td>the nearest whole number, halves
- *   upward: {@code Round(2.5)} is 3, {@code Round(-2.5)} is -2</td><td>any</td></tr>
+ * <tr id="fn-Round"><td>{@code Round(x)}</td><td>floor(x + 0.5), the sum taken in
+ *   doubles: the nearest whole number, halves upward ({@code Round(2.5)} is 3,
+ *   {@code Round(-2.5)} is -2), except that the largest double below a half rounds
+ *   the sum up to 1: {@code Round(0.49999999999999994)} is 1</td><td>any</td></tr>
  * <tr id="fn-Truncate"><td>{@code Truncate(x)}</td><td>x truncated:
  *   {@code Truncate(-2.7)} is -2</td><td>any</td></tr>
  * <tr id="fn-Trim"><td>{@code Trim(x, lo, hi)}</td><td>x held within [lo, hi]: lo when
- *   x &lt; lo, hi when x &gt; hi, else x</td><td>lo &le; hi</td></tr>
+ *   x &lt; lo, otherwise hi when x &gt; hi, otherwise x</td><td>lo &le; hi. With lo
+ *   &gt; hi the same order holds: {@code Trim(1, 3, 0)} is 3, {@code Trim(5, 3, 0)} is
+ *   0</td></tr>
  * <tr id="fn-Fact"><td>{@code Fact(n)}</td><td>n! of n truncated: {@code Fact(3.9)} is
  *   6</td><td>n &ge; 0 (a negative n gives 0); infinity from 171 on</td></tr>
  * <tr id="fn-FactDouble"><td>{@code FactDouble(n)}</td><td>n!! = n(n-2)(n-4)... of n
@@ -248,12 +264,15 @@
  *   chosen value is evaluated</td><td>an even count, 4 or more; weights &ge; 0, not all
  *   0, not necessarily summing to 1</td></tr>
  * <tr id="fn-Exponential"><td>{@code Exponential(lambda)}</td><td>exponential
- *   distribution of rate lambda (mean 1/lambda)</td><td>lambda &gt; 0</td></tr>
+ *   distribution of rate lambda (mean 1/lambda): -ln(u)/lambda, u uniform in (0,
+ *   1)</td><td>lambda &gt; 0 (a negative lambda draws values below 0, 0 gives
+ *   infinity)</td></tr>
  * <tr id="fn-Gamma"><td>{@code Gamma(shape, scale)}</td><td>gamma distribution, mean
  *   shape&middot;scale</td><td>both &gt; 0, else NaN</td></tr>
  * <tr id="fn-Lognormal"><td>{@code Lognormal(mu, sigma)}</td><td>e<sup>mu + sigma
  *   Z</sup> with Z standard normal: mu and sigma are the mean and standard deviation
- *   of the logarithm</td><td>sigma &ge; 0</td></tr>
+ *   of the logarithm</td><td>sigma &ge; 0 (a negative sigma draws as |sigma|
+ *   does)</td></tr>
  * <tr id="fn-Metalog"><td>{@code Metalog(lo, hi, n, x1, ..., xk, p1, ..., pk)}</td><td>a
  *   metalog distribution of n terms fitted to k quantiles (see
  *   <a href="#expressions-metalog">Metalog distributions</a>)</td><td>an odd count, 7
@@ -265,30 +284,41 @@
  *   second argument is the standard deviation, not the variance: {@code Normal(10, 2)}
  *   has variance 4</td><td>sd &ge; 0; a negative sd gives NaN</td></tr>
  * <tr id="fn-Poisson"><td>{@code Poisson(lambda)}</td><td>Poisson count of mean
- *   lambda</td><td>lambda &gt; 0; 0, a negative or an infinite lambda gives -1</td></tr>
+ *   lambda</td><td>lambda &gt; 0; 0, a negative, an infinite or a NaN lambda gives -1
+ *   ({@code Poisson(Inf())} is -1); a finite lambda above 2<sup>62</sup> gives
+ *   NaN</td></tr>
  * <tr id="fn-Steps"><td>{@code Steps(b0, ..., bk, h1, ..., hk)}</td><td>the
  *   piecewise-constant density of height h<sub>i</sub> between b<sub>i-1</sub> and
  *   b<sub>i</sub>: the first k+1 arguments are the boundaries, the last k the
  *   heights</td><td>an odd count, 3 or more; boundaries ascending, heights &ge;
  *   0</td></tr>
  * <tr id="fn-Triangular"><td>{@code Triangular(min, mode, max)}</td><td>triangular
- *   distribution</td><td>min &le; mode &le; max, min &lt; max</td></tr>
+ *   distribution</td><td>min &le; mode &le; max, min &lt; max; other arguments may draw
+ *   values outside [min, max]</td></tr>
  * <tr id="fn-TruncNormal"><td>{@code TruncNormal(mean, sd, low[, high])}</td><td>normal
  *   distribution of mean and sd restricted to values of at least low (and at most
  *   high)</td><td>3 or 4 arguments; sd &ge; 0; NaN when no value is left</td></tr>
  * <tr id="fn-Uniform"><td>{@code Uniform(a, b)}</td><td>uniform distribution between a
- *   and b</td><td>a &lt; b</td></tr>
+ *   and b: a + (b - a)u, u uniform in [0, 1)</td><td>a &lt; b; with a &gt; b it draws
+ *   between b and a ({@code Uniform(3, 1)} in (1, 3]), with a = b it gives a</td></tr>
  * <tr id="fn-Weibull"><td>{@code Weibull(lambda, k)}</td><td>Weibull distribution of
- *   scale lambda and shape k</td><td>lambda &gt; 0, k &gt; 0</td></tr>
+ *   scale lambda and shape k: lambda(-ln u)<sup>1/k</sup>, u uniform in (0, 1)</td>
+ *   <td>lambda &gt; 0, k &gt; 0 (a negative lambda negates the draws of
+ *   |lambda|)</td></tr>
  * </tbody>
  * </table>
  *
- * <p>A wrong count for {@code CustomPDF}, {@code Discrete}, {@code Metalog},
- * {@code Steps} or {@code TruncNormal} is refused with the function's name and
- * " function requires even number of parameters equal or greater than 4", "... odd
- * number of parameters equal or greater than 7" ({@code Metalog}), "... odd number of
- * parameters equal or greater than 3" ({@code Steps}) or "... requires 3 or 4
- * parameters" ({@code TruncNormal}).
+ * <p>Too few arguments are refused with the parser's message for every function:
+ * "Function TruncNormal requires at least 3 parameters" ({@code TruncNormal(0, 1)}),
+ * "Function CustomPDF requires at least 4 parameters", "Function Discrete requires at
+ * least 4 parameters", "Function Metalog requires at least 7 parameters", "Function
+ * Steps requires at least 3 parameters". Enough arguments in a count the function
+ * cannot split are refused with the function's own message: "CustomPDF function
+ * requires even number of parameters equal or greater than 4" and "Discrete function
+ * requires even number of parameters equal or greater than 4" (an odd count), "Metalog
+ * function requires odd number of parameters equal or greater than 7" and "Steps
+ * function requires odd number of parameters equal or greater than 3" (an even
+ * count), "TruncNormal function requires 3 or 4 parameters" (5 or more).
  *
  * <h3 id="expressions-metalog">Metalog distributions</h3>
  *
@@ -399,11 +429,17 @@
  * one, and a call of a user-defined function also counts the levels of its body.
  * The "=" of an equation or of a user-defined function's definition is one of the
  * levels, so its right side has 149: {@code Abs(f(x))} with a body of 148 levels
- * nests 150. Deeper text is refused with "Expression is nested too deeply", and
- * so is an arc that would nest an equation or a multi-attribute utility expression
- * deeper (adding a parent to an equation node adds "+ <i>parent</i>" to its right
- * side, and a utility parent of a multi-attribute utility node to each of its
- * expressions).
+ * nests 150. Deeper text is refused with "Expression is nested too deeply: more
+ * than 150 levels, each operator of a chain such as a+b+c counting one; write Sum(a,
+ * b, c, ...) or group the terms with parentheses". A chain of operators nests one
+ * level per operator, so a typed sum of about 150 terms is refused, while
+ * {@code Sum(a, b, c, ...)} nests two levels whatever its number of arguments, and
+ * {@code (a+b+...)+(c+d+...)} nests half as deep. Arcs follow the same limit: adding a
+ * parent to an equation node adds "+ <i>parent</i>" to its right side, and a utility
+ * parent of a multi-attribute utility node to each of its expressions, and a sum that
+ * grows too long is regrouped in parentheses (so a node may have hundreds of
+ * parents); the arc is refused with "Expression is nested too deeply" only when a term
+ * of the sum is itself nested too deeply to take one more level.
  *
  * <h3 id="expressions-errors">Error messages</h3>
  *
@@ -436,7 +472,7 @@
  * expected" (an operand missing, as in {@code x == 1} or {@code +3}), "Comma
  * expected in a function call", "Unknown function: <i>name</i>", "Function
  * <i>name</i> requires <i>n</i> parameters" (or "at least <i>n</i>"; "parameter" for
- * 1), the argument-count messages of the random generators above, and "Expression
- * is nested too deeply".
+ * 1), the argument-count messages of the random generators above, and the nesting
+ * message of <a href="#expressions-limits">Nesting limit</a>.
  */
 package qelta;

@@ -93,7 +93,7 @@ TEST(XmlMauTest, BadElementsAreRefusedWithTheirReason) {
        "Invalid expression: "},
       {"<maux id='M'><expression>Q</expression></maux>",
        "SetExpressions failed: 'Invalid expression at index 0: unknown "
-       "identifier'"},
+       "identifier: Q'"},
   };
   for (const Case& t : cases) {
     VRN_network net;
