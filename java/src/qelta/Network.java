@@ -4396,18 +4396,20 @@ public final class Network extends Wrapper {
      * <p>The names in an expression are identifiers of utility and multi-attribute utility nodes
      * other than this node and its descendants; each stands for that node's expected utility. The
      * node's value holds one expected utility per configuration of the nodes that index it
-     * ({@link #getValueIndexingParents(int)}): its open decisions and the chance nodes that are
-     * observed before one of them. For each configuration, the expression of the decision
-     * parents' choices in it (for a decision with evidence, its observed choice) is evaluated with
-     * each name standing for that node's expected utility in the same configuration. The
-     * expressions thus combine expected utilities: {@code Money*Money/100} is
-     * E[Money]<sup>2</sup>/100, not E[Money<sup>2</sup>]/100. Random generators are refused, also
-     * inside a user-defined function the expression calls. A text literal is accepted but names
-     * nothing: it evaluates to NaN (see <a href="package-summary.html#expressions-tokens">Numbers,
-     * names and texts</a>), so {@code "x" + Money} is NaN, and the next {@link #updateBeliefs()}
-     * fails with code -2 and "Expected utility of node [<i>id</i>] is not finite", <i>id</i> being
-     * a node whose expected utility came out NaN (a decision, or this node), every value without
-     * evidence left invalid.
+     * ({@link #getValueIndexingParents(int)}: of the open decisions and of the chance nodes to be
+     * observed before one, being parents of a decision and without evidence, those the value
+     * depends on). For each configuration, the expression of the decision parents' choices in it
+     * (for a decision with evidence, its observed choice) is evaluated with each name standing
+     * for that node's expected utility in the same configuration. The expressions thus combine
+     * expected utilities: {@code Money*Money/100} is E[Money]<sup>2</sup>/100, not
+     * E[Money<sup>2</sup>]/100. Random generators are refused, also inside a user-defined
+     * function the expression calls. A text literal is accepted but names nothing: it evaluates
+     * to NaN (see <a href="package-summary.html#expressions-tokens">Numbers, names and
+     * texts</a>), so {@code "x" + Money} is NaN, and the next {@link #updateBeliefs()} fails with
+     * code -2 and "Expected utility of node [<i>id</i>] is not finite", <i>id</i> being a node
+     * whose expected utility came out NaN (a decision, or this node), every value without
+     * evidence left invalid (influence-diagram algorithm 1 refuses such an expression as it
+     * refuses every expression that is not a constant plus utilities times constants).
      *
      * <p>Installing the expressions makes the node's parents other than decisions exactly the
      * nodes the expressions name: every parent that is not a decision loses its arc, then the

@@ -110,10 +110,12 @@ class DecisionNodesTest extends NetworkFixture {
         node("X", "x0", "x1");
         String invalid = "QELTA error -1 in function SetExpressions. Invalid expression at index 0: ";
         String[][] cases = {
-            {"QELTA error -2 in function SetExpressions. Wrong vector size", "U1", "U2"},
-            {invalid + "only non-descendant utility/ALU/MAU nodes are allowed", "X"},
-            {invalid + "self-references not allowed", "M"},
-            {invalid + "unknown identifier", "Nobody"},
+            {"QELTA error -2 in function SetExpressions. Wrong vector size: expected 1 expression"
+                + " (one per configuration of the decision parents), got 2", "U1", "U2"},
+            {invalid + "only non-descendant utility/ALU/MAU nodes are allowed: X is not a utility"
+                + " or multi-attribute utility node", "X"},
+            {invalid + "self-references not allowed: M", "M"},
+            {invalid + "unknown identifier: Nobody", "Nobody"},
             {invalid + "Random number generators not allowed", "Normal(0, 1)"},
         };
         for (String[] c : cases) {

@@ -27,7 +27,9 @@ class EquationNodesTest extends NetworkFixture {
         net.setNodeEquation(y, "y = Normal(x, 1)");
         assertFalse(net.isNodeEquationConstant(y));
         assertFalse(net.isNodeEquationDeterministic(y));
-        engineFails("EvaluateConstant", -51, () -> net.getNodeEquationConstant(y));
+        engineFails("EvaluateConstant", -51, "Equation of node 'y' is not constant (it names"
+                + " another node or calls a random generator): y=Normal(x,1)",
+                () -> net.getNodeEquationConstant(y));
 
         QELTAException e = fails(() -> net.setNodeEquation(y, "y = 2*x +"));
         assertEquals("QELTA error -2 in function SetEquation. Invalid equation, error at"
@@ -103,7 +105,8 @@ class EquationNodesTest extends NetworkFixture {
         net.updateBeliefs();
         assertArrayEquals(new double[] {1.25}, net.getNodeValue(b), EXACT);
         assertEquals(0.0, net.getNodeStdDev(b), EXACT);
-        engineFails("SetEvidence", -4, () -> net.setContEvidence(a, Double.NaN));
+        engineFails("SetEvidence", -4, "Node 'a' takes only a finite number",
+                () -> net.setContEvidence(a, Double.NaN));
         net.clearEvidence(a);
         engineFails("ClearEvidence", -2, () -> net.clearEvidence(a));
     }

@@ -175,7 +175,9 @@ class EvidenceTest extends NetworkFixture {
     @Test
     void aNumberObservesTheOutcomeWhoseIntervalHoldsIt() {
         int t = node("T", "cold", "mild", "hot");
-        engineFails("SetEvidence", -3, () -> net.setContEvidence(t, 12.5));
+        engineFails("SetEvidence", -3, "Node 'T' has no intervals: a number is observed only on"
+                + " an equation node or on a node whose outcomes are intervals (setIntervals)",
+                () -> net.setContEvidence(t, 12.5));
         net.setIntervals(t, new double[] {-20, 10, 25, 45}, false);
         net.setContEvidence(t, 12.5);
         assertEquals(1, net.getEvidence(t));
@@ -184,7 +186,8 @@ class EvidenceTest extends NetworkFixture {
         assertEquals(0, net.getEvidence("T"));
         assertEquals(-3.0, net.getContEvidence(t), 0.0);
         // Outside every interval: refused, the earlier number stays.
-        engineFails("SetEvidence", -2, () -> net.setContEvidence(t, 99));
+        engineFails("SetEvidence", -2, "No interval of node 'T' holds 99",
+                () -> net.setContEvidence(t, 99));
         assertEquals(-3.0, net.getContEvidence(t), 0.0);
         // An outcome observed without a number has none to give.
         net.setEvidence(t, 2);

@@ -75,4 +75,12 @@ abstract class NetworkFixture {
         assertEquals("QELTA error " + code + " in function " + operation, e.getMessage());
         assertEquals(code, e.getErrorCode());
     }
+
+    /** Expects an engine failure of the named operation with this code and detail text. */
+    static void engineFails(String operation, int code, String detail, Executable call) {
+        QELTAException e = fails(call);
+        assertEquals("QELTA error " + code + " in function " + operation + ". " + detail,
+                e.getMessage());
+        assertEquals(code, e.getErrorCode());
+    }
 }
