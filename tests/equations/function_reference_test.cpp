@@ -6,11 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -154,8 +155,77 @@ TEST(FunctionReferenceTest, ListsTheRandomGeneratorsTogether) {
 // The reference's text with the javadoc line breaks (a line feed, blanks
 // and a star) read as one blank, so that a statement may span lines.
 std::string JoinedReference() {
-  return std::regex_replace(ReadReference(),
-                            std::regex("\\n[ \\t]*\\*[ \\t]*"), " ");
+  const std::string text = ReadReference();
+  std::string joined;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\n') {
+      joined += text[i];
+      continue;
+    }
+    size_t next = text.find_first_not_of(" \t", i + 1);
+    if (next != std::string::npos && text[next] == '*') {
+      next = text.find_first_not_of(" \t", next + 1);
+    }
+    joined += ' ';
+    i = (next == std::string::npos ? text.size() : next) - 1;
+  }
+  return joined;
+}
+
+struct Statement {
+  std::string expression;
+  std::string same;    // a second expression stated equal, or empty
+  std::string result;  // "NaN", "infinity", "minus infinity" or a number
+};
+
+// The text of a {@code ...} starting at at, or npos when there is none;
+// *end is set past its closing brace.
+size_t CodeAt(const std::string& text, size_t at, std::string* code,
+              size_t* end) {
+  const std::string open = "{@code ";
+  if (text.compare(at, open.size(), open) != 0) return std::string::npos;
+  const size_t close = text.find('}', at + open.size());
+  if (close == std::string::npos) return std::string::npos;
+  *code = text.substr(at + open.size(), close - at - open.size());
+  *end = close + 1;
+  return at;
+}
+
+// Every "{@code E} is R" and "{@code E} is {@code F}, R" of the text, R
+// being a result as Statement says (a number ends before a character that
+// is no digit, a point ending a sentence included).
+std::vector<Statement> Statements(const std::string& text) {
+  std::vector<Statement> found;
+  for (size_t at = text.find("{@code "); at != std::string::npos;
+       at = text.find("{@code ", at + 1)) {
+    Statement s;
+    size_t end = 0;
+    if (CodeAt(text, at, &s.expression, &end) == std::string::npos) continue;
+    if (text.compare(end, 4, " is ") != 0) continue;
+    end += 4;
+    size_t after = 0;
+    if (CodeAt(text, end, &s.same, &after) != std::string::npos) {
+      if (text.compare(after, 2, ", ") != 0) continue;
+      end = after + 2;
+    }
+    for (const char* word : {"NaN", "minus infinity", "infinity"}) {
+      if (text.compare(end, std::strlen(word), word) == 0) s.result = word;
+    }
+    if (s.result.empty()) {
+      size_t i = end + (text[end] == '-' ? 1 : 0);
+      const size_t digits = i;
+      while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+      if (i == digits) continue;
+      if (text[i] == '.' && i + 1 < text.size() &&
+          std::isdigit(static_cast<unsigned char>(text[i + 1]))) {
+        ++i;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+      }
+      s.result = text.substr(end, i - end);
+    }
+    found.push_back(s);
+  }
+  return found;
 }
 
 std::unique_ptr<VRN_expression> ParseClosed(const std::string& text) {
@@ -190,21 +260,15 @@ bool Matches(double value, const std::string& expected) {
 // {@code F}, R", holds of the engine: E (and F) evaluate to R.
 TEST(FunctionReferenceTest, EveryStatedResultIsTheEngines) {
   const std::string text = JoinedReference();
-  const std::regex statement(
-      "\\{@code ([^}]*)\\} is (?:\\{@code ([^}]*)\\}, )?"
-      "(NaN|minus infinity|infinity|-?[0-9]+(?:\\.[0-9]+)?)(?![0-9.])");
   int checked = 0;
-  for (std::sregex_iterator it(text.begin(), text.end(), statement), end;
-       it != end; ++it) {
-    const std::smatch& m = *it;
-    for (int side = 1; side <= 2; ++side) {
-      if (!m[side].matched) continue;
-      std::unique_ptr<VRN_expression> tree = ParseClosed(m[side].str());
+  for (const Statement& s : Statements(text)) {
+    for (const std::string& side : {s.expression, s.same}) {
+      if (side.empty()) continue;
+      std::unique_ptr<VRN_expression> tree = ParseClosed(side);
       if (tree == nullptr) continue;
       const double value = tree->Evaluate(nullptr);
-      EXPECT_TRUE(Matches(value, m[3].str()))
-          << m[side].str() << " is " << value << ", the reference says "
-          << m[3].str();
+      EXPECT_TRUE(Matches(value, s.result))
+          << side << " is " << value << ", the reference says " << s.result;
       ++checked;
     }
   }

@@ -42,7 +42,7 @@
  * <li>A number starts with a digit or a point and is read as the C library's
  *   {@code strtod} reads it in the "C" locale, whatever the process locale:
  *   {@code 2}, {@code 0.5}, {@code .5}, {@code 1e3}, {@code 2.5E-4}, and
- *   hexadecimal {@code 0x1F}. A lone point is refused with "Invalid numeric
+ *   hexadecimal ({@code 0x1F} is 31). A lone point is refused with "Invalid numeric
  *   literal". No number starts with a letter or a sign: infinity is
  *   {@code Inf()}, &pi; is {@code Pi()}, and a minus sign in front of a number is the
  *   unary minus.
@@ -181,7 +181,8 @@
  *   &gt; hi the same order holds: {@code Trim(1, 3, 0)} is 3, {@code Trim(5, 3, 0)} is
  *   0</td></tr>
  * <tr id="fn-Fact"><td>{@code Fact(n)}</td><td>n! of n truncated: {@code Fact(3.9)} is
- *   6</td><td>n &ge; 0 (a negative n gives 0); infinity from 171 on</td></tr>
+ *   6</td><td>n &ge; 0 (a negative n gives 0); infinity from 171 on ({@code Fact(171)} is
+ *   infinity)</td></tr>
  * <tr id="fn-FactDouble"><td>{@code FactDouble(n)}</td><td>n!! = n(n-2)(n-4)... of n
  *   truncated: {@code FactDouble(5)} is 15; 1 for 0 and 1</td><td>n &ge; 0 (a negative
  *   n gives 0)</td></tr>
