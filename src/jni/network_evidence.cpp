@@ -161,12 +161,13 @@ std::string ContEvidenceRefusal(const VRN_node& node, double number,
     case qelta::kErrInvalidValue:
       return "Node " + id + " takes only a finite number";
     case qelta::kErrOutOfRange:
-      if (discrete == nullptr || discrete->GetIntervalIndex(number) >= 0) break;
-      {
+      // Otherwise an outcome the observed parents rule out, which is logged.
+      if (discrete != nullptr && discrete->GetIntervalIndex(number) < 0) {
         char text[64];
         std::snprintf(text, sizeof text, "%g", number);
         return "No interval of node " + id + " holds " + text;
       }
+      break;
     default:
       break;
   }
