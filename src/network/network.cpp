@@ -84,6 +84,7 @@ void VRN_network::Init() {
 }
 
 void VRN_network::ClearContents() {
+  influenceNodes_ = -1;
   for (VRN_node*& node : nodes_) {
     delete node;
     node = nullptr;
