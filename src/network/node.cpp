@@ -139,6 +139,9 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
   std::unique_ptr<VRN_nodeDef> converted(
       VRN_nodeDef::CreateConverted(definition_, code));
   if (converted == nullptr) return qelta::kErrOutOfRange;
+  // The arcs and evidence the change takes away are gone before the new
+  // kind reports: what the old kind reached is judged now.
+  (void)network_->OnDefinitionReplacing(handle_);
   // Arcs to children the new type may not feed go while the children still
   // see the node as they knew it (a multi-attribute utility keeps a weight
   // dimension per decision parent). Each list from its end, so removals do
