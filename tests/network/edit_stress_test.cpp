@@ -74,9 +74,9 @@ constexpr bool kAutoUpdateWithInfluenceCode1 = true;
 
 // Faults met by the check right after an edit, one switch per class.
 // While a switch is false, the values valid after an edit of that class are
-// not compared until an update recomputes them.
+// not compared until an update recomputes them, or the edit is not made.
 
-// Edits that the bookkeeping of valid values gets wrong:
+// Edits after which the bookkeeping of valid values was found wrong:
 //
 // an edit that makes evidence implied, changes an implied outcome or drops
 // one leaves what lies beyond that node valid;
@@ -88,7 +88,7 @@ constexpr bool kCheckAfterTypeChangesThatDropEvidenceOrArcs = true;
 // distinguished column, an equation child's reading of the outcome index);
 constexpr bool kCheckAfterOutcomeReorders = true;
 // new point values or intervals of a discrete parent leave an equation
-// child's discretized table, even through updates.
+// child's discretized table, even through updates;
 constexpr bool kPointValuesAndIntervalsOfEquationParents = true;
 // a type change of an equation's parent leaves the child's discretized
 // table, even through updates;
