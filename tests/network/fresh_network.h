@@ -37,12 +37,30 @@ inline bool InfluenceDiagram(const VRN_network& net) {
   return false;
 }
 
-// Reads net's save (null when the save is refused) with net's observed and
-// virtual evidence; implied evidence is built again by the fresh network.
+// A network that refuses to save: a copy whose implied evidence is built
+// again and whose values are all invalidated, updated.
+inline Fresh CopyFresh(VRN_network& net, bool without_targets) {
+  Fresh out;
+  out.net = std::make_unique<VRN_network>(net);
+  VRN_network& copy = *out.net;
+  if (without_targets) (void)copy.ClearAllTargets();
+  for (int h = copy.GetFirstNode(); h >= 0; h = copy.GetNextNode(h)) {
+    VRN_nodeVal* value = copy.GetNode(h)->Value();
+    if (value->HasFlags(qelta::kValFlagPropagated)) (void)value->ClearPropagatedEvidence();
+  }
+  const std::vector<int>& evidence = copy.EvidenceNodes();
+  if (!evidence.empty()) (void)copy.OnEvidenceChange(evidence.front(), qelta::kChangeTable);
+  (void)copy.InvalidateValues();
+  out.status = copy.UpdateBeliefs();
+  return out;
+}
+
+// Reads net's save with net's observed and virtual evidence; implied
+// evidence is built again by the fresh network.
 inline Fresh ReadFresh(VRN_network& net, bool without_targets) {
   Fresh out;
   std::string text;
-  if (net.WriteString(text, 0) != qelta::kOk) return out;
+  if (net.WriteString(text, 0) != qelta::kOk) return CopyFresh(net, without_targets);
   out.net = std::make_unique<VRN_network>();
   VRN_network& fresh = *out.net;
   if (fresh.ReadString(text.c_str(), 0) != qelta::kOk) {
