@@ -97,8 +97,12 @@ constexpr bool kTypeChangesOfEquationParents = false;
 // call them, even through updates;
 constexpr bool kUserFunctionsUnderEquations = false;
 // in a dynamic network, evidence implied into a terminal node follows its
-// plate parent's first slice, not the last.
+// plate parent's first slice, not the last;
 constexpr bool kImpliedEvidenceInDynamicNetworks = false;
+// new intervals keep a numeric observation whose number left the observed
+// outcome's interval: an equation child discretizes with the number, a
+// fresh network (the outcome) with the interval.
+constexpr bool kIntervalsUnderNumericEvidenceOfEquationParents = false;
 
 // In influence diagrams:
 //
@@ -967,6 +971,11 @@ class Harness {
     if (!kOutcomesAddedBesideOpenEnds && open && adds) return;
     if (!kPointValuesAndIntervalsOfEquationParents &&
         (choice == 7 || choice == 8) && HasEquationChild(h)) {
+      return;
+    }
+    double number = 0.0;
+    if (!kIntervalsUnderNumericEvidenceOfEquationParents && choice == 7 &&
+        HasEquationChild(h) && Val(h)->GetContEvidence(&number) == qelta::kOk) {
       return;
     }
     switch (choice) {
