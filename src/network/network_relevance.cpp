@@ -811,16 +811,16 @@ int VRN_network::OnOutcomeOrderChanged(int handle) {
   VRN_node* node = GetNode(handle);
   if (node == nullptr) return qelta::kErrOutOfRange;
   if (!HookEnabled(*this, qelta::kChangeOutcomes)) return qelta::kOk;
-  // Values indexed by the node have their dimension in another order.
-  if (InvalidateIfDiagram(this)) return qelta::kOk;
   // A table that permutes along with the outcomes keeps the model; its
   // value was permuted with them. Any other definition (a canonical one
   // keeps its distinguished columns in place) has a new model, and children
-  // that read the index have too.
+  // that read the index have too. In a diagram, values indexed by the node
+  // have their dimension in another order.
   std::vector<int> sources;
   const int type = node->Definition()->GetType();
-  if (type != qelta::kDefCpt && type != qelta::kDefTruthTable &&
-      type != qelta::kDefDecision) {
+  if ((type != qelta::kDefCpt && type != qelta::kDefTruthTable &&
+       type != qelta::kDefDecision) ||
+      IsInfluenceDiagram()) {
     sources.push_back(handle);
   }
   AddIndexReaders(*this, handle, &sources);
