@@ -260,6 +260,19 @@ int VRN_network::OnOutcomesReordered(int handle, const VRN_intArray& order) {
   return result;
 }
 
+bool VRN_network::IsInfluenceDiagram() const {
+  if (influenceNodes_ < 0) {
+    influenceNodes_ = 0;
+    for (const VRN_node* node : nodes_) {
+      if (node != nullptr &&
+          VRN_nodeDef::IsInfluenceType(node->Definition()->GetType())) {
+        ++influenceNodes_;
+      }
+    }
+  }
+  return influenceNodes_ > 0;
+}
+
 int VRN_network::OnNodeTypeChanged(int handle, int newType) {
   if (GetNode(handle) == nullptr) return qelta::kErrOutOfRange;
   // What the old table implied may no longer hold.
