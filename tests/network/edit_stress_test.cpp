@@ -119,10 +119,15 @@ constexpr bool kCheckAfterOutcomeCountChanges = false;
 // type changes, new and deleted nodes and arcs leave the old layout (a
 // deleted handle among the indexing parents, no indexing where a new
 // informational arc or utility asks for it) and old numbers;
-constexpr bool kCheckAfterStructureEdits = false;
+constexpr bool kCheckAfterTypeChanges = false;
+constexpr bool kCheckAfterArcEdits = false;
+constexpr bool kCheckAfterNodeEdits = false;
 // new tables leave valid what lies behind a decision, and what the solver
 // conditions on the node through an indexing parent;
 constexpr bool kCheckAfterTableEdits = false;
+// new multi-attribute utility expressions or user functions leave the
+// decisions' values;
+constexpr bool kCheckAfterExpressionEdits = false;
 // the value of a choice that the evidence rules out follows the targets of
 // the update that computed it (a tiny number, or the others' value);
 constexpr bool kCheckAfterTargetChanges = false;
@@ -603,13 +608,17 @@ class Harness {
           what.find("Rename") == std::string::npos) {
         return false;
       }
-      if (!kCheckAfterStructureEdits &&
-          (edit_ == Edit::kNode || edit_ == Edit::kArc || edit_ == Edit::kType)) {
+      if ((!kCheckAfterTypeChanges && edit_ == Edit::kType) ||
+          (!kCheckAfterArcEdits && edit_ == Edit::kArc) ||
+          (!kCheckAfterNodeEdits && edit_ == Edit::kNode)) {
         return false;
       }
       if (!kCheckAfterTableEdits &&
-          (edit_ == Edit::kTable || edit_ == Edit::kRandomize ||
-           edit_ == Edit::kMau || edit_ == Edit::kFunctions)) {
+          (edit_ == Edit::kTable || edit_ == Edit::kRandomize)) {
+        return false;
+      }
+      if (!kCheckAfterExpressionEdits &&
+          (edit_ == Edit::kMau || edit_ == Edit::kFunctions)) {
         return false;
       }
     }
