@@ -99,6 +99,9 @@ constexpr bool kUserFunctionsUnderEquations = true;
 // in a dynamic network, evidence implied into a terminal node follows its
 // plate parent's first slice, not the last;
 constexpr bool kImpliedEvidenceInDynamicNetworks = false;
+// outcomes dropped by a remapping leave a noisy-MAX's or noisy-adder's
+// parameter columns without their share: the columns no longer sum to 1;
+constexpr bool kOutcomesDroppedFromCanonicalNodes = false;
 // new intervals keep a numeric observation whose number left the observed
 // outcome's interval: an equation child discretizes with the number, a
 // fresh network (the outcome) with the interval.
@@ -110,6 +113,11 @@ constexpr bool kIntervalsUnderNumericEvidenceOfEquationParents = false;
 // mass, and of the values indexed by the observed node; cleared evidence
 // leaves the values that the node now indexes without it;
 constexpr bool kIndexingParentsOfObservedNodes = true;
+// evidence on a node below a decision leaves the values indexed by the
+// decision (choices it rules out keep their numbers) and, where no utility
+// makes the decision one, the values the solver treats it as a chance node
+// for;
+constexpr bool kCheckAfterEvidenceBelowDecisions = true;
 // switching evidence propagation leaves the layout that the implied
 // evidence gave;
 constexpr bool kCheckAfterPropagationSwitch = false;
@@ -119,10 +127,15 @@ constexpr bool kCheckAfterOutcomeCountChanges = true;
 // type changes, new and deleted nodes and arcs leave the old layout (a
 // deleted handle among the indexing parents, no indexing where a new
 // informational arc or utility asks for it) and old numbers;
-constexpr bool kCheckAfterStructureEdits = true;
+constexpr bool kCheckAfterTypeChanges = true;
+constexpr bool kCheckAfterArcEdits = true;
+constexpr bool kCheckAfterNodeEdits = true;
 // new tables leave valid what lies behind a decision, and what the solver
 // conditions on the node through an indexing parent;
 constexpr bool kCheckAfterTableEdits = true;
+// new multi-attribute utility expressions or user functions leave the
+// decisions' values;
+constexpr bool kCheckAfterExpressionEdits = true;
 // the value of a choice that the evidence rules out follows the targets of
 // the update that computed it (a tiny number, or the others' value);
 constexpr bool kCheckAfterTargetChanges = false;
@@ -344,6 +357,15 @@ class Harness {
     return dbn != nullptr && Plate(h) && dbn->HasTemporalEvidence(h);
   }
   bool Equation(int h) const { return Type(h) == qelta::kDefEquation; }
+  bool BelowDecision(int h) const {
+    if (h < 0 || Node(h) == nullptr) return false;
+    VRN_intArray ancestors;
+    (void)net_->GetAncestors(h, ancestors);
+    for (int a : ancestors) {
+      if (Type(a) == qelta::kDefDecision) return true;
+    }
+    return false;
+  }
   bool HasEquationChild(int h) const {
     for (int c : Node(h)->Children()) {
       if (Equation(c)) return true;
@@ -594,6 +616,10 @@ class Harness {
       const bool cleared = what.find("Clear") != std::string::npos &&
                            what.find("Evidence") != std::string::npos;
       if (!kIndexingParentsOfObservedNodes && cleared) return false;
+      if (!kCheckAfterEvidenceBelowDecisions && edit_ == Edit::kEvidence &&
+          BelowDecision(evidence_node_)) {
+        return false;
+      }
       if (!kCheckAfterTargetChanges && edit_ == Edit::kTarget) return false;
       if (!kCheckAfterPropagationSwitch &&
           what.find("propagation flag") != std::string::npos) {
@@ -603,13 +629,17 @@ class Harness {
           what.find("Rename") == std::string::npos) {
         return false;
       }
-      if (!kCheckAfterStructureEdits &&
-          (edit_ == Edit::kNode || edit_ == Edit::kArc || edit_ == Edit::kType)) {
+      if ((!kCheckAfterTypeChanges && edit_ == Edit::kType) ||
+          (!kCheckAfterArcEdits && edit_ == Edit::kArc) ||
+          (!kCheckAfterNodeEdits && edit_ == Edit::kNode)) {
         return false;
       }
       if (!kCheckAfterTableEdits &&
-          (edit_ == Edit::kTable || edit_ == Edit::kRandomize ||
-           edit_ == Edit::kMau || edit_ == Edit::kFunctions)) {
+          (edit_ == Edit::kTable || edit_ == Edit::kRandomize)) {
+        return false;
+      }
+      if (!kCheckAfterExpressionEdits &&
+          (edit_ == Edit::kMau || edit_ == Edit::kFunctions)) {
         return false;
       }
     }
@@ -1014,6 +1044,10 @@ class Harness {
         status = disc->SetNumberOfOutcomes(Uniform(2, kMaxOutcomes));
         break;
       case 6: {
+        if (!kOutcomesDroppedFromCanonicalNodes &&
+            (Type(h) == qelta::kDefNoisyMax || Type(h) == qelta::kDefNoisyAdder)) {
+          return;
+        }
         // Keeps some old outcomes in a new order and adds new ones.
         VRN_stringArray ids;
         VRN_intArray mapping;
@@ -1229,6 +1263,7 @@ class Harness {
     }
     const int h = AnyDiscrete();
     if (h < 0) return;
+    evidence_node_ = h;
     VRN_nodeVal* value = Val(h);
     const int n = Outcomes(h);
     int status = 0;
@@ -1507,6 +1542,8 @@ class Harness {
     int fresh_status = 0;
     std::unique_ptr<VRN_network> fresh = MakeFresh(saved, text, false, &fresh_status);
     if (fresh == nullptr) return;
+    // Evidence of probability 0: what the updates give is not compared.
+    if (impossible_) return;
     if (fresh_status != status) {
       Fail("the update answers " + std::to_string(status) +
            ", a fresh network's " + std::to_string(fresh_status));
@@ -1525,7 +1562,7 @@ class Harness {
         continue;
       }
       const bool computed = value->GetUpdateTag() == 0;
-      if (!computed && (untrusted_[h] != 0 || impossible_)) {
+      if (!computed && untrusted_[h] != 0) {
         ++counts.skipped;
         continue;
       }
@@ -1780,6 +1817,8 @@ class Harness {
   std::vector<char> untrusted_;
   std::vector<std::string> trace_;
   Edit edit_ = Edit::kNone;
+  // The node of the last evidence edit.
+  int evidence_node_ = -1;
   // The last type change took evidence or arcs away.
   bool dropped_ = false;
   int step_ = -1;
