@@ -15,6 +15,7 @@
 #include "network/node.h"
 #include "base/status.h"
 #include "definitions/node_val.h"
+#include "equations/equation.h"
 
 namespace {
 
@@ -486,7 +487,9 @@ int VRN_discDef::ChangeOrderOfOutcomes(const VRN_intArray& order) {
   if (status != qelta::kOk) return status;
   VRN_discVal* value = OwnValue();
   if (value != nullptr) value->OnOwnOutcomesReordered(order);
-  return NotifyChildrenReordered(order);
+  status = NotifyChildrenReordered(order);
+  if (value != nullptr) (void)GetNetwork()->OnOutcomeOrderChanged(GetHandle());
+  return status;
 }
 
 int VRN_discDef::ChangeOrderOfOutcomesWithAddAndRemove(
@@ -620,6 +623,7 @@ int VRN_discDef::SetIntervals(const std::vector<double>& bounds,
   for (double bound : bounds) copy->Add(bound);
   values_ = std::move(copy);
   if (clear_ids) outcome_ids_.FillEmpty(-1);
+  NotifyOutcomeValuesChanged();
   return qelta::kOk;
 }
 
@@ -662,7 +666,19 @@ int VRN_discDef::RemoveIntervals() {
   if (!HasIntervals()) return qelta::kErrNoItem;
   values_.reset();
   if (outcome_ids_.GetAllowEmpty()) GiveNumberedIds();
+  NotifyOutcomeValuesChanged();
   return qelta::kOk;
+}
+
+void VRN_discDef::NotifyOutcomeValuesChanged() {
+  if (OwnValue() == nullptr) return;
+  VRN_network* network = GetNetwork();
+  // An equation child reads the numbers; its table over them is stale.
+  for (int child : GetChildren()) {
+    VRN_equation* equation = VRN_GetEquation(network, child);
+    if (equation != nullptr) equation->DropDiscretization();
+  }
+  (void)network->OnOutcomeValuesChanged(GetHandle());
 }
 
 void VRN_discDef::GiveNumberedIds() {
@@ -682,6 +698,7 @@ int VRN_discDef::SetPointValues(const std::vector<double>& values) {
   values_ = std::move(copy);
   // Only interval outcomes go without ids; these are point values now.
   if (!HasOutcomeIds()) GiveNumberedIds();
+  NotifyOutcomeValuesChanged();
   return qelta::kOk;
 }
 
@@ -721,6 +738,7 @@ int VRN_discDef::GetPointValueIndex(double value) const {
 int VRN_discDef::RemovePointValues() {
   if (!HasPointValues()) return qelta::kErrNoItem;
   values_.reset();
+  NotifyOutcomeValuesChanged();
   return qelta::kOk;
 }
 

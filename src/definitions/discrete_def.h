@@ -191,6 +191,9 @@ class VRN_discDef : public VRN_nodeDef {
   int NotifyChildrenInserted(int position);
   int NotifyChildrenRemoved(int index);
   int NotifyChildrenReordered(const VRN_intArray& order);
+  // After the point values or interval bounds changed: equation children
+  // drop their tables over them and the network hears of it.
+  void NotifyOutcomeValuesChanged();
   template <typename NetworkCall, typename ChildCall>
   int NotifyOutcomeChange(NetworkCall tell_network, ChildCall tell_child);
   // Whether a change of the outcome count must go outcome by outcome.

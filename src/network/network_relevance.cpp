@@ -128,6 +128,19 @@ void CollectReachable(const VRN_network& net, int start, int bit, Links links,
   }
 }
 
+// Appends the children of h whose definition reads h's outcome by its
+// index or its numeric value (equation nodes) rather than through a table
+// that follows every outcome edit.
+void AddIndexReaders(const VRN_network& net, int h, std::vector<int>* out) {
+  for (int c : net.GetNode(h)->Children()) {
+    const VRN_node* child = net.GetNode(c);
+    if (child != nullptr &&
+        child->Definition()->GetType() == qelta::kDefEquation) {
+      out->push_back(c);
+    }
+  }
+}
+
 // The coordinate a node's evidence gives in a table dimension of `size`
 // items, -1 (free) when it has none.
 int EvidenceCoordinate(const VRN_nodeVal& value, int size) {
@@ -160,18 +173,17 @@ bool EvidenceCoordinates(const VRN_network& net, const VRN_node& node,
 
 // The marking walk. One arc may be added to the graph it walks: after an arc
 // is removed, the values computed with the arc present are what must be
-// judged, so the walk sees the graph as it was. `changed` names the node
-// whose own evidence changed (-1 for none): it blocks chains as observed
-// evidence does.
+// judged, so the walk sees the graph as it was. Nodes whose own evidence
+// changed carry kMarkValueChanged: they start walks of their own in every
+// direction, so the walk passing them blocks chains as observed evidence
+// does.
 class RelevanceWalk {
  public:
-  RelevanceWalk(VRN_network* net, int extra_parent, int extra_child,
-                int changed)
+  RelevanceWalk(VRN_network* net, int extra_parent, int extra_child)
       : net_(net),
         marks_(net->Marks()),
         extra_parent_(extra_parent),
-        extra_child_(extra_child),
-        changed_(changed) {}
+        extra_child_(extra_child) {}
 
   // Clears the walk's marks and marks with kMarkAncestor every ancestor of
   // observed evidence. Virtual evidence acts like an observed child of its
@@ -190,10 +202,7 @@ class RelevanceWalk {
   }
 
   void Mark(int h, int bits) { marks_.Set(h, bits); }
-  bool HasMark(int h, int bits) const {
-    return marks_.Has(h, bits) ||
-           ((bits & kMarkValueChanged) != 0 && h == changed_);
-  }
+  bool HasMark(int h, int bits) const { return marks_.Has(h, bits); }
 
   void VisitParents(int h) { ForEachParent(h, [&](int p) { Push(p, kUp); }); }
   void VisitChildren(int h) {
@@ -283,7 +292,7 @@ class RelevanceWalk {
         !marks_.Has(h, kMarkAncestor)) {
       return;
     }
-    if (!has_evidence && h != changed_) {
+    if (!has_evidence && !marks_.Has(h, kMarkValueChanged)) {
       if (marks_.Has(h, kMarkFinished)) {
         // Met before only from a parent: its parents are reached now.
         if (from_child && marks_.Has(h, kMarkFromParent)) {
@@ -312,7 +321,6 @@ class RelevanceWalk {
   qelta::WalkMarks& marks_;
   int extra_parent_;
   int extra_child_;
-  int changed_;
   bool utility_changed_ = false;
   std::vector<Visit> pending_;
   std::vector<int> stack_;
@@ -513,11 +521,60 @@ std::vector<std::pair<int, int>> ImpliedOutcomes(VRN_network* net) {
   return out;
 }
 
-// The common work of the relevance hooks for an edit at the source nodes:
-// implied evidence rebuilt from scratch, then one walk from all of them.
+// In an influence diagram the solver indexes each value by the scenario
+// nodes it depends on, which the structure and the evidence of the whole
+// diagram decide, and it computes every value again at each update. No
+// walk tells which values keep their numbers and their layout after an
+// edit there: only the point masses of evidence stay valid. The solvers'
+// own passing edits of the diagram (a utility node added for the run and
+// deleted again) are no edits of the model.
+bool InvalidateIfDiagram(VRN_network* net) {
+  if (net->IsUpdating() || !net->IsInfluenceDiagram()) return false;
+  const int slots = net->GetSlotCount();
+  for (int h = 0; h < slots; ++h) {
+    VRN_node* node = net->GetNode(h);
+    if (node == nullptr) continue;
+    VRN_nodeVal* value = node->Value();
+    if (!value->HasEvidence() || value->IsPlate()) value->Invalidate();
+  }
+  return true;
+}
+
+// The nodes whose implied outcome appeared, went or changed between two
+// lists of ImpliedOutcomes.
+std::vector<int> MovedImplied(const std::vector<std::pair<int, int>>& before,
+                              const std::vector<std::pair<int, int>>& after) {
+  std::vector<int> moved;
+  size_t i = 0;
+  size_t j = 0;
+  while (i < before.size() || j < after.size()) {
+    if (j == after.size() ||
+        (i < before.size() && before[i].first < after[j].first)) {
+      moved.push_back(before[i++].first);
+    } else if (i == before.size() || after[j].first < before[i].first) {
+      moved.push_back(after[j++].first);
+    } else {
+      if (before[i].second != after[j].second) moved.push_back(after[j].first);
+      ++i;
+      ++j;
+    }
+  }
+  return moved;
+}
+
+// The common work of the relevance hooks. The values marked valid were
+// computed with the evidence present before the edit; they are judged by
+// it. Two kinds of start node:
+// - sources, whose model changed (a table, an arc into them, outcomes):
+//   influence leaves them downward unless they hold evidence, and upward
+//   when they hold evidence or lie above it;
+// - changed nodes, whose own evidence changed: the one named by `changed`
+//   (-1 for none) and every node whose implied outcome the rebuild below
+//   made appear, go or move. Influence leaves them in every direction, so
+//   whatever the walk would have reached through them, had they blocked or
+//   not, is reached.
 // extra_parent names the parent of an arc to the only source that was just
-// removed (-1 for none); changed is that source when its own evidence
-// changed, else -1.
+// removed (-1 for none).
 int UpdateRelevance(VRN_network* net, const int* sources, int count,
                     int extra_parent, int changed) {
   if (!net->IsRelevanceReasoning()) return qelta::kOk;
@@ -526,32 +583,45 @@ int UpdateRelevance(VRN_network* net, const int* sources, int count,
     if (net->GetNode(h) == nullptr) return qelta::kErrOutOfRange;
   }
 
+  const std::vector<std::pair<int, int>> before = ImpliedOutcomes(net);
   RebuildImpliedEvidence(net, true);
+  if (InvalidateIfDiagram(net)) {
+    net->InvalidateIfDynamic();
+    return qelta::kOk;
+  }
+  std::vector<int> moved = MovedImplied(before, ImpliedOutcomes(net));
+  if (changed >= 0 && net->GetNode(changed) != nullptr) moved.push_back(changed);
 
   const int extra_child = extra_parent >= 0 && count == 1 ? sources[0] : -1;
-  RelevanceWalk walk(net, extra_child >= 0 ? extra_parent : -1, extra_child,
-                     changed);
+  RelevanceWalk walk(net, extra_child >= 0 ? extra_parent : -1, extra_child);
   walk.Prepare();
-  // Each source counts as met from a parent, so that the walk from another
-  // source, arriving from below, still goes on to its parents.
+  // Each start node counts as met from a parent, so that the walk from
+  // another one, arriving from below, still goes on to its parents.
+  for (int h : moved) {
+    walk.Mark(h, kMarkFinished | kMarkFromParent | kMarkValueChanged);
+  }
   for (int i = 0; i < count; ++i) {
     walk.Mark(sources[i], kMarkFinished | kMarkFromParent);
   }
-  for (int i = 0; i < count; ++i) {
-    const int h = sources[i];
+  auto start = [&](int h) {
     VRN_node* node = net->GetNode(h);
     VRN_nodeVal* value = node->Value();
+    const bool evidence_changed = walk.HasMark(h, kMarkValueChanged);
     if (!value->HasEvidence()) {
       value->Invalidate();
       walk.NoteUtilityChange(*node);
       walk.VisitChildren(h);
+    } else if (evidence_changed) {
+      walk.VisitChildren(h);
     }
     if (!HasTypeBit(*node, qelta::kDefBitDecision) &&
-        (value->HasEvidence() ||
-         walk.HasMark(h, kMarkAncestor | kMarkValueChanged))) {
+        (value->HasEvidence() || evidence_changed ||
+         walk.HasMark(h, kMarkAncestor))) {
       walk.VisitParents(h);
     }
-  }
+  };
+  for (int i = 0; i < count; ++i) start(sources[i]);
+  for (int h : moved) start(h);
   walk.Run();
   walk.InvalidateDecisionsIfNeeded();
   net->InvalidateIfDynamic();
@@ -712,7 +782,57 @@ int VRN_network::OnEvidenceChange(int handle, int kind) {
     return qelta::kOk;
   }
   if (!HookEnabled(*this, kind)) return qelta::kOk;
-  return UpdateRelevance(this, handle, -1, -1);
+  if (kind != qelta::kChangeOutcomes) {
+    return UpdateRelevance(this, handle, -1, -1);
+  }
+  // An outcome inserted or removed moves the indices after it: a child that
+  // reads the index changes even where the node's evidence blocks.
+  if (GetNode(handle) == nullptr) return qelta::kErrOutOfRange;
+  std::vector<int> sources(1, handle);
+  AddIndexReaders(*this, handle, &sources);
+  return UpdateRelevance(this, sources.data(), static_cast<int>(sources.size()),
+                         -1, -1);
+}
+
+int VRN_network::OnOutcomeOrderChanged(int handle) {
+  VRN_node* node = GetNode(handle);
+  if (node == nullptr) return qelta::kErrOutOfRange;
+  if (!HookEnabled(*this, qelta::kChangeOutcomes)) return qelta::kOk;
+  // A table that permutes along with the outcomes keeps the model; its
+  // value was permuted with them. Any other definition (a canonical one
+  // keeps its distinguished columns in place) has a new model, and children
+  // that read the index have too. In a diagram, values indexed by the node
+  // have their dimension in another order.
+  std::vector<int> sources;
+  const int type = node->Definition()->GetType();
+  if ((type != qelta::kDefCpt && type != qelta::kDefTruthTable &&
+       type != qelta::kDefDecision) ||
+      IsInfluenceDiagram()) {
+    sources.push_back(handle);
+  }
+  AddIndexReaders(*this, handle, &sources);
+  if (sources.empty()) return qelta::kOk;
+  return UpdateRelevance(this, sources.data(), static_cast<int>(sources.size()),
+                         -1, -1);
+}
+
+int VRN_network::OnOutcomeValuesChanged(int handle) {
+  if (GetNode(handle) == nullptr) return qelta::kErrOutOfRange;
+  std::vector<int> sources;
+  AddIndexReaders(*this, handle, &sources);
+  if (sources.empty() || !HookEnabled(*this, qelta::kChangeEquation)) {
+    return qelta::kOk;
+  }
+  return UpdateRelevance(this, sources.data(), static_cast<int>(sources.size()),
+                         -1, -1);
+}
+
+int VRN_network::OnDefinitionReplacing(int handle) {
+  if (GetNode(handle) == nullptr) return qelta::kErrOutOfRange;
+  if (!HookEnabled(*this, qelta::kRelTableChanged)) return qelta::kOk;
+  // Judged on the old kind, its evidence and its arcs, which may go before
+  // the new kind reports: as if its model and its evidence changed.
+  return UpdateRelevance(this, handle, -1, handle);
 }
 
 int VRN_network::OnTablesChanged(const std::vector<int>& handles) {
@@ -727,11 +847,11 @@ int VRN_network::OnNodeDeleting(int handle) {
   VRN_node* node = GetNode(handle);
   if (node == nullptr) return qelta::kErrOutOfRange;
   // Without arcs only a utility still reaches other values: it adds to
-  // every decision's expected utility.
-  if (!HookEnabled(*this, qelta::kRelArcRemoved) ||
-      !HasTypeBit(*node, qelta::kDefBitUtility)) {
-    return qelta::kOk;
-  }
+  // every decision's expected utility. In a diagram a node may index
+  // values without an arc, and leaves no handle among indexing parents.
+  if (!HookEnabled(*this, qelta::kRelArcRemoved)) return qelta::kOk;
+  if (InvalidateIfDiagram(this)) return qelta::kOk;
+  if (!HasTypeBit(*node, qelta::kDefBitUtility)) return qelta::kOk;
   return UpdateRelevance(this, handle, -1, -1);
 }
 
@@ -772,7 +892,7 @@ int VRN_network::CheckImpossibleEvidence(int handle) {
                            outcome != nullptr ? outcome : "", node->GetId());
   }
 
-  RelevanceWalk walk(this, -1, -1, -1);
+  RelevanceWalk walk(this, -1, -1);
   walk.Prepare();
   walk.Mark(handle, qelta::kMarkFinished);
   walk.VisitChildren(handle);
@@ -784,6 +904,7 @@ int VRN_network::CheckImpossibleEvidence(int handle) {
     status = EvidencePropagation(this).Run(handle);
   }
   walk.InvalidateDecisionsIfNeeded();
+  (void)InvalidateIfDiagram(this);
   InvalidateIfDynamic();
   return status;
 }

@@ -15,6 +15,7 @@
 #include "network/submodel.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "equations/equation.h"
 
 // ------------------------------------------------------------ node header
 
@@ -139,6 +140,9 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
   std::unique_ptr<VRN_nodeDef> converted(
       VRN_nodeDef::CreateConverted(definition_, code));
   if (converted == nullptr) return qelta::kErrOutOfRange;
+  // The arcs and evidence the change takes away are gone before the new
+  // kind reports: what the old kind reached is judged now.
+  (void)network_->OnDefinitionReplacing(handle_);
   // Arcs to children the new type may not feed go while the children still
   // see the node as they knew it (a multi-attribute utility keeps a weight
   // dimension per decision parent). Each list from its end, so removals do
@@ -167,6 +171,11 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
   definition_ = converted.release();
   delete value_;
   value_ = value.release();
+  // An equation child's table over this node was drawn from the old kind.
+  for (int child : children_) {
+    VRN_equation* equation = VRN_GetEquation(network_, child);
+    if (equation != nullptr) equation->DropDiscretization();
+  }
 
   // Arcs from parents the new type may not keep go through the new
   // definition.
