@@ -17,8 +17,11 @@
 #include "equations/equation.h"
 #include "network/network.h"
 #include "network/node.h"
+#include "network_helpers.h"
 
 namespace {
+
+using qelta_test::Observations;
 
 int Add(VRN_network& net, int type, const char* id, const std::vector<int>& parents,
         const std::vector<double>& table) {
@@ -72,16 +75,6 @@ std::unique_ptr<VRN_network> Fresh(VRN_network& net) {
     }
   }
   return fresh;
-}
-
-// The observed outcomes, as the binding hands them to annealed MAP.
-std::vector<std::pair<int, int>> Observations(VRN_network& net) {
-  std::vector<std::pair<int, int>> out;
-  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
-    const VRN_nodeVal* value = net.EvidenceOf(h);
-    if (value->HasFlags(qelta::kValFlagEvidence)) out.emplace_back(h, value->GetEvidence());
-  }
-  return out;
 }
 
 // A (0.3, 0.7) -> B, a copy of A.

@@ -22,8 +22,11 @@
 #include "inference/value_of_info.h"
 #include "network/network.h"
 #include "network/node.h"
+#include "network_helpers.h"
 
 namespace {
+
+using qelta_test::Observations;
 
 constexpr double kTol = 1e-9;
 
@@ -141,15 +144,6 @@ std::unique_ptr<VRN_network> Fresh(Model& m, bool relevance = true) {
     fresh->SetRelevanceReasoning(true);
   }
   return fresh;
-}
-
-std::vector<std::pair<int, int>> Observations(VRN_network& net) {
-  std::vector<std::pair<int, int>> out;
-  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
-    const VRN_nodeVal* value = net.EvidenceOf(h);
-    if (value->HasFlags(qelta::kValFlagEvidence)) out.emplace_back(h, value->GetEvidence());
-  }
-  return out;
 }
 
 std::vector<double> Items(const VRN_matrix& m) {
