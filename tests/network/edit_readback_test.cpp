@@ -4,6 +4,7 @@
 // that are all empty (interval outcomes) or all named.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -359,25 +360,55 @@ class TruthTableReadbackTest : public ::testing::Test {
   int t_ = -1;
 };
 
-TEST_F(TruthTableReadbackTest, TablesThatAreNotDeterministicAreRefused) {
+// Any numbers are taken. The files that read a truth table's numbers keep
+// them; the XML file, which keeps only resulting states, refuses the save
+// naming the node, and leaves neither text nor file.
+TEST_F(TruthTableReadbackTest, AnyNumbersAreTakenAndSavedOnlyWhereTheyReadBack) {
   VRN_nodeDef* def = Def(net_, t_);
-  const std::vector<double> kept = {0, 0, 1, 0, 1, 0};
-  const std::vector<std::vector<double>> bad = {
+  const std::vector<std::vector<double>> tables = {
       {1, 0, 0, 0, 0.4, 0.6},  // a spread column
       {1, 0, 0, 0, 0, 0},      // a column of zeros
       {1, 0, 0, 0, 1, 1},      // two states
-      {1, 0, 0, 0, 2, -1}};
-  for (const std::vector<double>& items : bad) {
-    EXPECT_EQ(qelta::kErrOutOfRange, def->SetDefinitionFromVector(items));
+      {1, 0, 0, 0, 2, -1},
+      {1, 0, 0, 1, 1e-17, 0}};
+  for (const std::vector<double>& items : tables) {
+    ASSERT_EQ(0, def->SetDefinitionFromVector(items));
+    EXPECT_EQ(items, TableOf(net_, "t"));
     VRN_doubleArray array;
     for (double v : items) array.Add(v);
-    EXPECT_EQ(qelta::kErrOutOfRange, def->SetDefinition(array));
+    ASSERT_EQ(0, def->SetDefinition(array));
     VRN_matrix matrix(def->GetMatrixConst()->GetDimensions());
     ASSERT_EQ(0, matrix.SetItemsFromVector(items));
-    EXPECT_EQ(qelta::kErrOutOfRange, def->SetDefinitionFromMatrix(matrix));
-    EXPECT_EQ(kept, TableOf(net_, "t"));
+    ASSERT_EQ(0, def->SetDefinitionFromMatrix(matrix));
+    EXPECT_EQ(items, TableOf(net_, "t"));
+
+    for (const char* suffix : {".vrn", ".dne"}) {
+      SCOPED_TRACE(suffix);
+      const std::string path = ::testing::TempDir() + "qelta_truth" + suffix;
+      ASSERT_EQ(0, net_.WriteFile(path.c_str(), 0, 0)) << LastMessage(net_);
+      VRN_network back;
+      ASSERT_EQ(0, back.ReadFile(path.c_str(), 0, 0)) << LastMessage(back);
+      std::remove(path.c_str());
+      EXPECT_EQ(0, back.ErrorLog()->GetNumberOfMessages()) << LastMessage(back);
+      ASSERT_GE(back.FindNode("t"), 0);
+      EXPECT_EQ(qelta::kDefTruthTable, Def(back, back.FindNode("t"))->GetType());
+      EXPECT_EQ(items, TableOf(back, "t"));
+    }
+
+    std::string text = "kept";
+    net_.ErrorLog()->Flush();
+    EXPECT_NE(0, net_.WriteString(text, qelta::kExtensionNone));
+    EXPECT_EQ("", text);
+    EXPECT_NE(std::string::npos, LastMessage(net_).find("node 't'"))
+        << LastMessage(net_);
+    const std::string path = ::testing::TempDir() + "qelta_truth.xvrn";
+    std::remove(path.c_str());
+    EXPECT_NE(0, net_.WriteFile(path.c_str(), 0, 0));
+    std::FILE* left = std::fopen(path.c_str(), "rb");
+    EXPECT_EQ(nullptr, left);
+    if (left != nullptr) std::fclose(left);
   }
-  // A wrong count keeps its own answer.
+  // A wrong count keeps its own answer and the table.
   EXPECT_EQ(qelta::kErrInvalidValue, def->SetDefinitionFromVector({1, 0, 0}));
   ASSERT_EQ(0, def->SetDefinitionFromVector({0, 1, 0, 1, 0, 0}));
   ExpectDeterministicReadBack(net_, "t");
@@ -435,14 +466,19 @@ TEST_F(TruthTableReadbackTest, RandomTablesInvalidateWhatDependsOnThem) {
   ExpectDeterministicReadBack(net_, "t");
 }
 
-TEST(EditReadbackTest, TemporalTruthTablesTakeOnlyDeterministicColumns) {
+TEST(EditReadbackTest, TemporalTruthTablesTakeAnyNumbers) {
   VRN_network net;
   const int x = PlateNode(net, "x", 2);
   ASSERT_EQ(0, net.GetNode(x)->setNodeType(qelta::kDefTruthTable));
   ASSERT_EQ(0, net.AddTemporalArc(x, x, 1));
   VRN_doubleArray items;
   for (double v : {0.0, 1.0, 0.5, 0.5}) items.Add(v);
-  EXPECT_EQ(qelta::kErrOutOfRange, Def(net, x)->SetTemporalDefinition(1, items));
+  ASSERT_EQ(0, Def(net, x)->SetTemporalDefinition(1, items));
+  // The XML file keeps resulting states only: the save is refused.
+  std::string text;
+  EXPECT_NE(0, net.WriteString(text, qelta::kExtensionNone));
+  EXPECT_NE(std::string::npos, LastMessage(net).find("node 'x'"))
+      << LastMessage(net);
   items[2] = 1.0;
   items[3] = 0.0;
   ASSERT_EQ(0, Def(net, x)->SetTemporalDefinition(1, items));

@@ -47,7 +47,9 @@ import java.awt.Rectangle;
  * <tr><td>18</td><td>chance node with a conditional probability table (CPT)</td>
  *   <td>"State0", "State1"</td><td>the table, uniform on a new node</td></tr>
  * <tr><td>20</td><td>truth table: a deterministic chance node</td>
- *   <td>"State0", "State1"</td><td>the table of 0s and 1s, one 1 per parent configuration</td></tr>
+ *   <td>"State0", "State1"</td><td>the table, as for a CPT: its own edits keep one 1 among 0s
+ *   per parent configuration, but any numbers are taken (see
+ *   {@link #setNodeDefinition(int, double[])} for the files that keep them)</td></tr>
  * <tr><td>146</td><td>noisy-MAX</td><td>"State0", "State1"</td><td>the parameters</td></tr>
  * <tr><td>274</td><td>noisy-adder</td><td>"State0", "State1"</td><td>the parameters</td></tr>
  * <tr><td>82</td><td>DeMorgan</td><td>"True", "False", fixed</td>
@@ -1205,6 +1207,14 @@ public final class Network extends Wrapper {
      * weights of a new decision parent's choices repeat the former ones. In expression mode
      * ({@link #setMauExpressions(int, String[])}) the weights are kept, and may be set, but the
      * expressions compute the utility; installing expressions sets every weight to 1.
+     *
+     * <p>A truth table takes any numbers, laid out as a CPT's; its own edits (outcomes, parents,
+     * randomization) keep every run one 1 among 0s. The XML file ({@link #writeFile(String)} with
+     * "xvrn" or "qvrn", and {@link #writeString()}) keeps a truth table as one resulting outcome per
+     * parent configuration, so writing a network whose truth table has a run that is not one 1
+     * among 0s fails with code -103 and a message naming the node, and leaves no file. The native
+     * text ("vrn", "dxp") and Netica ("dne") files write the numbers of such a table and read them
+     * back as a truth table; the other text formats write every truth table as its numbers.
      *
      * @param nodeHandle handle of the node
      * @param definition the table's items, last dimension fastest

@@ -1001,7 +1001,7 @@ void VRN_neticaSpeaker::WriteNode(int handle) {
       WriteTable(*table, type == qelta::kDefUtility);
     }
   } else if (type == qelta::kDefTruthTable) {
-    WriteResultingStates(handle);
+    WriteTruthTable(handle);
   } else if (type == qelta::kDefEquation) {
     WriteEquation(handle);
   }
@@ -1113,6 +1113,18 @@ void VRN_neticaSpeaker::WriteSubTable(const VRN_matrix& table, int dimension,
     WriteSubTable(table, dimension + 1, leaf, offset);
   }
   out.Write(")", kIndentMode);
+}
+
+void VRN_neticaSpeaker::WriteTruthTable(int handle) {
+  const auto* truth = static_cast<const VRN_truthTable*>(
+      GetNetwork()->GetNode(handle)->Definition());
+  // A functable says all only of columns of one 1.0 among zeros; the
+  // reader takes probs of a deterministic node as its numbers.
+  if (!truth->HasOnlyDeterministicColumns()) {
+    WriteTable(*truth->GetMatrixConst(), false);
+    return;
+  }
+  WriteResultingStates(handle);
 }
 
 void VRN_neticaSpeaker::WriteResultingStates(int handle) {

@@ -264,9 +264,16 @@ void VRN_vrnSpeaker::WriteDefinition(const VRN_node& node) {
       break;
     case qelta::kDefTruthTable: {
       (void)WriteIdentifierListField("NAMESTATES", ids, 0);
+      const auto* truth = static_cast<const VRN_truthTable*>(definition);
+      // Resulting states say all only of columns of one 1.0 among zeros;
+      // the reader takes the numbers of any other table.
+      if (!truth->HasOnlyDeterministicColumns()) {
+        (void)WriteDoubleListField("PROBABILITIES",
+                                   ItemsOf(definition->GetMatrixConst()), 0);
+        break;
+      }
       VRN_stringArray resulting;
-      static_cast<const VRN_truthTable*>(definition)
-          ->GetResultingStateNames(&resulting);
+      truth->GetResultingStateNames(&resulting);
       (void)WriteIdentifierListField("RESULTINGSTATES", resulting, 0);
       break;
     }
