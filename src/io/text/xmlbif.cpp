@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "base/arrays.h"
 #include "base/matrix.h"
@@ -11,6 +13,7 @@
 #include "base/status.h"
 #include "base/strings.h"
 #include "definitions/node_def.h"
+#include "equations/equation.h"
 #include "io/table_limit.h"
 
 namespace {
@@ -862,14 +865,29 @@ void VRN_xmlSpeaker::WriteNode(int handle) {
   VRN_textOutput& out = Output();
   (void)out.Indent();
   WriteTextElement("NAME", node->GetId());
-  const VRN_idArray* outcomes = definition->GetOutcomesNames();
-  if (outcomes != nullptr) {
-    for (int i = 0; i < outcomes->GetSize(); ++i) {
-      WriteTextElement("OUTCOME", outcomes->Get(i));
-    }
+  VRN_stringArray outcomes;
+  qelta::FileOutcomeIds(*definition, &outcomes);
+  for (int i = 0; i < outcomes.GetSize(); ++i) {
+    WriteTextElement("OUTCOME", outcomes.Get(i));
   }
+  if (type == qelta::kDefEquation) WriteIntervalOutcomes(handle);
   (void)out.Unindent();
   WriteLine("</VARIABLE>");
+}
+
+void VRN_xmlSpeaker::WriteIntervalOutcomes(int handle) {
+  // The file knows only discrete variables: an equation node is written as
+  // one over its intervals, with its discretized table, and reads back so.
+  auto* equation =
+      static_cast<VRN_equation*>(GetNetwork()->GetNode(handle)->Definition());
+  (void)equation->GetDiscreteOutcomeCount();  // default intervals when none
+  const std::vector<VRN_discInterval>& intervals = equation->GetDiscIntervals();
+  for (std::size_t i = 0; i < intervals.size(); ++i) {
+    const std::string id = intervals[i].id.empty()
+                               ? "State" + std::to_string(i)
+                               : intervals[i].id;
+    WriteTextElement("OUTCOME", id.c_str());
+  }
 }
 
 void VRN_xmlSpeaker::WriteDefinition(int handle) {
