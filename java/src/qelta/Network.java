@@ -926,7 +926,13 @@ public final class Network extends Wrapper {
     public native void addOutcome(String nodeId, String outcomeId);
 
     /**
-     * Inserts an outcome at the given position.
+     * Inserts an outcome at the given position. A node with intervals ({@link #setIntervals(int,
+     * double[], boolean)}) splits the interval at that position (the last one when appending) at
+     * its middle, the new outcome taking the lower half, or the upper half when appended. A split
+     * that would leave intervals {@code setIntervals} refuses (the middle of an interval with an
+     * infinite end is that end, so a third bound equal to two others; the middle of minus and plus
+     * infinity is not a number) is refused with code -4 and leaves the node as it was; so is
+     * {@link #addOutcome(int, String)}.
      *
      * @param nodeHandle handle of the node
      * @param position index the new outcome takes
@@ -2051,6 +2057,11 @@ public final class Network extends Wrapper {
      * node's values before it is discretized. With outlier rejection on, sampling drops values
      * outside them. The last discretization interval follows the upper bound. A lower bound
      * above the upper one is refused with code -2.
+     *
+     * <p>Only the last boundary moves: bounds that would leave intervals
+     * {@link #setNodeEquationDiscretization(int, DiscretizationInterval[])} refuses
+     * (a lower bound not below the first boundary, an upper bound not above the second-to-last)
+     * are refused with code -4, and the node keeps its bounds and intervals.
      *
      * @param nodeHandle handle of the node
      * @param lower the lower bound

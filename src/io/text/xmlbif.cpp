@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "base/arrays.h"
 #include "base/matrix.h"
@@ -13,7 +12,6 @@
 #include "base/status.h"
 #include "base/strings.h"
 #include "definitions/node_def.h"
-#include "equations/equation.h"
 #include "io/table_limit.h"
 
 namespace {
@@ -808,6 +806,20 @@ int VRN_xmlSpeaker::SetNodeId(int handle, const std::string& name) {
 // ------------------------------------------------------------- writing
 
 int VRN_xmlSpeaker::Write(const char* file_name) {
+  // The file holds discrete variables only: an equation node would read
+  // back without its intervals, and a multi-attribute utility node as a
+  // utility node, which takes no utility parents. Checked before the file
+  // is touched.
+  VRN_network* network = GetNetwork();
+  for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
+    const VRN_node* node = network->GetNode(h);
+    const int type = node->Definition()->GetType();
+    if (type == qelta::kDefMau || type == qelta::kDefEquation) {
+      return ReportFormatted(qelta::kErrOutOfRange,
+                             "ERROR: '%s' : Node type not supported by XMLBIF",
+                             node->GetId());
+    }
+  }
   VRN_textOutput& out = Output();
   if (out.Open(file_name, VRN_textOutput::kOpenForWriting, GetErrorLog()) !=
       kOk) {
@@ -825,7 +837,6 @@ int VRN_xmlSpeaker::Write(const char* file_name) {
   WriteLine("<BIF VERSION=\"0.3\">");
   WriteLine("<NETWORK>");
   (void)out.Indent();
-  VRN_network* network = GetNetwork();
   WriteTextElement("NAME", network->Header()->GetId());
   const VRN_intArray order = network->PartialOrder();
   for (int handle : order) WriteNode(handle);
@@ -870,24 +881,8 @@ void VRN_xmlSpeaker::WriteNode(int handle) {
   for (int i = 0; i < outcomes.GetSize(); ++i) {
     WriteTextElement("OUTCOME", outcomes.Get(i));
   }
-  if (type == qelta::kDefEquation) WriteIntervalOutcomes(handle);
   (void)out.Unindent();
   WriteLine("</VARIABLE>");
-}
-
-void VRN_xmlSpeaker::WriteIntervalOutcomes(int handle) {
-  // The file knows only discrete variables: an equation node is written as
-  // one over its intervals, with its discretized table, and reads back so.
-  auto* equation =
-      static_cast<VRN_equation*>(GetNetwork()->GetNode(handle)->Definition());
-  (void)equation->GetDiscreteOutcomeCount();  // default intervals when none
-  const std::vector<VRN_discInterval>& intervals = equation->GetDiscIntervals();
-  for (std::size_t i = 0; i < intervals.size(); ++i) {
-    const std::string id = intervals[i].id.empty()
-                               ? "State" + std::to_string(i)
-                               : intervals[i].id;
-    WriteTextElement("OUTCOME", id.c_str());
-  }
 }
 
 void VRN_xmlSpeaker::WriteDefinition(int handle) {

@@ -115,9 +115,6 @@ class VRN_xmlSpeaker : public VRN_fileFormat {
   void SetNetworkId();
 
   void WriteNode(int handle);
-  // An equation node's intervals as OUTCOME elements ("State" and the index
-  // for an unnamed one).
-  void WriteIntervalOutcomes(int handle);
   void WriteDefinition(int handle);
   // "<name>text</name>" and LF at the indentation.
   void WriteTextElement(const char* name, const char* text);
