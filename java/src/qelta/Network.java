@@ -297,8 +297,7 @@ import java.awt.Rectangle;
  * <tr><td>erg</td><td>Ergo</td></tr>
  * <tr><td>dne</td><td>Netica</td></tr>
  * <tr><td>dxp</td><td>KI (written in the native text layout, which reads back
- *   as the native text format, not as KI, and not at all with a noisy-MAX node that has
- *   parents; see {@link #writeFile(String)})</td></tr>
+ *   as the native text format, not as KI; see {@link #writeFile(String)})</td></tr>
  * </tbody>
  * </table>
  *
@@ -388,8 +387,8 @@ public final class Network extends Wrapper {
      * numeric conventions whatever the process locale. On failure the exception message carries the
      * messages the reader logged, and the network is left as it was. A name holding U+0000 is
      * refused. See <a href="#files">File formats</a> for what the text readers skip and repair. A
-     * "dxp" file this library wrote is not KI: it reads back only when renamed to "vrn", and not
-     * at all when it holds a noisy-MAX node with parents (see {@link #writeFile(String)}).
+     * "dxp" file this library wrote is not KI: it reads back only when renamed to "vrn" (see
+     * {@link #writeFile(String)}).
      *
      * @param file name of the file
      */
@@ -406,13 +405,33 @@ public final class Network extends Wrapper {
      * Writes the network to a file in the format that the name's extension selects (see
      * {@link #readFile(String)}). A name holding U+0000 is refused.
      *
+     * <p>What a write answers success for reads back in its format with every node; a format that
+     * cannot hold what reading needs refuses the write, naming the node, and leaves no file:
+     * <ul>
+     * <li>XML ("xvrn", "qvrn", and {@link #writeString()}): a truth table is kept as its resulting
+     * outcomes, so one with a run that is not one 1 among 0s is refused (code -103; see
+     * {@link #setNodeDefinition(int, double[])}).
+     * <li>Native text ("vrn", "dxp"): DeMorgan, noisy-adder and equation nodes keep their kind
+     * (and a noisy-adder its outcomes) but read back with default parameters, an equation node
+     * with two intervals; a node other than an equation node whose equation parent has another
+     * number of intervals is refused (code -2), as its table would not fit. Multi-attribute utility
+     * nodes keep their weights, not their expressions.
+     * <li>Netica ("dne"): equations that call user-defined functions, and interval bounds or
+     * point values that are not finite, are refused (code -2).
+     * <li>XMLBIF ("xml03"): equation and multi-attribute utility nodes are refused (code -2);
+     * Hugin ("net") and MSBN ("dsc") refuse them too, and Ergo ("erg") every kind but tables and
+     * truth tables.
+     * <li>Outcomes without identifiers (interval outcomes) are named "State0", "State1", ... in
+     * native text and XMLBIF files.
+     * </ul>
+     *
      * <p>A "dxp" name writes the native text layout of "vrn", not KI, and leaves out more than a
      * "vrn" file does: a noisy-MAX node's PROBABILITIES hold its parameters in the Henrion form
      * ({@link #getNoisyHenrionDefinition(int)}), without the entries of the parents'
-     * distinguished outcomes that the native text reader expects, so a file with a noisy-MAX
-     * node that has parents cannot be read back (code -103, "Its table could not be built");
-     * CAST nodes keep no parameters and read back with default ones; diagnostic roles and the
-     * other diagnosis attributes of nodes are not written.
+     * distinguished outcomes that the native text reader expects, so a network with a noisy-MAX
+     * node that has parents is refused (code -2, naming the node); CAST nodes keep no parameters
+     * and read back with default ones; diagnostic roles and the other diagnosis attributes of
+     * nodes are not written.
      *
      * @param file name of the file
      */
