@@ -425,7 +425,9 @@ void MakeEquation(Fuzz& f) {
 }
 
 void MakePlate(Fuzz& f) {
-  const int type = f.Chance(0.7) ? qelta::kDefCpt : qelta::kDefNoisyMax;
+  const int types[] = {qelta::kDefCpt, qelta::kDefCpt, qelta::kDefNoisyMax,
+                       qelta::kDefTruthTable};
+  const int type = types[f.Uniform(0, 3)];
   const int h = f.Add(type);
   if (h < 0) return;
   (void)f.net().setNodeTemporalType(h, qelta::kTemporalPlate);
@@ -438,9 +440,18 @@ void MakePlate(Fuzz& f) {
   f.RandomTable(h);
   VRN_nodeDef* def = f.Def(h);
   const VRN_matrix* temporal = def->GetTemporalMatrix(1);
-  if (type == qelta::kDefCpt && temporal != nullptr) {
+  if (type != qelta::kDefNoisyMax && temporal != nullptr) {
+    // A truth table's too: mostly one 1.0 per column, sometimes any numbers.
+    std::vector<double> numbers = f.Distributions(*temporal);
+    const int n = temporal->GetSize(temporal->GetDimensionCount() - 1);
+    if (type == qelta::kDefTruthTable && f.Chance(0.7)) {
+      for (size_t at = 0; at < numbers.size(); at += n) {
+        const int pick = f.Uniform(0, n - 1);
+        for (int j = 0; j < n; ++j) numbers[at + j] = j == pick ? 1.0 : 0.0;
+      }
+    }
     VRN_doubleArray items;
-    for (double v : f.Distributions(*temporal)) items.Add(v);
+    for (double v : numbers) items.Add(v);
     (void)def->SetTemporalDefinition(1, items);
   }
 }
@@ -691,11 +702,16 @@ void ExpectSameHeld(VRN_network& net, VRN_network& back, const Format& format) {
   }
 }
 
+// Writes that read back and writes refused, per format (string last).
+int g_read_back[sizeof kFormats / sizeof kFormats[0] + 1];
+int g_refused[sizeof kFormats / sizeof kFormats[0] + 1];
+
 void CheckFormat(VRN_network& net, const Format& format) {
   SCOPED_TRACE(format.extension);
   net.ErrorLog()->Flush();
   const std::string path = FreshPath(format.extension);
   const int written = net.WriteFile(path.c_str(), 0, 0);
+  ++(written == qelta::kOk ? g_read_back : g_refused)[&format - kFormats];
   if (written != qelta::kOk) {
     EXPECT_GT(net.ErrorLog()->GetNumberOfMessages(), 0) << "a silent refusal";
     EXPECT_FALSE(Exists(path)) << "a refused write left a file";
@@ -717,7 +733,10 @@ void CheckString(VRN_network& net) {
   SCOPED_TRACE("string");
   net.ErrorLog()->Flush();
   std::string text;
-  if (net.WriteString(text, qelta::kExtensionNone) != qelta::kOk) {
+  const int written = net.WriteString(text, qelta::kExtensionNone);
+  const size_t last = sizeof kFormats / sizeof kFormats[0];
+  ++(written == qelta::kOk ? g_read_back : g_refused)[last];
+  if (written != qelta::kOk) {
     EXPECT_GT(net.ErrorLog()->GetNumberOfMessages(), 0) << "a silent refusal";
     EXPECT_EQ("", text);
     return;
@@ -774,6 +793,15 @@ TEST(SaveFuzzTest, EveryWriteReadsBackOrFailsWithAMessage) {
     CheckString(f.net());
     for (const Format& format : kFormats) CheckFormat(f.net(), format);
     if (::testing::Test::HasFailure()) break;
+  }
+  if (std::getenv("QELTA_SAVE_FUZZ_VERBOSE") != nullptr) {
+    for (const Format& format : kFormats) {
+      std::printf("%s: %d read back, %d refused\n", format.extension,
+                  g_read_back[&format - kFormats], g_refused[&format - kFormats]);
+    }
+    const size_t last = sizeof kFormats / sizeof kFormats[0];
+    std::printf("string: %d read back, %d refused\n", g_read_back[last],
+                g_refused[last]);
   }
 }
 
