@@ -422,7 +422,7 @@ public final class Network extends Wrapper {
      * Hugin ("net") and MSBN ("dsc") refuse them too, and Ergo ("erg") every kind but tables and
      * truth tables.
      * <li>Outcomes without identifiers (interval outcomes) are named "State0", "State1", ... in
-     * native text and XMLBIF files.
+     * every text format but Netica's, which keeps them unnamed with their intervals.
      * </ul>
      *
      * <p>A "dxp" name writes the native text layout of "vrn", not KI, and leaves out more than a

@@ -528,10 +528,11 @@ int VRN_ergoSpeaker::Write(const char* file_name) {
   }
   out.Write("\n\n/*\tLabels\t*/\n", kIndentMode);
   for (int handle : order) {
-    const VRN_idArray* ids =
-        network->GetNode(handle)->Definition()->GetOutcomesNames();
-    for (int i = 0; ids != nullptr && i < ids->GetSize(); ++i) {
-      text = std::string(ids->Get(i) != nullptr ? ids->Get(i) : "") + "\t";
+    // Unnamed interval outcomes get names: an empty label is no label.
+    VRN_stringArray ids;
+    qelta::FileOutcomeIds(*network->GetNode(handle)->Definition(), &ids);
+    for (int i = 0; i < ids.GetSize(); ++i) {
+      text = std::string(ids.Get(i) != nullptr ? ids.Get(i) : "") + "\t";
       out.Write(text.c_str(), kIndentMode);
     }
     out.Write("\n", kIndentMode);

@@ -670,6 +670,11 @@ void ExpectSameHeld(VRN_network& net, VRN_network& back, const Format& format) {
     VRN_nodeDef* other = back.GetNode(b)->Definition();
     if (def->GetOutcomesNames() != nullptr && other->GetOutcomesNames() != nullptr) {
       EXPECT_EQ(def->GetNumberOfOutcomes(), other->GetNumberOfOutcomes());
+      // Named outcomes keep their names.
+      const auto* discrete = dynamic_cast<const VRN_discDef*>(def);
+      if (discrete != nullptr && discrete->HasOutcomeIds()) {
+        EXPECT_EQ(qelta_test::OutcomeIds(net, h), qelta_test::OutcomeIds(back, b));
+      }
     }
     // The native text format keeps the kind but not the parameters of
     // DeMorgan, noisy-adder and equation nodes, nor CAST nodes in ".dxp".
