@@ -666,6 +666,15 @@ int VRN_equation::SetDiscIntervals(
   return qelta::kOk;
 }
 
+bool VRN_equation::HasSettableIntervals() const {
+  const std::size_t n = intervals_.size();
+  if (n < 2 || !(lower_ < intervals_.front().boundary)) return false;
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    if (!(intervals_[i - 1].boundary < intervals_[i].boundary)) return false;
+  }
+  return intervals_[n - 2].boundary < upper_;
+}
+
 void VRN_equation::CreateDefaultIntervals() {
   if (!intervals_.empty()) return;
   VRN_network* network = GetNetwork();

@@ -449,7 +449,11 @@ void XmlNetworkSaver::VisitEquation(VRN_equation& definition) {
   std::string text;
   definition.GetEquationText(&text);
   WriteTextElement("definition", text.c_str(), 0);
-  if (!definition.HasDiscIntervals()) return;
+  // Intervals the reader could not set are the default ones of a range of
+  // one point, which reading makes again from the bounds.
+  if (!definition.HasDiscIntervals() || !definition.HasSettableIntervals()) {
+    return;
+  }
   XmlElementScope scope(*this, "discretization");
   for (const VRN_discInterval& interval : definition.GetDiscIntervals()) {
     if (!interval.id.empty()) AddStringAttribute("label", interval.id.c_str());

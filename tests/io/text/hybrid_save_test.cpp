@@ -133,4 +133,29 @@ TEST(HybridSaveTest, PlainEquationsWithTwoIntervals) {
   for (const Expectation& e : expectations) Check(net, e);
 }
 
+// A range of one point has no room for a boundary: its two default
+// intervals are no setter's, and the XML file leaves them to the reader,
+// which makes them again from the bounds.
+TEST(HybridSaveTest, DefaultIntervalsOfAOnePointRangeReadBack) {
+  VRN_network net;
+  ASSERT_GE(net.AddNode(qelta::kDefEquation, "E"), 0);
+  ASSERT_EQ(0, Equation(net, "E")->SetEquation("E=Normal(4, 1)", nullptr, nullptr));
+  ASSERT_EQ(0, Equation(net, "E")->SetBounds(4, 4));
+  const int c = net.AddNode(qelta::kDefCpt, "C");
+  ASSERT_EQ(0, net.AddArc(net.FindNode("E"), c));
+  ASSERT_EQ(2, Equation(net, "E")->GetDiscreteOutcomeCount());
+  EXPECT_FALSE(Equation(net, "E")->HasSettableIntervals());
+  ASSERT_EQ(0, net.GetNode(c)->Definition()->SetDefinitionFromVector({0.1, 0.9, 0.3, 0.7}));
+  std::string text;
+  ASSERT_EQ(qelta::kOk, net.WriteString(text, qelta::kExtensionNone));
+  VRN_network back;
+  ASSERT_EQ(qelta::kOk, back.ReadString(text.c_str(), qelta::kExtensionNone))
+      << LogText(back) << text;
+  EXPECT_EQ(2, Equation(back, "E")->GetDiscreteOutcomeCount());
+  EXPECT_EQ(qelta_test::Table(net, c), qelta_test::Table(back, back.FindNode("C")));
+  std::string again;
+  ASSERT_EQ(qelta::kOk, back.WriteString(again, qelta::kExtensionNone));
+  EXPECT_EQ(text, again);
+}
+
 }  // namespace

@@ -274,7 +274,9 @@ class Fuzz {
       at += std::round(Unit() * 8.0 + 1.0) / 2.0;
       intervals.push_back({named ? "i" + std::to_string(i) : std::string(), at});
     }
-    (void)eq->SetDiscIntervals(lower, at, intervals);
+    // Sometimes with infinite ends.
+    (void)eq->SetDiscIntervals(Chance(0.2) ? -kInf : lower,
+                               Chance(0.2) ? kInf : at, intervals);
   }
 
   // An equation for node h over the nodes that may be its parents.
