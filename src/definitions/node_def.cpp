@@ -377,6 +377,11 @@ bool VRN_nodeDef::IsLazyType(int type) {
          type == qelta::kDefDemorgan || type == qelta::kDefCast;
 }
 
+bool VRN_nodeDef::IsInfluenceType(int type) {
+  return type == qelta::kDefDecision || type == qelta::kDefUtility ||
+         type == qelta::kDefMau;
+}
+
 bool VRN_nodeDef::IsArcAllowed(int parent_type, int child_type) {
   if (child_type == qelta::kDefCast || child_type == qelta::kDefDemorgan) {
     return parent_type == child_type;

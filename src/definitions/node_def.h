@@ -216,6 +216,9 @@ class VRN_nodeDef {
   // True for the canonical kinds, whose table is expanded from parameters
   // on demand (noisy-MAX, noisy-adder, DeMorgan, CAST).
   static bool IsLazyType(int type);
+  // True for the kinds that make a network an influence diagram: decision,
+  // utility and multi-attribute utility.
+  static bool IsInfluenceType(int type);
   // Whether a node of `parent_type` may be a parent of one of `child_type`.
   static bool IsArcAllowed(int parent_type, int child_type);
 

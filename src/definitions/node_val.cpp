@@ -231,6 +231,8 @@ int VRN_discVal::SetContEvidence(double value) {
 }
 
 void VRN_discVal::SetPointMass(int outcome, int outcome_count) {
+  // Evidence decides the node's outcome whatever other nodes are.
+  ForgetIndexingParents();
   (void)value_.SetSingleDimension(outcome_count);
   value_.FillWith(0.0);
   *value_.ItemAddress(outcome) = 1.0;

@@ -171,6 +171,9 @@ class VRN_nodeVal {
  protected:
   // Copy for Clone: flags, indexing parents and tag, bound to `network`.
   VRN_nodeVal(const VRN_nodeVal& other, VRN_network* network);
+  // Empties the indexing parents and leaves the flags alone (unlike
+  // ClearIndexingParents); the caller reshapes the matrix.
+  void ForgetIndexingParents() { indexing_parents_.Flush(); }
 
  private:
   static constexpr int kAnyEvidence = qelta::kValFlagEvidence |
@@ -244,8 +247,9 @@ class VRN_discVal : public VRN_nodeVal {
   // Sets observed evidence without the network hooks (used when a value is
   // built from a record).
   void AdoptObservedEvidence(int outcome, int outcome_count);
-  // The value matrix becomes the point mass at outcome; a plate node's
-  // value is left invalid (it is valid only with a row per slice).
+  // The value matrix becomes the point mass at outcome, indexed by no
+  // other node; a plate node's value is left invalid (it is valid only with
+  // a row per slice).
   void SetPointMass(int outcome, int outcome_count);
   // SetEvidence and SetContEvidence; a refused call leaves the earlier
   // evidence as it was.

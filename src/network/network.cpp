@@ -84,6 +84,7 @@ void VRN_network::Init() {
 }
 
 void VRN_network::ClearContents() {
+  influenceNodes_ = -1;
   for (VRN_node*& node : nodes_) {
     delete node;
     node = nullptr;
@@ -216,6 +217,11 @@ int VRN_network::SetDefaultBNAlgorithm(int code) {
 
 int VRN_network::SetDefaultIDAlgorithm(int code) {
   if (code != 0 && code != 1) return qelta::kErrOutOfRange;
+  // The other solver's values (a policy instead of expected utilities) are
+  // not what an update gives now.
+  if (code != idAlgorithm_ && IsRelevanceReasoning() && IsInfluenceDiagram()) {
+    (void)InvalidateValues();
+  }
   idAlgorithm_ = code;
   return code;
 }

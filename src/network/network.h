@@ -411,6 +411,9 @@ class VRN_network {
   // After the point values or interval bounds of node h changed (kind
   // 256): its equation children, which read them, start the walk. 0, or -2.
   int OnOutcomeValuesChanged(int handle);
+  // Whether the network has decision, utility or multi-attribute utility
+  // nodes, which make it an influence diagram.
+  bool IsInfluenceDiagram() const;
   // Before node h's definition and value are replaced by a change of type
   // (kind 128): what the old kind reaches through its arcs and evidence,
   // which may go with the change, is invalidated. 0, or -2.
@@ -706,6 +709,9 @@ class VRN_network {
   int flags_ = qelta::kNetRelevance | qelta::kNetEvidencePropagation;
   int relevanceOptions_ = qelta::kRelAllOptions;
   bool impliedStale_ = false;
+  // Nodes of decision, utility and multi-attribute utility types; -1 when
+  // they are to be counted again (after a change of type).
+  mutable int influenceNodes_ = -1;
   int loadFlags_ = 0;
   std::uint8_t updating_ = 0;
   int batchDepth_ = 0;

@@ -135,6 +135,12 @@ int VRN_network::AddNode(int type, const char* id) {
   // A new node has no arcs, so any rank above the others keeps the order.
   rank_[handle] = nextRank_++;
   ++numNodes_;
+  if (VRN_nodeDef::IsInfluenceType(type)) {
+    if (influenceNodes_ >= 0) ++influenceNodes_;
+    // A decision indexes what depends on it, a utility makes the solver
+    // take the diagram: no value is what it was.
+    if (IsRelevanceReasoning() && !IsUpdating()) (void)InvalidateValues();
+  }
   return handle;
 }
 
@@ -157,6 +163,10 @@ int VRN_network::DeleteNode(int handle) {
   VRN_intArray cost_parents = node->GetCostParents();
   for (int parent : cost_parents) (void)RemoveArc(parent, handle, 1);
   (void)OnNodeDeleting(handle);
+  if (influenceNodes_ >= 0 &&
+      VRN_nodeDef::IsInfluenceType(node->Definition()->GetType())) {
+    --influenceNodes_;
+  }
   if (node->IsTarget()) --numTargets_;
   IndexRemove(node->GetId(), handle);
   delete node;
@@ -254,6 +264,7 @@ int VRN_network::OnNodeTypeChanged(int handle, int newType) {
   if (GetNode(handle) == nullptr) return qelta::kErrOutOfRange;
   // What the old table implied may no longer hold.
   impliedStale_ = true;
+  influenceNodes_ = -1;
   if (cases_ != nullptr) cases_->OnDefinitionTypeChanged(handle, newType);
   if (dbn_ != nullptr) {
     const int status = dbn_->OnDefinitionTypeChanged(handle);

@@ -521,6 +521,25 @@ std::vector<std::pair<int, int>> ImpliedOutcomes(VRN_network* net) {
   return out;
 }
 
+// In an influence diagram the solver indexes each value by the scenario
+// nodes it depends on, which the structure and the evidence of the whole
+// diagram decide, and it computes every value again at each update. No
+// walk tells which values keep their numbers and their layout after an
+// edit there: only the point masses of evidence stay valid. The solvers'
+// own passing edits of the diagram (a utility node added for the run and
+// deleted again) are no edits of the model.
+bool InvalidateIfDiagram(VRN_network* net) {
+  if (net->IsUpdating() || !net->IsInfluenceDiagram()) return false;
+  const int slots = net->GetSlotCount();
+  for (int h = 0; h < slots; ++h) {
+    VRN_node* node = net->GetNode(h);
+    if (node == nullptr) continue;
+    VRN_nodeVal* value = node->Value();
+    if (!value->HasEvidence() || value->IsPlate()) value->Invalidate();
+  }
+  return true;
+}
+
 // The nodes whose implied outcome appeared, went or changed between two
 // lists of ImpliedOutcomes.
 std::vector<int> MovedImplied(const std::vector<std::pair<int, int>>& before,
@@ -566,6 +585,10 @@ int UpdateRelevance(VRN_network* net, const int* sources, int count,
 
   const std::vector<std::pair<int, int>> before = ImpliedOutcomes(net);
   RebuildImpliedEvidence(net, true);
+  if (InvalidateIfDiagram(net)) {
+    net->InvalidateIfDynamic();
+    return qelta::kOk;
+  }
   std::vector<int> moved = MovedImplied(before, ImpliedOutcomes(net));
   if (changed >= 0 && net->GetNode(changed) != nullptr) moved.push_back(changed);
 
@@ -733,6 +756,19 @@ void VRN_network::RefreshImpliedEvidence() {
   if (ImpliedOutcomes(this) != before) (void)InvalidateValues();
 }
 
+bool VRN_network::IsInfluenceDiagram() const {
+  if (influenceNodes_ < 0) {
+    influenceNodes_ = 0;
+    for (const VRN_node* node : nodes_) {
+      if (node != nullptr &&
+          VRN_nodeDef::IsInfluenceType(node->Definition()->GetType())) {
+        ++influenceNodes_;
+      }
+    }
+  }
+  return influenceNodes_ > 0;
+}
+
 int VRN_network::OnStructureChange() {
   if (IsRelevanceReasoning()) (void)InvalidateValues();
   return qelta::kOk;
@@ -778,11 +814,13 @@ int VRN_network::OnOutcomeOrderChanged(int handle) {
   // A table that permutes along with the outcomes keeps the model; its
   // value was permuted with them. Any other definition (a canonical one
   // keeps its distinguished columns in place) has a new model, and children
-  // that read the index have too.
+  // that read the index have too. In a diagram, values indexed by the node
+  // have their dimension in another order.
   std::vector<int> sources;
   const int type = node->Definition()->GetType();
-  if (type != qelta::kDefCpt && type != qelta::kDefTruthTable &&
-      type != qelta::kDefDecision) {
+  if ((type != qelta::kDefCpt && type != qelta::kDefTruthTable &&
+       type != qelta::kDefDecision) ||
+      IsInfluenceDiagram()) {
     sources.push_back(handle);
   }
   AddIndexReaders(*this, handle, &sources);
@@ -822,11 +860,11 @@ int VRN_network::OnNodeDeleting(int handle) {
   VRN_node* node = GetNode(handle);
   if (node == nullptr) return qelta::kErrOutOfRange;
   // Without arcs only a utility still reaches other values: it adds to
-  // every decision's expected utility.
-  if (!HookEnabled(*this, qelta::kRelArcRemoved) ||
-      !HasTypeBit(*node, qelta::kDefBitUtility)) {
-    return qelta::kOk;
-  }
+  // every decision's expected utility. In a diagram a node may index
+  // values without an arc, and leaves no handle among indexing parents.
+  if (!HookEnabled(*this, qelta::kRelArcRemoved)) return qelta::kOk;
+  if (InvalidateIfDiagram(this)) return qelta::kOk;
+  if (!HasTypeBit(*node, qelta::kDefBitUtility)) return qelta::kOk;
   return UpdateRelevance(this, handle, -1, -1);
 }
 
@@ -879,6 +917,7 @@ int VRN_network::CheckImpossibleEvidence(int handle) {
     status = EvidencePropagation(this).Run(handle);
   }
   walk.InvalidateDecisionsIfNeeded();
+  (void)InvalidateIfDiagram(this);
   InvalidateIfDynamic();
   return status;
 }

@@ -15,6 +15,7 @@
 #include "network/submodel.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "equations/equation.h"
 
 // ------------------------------------------------------------ node header
 
@@ -170,6 +171,11 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
   definition_ = converted.release();
   delete value_;
   value_ = value.release();
+  // An equation child's table over this node was drawn from the old kind.
+  for (int child : children_) {
+    VRN_equation* equation = VRN_GetEquation(network_, child);
+    if (equation != nullptr) equation->DropDiscretization();
+  }
 
   // Arcs from parents the new type may not keep go through the new
   // definition.

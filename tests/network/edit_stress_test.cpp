@@ -92,10 +92,10 @@ constexpr bool kCheckAfterOutcomeReorders = true;
 constexpr bool kPointValuesAndIntervalsOfEquationParents = true;
 // a type change of an equation's parent leaves the child's discretized
 // table, even through updates;
-constexpr bool kTypeChangesOfEquationParents = false;
+constexpr bool kTypeChangesOfEquationParents = true;
 // new user functions leave the discretized tables of the equations that
 // call them, even through updates;
-constexpr bool kUserFunctionsUnderEquations = false;
+constexpr bool kUserFunctionsUnderEquations = true;
 // in a dynamic network, evidence implied into a terminal node follows its
 // plate parent's first slice, not the last;
 constexpr bool kImpliedEvidenceInDynamicNetworks = false;
@@ -112,7 +112,7 @@ constexpr bool kIntervalsUnderNumericEvidenceOfEquationParents = false;
 // evidence keeps the indexing parents of the observed node's own point
 // mass, and of the values indexed by the observed node; cleared evidence
 // leaves the values that the node now indexes without it;
-constexpr bool kIndexingParentsOfObservedNodes = false;
+constexpr bool kIndexingParentsOfObservedNodes = true;
 // evidence on a node below a decision leaves the values indexed by the
 // decision (choices it rules out keep their numbers) and, where no utility
 // makes the decision one, the values the solver treats it as a chance node
@@ -123,16 +123,16 @@ constexpr bool kCheckAfterEvidenceBelowDecisions = false;
 constexpr bool kCheckAfterPropagationSwitch = false;
 // outcomes added to or removed from a node leave the values it indexes at
 // the old size;
-constexpr bool kCheckAfterOutcomeCountChanges = false;
+constexpr bool kCheckAfterOutcomeCountChanges = true;
 // type changes, new and deleted nodes and arcs leave the old layout (a
 // deleted handle among the indexing parents, no indexing where a new
 // informational arc or utility asks for it) and old numbers;
-constexpr bool kCheckAfterTypeChanges = false;
-constexpr bool kCheckAfterArcEdits = false;
-constexpr bool kCheckAfterNodeEdits = false;
+constexpr bool kCheckAfterTypeChanges = true;
+constexpr bool kCheckAfterArcEdits = true;
+constexpr bool kCheckAfterNodeEdits = true;
 // new tables leave valid what lies behind a decision, and what the solver
 // conditions on the node through an indexing parent;
-constexpr bool kCheckAfterTableEdits = false;
+constexpr bool kCheckAfterTableEdits = true;
 // new multi-attribute utility expressions or user functions leave the
 // decisions' values;
 constexpr bool kCheckAfterExpressionEdits = true;
@@ -141,7 +141,7 @@ constexpr bool kCheckAfterExpressionEdits = true;
 constexpr bool kCheckAfterTargetChanges = false;
 // choosing the other solver leaves the first solver's values valid
 // (expected utilities where the other gives a policy, and the reverse);
-constexpr bool kCheckAfterSolverChanges = false;
+constexpr bool kCheckAfterSolverChanges = true;
 
 // Edits that make a save which does not read back:
 //
