@@ -99,6 +99,9 @@ constexpr bool kUserFunctionsUnderEquations = true;
 // in a dynamic network, evidence implied into a terminal node follows its
 // plate parent's first slice, not the last;
 constexpr bool kImpliedEvidenceInDynamicNetworks = false;
+// evidence refused for a conflict (-26) leaves the implied evidence it
+// entered, which an update with the bookkeeping switched off then uses;
+constexpr bool kImpliedEvidenceOfRefusedEvidence = false;
 // outcomes dropped by a remapping leave a noisy-MAX's or noisy-adder's
 // parameter columns without their share: the columns no longer sum to 1;
 constexpr bool kOutcomesDroppedFromCanonicalNodes = false;
@@ -1308,6 +1311,13 @@ class Harness {
       }
     }
     Note(what + "(" + Id(h) + ")", status);
+    // Until evidence is entered again with the bookkeeping on, the implied
+    // evidence may hold what the refused evidence entered.
+    if (status == qelta::kErrEvidenceConflict) {
+      conflict_ = true;
+    } else if (status == qelta::kOk && FullyOn()) {
+      conflict_ = false;
+    }
   }
 
   void Targets() {
@@ -1533,6 +1543,7 @@ class Harness {
     ++counts.updates;
     if (status != qelta::kOk) ++counts.failed_updates;
     untrusted_.resize(static_cast<size_t>(net_->GetSlotCount()), 0);
+    if (!kImpliedEvidenceOfRefusedEvidence && conflict_) return;
 
     std::string text;
     const bool saved = Save(&text);
@@ -1590,6 +1601,7 @@ class Harness {
       if (Val(h)->IsValueValid() && untrusted_[h] == 0) valid.push_back(h);
     }
     if (valid.empty()) return;
+    if (!kImpliedEvidenceOfRefusedEvidence && conflict_) return;
     ++counts.edit_checks;
     std::string text;
     const bool saved = Save(&text);
@@ -1817,6 +1829,9 @@ class Harness {
   std::vector<char> untrusted_;
   std::vector<std::string> trace_;
   Edit edit_ = Edit::kNone;
+  // Evidence was refused for a conflict since evidence last went in with
+  // the bookkeeping on.
+  bool conflict_ = false;
   // The node of the last evidence edit.
   int evidence_node_ = -1;
   // The last type change took evidence or arcs away.
