@@ -120,7 +120,7 @@ constexpr bool kIndexingParentsOfObservedNodes = true;
 // decision (choices it rules out keep their numbers) and, where no utility
 // makes the decision one, the values the solver treats it as a chance node
 // for;
-constexpr bool kCheckAfterEvidenceBelowDecisions = false;
+constexpr bool kCheckAfterEvidenceBelowDecisions = true;
 // switching evidence propagation leaves the layout that the implied
 // evidence gave;
 constexpr bool kCheckAfterPropagationSwitch = false;
