@@ -182,6 +182,19 @@ int VRN_network::DeleteNode(int handle) {
   return qelta::kOk;
 }
 
+bool VRN_network::IsInfluenceDiagram() const {
+  if (influenceNodes_ < 0) {
+    influenceNodes_ = 0;
+    for (const VRN_node* node : nodes_) {
+      if (node != nullptr &&
+          VRN_nodeDef::IsInfluenceType(node->Definition()->GetType())) {
+        ++influenceNodes_;
+      }
+    }
+  }
+  return influenceNodes_ > 0;
+}
+
 int VRN_network::GetFirstNode() const {
   int size = static_cast<int>(nodes_.size());
   for (int h = 0; h < size; ++h) {

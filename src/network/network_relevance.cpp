@@ -756,19 +756,6 @@ void VRN_network::RefreshImpliedEvidence() {
   if (ImpliedOutcomes(this) != before) (void)InvalidateValues();
 }
 
-bool VRN_network::IsInfluenceDiagram() const {
-  if (influenceNodes_ < 0) {
-    influenceNodes_ = 0;
-    for (const VRN_node* node : nodes_) {
-      if (node != nullptr &&
-          VRN_nodeDef::IsInfluenceType(node->Definition()->GetType())) {
-        ++influenceNodes_;
-      }
-    }
-  }
-  return influenceNodes_ > 0;
-}
-
 int VRN_network::OnStructureChange() {
   if (IsRelevanceReasoning()) (void)InvalidateValues();
   return qelta::kOk;

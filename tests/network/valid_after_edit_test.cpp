@@ -736,4 +736,22 @@ TEST(ValidAfterEditDiagramTest, APointMassOfEvidenceHasNoIndexingParents) {
   }
 }
 
+TEST(ValidAfterEditDiagramTest, AnotherSolverGivesOtherValues) {
+  VRN_network net;
+  const int d = net.AddNode(kDecision, "D");
+  const int a = net.AddNode(kCpt, "A");
+  const int u = net.AddNode(kUtility, "U");
+  ASSERT_EQ(net.AddArc(d, a), 0);
+  ASSERT_EQ(net.AddArc(a, u), 0);
+  ASSERT_EQ(net.AddArc(d, u), 0);
+  SetTable(net, a, {0.9, 0.1, 0.2, 0.8});
+  SetTable(net, u, {10, 0, 3, 7});
+  for (int solver : {1, 0, 1}) {
+    (void)net.SetDefaultIDAlgorithm(solver);
+    ExpectValidAsFresh(net, "solver " + std::to_string(solver) + " chosen");
+    ASSERT_EQ(net.UpdateBeliefs(), 0);
+    EXPECT_TRUE(Val(net, d)->IsValueValid());
+  }
+}
+
 }  // namespace
