@@ -105,10 +105,17 @@ constexpr bool kImpliedEvidenceOfRefusedEvidence = false;
 // outcomes dropped by a remapping leave a noisy-MAX's or noisy-adder's
 // parameter columns without their share: the columns no longer sum to 1;
 constexpr bool kOutcomesDroppedFromCanonicalNodes = false;
-// new intervals keep a numeric observation whose number left the observed
-// outcome's interval: an equation child discretizes with the number, a
-// fresh network (the outcome) with the interval.
-constexpr bool kIntervalsUnderNumericEvidenceOfEquationParents = false;
+// new intervals, point values or outcomes keep a numeric observation whose
+// number no longer fits the observed outcome: an equation child
+// discretizes with the number, a fresh network (the outcome) otherwise;
+constexpr bool kOutcomeEditsUnderNumericEvidenceOfEquationParents = false;
+// a reorder keeps implied evidence as it was: an implied node's outcome
+// keeps its old index, and a reordered observed node implies outcomes in
+// its children from its old evidence index, even through updates;
+constexpr bool kReordersBesideImpliedEvidence = false;
+// an equation node whose interval labels were emptied, changed into a
+// noisy-MAX, takes another outcome count than its children's tables.
+constexpr bool kTypeChangesOfEquationsWithEmptyLabels = false;
 
 // In influence diagrams:
 //
@@ -773,6 +780,12 @@ class Harness {
     if (!kTypeChangesBesideSliceEvidence && HasSliceEvidence(h)) return;
     const int code = Pick(TypeCodes());
     if (!kTypeChangesOfEquationParents && HasEquationChild(h)) return;
+    if (!kTypeChangesOfEquationsWithEmptyLabels && Equation(h)) {
+      for (const VRN_discInterval& interval :
+           static_cast<VRN_equation*>(Def(h))->GetDiscIntervals()) {
+        if (interval.id.empty()) return;
+      }
+    }
     if (!kTypeChangesOfMauParents && HasMauChild(h) &&
         VRN_nodeDef::IsArcAllowed(code, qelta::kDefMau)) {
       return;
@@ -1007,8 +1020,12 @@ class Harness {
       return;
     }
     double number = 0.0;
-    if (!kIntervalsUnderNumericEvidenceOfEquationParents && choice == 7 &&
-        HasEquationChild(h) && Val(h)->GetContEvidence(&number) == qelta::kOk) {
+    if (!kOutcomeEditsUnderNumericEvidenceOfEquationParents && HasEquationChild(h) &&
+        Val(h)->GetContEvidence(&number) == qelta::kOk) {
+      return;
+    }
+    if (!kReordersBesideImpliedEvidence && (choice == 4 || choice == 6) &&
+        (AnyImpliedEvidence() || Val(h)->HasEvidence())) {
       return;
     }
     switch (choice) {
