@@ -115,7 +115,7 @@ constexpr bool kOutcomeEditsUnderNumericEvidenceOfEquationParents = false;
 constexpr bool kReordersBesideImpliedEvidence = false;
 // an equation node whose interval labels were emptied, changed into a
 // noisy-MAX, takes another outcome count than its children's tables.
-constexpr bool kTypeChangesOfEquationsWithEmptyLabels = false;
+constexpr bool kTypeChangesOfEquationsWithEmptyLabels = true;
 
 // In influence diagrams:
 //
@@ -157,9 +157,9 @@ constexpr bool kCheckAfterSolverChanges = true;
 //
 // outcomes added to a node whose intervals have an infinite end repeat the
 // infinite bound;
-constexpr bool kOutcomesAddedBesideOpenEnds = false;
+constexpr bool kOutcomesAddedBesideOpenEnds = true;
 // an equation node's new bounds may cross its inner interval boundaries.
-constexpr bool kBoundsAcrossIntervalBoundaries = false;
+constexpr bool kBoundsAcrossIntervalBoundaries = true;
 
 constexpr int kDefaultSeeds = 300;
 constexpr int kSteps = 70;
@@ -1412,6 +1412,9 @@ class Harness {
     const int choice = Uniform(0, 3);
     if (choice == 0) {
       auto copy = std::make_unique<VRN_network>(*net_);
+      // A copy brings stale implied evidence up to date at once; the
+      // original does so before its next reader, which this stands for.
+      net_->RefreshImpliedEvidence();
       for (int h : Live()) {
         VRN_nodeVal* a = Val(h);
         VRN_nodeVal* b = copy->GetNode(h)->Value();
