@@ -340,6 +340,32 @@ TEST(CooperSolverTest, EvidenceImpossibleUnderEveryChoiceFails) {
   }
 }
 
+// A choice that the evidence rules out keeps the undefined marker whatever
+// the targets: pruning the network towards them must not hide the
+// evidence that rules the choice out.
+TEST(CooperSolverTest, ChoicesRuledOutByEvidenceAreUndefinedWithTargets) {
+  for (int target : {-1, 0, 2}) {
+    SCOPED_TRACE("target " + std::to_string(target));
+    VRN_network net;
+    const int d = idtest::Add(net, qelta::kDefDecision, "D", {"a", "b", "c"});
+    const int y = idtest::Add(net, qelta::kDefCpt, "Y", {"a", "b", "c"});
+    const int u = idtest::Add(net, qelta::kDefUtility, "U");
+    ASSERT_EQ(0, net.AddArc(d, y));
+    ASSERT_EQ(0, net.AddArc(y, u));
+    idtest::Table(net, y, {0.5, 0.5, 0, 0.2, 0.3, 0.5, 0, 0, 1});
+    idtest::Table(net, u, {3, 5, 7});
+    ASSERT_EQ(2, u);
+    if (target >= 0) {
+      ASSERT_EQ(0, net.SetTarget(target, true));
+    }
+    ASSERT_EQ(0, net.GetNode(y)->Value()->SetEvidence(2));
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    const std::vector<double> want = {qelta::kUndefinedValue, 7, 7};
+    EXPECT_EQ(want, Value(net, d));
+    EXPECT_EQ(want, Value(net, u));
+  }
+}
+
 // With a target, Y (no target) is computed only in the scenarios where its
 // parents' outcomes imply it: it must not be marked valid with the other
 // scenarios left undefined.

@@ -138,7 +138,7 @@ constexpr bool kCheckAfterTableEdits = true;
 constexpr bool kCheckAfterExpressionEdits = true;
 // the value of a choice that the evidence rules out follows the targets of
 // the update that computed it (a tiny number, or the others' value);
-constexpr bool kCheckAfterTargetChanges = false;
+constexpr bool kCheckAfterTargetChanges = true;
 // choosing the other solver leaves the first solver's values valid
 // (expected utilities where the other gives a policy, and the reverse);
 constexpr bool kCheckAfterSolverChanges = true;
