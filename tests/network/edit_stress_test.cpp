@@ -101,7 +101,7 @@ constexpr bool kUserFunctionsUnderEquations = true;
 constexpr bool kImpliedEvidenceInDynamicNetworks = false;
 // outcomes dropped by a remapping leave a noisy-MAX's or noisy-adder's
 // parameter columns without their share: the columns no longer sum to 1;
-constexpr bool kOutcomesDroppedFromCanonicalNodes = false;
+constexpr bool kOutcomesDroppedFromCanonicalNodes = true;
 // new intervals keep a numeric observation whose number left the observed
 // outcome's interval: an equation child discretizes with the number, a
 // fresh network (the outcome) with the interval.
