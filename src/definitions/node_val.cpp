@@ -247,6 +247,8 @@ int VRN_discVal::SetEvidenceFrom(int outcome, bool from_value) {
   const int count = def != nullptr ? def->GetNumberOfOutcomes() : 0;
   // A bad outcome is refused before anything is cleared.
   if (outcome < 0 || outcome >= count) return qelta::kErrOutOfRange;
+  // The checks below read implied evidence, which must be current.
+  if (GetNetwork() != nullptr) (void)GetNetwork()->EvidenceOf(GetHandle());
   if (HasFlags(qelta::kValFlagPropagated) &&
       !HasFlags(qelta::kValFlagEvidence) && evidence_ != outcome) {
     return qelta::kErrEvidenceConflict;
@@ -280,17 +282,32 @@ int VRN_discVal::SetEvidenceFrom(int outcome, bool from_value) {
 }
 
 void VRN_discVal::RestoreEvidence(const VRN_evidenceRecord& record) {
-  // The earlier evidence was accepted under the same tables and the same
-  // evidence elsewhere, so entering it again succeeds.
+  // The checks that refused the new outcome may refuse the old one too
+  // (tables edited since it was entered, or evidence entered with the
+  // bookkeeping off): it goes back as it was, unchecked, and what it
+  // implies is derived again before it is next read.
   switch (record.kind) {
     case qelta::kEvidenceOutcome:
-      (void)SetEvidenceFrom(record.outcome, false);
-      break;
-    case qelta::kEvidenceOutcomeAndValue:
-      if (SetEvidenceFrom(record.outcome, true) == qelta::kOk) {
-        evidence_value_ = record.value;
+    case qelta::kEvidenceOutcomeAndValue: {
+      const VRN_discDef* def = GetDiscDef();
+      const int count = def != nullptr ? def->GetNumberOfOutcomes() : 0;
+      if (record.outcome < 0 || record.outcome >= count) break;
+      if (HasFlags(qelta::kValFlagEvidence)) (void)ClearEvidence();
+      (void)ClearPropagatedEvidence();
+      (void)ClearVirtualEvidence();
+      has_evidence_value_ = record.kind == qelta::kEvidenceOutcomeAndValue;
+      if (has_evidence_value_) evidence_value_ = record.value;
+      evidence_ = record.outcome;
+      AddFlags(qelta::kValFlagEvidence | qelta::kValFlagValid);
+      SetUpdateTag(0);
+      SetPointMass(record.outcome, count);
+      VRN_network* network = GetNetwork();
+      if (network != nullptr) {
+        network->SetImpliedEvidenceStale(true);
+        (void)network->InvalidateValues();
       }
       break;
+    }
     case qelta::kEvidenceVirtual:
       (void)SetVirtualEvidence(record.soft_evidence);
       break;

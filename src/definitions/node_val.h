@@ -254,7 +254,8 @@ class VRN_discVal : public VRN_nodeVal {
   // SetEvidence and SetContEvidence; a refused call leaves the earlier
   // evidence as it was.
   int SetEvidenceFrom(int outcome, bool from_value);
-  // Enters the evidence of record again (after a refused SetEvidence).
+  // Puts the evidence of record back unchecked (after a refused
+  // SetEvidence); the network's implied evidence is derived again.
   void RestoreEvidence(const VRN_evidenceRecord& record);
 
   int evidence_ = -1;

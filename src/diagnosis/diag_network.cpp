@@ -149,6 +149,8 @@ VRN_diagNetwork::VRN_diagNetwork(VRN_network* copy, NestedTag)
 }
 
 void VRN_diagNetwork::Collect() {
+  // Defaults and tests depend on which nodes hold evidence.
+  network_->RefreshImpliedEvidence();
   CollectFaults();
   InstantiateDefaults();
   CollectTests();
@@ -340,6 +342,7 @@ int VRN_diagNetwork::CheckLists() const {
 }
 
 int VRN_diagNetwork::UpdateFaultBeliefs() {
+  network_->RefreshImpliedEvidence();
   const int check = CheckLists();
   if (check != qelta::kOk) return check;
   const int prepared = PrepareCopies();
@@ -549,6 +552,7 @@ int VRN_diagNetwork::UpdateTestStrengths() {
 }
 
 int VRN_diagNetwork::RankTests(int code) {
+  network_->RefreshImpliedEvidence();
   if (!MandatoriesInstantiated() || pursued_.IsEmpty()) {
     return qelta::kErrOutOfRange;
   }
@@ -610,7 +614,7 @@ int VRN_diagNetwork::InstantiateObservation(int node, int outcome) {
   if (record->Definition()->GetType() == kEquationType) {
     return qelta::kErrWrongNodeType;
   }
-  VRN_nodeVal* value = record->Value();
+  VRN_nodeVal* value = network_->EvidenceOf(node);
   if (value->HasFlags(qelta::kValFlagPropagated)) {
     return qelta::kErrInvalidValue;
   }

@@ -81,6 +81,13 @@ int VRN_annealedMapSearch::Run(VRN_network* copy,
         outcomes[i] >= node->Definition()->GetNumberOfOutcomes()) {
       return qelta::kErrOutOfRange;
     }
+    // An outcome the evidence entered implies adds nothing; entered as
+    // observed it would drop the node's likelihoods.
+    const VRN_nodeVal* value = copy->EvidenceOf(nodes[i]);
+    if (value->HasFlags(qelta::kValFlagPropagated) &&
+        value->GetEvidence() == outcomes[i]) {
+      continue;
+    }
     // Evidence in range that the network refuses contradicts the rest.
     if (node->Value()->SetEvidence(outcomes[i]) != qelta::kOk) {
       return qelta::kErrZeroMarginal;
@@ -229,8 +236,19 @@ int VRN_network::AnnealedMAP(const std::vector<std::pair<int, int>>& evidence,
                              double* evidenceProbability, int seed) {
   assignment->clear();
   std::vector<int> nodes, outcomes;
+  // Outcomes implied here go last, after what may imply them again.
+  std::vector<std::pair<int, int>> implied;
   for (const auto& [handle, outcome] : evidence) {
-    if (GetNode(handle) == nullptr) return qelta::kErrOutOfRange;
+    const VRN_nodeVal* value = EvidenceOf(handle);
+    if (value == nullptr) return qelta::kErrOutOfRange;
+    if (value->HasFlags(qelta::kValFlagPropagated)) {
+      implied.emplace_back(handle, outcome);
+      continue;
+    }
+    nodes.push_back(handle);
+    outcomes.push_back(outcome);
+  }
+  for (const auto& [handle, outcome] : implied) {
     nodes.push_back(handle);
     outcomes.push_back(outcome);
   }

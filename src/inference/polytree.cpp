@@ -21,6 +21,7 @@
 #include "definitions/node_val.h"
 #include "inference/bn_routines.h"
 #include "inference/clustering_engine.h"
+#include "inference/relevance.h"
 #include "inference/table_columns.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -56,7 +57,8 @@ class Polytree {
  public:
   explicit Polytree(VRN_network* network) : network_(network) {}
 
-  // Builds the objects; kErrOutOfRange when a table does not match.
+  // Builds the objects; kErrOutOfRange (logged) when a table does not
+  // match.
   int Build();
   // Propagates and writes beliefs; the update's status.
   int Run();
@@ -64,6 +66,8 @@ class Polytree {
  private:
   // Scales v to sum 1; false when it sums to 0 (or is not finite).
   static bool Scale(std::vector<double>* v);
+  // Logs that node's table does not fit its parents; kErrOutOfRange.
+  int Unfit(const VRN_node& node);
   void ComputePi(VRN_polytreeNode* x);
   // lambda(x): local times every child's message except `except` (-1: all).
   void Lambda(const VRN_polytreeNode& x, int except, std::vector<double>* out);
@@ -91,10 +95,19 @@ int Polytree::Build() {
     VRN_polytreeNode& x = objects_[i];
     x.node = network_->GetNode(order[i]);
     const VRN_matrix* table = x.node->Definition()->GetExpandedDefinition();
-    const VRN_intArray& parents = x.node->Parents();
-    if (table == nullptr ||
-        table->GetDimensionCount() != parents.GetSize() + 1) {
-      return qelta::kErrOutOfRange;
+    // An equation's discretized table has no dimension for a parent it
+    // takes as a fixed value; relevance reasoning cuts those arcs too.
+    const bool equation =
+        x.node->Definition()->GetType() == qelta::kDefEquation;
+    std::vector<int> parents;
+    for (int p : x.node->Parents()) {
+      if (!equation || !VRN_IsFixedForEquations(network_, p)) {
+        parents.push_back(p);
+      }
+    }
+    const int parent_count = static_cast<int>(parents.size());
+    if (table == nullptr || table->GetDimensionCount() != parent_count + 1) {
+      return Unfit(*x.node);
     }
     // Every algorithm computes with distributions, whatever the stored
     // columns sum to: the same normalised columns relevance reasoning uses.
@@ -104,17 +117,24 @@ int Polytree::Build() {
       table = normalised_.back().get();
     }
     x.table = table->GetItems().Items();
-    x.outcomes = table->GetSize(parents.GetSize());
-    for (int k = 0; k < parents.GetSize(); ++k) {
+    x.outcomes = table->GetSize(parent_count);
+    for (int k = 0; k < parent_count; ++k) {
       const int p = object_of[parents[k]];
       // Parents come first in the order, so their counts are known.
       if (p < 0 || p >= i || objects_[p].outcomes != table->GetSize(k)) {
-        return qelta::kErrOutOfRange;
+        return Unfit(*x.node);
       }
       x.parents.push_back(p);
       x.piIn.emplace_back(objects_[p].outcomes, 1.0);
     }
-    for (int c : x.node->Children()) x.children.push_back(object_of[c]);
+    const bool fixed = VRN_IsFixedForEquations(network_, order[i]);
+    for (int c : x.node->Children()) {
+      if (fixed && network_->GetNode(c)->Definition()->GetType() ==
+                       qelta::kDefEquation) {
+        continue;
+      }
+      x.children.push_back(object_of[c]);
+    }
     most_parents = std::max(most_parents, x.parents.size());
     most_outcomes = std::max(most_outcomes, static_cast<size_t>(x.outcomes));
     VRN_nodeVal* value = x.node->Value();
@@ -155,6 +175,14 @@ int Polytree::Build() {
   odometer_.assign(most_parents, 0);
   work_.assign(most_outcomes, 0.0);
   return qelta::kOk;
+}
+
+int Polytree::Unfit(const VRN_node& node) {
+  return network_->ErrorLog()->Logf(
+      qelta::kErrOutOfRange,
+      "PolyTree algorithm can not be applied: the table of node [%s] does "
+      "not fit its parents",
+      node.GetId());
 }
 
 bool Polytree::Scale(std::vector<double>* v) {

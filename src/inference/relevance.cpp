@@ -1000,3 +1000,7 @@ VRN_relevanceParts* VRN_RelevanceDecompose(VRN_network* network, int flags) {
   qelta::RelevanceBuilder builder(network, flags);
   return builder.Run();
 }
+
+bool VRN_IsFixedForEquations(VRN_network* network, int handle) {
+  return qelta::IsFixedForEquations(network, handle);
+}

@@ -350,4 +350,9 @@ class VRN_relevanceParts {
 // tables and evidence are not changed. Throws std::bad_alloc.
 VRN_relevanceParts* VRN_RelevanceDecompose(VRN_network* network, int flags);
 
+// Whether an equation child of node h sees it as a fixed value rather than
+// as a dimension of its discretized table: with evidence, or a constant
+// equation. REQUIRES: h is a live node.
+bool VRN_IsFixedForEquations(VRN_network* network, int handle);
+
 #endif  // QELTA_INFERENCE_RELEVANCE_H_

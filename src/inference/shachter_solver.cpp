@@ -238,10 +238,10 @@ void VRN_ShachterSolver::ConvertToChanceNetwork() {
 }
 
 int VRN_ShachterSolver::SolveDecisions() {
+  if (decisions_.GetSize() == 0) return qelta::kErrOutOfRange;
   VRN_nodeVal* utility = working_.GetNode(utilityNode_)->Value();
   int status = utility->SetEvidence(0);
   if (status != qelta::kOk) return status;
-  if (decisions_.GetSize() == 0) return qelta::kErrOutOfRange;
   int best = 0;
   for (int i = decisions_.GetSize() - 1; i >= 0; --i) {
     const int d = decisions_[i];

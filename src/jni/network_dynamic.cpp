@@ -153,8 +153,10 @@ jobject Unroll(JNIEnv* env, jobject obj) {
 
 // ------------------------------------------------------ evidence by slice
 
+// With the evidence current (see VRN_network::EvidenceOf).
 VRN_nodeVal& ValueOf(VRN_network& net, jint node) {
-  return *ValidateNodeHandle(net, node)->Value();
+  ValidateNodeHandle(net, node);
+  return *net.EvidenceOf(node);
 }
 
 jboolean HasEvidence(JNIEnv* env, jobject obj, jint node) {

@@ -80,10 +80,14 @@ jobject AnnealedMap(JNIEnv* env, jobject obj, jintArray map_nodes,
   // The engine would index its node slots with these; refuse strangers here.
   const std::vector<jint> handles = qelta::jni::CopyFromJava<jint>(env, map_nodes);
   for (jint handle : handles) ValidateNodeHandle(net, handle);
+  // The observations alone: implied outcomes follow from them, and
+  // entering one as observed would drop its node's likelihoods.
   std::vector<std::pair<int, int>> evidence;
   for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
-    const VRN_nodeVal* value = net.GetNode(h)->Value();
-    if (value->HasEvidence()) evidence.emplace_back(h, value->GetEvidence());
+    const VRN_nodeVal* value = net.EvidenceOf(h);
+    if (value->HasFlags(qelta::kValFlagEvidence)) {
+      evidence.emplace_back(h, value->GetEvidence());
+    }
   }
   std::vector<int> assignment;
   double best = 0.0, evidence_probability = 0.0;

@@ -10,6 +10,7 @@
 #include "base/status.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
+#include "definitions/node_val.h"
 #include "network/change_guards.h"
 #include "network/node.h"
 
@@ -798,9 +799,10 @@ void VRN_dbn::RemoveRefusedTemporalArcs(int node) {
 
 void VRN_dbn::DropUnfitSliceEvidence(int node) {
   // As a type change carries ordinary evidence: an outcome the new kind
-  // has, likelihoods of its outcome count.
-  const int count =
-      network_->GetNode(node)->Definition()->GetNumberOfOutcomes();
+  // has, likelihoods of its outcome count on a kind that takes them.
+  const VRN_node* record = network_->GetNode(node);
+  const int count = record->Definition()->GetNumberOfOutcomes();
+  const bool soft = record->Value()->GetType() == qelta::kValBeliefVector;
   for (auto it = sliceEvidence_.lower_bound(Key(node, INT_MIN));
        it != sliceEvidence_.end() && it->first.first == node;) {
     it = count >= 2 && it->second < count ? std::next(it)
@@ -808,7 +810,7 @@ void VRN_dbn::DropUnfitSliceEvidence(int node) {
   }
   for (auto it = sliceVirtualEvidence_.lower_bound(Key(node, INT_MIN));
        it != sliceVirtualEvidence_.end() && it->first.first == node;) {
-    it = static_cast<int>(it->second.size()) == count
+    it = soft && static_cast<int>(it->second.size()) == count
              ? std::next(it)
              : sliceVirtualEvidence_.erase(it);
   }

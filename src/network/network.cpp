@@ -203,6 +203,10 @@ int VRN_network::Copy(const VRN_network& other, int copyFlags) {
     Init();
     throw;
   }
+  // Brought up to date under the settings copied, before the caller
+  // switches any: a copy with relevance reasoning off would otherwise drop
+  // implied evidence the original derives.
+  RefreshImpliedEvidence();
   return qelta::kOk;
 }
 
@@ -260,6 +264,9 @@ int VRN_network::SetAnnealedMapTuning(const VRN_annealedMapTuning& t) {
 
 void VRN_network::SetRelevanceReasoning(bool on) {
   if (on) {
+    // Edits made with it off went without bookkeeping: what they imply is
+    // derived again before it is next read.
+    if ((flags_ & qelta::kNetRelevance) == 0) impliedStale_ = true;
     flags_ |= qelta::kNetRelevance;
   } else {
     flags_ &= ~qelta::kNetRelevance;

@@ -32,6 +32,7 @@
 #include "base/matrix.h"
 #include "base/strings.h"
 
+class VRN_nodeVal;
 class VRN_node;
 class VRN_submodelTable;
 class VRN_case;
@@ -237,9 +238,12 @@ class VRN_network {
   bool IsAutoUpdate() const { return (flags_ & qelta::kNetAutoUpdate) != 0; }
 
   int GetFlags() const { return flags_; }
-  // Switching evidence propagation on or off changes what is implied.
+  // Switching evidence propagation on or off changes what is implied;
+  // switching relevance reasoning on derives it again, since edits made
+  // with it off went without bookkeeping.
   void SetFlags(int flags) {
-    if (((flags ^ flags_) & qelta::kNetEvidencePropagation) != 0) {
+    if (((flags ^ flags_) & qelta::kNetEvidencePropagation) != 0 ||
+        (flags & ~flags_ & qelta::kNetRelevance) != 0) {
       impliedStale_ = true;
     }
     flags_ = flags;
@@ -383,6 +387,11 @@ class VRN_network {
   // off. When the implied outcomes change, every value without evidence is
   // invalidated.
   void RefreshImpliedEvidence();
+  // The value of node h, for reading or checking its evidence: the one way
+  // to reach evidence outside an update, so that no reader sees implied
+  // evidence whose cause has changed (RefreshImpliedEvidence runs first).
+  // Null for a bad handle.
+  VRN_nodeVal* EvidenceOf(int handle);
   // Hooks run after edits; each does nothing (0) unless relevance reasoning
   // is on and its option bit is set. Each invalidates exactly the values the
   // edit can reach (d-separation given the evidence; virtual evidence counts

@@ -77,6 +77,8 @@ void RestoreEvidence(VRN_network& network,
       (void)value->ClearPropagatedEvidence();
     }
   }
+  // Observations first: entering one refreshes implied evidence, which
+  // would drop implied outcomes already put back.
   for (const EvidenceState& state : states) {
     VRN_nodeVal* value = network.GetNode(state.handle)->Value();
     if (state.observed) {
@@ -92,7 +94,11 @@ void RestoreEvidence(VRN_network& network,
       } else {
         (void)value->SetEvidence(state.outcome);
       }
-    } else if (state.propagated) {
+    }
+  }
+  for (const EvidenceState& state : states) {
+    VRN_nodeVal* value = network.GetNode(state.handle)->Value();
+    if (!state.observed && state.propagated) {
       (void)value->SetPropagatedEvidence(state.outcome);
     }
     if (!state.likelihoods.empty()) {
@@ -216,6 +222,8 @@ bool VRN_network::ChainRuleEvidence(double& p) {
 }
 
 bool VRN_network::CalcPropEvidence(double& p, bool chainRuleOnly) {
+  // Both methods read which outcomes are observed and which implied.
+  RefreshImpliedEvidence();
   if (numNodes_ > 0 && HasPlateNode()) {
     // The evidence of every slice counts: ask the unrolled network.
     VRN_network unrolled;

@@ -86,6 +86,18 @@ int VRN_network::RunIDAlgorithm() {
       break;
     }
     case 1: {
+      // Without a utility there is no policy to find: both codes give the
+      // beliefs and leave the decisions invalid.
+      bool utilities = false;
+      for (int h = GetFirstNode(); h >= 0 && !utilities; h = GetNextNode(h)) {
+        utilities = (GetNode(h)->Definition()->GetType() &
+                     qelta::kDefBitUtility) != 0;
+      }
+      if (!utilities) {
+        VRN_CooperSolver solver;
+        status = solver.Solve(*this);
+        break;
+      }
       VRN_ShachterSolver solver;
       status = solver.Solve(*this);
       break;

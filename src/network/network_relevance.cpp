@@ -756,6 +756,13 @@ void VRN_network::RefreshImpliedEvidence() {
   if (ImpliedOutcomes(this) != before) (void)InvalidateValues();
 }
 
+VRN_nodeVal* VRN_network::EvidenceOf(int handle) {
+  VRN_node* node = GetNode(handle);
+  if (node == nullptr) return nullptr;
+  RefreshImpliedEvidence();
+  return node->Value();
+}
+
 int VRN_network::OnStructureChange() {
   if (IsRelevanceReasoning()) (void)InvalidateValues();
   return qelta::kOk;

@@ -69,7 +69,8 @@ TEST(AnnealedMapTest, RandomNetworksGiveExactProbabilitiesAndMostlyTheMap) {
     const std::string before = [&] {
       std::string s;
       for (int h = 0; h < n; ++h) {
-        s += std::to_string(Val(net, h)->GetFlags()) + ",";
+        // Read as every reader does: implied outcomes current.
+        s += std::to_string(net.EvidenceOf(h)->GetFlags()) + ",";
         for (double v : net.GetNode(h)->Definition()->GetMatrixConst()->GetItems()) {
           s += std::to_string(v) + " ";
         }

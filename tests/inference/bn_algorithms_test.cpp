@@ -86,7 +86,8 @@ EvidenceSnapshot Snapshot(VRN_network& net, bool with_implied = true) {
   const int kinds = qelta::kValFlagEvidence |
                     (with_implied ? qelta::kValFlagPropagated : 0);
   for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
-    VRN_nodeVal* value = Val(net, h);
+    // Read as every reader does: implied outcomes current.
+    VRN_nodeVal* value = net.EvidenceOf(h);
     s.flags.push_back(value->GetFlags() & kinds);
     s.outcomes.push_back(value->HasFlags(kinds) ? value->GetEvidence() : -1);
     s.targets.push_back(net.IsTarget(h));

@@ -4,12 +4,14 @@
 #define QELTA_TESTS_NETWORK_NETWORK_HELPERS_H_
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "base/arrays.h"
 #include "base/error_log.h"
 #include "base/matrix.h"
 #include "definitions/node_def.h"
+#include "definitions/node_val.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -64,6 +66,19 @@ inline int CountMessages(const VRN_network& net, const char* text) {
     if (std::strcmp(log->GetMessage(i), text) == 0) ++count;
   }
   return count;
+}
+
+// The observed outcomes as (handle, outcome) in handle order, read as
+// every reader reads evidence: what the binding hands to annealed MAP.
+inline std::vector<std::pair<int, int>> Observations(VRN_network& net) {
+  std::vector<std::pair<int, int>> out;
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    const VRN_nodeVal* value = net.EvidenceOf(h);
+    if (value->HasFlags(qelta::kValFlagEvidence)) {
+      out.emplace_back(h, value->GetEvidence());
+    }
+  }
+  return out;
 }
 
 }  // namespace qelta_test
