@@ -98,7 +98,7 @@ constexpr bool kTypeChangesOfEquationParents = true;
 constexpr bool kUserFunctionsUnderEquations = true;
 // in a dynamic network, evidence implied into a terminal node follows its
 // plate parent's first slice, not the last;
-constexpr bool kImpliedEvidenceInDynamicNetworks = false;
+constexpr bool kImpliedEvidenceInDynamicNetworks = true;
 // outcomes dropped by a remapping leave a noisy-MAX's or noisy-adder's
 // parameter columns without their share: the columns no longer sum to 1;
 constexpr bool kOutcomesDroppedFromCanonicalNodes = true;
