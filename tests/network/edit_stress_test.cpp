@@ -105,7 +105,7 @@ constexpr bool kOutcomesDroppedFromCanonicalNodes = true;
 // new intervals keep a numeric observation whose number left the observed
 // outcome's interval: an equation child discretizes with the number, a
 // fresh network (the outcome) with the interval.
-constexpr bool kIntervalsUnderNumericEvidenceOfEquationParents = false;
+constexpr bool kIntervalsUnderNumericEvidenceOfEquationParents = true;
 
 // In influence diagrams:
 //
