@@ -306,6 +306,16 @@ int VRN_ciDef::OnOutcomeRemoved(int index) {
     }
   }
   parameters_ = built;
+  // As in a table, the removed outcome's share is spread over the others in
+  // proportion, so every column stays a distribution (one left with nothing
+  // becomes uniform).
+  ForEachFreeColumn([](double* column, int count) {
+    double sum = 0.0;
+    for (int j = 0; j < count; ++j) sum += column[j];
+    for (int j = 0; j < count; ++j) {
+      column[j] = sum > 0.0 ? column[j] / sum : 1.0 / count;
+    }
+  });
   SetConstrainedColumns();
   cpt_valid_ = false;
   return qelta::kOk;

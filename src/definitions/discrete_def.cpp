@@ -699,6 +699,9 @@ int VRN_discDef::RemoveIntervals() {
 
 void VRN_discDef::NotifyOutcomeValuesChanged() {
   if (OwnValue() == nullptr) return;
+  // A fresh network could read the observed outcome but not a number
+  // outside its interval.
+  (void)OwnValue()->DropNumberOutsideOutcome();
   VRN_network* network = GetNetwork();
   // An equation child reads the numbers; its table over them is stale.
   for (int child : GetChildren()) {

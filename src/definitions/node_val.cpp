@@ -445,6 +445,17 @@ bool LastDimensionHas(const VRN_matrix& m, int size) {
 
 }  // namespace
 
+bool VRN_discVal::DropNumberOutsideOutcome() {
+  if (!HasEvidence() || !has_evidence_value_) return false;
+  const VRN_discDef* def = GetDiscDef();
+  if (def != nullptr && def->HasIntervals() &&
+      def->GetIntervalIndex(evidence_value_) == evidence_) {
+    return false;
+  }
+  has_evidence_value_ = false;
+  return true;
+}
+
 bool VRN_discVal::OnOwnOutcomeInserted(int position, int new_count) {
   if (HasEvidence() && evidence_ >= position) ++evidence_;
   if (LastDimensionHas(value_, new_count - 1)) {
@@ -456,6 +467,8 @@ bool VRN_discVal::OnOwnOutcomeInserted(int position, int new_count) {
     }
   }
   if (HasEvidence()) SetPointMass(evidence_, new_count);
+  // A split interval may leave the number to the new outcome.
+  (void)DropNumberOutsideOutcome();
   return false;
 }
 
@@ -489,6 +502,8 @@ bool VRN_discVal::OnOwnOutcomeRemoved(int index, int new_count) {
 
 void VRN_discVal::OnOwnOutcomesReordered(const VRN_intArray& order) {
   if (HasEvidence()) evidence_ = order.FindPosition(evidence_);
+  // The intervals stay where they are: the outcome moves to another one.
+  (void)DropNumberOutsideOutcome();
   if (LastDimensionHas(value_, order.GetSize())) {
     const int last = value_.GetDimensionCount() - 1;
     if (value_.ChangeOrderWithinDimension(last, order) != qelta::kOk) {

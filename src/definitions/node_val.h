@@ -237,6 +237,10 @@ class VRN_discVal : public VRN_nodeVal {
   virtual bool OnOwnOutcomeRemoved(int index, int new_count);
   // New outcome i is old outcome order[i].
   virtual void OnOwnOutcomesReordered(const VRN_intArray& order);
+  // Drops the number of a numeric observation once it no longer lies in
+  // the observed outcome's interval (new intervals or outcomes); the
+  // outcome stays observed. True when a number was dropped.
+  bool DropNumberOutsideOutcome();
 
  protected:
   VRN_discVal(VRN_network* network, int handle);

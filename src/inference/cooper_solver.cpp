@@ -287,9 +287,17 @@ void VRN_CooperSolver::ConvertToChanceNodes() {
     if (targets) (void)work_.SetTarget(h, true);
   }
   // Observed chance nodes need their distributions even when the caller
-  // asked only for some targets.
+  // asked only for some targets. The evidence stays a target too: a
+  // scenario it rules out must fail as it does without targets, not be
+  // pruned away with the evidence and take another scenario's numbers.
   if (targets) {
     for (int h : candidates_) (void)work_.SetTarget(h, true);
+    for (int h = work_.GetFirstNode(); h >= 0; h = work_.GetNextNode(h)) {
+      const VRN_nodeVal* value = ValueOf(work_, h);
+      if (value->HasEvidence() || value->HasVirtualEvidence()) {
+        (void)work_.SetTarget(h, true);
+      }
+    }
   }
   OnConverted();
 }

@@ -82,8 +82,13 @@ int VRN_network::GetAllUnrolledParents(int node,
 }
 
 int VRN_network::SetNumberOfSlices(int count) {
+  const int before = GetNumberOfSlices();
   const int status = EnsureDbn()->SetNumberOfSlices(count);
-  if (status == qelta::kOk) (void)InvalidateValues();
+  if (status != qelta::kOk) return status;
+  // With one slice a terminal node's plate parents are the slice that
+  // plate evidence is of; with more they are not, and implies differ.
+  if ((before > 1) != (count > 1)) impliedStale_ = true;
+  (void)InvalidateValues();
   return status;
 }
 
@@ -109,6 +114,8 @@ int VRN_network::setNodeTemporalType(int handle, int type) {
   if (status != qelta::kOk) return status;
   VRN_autoUpdateGuard guard(this, true);
   node->SetTemporalTypeRaw(type);
+  // Evidence is not implied between plate and terminal nodes alike.
+  impliedStale_ = true;
   if (cases_ != nullptr) cases_->OnTemporalTypeChanged(handle, old);
   if (old == qelta::kTemporalPlate || type == qelta::kTemporalPlate) {
     // The value's layout (one row per slice or one vector) changes.

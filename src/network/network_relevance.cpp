@@ -149,6 +149,17 @@ int EvidenceCoordinate(const VRN_nodeVal& value, int size) {
   return outcome >= 0 && outcome < size ? outcome : -1;
 }
 
+// Whether `parent` stands for another slice in `node`'s table than the one
+// its own evidence is of: with several slices a terminal node hangs below
+// the last slice's plate nodes, while a plate node's evidence is slice 0's.
+// No evidence is implied across such an arc.
+bool ReadsLastSlice(const VRN_network& net, const VRN_node& node,
+                    const VRN_node& parent) {
+  return node.GetTemporalType() == qelta::kTemporalTerminal &&
+         parent.GetTemporalType() == qelta::kTemporalPlate &&
+         net.GetNumberOfSlices() > 1;
+}
+
 // Fills coords with the evidence coordinates of `node` in `table`: one entry
 // per parent (its evidence outcome or -1), then `own`, or the node's own
 // evidence outcome when own < 0. False when the table's dimensions do not
@@ -162,7 +173,7 @@ bool EvidenceCoordinates(const VRN_network& net, const VRN_node& node,
   coords->Flush();
   for (int i = 0; i < n; ++i) {
     const VRN_node* parent = net.GetNode(parents[i]);
-    coords->Add(parent == nullptr
+    coords->Add(parent == nullptr || ReadsLastSlice(net, node, *parent)
                     ? -1
                     : EvidenceCoordinate(*parent->Value(), table.GetSize(i)));
   }
@@ -411,7 +422,8 @@ class EvidencePropagation {
     const VRN_intArray& children = node.Children();
     for (; frame.index < children.GetSize(); ++frame.index, frame.outcome = 0) {
       VRN_node* child = net_->GetNode(children[frame.index]);
-      if (child == nullptr || SkipsDownward(child->Definition()->GetType())) {
+      if (child == nullptr || SkipsDownward(child->Definition()->GetType()) ||
+          ReadsLastSlice(*net_, *child, node)) {
         continue;
       }
       std::unique_ptr<VRN_matrix> scratch;
@@ -449,7 +461,8 @@ class EvidencePropagation {
     for (; frame.index < parents.GetSize(); ++frame.index) {
       VRN_node* parent = net_->GetNode(parents[frame.index]);
       if (parent == nullptr ||
-          parent->Definition()->GetType() == qelta::kDefDecision) {
+          parent->Definition()->GetType() == qelta::kDefDecision ||
+          ReadsLastSlice(*net_, node, *parent)) {
         continue;
       }
       if (!EvidenceCoordinates(*net_, node, *table, -1, &coords_)) break;

@@ -188,6 +188,41 @@ TEST(NoisyMaxTest, ParentOutcomeNotifications) {
   ExpectNear({0.5, 0.5, 0.7, 0.3, 0, 1, 0, 1, 0.2, 0.8}, Items(d->GetMatrixConst()));
 }
 
+// Every column of the expanded table (outcome dimension last) sums to 1.
+void ExpectDistributions(const std::vector<double>& table, int n) {
+  ASSERT_EQ(0u, table.size() % n);
+  for (size_t c = 0; c < table.size(); c += n) {
+    double sum = 0;
+    for (int j = 0; j < n; ++j) sum += table[c + j];
+    EXPECT_NEAR(1.0, sum, 1e-12) << "column " << c / n;
+  }
+}
+
+// A dropped own outcome's share is spread over the others in proportion,
+// as in a table; a free column left with nothing becomes uniform.
+TEST(CiDefTest, DroppedOutcomesKeepColumnsDistributions) {
+  Family max(kDefNoisyMax, {2});
+  VRN_noisyMAX* m = max.Def<VRN_noisyMAX>();
+  ASSERT_EQ(0, m->AddOutcome("c"));
+  ASSERT_EQ(0, m->LoadParameters(
+                   DoubleArray({0.4, 0.5, 0.1, 0, 0, 1, 0.2, 0.2, 0.6})));
+  VRN_stringArray ids;
+  ids.Add("x");
+  ids.Add("y");
+  ASSERT_EQ(0, m->ChangeOrderOfOutcomesWithAddAndRemove(ids, IntArray({2, 0})));
+  ExpectNear({0.2, 0.8, 0, 1, 0.75, 0.25}, Items(m->GetMatrixConst()));
+  ExpectDistributions(max.Table(), 2);
+
+  Family adder(kDefNoisyAdder, {2});
+  VRN_noisyAdder* a = adder.Def<VRN_noisyAdder>();
+  ASSERT_EQ(0, a->AddOutcome("c"));
+  ASSERT_EQ(0, a->LoadParameters(
+                   DoubleArray({0, 1, 0, 0, 0, 1, 0.5, 0.25, 0.25})));
+  ASSERT_EQ(0, a->RemoveOutcome(1));
+  ExpectNear({0.5, 0.5, 0, 1, 2.0 / 3, 1.0 / 3}, Items(a->GetMatrixConst()));
+  ExpectDistributions(adder.Table(), 2);
+}
+
 TEST(NoisyMaxTest, ReorderedParentsKeepTheirColumns) {
   Family f(kDefNoisyMax, {2, 3});
   VRN_noisyMAX* d = f.Def<VRN_noisyMAX>();

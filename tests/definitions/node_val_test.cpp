@@ -8,6 +8,7 @@
 #include "base/error_log.h"
 #include "base/status.h"
 #include "definitions/discrete_def.h"
+#include "equations/equation.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -148,6 +149,73 @@ TEST_F(NodeValTest, NumericObservationUsesTheIntervals) {
   ASSERT_EQ(qelta::kOk, Val(a)->ClearEvidence());
   EXPECT_EQ(qelta::kErrInvalidValue, Val(a)->GetMean(&mean));
   EXPECT_EQ(qelta::kErrInvalidValue, Val(a)->GetStdDev(&mean));
+}
+
+// New intervals or outcomes keep a numeric observation only while its
+// number lies in the observed outcome's interval; the outcome stays
+// observed either way. An equation child then draws from the outcome's
+// interval, as in a network where only the outcome was observed.
+TEST_F(NodeValTest, NumbersLeavingTheObservedIntervalAreDropped) {
+  const int a = Add("a", 3);
+  ASSERT_EQ(qelta::kOk, Def(a)->SetIntervals({0, 1, 2, 3}, false));
+  double x = 0;
+  auto number_kept = [&](double number = 0.9) {
+    return Val(a)->GetContEvidence(&x) == qelta::kOk && x == number;
+  };
+  ASSERT_EQ(qelta::kOk, Val(a)->SetContEvidence(0.9));
+  ASSERT_EQ(qelta::kOk, Def(a)->SetIntervals({0, 1.5, 2, 3}, false));
+  EXPECT_EQ(0, Val(a)->GetEvidence());
+  EXPECT_TRUE(number_kept());
+  // Splits [0, 1.5]: the observed outcome keeps [0.75, 1.5].
+  ASSERT_EQ(qelta::kOk, Def(a)->InsertOutcome(0, "n"));
+  EXPECT_EQ(1, Val(a)->GetEvidence());
+  EXPECT_TRUE(number_kept());
+  ASSERT_EQ(qelta::kOk, Def(a)->SetIntervals({0, 0.5, 0.8, 2, 3}, false));
+  EXPECT_EQ(1, Val(a)->GetEvidence());
+  EXPECT_FALSE(number_kept());
+  EXPECT_EQ(qelta::kErrWrongNodeType, Val(a)->GetContEvidence(&x));
+  // A reorder moves the outcome away from the intervals, which stay.
+  ASSERT_EQ(qelta::kOk, Val(a)->SetContEvidence(0.9));
+  ASSERT_EQ(2, Val(a)->GetEvidence());
+  VRN_intArray order;
+  for (int i : {2, 0, 1, 3}) order.Add(i);
+  ASSERT_EQ(qelta::kOk, Def(a)->ChangeOrderOfOutcomes(order));
+  EXPECT_EQ(0, Val(a)->GetEvidence());
+  EXPECT_FALSE(number_kept());
+  // A split that leaves the number to the new outcome.
+  ASSERT_EQ(qelta::kOk, Def(a)->SetIntervals({0, 1, 2, 3, 4}, false));
+  ASSERT_EQ(qelta::kOk, Val(a)->SetContEvidence(3.7));
+  ASSERT_EQ(qelta::kOk, Def(a)->AddOutcome("z"));  // [3, 3.5] and [3.5, 4]
+  EXPECT_EQ(3, Val(a)->GetEvidence());
+  EXPECT_FALSE(number_kept(3.7));
+
+  auto child_mean = [](VRN_network& net, double number) {
+    const int p = net.AddNode(qelta::kDefCpt, "p");
+    auto* def = dynamic_cast<VRN_discDef*>(net.GetNode(p)->Definition());
+    EXPECT_EQ(qelta::kOk, def->SetIntervals({0, 2, 4}, false));
+    const int e = net.AddNode(qelta::kDefEquation, "e");
+    EXPECT_EQ(qelta::kOk, net.AddArc(p, e));
+    VRN_equation* eq = VRN_GetEquation(&net, e);
+    EXPECT_EQ(qelta::kOk, eq->SetEquation("e=p", nullptr, nullptr));
+    EXPECT_EQ(qelta::kOk, eq->SetDiscIntervals(0, 4, {{"lo", 1}, {"mid", 3}, {"hi", 4}}));
+    VRN_nodeVal* value = net.GetNode(p)->Value();
+    if (number >= 0) {
+      EXPECT_EQ(qelta::kOk, value->SetContEvidence(number));
+    } else {
+      EXPECT_EQ(qelta::kOk, value->SetEvidence(0));
+    }
+    // Splits [0, 2]: the observed outcome keeps [1, 2].
+    EXPECT_EQ(qelta::kOk, def->InsertOutcome(0, "x"));
+    EXPECT_EQ(qelta::kOk, net.UpdateBeliefs());
+    double mean = -1;
+    EXPECT_EQ(qelta::kOk, net.GetNode(e)->Value()->GetMean(&mean));
+    return mean;
+  };
+  VRN_network numbered, by_outcome;
+  const double want = child_mean(by_outcome, -1);
+  EXPECT_NEAR(1.5, want, 0.05);  // drawn from [1, 2]
+  // Drawn as well, not the number 0.5 (within sampling error).
+  EXPECT_NEAR(want, child_mean(numbered, 0.5), 0.05);
 }
 
 TEST_F(NodeValTest, ImpossibleObservationIsRefusedAndDropped) {

@@ -312,20 +312,31 @@ TEST(CooperSolverTest, ImpossibleScenariosAreLeftOut) {
   EXPECT_EQ(20, d2_values[7]);
 }
 
+// D (three choices) -> Y (three outcomes) -> U.
+struct Chain {
+  Chain(const std::vector<double>& y_table, const std::vector<double>& u_table) {
+    d = idtest::Add(net, qelta::kDefDecision, "D", {"a", "b", "c"});
+    y = idtest::Add(net, qelta::kDefCpt, "Y", {"a", "b", "c"});
+    u = idtest::Add(net, qelta::kDefUtility, "U");
+    EXPECT_EQ(0, net.AddArc(d, y));
+    EXPECT_EQ(0, net.AddArc(y, u));
+    idtest::Table(net, y, y_table);
+    idtest::Table(net, u, u_table);
+  }
+  VRN_network net;
+  int d = -1, y = -1, u = -1;
+};
+
 // Evidence that no choice of the decision can produce rules out every
 // scenario: nothing is defined, so the update fails and leaves the decision
 // without a valid value, whatever the network's relevance switch.
 TEST(CooperSolverTest, EvidenceImpossibleUnderEveryChoiceFails) {
   for (bool relevance : {false, true}) {
     SCOPED_TRACE(relevance ? "relevance on" : "relevance off");
-    VRN_network net;
-    const int d = idtest::Add(net, qelta::kDefDecision, "D", {"a", "b", "c"});
-    const int y = idtest::Add(net, qelta::kDefCpt, "Y", {"a", "b", "c"});
-    const int u = idtest::Add(net, qelta::kDefUtility, "U");
-    ASSERT_EQ(0, net.AddArc(d, y));
-    ASSERT_EQ(0, net.AddArc(y, u));
-    idtest::Table(net, y, {0, 0, 1, 0, 1, 0, 0, 1, 0});
-    idtest::Table(net, u, {5, 1, 2});
+    Chain chain({0, 0, 1, 0, 1, 0, 0, 1, 0}, {5, 1, 2});
+    VRN_network& net = chain.net;
+    const int d = chain.d;
+    const int y = chain.y;
     // Observed while the outcome was still possible, then ruled out.
     net.SetRelevanceReasoning(false);
     ASSERT_EQ(0, net.GetNode(y)->Value()->SetEvidence(0));
@@ -337,6 +348,26 @@ TEST(CooperSolverTest, EvidenceImpossibleUnderEveryChoiceFails) {
     ASSERT_EQ(0, net.UpdateBeliefs());
     EXPECT_TRUE(net.GetNode(d)->Value()->IsValueValid());
     EXPECT_EQ(5, Value(net, d)[0]);
+  }
+}
+
+// A choice that the evidence rules out keeps the undefined marker whatever
+// the targets: pruning the network towards them must not hide the
+// evidence that rules the choice out.
+TEST(CooperSolverTest, ChoicesRuledOutByEvidenceAreUndefinedWithTargets) {
+  for (int target : {-1, 0, 2}) {
+    SCOPED_TRACE("target " + std::to_string(target));
+    Chain chain({0.5, 0.5, 0, 0.2, 0.3, 0.5, 0, 0, 1}, {3, 5, 7});
+    VRN_network& net = chain.net;
+    ASSERT_EQ(2, chain.u);
+    if (target >= 0) {
+      ASSERT_EQ(0, net.SetTarget(target, true));
+    }
+    ASSERT_EQ(0, net.GetNode(chain.y)->Value()->SetEvidence(2));
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    const std::vector<double> want = {qelta::kUndefinedValue, 7, 7};
+    EXPECT_EQ(want, Value(net, chain.d));
+    EXPECT_EQ(want, Value(net, chain.u));
   }
 }
 

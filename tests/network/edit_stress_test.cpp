@@ -98,17 +98,17 @@ constexpr bool kTypeChangesOfEquationParents = true;
 constexpr bool kUserFunctionsUnderEquations = true;
 // in a dynamic network, evidence implied into a terminal node follows its
 // plate parent's first slice, not the last;
-constexpr bool kImpliedEvidenceInDynamicNetworks = false;
+constexpr bool kImpliedEvidenceInDynamicNetworks = true;
 // evidence refused for a conflict (-26) leaves the implied evidence it
 // entered, which an update with the bookkeeping switched off then uses;
 constexpr bool kImpliedEvidenceOfRefusedEvidence = false;
 // outcomes dropped by a remapping leave a noisy-MAX's or noisy-adder's
 // parameter columns without their share: the columns no longer sum to 1;
-constexpr bool kOutcomesDroppedFromCanonicalNodes = false;
+constexpr bool kOutcomesDroppedFromCanonicalNodes = true;
 // new intervals, point values or outcomes keep a numeric observation whose
 // number no longer fits the observed outcome: an equation child
 // discretizes with the number, a fresh network (the outcome) otherwise;
-constexpr bool kOutcomeEditsUnderNumericEvidenceOfEquationParents = false;
+constexpr bool kOutcomeEditsUnderNumericEvidenceOfEquationParents = true;
 // a reorder keeps implied evidence as it was: an implied node's outcome
 // keeps its old index, and a reordered observed node implies outcomes in
 // its children from its old evidence index, even through updates;
@@ -148,7 +148,7 @@ constexpr bool kCheckAfterTableEdits = true;
 constexpr bool kCheckAfterExpressionEdits = true;
 // the value of a choice that the evidence rules out follows the targets of
 // the update that computed it (a tiny number, or the others' value);
-constexpr bool kCheckAfterTargetChanges = false;
+constexpr bool kCheckAfterTargetChanges = true;
 // choosing the other solver leaves the first solver's values valid
 // (expected utilities where the other gives a policy, and the reverse);
 constexpr bool kCheckAfterSolverChanges = true;

@@ -515,3 +515,42 @@ TEST(ImpliedOutcomeTest, UpdatesAnswerAsAFreshNetworkWhateverTheSwitches) {
 }
 
 }  // namespace
+
+namespace {
+
+// A terminal node hangs below the last slice's plate nodes, while a plate
+// node's own evidence is slice 0's: with several slices no evidence is
+// implied between them in either direction; with one slice it is.
+TEST(ImpliedOutcomeTest, TerminalNodesFollowTheLastSliceNotTheFirst) {
+  VRN_network net;
+  const int p = Add(net, "P", {}, {0.3, 0.7});
+  const int t = Add(net, "T", {p}, {1, 0, 0, 1});  // T copies P
+  ASSERT_EQ(qelta::kOk, net.setNodeTemporalType(t, 2));
+  ASSERT_EQ(qelta::kOk, net.setNodeTemporalType(p, 3));
+  ASSERT_EQ(qelta::kOk, net.SetNumberOfSlices(3));
+  ASSERT_EQ(qelta::kOk, Val(net, p)->SetEvidence(0));
+  EXPECT_FALSE(net.EvidenceOf(t)->HasEvidence());
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+  // The slices are independent: the last one is at its prior.
+  ExpectNear({0.3, 0.7}, Beliefs(net, t), kTol, "T below the last slice");
+
+  ASSERT_EQ(qelta::kOk, net.SetNumberOfSlices(1));
+  ASSERT_TRUE(net.EvidenceOf(t)->HasEvidence());
+  EXPECT_EQ(0, net.EvidenceOf(t)->GetEvidence());
+  ASSERT_EQ(qelta::kOk, net.SetNumberOfSlices(3));
+  EXPECT_FALSE(net.EvidenceOf(t)->HasEvidence());
+
+  // Upward: T's evidence fixes the last slice's P, not slice 0's.
+  ASSERT_EQ(qelta::kOk, Val(net, p)->ClearEvidence());
+  ASSERT_EQ(qelta::kOk, Val(net, t)->SetEvidence(1));
+  EXPECT_FALSE(net.EvidenceOf(p)->HasEvidence());
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+  ExpectNear({0.3, 0.7, 0.3, 0.7, 0, 1}, Beliefs(net, p), kTol,
+             "P in every slice");
+  // Slice 0 evidence that T's evidence would rule out were they one slice.
+  EXPECT_EQ(qelta::kOk, Val(net, p)->SetEvidence(0));
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+  ExpectNear({1, 0, 0.3, 0.7, 0, 1}, Beliefs(net, p), kTol, "P observed");
+}
+
+}  // namespace
