@@ -262,9 +262,11 @@ int VRN_mau::ReorderParents(const VRN_intArray& order) {
     return qelta::kErrOutOfRange;
   }
   if (dimensions.GetSize() == 0) return qelta::kOk;
-  if (expressions_ != nullptr && utilities.GetSize() < dimensions.GetSize()) {
+  // The expressions follow the decisions alone, however many utility
+  // parents there are.
+  const int decisions = dimensions.GetSize() - (utilities.GetSize() > 0);
+  if (expressions_ != nullptr && decisions > 0) {
     const VRN_mauExpressions& old = *expressions_;
-    const int decisions = dimensions.GetSize() - (utilities.GetSize() > 0);
     std::vector<int> dims(decisions);
     for (int i = 0; i < decisions; ++i) {
       dims[i] = old.GetDimensions()[dimensions[i]];

@@ -247,6 +247,51 @@ TEST(MauExpressionsTest, ExpressionsFollowTheParents) {
   EXPECT_EQ(2, n.net.GetNode(m)->Definition()->GetMatrixConst()->GetItemCount());
 }
 
+// A new parent order moves each decision configuration's expression with
+// it, whatever the count of utility parents beside the decisions.
+TEST(MauExpressionsTest, ExpressionsFollowReorderedDecisions) {
+  for (int utilities = 0; utilities <= 4; ++utilities) {
+    SCOPED_TRACE(utilities);
+    Net n;
+    const int d1 = n.Add(kDefDecision, "D1");
+    const int d2 = n.Add(kDefDecision, "D2", 3);
+    const int m = n.Add(kDefMau, "M");
+    ASSERT_EQ(0, n.net.AddArc(d1, m));
+    ASSERT_EQ(0, n.net.AddArc(d2, m));
+    std::string sum = "0";
+    for (int u = 0; u < utilities; ++u) {
+      const std::string id = "U" + std::to_string(u);
+      n.Add(kDefUtility, id.c_str());
+      sum += "+" + id;
+    }
+    // Slot (i, j) of (D1, D2) holds i*10+j plus every utility parent.
+    Texts texts;
+    for (int i = 0; i < 2; ++i) {
+      for (int j = 0; j < 3; ++j) texts.push_back(std::to_string(i * 10 + j) + "+" + sum);
+    }
+    std::string error;
+    ASSERT_EQ(0, n.Mau(m)->SetExpressions(texts, &error)) << error;
+    texts = n.Get(m);
+    // The parents reversed: the decisions come as D2, D1.
+    const int count = n.net.GetNode(m)->Parents().GetSize();
+    VRN_intArray order;
+    for (int i = count - 1; i >= 0; --i) order.Add(i);
+    ASSERT_EQ(0, n.net.ReorderParents(m, order));
+    const Texts moved = n.Get(m);
+    ASSERT_EQ(6u, moved.size());
+    for (int j = 0; j < 3; ++j) {
+      for (int i = 0; i < 2; ++i) EXPECT_EQ(texts[i * 3 + j], moved[j * 2 + i]);
+    }
+    // The decisions taken pick the slot of configuration (1, 2).
+    for (int u = 0; u < utilities; ++u) {
+      n.SetUtility(n.net.FindNode(("U" + std::to_string(u)).c_str()), {1});
+    }
+    ASSERT_EQ(0, n.Val(d1)->SetEvidence(1));
+    ASSERT_EQ(0, n.Val(d2)->SetEvidence(2));
+    EXPECT_EQ(std::vector<double>{12.0 + utilities}, n.Calculate(m));
+  }
+}
+
 TEST(MauExpressionsTest, InstallingRebuildsTheUtilityParents) {
   Net n;
   const int m = n.Add(qelta::kDefMau, "M");

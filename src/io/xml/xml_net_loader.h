@@ -175,6 +175,9 @@ class XmlNetLoader : public XmlReader, public XmlErrorHandler {
   void OnMauEnd(IXmlReader& reader);
   void OnMauExpressionEnd(IXmlReader& reader);
   void OnMauxEnd(IXmlReader& reader);
+  // Puts the current node's parents back in the order its `parents` element
+  // lists them.
+  void RestoreParentOrder(IXmlReader& reader);
 
   // The dynamic part: slice count and temporal definitions of plate nodes
   // (xml_dynamic_loader.cpp).

@@ -3,12 +3,14 @@
 #include <string>
 #include <vector>
 
+#include "base/arrays.h"
 #include "base/status.h"
 #include "equations/expression_parser.h"
 #include "equations/ext_functions.h"
 #include "equations/mau.h"
 #include "io/xml/xml_net_loader.h"
 #include "network/network.h"
+#include "network/node.h"
 
 void XmlNetLoader::AppendMauNodes(std::vector<NodeBinding*>* nodes) {
   using L = XmlNetLoader;
@@ -66,5 +68,35 @@ void XmlNetLoader::OnMauxEnd(IXmlReader& reader) {
   std::string message;
   if (mau->InstallExpressions(&set, &message) != qelta::kOk) {
     AbortQuoted(reader, "SetExpressions failed", message);
+    return;
+  }
+  RestoreParentOrder(reader);
+}
+
+void XmlNetLoader::RestoreParentOrder(IXmlReader& reader) {
+  // Installing the expressions lists the utility parents after the
+  // decisions, by identifier; the file lists them in the node's own order,
+  // which the network read back keeps. Parents the file does not list (a
+  // file written by hand) follow in the order installing gave them.
+  const VRN_intArray& present = network_->GetNode(node_)->Parents();
+  const int n = present.GetSize();
+  VRN_intArray order;
+  std::vector<bool> placed(static_cast<size_t>(n), false);
+  for (int parent : parents_) {
+    for (int i = 0; i < n; ++i) {
+      if (present[i] != parent) continue;
+      order.Add(i);
+      placed[static_cast<size_t>(i)] = true;
+      break;
+    }
+  }
+  bool identity = true;
+  for (int i = 0; i < n; ++i) {
+    if (!placed[static_cast<size_t>(i)]) order.Add(i);
+    identity = identity && order[i] == i;
+  }
+  if (identity) return;
+  if (network_->ReorderParents(node_, order) != qelta::kOk) {
+    reader.Abort("Can't restore the order of the parents");
   }
 }

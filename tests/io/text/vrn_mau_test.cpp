@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/arrays.h"
 #include "base/status.h"
+#include "equations/mau.h"
 #include "io/text/text_network_util.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -43,6 +45,32 @@ TEST(VrnMauTest, WeightsAndParentsRoundTrip) {
   std::remove(dne.c_str());
   EXPECT_EQ(qelta::kErrOutOfRange, first.WriteFile(dne.c_str(), 0, 0));
   EXPECT_FALSE(std::ifstream(dne).good());
+}
+
+// The file keeps the weights of a node with expressions, so its parents
+// read back in the node's own order, not the one installing gives.
+TEST(VrnMauTest, ExpressionNodeParentsKeepTheirOrder) {
+  VRN_network first;
+  const int d = first.AddNode(qelta::kDefDecision, "D");
+  const int zeta = first.AddNode(qelta::kDefUtility, "Zeta");
+  const int alpha = first.AddNode(qelta::kDefUtility, "Alpha");
+  const int m = first.AddNode(qelta::kDefMau, "M");
+  ASSERT_EQ(qelta::kOk, first.AddArc(alpha, m));
+  std::string error;
+  ASSERT_EQ(qelta::kOk, static_cast<VRN_mau*>(first.GetNode(m)->Definition())
+                            ->SetExpressions({"Alpha*2"}, &error))
+      << error;
+  ASSERT_EQ(qelta::kOk, first.AddArc(zeta, m));
+  ASSERT_EQ(qelta::kOk, first.AddArc(d, m));
+  VRN_intArray order;
+  for (int i : {1, 2, 0}) order.Add(i);  // Zeta, D, Alpha
+  ASSERT_EQ(qelta::kOk, first.ReorderParents(m, order));
+
+  VRN_network second;
+  qelta_test::ExpectWriteReadWriteStable(first, &second, ".vrn", 0, 0, false,
+                                         false);
+  EXPECT_EQ((std::vector<std::string>{"Zeta", "D", "Alpha"}),
+            qelta_test::ParentIds(second, second.FindNode("M")));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -74,6 +75,114 @@ TEST(XmlMauTest, WeightsAndExpressionsReadBackEqual) {
   std::vector<std::string> kept;
   back.GetExtFunctions(kept, false);
   EXPECT_EQ(std::vector<std::string>{"f(x)=x*2"}, kept);
+}
+
+std::vector<std::string> Expressions(VRN_network& net, const char* id) {
+  std::vector<std::string> texts;
+  EXPECT_EQ(qelta::kOk, static_cast<VRN_mau*>(
+                            net.GetNode(net.FindNode(id))->Definition())
+                            ->GetExpressions(&texts));
+  return texts;
+}
+
+std::vector<double> ValueItems(VRN_network& net, const char* id) {
+  const VRN_matrix& value = net.GetNode(net.FindNode(id))->Value()->GetValue();
+  return std::vector<double>(value.GetItems().begin(), value.GetItems().end());
+}
+
+// Reading installs the expressions, which would list the utility parents
+// after the decisions by identifier; the parents read back in the order the
+// node had, each decision configuration with its own expression, in the
+// file and in the string form.
+TEST(XmlMauTest, ExpressionParentsReadBackInTheirOrder) {
+  VRN_network net;
+  const int d1 = net.AddNode(qelta::kDefDecision, "D1");
+  const int d2 = net.AddNode(qelta::kDefDecision, "D2");
+  const int zeta = net.AddNode(qelta::kDefUtility, "Zeta");
+  const int alpha = net.AddNode(qelta::kDefUtility, "Alpha");
+  const int mid = net.AddNode(qelta::kDefUtility, "Mid");
+  const int m = net.AddNode(qelta::kDefMau, "M");
+  ASSERT_EQ(qelta::kOk, net.GetNode(d2)->Definition()->SetNumberOfOutcomes(3));
+  ASSERT_EQ(qelta::kOk, net.AddArc(d1, d2));
+  ASSERT_EQ(qelta::kOk, net.AddArc(d1, zeta));
+  ASSERT_EQ(qelta::kOk, net.AddArc(d2, alpha));
+  ASSERT_EQ(qelta::kOk,
+            net.GetNode(zeta)->Definition()->SetDefinitionFromVector({3, -2}));
+  ASSERT_EQ(qelta::kOk, net.GetNode(alpha)->Definition()->SetDefinitionFromVector(
+                            {1, 7, 4}));
+  ASSERT_EQ(qelta::kOk,
+            net.GetNode(mid)->Definition()->SetDefinitionFromVector({5}));
+  ASSERT_EQ(qelta::kOk, net.AddArc(d1, m));
+  ASSERT_EQ(qelta::kOk, net.AddArc(d2, m));
+  auto* mau = static_cast<VRN_mau*>(net.GetNode(m)->Definition());
+  std::string error;
+  ASSERT_EQ(qelta::kOk,
+            mau->SetExpressions({"Zeta*2+Alpha", "Alpha-Zeta", "Zeta",
+                                 "Alpha*3", "Zeta*Alpha", "Alpha+Zeta*4"},
+                                &error))
+      << error;
+  // An arc after the expressions appends its parent; then every group
+  // changes order, the decisions too.
+  ASSERT_EQ(qelta::kOk, net.AddArc(mid, m));
+  const std::vector<std::string> want = {"Zeta", "D2", "Mid", "D1", "Alpha"};
+  VRN_intArray order;
+  for (const std::string& id : want) {
+    order.Add(net.GetNode(m)->Parents().FindPosition(net.FindNode(id.c_str())));
+  }
+  ASSERT_EQ(qelta::kOk, net.ReorderParents(m, order));
+  ASSERT_EQ(want, ParentIds(net, "M"));
+  const std::vector<std::string> texts = Expressions(net, "M");
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+
+  const std::string path = ::testing::TempDir() + "xml_mau_parent_order.xvrn";
+  ASSERT_EQ(qelta::kOk, net.WriteFile(path.c_str(), 0, 0));
+  VRN_network from_file;
+  ASSERT_EQ(qelta::kOk, from_file.ReadFile(path.c_str(), 0, 0));
+  std::remove(path.c_str());
+  const std::string text = Save(net);
+  VRN_network from_string;
+  ASSERT_TRUE(XmlNetLoader::Load(nullptr, text.c_str(), &from_string));
+  for (VRN_network* back : {&from_file, &from_string}) {
+    EXPECT_EQ(want, ParentIds(*back, "M"));
+    EXPECT_EQ(texts, Expressions(*back, "M"));
+    EXPECT_EQ(text, Save(*back));
+    // The solved diagram, an oracle apart from the file: every decision
+    // configuration meets the same utility.
+    ASSERT_EQ(qelta::kOk, back->UpdateBeliefs());
+    EXPECT_EQ(ValueItems(net, "M"), ValueItems(*back, "M"));
+    EXPECT_EQ(ValueItems(net, "D1"), ValueItems(*back, "D1"));
+  }
+}
+
+// Files whose parents do not match the expressions read as before: a listed
+// parent no expression names is dropped, a named one not listed comes last.
+TEST(XmlMauTest, ParentsTheExpressionsDoNotMatchReadAsBefore) {
+  const std::string head =
+      "<qelta version='1.0' id='N'>\n<nodes>\n"
+      "<decision id='D'><state id='a'/><state id='b'/></decision>\n"
+      "<utility id='V'><utilities>1</utilities></utility>\n"
+      "<utility id='U'><utilities>2</utilities></utility>\n";
+  const struct {
+    const char* parents;
+    const char* expressions;
+    std::vector<std::string> read;
+  } cases[] = {
+      {"V D U", "<expression>U</expression><expression>U*2</expression>",
+       {"D", "U"}},
+      {"D", "<expression>V+U</expression><expression>U</expression>",
+       {"D", "U", "V"}},
+      {"U D", "<expression>V</expression><expression>U</expression>",
+       {"U", "D", "V"}},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.parents);
+    const std::string text = head + "<maux id='M'><parents>" + t.parents +
+                             "</parents>" + t.expressions +
+                             "</maux>\n</nodes></qelta>";
+    VRN_network net;
+    ASSERT_TRUE(XmlNetLoader::Load(nullptr, text.c_str(), &net));
+    EXPECT_EQ(t.read, ParentIds(net, "M"));
+  }
 }
 
 TEST(XmlMauTest, BadElementsAreRefusedWithTheirReason) {
