@@ -16,6 +16,7 @@
 #include "equations/expression_visitor.h"
 #include "equations/ext_functions.h"
 #include "network/change_guards.h"
+#include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -395,8 +396,9 @@ int VRN_equation::SetEquation(const char* text, int* error_position,
     // Every new arc is checked before any arc changes, so a refusal leaves
     // the parents as they were.
     if (h != GetHandle() && GetParentIndex(h) < 0 &&
-        !IsArcAllowed(network->GetNode(h)->Definition()->GetType(),
-                      qelta::kDefEquation)) {
+        (!IsArcAllowed(network->GetNode(h)->Definition()->GetType(),
+                       qelta::kDefEquation) ||
+         !network->TemporalTypesAllowArc(h, GetHandle()))) {
       return fail(position_of(name),
                   "Node " + name + " can't be a parent of an equation node.");
     }
@@ -420,22 +422,41 @@ int VRN_equation::SetEquation(const char* text, int* error_position,
   VRN_ClearContextIndices(parsed.right);
 
   VRN_autoUpdateGuard guard(network);
-  const VRN_intArray parents = GetParents();
-  for (int i = parents.GetSize() - 1; i >= 0; --i) {
-    if (std::find(handles.begin(), handles.end(), parents[i]) == handles.end()) {
-      (void)network->RemoveArc(parents[i], GetHandle());
-    }
-  }
+  // The new arcs come before the old ones go: an arc the network refuses
+  // after all then leaves the equation and its parents as they were. The
+  // parents end in the same order either way.
   {
     struct Replacing {
       explicit Replacing(bool& flag) : flag_(flag) { flag_ = true; }
       ~Replacing() { flag_ = false; }
       bool& flag_;
     } replacing(replacing_);
-    for (int h : handles) {
-      if (h != GetHandle() && GetParentIndex(h) < 0) {
-        (void)network->AddArc(h, GetHandle());
+    const std::uint8_t random = equation_.random;
+    const std::uint8_t constant = equation_.constant;
+    std::vector<int> added;
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+      const int h = handles[i];
+      if (h == GetHandle() || GetParentIndex(h) >= 0) continue;
+      if (network->AddArc(h, GetHandle()) == qelta::kOk) {
+        added.push_back(h);
+        continue;
       }
+      VRN_parsedEquation kept(equation_);
+      for (auto it = added.rbegin(); it != added.rend(); ++it) {
+        (void)network->RemoveArc(*it, GetHandle());
+      }
+      equation_.Reset(kept.left, kept.right);
+      equation_.random = random;
+      equation_.constant = constant;
+      kept.left = kept.right = nullptr;
+      return fail(position_of(names[i]),
+                  "Node " + names[i] + " can't be a parent of an equation node.");
+    }
+  }
+  const VRN_intArray parents = GetParents();
+  for (int i = parents.GetSize() - 1; i >= 0; --i) {
+    if (std::find(handles.begin(), handles.end(), parents[i]) == handles.end()) {
+      (void)network->RemoveArc(parents[i], GetHandle());
     }
   }
   equation_.Reset(parsed.left, parsed.right);
@@ -576,6 +597,14 @@ int VRN_equation::SetDiscIntervals(
         return qelta::kErrWrongNodeType;
       }
     }
+    // So do the temporal definitions whose parent it is.
+    std::vector<std::pair<int, int>> temporal;
+    if (network != nullptr && network->Dbn() != nullptr &&
+        network->Dbn()->GetTemporalChildren(GetHandle(), temporal) ==
+            qelta::kOk &&
+        !temporal.empty()) {
+      return qelta::kErrWrongNodeType;
+    }
     intervals_.clear();
     DropDiscretization();
     DropChildDiscretizations();
@@ -609,6 +638,7 @@ int VRN_equation::SetDiscIntervals(
   DropDiscretization();
   DropChildDiscretizations();
   RefreshValue();
+  if (network != nullptr) (void)network->OnDiscIntervalsChanged(GetHandle());
 
   const int d = n - static_cast<int>(old.size());
   // Intervals that replace others discretize the node anew for the

@@ -96,6 +96,11 @@ bool XmlNetworkSaver::Save(const char* fileName, std::string* text,
       writer_extension = extension.writer();
       break;
   }
+  // The layout block nests each submodel in its parent's element.
+  if (layout != nullptr &&
+      qelta::CheckSubmodelDepth(network, "") != qelta::kOk) {
+    return false;
+  }
 
   if (fileName == nullptr) {
     const size_t old_size = text->size();
@@ -184,6 +189,7 @@ void XmlNetworkSaver::WriteNetwork() {
   }
   WriteObservationCosts();
   WriteCases();
+  if (failed_) return;
   if (extension_ != nullptr) {
     XmlElementScope scope(*this, "extensions");
     extension_->Write(*this);
@@ -454,6 +460,7 @@ void XmlNetworkSaver::WriteCases() {
   for (int i = 0; i < count; ++i) {
     const VRN_case* record = network_->GetCase(i);
     if (record != nullptr) WriteCase(*record);
+    if (failed_) return;
   }
 }
 
@@ -476,10 +483,25 @@ void XmlNetworkSaver::WriteCase(const VRN_case& record) {
     WriteTextElement("description", record.GetDescription().c_str(), 1);
   }
 
+  // A reader finds an observed outcome by its identifier: one that an
+  // earlier outcome carries too would read back as that one.
+  auto state_of = [&](int h, int outcome) -> const char* {
+    const char* id = OutcomeId(*network_, h, outcome);
+    if (id != nullptr &&
+        network_->GetNode(h)->Definition()->GetOutcomesNames()->FindString(
+            id) != outcome) {
+      Fail("Case '" + record.GetName() + "' observes outcome " +
+           std::to_string(outcome) + " of node '" +
+           network_->GetNode(h)->GetId() +
+           "', whose identifier does not tell it from another");
+      return nullptr;
+    }
+    return id;
+  };
   // Entries that no longer name a live node (possible only while the case
   // list was told not to follow edits) cannot be expressed and are left
   // out, as a reader would refuse them.
-  for (int i = 0; i < record.GetNumberOfEvidence(); ++i) {
+  for (int i = 0; i < record.GetNumberOfEvidence() && !failed_; ++i) {
     int h = -1;
     int outcome = -1;
     double value = 0.0;
@@ -489,7 +511,7 @@ void XmlNetworkSaver::WriteCase(const VRN_case& record) {
       const VRN_node* node = network_->GetNode(h);
       if (node == nullptr) continue;
       for (const auto& [slice, state] : slices) {
-        const char* id = OutcomeId(*network_, h, state);
+        const char* id = state_of(h, state);
         if (id == nullptr) continue;
         AddStringAttribute("node", node->GetId());
         AddIntAttribute("slice", slice);
@@ -509,7 +531,7 @@ void XmlNetworkSaver::WriteCase(const VRN_case& record) {
       WriteDoubleList("softevidence", soft.data(),
                       static_cast<int>(soft.size()), nullptr, 0.0);
     } else if (record.GetEvidence(i, h, outcome) == qelta::kOk) {
-      const char* id = OutcomeId(*network_, h, outcome);
+      const char* id = state_of(h, outcome);
       if (id == nullptr) continue;
       AddStringAttribute("node", network_->GetNode(h)->GetId());
       AddStringAttribute("state", id);
