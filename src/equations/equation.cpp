@@ -16,7 +16,6 @@
 #include "equations/expression_visitor.h"
 #include "equations/ext_functions.h"
 #include "network/change_guards.h"
-#include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -596,14 +595,6 @@ int VRN_equation::SetDiscIntervals(
       if (GetNodeDefinition(c)->GetNumberOfOutcomes() >= 2) {
         return qelta::kErrWrongNodeType;
       }
-    }
-    // So do the temporal definitions whose parent it is.
-    std::vector<std::pair<int, int>> temporal;
-    if (network != nullptr && network->Dbn() != nullptr &&
-        network->Dbn()->GetTemporalChildren(GetHandle(), temporal) ==
-            qelta::kOk &&
-        !temporal.empty()) {
-      return qelta::kErrWrongNodeType;
     }
     intervals_.clear();
     DropDiscretization();
