@@ -14,14 +14,21 @@ class WritesEndTest extends NetworkFixture {
     static final int EQUATION = 4;
     static final int MAIN = 32768;
 
+    /** Intervals named a, b, c, ... with these upper boundaries. */
+    static DiscretizationInterval[] intervals(double... boundaries) {
+        DiscretizationInterval[] out = new DiscretizationInterval[boundaries.length];
+        for (int i = 0; i < boundaries.length; ++i) {
+            out[i] = new DiscretizationInterval(String.valueOf((char) ('a' + i)), boundaries[i]);
+        }
+        return out;
+    }
+
     /** X an equation with three intervals, T a truth table over them. */
     int[] truthTableUnderEquation() {
         int x = net.addNode(EQUATION, "X");
         net.setNodeEquation(x, "X=Normal(0,1)");
         net.setNodeEquationBounds(x, -3, 3);
-        net.setNodeEquationDiscretization(x, new DiscretizationInterval[] {
-            new DiscretizationInterval("lo", -1), new DiscretizationInterval("mid", 1),
-            new DiscretizationInterval("hi", 3)});
+        net.setNodeEquationDiscretization(x, intervals(-1, 1, 3));
         int t = node(TRUTH_TABLE, "T", "a", "b");
         net.addArc(x, t);
         net.setNodeDefinition(t, new double[] {0, 1, 1, 0, 0, 1});
@@ -95,9 +102,7 @@ class WritesEndTest extends NetworkFixture {
         int m = net.addNode(EQUATION, "M");
         net.setNodeEquation(m, "M=Normal(0,1)");
         net.setNodeEquationBounds(m, -5, 5);
-        net.setNodeEquationDiscretization(m, new DiscretizationInterval[] {
-            new DiscretizationInterval("a", -1), new DiscretizationInterval("b", 1),
-            new DiscretizationInterval("c", 5)});
+        net.setNodeEquationDiscretization(m, intervals(-1, 1, 5));
         int x = node("X", "s0", "s1");
         net.setNodeTemporalType(x, 3);
         net.addTemporalArc(x, x, 1);
@@ -110,9 +115,7 @@ class WritesEndTest extends NetworkFixture {
             assertArrayEquals(table, back.getNodeTemporalDefinition("X", 1));
         }
         // Four intervals: the temporal table grows as the node's own does.
-        net.setNodeEquationDiscretization(m, new DiscretizationInterval[] {
-            new DiscretizationInterval("a", -1), new DiscretizationInterval("b", 1),
-            new DiscretizationInterval("c", 3), new DiscretizationInterval("d", 5)});
+        net.setNodeEquationDiscretization(m, intervals(-1, 1, 3, 5));
         assertEquals(16, net.getNodeTemporalDefinition(x, 1).length);
         try (Network back = new Network()) {
             back.readString(net.writeString());
