@@ -421,41 +421,22 @@ int VRN_equation::SetEquation(const char* text, int* error_position,
   VRN_ClearContextIndices(parsed.right);
 
   VRN_autoUpdateGuard guard(network);
-  // The new arcs come before the old ones go: an arc the network refuses
-  // after all then leaves the equation and its parents as they were. The
-  // parents end in the same order either way.
+  const VRN_intArray parents = GetParents();
+  for (int i = parents.GetSize() - 1; i >= 0; --i) {
+    if (std::find(handles.begin(), handles.end(), parents[i]) == handles.end()) {
+      (void)network->RemoveArc(parents[i], GetHandle());
+    }
+  }
   {
     struct Replacing {
       explicit Replacing(bool& flag) : flag_(flag) { flag_ = true; }
       ~Replacing() { flag_ = false; }
       bool& flag_;
     } replacing(replacing_);
-    const std::uint8_t random = equation_.random;
-    const std::uint8_t constant = equation_.constant;
-    std::vector<int> added;
-    for (std::size_t i = 0; i < handles.size(); ++i) {
-      const int h = handles[i];
-      if (h == GetHandle() || GetParentIndex(h) >= 0) continue;
-      if (network->AddArc(h, GetHandle()) == qelta::kOk) {
-        added.push_back(h);
-        continue;
+    for (int h : handles) {
+      if (h != GetHandle() && GetParentIndex(h) < 0) {
+        (void)network->AddArc(h, GetHandle());
       }
-      VRN_parsedEquation kept(equation_);
-      for (auto it = added.rbegin(); it != added.rend(); ++it) {
-        (void)network->RemoveArc(*it, GetHandle());
-      }
-      equation_.Reset(kept.left, kept.right);
-      equation_.random = random;
-      equation_.constant = constant;
-      kept.left = kept.right = nullptr;
-      return fail(position_of(names[i]),
-                  "Node " + names[i] + " can't be a parent of an equation node.");
-    }
-  }
-  const VRN_intArray parents = GetParents();
-  for (int i = parents.GetSize() - 1; i >= 0; --i) {
-    if (std::find(handles.begin(), handles.end(), parents[i]) == handles.end()) {
-      (void)network->RemoveArc(parents[i], GetHandle());
     }
   }
   equation_.Reset(parsed.left, parsed.right);
