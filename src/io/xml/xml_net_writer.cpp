@@ -65,6 +65,39 @@ const char* OutcomeId(const VRN_network& network, int h, int outcome) {
   return ids->Get(outcome);
 }
 
+// Why a case of the network cannot be written, empty when every one can:
+// the file names an observed outcome by its identifier, and an identifier
+// that an earlier outcome carries too (cleared interval outcomes all carry
+// the empty one) would read back as that outcome.
+std::string UnwritableCase(const VRN_network& network) {
+  for (int c = 0; c < network.GetNumberOfCases(); ++c) {
+    const VRN_case* record = network.GetCase(c);
+    for (int i = 0; record != nullptr && i < record->GetNumberOfEvidence();
+         ++i) {
+      int h = -1;
+      int outcome = -1;
+      std::vector<std::pair<int, int>> slices;
+      if (record->GetTemporalEvidence(i, h, slices) != qelta::kOk) {
+        if (record->GetEvidence(i, h, outcome) != qelta::kOk) continue;
+        slices.push_back({-1, outcome});
+      }
+      for (const auto& pair : slices) {
+        const char* id = OutcomeId(network, h, pair.second);
+        if (id == nullptr ||
+            network.GetNode(h)->Definition()->GetOutcomesNames()->FindString(
+                id) == pair.second) {
+          continue;
+        }
+        return "Case '" + record->GetName() + "' observes outcome " +
+               std::to_string(pair.second) + " of node '" +
+               network.GetNode(h)->GetId() +
+               "', whose identifier does not tell it from another";
+      }
+    }
+  }
+  return std::string();
+}
+
 struct ReleaseExtension {
   void operator()(IXmlWriterExtension* extension) const {
     extension->Release();
@@ -96,9 +129,15 @@ bool XmlNetworkSaver::Save(const char* fileName, std::string* text,
       writer_extension = extension.writer();
       break;
   }
+  // Asked before anything is written, so a refused save leaves no file.
   // The layout block nests each submodel in its parent's element.
   if (layout != nullptr &&
       qelta::CheckSubmodelDepth(network, "") != qelta::kOk) {
+    return false;
+  }
+  const std::string refusal = UnwritableCase(*network);
+  if (!refusal.empty()) {
+    log->LogError(qelta::kErrFileIo, refusal.c_str());
     return false;
   }
 
@@ -189,7 +228,6 @@ void XmlNetworkSaver::WriteNetwork() {
   }
   WriteObservationCosts();
   WriteCases();
-  if (failed_) return;
   if (extension_ != nullptr) {
     XmlElementScope scope(*this, "extensions");
     extension_->Write(*this);
@@ -460,7 +498,6 @@ void XmlNetworkSaver::WriteCases() {
   for (int i = 0; i < count; ++i) {
     const VRN_case* record = network_->GetCase(i);
     if (record != nullptr) WriteCase(*record);
-    if (failed_) return;
   }
 }
 
@@ -483,25 +520,10 @@ void XmlNetworkSaver::WriteCase(const VRN_case& record) {
     WriteTextElement("description", record.GetDescription().c_str(), 1);
   }
 
-  // A reader finds an observed outcome by its identifier: one that an
-  // earlier outcome carries too would read back as that one.
-  auto state_of = [&](int h, int outcome) -> const char* {
-    const char* id = OutcomeId(*network_, h, outcome);
-    if (id != nullptr &&
-        network_->GetNode(h)->Definition()->GetOutcomesNames()->FindString(
-            id) != outcome) {
-      Fail("Case '" + record.GetName() + "' observes outcome " +
-           std::to_string(outcome) + " of node '" +
-           network_->GetNode(h)->GetId() +
-           "', whose identifier does not tell it from another");
-      return nullptr;
-    }
-    return id;
-  };
   // Entries that no longer name a live node (possible only while the case
   // list was told not to follow edits) cannot be expressed and are left
   // out, as a reader would refuse them.
-  for (int i = 0; i < record.GetNumberOfEvidence() && !failed_; ++i) {
+  for (int i = 0; i < record.GetNumberOfEvidence(); ++i) {
     int h = -1;
     int outcome = -1;
     double value = 0.0;
@@ -511,7 +533,7 @@ void XmlNetworkSaver::WriteCase(const VRN_case& record) {
       const VRN_node* node = network_->GetNode(h);
       if (node == nullptr) continue;
       for (const auto& [slice, state] : slices) {
-        const char* id = state_of(h, state);
+        const char* id = OutcomeId(*network_, h, state);
         if (id == nullptr) continue;
         AddStringAttribute("node", node->GetId());
         AddIntAttribute("slice", slice);
@@ -531,7 +553,7 @@ void XmlNetworkSaver::WriteCase(const VRN_case& record) {
       WriteDoubleList("softevidence", soft.data(),
                       static_cast<int>(soft.size()), nullptr, 0.0);
     } else if (record.GetEvidence(i, h, outcome) == qelta::kOk) {
-      const char* id = state_of(h, outcome);
+      const char* id = OutcomeId(*network_, h, outcome);
       if (id == nullptr) continue;
       AddStringAttribute("node", network_->GetNode(h)->GetId());
       AddStringAttribute("state", id);

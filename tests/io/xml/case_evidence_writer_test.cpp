@@ -3,6 +3,7 @@
 // message instead of moving the evidence.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "base/error_log.h"
@@ -63,6 +64,11 @@ TEST(CaseEvidenceWriterTest, OutcomeItsIdentifierCannotNameIsNotWritten) {
                             "whose identifier does not tell it from another"),
               std::string::npos)
         << Log(net);
+    // Refused before anything is written: no file is left.
+    const std::string path = ::testing::TempDir() + "qelta_case_refused.xvrn";
+    std::remove(path.c_str());
+    EXPECT_EQ(net.WriteFile(path.c_str(), 0, 0), qelta::kErrFileIo);
+    EXPECT_EQ(std::fopen(path.c_str(), "rb"), nullptr);
   }
 }
 
