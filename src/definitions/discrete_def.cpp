@@ -6,6 +6,7 @@
 #include <limits>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "base/error_log.h"
 #include "network/cases.h"
@@ -63,6 +64,21 @@ VRN_idArray RepairedIds(const VRN_stringArray& names, bool allow_empty) {
     (void)out.AddNumbered(names.Get(i), -1);
   }
   return out;
+}
+
+// Whether splitting interval `split` of bounds at its middle leaves bounds
+// SetIntervals takes: a middle that is a number (the middle of -inf and
+// +inf is not) and no two empty intervals in a row (the middle of an
+// interval with an infinite end is that end).
+bool SplitKeepsBounds(const VRN_doubleArray& bounds, int split) {
+  std::vector<double> after(bounds.begin(), bounds.end());
+  const double middle = 0.5 * (after[split] + after[split + 1]);
+  if (std::isnan(middle)) return false;
+  after.insert(after.begin() + split + 1, middle);
+  for (std::size_t i = 2; i < after.size(); ++i) {
+    if (after[i - 2] == after[i]) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -202,6 +218,12 @@ int VRN_discDef::InsertOutcome(int position, const char* id) {
   }
   // Refused before any change, so no table is left a size behind the ids.
   if (!TablesFit(old_count + 1, true)) return qelta::kErrOutOfMemory;
+  // The split must leave intervals SetIntervals takes, or the node could
+  // neither be set so nor read back from its file.
+  const int split = position < old_count ? position : old_count - 1;
+  if (HasIntervals() && !SplitKeepsBounds(*values_, split)) {
+    return qelta::kErrInvalidValue;
+  }
   VRN_autoUpdateGuard guard(GetNetwork());
   const bool intervals = HasIntervals();
   const bool points = HasPointValues();
@@ -227,7 +249,6 @@ int VRN_discDef::InsertOutcome(int position, const char* id) {
     // The interval at `position` (the last one when appending) is split in
     // two at its middle; a new outcome before an existing one takes the
     // lower half, an appended one the upper half.
-    const int split = position < old_count ? position : old_count - 1;
     const double middle = 0.5 * ((*values_)[split] + (*values_)[split + 1]);
     values_->Insert(split + 1, middle);
   } else if (points) {
@@ -628,8 +649,14 @@ int VRN_discDef::SetIntervals(const std::vector<double>& bounds,
     if (i >= 2 && bounds[i - 2] == bounds[i]) return qelta::kErrInvalidValue;
   }
   if (n - 1 != outcome_ids_.GetSize()) {
+    // The old bounds are replaced: the outcomes added on the way split
+    // none of them, so none of their splits can be refused.
+    std::unique_ptr<VRN_doubleArray> old_values = std::move(values_);
     const int status = SetNumberOfOutcomes(n - 1);
-    if (status != qelta::kOk) return status;
+    if (status != qelta::kOk) {
+      values_ = std::move(old_values);
+      return status;
+    }
   }
   auto copy = std::make_unique<VRN_doubleArray>();
   for (double bound : bounds) copy->Add(bound);

@@ -66,8 +66,10 @@ class VRN_discDef : public VRN_nodeDef {
   // replaced by a generated one (prefix and old count, or the next number
   // that is free); among outcomes without ids the new one has none. -51
   // when outcomes are fixed, -2 for a bad position or for an id among
-  // outcomes without ids (logged), -32 for an id another outcome holds
-  // (nothing changed).
+  // outcomes without ids (logged), -32 for an id another outcome holds,
+  // -4 when splitting the interval at its middle would leave bounds
+  // SetIntervals refuses (an infinite end repeated a third time, or the
+  // middle of -inf and +inf) (nothing changed).
   int InsertOutcome(int position, const char* id) override;
   // -51 fixed, -2 bad index or only two outcomes left.
   int RemoveOutcome(int index) override;

@@ -1,5 +1,7 @@
 #include "definitions/truth_table.h"
 
+#include <vector>
+
 #include "network/change_guards.h"
 #include "network/network.h"
 #include "base/random.h"
@@ -57,23 +59,62 @@ int VRN_truthTable::RebuildTable() {
 }
 
 int VRN_truthTable::OnParentOutcomeInserted(int parent, int position) {
-  const int status = VRN_cpt::OnParentOutcomeInserted(parent, position);
-  if (status == qelta::kOk) MakeDeterministic();
-  return status;
+  const int index = GetParentIndex(parent);
+  if (index < 0) return index;
+  if (position < 0 || position > table_.GetSize(index)) {
+    return qelta::kErrOutOfRange;
+  }
+  int status = table_.AddOutcome(index);
+  if (status == qelta::kOk) {
+    status = table_.ShiftOutcomesUpAndFill(index, position, 0.0);
+  }
+  if (status != qelta::kOk) return status;
+  // Only the new parent state's columns (all zero) take state 0; the other
+  // columns keep their numbers, whatever they are.
+  const int own = GetNumberOfOutcomes();
+  const int stride = table_.GetStrides()[index];
+  const int size = table_.GetSize(index);
+  const int items = table_.GetItemCount();
+  double* column = table_.GetItems().Items();
+  for (int start = 0; start < items; start += own) {
+    if ((start / stride) % size == position) column[start] = 1.0;
+  }
+  return qelta::kOk;
 }
 
 int VRN_truthTable::OnOutcomeRemoved(int index) {
+  // The columns whose only non-zero entry goes with the outcome would come
+  // out of the removal uniform: they take state 0. Other columns follow the
+  // CPT's rule.
+  const int last = table_.GetDimensionCount() - 1;
+  const int own = last >= 0 ? table_.GetSize(last) : 0;
+  const int items = table_.GetItemCount();
+  std::vector<int> emptied;
+  if (index >= 0 && index < own) {
+    const double* column = table_.GetItems().Items();
+    for (int start = 0; start < items; start += own) {
+      bool only = column[start + index] != 0.0;
+      for (int k = 0; k < own && only; ++k) {
+        if (k != index && column[start + k] != 0.0) only = false;
+      }
+      if (only) emptied.push_back(start / own);
+    }
+  }
   const int status = VRN_cpt::OnOutcomeRemoved(index);
-  if (status == qelta::kOk) MakeDeterministic();
-  return status;
+  if (status != qelta::kOk) return status;
+  const int left = own - 1;
+  double* column = table_.GetItems().Items();
+  for (int run : emptied) {
+    for (int k = 0; k < left; ++k) column[run * left + k] = k == 0 ? 1.0 : 0.0;
+  }
+  return qelta::kOk;
 }
 
-bool VRN_truthTable::AcceptsItems(const double* items, int count) const {
-  // A count that does not fit is the SetDefinition family's own refusal.
+bool VRN_truthTable::HasOnlyDeterministicColumns() const {
   const int own = GetNumberOfOutcomes();
-  if (count != table_.GetItemCount() || own <= 0) return true;
-  // Only the resulting states are saved: anything but one 1.0 and zeros in
-  // a column would read back as another table.
+  const int count = table_.GetItemCount();
+  if (own <= 0) return true;
+  const double* items = table_.GetItems().Items();
   for (int start = 0; start < count; start += own) {
     int ones = 0;
     for (int k = 0; k < own; ++k) {

@@ -1,6 +1,7 @@
 // The truth table (type 20, "TRUTHTABLE"): a CPT whose columns are kept
-// deterministic (one entry 1.0, the others 0.0): its own operations keep them
-// so, and the SetDefinition family refuses (-2) items that are not.
+// deterministic (one entry 1.0, the others 0.0) by its own operations. The
+// SetDefinition family of VRN_nodeDef writes any values unchecked; files
+// that keep only resulting states ask HasOnlyDeterministicColumns first.
 //
 // Thread use: one thread per network.
 #ifndef QELTA_DEFINITIONS_TRUTH_TABLE_H_
@@ -28,7 +29,7 @@ class VRN_truthTable : public VRN_cpt {
   int RebuildTable() override;
   // The CPT's rules leave uniform columns behind (a new parent state, an
   // own outcome removed from under a column's 1.0); those columns get
-  // state 0 so the table stays deterministic.
+  // state 0, and the other columns keep their numbers.
   int OnParentOutcomeInserted(int parent, int position) override;
   int OnOutcomeRemoved(int index) override;
 
@@ -41,10 +42,9 @@ class VRN_truthTable : public VRN_cpt {
   int SetResultingStates(const VRN_intArray& states);
   // The same by outcome id; -2 for an id the node does not have.
   int SetResultingStateNames(const VRN_stringArray& names);
-
- protected:
-  // Only deterministic columns (a wrong count is left to the caller's check).
-  bool AcceptsItems(const double* items, int count) const override;
+  // Whether every column holds one 1.0 among zeros, so that the resulting
+  // states say all the table says.
+  bool HasOnlyDeterministicColumns() const;
 
  private:
   VRN_truthTable(const VRN_truthTable& other, VRN_network* network);

@@ -514,6 +514,14 @@ int VRN_equation::InlineConstantParents(bool use_evidence) {
 int VRN_equation::SetBounds(double lower, double upper) {
   if (lower == lower_ && upper == upper_) return qelta::kOk;
   if (!(lower <= upper)) return qelta::kErrOutOfRange;
+  // Only the last boundary moves: the intervals must stay as
+  // SetDiscIntervals takes them (the lower bound below the first boundary,
+  // the second-to-last below the upper bound), or no file could hold them.
+  const std::size_t n = intervals_.size();
+  if (n >= 2 && (!(lower < intervals_.front().boundary) ||
+                 !(intervals_[n - 2].boundary < upper))) {
+    return qelta::kErrInvalidValue;
+  }
   lower_ = lower;
   upper_ = upper;
   if (!intervals_.empty()) intervals_.back().boundary = upper;
@@ -658,6 +666,15 @@ int VRN_equation::SetDiscIntervals(
   }
   NotifyRelevance(qelta::kChangeEquation);
   return qelta::kOk;
+}
+
+bool VRN_equation::HasSettableIntervals() const {
+  const std::size_t n = intervals_.size();
+  if (n < 2 || !(lower_ < intervals_.front().boundary)) return false;
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    if (!(intervals_[i - 1].boundary < intervals_[i].boundary)) return false;
+  }
+  return intervals_[n - 2].boundary < upper_;
 }
 
 void VRN_equation::CreateDefaultIntervals() {

@@ -135,7 +135,9 @@ class VRN_equation : public VRN_nodeDef {
 
   // ---- Range, default and nominal range.
 
-  // -2 for lower > upper (or NaN); equal bounds change nothing.
+  // -2 for lower > upper (or NaN); -4 when the intervals would no longer be
+  // ones SetDiscIntervals takes (nothing changes); equal bounds change
+  // nothing.
   int SetBounds(double lower, double upper);
   void GetBounds(double* lower, double* upper) const {
     *lower = lower_;
@@ -163,6 +165,9 @@ class VRN_equation : public VRN_nodeDef {
     return intervals_;
   }
   bool HasDiscIntervals() const { return !intervals_.empty(); }
+  // Whether SetDiscIntervals would take the intervals over the bounds; the
+  // two default intervals of a range of one point are the only others.
+  bool HasSettableIntervals() const;
   // Lower bound then every boundary: interval count + 1 numbers.
   void GetIntervalEdges(std::vector<double>* out) const;
   // Index of the first interval whose boundary is greater than value, the

@@ -261,9 +261,17 @@ const VRN_matrix* VRN_equation::GetDiscreteDefinition() {
 int VRN_equation::GetDiscreteInfo(VRN_discreteInfo* info) {
   if (intervals_.empty()) return qelta::kOk;
   const int n = static_cast<int>(intervals_.size());
-  auto ids = std::make_unique<VRN_idArray>();
+  // Every interval must give an outcome, or a new discrete definition
+  // would fall back to two and its children's tables would not fit:
+  // unnamed intervals stay unnamed, others get valid identifiers.
+  bool unnamed = true;
   for (const VRN_discInterval& interval : intervals_) {
-    (void)ids->Add(interval.id.c_str());
+    if (!interval.id.empty()) unnamed = false;
+  }
+  auto ids = std::make_unique<VRN_idArray>();
+  ids->SetAllowEmpty(unnamed);
+  for (const VRN_discInterval& interval : intervals_) {
+    (void)(unnamed ? ids->Add("") : ids->AddNumbered(interval.id.c_str(), -1));
   }
   auto values = std::make_unique<VRN_doubleArray>();
   std::vector<double> edges;

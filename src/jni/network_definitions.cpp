@@ -172,18 +172,12 @@ void SetNodeDefinition(JNIEnv* env, jobject obj, jint node,
   // The checks above exclude both of the engine's refusals (no matrix, a
   // length that differs); a refusal all the same must not pass as success.
   status = target->Definition()->SetDefinition(items);
-  const int type = target->Definition()->GetType();
-  if (status == qelta::kErrOutOfRange && type == qelta::kDefUtility) {
+  if (status == qelta::kErrOutOfRange &&
+      target->Definition()->GetType() == qelta::kDefUtility) {
     // NaN utilities would give NaN policies that are marked valid.
     ReportErrorWithMessage("SetDefinition", status,
                            std::string("Utilities of node '") +
                                target->GetId() + "' must be finite numbers");
-  }
-  if (status == qelta::kErrOutOfRange && type == qelta::kDefTruthTable) {
-    ReportErrorWithMessage(
-        "SetDefinition", status,
-        std::string("Each column of the truth table of node '") +
-            target->GetId() + "' must hold one 1.0 and zeros elsewhere");
   }
   if (status != qelta::kOk) ReportError("SetDefinition", status);
 }

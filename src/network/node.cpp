@@ -13,6 +13,7 @@
 #include "network/network.h"
 #include "base/status.h"
 #include "network/submodel.h"
+#include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 
@@ -120,6 +121,18 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
   if (temporalType_ == qelta::kTemporalPlate) {
     const int status = VRN_dbn::CheckPlateKind(*network_, handle_, code);
     if (status != qelta::kOk) return status;
+  }
+  // An equation takes interval bounds as its discretization, which must
+  // rise strictly: bounds it would refuse (an empty interval) are refused
+  // here, before anything changes, or the node could not be read back.
+  if (code == qelta::kDefEquation) {
+    const auto* discrete = dynamic_cast<const VRN_discDef*>(definition_);
+    std::vector<double> bounds;
+    if (discrete != nullptr && discrete->GetIntervals(&bounds) == qelta::kOk) {
+      for (std::size_t i = 1; i < bounds.size(); ++i) {
+        if (!(bounds[i - 1] < bounds[i])) return qelta::kErrInvalidValue;
+      }
+    }
   }
   VRN_autoUpdateGuard guard(network_, true);
   // A decision's parents are informational: another kind would read them

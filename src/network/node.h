@@ -97,7 +97,9 @@ class VRN_node {
   // Changes the definition type: -51 for a type that is not available or
   // for a plate node becoming a kind without outcomes (logged), 0 when
   // already of that type; -2 when no definition can be built from the
-  // old one (the node stays as it was). Otherwise the new definition is
+  // old one (the node stays as it was); -4 when an equation would take
+  // interval bounds that do not rise strictly as its discretization (the
+  // node stays as it was). Otherwise the new definition is
   // installed, evidence moves into the new value, and then the arcs the new
   // type may not keep are removed: ordinary arcs its type refuses, and every
   // cost arc when it has fewer than two outcomes (the cost children's tables

@@ -4,6 +4,8 @@
 // that are all empty (interval outcomes) or all named.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "equations/equation.h"
 #include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -359,25 +362,55 @@ class TruthTableReadbackTest : public ::testing::Test {
   int t_ = -1;
 };
 
-TEST_F(TruthTableReadbackTest, TablesThatAreNotDeterministicAreRefused) {
+// Any numbers are taken. The files that read a truth table's numbers keep
+// them; the XML file, which keeps only resulting states, refuses the save
+// naming the node, and leaves neither text nor file.
+TEST_F(TruthTableReadbackTest, AnyNumbersAreTakenAndSavedOnlyWhereTheyReadBack) {
   VRN_nodeDef* def = Def(net_, t_);
-  const std::vector<double> kept = {0, 0, 1, 0, 1, 0};
-  const std::vector<std::vector<double>> bad = {
+  const std::vector<std::vector<double>> tables = {
       {1, 0, 0, 0, 0.4, 0.6},  // a spread column
       {1, 0, 0, 0, 0, 0},      // a column of zeros
       {1, 0, 0, 0, 1, 1},      // two states
-      {1, 0, 0, 0, 2, -1}};
-  for (const std::vector<double>& items : bad) {
-    EXPECT_EQ(qelta::kErrOutOfRange, def->SetDefinitionFromVector(items));
+      {1, 0, 0, 0, 2, -1},
+      {1, 0, 0, 1, 1e-17, 0}};
+  for (const std::vector<double>& items : tables) {
+    ASSERT_EQ(0, def->SetDefinitionFromVector(items));
+    EXPECT_EQ(items, TableOf(net_, "t"));
     VRN_doubleArray array;
     for (double v : items) array.Add(v);
-    EXPECT_EQ(qelta::kErrOutOfRange, def->SetDefinition(array));
+    ASSERT_EQ(0, def->SetDefinition(array));
     VRN_matrix matrix(def->GetMatrixConst()->GetDimensions());
     ASSERT_EQ(0, matrix.SetItemsFromVector(items));
-    EXPECT_EQ(qelta::kErrOutOfRange, def->SetDefinitionFromMatrix(matrix));
-    EXPECT_EQ(kept, TableOf(net_, "t"));
+    ASSERT_EQ(0, def->SetDefinitionFromMatrix(matrix));
+    EXPECT_EQ(items, TableOf(net_, "t"));
+
+    for (const char* suffix : {".vrn", ".dne"}) {
+      SCOPED_TRACE(suffix);
+      const std::string path = ::testing::TempDir() + "qelta_truth" + suffix;
+      ASSERT_EQ(0, net_.WriteFile(path.c_str(), 0, 0)) << LastMessage(net_);
+      VRN_network back;
+      ASSERT_EQ(0, back.ReadFile(path.c_str(), 0, 0)) << LastMessage(back);
+      std::remove(path.c_str());
+      EXPECT_EQ(0, back.ErrorLog()->GetNumberOfMessages()) << LastMessage(back);
+      ASSERT_GE(back.FindNode("t"), 0);
+      EXPECT_EQ(qelta::kDefTruthTable, Def(back, back.FindNode("t"))->GetType());
+      EXPECT_EQ(items, TableOf(back, "t"));
+    }
+
+    std::string text = "kept";
+    net_.ErrorLog()->Flush();
+    EXPECT_NE(0, net_.WriteString(text, qelta::kExtensionNone));
+    EXPECT_EQ("", text);
+    EXPECT_NE(std::string::npos, LastMessage(net_).find("node 't'"))
+        << LastMessage(net_);
+    const std::string path = ::testing::TempDir() + "qelta_truth.xvrn";
+    std::remove(path.c_str());
+    EXPECT_NE(0, net_.WriteFile(path.c_str(), 0, 0));
+    std::FILE* left = std::fopen(path.c_str(), "rb");
+    EXPECT_EQ(nullptr, left);
+    if (left != nullptr) std::fclose(left);
   }
-  // A wrong count keeps its own answer.
+  // A wrong count keeps its own answer and the table.
   EXPECT_EQ(qelta::kErrInvalidValue, def->SetDefinitionFromVector({1, 0, 0}));
   ASSERT_EQ(0, def->SetDefinitionFromVector({0, 1, 0, 1, 0, 0}));
   ExpectDeterministicReadBack(net_, "t");
@@ -435,17 +468,120 @@ TEST_F(TruthTableReadbackTest, RandomTablesInvalidateWhatDependsOnThem) {
   ExpectDeterministicReadBack(net_, "t");
 }
 
-TEST(EditReadbackTest, TemporalTruthTablesTakeOnlyDeterministicColumns) {
+TEST(EditReadbackTest, TemporalTruthTablesTakeAnyNumbers) {
   VRN_network net;
   const int x = PlateNode(net, "x", 2);
   ASSERT_EQ(0, net.GetNode(x)->setNodeType(qelta::kDefTruthTable));
   ASSERT_EQ(0, net.AddTemporalArc(x, x, 1));
   VRN_doubleArray items;
   for (double v : {0.0, 1.0, 0.5, 0.5}) items.Add(v);
-  EXPECT_EQ(qelta::kErrOutOfRange, Def(net, x)->SetTemporalDefinition(1, items));
+  ASSERT_EQ(0, Def(net, x)->SetTemporalDefinition(1, items));
+  // The XML file keeps resulting states only: the save is refused.
+  std::string text;
+  EXPECT_NE(0, net.WriteString(text, qelta::kExtensionNone));
+  EXPECT_NE(std::string::npos, LastMessage(net).find("node 'x'"))
+      << LastMessage(net);
   items[2] = 1.0;
   items[3] = 0.0;
   ASSERT_EQ(0, Def(net, x)->SetTemporalDefinition(1, items));
+  ExpectReadsBack(net);
+}
+
+// ---- Interval edits: none leaves intervals the node's own setters refuse;
+// such an edit answers -4 and changes nothing, and every save reads back.
+
+std::vector<double> Bounds(VRN_network& net, int h) {
+  std::vector<double> bounds;
+  EXPECT_EQ(0, static_cast<VRN_discDef*>(Def(net, h))->GetIntervals(&bounds));
+  return bounds;
+}
+
+TEST(EditReadbackTest, OutcomeSplitsBesideInfiniteEndsAreRefused) {
+  const double inf = INFINITY;
+  struct Case {
+    std::vector<double> bounds;
+    int position;  // -1: appended
+    int refused_after;  // inserts that succeed before the refusal
+  };
+  const Case cases[] = {{{0, 1, inf}, -1, 1},   // 1, inf, inf, then a third
+                        {{-inf, 0, 1}, 0, 1},   // -inf, -inf, 0, then a third
+                        {{-inf, inf, inf}, 0, 0},   // the middle is no number
+                        {{-inf, inf, inf}, -1, 0}};
+  for (const Case& c : cases) {
+    VRN_network net;
+    const int x = net.AddNode(kCpt, "x");
+    const int child = net.AddNode(kCpt, "child");
+    ASSERT_EQ(0, net.AddArc(x, child));
+    auto* def = static_cast<VRN_discDef*>(Def(net, x));
+    ASSERT_EQ(0, def->SetIntervals(c.bounds, false));
+    for (int i = 0; i < c.refused_after; ++i) {
+      const int at = c.position < 0 ? def->GetNumberOfOutcomes() : c.position;
+      ASSERT_EQ(0, def->InsertOutcome(at, ("s" + std::to_string(i)).c_str()));
+    }
+    const std::vector<double> bounds = Bounds(net, x);
+    const std::vector<double> table = qelta_test::Table(net, child);
+    const int at = c.position < 0 ? def->GetNumberOfOutcomes() : c.position;
+    EXPECT_EQ(qelta::kErrInvalidValue, def->InsertOutcome(at, "more"));
+    if (c.position < 0) {
+      EXPECT_EQ(qelta::kErrInvalidValue, def->AddOutcome("more"));
+    }
+    EXPECT_EQ(bounds, Bounds(net, x));
+    EXPECT_EQ(static_cast<int>(bounds.size()) - 1, def->GetNumberOfOutcomes());
+    EXPECT_EQ(table, qelta_test::Table(net, child));
+    ExpectReadsBack(net);
+    // New bounds are still taken whole, whatever the old ones were.
+    ASSERT_EQ(0, def->SetIntervals({0, 1, 2, 3, 4, 5}, false));
+    EXPECT_EQ(5, def->GetNumberOfOutcomes());
+    ExpectReadsBack(net);
+  }
+}
+
+TEST(EditReadbackTest, EquationBoundsKeepTheIntervalsInOrder) {
+  VRN_network net;
+  const int e = net.AddNode(qelta::kDefEquation, "E");
+  auto* eq = static_cast<VRN_equation*>(Def(net, e));
+  ASSERT_EQ(0, eq->SetBounds(-2, 2));
+  ASSERT_EQ(0, eq->SetDiscIntervals(-2, 2, {{"a", 0}, {"b", 2}}));
+  // The lower bound at or past the first boundary.
+  EXPECT_EQ(qelta::kErrInvalidValue, eq->SetBounds(1, 5));
+  EXPECT_EQ(qelta::kErrInvalidValue, eq->SetBounds(0, 5));
+  EXPECT_EQ(-2, eq->GetLowerBound());
+  EXPECT_EQ(2, eq->GetUpperBound());
+  EXPECT_EQ(2, eq->GetDiscIntervals().back().boundary);
+  ExpectReadsBack(net);
+  // The upper bound at or below the second-to-last boundary.
+  ASSERT_EQ(0, eq->SetDiscIntervals(0, 4, {{"a", 2}, {"b", 4}}));
+  EXPECT_EQ(qelta::kErrInvalidValue, eq->SetBounds(5, 6));
+  EXPECT_EQ(qelta::kErrInvalidValue, eq->SetBounds(0, 0));
+  EXPECT_EQ(qelta::kErrInvalidValue, eq->SetBounds(-1, 2));
+  EXPECT_EQ(0, eq->GetLowerBound());
+  EXPECT_EQ(4, eq->GetUpperBound());
+  // Only the last boundary moves.
+  ASSERT_EQ(0, eq->SetBounds(-1, 9));
+  EXPECT_EQ(2, eq->GetDiscIntervals()[0].boundary);
+  EXPECT_EQ(9, eq->GetDiscIntervals()[1].boundary);
+  ExpectReadsBack(net);
+}
+
+TEST(EditReadbackTest, EmptyIntervalsDoNotBecomeAnEquationsDiscretization) {
+  VRN_network net;
+  const int x = net.AddNode(kCpt, "x");
+  const int child = net.AddNode(kCpt, "child");
+  ASSERT_EQ(0, net.AddArc(x, child));
+  auto* def = static_cast<VRN_discDef*>(Def(net, x));
+  ASSERT_EQ(0, def->SetIntervals({0, 1, 1, 2}, false));
+  EXPECT_EQ(qelta::kErrInvalidValue, net.GetNode(x)->setNodeType(qelta::kDefEquation));
+  EXPECT_EQ(kCpt, Def(net, x)->GetType());
+  EXPECT_EQ((std::vector<double>{0, 1, 1, 2}), Bounds(net, x));
+  ExpectReadsBack(net);
+  // Rising bounds become its intervals, unnamed ones keeping their count.
+  ASSERT_EQ(0, def->SetIntervals({0, 1, 1.5, 2}, true));
+  ASSERT_EQ(0, net.GetNode(x)->setNodeType(qelta::kDefEquation));
+  EXPECT_EQ(3, Def(net, x)->GetDiscreteOutcomeCount());
+  ExpectReadsBack(net);
+  ASSERT_EQ(0, net.GetNode(x)->setNodeType(qelta::kDefTruthTable));
+  EXPECT_EQ(3, Def(net, x)->GetNumberOfOutcomes());
+  EXPECT_EQ(6u, qelta_test::Table(net, child).size());
   ExpectReadsBack(net);
 }
 

@@ -47,7 +47,9 @@ import java.awt.Rectangle;
  * <tr><td>18</td><td>chance node with a conditional probability table (CPT)</td>
  *   <td>"State0", "State1"</td><td>the table, uniform on a new node</td></tr>
  * <tr><td>20</td><td>truth table: a deterministic chance node</td>
- *   <td>"State0", "State1"</td><td>the table of 0s and 1s, one 1 per parent configuration</td></tr>
+ *   <td>"State0", "State1"</td><td>the table, as for a CPT: its own edits keep one 1 among 0s
+ *   per parent configuration, but any numbers are taken (see
+ *   {@link #setNodeDefinition(int, double[])} for the files that keep them)</td></tr>
  * <tr><td>146</td><td>noisy-MAX</td><td>"State0", "State1"</td><td>the parameters</td></tr>
  * <tr><td>274</td><td>noisy-adder</td><td>"State0", "State1"</td><td>the parameters</td></tr>
  * <tr><td>82</td><td>DeMorgan</td><td>"True", "False", fixed</td>
@@ -295,8 +297,7 @@ import java.awt.Rectangle;
  * <tr><td>erg</td><td>Ergo</td></tr>
  * <tr><td>dne</td><td>Netica</td></tr>
  * <tr><td>dxp</td><td>KI (written in the native text layout, which reads back
- *   as the native text format, not as KI, and not at all with a noisy-MAX node that has
- *   parents; see {@link #writeFile(String)})</td></tr>
+ *   as the native text format, not as KI; see {@link #writeFile(String)})</td></tr>
  * </tbody>
  * </table>
  *
@@ -386,8 +387,8 @@ public final class Network extends Wrapper {
      * numeric conventions whatever the process locale. On failure the exception message carries the
      * messages the reader logged, and the network is left as it was. A name holding U+0000 is
      * refused. See <a href="#files">File formats</a> for what the text readers skip and repair. A
-     * "dxp" file this library wrote is not KI: it reads back only when renamed to "vrn", and not
-     * at all when it holds a noisy-MAX node with parents (see {@link #writeFile(String)}).
+     * "dxp" file this library wrote is not KI: it reads back only when renamed to "vrn" (see
+     * {@link #writeFile(String)}).
      *
      * @param file name of the file
      */
@@ -404,13 +405,33 @@ public final class Network extends Wrapper {
      * Writes the network to a file in the format that the name's extension selects (see
      * {@link #readFile(String)}). A name holding U+0000 is refused.
      *
+     * <p>What a write answers success for reads back in its format with every node; a format that
+     * cannot hold what reading needs refuses the write, naming the node, and leaves no file:
+     * <ul>
+     * <li>XML ("xvrn", "qvrn", and {@link #writeString()}): a truth table is kept as its resulting
+     * outcomes, so one with a run that is not one 1 among 0s is refused (code -103; see
+     * {@link #setNodeDefinition(int, double[])}).
+     * <li>Native text ("vrn", "dxp"): DeMorgan, noisy-adder and equation nodes keep their kind
+     * (and a noisy-adder its outcomes) but read back with default parameters, an equation node
+     * with two intervals; a node other than an equation node whose equation parent has another
+     * number of intervals is refused (code -2), as its table would not fit. Multi-attribute utility
+     * nodes keep their weights, not their expressions.
+     * <li>Netica ("dne"): equations that call user-defined functions, and interval bounds or
+     * point values that are not finite, are refused (code -2).
+     * <li>XMLBIF ("xml03"): equation and multi-attribute utility nodes are refused (code -2);
+     * Hugin ("net") and MSBN ("dsc") refuse them too, and Ergo ("erg") every kind but tables and
+     * truth tables.
+     * <li>Outcomes without identifiers (interval outcomes) are named "State0", "State1", ... in
+     * every text format but Netica's, which keeps them unnamed with their intervals.
+     * </ul>
+     *
      * <p>A "dxp" name writes the native text layout of "vrn", not KI, and leaves out more than a
      * "vrn" file does: a noisy-MAX node's PROBABILITIES hold its parameters in the Henrion form
      * ({@link #getNoisyHenrionDefinition(int)}), without the entries of the parents'
-     * distinguished outcomes that the native text reader expects, so a file with a noisy-MAX
-     * node that has parents cannot be read back (code -103, "Its table could not be built");
-     * CAST nodes keep no parameters and read back with default ones; diagnostic roles and the
-     * other diagnosis attributes of nodes are not written.
+     * distinguished outcomes that the native text reader expects, so a network with a noisy-MAX
+     * node that has parents is refused (code -2, naming the node); CAST nodes keep no parameters
+     * and read back with default ones; diagnostic roles and the other diagnosis attributes of
+     * nodes are not written.
      *
      * @param file name of the file
      */
@@ -924,7 +945,13 @@ public final class Network extends Wrapper {
     public native void addOutcome(String nodeId, String outcomeId);
 
     /**
-     * Inserts an outcome at the given position.
+     * Inserts an outcome at the given position. A node with intervals ({@link #setIntervals(int,
+     * double[], boolean)}) splits the interval at that position (the last one when appending) at
+     * its middle, the new outcome taking the lower half, or the upper half when appended. A split
+     * that would leave intervals {@code setIntervals} refuses (the middle of an interval with an
+     * infinite end is that end, so a third bound equal to two others; the middle of minus and plus
+     * infinity is not a number) is refused with code -4 and leaves the node as it was; so is
+     * {@link #addOutcome(int, String)}.
      *
      * @param nodeHandle handle of the node
      * @param position index the new outcome takes
@@ -1205,6 +1232,14 @@ public final class Network extends Wrapper {
      * weights of a new decision parent's choices repeat the former ones. In expression mode
      * ({@link #setMauExpressions(int, String[])}) the weights are kept, and may be set, but the
      * expressions compute the utility; installing expressions sets every weight to 1.
+     *
+     * <p>A truth table takes any numbers, laid out as a CPT's; its own edits (outcomes, parents,
+     * randomization) keep every run one 1 among 0s. The XML file ({@link #writeFile(String)} with
+     * "xvrn" or "qvrn", and {@link #writeString()}) keeps a truth table as one resulting outcome per
+     * parent configuration, so writing a network whose truth table has a run that is not one 1
+     * among 0s fails with code -103 and a message naming the node, and leaves no file. The native
+     * text ("vrn", "dxp") and Netica ("dne") files write the numbers of such a table and read them
+     * back as a truth table; the other text formats write every truth table as its numbers.
      *
      * @param nodeHandle handle of the node
      * @param definition the table's items, last dimension fastest
@@ -2043,6 +2078,11 @@ public final class Network extends Wrapper {
      * node's values before it is discretized. With outlier rejection on, sampling drops values
      * outside them. The last discretization interval follows the upper bound. A lower bound
      * above the upper one is refused with code -2.
+     *
+     * <p>Only the last boundary moves: bounds that would leave intervals
+     * {@link #setNodeEquationDiscretization(int, DiscretizationInterval[])} refuses
+     * (a lower bound not below the first boundary, an upper bound not above the second-to-last)
+     * are refused with code -4, and the node keeps its bounds and intervals.
      *
      * @param nodeHandle handle of the node
      * @param lower the lower bound

@@ -6,7 +6,10 @@ import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
+import java.nio.file.Files;
+import java.nio.file.Path;
 import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
 
 /**
  * Node tables, parents and children, outcome identifiers, point values and intervals; noisy-MAX
@@ -77,20 +80,41 @@ class DefinitionsTest extends NetworkFixture {
     }
 
     @Test
-    void aTruthTableTakesOnlyDeterministicColumns() {
+    void aTruthTableTakesAnyNumbersToo() {
         int a = node("A", "a0", "a1");
         int t = node(TRUTH_TABLE, "T", "t0", "t1");
         net.addArc(a, t);
         assertArrayEquals(new double[] {1, 0, 1, 0}, net.getNodeDefinition(t), 0.0);
         net.setNodeDefinition("T", new double[] {0, 1, 1, 0});
         assertArrayEquals(new double[] {0, 1, 1, 0}, net.getNodeDefinition("T"), 0.0);
-        for (double[] bad : new double[][] {{1, 0, 0.4, 0.6}, {0, 0, 1, 0}, {1, 1, 1, 0}}) {
-            QELTAException e = fails(() -> net.setNodeDefinition(t, bad));
-            assertEquals("QELTA error -2 in function SetDefinition. Each column of the truth"
-                    + " table of node 'T' must hold one 1.0 and zeros elsewhere", e.getMessage());
-            assertEquals(-2, e.getErrorCode());
-            assertArrayEquals(new double[] {0, 1, 1, 0}, net.getNodeDefinition("T"), 0.0);
+        for (double[] any : new double[][] {{1, 0, 0.4, 0.6}, {0, 0, 1, 0}, {1, 1, 1, 0}}) {
+            net.setNodeDefinition(t, any);
+            assertArrayEquals(any, net.getNodeDefinition("T"), 0.0);
         }
+    }
+
+    @Test
+    void aTruthTableOfAnyNumbersSavesOnlyWhereItReadsBack(@TempDir Path dir) {
+        int a = node("A", "a0", "a1");
+        int t = node(TRUTH_TABLE, "T", "t0", "t1");
+        net.addArc(a, t);
+        double[] spread = {1, 0, 0.4, 0.6};
+        net.setNodeDefinition(t, spread);
+        for (String name : new String[] {"t.vrn", "t.dne"}) {
+            String file = dir.resolve(name).toString();
+            net.writeFile(file);
+            try (Network back = new Network()) {
+                back.readFile(file);
+                assertEquals(TRUTH_TABLE, back.getNodeType("T"));
+                assertArrayEquals(spread, back.getNodeDefinition("T"), 0.0, name);
+            }
+        }
+        Path xml = dir.resolve("t.xvrn");
+        QELTAException e = fails(() -> net.writeFile(xml.toString()));
+        assertEquals(-103, e.getErrorCode());
+        assertTrue(e.getMessage().contains("Truth table of node 'T'"), e.getMessage());
+        assertFalse(Files.exists(xml));
+        fails(() -> net.writeString());
     }
 
     @Test

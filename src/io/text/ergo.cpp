@@ -1,6 +1,7 @@
 #include "io/text/ergo.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -17,6 +18,7 @@
 #include "io/text/hugin.h"
 #include "network/network.h"
 #include "network/node.h"
+#include "network/submodel.h"
 
 namespace {
 
@@ -364,7 +366,8 @@ void VRN_ergoSpeaker::FinishNoisyMax() {
 
 int VRN_ergoSpeaker::ReadNames() {
   VRN_network* network = GetNetwork();
-  for (int handle : nodes_) {
+  for (std::size_t at = 0; at < nodes_.size(); ++at) {
+    const int handle = nodes_[at];
     int rc = PeekNext();
     if (rc == qelta::kErrNoMoreTokens || (rc == kOk && qelta::IsPunctuation(*this, "/"))) {
       return ReportError(qelta::kErrSyntax, "ERROR: Names missing");
@@ -378,6 +381,21 @@ int VRN_ergoSpeaker::ReadNames() {
     (void)VRN_MakeValidId(&id[0]);
     id = qelta::ValidUtf8Text(id.c_str());
     if (id != node->GetId()) {
+      // A node named later still holds the identifier the network made for
+      // it: it moves aside, or a file whose names look generated would lose
+      // a node.
+      const int holder = network->FindNode(id.c_str());
+      if (holder >= 0 &&
+          std::find(nodes_.begin() + static_cast<std::ptrdiff_t>(at) + 1,
+                    nodes_.end(), holder) != nodes_.end()) {
+        std::string aside = id;
+        for (int n = 2; network->FindNode(aside.c_str()) >= 0 ||
+                        network->Submodels()->IsIdUsed(aside.c_str());
+             ++n) {
+          aside = id + "_" + std::to_string(n);
+        }
+        (void)SetFileNodeId(holder, aside.c_str());
+      }
       if (SetFileNodeId(handle, id.c_str()) != kOk) {
         ReportFormatted(qelta::kErrOutOfRange,
                         "ERROR: [%s] Duplicated Identifier", id.c_str());
@@ -510,10 +528,11 @@ int VRN_ergoSpeaker::Write(const char* file_name) {
   }
   out.Write("\n\n/*\tLabels\t*/\n", kIndentMode);
   for (int handle : order) {
-    const VRN_idArray* ids =
-        network->GetNode(handle)->Definition()->GetOutcomesNames();
-    for (int i = 0; ids != nullptr && i < ids->GetSize(); ++i) {
-      text = std::string(ids->Get(i) != nullptr ? ids->Get(i) : "") + "\t";
+    // Unnamed interval outcomes get names: an empty label is no label.
+    VRN_stringArray ids;
+    qelta::FileOutcomeIds(*network->GetNode(handle)->Definition(), &ids);
+    for (int i = 0; i < ids.GetSize(); ++i) {
+      text = std::string(ids.Get(i) != nullptr ? ids.Get(i) : "") + "\t";
       out.Write(text.c_str(), kIndentMode);
     }
     out.Write("\n", kIndentMode);

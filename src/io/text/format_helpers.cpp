@@ -15,6 +15,8 @@
 #include "base/special_values.h"
 #include "base/status.h"
 #include "base/strings.h"
+#include "definitions/discrete_def.h"
+#include "definitions/node_def.h"
 
 int VRN_EscapeString(const char* source, std::string* destination) {
   destination->clear();
@@ -120,6 +122,26 @@ std::string ValidUtf8Text(const char* text) {
   std::string repaired;
   utf8::replace_invalid(text, end, std::back_inserter(repaired));
   return repaired;
+}
+
+void FileOutcomeIds(const VRN_nodeDef& definition, VRN_stringArray* out) {
+  out->Flush();
+  const VRN_idArray* ids = definition.GetOutcomesNames();
+  if (ids == nullptr) return;
+  bool empty = false;
+  for (int i = 0; i < ids->GetSize(); ++i) {
+    if (ids->Get(i) == nullptr || ids->Get(i)[0] == '\0') empty = true;
+  }
+  const auto* discrete = dynamic_cast<const VRN_discDef*>(&definition);
+  for (int i = 0; i < ids->GetSize(); ++i) {
+    if (!empty || discrete == nullptr) {
+      (void)out->Add(ids->Get(i));
+    } else {
+      (void)out->Add((std::string(discrete->GetDefaultOutcomePrefix()) +
+                      std::to_string(i))
+                         .c_str());
+    }
+  }
 }
 
 void MakeValidUtf8Identifiers(const VRN_stringArray& labels, VRN_idArray* out) {

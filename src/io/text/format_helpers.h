@@ -36,6 +36,7 @@ class VRN_doubleArray;
 class VRN_errorLog;
 class VRN_idArray;
 class VRN_intArray;
+class VRN_nodeDef;
 class VRN_stringArray;
 
 // Copies source into *destination, turning TAB, LF, CR, '"' and backslash
@@ -73,6 +74,13 @@ std::string ValidUtf8Text(const char* text);
 // UTF-8 and, as before, distinct from each other and from the valid labels.
 // out is emptied first.
 void MakeValidUtf8Identifiers(const VRN_stringArray& labels, VRN_idArray* out);
+
+// The outcome identifiers a text file names a discrete node's outcomes by:
+// its own, or, when any is empty (unnamed interval outcomes, which these
+// files cannot name), the prefix and index of each outcome, as removing
+// the intervals would name them. out is emptied first; nothing for a node
+// without outcomes.
+void FileOutcomeIds(const VRN_nodeDef& definition, VRN_stringArray* out);
 
 class TextFormatBase {
  public:

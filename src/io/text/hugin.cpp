@@ -767,10 +767,12 @@ void VRN_huginSpeaker::WriteNode(int handle, int flip) {
   WriteIndented("position = ", false);
   WriteIntList(position, 0);
   out.Write(";\n", kIndentMode);
-  const VRN_idArray* outcomes = definition->GetOutcomesNames();
-  if (type != qelta::kDefUtility && outcomes != nullptr) {
+  // Unnamed interval outcomes get names the reader takes.
+  VRN_stringArray outcomes;
+  qelta::FileOutcomeIds(*definition, &outcomes);
+  if (type != qelta::kDefUtility && definition->GetOutcomesNames() != nullptr) {
     WriteIndented("states = ", false);
-    WriteIdentifierList(*outcomes, 0);
+    WriteIdentifierList(outcomes, 0);
     out.Write(";\n", kIndentMode);
   }
   const VRN_userProperties& properties = node->UserProperties();

@@ -523,16 +523,18 @@ void VRN_microsoftSpeaker::WriteNode(int handle) {
   WriteIndented("{\n", false);
   (void)out.Indent();
   WriteStringField("name", node->Header().GetName(), true, true);
-  const VRN_idArray* outcomes = definition->GetOutcomesNames();
-  if (type != qelta::kDefUtility && outcomes != nullptr) {
+  // Unnamed interval outcomes get names the reader takes.
+  VRN_stringArray outcomes;
+  qelta::FileOutcomeIds(*definition, &outcomes);
+  if (type != qelta::kDefUtility && definition->GetOutcomesNames() != nullptr) {
     const std::string line =
-        "type : discrete[" + std::to_string(outcomes->GetSize()) + "] = \n";
+        "type : discrete[" + std::to_string(outcomes.GetSize()) + "] = \n";
     WriteIndented(line.c_str(), false);
     WriteIndented("{\n", false);
     (void)out.Indent();
-    for (int i = 0; i < outcomes->GetSize(); ++i) {
-      std::string item = "\"" + std::string(outcomes->Get(i)) + "\"";
-      if (i + 1 < outcomes->GetSize()) item += ",";
+    for (int i = 0; i < outcomes.GetSize(); ++i) {
+      std::string item = "\"" + std::string(outcomes.Get(i)) + "\"";
+      if (i + 1 < outcomes.GetSize()) item += ",";
       item += "\n";
       WriteIndented(item.c_str(), false);
     }

@@ -1,9 +1,12 @@
 #include "io/text/netica.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "base/error_log.h"
 #include "base/matrix.h"
@@ -13,6 +16,8 @@
 #include "definitions/node_def.h"
 #include "definitions/truth_table.h"
 #include "equations/equation.h"
+#include "equations/expression_visitor.h"
+#include "equations/ext_functions.h"
 #include "io/table_limit.h"
 #include "io/text/hugin.h"
 #include "io/text/netica_expression.h"
@@ -114,6 +119,45 @@ bool NeticaRightSide(VRN_equation* equation, const char* id,
   if (solved == nullptr) return false;
   solved->Write(*text);
   return true;
+}
+
+// The name of the first user-defined function the equation calls; empty
+// when it calls none.
+class UserFunctionFinder : public VRN_constFunctionVisitor {
+ public:
+  void VisitExtFunction(const VRN_extFunction* node) override {
+    if (name.empty()) name = node->GetName();
+  }
+  std::string name;
+};
+
+// Whether every level the node would write (interval bounds, point
+// values, an equation's interval edges) is a finite number.
+bool FiniteLevels(VRN_network& network, int handle) {
+  VRN_nodeDef* definition = network.GetNode(handle)->Definition();
+  std::vector<double> levels;
+  if (const auto* discrete = dynamic_cast<const VRN_discDef*>(definition)) {
+    if (discrete->HasIntervals()) {
+      (void)discrete->GetIntervals(&levels);
+    } else if (discrete->HasPointValues()) {
+      (void)discrete->GetPointValues(&levels);
+    }
+  } else if (const auto* equation =
+                 dynamic_cast<const VRN_equation*>(definition)) {
+    if (equation->HasDiscIntervals()) equation->GetIntervalEdges(&levels);
+  }
+  for (double level : levels) {
+    if (!std::isfinite(level)) return false;
+  }
+  return true;
+}
+
+std::string CalledUserFunction(const VRN_equation& equation) {
+  UserFunctionFinder finder;
+  const VRN_parsedEquation& parsed = equation.GetEquation();
+  if (parsed.left != nullptr) parsed.left->TraverseConst(finder);
+  if (parsed.right != nullptr) parsed.right->TraverseConst(finder);
+  return finder.name;
 }
 
 }  // namespace
@@ -912,6 +956,26 @@ int VRN_neticaSpeaker::Write(const char* file_name) {
                          "ERROR: This Network cannot be saved in Netica format");
     }
     VRN_equation* equation = VRN_GetEquation(network, h);
+    // The file has no place for user-defined functions: the node would
+    // not read back.
+    const std::string called =
+        equation != nullptr ? CalledUserFunction(*equation) : std::string();
+    if (!called.empty()) {
+      return ReportError(qelta::kErrOutOfRange,
+                         (std::string("ERROR: The equation of node [") +
+                          network->GetNode(h)->GetId() +
+                          "] calls the user-defined function " + called +
+                          ", which Netica files cannot hold")
+                             .c_str());
+    }
+    if (!FiniteLevels(*network, h)) {
+      return ReportError(qelta::kErrOutOfRange,
+                         (std::string("ERROR: Node [") +
+                          network->GetNode(h)->GetId() +
+                          "] : a level is not a finite number, which Netica "
+                          "files cannot hold")
+                             .c_str());
+    }
     std::string text;
     if (equation != nullptr &&
         !NeticaRightSide(equation, network->GetNode(h)->GetId(), &text)) {
@@ -1001,7 +1065,7 @@ void VRN_neticaSpeaker::WriteNode(int handle) {
       WriteTable(*table, type == qelta::kDefUtility);
     }
   } else if (type == qelta::kDefTruthTable) {
-    WriteResultingStates(handle);
+    WriteTruthTable(handle);
   } else if (type == qelta::kDefEquation) {
     WriteEquation(handle);
   }
@@ -1113,6 +1177,18 @@ void VRN_neticaSpeaker::WriteSubTable(const VRN_matrix& table, int dimension,
     WriteSubTable(table, dimension + 1, leaf, offset);
   }
   out.Write(")", kIndentMode);
+}
+
+void VRN_neticaSpeaker::WriteTruthTable(int handle) {
+  const auto* truth = static_cast<const VRN_truthTable*>(
+      GetNetwork()->GetNode(handle)->Definition());
+  // A functable says all only of columns of one 1.0 among zeros; the
+  // reader takes probs of a deterministic node as its numbers.
+  if (!truth->HasOnlyDeterministicColumns()) {
+    WriteTable(*truth->GetMatrixConst(), false);
+    return;
+  }
+  WriteResultingStates(handle);
 }
 
 void VRN_neticaSpeaker::WriteResultingStates(int handle) {

@@ -152,6 +152,9 @@ class VRN_neticaSpeaker : public VRN_fileFormat {
   void WriteTable(const VRN_matrix& table, bool utility);
   void WriteSubTable(const VRN_matrix& table, int dimension, int leaf,
                      int* offset);
+  // A truth table as its resulting states, or as "probs" when a column is
+  // not one 1.0 among zeros.
+  void WriteTruthTable(int handle);
   void WriteResultingStates(int handle);
   // "levels = (...)" for intervals or point values.
   void WriteLevels(int handle);

@@ -82,7 +82,8 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   int Read(const char* file_name) override;
   // Writes the network. 0; -101 with a message when the file cannot be
   // opened or any write fails; -2 when a node in the parents-before-
-  // children order cannot be found (the file then ends there).
+  // children order cannot be found (the file then ends there); -2 before
+  // the file is opened when it would not read back (RefuseUnreadable).
   int Write(const char* file_name) override;
   // Selects the layout the KI speaker writes for a "dxp" name: node
   // identifiers wrap like other text, a noisy-MAX node gives its outcomes
@@ -157,6 +158,11 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   int ReadOutcomeIds(const char* name, int handle);
 
   // ---- writing
+  // -2 with a message naming the node when the file would not read back:
+  // a table over an equation parent of other than two intervals (equation
+  // nodes read back with two), or, in the KI layout, a noisy-MAX node with
+  // parents.
+  int RefuseUnreadable();
   int WriteNetwork();
   void WriteHeaderBlock(const VRN_header& header);
   void WriteScreenBlock(const VRN_screenInfo& info);

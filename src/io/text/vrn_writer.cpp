@@ -75,6 +75,9 @@ void VRN_vrnSpeaker::WriteEntityEnd() { (void)WriteBlockEnd(); }
 int VRN_vrnSpeaker::Write(const char* file_name) {
   const int depth = qelta::CheckSubmodelDepth(GetNetwork(), "ERROR: ");
   if (depth != kOk) return depth;
+  // Checked before the file is touched, so no half-written file is left.
+  const int refused = RefuseUnreadable();
+  if (refused != kOk) return refused;
   VRN_textOutput& out = Output();
   if (out.Open(file_name, VRN_textOutput::kOpenForWriting, GetErrorLog()) !=
       kOk) {
@@ -86,6 +89,43 @@ int VRN_vrnSpeaker::Write(const char* file_name) {
                            "ERROR: Writing the file %s failed", file_name);
   }
   return rc;
+}
+
+int VRN_vrnSpeaker::RefuseUnreadable() {
+  VRN_network* network = GetNetwork();
+  for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
+    const VRN_node* node = network->GetNode(h);
+    const int type = node->Definition()->GetType();
+    // Henrion parameters lack the entries of the parents' distinguished
+    // outcomes that the reader expects.
+    if (ki_layout_ && type == qelta::kDefNoisyMax &&
+        !node->Parents().IsEmpty()) {
+      return ReportFormatted(
+          qelta::kErrOutOfRange,
+          "ERROR: Node [%s] : a noisy-MAX node with parents cannot be saved "
+          "in this layout: its file would not read back",
+          node->GetId());
+    }
+    if (type == qelta::kDefEquation) continue;
+    // An equation node reads back with two intervals: a table over more or
+    // fewer would not fit.
+    for (int parent : node->Parents()) {
+      VRN_nodeDef* definition = network->GetNode(parent)->Definition();
+      if (definition->GetType() != qelta::kDefEquation) continue;
+      const int intervals = definition->GetDiscreteOutcomeCount();
+      if (intervals != 2) {
+        return ReportError(
+            qelta::kErrOutOfRange,
+            (std::string("ERROR: Node [") + node->GetId() +
+             "] cannot be saved in the native text format: its parent [" +
+             network->GetNode(parent)->GetId() +
+             "], an equation node, would read back with 2 intervals, not " +
+             std::to_string(intervals))
+                .c_str());
+      }
+    }
+  }
+  return kOk;
 }
 
 int VRN_vrnSpeaker::WriteNetwork() {
@@ -254,9 +294,9 @@ void VRN_vrnSpeaker::WriteNode(const VRN_node& node) {
 
 void VRN_vrnSpeaker::WriteDefinition(const VRN_node& node) {
   const VRN_nodeDef* definition = node.Definition();
-  const VRN_idArray* outcomes = definition->GetOutcomesNames();
-  const VRN_idArray none;
-  const VRN_idArray& ids = outcomes != nullptr ? *outcomes : none;
+  // Unnamed interval outcomes get the names the reader can take.
+  VRN_stringArray ids;
+  qelta::FileOutcomeIds(*definition, &ids);
   (void)WriteBlockStart("DEFINITION");
   switch (definition->GetType()) {
     case qelta::kDefCpt:
@@ -266,9 +306,18 @@ void VRN_vrnSpeaker::WriteDefinition(const VRN_node& node) {
       break;
     case qelta::kDefTruthTable: {
       (void)WriteIdentifierListField("NAMESTATES", ids, 0);
+      const auto* truth = static_cast<const VRN_truthTable*>(definition);
+      // Resulting states say all only of columns of one 1.0 among zeros;
+      // the reader takes the numbers of any other table.
+      if (!truth->HasOnlyDeterministicColumns()) {
+        (void)WriteDoubleListField("PROBABILITIES",
+                                   ItemsOf(definition->GetMatrixConst()), 0);
+        break;
+      }
+      VRN_intArray states;
+      truth->GetResultingStates(&states);
       VRN_stringArray resulting;
-      static_cast<const VRN_truthTable*>(definition)
-          ->GetResultingStateNames(&resulting);
+      for (int state : states) (void)resulting.Add(ids.Get(state));
       (void)WriteIdentifierListField("RESULTINGSTATES", resulting, 0);
       break;
     }
@@ -305,6 +354,11 @@ void VRN_vrnSpeaker::WriteDefinition(const VRN_node& node) {
                                  0);
       break;
     }
+    case qelta::kDefNoisyAdder:
+      // Its parameters are not kept, but its outcomes are: the tables of
+      // its children are sized by them.
+      (void)WriteIdentifierListField("NAMESTATES", ids, 0);
+      break;
     case qelta::kDefCast: {
       if (ki_layout_) break;
       const auto* cast = static_cast<const VRN_cast*>(definition);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "base/arrays.h"
 #include "base/matrix.h"
@@ -805,6 +806,20 @@ int VRN_xmlSpeaker::SetNodeId(int handle, const std::string& name) {
 // ------------------------------------------------------------- writing
 
 int VRN_xmlSpeaker::Write(const char* file_name) {
+  // The file holds discrete variables only: an equation node would read
+  // back without its intervals, and a multi-attribute utility node as a
+  // utility node, which takes no utility parents. Checked before the file
+  // is touched.
+  VRN_network* network = GetNetwork();
+  for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
+    const VRN_node* node = network->GetNode(h);
+    const int type = node->Definition()->GetType();
+    if (type == qelta::kDefMau || type == qelta::kDefEquation) {
+      return ReportFormatted(qelta::kErrOutOfRange,
+                             "ERROR: '%s' : Node type not supported by XMLBIF",
+                             node->GetId());
+    }
+  }
   VRN_textOutput& out = Output();
   if (out.Open(file_name, VRN_textOutput::kOpenForWriting, GetErrorLog()) !=
       kOk) {
@@ -822,7 +837,6 @@ int VRN_xmlSpeaker::Write(const char* file_name) {
   WriteLine("<BIF VERSION=\"0.3\">");
   WriteLine("<NETWORK>");
   (void)out.Indent();
-  VRN_network* network = GetNetwork();
   WriteTextElement("NAME", network->Header()->GetId());
   const VRN_intArray order = network->PartialOrder();
   for (int handle : order) WriteNode(handle);
@@ -862,11 +876,10 @@ void VRN_xmlSpeaker::WriteNode(int handle) {
   VRN_textOutput& out = Output();
   (void)out.Indent();
   WriteTextElement("NAME", node->GetId());
-  const VRN_idArray* outcomes = definition->GetOutcomesNames();
-  if (outcomes != nullptr) {
-    for (int i = 0; i < outcomes->GetSize(); ++i) {
-      WriteTextElement("OUTCOME", outcomes->Get(i));
-    }
+  VRN_stringArray outcomes;
+  qelta::FileOutcomeIds(*definition, &outcomes);
+  for (int i = 0; i < outcomes.GetSize(); ++i) {
+    WriteTextElement("OUTCOME", outcomes.Get(i));
   }
   (void)out.Unindent();
   WriteLine("</VARIABLE>");

@@ -8,6 +8,7 @@
 
 #include "base/arrays.h"
 #include "network/cases.h"
+#include "network/dbn.h"
 #include "base/error_log.h"
 #include "base/matrix.h"
 #include "network/network.h"
@@ -98,6 +99,44 @@ std::string UnwritableCase(const VRN_network& network) {
   return std::string();
 }
 
+// Why the network cannot be written, naming the node; empty when it can.
+// Asked before anything is written, so a refused save leaves no file.
+std::string Unwritable(VRN_network& network) {
+  VRN_dbn* dbn = network.Dbn();
+  for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
+    const VRN_node* node = network.GetNode(h);
+    std::vector<const VRN_nodeDef*> definitions{node->Definition()};
+    if (dbn != nullptr &&
+        network.GetTemporalType(h) == qelta::kTemporalPlate) {
+      VRN_intArray orders;
+      (void)network.GetTemporalOrders(h, orders);
+      for (int k : orders) {
+        const VRN_nodeDef* temporal = dbn->GetTemporalDefinition(h, k);
+        if (temporal == nullptr) continue;
+        // The network refuses other kinds; the reader would refuse them.
+        if (!VRN_dbn::CanHoldTemporalDefinition(temporal->GetType())) {
+          return std::string("Temporal definition of node '") +
+                 node->GetId() + "' of type " + temporal->GetTypeName() +
+                 " cannot be written";
+        }
+        definitions.push_back(temporal);
+      }
+    }
+    for (const VRN_nodeDef* definition : definitions) {
+      // The file keeps a truth table's resulting states only: any other
+      // column would read back as another table.
+      if (definition->GetType() == qelta::kDefTruthTable &&
+          !static_cast<const VRN_truthTable*>(definition)
+               ->HasOnlyDeterministicColumns()) {
+        return std::string("Truth table of node '") + node->GetId() +
+               "' cannot be written: a column is not one 1.0 among zeros, "
+               "and the file keeps only resulting states";
+      }
+    }
+  }
+  return UnwritableCase(network);
+}
+
 struct ReleaseExtension {
   void operator()(IXmlWriterExtension* extension) const {
     extension->Release();
@@ -114,6 +153,11 @@ bool XmlNetworkSaver::Save(const char* fileName, std::string* text,
   assert(network != nullptr);
   assert(fileName != nullptr || text != nullptr);
   VRN_errorLog* log = network->ErrorLog();
+  const std::string refusal = Unwritable(*network);
+  if (!refusal.empty()) {
+    log->LogError(qelta::kErrFileIo, refusal.c_str());
+    return false;
+  }
 
   // The layout block's writer lives for this call only.
   std::unique_ptr<IXmlWriterExtension, ReleaseExtension> layout;
@@ -129,18 +173,12 @@ bool XmlNetworkSaver::Save(const char* fileName, std::string* text,
       writer_extension = extension.writer();
       break;
   }
-  // Asked before anything is written, so a refused save leaves no file.
-  // The layout block nests each submodel in its parent's element.
+  // The layout block nests each submodel in its parent's element; a tree
+  // deeper than the loader takes is refused before anything is written.
   if (layout != nullptr &&
       qelta::CheckSubmodelDepth(network, "") != qelta::kOk) {
     return false;
   }
-  const std::string refusal = UnwritableCase(*network);
-  if (!refusal.empty()) {
-    log->LogError(qelta::kErrFileIo, refusal.c_str());
-    return false;
-  }
-
   if (fileName == nullptr) {
     const size_t old_size = text->size();
     XmlWriterStringOutput output(text);
@@ -449,7 +487,11 @@ void XmlNetworkSaver::VisitEquation(VRN_equation& definition) {
   std::string text;
   definition.GetEquationText(&text);
   WriteTextElement("definition", text.c_str(), 0);
-  if (!definition.HasDiscIntervals()) return;
+  // Intervals the reader could not set are the default ones of a range of
+  // one point, which reading makes again from the bounds.
+  if (!definition.HasDiscIntervals() || !definition.HasSettableIntervals()) {
+    return;
+  }
   XmlElementScope scope(*this, "discretization");
   for (const VRN_discInterval& interval : definition.GetDiscIntervals()) {
     if (!interval.id.empty()) AddStringAttribute("label", interval.id.c_str());

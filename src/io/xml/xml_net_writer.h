@@ -42,7 +42,10 @@ class XmlNetworkSaver : public XmlWriter, public VRN_nodeDefVisitor {
   // True on success. False, with the reason logged in the network's error
   // log with code -103, when the file cannot be opened or written
   // completely or a node cannot be expressed; *text is then as it was
-  // before the call, while a file may hold part of the document.
+  // before the call, while a file may hold part of the document. A truth
+  // table with a column that is not one 1.0 among zeros (the file keeps
+  // resulting states only) and a temporal definition of a kind the file
+  // cannot hold are refused, naming the node, before any file is opened.
   // REQUIRES: network != nullptr; text != nullptr when fileName is null.
   [[nodiscard]] static bool Save(const char* fileName, std::string* text,
                                  VRN_network* network,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -181,28 +182,28 @@ TEST(NeticaTest, NodesOnACycleAndTheirChildrenAreLeftOut) {
   EXPECT_GE(network.FindNode("D"), 0);
 }
 
-// A deterministic node may give its table as probabilities; only columns of
-// one 1.0 among zeros make a truth table.
-TEST(NeticaTest, DeterministicNodesTakeOnlyDeterministicProbabilities) {
+// A deterministic node may give its table as probabilities, whatever the
+// numbers: the truth table holds them as written.
+TEST(NeticaTest, DeterministicNodesTakeTheirProbabilitiesAsWritten) {
   const std::string head =
       "bnet N {\nnode A { probs = (0.5, 0.5); };\n"
       "node T { chance = DETERMIN; states = (x, y); parents = (A);\n";
-  VRN_network network;
-  ASSERT_EQ(ReadText(&network, head + "probs = ((0, 1), (1, 0)); };\n};\n"),
-            qelta::kOk)
-      << LogText(network);
-  const VRN_nodeDef* t = network.GetNode(network.FindNode("T"))->Definition();
-  EXPECT_EQ(t->GetType(), qelta::kDefTruthTable);
-  const VRN_doubleArray& items = t->GetMatrixConst()->GetItems();
-  EXPECT_EQ(std::vector<double>(items.begin(), items.end()),
-            (std::vector<double>{0, 1, 1, 0}));
-
-  VRN_network spread;
-  (void)ReadText(&spread, head + "probs = ((0, 1), (0.4, 0.6)); };\n};\n");
-  EXPECT_NE(LogText(spread).find(
-                "Can't set probabilities for node [T] : a value is out of range"),
-            std::string::npos)
-      << LogText(spread);
+  const std::vector<std::pair<std::string, std::vector<double>>> cases = {
+      {"((0, 1), (1, 0))", {0, 1, 1, 0}},
+      {"((1, 0), (0.4, 0.6))", {1, 0, 0.4, 0.6}},
+      {"((1, 1e-17), (0, 1))", {1, 1e-17, 0, 1}}};
+  for (const auto& [probs, items] : cases) {
+    SCOPED_TRACE(probs);
+    VRN_network network;
+    ASSERT_EQ(ReadText(&network, head + "probs = " + probs + "; };\n};\n"),
+              qelta::kOk)
+        << LogText(network);
+    EXPECT_EQ("", LogText(network));
+    const VRN_nodeDef* t = network.GetNode(network.FindNode("T"))->Definition();
+    EXPECT_EQ(t->GetType(), qelta::kDefTruthTable);
+    const VRN_doubleArray& table = t->GetMatrixConst()->GetItems();
+    EXPECT_EQ(std::vector<double>(table.begin(), table.end()), items);
+  }
 }
 
 // Canonical kinds are written as the CPT they expand to: read back, the

@@ -278,6 +278,44 @@ TEST(VrnFormatTest, FilesThatAreNotNetworksFailAndChangeNothing) {
   }
 }
 
+// A truth table given by its numbers holds them as written, whatever they
+// are; written back, a table with a column that is not one 1.0 among zeros
+// keeps its numbers, and one of such columns only keeps its resulting states.
+TEST(VrnFormatTest, TruthTablesTakeAndKeepTheirNumbers) {
+  const std::string head =
+      "net N {\nnode A { TYPE = CPT; PARENTS = ();\n"
+      " DEFINITION = { NAMESTATES = (a0, a1); PROBABILITIES = (0.5, 0.5); };\n"
+      "};\nnode T { TYPE = TRUTHTABLE; PARENTS = (A);\n"
+      " DEFINITION = { NAMESTATES = (x, y); PROBABILITIES = ";
+  const std::vector<std::vector<double>> tables = {
+      {1, 0, 0.4, 0.6}, {1, 1e-17, 0, 1}, {0, 1, 1, 0}};
+  for (const std::vector<double>& items : tables) {
+    std::string list;
+    for (double v : items) list += (list.empty() ? "(" : ", ") + std::to_string(v);
+    if (items[1] == 1e-17) list = "(1, 1e-17, 0, 1";
+    SCOPED_TRACE(list);
+    TempPath file(".vrn", head + list + "); };\n};\n};\n");
+    VRN_network net;
+    ASSERT_EQ(net.ReadFile(file.path(), 0, 0), qelta::kOk) << LogText(net);
+    EXPECT_EQ("", LogText(net));
+    const int t = net.FindNode("T");
+    ASSERT_GE(t, 0);
+    EXPECT_EQ(net.GetNode(t)->Definition()->GetType(), qelta::kDefTruthTable);
+    EXPECT_EQ(qelta_test::Table(net, t), items);
+
+    TempPath saved(".vrn");
+    ASSERT_EQ(net.WriteFile(saved.path(), 0, 0), qelta::kOk) << LogText(net);
+    const bool one_hot = items[1] != 1e-17 && items[2] != 0.4;
+    EXPECT_EQ(ReadWholeFile(saved.path()).find("RESULTINGSTATES") !=
+                  std::string::npos,
+              one_hot);
+    VRN_network back;
+    ASSERT_EQ(back.ReadFile(saved.path(), 0, 0), qelta::kOk) << LogText(back);
+    EXPECT_EQ("", LogText(back));
+    EXPECT_EQ(qelta_test::Table(back, back.FindNode("T")), items);
+  }
+}
+
 TEST(VrnFormatTest, WriteFailuresAreReported) {
   VRN_network net;
   ASSERT_EQ(net.ReadFile(kRichFile.c_str(), 0, 0), qelta::kOk);

@@ -1,0 +1,815 @@
+// Random networks of every kind the engine builds, after random edits, are
+// written in every format the library writes. Each write either fails with
+// a message and leaves no file, or the file reads back in its format with
+// status 0 and every node; what the format holds must then be what the
+// network holds: the same parents, outcomes and tables as the network, and
+// the same text when the read-back network is written again.
+//
+// Kinds and edits are tables: a new kind is one builder and one line in
+// kKinds, a new edit one function and one line in kEdits. A kind whose
+// saves are known not to read back yet stays behind a switch, off, with
+// the reason beside it.
+//
+// The seed count is small by default; QELTA_SAVE_FUZZ_SEEDS sets another
+// (a few thousand for a thorough run), QELTA_SAVE_FUZZ_FIRST_SEED the
+// first one, and QELTA_SAVE_FUZZ_VERBOSE prints what each step did.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "base/arrays.h"
+#include "base/matrix.h"
+#include "base/status.h"
+#include "definitions/ci_def.h"
+#include "definitions/discrete_def.h"
+#include "definitions/node_def.h"
+#include "definitions/noisy_adder.h"
+#include "definitions/noisy_max.h"
+#include "definitions/qualitative.h"
+#include "definitions/truth_table.h"
+#include "equations/equation.h"
+#include "equations/mau.h"
+#include "io/format.h"
+#include "io/text/text_network_util.h"
+#include "network/dbn.h"
+#include "network/network.h"
+#include "network/node.h"
+#include "network/submodel.h"
+
+namespace {
+
+using qelta_test::LogText;
+using qelta_test::ReadWholeFile;
+
+// Kinds and edits whose saves do not read back yet; while a switch is
+// false the generator leaves them out.
+//
+// An equation naming a node that cannot become its parent (a plate node
+// named by a node outside the plate): SetEquation answers 0 without the
+// arc, and the file names a node the equation's reader refuses.
+constexpr bool kEquationsNamingRefusedParents = false;
+// An equation node as a parent of a plate node: the temporal tables are
+// sized as if it had two intervals.
+constexpr bool kEquationParentsOfPlateNodes = false;
+// A truth table under an equation node: the Netica writer never ends.
+constexpr bool kTruthTablesUnderEquationNodes = false;
+// The parent order of a multi-attribute utility node with expressions:
+// reading installs the expressions, which may put the parents in another
+// order. While false, such parents are compared as sets, and the XML text
+// is compared from the first read on.
+constexpr bool kMauExpressionParentOrder = false;
+
+constexpr int kDefaultSeeds = 300;
+constexpr int kMaxNodes = 8;
+constexpr int kEditSteps = 12;
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+int EnvInt(const char* name, int fallback) {
+  const char* text = std::getenv(name);
+  if (text == nullptr) return fallback;
+  const int value = std::atoi(text);
+  return value > 0 ? value : fallback;
+}
+
+// ----------------------------------------------------------------- network
+
+class Fuzz {
+ public:
+  explicit Fuzz(unsigned seed) : rng_(seed) {}
+
+  VRN_network& net() { return net_; }
+
+  int Uniform(int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(rng_);
+  }
+  bool Chance(double p) { return std::bernoulli_distribution(p)(rng_); }
+  double Unit() { return std::uniform_real_distribution<double>(0, 1)(rng_); }
+
+  std::vector<int> Live() const {
+    std::vector<int> out;
+    for (int h = net_.GetFirstNode(); h >= 0; h = net_.GetNextNode(h)) {
+      out.push_back(h);
+    }
+    return out;
+  }
+  // A live node, -1 when there is none.
+  int AnyNode() {
+    const std::vector<int> live = Live();
+    return live.empty() ? -1 : live[Uniform(0, static_cast<int>(live.size()) - 1)];
+  }
+  // A live node of one of the types, -1 when there is none.
+  int AnyOf(std::initializer_list<int> types) {
+    std::vector<int> found;
+    for (int h : Live()) {
+      if (std::find(types.begin(), types.end(), Type(h)) != types.end()) {
+        found.push_back(h);
+      }
+    }
+    return found.empty() ? -1
+                         : found[Uniform(0, static_cast<int>(found.size()) - 1)];
+  }
+  VRN_nodeDef* Def(int h) { return net_.GetNode(h)->Definition(); }
+  int Type(int h) { return Def(h)->GetType(); }
+  VRN_discDef* Disc(int h) { return dynamic_cast<VRN_discDef*>(Def(h)); }
+  std::string Id(int h) { return h >= 0 ? net_.GetNode(h)->GetId() : "?"; }
+  bool Full() const { return net_.GetNumberOfNodes() >= kMaxNodes; }
+
+  int Add(int type) {
+    if (Full()) return -1;
+    return net_.AddNode(type, nullptr);
+  }
+  // An arc (refusals ignored), unless a switch leaves its kind out.
+  void Arc(int parent, int child) {
+    if (parent < 0 || child < 0) return;
+    if (!kEquationParentsOfPlateNodes &&
+        Type(parent) == qelta::kDefEquation &&
+        net_.GetTemporalType(child) == qelta::kTemporalPlate) {
+      return;
+    }
+    if (!kTruthTablesUnderEquationNodes &&
+        Type(parent) == qelta::kDefEquation &&
+        Type(child) == qelta::kDefTruthTable) {
+      return;
+    }
+    (void)net_.AddArc(parent, child);
+  }
+  // Whether a switch leaves out node h becoming of kind type.
+  bool TypeLeftOut(int h, int type) {
+    VRN_node* node = net_.GetNode(h);
+    for (int child : node->Children()) {
+      if (!kEquationParentsOfPlateNodes && type == qelta::kDefEquation &&
+          net_.GetTemporalType(child) == qelta::kTemporalPlate) {
+        return true;
+      }
+      if (!kTruthTablesUnderEquationNodes && type == qelta::kDefEquation &&
+          Type(child) == qelta::kDefTruthTable) {
+        return true;
+      }
+    }
+    for (int parent : node->Parents()) {
+      if (!kTruthTablesUnderEquationNodes && type == qelta::kDefTruthTable &&
+          Type(parent) == qelta::kDefEquation) {
+        return true;
+      }
+    }
+    return false;
+  }
+  // Arcs from up to `count` random nodes into h.
+  void SomeParents(int h, int count) {
+    for (int i = 0; i < count; ++i) Arc(AnyNode(), h);
+  }
+
+  // Random positive numbers summing to 1 in every run of the last
+  // dimension; sometimes a run is one 1.0 among zeros.
+  std::vector<double> Distributions(const VRN_matrix& table) {
+    std::vector<double> items(static_cast<size_t>(table.GetItemCount()));
+    const int dims = table.GetDimensionCount();
+    const int n = dims > 0 ? table.GetSize(dims - 1) : 1;
+    for (size_t at = 0; at + static_cast<size_t>(n) <= items.size(); at += n) {
+      if (Chance(0.15)) {
+        items[at + static_cast<size_t>(Uniform(0, n - 1))] = 1.0;
+        continue;
+      }
+      double sum = 0.0;
+      for (int j = 0; j < n; ++j) sum += items[at + j] = 0.05 + Unit();
+      for (int j = 0; j < n; ++j) items[at + j] /= sum;
+    }
+    return items;
+  }
+
+  // New random numbers for the node's own parameters.
+  void RandomTable(int h) {
+    VRN_nodeDef* def = Def(h);
+    const int type = def->GetType();
+    if (type == qelta::kDefTruthTable) {
+      // Mostly one 1.0 per column; sometimes any numbers.
+      const VRN_matrix& m = *def->GetMatrixConst();
+      std::vector<double> items = Distributions(m);
+      const int n = m.GetSize(m.GetDimensionCount() - 1);
+      if (Chance(0.7)) {
+        for (size_t at = 0; at < items.size(); at += n) {
+          const int pick = Uniform(0, n - 1);
+          for (int j = 0; j < n; ++j) items[at + j] = j == pick ? 1.0 : 0.0;
+        }
+      }
+      (void)def->SetDefinitionFromVector(items);
+    } else if (type == qelta::kDefCpt) {
+      (void)def->SetDefinitionFromVector(Distributions(*def->GetMatrixConst()));
+    } else if (type == qelta::kDefNoisyMax || type == qelta::kDefNoisyAdder) {
+      auto* ci = static_cast<VRN_ciDef*>(def);
+      std::vector<double> items = Distributions(ci->Parameters());
+      // The distinguished columns stay as they are.
+      const VRN_matrix& p = ci->Parameters();
+      const int n = p.GetSize(p.GetDimensionCount() - 1);
+      for (size_t at = 0; at < items.size(); at += n) {
+        int ones = 0;
+        for (int j = 0; j < n; ++j) ones += p.GetItem(static_cast<int>(at) + j) == 1.0;
+        if (ones == 1) {
+          for (int j = 0; j < n; ++j) items[at + j] = p.GetItem(static_cast<int>(at) + j);
+        }
+      }
+      (void)def->SetDefinitionFromVector(items);
+      if (type == qelta::kDefNoisyAdder && Chance(0.4)) {
+        auto* adder = static_cast<VRN_noisyAdder*>(def);
+        (void)adder->SetDistinguishedState(Uniform(0, Disc(h)->GetNumberOfOutcomes() - 1));
+        (void)adder->SetParentWeight(0, 0.2 + Unit());
+      }
+    } else if (type == qelta::kDefDemorgan) {
+      auto* dm = static_cast<VRN_demorgan*>(def);
+      (void)dm->SetPriorBelief(Unit());
+      for (int i = 0; i < dm->GetParentCount(); ++i) {
+        (void)dm->SetParentWeight(i, Unit());
+        (void)dm->SetParentType(i, Uniform(0, 3));
+      }
+    } else if (type == qelta::kDefCast) {
+      auto* cast = static_cast<VRN_cast*>(def);
+      VRN_doubleArray weights;
+      for (int i = 0; i < net_.GetNode(h)->Parents().GetSize(); ++i) {
+        weights.Add(2.0 * Unit() - 1.0);
+      }
+      (void)cast->SetPositiveWeights(weights);
+      (void)cast->SetBaseline(Unit());
+    } else if (type == qelta::kDefUtility || type == qelta::kDefMau) {
+      const VRN_matrix* m = def->GetMatrixConst();
+      if (m == nullptr) return;
+      std::vector<double> items(static_cast<size_t>(m->GetItemCount()));
+      for (double& v : items) v = std::round(Unit() * 2000.0 - 1000.0) / 10.0;
+      (void)def->SetDefinitionFromVector(items);
+    }
+  }
+
+  // Interval bounds for n outcomes, sometimes with infinite ends, empty
+  // intervals or equal neighbours.
+  std::vector<double> Bounds(int n) {
+    std::vector<double> bounds;
+    double at = std::round(Unit() * 20.0 - 10.0);
+    for (int i = 0; i <= n; ++i) {
+      bounds.push_back(at);
+      at += Chance(0.1) && i > 0 && bounds[i] != bounds[i - 1]
+                ? 0.0
+                : std::round(Unit() * 40.0 + 1.0) / 4.0;
+    }
+    if (Chance(0.3)) bounds.front() = -kInf;
+    if (Chance(0.3)) bounds.back() = kInf;
+    return bounds;
+  }
+
+  // Discretization intervals of an equation node over its bounds.
+  void EquationIntervals(int h) {
+    auto* eq = static_cast<VRN_equation*>(Def(h));
+    const int n = Uniform(2, 4);
+    const double lower = std::round(Unit() * 10.0 - 5.0);
+    std::vector<VRN_discInterval> intervals;
+    double at = lower;
+    const bool named = Chance(0.6);
+    for (int i = 0; i < n; ++i) {
+      at += std::round(Unit() * 8.0 + 1.0) / 2.0;
+      intervals.push_back({named ? "i" + std::to_string(i) : std::string(), at});
+    }
+    // Sometimes with infinite ends.
+    (void)eq->SetDiscIntervals(Chance(0.2) ? -kInf : lower,
+                               Chance(0.2) ? kInf : at, intervals);
+  }
+
+  // An equation for node h over the nodes that may be its parents.
+  void RandomEquation(int h) {
+    auto* eq = static_cast<VRN_equation*>(Def(h));
+    std::string right;
+    switch (Uniform(0, 4)) {
+      case 0:
+        right = "Normal(" + std::to_string(Uniform(-3, 3)) + ", 1)";
+        break;
+      case 1:
+        right = "Gamma(2, 0.6)";
+        break;
+      default: {
+        int p = AnyOf({qelta::kDefEquation, qelta::kDefCpt,
+                       qelta::kDefTruthTable, qelta::kDefNoisyMax});
+        if (!kEquationsNamingRefusedParents && p >= 0 &&
+            net_.GetTemporalType(p) != net_.GetTemporalType(h)) {
+          p = -1;
+        }
+        const std::string x = p >= 0 && p != h ? Id(p) : "1";
+        if (functions_ && Chance(0.6)) {
+          right = Chance(0.5) ? "cube(" + x + ")" : "bump(" + x + ", 2)";
+        } else {
+          right = x + "*2+Uniform(0, 1)";
+        }
+      }
+    }
+    (void)eq->SetEquation((Id(h) + "=" + right).c_str(), nullptr, nullptr);
+  }
+
+  void UserFunctions() {
+    int index = 0;
+    int position = 0;
+    std::string message;
+    if (net_.SetExtFunctions({"cube(t)=t*t*t", "bump(a, b)=a+Abs(b)"}, index,
+                             position, message) == qelta::kOk) {
+      functions_ = true;
+    }
+  }
+
+  // With QELTA_SAVE_FUZZ_VERBOSE: what was just done and every node after it.
+  void Trace(const char* what) {
+    if (std::getenv("QELTA_SAVE_FUZZ_VERBOSE") == nullptr) return;
+    std::printf("-- %s\n", what);
+    for (int h : Live()) {
+      std::string text;
+      if (Type(h) == qelta::kDefEquation) {
+        static_cast<VRN_equation*>(Def(h))->GetEquationText(&text);
+        text += " intervals " + std::to_string(static_cast<VRN_equation*>(
+                                                   Def(h))->GetDiscIntervals().size());
+      }
+      if (Disc(h) != nullptr) {
+        text = "outcomes " + std::to_string(Disc(h)->GetNumberOfOutcomes());
+      }
+      std::printf("  %s type %d parents %d %s\n", Id(h).c_str(), Type(h),
+                  net_.GetNode(h)->Parents().GetSize(), text.c_str());
+    }
+  }
+
+  bool functions_ = false;
+
+ private:
+  VRN_network net_;
+  std::mt19937 rng_;
+};
+
+// ------------------------------------------------------------------- kinds
+
+// Builders of one node (or a small group) of a kind; each uses the nodes
+// that already exist as parents where the kind may have them.
+void MakeCpt(Fuzz& f) {
+  const int h = f.Add(qelta::kDefCpt);
+  if (h < 0) return;
+  if (f.Chance(0.4)) (void)f.Def(h)->SetNumberOfOutcomes(f.Uniform(3, 4));
+  f.SomeParents(h, f.Uniform(0, 2));
+  f.RandomTable(h);
+}
+
+void MakeTruthTable(Fuzz& f) {
+  const int h = f.Add(qelta::kDefTruthTable);
+  if (h < 0) return;
+  if (f.Chance(0.4)) (void)f.Def(h)->SetNumberOfOutcomes(3);
+  f.SomeParents(h, f.Uniform(0, 2));
+  f.RandomTable(h);
+}
+
+void MakeCanonical(Fuzz& f, int type) {
+  const int h = f.Add(type);
+  if (h < 0) return;
+  if ((type == qelta::kDefNoisyMax || type == qelta::kDefNoisyAdder) &&
+      f.Chance(0.4)) {
+    (void)f.Def(h)->SetNumberOfOutcomes(3);
+  }
+  f.SomeParents(h, f.Uniform(0, 2));
+  f.RandomTable(h);
+}
+
+void MakeNoisyMax(Fuzz& f) { MakeCanonical(f, qelta::kDefNoisyMax); }
+void MakeNoisyAdder(Fuzz& f) { MakeCanonical(f, qelta::kDefNoisyAdder); }
+void MakeDemorgan(Fuzz& f) { MakeCanonical(f, qelta::kDefDemorgan); }
+void MakeCast(Fuzz& f) { MakeCanonical(f, qelta::kDefCast); }
+
+void MakeDecision(Fuzz& f) {
+  const int h = f.Add(qelta::kDefDecision);
+  if (h < 0) return;
+  if (f.Chance(0.3)) (void)f.Def(h)->SetNumberOfOutcomes(3);
+  f.SomeParents(h, f.Uniform(0, 1));
+}
+
+void MakeUtility(Fuzz& f) {
+  const int h = f.Add(qelta::kDefUtility);
+  if (h < 0) return;
+  f.SomeParents(h, f.Uniform(1, 2));
+  f.RandomTable(h);
+}
+
+void MakeMau(Fuzz& f) {
+  const int h = f.Add(qelta::kDefMau);
+  if (h < 0) return;
+  f.SomeParents(h, f.Uniform(1, 3));
+  f.RandomTable(h);
+  if (f.Chance(0.5)) {
+    // Expressions over the utility parents, one per decision configuration.
+    auto* mau = static_cast<VRN_mau*>(f.Def(h));
+    VRN_mauExpressions defaults;
+    mau->MakeDefaultExpressions(&defaults);
+    std::vector<std::string> texts;
+    for (int s = 0; s < defaults.GetSlotCount(); ++s) {
+      const int u = f.AnyOf({qelta::kDefUtility});
+      texts.push_back(u >= 0 ? f.Id(u) + "*" + std::to_string(f.Uniform(1, 3)) +
+                                   "+" + std::to_string(f.Uniform(0, 9))
+                             : std::to_string(f.Uniform(0, 9)));
+    }
+    std::string error;
+    (void)mau->SetExpressions(texts, &error);
+  }
+}
+
+void MakeEquation(Fuzz& f) {
+  if (f.Chance(0.3) && !f.functions_) f.UserFunctions();
+  const int h = f.Add(qelta::kDefEquation);
+  if (h < 0) return;
+  f.RandomEquation(h);
+  auto* eq = static_cast<VRN_equation*>(f.Def(h));
+  if (f.Chance(0.5)) (void)eq->SetBounds(0, f.Uniform(1, 10));
+  if (f.Chance(0.6)) f.EquationIntervals(h);
+}
+
+void MakePlate(Fuzz& f) {
+  const int types[] = {qelta::kDefCpt, qelta::kDefCpt, qelta::kDefNoisyMax,
+                       qelta::kDefTruthTable};
+  const int type = types[f.Uniform(0, 3)];
+  const int h = f.Add(type);
+  if (h < 0) return;
+  (void)f.net().setNodeTemporalType(h, qelta::kTemporalPlate);
+  const int other = f.AnyNode();
+  if (other >= 0 && f.net().GetTemporalType(other) == qelta::kTemporalPlate) {
+    (void)f.net().AddTemporalArc(other, h, f.Uniform(1, 2));
+  }
+  (void)f.net().AddTemporalArc(h, h, 1);
+  (void)f.net().SetNumberOfSlices(f.Uniform(1, 4));
+  f.RandomTable(h);
+  VRN_nodeDef* def = f.Def(h);
+  const VRN_matrix* temporal = def->GetTemporalMatrix(1);
+  if (type != qelta::kDefNoisyMax && temporal != nullptr) {
+    // A truth table's too: mostly one 1.0 per column, sometimes any numbers.
+    std::vector<double> numbers = f.Distributions(*temporal);
+    const int n = temporal->GetSize(temporal->GetDimensionCount() - 1);
+    if (type == qelta::kDefTruthTable && f.Chance(0.7)) {
+      for (size_t at = 0; at < numbers.size(); at += n) {
+        const int pick = f.Uniform(0, n - 1);
+        for (int j = 0; j < n; ++j) numbers[at + j] = j == pick ? 1.0 : 0.0;
+      }
+    }
+    VRN_doubleArray items;
+    for (double v : numbers) items.Add(v);
+    (void)def->SetTemporalDefinition(1, items);
+  }
+}
+
+void MakeSubmodel(Fuzz& f) {
+  VRN_submodelTable* table = f.net().Submodels();
+  VRN_intArray all;
+  table->GetDescendants(all);
+  const int parent = all.GetSize() > 0 ? all[f.Uniform(0, all.GetSize() - 1)]
+                                       : qelta::kMainSubmodel;
+  const int s = table->CreateSubmodel(parent, nullptr);
+  const int h = f.AnyNode();
+  if (s >= 0 && h >= 0) (void)f.net().GetNode(h)->SetSubmodel(s);
+}
+
+void MakeIntervals(Fuzz& f) {
+  const int h = f.AnyOf({qelta::kDefCpt, qelta::kDefTruthTable,
+                         qelta::kDefNoisyMax, qelta::kDefDecision});
+  if (h < 0) return;
+  (void)f.Disc(h)->SetIntervals(f.Bounds(f.Disc(h)->GetNumberOfOutcomes()),
+                                f.Chance(0.4));
+}
+
+void MakeNamedOutcomes(Fuzz& f) {
+  const int h = f.AnyOf({qelta::kDefCpt, qelta::kDefTruthTable,
+                         qelta::kDefNoisyMax, qelta::kDefNoisyAdder,
+                         qelta::kDefDecision});
+  if (h < 0) return;
+  for (int i = 0; i < f.Disc(h)->GetNumberOfOutcomes(); ++i) {
+    (void)f.Def(h)->RenameOutcome(
+        i, (std::string(f.Chance(0.5) ? "o" : "Level_") + std::to_string(i)).c_str());
+  }
+}
+
+struct Kind {
+  const char* name;
+  bool on;
+  void (*make)(Fuzz&);
+};
+
+const Kind kKinds[] = {
+    {"cpt", true, MakeCpt},
+    {"truth table", true, MakeTruthTable},
+    {"noisy-MAX", true, MakeNoisyMax},
+    {"noisy-adder", true, MakeNoisyAdder},
+    {"DeMorgan", true, MakeDemorgan},
+    {"CAST", true, MakeCast},
+    {"decision", true, MakeDecision},
+    {"utility", true, MakeUtility},
+    {"multi-attribute utility", true, MakeMau},
+    {"equation", true, MakeEquation},
+    {"plate node", true, MakePlate},
+    {"submodel", true, MakeSubmodel},
+    {"intervals", true, MakeIntervals},
+    {"named outcomes", true, MakeNamedOutcomes},
+};
+
+// ------------------------------------------------------------------- edits
+
+void EditTable(Fuzz& f) {
+  const int h = f.AnyNode();
+  if (h >= 0) f.RandomTable(h);
+}
+
+void EditOutcomes(Fuzz& f) {
+  const int h = f.AnyOf({qelta::kDefCpt, qelta::kDefTruthTable,
+                         qelta::kDefNoisyMax, qelta::kDefNoisyAdder,
+                         qelta::kDefDecision});
+  if (h < 0) return;
+  VRN_nodeDef* def = f.Def(h);
+  const int n = def->GetNumberOfOutcomes();
+  switch (f.Uniform(0, 2)) {
+    case 0:
+      (void)def->InsertOutcome(f.Uniform(0, n), f.Chance(0.5) ? "added" : "");
+      break;
+    case 1:
+      (void)def->RemoveOutcome(f.Uniform(0, n - 1));
+      break;
+    default:
+      (void)def->SetNumberOfOutcomes(f.Uniform(2, 4));
+      break;
+  }
+}
+
+void EditArcs(Fuzz& f) {
+  const int c = f.AnyNode();
+  if (c < 0) return;
+  const VRN_intArray& parents = f.net().GetNode(c)->Parents();
+  if (f.Chance(0.6) || parents.GetSize() == 0) {
+    f.Arc(f.AnyNode(), c);
+  } else {
+    (void)f.net().RemoveArc(parents[f.Uniform(0, parents.GetSize() - 1)], c);
+  }
+}
+
+void EditType(Fuzz& f) {
+  const int h = f.AnyNode();
+  if (h < 0) return;
+  const int codes[] = {qelta::kDefCpt,      qelta::kDefTruthTable,
+                       qelta::kDefNoisyMax, qelta::kDefNoisyAdder,
+                       qelta::kDefDemorgan, qelta::kDefCast,
+                       qelta::kDefDecision, qelta::kDefUtility,
+                       qelta::kDefEquation};
+  const int code = codes[f.Uniform(0, 8)];
+  if (!f.TypeLeftOut(h, code)) (void)f.net().GetNode(h)->setNodeType(code);
+}
+
+void EditEquation(Fuzz& f) {
+  const int h = f.AnyOf({qelta::kDefEquation});
+  if (h < 0) return;
+  auto* eq = static_cast<VRN_equation*>(f.Def(h));
+  switch (f.Uniform(0, 2)) {
+    case 0:
+      f.RandomEquation(h);
+      break;
+    case 1: {
+      const double lower = f.Uniform(-5, 5);
+      (void)eq->SetBounds(lower, lower + f.Uniform(0, 6));
+      break;
+    }
+    default:
+      f.EquationIntervals(h);
+      break;
+  }
+}
+
+void EditNode(Fuzz& f) {
+  if (f.Chance(0.5) && f.net().GetNumberOfNodes() > 2) {
+    (void)f.net().DeleteNode(f.AnyNode());
+  } else {
+    MakeIntervals(f);
+  }
+}
+
+struct Edit {
+  const char* name;
+  bool on;
+  void (*apply)(Fuzz&);
+};
+
+const Edit kEdits[] = {
+    {"table", true, EditTable},     {"outcomes", true, EditOutcomes},
+    {"arcs", true, EditArcs},       {"type", true, EditType},
+    {"equation", true, EditEquation}, {"node", true, EditNode},
+};
+
+// ----------------------------------------------------------------- formats
+
+struct Format {
+  const char* extension;
+  int read_as;  // the format code the file reads back with
+};
+
+const Format kFormats[] = {
+    {".xvrn", qelta::kFormatXvrn}, {".vrn", qelta::kFormatVrn},
+    {".dxp", qelta::kFormatVrn},   {".dne", qelta::kFormatNetica},
+    {".net", qelta::kFormatHugin}, {".erg", qelta::kFormatErgo},
+    {".dsc", qelta::kFormatMsbn},  {".xml03", qelta::kFormatXmlBif},
+};
+
+std::string FreshPath(const char* extension) {
+  static int counter = 0;
+  return ::testing::TempDir() + "qelta_save_fuzz_" + std::to_string(++counter) +
+         extension;
+}
+
+bool Exists(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  std::fclose(file);
+  return true;
+}
+
+std::vector<double> Items(const VRN_matrix* table) {
+  std::vector<double> out;
+  for (int i = 0; table != nullptr && i < table->GetItemCount(); ++i) {
+    out.push_back(table->GetItem(i));
+  }
+  return out;
+}
+
+// The numbers the format keeps of node h: the expanded table of a table
+// kind, nothing for the others.
+std::vector<double> HeldTable(VRN_network& net, int h) {
+  VRN_nodeDef* def = net.GetNode(h)->Definition();
+  const int type = def->GetType();
+  if (type == qelta::kDefEquation || type == qelta::kDefMau ||
+      type == qelta::kDefDecision) {
+    return {};
+  }
+  return Items(def->GetExpandedDefinition());
+}
+
+bool HasMauExpressions(const VRN_nodeDef* definition) {
+  const auto* mau = dynamic_cast<const VRN_mau*>(definition);
+  return mau != nullptr && mau->GetExpressionSet() != nullptr;
+}
+
+// Parents, outcome counts and (for formats that keep them) tables of every
+// node of net equal those of back, found by identifier.
+void ExpectSameHeld(VRN_network& net, VRN_network& back, const Format& format) {
+  ASSERT_EQ(net.GetNumberOfNodes(), back.GetNumberOfNodes()) << LogText(back);
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    const char* id = net.GetNode(h)->GetId();
+    SCOPED_TRACE(id);
+    const int b = back.FindNode(id);
+    ASSERT_GE(b, 0) << "node missing";
+    VRN_nodeDef* def = net.GetNode(h)->Definition();
+    std::vector<std::string> parents = qelta_test::ParentIds(net, h);
+    std::vector<std::string> read = qelta_test::ParentIds(back, b);
+    if (!kMauExpressionParentOrder && HasMauExpressions(def)) {
+      std::sort(parents.begin(), parents.end());
+      std::sort(read.begin(), read.end());
+    }
+    EXPECT_EQ(parents, read);
+    VRN_nodeDef* other = back.GetNode(b)->Definition();
+    if (def->GetOutcomesNames() != nullptr && other->GetOutcomesNames() != nullptr) {
+      EXPECT_EQ(def->GetNumberOfOutcomes(), other->GetNumberOfOutcomes());
+      // Named outcomes keep their names.
+      const auto* discrete = dynamic_cast<const VRN_discDef*>(def);
+      if (discrete != nullptr && discrete->HasOutcomeIds()) {
+        EXPECT_EQ(qelta_test::OutcomeIds(net, h), qelta_test::OutcomeIds(back, b));
+      }
+    }
+    // The native text format keeps the kind but not the parameters of
+    // DeMorgan, noisy-adder and equation nodes, nor CAST nodes in ".dxp".
+    const int type = def->GetType();
+    const bool vrn = format.read_as == qelta::kFormatVrn;
+    if (vrn && (type == qelta::kDefDemorgan || type == qelta::kDefNoisyAdder ||
+                type == qelta::kDefCast)) {
+      continue;
+    }
+    std::vector<double> want = HeldTable(net, h);
+    const std::vector<double> got = HeldTable(back, b);
+    if (want.empty() || got.empty()) continue;
+    // Hugin files read back every distribution scaled to sum 1.
+    const int own = other->GetOutcomesNames() != nullptr
+                        ? other->GetNumberOfOutcomes()
+                        : 0;
+    if (format.read_as == qelta::kFormatHugin && own > 0) {
+      for (size_t at = 0; at + own <= want.size(); at += own) {
+        double sum = 0.0;
+        for (int j = 0; j < own; ++j) sum += want[at + j];
+        for (int j = 0; j < own; ++j) {
+          want[at + j] = sum > 0.0 ? want[at + j] / sum : 1.0 / own;
+        }
+      }
+    }
+    ASSERT_EQ(want.size(), got.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+      EXPECT_NEAR(want[i], got[i], 1e-6) << "item " << i;
+    }
+  }
+}
+
+// Writes that read back and writes refused, per format (string last).
+int g_read_back[sizeof kFormats / sizeof kFormats[0] + 1];
+int g_refused[sizeof kFormats / sizeof kFormats[0] + 1];
+
+void CheckFormat(VRN_network& net, const Format& format) {
+  SCOPED_TRACE(format.extension);
+  net.ErrorLog()->Flush();
+  const std::string path = FreshPath(format.extension);
+  const int written = net.WriteFile(path.c_str(), 0, 0);
+  ++(written == qelta::kOk ? g_read_back : g_refused)[&format - kFormats];
+  if (written != qelta::kOk) {
+    EXPECT_GT(net.ErrorLog()->GetNumberOfMessages(), 0) << "a silent refusal";
+    EXPECT_FALSE(Exists(path)) << "a refused write left a file";
+    std::remove(path.c_str());
+    return;
+  }
+  const std::string text = ReadWholeFile(path);
+  VRN_network back;
+  const int read = back.ReadFile(path.c_str(), format.read_as, 0);
+  std::remove(path.c_str());
+  ASSERT_EQ(qelta::kOk, read) << LogText(back) << "\n" << text;
+  ExpectSameHeld(net, back, format);
+  if (::testing::Test::HasFailure()) {
+    ADD_FAILURE() << "log of the read:\n" << LogText(back) << "file:\n" << text;
+  }
+}
+
+void CheckString(VRN_network& net) {
+  SCOPED_TRACE("string");
+  net.ErrorLog()->Flush();
+  std::string text;
+  const int written = net.WriteString(text, qelta::kExtensionNone);
+  const size_t last = sizeof kFormats / sizeof kFormats[0];
+  ++(written == qelta::kOk ? g_read_back : g_refused)[last];
+  if (written != qelta::kOk) {
+    EXPECT_GT(net.ErrorLog()->GetNumberOfMessages(), 0) << "a silent refusal";
+    EXPECT_EQ("", text);
+    return;
+  }
+  VRN_network back;
+  ASSERT_EQ(qelta::kOk, back.ReadString(text.c_str(), qelta::kExtensionNone))
+      << LogText(back) << "\n" << text;
+  ExpectSameHeld(net, back, kFormats[0]);
+  // Everything the file holds: written again, the text is the same.
+  std::string again;
+  ASSERT_EQ(qelta::kOk, back.WriteString(again, qelta::kExtensionNone));
+  bool reordered = false;
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    reordered = reordered || HasMauExpressions(net.GetNode(h)->Definition());
+  }
+  if (!kMauExpressionParentOrder && reordered) {
+    VRN_network second;
+    ASSERT_EQ(qelta::kOk, second.ReadString(again.c_str(), qelta::kExtensionNone));
+    text.clear();
+    ASSERT_EQ(qelta::kOk, second.WriteString(text, qelta::kExtensionNone));
+  }
+  EXPECT_EQ(text, again);
+}
+
+void Build(Fuzz& f) {
+  const int kinds = static_cast<int>(sizeof kKinds / sizeof kKinds[0]);
+  const int edits = static_cast<int>(sizeof kEdits / sizeof kEdits[0]);
+  // A few kinds per network, so that each meets the others.
+  std::vector<int> chosen;
+  for (int i = 0; i < 3; ++i) chosen.push_back(f.Uniform(0, kinds - 1));
+  chosen.push_back(0);
+  for (int i = 0; i < f.Uniform(3, kMaxNodes); ++i) {
+    const Kind& kind = kKinds[chosen[static_cast<size_t>(
+        f.Uniform(0, static_cast<int>(chosen.size()) - 1))]];
+    if (!kind.on) continue;
+    kind.make(f);
+    f.Trace(kind.name);
+  }
+  for (int i = 0; i < f.Uniform(0, kEditSteps); ++i) {
+    const Edit& edit = kEdits[f.Uniform(0, edits - 1)];
+    if (!edit.on) continue;
+    edit.apply(f);
+    f.Trace(edit.name);
+  }
+}
+
+TEST(SaveFuzzTest, EveryWriteReadsBackOrFailsWithAMessage) {
+  const int seeds = EnvInt("QELTA_SAVE_FUZZ_SEEDS", kDefaultSeeds);
+  const int first = EnvInt("QELTA_SAVE_FUZZ_FIRST_SEED", 1);
+  for (int seed = first; seed < first + seeds; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    Fuzz f(static_cast<unsigned>(seed));
+    Build(f);
+    CheckString(f.net());
+    for (const Format& format : kFormats) CheckFormat(f.net(), format);
+    if (::testing::Test::HasFailure()) break;
+  }
+  if (std::getenv("QELTA_SAVE_FUZZ_VERBOSE") != nullptr) {
+    for (const Format& format : kFormats) {
+      std::printf("%s: %d read back, %d refused\n", format.extension,
+                  g_read_back[&format - kFormats], g_refused[&format - kFormats]);
+    }
+    const size_t last = sizeof kFormats / sizeof kFormats[0];
+    std::printf("string: %d read back, %d refused\n", g_read_back[last],
+                g_refused[last]);
+  }
+}
+
+}  // namespace
