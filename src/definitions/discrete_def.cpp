@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/error_log.h"
+#include "network/cases.h"
 #include "network/change_guards.h"
 #include "network/dbn.h"
 #include "base/matrix.h"
@@ -629,6 +630,20 @@ int VRN_discDef::SetIntervals(const std::vector<double>& bounds,
   // Files name a truth table's resulting states by outcome id.
   if (clear_ids && GetType() == qelta::kDefTruthTable) {
     return qelta::kErrWrongNodeType;
+  }
+  // So do cases their observed outcomes: empty ones would read back as the
+  // first outcome.
+  VRN_network* network = GetNetwork();
+  const VRN_case* observing =
+      clear_ids && network != nullptr && network->Cases() != nullptr
+          ? network->Cases()->FindOutcomeEvidence(GetHandle())
+          : nullptr;
+  if (observing != nullptr) {
+    return network->ErrorLog()->Logf(
+        qelta::kErrWrongNodeType,
+        "Outcome identifiers of node %s cannot be cleared: case '%s' "
+        "observes one of its outcomes",
+        GetNodeId(GetHandle()), observing->GetName().c_str());
   }
   // Checked before the outcome count changes, so a refusal loses nothing.
   for (int i = 0; i < n; ++i) {

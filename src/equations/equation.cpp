@@ -395,8 +395,9 @@ int VRN_equation::SetEquation(const char* text, int* error_position,
     // Every new arc is checked before any arc changes, so a refusal leaves
     // the parents as they were.
     if (h != GetHandle() && GetParentIndex(h) < 0 &&
-        !IsArcAllowed(network->GetNode(h)->Definition()->GetType(),
-                      qelta::kDefEquation)) {
+        (!IsArcAllowed(network->GetNode(h)->Definition()->GetType(),
+                       qelta::kDefEquation) ||
+         !network->TemporalTypesAllowArc(h, GetHandle()))) {
       return fail(position_of(name),
                   "Node " + name + " can't be a parent of an equation node.");
     }
@@ -617,6 +618,7 @@ int VRN_equation::SetDiscIntervals(
   DropDiscretization();
   DropChildDiscretizations();
   RefreshValue();
+  if (network != nullptr) (void)network->OnDiscIntervalsChanged(GetHandle());
 
   const int d = n - static_cast<int>(old.size());
   // Intervals that replace others discretize the node anew for the

@@ -2,8 +2,11 @@
 
 #include <cassert>
 
+#include "base/error_log.h"
+#include "base/status.h"
 #include "network/network.h"
 #include "network/node.h"
+#include "network/submodel.h"
 
 namespace qelta {
 
@@ -30,6 +33,19 @@ bool FormatExtension::FromWord(int word, FormatExtension* out) {
     return true;
   }
   return false;
+}
+
+int CheckSubmodelDepth(VRN_network* network, const char* prefix) {
+  int depth = 0;
+  const int deepest = network->Submodels()->GetDeepestSubmodel(&depth);
+  if (depth <= kMaxSubmodelDepth) return kOk;
+  const VRN_submodel* record = network->Submodels()->GetSubmodel(deepest);
+  const char* id = record != nullptr ? record->Header().GetId() : nullptr;
+  return network->ErrorLog()->Logf(
+      kErrOutOfRange,
+      "%sSubmodel '%s' nested too deeply: %d levels below the main "
+      "submodel, a file holds at most %d",
+      prefix, id != nullptr ? id : "", depth, kMaxSubmodelDepth);
 }
 
 }  // namespace qelta

@@ -41,6 +41,13 @@ inline constexpr int kFormatXvrn = 8;    // "xvrn" and "qvrn"
 // written and read back within the XML reader's nesting bound.
 inline constexpr int kMaxSubmodelDepth = 4088;
 
+// 0 when the network's submodel tree is no deeper than kMaxSubmodelDepth;
+// otherwise logs, after prefix, that its deepest submodel is nested too
+// deeply, and answers -2. Writers that keep the tree ask before they write,
+// so no file is written that their readers refuse.
+[[nodiscard]] int CheckSubmodelDepth(VRN_network* network,
+                                     const char* prefix);
+
 // Extension words of the network's file and string operations.
 inline constexpr int kExtensionLayout = 0;  // the layout block
 inline constexpr int kExtensionNone = -1;   // no extension block

@@ -284,9 +284,13 @@ void SetIntervals(JNIEnv* env, jobject obj, jint node, jdoubleArray bounds,
   VRN_discDef* definition = DiscreteDef(env, obj, node, "SetIntervals");
   // The definition checks the bounds before it changes the outcome count,
   // so a refusal leaves outcomes and numbers as they were.
+  VRN_network& net = Net(env, obj);
+  net.ErrorLog()->Flush();
   const int status = definition->SetIntervals(
       qelta::jni::CopyFromJava<jdouble>(env, bounds), clear_ids != JNI_FALSE);
-  if (status != qelta::kOk) ReportError("SetIntervals", status);
+  if (status != qelta::kOk) {
+    ReportNetworkError("SetIntervals", status, *net.ErrorLog());
+  }
 }
 
 void RemoveIntervals(JNIEnv* env, jobject obj, jint node) {

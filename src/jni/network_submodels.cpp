@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/engine_error.h"
+#include "base/error_log.h"
 #include "base/status.h"
 #include "base/strings.h"
 #include "jni/checks.h"
@@ -51,8 +52,10 @@ jint GetNextSubmodel(JNIEnv* env, jobject obj, jint submodel) {
 jint AddSubmodel(JNIEnv* env, jobject obj, jint parent, jstring id) {
   VRN_network& net = Net(env, obj);
   const std::string text = ValidateIdentifier(env, id);
+  // The table logs why it has no slot left; its other refusals log nothing.
+  net.ErrorLog()->Flush();
   const int handle = net.Submodels()->CreateSubmodel(parent, text.c_str());
-  if (handle < 0) ReportError("CreateSubmodel", handle);
+  if (handle < 0) ReportNetworkError("CreateSubmodel", handle, *net.ErrorLog());
   return handle;
 }
 

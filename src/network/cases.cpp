@@ -404,6 +404,18 @@ void VRN_caseList::DeleteAllCases() {
   cases_.clear();
 }
 
+const VRN_case* VRN_caseList::FindOutcomeEvidence(int h) const {
+  for (const VRN_case* item : cases_) {
+    for (const VRN_caseEvidence& entry : item->evidence_) {
+      if (entry.node == h && (entry.kind == qelta::kCaseOutcome ||
+                              entry.kind == qelta::kCaseTemporal)) {
+        return item;
+      }
+    }
+  }
+  return nullptr;
+}
+
 void VRN_caseList::OnNodeDeleted(int h) {
   if (!IsPropagating()) return;
   for (VRN_case* item : cases_) item->OnNodeDeleted(h);

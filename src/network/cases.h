@@ -151,6 +151,10 @@ class VRN_caseList {
   VRN_case* GetCase(int i) const;
   int GetNumberOfCases() const { return static_cast<int>(cases_.size()); }
   void DeleteAllCases();
+  // The first case with an entry that observes an outcome of node h (in
+  // any slice), or null: such an entry names the outcome by identifier in
+  // the network file.
+  const VRN_case* FindOutcomeEvidence(int h) const;
 
   // When off, the notifications below change nothing.
   void SetPropagate(bool on) { propagate_ = on ? 1 : 0; }

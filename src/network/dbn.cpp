@@ -11,6 +11,7 @@
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "equations/equation.h"
 #include "network/change_guards.h"
 #include "network/node.h"
 
@@ -166,6 +167,14 @@ int VRN_dbn::CloneNodeInto(VRN_network& target, const VRN_network& source,
     } else if (out->GetNumberOfOutcomes() != n) {
       status = out->SetNumberOfOutcomes(n);
     }
+  }
+  // An equation has no outcomes: its children see its intervals.
+  const auto* equation = dynamic_cast<const VRN_equation*>(def);
+  if (status == qelta::kOk && equation != nullptr &&
+      equation->HasDiscIntervals()) {
+    status = static_cast<VRN_equation*>(out)->SetDiscIntervals(
+        equation->GetLowerBound(), equation->GetUpperBound(),
+        equation->GetDiscIntervals());
   }
   if (status != qelta::kOk) {
     (void)target.DeleteNode(copy);
@@ -761,6 +770,21 @@ int VRN_dbn::OnDefinitionTypeChanged(int node) {
   // have changed: none of the changes may drop arcs.
   for (int h : HiddenNodesOf(node, parentProxies_, temporalDefs_, false)) {
     const int status = defNetwork_.GetNode(h)->setNodeType(type, true);
+    if (status != qelta::kOk) return status;
+  }
+  return OnDiscIntervalsChanged(node);
+}
+
+int VRN_dbn::OnDiscIntervalsChanged(int node) {
+  const VRN_equation* source = VRN_GetEquation(network_, node);
+  if (source == nullptr || !source->HasDiscIntervals()) return qelta::kOk;
+  for (auto it = parentProxies_.lower_bound({node, INT_MIN});
+       it != parentProxies_.end() && it->first == node; ++it) {
+    VRN_equation* proxy = VRN_GetEquation(&defNetwork_, it->second);
+    if (proxy == nullptr) continue;
+    const int status = proxy->SetDiscIntervals(source->GetLowerBound(),
+                                               source->GetUpperBound(),
+                                               source->GetDiscIntervals());
     if (status != qelta::kOk) return status;
   }
   return qelta::kOk;

@@ -147,6 +147,9 @@ class VRN_dbn {
   // take the new type keeping their arcs, and slice evidence the new
   // outcomes cannot hold goes.
   int OnDefinitionTypeChanged(int node);
+  // node, an equation, has new discretization intervals: its proxies take
+  // them, so its holder children follow their count as its own children do.
+  int OnDiscIntervalsChanged(int node);
   int OnOutcomeInserted(int node, int position);
   int OnOutcomeRemoved(int node, int index);
   int OnOutcomesReordered(int node, const VRN_intArray& order);

@@ -341,6 +341,10 @@ class VRN_network {
   // 1 when b is a parent or child of a, else 0.
   // REQUIRES: both handles valid.
   int AreAdjacent(int a, int b) const;
+  // Whether the temporal types of the two nodes allow an ordinary arc
+  // parent -> child: a terminal parent needs a terminal child, a plate
+  // parent a plate or terminal child. REQUIRES: both handles valid.
+  bool TemporalTypesAllowArc(int parent, int child) const;
   // Cached topological order of the live nodes (every node after its
   // parents). The array is owned by the network and valid until the next
   // structural edit.
@@ -357,6 +361,9 @@ class VRN_network {
   int OnOutcomeDeleted(int handle, int position);
   int OnOutcomesReordered(int handle, const VRN_intArray& order);
   int OnNodeTypeChanged(int handle, int newType);
+  // Equation node h has new discretization intervals: the temporal part's
+  // tables over them follow. 0, or the temporal part's failure.
+  int OnDiscIntervalsChanged(int handle);
 
   // ------------------------ evidence, targets and relevance bookkeeping
   // (bodies in network_relevance.cpp)

@@ -221,6 +221,11 @@ int VRN_network::AddArc(int parent, int child, int layer) {
   return qelta::kOk;
 }
 
+bool VRN_network::TemporalTypesAllowArc(int parent, int child) const {
+  return TemporalArcAllowed(GetNode(parent)->GetTemporalType(),
+                            GetNode(child)->GetTemporalType());
+}
+
 int VRN_network::AddCostArc(int parent, int child) {
   VRN_node* parent_node = GetNode(parent);
   VRN_node* child_node = GetNode(child);

@@ -273,6 +273,14 @@ int VRN_network::OnOutcomesReordered(int handle, const VRN_intArray& order) {
   return result;
 }
 
+int VRN_network::OnDiscIntervalsChanged(int handle) {
+  if (GetNode(handle) == nullptr) return qelta::kErrOutOfRange;
+  if (dbn_ == nullptr) return qelta::kOk;
+  const int status = dbn_->OnDiscIntervalsChanged(handle);
+  InvalidateIfDynamic();
+  return status;
+}
+
 int VRN_network::OnNodeTypeChanged(int handle, int newType) {
   if (GetNode(handle) == nullptr) return qelta::kErrOutOfRange;
   // What the old table implied may no longer hold.

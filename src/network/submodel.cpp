@@ -5,6 +5,7 @@
 
 #include "network/network.h"
 #include "network/node.h"
+#include "base/error_log.h"
 #include "base/status.h"
 #include "base/strings.h"
 
@@ -104,8 +105,18 @@ int VRN_submodelTable::CreateSubmodel(int parent, const char* id) {
       break;
     }
   }
-  if (slot < 0) {
-    slot = static_cast<int>(slots_.size());
+  if (slot < 0) slot = static_cast<int>(slots_.size());
+  // The handle of a slot past the last would name a lower slot.
+  if (slot > qelta::kMaxSubmodelSlot) {
+    if (network_ != nullptr) {
+      network_->ErrorLog()->Logf(
+          qelta::kErrOutOfRange,
+          "Can't create submodel: a network holds at most %d submodels",
+          qelta::kMaxSubmodelSlot + 1);
+    }
+    return qelta::kErrOutOfRange;
+  }
+  if (slot == static_cast<int>(slots_.size())) {
     slots_.resize(slots_.size() + growthStep_,
                   Slot{nullptr, qelta::kSubmodelFreeSlot});
   }
@@ -267,4 +278,36 @@ int VRN_submodelTable::IsAncestor(int handle, int ancestor) const {
     if (p == target) return 1;
   }
   return 0;
+}
+
+int VRN_submodelTable::GetDeepestSubmodel(int* depth) const {
+  // Each slot's depth is found once: a walk up stops at the first slot
+  // whose depth is known and gives it to the slots it passed.
+  std::vector<int> depths(slots_.size(), -1);
+  std::vector<int> chain;
+  int deepest = slots_.empty() ? qelta::kErrOutOfRange : qelta::kSubmodelBit;
+  int best = 0;
+  for (int i = 0; i < static_cast<int>(slots_.size()); ++i) {
+    if (slots_[i].record == nullptr || depths[i] >= 0) continue;
+    chain.clear();
+    int at = i;
+    while (at >= 0 && at < static_cast<int>(slots_.size()) &&
+           depths[at] < 0 && slots_[at].record != nullptr &&
+           chain.size() <= slots_.size()) {
+      chain.push_back(at);
+      at = slots_[at].parent;
+    }
+    int d = at >= 0 && at < static_cast<int>(depths.size()) && depths[at] >= 0
+                ? depths[at]
+                : -1;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) depths[*it] = ++d;
+  }
+  for (int i = 0; i < static_cast<int>(slots_.size()); ++i) {
+    if (depths[i] > best) {
+      best = depths[i];
+      deepest = i | qelta::kSubmodelBit;
+    }
+  }
+  *depth = best;
+  return deepest;
 }

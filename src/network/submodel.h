@@ -56,6 +56,9 @@ class VRN_submodel {
 
 namespace qelta {
 inline constexpr int kSubmodelBit = 0x8000;
+// Slots above this one have no handle of their own: slot | kSubmodelBit
+// would name a lower slot.
+inline constexpr int kMaxSubmodelSlot = kSubmodelBit - 1;
 inline constexpr int kSubmodelRootParent = -8888;  // parent of the main one
 inline constexpr int kSubmodelFreeSlot = -8889;
 }  // namespace qelta
@@ -74,7 +77,9 @@ class VRN_submodelTable {
   // Creates a submodel under parent. id null: "Sub" + number (from the new
   // slot index upwards until unused). Answers the new handle; -2 for a bad
   // parent or an id another submodel has, -30 for an id that breaks the
-  // identifier rule, -32 for an id a node has. Nothing changes on failure.
+  // identifier rule, -32 for an id a node has, -2 with a logged message
+  // when every slot that has a handle of its own is used. Nothing changes
+  // on failure.
   int CreateSubmodel(int parent, const char* id);
   // Deletes submodel h; its submodels and nodes move to its parent. -2 for a
   // bad or free handle and for the main submodel; 0.
@@ -106,6 +111,10 @@ class VRN_submodelTable {
   int SetSubmodel(int handle, int parent);
   // 1 when a is a proper ancestor of h, 0 when not, -2 for bad handles.
   int IsAncestor(int handle, int ancestor) const;
+  // The handle of the first submodel, in slot order, among the deepest of
+  // the tree, its depth (the main submodel's is 0) in *depth. Takes time in
+  // proportion to the slot count, however deep the tree.
+  int GetDeepestSubmodel(int* depth) const;
   bool IsIdUsed(const char* id) const;
 
   // Number of slots, used or free.

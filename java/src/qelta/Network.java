@@ -1546,7 +1546,9 @@ public final class Network extends Wrapper {
 
     /**
      * Makes the outcomes numeric intervals; any point values are removed. Bounds for a different
-     * number of outcomes first change the outcome count.
+     * number of outcomes first change the outcome count. Clearing the identifiers of a node whose
+     * outcome a stored case observes is refused with code -51, the node unchanged: files name
+     * that outcome by its identifier.
      *
      * @param nodeHandle handle of the node
      * @param bounds the non-decreasing bounds, one more than the outcomes
@@ -2532,7 +2534,9 @@ public final class Network extends Wrapper {
     public native int getSubmodelCount();
 
     /**
-     * Adds a submodel below the parent submodel.
+     * Adds a submodel below the parent submodel. A network holds at most 32768 submodels, the
+     * main one included; one more is refused with code -2 and a message saying so. Files keep
+     * trees at most 4088 levels below the main submodel: writing a deeper one is refused.
      *
      * @param parentHandle handle of the parent submodel
      * @param id the identifier of the new submodel

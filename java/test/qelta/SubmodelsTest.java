@@ -160,7 +160,7 @@ class SubmodelsTest extends NetworkFixture {
         assertEquals(List.of("OK"), output.lines().toList(), output);
     }
 
-    /** Child process: a 60,000 deep text file, then a tree one past the limit written. */
+    /** Child process: a 60,000 deep text file read, then a tree one past the limit written. */
     public static final class DeepTreeChild {
         static final int LIMIT = 4088;
 
@@ -191,11 +191,19 @@ class SubmodelsTest extends NetworkFixture {
                 check(message.startsWith("-103 ") && message.contains("nested too deeply")
                         && n.getSubmodelCount() == 1 && n.getNode("keep") == 0, message);
                 int parent = n.getMainSubmodel();
-                for (int k = 0; k <= LIMIT; ++k) parent = n.addSubmodel(parent, "S" + k);
+                for (int k = 0; k < LIMIT; ++k) parent = n.addSubmodel(parent, "S" + k);
                 String written = n.writeString();
-                check(written.length() <= (LIMIT + 1) * 1000, written.length());
-                message = refusal(past, written, false);
-                check(message.contains("nested too deeply"), message);
+                check(written.length() <= LIMIT * 1000, written.length());
+                past.readString(written);
+                check(past.getSubmodelCount() == LIMIT + 1, past.getSubmodelCount());
+                n.addSubmodel(parent, "S" + LIMIT);
+                try {
+                    n.writeString();
+                    check(false, "a tree past the limit was written");
+                } catch (QELTAException e) {
+                    check(e.getMessage().contains("Submodel 'S" + LIMIT + "' nested too deeply"),
+                            e.getMessage());
+                }
                 System.out.println("OK");
             } catch (Throwable e) {
                 System.out.println("FAIL " + e.getMessage());

@@ -1199,13 +1199,22 @@ void VRN_neticaSpeaker::WriteResultingStates(int handle) {
       ->GetResultingStateNames(&names);
   if (names.GetSize() == 0) return;
   // One list per configuration of all parents but the last; its items run
-  // along the last parent.
-  const VRN_intArray& parents = node->Parents();
+  // along the last parent. The table's own dimensions give the sizes: an
+  // equation parent has no outcomes, only its intervals.
+  const VRN_matrix* table = node->Definition()->GetMatrixConst();
   std::vector<int> sizes;
-  for (int parent : parents) {
-    sizes.push_back(network->GetNode(parent)->Definition()->GetNumberOfOutcomes());
+  int configurations = 1;
+  for (int d = 0; table != nullptr && d + 1 < table->GetDimensionCount(); ++d) {
+    sizes.push_back(table->GetSize(d));
+    configurations *= sizes.back();
   }
   const int leaf = sizes.empty() ? names.GetSize() : sizes.back();
+  if (leaf < 1 || configurations != names.GetSize()) {
+    ReportFormatted(qelta::kErrOutOfRange,
+                    "ERROR: Node [%s] : its table does not match its parents",
+                    node->GetId());
+    return;
+  }
   VRN_textOutput& out = Output();
   WriteIndented("functable = \n", false);
   (void)out.Indent();

@@ -66,6 +66,39 @@ const char* OutcomeId(const VRN_network& network, int h, int outcome) {
   return ids->Get(outcome);
 }
 
+// Why a case of the network cannot be written, empty when every one can:
+// the file names an observed outcome by its identifier, and an identifier
+// that an earlier outcome carries too (cleared interval outcomes all carry
+// the empty one) would read back as that outcome.
+std::string UnwritableCase(const VRN_network& network) {
+  for (int c = 0; c < network.GetNumberOfCases(); ++c) {
+    const VRN_case* record = network.GetCase(c);
+    for (int i = 0; record != nullptr && i < record->GetNumberOfEvidence();
+         ++i) {
+      int h = -1;
+      int outcome = -1;
+      std::vector<std::pair<int, int>> slices;
+      if (record->GetTemporalEvidence(i, h, slices) != qelta::kOk) {
+        if (record->GetEvidence(i, h, outcome) != qelta::kOk) continue;
+        slices.push_back({-1, outcome});
+      }
+      for (const auto& pair : slices) {
+        const char* id = OutcomeId(network, h, pair.second);
+        if (id == nullptr ||
+            network.GetNode(h)->Definition()->GetOutcomesNames()->FindString(
+                id) == pair.second) {
+          continue;
+        }
+        return "Case '" + record->GetName() + "' observes outcome " +
+               std::to_string(pair.second) + " of node '" +
+               network.GetNode(h)->GetId() +
+               "', whose identifier does not tell it from another";
+      }
+    }
+  }
+  return std::string();
+}
+
 // Why the network cannot be written, naming the node; empty when it can.
 // Asked before anything is written, so a refused save leaves no file.
 std::string Unwritable(VRN_network& network) {
@@ -101,7 +134,7 @@ std::string Unwritable(VRN_network& network) {
       }
     }
   }
-  return std::string();
+  return UnwritableCase(network);
 }
 
 struct ReleaseExtension {
@@ -140,7 +173,12 @@ bool XmlNetworkSaver::Save(const char* fileName, std::string* text,
       writer_extension = extension.writer();
       break;
   }
-
+  // The layout block nests each submodel in its parent's element; a tree
+  // deeper than the loader takes is refused before anything is written.
+  if (layout != nullptr &&
+      qelta::CheckSubmodelDepth(network, "") != qelta::kOk) {
+    return false;
+  }
   if (fileName == nullptr) {
     const size_t old_size = text->size();
     XmlWriterStringOutput output(text);

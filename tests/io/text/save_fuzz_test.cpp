@@ -23,6 +23,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/arrays.h"
@@ -39,6 +40,7 @@
 #include "equations/mau.h"
 #include "io/format.h"
 #include "io/text/text_network_util.h"
+#include "network/cases.h"
 #include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -52,15 +54,6 @@ using qelta_test::ReadWholeFile;
 // Kinds and edits whose saves do not read back yet; while a switch is
 // false the generator leaves them out.
 //
-// An equation naming a node that cannot become its parent (a plate node
-// named by a node outside the plate): SetEquation answers 0 without the
-// arc, and the file names a node the equation's reader refuses.
-constexpr bool kEquationsNamingRefusedParents = false;
-// An equation node as a parent of a plate node: the temporal tables are
-// sized as if it had two intervals.
-constexpr bool kEquationParentsOfPlateNodes = false;
-// A truth table under an equation node: the Netica writer never ends.
-constexpr bool kTruthTablesUnderEquationNodes = false;
 // The parent order of a multi-attribute utility node with expressions:
 // reading installs the expressions, which may put the parents in another
 // order. While false, such parents are compared as sets, and the XML text
@@ -132,41 +125,9 @@ class Fuzz {
     if (Full()) return -1;
     return net_.AddNode(type, nullptr);
   }
-  // An arc (refusals ignored), unless a switch leaves its kind out.
+  // An arc (refusals ignored).
   void Arc(int parent, int child) {
-    if (parent < 0 || child < 0) return;
-    if (!kEquationParentsOfPlateNodes &&
-        Type(parent) == qelta::kDefEquation &&
-        net_.GetTemporalType(child) == qelta::kTemporalPlate) {
-      return;
-    }
-    if (!kTruthTablesUnderEquationNodes &&
-        Type(parent) == qelta::kDefEquation &&
-        Type(child) == qelta::kDefTruthTable) {
-      return;
-    }
-    (void)net_.AddArc(parent, child);
-  }
-  // Whether a switch leaves out node h becoming of kind type.
-  bool TypeLeftOut(int h, int type) {
-    VRN_node* node = net_.GetNode(h);
-    for (int child : node->Children()) {
-      if (!kEquationParentsOfPlateNodes && type == qelta::kDefEquation &&
-          net_.GetTemporalType(child) == qelta::kTemporalPlate) {
-        return true;
-      }
-      if (!kTruthTablesUnderEquationNodes && type == qelta::kDefEquation &&
-          Type(child) == qelta::kDefTruthTable) {
-        return true;
-      }
-    }
-    for (int parent : node->Parents()) {
-      if (!kTruthTablesUnderEquationNodes && type == qelta::kDefTruthTable &&
-          Type(parent) == qelta::kDefEquation) {
-        return true;
-      }
-    }
-    return false;
+    if (parent >= 0 && child >= 0) (void)net_.AddArc(parent, child);
   }
   // Arcs from up to `count` random nodes into h.
   void SomeParents(int h, int count) {
@@ -297,12 +258,9 @@ class Fuzz {
         right = "Gamma(2, 0.6)";
         break;
       default: {
-        int p = AnyOf({qelta::kDefEquation, qelta::kDefCpt,
-                       qelta::kDefTruthTable, qelta::kDefNoisyMax});
-        if (!kEquationsNamingRefusedParents && p >= 0 &&
-            net_.GetTemporalType(p) != net_.GetTemporalType(h)) {
-          p = -1;
-        }
+        // Any node, those the arc rules refuse as parents too.
+        const int p = AnyOf({qelta::kDefEquation, qelta::kDefCpt,
+                             qelta::kDefTruthTable, qelta::kDefNoisyMax});
         const std::string x = p >= 0 && p != h ? Id(p) : "1";
         if (functions_ && Chance(0.6)) {
           right = Chance(0.5) ? "cube(" + x + ")" : "bump(" + x + ", 2)";
@@ -494,6 +452,102 @@ void MakeNamedOutcomes(Fuzz& f) {
   }
 }
 
+// An equation node with intervals as a steady parent of a plate node with
+// a temporal arc, the arcs made in either order; sometimes the intervals
+// change afterwards, or the parent is a CPT that becomes an equation only
+// then.
+void MakeEquationParentOfPlate(Fuzz& f) {
+  if (f.net().GetNumberOfNodes() + 2 > kMaxNodes) return;
+  const bool converted = f.Chance(0.3);
+  const int m = f.Add(converted ? qelta::kDefCpt : qelta::kDefEquation);
+  const int x = f.Add(f.Chance(0.7) ? qelta::kDefCpt : qelta::kDefNoisyMax);
+  if (converted) {
+    (void)f.Def(m)->SetNumberOfOutcomes(f.Uniform(2, 4));
+  } else {
+    f.RandomEquation(m);
+    f.EquationIntervals(m);
+  }
+  (void)f.net().setNodeTemporalType(x, qelta::kTemporalPlate);
+  (void)f.net().SetNumberOfSlices(f.Uniform(1, 4));
+  const bool temporal_first = f.Chance(0.5);
+  if (temporal_first) (void)f.net().AddTemporalArc(x, x, 1);
+  f.Arc(m, x);
+  if (!temporal_first) (void)f.net().AddTemporalArc(x, x, 1);
+  f.RandomTable(x);
+  if (converted) {
+    (void)f.net().GetNode(m)->setNodeType(qelta::kDefEquation);
+  } else if (f.Chance(0.5)) {
+    f.EquationIntervals(m);
+  }
+}
+
+// A terminal node, child of any node the arc rules let it have, and an
+// equation that names it, which only a terminal equation may.
+void MakeTerminal(Fuzz& f) {
+  const int t = f.Add(f.Chance(0.6) ? qelta::kDefCpt : qelta::kDefEquation);
+  if (t < 0) return;
+  (void)f.net().setNodeTemporalType(t, qelta::kTemporalTerminal);
+  if (f.Type(t) == qelta::kDefEquation) {
+    f.RandomEquation(t);
+  } else {
+    f.SomeParents(t, f.Uniform(0, 2));
+    f.RandomTable(t);
+  }
+  const int e = f.AnyOf({qelta::kDefEquation});
+  if (e < 0 || e == t) return;
+  if (f.Chance(0.3)) {
+    (void)f.net().setNodeTemporalType(e, qelta::kTemporalTerminal);
+  }
+  (void)static_cast<VRN_equation*>(f.Def(e))->SetEquation(
+      (f.Id(e) + "=" + f.Id(t) + "+1").c_str(), nullptr, nullptr);
+}
+
+// A stored case: observed outcomes, values of equation nodes, soft
+// evidence, outcomes per slice of plate nodes and targets; then, now and
+// then, new intervals for some node, identifiers cleared or not.
+void MakeCase(Fuzz& f) {
+  VRN_case* c = f.net().AddCase(
+      ("case" + std::to_string(f.net().GetNumberOfCases())).c_str());
+  if (c == nullptr) return;
+  for (int i = f.Uniform(1, 3); i > 0; --i) {
+    const int h = f.AnyNode();
+    if (h < 0) break;
+    const int n = f.Def(h)->GetNumberOfOutcomes();
+    if (f.Type(h) == qelta::kDefEquation) {
+      (void)c->SetContEvidence(h, std::round(f.Unit() * 80.0 - 40.0) / 8.0);
+    } else if (n < 2) {
+      continue;
+    } else if (f.net().GetTemporalType(h) == qelta::kTemporalPlate) {
+      for (int k = f.Uniform(1, 2); k > 0; --k) {
+        (void)c->SetTemporalEvidence(h, f.Uniform(0, n - 1), f.Uniform(0, 3));
+      }
+    } else if (f.Chance(0.3)) {
+      std::vector<double> soft;
+      for (int k = 0; k < n; ++k) soft.push_back(f.Uniform(0, 8) / 8.0);
+      (void)c->SetVirtualEvidence(h, soft);
+    } else {
+      (void)c->SetEvidence(h, f.Uniform(0, n - 1));
+    }
+  }
+  if (f.Chance(0.4)) (void)c->AddNode(f.AnyNode());
+  if (f.Chance(0.5)) MakeIntervals(f);
+}
+
+// A chain of submodels as deep as files hold, now and then one deeper,
+// which the formats that keep the tree refuse. Rare: each costs as much as
+// a hundred small networks.
+void MakeDeepSubmodels(Fuzz& f) {
+  if (!f.Chance(0.03)) return;
+  VRN_submodelTable* table = f.net().Submodels();
+  const int depth = qelta::kMaxSubmodelDepth + (f.Chance(0.5) ? 1 : 0);
+  int parent = qelta::kMainSubmodel;
+  for (int k = 0; k < depth && parent >= 0; ++k) {
+    parent = table->CreateSubmodel(parent, nullptr);
+  }
+  const int h = f.AnyNode();
+  if (parent >= 0 && h >= 0) (void)f.net().GetNode(h)->SetSubmodel(parent);
+}
+
 struct Kind {
   const char* name;
   bool on;
@@ -515,6 +569,10 @@ const Kind kKinds[] = {
     {"submodel", true, MakeSubmodel},
     {"intervals", true, MakeIntervals},
     {"named outcomes", true, MakeNamedOutcomes},
+    {"equation parent of a plate node", true, MakeEquationParentOfPlate},
+    {"terminal node", true, MakeTerminal},
+    {"case", true, MakeCase},
+    {"deep submodels", true, MakeDeepSubmodels},
 };
 
 // ------------------------------------------------------------------- edits
@@ -563,8 +621,7 @@ void EditType(Fuzz& f) {
                        qelta::kDefDemorgan, qelta::kDefCast,
                        qelta::kDefDecision, qelta::kDefUtility,
                        qelta::kDefEquation};
-  const int code = codes[f.Uniform(0, 8)];
-  if (!f.TypeLeftOut(h, code)) (void)f.net().GetNode(h)->setNodeType(code);
+  (void)f.net().GetNode(h)->setNodeType(codes[f.Uniform(0, 8)]);
 }
 
 void EditEquation(Fuzz& f) {
@@ -719,6 +776,65 @@ void ExpectSameHeld(VRN_network& net, VRN_network& back, const Format& format) {
 int g_read_back[sizeof kFormats / sizeof kFormats[0] + 1];
 int g_refused[sizeof kFormats / sizeof kFormats[0] + 1];
 
+std::vector<std::pair<int, int>> Slices(const VRN_case& c, int i) {
+  int node = -1;
+  std::vector<std::pair<int, int>> slices;
+  (void)c.GetTemporalEvidence(i, node, slices);
+  return slices;
+}
+
+// What only the XML file holds: the temporal tables of plate nodes and
+// every case entry, as the network holds them.
+void ExpectSameDynamicAndCases(VRN_network& net, VRN_network& back) {
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    if (net.GetTemporalType(h) != qelta::kTemporalPlate) continue;
+    SCOPED_TRACE(net.GetNode(h)->GetId());
+    const int b = back.FindNode(net.GetNode(h)->GetId());
+    VRN_intArray orders, read;
+    (void)net.GetTemporalOrders(h, orders);
+    (void)back.GetTemporalOrders(b, read);
+    ASSERT_EQ(std::vector<int>(orders.begin(), orders.end()),
+              std::vector<int>(read.begin(), read.end()));
+    for (int k : orders) {
+      const std::vector<double> want =
+          Items(net.GetNode(h)->Definition()->GetTemporalMatrix(k));
+      const std::vector<double> got =
+          Items(back.GetNode(b)->Definition()->GetTemporalMatrix(k));
+      ASSERT_EQ(want.size(), got.size()) << "order " << k;
+      for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_NEAR(want[i], got[i], 1e-9) << "order " << k << " item " << i;
+      }
+    }
+  }
+  ASSERT_EQ(net.GetNumberOfCases(), back.GetNumberOfCases());
+  for (int c = 0; c < net.GetNumberOfCases(); ++c) {
+    const VRN_case& want = *net.GetCase(c);
+    const VRN_case& got = *back.GetCase(c);
+    SCOPED_TRACE(want.GetName());
+    EXPECT_EQ(want.GetName(), got.GetName());
+    ASSERT_EQ(want.GetNumberOfEvidence(), got.GetNumberOfEvidence());
+    for (int i = 0; i < want.GetNumberOfEvidence(); ++i) {
+      EXPECT_EQ(net.GetNode(want.GetEvidenceNode(i))->GetId(),
+                std::string(back.GetNode(got.GetEvidenceNode(i))->GetId()));
+      int node = -1, outcome = -1, other = -2;
+      double value = 0.0, read_value = 1.0;
+      std::vector<double> soft, read_soft;
+      if (want.GetEvidence(i, node, outcome) == qelta::kOk) {
+        ASSERT_EQ(got.GetEvidence(i, node, other), qelta::kOk) << "entry " << i;
+        EXPECT_EQ(outcome, other) << "entry " << i;
+      } else if (want.GetContEvidence(i, node, value) == qelta::kOk) {
+        ASSERT_EQ(got.GetContEvidence(i, node, read_value), qelta::kOk);
+        EXPECT_EQ(value, read_value) << "entry " << i;
+      } else if (want.GetVirtualEvidence(i, node, soft) == qelta::kOk) {
+        ASSERT_EQ(got.GetVirtualEvidence(i, node, read_soft), qelta::kOk);
+        EXPECT_EQ(soft, read_soft) << "entry " << i;
+      } else {
+        EXPECT_EQ(Slices(want, i), Slices(got, i)) << "entry " << i;
+      }
+    }
+  }
+}
+
 void CheckFormat(VRN_network& net, const Format& format) {
   SCOPED_TRACE(format.extension);
   net.ErrorLog()->Flush();
@@ -737,6 +853,7 @@ void CheckFormat(VRN_network& net, const Format& format) {
   std::remove(path.c_str());
   ASSERT_EQ(qelta::kOk, read) << LogText(back) << "\n" << text;
   ExpectSameHeld(net, back, format);
+  if (format.read_as == qelta::kFormatXvrn) ExpectSameDynamicAndCases(net, back);
   if (::testing::Test::HasFailure()) {
     ADD_FAILURE() << "log of the read:\n" << LogText(back) << "file:\n" << text;
   }
@@ -758,6 +875,7 @@ void CheckString(VRN_network& net) {
   ASSERT_EQ(qelta::kOk, back.ReadString(text.c_str(), qelta::kExtensionNone))
       << LogText(back) << "\n" << text;
   ExpectSameHeld(net, back, kFormats[0]);
+  ExpectSameDynamicAndCases(net, back);
   // Everything the file holds: written again, the text is the same.
   std::string again;
   ASSERT_EQ(qelta::kOk, back.WriteString(again, qelta::kExtensionNone));
