@@ -677,6 +677,20 @@ bool VRN_equation::HasSettableIntervals() const {
   return intervals_[n - 2].boundary < upper_;
 }
 
+std::vector<VRN_discInterval> VRN_equation::DefaultIntervals() const {
+  const bool lo = std::isfinite(lower_);
+  const bool hi = std::isfinite(upper_);
+  double boundary = 0.0;
+  if (lo && hi) {
+    boundary = (upper_ + lower_) * 0.5;
+  } else if (lo) {
+    boundary = lower_ > 0 ? 2 * lower_ : (lower_ < 0 ? -lower_ : 1.0);
+  } else if (hi) {
+    boundary = upper_ > 0 ? -upper_ : (upper_ < 0 ? 2 * upper_ : -1.0);
+  }
+  return {{"State0", boundary}, {"State1", upper_}};
+}
+
 void VRN_equation::CreateDefaultIntervals() {
   if (!intervals_.empty()) return;
   VRN_network* network = GetNetwork();
@@ -688,24 +702,38 @@ void VRN_equation::CreateDefaultIntervals() {
     lower_ = -kInf;
     upper_ = kInf;
   }
-  const bool lo = std::isfinite(lower_);
-  const bool hi = std::isfinite(upper_);
-  double boundary = 0.0;
-  if (lo && hi) {
-    boundary = (upper_ + lower_) * 0.5;
-  } else if (lo) {
-    boundary = lower_ > 0 ? 2 * lower_ : (lower_ < 0 ? -lower_ : 1.0);
-  } else if (hi) {
-    boundary = upper_ > 0 ? -upper_ : (upper_ < 0 ? 2 * upper_ : -1.0);
-  }
-  std::vector<VRN_discInterval> list = {{"State0", boundary},
-                                        {"State1", upper_}};
+  std::vector<VRN_discInterval> list = DefaultIntervals();
   if (SetDiscIntervals(lower_, upper_, list) == qelta::kOk) return;
   // A range of one point leaves no room for a boundary inside it; children
   // still need two intervals, the first of them empty.
   intervals_ = list;
   DropDiscretization();
   DropChildDiscretizations();
+}
+
+int VRN_equation::SetDefaultIntervalsOverBounds(
+    const std::vector<VRN_discInterval>& intervals) {
+  if (!intervals_.empty()) return qelta::kErrInvalidValue;
+  std::vector<VRN_discInterval> list = DefaultIntervals();
+  if (intervals.size() != list.size()) return qelta::kErrInvalidValue;
+  std::set<std::string> seen;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    // Exactly, so that only what CreateDefaultIntervals makes is taken.
+    if (!(intervals[i].boundary == list[i].boundary)) {
+      return qelta::kErrInvalidValue;
+    }
+    list[i].id = intervals[i].id;
+    std::string id = list[i].id;
+    VRN_MakeValidOutcomeId(id, static_cast<int>(i));
+    if (!seen.insert(id).second) return qelta::kErrDuplicatedIdentifier;
+  }
+  // Intervals SetDiscIntervals takes go through it.
+  if (SetDiscIntervals(lower_, upper_, list) == qelta::kOk) return qelta::kOk;
+  intervals_ = list;
+  DropDiscretization();
+  DropChildDiscretizations();
+  RefreshValue();
+  return qelta::kOk;
 }
 
 // ------------------------------------------------------------------ caches

@@ -175,6 +175,14 @@ class VRN_equation : public VRN_nodeDef {
   int FindInterval(double value) const;
   // Two intervals "State0" and "State1" when the node has none.
   void CreateDefaultIntervals();
+  // Takes, for a node without intervals, the two default intervals of a
+  // range too narrow for a boundary inside it (which SetDiscIntervals
+  // refuses), as a file holds them, whether or not the equation is
+  // constant: 0, or -4 when the node has intervals or these boundaries are
+  // not those over its bounds; the labels as SetDiscIntervals takes them
+  // (-32 when two are the same).
+  int SetDefaultIntervalsOverBounds(
+      const std::vector<VRN_discInterval>& intervals);
 
   // ---- Solving and discretization.
 
@@ -206,6 +214,8 @@ class VRN_equation : public VRN_nodeDef {
                     std::string* error_message) const;
   // Own id = sum of the given names.
   void ResetToSum(const std::vector<std::string>& names);
+  // "State0" and "State1" over the current bounds.
+  std::vector<VRN_discInterval> DefaultIntervals() const;
   void DropSolved() { solved_.reset(); }
   VRN_equationEvaluation* OwnValue() const;
   const char* OwnId() const;

@@ -852,9 +852,13 @@ void XmlNetLoader::OnEquationEnd(IXmlReader& reader) {
   for (const auto& entry : disc_intervals_) {
     intervals.push_back({entry.first, entry.second});
   }
+  // The default intervals of a range of one point are no setter's; the
+  // writer keeps them for a constant equation, whose intervals made again
+  // on reading would span the whole line.
   if (equation->SetDiscIntervals(equation->GetLowerBound(),
                                  equation->GetUpperBound(),
-                                 intervals) != qelta::kOk) {
+                                 intervals) != qelta::kOk &&
+      equation->SetDefaultIntervalsOverBounds(intervals) != qelta::kOk) {
     AbortQuoted(reader, "SetDiscIntervals failed", "");
   }
 }

@@ -488,8 +488,10 @@ void XmlNetworkSaver::VisitEquation(VRN_equation& definition) {
   definition.GetEquationText(&text);
   WriteTextElement("definition", text.c_str(), 0);
   // Intervals the reader could not set are the default ones of a range of
-  // one point, which reading makes again from the bounds.
-  if (!definition.HasDiscIntervals() || !definition.HasSettableIntervals()) {
+  // one point, which reading makes again from the bounds; but a constant
+  // equation's would be made over the whole line, so those are written.
+  if (!definition.HasDiscIntervals() ||
+      (!definition.HasSettableIntervals() && !definition.IsConstant())) {
     return;
   }
   XmlElementScope scope(*this, "discretization");

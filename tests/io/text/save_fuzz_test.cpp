@@ -60,11 +60,11 @@ using qelta_test::ReadWholeFile;
 // is compared from the first read on.
 constexpr bool kMauExpressionParentOrder = true;
 // A constant equation over the default intervals of a range of one point
-// (made before its equation became constant): the XML file leaves those
-// intervals to the reader, which makes a constant's over the whole line
-// instead. While false, the XML text of such a network is compared from
-// the first read on.
-constexpr bool kConstantEquationsOverOnePoint = false;
+// (made before its equation became constant), which the XML file holds as
+// they are, since reading would make a constant's over the whole line.
+// While false, the XML text of such a network is compared from the first
+// read on.
+constexpr bool kConstantEquationsOverOnePoint = true;
 
 constexpr int kDefaultSeeds = 300;
 constexpr int kMaxNodes = 8;
