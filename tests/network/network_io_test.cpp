@@ -277,6 +277,10 @@ TEST(NetworkIoTest, UnwritableFilesAnswerFailureWithAMessage) {
             qelta::kErrFileIo);
   EXPECT_TRUE(LogHas(*net.ErrorLog(), qelta::kErrFileIo,
                      "Error writing file /dev/full"));
+  // A failed write removes what it cut short, but never a device.
+  probe = std::fopen("/dev/full", "w");
+  EXPECT_NE(probe, nullptr);
+  if (probe != nullptr) std::fclose(probe);
 }
 
 // Caller blocks travel through the typed overloads.

@@ -2,7 +2,10 @@
 
 #include <cassert>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -221,6 +224,12 @@ bool XmlNetworkSaver::Save(const char* fileName, std::string* text,
     log->LogError(qelta::kErrFileIo,
                   ("Error writing file " + std::string(fileName)).c_str());
     ok = false;
+  }
+  // A cut file would read as another network, or not at all: a failed
+  // write leaves none. Only a plain file goes; a device stays.
+  std::error_code ignored;
+  if (!ok && std::filesystem::is_regular_file(fileName, ignored)) {
+    static_cast<void>(std::remove(fileName));
   }
   return ok;
 }
