@@ -99,13 +99,23 @@ constexpr bool kUserFunctionsUnderEquations = true;
 // in a dynamic network, evidence implied into a terminal node follows its
 // plate parent's first slice, not the last;
 constexpr bool kImpliedEvidenceInDynamicNetworks = false;
+// evidence refused for a conflict (-26) leaves the implied evidence it
+// entered, which an update with the bookkeeping switched off then uses;
+constexpr bool kImpliedEvidenceOfRefusedEvidence = false;
 // outcomes dropped by a remapping leave a noisy-MAX's or noisy-adder's
 // parameter columns without their share: the columns no longer sum to 1;
 constexpr bool kOutcomesDroppedFromCanonicalNodes = false;
-// new intervals keep a numeric observation whose number left the observed
-// outcome's interval: an equation child discretizes with the number, a
-// fresh network (the outcome) with the interval.
-constexpr bool kIntervalsUnderNumericEvidenceOfEquationParents = false;
+// new intervals, point values or outcomes keep a numeric observation whose
+// number no longer fits the observed outcome: an equation child
+// discretizes with the number, a fresh network (the outcome) otherwise;
+constexpr bool kOutcomeEditsUnderNumericEvidenceOfEquationParents = false;
+// a reorder keeps implied evidence as it was: an implied node's outcome
+// keeps its old index, and a reordered observed node implies outcomes in
+// its children from its old evidence index, even through updates;
+constexpr bool kReordersBesideImpliedEvidence = false;
+// an equation node whose interval labels were emptied, changed into a
+// noisy-MAX, takes another outcome count than its children's tables.
+constexpr bool kTypeChangesOfEquationsWithEmptyLabels = false;
 
 // In influence diagrams:
 //
@@ -770,6 +780,12 @@ class Harness {
     if (!kTypeChangesBesideSliceEvidence && HasSliceEvidence(h)) return;
     const int code = Pick(TypeCodes());
     if (!kTypeChangesOfEquationParents && HasEquationChild(h)) return;
+    if (!kTypeChangesOfEquationsWithEmptyLabels && Equation(h)) {
+      for (const VRN_discInterval& interval :
+           static_cast<VRN_equation*>(Def(h))->GetDiscIntervals()) {
+        if (interval.id.empty()) return;
+      }
+    }
     if (!kTypeChangesOfMauParents && HasMauChild(h) &&
         VRN_nodeDef::IsArcAllowed(code, qelta::kDefMau)) {
       return;
@@ -1004,8 +1020,12 @@ class Harness {
       return;
     }
     double number = 0.0;
-    if (!kIntervalsUnderNumericEvidenceOfEquationParents && choice == 7 &&
-        HasEquationChild(h) && Val(h)->GetContEvidence(&number) == qelta::kOk) {
+    if (!kOutcomeEditsUnderNumericEvidenceOfEquationParents && HasEquationChild(h) &&
+        Val(h)->GetContEvidence(&number) == qelta::kOk) {
+      return;
+    }
+    if (!kReordersBesideImpliedEvidence && (choice == 4 || choice == 6) &&
+        (AnyImpliedEvidence() || Val(h)->HasEvidence())) {
       return;
     }
     switch (choice) {
@@ -1308,6 +1328,13 @@ class Harness {
       }
     }
     Note(what + "(" + Id(h) + ")", status);
+    // Until evidence is entered again with the bookkeeping on, the implied
+    // evidence may hold what the refused evidence entered.
+    if (status == qelta::kErrEvidenceConflict) {
+      conflict_ = true;
+    } else if (status == qelta::kOk && FullyOn()) {
+      conflict_ = false;
+    }
   }
 
   void Targets() {
@@ -1533,6 +1560,7 @@ class Harness {
     ++counts.updates;
     if (status != qelta::kOk) ++counts.failed_updates;
     untrusted_.resize(static_cast<size_t>(net_->GetSlotCount()), 0);
+    if (!kImpliedEvidenceOfRefusedEvidence && conflict_) return;
 
     std::string text;
     const bool saved = Save(&text);
@@ -1590,6 +1618,7 @@ class Harness {
       if (Val(h)->IsValueValid() && untrusted_[h] == 0) valid.push_back(h);
     }
     if (valid.empty()) return;
+    if (!kImpliedEvidenceOfRefusedEvidence && conflict_) return;
     ++counts.edit_checks;
     std::string text;
     const bool saved = Save(&text);
@@ -1817,6 +1846,9 @@ class Harness {
   std::vector<char> untrusted_;
   std::vector<std::string> trace_;
   Edit edit_ = Edit::kNone;
+  // Evidence was refused for a conflict since evidence last went in with
+  // the bookkeeping on.
+  bool conflict_ = false;
   // The node of the last evidence edit.
   int evidence_node_ = -1;
   // The last type change took evidence or arcs away.
