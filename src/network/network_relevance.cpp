@@ -818,7 +818,10 @@ int VRN_network::OnOutcomeOrderChanged(int handle) {
     sources.push_back(handle);
   }
   AddIndexReaders(*this, handle, &sources);
-  if (sources.empty()) return qelta::kOk;
+  // Without sources the walk still derives implied evidence again: a
+  // canonical child told of the reorder before the other children derived
+  // it from their tables in the old order, and implied outcomes that moved
+  // reach what lies beyond them.
   return UpdateRelevance(this, sources.data(), static_cast<int>(sources.size()),
                          -1, -1);
 }

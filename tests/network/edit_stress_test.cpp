@@ -112,7 +112,7 @@ constexpr bool kOutcomeEditsUnderNumericEvidenceOfEquationParents = false;
 // a reorder keeps implied evidence as it was: an implied node's outcome
 // keeps its old index, and a reordered observed node implies outcomes in
 // its children from its old evidence index, even through updates;
-constexpr bool kReordersBesideImpliedEvidence = false;
+constexpr bool kReordersBesideImpliedEvidence = true;
 // an equation node whose interval labels were emptied, changed into a
 // noisy-MAX, takes another outcome count than its children's tables.
 constexpr bool kTypeChangesOfEquationsWithEmptyLabels = false;
