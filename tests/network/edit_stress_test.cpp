@@ -101,7 +101,7 @@ constexpr bool kUserFunctionsUnderEquations = true;
 constexpr bool kImpliedEvidenceInDynamicNetworks = false;
 // evidence refused for a conflict (-26) leaves the implied evidence it
 // entered, which an update with the bookkeeping switched off then uses;
-constexpr bool kImpliedEvidenceOfRefusedEvidence = false;
+constexpr bool kImpliedEvidenceOfRefusedEvidence = true;
 // outcomes dropped by a remapping leave a noisy-MAX's or noisy-adder's
 // parameter columns without their share: the columns no longer sum to 1;
 constexpr bool kOutcomesDroppedFromCanonicalNodes = false;
