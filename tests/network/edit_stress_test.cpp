@@ -130,7 +130,7 @@ constexpr bool kIndexingParentsOfObservedNodes = true;
 constexpr bool kCheckAfterEvidenceBelowDecisions = true;
 // switching evidence propagation leaves the layout that the implied
 // evidence gave;
-constexpr bool kCheckAfterPropagationSwitch = false;
+constexpr bool kCheckAfterPropagationSwitch = true;
 // outcomes added to or removed from a node leave the values it indexes at
 // the old size;
 constexpr bool kCheckAfterOutcomeCountChanges = true;

@@ -797,6 +797,63 @@ TEST(ValidAfterEditDiagramTest, APointMassOfEvidenceHasNoIndexingParents) {
   }
 }
 
+// X observed, T a copy of X known before D, U(T, D): with evidence
+// propagation on T is implied and indexes no value; with it off it does.
+TEST(ValidAfterEditDiagramTest, SwitchingEvidencePropagation) {
+  for (bool on : {true, false}) {
+    ForBothSolvers(
+        on ? "propagation switched on" : "propagation switched off", 2,
+        [on](VRN_network& net) {
+          net.SetFlags(on ? net.GetFlags() & ~qelta::kNetEvidencePropagation
+                          : net.GetFlags() | qelta::kNetEvidencePropagation);
+          const int x = net.AddNode(kCpt, "X");
+          const int t = net.AddNode(kTruthTable, "T");
+          const int d = net.AddNode(kDecision, "D");
+          const int u = net.AddNode(kUtility, "U");
+          EXPECT_EQ(net.AddArc(x, t), 0);
+          EXPECT_EQ(net.AddArc(t, d), 0);
+          EXPECT_EQ(net.AddArc(t, u), 0);
+          EXPECT_EQ(net.AddArc(d, u), 0);
+          SetTable(net, x, {0.4, 0.6});
+          SetTable(net, t, {1, 0, 0, 1});
+          SetTable(net, u, {10, 0, 3, 7});
+          EXPECT_EQ(Val(net, x)->SetEvidence(1), 0);
+          return std::vector<int>{x, t, d, u};
+        },
+        [on](VRN_network& net, const std::vector<int>& h) {
+          EXPECT_EQ(Val(net, h[2])->GetIndexingParents().GetSize(),
+                    on ? 1 : 0);
+          net.SetFlags(net.GetFlags() ^ qelta::kNetEvidencePropagation);
+          EXPECT_EQ(Val(net, h[1])->HasFlags(qelta::kValFlagPropagated), on);
+          EXPECT_FALSE(Val(net, h[2])->IsValueValid());
+        });
+  }
+}
+
+// In a network the switch changes no belief: implied outcomes are what the
+// evidence gives anyway. With relevance reasoning off it only marks them
+// to be derived again when next read.
+TEST(ValidAfterEditTest, SwitchingEvidencePropagation) {
+  for (bool relevance : {true, false}) {
+    Chain ch;
+    ASSERT_EQ(ch.net.GetNode(ch.b)->setNodeType(kTruthTable), 0);
+    ASSERT_EQ(Val(ch.net, ch.a)->SetEvidence(1), 0);
+    ASSERT_EQ(ch.net.UpdateBeliefs(), 0);
+    ASSERT_TRUE(Val(ch.net, ch.b)->HasFlags(qelta::kValFlagPropagated));
+    ch.net.SetRelevanceReasoning(relevance);
+    ch.net.SetFlags(ch.net.GetFlags() & ~qelta::kNetEvidencePropagation);
+    EXPECT_EQ(ch.net.IsImpliedEvidenceStale(), !relevance);
+    ch.net.SetRelevanceReasoning(true);
+    CheckAfterEdit(ch.net, ch.c, "propagation switched off");
+    EXPECT_FALSE(ch.net.EvidenceOf(ch.b)->HasEvidence());
+    ch.net.SetRelevanceReasoning(relevance);
+    ch.net.SetFlags(ch.net.GetFlags() | qelta::kNetEvidencePropagation);
+    ch.net.SetRelevanceReasoning(true);
+    CheckAfterEdit(ch.net, ch.c, "propagation switched on");
+    EXPECT_TRUE(ch.net.EvidenceOf(ch.b)->HasFlags(qelta::kValFlagPropagated));
+  }
+}
+
 TEST(ValidAfterEditDiagramTest, AnotherSolverGivesOtherValues) {
   VRN_network net;
   const int d = net.AddNode(kDecision, "D");
