@@ -238,15 +238,20 @@ class VRN_network {
   bool IsAutoUpdate() const { return (flags_ & qelta::kNetAutoUpdate) != 0; }
 
   int GetFlags() const { return flags_; }
-  // Switching evidence propagation on or off changes what is implied;
-  // switching relevance reasoning on derives it again, since edits made
-  // with it off went without bookkeeping.
+  // Switching evidence propagation on or off changes what is implied: with
+  // relevance reasoning on (before and after) it is derived again at once,
+  // invalidating what the implied outcomes that changed reach. Switching
+  // relevance reasoning on derives it again when next read, since edits
+  // made with it off went without bookkeeping.
   void SetFlags(int flags) {
-    if (((flags ^ flags_) & qelta::kNetEvidencePropagation) != 0 ||
-        (flags & ~flags_ & qelta::kNetRelevance) != 0) {
+    const bool switched =
+        ((flags ^ flags_) & qelta::kNetEvidencePropagation) != 0;
+    const bool kept = (flags & flags_ & qelta::kNetRelevance) != 0;
+    if ((switched && !kept) || (flags & ~flags_ & qelta::kNetRelevance) != 0) {
       impliedStale_ = true;
     }
     flags_ = flags;
+    if (switched && kept) OnPropagationSwitched();
   }
   int GetRelevanceOptions() const { return relevanceOptions_; }
   void SetRelevanceOptions(int options) { relevanceOptions_ = options; }
@@ -421,9 +426,14 @@ class VRN_network {
   int OnEvidenceChange(int handle, int kind);
   // After the outcomes of node h were reordered (kind 64): a pure
   // relabelling keeps every value (the node's own was permuted); a
-  // definition that does not permute with its outcomes, and children that
-  // read the outcome index, start the walk. 0, or -2 for a bad handle.
+  // definition that does not permute with its outcomes, children that read
+  // the outcome index, and implied outcomes that the reorder moved start
+  // the walk. 0, or -2 for a bad handle.
   int OnOutcomeOrderChanged(int handle);
+  // After the evidence-propagation switch changed with relevance reasoning
+  // on: implied evidence derived again, and the walk run from every node
+  // whose implied outcome appeared, went or moved.
+  void OnPropagationSwitched();
   // After the point values or interval bounds of node h changed (kind
   // 256): its equation children, which read them, start the walk. 0, or -2.
   int OnOutcomeValuesChanged(int handle);

@@ -587,9 +587,9 @@ std::vector<int> MovedImplied(const std::vector<std::pair<int, int>>& before,
 //   whatever the walk would have reached through them, had they blocked or
 //   not, is reached.
 // extra_parent names the parent of an arc to the only source that was just
-// removed (-1 for none).
+// removed (-1 for none). log: whether conflicts in the rebuild are logged.
 int UpdateRelevance(VRN_network* net, const int* sources, int count,
-                    int extra_parent, int changed) {
+                    int extra_parent, int changed, bool log = true) {
   if (!net->IsRelevanceReasoning()) return qelta::kOk;
   for (int i = 0; i < count; ++i) {
     const int h = sources[i];
@@ -597,7 +597,7 @@ int UpdateRelevance(VRN_network* net, const int* sources, int count,
   }
 
   const std::vector<std::pair<int, int>> before = ImpliedOutcomes(net);
-  RebuildImpliedEvidence(net, true);
+  RebuildImpliedEvidence(net, log);
   if (InvalidateIfDiagram(net)) {
     net->InvalidateIfDynamic();
     return qelta::kOk;
@@ -831,9 +831,24 @@ int VRN_network::OnOutcomeOrderChanged(int handle) {
     sources.push_back(handle);
   }
   AddIndexReaders(*this, handle, &sources);
-  if (sources.empty()) return qelta::kOk;
+  // Without sources the walk still derives implied evidence again: a
+  // canonical child told of the reorder before the other children derived
+  // it from their tables in the old order, and implied outcomes that moved
+  // reach what lies beyond them.
   return UpdateRelevance(this, sources.data(), static_cast<int>(sources.size()),
                          -1, -1);
+}
+
+void VRN_network::OnPropagationSwitched() {
+  // Implied evidence already stale lost its cause to edits made without
+  // the bookkeeping: the walk cannot tell what they reached.
+  if (impliedStale_) {
+    RefreshImpliedEvidence();
+    return;
+  }
+  // Conflicts between evidence already present are no fault of the switch:
+  // unlogged, as when stale implied evidence is derived again.
+  (void)UpdateRelevance(this, nullptr, 0, -1, -1, false);
 }
 
 int VRN_network::OnOutcomeValuesChanged(int handle) {

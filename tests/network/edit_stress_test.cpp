@@ -101,7 +101,7 @@ constexpr bool kUserFunctionsUnderEquations = true;
 constexpr bool kImpliedEvidenceInDynamicNetworks = true;
 // evidence refused for a conflict (-26) leaves the implied evidence it
 // entered, which an update with the bookkeeping switched off then uses;
-constexpr bool kImpliedEvidenceOfRefusedEvidence = false;
+constexpr bool kImpliedEvidenceOfRefusedEvidence = true;
 // outcomes dropped by a remapping leave a noisy-MAX's or noisy-adder's
 // parameter columns without their share: the columns no longer sum to 1;
 constexpr bool kOutcomesDroppedFromCanonicalNodes = true;
@@ -112,7 +112,7 @@ constexpr bool kOutcomeEditsUnderNumericEvidenceOfEquationParents = true;
 // a reorder keeps implied evidence as it was: an implied node's outcome
 // keeps its old index, and a reordered observed node implies outcomes in
 // its children from its old evidence index, even through updates;
-constexpr bool kReordersBesideImpliedEvidence = false;
+constexpr bool kReordersBesideImpliedEvidence = true;
 // an equation node whose interval labels were emptied, changed into a
 // noisy-MAX, takes another outcome count than its children's tables.
 constexpr bool kTypeChangesOfEquationsWithEmptyLabels = true;
@@ -130,7 +130,7 @@ constexpr bool kIndexingParentsOfObservedNodes = true;
 constexpr bool kCheckAfterEvidenceBelowDecisions = true;
 // switching evidence propagation leaves the layout that the implied
 // evidence gave;
-constexpr bool kCheckAfterPropagationSwitch = false;
+constexpr bool kCheckAfterPropagationSwitch = true;
 // outcomes added to or removed from a node leave the values it indexes at
 // the old size;
 constexpr bool kCheckAfterOutcomeCountChanges = true;

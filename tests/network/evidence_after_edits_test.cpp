@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/error_log.h"
+#include "base/random.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
@@ -211,6 +212,61 @@ TEST(EvidenceAfterEditsTest, ARefusedObservationKeepsTheEarlierOne) {
     ASSERT_EQ(qelta::kOk, g.net.EvidenceOf(g.a)->GetVirtualEvidence(&kept));
     ExpectNear({0.4, 0.6}, kept, "likelihoods of A");
   }
+}
+
+// Each node's observation and implied outcome, read afresh.
+std::vector<std::pair<int, int>> EvidenceState(VRN_network& net) {
+  std::vector<std::pair<int, int>> state;
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    const VRN_nodeVal* value = net.EvidenceOf(h);
+    state.emplace_back(value->GetFlags() & (qelta::kValFlagEvidence |
+                                            qelta::kValFlagPropagated),
+                       value->GetEvidence());
+  }
+  return state;
+}
+
+TEST(EvidenceAfterEditsTest, AConflictingObservationLeavesNoImpliedEvidence) {
+  // Random truth tables over up to two parents, observed one node after
+  // another until the observations conflict.
+  int refused = 0;
+  for (int seed = 1; seed <= 300; ++seed) {
+    VRN_randomGenerator generator(seed);
+    auto draw = [&generator](int n) {
+      return static_cast<int>(generator.NextDouble() * n) % n;
+    };
+    VRN_network net;
+    std::vector<int> nodes;
+    for (int i = 0; i < 6; ++i) {
+      const std::string id = "N" + std::to_string(i);
+      const int h = net.AddNode(qelta::kDefTruthTable, id.c_str());
+      for (int k = 0; k < 2 && i > 0; ++k) (void)net.AddArc(nodes[draw(i)], h);
+      nodes.push_back(h);
+    }
+    ASSERT_EQ(qelta::kOk, net.RandomizeParameters(&generator, nullptr));
+    for (int step = 0; step < 6; ++step) {
+      const auto before = EvidenceState(net);
+      const int status =
+          net.GetNode(nodes[draw(6)])->Value()->SetEvidence(draw(2));
+      if (status == qelta::kOk) continue;
+      if (status == qelta::kErrEvidenceConflict) ++refused;
+      // The observations as they were, and implied evidence as the kept
+      // observations alone imply it.
+      const auto after = EvidenceState(net);
+      net.SetImpliedEvidenceStale(true);
+      const auto derived = EvidenceState(net);
+      for (size_t i = 0; i < before.size(); ++i) {
+        const bool observed = (before[i].first & qelta::kValFlagEvidence) != 0;
+        EXPECT_EQ(observed, (after[i].first & qelta::kValFlagEvidence) != 0);
+        if (observed) {
+          EXPECT_EQ(before[i].second, after[i].second);
+        }
+      }
+      EXPECT_EQ(derived, after)
+          << "seed " << seed << ", step " << step << ", status " << status;
+    }
+  }
+  EXPECT_GT(refused, 0);
 }
 
 TEST(EvidenceAfterEditsTest, BestPolicySolvingWithoutUtilitiesAnswersAsCode0) {

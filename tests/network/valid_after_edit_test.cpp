@@ -327,6 +327,67 @@ TEST(ValidAfterEditTest, ReorderOfACptOnlyRelabels) {
   EXPECT_EQ(ExpectValidAsFresh(ch.net, "CPT reordered"), 3);
 }
 
+// A noisy-MAX child that hears of a parent's reorder before the other
+// children do derives implied evidence from tables not yet reordered: the
+// reorder itself must derive it again at the end.
+TEST(ValidAfterEditTest, ReorderBesideImpliedEvidence) {
+  VRN_intArray swap;
+  swap.Add(1);
+  swap.Add(0);
+  {
+    // A -> N (noisy-MAX), A -> T (a copy of A, observed), A -> C; A implied.
+    VRN_network net;
+    const int a = net.AddNode(kCpt, "A");
+    const int n = net.AddNode(kNoisyMax, "N");
+    const int t = net.AddNode(kTruthTable, "T");
+    const int c = net.AddNode(kCpt, "C");
+    ASSERT_EQ(net.AddArc(a, n), 0);
+    ASSERT_EQ(net.AddArc(a, t), 0);
+    ASSERT_EQ(net.AddArc(a, c), 0);
+    ASSERT_EQ(Def(net, a)->SetDefinitionFromVector({0.3, 0.7}), 0);
+    ASSERT_EQ(Def(net, n)->SetDefinitionFromVector({0.8, 0.2, 0, 1, 0.5, 0.5}),
+              0);
+    ASSERT_EQ(Def(net, t)->SetDefinitionFromVector({1, 0, 0, 1}), 0);
+    ASSERT_EQ(Def(net, c)->SetDefinitionFromVector({0.9, 0.1, 0.2, 0.8}), 0);
+    ASSERT_EQ(Val(net, t)->SetEvidence(1), 0);
+    ASSERT_EQ(net.UpdateBeliefs(), 0);
+    ASSERT_EQ(Val(net, a)->GetEvidence(), 1);
+    ASSERT_EQ(Def(net, a)->ChangeOrderOfOutcomes(swap), 0);
+    EXPECT_EQ(Val(net, a)->GetEvidence(), 0);
+    CheckAfterEdit(net, c, "implied A reordered");
+    EXPECT_EQ(Val(net, a)->GetEvidence(), 0);
+  }
+  {
+    // X observed at its first outcome makes Y certain; X reordered so that
+    // the observation moves to the last index.
+    VRN_network net;
+    const int x = net.AddNode(kCpt, "X");
+    const int n = net.AddNode(kNoisyMax, "N");
+    const int y = net.AddNode(kCpt, "Y");
+    const int z = net.AddNode(kCpt, "Z");
+    ASSERT_EQ(Def(net, x)->SetNumberOfOutcomes(3), 0);
+    ASSERT_EQ(net.AddArc(x, n), 0);
+    ASSERT_EQ(net.AddArc(x, y), 0);
+    ASSERT_EQ(net.AddArc(y, z), 0);
+    ASSERT_EQ(Def(net, x)->SetDefinitionFromVector({0.2, 0.3, 0.5}), 0);
+    ASSERT_EQ(Def(net, y)->SetDefinitionFromVector(
+                  {1, 0, 0.232, 0.768, 0.843, 0.157}),
+              0);
+    ASSERT_EQ(Def(net, z)->SetDefinitionFromVector({0.9, 0.1, 0.3, 0.7}), 0);
+    ASSERT_EQ(Val(net, x)->SetEvidence(0), 0);
+    ASSERT_EQ(net.UpdateBeliefs(), 0);
+    ASSERT_EQ(Val(net, y)->GetEvidence(), 0);
+    VRN_intArray order;
+    order.Add(1);
+    order.Add(2);
+    order.Add(0);
+    ASSERT_EQ(Def(net, x)->ChangeOrderOfOutcomes(order), 0);
+    EXPECT_EQ(Val(net, x)->GetEvidence(), 2);
+    EXPECT_EQ(Val(net, y)->GetEvidence(), 0);
+    CheckAfterEdit(net, z, "observed X reordered");
+  }
+}
+
 // X (0.2, 0.3, 0.5) -> E = 2*X + 1, intervals up to 2, 4, 6 (and 9 when
 // asked) -> C (0.9, 0.1 | 0.5, 0.5 | 0.1, 0.9 ...).
 struct EquationChild {
@@ -733,6 +794,63 @@ TEST(ValidAfterEditDiagramTest, APointMassOfEvidenceHasNoIndexingParents) {
           EXPECT_EQ(e->GetIndexingParents().GetSize(), 0);
           EXPECT_EQ(Items(e->GetValue()), (std::vector<double>{0, 1}));
         });
+  }
+}
+
+// X observed, T a copy of X known before D, U(T, D): with evidence
+// propagation on T is implied and indexes no value; with it off it does.
+TEST(ValidAfterEditDiagramTest, SwitchingEvidencePropagation) {
+  for (bool on : {true, false}) {
+    ForBothSolvers(
+        on ? "propagation switched on" : "propagation switched off", 2,
+        [on](VRN_network& net) {
+          net.SetFlags(on ? net.GetFlags() & ~qelta::kNetEvidencePropagation
+                          : net.GetFlags() | qelta::kNetEvidencePropagation);
+          const int x = net.AddNode(kCpt, "X");
+          const int t = net.AddNode(kTruthTable, "T");
+          const int d = net.AddNode(kDecision, "D");
+          const int u = net.AddNode(kUtility, "U");
+          EXPECT_EQ(net.AddArc(x, t), 0);
+          EXPECT_EQ(net.AddArc(t, d), 0);
+          EXPECT_EQ(net.AddArc(t, u), 0);
+          EXPECT_EQ(net.AddArc(d, u), 0);
+          SetTable(net, x, {0.4, 0.6});
+          SetTable(net, t, {1, 0, 0, 1});
+          SetTable(net, u, {10, 0, 3, 7});
+          EXPECT_EQ(Val(net, x)->SetEvidence(1), 0);
+          return std::vector<int>{x, t, d, u};
+        },
+        [on](VRN_network& net, const std::vector<int>& h) {
+          EXPECT_EQ(Val(net, h[2])->GetIndexingParents().GetSize(),
+                    on ? 1 : 0);
+          net.SetFlags(net.GetFlags() ^ qelta::kNetEvidencePropagation);
+          EXPECT_EQ(Val(net, h[1])->HasFlags(qelta::kValFlagPropagated), on);
+          EXPECT_FALSE(Val(net, h[2])->IsValueValid());
+        });
+  }
+}
+
+// In a network the switch changes no belief: implied outcomes are what the
+// evidence gives anyway. With relevance reasoning off it only marks them
+// to be derived again when next read.
+TEST(ValidAfterEditTest, SwitchingEvidencePropagation) {
+  for (bool relevance : {true, false}) {
+    Chain ch;
+    ASSERT_EQ(ch.net.GetNode(ch.b)->setNodeType(kTruthTable), 0);
+    ASSERT_EQ(Val(ch.net, ch.a)->SetEvidence(1), 0);
+    ASSERT_EQ(ch.net.UpdateBeliefs(), 0);
+    ASSERT_TRUE(Val(ch.net, ch.b)->HasFlags(qelta::kValFlagPropagated));
+    ch.net.SetRelevanceReasoning(relevance);
+    ch.net.SetFlags(ch.net.GetFlags() & ~qelta::kNetEvidencePropagation);
+    EXPECT_EQ(ch.net.IsImpliedEvidenceStale(), !relevance);
+    ch.net.SetRelevanceReasoning(true);
+    CheckAfterEdit(ch.net, ch.c, "propagation switched off");
+    EXPECT_FALSE(ch.net.EvidenceOf(ch.b)->HasEvidence());
+    ch.net.SetRelevanceReasoning(relevance);
+    ch.net.SetFlags(ch.net.GetFlags() | qelta::kNetEvidencePropagation);
+    ch.net.SetRelevanceReasoning(true);
+    CheckAfterEdit(ch.net, ch.c, "propagation switched on");
+    EXPECT_TRUE(ch.net.EvidenceOf(ch.b)->HasFlags(qelta::kValFlagPropagated));
   }
 }
 
