@@ -719,10 +719,7 @@ void VRN_discDef::NotifyOutcomeValuesChanged() {
   (void)OwnValue()->DropNumberOutsideOutcome();
   VRN_network* network = GetNetwork();
   // An equation child reads the numbers; its table over them is stale.
-  for (int child : GetChildren()) {
-    VRN_equation* equation = VRN_GetEquation(network, child);
-    if (equation != nullptr) equation->DropDiscretization();
-  }
+  VRN_DropEquationChildTables(network, GetHandle());
   (void)network->OnOutcomeValuesChanged(GetHandle());
 }
 

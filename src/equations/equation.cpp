@@ -65,6 +65,15 @@ VRN_equation* VRN_GetEquation(VRN_network* network, int handle) {
   return static_cast<VRN_equation*>(node->Definition());
 }
 
+void VRN_DropEquationChildTables(VRN_network* network, int handle) {
+  const VRN_node* node = network != nullptr ? network->GetNode(handle) : nullptr;
+  if (node == nullptr) return;
+  for (int c : node->Children()) {
+    VRN_equation* child = VRN_GetEquation(network, c);
+    if (child != nullptr) child->DropDiscretization();
+  }
+}
+
 // ------------------------------------------------------- VRN_parsedEquation
 
 VRN_parsedEquation::VRN_parsedEquation(const VRN_parsedEquation& other)
@@ -744,11 +753,7 @@ void VRN_equation::DropDiscretization() {
 }
 
 void VRN_equation::DropChildDiscretizations() {
-  if (GetNetwork() == nullptr) return;
-  for (int c : GetChildren()) {
-    VRN_equation* child = VRN_GetEquation(GetNetwork(), c);
-    if (child != nullptr) child->DropDiscretization();
-  }
+  VRN_DropEquationChildTables(GetNetwork(), GetHandle());
 }
 
 namespace {

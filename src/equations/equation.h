@@ -238,6 +238,10 @@ class VRN_equation : public VRN_nodeDef {
 // The equation definition of node handle, or null when it has another kind.
 VRN_equation* VRN_GetEquation(VRN_network* network, int handle);
 
+// Drops the discretized tables of node handle's equation children, which
+// were drawn from what the node was. No-op for a bad handle.
+void VRN_DropEquationChildTables(VRN_network* network, int handle);
+
 // True when value is neither NaN nor beyond the largest double.
 bool VRN_IsFiniteValue(double value);
 

@@ -14,6 +14,11 @@ std::string IdOf(const VRN_node& node) {
   return id != nullptr ? id : "";
 }
 
+VRN_nodeVal& EvidenceOf(VRN_network& net, jint node) {
+  ValidateNodeHandle(net, node);
+  return *net.EvidenceOf(node);
+}
+
 const VRN_idArray& OutcomeIds(const VRN_node& node) {
   const VRN_idArray* ids = node.Definition()->GetOutcomesNames();
   if (ids == nullptr) {

@@ -33,6 +33,10 @@ inline int Handle(JNIEnv* env, jobject obj, jstring node_id) {
 // The node's identifier as message text.
 std::string IdOf(const VRN_node& node);
 
+// The value of a validated node with its evidence current (see
+// VRN_network::EvidenceOf): what every evidence reader reads.
+VRN_nodeVal& EvidenceOf(VRN_network& net, jint node);
+
 // The node's outcome identifiers; a definition without outcomes has none.
 const VRN_idArray& OutcomeIds(const VRN_node& node);
 

@@ -24,6 +24,7 @@
 #include "network/network.h"
 #include "network/node.h"
 
+using qelta::jni::EvidenceOf;
 using qelta::jni::Guarded;
 using qelta::jni::Handle;
 using qelta::jni::Net;
@@ -153,34 +154,28 @@ jobject Unroll(JNIEnv* env, jobject obj) {
 
 // ------------------------------------------------------ evidence by slice
 
-// With the evidence current (see VRN_network::EvidenceOf).
-VRN_nodeVal& ValueOf(VRN_network& net, jint node) {
-  ValidateNodeHandle(net, node);
-  return *net.EvidenceOf(node);
-}
-
 jboolean HasEvidence(JNIEnv* env, jobject obj, jint node) {
-  return ValueOf(Net(env, obj), node).HasTemporalEvidence() ? JNI_TRUE
+  return EvidenceOf(Net(env, obj), node).HasTemporalEvidence() ? JNI_TRUE
                                                               : JNI_FALSE;
 }
 
 jboolean IsEvidence(JNIEnv* env, jobject obj, jint node, jint slice) {
   VRN_network& net = Net(env, obj);
-  VRN_nodeVal& value = ValueOf(net, node);
+  VRN_nodeVal& value = EvidenceOf(net, node);
   ValidateSlice(net, slice);
   return value.IsTemporalEvidence(slice) ? JNI_TRUE : JNI_FALSE;
 }
 
 jboolean IsVirtualEvidence(JNIEnv* env, jobject obj, jint node, jint slice) {
   VRN_network& net = Net(env, obj);
-  VRN_nodeVal& value = ValueOf(net, node);
+  VRN_nodeVal& value = EvidenceOf(net, node);
   ValidateSlice(net, slice);
   return value.IsTemporalVirtualEvidence(slice) ? JNI_TRUE : JNI_FALSE;
 }
 
 jint GetEvidence(JNIEnv* env, jobject obj, jint node, jint slice) {
   VRN_network& net = Net(env, obj);
-  VRN_nodeVal& value = ValueOf(net, node);
+  VRN_nodeVal& value = EvidenceOf(net, node);
   ValidateSlice(net, slice);
   const int outcome = value.GetTemporalEvidence(slice);
   if (outcome < 0) ReportError("GetTemporalEvidence", outcome);
@@ -195,7 +190,7 @@ jstring GetEvidenceId(JNIEnv* env, jobject obj, jint node, jint slice) {
 jdoubleArray GetVirtualEvidence(JNIEnv* env, jobject obj, jint node,
                                 jint slice) {
   VRN_network& net = Net(env, obj);
-  VRN_nodeVal& value = ValueOf(net, node);
+  VRN_nodeVal& value = EvidenceOf(net, node);
   ValidateSlice(net, slice);
   std::vector<double> evidence;
   const int status = value.GetTemporalVirtualEvidence(slice, &evidence);
@@ -227,7 +222,7 @@ void SetVirtualEvidence(JNIEnv* env, jobject obj, jint node, jint slice,
                         jdoubleArray evidence) {
   qelta::jni::RequireArray(evidence, "Virtual evidence array cannot be null");
   VRN_network& net = Net(env, obj);
-  VRN_nodeVal& value = ValueOf(net, node);
+  VRN_nodeVal& value = EvidenceOf(net, node);
   ValidateSlice(net, slice);
   const std::vector<double> likelihoods =
       qelta::jni::CopyFromJava<jdouble>(env, evidence);
@@ -237,7 +232,7 @@ void SetVirtualEvidence(JNIEnv* env, jobject obj, jint node, jint slice,
 
 void ClearEvidence(JNIEnv* env, jobject obj, jint node, jint slice) {
   VRN_network& net = Net(env, obj);
-  VRN_nodeVal& value = ValueOf(net, node);
+  VRN_nodeVal& value = EvidenceOf(net, node);
   ValidateSlice(net, slice);
   const int status = value.ClearTemporalEvidence(slice);
   if (status != qelta::kOk) ReportError("ClearTemporalEvidence", status);

@@ -22,6 +22,7 @@
 #include "network/network.h"
 #include "network/node.h"
 
+using qelta::jni::EvidenceOf;
 using qelta::jni::Guarded;
 using qelta::jni::Handle;
 using qelta::jni::GetOutcomeId;
@@ -113,24 +114,17 @@ void SetVirtualEvidence(JNIEnv* env, jobject obj, jint node,
   if (status != qelta::kOk) ReportError("SetVirtualEvidence", status);
 }
 
-// The node's value with its evidence current (see VRN_network::EvidenceOf).
-VRN_nodeVal* EvidenceOf(JNIEnv* env, jobject obj, jint node) {
-  VRN_network& net = Net(env, obj);
-  ValidateNodeHandle(net, node);
-  return net.EvidenceOf(node);
-}
-
 jdoubleArray GetVirtualEvidence(JNIEnv* env, jobject obj, jint node) {
   std::vector<double> likelihoods;
   const int status =
-      EvidenceOf(env, obj, node)->GetVirtualEvidence(&likelihoods);
+      EvidenceOf(Net(env, obj), node).GetVirtualEvidence(&likelihoods);
   if (status < 0) ReportError("GetVirtualEvidence", status);
   return qelta::jni::NewJavaArray<jdouble>(env, likelihoods);
 }
 
 jint GetEvidence(JNIEnv* env, jobject obj, jint node) {
   VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
-  (void)EvidenceOf(env, obj, node);
+  (void)EvidenceOf(Net(env, obj), node);
   CheckEvidenceSet(*target);
   const int outcome = target->Value()->GetEvidence();
   if (outcome < 0) ReportError("GetEvidence", outcome);
@@ -143,7 +137,7 @@ jstring GetEvidenceId(JNIEnv* env, jobject obj, jint node) {
 
 // Whether the node's value carries any of the flag bits.
 jboolean HasValueFlags(JNIEnv* env, jobject obj, jint node, int bits) {
-  return EvidenceOf(env, obj, node)->HasFlags(bits);
+  return EvidenceOf(Net(env, obj), node).HasFlags(bits);
 }
 
 void ClearEvidence(JNIEnv* env, jobject obj, jint node) {
@@ -195,7 +189,7 @@ void SetContEvidence(JNIEnv* env, jobject obj, jint node, jdouble number) {
 
 jdouble GetContEvidence(JNIEnv* env, jobject obj, jint node) {
   VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
-  (void)EvidenceOf(env, obj, node);
+  (void)EvidenceOf(Net(env, obj), node);
   CheckEvidenceSet(*target);
   double number = 0.0;
   // Evidence observed as an outcome carries no number (-51): say so rather

@@ -15,6 +15,18 @@
 #include "network/change_guards.h"
 #include "network/node.h"
 
+namespace {
+
+// A proxy of an equation takes its intervals: an equation has no outcomes,
+// so its children's tables are sized by them.
+int TakeDiscIntervals(VRN_equation* proxy, const VRN_equation& source) {
+  return proxy->SetDiscIntervals(source.GetLowerBound(),
+                                 source.GetUpperBound(),
+                                 source.GetDiscIntervals());
+}
+
+}  // namespace
+
 VRN_dbn::VRN_dbn(VRN_network* owner) : network_(owner) {
   // Nothing reads the hidden nodes' values: their bookkeeping would only
   // cost a walk of the hidden network per arc.
@@ -168,13 +180,10 @@ int VRN_dbn::CloneNodeInto(VRN_network& target, const VRN_network& source,
       status = out->SetNumberOfOutcomes(n);
     }
   }
-  // An equation has no outcomes: its children see its intervals.
   const auto* equation = dynamic_cast<const VRN_equation*>(def);
   if (status == qelta::kOk && equation != nullptr &&
       equation->HasDiscIntervals()) {
-    status = static_cast<VRN_equation*>(out)->SetDiscIntervals(
-        equation->GetLowerBound(), equation->GetUpperBound(),
-        equation->GetDiscIntervals());
+    status = TakeDiscIntervals(static_cast<VRN_equation*>(out), *equation);
   }
   if (status != qelta::kOk) {
     (void)target.DeleteNode(copy);
@@ -782,9 +791,7 @@ int VRN_dbn::OnDiscIntervalsChanged(int node) {
        it != parentProxies_.end() && it->first == node; ++it) {
     VRN_equation* proxy = VRN_GetEquation(&defNetwork_, it->second);
     if (proxy == nullptr) continue;
-    const int status = proxy->SetDiscIntervals(source->GetLowerBound(),
-                                               source->GetUpperBound(),
-                                               source->GetDiscIntervals());
+    const int status = TakeDiscIntervals(proxy, *source);
     if (status != qelta::kOk) return status;
   }
   return qelta::kOk;

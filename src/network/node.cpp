@@ -185,10 +185,7 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
   delete value_;
   value_ = value.release();
   // An equation child's table over this node was drawn from the old kind.
-  for (int child : children_) {
-    VRN_equation* equation = VRN_GetEquation(network_, child);
-    if (equation != nullptr) equation->DropDiscretization();
-  }
+  VRN_DropEquationChildTables(network_, handle_);
 
   // Arcs from parents the new type may not keep go through the new
   // definition.

@@ -15,15 +15,16 @@
 #include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
+#include "network_helpers.h"
 
 namespace {
 
-constexpr int kCpt = 18;
+using qelta_test::Chain;
+using qelta_test::Def;
+using qelta_test::kCpt;
+
 constexpr int kSlices = 3;
 
-VRN_nodeDef* Def(VRN_network& net, int h) {
-  return net.GetNode(h)->Definition();
-}
 VRN_nodeVal* Val(VRN_network& net, int h) { return net.GetNode(h)->Value(); }
 bool Valid(VRN_network& net, int h) { return Val(net, h)->IsValueValid(); }
 
@@ -32,21 +33,6 @@ std::vector<double> Beliefs(VRN_network& net, int h) {
   return std::vector<double>(m.GetItems().begin(), m.GetItems().end());
 }
 
-// A -> B -> C with tables that make every edit below visible in C.
-struct Chain {
-  Chain() {
-    a = net.AddNode(kCpt, "A");
-    b = net.AddNode(kCpt, "B");
-    c = net.AddNode(kCpt, "C");
-    EXPECT_EQ(net.AddArc(a, b), 0);
-    EXPECT_EQ(net.AddArc(b, c), 0);
-    EXPECT_EQ(Def(net, a)->SetDefinitionFromVector({0.3, 0.7}), 0);
-    EXPECT_EQ(Def(net, b)->SetDefinitionFromVector({0.6, 0.4, 0.2, 0.8}), 0);
-    EXPECT_EQ(Def(net, c)->SetDefinitionFromVector({0.9, 0.1, 0.3, 0.7}), 0);
-  }
-  VRN_network net;
-  int a, b, c;
-};
 
 // After an edit: every valid value equals what a new update gives.
 void ExpectNoStaleValue(VRN_network& net) {

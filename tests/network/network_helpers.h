@@ -1,7 +1,9 @@
 // Small readers shared by the network-level tests: node tables and sizes,
-// handle lists as vectors, and counts of logged updates.
+// handle lists as vectors, counts of logged updates, and a three-node chain.
 #ifndef QELTA_TESTS_NETWORK_NETWORK_HELPERS_H_
 #define QELTA_TESTS_NETWORK_NETWORK_HELPERS_H_
+
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <utility>
@@ -54,6 +56,23 @@ inline std::vector<int> Sizes(VRN_network& net, int h) {
   const VRN_matrix* m = Def(net, h)->GetMatrixConst();
   return std::vector<int>(m->GetDimensions().begin(), m->GetDimensions().end());
 }
+
+// A (0.3, 0.7) -> B (0.6, 0.4 | 0.2, 0.8) -> C (0.9, 0.1 | 0.3, 0.7): tables
+// under which every edit of A or B shows in C.
+struct Chain {
+  Chain() {
+    a = net.AddNode(kCpt, "A");
+    b = net.AddNode(kCpt, "B");
+    c = net.AddNode(kCpt, "C");
+    EXPECT_EQ(net.AddArc(a, b), 0);
+    EXPECT_EQ(net.AddArc(b, c), 0);
+    EXPECT_EQ(Def(net, a)->SetDefinitionFromVector({0.3, 0.7}), 0);
+    EXPECT_EQ(Def(net, b)->SetDefinitionFromVector({0.6, 0.4, 0.2, 0.8}), 0);
+    EXPECT_EQ(Def(net, c)->SetDefinitionFromVector({0.9, 0.1, 0.3, 0.7}), 0);
+  }
+  VRN_network net;
+  int a, b, c;
+};
 
 inline std::vector<int> Ints(const VRN_intArray& a) {
   return std::vector<int>(a.begin(), a.end());

@@ -20,24 +20,22 @@
 #include "equations/equation.h"
 #include "network/network.h"
 #include "network/node.h"
+#include "network_helpers.h"
 
 namespace {
 
-constexpr int kCpt = 18;
-constexpr int kTruthTable = 20;
+using qelta_test::Chain;
+using qelta_test::Def;
+using qelta_test::Items;
+using qelta_test::kCpt;
+using qelta_test::kTruthTable;
+
 constexpr int kDecision = 17;
 constexpr int kUtility = 8;
 constexpr int kEquation = 4;
 constexpr int kNoisyMax = 146;
 
-VRN_nodeDef* Def(VRN_network& net, int h) {
-  return net.GetNode(h)->Definition();
-}
 VRN_nodeVal* Val(VRN_network& net, int h) { return net.GetNode(h)->Value(); }
-
-std::vector<double> Items(const VRN_matrix& m) {
-  return std::vector<double>(m.GetItems().begin(), m.GetItems().end());
-}
 
 std::vector<std::string> IndexingIds(VRN_network& net, const VRN_nodeVal& v) {
   std::vector<std::string> ids;
@@ -118,21 +116,6 @@ void CheckAfterEdit(VRN_network& net, int target, const std::string& where) {
   }
 }
 
-// A (0.3, 0.7) -> B (0.6, 0.4 | 0.2, 0.8) -> C (0.9, 0.1 | 0.3, 0.7).
-struct Chain {
-  Chain() {
-    a = net.AddNode(kCpt, "A");
-    b = net.AddNode(kCpt, "B");
-    c = net.AddNode(kCpt, "C");
-    EXPECT_EQ(net.AddArc(a, b), 0);
-    EXPECT_EQ(net.AddArc(b, c), 0);
-    EXPECT_EQ(Def(net, a)->SetDefinitionFromVector({0.3, 0.7}), 0);
-    EXPECT_EQ(Def(net, b)->SetDefinitionFromVector({0.6, 0.4, 0.2, 0.8}), 0);
-    EXPECT_EQ(Def(net, c)->SetDefinitionFromVector({0.9, 0.1, 0.3, 0.7}), 0);
-  }
-  VRN_network net;
-  int a, b, c;
-};
 
 TEST(ValidAfterEditTest, ImpliedEvidenceAnEditMakesIsASource) {
   {

@@ -12,18 +12,6 @@ class StaleValuesTest extends NetworkFixture {
     static final int PLATE = 3;
     static final int NOISY_MAX = 146;
 
-    /** A -> B -> C. */
-    void chain() {
-        int a = node("A", "a0", "a1");
-        int b = node("B", "b0", "b1");
-        int c = node("C", "c0", "c1");
-        net.addArc(a, b);
-        net.addArc(b, c);
-        net.setNodeDefinition(a, new double[] {0.3, 0.7});
-        net.setNodeDefinition(b, new double[] {0.6, 0.4, 0.2, 0.8});
-        net.setNodeDefinition(c, new double[] {0.9, 0.1, 0.3, 0.7});
-    }
-
     @Test
     void aTypeChangeInvalidatesWhatLiesBelow() {
         for (int type : new int[] {TRUTH_TABLE, NOISY_MAX}) {

@@ -91,18 +91,6 @@ class ValidAfterEditTest extends NetworkFixture {
         net.setTarget(target, false);
     }
 
-    /** A (0.3, 0.7) -> B (0.6, 0.4 | 0.2, 0.8) -> C (0.9, 0.1 | 0.3, 0.7). */
-    void chain() {
-        int a = node("A", "a0", "a1");
-        int b = node("B", "b0", "b1");
-        int c = node("C", "c0", "c1");
-        net.addArc(a, b);
-        net.addArc(b, c);
-        net.setNodeDefinition(a, new double[] {0.3, 0.7});
-        net.setNodeDefinition(b, new double[] {0.6, 0.4, 0.2, 0.8});
-        net.setNodeDefinition(c, new double[] {0.9, 0.1, 0.3, 0.7});
-    }
-
     void reopen() {
         net.close();
         openNetwork();
