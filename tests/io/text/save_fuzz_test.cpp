@@ -26,6 +26,8 @@
 #include <utility>
 #include <vector>
 
+#include <unistd.h>
+
 #include "base/arrays.h"
 #include "base/matrix.h"
 #include "base/status.h"
@@ -677,9 +679,11 @@ const Format kFormats[] = {
     {".dsc", qelta::kFormatMsbn},  {".xml03", qelta::kFormatXmlBif},
 };
 
+// Named after the process too: runs in parallel share the folder.
 std::string FreshPath(const char* extension) {
   static int counter = 0;
-  return ::testing::TempDir() + "qelta_save_fuzz_" + std::to_string(++counter) +
+  return ::testing::TempDir() + "qelta_save_fuzz_" +
+         std::to_string(getpid()) + "_" + std::to_string(++counter) +
          extension;
 }
 
