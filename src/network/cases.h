@@ -75,7 +75,9 @@ class VRN_case {
   // the setter's own refusals below.
   // Observed outcome: -2 unless 0 <= outcome < h's outcome count.
   [[nodiscard]] int SetEvidence(int h, int outcome);
-  // Continuous value (equation nodes).
+  // A number: the value of an equation node (-4 unless finite), or on a
+  // node with outcomes kept as given; that node's own evidence, and the
+  // network file, take it as the outcome whose interval holds it.
   [[nodiscard]] int SetContEvidence(int h, double value);
   // Soft evidence: -2 unless the vector has one value per outcome of h.
   [[nodiscard]] int SetVirtualEvidence(int h, const std::vector<double>& values);
