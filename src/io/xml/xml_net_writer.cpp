@@ -116,7 +116,9 @@ std::string UnwritableCase(const VRN_network& network) {
                ", which is not a plate node";
       }
       for (const auto& pair : pairs) {
-        if (XmlOutcomeName(network, h, pair.second) != nullptr) continue;
+        if (qelta::XmlOutcomeName(network, h, pair.second) != nullptr) {
+          continue;
+        }
         return where + "observes outcome " + std::to_string(pair.second) +
                " of " + node + ", whose identifier does not tell it from "
                "another";
@@ -172,6 +174,8 @@ struct ReleaseExtension {
 
 }  // namespace
 
+namespace qelta {
+
 const char* XmlOutcomeName(const VRN_network& network, int h, int outcome) {
   const VRN_node* node = network.GetNode(h);
   if (node == nullptr) return nullptr;
@@ -190,6 +194,8 @@ const char* XmlOutcomeName(const VRN_network& network, int h, int outcome) {
   // (so the empty identifier of cleared interval outcomes names the first).
   return id != nullptr && ids->FindString(id) == outcome ? id : nullptr;
 }
+
+}  // namespace qelta
 
 // ------------------------------------------------------------------- Save
 
@@ -627,7 +633,7 @@ void XmlNetworkSaver::WriteCase(const VRN_case& record) {
     std::vector<double> soft;
     if (ObservedOutcomes(*network_, record, i, h, pairs)) {
       for (const auto& [slice, outcome] : pairs) {
-        const char* id = XmlOutcomeName(*network_, h, outcome);
+        const char* id = qelta::XmlOutcomeName(*network_, h, outcome);
         if (id == nullptr) continue;
         AddStringAttribute("node", network_->GetNode(h)->GetId());
         if (slice >= 0) AddIntAttribute("slice", slice);

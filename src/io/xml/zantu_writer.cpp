@@ -242,7 +242,7 @@ void XmlZantuSaver::WriteNode(int handle) {
       // with; one it cannot name (an identifier an earlier state carries
       // too, as cleared interval outcomes do) would land on another state,
       // so its information is left out.
-      const char* id = XmlOutcomeName(*network_, handle, i);
+      const char* id = qelta::XmlOutcomeName(*network_, handle, i);
       if (id == nullptr) continue;
       writer_->AddStringAttribute("id", id);
       XmlElementScope state(*writer_, "state");
