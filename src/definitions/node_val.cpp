@@ -317,10 +317,11 @@ void VRN_discVal::RestoreEvidence(const VRN_evidenceRecord& record) {
 }
 
 void VRN_discVal::AdoptObservedEvidence(int outcome, int outcome_count) {
-  SetPointMass(outcome, outcome_count);
+  // The point mass of an observation is its value, valid as where evidence
+  // is entered: updates compute only the nodes without evidence.
+  AddFlags(qelta::kValFlagEvidence | qelta::kValFlagValid);
   evidence_ = outcome;
-  AddFlags(qelta::kValFlagEvidence);
-  ClearFlags(qelta::kValFlagValid);
+  SetPointMass(outcome, outcome_count);
 }
 
 int VRN_discVal::ClearEvidence() {

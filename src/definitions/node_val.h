@@ -248,8 +248,8 @@ class VRN_discVal : public VRN_nodeVal {
 
   // The node's discrete definition, or null.
   const VRN_discDef* GetDiscDef() const;
-  // Sets observed evidence without the network hooks (used when a value is
-  // built from a record).
+  // Sets observed evidence, a valid point mass, without the network hooks
+  // (used when a value is built from a record).
   void AdoptObservedEvidence(int outcome, int outcome_count);
   // The value matrix becomes the point mass at outcome, indexed by no
   // other node; a plate node's value is left invalid (it is valid only with

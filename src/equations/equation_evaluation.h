@@ -60,7 +60,8 @@ class VRN_equationEvaluation : public VRN_nodeVal {
   bool IsDiscretized() const { return !belief_.IsEmpty(); }
   double GetEvidenceValue() const { return evidence_; }
 
-  // Evidence taken over from another value, without any notice.
+  // Evidence taken over from another value, without any notice; the value
+  // is the observation.
   void AdoptEvidence(double value);
 
   // The sampler's operations.
