@@ -317,11 +317,19 @@ void VRN_discVal::RestoreEvidence(const VRN_evidenceRecord& record) {
 }
 
 void VRN_discVal::AdoptObservedEvidence(int outcome, int outcome_count) {
-  // The point mass of an observation is its value, valid as where evidence
-  // is entered: updates compute only the nodes without evidence.
-  AddFlags(qelta::kValFlagEvidence | qelta::kValFlagValid);
-  evidence_ = outcome;
   SetPointMass(outcome, outcome_count);
+  evidence_ = outcome;
+  AddFlags(qelta::kValFlagEvidence);
+  ClearFlags(qelta::kValFlagValid);
+}
+
+void VRN_discVal::ValidateObservation() {
+  if (!HasFlags(qelta::kValFlagEvidence) || IsValueValid() || IsPlate()) return;
+  const VRN_discDef* def = GetDiscDef();
+  const int count = def != nullptr ? def->GetNumberOfOutcomes() : 0;
+  if (evidence_ < 0 || evidence_ >= count) return;
+  SetPointMass(evidence_, count);
+  AddFlags(qelta::kValFlagValid);
 }
 
 int VRN_discVal::ClearEvidence() {

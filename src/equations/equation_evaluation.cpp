@@ -108,8 +108,6 @@ int VRN_equationEvaluation::SetPropagatedContEvidence(double value) {
 void VRN_equationEvaluation::AdoptEvidence(double value) {
   AddFlags(qelta::kValFlagEvidence);
   evidence_ = value;
-  // Valid at the observation, as where evidence is entered.
-  SetSingleValue(value);
 }
 
 bool VRN_equationEvaluation::BeliefEdges(std::vector<double>* edges) const {

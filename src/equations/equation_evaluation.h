@@ -60,8 +60,7 @@ class VRN_equationEvaluation : public VRN_nodeVal {
   bool IsDiscretized() const { return !belief_.IsEmpty(); }
   double GetEvidenceValue() const { return evidence_; }
 
-  // Evidence taken over from another value, without any notice; the value
-  // is the observation.
+  // Evidence taken over from another value, without any notice.
   void AdoptEvidence(double value);
 
   // The sampler's operations.

@@ -323,9 +323,7 @@ TEST_F(NodeValTest, TypeChangeCarriesObservedAndVirtualEvidence) {
   ASSERT_EQ(qelta::kOk, net_.GetNode(b)->setNodeType(qelta::kDefTruthTable));
   EXPECT_EQ(2, Val(a)->GetEvidence());
   EXPECT_TRUE(Val(a)->HasFlags(qelta::kValFlagEvidence));
-  // An observation's point mass is its value: valid as where it is entered.
-  EXPECT_TRUE(Val(a)->IsValueValid());
-  EXPECT_EQ((std::vector<double>{0, 0, 1}), Items(Val(a)->GetValue()));
+  EXPECT_FALSE(Val(a)->IsValueValid());
   EXPECT_EQ((std::vector<double>{0.25, 0.75}), Soft(b));
 }
 
