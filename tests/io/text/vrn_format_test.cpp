@@ -325,6 +325,18 @@ TEST(VrnFormatTest, WriteFailuresAreReported) {
   EXPECT_NE(LogText(net).find("ERROR: Writing the file /dev/full failed"),
             std::string::npos)
       << LogText(net);
+  // The other text formats name the file they could not finish.
+  for (int format : {qelta::kFormatHugin, qelta::kFormatMsbn,
+                     qelta::kFormatXmlBif, qelta::kFormatNetica,
+                     qelta::kFormatErgo}) {
+    VRN_network small;
+    ASSERT_GE(small.AddNode(qelta::kDefCpt, "A"), 0);
+    EXPECT_EQ(small.WriteFile("/dev/full", format, 0), qelta::kErrFileWrite)
+        << format;
+    EXPECT_NE(LogText(small).find("ERROR: Can't write the file /dev/full"),
+              std::string::npos)
+        << format << LogText(small);
+  }
   // Every text format: a file that cannot be made fails with the output's
   // message.
   for (const char* name : {"x.vrn", "x.net", "x.dsc", "x.xml03"}) {
