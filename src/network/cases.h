@@ -73,7 +73,12 @@ class VRN_case {
   // Each setter adds one entry for node h. Failures add nothing: -2 when h
   // is not a live node, -32 when the case already has an entry for h, and
   // the setter's own refusals below.
-  // Observed outcome: -2 unless 0 <= outcome < h's outcome count.
+  // Observed outcome: -2 unless 0 <= outcome < h's outcome count. An
+  // outcome whose identifier is empty (cleared interval outcomes) is taken
+  // too, here and in SetTemporalEvidence; but the XML file names an
+  // observed outcome by its identifier, so saving it then fails (-103,
+  // naming the case, node and outcome) unless it is the first outcome that
+  // carries that identifier.
   [[nodiscard]] int SetEvidence(int h, int outcome);
   // Continuous value (equation nodes).
   [[nodiscard]] int SetContEvidence(int h, double value);
