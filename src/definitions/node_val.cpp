@@ -323,6 +323,15 @@ void VRN_discVal::AdoptObservedEvidence(int outcome, int outcome_count) {
   ClearFlags(qelta::kValFlagValid);
 }
 
+void VRN_discVal::ValidateObservation() {
+  if (!HasFlags(qelta::kValFlagEvidence) || IsValueValid() || IsPlate()) return;
+  const VRN_discDef* def = GetDiscDef();
+  const int count = def != nullptr ? def->GetNumberOfOutcomes() : 0;
+  if (evidence_ < 0 || evidence_ >= count) return;
+  SetPointMass(evidence_, count);
+  AddFlags(qelta::kValFlagValid);
+}
+
 int VRN_discVal::ClearEvidence() {
   VRN_network* network = GetNetwork();
   if (HasFlags(qelta::kValFlagEvidence)) {

@@ -241,6 +241,9 @@ class VRN_discVal : public VRN_nodeVal {
   // the observed outcome's interval (new intervals or outcomes); the
   // outcome stays observed. True when a number was dropped.
   bool DropNumberOutsideOutcome();
+  // Makes the point mass of an observation valid when it is not (taken over
+  // from a record); a plate node's value is left to the update.
+  void ValidateObservation();
 
  protected:
   VRN_discVal(VRN_network* network, int handle);
@@ -249,7 +252,7 @@ class VRN_discVal : public VRN_nodeVal {
   // The node's discrete definition, or null.
   const VRN_discDef* GetDiscDef() const;
   // Sets observed evidence without the network hooks (used when a value is
-  // built from a record).
+  // built from a record); the point mass stays invalid until an update.
   void AdoptObservedEvidence(int outcome, int outcome_count);
   // The value matrix becomes the point mass at outcome, indexed by no
   // other node; a plate node's value is left invalid (it is valid only with

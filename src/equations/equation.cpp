@@ -275,7 +275,10 @@ int VRN_equation::OnParentOutcomesReordered(int, const VRN_intArray&) {
 }
 
 int VRN_equation::ReorderParents(const VRN_intArray&) {
+  // The table is drawn anew in the new parent order, with other numbers:
+  // what the old one reached is out of date, as after an equation edit.
   DropDiscretization();
+  NotifyRelevance(qelta::kChangeEquation);
   return qelta::kOk;
 }
 

@@ -73,11 +73,18 @@ class VRN_case {
   // Each setter adds one entry for node h. Failures add nothing: -2 when h
   // is not a live node, -32 when the case already has an entry for h, and
   // the setter's own refusals below.
-  // Observed outcome: -2 unless 0 <= outcome < h's outcome count.
+  // Observed outcome: -2 unless 0 <= outcome < h's outcome count. An
+  // outcome whose identifier is empty (cleared interval outcomes) is taken
+  // too, here and in SetTemporalEvidence; but the XML file names an
+  // observed outcome by its identifier, so saving it then fails (-103,
+  // naming the case, node and outcome) unless it is the first outcome that
+  // carries that identifier (or the node is a CAST or DeMorgan node, which
+  // the file names by its fixed outcomes "True" and "False").
   [[nodiscard]] int SetEvidence(int h, int outcome);
   // A number: the value of an equation node (-4 unless finite), or on a
   // node with outcomes kept as given; that node's own evidence, and the
-  // network file, take it as the outcome whose interval holds it.
+  // XML file, take it as the outcome whose interval holds it (saving fails,
+  // -103, naming the case and node, when no interval holds it).
   [[nodiscard]] int SetContEvidence(int h, double value);
   // Soft evidence: -2 unless the vector has one value per outcome of h.
   [[nodiscard]] int SetVirtualEvidence(int h, const std::vector<double>& values);

@@ -399,6 +399,10 @@ class VRN_network {
   // off. When the implied outcomes change, every value without evidence is
   // invalidated.
   void RefreshImpliedEvidence();
+  // Every update also starts here: the algorithms compute only nodes without
+  // evidence, so an observation taken over when its node changed kind gets
+  // its valid point mass first.
+  void ValidateObservations();
   // The value of node h, for reading or checking its evidence: the one way
   // to reach evidence outside an update, so that no reader sees implied
   // evidence whose cause has changed (RefreshImpliedEvidence runs first).

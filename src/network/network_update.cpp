@@ -9,6 +9,7 @@
 #include "inference/bn_algorithms.h"
 #include "equations/equation_sampler.h"
 #include "inference/bn_routines.h"
+#include "definitions/node_val.h"
 #include "network/dbn.h"
 
 namespace {
@@ -42,9 +43,24 @@ int VRN_network::SetAutoUpdate(bool on) {
   return UpdateBeliefs();
 }
 
+void VRN_network::ValidateObservations() {
+  // The list holds every node with evidence, and perhaps some without.
+  for (int h : evidenceNodes_) {
+    VRN_node* node = GetNode(h);
+    if (node == nullptr) continue;
+    VRN_nodeVal* value = node->Value();
+    if (!value->HasFlags(qelta::kValFlagEvidence) || value->IsValueValid()) {
+      continue;
+    }
+    auto* discrete = dynamic_cast<VRN_discVal*>(value);
+    if (discrete != nullptr) discrete->ValidateObservation();
+  }
+}
+
 int VRN_network::RunInference() {
   DropIndexingParents();
   RefreshImpliedEvidence();
+  ValidateObservations();
   bool influence_diagram = false;
   bool equations = false;
   for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {

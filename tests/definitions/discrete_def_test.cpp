@@ -156,6 +156,22 @@ TEST_F(DiscreteDefTest, InsertedOutcomeSplitsAnInterval) {
   ASSERT_EQ(qelta::kOk, Def(b)->GetOutcomeInterval(2, &low, &high));
   EXPECT_EQ(1.5, low);
   EXPECT_EQ(2.0, high);
+
+  // Bounds whose sum overflows still split at their middle, and the bounds
+  // stay ones SetIntervals takes.
+  const int c = Add("c");
+  ASSERT_EQ(qelta::kOk, Def(c)->SetIntervals({1e308, 1.5e308, 1.7e308}, false));
+  ASSERT_EQ(qelta::kOk, Def(c)->InsertOutcome(0, "z"));
+  const std::vector<double> split = Bounds(*Def(c));
+  EXPECT_EQ((std::vector<double>{1e308, 1.25e308, 1.5e308, 1.7e308}), split);
+  EXPECT_EQ(qelta::kOk, Def(c)->SetIntervals(split, false));
+  ASSERT_EQ(qelta::kOk, Def(c)->SetIntervals({-1.7e308, -1e308, 0}, false));
+  ASSERT_EQ(qelta::kOk, Def(c)->InsertOutcome(0, "y"));
+  EXPECT_EQ((std::vector<double>{-1.7e308, -1.35e308, -1e308, 0}),
+            Bounds(*Def(c)));
+  ASSERT_EQ(qelta::kOk, Def(c)->SetIntervals({0, 1e308, 1.7e308}, false));
+  ASSERT_EQ(qelta::kOk, Def(c)->AddOutcome("top"));
+  EXPECT_EQ((std::vector<double>{0, 1e308, 1.35e308, 1.7e308}), Bounds(*Def(c)));
 }
 
 TEST_F(DiscreteDefTest, RemovedOutcomeHandsItsIntervalOn) {

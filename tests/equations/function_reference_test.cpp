@@ -277,7 +277,9 @@ TEST(FunctionReferenceTest, EveryStatedResultIsTheEngines) {
   EXPECT_GE(checked, 25);
   for (const char* stated :
        {"NormalPDF(0, 0, -1)", "NormalCDF(1, 0, -1)", "NormalCDF(1, 0, 0)",
-        "Trim(1, 3, 0)", "Round(0.49999999999999994)", "Poisson(Inf())"}) {
+        "Trim(1, 3, 0)", "Round(0.49999999999999994)", "Poisson(Inf())",
+        "Log(8, 0)", "Log(0.5, 0)", "Gammaln(-1.5)", "Bernoulli(1.5)",
+        "Bernoulli(-0.5)", "Binomial(5, 1.5)"}) {
     EXPECT_NE(text.find(std::string("{@code ") + stated + "} is "),
               std::string::npos)
         << stated;
@@ -326,8 +328,8 @@ TEST(FunctionReferenceTest, ArgumentCountMessagesAreQuotedAsGiven) {
 }
 
 // The random generators' rows: Uniform(a, b) with a > b draws in (b, a],
-// with a = b gives a; Exponential, Weibull and Lognormal outside their
-// ranges draw as their formulas say.
+// with a = b gives a; the others outside their ranges draw what their rows
+// say.
 TEST(FunctionReferenceTest, RandomGeneratorsOutsideTheirRangesDrawAsStated) {
   VRN_randomGenerator generator(17);
   VRN_evalContext context;
@@ -360,6 +362,35 @@ TEST(FunctionReferenceTest, RandomGeneratorsOutsideTheirRangesDrawAsStated) {
     for (double v : draws(text)) EXPECT_EQ(v, -1) << text;
   }
   for (double v : draws("Poisson(1e300)")) EXPECT_TRUE(std::isnan(v));
+  // Probabilities, weights, heights and boundaries out of range still draw.
+  const struct {
+    const char* text;
+    double always;
+  } fixed[] = {{"Bernoulli(1.5)", 1},        {"Bernoulli(-0.5)", 0},
+               {"Binomial(5, 1.5)", 5},      {"Binomial(5, 0/0)", 0},
+               {"Discrete(1, 2, 0, 0)", 2},  {"Discrete(1, 2, -1, 1)", 2},
+               {"Log(8, 0)", 0}};
+  for (const auto& c : fixed) {
+    for (double v : draws(c.text)) EXPECT_EQ(v, c.always) << c.text;
+  }
+  EXPECT_TRUE(std::signbit(draws("Log(8, 0)").front()));
+  EXPECT_FALSE(std::signbit(draws("Log(0.5, 0)").front()));
+  for (const char* text : {"CustomPDF(0, 1, -1, -1)", "Steps(1, 0, 1)"}) {
+    low_half = 0;
+    for (double v : draws(text)) {
+      EXPECT_TRUE(v >= 0 && v <= 1) << text << " drew " << v;
+      low_half += v < 0.5;
+    }
+    EXPECT_GT(low_half, 800) << text;
+    EXPECT_LT(low_half, 1200) << text;
+  }
+  for (double v : draws("Weibull(1, -1)")) EXPECT_TRUE(v > 0 && std::isfinite(v));
+  int zeros = 0;
+  for (double v : draws("Weibull(1, 0)")) {
+    EXPECT_TRUE(v == 0 || v == INFINITY) << v;
+    zeros += v == 0;
+  }
+  EXPECT_NEAR(zeros / 2000.0, 1 - std::exp(-1.0), 0.05);  // u > 1/e
 }
 
 }  // namespace

@@ -2,18 +2,21 @@
 // every value still marked valid equals what a fresh network gives: the
 // same network read back from its save, with the same evidence, updated.
 // The edits: implied evidence that appears, moves or goes; type changes
-// that take arcs or evidence away; outcome reorders and insertions that
-// change the model or an index an equation reads; point values and
-// intervals of an equation's discrete parent.
+// that take arcs or evidence away or keep an observation; outcome reorders
+// and insertions that change the model or an index an equation reads;
+// point values and intervals of an equation's discrete parent; a new
+// parent order of an equation.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/matrix.h"
 #include "base/random.h"
 #include "base/status.h"
+#include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "definitions/truth_table.h"
@@ -266,6 +269,53 @@ TEST(ValidAfterEditTest, TypeChangesThatTakeArcsOrEvidenceAway) {
   }
 }
 
+// A -> N (0.6, 0.4 | 0.2, 0.8), N observed at its first outcome (at 0.5
+// within intervals up to 1 and 2 on [0, 2] for an equation): the value of
+// N's new kind keeps the observation and, once an update answers 0, is
+// valid at its point mass, as in the save read back.
+TEST(ValidAfterEditTest, AnObservedNodeOfAnotherKindIsValidAfterAnUpdate) {
+  const std::vector<std::pair<int, int>> changes = {
+      {kCpt, kNoisyMax}, {kTruthTable, kNoisyMax}, {kTruthTable, kCpt},
+      {kCpt, kEquation}};
+  for (const auto& change : changes) {
+    const std::string where = "N made " + std::to_string(change.second) +
+                              " from " + std::to_string(change.first);
+    VRN_network net;
+    const int a = net.AddNode(kCpt, "A");
+    const int n = net.AddNode(change.first, "N");
+    ASSERT_EQ(net.AddArc(a, n), 0);
+    ASSERT_EQ(Def(net, a)->SetDefinitionFromVector({0.3, 0.7}), 0);
+    if (change.first == kCpt) {
+      ASSERT_EQ(Def(net, n)->SetDefinitionFromVector({0.6, 0.4, 0.2, 0.8}), 0);
+    }
+    const bool equation = change.second == kEquation;
+    if (equation) {
+      auto* discrete = static_cast<VRN_discDef*>(Def(net, n));
+      ASSERT_EQ(discrete->SetIntervals({0, 1, 2}, false), 0);
+      ASSERT_EQ(Val(net, n)->SetContEvidence(0.5), 0);
+    } else {
+      ASSERT_EQ(Val(net, n)->SetEvidence(0), 0);
+    }
+    ASSERT_EQ(net.UpdateBeliefs(), 0);
+    ASSERT_EQ(net.GetNode(n)->setNodeType(change.second), 0) << where;
+    // Taken over by the new kind, the observation waits for an update.
+    EXPECT_FALSE(Val(net, n)->IsValueValid()) << where << ", before the update";
+    ASSERT_EQ(net.UpdateBeliefs(), 0) << where;
+    const VRN_nodeVal* value = Val(net, n);
+    EXPECT_TRUE(value->IsValueValid()) << where;
+    double x = 0.0;
+    if (equation) {
+      EXPECT_EQ(value->GetContEvidence(&x), 0) << where;
+      EXPECT_EQ(value->GetMean(&x), 0) << where;
+      EXPECT_EQ(x, 0.5) << where;
+    } else {
+      EXPECT_EQ(value->GetEvidence(), 0) << where;
+      EXPECT_EQ(Items(value->GetValue()), std::vector<double>({1, 0})) << where;
+    }
+    EXPECT_EQ(ExpectValidAsFresh(net, where), 2) << where;
+  }
+}
+
 TEST(ValidAfterEditTest, ReorderOfACanonicalNodeChangesItsModel) {
   for (int way = 0; way < 2; ++way) {
     VRN_network net;
@@ -491,6 +541,56 @@ TEST(ValidAfterEditTest, SampledEquationDropsItsOldMean) {
   ASSERT_EQ(n.net.UpdateBeliefs(), 0);
   ASSERT_EQ(Val(n.net, n.e)->GetMean(&mean), 0);
   EXPECT_NEAR(mean, 0.34, 0.05);
+}
+
+// X (0.3, 0.7) on [0, 2] and Y (0.6, 0.4) on [0, 3], intervals up to 1 and
+// the upper bound, -> E = X + 2*Y on [-2, 9], intervals up to 0.5, 1.5, 9
+// -> C; likelihoods (1, 1) on K outside send the update down the discrete
+// route. A new parent order draws E's table anew: it reaches what an edit
+// of E's equation reaches.
+TEST(ValidAfterEditTest, ReorderOfAnEquationsParentsDrawsItsTableAnew) {
+  for (int observed = 0; observed < 2; ++observed) {
+    VRN_network net;
+    net.SetRandSeed(11);
+    ASSERT_EQ(net.SetNumberOfDiscretizationSamples(60), 0);
+    net.SetRelevanceOptions(qelta::kRelAllOptions);
+    const int x = net.AddNode(kCpt, "X");
+    const int y = net.AddNode(kCpt, "Y");
+    const int e = net.AddNode(kEquation, "E");
+    const int c = net.AddNode(kCpt, "C");
+    const int k = net.AddNode(kCpt, "K");
+    ASSERT_EQ(Def(net, x)->SetDefinitionFromVector({0.3, 0.7}), 0);
+    ASSERT_EQ(static_cast<VRN_discDef*>(Def(net, x))->SetIntervals({0, 1, 2}, false), 0);
+    ASSERT_EQ(Def(net, y)->SetDefinitionFromVector({0.6, 0.4}), 0);
+    ASSERT_EQ(static_cast<VRN_discDef*>(Def(net, y))->SetIntervals({0, 1, 3}, false), 0);
+    VRN_equation* equation = VRN_GetEquation(&net, e);
+    ASSERT_EQ(equation->SetEquation("E=X+2*Y", nullptr, nullptr), 0);
+    ASSERT_EQ(equation->SetDiscIntervals(-2, 9, {{"e0", 0.5}, {"e1", 1.5}, {"e2", 9}}), 0);
+    ASSERT_EQ(net.AddArc(e, c), 0);
+    ASSERT_EQ(Def(net, c)->SetDefinitionFromVector({0.9, 0.1, 0.5, 0.5, 0.2, 0.8}), 0);
+    ASSERT_EQ(Val(net, k)->SetVirtualEvidence({1, 1}), 0);
+    if (observed != 0) {
+      ASSERT_EQ(Val(net, c)->SetEvidence(1), 0);
+    }
+    ASSERT_EQ(net.UpdateBeliefs(), 0);
+    VRN_intArray order;
+    order.Add(1);
+    order.Add(0);
+    ASSERT_EQ(net.ReorderParents(e, order), 0);
+    const std::vector<int> stale =
+        observed != 0 ? std::vector<int>{x, y, e} : std::vector<int>{e, c};
+    for (int h : stale) {
+      EXPECT_FALSE(Val(net, h)->IsValueValid())
+          << net.GetNode(h)->GetId() << ", C observed " << observed;
+    }
+    ExpectValidAsFresh(net, "E's parents reordered");
+    ASSERT_EQ(net.UpdateBeliefs(), 0);
+    if (observed == 0) {
+      EXPECT_NEAR(Items(Val(net, e)->GetValue())[1], 0.131, 5e-4);
+      EXPECT_NEAR(Items(Val(net, c)->GetValue())[0], 0.2519, 5e-5);
+    }
+    EXPECT_EQ(ExpectValidAsFresh(net, "E's parents reordered, updated"), 5);
+  }
 }
 
 // ---------------------------------------------------------------------------

@@ -451,33 +451,54 @@ public final class Network extends Wrapper {
      * Writes the network to a file in the format that the name's extension selects (see
      * {@link #readFile(String)}). A name holding U+0000 is refused.
      *
-     * <p>What a write answers success for reads back in its format with every node; a format that
-     * cannot hold what reading needs refuses the write, naming the node, and leaves no file:
+     * <p>What a write answers success for reads back in its format with every node (a "dxp" file
+     * with a noisy-MAX node that has parents excepted, see below), less what the list says the
+     * format drops. A format that cannot hold what reading needs refuses the write and leaves no
+     * file; most refusals name the node, those of a whole network name none:
      * <ul>
      * <li>XML ("xvrn", "qvrn", and {@link #writeString()}): a truth table is kept as its resulting
-     * outcomes, so one with a run that is not one 1 among 0s is refused (code -103; see
-     * {@link #setNodeDefinition(int, double[])}).
+     * outcomes, so one with a run that is not one 1 among 0s is refused (code -103, naming the
+     * node; see {@link #setNodeDefinition(int, double[])}).
      * <li>Native text ("vrn", "dxp"): DeMorgan, noisy-adder and equation nodes keep their kind
      * (and a noisy-adder its outcomes) but read back with default parameters, an equation node
      * with two intervals; a node other than an equation node whose equation parent has another
-     * number of intervals is refused (code -2), as its table would not fit. Multi-attribute utility
-     * nodes keep their weights, not their expressions.
-     * <li>Netica ("dne"): equations that call user-defined functions, and interval bounds or
-     * point values that are not finite, are refused (code -2).
-     * <li>XMLBIF ("xml03"): equation and multi-attribute utility nodes are refused (code -2);
-     * Hugin ("net") and MSBN ("dsc") refuse them too, and Ergo ("erg") every kind but tables and
-     * truth tables.
+     * number of intervals is refused (code -2, naming both), as its table would not fit.
+     * Multi-attribute utility nodes keep their weights, not their expressions.
+     * <li>Netica ("dne"): equations that cannot be solved for their node or call user-defined
+     * functions, and interval bounds or point values that are not finite, are refused (code -2,
+     * naming the node); a network with a multi-attribute utility node is refused without a node
+     * named: "ERROR: This Network cannot be saved in Netica format" (code -2).
+     * <li>XMLBIF ("xml03"): equation and multi-attribute utility nodes are refused (code -2,
+     * naming the node). Hugin ("net") and MSBN ("dsc") refuse equation, CAST and DeMorgan nodes
+     * naming the node ("ERROR: '<i>id</i>' : Node type not supported by Hugin", "... by MSBN"),
+     * and a network with a multi-attribute utility node without a node named: "ERROR: This
+     * Network cannot be saved in Hugin format", "ERROR: This Network cannot be saved in Microsotf
+     * format" (code -2). Ergo ("erg") refuses a network with any node that is not a CPT or a
+     * truth table without a node named: "ERROR: This Network cannot be saved in Ergo format"
+     * (code -2).
      * <li>Outcomes without identifiers (interval outcomes) are named "State0", "State1", ... in
-     * every text format but Netica's, which keeps them unnamed with their intervals.
+     * every text format but Netica's, whose file keeps them unnamed with their intervals; reading
+     * that file names them "State0", "State1", ... too. Of the text formats only Netica's keeps
+     * intervals and point values.
+     * <li>Every text format (all but XML) writes a dynamic network and a network with cases
+     * without its temporal part and its cases, answering success; the file reads back as a
+     * network that is not dynamic and has no cases. All but native text ("vrn", "dxp") drop the
+     * submodels too, so their nodes read back in the main submodel.
      * </ul>
      *
      * <p>A "dxp" name writes the native text layout of "vrn", not KI, and leaves out more than a
      * "vrn" file does: a noisy-MAX node's PROBABILITIES hold its parameters in the Henrion form
      * ({@link #getNoisyHenrionDefinition(int)}), without the entries of the parents'
-     * distinguished outcomes that the native text reader expects, so a network with a noisy-MAX
-     * node that has parents is refused (code -2, naming the node); CAST nodes keep no parameters
-     * and read back with default ones; diagnostic roles and the other diagnosis attributes of
-     * nodes are not written.
+     * distinguished outcomes that the native text reader expects, so the file of a network with a
+     * noisy-MAX node that has parents is written but does not read back (reading it fails with
+     * code -103, naming the node); CAST nodes keep no parameters and read back with default
+     * ones; diagnostic roles and the other diagnosis attributes of nodes are not written.
+     *
+     * <p>A text-format write cut short by the file system (a full disk, say) fails with code -101,
+     * the exception message carrying "ERROR: Can't write the file <i>name</i>" ("ERROR: Writing
+     * the file <i>name</i> failed" for native text); one whose file cannot be created fails with
+     * code -101 and "OPEN FILE FAILED: <i>name</i>". The XML write fails with code -103 and "Error
+     * writing file <i>name</i>" or "Can't open file <i>name</i> for writing".
      *
      * @param file name of the file
      */

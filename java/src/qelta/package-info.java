@@ -105,7 +105,7 @@
  * in radians. "Truncated" means cut to a whole number toward zero. {@code Fact},
  * {@code FactDouble}, {@code Combin}, {@code Multinomial}, {@code GCD}, {@code LCM}
  * and {@code Binomial} give NaN for a NaN argument and for one beyond the 64-bit
- * integers.
+ * integers, the p of {@code Binomial} excepted (see its row).
  *
  * <table class="striped">
  * <caption>Arithmetic and special functions</caption>
@@ -126,14 +126,17 @@
  * <tr id="fn-Exp"><td>{@code Exp(x)}</td><td>e<sup>x</sup></td><td>any</td></tr>
  * <tr id="fn-Gammaln"><td>{@code Gammaln(x)}</td><td>ln &Gamma;(x), by a six-term series
  *   (about 10 significant digits)</td><td>x &gt; 0 (0 gives infinity, a negative x
- *   NaN)</td></tr>
+ *   NaN, except that some x between -5.5 and 0 give a number by the same series:
+ *   {@code Gammaln(-1.5)} is 0.86005)</td></tr>
  * <tr id="fn-Inf"><td>{@code Inf()}</td><td>plus infinity; {@code -Inf()} is minus
  *   infinity</td><td>none</td></tr>
  * <tr id="fn-Ln"><td>{@code Ln(x)}</td><td>natural logarithm</td><td>x &gt; 0 (0 gives
  *   minus infinity, a negative x NaN)</td></tr>
  * <tr id="fn-Log"><td>{@code Log(x, b)}</td><td>logarithm of x to the base b,
- *   Ln(x)/Ln(b): {@code Log(8, 2)} is 3</td><td>x &gt; 0; b &gt; 0 and b &ne; 1. Two
- *   arguments always: for one, use {@code Ln} or {@code Log10}</td></tr>
+ *   Ln(x)/Ln(b): {@code Log(8, 2)} is 3</td><td>x &gt; 0; b &gt; 0 and b &ne; 1. A base
+ *   of 0 gives a zero, negative from x = 1 on: {@code Log(8, 0)} is -0,
+ *   {@code Log(0.5, 0)} is 0. Two arguments always: for one, use {@code Ln} or
+ *   {@code Log10}</td></tr>
  * <tr id="fn-Log10"><td>{@code Log10(x)}</td><td>logarithm to the base 10</td>
  *   <td>x &gt; 0</td></tr>
  * <tr id="fn-Mod"><td>{@code Mod(a, b)}</td><td>remainder of a/b with the sign of a:
@@ -250,20 +253,29 @@
  * <thead><tr><th>Call</th><th>Draws</th><th>Arguments</th></tr></thead>
  * <tbody>
  * <tr id="fn-Bernoulli"><td>{@code Bernoulli(p)}</td><td>1 with probability p, else
- *   0</td><td>p in [0, 1]; NaN when p is not finite</td></tr>
+ *   0</td><td>p in [0, 1]; NaN when p is not finite. A finite p above 1 gives 1 at
+ *   every draw, one below 0 gives 0: {@code Bernoulli(1.5)} is 1, {@code Bernoulli(-0.5)}
+ *   is 0</td></tr>
  * <tr id="fn-Beta"><td>{@code Beta(a, b)}</td><td>beta distribution of shapes a and b,
  *   on [0, 1]</td><td>a &gt; 0, b &gt; 0, else NaN</td></tr>
  * <tr id="fn-Binomial"><td>{@code Binomial(n, p)}</td><td>number of successes in n
  *   trials (n truncated) of probability p</td><td>n &ge; 0 (below 1 gives 0), p in
- *   [0, 1]</td></tr>
+ *   [0, 1]. A p of 1 or more gives n at every draw ({@code Binomial(5, 1.5)} is 5), a p
+ *   of 0 or less, or NaN, gives 0</td></tr>
  * <tr id="fn-CustomPDF"><td>{@code CustomPDF(x1, ..., xk, h1, ..., hk)}</td><td>the
  *   piecewise-linear density through the points (x<sub>i</sub>, h<sub>i</sub>):
  *   the first half of the arguments are the points, the second half their
- *   heights</td><td>an even count, 4 or more; points ascending, heights &ge; 0</td></tr>
+ *   heights</td><td>an even count, 4 or more; points ascending, heights &ge; 0. Other
+ *   points and heights still draw, each draw within one segment, so (for finite points)
+ *   between the smallest and the largest point: {@code CustomPDF(0, 1, -1, -1)} draws
+ *   uniformly in [0, 1]</td></tr>
  * <tr id="fn-Discrete"><td>{@code Discrete(x1, ..., xk, w1, ..., wk)}</td><td>x<sub>i</sub>
  *   with probability w<sub>i</sub> / (w<sub>1</sub> + ... + w<sub>k</sub>); only the
  *   chosen value is evaluated</td><td>an even count, 4 or more; weights &ge; 0, not all
- *   0, not necessarily summing to 1</td></tr>
+ *   0, not necessarily summing to 1. Other weights still draw: the value is the first
+ *   whose running sum of weights exceeds u times their total (u uniform in [0, 1)),
+ *   else the last, so {@code Discrete(1, 2, 0, 0)} and {@code Discrete(1, 2, -1, 1)}
+ *   are 2 at every draw</td></tr>
  * <tr id="fn-Exponential"><td>{@code Exponential(lambda)}</td><td>exponential
  *   distribution of rate lambda (mean 1/lambda): -ln(u)/lambda, u uniform in (0,
  *   1)</td><td>lambda &gt; 0 (a negative lambda draws values below 0, 0 gives
@@ -291,8 +303,10 @@
  * <tr id="fn-Steps"><td>{@code Steps(b0, ..., bk, h1, ..., hk)}</td><td>the
  *   piecewise-constant density of height h<sub>i</sub> between b<sub>i-1</sub> and
  *   b<sub>i</sub>: the first k+1 arguments are the boundaries, the last k the
- *   heights</td><td>an odd count, 3 or more; boundaries ascending, heights &ge;
- *   0</td></tr>
+ *   heights</td><td>an odd count, 3 or more; boundaries ascending, heights &ge; 0.
+ *   Other boundaries and heights still draw, uniformly within one step, so (for finite
+ *   boundaries) between the smallest and the largest boundary: {@code Steps(1, 0, 1)}
+ *   draws in [0, 1]</td></tr>
  * <tr id="fn-Triangular"><td>{@code Triangular(min, mode, max)}</td><td>triangular
  *   distribution</td><td>min &le; mode &le; max, min &lt; max; other arguments may draw
  *   values outside [min, max]</td></tr>
@@ -304,8 +318,10 @@
  *   between b and a ({@code Uniform(3, 1)} in (1, 3]), with a = b it gives a</td></tr>
  * <tr id="fn-Weibull"><td>{@code Weibull(lambda, k)}</td><td>Weibull distribution of
  *   scale lambda and shape k: lambda(-ln u)<sup>1/k</sup>, u uniform in (0, 1)</td>
- *   <td>lambda &gt; 0, k &gt; 0 (a negative lambda negates the draws of
- *   |lambda|)</td></tr>
+ *   <td>lambda &gt; 0, k &gt; 0 (a negative lambda negates the draws of |lambda|). A
+ *   negative k draws ordinary numbers by the same formula ({@code Weibull(1, -1)} draws
+ *   1/(-ln u), above 0); a k of 0 draws only zeros and infinities: {@code Weibull(1,
+ *   0)} draws 0 when u &gt; 1/e, else infinity</td></tr>
  * </tbody>
  * </table>
  *

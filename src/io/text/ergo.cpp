@@ -543,9 +543,5 @@ int VRN_ergoSpeaker::Write(const char* file_name) {
     text = std::to_string(info.x) + "\t" + std::to_string(info.y) + "\n";
     out.Write(text.c_str(), kIndentMode);
   }
-  if (out.Close() != kOk) {
-    return ReportFormatted(qelta::kErrFileWrite,
-                           "ERROR: Can't write the file %s", file_name);
-  }
-  return kOk;
+  return CloseWrittenFile(file_name);
 }

@@ -585,6 +585,12 @@ int TextFormatBase::SetLineWidth(int width) {
   return output_.SetLineWidth(width);
 }
 
+int TextFormatBase::CloseWrittenFile(const char* file_name) {
+  if (output_.Close() == kOk) return kOk;
+  return ReportFormatted(kErrFileWrite, "ERROR: Can't write the file %s",
+                         file_name != nullptr ? file_name : "");
+}
+
 int TextFormatBase::WriteIndented(const char* text, bool escape) {
   if (text == nullptr) return kOk;
   if (!escape) return output_.WriteLine(text, kIndentMode);

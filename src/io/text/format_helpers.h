@@ -241,6 +241,9 @@ class TextFormatBase {
   int WriteText(const char* text, bool escape);
   // Output().SetLineWidth.
   int SetLineWidth(int width);
+  // Closes Output() after writing file_name: 0, or -101 with "ERROR: Can't
+  // write the file <file_name>" logged when a write or the close failed.
+  int CloseWrittenFile(const char* file_name);
 
   // ---- pieces the formats build their own list, field and block syntax
   // from (each answers 0 or -103 when a write failed)

@@ -746,7 +746,7 @@ int VRN_huginSpeaker::Write(const char* file_name) {
   const VRN_intArray order = network->PartialOrder();
   for (int handle : order) WriteNode(handle, flip);
   for (int handle : order) WritePotential(handle);
-  return out.Close() == kOk ? kOk : qelta::kErrFileWrite;
+  return CloseWrittenFile(file_name);
 }
 
 void VRN_huginSpeaker::WriteNode(int handle, int flip) {

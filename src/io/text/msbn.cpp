@@ -509,7 +509,7 @@ int VRN_microsoftSpeaker::Write(const char* file_name) {
   const VRN_intArray order = network->PartialOrder();
   for (int handle : order) WriteNode(handle);
   for (int handle : order) WriteTableBlock(handle);
-  return out.Close() == kOk ? kOk : qelta::kErrFileWrite;
+  return CloseWrittenFile(file_name);
 }
 
 void VRN_microsoftSpeaker::WriteNode(int handle) {

@@ -1008,11 +1008,7 @@ int VRN_neticaSpeaker::Write(const char* file_name) {
   for (int handle : order) WriteNode(handle);
   (void)out.Unindent();
   WriteIndented("};\n", false);
-  if (out.Close() != kOk) {
-    return ReportFormatted(qelta::kErrFileWrite,
-                           "ERROR: Can't write the file %s", file_name);
-  }
-  return kOk;
+  return CloseWrittenFile(file_name);
 }
 
 void VRN_neticaSpeaker::WriteNode(int handle) {

@@ -160,8 +160,7 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   // ---- writing
   // -2 with a message naming the node when the file would not read back:
   // a table over an equation parent of other than two intervals (equation
-  // nodes read back with two), or, in the KI layout, a noisy-MAX node with
-  // parents.
+  // nodes read back with two).
   int RefuseUnreadable();
   int WriteNetwork();
   void WriteHeaderBlock(const VRN_header& header);

@@ -95,18 +95,7 @@ int VRN_vrnSpeaker::RefuseUnreadable() {
   VRN_network* network = GetNetwork();
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     const VRN_node* node = network->GetNode(h);
-    const int type = node->Definition()->GetType();
-    // Henrion parameters lack the entries of the parents' distinguished
-    // outcomes that the reader expects.
-    if (ki_layout_ && type == qelta::kDefNoisyMax &&
-        !node->Parents().IsEmpty()) {
-      return ReportFormatted(
-          qelta::kErrOutOfRange,
-          "ERROR: Node [%s] : a noisy-MAX node with parents cannot be saved "
-          "in this layout: its file would not read back",
-          node->GetId());
-    }
-    if (type == qelta::kDefEquation) continue;
+    if (node->Definition()->GetType() == qelta::kDefEquation) continue;
     // An equation node reads back with two intervals: a table over more or
     // fewer would not fit.
     for (int parent : node->Parents()) {

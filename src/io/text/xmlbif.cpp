@@ -844,7 +844,7 @@ int VRN_xmlSpeaker::Write(const char* file_name) {
   (void)out.Unindent();
   WriteLine("</NETWORK>");
   WriteLine("</BIF>");
-  return out.Close() == kOk ? kOk : qelta::kErrFileWrite;
+  return CloseWrittenFile(file_name);
 }
 
 void VRN_xmlSpeaker::WriteLine(const std::string& text) {

@@ -11,6 +11,8 @@
 #include "definitions/noisy_max.h"
 #include "io/format.h"
 #include "io/text/text_network_util.h"
+#include "network/cases.h"
+#include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "network/submodel.h"
@@ -325,6 +327,18 @@ TEST(VrnFormatTest, WriteFailuresAreReported) {
   EXPECT_NE(LogText(net).find("ERROR: Writing the file /dev/full failed"),
             std::string::npos)
       << LogText(net);
+  // The other text formats name the file they could not finish.
+  for (int format : {qelta::kFormatHugin, qelta::kFormatMsbn,
+                     qelta::kFormatXmlBif, qelta::kFormatNetica,
+                     qelta::kFormatErgo}) {
+    VRN_network small;
+    ASSERT_GE(small.AddNode(qelta::kDefCpt, "A"), 0);
+    EXPECT_EQ(small.WriteFile("/dev/full", format, 0), qelta::kErrFileWrite)
+        << format;
+    EXPECT_NE(LogText(small).find("ERROR: Can't write the file /dev/full"),
+              std::string::npos)
+        << format << LogText(small);
+  }
   // Every text format: a file that cannot be made fails with the output's
   // message.
   for (const char* name : {"x.vrn", "x.net", "x.dsc", "x.xml03"}) {
@@ -332,6 +346,47 @@ TEST(VrnFormatTest, WriteFailuresAreReported) {
     const std::string path = std::string("/no/such/folder/") + name;
     EXPECT_EQ(net.WriteFile(path.c_str(), 0, 0), qelta::kErrFileWrite) << name;
     EXPECT_NE(LogText(net).find("OPEN FILE FAILED"), std::string::npos) << name;
+  }
+}
+
+// The text formats hold no temporal part and no cases: a dynamic network
+// with a case is written without them and reads back without them; only
+// the native text layouts keep submodels. Interval outcomes without
+// identifiers read back named, with their intervals from Netica only.
+TEST(VrnFormatTest, TextFormatsWriteWithoutCasesOrTheTemporalPart) {
+  VRN_network net;
+  const int a = net.AddNode(qelta::kDefCpt, "A");
+  const int b = net.AddNode(qelta::kDefCpt, "B");
+  ASSERT_EQ(net.AddArc(a, b), qelta::kOk);
+  ASSERT_EQ(net.SetNumberOfSlices(3), qelta::kOk);
+  ASSERT_EQ(net.setNodeTemporalType(b, qelta::kTemporalPlate), qelta::kOk);
+  ASSERT_EQ(net.AddTemporalArc(b, b, 1), qelta::kOk);
+  ASSERT_NE(net.AddCase("Seen"), nullptr);
+  ASSERT_EQ(net.GetCase(0)->SetEvidence(a, 1), qelta::kOk);
+  const int sub = net.Submodels()->CreateSubmodel(qelta::kMainSubmodel, "S");
+  ASSERT_EQ(net.GetNode(a)->SetSubmodel(sub), qelta::kOk);
+  const int c = net.AddNode(qelta::kDefCpt, "C");
+  ASSERT_EQ(static_cast<VRN_discDef*>(net.GetNode(c)->Definition())
+                ->SetIntervals({0, 1, 2}, true),
+            qelta::kOk);
+  for (const char* name : {".vrn", ".dxp", ".dne", ".net", ".erg", ".dsc",
+                           ".xml03"}) {
+    SCOPED_TRACE(name);
+    TempPath file(name);
+    ASSERT_EQ(net.WriteFile(file.path(), 0, 0), qelta::kOk) << LogText(net);
+    VRN_network back;
+    const bool dxp = std::string(name) == ".dxp";
+    ASSERT_EQ(back.ReadFile(file.path(), dxp ? qelta::kFormatVrn : 0, 0),
+              qelta::kOk)
+        << LogText(back);
+    EXPECT_EQ(back.GetNumberOfNodes(), 3);
+    EXPECT_EQ(back.GetNumberOfCases(), 0);
+    EXPECT_FALSE(back.HasPlateNode());
+    const bool native = dxp || std::string(name) == ".vrn";
+    EXPECT_EQ(back.Submodels()->GetNumberOfSubmodels(), native ? 2 : 1);
+    EXPECT_EQ(qelta_test::OutcomeIds(back, back.FindNode("C")),
+              (std::vector<std::string>{"State0", "State1"}));
+    EXPECT_EQ(Disc(back, "C")->HasIntervals(), std::string(name) == ".dne");
   }
 }
 
