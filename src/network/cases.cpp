@@ -338,7 +338,8 @@ void VRN_case::OnDefinitionTypeChanged(int h, int newType) {
   const VRN_caseEvidence& entry = evidence_[index];
   bool keep = false;
   if (newType == qelta::kDefEquation) {
-    keep = entry.kind == qelta::kCaseValue;
+    // An equation node takes only a finite number (as SetContEvidence).
+    keep = entry.kind == qelta::kCaseValue && std::isfinite(entry.value);
   } else {
     // A new definition may have other outcomes (qualitative ones have
     // exactly two), so every index must still point at one.

@@ -78,9 +78,13 @@ class VRN_case {
   // too, here and in SetTemporalEvidence; but the XML file names an
   // observed outcome by its identifier, so saving it then fails (-103,
   // naming the case, node and outcome) unless it is the first outcome that
-  // carries that identifier.
+  // carries that identifier (or the node is a CAST or DeMorgan node, which
+  // the file names by its fixed outcomes "True" and "False").
   [[nodiscard]] int SetEvidence(int h, int outcome);
-  // Continuous value (equation nodes).
+  // A number: the value of an equation node (-4 unless finite), or on a
+  // node with outcomes kept as given; that node's own evidence, and the
+  // XML file, take it as the outcome whose interval holds it (saving fails,
+  // -103, naming the case and node, when no interval holds it).
   [[nodiscard]] int SetContEvidence(int h, double value);
   // Soft evidence: -2 unless the vector has one value per outcome of h.
   [[nodiscard]] int SetVirtualEvidence(int h, const std::vector<double>& values);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -323,6 +324,14 @@ TEST(CasesTest, DefinitionTypeChangeKeepsOnlyFittingEntries) {
   // An observed outcome does not fit an equation.
   net.Cases()->OnDefinitionTypeChanged(a, kEquation);
   EXPECT_EQ(c->GetNumberOfEvidence(), 0);
+  // Nor does a number an equation refuses, which a node with outcomes may
+  // hold.
+  ASSERT_EQ(c->SetContEvidence(a, std::nan("")), 0);
+  ASSERT_EQ(c->SetContEvidence(b, 2.5), 0);
+  net.Cases()->OnDefinitionTypeChanged(a, kEquation);
+  net.Cases()->OnDefinitionTypeChanged(b, kEquation);
+  ASSERT_EQ(c->GetNumberOfEvidence(), 1);
+  EXPECT_EQ(c->GetEvidenceNode(0), b);
 }
 
 TEST(CasesTest, NetworkCopyCopiesCasesUnlessAskedForEmptyList) {

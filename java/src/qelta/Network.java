@@ -1504,7 +1504,9 @@ public final class Network extends Wrapper {
     public native double[] getPointValues(String nodeId);
 
     /**
-     * Makes the outcomes stand for numbers; any intervals are removed.
+     * Makes the outcomes stand for numbers; any intervals are removed. A CAST or DeMorgan node
+     * keeps them in memory only: the XML file ({@code .xvrn}, and the string form) has no place
+     * for them, and the node reads back without them.
      *
      * @param nodeHandle handle of the node
      * @param values one number per outcome
@@ -1569,7 +1571,10 @@ public final class Network extends Wrapper {
      * Makes the outcomes numeric intervals; any point values are removed. Bounds for a different
      * number of outcomes first change the outcome count. Clearing the identifiers of a node whose
      * outcome a stored case observes is refused with code -51, the node unchanged: files name
-     * that outcome by its identifier.
+     * that outcome by its identifier. A CAST or DeMorgan node keeps the intervals, and cleared
+     * identifiers, in memory only: the XML file ({@code .xvrn}, and the string form) has no
+     * place for them, and the node reads back without intervals, with its outcomes "True" and
+     * "False".
      *
      * @param nodeHandle handle of the node
      * @param bounds the non-decreasing bounds, one more than the outcomes

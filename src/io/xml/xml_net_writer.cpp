@@ -23,6 +23,7 @@
 #include "definitions/decision.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
+#include "definitions/qualitative.h"
 #include "definitions/truth_table.h"
 #include "definitions/utility.h"
 #include "equations/equation.h"
@@ -59,43 +60,68 @@ const char* TemporalTypeName(int type) {
   }
 }
 
-// The identifier of outcome i of node h; null when h is not a live node
-// with that outcome.
-const char* OutcomeId(const VRN_network& network, int h, int outcome) {
-  const VRN_node* node = network.GetNode(h);
-  if (node == nullptr) return nullptr;
-  const VRN_idArray* ids = node->Definition()->GetOutcomesNames();
-  if (ids == nullptr || !ids->IsIndexValid(outcome)) return nullptr;
-  return ids->Get(outcome);
+// The outcomes entry i of a case observes, as (slice, outcome) pairs, the
+// slice -1 for an entry outside time slices; a number on a node with
+// outcomes stands for the outcome its interval gives, as the node's own
+// evidence maps it (-1 when no interval holds it). False for soft
+// evidence, a number on an equation node and entries of dead nodes.
+bool ObservedOutcomes(const VRN_network& network, const VRN_case& record,
+                      int i, int& h, std::vector<std::pair<int, int>>& pairs) {
+  pairs.clear();
+  int outcome = -1;
+  double number = 0.0;
+  if (record.GetTemporalEvidence(i, h, pairs) == qelta::kOk) {
+    return network.GetNode(h) != nullptr;
+  }
+  if (record.GetEvidence(i, h, outcome) != qelta::kOk) {
+    if (record.GetContEvidence(i, h, number) != qelta::kOk ||
+        network.GetNode(h) == nullptr) {
+      return false;
+    }
+    const VRN_nodeDef* definition = network.GetNode(h)->Definition();
+    if (definition->GetType() == qelta::kDefEquation) return false;
+    const auto* discrete = dynamic_cast<const VRN_discDef*>(definition);
+    outcome = discrete != nullptr ? discrete->GetIntervalIndex(number) : -1;
+  }
+  pairs.push_back({-1, outcome < 0 ? -1 : outcome});
+  return network.GetNode(h) != nullptr;
 }
 
-// Why a case of the network cannot be written, empty when every one can:
-// the file names an observed outcome by its identifier, and an identifier
-// that an earlier outcome carries too (cleared interval outcomes all carry
-// the empty one) would read back as that outcome.
+// Why a case of the network cannot be written, naming case and node; empty
+// when every one can. The file names an observed outcome by identifier
+// (XmlOutcomeName), a number on a node with outcomes by the outcome whose
+// interval holds it, and evidence per time slice only on plate nodes.
 std::string UnwritableCase(const VRN_network& network) {
+  std::vector<std::pair<int, int>> pairs;
   for (int c = 0; c < network.GetNumberOfCases(); ++c) {
     const VRN_case* record = network.GetCase(c);
     for (int i = 0; record != nullptr && i < record->GetNumberOfEvidence();
          ++i) {
       int h = -1;
-      int outcome = -1;
-      std::vector<std::pair<int, int>> slices;
-      if (record->GetTemporalEvidence(i, h, slices) != qelta::kOk) {
-        if (record->GetEvidence(i, h, outcome) != qelta::kOk) continue;
-        slices.push_back({-1, outcome});
+      if (!ObservedOutcomes(network, *record, i, h, pairs)) continue;
+      const std::string where = "Case '" + record->GetName() + "' ";
+      const std::string node =
+          "node '" + std::string(network.GetNode(h)->GetId()) + "'";
+      double number = 0.0;
+      if (pairs.front().second < 0 &&
+          record->GetContEvidence(i, h, number) == qelta::kOk) {
+        char text[40];
+        std::snprintf(text, sizeof text, "%.16g", number);
+        return where + "holds the number " + text + " for " + node +
+               ", which no interval of the node holds";
       }
-      for (const auto& pair : slices) {
-        const char* id = OutcomeId(network, h, pair.second);
-        if (id == nullptr ||
-            network.GetNode(h)->Definition()->GetOutcomesNames()->FindString(
-                id) == pair.second) {
+      if (pairs.front().first >= 0 &&
+          network.GetTemporalType(h) != qelta::kTemporalPlate) {
+        return where + "observes time slices of " + node +
+               ", which is not a plate node";
+      }
+      for (const auto& pair : pairs) {
+        if (qelta::XmlOutcomeName(network, h, pair.second) != nullptr) {
           continue;
         }
-        return "Case '" + record->GetName() + "' observes outcome " +
-               std::to_string(pair.second) + " of node '" +
-               network.GetNode(h)->GetId() +
-               "', whose identifier does not tell it from another";
+        return where + "observes outcome " + std::to_string(pair.second) +
+               " of " + node + ", whose identifier does not tell it from "
+               "another";
       }
     }
   }
@@ -147,6 +173,29 @@ struct ReleaseExtension {
 };
 
 }  // namespace
+
+namespace qelta {
+
+const char* XmlOutcomeName(const VRN_network& network, int h, int outcome) {
+  const VRN_node* node = network.GetNode(h);
+  if (node == nullptr) return nullptr;
+  const VRN_nodeDef* definition = node->Definition();
+  const int type = definition->GetType();
+  const VRN_idArray* ids =
+      type == qelta::kDefCast || type == qelta::kDefDemorgan
+          ? &VRN_qualDef::TrueFalseIds()
+          : definition->GetOutcomesNames();
+  if (ids == nullptr || !ids->IsIndexValid(outcome) ||
+      outcome >= definition->GetNumberOfOutcomes()) {
+    return nullptr;
+  }
+  const char* id = ids->Get(outcome);
+  // Reading looks the identifier up: the first outcome carrying it gets it
+  // (so the empty identifier of cleared interval outcomes names the first).
+  return id != nullptr && ids->FindString(id) == outcome ? id : nullptr;
+}
+
+}  // namespace qelta
 
 // ------------------------------------------------------------------- Save
 
@@ -575,21 +624,19 @@ void XmlNetworkSaver::WriteCase(const VRN_case& record) {
 
   // Entries that no longer name a live node (possible only while the case
   // list was told not to follow edits) cannot be expressed and are left
-  // out, as a reader would refuse them.
+  // out, as a reader would refuse them. Save refused the others it cannot
+  // name before anything was written.
+  std::vector<std::pair<int, int>> pairs;
   for (int i = 0; i < record.GetNumberOfEvidence(); ++i) {
     int h = -1;
-    int outcome = -1;
     double value = 0.0;
     std::vector<double> soft;
-    std::vector<std::pair<int, int>> slices;
-    if (record.GetTemporalEvidence(i, h, slices) == qelta::kOk) {
-      const VRN_node* node = network_->GetNode(h);
-      if (node == nullptr) continue;
-      for (const auto& [slice, state] : slices) {
-        const char* id = OutcomeId(*network_, h, state);
+    if (ObservedOutcomes(*network_, record, i, h, pairs)) {
+      for (const auto& [slice, outcome] : pairs) {
+        const char* id = qelta::XmlOutcomeName(*network_, h, outcome);
         if (id == nullptr) continue;
-        AddStringAttribute("node", node->GetId());
-        AddIntAttribute("slice", slice);
+        AddStringAttribute("node", network_->GetNode(h)->GetId());
+        if (slice >= 0) AddIntAttribute("slice", slice);
         AddStringAttribute("state", id);
         WriteTextElement("evidence", nullptr, 0);
       }
@@ -605,12 +652,6 @@ void XmlNetworkSaver::WriteCase(const VRN_case& record) {
       AddStringAttribute("node", node->GetId());
       WriteDoubleList("softevidence", soft.data(),
                       static_cast<int>(soft.size()), nullptr, 0.0);
-    } else if (record.GetEvidence(i, h, outcome) == qelta::kOk) {
-      const char* id = OutcomeId(*network_, h, outcome);
-      if (id == nullptr) continue;
-      AddStringAttribute("node", network_->GetNode(h)->GetId());
-      AddStringAttribute("state", id);
-      WriteTextElement("evidence", nullptr, 0);
     }
   }
   for (int i = 0; i < record.GetNumberOfNodes(); ++i) {

@@ -31,6 +31,19 @@ class VRN_intArray;
 class VRN_userProperties;
 class VRN_case;
 
+namespace qelta {
+
+// The identifier by which the XML file names outcome `outcome` of node h:
+// the one the node reads back with, so its own, but the fixed "True" and
+// "False" of a CAST or DeMorgan node, whose element holds no outcomes.
+// Null when the file cannot name it: no such node or outcome, or an
+// identifier that an earlier outcome carries too (cleared interval
+// outcomes all carry the empty one), which reading would give to that
+// earlier outcome.
+const char* XmlOutcomeName(const VRN_network& network, int h, int outcome);
+
+}  // namespace qelta
+
 class XmlNetworkSaver : public XmlWriter, public VRN_nodeDefVisitor {
  public:
   // Writes network as a document: to the UTF-8 named file (created or

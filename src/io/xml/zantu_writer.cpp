@@ -13,6 +13,7 @@
 #include "network/submodel.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
+#include "io/xml/xml_net_writer.h"
 
 namespace {
 
@@ -228,9 +229,7 @@ void XmlZantuSaver::WriteNode(int handle) {
       dynamic_cast<const VRN_discDef*>(node->Definition());
   const int outcomes =
       discrete == nullptr ? 0 : discrete->GetNumberOfOutcomes();
-  const VRN_idArray* ids =
-      discrete == nullptr ? nullptr : discrete->GetOutcomesNames();
-  if (outcomes >= 2 && ids != nullptr) {
+  if (outcomes >= 2) {
     for (int i = 0; i < outcomes; ++i) {
       const char* fix = discrete->GetOutcomeFix(i);
       const char* description = discrete->GetOutcomeDescription(i);
@@ -239,7 +238,13 @@ void XmlZantuSaver::WriteNode(int handle) {
       const bool has_links =
           documentation != nullptr && documentation->GetSize() > 0;
       if (IsEmpty(fix) && IsEmpty(description) && !has_links) continue;
-      writer_->AddStringAttribute("id", ids->Get(i));
+      // The block names a state by the identifier the node reads back
+      // with; one it cannot name (an identifier an earlier state carries
+      // too, as cleared interval outcomes do) would land on another state,
+      // so its information is left out.
+      const char* id = qelta::XmlOutcomeName(*network_, handle, i);
+      if (id == nullptr) continue;
+      writer_->AddStringAttribute("id", id);
       XmlElementScope state(*writer_, "state");
       if (!IsEmpty(fix)) writer_->WriteTextElement("fix", fix, 1);
       if (!IsEmpty(description)) {

@@ -6,7 +6,10 @@
 // reads back: the network's name and comment, the plate, the submodel tree
 // depth first (each submodel's child submodels, then its nodes, then its
 // text boxes), and per node its appearance, bar chart, state comments,
-// fixes and links, question and links.
+// fixes and links, question and links. A state is named by the identifier
+// its node reads back with (XmlOutcomeName); the information of a state
+// the block cannot name (a cleared interval outcome other than the first)
+// is left out rather than put on another state.
 //
 // Ownership: the network is the caller's and must outlive the saver; the
 // writer is used only during Write. Release deletes the saver.

@@ -1,14 +1,17 @@
 // A case names its observed outcomes by identifier in the network file: a
 // save whose identifier would read back as another outcome fails with a
-// message instead of moving the evidence.
+// message instead of moving the evidence. A number on a node with outcomes
+// is written as the outcome whose interval holds it, or refused.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
 #include "base/error_log.h"
 #include "base/status.h"
 #include "definitions/discrete_def.h"
+#include "definitions/node_def.h"
 #include "io/format.h"
 #include "network/cases.h"
 #include "network/network.h"
@@ -69,6 +72,121 @@ TEST(CaseEvidenceWriterTest, OutcomeItsIdentifierCannotNameIsNotWritten) {
     std::remove(path.c_str());
     EXPECT_EQ(net.WriteFile(path.c_str(), 0, 0), qelta::kErrFileIo);
     EXPECT_EQ(std::fopen(path.c_str(), "rb"), nullptr);
+  }
+}
+
+// The text of a refused save, checked: -103, nothing written, the message
+// logged.
+void ExpectRefused(VRN_network& net, const std::string& message) {
+  net.ErrorLog()->Flush();
+  std::string text;
+  EXPECT_EQ(net.WriteString(text, qelta::kExtensionLayout), qelta::kErrFileIo);
+  EXPECT_TRUE(text.empty());
+  EXPECT_NE(Log(net).find(message), std::string::npos) << Log(net);
+}
+
+// Written and read back; the read-back network.
+void RoundTrip(VRN_network& net, VRN_network& back, std::string* text) {
+  ASSERT_EQ(net.WriteString(*text, qelta::kExtensionLayout), qelta::kOk)
+      << Log(net);
+  ASSERT_EQ(back.ReadString(text->c_str(), qelta::kExtensionLayout),
+            qelta::kOk)
+      << Log(back) << *text;
+}
+
+int EvidenceOf(const VRN_network& net, int entry) {
+  int node = -1;
+  int outcome = -1;
+  EXPECT_EQ(net.GetCase(0)->GetEvidence(entry, node, outcome), qelta::kOk);
+  return outcome;
+}
+
+TEST(CaseEvidenceWriterTest, NumberOnNodeWithOutcomesIsWrittenAsItsOutcome) {
+  VRN_network net;
+  const int x = net.AddNode(qelta::kDefCpt, "X");
+  const int y = net.AddNode(qelta::kDefCpt, "Y");
+  ASSERT_EQ(Disc(net, x)->SetIntervals({0, 1, 2, 3}, false), qelta::kOk);
+  ASSERT_EQ(Disc(net, y)->SetIntervals({0, 1, 1, 2}, false), qelta::kOk);
+  VRN_case* c = net.AddCase("c1");
+  // As the node's own evidence maps them: the last bound is the last
+  // outcome, a bound of an empty interval that interval.
+  ASSERT_EQ(c->SetContEvidence(x, 3.0), qelta::kOk);
+  ASSERT_EQ(c->SetContEvidence(y, 1.0), qelta::kOk);
+  std::string text;
+  VRN_network back;
+  RoundTrip(net, back, &text);
+  EXPECT_NE(text.find("<evidence node=\"X\" state=\"State2\" />"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(EvidenceOf(back, 0), 2);
+  EXPECT_EQ(EvidenceOf(back, 1), 1);
+  // The case itself keeps the number.
+  int node = -1;
+  double value = 0.0;
+  EXPECT_EQ(c->GetContEvidence(0, node, value), qelta::kOk);
+  EXPECT_EQ(value, 3.0);
+}
+
+TEST(CaseEvidenceWriterTest, NumberNoOutcomeHoldsIsRefusedNamingCaseAndNode) {
+  struct Setup {
+    const char* what;
+    double number;
+    int type;
+    bool point_values;
+  };
+  for (const Setup& setup :
+       {Setup{"outside the intervals", 5.0, qelta::kDefCpt, false},
+        Setup{"not a number", std::nan(""), qelta::kDefCpt, false},
+        Setup{"point values", 1.0, qelta::kDefCpt, true},
+        Setup{"no outcomes", 1.0, qelta::kDefUtility, false}}) {
+    SCOPED_TRACE(setup.what);
+    VRN_network net;
+    const int x = net.AddNode(setup.type, "X");
+    if (setup.type == qelta::kDefCpt) {
+      ASSERT_EQ(setup.point_values ? Disc(net, x)->SetPointValues({1, 2})
+                                   : Disc(net, x)->SetIntervals({0, 1, 2},
+                                                                false),
+                qelta::kOk);
+    }
+    ASSERT_EQ(net.AddCase("c1")->SetContEvidence(x, setup.number), qelta::kOk);
+    ExpectRefused(net, "Case 'c1' holds the number ");
+    EXPECT_NE(Log(net).find(" for node 'X', which no interval of the node "
+                            "holds"),
+              std::string::npos)
+        << Log(net);
+  }
+  // Per-slice evidence outside the plate would not read back either.
+  VRN_network net;
+  const int x = net.AddNode(qelta::kDefCpt, "X");
+  ASSERT_EQ(net.AddCase("c1")->SetTemporalEvidence(x, 1, 2), qelta::kOk);
+  ExpectRefused(net, "Case 'c1' observes time slices of node 'X', which is "
+                     "not a plate node");
+}
+
+TEST(CaseEvidenceWriterTest, QualitativeNodesAreNamedByTheirFixedOutcomes) {
+  for (int type : {qelta::kDefCast, qelta::kDefDemorgan}) {
+    SCOPED_TRACE(type);
+    VRN_network net;
+    const int q = net.AddNode(type, "Q");
+    const int r = net.AddNode(type, "R");
+    // Numbers and cleared identifiers are kept in memory; the file has no
+    // place for either.
+    ASSERT_EQ(Disc(net, q)->SetIntervals({0, 1, 2}, true), qelta::kOk);
+    ASSERT_EQ(Disc(net, r)->SetPointValues({5, 7}), qelta::kOk);
+    VRN_case* c = net.AddCase("c1");
+    ASSERT_EQ(c->SetEvidence(q, 1), qelta::kOk);
+    ASSERT_EQ(c->SetContEvidence(r, 7.0), qelta::kOk);  // no intervals
+    ExpectRefused(net, "Case 'c1' holds the number 7 for node 'R'");
+    ASSERT_EQ(Disc(net, r)->SetIntervals({6, 8, 9}, false), qelta::kOk);
+    std::string text;
+    VRN_network back;
+    RoundTrip(net, back, &text);
+    EXPECT_EQ(EvidenceOf(back, 0), 1);
+    EXPECT_EQ(EvidenceOf(back, 1), 0);
+    const VRN_discDef* read = Disc(back, back.FindNode("Q"));
+    EXPECT_FALSE(read->HasIntervals());
+    EXPECT_STREQ(read->GetOutcomesNames()->Get(1), "False");
+    EXPECT_FALSE(Disc(back, back.FindNode("R"))->HasIntervals());
   }
 }
 

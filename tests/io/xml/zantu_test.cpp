@@ -354,6 +354,43 @@ TEST(ZantuWriterTest, NamesCommentsAndStates) {
   EXPECT_TRUE(Contains(text, "<question></question>"));
 }
 
+// A state is named by the identifier its node reads back with: a cleared
+// interval outcome past the first would land on the first, so its
+// information is left out; a CAST node reads back as "True" and "False",
+// whatever it carries now.
+TEST(ZantuWriterTest, StatesAreNamedAsTheyReadBack) {
+  const std::string path =
+      std::string(QELTA_TEST_DATA) + "/vrn/every_statement.vrn";
+  for (bool cast : {false, true}) {
+    SCOPED_TRACE(cast ? "CAST" : "CPT");
+    VRN_network network;
+    ASSERT_EQ(network.ReadFile(path.c_str(), 0, 0), 0);
+    const int weather = network.FindNode("Weather");
+    if (cast) {
+      ASSERT_EQ(network.GetNode(weather)->setNodeType(50), 0);
+    }
+    auto* def =
+        dynamic_cast<VRN_discDef*>(network.GetNode(weather)->Definition());
+    ASSERT_EQ(def->SetIntervals({0, 1, 2}, true), 0);
+    ASSERT_EQ(def->SetOutcomeDescription(0, "dry"), 0);
+    ASSERT_EQ(def->SetOutcomeDescription(1, "wet"), 0);
+    std::string text;
+    ASSERT_EQ(network.WriteString(text, 0), 0);
+    VRN_network back;
+    ASSERT_EQ(back.ReadString(text.c_str(), 0), 0) << text;
+    const auto* read = dynamic_cast<const VRN_discDef*>(
+        back.GetNode(back.FindNode("Weather"))->Definition());
+    EXPECT_STREQ(read->GetOutcomeDescription(0), "dry");
+    if (cast) {
+      EXPECT_STREQ(read->GetOutcomeDescription(1), "wet");
+      EXPECT_TRUE(Contains(text, "<state id=\"False\">")) << text;
+    } else {
+      EXPECT_EQ(read->GetOutcomeDescription(1), nullptr);
+      EXPECT_FALSE(Contains(text, "wet")) << text;
+    }
+  }
+}
+
 TEST(ZantuWriterTest, SubmodelsAreWrittenDepthFirst) {
   VRN_network network;
   VRN_submodelTable* table = network.Submodels();
