@@ -114,6 +114,11 @@ int VRN_CooperSolver::Solve(VRN_network& network) {
 
 int VRN_CooperSolver::SolveSteps() {
   VRN_network& net = *network_;
+  // The candidates come first: a utility node added below may take a free
+  // slot ahead of the diagram's nodes, and the topological walk from it
+  // would order unrelated informational parents by its parent list, so the
+  // layouts would follow the edit history instead of the diagram.
+  CollectScenarioCandidates();
   const int prepared = PrepareUtilityNode();
   if (prepared == qelta::kErrOutOfRange) {
     net.ErrorLog()->LogError(prepared,
@@ -126,7 +131,6 @@ int VRN_CooperSolver::SolveSteps() {
 
   const int options = net.GetRelevanceOptions();
   net.SetRelevanceOptions(0);
-  CollectScenarioCandidates();
   EnforceDecisionOrder();
   CopyIntoWork();
   net.SetRelevanceOptions(options);

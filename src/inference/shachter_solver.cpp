@@ -170,7 +170,9 @@ int VRN_ShachterSolver::MergeUtilityNodes() {
   VRN_network& net = *network_;
   char id[qelta::kNodeIdBufferSize];
   (void)working_.MakeUniqueNodeId(id);
-  utilityNode_ = working_.AddNode(qelta::kDefUtility, id);
+  // Above every node, so the copy's order (and arithmetic) is the diagram's
+  // whatever slots earlier edits freed.
+  utilityNode_ = working_.AddNodeAfterAll(qelta::kDefUtility, id);
   if (utilityNode_ < 0) return qelta::kErrOutOfRange;
   VRN_intArray utilities;
   for (int h : working_.PartialOrder()) {

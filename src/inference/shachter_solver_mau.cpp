@@ -283,7 +283,7 @@ int VRN_ShachterSolver::ApplyMauWeights() {
   if (constant.decisions.empty()) return qelta::kOk;
   char id[qelta::kNodeIdBufferSize];
   (void)working_.MakeUniqueNodeId(id);
-  const int h = working_.AddNode(qelta::kDefUtility, id);
+  const int h = working_.AddNodeAfterAll(qelta::kDefUtility, id);
   if (h < 0) return h;
   const int status = AddParents(working_, h, constant.decisions);
   if (status != qelta::kOk) return status;

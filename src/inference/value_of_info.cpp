@@ -167,7 +167,9 @@ int VRN_valueOfInfoWorkspace::FindUtilityNode() {
 }
 
 int VRN_valueOfInfoWorkspace::AddDecisionNode(int pointOfView) {
-  decisionNode_ = network_.AddNode(qelta::kDefDecision, nullptr);
+  // Above every node: in a slot some edit freed, the topological walk would
+  // meet it first and could put it ahead of earlier decisions.
+  decisionNode_ = network_.AddNodeAfterAll(qelta::kDefDecision, nullptr);
   if (decisionNode_ < 0) return decisionNode_;
   const VRN_intArray& ordered = info_->orderedNodes_;
   const int at = ordered.FindPosition(pointOfView);

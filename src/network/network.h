@@ -307,6 +307,11 @@ class VRN_network {
   // already used by a node or a submodel (unless duplicates are allowed
   // while loading).
   [[nodiscard]] int AddNode(int type, const char* id);
+  // AddNode, but the node takes a slot above every live node (a free one
+  // when there is such, else a new one), so walks in handle order meet it
+  // last. For working nodes an algorithm adds to a copy: the copy's orders,
+  // and so its results, must not follow which slots earlier edits freed.
+  [[nodiscard]] int AddNodeAfterAll(int type, const char* id);
   // Writes "Node" + N into buffer (N from the live-node count upwards) so
   // that no node or submodel has it. Answers 0.
   // REQUIRES: buffer holds at least qelta::kNodeIdBufferSize bytes.
@@ -786,6 +791,7 @@ class VRN_network {
   std::uint32_t NextStamp();
   // Removes an arc's entries from both lists (no notifications).
   void DropArcEntries(int parent, int child);
+  int AddNodeInSlot(int type, const char* id, bool afterAll);
 };
 
 #endif  // QELTA_NETWORK_NETWORK_H_

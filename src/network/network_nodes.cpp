@@ -95,6 +95,14 @@ int VRN_network::FindNode(const char* id) const {
 // ------------------------------------------------------------------ nodes
 
 int VRN_network::AddNode(int type, const char* id) {
+  return AddNodeInSlot(type, id, false);
+}
+
+int VRN_network::AddNodeAfterAll(int type, const char* id) {
+  return AddNodeInSlot(type, id, true);
+}
+
+int VRN_network::AddNodeInSlot(int type, const char* id, bool afterAll) {
   if (!VRN_nodeDef::IsValidType(type)) return qelta::kErrWrongNodeType;
   char generated[qelta::kNodeIdBufferSize];
   if (id == nullptr || (id[0] != '@' && !VRN_IsValidId(id))) {
@@ -109,14 +117,16 @@ int VRN_network::AddNode(int type, const char* id) {
   orderValid_ = 0;
 
   int handle;
-  bool appended = freeSlots_.empty();
+  const auto slot =
+      afterAll ? freeSlots_.upper_bound(GetLastNode()) : freeSlots_.begin();
+  bool appended = slot == freeSlots_.end();
   if (appended) {
     handle = static_cast<int>(nodes_.size());
     nodes_.push_back(nullptr);
     rank_.push_back(0);
     visitStamp_.push_back(0);
   } else {
-    handle = *freeSlots_.begin();
+    handle = *slot;
   }
   try {
     nodes_[handle] = new VRN_node(this, type, handle, id);
@@ -131,7 +141,7 @@ int VRN_network::AddNode(int type, const char* id) {
     }
     throw;
   }
-  if (!appended) freeSlots_.erase(freeSlots_.begin());
+  if (!appended) freeSlots_.erase(slot);
   // A new node has no arcs, so any rank above the others keeps the order.
   rank_[handle] = nextRank_++;
   ++numNodes_;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -570,6 +571,44 @@ TEST(ValueOfInfoTest, AutomaticUpdatingStaysWithTheCallersNetwork) {
     ExpectNear({0.2 * 20}, Values(voi), 1e-9, "X before D");
     EXPECT_TRUE(net.IsAutoUpdate());
   }
+}
+
+// Nodes the solver and value of information add for a run must not take a
+// slot an earlier edit freed: the topological walk would meet them first and
+// reorder the decisions and the parents that index the values.
+TEST(ValueOfInfoTest, LayoutsAfterAFreedSlotEqualTheSavesReadBack) {
+  VRN_network net;
+  const int spare = idtest::Add(net, qelta::kDefCpt, "Spare");
+  for (const char* id : {"A", "D1", "C", "B", "D2", "U", "V"}) {
+    (void)idtest::Add(net, id[0] == 'D' ? qelta::kDefDecision
+                           : id[0] >= 'U' ? qelta::kDefUtility : qelta::kDefCpt, id);
+  }
+  for (const char* arc : {"A D1", "C B", "B D2", "D2 U", "D1 U", "A U", "C U", "B V"}) {
+    const std::string from(arc, std::strchr(arc, ' '));
+    ASSERT_EQ(0, net.AddArc(net.FindNode(from.c_str()), net.FindNode(arc + from.size() + 1)));
+  }
+  idtest::Table(net, net.FindNode("U"), {1, 5, 3, 2, 7, 1, 0, 4, 2, 8, 6, 3, 5, 1, 9, 2});
+  ASSERT_EQ(0, net.DeleteNode(spare));
+  ASSERT_EQ(0, net.UpdateBeliefs());  // two terminal utilities: one is added
+  VRN_network fresh;
+  ASSERT_EQ(0, fresh.ReadString(WriteXml(net).c_str(), 0));
+  ASSERT_EQ(0, fresh.UpdateBeliefs());
+  std::vector<std::string> layouts;
+  for (VRN_network* n : {&net, &fresh}) {
+    VRN_valueOfInfo voi(n);
+    ASSERT_EQ(0, voi.AddNode(n->FindNode("C")));
+    ASSERT_EQ(0, voi.SetDecision(n->FindNode("D2")));
+    ASSERT_EQ(0, voi.Update());
+    const VRN_nodeVal* d2 = n->GetNode(n->FindNode("D2"))->Value();
+    layouts.emplace_back();
+    for (const VRN_intArray* a : {&d2->GetIndexingParents(), &voi.GetIndexingNodes()}) {
+      for (int h : *a) layouts.back() += std::string(n->GetNode(h)->GetId()) + " ";
+    }
+    for (double x : Values(voi)) layouts.back() += std::to_string(x) + " ";
+    for (double x : d2->GetValue().GetItems()) layouts.back() += std::to_string(x) + " ";
+  }
+  EXPECT_EQ(0u, layouts[0].find("A D1 B A D1 B "));  // in the decision order
+  EXPECT_EQ(layouts[0], layouts[1]);
 }
 
 }  // namespace
