@@ -77,11 +77,10 @@ constexpr bool kConstantEquationsOverOnePoint = true;
 constexpr bool kNeticaEquationsOverOnePoint = true;
 
 // An equation node over the default intervals of a range of one point
-// (bounds a, a, a) changed into a discrete node keeps those bounds, which
-// SetIntervals refuses (two empty intervals in a row): the XML read fails
-// ("SetIntervals failed"), Netica's loses them. While false, the generator
-// changes no such node's type.
-constexpr bool kOnePointIntervalsThroughTypeChange = false;
+// (bounds a, a, a) changed into a discrete node: its outcomes come without
+// those bounds, which no interval definition takes (two empty intervals in
+// a row). While false, the generator changes no such node's type.
+constexpr bool kOnePointIntervalsThroughTypeChange = true;
 
 constexpr int kDefaultSeeds = 300;
 constexpr int kMaxNodes = 8;
