@@ -92,6 +92,17 @@ bool SplitKeepsBounds(const VRN_doubleArray& bounds, int split) {
   return true;
 }
 
+// Whether bounds rise (ties allowed) with no two empty intervals in a row:
+// the bounds an interval definition takes.
+bool TakesBounds(const double* bounds, int n) {
+  for (int i = 0; i < n; ++i) {
+    if (std::isnan(bounds[i])) return false;
+    if (i >= 1 && bounds[i - 1] > bounds[i]) return false;
+    if (i >= 2 && bounds[i - 2] == bounds[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- lifecycle
@@ -110,7 +121,16 @@ VRN_discDef::VRN_discDef(const VRN_discreteInfo& info)
     outcome_ids_ = VRN_DefaultOutcomeIds();
   }
   if (info.values != nullptr) {
-    values_ = std::make_unique<VRN_doubleArray>(*info.values);
+    const std::vector<double> values(info.values->begin(), info.values->end());
+    const int n = static_cast<int>(values.size());
+    // Bounds no interval definition takes (an equation over a range of one
+    // point has empty intervals) stay behind: the outcomes come without
+    // them, named where they were not, as after RemoveIntervals.
+    if (n != outcome_ids_.GetSize() + 1 || TakesBounds(values.data(), n)) {
+      values_ = std::make_unique<VRN_doubleArray>(*info.values);
+    } else if (outcome_ids_.GetAllowEmpty()) {
+      GiveNumberedIds();
+    }
   }
   if (info.diag_info != nullptr) {
     diag_info_ = std::make_unique<qelta::OutcomeDiagBlock>(*info.diag_info);
@@ -656,11 +676,7 @@ int VRN_discDef::SetIntervals(const std::vector<double>& bounds,
         GetNodeId(GetHandle()), observing->GetName().c_str());
   }
   // Checked before the outcome count changes, so a refusal loses nothing.
-  for (int i = 0; i < n; ++i) {
-    if (std::isnan(bounds[i])) return qelta::kErrInvalidValue;
-    if (i >= 1 && bounds[i - 1] > bounds[i]) return qelta::kErrInvalidValue;
-    if (i >= 2 && bounds[i - 2] == bounds[i]) return qelta::kErrInvalidValue;
-  }
+  if (!TakesBounds(bounds.data(), n)) return qelta::kErrInvalidValue;
   if (n - 1 != outcome_ids_.GetSize()) {
     // The old bounds are replaced: the outcomes added on the way split
     // none of them, so none of their splits can be refused.

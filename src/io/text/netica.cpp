@@ -890,9 +890,19 @@ void VRN_neticaSpeaker::BuildEquationIntervals(
     intervals[i].boundary = record.levels[i + 1];
     if (record.states.size() == levels - 1) intervals[i].id = record.states[i];
   }
-  const int rc = VRN_GetEquation(GetNetwork(), handle)
-                     ->SetDiscIntervals(record.levels.front(),
-                                        record.levels.back(), intervals);
+  VRN_equation* equation = VRN_GetEquation(GetNetwork(), handle);
+  const double lower = record.levels.front();
+  const double upper = record.levels.back();
+  int rc = equation->SetDiscIntervals(lower, upper, intervals);
+  // A range of one point has room only for its default intervals, the
+  // first of them empty, which the writer writes as equal levels.
+  if (rc != kOk && lower == upper && equation->GetDiscIntervals().empty()) {
+    const double old_lower = equation->GetLowerBound();
+    const double old_upper = equation->GetUpperBound();
+    rc = equation->SetBounds(lower, upper);
+    if (rc == kOk) rc = equation->SetDefaultIntervalsOverBounds(intervals);
+    if (rc != kOk) (void)equation->SetBounds(old_lower, old_upper);
+  }
   if (rc != kOk) {
     ReportAtLine(record.line, rc,
                  "Can't set discretization intervals for node [" + record.id +

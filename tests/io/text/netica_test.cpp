@@ -381,4 +381,30 @@ TEST(NeticaTest, BadEquationsAreReported) {
   }
 }
 
+// A range of one point leaves room only for the default intervals, the
+// first of them empty: they are written as equal levels and read back with
+// the range, with or without a discrete child.
+TEST(NeticaTest, EquationsOverOnePointKeepTheirRange) {
+  for (bool child : {false, true}) {
+    VRN_network network;
+    const int x = network.AddNode(qelta::kDefEquation, "X");
+    VRN_equation* eq = VRN_GetEquation(&network, x);
+    ASSERT_EQ(eq->SetEquation("X=Normal(3,1)", nullptr, nullptr), qelta::kOk);
+    ASSERT_EQ(eq->SetBounds(3, 3), qelta::kOk);
+    if (child) {
+      ASSERT_EQ(network.AddArc(x, network.AddNode(qelta::kDefCpt, "C")),
+                qelta::kOk);
+    } else {
+      (void)eq->GetDiscreteOutcomeCount();
+    }
+    ASSERT_EQ(EquationIntervals(network, x), "3 State0 3 State1 3");
+    VRN_network copy;
+    qelta_test::ExpectWriteReadWriteStable(network, &copy, ".dne", 0, 0, false,
+                                           false);
+    EXPECT_EQ(LogText(copy), "");
+    EXPECT_EQ(EquationIntervals(copy, copy.FindNode("X")),
+              "3 State0 3 State1 3");
+  }
+}
+
 }  // namespace
