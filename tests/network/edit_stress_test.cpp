@@ -9,7 +9,11 @@
 // evidence (the same indexing parents in the same order and sizes, values
 // within 1e-9); every save must read back. A network that refuses to save
 // is compared with a copy of itself whose values were all invalidated and
-// then updated.
+// then updated. The fresh network takes the observations in an order that
+// gives the same implied evidence, as the order decides it; a row of a
+// value for a configuration of probability 0 may hold a number where the
+// fresh network has the undefined marker. After an update that succeeds,
+// every observed node is valid, as in a fresh network.
 //
 // The seed count is small by default; QELTA_EDIT_STRESS_SEEDS sets another
 // (thousands for a thorough run), QELTA_EDIT_STRESS_FIRST_SEED the first
@@ -32,6 +36,7 @@
 #include "base/arrays.h"
 #include "base/error_log.h"
 #include "base/matrix.h"
+#include "base/special_values.h"
 #include "base/status.h"
 #include "base/strings.h"
 #include "definitions/ci_def.h"
@@ -267,6 +272,8 @@ class Harness {
       : seed_(seed),
         rng_(static_cast<unsigned>(seed) * 2654435761u + 17u),
         flavour_(static_cast<Flavour>(seed % 4)),
+        implying_(seed % 4 == 0),
+        reordering_(flavour_ == Flavour::kHybrid && seed % 16 < 8),
         net_(std::make_unique<VRN_network>()) {
     // A fixed seed: without one the generator follows the clock.
     net_->SetRandSeed(seed + 1);
@@ -403,14 +410,14 @@ class Harness {
                            qelta::kDefTruthTable, qelta::kDefNoisyMax,
                            qelta::kDefNoisyAdder, qelta::kDefCast,
                            qelta::kDefDemorgan};
+    if (implying_) codes.insert(codes.end(), 5, qelta::kDefTruthTable);
     if (flavour_ == Flavour::kInfluence) {
       codes.insert(codes.end(), {qelta::kDefDecision, qelta::kDefDecision,
                                  qelta::kDefUtility, qelta::kDefUtility,
                                  qelta::kDefMau});
     }
     if (flavour_ == Flavour::kHybrid) {
-      codes.insert(codes.end(), {qelta::kDefEquation, qelta::kDefEquation,
-                                 qelta::kDefEquation});
+      codes.insert(codes.end(), reordering_ ? 6 : 3, qelta::kDefEquation);
     }
     return codes;
   }
@@ -478,6 +485,14 @@ class Harness {
     if (flavour_ == Flavour::kDynamic && Chance(0.8)) {
       (void)net_->setNodeTemporalType(h, qelta::kTemporalPlate);
     }
+    // Draws within intervals follow the parent order of an equation that
+    // reads the node.
+    auto* disc = dynamic_cast<VRN_discDef*>(Def(h));
+    if (reordering_ && disc != nullptr) {
+      std::vector<double> bounds;
+      for (int i = 0; i <= Outcomes(h); ++i) bounds.push_back(i);
+      (void)disc->SetIntervals(bounds, false);
+    }
     return h;
   }
 
@@ -499,14 +514,20 @@ class Harness {
       const int c = AnyNode();
       (void)net_->AddArc(p, c);
     }
+    // A chain through every node: implied outcomes reach further.
+    const std::vector<int> nodes = Live();
+    for (size_t i = 1; implying_ && i < nodes.size(); ++i) {
+      (void)net_->AddArc(nodes[i - 1], nodes[i]);
+    }
     if (flavour_ == Flavour::kDynamic) {
       for (int i = 0; i < n; ++i) AddTemporalArc();
       (void)net_->SetNumberOfSlices(Uniform(1, 4));
     }
     (void)net_->RandomizeParameters(nullptr, nullptr);
     // With targets an update recomputes only them: the other values stay
-    // as they were, so stale ones would show.
-    if (Chance(0.7)) (void)net_->SetTarget(AnyNode(), true);
+    // as they were, so stale ones would show. (None at first where edits
+    // aim at what an update left valid.)
+    if (!implying_ && !reordering_ && Chance(0.7)) (void)net_->SetTarget(AnyNode(), true);
     if (flavour_ == Flavour::kInfluence) {
       for (int h : Live()) {
         if (Type(h) == qelta::kDefUtility) SetTable(h);
@@ -553,9 +574,35 @@ class Harness {
       UpdateAndCheck();
       return;
     }
+    // Edits made right after an update, so that what they leave valid
+    // shows: a new table for a node with an implied outcome, which may move
+    // (with something beyond it: a child, or a parent without evidence),
+    // and a new parent order for an equation, which drops its table.
+    int moving = -1;
+    if (implying_ && Chance(0.8)) {
+      moving = AnyNode([this](int g) {
+        const VRN_intArray& parents = Node(g)->Parents();
+        return Val(g)->HasFlags(qelta::kValFlagPropagated) &&
+               (Node(g)->Children().GetSize() > 0 ||
+                std::any_of(parents.begin(), parents.end(),
+                            [this](int p) { return !Val(p)->HasEvidence(); }));
+      });
+    } else if (reordering_ && Chance(0.4)) {
+      moving = AnyNode([this](int g) { return Equation(g) && Node(g)->Parents().GetSize() > 1; });
+    }
+    if (moving >= 0) {
+      UpdateAndCheck();
+      if (failed_) return;
+    }
     const std::vector<int> implied = Implied();
     const size_t notes = trace_.size();
-    if (restricted || choice < 20) {
+    if (moving >= 0) {
+      if (implying_) {
+        SetTable(moving);
+      } else {
+        ReorderParents(moving, true);
+      }
+    } else if (restricted || choice < 20) {
       Switches();
     } else if (choice < 26) {
       Nodes();
@@ -760,16 +807,23 @@ class Harness {
       const int p = AnyNode();
       Note("AddArc(" + Id(p) + ", " + Id(c) + ")", net_->AddArc(p, c));
     } else if (parents.GetSize() > 1 && Chance(0.3)) {
-      VRN_intArray order;
-      std::vector<int> perm(static_cast<size_t>(parents.GetSize()));
-      for (size_t i = 0; i < perm.size(); ++i) perm[i] = static_cast<int>(i);
-      std::shuffle(perm.begin(), perm.end(), rng_);
-      for (int i : perm) order.Add(i);
-      Note("ReorderParents(" + Id(c) + ")", net_->ReorderParents(c, order));
+      ReorderParents(c);
     } else if (parents.GetSize() > 0) {
       const int p = parents[Uniform(0, parents.GetSize() - 1)];
       Note("RemoveArc(" + Id(p) + ", " + Id(c) + ")", net_->RemoveArc(p, c));
     }
+  }
+
+  // A random new order of c's parents; another one than now when asked.
+  void ReorderParents(int c, bool other = false) {
+    edit_ = Edit::kArc;
+    VRN_intArray order;
+    std::vector<int> perm(static_cast<size_t>(Node(c)->Parents().GetSize()));
+    for (size_t i = 0; i < perm.size(); ++i) perm[i] = static_cast<int>(i);
+    std::shuffle(perm.begin(), perm.end(), rng_);
+    if (other && std::is_sorted(perm.begin(), perm.end())) std::reverse(perm.begin(), perm.end());
+    for (int i : perm) order.Add(i);
+    Note("ReorderParents(" + Id(c) + ")", net_->ReorderParents(c, order));
   }
 
   void TypeChange() {
@@ -805,7 +859,7 @@ class Harness {
   // A random column for n outcomes: sometimes with zeros, sometimes a
   // point mass.
   void RandomColumn(double* column, int n) {
-    if (Chance(0.15)) {
+    if (Chance(implying_ ? 0.6 : 0.15)) {
       for (int j = 0; j < n; ++j) column[j] = 0.0;
       column[Uniform(0, n - 1)] = 1.0;
       return;
@@ -1141,7 +1195,8 @@ class Harness {
     std::vector<int> inputs = EquationInputs(h);
     std::shuffle(inputs.begin(), inputs.end(), rng_);
     std::string text = Id(h) + "=" + std::to_string(Uniform(-2, 2));
-    const int count = std::min<int>(Uniform(0, 2), static_cast<int>(inputs.size()));
+    const int count =
+        std::min<int>(Uniform(reordering_ ? 1 : 0, 2), static_cast<int>(inputs.size()));
     for (int i = 0; i < count; ++i) text += "+" + Term(Id(inputs[static_cast<size_t>(i)]));
     auto* eq = static_cast<VRN_equation*>(Def(h));
     Note("SetEquation(" + text + ")", eq->SetEquation(text.c_str(), nullptr, nullptr));
@@ -1288,7 +1343,7 @@ class Harness {
     const int n = Outcomes(h);
     int status = 0;
     std::string what;
-    const int choice = Uniform(0, 9);
+    const int choice = implying_ && Chance(0.5) ? 0 : Uniform(0, 9);  // observed often
     if (choice < 4) {
       what = "SetEvidence";
       status = value->SetEvidence(Uniform(0, n - 1));
@@ -1456,16 +1511,17 @@ class Harness {
   }
 
   // ------------------------------------------------------------ checking
-  // Enters the network's evidence into fresh (handles by identifier), in
-  // handle order. Evidence that later edits made impossible here, or that
-  // this order makes conflict with implied evidence, is forced in with the
-  // bookkeeping off, as it stands here.
-  bool Replay(VRN_network& fresh) {
+  // Enters the network's evidence into fresh (handles by identifier), one
+  // node at a time in order_ (handle order when empty). Evidence that later
+  // edits made impossible here, or that this order makes conflict with
+  // implied evidence, is forced in with the bookkeeping off, as it stands
+  // here; without force, false instead.
+  bool Replay(VRN_network& fresh, bool force = true) {
     // Implied evidence follows this network's switch.
     fresh.SetFlags((fresh.GetFlags() & ~qelta::kNetEvidencePropagation) |
                    (net_->GetFlags() & qelta::kNetEvidencePropagation));
     bool forced = false;
-    for (int h : Live()) {
+    for (int h : order_.empty() ? Live() : order_) {
       const int g = fresh.FindNode(Node(h)->GetId());
       if (g < 0) {
         Fail("the save lost node " + Id(h));
@@ -1475,6 +1531,7 @@ class Harness {
       VRN_nodeVal* to = fresh.GetNode(g)->Value();
       auto enter = [&](auto set) {
         int status = set();
+        if (status != qelta::kOk && !force) return false;
         if (status != qelta::kOk) {
           forced = true;
           fresh.SetRelevanceReasoning(false);
@@ -1542,6 +1599,50 @@ class Harness {
     return true;
   }
 
+  // The implied outcomes of net, by identifier.
+  static std::vector<std::pair<std::string, int>> ImpliedIds(VRN_network& net) {
+    std::vector<std::pair<std::string, int>> out;
+    for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+      const VRN_nodeVal* value = net.GetNode(h)->Value();
+      if (value->HasFlags(qelta::kValFlagPropagated)) {
+        out.emplace_back(net.GetNode(h)->GetId(), value->GetEvidence());
+      }
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+  // Each observation implies outcomes from its own node only, through the
+  // evidence already present, so the implied evidence depends on the order
+  // the observations went in; deriving it again takes them in handle order.
+  // When fresh, which took them in handle order, implies other outcomes
+  // than this network does, order_ becomes the first order of the
+  // observations that gives this network's (none: the difference shows).
+  void FollowEntryOrder(const std::string& text, VRN_network& fresh) {
+    const auto implied = ImpliedIds(*net_);
+    if (!net_->IsRelevanceReasoning() || net_->IsImpliedEvidenceStale() ||
+        ImpliedIds(fresh) == implied) {
+      return;
+    }
+    std::vector<int> observed;
+    std::vector<int> order;
+    for (int h : Live()) {
+      (Val(h)->HasFlags(qelta::kValFlagEvidence) ? observed : order).push_back(h);
+    }
+    if (observed.size() > 6) return;
+    order.insert(order.end(), observed.begin(), observed.end());
+    while (std::next_permutation(order.end() - static_cast<long>(observed.size()),
+                                 order.end())) {
+      VRN_network other;
+      order_ = order;
+      if (other.ReadString(text.c_str(), 0) == qelta::kOk && Replay(other, false) &&
+          ImpliedIds(other) == implied) {
+        return;
+      }
+    }
+    order_.clear();
+  }
+
   std::vector<std::string> IndexingIds(const VRN_network& net,
                                        const VRN_nodeVal& value) const {
     std::vector<std::string> ids;
@@ -1567,6 +1668,7 @@ class Harness {
 
     std::string text;
     const bool saved = Save(&text);
+    order_.clear();
     // The fresh network has the same targets, so the same values to
     // compute; the values kept here are compared with one without targets,
     // which computes them all.
@@ -1588,8 +1690,16 @@ class Harness {
     }
     for (int h : Live()) {
       VRN_nodeVal* value = Val(h);
+      const char* id = Node(h)->GetId();
       if (!value->IsValueValid()) {
         untrusted_[h] = 0;
+        // An update that succeeds leaves an observed node valid, as in a
+        // fresh network.
+        if (status == qelta::kOk && value->HasFlags(qelta::kValFlagEvidence) &&
+            fresh->GetNode(fresh->FindNode(id))->Value()->IsValueValid()) {
+          Fail("the observed node " + Id(h) + " is invalid after the update");
+          return;
+        }
         continue;
       }
       const bool computed = value->GetUpdateTag() == 0;
@@ -1599,7 +1709,6 @@ class Harness {
       }
       ++(computed ? counts.computed : counts.kept);
       untrusted_[h] = 0;
-      const char* id = Node(h)->GetId();
       VRN_network* reference = fresh.get();
       bool ok = status == qelta::kOk;
       VRN_nodeVal* other = fresh->GetNode(fresh->FindNode(id))->Value();
@@ -1625,6 +1734,7 @@ class Harness {
     ++counts.edit_checks;
     std::string text;
     const bool saved = Save(&text);
+    order_.clear();
     // The same targets first (a solver's value for a choice that the
     // evidence rules out follows them), then none for the values that
     // the targets leave out.
@@ -1688,7 +1798,9 @@ class Harness {
       return false;
     }
     if (!SameItems(value->GetValue(), other->GetValue()) &&
-        !TiedChoices(text, h, value->GetValue(), other->GetValue())) {
+        !TiedChoices(text, h, value->GetValue(), other->GetValue()) &&
+        !NumbersWhereImpossible(text, IndexingIds(reference, *other), value->GetValue(),
+                                other->GetValue())) {
       Fail("the " + kind + " value of " + Id(h) + " is " +
            Describe(value->GetValue()) + ", a fresh network's " +
            Describe(other->GetValue()));
@@ -1737,6 +1849,66 @@ class Harness {
       if (!(std::fabs(x - y) <= 1e-9 * (1.0 + std::fabs(x)))) return false;
     }
     return true;
+  }
+
+  // A fresh network without targets gives the undefined marker for a row
+  // whose configuration of the indexing parents `ids` has probability 0,
+  // while a number computed with the node a target stays valid after the
+  // target goes: both are right there, and only there.
+  bool NumbersWhereImpossible(const std::string& text, const std::vector<std::string>& ids,
+                              const VRN_matrix& mine, const VRN_matrix& theirs) {
+    const int k = static_cast<int>(ids.size());
+    if (k == 0 || mine.GetDimensions() != theirs.GetDimensions()) return false;
+    int own = 1;
+    for (int d = k; d < mine.GetDimensionCount(); ++d) own *= mine.GetSize(d);
+    int checked = -1;
+    for (int i = 0; i < mine.GetItemCount(); ++i) {
+      const double x = mine.GetItem(i);
+      const double y = theirs.GetItem(i);
+      if ((std::isnan(x) && std::isnan(y)) || std::fabs(x - y) <= kTolerance ||
+          i / own == checked) {
+        continue;
+      }
+      if (y != qelta::kUndefinedValue || x == qelta::kUndefinedValue) return false;
+      std::vector<int> coords(static_cast<size_t>(k));
+      for (int d = k - 1, row = i / own; d >= 0; row /= mine.GetSize(d--)) {
+        coords[static_cast<size_t>(d)] = row % mine.GetSize(d);
+      }
+      if (!ImpossibleScenario(text, ids, coords)) return false;
+      checked = i / own;
+    }
+    return true;
+  }
+
+  // Whether the indexing parents `ids` at `coords` have probability 0 with
+  // this network's evidence: in the diagram read from its save, with its
+  // evidence, as a Bayesian network (decisions uniform, utilities gone),
+  // the evidence and that configuration have probability 0.
+  bool ImpossibleScenario(const std::string& text, const std::vector<std::string>& ids,
+                          const std::vector<int>& coords) {
+    VRN_network bn;
+    if (bn.ReadString(text.c_str(), 0) != qelta::kOk || !Replay(bn, false)) return false;
+    bn.SetRelevanceReasoning(false);
+    for (int g = bn.GetFirstNode(); g >= 0; g = bn.GetNextNode(g)) {
+      const int type = bn.GetNode(g)->Definition()->GetType();
+      if ((type & qelta::kDefBitUtility) != 0) {
+        (void)bn.DeleteNode(g);
+      } else if (type == qelta::kDefDecision) {
+        const std::vector<int> decision{g};
+        (void)bn.GetNode(g)->setNodeType(qelta::kDefCpt);
+        (void)bn.UniformizeParameters(&decision);
+      }
+    }
+    for (size_t i = 0; i < ids.size(); ++i) {
+      VRN_nodeVal* value = bn.GetNode(bn.FindNode(ids[i].c_str()))->Value();
+      if (value->HasFlags(qelta::kValFlagEvidence)) {
+        if (value->GetEvidence() != coords[i]) return true;
+      } else if (value->SetEvidence(coords[i]) != qelta::kOk) {
+        return false;
+      }
+    }
+    double p = -1.0;
+    return bn.CalcPropEvidence(p, false) && p == 0.0;
   }
 
   static int PointMassAt(const VRN_matrix& m) {
@@ -1808,6 +1980,10 @@ class Harness {
       }
       if (withoutTargets) (void)fresh->ClearAllTargets();
       if (!Replay(*fresh)) return nullptr;
+      if (!withoutTargets && order_.empty()) {
+        FollowEntryOrder(text, *fresh);
+        if (!order_.empty()) return MakeFresh(saved, text, withoutTargets, status);
+      }
     } else {
       fresh = std::make_unique<VRN_network>(*net_);
       if (withoutTargets) (void)fresh->ClearAllTargets();
@@ -1843,6 +2019,12 @@ class Harness {
   int seed_;
   std::mt19937 rng_;
   Flavour flavour_;
+  // Bayesian networks with mostly deterministic tables, observed often:
+  // observations imply outcomes, which edits right after updates move.
+  bool implying_;
+  // Hybrid networks whose equations read interval parents and have their
+  // parents reordered right after updates.
+  bool reordering_;
   std::unique_ptr<VRN_network> net_;
   // Per handle: the valid value may be stale, as an edit made with the
   // bookkeeping partly off followed it.
@@ -1863,6 +2045,9 @@ class Harness {
   bool replay_forced_ = false;
   // The last fresh network's evidence has probability 0.
   bool impossible_ = false;
+  // The order in which fresh networks take the observations, by handle
+  // here; empty for handle order.
+  std::vector<int> order_;
 };
 
 TEST(EditStressTest, ValidValuesMatchAFreshNetworkAfterRandomEdits) {
