@@ -7,6 +7,7 @@
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "inference/bn_algorithms.h"
+#include "equations/equation_evaluation.h"
 #include "equations/equation_sampler.h"
 #include "inference/bn_routines.h"
 #include "definitions/node_val.h"
@@ -52,8 +53,13 @@ void VRN_network::ValidateObservations() {
     if (!value->HasFlags(qelta::kValFlagEvidence) || value->IsValueValid()) {
       continue;
     }
-    auto* discrete = dynamic_cast<VRN_discVal*>(value);
-    if (discrete != nullptr) discrete->ValidateObservation();
+    if (auto* discrete = dynamic_cast<VRN_discVal*>(value)) {
+      discrete->ValidateObservation();
+    } else if (auto* equation = dynamic_cast<VRN_equationEvaluation*>(value)) {
+      if (!value->IsPlate()) {
+        equation->SetSingleValue(equation->GetEvidenceValue());
+      }
+    }
   }
 }
 
