@@ -12,8 +12,9 @@
 // then updated. The fresh network takes the observations in an order that
 // gives the same implied evidence, as the order decides it; a row of a
 // value for a configuration of probability 0 may hold a number where the
-// fresh network has the undefined marker. After an update that succeeds,
-// every observed node is valid, as in a fresh network.
+// fresh network has the undefined marker, or the marker where it has a
+// number. After an update that succeeds, every observed node is valid, as
+// in a fresh network.
 //
 // The seed count is small by default; QELTA_EDIT_STRESS_SEEDS sets another
 // (thousands for a thorough run), QELTA_EDIT_STRESS_FIRST_SEED the first
@@ -1851,10 +1852,11 @@ class Harness {
     return true;
   }
 
-  // A fresh network without targets gives the undefined marker for a row
+  // A network computed without targets gives the undefined marker for a row
   // whose configuration of the indexing parents `ids` has probability 0,
-  // while a number computed with the node a target stays valid after the
-  // target goes: both are right there, and only there.
+  // and one computed with targets may give a number there. Targets come
+  // and go without changing a value, so either network may hold either:
+  // both are right there, and only there.
   bool NumbersWhereImpossible(const std::string& text, const std::vector<std::string>& ids,
                               const VRN_matrix& mine, const VRN_matrix& theirs) {
     const int k = static_cast<int>(ids.size());
@@ -1869,7 +1871,7 @@ class Harness {
           i / own == checked) {
         continue;
       }
-      if (y != qelta::kUndefinedValue || x == qelta::kUndefinedValue) return false;
+      if ((x == qelta::kUndefinedValue) == (y == qelta::kUndefinedValue)) return false;
       std::vector<int> coords(static_cast<size_t>(k));
       for (int d = k - 1, row = i / own; d >= 0; row /= mine.GetSize(d--)) {
         coords[static_cast<size_t>(d)] = row % mine.GetSize(d);
