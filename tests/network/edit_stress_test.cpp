@@ -167,6 +167,13 @@ constexpr bool kCheckAfterSolverChanges = true;
 // outcomes added to a node whose intervals have an infinite end repeat the
 // infinite bound;
 constexpr bool kOutcomesAddedBesideOpenEnds = true;
+
+// Outcome edits refused half-way:
+//
+// two or more outcomes appended at once past an open upper end, where the
+// second would split the empty interval the first left there: the refusal
+// keeps the first.
+constexpr bool kCountsGrownPastOpenEnds = true;
 // an equation node's new bounds may cross its inner interval boundaries.
 constexpr bool kBoundsAcrossIntervalBoundaries = true;
 
@@ -1135,10 +1142,13 @@ class Harness {
         status = disc->ChangeOrderOfOutcomes(order);
         break;
       }
-      case 5:
+      case 5: {
+        const int count = Uniform(2, kMaxOutcomes);
+        if (!kCountsGrownPastOpenEnds && GrowsPastOpenEnd(h, count)) return;
         what = "SetNumberOfOutcomes";
-        status = disc->SetNumberOfOutcomes(Uniform(2, kMaxOutcomes));
+        status = disc->SetNumberOfOutcomes(count);
         break;
+      }
       case 6: {
         if (!kOutcomesDroppedFromCanonicalNodes &&
             (Type(h) == qelta::kDefNoisyMax || Type(h) == qelta::kDefNoisyAdder)) {
@@ -1188,6 +1198,14 @@ class Harness {
     }
     Note(what + "(" + Id(h) + ")", status);
     if (status != qelta::kOk) ExpectKept(h, before, what);
+  }
+
+  // Whether h's outcome count grows by two or more past an open upper end.
+  bool GrowsPastOpenEnd(int h, int count) const {
+    std::vector<double> bounds;
+    return count >= Outcomes(h) + 2 &&
+           static_cast<const VRN_discDef*>(Def(h))->GetIntervals(&bounds) == qelta::kOk &&
+           std::isinf(bounds.back());
   }
 
   // What an outcome edit of h that answers an error leaves as it was: the
@@ -1378,6 +1396,7 @@ class Harness {
           break;
         }
         if (Uniform(0, 2) == 0) {
+          if (!kCountsGrownPastOpenEnds) break;
           (void)attempt("SetNumberOfOutcomes",
                         [&] { return disc->SetNumberOfOutcomes(n + 2); });
           break;
