@@ -1376,9 +1376,8 @@ class Harness {
       }
       case 1: {
         // Two new outcomes alike, or one id fewer than entries.
-        VRN_stringArray ids = fresh_ids(1);
-        const bool alike = disc->HasOutcomeIds() && Chance(0.5);
-        if (alike) (void)ids.Add(ids.Get(0));
+        VRN_stringArray ids = fresh_ids(2);
+        if (disc->HasOutcomeIds() && Chance(0.5)) (void)ids.Add(ids.Get(0));
         (void)attempt(remapping, [&] { return remap(ids, {-1, 0, -1}); });
         break;
       }
@@ -1407,7 +1406,8 @@ class Harness {
         std::shuffle(old.begin(), old.end(), rng_);
         const int kept = Uniform(0, n);
         for (int i = 0; i < kept; ++i) entries.push_back(old[static_cast<size_t>(i)]);
-        for (int i = 0; i < Uniform(2, 3); ++i) {
+        const int added = Uniform(2, 3);
+        for (int i = 0; i < added; ++i) {
           entries.insert(entries.begin() + Uniform(0, static_cast<int>(entries.size())), -1);
         }
         (void)attempt(remapping, [&] {
