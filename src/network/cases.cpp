@@ -342,10 +342,15 @@ void VRN_case::OnDefinitionTypeChanged(int h, int newType) {
     keep = entry.kind == qelta::kCaseValue && std::isfinite(entry.value);
   } else {
     // A new definition may have other outcomes (qualitative ones have
-    // exactly two), so every index must still point at one.
+    // exactly two), so every index must still point at one. A number names
+    // no outcome: it is taken as the one whose interval holds it, as if
+    // entered after the change.
     const int count = OutcomeCount(h);
     if (count >= 2) {
       switch (entry.kind) {
+        case qelta::kCaseValue:
+          keep = true;
+          break;
         case qelta::kCaseOutcome:
           keep = entry.outcome >= 0 && entry.outcome < count;
           break;

@@ -84,7 +84,8 @@ class VRN_case {
   // A number: the value of an equation node (-4 unless finite), or on a
   // node with outcomes kept as given; that node's own evidence, and the
   // XML file, take it as the outcome whose interval holds it (saving fails,
-  // -103, naming the case and node, when no interval holds it).
+  // -103, naming the case and node, when no interval holds it or an earlier
+  // outcome carries that outcome's identifier too).
   [[nodiscard]] int SetContEvidence(int h, double value);
   // Soft evidence: -2 unless the vector has one value per outcome of h.
   [[nodiscard]] int SetVirtualEvidence(int h, const std::vector<double>& values);
@@ -183,8 +184,11 @@ class VRN_caseList {
   // into or out of the plate type convert entries (outcome <-> slice 0).
   void OnTemporalTypeChanged(int h, int oldType);
   // h has a new definition of type newType; entries that no longer fit it
-  // (too few outcomes, an outcome index beyond them, a kind that the new
-  // definition cannot carry) go.
+  // go: every entry when it has fewer than 2 outcomes and is no equation;
+  // on an equation, all but a finite number; on a node with outcomes, an
+  // outcome index beyond them or a soft-evidence vector of another length.
+  // A number stays on a node with outcomes, taken as the outcome whose
+  // interval holds it (as SetContEvidence).
   void OnDefinitionTypeChanged(int h, int newType);
 
  private:

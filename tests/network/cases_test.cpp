@@ -7,7 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/error_log.h"
 #include "base/status.h"
+#include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "equations/ext_functions.h"
 #include "network/network.h"
@@ -308,6 +310,11 @@ TEST(CasesTest, PlateConversionMovesOutcomeToSliceZeroAndBack) {
   EXPECT_EQ(c->GetNumberOfEvidence(), 2);
 }
 
+// After a type change an entry stays when the new definition is an
+// equation or has at least 2 outcomes, and only while it fits it: an
+// outcome among them, a soft-evidence vector of their count, a number (on a
+// node with outcomes, the one whose interval holds it); an equation takes a
+// finite number alone.
 TEST(CasesTest, DefinitionTypeChangeKeepsOnlyFittingEntries) {
   VRN_network net;
   int a = AddNodeWithOutcomes(net, "A", 3);
@@ -318,20 +325,64 @@ TEST(CasesTest, DefinitionTypeChangeKeepsOnlyFittingEntries) {
   // Through the node: a discrete type with the same outcomes keeps it.
   ASSERT_EQ(net.GetNode(a)->setNodeType(kTruthTable), 0);
   EXPECT_EQ(OutcomeOf(*c, 0), 2);
-  // A value does not fit a discrete node.
+  // A number fits any node with outcomes.
   net.Cases()->OnDefinitionTypeChanged(b, kTruthTable);
-  EXPECT_EQ(c->GetNumberOfEvidence(), 1);
+  EXPECT_EQ(c->GetNumberOfEvidence(), 2);
   // An observed outcome does not fit an equation.
   net.Cases()->OnDefinitionTypeChanged(a, kEquation);
-  EXPECT_EQ(c->GetNumberOfEvidence(), 0);
+  EXPECT_EQ(c->GetNumberOfEvidence(), 1);
+  EXPECT_EQ(c->GetEvidenceNode(0), b);
   // Nor does a number an equation refuses, which a node with outcomes may
   // hold.
   ASSERT_EQ(c->SetContEvidence(a, std::nan("")), 0);
-  ASSERT_EQ(c->SetContEvidence(b, 2.5), 0);
   net.Cases()->OnDefinitionTypeChanged(a, kEquation);
   net.Cases()->OnDefinitionTypeChanged(b, kEquation);
   ASSERT_EQ(c->GetNumberOfEvidence(), 1);
   EXPECT_EQ(c->GetEvidenceNode(0), b);
+  // A definition with no outcomes takes nothing.
+  ASSERT_EQ(net.GetNode(b)->setNodeType(qelta::kDefUtility), 0);
+  EXPECT_EQ(c->GetNumberOfEvidence(), 0);
+}
+
+// A CPT node N with intervals [0, 1), [1, 2]; case c1 holds number on it,
+// then N becomes of type.
+void NumberThenType(VRN_network& net, double number, int type) {
+  const int n = net.AddNode(kCpt, "N");
+  ASSERT_EQ(static_cast<VRN_discDef*>(Def(net, n))->SetIntervals({0, 1, 2},
+                                                                 false),
+            0);
+  ASSERT_EQ(net.AddCase("c1")->SetContEvidence(n, number), 0);
+  ASSERT_EQ(net.GetNode(n)->setNodeType(type), 0);
+}
+
+TEST(CasesTest, NumberStaysThroughDiscreteTypeChangesAndSavesAsItsOutcome) {
+  for (int type : {qelta::kDefNoisyMax, qelta::kDefTruthTable,
+                   qelta::kDefCast, qelta::kDefDemorgan,
+                   qelta::kDefNoisyAdder, qelta::kDefDecision}) {
+    SCOPED_TRACE(type);
+    VRN_network net;
+    NumberThenType(net, 0.5, type);
+    int node = -1;
+    double value = 0.0;
+    ASSERT_EQ(net.GetCase(0)->GetContEvidence(0, node, value), 0);
+    EXPECT_EQ(value, 0.5);
+    std::string text;
+    ASSERT_EQ(net.WriteString(text, 0), 0);
+    VRN_network back;
+    ASSERT_EQ(back.ReadString(text.c_str(), 0), 0) << text;
+    ASSERT_EQ(back.GetNumberOfCases(), 1);
+    EXPECT_EQ(OutcomeOf(*back.GetCase(0), 0), 0);
+
+    // One that no interval holds is refused, as if entered after the change.
+    VRN_network outside;
+    NumberThenType(outside, 2.5, type);
+    EXPECT_EQ(outside.WriteString(text, 0), qelta::kErrFileIo);
+    ASSERT_EQ(outside.ErrorLog()->GetNumberOfMessages(), 1);
+    EXPECT_NE(std::string(outside.ErrorLog()->GetMessage(0))
+                  .find("Case 'c1' holds the number 2.5 for node 'N'"),
+              std::string::npos)
+        << outside.ErrorLog()->GetMessage(0);
+  }
 }
 
 TEST(CasesTest, NetworkCopyCopiesCasesUnlessAskedForEmptyList) {

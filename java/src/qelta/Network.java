@@ -95,7 +95,9 @@ import java.awt.Rectangle;
  * have one row.
  * <li>An equation node: one probability per discretization interval when it was
  * updated in discretized form ({@link #isValueDiscretized(int)}); otherwise its
- * samples, or their mean alone when the samples do not vary.
+ * samples, NaN and infinite ones included, or, when its finite samples are all
+ * equal (or there is only one), their mean alone, the NaN and infinite samples left
+ * out (see <a href="#non-finite-samples">non-finite samples</a>).
  * </ul>
  * A value that is not valid (not computed, or invalidated by a later edit;
  * {@link #isValueValid(int)}) is refused with "Value not valid - node '<i>id</i>'".
@@ -209,9 +211,16 @@ import java.awt.Rectangle;
  *   draws of the node's descendants in that sample.
  *   <p id="non-finite-samples">With outlier rejection off (the default), a value that is
  *   NaN or infinite stays among the node's samples: with X = {@code Normal(10, 2)} and
- *   Y = {@code Sqrt(X - 11)}, about 69% of Y's samples are NaN, and
- *   {@link #getNodeValue(int)} returns them all. Count them with
+ *   Y = {@code Sqrt(X - 11)}, about 69% of Y's samples are NaN, and, as Y's finite
+ *   samples vary, {@link #getNodeValue(int)} returns them all. Count them with
  *   {@code Arrays.stream(net.getNodeValue(y)).filter(v -> !Double.isFinite(v)).count()}.
+ *   When a node's finite samples are all equal (or there is only one),
+ *   {@link #getNodeValue(int)} returns their mean alone and no NaN or infinite
+ *   sample: C = {@code Weibull(1, 0)} draws 0 or, about 37% of the time, infinity,
+ *   and its value is [0.0]; an equation child still computes from every draw
+ *   (D = {@code C * 0 + Normal(0, 1)} is NaN in those draws). A node none of whose
+ *   samples is finite fails the update with code -5 ("No valid samples were generated
+ *   for node <i>id</i>", followed by the inputs of its first such sample).
  *   {@link #getNodeSampleStats(int)}, {@link #getNodeMean(int)},
  *   {@link #getNodeStdDev(int)} and {@link #getNodeSampleHistogram(int, double, double,
  *   int)} describe the finite samples only. A chance node child of Y counts only the
@@ -538,8 +547,9 @@ public final class Network extends Wrapper {
      * ("Discretization problem in node <i>id</i>: ..."; see {@link #redirectLog(String)}); bounds
      * that hold the equation's values avoid it (see <a href="#discretized-tables">how the tables
      * are made</a>). When sampling, values that are NaN or infinite stay among the node's samples
-     * but out of its statistics, and a chance node child counts only the draws in which they
-     * were finite (see <a href="#non-finite-samples">non-finite samples</a>).
+     * but out of its statistics (and out of {@link #getNodeValue(int)} when its finite samples
+     * are all equal), and a chance node child counts only the draws in which they were finite
+     * (see <a href="#non-finite-samples">non-finite samples</a>).
      */
     public native void updateBeliefs();
 
@@ -1124,8 +1134,9 @@ public final class Network extends Wrapper {
      * The node's value after {@link #updateBeliefs()}: for a chance node its posterior
      * probabilities, for decision and utility nodes the expected utilities, indexed by the nodes of
      * {@link #getValueIndexingParents(int)} first; for a plate node one row per time slice. For an
-     * equation node, the samples, or their mean when all are equal, or one probability per interval
-     * when the node was discretized; the samples include those that are NaN or infinite (see
+     * equation node, its samples, NaN and infinite ones included, or their finite samples' mean
+     * alone when those are all equal (the NaN and infinite samples then left out), or one
+     * probability per interval when the node was discretized (see
      * <a href="#non-finite-samples">non-finite samples</a>). Fails when the value is not valid. The
      * layouts are given in full under <a href="#values">Node values</a>.
      *

@@ -125,9 +125,14 @@
  * <tr id="fn-Erf"><td>{@code Erf(x)}</td><td>error function</td><td>any</td></tr>
  * <tr id="fn-Exp"><td>{@code Exp(x)}</td><td>e<sup>x</sup></td><td>any</td></tr>
  * <tr id="fn-Gammaln"><td>{@code Gammaln(x)}</td><td>ln &Gamma;(x), by a six-term series
- *   (about 10 significant digits)</td><td>x &gt; 0 (0 gives infinity, a negative x
- *   NaN, except that some x between -5.5 and 0 give a number by the same series:
- *   {@code Gammaln(-1.5)} is 0.86005)</td></tr>
+ *   (about 10 significant digits)</td><td>x &gt; 0 (0 gives infinity, a negative zero
+ *   NaN; a negative x gives what the same series gives: infinity at -2, -4 and -5.5
+ *   ({@code Gammaln(-4)} is infinity); a number between -2 and -1, -4 and -3, or -5.5 and
+ *   -5, which is ln |&Gamma;(x)| to about 9 digits between -2 and -1
+ *   ({@code Gammaln(-1.5)} is 0.86005), to about 5 between -4 and -3, and far from it
+ *   towards -5.5 ({@code Gammaln(-5.45)} is 2.35333, where ln |&Gamma;(x)| is -4.416);
+ *   NaN at every other negative x, such as -1, -3, -5, -0.5, -2.5, -4.5 and every x
+ *   below -5.5 ({@code Gammaln(-6.5)} is NaN))</td></tr>
  * <tr id="fn-Inf"><td>{@code Inf()}</td><td>plus infinity; {@code -Inf()} is minus
  *   infinity</td><td>none</td></tr>
  * <tr id="fn-Ln"><td>{@code Ln(x)}</td><td>natural logarithm</td><td>x &gt; 0 (0 gives

@@ -102,13 +102,16 @@ std::string UnwritableCase(const VRN_network& network) {
       const std::string where = "Case '" + record->GetName() + "' ";
       const std::string node =
           "node '" + std::string(network.GetNode(h)->GetId()) + "'";
+      // A number is named as such: the case holds no outcome index.
       double number = 0.0;
-      if (pairs.front().second < 0 &&
-          record->GetContEvidence(i, h, number) == qelta::kOk) {
+      std::string holds;
+      if (record->GetContEvidence(i, h, number) == qelta::kOk) {
         char text[40];
         std::snprintf(text, sizeof text, "%.16g", number);
-        return where + "holds the number " + text + " for " + node +
-               ", which no interval of the node holds";
+        holds = where + "holds the number " + text + " for " + node;
+        if (pairs.front().second < 0) {
+          return holds + ", which no interval of the node holds";
+        }
       }
       if (pairs.front().first >= 0 &&
           network.GetTemporalType(h) != qelta::kTemporalPlate) {
@@ -119,9 +122,11 @@ std::string UnwritableCase(const VRN_network& network) {
         if (qelta::XmlOutcomeName(network, h, pair.second) != nullptr) {
           continue;
         }
-        return where + "observes outcome " + std::to_string(pair.second) +
-               " of " + node + ", whose identifier does not tell it from "
-               "another";
+        const std::string outcome = std::to_string(pair.second);
+        return (holds.empty() ? where + "observes outcome " + outcome +
+                                    " of " + node
+                              : holds + ", in outcome " + outcome) +
+               ", whose identifier does not tell it from another";
       }
     }
   }

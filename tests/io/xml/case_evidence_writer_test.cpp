@@ -163,6 +163,27 @@ TEST(CaseEvidenceWriterTest, NumberNoOutcomeHoldsIsRefusedNamingCaseAndNode) {
                      "not a plate node");
 }
 
+TEST(CaseEvidenceWriterTest, NumberInAnOutcomeItsIdentifierCannotNameIsRefused) {
+  VRN_network net;
+  const int x = net.AddNode(qelta::kDefCpt, "X");
+  ASSERT_EQ(Disc(net, x)->SetIntervals({0, 1, 2}, true), qelta::kOk);
+  VRN_case* c = net.AddCase("c1");
+  ASSERT_EQ(c->SetContEvidence(x, 1.5), qelta::kOk);
+  // The case holds the number, not the outcome: the message says so.
+  ExpectRefused(net, "Case 'c1' holds the number 1.5 for node 'X', in "
+                     "outcome 1, whose identifier does not tell it from "
+                     "another");
+  // In the first outcome carrying the identifier it is written.
+  VRN_network net0;
+  const int y = net0.AddNode(qelta::kDefCpt, "X");
+  ASSERT_EQ(Disc(net0, y)->SetIntervals({0, 1, 2}, true), qelta::kOk);
+  ASSERT_EQ(net0.AddCase("c1")->SetContEvidence(y, 0.5), qelta::kOk);
+  std::string text;
+  VRN_network back;
+  RoundTrip(net0, back, &text);
+  EXPECT_EQ(EvidenceOf(back, 0), 0);
+}
+
 TEST(CaseEvidenceWriterTest, QualitativeNodesAreNamedByTheirFixedOutcomes) {
   for (int type : {qelta::kDefCast, qelta::kDefDemorgan}) {
     SCOPED_TRACE(type);
