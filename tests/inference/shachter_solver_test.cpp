@@ -87,11 +87,10 @@ TEST(ShachterSolverTest, RandomDiagramsWithOnlyTheLastDecisionOpen) {
 }
 
 TEST(ShachterSolverTest, RoundingDoesNotBreakATieWhateverTheHandleOrder) {
-  // Decisions n8 -> n9 -> n7. n9's choices tie when n8 is not yet fixed
-  // (7 + 14 against 17 + 4), so n9 takes its last choice and n8 then its
-  // first (17 + 1 against 14 + 1). The working copy sums the tie in an
-  // order that follows the handles; in the first order the rounding once
-  // made n9 take choice 0.
+  // Decisions n8 -> n9 -> n7. With n8 not yet fixed n9's choices tie
+  // (7 + 14 against 17 + 4), so n9 takes its last and n8 then its first
+  // (17 + 1 against 14 + 1). The sums round in an order that follows the
+  // handles; in the first order they once made n9 take choice 0.
   auto solve = [](const std::vector<std::string>& order) {
     VRN_network net;
     std::map<std::string, int> h;
@@ -101,10 +100,11 @@ TEST(ShachterSolverTest, RoundingDoesNotBreakATieWhateverTheHandleOrder) {
                                                                 : qelta::kDefCpt;
       h[id] = idtest::Add(net, type, id.c_str());
     }
-    const char* arcs[][2] = {{"n8", "n9"}, {"n9", "n7"}, {"n9", "n10"}, {"n8", "n10"},
-                             {"n8", "n11"}, {"n6", "n4"}, {"n8", "n5"}, {"n9", "n5"},
-                             {"n4", "n5"}, {"n7", "n5"}};
-    for (const auto& a : arcs) EXPECT_EQ(0, net.AddArc(h[a[0]], h[a[1]]));
+    for (const char* a : {"n8n9", "n9n7", "n9n10", "n8n10", "n8n11", "n6n4", "n8n5",
+                          "n9n5", "n4n5", "n7n5"}) {
+      const std::string arc = a;
+      EXPECT_EQ(0, net.AddArc(h[arc.substr(0, 2)], h[arc.substr(2)]));
+    }
     for (const char* c : {"n0", "n6", "n4", "n5"}) {
       std::vector<double> table;
       for (int r = 0; r < (c[1] == '5' ? 16 : c[1] == '4' ? 2 : 1); ++r) {
