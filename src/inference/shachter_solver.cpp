@@ -15,10 +15,12 @@ namespace {
 
 constexpr const char* kErrorMessage = "Error when running Shachter's algorithm";
 constexpr int kMaxUtilityParents = 20;
-// Beliefs within this fraction of the largest tie with it. Beliefs are
-// probabilities, never below 0, so the largest (at least 0) is never
-// raised by it.
-constexpr double kTieTolerance = 1e-12;
+// Beliefs within this fraction of the largest tie with it: far above the
+// rounding of summing a large diagram's terms in another order (a few
+// units in the last place), yet below real gaps of a few 1e-13 that large
+// diagrams do show. Beliefs are never below 0, so the largest (at least 0)
+// is never raised by it.
+constexpr double kTieTolerance = 1e-13;
 
 int TypeOf(const VRN_network& net, int h) {
   return net.GetNode(h)->Definition()->GetType();

@@ -51,7 +51,7 @@ class VRN_ShachterSolver {
 
   // After a successful Solve: the first open decision's beliefs in the
   // working copy, whose largest (the last among those within a relative
-  // 1e-12 of it) gave its best choice. Empty before.
+  // 1e-13 of it) gave its best choice. Empty before.
   const std::vector<double>& FirstDecisionBeliefs() const {
     return firstBeliefs_;
   }
