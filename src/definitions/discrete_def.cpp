@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/error_log.h"
+#include "base/intervals.h"
 #include "network/cases.h"
 #include "network/change_guards.h"
 #include "network/dbn.h"
@@ -67,23 +68,13 @@ VRN_idArray RepairedIds(const VRN_stringArray& names, bool allow_empty) {
   return out;
 }
 
-// Half the sum of a and b; where the sum would overflow, the sum of the
-// halves, which is then the same number without passing infinity.
-double Middle(double a, double b) {
-  const double sum = a + b;
-  if (std::isinf(sum) && std::isfinite(a) && std::isfinite(b)) {
-    return 0.5 * a + 0.5 * b;
-  }
-  return 0.5 * sum;
-}
-
 // Whether splitting interval `split` of bounds at its middle leaves bounds
 // SetIntervals takes: a middle that is a number (the middle of -inf and
 // +inf is not) and no two empty intervals in a row (the middle of an
 // interval with an infinite end is that end).
 bool SplitKeepsBounds(const VRN_doubleArray& bounds, int split) {
   std::vector<double> after(bounds.begin(), bounds.end());
-  const double middle = Middle(after[split], after[split + 1]);
+  const double middle = VRN_Midpoint(after[split], after[split + 1]);
   if (std::isnan(middle)) return false;
   after.insert(after.begin() + split + 1, middle);
   for (std::size_t i = 2; i < after.size(); ++i) {
@@ -280,7 +271,7 @@ int VRN_discDef::InsertOutcome(int position, const char* id) {
     // The interval at `position` (the last one when appending) is split in
     // two at its middle; a new outcome before an existing one takes the
     // lower half, an appended one the upper half.
-    const double middle = Middle((*values_)[split], (*values_)[split + 1]);
+    const double middle = VRN_Midpoint((*values_)[split], (*values_)[split + 1]);
     values_->Insert(split + 1, middle);
   } else if (points) {
     values_->Insert(position, 0.0);
