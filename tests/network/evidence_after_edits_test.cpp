@@ -348,8 +348,10 @@ TEST(EvidenceAfterEditsTest, ProbabilityOfEvidenceLeavesNoIndexingParentsOfAnOld
   const int y = Add(net, qelta::kDefCpt, "Y", {z, d},
                     {0.9, 0.1, 0.6, 0.4, 0.3, 0.7, 0.2, 0.8});
   const int u = Add(net, qelta::kDefUtility, "U", {d}, {10, 20});
+  // Probability of evidence writes Y's belief, not W's.
+  const int w = Add(net, qelta::kDefCpt, "W", {x, d}, {0.5, 0.5, 0.6, 0.4, 0.7, 0.3, 0.8, 0.2});
   ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
-  ASSERT_EQ(2, net.GetNode(y)->Value()->GetIndexingParents().GetSize());
+  for (int h : {y, w}) ASSERT_EQ(2, net.GetNode(h)->Value()->GetIndexingParents().GetSize());
 
   ASSERT_EQ(qelta::kOk, net.GetNode(z)->setNodeType(qelta::kDefDemorgan));
   ASSERT_EQ(qelta::kOk, net.DeleteNode(d));
