@@ -12,6 +12,12 @@ class VRN_randomGenerator;
 // [b_i, b_{i+1}]; b_0 may be -infinity and b_n +infinity; p_i is the
 // probability of interval i (null probabilities mean 1/n each).
 
+// The middle of bounds a and b: half their sum (the same bits as
+// (a + b) * 0.5) wherever that sum is a number or an infinite bound makes
+// it infinite; only two finite bounds whose sum overflows give the sum of
+// their halves, the finite middle.
+double VRN_Midpoint(double a, double b);
+
 // Index of the interval holding x among m bounds: -3 for m < 2, -2 outside
 // the bounds; a zero-width interval matches only its own bound; x equal to
 // the last bound falls into the last interval.
@@ -28,6 +34,8 @@ struct VRN_intervalTail {
 VRN_intervalTail VRN_IntervalTailParameters(int i, int n, const double* bounds,
                                             const double* probabilities);
 // Mean and standard deviation of the distribution over the n intervals.
+// Both stay finite where they are, however large the bounds: squares that
+// would overflow are taken of the values scaled down.
 // REQUIRES: n >= 1.
 double VRN_IntervalsMean(int n, const double* bounds,
                          const double* probabilities);

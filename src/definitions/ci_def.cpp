@@ -235,10 +235,24 @@ int VRN_ciDef::MakeRandom(VRN_randomGenerator& generator) {
 void VRN_ciDef::CopyParameters(VRN_nodeDef* target) const {
   if (target == nullptr || typeid(*target) != typeid(*this)) return;
   auto* to = static_cast<VRN_ciDef*>(target);
-  if (!to->parameters_.HasSameDimensions(parameters_)) return;
+  // Equal item counts are not enough: column blocks, strength orders and
+  // distinguished states belong to parents, so each of the target's must
+  // have the outcome count of its counterpart here.
+  if (!to->parameters_.HasSameDimensions(parameters_) ||
+      !(to->widths_ == widths_)) {
+    return;
+  }
   VRN_autoUpdateGuard guard(to->GetNetwork());
   (void)to->parameters_.CopyItems(parameters_);
-  to->ParametersChanged();
+  CopyFieldsInto(to);
+  // Same parameters and fields over parents of the same outcome counts:
+  // a current table here is the target's too (taken when the target's
+  // cache has its shape already, which needs no allocation); otherwise the
+  // target's is rebuilt on first demand.
+  to->cpt_valid_ =
+      cpt_valid_ && to->expanded_.CopyItems(expanded_) == qelta::kOk;
+  // Only now: the relevance walk may read the target's table at once.
+  to->NotifyRelevance(qelta::kChangeTable);
 }
 
 VRN_matrix* VRN_ciDef::GetMatrix() {

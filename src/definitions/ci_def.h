@@ -35,10 +35,12 @@ class VRN_ciDef : public VRN_lazyDef {
   // columns keep their point masses. 0.
   int MakeUniform() override;
   int MakeRandom(VRN_randomGenerator& generator) override;
-  // A target of the same class with equal parameter dimensions receives
-  // this definition's parameters (and subclass fields); any other target
-  // stays unchanged.
-  void CopyParameters(VRN_nodeDef* target) const override;
+  // A target of the same class whose parents have the same outcome counts
+  // receives this definition's parameters, subclass fields and, when
+  // current, expanded table; any other target stays unchanged. The
+  // relevance bookkeeping (and the automatic update) hears of the change
+  // only once all of it is in place.
+  void CopyParameters(VRN_nodeDef* target) const final;
   // The parameter matrix. The writable access marks the expanded table
   // stale, since the caller may change the parameters through it.
   VRN_matrix* GetMatrix() override;
@@ -103,6 +105,10 @@ class VRN_ciDef : public VRN_lazyDef {
   // Marks the table stale and tells the relevance bookkeeping that the
   // node's distribution changed.
   void ParametersChanged();
+  // The part of CopyParameters beyond the parameter matrix: the subclass's
+  // own fields into `target`, which has this class and parents of this
+  // definition's outcome counts. Announces nothing.
+  virtual void CopyFieldsInto(VRN_ciDef* target) const = 0;
   // Sizes the parameters to `columns` x own count, every item 1/n.
   int BuildUniform(int columns);
   // Gives the expanded table (kept by the lazy base) the parents' widths

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/error_log.h"
+#include "base/intervals.h"
 #include "network/cases.h"
 #include "network/change_guards.h"
 #include "network/dbn.h"
@@ -67,27 +68,64 @@ VRN_idArray RepairedIds(const VRN_stringArray& names, bool allow_empty) {
   return out;
 }
 
-// Half the sum of a and b; where the sum would overflow, the sum of the
-// halves, which is then the same number without passing infinity.
-double Middle(double a, double b) {
-  const double sum = a + b;
-  if (std::isinf(sum) && std::isfinite(a) && std::isfinite(b)) {
-    return 0.5 * a + 0.5 * b;
-  }
-  return 0.5 * sum;
-}
-
 // Whether splitting interval `split` of bounds at its middle leaves bounds
 // SetIntervals takes: a middle that is a number (the middle of -inf and
 // +inf is not) and no two empty intervals in a row (the middle of an
 // interval with an infinite end is that end).
 bool SplitKeepsBounds(const VRN_doubleArray& bounds, int split) {
   std::vector<double> after(bounds.begin(), bounds.end());
-  const double middle = Middle(after[split], after[split + 1]);
+  const double middle = VRN_Midpoint(after[split], after[split + 1]);
   if (std::isnan(middle)) return false;
   after.insert(after.begin() + split + 1, middle);
   for (std::size_t i = 2; i < after.size(); ++i) {
     if (after[i - 2] == after[i]) return false;
+  }
+  return true;
+}
+
+// The interval an outcome inserted at `position` of `count` splits: the one
+// at position, or the last one when appending.
+int SplitInterval(int position, int count) {
+  return position < count ? position : count - 1;
+}
+
+// Splits interval `split` of bounds in two at its middle.
+void SplitBounds(VRN_doubleArray* bounds, int split) {
+  bounds->Insert(split + 1, VRN_Midpoint((*bounds)[split], (*bounds)[split + 1]));
+}
+
+// Removes outcome `index` of `count` from bounds: the following outcome
+// takes the interval over; the last outcome's goes to the one before it.
+void MergeBounds(VRN_doubleArray* bounds, int index, int count) {
+  EraseAt(bounds, index < count - 1 ? index + 1 : index);
+}
+
+// Whether every split the steps of an add-and-remove edit make leaves
+// bounds SetIntervals takes, run on a copy of the bounds: `temporaries`
+// outcomes appended, the old outcomes not `named` removed from the highest
+// down, `added` outcomes appended. Removing the temporaries at the end
+// splits nothing, and a removal never leaves bounds that are refused.
+bool AddAndRemoveKeepsBounds(VRN_doubleArray bounds,
+                             const std::vector<bool>& named, int added,
+                             int temporaries) {
+  int count = bounds.GetSize() - 1;
+  auto append = [&bounds, &count]() {
+    const int split = SplitInterval(count, count);
+    if (!SplitKeepsBounds(bounds, split)) return false;
+    SplitBounds(&bounds, split);
+    ++count;
+    return true;
+  };
+  for (int t = 0; t < temporaries; ++t) {
+    if (!append()) return false;
+  }
+  for (int i = static_cast<int>(named.size()) - 1; i >= 0; --i) {
+    if (named[i]) continue;
+    MergeBounds(&bounds, i, count);
+    --count;
+  }
+  for (int a = 0; a < added; ++a) {
+    if (!append()) return false;
   }
   return true;
 }
@@ -251,7 +289,7 @@ int VRN_discDef::InsertOutcome(int position, const char* id) {
   if (!TablesFit(old_count + 1, true)) return qelta::kErrOutOfMemory;
   // The split must leave intervals SetIntervals takes, or the node could
   // neither be set so nor read back from its file.
-  const int split = position < old_count ? position : old_count - 1;
+  const int split = SplitInterval(position, old_count);
   if (HasIntervals() && !SplitKeepsBounds(*values_, split)) {
     return qelta::kErrInvalidValue;
   }
@@ -277,11 +315,9 @@ int VRN_discDef::InsertOutcome(int position, const char* id) {
     if (diag_info_->default_outcome >= position) ++diag_info_->default_outcome;
   }
   if (intervals) {
-    // The interval at `position` (the last one when appending) is split in
-    // two at its middle; a new outcome before an existing one takes the
-    // lower half, an appended one the upper half.
-    const double middle = Middle((*values_)[split], (*values_)[split + 1]);
-    values_->Insert(split + 1, middle);
+    // A new outcome before an existing one takes the lower half, an
+    // appended one the upper half.
+    SplitBounds(values_.get(), split);
   } else if (points) {
     values_->Insert(position, 0.0);
   }
@@ -318,9 +354,7 @@ int VRN_discDef::RemoveOutcome(int index) {
     }
   }
   if (intervals) {
-    // The following outcome takes the interval over; the last outcome's
-    // interval goes to the one before it.
-    EraseAt(values_.get(), index < old_count - 1 ? index + 1 : index);
+    MergeBounds(values_.get(), index, old_count);
   } else if (points) {
     EraseAt(values_.get(), index);
   }
@@ -580,10 +614,19 @@ int VRN_discDef::ChangeOrderOfOutcomesWithAddAndRemove(
   };
   VRN_intArray map(mapping);
   const int temporaries = kept < 2 ? 2 - kept : 0;
-  // The tables grow outcome by outcome below: a final size no table may have
-  // is refused before the first step allocates anything.
-  if (!TablesFit(std::max(old_count, new_count + temporaries), true)) {
+  // The tables grow outcome by outcome below: a size no table may have, at
+  // the largest the steps reach, is refused before the first step allocates
+  // anything.
+  if (!TablesFit(std::max(old_count, new_count) + temporaries, true)) {
     return qelta::kErrOutOfMemory;
+  }
+  // So is a split of the intervals that SetIntervals would not take: met by
+  // a step half-way, it would leave temporary and half-made outcomes behind
+  // a call that answers failure.
+  if (HasIntervals() &&
+      !AddAndRemoveKeepsBounds(*values_, named, new_count - kept,
+                               temporaries)) {
+    return qelta::kErrInvalidValue;
   }
   for (int t = 0; t < temporaries; ++t) {
     const int status = add(kTempOutcomeIds[t]);

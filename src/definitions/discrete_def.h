@@ -91,8 +91,11 @@ class VRN_discDef : public VRN_nodeDef {
   // New outcome i is old outcome order[i].
   int ChangeOrderOfOutcomes(const VRN_intArray& order) override;
   // mapping[j]: the old outcome new outcome j continues, or < 0 for a new
-  // one; old outcomes nobody names are removed. Final ids are `ids`; -32
-  // before any change when two of them (repaired) are equal.
+  // one; old outcomes nobody names are removed. Final ids are `ids`.
+  // Refused before any change: -2 a bad mapping, -32 two ids (repaired)
+  // equal, -42 a table too large on the way, -4 an interval split on the
+  // way that SetIntervals would not take. A child refusing a step leaves
+  // the steps done until then.
   int ChangeOrderOfOutcomesWithAddAndRemove(const VRN_stringArray& ids,
                                             const VRN_intArray& mapping) override;
   int GetDiscreteOutcomeCount() const override;

@@ -73,6 +73,15 @@ void VRN_nodeVal::ClearIndexingParents() {
   indexing_parents_.Flush();
 }
 
+int VRN_nodeVal::ShapeAsBeliefs(int count) {
+  // A list left from an older diagram would name parents (perhaps deleted
+  // nodes, or others now in their slots) the matrix has no dimension for.
+  if (!indexing_parents_.IsEmpty()) indexing_parents_.Flush();
+  VRN_matrix& m = GetMutableValue();
+  if (m.GetDimensionCount() == 1 && m.GetSize(0) == count) return qelta::kOk;
+  return m.SetSingleDimension(count);
+}
+
 int VRN_nodeVal::GetContEvidence(double* out) const {
   return qelta::kErrWrongNodeType;
 }
@@ -232,8 +241,7 @@ int VRN_discVal::SetContEvidence(double value) {
 
 void VRN_discVal::SetPointMass(int outcome, int outcome_count) {
   // Evidence decides the node's outcome whatever other nodes are.
-  ForgetIndexingParents();
-  (void)value_.SetSingleDimension(outcome_count);
+  (void)ShapeAsBeliefs(outcome_count);
   value_.FillWith(0.0);
   *value_.ItemAddress(outcome) = 1.0;
   // A plate node's value is valid only with a row for every slice, which

@@ -148,6 +148,10 @@ class VRN_nodeVal {
   int GetUpdateTag() const { return update_tag_; }
   void SetUpdateTag(int tag) { update_tag_ = tag; }
   const VRN_intArray& GetIndexingParents() const { return indexing_parents_; }
+  // Gives the value matrix the shape of a belief vector, one dimension of
+  // `count` items, and so no indexing parents; flags stay. The status of
+  // the reshaping.
+  int ShapeAsBeliefs(int count);
 
   // ---- Evidence per time slice of a plate node (node_val_temporal.cpp).
   // Slice 0 is the node's own evidence; later slices live in the network's
@@ -171,9 +175,6 @@ class VRN_nodeVal {
  protected:
   // Copy for Clone: flags, indexing parents and tag, bound to `network`.
   VRN_nodeVal(const VRN_nodeVal& other, VRN_network* network);
-  // Empties the indexing parents and leaves the flags alone (unlike
-  // ClearIndexingParents); the caller reshapes the matrix.
-  void ForgetIndexingParents() { indexing_parents_.Flush(); }
 
  private:
   static constexpr int kAnyEvidence = qelta::kValFlagEvidence |

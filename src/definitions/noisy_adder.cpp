@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <typeinfo>
 
 #include "base/status.h"
 #include "network/change_guards.h"
@@ -159,14 +158,8 @@ int VRN_noisyAdder::ReorderParents(const VRN_intArray& order) {
   return qelta::kOk;
 }
 
-void VRN_noisyAdder::CopyParameters(VRN_nodeDef* target) const {
-  VRN_ciDef::CopyParameters(target);
-  if (target == nullptr || typeid(*target) != typeid(*this)) return;
+void VRN_noisyAdder::CopyFieldsInto(VRN_ciDef* target) const {
   auto* to = static_cast<VRN_noisyAdder*>(target);
-  if (!to->parameters_.HasSameDimensions(parameters_) ||
-      to->weights_.GetSize() != weights_.GetSize()) {
-    return;
-  }
   to->function_ = function_;
   to->distinguished_ = distinguished_;
   to->weights_ = weights_;

@@ -41,7 +41,6 @@ class VRN_noisyAdder : public VRN_ciDef {
   int OnParentOutcomeRemoved(int parent, int index) override;
   int OnParentOutcomesReordered(int parent, const VRN_intArray& order) override;
   int ReorderParents(const VRN_intArray& order) override;
-  void CopyParameters(VRN_nodeDef* target) const override;
 
   int OnOutcomeInserted(int position) override;
   int OnOutcomeRemoved(int index) override;
@@ -71,6 +70,10 @@ class VRN_noisyAdder : public VRN_ciDef {
   int SetParentWeight(int i, double weight);
   // -2 for any code but 0 and 1.
   int SetFunction(int code);
+
+ protected:
+  // Function, distinguished states and weights.
+  void CopyFieldsInto(VRN_ciDef* target) const override;
 
  private:
   VRN_noisyAdder(const VRN_noisyAdder& other, VRN_network* network);

@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <new>
-#include <typeinfo>
 
 #include "base/status.h"
 #include "network/change_guards.h"
@@ -218,14 +217,8 @@ int VRN_noisyMAX::CheckParentInfluence(int parent_index, double,
   return qelta::kOk;
 }
 
-void VRN_noisyMAX::CopyParameters(VRN_nodeDef* target) const {
-  VRN_ciDef::CopyParameters(target);
-  if (target == nullptr || typeid(*target) != typeid(*this)) return;
-  auto* to = static_cast<VRN_noisyMAX*>(target);
-  if (to->parameters_.HasSameDimensions(parameters_) &&
-      to->strengths_.size() == strengths_.size()) {
-    to->strengths_ = strengths_;
-  }
+void VRN_noisyMAX::CopyFieldsInto(VRN_ciDef* target) const {
+  static_cast<VRN_noisyMAX*>(target)->strengths_ = strengths_;
 }
 
 // ---------------------------------------------------------------- strengths

@@ -46,7 +46,6 @@ class VRN_noisyMAX : public VRN_ciDef {
   // anything but 1.0; the tolerance is not used. -2 for a bad index.
   int CheckParentInfluence(int parent_index, double tolerance,
                            bool* influential) override;
-  void CopyParameters(VRN_nodeDef* target) const override;
 
   // The noisy-MAX formula, one stride walk over the parent positions with
   // running products. -42 when the table does not fit.
@@ -119,6 +118,10 @@ class VRN_noisyMAX : public VRN_ciDef {
   // starts at `initial_step` and halves down to `min_step`. Never ends
   // worse than its start. The cache is left stale.
   void FitToTable(double initial_step, double min_step);
+
+ protected:
+  // The strength orders.
+  void CopyFieldsInto(VRN_ciDef* target) const override;
 
  private:
   VRN_noisyMAX(const VRN_noisyMAX& other, VRN_network* network);

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "base/error_log.h"
+#include "base/intervals.h"
 #include "base/status.h"
 #include "base/strings.h"
 #include "definitions/node_val.h"
@@ -22,6 +23,26 @@
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// The boundary of the default "State0" over bounds lower and upper. Mended,
+// one beyond the doubles is not taken: the middle of two finite bounds is
+// then the sum of their halves, a doubled bound the largest double of its
+// sign. Unmended, it is the infinity that files written before hold.
+double DefaultBoundary(double lower, double upper, bool mended) {
+  const bool lo = std::isfinite(lower);
+  const bool hi = std::isfinite(upper);
+  const auto doubled = [mended](double bound) {
+    const double twice = 2 * bound;
+    if (mended && std::isinf(twice)) {
+      return std::copysign(std::numeric_limits<double>::max(), bound);
+    }
+    return twice;
+  };
+  if (lo && hi) return mended ? VRN_Midpoint(lower, upper) : (upper + lower) * 0.5;
+  if (lo) return lower > 0 ? doubled(lower) : (lower < 0 ? -lower : 1.0);
+  if (hi) return upper > 0 ? -upper : (upper < 0 ? doubled(upper) : -1.0);
+  return 0.0;
+}
 
 // Whether a side written next to "=" must be wrapped to read back alike.
 bool NeedsWrap(const VRN_expression* side, bool right) {
@@ -690,17 +711,7 @@ bool VRN_equation::HasSettableIntervals() const {
 }
 
 std::vector<VRN_discInterval> VRN_equation::DefaultIntervals() const {
-  const bool lo = std::isfinite(lower_);
-  const bool hi = std::isfinite(upper_);
-  double boundary = 0.0;
-  if (lo && hi) {
-    boundary = (upper_ + lower_) * 0.5;
-  } else if (lo) {
-    boundary = lower_ > 0 ? 2 * lower_ : (lower_ < 0 ? -lower_ : 1.0);
-  } else if (hi) {
-    boundary = upper_ > 0 ? -upper_ : (upper_ < 0 ? 2 * upper_ : -1.0);
-  }
-  return {{"State0", boundary}, {"State1", upper_}};
+  return {{"State0", DefaultBoundary(lower_, upper_, true)}, {"State1", upper_}};
 }
 
 void VRN_equation::CreateDefaultIntervals() {
@@ -730,8 +741,11 @@ int VRN_equation::SetDefaultIntervalsOverBounds(
   if (intervals.size() != list.size()) return qelta::kErrInvalidValue;
   std::set<std::string> seen;
   for (std::size_t i = 0; i < list.size(); ++i) {
-    // Exactly, so that only what CreateDefaultIntervals makes is taken.
-    if (!(intervals[i].boundary == list[i].boundary)) {
+    // Exactly, so that only what CreateDefaultIntervals makes is taken;
+    // the unmended boundary of older files reads as the mended one.
+    if (!(intervals[i].boundary == list[i].boundary) &&
+        !(i == 0 && intervals[i].boundary ==
+                        DefaultBoundary(lower_, upper_, false))) {
       return qelta::kErrInvalidValue;
     }
     list[i].id = intervals[i].id;

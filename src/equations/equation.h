@@ -179,8 +179,9 @@ class VRN_equation : public VRN_nodeDef {
   // range too narrow for a boundary inside it (which SetDiscIntervals
   // refuses), as a file holds them, whether or not the equation is
   // constant: 0, or -4 when the node has intervals or these boundaries are
-  // not those over its bounds; the labels as SetDiscIntervals takes them
-  // (-32 when two are the same).
+  // not those over its bounds (an older file's infinite first boundary,
+  // where that one overflowed, counts as it); the labels as SetDiscIntervals
+  // takes them (-32 when two are the same).
   int SetDefaultIntervalsOverBounds(
       const std::vector<VRN_discInterval>& intervals);
 

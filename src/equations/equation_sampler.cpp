@@ -304,11 +304,8 @@ int VRN_equationSampler::Sample() {
       for (long long c : record.counters) total += c;
       VRN_nodeVal* value = record.node->Value();
       if (total > 0) {
+        (void)value->ShapeAsBeliefs(record.outcome_count);
         VRN_matrix& belief = value->GetMutableValue();
-        if (belief.GetDimensionCount() != 1 ||
-            belief.GetSize(0) != record.outcome_count) {
-          (void)belief.SetSingleDimension(record.outcome_count);
-        }
         for (int k = 0; k < record.outcome_count; ++k) {
           *belief.ItemAddress(k) =
               static_cast<double>(record.counters[static_cast<size_t>(k)]) /

@@ -276,7 +276,7 @@ void Polytree::WriteComponent(const std::vector<int>& component,
     VRN_matrix& out = value->GetMutableValue();
     if (x.evidence >= 0) {
       // An observed node keeps the point mass of its evidence.
-      if (out.SetSingleDimension(x.outcomes) != qelta::kOk) continue;
+      if (value->ShapeAsBeliefs(x.outcomes) != qelta::kOk) continue;
       out.FillWith(0.0);
       out.GetItems()[x.evidence] = 1.0;
       value->AddFlags(qelta::kValFlagValid);
@@ -287,7 +287,7 @@ void Polytree::WriteComponent(const std::vector<int>& component,
       ComputePi(&x);
       Lambda(x, -1, &belief);
       for (int s = 0; s < x.outcomes; ++s) belief[s] *= x.pi[s];
-      if (Scale(&belief) && out.SetSingleDimension(x.outcomes) == qelta::kOk) {
+      if (Scale(&belief) && value->ShapeAsBeliefs(x.outcomes) == qelta::kOk) {
         for (int s = 0; s < x.outcomes; ++s) out.GetItems()[s] = belief[s];
         value->AddFlags(qelta::kValFlagValid);
         value->SetUpdateTag(0);

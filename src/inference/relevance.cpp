@@ -135,10 +135,8 @@ VRN_matrix* VRN_relevanceNode::MutableTable() {
 void VRN_relevanceNode::WritePointMass(int state, int count) {
   assert(node_ != nullptr);
   VRN_nodeVal* value = node_->Value();
+  (void)value->ShapeAsBeliefs(count);
   VRN_matrix& beliefs = value->GetMutableValue();
-  if (beliefs.GetDimensionCount() != 1 || beliefs.GetSize(0) != count) {
-    (void)beliefs.SetSingleDimension(count);
-  }
   beliefs.FillWith(0.0);
   *beliefs.ItemAddress(state) = 1.0;
   value->AddFlags(qelta::kValFlagValid);
@@ -147,11 +145,7 @@ void VRN_relevanceNode::WritePointMass(int state, int count) {
 
 int VRN_relevanceNode::PrepareBeliefs(int count) {
   if (node_ == nullptr || count < 1) return qelta::kErrOutOfRange;
-  VRN_matrix& beliefs = node_->Value()->GetMutableValue();
-  if (beliefs.GetDimensionCount() == 1 && beliefs.GetSize(0) == count) {
-    return qelta::kOk;
-  }
-  return beliefs.SetSingleDimension(count);
+  return node_->Value()->ShapeAsBeliefs(count);
 }
 
 int VRN_relevanceNode::CopyTableToBeliefs() {

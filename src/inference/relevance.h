@@ -199,8 +199,8 @@ class VRN_relevanceNode {
   int GetOutcomeCount() const;
 
   // Makes the node's value matrix one-dimensional with count entries (their
-  // contents unspecified). Answers 0, -2 for count < 1 or a record without
-  // node.
+  // contents unspecified), without indexing parents. Answers 0, -2 for
+  // count < 1 or a record without node.
   int PrepareBeliefs(int count);
   // Solves a one-record part: the node's value matrix becomes the record's
   // table entries (one-dimensional, outcome count entries) and the value is

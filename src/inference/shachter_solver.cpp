@@ -15,6 +15,12 @@ namespace {
 
 constexpr const char* kErrorMessage = "Error when running Shachter's algorithm";
 constexpr int kMaxUtilityParents = 20;
+// Beliefs within this fraction of the largest tie with it: far above the
+// rounding of summing a large diagram's terms in another order (a few
+// units in the last place), yet below real gaps of a few 1e-13 that large
+// diagrams do show. Beliefs are never below 0, so the largest (at least 0)
+// is never raised by it.
+constexpr double kTieTolerance = 1e-13;
 
 int TypeOf(const VRN_network& net, int h) {
   return net.GetNode(h)->Definition()->GetType();
@@ -253,13 +259,17 @@ int VRN_ShachterSolver::SolveDecisions() {
     if (i == 0) {
       firstBeliefs_.assign(beliefs.GetItems().begin(), beliefs.GetItems().end());
     }
-    best = 0;
+    // Beliefs that differ only by rounding are a tie, broken as every tie
+    // is, towards the last choice: the order in which the working copy sums
+    // them follows the handles and must not pick the policy.
     double largest = 0.0;
     for (int k = 0; k < beliefs.GetItemCount(); ++k) {
-      if (beliefs.GetItem(k) >= largest) {
-        largest = beliefs.GetItem(k);
-        best = k;
-      }
+      if (beliefs.GetItem(k) > largest) largest = beliefs.GetItem(k);
+    }
+    const double tied = largest * (1.0 - kTieTolerance);
+    best = 0;
+    for (int k = 0; k < beliefs.GetItemCount(); ++k) {
+      if (beliefs.GetItem(k) >= tied) best = k;
     }
     VRN_matrix* table = working_.GetNode(d)->Definition()->GetMatrix();
     const int n = table->GetSize(table->GetDimensionCount() - 1);

@@ -50,8 +50,8 @@ class VRN_ShachterSolver {
   int Solve(VRN_network& network);
 
   // After a successful Solve: the first open decision's beliefs in the
-  // working copy, whose largest (the last among equals) gave its best
-  // choice. Empty before.
+  // working copy, whose largest (the last among those within a relative
+  // 1e-13 of it) gave its best choice. Empty before.
   const std::vector<double>& FirstDecisionBeliefs() const {
     return firstBeliefs_;
   }

@@ -247,6 +247,11 @@ bool VRN_network::CalcPropEvidence(double& p, bool chainRuleOnly) {
       return false;
     }
   }
+  // Values indexed by the decisions of a diagram this network was are
+  // given their own shape, as an update gives them: beliefs written below
+  // must not keep, and no other value should, a list of parents that
+  // names deleted nodes or the nodes added in their slots.
+  DropIndexingParents();
   // Target edits below are batched: at most one automatic update, when the
   // call ends.
   VRN_autoUpdateGuard batch(this, true);

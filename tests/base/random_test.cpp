@@ -371,6 +371,26 @@ TEST(IntervalsTest, IntervalMomentsOfBoundedIntervals) {
   EXPECT_EQ(VRN_IntervalsStdDev(1, point, one), 0.0);
 }
 
+TEST(IntervalsTest, HugeBoundsGiveFiniteMidpointsMeansAndDeviations) {
+  EXPECT_TRUE(std::isnan(VRN_Midpoint(-VRN_Infinity(), VRN_Infinity())));
+  const double b[] = {1e308, 1.7e308};
+  const double one[] = {1.0};
+  EXPECT_EQ(1.35e308, VRN_IntervalsMean(1, b, one));
+  const double sd = (1.7e308 - 1e308) / std::sqrt(12.0);
+  EXPECT_NEAR(sd, VRN_IntervalsStdDev(1, b, one), sd * 1e-12);
+  // Spread across zero: the tail's neighbour is wider than the doubles.
+  const double wide[] = {-1e308, 1e308, VRN_Infinity()};
+  EXPECT_DOUBLE_EQ(0.7978845608028654 * 1e308 * 2.0,
+                   VRN_IntervalTailParameters(1, 2, wide, nullptr).sigma);
+  EXPECT_TRUE(std::isfinite(VRN_IntervalsMean(2, wide, nullptr)));
+  EXPECT_TRUE(std::isfinite(VRN_IntervalsStdDev(2, wide, nullptr)));
+  // Where nothing overflows, the deviation is E2 - E1^2 as it stands.
+  const double lo = 1e150, hi = 1.7e150, mean = 0.5 * (lo + hi);
+  const double small[] = {lo, hi};
+  EXPECT_EQ(std::sqrt((lo * lo + lo * hi + hi * hi) / 3.0 - mean * mean),
+            VRN_IntervalsStdDev(1, small, one));
+}
+
 TEST(IntervalsTest, TailMatchesTheNeighbourDensity) {
   const double inf = VRN_Infinity();
   const double b[] = {0.0, 1.0, inf};

@@ -12,9 +12,11 @@
 #include "base/status.h"
 #include "definitions/cpt.h"
 #include "definitions/lazy_def.h"
+#include "definitions/node_val.h"
 #include "definitions/noisy_adder.h"
 #include "definitions/noisy_max.h"
 #include "definitions/qualitative.h"
+#include "network/fresh_network.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -492,6 +494,103 @@ TEST(QualDefTest, RecordsAndCopies) {
   EXPECT_EQ(0.75, same.GetExpandedDefinition()->GetItem(0));
   EXPECT_EQ(0.5, other.GetExpandedDefinition()->GetItem(0));
   EXPECT_EQ(2, smaller.GetExpandedDefinition()->GetItemCount());
+}
+
+// ---- Copies between canonical nodes: CopyParametersFrom copies from the
+// definition it is called on into its argument.
+
+VRN_nodeDef* DefOf(VRN_network& net, const char* id) {
+  return net.GetNode(net.FindNode(id))->Definition();
+}
+
+std::string Save(VRN_network& net) {
+  std::string text;
+  EXPECT_EQ(0, net.WriteString(text, 0));
+  return text;
+}
+
+// A child of `type` with `own` outcomes under new roots of those counts.
+template <typename T>
+T* AddFamily(VRN_network* net, int type, int own, std::vector<int> counts) {
+  const int child = net->AddNode(type, nullptr);
+  EXPECT_EQ(0, net->GetNode(child)->Definition()->SetNumberOfOutcomes(own));
+  for (int count : counts) {
+    const int h = net->AddNode(kDefCpt, nullptr);
+    EXPECT_EQ(0, net->GetNode(h)->Definition()->SetNumberOfOutcomes(count));
+    EXPECT_EQ(0, net->AddArc(h, child));
+  }
+  return static_cast<T*>(net->GetNode(child)->Definition());
+}
+
+// Equal parameter dimensions over parents of other outcome counts leave
+// the target as it was; parents of the same counts take everything.
+TEST(CanonicalCopyTest, OtherParentCountsLeaveTheTargetAsItWas) {
+  VRN_network net;
+  auto* m1 = AddFamily<VRN_noisyMAX>(&net, kDefNoisyMax, 3, {4, 4});
+  auto* m2 = AddFamily<VRN_noisyMAX>(&net, kDefNoisyMax, 3, {5, 3});
+  auto* m3 = AddFamily<VRN_noisyMAX>(&net, kDefNoisyMax, 3, {4, 4});
+  auto* s1 = AddFamily<VRN_noisyAdder>(&net, kDefNoisyAdder, 2, {3, 2});
+  auto* s2 = AddFamily<VRN_noisyAdder>(&net, kDefNoisyAdder, 2, {2, 3});
+  ASSERT_EQ(27, m2->Parameters().GetItemCount());
+  VRN_randomGenerator generator(11);
+  for (VRN_ciDef* d : std::vector<VRN_ciDef*>{m2, m3, s2}) {
+    ASSERT_EQ(0, d->MakeRandom(generator));
+  }
+  ASSERT_EQ(0, m3->SetParentOutcomeStrengths(1, IntArray({3, 1, 0, 2})));
+  ASSERT_EQ(0, s2->SetParentDistinguishedState(1, 1));
+  ASSERT_EQ(0, s2->SetFunction(VRN_noisyAdder::kSingleFault));
+  const std::vector<double> table = Items(m1->GetExpandedDefinition());
+  const std::string before = Save(net);
+  m2->CopyParametersFrom(m1);
+  s2->CopyParametersFrom(s1);
+  EXPECT_TRUE(before == Save(net)) << "a refused copy changed the save";
+  EXPECT_EQ(table, Items(m1->GetExpandedDefinition()));
+
+  m3->CopyParametersFrom(m1);
+  EXPECT_EQ(Items(m3->GetMatrixConst()), Items(m1->GetMatrixConst()));
+  EXPECT_EQ(m3->GetParentOutcomeStrengths(1), m1->GetParentOutcomeStrengths(1));
+  const std::vector<double> copied = Items(m1->GetExpandedDefinition());
+  EXPECT_EQ(Items(m3->GetExpandedDefinition()), copied);
+  m1->InvalidateCpt();
+  ExpectNear(copied, Items(m1->GetExpandedDefinition()));
+}
+
+// The copy is complete before the relevance walk or the automatic update
+// reads the target: every valid value is that of the save read back.
+TEST(CanonicalCopyTest, TargetTableAndBeliefsFollowTheWholeCopy) {
+  const std::string data = QELTA_TEST_DATA;
+  VRN_network kinds, adder, automatic;
+  for (VRN_network* net : {&kinds, &automatic}) {
+    ASSERT_EQ(0, net->ReadFile((data + "/vrn/kinds.vrn").c_str(), 0, 0));
+    ASSERT_EQ(0, net->DeleteNode(net->FindNode("Q")));
+  }
+  ASSERT_EQ(0, adder.ReadFile((data + "/xml/canonical.xvrn").c_str(), 0, 0));
+  ASSERT_EQ(0, adder.ClearAllTargets());
+  ASSERT_EQ(0, adder.RemoveArc(adder.FindNode("A"), adder.FindNode("S")));
+  ASSERT_EQ(0, automatic.SetAutoUpdate(true));
+  auto value = [](VRN_network& net, const char* id) {
+    return net.GetNode(net.FindNode(id))->Value();
+  };
+  ASSERT_EQ(0, value(kinds, "A")->SetEvidence(1));
+  ASSERT_EQ(0, value(adder, "T")->SetEvidence(1));
+  DefOf(kinds, "O")->CopyParametersFrom(DefOf(kinds, "M"));
+  DefOf(adder, "S")->CopyParametersFrom(DefOf(adder, "T"));
+  DefOf(automatic, "O")->CopyParametersFrom(DefOf(automatic, "M"));
+  ASSERT_EQ(0, value(automatic, "A")->SetEvidence(2));
+  ASSERT_EQ(0, kinds.UpdateBeliefs());
+  ASSERT_EQ(0, adder.UpdateBeliefs());
+  ExpectNear({0.5, 0.5}, Items(&value(kinds, "M")->GetValue()), 1e-9);
+  ExpectNear({0.2, 0.8}, Items(&value(automatic, "M")->GetValue()), 1e-9);
+  EXPECT_NEAR(0.586957, value(adder, "B")->GetValue().GetItem(0), 1e-6);
+  bool skipped = false;
+  for (VRN_network* net : {&kinds, &adder, &automatic}) {
+    EXPECT_EQ("", qelta_test::StaleValue(*net, &skipped));
+  }
+  ASSERT_EQ(0, value(kinds, "A")->ClearEvidence());
+  ASSERT_EQ(0, kinds.UpdateBeliefs());
+  ExpectNear({0.49, 0.51}, Items(&value(kinds, "M")->GetValue()), 1e-9);
+  EXPECT_EQ("", qelta_test::StaleValue(kinds, &skipped));
+  EXPECT_FALSE(skipped);
 }
 
 }  // namespace

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "base/status.h"
 #include "base/strings.h"
+#include "definitions/node_val.h"
+#include "network/cases.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -305,6 +308,38 @@ TEST_F(DiscreteDefTest, AddAndRemoveByMapping) {
   EXPECT_EQ((std::vector<std::string>{"n1", "keep"}), Ids(*Def(a)));
   EXPECT_EQ(4, Def(child)->GetMatrixConst()->GetItemCount());
   EXPECT_EQ(0.3, Def(child)->GetMatrixConst()->GetItem(2));
+}
+
+TEST_F(DiscreteDefTest, AnIntervalSplitRefusedOnTheWayChangesNothing) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const int x = Add("x");
+  const int child = Add("child");
+  ASSERT_EQ(qelta::kOk, net_.AddArc(x, child));
+  ASSERT_EQ(qelta::kOk, Def(x)->SetIntervals({-inf, 0, inf}, false));
+  ASSERT_EQ(qelta::kOk, Def(x)->SetDefinitionFromVector({0.0, 1.0}));
+  ASSERT_EQ(qelta::kOk, Def(child)->SetDefinitionFromVector({0.1, 0.9, 0.2, 0.8}));
+  VRN_case* observed = net_.AddCase("seen");
+  ASSERT_NE(nullptr, observed);
+  ASSERT_EQ(qelta::kOk, observed->SetEvidence(x, 1));
+  ASSERT_EQ(qelta::kOk, net_.GetNode(x)->Value()->SetEvidence(1));
+  std::string before;
+  ASSERT_EQ(qelta::kOk, net_.WriteString(before, -1));
+
+  // The temporary outcome's split of (0, inf) leaves (inf, inf); b would
+  // split that empty interval into a second one.
+  VRN_stringArray ids = StringArray({"State0", "a", "b"});
+  EXPECT_EQ(qelta::kErrInvalidValue, Def(x)->ChangeOrderOfOutcomesWithAddAndRemove(
+                                         ids, IntArray({0, -1, -1})));
+  std::string after;
+  ASSERT_EQ(qelta::kOk, net_.WriteString(after, -1));
+  EXPECT_EQ(before, after);  // ids, bounds, both tables and the case
+  EXPECT_EQ(1, net_.GetNode(x)->Value()->GetEvidence());
+
+  // One new outcome splits (0, inf) once: taken.
+  ids = StringArray({"State0", "a"});
+  ASSERT_EQ(qelta::kOk, Def(x)->ChangeOrderOfOutcomesWithAddAndRemove(
+                            ids, IntArray({0, -1})));
+  EXPECT_EQ((std::vector<std::string>{"State0", "a"}), Ids(*Def(x)));
 }
 
 TEST_F(DiscreteDefTest, BadMappingsAreRefusedBeforeAnyChange) {

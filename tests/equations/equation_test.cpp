@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -230,6 +231,29 @@ TEST_F(EquationTest, BoundsIntervalsAndDefaults) {
   double v = 0;
   EXPECT_EQ(qelta::kErrInvalidValue, e->GetDefaultValue(&v));
   EXPECT_EQ(qelta::kErrOutOfRange, e->SetNominalBounds(3, 2));
+}
+
+TEST_F(EquationTest, DefaultIntervalsOfHugeBoundsAreSettable) {
+  const double max = std::numeric_limits<double>::max();
+  const struct { double lo, hi, boundary; } rows[] = {
+      {1e308, 1.7e308, 1.35e308}, {1e308, INFINITY, max}, {-INFINITY, -1e308, -max}};
+  for (const auto& row : rows) {
+    const int y = Add("y"), z = Add("z");
+    ASSERT_EQ(qelta::kOk, Set(y, "y=Normal(0,1)"));
+    ASSERT_EQ(qelta::kOk, Eq(y)->SetBounds(row.lo, row.hi));
+    ASSERT_EQ(2, Eq(y)->GetDiscreteOutcomeCount());
+    EXPECT_EQ(row.boundary, Eq(y)->GetDiscIntervals()[0].boundary);
+    EXPECT_EQ(qelta::kOk,
+              Eq(z)->SetDiscIntervals(row.lo, row.hi, Eq(y)->GetDiscIntervals()));
+    ASSERT_EQ(qelta::kOk, net.DeleteNode(y));
+    ASSERT_EQ(qelta::kOk, net.DeleteNode(z));
+  }
+  // Older files hold the infinite boundary of a range of one point.
+  const int y = Add("y");
+  ASSERT_EQ(qelta::kOk, Eq(y)->SetBounds(1e308, 1e308));
+  ASSERT_EQ(qelta::kOk, Eq(y)->SetDefaultIntervalsOverBounds(
+                            {{"a", INFINITY}, {"b", 1e308}}));
+  EXPECT_EQ(1e308, Eq(y)->GetDiscIntervals()[0].boundary);
 }
 
 TEST_F(EquationTest, ConversionBothWays) {

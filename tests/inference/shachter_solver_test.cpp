@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -83,6 +84,55 @@ TEST(ShachterSolverTest, RandomDiagramsWithOnlyTheLastDecisionOpen) {
     ++compared;
   }
   EXPECT_GT(compared, 100);
+}
+
+TEST(ShachterSolverTest, RoundingDoesNotBreakATieWhateverTheHandleOrder) {
+  // Decisions n8 -> n9 -> n7. With n8 not yet fixed n9's choices tie
+  // (7 + 14 against 17 + 4), so n9 takes its last and n8 then its first
+  // (17 + 1 against 14 + 1). The sums round in an order that follows the
+  // handles; in the first order they once made n9 take choice 0.
+  auto solve = [](const std::vector<std::string>& order) {
+    VRN_network net;
+    std::map<std::string, int> h;
+    for (const std::string& id : order) {
+      const int type = id == "n10" || id == "n11" ? qelta::kDefUtility
+                       : id == "n7" || id == "n8" || id == "n9" ? qelta::kDefDecision
+                                                                : qelta::kDefCpt;
+      h[id] = idtest::Add(net, type, id.c_str());
+    }
+    for (const char* a : {"n8n9", "n9n7", "n9n10", "n8n10", "n8n11", "n6n4", "n8n5",
+                          "n9n5", "n4n5", "n7n5"}) {
+      const std::string arc = a;
+      EXPECT_EQ(0, net.AddArc(h[arc.substr(0, 2)], h[arc.substr(2)]));
+    }
+    for (const char* c : {"n0", "n6", "n4", "n5"}) {
+      std::vector<double> table;
+      for (int r = 0; r < (c[1] == '5' ? 16 : c[1] == '4' ? 2 : 1); ++r) {
+        table.push_back(0.05 + 0.9 * ((r + 1) * 0.025));
+        table.push_back(1 - table.back());
+      }
+      idtest::Table(net, h[c], table);
+    }
+    idtest::Table(net, h["n10"], {7, 14, 17, 4});
+    idtest::Table(net, h["n11"], {1, 1});
+    EXPECT_EQ(1, net.SetDefaultIDAlgorithm(1));
+    EXPECT_EQ(0, net.UpdateBeliefs());
+    return Value(net, h["n8"]);
+  };
+  ExpectNear({1, 0}, solve({"n0", "n4", "n5", "n6", "n7", "n8", "n9", "n10", "n11"}),
+             0, "handle order n0 n4 n5 n6 n7 n8 n9 n10 n11");
+  ExpectNear({1, 0}, solve({"n11", "n10", "n9", "n8", "n7", "n6", "n5", "n4", "n0"}),
+             0, "reversed");
+
+  // A clear maximum stays the choice however close the next one comes.
+  VRN_network net;
+  const int d = idtest::Add(net, qelta::kDefDecision, "D", {"a", "b", "c"});
+  const int u = idtest::Add(net, qelta::kDefUtility, "U");
+  ASSERT_EQ(0, net.AddArc(d, u));
+  idtest::Table(net, u, {0, 1, 1 - 1e-9});
+  ASSERT_EQ(1, net.SetDefaultIDAlgorithm(1));
+  ASSERT_EQ(0, net.UpdateBeliefs());
+  ExpectNear({0, 1, 0}, Value(net, d), 0, "1 against 1 - 1e-9");
 }
 
 TEST(ShachterSolverTest, EdgeCases) {

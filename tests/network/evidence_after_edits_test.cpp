@@ -339,3 +339,42 @@ TEST(EvidenceAfterEditsTest, PolytreeOnADiscretizedHybridNetworkAnswersAsCode0) 
 }
 
 }  // namespace
+
+TEST(EvidenceAfterEditsTest, ProbabilityOfEvidenceLeavesNoIndexingParentsOfAnOldDiagram) {
+  VRN_network net;
+  const int x = Add(net, qelta::kDefCpt, "X", {}, {0.3, 0.7});
+  const int d = Add(net, qelta::kDefDecision, "D", {x}, {});
+  const int z = Add(net, qelta::kDefCpt, "Z", {x}, {0.8, 0.2, 0.4, 0.6});
+  const int y = Add(net, qelta::kDefCpt, "Y", {z, d},
+                    {0.9, 0.1, 0.6, 0.4, 0.3, 0.7, 0.2, 0.8});
+  const int u = Add(net, qelta::kDefUtility, "U", {d}, {10, 20});
+  // Probability of evidence writes Y's belief, not W's.
+  const int w = Add(net, qelta::kDefCpt, "W", {x, d}, {0.5, 0.5, 0.6, 0.4, 0.7, 0.3, 0.8, 0.2});
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+  for (int h : {y, w}) ASSERT_EQ(2, net.GetNode(h)->Value()->GetIndexingParents().GetSize());
+
+  ASSERT_EQ(qelta::kOk, net.GetNode(z)->setNodeType(qelta::kDefDemorgan));
+  ASSERT_EQ(qelta::kOk, net.DeleteNode(d));
+  ASSERT_EQ(qelta::kOk, net.GetNode(u)->setNodeType(qelta::kDefTruthTable));
+  double p = -2;
+  ASSERT_TRUE(net.CalcPropEvidence(p, false));
+  EXPECT_NEAR(1.0, p, 1e-12);
+  auto expect_own_shape = [&](const char* when) {
+    for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+      const VRN_nodeVal* value = net.GetNode(h)->Value();
+      EXPECT_EQ(0, value->GetIndexingParents().GetSize()) << when << ", node " << h;
+      if (value->IsValueValid()) {
+        EXPECT_EQ(1, value->GetValue().GetDimensionCount()) << when << ", node " << h;
+      }
+    }
+  };
+  expect_own_shape("after CalcPropEvidence");
+  ASSERT_TRUE(net.GetNode(y)->Value()->IsValueValid());
+  const std::vector<double> written = Value(net, y);
+  // A node added next takes the deleted decision's slot.
+  ASSERT_EQ(d, net.AddNode(qelta::kDefCpt, "N"));
+  expect_own_shape("after AddNode");
+
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+  ExpectNear(Value(net, y), written, "Y");
+}
