@@ -8,6 +8,7 @@
 // QELTA_EVIDENCE_FIRST_SEED the first seed (default 1000).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -117,8 +118,15 @@ Observed UserEvidence(const Model& m) {
 
 // Read back from a save, the same evidence entered with relevance
 // reasoning on or off; null when the fresh network refuses part of it (the
-// evidence conflicts).
-std::unique_ptr<VRN_network> Fresh(Model& m, bool relevance = true) {
+// evidence conflicts). With relevance reasoning on, the implied evidence
+// follows the history: each observation implies outcomes from its own node
+// only, through the evidence present when it goes in, so what an entry
+// order implies may differ from what the same evidence implies derived at
+// once. `entered` lists the observations entered one at a time since the
+// implied evidence was last derived at once, in their order: the others are
+// derived at once, then these go in one by one.
+std::unique_ptr<VRN_network> Fresh(Model& m, const std::vector<int>& entered,
+                                   bool relevance = true) {
   std::string text;
   EXPECT_EQ(qelta::kOk, m.net.WriteString(text, -1));
   auto fresh = std::make_unique<VRN_network>();
@@ -126,9 +134,13 @@ std::unique_ptr<VRN_network> Fresh(Model& m, bool relevance = true) {
   fresh->SetRelevanceReasoning(relevance);
   (void)fresh->SetDefaultIDAlgorithm(m.net.GetDefaultIDAlgorithm());
   const Observed evidence = UserEvidence(m);
+  auto later = [&](int h) {
+    return relevance && std::find(entered.begin(), entered.end(), h) != entered.end();
+  };
   for (size_t i = 0; i < m.chance.size(); ++i) {
     VRN_nodeVal* value = fresh->GetNode(m.chance[i])->Value();
-    if (evidence.outcomes[i] >= 0 && value->SetEvidence(evidence.outcomes[i]) != qelta::kOk) {
+    if (evidence.outcomes[i] >= 0 && !later(m.chance[i]) &&
+        value->SetEvidence(evidence.outcomes[i]) != qelta::kOk) {
       return nullptr;
     }
   }
@@ -137,11 +149,18 @@ std::unique_ptr<VRN_network> Fresh(Model& m, bool relevance = true) {
     EXPECT_EQ(qelta::kOk,
               fresh->GetNode(m.chance[i])->Value()->SetVirtualEvidence(evidence.likelihoods[i]));
   }
-  // What the evidence implies, derived at once rather than observation by
-  // observation.
-  if (relevance) {
-    fresh->SetRelevanceReasoning(false);
-    fresh->SetRelevanceReasoning(true);
+  if (!relevance) return fresh;
+  // Derived at once: switching relevance reasoning on derives it again
+  // before it is next read.
+  fresh->SetRelevanceReasoning(false);
+  fresh->SetRelevanceReasoning(true);
+  (void)fresh->EvidenceOf(m.chance.front());
+  for (int h : entered) {
+    const size_t i = static_cast<size_t>(
+        std::find(m.chance.begin(), m.chance.end(), h) - m.chance.begin());
+    // The edited network took it in the same state.
+    EXPECT_EQ(qelta::kOk, fresh->GetNode(h)->Value()->SetEvidence(evidence.outcomes[i]))
+        << "observation of node " << h << " entered after the others";
   }
   return fresh;
 }
@@ -165,6 +184,9 @@ class Sequence {
     if (::testing::Test::HasFatalFailure()) return;
     for (int step = 0; step < steps && !::testing::Test::HasFailure(); ++step) {
       const std::string at = what_ + " step " + std::to_string(step);
+      // Stale implied evidence (an edit went without the bookkeeping) is
+      // derived again at once before it is next read.
+      if (m_.net.IsImpliedEvidenceStale()) entered_.clear();
       const unsigned op = rng_() % 8;
       if (verbose_) {
         std::printf("%s: op %u relevance %d options %d, flags:", at.c_str(), op,
@@ -181,11 +203,9 @@ class Sequence {
         case 1: ClearOne(); break;
         case 2:
           m_.net.SetRelevanceReasoning(!m_.net.IsRelevanceReasoning());
-          derived_ = true;
           break;
         case 3:
           EditTable(at);
-          derived_ = true;
           break;
         case 4:
           m_.net.SetRelevanceOptions(rng_() % 2 == 0 ? qelta::kRelAllOptions
@@ -214,7 +234,7 @@ class Sequence {
         return false;
       }
     }
-    *off = Fresh(m_, false);
+    *off = Fresh(m_, entered_, false);
     *fresh = off->get();
     return true;
   }
@@ -224,18 +244,27 @@ class Sequence {
     std::vector<double> l(Outcomes(m_.net, h));
     for (double& v : l) v = (rng_() % 3 == 0) ? 0.0 : 0.1 + (rng_() % 90) / 100.0;
     l[rng_() % l.size()] = 0.5;
+    Forget(h);
     EXPECT_EQ(qelta::kOk, m_.net.GetNode(h)->Value()->SetVirtualEvidence(l)) << what_;
     if (verbose_) std::printf("  likelihoods on %d\n", h);
   }
 
   void ClearOne() {
     const int h = AnyChance();
+    Forget(h);
     const int status = m_.net.GetNode(h)->Value()->ClearEvidence();
     if (verbose_) std::printf("  ClearEvidence(%d): %d\n", h, status);
   }
 
+  // An observation that goes derives all that is implied again at once.
+  void Forget(int h) {
+    if (m_.net.GetNode(h)->Value()->HasFlags(qelta::kValFlagEvidence)) entered_.clear();
+  }
+
+  // So does a table edit.
   void EditTable(const std::string& at) {
     const int h = AnyChance();
+    entered_.clear();
     EXPECT_EQ(qelta::kOk, m_.net.GetNode(h)->Definition()->SetDefinitionFromVector(
                               RandomTable(rng_, m_.net, h)))
         << at;
@@ -243,7 +272,7 @@ class Sequence {
 
   // One reader, chosen at random, first after the edits.
   void Read(const std::string& at) {
-    std::unique_ptr<VRN_network> fresh = Fresh(m_);
+    std::unique_ptr<VRN_network> fresh = Fresh(m_, entered_);
     const unsigned reader = rng_() % 5;
     if (verbose_) std::printf("  reader %u%s\n", reader, fresh ? "" : " (conflict)");
     switch (reader) {
@@ -263,11 +292,10 @@ class Sequence {
       const std::string node = at + " node " + std::to_string(h);
       EXPECT_EQ(want->HasFlags(qelta::kValFlagEvidence), got->HasFlags(qelta::kValFlagEvidence))
           << node;
-      // Nothing implied may have lost its cause. (Evidence entered one
-      // observation at a time may imply less than the same evidence
-      // derived at once, and nothing new is implied with relevance
-      // reasoning off.)
-      if (got->HasEvidence() || (derived_ && m_.net.IsRelevanceReasoning())) {
+      // Nothing implied may have lost its cause. (With relevance reasoning
+      // off nothing new is implied, and what was implied goes once an edit
+      // could change it.)
+      if (got->HasEvidence() || m_.net.IsRelevanceReasoning()) {
         EXPECT_EQ(want->HasEvidence(), got->HasEvidence()) << node;
         EXPECT_EQ(want->GetEvidence(), got->GetEvidence()) << node;
       }
@@ -292,12 +320,21 @@ class Sequence {
     const int k = static_cast<int>(rng_() % Outcomes(m_.net, h));
     const bool comparable = fresh != nullptr && SameImplied(*fresh);
     const Observed before = UserEvidence(m_);
+    const VRN_nodeVal* value = m_.net.EvidenceOf(h);
+    // Refused at once, as it contradicts an implied outcome: nothing changes.
+    const bool contradicts = value->HasFlags(qelta::kValFlagPropagated) &&
+                             !value->HasFlags(qelta::kValFlagEvidence) &&
+                             value->GetEvidence() != k;
+    // An observation entered again goes first.
+    Forget(h);
     const int status = m_.net.GetNode(h)->Value()->SetEvidence(k);
     if (verbose_) std::printf("  SetEvidence(%d, %d): %d\n", h, k, status);
     if (status != qelta::kOk) {
       EXPECT_TRUE(before == UserEvidence(m_)) << at << " refused " << status;
+      // Otherwise the evidence went in and out again.
+      if (!contradicts) entered_.clear();
     } else {
-      derived_ = false;
+      entered_.push_back(h);
     }
     if (!comparable || !m_.net.IsRelevanceReasoning() ||
         m_.net.GetRelevanceOptions() != qelta::kRelAllOptions) {
@@ -371,9 +408,9 @@ class Sequence {
   std::mt19937 rng_;
   std::string what_;
   const bool verbose_ = std::getenv("QELTA_EVIDENCE_VERBOSE") != nullptr;
-  // No observation was entered since the last relevance switch or table
-  // edit, after which all that is implied is derived at once.
-  bool derived_ = true;
+  // The observations entered one at a time since all that is implied was
+  // last derived at once, in their order.
+  std::vector<int> entered_;
   Model m_;
 };
 
