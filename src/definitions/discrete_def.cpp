@@ -437,6 +437,15 @@ const VRN_idArray* VRN_discDef::GetOutcomesNames() const {
 }
 
 int VRN_discDef::ResizeOutcomeByOutcome(int count) {
+  // Each appended outcome splits the last interval; a split SetIntervals
+  // would not take (past an open end, the second one) is refused before the
+  // first outcome is added, not half-way.
+  const int old_count = outcome_ids_.GetSize();
+  if (count > old_count && HasIntervals() &&
+      !AddAndRemoveKeepsBounds(*values_, std::vector<bool>(old_count, true),
+                               count - old_count, 0)) {
+    return qelta::kErrInvalidValue;
+  }
   VRN_autoUpdateGuard guard(GetNetwork());  // one update for all the steps
   while (outcome_ids_.GetSize() > count) {
     const int status = RemoveOutcome(outcome_ids_.GetSize() - 1);

@@ -335,6 +335,11 @@ TEST_F(DiscreteDefTest, AnIntervalSplitRefusedOnTheWayChangesNothing) {
   EXPECT_EQ(before, after);  // ids, bounds, both tables and the case
   EXPECT_EQ(1, net_.GetNode(x)->Value()->GetEvidence());
 
+  // Growing by two past the open end meets the same second split.
+  EXPECT_EQ(qelta::kErrInvalidValue, Def(x)->SetNumberOfOutcomes(4));
+  ASSERT_EQ(qelta::kOk, net_.WriteString(after, -1));
+  EXPECT_EQ(before, after);
+
   // One new outcome splits (0, inf) once: taken.
   ids = StringArray({"State0", "a"});
   ASSERT_EQ(qelta::kOk, Def(x)->ChangeOrderOfOutcomesWithAddAndRemove(

@@ -173,7 +173,7 @@ constexpr bool kOutcomesAddedBesideOpenEnds = true;
 // two or more outcomes appended at once past an open upper end, where the
 // second would split the empty interval the first left there: the refusal
 // keeps the first.
-constexpr bool kCountsGrownPastOpenEnds = false;
+constexpr bool kCountsGrownPastOpenEnds = true;
 // an equation node's new bounds may cross its inner interval boundaries.
 constexpr bool kBoundsAcrossIntervalBoundaries = true;
 
