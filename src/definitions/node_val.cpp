@@ -631,11 +631,14 @@ int VRN_beliefVector::ClearVirtualEvidence() {
   virtual_evidence_.reset();
   ClearFlags(qelta::kValFlagVirtual | qelta::kValFlagValid);
   SetUpdateTag(0);
-  // An implied outcome still holds: its point mass stays the value.
+  // An implied outcome still holds: its point mass stays the value. One
+  // whose cause may have gone stays invalid until it is derived again.
   const VRN_discDef* def = GetDiscDef();
   const int count = def != nullptr ? def->GetNumberOfOutcomes() : 0;
+  VRN_network* network = GetNetwork();
   if (HasFlags(qelta::kValFlagPropagated) && evidence_ >= 0 &&
-      evidence_ < count) {
+      evidence_ < count &&
+      (network == nullptr || !network->IsImpliedEvidenceStale())) {
     SetPointMass(evidence_, count);
     AddFlags(qelta::kValFlagValid);
   }

@@ -23,6 +23,7 @@
 #include "network/network.h"
 #include "network/node.h"
 
+using qelta::jni::EvidenceOf;
 using qelta::jni::Guarded;
 using qelta::jni::Handle;
 using qelta::jni::GetOutcomeId;
@@ -39,9 +40,12 @@ const VRN_equationEvaluation& EquationValue(const VRN_node& node) {
   return static_cast<const VRN_equationEvaluation&>(*node.Value());
 }
 
+// Values are read as evidence is (EvidenceOf): after implied evidence whose
+// cause may have changed is derived again, as an update would first.
 jdoubleArray GetNodeValue(JNIEnv* env, jobject obj, jint node) {
-  VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
-  const VRN_nodeVal* value = target->Value();
+  VRN_network& net = Net(env, obj);
+  VRN_node* target = ValidateNodeHandle(net, node);
+  const VRN_nodeVal* value = net.EvidenceOf(node);
   // Tested before the kind of node, so it holds for every node.
   if (!value->IsValueValid()) {
     throw std::runtime_error("Value not valid - node '" + IdOf(*target) + "'");
@@ -66,22 +70,20 @@ jdoubleArray GetNodeValue(JNIEnv* env, jobject obj, jint node) {
 
 jdouble GetNodeMean(JNIEnv* env, jobject obj, jint node) {
   double mean = 0.0;
-  const int status =
-      ValidateNodeHandle(Net(env, obj), node)->Value()->GetMean(&mean);
+  const int status = EvidenceOf(Net(env, obj), node).GetMean(&mean);
   if (status != qelta::kOk) ReportError("GetMean", status);
   return mean;
 }
 
 jdouble GetNodeStdDev(JNIEnv* env, jobject obj, jint node) {
   double deviation = 0.0;
-  const int status =
-      ValidateNodeHandle(Net(env, obj), node)->Value()->GetStdDev(&deviation);
+  const int status = EvidenceOf(Net(env, obj), node).GetStdDev(&deviation);
   if (status != qelta::kOk) ReportError("GetStdDev", status);
   return deviation;
 }
 
 jboolean IsValueValid(JNIEnv* env, jobject obj, jint node) {
-  return ValidateNodeHandle(Net(env, obj), node)->Value()->IsValueValid();
+  return EvidenceOf(Net(env, obj), node).IsValueValid();
 }
 
 jboolean IsValueDiscretized(JNIEnv* env, jobject obj, jint node) {

@@ -266,7 +266,7 @@ void VRN_network::SetRelevanceReasoning(bool on) {
   if (on) {
     // Edits made with it off went without bookkeeping: what they imply is
     // derived again before it is next read.
-    if ((flags_ & qelta::kNetRelevance) == 0) impliedStale_ = true;
+    if ((flags_ & qelta::kNetRelevance) == 0) SetImpliedEvidenceStale(true);
     flags_ |= qelta::kNetRelevance;
   } else {
     flags_ &= ~qelta::kNetRelevance;

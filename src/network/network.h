@@ -248,7 +248,7 @@ class VRN_network {
         ((flags ^ flags_) & qelta::kNetEvidencePropagation) != 0;
     const bool kept = (flags & flags_ & qelta::kNetRelevance) != 0;
     if ((switched && !kept) || (flags & ~flags_ & qelta::kNetRelevance) != 0) {
-      impliedStale_ = true;
+      SetImpliedEvidenceStale(true);
     }
     flags_ = flags;
     if (switched && kept) OnPropagationSwitched();
@@ -397,7 +397,10 @@ class VRN_network {
   // type or of the evidence-propagation switch. Table items written through
   // the matrix pointer directly are no edit the network hears of.
   bool IsImpliedEvidenceStale() const { return impliedStale_; }
-  void SetImpliedEvidenceStale(bool stale) { impliedStale_ = stale; }
+  // Marking it stale invalidates every value that holds only an implied
+  // outcome: its point mass may have lost its cause, and the next refresh
+  // derives it again (valid) or drops it.
+  void SetImpliedEvidenceStale(bool stale);
   // Every update starts here, so that none uses an implied outcome whose
   // cause has changed: stale implied evidence is rebuilt with relevance
   // reasoning on (none without evidence propagation) and dropped with it

@@ -87,7 +87,7 @@ int VRN_network::SetNumberOfSlices(int count) {
   if (status != qelta::kOk) return status;
   // With one slice a terminal node's plate parents are the slice that
   // plate evidence is of; with more they are not, and implies differ.
-  if ((before > 1) != (count > 1)) impliedStale_ = true;
+  if ((before > 1) != (count > 1)) SetImpliedEvidenceStale(true);
   (void)InvalidateValues();
   return status;
 }
@@ -115,7 +115,7 @@ int VRN_network::setNodeTemporalType(int handle, int type) {
   VRN_autoUpdateGuard guard(this, true);
   node->SetTemporalTypeRaw(type);
   // Evidence is not implied between plate and terminal nodes alike.
-  impliedStale_ = true;
+  SetImpliedEvidenceStale(true);
   if (cases_ != nullptr) cases_->OnTemporalTypeChanged(handle, old);
   if (old == qelta::kTemporalPlate || type == qelta::kTemporalPlate) {
     // The value's layout (one row per slice or one vector) changes.

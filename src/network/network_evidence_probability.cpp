@@ -215,7 +215,7 @@ bool VRN_network::ChainRuleEvidence(double& p) {
   flags_ = (flags_ & ~qelta::kNetRelevance) | (saved_flags & qelta::kNetRelevance);
   relevanceOptions_ = saved_options;
   // The implied evidence is back as it was, current or not.
-  impliedStale_ = saved_stale;
+  SetImpliedEvidenceStale(saved_stale);
   // Beliefs computed under part of the evidence are not current.
   (void)InvalidateValues();
   return p != -1.0;

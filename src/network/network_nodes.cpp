@@ -294,7 +294,7 @@ int VRN_network::OnDiscIntervalsChanged(int handle) {
 int VRN_network::OnNodeTypeChanged(int handle, int newType) {
   if (GetNode(handle) == nullptr) return qelta::kErrOutOfRange;
   // What the old table implied may no longer hold.
-  impliedStale_ = true;
+  SetImpliedEvidenceStale(true);
   influenceNodes_ = -1;
   if (cases_ != nullptr) cases_->OnDefinitionTypeChanged(handle, newType);
   if (dbn_ != nullptr) {

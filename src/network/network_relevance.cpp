@@ -754,6 +754,22 @@ int VRN_network::InvalidateValues() {
   return qelta::kOk;
 }
 
+void VRN_network::SetImpliedEvidenceStale(bool stale) {
+  impliedStale_ = stale;
+  if (!stale) return;
+  // The list holds every node with an implied outcome; it is only read
+  // here, as a caller may be walking it.
+  for (int h : evidenceNodes_) {
+    VRN_node* node = GetNode(h);
+    if (node == nullptr) continue;
+    VRN_nodeVal* value = node->Value();
+    if (value->HasFlags(qelta::kValFlagPropagated) &&
+        !value->HasFlags(qelta::kValFlagEvidence)) {
+      value->Invalidate();
+    }
+  }
+}
+
 void VRN_network::RefreshImpliedEvidence() {
   if (!impliedStale_) return;
   const std::vector<std::pair<int, int>> before = ImpliedOutcomes(this);
@@ -896,7 +912,7 @@ int VRN_network::OnNodeValueChange(int handle) {
   if (!HookEnabled(*this, qelta::kRelEvidenceCleared)) return qelta::kOk;
   if (node->Definition()->GetType() == qelta::kDefEquation) {
     InvalidateAllOthers(*this, handle);
-    impliedStale_ = true;  // not rebuilt here
+    SetImpliedEvidenceStale(true);  // not rebuilt here
     return qelta::kOk;
   }
   return UpdateRelevance(this, handle, -1, handle);

@@ -554,3 +554,51 @@ TEST(ImpliedOutcomeTest, TerminalNodesFollowTheLastSliceNotTheFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+// T = P + Q, a terminal node below plate nodes. With one slice the
+// observed P and Q imply T; a value read right after an edit that leaves
+// the implied evidence to be derived again is never that point mass once
+// its cause has gone.
+TEST(ImpliedOutcomeTest, NoImpliedPointMassOutlivesItsCause) {
+  VRN_network net;
+  const int p = Add(net, "P", {}, {0.3, 0.7});
+  const int q = Add(net, "Q", {}, {0.6, 0.4});
+  const int t = Add(net, "T", {p, q}, {1, 0, 0, 1, 0, 1, 1, 0});
+  ASSERT_EQ(qelta::kOk, Def(net, t)->SetNumberOfOutcomes(3));
+  ASSERT_EQ(qelta::kOk, Def(net, t)->SetDefinitionFromVector(
+                            {1, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 1}));
+  ASSERT_EQ(qelta::kOk, net.setNodeTemporalType(t, 2));
+  ASSERT_EQ(qelta::kOk, net.setNodeTemporalType(p, 3));
+  ASSERT_EQ(qelta::kOk, net.setNodeTemporalType(q, 3));
+  ASSERT_EQ(qelta::kOk, net.SetNumberOfSlices(1));
+  ASSERT_EQ(qelta::kOk, Val(net, p)->SetEvidence(1));
+  ASSERT_EQ(qelta::kOk, Val(net, q)->SetEvidence(0));
+  ASSERT_TRUE(net.EvidenceOf(t)->HasFlags(qelta::kValFlagPropagated));
+  ASSERT_TRUE(Val(net, t)->IsValueValid());
+  ExpectNear({0, 1, 0}, Beliefs(net, t), 0, "T implied");
+  // Clearing likelihoods brings back the implied point mass, if current.
+  ASSERT_EQ(qelta::kOk, Val(net, t)->SetVirtualEvidence({0.2, 0.3, 0.5}));
+
+  // The last slice's P and Q, which nothing observes, are T's parents now.
+  const std::vector<double> prior = {0.18, 0.54, 0.28};
+  ASSERT_EQ(qelta::kOk, net.SetNumberOfSlices(3));
+  if (Val(net, t)->IsValueValid()) ExpectNear(prior, Beliefs(net, t), kTol, "T read");
+  ASSERT_EQ(qelta::kOk, Val(net, t)->ClearEvidence());
+  if (Val(net, t)->IsValueValid()) ExpectNear(prior, Beliefs(net, t), kTol, "T cleared");
+  EXPECT_FALSE(net.EvidenceOf(t)->HasEvidence());
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+  ExpectNear(prior, Beliefs(net, t), kTol, "T updated");
+
+  // Evidence cleared without the bookkeeping: nothing implies T any more.
+  ASSERT_EQ(qelta::kOk, net.SetNumberOfSlices(1));
+  ASSERT_TRUE(net.EvidenceOf(t)->HasFlags(qelta::kValFlagPropagated));
+  net.SetRelevanceReasoning(false);
+  ASSERT_EQ(qelta::kOk, Val(net, p)->ClearEvidence());
+  EXPECT_FALSE(Val(net, t)->IsValueValid());
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+  ExpectNear({0.3, 0.7, 0}, Beliefs(net, t), kTol, "T after P cleared");
+}
+
+}  // namespace
