@@ -265,7 +265,13 @@ int VRN_discVal::SetEvidenceFrom(int outcome, bool from_value) {
   VRN_evidenceRecord before(GetNetwork(), GetHandle());
   StoreEvidence(before);
   if (HasFlags(qelta::kValFlagEvidence)) (void)ClearEvidence();
-  // Clearing rebuilt the implied evidence, which may now name this node.
+  // Clearing rebuilt the implied evidence, which may now name this node,
+  // or left it stale (its hook off): what the new outcome implies below is
+  // derived from current implied evidence only.
+  VRN_network* network = GetNetwork();
+  if (network != nullptr && network->IsRelevanceReasoning()) {
+    (void)network->EvidenceOf(GetHandle());
+  }
   if (HasFlags(qelta::kValFlagPropagated) && evidence_ != outcome) {
     RestoreEvidence(before);
     return qelta::kErrEvidenceConflict;
@@ -277,7 +283,6 @@ int VRN_discVal::SetEvidenceFrom(int outcome, bool from_value) {
   ClearFlags(qelta::kValFlagPropagated);
   SetUpdateTag(0);
   SetPointMass(outcome, count);
-  VRN_network* network = GetNetwork();
   if (network != nullptr) {
     const int status = network->CheckImpossibleEvidence(GetHandle());
     if (status != qelta::kOk) {

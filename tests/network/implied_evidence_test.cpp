@@ -599,6 +599,17 @@ TEST(ImpliedOutcomeTest, NoImpliedPointMassOutlivesItsCause) {
   EXPECT_FALSE(Val(net, t)->IsValueValid());
   ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
   ExpectNear({0.3, 0.7, 0}, Beliefs(net, t), kTol, "T after P cleared");
+
+  // Another outcome observed with the bookkeeping of cleared evidence off:
+  // what the first outcome implied goes before the second implies anything.
+  VRN_network chain;
+  chain.SetRelevanceOptions(qelta::kRelAllOptions & ~qelta::kRelEvidenceCleared);
+  const int x = Add(chain, "X", {}, {0.3, 0.7});
+  const int y = Add(chain, "Y", {x}, {1, 0, 0, 1});  // Y copies X
+  ASSERT_EQ(qelta::kOk, Val(chain, x)->SetEvidence(0));
+  ASSERT_EQ(qelta::kOk, Val(chain, x)->SetEvidence(1));
+  EXPECT_EQ(1, chain.EvidenceOf(y)->GetEvidence());
+  if (Val(chain, y)->IsValueValid()) ExpectNear({0, 1}, Beliefs(chain, y), 0, "Y");
 }
 
 }  // namespace
