@@ -17,6 +17,8 @@
 // number. After an update that succeeds, every observed node is valid, as
 // in a fresh network. An outcome edit that answers an error leaves the
 // node, its children's tables, its evidence and its cases as they were.
+// An arc into a plate node that the temporal part refuses leaves every
+// temporal arc, temporal table and the save as they were.
 //
 // The seed count is small by default; QELTA_EDIT_STRESS_SEEDS sets another
 // (thousands for a thorough run), QELTA_EDIT_STRESS_FIRST_SEED the first
@@ -230,6 +232,7 @@ struct Counts {
   int refusals = 0;
 };
 Counts counts;
+int refused_plate_arcs = 0;
 
 const char* FlavourName(Flavour f) {
   switch (f) {
@@ -301,7 +304,10 @@ class Harness {
   // fault (reported through gtest).
   bool Run() {
     Build();
-    for (step_ = 0; step_ < kSteps && !failed_; ++step_) Step();
+    for (step_ = 0; step_ < kSteps && !failed_; ++step_) {
+      Step();
+      if (!failed_) RefusedArcIntoPlate();
+    }
     if (!failed_) UpdateAndCheck();
     return !failed_;
   }
@@ -1867,6 +1873,69 @@ class Harness {
     }
   }
 
+  // Every plate node's temporal parents and tables, by order.
+  std::string TemporalText() {
+    std::ostringstream out;
+    for (int h : Live()) {
+      VRN_intArray orders;
+      if (!Plate(h) || net_->Dbn()->GetTemporalOrders(h, orders) != qelta::kOk) continue;
+      for (int order : orders) {
+        VRN_intArray parents;
+        (void)net_->Dbn()->GetTemporalParents(h, order, parents);
+        out << Id(h) << " " << order << ":";
+        for (int p : parents) out << " " << Id(p);
+        const VRN_matrix* m = Def(h)->GetTemporalMatrix(order);
+        if (m == nullptr) m = Def(h)->GetTemporalExpandedDefinition(order);
+        if (m != nullptr) {
+          for (int d : m->GetDimensions()) out << " [" << d << "]";
+          for (double x : m->GetItems()) out << " " << x;
+        }
+        out << "\n";
+      }
+    }
+    return out.str();
+  }
+
+  // An arc from an equation whose range of one point no proxy can take,
+  // into a plate node with temporal definitions: the temporal part refuses
+  // it. The equation goes again, and the draws come from a stream of their
+  // own, so that the other edits of a seed stay as they were.
+  void RefusedArcIntoPlate() {
+    if (flavour_ != Flavour::kDynamic || net_->Dbn() == nullptr ||
+        std::uniform_real_distribution<double>(0, 1)(arcs_) >= 0.15) {
+      return;
+    }
+    std::vector<int> children;
+    for (int h : Live()) {
+      if (Plate(h) && net_->Dbn()->GetMaxNodeTemporalOrder(h) > 0) children.push_back(h);
+    }
+    if (children.empty()) return;
+    const int c = children[std::uniform_int_distribution<size_t>(0, children.size() - 1)(arcs_)];
+    const int e = net_->AddNode(qelta::kDefEquation, "RefusedArcSource");
+    if (e < 0) return;
+    auto* eq = static_cast<VRN_equation*>(Def(e));
+    (void)eq->SetEquation("RefusedArcSource=Normal(3,1)", nullptr, nullptr);
+    (void)eq->SetDiscIntervals(-5, -5, {});
+    (void)eq->SetBounds(-5, -5);
+    (void)eq->GetDiscreteOutcomeCount();
+    const std::string temporal = TemporalText();
+    std::string before;
+    std::string after;
+    const bool saved = net_->WriteString(before, 0) == qelta::kOk;
+    const int status = net_->AddArc(e, c);
+    Note("AddArc(" + Id(e) + ", " + Id(c) + ")", status);
+    if (status != qelta::kOk) {
+      ++refused_plate_arcs;
+      if (TemporalText() != temporal) {
+        Fail("the refused arc changed the temporal definitions:\n" + temporal +
+             "now\n" + TemporalText());
+      } else if (saved && (net_->WriteString(after, 0) != qelta::kOk || after != before)) {
+        Fail("the refused arc changed the save:\n" + before + "now\n" + after);
+      }
+    }
+    Note("DeleteNode(" + Id(e) + ")", net_->DeleteNode(e));
+  }
+
   void CopyOrSave() {
     edit_ = Edit::kCopy;
     const int choice = Uniform(0, 3);
@@ -2438,6 +2507,8 @@ class Harness {
   std::mt19937 rng_;
   // Draws for the steps of kExtraShare.
   std::mt19937 extra_;
+  // Draws for the refused arcs into plate nodes.
+  std::mt19937 arcs_{static_cast<unsigned>(seed_) * 69069u + 5u};
   Flavour flavour_;
   // Bayesian networks with mostly deterministic tables, observed often:
   // observations imply outcomes, which edits right after updates move.
@@ -2490,6 +2561,7 @@ TEST(EditStressTest, ValidValuesMatchAFreshNetworkAfterRandomEdits) {
                 counts.kept, counts.skipped, counts.edit_checks,
                 counts.edit_compared, counts.copies, counts.parameter_copies,
                 counts.refusals);
+    std::printf("%d refused arcs into plate nodes\n", refused_plate_arcs);
   }
 }
 
