@@ -1220,6 +1220,10 @@ class Harness {
   // the cases' entries for it.
   struct Kept {
     std::string save;
+    // With automatic updating on: the save after an update of a copy. A
+    // refusal may come after the edit's guard opened, whose release
+    // updates, and the solver keeps the decision-order arcs it adds.
+    std::string updated;
     std::vector<std::string> ids;
     std::vector<double> numbers;
     std::vector<double> tables;
@@ -1239,6 +1243,11 @@ class Harness {
   Kept Keep(int h) {
     Kept k;
     if (net_->WriteString(k.save, 0) != qelta::kOk) k.save.clear();
+    if (net_->IsAutoUpdate()) {
+      VRN_network copy(*net_);
+      (void)copy.UpdateBeliefs();
+      if (copy.WriteString(k.updated, 0) != qelta::kOk) k.updated.clear();
+    }
     const VRN_idArray* ids = Def(h)->GetOutcomesNames();
     for (int i = 0; ids != nullptr && i < ids->GetSize(); ++i) {
       k.ids.push_back(ids->Get(i) != nullptr ? ids->Get(i) : "");
@@ -1297,7 +1306,8 @@ class Harness {
     ++counts.refusals;
     const Kept after = Keep(h);
     std::string changed;
-    if (!before.save.empty() && !after.save.empty() && before.save != after.save) {
+    if (!before.save.empty() && !after.save.empty() && before.save != after.save &&
+        before.updated != after.save) {
       changed += " the save";
     }
     if (before.ids != after.ids) changed += " the outcomes";
@@ -2271,15 +2281,6 @@ class Harness {
            Join(IndexingIds(reference, *other)));
       return false;
     }
-    // Evidence that conflicts implies outcomes in the order the
-    // observations are taken, which follows the handles that a save
-    // renumbers: where either network implies an outcome, the other may
-    // imply another.
-    if (replay_forced_ && IsPointMassOfEvidence(h) && IsPointMassOfEvidence(*other) &&
-        (value->HasFlags(qelta::kValFlagPropagated) ||
-         other->HasFlags(qelta::kValFlagPropagated))) {
-      return true;
-    }
     if (!SameItems(value->GetValue(), other->GetValue()) &&
         !TiedChoices(text, h, value->GetValue(), other->GetValue()) &&
         !NumbersWhereImpossible(text, IndexingIds(reference, *other), value->GetValue(),
@@ -2364,15 +2365,8 @@ class Harness {
     return true;
   }
 
-  // Whether the indexing parents `ids` at `coords` have probability 0 with
-  // this network's evidence: in the diagram read from its save, with its
-  // evidence, as a Bayesian network (decisions uniform, utilities gone),
-  // the evidence and that configuration have probability 0.
-  bool ImpossibleScenario(const std::string& text, const std::vector<std::string>& ids,
-                          const std::vector<int>& coords) {
-    VRN_network bn;
-    if (bn.ReadString(text.c_str(), 0) != qelta::kOk || !Replay(bn, false)) return false;
-    bn.SetRelevanceReasoning(false);
+  // Decisions become uniform chance nodes and utilities go; evidence stays.
+  static void AsBayesianNetwork(VRN_network& bn) {
     for (int g = bn.GetFirstNode(); g >= 0; g = bn.GetNextNode(g)) {
       const int type = bn.GetNode(g)->Definition()->GetType();
       if ((type & qelta::kDefBitUtility) != 0) {
@@ -2383,6 +2377,38 @@ class Harness {
         (void)bn.UniformizeParameters(&decision);
       }
     }
+  }
+
+  // Whether fresh's evidence has probability 0 (or none can be had). A
+  // diagram's is taken with its decisions uniform: 0 there is 0 under every
+  // policy, and values under such evidence follow the handle order.
+  static bool ImpossibleEvidence(VRN_network& fresh) {
+    if (fresh.EvidenceNodes().empty()) return false;
+    double p = 0.0;
+    for (int g = fresh.GetFirstNode(); g >= 0; g = fresh.GetNextNode(g)) {
+      if ((fresh.GetNode(g)->Definition()->GetType() &
+           (qelta::kDefBitDecision | qelta::kDefBitUtility)) != 0) {
+        VRN_network bn(fresh);
+        const bool relevance = bn.IsRelevanceReasoning();
+        bn.SetRelevanceReasoning(false);
+        AsBayesianNetwork(bn);
+        bn.SetRelevanceReasoning(relevance);
+        return !bn.CalcPropEvidence(p, false) || !(p > 0.0);
+      }
+    }
+    return !fresh.CalcPropEvidence(p, false) || !(p > 0.0);
+  }
+
+  // Whether the indexing parents `ids` at `coords` have probability 0 with
+  // this network's evidence: in the diagram read from its save, with its
+  // evidence, as a Bayesian network (decisions uniform, utilities gone),
+  // the evidence and that configuration have probability 0.
+  bool ImpossibleScenario(const std::string& text, const std::vector<std::string>& ids,
+                          const std::vector<int>& coords) {
+    VRN_network bn;
+    if (bn.ReadString(text.c_str(), 0) != qelta::kOk || !Replay(bn, false)) return false;
+    bn.SetRelevanceReasoning(false);
+    AsBayesianNetwork(bn);
     for (size_t i = 0; i < ids.size(); ++i) {
       VRN_nodeVal* value = bn.GetNode(bn.FindNode(ids[i].c_str()))->Value();
       if (value->HasFlags(qelta::kValFlagEvidence)) {
@@ -2494,11 +2520,7 @@ class Harness {
     }
     fresh->SetRandSeed(net_->GetRandSeed());
     FollowRelevanceSwitch(*fresh);
-    impossible_ = false;
-    if (flavour_ != Flavour::kInfluence && !fresh->EvidenceNodes().empty()) {
-      double p = 0.0;
-      impossible_ = !fresh->CalcPropEvidence(p, false) || !(p > 0.0);
-    }
+    impossible_ = ImpossibleEvidence(*fresh);
     *status = fresh->UpdateBeliefs();
     return fresh;
   }
