@@ -1,5 +1,6 @@
 #include "base/intervals.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/random.h"
@@ -19,40 +20,115 @@ double Probability(const double* probabilities, int i, int n) {
   return probabilities != nullptr ? probabilities[i] : 1.0 / n;
 }
 
+// What a tail is built from: its bound and side, the bounds of its
+// neighbour (possibly unbounded itself) and the two probabilities.
+struct TailSetup {
+  double offset;
+  double direction;
+  double lo;
+  double hi;
+  double p_tail;
+  double p_next;
+};
+
+TailSetup SetUpTail(int i, int n, const double* bounds,
+                    const double* probabilities) {
+  if (std::isfinite(bounds[i])) {  // upper tail, i == n - 1
+    return {bounds[i],
+            1.0,
+            n >= 2 ? bounds[n - 2] : -VRN_Infinity(),
+            bounds[n - 1],
+            Probability(probabilities, n - 1, n),
+            n >= 2 ? Probability(probabilities, n - 2, n) : 0.0};
+  }
+  return {bounds[1],  // lower tail, i == 0
+          -1.0,
+          bounds[1],
+          n >= 2 ? bounds[2] : VRN_Infinity(),
+          Probability(probabilities, 0, n),
+          n >= 2 ? Probability(probabilities, 1, n) : 0.0};
+}
+
+// A tail's deviation as fraction * 2^exponent (fraction 0 or in [0.5, 1)):
+// it may lie beyond the doubles, so the width is taken of the neighbour's
+// bounds scaled below 1 and p_next is divided out as its own fraction and
+// exponent. In the doubles' normal range it has the same bits as the
+// deviation VRN_IntervalTailParameters gives.
+struct SplitDeviation {
+  double fraction;
+  int exponent;
+};
+
+SplitDeviation TailDeviation(const TailSetup& s) {
+  double value;
+  int exponent = 0;
+  if (!std::isfinite(s.lo) || !std::isfinite(s.hi)) {
+    value = 2.0 * s.p_tail;
+  } else {
+    int bound_exponent = 0;
+    (void)std::frexp(std::fmax(std::fabs(s.lo), std::fabs(s.hi)),
+                     &bound_exponent);
+    const double width = std::ldexp(s.hi, -bound_exponent) -
+                         std::ldexp(s.lo, -bound_exponent);
+    if (s.p_next > 0.0) {
+      int p_exponent = 0;
+      const double p_fraction = std::frexp(s.p_next, &p_exponent);
+      value = s.p_tail * kSqrt2OverPi * width / p_fraction;
+      exponent = bound_exponent - p_exponent;
+    } else {
+      value = kSqrt2OverPi * width;
+      exponent = bound_exponent;
+    }
+  }
+  if (value == 0.0 || !std::isfinite(value)) return {value, 0};
+  int value_exponent = 0;
+  const double fraction = std::frexp(value, &value_exponent);
+  return {fraction, exponent + value_exponent};
+}
+
 // Mean and mean square of interval i's values, every value multiplied by
-// scale: 1, or a power of two (exact) that keeps the squares finite.
+// 2^-exponent: exponent 0, or one that keeps the values and their squares
+// finite, even for a tail deviation beyond the doubles.
 struct Moments {
   double mean;
   double square;
 };
 
 Moments IntervalMoments(int i, int n, const double* bounds,
-                        const double* probabilities, double scale) {
+                        const double* probabilities, int exponent) {
   if (IsTail(i, n, bounds)) {
-    const VRN_intervalTail t =
-        VRN_IntervalTailParameters(i, n, bounds, probabilities);
-    const double offset = t.offset * scale;
-    const double sigma = t.sigma * scale;
+    VRN_intervalTail t;
+    if (exponent == 0) {
+      t = VRN_IntervalTailParameters(i, n, bounds, probabilities);
+    } else {
+      const TailSetup s = SetUpTail(i, n, bounds, probabilities);
+      const SplitDeviation d = TailDeviation(s);
+      t.offset = std::ldexp(s.offset, -exponent);
+      t.direction = s.direction;
+      t.sigma = std::ldexp(d.fraction, d.exponent - exponent);
+    }
+    const double offset = t.offset;
+    const double sigma = t.sigma;
     return {offset + t.direction * sigma * kSqrt2OverPi,
             sigma * sigma + offset * offset +
                 2.0 * t.direction * sigma * offset * kSqrt2OverPi};
   }
-  const double a = bounds[i] * scale;
-  const double b = bounds[i + 1] * scale;
+  const double a = std::ldexp(bounds[i], -exponent);
+  const double b = std::ldexp(bounds[i + 1], -exponent);
   return {VRN_Midpoint(a, b), (a * a + a * b + b * b) / 3.0};
 }
 
-// E1 and E2 (mean and mean square) of the values multiplied by scale.
+// E1 and E2 (mean and mean square) of the values multiplied by 2^-exponent.
 struct Sums {
   double e1;
   double e2;
 };
 
 Sums ScaledSums(int n, const double* bounds, const double* probabilities,
-                double scale) {
+                int exponent) {
   Sums sums{0.0, 0.0};
   for (int i = 0; i < n; ++i) {
-    const Moments m = IntervalMoments(i, n, bounds, probabilities, scale);
+    const Moments m = IntervalMoments(i, n, bounds, probabilities, exponent);
     const double p = Probability(probabilities, i, n);
     sums.e1 += p * m.mean;
     sums.e2 += p * m.square;
@@ -60,28 +136,27 @@ Sums ScaledSums(int n, const double* bounds, const double* probabilities,
   return sums;
 }
 
-// The largest finite magnitude among the bounds and the tails' deviations:
-// what the values scale with.
-double LargestMagnitude(int n, const double* bounds,
-                        const double* probabilities) {
+// The exponent e of a power of two 2^-e that scales every value below
+// 2^510, where squares and their sums of three stay finite while the small
+// intervals' shares stay clear of underflow; measured on the largest finite
+// bound or tail deviation, the deviation counted even where it lies beyond
+// the doubles.
+int ScaleExponent(int n, const double* bounds, const double* probabilities) {
   double largest = 0.0;
   for (int i = 0; i <= n; ++i) {
     if (std::isfinite(bounds[i])) largest = std::fmax(largest, std::fabs(bounds[i]));
   }
+  int exponent = 0;
+  (void)std::frexp(largest, &exponent);
   for (int i : {0, n - 1}) {
     if (!IsTail(i, n, bounds)) continue;
-    const double sigma =
-        VRN_IntervalTailParameters(i, n, bounds, probabilities).sigma;
-    if (std::isfinite(sigma)) largest = std::fmax(largest, std::fabs(sigma));
+    const SplitDeviation d =
+        TailDeviation(SetUpTail(i, n, bounds, probabilities));
+    if (d.fraction != 0.0 && std::isfinite(d.fraction)) {
+      exponent = std::max(exponent, d.exponent);
+    }
   }
-  return largest;
-}
-
-// The exponent e of a power of two 2^-e that scales every value below 1.
-int ScaleExponent(int n, const double* bounds, const double* probabilities) {
-  int exponent = 0;
-  (void)std::frexp(LargestMagnitude(n, bounds, probabilities), &exponent);
-  return exponent;
+  return exponent - 510;
 }
 
 }  // namespace
@@ -111,39 +186,24 @@ int VRN_FindInterval(const double* bounds, int m, double x) {
 
 VRN_intervalTail VRN_IntervalTailParameters(int i, int n, const double* bounds,
                                             const double* probabilities) {
+  const TailSetup s = SetUpTail(i, n, bounds, probabilities);
   VRN_intervalTail tail;
-  double lo;  // the bounds of the neighbour, possibly unbounded itself
-  double hi;
-  double p_tail;
-  double p_next;
-  if (std::isfinite(bounds[i])) {  // upper tail, i == n - 1
-    tail.offset = bounds[i];
-    tail.direction = 1.0;
-    lo = n >= 2 ? bounds[n - 2] : -VRN_Infinity();
-    hi = bounds[n - 1];
-    p_tail = Probability(probabilities, n - 1, n);
-    p_next = n >= 2 ? Probability(probabilities, n - 2, n) : 0.0;
-  } else {  // lower tail, i == 0
-    tail.offset = bounds[1];
-    tail.direction = -1.0;
-    lo = bounds[1];
-    hi = n >= 2 ? bounds[2] : VRN_Infinity();
-    p_tail = Probability(probabilities, 0, n);
-    p_next = n >= 2 ? Probability(probabilities, 1, n) : 0.0;
-  }
-  double width = hi - lo;
+  tail.offset = s.offset;
+  tail.direction = s.direction;
+  double width = s.hi - s.lo;
   double factor = 1.0;
-  if (std::isinf(width) && std::isfinite(lo) && std::isfinite(hi)) {
+  if (std::isinf(width) && std::isfinite(s.lo) && std::isfinite(s.hi)) {
     // A bounded neighbour wider than the largest double: its half width,
-    // doubled again at the end.
-    width = 0.5 * hi - 0.5 * lo;
+    // doubled again at the end (the deviation is +inf where it exceeds
+    // the doubles; the moments take it apart instead).
+    width = 0.5 * s.hi - 0.5 * s.lo;
     factor = 2.0;
   }
   if (!std::isfinite(width)) {
     // No bounded neighbour whose density the tail could match.
-    tail.sigma = 2.0 * p_tail;
-  } else if (p_next > 0.0) {
-    tail.sigma = p_tail * kSqrt2OverPi * width / p_next * factor;
+    tail.sigma = 2.0 * s.p_tail;
+  } else if (s.p_next > 0.0) {
+    tail.sigma = s.p_tail * kSqrt2OverPi * width / s.p_next * factor;
   } else {
     // An empty neighbour would make the tail infinitely wide; fall back to
     // the shape of equal probabilities.
@@ -154,26 +214,25 @@ VRN_intervalTail VRN_IntervalTailParameters(int i, int n, const double* bounds,
 
 double VRN_IntervalsMean(int n, const double* bounds,
                          const double* probabilities) {
-  const double mean = ScaledSums(n, bounds, probabilities, 1.0).e1;
+  const double mean = ScaledSums(n, bounds, probabilities, 0).e1;
   if (std::isfinite(mean)) return mean;
-  // A tail's mean beyond the doubles: the sums over values scaled below 1,
-  // the mean scaled back (infinite only where it is).
+  // A tail's mean, or its deviation, beyond the doubles: the sums over
+  // values scaled down, the mean scaled back (infinite only where it is).
   const int exponent = ScaleExponent(n, bounds, probabilities);
-  const double scaled =
-      ScaledSums(n, bounds, probabilities, std::ldexp(1.0, -exponent)).e1;
+  const double scaled = ScaledSums(n, bounds, probabilities, exponent).e1;
   return std::isfinite(scaled) ? std::ldexp(scaled, exponent) : mean;
 }
 
 double VRN_IntervalsStdDev(int n, const double* bounds,
                            const double* probabilities) {
-  const Sums sums = ScaledSums(n, bounds, probabilities, 1.0);
+  const Sums sums = ScaledSums(n, bounds, probabilities, 0);
   const double variance = sums.e2 - sums.e1 * sums.e1;
   if (!std::isfinite(variance)) {
-    // Squares (or the mean) overflowed: the same sums over values scaled
-    // below 1, the deviation scaled back.
+    // Squares (or the mean, or a tail's deviation) overflowed: the same sums
+    // over values scaled down, the deviation scaled back (+inf where it
+    // exceeds the doubles).
     const int exponent = ScaleExponent(n, bounds, probabilities);
-    const Sums scaled =
-        ScaledSums(n, bounds, probabilities, std::ldexp(1.0, -exponent));
+    const Sums scaled = ScaledSums(n, bounds, probabilities, exponent);
     const double v = scaled.e2 - scaled.e1 * scaled.e1;
     if (std::isfinite(v)) {
       return v > 0.0 ? std::ldexp(std::sqrt(v), exponent) : 0.0;

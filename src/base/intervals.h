@@ -30,12 +30,14 @@ struct VRN_intervalTail {
   double offset = 0.0;
   double direction = 1.0;
 };
+// sigma is +inf where it exceeds the doubles.
 // REQUIRES: n >= 2, interval i (0 or n - 1) is unbounded on its outer side.
 VRN_intervalTail VRN_IntervalTailParameters(int i, int n, const double* bounds,
                                             const double* probabilities);
 // Mean and standard deviation of the distribution over the n intervals.
-// Both stay finite where they are, however large the bounds: squares that
-// would overflow are taken of the values scaled down.
+// Both stay finite where they are, however large the bounds or a tail's
+// deviation: squares that would overflow are taken of the values scaled
+// down; a value beyond the doubles is infinite, never NaN or 0.
 // REQUIRES: n >= 1.
 double VRN_IntervalsMean(int n, const double* bounds,
                          const double* probabilities);

@@ -547,9 +547,15 @@ int VRN_discDef::SetNumberOfOutcomes(int count) {
   if (NeedsOutcomeByOutcome()) return ResizeOutcomeByOutcome(count);
   VRN_idArray ids(outcome_ids_);
   while (ids.GetSize() > count) (void)ids.Delete(ids.GetSize() - 1);
+  // Unnamed outcomes get more unnamed ones, as outcome by outcome: a name
+  // beside empty ids would make a file no reader takes.
+  const bool unnamed = !HasOutcomeIds();
+  if (unnamed) ids.SetAllowEmpty(true);
   while (ids.GetSize() < count) {
-    (void)ids.Add(
-        FreeNumberedId(ids, GetDefaultOutcomePrefix(), ids.GetSize()).c_str());
+    const std::string id =
+        unnamed ? std::string()
+                : FreeNumberedId(ids, GetDefaultOutcomePrefix(), ids.GetSize());
+    (void)ids.Add(id.c_str());
   }
   return ReplaceIds(ids);
 }
@@ -785,7 +791,8 @@ int VRN_discDef::GetIntervalIndex(double value) const {
 int VRN_discDef::RemoveIntervals() {
   if (!HasIntervals()) return qelta::kErrNoItem;
   values_.reset();
-  if (outcome_ids_.GetAllowEmpty()) GiveNumberedIds();
+  // Only empty ids go; names given since the ids were cleared stay.
+  if (!HasOutcomeIds()) GiveNumberedIds();
   NotifyOutcomeValuesChanged();
   return qelta::kOk;
 }

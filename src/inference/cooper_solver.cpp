@@ -11,6 +11,7 @@
 #include "definitions/node_val.h"
 #include "definitions/utility.h"
 #include "inference/decision_conversion.h"
+#include "network/change_guards.h"
 #include "network/node.h"
 
 namespace {
@@ -119,21 +120,26 @@ int VRN_CooperSolver::SolveSteps() {
   // would order unrelated informational parents by its parent list, so the
   // layouts would follow the edit history instead of the diagram.
   CollectScenarioCandidates();
-  const int prepared = PrepareUtilityNode();
-  if (prepared == qelta::kErrOutOfRange) {
-    net.ErrorLog()->LogError(prepared,
-                             "Utilities not specified. Policies cannot be "
-                             "evaluated");
-    hasUtilities_ = false;
-  } else if (prepared != qelta::kOk) {
-    return net.ErrorLog()->LogError(prepared, kErrorMessage);
+  {
+    // Neither the combining utility nor the arcs between decisions change
+    // what the diagram's evidence implies; the copy takes it as it is.
+    VRN_impliedEvidenceKeeper keep(&net);
+    const int prepared = PrepareUtilityNode();
+    if (prepared == qelta::kErrOutOfRange) {
+      net.ErrorLog()->LogError(prepared,
+                               "Utilities not specified. Policies cannot be "
+                               "evaluated");
+      hasUtilities_ = false;
+    } else if (prepared != qelta::kOk) {
+      return net.ErrorLog()->LogError(prepared, kErrorMessage);
+    }
+    const int options = net.GetRelevanceOptions();
+    net.SetRelevanceOptions(0);
+    EnforceDecisionOrder();
+    keep.Restore();
+    CopyIntoWork();
+    net.SetRelevanceOptions(options);
   }
-
-  const int options = net.GetRelevanceOptions();
-  net.SetRelevanceOptions(0);
-  EnforceDecisionOrder();
-  CopyIntoWork();
-  net.SetRelevanceOptions(options);
 
   ConvertToChanceNodes();
   int status = FindIndexingParents();

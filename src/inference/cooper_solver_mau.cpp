@@ -5,6 +5,7 @@
 #include "base/status.h"
 #include "equations/mau.h"
 #include "inference/cooper_solver.h"
+#include "network/change_guards.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -60,6 +61,7 @@ void VRN_CooperSolver::RemoveAddedMau() {
   if (!addedUtility_) return;
   addedUtility_ = false;
   if (network_->IsValidHandle(utilityNode_)) {
+    VRN_impliedEvidenceKeeper keep(network_);  // it implied nothing
     (void)network_->DeleteNode(utilityNode_);
   }
   utilityNode_ = -1;

@@ -9,6 +9,7 @@
 #include "definitions/node_val.h"
 #include "definitions/utility.h"
 #include "inference/decision_conversion.h"
+#include "network/change_guards.h"
 #include "network/node.h"
 
 namespace {
@@ -73,7 +74,11 @@ int VRN_ShachterSolver::SolveSteps() {
   net.SetRelevanceOptions(0);
   net.InvalidateValues();
   CollectInformationNodes();
-  AssumeTemporalOrder();
+  {
+    // Arcs between decisions change nothing the evidence implies.
+    VRN_impliedEvidenceKeeper keep(&net);
+    AssumeTemporalOrder();
+  }
   CollectOpenDecisions();
   (void)working_.Copy(net, qelta::kCopyWorking);
   // The decisions' beliefs are read below, target or not.

@@ -1,10 +1,13 @@
 #include "inference/value_of_info.h"
 
+#include <optional>
+
 #include "base/error_log.h"
 #include "base/special_values.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "network/change_guards.h"
 #include "network/node.h"
 
 namespace {
@@ -120,14 +123,17 @@ int VRN_valueOfInfoWorkspace::Compute() {
   if (status != qelta::kOk) return status;
   status = Solve(first_);
   if (status != qelta::kOk) return status;
-  for (int h : info_->nodes_) {
-    if (!network_.IsValidHandle(h)) return qelta::kErrOutOfRange;
-    if (network_.GetNode(decision)->Parents().Contains(h)) continue;
-    status = network_.AddArc(h, decision);
-    if (status != qelta::kOk) {
-      return net->ErrorLog()->Logf(
-          status, "Node [%s] cannot be observed before node [%s]",
-          net->GetNode(h)->GetId(), net->GetNode(decision)->GetId());
+  {
+    VRN_impliedEvidenceKeeper keep(&network_);  // arcs into a decision
+    for (int h : info_->nodes_) {
+      if (!network_.IsValidHandle(h)) return qelta::kErrOutOfRange;
+      if (network_.GetNode(decision)->Parents().Contains(h)) continue;
+      status = network_.AddArc(h, decision);
+      if (status != qelta::kOk) {
+        return net->ErrorLog()->Logf(
+            status, "Node [%s] cannot be observed before node [%s]",
+            net->GetNode(h)->GetId(), net->GetNode(decision)->GetId());
+      }
     }
   }
   status = Solve(second_);
@@ -169,6 +175,9 @@ int VRN_valueOfInfoWorkspace::FindUtilityNode() {
 int VRN_valueOfInfoWorkspace::AddDecisionNode(int pointOfView) {
   // Above every node: in a slot some edit freed, the topological walk would
   // meet it first and could put it ahead of earlier decisions.
+  // A decision and its arcs change nothing the copy's evidence implies
+  // (each arc only copies its child's table over the choices).
+  std::optional<VRN_impliedEvidenceKeeper> keep(&network_);
   decisionNode_ = network_.AddNodeAfterAll(qelta::kDefDecision, nullptr);
   if (decisionNode_ < 0) return decisionNode_;
   const VRN_intArray& ordered = info_->orderedNodes_;
@@ -185,8 +194,11 @@ int VRN_valueOfInfoWorkspace::AddDecisionNode(int pointOfView) {
     if (view->Definition()->GetExpandedDefinition() == nullptr) {
       return qelta::kErrOutOfMemory;  // the table does not fit
     }
+    // A table the hooks could not expand before may imply more now.
+    keep.reset();
     const int status = view->setNodeType(qelta::kDefCpt);
     if (status != qelta::kOk) return status;
+    keep.emplace(&network_);
   }
   (void)network_.AddArc(decisionNode_, pointOfView);
   (void)network_.AddArc(decisionNode_, utilityNode_);

@@ -54,6 +54,16 @@ VRN_relevanceOffGuard::~VRN_relevanceOffGuard() {
   }
 }
 
+VRN_impliedEvidenceKeeper::VRN_impliedEvidenceKeeper(VRN_network* network)
+    : network_(network),
+      stale_(network != nullptr && network->IsImpliedEvidenceStale()) {}
+
+VRN_impliedEvidenceKeeper::~VRN_impliedEvidenceKeeper() { Restore(); }
+
+void VRN_impliedEvidenceKeeper::Restore() {
+  if (network_ != nullptr) network_->SetImpliedEvidenceStale(stale_);
+}
+
 // ----------------------------------------------------------------- helpers
 
 std::FILE* VRN_Fopen(const char* name, const char* mode) {

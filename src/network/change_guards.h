@@ -4,7 +4,9 @@
 // the network's auto-update flag is set, each guard takes a ticket, and the
 // release of the outermost guard runs one UpdateBeliefs. Guards nest freely.
 // VRN_relevanceOffGuard switches relevance reasoning off for one scope.
-// Both are scope objects bound to one network; they must not outlive it.
+// VRN_impliedEvidenceKeeper keeps the implied evidence through edits that
+// cannot change it. All are scope objects bound to one network; they must
+// not outlive it.
 //
 // The helpers: VRN_Fopen (open a file named in UTF-8), the default outcome
 // names of new discrete definitions, a uniform table for a node, clock
@@ -63,6 +65,29 @@ class VRN_relevanceOffGuard {
  private:
   VRN_network* network_;
   std::uint8_t wasOn_;
+};
+
+// For edits that cannot change what evidence implies, such as a solver's own
+// utility node and the arcs it draws between decisions (implied outcomes
+// never reach a decision or a utility). Skipped bookkeeping would mark the
+// implied evidence to be derived again, and with relevance reasoning off
+// that drops it: the keeper puts the mark back as the scope found it.
+class VRN_impliedEvidenceKeeper {
+ public:
+  explicit VRN_impliedEvidenceKeeper(VRN_network* network);
+  // Restore().
+  ~VRN_impliedEvidenceKeeper();
+
+  VRN_impliedEvidenceKeeper(const VRN_impliedEvidenceKeeper&) = delete;
+  VRN_impliedEvidenceKeeper& operator=(const VRN_impliedEvidenceKeeper&) =
+      delete;
+
+  // The mark as it was when the keeper was made.
+  void Restore();
+
+ private:
+  VRN_network* network_;
+  bool stale_;
 };
 
 // Opens a file whose name is UTF-8. Names of plain ASCII bytes go to the

@@ -691,7 +691,10 @@ int VRN_dbn::OnArcAdded(int parent, int child) {
     const int status = InsertTemporalParent(parent, it->second, pos);
     if (status != qelta::kOk) {
       for (int h : done) (void)DetachParentAt(h, pos);
-      PruneHiddenNodes(-1);
+      // The owner still lists the refused arc: without discounting it, the
+      // first holder of the child would look like one with no temporal
+      // parents and go.
+      PruneHiddenNodes(parent);
       return status;
     }
     done.push_back(it->second);

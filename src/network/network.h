@@ -712,6 +712,9 @@ class VRN_network {
   // Values indexed by other nodes hold an influence diagram's results: any
   // other update gives them their own shape first (network_influence.cpp).
   void DropIndexingParents();
+  // Gives the values indexed by node h their own shape, as an update does
+  // before solving: h is going, and its slot may hold another node later.
+  void DropIndexingParent(int handle);
   // belief updating: the chain-rule method of CalcPropEvidence.
   bool ChainRuleEvidence(double& p);
   // Marks the value of node h invalid when it holds no evidence.

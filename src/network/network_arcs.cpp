@@ -14,6 +14,7 @@
 
 #include "network/change_guards.h"
 #include "base/error_log.h"
+#include "base/matrix.h"
 #include "network/network.h"
 #include "network/dbn.h"
 #include "network/node.h"
@@ -193,8 +194,17 @@ int VRN_network::AddArc(int parent, int child, int layer) {
 
   orderValid_ = 0;
   VRN_autoUpdateGuard guard(this, true);
+  // The temporal part may refuse the arc after the child's table took the
+  // parent. A CPT renormalises its columns on the way, so dropping the
+  // parent again need not give back the same last bits: the table is kept.
+  const int child_type = child_def->GetType();
+  const bool keep =
+      dbn_ != nullptr && dbn_->GetMaxNodeTemporalOrder(child) > 0 &&
+      (child_type == qelta::kDefCpt || child_type == qelta::kDefTruthTable);
+  VRN_matrix kept;
   int status;
   try {
+    if (keep) kept = *child_def->GetMatrixConst();
     parent_node->Children().Add(child);
     child_node->Parents().Add(parent);
     status = child_def->AddParent(parent);
@@ -214,6 +224,10 @@ int VRN_network::AddArc(int parent, int child, int layer) {
     if (status != qelta::kOk) {
       (void)child_def->RemoveParent(parent);
       DropArcEntries(parent, child);
+      VRN_matrix* table = child_def->GetMatrix();
+      if (keep && table != nullptr && table->HasSameDimensions(kept)) {
+        (void)table->CopyItems(kept);
+      }
       return status;
     }
   }

@@ -58,6 +58,15 @@ void VRN_network::DropIndexingParents() {
   }
 }
 
+void VRN_network::DropIndexingParent(int handle) {
+  for (VRN_node* node : nodes_) {
+    if (node != nullptr &&
+        node->Value()->GetIndexingParents().Contains(handle)) {
+      ResetValueShape(*node);
+    }
+  }
+}
+
 int VRN_network::RunIDAlgorithm() {
   for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
     ResetValueShape(*GetNode(h));

@@ -173,6 +173,7 @@ int VRN_network::DeleteNode(int handle) {
   VRN_intArray cost_parents = node->GetCostParents();
   for (int parent : cost_parents) (void)RemoveArc(parent, handle, 1);
   (void)OnNodeDeleting(handle);
+  DropIndexingParent(handle);
   if (influenceNodes_ >= 0 &&
       VRN_nodeDef::IsInfluenceType(node->Definition()->GetType())) {
     --influenceNodes_;

@@ -391,6 +391,43 @@ TEST(IntervalsTest, HugeBoundsGiveFiniteMidpointsMeansAndDeviations) {
             VRN_IntervalsStdDev(1, small, one));
 }
 
+TEST(IntervalsTest, TailsBesideANeighbourWiderThanTheDoubles) {
+  // Tails (-inf, -a) and (a, +inf) of probability p around [-a, a]: the
+  // mean is 0 by symmetry; the deviation (worked out in 60 digits) lies
+  // beyond the doubles in all rows but the last.
+  const double inf = VRN_Infinity();
+  struct Row {
+    double a, p, sd;
+  };
+  for (const Row& r : {Row{1.7e308, 0.3, inf}, Row{1.7e308, 0.45, inf},
+                       Row{1e308, 0.45, inf},
+                       Row{1e308, 0.3, 1.654897463981142e308}}) {
+    SCOPED_TRACE(testing::Message() << r.a << " " << r.p);
+    const double b[] = {-inf, -r.a, r.a, inf};
+    const double p[] = {r.p, 1.0 - 2.0 * r.p, r.p};
+    EXPECT_EQ(0.0, VRN_IntervalsMean(3, b, p));
+    const double sd = VRN_IntervalsStdDev(3, b, p);
+    if (std::isinf(r.sd)) {
+      EXPECT_EQ(inf, sd);
+    } else {
+      EXPECT_NEAR(r.sd, sd, r.sd * 1e-12);
+    }
+  }
+  // One tail whose own deviation exceeds the doubles: mean and deviation
+  // both lie beyond them.
+  const double one_sided[] = {-1.7e308, 1.7e308, inf};
+  const double half[] = {0.5, 0.5};
+  EXPECT_EQ(inf, VRN_IntervalTailParameters(1, 2, one_sided, half).sigma);
+  EXPECT_EQ(inf, VRN_IntervalsMean(2, one_sided, half));
+  EXPECT_EQ(inf, VRN_IntervalsStdDev(2, one_sided, half));
+  // A huge empty interval forces the scaled sums; a small interval's share
+  // of them must not vanish into underflow.
+  const double mixed[] = {-1e250, 0.0, 1.0, 1.7e308};
+  const double shares[] = {1e-260, 1.0, 0.0};
+  EXPECT_NEAR(5.773502691896257e119, VRN_IntervalsStdDev(3, mixed, shares),
+              5.8e119 * 1e-12);
+}
+
 TEST(IntervalsTest, TailMatchesTheNeighbourDensity) {
   const double inf = VRN_Infinity();
   const double b[] = {0.0, 1.0, inf};

@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "base/error_log.h"
 #include "base/status.h"
 #include "base/strings.h"
 #include "definitions/node_val.h"
+#include "io/format.h"
 #include "network/cases.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -466,6 +469,82 @@ TEST_F(DiscreteDefTest, CopiedNetworkHasIndependentOutcomeData) {
   ASSERT_EQ(qelta::kOk, Def(a)->AddOutcome("more"));
   EXPECT_STREQ("low", cloned->GetOutcomeDescription(0));
   EXPECT_EQ((std::vector<double>{0, 5, 10}), Bounds(*cloned));
+}
+
+// Outcomes added to unnamed interval outcomes stay unnamed on every path a
+// count change takes, so the XML save reads back; ids part empty, part
+// named (or empty without intervals), which its reader refuses, are refused
+// by the save, naming the node, before anything is written.
+TEST(UnnamedOutcomesTest, StayUnnamedAndOnlyWhatReadsBackIsSaved) {
+  const double inf = std::numeric_limits<double>::infinity();
+  for (int type :
+       {qelta::kDefCpt, qelta::kDefNoisyMax, qelta::kDefNoisyAdder}) {
+    for (bool child : {false, true}) {
+      SCOPED_TRACE(std::to_string(type) + (child ? " with a child" : ""));
+      VRN_network net;
+      const int x = net.AddNode(type, "X");
+      if (child) {
+        ASSERT_EQ(qelta::kOk, net.AddArc(x, net.AddNode(type, "C")));
+      }
+      auto* d = dynamic_cast<VRN_discDef*>(net.GetNode(x)->Definition());
+      ASSERT_EQ(qelta::kOk, d->SetIntervals({-inf, 0, inf}, true));
+      ASSERT_EQ(qelta::kOk, d->SetIntervals({-1, 0, 1, 2}, false));
+      EXPECT_EQ(std::vector<std::string>(3, ""), Ids(*d));
+      ASSERT_EQ(qelta::kOk, d->SetNumberOfOutcomes(4));
+      ASSERT_EQ(qelta::kOk, d->ChangeOrderOfOutcomes(IntArray({3, 1, 2, 0})));
+      ASSERT_EQ(qelta::kOk, d->SetIntervals({0, 1, 2}, false));
+      std::string text;
+      VRN_network back;
+      ASSERT_EQ(qelta::kOk, net.WriteString(text, qelta::kExtensionLayout));
+      ASSERT_EQ(qelta::kOk,
+                back.ReadString(text.c_str(), qelta::kExtensionLayout))
+          << text;
+      auto* read = dynamic_cast<VRN_discDef*>(
+          back.GetNode(back.FindNode("X"))->Definition());
+      EXPECT_EQ(std::vector<std::string>(2, ""), Ids(*read));
+      EXPECT_EQ(Bounds(*d), Bounds(*read));
+    }
+  }
+
+  // Names given after the ids were cleared stay when the intervals go.
+  VRN_network net;
+  const int x = net.AddNode(qelta::kDefCpt, "X");
+  auto* d = dynamic_cast<VRN_discDef*>(net.GetNode(x)->Definition());
+  ASSERT_EQ(qelta::kOk, d->SetIntervals({0, 1, 2}, true));
+  ASSERT_EQ(qelta::kOk, d->RenameOutcomes(StringArray({"low", "high"})));
+  ASSERT_EQ(qelta::kOk, d->RemoveIntervals());
+  EXPECT_EQ((std::vector<std::string>{"low", "high"}), Ids(*d));
+
+  // Past every edit: the ids through the definition's record, and unnamed
+  // ids copied onto a node without intervals.
+  ASSERT_EQ(qelta::kOk, d->SetIntervals({0, 1, 2, 3}, true));
+  const int y = net.AddNode(qelta::kDefCpt, "Y");
+  ASSERT_EQ(qelta::kOk, net.GetNode(y)->Definition()->SetNumberOfOutcomesByIds(
+                            *d->GetOutcomesNames()));
+  VRN_discreteInfo info(&net, x);
+  ASSERT_EQ(qelta::kOk, d->GetDiscreteInfo(&info));
+  ASSERT_EQ(qelta::kOk, info.ids->SetString(1, "named"));
+  const std::string path = ::testing::TempDir() + "qelta_unnamed_refused.xvrn";
+  for (const char* refused :
+       {"Outcomes of node 'X' cannot be written: some identifiers are empty "
+        "and others not",
+        "Outcomes of node 'Y' cannot be written: their identifiers are "
+        "empty, and the file keeps empty ones only with intervals"}) {
+    net.ErrorLog()->Flush();
+    std::string text;
+    EXPECT_EQ(qelta::kErrFileIo,
+              net.WriteString(text, qelta::kExtensionLayout));
+    EXPECT_TRUE(text.empty());
+    const int n = net.ErrorLog()->GetNumberOfMessages();
+    ASSERT_GT(n, 0);
+    EXPECT_NE(std::string(net.ErrorLog()->GetMessage(n - 1)).find(refused),
+              std::string::npos)
+        << net.ErrorLog()->GetMessage(n - 1);
+    std::remove(path.c_str());
+    EXPECT_EQ(qelta::kErrFileIo, net.WriteFile(path.c_str(), 0, 0));
+    EXPECT_EQ(nullptr, std::fopen(path.c_str(), "rb"));
+    ASSERT_EQ(qelta::kOk, info.ids->SetString(1, ""));  // X unnamed again
+  }
 }
 
 }  // namespace

@@ -428,6 +428,56 @@ TEST(CooperSolverTest, ScenariosWithoutUsefulSamples) {
   }
 }
 
+// x0 = 0 implies N3 = 1. With relevance reasoning off, a solve that adds a
+// combining utility (two terminal utilities) or an arc ordering two
+// decisions, and value of information with its added decision, keep that
+// implied outcome: every update gives the layout relevance reasoning gives.
+TEST(CooperSolverTest, SolveKeepsImpliedEvidence) {
+  auto layout = [](int algorithm, bool relevance, bool second_decision, int runs) {
+    VRN_network net;
+    const int x0 = idtest::Add(net, qelta::kDefCpt, "x0");
+    const int n3 = idtest::Add(net, qelta::kDefCpt, "N3");
+    const int d = idtest::Add(net, qelta::kDefDecision, "D");
+    const int u = idtest::Add(net, qelta::kDefUtility, "U");
+    (void)idtest::Add(net, qelta::kDefUtility, "M1");
+    const int w = idtest::Add(net, qelta::kDefCpt, "W");  // for value of information
+    for (auto [p, c] : {std::pair{x0, n3}, {x0, d}, {n3, d}, {d, u}}) {
+      EXPECT_EQ(0, net.AddArc(p, c));
+    }
+    if (second_decision) {
+      EXPECT_EQ(0, net.AddArc(idtest::Add(net, qelta::kDefDecision, "D2"), u));
+    }
+    idtest::Table(net, n3, {0, 1, 0.56, 0.44});
+    idtest::Table(net, u, second_decision ? std::vector<double>{4, 7, 1, 3}
+                                          : std::vector<double>{4, 7});
+    EXPECT_EQ(algorithm, net.SetDefaultIDAlgorithm(algorithm));
+    EXPECT_EQ(0, net.GetNode(x0)->Value()->SetEvidence(0));
+    net.SetRelevanceReasoning(relevance);
+    for (int i = 0; i < runs; ++i) EXPECT_EQ(0, net.UpdateBeliefs());
+    EXPECT_EQ(1, net.EvidenceOf(n3)->GetEvidence());
+    std::string text;
+    for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+      text += std::string(net.GetNode(h)->GetId()) + ":";
+      for (int p : Indexing(net, h)) text += std::string(net.GetNode(p)->GetId()) + " ";
+      for (double v : Value(net, h)) text += std::to_string(v) + " ";
+    }
+    VRN_valueOfInfo voi(&net);
+    EXPECT_EQ(0, voi.AddNode(w));
+    EXPECT_EQ(0, voi.SetDecision(d));
+    EXPECT_EQ(0, voi.Update());
+    for (int p : voi.GetIndexingNodes()) text += " worth by " + std::to_string(p);
+    return text;
+  };
+  for (int algorithm : {0, 1}) {
+    for (bool second_decision : {false, true}) {
+      SCOPED_TRACE(testing::Message() << algorithm << " " << second_decision);
+      const std::string want = layout(algorithm, true, second_decision, 1);
+      EXPECT_EQ(std::string::npos, want.find("D:N3")) << want;
+      for (int runs : {1, 2}) EXPECT_EQ(want, layout(algorithm, false, second_decision, runs));
+    }
+  }
+}
+
 // ---------------------------------------------------------------- value of information
 
 std::vector<double> Values(const VRN_valueOfInfo& voi) {

@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
 #include <vector>
 
 #include "base/matrix.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "equations/equation.h"
+#include "io/format.h"
 #include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -174,6 +177,66 @@ TEST(DbnEditTest, CopiesAndSaversKeepSliceEvidence) {
   }
   EXPECT_EQ(a.val(a.z)->GetTemporalEvidence(3), 1);
   EXPECT_TRUE(a.val(a.y)->IsTemporalVirtualEvidence(2));
+}
+
+// An equation whose intervals a proxy cannot take: the temporal part
+// refuses the arc into a plate node with temporal definitions.
+TEST(DbnEditTest, RefusedArcIntoPlateNodeKeepsTemporalArcs) {
+  struct Case {
+    bool fromOther;
+    std::vector<int> orders;
+  };
+  for (const Case& c : {Case{false, {1}}, Case{false, {1, 2}},
+                        Case{true, {1, 2}}}) {
+    SCOPED_TRACE(std::string(c.fromOther ? "Q" : "P") + " -> P, orders " +
+                 std::to_string(c.orders.size()));
+    VRN_network net;
+    const int p = net.AddNode(kCpt, "P");
+    const int q = net.AddNode(kCpt, "Q");
+    ASSERT_EQ(net.setNodeTemporalType(p, 3), 0);
+    ASSERT_EQ(net.setNodeTemporalType(q, 3), 0);
+    // A column whose sum is not exactly 1: renormalising would show.
+    VRN_matrix own = *net.GetNode(p)->Definition()->GetMatrixConst();
+    own.GetItems()[0] = 0.5950406913260021;
+    own.GetItems()[1] = 0.40495930867399776;
+    ASSERT_EQ(net.GetNode(p)->Definition()->SetDefinitionFromMatrix(own), 0);
+    const int from = c.fromOther ? q : p;
+    for (int order : c.orders) {
+      ASSERT_EQ(net.AddTemporalArc(from, p, order), 0);
+      VRN_matrix m = *net.GetNode(p)->Definition()->GetTemporalMatrix(order);
+      for (int i = 0; i < m.GetItemCount(); ++i)
+        m.GetItems()[i] = 0.1 * order + 0.01 * i;
+      ASSERT_EQ(m.Normalize(), 0);
+      ASSERT_EQ(net.GetNode(p)->Definition()->SetTemporalDefinitionFromMatrix(
+                    order, m),
+                0);
+    }
+    ASSERT_EQ(net.SetNumberOfSlices(3), 0);
+    const int e = net.AddNode(qelta::kDefEquation, "E");
+    auto* eq = static_cast<VRN_equation*>(net.GetNode(e)->Definition());
+    ASSERT_EQ(eq->SetEquation("E=Normal(3,1)", nullptr, nullptr), 0);
+    (void)eq->SetDiscIntervals(-5, -5, {});
+    (void)eq->SetBounds(-5, -5);
+    (void)eq->GetDiscreteOutcomeCount();
+    std::string before;
+    ASSERT_EQ(net.WriteString(before, qelta::kExtensionLayout), 0);
+
+    EXPECT_EQ(net.AddArc(e, p), qelta::kErrInvalidValue);
+    for (int order = 1; order <= 2; ++order) {
+      VRN_intArray parents;
+      ASSERT_EQ(net.GetTemporalParents(p, order, parents), 0);
+      const bool has = order <= static_cast<int>(c.orders.size());
+      EXPECT_EQ(std::vector<int>(parents.begin(), parents.end()),
+                has ? std::vector<int>{from} : std::vector<int>{})
+          << "order " << order;
+    }
+    EXPECT_EQ(net.GetNode(p)->Parents().GetSize(), 0);
+    std::string after;
+    ASSERT_EQ(net.WriteString(after, qelta::kExtensionLayout), 0);
+    EXPECT_EQ(after, before);
+    VRN_network back;
+    EXPECT_EQ(back.ReadString(after.c_str(), qelta::kExtensionLayout), 0);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // refused, whichever solver runs, and leave no value marked valid.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,6 +70,33 @@ TEST(NetworkInfluenceTest, InfiniteMultiAttributeUtilityIsRefused) {
   ASSERT_EQ(0, mau->SetExpressions({"U1/2+U2"}, &error)) << error;
   EXPECT_EQ(0, g.net.UpdateBeliefs());
   EXPECT_EQ((std::vector<double>{11.5, 3.5}), idtest::Value(g.net, g.d));
+}
+
+// A deleted node indexes no value: its slot may hold an unrelated node later.
+TEST(NetworkInfluenceTest, DeletedNodeIndexesNoValue) {
+  for (bool relevance : {true, false}) {
+    SCOPED_TRACE(relevance);
+    VRN_network net;
+    const int x = Add(net, qelta::kDefCpt, "X"), z = Add(net, qelta::kDefCpt, "Z");
+    const int d = Add(net, qelta::kDefDecision, "D"), y = Add(net, qelta::kDefCpt, "Y");
+    const int u = Add(net, qelta::kDefUtility, "U");
+    for (auto [p, c] : {std::pair{x, d}, {x, z}, {z, y}, {d, y}, {d, u}}) {
+      ASSERT_EQ(0, net.AddArc(p, c));
+    }
+    net.SetRelevanceReasoning(relevance);
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    ASSERT_EQ((std::vector<int>{x, d}), idtest::Indexing(net, y));
+    ASSERT_EQ(0, net.DeleteNode(d));
+    ASSERT_EQ(d, Add(net, qelta::kDefCpt, "N"));  // takes the freed slot
+    for (int h : {x, z, u}) {
+      const std::vector<int> indexing = idtest::Indexing(net, h);
+      EXPECT_EQ(indexing.end(), std::find(indexing.begin(), indexing.end(), d)) << h;
+    }
+    // Y has the shape an update gives it before solving: its own outcomes.
+    EXPECT_TRUE(idtest::Indexing(net, y).empty());
+    EXPECT_EQ((std::vector<double>{0, 0}), idtest::Value(net, y));
+    EXPECT_FALSE(net.GetNode(y)->Value()->IsValueValid());
+  }
 }
 
 }  // namespace

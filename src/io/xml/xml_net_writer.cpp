@@ -133,12 +133,40 @@ std::string UnwritableCase(const VRN_network& network) {
   return std::string();
 }
 
+// Why the reader would refuse the outcome identifiers of a node, naming the
+// node; empty when it takes them: all named, or all empty with intervals.
+std::string UnwritableStateIds(const VRN_node& node) {
+  const auto* discrete = dynamic_cast<const VRN_discDef*>(node.Definition());
+  // CAST and DeMorgan nodes are written without their outcomes.
+  if (discrete == nullptr || discrete->AreOutcomesFixed()) return {};
+  const VRN_idArray& ids = *discrete->GetOutcomesNames();
+  int empty = 0;
+  for (int i = 0; i < ids.GetSize(); ++i) {
+    if (ids.Get(i) == nullptr || *ids.Get(i) == '\0') ++empty;
+  }
+  const std::string refused = std::string("Outcomes of node '") +
+                              node.GetId() + "' cannot be written: ";
+  if (empty > 0 && empty < ids.GetSize()) {
+    return refused +
+           "some identifiers are empty and others not, and the file keeps "
+           "them all named or all empty";
+  }
+  if (empty > 0 && !discrete->HasIntervals()) {
+    return refused +
+           "their identifiers are empty, and the file keeps empty ones only "
+           "with intervals";
+  }
+  return {};
+}
+
 // Why the network cannot be written, naming the node; empty when it can.
 // Asked before anything is written, so a refused save leaves no file.
 std::string Unwritable(VRN_network& network) {
   VRN_dbn* dbn = network.Dbn();
   for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
     const VRN_node* node = network.GetNode(h);
+    const std::string refusal = UnwritableStateIds(*node);
+    if (!refusal.empty()) return refusal;
     std::vector<const VRN_nodeDef*> definitions{node->Definition()};
     if (dbn != nullptr &&
         network.GetTemporalType(h) == qelta::kTemporalPlate) {
