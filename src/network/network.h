@@ -399,7 +399,8 @@ class VRN_network {
   bool IsImpliedEvidenceStale() const { return impliedStale_; }
   // Marking it stale invalidates every value that holds only an implied
   // outcome: its point mass may have lost its cause, and the next refresh
-  // derives it again (valid) or drops it.
+  // derives it again (valid) or drops it. Marking stale implied evidence
+  // current makes those point masses valid again.
   void SetImpliedEvidenceStale(bool stale);
   // Every update starts here, so that none uses an implied outcome whose
   // cause has changed: stale implied evidence is rebuilt with relevance

@@ -755,17 +755,27 @@ int VRN_network::InvalidateValues() {
 }
 
 void VRN_network::SetImpliedEvidenceStale(bool stale) {
+  const bool was = impliedStale_;
   impliedStale_ = stale;
-  if (!stale) return;
+  if (!stale && !was) return;
   // The list holds every node with an implied outcome; it is only read
   // here, as a caller may be walking it.
   for (int h : evidenceNodes_) {
     VRN_node* node = GetNode(h);
     if (node == nullptr) continue;
     VRN_nodeVal* value = node->Value();
-    if (value->HasFlags(qelta::kValFlagPropagated) &&
-        !value->HasFlags(qelta::kValFlagEvidence)) {
+    if (!value->HasFlags(qelta::kValFlagPropagated) ||
+        value->HasFlags(qelta::kValFlagEvidence)) {
+      continue;
+    }
+    if (stale) {
       value->Invalidate();
+    } else if (!value->IsValueValid()) {
+      // Current after all (the edits that marked it changed nothing it
+      // implies): its point mass is the value again.
+      const int outcome = value->GetEvidence();
+      (void)value->ClearPropagatedEvidence();
+      (void)value->SetPropagatedEvidence(outcome);
     }
   }
 }

@@ -610,6 +610,30 @@ TEST(ImpliedOutcomeTest, NoImpliedPointMassOutlivesItsCause) {
   ASSERT_EQ(qelta::kOk, Val(chain, x)->SetEvidence(1));
   EXPECT_EQ(1, chain.EvidenceOf(y)->GetEvidence());
   if (Val(chain, y)->IsValueValid()) ExpectNear({0, 1}, Beliefs(chain, y), 0, "Y");
+
+  // A solve's own edits change nothing implied: with relevance reasoning
+  // off, the implied point mass stays valid through updates.
+  for (int algorithm : {0, 1}) {
+    VRN_network diagram;
+    ASSERT_EQ(algorithm, diagram.SetDefaultIDAlgorithm(algorithm));
+    const int a = Add(diagram, "A", {}, {0.3, 0.7});
+    const int b = Add(diagram, "B", {a}, {0, 1, 0.56, 0.44});
+    const int d = diagram.AddNode(qelta::kDefDecision, "D");
+    const int d2 = diagram.AddNode(qelta::kDefDecision, "D2");
+    const int u = diagram.AddNode(qelta::kDefUtility, "U");
+    ASSERT_GE(diagram.AddNode(qelta::kDefUtility, "M"), 0);
+    for (auto [from, to] : {std::pair{a, d}, {b, d}, {d, u}, {d2, u}}) {
+      ASSERT_EQ(qelta::kOk, diagram.AddArc(from, to));
+    }
+    ASSERT_EQ(qelta::kOk, Def(diagram, u)->SetDefinitionFromVector({4, 7, 1, 3}));
+    ASSERT_EQ(qelta::kOk, Val(diagram, a)->SetEvidence(0));
+    diagram.SetRelevanceReasoning(false);
+    for (int run = 0; run < 2; ++run) {
+      ASSERT_EQ(qelta::kOk, diagram.UpdateBeliefs());
+      EXPECT_TRUE(Val(diagram, b)->IsValueValid()) << algorithm;
+      ExpectNear({0, 1}, Beliefs(diagram, b), 0, "B");
+    }
+  }
 }
 
 }  // namespace
