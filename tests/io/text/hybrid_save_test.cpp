@@ -59,8 +59,9 @@ struct Expectation {
 
 void Check(VRN_network& net, const Expectation& e) {
   SCOPED_TRACE(e.extension);
-  const std::string path =
-      ::testing::TempDir() + "qelta_hybrid_save" + e.extension;
+  // A name of this case's own: the cases of this file run at once.
+  const qelta_test::TempPath temp(e.extension);
+  const std::string path = temp.path();
   std::remove(path.c_str());
   net.ErrorLog()->Flush();
   const int written = net.WriteFile(path.c_str(), 0, 0);
