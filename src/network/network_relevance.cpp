@@ -935,6 +935,12 @@ int VRN_network::CheckImpossibleEvidence(int handle) {
   VRN_nodeDef* definition = node->Definition();
   if (definition->GetType() == qelta::kDefEquation) {
     InvalidateAllOthers(*this, handle);
+    // The observation may imply outcomes below it (a child whose table
+    // forces one outcome whatever the number): derived before the next
+    // update, as any later edit's walk would, so that the implied outcomes
+    // and the discretizations fixed by them do not depend on the edits
+    // made in between.
+    SetImpliedEvidenceStale(true);
     return qelta::kOk;
   }
   VRN_nodeVal* value = node->Value();

@@ -593,6 +593,48 @@ TEST(ValidAfterEditTest, ReorderOfAnEquationsParentsDrawsItsTableAnew) {
   }
 }
 
+// X -> E = X + 1 -> C, whose table gives its first outcome whatever E is;
+// G = X + C reads C. An observation of E implies C's outcome, and C fixed
+// takes its dimension out of G's discretization, so it changes the draws:
+// the implied outcome must not wait for some later edit's walk.
+TEST(ValidAfterEditTest, AnEquationsObservationImpliesOutcomesBeforeTheUpdate) {
+  std::vector<double> beliefs[2];
+  for (int edit = 0; edit < 2; ++edit) {
+    const std::string where = edit != 0 ? "X's table after E's observation"
+                                        : "E observed last";
+    VRN_network net;
+    net.SetRandSeed(5);
+    ASSERT_EQ(net.SetNumberOfDiscretizationSamples(40), 0);
+    const int x = net.AddNode(kCpt, "X");
+    const int e = net.AddNode(kEquation, "E");
+    const int c = net.AddNode(kCpt, "C");
+    const int g = net.AddNode(kEquation, "G");
+    const int k = net.AddNode(kCpt, "K");
+    ASSERT_EQ(static_cast<VRN_discDef*>(Def(net, x))->SetIntervals({0, 1, 2}, false), 0);
+    ASSERT_EQ(VRN_GetEquation(&net, e)->SetEquation("E=X+1", nullptr, nullptr), 0);
+    ASSERT_EQ(VRN_GetEquation(&net, e)->SetDiscIntervals(0, 4, {{"e0", 2.5}, {"e1", 4}}), 0);
+    ASSERT_EQ(net.AddArc(e, c), 0);
+    ASSERT_EQ(Def(net, c)->SetDefinitionFromVector({1, 0, 1, 0}), 0);
+    ASSERT_EQ(VRN_GetEquation(&net, g)->SetEquation("G=X+C", nullptr, nullptr), 0);
+    ASSERT_EQ(VRN_GetEquation(&net, g)->SetDiscIntervals(0, 3, {{"g0", 0.7}, {"g1", 1.4}, {"g2", 3}}), 0);
+    // Likelihoods outside the model send the update through the tables.
+    ASSERT_EQ(Val(net, k)->SetVirtualEvidence({1, 1}), 0);
+    const std::vector<double> table = {0.3, 0.7};
+    if (edit == 0) {
+      ASSERT_EQ(Def(net, x)->SetDefinitionFromVector(table), 0);
+    }
+    ASSERT_EQ(Val(net, e)->SetContEvidence(1.5), 0);
+    if (edit != 0) {
+      ASSERT_EQ(Def(net, x)->SetDefinitionFromVector(table), 0);
+    }
+    ASSERT_EQ(net.UpdateBeliefs(), 0) << where;
+    EXPECT_TRUE(Val(net, c)->HasFlags(qelta::kValFlagPropagated)) << where;
+    EXPECT_EQ(ExpectValidAsFresh(net, where), 5) << where;
+    beliefs[edit] = Items(Val(net, g)->GetValue());
+  }
+  EXPECT_EQ(beliefs[0], beliefs[1]);
+}
+
 // ---------------------------------------------------------------------------
 // Influence diagrams: values keep their numbers and their layout (the
 // parents that index them) or are invalid, with either solver.
