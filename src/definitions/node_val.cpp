@@ -270,7 +270,7 @@ int VRN_discVal::SetEvidenceFrom(int outcome, bool from_value) {
   // derived from current implied evidence only.
   VRN_network* network = GetNetwork();
   if (network != nullptr && network->IsRelevanceReasoning()) {
-    (void)network->EvidenceOf(GetHandle());
+    network->RefreshImpliedEvidence();
   }
   if (HasFlags(qelta::kValFlagPropagated) && evidence_ != outcome) {
     RestoreEvidence(before);
