@@ -16,9 +16,12 @@ namespace {
 constexpr int kTypeObservation = 1;
 constexpr int kMarkUnavailable = -1;
 constexpr int kMarkSeparated = -2;
-constexpr int kCopyAll = qelta::kCopyNoDocumentation |
-                         qelta::kCopyNoTemporal | qelta::kCopyEmptyCases |
-                         qelta::kCopyWorking;
+// The copies keep the temporal part: a dynamic network is ranked on its
+// slices, with its temporal arcs and slice evidence, as its own update sees
+// it. They need no documentation or cases and never update on their own.
+constexpr int kSessionCopyFlags = qelta::kCopyNoDocumentation |
+                                  qelta::kCopyEmptyCases |
+                                  qelta::kCopyWorking;
 
 // The belief vector of node h in network (its value's items).
 const double* Beliefs(const VRN_network& network, int h) {
@@ -50,7 +53,7 @@ VRN_diagSession::~VRN_diagSession() = default;
 void VRN_diagSession::Init() {
   for (VRN_network* copy : {&hypothetical_, &working_}) {
     copy->SetRelevanceReasoning(false);
-    (void)copy->Copy(Owner(), kCopyAll);
+    (void)copy->Copy(Owner(), kSessionCopyFlags);
     copy->SetRelevanceReasoning(false);
   }
 }
@@ -59,13 +62,14 @@ void VRN_diagSession::CopyEvidence(const VRN_network& source,
                                    VRN_network& destination, int skip) {
   (void)destination.ClearAllEvidence();
   for (int h = source.GetFirstNode(); h >= 0; h = source.GetNextNode(h)) {
-    if (h == skip) continue;
     const VRN_nodeVal* from = source.GetNode(h)->Value();
-    if (!from->HasFlags(qelta::kValFlagEvidence | qelta::kValFlagVirtual)) {
-      continue;
-    }
     VRN_node* node = destination.GetNode(h);
     if (node == nullptr) continue;
+    CopySliceEvidence(*from, *node->Value());
+    if (h == skip ||
+        !from->HasFlags(qelta::kValFlagEvidence | qelta::kValFlagVirtual)) {
+      continue;
+    }
     VRN_evidenceRecord record(&destination, h);
     from->StoreEvidence(record);
     VRN_nodeVal* to = node->Value();
@@ -81,6 +85,22 @@ void VRN_diagSession::CopyEvidence(const VRN_network& source,
         break;
       default:
         break;
+    }
+  }
+}
+
+void VRN_diagSession::CopySliceEvidence(const VRN_nodeVal& from,
+                                        VRN_nodeVal& to) {
+  if (!from.IsPlate() || !from.HasTemporalEvidence()) return;
+  const int slices = from.GetNetwork()->GetNumberOfSlices();
+  std::vector<double> likelihoods;
+  for (int s = 1; s < slices; ++s) {
+    if (from.IsTemporalEvidence(s)) {
+      (void)to.SetTemporalEvidence(s, from.GetTemporalEvidence(s));
+    } else if (from.IsTemporalVirtualEvidence(s) &&
+               from.GetTemporalVirtualEvidence(s, &likelihoods) ==
+                   qelta::kOk) {
+      (void)to.SetTemporalVirtualEvidence(s, likelihoods);
     }
   }
 }

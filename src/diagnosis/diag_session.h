@@ -1,7 +1,9 @@
 // VRN_diagSession: the computation behind a diagnosis network. It keeps two
 // private copies of the diagnosed network: a working one with the user's
 // evidence, which gives the current beliefs, and a hypothetical one in which
-// one test outcome at a time is assumed. Each ranking remakes both copies
+// one test outcome at a time is assumed. The copies keep a dynamic network's
+// temporal part; a plate node taken as a fault or a test stands for its
+// slice 0 (its beliefs' first row, its ordinary evidence). Each ranking remakes both copies
 // from the owner's network first, so edits made since the last ranking are
 // ranked as the network now stands. Results go back through the adapter.
 //
@@ -53,10 +55,12 @@ class VRN_diagSession {
   [[nodiscard]] int ComputeProductEntropyRanking(int code);
   [[nodiscard]] int ComputeJointEntropyRanking(int code);
 
-  // Clears the destination's evidence, then enters the source's observed,
-  // numeric and virtual evidence on the same handles, each in its kind;
-  // evidence implied by other evidence follows in the destination. The
-  // node `skip` (-1: none) is left out.
+  // Clears the destination's evidence (slice evidence included), then
+  // enters the source's observed, numeric and virtual evidence on the same
+  // handles, each in its kind, and the evidence of later slices of plate
+  // nodes; evidence implied by other evidence follows in the destination.
+  // The ordinary evidence of node `skip` (-1: none) is left out: that is
+  // the observation a session takes and withdraws.
   // REQUIRES: both networks have the same nodes.
   static void CopyEvidence(const VRN_network& source,
                            VRN_network& destination, int skip = -1);
@@ -74,6 +78,9 @@ class VRN_diagSession {
   struct Groups;  // fault nodes of the entropy rankings
 
   VRN_network& Owner() { return *adapter_->GetNetwork(); }
+  // Enters the slice evidence (slices 1 and later, observed or virtual) of
+  // plate node value from into to.
+  static void CopySliceEvidence(const VRN_nodeVal& from, VRN_nodeVal& to);
   // Ends an assumed outcome: the value gets back the evidence saved before
   // the assumption, or none.
   static void Withdraw(VRN_nodeVal* value, const VRN_evidenceRecord& saved);

@@ -3,12 +3,14 @@
 // were computed by enumerating the joint distribution.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/special_values.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
+#include "definitions/discrete_def.h"
 #include "definitions/node_val.h"
 #include "diagnosis/diag_network.h"
 #include "network/network.h"
@@ -358,6 +360,107 @@ TEST_F(DiagNetworkTest, PerformedTestsAreRatedWhenAsked) {
       EXPECT_GT(diag.GetPerformedTestResults()[0].score, 0.0);
     }
   }
+}
+
+// Roles: every node auxiliary, then the named fault (outcome 1) and the
+// ranked observations.
+void SetRoles(VRN_network& net, const char* fault,
+              const std::vector<const char*>& tests) {
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    ASSERT_EQ(qelta::kOk, net.GetNode(h)->SetDiagType(2));
+  }
+  VRN_node* f = net.GetNode(net.FindNode(fault));
+  ASSERT_EQ(qelta::kOk, f->SetDiagType(0));
+  auto* def = dynamic_cast<VRN_discDef*>(f->Definition());
+  ASSERT_NE(nullptr, def);
+  ASSERT_EQ(qelta::kOk, def->SetFaultOutcome(1, true));
+  for (const char* id : tests) {
+    VRN_node* t = net.GetNode(net.FindNode(id));
+    ASSERT_EQ(qelta::kOk, t->SetDiagType(1));
+    t->SetRanked(true);
+  }
+}
+
+// A over a plate P (3 slices, P depends on its last slice) whose last slice
+// drives the terminal T; O hangs off A. Expected numbers come from
+// enumerating the 64 joint configurations of A, P[0..2], T and O.
+const char kDynamic[] =
+    "<qelta version='1.0' id='N'><nodes>"
+    "<cpt id='A'><state id='a0'/><state id='a1'/>"
+    "<probabilities>0.6 0.4</probabilities></cpt>"
+    "<cpt id='P' dynamic='plate'><state id='p0'/><state id='p1'/>"
+    "<parents>A</parents><probabilities>0.8 0.2 0.3 0.7</probabilities></cpt>"
+    "<cpt id='T' dynamic='terminal'><state id='t0'/><state id='t1'/>"
+    "<parents>P</parents><probabilities>0.7 0.3 0.2 0.8</probabilities></cpt>"
+    "<cpt id='O'><state id='o0'/><state id='o1'/><parents>A</parents>"
+    "<probabilities>0.9 0.1 0.2 0.8</probabilities></cpt>"
+    "</nodes><dynamic numslices='3'><cpt id='P' order='1'><parents>P</parents>"
+    "<probabilities>0.9 0.1 0.4 0.6 0.7 0.3 0.2 0.8</probabilities></cpt>"
+    "</dynamic></qelta>";
+
+TEST_F(DiagNetworkTest, TestsAreRankedOnTheSlicesAndTheirEvidence) {
+  // Per test: 0x200 strength, P(outcome 0), fault posterior per outcome.
+  struct Test {
+    double strength, p0, post0, post1;
+  };
+  struct Row {
+    const char* fault;
+    int evidence;  // on P in slice 1: 0 none, 1 observed p1, 2 virtual (0, 1)
+    double fault_p;
+    Test t, o;
+  };
+  const Row rows[] = {
+      {"A", 0, 0.4, {0.032456, 0.515, 0.300971, 0.505155},
+       {0.399478, 0.62, 0.129032, 0.842105}},
+      {"A", 1, 0.684211, {0.007699, 0.331579, 0.619048, 0.716535},
+       {0.377759, 0.421053, 0.325, 0.945455}},
+      {"P", 2, 0.778947, {0.000785, 0.331579, 0.761905, 0.787402},
+       {0.034937, 0.421053, 0.685, 0.847273}},
+      {"P", 1, 0.778947, {0.000785, 0.331579, 0.761905, 0.787402},
+       {0.034937, 0.421053, 0.685, 0.847273}},
+      // The slice evidence withdrawn again is gone from the ranking too.
+      {"P", 0, 0.4, {0.028725, 0.515, 0.306796, 0.498969},
+       {0.093123, 0.62, 0.264516, 0.621053}},
+  };
+  VRN_network net;
+  ASSERT_EQ(qelta::kOk, net.ReadString(kDynamic, 0));
+  const int p = net.FindNode("P");
+  const int t = net.FindNode("T");
+  const int o = net.FindNode("O");
+  std::unique_ptr<VRN_diagNetwork> diag;
+  const char* fault = "";
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.fault) + std::to_string(row.evidence));
+    if (std::string(fault) != row.fault) {
+      diag.reset();
+      fault = row.fault;
+      SetRoles(net, fault, {"T", "O"});
+      diag = std::make_unique<VRN_diagNetwork>(&net);
+    }
+    VRN_nodeVal* pv = net.GetNode(p)->Value();
+    const bool some = pv->HasTemporalEvidence();
+    ASSERT_EQ(qelta::kOk, row.evidence == 1 ? pv->SetTemporalEvidence(1, 1)
+                          : row.evidence == 2
+                              ? pv->SetTemporalVirtualEvidence(1, {0.0, 1.0})
+                          : some ? pv->ClearTemporalEvidence(1)
+                                 : qelta::kOk);
+    ASSERT_EQ(qelta::kOk, diag->UpdateFaultBeliefs());
+    EXPECT_NEAR(row.fault_p, diag->FaultProbability(0), 1e-6);
+    ASSERT_EQ(qelta::kOk, diag->SetPursuedFault(0));
+    ASSERT_EQ(qelta::kOk, diag->SetSingleFaultAlgorithm(0x200));
+    ASSERT_EQ(qelta::kOk, diag->UpdateTestStrengths());
+    const std::vector<double>& v = diag->GetResultValues();
+    for (const auto& [h, x] : {std::pair{t, row.t}, std::pair{o, row.o}}) {
+      const VRN_diagTestResult& r = Record(*diag, h);
+      EXPECT_NEAR(x.strength, r.strength, 1e-6) << h;
+      EXPECT_NEAR(x.p0, v[static_cast<std::size_t>(r.probabilitiesAt)], 1e-6);
+      EXPECT_NEAR(x.post0, v[static_cast<std::size_t>(r.posteriorsAt)], 1e-6);
+      EXPECT_NEAR(x.post1, v[static_cast<std::size_t>(r.posteriorsAt + 1)],
+                  1e-6);
+    }
+  }
+  // The plate fault without evidence: O before T.
+  EXPECT_GT(Record(*diag, o).score, Record(*diag, t).score);
 }
 
 }  // namespace
