@@ -54,6 +54,30 @@ bool IsEquation(const VRN_node& node) {
   return node.Definition()->GetType() == kEquationType;
 }
 
+// The kind of a decision, utility or multi-attribute utility node; null
+// for every other node.
+const char* DecisionKind(const VRN_node& node) {
+  switch (node.Definition()->GetType()) {
+    case qelta::kDefDecision:
+      return "decision";
+    case qelta::kDefUtility:
+      return "utility";
+    case qelta::kDefMau:
+      return "multi-attribute utility";
+    default:
+      return nullptr;
+  }
+}
+
+// The first node of the network that makes it an influence diagram; -1
+// when there is none.
+int FirstDecisionNode(const VRN_network& net) {
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    if (DecisionKind(*net.GetNode(h)) != nullptr) return h;
+  }
+  return -1;
+}
+
 bool HasEquationNodes(const VRN_network& net) {
   for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
     if (IsEquation(*net.GetNode(h))) return true;
@@ -341,7 +365,20 @@ int VRN_diagNetwork::CheckLists() const {
   return qelta::kOk;
 }
 
+int VRN_diagNetwork::RefuseInfluenceDiagram() const {
+  const int h = FirstDecisionNode(*network_);
+  if (h < 0) return qelta::kOk;
+  const VRN_node& node = *network_->GetNode(h);
+  return network_->ErrorLog()->Logf(
+      qelta::kErrOutOfRange,
+      "Diagnosis cannot use influence diagrams: node %s is a %s node",
+      node.GetId(), DecisionKind(node));
+}
+
 int VRN_diagNetwork::UpdateFaultBeliefs() {
+  // Refused before anything changes, evidence implied included.
+  const int kinds = RefuseInfluenceDiagram();
+  if (kinds != qelta::kOk) return kinds;
   network_->RefreshImpliedEvidence();
   const int check = CheckLists();
   if (check != qelta::kOk) return check;
@@ -431,6 +468,9 @@ double VRN_diagNetwork::FaultProbability(int index) const {
   if (!IsSameNode(fault.node, faultIds_[static_cast<std::size_t>(index)])) {
     return -1.0;
   }
+  // An influence diagram's values are laid out by decisions, and no
+  // session updates them.
+  if (FirstDecisionNode(*network_) >= 0) return -1.0;
   const VRN_nodeVal* value = network_->GetNode(fault.node)->Value();
   if (!value->IsValueValid()) return -1.0;
   const VRN_matrix& beliefs = value->GetValue();
@@ -552,6 +592,13 @@ int VRN_diagNetwork::UpdateTestStrengths() {
 }
 
 int VRN_diagNetwork::RankTests(int code) {
+  const int kinds = RefuseInfluenceDiagram();
+  if (kinds != qelta::kOk) {
+    // The network became a diagram after a ranking: nothing of it is valid.
+    ClearRecords();
+    results_.clear();
+    return kinds;
+  }
   network_->RefreshImpliedEvidence();
   if (!MandatoriesInstantiated() || pursued_.IsEmpty()) {
     return qelta::kErrOutOfRange;

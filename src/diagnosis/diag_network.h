@@ -19,6 +19,11 @@
 // below its nominal lower bound) or 1 (above its nominal upper bound) and
 // stands for the copy's intervals that lie beyond that bound.
 //
+// An influence diagram (a network with a decision, utility or
+// multi-attribute utility node) is refused: fault-belief updates and
+// rankings answer -2 with a logged message naming such a node and change
+// nothing, and no fault probability is reported.
+//
 // The object does not own the network, which must outlive it; it switches
 // the network's automatic updating off for its life. One thread at a time.
 #ifndef QELTA_DIAGNOSIS_DIAG_NETWORK_H_
@@ -60,13 +65,15 @@ class VRN_diagNetwork {
 
   // Updates the beliefs of the fault nodes (only those the observations can
   // reach with d-separation on); the network's targets are kept. The
-  // update's status, or -2 while the lists name a node that is gone.
+  // update's status, or -2 for an influence diagram or while the lists name
+  // a node that is gone.
   [[nodiscard]] int UpdateFaultBeliefs();
   // Index of the first fault of highest probability; -2 without faults.
   int FindMostLikelyFault() const;
   // Current probability of fault i: its outcome's belief when the node's
   // value is valid (for an equation fault the sum of the beliefs of its
-  // intervals), else -1.0 (also for a node that is gone).
+  // intervals), else -1.0 (also for a node that is gone, and in an
+  // influence diagram).
   double FaultProbability(int index) const;
   // The intervals of the discretized copy that make up the equation fault
   // (node, outcome): with outcome -1 those lying at or below the nominal
@@ -109,9 +116,11 @@ class VRN_diagNetwork {
 
   // Ranks the unperformed tests: the single-fault code with fewer than two
   // pursued faults, else the multiple-fault code. -2 when a mandatory
-  // observation has no evidence, no fault is pursued, or the lists name a
-  // node that is gone; else the ranking's status. On success the test
-  // results hold one record per unperformed test, in list order.
+  // observation has no evidence, no fault is pursued, the network is an
+  // influence diagram (the records of an earlier ranking are then dropped),
+  // or the lists name a node that is gone; else the ranking's status. On
+  // success the test results hold one record per unperformed test, in list
+  // order.
   [[nodiscard]] int UpdateTestStrengths();
   [[nodiscard]] int RankTests(int code);
   bool MandatoriesInstantiated() const;
@@ -174,6 +183,9 @@ class VRN_diagNetwork {
   // -2 (logged, naming the node) while a listed fault or test names a node
   // that is gone or an outcome beyond its node's count; else 0.
   int CheckLists() const;
+  // -2 (logged, naming the node) when the network holds a decision, utility
+  // or multi-attribute utility node; else 0.
+  int RefuseInfluenceDiagram() const;
   // True when the live node at handle carries the identifier recorded.
   bool IsSameNode(int handle, const std::string& id) const;
 

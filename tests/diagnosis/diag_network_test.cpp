@@ -3,10 +3,12 @@
 // were computed by enumerating the joint distribution.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/error_log.h"
 #include "base/special_values.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
@@ -461,6 +463,39 @@ TEST_F(DiagNetworkTest, TestsAreRankedOnTheSlicesAndTheirEvidence) {
   }
   // The plate fault without evidence: O before T.
   EXPECT_GT(Record(*diag, o).score, Record(*diag, t).score);
+}
+
+TEST_F(DiagNetworkTest, InfluenceDiagramIsRefused) {
+  const char text[] =
+      "<qelta version='1.0' id='ID'><nodes>"
+      "<cpt id='C'><state id='c0'/><state id='c1'/>"
+      "<probabilities>0.3 0.7</probabilities></cpt>"
+      "<decision id='D'><state id='d0'/><state id='d1'/>"
+      "<parents>C</parents></decision>"
+      "<cpt id='X'><state id='x0'/><state id='x1'/><parents>D</parents>"
+      "<probabilities>0.6 0.4 0.1 0.9</probabilities></cpt>"
+      "<utility id='V'><parents>D C</parents>"
+      "<utilities>10 0 2 8</utilities></utility>"
+      "<utility id='U2'><parents>X</parents><utilities>5 1</utilities>"
+      "</utility>"
+      "<mau id='M'><parents>V U2</parents><weights>1 1</weights></mau>"
+      "</nodes></qelta>";
+  VRN_network net;
+  ASSERT_EQ(qelta::kOk, net.ReadString(text, 0));
+  SetRoles(net, "C", {"X"});
+  VRN_diagNetwork diag(&net);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
+  ASSERT_EQ(qelta::kOk, diag.SetSingleFaultAlgorithm(0x200));
+  EXPECT_EQ(qelta::kErrOutOfRange, diag.UpdateFaultBeliefs());
+  EXPECT_EQ(qelta::kErrOutOfRange, diag.UpdateTestStrengths());
+  const VRN_errorLog& log = *net.ErrorLog();
+  ASSERT_EQ(2, log.GetNumberOfMessages());
+  EXPECT_STREQ(log.GetMessage(0), log.GetMessage(1));
+  EXPECT_NE(nullptr, std::strstr(log.GetMessage(1), "node D is a decision"));
+  EXPECT_TRUE(diag.GetTestResults().empty());
+  EXPECT_TRUE(diag.GetResultValues().empty());
+  EXPECT_EQ(-1.0, diag.FaultProbability(0));
+  EXPECT_FALSE(net.GetNode(net.FindNode("X"))->Value()->IsValueValid());
 }
 
 }  // namespace
