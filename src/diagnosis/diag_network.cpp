@@ -399,10 +399,12 @@ int VRN_diagNetwork::UpdateFaultBeliefs() {
       }
       const VRN_matrix& beliefs = from.Value()->GetValue();
       VRN_nodeVal* value = to->Value();
+      // A plate node's beliefs hold one row per slice.
+      const int rows = value->IsPlate() ? network_->GetNumberOfSlices() : 1;
       if (auto* samples = dynamic_cast<VRN_equationEvaluation*>(value)) {
         // The beliefs over the intervals stand for the samples.
         samples->ResetSamples(0);
-      } else if (OutcomeCount(*to) != beliefs.GetItemCount()) {
+      } else if (OutcomeCount(*to) * rows != beliefs.GetItemCount()) {
         continue;
       }
       value->GetMutableValue() = beliefs;
@@ -741,6 +743,8 @@ void VRN_diagNetwork::MirrorEvidence() {
     const VRN_nodeVal* value = net.GetNode(h)->Value();
     VRN_node* target = copy.GetNode(h);
     if (target == nullptr) continue;
+    // Plate nodes are never equations: their slices carry over as they are.
+    VRN_diagSession::CopySliceEvidence(*value, *target->Value());
     if (value->HasVirtualEvidence()) {
       // Likelihoods count in the copy as they do in the network.
       std::vector<double> likelihoods;

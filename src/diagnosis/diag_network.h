@@ -165,8 +165,8 @@ class VRN_diagNetwork {
   // Turns every equation node of copy into a CPT over its intervals. 0, or
   // the refusal of a conversion, logged in our network.
   int DiscretizeEquationNodes(VRN_network& copy);
-  // The copy gets the network's evidence (numbers as their intervals); the
-  // nested tests are collected again.
+  // The copy gets the network's evidence (numbers as their intervals, slice
+  // evidence included); the nested tests are collected again.
   void MirrorEvidence();
   // The nested pursued list for ours; groups[k] gets the positions in it
   // that pursued fault k maps to.

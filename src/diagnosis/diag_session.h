@@ -64,6 +64,9 @@ class VRN_diagSession {
   // REQUIRES: both networks have the same nodes.
   static void CopyEvidence(const VRN_network& source,
                            VRN_network& destination, int skip = -1);
+  // Enters the slice evidence (slices 1 and later, observed or virtual) of
+  // plate node value from into to, the same node of another network.
+  static void CopySliceEvidence(const VRN_nodeVal& from, VRN_nodeVal& to);
   // The cost of observing t in network: its cost table at the evidence
   // outcomes of its cost parents; a cost parent without evidence takes the
   // cheapest of its outcomes that is available. The not-available value
@@ -78,9 +81,6 @@ class VRN_diagSession {
   struct Groups;  // fault nodes of the entropy rankings
 
   VRN_network& Owner() { return *adapter_->GetNetwork(); }
-  // Enters the slice evidence (slices 1 and later, observed or virtual) of
-  // plate node value from into to.
-  static void CopySliceEvidence(const VRN_nodeVal& from, VRN_nodeVal& to);
   // Ends an assumed outcome: the value gets back the evidence saved before
   // the assumption, or none.
   static void Withdraw(VRN_nodeVal* value, const VRN_evidenceRecord& saved);

@@ -465,6 +465,32 @@ TEST_F(DiagNetworkTest, TestsAreRankedOnTheSlicesAndTheirEvidence) {
   EXPECT_GT(Record(*diag, o).score, Record(*diag, t).score);
 }
 
+TEST_F(DiagNetworkTest, SliceEvidenceReachesTheDiscretizedCopy) {
+  // An equation node beside the plate: the session works on its copy.
+  std::string text(kDynamic);
+  text.insert(text.find("</nodes>"),
+              "<equation id='E'><definition lower='0' upper='3'>E=A+1"
+              "</definition><discretization><interval upper='1.5'/>"
+              "<interval upper='3'/></discretization></equation>");
+  VRN_network net;
+  ASSERT_EQ(qelta::kOk, net.ReadString(text.c_str(), 0));
+  SetRoles(net, "A", {"T", "O"});
+  ASSERT_EQ(qelta::kOk, net.SetTemporalEvidence(net.FindNode("P"), 1, 1));
+  VRN_diagNetwork diag(&net);
+  ASSERT_NE(nullptr, diag.GetDiscretizedCopy());
+  ASSERT_EQ(qelta::kOk, diag.UpdateFaultBeliefs());
+  EXPECT_NEAR(0.684211, diag.FaultProbability(0), 1e-6);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
+  ASSERT_EQ(qelta::kOk, diag.SetSingleFaultAlgorithm(0x200));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  EXPECT_NEAR(0.007699, Strength(diag, net.FindNode("T")), 1e-6);
+  EXPECT_NEAR(0.377759, Strength(diag, net.FindNode("O")), 1e-6);
+  SetRoles(net, "P", {"T", "O"});
+  VRN_diagNetwork plate(&net);
+  ASSERT_EQ(qelta::kOk, plate.UpdateFaultBeliefs());
+  EXPECT_NEAR(0.778947, plate.FaultProbability(0), 1e-6);
+}
+
 TEST_F(DiagNetworkTest, InfluenceDiagramIsRefused) {
   const char text[] =
       "<qelta version='1.0' id='ID'><nodes>"
