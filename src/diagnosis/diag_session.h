@@ -3,9 +3,10 @@
 // evidence, which gives the current beliefs, and a hypothetical one in which
 // one test outcome at a time is assumed. The copies keep a dynamic network's
 // temporal part; a plate node taken as a fault or a test stands for its
-// slice 0 (its beliefs' first row, its ordinary evidence). Each ranking remakes both copies
-// from the owner's network first, so edits made since the last ranking are
-// ranked as the network now stands. Results go back through the adapter.
+// slice 0 (its beliefs' first row, its ordinary evidence). Each ranking
+// remakes both copies from the owner's network first, so edits made since
+// the last ranking are ranked as the network now stands. Results go back
+// through the adapter.
 //
 // The session owns its adapter; the owner outlives the session. One thread
 // at a time, as the diagnosed network.
