@@ -119,6 +119,8 @@ Moments IntervalMoments(int i, int n, const double* bounds,
 }
 
 // E1 and E2 (mean and mean square) of the values multiplied by 2^-exponent.
+// An interval of probability 0 adds exactly 0 to both, so it is left out:
+// its bounds, however large, must not turn 0 * inf into NaN.
 struct Sums {
   double e1;
   double e2;
@@ -128,8 +130,9 @@ Sums ScaledSums(int n, const double* bounds, const double* probabilities,
                 int exponent) {
   Sums sums{0.0, 0.0};
   for (int i = 0; i < n; ++i) {
-    const Moments m = IntervalMoments(i, n, bounds, probabilities, exponent);
     const double p = Probability(probabilities, i, n);
+    if (p == 0.0) continue;
+    const Moments m = IntervalMoments(i, n, bounds, probabilities, exponent);
     sums.e1 += p * m.mean;
     sums.e2 += p * m.square;
   }
@@ -140,16 +143,23 @@ Sums ScaledSums(int n, const double* bounds, const double* probabilities,
 // 2^510, where squares and their sums of three stay finite while the small
 // intervals' shares stay clear of underflow; measured on the largest finite
 // bound or tail deviation, the deviation counted even where it lies beyond
-// the doubles.
+// the doubles. Intervals of probability 0 take no part in the sums, so
+// their bounds do not count (a tail's deviation still follows the width of
+// its neighbour, whatever that one's probability).
 int ScaleExponent(int n, const double* bounds, const double* probabilities) {
   double largest = 0.0;
-  for (int i = 0; i <= n; ++i) {
-    if (std::isfinite(bounds[i])) largest = std::fmax(largest, std::fabs(bounds[i]));
+  for (int i = 0; i < n; ++i) {
+    if (Probability(probabilities, i, n) == 0.0) continue;
+    for (double bound : {bounds[i], bounds[i + 1]}) {
+      if (std::isfinite(bound)) largest = std::fmax(largest, std::fabs(bound));
+    }
   }
   int exponent = 0;
   (void)std::frexp(largest, &exponent);
   for (int i : {0, n - 1}) {
-    if (!IsTail(i, n, bounds)) continue;
+    if (!IsTail(i, n, bounds) || Probability(probabilities, i, n) == 0.0) {
+      continue;
+    }
     const SplitDeviation d =
         TailDeviation(SetUpTail(i, n, bounds, probabilities));
     if (d.fraction != 0.0 && std::isfinite(d.fraction)) {

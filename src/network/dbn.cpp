@@ -20,9 +20,17 @@ namespace {
 // A proxy of an equation takes its intervals: an equation has no outcomes,
 // so its children's tables are sized by them.
 int TakeDiscIntervals(VRN_equation* proxy, const VRN_equation& source) {
-  return proxy->SetDiscIntervals(source.GetLowerBound(),
-                                 source.GetUpperBound(),
-                                 source.GetDiscIntervals());
+  const double lower = source.GetLowerBound();
+  const double upper = source.GetUpperBound();
+  if (source.HasSettableIntervals() || proxy->HasDiscIntervals()) {
+    return proxy->SetDiscIntervals(lower, upper, source.GetDiscIntervals());
+  }
+  // The default pair over a range with no room for a boundary, which
+  // SetDiscIntervals refuses: a new proxy takes it over the same bounds, as
+  // a file reader does.
+  const int status = proxy->SetBounds(lower, upper);
+  if (status != qelta::kOk) return status;
+  return proxy->SetDefaultIntervalsOverBounds(source.GetDiscIntervals());
 }
 
 }  // namespace

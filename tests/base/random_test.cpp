@@ -428,6 +428,26 @@ TEST(IntervalsTest, TailsBesideANeighbourWiderThanTheDoubles) {
               5.8e119 * 1e-12);
 }
 
+TEST(IntervalsTest, ZeroBeliefIntervalTakesNoPartInTheSumsOrTheScale) {
+  // [0, w] and [w, 2w] with belief 0.5 each: the deviation is w / sqrt(3),
+  // whatever bounds the interval of belief 0 beyond them reaches.
+  const double inf = VRN_Infinity();
+  const double half[] = {0.5, 0.5, 0.0};
+  for (double w : {1e-8, 1e-6, 1e-3}) {
+    SCOPED_TRACE(testing::Message() << "width " << w);
+    const double b[] = {0.0, w, 2.0 * w, 1.7e308};
+    const double sd = w / std::sqrt(3.0);
+    EXPECT_NEAR(sd, VRN_IntervalsStdDev(3, b, half), sd * 1e-12);
+    EXPECT_NEAR(w, VRN_IntervalsMean(3, b, half), w * 1e-12);
+  }
+  // A tail of belief 0 beside a neighbour as wide as the doubles.
+  const double b[] = {0.0, 1e-6, 1.7e308, inf};
+  const double first[] = {1.0, 0.0, 0.0};
+  const double sd = 1e-6 / std::sqrt(12.0);
+  EXPECT_EQ(0.5e-6, VRN_IntervalsMean(3, b, first));
+  EXPECT_NEAR(sd, VRN_IntervalsStdDev(3, b, first), sd * 1e-12);
+}
+
 TEST(IntervalsTest, TailMatchesTheNeighbourDensity) {
   const double inf = VRN_Infinity();
   const double b[] = {0.0, 1.0, inf};

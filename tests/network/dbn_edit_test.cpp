@@ -3,12 +3,16 @@
 // its final form; copies and the evidence saver.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/matrix.h"
 #include "base/status.h"
+#include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "equations/equation.h"
@@ -179,64 +183,180 @@ TEST(DbnEditTest, CopiesAndSaversKeepSliceEvidence) {
   EXPECT_TRUE(a.val(a.y)->IsTemporalVirtualEvidence(2));
 }
 
-// An equation whose intervals a proxy cannot take: the temporal part
-// refuses the arc into a plate node with temporal definitions.
-TEST(DbnEditTest, RefusedArcIntoPlateNodeKeepsTemporalArcs) {
-  struct Case {
-    bool fromOther;
-    std::vector<int> orders;
-  };
-  for (const Case& c : {Case{false, {1}}, Case{false, {1, 2}},
-                        Case{true, {1, 2}}}) {
-    SCOPED_TRACE(std::string(c.fromOther ? "Q" : "P") + " -> P, orders " +
-                 std::to_string(c.orders.size()));
-    VRN_network net;
-    const int p = net.AddNode(kCpt, "P");
+// Plate CPT P with temporal arcs from P itself (or from plate Q) of the
+// given orders, each table of its own numbers, and 3 slices.
+struct Plate {
+  Plate(bool fromOther, const std::vector<int>& orders, int qOutcomes = 2) {
+    p = net.AddNode(kCpt, "P");
     const int q = net.AddNode(kCpt, "Q");
-    ASSERT_EQ(net.setNodeTemporalType(p, 3), 0);
-    ASSERT_EQ(net.setNodeTemporalType(q, 3), 0);
+    EXPECT_EQ(net.GetNode(q)->Definition()->SetNumberOfOutcomes(qOutcomes), 0);
+    EXPECT_EQ(net.setNodeTemporalType(p, 3), 0);
+    EXPECT_EQ(net.setNodeTemporalType(q, 3), 0);
     // A column whose sum is not exactly 1: renormalising would show.
-    VRN_matrix own = *net.GetNode(p)->Definition()->GetMatrixConst();
+    VRN_matrix own = *def()->GetMatrixConst();
     own.GetItems()[0] = 0.5950406913260021;
     own.GetItems()[1] = 0.40495930867399776;
-    ASSERT_EQ(net.GetNode(p)->Definition()->SetDefinitionFromMatrix(own), 0);
-    const int from = c.fromOther ? q : p;
-    for (int order : c.orders) {
-      ASSERT_EQ(net.AddTemporalArc(from, p, order), 0);
-      VRN_matrix m = *net.GetNode(p)->Definition()->GetTemporalMatrix(order);
+    EXPECT_EQ(def()->SetDefinitionFromMatrix(own), 0);
+    from = fromOther ? q : p;
+    for (int order : orders) {
+      EXPECT_EQ(net.AddTemporalArc(from, p, order), 0);
+      VRN_matrix m = *def()->GetTemporalMatrix(order);
       for (int i = 0; i < m.GetItemCount(); ++i)
         m.GetItems()[i] = 0.1 * order + 0.01 * i;
-      ASSERT_EQ(m.Normalize(), 0);
-      ASSERT_EQ(net.GetNode(p)->Definition()->SetTemporalDefinitionFromMatrix(
-                    order, m),
-                0);
+      EXPECT_EQ(m.Normalize(), 0);
+      EXPECT_EQ(def()->SetTemporalDefinitionFromMatrix(order, m), 0);
+      tables.push_back(*def()->GetTemporalMatrix(order));
     }
-    ASSERT_EQ(net.SetNumberOfSlices(3), 0);
-    const int e = net.AddNode(qelta::kDefEquation, "E");
-    auto* eq = static_cast<VRN_equation*>(net.GetNode(e)->Definition());
-    ASSERT_EQ(eq->SetEquation("E=Normal(3,1)", nullptr, nullptr), 0);
-    (void)eq->SetDiscIntervals(-5, -5, {});
-    (void)eq->SetBounds(-5, -5);
-    (void)eq->GetDiscreteOutcomeCount();
-    std::string before;
-    ASSERT_EQ(net.WriteString(before, qelta::kExtensionLayout), 0);
-
-    EXPECT_EQ(net.AddArc(e, p), qelta::kErrInvalidValue);
-    for (int order = 1; order <= 2; ++order) {
+    EXPECT_EQ(net.SetNumberOfSlices(3), 0);
+  }
+  VRN_nodeDef* def() { return net.GetNode(p)->Definition(); }
+  void ExpectTemporalParents(int highest) {
+    for (int order = 1; order <= highest; ++order) {
       VRN_intArray parents;
       ASSERT_EQ(net.GetTemporalParents(p, order, parents), 0);
-      const bool has = order <= static_cast<int>(c.orders.size());
       EXPECT_EQ(std::vector<int>(parents.begin(), parents.end()),
-                has ? std::vector<int>{from} : std::vector<int>{})
+                order <= static_cast<int>(tables.size())
+                    ? std::vector<int>{from}
+                    : std::vector<int>{})
           << "order " << order;
     }
-    EXPECT_EQ(net.GetNode(p)->Parents().GetSize(), 0);
-    std::string after;
-    ASSERT_EQ(net.WriteString(after, qelta::kExtensionLayout), 0);
-    EXPECT_EQ(after, before);
-    VRN_network back;
-    EXPECT_EQ(back.ReadString(after.c_str(), qelta::kExtensionLayout), 0);
   }
+  VRN_network net;
+  int p, from;
+  std::vector<VRN_matrix> tables;  // each order's table, as set
+};
+
+// Equation E = Normal(3,1) over [lower, upper], given its default pair of
+// intervals, which for a range without room for a boundary only the
+// default-interval paths take.
+int AddDefaultIntervalEquation(VRN_network& net, double lower, double upper) {
+  const int e = net.AddNode(qelta::kDefEquation, "E");
+  auto* eq = static_cast<VRN_equation*>(net.GetNode(e)->Definition());
+  EXPECT_EQ(eq->SetEquation("E=Normal(3,1)", nullptr, nullptr), 0);
+  EXPECT_EQ(eq->SetBounds(lower, upper), 0);
+  EXPECT_EQ(eq->GetDiscreteOutcomeCount(), 2);
+  return e;
+}
+
+// A steady equation parent whose range leaves no room for a boundary:
+// P takes the arc, its temporal tables gain E's dimension first, holding
+// their old numbers for each interval of E.
+TEST(DbnEditTest, EquationParentWithoutRoomJoinsPlateNodeTemporalTables) {
+  for (bool fromOther : {false, true}) {
+    for (size_t highest : {1, 2}) {
+      if (fromOther && highest == 1) continue;
+      SCOPED_TRACE(std::string(fromOther ? "Q" : "P") + " -> P, orders " +
+                   std::to_string(highest));
+      std::vector<int> orders(highest);
+      for (size_t i = 0; i < highest; ++i) orders[i] = static_cast<int>(i) + 1;
+      Plate pl(fromOther, orders);
+      const int e = AddDefaultIntervalEquation(pl.net, -5, -5);
+
+      ASSERT_EQ(pl.net.AddArc(e, pl.p), 0);
+      pl.ExpectTemporalParents(2);
+      ASSERT_EQ(pl.net.GetNode(pl.p)->Parents().GetSize(), 1);
+      for (int order : orders) {
+        SCOPED_TRACE("order " + std::to_string(order));
+        const VRN_matrix& old = pl.tables[order - 1];
+        const VRN_matrix* now = pl.def()->GetTemporalMatrix(order);
+        ASSERT_EQ(now->GetDimensionCount(), old.GetDimensionCount() + 1);
+        ASSERT_EQ(now->GetDimensions()[0], 2);
+        for (int j = 0; j < now->GetItemCount(); ++j) {
+          // Within rounding: a new parent renormalises the columns.
+          EXPECT_NEAR(now->GetItem(j), old.GetItem(j % old.GetItemCount()),
+                      1e-15)
+              << "item " << j;
+        }
+      }
+      std::string saved;
+      ASSERT_EQ(pl.net.WriteString(saved, qelta::kExtensionLayout), 0);
+      VRN_network back;
+      ASSERT_EQ(back.ReadString(saved.c_str(), qelta::kExtensionLayout), 0);
+      const VRN_nodeDef* read = back.GetNode(back.FindNode("P"))->Definition();
+      for (int order : orders) {
+        const VRN_matrix* table = read->GetTemporalMatrix(order);
+        ASSERT_NE(table, nullptr) << "order " << order;
+        ExpectSame(*table, *pl.def()->GetTemporalMatrix(order), 0);
+      }
+    }
+  }
+}
+
+// Plate P with a temporal arc onto itself and equation parent E (an
+// anchor or a normal node) whose range leaves no room for a boundary, in
+// either arc order: both arcs are taken, the beliefs do not depend on the
+// order, and the save reads back to the same beliefs.
+TEST(DbnEditTest, EquationParentWithoutRoomTakesArcsInEitherOrder) {
+  constexpr double kMax = std::numeric_limits<double>::max();
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  const std::pair<double, double> ranges[] = {
+      {-5, -5}, {1, std::nextafter(1.0, 2.0)}, {kMax, kInf}, {-kInf, -kMax}};
+  for (const auto& [lower, upper] : ranges) {
+    for (int type : {1, 0}) {  // anchor, normal
+      std::ostringstream trace;
+      trace << "range " << lower << " .. " << upper << ", type " << type;
+      SCOPED_TRACE(trace.str());
+      std::vector<VRN_matrix> beliefs;
+      for (bool temporalFirst : {true, false}) {
+        VRN_network net;
+        net.SetRandSeed(7);  // E's discretization draws
+        const int p = net.AddNode(kCpt, "P");
+        ASSERT_EQ(net.setNodeTemporalType(p, 3), 0);
+        ASSERT_EQ(net.SetNumberOfSlices(3), 0);
+        const int e = AddDefaultIntervalEquation(net, lower, upper);
+        ASSERT_EQ(net.setNodeTemporalType(e, type), 0);
+        if (temporalFirst) {
+          ASSERT_EQ(net.AddTemporalArc(p, p, 1), 0);
+          ASSERT_EQ(net.AddArc(e, p), 0);
+        } else {
+          ASSERT_EQ(net.AddArc(e, p), 0);
+          ASSERT_EQ(net.AddTemporalArc(p, p, 1), 0);
+        }
+        VRN_nodeDef* def = net.GetNode(p)->Definition();
+        VRN_matrix own = *def->GetMatrixConst();
+        own.GetItems()[0] = 0.25;  // P given E's first interval
+        own.GetItems()[1] = 0.75;
+        ASSERT_EQ(def->SetDefinitionFromMatrix(own), 0);
+        VRN_matrix step = *def->GetTemporalMatrix(1);
+        for (int i = 0; i < step.GetItemCount(); ++i)
+          step.GetItems()[i] = 0.1 + 0.07 * i;
+        ASSERT_EQ(step.Normalize(), 0);
+        ASSERT_EQ(def->SetTemporalDefinitionFromMatrix(1, step), 0);
+        ASSERT_EQ(net.UpdateBeliefs(), 0);
+        beliefs.push_back(net.GetNode(p)->Value()->GetValue());
+
+        std::string saved;
+        ASSERT_EQ(net.WriteString(saved, qelta::kExtensionLayout), 0);
+        VRN_network back;
+        back.SetRandSeed(7);
+        ASSERT_EQ(back.ReadString(saved.c_str(), qelta::kExtensionLayout), 0);
+        ASSERT_EQ(back.UpdateBeliefs(), 0);
+        ExpectSame(back.GetNode(back.FindNode("P"))->Value()->GetValue(),
+                   beliefs.back(), 1e-12);
+      }
+      ExpectSame(beliefs[0], beliefs[1], 1e-12);
+    }
+  }
+}
+
+// A steady parent that the temporal tables have no room for, though P's own
+// table has: the temporal part refuses the arc into a plate node with
+// temporal definitions, and nothing changes.
+TEST(DbnEditTest, RefusedArcIntoPlateNodeKeepsTemporalArcs) {
+  Plate pl(true, {1}, 1 << 14);
+  const int e = pl.net.AddNode(kCpt, "E");
+  ASSERT_EQ(pl.net.GetNode(e)->Definition()->SetNumberOfOutcomes(1 << 16), 0);
+  std::string before;
+  ASSERT_EQ(pl.net.WriteString(before, qelta::kExtensionLayout), 0);
+
+  EXPECT_EQ(pl.net.AddArc(e, pl.p), qelta::kErrOutOfMemory);
+  pl.ExpectTemporalParents(2);
+  EXPECT_EQ(pl.net.GetNode(pl.p)->Parents().GetSize(), 0);
+  std::string after;
+  ASSERT_EQ(pl.net.WriteString(after, qelta::kExtensionLayout), 0);
+  EXPECT_EQ(after, before);
+  VRN_network back;
+  EXPECT_EQ(back.ReadString(after.c_str(), qelta::kExtensionLayout), 0);
 }
 
 }  // namespace
