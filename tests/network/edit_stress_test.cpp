@@ -22,7 +22,9 @@
 // the node, its children's tables, its evidence and its cases as they were,
 // and its save as it was or as an automatic update of that state leaves it.
 // An arc into a plate node that the temporal part refuses leaves every
-// temporal arc, temporal table and the save as they were.
+// temporal arc, temporal table and the save as they were. Dynamic networks
+// holding equation nodes are checked on their own (DynamicEquations below):
+// each update against the unrolled network's own update.
 //
 // The seed count is small by default; QELTA_EDIT_STRESS_SEEDS sets another
 // (thousands for a thorough run), QELTA_EDIT_STRESS_FIRST_SEED the first
