@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <utility>
 
 #include "base/intervals.h"
 #include "base/status.h"
@@ -273,4 +274,24 @@ void VRN_equationEvaluation::SetSingleValue(double value) {
   deviation_ = 0.0;
   stats_valid_ = 1;
   AddFlags(qelta::kValFlagValid);
+}
+
+void VRN_equationEvaluation::TakeResultsFrom(VRN_equationEvaluation& from) {
+  samples_ = std::move(from.samples_);
+  from.samples_.clear();
+  belief_ = from.belief_;
+  from.belief_.Clean();
+  mean_ = from.mean_;
+  deviation_ = from.deviation_;
+  minimum_ = from.minimum_;
+  maximum_ = from.maximum_;
+  stats_valid_ = from.stats_valid_;
+  single_ = from.single_;
+  from.stats_valid_ = 0;
+  from.single_ = false;
+  if (from.IsValueValid()) {
+    AddFlags(qelta::kValFlagValid);
+  } else {
+    ClearFlags(qelta::kValFlagValid);
+  }
 }

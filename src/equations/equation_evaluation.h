@@ -71,6 +71,11 @@ class VRN_equationEvaluation : public VRN_nodeVal {
   // One known value: no samples, mean = minimum = maximum = value, sd 0.
   void SetSingleValue(double value);
 
+  // Takes over from's results, leaving from without them: the samples with
+  // their statistics, or the single value, or the discretized belief, and
+  // with them the validity of from. Evidence and the other flags stay.
+  void TakeResultsFrom(VRN_equationEvaluation& from);
+
  private:
   // The definition's interval edges into `edges`; false unless they bound
   // the interval beliefs (one more edge than beliefs).

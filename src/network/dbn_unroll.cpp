@@ -2,11 +2,15 @@
 // node per slice) and the temporal belief update through that network.
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "base/error_log.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "equations/equation.h"
+#include "equations/equation_evaluation.h"
+#include "equations/expression_visitor.h"
 #include "network/dbn.h"
 #include "network/node.h"
 
@@ -20,6 +24,49 @@ int PlateIndex(const std::vector<int>& map, int count, int h) {
   auto end = map.begin() + count;
   auto it = std::lower_bound(map.begin(), end, h);
   return it != end && *it == h ? static_cast<int>(it - map.begin()) : -1;
+}
+
+// An equation's result is its samples and statistics or its discretized
+// belief, not the value matrix alone: the unrolled node hands them all over
+// (moved, as the unrolled network is destroyed next) with its validity.
+// Whether the value holds evidence is the network's own business. False
+// when the nodes are not equation nodes.
+bool HandOverEquationResult(VRN_nodeVal* value, VRN_nodeVal* unrolled) {
+  auto* equation = dynamic_cast<VRN_equationEvaluation*>(value);
+  auto* from = dynamic_cast<VRN_equationEvaluation*>(unrolled);
+  if (equation == nullptr || from == nullptr) return false;
+  equation->TakeResultsFrom(*from);
+  equation->SetUpdateTag(0);
+  return true;
+}
+
+// The equation of terminal node t in the unrolled network: t's own, with
+// each plate parent named by its copy in the last slice, the handle
+// lastSlice gives. Detaching and attaching the arcs rewrote it to a sum of
+// the parents, and an equation has no table for a copy to carry; bounds
+// and intervals are untouched by either. 0, or SetEquation's refusal.
+template <typename LastSlice>
+int UnrollTerminalEquation(VRN_network& target, const VRN_network& source,
+                           int t, LastSlice lastSlice) {
+  const auto* own =
+      dynamic_cast<const VRN_equation*>(source.GetNode(t)->Definition());
+  VRN_equation* unrolled = VRN_GetEquation(&target, t);
+  if (own == nullptr || unrolled == nullptr) return qelta::kOk;
+  // Copies have identifiers no source node has, so renaming one parent
+  // never captures another.
+  VRN_parsedEquation renamed(own->GetEquation());
+  for (int q : source.GetNode(t)->Parents()) {
+    const int copy = lastSlice(q);
+    if (copy == q) continue;
+    for (VRN_expression* side : {renamed.left, renamed.right}) {
+      if (side != nullptr) {
+        RenameVariable(side, source.GetNode(q)->GetId(),
+                       target.GetNode(copy)->GetId());
+      }
+    }
+  }
+  const std::string text = renamed.GetText();
+  return unrolled->SetEquation(text.c_str(), nullptr, nullptr);
 }
 
 }  // namespace
@@ -129,6 +176,12 @@ int VRN_dbn::UnrollNetwork(VRN_network& target, std::vector<int>& map) {
       if (status != qelta::kOk) return status;
     }
     CopyTable(target, t, source, t);
+    const int status = UnrollTerminalEquation(
+        target, source, t, [&](int q) { return in_slice(q, slices - 1); });
+    if (status != qelta::kOk) {
+      return log->Logf(status, "Unrolling: equation of [%s] refused",
+                       target.GetNode(t)->GetId());
+    }
   }
 
   // Evidence of slices 1 and later goes onto the copies; relevance is still
@@ -186,6 +239,9 @@ int VRN_dbn::UpdateBeliefs() {
     VRN_nodeVal* value = network_->GetNode(h)->Value();
     const int i = IsPlate(h) ? PlateIndex(map, count, h) : -1;
     if (i < 0) {
+      if (HandOverEquationResult(value, unrolled.GetNode(h)->Value())) {
+        continue;
+      }
       const VRN_nodeVal* u = unrolled.GetNode(h)->Value();
       if (u->IsValueValid()) {
         value->GetMutableValue() = u->GetValue();

@@ -22,7 +22,9 @@
 // the node, its children's tables, its evidence and its cases as they were,
 // and its save as it was or as an automatic update of that state leaves it.
 // An arc into a plate node that the temporal part refuses leaves every
-// temporal arc, temporal table and the save as they were.
+// temporal arc, temporal table and the save as they were. Dynamic networks
+// holding equation nodes are checked on their own (DynamicEquations below):
+// each update against the unrolled network's own update.
 //
 // The seed count is small by default; QELTA_EDIT_STRESS_SEEDS sets another
 // (thousands for a thorough run), QELTA_EDIT_STRESS_FIRST_SEED the first
@@ -35,6 +37,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -60,6 +63,7 @@
 #include "network/dbn.h"
 #include "network/network.h"
 #include "equations/equation.h"
+#include "equations/equation_evaluation.h"
 #include "equations/mau.h"
 #include "network/node.h"
 
@@ -2630,6 +2634,422 @@ class Harness {
   std::vector<int> order_;
 };
 
+// ------------------------------------------------ dynamic equation nodes
+
+// A dynamic network holding equation nodes of the normal, anchor and
+// terminal types beside discrete plate, anchor, normal and terminal nodes,
+// updated after random edits of equations, evidence, temporal arcs and the
+// slice count. After each update, every equation node holds what its node
+// in the unrolled network holds after that network's own update from the
+// same seed: the same validity, samples, statistics and discretized
+// beliefs, its own observation as before. Every terminal equation of the
+// unrolled network is the network's own with each plate parent named by
+// its copy in the last slice, over those parents, with the network's
+// bounds and intervals.
+struct DynamicCounts {
+  int updates = 0;
+  int succeeded = 0;
+  int sampled = 0;
+  int discretized = 0;
+  int invalid = 0;
+  int terminals = 0;
+};
+DynamicCounts dynamic_counts;
+
+class DynamicEquations {
+ public:
+  explicit DynamicEquations(int seed)
+      : seed_(seed), rng_(static_cast<unsigned>(seed) * 2246822519u + 3u) {
+    net_.SetRandSeed(seed + 1);
+    (void)net_.SetNumberOfSamples(300);
+    (void)net_.SetNumberOfDiscretizationSamples(40);
+  }
+
+  bool Run() {
+    Build();
+    for (int round = 0; round < 4 && !failed_; ++round) {
+      if (round > 0) Edit();
+      if (!failed_) UpdateAndCompare(round);
+    }
+    return !failed_;
+  }
+
+ private:
+  // One term of an equation's right side: coefficient * parent, or the
+  // noise text when parent is -1.
+  struct Term {
+    int coefficient = 1;
+    int parent = -1;
+    std::string noise;
+  };
+  struct Kind {
+    bool equation;
+    int temporal;
+  };
+
+  int Uniform(int lo, int hi) {
+    return std::uniform_int_distribution<int>(lo, hi)(rng_);
+  }
+  bool Chance(double p) {
+    return std::uniform_real_distribution<double>(0, 1)(rng_) < p;
+  }
+  int Temporal(int h) const { return net_.GetNode(h)->GetTemporalType(); }
+  bool IsEquation(int h) const {
+    return net_.GetNode(h)->Definition()->GetType() == qelta::kDefEquation;
+  }
+  VRN_nodeVal* Val(int h) const { return net_.GetNode(h)->Value(); }
+
+  // The temporal types allow an arc from a parent of type p into a child
+  // of type c.
+  static bool Allowed(int p, int c) {
+    if (c == qelta::kTemporalTerminal) return true;
+    if (c == qelta::kTemporalPlate) return p != qelta::kTemporalTerminal;
+    return p == qelta::kTemporalNormal || p == qelta::kTemporalAnchor;
+  }
+  std::vector<int> Candidates(int h) const {
+    std::vector<int> out;
+    for (int p : nodes_) {
+      if (p == h) break;
+      if (Allowed(Temporal(p), Temporal(h))) out.push_back(p);
+    }
+    return out;
+  }
+
+  // "id=term+term", each name given by name_of.
+  template <typename NameOf>
+  std::string Render(int h, NameOf name_of) const {
+    std::string text = std::string(net_.GetNode(h)->GetId()) + "=";
+    const std::vector<Term>& terms = terms_.at(h);
+    for (size_t i = 0; i < terms.size(); ++i) {
+      if (i > 0) text += "+";
+      const Term& t = terms[i];
+      if (t.parent < 0) {
+        text += t.noise;
+      } else {
+        if (t.coefficient != 1) text += std::to_string(t.coefficient) + "*";
+        text += name_of(t.parent);
+      }
+    }
+    return text;
+  }
+  std::string OwnName(int h) const { return net_.GetNode(h)->GetId(); }
+
+  void NewEquation(int h) {
+    std::vector<int> candidates = Candidates(h);
+    std::shuffle(candidates.begin(), candidates.end(), rng_);
+    candidates.resize(std::min<size_t>(candidates.size(), Uniform(0, 3)));
+    std::vector<Term> terms;
+    for (int p : candidates) terms.push_back({Uniform(1, 3), p, ""});
+    if (terms.empty() || Chance(0.6)) {
+      const int mean = Uniform(0, 9);
+      terms.push_back({1, -1, Chance(0.8) ? "Normal(" + std::to_string(mean) +
+                                               "," +
+                                               std::to_string(Uniform(1, 3)) +
+                                               ")"
+                                         : std::to_string(mean)});
+    }
+    if (Chance(0.3)) std::shuffle(terms.begin(), terms.end(), rng_);
+    const auto old = terms_.find(h);
+    std::vector<Term> before;
+    if (old != terms_.end()) before = old->second;
+    terms_[h] = terms;
+    const std::string text = Render(h, [this](int p) { return OwnName(p); });
+    const int status =
+        VRN_GetEquation(&net_, h)->SetEquation(text.c_str(), nullptr, nullptr);
+    if (status != qelta::kOk) {
+      Fail("equation " + text + " refused: " + std::to_string(status));
+      return;
+    }
+    std::string back;
+    VRN_GetEquation(&net_, h)->GetEquationText(&back);
+    if (back != text) Fail("equation " + text + " reads " + back);
+  }
+
+  void Build() {
+    const std::vector<Kind> kinds{
+        {true, qelta::kTemporalNormal},    {true, qelta::kTemporalAnchor},
+        {true, qelta::kTemporalTerminal},  {true, qelta::kTemporalTerminal},
+        {false, qelta::kTemporalPlate},    {false, qelta::kTemporalPlate},
+        {false, qelta::kTemporalNormal},   {false, qelta::kTemporalAnchor},
+        {false, qelta::kTemporalTerminal}};
+    std::vector<Kind> chosen{{false, qelta::kTemporalPlate},
+                             {true, qelta::kTemporalTerminal}};
+    const int n = Uniform(2, 5);
+    for (int i = 0; i < n; ++i) chosen.push_back(kinds[Uniform(0, 8)]);
+    std::shuffle(chosen.begin(), chosen.end(), rng_);
+    for (size_t i = 0; i < chosen.size(); ++i) {
+      const std::string id = "N" + std::to_string(i);
+      const int h = net_.AddNode(
+          chosen[i].equation ? qelta::kDefEquation : qelta::kDefCpt, id.c_str());
+      if (!chosen[i].equation && Chance(0.4)) {
+        (void)net_.GetNode(h)->Definition()->SetNumberOfOutcomes(3);
+      }
+      if (chosen[i].temporal != qelta::kTemporalNormal &&
+          net_.setNodeTemporalType(h, chosen[i].temporal) != qelta::kOk) {
+        Fail("temporal type of " + id + " refused");
+        return;
+      }
+      nodes_.push_back(h);
+      if (chosen[i].equation) {
+        VRN_equation* equation = VRN_GetEquation(&net_, h);
+        (void)equation->SetBounds(-100, 100);
+        std::vector<VRN_discInterval> intervals;
+        for (int k = 0, parts = Uniform(2, 4); k < parts; ++k) {
+          intervals.push_back({"i" + std::to_string(k),
+                               k + 1 < parts ? 2.0 * (k + 1) : 100.0});
+        }
+        (void)equation->SetDiscIntervals(-100, 100, intervals);
+        NewEquation(h);
+      } else {
+        for (int p : Candidates(h)) {
+          if (Chance(0.4)) (void)net_.AddArc(p, h);
+        }
+      }
+      if (failed_) return;
+    }
+    (void)net_.SetNumberOfSlices(Uniform(1, 4));
+    for (int i = Uniform(0, 2); i > 0; --i) AddTemporalArc();
+    (void)net_.RandomizeParameters(nullptr, nullptr);
+  }
+
+  int AnyNode(bool equation, bool plate) {
+    std::vector<int> fits;
+    for (int h : nodes_) {
+      if (IsEquation(h) == equation &&
+          (!plate || Temporal(h) == qelta::kTemporalPlate)) {
+        fits.push_back(h);
+      }
+    }
+    return fits.empty() ? -1 : fits[static_cast<size_t>(
+                                    Uniform(0, static_cast<int>(fits.size()) - 1))];
+  }
+
+  void AddTemporalArc() {
+    const int p = AnyNode(false, true);
+    const int c = AnyNode(false, true);
+    if (p >= 0 && c >= 0) (void)net_.AddTemporalArc(p, c, Uniform(1, 2));
+  }
+
+  void Edit() {
+    const int choice = Uniform(0, 7);
+    const int e = AnyNode(true, false);
+    const int d = AnyNode(false, false);
+    const int plate = AnyNode(false, true);
+    switch (choice) {
+      case 0:
+        if (e >= 0) NewEquation(e);
+        break;
+      case 1:
+        if (e >= 0 && Chance(0.7)) {
+          (void)Val(e)->SetContEvidence(Uniform(0, 8));
+        } else if (e >= 0) {
+          (void)Val(e)->ClearEvidence();
+        }
+        break;
+      case 2:
+        if (d >= 0) {
+          const int n = net_.GetNode(d)->Definition()->GetNumberOfOutcomes();
+          (void)Val(d)->SetEvidence(Uniform(0, n - 1));
+        }
+        break;
+      case 3:
+        if (d >= 0) {
+          const int n = net_.GetNode(d)->Definition()->GetNumberOfOutcomes();
+          std::vector<double> soft;
+          for (int k = 0; k < n; ++k) soft.push_back(0.1 * Uniform(1, 9));
+          (void)Val(d)->SetVirtualEvidence(soft);
+        }
+        break;
+      case 4:
+        if (plate >= 0 && net_.GetNumberOfSlices() > 1) {
+          const int n = net_.GetNode(plate)->Definition()->GetNumberOfOutcomes();
+          (void)net_.SetTemporalEvidence(
+              plate, Uniform(1, net_.GetNumberOfSlices() - 1), Uniform(0, n - 1));
+        }
+        break;
+      case 5:
+        if (d >= 0) (void)Val(d)->ClearEvidence();
+        if (d >= 0) (void)Val(d)->ClearVirtualEvidence();
+        break;
+      case 6:
+        if (Chance(0.3)) {
+          (void)net_.ClearAllTargets();
+        } else {
+          (void)net_.SetTarget(nodes_[static_cast<size_t>(Uniform(
+                                   0, static_cast<int>(nodes_.size()) - 1))],
+                               true);
+        }
+        break;
+      default:
+        if (Chance(0.5)) {
+          (void)net_.SetNumberOfSlices(Uniform(1, 4));
+        } else {
+          AddTemporalArc();
+        }
+        break;
+    }
+  }
+
+  static bool Same(double a, double b) {
+    return a == b || (std::isnan(a) && std::isnan(b));
+  }
+  static bool SameSamples(const std::vector<double>& a,
+                          const std::vector<double>& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), Same);
+  }
+
+  // The equation node h of the network against its node in u.
+  void CompareEquation(int h, VRN_network& u) {
+    const auto* got = dynamic_cast<const VRN_equationEvaluation*>(Val(h));
+    const auto* want =
+        dynamic_cast<const VRN_equationEvaluation*>(u.GetNode(h)->Value());
+    const std::string id = OwnName(h);
+    if (got == nullptr || want == nullptr) {
+      Fail(id + " has no equation value");
+      return;
+    }
+    if (got->IsValueValid() != want->IsValueValid()) {
+      Fail(id + std::string(" valid ") + (got->IsValueValid() ? "yes" : "no") +
+           ", unrolled " + (want->IsValueValid() ? "yes" : "no"));
+      return;
+    }
+    if (!got->IsValueValid()) return;
+    if (!SameSamples(got->GetSamples(), want->GetSamples()) ||
+        got->IsDiscretized() != want->IsDiscretized() ||
+        !SameItems(got->GetValue(), want->GetValue())) {
+      Fail(id + " holds " + std::to_string(got->GetSamples().size()) +
+           " samples and " + Describe(got->GetValue()) + ", unrolled " +
+           std::to_string(want->GetSamples().size()) + " and " +
+           Describe(want->GetValue()));
+      return;
+    }
+    double a[6], b[6];
+    const int sa = got->GetMean(&a[0]) + got->GetStdDev(&a[1]);
+    const int sb = want->GetMean(&b[0]) + want->GetStdDev(&b[1]);
+    got->GetSampleStats(&a[2], &a[3], &a[4], &a[5]);
+    want->GetSampleStats(&b[2], &b[3], &b[4], &b[5]);
+    bool same = sa == sb;
+    for (int i = 0; i < 6; ++i) same = same && Same(a[i], b[i]);
+    if (!same) {
+      Fail(id + " mean " + std::to_string(a[0]) + " deviation " +
+           std::to_string(a[1]) + ", unrolled " + std::to_string(b[0]) + " " +
+           std::to_string(b[1]));
+    }
+  }
+
+  // Terminal equation t in u: the network's own, plate parents renamed.
+  void CompareTerminal(int t, VRN_network& u, const std::vector<int>& map) {
+    const int slices = net_.GetNumberOfSlices();
+    const int count = static_cast<int>(map.size()) / slices;
+    auto last = [&](int q) {
+      for (int i = 0; i < count; ++i) {
+        if (map[static_cast<size_t>(i)] == q) {
+          return map[static_cast<size_t>((slices - 1) * count + i)];
+        }
+      }
+      return q;
+    };
+    const std::string want =
+        Render(t, [&](int q) { return std::string(u.GetNode(last(q))->GetId()); });
+    std::string got;
+    VRN_GetEquation(&u, t)->GetEquationText(&got);
+    std::vector<int> parents;
+    for (int q : net_.GetNode(t)->Parents()) parents.push_back(last(q));
+    std::vector<int> unrolled_parents(u.GetNode(t)->Parents().begin(),
+                                      u.GetNode(t)->Parents().end());
+    std::sort(parents.begin(), parents.end());
+    std::sort(unrolled_parents.begin(), unrolled_parents.end());
+    if (got != want || parents != unrolled_parents) {
+      Fail("unrolled terminal equation " + got + ", expected " + want);
+      return;
+    }
+    const VRN_equation* own = VRN_GetEquation(&net_, t);
+    const VRN_equation* copy = VRN_GetEquation(&u, t);
+    bool same = own->GetLowerBound() == copy->GetLowerBound() &&
+                own->GetUpperBound() == copy->GetUpperBound() &&
+                own->GetDiscIntervals().size() == copy->GetDiscIntervals().size();
+    for (size_t i = 0; same && i < own->GetDiscIntervals().size(); ++i) {
+      same = own->GetDiscIntervals()[i].id == copy->GetDiscIntervals()[i].id &&
+             own->GetDiscIntervals()[i].boundary ==
+                 copy->GetDiscIntervals()[i].boundary;
+    }
+    if (!same) Fail("unrolled terminal " + OwnName(t) + " has other bounds or intervals");
+  }
+
+  void UpdateAndCompare(int round) {
+    round_ = round;
+    std::vector<std::pair<int, double>> observed;
+    for (int h : nodes_) {
+      double v = 0;
+      if (IsEquation(h) && Val(h)->HasFlags(qelta::kValFlagEvidence) &&
+          Val(h)->GetContEvidence(&v) == qelta::kOk) {
+        observed.emplace_back(h, v);
+      }
+    }
+    const int status = net_.UpdateBeliefs();
+    VRN_network u;
+    std::vector<int> map;
+    if (net_.UnrollNetwork(u, map) != qelta::kOk) {
+      Fail("unrolling refused: " + LastMessage(net_));
+      return;
+    }
+    for (int h : nodes_) {
+      if (IsEquation(h) && Temporal(h) == qelta::kTemporalTerminal) {
+        CompareTerminal(h, u, map);
+        ++dynamic_counts.terminals;
+      }
+      if (failed_) return;
+    }
+    const int unrolled_status = u.UpdateBeliefs();
+    if (status != unrolled_status) {
+      Fail("update answered " + std::to_string(status) + ", unrolled " +
+           std::to_string(unrolled_status));
+      return;
+    }
+    for (const auto& [h, v] : observed) {
+      double now = 0;
+      if (!Val(h)->HasFlags(qelta::kValFlagEvidence) ||
+          Val(h)->GetContEvidence(&now) != qelta::kOk || now != v) {
+        Fail(OwnName(h) + " lost its observation");
+        return;
+      }
+    }
+    ++dynamic_counts.updates;
+    if (status != qelta::kOk) return;
+    ++dynamic_counts.succeeded;
+    for (int h : nodes_) {
+      if (!IsEquation(h)) continue;
+      CompareEquation(h, u);
+      if (failed_) return;
+      const auto* value = dynamic_cast<const VRN_equationEvaluation*>(Val(h));
+      if (!value->IsValueValid()) {
+        ++dynamic_counts.invalid;
+      } else if (value->IsDiscretized()) {
+        ++dynamic_counts.discretized;
+      } else {
+        ++dynamic_counts.sampled;
+      }
+    }
+  }
+
+  void Fail(const std::string& what) {
+    failed_ = true;
+    std::string text;
+    (void)net_.WriteString(text, -1);
+    ADD_FAILURE() << "seed " << seed_ << " (dynamic network with equations), "
+                  << "update " << round_ << ": " << what << "\n" << text;
+  }
+
+  int seed_;
+  std::mt19937 rng_;
+  VRN_network net_;
+  std::vector<int> nodes_;
+  std::map<int, std::vector<Term>> terms_;
+  int round_ = 0;
+  bool failed_ = false;
+};
+
 TEST(EditStressTest, ValidValuesMatchAFreshNetworkAfterRandomEdits) {
   const int seeds = SeedCount();
   int failures = 0;
@@ -2651,6 +3071,26 @@ TEST(EditStressTest, ValidValuesMatchAFreshNetworkAfterRandomEdits) {
                 counts.edit_compared, counts.copies, counts.parameter_copies,
                 counts.refusals);
     std::printf("%d refused arcs into plate nodes\n", refused_plate_arcs);
+  }
+}
+
+TEST(EditStressTest, DynamicEquationNodesHoldTheUnrolledNetworksResults) {
+  const char* first = std::getenv("QELTA_EDIT_STRESS_FIRST_SEED");
+  const int from = first != nullptr ? std::atoi(first) : 0;
+  const char* most = std::getenv("QELTA_EDIT_STRESS_MAX_FAILURES");
+  const int limit = most != nullptr && std::atoi(most) > 0 ? std::atoi(most) : 5;
+  int failures = 0;
+  for (int seed = from; seed < from + SeedCount() && failures < limit; ++seed) {
+    DynamicEquations check(seed);
+    if (!check.Run()) ++failures;
+  }
+  if (std::getenv("QELTA_EDIT_STRESS_VERBOSE") != nullptr) {
+    std::printf("%d updates of dynamic networks with equations (%d "
+                "succeeded); equation values compared: %d sampled, %d "
+                "discretized, %d invalid; %d unrolled terminal equations\n",
+                dynamic_counts.updates, dynamic_counts.succeeded,
+                dynamic_counts.sampled, dynamic_counts.discretized,
+                dynamic_counts.invalid, dynamic_counts.terminals);
   }
 }
 
