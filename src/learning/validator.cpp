@@ -16,6 +16,7 @@
 #include "definitions/node_val.h"
 #include "learning/em.h"
 #include "learning/progress.h"
+#include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -65,6 +66,16 @@ int VRN_validator::AddClassNode(int node) {
   if (match->column >= 0 && match->column < data_->GetVariableCount() &&
       !data_->GetVariable(match->column).discrete) {
     return qelta::kErrWrongNodeType;  // a class is predicted as an outcome
+  }
+  // A class is scored against the node's own value, which is slice 0: a
+  // later slice's record would be counted against another variable. The
+  // match decides, not the node's present type, which may change later.
+  for (const VRN_dataMatch& m : matches_) {
+    if (m.node != node || m.slice < 1) continue;
+    const std::string message = std::string("Validator: node ") + net_->GetNode(node)->GetId() +
+                                " is matched to slice " + std::to_string(m.slice) +
+                                ", but only slice 0 of a node can be a class";
+    return net_->ErrorLog()->LogError(qelta::kErrWrongNodeType, message.c_str());
   }
   classes_.push_back(node);
   return qelta::kOk;
@@ -118,17 +129,23 @@ int VRN_validator::TestRecord(VRN_network& net, int r) {
     }
     int status;
     std::string value;
+    // A later slice of a plate node is a variable of its own: its record
+    // value is that slice's evidence, as learning reads it.
+    const bool slice = m.slice >= 1 && node->GetTemporalType() == qelta::kTemporalPlate;
     if (data_->GetVariable(m.column).discrete) {
       const int v = data_->GetInt(m.column, r);
       value = std::to_string(v);
-      status = node->Value()->SetEvidence(v);
+      status = slice ? net.SetTemporalEvidence(m.node, m.slice, v) : node->Value()->SetEvidence(v);
     } else {
       const float v = data_->GetFloat(m.column, r);
       value = std::to_string(v);
-      status = node->Value()->SetContEvidence(v);
+      // No slice but slice 0 takes a number.
+      status = slice ? qelta::kErrWrongNodeType : node->Value()->SetContEvidence(v);
     }
     if (status != qelta::kOk) {
-      return fail(status, "SetEvidence(" + value + ") on node " + node->GetId());
+      std::string what = "SetEvidence(" + value + ") on node " + node->GetId();
+      if (slice) what += " at slice " + std::to_string(m.slice);
+      return fail(status, what);
     }
   }
   const int updated = net.UpdateBeliefs();

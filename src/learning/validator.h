@@ -1,5 +1,6 @@
 // VRN_validator: how well a network predicts class variables of a data set.
-// Every record's other matched values become evidence, and the class nodes'
+// Every record's other matched values become evidence (a match of slice
+// k >= 1 on a plate node evidence at slice k), and the class nodes'
 // posteriors are stored per record; tests run on the network as it is
 // (Test) or relearned by EM on the other folds (KFold, LeaveOneOut). From
 // the stored posteriors: accuracy, confusion matrices, ROC curves and two
@@ -28,7 +29,8 @@ class VRN_validator {
                 std::vector<int> fixedNodes = {});
 
   // 0; -2 not a live node; -32 already a class node; -30 no match names
-  // it; -51 matched to a continuous column.
+  // it; -51 matched to a continuous column, or (logged, naming the node)
+  // matched to a slice of 1 or more.
   int AddClassNode(int node);
   // Tests every record on a copy of the network. 0; -3 no class node; -2 a
   // match naming a bad column or node; -99 cancelled. Record failures are

@@ -2,6 +2,7 @@
 // Mann-Whitney statistic, cross-validation and the result data set.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <random>
@@ -11,6 +12,8 @@
 #include "base/error_log.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
+#include "definitions/node_val.h"
+#include "io/format.h"
 #include "learning/dataset.h"
 #include "learning/em.h"
 #include "learning/validator.h"
@@ -158,6 +161,90 @@ TEST(ValidatorTest, CrossValidationKeepsTheCallersIndex) {
   std::vector<std::vector<int>> confusion;
   ASSERT_EQ(qelta::kOk, v.GetConfusionMatrix(g.b, &confusion));
   EXPECT_EQ(7, confusion[0][0] + confusion[0][1] + confusion[1][0] + confusion[1][1]);
+}
+
+// A plate node P under A, with P's own arc of order 1, and a terminal T
+// under P's last slice; three slices.
+const char kDynamic[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<qelta version="1.0" id="N">
+<nodes>
+<cpt id="A"><state id="a0"/><state id="a1"/><probabilities>0.6 0.4</probabilities></cpt>
+<cpt id="P" dynamic="plate"><state id="p0"/><state id="p1"/><parents>A</parents><probabilities>0.8 0.2 0.3 0.7</probabilities></cpt>
+<cpt id="T" dynamic="terminal"><state id="t0"/><state id="t1"/><parents>P</parents><probabilities>0.7 0.3 0.2 0.8</probabilities></cpt>
+</nodes>
+<dynamic numslices="3"><cpt id="P" order="1"><parents>P</parents><probabilities>0.9 0.1 0.4 0.6 0.7 0.3 0.2 0.8</probabilities></cpt></dynamic>
+</qelta>
+)";
+
+TEST(ValidatorTest, SliceColumnsAreEvidenceAtTheirSlices) {
+  VRN_network net;
+  ASSERT_EQ(qelta::kOk, net.ReadString(kDynamic, qelta::kExtensionNone));
+  VRN_dataset data;
+  const char* columns[] = {"A", "P", "P_1", "P_2", "T"};
+  for (const char* id : columns) ASSERT_EQ(qelta::kOk, data.addIntVariable(id, -1));
+  const std::vector<std::vector<int>> rows = {{0, 0, 0, 1, 1}, {0, 1, 1, 0, 0}, {1, 1, 1, 1, 1},
+                                              {1, 0, 0, 0, 0}, {0, 0, 1, 1, 1}, {1, 1, 0, 0, 0}};
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    data.AddEmptyRecord();
+    for (int c = 0; c < 5; ++c) data.SetInt(c, static_cast<int>(r), rows[r][c]);
+  }
+  std::vector<VRN_dataMatch> matches;
+  std::string error;
+  ASSERT_EQ(qelta::kOk, data.MatchNetwork(net, matches, error)) << error;
+  const int p = net.FindNode("P"), t = net.FindNode("T");
+  VRN_validator v(&data, &net, matches);
+  // P's later slices are variables of their own: P cannot be a class, and
+  // the refusal, naming it, changes nothing.
+  EXPECT_EQ(qelta::kErrWrongNodeType, v.AddClassNode(p));
+  const VRN_errorLog& log = *net.ErrorLog();
+  ASSERT_GT(log.GetNumberOfMessages(), 0);
+  EXPECT_NE(std::string::npos, std::string(log.GetMessage(log.GetNumberOfMessages() - 1)).find("node P"));
+  EXPECT_EQ(qelta::kErrNoItem, v.Test(nullptr));
+  ASSERT_EQ(qelta::kOk, v.AddClassNode(t));
+  ASSERT_EQ(qelta::kOk, v.Test(nullptr));
+  std::vector<std::vector<int>> confusion;
+  ASSERT_EQ(qelta::kOk, v.GetConfusionMatrix(t, &confusion));
+  EXPECT_EQ((std::vector<std::vector<int>>{{3, 0}, {0, 3}}), confusion);
+  VRN_dataset result;
+  v.GetResultDataSet(&result);
+  ASSERT_EQ(8, result.GetVariableCount());
+  // T depends on P's last slice only: P_2 = 1 gives T's own row.
+  EXPECT_NEAR(0.2, result.GetFloat(5, 0), 1e-6);
+  EXPECT_NEAR(0.8, result.GetFloat(6, 0), 1e-6);
+  // Oracle: the unrolled network, each slice a node of its own.
+  VRN_network unrolled;
+  std::vector<int> map;
+  ASSERT_EQ(qelta::kOk, net.UnrollNetwork(unrolled, map));
+  ASSERT_EQ(3u, map.size());
+  const int observed[4] = {unrolled.FindNode("A"), map[0], map[1], map[2]};
+  const int target = unrolled.FindNode("T");
+  // Each record alone, through the record index: the calibration curve's
+  // one point lies at the stored posterior itself.
+  for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+    ASSERT_EQ(qelta::kOk, unrolled.ClearAllEvidence());
+    for (int c = 0; c < 4; ++c) ASSERT_EQ(qelta::kOk, unrolled.GetNode(observed[c])->Value()->SetEvidence(rows[r][c]));
+    ASSERT_EQ(qelta::kOk, unrolled.UpdateBeliefs());
+    const VRN_matrix& want = unrolled.GetNode(target)->Value()->GetValue();
+    ASSERT_EQ(qelta::kOk, data.SetRecordIndex({r}));
+    ASSERT_EQ(qelta::kOk, v.Test(nullptr));
+    for (int k = 0; k < 2; ++k) {
+      VRN_validator::Points point;
+      ASSERT_EQ(qelta::kOk, v.GetCalibrationCurveMA(t, k, 0, &point));
+      ASSERT_EQ(1u, point.size());
+      EXPECT_NEAR(want.GetItem(k), point[0].first, 1e-9) << "record " << r << ", outcome " << k;
+    }
+  }
+  data.ClearRecordIndex();
+  // A slice past the network's refuses the evidence, which fails the record.
+  matches.push_back({p, 3, 3});
+  VRN_validator beyond(&data, &net, matches);
+  ASSERT_EQ(qelta::kOk, beyond.AddClassNode(t));
+  net.ErrorLog()->Flush();
+  ASSERT_EQ(qelta::kOk, beyond.Test(nullptr));
+  EXPECT_EQ(static_cast<int>(rows.size()), log.GetNumberOfMessages());
+  EXPECT_NE(std::string::npos, std::string(log.GetMessage(0)).find("SetEvidence(1) on node P at slice 3"));
+  EXPECT_EQ(qelta::kOk, beyond.GetConfusionMatrix(t, &confusion));
+  EXPECT_EQ((std::vector<std::vector<int>>{{0, 0}, {0, 0}}), confusion);
 }
 
 }  // namespace

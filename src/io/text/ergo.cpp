@@ -468,6 +468,9 @@ int VRN_ergoSpeaker::ReadCenters() {
 
 int VRN_ergoSpeaker::Write(const char* file_name) {
   VRN_network* network = GetNetwork();
+  const int temporal =
+      qelta::RefuseTemporalNodes(this, *network, "Ergo format");
+  if (temporal != kOk) return temporal;
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     const int type = network->GetNode(h)->Definition()->GetType();
     if (type != qelta::kDefCpt && type != qelta::kDefTruthTable) {

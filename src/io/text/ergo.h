@@ -66,8 +66,9 @@ class VRN_ergoSpeaker : public VRN_fileFormat {
   // or when no section follows the parent lists.
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) unless
-  // every node is a CPT or a truth table; -101 (message logged) when the
-  // file cannot be opened or a write fails.
+  // every node is a CPT or a truth table, or when the network has temporal
+  // nodes; -101 (message logged) when the file cannot be opened or a write
+  // fails.
   int Write(const char* file_name) override;
 
  private:

@@ -17,6 +17,7 @@
 #include "base/strings.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
+#include "network/network.h"
 
 int VRN_EscapeString(const char* source, std::string* destination) {
   destination->clear();
@@ -818,6 +819,19 @@ int TextFormatBase::WriteBlockEnd() {
   const int rc = output_.WriteLine("};\n", kIndentMode);
   (void)output_.Unindent();
   return rc;
+}
+
+// ---------------------------------------------------------------- refusals
+
+int RefuseTemporalNodes(TextFormatBase* format, const VRN_network& network,
+                        const char* format_name) {
+  if (!network.HasTemporalNodes()) return kOk;
+  return format->ReportError(
+      kErrOutOfRange,
+      (std::string("ERROR: This network has temporal nodes and cannot be "
+                   "saved in ") +
+       format_name + "; only the XML network file holds dynamic networks")
+          .c_str());
 }
 
 }  // namespace qelta

@@ -36,6 +36,7 @@ class VRN_doubleArray;
 class VRN_errorLog;
 class VRN_idArray;
 class VRN_intArray;
+class VRN_network;
 class VRN_nodeDef;
 class VRN_stringArray;
 
@@ -379,6 +380,16 @@ class TextFormatBase {
   bool case_sensitive_ = true;
   VRN_textOutput output_;
 };
+
+// A text writer's refusal of a dynamic network: none of these files has a
+// place for temporal types, temporal arcs and tables or the slice count, so
+// the network would read back as another, static one. When the network has
+// temporal nodes, logs through format that it cannot be saved in
+// format_name (e.g. "Ergo format") and answers -2; else 0. Writers ask
+// before they open the file, so a refusal leaves none.
+[[nodiscard]] int RefuseTemporalNodes(TextFormatBase* format,
+                                      const VRN_network& network,
+                                      const char* format_name);
 
 }  // namespace qelta
 

@@ -707,6 +707,9 @@ void VRN_huginSpeaker::FinishNetwork() {
 
 int VRN_huginSpeaker::Write(const char* file_name) {
   VRN_network* network = GetNetwork();
+  const int temporal =
+      qelta::RefuseTemporalNodes(this, *network, "Hugin format");
+  if (temporal != kOk) return temporal;
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     if (network->GetNode(h)->Definition()->GetType() == qelta::kDefMau) {
       return ReportError(qelta::kErrOutOfRange,

@@ -105,8 +105,8 @@ class VRN_huginSpeaker : public VRN_fileFormat {
   // cannot be built as given.
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
-  // network with a node kind the format cannot hold; -101 when the file
-  // cannot be opened or a write fails.
+  // network with a node kind the format cannot hold or with temporal
+  // nodes; -101 when the file cannot be opened or a write fails.
   int Write(const char* file_name) override;
 
   // Up to and including the next ";" at brace depth 0; a "}" at depth 0

@@ -479,6 +479,9 @@ int VRN_microsoftSpeaker::ReadEntry(int child, VRN_doubleArray* items,
 
 int VRN_microsoftSpeaker::Write(const char* file_name) {
   VRN_network* network = GetNetwork();
+  const int temporal =
+      qelta::RefuseTemporalNodes(this, *network, "MSBN format");
+  if (temporal != kOk) return temporal;
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     if (network->GetNode(h)->Definition()->GetType() == qelta::kDefMau) {
       return ReportError(

@@ -52,8 +52,8 @@ class VRN_microsoftSpeaker : public VRN_fileFormat {
   // not a number, a missing entry or table block), naming the node.
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
-  // network with a node kind the format cannot hold; -101 when the file
-  // cannot be opened or a write fails.
+  // network with a node kind the format cannot hold or with temporal
+  // nodes; -101 when the file cannot be opened or a write fails.
   int Write(const char* file_name) override;
 
   // Up to and including the next ";" at brace depth 0, as in the Hugin

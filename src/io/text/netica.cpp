@@ -960,6 +960,9 @@ void VRN_neticaSpeaker::BuildDefinition(int handle,
 
 int VRN_neticaSpeaker::Write(const char* file_name) {
   VRN_network* network = GetNetwork();
+  const int temporal =
+      qelta::RefuseTemporalNodes(this, *network, "Netica format");
+  if (temporal != kOk) return temporal;
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     if (network->GetNode(h)->Definition()->GetType() == qelta::kDefMau) {
       return ReportError(qelta::kErrOutOfRange,

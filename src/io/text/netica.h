@@ -91,8 +91,8 @@ class VRN_neticaSpeaker : public VRN_fileFormat {
   // they give); -103 when a table it gives cannot be built.
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
-  // network with a multi-attribute utility node; -101 (message logged)
-  // when the file cannot be opened or a write fails.
+  // network with a multi-attribute utility node or with temporal nodes;
+  // -101 (message logged) when the file cannot be opened or a write fails.
   int Write(const char* file_name) override;
 
   // Up to and including the next ";" at brace depth 0; a "}" at depth 0

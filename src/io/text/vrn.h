@@ -83,7 +83,8 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   // Writes the network. 0; -101 with a message when the file cannot be
   // opened or any write fails; -2 when a node in the parents-before-
   // children order cannot be found (the file then ends there); -2 before
-  // the file is opened when it would not read back (RefuseUnreadable).
+  // the file is opened when it would not read back (RefuseUnreadable) or
+  // the network has temporal nodes.
   int Write(const char* file_name) override;
   // Selects the layout the KI speaker writes for a "dxp" name: node
   // identifiers wrap like other text, a noisy-MAX node gives its outcomes

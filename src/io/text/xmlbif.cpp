@@ -811,6 +811,9 @@ int VRN_xmlSpeaker::Write(const char* file_name) {
   // utility node, which takes no utility parents. Checked before the file
   // is touched.
   VRN_network* network = GetNetwork();
+  const int temporal =
+      qelta::RefuseTemporalNodes(this, *network, "XMLBIF format");
+  if (temporal != kOk) return temporal;
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     const VRN_node* node = network->GetNode(h);
     const int type = node->Definition()->GetType();

@@ -55,9 +55,11 @@ class VRN_xmlSpeaker : public VRN_fileFormat {
   // first element skipped when BIF holds elements but no NETWORK; -103 when
   // a table cannot be built as given.
   int Read(const char* file_name) override;
-  // Writes the network. 0; -101 when the file cannot be opened or a write
-  // fails. A node of a kind the format has no word for is logged and
-  // written with the type "Unknown".
+  // Writes the network. 0; -2 (nothing written, message logged) for a
+  // network with an equation, multi-attribute utility or temporal node;
+  // -101 when the file cannot be opened or a write fails. A node of a kind
+  // the format has no word for is logged and written with the type
+  // "Unknown".
   int Write(const char* file_name) override;
 
   // Consumes markup up to and including the next end tag of any name. 0;

@@ -14,6 +14,7 @@
 #include "definitions/qualitative.h"
 #include "io/format.h"
 #include "io/text/text_test_util.h"
+#include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "definitions/node_val.h"
@@ -235,6 +236,54 @@ TEST(DecisionFormatsTest, BadTablesAreReported) {
                               "</utility></nodes></qelta>", 0));
   EXPECT_STREQ("Error at 1, 77: SetUtilities failed",
                xml.ErrorLog()->GetMessage(0));
+}
+
+// Plate nodes B and C with temporal arcs of orders 1 and 2, B under the
+// anchor E and the normal A, the terminal T under C; four slices.
+void BuildDynamic(VRN_network& net) {
+  const char* ids[] = {"A", "E", "B", "C", "T"};
+  int h[5];
+  for (int i = 0; i < 5; ++i) h[i] = net.AddNode(qelta::kDefCpt, ids[i]);
+  ASSERT_EQ(0, net.setNodeTemporalType(h[1], qelta::kTemporalAnchor));
+  ASSERT_EQ(0, net.setNodeTemporalType(h[2], qelta::kTemporalPlate));
+  ASSERT_EQ(0, net.setNodeTemporalType(h[3], qelta::kTemporalPlate));
+  ASSERT_EQ(0, net.setNodeTemporalType(h[4], qelta::kTemporalTerminal));
+  ASSERT_EQ(0, net.AddArc(h[0], h[2]));
+  ASSERT_EQ(0, net.AddArc(h[1], h[2]));
+  ASSERT_EQ(0, net.AddArc(h[2], h[3]));
+  ASSERT_EQ(0, net.AddArc(h[3], h[4]));
+  ASSERT_EQ(0, net.AddTemporalArc(h[2], h[2], 1));
+  ASSERT_EQ(0, net.AddTemporalArc(h[2], h[3], 2));
+  ASSERT_EQ(0, net.SetNumberOfSlices(4));
+  net.SetRandSeed(11);
+  ASSERT_EQ(0, net.RandomizeParameters(nullptr, nullptr));
+}
+
+TEST(CanonicalFormatsTest, TextWritersRefuseADynamicNetwork) {
+  VRN_network net;
+  BuildDynamic(net);
+  struct Refusal {
+    const char* extension;
+    const char* format;
+  } refusals[] = {{"vrn", "the native text format"}, {"dxp", "the native text format"},
+                  {"erg", "Ergo format"},            {"dne", "Netica format"},
+                  {"dsc", "MSBN format"},            {"net", "Hugin format"},
+                  {"xml03", "XMLBIF format"}};
+  for (const Refusal& r : refusals) {
+    const std::string path = TempName(r.extension);
+    std::remove(path.c_str());
+    net.ErrorLog()->Flush();
+    EXPECT_EQ(qelta::kErrOutOfRange, net.WriteFile(path.c_str(), 0, 0)) << r.extension;
+    ASSERT_EQ(1, net.ErrorLog()->GetNumberOfMessages()) << r.extension;
+    const std::string message = net.ErrorLog()->GetMessage(0);
+    EXPECT_NE(std::string::npos, message.find("has temporal nodes")) << message;
+    EXPECT_NE(std::string::npos, message.find(r.format)) << message;
+    EXPECT_FALSE(std::ifstream(path).good()) << "a refused write left " << path;
+  }
+  // The XML file holds it (the save fuzz compares what it reads back).
+  const std::string path = TempName("xvrn");
+  EXPECT_EQ(0, net.WriteFile(path.c_str(), 0, 0));
+  std::remove(path.c_str());
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 // numbers of outcomes, equations and their bounds, in the XML file also
 // cases and the layout block's state information (but what the file is
 // said to lose), and the same text when the read-back network is written
-// again. A refusal names, quoted, the node (and case) it refuses.
+// again. A refusal names, quoted, the node (and case) it refuses. Only the
+// XML file holds a dynamic network (one with temporal nodes): every other
+// format refuses it, naming the format, and leaves no file.
 //
 // Kinds and edits are tables: a new kind is one builder and one line in
 // kKinds, a new edit one function and one line in kEdits. A kind whose
@@ -784,6 +786,7 @@ const Edit kEdits[] = {
 struct Format {
   const char* extension;
   int read_as;  // the format code the file reads back with
+  const char* name;  // as its refusal of a dynamic network names it
   // What the format holds besides parents, outcomes and tables:
   bool numbers;    // intervals and point values of nodes with outcomes
   bool equations;  // equations, their bounds and discretization intervals
@@ -795,17 +798,17 @@ struct Format {
 // format holds only the kind of an equation node, Netica its range only
 // through its intervals.
 const Format kFormats[] = {
-    {".xvrn", qelta::kFormatXvrn, true, true, false, true},
-    {".vrn", qelta::kFormatVrn, false, false, false, false},
-    {".dxp", qelta::kFormatVrn, false, false, false, false},
-    {".dne", qelta::kFormatNetica, true, true, true, false},
-    {".net", qelta::kFormatHugin, false, true, false, false},
-    {".erg", qelta::kFormatErgo, false, true, false, false},
-    {".dsc", qelta::kFormatMsbn, false, true, false, false},
-    {".xml03", qelta::kFormatXmlBif, false, true, false, false},
+    {".xvrn", qelta::kFormatXvrn, "", true, true, false, true},
+    {".vrn", qelta::kFormatVrn, "the native text format", false, false, false, false},
+    {".dxp", qelta::kFormatVrn, "the native text format", false, false, false, false},
+    {".dne", qelta::kFormatNetica, "Netica format", true, true, true, false},
+    {".net", qelta::kFormatHugin, "Hugin format", false, true, false, false},
+    {".erg", qelta::kFormatErgo, "Ergo format", false, true, false, false},
+    {".dsc", qelta::kFormatMsbn, "MSBN format", false, true, false, false},
+    {".xml03", qelta::kFormatXmlBif, "XMLBIF format", false, true, false, false},
 };
 // The string form: the XML file without the layout block.
-const Format kString = {"string", qelta::kFormatXvrn, true, true, false,
+const Format kString = {"string", qelta::kFormatXvrn, "", true, true, false,
                         false};
 
 bool IsXml(const Format& format) {
@@ -1172,6 +1175,15 @@ void CheckFormat(VRN_network& net, const Format& format) {
   const std::string path = FreshPath(format.extension);
   const int written = net.WriteFile(path.c_str(), 0, 0);
   ++(written == qelta::kOk ? g_read_back : g_refused)[&format - kFormats];
+  if (!IsXml(format) && net.HasTemporalNodes()) {
+    EXPECT_EQ(qelta::kErrOutOfRange, written) << "a dynamic network written";
+    const std::string log = LogText(net);
+    EXPECT_NE(std::string::npos, log.find("has temporal nodes")) << log;
+    EXPECT_NE(std::string::npos, log.find(format.name)) << log;
+    EXPECT_FALSE(Exists(path)) << "a refused write left a file";
+    std::remove(path.c_str());
+    return;
+  }
   if (written != qelta::kOk) {
     EXPECT_GT(net.ErrorLog()->GetNumberOfMessages(), 0) << "a silent refusal";
     ExpectRefusalNames(net);

@@ -349,18 +349,15 @@ TEST(VrnFormatTest, WriteFailuresAreReported) {
   }
 }
 
-// The text formats hold no temporal part and no cases: a dynamic network
-// with a case is written without them and reads back without them; only
-// the native text layouts keep submodels. Interval outcomes without
+// The text formats hold no cases (and refuse a dynamic network): a network
+// with a case is written without it and reads back without it; only the
+// native text layouts keep submodels. Interval outcomes without
 // identifiers read back named, with their intervals from Netica only.
-TEST(VrnFormatTest, TextFormatsWriteWithoutCasesOrTheTemporalPart) {
+TEST(VrnFormatTest, TextFormatsWriteWithoutCases) {
   VRN_network net;
   const int a = net.AddNode(qelta::kDefCpt, "A");
   const int b = net.AddNode(qelta::kDefCpt, "B");
   ASSERT_EQ(net.AddArc(a, b), qelta::kOk);
-  ASSERT_EQ(net.SetNumberOfSlices(3), qelta::kOk);
-  ASSERT_EQ(net.setNodeTemporalType(b, qelta::kTemporalPlate), qelta::kOk);
-  ASSERT_EQ(net.AddTemporalArc(b, b, 1), qelta::kOk);
   ASSERT_NE(net.AddCase("Seen"), nullptr);
   ASSERT_EQ(net.GetCase(0)->SetEvidence(a, 1), qelta::kOk);
   const int sub = net.Submodels()->CreateSubmodel(qelta::kMainSubmodel, "S");
@@ -381,7 +378,6 @@ TEST(VrnFormatTest, TextFormatsWriteWithoutCasesOrTheTemporalPart) {
         << LogText(back);
     EXPECT_EQ(back.GetNumberOfNodes(), 3);
     EXPECT_EQ(back.GetNumberOfCases(), 0);
-    EXPECT_FALSE(back.HasPlateNode());
     const bool native = dxp || std::string(name) == ".vrn";
     EXPECT_EQ(back.Submodels()->GetNumberOfSubmodels(), native ? 2 : 1);
     EXPECT_EQ(qelta_test::OutcomeIds(back, back.FindNode("C")),
