@@ -609,7 +609,9 @@ class VRN_network {
   int RunIDAlgorithm();
   // The probability of the observed evidence into p, by join-tree
   // clustering with the chain rule as fallback (chainRuleOnly: the chain
-  // rule alone). True on success; false with p = -1.0 when both fail.
+  // rule alone). True on success; false with p = -1.0 when both fail, or
+  // at once (-51 logged, nothing touched) while an equation node holds
+  // numeric evidence.
   // Targets, evidence (observed and implied) and the relevance switch and
   // options are left as they were; values without evidence may be left
   // invalid.
@@ -637,7 +639,8 @@ class VRN_network {
   // receives per listed node one (lower, upper) pair per outcome, the
   // samples ranked k + 1 from either end, k = iterations * (1 - level) / 2
   // rounded down. Answers 0; -2 for a bad handle, iterations below 1 or
-  // counts that do not fit the tables; -4 for a node listed twice; or the
+  // counts that do not fit the tables; -4 for a node listed twice; -51
+  // (logged) for a node without outcomes, such as an equation node; or the
   // status of a failed belief update. This network is not changed.
   int CalcConfidenceIntervals(
       const std::vector<int>& nodes, const std::vector<std::vector<int>>& counts,

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/error_log.h"
 #include "base/random.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
@@ -36,16 +37,29 @@ int VRN_network::CalcConfidenceIntervals(
     int iterations, std::vector<std::vector<std::pair<double, double>>>& intervals) {
   intervals.clear();
   if (iterations < 1) return qelta::kErrOutOfRange;
+  // The list is checked in order before anything is copied or sized; a
+  // node without outcomes (an equation node) has no beliefs to bound.
+  std::vector<char> listed(static_cast<std::size_t>(GetSlotCount()), 0);
+  for (int h : nodes) {
+    if (!IsValidHandle(h)) return qelta::kErrOutOfRange;
+    if (listed[static_cast<std::size_t>(h)] != 0) return qelta::kErrInvalidValue;
+    listed[static_cast<std::size_t>(h)] = 1;
+    if (nodes_[h]->Definition()->GetNumberOfOutcomes() < 1) {
+      return errorLog_->Logf(qelta::kErrWrongNodeType,
+                             "Confidence intervals are not computed for node "
+                             "[%s]: it has no outcomes",
+                             nodes_[h]->GetId());
+    }
+  }
   VRN_network work(*this, qelta::kCopyWorking);
   work.SetRelevanceReasoning(false);
   (void)work.ClearAllTargets();
   std::vector<std::vector<std::vector<double>>> samples;
   for (int h : nodes) {
-    if (!work.IsValidHandle(h)) return qelta::kErrOutOfRange;
-    if (work.GetNode(h)->IsTarget()) return qelta::kErrInvalidValue;
     (void)work.SetTarget(h, true);
-    samples.emplace_back(work.GetNode(h)->Definition()->GetNumberOfOutcomes(),
-                         std::vector<double>(static_cast<std::size_t>(iterations)));
+    samples.emplace_back(
+        static_cast<std::size_t>(work.GetNode(h)->Definition()->GetNumberOfOutcomes()),
+        std::vector<double>(static_cast<std::size_t>(iterations)));
   }
   // The tables before sampling, which give the Dirichlet means.
   std::vector<VRN_matrix> kept(work.GetSlotCount());

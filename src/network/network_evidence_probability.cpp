@@ -6,7 +6,8 @@
 // vector, wherever it lies, as if it were an observed two-outcome child of
 // its node with P(child = first | node = k) = likelihood k. Implied outcomes
 // add nothing of their own (they follow from the evidence), but a node's
-// likelihoods weigh the outcome implied for it.
+// likelihoods weigh the outcome implied for it. A number observed on an
+// equation node has no probability here: the call refuses it.
 #include <cstdint>
 #include <vector>
 
@@ -222,6 +223,20 @@ bool VRN_network::ChainRuleEvidence(double& p) {
 }
 
 bool VRN_network::CalcPropEvidence(double& p, bool chainRuleOnly) {
+  // An observed number is a point of a continuous distribution: neither
+  // method weighs it (both would see an interval or nothing), so it is
+  // refused before anything is touched.
+  for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
+    if (nodes_[h]->Definition()->GetType() == qelta::kDefEquation &&
+        nodes_[h]->Value()->HasEvidence()) {
+      (void)errorLog_->Logf(qelta::kErrWrongNodeType,
+                            "Probability of numeric evidence is not computed: "
+                            "node [%s] is observed at a number",
+                            nodes_[h]->GetId());
+      p = -1.0;
+      return false;
+    }
+  }
   // Both methods read which outcomes are observed and which implied.
   RefreshImpliedEvidence();
   if (numNodes_ > 0 && HasPlateNode()) {

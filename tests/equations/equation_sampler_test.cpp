@@ -1,10 +1,12 @@
 // Hybrid networks: forward sampling against closed forms, the hand-over to
-// the discrete algorithms, and discretization against exact integration.
+// the discrete algorithms, discretization against exact integration, and
+// the network queries that sit on top of belief updating.
 #include "equations/equation_sampler.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "definitions/node_def.h"
 #include "equations/equation.h"
 #include "equations/equation_evaluation.h"
+#include "io/format.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -307,6 +310,96 @@ TEST(EquationSampler, AnUnsolvableEquationIsReportedOnce) {
   EXPECT_EQ(1, CountMessages(net, message));
   EXPECT_FALSE(net.GetNode(x)->Value()->IsValueValid());
   EXPECT_FALSE(net.GetNode(y)->Value()->IsValueValid());
+}
+
+// X ~ Normal(10, 2) on [0, 20], Z = 2X + 1, and D given Z below or above 21
+// (X below or above 10): by hand P(D = d0) = 0.5 * 0.8 + 0.5 * 0.3 = 0.55.
+class HybridChain : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* text =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+        "<qelta version=\"1.0\" id=\"H\" numsamples=\"20000\" discsamples=\"2000\"><nodes>"
+        "<equation id=\"X\"><definition lower=\"0\" upper=\"20\">X=Normal(10,2)</definition>"
+        "<discretization><interval label=\"lo\" upper=\"10\"/><interval label=\"hi\" upper=\"20\"/>"
+        "</discretization></equation>"
+        "<equation id=\"Z\"><parents>X</parents><definition lower=\"0\" upper=\"50\">Z=2*X+1"
+        "</definition><discretization><interval label=\"lo\" upper=\"21\"/>"
+        "<interval label=\"hi\" upper=\"50\"/></discretization></equation>"
+        "<cpt id=\"D\"><state id=\"d0\"/><state id=\"d1\"/><parents>Z</parents>"
+        "<probabilities>0.8 0.2 0.3 0.7</probabilities></cpt></nodes></qelta>";
+    ASSERT_EQ(qelta::kOk, net.ReadString(text, qelta::kExtensionNone));
+    net.SetRandSeed(17);
+    ASSERT_TRUE(net.FindNode("X") == x && net.FindNode("Z") == z && net.FindNode("D") == d);
+  }
+  // The last logged entry: its code, and whether its message names the node.
+  void ExpectRefusal(const char* id) const {
+    const VRN_errorLog* log = net.ErrorLog();
+    const int last = log->GetNumberOfMessages() - 1;
+    EXPECT_EQ(qelta::kErrWrongNodeType, log->GetCode(last));
+    EXPECT_NE(nullptr, std::strstr(log->GetMessage(last), id)) << log->GetMessage(last);
+  }
+  VRN_network net;
+  const int x = 0, z = 1, d = 2;
+};
+
+// A number observed on an equation node has no probability either method
+// could weigh: the call fails and leaves evidence and targets as they were.
+TEST_F(HybridChain, ProbabilityOfNumericEvidenceIsRefused) {
+  const struct { int node; double number; bool d0; } rows[] = {
+      {-1, 0, true}, {x, 12, true}, {z, 25, true}, {z, 25, false}};
+  for (const auto& row : rows) {
+    for (bool chain : {false, true}) {
+      SCOPED_TRACE(std::to_string(row.node) + (row.d0 ? " d0" : "") + (chain ? " chain" : ""));
+      (void)net.ClearAllEvidence();
+      (void)net.ClearAllTargets();
+      if (row.node >= 0) {
+        ASSERT_EQ(qelta::kOk, net.GetNode(row.node)->Value()->SetContEvidence(row.number));
+      }
+      if (row.d0) {
+        ASSERT_EQ(qelta::kOk, net.GetNode(d)->Value()->SetEvidence(0));
+      }
+      ASSERT_EQ(qelta::kOk, net.SetTarget(d, true));
+      double p = 0.0;
+      EXPECT_EQ(row.node < 0, net.CalcPropEvidence(p, chain));
+      if (row.node < 0) {
+        EXPECT_NEAR(0.55, p, 0.02);
+        continue;
+      }
+      EXPECT_EQ(-1.0, p);
+      ExpectRefusal(row.node == x ? "[X]" : "[Z]");
+      EXPECT_TRUE(net.IsTarget(d) == 1 && net.GetNumberOfTargets() == 1);
+      double number = 0.0;
+      ASSERT_EQ(qelta::kOk, net.GetNode(row.node)->Value()->GetContEvidence(&number));
+      EXPECT_EQ(row.number, number);
+      EXPECT_EQ(row.d0 ? 0 : qelta::kErrOutOfRange, net.GetNode(d)->Value()->GetEvidence());
+    }
+  }
+  // The refused evidence still updates: Z = 25 gives P(d0) = 0.3.
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+  EXPECT_NEAR(0.3, Belief(net, d, 0), 0.02);
+}
+
+// Nodes without outcomes have no beliefs to bound: refused before the
+// network's generator moves, so a later call draws what it would have.
+TEST_F(HybridChain, ConfidenceIntervalsRefuseNodesWithoutOutcomes) {
+  VRN_network fresh(net);
+  const std::vector<std::vector<int>> counts = {{}, {}, {1000, 1000}};
+  std::vector<std::vector<std::pair<double, double>>> intervals, again;
+  EXPECT_EQ(qelta::kErrWrongNodeType, net.CalcConfidenceIntervals({x}, counts, 0.9, 200, intervals));
+  ExpectRefusal("[X]");
+  EXPECT_EQ(qelta::kErrWrongNodeType, net.CalcConfidenceIntervals({d, z}, counts, 0.9, 200, intervals));
+  ExpectRefusal("[Z]");
+  EXPECT_TRUE(intervals.empty());
+  EXPECT_EQ(0, net.GetNumberOfTargets());
+  ASSERT_EQ(qelta::kOk, net.CalcConfidenceIntervals({d}, counts, 0.9, 200, intervals));
+  ASSERT_EQ(qelta::kOk, fresh.CalcConfidenceIntervals({d}, counts, 0.9, 200, again));
+  EXPECT_EQ(again, intervals);
+  // P(d0) = (a + b) / 2 with a ~ Beta(800, 200) and b ~ Beta(300, 700):
+  // standard deviation 0.0096, so a 90% interval of about 0.55 -+ 0.016.
+  ASSERT_EQ(1u, intervals.size());
+  EXPECT_NEAR(0.534, intervals[0][0].first, 0.008);
+  EXPECT_NEAR(0.566, intervals[0][0].second, 0.008);
 }
 
 }  // namespace
