@@ -96,6 +96,19 @@ int VRN_validator::Prepare() {
   if (classes_.empty()) return net_->ErrorLog()->LogError(qelta::kErrNoItem, "No class nodes specified");
   const int checked = CheckMatches();
   if (checked != qelta::kOk) return checked;
+  // A class node deleted or turned into a kind without outcomes since it
+  // was added has nothing to predict; checked before anything is sized.
+  for (int c : classes_) {
+    if (!net_->IsValidHandle(c)) {
+      const std::string message = "Validator: class node " + std::to_string(c) + " no longer exists";
+      return net_->ErrorLog()->LogError(qelta::kErrOutOfRange, message.c_str());
+    }
+    if (net_->GetNode(c)->Definition()->GetNumberOfOutcomes() < 1) {
+      const std::string message =
+          std::string("Validator: class node ") + net_->GetNode(c)->GetId() + " has no outcomes";
+      return net_->ErrorLog()->LogError(qelta::kErrWrongNodeType, message.c_str());
+    }
+  }
   confusion_.clear();
   offsets_.clear();
   width_ = 0;

@@ -248,3 +248,18 @@ TEST(ValidatorTest, SliceColumnsAreEvidenceAtTheirSlices) {
 }
 
 }  // namespace
+
+TEST(ValidatorTest, ClassNodeWithoutOutcomesIsRefusedBeforeTesting) {
+  Case g(kRows);
+  VRN_validator v(&g.data, &g.net, g.matches);
+  ASSERT_EQ(qelta::kOk, v.AddClassNode(g.a));
+  ASSERT_EQ(qelta::kOk, g.net.GetNode(g.a)->setNodeType(qelta::kDefEquation));
+  EXPECT_EQ(qelta::kErrWrongNodeType, v.Test(nullptr));
+  VRN_errorLog* log = g.net.ErrorLog();
+  EXPECT_NE(std::string::npos,
+            std::string(log->GetMessage(log->GetNumberOfMessages() - 1)).find("class node A has no outcomes"));
+  VRN_em em;
+  EXPECT_EQ(qelta::kErrWrongNodeType, v.KFold(em, 2, 1, nullptr));
+  ASSERT_EQ(qelta::kOk, g.net.DeleteNode(g.a));
+  EXPECT_EQ(qelta::kErrOutOfRange, v.Test(nullptr));
+}
