@@ -469,7 +469,7 @@ class DbnDiagramTest : public ::testing::Test {
 
 using Ids = std::vector<std::string>;
 
-TEST_F(DbnDiagramTest, ValuesListWhatIndexesThemOrAreNotValid) {
+TEST_F(DbnDiagramTest, ValuesListWhatIndexesThemInTheUnrolledNetworkOrAreNotValid) {
   Read(DiagramA());
   EXPECT_EQ(Index("D"), Ids{"C"});
   EXPECT_EQ(Items("D"), (std::vector<double>{10, 2, 0, 8}));
@@ -514,11 +514,10 @@ TEST_F(DbnDiagramTest, ValuesListWhatIndexesThemOrAreNotValid) {
   }
   EXPECT_EQ(invalid.count("D"), 0u);
   ExpectAsUnrolled(invalid);
-}
 
-TEST_F(DbnDiagramTest, ScenariosOfPlateNodesLeaveNoSliceBelief) {
   // The decision observes the last slice's copy of P, which only the
   // unrolled network has.
+  net_.Reset();
   Read(DiagramC(3));
   ExpectAsUnrolled({"P", "D", "V"});
   net_.Reset();
@@ -529,9 +528,9 @@ TEST_F(DbnDiagramTest, ScenariosOfPlateNodesLeaveNoSliceBelief) {
   net_.Reset();
   Read(kDiagramB);
   ExpectAsUnrolled({"D", "P", "V"});
-}
 
-TEST_F(DbnDiagramTest, BayesianDynamicNetworksAndValueOfInformation) {
+  // Without decisions every value comes back as the unrolled one.
+  net_.Reset();
   Read(DiagramA("", false,
                 "<cpt id='D'><state id='d0'/><state id='d1'/>"
                 "<parents>C</parents>"
