@@ -69,6 +69,47 @@ int UnrollTerminalEquation(VRN_network& target, const VRN_network& source,
   return unrolled->SetEquation(text.c_str(), nullptr, nullptr);
 }
 
+// Drops the indexing parents of a value, keeping its flags: a value copied
+// back lists only what the unrolled network's result lists.
+void DropIndexing(VRN_nodeVal* value) {
+  if (value->GetIndexingParents().IsEmpty()) return;
+  (void)value->ShapeAsBeliefs(
+      std::max(1, value->GetOwnDefinition()->GetNumberOfOutcomes()));
+}
+
+// Gives value, of a node outside the plate of `network` and without
+// indexing parents, the result that its node holds in the unrolled network:
+// the matrix, and the indexing parents with it. An influence-diagram solver
+// may index a value by slice copies or plate nodes, which nothing in this
+// network's layout can name: such a value is not valid here.
+void CopyUnrolledValue(const VRN_network& network, const VRN_nodeVal& unrolled,
+                       VRN_nodeVal* value) {
+  if (!unrolled.IsValueValid()) {
+    value->Invalidate();
+    return;
+  }
+  const VRN_intArray& parents = unrolled.GetIndexingParents();
+  const VRN_matrix& m = unrolled.GetValue();
+  bool fits = m.GetDimensionCount() == parents.GetSize() + 1;
+  for (int i = 0; fits && i < parents.GetSize(); ++i) {
+    const VRN_node* node = network.GetNode(parents[i]);
+    fits = node != nullptr &&
+           node->GetTemporalType() != qelta::kTemporalPlate &&
+           node->Definition()->GetDiscreteOutcomeCount() == m.GetSize(i);
+  }
+  for (int i = 0; fits && i < parents.GetSize(); ++i) {
+    fits = value->AddIndexingParent(parents[i]) == qelta::kOk;
+  }
+  if (!fits || !(value->GetIndexingParents() == parents)) {
+    DropIndexing(value);
+    value->Invalidate();
+    return;
+  }
+  value->GetMutableValue() = m;
+  value->AddFlags(qelta::kValFlagValid);
+  value->SetUpdateTag(0);
+}
+
 }  // namespace
 
 int VRN_dbn::BuildUnrollMap(std::vector<int>& map) const {
@@ -238,18 +279,12 @@ int VRN_dbn::UpdateBeliefs() {
        h = network_->GetNextNode(h)) {
     VRN_nodeVal* value = network_->GetNode(h)->Value();
     const int i = IsPlate(h) ? PlateIndex(map, count, h) : -1;
+    DropIndexing(value);
     if (i < 0) {
       if (HandOverEquationResult(value, unrolled.GetNode(h)->Value())) {
         continue;
       }
-      const VRN_nodeVal* u = unrolled.GetNode(h)->Value();
-      if (u->IsValueValid()) {
-        value->GetMutableValue() = u->GetValue();
-        value->AddFlags(qelta::kValFlagValid);
-        value->SetUpdateTag(0);
-      } else {
-        value->Invalidate();
-      }
+      CopyUnrolledValue(*network_, *unrolled.GetNode(h)->Value(), value);
       continue;
     }
     const int n = network_->GetNode(h)->Definition()->GetNumberOfOutcomes();
@@ -277,7 +312,10 @@ int VRN_dbn::UpdateBeliefs() {
         if (valid) row[e] = 1.0;
         continue;
       }
-      valid = u->IsValueValid() && u->GetValue().GetItemCount() >= n;
+      // A copy indexed by a scenario holds no belief of the slice: its
+      // first row is one scenario's.
+      valid = u->IsValueValid() && u->GetIndexingParents().IsEmpty() &&
+              u->GetValue().GetItemCount() >= n;
       if (!valid) break;
       const double* items = u->GetValue().GetItems().Items();
       std::copy(items, items + n, row);

@@ -2,7 +2,10 @@
 // slice evidence, unrolling details and refusals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "base/error_log.h"
@@ -10,6 +13,7 @@
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "inference/value_of_info.h"
 #include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -318,6 +322,254 @@ TEST_F(DbnPartTest, UnrollingNamesTargetsTerminalsAndValues) {
   ASSERT_EQ(net_.SetNumberOfSlices(10), 0);
   ASSERT_EQ(net_.UpdateBeliefs(), 0);
   EXPECT_EQ(Dims(&Val(a)->GetValue()), (std::vector<int>{10, 2}));
+}
+
+// A dynamic influence diagram: C, D -> A (anchor) and N1, the plate node P
+// on A and C with the temporal arc P -> P, the terminal T on P, and the
+// utility V on D and C. `extra` adds nodes; `plain` drops the temporal
+// types; `decision` is D's element.
+std::string DiagramA(const std::string& extra = "", bool plain = false,
+                     const std::string& decision =
+                         "<decision id='D'><state id='d0'/><state id='d1'/>"
+                         "<parents>C</parents></decision>",
+                     const std::string& utility =
+                         "<utility id='V'><parents>D C</parents>"
+                         "<utilities>10 0 2 8</utilities></utility>") {
+  auto type = [plain](const char* t) {
+    return plain ? std::string() : std::string(" dynamic='") + t + "'";
+  };
+  std::string text =
+      "<qelta version='1.0' id='A'><nodes>"
+      "<cpt id='C'><state id='c0'/><state id='c1'/>"
+      "<probabilities>0.3 0.7</probabilities></cpt>" +
+      decision + "<cpt id='A'" + type("anchor") +
+      "><state id='a0'/><state id='a1'/><parents>D</parents>"
+      "<probabilities>0.9 0.1 0.2 0.8</probabilities></cpt>"
+      "<cpt id='N1'><state id='n0'/><state id='n1'/><parents>D</parents>"
+      "<probabilities>0.6 0.4 0.1 0.9</probabilities></cpt>"
+      "<cpt id='P'" + type("plate") +
+      "><state id='p0'/><state id='p1'/><parents>A C</parents>"
+      "<probabilities>0.8 0.2 0.5 0.5 0.3 0.7 0.1 0.9</probabilities></cpt>"
+      "<cpt id='T'" + type("terminal") +
+      "><state id='t0'/><state id='t1'/><parents>P</parents>"
+      "<probabilities>0.7 0.3 0.2 0.8</probabilities></cpt>" +
+      utility + extra + "</nodes>";
+  if (!plain) {
+    text += "<dynamic numslices='3'><cpt id='P' order='1'><parents>P</parents>"
+            "<probabilities>0.9 0.1 0.4 0.6 0.7 0.3 0.2 0.8</probabilities>"
+            "</cpt></dynamic>";
+  }
+  return text + "</qelta>";
+}
+
+// A plate node P (0.3 0.7, P -> P of order 1) observed by a terminal
+// decision D, with a terminal utility V on D and P.
+std::string DiagramC(int slices) {
+  return "<qelta version='1.0' id='C'><nodes>"
+         "<cpt id='P' dynamic='plate'><state id='p0'/><state id='p1'/>"
+         "<probabilities>0.3 0.7</probabilities></cpt>"
+         "<decision id='D' dynamic='terminal'><state id='d0'/>"
+         "<state id='d1'/><parents>P</parents></decision>"
+         "<utility id='V' dynamic='terminal'><parents>D P</parents>"
+         "<utilities>10 0 2 8</utilities></utility></nodes>"
+         "<dynamic numslices='" + std::to_string(slices) +
+         "'><cpt id='P' order='1'><parents>P</parents>"
+         "<probabilities>0.9 0.1 0.4 0.6</probabilities></cpt></dynamic>"
+         "</qelta>";
+}
+
+// A plate decision D observing C, a plate node P below D, and a terminal
+// utility V on P and D.
+const char* const kDiagramB =
+    "<qelta version='1.0' id='B'><nodes>"
+    "<cpt id='C'><state id='c0'/><state id='c1'/>"
+    "<probabilities>0.3 0.7</probabilities></cpt>"
+    "<decision id='D' dynamic='plate'><state id='d0'/><state id='d1'/>"
+    "<parents>C</parents></decision>"
+    "<cpt id='P' dynamic='plate'><state id='p0'/><state id='p1'/>"
+    "<parents>D</parents><probabilities>0.8 0.2 0.3 0.7</probabilities></cpt>"
+    "<utility id='V' dynamic='terminal'><parents>P D</parents>"
+    "<utilities>4 1 0 6</utilities></utility></nodes>"
+    "<dynamic numslices='3'/></qelta>";
+
+std::vector<std::string> IndexingIds(const VRN_network& net,
+                                     const VRN_nodeVal& value) {
+  std::vector<std::string> ids;
+  for (int h : value.GetIndexingParents()) {
+    ids.push_back(net.GetNode(h) != nullptr ? net.GetNode(h)->GetId() : "?");
+  }
+  return ids;
+}
+
+class DbnDiagramTest : public ::testing::Test {
+ protected:
+  void Read(const std::string& text) {
+    ASSERT_EQ(net_.ReadString(text.c_str(), 0), 0) << text;
+    ASSERT_EQ(net_.UpdateBeliefs(), 0);
+  }
+  VRN_nodeVal* Val(const char* id) {
+    return net_.GetNode(net_.FindNode(id))->Value();
+  }
+  std::vector<std::string> Index(const char* id) {
+    return IndexingIds(net_, *Val(id));
+  }
+  std::vector<double> Items(const char* id) {
+    const VRN_matrix& m = Val(id)->GetValue();
+    return {m.GetItems().begin(), m.GetItems().end()};
+  }
+  // Every node against the unrolled network's own update: a node not in
+  // `invalid` holds exactly its result (a plate node one row per slice
+  // copy), with the same indexing parents; those in `invalid` are not
+  // valid.
+  void ExpectAsUnrolled(const std::set<std::string>& invalid) {
+    VRN_network u;
+    std::vector<int> map;
+    ASSERT_EQ(net_.UnrollNetwork(u, map), 0);
+    (void)u.SetDefaultIDAlgorithm(net_.GetDefaultIDAlgorithm());
+    ASSERT_EQ(u.UpdateBeliefs(), 0);
+    const int count = static_cast<int>(map.size()) / net_.GetNumberOfSlices();
+    for (int h = net_.GetFirstNode(); h >= 0; h = net_.GetNextNode(h)) {
+      const VRN_nodeVal* value = net_.GetNode(h)->Value();
+      const std::string id = net_.GetNode(h)->GetId();
+      SCOPED_TRACE(id);
+      if (invalid.count(id) != 0) {
+        EXPECT_FALSE(value->IsValueValid());
+        continue;
+      }
+      ASSERT_TRUE(value->IsValueValid());
+      const VRN_matrix& m = value->GetValue();
+      std::vector<double> want;
+      std::vector<int> dims;
+      const int i = static_cast<int>(
+          std::find(map.begin(), map.begin() + count, h) - map.begin());
+      if (i < count) {
+        EXPECT_TRUE(value->GetIndexingParents().IsEmpty());
+        for (size_t c = i; c < map.size(); c += count) {
+          const VRN_nodeVal* slice = u.GetNode(map[c])->Value();
+          EXPECT_TRUE(slice->GetIndexingParents().IsEmpty());
+          want.insert(want.end(), slice->GetValue().GetItems().begin(),
+                      slice->GetValue().GetItems().end());
+        }
+        dims = {net_.GetNumberOfSlices(), static_cast<int>(want.size()) /
+                                              net_.GetNumberOfSlices()};
+      } else {
+        const VRN_nodeVal* own = u.GetNode(h)->Value();
+        EXPECT_EQ(IndexingIds(net_, *value), IndexingIds(u, *own));
+        want.assign(own->GetValue().GetItems().begin(),
+                    own->GetValue().GetItems().end());
+        dims = Dims(&own->GetValue());
+      }
+      EXPECT_EQ(Dims(&m), dims);
+      EXPECT_EQ(std::vector<double>(m.GetItems().begin(), m.GetItems().end()),
+                want);
+    }
+  }
+  VRN_network net_;
+};
+
+using Ids = std::vector<std::string>;
+
+TEST_F(DbnDiagramTest, ValuesListWhatIndexesThemInTheUnrolledNetworkOrAreNotValid) {
+  Read(DiagramA());
+  EXPECT_EQ(Index("D"), Ids{"C"});
+  EXPECT_EQ(Items("D"), (std::vector<double>{10, 2, 0, 8}));
+  EXPECT_EQ(Index("N1"), Ids{"D"});
+  EXPECT_EQ(Items("N1"), (std::vector<double>{0.6, 0.4, 0.1, 0.9}));
+  EXPECT_EQ(Index("A"), Ids{"D"});
+  EXPECT_EQ(Index("T"), (Ids{"C", "D"}));
+  EXPECT_EQ(Index("V"), (Ids{"C", "D"}));
+  ExpectAsUnrolled({"P"});
+
+  // Terminal utilities and a multi-attribute node over them.
+  net_.Reset();
+  Read(DiagramA("<utility id='W' dynamic='terminal'><parents>T</parents>"
+                "<utilities>5 1</utilities></utility>"
+                "<mau id='M' dynamic='terminal'><parents>V W</parents>"
+                "<weights>1 1</weights></mau>"));
+  EXPECT_EQ(Index("W"), (Ids{"C", "D"}));
+  EXPECT_EQ(Index("M"), (Ids{"C", "D"}));
+  ExpectAsUnrolled({"P"});
+
+  // After the update, deleting an indexing parent with relevance off
+  // gives the values it indexed their own shape.
+  net_.SetRelevanceReasoning(false);
+  ASSERT_EQ(net_.DeleteNode(net_.FindNode("C")), 0);
+  EXPECT_FALSE(Val("D")->IsValueValid());
+  EXPECT_TRUE(Val("D")->GetIndexingParents().IsEmpty());
+  EXPECT_EQ(Dims(&Val("D")->GetValue()), std::vector<int>{2});
+
+  // The other solver indexes nothing: its results come back as they are.
+  // (It needs the decision's parent observed.)
+  net_.Reset();
+  ASSERT_EQ(net_.ReadString(DiagramA().c_str(), 0), 0);
+  ASSERT_EQ(Val("C")->SetEvidence(1), 0);
+  ASSERT_EQ(net_.SetDefaultIDAlgorithm(1), 1);
+  ASSERT_EQ(net_.UpdateBeliefs(), 0);
+  std::set<std::string> invalid;
+  for (int h = net_.GetFirstNode(); h >= 0; h = net_.GetNextNode(h)) {
+    EXPECT_TRUE(net_.GetNode(h)->Value()->GetIndexingParents().IsEmpty());
+    if (!net_.GetNode(h)->Value()->IsValueValid()) {
+      invalid.insert(net_.GetNode(h)->GetId());
+    }
+  }
+  EXPECT_EQ(invalid.count("D"), 0u);
+  ExpectAsUnrolled(invalid);
+
+  // The decision observes the last slice's copy of P, which only the
+  // unrolled network has.
+  net_.Reset();
+  Read(DiagramC(3));
+  ExpectAsUnrolled({"P", "D", "V"});
+  net_.Reset();
+  Read(DiagramC(1));
+  EXPECT_EQ(Items("P"), (std::vector<double>{0.3, 0.7}));
+  ExpectAsUnrolled({"D", "V"});
+  // A plate decision: every slice's copy is a decision of its own.
+  net_.Reset();
+  Read(kDiagramB);
+  ExpectAsUnrolled({"D", "P", "V"});
+
+  // Without decisions every value comes back as the unrolled one.
+  net_.Reset();
+  Read(DiagramA("", false,
+                "<cpt id='D'><state id='d0'/><state id='d1'/>"
+                "<parents>C</parents>"
+                "<probabilities>0.5 0.5 0.5 0.5</probabilities></cpt>",
+                ""));
+  ExpectAsUnrolled({});
+
+  // Observing E before D is worth as much per configuration of C with
+  // temporal types as without.
+  const std::string e =
+      "<cpt id='E'><state id='e0'/><state id='e1'/>"
+      "<probabilities>0.6 0.4</probabilities></cpt>";
+  const std::string v =
+      "<utility id='V'><parents>D C E</parents>"
+      "<utilities>10 0 0 10 2 8 8 2</utilities></utility>";
+  std::vector<std::vector<double>> worth;
+  for (bool plain : {false, true}) {
+    SCOPED_TRACE(plain);
+    VRN_network net;
+    const std::string text = DiagramA(
+        "", plain,
+        "<decision id='D'><state id='d0'/><state id='d1'/>"
+        "<parents>C</parents></decision>" + e,
+        v);
+    ASSERT_EQ(net.ReadString(text.c_str(), 0), 0) << text;
+    VRN_valueOfInfo voi(&net);
+    ASSERT_EQ(voi.AddNode(net.FindNode("E")), 0);
+    ASSERT_EQ(voi.SetDecision(net.FindNode("D")), 0);
+    ASSERT_EQ(voi.Update(), 0);
+    std::vector<std::string> ids;
+    for (int h : voi.GetIndexingNodes()) ids.push_back(net.GetNode(h)->GetId());
+    EXPECT_EQ(ids, Ids{"C"});
+    const VRN_matrix& m = voi.GetValues();
+    worth.emplace_back(m.GetItems().begin(), m.GetItems().end());
+  }
+  ASSERT_EQ(worth[0].size(), worth[1].size());
+  for (size_t i = 0; i < worth[0].size(); ++i) {
+    EXPECT_NEAR(worth[0][i], worth[1][i], 1e-12);
+  }
 }
 
 }  // namespace

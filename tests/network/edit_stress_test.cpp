@@ -22,9 +22,15 @@
 // the node, its children's tables, its evidence and its cases as they were,
 // and its save as it was or as an automatic update of that state leaves it.
 // An arc into a plate node that the temporal part refuses leaves every
-// temporal arc, temporal table and the save as they were. Dynamic networks
-// holding equation nodes are checked on their own (DynamicEquations below):
-// each update against the unrolled network's own update.
+// temporal arc, temporal table and the save as they were. Some dynamic
+// networks have decision and utility nodes: after each of their updates
+// that succeeds, every value is compared with the unrolled network's own
+// update (the only reference for them, as a fresh network computes the
+// same way); they are compared with a fresh network too, unless the solver
+// assumes an order of decisions in the unrolled copy, which a save does not
+// keep. Dynamic networks holding equation nodes are checked on their own
+// (DynamicEquations below): each update against the unrolled network's own
+// update.
 //
 // The seed count is small by default; QELTA_EDIT_STRESS_SEEDS sets another
 // (thousands for a thorough run), QELTA_EDIT_STRESS_FIRST_SEED the first
@@ -90,6 +96,11 @@ constexpr bool kEmptyOutcomeIds = true;
 constexpr bool kTypeChangesOfMauParents = true;
 // Automatic updating of influence diagrams solved by code 1.
 constexpr bool kAutoUpdateWithInfluenceCode1 = true;
+// Multi-attribute utility expressions in dynamic networks that name a
+// utility whose arc into the node the temporal types refuse: the
+// expression keeps the name without the arc, and the save does not read
+// back.
+constexpr bool kMauExpressionsAcrossTemporalTypes = false;
 
 // Faults met by the check right after an edit, one switch per class.
 // While a switch is false, the values valid after an edit of that class are
@@ -238,6 +249,10 @@ struct Counts {
   int copies = 0;
   int parameter_copies = 0;
   int refusals = 0;
+  int unrolled_checks = 0;
+  int unrolled_indexed = 0;
+  int unrolled_invalid = 0;
+  int assumed_orders = 0;
 };
 Counts counts;
 int refused_plate_arcs = 0;
@@ -303,6 +318,7 @@ class Harness {
         flavour_(static_cast<Flavour>(seed % 4)),
         implying_(seed % 4 == 0),
         reordering_(flavour_ == Flavour::kHybrid && seed % 16 < 8),
+        diagram_(flavour_ == Flavour::kDynamic && seed % 8 == 6),
         net_(std::make_unique<VRN_network>()) {
     // A fixed seed: without one the generator follows the clock.
     net_->SetRandSeed(seed + 1);
@@ -406,6 +422,21 @@ class Harness {
     return dbn != nullptr && Plate(h) && dbn->HasTemporalEvidence(h);
   }
   bool Equation(int h) const { return Type(h) == qelta::kDefEquation; }
+  // Whether the temporal types of p and c allow the arc p -> c: nothing
+  // reaches a node outside the plate from the plate or a terminal node,
+  // and nothing reaches a plate node from a terminal node.
+  bool TemporalTypesAllowArc(int p, int c) const {
+    const int from = Node(p)->GetTemporalType();
+    const int to = Node(c)->GetTemporalType();
+    if (to == qelta::kTemporalTerminal) return true;
+    if (from == qelta::kTemporalTerminal) return false;
+    return from != qelta::kTemporalPlate || to == qelta::kTemporalPlate;
+  }
+  // Influence diagrams, dynamic ones included.
+  bool Diagram() const { return flavour_ == Flavour::kInfluence || diagram_; }
+  // The solver of a dynamic diagram goes through every scenario of the
+  // decisions in every slice: fewer slices keep it quick.
+  int MaxSlices() const { return diagram_ ? 3 : 4; }
   bool BelowDecision(int h) const {
     if (h < 0 || Node(h) == nullptr) return false;
     VRN_intArray ancestors;
@@ -443,7 +474,7 @@ class Harness {
                            qelta::kDefNoisyAdder, qelta::kDefCast,
                            qelta::kDefDemorgan};
     if (implying_) codes.insert(codes.end(), 5, qelta::kDefTruthTable);
-    if (flavour_ == Flavour::kInfluence) {
+    if (Diagram()) {
       codes.insert(codes.end(), {qelta::kDefDecision, qelta::kDefDecision,
                                  qelta::kDefUtility, qelta::kDefUtility,
                                  qelta::kDefMau});
@@ -514,7 +545,8 @@ class Harness {
         Type(h) != qelta::kDefDemorgan) {
       (void)Def(h)->SetNumberOfOutcomes(3);
     }
-    if (flavour_ == Flavour::kDynamic && Chance(0.8)) {
+    // Diagrams keep more nodes outside the plate, where values are indexed.
+    if (flavour_ == Flavour::kDynamic && Chance(diagram_ ? 0.5 : 0.8)) {
       (void)net_->setNodeTemporalType(h, qelta::kTemporalPlate);
     }
     // Draws within intervals follow the parent order of an equation that
@@ -536,7 +568,7 @@ class Harness {
       (void)net_->AddNode(qelta::kDefCpt, kAnchor);
       EnsureAnchor();
     }
-    if (flavour_ != Flavour::kBayes && flavour_ != Flavour::kDynamic) {
+    if (Diagram() || flavour_ == Flavour::kHybrid) {
       Functions();
     }
     const int n = Uniform(3, 5);
@@ -553,14 +585,14 @@ class Harness {
     }
     if (flavour_ == Flavour::kDynamic) {
       for (int i = 0; i < n; ++i) AddTemporalArc();
-      (void)net_->SetNumberOfSlices(Uniform(1, 4));
+      (void)net_->SetNumberOfSlices(Uniform(1, MaxSlices()));
     }
     (void)net_->RandomizeParameters(nullptr, nullptr);
     // With targets an update recomputes only them: the other values stay
     // as they were, so stale ones would show. (None at first where edits
     // aim at what an update left valid.)
     if (!implying_ && !reordering_ && Chance(0.7)) (void)net_->SetTarget(AnyNode(), true);
-    if (flavour_ == Flavour::kInfluence) {
+    if (Diagram()) {
       for (int h : Live()) {
         if (Type(h) == qelta::kDefUtility) SetTable(h);
         if (Type(h) == qelta::kDefMau && Chance(0.5)) Mau(h);
@@ -655,7 +687,7 @@ class Harness {
     } else if (choice < 54) {
       if (flavour_ == Flavour::kHybrid && Chance(0.5)) {
         Equations();
-      } else if (flavour_ == Flavour::kInfluence && Chance(0.25)) {
+      } else if (Diagram() && Chance(0.25)) {
         Mau(-1);
       } else {
         Tables();
@@ -735,7 +767,7 @@ class Harness {
         what.find("influence code") != std::string::npos) {
       return false;
     }
-    if (flavour_ == Flavour::kInfluence) {
+    if (Diagram()) {
       const bool cleared = what.find("Clear") != std::string::npos &&
                            what.find("Evidence") != std::string::npos;
       if (!kIndexingParentsOfObservedNodes && cleared) return false;
@@ -800,7 +832,7 @@ class Harness {
         break;
       }
       case 3: {
-        if (flavour_ == Flavour::kInfluence) {
+        if (Diagram() && (flavour_ == Flavour::kInfluence || Chance(0.5))) {
           const int code = Uniform(0, 1);
           if (code == 1 && !kAutoUpdateWithInfluenceCode1 &&
               net_->IsAutoUpdate()) {
@@ -820,8 +852,7 @@ class Harness {
         // A hybrid network updated while the anchor's likelihoods are
         // cleared would sample.
         bool on = Chance(0.3) && flavour_ != Flavour::kHybrid;
-        if (on && !kAutoUpdateWithInfluenceCode1 &&
-            flavour_ == Flavour::kInfluence &&
+        if (on && !kAutoUpdateWithInfluenceCode1 && Diagram() &&
             net_->GetDefaultIDAlgorithm() == 1) {
           on = false;
         }
@@ -1754,7 +1785,10 @@ class Harness {
     }
     std::vector<int> utilities;
     for (int g : Live()) {
-      if (g != h && (Type(g) & qelta::kDefBitUtility) != 0) utilities.push_back(g);
+      if (g != h && (Type(g) & qelta::kDefBitUtility) != 0 &&
+          (kMauExpressionsAcrossTemporalTypes || TemporalTypesAllowArc(g, h))) {
+        utilities.push_back(g);
+      }
     }
     VRN_mauExpressions defaults;
     mau->MakeDefaultExpressions(&defaults);
@@ -1904,7 +1938,7 @@ class Harness {
         break;
       }
       case 3: {
-        int count = Uniform(1, 4);
+        int count = Uniform(1, MaxSlices());
         // Across one slice right after an update, where outcomes are
         // implied (a terminal node's often made so first): a terminal
         // node's implied outcome comes or goes, and the values read before
@@ -1913,7 +1947,7 @@ class Harness {
           UpdateAndCheck();
           if (failed_) return;
           edit_ = Edit::kTemporal;
-          count = net_->GetNumberOfSlices() > 1 ? 1 : Uniform(2, 4);
+          count = net_->GetNumberOfSlices() > 1 ? 1 : Uniform(2, MaxSlices());
         }
         Note("SetNumberOfSlices(" + std::to_string(count) + ")",
              net_->SetNumberOfSlices(count));
@@ -2052,6 +2086,12 @@ class Harness {
       Note("ReadString into itself", read);
       if (read != qelta::kOk) {
         Fail("the save does not read back: " + LastMessage(*net_));
+      }
+      // A save without plate nodes holds no temporal part; the next plate
+      // node would bring the default slice count.
+      if (diagram_ && net_->Dbn() == nullptr) {
+        Note("SetNumberOfSlices(" + std::to_string(MaxSlices()) + ")",
+             net_->SetNumberOfSlices(MaxSlices()));
       }
       untrusted_.assign(static_cast<size_t>(net_->GetSlotCount()), 0);
       return;
@@ -2218,6 +2258,8 @@ class Harness {
     Note("UpdateBeliefs", status);
     ++counts.updates;
     if (status != qelta::kOk) ++counts.failed_updates;
+    if (status == qelta::kOk && !MatchesUnrolledUpdate()) return;
+    if (DecisionOrderAssumed()) return;
     untrusted_.resize(static_cast<size_t>(net_->GetSlotCount()), 0);
     if (!kImpliedEvidenceOfRefusedEvidence && conflict_) return;
 
@@ -2276,10 +2318,137 @@ class Harness {
     }
   }
 
+  // A dynamic network with decision or utility nodes, right after an update
+  // that succeeded, against the unrolled network's own update. A node
+  // outside the plate holds the unrolled result, with the same indexing
+  // parents, when those are all nodes outside the plate; it is not valid
+  // otherwise. A plate node holds one row per slice copy: the copy's point
+  // mass when it has evidence, else its beliefs; it is not valid when a
+  // copy without evidence is not valid or is indexed by anything. False
+  // after a failure.
+  bool MatchesUnrolledUpdate() {
+    bool dynamic = false;
+    bool decisions = false;
+    for (int h : Live()) {
+      dynamic = dynamic || Plate(h);
+      decisions = decisions ||
+                  (Type(h) & (qelta::kDefBitDecision | qelta::kDefBitUtility)) != 0;
+    }
+    if (!dynamic || !decisions) return true;
+    ++counts.unrolled_checks;
+    VRN_network unrolled;
+    std::vector<int> map;
+    if (net_->UnrollNetwork(unrolled, map) != qelta::kOk) {
+      Fail("the network does not unroll after its update");
+      return false;
+    }
+    const int status = unrolled.UpdateBeliefs();
+    if (status != qelta::kOk) {
+      Fail("the unrolled network's own update answers " + std::to_string(status));
+      return false;
+    }
+    const int slices = net_->GetNumberOfSlices();
+    const auto plates = map.begin() + static_cast<long>(map.size()) / slices;
+    for (int h : Live()) {
+      bool valid = true;
+      std::vector<std::string> ids;
+      VRN_matrix want;
+      if (!Plate(h)) {
+        const VRN_nodeVal* own = unrolled.GetNode(h)->Value();
+        valid = own->IsValueValid();
+        for (int p : own->GetIndexingParents()) {
+          valid = valid && Node(p) != nullptr && !Plate(p);
+        }
+        if (valid) {
+          want = own->GetValue();
+          ids = IndexingIds(unrolled, *own);
+        }
+      } else {
+        const size_t count = static_cast<size_t>(plates - map.begin());
+        const size_t i = static_cast<size_t>(std::find(map.begin(), plates, h) - map.begin());
+        const int n = Outcomes(h);
+        std::vector<double> rows;
+        for (size_t c = i; valid && c < map.size(); c += count) {
+          const VRN_nodeVal* copy = unrolled.GetNode(map[c])->Value();
+          const int e = copy->HasEvidence() ? copy->GetEvidence() : -1;
+          const VRN_matrix& m = copy->GetValue();
+          for (int o = 0; o < n; ++o) {
+            if (e >= 0) {
+              rows.push_back(o == e ? 1.0 : 0.0);
+            } else {
+              valid = valid && copy->IsValueValid() &&
+                      copy->GetIndexingParents().IsEmpty() && o < m.GetItemCount();
+              rows.push_back(valid ? m.GetItem(o) : 0.0);
+            }
+          }
+        }
+        VRN_intArray sizes;
+        sizes.Add(slices);
+        sizes.Add(n);
+        valid = valid && n >= 1 && want.SetDimensions(sizes) == qelta::kOk &&
+                want.SetItemsFromVector(rows) == qelta::kOk;
+      }
+      const VRN_nodeVal* value = Val(h);
+      if (value->IsValueValid() != valid) {
+        Fail("the value of " + Id(h) + " is " +
+             (valid ? "not valid" : "valid: " + Describe(value->GetValue())) +
+             ", by the unrolled network's update it is " +
+             (valid ? Describe(want) : "not"));
+        return false;
+      }
+      if (!valid) {
+        ++counts.unrolled_invalid;
+        continue;
+      }
+      if (!ids.empty()) ++counts.unrolled_indexed;
+      if (IndexingIds(*net_, *value) != ids || !SameItems(value->GetValue(), want)) {
+        Fail("the value of " + Id(h) + " is " + Join(IndexingIds(*net_, *value)) +
+             " " + Describe(value->GetValue()) + ", by the unrolled network's update " +
+             Join(ids) + " " + Describe(want));
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Whether the solver of this dynamic diagram assumes an order of two
+  // decisions of the unrolled copy that no path orders. It draws that order
+  // in the copy only, by the copy's handles, so a fresh network read from
+  // the save may assume another: its values then answer to the unrolled
+  // network's update alone.
+  bool DecisionOrderAssumed() {
+    if (!diagram_) return false;
+    const std::vector<int> live = Live();
+    if (std::none_of(live.begin(), live.end(), [this](int h) { return Plate(h); })) {
+      return false;
+    }
+    VRN_network unrolled;
+    std::vector<int> map;
+    if (net_->UnrollNetwork(unrolled, map) != qelta::kOk) return false;
+    std::vector<int> decisions;
+    std::vector<VRN_intArray> ancestors;
+    for (int h = unrolled.GetFirstNode(); h >= 0; h = unrolled.GetNextNode(h)) {
+      if (unrolled.GetNode(h)->Definition()->GetType() != qelta::kDefDecision) continue;
+      decisions.push_back(h);
+      ancestors.emplace_back();
+      (void)unrolled.GetAncestors(h, ancestors.back());
+    }
+    for (size_t i = 0; i < decisions.size(); ++i) {
+      for (size_t j = i + 1; j < decisions.size(); ++j) {
+        if (!ancestors[i].Contains(decisions[j]) && !ancestors[j].Contains(decisions[i])) {
+          ++counts.assumed_orders;
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+
   // Right after an edit: every valid value that no edit with the
   // bookkeeping partly off may have left stale equals a fresh network's.
   // States whose evidence conflicts are left out.
   void CheckNow() {
+    if (DecisionOrderAssumed()) return;
     std::vector<int> valid;
     for (int h : Live()) {
       if (Val(h)->IsValueValid() && untrusted_[h] == 0) valid.push_back(h);
@@ -2609,6 +2778,9 @@ class Harness {
   // Hybrid networks whose equations read interval parents and have their
   // parents reordered right after updates.
   bool reordering_;
+  // Dynamic networks with decision, utility and multi-attribute utility
+  // nodes.
+  bool diagram_;
   std::unique_ptr<VRN_network> net_;
   // Per handle: the valid value may be stale, as an edit made with the
   // bookkeeping partly off followed it.
@@ -3071,6 +3243,12 @@ TEST(EditStressTest, ValidValuesMatchAFreshNetworkAfterRandomEdits) {
                 counts.edit_compared, counts.copies, counts.parameter_copies,
                 counts.refusals);
     std::printf("%d refused arcs into plate nodes\n", refused_plate_arcs);
+    std::printf("%d updates of dynamic diagrams checked against the unrolled "
+                "network: %d indexed values, %d values not valid; %d "
+                "comparisons with a fresh network left out for an assumed "
+                "decision order\n",
+                counts.unrolled_checks, counts.unrolled_indexed,
+                counts.unrolled_invalid, counts.assumed_orders);
   }
 }
 

@@ -92,7 +92,11 @@ import java.awt.Rectangle;
  * indexing nodes has one row.
  * <li>A plate node of a dynamic network: one row of probabilities per time
  * slice, slice 0 first ({@link #getSliceCount()} rows); nodes outside the plate
- * have one row.
+ * have one row, or, in an influence diagram, one row per configuration of their
+ * indexing nodes, as above. In a dynamic influence diagram a plate node whose
+ * slices the solver indexes by a configuration is not valid, and so is a node
+ * outside the plate that the solver indexes by a plate node or by one of its
+ * slices.
  * <li>An equation node: one probability per discretization interval when it was
  * updated in discretized form ({@link #isValueDiscretized(int)}); otherwise its
  * samples, NaN and infinite ones included, or, when its finite samples are all
@@ -1133,7 +1137,8 @@ public final class Network extends Wrapper {
     /**
      * The node's value after {@link #updateBeliefs()}: for a chance node its posterior
      * probabilities, for decision and utility nodes the expected utilities, indexed by the nodes of
-     * {@link #getValueIndexingParents(int)} first; for a plate node one row per time slice. For an
+     * {@link #getValueIndexingParents(int)} first; for a plate node one row per time slice (not
+     * valid when the solver of a dynamic influence diagram indexes its slices). For an
      * equation node, its samples, NaN and infinite ones included, or their finite samples' mean
      * alone when those are all equal (the NaN and infinite samples then left out), or one
      * probability per interval when the node was discretized (see
