@@ -307,6 +307,13 @@ int VRN_mau::InstallExpressions(const VRN_mauExpressions* set,
       GetVariables(set->Get(i), names);
       for (const std::string& name : names) {
         message = CheckIdentifier(name, allowed);
+        // A name kept without its arc would make a save that does not
+        // read back.
+        if (message.empty() && network != nullptr &&
+            !network->TemporalTypesAllowArc(network->FindNode(name.c_str()),
+                                            GetHandle())) {
+          message = "the temporal types do not allow an arc from " + name;
+        }
         if (!message.empty()) break;
         gathered.push_back(name);
       }

@@ -10,6 +10,7 @@
 #include "base/status.h"
 #include "equations/equation.h"
 #include "equations/expression.h"
+#include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -373,6 +374,23 @@ TEST(MauExpressionsTest, RefusalsKeepTheNodeAndSayWhy) {
     EXPECT_EQ(std::vector<std::string>{"U"}, n.ParentIds(m)) << t.error;
     EXPECT_EQ(nullptr, n.Mau(m)->GetExpressionSet()) << t.error;
   }
+}
+
+TEST(MauExpressionsTest, NameWhoseArcTheTemporalTypesRefuseIsRefused) {
+  Net n;
+  const int m = n.Add(qelta::kDefMau, "M");
+  const int u = n.Add(qelta::kDefUtility, "U");
+  n.Add(qelta::kDefUtility, "T");
+  ASSERT_EQ(0, n.net.AddArc(u, m));
+  ASSERT_EQ(0, n.net.setNodeTemporalType(n.net.FindNode("T"), qelta::kTemporalTerminal));
+  std::string error;
+  EXPECT_EQ(qelta::kErrGeneral, n.Mau(m)->SetExpressions({"U+T"}, &error));
+  EXPECT_EQ("Invalid expression at index 0: the temporal types do not allow an arc from T", error);
+  EXPECT_EQ(std::vector<std::string>{"U"}, n.ParentIds(m));
+  EXPECT_EQ(nullptr, n.Mau(m)->GetExpressionSet());
+  ASSERT_EQ(0, n.net.setNodeTemporalType(m, qelta::kTemporalTerminal));
+  ASSERT_EQ(0, n.Mau(m)->SetExpressions({"U+T"}, &error)) << error;
+  EXPECT_EQ((std::vector<std::string>{"T", "U"}), n.ParentIds(m));
 }
 
 // levels calls of Abs around inner.

@@ -97,10 +97,9 @@ constexpr bool kTypeChangesOfMauParents = true;
 // Automatic updating of influence diagrams solved by code 1.
 constexpr bool kAutoUpdateWithInfluenceCode1 = true;
 // Multi-attribute utility expressions in dynamic networks that name a
-// utility whose arc into the node the temporal types refuse: the
-// expression keeps the name without the arc, and the save does not read
-// back.
-constexpr bool kMauExpressionsAcrossTemporalTypes = false;
+// utility whose arc into the node the temporal types refuse (refused
+// whole, as the arc is).
+constexpr bool kMauExpressionsAcrossTemporalTypes = true;
 
 // Faults met by the check right after an edit, one switch per class.
 // While a switch is false, the values valid after an edit of that class are
