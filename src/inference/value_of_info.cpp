@@ -1,7 +1,5 @@
 #include "inference/value_of_info.h"
 
-#include <optional>
-
 #include "base/error_log.h"
 #include "base/special_values.h"
 #include "base/status.h"
@@ -176,8 +174,9 @@ int VRN_valueOfInfoWorkspace::AddDecisionNode(int pointOfView) {
   // Above every node: in a slot some edit freed, the topological walk would
   // meet it first and could put it ahead of earlier decisions.
   // A decision and its arcs change nothing the copy's evidence implies
-  // (each arc only copies its child's table over the choices).
-  std::optional<VRN_impliedEvidenceKeeper> keep(&network_);
+  // (each arc only copies its child's table over the choices), and neither
+  // does a canonical point of view becoming the table it expands to.
+  VRN_impliedEvidenceKeeper keep(&network_);
   decisionNode_ = network_.AddNodeAfterAll(qelta::kDefDecision, nullptr);
   if (decisionNode_ < 0) return decisionNode_;
   const VRN_intArray& ordered = info_->orderedNodes_;
@@ -194,11 +193,8 @@ int VRN_valueOfInfoWorkspace::AddDecisionNode(int pointOfView) {
     if (view->Definition()->GetExpandedDefinition() == nullptr) {
       return qelta::kErrOutOfMemory;  // the table does not fit
     }
-    // A table the hooks could not expand before may imply more now.
-    keep.reset();
     const int status = view->setNodeType(qelta::kDefCpt);
     if (status != qelta::kOk) return status;
-    keep.emplace(&network_);
   }
   (void)network_.AddArc(decisionNode_, pointOfView);
   (void)network_.AddArc(decisionNode_, utilityNode_);

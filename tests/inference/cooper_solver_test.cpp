@@ -495,6 +495,54 @@ std::string WriteXml(VRN_network& net) {
   return out;
 }
 
+// The working copy turns a canonical point of view into its table before
+// linking the added decision; with relevance reasoning off that change must
+// keep what x0 = 0 implies (N3 = 1), or N3 would index the worth. W decides
+// D: 0.2 * 5.5 + 0.8 * 4 = 4.3 known against 3.4 unknown.
+TEST(ValueOfInfoTest, CanonicalPointOfViewKeepsImpliedEvidence) {
+  for (int code : {0, 1}) {
+    for (bool second_utility : {false, true}) {
+      SCOPED_TRACE(testing::Message() << code << " " << second_utility);
+      VRN_network net;
+      const int x0 = idtest::Add(net, qelta::kDefCpt, "x0");
+      const int n3 = idtest::Add(net, qelta::kDefCpt, "N3");
+      const int v = idtest::Add(net, qelta::kDefNoisyMax, "V");
+      const int d = idtest::Add(net, qelta::kDefDecision, "D");
+      const int u = idtest::Add(net, qelta::kDefUtility, "U");
+      const int w = idtest::Add(net, qelta::kDefCpt, "W");
+      for (auto [p, c] : {std::pair{x0, n3}, {x0, v}, {v, d}, {n3, d}, {d, u},
+                          {x0, w}, {w, u}}) {
+        ASSERT_EQ(0, net.AddArc(p, c));
+      }
+      if (second_utility) {
+        ASSERT_EQ(0, net.GetNode(idtest::Add(net, qelta::kDefCpt, "M"))
+                         ->setNodeType(qelta::kDefUtility));
+      }
+      idtest::Table(net, x0, {0.486, 0.514});
+      idtest::Table(net, n3, {0, 1, 0.564516, 0.435484});
+      idtest::Table(net, w, {0.2, 0.8, 0.7, 0.3});
+      idtest::Table(net, u, {5.5, -1.1, 1, 4});
+      ASSERT_EQ(code, net.SetDefaultIDAlgorithm(code));
+      ASSERT_EQ(0, net.GetNode(x0)->Value()->SetEvidence(0));
+      // The second code needs D's parents observed; the update still
+      // derives N3 = 1.
+      ASSERT_EQ(code == 0 ? 0 : -2, net.UpdateBeliefs());
+      for (bool relevance : {true, false}) {
+        SCOPED_TRACE(relevance);
+        net.SetRelevanceReasoning(relevance);
+        VRN_valueOfInfo voi(&net);
+        ASSERT_EQ(0, voi.AddNode(w));
+        ASSERT_EQ(0, voi.SetDecision(d));
+        ASSERT_EQ(0, voi.SetPointOfView(v));
+        ASSERT_EQ(0, voi.Update());
+        EXPECT_TRUE(voi.GetIndexingNodes().IsEmpty());
+        ExpectNear({4.3 - 3.4}, Values(voi), 1e-9, "W before D");
+        EXPECT_EQ(1, net.EvidenceOf(n3)->GetEvidence());
+      }
+    }
+  }
+}
+
 TEST(ValueOfInfoTest, PublishedValuesWithEitherSolverCode) {
   for (int code : {0, 1}) {
     SCOPED_TRACE(code);

@@ -374,6 +374,9 @@ class Sequence {
   void ValueOfInformation(VRN_network* fresh, const std::string& at) {
     std::unique_ptr<VRN_network> off;
     if (!SameSwitch(&fresh, &off) || fresh == nullptr) return;
+    // The working copy's edits follow the options: without some of them an
+    // outcome the evidence rules out keeps a row of its own.
+    fresh->SetRelevanceOptions(m_.net.GetRelevanceOptions());
     const int h = m_.chance.back();
     std::vector<double> values[2];
     int status[2];
