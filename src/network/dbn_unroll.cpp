@@ -281,10 +281,10 @@ int VRN_dbn::UpdateBeliefs() {
     const int i = IsPlate(h) ? PlateIndex(map, count, h) : -1;
     DropIndexing(value);
     if (i < 0) {
-      if (HandOverEquationResult(value, unrolled.GetNode(h)->Value())) {
-        continue;
+      VRN_nodeVal* u = unrolled.GetNode(h)->Value();
+      if (!HandOverEquationResult(value, u)) {
+        CopyUnrolledValue(*network_, *u, value);
       }
-      CopyUnrolledValue(*network_, *unrolled.GetNode(h)->Value(), value);
       continue;
     }
     const int n = network_->GetNode(h)->Definition()->GetNumberOfOutcomes();
