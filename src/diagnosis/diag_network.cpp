@@ -54,28 +54,16 @@ bool IsEquation(const VRN_node& node) {
   return node.Definition()->GetType() == kEquationType;
 }
 
-// The kind of a decision, utility or multi-attribute utility node; null
-// for every other node.
-const char* DecisionKind(const VRN_node& node) {
-  switch (node.Definition()->GetType()) {
+// The kind of an influence-diagram node type, for messages.
+const char* DecisionKind(int type) {
+  switch (type) {
     case qelta::kDefDecision:
       return "decision";
     case qelta::kDefUtility:
       return "utility";
-    case qelta::kDefMau:
-      return "multi-attribute utility";
     default:
-      return nullptr;
+      return "multi-attribute utility";
   }
-}
-
-// The first node of the network that makes it an influence diagram; -1
-// when there is none.
-int FirstDecisionNode(const VRN_network& net) {
-  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
-    if (DecisionKind(*net.GetNode(h)) != nullptr) return h;
-  }
-  return -1;
 }
 
 bool HasEquationNodes(const VRN_network& net) {
@@ -366,13 +354,17 @@ int VRN_diagNetwork::CheckLists() const {
 }
 
 int VRN_diagNetwork::RefuseInfluenceDiagram() const {
-  const int h = FirstDecisionNode(*network_);
-  if (h < 0) return qelta::kOk;
-  const VRN_node& node = *network_->GetNode(h);
-  return network_->ErrorLog()->Logf(
-      qelta::kErrOutOfRange,
-      "Diagnosis cannot use influence diagrams: node %s is a %s node",
-      node.GetId(), DecisionKind(node));
+  if (!network_->IsInfluenceDiagram()) return qelta::kOk;
+  for (int h = network_->GetFirstNode(); h >= 0; h = network_->GetNextNode(h)) {
+    const VRN_node& node = *network_->GetNode(h);
+    const int type = node.Definition()->GetType();
+    if (!VRN_nodeDef::IsInfluenceType(type)) continue;
+    return network_->ErrorLog()->Logf(
+        qelta::kErrOutOfRange,
+        "Diagnosis cannot use influence diagrams: node %s is a %s node",
+        node.GetId(), DecisionKind(type));
+  }
+  return qelta::kOk;
 }
 
 int VRN_diagNetwork::UpdateFaultBeliefs() {
@@ -472,7 +464,7 @@ double VRN_diagNetwork::FaultProbability(int index) const {
   }
   // An influence diagram's values are laid out by decisions, and no
   // session updates them.
-  if (FirstDecisionNode(*network_) >= 0) return -1.0;
+  if (network_->IsInfluenceDiagram()) return -1.0;
   const VRN_nodeVal* value = network_->GetNode(fault.node)->Value();
   if (!value->IsValueValid()) return -1.0;
   const VRN_matrix& beliefs = value->GetValue();

@@ -236,6 +236,16 @@ enum class Edit {
   kFunctions
 };
 
+// Whether temporal types allow an arc from a parent of type `from` into a
+// child of type `to`: nothing reaches a node outside the plate from the
+// plate or a terminal node, and nothing reaches a plate node from a
+// terminal node.
+bool TemporalTypesAllow(int from, int to) {
+  if (to == qelta::kTemporalTerminal) return true;
+  if (from == qelta::kTemporalTerminal) return false;
+  return from != qelta::kTemporalPlate || to == qelta::kTemporalPlate;
+}
+
 // What the checks compared, printed when QELTA_EDIT_STRESS_VERBOSE is set.
 struct Counts {
   int updates = 0;
@@ -421,15 +431,9 @@ class Harness {
     return dbn != nullptr && Plate(h) && dbn->HasTemporalEvidence(h);
   }
   bool Equation(int h) const { return Type(h) == qelta::kDefEquation; }
-  // Whether the temporal types of p and c allow the arc p -> c: nothing
-  // reaches a node outside the plate from the plate or a terminal node,
-  // and nothing reaches a plate node from a terminal node.
   bool TemporalTypesAllowArc(int p, int c) const {
-    const int from = Node(p)->GetTemporalType();
-    const int to = Node(c)->GetTemporalType();
-    if (to == qelta::kTemporalTerminal) return true;
-    if (from == qelta::kTemporalTerminal) return false;
-    return from != qelta::kTemporalPlate || to == qelta::kTemporalPlate;
+    return TemporalTypesAllow(Node(p)->GetTemporalType(),
+                              Node(c)->GetTemporalType());
   }
   // Influence diagrams, dynamic ones included.
   bool Diagram() const { return flavour_ == Flavour::kInfluence || diagram_; }
@@ -2870,18 +2874,11 @@ class DynamicEquations {
   }
   VRN_nodeVal* Val(int h) const { return net_.GetNode(h)->Value(); }
 
-  // The temporal types allow an arc from a parent of type p into a child
-  // of type c.
-  static bool Allowed(int p, int c) {
-    if (c == qelta::kTemporalTerminal) return true;
-    if (c == qelta::kTemporalPlate) return p != qelta::kTemporalTerminal;
-    return p == qelta::kTemporalNormal || p == qelta::kTemporalAnchor;
-  }
   std::vector<int> Candidates(int h) const {
     std::vector<int> out;
     for (int p : nodes_) {
       if (p == h) break;
-      if (Allowed(Temporal(p), Temporal(h))) out.push_back(p);
+      if (TemporalTypesAllow(Temporal(p), Temporal(h))) out.push_back(p);
     }
     return out;
   }
