@@ -1,5 +1,6 @@
 #include "diagnosis/diag_network.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
 #include <utility>
@@ -83,6 +84,71 @@ int IntervalOf(const std::vector<double>& edges, double x) {
   return n - 1;
 }
 
+// The (observation, slice) pairs that hold observed evidence: slice 0 is a
+// node's own evidence, later slices a plate node's slice observations.
+std::vector<std::pair<int, int>> ObservedSlices(const VRN_network& net) {
+  std::vector<std::pair<int, int>> seen;
+  const int slices = net.GetNumberOfSlices();
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    const VRN_node& node = *net.GetNode(h);
+    if (node.GetDiagType() != kTypeObservation) continue;
+    const VRN_nodeVal* value = node.Value();
+    if (value->HasEvidence()) seen.emplace_back(h, 0);
+    if (!value->IsPlate()) continue;
+    for (int s = 1; s < slices; ++s) {
+      if (value->IsTemporalEvidence(s)) seen.emplace_back(h, s);
+    }
+  }
+  return seen;
+}
+
+// Marks, per handle of net, the nodes that the d-separation walk reaches
+// from the (node, slice) starts: their ancestors, or their descendants. A
+// network with plate nodes is walked unrolled, so that temporal arcs and a
+// terminal node's link to the last slice count as arcs and a slice
+// observation starts at its slice's copy; a plate node is marked when its
+// slice 0 is reached, as that is what its handle stands for in a session.
+// When the network does not unroll, every node is marked: nothing is then
+// taken to be separated.
+std::vector<char> MarkReachable(VRN_network& net,
+                                const std::vector<std::pair<int, int>>& starts,
+                                bool ancestors) {
+  std::vector<char> marked(static_cast<std::size_t>(net.GetSlotCount()), 0);
+  VRN_network unrolled;
+  std::vector<int> map;
+  VRN_network* walked = &net;
+  std::size_t count = 0;
+  if (net.HasPlateNode()) {
+    if (net.UnrollNetwork(unrolled, map) != qelta::kOk) {
+      std::fill(marked.begin(), marked.end(), 1);
+      return marked;
+    }
+    walked = &unrolled;
+    count = map.size() / static_cast<std::size_t>(net.GetNumberOfSlices());
+  }
+  std::vector<char> reached(static_cast<std::size_t>(walked->GetSlotCount()),
+                            0);
+  VRN_intArray found;
+  for (const auto& [h, slice] : starts) {
+    int at = h;
+    if (slice > 0) {
+      const auto plates = map.begin() + static_cast<std::ptrdiff_t>(count);
+      const auto it = std::lower_bound(map.begin(), plates, h);
+      if (it == plates || *it != h) continue;
+      at = map[static_cast<std::size_t>(slice) * count +
+               static_cast<std::size_t>(it - map.begin())];
+    }
+    (void)(ancestors ? walked->GetAncestors(at, found)
+                     : walked->GetDescendants(at, found));
+    for (int r : found) reached[static_cast<std::size_t>(r)] = 1;
+  }
+  // The unrolled network keeps every node of net under its own handle.
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    marked[static_cast<std::size_t>(h)] = reached[static_cast<std::size_t>(h)];
+  }
+  return marked;
+}
+
 }  // namespace
 
 // The session's view of its owner.
@@ -92,7 +158,16 @@ class VRN_diagNetwork::Adapter : public VRN_diagSessionAdapter {
 
   VRN_network* GetNetwork() override { return owner_->network_; }
   int GetDescendants(int node, VRN_intArray& out) override {
-    return owner_->network_->GetDescendants(node, out);
+    VRN_network& net = *owner_->network_;
+    if (!net.HasPlateNode() || net.GetNode(node) == nullptr) {
+      return net.GetDescendants(node, out);
+    }
+    const std::vector<char> marked = MarkReachable(net, {{node, 0}}, false);
+    out.Flush();
+    for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+      if (marked[static_cast<std::size_t>(h)] != 0) out.Add(h);
+    }
+    return qelta::kOk;
   }
   int GetCostNodes(VRN_intArray& groups, VRN_intArray& descendants) override;
   const VRN_intArray& GetTests() override { return owner_->tests_; }
@@ -408,17 +483,10 @@ int VRN_diagNetwork::UpdateFaultBeliefs() {
   VRN_targetEvidenceSaver saver(network_, true);
   (void)net.ClearAllTargets();
   (void)net.InvalidateValues();
-  bool observed = false;
-  if (dSep_) {
-    for (int h = net.GetFirstNode(); h >= 0 && !observed;
-         h = net.GetNextNode(h)) {
-      const VRN_node& node = *net.GetNode(h);
-      observed = node.GetDiagType() == kTypeObservation &&
-                 node.Value()->HasEvidence();
-    }
-  }
+  std::vector<std::pair<int, int>> observed;
+  if (dSep_) observed = ObservedSlices(net);
   int status;
-  if (!observed) {
+  if (observed.empty()) {
     for (const VRN_diagFault& fault : faults_) {
       if (!net.GetNode(fault.node)->IsTarget()) {
         (void)net.SetTarget(fault.node, true);
@@ -426,17 +494,7 @@ int VRN_diagNetwork::UpdateFaultBeliefs() {
     }
     status = net.UpdateBeliefs();
   } else {
-    std::vector<char> marked(static_cast<std::size_t>(net.GetSlotCount()), 0);
-    VRN_intArray ancestors;
-    for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
-      const VRN_node& node = *net.GetNode(h);
-      if (node.GetDiagType() != kTypeObservation ||
-          !node.Value()->HasEvidence()) {
-        continue;
-      }
-      (void)net.GetAncestors(h, ancestors);
-      for (int a : ancestors) marked[static_cast<std::size_t>(a)] = 1;
-    }
+    const std::vector<char> marked = MarkReachable(net, observed, true);
     bool any = false;
     for (const VRN_diagFault& fault : faults_) {
       if (marked[static_cast<std::size_t>(fault.node)] == 0) continue;

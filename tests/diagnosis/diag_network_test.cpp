@@ -491,6 +491,91 @@ TEST_F(DiagNetworkTest, SliceEvidenceReachesTheDiscretizedCopy) {
   EXPECT_NEAR(0.778947, plate.FaultProbability(0), 1e-6);
 }
 
+// P over three slices (P -> P and P -> Q of order 1), R on P and the
+// terminal T on Q's last slice, so only temporal arcs lead from P to T; G
+// with its test S beside them.
+const char kReaching[] =
+    "<qelta version='1.0' id='N'><nodes>"
+    "<cpt id='P' dynamic='plate'><state id='p0'/><state id='p1'/>"
+    "<probabilities>0.6 0.4</probabilities></cpt>"
+    "<cpt id='Q' dynamic='plate'><state id='q0'/><state id='q1'/>"
+    "<probabilities>0.5 0.5</probabilities></cpt>"
+    "<cpt id='T' dynamic='terminal'><state id='t0'/><state id='t1'/>"
+    "<parents>Q</parents><probabilities>0.8 0.2 0.3 0.7</probabilities></cpt>"
+    "<cpt id='R' dynamic='plate'><state id='r0'/><state id='r1'/>"
+    "<parents>P</parents><probabilities>0.7 0.3 0.1 0.9</probabilities></cpt>"
+    "<cpt id='G'><state id='g0'/><state id='g1'/>"
+    "<probabilities>0.7 0.3</probabilities></cpt>"
+    "<cpt id='S'><state id='s0'/><state id='s1'/><parents>G</parents>"
+    "<probabilities>0.8 0.2 0.25 0.75</probabilities></cpt>"
+    "</nodes><dynamic numslices='3'>"
+    "<cpt id='P' order='1'><parents>P</parents>"
+    "<probabilities>0.9 0.1 0.3 0.7</probabilities></cpt>"
+    "<cpt id='Q' order='1'><parents>P</parents>"
+    "<probabilities>0.9 0.1 0.2 0.8</probabilities></cpt>"
+    "</dynamic></qelta>";
+
+TEST_F(DiagNetworkTest, DSeparationWalksTheSlices) {
+  VRN_network net;
+  ASSERT_EQ(qelta::kOk, net.ReadString(kReaching, 0));
+  SetRoles(net, "P", {"T", "R", "S"});
+  VRN_node* g = net.GetNode(net.FindNode("G"));
+  ASSERT_EQ(qelta::kOk, g->SetDiagType(0));
+  ASSERT_EQ(qelta::kOk,
+            dynamic_cast<VRN_discDef*>(g->Definition())->SetFaultOutcome(1, true));
+  // The oracle: the same session on the unrolled network (same handles).
+  VRN_network unrolled;
+  std::vector<int> map;
+  ASSERT_EQ(qelta::kOk, net.UnrollNetwork(unrolled, map));
+  const int t = net.FindNode("T");
+  // Every number a ranking gives for the tests, and the fault beliefs.
+  auto session = [&](VRN_network& n, int code) {
+    VRN_diagNetwork diag(&n);
+    diag.SetDSep(true);
+    VRN_intArray pursued;
+    pursued.Add(0);
+    if (code != 0x200) pursued.Add(1);
+    EXPECT_EQ(qelta::kOk, diag.SetPursuedFaults(pursued));
+    EXPECT_EQ(qelta::kOk, diag.SetSingleFaultAlgorithm(0x200));
+    EXPECT_EQ(qelta::kOk, diag.SetMultiFaultAlgorithm(code == 0x200 ? 0x101 : code));
+    EXPECT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+    std::vector<double> all;
+    const std::vector<double>& v = diag.GetResultValues();
+    for (const char* id : {"T", "R", "S"}) {
+      const VRN_diagTestResult& r = Record(diag, n.FindNode(id));
+      all.insert(all.end(), {r.strength, r.score});
+      if (r.probabilitiesAt >= 0) {
+        all.insert(all.end(), v.begin() + r.probabilitiesAt,
+                   v.begin() + r.changesAt + 2);
+      }
+    }
+    EXPECT_EQ(qelta::kOk, diag.InstantiateObservation(t, 1));
+    EXPECT_EQ(qelta::kOk, diag.UpdateFaultBeliefs());
+    all.insert(all.end(), {diag.FaultProbability(0), diag.FaultProbability(1)});
+    EXPECT_EQ(qelta::kOk, diag.ReleaseObservation(t));
+    return all;
+  };
+  for (int code : {0x200, 0x101, 0x0A}) {
+    SCOPED_TRACE(code);
+    const std::vector<double> dynamic = session(net, code);
+    const std::vector<double> oracle = session(unrolled, code);
+    ASSERT_EQ(oracle.size(), dynamic.size());
+    for (size_t i = 0; i < oracle.size(); ++i) {
+      EXPECT_NEAR(oracle[i], dynamic[i], 1e-9) << i;
+    }
+    EXPECT_NEAR(code == 0x200 ? 0.033601 : code == 0x101 ? 0.136585 : 0.032625,
+                dynamic[1], 1e-6);  // T's score
+    EXPECT_NEAR(0.536585, dynamic[dynamic.size() - 2], 1e-6);
+  }
+  // An observation of slice 1 reaches P too: by hand 0.4 * 0.72 / 0.504.
+  VRN_diagNetwork diag(&net);
+  diag.SetDSep(true);
+  ASSERT_EQ(qelta::kOk, diag.InstantiateObservation(net.FindNode("S"), 0));
+  ASSERT_EQ(qelta::kOk, net.SetTemporalEvidence(net.FindNode("R"), 1, 1));
+  ASSERT_EQ(qelta::kOk, diag.UpdateFaultBeliefs());
+  EXPECT_NEAR(4.0 / 7.0, diag.FaultProbability(0), 1e-6);
+}
+
 TEST_F(DiagNetworkTest, InfluenceDiagramIsRefused) {
   const char text[] =
       "<qelta version='1.0' id='ID'><nodes>"
