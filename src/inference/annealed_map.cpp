@@ -70,10 +70,16 @@ int VRN_annealedMapSearch::Run(VRN_network* copy,
   double max_heat = 0.0;
   k_ = 1.0;
 
-  // Observed evidence as given; virtual evidence of the copy stays.
+  // Observed evidence as given, in every slice; virtual evidence of the
+  // copy stays.
+  const int slices = copy->GetNumberOfSlices();
   for (int h = copy->GetFirstNode(); h >= 0; h = copy->GetNextNode(h)) {
     VRN_nodeVal* value = copy->GetNode(h)->Value();
     if (value->HasFlags(qelta::kValFlagEvidence)) (void)value->ClearEvidence();
+    if (!value->IsPlate()) continue;
+    for (int s = 1; s < slices; ++s) {
+      if (value->IsTemporalEvidence(s)) (void)value->ClearTemporalEvidence(s);
+    }
   }
   for (size_t i = 0; i < nodes.size(); ++i) {
     VRN_node* node = copy->GetNode(nodes[i]);

@@ -566,7 +566,8 @@ public final class Network extends Wrapper {
 
     /**
      * Searches the most probable joint assignment of the MAP nodes given the evidence, by simulated
-     * annealing. A tuning the network accepts is kept for later searches.
+     * annealing. Of a dynamic network's slices after the first, only virtual evidence is used; their
+     * observations are left out. A tuning the network accepts is kept for later searches.
      *
      * @param nodeHandles handles of the MAP nodes
      * @param tuning the tuning of the search, or null to use the tuning the network holds and a
