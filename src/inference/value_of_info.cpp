@@ -181,9 +181,22 @@ int VRN_valueOfInfoWorkspace::AddDecisionNode(int pointOfView) {
   if (decisionNode_ < 0) return decisionNode_;
   const VRN_intArray& ordered = info_->orderedNodes_;
   const int at = ordered.FindPosition(pointOfView);
-  // Placed just before the point of view; arcs it cannot have change
-  // nothing the solver needs.
-  if (at > 0) (void)network_.AddArc(ordered[at - 1], decisionNode_);
+  // Placed just before the point of view, so it sees what is known there.
+  // Without the arc from the node before it (the temporal types refuse one
+  // from a plate or terminal node) it would be solved knowing less, and
+  // its utilities would not be the point of view's. The arcs out of it
+  // leave a normal decision, which the temporal types never refuse.
+  if (at > 0) {
+    const int status = network_.AddArc(ordered[at - 1], decisionNode_);
+    if (status != qelta::kOk) {
+      const VRN_network& net = *info_->network_;
+      return net.ErrorLog()->Logf(
+          status,
+          "Value of information cannot see node [%s] just before node [%s]",
+          net.GetNode(ordered[at - 1])->GetId(),
+          net.GetNode(pointOfView)->GetId());
+    }
+  }
   // A canonical model spreads its columns over a new parent's outcomes, so
   // a point of view of that kind takes its expanded table first: the added
   // decision must not change what the point of view holds.

@@ -56,7 +56,10 @@ class VRN_valueOfInfo {
   // network) without a live decision node and point of view, or without a
   // utility node, or when the two tables differ in shape; the code of a
   // refused arc from a listed node to the decision (logged "Node [..]
-  // cannot be observed before node [..]") or of a failed solve; -42 when
+  // cannot be observed before node [..]"), of a refused arc into the added
+  // decision from the node just before the point of view (logged "Value of
+  // information cannot see node [..] just before node [..]") or of a
+  // failed solve; -42 when
   // a canonical point of view's table does not fit. On failure
   // values and indexingNodes keep what they held.
   int Update();

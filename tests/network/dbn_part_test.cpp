@@ -570,6 +570,35 @@ TEST_F(DbnDiagramTest, ValuesListWhatIndexesThemInTheUnrolledNetworkOrAreNotVali
   for (size_t i = 0; i < worth[0].size(); ++i) {
     EXPECT_NEAR(worth[0][i], worth[1][i], 1e-12);
   }
+
+  // A terminal decision observing a plate node: the working copy's decision
+  // cannot observe P, so no worth is answered (by hand, with P seen first,
+  // 3.2 | 2; unseen it would pass for 0.3 * 3.2 + 0.7 * 2).
+  for (int slices : {1, 3}) {
+    SCOPED_TRACE(slices);
+    std::string text = DiagramC(slices);
+    text.insert(text.find("<decision"),
+                "<cpt id='E'><state id='e0'/><state id='e1'/>"
+                "<probabilities>0.6 0.4</probabilities></cpt>");
+    const std::string v = "<parents>D P</parents><utilities>10 0 2 8";
+    text.replace(text.find(v), v.size(),
+                 "<parents>D P E</parents><utilities>10 0 0 10 2 8 5 5");
+    VRN_network net;
+    ASSERT_EQ(net.ReadString(text.c_str(), 0), 0) << text;
+    std::string before, after;
+    ASSERT_EQ(net.WriteString(before, 0), 0);
+    VRN_valueOfInfo voi(&net);
+    ASSERT_EQ(voi.AddNode(net.FindNode("E")), 0);
+    ASSERT_EQ(voi.SetDecision(net.FindNode("D")), 0);
+    EXPECT_NE(voi.Update(), 0);
+    EXPECT_EQ(voi.GetValues().GetItemCount(), 0);
+    const VRN_errorLog& log = *net.ErrorLog();
+    ASSERT_EQ(log.GetNumberOfMessages(), 1);
+    EXPECT_NE(std::strstr(log.GetMessage(0), "[P]"), nullptr);
+    EXPECT_NE(std::strstr(log.GetMessage(0), "[D]"), nullptr);
+    ASSERT_EQ(net.WriteString(after, 0), 0);
+    EXPECT_EQ(before, after);
+  }
 }
 
 }  // namespace
