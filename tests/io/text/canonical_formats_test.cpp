@@ -304,8 +304,11 @@ TEST(CanonicalFormatsTest, NoisyMaxTooLargeToExpand) {
   net.SetNoisyDecomp(true);
   ASSERT_EQ(0, net.GetNode(net.FindNode("R3"))->Value()->SetEvidence(0));
   ASSERT_EQ(0, net.UpdateBeliefs());
-  for (const char* format : {"Netica format", "XMLBIF format"}) {
-    const std::string path = TempName(format[0] == 'N' ? "dne" : "xml03");
+  const char* refusals[][2] = {{"dne", "Netica format"}, {"xml03", "XMLBIF format"},
+                               {"net", "Hugin format"},  {"dsc", "MSBN format"},
+                               {"erg", "Ergo format"}};
+  for (const auto& [extension, format] : refusals) {
+    const std::string path = TempName(extension);
     std::remove(path.c_str());
     net.ErrorLog()->Flush();
     EXPECT_EQ(qelta::kErrOutOfRange, net.WriteFile(path.c_str(), 0, 0)) << format;
