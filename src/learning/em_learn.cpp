@@ -470,19 +470,25 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
 
   // Prior and count tables per node and definition order (order k >= 1: a
   // plate node's temporal definition of order k; absent orders stay empty).
+  // Counts take the family's shape: a fixed noisy-adder keeps only its
+  // parameters in its matrix, so its expanded table gives the shape (for
+  // the learnable CPTs both are the same table). Only learnable nodes need
+  // a prior.
   const int slots = work.GetSlotCount();
   orders.resize(slots);
   qelta::CountTables counts(slots);
   std::vector<std::vector<VRN_matrix>> priors(slots);
   for (int h = work.GetFirstNode(); h >= 0; h = work.GetNextNode(h)) {
-    const VRN_nodeDef* def = work.GetNode(h)->Definition();
+    VRN_nodeDef* def = work.GetNode(h)->Definition();
+    const bool fixed = h < static_cast<int>(fixedWork.size()) && fixedWork[h];
     const int highest = orders[h].GetSize() > 0 ? orders[h][orders[h].GetSize() - 1] : 0;
     priors[h].resize(static_cast<std::size_t>(highest) + 1);
     counts[h].resize(static_cast<std::size_t>(highest) + 1);
     for (int k = 0; k <= highest; ++k) {
-      const VRN_matrix* table = k == 0 ? def->GetMatrixConst() : def->GetTemporalMatrix(k);
+      const VRN_matrix* table =
+          k == 0 ? def->GetExpandedDefinition() : def->GetTemporalExpandedDefinition(k);
       if (table == nullptr) continue;
-      priors[h][k] = *table;
+      if (!fixed) priors[h][k] = *table;
       counts[h][k] = *table;
       counts[h][k].FillWith(0.0);
     }

@@ -489,6 +489,9 @@ public final class Network extends Wrapper {
      * format" (code -2). Ergo ("erg") refuses a network with any node that is not a CPT or a
      * truth table without a node named: "ERROR: This Network cannot be saved in Ergo format"
      * (code -2).
+     * <li>Netica, XMLBIF, Hugin, MSBN and Ergo hold only full tables: a node whose table would
+     * have more than 2^28 cells (such as a noisy-MAX of many parents) is refused before any table
+     * is built (code -2, naming the node and the format). Native text and XML keep its parameters.
      * <li>Outcomes without identifiers (interval outcomes) are named "State0", "State1", ... in
      * every text format but Netica's, whose file keeps them unnamed with their intervals; reading
      * that file names them "State0", "State1", ... too. Of the text formats only Netica's keeps

@@ -471,6 +471,8 @@ int VRN_ergoSpeaker::Write(const char* file_name) {
   const int temporal =
       qelta::RefuseTemporalNodes(this, *network, "Ergo format");
   if (temporal != kOk) return temporal;
+  const int oversized = qelta::RefuseOversizedTables(this, *network, "Ergo format");
+  if (oversized != kOk) return oversized;
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     const int type = network->GetNode(h)->Definition()->GetType();
     if (type != qelta::kDefCpt && type != qelta::kDefTruthTable) {

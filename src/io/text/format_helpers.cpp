@@ -7,6 +7,8 @@
 #include <cstring>
 #include <iterator>
 #include <new>
+#include <string>
+#include <vector>
 
 #include <utf8.h>
 
@@ -17,7 +19,9 @@
 #include "base/strings.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
+#include "io/table_limit.h"
 #include "network/network.h"
+#include "network/node.h"
 
 int VRN_EscapeString(const char* source, std::string* destination) {
   destination->clear();
@@ -832,6 +836,22 @@ int RefuseTemporalNodes(TextFormatBase* format, const VRN_network& network,
                    "saved in ") +
        format_name + "; only the XML network file holds dynamic networks")
           .c_str());
+}
+
+int RefuseOversizedTables(TextFormatBase* format, const VRN_network& network,
+                          const char* format_name) {
+  for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
+    const VRN_node* node = network.GetNode(h);
+    if (node->Definition()->GetType() == kDefEquation) continue;
+    const std::vector<int> parents(node->Parents().begin(), node->Parents().end());
+    if (FamilyTableCells(network, h, parents) <= kReadTableCellLimit) continue;
+    return format->ReportError(
+        kErrOutOfRange,
+        (std::string("ERROR: Node [") + node->GetId() + "] cannot be saved in " + format_name +
+         ": its table would have more than " + std::to_string(kReadTableCellLimit) + " cells")
+            .c_str());
+  }
+  return kOk;
 }
 
 }  // namespace qelta

@@ -391,6 +391,16 @@ class TextFormatBase {
                                       const VRN_network& network,
                                       const char* format_name);
 
+// A full-table writer's refusal of a family its reader would refuse as too
+// large (io/table_limit.h), such as a noisy-MAX of many parents that
+// inference keeps decomposed: written, the file would read back without
+// the node. Equation nodes, which such files hold without a table, are not
+// counted. Logs through format, naming the node and format_name, and
+// answers -2; else 0. Asks before any table is built or the file opened.
+[[nodiscard]] int RefuseOversizedTables(TextFormatBase* format,
+                                        const VRN_network& network,
+                                        const char* format_name);
+
 }  // namespace qelta
 
 #endif  // QELTA_IO_TEXT_FORMAT_HELPERS_H_

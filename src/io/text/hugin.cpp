@@ -710,6 +710,8 @@ int VRN_huginSpeaker::Write(const char* file_name) {
   const int temporal =
       qelta::RefuseTemporalNodes(this, *network, "Hugin format");
   if (temporal != kOk) return temporal;
+  const int oversized = qelta::RefuseOversizedTables(this, *network, "Hugin format");
+  if (oversized != kOk) return oversized;
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     if (network->GetNode(h)->Definition()->GetType() == qelta::kDefMau) {
       return ReportError(qelta::kErrOutOfRange,

@@ -482,6 +482,8 @@ int VRN_microsoftSpeaker::Write(const char* file_name) {
   const int temporal =
       qelta::RefuseTemporalNodes(this, *network, "MSBN format");
   if (temporal != kOk) return temporal;
+  const int oversized = qelta::RefuseOversizedTables(this, *network, "MSBN format");
+  if (oversized != kOk) return oversized;
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     if (network->GetNode(h)->Definition()->GetType() == qelta::kDefMau) {
       return ReportError(

@@ -963,6 +963,8 @@ int VRN_neticaSpeaker::Write(const char* file_name) {
   const int temporal =
       qelta::RefuseTemporalNodes(this, *network, "Netica format");
   if (temporal != kOk) return temporal;
+  const int oversized = qelta::RefuseOversizedTables(this, *network, "Netica format");
+  if (oversized != kOk) return oversized;
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     if (network->GetNode(h)->Definition()->GetType() == qelta::kDefMau) {
       return ReportError(qelta::kErrOutOfRange,

@@ -636,9 +636,24 @@ int VRN_vrnSpeaker::ReadNodeStatement(int handle) {
 int VRN_vrnSpeaker::ReadNodeType(int handle) {
   RETURN_IF_FAILED(ReadFieldHeader("TYPE", kTokenIdentifier));
   const std::string word = CurrentToken().text;
-  VRN_node* node = GetNetwork()->GetNode(handle);
+  VRN_network* network = GetNetwork();
+  VRN_node* node = network->GetNode(handle);
   noisy_or_ = word == "NOISY_OR";
   noisy_and_ = word == "NOISY_AND";
+  // Another kind takes a canonical node's expanded table: one of a family
+  // too large to read as a table is never built.
+  const int code = noisy_or_ || noisy_and_ ? qelta::kDefNoisyMax
+                   : word == "EQUATION"    ? qelta::kDefEquation
+                                           : VRN_node::TypeCodeFromName(word.c_str());
+  const std::vector<int> parents(node->Parents().begin(), node->Parents().end());
+  if (code >= 0 && code != node->Definition()->GetType() &&
+      VRN_nodeDef::IsLazyType(node->Definition()->GetType()) &&
+      qelta::FamilyTableCells(*network, handle, parents) > qelta::kReadTableCellLimit) {
+    NoteTableNotBuilt();
+    return ReportFormatted(qelta::kErrOutOfMemory,
+                           "ERROR: Node [%s] : its table would be too large for type %s",
+                           node->GetId(), word.c_str());
+  }
   // The node's own name table has no entry for equations.
   const int status = noisy_or_ || noisy_and_
                          ? node->setNodeType(qelta::kDefNoisyMax)
@@ -676,10 +691,13 @@ int VRN_vrnSpeaker::ReadParents(int handle) {
   RETURN_IF_FAILED(ReadIdentifierList(&ids));
   VRN_network* network = GetNetwork();
   const char* child_id = network->GetNode(handle)->GetId();
+  const bool lazy = VRN_nodeDef::IsLazyType(network->GetNode(handle)->Definition()->GetType());
   for (int i = 0; i < ids.GetSize(); ++i) {
     const int parent = network->FindNode(ids.Get(i));
     int status = parent < 0 ? parent : kOk;
-    if (status == kOk) {
+    // A canonical node's parameters grow with its parents' outcomes, not
+    // their product; its table is never built here.
+    if (status == kOk && !lazy) {
       std::vector<int> family(network->GetNode(handle)->Parents().begin(),
                               network->GetNode(handle)->Parents().end());
       family.push_back(parent);
@@ -709,7 +727,7 @@ int VRN_vrnSpeaker::ReadOutcomeIds(const char* name, int handle) {
   const VRN_node* node = network->GetNode(handle);
   const std::vector<int> parents(node->Parents().begin(),
                                  node->Parents().end());
-  if (ids.GetSize() > 0 &&
+  if (ids.GetSize() > 0 && !VRN_nodeDef::IsLazyType(node->Definition()->GetType()) &&
       qelta::FamilyTableCells(*network, handle, parents, ids.GetSize()) >
           qelta::kReadTableCellLimit) {
     return ReportFormatted(qelta::kErrOutOfMemory,

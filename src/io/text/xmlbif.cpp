@@ -814,6 +814,8 @@ int VRN_xmlSpeaker::Write(const char* file_name) {
   const int temporal =
       qelta::RefuseTemporalNodes(this, *network, "XMLBIF format");
   if (temporal != kOk) return temporal;
+  const int oversized = qelta::RefuseOversizedTables(this, *network, "XMLBIF format");
+  if (oversized != kOk) return oversized;
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     const VRN_node* node = network->GetNode(h);
     const int type = node->Definition()->GetType();
