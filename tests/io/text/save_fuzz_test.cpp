@@ -821,9 +821,13 @@ void EditWithCasesFrozen(Fuzz& f) {
       EditType(f);
       break;
     default:
-      if (f.net().GetNumberOfNodes() > 2) {
-        (void)f.net().DeleteNode(f.AnyNode());
+      if (const int h = f.AnyNode(); f.net().GetNumberOfNodes() > 2) {
+        (void)f.net().DeleteNode(h);
         MakeCpt(f);
+        // An entry of a dead node is left out of the file by design: only
+        // one whose slot holds a new node is kept stale.
+        f.net().EnableCaseUpdates(true);
+        if (f.net().GetNode(h) == nullptr) f.net().Cases()->OnNodeDeleted(h);
       }
       break;
   }
