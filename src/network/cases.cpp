@@ -122,6 +122,10 @@ int VRN_case::SetContEvidence(int h, double value) {
 }
 
 int VRN_case::SetVirtualEvidence(int h, const std::vector<double>& values) {
+  // No file could carry such a vector, and no node takes it as evidence.
+  for (double value : values) {
+    if (!std::isfinite(value)) return qelta::kErrInvalidValue;
+  }
   int status = AddEvidence(h);
   if (status != qelta::kOk) return status;
   if (static_cast<int>(values.size()) != OutcomeCount(h)) {

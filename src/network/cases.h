@@ -87,7 +87,8 @@ class VRN_case {
   // -103, naming the case and node, when no interval holds it or an earlier
   // outcome carries that outcome's identifier too).
   [[nodiscard]] int SetContEvidence(int h, double value);
-  // Soft evidence: -2 unless the vector has one value per outcome of h.
+  // Soft evidence: -4 when a value is not finite (NaN or an infinity),
+  // -2 unless the vector has one value per outcome of h.
   [[nodiscard]] int SetVirtualEvidence(int h, const std::vector<double>& values);
   // Outcome of h in one time slice. With no entry for h: a new entry with
   // the single pair; -4 for a negative slice, -2 for a bad outcome. With a

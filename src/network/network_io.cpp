@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/error_log.h"
+#include "base/strings.h"
 #include "network/network.h"
 #include "network/dbn.h"
 #include "network/node.h"
@@ -51,6 +52,28 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
     if (ca != cb) return false;
   }
   return *a == *b;
+}
+
+// 0 when every node identifier follows the identifier rule; else logs,
+// naming the node and the format, that its file could not carry it, and
+// answers -103. An identifier made with the at sign skips the rule, and no
+// reader takes one back as it is: each drops, renames or refuses it.
+int CheckWritableIds(const VRN_network& network, int format,
+                     VRN_errorLog* log) {
+  for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
+    const char* id = network.GetNode(h)->GetId();
+    if (VRN_IsValidId(id)) continue;
+    const char* name = format > qelta::kFormatByName &&
+                               format < qelta::kFormatXvrn
+                           ? kTextFormatNames[format]
+                           : "XML";
+    return log->Logf(qelta::kErrFileIo,
+                     "Node '%s' cannot be written to the %s file: its "
+                     "identifier is not a letter followed by letters, digits "
+                     "or '_', and reading would not give it back",
+                     id, name);
+  }
+  return qelta::kOk;
 }
 
 int InvalidExtensionWord(VRN_errorLog* log, int word) {
@@ -257,6 +280,8 @@ int VRN_network::WriteString(std::string& out, IXmlWriterExtension* extension) {
 int VRN_network::Save(const char* name, std::string* text, int format,
                       const qelta::FormatExtension& extension) {
   if (text != nullptr) {
+    const int ids = CheckWritableIds(*this, qelta::kFormatXvrn, errorLog_);
+    if (ids != qelta::kOk) return ids;
     VRN_xvrnSpeaker speaker(this);
     speaker.SetExtension(extension);
     return speaker.WriteString(text);
@@ -269,6 +294,8 @@ int VRN_network::Save(const char* name, std::string* text, int format,
   }
   std::unique_ptr<VRN_fileFormat> speaker(CreateFormat(name, format));
   if (speaker == nullptr) return qelta::kErrOutOfRange;
+  const int ids = CheckWritableIds(*this, format, errorLog_);
+  if (ids != qelta::kOk) return ids;
   speaker->SetExtension(extension);
   return speaker->Write(name);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -382,6 +383,42 @@ TEST(CasesTest, NumberStaysThroughDiscreteTypeChangesAndSavesAsItsOutcome) {
                   .find("Case 'c1' holds the number 2.5 for node 'N'"),
               std::string::npos)
         << outside.ErrorLog()->GetMessage(0);
+  }
+}
+
+// No file carries a non-finite soft value; a vector left behind by an edit
+// the list was told not to follow is refused by the saver, which leaves
+// no file.
+TEST(CasesTest, SoftVectorsTheFileCannotCarryAreRefused) {
+  VRN_network net;
+  const int a = AddNodeWithOutcomes(net, "A", 3);
+  VRN_case* c = net.AddCase("K");
+  for (double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    EXPECT_EQ(c->SetVirtualEvidence(a, {bad, 1, 1}), qelta::kErrInvalidValue);
+  }
+  EXPECT_EQ(c->GetNumberOfEvidence(), 0);
+  ASSERT_EQ(c->SetVirtualEvidence(a, {0.2, 0.3, 0.5}), 0);
+  net.EnableCaseUpdates(false);
+  const std::string path = testing::TempDir() + "cases_test_stale.xvrn";
+  for (int edit = 0; edit < 3; ++edit) {
+    SCOPED_TRACE(edit);
+    if (edit == 0) {
+      ASSERT_EQ(Def(net, a)->RemoveOutcome(0), 0);
+    } else if (edit == 1) {
+      ASSERT_EQ(net.GetNode(a)->setNodeType(kEquation), 0);
+    } else {
+      ASSERT_EQ(net.DeleteNode(a), 0);
+      ASSERT_EQ(AddNodeWithOutcomes(net, "N", 2), a);
+    }
+    net.ErrorLog()->Flush();
+    std::remove(path.c_str());
+    EXPECT_EQ(net.WriteFile(path.c_str(), 0, 0), qelta::kErrFileIo);
+    ASSERT_EQ(net.ErrorLog()->GetNumberOfMessages(), 1);
+    EXPECT_NE(std::string(net.ErrorLog()->GetMessage(0))
+                  .find("Case 'K' holds 3 soft evidence values for node '"),
+              std::string::npos)
+        << net.ErrorLog()->GetMessage(0);
+    EXPECT_EQ(std::fopen(path.c_str(), "r"), nullptr);
   }
 }
 

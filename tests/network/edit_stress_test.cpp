@@ -1409,6 +1409,13 @@ class Harness {
         status = c->SetVirtualEvidence(h, Likelihoods(n));
         break;
       default:
+        // No file holds a soft value that is not finite: refused, the case
+        // is left as it was.
+        if (c->SetVirtualEvidence(h, std::vector<double>(
+                                         static_cast<size_t>(n), std::nan(""))) !=
+            qelta::kErrInvalidValue) {
+          Fail("a case took soft evidence that is not a number");
+        }
         status = c->SetTemporalEvidence(h, Uniform(0, n - 1), Uniform(0, 2));
         break;
     }
@@ -2054,6 +2061,42 @@ class Harness {
     Note("DeleteNode(" + Id(e) + ")", net_->DeleteNode(e));
   }
 
+  // What no reader takes back, made on a copy that saves: a soft vector an
+  // outcome edit left stale while cases were frozen, a node name XML
+  // cannot carry, an at-sign identifier. Each save is refused, naming it.
+  void UnwritableOnCopy() {
+    const auto refused = [&](VRN_network& copy, const std::string& named) {
+      std::string text;
+      if (copy.WriteString(text, 0) != qelta::kErrFileIo ||
+          LastMessage(copy).find(named) == std::string::npos) {
+        Fail("a save that cannot read back was not refused (" + named +
+             "): " + LastMessage(copy));
+      }
+    };
+    for (int h : Live()) {
+      auto* disc = dynamic_cast<VRN_discDef*>(Def(h));
+      if (disc == nullptr || disc->AreOutcomesFixed()) continue;
+      VRN_network copy(*net_);
+      copy.EnableCaseUpdates(false);
+      VRN_case* c = copy.AddCase("stale");
+      const std::vector<double> soft(static_cast<size_t>(Outcomes(h)), 1.0);
+      if (c == nullptr || c->SetVirtualEvidence(h, soft) != 0) break;
+      auto* def = copy.GetNode(h)->Definition();
+      if (def->InsertOutcome(0, "StaleAdded") != 0 && def->RemoveOutcome(0) != 0) break;
+      // An earlier case's entry for h may be the one refused first.
+      refused(copy, "node '" + Id(h) + "'");
+      break;
+    }
+    VRN_network copy(*net_);
+    const int at = copy.AddNode(qelta::kDefCpt, "@9x");
+    refused(copy, "Node '@9x' cannot be written to the XML file");
+    (void)copy.DeleteNode(at);
+    const std::vector<int> live = Live();
+    if (live.empty()) return;
+    (void)copy.GetNode(live[0])->Header().SetName("x\xEF\xBF\xBEy");
+    refused(copy, "Node '" + Id(live[0]) + "' cannot be written: its name");
+  }
+
   void CopyOrSave() {
     edit_ = Edit::kCopy;
     const int choice = Uniform(0, 3);
@@ -2082,6 +2125,7 @@ class Harness {
       Fail("the network refuses to save");
       return;
     }
+    UnwritableOnCopy();
     if (choice == 1) {
       // The network itself reads its save: no evidence, every value new.
       const int read = net_->ReadString(text.c_str(), 0);

@@ -471,7 +471,10 @@ public final class Network extends Wrapper {
      * <ul>
      * <li>XML ("xvrn", "qvrn", and {@link #writeString()}): a truth table is kept as its resulting
      * outcomes, so one with a run that is not one 1 among 0s is refused (code -103, naming the
-     * node; see {@link #setNodeDefinition(int, double[])}).
+     * node; see {@link #setNodeDefinition(int, double[])}). A text that XML cannot carry, one
+     * holding U+FFFE or U+FFFF (a name, comment, label, property, case text and the like), is
+     * refused with code -103 and a message naming its node (or case, submodel, the network) and
+     * the field: "Node 'X' cannot be written: its name holds ...".
      * <li>Native text ("vrn", "dxp"): DeMorgan, noisy-adder and equation nodes keep their kind
      * (and a noisy-adder its outcomes) but read back with default parameters, an equation node
      * with two intervals; a node other than an equation node whose equation parent has another

@@ -138,4 +138,22 @@ class WritesEndTest extends NetworkFixture {
         assertArrayEquals(new String[] {"low", "high"}, net.getOutcomeIds("X"));
         assertTrue(net.writeString().contains("state=\"high\""));
     }
+
+    @Test
+    void aNameXmlCannotCarryIsRefusedAndTheFileKept(@TempDir Path dir) throws Exception {
+        int x = node("X", "low", "high");
+        net.setNodeName(x, "x\uFFFEy");
+        Path file = dir.resolve("n.xvrn");
+        Files.writeString(file, "old");
+        QELTAException e = fails(() -> net.writeFile(file.toString()));
+        assertEquals(-103, e.getErrorCode());
+        assertTrue(e.getMessage().contains("Node 'X' cannot be written: its name"), e.getMessage());
+        assertEquals("old", Files.readString(file));
+        net.setNodeName(x, "x\uFFFDy");
+        net.writeFile(file.toString());
+        try (Network back = new Network()) {
+            back.readFile(file.toString());
+            assertEquals("x\uFFFDy", back.getNodeName("X"));
+        }
+    }
 }

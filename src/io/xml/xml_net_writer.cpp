@@ -28,6 +28,7 @@
 #include "definitions/utility.h"
 #include "equations/equation.h"
 #include "io/xml/zantu_writer.h"
+#include "network/submodel.h"
 
 namespace {
 
@@ -98,6 +99,21 @@ std::string UnwritableCase(const VRN_network& network) {
     for (int i = 0; record != nullptr && i < record->GetNumberOfEvidence();
          ++i) {
       int h = -1;
+      std::vector<double> soft;
+      // While the case list was told not to follow edits, a soft vector
+      // may outlive its node's outcomes; the reader refuses one of
+      // another length.
+      if (record->GetVirtualEvidence(i, h, soft) == qelta::kOk &&
+          network.GetNode(h) != nullptr) {
+        const VRN_node& node = *network.GetNode(h);
+        const int outcomes = node.Definition()->GetNumberOfOutcomes();
+        if (static_cast<int>(soft.size()) == outcomes) continue;
+        return "Case '" + record->GetName() + "' holds " +
+               std::to_string(soft.size()) +
+               " soft evidence values for node '" + node.GetId() +
+               "', which has " + std::to_string(outcomes < 0 ? 0 : outcomes) +
+               " outcomes";
+      }
       if (!ObservedOutcomes(network, *record, i, h, pairs)) continue;
       const std::string where = "Case '" + record->GetName() + "' ";
       const std::string node =
@@ -159,9 +175,128 @@ std::string UnwritableStateIds(const VRN_node& node) {
   return {};
 }
 
+// Finds the first text that XML cannot carry as it is (XmlWriter::
+// IsXmlText), owner by owner, and tells whose field it is.
+class TextCheck {
+ public:
+  // Checks text as field of the current owner; false once a text failed.
+  bool Field(const char* field, const char* text) {
+    if (refusal_.empty() && !XmlWriter::IsXmlText(text)) {
+      refusal_ = owner_ + " cannot be written: its " + field +
+                 " holds bytes that are not UTF-8, or a character XML "
+                 "does not allow";
+    }
+    return refusal_.empty();
+  }
+  bool Field(const std::string& field, const char* text) {
+    return Field(field.c_str(), text);
+  }
+  void Owner(std::string owner) { owner_ = std::move(owner); }
+  bool Properties(const VRN_userProperties& properties) {
+    for (int i = 0; i < properties.GetSize(); ++i) {
+      const std::string n = std::to_string(i);
+      Field("name of user property " + n, properties.GetPropertyName(i));
+      Field("value of user property " + n, properties.GetPropertyValue(i));
+    }
+    return refusal_.empty();
+  }
+  bool Links(const VRN_documentation* links, const std::string& of) {
+    for (int i = 0; links != nullptr && i < links->GetSize(); ++i) {
+      Field("title of link " + std::to_string(i) + of, links->GetTitle(i));
+      Field("path of link " + std::to_string(i) + of, links->GetPath(i));
+    }
+    return refusal_.empty();
+  }
+  bool Header(const VRN_header& header) {
+    return Field("identifier", header.GetId()) &&
+           Field("name", header.GetName()) &&
+           Field("comment", header.GetComment());
+  }
+  const std::string& refusal() const { return refusal_; }
+
+ private:
+  std::string owner_;
+  std::string refusal_;
+};
+
+void CheckNodeTexts(const VRN_node& node, TextCheck& check) {
+  check.Owner(std::string("Node '") + node.GetId() + "'");
+  if (!check.Header(node.Header()) ||
+      !check.Field("question", node.GetQuestion()) ||
+      !check.Properties(node.UserProperties()) ||
+      !check.Links(&node.Documentation(), "")) {
+    return;
+  }
+  const VRN_nodeDef* definition = node.Definition();
+  const VRN_idArray* ids = definition->GetOutcomesNames();
+  const auto* discrete = dynamic_cast<const VRN_discDef*>(definition);
+  for (int i = 0; ids != nullptr && i < ids->GetSize(); ++i) {
+    const std::string of = " of outcome " + std::to_string(i);
+    check.Field("identifier" + of, ids->Get(i));
+    if (discrete == nullptr || i >= discrete->GetNumberOfOutcomes()) continue;
+    check.Field("label" + of, discrete->GetOutcomeLabel(i));
+    check.Field("fix" + of, discrete->GetOutcomeFix(i));
+    check.Field("description" + of, discrete->GetOutcomeDescription(i));
+    check.Links(discrete->GetOutcomeDocumentation(i), of);
+  }
+  if (definition->GetType() != qelta::kDefEquation) return;
+  const auto& equation = static_cast<const VRN_equation&>(*definition);
+  std::string text;
+  equation.GetEquationText(&text);
+  check.Field("equation", text.c_str());
+  const std::vector<VRN_discInterval>& intervals = equation.GetDiscIntervals();
+  for (size_t i = 0; i < intervals.size(); ++i) {
+    check.Field("label of interval " + std::to_string(i),
+                intervals[i].id.c_str());
+  }
+}
+
+// Why a text of the network cannot be written, naming its owner and the
+// field; empty when all can. The file would not be well-formed with such
+// a text, and one written with a replacement character would read back as
+// another text (or another identifier, or two cases of one name).
+std::string UnwritableText(const VRN_network& network) {
+  TextCheck check;
+  check.Owner("The network");
+  check.Header(*network.Header());
+  check.Properties(network.UserProperties());
+  std::vector<std::string> functions;
+  network.GetExtFunctions(functions, false);
+  for (size_t i = 0; i < functions.size(); ++i) {
+    check.Field("function " + std::to_string(i), functions[i].c_str());
+  }
+  const VRN_submodelTable* table = network.Submodels();
+  for (int h = table->GetFirstSubmodel(); h >= 0 && check.refusal().empty();
+       h = table->GetNextSubmodel(h)) {
+    const VRN_submodel* submodel = table->GetSubmodel(h);
+    check.Owner(std::string("Submodel '") + submodel->Header().GetId() + "'");
+    check.Header(submodel->Header());
+    for (size_t i = 0; i < submodel->TextBoxes().size(); ++i) {
+      check.Field("text box " + std::to_string(i),
+                  submodel->TextBoxes()[i].caption.c_str());
+    }
+  }
+  for (int h = network.GetFirstNode(); h >= 0 && check.refusal().empty();
+       h = network.GetNextNode(h)) {
+    CheckNodeTexts(*network.GetNode(h), check);
+  }
+  for (int c = 0; c < network.GetNumberOfCases() && check.refusal().empty();
+       ++c) {
+    const VRN_case* record = network.GetCase(c);
+    if (record == nullptr) continue;
+    check.Owner("Case '" + record->GetName() + "'");
+    check.Field("name", record->GetName().c_str());
+    check.Field("category", record->GetCategory().c_str());
+    check.Field("description", record->GetDescription().c_str());
+  }
+  return check.refusal();
+}
+
 // Why the network cannot be written, naming the node; empty when it can.
 // Asked before anything is written, so a refused save leaves no file.
 std::string Unwritable(VRN_network& network) {
+  const std::string text = UnwritableText(network);
+  if (!text.empty()) return text;
   VRN_dbn* dbn = network.Dbn();
   for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
     const VRN_node* node = network.GetNode(h);

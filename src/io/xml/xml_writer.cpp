@@ -7,6 +7,12 @@
 #include <cstring>
 #include <exception>
 
+#include <cstdint>
+#include <iterator>
+#include <string>
+
+#include <utf8.h>
+
 #include "network/change_guards.h"
 #include "base/special_values.h"
 
@@ -40,7 +46,37 @@ void FormatDouble(double value, char (&buffer)[64]) {
   }
 }
 
+bool IsNonCharacter(std::uint32_t c) { return c == 0xFFFE || c == 0xFFFF; }
+
+// text with each sequence that is not UTF-8, U+FFFE and U+FFFF replaced by
+// U+FFFD (REQUIRES: !XmlWriter::IsXmlText(text)).
+std::string ToXmlText(const char* text) {
+  std::string valid;
+  utf8::replace_invalid(text, text + std::strlen(text),
+                        std::back_inserter(valid));
+  std::string out;
+  for (auto p = valid.begin(); p != valid.end();) {
+    const std::uint32_t c = utf8::unchecked::next(p);
+    utf8::unchecked::append(IsNonCharacter(c) ? 0xFFFD : c,
+                            std::back_inserter(out));
+  }
+  return out;
+}
+
 }  // namespace
+
+bool XmlWriter::IsXmlText(const char* text) {
+  if (text == nullptr) return true;
+  const char* end = text + std::strlen(text);
+  const char* p = text;
+  while (p != end && static_cast<unsigned char>(*p) < 0x80) ++p;
+  if (p == end) return true;
+  if (utf8::find_invalid(p, end) != end) return false;
+  while (p != end) {
+    if (IsNonCharacter(utf8::unchecked::next(p))) return false;
+  }
+  return true;
+}
 
 // ---------------------------------------------------------------- outputs
 
@@ -128,6 +164,11 @@ void XmlWriter::PutIndent() {
 }
 
 void XmlWriter::PutEscaped(const char* text, int escape_mode) {
+  if (!IsXmlText(text)) {
+    const std::string repaired = ToXmlText(text);
+    PutEscaped(repaired.c_str(), escape_mode);
+    return;
+  }
   const EscapeTable& table = Entities();
   for (const char* p = text; *p != '\0'; ++p) {
     const unsigned char byte = static_cast<unsigned char>(*p);
@@ -209,6 +250,8 @@ void XmlWriter::WriteComment(const char* text) {
   Put("<!-- ");
   // "--" may not appear inside a comment: a blank between the dashes keeps
   // the document well-formed whatever text the caller hands over.
+  const std::string repaired = IsXmlText(text) ? std::string() : ToXmlText(text);
+  if (!repaired.empty()) text = repaired.c_str();
   for (const char* p = text == nullptr ? "" : text; *p != '\0'; ++p) {
     PutChar(*p);
     if (*p == '-' && p[1] == '-') PutChar(' ');
@@ -242,7 +285,11 @@ void XmlWriter::WriteStringList(const char* name, const char* const* strings,
   PutChar('>');
   for (int i = 0; i < count; ++i) {
     if (i > 0) PutChar(' ');
-    Put(strings[i] == nullptr ? "" : strings[i]);
+    if (IsXmlText(strings[i])) {
+      Put(strings[i] == nullptr ? "" : strings[i]);
+    } else {
+      Put(ToXmlText(strings[i]).c_str());
+    }
   }
   Put("</");
   Put(name);

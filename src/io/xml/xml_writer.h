@@ -10,7 +10,11 @@
 //                 control bytes "."
 // XmlReader::GetUnescapedText undoes the non-zero mode; expat resolves the
 // references, so both modes give back every byte but the other control
-// bytes, which XML 1.0 cannot carry at all.
+// bytes, which XML 1.0 cannot carry at all. Nor can it carry bytes that
+// are not UTF-8 (cut or overlong sequences, encoded surrogates) or the
+// characters U+FFFE and U+FFFF: escaped text writes each as U+FFFD, so the
+// document stays readable; savers that must give texts back exactly refuse
+// them beforehand (IsXmlText).
 //
 // The writer does not own its output; the caller keeps the output alive for
 // the writer's use. Output failures (a full disk) are remembered: Failed()
@@ -108,14 +112,16 @@ class XmlWriter : public IXmlWriter {
   // One line: <name ...>escaped text</name>; a null text gives <name ... />.
   void WriteTextElement(const char* name, const char* text,
                         int escape_mode) override;
-  // <!-- text --> on its own line; the text is written as it stands.
+  // <!-- text --> on its own line; the text is written as it stands, but
+  // for U+FFFD in place of what XML cannot carry (as escaped text).
   void WriteComment(const char* text);
   // One line of values "%.16g" (or "%.17g" where sixteen digits would not
   // read back exactly) separated by blanks; a value equal to
   // special_value is written as special_text when that is not null.
   void WriteDoubleList(const char* name, const double* values, int count,
                        const char* special_text, double special_value);
-  // One line of the strings as they stand, separated by blanks.
+  // One line of the strings as they stand (U+FFFD as in WriteComment),
+  // separated by blanks.
   void WriteStringList(const char* name, const char* const* strings,
                        int count);
 
@@ -126,6 +132,11 @@ class XmlWriter : public IXmlWriter {
   void AddIntAttribute(const char* name, int value) override;
   void AddStringAttribute(const char* name, const char* value) override;
   void Release() override;
+
+  // True when text (null counts as empty) is UTF-8 of characters that
+  // escaped text carries unchanged: no U+FFFE or U+FFFF. Control bytes
+  // pass, as the escaping has its own forms for them.
+  static bool IsXmlText(const char* text);
 
   // True once the output refused any write since SetOutput.
   bool Failed() const { return failed_; }

@@ -100,6 +100,35 @@ TEST(SharedIdRoundTripTest, EveryFormatReadsBackWhatItWrote) {
   }
 }
 
+// An identifier made with the at sign skips the identifier rule; no reader
+// takes one back as it is, so every writer refuses it and leaves the file.
+TEST(SharedIdRoundTripTest, AtSignIdentifiersAreRefusedByEveryWriter) {
+  for (const char* id : {"@9x", "@"}) {
+    VRN_network net;
+    MakeRainChild(&net, "B", "Net");
+    const int at = net.AddNode(qelta::kDefCpt, id);
+    ASSERT_GE(at, 0);
+    ASSERT_STREQ(net.GetNode(at)->GetId(), id);
+    ASSERT_EQ(net.AddArc(at, net.FindNode("B")), qelta::kOk);
+    for (const char* extension :
+         {".vrn", ".dne", ".net", ".erg", ".dsc", ".xml03", ".xvrn"}) {
+      SCOPED_TRACE(std::string(id) + extension);
+      TempPath file(extension, "old");
+      for (int layout : {0, -1}) {
+        net.ErrorLog()->Flush();
+        EXPECT_EQ(net.WriteFile(file.path(), 0, layout), qelta::kErrFileIo);
+        EXPECT_NE(LogText(net).find(std::string("Node '") + id +
+                                    "' cannot be written to the "),
+                  std::string::npos) << LogText(net);
+        EXPECT_EQ(qelta_test::ReadWholeFile(file.path()), "old");
+      }
+    }
+    std::string text;
+    EXPECT_EQ(net.WriteString(text, 0), qelta::kErrFileIo);
+    EXPECT_TRUE(text.empty());
+  }
+}
+
 TEST(SharedIdRoundTripTest, TwoNodesOfOneIdentifierInAFileKeepTheFirst) {
   const struct {
     const char* extension;

@@ -394,6 +394,39 @@ TEST(XmlNetWriterTest, StringOutputAppendsAndFileOutputMatchesIt) {
   std::remove(path.c_str());
 }
 
+TEST(XmlNetWriterTest, TextsXmlCannotCarryAreRefusedOrReplaced) {
+  // U+FFFE, U+FFFF, a stray byte, a cut sequence, an encoded surrogate.
+  const char* const kBad[] = {"x\xEF\xBF\xBEy", "x\xEF\xBF\xBF", "\xFF",
+                              "x\xE2\x82", "\xED\xA0\x80"};
+  const std::string path = testing::TempDir() + "xml_net_writer_bad.xvrn";
+  for (const char* bad : kBad) {
+    VRN_network net;
+    BuildRichNetwork(net);
+    ASSERT_EQ(net.GetNode(net.FindNode("Root"))->Header().SetComment(bad), 0);
+    std::remove(path.c_str());
+    EXPECT_EQ(net.WriteFile(path.c_str(), 0, 0), qelta::kErrFileIo);
+    EXPECT_NE(LogText(net).find("Node 'Root' cannot be written: its comment"),
+              std::string::npos) << LogText(net);
+    EXPECT_FALSE(std::ifstream(path).good());
+    ASSERT_EQ(net.GetNode(net.FindNode("Root"))->Header().SetComment("ok"), 0);
+    net.ErrorLog()->Flush();
+    net.AddCase("K")->SetCategory(bad);
+    std::string text;
+    EXPECT_EQ(net.WriteString(text, 0), qelta::kErrFileIo);
+    EXPECT_NE(LogText(net).find("Case 'K' cannot be written: its category"),
+              std::string::npos) << LogText(net);
+    // Writers that do not refuse (the knowledge file, a caller's block)
+    // write U+FFFD, so the document stays readable.
+    std::string written;
+    XmlWriterStringOutput output(&written);
+    XmlWriter writer(&output);
+    writer.AddStringAttribute("a", bad);
+    writer.WriteTextElement("e", bad, 1);
+    EXPECT_TRUE(XmlWriter::IsXmlText(written.c_str())) << written;
+    EXPECT_NE(written.find("\xEF\xBF\xBD"), std::string::npos);
+  }
+}
+
 // A caller's block: written inside "extensions", never released.
 class CountingExtension : public IXmlWriterExtension {
  public:
