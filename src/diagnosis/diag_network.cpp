@@ -55,6 +55,22 @@ bool IsEquation(const VRN_node& node) {
   return node.Definition()->GetType() == kEquationType;
 }
 
+// A discrete node's outcomes as a fault list reads them: each one's fault
+// mark and identifier. An outcome inserted, removed or moved, or another
+// node in the slot, changes it; renumbering is not needed to see it.
+std::string FaultOutcomes(const VRN_node& node) {
+  std::string text;
+  const VRN_discDef* def = DiscreteDef(node);
+  if (def == nullptr) return text;
+  const VRN_idArray& ids = *def->GetOutcomesNames();
+  for (int i = 0; i < OutcomeCount(node); ++i) {
+    text += def->IsFaultOutcome(i) ? '1' : '0';
+    if (i < ids.GetSize() && ids.Get(i) != nullptr) text += ids.Get(i);
+    text += '\0';
+  }
+  return text;
+}
+
 // The kind of an influence-diagram node type, for messages.
 const char* DecisionKind(int type) {
   switch (type) {
@@ -306,6 +322,7 @@ VRN_diagNetwork::~VRN_diagNetwork() {
 void VRN_diagNetwork::CollectFaults() {
   faults_.clear();
   faultIds_.clear();
+  faultOutcomes_.clear();
   faultOnEquation_.clear();
   VRN_network& net = *network_;
   for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
@@ -321,6 +338,7 @@ void VRN_diagNetwork::CollectFaults() {
         if (!VRN_IsFiniteValue(bound)) continue;
         faults_.push_back({h, outcome});
         faultIds_.emplace_back(node.GetId());
+        faultOutcomes_.emplace_back();
         faultOnEquation_.push_back(1);
       }
       continue;
@@ -328,10 +346,12 @@ void VRN_diagNetwork::CollectFaults() {
     const VRN_discDef* def = DiscreteDef(node);
     if (def == nullptr) continue;
     const int n = OutcomeCount(node);
+    const std::string outcomes = FaultOutcomes(node);
     for (int i = 0; i < n; ++i) {
       if (def->IsFaultOutcome(i)) {
         faults_.push_back({h, i});
         faultIds_.emplace_back(node.GetId());
+        faultOutcomes_.push_back(outcomes);
         faultOnEquation_.push_back(0);
       }
     }
@@ -407,6 +427,12 @@ int VRN_diagNetwork::CheckLists() const {
                        "Fault node %s no longer has outcome %d; restart the "
                        "diagnosis session",
                        faultIds_[i].c_str(), fault.outcome);
+    }
+    if (!equation && FaultOutcomes(node) != faultOutcomes_[i]) {
+      return log->Logf(qelta::kErrOutOfRange,
+                       "Outcomes of fault node %s have changed; restart the "
+                       "diagnosis session",
+                       faultIds_[i].c_str());
     }
   }
   for (int i = 0; i < tests_.GetSize(); ++i) {
@@ -517,7 +543,10 @@ int VRN_diagNetwork::UpdateFaultBeliefs() {
 
 double VRN_diagNetwork::FaultProbability(int index) const {
   const VRN_diagFault& fault = faults_[static_cast<std::size_t>(index)];
-  if (!IsSameNode(fault.node, faultIds_[static_cast<std::size_t>(index)])) {
+  if (!IsSameNode(fault.node, faultIds_[static_cast<std::size_t>(index)]) ||
+      (faultOnEquation_[static_cast<std::size_t>(index)] == 0 &&
+       FaultOutcomes(*network_->GetNode(fault.node)) !=
+           faultOutcomes_[static_cast<std::size_t>(index)])) {
     return -1.0;
   }
   // An influence diagram's values are laid out by decisions, and no

@@ -7,8 +7,10 @@
 // withdraws observations and ranks the tests through its VRN_diagSession.
 // The lists are rebuilt at construction and by Restart. While a listed fault
 // or test names a node that is gone (even when its handle was reused) or an
-// outcome its node no longer has, rankings and fault-belief updates answer
-// -2 with a logged message naming the node, until Restart.
+// outcome its node no longer has, or a fault node's outcomes are no longer
+// the ones listed (an outcome inserted, removed, moved or renamed, a fault
+// mark set or cleared, another node in the slot), rankings and fault-belief
+// updates answer -2 with a logged message naming the node, until Restart.
 //
 // A network with equation nodes is diagnosed on a private copy in which
 // every equation node is a CPT over its discretization intervals, by a
@@ -73,7 +75,7 @@ class VRN_diagNetwork {
   // Current probability of fault i: its outcome's belief when the node's
   // value is valid (for an equation fault the sum of the beliefs of its
   // intervals), else -1.0 (also for a node that is gone, and in an
-  // influence diagram).
+  // influence diagram, and while the node's outcomes are not those listed).
   double FaultProbability(int index) const;
   // The intervals of the discretized copy that make up the equation fault
   // (node, outcome): with outcome -1 those lying at or below the nominal
@@ -181,7 +183,8 @@ class VRN_diagNetwork {
   void AppendTest(int node);
   void ClearRecords();
   // -2 (logged, naming the node) while a listed fault or test names a node
-  // that is gone or an outcome beyond its node's count; else 0.
+  // that is gone or an outcome beyond its node's count, or a fault node's
+  // outcomes differ from those recorded with the list; else 0.
   int CheckLists() const;
   // -2 (logged, naming the node) when the network holds a decision, utility
   // or multi-attribute utility node; else 0.
@@ -197,6 +200,8 @@ class VRN_diagNetwork {
   std::vector<VRN_diagTestResult> performedResults_;
   std::vector<VRN_diagFault> faults_;
   std::vector<std::string> faultIds_;  // identifier per fault
+  // Per fault: its node's outcomes when listed (empty for an equation).
+  std::vector<std::string> faultOutcomes_;
   std::vector<char> faultOnEquation_;  // per fault: of an equation node
   VRN_intArray pursued_;
   std::vector<double> results_;

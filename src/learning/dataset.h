@@ -163,7 +163,8 @@ class VRN_dataset {
   int ReadFile(const std::string& fileName,
                const VRN_datasetReadOptions* options, std::string* errorText);
   // Writes the records in use as delimited text. 0, or -103 with the reason
-  // in *errorText (when given): a name or id that could not be read back,
+  // in *errorText (when given): a name or id that could not be read back
+  // (a state name the reader takes as a number, "2" or "nan", included),
   // an invalid separator or token (refused before the file is created), a
   // file that cannot be opened or a failed write.
   int WriteFile(const std::string& fileName,

@@ -560,6 +560,16 @@ bool HasLineBreak(const std::string& text) {
   return text.find_first_of("\r\n") != std::string::npos;
 }
 
+// Whether the reader takes this field as a number ("2", "nan", "inf",
+// "0x1p3", ...), quoted or not: it asks strtod last, which takes every form
+// its quicker paths take.
+bool ReadsAsNumber(const std::string& text) {
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  (void)strtod_l(begin, &end, ClassicNumbers());
+  return end != begin && OnlySpaces(end, begin + text.size());
+}
+
 }  // namespace
 
 int VRN_dataset::WriteFile(const std::string& fileName,
@@ -595,6 +605,11 @@ int VRN_dataset::WriteFile(const std::string& fileName,
       if (name.empty() || HasLineBreak(name)) {
         return fail(Format("State %d of variable ", static_cast<int>(s)) + "'" + variable.id +
                     "' is empty or holds a line break");
+      }
+      // Such a column would read back as numbers, without its names.
+      if (ReadsAsNumber(name)) {
+        return fail("State '" + name + "' of variable '" + variable.id +
+                    "' would read back as a number");
       }
     }
   }

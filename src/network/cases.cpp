@@ -317,22 +317,25 @@ void VRN_case::OnTemporalTypeChanged(int h, int oldType) {
       entry.outcome = -1;
     }
   } else if (oldType == kPlateType && !now_plate) {
-    if (entry.kind == qelta::kCaseTemporal) {
-      int outcome = -1;
-      for (const auto& pair : entry.slices) {
-        if (pair.first == 0) {
-          outcome = pair.second;
-          break;
-        }
-      }
-      entry.slices.clear();
-      if (outcome < 0) {
-        evidence_.erase(evidence_.begin() + index);
-      } else {
-        entry.kind = qelta::kCaseOutcome;
-        entry.outcome = outcome;
-      }
+    if (entry.kind == qelta::kCaseTemporal) LeaveTimeSlices(index);
+  }
+}
+
+void VRN_case::LeaveTimeSlices(int index) {
+  VRN_caseEvidence& entry = evidence_[index];
+  int outcome = -1;
+  for (const auto& pair : entry.slices) {
+    if (pair.first == 0) {
+      outcome = pair.second;
+      break;
     }
+  }
+  entry.slices.clear();
+  if (outcome < 0) {
+    evidence_.erase(evidence_.begin() + index);
+  } else {
+    entry.kind = qelta::kCaseOutcome;
+    entry.outcome = outcome;
   }
 }
 
@@ -457,4 +460,14 @@ void VRN_caseList::OnTemporalTypeChanged(int h, int oldType) {
 void VRN_caseList::OnDefinitionTypeChanged(int h, int newType) {
   if (!IsPropagating()) return;
   for (VRN_case* item : cases_) item->OnDefinitionTypeChanged(h, newType);
+}
+
+void VRN_caseList::DropTimeSlices() {
+  for (VRN_case* item : cases_) {
+    for (int i = item->GetNumberOfEvidence() - 1; i >= 0; --i) {
+      if (item->evidence_[i].kind == qelta::kCaseTemporal) {
+        item->LeaveTimeSlices(i);
+      }
+    }
+  }
 }

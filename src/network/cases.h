@@ -132,6 +132,9 @@ class VRN_case {
   void OnOutcomesReordered(int h, const VRN_intArray& order);
   void OnTemporalTypeChanged(int h, int oldType);
   void OnDefinitionTypeChanged(int h, int newType);
+  // Entry index's slice pairs give way to the outcome of slice 0; the entry
+  // goes when slice 0 has none.
+  void LeaveTimeSlices(int index);
 
   VRN_network* network_;
   std::string name_;
@@ -191,6 +194,11 @@ class VRN_caseList {
   // A number stays on a node with outcomes, taken as the outcome whose
   // interval holds it (as SetContEvidence).
   void OnDefinitionTypeChanged(int h, int newType);
+  // The network has no time slices any more (a copy without its temporal
+  // part): every per-slice entry becomes the outcome of slice 0, as when
+  // its node leaves the plate, or goes when slice 0 has none. Whatever the
+  // propagation switch says, as no node of the network is a plate node.
+  void DropTimeSlices();
 
  private:
   VRN_network* network_;

@@ -168,7 +168,9 @@ class VRN_dbn {
   // and map with the unroll map: the first count entries are the plate
   // nodes in increasing handle order, entry s * count + i the handle of
   // plate node i's copy in slice s. 0, or the first failure (logged in the
-  // owning network's log).
+  // owning network's log). Cases keep their entries; a per-slice entry
+  // becomes the outcome of slice 0 on the node itself and, for each later
+  // slice, an observed outcome of the node's copy in that slice.
   int UnrollNetwork(VRN_network& target, std::vector<int>& map);
   // Unrolls into a temporary network, updates it and copies the beliefs
   // back: plate nodes get one row per slice. The unrolled update's status;
@@ -206,6 +208,10 @@ class VRN_dbn {
                                 VRN_randomGenerator* generator);
 
   int BuildUnrollMap(std::vector<int>& map) const;
+  // Each case's per-slice outcomes of slices 1 and later become evidence
+  // of the slice copies in target's case of the same index.
+  void CaseSlicesOntoCopies(VRN_network& target, const std::vector<int>& map,
+                            int count) const;
   void MakeSliceNodeId(char* out, size_t size, const VRN_network& target,
                        int node, int slice) const;
 

@@ -11,6 +11,7 @@
 #include "equations/equation.h"
 #include "equations/equation_evaluation.h"
 #include "equations/expression_visitor.h"
+#include "network/cases.h"
 #include "network/dbn.h"
 #include "network/node.h"
 
@@ -126,6 +127,32 @@ void VRN_dbn::MakeSliceNodeId(char* out, size_t size, const VRN_network& target,
                               int node, int slice) const {
   std::snprintf(out, size, "%s_%d", target.GetNode(node)->GetId(), slice);
   if (target.IsIdInUse(out, -1) != 0) out[0] = '\0';
+}
+
+void VRN_dbn::CaseSlicesOntoCopies(VRN_network& target,
+                                   const std::vector<int>& map,
+                                   int count) const {
+  // The copy kept each case's entries in order, each per-slice one now the
+  // outcome of slice 0 (or gone); the later slices are appended.
+  const int cases = std::min(network_->GetNumberOfCases(),
+                             target.GetNumberOfCases());
+  std::vector<std::pair<int, int>> pairs;
+  for (int c = 0; c < cases; ++c) {
+    const VRN_case& from = *network_->GetCase(c);
+    VRN_case& to = *target.GetCase(c);
+    for (int e = 0; e < from.GetNumberOfEvidence(); ++e) {
+      int h = -1;
+      if (from.GetTemporalEvidence(e, h, pairs) != qelta::kOk) continue;
+      const int i = IsPlate(h) ? PlateIndex(map, count, h) : -1;
+      if (i < 0) continue;
+      for (const auto& [slice, outcome] : pairs) {
+        if (slice < 1 || slice >= sliceCount_) continue;
+        const int copy = map[static_cast<size_t>(slice) * count + i];
+        // A stale outcome (cases not kept in step) is left out.
+        (void)to.SetEvidence(copy, outcome);
+      }
+    }
+  }
 }
 
 int VRN_dbn::UnrollNetwork(VRN_network& target, std::vector<int>& map) {
@@ -248,6 +275,8 @@ int VRN_dbn::UnrollNetwork(VRN_network& target, std::vector<int>& map) {
                        target.GetNode(copy)->GetId());
     }
   }
+
+  CaseSlicesOntoCopies(target, map, count);
 
   if (relevance) {
     target.SetFlags(target.GetFlags() | qelta::kNetRelevance);

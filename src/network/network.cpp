@@ -164,6 +164,9 @@ int VRN_network::Copy(const VRN_network& other, int copyFlags) {
 
     if ((copyFlags & qelta::kCopyEmptyCases) == 0 && other.cases_ != nullptr) {
       cases_ = new VRN_caseList(this, *other.cases_);
+      // Without the temporal part no node is a plate node, and the file
+      // keeps per-slice evidence only on plate nodes.
+      if ((copyFlags & qelta::kCopyNoTemporal) != 0) cases_->DropTimeSlices();
     }
     submodels_ = new VRN_submodelTable(*other.submodels_, this);
     if ((copyFlags & qelta::kCopyNoTemporal) == 0 && other.dbn_ != nullptr) {

@@ -181,7 +181,8 @@ class VRN_network {
  public:
   VRN_network();
   // Copy of other; copyFlags: kCopyNoDocumentation keeps this network's
-  // (empty) documentation, kCopyNoTemporal leaves out the temporal part,
+  // (empty) documentation, kCopyNoTemporal leaves out the temporal part
+  // (a case's per-slice entry keeps the outcome of slice 0 alone),
   // kCopyEmptyCases gives an empty case list, kCopyWorking switches the
   // copy's automatic update off. Shares no storage with other.
   // With the default flags 0 this is the copy constructor.

@@ -276,6 +276,68 @@ TEST_F(DiagNetworkTest, EditsUnderAnOpenSession) {
   EXPECT_EQ(0, diag.GetPursuedFault());
 }
 
+// F (ok .7, fa .1, fb .15, fc .05; faults fa fb fc) -> T; T = 1 has
+// probability .1, .9, .5, .2 under them. After each edit of F's outcomes the
+// session refuses until Restart, which gives the hand-computed posteriors
+// fa .09/.245, fb .075/.245, fc .01/.245, and no fault for a new F.
+TEST(DiagSessionEditsTest, OutcomeEditsOfAFaultNodeNeedARestart) {
+  for (int edit = 0; edit < 3; ++edit) {
+    SCOPED_TRACE(edit);
+    VRN_network net;
+    auto add = [&net](const char* id, std::vector<std::string> outcomes) {
+      const int h = net.AddNode(qelta::kDefCpt, id);
+      auto* def = dynamic_cast<VRN_discDef*>(net.GetNode(h)->Definition());
+      EXPECT_EQ(qelta::kOk, def->SetNumberOfOutcomes(static_cast<int>(outcomes.size())));
+      EXPECT_EQ(qelta::kOk, def->RenameOutcomesFromStrings(outcomes));
+      return h;
+    };
+    const int f = add("F", {"ok", "fa", "fb", "fc"});
+    const int t = add("T", {"good", "bad"});
+    ASSERT_EQ(qelta::kOk, net.AddArc(f, t));
+    ASSERT_EQ(qelta::kOk, net.GetNode(f)->Definition()->SetDefinitionFromVector(
+                              {.7, .1, .15, .05}));
+    ASSERT_EQ(qelta::kOk, net.GetNode(t)->Definition()->SetDefinitionFromVector(
+                              {.9, .1, .1, .9, .5, .5, .8, .2}));
+    ASSERT_EQ(qelta::kOk, net.GetNode(f)->SetDiagType(0));
+    ASSERT_EQ(qelta::kOk, net.GetNode(t)->SetDiagType(1));
+    auto* def = dynamic_cast<VRN_discDef*>(net.GetNode(f)->Definition());
+    for (int i = 1; i < 4; ++i) ASSERT_EQ(qelta::kOk, def->SetFaultOutcome(i, true));
+    VRN_diagNetwork diag(&net);
+    if (edit == 0) {
+      ASSERT_EQ(qelta::kOk, def->InsertOutcome(0, "nw"));
+    } else if (edit == 1) {
+      VRN_intArray order;
+      for (int i : {1, 0, 2, 3}) order.Add(i);
+      ASSERT_EQ(qelta::kOk, def->ChangeOrderOfOutcomes(order));
+    } else {
+      // The same identifiers in the same slot, no fault among them.
+      ASSERT_EQ(qelta::kOk, net.DeleteNode(f));
+      ASSERT_EQ(f, add("F", {"ok", "fa", "fb", "fc"}));
+    }
+    ASSERT_EQ(qelta::kOk, net.GetNode(t)->Value()->SetEvidence(1));
+    EXPECT_EQ(qelta::kErrOutOfRange, diag.UpdateFaultBeliefs());
+    const VRN_errorLog& log = *net.ErrorLog();
+    EXPECT_NE(nullptr, std::strstr(log.GetMessage(log.GetNumberOfMessages() - 1),
+                                   "restart the diagnosis session"));
+    EXPECT_EQ(-1.0, diag.FaultProbability(0));
+    ASSERT_EQ(qelta::kOk, diag.Restart());
+    ASSERT_EQ(qelta::kOk, net.GetNode(t)->Value()->SetEvidence(1));
+    ASSERT_EQ(qelta::kOk, diag.UpdateFaultBeliefs());
+    if (edit == 2) {
+      EXPECT_EQ(0, diag.GetFaultCount());
+      continue;
+    }
+    ASSERT_EQ(3, diag.GetFaultCount());
+    const double want[] = {.09 / .245, .075 / .245, .01 / .245};
+    const char* const ids[] = {"fa", "fb", "fc"};
+    for (int i = 0; i < 3; ++i) {
+      const VRN_diagFault& fault = diag.GetFault(i);
+      EXPECT_STREQ(ids[i], def->GetOutcomesNames()->Get(fault.outcome));
+      EXPECT_NEAR(want[i], diag.FaultProbability(i), 1e-9);
+    }
+  }
+}
+
 TEST_F(DiagNetworkTest, ObservationsComeAndGo) {
   net_.GetNode(L)->SetMandatory(true);
   VRN_diagNetwork diag(&net_);

@@ -11,6 +11,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "learning/dataset.h"
@@ -186,6 +187,16 @@ TEST(DatasetFileTest, WriterRefusesWhatWouldNotReadBack) {
     ASSERT_EQ(data.setStateNames(0, names), 0);
     EXPECT_EQ(data.WriteFile(path, nullptr, &error), -103);
     EXPECT_EQ(error, "State 0 of variable 'a' is empty or holds a line break");
+    EXPECT_FALSE(std::ifstream(path).good()) << "no file before the refusal";
+  }
+  // The reader would take these for numbers and drop the names.
+  for (const auto& [names, message] :
+       {std::pair{std::vector<std::string>{"nan", "inf"}, "State 'nan'"},
+        std::pair{std::vector<std::string>{"b", " 2 "}, "State ' 2 '"},
+        std::pair{std::vector<std::string>{"0x1p3"}, "State '0x1p3'"}}) {
+    ASSERT_EQ(data.setStateNames(0, names), 0);
+    EXPECT_EQ(data.WriteFile(path, nullptr, &error), -103);
+    EXPECT_EQ(error, std::string(message) + " of variable 'a' would read back as a number");
     EXPECT_FALSE(std::ifstream(path).good()) << "no file before the refusal";
   }
   ASSERT_EQ(data.setStateNames(0, {"ok"}), 0);

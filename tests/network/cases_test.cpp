@@ -311,6 +311,42 @@ TEST(CasesTest, PlateConversionMovesOutcomeToSliceZeroAndBack) {
   EXPECT_EQ(c->GetNumberOfEvidence(), 2);
 }
 
+// An unrolled network and a copy without the temporal part have no plate
+// nodes: a per-slice entry keeps slice 0's outcome on the node, and
+// unrolling puts each later slice's outcome on the node's slice copy; both
+// networks save and read back with those cases.
+TEST(CasesTest, NetworksWithoutSlicesKeepSliceZeroOfPerSliceEntries) {
+  VRN_network net;
+  const int x = AddNodeWithOutcomes(net, "X", 2);
+  ASSERT_EQ(net.setNodeTemporalType(x, kPlate), 0);
+  ASSERT_EQ(net.AddTemporalArc(x, x, 1), 0);
+  ASSERT_EQ(net.SetNumberOfSlices(3), 0);
+  VRN_case* k = net.AddCase("K");
+  ASSERT_EQ(k->SetTemporalEvidence(x, 1, 0), 0);
+  ASSERT_EQ(k->SetTemporalEvidence(x, 0, 2), 0);
+  std::vector<int> map;
+  VRN_network unrolled;
+  ASSERT_EQ(net.UnrollNetwork(unrolled, map), 0);
+  VRN_network flat(net, qelta::kCopyNoTemporal);
+  const std::vector<std::pair<VRN_network*, Pairs>> expected = {
+      {&unrolled, {{x, 1}, {map[2], 0}}}, {&flat, {{x, 1}}}};
+  for (const auto& [copy, entries] : expected) {
+    std::string text;
+    ASSERT_EQ(copy->WriteString(text, 0), 0);
+    VRN_network back;
+    ASSERT_EQ(back.ReadString(text.c_str(), 0), 0) << text;
+    for (const VRN_network* held : {copy, &back}) {
+      const VRN_case& c = *held->GetCase(0);
+      Pairs got;
+      for (int i = 0; i < c.GetNumberOfEvidence(); ++i) {
+        got.emplace_back(c.GetEvidenceNode(i), OutcomeOf(c, i));
+      }
+      EXPECT_EQ(got, entries);
+    }
+  }
+  EXPECT_STREQ(unrolled.GetNode(map[2])->GetId(), "X_2");
+}
+
 // After a type change an entry stays when the new definition is an
 // equation or has at least 2 outcomes, and only while it fits it: an
 // outcome among them, a soft-evidence vector of their count, a number (on a

@@ -336,7 +336,9 @@ public final class DiagNetwork extends Wrapper {
     /**
      * Updates the fault beliefs and ranks the unperformed tests and the faults (see
      * <a href="#ranking">How tests are ranked</a> and {@link DiagResults} for the order). Fails
-     * with code -2 when no fault is pursued or a mandatory observation has no evidence.
+     * with code -2 when no fault is pursued or a mandatory observation has no evidence, and, until
+     * {@link #restart()}, after a listed fault or test node was deleted or renamed or a fault
+     * node's outcomes were edited (inserted, removed, reordered or renamed).
      *
      * @return both rankings
      */

@@ -3817,7 +3817,10 @@ public final class Network extends Wrapper {
 
     /**
      * Unrolls the dynamic network into a new, ordinary network with one copy of every plate node
-     * per slice. This network is not changed.
+     * per slice. This network is not changed. The unrolled network keeps the cases: an entry
+     * that observes time slices of a plate node becomes the node's observed outcome of slice 0
+     * (none when slice 0 has none), and the outcome of each later slice becomes an observed
+     * outcome of the node's copy for that slice.
      *
      * @return the unrolled network and the map of plate node copies
      */

@@ -168,6 +168,21 @@ class DiagnosisTest extends NetworkFixture {
     }
 
     @Test
+    void outcomeEditOfAFaultNodeNeedsARestart() {
+        final int f = 2;
+        try (DiagNetwork diag = new DiagNetwork(net)) {
+            net.insertOutcome(f, 0, "nw");
+            engineFails("UpdateTestStrengths", -2, diag::update);
+            diag.restart();
+            FaultInfo[] faults = diag.update().faults();
+            assertEquals(4, faults.length);
+            assertEquals("empty", diag.getFaultOutcomeId(3));
+            assertEquals(2, diag.getFault(3).outcome());
+            assertEquals(0.05, diag.getFault(3).probability(), 1e-12);
+        }
+    }
+
+    @Test
     void diagnosticAttributes() {
         int n = node("N", "a", "b");
         assertEquals(2, net.getNodeDiagType(n));

@@ -1331,6 +1331,27 @@ void CheckString(VRN_network& net) {
   EXPECT_EQ(text, again);
 }
 
+// Unrolled, or copied without its temporal part, a dynamic network with
+// cases saves whenever it did and reads back as it holds: per-slice entries
+// become outcomes of nodes that are no plate nodes.
+void CheckWithoutSlices(VRN_network& net) {
+  std::string text;
+  if (!net.HasTemporalNodes() || net.GetNumberOfCases() == 0 ||
+      net.WriteString(text, qelta::kExtensionNone) != qelta::kOk) {
+    return;
+  }
+  SCOPED_TRACE("without slices");
+  VRN_network unrolled;
+  std::vector<int> map;
+  ASSERT_EQ(qelta::kOk, net.UnrollNetwork(unrolled, map)) << LogText(net);
+  VRN_network flat(net, qelta::kCopyNoTemporal);
+  for (VRN_network* copy : {&unrolled, &flat}) {
+    ASSERT_EQ(qelta::kOk, copy->WriteString(text, qelta::kExtensionNone))
+        << LogText(*copy);
+    CheckString(*copy);
+  }
+}
+
 void Build(Fuzz& f) {
   const int kinds = static_cast<int>(sizeof kKinds / sizeof kKinds[0]);
   const int edits = static_cast<int>(sizeof kEdits / sizeof kEdits[0]);
@@ -1362,6 +1383,7 @@ TEST(SaveFuzzTest, EveryWriteReadsBackOrFailsWithAMessage) {
     Build(f);
     ExpectIdsAllNamedOrAllEmpty(f.net());
     CheckString(f.net());
+    CheckWithoutSlices(f.net());
     for (const Format& format : kFormats) CheckFormat(f.net(), format);
     if (::testing::Test::HasFailure()) break;
   }

@@ -180,8 +180,9 @@ public final class DataSet extends Wrapper {
 
     /**
      * Writes the data as delimited text, so that reading it back gives the same cells. A state name
-     * or identifier that could not be read back as itself (empty, or holding a line break) is
-     * refused before the file is created.
+     * or identifier that could not be read back as itself (empty, or holding a line break), and a
+     * state name that reading would take as a number (such as "2", "nan" or "inf"), are refused
+     * before the file is created.
      *
      * @param file the file name
      * @param separator the field separator; 0 means TAB; CR, LF, the double quote and characters
