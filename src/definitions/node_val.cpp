@@ -276,7 +276,7 @@ int VRN_discVal::SetEvidenceFrom(int outcome, bool from_value) {
     RestoreEvidence(before);
     return qelta::kErrEvidenceConflict;
   }
-  (void)ClearVirtualEvidence();
+  (void)DropVirtualEvidence();
   has_evidence_value_ = from_value;
   evidence_ = outcome;
   AddFlags(qelta::kValFlagEvidence | qelta::kValFlagValid);
@@ -307,7 +307,7 @@ void VRN_discVal::RestoreEvidence(const VRN_evidenceRecord& record) {
       if (record.outcome < 0 || record.outcome >= count) break;
       if (HasFlags(qelta::kValFlagEvidence)) (void)ClearEvidence();
       (void)ClearPropagatedEvidence();
-      (void)ClearVirtualEvidence();
+      (void)DropVirtualEvidence();
       has_evidence_value_ = record.kind == qelta::kEvidenceOutcomeAndValue;
       if (has_evidence_value_) evidence_value_ = record.value;
       evidence_ = record.outcome;
@@ -328,6 +328,8 @@ void VRN_discVal::RestoreEvidence(const VRN_evidenceRecord& record) {
       break;
   }
 }
+
+int VRN_discVal::DropVirtualEvidence() { return qelta::kErrNoItem; }
 
 void VRN_discVal::AdoptObservedEvidence(int outcome, int outcome_count) {
   SetPointMass(outcome, outcome_count);
@@ -358,9 +360,8 @@ int VRN_discVal::ClearEvidence() {
     return qelta::kOk;
   }
   if (HasFlags(qelta::kValFlagVirtual)) {
-    VRN_autoUpdateGuard guard(network);
+    // Clearing the likelihoods tells the network.
     (void)ClearVirtualEvidence();
-    if (network != nullptr) (void)network->OnStructureChange();
     return qelta::kOk;
   }
   return qelta::kErrOutOfRange;
@@ -631,6 +632,15 @@ int VRN_beliefVector::SetVirtualEvidence(
 }
 
 int VRN_beliefVector::ClearVirtualEvidence() {
+  if (!HasVirtualEvidence()) return qelta::kErrNoItem;
+  VRN_network* network = GetNetwork();
+  VRN_autoUpdateGuard guard(network);
+  (void)DropVirtualEvidence();
+  // Values computed under the likelihoods are no longer right.
+  return network != nullptr ? network->OnStructureChange() : qelta::kOk;
+}
+
+int VRN_beliefVector::DropVirtualEvidence() {
   if (!HasVirtualEvidence()) return qelta::kErrNoItem;
   VRN_autoUpdateGuard guard(GetNetwork());
   virtual_evidence_.reset();

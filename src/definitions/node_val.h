@@ -265,6 +265,9 @@ class VRN_discVal : public VRN_nodeVal {
   // Puts the evidence of record back unchecked (after a refused
   // SetEvidence); the network's implied evidence is derived again.
   void RestoreEvidence(const VRN_evidenceRecord& record);
+  // Removes virtual evidence without telling the network, for callers
+  // that tell it themselves; -3 without virtual evidence.
+  virtual int DropVirtualEvidence();
 
   int evidence_ = -1;
   double evidence_value_ = 0.0;
@@ -293,12 +296,16 @@ class VRN_beliefVector : public VRN_discVal {
   // evidence; normalised unless the sum is within 5e-6 of 1.
   int SetVirtualEvidenceArray(const VRN_doubleArray& likelihoods) override;
   int SetVirtualEvidence(const std::vector<double>& likelihoods) override;
-  // -3 without virtual evidence. An implied outcome keeps its point mass.
+  // -3 without virtual evidence. An implied outcome keeps its point mass;
+  // the network is told, as when the likelihoods were set.
   int ClearVirtualEvidence() override;
   void StoreEvidence(VRN_evidenceRecord& record) const override;
   bool OnOwnOutcomeInserted(int position, int new_count) override;
   bool OnOwnOutcomeRemoved(int index, int new_count) override;
   void OnOwnOutcomesReordered(const VRN_intArray& order) override;
+
+ protected:
+  int DropVirtualEvidence() override;
 
  private:
   VRN_beliefVector(const VRN_beliefVector& other, VRN_network* network);

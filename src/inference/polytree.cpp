@@ -147,8 +147,16 @@ int Polytree::Build() {
       }
     }
     if (value->HasEvidence()) {
-      x.evidence = value->GetEvidence();
-      if (x.evidence < 0 || x.evidence >= x.outcomes) return qelta::kErrOutOfRange;
+      // An equation node observed at a number is observed at its interval,
+      // as relevance reasoning sees it.
+      x.evidence = VRN_EvidenceOutcome(network_, order[i]);
+      if (x.evidence < 0 || x.evidence >= x.outcomes) {
+        return network_->ErrorLog()->Logf(
+            qelta::kErrOutOfRange,
+            "PolyTree algorithm can not be applied: the evidence of node [%s] "
+            "is none of its outcomes",
+            x.node->GetId());
+      }
       // Likelihoods beside an implied outcome still weigh it.
       const double kept = x.local[x.evidence];
       std::fill(x.local.begin(), x.local.end(), 0.0);

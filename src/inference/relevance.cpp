@@ -998,3 +998,8 @@ VRN_relevanceParts* VRN_RelevanceDecompose(VRN_network* network, int flags) {
 bool VRN_IsFixedForEquations(VRN_network* network, int handle) {
   return qelta::IsFixedForEquations(network, handle);
 }
+
+int VRN_EvidenceOutcome(VRN_network* network, int handle) {
+  return qelta::EvidenceOutcome(network, handle,
+                                network->GetNode(handle)->Value());
+}

@@ -355,4 +355,9 @@ VRN_relevanceParts* VRN_RelevanceDecompose(VRN_network* network, int flags);
 // equation. REQUIRES: h is a live node.
 bool VRN_IsFixedForEquations(VRN_network* network, int handle);
 
+// The outcome the evidence of node h selects: the interval holding the
+// number for an equation node; -1 for a number it cannot read. REQUIRES: h
+// is a live node with evidence.
+int VRN_EvidenceOutcome(VRN_network* network, int handle);
+
 #endif  // QELTA_INFERENCE_RELEVANCE_H_

@@ -100,7 +100,9 @@ jlong CreateNative(JNIEnv* env, jobject net) {
   VRN_network* network = GetNative<VRN_network>(env, net);
   auto diag = std::make_unique<VRN_diagNetwork>(network);
   // A network without faults pursues nothing; none of these is reported.
-  (void)diag->UpdateFaultBeliefs();
+  // An influence diagram is refused by update(), which logs why; the fault
+  // beliefs would log it here for nothing refused.
+  if (!network->IsInfluenceDiagram()) (void)diag->UpdateFaultBeliefs();
   (void)diag->SetPursuedFault(diag->FindMostLikelyFault());
   const qelta::ForeignHandle network_handle =
       qelta::jni::GetNativeHandle(env, net);
@@ -225,7 +227,9 @@ jdoubleArray Block(JNIEnv* env, const std::vector<double>& values, int at,
 
 jobject Update(JNIEnv* env, jobject obj) {
   VRN_diagNetwork& diag = Diag(env, obj);
-  (void)diag.UpdateFaultBeliefs();
+  // The ranking refuses an influence diagram and logs why; the fault beliefs
+  // would log the same reason a second time.
+  if (!diag.GetNetwork()->IsInfluenceDiagram()) (void)diag.UpdateFaultBeliefs();
   Check("UpdateTestStrengths", diag.UpdateTestStrengths());
   const VRN_intArray& tests = diag.GetUnperformedTests();
   const std::vector<VRN_diagTestResult>& records = diag.GetTestResults();

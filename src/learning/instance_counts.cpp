@@ -22,7 +22,10 @@ int VRN_instanceCounts::Size(const VRN_network& net) {
     const VRN_matrix* table = def->GetMatrixConst();
     if ((type != qelta::kDefCpt && type != qelta::kDefTruthTable) || table == nullptr) {
       counts.clear();
-      return qelta::kErrWrongNodeType;
+      return net.ErrorLog()->Logf(qelta::kErrWrongNodeType,
+                                  "InstanceCounts: node %s has definition type %s; counts need every "
+                                  "node defined by a CPT or a truth table",
+                                  net.GetNode(h)->GetId(), def->GetTypeName());
     }
     const int n = table->GetSize(table->GetDimensionCount() - 1);
     counts[h].assign(static_cast<std::size_t>(table->GetItemCount() / n), 0);

@@ -104,6 +104,23 @@ TEST_F(NodeValTest, VirtualEvidenceChecksAndNormalisation) {
   EXPECT_EQ(qelta::kErrOutOfRange, Val(a)->GetVirtualEvidence(&out));
 }
 
+// Called directly, the clearing leaves no value computed under the
+// likelihoods marked valid: x gets its prior 0.3 back.
+TEST_F(NodeValTest, ClearingVirtualEvidenceInvalidatesWhatItWeighed) {
+  const int x = Add("x"), y = Add("y");
+  ASSERT_EQ(qelta::kOk, Def(x)->SetDefinitionFromVector({0.3, 0.7}));
+  ASSERT_EQ(qelta::kOk, net_.AddArc(x, y));
+  ASSERT_EQ(qelta::kOk, Def(y)->SetDefinitionFromVector({0.9, 0.1, 0.2, 0.8}));
+  ASSERT_EQ(qelta::kOk, Val(y)->SetVirtualEvidence({1.0, 0.1}));
+  ASSERT_EQ(qelta::kOk, net_.UpdateBeliefs());
+  // 0.3 * 0.91 against 0.7 * 0.28.
+  EXPECT_NEAR(0.273 / 0.469, Items(Val(x)->GetValue())[0], 1e-12);
+  ASSERT_EQ(qelta::kOk, Val(y)->ClearVirtualEvidence());
+  EXPECT_FALSE(Val(x)->IsValueValid());
+  ASSERT_EQ(qelta::kOk, net_.UpdateBeliefs());
+  EXPECT_NEAR(0.3, Items(Val(x)->GetValue())[0], 1e-12);
+}
+
 TEST_F(NodeValTest, ObservedAndVirtualEvidenceExcludeEachOther) {
   const int a = Add("a");
   ASSERT_EQ(qelta::kOk, Val(a)->SetEvidence(1));

@@ -220,6 +220,13 @@ TEST(EquationSampler, DiscretizationMatchesExactIntegration) {
     EXPECT_NEAR(posterior[i] / sum, Belief(net, x, i), 1e-12);
     EXPECT_NEAR(expected[i], Belief(net, x, i), 0.03);
   }
+  // Polytree propagation sees the number as its interval too.
+  ASSERT_EQ(2, net.SetDefaultBNAlgorithm(2));
+  net.ErrorLog()->Flush();
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+  EXPECT_EQ(0, net.ErrorLog()->GetNumberOfMessages());
+  for (int i = 0; i < 4; ++i) EXPECT_NEAR(posterior[i] / sum, Belief(net, x, i), 1e-12);
+  EXPECT_EQ(1.0, Belief(net, y, 2));
 }
 
 TEST(EquationSampler, FixedNetworksAndFailures) {

@@ -1,9 +1,11 @@
 // Instance counts from data and confidence intervals drawn with them.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <utility>
 #include <vector>
 
+#include "base/error_log.h"
 #include "base/random.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
@@ -62,6 +64,17 @@ TEST(InstanceCountsTest, CountsAndPredictedParents) {
   ASSERT_GE(m, 0);
   EXPECT_EQ(qelta::kErrWrongNodeType, counts.SetUniform(g.net, 5));
   EXPECT_TRUE(counts.counts.empty());
+  // Either refusal logs its reason once, naming the node.
+  ASSERT_EQ(qelta::kOk, g.net.DeleteNode(m));
+  ASSERT_GE(g.net.AddNode(qelta::kDefEquation, "Temp"), 0);
+  const VRN_errorLog& log = *g.net.ErrorLog();
+  for (int call = 0; call < 2; ++call) {
+    g.net.ErrorLog()->Flush();
+    EXPECT_EQ(qelta::kErrWrongNodeType, call == 0 ? counts.SetUniform(g.net, 5)
+                                                  : counts.Calculate(g.net, data, {{g.a, 0, 0}}));
+    ASSERT_EQ(1, log.GetNumberOfMessages());
+    EXPECT_NE(nullptr, std::strstr(log.GetMessage(0), "node Temp has definition type EQUATION"));
+  }
 }
 
 TEST(ConfidenceIntervalsTest, BetaQuantilesAndRepeatability) {

@@ -15,7 +15,13 @@ import java.util.function.LongConsumer;
  * until the caller pursues others ({@link #setPursuedFault(int)},
  * {@link #setPursuedFaults(int[])}). The roles come from the network's nodes
  * ({@link Network#setNodeDiagType(int, int)}): the faults are the fault outcomes of
- * its target nodes, the tests its observation nodes.
+ * its target nodes, the tests its ranked observation nodes
+ * ({@link Network#setRanked(int, boolean)}) that have no evidence. A new node is not
+ * ranked: an observation node added or made so by the caller is a test only once it is
+ * ranked.
+ *
+ * <p>The session works on Bayesian networks: a network with a decision, utility or
+ * multi-attribute utility node (an influence diagram) is refused by {@link #update()}.
  *
  * <h2 id="ranking">How tests are ranked</h2>
  *
@@ -336,9 +342,15 @@ public final class DiagNetwork extends Wrapper {
     /**
      * Updates the fault beliefs and ranks the unperformed tests and the faults (see
      * <a href="#ranking">How tests are ranked</a> and {@link DiagResults} for the order). Fails
-     * with code -2 when no fault is pursued or a mandatory observation has no evidence, and, until
-     * {@link #restart()}, after a listed fault or test node was deleted or renamed or a fault
-     * node's outcomes were edited (inserted, removed, reordered or renamed).
+     * with code -2 ("QELTA error -2 in function UpdateTestStrengths") when no fault is pursued or
+     * a mandatory observation has no evidence, and, until {@link #restart()}, after a listed fault
+     * or test node was deleted or renamed or a fault node's outcomes were edited (inserted,
+     * removed, reordered or renamed). It fails with the same code when the network is an
+     * influence diagram (it has a decision, utility or multi-attribute utility node); that
+     * refusal logs its reason once per call in the network's error log ("Diagnosis cannot use
+     * influence diagrams: node <i>id</i> is a decision node", or a utility or multi-attribute
+     * utility node), which {@link Network#redirectLog(String)} shows. Making a session on an
+     * influence diagram is not refused and logs nothing.
      *
      * @return both rankings
      */

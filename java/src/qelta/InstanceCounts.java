@@ -34,6 +34,11 @@ public final class InstanceCounts extends Wrapper {
     /**
      * Sets every count of every node of the network to the given value.
      *
+     * <p>Counts need every node defined by a CPT or a truth table: a network with another node (an
+     * equation node, a noisy-MAX node, ...) is refused with code -51, "QELTA error -51 in function
+     * SetUniform", and the counts are emptied. The reason, naming the node, is logged once in the
+     * network's error log; {@link Network#redirectLog(String)} shows it.
+     *
      * @param net the network
      * @param count the count
      */
@@ -42,6 +47,11 @@ public final class InstanceCounts extends Wrapper {
     /**
      * Counts the records of the data set that fall into each configuration of each node's parents.
      * The counts replace any earlier content.
+     *
+     * <p>As in {@link #setUniform(Network, int)}, a network with a node that is not a CPT or a
+     * truth table (an equation node, say) is refused with code -51, "QELTA error -51 in function
+     * Calculate", the counts emptied and the reason, naming the node, logged once in the network's
+     * error log ({@link Network#redirectLog(String)}).
      *
      * @param net the network
      * @param data the data set

@@ -194,7 +194,10 @@ import java.awt.Rectangle;
  * <p>Both take the decisions in one order; when a decision has no arc to or from
  * the next decision or the nodes observed just before it, they add the arc from
  * the one decision to the next to this network (it stays) and log "Temporal order
- * assumed: node [<i>a</i>] before node [<i>b</i>]".
+ * assumed: node [<i>a</i>] before node [<i>b</i>]". In a dynamic network the arcs are
+ * added to the unrolled copy only. No arc can order the slices of one plate decision
+ * (a temporal arc into a decision is refused with code -51), so the order assumed for
+ * them need not follow the slices (such as D, D_2, D_1).
  *
  * <h3 id="equation-updates">Networks with equation nodes</h3>
  *
@@ -240,7 +243,9 @@ import java.awt.Rectangle;
  *   ({@link #getNodeEquationDiscretization(int)}). Its table is estimated by drawing
  *   {@link #getDiscretizationSampleCount()} values for each configuration of its
  *   parents' outcomes or intervals (observed and constant parents fixed at their
- *   values) and counting the intervals they fall in.
+ *   values) and counting the intervals they fall in. An equation node observed at a
+ *   number takes part as observed at the interval that holds the number, whatever the
+ *   algorithm code.
  *   <p id="discretized-tables">Values below the node's lower bound or above its upper
  *   bound, and NaN values, are not counted. A configuration none of whose values was
  *   counted gets equal probabilities (a uniform column). With zero avoidance on
@@ -324,6 +329,10 @@ import java.awt.Rectangle;
  *   type that takes part in temporal arcs</td></tr>
  * </tbody>
  * </table>
+ *
+ * <p>A plate node needs outcomes: an equation, utility or multi-attribute utility node
+ * cannot be one. Making it one is refused with code -51 ("Node '<i>id</i>' cannot be a
+ * plate node: its kind has no outcomes"), and so is giving a plate node such a kind.
  *
  * <h2 id="diagnostic-roles">Diagnostic roles</h2>
  *
@@ -499,10 +508,12 @@ public final class Network extends Wrapper {
      * every text format but Netica's, whose file keeps them unnamed with their intervals; reading
      * that file names them "State0", "State1", ... too. Of the text formats only Netica's keeps
      * intervals and point values.
-     * <li>Every text format (all but XML) writes a dynamic network and a network with cases
-     * without its temporal part and its cases, answering success; the file reads back as a
-     * network that is not dynamic and has no cases. All but native text ("vrn", "dxp") drop the
-     * submodels too, so their nodes read back in the main submodel.
+     * <li>Every text format (all but XML) refuses a dynamic network (one with temporal nodes):
+     * code -2, "ERROR: This network has temporal nodes and cannot be saved in <i>format</i>; only
+     * the XML network file holds dynamic networks", and no file is left.
+     * <li>Every text format writes a network with cases without its cases, answering success;
+     * the file reads back as a network that has no cases. All but native text ("vrn", "dxp")
+     * drop the submodels too, so their nodes read back in the main submodel.
      * </ul>
      *
      * <p>A "dxp" name writes the native text layout of "vrn", not KI, and leaves out more than a
@@ -3633,7 +3644,10 @@ public final class Network extends Wrapper {
     public native int getNodeTemporalType(String nodeId);
 
     /**
-     * Sets the node's temporal type (see <a href="#temporal-types">Temporal types</a>).
+     * Sets the node's temporal type (see <a href="#temporal-types">Temporal types</a>). An
+     * equation, utility or multi-attribute utility node cannot be a plate node: type 3 is refused
+     * for it with code -51, the message naming the node ("Node '<i>id</i>' cannot be a plate
+     * node: its kind has no outcomes").
      *
      * @param nodeHandle handle of the node
      * @param type 0 normal, 1 anchor, 2 terminal, 3 plate

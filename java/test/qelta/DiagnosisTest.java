@@ -6,10 +6,12 @@ import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
+import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.Arrays;
 import org.junit.jupiter.api.BeforeEach;
 import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
 
 /**
  * Diagnosis sessions from Java on a troubleshooting network: targets B, S, F with faults flat,
@@ -128,7 +130,7 @@ class DiagnosisTest extends NetworkFixture {
     }
 
     @Test
-    void messages() {
+    void messages(@TempDir Path dir) throws Exception {
         try (DiagNetwork diag = new DiagNetwork(net)) {
             refused("Invalid fault index 4; valid indices are 0..3", () -> diag.getFault(4));
             refused("Fault indices array cannot be null", () -> diag.setPursuedFaults(null));
@@ -150,6 +152,18 @@ class DiagnosisTest extends NetworkFixture {
         engineFails("RemoveArc", -2, () -> net.deleteCostArc(H, L));
         assertArrayEquals(new String[] {"H"}, net.getCostParentIds("T"));
         assertArrayEquals(new int[] {T}, net.getCostChildren(H));
+
+        // An influence diagram: the session is made, and each update is refused with its reason
+        // logged once.
+        Path log = dir.resolve("log.txt");
+        net.redirectLog(log.toString());
+        net.addNode(17, "Fix");
+        try (DiagNetwork diag = new DiagNetwork(net)) {
+            engineFails("UpdateTestStrengths", -2, diag::update);
+            engineFails("UpdateTestStrengths", -2, diag::update);
+        }
+        String line = "-2: Diagnosis cannot use influence diagrams: node Fix is a decision node\n";
+        assertEquals(line + line, Files.readString(log));
     }
 
     @Test
