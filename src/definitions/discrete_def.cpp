@@ -346,10 +346,12 @@ int VRN_discDef::RemoveOutcome(int index) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
   const int old_count = outcome_ids_.GetSize();
   if (old_count <= 2) return qelta::kErrOutOfRange;
-  std::vector<std::string> next = IdTexts();
-  if (index >= 0 && index < old_count) next[index].clear();
-  const int refused = CheckIds(next);
-  if (refused != qelta::kOk) return refused;
+  if (HasLiteralReaders()) {
+    std::vector<std::string> next = IdTexts();
+    if (index >= 0 && index < old_count) next[index].clear();
+    const int refused = CheckIds(next);
+    if (refused != qelta::kOk) return refused;
+  }
   VRN_autoUpdateGuard guard(GetNetwork());
   const bool intervals = HasIntervals();
   const bool points = HasPointValues();
@@ -395,9 +397,13 @@ int VRN_discDef::RenameOutcome(int index, const char* id) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
   if (!outcome_ids_.IsIndexValid(index)) return qelta::kErrOutOfRange;
   if (HasOutcomeIds() == IsEmptyText(id)) return RefuseMixedIds(index, id);
-  const std::vector<std::string> old_ids = IdTexts();
+  // Files rename outcome by outcome: the ids are copied only when some
+  // literal may name them.
+  const bool follow = HasLiteralReaders();
+  const std::vector<std::string> old_ids =
+      follow ? IdTexts() : std::vector<std::string>();
   const int status = outcome_ids_.SetString(index, id);
-  if (status == qelta::kOk) (void)FollowIds(old_ids, IdTexts(), true);
+  if (status == qelta::kOk && follow) (void)FollowIds(old_ids, IdTexts(), true);
   return status;
 }
 
@@ -457,14 +463,22 @@ std::vector<std::string> VRN_discDef::IdTexts() const {
   return Texts(outcome_ids_);
 }
 
-int VRN_discDef::FollowIds(const std::vector<std::string>& old_ids,
-                           const std::vector<std::string>& next,
-                           bool carry) const {
+bool VRN_discDef::HasLiteralReaders() const {
   VRN_network* network = GetNetwork();
   const VRN_node* node =
       network != nullptr ? network->GetNode(GetHandle()) : nullptr;
-  if (node == nullptr || node->Definition() != this) return qelta::kOk;
-  return VRN_FollowOutcomeIds(network, GetHandle(), old_ids, next, carry);
+  if (node == nullptr || node->Definition() != this) return false;
+  for (int child : node->Children()) {
+    if (VRN_GetEquation(network, child) != nullptr) return true;
+  }
+  return false;
+}
+
+int VRN_discDef::FollowIds(const std::vector<std::string>& old_ids,
+                           const std::vector<std::string>& next,
+                           bool carry) const {
+  if (!HasLiteralReaders()) return qelta::kOk;
+  return VRN_FollowOutcomeIds(GetNetwork(), GetHandle(), old_ids, next, carry);
 }
 
 const VRN_idArray* VRN_discDef::GetOutcomesNames() const {

@@ -218,9 +218,12 @@ class VRN_discDef : public VRN_nodeDef {
   // whose literals name the outcomes (VRN_FollowOutcomeIds): without carry
   // -2 (logged) when a literal would name no outcome, so that the edit is
   // refused before its first step; with carry the literals take the new
-  // ids. Only the definition its node holds speaks for the node.
+  // ids.
   int FollowIds(const std::vector<std::string>& old_ids,
                 const std::vector<std::string>& next, bool carry) const;
+  // Whether this is its node's definition and the node has an equation
+  // child, whose literals may name the outcomes.
+  bool HasLiteralReaders() const;
   int CheckIds(const std::vector<std::string>& next) const {
     return FollowIds(IdTexts(), next, false);
   }
