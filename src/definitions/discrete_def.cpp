@@ -48,6 +48,14 @@ bool HasDuplicate(const VRN_stringArray& ids) {
   return false;
 }
 
+std::vector<std::string> Texts(const VRN_stringArray& ids) {
+  std::vector<std::string> out;
+  for (int i = 0; i < ids.GetSize(); ++i) {
+    out.emplace_back(ids.Get(i) != nullptr ? ids.Get(i) : "");
+  }
+  return out;
+}
+
 // prefix + the lowest number from `first` on that no entry of ids holds.
 std::string FreeNumberedId(const VRN_stringArray& ids, const char* prefix,
                            int first) {
@@ -338,6 +346,12 @@ int VRN_discDef::RemoveOutcome(int index) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
   const int old_count = outcome_ids_.GetSize();
   if (old_count <= 2) return qelta::kErrOutOfRange;
+  if (HasLiteralReaders()) {
+    std::vector<std::string> next = IdTexts();
+    if (index >= 0 && index < old_count) next[index].clear();
+    const int refused = CheckIds(next);
+    if (refused != qelta::kOk) return refused;
+  }
   VRN_autoUpdateGuard guard(GetNetwork());
   const bool intervals = HasIntervals();
   const bool points = HasPointValues();
@@ -383,7 +397,14 @@ int VRN_discDef::RenameOutcome(int index, const char* id) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
   if (!outcome_ids_.IsIndexValid(index)) return qelta::kErrOutOfRange;
   if (HasOutcomeIds() == IsEmptyText(id)) return RefuseMixedIds(index, id);
-  return outcome_ids_.SetString(index, id);
+  // Files rename outcome by outcome: the ids are copied only when some
+  // literal may name them.
+  const bool follow = HasLiteralReaders();
+  const std::vector<std::string> old_ids =
+      follow ? IdTexts() : std::vector<std::string>();
+  const int status = outcome_ids_.SetString(index, id);
+  if (status == qelta::kOk && follow) (void)FollowIds(old_ids, IdTexts(), true);
+  return status;
 }
 
 int VRN_discDef::RefuseMixedIds(int index, const char* id) const {
@@ -416,20 +437,48 @@ int VRN_discDef::RenameOutcomesFromStrings(
   }
   VRN_stringArray list;
   for (const std::string& name : names) (void)list.Add(name.c_str());
-  VRN_idArray renamed = RepairedIds(list, outcome_ids_.GetAllowEmpty());
-  if (HasDuplicate(renamed)) return qelta::kErrDuplicatedIdentifier;
-  outcome_ids_ = renamed;
-  return qelta::kOk;
+  return TakeRenamedIds(RepairedIds(list, outcome_ids_.GetAllowEmpty()));
 }
 
 int VRN_discDef::RenameOutcomes(const VRN_stringArray& names) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
   if (names.GetSize() != outcome_ids_.GetSize()) return qelta::kErrOutOfRange;
   // Built aside first so that `names` may be this definition's own list.
-  VRN_idArray renamed = RepairedIds(names, outcome_ids_.GetAllowEmpty());
+  return TakeRenamedIds(RepairedIds(names, outcome_ids_.GetAllowEmpty()));
+}
+
+int VRN_discDef::TakeRenamedIds(const VRN_idArray& renamed) {
   if (HasDuplicate(renamed)) return qelta::kErrDuplicatedIdentifier;
+  const std::vector<std::string> old_ids = IdTexts();
+  const std::vector<std::string> next = Texts(renamed);
+  // Names emptied would leave a literal naming no outcome.
+  const int refused = FollowIds(old_ids, next, false);
+  if (refused != qelta::kOk) return refused;
   outcome_ids_ = renamed;
+  (void)FollowIds(old_ids, next, true);
   return qelta::kOk;
+}
+
+std::vector<std::string> VRN_discDef::IdTexts() const {
+  return Texts(outcome_ids_);
+}
+
+bool VRN_discDef::HasLiteralReaders() const {
+  VRN_network* network = GetNetwork();
+  const VRN_node* node =
+      network != nullptr ? network->GetNode(GetHandle()) : nullptr;
+  if (node == nullptr || node->Definition() != this) return false;
+  for (int child : node->Children()) {
+    if (VRN_GetEquation(network, child) != nullptr) return true;
+  }
+  return false;
+}
+
+int VRN_discDef::FollowIds(const std::vector<std::string>& old_ids,
+                           const std::vector<std::string>& next,
+                           bool carry) const {
+  if (!HasLiteralReaders()) return qelta::kOk;
+  return VRN_FollowOutcomeIds(GetNetwork(), GetHandle(), old_ids, next, carry);
 }
 
 const VRN_idArray* VRN_discDef::GetOutcomesNames() const {
@@ -486,6 +535,7 @@ int VRN_discDef::ReplaceIds(const VRN_stringArray& ids) {
       if (value != nullptr) (void)value->OnOwnOutcomeInserted(i, i + 1);
     }
   }
+  const std::vector<std::string> old_ids = IdTexts();
   const VRN_idArray* as_ids = dynamic_cast<const VRN_idArray*>(&ids);
   if (as_ids != nullptr) {
     outcome_ids_ = *as_ids;
@@ -494,6 +544,8 @@ int VRN_discDef::ReplaceIds(const VRN_stringArray& ids) {
     for (int i = 0; i < count; ++i) (void)copy.Add(ids.Get(i));
     outcome_ids_ = copy;
   }
+  // Outcome i goes on under ids[i].
+  (void)FollowIds(old_ids, IdTexts(), true);
   if (diag_info_ != nullptr) {
     diag_info_->outcomes.resize(count);
     if (diag_info_->default_outcome >= count) diag_info_->default_outcome = -1;
@@ -530,6 +582,9 @@ int VRN_discDef::SetNumberOfOutcomesByIds(const VRN_stringArray& ids) {
   }
   if (HasDuplicate(ids)) return qelta::kErrDuplicatedIdentifier;
   if (!TablesFit(count, true)) return qelta::kErrOutOfMemory;
+  // Old outcome i goes on under ids[i]; those past the new count go.
+  const int refused = CheckIds(Texts(ids));
+  if (refused != qelta::kOk) return refused;
   if (NeedsOutcomeByOutcome() && count != outcome_ids_.GetSize()) {
     const int status = ResizeOutcomeByOutcome(count);
     if (status != qelta::kOk) return status;
@@ -544,6 +599,10 @@ int VRN_discDef::SetNumberOfOutcomes(int count) {
   // The final size is checked before the first step of a growth changes
   // anything.
   if (!TablesFit(count, true)) return qelta::kErrOutOfMemory;
+  std::vector<std::string> next = IdTexts();
+  if (static_cast<int>(next.size()) > count) next.resize(count);
+  const int refused = CheckIds(next);
+  if (refused != qelta::kOk) return refused;
   if (NeedsOutcomeByOutcome()) return ResizeOutcomeByOutcome(count);
   VRN_idArray ids(outcome_ids_);
   while (ids.GetSize() > count) (void)ids.Delete(ids.GetSize() - 1);
@@ -610,9 +669,19 @@ int VRN_discDef::ChangeOrderOfOutcomesWithAddAndRemove(
     named[entry] = true;
     ++kept;
   }
-  if (HasDuplicate(RepairedIds(ids, outcome_ids_.GetAllowEmpty()))) {
-    return qelta::kErrDuplicatedIdentifier;
+  const VRN_idArray final_ids = RepairedIds(ids, outcome_ids_.GetAllowEmpty());
+  if (HasDuplicate(final_ids)) return qelta::kErrDuplicatedIdentifier;
+  // Old outcome mapping[j] goes on as new outcome j with its final id: a
+  // literal of an equation child naming an old outcome nobody continues is
+  // refused before the first step.
+  std::vector<std::string> next(static_cast<std::size_t>(old_count));
+  for (int j = 0; j < new_count; ++j) {
+    if (mapping[j] >= 0) {
+      next[mapping[j]] = final_ids.Get(j) != nullptr ? final_ids.Get(j) : "";
+    }
   }
+  const int refused = CheckIds(next);
+  if (refused != qelta::kOk) return refused;
 
   // Outcomes added on the way take their final ids only at the end, when
   // every outcome is renamed at once; until then an id a kept outcome still
@@ -735,6 +804,11 @@ int VRN_discDef::SetIntervals(const std::vector<double>& bounds,
   }
   // Checked before the outcome count changes, so a refusal loses nothing.
   if (!TakesBounds(bounds.data(), n)) return qelta::kErrInvalidValue;
+  std::vector<std::string> next;
+  if (!clear_ids) next = IdTexts();
+  if (static_cast<int>(next.size()) > n - 1) next.resize(n - 1);
+  const int refused = CheckIds(next);
+  if (refused != qelta::kOk) return refused;
   if (n - 1 != outcome_ids_.GetSize()) {
     // The old bounds are replaced: the outcomes added on the way split
     // none of them, so none of their splits can be refused.
@@ -813,7 +887,9 @@ void VRN_discDef::GiveNumberedIds() {
   for (int i = 0; i < outcome_ids_.GetSize(); ++i) {
     (void)named.AddNumbered(GetDefaultOutcomePrefix(), i);
   }
+  const std::vector<std::string> old_ids = IdTexts();
   outcome_ids_ = named;
+  (void)FollowIds(old_ids, IdTexts(), true);
 }
 
 int VRN_discDef::SetPointValues(const std::vector<double>& values) {

@@ -208,6 +208,25 @@ class VRN_discDef : public VRN_nodeDef {
   // id of the refused rename; index -1 for a new outcome); answers -2.
   int RefuseMixedIds(int index, const char* id) const;
   int ReplaceIds(const VRN_stringArray& ids);
+  // The renames of RenameOutcomes: -32 for two equal ids, -2 (logged) when
+  // a literal of an equation child would name no outcome (nothing changed).
+  int TakeRenamedIds(const VRN_idArray& renamed);
+  // The ids as texts, empty for none.
+  std::vector<std::string> IdTexts() const;
+  // An edit after which old outcome i (id old_ids[i]) is called next[i],
+  // and goes where that is empty or missing, told to the equation children
+  // whose literals name the outcomes (VRN_FollowOutcomeIds): without carry
+  // -2 (logged) when a literal would name no outcome, so that the edit is
+  // refused before its first step; with carry the literals take the new
+  // ids.
+  int FollowIds(const std::vector<std::string>& old_ids,
+                const std::vector<std::string>& next, bool carry) const;
+  // Whether this is its node's definition and the node has an equation
+  // child, whose literals may name the outcomes.
+  bool HasLiteralReaders() const;
+  int CheckIds(const std::vector<std::string>& next) const {
+    return FollowIds(IdTexts(), next, false);
+  }
 
   VRN_idArray outcome_ids_;
   std::unique_ptr<VRN_doubleArray> values_;

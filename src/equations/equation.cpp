@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <set>
 
@@ -93,6 +94,28 @@ void VRN_DropEquationChildTables(VRN_network* network, int handle) {
     VRN_equation* child = VRN_GetEquation(network, c);
     if (child != nullptr) child->DropDiscretization();
   }
+}
+
+int VRN_FollowOutcomeIds(VRN_network* network, int parent,
+                         const std::vector<std::string>& old_ids,
+                         const std::vector<std::string>& next, bool carry) {
+  const VRN_node* node = network != nullptr ? network->GetNode(parent) : nullptr;
+  if (node == nullptr) return qelta::kOk;
+  const std::string id = node->GetId();
+  for (int c : node->Children()) {
+    VRN_equation* child = VRN_GetEquation(network, c);
+    std::string literal;
+    if (child == nullptr ||
+        child->FollowOutcomeIds(id, old_ids, next, carry, &literal) || carry) {
+      continue;
+    }
+    return network->ErrorLog()->Logf(
+        qelta::kErrOutOfRange,
+        "Equation of node '%s' names outcome \"%s\" of node '%s', which the "
+        "edit would take away",
+        network->GetNode(c)->GetId(), literal.c_str(), id.c_str());
+  }
+  return qelta::kOk;
 }
 
 // ------------------------------------------------------- VRN_parsedEquation
@@ -479,6 +502,35 @@ int VRN_equation::SetEquation(const char* text, int* error_position,
   RefreshValue();
   NotifyRelevance(qelta::kChangeEquation);
   return qelta::kOk;
+}
+
+bool VRN_equation::FollowOutcomeIds(const std::string& parent_id,
+                                    const std::vector<std::string>& old_ids,
+                                    const std::vector<std::string>& next,
+                                    bool carry, std::string* orphan) {
+  bool kept = true;
+  bool renamed = false;
+  const std::function<void(VRN_textLiteral*)> follow =
+      [&](VRN_textLiteral* literal) {
+        // The first outcome of that id is the one the binder takes.
+        const auto at =
+            std::find(old_ids.begin(), old_ids.end(), literal->GetText());
+        if (at == old_ids.end()) return;
+        const std::size_t i = static_cast<std::size_t>(at - old_ids.begin());
+        if (i >= next.size() || next[i].empty()) {
+          if (kept && orphan != nullptr) *orphan = literal->GetText();
+          kept = false;
+        } else if (carry && next[i] != literal->GetText()) {
+          literal->SetText(next[i]);
+          renamed = true;
+        }
+      };
+  VRN_ForEachOutcomeLiteral(equation_.left, parent_id, follow);
+  VRN_ForEachOutcomeLiteral(equation_.right, parent_id, follow);
+  // The solved copy still names the old ids; what the literals select is
+  // unchanged, so the table and the values stay.
+  if (renamed) DropSolved();
+  return kept;
 }
 
 void VRN_equation::GetEquationText(std::string* out) const {

@@ -128,6 +128,15 @@ class VRN_equation : public VRN_nodeDef {
   bool IsRandom() const { return equation_.random != 0; }
   // The constant's value: -51 when not constant, -6 when not solvable.
   int EvaluateConstant(double* out);
+  // An outcome edit of the parent called parent_id: old outcome i (id
+  // old_ids[i]) is called next[i] after it, and goes where that is empty or
+  // missing. With carry, every literal naming an outcome that stays takes
+  // its new id. False when a literal names an outcome that goes, the first
+  // such literal's text in *orphan (may be null).
+  bool FollowOutcomeIds(const std::string& parent_id,
+                        const std::vector<std::string>& old_ids,
+                        const std::vector<std::string>& next, bool carry,
+                        std::string* orphan);
   // Equation parents with a constant equation become numbers (their
   // evidence when use_evidence and observed). -3 when there is none; -6
   // (nothing changed) when one cannot be solved; else SetEquation's answer.
@@ -242,6 +251,14 @@ VRN_equation* VRN_GetEquation(VRN_network* network, int handle);
 // Drops the discretized tables of node handle's equation children, which
 // were drawn from what the node was. No-op for a bad handle.
 void VRN_DropEquationChildTables(VRN_network* network, int handle);
+
+// The same for every equation child of node parent. Without carry: 0, or
+// -2 (logged, naming the child and the literal) when some literal names an
+// outcome that goes, so that the edit can be refused before it changes
+// anything; with carry, the literals take the new ids. 0 for a bad handle.
+int VRN_FollowOutcomeIds(VRN_network* network, int parent,
+                         const std::vector<std::string>& old_ids,
+                         const std::vector<std::string>& next, bool carry);
 
 // True when value is neither NaN nor beyond the largest double.
 bool VRN_IsFiniteValue(double value);

@@ -33,6 +33,60 @@ namespace {
 
 bool IsComparison(int kind) { return kind >= kExprLess && kind <= kExprNotEqual; }
 
+// The literal a comparison holds beside a variable, with that variable.
+template <typename Found>
+void PairComparedLiteral(VRN_operator* node, Found&& found) {
+  if (!IsComparison(node->GetKind())) return;
+  auto* binary = static_cast<VRN_binaryOperator*>(node);
+  VRN_expression* a = binary->GetLeft();
+  VRN_expression* b = binary->GetRight();
+  if (a == nullptr || b == nullptr) return;
+  if (a->GetKind() == kExprVariable && b->GetKind() == kExprTextLiteral) {
+    found(static_cast<VRN_variable*>(a), static_cast<VRN_textLiteral*>(b));
+  } else if (b->GetKind() == kExprVariable &&
+             a->GetKind() == kExprTextLiteral) {
+    found(static_cast<VRN_variable*>(b), static_cast<VRN_textLiteral*>(a));
+  }
+}
+
+// The case labels that are literals of a Switch on a variable, each with
+// that variable.
+template <typename Found>
+void PairSwitchLiterals(VRN_function* node, Found&& found) {
+  const auto& args = node->GetArguments();
+  if (args.empty() || args[0]->GetKind() != kExprVariable ||
+      strcasecmp(node->GetName(), "Switch") != 0) {
+    return;
+  }
+  auto* variable = static_cast<VRN_variable*>(args[0]);
+  for (size_t i = 1; i < args.size(); i += 2) {
+    if (args[i]->GetKind() == kExprTextLiteral) {
+      found(variable, static_cast<VRN_textLiteral*>(args[i]));
+    }
+  }
+}
+
+class OutcomeLiteralFinder : public VRN_expressionVisitor {
+ public:
+  OutcomeLiteralFinder(const std::string& name,
+                       const std::function<void(VRN_textLiteral*)>& found)
+      : name_(name), found_(found) {}
+  void VisitOperator(VRN_operator* node) override {
+    PairComparedLiteral(node, [this](VRN_variable* v, VRN_textLiteral* l) {
+      if (v->GetName() == name_) found_(l);
+    });
+  }
+  void VisitFunction(VRN_function* node) override {
+    PairSwitchLiterals(node, [this](VRN_variable* v, VRN_textLiteral* l) {
+      if (v->GetName() == name_) found_(l);
+    });
+  }
+
+ private:
+  const std::string& name_;
+  const std::function<void(VRN_textLiteral*)>& found_;
+};
+
 class ContextIndexClearer : public VRN_expressionVisitor {
  public:
   void VisitOperator(VRN_operator* node) override { node->SetContextIndex(-1); }
@@ -52,32 +106,30 @@ void VRN_ClearContextIndices(VRN_expression* root) {
   root->Traverse(clearer);
 }
 
+void VRN_ForEachOutcomeLiteral(
+    VRN_expression* root, const std::string& name,
+    const std::function<void(VRN_textLiteral*)>& found) {
+  if (root == nullptr) return;
+  OutcomeLiteralFinder finder(name, found);
+  root->Traverse(finder);
+}
+
 void VRN_networkEquationBinder::VisitOperator(VRN_operator* node) {
-  if (!IsComparison(node->GetKind())) return;
-  auto* binary = static_cast<VRN_binaryOperator*>(node);
-  VRN_expression* a = binary->GetLeft();
-  VRN_expression* b = binary->GetRight();
-  if (a == nullptr || b == nullptr) return;
-  if (a->GetKind() == kExprVariable && b->GetKind() == kExprTextLiteral) {
-    BindLiteral(static_cast<VRN_variable*>(a), static_cast<VRN_textLiteral*>(b));
-  } else if (b->GetKind() == kExprVariable &&
-             a->GetKind() == kExprTextLiteral) {
-    BindLiteral(static_cast<VRN_variable*>(b), static_cast<VRN_textLiteral*>(a));
-  }
+  PairComparedLiteral(node, [this](VRN_variable* variable,
+                                   VRN_textLiteral* literal) {
+    BindLiteral(variable, literal);
+  });
 }
 
 void VRN_networkEquationBinder::VisitFunction(VRN_function* node) {
+  PairSwitchLiterals(node, [this](VRN_variable* variable,
+                                  VRN_textLiteral* literal) {
+    BindLiteral(variable, literal);
+  });
   const auto& args = node->GetArguments();
-  if (args.empty() || args[0]->GetKind() != kExprVariable) return;
-  auto* variable = static_cast<VRN_variable*>(args[0]);
-  if (strcasecmp(node->GetName(), "Switch") == 0) {
-    for (size_t i = 1; i < args.size(); i += 2) {
-      if (args[i]->GetKind() == kExprTextLiteral) {
-        BindLiteral(variable, static_cast<VRN_textLiteral*>(args[i]));
-      }
-    }
-  } else if (strcasecmp(node->GetName(), "Choose") == 0) {
-    Discretize(variable, true);
+  if (!args.empty() && args[0]->GetKind() == kExprVariable &&
+      strcasecmp(node->GetName(), "Choose") == 0) {
+    Discretize(static_cast<VRN_variable*>(args[0]), true);
   }
 }
 

@@ -13,6 +13,7 @@
 #ifndef QELTA_EQUATIONS_EQUATION_BINDER_H_
 #define QELTA_EQUATIONS_EQUATION_BINDER_H_
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -73,5 +74,12 @@ class VRN_networkEquationBinder : public VRN_expressionBinder {
 // Sets the context index of every node of root to -1, so that a tree bound
 // before keeps no substitute of an earlier context.
 void VRN_ClearContextIndices(VRN_expression* root);
+
+// Calls found for every text literal of root that the binder would bind
+// against the node called name: compared with a variable of that name, or a
+// case label of a Switch on it. Null root: none.
+void VRN_ForEachOutcomeLiteral(
+    VRN_expression* root, const std::string& name,
+    const std::function<void(VRN_textLiteral*)>& found);
 
 #endif  // QELTA_EQUATIONS_EQUATION_BINDER_H_

@@ -220,6 +220,8 @@ class VRN_textLiteral : public VRN_expression {
   void WriteTerm(std::string& text) const override;
 
   const std::string& GetText() const { return text_; }
+  // A literal naming an outcome follows the outcome's renames.
+  void SetText(std::string text) { text_ = std::move(text); }
 
  private:
   std::string text_;

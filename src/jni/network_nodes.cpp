@@ -118,9 +118,12 @@ void InsertOutcome(JNIEnv* env, jobject obj, jint node, jint position,
 }
 
 void DeleteOutcome(JNIEnv* env, jobject obj, jint node, jint outcome) {
-  VRN_node* target = ValidateOutcomeIndex(Net(env, obj), node, outcome);
-  const int status = target->Definition()->RemoveOutcome(outcome);
-  if (status != qelta::kOk) ReportError("RemoveOutcome", status);
+  VRN_network& net = Net(env, obj);
+  VRN_node* target = ValidateOutcomeIndex(net, node, outcome);
+  // A refusal names the equation whose literal the outcome is.
+  net.ErrorLog()->Flush();
+  ReportOutcomeEdit(net, "RemoveOutcome",
+                    target->Definition()->RemoveOutcome(outcome));
 }
 
 void DeleteOutcomeById(JNIEnv* env, jobject obj, jint node,
@@ -141,7 +144,8 @@ void SetOutcomeId(JNIEnv* env, jobject obj, jint node, jint outcome,
 
 void SetOutcomes(JNIEnv* env, jobject obj, jint node, jobjectArray outcome_ids,
                  jintArray mapping) {
-  VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
+  VRN_network& net = Net(env, obj);
+  VRN_node* target = ValidateNodeHandle(net, node);
   qelta::jni::RequireArray(outcome_ids, "Unexpected null Java array.");
   qelta::jni::RequireArray(mapping, "Unexpected null Java array.");
   const jsize n = env->GetArrayLength(outcome_ids);
@@ -166,11 +170,10 @@ void SetOutcomes(JNIEnv* env, jobject obj, jint node, jobjectArray outcome_ids,
   // One mapping entry per new outcome identifier.
   VRN_intArray order(n);
   for (jsize i = 0; i < n; ++i) order[i] = items[static_cast<std::size_t>(i)];
-  const int status =
-      target->Definition()->ChangeOrderOfOutcomesWithAddAndRemove(ids, order);
-  if (status != qelta::kOk) {
-    ReportError("ChangeOrderOfOutcomesWithAddAndRemove", status);
-  }
+  net.ErrorLog()->Flush();
+  ReportOutcomeEdit(
+      net, "ChangeOrderOfOutcomesWithAddAndRemove",
+      target->Definition()->ChangeOrderOfOutcomesWithAddAndRemove(ids, order));
 }
 
 }  // namespace

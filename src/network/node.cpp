@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -153,6 +154,28 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
   std::unique_ptr<VRN_nodeDef> converted(
       VRN_nodeDef::CreateConverted(definition_, code));
   if (converted == nullptr) return qelta::kErrOutOfRange;
+  // An equation child keeps its arc, and its literals must still name
+  // outcomes of the new kind (by id), or the network's save would not read
+  // back: refused before anything changes.
+  const VRN_idArray* old_ids = definition_->GetOutcomesNames();
+  if (old_ids != nullptr &&
+      (keepArcs || VRN_nodeDef::IsArcAllowed(code, qelta::kDefEquation))) {
+    const VRN_idArray* new_ids =
+        dynamic_cast<VRN_discDef*>(converted.get()) != nullptr
+            ? converted->GetOutcomesNames()
+            : nullptr;
+    std::vector<std::string> before;
+    std::vector<std::string> next;
+    for (int i = 0; i < old_ids->GetSize(); ++i) {
+      const char* id = old_ids->Get(i) != nullptr ? old_ids->Get(i) : "";
+      before.emplace_back(id);
+      const bool kept = new_ids != nullptr && new_ids->FindString(id) >= 0;
+      next.emplace_back(kept ? id : "");
+    }
+    const int refused =
+        VRN_FollowOutcomeIds(network_, handle_, before, next, false);
+    if (refused != qelta::kOk) return refused;
+  }
   // The arcs and evidence the change takes away are gone before the new
   // kind reports: what the old kind reached is judged now.
   (void)network_->OnDefinitionReplacing(handle_);

@@ -100,6 +100,10 @@ constexpr bool kAutoUpdateWithInfluenceCode1 = true;
 // utility whose arc into the node the temporal types refuse (refused
 // whole, as the arc is).
 constexpr bool kMauExpressionsAcrossTemporalTypes = true;
+// Equations whose text literals name a discrete parent's outcomes (a
+// Switch on it, a comparison with it), which every outcome edit of the
+// parent must leave naming outcomes.
+constexpr bool kOutcomeLiteralsInEquations = true;
 
 // Faults met by the check right after an edit, one switch per class.
 // While a switch is false, the values valid after an edit of that class are
@@ -1684,6 +1688,20 @@ class Harness {
     }
   }
 
+  // A term on g, sometimes one whose literals name g's outcomes.
+  std::string EquationTerm(int g) {
+    const VRN_idArray* ids = Def(g)->GetOutcomesNames();
+    if (!kOutcomeLiteralsInEquations || !Discrete(g) || ids == nullptr ||
+        !static_cast<const VRN_discDef*>(Def(g))->HasOutcomeIds() || Chance(0.5)) {
+      return Term(Id(g));
+    }
+    auto literal = [&] { return "\"" + std::string(ids->Get(Uniform(0, ids->GetSize() - 1))) + "\""; };
+    auto number = [&] { return std::to_string(Uniform(-3, 3)); };
+    if (Chance(0.5)) return "If(" + Id(g) + "=" + literal() + "," + number() + "," + number() + ")";
+    return "Switch(" + Id(g) + "," + literal() + "," + number() + "," + literal() + "," +
+           number() + "," + number() + ")";
+  }
+
   void SetEquation(int h) {
     edit_ = Edit::kEquation;
     std::vector<int> inputs = EquationInputs(h);
@@ -1691,7 +1709,7 @@ class Harness {
     std::string text = Id(h) + "=" + std::to_string(Uniform(-2, 2));
     const int count =
         std::min<int>(Uniform(reordering_ ? 1 : 0, 2), static_cast<int>(inputs.size()));
-    for (int i = 0; i < count; ++i) text += "+" + Term(Id(inputs[static_cast<size_t>(i)]));
+    for (int i = 0; i < count; ++i) text += "+" + EquationTerm(inputs[static_cast<size_t>(i)]);
     auto* eq = static_cast<VRN_equation*>(Def(h));
     Note("SetEquation(" + text + ")", eq->SetEquation(text.c_str(), nullptr, nullptr));
   }

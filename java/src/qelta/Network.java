@@ -823,7 +823,10 @@ public final class Network extends Wrapper {
     public native int getNodeType(String nodeId);
 
     /**
-     * Changes the type of the node's definition. Arcs the new type cannot keep are removed.
+     * Changes the type of the node's definition. Arcs the new type cannot keep are removed. A
+     * change that would leave a text literal of an equation child (such as {@code "a0"} in
+     * {@code Switch(A,"a0",0,10)}) naming no outcome of the node is refused, naming the child and
+     * the literal, and changes nothing.
      *
      * @param nodeHandle handle of the node
      * @param type the new definition type code (see <a href="#node-types">Node types</a>)
@@ -1078,7 +1081,9 @@ public final class Network extends Wrapper {
     public native void insertOutcome(String nodeId, int position, String outcomeId);
 
     /**
-     * Deletes an outcome of the node.
+     * Deletes an outcome of the node. An outcome that a text literal of an equation child names
+     * (such as {@code "a0"} in {@code Switch(A,"a0",0,10)} or {@code If(A="a0",0,10)}) is not
+     * deleted: the call fails naming the child and the literal, and changes nothing.
      *
      * @param nodeHandle handle of the node
      * @param outcomeIndex index of the outcome
@@ -1111,7 +1116,8 @@ public final class Network extends Wrapper {
     public native void deleteOutcome(String nodeId, String outcomeId);
 
     /**
-     * Renames an outcome.
+     * Renames an outcome. Text literals of the equation children that name the outcome take the
+     * new identifier.
      *
      * @param nodeHandle handle of the node
      * @param outcomeIndex index of the outcome
@@ -1133,7 +1139,9 @@ public final class Network extends Wrapper {
      * outcome j continues old outcome {@code mapping[j]}, with its table entries, or is
      * a new outcome when {@code mapping[j]} is negative; old outcomes that no entry names are
      * removed. Each old outcome may be named once, and the node keeps at least two outcomes. For a
-     * new node's outcomes, pass a mapping of -1s.
+     * new node's outcomes, pass a mapping of -1s. Text literals of the equation children follow
+     * the outcomes they name to their new identifiers; a list that removes an outcome one of them
+     * names is refused, naming the child and the literal, before anything changes.
      *
      * @param nodeHandle handle of the node
      * @param outcomeIds the new outcome identifiers, in order
