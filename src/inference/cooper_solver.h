@@ -71,6 +71,8 @@ class VRN_CooperSolver {
   void Reachable(int start, const std::vector<char>& observed,
                  std::vector<char>& out);
   bool IsDecisionInNetwork(int handle) const;
+  // Whether StoreValues wrote into the handle's value in this solve.
+  bool Stored(int handle) const;
   // Multi-attribute utility steps (cooper_solver_mau.cpp): a MAU node added
   // over several terminal utility nodes for the run and deleted after it;
   // MAU values indexed by every scenario node (they are not in the working
@@ -96,6 +98,8 @@ class VRN_CooperSolver {
   // Per handle: some evaluated scenario left the node's value uncomputed
   // (it is no target), so its value stays invalid.
   std::vector<char> missed_;
+  // Per handle: some scenario's values were stored into the value.
+  std::vector<char> stored_;
   // Complete scenarios evaluated, and the last reason one was skipped.
   int completed_ = 0;
   int lastSkip_ = 0;

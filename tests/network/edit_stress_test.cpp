@@ -2261,6 +2261,7 @@ class Harness {
     Note("UpdateBeliefs", status);
     ++counts.updates;
     if (status != qelta::kOk) ++counts.failed_updates;
+    if (status == qelta::kOk && !ValidRowsAreDistributions()) return;
     if (status == qelta::kOk && !MatchesUnrolledUpdate()) return;
     if (DecisionOrderAssumed()) return;
     untrusted_.resize(static_cast<size_t>(net_->GetSlotCount()), 0);
@@ -2276,7 +2277,10 @@ class Harness {
     std::unique_ptr<VRN_network> fresh = MakeFresh(saved, text, false, &fresh_status);
     if (fresh == nullptr) return;
     // Evidence of probability 0: what the updates give is not compared.
-    if (impossible_) return;
+    if (impossible_) {
+      RepeatedUpdateAgrees(status);
+      return;
+    }
     if (fresh_status != status) {
       Fail("the update answers " + std::to_string(status) +
            ", a fresh network's " + std::to_string(fresh_status));
@@ -2321,6 +2325,65 @@ class Harness {
     }
   }
 
+  // Every row of a valid belief value is a distribution, or undefined
+  // throughout (a scenario that cannot occur).
+  bool ValidRowsAreDistributions() {
+    for (int h : Live()) {
+      const VRN_nodeVal* value = Val(h);
+      if (!value->IsValueValid() || value->GetType() != qelta::kValBeliefVector) continue;
+      const VRN_matrix& m = value->GetValue();
+      const int n = m.GetDimensionCount() > 0 ? m.GetSize(m.GetDimensionCount() - 1) : 0;
+      for (int row = 0; n > 0 && row < m.GetItemCount(); row += n) {
+        double sum = 0.0;
+        int undefined = 0;
+        bool bounded = true;
+        for (int k = row; k < row + n; ++k) {
+          const double x = m.GetItem(k);
+          undefined += x == qelta::kUndefinedValue ? 1 : 0;
+          bounded = bounded && x >= 0.0 && x <= 1.0;
+          sum += x;
+        }
+        if (undefined == n || (undefined == 0 && bounded && std::fabs(sum - 1.0) <= 1e-6)) {
+          continue;
+        }
+        Fail("the valid value of " + Id(h) + " has a row that is not a distribution: " +
+             Describe(m));
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Under evidence of probability 0, a second exact update of the unchanged
+  // network leaves every value as the first did: nothing valid may follow
+  // the history of updates.
+  void RepeatedUpdateAgrees(int status) {
+    for (int h : Live()) {
+      if (Type(h) == qelta::kDefEquation) return;  // sampled
+    }
+    std::vector<std::pair<bool, VRN_matrix>> first;
+    for (int h : Live()) first.emplace_back(Val(h)->IsValueValid(), Val(h)->GetValue());
+    const int again = net_->UpdateBeliefs();
+    Note("UpdateBeliefs again", again);
+    if (again != status) {
+      Fail("a second update answers " + std::to_string(again) + ", the first " +
+           std::to_string(status));
+      return;
+    }
+    size_t i = 0;
+    for (int h : Live()) {
+      const auto& [valid, items] = first[i++];
+      const VRN_nodeVal* value = Val(h);
+      if (value->IsValueValid() == valid && (!valid || SameItems(items, value->GetValue()))) {
+        continue;
+      }
+      Fail("a second update leaves " + Id(h) + " " + (value->IsValueValid() ? "valid " : "") +
+           Describe(value->GetValue()) + ", the first " + (valid ? "valid " : "") +
+           Describe(items));
+      return;
+    }
+  }
+
   // A dynamic network with decision or utility nodes, right after an update
   // that succeeded, against the unrolled network's own update. A node
   // outside the plate holds the unrolled result, with the same indexing
@@ -2345,6 +2408,8 @@ class Harness {
       Fail("the network does not unroll after its update");
       return false;
     }
+    // Evidence of probability 0: compared no more than with a fresh network.
+    if (ImpossibleEvidence(unrolled)) return true;
     const int status = unrolled.UpdateBeliefs();
     if (status != qelta::kOk) {
       Fail("the unrolled network's own update answers " + std::to_string(status));
