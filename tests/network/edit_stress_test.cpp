@@ -2340,7 +2340,7 @@ class Harness {
         for (int k = row; k < row + n; ++k) {
           const double x = m.GetItem(k);
           undefined += x == qelta::kUndefinedValue ? 1 : 0;
-          bounded = bounded && x >= 0.0 && x <= 1.0;
+          bounded = bounded && x >= -kTolerance && x <= 1.0 + kTolerance;
           sum += x;
         }
         if (undefined == n || (undefined == 0 && bounded && std::fabs(sum - 1.0) <= 1e-6)) {
