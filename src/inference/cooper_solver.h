@@ -49,7 +49,10 @@ class VRN_CooperSolver {
   // evidence is left invalid and the code is logged with "Error when
   // running Cooper's algorithm": the failing update's status; -5 or -43 when
   // no complete scenario could be evaluated; -42 when a value table is too
-  // large. Several terminal utility nodes are combined for the run by a MAU
+  // large. A value no scenario wrote is left invalid: under the codes that
+  // answer 0 for an all-zero marginal, a utility every scenario left
+  // uncomputed, with the MAU values and policies built on it. Several
+  // terminal utility nodes are combined for the run by a MAU
   // node (weights 1.0) that is deleted afterwards. The network's automatic
   // update and relevance options end as they were.
   // REQUIRES: every value was reset to its own shape (RunIDAlgorithm does).

@@ -15,8 +15,10 @@
 // value for a configuration of probability 0 may hold a number where the
 // fresh network has the undefined marker, or the marker where it has a
 // number. After an update that succeeds, every observed node is valid, as
-// in a fresh network. Evidence of probability 0 (in a diagram, with its
-// decisions made uniform chance nodes) ends the comparison of a step. Right
+// in a fresh network, and no valid belief has a row that is not a
+// distribution. Evidence of probability 0 (in a diagram, with its
+// decisions made uniform chance nodes) ends the comparison of a step, once
+// a second update has left every value as the first did. Right
 // after an edit that leaves implied evidence stale, every valid value
 // equals what a refresh gives. An outcome edit that answers an error leaves
 // the node, its children's tables, its evidence and its cases as they were,
