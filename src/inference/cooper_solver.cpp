@@ -89,6 +89,10 @@ void VRN_CooperSolver::OnConverted() {}
 void VRN_CooperSolver::OnBeforeUpdate(int) {}
 void VRN_CooperSolver::OnAfterUpdate(int) {}
 
+bool VRN_CooperSolver::Stored(int handle) const {
+  return handle < static_cast<int>(stored_.size()) && stored_[handle] != 0;
+}
+
 bool VRN_CooperSolver::IsDecisionInNetwork(int handle) const {
   return (TypeOf(*network_, handle) & qelta::kDefBitDecision) != 0;
 }
@@ -168,13 +172,18 @@ int VRN_CooperSolver::SolveSteps() {
   }
   for (int h : utilityNodes_) {
     if (TypeOf(net, h) != qelta::kDefUtility) continue;
+    // Codes that answer 0 under an all-zero marginal leave such a value
+    // unwritten; what it holds is the last update's number.
+    if (!Stored(h)) continue;
     auto* def = static_cast<VRN_utility*>(net.GetNode(h)->Definition());
     auto* value = static_cast<VRN_expectedUtility*>(ValueOf(net, h));
     (void)value->Rescale(0.0, 1.0, def->GetMinimum(), def->GetMaximum());
     MarkValid(value);
   }
   CalculateMauUtilities();
-  if (hasUtilities_) {
+  const bool policies = hasUtilities_ && (utilityNode_ < 0 ||
+                                          ValueOf(net, utilityNode_)->IsValueValid());
+  if (policies) {
     status = ComputePolicies();
     if (status != qelta::kOk) {
       net.InvalidateValues();
@@ -186,14 +195,20 @@ int VRN_CooperSolver::SolveSteps() {
     const VRN_nodeVal* w = ValueOf(work_, h);
     // Evidence a scenario implied does not make up for the others.
     if (h < static_cast<int>(missed_.size()) && missed_[h] != 0) continue;
-    if (w->IsValueValid() || w->HasEvidence()) MarkValid(ValueOf(net, h));
+    VRN_nodeVal* v = ValueOf(net, h);
+    // Evidence the copy derived but the diagram does not hold stands for
+    // nothing written: an unindexed value is stored from the last scenario
+    // only, and that one may have been ruled out.
+    const bool held = v->HasEvidence() || v->GetIndexingParents().GetSize() > 0;
+    if (w->IsValueValid() || (w->HasEvidence() && held)) MarkValid(v);
   }
-  if (!hasUtilities_) {
-    for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
-      if (IsDecisionInNetwork(h)) ValueOf(net, h)->Invalidate();
+  for (int h = net.GetFirstNode(); h >= 0 && !policies; h = net.GetNextNode(h)) {
+    VRN_nodeVal* value = ValueOf(net, h);
+    if (IsDecisionInNetwork(h) && (!hasUtilities_ || !value->HasEvidence())) {
+      value->Invalidate();
     }
   }
-  if (utilityNode_ >= 0 && net.IsValidHandle(utilityNode_)) {
+  if (policies && utilityNode_ >= 0 && net.IsValidHandle(utilityNode_)) {
     MarkValid(ValueOf(net, utilityNode_));
   }
   return qelta::kOk;
@@ -373,6 +388,7 @@ int VRN_CooperSolver::FindIndexingParents() {
   scenarioStates_.Flush();
   for (int i = 0; i < scenarioNodes_.GetSize(); ++i) scenarioStates_.Add(0);
   scenarioPosition_.assign(slots, -1);
+  stored_.assign(slots, 0);
   for (int i = 0; i < scenarioNodes_.GetSize(); ++i) {
     scenarioPosition_[scenarioNodes_[i]] = i;
   }
@@ -515,7 +531,10 @@ void VRN_CooperSolver::StoreValues(int handle) {
   } else if (type == qelta::kValExpectedUtility) {
     if (src.GetItemCount() < 1) return;
     *m.ItemAddress(base) = src.GetItem(0);
+  } else {
+    return;
   }
+  stored_[handle] = 1;
 }
 
 int VRN_CooperSolver::ComputePolicies() {

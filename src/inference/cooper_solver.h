@@ -49,7 +49,10 @@ class VRN_CooperSolver {
   // evidence is left invalid and the code is logged with "Error when
   // running Cooper's algorithm": the failing update's status; -5 or -43 when
   // no complete scenario could be evaluated; -42 when a value table is too
-  // large. Several terminal utility nodes are combined for the run by a MAU
+  // large. A value no scenario wrote is left invalid: under the codes that
+  // answer 0 for an all-zero marginal, a utility every scenario left
+  // uncomputed, with the MAU values and policies built on it. Several
+  // terminal utility nodes are combined for the run by a MAU
   // node (weights 1.0) that is deleted afterwards. The network's automatic
   // update and relevance options end as they were.
   // REQUIRES: every value was reset to its own shape (RunIDAlgorithm does).
@@ -71,6 +74,8 @@ class VRN_CooperSolver {
   void Reachable(int start, const std::vector<char>& observed,
                  std::vector<char>& out);
   bool IsDecisionInNetwork(int handle) const;
+  // Whether StoreValues wrote into the handle's value in this solve.
+  bool Stored(int handle) const;
   // Multi-attribute utility steps (cooper_solver_mau.cpp): a MAU node added
   // over several terminal utility nodes for the run and deleted after it;
   // MAU values indexed by every scenario node (they are not in the working
@@ -96,6 +101,8 @@ class VRN_CooperSolver {
   // Per handle: some evaluated scenario left the node's value uncomputed
   // (it is no target), so its value stays invalid.
   std::vector<char> missed_;
+  // Per handle: some scenario's values were stored into the value.
+  std::vector<char> stored_;
   // Complete scenarios evaluated, and the last reason one was skipped.
   int completed_ = 0;
   int lastSkip_ = 0;

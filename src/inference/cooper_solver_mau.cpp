@@ -51,7 +51,14 @@ void VRN_CooperSolver::CalculateMauUtilities() {
   for (int h : utilityNodes_) {
     if (net.GetNode(h)->Definition()->GetType() != qelta::kDefMau) continue;
     auto* value = static_cast<VRN_mauExpectedUtility*>(net.GetNode(h)->Value());
-    if (value->CalculateUtilities() != qelta::kOk) continue;
+    // Defined by its utility parents alone: one left invalid leaves it so.
+    bool inputs = true;
+    for (int p : net.GetNode(h)->Parents()) {
+      const int type = net.GetNode(p)->Definition()->GetType();
+      inputs = inputs && ((type & qelta::kDefBitUtility) == 0 ||
+                          net.GetNode(p)->Value()->IsValueValid());
+    }
+    if (!inputs || value->CalculateUtilities() != qelta::kOk) continue;
     value->AddFlags(qelta::kValFlagValid);
     value->SetUpdateTag(0);
   }

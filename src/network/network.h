@@ -639,8 +639,10 @@ class VRN_network {
   // give them) on a private copy, with this network's generator. intervals
   // receives per listed node one (lower, upper) pair per outcome, the
   // samples ranked k + 1 from either end, k = iterations * (1 - level) / 2
-  // rounded down. Answers 0; -2 for a bad handle, iterations below 1 or
-  // counts that do not fit the tables; -4 for a node listed twice; -51
+  // rounded down. Answers 0; -2 (logged, naming the first such node) for
+  // an influence diagram (decision, utility or MAU nodes); -2 for a bad
+  // handle, iterations below 1 or counts that do not fit the tables; -4
+  // for a node listed twice; -51
   // (logged) for a node without outcomes, such as an equation node; or the
   // status of a failed belief update. This network is not changed.
   int CalcConfidenceIntervals(

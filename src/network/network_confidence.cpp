@@ -36,6 +36,18 @@ int VRN_network::CalcConfidenceIntervals(
     const std::vector<int>& nodes, const std::vector<std::vector<int>>& counts, double level,
     int iterations, std::vector<std::vector<std::pair<double, double>>>& intervals) {
   intervals.clear();
+  // A decision's or utility's value is indexed by choices, not a belief:
+  // a copy's update would hand out one choice's slice as the node's beliefs.
+  for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
+    if ((nodes_[h]->Definition()->GetType() &
+         (qelta::kDefBitDecision | qelta::kDefBitUtility)) != 0) {
+      return errorLog_->Logf(qelta::kErrOutOfRange,
+                             "Confidence intervals are not available for "
+                             "influence diagrams: node [%s] is a decision or "
+                             "utility node",
+                             nodes_[h]->GetId());
+    }
+  }
   if (iterations < 1) return qelta::kErrOutOfRange;
   // The list is checked in order before anything is copied or sized; a
   // node without outcomes (an equation node) has no beliefs to bound.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -107,6 +108,45 @@ TEST(ConfidenceIntervalsTest, BetaQuantilesAndRepeatability) {
                {{a}, {{1}}, 0, qelta::kErrOutOfRange}};
   for (const Case& c : cases) {
     EXPECT_EQ(c.code, net.CalcConfidenceIntervals(c.nodes, c.counts, 0.9, c.iterations, few));
+  }
+}
+
+// A diagram's values are indexed by the choices: none of them is a belief
+// to bound. Refused before the generator moves or anything is copied.
+TEST(ConfidenceIntervalsTest, InfluenceDiagramsAreRefused) {
+  VRN_network net;
+  const int c = net.AddNode(qelta::kDefCpt, "C");
+  const int dec = net.AddNode(qelta::kDefDecision, "Dec");
+  const int xc = net.AddNode(qelta::kDefCpt, "Xc");
+  const int v = net.AddNode(qelta::kDefUtility, "V");
+  const int u2 = net.AddNode(qelta::kDefUtility, "U2");
+  const int m = net.AddNode(qelta::kDefMau, "M");
+  for (auto [p, ch] : {std::pair{c, dec}, {dec, xc}, {dec, v}, {c, v}, {xc, u2}, {v, m}, {u2, m}}) {
+    ASSERT_EQ(qelta::kOk, net.AddArc(p, ch));
+  }
+  ASSERT_EQ(qelta::kOk, net.GetNode(c)->Definition()->SetDefinitionFromVector({0.3, 0.7}));
+  ASSERT_EQ(qelta::kOk, net.GetNode(xc)->Definition()->SetDefinitionFromVector({0.6, 0.4, 0.1, 0.9}));
+  ASSERT_EQ(qelta::kOk, net.GetNode(v)->Definition()->SetDefinitionFromVector({10, 0, 2, 8}));
+  ASSERT_EQ(qelta::kOk, net.GetNode(u2)->Definition()->SetDefinitionFromVector({5, 1}));
+  std::vector<std::vector<int>> columns(static_cast<std::size_t>(net.GetSlotCount()));
+  for (int h : {c, xc}) {
+    const VRN_matrix* table = net.GetNode(h)->Definition()->GetMatrixConst();
+    columns[h].assign(static_cast<std::size_t>(table->GetItemCount() / 2), 1000);
+  }
+  std::string before;
+  ASSERT_EQ(qelta::kOk, net.WriteString(before, -1));
+  for (const std::vector<int>& listed : {std::vector<int>{xc}, {dec}}) {
+    std::vector<std::vector<std::pair<double, double>>> intervals;
+    net.GetRandomGenerator()->Seed(17);
+    EXPECT_EQ(qelta::kErrOutOfRange, net.CalcConfidenceIntervals(listed, columns, 0.9, 200, intervals));
+    EXPECT_TRUE(intervals.empty());
+    EXPECT_STREQ("Confidence intervals are not available for influence diagrams: node [Dec] "
+                 "is a decision or utility node",
+                 net.ErrorLog()->GetMessage(net.ErrorLog()->GetNumberOfMessages() - 1));
+    EXPECT_EQ(VRN_randomGenerator(17).NextDouble(), net.GetRandomGenerator()->NextDouble());
+    std::string after;
+    ASSERT_EQ(qelta::kOk, net.WriteString(after, -1));
+    EXPECT_EQ(before, after);
   }
 }
 
