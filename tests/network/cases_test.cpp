@@ -311,10 +311,9 @@ TEST(CasesTest, PlateConversionMovesOutcomeToSliceZeroAndBack) {
   EXPECT_EQ(c->GetNumberOfEvidence(), 2);
 }
 
-// An unrolled network and a copy without the temporal part have no plate
-// nodes: a per-slice entry keeps slice 0's outcome on the node, and
-// unrolling puts each later slice's outcome on the node's slice copy; both
-// networks save and read back with those cases.
+// An unrolled network and a copy without the temporal part keep slice 0 of a
+// per-slice entry on the node and, unrolled, each later slice on the node's
+// slice copy; both save and read back with those cases.
 TEST(CasesTest, NetworksWithoutSlicesKeepSliceZeroOfPerSliceEntries) {
   VRN_network net;
   const int x = AddNodeWithOutcomes(net, "X", 2);
@@ -327,24 +326,23 @@ TEST(CasesTest, NetworksWithoutSlicesKeepSliceZeroOfPerSliceEntries) {
   std::vector<int> map;
   VRN_network unrolled;
   ASSERT_EQ(net.UnrollNetwork(unrolled, map), 0);
+  ASSERT_STREQ(unrolled.GetNode(map[2])->GetId(), "X_2");
   VRN_network flat(net, qelta::kCopyNoTemporal);
-  const std::vector<std::pair<VRN_network*, Pairs>> expected = {
-      {&unrolled, {{x, 1}, {map[2], 0}}}, {&flat, {{x, 1}}}};
+  const std::pair<VRN_network*, Pairs> expected[] = {{&unrolled, {{x, 1}, {map[2], 0}}},
+                                                     {&flat, {{x, 1}}}};
   for (const auto& [copy, entries] : expected) {
     std::string text;
     ASSERT_EQ(copy->WriteString(text, 0), 0);
     VRN_network back;
     ASSERT_EQ(back.ReadString(text.c_str(), 0), 0) << text;
-    for (const VRN_network* held : {copy, &back}) {
-      const VRN_case& c = *held->GetCase(0);
+    for (const VRN_case* c : {copy->GetCase(0), back.GetCase(0)}) {
       Pairs got;
-      for (int i = 0; i < c.GetNumberOfEvidence(); ++i) {
-        got.emplace_back(c.GetEvidenceNode(i), OutcomeOf(c, i));
+      for (int i = 0; i < c->GetNumberOfEvidence(); ++i) {
+        got.emplace_back(c->GetEvidenceNode(i), OutcomeOf(*c, i));
       }
       EXPECT_EQ(got, entries);
     }
   }
-  EXPECT_STREQ(unrolled.GetNode(map[2])->GetId(), "X_2");
 }
 
 // After a type change an entry stays when the new definition is an
@@ -422,9 +420,8 @@ TEST(CasesTest, NumberStaysThroughDiscreteTypeChangesAndSavesAsItsOutcome) {
   }
 }
 
-// No file carries a non-finite soft value; a vector left behind by an edit
-// the list was told not to follow is refused by the saver, which leaves
-// no file.
+// No file carries a non-finite soft value; a vector left stale by an edit the
+// list was told not to follow makes the saver refuse, leaving no file.
 TEST(CasesTest, SoftVectorsTheFileCannotCarryAreRefused) {
   VRN_network net;
   const int a = AddNodeWithOutcomes(net, "A", 3);
@@ -437,24 +434,17 @@ TEST(CasesTest, SoftVectorsTheFileCannotCarryAreRefused) {
   net.EnableCaseUpdates(false);
   const std::string path = testing::TempDir() + "cases_test_stale.xvrn";
   for (int edit = 0; edit < 3; ++edit) {
-    SCOPED_TRACE(edit);
-    if (edit == 0) {
-      ASSERT_EQ(Def(net, a)->RemoveOutcome(0), 0);
-    } else if (edit == 1) {
-      ASSERT_EQ(net.GetNode(a)->setNodeType(kEquation), 0);
-    } else {
-      ASSERT_EQ(net.DeleteNode(a), 0);
-      ASSERT_EQ(AddNodeWithOutcomes(net, "N", 2), a);
-    }
+    ASSERT_EQ(edit == 0   ? Def(net, a)->RemoveOutcome(0)
+              : edit == 1 ? net.GetNode(a)->setNodeType(kEquation)
+                          : net.DeleteNode(a) || AddNodeWithOutcomes(net, "N", 2) != a,
+              0);
     net.ErrorLog()->Flush();
     std::remove(path.c_str());
-    EXPECT_EQ(net.WriteFile(path.c_str(), 0, 0), qelta::kErrFileIo);
-    ASSERT_EQ(net.ErrorLog()->GetNumberOfMessages(), 1);
-    EXPECT_NE(std::string(net.ErrorLog()->GetMessage(0))
-                  .find("Case 'K' holds 3 soft evidence values for node '"),
-              std::string::npos)
-        << net.ErrorLog()->GetMessage(0);
-    EXPECT_EQ(std::fopen(path.c_str(), "r"), nullptr);
+    EXPECT_EQ(net.WriteFile(path.c_str(), 0, 0), qelta::kErrFileIo) << edit;
+    ASSERT_EQ(net.ErrorLog()->GetNumberOfMessages(), 1) << edit;
+    const std::string log = net.ErrorLog()->GetMessage(0);
+    EXPECT_EQ(log.find("Case 'K' holds 3 soft evidence values for node '"), 0u) << log;
+    EXPECT_EQ(std::fopen(path.c_str(), "r"), nullptr) << edit;
   }
 }
 

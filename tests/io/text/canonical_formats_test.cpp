@@ -287,10 +287,9 @@ TEST(CanonicalFormatsTest, TextWritersRefuseADynamicNetwork) {
   std::remove(path.c_str());
 }
 
-// M, a noisy-MAX of 27 binary roots with 3 outcomes, has 3 * 2^27 table
-// cells, more than any reader takes as a table: the native text file holds
-// its parameters and reads back without expanding them, and the formats
-// that hold only full tables refuse it before a table or the file exists.
+// M, a noisy-MAX of 27 binary roots, has 3 * 2^27 table cells: the native
+// text file holds and reads back its parameters unexpanded; the table-only
+// formats refuse it before a table or the file exists.
 TEST(CanonicalFormatsTest, NoisyMaxTooLargeToExpand) {
   VRN_network net;
   const int m = net.AddNode(qelta::kDefNoisyMax, "M");
@@ -301,12 +300,8 @@ TEST(CanonicalFormatsTest, NoisyMaxTooLargeToExpand) {
   auto* noisy = static_cast<VRN_noisyMAX*>(net.GetNode(m)->Definition());
   VRN_randomGenerator generator(79);
   ASSERT_EQ(0, noisy->MakeRandom(generator));
-  net.SetNoisyDecomp(true);
-  ASSERT_EQ(0, net.GetNode(net.FindNode("R3"))->Value()->SetEvidence(0));
-  ASSERT_EQ(0, net.UpdateBeliefs());
-  const char* refusals[][2] = {{"dne", "Netica format"}, {"xml03", "XMLBIF format"},
-                               {"net", "Hugin format"},  {"dsc", "MSBN format"},
-                               {"erg", "Ergo format"}};
+  const char* refusals[][2] = {
+      {"dne", "Netica"}, {"xml03", "XMLBIF"}, {"net", "Hugin"}, {"dsc", "MSBN"}, {"erg", "Ergo"}};
   for (const auto& [extension, format] : refusals) {
     const std::string path = TempName(extension);
     std::remove(path.c_str());
@@ -314,42 +309,32 @@ TEST(CanonicalFormatsTest, NoisyMaxTooLargeToExpand) {
     EXPECT_EQ(qelta::kErrOutOfRange, net.WriteFile(path.c_str(), 0, 0)) << format;
     ASSERT_EQ(1, net.ErrorLog()->GetNumberOfMessages()) << format;
     const std::string message = net.ErrorLog()->GetMessage(0);
-    EXPECT_NE(std::string::npos, message.find("[M]")) << message;
-    EXPECT_NE(std::string::npos, message.find(format)) << message;
+    EXPECT_TRUE(message.find("[M]") != message.npos && message.find(format) != message.npos)
+        << message;
     EXPECT_FALSE(std::ifstream(path).good()) << "a refused write left " << path;
   }
   const std::string path = TempName("vrn");
   ASSERT_EQ(0, net.WriteFile(path.c_str(), 0, 0));
   VRN_network back;
   ASSERT_EQ(0, back.ReadFile(path.c_str(), 0, 0)) << back.ErrorLog()->GetMessage(0);
-  // A later TYPE statement would turn M's parameters into its table.
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  std::string changedText = text.str();
-  const std::size_t at = changedText.find("EXTRA_DEFINITION", changedText.find("node M"));
-  ASSERT_NE(std::string::npos, at);
-  std::ofstream(path) << changedText.insert(at, "TYPE = CPT;\n");
-  VRN_network changed;
-  EXPECT_NE(0, changed.ReadFile(path.c_str(), 0, 0));
-  ASSERT_LT(0, changed.ErrorLog()->GetNumberOfMessages());
-  EXPECT_NE(std::string::npos,
-            std::string(changed.ErrorLog()->GetMessage(0)).find("[M] : its table would be too large for type CPT"));
-  std::remove(path.c_str());
   ASSERT_EQ(28, back.GetNumberOfNodes());
   const auto* read = static_cast<VRN_noisyMAX*>(back.GetNode(back.FindNode("M"))->Definition());
   const VRN_doubleArray& want = noisy->Parameters().GetItems();
   const VRN_doubleArray& got = read->Parameters().GetItems();
-  EXPECT_EQ(std::vector<double>(want.begin(), want.end()), std::vector<double>(got.begin(), got.end()));
-  back.SetNoisyDecomp(true);
-  ASSERT_EQ(0, back.GetNode(back.FindNode("R3"))->Value()->SetEvidence(0));
-  ASSERT_EQ(0, back.UpdateBeliefs());
-  for (const char* id : {"M", "R0"}) {
-    const std::vector<double> want = Beliefs(net, id), got = Beliefs(back, id);
-    ASSERT_EQ(want.size(), got.size()) << id;
-    for (size_t k = 0; k < want.size(); ++k) EXPECT_NEAR(want[k], got[k], 1e-12) << id;
-  }
-  EXPECT_FALSE(noisy->IsCptValid());
-  EXPECT_FALSE(read->IsCptValid());
+  EXPECT_EQ(std::vector<double>(want.begin(), want.end()),
+            std::vector<double>(got.begin(), got.end()));
+  EXPECT_FALSE(noisy->IsCptValid() || read->IsCptValid());
+  // A later TYPE statement would turn M's parameters into its table.
+  std::string text = Slurp(path);
+  const std::size_t at = text.find("EXTRA_DEFINITION", text.find("node M"));
+  ASSERT_NE(std::string::npos, at);
+  std::ofstream(path) << text.insert(at, "TYPE = CPT;\n");
+  VRN_network changed;
+  EXPECT_NE(0, changed.ReadFile(path.c_str(), 0, 0));
+  std::remove(path.c_str());
+  ASSERT_LT(0, changed.ErrorLog()->GetNumberOfMessages());
+  EXPECT_NE(std::string::npos, std::string(changed.ErrorLog()->GetMessage(0))
+                                   .find("[M] : its table would be too large for type CPT"));
 }
 
 }  // namespace
