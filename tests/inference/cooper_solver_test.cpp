@@ -478,66 +478,50 @@ TEST(CooperSolverTest, SolveKeepsImpliedEvidence) {
   }
 }
 
-// B = b1 rules a0 out. With propagation off the solver's copy still derives
-// A = a1 under each choice; the last choice ruled out by X must not leave A
-// marked valid with the zeros it was reshaped to.
-TEST(CooperSolverTest, ValueNoScenarioWroteIsNeverValid) {
-  for (int ruled_out : {0, 1}) {
-    for (bool propagation : {false, true}) {
-      for (int bn : {0, 12}) {
-        SCOPED_TRACE(testing::Message() << ruled_out << propagation << bn);
-        VRN_network net;
-        const int a = idtest::Add(net, qelta::kDefCpt, "A");
-        const int b = idtest::Add(net, qelta::kDefCpt, "B");
-        const int d = idtest::Add(net, qelta::kDefDecision, "D");
-        const int x = idtest::Add(net, qelta::kDefCpt, "X");
-        const int u = idtest::Add(net, qelta::kDefUtility, "U");
-        for (auto [p, c] : {std::pair{a, b}, {d, x}, {d, u}}) ASSERT_EQ(0, net.AddArc(p, c));
-        idtest::Table(net, a, {0.7, 0.3});
-        idtest::Table(net, b, {1, 0, 0.4, 0.6});
-        idtest::Table(net, x, {1, 0, 0, 1});
-        idtest::Table(net, u, {1, 0});
-        if (!propagation) net.SetFlags(net.GetFlags() & ~qelta::kNetEvidencePropagation);
-        ASSERT_EQ(bn, net.SetDefaultBNAlgorithm(bn));
-        ASSERT_EQ(0, net.GetNode(b)->Value()->SetEvidence(1));
-        ASSERT_EQ(0, net.GetNode(x)->Value()->SetEvidence(1 - ruled_out));
-        ASSERT_EQ(0, net.UpdateBeliefs());
-        if (net.GetNode(a)->Value()->IsValueValid()) ExpectNear({0, 1}, Value(net, a), 1e-12, "A");
-      }
-    }
+// The solver marks valid only what a scenario wrote. B = b1 rules a0 out, which
+// its copy derives per choice even with propagation off, and X rules out the
+// last choice: A must not be valid with the zeros it was reshaped to.
+TEST(CooperSolverTest, ValuesNoScenarioWroteStayInvalid) {
+  for (int k = 0; k < 8; ++k) {  // the choice ruled out, propagation, the code
+    SCOPED_TRACE(k);
+    VRN_network net;
+    const int a = idtest::Add(net, qelta::kDefCpt, "A"), b = idtest::Add(net, qelta::kDefCpt, "B");
+    const int d = idtest::Add(net, qelta::kDefDecision, "D"), x = idtest::Add(net, qelta::kDefCpt, "X");
+    const int u = idtest::Add(net, qelta::kDefUtility, "U");
+    for (auto [p, c] : {std::pair{a, b}, {d, x}, {d, u}}) ASSERT_EQ(0, net.AddArc(p, c));
+    idtest::Table(net, b, {1, 0, 0.4, 0.6});
+    idtest::Table(net, x, {1, 0, 0, 1});
+    idtest::Table(net, u, {1, 0});
+    if (k & 2) net.SetFlags(net.GetFlags() & ~qelta::kNetEvidencePropagation);
+    ASSERT_EQ(k & 4 ? 12 : 0, net.SetDefaultBNAlgorithm(k & 4 ? 12 : 0));
+    ASSERT_EQ(0, net.GetNode(b)->Value()->SetEvidence(1));
+    ASSERT_EQ(0, net.GetNode(x)->Value()->SetEvidence(1 - (k & 1)));
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    if (net.GetNode(a)->Value()->IsValueValid()) ExpectNear({0, 1}, Value(net, a), 1e-12, "A");
   }
-}
-
-// X = x1 cannot follow A = a0 whatever H is. Entered with relevance
-// reasoning off, nothing refuses it; H's marginal, and so the utility's, is
-// all zeros. Codes 11 and 12 answer 0 there, yet the utility (and the
-// policy) must not be valid with what an earlier update left in it.
-TEST(CooperSolverTest, EvidenceOfProbabilityZeroLeavesTheUtilityInvalid) {
-  for (int bn : {0, 11, 12}) {
-    for (bool decision : {false, true}) {
-      SCOPED_TRACE(testing::Message() << bn << " " << decision);
-      VRN_network net;
-      const int a = idtest::Add(net, qelta::kDefCpt, "A");
-      const int h = idtest::Add(net, qelta::kDefCpt, "H");
-      const int x = idtest::Add(net, qelta::kDefCpt, "X");
-      const int u = idtest::Add(net, qelta::kDefUtility, "U");
-      for (auto [p, c] : {std::pair{a, x}, {h, x}, {h, u}}) ASSERT_EQ(0, net.AddArc(p, c));
-      const int d = decision ? idtest::Add(net, qelta::kDefDecision, "D") : u;
-      if (decision) {
-        ASSERT_EQ(0, net.AddArc(d, u));
-      }
-      idtest::Table(net, a, {0.3, 0.7});
-      idtest::Table(net, h, {0.4, 0.6});
-      idtest::Table(net, x, {1, 0, 1, 0, 0, 1, 0, 1});
-      idtest::Table(net, u, decision ? std::vector<double>{3, 5, 1, 2} : std::vector<double>{3, 5});
-      ASSERT_EQ(bn, net.SetDefaultBNAlgorithm(bn));
-      net.SetRelevanceReasoning(false);
-      ASSERT_EQ(0, net.GetNode(a)->Value()->SetEvidence(0));
-      ASSERT_EQ(0, net.GetNode(x)->Value()->SetEvidence(1));
-      for (int run = 0; run < 3; ++run) {
-        EXPECT_EQ(bn == 0 ? qelta::kErrZeroMarginal : 0, net.UpdateBeliefs());
-        for (int g : {h, u, d}) EXPECT_FALSE(net.GetNode(g)->Value()->IsValueValid()) << run;
-      }
+  // X = x1 cannot follow A = a0, entered with relevance reasoning off: H's and
+  // the utility's marginals are zeros. Codes 11 and 12 answer 0, yet utility
+  // and policy must not stay valid with an earlier update's values.
+  for (int k = 0; k < 6; ++k) {  // codes 0, 11, 12, without and with a decision
+    const int bn = k < 2 ? 0 : 10 + k / 2;
+    const bool decision = k & 1;
+    SCOPED_TRACE(k);
+    VRN_network net;
+    const int a = idtest::Add(net, qelta::kDefCpt, "A"), h = idtest::Add(net, qelta::kDefCpt, "H");
+    const int x = idtest::Add(net, qelta::kDefCpt, "X"), u = idtest::Add(net, qelta::kDefUtility, "U");
+    const int d = decision ? idtest::Add(net, qelta::kDefDecision, "D") : u;
+    for (auto [p, c] : {std::pair{a, x}, {h, x}, {h, u}, {d, u}}) {
+      ASSERT_EQ(0, p == c ? 0 : net.AddArc(p, c));  // no decision: no arc
+    }
+    idtest::Table(net, x, {1, 0, 1, 0, 0, 1, 0, 1});
+    idtest::Table(net, u, decision ? std::vector<double>{3, 5, 1, 2} : std::vector<double>{3, 5});
+    ASSERT_EQ(bn, net.SetDefaultBNAlgorithm(bn));
+    net.SetRelevanceReasoning(false);
+    ASSERT_EQ(0, net.GetNode(a)->Value()->SetEvidence(0));
+    ASSERT_EQ(0, net.GetNode(x)->Value()->SetEvidence(1));
+    for (int run = 0; run < 3; ++run) {
+      EXPECT_EQ(bn == 0 ? qelta::kErrZeroMarginal : 0, net.UpdateBeliefs());
+      for (int g : {h, u, d}) EXPECT_FALSE(net.GetNode(g)->Value()->IsValueValid()) << run;
     }
   }
 }
