@@ -449,6 +449,10 @@ int VRN_discDef::RenameOutcomes(const VRN_stringArray& names) {
 
 int VRN_discDef::TakeRenamedIds(const VRN_idArray& renamed) {
   if (HasDuplicate(renamed)) return qelta::kErrDuplicatedIdentifier;
+  if (!HasLiteralReaders()) {
+    outcome_ids_ = renamed;
+    return qelta::kOk;
+  }
   const std::vector<std::string> old_ids = IdTexts();
   const std::vector<std::string> next = Texts(renamed);
   // Names emptied would leave a literal naming no outcome.
@@ -477,7 +481,6 @@ bool VRN_discDef::HasLiteralReaders() const {
 int VRN_discDef::FollowIds(const std::vector<std::string>& old_ids,
                            const std::vector<std::string>& next,
                            bool carry) const {
-  if (!HasLiteralReaders()) return qelta::kOk;
   return VRN_FollowOutcomeIds(GetNetwork(), GetHandle(), old_ids, next, carry);
 }
 
@@ -535,7 +538,9 @@ int VRN_discDef::ReplaceIds(const VRN_stringArray& ids) {
       if (value != nullptr) (void)value->OnOwnOutcomeInserted(i, i + 1);
     }
   }
-  const std::vector<std::string> old_ids = IdTexts();
+  const bool follow = HasLiteralReaders();
+  const std::vector<std::string> old_ids =
+      follow ? IdTexts() : std::vector<std::string>();
   const VRN_idArray* as_ids = dynamic_cast<const VRN_idArray*>(&ids);
   if (as_ids != nullptr) {
     outcome_ids_ = *as_ids;
@@ -545,7 +550,7 @@ int VRN_discDef::ReplaceIds(const VRN_stringArray& ids) {
     outcome_ids_ = copy;
   }
   // Outcome i goes on under ids[i].
-  (void)FollowIds(old_ids, IdTexts(), true);
+  if (follow) (void)FollowIds(old_ids, IdTexts(), true);
   if (diag_info_ != nullptr) {
     diag_info_->outcomes.resize(count);
     if (diag_info_->default_outcome >= count) diag_info_->default_outcome = -1;
@@ -583,8 +588,10 @@ int VRN_discDef::SetNumberOfOutcomesByIds(const VRN_stringArray& ids) {
   if (HasDuplicate(ids)) return qelta::kErrDuplicatedIdentifier;
   if (!TablesFit(count, true)) return qelta::kErrOutOfMemory;
   // Old outcome i goes on under ids[i]; those past the new count go.
-  const int refused = CheckIds(Texts(ids));
-  if (refused != qelta::kOk) return refused;
+  if (HasLiteralReaders()) {
+    const int refused = CheckIds(Texts(ids));
+    if (refused != qelta::kOk) return refused;
+  }
   if (NeedsOutcomeByOutcome() && count != outcome_ids_.GetSize()) {
     const int status = ResizeOutcomeByOutcome(count);
     if (status != qelta::kOk) return status;
@@ -599,10 +606,12 @@ int VRN_discDef::SetNumberOfOutcomes(int count) {
   // The final size is checked before the first step of a growth changes
   // anything.
   if (!TablesFit(count, true)) return qelta::kErrOutOfMemory;
-  std::vector<std::string> next = IdTexts();
-  if (static_cast<int>(next.size()) > count) next.resize(count);
-  const int refused = CheckIds(next);
-  if (refused != qelta::kOk) return refused;
+  if (HasLiteralReaders()) {
+    std::vector<std::string> next = IdTexts();
+    if (static_cast<int>(next.size()) > count) next.resize(count);
+    const int refused = CheckIds(next);
+    if (refused != qelta::kOk) return refused;
+  }
   if (NeedsOutcomeByOutcome()) return ResizeOutcomeByOutcome(count);
   VRN_idArray ids(outcome_ids_);
   while (ids.GetSize() > count) (void)ids.Delete(ids.GetSize() - 1);
@@ -674,14 +683,16 @@ int VRN_discDef::ChangeOrderOfOutcomesWithAddAndRemove(
   // Old outcome mapping[j] goes on as new outcome j with its final id: a
   // literal of an equation child naming an old outcome nobody continues is
   // refused before the first step.
-  std::vector<std::string> next(static_cast<std::size_t>(old_count));
-  for (int j = 0; j < new_count; ++j) {
-    if (mapping[j] >= 0) {
-      next[mapping[j]] = final_ids.Get(j) != nullptr ? final_ids.Get(j) : "";
+  if (HasLiteralReaders()) {
+    std::vector<std::string> next(static_cast<std::size_t>(old_count));
+    for (int j = 0; j < new_count; ++j) {
+      if (mapping[j] >= 0) {
+        next[mapping[j]] = final_ids.Get(j) != nullptr ? final_ids.Get(j) : "";
+      }
     }
+    const int refused = CheckIds(next);
+    if (refused != qelta::kOk) return refused;
   }
-  const int refused = CheckIds(next);
-  if (refused != qelta::kOk) return refused;
 
   // Outcomes added on the way take their final ids only at the end, when
   // every outcome is renamed at once; until then an id a kept outcome still
@@ -804,11 +815,13 @@ int VRN_discDef::SetIntervals(const std::vector<double>& bounds,
   }
   // Checked before the outcome count changes, so a refusal loses nothing.
   if (!TakesBounds(bounds.data(), n)) return qelta::kErrInvalidValue;
-  std::vector<std::string> next;
-  if (!clear_ids) next = IdTexts();
-  if (static_cast<int>(next.size()) > n - 1) next.resize(n - 1);
-  const int refused = CheckIds(next);
-  if (refused != qelta::kOk) return refused;
+  if (HasLiteralReaders()) {
+    std::vector<std::string> next;
+    if (!clear_ids) next = IdTexts();
+    if (static_cast<int>(next.size()) > n - 1) next.resize(n - 1);
+    const int refused = CheckIds(next);
+    if (refused != qelta::kOk) return refused;
+  }
   if (n - 1 != outcome_ids_.GetSize()) {
     // The old bounds are replaced: the outcomes added on the way split
     // none of them, so none of their splits can be refused.
@@ -887,9 +900,11 @@ void VRN_discDef::GiveNumberedIds() {
   for (int i = 0; i < outcome_ids_.GetSize(); ++i) {
     (void)named.AddNumbered(GetDefaultOutcomePrefix(), i);
   }
-  const std::vector<std::string> old_ids = IdTexts();
+  const bool follow = HasLiteralReaders();
+  const std::vector<std::string> old_ids =
+      follow ? IdTexts() : std::vector<std::string>();
   outcome_ids_ = named;
-  (void)FollowIds(old_ids, IdTexts(), true);
+  if (follow) (void)FollowIds(old_ids, IdTexts(), true);
 }
 
 int VRN_discDef::SetPointValues(const std::vector<double>& values) {

@@ -218,7 +218,8 @@ class VRN_discDef : public VRN_nodeDef {
   // whose literals name the outcomes (VRN_FollowOutcomeIds): without carry
   // -2 (logged) when a literal would name no outcome, so that the edit is
   // refused before its first step; with carry the literals take the new
-  // ids.
+  // ids. Callers ask HasLiteralReaders first, so that an edit of a node
+  // without equation children copies no ids.
   int FollowIds(const std::vector<std::string>& old_ids,
                 const std::vector<std::string>& next, bool carry) const;
   // Whether this is its node's definition and the node has an equation

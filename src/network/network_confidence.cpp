@@ -38,9 +38,9 @@ int VRN_network::CalcConfidenceIntervals(
   intervals.clear();
   // A decision's or utility's value is indexed by choices, not a belief:
   // a copy's update would hand out one choice's slice as the node's beliefs.
-  for (int h = GetFirstNode(); h >= 0; h = GetNextNode(h)) {
-    if ((nodes_[h]->Definition()->GetType() &
-         (qelta::kDefBitDecision | qelta::kDefBitUtility)) != 0) {
+  for (int h = IsInfluenceDiagram() ? GetFirstNode() : -1; h >= 0;
+       h = GetNextNode(h)) {
+    if (VRN_nodeDef::IsInfluenceType(nodes_[h]->Definition()->GetType())) {
       return errorLog_->Logf(qelta::kErrOutOfRange,
                              "Confidence intervals are not available for "
                              "influence diagrams: node [%s] is a decision or "
