@@ -162,11 +162,27 @@ class VRN_dataset {
   // set then unchanged.
   int ReadFile(const std::string& fileName,
                const VRN_datasetReadOptions* options, std::string* errorText);
-  // Writes the records in use as delimited text. 0, or -103 with the reason
-  // in *errorText (when given): a name or id that could not be read back
-  // (a state name the reader takes as a number, "2" or "nan", included),
-  // an invalid separator or token (refused before the file is created), a
-  // file that cannot be opened or a failed write.
+  // Writes the records in use as delimited text, so that ReadFile with the
+  // same token and ids (and the default missing int -1 and float NaN) gives
+  // the same cells: continuous cells as continuous ones, bit for bit with
+  // the default float format (another format rounds as it says); discrete
+  // cells by state name, a column coming back with the states its cells
+  // name in bytewise order, the others dropped and the indexes renumbered,
+  // and without names when no cell in use has one. A continuous column
+  // without any value comes back as an int column of missing cells; ids
+  // come back when written. 0, or -103 with the reason in *errorText (when
+  // given), the file then not created unless it failed to open or write:
+  // an invalid separator or token; no variables, or no records without
+  // ids; an id or name that could not be read back (a state name the reader
+  // takes as a number, "2" or "nan", included); a cell the reader would
+  // take for missing (-1 in a column of numbers whose missing int is
+  // another, a non-finite value of a column whose missing float is
+  // finite); a first line the reader would split elsewhere (more than one
+  // column with a separator other than TAB, ',', ';' or ' ', or a cell
+  // there holding one of these the reader prefers to the separator) or
+  // refuse (a single column without any of them over 128 bytes); with a
+  // single column, a token holding the separator found in the first line.
+  // The record or variable concerned is named.
   int WriteFile(const std::string& fileName,
                 const VRN_datasetWriteOptions* options,
                 std::string* errorText) const;

@@ -2,7 +2,10 @@
 // an optional first line of column ids, a separator found from the first
 // line (TAB, ',', ';' or ' ', in that order of preference), double-quote
 // quoting with doubled quotes inside, and a missing-value token. Columns
-// start as int columns and turn float or text as their values demand.
+// start as int columns and turn float or text as their values demand; a
+// number written with a decimal point or an exponent ("1.0", "1e0") turns
+// its column float even when it is whole, so that the writer, which writes
+// every continuous cell so, gets continuous columns back.
 //
 // The reader takes the whole file into memory and splits it in one pass,
 // converting numbers in place without copies beyond a small scratch
@@ -67,6 +70,20 @@ bool OnlySpaces(const char* from, const char* to) {
   return true;
 }
 
+// Whether a number's text says it is a real number: a decimal point or an
+// exponent ('p' for the hexadecimal form, where 'e' is a digit).
+bool SaysReal(const char* text, std::size_t size) {
+  std::size_t k = 0;
+  while (k < size && text[k] == ' ') ++k;
+  if (k < size && (text[k] == '-' || text[k] == '+')) ++k;
+  const bool hex = k + 1 < size && text[k] == '0' && (text[k + 1] == 'x' || text[k + 1] == 'X');
+  for (; k < size; ++k) {
+    const char c = text[k];
+    if (c == '.' || (hex ? c == 'p' || c == 'P' : c == 'e' || c == 'E')) return true;
+  }
+  return false;
+}
+
 // Reads the whole file; false when a read fails.
 bool ReadAll(std::FILE* file, std::string* contents) {
   std::size_t chunk = std::size_t{1} << 16;
@@ -107,6 +124,9 @@ class VRN_datasetReader {
     std::map<std::string, int, std::less<>> texts;
     // Records before this one still hold numbers that must become text.
     std::size_t textFrom = 0;
+    // Records of an int column whose number equals the missing int without
+    // being the missing token: values, should the column turn float.
+    std::vector<std::size_t> literalMissing;
   };
 
   bool Fail(std::string message) {
@@ -120,6 +140,7 @@ class VRN_datasetReader {
   bool StoreRecord();
   bool StoreNumber(std::size_t column, const Field& field, std::size_t record);
   void ToFloat(std::size_t column);
+  void StoreInt(std::size_t column, int value, std::size_t record);
   void ToText(std::size_t column, std::size_t record);
   int Intern(ColumnState* state, std::string_view text);
   bool IsMissingToken(const Field& field) const {
@@ -207,8 +228,9 @@ bool VRN_datasetReader::Split(const char* p, std::size_t n) {
     if (i >= n) break;
     ++i;  // the separator
   }
+  // A quoted empty field is a cell (a missing one), not a trailing separator.
   const Field& last = fields_.back();
-  last_raw_empty_ = last.size == 0;
+  last_raw_empty_ = last.size == 0 && !last.quoted;
   for (Field& field : fields_) {
     if (field.quoted) continue;
     while (field.size > 0 && field.text[0] == ' ') {
@@ -237,6 +259,10 @@ void VRN_datasetReader::ToFloat(std::size_t column) {
                           ? options_.missingFloat
                           : static_cast<float>(value);
   }
+  for (std::size_t r : columns_[column].literalMissing) {
+    cells.floats[r] = static_cast<float>(options_.missingInt);
+  }
+  std::vector<std::size_t>().swap(columns_[column].literalMissing);
   std::vector<int>().swap(cells.ints);
   variable.discrete = false;
   variable.missingFloat = options_.missingFloat;
@@ -254,6 +280,12 @@ void VRN_datasetReader::ToText(std::size_t column, std::size_t record) {
   variable.missingInt = -1;
   columns_[column].kind = Kind::kText;
   columns_[column].textFrom = record;
+  std::vector<std::size_t>().swap(columns_[column].literalMissing);
+}
+
+void VRN_datasetReader::StoreInt(std::size_t column, int value, std::size_t record) {
+  data_.columns_[column].ints.push_back(value);
+  if (value == options_.missingInt) columns_[column].literalMissing.push_back(record);
 }
 
 bool VRN_datasetReader::StoreNumber(std::size_t column, const Field& field,
@@ -281,7 +313,7 @@ bool VRN_datasetReader::StoreNumber(std::size_t column, const Field& field,
         (k == field.size || field.text[k] == ' ')) {
       if (negative) value = -value;
       if (state.kind == Kind::kInt) {
-        cells.ints.push_back(value);
+        StoreInt(column, value, record);
       } else {
         cells.floats.push_back(static_cast<float>(value));
       }
@@ -314,8 +346,8 @@ bool VRN_datasetReader::StoreNumber(std::size_t column, const Field& field,
   }
   if (state.kind == Kind::kInt) {
     if (std::isfinite(value) && value >= INT_MIN && value <= INT_MAX &&
-        value == std::trunc(value)) {
-      cells.ints.push_back(static_cast<int>(value));
+        value == std::trunc(value) && !SaysReal(field.text, field.size)) {
+      StoreInt(column, static_cast<int>(value), record);
       return true;
     }
     ToFloat(column);
@@ -570,6 +602,69 @@ bool ReadsAsNumber(const std::string& text) {
   return end != begin && OnlySpaces(end, begin + text.size());
 }
 
+// The bytes the reader looks for in the first line, in its order of
+// preference: the first of them found anywhere there is the separator.
+constexpr char kSeparators[] = "\t,; ";
+
+std::string VariableName(const VRN_dataset& data, std::size_t v) {
+  std::string name = Format("variable %d", static_cast<int>(v));
+  const std::string& id = data.GetVariable(static_cast<int>(v)).id;
+  if (!id.empty()) name += " ('" + id + "')";
+  return name;
+}
+
+// The first cell that is not missing but that the reader, with its default
+// missing int (-1) and float (NaN), would take for a missing one; empty
+// when there is none. A -1 comes back as a value only in a column that
+// reads back as text, which some cell's state name makes it.
+std::string CellReadBackAsMissing(const VRN_dataset& data) {
+  const VRN_datasetReadOptions reading;
+  for (std::size_t v = 0; v < static_cast<std::size_t>(data.GetVariableCount()); ++v) {
+    const int column = static_cast<int>(v);
+    const VRN_datasetVariable& variable = data.GetVariable(column);
+    const bool same_rule =
+        variable.discrete
+            ? variable.missingInt == reading.missingInt
+            : VRN_dataset::IsMissingFloat(variable.missingFloat, reading.missingFloat);
+    if (same_rule) continue;  // the reader's rule, so no value it takes for missing
+    bool named = false;
+    int literal = -1;
+    for (int r = 0; r < data.GetRecordCount() && !named; ++r) {
+      if (data.IsMissing(column, r)) continue;
+      if (!variable.discrete) {
+        if (VRN_dataset::IsMissingFloat(data.GetFloat(column, r), reading.missingFloat)) {
+          return Format("Record %d of ", r) + VariableName(data, v) +
+                 " is not finite and would read back as missing";
+        }
+        continue;
+      }
+      const int value = data.GetInt(column, r);
+      named = value >= 0 && static_cast<std::size_t>(value) < variable.stateNames.size();
+      if (value == reading.missingInt && literal < 0) literal = r;
+    }
+    if (literal >= 0 && !named) {
+      return Format("Record %d of ", literal) + VariableName(data, v) + " holds " +
+             std::to_string(reading.missingInt) + ", which would read back as missing";
+    }
+  }
+  return {};
+}
+
+// Gives a whole number's text ("3", " -0 ") a decimal point ("3.0") so that
+// the reader takes its column as continuous; other texts stay. The new size.
+std::size_t WithPoint(char* text, std::size_t size, std::size_t capacity) {
+  std::size_t k = 0;
+  while (k < size && text[k] == ' ') ++k;
+  if (k < size && (text[k] == '-' || text[k] == '+')) ++k;
+  const std::size_t digits = k;
+  while (k < size && text[k] >= '0' && text[k] <= '9') ++k;
+  if (k == digits || !OnlySpaces(text + k, text + size) || size + 2 > capacity) return size;
+  std::memmove(text + k + 2, text + k, size - k);
+  text[k] = '.';
+  text[k + 1] = '0';
+  return size + 2;
+}
+
 }  // namespace
 
 int VRN_dataset::WriteFile(const std::string& fileName,
@@ -583,6 +678,7 @@ int VRN_dataset::WriteFile(const std::string& fileName,
   };
   const char separator = options->separator;
   const std::string& token = options->missingValueToken;
+  const bool ids = options->columnIdsPresent;
   if (separator == 0 || separator == '\r' || separator == '\n' || separator == '"' ||
       static_cast<unsigned char>(separator) >= 0x80) {
     return fail("Invalid separator character");
@@ -594,9 +690,14 @@ int VRN_dataset::WriteFile(const std::string& fileName,
     return fail("Invalid missing-value token: " + token);
   }
   // Refuse before the file exists what could not be read back as itself.
+  if (variables_.empty()) return fail("The data set has no variables to write");
+  const int records = GetRecordCount();
+  if (!ids && records == 0) {
+    return fail("Without column ids and records there is no first line to write");
+  }
   for (std::size_t v = 0; v < variables_.size(); ++v) {
     const VRN_datasetVariable& variable = variables_[v];
-    if (options->columnIdsPresent && (variable.id.empty() || HasLineBreak(variable.id))) {
+    if (ids && (variable.id.empty() || HasLineBreak(variable.id))) {
       return fail(Format("Id of variable %d is empty or holds a line break",
                          static_cast<int>(v)));
     }
@@ -613,70 +714,117 @@ int VRN_dataset::WriteFile(const std::string& fileName,
       }
     }
   }
-  std::FILE* file = VRN_Fopen(fileName.c_str(), "wt");
-  if (file == nullptr) return fail("Can't open data file: " + fileName);
-  CheckedOutput out(file);
-  const std::string quoted_bytes = std::string("\t,; \"") + separator;
+  std::string problem = CellReadBackAsMissing(*this);
+  if (!problem.empty()) return fail(std::move(problem));
+
+  std::string line;
+  const std::string quoted_bytes = std::string(kSeparators) + '"' + separator;
   auto put_field = [&](std::string_view text) {
     // Any byte the reader could take for the separator is quoted too: with
     // one column the first line alone decides what the separator is.
     const bool quote = text.empty() || text == token ||
                        text.find_first_of(quoted_bytes) != std::string_view::npos;
     if (!quote) {
-      out.Put(text);
+      line.append(text);
       return;
     }
-    out.Put('"');
+    line.push_back('"');
     for (char c : text) {
-      out.Put(c);
-      if (c == '"') out.Put('"');
+      line.push_back(c);
+      if (c == '"') line.push_back('"');
     }
-    out.Put('"');
+    line.push_back('"');
   };
-  if (options->columnIdsPresent && !variables_.empty()) {
-    for (std::size_t v = 0; v < variables_.size(); ++v) {
-      if (v > 0) out.Put(separator);
-      put_field(variables_[v].id);
-    }
-    out.Put('\n');
-  }
   const bool shortest = options->floatFormat == "%g";
-  const int records = GetRecordCount();
-  char number[64];
-  for (int r = 0; r < records; ++r) {
+  char number[72];
+  auto put_cell = [&](std::size_t v, int r) {
+    const VRN_datasetVariable& variable = variables_[v];
+    const int column = static_cast<int>(v);
+    if (IsMissing(column, r)) {
+      // An empty token would leave a blank line, which is no record at the
+      // end of the file, or end the first line with a separator.
+      const bool quote = token.empty() && (variables_.size() == 1 ||
+                                           (!ids && r == 0 && v + 1 == variables_.size()));
+      line.append(quote ? std::string_view("\"\"") : std::string_view(token));
+      return;
+    }
+    if (variable.discrete) {
+      const int value = GetInt(column, r);
+      if (value >= 0 && static_cast<std::size_t>(value) < variable.stateNames.size()) {
+        put_field(variable.stateNames[static_cast<std::size_t>(value)]);
+        return;
+      }
+      const auto done = std::to_chars(number, number + sizeof number, value);
+      put_field(std::string_view(number, static_cast<std::size_t>(done.ptr - number)));
+      return;
+    }
+    const float value = GetFloat(column, r);
+    std::size_t size = 0;
+    if (shortest) {
+      size = static_cast<std::size_t>(std::to_chars(number, number + 64, value).ptr - number);
+    } else {
+      qelta::ClassicLocaleScope classic;
+      const int n = std::snprintf(number, 64, options->floatFormat.c_str(),
+                                  static_cast<double>(value));
+      size = n < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(n), 63);
+    }
+    put_field(std::string_view(number, WithPoint(number, size, sizeof number)));
+  };
+
+  // The reader takes the first of its separators found anywhere in the
+  // first line, quoted or not, and refuses a long line without any.
+  std::vector<std::size_t> starts;
+  for (std::size_t v = 0; v < variables_.size(); ++v) {
+    if (v > 0) line.push_back(separator);
+    starts.push_back(line.size());
+    if (ids) {
+      put_field(variables_[v].id);
+    } else {
+      put_cell(v, 0);
+    }
+  }
+  auto where = [&](std::size_t v) {
+    return (ids ? "Id of " : "Record 0 of ") + VariableName(*this, v);
+  };
+  const char* preferred = std::strchr(kSeparators, separator);
+  if (variables_.size() > 1) {
+    if (preferred == nullptr) {
+      return fail(std::string("Separator '") + separator +
+                  "' would not be found: the reader takes TAB, ',', ';' or ' '");
+    }
+    const std::string_view earlier(kSeparators, static_cast<std::size_t>(preferred - kSeparators));
     for (std::size_t v = 0; v < variables_.size(); ++v) {
-      if (v > 0) out.Put(separator);
-      const VRN_datasetVariable& variable = variables_[v];
-      const int column = static_cast<int>(v);
-      if (IsMissing(column, r)) {
-        // A blank line would be no record at the end of the file.
-        out.Put(token.empty() && variables_.size() == 1 ? std::string_view("\"\"") : token);
-        continue;
-      }
-      if (variable.discrete) {
-        const int value = GetInt(column, r);
-        if (value >= 0 && static_cast<std::size_t>(value) < variable.stateNames.size()) {
-          put_field(variable.stateNames[static_cast<std::size_t>(value)]);
-          continue;
-        }
-        const auto done = std::to_chars(number, number + sizeof number, value);
-        put_field(std::string_view(number, static_cast<std::size_t>(done.ptr - number)));
-        continue;
-      }
-      const float value = GetFloat(column, r);
-      if (shortest) {
-        const auto done = std::to_chars(number, number + sizeof number, value);
-        put_field(std::string_view(number, static_cast<std::size_t>(done.ptr - number)));
-      } else {
-        qelta::ClassicLocaleScope classic;
-        const int n = std::snprintf(number, sizeof number, options->floatFormat.c_str(),
-                                    static_cast<double>(value));
-        put_field(std::string_view(number, n < 0 ? 0
-                                          : std::min<std::size_t>(static_cast<std::size_t>(n),
-                                                                  sizeof number - 1)));
+      const std::size_t end = v + 1 < starts.size() ? starts[v + 1] - 1 : line.size();
+      if (std::string_view(line).substr(starts[v], end - starts[v]).find_first_of(earlier) !=
+          std::string_view::npos) {
+        return fail(where(v) + " holds a character the reader would take for the separator");
       }
     }
-    out.Put('\n');
+  } else {
+    const std::size_t found = line.find_first_of(kSeparators);
+    if (found == std::string::npos && line.size() > 128) {
+      return fail(where(0) + " makes a first line of more than 128 bytes without a separator");
+    }
+    if (found != std::string::npos && token.find(line[found]) != std::string::npos &&
+        HasMissingValues(0)) {
+      return fail("Missing-value token '" + token +
+                  "' holds the separator the reader would find in the first line");
+    }
+  }
+
+  std::FILE* file = VRN_Fopen(fileName.c_str(), "wt");
+  if (file == nullptr) return fail("Can't open data file: " + fileName);
+  CheckedOutput out(file);
+  line.push_back('\n');
+  out.Put(line);
+  for (int r = ids ? 0 : 1; r < records; ++r) {
+    line.clear();
+    for (std::size_t v = 0; v < variables_.size(); ++v) {
+      if (v > 0) line.push_back(separator);
+      put_cell(v, r);
+    }
+    line.push_back('\n');
+    out.Put(line);
   }
   if (!out.Close()) return fail("Error writing data file: " + fileName);
   return qelta::kOk;

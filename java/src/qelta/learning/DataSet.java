@@ -166,8 +166,12 @@ public final class DataSet extends Wrapper {
 
     /**
      * Reads delimited text, replacing the whole content. The separator is found from the first
-     * line. Numbers are read with the "C" numeric conventions. A file that cannot be read leaves
-     * the data set as it was; the exception's message names the reason and the line.
+     * line. Numbers are read with the "C" numeric conventions. A column is discrete while its
+     * values are whole numbers, continuous once one has a decimal point or an exponent ("1.0",
+     * "1e0") or is not whole, and discrete with named states (in bytewise order) once one is not a
+     * number. A number equal to missingInt is missing in a discrete column and a value in a
+     * continuous one, where only the missing-value token is missing. A file that cannot be read
+     * leaves the data set as it was; the exception's message names the reason and the line.
      *
      * @param file the file name
      * @param missingToken the text of a missing cell; null means "*"
@@ -179,14 +183,26 @@ public final class DataSet extends Wrapper {
             String file, String missingToken, int missingInt, float missingFloat, boolean hasColumnIds);
 
     /**
-     * Writes the data as delimited text, so that reading it back gives the same cells. A state name
-     * or identifier that could not be read back as itself (empty, or holding a line break), and a
-     * state name that reading would take as a number (such as "2", "nan" or "inf"), are refused
-     * before the file is created.
+     * Writes the data as delimited text, so that {@link #readFile} with the same missing-value
+     * token and column ids setting (missing int -1, missing float NaN) gives the same cells:
+     * continuous cells as continuous values, bit for bit; discrete cells by state name. A discrete
+     * variable comes back with the states its cells name, in bytewise order of the names, the
+     * others dropped and the indices renumbered, and without names when no record has a named
+     * value; a continuous variable without any value comes back discrete, all missing. What could
+     * not be read back so is refused before the file is created, with a message naming the
+     * variable and, for a cell, the record: a state name or identifier that is empty or holds a
+     * line break; a state name that reading would take as a number (such as "2", "nan" or "inf");
+     * a value -1 of a variable whose missing int is another, in a variable without named values;
+     * a value that is not finite in a variable whose missing float is finite; a first line (the
+     * identifiers, or the first record without them) holding TAB, ',', ';' or a space where reading
+     * would take it for the separator, or of one variable, over 128 bytes and without any of
+     * them; a missing-value token holding the separator; a data set without variables, or without
+     * records when no identifiers are written.
      *
      * @param file the file name
      * @param separator the field separator; 0 means TAB; CR, LF, the double quote and characters
-     *     beyond U+007F are refused
+     *     beyond U+007F are refused, and with two or more variables any other than TAB, ',', ';'
+     *     and the space, the only ones reading finds
      * @param missingToken the text of a missing cell; null means "*"
      * @param writeColumnIds true to write the identifiers on a first line
      */
