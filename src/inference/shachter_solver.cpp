@@ -100,9 +100,44 @@ int VRN_ShachterSolver::SolveSteps() {
   status = SolveDecisions();
   if (status != qelta::kOk) {
     net.InvalidateValues();
-    return net.ErrorLog()->LogError(status, kErrorMessage);
+    (void)net.ErrorLog()->LogError(status, kErrorMessage);
+    // Evidence that rules out the better choices leaves the merged utility's
+    // observed outcome impossible: say which observation did it.
+    const std::pair<int, int> below =
+        status == qelta::kErrEvidenceConflict ? ObservedBelowDecision()
+                                              : std::pair<int, int>{-1, -1};
+    if (below.first >= 0) {
+      net.ErrorLog()->Logf(
+          status,
+          "Decision [%s] has the observed node [%s] below it: this algorithm "
+          "cannot weigh the choices that evidence leaves when none of them "
+          "has more than the lowest utility",
+          net.GetNode(below.first)->GetId(), net.GetNode(below.second)->GetId());
+    }
+    return status;
   }
   return qelta::kOk;
+}
+
+std::pair<int, int> VRN_ShachterSolver::ObservedBelowDecision() const {
+  const VRN_network& net = *network_;
+  for (int d : decisions_) {
+    std::vector<char> seen(static_cast<size_t>(net.GetSlotCount()), 0);
+    std::vector<int> stack(1, d);
+    while (!stack.empty()) {
+      const int h = stack.back();
+      stack.pop_back();
+      for (int c : net.GetNode(h)->Children()) {
+        if (seen[static_cast<size_t>(c)] != 0) continue;
+        seen[static_cast<size_t>(c)] = 1;
+        if (net.GetNode(c)->Value()->HasFlags(qelta::kValFlagEvidence)) {
+          return {d, c};
+        }
+        stack.push_back(c);
+      }
+    }
+  }
+  return {-1, -1};
 }
 
 bool VRN_ShachterSolver::CanSolve() {

@@ -6,7 +6,7 @@ import java.util.function.LongConsumer;
 
 /**
  * A diagnosis session over a network whose nodes carry diagnostic roles
- * (faults on target nodes, tests on observation nodes).
+ * (faults on target nodes, tests on ranked observation nodes).
  *
  * <p>The session ranks the unperformed tests for the pursued faults and the
  * faults by probability. Entering and retracting observations changes the

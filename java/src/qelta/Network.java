@@ -171,7 +171,12 @@ import java.awt.Rectangle;
  *   mass; every other value is left invalid. It fixes each later open decision to
  *   one choice whatever will be known by then, so its answer is sure to be best
  *   only when no later decision is open and nothing below the open decision is
- *   observed. It refuses, with code -2 and "Can't solve this network using best
+ *   observed. When such an observation leaves the open decision no choice of more
+ *   than the lowest utility, it refuses the diagram with code -26 and "Error when
+ *   running Shachter's algorithm", followed in the log by "Decision [<i>d</i>] has
+ *   the observed node [<i>x</i>] below it: this algorithm cannot weigh the choices
+ *   that evidence leaves when none of them has more than the lowest utility". It
+ *   refuses, with code -2 and "Can't solve this network using best
  *   policy algorithm", a diagram whose first open decision (the first decision
  *   without evidence, in decision order) has a parent without evidence: every
  *   parent of that decision must be observed or decided first. The exception's
@@ -342,7 +347,8 @@ import java.awt.Rectangle;
  * <tbody>
  * <tr><td>0</td><td>target: its fault outcomes are the faults of a
  *   {@link DiagNetwork}</td></tr>
- * <tr><td>1</td><td>observation: a test a {@link DiagNetwork} ranks</td></tr>
+ * <tr><td>1</td><td>observation: a test of a {@link DiagNetwork} once it is ranked
+ *   ({@link #setRanked(int, boolean)}); a new node is not ranked</td></tr>
  * <tr><td>2</td><td>auxiliary: neither; the role of a new node</td></tr>
  * </tbody>
  * </table>
@@ -733,7 +739,9 @@ public final class Network extends Wrapper {
      * Code 1 refuses ("Can't solve this network using best policy algorithm") a diagram whose
      * first open decision has a parent without evidence, and one with a multi-attribute utility
      * expression that is not a constant plus utilities times constants (such as {@code U1*U2});
-     * it uses the other expressions as the weights and constants they amount to.
+     * it uses the other expressions as the weights and constants they amount to. It refuses with
+     * code -26 a diagram in which an observation below the open decision leaves it no choice of
+     * more than the lowest utility, naming the decision and the observed node.
      *
      * @param algorithm 0, which solves the whole diagram, or 1, which only names the best choice
      *     of the first open decision (see <a href="#algorithms">Algorithms</a>)
