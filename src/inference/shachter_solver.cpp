@@ -59,15 +59,10 @@ int VRN_ShachterSolver::SolveSteps() {
     const int status = net.ErrorLog()->LogError(
         qelta::kErrOutOfRange,
         "Can't solve this network using best policy algorithm");
-    if (blocked_.first >= 0) {
-      net.ErrorLog()->Logf(
-          status,
-          "Decision [%s] has the parent [%s] without evidence: this "
-          "algorithm needs every parent of the first undecided decision "
-          "observed",
-          net.GetNode(blocked_.first)->GetId(),
-          net.GetNode(blocked_.second)->GetId());
-    }
+    LogDecisionReason(status, blocked_,
+                      "Decision [%s] has the parent [%s] without evidence: "
+                      "this algorithm needs every parent of the first "
+                      "undecided decision observed");
     return status;
   }
   const int options = net.GetRelevanceOptions();
@@ -103,20 +98,23 @@ int VRN_ShachterSolver::SolveSteps() {
     (void)net.ErrorLog()->LogError(status, kErrorMessage);
     // Evidence that rules out the better choices leaves the merged utility's
     // observed outcome impossible: say which observation did it.
-    const std::pair<int, int> below =
-        status == qelta::kErrEvidenceConflict ? ObservedBelowDecision()
-                                              : std::pair<int, int>{-1, -1};
-    if (below.first >= 0) {
-      net.ErrorLog()->Logf(
-          status,
-          "Decision [%s] has the observed node [%s] below it: this algorithm "
-          "cannot weigh the choices that evidence leaves when none of them "
-          "has more than the lowest utility",
-          net.GetNode(below.first)->GetId(), net.GetNode(below.second)->GetId());
+    if (status == qelta::kErrEvidenceConflict) {
+      LogDecisionReason(status, ObservedBelowDecision(),
+                        "Decision [%s] has the observed node [%s] below it: "
+                        "this algorithm cannot weigh the choices that evidence "
+                        "leaves when none of them has more than the lowest "
+                        "utility");
     }
     return status;
   }
   return qelta::kOk;
+}
+
+void VRN_ShachterSolver::LogDecisionReason(int status, std::pair<int, int> nodes,
+                                           const char* format) const {
+  if (nodes.first < 0) return;
+  network_->ErrorLog()->Logf(status, format, network_->GetNode(nodes.first)->GetId(),
+                             network_->GetNode(nodes.second)->GetId());
 }
 
 std::pair<int, int> VRN_ShachterSolver::ObservedBelowDecision() const {

@@ -84,6 +84,10 @@ class VRN_ShachterSolver {
   // The first open decision (in decision order) with an observed node below
   // it, and the first such node met; {-1, -1} when there is none.
   std::pair<int, int> ObservedBelowDecision() const;
+  // Logs format with the identifiers of the two nodes, a decision and the
+  // node that explains a refusal; nothing when nodes.first is -1.
+  void LogDecisionReason(int status, std::pair<int, int> nodes,
+                         const char* format) const;
   bool IsDecision(const VRN_network& net, int handle) const;
 
   VRN_network* network_ = nullptr;
