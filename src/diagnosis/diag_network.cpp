@@ -681,8 +681,18 @@ int VRN_diagNetwork::RankTests(int code) {
     return kinds;
   }
   network_->RefreshImpliedEvidence();
-  if (!MandatoriesInstantiated() || pursued_.IsEmpty()) {
-    return qelta::kErrOutOfRange;
+  const int mandatory = FirstMandatoryWithoutEvidence();
+  if (mandatory >= 0) {
+    return network_->ErrorLog()->Logf(
+        qelta::kErrOutOfRange,
+        "Mandatory observation node %s has no evidence; observe it before "
+        "ranking tests",
+        network_->GetNode(mandatory)->GetId());
+  }
+  if (pursued_.IsEmpty()) {
+    return network_->ErrorLog()->LogError(
+        qelta::kErrOutOfRange,
+        "No fault is pursued; pursue a fault before ranking tests");
   }
   const int check = CheckLists();
   if (check != qelta::kOk) return check;
@@ -725,15 +735,19 @@ int VRN_diagNetwork::RankTests(int code) {
 }
 
 bool VRN_diagNetwork::MandatoriesInstantiated() const {
+  return FirstMandatoryWithoutEvidence() < 0;
+}
+
+int VRN_diagNetwork::FirstMandatoryWithoutEvidence() const {
   const VRN_network& net = *network_;
   for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
     const VRN_node& node = *net.GetNode(h);
     if (node.GetDiagType() == kTypeObservation && node.IsMandatory() &&
         !node.Value()->HasEvidence()) {
-      return false;
+      return h;
     }
   }
-  return true;
+  return -1;
 }
 
 int VRN_diagNetwork::InstantiateObservation(int node, int outcome) {

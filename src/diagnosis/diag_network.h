@@ -117,15 +117,18 @@ class VRN_diagNetwork {
   void SetRankPerformedTests(bool on) { rankPerformedTests_ = on; }
 
   // Ranks the unperformed tests: the single-fault code with fewer than two
-  // pursued faults, else the multiple-fault code. -2 when a mandatory
-  // observation has no evidence, no fault is pursued, the network is an
-  // influence diagram (the records of an earlier ranking are then dropped),
-  // or the lists name a node that is gone; else the ranking's status. On
+  // pursued faults, else the multiple-fault code. -2, with the reason
+  // logged, when a mandatory observation has no evidence, no fault is
+  // pursued, the network is an influence diagram (the records of an earlier
+  // ranking are then dropped), or the lists name a node that is gone; else
+  // the ranking's status. On
   // success the test results hold one record per unperformed test, in list
   // order.
   [[nodiscard]] int UpdateTestStrengths();
   [[nodiscard]] int RankTests(int code);
   bool MandatoriesInstantiated() const;
+  // The first mandatory observation node without evidence; -1 when none.
+  int FirstMandatoryWithoutEvidence() const;
 
   // -51 for an equation node (its evidence is a number, set on the network),
   // -4 for a node with implied evidence, else the

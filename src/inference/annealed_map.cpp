@@ -7,9 +7,11 @@
 #include <new>
 #include <numeric>
 
+#include "base/error_log.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -268,6 +270,13 @@ int VRN_network::AnnealedMAP(const std::vector<std::pair<int, int>>& evidence,
     const int type = node->Definition()->GetType();
     if ((type & qelta::kDefBitDiscrete) == 0 || (type & qelta::kDefBitDecision) != 0) {
       return qelta::kErrWrongNodeType;
+    }
+    // The result holds one outcome per MAP node; a plate node has one per slice.
+    if (GetTemporalType(h) == qelta::kTemporalPlate && GetNumberOfSlices() > 1) {
+      return errorLog_->Logf(qelta::kErrOutOfRange,
+                             "Annealed MAP: node [%s] is a plate node in %d slices: "
+                             "a MAP node gets one outcome, not one per slice",
+                             node->GetId(), GetNumberOfSlices());
     }
   }
   try {

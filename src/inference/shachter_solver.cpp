@@ -59,15 +59,10 @@ int VRN_ShachterSolver::SolveSteps() {
     const int status = net.ErrorLog()->LogError(
         qelta::kErrOutOfRange,
         "Can't solve this network using best policy algorithm");
-    if (blocked_.first >= 0) {
-      net.ErrorLog()->Logf(
-          status,
-          "Decision [%s] has the parent [%s] without evidence: this "
-          "algorithm needs every parent of the first undecided decision "
-          "observed",
-          net.GetNode(blocked_.first)->GetId(),
-          net.GetNode(blocked_.second)->GetId());
-    }
+    LogDecisionReason(status, blocked_,
+                      "Decision [%s] has the parent [%s] without evidence: "
+                      "this algorithm needs every parent of the first "
+                      "undecided decision observed");
     return status;
   }
   const int options = net.GetRelevanceOptions();
@@ -100,9 +95,47 @@ int VRN_ShachterSolver::SolveSteps() {
   status = SolveDecisions();
   if (status != qelta::kOk) {
     net.InvalidateValues();
-    return net.ErrorLog()->LogError(status, kErrorMessage);
+    (void)net.ErrorLog()->LogError(status, kErrorMessage);
+    // Evidence that rules out the better choices leaves the merged utility's
+    // observed outcome impossible: say which observation did it.
+    if (status == qelta::kErrEvidenceConflict) {
+      LogDecisionReason(status, ObservedBelowDecision(),
+                        "Decision [%s] has the observed node [%s] below it: "
+                        "this algorithm cannot weigh the choices that evidence "
+                        "leaves when none of them has more than the lowest "
+                        "utility");
+    }
+    return status;
   }
   return qelta::kOk;
+}
+
+void VRN_ShachterSolver::LogDecisionReason(int status, std::pair<int, int> nodes,
+                                           const char* format) const {
+  if (nodes.first < 0) return;
+  network_->ErrorLog()->Logf(status, format, network_->GetNode(nodes.first)->GetId(),
+                             network_->GetNode(nodes.second)->GetId());
+}
+
+std::pair<int, int> VRN_ShachterSolver::ObservedBelowDecision() const {
+  const VRN_network& net = *network_;
+  for (int d : decisions_) {
+    std::vector<char> seen(static_cast<size_t>(net.GetSlotCount()), 0);
+    std::vector<int> stack(1, d);
+    while (!stack.empty()) {
+      const int h = stack.back();
+      stack.pop_back();
+      for (int c : net.GetNode(h)->Children()) {
+        if (seen[static_cast<size_t>(c)] != 0) continue;
+        seen[static_cast<size_t>(c)] = 1;
+        if (net.GetNode(c)->Value()->HasFlags(qelta::kValFlagEvidence)) {
+          return {d, c};
+        }
+        stack.push_back(c);
+      }
+    }
+  }
+  return {-1, -1};
 }
 
 bool VRN_ShachterSolver::CanSolve() {

@@ -45,8 +45,10 @@ class VRN_ShachterSolver {
   // parents)" for more than 20 distinct utility parents; otherwise a failed
   // step (no open decision: -2; a refused arc or a failed update: its code;
   // a table too large: -42) is logged with "Error when running Shachter's
-  // algorithm" after every value without evidence is invalidated. The
-  // network's relevance options end as they were.
+  // algorithm" after every value without evidence is invalidated; when the
+  // update finds the evidence impossible (-26) and a node below an open
+  // decision is observed, a second message names the two. The network's
+  // relevance options end as they were.
   int Solve(VRN_network& network);
 
   // After a successful Solve: the first open decision's beliefs in the
@@ -79,6 +81,13 @@ class VRN_ShachterSolver {
   void ConvertToChanceNetwork();
   int SolveDecisions();
   bool IsOpen(int handle) const;
+  // The first open decision (in decision order) with an observed node below
+  // it, and the first such node met; {-1, -1} when there is none.
+  std::pair<int, int> ObservedBelowDecision() const;
+  // Logs format with the identifiers of the two nodes, a decision and the
+  // node that explains a refusal; nothing when nodes.first is -1.
+  void LogDecisionReason(int status, std::pair<int, int> nodes,
+                         const char* format) const;
   bool IsDecision(const VRN_network& net, int handle) const;
 
   VRN_network* network_ = nullptr;

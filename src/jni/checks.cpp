@@ -103,7 +103,7 @@ int NodeIdToHandle(JNIEnv* env, const VRN_network& network, jstring id) {
   if (id == nullptr) {
     throw std::invalid_argument("Invalid node identifier: null");
   }
-  JavaStringToNative text(env, id);
+  JavaStringToNative text(env, id, "Node identifier");
   const int handle = network.FindNode(text.c_str());
   if (handle < 0) {
     throw std::invalid_argument("Invalid node identifier: '" + text.str() +
@@ -131,7 +131,7 @@ int OutcomeIdToIndex(JNIEnv* env, const VRN_network& network, int handle,
     throw std::invalid_argument("Invalid outcome identifier: null");
   }
   VRN_node* node = ValidateNodeHandle(network, handle);
-  JavaStringToNative text(env, outcome_id);
+  JavaStringToNative text(env, outcome_id, "Outcome identifier");
   const VRN_idArray* names = node->Definition()->GetOutcomesNames();
   const int index = names != nullptr ? names->FindString(text.c_str()) : -1;
   if (index < 0) {
@@ -179,8 +179,8 @@ void ValidateParentIndex(const VRN_network& network, int handle, int index) {
   }
 }
 
-std::string ValidateIdentifier(JNIEnv* env, jstring text) {
-  JavaStringToNative id(env, text);
+std::string ValidateIdentifier(JNIEnv* env, jstring text, const char* what) {
+  JavaStringToNative id(env, text, what);
   if (!VRN_IsValidId(id.c_str())) {
     throw std::invalid_argument(
         "Identifier '" + id.str() +
@@ -216,7 +216,7 @@ int CheckIsChild(JNIEnv* env, const VRN_network& network, int child,
   const int parent = NodeIdToHandle(env, network, parent_id);
   const int index = node->Parents().FindPosition(parent);
   if (index < 0) {
-    JavaStringToNative id(env, parent_id);
+    JavaStringToNative id(env, parent_id, "Node identifier");
     throw std::invalid_argument("Node '" + NodeId(*node) +
                                 "' is not a child of node '" + id.str() + "'");
   }
@@ -250,7 +250,7 @@ int CheckIsTemporalChild(JNIEnv* env, const VRN_network& network, int child,
     const int index = parents.FindPosition(parent);
     if (index >= 0) return index;
   }
-  JavaStringToNative id(env, parent_id);
+  JavaStringToNative id(env, parent_id, "Node identifier");
   throw std::invalid_argument("Node '" + NodeId(*node) +
                               "' is not a temporal child of node '" +
                               id.str() + "' with order " +
@@ -302,7 +302,7 @@ VRN_submodel* ValidateSubmodelHandle(const VRN_network& network, int handle) {
 }
 
 int SubmodelIdToHandle(JNIEnv* env, const VRN_network& network, jstring id) {
-  JavaStringToNative text(env, id);
+  JavaStringToNative text(env, id, "Submodel identifier");
   const int handle = network.Submodels()->FindSubmodel(text.c_str());
   if (handle < 0) {
     throw std::invalid_argument("Invalid submodel id: '" + text.str() + "'");
@@ -440,8 +440,8 @@ void UserPropertiesFromJava(JNIEnv* env, jobjectArray properties,
     }
     LocalRef<jstring> name_ref = StringField(env, element.get(), name_field);
     LocalRef<jstring> value_ref = StringField(env, element.get(), value_field);
-    JavaStringToNative name(env, name_ref.get());
-    JavaStringToNative value(env, value_ref.get());
+    JavaStringToNative name(env, name_ref.get(), "User property name");
+    JavaStringToNative value(env, value_ref.get(), "User property value");
     if (fresh.FindProperty(name.c_str()) >= 0) {
       throw std::invalid_argument("Duplicate property name: " + name.str());
     }
@@ -480,8 +480,8 @@ void DocItemsFromJava(JNIEnv* env, jobjectArray items,
     }
     LocalRef<jstring> title_ref = StringField(env, element.get(), title_field);
     LocalRef<jstring> path_ref = StringField(env, element.get(), path_field);
-    JavaStringToNative title(env, title_ref.get());
-    JavaStringToNative path(env, path_ref.get());
+    JavaStringToNative title(env, title_ref.get(), "Documentation title");
+    JavaStringToNative path(env, path_ref.get(), "Documentation path");
     const int status = target->Add(title.c_str(), path.c_str());
     if (status != qelta::kOk) ReportError("Add", status);
   }
@@ -494,7 +494,7 @@ void TextBoxFromJava(JNIEnv* env, jobject box, VRN_textBox* target) {
   jfieldID position_field =
       GetFieldId(env, cls.get(), "position", "Ljava/awt/Rectangle;");
   LocalRef<jstring> text_ref = StringField(env, box, text_field);
-  JavaStringToNative caption(env, text_ref.get());
+  JavaStringToNative caption(env, text_ref.get(), "Text box text");
   LocalRef<jobject> position(env, env->GetObjectField(box, position_field));
   if (position.get() == nullptr) {
     throw std::invalid_argument("Text box position can't be null");

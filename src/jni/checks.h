@@ -77,9 +77,10 @@ VRN_nodeDef* GetDiscreteDefForOutcome(const VRN_network& network, int handle,
 void ValidateParentIndex(const VRN_network& network, int handle, int index);
 
 // The UTF-8 text of an identifier for something new. Fails with "Unexpected
-// null Java string." or "Identifier '" + text + "' is invalid - it should
+// null Java string.", what + " cannot contain U+0000" (what: "Node
+// identifier", ...) or "Identifier '" + text + "' is invalid - it should
 // start with a letter and contain only letters, digits and underscores".
-std::string ValidateIdentifier(JNIEnv* env, jstring text);
+std::string ValidateIdentifier(JNIEnv* env, jstring text, const char* what);
 
 // Fails (std::runtime_error) with "Node '" + id + "' has no evidence set"
 // unless the node's value has observed or implied evidence.

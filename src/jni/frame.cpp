@@ -122,14 +122,15 @@ void SetArrayElement(JNIEnv* env, jobjectArray array, jsize i, jobject value) {
   CheckJava(env);  // pending: ArrayStoreException or index out of bounds
 }
 
-std::vector<std::string> JavaStringsToNative(JNIEnv* env, jobjectArray array) {
+std::vector<std::string> JavaStringsToNative(JNIEnv* env, jobjectArray array,
+                                             const char* what) {
   const jsize n = env->GetArrayLength(array);
   std::vector<std::string> texts;
   texts.reserve(static_cast<std::size_t>(n));
   for (jsize i = 0; i < n; ++i) {
     LocalRef<jobject> element = GetArrayElement(env, array, i);
     texts.push_back(
-        JavaStringToNative(env, static_cast<jstring>(element.get())).str());
+        JavaStringToNative(env, static_cast<jstring>(element.get()), what).str());
   }
   return texts;
 }
@@ -207,7 +208,7 @@ void ThrowJavaFromStdException(JNIEnv* env,
   ThrowQeltaException(env, error.what(), "(Ljava/lang/String;)V");
 }
 
-JavaStringToNative::JavaStringToNative(JNIEnv* env, jstring text) {
+JavaStringToNative::JavaStringToNative(JNIEnv* env, jstring text, const char* what) {
   if (text == nullptr) {
     throw std::invalid_argument("Unexpected null Java string.");
   }
@@ -219,7 +220,7 @@ JavaStringToNative::JavaStringToNative(JNIEnv* env, jstring text) {
   qelta::Utf16ToUtf8(reinterpret_cast<const std::uint16_t*>(chars.get()),
                      static_cast<std::size_t>(length), &text_);
   if (text_.find('\0') != std::string::npos) {
-    throw std::invalid_argument(qelta::jni::kNulInJavaString);
+    throw std::invalid_argument(std::string(what) + " cannot contain U+0000");
   }
 }
 

@@ -47,10 +47,9 @@ class VRN_stringArray;
 
 namespace qelta::jni {
 
-// The refusal of a Java string argument that holds U+0000, the one that
-// file names have always had.
-inline constexpr const char* kNulInJavaString =
-    "File name cannot contain U+0000";
+// What a Java string that names a file is for: its refusal of U+0000 reads
+// "File name cannot contain U+0000".
+inline constexpr const char* kFileName = "File name";
 
 // The library version reported to Java.
 inline constexpr const char* kLibraryVersion = "2.2.4";
@@ -390,9 +389,11 @@ LocalRef<jobject> GetArrayElement(JNIEnv* env, jobjectArray array, jsize i);
 void SetArrayElement(JNIEnv* env, jobjectArray array, jsize i, jobject value);
 
 // The UTF-8 texts of a Java String array, in order. A null element throws
-// std::invalid_argument "Unexpected null Java string.".
+// std::invalid_argument "Unexpected null Java string."; one holding U+0000
+// is refused as JavaStringToNative refuses it, what naming the texts.
 // REQUIRES: array != nullptr.
-std::vector<std::string> JavaStringsToNative(JNIEnv* env, jobjectArray array);
+std::vector<std::string> JavaStringsToNative(JNIEnv* env, jobjectArray array,
+                                             const char* what);
 
 // A new Java String array holding texts in order (null entries stay null).
 jobjectArray NativeToJavaStrings(JNIEnv* env,
@@ -407,11 +408,12 @@ jobjectArray NativeToJavaStrings(JNIEnv* env,
 // Java string."; an unpaired surrogate throws utfcpp's "Invalid UTF-16".
 // The Java characters are released before the constructor returns, also
 // when it throws. A string holding U+0000 throws std::invalid_argument
-// kNulInJavaString: the engine would see its text cut there (an equation
-// "y = 3" followed by anything, a node name, a file name).
+// what + " cannot contain U+0000", what saying what the text is for ("Node
+// name", kFileName, ...): the engine would see its text cut there (an
+// equation "y = 3" followed by anything, a node name, a file name).
 class JavaStringToNative {
  public:
-  JavaStringToNative(JNIEnv* env, jstring text);
+  JavaStringToNative(JNIEnv* env, jstring text, const char* what);
 
   JavaStringToNative(const JavaStringToNative&) = delete;
   JavaStringToNative& operator=(const JavaStringToNative&) = delete;

@@ -32,7 +32,7 @@ void ValidateBkVariableIndex(const VRN_bkKnowledge& record, int variable) {
 
 // The index of the variable with that identifier.
 int BkVariableIdToIndex(JNIEnv* env, const VRN_bkKnowledge& record, jstring id) {
-  JavaStringToNative text(env, id);
+  JavaStringToNative text(env, id, "Variable identifier");
   const int variable = record.FindVariable(text.str());
   if (variable < 0) throw std::invalid_argument("Invalid variable id: '" + text.str() + "'");
   return variable;
@@ -104,7 +104,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_BkKnowledge_deleteNative(J
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_BkKnowledge_readFile(JNIEnv* env, jobject obj, jstring file) {
   Guarded(env, [&] {
     VRN_bkKnowledge& record = Knowledge(env, obj);
-    JavaStringToNative name(env, file);
+    JavaStringToNative name(env, file, qelta::jni::kFileName);
     std::string error;
     const int status = record.ReadFile(name.str(), &error);
     if (status != qelta::kOk) ReportErrorWithMessage("ReadFile", status, error);
@@ -119,7 +119,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_BkKnowledge_readFile(JNIEn
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_BkKnowledge_writeFile(JNIEnv* env, jobject obj, jstring file) {
   Guarded(env, [&] {
     VRN_bkKnowledge& record = Knowledge(env, obj);
-    JavaStringToNative name(env, file);
+    JavaStringToNative name(env, file, qelta::jni::kFileName);
     std::string error;
     const int status = record.WriteFile(name.str(), &error);
     if (status != qelta::kOk) ReportErrorWithMessage("WriteFile", status, error);
@@ -172,7 +172,7 @@ extern "C" JNIEXPORT jstring JNICALL Java_qelta_learning_BkKnowledge_getVariable
 extern "C" JNIEXPORT jint JNICALL Java_qelta_learning_BkKnowledge_findVariable(JNIEnv* env, jobject obj, jstring id) {
   return Guarded(env, [&] {
     const VRN_bkKnowledge& record = Knowledge(env, obj);
-    JavaStringToNative text(env, id);
+    JavaStringToNative text(env, id, "Variable identifier");
     return static_cast<jint>(record.FindVariable(text.str()));
   });
 }
@@ -185,7 +185,7 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_learning_BkKnowledge_findVariable(J
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_BkKnowledge_addVariable(JNIEnv* env, jobject obj, jstring id) {
   Guarded(env, [&] {
     VRN_bkKnowledge& record = Knowledge(env, obj);
-    JavaStringToNative text(env, id);
+    JavaStringToNative text(env, id, "Variable identifier");
     if (record.FindVariable(text.str()) >= 0) {
       throw std::invalid_argument("Duplicate variable id: " + text.str());
     }

@@ -51,13 +51,6 @@ void CheckDataSetVariableKind(const VRN_dataset& data, int variable, bool discre
   throw std::runtime_error("Variable '" + v.id + (discrete ? "' is continuous" : "' is discrete"));
 }
 
-// A name holding U+0000 would reach the file system cut short.
-void RequireWholeFileName(const JavaStringToNative& name) {
-  if (name.str().find('\0') != std::string::npos) {
-    throw std::invalid_argument("File name cannot contain U+0000");
-  }
-}
-
 }  // namespace
 
 /*
@@ -128,7 +121,7 @@ extern "C" JNIEXPORT jstring JNICALL Java_qelta_learning_DataSet_getVariableId(J
 extern "C" JNIEXPORT jint JNICALL Java_qelta_learning_DataSet_findVariable(JNIEnv* env, jobject obj, jstring id) {
   return Guarded(env, [&] {
     const VRN_dataset& data = Data(env, obj);
-    JavaStringToNative text(env, id);
+    JavaStringToNative text(env, id, "Variable identifier");
     return static_cast<jint>(data.FindVariable(text.str()));
   });
 }
@@ -141,7 +134,7 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_learning_DataSet_findVariable(JNIEn
 extern "C" JNIEXPORT jboolean JNICALL Java_qelta_learning_DataSet_isDiscrete__Ljava_lang_String_2(JNIEnv* env, jobject obj, jstring variableId) {
   return Guarded(env, [&] {
     const VRN_dataset& data = Data(env, obj);
-    JavaStringToNative text(env, variableId);
+    JavaStringToNative text(env, variableId, "Variable identifier");
     const int variable = data.FindVariable(text.str());
     if (variable < 0) {
       throw std::invalid_argument("Variable does not exist in the dataset: '" + text.str() + "'");
@@ -253,7 +246,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_setFloat(JNIEnv* e
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_addIntVariable(JNIEnv* env, jobject obj, jstring id, jint missingValue) {
   Guarded(env, [&] {
     VRN_dataset& data = Data(env, obj);
-    JavaStringToNative text(env, id);
+    JavaStringToNative text(env, id, "Variable identifier");
     const int status = data.addIntVariable(text.str(), missingValue);
     if (status != qelta::kOk) ReportError("addIntVariable", status);
   });
@@ -267,7 +260,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_addIntVariable(JNI
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_addFloatVariable(JNIEnv* env, jobject obj, jstring id, jfloat missingValue) {
   Guarded(env, [&] {
     VRN_dataset& data = Data(env, obj);
-    JavaStringToNative text(env, id);
+    JavaStringToNative text(env, id, "Variable identifier");
     const int status = data.addFloatVariable(text.str(), missingValue);
     if (status != qelta::kOk) ReportError("addFloatVariable", status);
   });
@@ -304,7 +297,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_setStateNames(JNIE
         throw std::invalid_argument("State name can't be null (index " + std::to_string(i) + ")");
       }
       texts[static_cast<std::size_t>(i)] =
-          JavaStringToNative(env, static_cast<jstring>(element.get())).str();
+          JavaStringToNative(env, static_cast<jstring>(element.get()), "State name").str();
     }
     const int status = data.setStateNames(variable, texts);
     if (status != qelta::kOk) ReportError("setStateNames", status);
@@ -319,15 +312,14 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_setStateNames(JNIE
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_readFile(JNIEnv* env, jobject obj, jstring file, jstring missingToken, jint missingInt, jfloat missingFloat, jboolean hasColumnIds) {
   Guarded(env, [&] {
     VRN_datasetReadOptions options;
-    if (missingToken != nullptr) options.missingValueToken = JavaStringToNative(env, missingToken).str();
+    if (missingToken != nullptr) options.missingValueToken = JavaStringToNative(env, missingToken, "Missing value token").str();
     options.missingInt = missingInt;
     options.missingFloat = missingFloat;
     options.columnIdsPresent = hasColumnIds != JNI_FALSE;
     VRN_dataset& data = Data(env, obj);
     std::string error;
     const qelta::ClassicLocaleScope locale;
-    JavaStringToNative name(env, file);
-    RequireWholeFileName(name);
+    JavaStringToNative name(env, file, qelta::jni::kFileName);
     const int status = data.ReadFile(name.str(), &options, &error);
     if (status != qelta::kOk) ReportErrorWithMessage("ReadFile", status, error);
   });
@@ -341,7 +333,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_readFile(JNIEnv* e
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_writeFile(JNIEnv* env, jobject obj, jstring file, jchar separator, jstring missingToken, jboolean writeColumnIds) {
   Guarded(env, [&] {
     VRN_datasetWriteOptions options;
-    if (missingToken != nullptr) options.missingValueToken = JavaStringToNative(env, missingToken).str();
+    if (missingToken != nullptr) options.missingValueToken = JavaStringToNative(env, missingToken, "Missing value token").str();
     // Above U+007F the low byte alone would split UTF-8 text; CR, LF and
     // the quote would break the file's lines and fields.
     if (separator != 0) {
@@ -354,8 +346,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_writeFile(JNIEnv* 
     const VRN_dataset& data = Data(env, obj);
     std::string error;
     const qelta::ClassicLocaleScope locale;
-    JavaStringToNative name(env, file);
-    RequireWholeFileName(name);
+    JavaStringToNative name(env, file, qelta::jni::kFileName);
     const int status = data.WriteFile(name.str(), &options, &error);
     if (status != qelta::kOk) ReportErrorWithMessage("WriteFile", status, error);
   });
@@ -399,7 +390,7 @@ extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_learning_DataSet_discretize
     VRN_dataset& data = Data(env, obj);
     ValidateDataSetVariable(data, variable);
     const std::string prefix =
-        statePrefix != nullptr ? JavaStringToNative(env, statePrefix).str() : std::string();
+        statePrefix != nullptr ? JavaStringToNative(env, statePrefix, "State prefix").str() : std::string();
     std::vector<double> edges;
     const int status = data.Discretize(variable, method, binCount, prefix, &edges);
     if (status != qelta::kOk) ReportError("Discretize", status);

@@ -54,7 +54,7 @@ extern "C" JNIEXPORT jstring JNICALL Java_qelta_learning_NaiveBayes_getClassVari
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_NaiveBayes_setClassVariableId(JNIEnv* env, jobject obj, jstring id) {
   Guarded(env, [&] {
-    JavaStringToNative text(env, id);
+    JavaStringToNative text(env, id, "Class variable identifier");
     Record(env, obj).classVariableId = text.str();
   });
 }

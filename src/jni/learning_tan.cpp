@@ -91,7 +91,7 @@ extern "C" JNIEXPORT jstring JNICALL Java_qelta_learning_TAN_getClassVariableId(
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_TAN_setClassVariableId(JNIEnv* env, jobject obj, jstring id) {
   Guarded(env, [&] {
-    JavaStringToNative text(env, id);
+    JavaStringToNative text(env, id, "Class variable identifier");
     Record(env, obj).classVariableId = text.str();
   });
 }

@@ -65,7 +65,7 @@ jstring GetNodeQuestion(JNIEnv* env, jobject obj, jint node) {
 }
 
 void SetNodeQuestion(JNIEnv* env, jobject obj, jint node, jstring question) {
-  JavaStringToNative text(env, question);
+  JavaStringToNative text(env, question, "Node question");
   Node(env, obj, node).SetQuestion(text.c_str());
 }
 
@@ -124,7 +124,10 @@ void SetText(JNIEnv* env, jobject obj, Text which, jint node, jint outcome,
              jstring value) {
   VRN_discDef& def =
       OutcomeDef(env, obj, node, outcome, OperationName(which, true));
-  JavaStringToNative text(env, value);
+  JavaStringToNative text(env, value,
+                          which == Text::kFix           ? "Outcome fix"
+                          : which == Text::kDescription ? "Outcome description"
+                                                        : "Outcome label");
   switch (which) {
     case Text::kFix:
       (void)def.SetOutcomeFix(outcome, text.c_str());

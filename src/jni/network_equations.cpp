@@ -30,7 +30,7 @@ VRN_equation& Equation(JNIEnv* env, jobject obj, jint node) {
 
 void SetNodeEquation(JNIEnv* env, jobject obj, jint node, jstring equation) {
   VRN_equation& definition = Equation(env, obj, node);
-  const JavaStringToNative text(env, equation);
+  const JavaStringToNative text(env, equation, "Equation");
   // The calling thread's locale only: other threads keep theirs.
   const qelta::ClassicLocaleScope classic_numbers;
   int position = 0;
@@ -137,7 +137,7 @@ void SetNodeEquationDiscretization(JNIEnv* env, jobject obj, jint node,
           env, static_cast<jstring>(env->GetObjectField(item.get(), id_field)));
       if (id.get() != nullptr) {
         list[static_cast<size_t>(i)].id =
-            JavaStringToNative(env, id.get()).str();
+            JavaStringToNative(env, id.get(), "Interval identifier").str();
       }
       list[static_cast<size_t>(i)].boundary =
           env->GetDoubleField(item.get(), boundary_field);

@@ -28,7 +28,7 @@ void SetExtFunctions(JNIEnv* env, jobject obj, jobjectArray definitions) {
     throw std::invalid_argument("Function definition array cannot be null");
   }
   const std::vector<std::string> texts =
-      qelta::jni::JavaStringsToNative(env, definitions);
+      qelta::jni::JavaStringsToNative(env, definitions, "Function definition");
   int index = -1;
   int position = -1;
   std::string message;

@@ -36,7 +36,7 @@ void SetMauExpressions(JNIEnv* env, jobject obj, jint node,
   // A null array is the empty list: it returns the node to weights.
   const std::vector<std::string> texts =
       expressions == nullptr ? std::vector<std::string>()
-                             : qelta::jni::JavaStringsToNative(env, expressions);
+                             : qelta::jni::JavaStringsToNative(env, expressions, "Expression");
   const qelta::ClassicLocaleScope classic_numbers;
   std::string error;
   const int status = definition.SetExpressions(texts, &error);

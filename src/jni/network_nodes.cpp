@@ -52,7 +52,7 @@ void DeleteNode(JNIEnv* env, jobject obj, jint node) {
 
 void SetNodeId(JNIEnv* env, jobject obj, jint node, jstring id) {
   VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
-  const std::string text = ValidateIdentifier(env, id);
+  const std::string text = ValidateIdentifier(env, id, "Node identifier");
   // A refused rename (an identifier in use elsewhere) must not look like
   // success to the caller.
   const int status = target->Header().SetId(text.c_str());
@@ -66,7 +66,7 @@ jstring GetNodeName(JNIEnv* env, jobject obj, jint node) {
 
 void SetNodeName(JNIEnv* env, jobject obj, jint node, jstring name) {
   VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
-  JavaStringToNative text(env, name);
+  JavaStringToNative text(env, name, "Node name");
   target->Header().SetName(text.c_str());
 }
 
@@ -78,7 +78,7 @@ jstring GetNodeDescription(JNIEnv* env, jobject obj, jint node) {
 void SetNodeDescription(JNIEnv* env, jobject obj, jint node,
                         jstring description) {
   VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
-  JavaStringToNative text(env, description);
+  JavaStringToNative text(env, description, "Node description");
   target->Header().SetComment(text.c_str());
 }
 
@@ -101,7 +101,7 @@ void ReportOutcomeEdit(VRN_network& net, const char* operation, int status) {
 void AddOutcome(JNIEnv* env, jobject obj, jint node, jstring outcome_id) {
   VRN_network& net = Net(env, obj);
   VRN_node* target = ValidateNodeHandle(net, node);
-  JavaStringToNative id(env, outcome_id);
+  JavaStringToNative id(env, outcome_id, "Outcome identifier");
   net.ErrorLog()->Flush();
   ReportOutcomeEdit(net, "AddOutcome",
                     target->Definition()->AddOutcome(id.c_str()));
@@ -111,7 +111,7 @@ void InsertOutcome(JNIEnv* env, jobject obj, jint node, jint position,
                    jstring outcome_id) {
   VRN_network& net = Net(env, obj);
   VRN_node* target = ValidateNodeHandle(net, node);
-  JavaStringToNative id(env, outcome_id);
+  JavaStringToNative id(env, outcome_id, "Outcome identifier");
   net.ErrorLog()->Flush();
   ReportOutcomeEdit(net, "InsertOutcome",
                     target->Definition()->InsertOutcome(position, id.c_str()));
@@ -136,7 +136,7 @@ void SetOutcomeId(JNIEnv* env, jobject obj, jint node, jint outcome,
                   jstring outcome_id) {
   VRN_network& net = Net(env, obj);
   VRN_node* target = ValidateOutcomeIndex(net, node, outcome);
-  JavaStringToNative id(env, outcome_id);
+  JavaStringToNative id(env, outcome_id, "Outcome identifier");
   net.ErrorLog()->Flush();
   ReportOutcomeEdit(net, "RenameOutcome",
                     target->Definition()->RenameOutcome(outcome, id.c_str()));
@@ -156,7 +156,7 @@ void SetOutcomes(JNIEnv* env, jobject obj, jint node, jobjectArray outcome_ids,
     qelta::jni::LocalRef<jobject> element =
         qelta::jni::GetArrayElement(env, outcome_ids, i);
     const std::string id =
-        ValidateIdentifier(env, static_cast<jstring>(element.get()));
+        ValidateIdentifier(env, static_cast<jstring>(element.get()), "Outcome identifier");
     const int status = ids.Add(id.c_str());
     if (status != qelta::kOk) ReportError("Add", status);
   }
@@ -189,7 +189,7 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_addNode__ILjava_lang_String
   return Guarded(env, [&] {
     VRN_network& net = Net(env, obj);
     // Without an identifier the network makes one.
-    const std::string text = id != nullptr ? ValidateIdentifier(env, id) : "";
+    const std::string text = id != nullptr ? ValidateIdentifier(env, id, "Node identifier") : "";
     const int handle = net.AddNode(type, id != nullptr ? text.c_str() : nullptr);
     if (handle < 0) ReportError("AddNode", handle);
     return handle;

@@ -30,15 +30,6 @@ using qelta::jni::Net;
 
 namespace {
 
-
-// Refuses a file name that holds U+0000: the engine would see the name cut
-// there and could open a different file.
-void RequireWholeFileName(const JavaStringToNative& name) {
-  if (name.str().find('\0') != std::string::npos) {
-    throw std::invalid_argument("File name cannot contain U+0000");
-  }
-}
-
 // ---------------------------------------------------------- annealed MAP
 
 // The tuning record held by the fields of a qelta.AnnealedMapTuning; *seed
@@ -135,8 +126,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_Network_readFile(JNIEnv* env, jobje
     VRN_network& net = Net(env, obj);
     VRN_errorLog* log = net.ErrorLog();
     log->Flush();
-    JavaStringToNative name(env, file);
-    RequireWholeFileName(name);
+    JavaStringToNative name(env, file, qelta::jni::kFileName);
     const qelta::ClassicLocaleScope locale;
     const int status = net.ReadFile(name.c_str(), qelta::kFormatByName,
                                     qelta::kExtensionLayout);
@@ -154,7 +144,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_Network_readString(JNIEnv* env, job
     VRN_network& net = Net(env, obj);
     VRN_errorLog* log = net.ErrorLog();
     log->Flush();
-    JavaStringToNative text(env, xml);
+    JavaStringToNative text(env, xml, "Network text");
     const qelta::ClassicLocaleScope locale;
     const int status = net.ReadString(text.c_str(), qelta::kExtensionLayout);
     if (status != qelta::kOk) ReportNetworkError("ReadString", status, *log);
@@ -171,8 +161,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_Network_writeFile(JNIEnv* env, jobj
     VRN_network& net = Net(env, obj);
     VRN_errorLog* log = net.ErrorLog();
     log->Flush();
-    JavaStringToNative name(env, file);
-    RequireWholeFileName(name);
+    JavaStringToNative name(env, file, qelta::jni::kFileName);
     const qelta::ClassicLocaleScope locale;
     const int status = net.WriteFile(name.c_str(), qelta::kFormatByName,
                                      qelta::kExtensionLayout);
@@ -454,7 +443,7 @@ extern "C" JNIEXPORT jstring JNICALL Java_qelta_Network_getId(JNIEnv* env, jobje
 extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setId(JNIEnv* env, jobject obj, jstring id) {
   Guarded(env, [&] {
     VRN_network& net = Net(env, obj);
-    const std::string text = ValidateIdentifier(env, id);
+    const std::string text = ValidateIdentifier(env, id, "Network identifier");
     // The network's identifier is the main submodel's, which shares one
     // namespace with the nodes and the other submodels.
     int status = net.Submodels()->CheckNewId(qelta::kMainSubmodel, text.c_str());
@@ -480,7 +469,7 @@ extern "C" JNIEXPORT jstring JNICALL Java_qelta_Network_getName(JNIEnv* env, job
 extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setName(JNIEnv* env, jobject obj, jstring name) {
   Guarded(env, [&] {
     VRN_network& net = Net(env, obj);
-    JavaStringToNative text(env, name);
+    JavaStringToNative text(env, name, "Network name");
     const int status = net.Header()->SetName(text.c_str());
     if (status != qelta::kOk) ReportError("SetName", status);
   });
@@ -503,7 +492,7 @@ extern "C" JNIEXPORT jstring JNICALL Java_qelta_Network_getDescription(JNIEnv* e
 extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setDescription(JNIEnv* env, jobject obj, jstring description) {
   Guarded(env, [&] {
     VRN_network& net = Net(env, obj);
-    JavaStringToNative text(env, description);
+    JavaStringToNative text(env, description, "Network description");
     const int status = net.Header()->SetComment(text.c_str());
     if (status != qelta::kOk) ReportError("SetComment", status);
   });

@@ -50,11 +50,8 @@ jobject CloneNetwork(JNIEnv* env, jobject obj) {
 }
 
 void RedirectLogToFile(JNIEnv* env, jobject obj, jstring file) {
-  JavaStringToNative name(env, file);
   // A name cut at U+0000 could open another file than the one asked for.
-  if (name.str().find('\0') != std::string::npos) {
-    throw std::invalid_argument("File name cannot contain U+0000");
-  }
+  JavaStringToNative name(env, file, qelta::jni::kFileName);
   VRN_network& net = Net(env, obj);
   // Fails only when the file cannot be opened; the old redirect then stays.
   if (net.ErrorLog()->RedirectToFile(name.c_str(), nullptr) != qelta::kOk) {

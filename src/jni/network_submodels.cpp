@@ -51,7 +51,7 @@ jint GetNextSubmodel(JNIEnv* env, jobject obj, jint submodel) {
 
 jint AddSubmodel(JNIEnv* env, jobject obj, jint parent, jstring id) {
   VRN_network& net = Net(env, obj);
-  const std::string text = ValidateIdentifier(env, id);
+  const std::string text = ValidateIdentifier(env, id, "Submodel identifier");
   // The table logs why it has no slot left; its other refusals log nothing.
   net.ErrorLog()->Flush();
   const int handle = net.Submodels()->CreateSubmodel(parent, text.c_str());
@@ -69,7 +69,7 @@ void DeleteSubmodel(JNIEnv* env, jobject obj, jint submodel) {
 void SetSubmodelId(JNIEnv* env, jobject obj, jint submodel, jstring id) {
   VRN_network& net = Net(env, obj);
   VRN_submodel* record = ValidateSubmodelHandle(net, submodel);
-  const std::string text = ValidateIdentifier(env, id);
+  const std::string text = ValidateIdentifier(env, id, "Submodel identifier");
   // Nodes and submodels share one namespace; a clash would give a file
   // that cannot be read back.
   int status = net.Submodels()->CheckNewId(submodel, text.c_str());
@@ -79,7 +79,7 @@ void SetSubmodelId(JNIEnv* env, jobject obj, jint submodel, jstring id) {
 
 void SetSubmodelName(JNIEnv* env, jobject obj, jint submodel, jstring name) {
   VRN_submodel& record = Record(env, obj, submodel);
-  JavaStringToNative text(env, name);
+  JavaStringToNative text(env, name, "Submodel name");
   const int status = record.Header().SetName(text.c_str());
   if (status != qelta::kOk) ReportError("SetName", status);
 }
@@ -87,7 +87,7 @@ void SetSubmodelName(JNIEnv* env, jobject obj, jint submodel, jstring name) {
 void SetSubmodelDescription(JNIEnv* env, jobject obj, jint submodel,
                             jstring description) {
   VRN_submodel& record = Record(env, obj, submodel);
-  JavaStringToNative text(env, description);
+  JavaStringToNative text(env, description, "Submodel description");
   const int status = record.Header().SetComment(text.c_str());
   if (status != qelta::kOk) ReportError("SetComment", status);
 }

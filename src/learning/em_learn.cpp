@@ -81,6 +81,21 @@ bool FamilyOffset(const VRN_network& net, const VRN_matrix& table, int h,
   return true;
 }
 
+// Whether table has one dimension per member of h's family, each as long as
+// the member has outcomes.
+bool FamilyShaped(const VRN_network& net, const VRN_matrix& table, int h) {
+  const VRN_intArray& parents = net.GetNode(h)->Parents();
+  const int size = parents.GetSize() + 1;
+  if (table.GetDimensionCount() != size) return false;
+  for (int k = 0; k < size; ++k) {
+    const int member = k < size - 1 ? parents[k] : h;
+    if (table.GetSize(k) != net.GetNode(member)->Definition()->GetNumberOfOutcomes()) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // Adds the normalised one-dimensional posterior p of node h (a one-record
 // part) to h's family and to every uncounted child family whose only
 // unknown member h is.
@@ -175,6 +190,20 @@ int CountCase(VRN_network& net, bool relevanceOn, const FamilyMap* familyMap,
   for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
     if (counted[h]) continue;
     all = false;
+    const VRN_matrix* table = FamilyTable(counts, map, h);
+    if (table != nullptr && !FamilyShaped(net, *table, h)) {
+      // Counts shaped by the node's own parameters (as a distributed pass
+      // gives them) that are no table over the family have no cell to add to.
+      const int type = net.GetNode(h)->Definition()->GetType();
+      (void)log->Logf(kErrZeroMarginal,
+                      "EM: the counts of node '%s' cannot be kept: %s parameters "
+                      "are not a table over the node and its parents",
+                      net.GetNode(h)->GetId(),
+                      type == qelta::kDefNoisyMax     ? "a noisy-MAX node's"
+                      : type == qelta::kDefNoisyAdder ? "a noisy-adder node's"
+                                                      : "its");
+      continue;
+    }
     (void)log->LogError(kErrZeroMarginal,
                         relevanceOn ? "EM: not all counts updated"
                                     : "EM: please run with relevance enabled");

@@ -17,9 +17,9 @@ class VRN_naiveBayes {
  public:
   // Rebuilds net from data (a private copy): node i is column i. Answers 0;
   // -1 when the data fail a check, -2 when the class variable is not found,
-  // a matching failure's code, -51 when a column has a missing value (the
-  // parameters would need EM, which this build does not offer), or the
-  // counting failure. The reason goes to net's error log.
+  // a matching failure's code, or the counting failure; when a column has a
+  // missing value the parameters come from EM started at uniform tables, and
+  // EM's failure is answered. The reason goes to net's error log.
   [[nodiscard]] int Learn(VRN_dataset data, VRN_network& net, VRN_progress* progress,
                           double* logLikelihood) const;
 

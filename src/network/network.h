@@ -624,10 +624,11 @@ class VRN_network {
   // (bodies in inference/annealed_map.cpp). Answers 0 with one outcome per
   // MAP node (in the order given; a MAP node with evidence keeps it), the
   // assignment's probability given the evidence and the evidence's
-  // probability. Answers -2 for a bad or repeated handle, -51 for a MAP
-  // node that is not a discrete chance node, -43 for impossible evidence,
-  // or a failing update's status; then nothing is returned. This network
-  // is never changed.
+  // probability. Answers -2 for a bad or repeated handle, -2 (logged,
+  // naming it) for a plate MAP node of a network of 2 or more slices, -51
+  // for a MAP node that is not a discrete chance node, -43 for impossible
+  // evidence, or a failing update's status; then nothing is returned. This
+  // network is never changed.
   int AnnealedMAP(const std::vector<std::pair<int, int>>& evidence,
                   const std::vector<int>& mapNodes, std::vector<int>* assignment,
                   double* bestProbability, double* evidenceProbability,

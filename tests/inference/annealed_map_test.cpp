@@ -181,6 +181,16 @@ TEST(AnnealedMapTest, SliceObservationsAreDroppedAndSliceLikelihoodsKept) {
     EXPECT_EQ(soft ? -2 : 1, Val(net, q)->GetTemporalEvidence(1));
   }
   EXPECT_TRUE(Val(net, q)->IsTemporalVirtualEvidence(1));
+  // A plate MAP node would need one outcome per slice: refused, the reason
+  // logged once per call.
+  net.ErrorLog()->Flush();
+  for (int call = 1; call <= 2; ++call) {
+    EXPECT_EQ(qelta::kErrOutOfRange, net.AnnealedMAP({}, {t, q}, &found, &best, &pe, 5));
+    ASSERT_EQ(call, net.ErrorLog()->GetNumberOfMessages());
+    EXPECT_STREQ("Annealed MAP: node [Q] is a plate node in 2 slices: a MAP node gets one "
+                 "outcome, not one per slice",
+                 net.ErrorLog()->GetMessage(call - 1));
+  }
 }
 
 TEST(AnnealedMapTest, BadMapNodesAreRefused) {

@@ -672,6 +672,28 @@ TEST(ValueOfInfoTest, RefusalsAndFailures) {
   EXPECT_STREQ("Node [Utility] cannot be observed before node [Umbrella]",
                u.net.ErrorLog()->GetMessage(u.net.ErrorLog()->GetNumberOfMessages() - 1));
 
+  // A plate node has no one value to observe before a decision outside the
+  // plate: refused, the reason logged once per call.
+  VRN_network dynamic;
+  ASSERT_EQ(0, dynamic.ReadString(
+                   "<qelta version='1.0' id='N'><nodes><cpt id='Q' dynamic='plate'>"
+                   "<state id='q0'/><state id='q1'/><probabilities>0.3 0.7</probabilities></cpt>"
+                   "<decision id='D'><state id='d0'/><state id='d1'/></decision>"
+                   "<utility id='V' dynamic='terminal'><parents>D Q</parents>"
+                   "<utilities>10 0 2 8</utilities></utility></nodes>"
+                   "<dynamic numslices='2'/></qelta>",
+                   0));
+  VRN_valueOfInfo plate(&dynamic);
+  ASSERT_EQ(0, plate.AddNode(dynamic.FindNode("Q")));
+  ASSERT_EQ(0, plate.SetDecision(dynamic.FindNode("D")));
+  dynamic.ErrorLog()->Flush();
+  for (int call = 1; call <= 2; ++call) {
+    EXPECT_EQ(qelta::kErrWrongNodeType, plate.Update());
+    ASSERT_EQ(call, dynamic.ErrorLog()->GetNumberOfMessages());
+    EXPECT_STREQ("Node [Q] cannot be observed before node [D]",
+                 dynamic.ErrorLog()->GetMessage(call - 1));
+  }
+
   VRN_network plain;  // no utility node
   const int d = idtest::Add(plain, qelta::kDefDecision, "D");
   VRN_valueOfInfo none(&plain);

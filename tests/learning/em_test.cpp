@@ -424,6 +424,17 @@ TEST(EmTest, RefusalsLeaveTheNetwork) {
     EXPECT_STREQ(c.message, LastMessage(net));
     EXPECT_EQ(before, Params(net, a));
   }
+  // An equation node, fixed or not, is a continuous item among discrete
+  // ones: refused, the reason logged once per call.
+  const int e = net.AddNode(qelta::kDefEquation, "E");
+  net.ErrorLog()->Flush();
+  for (int call = 1; call <= 2; ++call) {
+    EXPECT_EQ(qelta::kErrInvalidValue, em.Learn(data, net, matches, {e}, nullptr, nullptr));
+    ASSERT_EQ(call, net.ErrorLog()->GetNumberOfMessages());
+    EXPECT_STREQ("EM: unsupported mix of discrete and continuous items in network and/or dataset",
+                 LastMessage(net));
+  }
+  ASSERT_EQ(qelta::kOk, net.DeleteNode(e));
   // A record the fixed table makes impossible ends the run.
   ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({1.0, 0.0}));
   const int b = net.AddNode(qelta::kDefCpt, "B");

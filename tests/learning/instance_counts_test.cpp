@@ -124,11 +124,13 @@ TEST(ConfidenceIntervalsTest, InfluenceDiagramsAreRefused) {
   const std::vector<std::vector<int>> columns = {{1000}, {}, {1000, 1000}, {}, {}, {}};
   std::string before, after;
   ASSERT_EQ(qelta::kOk, net.WriteString(before, -1));
+  net.ErrorLog()->Flush();
   for (int listed : {2, 1}) {
     std::vector<std::vector<std::pair<double, double>>> intervals;
     net.GetRandomGenerator()->Seed(17);
     EXPECT_EQ(qelta::kErrOutOfRange, net.CalcConfidenceIntervals({listed}, columns, 0.9, 200, intervals));
     EXPECT_TRUE(intervals.empty());
+    ASSERT_EQ(listed == 2 ? 1 : 2, net.ErrorLog()->GetNumberOfMessages());  // once per call
     EXPECT_STREQ("Confidence intervals are not available for influence diagrams: node [Dec] "
                  "is a decision or utility node",
                  net.ErrorLog()->GetMessage(net.ErrorLog()->GetNumberOfMessages() - 1));

@@ -6,7 +6,7 @@ import java.util.function.LongConsumer;
 
 /**
  * A diagnosis session over a network whose nodes carry diagnostic roles
- * (faults on target nodes, tests on observation nodes).
+ * (faults on target nodes, tests on ranked observation nodes).
  *
  * <p>The session ranks the unperformed tests for the pursued faults and the
  * faults by probability. Entering and retracting observations changes the
@@ -342,8 +342,11 @@ public final class DiagNetwork extends Wrapper {
     /**
      * Updates the fault beliefs and ranks the unperformed tests and the faults (see
      * <a href="#ranking">How tests are ranked</a> and {@link DiagResults} for the order). Fails
-     * with code -2 ("QELTA error -2 in function UpdateTestStrengths") when no fault is pursued or
-     * a mandatory observation has no evidence, and, until {@link #restart()}, after a listed fault
+     * with code -2 ("QELTA error -2 in function UpdateTestStrengths") when a mandatory
+     * observation has no evidence ("Mandatory observation node <i>id</i> has no evidence; observe
+     * it before ranking tests") or no fault is pursued ("No fault is pursued; pursue a fault
+     * before ranking tests"), each reason logged once per call in the network's error log, and,
+     * until {@link #restart()}, after a listed fault
      * or test node was deleted or renamed or a fault node's outcomes were edited (inserted,
      * removed, reordered or renamed). It fails with the same code when the network is an
      * influence diagram (it has a decision, utility or multi-attribute utility node); that

@@ -171,7 +171,12 @@ import java.awt.Rectangle;
  *   mass; every other value is left invalid. It fixes each later open decision to
  *   one choice whatever will be known by then, so its answer is sure to be best
  *   only when no later decision is open and nothing below the open decision is
- *   observed. It refuses, with code -2 and "Can't solve this network using best
+ *   observed. When such an observation leaves the open decision no choice of more
+ *   than the lowest utility, it refuses the diagram with code -26 and "Error when
+ *   running Shachter's algorithm", followed in the log by "Decision [<i>d</i>] has
+ *   the observed node [<i>x</i>] below it: this algorithm cannot weigh the choices
+ *   that evidence leaves when none of them has more than the lowest utility". It
+ *   refuses, with code -2 and "Can't solve this network using best
  *   policy algorithm", a diagram whose first open decision (the first decision
  *   without evidence, in decision order) has a parent without evidence: every
  *   parent of that decision must be observed or decided first. The exception's
@@ -342,7 +347,8 @@ import java.awt.Rectangle;
  * <tbody>
  * <tr><td>0</td><td>target: its fault outcomes are the faults of a
  *   {@link DiagNetwork}</td></tr>
- * <tr><td>1</td><td>observation: a test a {@link DiagNetwork} ranks</td></tr>
+ * <tr><td>1</td><td>observation: a test of a {@link DiagNetwork} once it is ranked
+ *   ({@link #setRanked(int, boolean)}); a new node is not ranked</td></tr>
  * <tr><td>2</td><td>auxiliary: neither; the role of a new node</td></tr>
  * </tbody>
  * </table>
@@ -586,6 +592,13 @@ public final class Network extends Wrapper {
      * annealing. Of a dynamic network's slices after the first, only virtual evidence is used; their
      * observations are left out. A tuning the network accepts is kept for later searches.
      *
+     * <p>A MAP node gets one outcome, so a plate node of a network of 2 or more slices, which has
+     * one outcome per slice, cannot be one: it is refused with code -2 ("QELTA error -2 in function
+     * AnnealedMAP"), its reason logged once per call in the network's error log ("Annealed MAP:
+     * node [<i>id</i>] is a plate node in <i>n</i> slices: a MAP node gets one outcome, not one
+     * per slice"). A node of the network {@link #unroll()} makes stands for one slice and can be
+     * one.
+     *
      * @param nodeHandles handles of the MAP nodes
      * @param tuning the tuning of the search, or null to use the tuning the network holds and a
      *     seed from the clock
@@ -733,7 +746,9 @@ public final class Network extends Wrapper {
      * Code 1 refuses ("Can't solve this network using best policy algorithm") a diagram whose
      * first open decision has a parent without evidence, and one with a multi-attribute utility
      * expression that is not a constant plus utilities times constants (such as {@code U1*U2});
-     * it uses the other expressions as the weights and constants they amount to.
+     * it uses the other expressions as the weights and constants they amount to. It refuses with
+     * code -26 a diagram in which an observation below the open decision leaves it no choice of
+     * more than the lowest utility, naming the decision and the observed node.
      *
      * @param algorithm 0, which solves the whole diagram, or 1, which only names the best choice
      *     of the first open decision (see <a href="#algorithms">Algorithms</a>)
@@ -826,7 +841,10 @@ public final class Network extends Wrapper {
      * Changes the type of the node's definition. Arcs the new type cannot keep are removed. A
      * change that would leave a text literal of an equation child (such as {@code "a0"} in
      * {@code Switch(A,"a0",0,10)}) naming no outcome of the node is refused, naming the child and
-     * the literal, and changes nothing.
+     * the literal, and changes nothing. When an arc to an equation child goes (a change to a
+     * decision, utility or DeMorgan node removes it), the child gets a new equation, the sum of
+     * its other parents' identifiers in parent order (0 when none remain, as in {@code E=0}),
+     * as {@link #deleteArc(int, int)} describes.
      *
      * @param nodeHandle handle of the node
      * @param type the new definition type code (see <a href="#node-types">Node types</a>)
@@ -842,7 +860,10 @@ public final class Network extends Wrapper {
     public native void setNodeType(String nodeId, int type);
 
     /**
-     * Deletes the node with all its arcs. The handles of the other nodes do not change.
+     * Deletes the node with all its arcs. The handles of the other nodes do not change. Each
+     * equation child of the node gets a new equation, the sum of its other parents' identifiers
+     * in parent order (0 when none remain, as in {@code E=0}), as {@link #deleteArc(int, int)}
+     * describes.
      *
      * @param nodeHandle handle of the node
      */
@@ -1009,6 +1030,12 @@ public final class Network extends Wrapper {
 
     /**
      * Removes the arc from the parent to the child.
+     *
+     * <p>An equation child does not keep its equation: it gets a new one, the sum of its other
+     * parents' identifiers in parent order, or {@code E=0} when no parent remains, whatever it
+     * held before. With parents B and A, {@code E=B*3+Switch(A,"a0",1,"a1",2)} becomes
+     * {@code E=B} when A goes, and {@code E=5+Switch(A,"a0",1,"a1",2)} with the parent A alone
+     * becomes {@code E=0}; {@link #setNodeEquation(int, String)} sets the one wanted afterwards.
      *
      * @param parentHandle handle of the parent node
      * @param childHandle handle of the child node
@@ -2129,6 +2156,11 @@ public final class Network extends Wrapper {
      * sample the network's evidence, and in {@link #probEvidence()}; a node without intervals
      * then gets two default ones, which it keeps (see <a href="#equation-updates">Networks with
      * equation nodes</a>).
+     *
+     * <p>The equation lasts while its parents do: when one goes ({@link #deleteArc(int, int)},
+     * {@link #deleteNode(int)}, or {@link #setNodeType(int, int)} that removes the arc), the
+     * equation becomes the sum of the other parents' identifiers in parent order (0 when none
+     * remain, as in {@code E=0}).
      *
      * @param nodeHandle handle of the node
      * @param equation the equation, "id = expression" or "left = right"
@@ -4676,6 +4708,11 @@ public final class Network extends Wrapper {
      * Computes confidence intervals of the nodes' beliefs by sampling parameters from the instance
      * counts. The network's targets, evidence and values are left as they were.
      *
+     * <p>An influence diagram (a network with a decision, utility or multi-attribute utility
+     * node) is refused with code -2 ("QELTA error -2 in function CalcConfidenceIntervals"), its
+     * reason logged once per call in the network's error log ("Confidence intervals are not
+     * available for influence diagrams: node [<i>id</i>] is a decision or utility node").
+     *
      * @param nodeHandles handles of the nodes whose beliefs are wanted
      * @param counts the instance counts that the parameters were learned from
      * @param confidenceLevel the confidence level
@@ -4702,6 +4739,13 @@ public final class Network extends Wrapper {
 
     /**
      * Runs one expected-count pass of EM for a distributed learner.
+     *
+     * <p>The counts of each node take the shape of its own parameters, which for a noisy-MAX or
+     * noisy-adder node with parents are not a table over the node and its parents: such a
+     * network is refused with code -43 ("QELTA error -43 in function DistributedHelperEM"),
+     * its reason logged once per call in the network's error log ("EM: the counts of node
+     * '<i>id</i>' cannot be kept: a noisy-MAX node's parameters are not a table over the node and
+     * its parents", or a noisy-adder node's).
      *
      * @param counts receives the expected counts of every node's table, node after node in handle
      *     order

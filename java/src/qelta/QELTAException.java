@@ -17,7 +17,9 @@ package qelta;
  * after ". " instead (data and knowledge files, equations, expressions). A refused
  * argument gives a message that names it, such as "Invalid node handle: 7",
  * "Invalid node identifier: null" or "Unexpected null Java string.", and the code
- * {@link #NO_CODE}. Running out of memory gives "bad allocation".
+ * {@link #NO_CODE}; a text holding U+0000 is refused so, naming what the text was for
+ * ("Node name cannot contain U+0000", "File name cannot contain U+0000", ...).
+ * Running out of memory gives "bad allocation".
  *
  * <table class="striped">
  * <caption>Engine status codes</caption>

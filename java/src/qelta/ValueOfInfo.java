@@ -40,7 +40,11 @@ public final class ValueOfInfo extends Wrapper {
     private static native void deleteNative(long handle);
 
     /**
-     * Computes the values of information for the current choices.
+     * Computes the values of information for the current choices. A node that cannot be observed
+     * before the decision is refused with the code of the refused arc into the decision, its reason
+     * logged once per call in the network's error log ("Node [<i>id</i>] cannot be observed before
+     * node [<i>decision</i>]"): code -51 for a plate node of a dynamic diagram observed before a
+     * decision outside the plate, which has no one value to observe.
      */
     public native void update();
 

@@ -137,8 +137,14 @@ class DiagnosisTest extends NetworkFixture {
             engineFails("SetPursuedFaults", -2, () -> diag.setPursuedFaults(new int[0]));
             engineFails("FindFault", -2, () -> diag.getFaultIndex(S, 0));
             engineFails("SetMultiFaultAlgorithm", -2, () -> diag.setMultiFaultAlgorithm(3));
+            // Each refused update logs its reason once.
+            Path mandatory = dir.resolve("mandatory.txt");
+            net.redirectLog(mandatory.toString());
             net.setMandatory(C, true);
-            engineFails("UpdateTestStrengths", -2, diag::update);
+            for (int i = 0; i < 2; i++) engineFails("UpdateTestStrengths", -2, diag::update);
+            String reason = "-2: Mandatory observation node C has no evidence; observe it before "
+                    + "ranking tests\n";
+            assertEquals(reason + reason, Files.readString(mandatory));
             assertFalse(diag.mandatoriesInstantiated());
             diag.instantiateObservation(C, 0);
             assertEquals(4, diag.getUnperformedTestCount());
@@ -162,6 +168,16 @@ class DiagnosisTest extends NetworkFixture {
         }
         String line = "-2: Diagnosis cannot use influence diagrams: node Fix is a decision node\n";
         assertEquals(line + line, Files.readString(log));
+        // Without target nodes there is no fault to pursue.
+        Path none = dir.resolve("none.txt");
+        net.redirectLog(none.toString());
+        net.deleteNode("Fix");
+        for (int target = B; target <= 2; target++) net.setNodeDiagType(target, 2);
+        try (DiagNetwork diag = new DiagNetwork(net)) {
+            for (int i = 0; i < 2; i++) engineFails("UpdateTestStrengths", -2, diag::update);
+        }
+        line = "-2: No fault is pursued; pursue a fault before ranking tests\n";
+        assertEquals(line + line, Files.readString(none));
     }
 
     @Test

@@ -6,6 +6,7 @@ import java.nio.file.Path;
 import java.util.List;
 import java.util.Map;
 import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.function.Executable;
 import org.junit.jupiter.api.io.TempDir;
 
 /**
@@ -17,7 +18,7 @@ class ExpressionLimitsTest extends NetworkFixture {
     static final int EQUATION = 4;
     /** The deepest nesting an expression may have. */
     static final int BOUND = 150;
-    static final String NUL = "File name cannot contain U+0000";
+    static final String NUL = " cannot contain U+0000";
 
     /** Texts nested depth levels deep, one of each shape that nests; depth is even. */
     static List<String> deepTexts(int d) {
@@ -78,16 +79,25 @@ class ExpressionLimitsTest extends NetworkFixture {
     @Test
     void stringsHoldingANulAreRefused() {
         int y = net.addNode(EQUATION, "y");
+        int c = net.addNode(18, "c");
         net.setNodeEquation(y, "y=1");
+        net.setNodeName(y, "why");
         String before = net.writeString();
-        refusedAll(NUL, () -> net.setNodeEquation("y", "y = 3\0((((garbage"),
-                () -> net.setExtFunctions(new String[] {"f(x)=x\0+"}),
-                () -> net.setNodeName(y, "name\0tail"), () -> net.setNodeId(y, "y\0z"),
-                () -> net.setNodeEquation("y\0", "y=2"),
-                () -> net.readString(before + "\0"));
+        // Each refusal names what the text was for.
+        Map<String, Executable> calls = Map.of(
+                "Equation", () -> net.setNodeEquation("y", "y = 3\0((((garbage"),
+                "Function definition", () -> net.setExtFunctions(new String[] {"f(x)=x\0+"}),
+                "Node name", () -> net.setNodeName(y, "name\0tail"),
+                "Node description", () -> net.setNodeDescription(y, "a\0b"),
+                "Outcome label", () -> net.setOutcomeLabel(c, 0, "a\0b"),
+                "Node identifier", () -> net.setNodeEquation("y\0", "y=2"),
+                "Network text", () -> net.readString(before + "\0"));
+        calls.forEach((what, call) -> refused(what + NUL, call));
+        refused("Node identifier" + NUL, () -> net.setNodeId(y, "y\0z"));
         assertEquals(before, net.writeString());
+        assertEquals("why", net.getNodeName(y));
         int m = net.addNode(520, "M");
-        refused(NUL, () -> net.setMauExpressions(m, new String[] {"0\0+1"}));
+        refused("Expression" + NUL, () -> net.setMauExpressions(m, new String[] {"0\0+1"}));
         assertEquals(0, net.getMauExpressions(m).length);
     }
 }

@@ -129,6 +129,11 @@ public final class EM extends Wrapper {
      * Learns the parameters of the network from the data by expectation maximisation. On success
      * {@link #getLastScore()} gives the score.
      *
+     * <p>An equation node, fixed or not, among discrete nodes or data is refused with code -4
+     * ("QELTA error -4 in function Learn"), its reason logged once per call in the network's
+     * error log ("EM: unsupported mix of discrete and continuous items in network and/or
+     * dataset").
+     *
      * @param data the data
      * @param net the network, learned in place
      * @param matching the matches of data-set columns to nodes

@@ -213,7 +213,7 @@ class DataSetTest {
     }
 
     @Test
-    void distributedPassAddsFamilyPosteriors() {
+    void distributedPassAddsFamilyPosteriors(@TempDir Path dir) throws IOException {
         try (Network net = twoNodes()) {
             refused("missing counts array", () -> net.distributedHelperEM(null));
             double[] shortArray = {7.0};
@@ -229,6 +229,20 @@ class DataSetTest {
             assertEquals(1 - pA0, counts[4], 1e-12);
             assertEquals(0.0, counts[3]);
             assertTrue(net.isEvidence(1));
+            // A noisy-MAX child's parameters are no table over its family: refused, the
+            // reason logged once per call.
+            int m = net.addNode(146, "M");
+            net.addArc(0, m);
+            Path log = dir.resolve("log.txt");
+            net.redirectLog(log.toString());
+            double[] more = new double[64];
+            for (int i = 0; i < 2; i++) {
+                engineFails("QELTA error -43 in function DistributedHelperEM", -43,
+                        () -> net.distributedHelperEM(more));
+            }
+            String line = "-43: EM: the counts of node 'M' cannot be kept: a noisy-MAX node's "
+                    + "parameters are not a table over the node and its parents\n";
+            assertEquals(line + line, Files.readString(log));
         }
     }
 
