@@ -911,6 +911,10 @@ int VRN_discDef::SetPointValues(const std::vector<double>& values) {
   if (static_cast<int>(values.size()) != outcome_ids_.GetSize()) {
     return qelta::kErrOutOfRange;
   }
+  // No file holds such a value, and a mean over it is none.
+  for (double value : values) {
+    if (!std::isfinite(value)) return qelta::kErrInvalidValue;
+  }
   auto copy = std::make_unique<VRN_doubleArray>();
   for (double value : values) copy->Add(value);
   values_ = std::move(copy);

@@ -131,8 +131,9 @@ class VRN_discDef : public VRN_nodeDef {
   // outside the bounds.
   int GetIntervalIndex(double value) const;
   int RemoveIntervals();
-  // -2 unless there is one value per outcome. Outcomes without ids (those
-  // of intervals) are named as RemoveIntervals names them.
+  // -2 unless there is one value per outcome; -4 for a value that is not a
+  // finite number. Outcomes without ids (those of intervals) are named as
+  // RemoveIntervals names them.
   int SetPointValues(const std::vector<double>& values);
   int SetPointValuesFromArray(const VRN_doubleArray& values);
   int GetPointValues(std::vector<double>* out) const;

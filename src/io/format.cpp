@@ -1,9 +1,12 @@
 #include "io/format.h"
 
 #include <cassert>
+#include <cmath>
 
 #include "base/error_log.h"
+#include "base/matrix.h"
 #include "base/status.h"
+#include "definitions/node_def.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "network/submodel.h"
@@ -46,6 +49,15 @@ int CheckSubmodelDepth(VRN_network* network, const char* prefix) {
       "%sSubmodel '%s' nested too deeply: %d levels below the main "
       "submodel, a file holds at most %d",
       prefix, id != nullptr ? id : "", depth, kMaxSubmodelDepth);
+}
+
+bool HasNonFiniteEntry(const VRN_nodeDef& definition) {
+  if (definition.GetType() == kDefEquation) return false;
+  const VRN_matrix* table = definition.GetMatrixConst();
+  for (int i = 0; table != nullptr && i < table->GetItemCount(); ++i) {
+    if (!std::isfinite(table->GetItem(i))) return true;
+  }
+  return false;
 }
 
 }  // namespace qelta

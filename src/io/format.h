@@ -19,6 +19,7 @@
 
 class VRN_errorLog;
 class VRN_network;
+class VRN_nodeDef;
 class IXmlBinding;
 class IXmlWriterExtension;
 
@@ -47,6 +48,12 @@ inline constexpr int kMaxSubmodelDepth = 4088;
 // so no file is written that their readers refuse.
 [[nodiscard]] int CheckSubmodelDepth(VRN_network* network,
                                      const char* prefix);
+
+// Whether the table a node's definition holds (probabilities, parameters,
+// utilities or weights; none for an equation node) has an entry that is
+// not a finite number. The setters store one; no file holds it, so every
+// writer refuses it before it creates the file.
+[[nodiscard]] bool HasNonFiniteEntry(const VRN_nodeDef& definition);
 
 // Extension words of the network's file and string operations.
 inline constexpr int kExtensionLayout = 0;  // the layout block

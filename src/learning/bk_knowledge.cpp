@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "base/status.h"
 #include "io/xml/xml_reader.h"
@@ -219,6 +220,39 @@ int VRN_bkKnowledge::WriteFile(const std::string& fileName, std::string* errorTe
   for (const Pair& entry : tiers) {
     if (bad_index(entry.first)) {
       return fail("Invalid variable index in tier entry: " + std::to_string(entry.first));
+    }
+  }
+  // The reader finds variables by identifier: one XML cannot carry (written
+  // with U+FFFD) or with a control byte (written as ".") would read back as
+  // another, or as one another variable holds. Comments read back as
+  // written but for control bytes, which become ".".
+  std::unordered_set<std::string> ids;
+  for (std::size_t v = 0; v < variables.size(); ++v) {
+    const VRN_bkVariable& variable = variables[v];
+    const std::string which = "Variable " + std::to_string(v) + " ('" + variable.id + "')";
+    if (!XmlWriter::IsXmlText(variable.id.c_str()) ||
+        XmlWriter::HasDottedControlByte(variable.id.c_str())) {
+      return fail(which + " cannot be written: its identifier holds bytes that are not UTF-8, "
+                          "a character XML does not allow or a control byte");
+    }
+    if (!ids.insert(variable.id).second) {
+      return fail(which + " cannot be written: an earlier variable has its identifier");
+    }
+    if (!XmlWriter::IsXmlText(variable.comment.c_str())) {
+      return fail(which + " cannot be written: its comment holds bytes that are not UTF-8, "
+                          "or a character XML does not allow");
+    }
+  }
+  for (const std::vector<Pair>* list : {&forcedArcs, &forbiddenArcs}) {
+    for (const Pair& arc : *list) {
+      const auto comment = arcComments.find(arc);
+      if (comment == arcComments.end() || XmlWriter::IsXmlText(comment->second.c_str())) {
+        continue;
+      }
+      return fail("The comment of arc " + std::to_string(arc.first) + " -> " +
+                  std::to_string(arc.second) +
+                  " cannot be written: it holds bytes that are not UTF-8, or a character XML "
+                  "does not allow");
     }
   }
   XmlWriterFileOutput output;

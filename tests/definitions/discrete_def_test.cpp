@@ -228,6 +228,10 @@ TEST_F(DiscreteDefTest, PointValuesMeanAndDeviation) {
   const int a = Add("a", 3);
   EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->SetPointValues({1, 2}));
   ASSERT_EQ(qelta::kOk, Def(a)->SetPointValues({10, -1, 4}));
+  // No file holds a value that is not finite; the values stay as they were.
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(qelta::kErrInvalidValue, Def(a)->SetPointValues({std::nan(""), 1, 2}));
+  EXPECT_EQ(qelta::kErrInvalidValue, Def(a)->SetPointValues({-inf, 1, inf}));
   EXPECT_EQ(2, Def(a)->GetPointValueIndex(4));
   EXPECT_EQ(qelta::kErrNoItem, Def(a)->GetPointValueIndex(5));
   EXPECT_EQ(-1.0, Def(a)->GetOutcomeValue(1));

@@ -155,6 +155,48 @@ TEST(BkKnowledgeTest, WriteReadWriteIsByteIdentical) {
   EXPECT_EQ(Slurp(first), Slurp(second));
 }
 
+// What would read back as other identifiers or comments is refused before
+// the file exists; a control byte in a comment becomes "." as in any text.
+TEST(BkKnowledgeTest, WriterRefusesWhatWouldNotReadBack) {
+  const std::string path = TempPath("refused.xml");
+  std::string error;
+  const struct {
+    std::vector<VRN_bkVariable> variables;
+    const char* error;
+  } cases[] = {
+      {{{"x\xEF\xBF\xBE", "", {}}, {"x\xEF\xBF\xBF", "", {}}},
+       "Variable 0 ('x\xEF\xBF\xBE') cannot be written: its identifier holds bytes that are "
+       "not UTF-8, a character XML does not allow or a control byte"},
+      {{{"a", "", {}}, {"a\x01", "", {}}, {"a\x02", "", {}}},
+       "Variable 1 ('a\x01') cannot be written: its identifier holds bytes that are not "
+       "UTF-8, a character XML does not allow or a control byte"},
+      {{{"a", "", {}}, {"a", "", {}}},
+       "Variable 1 ('a') cannot be written: an earlier variable has its identifier"},
+      {{{"a", "bad \xFF", {}}},
+       "Variable 0 ('a') cannot be written: its comment holds bytes that are not UTF-8, or "
+       "a character XML does not allow"},
+  };
+  for (const auto& c : cases) {
+    VRN_bkKnowledge record;
+    record.variables = c.variables;
+    EXPECT_EQ(record.WriteFile(path, &error), -103);
+    EXPECT_EQ(error, c.error);
+    EXPECT_FALSE(std::ifstream(path).good());
+  }
+  VRN_bkKnowledge record;
+  record.variables = {{"a", "tab\there, bell\x07", {}}, {"b", "", {}}};
+  record.forcedArcs = {{0, 1}};
+  record.arcComments[{0, 1}] = "U+FFFE \xEF\xBF\xBE";
+  EXPECT_EQ(record.WriteFile(path, &error), -103);
+  EXPECT_EQ(error, "The comment of arc 0 -> 1 cannot be written: it holds bytes that are not "
+                   "UTF-8, or a character XML does not allow");
+  record.arcComments[{0, 1}] = "fine";
+  ASSERT_EQ(record.WriteFile(path, &error), 0) << error;
+  VRN_bkKnowledge back;
+  ASSERT_EQ(back.ReadFile(path, &error), 0) << error;
+  EXPECT_EQ(back.variables[0].comment, "tab\there, bell.");
+}
+
 TEST(BkKnowledgeTest, MatchDataMovesToColumns) {
   VRN_dataset data;
   ASSERT_EQ(data.addIntVariable("z", -1), 0);

@@ -1573,9 +1573,10 @@ public final class Network extends Wrapper {
     public native double[] getPointValues(String nodeId);
 
     /**
-     * Makes the outcomes stand for numbers; any intervals are removed. A CAST or DeMorgan node
-     * keeps them in memory only: the XML file ({@code .xvrn}, and the string form) has no place
-     * for them, and the node reads back without them.
+     * Makes the outcomes stand for numbers; any intervals are removed. A value that is not a
+     * finite number is refused (-4). A CAST or DeMorgan node keeps them in memory only: the XML
+     * file ({@code .xvrn}, and the string form) has no place for them, and the node reads back
+     * without them.
      *
      * @param nodeHandle handle of the node
      * @param values one number per outcome

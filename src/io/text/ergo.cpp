@@ -137,6 +137,7 @@ int VRN_ergoSpeaker::Read(const char* file_name) {
     const int handle = network->AddNode(qelta::kDefCpt, nullptr);
     if (handle < 0) {
       ReportError(handle, "ERROR: Couldn't Create Node");
+      NoteNodeNotCreated();
     } else {
       const int status = network->GetNode(handle)->Definition()
                              ->SetNumberOfOutcomes(outcomes[i]);
@@ -240,7 +241,7 @@ int VRN_ergoSpeaker::Read(const char* file_name) {
     }
     if (qelta::IsInputFailure(status)) break;
   }
-  status = CutInputStatus(status);
+  status = TablesStatus(CutInputStatus(status));
   DeleteLexer();
   return status;
 }
@@ -468,11 +469,9 @@ int VRN_ergoSpeaker::ReadCenters() {
 
 int VRN_ergoSpeaker::Write(const char* file_name) {
   VRN_network* network = GetNetwork();
-  const int temporal =
-      qelta::RefuseTemporalNodes(this, *network, "Ergo format");
-  if (temporal != kOk) return temporal;
-  const int oversized = qelta::RefuseOversizedTables(this, *network, "Ergo format");
-  if (oversized != kOk) return oversized;
+  const int refused =
+      qelta::RefuseUnwritable(this, *network, {"Ergo format", true, nullptr});
+  if (refused != kOk) return refused;
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     const int type = network->GetNode(h)->Definition()->GetType();
     if (type != qelta::kDefCpt && type != qelta::kDefTruthTable) {

@@ -19,6 +19,7 @@
 #include "base/strings.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
+#include "io/format.h"
 #include "io/table_limit.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -202,7 +203,7 @@ int TextFormatBase::CreateLexer(int dialect, const char* file_name) {
   input_end_ = InputEnd::kNotYet;
   network_block_ = NetworkBlock::kOutside;
   nested_blocks_ = 0;
-  table_not_built_ = false;
+  content_lost_ = false;
   return kOk;
 }
 
@@ -827,6 +828,8 @@ int TextFormatBase::WriteBlockEnd() {
 
 // ---------------------------------------------------------------- refusals
 
+namespace {
+
 int RefuseTemporalNodes(TextFormatBase* format, const VRN_network& network,
                         const char* format_name) {
   if (!network.HasTemporalNodes()) return kOk;
@@ -850,6 +853,63 @@ int RefuseOversizedTables(TextFormatBase* format, const VRN_network& network,
         (std::string("ERROR: Node [") + node->GetId() + "] cannot be saved in " + format_name +
          ": its table would have more than " + std::to_string(kReadTableCellLimit) + " cells")
             .c_str());
+  }
+  return kOk;
+}
+
+bool IsUtf8(const char* text) { return ValidUtf8Text(text) == (text != nullptr ? text : ""); }
+
+// The node's identifier, or the first of its outcome identifiers as the
+// file names them, that is not UTF-8, as "identifier" or "identifier of
+// outcome i"; empty when all are.
+std::string NonUtf8Identifier(const VRN_node& node) {
+  if (!IsUtf8(node.GetId())) return "identifier";
+  VRN_stringArray ids;
+  FileOutcomeIds(*node.Definition(), &ids);
+  for (int i = 0; i < ids.GetSize(); ++i) {
+    if (!IsUtf8(ids.Get(i))) return "identifier of outcome " + std::to_string(i);
+  }
+  return std::string();
+}
+
+// Logged as it is, without the repair ReportError makes of a file's text:
+// the message names the node by its own identifier.
+int RefuseNode(TextFormatBase* format, const VRN_node& node,
+               const char* format_name, const std::string& why) {
+  VRN_errorLog* log = format->GetErrorLog();
+  if (log == nullptr) return kErrFileIo;
+  return log->LogError(kErrFileIo, (std::string("ERROR: Node [") + node.GetId() +
+                                    "] cannot be saved in " + format_name + ": " + why)
+                                       .c_str());
+}
+
+}  // namespace
+
+int RefuseUnwritable(TextFormatBase* format, const VRN_network& network,
+                     const TextWriterRules& rules) {
+  int rc = RefuseTemporalNodes(format, network, rules.format_name);
+  if (rc == kOk && rules.full_tables) {
+    rc = RefuseOversizedTables(format, network, rules.format_name);
+  }
+  if (rc != kOk) return rc;
+  for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
+    const VRN_node& node = *network.GetNode(h);
+    if (rules.mau_refusal != nullptr && node.Definition()->GetType() == kDefMau) {
+      return format->ReportError(kErrOutOfRange, rules.mau_refusal);
+    }
+  }
+  for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
+    const VRN_node& node = *network.GetNode(h);
+    const std::string field = NonUtf8Identifier(node);
+    if (!field.empty()) {
+      return RefuseNode(format, node, rules.format_name,
+                        "its " + field + " holds bytes that are not UTF-8, which reading would "
+                        "repair into another identifier");
+    }
+    if (HasNonFiniteEntry(*node.Definition())) {
+      return RefuseNode(format, node, rules.format_name,
+                        "an entry of its table is not a finite number");
+    }
   }
   return kOk;
 }

@@ -174,11 +174,15 @@ class TextFormatBase {
   // Notes that a table (or another part of a definition) the file gives
   // could not be built as given: the read fails once it ends, since the
   // network would differ from the file's.
-  void NoteTableNotBuilt() { table_not_built_ = true; }
+  void NoteTableNotBuilt() { content_lost_ = true; }
+  // Notes that a node the file declares could not be made (AddNode refused
+  // it, as one of an identifier another node holds): the read fails once
+  // it ends, since the network would lack the node, its table and arcs.
+  void NoteNodeNotCreated() { content_lost_ = true; }
   // status, except that a read that would succeed answers -103 when a
-  // table could not be built.
+  // table could not be built or a node not made.
   int TablesStatus(int status) const {
-    return status == kOk && table_not_built_ ? kErrFileIo : status;
+    return status == kOk && content_lost_ ? kErrFileIo : status;
   }
 
   // ---- token tests
@@ -374,32 +378,43 @@ class TextFormatBase {
   bool between_statements_ = false;
   NetworkBlock network_block_ = NetworkBlock::kOutside;
   int nested_blocks_ = 0;
-  bool table_not_built_ = false;  // since the lexer was created
+  bool content_lost_ = false;  // since the lexer was created
   VRN_textToken token_;
   std::string message_;
   bool case_sensitive_ = true;
   VRN_textOutput output_;
 };
 
-// A text writer's refusal of a dynamic network: none of these files has a
-// place for temporal types, temporal arcs and tables or the slice count, so
-// the network would read back as another, static one. When the network has
-// temporal nodes, logs through format that it cannot be saved in
-// format_name (e.g. "Ergo format") and answers -2; else 0. Writers ask
-// before they open the file, so a refusal leaves none.
-[[nodiscard]] int RefuseTemporalNodes(TextFormatBase* format,
-                                      const VRN_network& network,
-                                      const char* format_name);
+// What a text writer's file holds, for the checks every text writer makes
+// before it opens its file.
+struct TextWriterRules {
+  // The format as refusals name it, e.g. "Ergo format".
+  const char* format_name;
+  // Whether the file holds every table in full (not the parameters of a
+  // node that inference keeps decomposed).
+  bool full_tables;
+  // The format's refusal of a network with a multi-attribute utility node,
+  // for which it has no place; null when it holds them.
+  const char* mau_refusal;
+};
 
-// A full-table writer's refusal of a family its reader would refuse as too
-// large (io/table_limit.h), such as a noisy-MAX of many parents that
-// inference keeps decomposed: written, the file would read back without
-// the node. Equation nodes, which such files hold without a table, are not
-// counted. Logs through format, naming the node and format_name, and
-// answers -2; else 0. Asks before any table is built or the file opened.
-[[nodiscard]] int RefuseOversizedTables(TextFormatBase* format,
-                                        const VRN_network& network,
-                                        const char* format_name);
+// The checks a text writer makes before it opens its file, so that a
+// refusal leaves none; every writer asks here first. Refused, logged
+// through format naming the node and rules.format_name:
+// - a dynamic network (-2): no text file has a place for temporal types,
+//   arcs and tables or the slice count, so it would read back as another,
+//   static one;
+// - with full_tables, a family whose table its reader would refuse as too
+//   large (io/table_limit.h), such as a noisy-MAX of many parents (-2);
+//   equation nodes, which such files hold without a table, do not count;
+// - with a mau_refusal, a multi-attribute utility node (-2, that message);
+// - a node or outcome identifier with bytes that are not UTF-8 (-103):
+//   every text reader repairs them, so that two could read back as one;
+// - a table entry that is not a finite number (-103): no reader takes it.
+// Answers the first refusal's status, else 0.
+[[nodiscard]] int RefuseUnwritable(TextFormatBase* format,
+                                   const VRN_network& network,
+                                   const TextWriterRules& rules);
 
 }  // namespace qelta
 

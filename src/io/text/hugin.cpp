@@ -344,6 +344,7 @@ int VRN_huginSpeaker::Read(const char* file_name) {
       status = qelta::kErrFileIo;
     }
   }
+  status = TablesStatus(status);
   DeleteLexer();
   return status;
 }
@@ -427,6 +428,7 @@ int VRN_huginSpeaker::ReadNodeDeclaration() {
   const int handle = AddFileNode(node_type_, id.c_str());
   if (handle < 0) {
     ReportFormatted(handle, "ERROR: Couldn't Create Node (\"%s\")", id.c_str());
+    NoteNodeNotCreated();
     return qelta::SkipDeclaration(this, 0);
   }
   rc = qelta::Require(this, qelta::kTokenPunctuator, "{");
@@ -707,17 +709,10 @@ void VRN_huginSpeaker::FinishNetwork() {
 
 int VRN_huginSpeaker::Write(const char* file_name) {
   VRN_network* network = GetNetwork();
-  const int temporal =
-      qelta::RefuseTemporalNodes(this, *network, "Hugin format");
-  if (temporal != kOk) return temporal;
-  const int oversized = qelta::RefuseOversizedTables(this, *network, "Hugin format");
-  if (oversized != kOk) return oversized;
-  for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
-    if (network->GetNode(h)->Definition()->GetType() == qelta::kDefMau) {
-      return ReportError(qelta::kErrOutOfRange,
-                         "ERROR: This Network cannot be saved in Hugin format");
-    }
-  }
+  const int refused = qelta::RefuseUnwritable(
+      this, *network,
+      {"Hugin format", true, "ERROR: This Network cannot be saved in Hugin format"});
+  if (refused != kOk) return refused;
   // Checked before the file is touched, so no half-written file is left.
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     const VRN_node* node = network->GetNode(h);

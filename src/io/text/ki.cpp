@@ -207,6 +207,7 @@ int VRN_kiSpeaker::ReadNodeDescription() {
       AddFileNode(standard ? qelta::kDefCpt : qelta::kDefNoisyMax, id.c_str());
   if (handle < 0) {
     ReportFormatted(handle, "ERROR: Couldn't Create Node (\"%s\")", id.c_str());
+    NoteNodeNotCreated();
     return qelta::SkipDeclaration(this, 0);
   }
   observable_ = -1;

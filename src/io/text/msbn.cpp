@@ -136,6 +136,7 @@ int VRN_microsoftSpeaker::ReadNode() {
   const int handle = AddFileNode(qelta::kDefCpt, id.c_str());
   if (handle < 0) {
     ReportFormatted(handle, "ERROR: Couldn't Create Node (\"%s\")", id.c_str());
+    NoteNodeNotCreated();
     return qelta::SkipDeclaration(this, 0);
   }
   rc = qelta::Require(this, qelta::kTokenPunctuator, "{");
@@ -479,18 +480,11 @@ int VRN_microsoftSpeaker::ReadEntry(int child, VRN_doubleArray* items,
 
 int VRN_microsoftSpeaker::Write(const char* file_name) {
   VRN_network* network = GetNetwork();
-  const int temporal =
-      qelta::RefuseTemporalNodes(this, *network, "MSBN format");
-  if (temporal != kOk) return temporal;
-  const int oversized = qelta::RefuseOversizedTables(this, *network, "MSBN format");
-  if (oversized != kOk) return oversized;
-  for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
-    if (network->GetNode(h)->Definition()->GetType() == qelta::kDefMau) {
-      return ReportError(
-          qelta::kErrOutOfRange,
-          "ERROR: This Network cannot be saved in Microsotf format");
-    }
-  }
+  const int refused = qelta::RefuseUnwritable(
+      this, *network,
+      {"MSBN format", true,
+       "ERROR: This Network cannot be saved in Microsotf format"});
+  if (refused != kOk) return refused;
   // Checked before the file is touched, so no half-written file is left.
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     const VRN_node* node = network->GetNode(h);

@@ -704,6 +704,7 @@ void VRN_neticaSpeaker::BuildNetwork() {
     if (handle < 0) {
       ReportAtLine(record.line, handle,
                    "Can't create node [" + record.id + "]");
+      NoteNodeNotCreated();
       failed[i] = true;
       continue;
     }
@@ -960,16 +961,11 @@ void VRN_neticaSpeaker::BuildDefinition(int handle,
 
 int VRN_neticaSpeaker::Write(const char* file_name) {
   VRN_network* network = GetNetwork();
-  const int temporal =
-      qelta::RefuseTemporalNodes(this, *network, "Netica format");
-  if (temporal != kOk) return temporal;
-  const int oversized = qelta::RefuseOversizedTables(this, *network, "Netica format");
-  if (oversized != kOk) return oversized;
+  const int refused = qelta::RefuseUnwritable(
+      this, *network,
+      {"Netica format", true, "ERROR: This Network cannot be saved in Netica format"});
+  if (refused != kOk) return refused;
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
-    if (network->GetNode(h)->Definition()->GetType() == qelta::kDefMau) {
-      return ReportError(qelta::kErrOutOfRange,
-                         "ERROR: This Network cannot be saved in Netica format");
-    }
     VRN_equation* equation = VRN_GetEquation(network, h);
     // The file has no place for user-defined functions: the node would
     // not read back.

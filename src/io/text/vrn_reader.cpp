@@ -570,6 +570,7 @@ int VRN_vrnSpeaker::ReadNode() {
   const int handle = AddFileNode(qelta::kDefCpt, id.c_str());
   if (handle < 0) {
     ReportFormatted(handle, "ERROR: Couldn't Create Node (\"%s\")", id.c_str());
+    NoteNodeNotCreated();
     const int skipped = qelta::SkipDeclaration(this, 1);
     NoteInput(skipped);
     return skipped == kOk ? kOk : handle;

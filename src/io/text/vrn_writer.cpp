@@ -73,9 +73,9 @@ void VRN_vrnSpeaker::WriteEntityStart(const char* word, const char* id) {
 void VRN_vrnSpeaker::WriteEntityEnd() { (void)WriteBlockEnd(); }
 
 int VRN_vrnSpeaker::Write(const char* file_name) {
-  const int temporal = qelta::RefuseTemporalNodes(this, *GetNetwork(),
-                                                  "the native text format");
-  if (temporal != kOk) return temporal;
+  const int shared = qelta::RefuseUnwritable(
+      this, *GetNetwork(), {"the native text format", false, nullptr});
+  if (shared != kOk) return shared;
   const int depth = qelta::CheckSubmodelDepth(GetNetwork(), "ERROR: ");
   if (depth != kOk) return depth;
   // Checked before the file is touched, so no half-written file is left.

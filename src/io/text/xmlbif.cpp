@@ -604,6 +604,7 @@ int VRN_xmlSpeaker::ReadVariable(const Markup& start) {
   const int handle = network->AddNode(type, nullptr);
   if (handle < 0) {
     ReportError(handle, "ERROR: Couldn't Create Node");
+    NoteNodeNotCreated();
     return SkipElement(start);
   }
   if (start.empty) return kOk;
@@ -811,11 +812,9 @@ int VRN_xmlSpeaker::Write(const char* file_name) {
   // utility node, which takes no utility parents. Checked before the file
   // is touched.
   VRN_network* network = GetNetwork();
-  const int temporal =
-      qelta::RefuseTemporalNodes(this, *network, "XMLBIF format");
-  if (temporal != kOk) return temporal;
-  const int oversized = qelta::RefuseOversizedTables(this, *network, "XMLBIF format");
-  if (oversized != kOk) return oversized;
+  const int refused =
+      qelta::RefuseUnwritable(this, *network, {"XMLBIF format", true, nullptr});
+  if (refused != kOk) return refused;
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     const VRN_node* node = network->GetNode(h);
     const int type = node->Definition()->GetType();

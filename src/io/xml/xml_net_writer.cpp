@@ -27,6 +27,7 @@
 #include "definitions/truth_table.h"
 #include "definitions/utility.h"
 #include "equations/equation.h"
+#include "io/format.h"
 #include "io/xml/zantu_writer.h"
 #include "network/submodel.h"
 
@@ -114,6 +115,16 @@ std::string UnwritableCase(const VRN_network& network) {
                "', which has " + std::to_string(outcomes < 0 ? 0 : outcomes) +
                " outcomes";
       }
+      // A type change while the case list did not follow may leave a
+      // number no equation node takes; the reader refuses it.
+      double value = 0.0;
+      if (record->GetContEvidence(i, h, value) == qelta::kOk &&
+          !std::isfinite(value) && network.GetNode(h) != nullptr &&
+          network.GetNode(h)->Definition()->GetType() == qelta::kDefEquation) {
+        return "Case '" + record->GetName() + "' holds a number that is not "
+               "finite for node '" + network.GetNode(h)->GetId() +
+               "', an equation node";
+      }
       if (!ObservedOutcomes(network, *record, i, h, pairs)) continue;
       const std::string where = "Case '" + record->GetName() + "' ";
       const std::string node =
@@ -190,6 +201,15 @@ class TextCheck {
   }
   bool Field(const std::string& field, const char* text) {
     return Field(field.c_str(), text);
+  }
+  // A name records are found by: a control byte written as "." would give
+  // back another name, or one that another record holds.
+  bool Name(const std::string& name) {
+    if (refusal_.empty() && XmlWriter::HasDottedControlByte(name.c_str())) {
+      refusal_ = owner_ + " cannot be written: its name holds a control "
+                 "byte, which the file cannot carry";
+    }
+    return refusal_.empty();
   }
   void Owner(std::string owner) { owner_ = std::move(owner); }
   bool Properties(const VRN_userProperties& properties) {
@@ -286,6 +306,7 @@ std::string UnwritableText(const VRN_network& network) {
     if (record == nullptr) continue;
     check.Owner("Case '" + record->GetName() + "'");
     check.Field("name", record->GetName().c_str());
+    check.Name(record->GetName());
     check.Field("category", record->GetCategory().c_str());
     check.Field("description", record->GetDescription().c_str());
   }
@@ -320,6 +341,11 @@ std::string Unwritable(VRN_network& network) {
       }
     }
     for (const VRN_nodeDef* definition : definitions) {
+      if (qelta::HasNonFiniteEntry(*definition)) {
+        return std::string("Table of node '") + node->GetId() +
+               "' cannot be written to the XML file: an entry is not a "
+               "finite number";
+      }
       // The file keeps a truth table's resulting states only: any other
       // column would read back as another table.
       if (definition->GetType() == qelta::kDefTruthTable &&

@@ -78,6 +78,16 @@ bool XmlWriter::IsXmlText(const char* text) {
   return true;
 }
 
+bool XmlWriter::HasDottedControlByte(const char* text) {
+  for (const char* p = text; p != nullptr && *p != '\0'; ++p) {
+    const unsigned char byte = static_cast<unsigned char>(*p);
+    if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') {
+      return true;
+    }
+  }
+  return false;
+}
+
 // ---------------------------------------------------------------- outputs
 
 XmlWriterFileOutput::~XmlWriterFileOutput() {

@@ -137,6 +137,10 @@ class XmlWriter : public IXmlWriter {
   // escaped text carries unchanged: no U+FFFE or U+FFFF. Control bytes
   // pass, as the escaping has its own forms for them.
   static bool IsXmlText(const char* text);
+  // True when text holds a control byte that escaped text writes as "."
+  // (any below 0x20 but TAB, LF and CR): a text that must read back as it
+  // is, such as an identifier or a name records are found by, may not.
+  static bool HasDottedControlByte(const char* text);
 
   // True once the output refused any write since SetOutput.
   bool Failed() const { return failed_; }

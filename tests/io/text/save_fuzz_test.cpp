@@ -170,6 +170,15 @@ class Fuzz {
     return items;
   }
 
+  // Now and then one entry not a number or infinite, which the setter
+  // stores and no file holds: every writer refuses it.
+  void SometimesNonFinite(std::vector<double>* items) {
+    if (items->empty() || !Chance(0.03)) return;
+    const double odd[] = {std::nan(""), kInf, -kInf};
+    (*items)[static_cast<size_t>(Uniform(0, static_cast<int>(items->size()) - 1))] =
+        odd[Uniform(0, 2)];
+  }
+
   // New random numbers for the node's own parameters.
   void RandomTable(int h) {
     VRN_nodeDef* def = Def(h);
@@ -187,7 +196,9 @@ class Fuzz {
       }
       (void)def->SetDefinitionFromVector(items);
     } else if (type == qelta::kDefCpt) {
-      (void)def->SetDefinitionFromVector(Distributions(*def->GetMatrixConst()));
+      std::vector<double> items = Distributions(*def->GetMatrixConst());
+      SometimesNonFinite(&items);
+      (void)def->SetDefinitionFromVector(items);
     } else if (type == qelta::kDefNoisyMax || type == qelta::kDefNoisyAdder) {
       auto* ci = static_cast<VRN_ciDef*>(def);
       std::vector<double> items = Distributions(ci->Parameters());
@@ -201,6 +212,7 @@ class Fuzz {
           for (int j = 0; j < n; ++j) items[at + j] = p.GetItem(static_cast<int>(at) + j);
         }
       }
+      SometimesNonFinite(&items);
       (void)def->SetDefinitionFromVector(items);
       if (type == qelta::kDefNoisyAdder && Chance(0.4)) {
         auto* adder = static_cast<VRN_noisyAdder*>(def);
@@ -500,6 +512,8 @@ void MakeIntervals(Fuzz& f) {
     for (int i = 0; i < disc->GetNumberOfOutcomes(); ++i) {
       values.push_back(std::round(f.Unit() * 40.0 - 20.0) / 4.0);
     }
+    // Sometimes one that is not a number or infinite, which no file holds.
+    if (f.Chance(0.1)) values[0] = f.Chance(0.5) ? std::nan("") : kInf;
     (void)disc->SetPointValues(values);
   } else {
     (void)disc->RemoveIntervals();
@@ -600,8 +614,12 @@ void MakeTerminal(Fuzz& f) {
 // evidence, outcomes per slice of plate nodes and targets; then, now and
 // then, new intervals for some node, identifiers cleared or not.
 void MakeCase(Fuzz& f) {
-  VRN_case* c = f.net().AddCase(
-      ("case" + std::to_string(f.net().GetNumberOfCases())).c_str());
+  // Sometimes names that differ in a control byte only, or from "k." in
+  // one, which the XML file cannot carry.
+  const std::string name =
+      f.Chance(0.15) ? std::string("k") + "\x01\x02."[f.Uniform(0, 2)]
+                     : "case" + std::to_string(f.net().GetNumberOfCases());
+  VRN_case* c = f.net().AddCase(name.c_str());
   if (c == nullptr) return;
   for (int i = f.Uniform(1, 3); i > 0; --i) {
     const int h = f.AnyNode();
@@ -693,6 +711,27 @@ void MakeAtSignNode(Fuzz& f) {
   if (h >= 0 && f.Chance(0.7)) f.Arc(h, f.AnyNode());
 }
 
+// Node and outcome identifiers with bytes that are not UTF-8 (valid
+// identifier bytes), which every text reader repairs, so that two could
+// read back as one; U+FFFE, which XML cannot carry; a control byte, which
+// no identifier takes.
+void MakeNonUtf8Ids(Fuzz& f) {
+  const char* const tails[] = {"\xE9", "\xE8", "\xFF", "\xEF\xBF\xBE", "\x01"};
+  for (int k = 0; k < 2; ++k) {
+    const int h = f.AnyNode();
+    if (h < 0) return;
+    const std::string tail = tails[f.Uniform(0, 4)];
+    VRN_discDef* disc = f.Disc(h);
+    if (f.Chance(0.5) || disc == nullptr || !disc->HasOutcomeIds() ||
+        disc->AreOutcomesFixed()) {
+      (void)f.net().GetNode(h)->Header().SetId(("Temp" + tail).c_str());
+    } else {
+      const int i = f.Uniform(0, disc->GetNumberOfOutcomes() - 1);
+      (void)disc->RenameOutcome(i, ("s" + tail).c_str());
+    }
+  }
+}
+
 struct Kind {
   const char* name;
   bool on;
@@ -721,6 +760,7 @@ const Kind kKinds[] = {
     {"state information", true, MakeStateInfo},
     {"texts XML cannot carry", true, MakeNonXmlText},
     {"at-sign identifier", true, MakeAtSignNode},
+    {"identifiers not UTF-8", true, MakeNonUtf8Ids},
 };
 
 // ------------------------------------------------------------------- edits
@@ -810,10 +850,20 @@ void EditNode(Fuzz& f) {
 
 // An outcome or type edit, or a node deleted and a new one made in its
 // slot, while the cases are told not to follow: their entries may then no
-// longer fit (a soft vector of another length), which the save refuses.
+// longer fit (a soft vector of another length, a number that is not finite
+// carried onto an equation node), which the save refuses.
 void EditWithCasesFrozen(Fuzz& f) {
   f.net().EnableCaseUpdates(false);
-  switch (f.Uniform(0, 2)) {
+  switch (f.Uniform(0, 3)) {
+    case 3: {
+      VRN_case* c = f.net().GetCase(0);
+      const int h = f.AnyNode();
+      if (c == nullptr || h < 0) break;
+      const double numbers[] = {std::nan(""), kInf, -kInf, 1.5};
+      (void)c->SetContEvidence(h, numbers[f.Uniform(0, 3)]);
+      (void)f.net().GetNode(h)->setNodeType(qelta::kDefEquation);
+      break;
+    }
     case 0:
       EditOutcomes(f);
       break;

@@ -189,8 +189,6 @@ TEST(VrnFormatTest, BadStatementsAreLoggedAndSkipped) {
        "Wrong number of state comments", 6},
       {SmallNet("", " node C { PARENTS = (D); };\n node D { };\n"),
        "ERROR: Couldn't add arc from node [D] to node [C]", 11},
-      {SmallNet("", " node A { };\n"), "ERROR: Couldn't Create Node (\"A\")",
-       11},
       {SmallNet("", " SCREENCOMMENT = { (1, 2), \"short\" };\n"),
        "ERROR: Wrong Number Of Screen Coordinates", 11},
       {SmallNet("", " OBSERVATION_COST = { node Q { COSTS = (1); }; };\n"),

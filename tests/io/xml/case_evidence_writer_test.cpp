@@ -163,6 +163,35 @@ TEST(CaseEvidenceWriterTest, NumberNoOutcomeHoldsIsRefusedNamingCaseAndNode) {
                      "not a plate node");
 }
 
+// A number that is not finite, carried onto an equation node by a type
+// change the cases did not follow, and a case name with a control byte the
+// file writes as "." (so "k\x01" beside "k." would read back as one) would
+// not read back.
+TEST(CaseEvidenceWriterTest, NonFiniteEquationNumberAndControlByteNameAreRefused) {
+  for (double number : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    VRN_network net;
+    const int a = net.AddNode(qelta::kDefCpt, "A");
+    ASSERT_EQ(net.AddCase("K")->SetContEvidence(a, number), qelta::kOk);
+    net.EnableCaseUpdates(false);
+    ASSERT_EQ(net.GetNode(a)->setNodeType(qelta::kDefEquation), qelta::kOk);
+    net.EnableCaseUpdates(true);
+    ExpectRefused(net, "Case 'K' holds a number that is not finite for node "
+                       "'A', an equation node");
+  }
+  VRN_network net;
+  ASSERT_NE(net.AddCase("k."), nullptr);
+  ASSERT_NE(net.AddCase("k\x01"), nullptr);
+  ExpectRefused(net, "Case 'k\x01' cannot be written: its name holds a control "
+                     "byte");
+  // TAB, LF and CR have forms of their own and read back.
+  VRN_network kept;
+  ASSERT_NE(kept.AddCase("k\t\n\r"), nullptr);
+  std::string text;
+  VRN_network back;
+  RoundTrip(kept, back, &text);
+  EXPECT_EQ(back.GetCase(0)->GetName(), "k\t\n\r");
+}
+
 TEST(CaseEvidenceWriterTest, NumberInAnOutcomeItsIdentifierCannotNameIsRefused) {
   VRN_network net;
   const int x = net.AddNode(qelta::kDefCpt, "X");

@@ -296,5 +296,16 @@ class StructureLearnersTest {
             }
             refused("DataSet can't be null", () -> bk.matchData(null));
         }
+        // Identifiers the file would merge are refused before it exists.
+        try (BkKnowledge bk = new BkKnowledge()) {
+            bk.addVariable("x\uFFFE");
+            bk.addVariable("x\uFFFF");
+            bk.addVariable("C");
+            Path merged = dir.resolve("merged.xml");
+            engineFails("QELTA error -103 in function WriteFile. Variable 0 ('x\uFFFE') cannot be"
+                    + " written: its identifier holds bytes that are not UTF-8, a character XML does"
+                    + " not allow or a control byte", -103, () -> bk.writeFile(merged.toString()));
+            assertFalse(Files.exists(merged));
+        }
     }
 }
