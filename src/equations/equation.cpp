@@ -843,7 +843,10 @@ void VRN_equation::RefreshValue() {
   if (value == nullptr) return;
   if (!value->HasEvidence()) InvalidateEquationValue(value);
   VRN_network* network = GetNetwork();
-  if ((network->GetFlags() & qelta::kNetRelevance) == 0) return;
+  if ((network->GetFlags() & qelta::kNetRelevance) == 0) {
+    network->NoteSkippedBookkeeping();
+    return;
+  }
   VRN_intArray descendants;
   (void)network->GetDescendants(GetHandle(), descendants);
   for (int h : descendants) {

@@ -42,16 +42,18 @@ VRN_autoUpdateGuard::~VRN_autoUpdateGuard() {
 }
 
 VRN_relevanceOffGuard::VRN_relevanceOffGuard(VRN_network* network)
-    : network_(network), wasOn_(0) {
+    : network_(network), wasOn_(0), skipped_(0) {
   if (network_ == nullptr) return;
   wasOn_ = (network_->flags_ & qelta::kNetRelevance) != 0 ? 1 : 0;
+  skipped_ = network_->bookkeepingSkipped_ ? 1 : 0;
   network_->flags_ &= ~qelta::kNetRelevance;
 }
 
 VRN_relevanceOffGuard::~VRN_relevanceOffGuard() {
-  if (network_ != nullptr && wasOn_ != 0) {
-    network_->flags_ |= qelta::kNetRelevance;
-  }
+  if (network_ == nullptr) return;
+  if (wasOn_ != 0) network_->flags_ |= qelta::kNetRelevance;
+  // The scope's owner books its edits itself, once for all of them.
+  network_->bookkeepingSkipped_ = skipped_ != 0;
 }
 
 VRN_impliedEvidenceKeeper::VRN_impliedEvidenceKeeper(VRN_network* network)

@@ -3,7 +3,8 @@
 // VRN_autoUpdateGuard batches the network's automatic belief update: while
 // the network's auto-update flag is set, each guard takes a ticket, and the
 // release of the outermost guard runs one UpdateBeliefs. Guards nest freely.
-// VRN_relevanceOffGuard switches relevance reasoning off for one scope.
+// VRN_relevanceOffGuard switches relevance reasoning off for one scope whose
+// edits its owner books afterwards.
 // VRN_impliedEvidenceKeeper keeps the implied evidence through edits that
 // cannot change it. All are scope objects bound to one network; they must
 // not outlive it.
@@ -56,7 +57,8 @@ class VRN_relevanceOffGuard {
  public:
   // Clears relevance reasoning, remembering whether it was on.
   explicit VRN_relevanceOffGuard(VRN_network* network);
-  // Switches it on again when it was on.
+  // Switches it on again when it was on; the edits of the scope leave the
+  // network's skipped-bookkeeping mark as the scope found it.
   ~VRN_relevanceOffGuard();
 
   VRN_relevanceOffGuard(const VRN_relevanceOffGuard&) = delete;
@@ -65,6 +67,7 @@ class VRN_relevanceOffGuard {
  private:
   VRN_network* network_;
   std::uint8_t wasOn_;
+  std::uint8_t skipped_;
 };
 
 // For edits that cannot change what evidence implies, such as a solver's own

@@ -68,6 +68,7 @@ void VRN_network::Init() {
   // can change them rather than only by explicit calls.
   relevanceOptions_ = qelta::kRelAllOptions;
   impliedStale_ = false;
+  bookkeepingSkipped_ = false;
   orderValid_ = 0;
 
   freeSlots_.clear();
@@ -149,6 +150,7 @@ int VRN_network::Copy(const VRN_network& other, int copyFlags) {
     }
     relevanceOptions_ = other.relevanceOptions_;
     impliedStale_ = other.impliedStale_;
+    bookkeepingSkipped_ = other.bookkeepingSkipped_;
     updating_ = 0;
     batchDepth_ = 0;
     orderValid_ = other.orderValid_;
@@ -226,9 +228,7 @@ int VRN_network::SetDefaultIDAlgorithm(int code) {
   if (code != 0 && code != 1) return qelta::kErrOutOfRange;
   // The other solver's values (a policy instead of expected utilities) are
   // not what an update gives now.
-  if (code != idAlgorithm_ && IsRelevanceReasoning() && IsInfluenceDiagram()) {
-    (void)InvalidateValues();
-  }
+  if (code != idAlgorithm_ && IsInfluenceDiagram()) (void)OnStructureChange();
   idAlgorithm_ = code;
   return code;
 }
@@ -271,6 +271,7 @@ void VRN_network::SetRelevanceReasoning(bool on) {
     // derived again before it is next read.
     if ((flags_ & qelta::kNetRelevance) == 0) SetImpliedEvidenceStale(true);
     flags_ |= qelta::kNetRelevance;
+    DropSkippedValuesIfBooked();
   } else {
     flags_ &= ~qelta::kNetRelevance;
   }

@@ -229,6 +229,9 @@ class VRN_network {
   bool IsNoisyDecomp() const { return noisyDecomp_ != 0; }
   void SetNoisyDecompLimit(int limit) { noisyDecompLimit_ = limit; }
   int GetNoisyDecompLimit() const { return noisyDecompLimit_; }
+  // Switching it on, or setting the options, so that every hook runs again
+  // invalidates every value without evidence when an edit went without its
+  // hook meanwhile (IsBookkeepingSkipped).
   void SetRelevanceReasoning(bool on);
   bool IsRelevanceReasoning() const {
     return (flags_ & qelta::kNetRelevance) != 0;
@@ -253,9 +256,21 @@ class VRN_network {
     }
     flags_ = flags;
     if (switched && kept) OnPropagationSwitched();
+    DropSkippedValuesIfBooked();
   }
   int GetRelevanceOptions() const { return relevanceOptions_; }
-  void SetRelevanceOptions(int options) { relevanceOptions_ = options; }
+  void SetRelevanceOptions(int options) {
+    relevanceOptions_ = options;
+    DropSkippedValuesIfBooked();
+  }
+  // Set by an edit made without its relevance hook (relevance reasoning
+  // off, or its option bit clear): the values it reaches may be stale and
+  // still valid. Until the next update they stay as they are; that update
+  // (or the bookkeeping fully on again) invalidates every value without
+  // evidence first, so that none it does not compute passes for current.
+  // InvalidateValues clears it.
+  bool IsBookkeepingSkipped() const { return bookkeepingSkipped_; }
+  void NoteSkippedBookkeeping() { bookkeepingSkipped_ = true; }
   // Relaxed-check word used while loading (see qelta::kLoad*).
   int GetLoadFlags() const { return loadFlags_; }
   void SetLoadFlags(int flags);
@@ -389,7 +404,8 @@ class VRN_network {
   int ClearAllEvidence();
   // Empties the table cache and invalidates every value without evidence.
   int InvalidateValues();
-  // With relevance reasoning on: InvalidateValues. Answers 0.
+  // With relevance reasoning on: InvalidateValues; off: notes the skipped
+  // bookkeeping. Answers 0.
   int OnStructureChange();
   // Implied (propagated) evidence is current while the bookkeeping has
   // run on every edit that can change it (evidence, tables, outcomes, arcs,
@@ -582,10 +598,13 @@ class VRN_network {
   // temporal part's refusal (-2, -4); else the type is stored and the case
   // list told. 0.
   int setNodeTemporalType(int handle, int type);
-  // With relevance reasoning on and some plate node present: every value is
+  // With some plate node present, OnStructureChange: every value is
   // invalidated (plate values hold all slices, and the relevance walk sees
   // only ordinary arcs).
   void InvalidateIfDynamic();
+  // With relevance reasoning on and every option set: InvalidateValues when
+  // an edit went without its hook since values were last invalidated.
+  void DropSkippedValuesIfBooked();
   // True when some live node has the plate temporal type.
   bool HasPlateNode() const;
 
@@ -758,6 +777,7 @@ class VRN_network {
   int flags_ = qelta::kNetRelevance | qelta::kNetEvidencePropagation;
   int relevanceOptions_ = qelta::kRelAllOptions;
   bool impliedStale_ = false;
+  bool bookkeepingSkipped_ = false;
   // Nodes of decision, utility and multi-attribute utility types; -1 when
   // they are to be counted again (after a change of type).
   mutable int influenceNodes_ = -1;

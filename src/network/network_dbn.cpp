@@ -26,9 +26,7 @@ bool VRN_network::HasPlateNode() const {
 }
 
 void VRN_network::InvalidateIfDynamic() {
-  if (dbn_ != nullptr && IsRelevanceReasoning() && HasPlateNode()) {
-    (void)InvalidateValues();
-  }
+  if (dbn_ != nullptr && HasPlateNode()) (void)OnStructureChange();
 }
 
 int VRN_network::AddTemporalArc(int parent, int child, int order) {
@@ -123,6 +121,6 @@ int VRN_network::setNodeTemporalType(int handle, int type) {
   }
   // The last plate node leaving the plate leaves values of the unrolled
   // network behind, so this does not wait for a plate node.
-  if (IsRelevanceReasoning()) (void)InvalidateValues();
+  (void)OnStructureChange();
   return qelta::kOk;
 }

@@ -149,7 +149,7 @@ int VRN_network::AddNodeInSlot(int type, const char* id, bool afterAll) {
     if (influenceNodes_ >= 0) ++influenceNodes_;
     // A decision indexes what depends on it, a utility makes the solver
     // take the diagram: no value is what it was.
-    if (IsRelevanceReasoning() && !IsUpdating()) (void)InvalidateValues();
+    if (!IsUpdating()) (void)OnStructureChange();
   }
   return handle;
 }

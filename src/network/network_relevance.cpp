@@ -70,12 +70,13 @@ using qelta::kMarkFromParent;
 using qelta::kMarkValueChanged;
 
 // Whether the hook of `option` runs; when it does not, the implied
-// evidence may have lost its cause and is stale.
+// evidence may have lost its cause and is stale, and so may any value.
 bool HookEnabled(VRN_network& net, int option) {
   if (net.IsRelevanceReasoning() && (net.GetRelevanceOptions() & option) != 0) {
     return true;
   }
   net.SetImpliedEvidenceStale(true);
+  net.NoteSkippedBookkeeping();
   return false;
 }
 
@@ -751,7 +752,15 @@ int VRN_network::InvalidateValues() {
   for (size_t h = 0; h < nodes_.size(); ++h) {
     if (nodes_[h] != nullptr) InvalidateValue(static_cast<int>(h));
   }
+  bookkeepingSkipped_ = false;
   return qelta::kOk;
+}
+
+void VRN_network::DropSkippedValuesIfBooked() {
+  if (bookkeepingSkipped_ && IsRelevanceReasoning() &&
+      (relevanceOptions_ & qelta::kRelAllOptions) == qelta::kRelAllOptions) {
+    (void)InvalidateValues();
+  }
 }
 
 void VRN_network::SetImpliedEvidenceStale(bool stale) {
@@ -803,7 +812,11 @@ VRN_nodeVal* VRN_network::EvidenceOf(int handle) {
 }
 
 int VRN_network::OnStructureChange() {
-  if (IsRelevanceReasoning()) (void)InvalidateValues();
+  if (IsRelevanceReasoning()) {
+    (void)InvalidateValues();
+  } else {
+    NoteSkippedBookkeeping();
+  }
   return qelta::kOk;
 }
 

@@ -31,6 +31,9 @@ constexpr int kPlateTemporalType = 3;
 
 int VRN_network::UpdateBeliefs() {
   UpdatingScope scope(updating_);
+  // An edit made without its relevance hook may have left any value stale:
+  // none that this update does not compute may pass for current.
+  if (bookkeepingSkipped_) (void)InvalidateValues();
   return RunInference();
 }
 

@@ -356,6 +356,47 @@ TEST(RelevanceTest, NothingHappensWithRelevanceOffOrOptionCleared) {
   EXPECT_EQ(net.OnEvidenceChange(a, 7), 0);
 }
 
+// A -> B -> C, A -> D; target C. Edits made without their hooks (relevance
+// reasoning off, or no option set) leave B and D as the first update left
+// them until the next update, which keeps no value it does not compute: nor
+// when the bookkeeping comes back on first, or the edits update themselves.
+TEST(RelevanceTest, NoOldValueOutlivesAnUpdateAfterEditsWithoutHooks) {
+  const std::vector<std::vector<double>> tables = {
+      {0.3, 0.7}, {0.9, 0.1, 0.2, 0.8}, {0.6, 0.4, 0.1, 0.9}, {0.95, 0.05, 0.25, 0.75}};
+  const int a = 0, b = 1, c = 2, d = 3;
+  for (int code : {0, 1, 3, 4, 5, 6, 10, 11, 12}) {
+    // way: 0 off, 1 options 0, 2 and 3 the same back on before the update,
+    // 4 and 5 the same with automatic update, 6 the bookkeeping fully on.
+    for (int way = 0; way < 7; ++way) {
+      SCOPED_TRACE("code " + std::to_string(code) + ", way " + std::to_string(way));
+      VRN_network net;
+      for (const char* id : {"A", "B", "C", "D"}) (void)net.AddNode(kCpt, id);
+      ASSERT_EQ(net.AddArc(a, b) | net.AddArc(b, c) | net.AddArc(a, d), 0);
+      for (int h : {a, b, c, d}) ASSERT_EQ(Def(net, h)->SetDefinitionFromVector(tables[h]), 0);
+      ASSERT_EQ(net.SetDefaultBNAlgorithm(code), code);
+      ASSERT_EQ(net.UpdateBeliefs(), 0);
+      const double old_b = Val(net, b)->GetValue().GetItem(0);
+      ASSERT_EQ(net.SetTarget(c, true), 0);
+      if (way % 2 == 0) net.SetRelevanceReasoning(way == 6);
+      if (way % 2 == 1) net.SetRelevanceOptions(0);
+      EXPECT_EQ(way == 4 || way == 5 ? net.SetAutoUpdate(true) : 0, 0);
+      ASSERT_EQ(Def(net, d)->SetDefinitionFromVector({0.2, 0.8, 0.2, 0.8}), 0);
+      ASSERT_EQ(Val(net, a)->SetEvidence(1), 0);
+      EXPECT_TRUE(way > 1 || (Val(net, b)->IsValueValid() &&
+                              Val(net, b)->GetValue().GetItem(0) == old_b));
+      if (way == 2) net.SetRelevanceReasoning(true);
+      if (way == 3) net.SetRelevanceOptions(qelta::kRelAllOptions);
+      EXPECT_EQ(way < 4 || way == 6 ? net.UpdateBeliefs() : 0, 0);
+      for (int h : {c, b, d}) {
+        const VRN_nodeVal* value = Val(net, h);
+        EXPECT_TRUE(h == c ? value->IsValueValid() : way != 6 || !value->IsValueValid());
+        if (!value->IsValueValid()) continue;
+        EXPECT_NEAR(value->GetValue().GetItem(0), 0.2, code >= 1 && code <= 6 ? 0.03 : 1e-12) << h;
+      }
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Evidence implied through deterministic tables.
 

@@ -1681,6 +1681,13 @@ public final class Network extends Wrapper {
      * Marks or unmarks the node as a target of belief updating. Marking a target, or unmarking a
      * node that is not one, fails.
      *
+     * <p>While some node is a target, {@link #updateBeliefs()} computes the targets only (with
+     * none, every node). A node that is not a target keeps the value of an earlier update while no
+     * edit since could have changed it; otherwise it is not valid ({@link #isValueValid(int)} is
+     * false and reading its value fails) until an update computes it. With relevance reasoning off
+     * (see {@link #setRelevanceEnabled(boolean)}), an update after an edit of the model or the
+     * evidence leaves every node that is not a target and has no evidence not valid.
+     *
      * @param nodeHandle handle of the node
      * @param target true to mark, false to unmark
      */
@@ -4698,8 +4705,12 @@ public final class Network extends Wrapper {
 
     /**
      * Enables or disables relevance reasoning. While it is off, edits do not invalidate the
-     * values they affect: call {@link #updateBeliefs()} before reading values. Switching it on
-     * again invalidates every value without evidence.
+     * values they affect: until the next {@link #updateBeliefs()} a value read may be out of date.
+     * After an edit made while it is off, that update invalidates every value without evidence
+     * before it computes the targets, so a node that is not a target (when some node is one) and
+     * has no evidence is then not valid ({@link #isValueValid(int)} is false and reading its value
+     * fails) rather than holding its old value. Switching it on again invalidates every value
+     * without evidence.
      *
      * @param enabled true to enable
      */
