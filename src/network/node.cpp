@@ -166,14 +166,15 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
             : nullptr;
     std::vector<std::string> before;
     std::vector<std::string> next;
+    std::vector<int> at;
     for (int i = 0; i < old_ids->GetSize(); ++i) {
       const char* id = old_ids->Get(i) != nullptr ? old_ids->Get(i) : "";
       before.emplace_back(id);
-      const bool kept = new_ids != nullptr && new_ids->FindString(id) >= 0;
-      next.emplace_back(kept ? id : "");
+      at.push_back(new_ids != nullptr ? new_ids->FindString(id) : -1);
+      next.emplace_back(at.back() >= 0 ? id : "");
     }
     const int refused =
-        VRN_FollowOutcomeIds(network_, handle_, before, next, false);
+        VRN_FollowOutcomeIds(network_, handle_, before, next, false, &at);
     if (refused != qelta::kOk) return refused;
   }
   // The arcs and evidence the change takes away are gone before the new

@@ -8,7 +8,8 @@
 // said to lose), and the same text when the read-back network is written
 // again. A refusal names, quoted, the node (and case) it refuses. Only the
 // XML file holds a dynamic network (one with temporal nodes): every other
-// format refuses it, naming the format, and leaves no file.
+// format refuses it, naming the format, and leaves no file. An outcome
+// edit that answers an error leaves the network and its save as they were.
 //
 // Kinds and edits are tables: a new kind is one builder and one line in
 // kKinds, a new edit one function and one line in kEdits. A kind whose
@@ -479,6 +480,56 @@ void MakeSubmodel(Fuzz& f) {
   if (s >= 0 && h >= 0) (void)f.net().GetNode(h)->SetSubmodel(s);
 }
 
+// What an outcome edit of h that answers an error leaves as it was: the
+// save, h's outcomes and numbers, and the tables of h and its children and
+// every temporal table (dimensions, then items).
+std::vector<std::string> Kept(Fuzz& f, int h) {
+  std::vector<std::string> kept(4);
+  if (f.net().WriteString(kept[0], qelta::kExtensionNone) != qelta::kOk) {
+    kept[0].clear();
+  }
+  const VRN_idArray* ids = f.Def(h)->GetOutcomesNames();
+  for (int i = 0; ids != nullptr && i < ids->GetSize(); ++i) {
+    kept[1] += std::string(ids->Get(i) != nullptr ? ids->Get(i) : "") + " ";
+  }
+  auto add = [](const VRN_matrix* m, std::string* out) {
+    for (int i = 0; m != nullptr && i < m->GetDimensionCount(); ++i) {
+      *out += std::to_string(m->GetSize(i)) + "x";
+    }
+    for (int i = 0; m != nullptr && i < m->GetItemCount(); ++i) {
+      *out += " " + std::to_string(m->GetItems()[i]);
+    }
+    *out += "\n";
+  };
+  const VRN_doubleArray* numbers =
+      f.Disc(h) != nullptr ? f.Disc(h)->GetValues() : nullptr;
+  for (int i = 0; numbers != nullptr && i < numbers->GetSize(); ++i) {
+    kept[2] += std::to_string((*numbers)[i]) + " ";
+  }
+  add(f.Def(h)->GetMatrixConst(), &kept[3]);
+  for (int c : f.net().GetNode(h)->Children()) add(f.Def(c)->GetMatrixConst(), &kept[3]);
+  for (int p : f.Live()) {
+    VRN_intArray orders;
+    (void)f.net().GetTemporalOrders(p, orders);
+    for (int k : orders) add(f.Def(p)->GetTemporalMatrix(k), &kept[3]);
+  }
+  return kept;
+}
+
+// Runs an outcome edit of h; one that answers an error changes nothing.
+void Refusable(Fuzz& f, int h, const char* what, const std::function<int()>& edit) {
+  const std::vector<std::string> before = Kept(f, h);
+  const int status = edit();
+  if (status == qelta::kOk) return;
+  const std::vector<std::string> after = Kept(f, h);
+  const char* parts[] = {"the save", "the outcomes", "the numbers", "the tables"};
+  for (size_t i = 0; i < before.size(); ++i) {
+    if (i == 0 && (before[0].empty() || after[0].empty())) continue;
+    EXPECT_EQ(before[i], after[i]) << what << "(" << f.Id(h) << ") answered "
+                                   << status << " but changed " << parts[i];
+  }
+}
+
 // Numbers for the outcomes of a discrete node, CAST and DeMorgan nodes
 // too: interval bounds (identifiers cleared or not; sometimes of another
 // count, which the outcomes follow), point values, or neither again.
@@ -494,13 +545,15 @@ void MakeIntervals(Fuzz& f) {
     const int n = disc->GetNumberOfOutcomes();
     const int count =
         pick < 0.08 ? n + 1 : pick < 0.16 ? std::max(2, n - 1) : n;
-    (void)disc->SetIntervals(f.Bounds(count), f.Chance(0.4));
+    Refusable(f, h, "SetIntervals", [&] {
+      return disc->SetIntervals(f.Bounds(count), f.Chance(0.4));
+    });
   } else if (pick < 0.9) {
     std::vector<double> values;
     for (int i = 0; i < disc->GetNumberOfOutcomes(); ++i) {
       values.push_back(std::round(f.Unit() * 40.0 - 20.0) / 4.0);
     }
-    (void)disc->SetPointValues(values);
+    Refusable(f, h, "SetPointValues", [&] { return disc->SetPointValues(values); });
   } else {
     (void)disc->RemoveIntervals();
     (void)disc->RemovePointValues();
@@ -739,13 +792,17 @@ void EditOutcomes(Fuzz& f) {
   const int n = def->GetNumberOfOutcomes();
   switch (f.Uniform(0, 2)) {
     case 0:
-      (void)def->InsertOutcome(f.Uniform(0, n), f.Chance(0.5) ? "added" : "");
+      Refusable(f, h, "InsertOutcome", [&] {
+        return def->InsertOutcome(f.Uniform(0, n), f.Chance(0.5) ? "added" : "");
+      });
       break;
     case 1:
-      (void)def->RemoveOutcome(f.Uniform(0, n - 1));
+      Refusable(f, h, "RemoveOutcome",
+                [&] { return def->RemoveOutcome(f.Uniform(0, n - 1)); });
       break;
     default:
-      (void)def->SetNumberOfOutcomes(f.Uniform(2, 4));
+      Refusable(f, h, "SetNumberOfOutcomes",
+                [&] { return def->SetNumberOfOutcomes(f.Uniform(2, 4)); });
       break;
   }
 }
