@@ -4641,8 +4641,8 @@ public final class Network extends Wrapper {
      * <a href="package-summary.html#expressions">expression language</a>, which equations and
      * multi-attribute utility expressions of this network call like built-in functions. Each
      * definition has the form "name(p1, p2, ...) = body", such as {@code f(x) = x*2}; the body
-     * names only the parameters, and may call built-in functions and the functions defined before
-     * it in the array (no recursion). The name must not be a built-in function's or an earlier
+     * names only the parameters, holds no text literal, and may call built-in functions and the
+     * functions defined before it in the array (no recursion). The name must not be a built-in function's or an earlier
      * definition's. See <a href="package-summary.html#expressions-user-functions">User-defined
      * functions</a> for the rules and messages.
      *
