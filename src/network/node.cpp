@@ -200,6 +200,27 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
       (void)network_->RemoveArc(handle_, child);
     }
   }
+  // A DeMorgan or CAST node drops the parents the new kind cannot keep as
+  // its own model says (its prior stays), where the new table would keep
+  // each parent's first outcome: the arcs go, and the table is built again,
+  // before the new kind is installed. The build above, with every arc, has
+  // shown that the kind can be built.
+  const int old_type = definition_->GetType();
+  if (!keepArcs && (old_type == qelta::kDefDemorgan || old_type == qelta::kDefCast)) {
+    bool dropped = false;
+    for (int i = parents_.GetSize() - 1; i >= 0; --i) {
+      const int parent = parents_[i];
+      const int parent_type = network_->GetNode(parent)->Definition()->GetType();
+      if (!VRN_nodeDef::IsArcAllowed(parent_type, code)) {
+        (void)network_->RemoveArc(parent, handle_);
+        dropped = true;
+      }
+    }
+    if (dropped) {
+      converted.reset(VRN_nodeDef::CreateConverted(definition_, code));
+      if (converted == nullptr) throw std::bad_alloc();  // built once already
+    }
+  }
   VRN_evidenceRecord record(network_, handle_);
   value_->StoreEvidence(record);
   std::unique_ptr<VRN_nodeVal> value(converted->CreateValueFromRecord(record));
