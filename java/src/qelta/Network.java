@@ -1063,7 +1063,10 @@ public final class Network extends Wrapper {
      * that would leave intervals {@code setIntervals} refuses (the middle of an interval with an
      * infinite end is that end, so a third bound equal to two others; the middle of minus and plus
      * infinity is not a number) is refused with code -4 and leaves the node as it was; so is
-     * {@link #addOutcome(int, String)}.
+     * {@link #addOutcome(int, String)}. Among outcomes without identifiers, an empty text literal
+     * of an equation child (such as {@code ""} in {@code If(A="",0,10)}) selects the first one: an
+     * insert at position 0, which would give it another outcome, fails naming the child and the
+     * literal, and changes nothing.
      *
      * @param nodeHandle handle of the node
      * @param position index the new outcome takes
