@@ -293,6 +293,13 @@ int VRN_discDef::InsertOutcome(int position, const char* id) {
   if (!IsEmptyText(id) && outcome_ids_.FindString(id) >= 0) {
     return qelta::kErrDuplicatedIdentifier;
   }
+  // An empty literal keeps selecting the outcome it selects.
+  if (HasLiteralReaders()) {
+    std::vector<int> at(static_cast<std::size_t>(old_count));
+    for (int i = 0; i < old_count; ++i) at[i] = i < position ? i : i + 1;
+    const int moved = CheckPlaces(at);
+    if (moved != qelta::kOk) return moved;
+  }
   // Refused before any change, so no table is left a size behind the ids.
   if (!TablesFit(old_count + 1, true)) return qelta::kErrOutOfMemory;
   // The split must leave intervals SetIntervals takes, or the node could
@@ -346,10 +353,11 @@ int VRN_discDef::RemoveOutcome(int index) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
   const int old_count = outcome_ids_.GetSize();
   if (old_count <= 2) return qelta::kErrOutOfRange;
-  if (HasLiteralReaders()) {
-    std::vector<std::string> next = IdTexts();
-    if (index >= 0 && index < old_count) next[index].clear();
-    const int refused = CheckIds(next);
+  if (index >= 0 && index < old_count && HasLiteralReaders()) {
+    std::vector<int> at(static_cast<std::size_t>(old_count));
+    for (int i = 0; i < old_count; ++i) at[i] = i < index ? i : i - 1;
+    at[index] = -1;
+    const int refused = CheckPlaces(at);
     if (refused != qelta::kOk) return refused;
   }
   VRN_autoUpdateGuard guard(GetNetwork());
@@ -479,9 +487,18 @@ bool VRN_discDef::HasLiteralReaders() const {
 }
 
 int VRN_discDef::FollowIds(const std::vector<std::string>& old_ids,
-                           const std::vector<std::string>& next,
-                           bool carry) const {
-  return VRN_FollowOutcomeIds(GetNetwork(), GetHandle(), old_ids, next, carry);
+                           const std::vector<std::string>& next, bool carry,
+                           const std::vector<int>* at) const {
+  return VRN_FollowOutcomeIds(GetNetwork(), GetHandle(), old_ids, next, carry,
+                              at);
+}
+
+int VRN_discDef::CheckPlaces(const std::vector<int>& at) const {
+  std::vector<std::string> next = IdTexts();
+  for (std::size_t i = 0; i < at.size() && i < next.size(); ++i) {
+    if (at[i] < 0) next[i].clear();
+  }
+  return CheckIds(next, &at);
 }
 
 const VRN_idArray* VRN_discDef::GetOutcomesNames() const {
@@ -636,6 +653,19 @@ bool VRN_discDef::NeedsOutcomeByOutcome() const {
 
 int VRN_discDef::ChangeOrderOfOutcomes(const VRN_intArray& order) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
+  const int count = outcome_ids_.GetSize();
+  if (order.GetSize() == count && HasLiteralReaders()) {
+    // Old outcome order[j] goes to j; an order that is no permutation is
+    // refused below.
+    std::vector<int> at(static_cast<std::size_t>(count), -1);
+    for (int j = 0; j < count; ++j) {
+      if (order[j] >= 0 && order[j] < count) at[order[j]] = j;
+    }
+    if (std::find(at.begin(), at.end(), -1) == at.end()) {
+      const int moved = CheckPlaces(at);
+      if (moved != qelta::kOk) return moved;
+    }
+  }
   int status = outcome_ids_.ChangeOrder(order);
   if (status != qelta::kOk) return status;
   if (diag_info_ != nullptr) {
@@ -685,12 +715,14 @@ int VRN_discDef::ChangeOrderOfOutcomesWithAddAndRemove(
   // refused before the first step.
   if (HasLiteralReaders()) {
     std::vector<std::string> next(static_cast<std::size_t>(old_count));
+    std::vector<int> at(static_cast<std::size_t>(old_count), -1);
     for (int j = 0; j < new_count; ++j) {
       if (mapping[j] >= 0) {
         next[mapping[j]] = final_ids.Get(j) != nullptr ? final_ids.Get(j) : "";
+        at[mapping[j]] = j;
       }
     }
-    const int refused = CheckIds(next);
+    const int refused = CheckIds(next, &at);
     if (refused != qelta::kOk) return refused;
   }
 
@@ -816,8 +848,10 @@ int VRN_discDef::SetIntervals(const std::vector<double>& bounds,
   // Checked before the outcome count changes, so a refusal loses nothing.
   if (!TakesBounds(bounds.data(), n)) return qelta::kErrInvalidValue;
   if (HasLiteralReaders()) {
-    std::vector<std::string> next;
-    if (!clear_ids) next = IdTexts();
+    // Cleared ids are empty ones: a named outcome's literal loses it.
+    std::vector<std::string> next =
+        clear_ids ? std::vector<std::string>(outcome_ids_.GetSize())
+                  : IdTexts();
     if (static_cast<int>(next.size()) > n - 1) next.resize(n - 1);
     const int refused = CheckIds(next);
     if (refused != qelta::kOk) return refused;
@@ -884,6 +918,16 @@ int VRN_discDef::RemoveIntervals() {
   return qelta::kOk;
 }
 
+void VRN_discDef::TakeNumbersOf(const VRN_discDef* original) {
+  const VRN_doubleArray* values =
+      original != nullptr ? original->values_.get() : nullptr;
+  if (values == nullptr) {
+    values_.reset();
+  } else {
+    values_ = std::make_unique<VRN_doubleArray>(*values);
+  }
+}
+
 void VRN_discDef::NotifyOutcomeValuesChanged() {
   if (OwnValue() == nullptr) return;
   // A fresh network could read the observed outcome but not a number
@@ -892,6 +936,7 @@ void VRN_discDef::NotifyOutcomeValuesChanged() {
   VRN_network* network = GetNetwork();
   // An equation child reads the numbers; its table over them is stale.
   VRN_DropEquationChildTables(network, GetHandle());
+  if (network->Dbn() != nullptr) network->Dbn()->FollowNumbers(GetHandle());
   (void)network->OnOutcomeValuesChanged(GetHandle());
 }
 

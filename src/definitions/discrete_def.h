@@ -175,6 +175,9 @@ class VRN_discDef : public VRN_nodeDef {
   // The numeric values as stored (null when none) and the diagnosis block
   // (null until first needed).
   const VRN_doubleArray* GetValues() const { return values_.get(); }
+  // Takes original's interval bounds or point values as they stand (none
+  // for null), unchecked: a copy kept in step with its original.
+  void TakeNumbersOf(const VRN_discDef* original);
   const qelta::OutcomeDiagBlock* GetDiagInfo() const { return diag_info_.get(); }
 
  protected:
@@ -214,21 +217,28 @@ class VRN_discDef : public VRN_nodeDef {
   int TakeRenamedIds(const VRN_idArray& renamed);
   // The ids as texts, empty for none.
   std::vector<std::string> IdTexts() const;
-  // An edit after which old outcome i (id old_ids[i]) is called next[i],
-  // and goes where that is empty or missing, told to the equation children
-  // whose literals name the outcomes (VRN_FollowOutcomeIds): without carry
-  // -2 (logged) when a literal would name no outcome, so that the edit is
-  // refused before its first step; with carry the literals take the new
-  // ids. Callers ask HasLiteralReaders first, so that an edit of a node
-  // without equation children copies no ids.
+  // An edit after which old outcome i (id old_ids[i]) is called next[i]
+  // and stands at at[i] (at i without at), and goes where that is missing,
+  // negative, or an empty id of a named outcome, told to the equation
+  // children whose literals name the outcomes (VRN_FollowOutcomeIds):
+  // without carry -2 (logged) when a literal would name no outcome or
+  // another one, so that the edit is refused before its first step; with
+  // carry the literals take the new ids. Callers ask HasLiteralReaders
+  // first, so that an edit of a node without equation children copies no
+  // ids.
   int FollowIds(const std::vector<std::string>& old_ids,
-                const std::vector<std::string>& next, bool carry) const;
+                const std::vector<std::string>& next, bool carry,
+                const std::vector<int>* at = nullptr) const;
   // Whether this is its node's definition and the node has an equation
   // child, whose literals may name the outcomes.
   bool HasLiteralReaders() const;
-  int CheckIds(const std::vector<std::string>& next) const {
-    return FollowIds(IdTexts(), next, false);
+  int CheckIds(const std::vector<std::string>& next,
+               const std::vector<int>* at = nullptr) const {
+    return FollowIds(IdTexts(), next, false, at);
   }
+  // CheckIds for an edit that keeps every id and moves old outcome i to
+  // at[i] (negative: it goes).
+  int CheckPlaces(const std::vector<int>& at) const;
 
   VRN_idArray outcome_ids_;
   std::unique_ptr<VRN_doubleArray> values_;

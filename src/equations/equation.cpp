@@ -98,22 +98,27 @@ void VRN_DropEquationChildTables(VRN_network* network, int handle) {
 
 int VRN_FollowOutcomeIds(VRN_network* network, int parent,
                          const std::vector<std::string>& old_ids,
-                         const std::vector<std::string>& next, bool carry) {
+                         const std::vector<std::string>& next, bool carry,
+                         const std::vector<int>* at) {
   const VRN_node* node = network != nullptr ? network->GetNode(parent) : nullptr;
   if (node == nullptr) return qelta::kOk;
   const std::string id = node->GetId();
   for (int c : node->Children()) {
     VRN_equation* child = VRN_GetEquation(network, c);
     std::string literal;
+    bool moved = false;
     if (child == nullptr ||
-        child->FollowOutcomeIds(id, old_ids, next, carry, &literal) || carry) {
+        child->FollowOutcomeIds(id, old_ids, next, at, carry, &literal,
+                                &moved) ||
+        carry) {
       continue;
     }
     return network->ErrorLog()->Logf(
         qelta::kErrOutOfRange,
         "Equation of node '%s' names outcome \"%s\" of node '%s', which the "
-        "edit would take away",
-        network->GetNode(c)->GetId(), literal.c_str(), id.c_str());
+        "edit would %s",
+        network->GetNode(c)->GetId(), literal.c_str(), id.c_str(),
+        moved ? "move" : "take away");
   }
   return qelta::kOk;
 }
@@ -507,20 +512,30 @@ int VRN_equation::SetEquation(const char* text, int* error_position,
 bool VRN_equation::FollowOutcomeIds(const std::string& parent_id,
                                     const std::vector<std::string>& old_ids,
                                     const std::vector<std::string>& next,
-                                    bool carry, std::string* orphan) {
+                                    const std::vector<int>* at, bool carry,
+                                    std::string* orphan, bool* moved) {
   bool kept = true;
   bool renamed = false;
   const std::function<void(VRN_textLiteral*)> follow =
       [&](VRN_textLiteral* literal) {
         // The first outcome of that id is the one the binder takes.
-        const auto at =
-            std::find(old_ids.begin(), old_ids.end(), literal->GetText());
-        if (at == old_ids.end()) return;
-        const std::size_t i = static_cast<std::size_t>(at - old_ids.begin());
-        if (i >= next.size() || next[i].empty()) {
-          if (kept && orphan != nullptr) *orphan = literal->GetText();
+        const std::string& text = literal->GetText();
+        const auto found = std::find(old_ids.begin(), old_ids.end(), text);
+        if (found == old_ids.end()) return;
+        const std::size_t i = static_cast<std::size_t>(found - old_ids.begin());
+        const bool stays = i < next.size() && (!next[i].empty() || text.empty());
+        const int place = !stays ? -1
+                          : at == nullptr ? static_cast<int>(i)
+                          : i < at->size() ? (*at)[i]
+                                           : -1;
+        // The empty literal selects the first outcome without an id: one
+        // that keeps no id holds it only in the first place.
+        const bool away = place < 0 || (next[i].empty() && place != 0);
+        if (away) {
+          if (kept && orphan != nullptr) *orphan = text;
+          if (kept && moved != nullptr) *moved = place >= 0;
           kept = false;
-        } else if (carry && next[i] != literal->GetText()) {
+        } else if (carry && next[i] != text) {
           literal->SetText(next[i]);
           renamed = true;
         }

@@ -129,14 +129,18 @@ class VRN_equation : public VRN_nodeDef {
   // The constant's value: -51 when not constant, -6 when not solvable.
   int EvaluateConstant(double* out);
   // An outcome edit of the parent called parent_id: old outcome i (id
-  // old_ids[i]) is called next[i] after it, and goes where that is empty or
-  // missing. With carry, every literal naming an outcome that stays takes
-  // its new id. False when a literal names an outcome that goes, the first
-  // such literal's text in *orphan (may be null).
+  // old_ids[i]) is called next[i] after it, and goes where that is missing,
+  // empty for a named outcome, or where at (when given) holds a negative
+  // new place for it. With carry, every literal naming an outcome that
+  // stays takes its new id. False when a literal names an outcome that
+  // goes, or is the empty literal (which selects the first of the outcomes
+  // without ids) and its outcome leaves the first place (*moved set); the
+  // first such literal's text in *orphan. orphan and moved may be null.
   bool FollowOutcomeIds(const std::string& parent_id,
                         const std::vector<std::string>& old_ids,
-                        const std::vector<std::string>& next, bool carry,
-                        std::string* orphan);
+                        const std::vector<std::string>& next,
+                        const std::vector<int>* at, bool carry,
+                        std::string* orphan, bool* moved);
   // Equation parents with a constant equation become numbers (their
   // evidence when use_evidence and observed). -3 when there is none; -6
   // (nothing changed) when one cannot be solved; else SetEquation's answer.
@@ -254,11 +258,13 @@ void VRN_DropEquationChildTables(VRN_network* network, int handle);
 
 // The same for every equation child of node parent. Without carry: 0, or
 // -2 (logged, naming the child and the literal) when some literal names an
-// outcome that goes, so that the edit can be refused before it changes
-// anything; with carry, the literals take the new ids. 0 for a bad handle.
+// outcome that goes or would select another, so that the edit can be
+// refused before it changes anything; with carry, the literals take the
+// new ids. 0 for a bad handle.
 int VRN_FollowOutcomeIds(VRN_network* network, int parent,
                          const std::vector<std::string>& old_ids,
-                         const std::vector<std::string>& next, bool carry);
+                         const std::vector<std::string>& next, bool carry,
+                         const std::vector<int>* at = nullptr);
 
 // True when value is neither NaN nor beyond the largest double.
 bool VRN_IsFiniteValue(double value);

@@ -197,10 +197,14 @@ int VRN_CooperSolver::SolveSteps() {
     if (h < static_cast<int>(missed_.size()) && missed_[h] != 0) continue;
     VRN_nodeVal* v = ValueOf(net, h);
     // Evidence the copy derived but the diagram does not hold stands for
-    // nothing written: an unindexed value is stored from the last scenario
-    // only, and that one may have been ruled out.
-    const bool held = v->HasEvidence() || v->GetIndexingParents().GetSize() > 0;
-    if (w->IsValueValid() || (w->HasEvidence() && held)) MarkValid(v);
+    // nothing written: an unindexed value is stored from the last scenario,
+    // which may have been ruled out, and from the first that was not.
+    const bool indexed = v->GetIndexingParents().GetSize() > 0;
+    const bool held = v->HasEvidence() || indexed;
+    if (w->IsValueValid() || (w->HasEvidence() && held) ||
+        (!indexed && Stored(h))) {
+      MarkValid(v);
+    }
   }
   for (int h = net.GetFirstNode(); h >= 0 && !policies; h = net.GetNextNode(h)) {
     VRN_nodeVal* value = ValueOf(net, h);
@@ -467,6 +471,17 @@ int VRN_CooperSolver::EvaluateScenarios(int level) {
       return status;
     }
     if (status != qelta::kOk) return status;
+    // A value no scenario node indexes is the same in every scenario that
+    // can occur: the first one writes it, for when the state the
+    // enumeration ends in (a choice ruled out) leaves it uncomputed.
+    if (completed_ == 0) {
+      for (int h : work_.PartialOrder()) {
+        if (scenarioPosition_[h] < 0 &&
+            ValueOf(net, h)->GetIndexingParents().GetSize() == 0) {
+          StoreValues(h);
+        }
+      }
+    }
     ++completed_;
     for (int h : indexedNodes_) {
       if (!ValueOf(work_, h)->IsValueValid()) missed_[h] = 1;

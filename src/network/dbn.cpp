@@ -106,6 +106,7 @@ int VRN_dbn::NewProxy(int owner) {
   if (proxy < 0) return proxy;
   hiddenOwner_[proxy] = owner;
   parentProxies_.insert({owner, proxy});
+  FollowNumbers(owner);
   return proxy;
 }
 
@@ -219,6 +220,7 @@ int VRN_dbn::GetOrCreateTemporalDefinition(int child, int order,
   if (holder < 0) return holder;
   hiddenOwner_[holder] = child;
   auto entry = temporalDefs_.emplace(Key(child, order), holder).first;
+  FollowNumbers(child);
   auto undo = [&](int status) {
     temporalDefs_.erase(Key(child, order));
     DeleteHidden(holder);
@@ -781,6 +783,15 @@ std::vector<int> HiddenNodesOf(int node, const Proxies& proxies,
 
 }  // namespace
 
+void VRN_dbn::FollowNumbers(int node) {
+  const auto* owner =
+      dynamic_cast<const VRN_discDef*>(network_->GetNode(node)->Definition());
+  for (int h : HiddenNodesOf(node, parentProxies_, temporalDefs_, false)) {
+    auto* copy = dynamic_cast<VRN_discDef*>(defNetwork_.GetNode(h)->Definition());
+    if (copy != nullptr) copy->TakeNumbersOf(owner);
+  }
+}
+
 int VRN_dbn::OnDefinitionTypeChanged(int node) {
   const int type = network_->GetNode(node)->Definition()->GetType();
   RemoveRefusedTemporalArcs(node);
@@ -792,6 +803,7 @@ int VRN_dbn::OnDefinitionTypeChanged(int node) {
     const int status = defNetwork_.GetNode(h)->setNodeType(type, true);
     if (status != qelta::kOk) return status;
   }
+  FollowNumbers(node);
   return OnDiscIntervalsChanged(node);
 }
 
@@ -863,11 +875,15 @@ int VRN_dbn::OnOutcomeInserted(int node, int position) {
       network_->GetNode(node)->Definition()->GetNumberOfOutcomes();
   for (int h : HiddenNodesOf(node, parentProxies_, temporalDefs_, false)) {
     VRN_nodeDef* def = defNetwork_.GetNode(h)->Definition();
+    // The node split its numbers, or set them aside for new ones: the copy
+    // takes them after the insert, and splits none of its own.
+    if (auto* disc = dynamic_cast<VRN_discDef*>(def)) disc->TakeNumbersOf(nullptr);
     const int status = position == count - 1
                            ? def->AddOutcome(nullptr)
                            : def->InsertOutcome(position, nullptr);
     if (status < 0) return status;
   }
+  FollowNumbers(node);
   for (auto& [key, outcome] : sliceEvidence_) {
     if (key.first == node && outcome >= position) ++outcome;
   }
@@ -885,6 +901,7 @@ int VRN_dbn::OnOutcomeRemoved(int node, int index) {
         defNetwork_.GetNode(h)->Definition()->RemoveOutcome(index);
     if (status < 0) return status;
   }
+  FollowNumbers(node);
   for (auto it = sliceEvidence_.begin(); it != sliceEvidence_.end();) {
     if (it->first.first == node && it->second == index) {
       it = sliceEvidence_.erase(it);
@@ -916,6 +933,7 @@ int VRN_dbn::OnOutcomesReordered(int node, const VRN_intArray& order) {
         defNetwork_.GetNode(h)->Definition()->ChangeOrderOfOutcomes(order);
     if (status < 0) return status;
   }
+  FollowNumbers(node);
   for (auto& [key, outcome] : sliceEvidence_) {
     if (key.first != node) continue;
     const int pos = order.FindPosition(outcome);

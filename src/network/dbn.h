@@ -150,6 +150,9 @@ class VRN_dbn {
   // node, an equation, has new discretization intervals: its proxies take
   // them, so its holder children follow their count as its own children do.
   int OnDiscIntervalsChanged(int node);
+  // The hidden copies of node, a discrete node, take its interval bounds or
+  // point values as they stand: so they take every outcome edit node takes.
+  void FollowNumbers(int node);
   int OnOutcomeInserted(int node, int position);
   int OnOutcomeRemoved(int node, int index);
   int OnOutcomesReordered(int node, const VRN_intArray& order);

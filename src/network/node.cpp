@@ -166,14 +166,15 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
             : nullptr;
     std::vector<std::string> before;
     std::vector<std::string> next;
+    std::vector<int> at;
     for (int i = 0; i < old_ids->GetSize(); ++i) {
       const char* id = old_ids->Get(i) != nullptr ? old_ids->Get(i) : "";
       before.emplace_back(id);
-      const bool kept = new_ids != nullptr && new_ids->FindString(id) >= 0;
-      next.emplace_back(kept ? id : "");
+      at.push_back(new_ids != nullptr ? new_ids->FindString(id) : -1);
+      next.emplace_back(at.back() >= 0 ? id : "");
     }
     const int refused =
-        VRN_FollowOutcomeIds(network_, handle_, before, next, false);
+        VRN_FollowOutcomeIds(network_, handle_, before, next, false, &at);
     if (refused != qelta::kOk) return refused;
   }
   // The arcs and evidence the change takes away are gone before the new
@@ -197,6 +198,27 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
       relink.emplace_back(child,
                           network_->GetNode(child)->Parents().FindPosition(handle_));
       (void)network_->RemoveArc(handle_, child);
+    }
+  }
+  // A DeMorgan or CAST node drops the parents the new kind cannot keep as
+  // its own model says (its prior stays), where the new table would keep
+  // each parent's first outcome: the arcs go, and the table is built again,
+  // before the new kind is installed. The build above, with every arc, has
+  // shown that the kind can be built.
+  const int old_type = definition_->GetType();
+  if (!keepArcs && (old_type == qelta::kDefDemorgan || old_type == qelta::kDefCast)) {
+    bool dropped = false;
+    for (int i = parents_.GetSize() - 1; i >= 0; --i) {
+      const int parent = parents_[i];
+      const int parent_type = network_->GetNode(parent)->Definition()->GetType();
+      if (!VRN_nodeDef::IsArcAllowed(parent_type, code)) {
+        (void)network_->RemoveArc(parent, handle_);
+        dropped = true;
+      }
+    }
+    if (dropped) {
+      converted.reset(VRN_nodeDef::CreateConverted(definition_, code));
+      if (converted == nullptr) throw std::bad_alloc();  // built once already
     }
   }
   VRN_evidenceRecord record(network_, handle_);

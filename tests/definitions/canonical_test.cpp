@@ -411,6 +411,28 @@ TEST(QualitativeTest, TypeChangeDropsOtherArcs) {
   EXPECT_EQ(kDefCast, net.GetNode(c)->Definition()->GetType());
 }
 
+// A (prior 0.3) causes C (prior 0.15, weight 0.6). As a table C keeps its
+// own prior, not the column of A "True" (0.66, 0.34), so evidence C = False
+// stays possible.
+TEST(QualitativeTest, TypeChangeToATableKeepsThePrior) {
+  for (int type : {kDefCpt, qelta::kDefTruthTable}) {
+    VRN_network net;
+    const int a = net.AddNode(kDefDemorgan, "A");
+    const int c = net.AddNode(kDefDemorgan, "C");
+    ASSERT_EQ(0, net.AddArc(a, c));
+    ASSERT_EQ(0, static_cast<VRN_demorgan*>(net.GetNode(a)->Definition())->SetPriorBelief(0.3));
+    auto* d = static_cast<VRN_demorgan*>(net.GetNode(c)->Definition());
+    ASSERT_EQ(0, d->SetPriorBelief(0.15));
+    ASSERT_EQ(0, d->SetParentWeight(0, 0.6));
+    ASSERT_EQ(0, net.GetNode(c)->Value()->SetEvidence(1));
+    ASSERT_EQ(0, net.GetNode(c)->setNodeType(type));
+    EXPECT_EQ(0, net.GetNode(c)->Parents().GetSize());
+    ExpectNear(type == kDefCpt ? std::vector<double>{0.15, 0.85} : std::vector<double>{0, 1},
+               Items(net.GetNode(c)->Definition()->GetMatrixConst()));
+    EXPECT_EQ(0, net.UpdateBeliefs());
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Tables computed on demand.
 

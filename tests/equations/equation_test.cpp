@@ -450,6 +450,37 @@ TEST_F(EquationTest, OutcomeLiteralsFollowTheParentsOutcomes) {
   holds("r", "p");
 }
 
+// The empty literal selects the first of outcomes without ids: an edit that
+// would give that place another outcome is refused, naming the equation;
+// one that leaves it there is taken. Oracle: the mean 0.3*0 + 0.7*10 + 0.5.
+TEST_F(EquationTest, EmptyLiteralKeepsTheFirstOutcome) {
+  net.SetRandSeed(5);
+  const int a = Add("A", qelta::kDefCpt), v = Add("V");
+  auto* disc = static_cast<VRN_discDef*>(net.GetNode(a)->Definition());
+  ASSERT_EQ(qelta::kOk, disc->SetIntervals({0, 1, 2}, true));
+  ASSERT_EQ(qelta::kOk, Set(v, "V=If(A=\"\",0,10)+Uniform(0,1)"));
+  auto refused = [&](int status, const char* would, int count) {
+    EXPECT_EQ(qelta::kErrOutOfRange, status);
+    EXPECT_EQ(std::string("Equation of node 'V' names outcome \"\" of node 'A', which the "
+                          "edit would ") + would,
+              LastLog());
+    EXPECT_EQ(count, disc->GetNumberOfOutcomes());
+  };
+  VRN_intArray swap;
+  for (int i : {1, 0}) swap.Add(i);
+  refused(disc->InsertOutcome(0, nullptr), "move", 2);
+  refused(disc->ChangeOrderOfOutcomes(swap), "move", 2);
+  ASSERT_EQ(qelta::kOk, disc->SetIntervals({0, 0.5, 2}, true));
+  ASSERT_EQ(qelta::kOk, disc->InsertOutcome(1, nullptr));
+  refused(disc->RemoveOutcome(0), "take away", 3);
+  ASSERT_EQ(qelta::kOk, disc->SetNumberOfOutcomes(4));
+  ASSERT_EQ(qelta::kOk, disc->RemoveOutcome(2));
+  ASSERT_EQ(qelta::kOk, disc->SetDefinitionFromVector({0.3, 0.5, 0.2}));
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+  auto* value = static_cast<VRN_equationEvaluation*>(net.GetNode(v)->Value());
+  EXPECT_NEAR(7.5, value->GetSampleMean(), 0.2);
+}
+
 // A value at edge (k + 1) * upper / n, the nearest double, is in bin k;
 // a count that cannot be allocated is -42.
 TEST(EquationEvaluationTest, HistogramEdgesCloseTheirBins) {

@@ -64,6 +64,8 @@ TEST(ExtFunctionsTest, BadDefinitionsFailWithMessageAndPosition) {
       {"1 = k(x)", 0, "Function name required on the LHS"},
       {"k(x) = k(x)", 9, "Unknown function: k"},
       {"k(x) = ", 7, "Factor expected"},
+      {"k(x) = If(x=\"s1\",10,20)", 12, "Invalid text literal: \"s1\"."},
+      {"k(x) = Switch(x,\"s0\",1,\"s1\",2,0)", 16, "Invalid text literal: \"s0\"."},
   };
   for (const Case& c : cases) {
     VRN_extFunctionContainer functions;

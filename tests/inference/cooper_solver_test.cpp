@@ -526,6 +526,45 @@ TEST(CooperSolverTest, ValuesNoScenarioWroteStayInvalid) {
   }
 }
 
+// A (0.7, 0.3) -> B observed b1, so A = a1; D -> X observed x0 rules d1 out;
+// U on D (1, 0) and U2 on A alone. The choice D = d0 is worth U + U2 = 1 +
+// U2(a1); d1 keeps the undefined marker. U2, not indexed by D, is written
+// by the one scenario left.
+TEST(CooperSolverTest, PolicyOfTheScenarioLeftIsValid) {
+  for (int k = 0; k < 8; ++k) {  // U2's table, propagation, the MAU
+    SCOPED_TRACE(k);
+    VRN_network net;
+    const int a = idtest::Add(net, qelta::kDefCpt, "A"), b = idtest::Add(net, qelta::kDefCpt, "B");
+    const int d = idtest::Add(net, qelta::kDefDecision, "D"), x = idtest::Add(net, qelta::kDefCpt, "X");
+    const int u = idtest::Add(net, qelta::kDefUtility, "U"), u2 = idtest::Add(net, qelta::kDefUtility, "U2");
+    for (auto [p, c] : {std::pair{a, b}, {d, x}, {d, u}, {a, u2}}) ASSERT_EQ(0, net.AddArc(p, c));
+    int m = -1;
+    if (k & 4) {
+      m = idtest::Add(net, qelta::kDefMau, "M");
+      ASSERT_EQ(0, net.AddArc(u, m));
+      ASSERT_EQ(0, net.AddArc(u2, m));
+    }
+    idtest::Table(net, a, {0.7, 0.3});
+    idtest::Table(net, b, {1, 0, 0.4, 0.6});
+    idtest::Table(net, x, {1, 0, 0, 1});
+    idtest::Table(net, u, {1, 0});
+    idtest::Table(net, u2, k & 1 ? std::vector<double>{4, 2} : std::vector<double>{2, 4});
+    if (k & 2) net.SetFlags(net.GetFlags() & ~qelta::kNetEvidencePropagation);
+    ASSERT_EQ(0, net.GetNode(b)->Value()->SetEvidence(1));
+    ASSERT_EQ(0, net.GetNode(x)->Value()->SetEvidence(0));
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    const double best = k & 1 ? 3 : 5;
+    for (int h : {d, m}) {
+      if (h < 0) continue;
+      ASSERT_TRUE(net.GetNode(h)->Value()->IsValueValid()) << h;
+      ExpectNear({best, qelta::kUndefinedValue}, Value(net, h), 1e-12, "policy");
+    }
+    if (net.GetNode(u2)->Value()->IsValueValid()) {
+      ExpectNear({best - 1}, Value(net, u2), 1e-12, "U2");
+    }
+  }
+}
+
 // ---------------------------------------------------------------- value of information
 
 std::vector<double> Values(const VRN_valueOfInfo& voi) {

@@ -8,12 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "base/error_log.h"
 #include "base/matrix.h"
 #include "base/status.h"
+#include "definitions/discrete_def.h"
 #include "equations/equation.h"
 #include "equations/equation_evaluation.h"
 #include "io/format.h"
@@ -165,6 +167,31 @@ TEST(DbnEquationParentTest, ParentTurnedIntoAnEquationKeepsItsCount) {
   ASSERT_EQ(net.GetNode(p)->setNodeType(qelta::kDefCpt), qelta::kOk);
   EXPECT_EQ(TemporalSizes(net, x), (std::vector<int>{3, 2, 2}));
   ExpectReadsBack(net, "X");
+}
+
+// A parent that was an equation with an open last interval, grown and
+// shrunk as a decision, takes new bounds of another count: its temporal
+// copies follow it, so the child's temporal table keeps step with its own.
+TEST(DbnEquationParentTest, NewBoundsOfAnotherCountReachTheTemporalTable) {
+  VRN_network net;
+  const int a = net.AddNode(qelta::kDefEquation, "A");
+  const int b = net.AddNode(qelta::kDefCpt, "B");
+  VRN_equation* equation = VRN_GetEquation(&net, a);
+  ASSERT_EQ(equation->SetEquation("A=2+Uniform(0,1)", nullptr, nullptr), 0);
+  const double inf = std::numeric_limits<double>::infinity();
+  ASSERT_EQ(equation->SetDiscIntervals(0, inf, Intervals({1, 2, inf})), 0);
+  ASSERT_EQ(net.setNodeTemporalType(b, 3), qelta::kOk);
+  ASSERT_EQ(net.SetNumberOfSlices(2), qelta::kOk);
+  ASSERT_EQ(net.AddArc(a, b), qelta::kOk);
+  ASSERT_EQ(net.AddTemporalArc(b, b, 1), qelta::kOk);
+  ASSERT_EQ(net.GetNode(a)->setNodeType(qelta::kDefDecision), qelta::kOk);
+  auto* disc = dynamic_cast<VRN_discDef*>(Def(net, a));
+  ASSERT_EQ(disc->SetNumberOfOutcomes(4), qelta::kOk);
+  ASSERT_EQ(disc->RemoveOutcome(0), qelta::kOk);
+  ASSERT_EQ(disc->SetIntervals({0, 1, 2, 3, 4}, false), qelta::kOk);
+  EXPECT_EQ(qelta_test::Table(net, b).size(), 8u);
+  EXPECT_EQ(TemporalSizes(net, b), (std::vector<int>{4, 2, 2}));
+  ExpectReadsBack(net, "B");
 }
 
 // X ~ N(10, 2) with Z = 2X + 1 (normal nodes), an anchor A, the plate node

@@ -21,7 +21,8 @@
 // a second update has left every value as the first did. Right
 // after an edit that leaves implied evidence stale, every valid value
 // equals what a refresh gives. An outcome edit that answers an error leaves
-// the node, its children's tables, its evidence and its cases as they were,
+// the node, its children's tables, every temporal table, its evidence and
+// its cases as they were,
 // and its save as it was or as an automatic update of that state leaves it.
 // An arc into a plate node that the temporal part refuses leaves every
 // temporal arc, temporal table and the save as they were. Some dynamic
@@ -1289,8 +1290,8 @@ class Harness {
 
   // What an outcome edit of h that answers an error leaves as it was: the
   // save (when the network saves), and, whether it saves or not, h's
-  // outcomes, numbers and table, its children's tables, its evidence and
-  // the cases' entries for it.
+  // outcomes, numbers and table, its children's tables, every temporal
+  // table, its evidence and the cases' entries for it.
   struct Kept {
     std::string save;
     // With automatic updating on: the save after an update of a copy. A
@@ -1336,6 +1337,13 @@ class Harness {
     }
     AddTable(Def(h)->GetMatrixConst(), &k.tables);
     for (int c : Node(h)->Children()) AddTable(Def(c)->GetMatrixConst(), &k.tables);
+    // And every temporal table: the temporal part's copies of h feed those
+    // of its children and of its temporal children.
+    for (int p = net_->GetFirstNode(); p >= 0; p = net_->GetNextNode(p)) {
+      VRN_intArray orders;
+      (void)net_->GetTemporalOrders(p, orders);
+      for (int order : orders) AddTable(Def(p)->GetTemporalMatrix(order), &k.tables);
+    }
     const VRN_nodeVal* value = Val(h);
     double x = 0.0;
     std::vector<double> soft;

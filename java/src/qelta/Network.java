@@ -1090,7 +1090,10 @@ public final class Network extends Wrapper {
      * that would leave intervals {@code setIntervals} refuses (the middle of an interval with an
      * infinite end is that end, so a third bound equal to two others; the middle of minus and plus
      * infinity is not a number) is refused with code -4 and leaves the node as it was; so is
-     * {@link #addOutcome(int, String)}.
+     * {@link #addOutcome(int, String)}. Among outcomes without identifiers, an empty text literal
+     * of an equation child (such as {@code ""} in {@code If(A="",0,10)}) selects the first one: an
+     * insert at position 0, which would give it another outcome, fails naming the child and the
+     * literal, and changes nothing.
      *
      * @param nodeHandle handle of the node
      * @param position index the new outcome takes
@@ -4681,8 +4684,8 @@ public final class Network extends Wrapper {
      * <a href="package-summary.html#expressions">expression language</a>, which equations and
      * multi-attribute utility expressions of this network call like built-in functions. Each
      * definition has the form "name(p1, p2, ...) = body", such as {@code f(x) = x*2}; the body
-     * names only the parameters, and may call built-in functions and the functions defined before
-     * it in the array (no recursion). The name must not be a built-in function's or an earlier
+     * names only the parameters, holds no text literal, and may call built-in functions and the
+     * functions defined before it in the array (no recursion). The name must not be a built-in function's or an earlier
      * definition's. See <a href="package-summary.html#expressions-user-functions">User-defined
      * functions</a> for the rules and messages.
      *

@@ -421,7 +421,9 @@
  * <li>Every parameter is a name used in the body ("y: parameter not found in
  *   function body", "x: duplicate parameter name", "Parameter name required"), and
  *   the body names nothing else: no node identifiers ("z: not a function
- *   parameter"). A function may have no parameters: {@code k() = 3}.
+ *   parameter"), and no text literal, which a parameter cannot compare with an
+ *   outcome (<code>Invalid text literal: "s1".</code>). A function may have no
+ *   parameters: {@code k() = 3}.
  * <li>The body may call built-in functions and functions defined earlier in the same
  *   list; not itself, nor a later one ("Unknown function: <i>name</i>"), so there is
  *   no recursion.

@@ -8,7 +8,8 @@
 // said to lose), and the same text when the read-back network is written
 // again. A refusal names, quoted, the node (and case) it refuses. Only the
 // XML file holds a dynamic network (one with temporal nodes): every other
-// format refuses it, naming the format, and leaves no file.
+// format refuses it, naming the format, and leaves no file. An outcome
+// edit that answers an error leaves the network and its save as they were.
 //
 // Kinds and edits are tables: a new kind is one builder and one line in
 // kKinds, a new edit one function and one line in kEdits. A kind whose
@@ -491,6 +492,51 @@ void MakeSubmodel(Fuzz& f) {
   if (s >= 0 && h >= 0) (void)f.net().GetNode(h)->SetSubmodel(s);
 }
 
+// What an outcome edit of h that answers an error leaves as it was: the
+// save, and h's outcomes and numbers and the tables of h, of its children
+// and every temporal one (dimensions, then items).
+std::pair<std::string, std::string> Kept(Fuzz& f, int h) {
+  std::pair<std::string, std::string> kept;
+  if (f.net().WriteString(kept.first, qelta::kExtensionNone) != qelta::kOk) {
+    kept.first.clear();
+  }
+  const VRN_idArray* ids = f.Def(h)->GetOutcomesNames();
+  for (int i = 0; ids != nullptr && i < ids->GetSize(); ++i) {
+    kept.second += std::string(ids->Get(i) != nullptr ? ids->Get(i) : "") + " ";
+  }
+  const VRN_doubleArray* numbers = f.Disc(h) != nullptr ? f.Disc(h)->GetValues() : nullptr;
+  for (int i = 0; numbers != nullptr && i < numbers->GetSize(); ++i) {
+    kept.second += std::to_string((*numbers)[i]) + " ";
+  }
+  std::vector<const VRN_matrix*> tables{f.Def(h)->GetMatrixConst()};
+  for (int c : f.net().GetNode(h)->Children()) tables.push_back(f.Def(c)->GetMatrixConst());
+  for (int p : f.Live()) {
+    VRN_intArray orders;
+    (void)f.net().GetTemporalOrders(p, orders);
+    for (int k : orders) tables.push_back(f.Def(p)->GetTemporalMatrix(k));
+  }
+  for (const VRN_matrix* m : tables) {
+    for (int i = 0; m != nullptr && i < m->GetDimensionCount(); ++i) {
+      kept.second += "\n" + std::to_string(m->GetSize(i));
+    }
+    for (int i = 0; m != nullptr && i < m->GetItemCount(); ++i) {
+      kept.second += " " + std::to_string(m->GetItems()[i]);
+    }
+  }
+  return kept;
+}
+
+// Runs an outcome edit of h; one that answers an error changes nothing.
+void Refusable(Fuzz& f, int h, const char* what, const std::function<int()>& edit) {
+  const auto before = Kept(f, h);
+  const int status = edit();
+  if (status == qelta::kOk) return;
+  const auto after = Kept(f, h);
+  EXPECT_EQ(before.second, after.second) << what << "(" << f.Id(h) << ") answered " << status;
+  if (before.first.empty() || after.first.empty()) return;
+  EXPECT_EQ(before.first, after.first) << what << "(" << f.Id(h) << ") answered " << status;
+}
+
 // Numbers for the outcomes of a discrete node, CAST and DeMorgan nodes
 // too: interval bounds (identifiers cleared or not; sometimes of another
 // count, which the outcomes follow), point values, or neither again.
@@ -506,7 +552,9 @@ void MakeIntervals(Fuzz& f) {
     const int n = disc->GetNumberOfOutcomes();
     const int count =
         pick < 0.08 ? n + 1 : pick < 0.16 ? std::max(2, n - 1) : n;
-    (void)disc->SetIntervals(f.Bounds(count), f.Chance(0.4));
+    Refusable(f, h, "SetIntervals", [&] {
+      return disc->SetIntervals(f.Bounds(count), f.Chance(0.4));
+    });
   } else if (pick < 0.9) {
     std::vector<double> values;
     for (int i = 0; i < disc->GetNumberOfOutcomes(); ++i) {
@@ -514,7 +562,7 @@ void MakeIntervals(Fuzz& f) {
     }
     // Sometimes one that is not a number or infinite, which no file holds.
     if (f.Chance(0.1)) values[0] = f.Chance(0.5) ? std::nan("") : kInf;
-    (void)disc->SetPointValues(values);
+    Refusable(f, h, "SetPointValues", [&] { return disc->SetPointValues(values); });
   } else {
     (void)disc->RemoveIntervals();
     (void)disc->RemovePointValues();
@@ -779,13 +827,17 @@ void EditOutcomes(Fuzz& f) {
   const int n = def->GetNumberOfOutcomes();
   switch (f.Uniform(0, 2)) {
     case 0:
-      (void)def->InsertOutcome(f.Uniform(0, n), f.Chance(0.5) ? "added" : "");
+      Refusable(f, h, "InsertOutcome", [&] {
+        return def->InsertOutcome(f.Uniform(0, n), f.Chance(0.5) ? "added" : "");
+      });
       break;
     case 1:
-      (void)def->RemoveOutcome(f.Uniform(0, n - 1));
+      Refusable(f, h, "RemoveOutcome",
+                [&] { return def->RemoveOutcome(f.Uniform(0, n - 1)); });
       break;
     default:
-      (void)def->SetNumberOfOutcomes(f.Uniform(2, 4));
+      Refusable(f, h, "SetNumberOfOutcomes",
+                [&] { return def->SetNumberOfOutcomes(f.Uniform(2, 4)); });
       break;
   }
 }
