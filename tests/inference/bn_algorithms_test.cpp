@@ -424,6 +424,30 @@ TEST(BnAlgorithmsTest, FailedChainRuleLeavesEverythingAsItWas) {
   EXPECT_FALSE(net.IsRelevanceReasoning());
 }
 
+// A table the update refuses gives no probability of evidence either, by
+// either method, observed or not.
+TEST(BnAlgorithmsTest, NonFiniteTablesGiveNoProbabilityOfEvidence) {
+  for (double bad : {NAN, INFINITY}) {
+    for (int observed : {-1, 0}) {
+      for (bool chain : {false, true}) {
+        VRN_network net;
+        const int a = AddNode(net, "a", {}), b = AddNode(net, "b", {a});
+        SetChainTables(net, a, b);
+        ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({bad, 1}));
+        if (observed >= 0) {
+          ASSERT_EQ(qelta::kOk, Val(net, b)->SetEvidence(observed));
+        }
+        double p = 0.0;
+        EXPECT_FALSE(net.CalcPropEvidence(p, chain));
+        EXPECT_EQ(-1.0, p);
+        const VRN_errorLog* log = net.ErrorLog();
+        EXPECT_STREQ("Node [a] has a negative or non-finite probability in its table",
+                     log->GetMessage(log->GetNumberOfMessages() - 1));
+      }
+    }
+  }
+}
+
 TEST(BnAlgorithmsTest, VirtualEvidenceWeighsTheBeliefs) {
   VRN_network net;
   const int a = AddNode(net, "a", {}), b = AddNode(net, "b", {a});
