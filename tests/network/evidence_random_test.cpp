@@ -27,6 +27,7 @@
 #include "network/network.h"
 #include "network/node.h"
 #include "network_helpers.h"
+#include "test_networks.h"
 
 namespace {
 
@@ -121,39 +122,6 @@ Observed UserEvidence(const Model& m) {
     out.likelihoods.push_back(l);
   }
   return out;
-}
-
-// The joint weight of the user's evidence with node h observed at k (its
-// own likelihoods dropped, as observing drops them), by enumeration. Zero
-// when the evidence is impossible, or below the doubles.
-double JointWeight(Model& m, int h, int k) {
-  VRN_network& net = m.net;
-  std::vector<int> x(net.GetSlotCount(), 0);
-  double total = 0.0;
-  for (;;) {
-    double w = 1.0;
-    for (int c : m.chance) {
-      const VRN_nodeVal* value = net.GetNode(c)->Value();
-      const int observed = c == h ? k
-                           : value->HasFlags(qelta::kValFlagEvidence) ? value->GetEvidence()
-                                                                      : -1;
-      const VRN_matrix& table = *net.GetNode(c)->Definition()->GetMatrixConst();
-      int index = 0, d = 0;
-      for (int p : net.GetNode(c)->Parents()) index += x[p] * table.GetStrides()[d++];
-      w *= observed >= 0 && observed != x[c] ? 0.0 : table.GetItem(index + x[c] * table.GetStrides()[d]);
-      std::vector<double> l;
-      if (c != h && value->HasVirtualEvidence() && value->GetVirtualEvidence(&l) == qelta::kOk) {
-        w *= l[x[c]];
-      }
-    }
-    total += w;
-    size_t i = 0;
-    for (; i < m.chance.size(); ++i) {
-      if (++x[m.chance[i]] < Outcomes(net, m.chance[i])) break;
-      x[m.chance[i]] = 0;
-    }
-    if (i == m.chance.size()) return total;
-  }
 }
 
 // Read back from a save, the same evidence entered with relevance
@@ -296,6 +264,18 @@ class Sequence {
     if (verbose_) std::printf("  ClearEvidence(%d): %d\n", h, status);
   }
 
+  // Whether the enumeration gives h = k some probability beside the other
+  // evidence (h's likelihoods dropped, as observing drops them); false where
+  // it cannot tell (decisions, h observed already).
+  bool Possible(int h, int k) {
+    if (m_.decision >= 0 || m_.net.GetNode(h)->Value()->HasFlags(qelta::kValFlagEvidence)) {
+      return false;
+    }
+    std::vector<std::vector<double>> likelihoods = UserEvidence(m_).likelihoods;
+    likelihoods[h].clear();  // handles are the chance nodes' positions
+    return testnet::Enumerate(m_.net, false, &likelihoods).marginals[h][k] > 0.0;
+  }
+
   // An observation that goes derives all that is implied again at once.
   void Forget(int h) {
     if (m_.net.GetNode(h)->Value()->HasFlags(qelta::kValFlagEvidence)) entered_.clear();
@@ -365,7 +345,7 @@ class Sequence {
     const bool contradicts = value->HasFlags(qelta::kValFlagPropagated) &&
                              !value->HasFlags(qelta::kValFlagEvidence) &&
                              value->GetEvidence() != k;
-    const bool possible = JointWeight(m_, h, k) > 0.0;
+    const bool possible = Possible(h, k);
     // An observation entered again goes first.
     Forget(h);
     const int status = m_.net.GetNode(h)->Value()->SetEvidence(k);
