@@ -293,6 +293,22 @@ int VRN_matrix::AllEqualToAtPair(double v, int d1, int i1, int d2,
   return AllEqualTo(v, fixed);
 }
 
+int VRN_matrix::ForcesOutcome(const VRN_intArray& fixed) const {
+  const int n = dimensions_.GetSize();
+  if (n == 0 || fixed.GetSize() < n) return kErrOutOfRange;
+  const int s = fixed[n - 1];
+  if (s < 0) return kErrOutOfRange;
+  const int ones = AllEqualTo(1.0, fixed);
+  if (ones != 1) return ones;
+  VRN_intArray other(fixed);
+  for (int j = 0; j < dimensions_[n - 1]; ++j) {
+    if (j == s) continue;
+    other[n - 1] = j;
+    if (AllEqualTo(0.0, other) != 1) return 0;
+  }
+  return 1;
+}
+
 // ------------------------------------------------------- dimension edits
 
 int VRN_matrix::InsertDimension(int pos, int size) {

@@ -124,6 +124,11 @@ class VRN_matrix {
   // The same with exactly the two dimensions d1 and d2 fixed at i1 and i2;
   // -2 for a bad dimension or index.
   int AllEqualToAtPair(double v, int d1, int i1, int d2, int i2) const;
+  // fixed as for AllEqualTo, its entry for the last dimension an outcome s:
+  // 1 when the selected columns force s (every item at s is 1.0 and every
+  // item at the other outcomes exactly 0.0), else 0; -2 for a bad fixed.
+  // A column such as (1e-17, 1.0) sums to 1.0 yet forces nothing.
+  int ForcesOutcome(const VRN_intArray& fixed) const;
 
   // Dimension edits: each answers 0, or -2 for a bad dimension, index, size
   // or order, leaving the matrix unchanged.

@@ -33,6 +33,34 @@ void EraseAt(VRN_doubleArray* items, int i) {
 
 bool IsEmptyText(const char* text) { return text == nullptr || *text == '\0'; }
 
+// Sums of p x and p x^2 over point values x, each scaled by 2^-exponent.
+struct PointSums {
+  double mean = 0.0;
+  double square = 0.0;
+};
+
+PointSums SumPoints(int count, const double* x, const double* p, int exponent) {
+  PointSums sums;
+  for (int i = 0; i < count; ++i) {
+    const double v = exponent == 0 ? x[i] : std::ldexp(x[i], -exponent);
+    sums.mean += p[i] * v;
+    sums.square += p[i] * v * v;
+  }
+  return sums;
+}
+
+// The exponent of a power of two above every point value that has
+// probability: scaled by it, values stay below 1 and squares finite.
+int PointScale(int count, const double* x, const double* p) {
+  double largest = 0.0;
+  for (int i = 0; i < count; ++i) {
+    if (p[i] != 0.0) largest = std::fmax(largest, std::fabs(x[i]));
+  }
+  int exponent = 0;
+  (void)std::frexp(largest, &exponent);
+  return exponent;
+}
+
 const char* NullIfEmpty(const std::string& text) {
   return text.empty() ? nullptr : text.c_str();
 }
@@ -1023,13 +1051,19 @@ int VRN_discDef::CalculateMean(const VRN_matrix& value, double* out) const {
   const double* p = value.GetItems().Items();
   if (HasIntervals()) {
     *out = VRN_IntervalsMean(count, values_->Items(), p);
-    return qelta::kOk;
+  } else {
+    if (!HasPointValues()) return qelta::kErrNoItem;
+    const double* x = values_->Items();
+    *out = SumPoints(count, x, p, 0).mean;
+    if (!std::isfinite(*out)) {
+      // A sum beyond the doubles on its way: taken again over scaled values.
+      const int exponent = PointScale(count, x, p);
+      const double scaled = SumPoints(count, x, p, exponent).mean;
+      if (std::isfinite(scaled)) *out = std::ldexp(scaled, exponent);
+    }
   }
-  if (!HasPointValues()) return qelta::kErrNoItem;
-  double mean = 0.0;
-  for (int i = 0; i < count; ++i) mean += p[i] * (*values_)[i];
-  *out = mean;
-  return qelta::kOk;
+  // A mean that is not a number is no answer.
+  return std::isfinite(*out) ? qelta::kOk : qelta::kErrInvalidValue;
 }
 
 int VRN_discDef::CalculateStdDev(const VRN_matrix& value, double* out) const {
@@ -1038,20 +1072,23 @@ int VRN_discDef::CalculateStdDev(const VRN_matrix& value, double* out) const {
   const double* p = value.GetItems().Items();
   if (HasIntervals()) {
     *out = VRN_IntervalsStdDev(count, values_->Items(), p);
-    return qelta::kOk;
+    return std::isfinite(*out) ? qelta::kOk : qelta::kErrInvalidValue;
   }
   if (!HasPointValues()) return qelta::kErrNoItem;
-  double mean = 0.0;
-  double square = 0.0;
-  for (int i = 0; i < count; ++i) {
-    const double x = (*values_)[i];
-    mean += p[i] * x;
-    square += p[i] * x * x;
-  }
+  const double* x = values_->Items();
+  const PointSums sums = SumPoints(count, x, p, 0);
   // Rounding can leave a tiny negative variance for a point mass.
-  const double variance = square - mean * mean;
+  const double variance = sums.square - sums.mean * sums.mean;
   *out = variance > 0.0 ? std::sqrt(variance) : 0.0;
-  return qelta::kOk;
+  if (!std::isfinite(variance)) {
+    // Squares beyond the doubles (values past 1e154): the same sums over
+    // scaled values, the deviation scaled back.
+    const int exponent = PointScale(count, x, p);
+    const PointSums scaled = SumPoints(count, x, p, exponent);
+    const double v = scaled.square - scaled.mean * scaled.mean;
+    *out = std::isnan(v) ? v : v > 0.0 ? std::ldexp(std::sqrt(v), exponent) : 0.0;
+  }
+  return std::isfinite(*out) ? qelta::kOk : qelta::kErrInvalidValue;
 }
 
 // ------------------------------------------------------------ diagnosis data

@@ -149,7 +149,7 @@ class VRN_discDef : public VRN_nodeDef {
   double GetOutcomeValue(int outcome) const;
   // Mean and deviation of a distribution over the outcomes (`value` holds one
   // probability per outcome). -2 on a count mismatch, -3 without numeric
-  // outcomes.
+  // outcomes, -4 (*out set) for a result beyond the doubles or NaN.
   int CalculateMean(const VRN_matrix& value, double* out) const;
   int CalculateStdDev(const VRN_matrix& value, double* out) const;
 

@@ -17,6 +17,40 @@
 namespace {
 constexpr int kEvidenceBits = qelta::kValFlagEvidence | qelta::kValFlagPropagated;
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+struct RunningStats {
+  double mean = 0.0;
+  double m2 = 0.0;  // sum of squared deviations from the mean
+  double lo = 0.0;
+  double hi = 0.0;
+  long long k = 0;
+};
+
+// Welford's running statistics of the finite samples, each scaled by
+// 2^-exponent (exactly, as a power of two).
+RunningStats Accumulate(const std::vector<double>& samples, int exponent) {
+  RunningStats s;
+  for (double sample : samples) {
+    if (!VRN_IsFiniteValue(sample)) continue;
+    const double x = exponent == 0 ? sample : std::ldexp(sample, -exponent);
+    ++s.k;
+    if (s.k == 1) {
+      s.mean = s.lo = s.hi = x;
+      continue;
+    }
+    const double d = x - s.mean;
+    s.mean += d / static_cast<double>(s.k);
+    s.m2 += d * (x - s.mean);
+    if (x < s.lo) s.lo = x;
+    if (x > s.hi) s.hi = x;
+  }
+  return s;
+}
+
+// A mean or deviation beyond the doubles is no answer.
+int FiniteOrRefused(double v) {
+  return std::isfinite(v) ? qelta::kOk : qelta::kErrInvalidValue;
+}
 }  // namespace
 
 VRN_equationEvaluation::VRN_equationEvaluation(VRN_network* network,
@@ -130,10 +164,10 @@ int VRN_equationEvaluation::GetMean(double* out) const {
     if (!BeliefEdges(&edges)) return qelta::kErrInvalidValue;
     const int n = belief_.GetItemCount();
     *out = VRN_IntervalsMean(n, edges.data(), belief_.GetItems().Items());
-    return qelta::kOk;
+    return FiniteOrRefused(*out);
   }
   *out = GetSampleMean();
-  return qelta::kOk;
+  return FiniteOrRefused(*out);
 }
 
 int VRN_equationEvaluation::GetStdDev(double* out) const {
@@ -147,10 +181,10 @@ int VRN_equationEvaluation::GetStdDev(double* out) const {
     if (!BeliefEdges(&edges)) return qelta::kErrInvalidValue;
     const int n = belief_.GetItemCount();
     *out = VRN_IntervalsStdDev(n, edges.data(), belief_.GetItems().Items());
-    return qelta::kOk;
+    return FiniteOrRefused(*out);
   }
   *out = GetSampleStdDev();
-  return qelta::kOk;
+  return FiniteOrRefused(*out);
 }
 
 void VRN_equationEvaluation::StoreEvidence(VRN_evidenceRecord& record) const {
@@ -163,29 +197,24 @@ void VRN_equationEvaluation::ComputeStats() const {
   if (stats_valid_ != 0) return;
   stats_valid_ = 1;
   if (single_) return;
-  double mean = 0.0, m2 = 0.0, lo = 0.0, hi = 0.0;
-  long long k = 0;
-  for (double x : samples_) {
-    if (!VRN_IsFiniteValue(x)) continue;
-    ++k;
-    if (k == 1) {
-      mean = lo = hi = x;
-      continue;
-    }
-    const double d = x - mean;
-    mean += d / static_cast<double>(k);
-    m2 += d * (x - mean);
-    if (x < lo) lo = x;
-    if (x > hi) hi = x;
-  }
-  if (k == 0) {
+  RunningStats s = Accumulate(samples_, 0);
+  if (s.k == 0) {
     mean_ = deviation_ = minimum_ = maximum_ = kNaN;
     return;
   }
-  mean_ = mean;
-  minimum_ = lo;
-  maximum_ = hi;
-  deviation_ = k >= 2 ? std::sqrt(m2 / static_cast<double>(k - 1)) : 0.0;
+  minimum_ = s.lo;
+  maximum_ = s.hi;
+  int exponent = 0;
+  if (!std::isfinite(s.mean) || !std::isfinite(s.m2)) {
+    // Differences or their squares beyond the doubles (samples past 1e154):
+    // the same sums over samples scaled below 1, scaled back.
+    (void)std::frexp(std::fmax(-s.lo, s.hi), &exponent);
+    s = Accumulate(samples_, exponent);
+  }
+  mean_ = std::ldexp(s.mean, exponent);
+  deviation_ = s.k >= 2
+                   ? std::ldexp(std::sqrt(s.m2 / static_cast<double>(s.k - 1)), exponent)
+                   : 0.0;
 }
 
 double VRN_equationEvaluation::GetSampleMean() const {

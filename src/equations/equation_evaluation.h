@@ -39,7 +39,7 @@ class VRN_equationEvaluation : public VRN_nodeVal {
   int ClearPropagatedEvidence() override;
   int SetPropagatedContEvidence(double value) override;
   // -4 unless valid; interval mean / deviation of a discretized belief,
-  // else those of the samples.
+  // else those of the samples; -4 (*out set) for one that is not finite.
   int GetMean(double* out) const override;
   int GetStdDev(double* out) const override;
   void StoreEvidence(VRN_evidenceRecord& record) const override;

@@ -703,7 +703,7 @@ bool RelevanceBuilder::DeriveTowardsChild(VRN_relevanceNode* x,
   fixed[d] = x->evidence_;
   for (int j = 0; j < outcomes; ++j) {
     fixed[own] = j;
-    if (table->AllEqualTo(1.0, fixed) != 1) continue;
+    if (table->ForcesOutcome(fixed) != 1) continue;
     (void)y->SetDerivedEvidence(j);
     for (VRN_relevanceNode* parent : y->parents_) parent->children_.Remove(y);
     y->parents_.Flush();

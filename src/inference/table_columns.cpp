@@ -36,12 +36,14 @@ int ClassifyColumns(const VRN_matrix& table) {
 
 }  // namespace qelta
 
-int VRN_CheckInferenceTables(VRN_network* network) {
+int VRN_CheckInferenceTables(VRN_network* network, bool equations) {
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     VRN_node* node = network->GetNode(h);
+    const int type = node->Definition()->GetType();
     // A canonical node's table is computed from parameters checked when
     // they were set; expanding it here would defeat decomposition.
-    if (VRN_nodeDef::IsLazyType(node->Definition()->GetType())) continue;
+    if (VRN_nodeDef::IsLazyType(type)) continue;
+    if (!equations && type == qelta::kDefEquation) continue;
     const VRN_matrix* table = node->Definition()->GetExpandedDefinition();
     if (table == nullptr ||
         qelta::ClassifyColumns(*table) != qelta::kColumnsInvalid) {

@@ -35,9 +35,11 @@ inline constexpr double kColumnSumTolerance = 1e-14;
 
 }  // namespace qelta
 
-// Checks the inference table of every node of network. Answers 0, or -2
-// with "Node [id] has a negative or non-finite probability in its table"
-// logged for the first node whose table holds such an entry.
-int VRN_CheckInferenceTables(VRN_network* network);
+// Checks the inference table of every node of network (of every node but
+// the equation nodes, whose tables are discretized on demand, without
+// equations). Answers 0, or -2 with "Node [id] has a negative or non-finite
+// probability in its table" logged for the first node whose table holds
+// such an entry.
+int VRN_CheckInferenceTables(VRN_network* network, bool equations = true);
 
 #endif  // QELTA_INFERENCE_TABLE_COLUMNS_H_

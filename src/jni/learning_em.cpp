@@ -67,7 +67,8 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_learning_EM_getEqSampleSize(JNIEnv*
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_EM_setEqSampleSize(JNIEnv* env, jobject obj, jint size) {
   Guarded(env, [&] {
-    // Refused (and ignored) while randomizing or uniformizing is on.
+    // Refused (and ignored) while randomizing or uniformizing is on, and
+    // when negative.
     (void)Record(env, obj).SetEqSampleSize(static_cast<float>(size));
   });
 }

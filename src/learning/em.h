@@ -24,8 +24,8 @@ void SetEmPassObserver(EmPassObserver observer, void* context);
 
 class VRN_em {
  public:
-  // -4 and no change while randomizing or uniformizing is on; else stores
-  // the size; 0.
+  // -2 and no change for a negative or non-finite size; -4 and no change
+  // while randomizing or uniformizing is on; else stores the size; 0.
   [[nodiscard]] int SetEqSampleSize(float size);
   float GetEqSampleSize() const { return eqSampleSize; }
   // Stores the flag; turning it on also turns uniformizing off and sets the

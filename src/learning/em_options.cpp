@@ -1,8 +1,12 @@
 // Setters of the EM options that keep the starting point consistent.
+#include <cmath>
+
 #include "base/status.h"
 #include "learning/em.h"
 
 int VRN_em::SetEqSampleSize(float size) {
+  // A weight that is not a count of records makes tables of no distribution.
+  if (!(size >= 0.0f) || !std::isfinite(size)) return qelta::kErrOutOfRange;
   if (randomizeParameters || uniformizeParameters) return qelta::kErrInvalidValue;
   eqSampleSize = size;
   return qelta::kOk;

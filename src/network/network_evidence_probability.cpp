@@ -20,6 +20,7 @@
 #include "base/status.h"
 #include "definitions/node_val.h"
 #include "inference/bn_algorithms.h"
+#include "inference/table_columns.h"
 
 namespace {
 
@@ -261,6 +262,12 @@ bool VRN_network::CalcPropEvidence(double& p, bool chainRuleOnly) {
       p = -1.0;
       return false;
     }
+  }
+  // A table the update refuses gives no probability either, whatever the
+  // evidence (an unobserved root's NaN would reach the product too).
+  if (VRN_CheckInferenceTables(this, false) != qelta::kOk) {
+    p = -1.0;
+    return false;
   }
   // Values indexed by the decisions of a diagram this network was are
   // given their own shape, as an update gives them: beliefs written below

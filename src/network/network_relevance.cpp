@@ -417,8 +417,8 @@ class EvidencePropagation {
     return qelta::kOk;
   }
 
-  // A child whose table gives 1.0 to outcome s wherever the evidence of its
-  // parents agrees must be in s.
+  // A child whose table gives 1.0 to outcome s, and exactly 0.0 to the
+  // others, wherever the evidence of its parents agrees must be in s.
   int StepDown(Frame& frame, const VRN_node& node, int* next) {
     const VRN_intArray& children = node.Children();
     for (; frame.index < children.GetSize(); ++frame.index, frame.outcome = 0) {
@@ -435,7 +435,7 @@ class EvidencePropagation {
       while (frame.outcome < outcomes) {
         const int s = frame.outcome++;
         if (!EvidenceCoordinates(*net_, *child, *table, s, &coords_)) break;
-        if (table->AllEqualTo(1.0, coords_) != 1) continue;
+        if (table->ForcesOutcome(coords_) != 1) continue;
         VRN_nodeVal* value = child->Value();
         if (value->HasEvidence()) {
           if (value->GetEvidence() != s) return Conflict(node, *child);

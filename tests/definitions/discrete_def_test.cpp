@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -263,6 +264,18 @@ TEST_F(DiscreteDefTest, PointValuesMeanAndDeviation) {
   ASSERT_EQ(qelta::kOk, Def(a)->SetIntervals({0, 1, 2, 4, 6}, false));
   ASSERT_EQ(qelta::kOk, Def(a)->CalculateMean(p, &mean));
   EXPECT_DOUBLE_EQ(0.5 * 1.5 + 0.5 * 5.0, mean);
+
+  // Values whose squares overflow still have their deviation.
+  const int b = Add("b", 2);
+  ASSERT_EQ(qelta::kOk, p.SetSingleDimension(2));
+  ASSERT_EQ(qelta::kOk, p.SetItemsFromVector({0.5, 0.5}));
+  for (double x : {1e155, 1e200, DBL_MAX}) {
+    ASSERT_EQ(qelta::kOk, Def(b)->SetPointValues({x, -x}));
+    ASSERT_EQ(qelta::kOk, Def(b)->CalculateMean(p, &mean));
+    ASSERT_EQ(qelta::kOk, Def(b)->CalculateStdDev(p, &sd)) << x;
+    EXPECT_EQ(0.0, mean);
+    EXPECT_NEAR(x, sd, 1e-12 * x);
+  }
 }
 
 TEST_F(DiscreteDefTest, ReorderingMovesDiagnosisDataButNotBounds) {

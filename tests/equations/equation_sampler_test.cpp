@@ -265,6 +265,16 @@ TEST(EquationSampler, FixedNetworksAndFailures) {
   EXPECT_EQ(qelta::kErrUnsolvable, net.UpdateBeliefs());
 }
 
+// Samples past 1e154 square beyond the doubles; their deviation does not.
+TEST(EquationSampler, HugeSamplesKeepAFiniteDeviation) {
+  VRN_network net;
+  const int e = AddEquation(net, "e", "e=Normal(0,1e300)");
+  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+  double sd = 0;
+  ASSERT_EQ(qelta::kOk, net.GetNode(e)->Value()->GetStdDev(&sd));
+  EXPECT_NEAR(1e300, sd, 0.05e300);
+}
+
 // A network of constants is not sampled; a constant that is not finite is
 // refused as a sampled value is, and never marked valid.
 TEST(EquationSampler, ConstantsThatAreNotFiniteAreRefused) {

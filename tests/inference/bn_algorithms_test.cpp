@@ -424,6 +424,24 @@ TEST(BnAlgorithmsTest, FailedChainRuleLeavesEverythingAsItWas) {
   EXPECT_FALSE(net.IsRelevanceReasoning());
 }
 
+// A table the update refuses gives no probability of evidence either, by
+// either method, observed or not.
+TEST(BnAlgorithmsTest, NonFiniteTablesGiveNoProbabilityOfEvidence) {
+  for (int variant = 0; variant < 8; ++variant) {
+    VRN_network net;
+    const int a = AddNode(net, "a", {}), b = AddNode(net, "b", {a});
+    SetChainTables(net, a, b);
+    ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector(
+                              {variant % 2 == 0 ? NAN : INFINITY, 1}));
+    ASSERT_EQ(qelta::kOk, (variant & 2) != 0 ? Val(net, b)->SetEvidence(0) : qelta::kOk);
+    double p = 0.0;
+    EXPECT_FALSE(net.CalcPropEvidence(p, (variant & 4) != 0));
+    EXPECT_EQ(-1.0, p);
+    EXPECT_STREQ("Node [a] has a negative or non-finite probability in its table",
+                 net.ErrorLog()->GetMessage(net.ErrorLog()->GetNumberOfMessages() - 1));
+  }
+}
+
 TEST(BnAlgorithmsTest, VirtualEvidenceWeighsTheBeliefs) {
   VRN_network net;
   const int a = AddNode(net, "a", {}), b = AddNode(net, "b", {a});

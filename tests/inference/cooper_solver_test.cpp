@@ -687,6 +687,42 @@ TEST(ValueOfInfoTest, PublishedValuesWithEitherSolverCode) {
   }
 }
 
+// U(D, X) = {h, 0, 0, low} rescales the column of (d1, x1) to (low / h, 1.0),
+// which must still weigh low / h; Shachter's solver names the policy. Knowing
+// X before D is worth P(x0) h = 0.1 with h = 1e17. 1e-8 / 1e301 is refused.
+TEST(ValueOfInfoTest, UtilitiesSpanningFarMoreThanTheDoublesPrecision) {
+  for (int code : {0, 1}) {
+    for (double h : {1e17, 1e300, 1e301}) {
+      SCOPED_TRACE(testing::Message() << code << " " << h);
+      const double x0 = h == 1e17 ? 1e-18 : 0.5;
+      VRN_network net;
+      const int x = idtest::Add(net, qelta::kDefCpt, "X");
+      const int d = idtest::Add(net, qelta::kDefDecision, "D");
+      const int u = idtest::Add(net, qelta::kDefUtility, "U");
+      ASSERT_EQ(0, net.AddArc(d, u));
+      ASSERT_EQ(0, net.AddArc(x, u));
+      idtest::Table(net, x, {x0, 1 - x0});
+      idtest::Table(net, u, {h, 0, 0, h == 1e301 ? 1e-8 : 1});
+      ASSERT_EQ(code, net.SetDefaultIDAlgorithm(code));
+      if (h == 1e301) {
+        EXPECT_EQ(-2, net.UpdateBeliefs());
+        EXPECT_TRUE(LogHas(net, "Utilities of node [U] span too wide a range: the smallest "
+                                "differences would be lost"));
+        continue;
+      }
+      ASSERT_EQ(0, net.UpdateBeliefs());
+      const std::vector<double> eu = Value(net, d);
+      EXPECT_NEAR(code == 0 ? x0 * h : h == 1e300, eu[0], 1e-12 * std::max(1.0, x0 * h));
+      EXPECT_NEAR(code == 0 ? 1 - x0 : h == 1e17, eu[1], 1e-12);
+      VRN_valueOfInfo voi(&net);
+      ASSERT_EQ(0, voi.AddNode(x));
+      ASSERT_EQ(0, voi.SetDecision(d));
+      ASSERT_EQ(0, voi.Update());
+      if (h == 1e17) ExpectNear({0.1}, Values(voi), 1e-9, "X before D");
+    }
+  }
+}
+
 TEST(ValueOfInfoTest, RefusalsAndFailures) {
   idtest::Umbrella u;
   VRN_valueOfInfo voi(&u.net);

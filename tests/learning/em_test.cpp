@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <random>
@@ -435,6 +436,13 @@ TEST(EmTest, RefusalsLeaveTheNetwork) {
                  LastMessage(net));
   }
   ASSERT_EQ(qelta::kOk, net.DeleteNode(e));
+  // A prior weight that is no count of records is refused; tiny and huge ones are kept.
+  em.randomizeParameters = false;
+  for (float size : {-1.0f, INFINITY, NAN, 1.4e-45f, FLT_MAX, 0.0f}) {
+    const bool count = size >= 0.0f && std::isfinite(size);
+    EXPECT_EQ(count ? qelta::kOk : qelta::kErrOutOfRange, em.SetEqSampleSize(size)) << size;
+    EXPECT_EQ(count ? size : 0.0f, em.GetEqSampleSize()) << size;
+  }
   // A record the fixed table makes impossible ends the run.
   ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({1.0, 0.0}));
   const int b = net.AddNode(qelta::kDefCpt, "B");

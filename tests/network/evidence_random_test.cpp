@@ -1,14 +1,17 @@
 // Random sequences of observations, likelihoods, relevance switches, option
-// changes and table edits on small networks with deterministic columns.
-// After each step a reader (evidence getters, setting evidence, probability
-// of evidence, annealed MAP, value of information, belief updating) must
-// answer as on a fresh network read from a save with the same evidence, and
-// a refused observation must leave every node's evidence as it was.
+// changes and table edits on small networks with deterministic columns
+// (and columns deterministic only to rounding). After each step a reader
+// (evidence getters, setting evidence, probability of evidence, annealed
+// MAP, value of information, belief updating) must answer as on a fresh
+// network read from a save with the same evidence; a refused observation
+// must leave every node's evidence as it was, and one the enumeration gives
+// some probability is never refused.
 // QELTA_EVIDENCE_SEQUENCES sets the number of sequences (default 150),
 // QELTA_EVIDENCE_FIRST_SEED the first seed (default 1000).
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -24,6 +27,7 @@
 #include "network/network.h"
 #include "network/node.h"
 #include "network_helpers.h"
+#include "test_networks.h"
 
 namespace {
 
@@ -41,7 +45,9 @@ int Outcomes(VRN_network& net, int h) {
   return net.GetNode(h)->Definition()->GetNumberOfOutcomes();
 }
 
-// Columns are one-hot half the time; the others may hold a zero.
+// Columns are one-hot half the time, a third of these only to rounding:
+// another entry t below 2^-54 leaves 1 - t = 1.0, yet forces nothing. The
+// others may hold a zero.
 std::vector<double> RandomTable(std::mt19937& rng, VRN_network& net, int h) {
   int columns = 1;
   for (int p : net.GetNode(h)->Parents()) columns *= Outcomes(net, p);
@@ -50,7 +56,9 @@ std::vector<double> RandomTable(std::mt19937& rng, VRN_network& net, int h) {
   for (int c = 0; c < columns; ++c) {
     if (rng() % 2 == 0) {
       const int one = static_cast<int>(rng() % k);
-      for (int s = 0; s < k; ++s) items.push_back(s == one ? 1.0 : 0.0);
+      const int tiny = rng() % 3 == 0 ? (one + 1 + static_cast<int>(rng() % (k - 1))) % k : -1;
+      const double t = std::ldexp(1.0, -55 - static_cast<int>(rng() % 1020));
+      for (int s = 0; s < k; ++s) items.push_back(s == one ? 1.0 - t : s == tiny ? t : 0.0);
       continue;
     }
     std::vector<double> column(k);
@@ -256,6 +264,18 @@ class Sequence {
     if (verbose_) std::printf("  ClearEvidence(%d): %d\n", h, status);
   }
 
+  // Whether the enumeration gives h = k some probability beside the other
+  // evidence (h's likelihoods dropped, as observing drops them); false where
+  // it cannot tell (decisions, h observed already).
+  bool Possible(int h, int k) {
+    if (m_.decision >= 0 || m_.net.GetNode(h)->Value()->HasFlags(qelta::kValFlagEvidence)) {
+      return false;
+    }
+    std::vector<std::vector<double>> likelihoods = UserEvidence(m_).likelihoods;
+    likelihoods[h].clear();  // handles are the chance nodes' positions
+    return testnet::Enumerate(m_.net, false, &likelihoods).marginals[h][k] > 0.0;
+  }
+
   // An observation that goes derives all that is implied again at once.
   void Forget(int h) {
     if (m_.net.GetNode(h)->Value()->HasFlags(qelta::kValFlagEvidence)) entered_.clear();
@@ -325,10 +345,13 @@ class Sequence {
     const bool contradicts = value->HasFlags(qelta::kValFlagPropagated) &&
                              !value->HasFlags(qelta::kValFlagEvidence) &&
                              value->GetEvidence() != k;
+    const bool possible = Possible(h, k);
     // An observation entered again goes first.
     Forget(h);
     const int status = m_.net.GetNode(h)->Value()->SetEvidence(k);
     if (verbose_) std::printf("  SetEvidence(%d, %d): %d\n", h, k, status);
+    // Evidence of some probability is never refused.
+    EXPECT_TRUE(!possible || status == qelta::kOk) << at << " node " << h << " outcome " << k;
     if (status != qelta::kOk) {
       EXPECT_TRUE(before == UserEvidence(m_)) << at << " refused " << status;
       // Otherwise the evidence went in and out again.

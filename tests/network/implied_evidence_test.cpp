@@ -110,6 +110,45 @@ TEST(ImpliedOutcomeTest, ImpliedOutcomesKeepTheLikelihoodsOfTheirNode) {
   }
 }
 
+// X (0.3, 0.7) -> U with U | x1 = (t, 1.0): the column only rounds to
+// deterministic and implies nothing, under any code or switch; (0, 1) does.
+TEST(ImpliedOutcomeTest, AColumnOneRoundingFromDeterministicImpliesNothing) {
+  for (double t : {1e-17, 5e-17, 1e-300, 0x1p-1074, 0.0}) {
+    for (int code : {0, 2, 10, 11, 12, 1, 3, 9}) {
+      for (bool propagation : {true, false}) {
+        const std::string what =
+            (testing::Message() << t << " code " << code << " propagation " << propagation)
+                .GetString();
+        VRN_network net;
+        if (!propagation) net.SetFlags(net.GetFlags() & ~qelta::kNetEvidencePropagation);
+        ASSERT_EQ(code, net.SetDefaultBNAlgorithm(code));
+        const int x = Add(net, "X", {}, {0.3, 0.7}), u = Add(net, "U", {x}, {0.5, 0.5, t, 1 - t});
+        ASSERT_EQ(qelta::kOk, Val(net, x)->SetEvidence(1)) << what;
+        ASSERT_EQ(qelta::kOk, net.UpdateBeliefs()) << what;
+        EXPECT_EQ(t == 0.0 && propagation, net.EvidenceOf(u)->HasEvidence()) << what;
+        if (code == 1 || code == 3 || code == 9) continue;  // samplers
+        ExpectNear({t, 1.0}, Beliefs(net, u), 1e-30, what);
+        const int refused = propagation ? qelta::kErrEvidenceConflict : qelta::kErrOutOfRange;
+        ASSERT_EQ(t == 0.0 ? refused : qelta::kOk, Val(net, u)->SetEvidence(0)) << what;
+        if (t == 0.0) continue;
+        ASSERT_EQ(qelta::kOk, Val(net, x)->ClearEvidence()) << what;
+        ASSERT_EQ(qelta::kOk, net.UpdateBeliefs()) << what;
+        EXPECT_NEAR(0.7 * t / (0.15 + 0.7 * t), Beliefs(net, x)[1], 1e-30) << what;
+        EXPECT_EQ(qelta::kOk, Val(net, x)->SetEvidence(1)) << what;
+      }
+    }
+  }
+  // B | A = (1e-200, 1), (1e-250, 1) and B = b0: the MAP over A and C is (a0, c1), 0.7.
+  VRN_network net;
+  const int a = Add(net, "A", {}, {0.5, 0.5}), b = Add(net, "B", {a}, {1e-200, 1, 1e-250, 1});
+  const int c = Add(net, "C", {a}, {0.3, 0.7, 0.6, 0.4});
+  std::vector<int> best;
+  double p = 0.0, pe = 0.0;
+  ASSERT_EQ(qelta::kOk, net.AnnealedMAP({{b, 0}}, {a, c}, &best, &p, &pe, 3));
+  EXPECT_EQ((std::vector<int>{0, 1}), best);
+  EXPECT_NEAR(0.7, p, 1e-9);
+}
+
 TEST(ImpliedOutcomeTest, ClearingLikelihoodsKeepsTheImpliedPointMass) {
   Implication g(false);
   ASSERT_EQ(qelta::kOk, Val(g.net, g.x)->SetEvidence(0));

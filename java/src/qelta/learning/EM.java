@@ -47,7 +47,7 @@ public final class EM extends Wrapper {
 
     /**
      * Sets the weight of the network's existing parameters. Ignored while the parameters are
-     * randomized or uniformized.
+     * randomized or uniformized, and when negative.
      *
      * @param size the sample size
      */
