@@ -115,8 +115,7 @@ TEST(EmDynamicTest, LearnsSliceFamiliesFromSequences) {
 // sequence up to its last slice with a value, the terminal node T below that
 // slice; without, every record spans the network's three slices.
 TEST(EmDynamicTest, RecordsEndingEarlyWithAndWithoutAutoSlices) {
-  const char* records[] = {"000 0", "01* 1", "111 1", "*0* 0",
-                           "1** 1", "001 *", "10* 1", "110 0"};
+  const char* records[] = {"0000", "01*1", "1111", "*0*0", "1**1", "001*", "10*1", "1100"};
   const struct {
     bool autoSlices;
     std::vector<double> t;
@@ -146,10 +145,7 @@ TEST(EmDynamicTest, RecordsEndingEarlyWithAndWithoutAutoSlices) {
     }
     for (int r = 0; r < 8; ++r) {
       data.AddEmptyRecord();
-      for (int v = 0; v < 4; ++v) {
-        const char x = records[r][v < 3 ? v : 4];
-        data.SetInt(v, r, x == '*' ? -1 : x - '0');
-      }
+      for (int v = 0; v < 4; ++v) data.SetInt(v, r, records[r][v] == '*' ? -1 : records[r][v] - '0');
     }
     VRN_em em;
     em.randomizeParameters = false;
