@@ -3,6 +3,7 @@
 #include <cassert>
 #include <cmath>
 
+#include "base/error_log.h"
 #include "network/change_guards.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -241,6 +242,7 @@ int VRN_discVal::SetContEvidence(double value) {
 
 void VRN_discVal::SetPointMass(int outcome, int outcome_count) {
   // Evidence decides the node's outcome whatever other nodes are.
+  ClearFlags(qelta::kValFlagUtilities);
   (void)ShapeAsBeliefs(outcome_count);
   value_.FillWith(0.0);
   *value_.ItemAddress(outcome) = 1.0;
@@ -391,8 +393,21 @@ int VRN_discVal::SetPropagatedEvidence(int outcome) {
   return qelta::kOk;
 }
 
+int VRN_discVal::RefuseUtilities() const {
+  VRN_network* network = GetNetwork();
+  const VRN_node* node =
+      network != nullptr ? network->GetNode(GetHandle()) : nullptr;
+  if (node == nullptr) return qelta::kErrWrongNodeType;
+  return network->ErrorLog()->Logf(
+      qelta::kErrWrongNodeType,
+      "Node [%s] holds the expected utilities of its choices, not their "
+      "probabilities: it has no mean or standard deviation",
+      node->GetId());
+}
+
 int VRN_discVal::GetMean(double* out) const {
   if (!IsValueValid()) return qelta::kErrInvalidValue;
+  if (HasFlags(qelta::kValFlagUtilities)) return RefuseUtilities();
   const VRN_discDef* def = GetDiscDef();
   if (def == nullptr) return qelta::kErrWrongNodeType;
   return def->CalculateMean(value_, out);
@@ -400,6 +415,7 @@ int VRN_discVal::GetMean(double* out) const {
 
 int VRN_discVal::GetStdDev(double* out) const {
   if (!IsValueValid()) return qelta::kErrInvalidValue;
+  if (HasFlags(qelta::kValFlagUtilities)) return RefuseUtilities();
   const VRN_discDef* def = GetDiscDef();
   if (def == nullptr) return qelta::kErrWrongNodeType;
   return def->CalculateStdDev(value_, out);
@@ -409,6 +425,7 @@ int VRN_discVal::GetTemporalMeanStdDev(std::vector<double>* means,
                                        std::vector<double>* deviations) const {
   if (!IsPlate()) return qelta::kErrWrongNodeType;
   if (!IsValueValid()) return qelta::kErrInvalidValue;
+  if (HasFlags(qelta::kValFlagUtilities)) return RefuseUtilities();
   const VRN_discDef* def = GetDiscDef();
   if (def == nullptr) return qelta::kErrWrongNodeType;
   // Rows are slices, columns the outcomes.

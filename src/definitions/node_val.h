@@ -36,6 +36,9 @@ inline constexpr int kValFlagValid = 2;       // holds a result or point mass
 inline constexpr int kValFlagPropagated = 4;  // evidence implied by others
 inline constexpr int kValFlagRoot = 8;        // cleared with observed evidence
 inline constexpr int kValFlagVirtual = 16;    // virtual evidence set
+// A decision's value holding the expected utilities of its choices rather
+// than probabilities; cleared with the valid bit and by a point mass.
+inline constexpr int kValFlagUtilities = 32;
 
 // Kinds of a VRN_evidenceRecord.
 inline constexpr int kEvidenceNone = 0;
@@ -140,9 +143,9 @@ class VRN_nodeVal {
     return HasFlags(qelta::kValFlagEvidence | qelta::kValFlagPropagated);
   }
   bool HasVirtualEvidence() const { return HasFlags(qelta::kValFlagVirtual); }
-  // Clears the valid bit and the update tag.
+  // Clears the valid bit (and what the value held) and the update tag.
   void Invalidate() {
-    ClearFlags(qelta::kValFlagValid);
+    ClearFlags(qelta::kValFlagValid | qelta::kValFlagUtilities);
     update_tag_ = 0;
   }
   int GetUpdateTag() const { return update_tag_; }
@@ -218,6 +221,8 @@ class VRN_discVal : public VRN_nodeVal {
   // evidence implies. Virtual evidence stays beside it, untouched.
   int ClearPropagatedEvidence() override;
   int SetPropagatedEvidence(int outcome) override;
+  // The statistics of the outcome values under the value's probabilities;
+  // -51, logged, for a decision's expected utilities (kValFlagUtilities).
   int GetMean(double* out) const override;
   int GetStdDev(double* out) const override;
   int GetTemporalMeanStdDev(std::vector<double>* means,
@@ -268,6 +273,8 @@ class VRN_discVal : public VRN_nodeVal {
   // Removes virtual evidence without telling the network, for callers
   // that tell it themselves; -3 without virtual evidence.
   virtual int DropVirtualEvidence();
+  // -51, with the reason logged: the value holds expected utilities.
+  int RefuseUtilities() const;
 
   int evidence_ = -1;
   double evidence_value_ = 0.0;

@@ -39,14 +39,29 @@ void DecumulateColumns(double* items, int columns, int n) {
   }
 }
 
-// Applies the fit's move (item `j` of a column of n, by d) with the column
-// rule: the other entries give up d in proportion to their share.
+// Applies the fit's move (item `j` of a column of n, by d). When the other
+// entries hold exactly 1 - v they give up d in proportion to their share;
+// otherwise (a column a rounding off 1, as a normalised table gives it) they
+// are scaled to hold 1 - v - d, evenly when they hold nothing: the column
+// stays a distribution instead of drifting further with every move.
 void MoveInColumn(double* column, int n, int j, double d) {
   const double v = column[j];
+  double rest = 0.0;
+  for (int q = 0; q < n; ++q) {
+    if (q != j) rest += column[q];
+  }
+  const double left = 1.0 - v - d;
   for (int q = 0; q < n; ++q) {
     if (q == j) continue;
-    column[q] = v == 1.0 ? column[q] - d / (n - 1)
-                         : column[q] - column[q] / (1.0 - v) * d;
+    double& e = column[q];
+    if (rest == 0.0) {
+      e = left / (n - 1);
+    } else if (rest == 1.0 - v) {
+      e = e - e / (1.0 - v) * d;
+    } else {
+      e *= left / rest;
+    }
+    if (!(e > 0.0)) e = 0.0;
   }
   column[j] = v + d;
 }

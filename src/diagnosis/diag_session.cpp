@@ -142,7 +142,8 @@ void VRN_diagSession::MarkUnavailableTests(VRN_intArray& tests,
   }
 }
 
-double VRN_diagSession::GetTestCost(int t, const VRN_network& network) {
+double VRN_diagSession::GetTestCost(int t, const VRN_network& network,
+                                    const VRN_intArray* set_up) {
   const VRN_node& node = *network.GetNode(t);
   const VRN_matrix& cost = node.GetCost();
   const VRN_intArray& parents = node.GetCostParents();
@@ -152,6 +153,9 @@ double VRN_diagSession::GetTestCost(int t, const VRN_network& network) {
   VRN_intArray free;
   for (int i = 0; i < parents.GetSize(); ++i) {
     coords[i] = EvidenceOutcome(network, parents[i]);
+    if (coords[i] < 0 && set_up != nullptr && set_up->Contains(parents[i])) {
+      coords[i] = 1;
+    }
     if (coords[i] < 0 || coords[i] >= cost.GetSize(i)) {
       coords[i] = 0;
       free.Add(i);
@@ -191,13 +195,17 @@ void VRN_diagSession::PrepareCosts() {
                               original.GetItems().end());
     (void)hypothetical_.GetNode(d)->SetCostArray(items);
   }
+  setUpGroups_.Flush();
   VRN_intArray below;
   for (int g : groups) {
-    VRN_nodeVal* value = hypothetical_.GetNode(g)->Value();
+    const VRN_nodeVal* value = hypothetical_.GetNode(g)->Value();
     // An observed group node keeps its observation: its state is known, so
     // there is no set-up cost left to share.
     if (value->HasEvidence()) continue;
-    (void)value->SetEvidence(1);
+    // Its costs are read as set up (outcome 1) without observing that: a
+    // group node that is part of the model must not condition the
+    // posteriors the tests are ranked by.
+    setUpGroups_.Add(g);
     (void)hypothetical_.GetCostDescendants(g, below);
     bool observedBelow = false;
     for (int d : below) {
@@ -211,7 +219,7 @@ void VRN_diagSession::PrepareCosts() {
 }
 
 void VRN_diagSession::SpreadGroupCost(int group) {
-  const double c = GetTestCost(group, hypothetical_);
+  const double c = GetTestCost(group, hypothetical_, &setUpGroups_);
   const VRN_intArray children = hypothetical_.GetNode(group)->GetCostChildren();
   for (int child : children) {
     VRN_node& node = *hypothetical_.GetNode(child);
@@ -366,7 +374,8 @@ int VRN_diagSession::RankTestsForFault(int faultNode,
       strength = std::fabs(expected - h0);
     }
     const int mn = static_cast<int>(m) * n;
-    AddRankedTest(t, strength, GetTestCost(t, hypothetical_), first,
+    AddRankedTest(t, strength,
+                  GetTestCost(t, hypothetical_, &setUpGroups_), first,
                   first + n, first + n + mn,
                   code != qelta::diag::kLargestChange);
   }

@@ -69,10 +69,12 @@ class VRN_diagSession {
   // plate node value from into to, the same node of another network.
   static void CopySliceEvidence(const VRN_nodeVal& from, VRN_nodeVal& to);
   // The cost of observing t in network: its cost table at the evidence
-  // outcomes of its cost parents; a cost parent without evidence takes the
-  // cheapest of its outcomes that is available. The not-available value
-  // when no item is available.
-  static double GetTestCost(int t, const VRN_network& network);
+  // outcomes of its cost parents; a cost parent without evidence takes
+  // outcome 1 when it is among `set_up` (test-group nodes whose set-up is
+  // being charged), else the cheapest of its outcomes that is available.
+  // The not-available value when no item is available.
+  static double GetTestCost(int t, const VRN_network& network,
+                            const VRN_intArray* set_up = nullptr);
 
   // The copies, for inspection.
   const VRN_network& Working() const { return working_; }
@@ -128,6 +130,10 @@ class VRN_diagSession {
   std::unique_ptr<VRN_diagSessionAdapter> adapter_;
   VRN_network working_;
   VRN_network hypothetical_;
+  // The test-group nodes without evidence whose set-up the last
+  // PrepareCosts charged: their costs are read at outcome 1, an outcome
+  // assumed for the costs only, never entered as evidence.
+  VRN_intArray setUpGroups_;
 };
 
 #endif  // QELTA_DIAGNOSIS_DIAG_SESSION_H_

@@ -578,6 +578,7 @@ int VRN_CooperSolver::ComputePolicies() {
         return qelta::kErrOutOfRange;
       }
       MarkValid(value);
+      value->AddFlags(qelta::kValFlagUtilities);
       const int status = MaximizeLast(m, reduced);
       if (status != qelta::kOk) return status;
     } else {

@@ -33,15 +33,18 @@ constexpr double kLowest = -std::numeric_limits<double>::max();
 // Sum over counts c of ln(a) + ln(a + 1) + ... + ln(a + c - 1), for counts in
 // ascending order: one running sum serves every count. Short stretches add
 // logarithms of four factors at a time; a long stretch is one difference of
-// ln-gamma, which costs the same whatever its length.
+// ln-gamma, which costs the same whatever its length. The reentrant
+// ln-gamma: the plain one writes the C library's global sign, which searches
+// on other threads would race for.
 double RunningLogSum(const std::vector<int>& sorted, double a) {
   constexpr int kLongStretch = 48;
   double total = 0.0;
   double running = 0.0;
   int m = 0;
+  int sign = 0;
   for (int c : sorted) {
     if (c - m > kLongStretch) {
-      running += std::lgamma(a + c) - std::lgamma(a + m);
+      running += ::lgamma_r(a + c, &sign) - ::lgamma_r(a + m, &sign);
       m = c;
     }
     for (; m + 4 <= c; m += 4) {

@@ -62,7 +62,12 @@ class VRN_em {
   bool randomizeParameters = true;
   int seed = 0;               // 0: seeded from the clock
   bool relevance = false;     // relevance reasoning in the working network
-  bool autoSlices = true;     // grow a dynamic network to the data's slices
+  // On: each record of a dynamic network is unrolled to its last slice
+  // holding a value, so missing values in the last slices make a shorter
+  // sequence, and a terminal node's value belongs below that slice. Data of
+  // one length with missing last values want it off, with the network at
+  // the data's slice count: every record then spans those slices.
+  bool autoSlices = true;
 };
 
 // One expectation pass over net's current evidence: adds the expected

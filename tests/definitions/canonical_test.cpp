@@ -290,6 +290,41 @@ TEST(NoisyMaxTest, FitToTable) {
     }
     EXPECT_LT(distance, 1e-6) << "round " << round;
   }
+  // Any CPT, its columns as a normaliser leaves them (a rounding off 1):
+  // every parameter column and every table column stays a distribution.
+  std::uniform_real_distribution<double> any(0.0, 1.0);
+  for (int round = -1; round < 2000; ++round) {
+    SCOPED_TRACE(round);
+    const int k = round < 0 ? 3 : 2 + static_cast<int>(rng() % 2);
+    const int n = round < 0 ? 2 : 2 + static_cast<int>(rng() % 2);
+    std::vector<double> cpt = {0.62675074455577806, 0.37324925544422183, 1, 0, 1, 0};
+    if (round >= 0) cpt.clear();
+    for (int c = 0; round >= 0 && c < k; ++c) {
+      std::vector<double> column(n);
+      double sum = 0;
+      for (double& x : column) {
+        x = any(rng) < 0.2 ? 0.0 : any(rng);
+        sum += x;
+      }
+      if (sum == 0) sum = column[0] = 1;
+      for (double x : column) cpt.push_back(x / sum);
+    }
+    Family f(kDefCpt, {k});
+    ASSERT_EQ(0, f.net.GetNode(f.child)->Definition()->SetNumberOfOutcomes(n));
+    ASSERT_EQ(0, f.net.GetNode(f.child)->Definition()->SetDefinitionFromVector(cpt));
+    ASSERT_EQ(0, f.net.GetNode(f.child)->setNodeType(kDefNoisyMax));
+    for (const std::vector<double>& items :
+         {Items(f.Def<VRN_noisyMAX>()->GetMatrixConst()), f.Table()}) {
+      for (size_t c = 0; c < items.size(); c += n) {
+        double sum = 0;
+        for (int j = 0; j < n; ++j) {
+          EXPECT_GE(items[c + j], 0.0);
+          sum += items[c + j];
+        }
+        EXPECT_NEAR(1.0, sum, 1e-12) << "column " << c / n;
+      }
+    }
+  }
 }
 
 // Weighted average, two parents with weights 1 and 3, leak weight 1.

@@ -428,6 +428,42 @@ TEST(DiagSessionEditsTest, OutcomeEditsOfAFaultNodeNeedARestart) {
   }
 }
 
+// F -> T (costs 0.5, 0.5 over the test group H) and F -> H: the group's
+// set-up cost 1 is charged to T without the ranking assuming H set up,
+// also when H cannot be set up. Posteriors of F = 1 by enumeration.
+TEST(DiagSessionCostsTest, GroupNodeInTheModelConditionsNoPosterior) {
+  for (const char* h_table : {"0.8 0.2 0.3 0.7", "1 0 1 0"}) {
+    SCOPED_TRACE(h_table);
+    VRN_network net;
+    ASSERT_EQ(qelta::kOk, net.ReadString(
+        ("<qelta version='1.0' id='N'><nodes><cpt id='F'><state id='ok'/>"
+         "<state id='bad'/><probabilities>0.7 0.3</probabilities></cpt>"
+         "<cpt id='T'><state id='t0'/><state id='t1'/><parents>F</parents>"
+         "<probabilities>0.9 0.1 0.2 0.8</probabilities></cpt><cpt id='H'>"
+         "<state id='closed'/><state id='open'/><parents>F</parents>"
+         "<probabilities>" + std::string(h_table) +
+         "</probabilities></cpt></nodes></qelta>").c_str(), 0));
+    SetRoles(net, "F", {"T"});
+    const int t = net.FindNode("T"), h = net.FindNode("H");
+    ASSERT_EQ(qelta::kOk, net.GetNode(h)->SetCostArray({1}));
+    ASSERT_EQ(qelta::kOk, net.AddArc(h, t, 1));
+    ASSERT_EQ(qelta::kOk, net.GetNode(t)->SetCostArray({0.5, 0.5}));
+    ASSERT_EQ(qelta::kOk, net.GetNode(h)->UserProperties().AddProperty(
+                              "DIAG_TESTGROUPCOST", "true"));
+    VRN_diagNetwork diag(&net);
+    ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
+    ASSERT_EQ(qelta::kOk, diag.SetSingleFaultAlgorithm(0x400));
+    ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+    ASSERT_EQ(1u, diag.GetTestResults().size());
+    const VRN_diagTestResult& r = diag.GetTestResults()[0];
+    const std::vector<double>& v = diag.GetResultValues();
+    EXPECT_NEAR(0.06 / 0.69, v[static_cast<std::size_t>(r.posteriorsAt)], 1e-9);
+    EXPECT_NEAR(0.24 / 0.31, v[static_cast<std::size_t>(r.posteriorsAt + 1)], 1e-9);
+    EXPECT_NEAR(0.348298, r.strength, 1e-6);
+    EXPECT_EQ(1.5, r.cost);
+  }
+}
+
 // A over a plate P (3 slices, P depends on its last slice) whose last slice
 // drives the terminal T; O hangs off A. Expected numbers come from
 // enumerating the 64 joint configurations of A, P[0..2], T and O.

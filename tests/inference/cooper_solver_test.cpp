@@ -11,6 +11,7 @@
 
 #include "base/error_log.h"
 #include "base/special_values.h"
+#include "definitions/discrete_def.h"
 #include "inference/value_of_info.h"
 #include "influence_test_util.h"
 
@@ -266,6 +267,46 @@ std::vector<std::vector<double>> Induction(idtest::RandomDiagram& g,
     f.swap(next);
   }
   return result;
+}
+
+// After this solver an open decision's value holds the expected utilities of
+// its choices, which have no mean or deviation; the best choice's point mass
+// (algorithm 1) and an observed choice have.
+TEST(CooperSolverTest, DecisionMeanNeedsProbabilities) {
+  VRN_network net;
+  const int d = idtest::Add(net, qelta::kDefDecision, "D");
+  const int x = idtest::Add(net, qelta::kDefCpt, "X", {"x0", "x1", "x2"});
+  const int u = idtest::Add(net, qelta::kDefUtility, "U");
+  ASSERT_EQ(0, net.AddArc(d, x));
+  ASSERT_EQ(0, net.AddArc(x, u));
+  idtest::Table(net, x, {0.5, 0.3, 0.2, 0.1, 0.2, 0.7});
+  idtest::Table(net, u, {10, 20, 50});
+  auto* def = static_cast<VRN_discDef*>(net.GetNode(d)->Definition());
+  VRN_nodeVal* value = net.GetNode(d)->Value();
+  double mean = 0.0;
+  double deviation = 0.0;
+  for (bool intervals : {false, true}) {
+    ASSERT_EQ(0, intervals ? def->SetIntervals({0, 1, 2}, false) : def->SetPointValues({1, 5}));
+    ASSERT_EQ(0, net.SetDefaultIDAlgorithm(0));
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    ExpectNear({21, 40}, Value(net, d), 1e-9, "D");
+    net.ErrorLog()->Flush();
+    EXPECT_EQ(qelta::kErrWrongNodeType, value->GetMean(&mean));
+    EXPECT_EQ(qelta::kErrWrongNodeType, value->GetStdDev(&deviation));
+    EXPECT_TRUE(LogHas(net, "Node [D] holds the expected utilities of its choices, not their "
+                            "probabilities: it has no mean or standard deviation"));
+    ASSERT_EQ(1, net.SetDefaultIDAlgorithm(1));
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    ASSERT_EQ(0, value->GetMean(&mean));
+    ASSERT_EQ(0, value->GetStdDev(&deviation));
+    EXPECT_EQ(intervals ? 1.5 : 5.0, mean);
+    EXPECT_NEAR(intervals ? std::sqrt(1.0 / 12) : 0.0, deviation, 1e-12);
+  }
+  ASSERT_EQ(0, net.SetDefaultIDAlgorithm(0));
+  ASSERT_EQ(0, value->SetEvidence(0));
+  ASSERT_EQ(0, net.UpdateBeliefs());
+  ASSERT_EQ(0, value->GetMean(&mean));
+  EXPECT_EQ(0.5, mean);
 }
 
 TEST(CooperSolverTest, RandomDiagramsMatchBackwardInduction) {

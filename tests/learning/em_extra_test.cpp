@@ -111,6 +111,53 @@ TEST(EmDynamicTest, LearnsSliceFamiliesFromSequences) {
   }
 }
 
+// Records whose last slices are missing: with automatic slices each is a
+// sequence up to its last slice with a value, the terminal node T below that
+// slice; without, every record spans the network's three slices.
+TEST(EmDynamicTest, RecordsEndingEarlyWithAndWithoutAutoSlices) {
+  const char* records[] = {"0000", "01*1", "1111", "*0*0", "1**1", "001*", "10*1", "1100"};
+  const struct {
+    bool autoSlices;
+    std::vector<double> t;
+    double score;
+  } cases[] = {{true, {0.75, 0.25, 1.2207031e-5, 0.99998779297}, -14.432410826},
+               {false, {0.98669326227, 0.01330673773, 1.73e-7, 0.99999982702}, -14.739764380}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.autoSlices);
+    VRN_network net;
+    const int p = net.AddNode(qelta::kDefCpt, "P");
+    const int t = net.AddNode(qelta::kDefCpt, "T");
+    ASSERT_EQ(qelta::kOk, net.setNodeTemporalType(p, 3));
+    ASSERT_EQ(qelta::kOk, net.setNodeTemporalType(t, 2));
+    ASSERT_EQ(qelta::kOk, net.AddArc(p, t));
+    ASSERT_EQ(qelta::kOk, net.AddTemporalArc(p, p, 1));
+    ASSERT_EQ(qelta::kOk, net.SetNumberOfSlices(3));
+    ASSERT_EQ(qelta::kOk, net.GetNode(p)->Definition()->SetDefinitionFromVector({0.6, 0.4}));
+    VRN_doubleArray transition;
+    for (double x : {0.8, 0.2, 0.3, 0.7}) transition.Add(x);
+    ASSERT_EQ(qelta::kOk, net.GetNode(p)->Definition()->SetTemporalDefinition(1, transition));
+    ASSERT_EQ(qelta::kOk, net.GetNode(t)->Definition()->SetDefinitionFromVector({0.9, 0.1, 0.2, 0.8}));
+    VRN_dataset data;
+    std::vector<VRN_dataMatch> matches;
+    for (int v = 0; v < 4; ++v) {
+      ASSERT_EQ(qelta::kOk, data.addIntVariable(v < 3 ? "P" + std::to_string(v) : "T", -1));
+      matches.push_back({v < 3 ? p : t, v < 3 ? v : 0, v});
+    }
+    for (int r = 0; r < 8; ++r) {
+      data.AddEmptyRecord();
+      for (int v = 0; v < 4; ++v) data.SetInt(v, r, records[r][v] == '*' ? -1 : records[r][v] - '0');
+    }
+    VRN_em em;
+    em.randomizeParameters = false;
+    em.autoSlices = c.autoSlices;
+    double score = 0.0;
+    ASSERT_EQ(qelta::kOk, em.Learn(data, net, matches, {}, &score, nullptr));
+    const std::vector<double> got = Items(*net.GetNode(t)->Definition()->GetMatrixConst());
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(c.t[i], got[i], 1e-9) << i;
+    EXPECT_NEAR(c.score, score, 1e-9);
+  }
+}
+
 TEST(EmDynamicTest, RefusesAnchorParentsWithoutTemporalArcs) {
   std::mt19937 rng(1);
   Chain c(rng, 5, 0.0);

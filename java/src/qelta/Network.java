@@ -1215,7 +1215,12 @@ public final class Network extends Wrapper {
     public native double[] getNodeValue(String nodeId);
 
     /**
-     * The mean of the node's value.
+     * The mean of the node's value: of its outcome values (or intervals) under its probabilities.
+     * A decision's value gives a mean only when it holds probabilities: after influence-diagram
+     * algorithm 1, the point mass at the best choice, or once the decision is observed, the point
+     * mass at its choice. After algorithm 0 an open decision's value holds the expected utilities
+     * of its choices, and the call fails with code -51, the reason logged; so does it for a utility
+     * node.
      *
      * @param nodeHandle handle of the node
      * @return the mean
@@ -1231,7 +1236,9 @@ public final class Network extends Wrapper {
     public native double getNodeMean(String nodeId);
 
     /**
-     * The standard deviation of the node's value.
+     * The standard deviation of the node's value. It fails for the nodes that
+     * {@link #getNodeMean(int)} fails for: a decision whose value holds expected utilities (code
+     * -51, the reason logged) and a utility node.
      *
      * @param nodeHandle handle of the node
      * @return the standard deviation

@@ -112,14 +112,20 @@ public final class EM extends Wrapper {
     public native void setRelevance(boolean relevance);
 
     /**
-     * Whether EM sets the slice count of a dynamic network from the data (on by default).
+     * Whether EM sets the slice count of a dynamic network from the data (on by default): see
+     * {@link #setAutoSlices(boolean)}.
      *
      * @return true when enabled
      */
     public native boolean getAutoSlices();
 
     /**
-     * Sets whether EM sets the slice count of a dynamic network from the data.
+     * Sets whether EM sets the slice count of a dynamic network from the data. When on, each
+     * record is unrolled to its last slice that holds a value: missing values in the last slices
+     * make the record a shorter sequence, and a terminal node's value belongs below that slice.
+     * Sequences of one length whose last values may be missing want it off, with the network at
+     * the data's slice count ({@link qelta.Network#setSliceCount(int)}): every record then spans
+     * those slices, and its missing values are missing values.
      *
      * @param autoSlices true to enable
      */
