@@ -1220,7 +1220,7 @@ public final class Network extends Wrapper {
      * algorithm 1, the point mass at the best choice, or once the decision is observed, the point
      * mass at its choice. After algorithm 0 an open decision's value holds the expected utilities
      * of its choices, and the call fails with code -51, the reason logged; so does it for a utility
-     * node.
+     * node. A mean that is not a finite number (beyond the doubles, or NaN) fails with code -4.
      *
      * @param nodeHandle handle of the node
      * @return the mean
@@ -1238,7 +1238,8 @@ public final class Network extends Wrapper {
     /**
      * The standard deviation of the node's value. It fails for the nodes that
      * {@link #getNodeMean(int)} fails for: a decision whose value holds expected utilities (code
-     * -51, the reason logged) and a utility node.
+     * -51, the reason logged) and a utility node, and with code -4 when the deviation is not a
+     * finite number. Values up to the largest double give their deviation without overflow.
      *
      * @param nodeHandle handle of the node
      * @return the standard deviation
