@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <utility>
 
 #include "base/status.h"
@@ -446,18 +447,48 @@ int JoinTree::Distribute() {
     // keeps the room of the largest separator for every later child.
     double* cells = message.items();
     double* ratio = scratch_.items();
+    bool overflow = false;
     for (uint32_t k = 0; k < message.size(); ++k) {
       const double fresh = ratio[k];
       ratio[k] = cells[k] == 0.0 ? 0.0 : fresh / cells[k];
+      overflow |= ratio[k] > std::numeric_limits<double>::max();
       cells[k] = fresh;
     }
     if (!child->to_separator.empty()) {
       LoadSteps(child->to_separator, &steps);
+      if (overflow) ScaleRatios(child, steps, cells, ratio, message.size());
       VRN_GatherMultiply(child->potential.items(), child->potential.end(),
                          ratio, steps);
     }
   }
   return kOk;
+}
+
+void JoinTree::ScaleRatios(VRN_clique* child, const VRN_stepList& steps,
+                            double* cells, double* ratio, uint32_t size) {
+  // The old message again, from the child it was summed from.
+  std::fill(ratio, ratio + size, 0.0);
+  VRN_ScatterAdd(ratio, child->potential.items(), child->potential.end(), steps);
+  int largest = std::numeric_limits<int>::min();
+  for (uint32_t k = 0; k < size; ++k) {
+    if (ratio[k] != 0.0 && cells[k] != 0.0) {
+      largest = std::max(largest, std::ilogb(cells[k]) - std::ilogb(ratio[k]));
+    }
+  }
+  // Every ratio taken 2^largest lower, from the numbers' mantissas, so none
+  // overflows; the child (and the separator with it) moves to that scale,
+  // which leaves its normalised beliefs as they were.
+  if (largest == std::numeric_limits<int>::min()) return;
+  for (uint32_t k = 0; k < size; ++k) {
+    if (ratio[k] != 0.0) {
+      int fresh_exponent = 0;
+      int old_exponent = 0;
+      const double fresh = std::frexp(cells[k], &fresh_exponent);
+      const double old = std::frexp(ratio[k], &old_exponent);
+      ratio[k] = std::ldexp(fresh / old, fresh_exponent - old_exponent - largest);
+    }
+    cells[k] = std::ldexp(cells[k], -largest);
+  }
 }
 
 bool JoinTree::Marginal(int node, double* out) {

@@ -156,6 +156,11 @@ class JoinTree {
   VRN_stepSlice KeepSteps(const VRN_stepList& steps);
   void LoadSteps(const VRN_stepSlice& slice, VRN_stepList* steps) const;
   void SendMessage(VRN_clique* child);
+  // Distribute's ratios new / old for child's separator when some overflow
+  // (a child rescaled in Collect, its old message far below the new one):
+  // all of them 2^n lower, the new message in cells taken to that scale.
+  void ScaleRatios(VRN_clique* child, const VRN_stepList& steps, double* cells,
+                   double* ratio, uint32_t size);
   void EnsureInitialised(VRN_clique* clique);
 
   const JoinTreeProblem& problem_;

@@ -83,4 +83,23 @@ TEST(UnderflowTest, TinyEvidenceGivesExactAnswersAndImpossibleStillFails) {
   }
 }
 
+// A child rescaled on the way in, whose old message lies near the bottom of
+// the doubles: the ratios on the way out would overflow.
+TEST(UnderflowTest, TinyColumnBelowRescaledCliqueGivesExactBeliefs) {
+  VRN_network net;
+  const int a = net.AddNode(qelta::kDefCpt, "A");
+  const int b = net.AddNode(qelta::kDefCpt, "B");
+  const int c = net.AddNode(qelta::kDefCpt, "C");
+  for (int h : {a, b}) ASSERT_EQ(qelta::kOk, net.GetNode(h)->Definition()->SetNumberOfOutcomes(3));
+  ASSERT_EQ(qelta::kOk, net.AddArc(a, b) | net.AddArc(b, c));
+  const double t = std::ldexp(1.0, -1032);
+  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({0, 0.45, 0.55}));
+  ASSERT_EQ(qelta::kOk, net.GetNode(b)->Definition()->SetDefinitionFromVector({0, 1, 0, 1, t, 0, 1, 0, 0}));
+  ASSERT_EQ(qelta::kOk, net.GetNode(c)->Definition()->SetDefinitionFromVector({0, 1, 0.5, 0.5, 0.75, 0.25}));
+  ASSERT_EQ(qelta::kOk, testnet::Val(net, c)->SetEvidence(0));
+  ASSERT_EQ(qelta::kOk, testnet::Val(net, b)->SetVirtualEvidence({0.1, 0.5, 0.4}));
+  ASSERT_EQ(qelta::kOk, testnet::RunCode(net, 0));
+  EXPECT_EQ((std::vector<double>{0, 1, 0}), testnet::Beliefs(net, a));
+}
+
 }  // namespace
