@@ -447,16 +447,20 @@ int JoinTree::Distribute() {
     // keeps the room of the largest separator for every later child.
     double* cells = message.items();
     double* ratio = scratch_.items();
-    bool overflow = false;
     for (uint32_t k = 0; k < message.size(); ++k) {
       const double fresh = ratio[k];
       ratio[k] = cells[k] == 0.0 ? 0.0 : fresh / cells[k];
-      overflow |= ratio[k] > std::numeric_limits<double>::max();
       cells[k] = fresh;
     }
     if (!child->to_separator.empty()) {
       LoadSteps(child->to_separator, &steps);
-      if (overflow) ScaleRatios(child, steps, cells, ratio, message.size());
+      // Only a clique rescaled in Collect can hold a ratio beyond the doubles.
+      if (scale_exponent_ != 0 &&
+          std::any_of(ratio, ratio + message.size(), [](double r) {
+            return r > std::numeric_limits<double>::max();
+          })) {
+        ScaleRatios(child, steps, cells, ratio, message.size());
+      }
       VRN_GatherMultiply(child->potential.items(), child->potential.end(),
                          ratio, steps);
     }
