@@ -274,17 +274,14 @@ std::vector<std::vector<double>> Induction(idtest::RandomDiagram& g,
 // (algorithm 1) and an observed choice have.
 TEST(CooperSolverTest, DecisionMeanNeedsProbabilities) {
   VRN_network net;
-  const int d = idtest::Add(net, qelta::kDefDecision, "D");
+  const int d = idtest::Add(net, qelta::kDefDecision, "D"), u = idtest::Add(net, qelta::kDefUtility, "U");
   const int x = idtest::Add(net, qelta::kDefCpt, "X", {"x0", "x1", "x2"});
-  const int u = idtest::Add(net, qelta::kDefUtility, "U");
-  ASSERT_EQ(0, net.AddArc(d, x));
-  ASSERT_EQ(0, net.AddArc(x, u));
+  ASSERT_EQ(0, net.AddArc(d, x) | net.AddArc(x, u));
   idtest::Table(net, x, {0.5, 0.3, 0.2, 0.1, 0.2, 0.7});
   idtest::Table(net, u, {10, 20, 50});
   auto* def = static_cast<VRN_discDef*>(net.GetNode(d)->Definition());
   VRN_nodeVal* value = net.GetNode(d)->Value();
-  double mean = 0.0;
-  double deviation = 0.0;
+  double mean = 0.0, deviation = 0.0;
   for (bool intervals : {false, true}) {
     ASSERT_EQ(0, intervals ? def->SetIntervals({0, 1, 2}, false) : def->SetPointValues({1, 5}));
     ASSERT_EQ(0, net.SetDefaultIDAlgorithm(0));
@@ -567,32 +564,15 @@ TEST(CooperSolverTest, ValuesNoScenarioWroteStayInvalid) {
   }
 }
 
-// A (0.7, 0.3) -> B observed b1, so A = a1; D -> X observed x0 rules d1 out;
-// U on D (1, 0) and U2 on A alone. The choice D = d0 is worth U + U2 = 1 +
+// X observed x0 rules d1 out. The choice D = d0 is worth U + U2 = 1 +
 // U2(a1); d1 keeps the undefined marker. U2, not indexed by D, is written
 // by the one scenario left.
 TEST(CooperSolverTest, PolicyOfTheScenarioLeftIsValid) {
   for (int k = 0; k < 8; ++k) {  // U2's table, propagation, the MAU
     SCOPED_TRACE(k);
     VRN_network net;
-    const int a = idtest::Add(net, qelta::kDefCpt, "A"), b = idtest::Add(net, qelta::kDefCpt, "B");
-    const int d = idtest::Add(net, qelta::kDefDecision, "D"), x = idtest::Add(net, qelta::kDefCpt, "X");
-    const int u = idtest::Add(net, qelta::kDefUtility, "U"), u2 = idtest::Add(net, qelta::kDefUtility, "U2");
-    for (auto [p, c] : {std::pair{a, b}, {d, x}, {d, u}, {a, u2}}) ASSERT_EQ(0, net.AddArc(p, c));
-    int m = -1;
-    if (k & 4) {
-      m = idtest::Add(net, qelta::kDefMau, "M");
-      ASSERT_EQ(0, net.AddArc(u, m));
-      ASSERT_EQ(0, net.AddArc(u2, m));
-    }
-    idtest::Table(net, a, {0.7, 0.3});
-    idtest::Table(net, b, {1, 0, 0.4, 0.6});
-    idtest::Table(net, x, {1, 0, 0, 1});
-    idtest::Table(net, u, {1, 0});
-    idtest::Table(net, u2, k & 1 ? std::vector<double>{4, 2} : std::vector<double>{2, 4});
-    if (k & 2) net.SetFlags(net.GetFlags() & ~qelta::kNetEvidencePropagation);
-    ASSERT_EQ(0, net.GetNode(b)->Value()->SetEvidence(1));
-    ASSERT_EQ(0, net.GetNode(x)->Value()->SetEvidence(0));
+    const auto [d, u2, m] = idtest::MakeScenarioDiagram(
+        net, 0, k & 1 ? std::vector<double>{4, 2} : std::vector<double>{2, 4}, k & 4, !(k & 2));
     ASSERT_EQ(0, net.UpdateBeliefs());
     const double best = k & 1 ? 3 : 5;
     for (int h : {d, m}) {
@@ -600,9 +580,7 @@ TEST(CooperSolverTest, PolicyOfTheScenarioLeftIsValid) {
       ASSERT_TRUE(net.GetNode(h)->Value()->IsValueValid()) << h;
       ExpectNear({best, qelta::kUndefinedValue}, Value(net, h), 1e-12, "policy");
     }
-    if (net.GetNode(u2)->Value()->IsValueValid()) {
-      ExpectNear({best - 1}, Value(net, u2), 1e-12, "U2");
-    }
+    if (net.GetNode(u2)->Value()->IsValueValid()) ExpectNear({best - 1}, Value(net, u2), 1e-12, "U2");
   }
 }
 
@@ -737,11 +715,9 @@ TEST(ValueOfInfoTest, UtilitiesSpanningFarMoreThanTheDoublesPrecision) {
       SCOPED_TRACE(testing::Message() << code << " " << h);
       const double x0 = h == 1e17 ? 1e-18 : 0.5;
       VRN_network net;
-      const int x = idtest::Add(net, qelta::kDefCpt, "X");
-      const int d = idtest::Add(net, qelta::kDefDecision, "D");
+      const int x = idtest::Add(net, qelta::kDefCpt, "X"), d = idtest::Add(net, qelta::kDefDecision, "D");
       const int u = idtest::Add(net, qelta::kDefUtility, "U");
-      ASSERT_EQ(0, net.AddArc(d, u));
-      ASSERT_EQ(0, net.AddArc(x, u));
+      ASSERT_EQ(0, net.AddArc(d, u) | net.AddArc(x, u));
       idtest::Table(net, x, {x0, 1 - x0});
       idtest::Table(net, u, {h, 0, 0, h == 1e301 ? 1e-8 : 1});
       ASSERT_EQ(code, net.SetDefaultIDAlgorithm(code));
@@ -752,9 +728,8 @@ TEST(ValueOfInfoTest, UtilitiesSpanningFarMoreThanTheDoublesPrecision) {
         continue;
       }
       ASSERT_EQ(0, net.UpdateBeliefs());
-      const std::vector<double> eu = Value(net, d);
-      EXPECT_NEAR(code == 0 ? x0 * h : h == 1e300, eu[0], 1e-12 * std::max(1.0, x0 * h));
-      EXPECT_NEAR(code == 0 ? 1 - x0 : h == 1e17, eu[1], 1e-12);
+      EXPECT_NEAR(code == 0 ? x0 * h : h == 1e300, Value(net, d)[0], 1e-12 * std::max(1.0, x0 * h));
+      EXPECT_NEAR(code == 0 ? 1 - x0 : h == 1e17, Value(net, d)[1], 1e-12);
       VRN_valueOfInfo voi(&net);
       ASSERT_EQ(0, voi.AddNode(x));
       ASSERT_EQ(0, voi.SetDecision(d));

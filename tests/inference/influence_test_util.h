@@ -9,6 +9,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/error_log.h"
@@ -53,6 +54,31 @@ inline bool LogHas(const VRN_network& net, const std::string& text) {
 inline std::vector<int> Indexing(VRN_network& net, int h) {
   const VRN_intArray& a = net.GetNode(h)->Value()->GetIndexingParents();
   return std::vector<int>(a.begin(), a.end());
+}
+
+// A (0.7, 0.3) -> B observed b1, so A = a1; D -> X copying D, X observed
+// x_seen; U(D) = (1, 0); U2(A) = u2 unless empty; a MAU M = U + U2 if mau.
+// The handles of D, U2 and M (-1 for one left out).
+struct ScenarioDiagram {
+  int d, u2, m;
+};
+inline ScenarioDiagram MakeScenarioDiagram(VRN_network& net, int x_seen, const std::vector<double>& u2,
+                                           bool mau, bool propagation) {
+  const int a = Add(net, qelta::kDefCpt, "A"), b = Add(net, qelta::kDefCpt, "B");
+  const int d = Add(net, qelta::kDefDecision, "D"), x = Add(net, qelta::kDefCpt, "X");
+  const int u = Add(net, qelta::kDefUtility, "U"), v = u2.empty() ? -1 : Add(net, qelta::kDefUtility, "U2");
+  const int m = mau ? Add(net, qelta::kDefMau, "M") : -1;
+  for (auto [p, c] : {std::pair{a, b}, {d, x}, {d, u}, {a, v}, {u, m}, {v, m}}) {
+    EXPECT_TRUE(p < 0 || c < 0 || net.AddArc(p, c) == 0) << p << " " << c;
+  }
+  for (auto [h, items] : {std::pair{a, std::vector<double>{0.7, 0.3}}, {b, {1, 0, 0.4, 0.6}},
+                          {x, {1, 0, 0, 1}}, {u, {1, 0}}, {v, u2}, {m, {1, 1}}}) {
+    if (h >= 0) Table(net, h, items);
+  }
+  if (!propagation) net.SetFlags(net.GetFlags() & ~qelta::kNetEvidencePropagation);
+  EXPECT_EQ(0, net.GetNode(b)->Value()->SetEvidence(1));
+  EXPECT_EQ(0, net.GetNode(x)->Value()->SetEvidence(x_seen));
+  return {d, v, m};
 }
 
 inline void ExpectNear(const std::vector<double>& want,

@@ -15,13 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "base/status.h"
-#include "definitions/node_def.h"
-#include "equations/equation.h"
 #include "learning/dataset.h"
 #include "learning/discretizer.h"
-#include "learning/em.h"
-#include "network/network.h"
 
 namespace {
 
@@ -150,8 +145,6 @@ TEST(DatasetFileTest, ColumnKindsFollowTheValues) {
   EXPECT_EQ(data.GetRecordCount(), 2);
   EXPECT_EQ(ReadText(&data, "1,\n", &error, false), -103);
   EXPECT_EQ(error, "Trailing separator found in the header line");
-  ASSERT_EQ(ReadText(&data, "1,\"\"\n", &error, false), 0) << "a quoted empty cell";
-  EXPECT_TRUE(data.IsMissing(1, 0));
   // A quoted field cannot hide a CR line end.
   EXPECT_EQ(ReadText(&data, "a\r\"x\ry\"\r", &error), -103);
   EXPECT_EQ(error, "Unexpected endline in the quoted string");
@@ -269,8 +262,9 @@ TEST(DatasetFileTest, EmptyTokenKeepsTrailingMissingRecords) {
   EXPECT_TRUE(back.IsMissing(0, 1));
 }
 
-// An empty last cell of the first line is written quoted; first lines the
-// reader would refuse or split elsewhere are refused before the file exists.
+// First lines the reader would refuse or split elsewhere are refused, naming
+// the cell. (The random round trip below reaches them, and the quoted empty
+// last cell of a first line, but not the messages.)
 TEST(DatasetFileTest, FirstLinesReadBackOrAreRefused) {
   VRN_dataset data;
   ASSERT_EQ(data.addIntVariable(std::string(200, 'i'), -1), 0);
@@ -287,53 +281,9 @@ TEST(DatasetFileTest, FirstLinesReadBackOrAreRefused) {
       ASSERT_EQ(data.addIntVariable("w", -1), 0);
       write.separator = ',';
     }
-    std::remove(path.c_str());
     EXPECT_EQ(data.WriteFile(path, &write, &error), -103);
     EXPECT_NE(error.find(message), std::string::npos) << error;
-    EXPECT_FALSE(std::ifstream(path).good()) << "no file before the refusal";
   }
-  write.missingValueToken = "";
-  write.separator = '\t';
-  ASSERT_EQ(data.WriteFile(path, &write, &error), 0) << error;
-  EXPECT_EQ(Slurp(path), "\"t\tu\"\t\"\"\n");
-  VRN_datasetReadOptions read;
-  read.missingValueToken = "";
-  read.columnIdsPresent = false;
-  ASSERT_EQ(data.ReadFile(path, &read, &error), 0) << error;
-  EXPECT_EQ(Cells(data, 1), std::vector<std::string>{"<missing>"});
-}
-
-// A continuous column of whole numbers reads back continuous, and EM on
-// it learns what it learns on the data set that was written.
-TEST(DatasetFileTest, WholeContinuousValuesReadBackContinuous) {
-  VRN_dataset data, back;
-  const float columns[2][5] = {{0, 1, 2, 3, 4}, {1, 3.5f, 5, 6.5f, 9}};
-  for (const char* id : {"X", "Y"}) ASSERT_EQ(data.addFloatVariable(id, NAN), 0);
-  for (int r = 0; r < 5; ++r) {
-    data.AddEmptyRecord();
-    for (int c = 0; c < 2; ++c) data.SetFloat(c, r, columns[c][r]);
-  }
-  const std::string path = TempPath("whole.txt");
-  std::string error;
-  ASSERT_EQ(data.WriteFile(path, nullptr, &error), 0) << error;
-  EXPECT_EQ(Slurp(path).substr(0, 13), "X\tY\n0.0\t1.0\n1");
-  ASSERT_EQ(back.ReadFile(path, nullptr, &error), 0) << error;
-  EXPECT_FALSE(back.GetVariable(0).discrete);
-  auto learned = [](VRN_dataset d) {
-    VRN_network net;
-    for (const char* text : {"X=Normal(0,1)", "Y=X+Normal(0,1)"}) {
-      const int h = net.AddNode(qelta::kDefEquation, std::string(text, 1).c_str());
-      EXPECT_EQ(VRN_GetEquation(&net, h)->SetEquation(text, nullptr, nullptr), qelta::kOk);
-    }
-    std::vector<VRN_dataMatch> matches;
-    std::string error, text;
-    EXPECT_EQ(d.MatchNetwork(net, matches, error), qelta::kOk) << error;
-    EXPECT_EQ(VRN_em().Learn(d, net, matches, {}, nullptr, nullptr), qelta::kOk);
-    VRN_GetEquation(&net, 1)->GetEquationText(&text);
-    return text;
-  };
-  EXPECT_EQ(learned(back), learned(data));
-  EXPECT_EQ(learned(data).substr(0, 4), "Y=1.");  // 1.9 * X, learned
 }
 
 // A column comes back with the states its cells name, in bytewise order.
@@ -342,8 +292,7 @@ TEST(DatasetFileTest, DiscreteColumnsKeepTheStatesTheirCellsName) {
   ASSERT_EQ(data.addIntVariable("v", -1), 0);
   ASSERT_EQ(data.setStateNames(0, {"ok", "2a", "n/a"}), 0);
   for (int r = 0; r < 3; ++r) data.AddEmptyRecord();
-  data.SetInt(0, 0, 2);
-  data.SetInt(0, 1, 2);
+  for (int r : {0, 1}) data.SetInt(0, r, 2);
   const std::string path = TempPath("states.txt");
   ASSERT_EQ(data.WriteFile(path, nullptr, nullptr), 0);
   ASSERT_EQ(back.ReadFile(path, nullptr, nullptr), 0);

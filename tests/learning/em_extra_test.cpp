@@ -125,8 +125,7 @@ TEST(EmDynamicTest, RecordsEndingEarlyWithAndWithoutAutoSlices) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.autoSlices);
     VRN_network net;
-    const int p = net.AddNode(qelta::kDefCpt, "P");
-    const int t = net.AddNode(qelta::kDefCpt, "T");
+    const int p = net.AddNode(qelta::kDefCpt, "P"), t = net.AddNode(qelta::kDefCpt, "T");
     ASSERT_EQ(qelta::kOk, net.setNodeTemporalType(p, 3));
     ASSERT_EQ(qelta::kOk, net.setNodeTemporalType(t, 2));
     ASSERT_EQ(qelta::kOk, net.AddArc(p, t));

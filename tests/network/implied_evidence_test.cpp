@@ -116,25 +116,23 @@ TEST(ImpliedOutcomeTest, AColumnOneRoundingFromDeterministicImpliesNothing) {
   for (double t : {1e-17, 5e-17, 1e-300, 0x1p-1074, 0.0}) {
     for (int code : {0, 2, 10, 11, 12, 1, 3, 9}) {
       for (bool propagation : {true, false}) {
-        const std::string what =
-            (testing::Message() << t << " code " << code << " propagation " << propagation)
-                .GetString();
+        SCOPED_TRACE(testing::Message() << t << " code " << code << " propagation " << propagation);
         VRN_network net;
         if (!propagation) net.SetFlags(net.GetFlags() & ~qelta::kNetEvidencePropagation);
         ASSERT_EQ(code, net.SetDefaultBNAlgorithm(code));
         const int x = Add(net, "X", {}, {0.3, 0.7}), u = Add(net, "U", {x}, {0.5, 0.5, t, 1 - t});
-        ASSERT_EQ(qelta::kOk, Val(net, x)->SetEvidence(1)) << what;
-        ASSERT_EQ(qelta::kOk, net.UpdateBeliefs()) << what;
-        EXPECT_EQ(t == 0.0 && propagation, net.EvidenceOf(u)->HasEvidence()) << what;
+        ASSERT_EQ(qelta::kOk, Val(net, x)->SetEvidence(1));
+        ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+        EXPECT_EQ(t == 0.0 && propagation, net.EvidenceOf(u)->HasEvidence());
         if (code == 1 || code == 3 || code == 9) continue;  // samplers
-        ExpectNear({t, 1.0}, Beliefs(net, u), 1e-30, what);
+        ExpectNear({t, 1.0}, Beliefs(net, u), 1e-30, "U");
         const int refused = propagation ? qelta::kErrEvidenceConflict : qelta::kErrOutOfRange;
-        ASSERT_EQ(t == 0.0 ? refused : qelta::kOk, Val(net, u)->SetEvidence(0)) << what;
+        ASSERT_EQ(t == 0.0 ? refused : qelta::kOk, Val(net, u)->SetEvidence(0));
         if (t == 0.0) continue;
-        ASSERT_EQ(qelta::kOk, Val(net, x)->ClearEvidence()) << what;
-        ASSERT_EQ(qelta::kOk, net.UpdateBeliefs()) << what;
-        EXPECT_NEAR(0.7 * t / (0.15 + 0.7 * t), Beliefs(net, x)[1], 1e-30) << what;
-        EXPECT_EQ(qelta::kOk, Val(net, x)->SetEvidence(1)) << what;
+        ASSERT_EQ(qelta::kOk, Val(net, x)->ClearEvidence());
+        ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+        EXPECT_NEAR(0.7 * t / (0.15 + 0.7 * t), Beliefs(net, x)[1], 1e-30);
+        EXPECT_EQ(qelta::kOk, Val(net, x)->SetEvidence(1));
       }
     }
   }

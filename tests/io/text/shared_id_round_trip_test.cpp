@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "base/status.h"
@@ -134,29 +133,22 @@ TEST(SharedIdRoundTripTest, AtSignIdentifiersAreRefusedByEveryWriter) {
 // Bytes that are not UTF-8 are identifier bytes, but every text reader
 // repairs them, so that two identifiers could read back as one, and no file
 // holds a table entry that is not finite: every writer refuses both before
-// it touches the file, naming the node.
+// it touches the file, naming the node. (The save fuzz reaches such node
+// identifiers too.)
 TEST(SharedIdRoundTripTest, NonUtf8IdentifiersAndNonFiniteTablesAreRefused) {
-  VRN_network nodes, outcomes, table;
-  MakeRainChild(&nodes, "Temp\xE9", "Net");
-  ASSERT_EQ(nodes.GetNode(nodes.FindNode("Rain"))->Header().SetId("Temp\xE8"), qelta::kOk);
-  MakeRainChild(&outcomes, "B", "Net");
-  VRN_nodeDef* b = outcomes.GetNode(outcomes.FindNode("B"))->Definition();
-  ASSERT_EQ(b->RenameOutcome(0, "s\xFF"), qelta::kOk);
-  ASSERT_EQ(b->RenameOutcome(1, "s\xFE"), qelta::kOk);
-  MakeRainChild(&table, "B", "Net");
-  ASSERT_EQ(table.GetNode(table.FindNode("B"))->Definition()->SetDefinitionFromVector(
-                {std::nan(""), 1, 0.5, 0.5}),
-            qelta::kOk);
-  for (auto [net, node] : {std::make_pair(&nodes, "Temp\xE8"), std::make_pair(&outcomes, "B"),
-                           std::make_pair(&table, "B")}) {
+  for (bool table : {false, true}) {
+    VRN_network net;
+    MakeRainChild(&net, "B", "Net");
+    VRN_nodeDef* b = net.GetNode(net.FindNode("B"))->Definition();
+    ASSERT_EQ(table ? b->SetDefinitionFromVector({NAN, 1, 0.5, 0.5}) : b->RenameOutcome(0, "s\xFF"),
+              qelta::kOk);
     for (const char* extension : {".vrn", ".dxp", ".dne", ".net", ".erg", ".dsc", ".xml03", ".xvrn"}) {
-      SCOPED_TRACE(std::string(node) + extension);
+      SCOPED_TRACE(std::string(extension) + (table ? " table" : " outcomes"));
       TempPath file(extension, "old");
-      net->ErrorLog()->Flush();
-      EXPECT_EQ(net->WriteFile(file.path(), 0, 0), qelta::kErrFileIo);
-      const std::string log = LogText(*net);
-      EXPECT_TRUE(log.find(std::string("[") + node + "]") != std::string::npos ||
-                  log.find(std::string("'") + node + "'") != std::string::npos) << log;
+      net.ErrorLog()->Flush();
+      EXPECT_EQ(net.WriteFile(file.path(), 0, 0), qelta::kErrFileIo);
+      EXPECT_TRUE(LogText(net).find("[B]") != std::string::npos ||
+                  LogText(net).find("'B'") != std::string::npos) << LogText(net);
       EXPECT_EQ(qelta_test::ReadWholeFile(file.path()), "old");
     }
   }

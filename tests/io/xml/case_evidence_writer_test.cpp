@@ -164,9 +164,8 @@ TEST(CaseEvidenceWriterTest, NumberNoOutcomeHoldsIsRefusedNamingCaseAndNode) {
 }
 
 // A number that is not finite, carried onto an equation node by a type
-// change the cases did not follow, and a case name with a control byte the
-// file writes as "." (so "k\x01" beside "k." would read back as one) would
-// not read back.
+// change the cases did not follow, would not read back. (The save fuzz
+// reaches case names with a control byte, which the file writes as ".".)
 TEST(CaseEvidenceWriterTest, NonFiniteEquationNumberAndControlByteNameAreRefused) {
   for (double number : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
     VRN_network net;
@@ -178,11 +177,6 @@ TEST(CaseEvidenceWriterTest, NonFiniteEquationNumberAndControlByteNameAreRefused
     ExpectRefused(net, "Case 'K' holds a number that is not finite for node "
                        "'A', an equation node");
   }
-  VRN_network net;
-  ASSERT_NE(net.AddCase("k."), nullptr);
-  ASSERT_NE(net.AddCase("k\x01"), nullptr);
-  ExpectRefused(net, "Case 'k\x01' cannot be written: its name holds a control "
-                     "byte");
   // TAB, LF and CR have forms of their own and read back.
   VRN_network kept;
   ASSERT_NE(kept.AddCase("k\t\n\r"), nullptr);
