@@ -205,21 +205,25 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
   // each parent's first outcome: the arcs go, and the table is built again,
   // before the new kind is installed. The build above, with every arc, has
   // shown that the kind can be built.
-  const int old_type = definition_->GetType();
-  if (!keepArcs && (old_type == qelta::kDefDemorgan || old_type == qelta::kDefCast)) {
+  // Removes the arcs from the parents the new type may not keep (from every
+  // parent when all), from the end of the list; whether any went.
+  auto drop_parents = [&](bool all) {
     bool dropped = false;
     for (int i = parents_.GetSize() - 1; i >= 0; --i) {
       const int parent = parents_[i];
       const int parent_type = network_->GetNode(parent)->Definition()->GetType();
-      if (!VRN_nodeDef::IsArcAllowed(parent_type, code)) {
+      if (all || !VRN_nodeDef::IsArcAllowed(parent_type, code)) {
         (void)network_->RemoveArc(parent, handle_);
         dropped = true;
       }
     }
-    if (dropped) {
-      converted.reset(VRN_nodeDef::CreateConverted(definition_, code));
-      if (converted == nullptr) throw std::bad_alloc();  // built once already
-    }
+    return dropped;
+  };
+  const int old_type = definition_->GetType();
+  if (!keepArcs && (old_type == qelta::kDefDemorgan || old_type == qelta::kDefCast) &&
+      drop_parents(false)) {
+    converted.reset(VRN_nodeDef::CreateConverted(definition_, code));
+    if (converted == nullptr) throw std::bad_alloc();  // built once already
   }
   VRN_evidenceRecord record(network_, handle_);
   value_->StoreEvidence(record);
@@ -234,14 +238,7 @@ int VRN_node::setNodeType(int code, bool keepArcs) {
 
   // Arcs from parents the new type may not keep go through the new
   // definition.
-  for (int i = parents_.GetSize() - 1; i >= 0; --i) {
-    int parent = parents_[i];
-    int parent_type = network_->GetNode(parent)->Definition()->GetType();
-    if (!keepArcs &&
-        (was_decision || !VRN_nodeDef::IsArcAllowed(parent_type, code))) {
-      (void)network_->RemoveArc(parent, handle_);
-    }
-  }
+  if (!keepArcs) (void)drop_parents(was_decision);
   // Back in their former order and at the former place among the child's
   // parents; a child that cannot take the node in its new role (an
   // expression nested too deeply) stays without it.
