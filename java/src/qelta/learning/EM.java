@@ -140,7 +140,9 @@ public final class EM extends Wrapper {
     /**
      * Learns the parameters of the network from the data by expectation maximisation. On success
      * {@link #getLastScore()} gives the score and {@link #getPassCount()} the passes it ran; the
-     * run stops as {@link #setTolerance(double)} and {@link #setMaxPasses(int)} say.
+     * run stops as {@link #setTolerance(double)} and {@link #setMaxPasses(int)} say. A discrete
+     * cell is read as the matched node's outcome index, as {@link DataSet#matchNetwork(Network)}
+     * leaves it after pairing named states with the node's outcomes by name.
      *
      * <p>An equation node, fixed or not, among discrete nodes or data is refused with code -4
      * ("QELTA error -4 in function Learn"), its reason logged once per call in the network's
