@@ -47,8 +47,6 @@ import java.util.Map;
  */
 public final class NetworkPicture {
     private static final int FONT = 12;
-    private static final double CHAR = 7.0;       // width of an average character at FONT
-    private static final double TITLE_CHAR = 8.0; // the same for the bold title
     private static final int LINE = 17;
     private static final int PAD = 8;
     private static final int TRACK = 100;
@@ -195,14 +193,14 @@ public final class NetworkPicture {
             double label = 0;
             double number = 0;
             boolean bars = false;
-            double plain = box.title.length() * TITLE_CHAR;
+            double plain = textWidth(box.title) * 13.0 / FONT * 1.1;  // bold, larger
             for (Line line : box.lines) {
                 if (line.fraction >= 0 || !line.number.isEmpty()) {
-                    label = Math.max(label, line.label.length() * CHAR);
-                    number = Math.max(number, line.number.length() * CHAR);
+                    label = Math.max(label, textWidth(line.label));
+                    number = Math.max(number, textWidth(line.number));
                     bars |= line.fraction >= 0;
                 } else {
-                    plain = Math.max(plain, line.label.length() * CHAR);
+                    plain = Math.max(plain, textWidth(line.label));
                 }
             }
             box.labelWidth = label;
@@ -960,6 +958,27 @@ public final class NetworkPicture {
     }
 
     // -------- Text
+
+    /** A generous guess of the width of text at FONT in a sans-serif face. */
+    private static double textWidth(String text) {
+        double width = 0;
+        for (int i = 0; i < text.length(); ) {
+            int c = text.codePointAt(i);
+            i += Character.charCount(c);
+            if ("ijlft.,:;'|!() ".indexOf(c) >= 0) {
+                width += 4.0;
+            } else if (c == 'm' || c == 'w' || c == 'M' || c == 'W') {
+                width += 10.5;
+            } else if (Character.isUpperCase(c)) {
+                width += 8.6;
+            } else if (c < 0x2E80) {
+                width += 7.2;
+            } else {
+                width += 12.0;  // wide scripts
+            }
+        }
+        return width;
+    }
 
     private static String number(double v) {
         if (Double.isNaN(v)) {
