@@ -37,7 +37,8 @@ inline VRN_em EmOptions(JNIEnv* env, jobject em) {
   if (options.SetTolerance(tolerance) != qelta::kOk) {
     char text[64];
     std::snprintf(text, sizeof text, "%g", tolerance);
-    throw std::invalid_argument(std::string("EM tolerance must be finite and not negative: ") + text);
+    throw std::invalid_argument(std::string("EM tolerance must be finite and not negative: ") +
+                                text);
   }
   if (options.SetMaxPasses(passes) != qelta::kOk) {
     throw std::invalid_argument("EM pass cap must be at least 1: " + std::to_string(passes));

@@ -517,7 +517,8 @@ TEST(EmTest, ACapOfOneRunsOnePass) {
   EXPECT_EQ(1, em.GetPassCount());
   int observed = 0;
   for (const auto& row : c.rows) {
-    observed += static_cast<int>(std::count_if(row.begin(), row.end(), [](int v) { return v >= 0; }));
+    observed += static_cast<int>(std::count_if(row.begin(), row.end(),
+                                               [](int v) { return v >= 0; }));
   }
   EXPECT_NEAR(observed * std::log(0.5), score, 1e-12);
   for (int h = 0; h < 6; ++h) {

@@ -34,11 +34,14 @@ import java.util.Map;
  * ({@link Network#getNodeBgColor(int)} and the others).
  *
  * <p>Nodes stand at their positions ({@link Network#getNodePosition(int)}), spread apart
- * evenly until the boxes, which are made as large as their text needs, do not overlap; a
+ * evenly until the boxes, which are made as large as their text needs (and at least their own
+ * size, up to 400 pixels), do not overlap; a
  * submodel's frame encloses its nodes and its own submodels. When two nodes share a centre (as
  * every node of a network built without positions does), or stand so close that the spread
- * would be more than six-fold, the picture lays the nodes out by itself: each submodel in layers from its parents down, its submodels drawn as framed blocks
- * among its nodes. Temporal arcs are dashed and labelled with their order.
+ * would be more than six-fold, the picture lays the nodes out by itself: each submodel in
+ * layers from parents to children, its submodels drawn as framed blocks among its nodes, an arc
+ * across several layers bending down beside the boxes between. Temporal arcs are dashed, bent
+ * to one side and labelled with their order.
  *
  * <p>Text is 12 pixels high, sans-serif. Every bar is a {@code rect} of class "bar" (with
  * "observed" or "implied" added), carrying the node's identifier in {@code data-node} and the
@@ -58,6 +61,7 @@ public final class NetworkPicture {
     private static final int MAX_LABEL = 24;
     private static final double MAX_SPREAD = 6;
     private static final int BEND = 12;
+    private static final int MAX_OWN_SIZE = 400;
 
     private static final int CPT = 18;
     private static final int TRUTH_TABLE = 20;
@@ -149,7 +153,6 @@ public final class NetworkPicture {
     private static final class Box {
         final int node;
         String title;
-        String tooltip;
         final List<Line> lines = new ArrayList<>();
         double labelWidth;
         double width;
@@ -188,8 +191,12 @@ public final class NetworkPicture {
             String id = net.getNodeId(node);
             String name = net.getNodeName(node);
             box.title = clip(name == null || name.isEmpty() ? id : name, 40);
-            box.tooltip = id;
-            describe(box);
+            try {
+                describe(box);
+            } catch (QELTAException e) {
+                // A value this class cannot read leaves the node with its name alone.
+                box.lines.clear();
+            }
             double label = 0;
             double number = 0;
             boolean bars = false;
@@ -205,8 +212,12 @@ public final class NetworkPicture {
             }
             box.labelWidth = label;
             double rows = label + (bars ? TRACK + 2 * PAD : PAD) + number;
-            box.width = Math.ceil(Math.max(plain, rows) + 2 * PAD);
-            box.height = LINE + PAD + box.lines.size() * LINE + (box.lines.isEmpty() ? 0 : PAD / 2);
+            // At least the node's own size, within reason.
+            Rectangle own = net.getNodePosition(node);
+            box.width = Math.ceil(Math.max(Math.max(plain, rows) + 2 * PAD,
+                    Math.min(own.width, MAX_OWN_SIZE)));
+            box.height = Math.max(LINE + PAD + box.lines.size() * LINE
+                    + (box.lines.isEmpty() ? 0 : PAD / 2), Math.min(own.height, MAX_OWN_SIZE));
             boxes.put(node, box);
         }
     }
@@ -427,7 +438,7 @@ public final class NetworkPicture {
 
     /** Frames the submodels below this one around their nodes; answers the nodes' bounds. */
     private double[] frameAround(int submodel, int depth) {
-        double[] bounds = {Double.MAX_VALUE, Double.MAX_VALUE, -Double.MAX_VALUE, -Double.MAX_VALUE};
+        double[] bounds = emptyBounds();
         for (Box box : boxes.values()) {
             if (net.getSubmodelOfNode(box.node) == submodel) {
                 grow(bounds, box.x, box.y, box.x + box.width, box.y + box.height);
@@ -698,6 +709,11 @@ public final class NetworkPicture {
         return clip(name == null || name.isEmpty() ? net.getSubmodelId(submodel) : name, 60);
     }
 
+    private static double[] emptyBounds() {
+        double far = Double.MAX_VALUE;
+        return new double[] {far, far, -far, -far};
+    }
+
     private static void grow(double[] b, double x0, double y0, double x1, double y1) {
         b[0] = Math.min(b[0], x0);
         b[1] = Math.min(b[1], y0);
@@ -708,7 +724,7 @@ public final class NetworkPicture {
     // -------- Drawing
 
     private String render() {
-        double[] b = {Double.MAX_VALUE, Double.MAX_VALUE, -Double.MAX_VALUE, -Double.MAX_VALUE};
+        double[] b = emptyBounds();
         for (Box box : boxes.values()) {
             grow(b, box.x, box.y, box.x + box.width, box.y + box.height);
         }

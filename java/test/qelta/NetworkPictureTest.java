@@ -27,7 +27,8 @@ class NetworkPictureTest {
     private static final String SVG = "http://www.w3.org/2000/svg";
 
     private static Path data(String file) {
-        return Path.of(System.getProperty("qelta.testdata", "tests/data")).resolve(file).normalize();
+        Path root = Path.of(System.getProperty("qelta.testdata", "tests/data"));
+        return root.resolve(file).normalize();
     }
 
     /** What the picture shows, parsed: node boxes, frames, and bar widths by node and row. */
@@ -138,8 +139,9 @@ class NetworkPictureTest {
                     s = net.getSubmodelOfSubmodel(s)) {
                 double[] frame = picture.frames.get(net.getSubmodelId(s));
                 assertNotNull(frame, net.getSubmodelId(s));
-                assertTrue(frame[0] <= box[0] && frame[1] <= box[1] && box[2] <= frame[2]
-                        && box[3] <= frame[3], id + " outside the frame of " + net.getSubmodelId(s));
+                boolean inside = frame[0] <= box[0] && frame[1] <= box[1] && box[2] <= frame[2]
+                        && box[3] <= frame[3];
+                assertTrue(inside, id + " outside the frame of " + net.getSubmodelId(s));
             }
             int type = net.getNodeType(node);
             boolean probabilities = (type & 16) != 0 && type != 17 && net.isValueValid(node);

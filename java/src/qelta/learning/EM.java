@@ -19,7 +19,7 @@ public final class EM extends Wrapper {
     /** Score of the last successful learn; the native methods write it by this name. */
     private double lastScore = Double.NaN;
 
-    /** The stopping options and the passes of the last learn; the native methods use these names. */
+    /** The stopping options and the passes of the last learn; the native methods use the names. */
     private double tolerance = 1e-4;
     private int maxPasses = Integer.MAX_VALUE;
     private int passCount;

@@ -113,8 +113,8 @@ class DataSetTest {
                 ids.readFile(file.toString(), null, -1, Float.NaN, true);
                 assertEquals("a;b c", ids.getVariableId(0));
                 ids.addIntVariable("e,f", -1);
-                engineFails("QELTA error -103 in function WriteFile. Id of variable 2 ('e,f') holds a"
-                        + " character the reader would take for the separator", -103,
+                engineFails("QELTA error -103 in function WriteFile. Id of variable 2 ('e,f')"
+                        + " holds a character the reader would take for the separator", -103,
                         () -> ids.writeFile(file.toString(), ';', null, true));
             }
             String missing = dir.resolve("none.txt").toString();
