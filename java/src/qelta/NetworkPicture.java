@@ -203,8 +203,9 @@ public final class NetworkPicture {
             double plain = textWidth(box.title) * 13.0 / FONT * 1.1;  // bold, larger
             for (Line line : box.lines) {
                 if (line.fraction >= 0 || !line.number.isEmpty()) {
-                    label = Math.max(label, textWidth(line.label));
-                    number = Math.max(number, textWidth(line.number));
+                    // An observed outcome's label and number are bold: a tenth wider.
+                    label = Math.max(label, textWidth(line.label) * 1.1);
+                    number = Math.max(number, textWidth(line.number) * 1.1);
                     bars |= line.fraction >= 0;
                 } else {
                     plain = Math.max(plain, textWidth(line.label));
