@@ -528,7 +528,7 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
   double current = 0.0;
   // Without a cap of the caller's a run that never converges still ends.
   const int lastPass = maxPasses == kNoPassCap ? kPassGuard : maxPasses;
-  // 1 + 1e-4 is the double 1.0001: the default test is the historical one.
+  // 1 + 1e-4 is the double 1.0001, so the default test is L0 / L < 1.0001 to the bit.
   static_assert(1.0 + 1e-4 == 1.0001);
   const double ratio = 1.0 + tolerance;
   for (int pass = 1;; ++pass) {
