@@ -18,17 +18,20 @@ namespace {
 
 VRN_em& Record(JNIEnv* env, jobject obj) { return *qelta::jni::GetNative<VRN_em>(env, obj); }
 
-// Learns net from data and stores the score in the EM object's lastScore.
+// Learns net from data and stores the score and the pass count in the EM
+// object's lastScore and passCount.
 void RunEmLearning(JNIEnv* env, jobject obj, jobject data, VRN_network& net, jobjectArray matching,
                    const std::vector<int>& fixed) {
   VRN_dataset& dataset = qelta::jni::DataSetArgument(env, data);
   const std::vector<VRN_dataMatch> matches = qelta::jni::ReadDataMatchArray(env, matching);
-  const VRN_em& em = Record(env, obj);
+  const VRN_em em = qelta::jni::EmOptions(env, obj);
   double score = 0.0;
   const int status = em.Learn(dataset, net, matches, fixed, &score, nullptr);
   if (status != qelta::kOk) ReportError("Learn", status);
   qelta::jni::LocalRef<jclass> cls = qelta::jni::GetObjectClass(env, obj);
   env->SetDoubleField(obj, qelta::jni::GetFieldId(env, cls.get(), "lastScore", "D"), score);
+  env->SetIntField(obj, qelta::jni::GetFieldId(env, cls.get(), "passCount", "I"),
+                   static_cast<jint>(em.GetPassCount()));
 }
 
 }  // namespace

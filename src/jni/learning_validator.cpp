@@ -141,10 +141,6 @@ void AddClass(JNIEnv* env, jobject obj, int node) {
   Check("AddClassNode", Validator(env, obj).AddClassNode(node));
 }
 
-const VRN_em& EmArgument(JNIEnv* env, jobject em) {
-  if (em == nullptr) throw std::invalid_argument("EM can't be null");
-  return *qelta::jni::GetNative<VRN_em>(env, em);
-}
 
 jobject ResultDataSet(JNIEnv* env, jobject obj) {
   jobject data = qelta::jni::NewJavaObject(env, "qelta/learning/DataSet", "()V");
@@ -205,7 +201,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_Validator_test(JNIEnv* env
  * Signature: (Lqelta/learning/EM;)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_Validator_leaveOneOut(JNIEnv* env, jobject obj, jobject em) {
-  Guarded(env, [&] { Check("LeaveOneOut", Validator(env, obj).LeaveOneOut(EmArgument(env, em), nullptr)); });
+  Guarded(env, [&] { Check("LeaveOneOut", Validator(env, obj).LeaveOneOut(qelta::jni::EmOptions(env, em), nullptr)); });
 }
 
 /*
@@ -214,7 +210,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_Validator_leaveOneOut(JNIE
  * Signature: (Lqelta/learning/EM;II)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_Validator_kFold(JNIEnv* env, jobject obj, jobject em, jint folds, jint seed) {
-  Guarded(env, [&] { Check("KFold", Validator(env, obj).KFold(EmArgument(env, em), folds, seed, nullptr)); });
+  Guarded(env, [&] { Check("KFold", Validator(env, obj).KFold(qelta::jni::EmOptions(env, em), folds, seed, nullptr)); });
 }
 
 /*

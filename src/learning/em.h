@@ -3,10 +3,19 @@
 // consistent by their setters: randomizing and uniformizing exclude each
 // other, and either one fixes the equivalent sample size at 1.
 //
+// A pass visits every record once (the expectation) and then sets every
+// learnable table from the expected counts (the maximisation). Before its
+// maximisation a pass tests its log-likelihood L against the previous
+// pass's L0: the run stops after that maximisation when L = 0, or L0 >= L,
+// or L0 / L < 1 + tolerance (never on the first pass), or when the pass is
+// the last one the cap allows. The learned tables are that maximisation's
+// and the score is L, the log-likelihood of the tables before it.
+//
 // A plain value type. Thread use: one thread at a time.
 #ifndef QELTA_LEARNING_EM_H_
 #define QELTA_LEARNING_EM_H_
 
+#include <climits>
 #include <vector>
 
 #include "base/matrix.h"
@@ -36,6 +45,21 @@ class VRN_em {
   // equivalent sample size to 1.
   void SetUniformizeParameters(bool on);
   bool GetUniformizeParameters() const { return uniformizeParameters; }
+  // -2 and no change for a negative or non-finite tolerance; else 0.
+  [[nodiscard]] int SetTolerance(double value);
+  double GetTolerance() const { return tolerance; }
+  // -2 and no change for a cap below 1; else 0. kNoPassCap sets no cap.
+  [[nodiscard]] int SetMaxPasses(int passes);
+  int GetMaxPasses() const { return maxPasses; }
+  // The passes the last Learn began (a failed one included); 0 when it
+  // ran none: refused at once, or the tables counted from complete data
+  // or fitted by least squares.
+  int GetPassCount() const { return passCount; }
+
+  // The pass cap that is no cap: the run stops on its convergence test
+  // alone, or after kPassGuard passes should it never converge.
+  static constexpr int kNoPassCap = INT_MAX;
+  static constexpr int kPassGuard = 10000;
 
   // Learns the parameters of every node of net but the fixed ones from the
   // records of data through matches, by expectation-maximisation with exact
@@ -68,6 +92,12 @@ class VRN_em {
   // one length with missing last values want it off, with the network at
   // the data's slice count: every record then spans those slices.
   bool autoSlices = true;
+  // Relative gain of the log-likelihood below which a run stops; the
+  // default gives the test L0 / L < 1.0001.
+  double tolerance = 1e-4;
+  int maxPasses = kNoPassCap;  // at least 1
+  // Written by every Learn, whose options are otherwise read only.
+  mutable int passCount = 0;
 };
 
 // One expectation pass over net's current evidence: adds the expected

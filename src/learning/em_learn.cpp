@@ -37,9 +37,6 @@ namespace {
 thread_local EmPassObserver g_observer = nullptr;
 thread_local void* g_observerContext = nullptr;
 
-// Passes after which a run counts as converged whatever its likelihood does.
-constexpr int kMaxPasses = 10000;
-
 using CountTables = std::vector<std::vector<VRN_matrix>>;
 // Per node of the inference network: (node of the working network, order).
 using FamilyMap = std::vector<std::pair<int, int>>;
@@ -364,6 +361,7 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
                   const std::vector<VRN_dataMatch>& matches,
                   const std::vector<int>& fixedNodes, double* score,
                   VRN_progress* progress) const {
+  passCount = 0;
   VRN_errorLog* log = net.ErrorLog();
   if (matches.empty()) {
     return log->LogError(qelta::kErrNoItem,
@@ -528,7 +526,13 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
   std::vector<int> unrollMap;
   qelta::FamilyMap familyMap;
   double current = 0.0;
+  // Without a cap of the caller's a run that never converges still ends.
+  const int lastPass = maxPasses == kNoPassCap ? kPassGuard : maxPasses;
+  // 1 + 1e-4 is the double 1.0001, so the default test is L0 / L < 1.0001 to the bit.
+  static_assert(1.0 + 1e-4 == 1.0001);
+  const double ratio = 1.0 + tolerance;
   for (int pass = 1;; ++pass) {
+    passCount = pass;
     const double previous = current;
     current = 0.0;
     for (int r = 0; r < records; ++r) {
@@ -566,9 +570,9 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
     } else if (previous == 0.0) {
       converged = false;
     } else {
-      converged = previous >= current || previous / current < 1.0001;
+      converged = previous >= current || previous / current < ratio;
     }
-    if (pass >= qelta::kMaxPasses) converged = true;
+    if (pass >= lastPass) converged = true;
     if (qelta::g_observer != nullptr) qelta::g_observer(current, qelta::g_observerContext);
     for (int h : workLearn) {
       for (std::size_t k = 0; k < counts[h].size(); ++k) {

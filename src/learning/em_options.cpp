@@ -25,3 +25,15 @@ void VRN_em::SetUniformizeParameters(bool on) {
   randomizeParameters = false;
   eqSampleSize = 1.0f;
 }
+
+int VRN_em::SetTolerance(double value) {
+  if (!(value >= 0.0) || !std::isfinite(value)) return qelta::kErrOutOfRange;
+  tolerance = value;
+  return qelta::kOk;
+}
+
+int VRN_em::SetMaxPasses(int passes) {
+  if (passes < 1) return qelta::kErrOutOfRange;
+  maxPasses = passes;
+  return qelta::kOk;
+}

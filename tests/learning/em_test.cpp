@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -59,10 +60,12 @@ VRN_dataset MakeData(VRN_network& net, const std::vector<std::vector<int>>& rows
   return data;
 }
 
-// EM by enumeration: the same start, prior weight, convergence test and
-// fixed columns as the engine. Writes the learned tables into net.
+// EM by enumeration: the same start, prior weight, convergence test, pass
+// cap and fixed columns as the engine. Writes the learned tables into net
+// and the passes it ran into *passCount (when given).
 double ReferenceEm(VRN_network& net, const std::vector<std::vector<int>>& rows,
-                   const std::vector<bool>& learnable, double weight) {
+                   const std::vector<bool>& learnable, double weight, double tolerance = 1e-4,
+                   int maxPasses = 10000, int* passCount = nullptr) {
   const int n = net.GetSlotCount();
   std::vector<std::vector<double>> priors(n);
   for (int h = 0; h < n; ++h) priors[h] = Params(net, h);
@@ -87,8 +90,11 @@ double ReferenceEm(VRN_network& net, const std::vector<std::vector<int>>& rows,
       }
     }
     (void)net.ClearAllEvidence();
-    bool converged = rows.empty() || current == 0.0 ||
-                     (previous != 0.0 && (previous >= current || previous / current < 1.0001));
+    // The relative gain |L - L0| / |L| below the tolerance, L0 and L negative.
+    bool converged = rows.empty() || current == 0.0 || pass == maxPasses ||
+                     (previous != 0.0 && (previous >= current ||
+                                          (current - previous) / -current < tolerance));
+    if (passCount != nullptr) *passCount = pass;
     for (int h = 0; h < n; ++h) {
       if (!learnable[h]) continue;
       const auto& props = net.GetNode(h)->UserProperties();
@@ -196,6 +202,15 @@ TEST(EmTest, EqualsEnumerationOnRandomNetworks) {
     const int start = round % 3;  // uniform, own tables, own tables with weight 0
     if (start == 0) em.SetUniformizeParameters(true);
     if (start == 1) em.eqSampleSize = 2.5f;
+    // Stopping options: a finer and a coarser tolerance, caps of 1 and 2,
+    // else the defaults.
+    const int stop = round % 7;
+    const double tolerance = stop == 0 || stop == 3 ? 1e-7 : stop == 1 ? 0.05 : 1e-4;
+    const int cap = stop == 2 ? 1 : stop == 3 ? 2 : 10000;
+    ASSERT_EQ(qelta::kOk, em.SetTolerance(tolerance));
+    if (cap < 10000) {
+      ASSERT_EQ(qelta::kOk, em.SetMaxPasses(cap));
+    }
     std::vector<int> fixed;
     std::vector<bool> learnable(n, true);
     if (n > 1 && round % 4 == 1) fixed.push_back(static_cast<int>(rng() % n));
@@ -220,8 +235,13 @@ TEST(EmTest, EqualsEnumerationOnRandomNetworks) {
     double score = 0.0;
     passes.clear();
     ASSERT_EQ(qelta::kOk, em.Learn(data, net, matches, fixed, &score, nullptr));
-    const double expected = ReferenceEm(reference, rows, learnable, em.eqSampleSize);
+    int passCount = 0;
+    const double expected =
+        ReferenceEm(reference, rows, learnable, em.eqSampleSize, tolerance, cap, &passCount);
     EXPECT_NEAR(expected, score, 1e-9 * std::max(1.0, std::fabs(expected)));
+    bool counted = fixed.empty();  // complete data over CPTs are counted, in no pass
+    for (const auto& row : rows) counted = counted && std::count(row.begin(), row.end(), -1) == 0;
+    EXPECT_EQ(counted ? 0 : passCount, em.GetPassCount());
     for (int h = 0; h < n; ++h) {
       if (h == canonical) continue;
       const std::vector<double> want = Params(reference, h), got = Params(net, h);
@@ -403,6 +423,99 @@ TEST(EmTest, FixedNoisyAdderLearnsAsItsExpandedTable) {
   }
 }
 
+// Six binary nodes, A -> B, A -> C, B -> D, C -> D, D -> E, A -> F, and 24
+// records whose missing values are closed under descendants (a node is
+// observed only beside its parents); the first eight are complete and see
+// every parent configuration. The likelihood then factorises over the
+// observed families, so EM's fixed point is each family's relative
+// frequency over the records that observe the node.
+struct ClosedFormCase {
+  VRN_network net;
+  std::vector<std::vector<int>> rows;
+  std::vector<VRN_dataMatch> matches;
+  VRN_dataset data;
+
+  ClosedFormCase() {
+    for (const char* id : {"A", "B", "C", "D", "E", "F"}) (void)net.AddNode(qelta::kDefCpt, id);
+    for (auto [p, c] : {std::pair{0, 1}, {0, 2}, {1, 3}, {2, 3}, {3, 4}, {0, 5}}) {
+      EXPECT_EQ(qelta::kOk, net.AddArc(p, c));
+    }
+    std::mt19937 rng(97);
+    for (int r = 0; r < 24; ++r) {
+      std::vector<int> row(6);
+      for (int h = 0; h < 6; ++h) row[h] = static_cast<int>(rng() % 2);
+      if (r < 8) {
+        row[0] = r & 1, row[1] = (r >> 1) & 1, row[2] = (r >> 2) & 1;
+        row[3] = r % 3 == 0, row[5] = (r >> 1) & 1;
+      }
+      for (int h = 0; h < 6 && r >= 8; ++h) {
+        bool parentMissing = false;
+        for (int p : net.GetNode(h)->Parents()) parentMissing = parentMissing || row[p] < 0;
+        if (parentMissing || rng() % 4 == 0) row[h] = -1;
+      }
+      rows.push_back(row);
+    }
+    data = MakeData(net, rows, &matches);
+  }
+
+  // The fixed point: per family, the relative frequencies of the node's
+  // outcomes over the records observing it, by parent configuration.
+  std::vector<double> ClosedForm(int h) {
+    const VRN_intArray& parents = net.GetNode(h)->Parents();
+    std::vector<double> counts(static_cast<std::size_t>(2) << parents.GetSize(), 0.0);
+    for (const auto& row : rows) {
+      if (row[h] < 0) continue;
+      int cell = 0;
+      for (int p : parents) cell = cell * 2 + row[p];
+      counts[cell * 2 + row[h]] += 1.0;
+    }
+    for (std::size_t c = 0; c < counts.size(); c += 2) {
+      const double sum = counts[c] + counts[c + 1];
+      EXPECT_GT(sum, 0.0) << "node " << h << " column " << c / 2 << " never seen";
+      counts[c] /= sum, counts[c + 1] /= sum;
+    }
+    return counts;
+  }
+};
+
+TEST(EmTest, StopsCloserToAClosedFormAsTheToleranceShrinksAndAtItsCap) {
+  std::vector<double> distances;
+  for (double tolerance : {1e-4, 1e-8, 1e-12}) {
+    ClosedFormCase c;
+    VRN_em em;  // randomized start, no prior weight
+    em.seed = 11;
+    ASSERT_EQ(qelta::kOk, em.SetTolerance(tolerance));
+    ASSERT_EQ(qelta::kOk, em.Learn(c.data, c.net, c.matches, {}, nullptr, nullptr));
+    double distance = 0.0;
+    for (int h = 0; h < 6; ++h) {
+      const std::vector<double> want = c.ClosedForm(h), got = Params(c.net, h);
+      for (std::size_t i = 0; i < want.size(); ++i) {
+        distance = std::max(distance, std::fabs(want[i] - got[i]));
+      }
+    }
+    std::printf("tolerance %g: %d passes, largest distance to the closed form %.3g\n", tolerance,
+                em.GetPassCount(), distance);
+    distances.push_back(distance);
+  }
+  EXPECT_GT(distances[0], distances[1]);
+  EXPECT_GT(distances[1], distances[2]);
+  EXPECT_LT(distances[2], 1e-6);
+  // A cap of 1 from uniform tables scores them: 1/2 per observed value (the
+  // tables of capped runs are compared with enumeration above).
+  ClosedFormCase c;
+  VRN_em em;
+  em.SetUniformizeParameters(true);
+  ASSERT_EQ(qelta::kOk, em.SetMaxPasses(1));
+  double score = 0.0;
+  ASSERT_EQ(qelta::kOk, em.Learn(c.data, c.net, c.matches, {}, &score, nullptr));
+  EXPECT_EQ(1, em.GetPassCount());
+  int observed = 0;
+  for (const auto& row : c.rows) {
+    observed += 6 - static_cast<int>(std::count(row.begin(), row.end(), -1));
+  }
+  EXPECT_NEAR(observed * std::log(0.5), score, 1e-12);
+}
+
 TEST(EmTest, RefusalsLeaveTheNetwork) {
   VRN_network net;
   const int a = net.AddNode(qelta::kDefCpt, "A");
@@ -443,6 +556,13 @@ TEST(EmTest, RefusalsLeaveTheNetwork) {
     EXPECT_EQ(count ? qelta::kOk : qelta::kErrOutOfRange, em.SetEqSampleSize(size)) << size;
     EXPECT_EQ(count ? size : 0.0f, em.GetEqSampleSize()) << size;
   }
+  // So are a tolerance that is no finite share and a cap of no pass.
+  for (double tolerance : {-1e-9, HUGE_VAL, std::nan("")}) {
+    EXPECT_EQ(qelta::kErrOutOfRange, em.SetTolerance(tolerance));
+  }
+  EXPECT_EQ(1e-4, em.GetTolerance());
+  for (int cap : {0, -1}) EXPECT_EQ(qelta::kErrOutOfRange, em.SetMaxPasses(cap));
+  EXPECT_EQ(VRN_em::kNoPassCap, em.GetMaxPasses());
   // A record the fixed table makes impossible ends the run.
   ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({1.0, 0.0}));
   const int b = net.AddNode(qelta::kDefCpt, "B");

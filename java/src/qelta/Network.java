@@ -1216,6 +1216,14 @@ public final class Network extends Wrapper {
 
     /**
      * The mean of the node's value: of its outcome values (or intervals) under its probabilities.
+     * Point values ({@link #setPointValues(int, double[])}) count as given. An interval between
+     * two finite bounds counts at its midpoint. An unbounded first interval (-inf, b] counts as the
+     * mean of a half-normal tail below b, b - s * sqrt(2 / pi), whose density at b equals the
+     * uniform density of its neighbour [b, c]: s = p0 * sqrt(2 / pi) * (c - b) / p1 with p0 and p1
+     * the two intervals' probabilities (s = sqrt(2 / pi) * (c - b) when p1 is 0; s = 2 * p0 when
+     * the neighbour is unbounded too); an unbounded last interval mirrors it above its bound. A
+     * chance or decision node with neither point values nor intervals has no mean: it fails with -3
+     * ("QELTA error -3 in function GetMean"), and so does {@link #getNodeStdDev(int)}.
      * A decision's value gives a mean only when it holds probabilities: after influence-diagram
      * algorithm 1, the point mass at the best choice, or once the decision is observed, the point
      * mass at its choice. After algorithm 0 an open decision's value holds the expected utilities

@@ -50,6 +50,21 @@ class ValuesTest extends NetworkFixture {
         net.updateBeliefs();
         engineFails("GetMean", -3, () -> net.getNodeMean(plain));
         engineFails("GetStdDev", -3, () -> net.getNodeStdDev(plain));
+
+        // Intervals (a CPT made from a discretized equation node): bounded ones count at their
+        // midpoints, an unbounded one as a half-normal tail matching its neighbour's density.
+        int x = net.addNode(4, "X");  // an equation node
+        net.setNodeEquation(x, "X=0");
+        net.setNodeEquationBounds(x, Double.NEGATIVE_INFINITY, 4);
+        net.setNodeEquationDiscretization(x, new DiscretizationInterval[] {
+            new DiscretizationInterval("low", 1), new DiscretizationInterval("mid", 3),
+            new DiscretizationInterval("high", 4)});
+        net.setNodeType(x, CPT);
+        net.setNodeDefinition(x, new double[] {0.2, 0.5, 0.3});
+        net.updateBeliefs();
+        double tail = 0.2 * Math.sqrt(2 / Math.PI) * (3 - 1) / 0.5;
+        double mean = 0.2 * (1 - tail * Math.sqrt(2 / Math.PI)) + 0.5 * 2 + 0.3 * 3.5;
+        assertEquals(mean, net.getNodeMean(x), 1e-12);
     }
 
     @Test

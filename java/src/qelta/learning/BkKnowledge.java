@@ -37,9 +37,10 @@ public final class BkKnowledge extends Wrapper {
      * Writes the knowledge to an XML file. Without variables, one named "var" and its index is made
      * for every index that an arc or a tier mentions; variables without a position get one below
      * the others of their tier. These completions stay in the knowledge. Refused (-103, no file
-     * written) when the file would not read back as it is: a variable identifier with U+FFFE,
-     * U+FFFF or a control byte other than TAB, LF and CR, or a comment with U+FFFE or U+FFFF. A
-     * control byte in a comment is written as ".".
+     * written) when the file would not read back as it is: a variable identifier holding U+FFFE,
+     * U+FFFF or a control character other than TAB, LF and CR, or one an earlier variable holds.
+     * The comments of variables and arcs, which only {@link #readFile(String)} brings in (no
+     * method sets them), are written as they were read.
      *
      * @param file the file name
      */

@@ -5,8 +5,19 @@ import qelta.Wrapper;
 
 /**
  * A table of observations for learning: variables (columns) that are either
- * discrete (int cells holding outcome indices) or continuous (float cells),
- * and records (rows). Each variable has a value that marks a missing cell.
+ * discrete (int cells) or continuous (float cells), and records (rows). Each
+ * variable has a value that marks a missing cell.
+ *
+ * <p>A discrete cell holds the index of one of its variable's state names
+ * ({@link #getStateNames(int)}); a variable without state names holds bare
+ * indices. Learning pairs states with a node's outcomes by name, not by
+ * index: {@link #matchNetwork(Network)} rewrites each named variable it
+ * matches so that every cell holds the index of the node's outcome of the
+ * same name, and gives the variable the node's outcome identifiers, in the
+ * node's order, as its state names; a variable without state names is taken
+ * to hold the node's outcome indices as they are. {@link EM} and the other
+ * learners read the cells as the matched node's outcome indices, so matches
+ * made by hand suit only variables whose cells already are such indices.
  *
  * <p>Every method reports a failure by throwing {@link qelta.QELTAException}: an engine
  * failure carries the engine's negative status code and a message of the form
@@ -193,11 +204,15 @@ public final class DataSet extends Wrapper {
      * variable and, for a cell, the record: a state name or identifier that is empty or holds a
      * line break; a state name that reading would take as a number (such as "2", "nan" or "inf");
      * a value -1 of a variable whose missing int is another, in a variable without named values;
-     * a value that is not finite in a variable whose missing float is finite; a first line (the
-     * identifiers, or the first record without them) holding TAB, ',', ';' or a space where reading
-     * would take it for the separator, or of one variable, over 128 bytes and without any of
-     * them; a missing-value token holding the separator; a data set without variables, or without
-     * records when no identifiers are written.
+     * a value that is not finite in a variable whose missing float is finite; with two or more
+     * variables, a cell of the first line (the identifiers, or the first record without them)
+     * holding a character that reading would take for the separator instead: reading takes the
+     * first of TAB, ',', ';' and the space that the first line holds, so with ';' as separator a
+     * TAB or a ',' there is refused; with one variable, a first line over 128 bytes without any of
+     * these four, or a missing-value token holding the one it holds; a missing-value token holding
+     * the separator; a data set without variables, or without records when no identifiers are
+     * written. A cell holding the separator itself, or a character that reading would find only
+     * after it, is written between double quotes and reads back as it was.
      *
      * @param file the file name
      * @param separator the field separator; 0 means TAB; CR, LF, the double quote and characters
@@ -210,7 +225,12 @@ public final class DataSet extends Wrapper {
             String file, char separator, String missingToken, boolean writeColumnIds);
 
     /**
-     * Matches the variables to the network's nodes by identifier.
+     * Matches the variables to the network's nodes by identifier, and pairs the states of each
+     * matched discrete variable with the node's outcomes by name: a variable with state names has
+     * its cells renumbered to the node's outcome indices and the node's outcome identifiers, in the
+     * node's order, as its state names (the data set changes); a variable without state names must
+     * hold outcome indices of the node already. A state name that no outcome of the node has, or a
+     * bare index that no outcome has, is refused, naming the variable and the value.
      *
      * @param net the network
      * @return one match per matched column

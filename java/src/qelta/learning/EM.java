@@ -1,6 +1,7 @@
 package qelta.learning;
 
 import qelta.Network;
+import qelta.QELTAException;
 import qelta.Wrapper;
 
 /**
@@ -17,6 +18,11 @@ import qelta.Wrapper;
 public final class EM extends Wrapper {
     /** Score of the last successful learn; the native methods write it by this name. */
     private double lastScore = Double.NaN;
+
+    /** The stopping options and the passes of the last learn; the native methods use the names. */
+    private double tolerance = 1e-4;
+    private int maxPasses = Integer.MAX_VALUE;
+    private int passCount;
 
     /** Creates the learner with its default options. */
     public EM() {
@@ -133,7 +139,10 @@ public final class EM extends Wrapper {
 
     /**
      * Learns the parameters of the network from the data by expectation maximisation. On success
-     * {@link #getLastScore()} gives the score.
+     * {@link #getLastScore()} gives the score and {@link #getPassCount()} the passes it ran; the
+     * run stops as {@link #setTolerance(double)} and {@link #setMaxPasses(int)} say. A discrete
+     * cell is read as the matched node's outcome index, as {@link DataSet#matchNetwork(Network)}
+     * leaves it after pairing named states with the node's outcomes by name.
      *
      * <p>An equation node, fixed or not, among discrete nodes or data is refused with code -4
      * ("QELTA error -4 in function Learn"), its reason logged once per call in the network's
@@ -159,4 +168,78 @@ public final class EM extends Wrapper {
      */
     public native void learn(
             DataSet data, Network net, DataMatch[] matching, int[] fixedNodeHandles);
+
+    /**
+     * The relative tolerance of the stop (1e-4 by default): see {@link #setTolerance(double)}.
+     *
+     * @return the tolerance
+     */
+    public double getTolerance() {
+        return tolerance;
+    }
+
+    /**
+     * Sets when a run stops. A pass reads every record once under the current tables, adding up
+     * the expected counts and the log-likelihood L of the data (the expectation), then sets every
+     * learnable table from those counts (the maximisation). Before its maximisation each pass
+     * tests L against the previous pass's L0: the run stops after this maximisation when L is 0,
+     * when L0 is at least L (the likelihood no longer rises), or when L0 / L &lt; 1 + tolerance,
+     * that is when the likelihood rose by less than the tolerance relative to |L| (never on the
+     * first pass); and at the last pass {@link #setMaxPasses(int)} allows. The learned tables are
+     * that last maximisation's, and {@link #getLastScore()} is L, the log-likelihood of the tables
+     * before it. The default 1e-4 gives the test L0 / L &lt; 1.0001. Near its fixed point EM's
+     * gain is about the square of the tables' distance to it, so the distance left shrinks about
+     * as the square root of the tolerance: 1e-4 may leave a table entry a few 1e-4 away, 1e-12
+     * about 1e-6. A tolerance of 0 runs until the likelihood stops rising. Used by {@code learn}
+     * and by {@link Validator#kFold(EM, int, int)} and {@link Validator#leaveOneOut(EM)}.
+     *
+     * @param tolerance the relative tolerance, finite and not negative
+     * @throws qelta.QELTAException for a negative, infinite or NaN tolerance (code {@link
+     *     qelta.QELTAException#NO_CODE}, the value named); the tolerance stays
+     */
+    public void setTolerance(double tolerance) {
+        if (!(tolerance >= 0.0) || Double.isInfinite(tolerance)) {
+            throw new QELTAException("EM tolerance must be finite and not negative: " + tolerance);
+        }
+        this.tolerance = tolerance;
+    }
+
+    /**
+     * The cap on the passes of a run: see {@link #setMaxPasses(int)}.
+     *
+     * @return the cap, {@link Integer#MAX_VALUE} (the default) for none
+     */
+    public int getMaxPasses() {
+        return maxPasses;
+    }
+
+    /**
+     * Sets the most passes a run makes (see {@link #setTolerance(double)} for what a pass is). A
+     * run that reaches the cap stops there as if it had converged: with a cap of 1 the tables
+     * are the first maximisation's and the score the log-likelihood of the starting tables. With
+     * {@link Integer#MAX_VALUE}, the default, there is no cap: the run stops on its tolerance
+     * alone, or after 10,000 passes should it never stop so. Tables counted from complete data
+     * take no passes and know no cap.
+     *
+     * @param maxPasses the cap, at least 1
+     * @throws qelta.QELTAException for a cap below 1 (code {@link qelta.QELTAException#NO_CODE},
+     *     the value named); the cap stays
+     */
+    public void setMaxPasses(int maxPasses) {
+        if (maxPasses < 1) {
+            throw new QELTAException("EM pass cap must be at least 1: " + maxPasses);
+        }
+        this.maxPasses = maxPasses;
+    }
+
+    /**
+     * The passes the last successful {@code learn} ran, the last included.
+     *
+     * @return the passes; 0 before the first successful {@code learn}, and when the tables were
+     *     counted from complete data (a static network of CPTs, every node matched, no node fixed,
+     *     no value missing) or fitted by least squares (equation nodes), which take no passes
+     */
+    public int getPassCount() {
+        return passCount;
+    }
 }

@@ -83,14 +83,14 @@ public final class Validator extends Wrapper {
      * Validates by leave-one-out: relearns the parameters without each record in turn and predicts
      * it.
      *
-     * @param em the EM options used to relearn the parameters
+     * @param em the EM options used to relearn the parameters, its tolerance and pass cap included
      */
     public native void leaveOneOut(EM em);
 
     /**
      * Validates by k-fold cross-validation.
      *
-     * @param em the EM options used to relearn the parameters
+     * @param em the EM options used to relearn the parameters, its tolerance and pass cap included
      * @param foldCount the number of folds, 2 to half the record count, or the record count
      * @param seed the seed of the fold assignment
      */

@@ -103,6 +103,20 @@ class DataSetTest {
             data.readFile(file.toString(), null, -1, Float.NaN, true);
             assertEquals(2, data.getRecordCount());
             assertEquals(0.1f, data.getFloat(1, 1));
+            // A first-line cell holding the separator is quoted; one holding a separator the
+            // reader prefers to it is refused.
+            try (DataSet ids = new DataSet()) {
+                ids.addIntVariable("a;b c", -1);
+                ids.addIntVariable("d", -1);
+                ids.writeFile(file.toString(), ';', null, true);
+                assertEquals("\"a;b c\";d\n", Files.readString(file));
+                ids.readFile(file.toString(), null, -1, Float.NaN, true);
+                assertEquals("a;b c", ids.getVariableId(0));
+                ids.addIntVariable("e,f", -1);
+                engineFails("QELTA error -103 in function WriteFile. Id of variable 2 ('e,f')"
+                        + " holds a character the reader would take for the separator", -103,
+                        () -> ids.writeFile(file.toString(), ';', null, true));
+            }
             String missing = dir.resolve("none.txt").toString();
             engineFails("QELTA error -103 in function ReadFile. Can't open data file: " + missing,
                     -103, () -> data.readFile(missing, null, -1, Float.NaN, true));
@@ -119,6 +133,12 @@ class DataSetTest {
             data.setInt(1, 0, 1);
             assertArrayEquals(new DataMatch[] {new DataMatch(1, 0, 0)}, data.matchNetwork(net));
             refused("Network can't be null", () -> data.matchNetwork(null));
+            // Named states pair with the node's outcomes by name: the cells are renumbered.
+            data.setStateNames(1, new String[] {"State1", "State0"});
+            data.setInt(1, 0, 0);
+            data.matchNetwork(net);
+            assertArrayEquals(new String[] {"State0", "State1"}, data.getStateNames(1));
+            assertEquals(1, data.getInt(1, 0));
             data.setInt(1, 0, 5);
             engineFails("QELTA error -4 in function MatchNetwork. Dataset column 'A' contains value"
                     + " '5' which doesn't map to any node outcome", -4, () -> data.matchNetwork(net));
