@@ -151,7 +151,8 @@ final class NativeLibrary {
                 throw failure("The native library inside the qelta jar (" + resource
                         + ", copied to " + file + ") does not load: " + e.getMessage()
                         + ". It needs " + platform() + (glibc == null ? "" : " with glibc "
-                        + glibc + " or newer") + " and libstdc++. " + BY_HAND, e);
+                        + glibc + " or newer") + " and libstdc++, and a java.io.tmpdir from which"
+                        + " programs may run (not mounted noexec). " + BY_HAND, e);
             } finally {
                 remove(file, dir);
             }

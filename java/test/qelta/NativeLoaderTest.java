@@ -125,8 +125,9 @@ class NativeLoaderTest {
         assertTrue(outputs.get(3).startsWith("refused: The native library inside the qelta jar ("
                 + LIBRARY + ", copied to " + tmp + "/qelta-9.9.8-"), outputs.get(3));
         assertTrue(outputs.get(3).endsWith(". It needs " + NativeLibrary.platform()
-                + " with glibc " + BUILT.getProperty("glibc") + " or newer and libstdc++. Give"
-                + " the library by hand with -Dqelta.library=/full/path/to/libqelta.so or"
+                + " with glibc " + BUILT.getProperty("glibc") + " or newer and libstdc++, and a"
+                + " java.io.tmpdir from which programs may run (not mounted noexec). Give the"
+                + " library by hand with -Dqelta.library=/full/path/to/libqelta.so or"
                 + " -Djava.library.path=<its folder>."), outputs.get(3));
         try (Stream<Path> left = Files.list(tmp)) {
             assertEquals(List.of(), left.toList(), "copies left behind");
