@@ -7,9 +7,12 @@ import java.util.function.LongConsumer;
  * Base of every Java class that owns a native object.
  *
  * <p>The field {@code ptrNative} holds the address of the native object, or 0
- * when there is none. Loading this class loads the native library and lets it
- * cache the field's identity, so it must be initialised before any other
- * native method runs.
+ * when there is none. Loading this class loads the native library (the file
+ * named by {@code -Dqelta.library}, else {@code libqelta.so} on
+ * {@code java.library.path}, else the one inside the jar; a failure throws
+ * {@link UnsatisfiedLinkError} saying what was tried) and lets it cache the
+ * field's identity, so it must be initialised before any other native method
+ * runs.
  *
  * <p>A subclass makes its native object in its constructor and hands it to
  * {@link #adopt}. The object is deleted exactly once: by {@link #close()}, or,
@@ -40,13 +43,8 @@ public abstract class Wrapper implements AutoCloseable {
     private Cleaner.Cleanable cleanable;
 
     static {
-        String explicit = System.getProperty("qelta.library");
-        if (explicit != null && !explicit.isEmpty()) {
-            System.load(explicit);
-        } else {
-            System.loadLibrary("qelta");
-        }
-        VERSION = staticInitNative();
+        // -Dqelta.library, then java.library.path, then the library inside the jar.
+        VERSION = NativeLibrary.load().verify(staticInitNative());
     }
 
     /** Caches the native side's view of {@code ptrNative}; answers the library version. */

@@ -1,0 +1,188 @@
+package qelta;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+import static org.junit.jupiter.api.Assumptions.assumeTrue;
+
+import java.io.File;
+import java.io.InputStream;
+import java.io.OutputStream;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.FileSystem;
+import java.nio.file.FileSystems;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.Map;
+import java.util.Properties;
+import java.util.concurrent.Callable;
+import java.util.concurrent.ExecutorService;
+import java.util.concurrent.Executors;
+import java.util.concurrent.Future;
+import java.util.jar.JarEntry;
+import java.util.jar.JarOutputStream;
+import java.util.stream.Stream;
+import org.junit.jupiter.api.BeforeAll;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
+
+/**
+ * Loading the native library without options: child JVMs started from jars made like the one the
+ * build ships (this run's classes and library), some of them altered.
+ */
+class NativeLoaderTest {
+    private static final String LIBRARY =
+            "qelta/native/" + NativeLibrary.platform() + "/" + System.mapLibraryName("qelta");
+    private static final String PROPERTIES = "qelta/native/library.properties";
+    private static final byte[] NOT_A_LIBRARY = "not a library".getBytes(StandardCharsets.UTF_8);
+    private static final String NETWORK = Path.of(System.getProperty("qelta.testdata",
+            "tests/data")).resolve("../../examples/data/asia.xvrn").normalize().toString();
+
+    @TempDir
+    static Path dir;
+
+    private static byte[] library;
+    private static final Properties BUILT = new Properties();
+
+    @BeforeAll
+    static void takeTheLibraryOfThisRun() throws Exception {
+        try (InputStream in = Wrapper.class.getResourceAsStream("/" + LIBRARY);
+                InputStream built = Wrapper.class.getResourceAsStream("/" + PROPERTIES)) {
+            assumeTrue(in != null, "the classes carry no " + LIBRARY
+                    + " (the Maven build packs it)");
+            library = in.readAllBytes();
+            BUILT.load(built);
+        }
+    }
+
+    /** A jar of this run's classes that says it is version; library null leaves it out. */
+    private static String jar(String name, String version, byte[] library) throws Exception {
+        Path where = Path.of(Wrapper.class.getProtectionDomain().getCodeSource().getLocation()
+                .toURI());
+        Path out = dir.resolve(name + ".jar");
+        try (FileSystem zip = Files.isDirectory(where) ? null : FileSystems.newFileSystem(where);
+                Stream<Path> files = Files.walk(zip == null ? where : zip.getPath("/"));
+                JarOutputStream jar = new JarOutputStream(Files.newOutputStream(out))) {
+            Path root = zip == null ? where : zip.getPath("/");
+            for (Path file : (Iterable<Path>) files.filter(Files::isRegularFile)::iterator) {
+                String entry = root.relativize(file).toString().replace(File.separatorChar, '/');
+                byte[] bytes = entry.equals(LIBRARY) ? library : Files.readAllBytes(file);
+                if (entry.equals(PROPERTIES)) {
+                    bytes = new String(bytes, StandardCharsets.UTF_8)
+                            .replaceAll("(?m)^version=.*$", "version=" + version)
+                            .getBytes(StandardCharsets.UTF_8);
+                }
+                if (bytes != null) {
+                    jar.putNextEntry(new JarEntry(entry));
+                    jar.write(bytes);
+                }
+            }
+        }
+        return out.toString();
+    }
+
+    /** The probe's line, run from jar with options (the JVM may warn of a failed load too). */
+    private static String probe(String jar, String... options) throws Exception {
+        String output = ChildJvm.run(List.of(), List.of(options),
+                jar + File.pathSeparator + ChildJvm.classPath(NativeLoaderTest.class),
+                Probe.class.getName(), Map.of(), NETWORK);
+        return output.lines().filter(l -> l.startsWith("loaded ") || l.startsWith("refused: "))
+                .reduce((a, b) -> a + "\n" + b).orElse(output);
+    }
+
+    private static Path folderWith(String name, byte[] bytes) throws Exception {
+        Path folder = Files.createDirectories(dir.resolve(name));
+        Files.write(folder.resolve(System.mapLibraryName("qelta")), bytes);
+        return folder;
+    }
+
+    @Test
+    void jvmsStartedAtOnceEachLoadTheLibraryOfTheirOwnJar() throws Exception {
+        String version = Wrapper.getVersion();
+        String same = jar("same", version, library);
+        String other = jar("other", "9.9.9", library);
+        String broken = jar("broken", "9.9.8", NOT_A_LIBRARY);
+        Path tmp = Files.createDirectories(dir.resolve("tmp"));
+        String shared = "-Djava.io.tmpdir=" + tmp;
+        List<Callable<String>> runs = List.of(() -> probe(same, shared),
+                () -> probe(same, shared), () -> probe(other, shared), () -> probe(broken, shared));
+        ExecutorService pool = Executors.newFixedThreadPool(runs.size());
+        List<String> outputs = new ArrayList<>();
+        try {
+            for (Future<String> f : pool.invokeAll(runs)) {
+                outputs.add(f.get());
+            }
+        } finally {
+            pool.shutdown();
+        }
+        assertEquals("loaded " + version + ": 0.5000", outputs.get(0));
+        assertEquals(outputs.get(0), outputs.get(1));
+        assertEquals("refused: The native library loaded from the qelta jar (" + LIBRARY
+                + ") is version " + version + ", but the classes of qelta are version 9.9.9."
+                + " Give the library by hand with -Dqelta.library=/full/path/to/libqelta.so or"
+                + " -Djava.library.path=<its folder>.", outputs.get(2));
+        assertTrue(outputs.get(3).startsWith("refused: The native library inside the qelta jar ("
+                + LIBRARY + ", copied to " + tmp + "/qelta-9.9.8-"), outputs.get(3));
+        assertTrue(outputs.get(3).endsWith(". It needs " + NativeLibrary.platform()
+                + " with glibc " + BUILT.getProperty("glibc") + " or newer and libstdc++, and a"
+                + " java.io.tmpdir from which programs may run (not mounted noexec). Give the"
+                + " library by hand with -Dqelta.library=/full/path/to/libqelta.so or"
+                + " -Djava.library.path=<its folder>."), outputs.get(3));
+        try (Stream<Path> left = Files.list(tmp)) {
+            assertEquals(List.of(), left.toList(), "copies left behind");
+        }
+    }
+
+    @Test
+    void aLibraryGivenByHandComesBeforeTheJarsAndIsNeverPassedOver() throws Exception {
+        String broken = jar("broken-own", Wrapper.getVersion(), NOT_A_LIBRARY);
+        Path good = folderWith("good", library);
+        String loaded = "loaded " + Wrapper.getVersion() + ": 0.5000";
+        assertEquals(loaded, probe(broken, "-Dqelta.library="
+                + good.resolve(System.mapLibraryName("qelta"))));
+        assertEquals(loaded, probe(broken, "-Djava.library.path=" + good));
+        Path bad = folderWith("bad", NOT_A_LIBRARY);
+        String refused = probe(jar("whole", Wrapper.getVersion(), library),
+                "-Djava.library.path=" + bad);
+        assertTrue(refused.startsWith("refused: The native library "
+                + bad.resolve(System.mapLibraryName("qelta")) + " on java.library.path does not"
+                + " load: "), refused);
+    }
+
+    @Test
+    void aJarWithoutTheLibraryOrAFolderThatCannotBeWrittenIsRefused() throws Exception {
+        String tried = "refused: Tried: -Dqelta.library (not set), java.library.path (";
+        String missing = probe(jar("without", Wrapper.getVersion(), null));
+        assertTrue(missing.startsWith(tried), missing);
+        assertTrue(missing.endsWith("; the qelta jar holds no native library for "
+                + NativeLibrary.platform() + " (no " + LIBRARY + "). Give the library by hand with"
+                + " -Dqelta.library=/full/path/to/libqelta.so or -Djava.library.path=<its"
+                + " folder>."), missing);
+        // A file where the folder should be: not writable even for the superuser.
+        Path notAFolder = Files.writeString(dir.resolve("plain-file"), "x");
+        String unwritable = probe(jar("unwritable", Wrapper.getVersion(), library),
+                "-Djava.io.tmpdir=" + notAFolder);
+        assertTrue(unwritable.startsWith(tried), unwritable);
+        assertTrue(unwritable.contains("; the library inside the qelta jar could not be copied"
+                + " out: cannot make a folder in java.io.tmpdir (" + notAFolder + "): "),
+                unwritable);
+        assertTrue(unwritable.endsWith(". Set -Djava.io.tmpdir to a writable folder, or give the"
+                + " library by hand with -Dqelta.library=/full/path/to/libqelta.so or"
+                + " -Djava.library.path=<its folder>."), unwritable);
+    }
+
+    /** Child: the probability of a smoker in the example, or why the library did not load. */
+    public static final class Probe {
+        public static void main(String[] args) {
+            try (Network net = new Network()) {
+                net.readFile(args[0]);
+                net.updateBeliefs();
+                System.out.printf("loaded %s: %.4f%n", Wrapper.getVersion(),
+                        net.getNodeValue(net.getNode("Smoking"))[0]);
+            } catch (UnsatisfiedLinkError e) {
+                System.out.println("refused: " + e.getMessage());
+            }
+        }
+    }
+}
