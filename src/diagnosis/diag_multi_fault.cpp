@@ -164,11 +164,10 @@ void VRN_diagSession::AddChangeRecord(int t, double now, double expected) {
   const double strength = std::fabs(now - expected);
   // The test's cost with the user's evidence; group set-up costs are not
   // shared out here.
-  double cost = GetTestCost(t, Owner());
+  const double cost = GetTestCost(t, Owner());
   VRN_diagTestResult record(t);
-  record.score = Score(strength, cost);
+  Rate(record, strength, cost);
   record.strength = -1.0;
-  record.cost = cost;
   adapter_->AddTestResult(record, false);
 }
 
@@ -190,6 +189,7 @@ int VRN_diagSession::RatePerformedMulti(Rating rating) {
     VRN_diagTestResult record(h);
     record.strength = r;
     record.score = r;
+    record.rating = r;
     adapter_->AddTestResult(record, true);
   }
   CopyEvidence(Owner(), hypothetical_);
@@ -268,11 +268,10 @@ int VRN_diagSession::ComputeMultiFaultMeasure(int code) {
     adapter_->AppendResults(posteriors.data(),
                             static_cast<int>(posteriors.size()));
     adapter_->AppendResults(changes.data(), n);
-    double cost = GetTestCost(t, Owner());
+    const double cost = GetTestCost(t, Owner());
     VRN_diagTestResult record(t);
-    record.score = Score(best, cost);
+    Rate(record, best, cost);
     record.strength = -1.0;
-    record.cost = cost;
     record.probabilitiesAt = first;
     record.posteriorsAt = first + n;
     record.changesAt = first + n + m * n;

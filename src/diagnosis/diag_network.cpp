@@ -1,6 +1,7 @@
 #include "diagnosis/diag_network.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <string>
 #include <utility>
@@ -37,6 +38,26 @@ bool IsMultiFaultCode(int code) {
 }  // namespace qelta::diag
 
 namespace {
+
+// Computed scores first, then the not-computed value, the not-available
+// one, NaN.
+int PresentationClass(double score) {
+  if (std::isnan(score)) return 3;
+  if (score == qelta::kNotAvailableValue) return 2;
+  if (score == qelta::diag::kNotComputed) return 1;
+  return 0;
+}
+
+// |rating| less alpha times cost. The score is rating - alpha x cost, so
+// alpha x cost is rating - score: no alpha is read again, and a rating that
+// is not negative keys its score exactly.
+double PresentationKey(const VRN_diagTestResult& record) {
+  if (!(record.cost > 0.0)) return std::fabs(record.score);
+  if (!(record.rating < 0.0)) return record.score;
+  const double key = (record.score - record.rating) - record.rating;
+  // -inf less -inf: the rating is lost, the score decides.
+  return std::isnan(key) ? record.score : key;
+}
 
 constexpr int kTypeTarget = 0;
 constexpr int kTypeObservation = 1;
@@ -734,6 +755,26 @@ int VRN_diagNetwork::RankTests(int code) {
   return status;
 }
 
+std::vector<int> VRN_diagNetwork::PresentationOrder() const {
+  const std::size_t n = std::min(static_cast<std::size_t>(tests_.GetSize()),
+                                 testResults_.size());
+  std::vector<int> order(n);
+  std::vector<std::pair<int, double>> keys(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    order[i] = static_cast<int>(i);
+    const VRN_diagTestResult& record = testResults_[i];
+    const int group = PresentationClass(record.score);
+    keys[i] = {group, group == 0 ? PresentationKey(record) : 0.0};
+  }
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    const auto& ka = keys[static_cast<std::size_t>(a)];
+    const auto& kb = keys[static_cast<std::size_t>(b)];
+    if (ka.first != kb.first) return ka.first < kb.first;
+    return ka.second > kb.second;
+  });
+  return order;
+}
+
 bool VRN_diagNetwork::MandatoriesInstantiated() const {
   return FirstMandatoryWithoutEvidence() < 0;
 }
@@ -927,6 +968,7 @@ int VRN_diagNetwork::CopyResultsFromNested(int code) {
     VRN_diagTestResult record(tests_[i]);
     record.strength = -1.0;
     record.score = -1.0;
+    record.rating = -1.0;
     testResults_.push_back(record);
   }
   if (rankPerformedTests_) performedResults_ = nested_->performedResults_;

@@ -31,6 +31,7 @@
 #ifndef QELTA_DIAGNOSIS_DIAG_NETWORK_H_
 #define QELTA_DIAGNOSIS_DIAG_NETWORK_H_
 
+#include <cfloat>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,6 +50,8 @@ inline constexpr int kMultiProductEntropyFlag = 0x02;
 inline constexpr int kMultiJointEntropyFlag = 0x04;
 // True for the codes SetMultiFaultAlgorithm accepts.
 bool IsMultiFaultCode(int code);
+// Probability of a fault whose node holds no computed value, as presented.
+inline constexpr double kNotComputed = 5 * DBL_MIN;
 }  // namespace qelta::diag
 
 class VRN_diagNetwork {
@@ -154,6 +157,16 @@ class VRN_diagNetwork {
     return performedResults_;
   }
   const std::vector<double>& GetResultValues() const { return results_; }
+  // Positions in GetTestResults() (one per unperformed test) in the order
+  // the tests are presented, the one most worth performing first: by the
+  // magnitude of what a test would tell less alpha times its cost, |rating|
+  // - alpha x cost, so a free test rated -0.5 comes before one rated 0.3,
+  // and a test rated 0.5 that costs 2.0 (score -1.5 at alpha 1) after a
+  // free one rated 0.3. A test without a positive cost keys |score|, alpha
+  // x 0 being never formed; a score of -inf keys -inf. Equal keys keep list
+  // order. After every computed score come the scores equal to
+  // qelta::diag::kNotComputed, then to the not-available value, then NaN.
+  std::vector<int> PresentationOrder() const;
 
  private:
   class Adapter;

@@ -1,5 +1,6 @@
 #include "diagnosis/diag_session.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -226,7 +227,9 @@ void VRN_diagSession::SpreadGroupCost(int group) {
     std::vector<double> items(node.GetCost().GetItems().begin(),
                               node.GetCost().GetItems().end());
     for (double& item : items) {
-      if (item != qelta::kNotAvailableValue) item += c;
+      if (item == qelta::kNotAvailableValue) continue;
+      // A sum past the largest double stays the largest: a cost is finite.
+      item = std::clamp(item + c, -DBL_MAX, DBL_MAX);
     }
     (void)node.SetCostArray(items);
   }
@@ -239,11 +242,16 @@ void VRN_diagSession::SetFaultTargets(VRN_network& network) {
   }
 }
 
-double VRN_diagSession::Score(double strength, double& cost) {
+void VRN_diagSession::Rate(VRN_diagTestResult& record, double rating,
+                           double cost) {
   if (cost < 0.0 && !adapter_->GetOptionA()) cost = 0.0;
-  if (cost > 0.0) return strength - adapter_->GetAlphaValue() * cost;
-  if (cost < 0.0) return DBL_MAX;
-  return strength;
+  record.rating = rating;
+  record.cost = cost;
+  if (cost > 0.0) {
+    record.score = rating - adapter_->GetAlphaValue() * cost;
+  } else {
+    record.score = cost < 0.0 ? DBL_MAX : rating;
+  }
 }
 
 void VRN_diagSession::AddRankedTest(int node, double strength, double cost,
@@ -251,9 +259,8 @@ void VRN_diagSession::AddRankedTest(int node, double strength, double cost,
                                     int changesAt, bool reportable) {
   if (reportable && strength >= -1e-6 && strength < 0.0) strength = 0.0;
   VRN_diagTestResult record(node);
-  record.score = Score(strength, cost);
+  Rate(record, strength, cost);
   record.strength = reportable ? strength : -1.0;
-  record.cost = cost;
   record.probabilitiesAt = probabilitiesAt;
   record.posteriorsAt = posteriorsAt;
   record.changesAt = changesAt;
@@ -266,6 +273,7 @@ void VRN_diagSession::AddMarkedRecord(int mark) {
   record.strength = v;
   record.cost = v;
   record.score = v;
+  record.rating = v;
   adapter_->AddTestResult(record, false);
 }
 
@@ -420,6 +428,7 @@ int VRN_diagSession::RatePerformedForFault(int faultNode,
     VRN_diagTestResult record(h);
     record.strength = strength;
     record.score = strength;
+    record.rating = strength;
     adapter_->AddTestResult(record, true);
   }
   CopyEvidence(Owner(), hypothetical_);

@@ -96,7 +96,8 @@ class VRN_diagSession {
                      int probabilitiesAt, int posteriorsAt, int changesAt,
                      bool reportable);
   void AddMarkedRecord(int mark);
-  double Score(double strength, double& cost);
+  // The record's rating, cost and score from a rating and a cost.
+  void Rate(VRN_diagTestResult& record, double rating, double cost);
   int RatePerformedForFault(int faultNode, const std::vector<int>& outcomes,
                             int code, const std::vector<double>& prior,
                             double h0);

@@ -26,6 +26,10 @@ struct VRN_diagTestResult {
   double strength = 0.0;  // -1.0 when only the score carries the rating
   double cost = 0.0;
   double score = 0.0;     // strength less alpha times cost
+  // What the test would tell before its cost: the strength, or the signed
+  // rating the score was made from when the strength is -1.0. Kept so that
+  // tests can be presented by |rating| less alpha times cost.
+  double rating = 0.0;
   int probabilitiesAt = -1;
   int posteriorsAt = -1;
   int changesAt = -1;

@@ -5,7 +5,6 @@
 #include "qelta_DiagNetwork.h"
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <memory>
 #include <mutex>
@@ -16,7 +15,6 @@
 
 #include "base/engine_error.h"
 #include "base/handle_table.h"
-#include "base/special_values.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "diagnosis/diag_network.h"
@@ -32,8 +30,7 @@ using qelta::jni::LocalRef;
 
 namespace {
 
-// Probability of a fault whose node holds no computed value.
-constexpr double kNotComputed = 5 * DBL_MIN;
+using qelta::diag::kNotComputed;
 
 VRN_diagNetwork& Diag(JNIEnv* env, jobject obj) {
   return *GetNative<VRN_diagNetwork>(env, obj);
@@ -187,22 +184,6 @@ struct FaultRow {
   bool pursued;
 };
 
-// NaN last, then the not-available value, then the not-computed one;
-// among ordinary values the larger magnitude first.
-int ObservationClass(double x) {
-  if (std::isnan(x)) return 3;
-  if (x == qelta::kNotAvailableValue) return 2;
-  if (x == kNotComputed) return 1;
-  return 0;
-}
-
-bool ObservationBefore(const ObservationRow& a, const ObservationRow& b) {
-  const int ca = ObservationClass(a.net);
-  const int cb = ObservationClass(b.net);
-  if (ca != cb) return ca < cb;
-  return ca == 0 && std::fabs(a.net) > std::fabs(b.net);
-}
-
 // A total order: probability (not computed as -1, NaN last), pursued
 // first, then fault index.
 bool FaultBefore(const FaultRow& a, const FaultRow& b) {
@@ -234,9 +215,7 @@ jobject Update(JNIEnv* env, jobject obj) {
   const VRN_intArray& tests = diag.GetUnperformedTests();
   const std::vector<VRN_diagTestResult>& records = diag.GetTestResults();
   std::vector<ObservationRow> rows;
-  for (int i = 0; i < tests.GetSize() &&
-                  static_cast<std::size_t>(i) < records.size();
-       ++i) {
+  for (int i : diag.PresentationOrder()) {
     const VRN_diagTestResult& r = records[static_cast<std::size_t>(i)];
     rows.push_back({tests[i], r.strength < 0.0 ? r.score : r.strength, r.cost,
                     r.score,
@@ -248,7 +227,6 @@ jobject Update(JNIEnv* env, jobject obj) {
     faults.push_back({i, diag.GetFault(i), p < 0.0 ? kNotComputed : p,
                       diag.IsPursued(i)});
   }
-  std::stable_sort(rows.begin(), rows.end(), ObservationBefore);
   std::sort(faults.begin(), faults.end(), FaultBefore);
 
   const std::vector<double>& values = diag.GetResultValues();

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/engine_error.h"
 #include "base/matrix.h"
+#include "base/status.h"
 #include "jni/checks.h"
 #include "jni/frame.h"
 #include "jni/network_common.h"
@@ -87,7 +89,14 @@ void SetNodeCost(JNIEnv* env, jobject obj, jint node, jdoubleArray costs) {
         "': expected " + std::to_string(expected) + " and got " +
         std::to_string(values.size()));
   }
-  (void)target.SetCostArray(std::vector<double>(values.begin(), values.end()));
+  const int status =
+      target.SetCostArray(std::vector<double>(values.begin(), values.end()));
+  if (status == qelta::kErrInvalidValue) {
+    ReportErrorWithMessage("SetCost", status,
+                           "Costs of node '" + qelta::jni::IdOf(target) +
+                               "' must be finite numbers");
+  }
+  if (status != qelta::kOk) ReportError("SetCost", status);
 }
 
 }  // namespace

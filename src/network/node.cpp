@@ -1,6 +1,7 @@
 #include "network/node.h"
 
 #include <cassert>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -368,8 +369,14 @@ VRN_node::DiagExtras* VRN_node::ExtrasOf(int handle) const {
 }
 
 int VRN_node::SetCost(const VRN_doubleArray& values) {
+  if (extras_ == nullptr && values.GetSize() != 1) {
+    return qelta::kErrOutOfRange;
+  }
+  // No file holds such a cost, and a score made from it ranks nothing.
+  for (double value : values) {
+    if (!std::isfinite(value)) return qelta::kErrInvalidValue;
+  }
   if (extras_ != nullptr) return extras_->cost.SetItems(values);
-  if (values.GetSize() != 1) return qelta::kErrOutOfRange;
   if (values[0] == 0.0) return qelta::kOk;  // the shared table says so
   return EnsureExtras().cost.SetItems(values);
 }

@@ -133,8 +133,10 @@ class VRN_node {
   const VRN_intArray& GetCostChildren() const;
   const VRN_matrix& GetCost() const;
   bool HasDiagExtras() const { return extras_ != nullptr; }
-  // With extras: -4 unless values has the table's item count. Without: -2
-  // unless exactly one value; 0.0 is accepted without creating extras.
+  // -4 for a value that is not finite (NaN, an infinity). With extras: -4
+  // unless values has the table's item count. Without: -2 unless exactly
+  // one value; 0.0 is accepted without creating extras. A refusal stores
+  // nothing.
   int SetCost(const VRN_doubleArray& values);
   int SetCostArray(const std::vector<double>& values);
   // Adds parent as a cost parent (both nodes get extras); the cost table

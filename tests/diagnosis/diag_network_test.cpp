@@ -3,8 +3,12 @@
 // were computed by enumerating the joint distribution.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cfloat>
+#include <cmath>
 #include <cstring>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -461,6 +465,105 @@ TEST(DiagSessionCostsTest, GroupNodeInTheModelConditionsNoPosterior) {
     EXPECT_NEAR(0.24 / 0.31, v[static_cast<std::size_t>(r.posteriorsAt + 1)], 1e-9);
     EXPECT_NEAR(0.348298, r.strength, 1e-6);
     EXPECT_EQ(1.5, r.cost);
+  }
+}
+
+// Group set-up cost added to a member's past the largest double stays the
+// largest: a cost is a number, and the member still comes last.
+TEST_F(DiagNetworkTest, GroupCostSumsStayFinite) {
+  AddCosts();
+  SetCost(H, {1e308});
+  SetCost(T, {qelta::kNotAvailableValue, 1e308});
+  VRN_diagNetwork diag(&net_);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  EXPECT_EQ(DBL_MAX, Record(diag, T).cost);
+  EXPECT_EQ(T, diag.GetUnperformedTests()[diag.PresentationOrder().back()]);
+}
+
+// F (bad with the prior given) with a child Ti per test {P(t0 | ok),
+// P(t0 | bad), cost}; beside it the fault G (bad .5) that no test tells of.
+void OneFaultTests(VRN_network& net, double prior,
+                   const std::vector<std::array<double, 3>>& tests) {
+  std::ostringstream text;
+  text << "<qelta version='1.0' id='N'><nodes><cpt id='F'><state id='ok'/>"
+       << "<state id='bad'/><probabilities>" << 1 - prior << " " << prior
+       << "</probabilities></cpt><cpt id='G'><state id='ok'/><state id='bad'/>"
+       << "<probabilities>.5 .5</probabilities></cpt>";
+  for (std::size_t i = 0; i < tests.size(); ++i) {
+    const auto [ok, bad, cost] = tests[i];
+    text << "<cpt id='T" << i << "'><state id='t0'/><state id='t1'/><parents>F"
+         << "</parents><probabilities>" << ok << " " << 1 - ok << " " << bad
+         << " " << 1 - bad << "</probabilities></cpt>";
+  }
+  text << "</nodes></qelta>";
+  ASSERT_EQ(qelta::kOk, net.ReadString(text.str().c_str(), 0));
+  static const char* const kIds[] = {"T0", "T1", "T2", "T3"};
+  SetRoles(net, "F", std::vector<const char*>(kIds, kIds + tests.size()));
+  VRN_node* g = net.GetNode(net.FindNode("G"));
+  ASSERT_EQ(qelta::kOk, g->SetDiagType(0));
+  ASSERT_EQ(qelta::kOk, static_cast<VRN_discDef*>(g->Definition())
+                            ->SetFaultOutcome(1, true));
+  for (std::size_t i = 0; i < tests.size(); ++i) {
+    VRN_node* t = net.GetNode(net.FindNode(kIds[i]));
+    ASSERT_EQ(qelta::kOk, t->SetCostArray({tests[i][2]}));
+  }
+}
+
+// The presented order, as test identifiers.
+std::string Presented(const VRN_network& net, const VRN_diagNetwork& diag) {
+  std::string ids;
+  for (int i : diag.PresentationOrder()) {
+    ids += net.GetNode(diag.GetUnperformedTests()[i])->GetId();
+    ids += " ";
+  }
+  return ids;
+}
+
+// Tests are presented by |rating| less alpha times cost, largest first: a
+// cost never raises a test, and a large change counts whichever its sign.
+TEST(DiagPresentationTest, ACostNeverRaisesATest) {
+  VRN_network net;  // strength .348 each under 0x400, the costliest last
+  OneFaultTests(net, 0.3, {{.9, .2, 0}, {.9, .2, 1e-300}, {.9, .2, 1e300},
+                          {.9, .2, DBL_MAX}});
+  VRN_diagNetwork diag(&net);
+  ASSERT_EQ(qelta::kOk, diag.SetPursuedFault(0));
+  ASSERT_EQ(qelta::kOk, diag.SetSingleFaultAlgorithm(0x400));
+  ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+  EXPECT_EQ("T0 T1 T2 T3 ", Presented(net, diag));
+  // Alpha inf: a test with a cost scores -inf, after the free one; alpha
+  // NaN: it scores NaN, with the NaN scores last.
+  for (const char* alpha : {"inf", "nan"}) {
+    ASSERT_EQ(qelta::kOk,
+              net.UserProperties().AddProperty("DIAG_alphaValue", alpha));
+    ASSERT_EQ(qelta::kOk, diag.UpdateTestStrengths());
+    EXPECT_EQ(alpha[0] == 'i', std::isinf(diag.GetTestResults()[1].score));
+    EXPECT_EQ("T0 T1 T2 T3 ", Presented(net, diag)) << alpha;
+  }
+  // 0x800 rates both tests of a fault of prior .7 -0.359: the one that
+  // costs 0.5 (score -0.859) after the free one.
+  VRN_network pair;
+  OneFaultTests(pair, 0.7, {{.9, .2, 0.5}, {.9, .2, 0}});
+  VRN_diagNetwork paired(&pair);
+  ASSERT_EQ(qelta::kOk, paired.SetPursuedFault(0));
+  ASSERT_EQ(qelta::kOk, paired.UpdateTestStrengths());
+  EXPECT_NEAR(-0.359, paired.GetTestResults()[1].score, 1e-3);
+  EXPECT_EQ("T1 T0 ", Presented(pair, paired));
+  // Changes +0.5 at cost 2 (score -1.5), -0.5 at cost 0.1 (score -0.6, key
+  // 0.4) and a free +0.3: under 0x800, then measure 257 with F and G.
+  VRN_network signs;
+  OneFaultTests(signs, 0.5, {{0, 1, 2}, {1, 0, 0.1}, {.2, .8, 0}});
+  VRN_diagNetwork rated(&signs);
+  VRN_intArray pursued;
+  const double scores[] = {-1.5, -0.6, 0.3};
+  for (int fault : {0, 1}) {
+    pursued.Add(fault);
+    ASSERT_EQ(qelta::kOk, rated.SetPursuedFaults(pursued));
+    ASSERT_EQ(qelta::kOk, rated.UpdateTestStrengths());
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_NEAR(scores[i], rated.GetTestResults()[i].score, 1e-12) << i;
+    }
+    EXPECT_EQ("T1 T2 T0 ", Presented(signs, rated)) << fault;
   }
 }
 

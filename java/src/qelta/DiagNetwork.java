@@ -33,7 +33,9 @@ import java.util.function.LongConsumer;
  * positive, and the strength when the cost is 0; alpha is the network's user
  * property "DIAG_alphaValue" (1.0 when it is absent). A negative cost counts as 0
  * (the option that keeps negative costs has no Java accessor). Tests are ordered by
- * the net strength (see {@link DiagResults}).
+ * the absolute value of what they would tell less alpha times their cost: a free test
+ * of strength 0.3 comes before one of strength 0.5 and cost 2.0 (see
+ * {@link DiagResults}).
  *
  * <p>With one pursued fault the single-fault algorithm rates the tests; with
  * several pursued faults that all lie on one node, code 0x200; with pursued faults

@@ -3663,7 +3663,9 @@ public final class Network extends Wrapper {
     public native double[] getNodeCost(String nodeId);
 
     /**
-     * Sets the node's observation cost.
+     * Sets the node's observation cost. A value that is NaN or infinite is refused with code -4
+     * ("QELTA error -4 in function SetCost. Costs of node '<i>id</i>' must be finite numbers")
+     * and nothing is stored; any finite value, however large or small, is kept as it is.
      *
      * @param nodeHandle handle of the node
      * @param costs one value per combination of the cost parents' outcomes

@@ -19,7 +19,9 @@ package qelta;
  * @param cost the cost of performing the test (a negative cost counts as 0)
  * @param netStrength the strength less alpha (the network's user property
  *     "DIAG_alphaValue", 1.0 by default) times the cost when the cost is
- *     positive, else the strength; its absolute value gives the ranking order
+ *     positive, else the strength; tests are ordered by the absolute value
+ *     of the strength before the cost less alpha times the cost (see
+ *     {@link DiagResults})
  * @param observationProbabilities current probability of each outcome of the
  *     test
  * @param faultProbabilities for each outcome of the test, the probability of

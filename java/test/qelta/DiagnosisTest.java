@@ -80,13 +80,15 @@ class DiagnosisTest extends NetworkFixture {
         try (DiagNetwork diag = new DiagNetwork(net)) {
             diag.setSingleFaultAlgorithm(0x200);
             DiagResults r = diag.update();
-            assertArrayEquals(new int[] {O, L, T, G, C}, order(r));
+            // Strengths .47 .42 0 .20 0 less 0.1 times costs 1 3 2 5 6.
+            assertArrayEquals(new int[] {L, C, G, T, O}, order(r));
             assertEquals(5.0, row(r, T).cost());
             assertEquals(6.0, row(r, O).cost());
             diag.instantiateObservation("T", "corroded");
             diag.setSingleFaultAlgorithm(0x800);
             r = diag.update();
-            assertArrayEquals(new int[] {C, L, G, O}, order(r));
+            // C's change -0.41 less 0.3 keys 0.11: after L's 0.43 less 0.1.
+            assertArrayEquals(new int[] {L, C, G, O}, order(r));
             assertEquals(2.0, row(r, O).cost());
             assertEquals(-0.713559, row(r, C).netStrength(), 1e-6);
             diag.releaseObservation(T);
@@ -154,6 +156,11 @@ class DiagnosisTest extends NetworkFixture {
         refused("Invalid cost array size for node 'T': expected 2 and got 3",
                 () -> net.setNodeCost(T, new double[3]));
         refused("Unexpected null Java array.", () -> net.setNodeCost(T, null));
+        for (double odd : new double[] {Double.NaN, Double.POSITIVE_INFINITY, Double.NEGATIVE_INFINITY}) {
+            engineFails("SetCost", -4, "Costs of node 'T' must be finite numbers",
+                    () -> net.setNodeCost(T, new double[] {1, odd}));
+        }
+        assertArrayEquals(new double[] {0, 0}, net.getNodeCost(T));
         engineFails("AddArc", -32, () -> net.addCostArc(H, T));
         engineFails("RemoveArc", -2, () -> net.deleteCostArc(H, L));
         assertArrayEquals(new String[] {"H"}, net.getCostParentIds("T"));

@@ -3,7 +3,8 @@
 // a message and leaves no file, or the file reads back in its format with
 // status 0 and every node; what the format holds must then be what the
 // network holds: the same parents, outcomes and tables as the network, the
-// numbers of outcomes, equations and their bounds, in the XML file also
+// numbers of outcomes, equations and their bounds, in the XML file and the
+// native text also cost arcs and costs bit for bit, in the XML file also
 // cases and the layout block's state information (but what the file is
 // said to lose), and the same text when the read-back network is written
 // again. A refusal names, quoted, the node (and case) it refuses. Only the
@@ -22,9 +23,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <random>
@@ -36,6 +40,7 @@
 
 #include "base/arrays.h"
 #include "base/matrix.h"
+#include "base/special_values.h"
 #include "base/status.h"
 #include "definitions/ci_def.h"
 #include "definitions/discrete_def.h"
@@ -780,6 +785,35 @@ void MakeNonUtf8Ids(Fuzz& f) {
   }
 }
 
+// Observation costs, now and then behind a cost arc: ordinary, extreme
+// (which the files that keep costs hold bit for bit) or not available; now
+// and then one not finite, which the setter refuses, storing nothing.
+void MakeCosts(Fuzz& f) {
+  const int h = f.AnyNode();
+  if (h < 0) return;
+  if (f.Chance(0.3)) (void)f.net().AddArc(f.AnyNode(), h, qelta::kArcLayerCost);
+  VRN_node* node = f.net().GetNode(h);
+  auto items = [node] {
+    const VRN_doubleArray& now = node->GetCost().GetItems();
+    return std::vector<double>(now.begin(), now.end());
+  };
+  const std::vector<double> before = items();
+  const double odd[] = {1e-300, std::numeric_limits<double>::denorm_min(),
+                        1e300, DBL_MAX, -DBL_MAX, qelta::kNotAvailableValue,
+                        kInf, -kInf, std::nan("")};
+  std::vector<double> costs(before.size());
+  for (double& v : costs) {
+    v = f.Chance(0.3) ? odd[f.Uniform(0, 5)] : f.Uniform(0, 40) / 4.0;
+  }
+  const bool finite = !f.Chance(0.15);
+  const int at = f.Uniform(0, static_cast<int>(costs.size()) - 1);
+  if (!finite) costs[static_cast<size_t>(at)] = odd[f.Uniform(6, 8)];
+  const int status = node->SetCostArray(costs);
+  if (finite) return;
+  EXPECT_EQ(qelta::kErrInvalidValue, status) << "a cost not finite stored";
+  EXPECT_EQ(before, items());
+}
+
 struct Kind {
   const char* name;
   bool on;
@@ -809,6 +843,7 @@ const Kind kKinds[] = {
     {"texts XML cannot carry", true, MakeNonXmlText},
     {"at-sign identifier", true, MakeAtSignNode},
     {"identifiers not UTF-8", true, MakeNonUtf8Ids},
+    {"costs", true, MakeCosts},
 };
 
 // ------------------------------------------------------------------- edits
@@ -951,6 +986,7 @@ const Edit kEdits[] = {
     {"case", true, MakeCase},         {"numbers", true, MakeIntervals},
     {"state information", true, MakeStateInfo},
     {"edit, cases frozen", true, EditWithCasesFrozen},
+    {"costs", true, MakeCosts},
 };
 
 // ----------------------------------------------------------------- formats
@@ -1145,6 +1181,23 @@ void ExpectSameStateInfo(VRN_network& net, VRN_network& back) {
   }
 }
 
+// Cost parents and costs, bit for bit.
+void ExpectSameCosts(VRN_network& net, int h, VRN_network& back, int b) {
+  auto held = [](VRN_network& n, int node) {
+    std::vector<std::string> parents;
+    for (int p : n.GetNode(node)->GetCostParents()) {
+      parents.push_back(n.GetNode(p)->GetId());
+    }
+    std::vector<uint64_t> bits;
+    for (double v : n.GetNode(node)->GetCost().GetItems()) {
+      bits.push_back(0);
+      std::memcpy(&bits.back(), &v, sizeof v);
+    }
+    return std::make_pair(parents, bits);
+  };
+  EXPECT_EQ(held(net, h), held(back, b)) << "costs";
+}
+
 // Parents, outcome counts and (for formats that keep them) tables of every
 // node of net equal those of back, found by identifier.
 void ExpectSameHeld(VRN_network& net, VRN_network& back, const Format& format) {
@@ -1162,6 +1215,9 @@ void ExpectSameHeld(VRN_network& net, VRN_network& back, const Format& format) {
       std::sort(read.begin(), read.end());
     }
     EXPECT_EQ(parents, read);
+    if (IsXml(format) || format.read_as == qelta::kFormatVrn) {
+      ExpectSameCosts(net, h, back, b);
+    }
     VRN_nodeDef* other = back.GetNode(b)->Definition();
     const int type = def->GetType();
     if (def->GetOutcomesNames() != nullptr && other->GetOutcomesNames() != nullptr) {
