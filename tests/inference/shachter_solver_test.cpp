@@ -152,6 +152,15 @@ TEST(ShachterSolverTest, EdgeCases) {
     net = single({5, 5});
     ASSERT_EQ(0, net->UpdateBeliefs());
     ExpectNear({0, 1}, Value(*net, 0), 0, "tie takes the last");
+    // Utilities far below 1 keep their order, as any positive multiple does.
+    for (double scale : {1e-17, 1.0, 1e17}) {
+      net = single({2 * scale, scale});
+      ASSERT_EQ(0, net->UpdateBeliefs());
+      ExpectNear({1, 0}, Value(*net, 0), 0, "2 against 1");
+      net = single({scale, 2 * scale});
+      ASSERT_EQ(0, net->UpdateBeliefs());
+      ExpectNear({0, 1}, Value(*net, 0), 0, "1 against 2");
+    }
 
     net = single({10, 30});
     ASSERT_EQ(0, net->GetNode(0)->Value()->SetEvidence(0));
@@ -172,6 +181,18 @@ TEST(ShachterSolverTest, EdgeCases) {
     ASSERT_EQ(1, net.SetDefaultIDAlgorithm(1));
     ASSERT_EQ(0, net.UpdateBeliefs());
     ExpectNear({0, 1}, Value(net, d1), 0, "D1 with a target elsewhere");
+  }
+  {  // A seen at a0, where every choice has the least utility: a tie.
+    VRN_network net;
+    const int a = idtest::Add(net, qelta::kDefCpt, "A");
+    const int d = idtest::Add(net, qelta::kDefDecision, "D");
+    const int u = idtest::Add(net, qelta::kDefUtility, "U");
+    for (auto [p, c] : {std::pair{a, d}, {d, u}, {a, u}}) ASSERT_EQ(0, net.AddArc(p, c));
+    idtest::Table(net, u, {0, 5, 0, 3});
+    ASSERT_EQ(0, net.GetNode(a)->Value()->SetEvidence(0));
+    ASSERT_EQ(1, net.SetDefaultIDAlgorithm(1));
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    ExpectNear({0, 1}, Value(net, d), 0, "all at the least utility");
   }
   {  // An unobserved parent of the first open decision.
     idtest::Umbrella u;
