@@ -335,7 +335,7 @@ int VRN_ShachterSolver::SolveDecisions() {
   VRN_nodeVal* utility = working_.GetNode(utilityNode_)->Value();
   int status = utility->SetEvidence(0);
   // Evidence that implies the merged utility's other outcome leaves every
-  // choice of every decision at the least utility.
+  // choice of every decision at the rescaled utility 0.
   const bool all_least = status == qelta::kErrEvidenceConflict &&
                          ObservedBelowDecision().first < 0;
   if (status != qelta::kOk && !all_least) return status;
@@ -348,8 +348,8 @@ int VRN_ShachterSolver::SolveDecisions() {
     if (all_least || ((status == qelta::kErrEvidenceConflict ||
                        status == qelta::kErrZeroMarginal) &&
                       AllChoicesTie(utility))) {
-      // Every choice has the rescaled utility 0: equal expected utilities,
-      // and the last choice is taken.
+      // Every choice has the rescaled utility 0 (the least utility, or the
+      // largest on the reversed scale): a tie, and the last choice is taken.
       best = n - 1;
       if (i == 0) firstBeliefs_.assign(static_cast<size_t>(n), 1.0 / n);
     } else {

@@ -92,8 +92,9 @@ class VRN_ShachterSolver {
   // reversed scale).
   int BestChoice(const VRN_matrix& beliefs) const;
   // Whether an update that found the observed outcome of the merged utility
-  // impossible means that every open choice has the least utility there
-  // (no evidence below a decision, and the diagram's own evidence possible).
+  // impossible means that every open choice has the rescaled utility 0
+  // there (no evidence below a decision, and the diagram's own evidence
+  // possible).
   bool AllChoicesTie(VRN_nodeVal* utility);
   bool IsOpen(int handle) const;
   // The first open decision (in decision order) with an observed node (or
