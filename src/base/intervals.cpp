@@ -237,11 +237,13 @@ double VRN_IntervalsStdDev(int n, const double* bounds,
                            const double* probabilities) {
   const Sums sums = ScaledSums(n, bounds, probabilities, 0);
   const double variance = sums.e2 - sums.e1 * sums.e1;
-  if (!std::isfinite(variance)) {
-    // Squares (or the mean, or a tail's deviation) overflowed: the same sums
-    // over values scaled down, the deviation scaled back (+inf where it
-    // exceeds the doubles).
-    const int exponent = ScaleExponent(n, bounds, probabilities);
+  const int exponent = ScaleExponent(n, bounds, probabilities);
+  if (!std::isfinite(variance) ||
+      exponent + 510 < qelta::kTinySquareExponent) {
+    // Squares (or the mean, or a tail's deviation) overflowed, or fell below
+    // the normal doubles: the same sums over values scaled into the middle
+    // of the doubles, the deviation scaled back (+inf where it exceeds the
+    // doubles).
     const Sums scaled = ScaledSums(n, bounds, probabilities, exponent);
     const double v = scaled.e2 - scaled.e1 * scaled.e1;
     if (std::isfinite(v)) {

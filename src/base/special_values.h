@@ -29,6 +29,11 @@ inline constexpr double kUndefinedValue = 2 * DBL_MIN;     // "0.0E-2"
 inline constexpr double kIllegalValue = 3 * DBL_MIN;       // "0.0E-3"
 inline constexpr double kNotAvailableValue = 4 * DBL_MIN;  // "0.0E-4"
 
+// Values of magnitude below 2^kTinySquareExponent have squares at the foot
+// of the normal doubles, where they lose digits or vanish: means of squares
+// (deviations) are then taken over values scaled up.
+inline constexpr int kTinySquareExponent = -500;
+
 // Room VRN_DoubleToString needs for any double: sign, 309 integer digits,
 // point, 8 decimals and the terminating NUL.
 inline constexpr int kDoubleTextSize = 320;

@@ -10,6 +10,7 @@
 
 #include "base/error_log.h"
 #include "base/intervals.h"
+#include "base/special_values.h"
 #include "network/cases.h"
 #include "network/change_guards.h"
 #include "network/dbn.h"
@@ -1080,10 +1081,11 @@ int VRN_discDef::CalculateStdDev(const VRN_matrix& value, double* out) const {
   // Rounding can leave a tiny negative variance for a point mass.
   const double variance = sums.square - sums.mean * sums.mean;
   *out = variance > 0.0 ? std::sqrt(variance) : 0.0;
-  if (!std::isfinite(variance)) {
-    // Squares beyond the doubles (values past 1e154): the same sums over
-    // scaled values, the deviation scaled back.
-    const int exponent = PointScale(count, x, p);
+  const int exponent = PointScale(count, x, p);
+  if (!std::isfinite(variance) || exponent < qelta::kTinySquareExponent) {
+    // Squares beyond the doubles (values past 1e154) or below their normal
+    // range (values under 1e-151): the same sums over scaled values, the
+    // deviation scaled back.
     const PointSums scaled = SumPoints(count, x, p, exponent);
     const double v = scaled.square - scaled.mean * scaled.mean;
     *out = std::isnan(v) ? v : v > 0.0 ? std::ldexp(std::sqrt(v), exponent) : 0.0;

@@ -221,10 +221,10 @@ double VRN_utility::GetMinimum() const {
   return *std::min_element(items, items + n);
 }
 
-int VRN_utility::Rescale() {
+int VRN_utility::Rescale(bool reversed) {
   const double lo = GetMinimum();
   const double hi = GetMaximum();
-  if (lo == 0.0 && hi == 1.0) return qelta::kOk;
+  if (lo == 0.0 && hi == 1.0 && !reversed) return qelta::kOk;
   VRN_autoUpdateGuard guard(GetNetwork());
   const int n = table_.GetItemCount();
   double* items = table_.GetItems().Items();
@@ -233,7 +233,8 @@ int VRN_utility::Rescale() {
   } else {
     for (int i = 0; i < n; ++i) {
       if (items[i] == qelta::kUndefinedValue) continue;
-      items[i] = (items[i] - lo) / (hi - lo);
+      items[i] = reversed ? (hi - items[i]) / (hi - lo)
+                          : (items[i] - lo) / (hi - lo);
     }
   }
   NotifyRelevance(qelta::kChangeTable);

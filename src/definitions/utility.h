@@ -64,8 +64,9 @@ class VRN_utility : public VRN_nodeDef {
   double GetMinimum() const;
   // Maps the table onto 0..1 (undefined markers stay); all 1.0 when the
   // table is constant; nothing happens when it already spans exactly 0..1.
-  // 0.
-  int Rescale();
+  // Reversed, the maximum goes to 0 and the minimum to 1 (a constant table
+  // too becomes all 1.0). 0.
+  int Rescale(bool reversed = false);
 
  protected:
   bool AcceptsItems(const double* items, int count) const override;

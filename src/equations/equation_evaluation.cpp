@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/intervals.h"
+#include "base/special_values.h"
 #include "base/status.h"
 #include "equations/equation.h"
 #include "network/change_guards.h"
@@ -205,11 +206,15 @@ void VRN_equationEvaluation::ComputeStats() const {
   minimum_ = s.lo;
   maximum_ = s.hi;
   int exponent = 0;
-  if (!std::isfinite(s.mean) || !std::isfinite(s.m2)) {
-    // Differences or their squares beyond the doubles (samples past 1e154):
-    // the same sums over samples scaled below 1, scaled back.
-    (void)std::frexp(std::fmax(-s.lo, s.hi), &exponent);
+  (void)std::frexp(std::fmax(-s.lo, s.hi), &exponent);
+  if (!std::isfinite(s.mean) || !std::isfinite(s.m2) ||
+      exponent < qelta::kTinySquareExponent) {
+    // Differences or their squares beyond the doubles (samples past 1e154)
+    // or below their normal range (samples under 1e-151): the same sums
+    // over samples scaled below 1, scaled back.
     s = Accumulate(samples_, exponent);
+  } else {
+    exponent = 0;
   }
   mean_ = std::ldexp(s.mean, exponent);
   deviation_ = s.k >= 2

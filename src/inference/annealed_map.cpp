@@ -2,6 +2,7 @@
 #include "inference/annealed_map.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <memory>
 #include <new>
@@ -18,6 +19,8 @@
 namespace {
 
 constexpr double kClearlyBetter = 1.00001;
+// A product of ratios above this is no rounding of a probability.
+constexpr double kRoundingAboveOne = 1.0 + 1e-9;
 
 }  // namespace
 
@@ -32,6 +35,32 @@ int VRN_annealedMapSearch::Conditional(VRN_network* copy, int node,
   if (!value->IsValueValid()) return qelta::kErrZeroMarginal;
   const VRN_matrix& belief = value->GetValue();
   out->assign(belief.GetItems().begin(), belief.GetItems().end());
+  return qelta::kOk;
+}
+
+int VRN_annealedMapSearch::AssignmentProbability(
+    VRN_network* copy, const std::vector<int>& mapNodes,
+    const std::vector<int>& fixed,
+    const std::vector<std::vector<double>>& likelihoods,
+    const std::vector<int>& current, double* out) {
+  const size_t n = mapNodes.size();
+  for (size_t i = 0; i < n; ++i) {
+    if (fixed[i] >= 0) continue;
+    VRN_nodeVal* value = copy->GetNode(mapNodes[i])->Value();
+    (void)value->ClearEvidence();
+    if (!likelihoods[i].empty()) (void)value->SetVirtualEvidence(likelihoods[i]);
+  }
+  double probability = 1.0;
+  std::vector<double> p;
+  for (size_t i = 0; i < n; ++i) {
+    if (fixed[i] >= 0) continue;
+    const int rc = Conditional(copy, mapNodes[i], &p);
+    if (rc != qelta::kOk) return rc;
+    probability *= p[static_cast<size_t>(current[i])];
+    const int set = copy->GetNode(mapNodes[i])->Value()->SetEvidence(current[i]);
+    if (set != qelta::kOk) return set;
+  }
+  *out = probability;
   return qelta::kOk;
 }
 
@@ -196,11 +225,23 @@ int VRN_annealedMapSearch::Run(VRN_network* copy,
           }
         }
         if (move) {
-          score *= r;
+          const double moved = score * r;
           current[i] = proposal;
           accepted = true;
+          if (std::isfinite(r) && score >= DBL_MIN && moved >= DBL_MIN &&
+              moved <= kRoundingAboveOne) {
+            score = moved;
+          } else {
+            // The ratio of an outcome below the normal doubles overflows, or
+            // the product leaves their normal range and its digits: the
+            // assignment's probability is taken afresh, never a capped one.
+            const int rc = AssignmentProbability(copy, mapNodes, fixed,
+                                                 likelihoods, current, &score);
+            if (rc != qelta::kOk) return rc;
+          }
         }
         if (accepted) {
+          // Only the rounding of many products can pass 1.
           score = std::min(score, 1.0);
           if (score / best_ > kClearlyBetter) {
             best_ = score;

@@ -45,6 +45,14 @@ class VRN_annealedMapSearch {
  private:
   // The belief vector of node given the copy's current evidence into *out.
   int Conditional(VRN_network* copy, int node, std::vector<double>* out);
+  // The probability of the assignment current given the evidence, by the
+  // chain rule over the MAP nodes without evidence of their own (fixed[i]
+  // < 0), into *out; each of them ends observed at its outcome, its
+  // likelihoods[i] (virtual evidence) dropped as a move drops them.
+  int AssignmentProbability(VRN_network* copy, const std::vector<int>& mapNodes,
+                            const std::vector<int>& fixed,
+                            const std::vector<std::vector<double>>& likelihoods,
+                            const std::vector<int>& current, double* out);
 
   double best_ = 0.0;
   double k_ = 1.0;

@@ -177,7 +177,11 @@ int VRN_CooperSolver::SolveSteps() {
     if (!Stored(h)) continue;
     auto* def = static_cast<VRN_utility*>(net.GetNode(h)->Definition());
     auto* value = static_cast<VRN_expectedUtility*>(ValueOf(net, h));
-    (void)value->Rescale(0.0, 1.0, def->GetMinimum(), def->GetMaximum());
+    if (h < static_cast<int>(reversed_.size()) && reversed_[h] != 0) {
+      (void)value->Rescale(0.0, 1.0, def->GetMaximum(), def->GetMinimum());
+    } else {
+      (void)value->Rescale(0.0, 1.0, def->GetMinimum(), def->GetMaximum());
+    }
     MarkValid(value);
   }
   CalculateMauUtilities();
@@ -311,8 +315,14 @@ void VRN_CooperSolver::ConvertToChanceNodes() {
     h = next;
   }
   const VRN_intArray order = work_.PartialOrder();
+  reversed_.assign(static_cast<size_t>(work_.GetSlotCount()), 0);
   for (int h : order) {
-    if (!VRN_ConvertToChanceNode(work_.GetNode(h))) continue;
+    VRN_utilityScale scale = VRN_utilityScale::kDirect;
+    if (TypeOf(work_, h) == qelta::kDefUtility) {
+      scale = VRN_ChooseUtilityScale(*work_.GetNode(h)->Definition()->GetMatrixConst());
+      reversed_[static_cast<size_t>(h)] = scale == VRN_utilityScale::kReversed;
+    }
+    if (!VRN_ConvertToChanceNode(work_.GetNode(h), scale)) continue;
     if (targets) (void)work_.SetTarget(h, true);
   }
   // Observed chance nodes need their distributions even when the caller

@@ -103,6 +103,10 @@ class VRN_CooperSolver {
   std::vector<char> missed_;
   // Per handle: some scenario's values were stored into the value.
   std::vector<char> stored_;
+  // Per handle: the utility table went onto 0..1 reversed (its maximum to
+  // 0), so the expected utility is the maximum less the range times the
+  // probability.
+  std::vector<char> reversed_;
   // Complete scenarios evaluated, and the last reason one was skipped.
   int completed_ = 0;
   int lastSkip_ = 0;

@@ -6,12 +6,30 @@
 #ifndef QELTA_INFERENCE_DECISION_CONVERSION_H_
 #define QELTA_INFERENCE_DECISION_CONVERSION_H_
 
+class VRN_matrix;
 class VRN_node;
 
-// Converts node when it is a decision or a utility. Answers true when it was
-// one and is now a chance node (a decision whose conversion fails counts as
-// converted, as the solvers assume that order anyway); false for any other
-// kind and for a utility the conversion refused, which is left as it was.
-bool VRN_ConvertToChanceNode(VRN_node* node);
+// How a utility table is rescaled onto 0..1 so that every utility keeps its
+// digits. The solvers carry a utility only as its distance from the end of
+// the range that goes to 0 (the anchor), divided by the range: a distance
+// below the normal doubles vanishes, and a utility far nearer to zero than
+// the anchor (a cost of 1 beside one of 1e17) is lost in the difference.
+enum class VRN_utilityScale {
+  kDirect,    // the minimum goes to 0 and the maximum to 1
+  kReversed,  // the maximum goes to 0 and the minimum to 1: only where the
+              // direct scale would lose a utility
+  kLost,      // either way some utility would lose more than half its digits
+};
+
+// The scale for table (undefined-value markers left out).
+VRN_utilityScale VRN_ChooseUtilityScale(const VRN_matrix& table);
+
+// Converts node when it is a decision or a utility (rescaled as scale says;
+// a table kLost is rescaled directly). Answers true when it was one and is
+// now a chance node (a decision whose conversion fails counts as converted,
+// as the solvers assume that order anyway); false for any other kind and
+// for a utility the conversion refused, which is left as it was.
+bool VRN_ConvertToChanceNode(VRN_node* node,
+                             VRN_utilityScale scale = VRN_utilityScale::kDirect);
 
 #endif  // QELTA_INFERENCE_DECISION_CONVERSION_H_

@@ -1,5 +1,6 @@
 #include "inference/shachter_solver.h"
 
+#include <cmath>
 #include <new>
 #include <vector>
 
@@ -30,6 +31,40 @@ int TypeOf(const VRN_network& net, int h) {
 }  // namespace
 
 VRN_ShachterSolver::VRN_ShachterSolver() = default;
+
+int VRN_ShachterSolver::BestChoice(const VRN_matrix& beliefs) const {
+  // Beliefs that differ only by rounding are a tie, broken as every tie is,
+  // towards the last choice: the order in which the working copy sums them
+  // follows the handles and must not pick the policy. On the reversed scale
+  // a belief weighs how far a choice falls below the best utility, so the
+  // smallest wins.
+  const bool reversed = scale_ == VRN_utilityScale::kReversed;
+  double extreme = reversed ? HUGE_VAL : 0.0;
+  for (int k = 0; k < beliefs.GetItemCount(); ++k) {
+    const double b = beliefs.GetItem(k);
+    if (reversed ? b < extreme : b > extreme) extreme = b;
+  }
+  const double tied = extreme * (reversed ? 1.0 + kTieTolerance : 1.0 - kTieTolerance);
+  int best = 0;
+  for (int k = 0; k < beliefs.GetItemCount(); ++k) {
+    const double b = beliefs.GetItem(k);
+    if (reversed ? b <= tied : b >= tied) best = k;
+  }
+  return best;
+}
+
+bool VRN_ShachterSolver::AllChoicesTie(VRN_nodeVal* utility) {
+  // Evidence below a decision can rule choices out as well; that is not
+  // a tie.
+  if (ObservedBelowDecision().first >= 0) return false;
+  // The observed outcome of the merged utility is impossible, and not the
+  // diagram's own evidence: without it the update succeeds.
+  (void)utility->ClearEvidence();
+  const int without = working_.RunBNAlgorithm();
+  (void)utility->SetEvidence(0);
+  working_.InvalidateValues();
+  return without == qelta::kOk;
+}
 
 VRN_ShachterSolver::~VRN_ShachterSolver() = default;
 
@@ -128,7 +163,9 @@ std::pair<int, int> VRN_ShachterSolver::ObservedBelowDecision() const {
       for (int c : net.GetNode(h)->Children()) {
         if (seen[static_cast<size_t>(c)] != 0) continue;
         seen[static_cast<size_t>(c)] = 1;
-        if (net.GetNode(c)->Value()->HasFlags(qelta::kValFlagEvidence)) {
+        // Likelihoods weigh the choices as an observation does.
+        const VRN_nodeVal* value = net.GetNode(c)->Value();
+        if (value->HasFlags(qelta::kValFlagEvidence) || value->HasVirtualEvidence()) {
           return {d, c};
         }
         stack.push_back(c);
@@ -244,9 +281,10 @@ int VRN_ShachterSolver::MergeUtilityNodes() {
   if (table->GetDimensionCount() != parents.GetSize() + 1) {
     return net.ErrorLog()->LogError(qelta::kErrOutOfMemory, kErrorMessage);
   }
-  table->FillWith(1.0);
   // Every entry of the merged table adds each utility at the configuration
-  // its own parents take there.
+  // its own parents take there. It starts at 0: a constant would change no
+  // choice, but would swamp utilities far below it.
+  table->FillWith(0.0);
   const int n = parents.GetSize();
   std::vector<int> coords(n, 0);
   std::vector<std::vector<int>> positions(utilities.GetSize());
@@ -273,13 +311,22 @@ int VRN_ShachterSolver::MergeUtilityNodes() {
     }
   }
   for (int u : utilities) (void)working_.DeleteNode(u);
+  // Each node's own range passed; their sum may span what none does.
+  scale_ = VRN_ChooseUtilityScale(*table);
+  if (scale_ == VRN_utilityScale::kLost) {
+    return net.ErrorLog()->LogError(
+        qelta::kErrOutOfRange,
+        "Utilities summed over every utility node span too wide a range: "
+        "the smallest differences would be lost");
+  }
   return qelta::kOk;
 }
 
 void VRN_ShachterSolver::ConvertToChanceNetwork() {
   const VRN_intArray order = working_.PartialOrder();
   for (int h : order) {
-    (void)VRN_ConvertToChanceNode(working_.GetNode(h));
+    (void)VRN_ConvertToChanceNode(
+        working_.GetNode(h), h == utilityNode_ ? scale_ : VRN_utilityScale::kDirect);
   }
 }
 
@@ -287,30 +334,32 @@ int VRN_ShachterSolver::SolveDecisions() {
   if (decisions_.GetSize() == 0) return qelta::kErrOutOfRange;
   VRN_nodeVal* utility = working_.GetNode(utilityNode_)->Value();
   int status = utility->SetEvidence(0);
-  if (status != qelta::kOk) return status;
+  // Evidence that implies the merged utility's other outcome leaves every
+  // choice of every decision at the rescaled utility 0.
+  const bool all_least = status == qelta::kErrEvidenceConflict &&
+                         ObservedBelowDecision().first < 0;
+  if (status != qelta::kOk && !all_least) return status;
   int best = 0;
   for (int i = decisions_.GetSize() - 1; i >= 0; --i) {
     const int d = decisions_[i];
-    status = working_.RunBNAlgorithm();
-    if (status != qelta::kOk) return status;
-    const VRN_matrix& beliefs = working_.GetNode(d)->Value()->GetValue();
-    if (i == 0) {
-      firstBeliefs_.assign(beliefs.GetItems().begin(), beliefs.GetItems().end());
-    }
-    // Beliefs that differ only by rounding are a tie, broken as every tie
-    // is, towards the last choice: the order in which the working copy sums
-    // them follows the handles and must not pick the policy.
-    double largest = 0.0;
-    for (int k = 0; k < beliefs.GetItemCount(); ++k) {
-      if (beliefs.GetItem(k) > largest) largest = beliefs.GetItem(k);
-    }
-    const double tied = largest * (1.0 - kTieTolerance);
-    best = 0;
-    for (int k = 0; k < beliefs.GetItemCount(); ++k) {
-      if (beliefs.GetItem(k) >= tied) best = k;
-    }
     VRN_matrix* table = working_.GetNode(d)->Definition()->GetMatrix();
     const int n = table->GetSize(table->GetDimensionCount() - 1);
+    status = all_least ? qelta::kErrEvidenceConflict : working_.RunBNAlgorithm();
+    if (all_least || ((status == qelta::kErrEvidenceConflict ||
+                       status == qelta::kErrZeroMarginal) &&
+                      AllChoicesTie(utility))) {
+      // Every choice has the rescaled utility 0 (the least utility, or the
+      // largest on the reversed scale): a tie, and the last choice is taken.
+      best = n - 1;
+      if (i == 0) firstBeliefs_.assign(static_cast<size_t>(n), 1.0 / n);
+    } else {
+      if (status != qelta::kOk) return status;
+      const VRN_matrix& beliefs = working_.GetNode(d)->Value()->GetValue();
+      if (i == 0) {
+        firstBeliefs_.assign(beliefs.GetItems().begin(), beliefs.GetItems().end());
+      }
+      best = BestChoice(beliefs);
+    }
     table->FillWith(0.0);
     for (int r = 0; r < table->GetItemCount() / n; ++r) {
       *table->ItemAddress(r * n + best) = 1.0;

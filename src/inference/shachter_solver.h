@@ -1,13 +1,15 @@
 // VRN_ShachterSolver: influence-diagram algorithm 1. Finds the best choice
 // of the next open decision when everything that decision depends on is
 // observed. A private copy of the diagram gets one merged utility node
-// (1 plus the sum of every utility table over the union of their parents,
-// each table weighted as the multi-attribute utility nodes combine it),
-// which becomes a two-outcome chance node whose outcome 0 has the rescaled
+// (the sum of every utility table over the union of their parents, each
+// table weighted as the multi-attribute utility nodes combine it), which
+// becomes a two-outcome chance node whose outcome 0 has the rescaled
 // utility as its probability; decisions become root chance nodes. With
 // outcome 0 observed, a decision's posterior is proportional to its expected
-// utility. Decisions are fixed from the last to the first, each at its best
-// choice, and the first open decision's value in the solved network becomes
+// utility (where utilities cluster below the largest, the scale is reversed
+// and the posterior weighs the shortfall from the largest). Decisions are
+// fixed from the last to the first, each at its best choice (the last on a
+// tie), and the first open decision's value in the solved network becomes
 // the point mass at its best choice.
 //
 // Each later open decision is fixed to one choice whatever will be known
@@ -24,6 +26,7 @@
 #include <vector>
 
 #include "base/arrays.h"
+#include "inference/decision_conversion.h"
 #include "network/network.h"
 
 class VRN_ShachterSolver {
@@ -42,7 +45,10 @@ class VRN_ShachterSolver {
   // expression that is not a constant plus utilities times constants (the
   // reason logged first); -2 with "Cannot solve this network using
   // SHACHTER's algorithm. Error while merging utility nodes (too many
-  // parents)" for more than 20 distinct utility parents; otherwise a failed
+  // parents)" for more than 20 distinct utility parents; -2 with "Utilities
+  // summed over every utility node span too wide a range: the smallest
+  // differences would be lost" when the merged table cannot go onto 0..1
+  // with every utility's digits (see VRN_ChooseUtilityScale); otherwise a failed
   // step (no open decision: -2; a refused arc or a failed update: its code;
   // a table too large: -42) is logged with "Error when running Shachter's
   // algorithm" after every value without evidence is invalidated; when the
@@ -53,7 +59,8 @@ class VRN_ShachterSolver {
 
   // After a successful Solve: the first open decision's beliefs in the
   // working copy, whose largest (the last among those within a relative
-  // 1e-13 of it) gave its best choice. Empty before.
+  // 1e-13 of it; the smallest on the reversed scale) gave its best choice;
+  // equal shares when every choice has the least utility. Empty before.
   const std::vector<double>& FirstDecisionBeliefs() const {
     return firstBeliefs_;
   }
@@ -80,9 +87,19 @@ class VRN_ShachterSolver {
   int MergeUtilityNodes();
   void ConvertToChanceNetwork();
   int SolveDecisions();
+  // The best choice for a decision's beliefs in the working copy: the last
+  // of those within a relative 1e-13 of the largest (of the smallest on the
+  // reversed scale).
+  int BestChoice(const VRN_matrix& beliefs) const;
+  // Whether an update that found the observed outcome of the merged utility
+  // impossible means that every open choice has the rescaled utility 0
+  // there (no evidence below a decision, and the diagram's own evidence
+  // possible).
+  bool AllChoicesTie(VRN_nodeVal* utility);
   bool IsOpen(int handle) const;
-  // The first open decision (in decision order) with an observed node below
-  // it, and the first such node met; {-1, -1} when there is none.
+  // The first open decision (in decision order) with an observed node (or
+  // one with likelihoods) below it, and the first such node met; {-1, -1}
+  // when there is none.
   std::pair<int, int> ObservedBelowDecision() const;
   // Logs format with the identifiers of the two nodes, a decision and the
   // node that explains a refusal; nothing when nodes.first is -1.
@@ -97,6 +114,8 @@ class VRN_ShachterSolver {
   VRN_intArray informationNodes_;
   VRN_intArray addedArcs_;
   std::vector<double> firstBeliefs_;
+  // How the merged utility table goes onto 0..1.
+  VRN_utilityScale scale_ = VRN_utilityScale::kDirect;
   // The open decision and its parent without evidence that CanSolve met.
   std::pair<int, int> blocked_{-1, -1};
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <queue>
@@ -108,6 +109,11 @@ int VRN_Discretizer::EqualWidth(int binCount, std::vector<double>* edges) const 
     if (*range.first == *range.second) return qelta::kErrOutOfRange;
     low = *range.first;
     width = static_cast<double>(*range.second - *range.first);
+    // Values of opposite signs near FLT_MAX differ by more than a float
+    // holds: the width then comes from the difference in double.
+    if (std::isinf(width)) {
+      width = static_cast<double>(*range.second) - static_cast<double>(*range.first);
+    }
   }
   edges->clear();
   for (int k = 1; k < binCount; ++k) edges->push_back(k * width / binCount + low);

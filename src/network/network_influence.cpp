@@ -1,15 +1,13 @@
 // The influence-diagram branch of VRN_network's belief updating.
-#include <algorithm>
-#include <cfloat>
 #include <cmath>
 
 #include "base/error_log.h"
 #include "base/matrix.h"
-#include "base/special_values.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "inference/cooper_solver.h"
+#include "inference/decision_conversion.h"
 #include "inference/shachter_solver.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -42,24 +40,6 @@ void ResetValueShape(VRN_node& node) {
     if (outcome >= 0 && outcome < n) *shaped.ItemAddress(outcome) = 1.0;
   }
   if (!has_evidence) value->Invalidate();
-}
-
-// The solvers rescale a utility table onto 0..1 (its minimum to 0, its
-// maximum to 1): each utility above the minimum must stay a normal double
-// there, or its weight in the expected utilities rounds to few digits or
-// to nothing.
-bool RangeHeld(const VRN_matrix& table) {
-  if (table.GetItemCount() == 0) return true;
-  const double* items = table.GetItems().Items();
-  const double* end = items + table.GetItemCount();
-  const double lo = *std::min_element(items, end);
-  const double range = *std::max_element(items, end) - lo;
-  for (const double* v = items; v != end; ++v) {
-    if (*v != lo && *v != qelta::kUndefinedValue && (*v - lo) / range < DBL_MIN) {
-      return false;
-    }
-  }
-  return true;
 }
 
 bool AllFinite(const VRN_matrix& m) {
@@ -107,7 +87,8 @@ int VRN_network::RunIDAlgorithm() {
                              "utilities would overflow",
                              GetNode(h)->GetId());
     }
-    if (table != nullptr && !RangeHeld(*table)) {
+    if (table != nullptr &&
+        VRN_ChooseUtilityScale(*table) == VRN_utilityScale::kLost) {
       return errorLog_->Logf(qelta::kErrOutOfRange,
                              "Utilities of node [%s] span too wide a range: "
                              "the smallest differences would be lost",

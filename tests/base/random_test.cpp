@@ -433,7 +433,7 @@ TEST(IntervalsTest, ZeroBeliefIntervalTakesNoPartInTheSumsOrTheScale) {
   // whatever bounds the interval of belief 0 beyond them reaches.
   const double inf = VRN_Infinity();
   const double half[] = {0.5, 0.5, 0.0};
-  for (double w : {1e-8, 1e-6, 1e-3}) {
+  for (double w : {1e-8, 1e-6, 1e-3, 1e-160, 1e-300}) {
     SCOPED_TRACE(testing::Message() << "width " << w);
     const double b[] = {0.0, w, 2.0 * w, 1.7e308};
     const double sd = w / std::sqrt(3.0);

@@ -265,11 +265,12 @@ TEST_F(DiscreteDefTest, PointValuesMeanAndDeviation) {
   ASSERT_EQ(qelta::kOk, Def(a)->CalculateMean(p, &mean));
   EXPECT_DOUBLE_EQ(0.5 * 1.5 + 0.5 * 5.0, mean);
 
-  // Values whose squares overflow still have their deviation.
+  // Values whose squares overflow, or fall below the normal doubles, still
+  // have their deviation.
   const int b = Add("b", 2);
   ASSERT_EQ(qelta::kOk, p.SetSingleDimension(2));
   ASSERT_EQ(qelta::kOk, p.SetItemsFromVector({0.5, 0.5}));
-  for (double x : {1e155, 1e200, DBL_MAX}) {
+  for (double x : {1e155, 1e200, DBL_MAX, 1e-160, 1e-170, 1e-300, DBL_TRUE_MIN}) {
     ASSERT_EQ(qelta::kOk, Def(b)->SetPointValues({x, -x}));
     ASSERT_EQ(qelta::kOk, Def(b)->CalculateMean(p, &mean));
     ASSERT_EQ(qelta::kOk, Def(b)->CalculateStdDev(p, &sd)) << x;

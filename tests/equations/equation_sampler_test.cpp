@@ -265,14 +265,21 @@ TEST(EquationSampler, FixedNetworksAndFailures) {
   EXPECT_EQ(qelta::kErrUnsolvable, net.UpdateBeliefs());
 }
 
-// Samples past 1e154 square beyond the doubles; their deviation does not.
-TEST(EquationSampler, HugeSamplesKeepAFiniteDeviation) {
-  VRN_network net;
-  const int e = AddEquation(net, "e", "e=Normal(0,1e300)");
-  ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
-  double sd = 0;
-  ASSERT_EQ(qelta::kOk, net.GetNode(e)->Value()->GetStdDev(&sd));
-  EXPECT_NEAR(1e300, sd, 0.05e300);
+// Samples past 1e154, or below 1e-154, square beyond the normal doubles;
+// their deviation does not.
+TEST(EquationSampler, HugeAndTinySamplesKeepTheirDeviation) {
+  const struct {
+    const char* text;
+    double want;
+  } cases[] = {{"e=Normal(0,1e300)", 1e300}, {"e=Normal(0,1e-200)", 1e-200}};
+  for (const auto& [text, want] : cases) {
+    VRN_network net;
+    const int e = AddEquation(net, "e", text);
+    ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
+    double sd = 0;
+    ASSERT_EQ(qelta::kOk, net.GetNode(e)->Value()->GetStdDev(&sd));
+    EXPECT_NEAR(want, sd, 0.05 * want) << text;
+  }
 }
 
 // A network of constants is not sampled; a constant that is not finite is

@@ -306,22 +306,34 @@ TEST(CooperSolverTest, DecisionMeanNeedsProbabilities) {
   EXPECT_EQ(0.5, mean);
 }
 
+// With `cost` one utility becomes a cost so large that the others lie
+// within its rounding: every expected utility must still be exact.
 TEST(CooperSolverTest, RandomDiagramsMatchBackwardInduction) {
-  std::mt19937 rng(20261207);
-  for (int trial = 0; trial < 200; ++trial) {
-    SCOPED_TRACE(trial);
-    idtest::RandomDiagram g;
-    idtest::MakeRandomDiagram(rng, g);
-    if (testing::Test::HasFatalFailure()) return;
-    std::vector<int> candidates;
-    const std::vector<std::vector<double>> want = Induction(g, &candidates);
-    ASSERT_EQ(0, g.net.UpdateBeliefs());
-    for (size_t j = 0; j < candidates.size(); ++j) {
-      const int c = candidates[j];
-      if (g.net.GetNode(c)->Definition()->GetType() != qelta::kDefDecision) continue;
-      EXPECT_EQ(std::vector<int>(candidates.begin(), candidates.begin() + j),
-                Indexing(g.net, c));
-      ExpectNear(want[c], Value(g.net, c), 1e-9 * 200, "decision");
+  for (double cost : {0.0, -1e17}) {
+    std::mt19937 rng(cost == 0 ? 20261207 : 20261208);
+    for (int trial = 0; trial < 200; ++trial) {
+      SCOPED_TRACE(testing::Message() << cost << " " << trial);
+      idtest::RandomDiagram g;
+      idtest::MakeRandomDiagram(rng, g);
+      if (testing::Test::HasFatalFailure()) return;
+      if (cost != 0) {
+        VRN_matrix* ut = g.net.GetNode(g.utility)->Definition()->GetMatrix();
+        *ut->ItemAddress(static_cast<int>(rng() % ut->GetItemCount())) = cost;
+      }
+      std::vector<int> candidates;
+      const std::vector<std::vector<double>> want = Induction(g, &candidates);
+      ASSERT_EQ(0, g.net.UpdateBeliefs());
+      for (size_t j = 0; j < candidates.size(); ++j) {
+        const int c = candidates[j];
+        if (g.net.GetNode(c)->Definition()->GetType() != qelta::kDefDecision) continue;
+        EXPECT_EQ(std::vector<int>(candidates.begin(), candidates.begin() + j),
+                  Indexing(g.net, c));
+        const std::vector<double> got = Value(g.net, c);
+        ASSERT_EQ(want[c].size(), got.size());
+        for (size_t k = 0; k < got.size(); ++k) {
+          EXPECT_NEAR(want[c][k], got[k], 1e-9 * 200 + 1e-12 * std::fabs(want[c][k])) << k;
+        }
+      }
     }
   }
 }
@@ -709,33 +721,66 @@ TEST(ValueOfInfoTest, PublishedValuesWithEitherSolverCode) {
 // U(D, X) = {h, 0, 0, low} rescales the column of (d1, x1) to (low / h, 1.0),
 // which must still weigh low / h; Shachter's solver names the policy. Knowing
 // X before D is worth P(x0) h = 0.1 with h = 1e17. 1e-8 / 1e301 is refused.
+// The same negated, in the table or by a multi-attribute weight of -1, puts
+// the small cost beside the largest utility: (-0.1, -1), d0, worth 0.1.
 TEST(ValueOfInfoTest, UtilitiesSpanningFarMoreThanTheDoublesPrecision) {
   for (int code : {0, 1}) {
     for (double h : {1e17, 1e300, 1e301}) {
-      SCOPED_TRACE(testing::Message() << code << " " << h);
-      const double x0 = h == 1e17 ? 1e-18 : 0.5;
-      VRN_network net;
-      const int x = idtest::Add(net, qelta::kDefCpt, "X"), d = idtest::Add(net, qelta::kDefDecision, "D");
-      const int u = idtest::Add(net, qelta::kDefUtility, "U");
-      ASSERT_EQ(0, net.AddArc(d, u) | net.AddArc(x, u));
-      idtest::Table(net, x, {x0, 1 - x0});
-      idtest::Table(net, u, {h, 0, 0, h == 1e301 ? 1e-8 : 1});
-      ASSERT_EQ(code, net.SetDefaultIDAlgorithm(code));
-      if (h == 1e301) {
-        EXPECT_EQ(-2, net.UpdateBeliefs());
-        EXPECT_TRUE(LogHas(net, "Utilities of node [U] span too wide a range: the smallest "
-                                "differences would be lost"));
-        continue;
+      for (const char* sign : {"+", "-", "mau -1"}) {
+        SCOPED_TRACE(testing::Message() << code << " " << h << " " << sign);
+        const double x0 = h == 1e17 ? 1e-18 : 0.5, s = sign[0] == '+' ? 1 : -1;
+        VRN_network net;
+        const int x = idtest::Add(net, qelta::kDefCpt, "X"), d = idtest::Add(net, qelta::kDefDecision, "D");
+        const int u = idtest::Add(net, qelta::kDefUtility, "U");
+        ASSERT_EQ(0, net.AddArc(d, u) | net.AddArc(x, u));
+        idtest::Table(net, x, {x0, 1 - x0});
+        const double t = sign[0] == '-' ? -1 : 1;
+        idtest::Table(net, u, {t * h, 0, 0, t * (h == 1e301 ? 1e-8 : 1)});
+        if (sign[0] == 'm') {
+          const int m = idtest::Add(net, qelta::kDefMau, "M");
+          ASSERT_EQ(0, net.AddArc(u, m));
+          idtest::Table(net, m, {-1});
+        }
+        ASSERT_EQ(code, net.SetDefaultIDAlgorithm(code));
+        if (h == 1e301) {
+          EXPECT_EQ(-2, net.UpdateBeliefs());
+          EXPECT_TRUE(LogHas(net, "Utilities of node [U] span too wide a range: the smallest "
+                                  "differences would be lost"));
+          continue;
+        }
+        ASSERT_EQ(0, net.UpdateBeliefs());
+        const bool first = s * x0 * h > s * (1 - x0);
+        EXPECT_NEAR(code == 0 ? s * x0 * h : first, Value(net, d)[0], 1e-12 * std::max(1.0, x0 * h));
+        EXPECT_NEAR(code == 0 ? s * (1 - x0) : !first, Value(net, d)[1], 1e-12);
+        VRN_valueOfInfo voi(&net);
+        ASSERT_EQ(0, voi.AddNode(x));
+        ASSERT_EQ(0, voi.SetDecision(d));
+        ASSERT_EQ(0, voi.Update());
+        if (h == 1e17) ExpectNear({0.1}, Values(voi), 1e-9, "X before D");
       }
-      ASSERT_EQ(0, net.UpdateBeliefs());
-      EXPECT_NEAR(code == 0 ? x0 * h : h == 1e300, Value(net, d)[0], 1e-12 * std::max(1.0, x0 * h));
-      EXPECT_NEAR(code == 0 ? 1 - x0 : h == 1e17, Value(net, d)[1], 1e-12);
-      VRN_valueOfInfo voi(&net);
-      ASSERT_EQ(0, voi.AddNode(x));
-      ASSERT_EQ(0, voi.SetDecision(d));
-      ASSERT_EQ(0, voi.Update());
-      if (h == 1e17) ExpectNear({0.1}, Values(voi), 1e-9, "X before D");
     }
+  }
+  // Two utility nodes that each hold their range, but not their sum: X's
+  // first probability is the double nearest 1e-320, so d1 is best.
+  for (int code : {0, 1}) {
+    SCOPED_TRACE(code);
+    VRN_network net;
+    const int x = idtest::Add(net, qelta::kDefCpt, "X"), d = idtest::Add(net, qelta::kDefDecision, "D");
+    const int u1 = idtest::Add(net, qelta::kDefUtility, "U1");
+    const int u2 = idtest::Add(net, qelta::kDefUtility, "U2");
+    ASSERT_EQ(0, net.AddArc(d, u1) | net.AddArc(x, u1) | net.AddArc(d, u2) | net.AddArc(x, u2));
+    idtest::Table(net, x, {1e-320, 1 - 1e-320});
+    idtest::Table(net, u1, {1e300, 0, 0, 0});
+    idtest::Table(net, u2, {0, 0, 0, 1.0001e-20});
+    ASSERT_EQ(code, net.SetDefaultIDAlgorithm(code));
+    if (code == 1) {
+      EXPECT_EQ(-2, net.UpdateBeliefs());
+      EXPECT_TRUE(LogHas(net, "Utilities summed over every utility node span too wide a "
+                              "range: the smallest differences would be lost"));
+      continue;
+    }
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    ExpectNear({1e-320 * 1e300, 1.0001e-20}, Value(net, d), 1e-32, "D");
   }
 }
 

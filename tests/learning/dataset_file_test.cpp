@@ -474,6 +474,12 @@ TEST(DiscretizerTest, EdgesAndBinsOfEachMethod) {
   std::vector<double> edges;
   ASSERT_EQ(VRN_Discretizer(floats).Discretize(1, 2, &edges, nullptr), 0);
   EXPECT_EQ(edges, std::vector<double>{1.25});
+  // A span past FLT_MAX still has its middle.
+  const std::vector<float> wide = {-3e38f, 0.0f, 1.0f, 3e38f};
+  std::vector<int> bins;
+  ASSERT_EQ(VRN_Discretizer(wide).Discretize(1, 2, &edges, &bins), 0);
+  EXPECT_EQ(edges, std::vector<double>{0.0});
+  EXPECT_EQ(bins, (std::vector<int>{0, 1, 1, 1}));
 }
 
 TEST(DiscretizerTest, RefusalsChangeNothing) {

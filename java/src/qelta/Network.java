@@ -171,11 +171,17 @@ import java.awt.Rectangle;
  *   mass; every other value is left invalid. It fixes each later open decision to
  *   one choice whatever will be known by then, so its answer is sure to be best
  *   only when no later decision is open and nothing below the open decision is
- *   observed. When such an observation leaves the open decision no choice of more
- *   than the lowest utility, it refuses the diagram with code -26 and "Error when
- *   running Shachter's algorithm", followed in the log by "Decision [<i>d</i>] has
- *   the observed node [<i>x</i>] below it: this algorithm cannot weigh the choices
- *   that evidence leaves when none of them has more than the lowest utility". It
+ *   observed. When such an observation (or a node's likelihoods) leaves the open
+ *   decision no choice of more than the lowest utility, it refuses the diagram with
+ *   code -26 and "Error when running Shachter's algorithm", followed in the log by
+ *   "Decision [<i>d</i>] has the observed node [<i>x</i>] below it: this algorithm
+ *   cannot weigh the choices that evidence leaves when none of them has more than
+ *   the lowest utility"; without one, choices that all have the lowest utility
+ *   tie as any equal choices do, and the last is taken. It refuses, with code -2
+ *   and "Utilities summed over every utility node span too wide a range: the
+ *   smallest differences would be lost", utility tables whose sum it cannot carry,
+ *   as each value's distance from the least or the largest over their range,
+ *   without losing a value's digits. It
  *   refuses, with code -2 and "Can't solve this network using best
  *   policy algorithm", a diagram whose first open decision (the first decision
  *   without evidence, in decision order) has a parent without evidence: every
@@ -747,8 +753,8 @@ public final class Network extends Wrapper {
      * first open decision has a parent without evidence, and one with a multi-attribute utility
      * expression that is not a constant plus utilities times constants (such as {@code U1*U2});
      * it uses the other expressions as the weights and constants they amount to. It refuses with
-     * code -26 a diagram in which an observation below the open decision leaves it no choice of
-     * more than the lowest utility, naming the decision and the observed node.
+     * code -26 a diagram in which an observation (or likelihoods) below the open decision leaves
+     * it no choice of more than the lowest utility, naming the decision and the observed node.
      *
      * @param algorithm 0, which solves the whole diagram, or 1, which only names the best choice
      *     of the first open decision (see <a href="#algorithms">Algorithms</a>)
