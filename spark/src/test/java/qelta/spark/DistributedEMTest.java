@@ -65,8 +65,16 @@ class DistributedEMTest {
             em.setRandomizeParameters(true);
             em.setSeed(17);
         });
-        // A fixed node keeps its table; the others start from random values around it.
-        assertSameAsOneMachine(text, records, em -> em.setSeed(5), "HR", "VENTLUNG");
+    }
+
+    @Test
+    void fixedNodesAndAWeightedStartOnOnePartitionAsEmLearn() {
+        String text = TestData.shared("alarm");
+        int[][] records = TestData.sample(TestData.read(text), RECORDS * 2 / 5, 1234L, 0.2);
+        // Fixed nodes keep their tables; the others start from random values.
+        DistributedEM.Result fixed = assertSameAsOneMachine(text, records, em -> em.setSeed(5), "HR", "VENTLUNG");
+        assertEquals(java.util.Arrays.toString(TestData.read(text).getNodeDefinition("HR")),
+                java.util.Arrays.toString(fixed.network().getNodeDefinition("HR")));
         // No start but the network's own, weighted as 5 records.
         assertSameAsOneMachine(text, records, em -> {
             em.setRandomizeParameters(false);
