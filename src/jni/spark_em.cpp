@@ -39,6 +39,21 @@ std::vector<J> Exactly(JNIEnv* env, typename qelta::jni::ArrayTraits<J>::Array a
   return qelta::jni::CopyFromJava<J>(env, array);
 }
 
+// The session's learnable tables as a new Java array.
+jdoubleArray ParametersToJava(JNIEnv* env, const VRN_emSession& session) {
+  std::vector<double> values(static_cast<std::size_t>(session.ParameterCount()));
+  session.GetParameters(values.data());
+  return qelta::jni::NewJavaArray<jdouble>(env, values);
+}
+
+// Checks that records of width values each fit the session's columns; the
+// values of the Java array.
+std::vector<jint> RecordValues(JNIEnv* env, const VRN_emSession& session, jintArray values, jint records,
+                               jint width) {
+  if (width != session.ColumnCount()) throw std::invalid_argument("Records have the wrong number of columns");
+  return Exactly<jint>(env, values, static_cast<long long>(records) * width, "Records");
+}
+
 }  // namespace
 
 extern "C" {
@@ -83,9 +98,7 @@ JNIEXPORT jdoubleArray JNICALL Java_qelta_spark_NativeEm_start(JNIEnv* env, jobj
   return Guarded(env, [&] {
     VRN_emSession& session = Session(env, obj);
     session.Start();
-    std::vector<double> values(static_cast<std::size_t>(session.ParameterCount()));
-    session.GetParameters(values.data());
-    return qelta::jni::NewJavaArray<jdouble>(env, values);
+    return ParametersToJava(env, session);
   });
 }
 
@@ -102,8 +115,7 @@ JNIEXPORT jobjectArray JNICALL Java_qelta_spark_NativeEm_addRecords(JNIEnv* env,
                                                                   jint records, jint width, jlong first) {
   return Guarded(env, [&] {
     VRN_emSession& session = Session(env, obj);
-    if (width != session.ColumnCount()) throw std::invalid_argument("Records have the wrong number of columns");
-    const std::vector<jint> items = Exactly<jint>(env, values, static_cast<long long>(records) * width, "Records");
+    const std::vector<jint> items = RecordValues(env, session, values, records, width);
     std::string error;
     Check(session.AddRecords(items.data(), records, first, &error), error);
     return qelta::jni::NativeToJavaStrings(env, session.TakeRefusals());
@@ -134,9 +146,7 @@ JNIEXPORT jboolean JNICALL Java_qelta_spark_NativeEm_endPass(JNIEnv* env, jobjec
 JNIEXPORT jdoubleArray JNICALL Java_qelta_spark_NativeEm_parameters(JNIEnv* env, jobject obj) {
   return Guarded(env, [&] {
     VRN_emSession& session = Session(env, obj);
-    std::vector<double> values(static_cast<std::size_t>(session.ParameterCount()));
-    session.GetParameters(values.data());
-    return qelta::jni::NewJavaArray<jdouble>(env, values);
+    return ParametersToJava(env, session);
   });
 }
 
@@ -156,8 +166,7 @@ JNIEXPORT void JNICALL Java_qelta_spark_NativeEm_countRecords(JNIEnv* env, jobje
                                                             jint records, jint width) {
   Guarded(env, [&] {
     VRN_emSession& session = Session(env, obj);
-    if (width != session.ColumnCount()) throw std::invalid_argument("Records have the wrong number of columns");
-    const std::vector<jint> items = Exactly<jint>(env, values, static_cast<long long>(records) * width, "Records");
+    const std::vector<jint> items = RecordValues(env, session, values, records, width);
     session.CountRecords(items.data(), records);
   });
 }
@@ -168,9 +177,7 @@ JNIEXPORT jdoubleArray JNICALL Java_qelta_spark_NativeEm_finishCounting(JNIEnv* 
     VRN_emSession& session = Session(env, obj);
     const std::vector<jdouble> items = Exactly<jdouble>(env, summed, session.CountSize(), "Counts");
     session.FinishCounting(items.data());
-    std::vector<double> values(static_cast<std::size_t>(session.ParameterCount()));
-    session.GetParameters(values.data());
-    return qelta::jni::NewJavaArray<jdouble>(env, values);
+    return ParametersToJava(env, session);
   });
 }
 
@@ -178,8 +185,7 @@ JNIEXPORT jdouble JNICALL Java_qelta_spark_NativeEm_scoreRecords(JNIEnv* env, jo
                                                                jint records, jint width, jdouble total) {
   return Guarded(env, [&] {
     VRN_emSession& session = Session(env, obj);
-    if (width != session.ColumnCount()) throw std::invalid_argument("Records have the wrong number of columns");
-    const std::vector<jint> items = Exactly<jint>(env, values, static_cast<long long>(records) * width, "Records");
+    const std::vector<jint> items = RecordValues(env, session, values, records, width);
     return static_cast<jdouble>(session.ScoreRecords(items.data(), records, total));
   });
 }

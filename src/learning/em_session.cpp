@@ -15,6 +15,7 @@
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "io/format.h"
+#include "learning/count_parameters.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -310,19 +311,7 @@ void VRN_emSession::FinishCounting(const double* summed) {
       for (double c = 0.0; c < count; c += 1.0) items[k] += 1.0;
     }
     summed += size;
-    const int r = def->GetNumberOfOutcomes();
-    for (int start = 0; start + r <= size; start += r) {
-      if (pseudo == 0.0) {
-        bool zero = false;
-        for (int s = 0; s < r; ++s) zero = zero || items[start + s] == 0.0;
-        if (zero) {
-          for (int s = 0; s < r; ++s) items[start + s] += 1.0 / r;
-        }
-      }
-      double sum = 0.0;
-      for (int s = 0; s < r; ++s) sum += items[start + s];
-      for (int s = 0; s < r; ++s) items[start + s] = sum > 0.0 ? items[start + s] / sum : 1.0 / r;
-    }
+    VRN_NormaliseCountedTable(items, size, def->GetNumberOfOutcomes(), pseudo);
     (void)def->SetDefinitionFromMatrix(table);
   }
   passes_ = 0;
