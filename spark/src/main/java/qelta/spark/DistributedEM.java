@@ -197,10 +197,11 @@ public final class DistributedEM {
 
     private static void count(JavaSparkContext spark, NativeEm driver, JavaRDD<RecordBlock> blocks,
             Worker worker, long records) {
-        double[] summed = unwrapped(() -> blocks.mapPartitions(worker::count).treeReduce(DistributedEM::add));
+        double[] summed = records == 0 ? new double[driver.countSize()]
+                : unwrapped(() -> blocks.mapPartitions(worker::count).treeReduce(DistributedEM::add));
         Broadcast<double[]> tables = spark.broadcast(driver.finishCounting(summed));
-        double score = unwrapped(() -> blocks.mapPartitions(b -> worker.score(tables, b))
-                .treeReduce(Double::sum));
+        double score = records == 0 ? 0.0
+                : unwrapped(() -> blocks.mapPartitions(b -> worker.score(tables, b)).treeReduce(Double::sum));
         tables.destroy();
         driver.setScore(score);
     }

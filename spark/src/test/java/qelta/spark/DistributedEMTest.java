@@ -154,6 +154,11 @@ class DistributedEMTest {
         assertEquals(2, capped.passes());
         assertTrue(full.passes() > 2 && finer.passes() > full.passes(), full.passes() + " " + finer.passes());
         assertTrue(finer.score() >= full.score());
+        // No records: the start, as EM.learn answers it, counting or not.
+        assertSameAsOneMachine(text, new int[0][], e -> e.setUniformizeParameters(true), "TbOrCa");
+        Network counted = TestData.read(text);
+        counted.setNodeType("TbOrCa", 18); // a CPT: every node counts
+        assertSameAsOneMachine(counted.writeString(), new int[0][], e -> e.setRandomizeParameters(false));
         assertThrows(IllegalArgumentException.class, () -> new DistributedEM(em).setTolerance(-1));
         assertThrows(IllegalArgumentException.class, () -> new DistributedEM(em).setTolerance(Double.NaN));
     }
