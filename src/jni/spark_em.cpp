@@ -46,12 +46,17 @@ jdoubleArray ParametersToJava(JNIEnv* env, const VRN_emSession& session) {
   return qelta::jni::NewJavaArray<jdouble>(env, values);
 }
 
-// Checks that records of width values each fit the session's columns; the
-// values of the Java array.
+// The values of records of width values each, checked to fit the session's
+// columns (complete: no value missing).
 std::vector<jint> RecordValues(JNIEnv* env, const VRN_emSession& session, jintArray values, jint records,
-                               jint width) {
+                               jint width, bool complete) {
   if (width != session.ColumnCount()) throw std::invalid_argument("Records have the wrong number of columns");
-  return Exactly<jint>(env, values, static_cast<long long>(records) * width, "Records");
+  std::vector<jint> items = Exactly<jint>(env, values, static_cast<long long>(records) * width, "Records");
+  if (!session.ValuesFit(items.data(), records, complete)) {
+    throw std::invalid_argument(complete ? "Records hold a value that is no outcome index, or a missing one"
+                                         : "Records hold a value that is no outcome index");
+  }
+  return items;
 }
 
 }  // namespace
@@ -115,7 +120,7 @@ JNIEXPORT jobjectArray JNICALL Java_qelta_spark_NativeEm_addRecords(JNIEnv* env,
                                                                   jint records, jint width, jlong first) {
   return Guarded(env, [&] {
     VRN_emSession& session = Session(env, obj);
-    const std::vector<jint> items = RecordValues(env, session, values, records, width);
+    const std::vector<jint> items = RecordValues(env, session, values, records, width, false);
     std::string error;
     Check(session.AddRecords(items.data(), records, first, &error), error);
     return qelta::jni::NativeToJavaStrings(env, session.TakeRefusals());
@@ -166,7 +171,7 @@ JNIEXPORT void JNICALL Java_qelta_spark_NativeEm_countRecords(JNIEnv* env, jobje
                                                             jint records, jint width) {
   Guarded(env, [&] {
     VRN_emSession& session = Session(env, obj);
-    const std::vector<jint> items = RecordValues(env, session, values, records, width);
+    const std::vector<jint> items = RecordValues(env, session, values, records, width, true);
     session.CountRecords(items.data(), records);
   });
 }
@@ -185,7 +190,7 @@ JNIEXPORT jdouble JNICALL Java_qelta_spark_NativeEm_scoreRecords(JNIEnv* env, jo
                                                                jint records, jint width, jdouble total) {
   return Guarded(env, [&] {
     VRN_emSession& session = Session(env, obj);
-    const std::vector<jint> items = RecordValues(env, session, values, records, width);
+    const std::vector<jint> items = RecordValues(env, session, values, records, width, true);
     return static_cast<jdouble>(session.ScoreRecords(items.data(), records, total));
   });
 }

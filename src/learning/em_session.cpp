@@ -214,6 +214,17 @@ int VRN_emSession::AddRecords(const int* values, int records, long long first,
   return qelta::kOk;
 }
 
+bool VRN_emSession::ValuesFit(const int* values, int records, bool complete) const {
+  std::vector<int> outcomes;
+  for (int h : columns_) outcomes.push_back(work_->GetNode(h)->Definition()->GetNumberOfOutcomes());
+  const std::size_t width = columns_.size();
+  for (std::size_t k = 0; k < static_cast<std::size_t>(records) * width; ++k) {
+    const int v = values[k];
+    if (v >= outcomes[k % width] || (complete && v < 0)) return false;
+  }
+  return true;
+}
+
 void VRN_emSession::TakeCounts(double* out) {
   for (int h = work_->GetFirstNode(); h >= 0; h = work_->GetNextNode(h)) {
     VRN_matrix& table = counts_[h][0];

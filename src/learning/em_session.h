@@ -65,6 +65,10 @@ class VRN_emSession {
   // engine refuses is skipped and its message kept in refusals(); -42 when
   // a record's P(e) fails (the message names the record).
   int AddRecords(const int* values, int records, long long first, std::string* error);
+  // Whether every value of records records is an outcome index of its
+  // column's node, or negative (missing) where complete is false. The
+  // record readers below index tables with them unchecked.
+  bool ValuesFit(const int* values, int records, bool complete) const;
   // Copies the counts and log-likelihood out and clears them.
   void TakeCounts(double* out);
   // Messages of the values refused since the last call, then cleared.

@@ -146,10 +146,12 @@ public final class DistributedEM {
         if (networkText == null || data == null) {
             throw new IllegalArgumentException("Network text and data can't be null");
         }
-        Network check = new Network();
-        check.readString(networkText);
         String[] columns = data.schema().fieldNames();
-        Cells cells = new Cells(data.schema(), columns, check);
+        Cells cells;
+        try (Network check = new Network()) {
+            check.readString(networkText);
+            cells = new Cells(data.schema(), columns, check);
+        }
         JavaSparkContext spark = JavaSparkContext.fromSparkContext(data.sparkSession().sparkContext());
         try (NativeEm driver = new NativeEm(networkText, columns, fixedNodes, options)) {
             JavaRDD<RecordBlock> blocks = data.javaRDD().zipWithIndex()

@@ -235,4 +235,25 @@ class DistributedEMTest {
                 .learn(noisyText, TestData.frame(noisy, records, 1)));
         assertTrue(e.getMessage().contains("'Dyspnea'"), e.getMessage());
     }
+
+    @Test
+    void theNativeSessionRefusesRecordsThatDoNotFitItsColumns() throws Exception {
+        String text = TestData.asia();
+        String[] ids = TestData.read(text).getAllNodeIds();
+        try (NativeEm session = new NativeEm(text, ids, new String[] {"TbOrCa"}, new EmOptions(new EM()))) {
+            session.setParameters(session.start());
+            int[] record = new int[ids.length];
+            String tooFew = assertThrows(QELTAException.class,
+                    () -> session.addRecords(record, 1, ids.length - 1, 0)).getMessage();
+            assertTrue(tooFew.contains("wrong number of columns"), tooFew);
+            assertThrows(QELTAException.class, () -> session.addRecords(record, 2, ids.length, 0));
+            record[2] = 2; // asia's nodes have two outcomes
+            assertThrows(QELTAException.class, () -> session.addRecords(record, 1, ids.length, 0));
+            record[2] = -1;
+            assertEquals(0, session.addRecords(record, 1, ids.length, 0).length);
+            // Counting takes no missing value.
+            assertThrows(QELTAException.class, () -> session.countRecords(record, 1, ids.length));
+            assertThrows(QELTAException.class, () -> session.setParameters(new double[3]));
+        }
+    }
 }
