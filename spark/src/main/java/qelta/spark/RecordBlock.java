@@ -14,8 +14,8 @@ import scala.Tuple2;
 final class RecordBlock implements Serializable {
     private static final long serialVersionUID = 1L;
 
-    /** Records per block: a few megabytes of indices on a wide network. */
-    static final int CAPACITY = 16384;
+    /** Records per block: a few megabytes of indices on a wide network (tests take fewer). */
+    static int capacity = 16384;
 
     /** Number (from 0) of the block's first record in the data. */
     final long first;
@@ -34,6 +34,7 @@ final class RecordBlock implements Serializable {
     /** The blocks of one partition's rows, each paired with its record number from 0. */
     static Iterator<RecordBlock> read(Iterator<Tuple2<Row, Long>> rows, Cells cells) {
         int width = cells.width();
+        int capacity = RecordBlock.capacity;
         List<RecordBlock> blocks = new ArrayList<>();
         int[] values = null;
         int count = 0;
@@ -42,7 +43,7 @@ final class RecordBlock implements Serializable {
         while (rows.hasNext()) {
             Tuple2<Row, Long> next = rows.next();
             if (values == null) {
-                values = new int[CAPACITY * width];
+                values = new int[capacity * width];
                 first = next._2();
                 count = 0;
                 complete = true;
@@ -53,7 +54,7 @@ final class RecordBlock implements Serializable {
                 values[count * width + i] = v;
                 complete &= v >= 0;
             }
-            if (++count == CAPACITY) {
+            if (++count == capacity) {
                 blocks.add(new RecordBlock(first, count, values, complete));
                 values = null;
             }

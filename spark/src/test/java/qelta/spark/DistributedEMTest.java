@@ -18,6 +18,12 @@ import qelta.learning.EM;
 class DistributedEMTest {
     private static final int RECORDS = 10_000;
 
+    @org.junit.jupiter.api.BeforeAll
+    static void blocksOfAFewThousandRecords() {
+        // A partition's records then span several blocks, which must add up as one run.
+        RecordBlock.capacity = 3000;
+    }
+
     /** EM.learn on a network read from text: its tables, score and (when it tells) passes. */
     private record Learned(Network net, double score, int passes) {}
 
