@@ -237,6 +237,13 @@ class DistributedEMTest {
         e = assertThrows(QELTAException.class, () -> new DistributedEM(new EM()).setFixedNodes("TbOrCa")
                 .learn(noisyText, TestData.frame(noisy, records, 1)));
         assertTrue(e.getMessage().contains("'Dyspnea'"), e.getMessage());
+        // What EM.learn refuses, refused with its status and message: a learnable deterministic node.
+        records[22] = records[0];
+        int refused = assertThrows(QELTAException.class, () -> oneMachine(text, records, new EM(), null)).getErrorCode();
+        e = assertThrows(QELTAException.class,
+                () -> new DistributedEM(new EM()).learn(text, TestData.frame(net, records, 1)));
+        assertEquals(refused, e.getErrorCode());
+        assertTrue(e.getMessage().contains("EM: non-fixed deterministic"), e.getMessage());
     }
 
     @Test
