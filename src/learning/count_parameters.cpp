@@ -102,19 +102,7 @@ int VRN_CountParameters(VRN_network& net, const VRN_dataset& data,
   }
   for (Family& f : families) {
     VRN_doubleArray& items = f.table->GetItems();
-    const int r = f.outcomes;
-    for (int start = 0; start + r <= items.GetSize(); start += r) {
-      if (pseudoCount == 0.0) {
-        bool zero = false;
-        for (int s = 0; s < r; ++s) zero = zero || items[start + s] == 0.0;
-        if (zero) {
-          for (int s = 0; s < r; ++s) items[start + s] += 1.0 / r;
-        }
-      }
-      double sum = 0.0;
-      for (int s = 0; s < r; ++s) sum += items[start + s];
-      for (int s = 0; s < r; ++s) items[start + s] = sum > 0.0 ? items[start + s] / sum : 1.0 / r;
-    }
+    VRN_NormaliseCountedTable(items.Items(), items.GetSize(), f.outcomes, pseudoCount);
   }
   if (logLikelihood != nullptr) {
     double total = 0.0;
@@ -128,6 +116,22 @@ int VRN_CountParameters(VRN_network& net, const VRN_dataset& data,
   }
   net.InvalidateValues();
   return qelta::kOk;
+}
+
+void VRN_NormaliseCountedTable(double* items, int size, int outcomes, double pseudoCount) {
+  const int r = outcomes;
+  for (int start = 0; start + r <= size; start += r) {
+    if (pseudoCount == 0.0) {
+      bool zero = false;
+      for (int s = 0; s < r; ++s) zero = zero || items[start + s] == 0.0;
+      if (zero) {
+        for (int s = 0; s < r; ++s) items[start + s] += 1.0 / r;
+      }
+    }
+    double sum = 0.0;
+    for (int s = 0; s < r; ++s) sum += items[start + s];
+    for (int s = 0; s < r; ++s) items[start + s] = sum > 0.0 ? items[start + s] / sum : 1.0 / r;
+  }
 }
 
 std::string VRN_CountingDataProblem(const VRN_dataset& data,

@@ -28,6 +28,12 @@ class VRN_network;
                                       const std::vector<VRN_dataMatch>& matches,
                                       double* logLikelihood, double pseudoCount);
 
+// Turns a table of prior-plus-record counts (outcomes per column, the last
+// dimension) into probabilities as VRN_CountParameters does: with no prior
+// a column holding a zero first gets 1/outcomes in every cell; a column
+// summing to 0 becomes uniform.
+void VRN_NormaliseCountedTable(double* items, int size, int outcomes, double pseudoCount);
+
 // Why a structure search that counts cannot run on the data, or "" when it
 // can: fewer than 3 records or 2 variables, or a variable with missing
 // values, continuous or constant. The message starts with `learner` (e.g.

@@ -22,6 +22,7 @@
 #include "learning/count_parameters.h"
 #include "learning/em.h"
 #include "learning/em_least_squares.h"
+#include "learning/em_steps.h"
 #include "learning/noisy_decompose.h"
 #include "learning/progress.h"
 #include "network/change_guards.h"
@@ -37,9 +38,6 @@ namespace {
 thread_local EmPassObserver g_observer = nullptr;
 thread_local void* g_observerContext = nullptr;
 
-using CountTables = std::vector<std::vector<VRN_matrix>>;
-// Per node of the inference network: (node of the working network, order).
-using FamilyMap = std::vector<std::pair<int, int>>;
 
 // The count table that node h of the inference network adds into; null
 // when the map or the tables have none.
@@ -123,9 +121,8 @@ void CountSingleNode(const VRN_network& net, int h, const VRN_matrix& p,
   }
 }
 
-// The expected family counts of one case (the network's evidence) added
-// into counts, each node's family into the table familyMap names (null:
-// every node into order 0 of its own tables). Logs into log.
+}  // namespace
+
 int CountCase(VRN_network& net, bool relevanceOn, const FamilyMap* familyMap,
               CountTables* counts, VRN_errorLog* log) {
   const int slots = net.GetSlotCount();
@@ -208,6 +205,8 @@ int CountCase(VRN_network& net, bool relevanceOn, const FamilyMap* familyMap,
   return all ? kOk : kErrZeroMarginal;
 }
 
+namespace {
+
 // The columns of a node that keep their prior values: all (returns true)
 // or those listed in its "VRN_NOLEARN" property.
 bool FixedColumns(const VRN_node& node, std::vector<bool>* listed) {
@@ -238,8 +237,8 @@ bool FixedColumns(const VRN_node& node, std::vector<bool>* listed) {
   return false;
 }
 
-// New parameters of node h's definition of that order (0: its own, k: its
-// temporal definition of order k) from prior and counts (counts emptied).
+}  // namespace
+
 int Maximise(VRN_network& work, int h, int order, double weight,
              const VRN_matrix& prior, VRN_matrix* counts) {
   VRN_node* node = work.GetNode(h);
@@ -270,6 +269,8 @@ int Maximise(VRN_network& work, int h, int order, double weight,
   if (order > 0) return node->Definition()->SetTemporalDefinitionFromMatrix(order, t);
   return node->Definition()->SetDefinitionFromMatrix(t);
 }
+
+namespace {
 
 // Refuses a learnable plate node whose anchor parents its slice-1 copy
 // would drop without a temporal definition to use there (its table would
@@ -564,14 +565,7 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
       if (status != kOk) return status;
       if (!qelta::Tick(progress)) return qelta::kErrCancelled;
     }
-    bool converged;
-    if (records == 0 || current == 0.0) {
-      converged = true;
-    } else if (previous == 0.0) {
-      converged = false;
-    } else {
-      converged = previous >= current || previous / current < ratio;
-    }
+    bool converged = records == 0 || qelta::EmConverged(previous, current, ratio);
     if (pass >= lastPass) converged = true;
     if (qelta::g_observer != nullptr) qelta::g_observer(current, qelta::g_observerContext);
     for (int h : workLearn) {

@@ -5,6 +5,7 @@
 // the C library's globals included.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -23,6 +24,8 @@
 #include "io/format.h"
 #include "learning/bayesian_search.h"
 #include "learning/dataset.h"
+#include "learning/em.h"
+#include "learning/em_session.h"
 #include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -179,12 +182,81 @@ void StructureSearches(Outcome& out, int round) {
   }
 }
 
+// Distributed EM's pieces as a worker thread of a Spark executor runs
+// them: a driver session and a worker session of its own per round, passes
+// until converged; the tables must be the one-machine learner's.
+void DistributedEmSessions(Outcome& out, int round) {
+  VRN_network net;
+  const int a = net.AddNode(qelta::kDefCpt, "A");
+  const int b = net.AddNode(qelta::kDefCpt, "B");
+  const int c = net.AddNode(qelta::kDefCpt, "C");
+  out.Check(net.AddArc(a, b) == 0 && net.AddArc(b, c) == 0, "arcs");
+  std::string text;
+  out.Check(net.WriteString(text, qelta::kExtensionLayout) == 0, "write");
+  constexpr int kRecords = 60;
+  std::vector<int> values;
+  VRN_dataset data;
+  for (const char* id : {"A", "B", "C"}) {
+    out.Check(data.addIntVariable(id, -1) == 0 &&
+                  data.setStateNames(data.GetVariableCount() - 1, {"State0", "State1"}) == 0,
+              "variable");
+  }
+  for (int r = 0; r < kRecords; ++r) {
+    data.AddEmptyRecord();
+    for (int v = 0; v < 3; ++v) {
+      const int value = (r * (v + 3) + round) % 5 == 0 ? -1 : (r + v * round) % 3 == 0 ? 1 : 0;
+      values.push_back(value);
+      if (value < 0) {
+        data.SetMissing(v, r);
+      } else {
+        data.SetInt(v, r, value);
+      }
+    }
+  }
+  VRN_em options;
+  options.randomizeParameters = true;
+  options.seed = round + 1;
+  VRN_emSession driver, worker;
+  std::string error;
+  out.Check(driver.Open(text.c_str(), {"A", "B", "C"}, {}, options, &error) == 0 &&
+                worker.Open(text.c_str(), {"A", "B", "C"}, {}, options, &error) == 0,
+            "session");
+  driver.Start();
+  std::vector<double> parameters(static_cast<std::size_t>(driver.ParameterCount()));
+  std::vector<double> counts(static_cast<std::size_t>(driver.CountSize()));
+  for (int status = 0; status == 0;) {
+    driver.GetParameters(parameters.data());
+    out.Check(worker.SetParameters(parameters.data()) == 0 &&
+                  worker.AddRecords(values.data(), kRecords, 0, &error) == 0,
+              "pass");
+    worker.TakeCounts(counts.data());
+    status = driver.EndPass(counts.data(), kRecords, 1.0001, 0, &error);
+    out.Check(status >= 0, "end pass");
+  }
+  VRN_network learned(net), alone(net);
+  out.Check(driver.Apply(learned, &error) == 0, "apply");
+  double score = 0.0;
+  std::vector<VRN_dataMatch> matches = {{a, 0, 0}, {b, 0, 1}, {c, 0, 2}};
+  out.Check(options.Learn(data, alone, matches, {}, &score, nullptr) == 0, "learn");
+  out.Check(score == driver.Score(), "same score");
+  for (int h : {a, b, c}) {
+    const VRN_matrix* m = learned.GetNode(h)->Definition()->GetMatrixConst();
+    const VRN_matrix* want = alone.GetNode(h)->Definition()->GetMatrixConst();
+    out.Check(std::equal(m->GetItems().begin(), m->GetItems().end(), want->GetItems().begin(),
+                         want->GetItems().end()),
+              "same tables");
+    out.numbers.insert(out.numbers.end(), m->GetItems().begin(), m->GetItems().end());
+  }
+  out.numbers.push_back(driver.Passes());
+}
+
 std::vector<Outcome> RunRounds() {
   std::vector<Outcome> rounds(kRounds);
   for (int r = 0; r < kRounds; ++r) {
     BeliefNetwork(rounds[r], r);
     DecisionAndDynamicNetworks(rounds[r], r);
     StructureSearches(rounds[r], r);
+    DistributedEmSessions(rounds[r], r);
   }
   return rounds;
 }

@@ -1,0 +1,131 @@
+package qelta.spark;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertNotNull;
+import static org.junit.jupiter.api.Assertions.assertNull;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+
+import java.util.ArrayList;
+import java.util.List;
+import java.util.Random;
+import org.apache.spark.sql.Dataset;
+import org.apache.spark.sql.Row;
+import org.apache.spark.sql.RowFactory;
+import org.apache.spark.sql.functions;
+import org.apache.spark.sql.types.DataTypes;
+import org.junit.jupiter.api.Test;
+import qelta.Network;
+import qelta.QELTAException;
+
+class BatchInferenceTest {
+
+    /** Cases of evidence on a few nodes each: drawn from the tables, or any outcome at all. */
+    private static int[][] cases(Network net, int n, long seed) {
+        int[][] drawn = TestData.sample(net, n, seed, 0.85);
+        Random random = new Random(seed + 1);
+        for (int[] c : drawn) {
+            if (random.nextInt(4) != 0) continue;
+            int i = random.nextInt(c.length);
+            c[i] = random.nextInt(net.getOutcomeCount(net.getAllNodeIds()[i]));
+        }
+        return drawn;
+    }
+
+    /** The driver's one network: posteriors of targets then P(e), or null for impossible evidence. */
+    private static double[] oracle(Network net, String[] ids, int[] c, String[] targets) {
+        net.clearAllEvidence();
+        try {
+            for (int i = 0; i < ids.length; ++i) {
+                if (c[i] >= 0) net.setEvidence(ids[i], c[i]);
+            }
+            net.updateBeliefs();
+        } catch (QELTAException e) {
+            return null;
+        }
+        List<Double> answer = new ArrayList<>();
+        for (String t : targets) {
+            for (double p : net.getNodeValue(t)) answer.add(p);
+        }
+        answer.add(net.probEvidence());
+        return answer.stream().mapToDouble(Double::doubleValue).toArray();
+    }
+
+    @Test
+    void alarmCasesGetTheDriverNetworksAnswersAndImpossibleOnesAreMarked() {
+        String text = TestData.shared("alarm");
+        Network net = TestData.read(text);
+        String[] ids = net.getAllNodeIds();
+        String[] targets = {"HYPOVOLEMIA", "LVFAILURE", "ERRLOWOUTPUT"};
+        int[][] cases = cases(net, 10_000, 424242L);
+        Dataset<Row> frame = TestData.frame(net, cases, 3);
+        List<Row> rows = new BatchInference(text, targets).apply(frame).collectAsList();
+        assertEquals(cases.length, rows.size());
+        assertEquals(3, frame.javaRDD().getNumPartitions());
+        int impossible = 0;
+        for (int r = 0; r < cases.length; ++r) {
+            Row row = rows.get(r);
+            double[] want = oracle(net, ids, cases[r], targets);
+            if (want == null) {
+                ++impossible;
+                assertNotNull(row.getAs(BatchInference.PROBLEM), "record " + (r + 1));
+                assertTrue(row.isNullAt(ids.length) && row.isNullAt(row.length() - 2));
+                continue;
+            }
+            assertNull(row.getAs(BatchInference.PROBLEM), "record " + (r + 1));
+            for (int k = 0; k < want.length; ++k) {
+                assertEquals(want[k], row.getDouble(ids.length + k), 1e-12, "record " + (r + 1) + " answer " + k);
+            }
+        }
+        System.out.println("impossible alarm cases: " + impossible + " of " + cases.length);
+        int outcomes = 0;
+        for (String t : targets) outcomes += net.getOutcomeCount(t);
+        assertEquals(ids.length + outcomes + 2, rows.get(0).length());
+    }
+
+    @Test
+    void badRowsAreMarkedNamingColumnAndRecordAndBadTablesRefused() throws Exception {
+        String text = TestData.asia();
+        var schema = DataTypes.createStructType(new org.apache.spark.sql.types.StructField[] {
+            DataTypes.createStructField("id", DataTypes.StringType, true),
+            DataTypes.createStructField("LungCancer", DataTypes.StringType, true),
+            DataTypes.createStructField("TbOrCa", DataTypes.IntegerType, true),
+            DataTypes.createStructField("XRay", DataTypes.StringType, true),
+        });
+        List<Row> input = List.of(
+                RowFactory.create("a", "present", null, "abnormal"),
+                RowFactory.create("b", "present", 1, null), // cancer but neither: impossible
+                RowFactory.create("c", "nowhere", null, null),
+                RowFactory.create("d", null, 2, null),
+                RowFactory.create("e", "0", null, "x1"),
+                RowFactory.create("f", null, null, null));
+        Dataset<Row> frame = TestData.spark().createDataFrame(input, schema).repartition(2, functions.col("id"));
+        List<Row> rows = new BatchInference(text, "Smoking").keep("id").apply(frame).orderBy("id").collectAsList();
+        Network net = TestData.read(text);
+        assertEquals(6, rows.size());
+        net.setEvidence("LungCancer", "present");
+        net.setEvidence("XRay", "abnormal");
+        net.updateBeliefs();
+        assertEquals(net.getNodeValue("Smoking")[0], rows.get(0).getDouble(4), 1e-12);
+        assertEquals(net.probEvidence(), rows.get(0).getDouble(6), 1e-12);
+        assertTrue(rows.get(1).<String>getAs(BatchInference.PROBLEM).contains("record"), rows.get(1).toString());
+        assertTrue(rows.get(1).isNullAt(4) && rows.get(1).isNullAt(6));
+        String c = rows.get(2).getAs(BatchInference.PROBLEM);
+        assertTrue(c.contains("column 'LungCancer'") && c.contains("'nowhere'") && c.contains("record"), c);
+        String d = rows.get(3).getAs(BatchInference.PROBLEM);
+        assertTrue(d.contains("column 'TbOrCa'") && d.contains("'2'"), d);
+        String e = rows.get(4).getAs(BatchInference.PROBLEM);
+        assertTrue(e.contains("column 'XRay'") && e.contains("'x1'"), e);
+        // No evidence: the prior, and P(e) = 1.
+        assertEquals(1.0, rows.get(5).getDouble(6), 1e-12);
+        assertNull(rows.get(5).getAs(BatchInference.PROBLEM));
+
+        QELTAException noNode = assertThrows(QELTAException.class,
+                () -> new BatchInference(text, "Smoking").apply(frame));
+        assertTrue(noNode.getMessage().contains("'id' names no node"), noNode.getMessage());
+        assertThrows(QELTAException.class, () -> new BatchInference(text, "Nobody"));
+        assertThrows(QELTAException.class, () -> new BatchInference("<net><broken", "Smoking"));
+        assertThrows(QELTAException.class, () -> new BatchInference(text, "Smoking").keep("id")
+                .apply(frame.withColumn("XRay", functions.lit(1.5))));
+    }
+}
