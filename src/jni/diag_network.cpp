@@ -35,15 +35,18 @@ namespace {
 // Probability of a fault whose node holds no computed value.
 constexpr double kNotComputed = 5 * DBL_MIN;
 
+// The session; its network's log explains the call's failures.
 VRN_diagNetwork& Diag(JNIEnv* env, jobject obj) {
-  return *GetNative<VRN_diagNetwork>(env, obj);
+  VRN_diagNetwork* diag = GetNative<VRN_diagNetwork>(env, obj);
+  qelta::CallLogScope::Use(diag->GetNetwork()->ErrorLog());
+  return *diag;
 }
 
 // The network of the Java object's field "net", looked up on every call.
 VRN_network& FieldNet(JNIEnv* env, jobject obj) {
   LocalRef<jobject> net(env, qelta::jni::GetObjectFieldByName(
                                  env, obj, "net", "Lqelta/Network;"));
-  return *GetNative<VRN_network>(env, net.get());
+  return qelta::jni::Net(env, net.get());
 }
 
 jint Handle(JNIEnv* env, jobject obj, jstring node_id) {
@@ -97,7 +100,7 @@ void DeletePinnedSession(void* object) {
 }
 
 jlong CreateNative(JNIEnv* env, jobject net) {
-  VRN_network* network = GetNative<VRN_network>(env, net);
+  VRN_network* network = &qelta::jni::Net(env, net);
   auto diag = std::make_unique<VRN_diagNetwork>(network);
   // A network without faults pursues nothing; none of these is reported.
   // An influence diagram is refused by update(), which logs why; the fault

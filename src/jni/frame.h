@@ -153,6 +153,9 @@ auto Guarded(JNIEnv* env, Body&& body) noexcept -> decltype(body()) {
   // Releases the native objects the body reached, after any Java exception
   // has been raised.
   qelta::CallScope scope;
+  // The log whose entries explain the call's engine failures, chosen by the
+  // first network the body reaches.
+  qelta::CallLogScope log_scope;
   try {
     return body();
   } catch (const JavaExceptionPending&) {

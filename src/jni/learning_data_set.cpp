@@ -362,6 +362,7 @@ extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_learning_DataSet_matchNetwo
     VRN_dataset& data = Data(env, obj);
     if (net == nullptr) throw std::invalid_argument("Network can't be null");
     VRN_network& network = *qelta::jni::GetNative<VRN_network>(env, net);
+    qelta::CallLogScope::Use(network.ErrorLog());
     std::vector<VRN_dataMatch> matches;
     std::string error;
     const int status = data.MatchNetwork(network, matches, error);

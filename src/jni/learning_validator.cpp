@@ -38,14 +38,17 @@ struct PinnedValidator {
   std::vector<qelta::ForeignHandle> pins;
 };
 
-VRN_validator& Validator(JNIEnv* env, jobject obj) {
-  return qelta::jni::GetNative<PinnedValidator>(env, obj)->validator;
-}
-
 // The network of the Java object's field "net".
 VRN_network& FieldNet(JNIEnv* env, jobject obj) {
   qelta::jni::LocalRef<jobject> net(env, qelta::jni::GetObjectFieldByName(env, obj, "net", "Lqelta/Network;"));
   return qelta::jni::NetworkArgument(env, net.get());
+}
+
+// The validator; its network (the field "net") logs why a step fails, so
+// that network is reached first.
+VRN_validator& Validator(JNIEnv* env, jobject obj) {
+  (void)FieldNet(env, obj);
+  return qelta::jni::GetNative<PinnedValidator>(env, obj)->validator;
 }
 
 void Pin(JNIEnv* env, jobject object, PinnedValidator* holder) {

@@ -21,8 +21,12 @@
 namespace qelta {
 namespace jni {
 
+// The network behind obj. The first network a call reaches is the one whose
+// log is cleared and explains the call's engine failures.
 inline VRN_network& Net(JNIEnv* env, jobject obj) {
-  return *GetNative<VRN_network>(env, obj);
+  VRN_network* net = GetNative<VRN_network>(env, obj);
+  qelta::CallLogScope::Use(net->ErrorLog());
+  return *net;
 }
 
 // The handle of the node named by a Java identifier (see NodeIdToHandle).

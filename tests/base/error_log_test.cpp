@@ -304,6 +304,39 @@ TEST(EngineErrorTest, NetworkErrorAppendsEachLoggedMessageOnItsOwnLine) {
                "second problem");
 }
 
+TEST(EngineErrorTest, CallLogClearedOnFirstUseExplainsEveryReport) {
+  VRN_errorLog first, second;
+  first.LogError(-1, "stale, from an earlier call");
+  qelta::CallLogScope::Use(&first);  // outside a scope: nothing happens
+  EXPECT_EQ(first.GetNumberOfMessages(), 1);
+  {
+    const qelta::CallLogScope call;
+    qelta::CallLogScope::Use(&first);
+    EXPECT_EQ(first.GetNumberOfMessages(), 0);
+    second.LogError(-2, "elsewhere");
+    qelta::CallLogScope::Use(&second);  // the first log stays the call's
+    EXPECT_EQ(second.GetNumberOfMessages(), 1);
+    first.LogError(-2, "Factor expected");
+    first.LogError(-2, "why");
+    first.LogError(-2, "why");
+    EXPECT_STREQ(Caught([] { ReportError("Op", -2); }).what(),
+                 "QELTA error -2 in function Op. \nFactor expected\nwhy");
+    // The engine's own text comes first and is not repeated.
+    EXPECT_STREQ(
+        Caught([] { ReportErrorWithMessage("Op", -2, "at 9: Factor expected"); })
+            .what(),
+        "QELTA error -2 in function Op. at 9: Factor expected\nwhy");
+    {
+      const qelta::CallLogScope inner;
+      EXPECT_EQ(qelta::CallLogScope::Current(), nullptr);
+    }
+    EXPECT_EQ(qelta::CallLogScope::Current(), &first);
+  }
+  EXPECT_EQ(qelta::CallLogScope::Current(), nullptr);
+  EXPECT_STREQ(Caught([] { ReportError("Op", -2); }).what(),
+               "QELTA error -2 in function Op");
+}
+
 TEST(ClassicLocaleScopeTest, PinsPointForItsThreadOnlyAndRestoresIt) {
   DecimalCommaLocale comma;
   if (!comma.active()) GTEST_SKIP() << "no German locale installed";

@@ -4657,8 +4657,10 @@ public final class Network extends Wrapper {
      * Sends the messages the network logs to a file, appended as "code: message" lines, each
      * written out at once. While a redirect is installed, exception messages carry no logged
      * text. A file that cannot be opened fails with code -103 and keeps the previous redirect.
+     * An empty name ends any redirect: from then on the network keeps its messages again and
+     * each exception carries the reasons its call logged.
      *
-     * @param file the file to append to
+     * @param file the file to append to, or "" to stop redirecting
      */
     public native void redirectLog(String file);
 

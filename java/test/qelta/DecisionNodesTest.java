@@ -186,7 +186,8 @@ class DecisionNodesTest extends NetworkFixture {
             refused("Cannot set point of view on ValueOfInfo object to node Payoff",
                     () -> voi.setPointOfView("Payoff"));
             refused("Invalid node handle: 99", () -> voi.addNode(99));
-            engineFails("Update", -2, voi::update);
+            engineFails("Update", -2, "\nValue of information needs a decision and a point of view",
+                    voi::update);
         }
     }
 

@@ -186,7 +186,9 @@ class DiagnosisTest extends NetworkFixture {
         net.setNodeDefinition(L, new double[] {.9, .1, .3, .7});
         assertEquals(0.402631578947, row(diag.update(), L).netStrength(), 1e-9);
         net.deleteNode(C);
-        engineFails("UpdateTestStrengths", -2, diag::update);
+        engineFails("UpdateTestStrengths", -2,
+                "\nTest node C is no longer in the network; restart the diagnosis session",
+                diag::update);
         diag.restart();
         assertEquals(4, diag.update().observations().length);
         net.close();
@@ -199,7 +201,9 @@ class DiagnosisTest extends NetworkFixture {
     void outcomeEditOfAFaultNodeNeedsARestart() {
         try (DiagNetwork diag = new DiagNetwork(net)) {
             net.insertOutcome(2, 0, "nw");
-            engineFails("UpdateTestStrengths", -2, diag::update);
+            engineFails("UpdateTestStrengths", -2,
+                    "\nOutcomes of fault node F have changed; restart the diagnosis session",
+                    diag::update);
             diag.restart();
             assertEquals(4, diag.update().faults().length);
             assertEquals("empty", diag.getFaultOutcomeId(3));

@@ -208,7 +208,9 @@ class DataSetTest {
             assertArrayEquals(first[0], second[0]);
             assertTrue(first[0][0] <= first[0][1]);
             net.addNode(146, "M");
-            engineFails("QELTA error -51 in function SetUniform", -51, () -> counts.setUniform(net, 5));
+            engineFails("QELTA error -51 in function SetUniform. \nInstanceCounts: node M has"
+                    + " definition type NOISY_MAX; counts need every node defined by a CPT or a"
+                    + " truth table", -51, () -> counts.setUniform(net, 5));
         }
     }
 
@@ -251,7 +253,7 @@ class DataSetTest {
         try (Network net = twoNodes(); DataSet data = records(); EM em = new EM()) {
             refused("No matching specified", () -> new Validator(net, data, new DataMatch[0]));
             try (Validator v = new Validator(net, data, MATCHES)) {
-                engineFails("QELTA error -3 in function Test", -3, v::test);
+                engineFails("QELTA error -3 in function Test. \nNo class nodes specified", -3, v::test);
                 v.addClassNode("B");
                 engineFails("QELTA error -32 in function AddClassNode", -32, () -> v.addClassNode(1));
                 engineFails("QELTA error -4 in function GetAccuracy", -4, () -> v.getAccuracy(1, 0));
@@ -274,7 +276,7 @@ class DataSetTest {
                     assertEquals("B_predicted", result.getVariableId(4));
                 }
                 em.setUniformizeParameters(true);
-                engineFails("QELTA error -1 in function KFold", -1, () -> v.kFold(em, 1, 0));
+                engineFails("QELTA error -1 in function KFold. \nInvalid fold count", -1, () -> v.kFold(em, 1, 0));
                 v.kFold(em, 4, 5);
                 v.leaveOneOut(em);
                 assertArrayEquals(new double[] {0.8, 0.2, 0.3, 0.7}, net.getNodeDefinition(1));
