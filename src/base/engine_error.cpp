@@ -104,6 +104,21 @@ std::vector<std::uint16_t> Utf8ToUtf16(const char* text, std::size_t length) {
   return units;
 }
 
+std::size_t FindUnpairedSurrogate(const std::uint16_t* units,
+                                  std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint16_t u = units[i];
+    if (u < 0xD800 || u > 0xDFFF) continue;
+    if (u <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      ++i;  // a lead followed by its trail
+      continue;
+    }
+    return i;
+  }
+  return count;
+}
+
 bool IsAscii(const char* text, std::size_t length) {
   for (std::size_t i = 0; i < length; ++i) {
     if (static_cast<unsigned char>(text[i]) >= 0x80) return false;

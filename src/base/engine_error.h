@@ -96,6 +96,11 @@ void Utf16ToUtf8(const std::uint16_t* units, std::size_t count,
 // utfcpp's exceptions (what(): "Invalid UTF-8", "Invalid code point").
 std::vector<std::uint16_t> Utf8ToUtf16(const char* text, std::size_t length);
 
+// Index of the first surrogate of the count units that is not half of a
+// pair; count when there is none.
+std::size_t FindUnpairedSurrogate(const std::uint16_t* units,
+                                  std::size_t count);
+
 // True when every one of the length bytes is below 0x80.
 bool IsAscii(const char* text, std::size_t length);
 

@@ -79,7 +79,8 @@ class NetworkTest extends NetworkFixture {
         refused("Identifier 'a b" + BAD_ID_TAIL, () -> net.setId("a b"));
         refusedAll("Unexpected null Java string.",
                 () -> net.setId(null), () -> net.setName(null), () -> net.setDescription(null));
-        refused("Invalid UTF-16", () -> net.setName("\uDFFF"));
+        refused("Network name is not valid UTF-16: unpaired surrogate U+DFFF at index 0",
+                () -> net.setName("\uDFFF"));
         assertEquals("Weather_2", net.getId());
 
         net.setName("");

@@ -146,8 +146,10 @@ class NodesTest extends NetworkFixture {
         assertEquals(h, net.getNode(id));
         net.setNodeName(h, "\uD83D\uDE00 name");
         assertEquals("\uD83D\uDE00 name", net.getNodeName(id));
-        refused("Invalid UTF-16", () -> net.setNodeName(h, "lone \uD800 surrogate"));
-        refused("Invalid UTF-16", () -> net.getNode("x\uDC00"));
+        refused("Node name is not valid UTF-16: unpaired surrogate U+D800 at index 5",
+                () -> net.setNodeName(h, "lone \uD800 surrogate"));
+        refused("Node identifier is not valid UTF-16: unpaired surrogate U+DC00 at index 1",
+                () -> net.getNode("x\uDC00"));
     }
 
     @Test
