@@ -324,20 +324,77 @@ VRN_textBox& ValidateTextBoxIndex(const VRN_network& network, int submodel,
 
 // ---------------------------------------------------------------- arcs
 
+namespace {
+
+// Logs why the network refused the arc (or cost arc) from parent to child
+// with status, unless the refusal logged a reason of its own.
+void ExplainArcRefusal(VRN_network& network, int parent, int child, int layer,
+                       int status) {
+  VRN_errorLog& log = *network.ErrorLog();
+  if (log.GetNumberOfMessages() > 0) return;
+  const VRN_node& from = *network.GetNode(parent);
+  const VRN_node& to = *network.GetNode(child);
+  const char* a = from.GetId();
+  const char* b = to.GetId();
+  if (parent == child) {
+    log.Logf(status, "Node [%s] cannot be its own parent", a);
+  } else if (layer == qelta::kArcLayerCost) {
+    if (status == qelta::kErrWrongNumStates) {
+      log.Logf(status,
+               "A cost arc joins nodes with at least two outcomes each; "
+               "node [%s] or [%s] has fewer", a, b);
+    } else if (status == qelta::kErrDuplicatedIdentifier) {
+      log.Logf(status, "There already is a cost arc from node [%s] to [%s]",
+               a, b);
+    }
+  } else if (status == qelta::kErrCycle) {
+    log.Logf(status,
+             "An arc from node [%s] to node [%s] would close a cycle: [%s] "
+             "already leads to [%s]", a, b, b, a);
+  } else if (status == qelta::kErrOutOfRange && network.AreAdjacent(parent, child)) {
+    log.Logf(status, "Nodes [%s] and [%s] are already joined by an arc", a, b);
+  } else if (status == qelta::kErrWrongNodeType) {
+    if (!network.TemporalTypesAllowArc(parent, child)) {
+      log.Logf(status,
+               "Node [%s] of temporal type %d cannot be a parent of node "
+               "[%s] of temporal type %d", a, from.GetTemporalType(), b,
+               to.GetTemporalType());
+    } else {
+      log.Logf(status,
+               "A node of type %s ([%s]) cannot be a parent of a node of "
+               "type %s ([%s])", from.Definition()->GetTypeName(), a,
+               to.Definition()->GetTypeName(), b);
+    }
+  }
+}
+
+}  // namespace
+
 void AddArcOrThrow(VRN_network& network, int parent, int child, int layer) {
   VRN_errorLog* log = network.ErrorLog();
   log->Flush();
   ValidateNodeHandle(network, parent);
   ValidateNodeHandle(network, child);
   const int status = network.AddArc(parent, child, layer);
-  if (status != qelta::kOk) ReportNetworkError("AddArc", status, *log);
+  if (status != qelta::kOk) {
+    ExplainArcRefusal(network, parent, child, layer, status);
+    ReportNetworkError("AddArc", status, *log);
+  }
 }
 
 void RemoveArcOrThrow(VRN_network& network, int parent, int child, int layer) {
   ValidateNodeHandle(network, parent);
   ValidateNodeHandle(network, child);
   const int status = network.RemoveArc(parent, child, layer);
-  if (status != qelta::kOk) ReportError("RemoveArc", status);
+  if (status != qelta::kOk) {
+    VRN_errorLog& log = *network.ErrorLog();
+    if (status == qelta::kErrOutOfRange && log.GetNumberOfMessages() == 0) {
+      log.Logf(status, "There is no %s from node [%s] to node [%s]",
+               layer == qelta::kArcLayerCost ? "cost arc" : "arc",
+               network.GetNode(parent)->GetId(), network.GetNode(child)->GetId());
+    }
+    ReportError("RemoveArc", status);
+  }
 }
 
 // ---------------------------------------------------------------- converters

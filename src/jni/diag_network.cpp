@@ -21,6 +21,7 @@
 #include "definitions/node_def.h"
 #include "diagnosis/diag_network.h"
 #include "jni/checks.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/network_common.h"
 #include "network/network.h"
@@ -351,7 +352,11 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_DiagNetwork_getSingleFaultAlgorithm
  * Signature: (I)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_DiagNetwork_setSingleFaultAlgorithm(JNIEnv* env, jobject obj, jint a0) {
-  Guarded(env, [&] { Check("SetSingleFaultAlgorithm", Diag(env, obj).SetSingleFaultAlgorithm(a0)); });
+  Guarded(env, [&] {
+    VRN_diagNetwork& diag = Diag(env, obj);
+    qelta::jni::ValidateCode(qelta::jni::kSingleFaultAlgorithms, "algorithm", a0);
+    Check("SetSingleFaultAlgorithm", diag.SetSingleFaultAlgorithm(a0));
+  });
 }
 
 /*
@@ -369,7 +374,11 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_DiagNetwork_getMultiFaultAlgorithm(
  * Signature: (I)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_DiagNetwork_setMultiFaultAlgorithm(JNIEnv* env, jobject obj, jint a0) {
-  Guarded(env, [&] { Check("SetMultiFaultAlgorithm", Diag(env, obj).SetMultiFaultAlgorithm(a0)); });
+  Guarded(env, [&] {
+    VRN_diagNetwork& diag = Diag(env, obj);
+    qelta::jni::ValidateCode(qelta::jni::kMultiFaultAlgorithms, "algorithm", a0);
+    Check("SetMultiFaultAlgorithm", diag.SetMultiFaultAlgorithm(a0));
+  });
 }
 
 /*

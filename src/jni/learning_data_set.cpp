@@ -11,6 +11,7 @@
 #include "base/engine_error.h"
 #include "base/special_values.h"
 #include "base/status.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "learning/dataset.h"
 #include "network/network.h"
@@ -390,6 +391,7 @@ extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_learning_DataSet_discretize
   return Guarded(env, [&] {
     VRN_dataset& data = Data(env, obj);
     ValidateDataSetVariable(data, variable);
+    qelta::jni::ValidateCode(qelta::jni::kDiscretizationMethods, "method", method);
     const std::string prefix =
         statePrefix != nullptr ? JavaStringToNative(env, statePrefix, "State prefix").str() : std::string();
     std::vector<double> edges;

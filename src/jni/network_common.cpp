@@ -1,13 +1,24 @@
 #include "jni/network_common.h"
 
+#include <cstdarg>
 #include <stdexcept>
 
+#include "base/error_log.h"
 #include "base/strings.h"
 #include "definitions/node_def.h"
 #include "network/node.h"
 
 namespace qelta {
 namespace jni {
+
+void LogReasonIfSilent(VRN_network& net, int status, const char* format, ...) {
+  VRN_errorLog& log = *net.ErrorLog();
+  if (log.GetNumberOfMessages() > 0) return;
+  va_list args;
+  va_start(args, format);
+  (void)log.LogfV(status, format, args);
+  va_end(args);
+}
 
 std::string IdOf(const VRN_node& node) {
   const char* id = node.GetId();

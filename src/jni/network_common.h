@@ -34,6 +34,12 @@ inline int Handle(JNIEnv* env, jobject obj, jstring node_id) {
   return NodeIdToHandle(env, Net(env, obj), node_id);
 }
 
+// Logs the printf-style reason with status in the network's log unless the
+// failed engine operation logged one of its own: a refusal the engine
+// answers with a bare status still tells the caller why.
+void LogReasonIfSilent(VRN_network& net, int status, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
 // The node's identifier as message text.
 std::string IdOf(const VRN_node& node);
 

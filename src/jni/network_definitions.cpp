@@ -68,17 +68,60 @@ jdoubleArray GetNodeValue(JNIEnv* env, jobject obj, jint node) {
       env, items.Items(), static_cast<std::size_t>(items.GetSize()));
 }
 
+// Reports a refused mean or standard deviation (what) of node, logging why
+// when the engine's refusal logged nothing (it logs only for a decision
+// whose value holds expected utilities).
+[[noreturn]] void ReportMomentRefusal(VRN_network& net, jint node,
+                                      const char* operation, const char* what,
+                                      int status) {
+  VRN_errorLog& log = *net.ErrorLog();
+  if (log.GetNumberOfMessages() == 0) {
+    const VRN_node& target = *net.GetNode(node);
+    const VRN_nodeVal& value = *target.Value();
+    const VRN_nodeDef& def = *target.Definition();
+    const std::string id = IdOf(target);
+    if (!value.IsValueValid()) {
+      log.Logf(status, "Node [%s] has no valid value; update beliefs first",
+               id.c_str());
+    } else if ((def.GetType() & qelta::kDefBitUtility) != 0) {
+      log.Logf(status,
+               "Node [%s] is a utility node: its value is an expected "
+               "utility, not probabilities over outcomes, so it has no %s",
+               id.c_str(), what);
+    } else if (status == qelta::kErrNoItem) {
+      log.Logf(status,
+               "Node [%s] has neither point values nor intervals; give its "
+               "outcomes point values or intervals to take its %s",
+               id.c_str(), what);
+    } else if (status == qelta::kErrInvalidValue) {
+      log.Logf(status, "The %s of node [%s] is not a finite number", what,
+               id.c_str());
+    } else if (status == qelta::kErrWrongNodeType &&
+               (def.GetType() & qelta::kDefBitDecision) == 0) {
+      log.Logf(status, "Node [%s] of type %s has no %s", id.c_str(),
+               def.GetTypeName(), what);
+    }
+  }
+  ReportError(operation, status);
+}
+
 jdouble GetNodeMean(JNIEnv* env, jobject obj, jint node) {
+  VRN_network& net = Net(env, obj);
   double mean = 0.0;
-  const int status = EvidenceOf(Net(env, obj), node).GetMean(&mean);
-  if (status != qelta::kOk) ReportError("GetMean", status);
+  const int status = EvidenceOf(net, node).GetMean(&mean);
+  if (status != qelta::kOk) {
+    ReportMomentRefusal(net, node, "GetMean", "mean", status);
+  }
   return mean;
 }
 
 jdouble GetNodeStdDev(JNIEnv* env, jobject obj, jint node) {
+  VRN_network& net = Net(env, obj);
   double deviation = 0.0;
-  const int status = EvidenceOf(Net(env, obj), node).GetStdDev(&deviation);
-  if (status != qelta::kOk) ReportError("GetStdDev", status);
+  const int status = EvidenceOf(net, node).GetStdDev(&deviation);
+  if (status != qelta::kOk) {
+    ReportMomentRefusal(net, node, "GetStdDev", "standard deviation", status);
+  }
   return deviation;
 }
 
@@ -288,9 +331,20 @@ void SetIntervals(JNIEnv* env, jobject obj, jint node, jdoubleArray bounds,
   // so a refusal leaves outcomes and numbers as they were.
   VRN_network& net = Net(env, obj);
   net.ErrorLog()->Flush();
-  const int status = definition->SetIntervals(
-      qelta::jni::CopyFromJava<jdouble>(env, bounds), clear_ids != JNI_FALSE);
+  const std::vector<jdouble> items = qelta::jni::CopyFromJava<jdouble>(env, bounds);
+  const int status = definition->SetIntervals(items, clear_ids != JNI_FALSE);
   if (status != qelta::kOk) {
+    if (status == qelta::kErrOutOfRange && items.size() < 3) {
+      qelta::jni::LogReasonIfSilent(
+          net, status, "Intervals of node [%s] need at least 3 bounds (2 intervals), not %zu",
+          net.GetNode(node)->GetId(), items.size());
+    } else if (status == qelta::kErrInvalidValue) {
+      qelta::jni::LogReasonIfSilent(
+          net, status,
+          "Interval bounds of node [%s] must be numbers that never decrease, with no "
+          "two empty intervals in a row",
+          net.GetNode(node)->GetId());
+    }
     ReportNetworkError("SetIntervals", status, *net.ErrorLog());
   }
 }

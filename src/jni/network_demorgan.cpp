@@ -8,6 +8,7 @@
 #include "base/status.h"
 #include "definitions/qualitative.h"
 #include "jni/checks.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/network_common.h"
 #include "network/network.h"
@@ -34,7 +35,9 @@ jdouble GetPriorBelief(JNIEnv* env, jobject obj, jint node) {
 
 void SetParentType(JNIEnv* env, jobject obj, jint node, jint parent,
                    jint type) {
-  const int status = DeMorgan(env, obj, node).SetParentType(parent, type);
+  VRN_demorgan& def = DeMorgan(env, obj, node);
+  qelta::jni::ValidateCode(qelta::jni::kDeMorganParentTypes, "type", type);
+  const int status = def.SetParentType(parent, type);
   if (status != qelta::kOk) ReportError("SetParentType", status);
 }
 
@@ -65,8 +68,9 @@ jint GetTemporalParentType(JNIEnv* env, jobject obj, jint node, jint order,
 
 void SetTemporalParentType(JNIEnv* env, jobject obj, jint node, jint order,
                            jint parent, jint type) {
-  const int status =
-      DeMorgan(env, obj, node).SetTemporalParentType(order, parent, type);
+  VRN_demorgan& def = DeMorgan(env, obj, node);
+  qelta::jni::ValidateCode(qelta::jni::kDeMorganParentTypes, "type", type);
+  const int status = def.SetTemporalParentType(order, parent, type);
   if (status != qelta::kOk) ReportError("SetTemporalParentType", status);
 }
 

@@ -18,6 +18,7 @@
 #include "definitions/node_val.h"
 #include "definitions/noisy_max.h"
 #include "jni/checks.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/network_common.h"
 #include "network/dbn.h"
@@ -27,6 +28,7 @@
 using qelta::jni::EvidenceOf;
 using qelta::jni::Guarded;
 using qelta::jni::Handle;
+using qelta::jni::LogReasonIfSilent;
 using qelta::jni::Net;
 
 namespace {
@@ -44,6 +46,7 @@ jint GetTemporalType(JNIEnv* env, jobject obj, jint node) {
 void SetTemporalType(JNIEnv* env, jobject obj, jint node, jint type) {
   VRN_network& net = Net(env, obj);
   ValidateNodeHandle(net, node);
+  qelta::jni::ValidateCode(qelta::jni::kTemporalTypes, "type", type);
   net.ErrorLog()->Flush();
   const int status = net.setNodeTemporalType(node, type);
   if (status != qelta::kOk) {
@@ -57,6 +60,23 @@ void AddArc(JNIEnv* env, jobject obj, jint parent, jint child, jint order) {
   ValidateNodeHandle(net, parent);
   ValidateNodeHandle(net, child);
   const int status = net.AddTemporalArc(parent, child, order);
+  if (status == qelta::kErrOutOfRange) {
+    const char* from = net.GetNode(parent)->GetId();
+    const char* to = net.GetNode(child)->GetId();
+    if (order < 1) {
+      LogReasonIfSilent(net, status, "A temporal arc has an order of 1 or more, not %d",
+                        order);
+    } else if (net.GetTemporalType(parent) != qelta::kTemporalPlate ||
+               net.GetTemporalType(child) != qelta::kTemporalPlate) {
+      LogReasonIfSilent(net, status,
+                        "Temporal arcs join plate nodes; make nodes [%s] and [%s] "
+                        "TemporalType.PLATE first", from, to);
+    } else {
+      LogReasonIfSilent(net, status,
+                        "There already is a temporal arc of order %d from node [%s] to [%s]",
+                        order, from, to);
+    }
+  }
   if (status != qelta::kOk) {
     ReportNetworkError("AddTemporalArc", status, *net.ErrorLog());
   }
@@ -144,7 +164,17 @@ jobject Unroll(JNIEnv* env, jobject obj) {
   std::vector<int> map;
   const int status = source.UnrollNetwork(target, map);
   // The new Java network, left empty, goes to the garbage collector.
-  if (status != qelta::kOk) ReportError("UnrollNetwork", status);
+  if (status != qelta::kOk) {
+    bool plate = false;
+    for (int h = source.GetFirstNode(); h >= 0; h = source.GetNextNode(h)) {
+      plate = plate || source.GetTemporalType(h) == qelta::kTemporalPlate;
+    }
+    if (!plate) {
+      LogReasonIfSilent(source, status,
+                        "The network has no plate node: there is nothing to unroll");
+    }
+    ReportError("UnrollNetwork", status);
+  }
   qelta::jni::LocalRef<jintArray> java_map(
       env, qelta::jni::NewJavaArray<jint>(env, map));
   return qelta::jni::NewJavaObject(env, "qelta/UnrollResults",

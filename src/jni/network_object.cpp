@@ -18,6 +18,7 @@
 #include "definitions/node_val.h"
 #include "io/format.h"
 #include "jni/checks.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/network_common.h"
 #include "network/network.h"
@@ -404,8 +405,11 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_getBayesianAlgorithm(JNIEnv
  * Signature: (I)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setBayesianAlgorithm(JNIEnv* env, jobject obj, jint algorithm) {
-  // Codes outside 0..12 leave the setting as it was.
-  Guarded(env, [&] { Net(env, obj).SetDefaultBNAlgorithm(algorithm); });
+  Guarded(env, [&] {
+    VRN_network& net = Net(env, obj);
+    qelta::jni::ValidateCode(qelta::jni::kBayesianAlgorithms, "algorithm", algorithm);
+    net.SetDefaultBNAlgorithm(algorithm);
+  });
 }
 
 /*
@@ -423,7 +427,11 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_getInfluenceDiagramAlgorith
  * Signature: (I)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setInfluenceDiagramAlgorithm(JNIEnv* env, jobject obj, jint algorithm) {
-  Guarded(env, [&] { Net(env, obj).SetDefaultIDAlgorithm(algorithm); });
+  Guarded(env, [&] {
+    VRN_network& net = Net(env, obj);
+    qelta::jni::ValidateCode(qelta::jni::kInfluenceDiagramAlgorithms, "algorithm", algorithm);
+    net.SetDefaultIDAlgorithm(algorithm);
+  });
 }
 
 /*

@@ -172,9 +172,12 @@ class DefinitionsTest extends NetworkFixture {
         engineFails("GetIntervals", -3, () -> net.getIntervals(t));
 
         // Refused intervals leave outcomes and numbers as they were.
-        engineFails("SetIntervals", -4,
+        engineFails("SetIntervals", -4, "\nInterval bounds of node [T] must be numbers"
+                        + " that never decrease, with no two empty intervals in a row",
                 () -> net.setIntervals(t, new double[] {0, 2, 1, 3, 4, 5}, true));
-        engineFails("SetIntervals", -2, () -> net.setIntervals(t, new double[] {0, 1}, false));
+        engineFails("SetIntervals", -2, "\nIntervals of node [T] need at least 3 bounds"
+                        + " (2 intervals), not 2",
+                () -> net.setIntervals(t, new double[] {0, 1}, false));
         assertArrayEquals(new String[] {"low", "mid", "high"}, net.getOutcomeIds(t));
         assertArrayEquals(new double[] {3, -1, 2}, net.getPointValues(t), 0.0);
 
@@ -274,8 +277,9 @@ class DefinitionsTest extends NetworkFixture {
         assertEquals(0.1, net.getDeMorganPriorBelief("G"), 0.0);
 
         assertEquals(2, net.getDeMorganParentType(g, 0));
-        net.setDeMorganParentType(g, "A", 7);
-        assertEquals(7, net.getDeMorganParentType("G", "A"));
+        refusedCode("type", "7", () -> net.setDeMorganParentType(g, "A", 7));
+        net.setDeMorganParentType(g, "A", DeMorganParentType.BARRIER);
+        assertEquals(3, net.getDeMorganParentType("G", "A"));
         net.setDeMorganParentType("G", 0, 0);
         engineFails("SetParentType", -2, () -> net.setDeMorganParentType(g, 1, 0));
         engineFails("GetParentType", -1, () -> net.getDeMorganParentType(g, 1));

@@ -136,7 +136,7 @@ class DiagnosisTest extends NetworkFixture {
             refused("Fault indices array cannot be null", () -> diag.setPursuedFaults(null));
             engineFails("SetPursuedFaults", -2, () -> diag.setPursuedFaults(new int[0]));
             engineFails("FindFault", -2, () -> diag.getFaultIndex(S, 0));
-            engineFails("SetMultiFaultAlgorithm", -2, () -> diag.setMultiFaultAlgorithm(3));
+            refusedCode("algorithm", "0x3", () -> diag.setMultiFaultAlgorithm(3));
             // Each refused update logs its reason once.
             Path mandatory = dir.resolve("mandatory.txt");
             net.redirectLog(mandatory.toString());
@@ -216,7 +216,9 @@ class DiagnosisTest extends NetworkFixture {
         int n = node("N", "a", "b");
         assertEquals(2, net.getNodeDiagType(n));
         assertEquals("", net.getNodeQuestion("N"));
-        net.setNodeDiagType(n, 5);
+        refusedCode("type", "5", () -> net.setNodeDiagType(n, 5));
+        assertEquals(DiagRole.AUXILIARY, net.getNodeDiagType("N"));
+        net.setNodeDiagType(n, DiagRole.OBSERVATION);
         assertEquals(1, net.getNodeDiagType("N"));
         net.setNodeQuestion("N", "Is it?");
         assertEquals("Is it?", net.getNodeQuestion(n));

@@ -59,7 +59,8 @@ class DynamicNetworkTest extends NetworkFixture {
     void structureQueriesAndUnrollMap() {
         assertEquals(0, net.getSliceCount());
         assertEquals(0, net.getMaxTemporalOrder());
-        engineFails("UnrollNetwork", -2, () -> net.unroll());
+        engineFails("UnrollNetwork", -2,
+                "\nThe network has no plate node: there is nothing to unroll", () -> net.unroll());
         net.setSliceCount(0);
         assertEquals(10, net.getSliceCount());
 
@@ -89,7 +90,7 @@ class DynamicNetworkTest extends NetworkFixture {
         assertEquals(2, net.getUnrolledParents("Q").length);
         engineFails("GetTemporalParents", -2, () -> net.getUnrolledParents(n));
         engineFails("GetTemporalOrders", -2, () -> net.getTemporalOrders(n));
-        engineFails("setNodeTemporalType", -4, () -> net.setNodeTemporalType(n, PLATE + 5));
+        refusedCode("type", "8", () -> net.setNodeTemporalType(n, PLATE + 5));
 
         net.setSliceCount(3);
         net.setSliceCount(0);

@@ -53,12 +53,12 @@ class NetworkTest extends NetworkFixture {
         assertEquals(-2, net.getNoisyDecompositionLimit());
 
         net.setBayesianAlgorithm(12);
-        net.setBayesianAlgorithm(13);
-        net.setBayesianAlgorithm(-1);
+        refusedCode("algorithm", "13", () -> net.setBayesianAlgorithm(13));
+        refusedCode("algorithm", "-1", () -> net.setBayesianAlgorithm(-1));
         assertEquals(12, net.getBayesianAlgorithm());
         net.setInfluenceDiagramAlgorithm(1);
-        net.setInfluenceDiagramAlgorithm(2);
-        net.setInfluenceDiagramAlgorithm(-1);
+        refusedCode("algorithm", "2", () -> net.setInfluenceDiagramAlgorithm(2));
+        refusedCode("algorithm", "-1", () -> net.setInfluenceDiagramAlgorithm(-1));
         assertEquals(1, net.getInfluenceDiagramAlgorithm());
     }
 
@@ -117,7 +117,8 @@ class NetworkTest extends NetworkFixture {
             assertEquals("mm \uD83C\uDF27 per day", copy.getNodeDescription("Rain"));
             // The arc came along: removing it works once.
             copy.deleteArc("Cloudy", "Rain");
-            engineFails("RemoveArc", -2, () -> copy.deleteArc("Cloudy", "Rain"));
+            engineFails("RemoveArc", -2, "\nThere is no arc from node [Cloudy] to node [Rain]",
+                    () -> copy.deleteArc("Cloudy", "Rain"));
 
             copy.readString(minimal);
             assertEquals(minimal, copy.writeMinString());

@@ -35,8 +35,8 @@ class NodesTest extends NetworkFixture {
 
     @Test
     void addNodeRefusesUnknownTypesBadAndDuplicateIdentifiers() {
-        engineFails("AddNode", -51, () -> net.addNode(3, "x"));
-        engineFails("AddNode", -51, () -> net.addNode(3));
+        refusedCode("type", "3", () -> net.addNode(3, "x"));
+        refusedCode("type", "3", () -> net.addNode(3));
         refused("Identifier '1st' is invalid - it should start with a letter and contain only"
                 + " letters, digits and underscores", () -> net.addNode(CPT, "1st"));
         refused("Identifier '' is invalid - it should start with a letter and contain only"
@@ -110,8 +110,8 @@ class NodesTest extends NetworkFixture {
         net.setNodeType(1, TRUTH_TABLE);
         assertEquals(TRUTH_TABLE, net.getNodeType(0));
         assertEquals(TRUTH_TABLE, net.getNodeType("b"));
-        engineFails("setNodeType", -51, () -> net.setNodeType(0, 3));
-        engineFails("setNodeType", -51, () -> net.setNodeType("b", 3));
+        refusedCode("type", "3", () -> net.setNodeType(0, 3));
+        refusedCode("type", "3", () -> net.setNodeType("b", 3));
         assertEquals(TRUTH_TABLE, net.getNodeType("a"));
     }
 
