@@ -14,9 +14,11 @@
 #include "jni/frame.h"
 #include "jni/learning_common.h"
 #include "jni/learning_matches.h"
+#include "jni/network_common.h"
 #include "learning/em.h"
 #include "learning/validator.h"
 #include "network/network.h"
+#include "network/node.h"
 
 using qelta::jni::Guarded;
 
@@ -140,8 +142,20 @@ jobjectArray ConfusionMatrix(JNIEnv* env, jobject obj, int node) {
 }
 
 void AddClass(JNIEnv* env, jobject obj, int node) {
-  (void)ValidateNodeHandle(FieldNet(env, obj), node);
-  Check("AddClassNode", Validator(env, obj).AddClassNode(node));
+  VRN_network& net = FieldNet(env, obj);
+  const char* id = ValidateNodeHandle(net, node)->GetId();
+  const int status = Validator(env, obj).AddClassNode(node);
+  if (status == qelta::kErrDuplicatedIdentifier) {
+    qelta::jni::LogReasonIfSilent(net, status, "Node [%s] is a class node already", id);
+  } else if (status == qelta::kErrIllegalIdentifier) {
+    qelta::jni::LogReasonIfSilent(net, status,
+                                  "No match names node [%s]: match it to a data-set column first", id);
+  } else if (status == qelta::kErrWrongNodeType) {
+    qelta::jni::LogReasonIfSilent(
+        net, status, "Node [%s] is matched to a continuous column; a class is predicted as an outcome",
+        id);
+  }
+  Check("AddClassNode", status);
 }
 
 const VRN_em& EmArgument(JNIEnv* env, jobject em) {

@@ -41,8 +41,8 @@ public final class ValueOfInfo extends Wrapper {
 
     /**
      * Computes the values of information for the current choices. A node that cannot be observed
-     * before the decision is refused with the code of the refused arc into the decision, its reason
-     * logged once per call in the network's error log ("Node [<i>id</i>] cannot be observed before
+     * before the decision is refused with the code of the refused arc into the decision, the message carrying
+     * its reason ("Node [<i>id</i>] cannot be observed before
      * node [<i>decision</i>]"): code -51 for a plate node of a dynamic diagram observed before a
      * decision outside the plate, which has no one value to observe.
      */

@@ -47,9 +47,10 @@ public final class BayesianSearch extends Wrapper {
     public native int getMaxParents();
 
     /**
-     * Sets the largest number of parents a node may get.
+     * Sets the largest number of parents a node may get. A value out of range is refused with {@link qelta.QELTAException#NO_CODE}, naming the
+     * argument, the value and the range, and the setting stays.
      *
-     * @param maxParents the limit
+     * @param maxParents the limit, 0 or more
      */
     public native void setMaxParents(int maxParents);
 
@@ -75,9 +76,10 @@ public final class BayesianSearch extends Wrapper {
     public native int getIterationCount();
 
     /**
-     * Sets the number of search iterations.
+     * Sets the number of search iterations. A value out of range is refused with {@link qelta.QELTAException#NO_CODE}, naming the
+     * argument, the value and the range, and the setting stays.
      *
-     * @param count the count
+     * @param count the count, 1 or more
      */
     public native void setIterationCount(int count);
 
@@ -89,9 +91,10 @@ public final class BayesianSearch extends Wrapper {
     public native double getLinkProbability();
 
     /**
-     * Sets the link probability of the search.
+     * Sets the link probability of the search. A value out of range is refused with {@link qelta.QELTAException#NO_CODE}, naming the
+     * argument, the value and the range, and the setting stays.
      *
-     * @param probability the probability
+     * @param probability the probability, from 0 to 1
      */
     public native void setLinkProbability(double probability);
 
@@ -103,9 +106,11 @@ public final class BayesianSearch extends Wrapper {
     public native double getPriorLinkProbability();
 
     /**
-     * Sets the prior link probability of the search.
+     * Sets the prior link probability of the search. The score takes its logarithm and that of
+     * its complement, so 0 and 1 are out of range too. A value out of range is refused with {@link qelta.QELTAException#NO_CODE}, naming the
+     * argument, the value and the range, and the setting stays.
      *
-     * @param probability the probability
+     * @param probability the probability, above 0 and below 1
      */
     public native void setPriorLinkProbability(double probability);
 
@@ -117,9 +122,10 @@ public final class BayesianSearch extends Wrapper {
     public native int getPriorSampleSize();
 
     /**
-     * Sets the equivalent sample size of the prior.
+     * Sets the equivalent sample size of the prior. A value out of range is refused with {@link qelta.QELTAException#NO_CODE}, naming the
+     * argument, the value and the range, and the setting stays.
      *
-     * @param size the sample size
+     * @param size the sample size, 1 or more
      */
     public native void setPriorSampleSize(int size);
 

@@ -221,8 +221,10 @@ public final class DataSet extends Wrapper {
      * Turns a variable's values into bin numbers; a continuous variable becomes discrete.
      *
      * @param variable the variable's index
-     * @param method 0 groups sorted distinct values, 1 equal-width intervals, 2 equal-count
-     *     intervals
+     * @param method one of {@link DiscretizationMethod}: {@link DiscretizationMethod#GROUPED_VALUES}
+     *     groups sorted distinct values, {@link DiscretizationMethod#EQUAL_WIDTH} makes equal-width
+     *     intervals, {@link DiscretizationMethod#EQUAL_COUNT} equal-count intervals; another code is
+     *     refused with {@link qelta.QELTAException#NO_CODE}, naming the argument
      * @param binCount the number of bins
      * @param statePrefix prefix of the generated state names; null or empty keeps them unnamed
      * @return the interval boundaries

@@ -47,9 +47,10 @@ public final class EM extends Wrapper {
 
     /**
      * Sets the weight of the network's existing parameters. Ignored while the parameters are
-     * randomized or uniformized, and when negative.
+     * randomized or uniformized. A negative size is refused with
+     * {@link qelta.QELTAException#NO_CODE}, naming the argument, and the setting stays.
      *
-     * @param size the sample size
+     * @param size the sample size, 0 or more
      */
     public native void setEqSampleSize(int size);
 
@@ -136,8 +137,8 @@ public final class EM extends Wrapper {
      * {@link #getLastScore()} gives the score.
      *
      * <p>An equation node, fixed or not, among discrete nodes or data is refused with code -4
-     * ("QELTA error -4 in function Learn"), its reason logged once per call in the network's
-     * error log ("EM: unsupported mix of discrete and continuous items in network and/or
+     * ("QELTA error -4 in function Learn"), the message carrying its
+     * reason ("EM: unsupported mix of discrete and continuous items in network and/or
      * dataset").
      *
      * @param data the data

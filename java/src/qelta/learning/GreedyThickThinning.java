@@ -42,9 +42,10 @@ public final class GreedyThickThinning extends Wrapper {
     public native int getMaxParents();
 
     /**
-     * Sets the largest number of parents a node may get.
+     * Sets the largest number of parents a node may get. A value out of range is refused with {@link qelta.QELTAException#NO_CODE}, naming the
+     * argument, the value and the range, and the setting stays.
      *
-     * @param maxParents the limit
+     * @param maxParents the limit, 0 or more
      */
     public native void setMaxParents(int maxParents);
 

@@ -33,9 +33,10 @@ public final class PC extends Wrapper {
     public native int getMaxAdjacency();
 
     /**
-     * Sets the largest adjacency set the independence tests consider.
+     * Sets the largest adjacency set the independence tests consider. A value out of range is refused with {@link qelta.QELTAException#NO_CODE}, naming the
+     * argument, the value and the range, and the setting stays.
      *
-     * @param maxAdjacency the limit
+     * @param maxAdjacency the limit, 0 or more
      */
     public native void setMaxAdjacency(int maxAdjacency);
 
@@ -63,9 +64,10 @@ public final class PC extends Wrapper {
     public native double getSignificance();
 
     /**
-     * Sets the significance level of the independence tests.
+     * Sets the significance level of the independence tests. A value out of range is refused with {@link qelta.QELTAException#NO_CODE}, naming the
+     * argument, the value and the range, and the setting stays.
      *
-     * @param significance the significance level
+     * @param significance the significance level, from 0 to 1
      */
     public native void setSignificance(double significance);
 

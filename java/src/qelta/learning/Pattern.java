@@ -47,7 +47,8 @@ public final class Pattern extends Wrapper {
      *
      * @param from the first variable
      * @param to the second variable
-     * @return 0 no edge, 1 undirected edge, 2 directed edge from the first to the second
+     * @return one of {@link PatternEdge}: {@link PatternEdge#NONE}, {@link PatternEdge#UNDIRECTED},
+     *     {@link PatternEdge#DIRECTED} (from the first to the second)
      */
     public native int getEdge(int from, int to);
 
@@ -56,7 +57,9 @@ public final class Pattern extends Wrapper {
      *
      * @param from the first variable
      * @param to the second variable
-     * @param type 0 no edge, 1 undirected edge, 2 directed edge from the first to the second
+     * @param type one of {@link PatternEdge}: {@link PatternEdge#NONE}, {@link PatternEdge#UNDIRECTED},
+     *     {@link PatternEdge#DIRECTED} (from the first to the second); another code is refused with
+     *     {@link qelta.QELTAException#NO_CODE}, naming the argument
      */
     public native void setEdge(int from, int to, int type);
 
