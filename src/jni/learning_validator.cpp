@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -98,10 +99,36 @@ int OutcomeOf(JNIEnv* env, jobject obj, int node, jstring id) {
   return OutcomeIdToIndex(env, FieldNet(env, obj), node, id);
 }
 
+// As Check for a measure of class node node, saying why when the validator
+// answered a bare status: the node is no class node, nothing has run, or
+// (a curve's) count is out of range, as out_of_range says when given.
+void CheckMeasure(JNIEnv* env, jobject obj, int node, const char* operation, int status,
+                  const std::string& out_of_range = std::string()) {
+  if (status != qelta::kOk) {
+    VRN_network& net = FieldNet(env, obj);
+    const VRN_node* target = net.GetNode(node);
+    const char* id = target != nullptr ? target->GetId() : "";
+    if (status == qelta::kErrOutOfRange && !out_of_range.empty()) {
+      qelta::jni::LogReasonIfSilent(net, status, "%s", out_of_range.c_str());
+    } else if (status == qelta::kErrOutOfRange) {
+      qelta::jni::LogReasonIfSilent(net, status, "Node [%s] is not a class node; add it with addClassNode", id);
+    } else if (status == qelta::kErrInvalidValue) {
+      qelta::jni::LogReasonIfSilent(net, status,
+                                    "No results for class node [%s] yet; run test, leaveOneOut or kFold first", id);
+    } else if (status == qelta::kErrIllegalIdentifier) {
+      qelta::jni::LogReasonIfSilent(net, status,
+                                    "Node [%s] has no validation results; add it with addClassNode and run test, "
+                                    "leaveOneOut or kFold first",
+                                    id);
+    }
+  }
+  Check(operation, status);
+}
+
 double Accuracy(JNIEnv* env, jobject obj, int node, int outcome) {
   (void)ValidateOutcomeIndex(FieldNet(env, obj), node, outcome);
   double accuracy = 0.0;
-  Check("GetAccuracy", Validator(env, obj).GetAccuracy(node, outcome, &accuracy));
+  CheckMeasure(env, obj, node, "GetAccuracy", Validator(env, obj).GetAccuracy(node, outcome, &accuracy));
   return accuracy;
 }
 
@@ -110,7 +137,7 @@ jobject Roc(JNIEnv* env, jobject obj, int node, int outcome) {
   VRN_validator::Points points;
   std::vector<double> thresholds;
   double area = 0.0;
-  Check("GetROC", Validator(env, obj).GetROC(node, outcome, &points, &thresholds, &area));
+  CheckMeasure(env, obj, node, "GetROC", Validator(env, obj).GetROC(node, outcome, &points, &thresholds, &area));
   return CurveToJava(env, points, area);
 }
 
@@ -118,20 +145,24 @@ jobject CurveB(JNIEnv* env, jobject obj, int node, int outcome, int bins) {
   (void)ValidateOutcomeIndex(FieldNet(env, obj), node, outcome);
   VRN_validator::Points points;
   double statistic = 0.0;
-  Check("GetCalibrationCurveB", Validator(env, obj).GetCalibrationCurveB(node, outcome, bins, &points, &statistic));
+  CheckMeasure(env, obj, node, "GetCalibrationCurveB",
+               Validator(env, obj).GetCalibrationCurveB(node, outcome, bins, &points, &statistic),
+               "Bin count " + std::to_string(bins) + " is out of range: 1 to the number of validated records");
   return CurveToJava(env, points, statistic);
 }
 
 jobject CurveMA(JNIEnv* env, jobject obj, int node, int outcome, int window) {
   (void)ValidateOutcomeIndex(FieldNet(env, obj), node, outcome);
   VRN_validator::Points points;
-  Check("GetCalibrationCurveMA", Validator(env, obj).GetCalibrationCurveMA(node, outcome, window, &points));
+  CheckMeasure(env, obj, node, "GetCalibrationCurveMA",
+               Validator(env, obj).GetCalibrationCurveMA(node, outcome, window, &points),
+               "Window size " + std::to_string(window) + " is negative");
   return CurveToJava(env, points, 0.0);
 }
 
 jobjectArray ConfusionMatrix(JNIEnv* env, jobject obj, int node) {
   std::vector<std::vector<int>> matrix;
-  Check("GetConfusionMatrix", Validator(env, obj).GetConfusionMatrix(node, &matrix));
+  CheckMeasure(env, obj, node, "GetConfusionMatrix", Validator(env, obj).GetConfusionMatrix(node, &matrix));
   const jsize n = static_cast<jsize>(matrix.size());
   jobjectArray result = qelta::jni::NewJavaObjectArray(env, "[I", n);
   for (jsize i = 0; i < n; ++i) {

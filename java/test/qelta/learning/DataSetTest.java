@@ -255,8 +255,10 @@ class DataSetTest {
             try (Validator v = new Validator(net, data, MATCHES)) {
                 engineFails("QELTA error -3 in function Test. \nNo class nodes specified", -3, v::test);
                 v.addClassNode("B");
-                engineFails("QELTA error -32 in function AddClassNode", -32, () -> v.addClassNode(1));
-                engineFails("QELTA error -4 in function GetAccuracy", -4, () -> v.getAccuracy(1, 0));
+                engineFails("QELTA error -32 in function AddClassNode. \nNode [B] is a class node already",
+                        -32, () -> v.addClassNode(1));
+                engineFails("QELTA error -4 in function GetAccuracy. \nNo results for class node [B] yet;"
+                        + " run test, leaveOneOut or kFold first", -4, () -> v.getAccuracy(1, 0));
                 v.test();
                 assertArrayEquals(new int[] {3, 1}, v.getConfusionMatrix("B")[0]);
                 assertArrayEquals(new int[] {1, 2}, v.getConfusionMatrix(1)[1]);
@@ -270,7 +272,8 @@ class DataSetTest {
                 double[] all = v.getCalibrationCurveMA(1, 0, 2).y();
                 assertArrayEquals(all, v.getCalibrationCurveMA(1, 0, Integer.MAX_VALUE).y());
                 assertEquals(all[0], all[all.length - 1]);
-                engineFails("QELTA error -2 in function GetCalibrationCurveB", -2,
+                engineFails("QELTA error -2 in function GetCalibrationCurveB. \nBin count 0 is out of"
+                        + " range: 1 to the number of validated records", -2,
                         () -> v.getCalibrationCurveB(1, 0, 0));
                 try (DataSet result = v.getResultDataSet()) {
                     assertEquals("B_predicted", result.getVariableId(4));
