@@ -7,6 +7,7 @@
 #include "base/strings.h"
 #include "definitions/node_def.h"
 #include "network/node.h"
+#include "network/submodel.h"
 
 namespace qelta {
 namespace jni {
@@ -18,6 +19,15 @@ void LogReasonIfSilent(VRN_network& net, int status, const char* format, ...) {
   va_start(args, format);
   (void)log.LogfV(status, format, args);
   va_end(args);
+}
+
+void LogIdentifierInUse(VRN_network& net, int status, const std::string& id) {
+  const int node = net.FindNode(id.c_str());
+  if (node >= 0) {
+    LogReasonIfSilent(net, status, "Identifier '%s' is already held by a node", id.c_str());
+  } else if (net.Submodels()->FindSubmodel(id.c_str()) >= 0) {
+    LogReasonIfSilent(net, status, "Identifier '%s' is already held by a submodel", id.c_str());
+  }
 }
 
 std::string IdOf(const VRN_node& node) {

@@ -40,6 +40,10 @@ inline int Handle(JNIEnv* env, jobject obj, jstring node_id) {
 void LogReasonIfSilent(VRN_network& net, int status, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
+// Logs, as LogReasonIfSilent, which node or submodel already holds id,
+// when one does: the reason a new identifier was refused.
+void LogIdentifierInUse(VRN_network& net, int status, const std::string& id);
+
 // The node's identifier as message text.
 std::string IdOf(const VRN_node& node);
 

@@ -286,11 +286,33 @@ jboolean HasPointValues(JNIEnv* env, jobject obj, jint node) {
   return DiscreteDef(env, obj, node, "HasPointValues")->HasPointValues();
 }
 
+// Reports a refused read or edit of the node's point values or intervals
+// (what), saying why: it has none, or (given >= 0) the count is not one per
+// outcome (bounds: one more).
+[[noreturn]] void ReportNumbersRefusal(JNIEnv* env, jobject obj, jint node, const char* operation,
+                                       int status, const char* what, long given = -1) {
+  VRN_network& net = Net(env, obj);
+  const VRN_node& target = *net.GetNode(node);
+  const int outcomes = target.Definition()->GetNumberOfOutcomes();
+  if (status == qelta::kErrNoItem) {
+    qelta::jni::LogReasonIfSilent(net, status, "Node [%s] has no %s", target.GetId(), what);
+  } else if (status == qelta::kErrOutOfRange && given >= 0) {
+    qelta::jni::LogReasonIfSilent(net, status, "Node [%s] takes %d %s, one per outcome, not %ld",
+                                  target.GetId(), outcomes, what, given);
+  } else if (status == qelta::kErrInvalidValue) {
+    qelta::jni::LogReasonIfSilent(net, status, "The %s of node [%s] must be finite numbers", what,
+                                  target.GetId());
+  }
+  ReportError(operation, status);
+}
+
 jdoubleArray GetPointValues(JNIEnv* env, jobject obj, jint node) {
   std::vector<double> values;
   const int status =
       DiscreteDef(env, obj, node, "GetPointValues")->GetPointValues(&values);
-  if (status != qelta::kOk) ReportError("GetPointValues", status);
+  if (status != qelta::kOk) {
+    ReportNumbersRefusal(env, obj, node, "GetPointValues", status, "point values");
+  }
   return qelta::jni::NewJavaArray<jdouble>(env, values);
 }
 
@@ -300,15 +322,20 @@ constexpr const char* kNullArray = "Unexpected null Java array.";
 void SetPointValues(JNIEnv* env, jobject obj, jint node, jdoubleArray values) {
   qelta::jni::RequireArray(values, kNullArray);
   VRN_discDef* definition = DiscreteDef(env, obj, node, "SetPointValues");
-  const int status = definition->SetPointValues(
-      qelta::jni::CopyFromJava<jdouble>(env, values));
-  if (status != qelta::kOk) ReportError("SetPointValues", status);
+  const std::vector<jdouble> items = qelta::jni::CopyFromJava<jdouble>(env, values);
+  const int status = definition->SetPointValues(items);
+  if (status != qelta::kOk) {
+    ReportNumbersRefusal(env, obj, node, "SetPointValues", status, "point values",
+                         static_cast<long>(items.size()));
+  }
 }
 
 void RemovePointValues(JNIEnv* env, jobject obj, jint node) {
   const int status =
       DiscreteDef(env, obj, node, "RemovePointValues")->RemovePointValues();
-  if (status != qelta::kOk) ReportError("RemovePointValues", status);
+  if (status != qelta::kOk) {
+    ReportNumbersRefusal(env, obj, node, "RemovePointValues", status, "point values");
+  }
 }
 
 jboolean HasIntervals(JNIEnv* env, jobject obj, jint node) {
@@ -319,7 +346,7 @@ jdoubleArray GetIntervals(JNIEnv* env, jobject obj, jint node) {
   std::vector<double> bounds;
   const int status =
       DiscreteDef(env, obj, node, "GetIntervals")->GetIntervals(&bounds);
-  if (status != qelta::kOk) ReportError("GetIntervals", status);
+  if (status != qelta::kOk) ReportNumbersRefusal(env, obj, node, "GetIntervals", status, "intervals");
   return qelta::jni::NewJavaArray<jdouble>(env, bounds);
 }
 
@@ -352,7 +379,9 @@ void SetIntervals(JNIEnv* env, jobject obj, jint node, jdoubleArray bounds,
 void RemoveIntervals(JNIEnv* env, jobject obj, jint node) {
   const int status =
       DiscreteDef(env, obj, node, "RemoveIntervals")->RemoveIntervals();
-  if (status != qelta::kOk) ReportError("RemoveIntervals", status);
+  if (status != qelta::kOk) {
+    ReportNumbersRefusal(env, obj, node, "RemoveIntervals", status, "intervals");
+  }
 }
 
 }  // namespace

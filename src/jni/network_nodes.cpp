@@ -2,6 +2,7 @@
 #include "qelta_Network.h"
 
 #include <stdexcept>
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -55,12 +56,16 @@ void DeleteNode(JNIEnv* env, jobject obj, jint node) {
 }
 
 void SetNodeId(JNIEnv* env, jobject obj, jint node, jstring id) {
-  VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
+  VRN_network& net = Net(env, obj);
+  VRN_node* target = ValidateNodeHandle(net, node);
   const std::string text = ValidateIdentifier(env, id, "Node identifier");
   // A refused rename (an identifier in use elsewhere) must not look like
   // success to the caller.
   const int status = target->Header().SetId(text.c_str());
-  if (status != qelta::kOk) ReportError("SetId", status);
+  if (status != qelta::kOk) {
+    qelta::jni::LogIdentifierInUse(net, status, text);
+    ReportError("SetId", status);
+  }
 }
 
 jstring GetNodeName(JNIEnv* env, jobject obj, jint node) {
@@ -96,16 +101,29 @@ jint GetOutcomeCount(JNIEnv* env, jobject obj, jint node) {
 }
 
 // Outcome edits log why they refuse an id; the message goes with the error.
-// The refusals they answer with a bare status are explained here.
+// The refusals they answer with a bare status are explained here; id is the
+// outcome identifier given and position the place asked for, when there are.
 void ReportOutcomeEdit(VRN_network& net, const VRN_node& node,
-                       const char* operation, int status) {
+                       const char* operation, int status,
+                       const char* id = nullptr, int position = INT_MIN) {
   if (status == qelta::kOk) return;
   const VRN_nodeDef& def = *node.Definition();
   const auto* discrete = dynamic_cast<const VRN_discDef*>(&def);
-  if (status == qelta::kErrWrongNodeType && discrete != nullptr &&
-      discrete->AreOutcomesFixed()) {
+  const int count = def.GetNumberOfOutcomes();
+  if (status == qelta::kErrWrongNodeType && discrete == nullptr) {
+    LogReasonIfSilent(net, status, "Node [%s] of type %s has no outcomes", node.GetId(),
+                      def.GetTypeName());
+  } else if (status == qelta::kErrWrongNodeType && discrete->AreOutcomesFixed()) {
     LogReasonIfSilent(net, status, "The outcomes of node [%s] of type %s are fixed",
                       node.GetId(), def.GetTypeName());
+  } else if (status == qelta::kErrOutOfRange && id != nullptr && !VRN_IsValidId(id)) {
+    LogReasonIfSilent(net, status,
+                      "Outcome identifier '%s' is invalid - it should start with a letter and "
+                      "contain only letters, digits and underscores", id);
+  } else if (status == qelta::kErrOutOfRange && position != INT_MIN &&
+             (position < 0 || position > count)) {
+    LogReasonIfSilent(net, status, "Position %d is outside 0 to %d, the places of node [%s]",
+                      position, count, node.GetId());
   } else if (status == qelta::kErrOutOfRange &&
              std::strcmp(operation, "RemoveOutcome") == 0 &&
              def.GetNumberOfOutcomes() <= 2) {
@@ -122,7 +140,7 @@ void AddOutcome(JNIEnv* env, jobject obj, jint node, jstring outcome_id) {
   JavaStringToNative id(env, outcome_id, "Outcome identifier");
   net.ErrorLog()->Flush();
   ReportOutcomeEdit(net, *target, "AddOutcome",
-                    target->Definition()->AddOutcome(id.c_str()));
+                    target->Definition()->AddOutcome(id.c_str()), id.c_str());
 }
 
 void InsertOutcome(JNIEnv* env, jobject obj, jint node, jint position,
@@ -132,7 +150,8 @@ void InsertOutcome(JNIEnv* env, jobject obj, jint node, jint position,
   JavaStringToNative id(env, outcome_id, "Outcome identifier");
   net.ErrorLog()->Flush();
   ReportOutcomeEdit(net, *target, "InsertOutcome",
-                    target->Definition()->InsertOutcome(position, id.c_str()));
+                    target->Definition()->InsertOutcome(position, id.c_str()), id.c_str(),
+                    position);
 }
 
 void DeleteOutcome(JNIEnv* env, jobject obj, jint node, jint outcome) {
@@ -157,7 +176,7 @@ void SetOutcomeId(JNIEnv* env, jobject obj, jint node, jint outcome,
   JavaStringToNative id(env, outcome_id, "Outcome identifier");
   net.ErrorLog()->Flush();
   ReportOutcomeEdit(net, *target, "RenameOutcome",
-                    target->Definition()->RenameOutcome(outcome, id.c_str()));
+                    target->Definition()->RenameOutcome(outcome, id.c_str()), id.c_str());
 }
 
 void SetOutcomes(JNIEnv* env, jobject obj, jint node, jobjectArray outcome_ids,
@@ -210,7 +229,10 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_addNode__ILjava_lang_String
     // Without an identifier the network makes one.
     const std::string text = id != nullptr ? ValidateIdentifier(env, id, "Node identifier") : "";
     const int handle = net.AddNode(type, id != nullptr ? text.c_str() : nullptr);
-    if (handle < 0) ReportError("AddNode", handle);
+    if (handle < 0) {
+      if (id != nullptr) qelta::jni::LogIdentifierInUse(net, handle, text);
+      ReportError("AddNode", handle);
+    }
     return handle;
   });
 }

@@ -456,7 +456,10 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setId(JNIEnv* env, jobject 
     // namespace with the nodes and the other submodels.
     int status = net.Submodels()->CheckNewId(qelta::kMainSubmodel, text.c_str());
     if (status == qelta::kOk) status = net.Header()->SetId(text.c_str());
-    if (status != qelta::kOk) ReportError("SetId", status);
+    if (status != qelta::kOk) {
+      qelta::jni::LogIdentifierInUse(net, status, text);
+      ReportError("SetId", status);
+    }
   });
 }
 

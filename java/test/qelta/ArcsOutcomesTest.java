@@ -149,9 +149,14 @@ class ArcsOutcomesTest extends NetworkFixture {
     @Test
     void theDefinitionRefusesBadOutcomeEdits() {
         int h = node("w", "sun", "rain");
-        engineFails("RenameOutcome", -2, () -> net.setOutcomeId(h, 0, "1st"));
-        engineFails("InsertOutcome", -2, () -> net.insertOutcome(h, 3, "fog"));
-        engineFails("InsertOutcome", -2, () -> net.insertOutcome(h, -1, "fog"));
+        engineFails("RenameOutcome", -2,
+                "\nOutcome identifier '1st' is invalid - it should start with a letter and"
+                        + " contain only letters, digits and underscores",
+                () -> net.setOutcomeId(h, 0, "1st"));
+        engineFails("InsertOutcome", -2, "\nPosition 3 is outside 0 to 2, the places of node [w]",
+                () -> net.insertOutcome(h, 3, "fog"));
+        engineFails("InsertOutcome", -2, "\nPosition -1 is outside 0 to 2, the places of node [w]",
+                () -> net.insertOutcome(h, -1, "fog"));
         // A node keeps at least two outcomes.
         engineFails("RemoveOutcome", -2,
                 "\nNode [w] keeps at least two outcomes; add one before deleting this one",
@@ -185,7 +190,8 @@ class ArcsOutcomesTest extends NetworkFixture {
         int utility = net.addNode(8, "u");
         assertEquals(-51, net.getOutcomeCount(utility));
         assertEquals(-51, net.getOutcomeCount("u"));
-        engineFails("AddOutcome", -51, () -> net.addOutcome(utility, "x"));
+        engineFails("AddOutcome", -51, "\nNode [u] of type TABLE has no outcomes",
+                () -> net.addOutcome(utility, "x"));
         refusedAll("Invalid outcome index 0 for node 'u', valid indices are 0..-1",
                 () -> net.deleteOutcome(utility, 0), () -> net.setEvidence("u", 0));
         refused("NULL array returned from GetOutcomesNames", () -> net.getOutcomeIds(utility));

@@ -25,6 +25,7 @@ class DecisionNodesTest extends NetworkFixture {
         net.setEvidence(d, 1);
         assertTrue(net.isRealEvidence(d));
         engineFails("SetVirtualEvidence", -51,
+                "\nNode [Act] of type LIST takes no virtual evidence",
                 () -> net.setVirtualEvidence(d, new double[] {0.5, 0.5}));
     }
 
@@ -55,7 +56,8 @@ class DecisionNodesTest extends NetworkFixture {
         int u = net.addNode(UTILITY, "U");
         refused("Invalid outcome index 0 for node 'U', valid indices are 0..-1",
                 () -> net.setEvidence(u, 0));
-        engineFails("ClearEvidence", -51, () -> net.clearEvidence("U"));
+        engineFails("ClearEvidence", -51, "\nNode [U] of type TABLE takes no evidence",
+                () -> net.clearEvidence("U"));
         refused("Value not valid - node 'U'", () -> net.getNodeValue(u));
     }
 

@@ -194,13 +194,19 @@ class DynamicNetworkTest extends NetworkFixture {
         net.setNodeTemporalType(d, PLATE);
         net.addTemporalArc(b, d, 1);
         net.addTemporalArc(d, d, 2);
-        engineFails("GetTemporalParentType", -1, () -> net.getDeMorganTemporalParentType(d, 3, 0));
-        engineFails("GetTemporalParentWeight", -1, () -> net.getDeMorganTemporalParentWeight("D", 1, 1));
+        engineFails("GetTemporalParentType", -1,
+                "\nNode [D] has no temporal parent of order 3 at index 0",
+                () -> net.getDeMorganTemporalParentType(d, 3, 0));
+        engineFails("GetTemporalParentWeight", -1,
+                "\nNode [D] has no temporal parent of order 1 at index 1",
+                () -> net.getDeMorganTemporalParentWeight("D", 1, 1));
         refused("Node 'D' is not a temporal child of node 'D' with order 1",
                 () -> net.setDeMorganTemporalParentType(d, 1, "D", 0));
         net.setDeMorganTemporalParentType("D", 1, "B", 3);
         assertEquals(3, net.getDeMorganTemporalParentType(d, 1, 0));
-        engineFails("SetTemporalParentWeight", -4, () -> net.setDeMorganTemporalParentWeight(d, 2, 0, 1.5));
+        engineFails("SetTemporalParentWeight", -4,
+                "\nThe parent weight of node [D] lies from 0 to 1, not 1.5",
+                () -> net.setDeMorganTemporalParentWeight(d, 2, 0, 1.5));
         net.setDeMorganTemporalParentWeight(d, 2, "D", 0.375);
         assertEquals(0.375, net.getDeMorganTemporalParentWeight("D", 2, "D"), EXACT);
         refused("Node 'B' must be of type NoisyMax", () -> net.getNoisyTemporalParentStrengths(b, 1));

@@ -108,6 +108,7 @@ class EquationNodesTest extends NetworkFixture {
         engineFails("SetEvidence", -4, "Node 'a' takes only a finite number",
                 () -> net.setContEvidence(a, Double.NaN));
         net.clearEvidence(a);
-        engineFails("ClearEvidence", -2, () -> net.clearEvidence(a));
+        engineFails("ClearEvidence", -2, "\nNode [a] has no evidence to clear",
+                () -> net.clearEvidence(a));
     }
 }

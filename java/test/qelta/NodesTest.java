@@ -42,7 +42,8 @@ class NodesTest extends NetworkFixture {
         refused("Identifier '' is invalid - it should start with a letter and contain only"
                 + " letters, digits and underscores", () -> net.addNode(CPT, ""));
         net.addNode(CPT, "A");
-        engineFails("AddNode", -2, () -> net.addNode(CPT, "A"));
+        engineFails("AddNode", -2, "\nIdentifier 'A' is already held by a node",
+                () -> net.addNode(CPT, "A"));
         assertEquals(1, net.getNodeCount());
     }
 
@@ -126,7 +127,8 @@ class NodesTest extends NetworkFixture {
         refused("Invalid node identifier: 'a'", () -> net.getNode("a"));
 
         // Another node's identifier is refused by the network, not ignored.
-        engineFails("SetId", -32, () -> net.setNodeId(0, "second"));
+        engineFails("SetId", -32, "\nIdentifier 'second' is already held by a node",
+                () -> net.setNodeId(0, "second"));
         assertEquals("first", net.getNodeId(0));
         assertEquals("second", net.getNodeId(1));
 
