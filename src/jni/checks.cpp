@@ -17,6 +17,7 @@
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "jni/frame.h"
+#include "jni/codes.h"
 
 using qelta::jni::GetArrayElement;
 using qelta::jni::GetObjectClass;
@@ -354,16 +355,15 @@ void ExplainArcRefusal(VRN_network& network, int parent, int child, int layer,
   } else if (status == qelta::kErrOutOfRange && network.AreAdjacent(parent, child)) {
     log.Logf(status, "Nodes [%s] and [%s] are already joined by an arc", a, b);
   } else if (status == qelta::kErrWrongNodeType) {
+    using qelta::jni::NameOfCode;
     if (!network.TemporalTypesAllowArc(parent, child)) {
-      log.Logf(status,
-               "Node [%s] of temporal type %d cannot be a parent of node "
-               "[%s] of temporal type %d", a, from.GetTemporalType(), b,
-               to.GetTemporalType());
+      log.Logf(status, "Node [%s] (%s) cannot be a parent of node [%s] (%s)", a,
+               NameOfCode(qelta::jni::kTemporalTypes, from.GetTemporalType()).c_str(), b,
+               NameOfCode(qelta::jni::kTemporalTypes, to.GetTemporalType()).c_str());
     } else {
-      log.Logf(status,
-               "A node of type %s ([%s]) cannot be a parent of a node of "
-               "type %s ([%s])", from.Definition()->GetTypeName(), a,
-               to.Definition()->GetTypeName(), b);
+      log.Logf(status, "Node [%s] (%s) cannot be a parent of node [%s] (%s)", a,
+               NameOfCode(qelta::jni::kNodeTypes, from.Definition()->GetType()).c_str(), b,
+               NameOfCode(qelta::jni::kNodeTypes, to.Definition()->GetType()).c_str());
     }
   }
 }

@@ -97,6 +97,13 @@ const CodeSet kDiscretizationMethods =
     Set("DiscretizationMethod", kDiscretizationMethodNames);
 const CodeSet kPatternEdges = Set("PatternEdge", kPatternEdgeNames);
 
+std::string NameOfCode(const CodeSet& set, int code) {
+  for (std::size_t i = 0; i < set.count; ++i) {
+    if (set.names[i].code == code) return std::string(set.group) + "." + set.names[i].name;
+  }
+  return std::to_string(code);
+}
+
 void ValidateCode(const CodeSet& set, const char* argument, int value) {
   std::string allowed;
   for (std::size_t i = 0; i < set.count; ++i) {

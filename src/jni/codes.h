@@ -6,6 +6,7 @@
 #define QELTA_JNI_CODES_H_
 
 #include <cstddef>
+#include <string>
 
 namespace qelta::jni {
 
@@ -32,6 +33,10 @@ extern const CodeSet kSingleFaultAlgorithms;
 extern const CodeSet kMultiFaultAlgorithms;
 extern const CodeSet kDiscretizationMethods;
 extern const CodeSet kPatternEdges;
+
+// "Group.NAME" of code in set, as Java names it; the decimal code when the
+// set has no such code.
+std::string NameOfCode(const CodeSet& set, int code);
 
 // Throws std::invalid_argument "Invalid value <value> of argument
 // <argument>; valid values are <Group.NAME (code)>, ..." unless value is one

@@ -6,6 +6,7 @@
 #include "base/error_log.h"
 #include "base/strings.h"
 #include "definitions/node_def.h"
+#include "jni/codes.h"
 #include "network/node.h"
 #include "network/submodel.h"
 
@@ -28,6 +29,10 @@ void LogIdentifierInUse(VRN_network& net, int status, const std::string& id) {
   } else if (net.Submodels()->FindSubmodel(id.c_str()) >= 0) {
     LogReasonIfSilent(net, status, "Identifier '%s' is already held by a submodel", id.c_str());
   }
+}
+
+std::string NodeTypeName(const VRN_node& node) {
+  return NameOfCode(kNodeTypes, node.Definition()->GetType());
 }
 
 std::string IdOf(const VRN_node& node) {

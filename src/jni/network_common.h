@@ -44,6 +44,9 @@ void LogReasonIfSilent(VRN_network& net, int status, const char* format, ...)
 // when one does: the reason a new identifier was refused.
 void LogIdentifierInUse(VRN_network& net, int status, const std::string& id);
 
+// "NodeType.CPT" and so on: the Java name of the node's type.
+std::string NodeTypeName(const VRN_node& node);
+
 // The node's identifier as message text.
 std::string IdOf(const VRN_node& node);
 

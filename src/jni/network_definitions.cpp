@@ -18,6 +18,7 @@
 #include "equations/equation_evaluation.h"
 #include "io/format.h"
 #include "jni/checks.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/network_common.h"
 #include "network/network.h"
@@ -98,8 +99,8 @@ jdoubleArray GetNodeValue(JNIEnv* env, jobject obj, jint node) {
                id.c_str());
     } else if (status == qelta::kErrWrongNodeType &&
                (def.GetType() & qelta::kDefBitDecision) == 0) {
-      log.Logf(status, "Node [%s] of type %s has no %s", id.c_str(),
-               def.GetTypeName(), what);
+      log.Logf(status, "Node [%s] (%s) has no %s", id.c_str(),
+               qelta::jni::NameOfCode(qelta::jni::kNodeTypes, def.GetType()).c_str(), what);
     }
   }
   ReportError(operation, status);

@@ -29,6 +29,7 @@ using qelta::jni::GetOutcomeId;
 using qelta::jni::IdOf;
 using qelta::jni::LogReasonIfSilent;
 using qelta::jni::Net;
+using qelta::jni::NodeTypeName;
 
 namespace {
 
@@ -117,8 +118,8 @@ void SetVirtualEvidence(JNIEnv* env, jobject obj, jint node,
     const char* id = target->GetId();
     const int outcomes = target->Definition()->GetNumberOfOutcomes();
     if (status == qelta::kErrWrongNodeType) {
-      LogReasonIfSilent(net, status, "Node [%s] of type %s takes no virtual evidence", id,
-                        target->Definition()->GetTypeName());
+      LogReasonIfSilent(net, status, "Node [%s] (%s) takes no virtual evidence", id,
+                        NodeTypeName(*target).c_str());
     } else if (status == qelta::kErrOutOfRange) {
       LogReasonIfSilent(net, status, "Node [%s] takes %d likelihoods, one per outcome, not %zu",
                         id, outcomes, items.size());
@@ -170,8 +171,8 @@ void ClearEvidence(JNIEnv* env, jobject obj, jint node) {
     if (status == qelta::kErrOutOfRange) {
       LogReasonIfSilent(net, status, "Node [%s] has no evidence to clear", target->GetId());
     } else if (status == qelta::kErrWrongNodeType) {
-      LogReasonIfSilent(net, status, "Node [%s] of type %s takes no evidence", target->GetId(),
-                        target->Definition()->GetTypeName());
+      LogReasonIfSilent(net, status, "Node [%s] (%s) takes no evidence", target->GetId(),
+                        NodeTypeName(*target).c_str());
     }
     ReportError("ClearEvidence", status);
   }

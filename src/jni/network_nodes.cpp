@@ -111,11 +111,11 @@ void ReportOutcomeEdit(VRN_network& net, const VRN_node& node,
   const auto* discrete = dynamic_cast<const VRN_discDef*>(&def);
   const int count = def.GetNumberOfOutcomes();
   if (status == qelta::kErrWrongNodeType && discrete == nullptr) {
-    LogReasonIfSilent(net, status, "Node [%s] of type %s has no outcomes", node.GetId(),
-                      def.GetTypeName());
+    LogReasonIfSilent(net, status, "Node [%s] (%s) has no outcomes", node.GetId(),
+                      qelta::jni::NodeTypeName(node).c_str());
   } else if (status == qelta::kErrWrongNodeType && discrete->AreOutcomesFixed()) {
-    LogReasonIfSilent(net, status, "The outcomes of node [%s] of type %s are fixed",
-                      node.GetId(), def.GetTypeName());
+    LogReasonIfSilent(net, status, "The outcomes of node [%s] (%s) are fixed", node.GetId(),
+                      qelta::jni::NodeTypeName(node).c_str());
   } else if (status == qelta::kErrOutOfRange && id != nullptr && !VRN_IsValidId(id)) {
     LogReasonIfSilent(net, status,
                       "Outcome identifier '%s' is invalid - it should start with a letter and "

@@ -190,7 +190,7 @@ class ArcsOutcomesTest extends NetworkFixture {
         int utility = net.addNode(8, "u");
         assertEquals(-51, net.getOutcomeCount(utility));
         assertEquals(-51, net.getOutcomeCount("u"));
-        engineFails("AddOutcome", -51, "\nNode [u] of type TABLE has no outcomes",
+        engineFails("AddOutcome", -51, "\nNode [u] (NodeType.UTILITY) has no outcomes",
                 () -> net.addOutcome(utility, "x"));
         refusedAll("Invalid outcome index 0 for node 'u', valid indices are 0..-1",
                 () -> net.deleteOutcome(utility, 0), () -> net.setEvidence("u", 0));

@@ -25,7 +25,7 @@ class DecisionNodesTest extends NetworkFixture {
         net.setEvidence(d, 1);
         assertTrue(net.isRealEvidence(d));
         engineFails("SetVirtualEvidence", -51,
-                "\nNode [Act] of type LIST takes no virtual evidence",
+                "\nNode [Act] (NodeType.DECISION) takes no virtual evidence",
                 () -> net.setVirtualEvidence(d, new double[] {0.5, 0.5}));
     }
 
@@ -56,7 +56,7 @@ class DecisionNodesTest extends NetworkFixture {
         int u = net.addNode(UTILITY, "U");
         refused("Invalid outcome index 0 for node 'U', valid indices are 0..-1",
                 () -> net.setEvidence(u, 0));
-        engineFails("ClearEvidence", -51, "\nNode [U] of type TABLE takes no evidence",
+        engineFails("ClearEvidence", -51, "\nNode [U] (NodeType.UTILITY) takes no evidence",
                 () -> net.clearEvidence("U"));
         refused("Value not valid - node 'U'", () -> net.getNodeValue(u));
     }

@@ -127,7 +127,7 @@ class FailureReasonsTest {
                             return () -> f.net.addArc(b, a);
                         }),
                 of("addArc out of a utility node",
-                        "A node of type TABLE ([U]) cannot be a parent of a node of type CPT ([C])",
+                        "Node [U] (NodeType.UTILITY) cannot be a parent of node [C] (NodeType.CPT)",
                         f -> {
                     Network net = f.net;
                             diagram(net);
