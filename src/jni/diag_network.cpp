@@ -132,7 +132,12 @@ void SetPursuedFaults(JNIEnv* env, jobject obj, jintArray faults) {
   VRN_diagNetwork& diag = Diag(env, obj);
   VRN_intArray indices;
   for (jint i : qelta::jni::CopyFromJava<jint>(env, faults)) indices.Add(i);
-  Check("SetPursuedFaults", diag.SetPursuedFaults(indices));
+  const int status = diag.SetPursuedFaults(indices);
+  if (status != qelta::kOk && indices.GetSize() == 0) {
+    qelta::jni::LogReasonIfSilent(*diag.GetNetwork(), status,
+                                  "Pursue at least one fault; setPursuedFault names a single one");
+  }
+  Check("SetPursuedFaults", status);
 }
 
 jobject FaultToJava(JNIEnv* env, jint index, const VRN_diagFault& fault,
@@ -166,7 +171,15 @@ jstring GetFaultOutcomeId(JNIEnv* env, jobject obj, jint index) {
 
 jint GetFaultIndex(JNIEnv* env, jobject obj, jint node, jint outcome) {
   const int index = Diag(env, obj).FindFault(node, outcome);
-  if (index < 0) ReportError("FindFault", index);
+  if (index < 0) {
+    VRN_network& net = FieldNet(env, obj);
+    const VRN_node* target = net.GetNode(node);
+    if (target != nullptr) {
+      qelta::jni::LogReasonIfSilent(net, index, "Outcome %d of node [%s] is no fault of the session",
+                                    outcome, target->GetId());
+    }
+    ReportError("FindFault", index);
+  }
   return index;
 }
 

@@ -162,7 +162,20 @@ jintArray GetNodeSampleHistogram(JNIEnv* env, jobject obj, jint node,
   VRN_intArray counts;
   const int status =
       EquationValue(*net.GetNode(node)).GetHistogram(low, high, bins, &counts);
-  if (status != qelta::kOk) ReportError("GetHistogram", status);
+  if (status != qelta::kOk) {
+    const char* id = net.GetNode(node)->GetId();
+    if (status == qelta::kErrInvalidValue) {
+      qelta::jni::LogReasonIfSilent(net, status, "Node [%s] holds no valid samples", id);
+    } else if (status == qelta::kErrOutOfRange) {
+      qelta::jni::LogReasonIfSilent(net, status, "The low end %g of the histogram must lie below the high end %g",
+                                    low, high);
+    } else if (status == qelta::kErrNoItem) {
+      qelta::jni::LogReasonIfSilent(net, status, "A histogram has 2 or more bins, not %d", bins);
+    } else if (status == qelta::kErrOutOfMemory) {
+      qelta::jni::LogReasonIfSilent(net, status, "%d bins do not fit in memory", bins);
+    }
+    ReportError("GetHistogram", status);
+  }
   return qelta::jni::NewJavaArray<jint>(
       env, counts.Items(), static_cast<std::size_t>(counts.GetSize()));
 }

@@ -203,12 +203,39 @@ jboolean IsVirtualEvidence(JNIEnv* env, jobject obj, jint node, jint slice) {
   return value.IsTemporalVirtualEvidence(slice) ? JNI_TRUE : JNI_FALSE;
 }
 
+// Reports a refused read or edit (operation) of the node's evidence in a
+// slice, saying why: the node is no plate node, the slice holds no evidence
+// (missing says what is missing, for a read or a clear), or the likelihoods
+// (given of them) do not fit.
+[[noreturn]] void ReportSliceEvidence(VRN_network& net, jint node, jint slice,
+                                      const char* operation, int status,
+                                      const char* missing = nullptr, long given = -1) {
+  const VRN_node& target = *net.GetNode(node);
+  const char* id = target.GetId();
+  if (status == qelta::kErrWrongNodeType) {
+    LogReasonIfSilent(net, status, "Node [%s] (%s) takes evidence by slice only as TemporalType.PLATE",
+                      id, qelta::jni::NameOfCode(qelta::jni::kTemporalTypes, net.GetTemporalType(node)).c_str());
+  } else if (given >= 0 && status == qelta::kErrOutOfRange) {
+    LogReasonIfSilent(net, status, "Node [%s] takes %d likelihoods, one per outcome, not %ld", id,
+                      target.Definition()->GetNumberOfOutcomes(), given);
+  } else if (given >= 0 && status == qelta::kErrInvalidValue) {
+    LogReasonIfSilent(net, status, "Likelihoods of node [%s] lie from 0 to 1", id);
+  } else if (given >= 0 && status == qelta::kErrNoItem) {
+    LogReasonIfSilent(net, status, "Likelihoods of node [%s] need one above 0", id);
+  } else if (given < 0 && missing != nullptr) {
+    LogReasonIfSilent(net, status, "Node [%s] has no %s in slice %d", id, missing, slice);
+  }
+  ReportError(operation, status);
+}
+
 jint GetEvidence(JNIEnv* env, jobject obj, jint node, jint slice) {
   VRN_network& net = Net(env, obj);
   VRN_nodeVal& value = EvidenceOf(net, node);
   ValidateSlice(net, slice);
   const int outcome = value.GetTemporalEvidence(slice);
-  if (outcome < 0) ReportError("GetTemporalEvidence", outcome);
+  if (outcome < 0) {
+    ReportSliceEvidence(net, node, slice, "GetTemporalEvidence", outcome, "evidence");
+  }
   return outcome;
 }
 
@@ -224,7 +251,9 @@ jdoubleArray GetVirtualEvidence(JNIEnv* env, jobject obj, jint node,
   ValidateSlice(net, slice);
   std::vector<double> evidence;
   const int status = value.GetTemporalVirtualEvidence(slice, &evidence);
-  if (status < 0) ReportError("GetTemporalEvidence", status);
+  if (status < 0) {
+    ReportSliceEvidence(net, node, slice, "GetTemporalEvidence", status, "virtual evidence");
+  }
   return qelta::jni::NewJavaArray<jdouble>(env, evidence);
 }
 
@@ -232,7 +261,7 @@ void StoreEvidence(VRN_network& net, jint node, jint slice, int outcome) {
   ValidateSlice(net, slice);
   const int status = net.GetNode(node)->Value()->SetTemporalEvidence(
       slice, outcome);
-  if (status != qelta::kOk) ReportError("SetTemporalEvidence", status);
+  if (status != qelta::kOk) ReportSliceEvidence(net, node, slice, "SetTemporalEvidence", status);
 }
 
 void SetEvidence(JNIEnv* env, jobject obj, jint node, jint slice,
@@ -257,7 +286,10 @@ void SetVirtualEvidence(JNIEnv* env, jobject obj, jint node, jint slice,
   const std::vector<double> likelihoods =
       qelta::jni::CopyFromJava<jdouble>(env, evidence);
   const int status = value.SetTemporalVirtualEvidence(slice, likelihoods);
-  if (status != qelta::kOk) ReportError("SetTemporalEvidence", status);
+  if (status != qelta::kOk) {
+    ReportSliceEvidence(net, node, slice, "SetTemporalEvidence", status, nullptr,
+                        static_cast<long>(likelihoods.size()));
+  }
 }
 
 void ClearEvidence(JNIEnv* env, jobject obj, jint node, jint slice) {
@@ -265,7 +297,9 @@ void ClearEvidence(JNIEnv* env, jobject obj, jint node, jint slice) {
   VRN_nodeVal& value = EvidenceOf(net, node);
   ValidateSlice(net, slice);
   const int status = value.ClearTemporalEvidence(slice);
-  if (status != qelta::kOk) ReportError("ClearTemporalEvidence", status);
+  if (status != qelta::kOk) {
+    ReportSliceEvidence(net, node, slice, "ClearTemporalEvidence", status, "evidence to clear");
+  }
 }
 
 // ------------------------------------------------- temporal definitions

@@ -2,6 +2,7 @@
 // strings, belief updating and annealed MAP, settings, identity.
 #include "qelta_Network.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -67,7 +68,14 @@ jobject AnnealedMap(JNIEnv* env, jobject obj, jintArray map_nodes,
     // Searching with an older tuning than the one asked for would answer a
     // different question: a refused record fails the call.
     const int status = net.SetAnnealedMapTuning(TuningFromJava(env, tuning, &seed));
-    if (status != qelta::kOk) ReportError("AnnealedMAP", status);
+    if (status != qelta::kOk) {
+      qelta::jni::LogReasonIfSilent(
+          net, status,
+          "Annealed MAP tuning refused: speed lies from 0.5 to 0.99, Tmin, Tinit and kReheat "
+          "above 0 with Tinit above Tmin, numCycle and iReheatSteps 1 or more, and iReheatSteps "
+          "not above iStopSteps");
+      ReportError("AnnealedMAP", status);
+    }
   }
   // The engine would index its node slots with these; refuse strangers here.
   const std::vector<jint> handles = qelta::jni::CopyFromJava<jint>(env, map_nodes);
@@ -86,7 +94,16 @@ jobject AnnealedMap(JNIEnv* env, jobject obj, jintArray map_nodes,
   const int status =
       net.AnnealedMAP(evidence, std::vector<int>(handles.begin(), handles.end()),
                       &assignment, &best, &evidence_probability, seed);
-  if (status != qelta::kOk) ReportError("AnnealedMAP", status);
+  if (status != qelta::kOk) {
+    std::vector<jint> sorted = handles;
+    std::sort(sorted.begin(), sorted.end());
+    const auto twice = std::adjacent_find(sorted.begin(), sorted.end());
+    if (twice != sorted.end()) {
+      qelta::jni::LogReasonIfSilent(net, status, "Node [%s] is named twice among the MAP nodes",
+                                    net.GetNode(*twice)->GetId());
+    }
+    ReportError("AnnealedMAP", status);
+  }
   qelta::jni::LocalRef<jintArray> outcomes(
       env, qelta::jni::NewJavaArray<jint>(env, assignment));
   return qelta::jni::NewJavaObject(env, "qelta/AnnealedMapResults", "(DD[I)V",

@@ -134,8 +134,11 @@ class DiagnosisTest extends NetworkFixture {
         try (DiagNetwork diag = new DiagNetwork(net)) {
             refused("Invalid fault index 4; valid indices are 0..3", () -> diag.getFault(4));
             refused("Fault indices array cannot be null", () -> diag.setPursuedFaults(null));
-            engineFails("SetPursuedFaults", -2, () -> diag.setPursuedFaults(new int[0]));
-            engineFails("FindFault", -2, () -> diag.getFaultIndex(S, 0));
+            engineFails("SetPursuedFaults", -2,
+                    "\nPursue at least one fault; setPursuedFault names a single one",
+                    () -> diag.setPursuedFaults(new int[0]));
+            engineFails("FindFault", -2, "\nOutcome 0 of node [S] is no fault of the session",
+                    () -> diag.getFaultIndex(S, 0));
             refusedCode("algorithm", "0x3", () -> diag.setMultiFaultAlgorithm(3));
             // Each refused update logs its reason once.
             Path mandatory = dir.resolve("mandatory.txt");

@@ -123,12 +123,16 @@ class DynamicNetworkTest extends NetworkFixture {
                 () -> net.setTemporalEvidence(p, 99, 2));
         refused("Virtual evidence array cannot be null",
                 () -> net.setTemporalVirtualEvidence(99, 1, null));
-        engineFails("SetTemporalEvidence", -51, () -> net.setTemporalEvidence(n, 1, 0));
+        engineFails("SetTemporalEvidence", -51,
+                "\nNode [N] (TemporalType.NORMAL) takes evidence by slice only as"
+                        + " TemporalType.PLATE",
+                () -> net.setTemporalEvidence(n, 1, 0));
 
         net.setTemporalEvidence(p, 0, 1);
         assertTrue(net.isTemporalEvidence("P", 0));
         assertEquals(1, net.getEvidence(p));
-        engineFails("GetTemporalEvidence", -2, () -> net.getTemporalEvidence(p, 2));
+        engineFails("GetTemporalEvidence", -2, "\nNode [P] has no evidence in slice 2",
+                () -> net.getTemporalEvidence(p, 2));
         assertFalse(net.isTemporalEvidence(p, 2));
         net.setTemporalEvidence("P", 2, "a");
         assertEquals("a", net.getTemporalEvidenceId(p, 2));
@@ -136,13 +140,17 @@ class DynamicNetworkTest extends NetworkFixture {
         net.setTemporalVirtualEvidence("P", 3, new double[] {0.2, 0.8});
         assertTrue(net.isTemporalVirtualEvidence(p, 3));
         assertArrayEquals(new double[] {0.2, 0.8}, net.getTemporalVirtualEvidence("P", 3), EXACT);
-        engineFails("GetTemporalEvidence", -2, () -> net.getTemporalVirtualEvidence(p, 2));
+        engineFails("GetTemporalEvidence", -2, "\nNode [P] has no virtual evidence in slice 2",
+                () -> net.getTemporalVirtualEvidence(p, 2));
         QELTAException shortEvidence = fails(() -> net.setTemporalVirtualEvidence(p, 4, new double[] {1}));
-        assertTrue(shortEvidence.getMessage().endsWith(" in function SetTemporalEvidence"));
+        assertTrue(shortEvidence.getMessage().endsWith(" in function SetTemporalEvidence. \nNode [P]"
+                + " takes 2 likelihoods, one per outcome, not 1"), shortEvidence.getMessage());
         net.clearTemporalEvidence(p, 3);
         net.clearTemporalEvidence("P", 0);
-        engineFails("ClearTemporalEvidence", -4, () -> net.clearTemporalEvidence(p, 3));
-        engineFails("ClearTemporalEvidence", -2, () -> net.clearTemporalEvidence(p, 0));
+        engineFails("ClearTemporalEvidence", -4, "\nNode [P] has no evidence to clear in slice 3",
+                () -> net.clearTemporalEvidence(p, 3));
+        engineFails("ClearTemporalEvidence", -2, "\nNode [P] has no evidence to clear in slice 0",
+                () -> net.clearTemporalEvidence(p, 0));
     }
 
     @Test

@@ -316,10 +316,15 @@ class NetworkTest extends NetworkFixture {
         assertEquals(2, net.annealedMap(new int[] {0, 1}, tuning).mapStates().length);
         assertEquals(2, net.annealedMap(new String[] {"b", "a"}, null).mapStates().length);
         assertEquals(0, net.annealedMap(new int[0], tuning).mapStates().length);
-        engineFails("AnnealedMAP", -2, () -> net.annealedMap(new int[] {1, 1}, null));
+        engineFails("AnnealedMAP", -2, "\nNode [b] is named twice among the MAP nodes",
+                () -> net.annealedMap(new int[] {1, 1}, null));
         AnnealedMapTuning refusedTuning = new AnnealedMapTuning();
         refusedTuning.speed = 1.0;
-        engineFails("AnnealedMAP", -2, () -> net.annealedMap(new int[] {0}, refusedTuning));
+        engineFails("AnnealedMAP", -2,
+                "\nAnnealed MAP tuning refused: speed lies from 0.5 to 0.99, Tmin, Tinit and"
+                        + " kReheat above 0 with Tinit above Tmin, numCycle and iReheatSteps 1 or"
+                        + " more, and iReheatSteps not above iStopSteps",
+                () -> net.annealedMap(new int[] {0}, refusedTuning));
 
         refused("Invalid node handle: 2", () -> net.annealedMap(new int[] {0, 2}, tuning));
         refused("Invalid node identifier: 'c'", () -> net.annealedMap(new String[] {"a", "c"}, null));
