@@ -17,9 +17,6 @@ import java.util.function.IntSupplier;
 import java.util.stream.Collectors;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
-import org.junit.jupiter.api.function.Executable;
-import org.junit.jupiter.params.ParameterizedTest;
-import org.junit.jupiter.params.provider.MethodSource;
 import qelta.learning.BayesianSearch;
 import qelta.learning.DataSet;
 import qelta.learning.DiscretizationMethod;
@@ -43,7 +40,7 @@ class CodesOutOfRangeTest extends NetworkFixture {
         }
     }
 
-    /** The constants of a group, by value, as "Group.NAME (code)" in declaration order. */
+    /** The public int constants of a group, in declaration order. */
     static List<Field> constants(Class<?> group) {
         List<Field> fields = new ArrayList<>();
         for (Field f : group.getDeclaredFields()) {
