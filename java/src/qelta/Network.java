@@ -17,7 +17,8 @@ import java.awt.Rectangle;
  *
  * <p>Every method reports a failure by throwing {@link QELTAException}: an engine
  * failure carries the engine's negative status code and a message of the form
- * "QELTA error <i>code</i> in function <i>operation</i>", a refused argument
+ * "QELTA error <i>code</i> in function <i>operation</i>", followed by the reasons the call
+ * logged (see {@link QELTAException}), a refused argument
  * (unknown node, index out of range, null where a value is required) carries
  * a message that names it. A failed call leaves the object as it was, unless
  * the method says otherwise.
@@ -4722,7 +4723,8 @@ public final class Network extends Wrapper {
 
     /**
      * Sends the messages the network logs to standard output or standard error, as "code: message"
-     * lines. While a redirect is installed, exception messages carry no logged text.
+     * lines. While a redirect is installed, exception messages carry no logged text;
+     * {@code redirectLog("")} ends it.
      *
      * @param fd 1 for standard output, 2 for standard error
      */
