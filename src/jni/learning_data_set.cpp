@@ -249,6 +249,10 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_addIntVariable(JNI
     VRN_dataset& data = Data(env, obj);
     JavaStringToNative text(env, id, "Variable identifier");
     const int status = data.addIntVariable(text.str(), missingValue);
+    if (status == qelta::kErrDuplicatedIdentifier) {
+      ReportErrorWithMessage("addIntVariable", status,
+                             "Variable identifier '" + text.str() + "' is already in use");
+    }
     if (status != qelta::kOk) ReportError("addIntVariable", status);
   });
 }
@@ -263,6 +267,10 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_addFloatVariable(J
     VRN_dataset& data = Data(env, obj);
     JavaStringToNative text(env, id, "Variable identifier");
     const int status = data.addFloatVariable(text.str(), missingValue);
+    if (status == qelta::kErrDuplicatedIdentifier) {
+      ReportErrorWithMessage("addFloatVariable", status,
+                             "Variable identifier '" + text.str() + "' is already in use");
+    }
     if (status != qelta::kOk) ReportError("addFloatVariable", status);
   });
 }
@@ -396,6 +404,13 @@ extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_learning_DataSet_discretize
         statePrefix != nullptr ? JavaStringToNative(env, statePrefix, "State prefix").str() : std::string();
     std::vector<double> edges;
     const int status = data.Discretize(variable, method, binCount, prefix, &edges);
+    if (status == qelta::kErrWrongNumStates) {
+      ReportErrorWithMessage("Discretize", status,
+                             "Bin count " + std::to_string(binCount) + " is below 2");
+    }
+    if (status == qelta::kErrNoItem) {
+      ReportErrorWithMessage("Discretize", status, "Discretizing needs 2 or more values");
+    }
     if (status != qelta::kOk) ReportError("Discretize", status);
     return qelta::jni::NewJavaArray<jdouble>(env, edges);
   });

@@ -65,7 +65,8 @@ class DataSetTest {
             refused("Variable does not exist in the dataset: 'zz'", () -> data.isDiscrete("zz"));
             assertEquals(-1, data.findVariable("zz"));
             refused("Unexpected null Java string.", () -> data.findVariable(null));
-            engineFails("QELTA error -32 in function addIntVariable", -32,
+            engineFails("QELTA error -32 in function addIntVariable. Variable identifier 'a' is"
+                    + " already in use", -32,
                     () -> data.addIntVariable("a", 0));
         }
     }
@@ -135,7 +136,7 @@ class DataSetTest {
             }
             refused("Invalid variable index 1, valid range is 0..0",
                     () -> data.discretize(1, 1, 2, "x"));
-            engineFails("QELTA error -19 in function Discretize", -19,
+            engineFails("QELTA error -19 in function Discretize. Bin count 1 is below 2", -19,
                     () -> data.discretize(0, 1, 1, "x"));
             assertArrayEquals(new double[] {4.5}, data.discretize(0, 1, 2, "x"));
             assertTrue(data.isDiscrete(0));
@@ -199,7 +200,8 @@ class DataSetTest {
             counts.calculate(net, data, MATCHES);
             refused("No nodes specified for confidence intervals calculation.",
                     () -> net.calcConfidenceIntervals(new int[0], counts, 0.9, 100, 1));
-            engineFails("QELTA error -4 in function CalcConfidenceIntervals", -4,
+            engineFails("QELTA error -4 in function CalcConfidenceIntervals. \nNode [B] is named"
+                    + " twice", -4,
                     () -> net.calcConfidenceIntervals(new int[] {1, 1}, counts, 0.9, 100, 1));
             double[][] first = net.calcConfidenceIntervals(new String[] {"B"}, counts, 0.9, 100, 7);
             double[][] second = net.calcConfidenceIntervals(new int[] {1}, counts, 0.9, 100, 7);
