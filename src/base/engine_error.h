@@ -54,7 +54,36 @@ std::string FormatEngineError(const char* name, int code, const char* extra);
 [[noreturn]] void ReportNetworkError(const char* name, int code,
                                      const VRN_errorLog& log);
 
+// ReportError and ReportErrorWithMessage also carry the messages of the
+// current call's log (see qelta::CallLogScope) when one is in use: the
+// reasons an engine operation logged reach the caller without a redirect.
+// A detail text of the engine's own comes first; a logged message it
+// already holds, and a message logged twice, are not repeated.
+
 namespace qelta {
+
+// The error log that explains the engine failures of one binding call on
+// this thread. A scope starts with no log; the first log named through Use
+// is cleared (its redirect stays) and from then on its entries are the
+// detail text of every ReportError of the call. Scopes nest; the inner one
+// hides the outer until it ends.
+class CallLogScope {
+ public:
+  CallLogScope() noexcept;
+  ~CallLogScope();
+  CallLogScope(const CallLogScope&) = delete;
+  CallLogScope& operator=(const CallLogScope&) = delete;
+
+  // Makes log the call's log unless one is already in use; does nothing
+  // outside a scope or for a null log.
+  static void Use(VRN_errorLog* log);
+  // The call's log; null when none is in use.
+  static const VRN_errorLog* Current();
+
+ private:
+  CallLogScope* outer_;
+  VRN_errorLog* log_ = nullptr;
+};
 
 // Appends the UTF-8 form of count UTF-16 units to *out; a surrogate pair
 // becomes one four-byte sequence. On an unpaired surrogate throws utfcpp's
@@ -66,6 +95,11 @@ void Utf16ToUtf8(const std::uint16_t* units, std::size_t count,
 // The UTF-16 form of length bytes of UTF-8 text. Malformed text throws
 // utfcpp's exceptions (what(): "Invalid UTF-8", "Invalid code point").
 std::vector<std::uint16_t> Utf8ToUtf16(const char* text, std::size_t length);
+
+// Index of the first surrogate of the count units that is not half of a
+// pair; count when there is none.
+std::size_t FindUnpairedSurrogate(const std::uint16_t* units,
+                                  std::size_t count);
 
 // True when every one of the length bytes is below 0x80.
 bool IsAscii(const char* text, std::size_t length);

@@ -331,7 +331,13 @@ void VRN_ShachterSolver::ConvertToChanceNetwork() {
 }
 
 int VRN_ShachterSolver::SolveDecisions() {
-  if (decisions_.GetSize() == 0) return qelta::kErrOutOfRange;
+  if (decisions_.GetSize() == 0) {
+    return network_->ErrorLog()->LogError(
+        qelta::kErrOutOfRange,
+        "Every decision has evidence: influence-diagram algorithm 1 names the "
+        "best choice of an open decision; clear a decision's evidence or use "
+        "algorithm 0");
+  }
   VRN_nodeVal* utility = working_.GetNode(utilityNode_)->Value();
   int status = utility->SetEvidence(0);
   // Evidence that implies the merged utility's other outcome leaves every

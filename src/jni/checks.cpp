@@ -17,6 +17,7 @@
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
 #include "jni/frame.h"
+#include "jni/codes.h"
 
 using qelta::jni::GetArrayElement;
 using qelta::jni::GetObjectClass;
@@ -324,20 +325,76 @@ VRN_textBox& ValidateTextBoxIndex(const VRN_network& network, int submodel,
 
 // ---------------------------------------------------------------- arcs
 
+namespace {
+
+// Logs why the network refused the arc (or cost arc) from parent to child
+// with status, unless the refusal logged a reason of its own.
+void ExplainArcRefusal(VRN_network& network, int parent, int child, int layer,
+                       int status) {
+  VRN_errorLog& log = *network.ErrorLog();
+  if (log.GetNumberOfMessages() > 0) return;
+  const VRN_node& from = *network.GetNode(parent);
+  const VRN_node& to = *network.GetNode(child);
+  const char* a = from.GetId();
+  const char* b = to.GetId();
+  if (parent == child) {
+    log.Logf(status, "Node [%s] cannot be its own parent", a);
+  } else if (layer == qelta::kArcLayerCost) {
+    if (status == qelta::kErrWrongNumStates) {
+      log.Logf(status,
+               "A cost arc joins nodes with at least two outcomes each; "
+               "node [%s] or [%s] has fewer", a, b);
+    } else if (status == qelta::kErrDuplicatedIdentifier) {
+      log.Logf(status, "There already is a cost arc from node [%s] to [%s]",
+               a, b);
+    }
+  } else if (status == qelta::kErrCycle) {
+    log.Logf(status,
+             "An arc from node [%s] to node [%s] would close a cycle: [%s] "
+             "already leads to [%s]", a, b, b, a);
+  } else if (status == qelta::kErrOutOfRange && network.AreAdjacent(parent, child)) {
+    log.Logf(status, "Nodes [%s] and [%s] are already joined by an arc", a, b);
+  } else if (status == qelta::kErrWrongNodeType) {
+    using qelta::jni::NameOfCode;
+    if (!network.TemporalTypesAllowArc(parent, child)) {
+      log.Logf(status, "Node [%s] (%s) cannot be a parent of node [%s] (%s)", a,
+               NameOfCode(qelta::jni::kTemporalTypes, from.GetTemporalType()).c_str(), b,
+               NameOfCode(qelta::jni::kTemporalTypes, to.GetTemporalType()).c_str());
+    } else {
+      log.Logf(status, "Node [%s] (%s) cannot be a parent of node [%s] (%s)", a,
+               NameOfCode(qelta::jni::kNodeTypes, from.Definition()->GetType()).c_str(), b,
+               NameOfCode(qelta::jni::kNodeTypes, to.Definition()->GetType()).c_str());
+    }
+  }
+}
+
+}  // namespace
+
 void AddArcOrThrow(VRN_network& network, int parent, int child, int layer) {
   VRN_errorLog* log = network.ErrorLog();
   log->Flush();
   ValidateNodeHandle(network, parent);
   ValidateNodeHandle(network, child);
   const int status = network.AddArc(parent, child, layer);
-  if (status != qelta::kOk) ReportNetworkError("AddArc", status, *log);
+  if (status != qelta::kOk) {
+    ExplainArcRefusal(network, parent, child, layer, status);
+    ReportNetworkError("AddArc", status, *log);
+  }
 }
 
 void RemoveArcOrThrow(VRN_network& network, int parent, int child, int layer) {
   ValidateNodeHandle(network, parent);
   ValidateNodeHandle(network, child);
   const int status = network.RemoveArc(parent, child, layer);
-  if (status != qelta::kOk) ReportError("RemoveArc", status);
+  if (status != qelta::kOk) {
+    VRN_errorLog& log = *network.ErrorLog();
+    if (status == qelta::kErrOutOfRange && log.GetNumberOfMessages() == 0) {
+      log.Logf(status, "There is no %s from node [%s] to node [%s]",
+               layer == qelta::kArcLayerCost ? "cost arc" : "arc",
+               network.GetNode(parent)->GetId(), network.GetNode(child)->GetId());
+    }
+    ReportError("RemoveArc", status);
+  }
 }
 
 // ---------------------------------------------------------------- converters

@@ -19,6 +19,7 @@
 #include "definitions/node_def.h"
 #include "diagnosis/diag_network.h"
 #include "jni/checks.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/network_common.h"
 #include "network/network.h"
@@ -32,15 +33,18 @@ namespace {
 
 using qelta::diag::kNotComputed;
 
+// The session; its network's log explains the call's failures.
 VRN_diagNetwork& Diag(JNIEnv* env, jobject obj) {
-  return *GetNative<VRN_diagNetwork>(env, obj);
+  VRN_diagNetwork* diag = GetNative<VRN_diagNetwork>(env, obj);
+  qelta::CallLogScope::Use(diag->GetNetwork()->ErrorLog());
+  return *diag;
 }
 
 // The network of the Java object's field "net", looked up on every call.
 VRN_network& FieldNet(JNIEnv* env, jobject obj) {
   LocalRef<jobject> net(env, qelta::jni::GetObjectFieldByName(
                                  env, obj, "net", "Lqelta/Network;"));
-  return *GetNative<VRN_network>(env, net.get());
+  return qelta::jni::Net(env, net.get());
 }
 
 jint Handle(JNIEnv* env, jobject obj, jstring node_id) {
@@ -94,7 +98,7 @@ void DeletePinnedSession(void* object) {
 }
 
 jlong CreateNative(JNIEnv* env, jobject net) {
-  VRN_network* network = GetNative<VRN_network>(env, net);
+  VRN_network* network = &qelta::jni::Net(env, net);
   auto diag = std::make_unique<VRN_diagNetwork>(network);
   // A network without faults pursues nothing; none of these is reported.
   // An influence diagram is refused by update(), which logs why; the fault
@@ -125,7 +129,12 @@ void SetPursuedFaults(JNIEnv* env, jobject obj, jintArray faults) {
   VRN_diagNetwork& diag = Diag(env, obj);
   VRN_intArray indices;
   for (jint i : qelta::jni::CopyFromJava<jint>(env, faults)) indices.Add(i);
-  Check("SetPursuedFaults", diag.SetPursuedFaults(indices));
+  const int status = diag.SetPursuedFaults(indices);
+  if (status != qelta::kOk && indices.GetSize() == 0) {
+    qelta::jni::LogReasonIfSilent(*diag.GetNetwork(), status,
+                                  "Pursue at least one fault; setPursuedFault names a single one");
+  }
+  Check("SetPursuedFaults", status);
 }
 
 jobject FaultToJava(JNIEnv* env, jint index, const VRN_diagFault& fault,
@@ -159,7 +168,15 @@ jstring GetFaultOutcomeId(JNIEnv* env, jobject obj, jint index) {
 
 jint GetFaultIndex(JNIEnv* env, jobject obj, jint node, jint outcome) {
   const int index = Diag(env, obj).FindFault(node, outcome);
-  if (index < 0) ReportError("FindFault", index);
+  if (index < 0) {
+    VRN_network& net = FieldNet(env, obj);
+    const VRN_node* target = net.GetNode(node);
+    if (target != nullptr) {
+      qelta::jni::LogReasonIfSilent(net, index, "Outcome %d of node [%s] is no fault of the session",
+                                    outcome, target->GetId());
+    }
+    ReportError("FindFault", index);
+  }
   return index;
 }
 
@@ -326,7 +343,11 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_DiagNetwork_getSingleFaultAlgorithm
  * Signature: (I)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_DiagNetwork_setSingleFaultAlgorithm(JNIEnv* env, jobject obj, jint a0) {
-  Guarded(env, [&] { Check("SetSingleFaultAlgorithm", Diag(env, obj).SetSingleFaultAlgorithm(a0)); });
+  Guarded(env, [&] {
+    VRN_diagNetwork& diag = Diag(env, obj);
+    qelta::jni::ValidateCode(qelta::jni::kSingleFaultAlgorithms, "algorithm", a0);
+    Check("SetSingleFaultAlgorithm", diag.SetSingleFaultAlgorithm(a0));
+  });
 }
 
 /*
@@ -344,7 +365,11 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_DiagNetwork_getMultiFaultAlgorithm(
  * Signature: (I)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_DiagNetwork_setMultiFaultAlgorithm(JNIEnv* env, jobject obj, jint a0) {
-  Guarded(env, [&] { Check("SetMultiFaultAlgorithm", Diag(env, obj).SetMultiFaultAlgorithm(a0)); });
+  Guarded(env, [&] {
+    VRN_diagNetwork& diag = Diag(env, obj);
+    qelta::jni::ValidateCode(qelta::jni::kMultiFaultAlgorithms, "algorithm", a0);
+    Check("SetMultiFaultAlgorithm", diag.SetMultiFaultAlgorithm(a0));
+  });
 }
 
 /*

@@ -2,6 +2,7 @@
 
 #include <utf8.h>
 
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 
@@ -217,8 +218,17 @@ JavaStringToNative::JavaStringToNative(JNIEnv* env, jstring text, const char* wh
   if (chars.get() == nullptr) throw JavaExceptionPending();  // OutOfMemoryError
   // jchar and std::uint16_t are the same 16-bit unsigned type.
   static_assert(sizeof(jchar) == sizeof(std::uint16_t));
-  qelta::Utf16ToUtf8(reinterpret_cast<const std::uint16_t*>(chars.get()),
-                     static_cast<std::size_t>(length), &text_);
+  const auto* units = reinterpret_cast<const std::uint16_t*>(chars.get());
+  const std::size_t count = static_cast<std::size_t>(length);
+  const std::size_t bad = qelta::FindUnpairedSurrogate(units, count);
+  if (bad < count) {
+    char unit[8];
+    std::snprintf(unit, sizeof unit, "%04X", static_cast<unsigned>(units[bad]));
+    throw std::invalid_argument(std::string(what) +
+                                " is not valid UTF-16: unpaired surrogate U+" +
+                                unit + " at index " + std::to_string(bad));
+  }
+  qelta::Utf16ToUtf8(units, count, &text_);
   if (text_.find('\0') != std::string::npos) {
     throw std::invalid_argument(std::string(what) + " cannot contain U+0000");
   }

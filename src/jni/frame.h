@@ -153,6 +153,9 @@ auto Guarded(JNIEnv* env, Body&& body) noexcept -> decltype(body()) {
   // Releases the native objects the body reached, after any Java exception
   // has been raised.
   qelta::CallScope scope;
+  // The log whose entries explain the call's engine failures, chosen by the
+  // first network the body reaches.
+  qelta::CallLogScope log_scope;
   try {
     return body();
   } catch (const JavaExceptionPending&) {
@@ -405,9 +408,10 @@ jobjectArray NativeToJavaStrings(JNIEnv* env,
 
 // The UTF-8 form of one Java string, NUL-terminated, valid for the life of
 // the object. A null string throws std::invalid_argument "Unexpected null
-// Java string."; an unpaired surrogate throws utfcpp's "Invalid UTF-16".
-// The Java characters are released before the constructor returns, also
-// when it throws. A string holding U+0000 throws std::invalid_argument
+// Java string."; an unpaired surrogate throws std::invalid_argument what +
+// " is not valid UTF-16: unpaired surrogate U+D800 at index 5" (its unit and
+// index). The Java characters are released before the constructor returns,
+// also when it throws. A string holding U+0000 throws std::invalid_argument
 // what + " cannot contain U+0000", what saying what the text is for ("Node
 // name", kFileName, ...): the engine would see its text cut there (an
 // equation "y = 3" followed by anything, a node name, a file name).

@@ -7,6 +7,7 @@
 
 #include "base/engine_error.h"
 #include "base/status.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/learning_common.h"
 #include "learning/bayesian_search.h"
@@ -53,7 +54,11 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_learning_BayesianSearch_getMaxParen
  * Signature: (I)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_BayesianSearch_setMaxParents(JNIEnv* env, jobject obj, jint value) {
-  Guarded(env, [&] { Record(env, obj).maxParents = static_cast<int>(value); });
+  Guarded(env, [&] {
+    VRN_bayesianSearch& record = Record(env, obj);
+    qelta::jni::ValidateAtLeast("maxParents", value, 0);
+    record.maxParents = static_cast<int>(value);
+  });
 }
 
 /*
@@ -89,7 +94,11 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_learning_BayesianSearch_getIteratio
  * Signature: (I)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_BayesianSearch_setIterationCount(JNIEnv* env, jobject obj, jint value) {
-  Guarded(env, [&] { Record(env, obj).iterationCount = static_cast<int>(value); });
+  Guarded(env, [&] {
+    VRN_bayesianSearch& record = Record(env, obj);
+    qelta::jni::ValidateAtLeast("count", value, 1);
+    record.iterationCount = static_cast<int>(value);
+  });
 }
 
 /*
@@ -107,7 +116,11 @@ extern "C" JNIEXPORT jdouble JNICALL Java_qelta_learning_BayesianSearch_getLinkP
  * Signature: (D)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_BayesianSearch_setLinkProbability(JNIEnv* env, jobject obj, jdouble value) {
-  Guarded(env, [&] { Record(env, obj).linkProbability = static_cast<double>(value); });
+  Guarded(env, [&] {
+    VRN_bayesianSearch& record = Record(env, obj);
+    qelta::jni::ValidateProbability("probability", value, true);
+    record.linkProbability = static_cast<double>(value);
+  });
 }
 
 /*
@@ -125,7 +138,12 @@ extern "C" JNIEXPORT jdouble JNICALL Java_qelta_learning_BayesianSearch_getPrior
  * Signature: (D)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_BayesianSearch_setPriorLinkProbability(JNIEnv* env, jobject obj, jdouble value) {
-  Guarded(env, [&] { Record(env, obj).priorLinkProbability = static_cast<double>(value); });
+  Guarded(env, [&] {
+    VRN_bayesianSearch& record = Record(env, obj);
+    // The score takes the logarithm of it and of its complement.
+    qelta::jni::ValidateProbability("probability", value, false);
+    record.priorLinkProbability = static_cast<double>(value);
+  });
 }
 
 /*
@@ -143,7 +161,11 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_learning_BayesianSearch_getPriorSam
  * Signature: (I)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_BayesianSearch_setPriorSampleSize(JNIEnv* env, jobject obj, jint value) {
-  Guarded(env, [&] { Record(env, obj).priorSampleSize = static_cast<int>(value); });
+  Guarded(env, [&] {
+    VRN_bayesianSearch& record = Record(env, obj);
+    qelta::jni::ValidateAtLeast("size", value, 1);
+    record.priorSampleSize = static_cast<int>(value);
+  });
 }
 
 /*

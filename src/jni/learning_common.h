@@ -64,6 +64,7 @@ inline void KnowledgeFromJava(JNIEnv* env, jobject object, VRN_bkKnowledge& targ
 inline jobject NewNetwork(JNIEnv* env, VRN_network** native) {
   jobject object = NewJavaObject(env, "qelta/Network", "()V");
   *native = GetNative<VRN_network>(env, object);
+  qelta::CallLogScope::Use((*native)->ErrorLog());
   return object;
 }
 

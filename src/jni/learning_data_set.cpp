@@ -11,6 +11,7 @@
 #include "base/engine_error.h"
 #include "base/special_values.h"
 #include "base/status.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "learning/dataset.h"
 #include "network/network.h"
@@ -248,6 +249,10 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_addIntVariable(JNI
     VRN_dataset& data = Data(env, obj);
     JavaStringToNative text(env, id, "Variable identifier");
     const int status = data.addIntVariable(text.str(), missingValue);
+    if (status == qelta::kErrDuplicatedIdentifier) {
+      ReportErrorWithMessage("addIntVariable", status,
+                             "Variable identifier '" + text.str() + "' is already in use");
+    }
     if (status != qelta::kOk) ReportError("addIntVariable", status);
   });
 }
@@ -262,6 +267,10 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_addFloatVariable(J
     VRN_dataset& data = Data(env, obj);
     JavaStringToNative text(env, id, "Variable identifier");
     const int status = data.addFloatVariable(text.str(), missingValue);
+    if (status == qelta::kErrDuplicatedIdentifier) {
+      ReportErrorWithMessage("addFloatVariable", status,
+                             "Variable identifier '" + text.str() + "' is already in use");
+    }
     if (status != qelta::kOk) ReportError("addFloatVariable", status);
   });
 }
@@ -362,6 +371,7 @@ extern "C" JNIEXPORT jobjectArray JNICALL Java_qelta_learning_DataSet_matchNetwo
     VRN_dataset& data = Data(env, obj);
     if (net == nullptr) throw std::invalid_argument("Network can't be null");
     VRN_network& network = *qelta::jni::GetNative<VRN_network>(env, net);
+    qelta::CallLogScope::Use(network.ErrorLog());
     std::vector<VRN_dataMatch> matches;
     std::string error;
     const int status = data.MatchNetwork(network, matches, error);
@@ -389,10 +399,18 @@ extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_learning_DataSet_discretize
   return Guarded(env, [&] {
     VRN_dataset& data = Data(env, obj);
     ValidateDataSetVariable(data, variable);
+    qelta::jni::ValidateCode(qelta::jni::kDiscretizationMethods, "method", method);
     const std::string prefix =
         statePrefix != nullptr ? JavaStringToNative(env, statePrefix, "State prefix").str() : std::string();
     std::vector<double> edges;
     const int status = data.Discretize(variable, method, binCount, prefix, &edges);
+    if (status == qelta::kErrWrongNumStates) {
+      ReportErrorWithMessage("Discretize", status,
+                             "Bin count " + std::to_string(binCount) + " is below 2");
+    }
+    if (status == qelta::kErrNoItem) {
+      ReportErrorWithMessage("Discretize", status, "Discretizing needs 2 or more values");
+    }
     if (status != qelta::kOk) ReportError("Discretize", status);
     return qelta::jni::NewJavaArray<jdouble>(env, edges);
   });

@@ -7,6 +7,7 @@
 #include "base/engine_error.h"
 #include "base/status.h"
 #include "jni/checks.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/learning_common.h"
 #include "jni/learning_matches.h"
@@ -70,9 +71,10 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_learning_EM_getEqSampleSize(JNIEnv*
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_EM_setEqSampleSize(JNIEnv* env, jobject obj, jint size) {
   Guarded(env, [&] {
-    // Refused (and ignored) while randomizing or uniformizing is on, and
-    // when negative.
-    (void)Record(env, obj).SetEqSampleSize(static_cast<float>(size));
+    VRN_em& em = Record(env, obj);
+    qelta::jni::ValidateAtLeast("size", size, 0);
+    // Ignored while randomizing or uniformizing is on.
+    (void)em.SetEqSampleSize(static_cast<float>(size));
   });
 }
 

@@ -7,6 +7,7 @@
 
 #include "base/engine_error.h"
 #include "base/status.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/learning_common.h"
 #include "learning/bayesian_search.h"
@@ -53,7 +54,11 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_learning_GreedyThickThinning_getMax
  * Signature: (I)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_GreedyThickThinning_setMaxParents(JNIEnv* env, jobject obj, jint value) {
-  Guarded(env, [&] { Record(env, obj).maxParents = static_cast<int>(value); });
+  Guarded(env, [&] {
+    VRN_bayesianSearch& record = Record(env, obj);
+    qelta::jni::ValidateAtLeast("maxParents", value, 0);
+    record.maxParents = static_cast<int>(value);
+  });
 }
 
 /*

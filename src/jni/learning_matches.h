@@ -41,7 +41,9 @@ inline std::vector<VRN_dataMatch> ReadDataMatchArray(JNIEnv* env, jobjectArray a
 // The network behind a Java Network argument; a null one is refused.
 inline VRN_network& NetworkArgument(JNIEnv* env, jobject net) {
   if (net == nullptr) throw std::invalid_argument("Network can't be null");
-  return *GetNative<VRN_network>(env, net);
+  VRN_network* network = GetNative<VRN_network>(env, net);
+  qelta::CallLogScope::Use(network->ErrorLog());
+  return *network;
 }
 
 }  // namespace qelta::jni

@@ -7,6 +7,7 @@
 
 #include "base/engine_error.h"
 #include "base/status.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/learning_common.h"
 #include "learning/pattern.h"
@@ -87,7 +88,7 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_Pattern_setEdge(JNIEnv* en
     VRN_pattern& pattern = Record(env, obj);
     ValidatePatternIndex(pattern, from);
     ValidatePatternIndex(pattern, to);
-    if (static_cast<unsigned>(type) > 2u) throw std::invalid_argument("Invalid edge type: " + std::to_string(type));
+    qelta::jni::ValidateCode(qelta::jni::kPatternEdges, "type", type);
     pattern.SetEdge(from, to, type);
   });
 }

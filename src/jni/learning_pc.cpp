@@ -7,6 +7,7 @@
 
 #include "base/engine_error.h"
 #include "base/status.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/learning_common.h"
 #include "learning/pattern.h"
@@ -53,7 +54,11 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_learning_PC_getMaxAdjacency(JNIEnv*
  * Signature: (I)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_PC_setMaxAdjacency(JNIEnv* env, jobject obj, jint value) {
-  Guarded(env, [&] { Record(env, obj).maxAdjacency = static_cast<int>(value); });
+  Guarded(env, [&] {
+    VRN_pc& record = Record(env, obj);
+    qelta::jni::ValidateAtLeast("maxAdjacency", value, 0);
+    record.maxAdjacency = static_cast<int>(value);
+  });
 }
 
 /*
@@ -89,7 +94,11 @@ extern "C" JNIEXPORT jdouble JNICALL Java_qelta_learning_PC_getSignificance(JNIE
  * Signature: (D)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_learning_PC_setSignificance(JNIEnv* env, jobject obj, jdouble value) {
-  Guarded(env, [&] { Record(env, obj).significance = static_cast<double>(value); });
+  Guarded(env, [&] {
+    VRN_pc& record = Record(env, obj);
+    qelta::jni::ValidateProbability("significance", value, true);
+    record.significance = static_cast<double>(value);
+  });
 }
 
 /*

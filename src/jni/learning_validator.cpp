@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -14,9 +15,11 @@
 #include "jni/frame.h"
 #include "jni/learning_common.h"
 #include "jni/learning_matches.h"
+#include "jni/network_common.h"
 #include "learning/em.h"
 #include "learning/validator.h"
 #include "network/network.h"
+#include "network/node.h"
 
 using qelta::jni::Guarded;
 
@@ -38,14 +41,17 @@ struct PinnedValidator {
   std::vector<qelta::ForeignHandle> pins;
 };
 
-VRN_validator& Validator(JNIEnv* env, jobject obj) {
-  return qelta::jni::GetNative<PinnedValidator>(env, obj)->validator;
-}
-
 // The network of the Java object's field "net".
 VRN_network& FieldNet(JNIEnv* env, jobject obj) {
   qelta::jni::LocalRef<jobject> net(env, qelta::jni::GetObjectFieldByName(env, obj, "net", "Lqelta/Network;"));
   return qelta::jni::NetworkArgument(env, net.get());
+}
+
+// The validator; its network (the field "net") logs why a step fails, so
+// that network is reached first.
+VRN_validator& Validator(JNIEnv* env, jobject obj) {
+  (void)FieldNet(env, obj);
+  return qelta::jni::GetNative<PinnedValidator>(env, obj)->validator;
 }
 
 void Pin(JNIEnv* env, jobject object, PinnedValidator* holder) {
@@ -93,10 +99,36 @@ int OutcomeOf(JNIEnv* env, jobject obj, int node, jstring id) {
   return OutcomeIdToIndex(env, FieldNet(env, obj), node, id);
 }
 
+// As Check for a measure of class node node, saying why when the validator
+// answered a bare status: the node is no class node, nothing has run, or
+// (a curve's) count is out of range, as out_of_range says when given.
+void CheckMeasure(JNIEnv* env, jobject obj, int node, const char* operation, int status,
+                  const std::string& out_of_range = std::string()) {
+  if (status != qelta::kOk) {
+    VRN_network& net = FieldNet(env, obj);
+    const VRN_node* target = net.GetNode(node);
+    const char* id = target != nullptr ? target->GetId() : "";
+    if (status == qelta::kErrOutOfRange && !out_of_range.empty()) {
+      qelta::jni::LogReasonIfSilent(net, status, "%s", out_of_range.c_str());
+    } else if (status == qelta::kErrOutOfRange) {
+      qelta::jni::LogReasonIfSilent(net, status, "Node [%s] is not a class node; add it with addClassNode", id);
+    } else if (status == qelta::kErrInvalidValue) {
+      qelta::jni::LogReasonIfSilent(net, status,
+                                    "No results for class node [%s] yet; run test, leaveOneOut or kFold first", id);
+    } else if (status == qelta::kErrIllegalIdentifier) {
+      qelta::jni::LogReasonIfSilent(net, status,
+                                    "Node [%s] has no validation results; add it with addClassNode and run test, "
+                                    "leaveOneOut or kFold first",
+                                    id);
+    }
+  }
+  Check(operation, status);
+}
+
 double Accuracy(JNIEnv* env, jobject obj, int node, int outcome) {
   (void)ValidateOutcomeIndex(FieldNet(env, obj), node, outcome);
   double accuracy = 0.0;
-  Check("GetAccuracy", Validator(env, obj).GetAccuracy(node, outcome, &accuracy));
+  CheckMeasure(env, obj, node, "GetAccuracy", Validator(env, obj).GetAccuracy(node, outcome, &accuracy));
   return accuracy;
 }
 
@@ -105,7 +137,7 @@ jobject Roc(JNIEnv* env, jobject obj, int node, int outcome) {
   VRN_validator::Points points;
   std::vector<double> thresholds;
   double area = 0.0;
-  Check("GetROC", Validator(env, obj).GetROC(node, outcome, &points, &thresholds, &area));
+  CheckMeasure(env, obj, node, "GetROC", Validator(env, obj).GetROC(node, outcome, &points, &thresholds, &area));
   return CurveToJava(env, points, area);
 }
 
@@ -113,20 +145,24 @@ jobject CurveB(JNIEnv* env, jobject obj, int node, int outcome, int bins) {
   (void)ValidateOutcomeIndex(FieldNet(env, obj), node, outcome);
   VRN_validator::Points points;
   double statistic = 0.0;
-  Check("GetCalibrationCurveB", Validator(env, obj).GetCalibrationCurveB(node, outcome, bins, &points, &statistic));
+  CheckMeasure(env, obj, node, "GetCalibrationCurveB",
+               Validator(env, obj).GetCalibrationCurveB(node, outcome, bins, &points, &statistic),
+               "Bin count " + std::to_string(bins) + " is out of range: 1 to the number of validated records");
   return CurveToJava(env, points, statistic);
 }
 
 jobject CurveMA(JNIEnv* env, jobject obj, int node, int outcome, int window) {
   (void)ValidateOutcomeIndex(FieldNet(env, obj), node, outcome);
   VRN_validator::Points points;
-  Check("GetCalibrationCurveMA", Validator(env, obj).GetCalibrationCurveMA(node, outcome, window, &points));
+  CheckMeasure(env, obj, node, "GetCalibrationCurveMA",
+               Validator(env, obj).GetCalibrationCurveMA(node, outcome, window, &points),
+               "Window size " + std::to_string(window) + " is negative");
   return CurveToJava(env, points, 0.0);
 }
 
 jobjectArray ConfusionMatrix(JNIEnv* env, jobject obj, int node) {
   std::vector<std::vector<int>> matrix;
-  Check("GetConfusionMatrix", Validator(env, obj).GetConfusionMatrix(node, &matrix));
+  CheckMeasure(env, obj, node, "GetConfusionMatrix", Validator(env, obj).GetConfusionMatrix(node, &matrix));
   const jsize n = static_cast<jsize>(matrix.size());
   jobjectArray result = qelta::jni::NewJavaObjectArray(env, "[I", n);
   for (jsize i = 0; i < n; ++i) {
@@ -137,8 +173,20 @@ jobjectArray ConfusionMatrix(JNIEnv* env, jobject obj, int node) {
 }
 
 void AddClass(JNIEnv* env, jobject obj, int node) {
-  (void)ValidateNodeHandle(FieldNet(env, obj), node);
-  Check("AddClassNode", Validator(env, obj).AddClassNode(node));
+  VRN_network& net = FieldNet(env, obj);
+  const char* id = ValidateNodeHandle(net, node)->GetId();
+  const int status = Validator(env, obj).AddClassNode(node);
+  if (status == qelta::kErrDuplicatedIdentifier) {
+    qelta::jni::LogReasonIfSilent(net, status, "Node [%s] is a class node already", id);
+  } else if (status == qelta::kErrIllegalIdentifier) {
+    qelta::jni::LogReasonIfSilent(net, status,
+                                  "No match names node [%s]: match it to a data-set column first", id);
+  } else if (status == qelta::kErrWrongNodeType) {
+    qelta::jni::LogReasonIfSilent(
+        net, status, "Node [%s] is matched to a continuous column; a class is predicted as an outcome",
+        id);
+  }
+  Check("AddClassNode", status);
 }
 
 

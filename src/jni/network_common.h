@@ -21,14 +21,31 @@
 namespace qelta {
 namespace jni {
 
+// The network behind obj. The first network a call reaches is the one whose
+// log is cleared and explains the call's engine failures.
 inline VRN_network& Net(JNIEnv* env, jobject obj) {
-  return *GetNative<VRN_network>(env, obj);
+  VRN_network* net = GetNative<VRN_network>(env, obj);
+  qelta::CallLogScope::Use(net->ErrorLog());
+  return *net;
 }
 
 // The handle of the node named by a Java identifier (see NodeIdToHandle).
 inline int Handle(JNIEnv* env, jobject obj, jstring node_id) {
   return NodeIdToHandle(env, Net(env, obj), node_id);
 }
+
+// Logs the printf-style reason with status in the network's log unless the
+// failed engine operation logged one of its own: a refusal the engine
+// answers with a bare status still tells the caller why.
+void LogReasonIfSilent(VRN_network& net, int status, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// Logs, as LogReasonIfSilent, which node or submodel already holds id,
+// when one does: the reason a new identifier was refused.
+void LogIdentifierInUse(VRN_network& net, int status, const std::string& id);
+
+// "NodeType.CPT" and so on: the Java name of the node's type.
+std::string NodeTypeName(const VRN_node& node);
 
 // The node's identifier as message text.
 std::string IdOf(const VRN_node& node);

@@ -18,6 +18,7 @@
 #include "equations/equation_evaluation.h"
 #include "io/format.h"
 #include "jni/checks.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/network_common.h"
 #include "network/network.h"
@@ -68,17 +69,60 @@ jdoubleArray GetNodeValue(JNIEnv* env, jobject obj, jint node) {
       env, items.Items(), static_cast<std::size_t>(items.GetSize()));
 }
 
+// Reports a refused mean or standard deviation (what) of node, logging why
+// when the engine's refusal logged nothing (it logs only for a decision
+// whose value holds expected utilities).
+[[noreturn]] void ReportMomentRefusal(VRN_network& net, jint node,
+                                      const char* operation, const char* what,
+                                      int status) {
+  VRN_errorLog& log = *net.ErrorLog();
+  if (log.GetNumberOfMessages() == 0) {
+    const VRN_node& target = *net.GetNode(node);
+    const VRN_nodeVal& value = *target.Value();
+    const VRN_nodeDef& def = *target.Definition();
+    const std::string id = IdOf(target);
+    if (!value.IsValueValid()) {
+      log.Logf(status, "Node [%s] has no valid value; update beliefs first",
+               id.c_str());
+    } else if ((def.GetType() & qelta::kDefBitUtility) != 0) {
+      log.Logf(status,
+               "Node [%s] is a utility node: its value is an expected "
+               "utility, not probabilities over outcomes, so it has no %s",
+               id.c_str(), what);
+    } else if (status == qelta::kErrNoItem) {
+      log.Logf(status,
+               "Node [%s] has neither point values nor intervals; give its "
+               "outcomes point values or intervals to take its %s",
+               id.c_str(), what);
+    } else if (status == qelta::kErrInvalidValue) {
+      log.Logf(status, "The %s of node [%s] is not a finite number", what,
+               id.c_str());
+    } else if (status == qelta::kErrWrongNodeType &&
+               (def.GetType() & qelta::kDefBitDecision) == 0) {
+      log.Logf(status, "Node [%s] (%s) has no %s", id.c_str(),
+               qelta::jni::NameOfCode(qelta::jni::kNodeTypes, def.GetType()).c_str(), what);
+    }
+  }
+  ReportError(operation, status);
+}
+
 jdouble GetNodeMean(JNIEnv* env, jobject obj, jint node) {
+  VRN_network& net = Net(env, obj);
   double mean = 0.0;
-  const int status = EvidenceOf(Net(env, obj), node).GetMean(&mean);
-  if (status != qelta::kOk) ReportError("GetMean", status);
+  const int status = EvidenceOf(net, node).GetMean(&mean);
+  if (status != qelta::kOk) {
+    ReportMomentRefusal(net, node, "GetMean", "mean", status);
+  }
   return mean;
 }
 
 jdouble GetNodeStdDev(JNIEnv* env, jobject obj, jint node) {
+  VRN_network& net = Net(env, obj);
   double deviation = 0.0;
-  const int status = EvidenceOf(Net(env, obj), node).GetStdDev(&deviation);
-  if (status != qelta::kOk) ReportError("GetStdDev", status);
+  const int status = EvidenceOf(net, node).GetStdDev(&deviation);
+  if (status != qelta::kOk) {
+    ReportMomentRefusal(net, node, "GetStdDev", "standard deviation", status);
+  }
   return deviation;
 }
 
@@ -118,7 +162,20 @@ jintArray GetNodeSampleHistogram(JNIEnv* env, jobject obj, jint node,
   VRN_intArray counts;
   const int status =
       EquationValue(*net.GetNode(node)).GetHistogram(low, high, bins, &counts);
-  if (status != qelta::kOk) ReportError("GetHistogram", status);
+  if (status != qelta::kOk) {
+    const char* id = net.GetNode(node)->GetId();
+    if (status == qelta::kErrInvalidValue) {
+      qelta::jni::LogReasonIfSilent(net, status, "Node [%s] holds no valid samples", id);
+    } else if (status == qelta::kErrOutOfRange) {
+      qelta::jni::LogReasonIfSilent(net, status, "The low end %g of the histogram must lie below the high end %g",
+                                    low, high);
+    } else if (status == qelta::kErrNoItem) {
+      qelta::jni::LogReasonIfSilent(net, status, "A histogram has 2 or more bins, not %d", bins);
+    } else if (status == qelta::kErrOutOfMemory) {
+      qelta::jni::LogReasonIfSilent(net, status, "%d bins do not fit in memory", bins);
+    }
+    ReportError("GetHistogram", status);
+  }
   return qelta::jni::NewJavaArray<jint>(
       env, counts.Items(), static_cast<std::size_t>(counts.GetSize()));
 }
@@ -243,11 +300,33 @@ jboolean HasPointValues(JNIEnv* env, jobject obj, jint node) {
   return DiscreteDef(env, obj, node, "HasPointValues")->HasPointValues();
 }
 
+// Reports a refused read or edit of the node's point values or intervals
+// (what), saying why: it has none, or (given >= 0) the count is not one per
+// outcome (bounds: one more).
+[[noreturn]] void ReportNumbersRefusal(JNIEnv* env, jobject obj, jint node, const char* operation,
+                                       int status, const char* what, long given = -1) {
+  VRN_network& net = Net(env, obj);
+  const VRN_node& target = *net.GetNode(node);
+  const int outcomes = target.Definition()->GetNumberOfOutcomes();
+  if (status == qelta::kErrNoItem) {
+    qelta::jni::LogReasonIfSilent(net, status, "Node [%s] has no %s", target.GetId(), what);
+  } else if (status == qelta::kErrOutOfRange && given >= 0) {
+    qelta::jni::LogReasonIfSilent(net, status, "Node [%s] takes %d %s, one per outcome, not %ld",
+                                  target.GetId(), outcomes, what, given);
+  } else if (status == qelta::kErrInvalidValue) {
+    qelta::jni::LogReasonIfSilent(net, status, "The %s of node [%s] must be finite numbers", what,
+                                  target.GetId());
+  }
+  ReportError(operation, status);
+}
+
 jdoubleArray GetPointValues(JNIEnv* env, jobject obj, jint node) {
   std::vector<double> values;
   const int status =
       DiscreteDef(env, obj, node, "GetPointValues")->GetPointValues(&values);
-  if (status != qelta::kOk) ReportError("GetPointValues", status);
+  if (status != qelta::kOk) {
+    ReportNumbersRefusal(env, obj, node, "GetPointValues", status, "point values");
+  }
   return qelta::jni::NewJavaArray<jdouble>(env, values);
 }
 
@@ -257,15 +336,20 @@ constexpr const char* kNullArray = "Unexpected null Java array.";
 void SetPointValues(JNIEnv* env, jobject obj, jint node, jdoubleArray values) {
   qelta::jni::RequireArray(values, kNullArray);
   VRN_discDef* definition = DiscreteDef(env, obj, node, "SetPointValues");
-  const int status = definition->SetPointValues(
-      qelta::jni::CopyFromJava<jdouble>(env, values));
-  if (status != qelta::kOk) ReportError("SetPointValues", status);
+  const std::vector<jdouble> items = qelta::jni::CopyFromJava<jdouble>(env, values);
+  const int status = definition->SetPointValues(items);
+  if (status != qelta::kOk) {
+    ReportNumbersRefusal(env, obj, node, "SetPointValues", status, "point values",
+                         static_cast<long>(items.size()));
+  }
 }
 
 void RemovePointValues(JNIEnv* env, jobject obj, jint node) {
   const int status =
       DiscreteDef(env, obj, node, "RemovePointValues")->RemovePointValues();
-  if (status != qelta::kOk) ReportError("RemovePointValues", status);
+  if (status != qelta::kOk) {
+    ReportNumbersRefusal(env, obj, node, "RemovePointValues", status, "point values");
+  }
 }
 
 jboolean HasIntervals(JNIEnv* env, jobject obj, jint node) {
@@ -276,7 +360,7 @@ jdoubleArray GetIntervals(JNIEnv* env, jobject obj, jint node) {
   std::vector<double> bounds;
   const int status =
       DiscreteDef(env, obj, node, "GetIntervals")->GetIntervals(&bounds);
-  if (status != qelta::kOk) ReportError("GetIntervals", status);
+  if (status != qelta::kOk) ReportNumbersRefusal(env, obj, node, "GetIntervals", status, "intervals");
   return qelta::jni::NewJavaArray<jdouble>(env, bounds);
 }
 
@@ -288,9 +372,20 @@ void SetIntervals(JNIEnv* env, jobject obj, jint node, jdoubleArray bounds,
   // so a refusal leaves outcomes and numbers as they were.
   VRN_network& net = Net(env, obj);
   net.ErrorLog()->Flush();
-  const int status = definition->SetIntervals(
-      qelta::jni::CopyFromJava<jdouble>(env, bounds), clear_ids != JNI_FALSE);
+  const std::vector<jdouble> items = qelta::jni::CopyFromJava<jdouble>(env, bounds);
+  const int status = definition->SetIntervals(items, clear_ids != JNI_FALSE);
   if (status != qelta::kOk) {
+    if (status == qelta::kErrOutOfRange && items.size() < 3) {
+      qelta::jni::LogReasonIfSilent(
+          net, status, "Intervals of node [%s] need at least 3 bounds (2 intervals), not %zu",
+          net.GetNode(node)->GetId(), items.size());
+    } else if (status == qelta::kErrInvalidValue) {
+      qelta::jni::LogReasonIfSilent(
+          net, status,
+          "Interval bounds of node [%s] must be numbers that never decrease, with no "
+          "two empty intervals in a row",
+          net.GetNode(node)->GetId());
+    }
     ReportNetworkError("SetIntervals", status, *net.ErrorLog());
   }
 }
@@ -298,7 +393,9 @@ void SetIntervals(JNIEnv* env, jobject obj, jint node, jdoubleArray bounds,
 void RemoveIntervals(JNIEnv* env, jobject obj, jint node) {
   const int status =
       DiscreteDef(env, obj, node, "RemoveIntervals")->RemoveIntervals();
-  if (status != qelta::kOk) ReportError("RemoveIntervals", status);
+  if (status != qelta::kOk) {
+    ReportNumbersRefusal(env, obj, node, "RemoveIntervals", status, "intervals");
+  }
 }
 
 }  // namespace

@@ -2,15 +2,18 @@
 // weights, per parent and per temporal order.
 #include "qelta_Network.h"
 
+#include <cstring>
 #include <string>
 
 #include "base/engine_error.h"
 #include "base/status.h"
 #include "definitions/qualitative.h"
 #include "jni/checks.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/network_common.h"
 #include "network/network.h"
+#include "network/node.h"
 
 using qelta::jni::Guarded;
 using qelta::jni::Handle;
@@ -22,10 +25,33 @@ VRN_demorgan& DeMorgan(JNIEnv* env, jobject obj, jint node) {
   return *static_cast<VRN_demorgan*>(GetDeMorganDef(Net(env, obj), node));
 }
 
+// Reports a refused DeMorgan parameter of node, saying why: parent is no
+// parent's index (of the temporal parents of that order when order > 0), or
+// value (a prior or weight, when given) lies outside 0..1.
+[[noreturn]] void ReportDeMorganRefusal(JNIEnv* env, jobject obj, jint node, const char* operation,
+                                        int status, jint parent, int order = 0,
+                                        const char* what = nullptr, double value = 0.0) {
+  VRN_network& net = Net(env, obj);
+  const VRN_node& target = *net.GetNode(node);
+  if (status == qelta::kErrInvalidValue && what != nullptr) {
+    qelta::jni::LogReasonIfSilent(net, status, "The %s of node [%s] lies from 0 to 1, not %g", what,
+                                  target.GetId(), value);
+  } else if (order > 0) {
+    qelta::jni::LogReasonIfSilent(net, status, "Node [%s] has no temporal parent of order %d at index %d",
+                                  target.GetId(), order, parent);
+  } else if (what == nullptr || std::strcmp(what, "prior belief") != 0) {
+    qelta::jni::LogReasonIfSilent(net, status, "Node [%s] has no parent at index %d; it has %d",
+                                  target.GetId(), parent, target.Parents().GetSize());
+  }
+  ReportError(operation, status);
+}
+
 void SetPriorBelief(JNIEnv* env, jobject obj, jint node, jdouble prior) {
   // A prior outside [0, 1] is refused rather than passed over in silence.
   const int status = DeMorgan(env, obj, node).SetPriorBelief(prior);
-  if (status != qelta::kOk) ReportError("SetPriorBelief", status);
+  if (status != qelta::kOk) {
+    ReportDeMorganRefusal(env, obj, node, "SetPriorBelief", status, 0, 0, "prior belief", prior);
+  }
 }
 
 jdouble GetPriorBelief(JNIEnv* env, jobject obj, jint node) {
@@ -34,47 +60,62 @@ jdouble GetPriorBelief(JNIEnv* env, jobject obj, jint node) {
 
 void SetParentType(JNIEnv* env, jobject obj, jint node, jint parent,
                    jint type) {
-  const int status = DeMorgan(env, obj, node).SetParentType(parent, type);
-  if (status != qelta::kOk) ReportError("SetParentType", status);
+  VRN_demorgan& def = DeMorgan(env, obj, node);
+  qelta::jni::ValidateCode(qelta::jni::kDeMorganParentTypes, "type", type);
+  const int status = def.SetParentType(parent, type);
+  if (status != qelta::kOk) ReportDeMorganRefusal(env, obj, node, "SetParentType", status, parent);
 }
 
 jint GetParentType(JNIEnv* env, jobject obj, jint node, jint parent) {
   const int type = DeMorgan(env, obj, node).GetParentType(parent);
-  if (type < 0) ReportError("GetParentType", type);
+  if (type < 0) ReportDeMorganRefusal(env, obj, node, "GetParentType", type, parent);
   return type;
 }
 
 void SetParentWeight(JNIEnv* env, jobject obj, jint node, jint parent,
                      jdouble weight) {
   const int status = DeMorgan(env, obj, node).SetParentWeight(parent, weight);
-  if (status != qelta::kOk) ReportError("SetParentWeight", status);
+  if (status != qelta::kOk) {
+    ReportDeMorganRefusal(env, obj, node, "SetParentWeight", status, parent, 0, "parent weight",
+                          weight);
+  }
 }
 
 jdouble GetParentWeight(JNIEnv* env, jobject obj, jint node, jint parent) {
   const double weight = DeMorgan(env, obj, node).GetParentWeight(parent);
-  if (weight < 0.0) ReportError("GetParentWeight", qelta::kErrGeneral);
+  if (weight < 0.0) {
+    ReportDeMorganRefusal(env, obj, node, "GetParentWeight", qelta::kErrGeneral, parent);
+  }
   return weight;
 }
 
 jint GetTemporalParentType(JNIEnv* env, jobject obj, jint node, jint order,
                            jint parent) {
   const int type = DeMorgan(env, obj, node).GetTemporalParentType(order, parent);
-  if (type < 0) ReportError("GetTemporalParentType", type);
+  if (type < 0) {
+    ReportDeMorganRefusal(env, obj, node, "GetTemporalParentType", type, parent, order);
+  }
   return type;
 }
 
 void SetTemporalParentType(JNIEnv* env, jobject obj, jint node, jint order,
                            jint parent, jint type) {
-  const int status =
-      DeMorgan(env, obj, node).SetTemporalParentType(order, parent, type);
-  if (status != qelta::kOk) ReportError("SetTemporalParentType", status);
+  VRN_demorgan& def = DeMorgan(env, obj, node);
+  qelta::jni::ValidateCode(qelta::jni::kDeMorganParentTypes, "type", type);
+  const int status = def.SetTemporalParentType(order, parent, type);
+  if (status != qelta::kOk) {
+    ReportDeMorganRefusal(env, obj, node, "SetTemporalParentType", status, parent, order);
+  }
 }
 
 jdouble GetTemporalParentWeight(JNIEnv* env, jobject obj, jint node,
                                 jint order, jint parent) {
   const double weight =
       DeMorgan(env, obj, node).GetTemporalParentWeight(order, parent);
-  if (weight < 0.0) ReportError("GetTemporalParentWeight", qelta::kErrGeneral);
+  if (weight < 0.0) {
+    ReportDeMorganRefusal(env, obj, node, "GetTemporalParentWeight", qelta::kErrGeneral, parent,
+                          order);
+  }
   return weight;
 }
 
@@ -82,7 +123,10 @@ void SetTemporalParentWeight(JNIEnv* env, jobject obj, jint node, jint order,
                              jint parent, jdouble weight) {
   const int status =
       DeMorgan(env, obj, node).SetTemporalParentWeight(order, parent, weight);
-  if (status != qelta::kOk) ReportError("SetTemporalParentWeight", status);
+  if (status != qelta::kOk) {
+    ReportDeMorganRefusal(env, obj, node, "SetTemporalParentWeight", status, parent, order,
+                          "parent weight", weight);
+  }
 }
 
 }  // namespace

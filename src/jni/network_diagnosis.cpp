@@ -11,6 +11,7 @@
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
 #include "jni/checks.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/network_common.h"
 #include "network/network.h"
@@ -52,7 +53,9 @@ VRN_discDef& NodeDef(JNIEnv* env, jobject obj, jint node,
 // ------------------------------------------------------------ node level
 
 void SetNodeDiagType(JNIEnv* env, jobject obj, jint node, jint type) {
-  (void)Node(env, obj, node).SetDiagType(type);
+  VRN_node& target = Node(env, obj, node);
+  qelta::jni::ValidateCode(qelta::jni::kDiagRoles, "type", type);
+  (void)target.SetDiagType(type);
 }
 
 jint GetNodeDiagType(JNIEnv* env, jobject obj, jint node) {

@@ -18,6 +18,7 @@
 #include "definitions/node_val.h"
 #include "definitions/noisy_max.h"
 #include "jni/checks.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/network_common.h"
 #include "network/dbn.h"
@@ -27,6 +28,7 @@
 using qelta::jni::EvidenceOf;
 using qelta::jni::Guarded;
 using qelta::jni::Handle;
+using qelta::jni::LogReasonIfSilent;
 using qelta::jni::Net;
 
 namespace {
@@ -44,6 +46,7 @@ jint GetTemporalType(JNIEnv* env, jobject obj, jint node) {
 void SetTemporalType(JNIEnv* env, jobject obj, jint node, jint type) {
   VRN_network& net = Net(env, obj);
   ValidateNodeHandle(net, node);
+  qelta::jni::ValidateCode(qelta::jni::kTemporalTypes, "type", type);
   net.ErrorLog()->Flush();
   const int status = net.setNodeTemporalType(node, type);
   if (status != qelta::kOk) {
@@ -57,6 +60,23 @@ void AddArc(JNIEnv* env, jobject obj, jint parent, jint child, jint order) {
   ValidateNodeHandle(net, parent);
   ValidateNodeHandle(net, child);
   const int status = net.AddTemporalArc(parent, child, order);
+  if (status == qelta::kErrOutOfRange) {
+    const char* from = net.GetNode(parent)->GetId();
+    const char* to = net.GetNode(child)->GetId();
+    if (order < 1) {
+      LogReasonIfSilent(net, status, "A temporal arc has an order of 1 or more, not %d",
+                        order);
+    } else if (net.GetTemporalType(parent) != qelta::kTemporalPlate ||
+               net.GetTemporalType(child) != qelta::kTemporalPlate) {
+      LogReasonIfSilent(net, status,
+                        "Temporal arcs join plate nodes; make nodes [%s] and [%s] "
+                        "TemporalType.PLATE first", from, to);
+    } else {
+      LogReasonIfSilent(net, status,
+                        "There already is a temporal arc of order %d from node [%s] to [%s]",
+                        order, from, to);
+    }
+  }
   if (status != qelta::kOk) {
     ReportNetworkError("AddTemporalArc", status, *net.ErrorLog());
   }
@@ -144,7 +164,17 @@ jobject Unroll(JNIEnv* env, jobject obj) {
   std::vector<int> map;
   const int status = source.UnrollNetwork(target, map);
   // The new Java network, left empty, goes to the garbage collector.
-  if (status != qelta::kOk) ReportError("UnrollNetwork", status);
+  if (status != qelta::kOk) {
+    bool plate = false;
+    for (int h = source.GetFirstNode(); h >= 0; h = source.GetNextNode(h)) {
+      plate = plate || source.GetTemporalType(h) == qelta::kTemporalPlate;
+    }
+    if (!plate) {
+      LogReasonIfSilent(source, status,
+                        "The network has no plate node: there is nothing to unroll");
+    }
+    ReportError("UnrollNetwork", status);
+  }
   qelta::jni::LocalRef<jintArray> java_map(
       env, qelta::jni::NewJavaArray<jint>(env, map));
   return qelta::jni::NewJavaObject(env, "qelta/UnrollResults",
@@ -173,12 +203,39 @@ jboolean IsVirtualEvidence(JNIEnv* env, jobject obj, jint node, jint slice) {
   return value.IsTemporalVirtualEvidence(slice) ? JNI_TRUE : JNI_FALSE;
 }
 
+// Reports a refused read or edit (operation) of the node's evidence in a
+// slice, saying why: the node is no plate node, the slice holds no evidence
+// (missing says what is missing, for a read or a clear), or the likelihoods
+// (given of them) do not fit.
+[[noreturn]] void ReportSliceEvidence(VRN_network& net, jint node, jint slice,
+                                      const char* operation, int status,
+                                      const char* missing = nullptr, long given = -1) {
+  const VRN_node& target = *net.GetNode(node);
+  const char* id = target.GetId();
+  if (status == qelta::kErrWrongNodeType) {
+    LogReasonIfSilent(net, status, "Node [%s] (%s) takes evidence by slice only as TemporalType.PLATE",
+                      id, qelta::jni::NameOfCode(qelta::jni::kTemporalTypes, net.GetTemporalType(node)).c_str());
+  } else if (given >= 0 && status == qelta::kErrOutOfRange) {
+    LogReasonIfSilent(net, status, "Node [%s] takes %d likelihoods, one per outcome, not %ld", id,
+                      target.Definition()->GetNumberOfOutcomes(), given);
+  } else if (given >= 0 && status == qelta::kErrInvalidValue) {
+    LogReasonIfSilent(net, status, "Likelihoods of node [%s] lie from 0 to 1", id);
+  } else if (given >= 0 && status == qelta::kErrNoItem) {
+    LogReasonIfSilent(net, status, "Likelihoods of node [%s] need one above 0", id);
+  } else if (given < 0 && missing != nullptr) {
+    LogReasonIfSilent(net, status, "Node [%s] has no %s in slice %d", id, missing, slice);
+  }
+  ReportError(operation, status);
+}
+
 jint GetEvidence(JNIEnv* env, jobject obj, jint node, jint slice) {
   VRN_network& net = Net(env, obj);
   VRN_nodeVal& value = EvidenceOf(net, node);
   ValidateSlice(net, slice);
   const int outcome = value.GetTemporalEvidence(slice);
-  if (outcome < 0) ReportError("GetTemporalEvidence", outcome);
+  if (outcome < 0) {
+    ReportSliceEvidence(net, node, slice, "GetTemporalEvidence", outcome, "evidence");
+  }
   return outcome;
 }
 
@@ -194,7 +251,9 @@ jdoubleArray GetVirtualEvidence(JNIEnv* env, jobject obj, jint node,
   ValidateSlice(net, slice);
   std::vector<double> evidence;
   const int status = value.GetTemporalVirtualEvidence(slice, &evidence);
-  if (status < 0) ReportError("GetTemporalEvidence", status);
+  if (status < 0) {
+    ReportSliceEvidence(net, node, slice, "GetTemporalEvidence", status, "virtual evidence");
+  }
   return qelta::jni::NewJavaArray<jdouble>(env, evidence);
 }
 
@@ -202,7 +261,7 @@ void StoreEvidence(VRN_network& net, jint node, jint slice, int outcome) {
   ValidateSlice(net, slice);
   const int status = net.GetNode(node)->Value()->SetTemporalEvidence(
       slice, outcome);
-  if (status != qelta::kOk) ReportError("SetTemporalEvidence", status);
+  if (status != qelta::kOk) ReportSliceEvidence(net, node, slice, "SetTemporalEvidence", status);
 }
 
 void SetEvidence(JNIEnv* env, jobject obj, jint node, jint slice,
@@ -227,7 +286,10 @@ void SetVirtualEvidence(JNIEnv* env, jobject obj, jint node, jint slice,
   const std::vector<double> likelihoods =
       qelta::jni::CopyFromJava<jdouble>(env, evidence);
   const int status = value.SetTemporalVirtualEvidence(slice, likelihoods);
-  if (status != qelta::kOk) ReportError("SetTemporalEvidence", status);
+  if (status != qelta::kOk) {
+    ReportSliceEvidence(net, node, slice, "SetTemporalEvidence", status, nullptr,
+                        static_cast<long>(likelihoods.size()));
+  }
 }
 
 void ClearEvidence(JNIEnv* env, jobject obj, jint node, jint slice) {
@@ -235,7 +297,9 @@ void ClearEvidence(JNIEnv* env, jobject obj, jint node, jint slice) {
   VRN_nodeVal& value = EvidenceOf(net, node);
   ValidateSlice(net, slice);
   const int status = value.ClearTemporalEvidence(slice);
-  if (status != qelta::kOk) ReportError("ClearTemporalEvidence", status);
+  if (status != qelta::kOk) {
+    ReportSliceEvidence(net, node, slice, "ClearTemporalEvidence", status, "evidence to clear");
+  }
 }
 
 // ------------------------------------------------- temporal definitions

@@ -27,7 +27,9 @@ using qelta::jni::Guarded;
 using qelta::jni::Handle;
 using qelta::jni::GetOutcomeId;
 using qelta::jni::IdOf;
+using qelta::jni::LogReasonIfSilent;
 using qelta::jni::Net;
+using qelta::jni::NodeTypeName;
 
 namespace {
 
@@ -107,18 +109,39 @@ void SetVirtualEvidence(JNIEnv* env, jobject obj, jint node,
                         jdoubleArray likelihoods) {
   // Before the network is read, as for a missing definition array.
   qelta::jni::RequireArray(likelihoods, kNullLikelihoods);
-  VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
+  VRN_network& net = Net(env, obj);
+  VRN_node* target = ValidateNodeHandle(net, node);
+  const std::vector<jdouble> items = qelta::jni::CopyFromJava<jdouble>(env, likelihoods);
   // The value checks every likelihood before it drops observed evidence.
-  const int status = target->Value()->SetVirtualEvidence(
-      qelta::jni::CopyFromJava<jdouble>(env, likelihoods));
-  if (status != qelta::kOk) ReportError("SetVirtualEvidence", status);
+  const int status = target->Value()->SetVirtualEvidence(items);
+  if (status != qelta::kOk) {
+    const char* id = target->GetId();
+    const int outcomes = target->Definition()->GetNumberOfOutcomes();
+    if (status == qelta::kErrWrongNodeType) {
+      LogReasonIfSilent(net, status, "Node [%s] (%s) takes no virtual evidence", id,
+                        NodeTypeName(*target).c_str());
+    } else if (status == qelta::kErrOutOfRange) {
+      LogReasonIfSilent(net, status, "Node [%s] takes %d likelihoods, one per outcome, not %zu",
+                        id, outcomes, items.size());
+    } else if (status == qelta::kErrInvalidValue) {
+      LogReasonIfSilent(net, status, "Likelihoods of node [%s] lie from 0 to 1", id);
+    } else if (status == qelta::kErrNoItem) {
+      LogReasonIfSilent(net, status, "Likelihoods of node [%s] need one above 0", id);
+    }
+    ReportError("SetVirtualEvidence", status);
+  }
 }
 
 jdoubleArray GetVirtualEvidence(JNIEnv* env, jobject obj, jint node) {
   std::vector<double> likelihoods;
-  const int status =
-      EvidenceOf(Net(env, obj), node).GetVirtualEvidence(&likelihoods);
-  if (status < 0) ReportError("GetVirtualEvidence", status);
+  VRN_network& net = Net(env, obj);
+  const int status = EvidenceOf(net, node).GetVirtualEvidence(&likelihoods);
+  if (status < 0) {
+    if (status == qelta::kErrOutOfRange) {
+      LogReasonIfSilent(net, status, "Node [%s] has no virtual evidence", net.GetNode(node)->GetId());
+    }
+    ReportError("GetVirtualEvidence", status);
+  }
   return qelta::jni::NewJavaArray<jdouble>(env, likelihoods);
 }
 
@@ -141,9 +164,18 @@ jboolean HasValueFlags(JNIEnv* env, jobject obj, jint node, int bits) {
 }
 
 void ClearEvidence(JNIEnv* env, jobject obj, jint node) {
-  const int status =
-      ValidateNodeHandle(Net(env, obj), node)->Value()->ClearEvidence();
-  if (status != qelta::kOk) ReportError("ClearEvidence", status);
+  VRN_network& net = Net(env, obj);
+  VRN_node* target = ValidateNodeHandle(net, node);
+  const int status = target->Value()->ClearEvidence();
+  if (status != qelta::kOk) {
+    if (status == qelta::kErrOutOfRange) {
+      LogReasonIfSilent(net, status, "Node [%s] has no evidence to clear", target->GetId());
+    } else if (status == qelta::kErrWrongNodeType) {
+      LogReasonIfSilent(net, status, "Node [%s] (%s) takes no evidence", target->GetId(),
+                        NodeTypeName(*target).c_str());
+    }
+    ReportError("ClearEvidence", status);
+  }
 }
 
 // Why the node refused the number, for the refusals whose cause the node's

@@ -2,6 +2,8 @@
 #include "qelta_Network.h"
 
 #include <stdexcept>
+#include <climits>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "definitions/node_val.h"
 #include "io/format.h"
 #include "jni/checks.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/network_common.h"
 #include "network/network.h"
@@ -23,6 +26,7 @@
 
 using qelta::jni::Guarded;
 using qelta::jni::Handle;
+using qelta::jni::LogReasonIfSilent;
 using qelta::jni::Net;
 
 namespace {
@@ -36,6 +40,7 @@ jint GetNodeType(JNIEnv* env, jobject obj, jint node) {
 void SetNodeType(JNIEnv* env, jobject obj, jint node, jint type) {
   VRN_network& net = Net(env, obj);
   VRN_node* record = ValidateNodeHandle(net, node);
+  qelta::jni::ValidateCode(qelta::jni::kNodeTypes, "type", type);
   net.ErrorLog()->Flush();
   const int status = record->setNodeType(type);
   if (status != qelta::kOk) {
@@ -51,12 +56,16 @@ void DeleteNode(JNIEnv* env, jobject obj, jint node) {
 }
 
 void SetNodeId(JNIEnv* env, jobject obj, jint node, jstring id) {
-  VRN_node* target = ValidateNodeHandle(Net(env, obj), node);
+  VRN_network& net = Net(env, obj);
+  VRN_node* target = ValidateNodeHandle(net, node);
   const std::string text = ValidateIdentifier(env, id, "Node identifier");
   // A refused rename (an identifier in use elsewhere) must not look like
   // success to the caller.
   const int status = target->Header().SetId(text.c_str());
-  if (status != qelta::kOk) ReportError("SetId", status);
+  if (status != qelta::kOk) {
+    qelta::jni::LogIdentifierInUse(net, status, text);
+    ReportError("SetId", status);
+  }
 }
 
 jstring GetNodeName(JNIEnv* env, jobject obj, jint node) {
@@ -92,10 +101,37 @@ jint GetOutcomeCount(JNIEnv* env, jobject obj, jint node) {
 }
 
 // Outcome edits log why they refuse an id; the message goes with the error.
-void ReportOutcomeEdit(VRN_network& net, const char* operation, int status) {
-  if (status != qelta::kOk) {
-    ReportNetworkError(operation, status, *net.ErrorLog());
+// The refusals they answer with a bare status are explained here; id is the
+// outcome identifier given and position the place asked for, when there are.
+void ReportOutcomeEdit(VRN_network& net, const VRN_node& node,
+                       const char* operation, int status,
+                       const char* id = nullptr, int position = INT_MIN) {
+  if (status == qelta::kOk) return;
+  const VRN_nodeDef& def = *node.Definition();
+  const auto* discrete = dynamic_cast<const VRN_discDef*>(&def);
+  const int count = def.GetNumberOfOutcomes();
+  if (status == qelta::kErrWrongNodeType && discrete == nullptr) {
+    LogReasonIfSilent(net, status, "Node [%s] (%s) has no outcomes", node.GetId(),
+                      qelta::jni::NodeTypeName(node).c_str());
+  } else if (status == qelta::kErrWrongNodeType && discrete->AreOutcomesFixed()) {
+    LogReasonIfSilent(net, status, "The outcomes of node [%s] (%s) are fixed", node.GetId(),
+                      qelta::jni::NodeTypeName(node).c_str());
+  } else if (status == qelta::kErrOutOfRange && id != nullptr && !VRN_IsValidId(id)) {
+    LogReasonIfSilent(net, status,
+                      "Outcome identifier '%s' is invalid - it should start with a letter and "
+                      "contain only letters, digits and underscores", id);
+  } else if (status == qelta::kErrOutOfRange && position != INT_MIN &&
+             (position < 0 || position > count)) {
+    LogReasonIfSilent(net, status, "Position %d is outside 0 to %d, the places of node [%s]",
+                      position, count, node.GetId());
+  } else if (status == qelta::kErrOutOfRange &&
+             std::strcmp(operation, "RemoveOutcome") == 0 &&
+             def.GetNumberOfOutcomes() <= 2) {
+    LogReasonIfSilent(net, status,
+                      "Node [%s] keeps at least two outcomes; add one before "
+                      "deleting this one", node.GetId());
   }
+  ReportNetworkError(operation, status, *net.ErrorLog());
 }
 
 void AddOutcome(JNIEnv* env, jobject obj, jint node, jstring outcome_id) {
@@ -103,8 +139,8 @@ void AddOutcome(JNIEnv* env, jobject obj, jint node, jstring outcome_id) {
   VRN_node* target = ValidateNodeHandle(net, node);
   JavaStringToNative id(env, outcome_id, "Outcome identifier");
   net.ErrorLog()->Flush();
-  ReportOutcomeEdit(net, "AddOutcome",
-                    target->Definition()->AddOutcome(id.c_str()));
+  ReportOutcomeEdit(net, *target, "AddOutcome",
+                    target->Definition()->AddOutcome(id.c_str()), id.c_str());
 }
 
 void InsertOutcome(JNIEnv* env, jobject obj, jint node, jint position,
@@ -113,8 +149,9 @@ void InsertOutcome(JNIEnv* env, jobject obj, jint node, jint position,
   VRN_node* target = ValidateNodeHandle(net, node);
   JavaStringToNative id(env, outcome_id, "Outcome identifier");
   net.ErrorLog()->Flush();
-  ReportOutcomeEdit(net, "InsertOutcome",
-                    target->Definition()->InsertOutcome(position, id.c_str()));
+  ReportOutcomeEdit(net, *target, "InsertOutcome",
+                    target->Definition()->InsertOutcome(position, id.c_str()), id.c_str(),
+                    position);
 }
 
 void DeleteOutcome(JNIEnv* env, jobject obj, jint node, jint outcome) {
@@ -122,7 +159,7 @@ void DeleteOutcome(JNIEnv* env, jobject obj, jint node, jint outcome) {
   VRN_node* target = ValidateOutcomeIndex(net, node, outcome);
   // A refusal names the equation whose literal the outcome is.
   net.ErrorLog()->Flush();
-  ReportOutcomeEdit(net, "RemoveOutcome",
+  ReportOutcomeEdit(net, *target, "RemoveOutcome",
                     target->Definition()->RemoveOutcome(outcome));
 }
 
@@ -138,8 +175,8 @@ void SetOutcomeId(JNIEnv* env, jobject obj, jint node, jint outcome,
   VRN_node* target = ValidateOutcomeIndex(net, node, outcome);
   JavaStringToNative id(env, outcome_id, "Outcome identifier");
   net.ErrorLog()->Flush();
-  ReportOutcomeEdit(net, "RenameOutcome",
-                    target->Definition()->RenameOutcome(outcome, id.c_str()));
+  ReportOutcomeEdit(net, *target, "RenameOutcome",
+                    target->Definition()->RenameOutcome(outcome, id.c_str()), id.c_str());
 }
 
 void SetOutcomes(JNIEnv* env, jobject obj, jint node, jobjectArray outcome_ids,
@@ -172,7 +209,7 @@ void SetOutcomes(JNIEnv* env, jobject obj, jint node, jobjectArray outcome_ids,
   for (jsize i = 0; i < n; ++i) order[i] = items[static_cast<std::size_t>(i)];
   net.ErrorLog()->Flush();
   ReportOutcomeEdit(
-      net, "ChangeOrderOfOutcomesWithAddAndRemove",
+      net, *target, "ChangeOrderOfOutcomesWithAddAndRemove",
       target->Definition()->ChangeOrderOfOutcomesWithAddAndRemove(ids, order));
 }
 
@@ -188,10 +225,14 @@ void SetOutcomes(JNIEnv* env, jobject obj, jint node, jobjectArray outcome_ids,
 extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_addNode__ILjava_lang_String_2(JNIEnv* env, jobject obj, jint type, jstring id) {
   return Guarded(env, [&] {
     VRN_network& net = Net(env, obj);
+    qelta::jni::ValidateCode(qelta::jni::kNodeTypes, "type", type);
     // Without an identifier the network makes one.
     const std::string text = id != nullptr ? ValidateIdentifier(env, id, "Node identifier") : "";
     const int handle = net.AddNode(type, id != nullptr ? text.c_str() : nullptr);
-    if (handle < 0) ReportError("AddNode", handle);
+    if (handle < 0) {
+      if (id != nullptr) qelta::jni::LogIdentifierInUse(net, handle, text);
+      ReportError("AddNode", handle);
+    }
     return handle;
   });
 }
@@ -203,7 +244,9 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_addNode__ILjava_lang_String
  */
 extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_addNode__I(JNIEnv* env, jobject obj, jint type) {
   return Guarded(env, [&] {
-    const int handle = Net(env, obj).AddNode(type, nullptr);
+    VRN_network& net = Net(env, obj);
+    qelta::jni::ValidateCode(qelta::jni::kNodeTypes, "type", type);
+    const int handle = net.AddNode(type, nullptr);
     if (handle < 0) ReportError("AddNode", handle);
     return handle;
   });

@@ -2,6 +2,7 @@
 // strings, belief updating and annealed MAP, settings, identity.
 #include "qelta_Network.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "definitions/node_val.h"
 #include "io/format.h"
 #include "jni/checks.h"
+#include "jni/codes.h"
 #include "jni/frame.h"
 #include "jni/network_common.h"
 #include "network/network.h"
@@ -66,7 +68,14 @@ jobject AnnealedMap(JNIEnv* env, jobject obj, jintArray map_nodes,
     // Searching with an older tuning than the one asked for would answer a
     // different question: a refused record fails the call.
     const int status = net.SetAnnealedMapTuning(TuningFromJava(env, tuning, &seed));
-    if (status != qelta::kOk) ReportError("AnnealedMAP", status);
+    if (status != qelta::kOk) {
+      qelta::jni::LogReasonIfSilent(
+          net, status,
+          "Annealed MAP tuning refused: speed lies from 0.5 to 0.99, Tmin, Tinit and kReheat "
+          "above 0 with Tinit above Tmin, numCycle and iReheatSteps 1 or more, and iReheatSteps "
+          "not above iStopSteps");
+      ReportError("AnnealedMAP", status);
+    }
   }
   // The engine would index its node slots with these; refuse strangers here.
   const std::vector<jint> handles = qelta::jni::CopyFromJava<jint>(env, map_nodes);
@@ -85,7 +94,16 @@ jobject AnnealedMap(JNIEnv* env, jobject obj, jintArray map_nodes,
   const int status =
       net.AnnealedMAP(evidence, std::vector<int>(handles.begin(), handles.end()),
                       &assignment, &best, &evidence_probability, seed);
-  if (status != qelta::kOk) ReportError("AnnealedMAP", status);
+  if (status != qelta::kOk) {
+    std::vector<jint> sorted = handles;
+    std::sort(sorted.begin(), sorted.end());
+    const auto twice = std::adjacent_find(sorted.begin(), sorted.end());
+    if (twice != sorted.end()) {
+      qelta::jni::LogReasonIfSilent(net, status, "Node [%s] is named twice among the MAP nodes",
+                                    net.GetNode(*twice)->GetId());
+    }
+    ReportError("AnnealedMAP", status);
+  }
   qelta::jni::LocalRef<jintArray> outcomes(
       env, qelta::jni::NewJavaArray<jint>(env, assignment));
   return qelta::jni::NewJavaObject(env, "qelta/AnnealedMapResults", "(DD[I)V",
@@ -404,8 +422,11 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_getBayesianAlgorithm(JNIEnv
  * Signature: (I)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setBayesianAlgorithm(JNIEnv* env, jobject obj, jint algorithm) {
-  // Codes outside 0..12 leave the setting as it was.
-  Guarded(env, [&] { Net(env, obj).SetDefaultBNAlgorithm(algorithm); });
+  Guarded(env, [&] {
+    VRN_network& net = Net(env, obj);
+    qelta::jni::ValidateCode(qelta::jni::kBayesianAlgorithms, "algorithm", algorithm);
+    net.SetDefaultBNAlgorithm(algorithm);
+  });
 }
 
 /*
@@ -423,7 +444,11 @@ extern "C" JNIEXPORT jint JNICALL Java_qelta_Network_getInfluenceDiagramAlgorith
  * Signature: (I)V
  */
 extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setInfluenceDiagramAlgorithm(JNIEnv* env, jobject obj, jint algorithm) {
-  Guarded(env, [&] { Net(env, obj).SetDefaultIDAlgorithm(algorithm); });
+  Guarded(env, [&] {
+    VRN_network& net = Net(env, obj);
+    qelta::jni::ValidateCode(qelta::jni::kInfluenceDiagramAlgorithms, "algorithm", algorithm);
+    net.SetDefaultIDAlgorithm(algorithm);
+  });
 }
 
 /*
@@ -448,7 +473,10 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_Network_setId(JNIEnv* env, jobject 
     // namespace with the nodes and the other submodels.
     int status = net.Submodels()->CheckNewId(qelta::kMainSubmodel, text.c_str());
     if (status == qelta::kOk) status = net.Header()->SetId(text.c_str());
-    if (status != qelta::kOk) ReportError("SetId", status);
+    if (status != qelta::kOk) {
+      qelta::jni::LogIdentifierInUse(net, status, text);
+      ReportError("SetId", status);
+    }
   });
 }
 

@@ -53,6 +53,11 @@ void RedirectLogToFile(JNIEnv* env, jobject obj, jstring file) {
   // A name cut at U+0000 could open another file than the one asked for.
   JavaStringToNative name(env, file, qelta::jni::kFileName);
   VRN_network& net = Net(env, obj);
+  // An empty name is the way back: the log keeps its entries again.
+  if (name.str().empty()) {
+    (void)net.ErrorLog()->RedirectToFile(nullptr, nullptr);
+    return;
+  }
   // Fails only when the file cannot be opened; the old redirect then stays.
   if (net.ErrorLog()->RedirectToFile(name.c_str(), nullptr) != qelta::kOk) {
     ReportError("RedirectToFile", qelta::kErrFileIo);

@@ -55,7 +55,13 @@ jint AddSubmodel(JNIEnv* env, jobject obj, jint parent, jstring id) {
   // The table logs why it has no slot left; its other refusals log nothing.
   net.ErrorLog()->Flush();
   const int handle = net.Submodels()->CreateSubmodel(parent, text.c_str());
-  if (handle < 0) ReportNetworkError("CreateSubmodel", handle, *net.ErrorLog());
+  if (handle < 0) {
+    if (net.Submodels()->GetSubmodel(parent) == nullptr) {
+      qelta::jni::LogReasonIfSilent(net, handle, "No submodel has handle %d", parent);
+    }
+    qelta::jni::LogIdentifierInUse(net, handle, text);
+    ReportNetworkError("CreateSubmodel", handle, *net.ErrorLog());
+  }
   return handle;
 }
 
@@ -63,7 +69,12 @@ void DeleteSubmodel(JNIEnv* env, jobject obj, jint submodel) {
   VRN_network& net = Net(env, obj);
   ValidateSubmodelHandle(net, submodel);
   const int status = net.Submodels()->DeleteSubmodel(submodel);
-  if (status != qelta::kOk) ReportError("DeleteSubmodel", status);
+  if (status != qelta::kOk) {
+    if (submodel == qelta::kMainSubmodel) {
+      qelta::jni::LogReasonIfSilent(net, status, "The main submodel cannot be deleted");
+    }
+    ReportError("DeleteSubmodel", status);
+  }
 }
 
 void SetSubmodelId(JNIEnv* env, jobject obj, jint submodel, jstring id) {
@@ -74,7 +85,10 @@ void SetSubmodelId(JNIEnv* env, jobject obj, jint submodel, jstring id) {
   // that cannot be read back.
   int status = net.Submodels()->CheckNewId(submodel, text.c_str());
   if (status == qelta::kOk) status = record->Header().SetId(text.c_str());
-  if (status != qelta::kOk) ReportError("SetId", status);
+  if (status != qelta::kOk) {
+    qelta::jni::LogIdentifierInUse(net, status, text);
+    ReportError("SetId", status);
+  }
 }
 
 void SetSubmodelName(JNIEnv* env, jobject obj, jint submodel, jstring name) {
@@ -116,7 +130,20 @@ void SetSubmodelOfNodeById(JNIEnv* env, jobject obj, jstring submodel_id,
 void MoveSubmodel(VRN_network& net, jint parent, jint submodel) {
   ValidateSubmodelHandle(net, parent);
   const int status = net.Submodels()->SetSubmodel(submodel, parent);
-  if (status != qelta::kOk) ReportError("SetSubmodel", status);
+  if (status != qelta::kOk) {
+    if (submodel == qelta::kMainSubmodel) {
+      qelta::jni::LogReasonIfSilent(net, status, "The main submodel lies within no other");
+    } else if (status == qelta::kErrOutOfRange && parent == submodel) {
+      qelta::jni::LogReasonIfSilent(net, status, "Submodel [%s] cannot lie within itself",
+                                    net.Submodels()->GetSubmodel(submodel)->Header().GetId());
+    } else if (status == qelta::kErrOutOfRange) {
+      qelta::jni::LogReasonIfSilent(
+          net, status, "Submodel [%s] cannot move into submodel [%s], which lies within it",
+          net.Submodels()->GetSubmodel(submodel)->Header().GetId(),
+          net.Submodels()->GetSubmodel(parent)->Header().GetId());
+    }
+    ReportError("SetSubmodel", status);
+  }
 }
 
 void SetSubmodelOfSubmodel(JNIEnv* env, jobject obj, jint parent,

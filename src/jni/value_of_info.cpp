@@ -23,8 +23,11 @@ using qelta::jni::NewJavaArray;
 
 namespace {
 
+// The object; its network's log explains the call's failures.
 VRN_valueOfInfo& Voi(JNIEnv* env, jobject obj) {
-  return *qelta::jni::GetNative<VRN_valueOfInfo>(env, obj);
+  VRN_valueOfInfo* voi = qelta::jni::GetNative<VRN_valueOfInfo>(env, obj);
+  qelta::CallLogScope::Use(voi->GetNetwork()->ErrorLog());
+  return *voi;
 }
 
 // The live network of the field `net`; fails for a closed one.

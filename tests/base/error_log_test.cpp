@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/engine_error.h"
@@ -304,6 +305,39 @@ TEST(EngineErrorTest, NetworkErrorAppendsEachLoggedMessageOnItsOwnLine) {
                "second problem");
 }
 
+TEST(EngineErrorTest, CallLogClearedOnFirstUseExplainsEveryReport) {
+  VRN_errorLog first, second;
+  first.LogError(-1, "stale, from an earlier call");
+  qelta::CallLogScope::Use(&first);  // outside a scope: nothing happens
+  EXPECT_EQ(first.GetNumberOfMessages(), 1);
+  {
+    const qelta::CallLogScope call;
+    qelta::CallLogScope::Use(&first);
+    EXPECT_EQ(first.GetNumberOfMessages(), 0);
+    second.LogError(-2, "elsewhere");
+    qelta::CallLogScope::Use(&second);  // the first log stays the call's
+    EXPECT_EQ(second.GetNumberOfMessages(), 1);
+    first.LogError(-2, "Factor expected");
+    first.LogError(-2, "why");
+    first.LogError(-2, "why");
+    EXPECT_STREQ(Caught([] { ReportError("Op", -2); }).what(),
+                 "QELTA error -2 in function Op. \nFactor expected\nwhy");
+    // The engine's own text comes first and is not repeated.
+    EXPECT_STREQ(
+        Caught([] { ReportErrorWithMessage("Op", -2, "at 9: Factor expected"); })
+            .what(),
+        "QELTA error -2 in function Op. at 9: Factor expected\nwhy");
+    {
+      const qelta::CallLogScope inner;
+      EXPECT_EQ(qelta::CallLogScope::Current(), nullptr);
+    }
+    EXPECT_EQ(qelta::CallLogScope::Current(), &first);
+  }
+  EXPECT_EQ(qelta::CallLogScope::Current(), nullptr);
+  EXPECT_STREQ(Caught([] { ReportError("Op", -2); }).what(),
+               "QELTA error -2 in function Op");
+}
+
 TEST(ClassicLocaleScopeTest, PinsPointForItsThreadOnlyAndRestoresIt) {
   DecimalCommaLocale comma;
   if (!comma.active()) GTEST_SKIP() << "no German locale installed";
@@ -336,15 +370,44 @@ TEST(UtfTest, SurrogatePairBecomesOneFourByteSequence) {
 }
 
 TEST(UtfTest, UnpairedSurrogatesAreRefused) {
-  for (const std::vector<std::uint16_t>& units :
-       std::vector<std::vector<std::uint16_t>>{
-           {0x0061, 0xD800}, {0xD800, 0x0061}, {0xDC00}, {0xDE00, 0xD83D}}) {
+  const std::vector<std::pair<std::vector<std::uint16_t>, std::size_t>> cases = {
+      {{0x0061, 0xD800}, 1}, {{0xD800, 0x0061}, 0}, {{0xDC00}, 0},
+      {{0xDE00, 0xD83D}, 0}, {{0xD83D, 0xDE00, 0xDBFF}, 2}};
+  for (const auto& [units, bad] : cases) {
+    EXPECT_EQ(qelta::FindUnpairedSurrogate(units.data(), units.size()), bad);
     try {
       Utf8Of(units);
       ADD_FAILURE() << "accepted an unpaired surrogate";
     } catch (const std::exception& e) {
       EXPECT_STREQ(e.what(), "Invalid UTF-16");
     }
+  }
+}
+
+TEST(UtfTest, UnpairedSurrogateFoundExactlyWhenTheConverterRefuses) {
+  // Short texts over a few plain units and both surrogate halves; the
+  // converter is the oracle.
+  const std::uint16_t alphabet[] = {0x0041, 0xD800, 0xDBFF, 0xDC00, 0xDFFF};
+  std::uint32_t state = 96;
+  for (int round = 0; round < 2000; ++round) {
+    std::vector<std::uint16_t> units(1 + round % 5);
+    for (std::uint16_t& u : units) {
+      state = state * 1103515245u + 12345u;
+      u = alphabet[(state >> 16) % 5];
+    }
+    const std::size_t bad =
+        qelta::FindUnpairedSurrogate(units.data(), units.size());
+    bool accepted = true;
+    try {
+      Utf8Of(units);
+    } catch (const std::exception&) {
+      accepted = false;
+    }
+    ASSERT_EQ(accepted, bad == units.size()) << round;
+    if (accepted) continue;
+    // Everything before the unit named converts.
+    std::vector<std::uint16_t> before(units.begin(), units.begin() + bad);
+    EXPECT_NO_THROW(Utf8Of(before)) << round;
   }
 }
 

@@ -45,12 +45,15 @@ import java.util.function.LongConsumer;
  * <caption>Single-fault algorithm codes ({@link #setSingleFaultAlgorithm(int)})</caption>
  * <thead><tr><th>Code</th><th>Strength of a test</th></tr></thead>
  * <tbody>
- * <tr><td>0x200</td><td>relative entropy reduction: |H<sub>0</sub> - E| / H<sub>0</sub>,
+ * <tr><td>0x200 ({@link SingleFaultAlgorithm#RELATIVE_ENTROPY})</td>
+ *   <td>relative entropy reduction: |H<sub>0</sub> - E| / H<sub>0</sub>,
  *   where H<sub>0</sub> is the entropy (in bits) of the pursued fault now, with the
  *   node's other outcomes lumped together, and E its expected entropy after the test
  *   (0 when H<sub>0</sub> is 0)</td></tr>
- * <tr><td>0x400</td><td>absolute entropy reduction: |E - H<sub>0</sub>|</td></tr>
- * <tr><td>0x800</td><td>the largest change of the pursued fault's probability over
+ * <tr><td>0x400 ({@link SingleFaultAlgorithm#ABSOLUTE_ENTROPY})</td>
+ *   <td>absolute entropy reduction: |E - H<sub>0</sub>|</td></tr>
+ * <tr><td>0x800 ({@link SingleFaultAlgorithm#PROBABILITY_CHANGE})</td>
+ *   <td>the largest change of the pursued fault's probability over
  *   the test's outcomes, with its sign (the default)</td></tr>
  * </tbody>
  * </table>
@@ -59,18 +62,26 @@ import java.util.function.LongConsumer;
  * <caption>Multiple-fault algorithm codes ({@link #setMultiFaultAlgorithm(int)})</caption>
  * <thead><tr><th>Code</th><th>Strength of a test</th></tr></thead>
  * <tbody>
- * <tr><td>0x101 to 0x105</td><td>measure 257 to 261 (below) between the pursued
+ * <tr><td>0x101 to 0x105 ({@link MultiFaultAlgorithm#LARGEST_CHANGE},
+ *   {@link MultiFaultAlgorithm#NORMALISED_DISTANCE}, {@link MultiFaultAlgorithm#COSINE_DISTANCE},
+ *   {@link MultiFaultAlgorithm#MEAN_ABSOLUTE_CHANGE},
+ *   {@link MultiFaultAlgorithm#MEAN_OF_DISTANCE_AND_CHANGE})</td><td>measure 257 to 261 (below) between the pursued
  *   faults' probabilities now (a<sub>i</sub>) and after an outcome of the test
  *   (b<sub>i</sub>): the value of largest magnitude over the test's outcomes, with its
  *   sign; 0x101 is the default</td></tr>
- * <tr><td>0x41, 0x81</td><td>the change of a certainty measure of the pursued faults'
+ * <tr><td>0x41, 0x81 ({@link MultiFaultAlgorithm#CERTAINTY_A},
+ *   {@link MultiFaultAlgorithm#CERTAINTY_B})</td><td>the change of a certainty measure of the pursued faults'
  *   probabilities p<sub>i</sub> (n faults) between now and its expected value after
  *   the test: A (0x41) (4 / n) &Sigma; (p<sub>i</sub> - 0.5)<sup>2</sup> - 1; B (0x81)
  *   the same idea around the threshold 1 - 1/n</td></tr>
- * <tr><td>0x0A, 0x12, 0x22</td><td>the change of the entropy of the joint fault
+ * <tr><td>0x0A, 0x12, 0x22 ({@link MultiFaultAlgorithm#ENTROPY_AT_LEAST_ONE_INDEPENDENT},
+ *   {@link MultiFaultAlgorithm#ENTROPY_EXACTLY_ONE_INDEPENDENT},
+ *   {@link MultiFaultAlgorithm#ENTROPY_ALL_INDEPENDENT})</td><td>the change of the entropy of the joint fault
  *   states in which at least one (0x0A), exactly one (0x12) or all (0x22) of the
  *   pursued faults are present, the fault nodes taken as independent</td></tr>
- * <tr><td>0x0C, 0x14, 0x24</td><td>the same from the fault nodes' exact joint
+ * <tr><td>0x0C, 0x14, 0x24 ({@link MultiFaultAlgorithm#ENTROPY_AT_LEAST_ONE_JOINT},
+ *   {@link MultiFaultAlgorithm#ENTROPY_EXACTLY_ONE_JOINT},
+ *   {@link MultiFaultAlgorithm#ENTROPY_ALL_JOINT})</td><td>the same from the fault nodes' exact joint
  *   distribution</td></tr>
  * </tbody>
  * </table>
@@ -99,7 +110,8 @@ import java.util.function.LongConsumer;
  *
  * <p>Every method reports a failure by throwing {@link QELTAException}: an engine
  * failure carries the engine's negative status code and a message of the form
- * "QELTA error <i>code</i> in function <i>operation</i>", a refused argument
+ * "QELTA error <i>code</i> in function <i>operation</i>" and the reasons the call
+ * logged (see {@link QELTAException}), a refused argument
  * (unknown node, index out of range, null where a value is required) carries
  * a message that names it. A failed call leaves the object as it was, unless
  * the method says otherwise.
@@ -163,34 +175,38 @@ public final class DiagNetwork extends Wrapper {
     // -------- Algorithms
 
     /**
-     * The algorithm that ranks tests while fewer than two faults are pursued (0x800 on a new
-     * session; see <a href="#ranking">How tests are ranked</a>).
+     * The algorithm that ranks tests while fewer than two faults are pursued
+     * ({@link SingleFaultAlgorithm#PROBABILITY_CHANGE} on a new session; see
+     * <a href="#ranking">How tests are ranked</a>).
      *
-     * @return the algorithm code
+     * @return the algorithm code, one of {@link SingleFaultAlgorithm}
      */
     public native int getSingleFaultAlgorithm();
 
     /**
-     * Selects the algorithm that ranks tests while fewer than two faults are pursued; other codes
-     * fail with code -2.
+     * Selects the algorithm that ranks tests while fewer than two faults are pursued; a code that
+     * is not one of {@link SingleFaultAlgorithm} is refused with {@link QELTAException#NO_CODE},
+     * naming the argument, the value and the codes allowed.
      *
-     * @param algorithm 0x200, 0x400 or 0x800
+     * @param algorithm one of {@link SingleFaultAlgorithm}
      */
     public native void setSingleFaultAlgorithm(int algorithm);
 
     /**
-     * The algorithm that ranks tests while faults on several nodes are pursued (0x101 on a new
-     * session; see <a href="#ranking">How tests are ranked</a>).
+     * The algorithm that ranks tests while faults on several nodes are pursued
+     * ({@link MultiFaultAlgorithm#LARGEST_CHANGE} on a new session; see
+     * <a href="#ranking">How tests are ranked</a>).
      *
-     * @return the algorithm code
+     * @return the algorithm code, one of {@link MultiFaultAlgorithm}
      */
     public native int getMultiFaultAlgorithm();
 
     /**
-     * Selects the algorithm that ranks tests while faults on several nodes are pursued; other codes
-     * fail with code -2.
+     * Selects the algorithm that ranks tests while faults on several nodes are pursued; a code
+     * that is not one of {@link MultiFaultAlgorithm} is refused with {@link QELTAException#NO_CODE},
+     * naming the argument, the value and the codes allowed.
      *
-     * @param algorithm one of 0x101 to 0x105, 0x41, 0x81, 0x0C, 0x14, 0x24, 0x0A, 0x12, 0x22
+     * @param algorithm one of {@link MultiFaultAlgorithm}
      */
     public native void setMultiFaultAlgorithm(int algorithm);
 
@@ -347,14 +363,14 @@ public final class DiagNetwork extends Wrapper {
      * with code -2 ("QELTA error -2 in function UpdateTestStrengths") when a mandatory
      * observation has no evidence ("Mandatory observation node <i>id</i> has no evidence; observe
      * it before ranking tests") or no fault is pursued ("No fault is pursued; pursue a fault
-     * before ranking tests"), each reason logged once per call in the network's error log, and,
+     * before ranking tests"), the message carrying the reason, and,
      * until {@link #restart()}, after a listed fault
      * or test node was deleted or renamed or a fault node's outcomes were edited (inserted,
      * removed, reordered or renamed). It fails with the same code when the network is an
      * influence diagram (it has a decision, utility or multi-attribute utility node); that
-     * refusal logs its reason once per call in the network's error log ("Diagnosis cannot use
+     * refusal's message carries its reason ("Diagnosis cannot use
      * influence diagrams: node <i>id</i> is a decision node", or a utility or multi-attribute
-     * utility node), which {@link Network#redirectLog(String)} shows. Making a session on an
+     * utility node). Making a session on an
      * influence diagram is not refused and logs nothing.
      *
      * @return both rankings

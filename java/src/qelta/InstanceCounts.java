@@ -14,7 +14,8 @@ import qelta.learning.DataSet;
  *
  * <p>Every method reports a failure by throwing {@link QELTAException}: an engine
  * failure carries the engine's negative status code and a message of the form
- * "QELTA error <i>code</i> in function <i>operation</i>", a refused argument
+ * "QELTA error <i>code</i> in function <i>operation</i>" and the reasons the call
+ * logged (see {@link QELTAException}), a refused argument
  * (unknown node, index out of range, null where a value is required) carries
  * a message that names it. A failed call leaves the object as it was, unless
  * the method says otherwise.
@@ -36,8 +37,8 @@ public final class InstanceCounts extends Wrapper {
      *
      * <p>Counts need every node defined by a CPT or a truth table: a network with another node (an
      * equation node, a noisy-MAX node, ...) is refused with code -51, "QELTA error -51 in function
-     * SetUniform", and the counts are emptied. The reason, naming the node, is logged once in the
-     * network's error log; {@link Network#redirectLog(String)} shows it.
+     * SetUniform", and the counts are emptied. The message carries the
+     * reason, naming the node.
      *
      * @param net the network
      * @param count the count
@@ -50,8 +51,8 @@ public final class InstanceCounts extends Wrapper {
      *
      * <p>As in {@link #setUniform(Network, int)}, a network with a node that is not a CPT or a
      * truth table (an equation node, say) is refused with code -51, "QELTA error -51 in function
-     * Calculate", the counts emptied and the reason, naming the node, logged once in the network's
-     * error log ({@link Network#redirectLog(String)}).
+     * Calculate", the counts emptied and the message carrying the reason, naming the
+     * node.
      *
      * @param net the network
      * @param data the data set

@@ -17,7 +17,8 @@ import java.awt.Rectangle;
  *
  * <p>Every method reports a failure by throwing {@link QELTAException}: an engine
  * failure carries the engine's negative status code and a message of the form
- * "QELTA error <i>code</i> in function <i>operation</i>", a refused argument
+ * "QELTA error <i>code</i> in function <i>operation</i>", followed by the reasons the call
+ * logged (see {@link QELTAException}), a refused argument
  * (unknown node, index out of range, null where a value is required) carries
  * a message that names it. A failed call leaves the object as it was, unless
  * the method says otherwise.
@@ -44,24 +45,34 @@ import java.awt.Rectangle;
  * <thead><tr><th>Code</th><th>Node</th><th>Outcomes of a new node</th>
  *   <th>What {@link #setNodeDefinition(int, double[])} takes</th></tr></thead>
  * <tbody>
- * <tr><td>18</td><td>chance node with a conditional probability table (CPT)</td>
+ * <tr><td>18 ({@link NodeType#CPT})</td>
+ *   <td>chance node with a conditional probability table (CPT)</td>
  *   <td>"State0", "State1"</td><td>the table, uniform on a new node</td></tr>
- * <tr><td>20</td><td>truth table: a deterministic chance node</td>
+ * <tr><td>20 ({@link NodeType#TRUTH_TABLE})</td>
+ *   <td>truth table: a deterministic chance node</td>
  *   <td>"State0", "State1"</td><td>the table, as for a CPT: its own edits keep one 1 among 0s
  *   per parent configuration, but any numbers are taken (see
  *   {@link #setNodeDefinition(int, double[])} for the files that keep them)</td></tr>
- * <tr><td>146</td><td>noisy-MAX</td><td>"State0", "State1"</td><td>the parameters</td></tr>
- * <tr><td>274</td><td>noisy-adder</td><td>"State0", "State1"</td><td>the parameters</td></tr>
- * <tr><td>82</td><td>DeMorgan</td><td>"True", "False", fixed</td>
+ * <tr><td>146 ({@link NodeType#NOISY_MAX})</td>
+ *   <td>noisy-MAX</td><td>"State0", "State1"</td><td>the parameters</td></tr>
+ * <tr><td>274 ({@link NodeType#NOISY_ADDER})</td>
+ *   <td>noisy-adder</td><td>"State0", "State1"</td><td>the parameters</td></tr>
+ * <tr><td>82 ({@link NodeType#DEMORGAN})</td>
+ *   <td>DeMorgan</td><td>"True", "False", fixed</td>
  *   <td>not taken: see the DeMorgan methods</td></tr>
- * <tr><td>50</td><td>CAST</td><td>"True", "False", fixed</td><td>not taken</td></tr>
- * <tr><td>17</td><td>decision</td><td>"Choice0", "Choice1" (the choices)</td><td>not taken</td></tr>
- * <tr><td>8</td><td>utility</td><td>none</td>
+ * <tr><td>50 ({@link NodeType#CAST})</td>
+ *   <td>CAST</td><td>"True", "False", fixed</td><td>not taken</td></tr>
+ * <tr><td>17 ({@link NodeType#DECISION})</td>
+ *   <td>decision</td><td>"Choice0", "Choice1" (the choices)</td><td>not taken</td></tr>
+ * <tr><td>8 ({@link NodeType#UTILITY})</td>
+ *   <td>utility</td><td>none</td>
  *   <td>one utility per configuration of the parents</td></tr>
- * <tr><td>520</td><td>multi-attribute utility</td><td>none</td>
+ * <tr><td>520 ({@link NodeType#MAU})</td>
+ *   <td>multi-attribute utility</td><td>none</td>
  *   <td>one weight per utility parent for each configuration of the decision parents
  *   (or expressions instead: {@link #setMauExpressions(int, String[])})</td></tr>
- * <tr><td>4</td><td>equation: a continuous node defined by an equation</td>
+ * <tr><td>4 ({@link NodeType#EQUATION})</td>
+ *   <td>equation: a continuous node defined by an equation</td>
  *   <td>none (discretization intervals instead)</td><td>not taken</td></tr>
  * </tbody>
  * </table>
@@ -123,33 +134,46 @@ import java.awt.Rectangle;
  * <caption>Bayesian-network algorithm codes ({@link #setBayesianAlgorithm(int)})</caption>
  * <thead><tr><th>Code</th><th>What it runs</th><th>Exact</th></tr></thead>
  * <tbody>
- * <tr><td>0</td><td>join-tree clustering over the parts that relevance reasoning
+ * <tr><td>0 ({@link BayesianAlgorithm#CLUSTERING})</td>
+ *   <td>join-tree clustering over the parts that relevance reasoning
  *   leaves; when a join tree does not fit, it goes on as code 11 (unless the user
  *   property "VRN_REL_DECOMP_DISABLE_FALLBACK" exists, or the network has one
  *   target: then code -42)</td><td>yes</td></tr>
- * <tr><td>1</td><td>rejection sampling: every node drawn from its table, samples
+ * <tr><td>1 ({@link BayesianAlgorithm#REJECTION_SAMPLING})</td>
+ *   <td>rejection sampling: every node drawn from its table, samples
  *   that disagree with the evidence dropped</td><td>no</td></tr>
- * <tr><td>2</td><td>polytree propagation of messages between parents and children
+ * <tr><td>2 ({@link BayesianAlgorithm#POLYTREE})</td>
+ *   <td>polytree propagation of messages between parents and children
  *   over the whole network</td><td>only when the network has no loop (ignoring arc
  *   directions)</td></tr>
- * <tr><td>3</td><td>evidence-weighted sampling: unobserved nodes drawn from their
+ * <tr><td>3 ({@link BayesianAlgorithm#EVIDENCE_WEIGHTING})</td>
+ *   <td>evidence-weighted sampling: unobserved nodes drawn from their
  *   tables, each sample weighted by the probability of the evidence</td><td>no</td></tr>
- * <tr><td>4</td><td>importance sampling: as code 3 with sampling tables
+ * <tr><td>4 ({@link BayesianAlgorithm#IMPORTANCE_SAMPLING})</td>
+ *   <td>importance sampling: as code 3 with sampling tables
  *   re-estimated every 100 samples</td><td>no</td></tr>
- * <tr><td>5</td><td>the same routine as code 3</td><td>no</td></tr>
- * <tr><td>6</td><td>sampling that draws the parents of each observed node
+ * <tr><td>5 ({@link BayesianAlgorithm#WEIGHTED_SAMPLING})</td>
+ *   <td>the same routine as code 3</td><td>no</td></tr>
+ * <tr><td>6 ({@link BayesianAlgorithm#BACKWARD_SAMPLING})</td>
+ *   <td>sampling that draws the parents of each observed node
  *   backwards from its table, the rest forwards</td><td>no</td></tr>
- * <tr><td>7</td><td>adaptive importance sampling: heuristic importance tables
+ * <tr><td>7 ({@link BayesianAlgorithm#ADAPTIVE_IMPORTANCE_SAMPLING})</td>
+ *   <td>adaptive importance sampling: heuristic importance tables
  *   learned from 25000 samples, then the sample count of importance samples</td><td>no</td></tr>
- * <tr><td>8</td><td>importance sampling with tables from loopy belief propagation</td>
+ * <tr><td>8 ({@link BayesianAlgorithm#LOOPY_IMPORTANCE_SAMPLING})</td>
+ *   <td>importance sampling with tables from loopy belief propagation</td>
  *   <td>no</td></tr>
- * <tr><td>9</td><td>loopy belief propagation alone (no sampling)</td><td>no</td></tr>
- * <tr><td>10</td><td>a junction tree per part that relevance reasoning leaves</td>
+ * <tr><td>9 ({@link BayesianAlgorithm#LOOPY_BELIEF_PROPAGATION})</td>
+ *   <td>loopy belief propagation alone (no sampling)</td><td>no</td></tr>
+ * <tr><td>10 ({@link BayesianAlgorithm#PART_JUNCTION_TREES})</td>
+ *   <td>a junction tree per part that relevance reasoning leaves</td>
  *   <td>yes</td></tr>
- * <tr><td>11</td><td>relevance decomposition: join-tree clustering of the targets in
+ * <tr><td>11 ({@link BayesianAlgorithm#RELEVANCE_DECOMPOSITION})</td>
+ *   <td>relevance decomposition: join-tree clustering of the targets in
  *   batches (user property "VRN_REL_DECOMP_THRESHOLD", 32 by default), a batch
  *   that does not fit split in halves</td><td>yes</td></tr>
- * <tr><td>12</td><td>relevance decomposition of all targets in one batch, split in
+ * <tr><td>12 ({@link BayesianAlgorithm#RELEVANCE_DECOMPOSITION_ONE_BATCH})</td>
+ *   <td>relevance decomposition of all targets in one batch, split in
  *   halves until each part fits</td><td>yes</td></tr>
  * </tbody>
  * </table>
@@ -163,11 +187,13 @@ import java.awt.Rectangle;
  *   ({@link #setInfluenceDiagramAlgorithm(int)})</caption>
  * <thead><tr><th>Code</th><th>What it computes</th></tr></thead>
  * <tbody>
- * <tr><td>0</td><td>The whole diagram, by evaluating every configuration of the
+ * <tr><td>0 ({@link InfluenceDiagramAlgorithm#WHOLE_DIAGRAM})</td>
+ *   <td>The whole diagram, by evaluating every configuration of the
  *   open decisions and of the observations made before them with the
  *   Bayesian-network algorithm: every decision's expected utilities and every
  *   node's value, indexed as <a href="#values">Node values</a> says. The default.</td></tr>
- * <tr><td>1</td><td>Only the best choice of the first open decision, as a point
+ * <tr><td>1 ({@link InfluenceDiagramAlgorithm#BEST_POLICY})</td>
+ *   <td>Only the best choice of the first open decision, as a point
  *   mass; every other value is left invalid. It fixes each later open decision to
  *   one choice whatever will be known by then, so its answer is sure to be best
  *   only when no later decision is open and nothing below the open decision is
@@ -330,13 +356,17 @@ import java.awt.Rectangle;
  * <caption>Temporal types ({@link #setNodeTemporalType(int, int)})</caption>
  * <thead><tr><th>Code</th><th>Name in files</th><th>Node</th></tr></thead>
  * <tbody>
- * <tr><td>0</td><td>"normal"</td><td>outside the plate: one node shared by all
+ * <tr><td>0 ({@link TemporalType#NORMAL})</td>
+ *   <td>"normal"</td><td>outside the plate: one node shared by all
  *   slices; the type of a new node</td></tr>
- * <tr><td>1</td><td>"anchor"</td><td>outside the plate: a parent of plate nodes in
+ * <tr><td>1 ({@link TemporalType#ANCHOR})</td>
+ *   <td>"anchor"</td><td>outside the plate: a parent of plate nodes in
  *   slice 0 only</td></tr>
- * <tr><td>2</td><td>"terminal"</td><td>outside the plate: a child of plate nodes of
+ * <tr><td>2 ({@link TemporalType#TERMINAL})</td>
+ *   <td>"terminal"</td><td>outside the plate: a child of plate nodes of
  *   the last slice only</td></tr>
- * <tr><td>3</td><td>"plate"</td><td>inside the plate: one copy per slice; the only
+ * <tr><td>3 ({@link TemporalType#PLATE})</td>
+ *   <td>"plate"</td><td>inside the plate: one copy per slice; the only
  *   type that takes part in temporal arcs</td></tr>
  * </tbody>
  * </table>
@@ -351,11 +381,14 @@ import java.awt.Rectangle;
  * <caption>Diagnostic roles ({@link #setNodeDiagType(int, int)})</caption>
  * <thead><tr><th>Code</th><th>Role</th></tr></thead>
  * <tbody>
- * <tr><td>0</td><td>target: its fault outcomes are the faults of a
+ * <tr><td>0 ({@link DiagRole#TARGET})</td>
+ *   <td>target: its fault outcomes are the faults of a
  *   {@link DiagNetwork}</td></tr>
- * <tr><td>1</td><td>observation: a test of a {@link DiagNetwork} once it is ranked
+ * <tr><td>1 ({@link DiagRole#OBSERVATION})</td>
+ *   <td>observation: a test of a {@link DiagNetwork} once it is ranked
  *   ({@link #setRanked(int, boolean)}); a new node is not ranked</td></tr>
- * <tr><td>2</td><td>auxiliary: neither; the role of a new node</td></tr>
+ * <tr><td>2 ({@link DiagRole#AUXILIARY})</td>
+ *   <td>auxiliary: neither; the role of a new node</td></tr>
  * </tbody>
  * </table>
  *
@@ -600,7 +633,7 @@ public final class Network extends Wrapper {
      *
      * <p>A MAP node gets one outcome, so a plate node of a network of 2 or more slices, which has
      * one outcome per slice, cannot be one: it is refused with code -2 ("QELTA error -2 in function
-     * AnnealedMAP"), its reason logged once per call in the network's error log ("Annealed MAP:
+     * AnnealedMAP"), the message carrying its reason ("Annealed MAP:
      * node [<i>id</i>] is a plate node in <i>n</i> slices: a MAP node gets one outcome, not one
      * per slice"). A node of the network {@link #unroll()} makes stands for one slice and can be
      * one.
@@ -724,40 +757,49 @@ public final class Network extends Wrapper {
     public native void setNoisyDecompositionLimit(int limit);
 
     /**
-     * The algorithm used to update beliefs in Bayesian networks (0, exact clustering, on a new
-     * network).
+     * The algorithm used to update beliefs in Bayesian networks
+     * ({@link BayesianAlgorithm#CLUSTERING}, exact, on a new network).
      *
-     * @return the algorithm code, 0 to 12 (see <a href="#algorithms">Algorithms</a>)
+     * @return the algorithm code, one of {@link BayesianAlgorithm} (see
+     *     <a href="#algorithms">Algorithms</a>)
      */
     public native int getBayesianAlgorithm();
 
     /**
-     * Selects the algorithm used to update beliefs in Bayesian networks. Codes outside 0 to 12 are
-     * ignored.
+     * Selects the algorithm used to update beliefs in Bayesian networks. A code that is not one of
+     * {@link BayesianAlgorithm} is refused with {@link QELTAException#NO_CODE}, naming the
+     * argument, the value and the codes allowed, and the setting stays.
      *
-     * @param algorithm the algorithm code: 0 to 12, as the table of
+     * @param algorithm the algorithm code, one of {@link BayesianAlgorithm}, as the table of
      *     <a href="#algorithms">Algorithms</a> lists them with the routine each runs
      */
     public native void setBayesianAlgorithm(int algorithm);
 
     /**
-     * The algorithm used to solve influence diagrams (0 on a new network).
+     * The algorithm used to solve influence diagrams
+     * ({@link InfluenceDiagramAlgorithm#WHOLE_DIAGRAM} on a new network).
      *
-     * @return the algorithm code, 0 or 1 (see <a href="#algorithms">Algorithms</a>)
+     * @return the algorithm code, one of {@link InfluenceDiagramAlgorithm} (see
+     *     <a href="#algorithms">Algorithms</a>)
      */
     public native int getInfluenceDiagramAlgorithm();
 
     /**
-     * Selects the algorithm used to solve influence diagrams. Codes other than 0 and 1 are ignored.
-     * Code 1 refuses ("Can't solve this network using best policy algorithm") a diagram whose
+     * Selects the algorithm used to solve influence diagrams. A code that is not one of
+     * {@link InfluenceDiagramAlgorithm} is refused with {@link QELTAException#NO_CODE}, naming the
+     * argument, the value and the codes allowed, and the setting stays.
+     * {@link InfluenceDiagramAlgorithm#BEST_POLICY} refuses ("Can't solve this network using best
+     * policy algorithm") a diagram whose
      * first open decision has a parent without evidence, and one with a multi-attribute utility
      * expression that is not a constant plus utilities times constants (such as {@code U1*U2});
      * it uses the other expressions as the weights and constants they amount to. It refuses with
      * code -26 a diagram in which an observation (or likelihoods) below the open decision leaves
-     * it no choice of more than the lowest utility, naming the decision and the observed node.
+     * it no choice of more than the lowest utility, naming the decision and the observed node, and
+     * one whose decisions all have evidence, saying so.
      *
-     * @param algorithm 0, which solves the whole diagram, or 1, which only names the best choice
-     *     of the first open decision (see <a href="#algorithms">Algorithms</a>)
+     * @param algorithm {@link InfluenceDiagramAlgorithm#WHOLE_DIAGRAM} (0), which solves the whole
+     *     diagram, or {@link InfluenceDiagramAlgorithm#BEST_POLICY} (1), which only names the best
+     *     choice of the first open decision (see <a href="#algorithms">Algorithms</a>)
      */
     public native void setInfluenceDiagramAlgorithm(int algorithm);
 
@@ -809,11 +851,14 @@ public final class Network extends Wrapper {
     /**
      * Adds a node. An identifier that a node or a submodel already holds is refused with code -2
      * (not -32, which {@link #setNodeId(int, String)} gives), one that is not an identifier with a
-     * message that says so.
+     * message that says so. A type that is not one of {@link NodeType} is refused with
+     * {@link QELTAException#NO_CODE}, naming the argument, the value and the types allowed.
      *
-     * @param type the definition type code: 4 equation, 8 utility, 17 decision, 18 CPT, 20 truth
-     *     table, 50 CAST, 82 DeMorgan, 146 noisy-MAX, 274 noisy-adder, 520 multi-attribute utility
-     *     (see <a href="#node-types">Node types</a> for the outcomes and table a new node gets)
+     * @param type the definition type code, one of {@link NodeType}: {@link NodeType#EQUATION},
+     *     {@link NodeType#UTILITY}, {@link NodeType#DECISION}, {@link NodeType#CPT},
+     *     {@link NodeType#TRUTH_TABLE}, {@link NodeType#CAST}, {@link NodeType#DEMORGAN},
+     *     {@link NodeType#NOISY_MAX}, {@link NodeType#NOISY_ADDER}, {@link NodeType#MAU} (see
+     *     <a href="#node-types">Node types</a> for the outcomes and table a new node gets)
      * @param id the identifier of the new node; null lets the network make one
      * @return the handle of the new node (the lowest free one)
      */
@@ -822,7 +867,8 @@ public final class Network extends Wrapper {
     /**
      * Adds a node with an identifier that the network makes.
      *
-     * @param type the definition type code (see {@link #addNode(int, String)})
+     * @param type the definition type code, one of {@link NodeType} (see
+     *     {@link #addNode(int, String)})
      * @return the handle of the new node
      */
     public native int addNode(int type);
@@ -831,7 +877,8 @@ public final class Network extends Wrapper {
      * The type of the node's definition.
      *
      * @param nodeHandle handle of the node
-     * @return the definition type code (see <a href="#node-types">Node types</a>)
+     * @return the definition type code, one of {@link NodeType} (see
+     *     <a href="#node-types">Node types</a>)
      */
     public native int getNodeType(int nodeHandle);
 
@@ -839,7 +886,7 @@ public final class Network extends Wrapper {
      * Same as {@link #getNodeType(int)}, with the node given by its identifier.
      *
      * @param nodeId identifier of the node
-     * @return the definition type code
+     * @return the definition type code, one of {@link NodeType}
      */
     public native int getNodeType(String nodeId);
 
@@ -850,10 +897,13 @@ public final class Network extends Wrapper {
      * the literal, and changes nothing. When an arc to an equation child goes (a change to a
      * decision, utility or DeMorgan node removes it), the child gets a new equation, the sum of
      * its other parents' identifiers in parent order (0 when none remain, as in {@code E=0}),
-     * as {@link #deleteArc(int, int)} describes.
+     * as {@link #deleteArc(int, int)} describes. A type that is not one of {@link NodeType} is
+     * refused with {@link QELTAException#NO_CODE}, naming the argument, the value and the types
+     * allowed.
      *
      * @param nodeHandle handle of the node
-     * @param type the new definition type code (see <a href="#node-types">Node types</a>)
+     * @param type the new definition type code, one of {@link NodeType} (see
+     *     <a href="#node-types">Node types</a>)
      */
     public native void setNodeType(int nodeHandle, int type);
 
@@ -861,7 +911,7 @@ public final class Network extends Wrapper {
      * Same as {@link #setNodeType(int, int)}, with the node given by its identifier.
      *
      * @param nodeId identifier of the node
-     * @param type the new definition type code
+     * @param type the new definition type code, one of {@link NodeType}
      */
     public native void setNodeType(String nodeId, int type);
 
@@ -1233,7 +1283,7 @@ public final class Network extends Wrapper {
      * A decision's value gives a mean only when it holds probabilities: after influence-diagram
      * algorithm 1, the point mass at the best choice, or once the decision is observed, the point
      * mass at its choice. After algorithm 0 an open decision's value holds the expected utilities
-     * of its choices, and the call fails with code -51, the reason logged; so does it for a utility
+     * of its choices, and the call fails with code -51, the message giving the reason; so does it for a utility
      * node. A mean that is not a finite number (beyond the doubles, or NaN) fails with code -4.
      *
      * @param nodeHandle handle of the node
@@ -1252,7 +1302,7 @@ public final class Network extends Wrapper {
     /**
      * The standard deviation of the node's value. It fails for the nodes that
      * {@link #getNodeMean(int)} fails for: a decision whose value holds expected utilities (code
-     * -51, the reason logged) and a utility node, and with code -4 when the deviation is not a
+     * -51, the message giving the reason) and a utility node, and with code -4 when the deviation is not a
      * finite number. Values up to the largest double give their deviation without overflow.
      *
      * @param nodeHandle handle of the node
@@ -2896,11 +2946,13 @@ public final class Network extends Wrapper {
     // -------- Diagnostic attributes
 
     /**
-     * Sets the node's diagnostic role (see <a href="#diagnostic-roles">Diagnostic roles</a>). Only
-     * the two low bits of the type are kept.
+     * Sets the node's diagnostic role (see <a href="#diagnostic-roles">Diagnostic roles</a>). A
+     * role that is not one of {@link DiagRole} is refused with {@link QELTAException#NO_CODE},
+     * naming the argument, the value and the roles allowed, and the role stays.
      *
      * @param nodeHandle handle of the node
-     * @param type 0 target (fault node), 1 observation, 2 auxiliary
+     * @param type the role, one of {@link DiagRole}: {@link DiagRole#TARGET} (a fault node),
+     *     {@link DiagRole#OBSERVATION}, {@link DiagRole#AUXILIARY}
      */
     public native void setNodeDiagType(int nodeHandle, int type);
 
@@ -2908,7 +2960,8 @@ public final class Network extends Wrapper {
      * Same as {@link #setNodeDiagType(int, int)}, with the node given by its identifier.
      *
      * @param nodeId identifier of the node
-     * @param type 0 target (fault node), 1 observation, 2 auxiliary
+     * @param type the role, one of {@link DiagRole}: {@link DiagRole#TARGET} (a fault node),
+     *     {@link DiagRole#OBSERVATION}, {@link DiagRole#AUXILIARY}
      */
     public native void setNodeDiagType(String nodeId, int type);
 
@@ -2916,7 +2969,7 @@ public final class Network extends Wrapper {
      * The node's diagnostic role (see <a href="#diagnostic-roles">Diagnostic roles</a>).
      *
      * @param nodeHandle handle of the node
-     * @return 0 target, 1 observation, 2 auxiliary
+     * @return the role, one of {@link DiagRole}
      */
     public native int getNodeDiagType(int nodeHandle);
 
@@ -2924,7 +2977,7 @@ public final class Network extends Wrapper {
      * Same as {@link #getNodeDiagType(int)}, with the node given by its identifier.
      *
      * @param nodeId identifier of the node
-     * @return 0 target, 1 observation, 2 auxiliary
+     * @return the role, one of {@link DiagRole}
      */
     public native int getNodeDiagType(String nodeId);
 
@@ -3706,7 +3759,7 @@ public final class Network extends Wrapper {
      * The node's temporal type (see <a href="#temporal-types">Temporal types</a>).
      *
      * @param nodeHandle handle of the node
-     * @return 0 normal, 1 anchor, 2 terminal, 3 plate
+     * @return the temporal type, one of {@link TemporalType}
      */
     public native int getNodeTemporalType(int nodeHandle);
 
@@ -3714,18 +3767,20 @@ public final class Network extends Wrapper {
      * Same as {@link #getNodeTemporalType(int)}, with the node given by its identifier.
      *
      * @param nodeId identifier of the node
-     * @return 0 normal, 1 anchor, 2 terminal, 3 plate
+     * @return the temporal type, one of {@link TemporalType}
      */
     public native int getNodeTemporalType(String nodeId);
 
     /**
      * Sets the node's temporal type (see <a href="#temporal-types">Temporal types</a>). An
-     * equation, utility or multi-attribute utility node cannot be a plate node: type 3 is refused
-     * for it with code -51, the message naming the node ("Node '<i>id</i>' cannot be a plate
-     * node: its kind has no outcomes").
+     * equation, utility or multi-attribute utility node cannot be a plate node:
+     * {@link TemporalType#PLATE} is refused for it with code -51, the message naming the node
+     * ("Node '<i>id</i>' cannot be a plate node: its kind has no outcomes"). A type that is not one
+     * of {@link TemporalType} is refused with {@link QELTAException#NO_CODE}, naming the argument,
+     * the value and the types allowed.
      *
      * @param nodeHandle handle of the node
-     * @param type 0 normal, 1 anchor, 2 terminal, 3 plate
+     * @param type the temporal type, one of {@link TemporalType}
      */
     public native void setNodeTemporalType(int nodeHandle, int type);
 
@@ -3733,7 +3788,7 @@ public final class Network extends Wrapper {
      * Same as {@link #setNodeTemporalType(int, int)}, with the node given by its identifier.
      *
      * @param nodeId identifier of the node
-     * @param type 0 normal, 1 anchor, 2 terminal, 3 plate
+     * @param type the temporal type, one of {@link TemporalType}
      */
     public native void setNodeTemporalType(String nodeId, int type);
 
@@ -4214,11 +4269,13 @@ public final class Network extends Wrapper {
     public native double getDeMorganPriorBelief(String nodeId);
 
     /**
-     * Sets the type of a parent of a DeMorgan node.
+     * Sets the type of a parent of a DeMorgan node. A type that is not one of
+     * {@link DeMorganParentType} is refused with {@link QELTAException#NO_CODE}, naming the
+     * argument, the value and the types allowed.
      *
      * @param nodeHandle handle of the node
      * @param parentIndex position of the parent in the node's parent list
-     * @param type 0 inhibitor, 1 requirement, 2 cause, 3 barrier
+     * @param type the parent type, one of {@link DeMorganParentType}
      */
     public native void setDeMorganParentType(int nodeHandle, int parentIndex, int type);
 
@@ -4227,7 +4284,7 @@ public final class Network extends Wrapper {
      *
      * @param nodeId identifier of the node
      * @param parentIndex position of the parent in the node's parent list
-     * @param type 0 inhibitor, 1 requirement, 2 cause, 3 barrier
+     * @param type the parent type, one of {@link DeMorganParentType}
      */
     public native void setDeMorganParentType(String nodeId, int parentIndex, int type);
 
@@ -4237,7 +4294,7 @@ public final class Network extends Wrapper {
      *
      * @param nodeHandle handle of the node
      * @param parentId identifier of the parent node
-     * @param type 0 inhibitor, 1 requirement, 2 cause, 3 barrier
+     * @param type the parent type, one of {@link DeMorganParentType}
      */
     public native void setDeMorganParentType(int nodeHandle, String parentId, int type);
 
@@ -4247,7 +4304,7 @@ public final class Network extends Wrapper {
      *
      * @param nodeId identifier of the node
      * @param parentId identifier of the parent node
-     * @param type 0 inhibitor, 1 requirement, 2 cause, 3 barrier
+     * @param type the parent type, one of {@link DeMorganParentType}
      */
     public native void setDeMorganParentType(String nodeId, String parentId, int type);
 
@@ -4256,7 +4313,7 @@ public final class Network extends Wrapper {
      *
      * @param nodeHandle handle of the node
      * @param parentIndex position of the parent in the node's parent list
-     * @return 0 inhibitor, 1 requirement, 2 cause, 3 barrier
+     * @return the parent type, one of {@link DeMorganParentType}
      */
     public native int getDeMorganParentType(int nodeHandle, int parentIndex);
 
@@ -4265,7 +4322,7 @@ public final class Network extends Wrapper {
      *
      * @param nodeId identifier of the node
      * @param parentIndex position of the parent in the node's parent list
-     * @return 0 inhibitor, 1 requirement, 2 cause, 3 barrier
+     * @return the parent type, one of {@link DeMorganParentType}
      */
     public native int getDeMorganParentType(String nodeId, int parentIndex);
 
@@ -4274,7 +4331,7 @@ public final class Network extends Wrapper {
      *
      * @param nodeHandle handle of the node
      * @param parentId identifier of the parent node
-     * @return 0 inhibitor, 1 requirement, 2 cause, 3 barrier
+     * @return the parent type, one of {@link DeMorganParentType}
      */
     public native int getDeMorganParentType(int nodeHandle, String parentId);
 
@@ -4284,7 +4341,7 @@ public final class Network extends Wrapper {
      *
      * @param nodeId identifier of the node
      * @param parentId identifier of the parent node
-     * @return 0 inhibitor, 1 requirement, 2 cause, 3 barrier
+     * @return the parent type, one of {@link DeMorganParentType}
      */
     public native int getDeMorganParentType(String nodeId, String parentId);
 
@@ -4370,7 +4427,7 @@ public final class Network extends Wrapper {
      * @param nodeHandle handle of the node
      * @param order the temporal order
      * @param parentIndex position of the parent among the node's temporal parents of that order
-     * @return the parent type
+     * @return the parent type, one of {@link DeMorganParentType}
      */
     public native int getDeMorganTemporalParentType(int nodeHandle, int order, int parentIndex);
 
@@ -4381,7 +4438,7 @@ public final class Network extends Wrapper {
      * @param nodeId identifier of the node
      * @param order the temporal order
      * @param parentIndex position of the parent among the node's temporal parents of that order
-     * @return the parent type
+     * @return the parent type, one of {@link DeMorganParentType}
      */
     public native int getDeMorganTemporalParentType(String nodeId, int order, int parentIndex);
 
@@ -4392,7 +4449,7 @@ public final class Network extends Wrapper {
      * @param nodeHandle handle of the node
      * @param order the temporal order
      * @param parentId identifier of the temporal parent node
-     * @return the parent type
+     * @return the parent type, one of {@link DeMorganParentType}
      */
     public native int getDeMorganTemporalParentType(int nodeHandle, int order, String parentId);
 
@@ -4403,7 +4460,7 @@ public final class Network extends Wrapper {
      * @param nodeId identifier of the node
      * @param order the temporal order
      * @param parentId identifier of the temporal parent node
-     * @return the parent type
+     * @return the parent type, one of {@link DeMorganParentType}
      */
     public native int getDeMorganTemporalParentType(String nodeId, int order, String parentId);
 
@@ -4413,7 +4470,7 @@ public final class Network extends Wrapper {
      * @param nodeHandle handle of the node
      * @param order the temporal order
      * @param parentIndex position of the parent among the node's temporal parents of that order
-     * @param type the parent type
+     * @param type the parent type, one of {@link DeMorganParentType}
      */
     public native void setDeMorganTemporalParentType(
             int nodeHandle, int order, int parentIndex, int type);
@@ -4425,7 +4482,7 @@ public final class Network extends Wrapper {
      * @param nodeId identifier of the node
      * @param order the temporal order
      * @param parentIndex position of the parent among the node's temporal parents of that order
-     * @param type the parent type
+     * @param type the parent type, one of {@link DeMorganParentType}
      */
     public native void setDeMorganTemporalParentType(
             String nodeId, int order, int parentIndex, int type);
@@ -4437,7 +4494,7 @@ public final class Network extends Wrapper {
      * @param nodeHandle handle of the node
      * @param order the temporal order
      * @param parentId identifier of the temporal parent node
-     * @param type the parent type
+     * @param type the parent type, one of {@link DeMorganParentType}
      */
     public native void setDeMorganTemporalParentType(
             int nodeHandle, int order, String parentId, int type);
@@ -4449,7 +4506,7 @@ public final class Network extends Wrapper {
      * @param nodeId identifier of the node
      * @param order the temporal order
      * @param parentId identifier of the temporal parent node
-     * @param type the parent type
+     * @param type the parent type, one of {@link DeMorganParentType}
      */
     public native void setDeMorganTemporalParentType(
             String nodeId, int order, String parentId, int type);
@@ -4673,14 +4730,17 @@ public final class Network extends Wrapper {
      * Sends the messages the network logs to a file, appended as "code: message" lines, each
      * written out at once. While a redirect is installed, exception messages carry no logged
      * text. A file that cannot be opened fails with code -103 and keeps the previous redirect.
+     * An empty name ends any redirect: from then on the network keeps its messages again and
+     * each exception carries the reasons its call logged.
      *
-     * @param file the file to append to
+     * @param file the file to append to, or "" to stop redirecting
      */
     public native void redirectLog(String file);
 
     /**
      * Sends the messages the network logs to standard output or standard error, as "code: message"
-     * lines. While a redirect is installed, exception messages carry no logged text.
+     * lines. While a redirect is installed, exception messages carry no logged text;
+     * {@code redirectLog("")} ends it.
      *
      * @param fd 1 for standard output, 2 for standard error
      */
@@ -4748,8 +4808,8 @@ public final class Network extends Wrapper {
      * counts. The network's targets, evidence and values are left as they were.
      *
      * <p>An influence diagram (a network with a decision, utility or multi-attribute utility
-     * node) is refused with code -2 ("QELTA error -2 in function CalcConfidenceIntervals"), its
-     * reason logged once per call in the network's error log ("Confidence intervals are not
+     * node) is refused with code -2 ("QELTA error -2 in function CalcConfidenceIntervals"), the
+     * message carrying its reason ("Confidence intervals are not
      * available for influence diagrams: node [<i>id</i>] is a decision or utility node").
      *
      * @param nodeHandles handles of the nodes whose beliefs are wanted
@@ -4782,7 +4842,7 @@ public final class Network extends Wrapper {
      * <p>The counts of each node take the shape of its own parameters, which for a noisy-MAX or
      * noisy-adder node with parents are not a table over the node and its parents: such a
      * network is refused with code -43 ("QELTA error -43 in function DistributedHelperEM"),
-     * its reason logged once per call in the network's error log ("EM: the counts of node
+     * the message carrying its reason ("EM: the counts of node
      * '<i>id</i>' cannot be kept: a noisy-MAX node's parameters are not a table over the node and
      * its parents", or a noisy-adder node's).
      *

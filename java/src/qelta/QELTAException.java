@@ -11,10 +11,14 @@ package qelta;
  * when the operation left messages in the network's error log, ". " follows, then
  * each message after a line feed. For example an XML network file that cannot be
  * parsed gives "QELTA error -103 in function ReadFile. " followed, line by line, by
- * what the reader logged.
+ * what the reader logged. Every method that works on a network (also through a
+ * diagnosis session, a value-of-information object, a validator or a learner's
+ * network) clears that network's log when it starts, so the messages are the reasons
+ * of the failing call alone.
  * While the log is redirected ({@link Network#redirectLog(String)}) the messages go
- * there and the exception carries none. Some operations add a text of their own
- * after ". " instead (data and knowledge files, equations, expressions). A refused
+ * there and the exception carries none; {@code redirectLog("")} ends the redirect.
+ * Some operations put a text of their own first (data and knowledge files,
+ * equations, expressions); the logged messages follow it. A refused
  * argument gives a message that names it, such as "Invalid node handle: 7",
  * "Invalid node identifier: null" or "Unexpected null Java string.", and the code
  * {@link #NO_CODE}; a text holding U+0000 is refused so, naming what the text was for

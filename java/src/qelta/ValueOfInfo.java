@@ -11,7 +11,8 @@ import java.util.Objects;
  *
  * <p>Every method reports a failure by throwing {@link QELTAException}: an engine
  * failure carries the engine's negative status code and a message of the form
- * "QELTA error <i>code</i> in function <i>operation</i>", a refused argument
+ * "QELTA error <i>code</i> in function <i>operation</i>" and the reasons the call
+ * logged (see {@link QELTAException}), a refused argument
  * (unknown node, index out of range, null where a value is required) carries
  * a message that names it. A failed call leaves the object as it was, unless
  * the method says otherwise.
@@ -41,8 +42,8 @@ public final class ValueOfInfo extends Wrapper {
 
     /**
      * Computes the values of information for the current choices. A node that cannot be observed
-     * before the decision is refused with the code of the refused arc into the decision, its reason
-     * logged once per call in the network's error log ("Node [<i>id</i>] cannot be observed before
+     * before the decision is refused with the code of the refused arc into the decision, the message carrying
+     * its reason ("Node [<i>id</i>] cannot be observed before
      * node [<i>decision</i>]"): code -51 for a plate node of a dynamic diagram observed before a
      * decision outside the plate, which has no one value to observe.
      */

@@ -19,8 +19,10 @@ class ArcsOutcomesTest extends NetworkFixture {
         net.deleteArc("a", "b");
         net.deleteArc(b, c);
         // Removed arcs are gone: removing them again fails.
-        engineFails("RemoveArc", -2, () -> net.deleteArc(a, b));
-        engineFails("RemoveArc", -2, () -> net.deleteArc("b", "c"));
+        engineFails("RemoveArc", -2, "\nThere is no arc from node [a] to node [b]",
+                () -> net.deleteArc(a, b));
+        engineFails("RemoveArc", -2, "\nThere is no arc from node [b] to node [c]",
+                () -> net.deleteArc("b", "c"));
         net.addArc(a, b);
     }
 
@@ -57,17 +59,21 @@ class ArcsOutcomesTest extends NetworkFixture {
     }
 
     @Test
-    void aCycleIsRefusedWithoutLogTextAndChangesNothing() {
+    void aCycleIsRefusedNamingBothNodesAndChangesNothing() {
         int a = node("a", "yes", "no");
         int b = node("b", "yes", "no");
         int c = node("c", "yes", "no");
         net.addArc(a, b);
         net.addArc(b, c);
-        engineFails("AddArc", -11, () -> net.addArc(c, a));
-        engineFails("AddArc", -11, () -> net.addArc("c", "a"));
-        engineFails("RemoveArc", -2, () -> net.deleteArc(c, a));
-        engineFails("AddArc", -2, () -> net.addArc(a, b));  // already there
-        engineFails("AddArc", -2, () -> net.addArc(a, a));
+        String cycle = "\nAn arc from node [c] to node [a] would close a cycle: [a] already leads"
+                + " to [c]";
+        engineFails("AddArc", -11, cycle, () -> net.addArc(c, a));
+        engineFails("AddArc", -11, cycle, () -> net.addArc("c", "a"));
+        engineFails("RemoveArc", -2, "\nThere is no arc from node [c] to node [a]",
+                () -> net.deleteArc(c, a));
+        engineFails("AddArc", -2, "\nNodes [a] and [b] are already joined by an arc",
+                () -> net.addArc(a, b));
+        engineFails("AddArc", -2, "\nNode [a] cannot be its own parent", () -> net.addArc(a, a));
     }
 
     @Test
@@ -82,7 +88,8 @@ class ArcsOutcomesTest extends NetworkFixture {
         assertEquals("QELTA error -42 in function AddArc. \nArc rejected by child node",
                 e.getMessage());
         // The log is cleared per call: the next refusal carries only its own reason.
-        engineFails("AddArc", -2, () -> net.addArc(a, c));
+        engineFails("AddArc", -2, "\nNodes [a] and [c] are already joined by an arc",
+                () -> net.addArc(a, c));
         net.deleteArc(a, c);
         net.addArc(b, c);
     }
@@ -142,11 +149,18 @@ class ArcsOutcomesTest extends NetworkFixture {
     @Test
     void theDefinitionRefusesBadOutcomeEdits() {
         int h = node("w", "sun", "rain");
-        engineFails("RenameOutcome", -2, () -> net.setOutcomeId(h, 0, "1st"));
-        engineFails("InsertOutcome", -2, () -> net.insertOutcome(h, 3, "fog"));
-        engineFails("InsertOutcome", -2, () -> net.insertOutcome(h, -1, "fog"));
+        engineFails("RenameOutcome", -2,
+                "\nOutcome identifier '1st' is invalid - it should start with a letter and"
+                        + " contain only letters, digits and underscores",
+                () -> net.setOutcomeId(h, 0, "1st"));
+        engineFails("InsertOutcome", -2, "\nPosition 3 is outside 0 to 2, the places of node [w]",
+                () -> net.insertOutcome(h, 3, "fog"));
+        engineFails("InsertOutcome", -2, "\nPosition -1 is outside 0 to 2, the places of node [w]",
+                () -> net.insertOutcome(h, -1, "fog"));
         // A node keeps at least two outcomes.
-        engineFails("RemoveOutcome", -2, () -> net.deleteOutcome(h, 0));
+        engineFails("RemoveOutcome", -2,
+                "\nNode [w] keeps at least two outcomes; add one before deleting this one",
+                () -> net.deleteOutcome(h, 0));
         assertArrayEquals(new String[] {"sun", "rain"}, net.getOutcomeIds(h));
     }
 
@@ -176,7 +190,8 @@ class ArcsOutcomesTest extends NetworkFixture {
         int utility = net.addNode(8, "u");
         assertEquals(-51, net.getOutcomeCount(utility));
         assertEquals(-51, net.getOutcomeCount("u"));
-        engineFails("AddOutcome", -51, () -> net.addOutcome(utility, "x"));
+        engineFails("AddOutcome", -51, "\nNode [u] (NodeType.UTILITY) has no outcomes",
+                () -> net.addOutcome(utility, "x"));
         refusedAll("Invalid outcome index 0 for node 'u', valid indices are 0..-1",
                 () -> net.deleteOutcome(utility, 0), () -> net.setEvidence("u", 0));
         refused("NULL array returned from GetOutcomesNames", () -> net.getOutcomeIds(utility));

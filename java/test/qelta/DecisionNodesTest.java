@@ -25,6 +25,7 @@ class DecisionNodesTest extends NetworkFixture {
         net.setEvidence(d, 1);
         assertTrue(net.isRealEvidence(d));
         engineFails("SetVirtualEvidence", -51,
+                "\nNode [Act] (NodeType.DECISION) takes no virtual evidence",
                 () -> net.setVirtualEvidence(d, new double[] {0.5, 0.5}));
     }
 
@@ -55,7 +56,8 @@ class DecisionNodesTest extends NetworkFixture {
         int u = net.addNode(UTILITY, "U");
         refused("Invalid outcome index 0 for node 'U', valid indices are 0..-1",
                 () -> net.setEvidence(u, 0));
-        engineFails("ClearEvidence", -51, () -> net.clearEvidence("U"));
+        engineFails("ClearEvidence", -51, "\nNode [U] (NodeType.UTILITY) takes no evidence",
+                () -> net.clearEvidence("U"));
         refused("Value not valid - node 'U'", () -> net.getNodeValue(u));
     }
 
@@ -186,7 +188,8 @@ class DecisionNodesTest extends NetworkFixture {
             refused("Cannot set point of view on ValueOfInfo object to node Payoff",
                     () -> voi.setPointOfView("Payoff"));
             refused("Invalid node handle: 99", () -> voi.addNode(99));
-            engineFails("Update", -2, voi::update);
+            engineFails("Update", -2, "\nValue of information needs a decision and a point of view",
+                    voi::update);
         }
     }
 

@@ -163,18 +163,24 @@ class DefinitionsTest extends NetworkFixture {
     void pointValuesAndIntervalsReplaceEachOther() {
         int t = node("T", "low", "mid", "high");
         assertFalse(net.hasPointValues(t));
-        engineFails("GetPointValues", -3, () -> net.getPointValues(t));
-        engineFails("RemovePointValues", -3, () -> net.removePointValues(t));
-        engineFails("SetPointValues", -2, () -> net.setPointValues(t, new double[] {1, 2}));
+        engineFails("GetPointValues", -3, "\nNode [T] has no point values",
+                () -> net.getPointValues(t));
+        engineFails("RemovePointValues", -3, "\nNode [T] has no point values",
+                () -> net.removePointValues(t));
+        engineFails("SetPointValues", -2, "\nNode [T] takes 3 point values, one per outcome, not 2",
+                () -> net.setPointValues(t, new double[] {1, 2}));
         net.setPointValues("T", new double[] {3, -1, 2});
         assertTrue(net.hasPointValues(t));
         assertArrayEquals(new double[] {3, -1, 2}, net.getPointValues("T"), 0.0);
-        engineFails("GetIntervals", -3, () -> net.getIntervals(t));
+        engineFails("GetIntervals", -3, "\nNode [T] has no intervals", () -> net.getIntervals(t));
 
         // Refused intervals leave outcomes and numbers as they were.
-        engineFails("SetIntervals", -4,
+        engineFails("SetIntervals", -4, "\nInterval bounds of node [T] must be numbers"
+                        + " that never decrease, with no two empty intervals in a row",
                 () -> net.setIntervals(t, new double[] {0, 2, 1, 3, 4, 5}, true));
-        engineFails("SetIntervals", -2, () -> net.setIntervals(t, new double[] {0, 1}, false));
+        engineFails("SetIntervals", -2, "\nIntervals of node [T] need at least 3 bounds"
+                        + " (2 intervals), not 2",
+                () -> net.setIntervals(t, new double[] {0, 1}, false));
         assertArrayEquals(new String[] {"low", "mid", "high"}, net.getOutcomeIds(t));
         assertArrayEquals(new double[] {3, -1, 2}, net.getPointValues(t), 0.0);
 
@@ -186,7 +192,8 @@ class DefinitionsTest extends NetworkFixture {
         assertEquals(4, net.getNodeDefinition(t).length);
         net.removeIntervals("T");
         assertFalse(net.hasIntervals(t));
-        engineFails("RemoveIntervals", -3, () -> net.removeIntervals(t));
+        engineFails("RemoveIntervals", -3, "\nNode [T] has no intervals",
+                () -> net.removeIntervals(t));
         net.setPointValues(t, new double[] {1, 2, 3, 4});
         net.removePointValues("T");
         assertFalse(net.hasPointValues("T"));
@@ -270,21 +277,30 @@ class DefinitionsTest extends NetworkFixture {
         net.addArc(a, g);
         assertEquals(0.5, net.getDeMorganPriorBelief(g), 0.0);
         net.setDeMorganPriorBelief("G", 0.1);
-        engineFails("SetPriorBelief", -4, () -> net.setDeMorganPriorBelief(g, -0.1));
+        engineFails("SetPriorBelief", -4,
+                "\nThe prior belief of node [G] lies from 0 to 1, not -0.1",
+                () -> net.setDeMorganPriorBelief(g, -0.1));
         assertEquals(0.1, net.getDeMorganPriorBelief("G"), 0.0);
 
         assertEquals(2, net.getDeMorganParentType(g, 0));
-        net.setDeMorganParentType(g, "A", 7);
-        assertEquals(7, net.getDeMorganParentType("G", "A"));
+        refusedCode("type", "7", () -> net.setDeMorganParentType(g, "A", 7));
+        net.setDeMorganParentType(g, "A", DeMorganParentType.BARRIER);
+        assertEquals(3, net.getDeMorganParentType("G", "A"));
         net.setDeMorganParentType("G", 0, 0);
-        engineFails("SetParentType", -2, () -> net.setDeMorganParentType(g, 1, 0));
-        engineFails("GetParentType", -1, () -> net.getDeMorganParentType(g, 1));
+        engineFails("SetParentType", -2, "\nNode [G] has no parent at index 1; it has 1",
+                () -> net.setDeMorganParentType(g, 1, 0));
+        engineFails("GetParentType", -1, "\nNode [G] has no parent at index 1; it has 1",
+                () -> net.getDeMorganParentType(g, 1));
 
         net.setDeMorganParentWeight(g, 0, 1.0);
-        engineFails("SetParentWeight", -4, () -> net.setDeMorganParentWeight("G", "A", 1.5));
-        engineFails("SetParentWeight", -2, () -> net.setDeMorganParentWeight(g, 1, 0.5));
+        engineFails("SetParentWeight", -4,
+                "\nThe parent weight of node [G] lies from 0 to 1, not 1.5",
+                () -> net.setDeMorganParentWeight("G", "A", 1.5));
+        engineFails("SetParentWeight", -2, "\nNode [G] has no parent at index 1; it has 1",
+                () -> net.setDeMorganParentWeight(g, 1, 0.5));
         assertEquals(1.0, net.getDeMorganParentWeight("G", 0), 0.0);
-        engineFails("GetParentWeight", -1, () -> net.getDeMorganParentWeight(g, 1));
+        engineFails("GetParentWeight", -1, "\nNode [G] has no parent at index 1; it has 1",
+                () -> net.getDeMorganParentWeight(g, 1));
         // An inhibitor of weight 1 forbids "True" while A (even odds) is "True".
         net.updateBeliefs();
         assertArrayEquals(new double[] {0.05, 0.95}, net.getNodeValue(g), EXACT);
@@ -292,12 +308,17 @@ class DefinitionsTest extends NetworkFixture {
         refused("Node 'G' is not a child of node 'G'", () -> net.getDeMorganParentWeight(g, "G"));
         refused("Node 'G' is not a temporal child of node 'A' with order 1",
                 () -> net.getDeMorganTemporalParentType(g, 1, "A"));
-        engineFails("GetTemporalParentType", -1, () -> net.getDeMorganTemporalParentType(g, 1, 0));
+        engineFails("GetTemporalParentType", -1,
+                "\nNode [G] has no temporal parent of order 1 at index 0",
+                () -> net.getDeMorganTemporalParentType(g, 1, 0));
         engineFails("SetTemporalParentType", -1,
+                "\nNode [G] has no temporal parent of order 1 at index 0",
                 () -> net.setDeMorganTemporalParentType("G", 1, 0, 2));
         engineFails("GetTemporalParentWeight", -1,
+                "\nNode [G] has no temporal parent of order 1 at index 0",
                 () -> net.getDeMorganTemporalParentWeight(g, 1, 0));
         engineFails("SetTemporalParentWeight", -1,
+                "\nNode [G] has no temporal parent of order 1 at index 0",
                 () -> net.setDeMorganTemporalParentWeight(g, 1, 0, 0.5));
 
         int noisy = net.addNode(NOISY_MAX, "N");

@@ -136,9 +136,12 @@ class DiagnosisTest extends NetworkFixture {
         try (DiagNetwork diag = new DiagNetwork(net)) {
             refused("Invalid fault index 4; valid indices are 0..3", () -> diag.getFault(4));
             refused("Fault indices array cannot be null", () -> diag.setPursuedFaults(null));
-            engineFails("SetPursuedFaults", -2, () -> diag.setPursuedFaults(new int[0]));
-            engineFails("FindFault", -2, () -> diag.getFaultIndex(S, 0));
-            engineFails("SetMultiFaultAlgorithm", -2, () -> diag.setMultiFaultAlgorithm(3));
+            engineFails("SetPursuedFaults", -2,
+                    "\nPursue at least one fault; setPursuedFault names a single one",
+                    () -> diag.setPursuedFaults(new int[0]));
+            engineFails("FindFault", -2, "\nOutcome 0 of node [S] is no fault of the session",
+                    () -> diag.getFaultIndex(S, 0));
+            refusedCode("algorithm", "0x3", () -> diag.setMultiFaultAlgorithm(3));
             // Each refused update logs its reason once.
             Path mandatory = dir.resolve("mandatory.txt");
             net.redirectLog(mandatory.toString());
@@ -193,7 +196,9 @@ class DiagnosisTest extends NetworkFixture {
         net.setNodeDefinition(L, new double[] {.9, .1, .3, .7});
         assertEquals(0.402631578947, row(diag.update(), L).netStrength(), 1e-9);
         net.deleteNode(C);
-        engineFails("UpdateTestStrengths", -2, diag::update);
+        engineFails("UpdateTestStrengths", -2,
+                "\nTest node C is no longer in the network; restart the diagnosis session",
+                diag::update);
         diag.restart();
         assertEquals(4, diag.update().observations().length);
         net.close();
@@ -206,7 +211,9 @@ class DiagnosisTest extends NetworkFixture {
     void outcomeEditOfAFaultNodeNeedsARestart() {
         try (DiagNetwork diag = new DiagNetwork(net)) {
             net.insertOutcome(2, 0, "nw");
-            engineFails("UpdateTestStrengths", -2, diag::update);
+            engineFails("UpdateTestStrengths", -2,
+                    "\nOutcomes of fault node F have changed; restart the diagnosis session",
+                    diag::update);
             diag.restart();
             assertEquals(4, diag.update().faults().length);
             assertEquals("empty", diag.getFaultOutcomeId(3));
@@ -219,7 +226,9 @@ class DiagnosisTest extends NetworkFixture {
         int n = node("N", "a", "b");
         assertEquals(2, net.getNodeDiagType(n));
         assertEquals("", net.getNodeQuestion("N"));
-        net.setNodeDiagType(n, 5);
+        refusedCode("type", "5", () -> net.setNodeDiagType(n, 5));
+        assertEquals(DiagRole.AUXILIARY, net.getNodeDiagType("N"));
+        net.setNodeDiagType(n, DiagRole.OBSERVATION);
         assertEquals(1, net.getNodeDiagType("N"));
         net.setNodeQuestion("N", "Is it?");
         assertEquals("Is it?", net.getNodeQuestion(n));

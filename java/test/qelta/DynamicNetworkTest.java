@@ -59,7 +59,8 @@ class DynamicNetworkTest extends NetworkFixture {
     void structureQueriesAndUnrollMap() {
         assertEquals(0, net.getSliceCount());
         assertEquals(0, net.getMaxTemporalOrder());
-        engineFails("UnrollNetwork", -2, () -> net.unroll());
+        engineFails("UnrollNetwork", -2,
+                "\nThe network has no plate node: there is nothing to unroll", () -> net.unroll());
         net.setSliceCount(0);
         assertEquals(10, net.getSliceCount());
 
@@ -89,7 +90,7 @@ class DynamicNetworkTest extends NetworkFixture {
         assertEquals(2, net.getUnrolledParents("Q").length);
         engineFails("GetTemporalParents", -2, () -> net.getUnrolledParents(n));
         engineFails("GetTemporalOrders", -2, () -> net.getTemporalOrders(n));
-        engineFails("setNodeTemporalType", -4, () -> net.setNodeTemporalType(n, PLATE + 5));
+        refusedCode("type", "8", () -> net.setNodeTemporalType(n, PLATE + 5));
 
         net.setSliceCount(3);
         net.setSliceCount(0);
@@ -122,12 +123,16 @@ class DynamicNetworkTest extends NetworkFixture {
                 () -> net.setTemporalEvidence(p, 99, 2));
         refused("Virtual evidence array cannot be null",
                 () -> net.setTemporalVirtualEvidence(99, 1, null));
-        engineFails("SetTemporalEvidence", -51, () -> net.setTemporalEvidence(n, 1, 0));
+        engineFails("SetTemporalEvidence", -51,
+                "\nNode [N] (TemporalType.NORMAL) takes evidence by slice only as"
+                        + " TemporalType.PLATE",
+                () -> net.setTemporalEvidence(n, 1, 0));
 
         net.setTemporalEvidence(p, 0, 1);
         assertTrue(net.isTemporalEvidence("P", 0));
         assertEquals(1, net.getEvidence(p));
-        engineFails("GetTemporalEvidence", -2, () -> net.getTemporalEvidence(p, 2));
+        engineFails("GetTemporalEvidence", -2, "\nNode [P] has no evidence in slice 2",
+                () -> net.getTemporalEvidence(p, 2));
         assertFalse(net.isTemporalEvidence(p, 2));
         net.setTemporalEvidence("P", 2, "a");
         assertEquals("a", net.getTemporalEvidenceId(p, 2));
@@ -135,13 +140,17 @@ class DynamicNetworkTest extends NetworkFixture {
         net.setTemporalVirtualEvidence("P", 3, new double[] {0.2, 0.8});
         assertTrue(net.isTemporalVirtualEvidence(p, 3));
         assertArrayEquals(new double[] {0.2, 0.8}, net.getTemporalVirtualEvidence("P", 3), EXACT);
-        engineFails("GetTemporalEvidence", -2, () -> net.getTemporalVirtualEvidence(p, 2));
+        engineFails("GetTemporalEvidence", -2, "\nNode [P] has no virtual evidence in slice 2",
+                () -> net.getTemporalVirtualEvidence(p, 2));
         QELTAException shortEvidence = fails(() -> net.setTemporalVirtualEvidence(p, 4, new double[] {1}));
-        assertTrue(shortEvidence.getMessage().endsWith(" in function SetTemporalEvidence"));
+        assertTrue(shortEvidence.getMessage().endsWith(" in function SetTemporalEvidence. \nNode [P]"
+                + " takes 2 likelihoods, one per outcome, not 1"), shortEvidence.getMessage());
         net.clearTemporalEvidence(p, 3);
         net.clearTemporalEvidence("P", 0);
-        engineFails("ClearTemporalEvidence", -4, () -> net.clearTemporalEvidence(p, 3));
-        engineFails("ClearTemporalEvidence", -2, () -> net.clearTemporalEvidence(p, 0));
+        engineFails("ClearTemporalEvidence", -4, "\nNode [P] has no evidence to clear in slice 3",
+                () -> net.clearTemporalEvidence(p, 3));
+        engineFails("ClearTemporalEvidence", -2, "\nNode [P] has no evidence to clear in slice 0",
+                () -> net.clearTemporalEvidence(p, 0));
     }
 
     @Test
@@ -193,13 +202,19 @@ class DynamicNetworkTest extends NetworkFixture {
         net.setNodeTemporalType(d, PLATE);
         net.addTemporalArc(b, d, 1);
         net.addTemporalArc(d, d, 2);
-        engineFails("GetTemporalParentType", -1, () -> net.getDeMorganTemporalParentType(d, 3, 0));
-        engineFails("GetTemporalParentWeight", -1, () -> net.getDeMorganTemporalParentWeight("D", 1, 1));
+        engineFails("GetTemporalParentType", -1,
+                "\nNode [D] has no temporal parent of order 3 at index 0",
+                () -> net.getDeMorganTemporalParentType(d, 3, 0));
+        engineFails("GetTemporalParentWeight", -1,
+                "\nNode [D] has no temporal parent of order 1 at index 1",
+                () -> net.getDeMorganTemporalParentWeight("D", 1, 1));
         refused("Node 'D' is not a temporal child of node 'D' with order 1",
                 () -> net.setDeMorganTemporalParentType(d, 1, "D", 0));
         net.setDeMorganTemporalParentType("D", 1, "B", 3);
         assertEquals(3, net.getDeMorganTemporalParentType(d, 1, 0));
-        engineFails("SetTemporalParentWeight", -4, () -> net.setDeMorganTemporalParentWeight(d, 2, 0, 1.5));
+        engineFails("SetTemporalParentWeight", -4,
+                "\nThe parent weight of node [D] lies from 0 to 1, not 1.5",
+                () -> net.setDeMorganTemporalParentWeight(d, 2, 0, 1.5));
         net.setDeMorganTemporalParentWeight(d, 2, "D", 0.375);
         assertEquals(0.375, net.getDeMorganTemporalParentWeight("D", 2, "D"), EXACT);
         refused("Node 'B' must be of type NoisyMax", () -> net.getNoisyTemporalParentStrengths(b, 1));

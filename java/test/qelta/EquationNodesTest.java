@@ -97,8 +97,10 @@ class EquationNodesTest extends NetworkFixture {
         assertTrue(stats[2] >= 1 && stats[3] <= 2);
         int[] bins = net.getNodeSampleHistogram(b, 1, 2, 4);
         assertEquals(10000, java.util.Arrays.stream(bins).sum());
-        engineFails("GetHistogram", -3, () -> net.getNodeSampleHistogram(b, 1, 2, 1));
-        engineFails("GetHistogram", -42, () -> net.getNodeSampleHistogram(b, 1, 2, 2000000000));
+        engineFails("GetHistogram", -3, "\nA histogram has 2 or more bins, not 1",
+                () -> net.getNodeSampleHistogram(b, 1, 2, 1));
+        engineFails("GetHistogram", -42, "\n2000000000 bins do not fit in memory",
+                () -> net.getNodeSampleHistogram(b, 1, 2, 2000000000));
 
         net.setContEvidence(a, 0.25);
         assertEquals(0.25, net.getContEvidence("a"), EXACT);
@@ -108,6 +110,7 @@ class EquationNodesTest extends NetworkFixture {
         engineFails("SetEvidence", -4, "Node 'a' takes only a finite number",
                 () -> net.setContEvidence(a, Double.NaN));
         net.clearEvidence(a);
-        engineFails("ClearEvidence", -2, () -> net.clearEvidence(a));
+        engineFails("ClearEvidence", -2, "\nNode [a] has no evidence to clear",
+                () -> net.clearEvidence(a));
     }
 }

@@ -75,8 +75,10 @@ class EvidenceTest extends NetworkFixture {
         refusedAll("Node 'W' has no evidence set",
                 () -> net.getEvidence(w), () -> net.getEvidenceId("W"),
                 () -> net.getContEvidence(w));
-        engineFails("ClearEvidence", -2, () -> net.clearEvidence(w));
-        engineFails("GetVirtualEvidence", -2, () -> net.getVirtualEvidence("W"));
+        engineFails("ClearEvidence", -2, "\nNode [W] has no evidence to clear",
+                () -> net.clearEvidence(w));
+        engineFails("GetVirtualEvidence", -2, "\nNode [W] has no virtual evidence",
+                () -> net.getVirtualEvidence("W"));
     }
 
     @Test
@@ -85,9 +87,13 @@ class EvidenceTest extends NetworkFixture {
         net.setEvidence(w, 1);
         double[] aboveOne = {1.5, 0};
         double[] allZero = {0, 0};
-        engineFails("SetVirtualEvidence", -4, () -> net.setVirtualEvidence(w, aboveOne));
-        engineFails("SetVirtualEvidence", -3, () -> net.setVirtualEvidence("W", allZero));
-        engineFails("SetVirtualEvidence", -2, () -> net.setVirtualEvidence(w, new double[] {0.5}));
+        engineFails("SetVirtualEvidence", -4, "\nLikelihoods of node [W] lie from 0 to 1",
+                () -> net.setVirtualEvidence(w, aboveOne));
+        engineFails("SetVirtualEvidence", -3, "\nLikelihoods of node [W] need one above 0",
+                () -> net.setVirtualEvidence("W", allZero));
+        engineFails("SetVirtualEvidence", -2,
+                "\nNode [W] takes 2 likelihoods, one per outcome, not 1",
+                () -> net.setVirtualEvidence(w, new double[] {0.5}));
         assertEquals(1, net.getEvidence(w));
 
         net.setVirtualEvidence("W", new double[] {0.2, 0.8});
@@ -118,7 +124,8 @@ class EvidenceTest extends NetworkFixture {
         assertEquals(1, net.getEvidence(t));
         assertEquals("y", net.getEvidenceId("T"));
         // Implied evidence is not cleared by clearEvidence.
-        engineFails("ClearEvidence", -2, () -> net.clearEvidence(t));
+        engineFails("ClearEvidence", -2, "\nNode [T] has no evidence to clear",
+                () -> net.clearEvidence(t));
         net.clearAllEvidence();
         assertFlags("T", false, false, false);
         assertFlags("A", false, false, false);

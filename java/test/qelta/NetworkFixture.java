@@ -2,6 +2,7 @@ package qelta;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import org.junit.jupiter.api.AfterEach;
 import org.junit.jupiter.api.BeforeEach;
@@ -85,6 +86,14 @@ abstract class NetworkFixture {
             assertEquals(message, e.getMessage(), "call " + i);
             assertEquals(QELTAException.NO_CODE, e.getErrorCode(), "call " + i);
         }
+    }
+
+    /** Expects a code argument refused by name, value and the allowed values, no engine code. */
+    static void refusedCode(String argument, String value, Executable call) {
+        QELTAException e = fails(call);
+        String start = "Invalid value " + value + " of argument " + argument + "; valid values are ";
+        assertTrue(e.getMessage().startsWith(start), e.getMessage());
+        assertEquals(QELTAException.NO_CODE, e.getErrorCode());
     }
 
     /** Expects an engine failure of the named operation with this code and no log text. */

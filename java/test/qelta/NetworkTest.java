@@ -53,12 +53,12 @@ class NetworkTest extends NetworkFixture {
         assertEquals(-2, net.getNoisyDecompositionLimit());
 
         net.setBayesianAlgorithm(12);
-        net.setBayesianAlgorithm(13);
-        net.setBayesianAlgorithm(-1);
+        refusedCode("algorithm", "13", () -> net.setBayesianAlgorithm(13));
+        refusedCode("algorithm", "-1", () -> net.setBayesianAlgorithm(-1));
         assertEquals(12, net.getBayesianAlgorithm());
         net.setInfluenceDiagramAlgorithm(1);
-        net.setInfluenceDiagramAlgorithm(2);
-        net.setInfluenceDiagramAlgorithm(-1);
+        refusedCode("algorithm", "2", () -> net.setInfluenceDiagramAlgorithm(2));
+        refusedCode("algorithm", "-1", () -> net.setInfluenceDiagramAlgorithm(-1));
         assertEquals(1, net.getInfluenceDiagramAlgorithm());
     }
 
@@ -79,7 +79,8 @@ class NetworkTest extends NetworkFixture {
         refused("Identifier 'a b" + BAD_ID_TAIL, () -> net.setId("a b"));
         refusedAll("Unexpected null Java string.",
                 () -> net.setId(null), () -> net.setName(null), () -> net.setDescription(null));
-        refused("Invalid UTF-16", () -> net.setName("\uDFFF"));
+        refused("Network name is not valid UTF-16: unpaired surrogate U+DFFF at index 0",
+                () -> net.setName("\uDFFF"));
         assertEquals("Weather_2", net.getId());
 
         net.setName("");
@@ -116,7 +117,8 @@ class NetworkTest extends NetworkFixture {
             assertEquals("mm \uD83C\uDF27 per day", copy.getNodeDescription("Rain"));
             // The arc came along: removing it works once.
             copy.deleteArc("Cloudy", "Rain");
-            engineFails("RemoveArc", -2, () -> copy.deleteArc("Cloudy", "Rain"));
+            engineFails("RemoveArc", -2, "\nThere is no arc from node [Cloudy] to node [Rain]",
+                    () -> copy.deleteArc("Cloudy", "Rain"));
 
             copy.readString(minimal);
             assertEquals(minimal, copy.writeMinString());
@@ -314,10 +316,15 @@ class NetworkTest extends NetworkFixture {
         assertEquals(2, net.annealedMap(new int[] {0, 1}, tuning).mapStates().length);
         assertEquals(2, net.annealedMap(new String[] {"b", "a"}, null).mapStates().length);
         assertEquals(0, net.annealedMap(new int[0], tuning).mapStates().length);
-        engineFails("AnnealedMAP", -2, () -> net.annealedMap(new int[] {1, 1}, null));
+        engineFails("AnnealedMAP", -2, "\nNode [b] is named twice among the MAP nodes",
+                () -> net.annealedMap(new int[] {1, 1}, null));
         AnnealedMapTuning refusedTuning = new AnnealedMapTuning();
         refusedTuning.speed = 1.0;
-        engineFails("AnnealedMAP", -2, () -> net.annealedMap(new int[] {0}, refusedTuning));
+        engineFails("AnnealedMAP", -2,
+                "\nAnnealed MAP tuning refused: speed lies from 0.5 to 0.99, Tmin, Tinit and"
+                        + " kReheat above 0 with Tinit above Tmin, numCycle and iReheatSteps 1 or"
+                        + " more, and iReheatSteps not above iStopSteps",
+                () -> net.annealedMap(new int[] {0}, refusedTuning));
 
         refused("Invalid node handle: 2", () -> net.annealedMap(new int[] {0, 2}, tuning));
         refused("Invalid node identifier: 'c'", () -> net.annealedMap(new String[] {"a", "c"}, null));

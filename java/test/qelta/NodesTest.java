@@ -35,14 +35,15 @@ class NodesTest extends NetworkFixture {
 
     @Test
     void addNodeRefusesUnknownTypesBadAndDuplicateIdentifiers() {
-        engineFails("AddNode", -51, () -> net.addNode(3, "x"));
-        engineFails("AddNode", -51, () -> net.addNode(3));
+        refusedCode("type", "3", () -> net.addNode(3, "x"));
+        refusedCode("type", "3", () -> net.addNode(3));
         refused("Identifier '1st' is invalid - it should start with a letter and contain only"
                 + " letters, digits and underscores", () -> net.addNode(CPT, "1st"));
         refused("Identifier '' is invalid - it should start with a letter and contain only"
                 + " letters, digits and underscores", () -> net.addNode(CPT, ""));
         net.addNode(CPT, "A");
-        engineFails("AddNode", -2, () -> net.addNode(CPT, "A"));
+        engineFails("AddNode", -2, "\nIdentifier 'A' is already held by a node",
+                () -> net.addNode(CPT, "A"));
         assertEquals(1, net.getNodeCount());
     }
 
@@ -110,8 +111,8 @@ class NodesTest extends NetworkFixture {
         net.setNodeType(1, TRUTH_TABLE);
         assertEquals(TRUTH_TABLE, net.getNodeType(0));
         assertEquals(TRUTH_TABLE, net.getNodeType("b"));
-        engineFails("setNodeType", -51, () -> net.setNodeType(0, 3));
-        engineFails("setNodeType", -51, () -> net.setNodeType("b", 3));
+        refusedCode("type", "3", () -> net.setNodeType(0, 3));
+        refusedCode("type", "3", () -> net.setNodeType("b", 3));
         assertEquals(TRUTH_TABLE, net.getNodeType("a"));
     }
 
@@ -126,7 +127,8 @@ class NodesTest extends NetworkFixture {
         refused("Invalid node identifier: 'a'", () -> net.getNode("a"));
 
         // Another node's identifier is refused by the network, not ignored.
-        engineFails("SetId", -32, () -> net.setNodeId(0, "second"));
+        engineFails("SetId", -32, "\nIdentifier 'second' is already held by a node",
+                () -> net.setNodeId(0, "second"));
         assertEquals("first", net.getNodeId(0));
         assertEquals("second", net.getNodeId(1));
 
@@ -146,8 +148,10 @@ class NodesTest extends NetworkFixture {
         assertEquals(h, net.getNode(id));
         net.setNodeName(h, "\uD83D\uDE00 name");
         assertEquals("\uD83D\uDE00 name", net.getNodeName(id));
-        refused("Invalid UTF-16", () -> net.setNodeName(h, "lone \uD800 surrogate"));
-        refused("Invalid UTF-16", () -> net.getNode("x\uDC00"));
+        refused("Node name is not valid UTF-16: unpaired surrogate U+D800 at index 5",
+                () -> net.setNodeName(h, "lone \uD800 surrogate"));
+        refused("Node identifier is not valid UTF-16: unpaired surrogate U+DC00 at index 1",
+                () -> net.getNode("x\uDC00"));
     }
 
     @Test

@@ -39,8 +39,11 @@ class SubmodelsTest extends NetworkFixture {
         assertEquals(MAIN, net.getSubmodelOfSubmodel(b));
         net.setSubmodelOfSubmodel("B", "A");
         assertEquals(b, net.getSubmodelOfSubmodel("A"));
-        engineFails("SetSubmodel", -2, () -> net.setSubmodelOfSubmodel(a, b));
-        engineFails("SetSubmodel", -2, () -> net.setSubmodelOfSubmodel(a, MAIN));
+        engineFails("SetSubmodel", -2,
+                "\nSubmodel [B] cannot move into submodel [A], which lies within it",
+                () -> net.setSubmodelOfSubmodel(a, b));
+        engineFails("SetSubmodel", -2, "\nThe main submodel lies within no other",
+                () -> net.setSubmodelOfSubmodel(a, MAIN));
 
         int n = node("N", "yes", "no");
         assertEquals(MAIN, net.getSubmodelOfNode(n));
@@ -85,18 +88,24 @@ class SubmodelsTest extends NetworkFixture {
         int a = net.addSubmodel(MAIN, "A");
         net.addSubmodel(MAIN, "B");
         node("N", "yes", "no");
-        engineFails("SetId", -32, () -> net.setSubmodelId(a, "N"));
-        engineFails("SetId", -32, () -> net.setSubmodelId(a, "B"));
-        engineFails("SetId", -32, () -> net.setId("N"));
-        engineFails("SetId", -32, () -> net.setId("A"));
+        engineFails("SetId", -32, "\nIdentifier 'N' is already held by a node",
+                () -> net.setSubmodelId(a, "N"));
+        engineFails("SetId", -32, "\nIdentifier 'B' is already held by a submodel",
+                () -> net.setSubmodelId(a, "B"));
+        engineFails("SetId", -32, "\nIdentifier 'N' is already held by a node",
+                () -> net.setId("N"));
+        engineFails("SetId", -32, "\nIdentifier 'A' is already held by a submodel",
+                () -> net.setId("A"));
         assertEquals("A", net.getSubmodelId(a));
         assertEquals("Unnamed", net.getId());
         net.setSubmodelId(a, "A");
         net.setId("Unnamed");
         net.setId("Net");
         assertEquals("Net", net.getMainSubmodelId());
-        engineFails("CreateSubmodel", -32, () -> net.addSubmodel(MAIN, "N"));
-        engineFails("CreateSubmodel", -2, () -> net.addSubmodel(MAIN, "A"));
+        engineFails("CreateSubmodel", -32, "\nIdentifier 'N' is already held by a node",
+                () -> net.addSubmodel(MAIN, "N"));
+        engineFails("CreateSubmodel", -2, "\nIdentifier 'A' is already held by a submodel",
+                () -> net.addSubmodel(MAIN, "A"));
     }
 
     @Test
@@ -111,7 +120,8 @@ class SubmodelsTest extends NetworkFixture {
         refused("Invalid node handle: 9", () -> net.setSubmodelOfNode(5, 9));
         refused("Invalid submodel id: 'y'", () -> net.setSubmodelOfSubmodel("x", "y"));
         refused("Unexpected null Java string.", () -> net.setSubmodelDescription(MAIN, null));
-        engineFails("DeleteSubmodel", -2, () -> net.deleteSubmodel(MAIN));
+        engineFails("DeleteSubmodel", -2, "\nThe main submodel cannot be deleted",
+                () -> net.deleteSubmodel(MAIN));
         assertNull(net.getSubmodelDescription(MAIN));
         assertEquals(1, net.getSubmodelCount());
     }

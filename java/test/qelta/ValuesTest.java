@@ -35,8 +35,9 @@ class ValuesTest extends NetworkFixture {
         net.setNodeDefinition(t, new double[] {0.25, 0.5, 0.25});
         net.setPointValues(t, new double[] {-10, 20, 50});
         // Not valid yet: the engine refuses with -4, not with the message of getNodeValue.
-        engineFails("GetMean", -4, () -> net.getNodeMean(t));
-        engineFails("GetStdDev", -4, () -> net.getNodeStdDev("Temp"));
+        String stale = "\nNode [Temp] has no valid value; update beliefs first";
+        engineFails("GetMean", -4, stale, () -> net.getNodeMean(t));
+        engineFails("GetStdDev", -4, stale, () -> net.getNodeStdDev("Temp"));
 
         net.updateBeliefs();
         assertEquals(20.0, net.getNodeMean(t), EXACT);
@@ -48,8 +49,10 @@ class ValuesTest extends NetworkFixture {
         // Without numbers on the outcomes there is nothing to average.
         int plain = node("Plain", "a", "b");
         net.updateBeliefs();
-        engineFails("GetMean", -3, () -> net.getNodeMean(plain));
-        engineFails("GetStdDev", -3, () -> net.getNodeStdDev(plain));
+        String none = "\nNode [Plain] has neither point values nor intervals; give its outcomes point"
+                + " values or intervals to take its ";
+        engineFails("GetMean", -3, none + "mean", () -> net.getNodeMean(plain));
+        engineFails("GetStdDev", -3, none + "standard deviation", () -> net.getNodeStdDev(plain));
 
         // Intervals (a CPT made from a discretized equation node): bounded ones count at their
         // midpoints, an unbounded one as a half-normal tail matching its neighbour's density.

@@ -72,7 +72,8 @@ class WritesEndTest extends NetworkFixture {
                 e.getMessage());
         assertEquals(32768, net.getSubmodelCount());
         // The usual refusals carry no log text.
-        engineFails("CreateSubmodel", -2, () -> net.addSubmodel(-5, "Other"));
+        engineFails("CreateSubmodel", -2, "\nNo submodel has handle -5",
+                () -> net.addSubmodel(-5, "Other"));
 
         e = fails(() -> net.writeString());
         assertTrue(e.getMessage().contains("Submodel 'S32767' nested too deeply"),

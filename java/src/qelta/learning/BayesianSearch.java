@@ -10,7 +10,8 @@ import qelta.Wrapper;
  *
  * <p>Every method reports a failure by throwing {@link qelta.QELTAException}: an engine
  * failure carries the engine's negative status code and a message of the form
- * "QELTA error <i>code</i> in function <i>operation</i>", a refused argument
+ * "QELTA error <i>code</i> in function <i>operation</i>" and the reasons the call
+ * logged (see {@link qelta.QELTAException}), a refused argument
  * (unknown node, index out of range, null where a value is required) carries
  * a message that names it. A failed call leaves the object as it was, unless
  * the method says otherwise.
@@ -47,9 +48,10 @@ public final class BayesianSearch extends Wrapper {
     public native int getMaxParents();
 
     /**
-     * Sets the largest number of parents a node may get.
+     * Sets the largest number of parents a node may get. A value out of range is refused with {@link qelta.QELTAException#NO_CODE}, naming the
+     * argument, the value and the range, and the setting stays.
      *
-     * @param maxParents the limit
+     * @param maxParents the limit, 0 or more
      */
     public native void setMaxParents(int maxParents);
 
@@ -75,9 +77,10 @@ public final class BayesianSearch extends Wrapper {
     public native int getIterationCount();
 
     /**
-     * Sets the number of search iterations.
+     * Sets the number of search iterations. A value out of range is refused with {@link qelta.QELTAException#NO_CODE}, naming the
+     * argument, the value and the range, and the setting stays.
      *
-     * @param count the count
+     * @param count the count, 1 or more
      */
     public native void setIterationCount(int count);
 
@@ -89,9 +92,10 @@ public final class BayesianSearch extends Wrapper {
     public native double getLinkProbability();
 
     /**
-     * Sets the link probability of the search.
+     * Sets the link probability of the search. A value out of range is refused with {@link qelta.QELTAException#NO_CODE}, naming the
+     * argument, the value and the range, and the setting stays.
      *
-     * @param probability the probability
+     * @param probability the probability, from 0 to 1
      */
     public native void setLinkProbability(double probability);
 
@@ -103,9 +107,11 @@ public final class BayesianSearch extends Wrapper {
     public native double getPriorLinkProbability();
 
     /**
-     * Sets the prior link probability of the search.
+     * Sets the prior link probability of the search. The score takes its logarithm and that of
+     * its complement, so 0 and 1 are out of range too. A value out of range is refused with {@link qelta.QELTAException#NO_CODE}, naming the
+     * argument, the value and the range, and the setting stays.
      *
-     * @param probability the probability
+     * @param probability the probability, above 0 and below 1
      */
     public native void setPriorLinkProbability(double probability);
 
@@ -117,9 +123,10 @@ public final class BayesianSearch extends Wrapper {
     public native int getPriorSampleSize();
 
     /**
-     * Sets the equivalent sample size of the prior.
+     * Sets the equivalent sample size of the prior. A value out of range is refused with {@link qelta.QELTAException#NO_CODE}, naming the
+     * argument, the value and the range, and the setting stays.
      *
-     * @param size the sample size
+     * @param size the sample size, 1 or more
      */
     public native void setPriorSampleSize(int size);
 

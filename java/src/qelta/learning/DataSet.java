@@ -21,7 +21,8 @@ import qelta.Wrapper;
  *
  * <p>Every method reports a failure by throwing {@link qelta.QELTAException}: an engine
  * failure carries the engine's negative status code and a message of the form
- * "QELTA error <i>code</i> in function <i>operation</i>", a refused argument
+ * "QELTA error <i>code</i> in function <i>operation</i>" and the reasons the call
+ * logged (see {@link qelta.QELTAException}), a refused argument
  * (unknown node, index out of range, null where a value is required) carries
  * a message that names it. A failed call leaves the object as it was, unless
  * the method says otherwise.
@@ -241,8 +242,10 @@ public final class DataSet extends Wrapper {
      * Turns a variable's values into bin numbers; a continuous variable becomes discrete.
      *
      * @param variable the variable's index
-     * @param method 0 groups sorted distinct values, 1 equal-width intervals, 2 equal-count
-     *     intervals
+     * @param method one of {@link DiscretizationMethod}: {@link DiscretizationMethod#GROUPED_VALUES}
+     *     groups sorted distinct values, {@link DiscretizationMethod#EQUAL_WIDTH} makes equal-width
+     *     intervals, {@link DiscretizationMethod#EQUAL_COUNT} equal-count intervals; another code is
+     *     refused with {@link qelta.QELTAException#NO_CODE}, naming the argument
      * @param binCount the number of bins
      * @param statePrefix prefix of the generated state names; null or empty keeps them unnamed
      * @return the interval boundaries

@@ -10,7 +10,8 @@ import qelta.Wrapper;
  *
  * <p>Every method reports a failure by throwing {@link qelta.QELTAException}: an engine
  * failure carries the engine's negative status code and a message of the form
- * "QELTA error <i>code</i> in function <i>operation</i>", a refused argument
+ * "QELTA error <i>code</i> in function <i>operation</i>" and the reasons the call
+ * logged (see {@link qelta.QELTAException}), a refused argument
  * (unknown node, index out of range, null where a value is required) carries
  * a message that names it. A failed call leaves the object as it was, unless
  * the method says otherwise.
@@ -53,9 +54,10 @@ public final class EM extends Wrapper {
 
     /**
      * Sets the weight of the network's existing parameters. Ignored while the parameters are
-     * randomized or uniformized, and when negative.
+     * randomized or uniformized. A negative size is refused with
+     * {@link qelta.QELTAException#NO_CODE}, naming the argument, and the setting stays.
      *
-     * @param size the sample size
+     * @param size the sample size, 0 or more
      */
     public native void setEqSampleSize(int size);
 
@@ -145,8 +147,8 @@ public final class EM extends Wrapper {
      * leaves it after pairing named states with the node's outcomes by name.
      *
      * <p>An equation node, fixed or not, among discrete nodes or data is refused with code -4
-     * ("QELTA error -4 in function Learn"), its reason logged once per call in the network's
-     * error log ("EM: unsupported mix of discrete and continuous items in network and/or
+     * ("QELTA error -4 in function Learn"), the message carrying its
+     * reason ("EM: unsupported mix of discrete and continuous items in network and/or
      * dataset").
      *
      * @param data the data

@@ -8,7 +8,8 @@ import qelta.Wrapper;
  *
  * <p>Every method reports a failure by throwing {@link qelta.QELTAException}: an engine
  * failure carries the engine's negative status code and a message of the form
- * "QELTA error <i>code</i> in function <i>operation</i>", a refused argument
+ * "QELTA error <i>code</i> in function <i>operation</i>" and the reasons the call
+ * logged (see {@link qelta.QELTAException}), a refused argument
  * (unknown node, index out of range, null where a value is required) carries
  * a message that names it. A failed call leaves the object as it was, unless
  * the method says otherwise.
@@ -33,9 +34,10 @@ public final class PC extends Wrapper {
     public native int getMaxAdjacency();
 
     /**
-     * Sets the largest adjacency set the independence tests consider.
+     * Sets the largest adjacency set the independence tests consider. A value out of range is refused with {@link qelta.QELTAException#NO_CODE}, naming the
+     * argument, the value and the range, and the setting stays.
      *
-     * @param maxAdjacency the limit
+     * @param maxAdjacency the limit, 0 or more
      */
     public native void setMaxAdjacency(int maxAdjacency);
 
@@ -63,9 +65,10 @@ public final class PC extends Wrapper {
     public native double getSignificance();
 
     /**
-     * Sets the significance level of the independence tests.
+     * Sets the significance level of the independence tests. A value out of range is refused with {@link qelta.QELTAException#NO_CODE}, naming the
+     * argument, the value and the range, and the setting stays.
      *
-     * @param significance the significance level
+     * @param significance the significance level, from 0 to 1
      */
     public native void setSignificance(double significance);
 

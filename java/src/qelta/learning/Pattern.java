@@ -10,7 +10,8 @@ import qelta.Wrapper;
  *
  * <p>Every method reports a failure by throwing {@link qelta.QELTAException}: an engine
  * failure carries the engine's negative status code and a message of the form
- * "QELTA error <i>code</i> in function <i>operation</i>", a refused argument
+ * "QELTA error <i>code</i> in function <i>operation</i>" and the reasons the call
+ * logged (see {@link qelta.QELTAException}), a refused argument
  * (unknown node, index out of range, null where a value is required) carries
  * a message that names it. A failed call leaves the object as it was, unless
  * the method says otherwise.
@@ -47,7 +48,8 @@ public final class Pattern extends Wrapper {
      *
      * @param from the first variable
      * @param to the second variable
-     * @return 0 no edge, 1 undirected edge, 2 directed edge from the first to the second
+     * @return one of {@link PatternEdge}: {@link PatternEdge#NONE}, {@link PatternEdge#UNDIRECTED},
+     *     {@link PatternEdge#DIRECTED} (from the first to the second)
      */
     public native int getEdge(int from, int to);
 
@@ -56,7 +58,9 @@ public final class Pattern extends Wrapper {
      *
      * @param from the first variable
      * @param to the second variable
-     * @param type 0 no edge, 1 undirected edge, 2 directed edge from the first to the second
+     * @param type one of {@link PatternEdge}: {@link PatternEdge#NONE}, {@link PatternEdge#UNDIRECTED},
+     *     {@link PatternEdge#DIRECTED} (from the first to the second); another code is refused with
+     *     {@link qelta.QELTAException#NO_CODE}, naming the argument
      */
     public native void setEdge(int from, int to, int type);
 

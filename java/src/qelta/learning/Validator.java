@@ -17,7 +17,8 @@ import qelta.Wrapper;
  *
  * <p>Every method reports a failure by throwing {@link qelta.QELTAException}: an engine
  * failure carries the engine's negative status code and a message of the form
- * "QELTA error <i>code</i> in function <i>operation</i>", a refused argument
+ * "QELTA error <i>code</i> in function <i>operation</i>" and the reasons the call
+ * logged (see {@link qelta.QELTAException}), a refused argument
  * (unknown node, index out of range, null where a value is required) carries
  * a message that names it. A failed call leaves the object as it was, unless
  * the method says otherwise.
@@ -58,8 +59,8 @@ public final class Validator extends Wrapper {
      * <p>Only a node's own value, its first slice, can be a class: a node that a match names at a
      * later slice (a plate node's column for slice 1 or later, whether or not it is also matched
      * at slice 0) is refused with code -51, "QELTA error -51 in function AddClassNode". The
-     * reason, naming the node and the slice, is logged once in the network's error log; {@link
-     * Network#redirectLog(String)} shows it. Other refusals carry no logged reason: -32 for a
+     * message carries the reason, naming the node and the slice. The other refusals say why as
+     * well: -32 for a
      * node that is a class node already, -30 for a node no match names, -51 for a node matched to
      * a continuous column.
      *

@@ -65,7 +65,8 @@ class DataSetTest {
             refused("Variable does not exist in the dataset: 'zz'", () -> data.isDiscrete("zz"));
             assertEquals(-1, data.findVariable("zz"));
             refused("Unexpected null Java string.", () -> data.findVariable(null));
-            engineFails("QELTA error -32 in function addIntVariable", -32,
+            engineFails("QELTA error -32 in function addIntVariable. Variable identifier 'a' is"
+                    + " already in use", -32,
                     () -> data.addIntVariable("a", 0));
         }
     }
@@ -155,7 +156,7 @@ class DataSetTest {
             }
             refused("Invalid variable index 1, valid range is 0..0",
                     () -> data.discretize(1, 1, 2, "x"));
-            engineFails("QELTA error -19 in function Discretize", -19,
+            engineFails("QELTA error -19 in function Discretize. Bin count 1 is below 2", -19,
                     () -> data.discretize(0, 1, 1, "x"));
             assertArrayEquals(new double[] {4.5}, data.discretize(0, 1, 2, "x"));
             assertTrue(data.isDiscrete(0));
@@ -219,7 +220,8 @@ class DataSetTest {
             counts.calculate(net, data, MATCHES);
             refused("No nodes specified for confidence intervals calculation.",
                     () -> net.calcConfidenceIntervals(new int[0], counts, 0.9, 100, 1));
-            engineFails("QELTA error -4 in function CalcConfidenceIntervals", -4,
+            engineFails("QELTA error -4 in function CalcConfidenceIntervals. \nNode [B] is named"
+                    + " twice", -4,
                     () -> net.calcConfidenceIntervals(new int[] {1, 1}, counts, 0.9, 100, 1));
             double[][] first = net.calcConfidenceIntervals(new String[] {"B"}, counts, 0.9, 100, 7);
             double[][] second = net.calcConfidenceIntervals(new int[] {1}, counts, 0.9, 100, 7);
@@ -228,7 +230,9 @@ class DataSetTest {
             assertArrayEquals(first[0], second[0]);
             assertTrue(first[0][0] <= first[0][1]);
             net.addNode(146, "M");
-            engineFails("QELTA error -51 in function SetUniform", -51, () -> counts.setUniform(net, 5));
+            engineFails("QELTA error -51 in function SetUniform. \nInstanceCounts: node M has"
+                    + " definition type NOISY_MAX; counts need every node defined by a CPT or a"
+                    + " truth table", -51, () -> counts.setUniform(net, 5));
         }
     }
 
@@ -271,10 +275,12 @@ class DataSetTest {
         try (Network net = twoNodes(); DataSet data = records(); EM em = new EM()) {
             refused("No matching specified", () -> new Validator(net, data, new DataMatch[0]));
             try (Validator v = new Validator(net, data, MATCHES)) {
-                engineFails("QELTA error -3 in function Test", -3, v::test);
+                engineFails("QELTA error -3 in function Test. \nNo class nodes specified", -3, v::test);
                 v.addClassNode("B");
-                engineFails("QELTA error -32 in function AddClassNode", -32, () -> v.addClassNode(1));
-                engineFails("QELTA error -4 in function GetAccuracy", -4, () -> v.getAccuracy(1, 0));
+                engineFails("QELTA error -32 in function AddClassNode. \nNode [B] is a class node already",
+                        -32, () -> v.addClassNode(1));
+                engineFails("QELTA error -4 in function GetAccuracy. \nNo results for class node [B] yet;"
+                        + " run test, leaveOneOut or kFold first", -4, () -> v.getAccuracy(1, 0));
                 v.test();
                 assertArrayEquals(new int[] {3, 1}, v.getConfusionMatrix("B")[0]);
                 assertArrayEquals(new int[] {1, 2}, v.getConfusionMatrix(1)[1]);
@@ -288,13 +294,14 @@ class DataSetTest {
                 double[] all = v.getCalibrationCurveMA(1, 0, 2).y();
                 assertArrayEquals(all, v.getCalibrationCurveMA(1, 0, Integer.MAX_VALUE).y());
                 assertEquals(all[0], all[all.length - 1]);
-                engineFails("QELTA error -2 in function GetCalibrationCurveB", -2,
+                engineFails("QELTA error -2 in function GetCalibrationCurveB. \nBin count 0 is out of"
+                        + " range: 1 to the number of validated records", -2,
                         () -> v.getCalibrationCurveB(1, 0, 0));
                 try (DataSet result = v.getResultDataSet()) {
                     assertEquals("B_predicted", result.getVariableId(4));
                 }
                 em.setUniformizeParameters(true);
-                engineFails("QELTA error -1 in function KFold", -1, () -> v.kFold(em, 1, 0));
+                engineFails("QELTA error -1 in function KFold. \nInvalid fold count", -1, () -> v.kFold(em, 1, 0));
                 v.kFold(em, 4, 5);
                 v.leaveOneOut(em);
                 assertArrayEquals(new double[] {0.8, 0.2, 0.3, 0.7}, net.getNodeDefinition(1));

@@ -60,8 +60,9 @@ class StructureLearnersTest {
             assertEquals(0, tan.getMaxSearchTime());
             assertEquals(0, tan.getRandSeed());
             assertEquals("", tan.getClassVariableId());
-            bs.setIterationCount(-3);  // stored unchecked
-            assertEquals(-3, bs.getIterationCount());
+            refused("Invalid value -3 of argument count; valid values are 1 and above",
+                    () -> bs.setIterationCount(-3));
+            assertEquals(20, bs.getIterationCount());
             tan.setClassVariableId("C");
             refused("Unexpected null Java string.", () -> tan.setClassVariableId(null));
             assertEquals("C", tan.getClassVariableId());
@@ -181,8 +182,10 @@ class StructureLearnersTest {
             p.setSize(3);
             assertEquals(0, p.getEdge(2, 1));
             refused("Invalid edge index: 3", () -> p.getEdge(0, 3));
-            refused("Invalid edge type: 3", () -> p.setEdge(0, 1, 3));
-            refused("Invalid edge type: -1", () -> p.setEdge(0, 1, -1));
+            String edges = "; valid values are PatternEdge.NONE (0), PatternEdge.UNDIRECTED (1),"
+                    + " PatternEdge.DIRECTED (2)";
+            refused("Invalid value 3 of argument type" + edges, () -> p.setEdge(0, 1, 3));
+            refused("Invalid value -1 of argument type" + edges, () -> p.setEdge(0, 1, -1));
             refused("vector<T> too long", () -> p.setSize(-1));
             p.setEdge(0, 1, 2);
             p.setEdge(1, 2, 2);
