@@ -711,7 +711,8 @@ int VRN_huginSpeaker::Write(const char* file_name) {
   VRN_network* network = GetNetwork();
   const int refused = qelta::RefuseUnwritable(
       this, *network,
-      {"Hugin format", true, "ERROR: This Network cannot be saved in Hugin format"});
+      {"Hugin format", true, "ERROR: This Network cannot be saved in Hugin format", false,
+       false, true});
   if (refused != kOk) return refused;
   // Checked before the file is touched, so no half-written file is left.
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {

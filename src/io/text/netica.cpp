@@ -963,7 +963,8 @@ int VRN_neticaSpeaker::Write(const char* file_name) {
   VRN_network* network = GetNetwork();
   const int refused = qelta::RefuseUnwritable(
       this, *network,
-      {"Netica format", true, "ERROR: This Network cannot be saved in Netica format"});
+      {"Netica format", true, "ERROR: This Network cannot be saved in Netica format", true,
+       false, true});
   if (refused != kOk) return refused;
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     VRN_equation* equation = VRN_GetEquation(network, h);
