@@ -176,8 +176,9 @@ class TextFormatBase {
   // network would differ from the file's.
   void NoteTableNotBuilt() { content_lost_ = true; }
   // Notes that a node the file declares could not be made (AddNode refused
-  // it, as one of an identifier another node holds): the read fails once
-  // it ends, since the network would lack the node, its table and arcs.
+  // it, as one of an identifier another node holds; its equation or kind
+  // failed): the read fails once it ends, since the network would
+  // lack the node, its table and arcs.
   void NoteNodeNotCreated() { content_lost_ = true; }
   // status, except that a read that would succeed answers -103 when a
   // table could not be built or a node not made.

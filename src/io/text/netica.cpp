@@ -696,6 +696,8 @@ void VRN_neticaSpeaker::BuildNetwork() {
       ReportAtLine(record.line, qelta::kErrWrongNodeType,
                    "ERROR: Node [" + record.id + "] : " + TypeName(type) +
                        " nodes are not available in this build");
+      // The network would lack the node: the read fails.
+      NoteNodeNotCreated();
       left_out[i] = true;
       index.emplace(record.id, i);
       continue;
@@ -721,6 +723,7 @@ void VRN_neticaSpeaker::BuildNetwork() {
     if (rc != kOk) {
       ReportAtLine(record.line, rc,
                    "ERROR: Node [" + record.id + "] : " + error);
+      NoteNodeNotCreated();  // an equation that cannot be taken loses its node
       failed[i] = true;
       continue;
     }
@@ -765,6 +768,7 @@ void VRN_neticaSpeaker::BuildNetwork() {
       if (rc != kOk) {
         ReportAtLine(record.line, rc,
                      "ERROR: Node [" + record.id + "] : " + error);
+        NoteNodeNotCreated();
         failed[i] = true;
       }
       continue;
