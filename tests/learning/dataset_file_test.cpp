@@ -10,6 +10,7 @@
 #include <fstream>
 #include <limits>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -20,8 +21,20 @@
 
 namespace {
 
+// The files the tests write go after each run of them.
+struct TempFiles : ::testing::Environment {
+  void TearDown() override {
+    for (const std::string& path : paths) std::remove(path.c_str());
+  }
+  std::set<std::string> paths;
+};
+TempFiles* const g_temp_files =
+    static_cast<TempFiles*>(::testing::AddGlobalTestEnvironment(new TempFiles));
+
 std::string TempPath(const char* name) {
-  return ::testing::TempDir() + "qelta_dataset_" + std::to_string(getpid()) + "_" + name;
+  return *g_temp_files->paths.insert(::testing::TempDir() + "qelta_dataset_" +
+                                     std::to_string(getpid()) + "_" + name)
+              .first;
 }
 
 std::string WriteText(const std::string& text) {
