@@ -115,6 +115,23 @@ VRN_loggerRedirect* VRN_loggerLoggerRedirect::Clone() const {
 
 // ---------------------------------------------------------------- log
 
+namespace {
+
+// Whether entries handed to redirect reach log through a chain of log-to-log
+// redirects. Every link was checked when it was made, so the chain ends; the
+// step bound only guards against damage.
+bool Reaches(const VRN_loggerRedirect* redirect, const VRN_errorLog* log) {
+  for (int steps = 0; redirect != nullptr && steps < (1 << 20); ++steps) {
+    const auto* forward = dynamic_cast<const VRN_loggerLoggerRedirect*>(redirect);
+    if (forward == nullptr) return false;
+    if (forward->GetTarget() == log) return true;
+    redirect = forward->GetTarget()->GetRedirect();
+  }
+  return false;
+}
+
+}  // namespace
+
 VRN_errorLog::VRN_errorLog() = default;
 
 VRN_errorLog::VRN_errorLog(const VRN_errorLog& other)
@@ -135,6 +152,9 @@ VRN_errorLog& VRN_errorLog::operator=(const VRN_errorLog& other) {
   codes_ = other.codes_;
   messages_ = other.messages_;
   ReleaseRedirect();
+  // A redirect that would hand this log's entries back to it (other forwards
+  // to this log) is not copied: they would go round for ever.
+  if (Reaches(other.redirect_, this)) return *this;
   if (clone != nullptr) {
     redirect_ = clone.release();
     redirect_owned_ = true;
@@ -262,15 +282,10 @@ void VRN_errorLog::RedirectToStream(std::FILE* stream, const char* format,
 }
 
 int VRN_errorLog::RedirectToLog(VRN_errorLog* target) {
-  // Follow the target's chain of log-to-log redirects; meeting this log
-  // means a cycle. Every link was checked when it was made, so the chain
-  // ends; the step bound only guards against damage.
-  const VRN_errorLog* log = target;
-  for (int steps = 0; log != nullptr && steps < (1 << 20); ++steps) {
-    if (log == this) return qelta::kErrOutOfRange;
-    const auto* forward =
-        dynamic_cast<const VRN_loggerLoggerRedirect*>(log->GetRedirect());
-    log = forward != nullptr ? forward->GetTarget() : nullptr;
+  // Meeting this log along the target's chain of log-to-log redirects means
+  // a cycle.
+  if (target == this || (target != nullptr && Reaches(target->GetRedirect(), this))) {
+    return qelta::kErrOutOfRange;
   }
   VRN_loggerRedirect* redirect =
       target != nullptr ? new VRN_loggerLoggerRedirect(target) : nullptr;

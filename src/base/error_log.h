@@ -93,6 +93,9 @@ class VRN_errorLog {
   // Copies the kept entries. An owned redirect is cloned (the copy owns the
   // clone); a redirect not owned is shared.
   VRN_errorLog(const VRN_errorLog& other);
+  // The same, in place; a redirect of other that forwards (through its chain
+  // of log-to-log redirects) to this log is not copied, and this log then
+  // keeps its entries.
   VRN_errorLog& operator=(const VRN_errorLog& other);
   // Deletes an owned redirect.
   ~VRN_errorLog();

@@ -745,9 +745,13 @@ int VRN_discDef::ChangeOrderOfOutcomesWithAddAndRemove(
   if (HasLiteralReaders()) {
     std::vector<std::string> next(static_cast<std::size_t>(old_count));
     std::vector<int> at(static_cast<std::size_t>(old_count), -1);
+    // Unnamed outcomes stay unnamed through the steps below, which the
+    // empty literal must survive: the outcome it selects keeps the first
+    // place whatever names come at the end.
+    const bool unnamed = !HasOutcomeIds();
     for (int j = 0; j < new_count; ++j) {
       if (mapping[j] >= 0) {
-        next[mapping[j]] = final_ids.Get(j) != nullptr ? final_ids.Get(j) : "";
+        next[mapping[j]] = final_ids.Get(j) != nullptr && !unnamed ? final_ids.Get(j) : "";
         at[mapping[j]] = j;
       }
     }

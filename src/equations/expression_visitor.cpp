@@ -115,6 +115,18 @@ int CountVariable(const VRN_expression* root, const std::string& name) {
   return visitor.count();
 }
 
+const VRN_textLiteral* FindTextLiteral(const VRN_expression* root) {
+  class First : public VRN_constExpressionVisitor {
+   public:
+    void VisitTextLiteral(const VRN_textLiteral* node) override {
+      if (found == nullptr) found = node;
+    }
+    const VRN_textLiteral* found = nullptr;
+  } first;
+  root->TraverseConst(first);
+  return first.found;
+}
+
 void GetVariables(const VRN_expression* root,
                   std::vector<std::string>& names) {
   names.clear();

@@ -121,6 +121,9 @@ void GetVariables(const VRN_expression* root, std::vector<std::string>& names);
 // The first variable node named name in pre-order, null when none.
 VRN_variable* FindVariable(VRN_expression* root, const std::string& name);
 
+// The first text literal in pre-order, null when none.
+const VRN_textLiteral* FindTextLiteral(const VRN_expression* root);
+
 // When root is a constant plus constant multiples of variables named in
 // names, true with that constant and one coefficient per name. Sums,
 // differences, signs, and products and quotients by parts that hold no

@@ -98,15 +98,6 @@ int PositionOf(const VRN_expression* node, const VRN_positionMap& positions) {
   return 0;
 }
 
-// The first text literal of a tree in pre-order, null when it holds none.
-class FirstTextLiteral : public VRN_constExpressionVisitor {
- public:
-  void VisitTextLiteral(const VRN_textLiteral* node) override {
-    if (found == nullptr) found = node;
-  }
-  const VRN_textLiteral* found = nullptr;
-};
-
 bool Fail(const std::string& text, int where, int& pos, std::string& msg) {
   msg = text;
   pos = where;
@@ -284,11 +275,9 @@ bool VRN_extFunctionContainer::ParseDefinition(const std::string& text,
   // A literal names an outcome of the node it is compared with; in a body
   // it is compared with a parameter, which names no node, so it would
   // select nothing at any call.
-  FirstTextLiteral literal;
-  body->TraverseConst(literal);
-  if (literal.found != nullptr) {
-    return Fail("Invalid text literal: \"" + literal.found->GetText() + "\".",
-                PositionOf(literal.found, positions), pos, msg);
+  if (const VRN_textLiteral* literal = FindTextLiteral(body)) {
+    return Fail("Invalid text literal: \"" + literal->GetText() + "\".",
+                PositionOf(literal, positions), pos, msg);
   }
   BindExpression(body, parameters);
 

@@ -97,7 +97,8 @@ class VRN_mau : public VRN_nodeDef {
   // Expression mode. GetExpressions: 0 and the texts in slot order, -51 in
   // weights mode. SetExpressions: an empty vector returns to weights mode;
   // else one text per slot, parsed with the network's user functions; -2
-  // for a wrong count or a parse failure, -1 for a refused expression, the
+  // for a wrong count or a parse failure, -4 for a text literal (it could
+  // name no outcome of a utility node), -1 for a refused expression, the
   // node unchanged and the reason in *error.
   int GetExpressions(std::vector<std::string>* texts) const;
   int SetExpressions(const std::vector<std::string>& texts,

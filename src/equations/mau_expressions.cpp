@@ -231,8 +231,9 @@ int VRN_mau::SetExpressions(const std::vector<std::string>& texts,
   for (size_t i = 0; i < texts.size(); ++i) {
     int position = 0;
     std::string message;
+    VRN_positionMap positions;
     VRN_expression* tree = VRN_ParseExpression(
-        texts[i].c_str(), &position, &message, nullptr,
+        texts[i].c_str(), &position, &message, &positions,
         network != nullptr ? network->ExtFunctions() : nullptr);
     if (tree == nullptr) {
       if (error != nullptr) {
@@ -243,6 +244,18 @@ int VRN_mau::SetExpressions(const std::vector<std::string>& texts,
       return qelta::kErrOutOfRange;
     }
     set.Set(static_cast<int>(i), tree);
+    // A literal names an outcome of the node it is compared with; the
+    // variables here are utility nodes, which have none, so it would
+    // select nothing.
+    if (const VRN_textLiteral* literal = FindTextLiteral(tree)) {
+      if (error != nullptr) {
+        const auto found = positions.find(literal);
+        *error = "Invalid text literal: \"" + literal->GetText() + "\" in expression at index " +
+                 std::to_string(i) + ", position " +
+                 std::to_string(found != positions.end() ? found->second : 0);
+      }
+      return qelta::kErrInvalidValue;
+    }
   }
   return InstallExpressions(&set, error);
 }

@@ -592,6 +592,58 @@ bool HasLineBreak(const std::string& text) {
   return text.find_first_of("\r\n") != std::string::npos;
 }
 
+// The reader refuses a file holding a NUL byte.
+bool HasNul(const std::string& text) { return text.find('\0') != std::string::npos; }
+
+// Whether format is a printf format for one double: text, "%%", and one
+// conversion of the floating kinds with flags, width and precision, but no
+// '*' (no argument for it) and no length but 'l' (which a double ignores).
+bool IsFloatFormat(const std::string& format) {
+  int conversions = 0;
+  for (std::size_t k = 0; k < format.size(); ++k) {
+    if (format[k] == '\0') return false;
+    if (format[k] != '%') continue;
+    if (++k < format.size() && format[k] == '%') continue;
+    while (k < format.size() && std::strchr("-+ #0", format[k]) != nullptr) ++k;
+    std::size_t digits = 0;
+    for (; k < format.size() && format[k] >= '0' && format[k] <= '9'; ++k) ++digits;
+    if (k < format.size() && format[k] == '.') {
+      for (++k; k < format.size() && format[k] >= '0' && format[k] <= '9'; ++k) ++digits;
+    }
+    if (k < format.size() && format[k] == 'l') ++k;
+    if (digits > 8 || k == format.size() || std::strchr("aAeEfFgG", format[k]) == nullptr) {
+      return false;
+    }
+    ++conversions;
+  }
+  return conversions == 1;
+}
+
+// Writes value with a caller's float format into *text, whole however long;
+// false when snprintf fails or the text would not read back as the value
+// (the same text again when the float it reads as is written).
+bool FormatFloat(const std::string& format, float value, std::string* text,
+                 std::string* again) {
+  auto print = [&format](double number, std::string* out) {
+    if (out->size() < 64) out->resize(64);
+    int n = std::snprintf(&(*out)[0], out->size(), format.c_str(), number);
+    if (n >= 0 && static_cast<std::size_t>(n) >= out->size()) {
+      out->resize(static_cast<std::size_t>(n) + 1);
+      n = std::snprintf(&(*out)[0], out->size(), format.c_str(), number);
+    }
+    return n;
+  };
+  qelta::ClassicLocaleScope classic;
+  const int n = print(static_cast<double>(value), text);
+  if (n < 0) return false;
+  text->resize(static_cast<std::size_t>(n));
+  char* end = nullptr;
+  const float back = strtof_l(text->c_str(), &end, ClassicNumbers());
+  if (end == text->c_str() || !OnlySpaces(end, text->c_str() + text->size())) return false;
+  const int m = print(static_cast<double>(back), again);
+  return m == n && again->compare(0, static_cast<std::size_t>(m), *text) == 0;
+}
+
 // Whether the reader takes this field as a number ("2", "nan", "inf",
 // "0x1p3", ...), quoted or not: it asks strtod last, which takes every form
 // its quicker paths take.
@@ -686,8 +738,12 @@ int VRN_dataset::WriteFile(const std::string& fileName,
   // A token the reader cannot see as one field would turn missing cells
   // into values.
   if (token.find_first_of(std::string("\r\n\"") + separator) != std::string::npos ||
-      (!token.empty() && token[0] == ' ')) {
+      (!token.empty() && token[0] == ' ') || HasNul(token)) {
     return fail("Invalid missing-value token: " + token);
+  }
+  const bool shortest = options->floatFormat == "%g";
+  if (!shortest && !IsFloatFormat(options->floatFormat)) {
+    return fail("Invalid float format: " + options->floatFormat);
   }
   // Refuse before the file exists what could not be read back as itself.
   if (variables_.empty()) return fail("The data set has no variables to write");
@@ -701,11 +757,18 @@ int VRN_dataset::WriteFile(const std::string& fileName,
       return fail(Format("Id of variable %d is empty or holds a line break",
                          static_cast<int>(v)));
     }
+    if (ids && HasNul(variable.id)) {
+      return fail(Format("Id of variable %d holds a NUL byte", static_cast<int>(v)));
+    }
     for (std::size_t s = 0; s < variable.stateNames.size(); ++s) {
       const std::string& name = variable.stateNames[s];
       if (name.empty() || HasLineBreak(name)) {
         return fail(Format("State %d of variable ", static_cast<int>(s)) + "'" + variable.id +
                     "' is empty or holds a line break");
+      }
+      if (HasNul(name)) {
+        return fail(Format("State %d of variable ", static_cast<int>(s)) + "'" + variable.id +
+                    "' holds a NUL byte");
       }
       // Such a column would read back as numbers, without its names.
       if (ReadsAsNumber(name)) {
@@ -716,6 +779,18 @@ int VRN_dataset::WriteFile(const std::string& fileName,
   }
   std::string problem = CellReadBackAsMissing(*this);
   if (!problem.empty()) return fail(std::move(problem));
+  std::string formatted, again;
+  for (std::size_t v = 0; v < variables_.size() && !shortest; ++v) {
+    const int column = static_cast<int>(v);
+    for (int r = 0; r < records && !variables_[v].discrete; ++r) {
+      if (IsMissing(column, r) || FormatFloat(options->floatFormat, GetFloat(column, r),
+                                              &formatted, &again)) {
+        continue;
+      }
+      return fail(Format("Record %d of ", r) + VariableName(*this, v) + " written with '" +
+                  options->floatFormat + "' would not read back as its value");
+    }
+  }
 
   std::string line;
   const std::string quoted_bytes = std::string(kSeparators) + '"' + separator;
@@ -735,7 +810,6 @@ int VRN_dataset::WriteFile(const std::string& fileName,
     }
     line.push_back('"');
   };
-  const bool shortest = options->floatFormat == "%g";
   char number[72];
   auto put_cell = [&](std::size_t v, int r) {
     const VRN_datasetVariable& variable = variables_[v];
@@ -759,16 +833,18 @@ int VRN_dataset::WriteFile(const std::string& fileName,
       return;
     }
     const float value = GetFloat(column, r);
-    std::size_t size = 0;
     if (shortest) {
-      size = static_cast<std::size_t>(std::to_chars(number, number + 64, value).ptr - number);
-    } else {
-      qelta::ClassicLocaleScope classic;
-      const int n = std::snprintf(number, 64, options->floatFormat.c_str(),
-                                  static_cast<double>(value));
-      size = n < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(n), 63);
+      const auto size =
+          static_cast<std::size_t>(std::to_chars(number, number + 64, value).ptr - number);
+      put_field(std::string_view(number, WithPoint(number, size, sizeof number)));
+      return;
     }
-    put_field(std::string_view(number, WithPoint(number, size, sizeof number)));
+    // Checked above: the whole text reads back as the value.
+    (void)FormatFloat(options->floatFormat, value, &formatted, &again);
+    const std::size_t size = formatted.size();
+    formatted.resize(size + 2);
+    formatted.resize(WithPoint(&formatted[0], size, formatted.size()));
+    put_field(formatted);
   };
 
   // The reader takes the first of its separators found anywhere in the

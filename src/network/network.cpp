@@ -28,6 +28,7 @@ VRN_network::VRN_network(const VRN_network& other, int copyFlags) {
     Copy(other, copyFlags);
   } catch (...) {
     ClearContents();  // no destructor runs for a failed constructor
+    delete errorLog_;
     throw;
   }
 }
@@ -37,7 +38,10 @@ VRN_network& VRN_network::operator=(const VRN_network& other) {
   return *this;
 }
 
-VRN_network::~VRN_network() { ClearContents(); }
+VRN_network::~VRN_network() {
+  ClearContents();
+  delete errorLog_;
+}
 
 void VRN_network::Init() {
   if (nodes_.capacity() < 64) nodes_.reserve(64);
@@ -54,7 +58,12 @@ void VRN_network::Init() {
   noisyDecompLimit_ = 4;
 
   submodels_ = new VRN_submodelTable(this);
-  errorLog_ = new VRN_errorLog();
+  // One log for the network's whole life: other logs may forward to it.
+  if (errorLog_ == nullptr) {
+    errorLog_ = new VRN_errorLog();
+  } else {
+    *errorLog_ = VRN_errorLog();
+  }
   randomGenerator_ = nullptr;
   dbn_ = nullptr;
   tableCache_.reset();
@@ -102,8 +111,6 @@ void VRN_network::ClearContents() {
   clusteringCache_.reset();
   delete randomGenerator_;
   randomGenerator_ = nullptr;
-  delete errorLog_;
-  errorLog_ = nullptr;
   evidenceNodes_.clear();
   evidenceListed_.clear();
 }
@@ -191,7 +198,11 @@ int VRN_network::Copy(const VRN_network& other, int copyFlags) {
     if (other.randomGenerator_ != nullptr) {
       randomGenerator_ = new VRN_randomGenerator(*other.randomGenerator_);
     }
-    errorLog_ = new VRN_errorLog(*other.errorLog_);
+    if (errorLog_ == nullptr) {
+      errorLog_ = new VRN_errorLog(*other.errorLog_);
+    } else {
+      *errorLog_ = *other.errorLog_;
+    }
 
     freeSlots_ = other.freeSlots_;
     idIndex_ = other.idIndex_;

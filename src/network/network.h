@@ -278,6 +278,9 @@ class VRN_network {
   int GetReserved() const { return reserved_; }
 
   // ------------------------------------------------------------ owned parts
+  // The same log object for the network's whole life, so that other logs
+  // may forward to it: Reset empties it (redirect too), Copy and assignment
+  // copy other's into it.
   VRN_errorLog* ErrorLog() const { return errorLog_; }
   // The main submodel's header: the network's identifier, name, comment.
   VRN_header* Header() const;
@@ -724,6 +727,7 @@ class VRN_network {
   friend class VRN_relevanceOffGuard;
 
   void Init();
+  // Frees every owned part but the error log, which the destructor frees.
   void ClearContents();
   // file input/output: a read or write through one speaker (text null: a
   // file; else the XML network document in text), the load preparation of

@@ -31,11 +31,22 @@ bool SameText(const char* a, const char* b) {
 
 }  // namespace
 
+int VRN_submodelHeader::SetId(const char* id) {
+  // Two submodels of one identifier (the network's is the main one's) make
+  // a file that reads back without one of them.
+  const int owner = table_ != nullptr ? table_->FindSubmodel(id) : -1;
+  if (owner >= 0 && (owner & ~qelta::kSubmodelBit) != slot_) {
+    return qelta::kErrDuplicatedIdentifier;
+  }
+  return VRN_header::SetId(id);
+}
+
 VRN_submodel::VRN_submodel(const char* id) : header_(id) {}
 
 VRN_submodelTable::VRN_submodelTable(VRN_network* network)
     : network_(network) {
   auto* main = new VRN_submodel("Sub0");
+  main->BindableHeader().Bind(this, 0);
   main->ScreenInfo() = MainSubmodelAppearance();
   main->SetColor(0xFFFFFF);
   slots_.push_back({main, qelta::kSubmodelRootParent});
@@ -55,6 +66,7 @@ VRN_submodelTable::VRN_submodelTable(const VRN_submodelTable& source,
     for (const Slot& slot : source.slots_) {
       VRN_submodel* copy =
           slot.record != nullptr ? new VRN_submodel(*slot.record) : nullptr;
+      if (copy != nullptr) copy->BindableHeader().Bind(this, static_cast<int>(slots_.size()));
       slots_.push_back({copy, slot.parent});
     }
   } catch (...) {
@@ -132,6 +144,7 @@ int VRN_submodelTable::CreateSubmodel(int parent, const char* id) {
     id = name.c_str();
   }
   auto* record = new VRN_submodel(id);
+  record->BindableHeader().Bind(this, slot);
   record->ScreenInfo() = defaultSubmodel_;
   slots_[slot] = {record, parent_slot};
   return slot | qelta::kSubmodelBit;

@@ -27,6 +27,32 @@ struct VRN_textBox {
   int rect[4] = {0, 0, 0, 0};
 };
 
+class VRN_submodelTable;
+
+// A submodel's header. Bound to its table, it refuses (-32) an identifier
+// another submodel carries (the main submodel's is the network's); a node
+// may carry it, as files keep the two apart. A copy is not bound; an
+// assignment keeps the binding it had.
+class VRN_submodelHeader : public VRN_header {
+ public:
+  explicit VRN_submodelHeader(const char* id) : VRN_header(id) {}
+  VRN_submodelHeader(const VRN_submodelHeader& other) : VRN_header(other) {}
+  VRN_submodelHeader& operator=(const VRN_submodelHeader& other) {
+    VRN_header::operator=(other);
+    return *this;
+  }
+
+  int SetId(const char* id) override;
+  void Bind(const VRN_submodelTable* table, int slot) {
+    table_ = table;
+    slot_ = slot;
+  }
+
+ private:
+  const VRN_submodelTable* table_ = nullptr;
+  int slot_ = 0;
+};
+
 // One submodel record.
 class VRN_submodel {
  public:
@@ -36,6 +62,7 @@ class VRN_submodel {
 
   VRN_header& Header() { return header_; }
   const VRN_header& Header() const { return header_; }
+  VRN_submodelHeader& BindableHeader() { return header_; }
   VRN_screenInfo& ScreenInfo() { return screenInfo_; }
   const VRN_screenInfo& ScreenInfo() const { return screenInfo_; }
   // Rectangle of the submodel's own window (4 ints).
@@ -47,7 +74,7 @@ class VRN_submodel {
   const std::vector<VRN_textBox>& TextBoxes() const { return textBoxes_; }
 
  private:
-  VRN_header header_;
+  VRN_submodelHeader header_;
   VRN_screenInfo screenInfo_;
   int window_[4] = {0, 0, 0, 0};
   int color_ = 0xFFFFFF;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/error_log.h"
+#include "base/matrix.h"
 #include "base/status.h"
 #include "definitions/discrete_def.h"
 #include "equations/equation_evaluation.h"
@@ -479,6 +480,60 @@ TEST_F(EquationTest, EmptyLiteralKeepsTheFirstOutcome) {
   ASSERT_EQ(qelta::kOk, net.UpdateBeliefs());
   auto* value = static_cast<VRN_equationEvaluation*>(net.GetNode(v)->Value());
   EXPECT_NEAR(7.5, value->GetSampleMean(), 0.2);
+}
+
+// Every map of length 1 to 4 over three unnamed outcomes, new ids empty or
+// named: a refused call changes nothing (outcomes, bounds, table, save); an
+// accepted one leaves the literal selecting the outcome it selected.
+TEST(EquationOutcomeEditTest, AddAndRemoveKeepsOrRefusesTheEmptyLiteral) {
+  for (int code = 0; code < 4 + 16 + 64 + 256; ++code) {
+    for (const bool named : {false, true}) {
+      int length = 1, rest = code;
+      for (int size = 4; rest >= size; size *= 4) rest -= size, ++length;
+      VRN_intArray map;
+      VRN_stringArray ids;
+      for (int j = 0; j < length; ++j, rest /= 4) {
+        map.Add(rest % 4 - 1);
+        ids.Add(named ? std::string(1, static_cast<char>('p' + j)).c_str() : "");
+      }
+      VRN_network net;
+      const int a = net.AddNode(qelta::kDefCpt, "A"), v = net.AddNode(qelta::kDefEquation, "V");
+      ASSERT_EQ(qelta::kOk, net.AddArc(a, v));
+      auto* disc = static_cast<VRN_discDef*>(net.GetNode(a)->Definition());
+      ASSERT_EQ(qelta::kOk, disc->SetIntervals({0, 1, 1.5, 2}, true));
+      ASSERT_EQ(qelta::kOk, disc->SetDefinitionFromVector({0.3, 0.7, 0}));
+      auto* eq = static_cast<VRN_equation*>(net.GetNode(v)->Definition());
+      ASSERT_EQ(qelta::kOk, eq->SetEquation("V=If(A=\"\",0,10)+Uniform(0,1)", nullptr, nullptr));
+      auto state = [&] {
+        std::string text;
+        (void)net.WriteString(text, 0);
+        std::vector<double> bounds;
+        (void)disc->GetIntervals(&bounds);
+        for (double b : bounds) text += " " + std::to_string(b);
+        const VRN_matrix& m = *disc->GetMatrixConst();
+        for (int i = 0; i < m.GetItemCount(); ++i) text += " " + std::to_string(m.GetItem(i));
+        return text;
+      };
+      const std::string before = state();
+      const int status = disc->ChangeOrderOfOutcomesWithAddAndRemove(ids, map);
+      SCOPED_TRACE(std::to_string(code) + (named ? " named" : " unnamed") + " " + std::to_string(status));
+      if (status != qelta::kOk) {
+        EXPECT_EQ(before, state());
+        continue;
+      }
+      std::string text;
+      eq->GetEquationText(&text);
+      const std::size_t open = text.find("A=\"") + 3;
+      const std::string literal = text.substr(open, text.find('"', open) - open);
+      int selected = -1;
+      for (int i = disc->GetNumberOfOutcomes() - 1; i >= 0; --i) {
+        const char* id = disc->GetOutcomesNames()->Get(i);
+        if (literal == (id != nullptr ? id : "")) selected = i;
+      }
+      ASSERT_GE(selected, 0) << text;
+      EXPECT_EQ(0, map[selected]) << text;
+    }
+  }
 }
 
 // A value at edge (k + 1) * upper / n, the nearest double, is in bin k;

@@ -355,6 +355,9 @@ TEST(MauExpressionsTest, RefusalsKeepTheNodeAndSayWhy) {
        prefix + "Random number generators not allowed"},
       {{"U+"}, qelta::kErrOutOfRange,
        "Can't parse expression at index 0, error at position "},
+      // U has no outcomes for a literal to name.
+      {{"If(U=\"x\",100,0)+U"}, qelta::kErrInvalidValue,
+       "Invalid text literal: \"x\" in expression at index 0, position 5"},
   };
   for (const Case& t : cases) {
     Net n;

@@ -4,7 +4,9 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,8 +17,23 @@ namespace {
 
 using Pairs = std::vector<VRN_bkKnowledge::Pair>;
 
+// Every file a test may leave is removed after each run of the tests, so
+// that a repeated run starts without them and none stays behind.
+class TempFiles : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    for (const std::string& path : paths) std::remove(path.c_str());
+  }
+  std::set<std::string> paths;
+};
+TempFiles* const g_temp_files =
+    static_cast<TempFiles*>(::testing::AddGlobalTestEnvironment(new TempFiles));
+
 std::string TempPath(const char* name) {
-  return ::testing::TempDir() + "qelta_bk_" + std::to_string(getpid()) + "_" + name;
+  const std::string path =
+      ::testing::TempDir() + "qelta_bk_" + std::to_string(getpid()) + "_" + name;
+  g_temp_files->paths.insert(path);
+  return path;
 }
 
 std::string Slurp(const std::string& path) {
@@ -159,6 +176,7 @@ TEST(BkKnowledgeTest, WriteReadWriteIsByteIdentical) {
 // the file exists; a control byte in a comment becomes "." as in any text.
 TEST(BkKnowledgeTest, WriterRefusesWhatWouldNotReadBack) {
   const std::string path = TempPath("refused.xml"), bytes = "holds bytes that are not UTF-8, ";
+  std::remove(path.c_str());  // the refusals below leave an existing file alone
   const std::string id =
       "') cannot be written: its identifier " + bytes + "a character XML does not allow or a control byte";
   std::string error;

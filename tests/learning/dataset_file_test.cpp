@@ -10,6 +10,7 @@
 #include <fstream>
 #include <limits>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -20,8 +21,20 @@
 
 namespace {
 
+// The files the tests write go after each run of them.
+struct TempFiles : ::testing::Environment {
+  void TearDown() override {
+    for (const std::string& path : paths) std::remove(path.c_str());
+  }
+  std::set<std::string> paths;
+};
+TempFiles* const g_temp_files =
+    static_cast<TempFiles*>(::testing::AddGlobalTestEnvironment(new TempFiles));
+
 std::string TempPath(const char* name) {
-  return ::testing::TempDir() + "qelta_dataset_" + std::to_string(getpid()) + "_" + name;
+  return *g_temp_files->paths.insert(::testing::TempDir() + "qelta_dataset_" +
+                                     std::to_string(getpid()) + "_" + name)
+              .first;
 }
 
 std::string WriteText(const std::string& text) {
@@ -206,11 +219,23 @@ TEST(DatasetFileTest, WriterRefusesWhatWouldNotReadBack) {
     EXPECT_EQ(error, std::string(message) + " of variable 'a' would read back as a number");
     EXPECT_FALSE(std::ifstream(path).good()) << "no file before the refusal";
   }
+  ASSERT_EQ(data.setStateNames(0, {std::string("a\0b", 3), "c"}), 0);
+  EXPECT_EQ(data.WriteFile(path, nullptr, &error), -103);
+  EXPECT_EQ(error, "State 0 of variable 'a' holds a NUL byte");
   ASSERT_EQ(data.setStateNames(0, {"ok"}), 0);
   VRN_datasetWriteOptions options;
   options.separator = '"';
   EXPECT_EQ(data.WriteFile(path, &options, &error), -103);
   EXPECT_EQ(error, "Invalid separator character");
+  // Formats printf would read another argument for, or none, are refused
+  // before any number is written.
+  options.separator = '\t';
+  for (const char* format : {"%s", "%*g", "%d", "%Lg", "%g %e", "text", "%.999999999f"}) {
+    options.floatFormat = format;
+    EXPECT_EQ(data.WriteFile(path, &options, &error), -103);
+    EXPECT_EQ(error, std::string("Invalid float format: ") + format);
+  }
+  EXPECT_FALSE(std::ifstream(path).good()) << "no file before the refusal";
   EXPECT_EQ(data.WriteFile("/nonexistent/out.txt", nullptr, &error), -103);
   EXPECT_EQ(error, "Can't open data file: /nonexistent/out.txt");
   if (std::ifstream("/dev/full").good()) {
@@ -305,8 +330,10 @@ TEST(DatasetFileTest, DiscreteColumnsKeepTheStatesTheirCellsName) {
 // format or another) hold long ids and names, awkward names that may stand
 // in the first line, -1 cells that are values and whole or special floats.
 // Every write that answers 0 reads back with the same token and ids to the
-// same cells: continuous ones bit for bit and continuous, discrete ones by
-// state name; a refusal leaves no file. QELTA_DATASET_ROUNDS and
+// same cells: continuous ones bit for bit (with a caller's format, as the
+// whole text it makes reads) and continuous, discrete ones by state name; a
+// refusal leaves no file. Some ids and names hold a NUL byte, some formats
+// make long texts or texts that are no number. QELTA_DATASET_ROUNDS and
 // QELTA_DATASET_SEED run a longer campaign.
 TEST(DatasetFileTest, RandomDataSetsSurviveWriteAndRead) {
   const char* seed = std::getenv("QELTA_DATASET_SEED");
@@ -318,6 +345,17 @@ TEST(DatasetFileTest, RandomDataSetsSurviveWriteAndRead) {
                                             "\xe6\x97\xa5", "q", "\"", "q ", "-", std::string(140, 'l')};
   const std::vector<std::string> tokens = {"*", "*", "", "", "?", "-1", "n a", "1.0", "x;y"};
   const float special[] = {1e-45f, 1.17e-38f, 3.4028235e38f, -2.5f, 0.1f, 7.0f, -1.0f, 0.0f, -0.0f, 16777216.0f};
+  const std::string nul("n\0l", 3);
+  const std::vector<std::string> formats = {"%.9g", "%.9g", "%70.1f", "%070.1f", "%-66.3e",
+                                            "%.40f", "%.2e", "%g%%", "x%g"};
+  // The float a whole text reads as; NaN when it is no number throughout.
+  auto as_read = [](const std::string& format, float value) {
+    char text[512];
+    std::snprintf(text, sizeof text, format.c_str(), static_cast<double>(value));
+    char* end = nullptr;
+    const float back = std::strtof(text, &end);
+    return end != text && std::strspn(end, " ") == std::strlen(end) ? back : NAN;
+  };
   const std::string path = TempPath("round.txt");
   int written = 0;
   for (int round = 0; round < round_count; ++round) {
@@ -325,7 +363,7 @@ TEST(DatasetFileTest, RandomDataSetsSurviveWriteAndRead) {
     options.separator = "\t,; "[random() % 4];
     options.missingValueToken = pick(tokens);
     options.columnIdsPresent = random() % 3 != 0;
-    if (random() % 4 == 0) options.floatFormat = "%.9g";
+    if (random() % 4 == 0) options.floatFormat = pick(formats);
     VRN_dataset data;
     const int columns = 1 + static_cast<int>(random() % 4);
     const int records = static_cast<int>(random() % 25);
@@ -333,7 +371,7 @@ TEST(DatasetFileTest, RandomDataSetsSurviveWriteAndRead) {
     for (int c = 0; c < columns; ++c) {
       kinds.push_back(static_cast<int>(random() % 3));
       const int variety = static_cast<int>(random() % 8);
-      const std::string id = (variety == 0 ? std::string(200, 'i') : variety == 1 ? pick(awkward) : "c") +
+      const std::string id = (variety == 0 ? std::string(200, 'i') : variety == 1 ? pick(awkward) : variety == 2 && random() % 3 == 0 ? nul : "c") +
                              std::to_string(c);
       const int missing_int = random() % 4 == 0 ? -7 : -1;  // -1 cells then are values
       if (kinds.back() == 1) {
@@ -344,6 +382,7 @@ TEST(DatasetFileTest, RandomDataSetsSurviveWriteAndRead) {
       if (kinds.back() == 2) {
         std::vector<std::string> names = awkward;
         for (int extra = 0; extra < 3; ++extra) names.push_back("q" + std::to_string(random() % 1000) + "_" + std::to_string(extra));
+        if (random() % 12 == 0) names.push_back(nul);
         ASSERT_EQ(data.setStateNames(c, names), 0);
       }
     }
@@ -394,7 +433,9 @@ TEST(DatasetFileTest, RandomDataSetsSurviveWriteAndRead) {
         if (data.IsMissing(c, r)) continue;
         ASSERT_EQ(back.GetVariable(c).discrete, !continuous) << c << "\n" << Slurp(path);
         if (continuous) {
-          const float wrote = data.GetFloat(c, r), read_back = back.GetFloat(c, r);
+          const float wrote = options.floatFormat == "%g" ? data.GetFloat(c, r)
+                                                           : as_read(options.floatFormat, data.GetFloat(c, r));
+          const float read_back = back.GetFloat(c, r);
           EXPECT_EQ(std::memcmp(&wrote, &read_back, sizeof wrote), 0) << wrote << " " << read_back;
         } else {
           EXPECT_EQ(Cells(back, c)[static_cast<std::size_t>(r)], Cells(data, c)[static_cast<std::size_t>(r)]);

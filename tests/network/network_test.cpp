@@ -359,6 +359,26 @@ TEST(NetworkTest, ResetReturnsToANewNetwork) {
   EXPECT_EQ(net->AddNode(kCpt, "A"), 0);
 }
 
+// Another network's log may forward to this one's: replacing the contents
+// keeps the log object, and a copied redirect onto it is left out.
+TEST(NetworkTest, ALogForwardedToOutlivesResetCopyAndAssignment) {
+  for (int way = 0; way < 4; ++way) {
+    SCOPED_TRACE(way);
+    VRN_network a, b;
+    std::unique_ptr<VRN_network> other = MakeRichNetwork();
+    ASSERT_EQ(a.ErrorLog()->RedirectToLog(b.ErrorLog()), 0);
+    if (way == 0) b = *other;
+    if (way == 1) b.Reset();
+    if (way == 2) (void)b.Copy(*other, 0);
+    if (way == 3) b = a;
+    b.ErrorLog()->Flush();
+    EXPECT_NE(a.ReadString("<not xml", 0), 0);
+    EXPECT_EQ(a.ErrorLog()->GetNumberOfMessages(), 0);
+    EXPECT_GT(b.ErrorLog()->GetNumberOfMessages(), 0) << "a's message reaches b";
+    EXPECT_EQ(b.ErrorLog()->GetRedirect(), nullptr) << "b keeps its own entries";
+  }
+}
+
 TEST(NetworkTest, GeneratorIsCreatedOnDemandAndReseeded) {
   VRN_network net;
   net.SetRandSeed(7);

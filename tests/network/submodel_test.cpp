@@ -34,6 +34,18 @@ TEST(SubmodelTest, IdentifiersAreSharedWithNodesAndGeneratedPastTakenOnes) {
   ASSERT_EQ(table->GetSubmodel(named)->Header().SetId("Sub2"), 0);
   const int next = table->CreateSubmodel(kMain, nullptr);
   EXPECT_STREQ(table->GetSubmodel(next)->Header().GetId(), "Sub3");
+  // Through the headers too, the network's (the main submodel's) as well,
+  // in the original and in a copy; a refusal keeps the identifier.
+  VRN_network copy(net, 0);
+  for (VRN_network* n : {&net, &copy}) {
+    VRN_submodelTable* t = n->Submodels();
+    EXPECT_EQ(n->Header()->SetId("Sub3"), -32);
+    EXPECT_EQ(t->GetSubmodel(next)->Header().SetId("Sub2"), -32);
+    EXPECT_EQ(t->GetSubmodel(next)->Header().SetId(n->Header()->GetId()), -32);
+    EXPECT_STREQ(t->GetSubmodel(next)->Header().GetId(), "Sub3");
+    EXPECT_STREQ(n->Header()->GetId(), "Unnamed");
+    EXPECT_EQ(t->GetSubmodel(next)->Header().SetId("Sub3"), 0);  // its own
+  }
 }
 
 TEST(SubmodelTest, DeletingMovesContentsToTheParent) {

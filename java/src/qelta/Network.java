@@ -4683,7 +4683,9 @@ public final class Network extends Wrapper {
      * utility/ALU/MAU nodes are allowed: <i>name</i> is not a utility or multi-attribute utility
      * node" (a node of another kind; "ALU" means a utility node) or "... allowed: <i>name</i> is a
      * descendant of <i>id</i>", or "unknown identifier: <i>name</i>" (no node of that name); the
-     * first offending name in the expression is the one named.
+     * first offending name in the expression is the one named. Code -4: "Invalid text literal:
+     * "<i>text</i>" in expression at index <i>i</i>, position <i>N</i>": the variables are
+     * utility nodes, which have no outcomes for a literal to name.
      *
      * <p>Example: node M with the decision parent D (choices "Cash" and "Health") and the
      * utility nodes Money and Fitness in the network:

@@ -23,6 +23,7 @@
 #include "io/table_limit.h"
 #include "network/network.h"
 #include "network/node.h"
+#include "network/submodel.h"
 
 int VRN_EscapeString(const char* source, std::string* destination) {
   destination->clear();
@@ -873,14 +874,58 @@ std::string NonUtf8Identifier(const VRN_node& node) {
 }
 
 // Logged as it is, without the repair ReportError makes of a file's text:
-// the message names the node by its own identifier.
-int RefuseNode(TextFormatBase* format, const VRN_node& node,
-               const char* format_name, const std::string& why) {
+// the message names the node (network, submodel) by its own identifier.
+int Refuse(TextFormatBase* format, const char* what, const char* id,
+           const char* format_name, const std::string& why) {
   VRN_errorLog* log = format->GetErrorLog();
   if (log == nullptr) return kErrFileIo;
-  return log->LogError(kErrFileIo, (std::string("ERROR: Node [") + node.GetId() +
+  return log->LogError(kErrFileIo, (std::string("ERROR: ") + what + " [" + (id ? id : "") +
                                     "] cannot be saved in " + format_name + ": " + why)
                                        .c_str());
+}
+
+int RefuseNode(TextFormatBase* format, const VRN_node& node,
+               const char* format_name, const std::string& why) {
+  return Refuse(format, "Node", node.GetId(), format_name, why);
+}
+
+constexpr char kRepaired[] =
+    " holds bytes that are not UTF-8, which reading would repair into another identifier";
+
+// The first user property whose name is not UTF-8, as "its user property
+// 'name'"; empty when there is none.
+std::string NonUtf8Property(const VRN_userProperties& properties) {
+  for (int i = 0; i < properties.GetSize(); ++i) {
+    if (!IsUtf8(properties.GetPropertyName(i))) {
+      return std::string("its user property '") + properties.GetPropertyName(i) + "'";
+    }
+  }
+  return std::string();
+}
+
+// The network's identifier, its user properties' names and its submodels'
+// identifiers, where the rules say the file holds them.
+int RefuseNonUtf8NetworkParts(TextFormatBase* format, const VRN_network& network,
+                              const TextWriterRules& rules) {
+  const char* id = network.Header()->GetId();
+  if (rules.network_id && !IsUtf8(id)) {
+    return Refuse(format, "Network", id, rules.format_name,
+                  std::string("its identifier") + kRepaired);
+  }
+  if (!rules.network_parts) return kOk;
+  const std::string property = NonUtf8Property(network.UserProperties());
+  if (!property.empty()) {
+    return Refuse(format, "Network", id, rules.format_name, property + kRepaired);
+  }
+  const VRN_submodelTable& table = *network.Submodels();
+  for (int s = table.GetFirstSubmodel(); s >= 0; s = table.GetNextSubmodel(s)) {
+    const char* submodel = table.GetSubmodel(s)->Header().GetId();
+    if (!IsUtf8(submodel)) {
+      return Refuse(format, "Submodel", submodel, rules.format_name,
+                    std::string("its identifier") + kRepaired);
+    }
+  }
+  return kOk;
 }
 
 }  // namespace
@@ -898,14 +943,14 @@ int RefuseUnwritable(TextFormatBase* format, const VRN_network& network,
       return format->ReportError(kErrOutOfRange, rules.mau_refusal);
     }
   }
+  rc = RefuseNonUtf8NetworkParts(format, network, rules);
+  if (rc != kOk) return rc;
   for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
     const VRN_node& node = *network.GetNode(h);
-    const std::string field = NonUtf8Identifier(node);
-    if (!field.empty()) {
-      return RefuseNode(format, node, rules.format_name,
-                        "its " + field + " holds bytes that are not UTF-8, which reading would "
-                        "repair into another identifier");
-    }
+    std::string field = NonUtf8Identifier(node);
+    if (!field.empty()) field = "its " + field;
+    if (field.empty() && rules.node_properties) field = NonUtf8Property(node.UserProperties());
+    if (!field.empty()) return RefuseNode(format, node, rules.format_name, field + kRepaired);
     if (HasNonFiniteEntry(*node.Definition())) {
       return RefuseNode(format, node, rules.format_name,
                         "an entry of its table is not a finite number");

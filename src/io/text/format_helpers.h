@@ -176,8 +176,9 @@ class TextFormatBase {
   // network would differ from the file's.
   void NoteTableNotBuilt() { content_lost_ = true; }
   // Notes that a node the file declares could not be made (AddNode refused
-  // it, as one of an identifier another node holds): the read fails once
-  // it ends, since the network would lack the node, its table and arcs.
+  // it, as one of an identifier another node holds; its equation or kind
+  // failed): the read fails once it ends, since the network would
+  // lack the node, its table and arcs.
   void NoteNodeNotCreated() { content_lost_ = true; }
   // status, except that a read that would succeed answers -103 when a
   // table could not be built or a node not made.
@@ -396,6 +397,12 @@ struct TextWriterRules {
   // The format's refusal of a network with a multi-attribute utility node,
   // for which it has no place; null when it holds them.
   const char* mau_refusal;
+  // What the file holds as identifiers besides nodes and outcomes: the
+  // network's identifier; the network's user properties and the submodels;
+  // the nodes' user properties.
+  bool network_id = false;
+  bool network_parts = false;
+  bool node_properties = false;
 };
 
 // The checks a text writer makes before it opens its file, so that a
@@ -410,6 +417,8 @@ struct TextWriterRules {
 // - with a mau_refusal, a multi-attribute utility node (-2, that message);
 // - a node or outcome identifier with bytes that are not UTF-8 (-103):
 //   every text reader repairs them, so that two could read back as one;
+//   so too the network's identifier, a submodel's and a user property's
+//   name where the rules say the file holds them;
 // - a table entry that is not a finite number (-103): no reader takes it.
 // Answers the first refusal's status, else 0.
 [[nodiscard]] int RefuseUnwritable(TextFormatBase* format,

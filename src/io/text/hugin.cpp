@@ -104,6 +104,33 @@ int SkipDeclaration(TextFormatBase* format, int depth) {
   }
 }
 
+int ReadNodeDeclaration(VRN_fileFormat* format, int type, std::string* id, int* handle,
+                        const std::function<int(int)>& statement) {
+  *handle = -1;
+  int rc = Require(format, kTokenIdentifier, nullptr);
+  if (rc != kOk) return SkipFailedDeclaration(format, rc, 0);
+  *id = format->CurrentToken().text;
+  const int made = format->AddFileNode(type, id->c_str());
+  if (made < 0) {
+    format->ReportFormatted(made, "ERROR: Couldn't Create Node (\"%s\")", id->c_str());
+    format->NoteNodeNotCreated();
+    return SkipDeclaration(format, 0);
+  }
+  *handle = made;
+  rc = Require(format, kTokenPunctuator, "{");
+  if (rc != kOk) return SkipFailedDeclaration(format, rc, 0);
+  for (;;) {
+    rc = format->PeekNext();
+    if (rc != kOk) return rc;
+    if (IsPunctuation(*format, "}")) {
+      format->ConsumeNext();
+      return kOk;
+    }
+    rc = statement(made);
+    if (rc != kOk) return rc;
+  }
+}
+
 int SkipThroughSemicolon(TextFormatBase* format) {
   int depth = 0;
   for (;;) {
@@ -421,29 +448,12 @@ int VRN_huginSpeaker::ReadNodeDeclaration() {
     return qelta::SkipDeclaration(this, 0);
   }
   ConsumeNext();
-  rc = qelta::Require(this, qelta::kTokenIdentifier, nullptr);
-  if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
-  const std::string id = CurrentToken().text;
-  VRN_network* network = GetNetwork();
-  const int handle = AddFileNode(node_type_, id.c_str());
-  if (handle < 0) {
-    ReportFormatted(handle, "ERROR: Couldn't Create Node (\"%s\")", id.c_str());
-    NoteNodeNotCreated();
-    return qelta::SkipDeclaration(this, 0);
-  }
-  rc = qelta::Require(this, qelta::kTokenPunctuator, "{");
-  if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
-  for (;;) {
-    rc = PeekNext();
-    if (rc != kOk) return rc;
-    if (IsPunctuation(*this, "}")) {
-      ConsumeNext();
-      break;
-    }
-    rc = ReadNodeStatement(handle);
-    if (rc != kOk) return rc;
-  }
-  VRN_nodeHeader& header = network->GetNode(handle)->Header();
+  std::string id;
+  int handle = -1;
+  rc = qelta::ReadNodeDeclaration(this, node_type_, &id, &handle,
+                                  [this](int h) { return ReadNodeStatement(h); });
+  if (rc != kOk || handle < 0) return rc;
+  VRN_nodeHeader& header = GetNetwork()->GetNode(handle)->Header();
   if (header.GetName() == nullptr || header.GetName()[0] == '\0') {
     header.SetName(id.c_str());
   }
@@ -711,7 +721,8 @@ int VRN_huginSpeaker::Write(const char* file_name) {
   VRN_network* network = GetNetwork();
   const int refused = qelta::RefuseUnwritable(
       this, *network,
-      {"Hugin format", true, "ERROR: This Network cannot be saved in Hugin format"});
+      {"Hugin format", true, "ERROR: This Network cannot be saved in Hugin format", false,
+       false, true});
   if (refused != kOk) return refused;
   // Checked before the file is touched, so no half-written file is left.
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {

@@ -28,6 +28,7 @@
 #ifndef QELTA_IO_TEXT_HUGIN_H_
 #define QELTA_IO_TEXT_HUGIN_H_
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,14 @@ int SkipDeclaration(TextFormatBase* format, int depth);
 // The same after a step that answered status: a failure of the input is
 // answered at once, anything else skips.
 int SkipFailedDeclaration(TextFormatBase* format, int status, int depth);
+
+// Reads a node declaration from its identifier on: makes a node of type
+// with that identifier (*id) in format's network, *handle (a refusal is
+// logged, noted as a node not made, and the declaration skipped, *handle
+// -1), then hands each statement between "{" and "}" to statement(handle).
+// 0, or the first failure.
+int ReadNodeDeclaration(VRN_fileFormat* format, int type, std::string* id, int* handle,
+                        const std::function<int(int)>& statement);
 
 // After a statement that answered status: its ";" (consumed) when status is
 // 0 and the ";" is next; otherwise the statement is skipped (a failure of

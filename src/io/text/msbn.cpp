@@ -130,27 +130,10 @@ int VRN_microsoftSpeaker::Read(const char* file_name) {
 
 int VRN_microsoftSpeaker::ReadNode() {
   ConsumeNext();  // "node"
-  int rc = qelta::Require(this, qelta::kTokenIdentifier, nullptr);
-  if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
-  const std::string id = CurrentToken().text;
-  const int handle = AddFileNode(qelta::kDefCpt, id.c_str());
-  if (handle < 0) {
-    ReportFormatted(handle, "ERROR: Couldn't Create Node (\"%s\")", id.c_str());
-    NoteNodeNotCreated();
-    return qelta::SkipDeclaration(this, 0);
-  }
-  rc = qelta::Require(this, qelta::kTokenPunctuator, "{");
-  if (rc != kOk) return qelta::SkipFailedDeclaration(this, rc, 0);
-  for (;;) {
-    rc = PeekNext();
-    if (rc != kOk) return rc;
-    if (IsPunctuation(*this, "}")) {
-      ConsumeNext();
-      return kOk;
-    }
-    rc = ReadNodeStatement(handle);
-    if (rc != kOk) return rc;
-  }
+  std::string id;
+  int handle = -1;
+  return qelta::ReadNodeDeclaration(this, qelta::kDefCpt, &id, &handle,
+                                    [this](int h) { return ReadNodeStatement(h); });
 }
 
 int VRN_microsoftSpeaker::ReadNodeStatement(int handle) {

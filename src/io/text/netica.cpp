@@ -696,6 +696,8 @@ void VRN_neticaSpeaker::BuildNetwork() {
       ReportAtLine(record.line, qelta::kErrWrongNodeType,
                    "ERROR: Node [" + record.id + "] : " + TypeName(type) +
                        " nodes are not available in this build");
+      // The network would lack the node: the read fails.
+      NoteNodeNotCreated();
       left_out[i] = true;
       index.emplace(record.id, i);
       continue;
@@ -721,6 +723,7 @@ void VRN_neticaSpeaker::BuildNetwork() {
     if (rc != kOk) {
       ReportAtLine(record.line, rc,
                    "ERROR: Node [" + record.id + "] : " + error);
+      NoteNodeNotCreated();  // an equation that cannot be taken loses its node
       failed[i] = true;
       continue;
     }
@@ -765,6 +768,7 @@ void VRN_neticaSpeaker::BuildNetwork() {
       if (rc != kOk) {
         ReportAtLine(record.line, rc,
                      "ERROR: Node [" + record.id + "] : " + error);
+        NoteNodeNotCreated();
         failed[i] = true;
       }
       continue;
@@ -963,7 +967,8 @@ int VRN_neticaSpeaker::Write(const char* file_name) {
   VRN_network* network = GetNetwork();
   const int refused = qelta::RefuseUnwritable(
       this, *network,
-      {"Netica format", true, "ERROR: This Network cannot be saved in Netica format"});
+      {"Netica format", true, "ERROR: This Network cannot be saved in Netica format", true,
+       false, true});
   if (refused != kOk) return refused;
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     VRN_equation* equation = VRN_GetEquation(network, h);

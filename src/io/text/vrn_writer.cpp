@@ -74,7 +74,7 @@ void VRN_vrnSpeaker::WriteEntityEnd() { (void)WriteBlockEnd(); }
 
 int VRN_vrnSpeaker::Write(const char* file_name) {
   const int shared = qelta::RefuseUnwritable(
-      this, *GetNetwork(), {"the native text format", false, nullptr});
+      this, *GetNetwork(), {"the native text format", false, nullptr, true, true, true});
   if (shared != kOk) return shared;
   const int depth = qelta::CheckSubmodelDepth(GetNetwork(), "ERROR: ");
   if (depth != kOk) return depth;

@@ -813,7 +813,7 @@ int VRN_xmlSpeaker::Write(const char* file_name) {
   // is touched.
   VRN_network* network = GetNetwork();
   const int refused =
-      qelta::RefuseUnwritable(this, *network, {"XMLBIF format", true, nullptr});
+      qelta::RefuseUnwritable(this, *network, {"XMLBIF format", true, nullptr, true});
   if (refused != kOk) return refused;
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     const VRN_node* node = network->GetNode(h);

@@ -277,7 +277,7 @@ void CheckNodeTexts(const VRN_node& node, TextCheck& check) {
 // another text (or another identifier, or two cases of one name).
 std::string UnwritableText(const VRN_network& network) {
   TextCheck check;
-  check.Owner("The network");
+  check.Owner(std::string("Network '") + network.Header()->GetId() + "'");
   check.Header(*network.Header());
   check.Properties(network.UserProperties());
   std::vector<std::string> functions;

@@ -355,8 +355,9 @@ TEST(NeticaTest, EquationNodesSurviveTheRoundTrip) {
   EXPECT_EQ(network.WriteFile(file.path(), 0, 0), qelta::kErrOutOfRange);
 }
 
-// A bad equation leaves its node and children out; bad levels lose the
-// intervals, and with them the table of the child, so the read fails.
+// A bad equation loses its node (and children), bad levels the intervals
+// and with them the table of the child: either way the read fails and the
+// network stays as it was.
 TEST(NeticaTest, BadEquationsAreReported) {
   for (const char* levels : {"", "levels = (5, 1, 9);"}) {
     VRN_network network;
@@ -367,7 +368,7 @@ TEST(NeticaTest, BadEquationsAreReported) {
                            "\"; " + levels + " };\n"
                            "node R { parents = (Q); probs = (0.5, 0.5); };\n"
                            "};\n"),
-              levels[0] ? qelta::kErrFileIo : qelta::kOk);
+              qelta::kErrFileIo);
     EXPECT_NE(LogText(network).find(
                   levels[0] ? "Can't set discretization intervals for node [Q]"
                             : "-2 (line 3) : ERROR: Node [Q] : "),
@@ -379,6 +380,17 @@ TEST(NeticaTest, BadEquationsAreReported) {
     }
     EXPECT_LT(network.FindNode("R"), 0);
   }
+  VRN_network network;
+  ASSERT_GE(network.AddNode(qelta::kDefCpt, "Kept"), 0);
+  EXPECT_EQ(ReadText(&network, "bnet N {\nnode Alpha { states = (a, b); };\n"
+                               "node Bravo { parents = (Alpha); equation = "
+                               "\"Bravo (Alpha) = nosuchfunction(Alpha, 1, 2, 3)\"; };\n};\n"),
+            qelta::kErrFileIo);
+  EXPECT_NE(LogText(network).find("ERROR: Node [Bravo] : Unknown function: nosuchfunction"),
+            std::string::npos)
+      << LogText(network);
+  EXPECT_EQ(network.GetNumberOfNodes(), 1);
+  EXPECT_GE(network.FindNode("Kept"), 0);
 }
 
 // A range of one point leaves room only for the default intervals, the

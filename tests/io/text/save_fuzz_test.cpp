@@ -814,6 +814,29 @@ void MakeCosts(Fuzz& f) {
   EXPECT_EQ(before, items());
 }
 
+// User properties, the network's identifier and submodels' identifiers:
+// names that are not UTF-8 (two of which repair to one), or identifiers the
+// network, a submodel or a node carries already.
+void MakeOddIds(Fuzz& f) {
+  VRN_submodelTable* table = f.net().Submodels();
+  VRN_intArray all;
+  table->GetDescendants(all);
+  const int h = f.AnyNode();
+  const char* const odd[] = {"p\xff", "p\xfe", "p_", "Qa\xffz"};
+  const std::string ids[] = {odd[f.Uniform(0, 3)], f.net().Header()->GetId(), f.Id(h),
+                             table->GetSubmodel(all[f.Uniform(0, all.GetSize() - 1)])->Header().GetId()};
+  const std::string id = ids[f.Uniform(0, 3)];
+  if (f.Chance(0.4)) {
+    VRN_userProperties& p =
+        h >= 0 && f.Chance(0.7) ? f.net().GetNode(h)->UserProperties() : f.net().UserProperties();
+    (void)p.AddProperty(odd[f.Uniform(0, 3)], ("v" + std::to_string(p.GetSize())).c_str());
+  } else if (f.Chance(0.3) || all.GetSize() < 2) {
+    (void)f.net().Header()->SetId(id.c_str());
+  } else {
+    (void)table->GetSubmodel(all[f.Uniform(1, all.GetSize() - 1)])->Header().SetId(id.c_str());
+  }
+}
+
 struct Kind {
   const char* name;
   bool on;
@@ -844,6 +867,7 @@ const Kind kKinds[] = {
     {"at-sign identifier", true, MakeAtSignNode},
     {"identifiers not UTF-8", true, MakeNonUtf8Ids},
     {"costs", true, MakeCosts},
+    {"properties, network and submodel identifiers", true, MakeOddIds},
 };
 
 // ------------------------------------------------------------------- edits
@@ -1267,6 +1291,56 @@ void ExpectSameHeld(VRN_network& net, VRN_network& back, const Format& format) {
   }
 }
 
+// The network's identifier, its user properties and submodels (identifier,
+// parent's, each node's) and the nodes' user properties read back where the
+// format holds them.
+void ExpectSameIds(VRN_network& net, VRN_network& back, const Format& format) {
+  const std::string ext = format.extension;
+  const bool tree = IsXml(format) || format.read_as == qelta::kFormatVrn;
+  // XMLBIF's reader gives the network another name than a node's.
+  if (tree || ext == ".dne" ||
+      (ext == ".xml03" && net.FindNode(net.Header()->GetId()) < 0)) {
+    EXPECT_STREQ(net.Header()->GetId(), back.Header()->GetId()) << "network identifier";
+  }
+  auto pairs = [](const VRN_userProperties& p) {
+    std::vector<std::string> out;
+    for (int i = 0; i < p.GetSize(); ++i) {
+      out.push_back(std::string(p.GetPropertyName(i)) + "=" + p.GetPropertyValue(i));
+    }
+    return out;
+  };
+  auto submodels = [](VRN_network& n) {
+    std::vector<std::string> out;
+    VRN_intArray all;
+    n.Submodels()->GetDescendants(all);
+    for (int s : all) {
+      const int up = n.Submodels()->GetParent(s);
+      out.push_back(std::string(n.Submodels()->GetSubmodel(s)->Header().GetId()) + " in " +
+                    (up >= 0 ? n.Submodels()->GetSubmodel(up)->Header().GetId() : "-"));
+    }
+    for (int h = n.GetFirstNode(); h >= 0; h = n.GetNextNode(h)) {
+      out.push_back(std::string(n.GetNode(h)->GetId()) + " in " +
+                    n.Submodels()->GetSubmodel(n.GetNode(h)->GetSubmodel())->Header().GetId());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  if (tree) {
+    EXPECT_EQ(pairs(net.UserProperties()), pairs(back.UserProperties()));
+  }
+  // The XML file holds the tree in its layout block, which the string leaves out.
+  if (tree && (format.layout || !IsXml(format))) {
+    EXPECT_EQ(submodels(net), submodels(back));
+  }
+  if (!tree && ext != ".dne" && ext != ".net") return;
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    const int b = back.FindNode(net.GetNode(h)->GetId());
+    ASSERT_GE(b, 0);
+    EXPECT_EQ(pairs(net.GetNode(h)->UserProperties()), pairs(back.GetNode(b)->UserProperties()))
+        << net.GetNode(h)->GetId();
+  }
+}
+
 // Writes that read back and writes refused, per format (string last).
 int g_read_back[sizeof kFormats / sizeof kFormats[0] + 1];
 int g_refused[sizeof kFormats / sizeof kFormats[0] + 1];
@@ -1441,6 +1515,7 @@ void CheckFormat(VRN_network& net, const Format& format) {
   }
   ASSERT_EQ(qelta::kOk, read) << LogText(back) << "\n" << text;
   ExpectSameHeld(net, back, format);
+  ExpectSameIds(net, back, format);
   if (IsXml(format)) ExpectSameDynamicAndCases(net, back);
   if (format.layout) ExpectSameStateInfo(net, back);
   if (::testing::Test::HasFailure()) {
@@ -1465,6 +1540,7 @@ void CheckString(VRN_network& net) {
   ASSERT_EQ(qelta::kOk, back.ReadString(text.c_str(), qelta::kExtensionNone))
       << LogText(back) << "\n" << text;
   ExpectSameHeld(net, back, kString);
+  ExpectSameIds(net, back, kString);
   ExpectSameDynamicAndCases(net, back);
   // Everything the file holds: written again, the text is the same.
   std::string again;
