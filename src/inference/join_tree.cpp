@@ -20,9 +20,6 @@ namespace {
 constexpr double kRescaleBelow = 0x1p-32;
 // A clique is checked after every so many tables or messages multiplied in.
 constexpr int kRescaleEvery = 8;
-double Largest(const double* cells, std::size_t size) {
-  return LargestCell(cells, size);
-}
 
 // Multiplies the size cells by 2^-exponent (exact: a power of two), in
 // two steps when that power is beyond the double range.
@@ -40,7 +37,7 @@ void ScaleDown(double* cells, uint32_t size, int exponent) {
 // times 2^result); else returns 0. Powers of two change no digit, so
 // normalised beliefs come out bit for bit as without rescaling.
 int RescaleIfSmall(double* cells, uint32_t size) {
-  const double largest = Largest(cells, size);
+  const double largest = LargestCell(cells, size);
   if (!(largest < kRescaleBelow) || largest == 0.0) return 0;
   const int exponent = std::ilogb(largest);
   ScaleDown(cells, size, exponent);
@@ -410,8 +407,8 @@ void JoinTree::SendMessage(VRN_clique* child) {
     VRN_clique* parent = child->parent;
     LoadSteps(child->parent_to_separator, &steps);
     if (parent->initialised && careful_) {
-      const double largest = Largest(message.items(), message.size());
-      const double cells = Largest(parent->potential.items(),
+      const double largest = LargestCell(message.items(), message.size());
+      const double cells = LargestCell(parent->potential.items(),
                                    parent->potential.size());
       ClearUnderflow();
       VRN_GatherMultiply(parent->potential.items(), parent->potential.end(),
@@ -488,7 +485,7 @@ int JoinTree::Distribute() {
           dropped = std::max(dropped, ratio[k] + fresh_error);
         }
       }
-      ratio_rounding = Largest(cells, message.size()) * kSubnormalRounding;
+      ratio_rounding = LargestCell(cells, message.size()) * kSubnormalRounding;
       ClearUnderflow();
     }
     for (uint32_t k = 0; k < message.size(); ++k) {
@@ -510,7 +507,7 @@ int JoinTree::Distribute() {
       if (careful_) {
         // A child cell is at most its old message cell, so its ratio's
         // error adds at most fresh_error + ratio * old_error to it.
-        const double largest = Largest(ratio, message.size());
+        const double largest = LargestCell(ratio, message.size());
         const double error =
             Error(child) * largest +
             std::ldexp(fresh_error + dropped, -scaled) +
@@ -543,7 +540,6 @@ void JoinTree::SetCareful(bool careful) {
   received_.assign(count, 0);
 }
 
-
 void JoinTree::MultiplyCarefully(VRN_clique* clique, const double* table,
                                  const VRN_stepList& steps, bool first) {
   const uint32_t size = clique->potential.size();
@@ -551,7 +547,7 @@ void JoinTree::MultiplyCarefully(VRN_clique* clique, const double* table,
   double* slice = slice_.data();
   VRN_GatherCopy(slice, slice + size, table, steps);
   // Onto its largest entry, exactly: a subnormal slice keeps every digit.
-  double largest = Largest(slice, size);
+  double largest = LargestCell(slice, size);
   if (largest > 0.0 && largest < 1.0) {
     const int exponent = std::ilogb(largest);
     ScaleDown(slice, size, exponent);
