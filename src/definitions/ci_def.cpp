@@ -267,6 +267,9 @@ int VRN_ciDef::SetParameters(const VRN_matrix& parameters) {
   if (!parameters.HasSameDimensions(parameters_)) {
     return qelta::kErrInvalidValue;
   }
+  if (!AcceptsItems(parameters.GetItems().Items(), parameters.GetItemCount())) {
+    return RefusedItemsStatus();
+  }
   (void)parameters_.CopyItems(parameters);
   ParametersChanged();
   return qelta::kOk;
@@ -276,6 +279,7 @@ int VRN_ciDef::LoadParameters(const VRN_doubleArray& items) {
   if (items.GetSize() != parameters_.GetItemCount()) {
     return qelta::kErrInvalidValue;
   }
+  if (!AcceptsItems(items.Items(), items.GetSize())) return RefusedItemsStatus();
   VRN_autoUpdateGuard guard(GetNetwork());
   (void)parameters_.SetItems(items);
   ParametersChanged();

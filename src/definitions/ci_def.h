@@ -81,10 +81,11 @@ class VRN_ciDef : public VRN_lazyDef {
   int ReorderParameterColumns(const VRN_intArray& order);
 
   // Copies the items of `parameters`: -4 (nothing changed) when its
-  // dimensions differ; 0.
+  // dimensions differ, RefusedItemsStatus when the subclass refuses an
+  // item; 0.
   int SetParameters(const VRN_matrix& parameters);
   // Copies the doubles in item order: -4 (nothing changed) when the count
-  // differs; 0.
+  // differs, RefusedItemsStatus when the subclass refuses an item; 0.
   int LoadParameters(const VRN_doubleArray& items);
 
   // ---- Temporal definitions of a plate node (canonical_temporal.cpp).

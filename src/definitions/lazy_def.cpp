@@ -142,7 +142,11 @@ int VRN_qualDef::CalculateCpt() {
     if (status != qelta::kOk) return status;
     const double p = CalculateCptColumn(coordinates);
     out[c] = p;
-    out[c + 1] = 1.0 - p;
+    out[c + 1] = CalculateCptComplement(coordinates, p);
   }
   return qelta::kOk;
+}
+
+double VRN_qualDef::CalculateCptComplement(const VRN_intArray&, double p_true) {
+  return 1.0 - p_true;
 }

@@ -74,11 +74,16 @@ class VRN_qualDef : public VRN_lazyDef {
   int RebuildTable() override;
   // Every parent two-state, two own outcomes: item c of each column (c =
   // 0, 2, 4, ...) is CalculateCptColumn of the column's coordinates, item
-  // c + 1 its complement. -42 when the table does not fit.
+  // c + 1 CalculateCptComplement. -42 when the table does not fit.
   int CalculateCpt() override;
   // Probability of "True" for the parent configuration in `coordinates`
   // (the coordinates of the column's first item).
   virtual double CalculateCptColumn(const VRN_intArray& coordinates) = 0;
+  // Probability of "False" for that configuration, given p_true (what
+  // CalculateCptColumn answered): 1 - p_true here. A subclass whose p_true
+  // can round to 1 with "False" still possible forms it from the small side.
+  virtual double CalculateCptComplement(const VRN_intArray& coordinates,
+                                        double p_true);
 
   // The shared outcome ids "True", "False", built on first use.
   static const VRN_idArray& TrueFalseIds();

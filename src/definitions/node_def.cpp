@@ -244,7 +244,7 @@ int VRN_nodeDef::SetDefinition(const VRN_doubleArray& items) {
   VRN_matrix* table = GetMatrix();
   if (table == nullptr) return qelta::kErrWrongNodeType;
   if (!AcceptsItems(items.Items(), items.GetSize())) {
-    return qelta::kErrOutOfRange;
+    return RefusedItemsStatus();
   }
   // A new table changes what every dependent value means: tell the
   // relevance bookkeeping, or stale beliefs would stay marked valid.
@@ -258,7 +258,7 @@ int VRN_nodeDef::SetDefinitionFromVector(const std::vector<double>& items) {
   VRN_matrix* table = GetMatrix();
   if (table == nullptr) return qelta::kErrWrongNodeType;
   if (!AcceptsItems(items.data(), static_cast<int>(items.size()))) {
-    return qelta::kErrOutOfRange;
+    return RefusedItemsStatus();
   }
   // A new table changes what every dependent value means: tell the
   // relevance bookkeeping, or stale beliefs would stay marked valid.
@@ -272,7 +272,7 @@ int VRN_nodeDef::SetDefinitionFromMatrix(const VRN_matrix& matrix) {
   VRN_matrix* table = GetMatrix();
   if (table == nullptr) return qelta::kErrWrongNodeType;
   if (!AcceptsItems(matrix.GetItems().Items(), matrix.GetItemCount())) {
-    return qelta::kErrOutOfRange;
+    return RefusedItemsStatus();
   }
   // A new table changes what every dependent value means: tell the
   // relevance bookkeeping, or stale beliefs would stay marked valid.
@@ -290,6 +290,8 @@ bool VRN_nodeDef::IsTypeInList(const int* codes, int count) const {
 }
 
 bool VRN_nodeDef::AcceptsItems(const double*, int) const { return true; }
+
+int VRN_nodeDef::RefusedItemsStatus() const { return qelta::kErrOutOfRange; }
 
 void VRN_nodeDef::NotifyRelevance(int kind) const {
   if (network_ != nullptr) (void)network_->OnEvidenceChange(handle_, kind);

@@ -230,8 +230,11 @@ class VRN_nodeDef {
   // (64 outcomes changed, 128 parameters changed).
   void NotifyRelevance(int kind) const;
   // Whether the SetDefinition family may store these items; a refusal
-  // answers -2 and changes nothing. Every item is accepted here.
+  // answers RefusedItemsStatus and changes nothing. Every item is accepted
+  // here.
   virtual bool AcceptsItems(const double* items, int count) const;
+  // What a refusal of AcceptsItems answers: -2 here.
+  virtual int RefusedItemsStatus() const;
 
  private:
   VRN_network* network_;

@@ -1,5 +1,7 @@
 #include "definitions/noisy_max.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -307,8 +309,20 @@ int VRN_noisyMAX::GetHenrionProbabilities(VRN_matrix* out) const {
   return qelta::kOk;
 }
 
+bool VRN_noisyMAX::AcceptsItems(const double* items, int count) const {
+  for (int i = 0; i < count; ++i) {
+    if (!(items[i] >= 0.0 && items[i] <= 1.0)) return false;  // NaN too
+  }
+  return true;
+}
+
+int VRN_noisyMAX::RefusedItemsStatus() const { return qelta::kErrInvalidValue; }
+
 int VRN_noisyMAX::SetHenrionProbabilities(const VRN_matrix& henrion) {
   if (!henrion.HasSameDimensions(parameters_)) return qelta::kErrOutOfRange;
+  if (!AcceptsItems(henrion.GetItems().Items(), henrion.GetItemCount())) {
+    return RefusedItemsStatus();
+  }
   const int n = GetOwnCount();
   const int leak = GetLeakColumn();
   const double* h = henrion.GetItems().Items();
@@ -366,20 +380,51 @@ int VRN_noisyMAX::SetHenrionProbabilitiesArray(const VRN_doubleArray& items) {
 
 namespace {
 
+// The difference v[j] - v[j + 1] of two products of cumulated columns
+// loses the outcome to cancellation once it falls far below v[j] (a column
+// (1e-17, 1 - 1e-17) cumulates to (1, 1)). From the small side it is
+// v[j] * (1 - prod over the active columns c of (1 - p_c[j] / s_c[j])),
+// with the product taken through logarithms. Columns: the leak (`leak`),
+// then each input's active one (`active`, `inputs` of them).
+double DecumulatedFromSmallSide(const double* parameters, const double* cumulated,
+                                int n, int j, double v, int leak,
+                                const int* active, int inputs) {
+  double log_kept = 0.0;
+  for (int i = -1; i < inputs; ++i) {
+    const int c = i < 0 ? leak : active[i];
+    const double p = parameters[c * n + j];
+    const double s = cumulated[c * n + j];
+    if (p == 0.0) continue;
+    if (!(s > 0.0)) return 0.0;
+    log_kept += std::log1p(-std::min(1.0, p / s));
+  }
+  const double d = -v * std::expm1(log_kept);
+  return d > 0.0 ? d : 0.0;
+}
+
+// Whether the old difference d = v[j] - v[j + 1] may have lost the value:
+// it lies so far below v[j] that rounding of the products shows in it.
+inline bool MayHaveCancelled(double d, double v) {
+  return d <= v * 0x1p-10;
+}
+
 // The noisy-MAX walk: for every configuration of the inputs' positions
 // (last input fastest) the product of the leak's and the active columns'
 // cumulated distributions, de-cumulated into the cell of the inputs'
 // outcomes (strengths[i][position]). Row r of `rows` holds the product over
 // the leak and the first r inputs, so a step recomputes only the rows after
-// the input that moved. rows: (inputs + 1) * n doubles; walk: 4 * inputs + 1
-// ints.
-void WalkNoisyMax(const double* cumulated, int inputs, const int* widths,
-                  const VRN_intArray* strengths, int n, double* rows,
-                  int* walk, double* out) {
+// the input that moved. A difference that cancelled is formed again from
+// the small side (`parameters`, the columns before cumulation) where that
+// moves it by more than the old one's rounding. rows: (inputs + 1) * n
+// doubles; walk: 5 * inputs + 1 ints.
+void WalkNoisyMax(const double* parameters, const double* cumulated,
+                  int inputs, const int* widths, const VRN_intArray* strengths,
+                  int n, double* rows, int* walk, double* out) {
   int* position = walk;
   int* base = position + inputs;    // inputs + 1
   int* stride = base + inputs + 1;  // inputs
   int* offset = stride + inputs;    // inputs
+  int* active = offset + inputs;    // inputs
   int s = n;
   for (int i = inputs - 1; i >= 0; --i) {
     stride[i] = s;
@@ -407,6 +452,13 @@ void WalkNoisyMax(const double* cumulated, int inputs, const int* widths,
     for (int j = 0; j < n - 1; ++j) {
       const double d = v[j] - v[j + 1];
       cell[j] = d < 0.0 ? 0.0 : d;
+      if (!MayHaveCancelled(d, v[j])) continue;
+      for (int k = 0; k < inputs; ++k) active[k] = offset[k] + position[k];
+      const double exact = DecumulatedFromSmallSide(parameters, cumulated, n, j,
+                                                    v[j], o, active, inputs);
+      // Only where the old arithmetic lost the value: elsewhere the table
+      // stays as it always was, bit for bit.
+      if (std::fabs(exact - cell[j]) > exact * 0x1p-40) cell[j] = exact;
     }
     cell[n - 1] = v[n - 1];
     int i = inputs - 1;
@@ -424,11 +476,12 @@ void VRN_noisyMAX::ComputeTable(const double* cumulated, double* out) {
   if (running_.size() < static_cast<size_t>(parents + 1) * n) {
     running_.resize(static_cast<size_t>(parents + 1) * n);
   }
-  if (walk_.size() < 4 * static_cast<size_t>(parents) + 1) {
-    walk_.resize(4 * static_cast<size_t>(parents) + 1);
+  if (walk_.size() < 5 * static_cast<size_t>(parents) + 1) {
+    walk_.resize(5 * static_cast<size_t>(parents) + 1);
   }
-  WalkNoisyMax(cumulated, parents, widths_.Items(), strengths_.data(), n,
-               running_.data(), walk_.data(), out);
+  WalkNoisyMax(parameters_.GetItems().Items(), cumulated, parents,
+               widths_.Items(), strengths_.data(), n, running_.data(),
+               walk_.data(), out);
 }
 
 int VRN_noisyMAX::Expand(const VRN_matrix& parameters,
@@ -445,9 +498,10 @@ int VRN_noisyMAX::Expand(const VRN_matrix& parameters,
                                 parameters.GetItems().end());
   CumulateColumns(cumulated.data(), parameters.GetSize(0), n);
   std::vector<double> rows(static_cast<size_t>(inputs + 1) * n);
-  std::vector<int> walk(4 * static_cast<size_t>(inputs) + 1);
-  WalkNoisyMax(cumulated.data(), inputs, widths.Items(), strengths.data(), n,
-               rows.data(), walk.data(), out->GetItems().Items());
+  std::vector<int> walk(5 * static_cast<size_t>(inputs) + 1);
+  WalkNoisyMax(parameters.GetItems().Items(), cumulated.data(), inputs,
+               widths.Items(), strengths.data(), n, rows.data(), walk.data(),
+               out->GetItems().Items());
   return qelta::kOk;
 }
 

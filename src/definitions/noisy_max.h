@@ -89,8 +89,8 @@ class VRN_noisyMAX : public VRN_ciDef {
   // The parameters in Henrion form (leak included in each column); 0.
   int GetHenrionProbabilities(VRN_matrix* out) const;
   // -2 when the dimensions differ or a distinguished column is not exactly
-  // the point mass at the last outcome; otherwise converts back and
-  // stores; 0.
+  // the point mass at the last outcome; -4 for an item that is not a
+  // probability; otherwise converts back and stores; 0.
   int SetHenrionProbabilities(const VRN_matrix& henrion);
   // The Henrion items of every non-distinguished column, leak included.
   int GetHenrionProbabilitiesArray(VRN_doubleArray* out) const;
@@ -99,6 +99,14 @@ class VRN_noisyMAX : public VRN_ciDef {
   // Whether `item` of a parameter-shaped matrix lies in a parent's last
   // column.
   bool IsDistinguishedItem(int item) const;
+
+ protected:
+  // Parameters are probabilities: a NaN, an infinity or a number outside
+  // [0, 1] is refused with -4 by every parameter setter.
+  bool AcceptsItems(const double* items, int count) const override;
+  int RefusedItemsStatus() const override;
+
+ public:
 
   // The noisy-MAX table of `parameters` ([columns, n], one block of columns
   // per input, the leak last) whose inputs have the given strength orders

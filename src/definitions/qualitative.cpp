@@ -1,5 +1,6 @@
 #include "definitions/qualitative.h"
 
+#include <cmath>
 #include <typeinfo>
 
 #include "base/status.h"
@@ -10,6 +11,15 @@ namespace {
 
 bool InRange(double v, double low, double high) {
   return v >= low && v <= high;  // false for NaN
+}
+
+// Below this a probability formed as 1 minus one near 1 may have lost
+// digits; above it the plain arithmetic is kept, bit for bit.
+constexpr double kNearOne = 0x1p-10;
+
+// `exact` where `plain` differs from it by more than plain rounding.
+double Mended(double plain, double exact) {
+  return std::fabs(exact - plain) > exact * 0x1p-40 ? exact : plain;
 }
 
 // Removes entry i of an array (ints or doubles).
@@ -127,6 +137,26 @@ double VRN_demorgan::CalculateCptColumn(const VRN_intArray& states) {
     }
   }
   return p;
+}
+
+double VRN_demorgan::CalculateCptComplement(const VRN_intArray& states,
+                                            double p_true) {
+  const double plain = 1.0 - p_true;
+  if (plain > kNearOne) return plain;
+  double q = 1.0 - prior_;  // P("False") after the raising roles
+  double log_kept = 0.0;    // log of the lowering roles' product
+  const int count = types_.GetSize();
+  for (int i = 0; i < count; ++i) {
+    const bool on = states[i] == 0;
+    if ((types_[i] == kCause && on) || (types_[i] == kBarrier && !on)) {
+      q *= 1.0 - weights_[i];
+    } else if ((types_[i] == kInhibitor && on) ||
+               (types_[i] == kRequirement && !on)) {
+      log_kept += std::log1p(-weights_[i]);
+    }
+  }
+  // 1 - (1 - q) * kept = q * kept + (1 - kept).
+  return Mended(plain, q * std::exp(log_kept) - std::expm1(log_kept));
 }
 
 int VRN_demorgan::GetParentType(int i) const {
@@ -268,8 +298,44 @@ double VRN_cast::CalculateCptColumn(const VRN_intArray& states) {
   }
   if (a + b == 0.0) return baseline_;
   const double x = a > b ? 1.0 - b / a : a / b - 1.0;
-  return x >= 0.0 ? baseline_ + (1.0 - baseline_) * x
-                  : baseline_ + x * baseline_;
+  const double p = x >= 0.0 ? baseline_ + (1.0 - baseline_) * x
+                            : baseline_ + x * baseline_;
+  if (!(p < kNearOne)) return p;
+  double log_a = 0.0;
+  double log_b = 0.0;
+  LogProducts(states, &log_a, &log_b);
+  // b * A / B, or b + (1 - b)(1 - B / A) when A is above B.
+  const double exact = log_a > log_b
+                           ? baseline_ - (1.0 - baseline_) * std::expm1(log_b - log_a)
+                           : baseline_ * std::exp(log_a - log_b);
+  return Mended(p, exact);
+}
+
+double VRN_cast::CalculateCptComplement(const VRN_intArray& states,
+                                        double p_true) {
+  const double plain = 1.0 - p_true;
+  if (plain > kNearOne) return plain;
+  double log_a = 0.0;
+  double log_b = 0.0;
+  LogProducts(states, &log_a, &log_b);
+  if (std::isinf(log_a) && std::isinf(log_b)) return plain;  // A + B = 0
+  // (1 - b) B / A, or 1 - b A / B when A is at most B.
+  const double exact =
+      log_a > log_b ? (1.0 - baseline_) * std::exp(log_b - log_a)
+                    : (1.0 - baseline_) - baseline_ * std::expm1(log_a - log_b);
+  return Mended(plain, exact);
+}
+
+void VRN_cast::LogProducts(const VRN_intArray& states, double* log_a,
+                           double* log_b) const {
+  for (int i = 0; i < positive_.GetSize(); ++i) {
+    const double w = states[i] == 0 ? positive_[i] : negative_[i];
+    if (w < 0.0) {
+      *log_a += std::log1p(w);
+    } else {
+      *log_b += std::log1p(-w);
+    }
+  }
 }
 
 int VRN_cast::SetWeights(const VRN_doubleArray& weights,

@@ -42,6 +42,10 @@ class VRN_demorgan : public VRN_qualDef {
   // Prior, roles and weights go to a DeMorgan target with as many parents.
   void CopyParameters(VRN_nodeDef* target) const override;
   double CalculateCptColumn(const VRN_intArray& states) override;
+  // P("False") as (1 - prior) times the complements of the acting raising
+  // weights, then raised by the lowering ones, where 1 - p_true lost it.
+  double CalculateCptComplement(const VRN_intArray& states,
+                                double p_true) override;
 
   int GetParentCount() const { return types_.GetSize(); }
   // The role, -1 for a bad index.
@@ -98,7 +102,11 @@ class VRN_cast : public VRN_qualDef {
   int RemoveParent(int parent) override;
   int ReorderParents(const VRN_intArray& order) override;
   void CopyParameters(VRN_nodeDef* target) const override;
+  // Near 0 (and, for the complement, near 1) the ratio of the two products
+  // is taken through their logarithms, where the plain arithmetic lost it.
   double CalculateCptColumn(const VRN_intArray& states) override;
+  double CalculateCptComplement(const VRN_intArray& states,
+                                double p_true) override;
 
   double GetBaseline() const { return baseline_; }
   const VRN_doubleArray& GetPositiveWeights() const { return positive_; }
@@ -113,6 +121,10 @@ class VRN_cast : public VRN_qualDef {
   VRN_cast(const VRN_cast& other, VRN_network* network);
   int SetWeights(const VRN_doubleArray& weights, VRN_doubleArray* into);
   void Changed();
+  // log A and log B of the column's products (A of the negative weights'
+  // 1 + w, B of the others' 1 - w).
+  void LogProducts(const VRN_intArray& states, double* log_a,
+                   double* log_b) const;
 
   VRN_doubleArray positive_;
   VRN_doubleArray negative_;

@@ -13,6 +13,7 @@
 #include "definitions/node_val.h"
 #include "inference/clustering_cache.h"
 #include "inference/relevance.h"
+#include "inference/underflow_bounds.h"
 
 namespace qelta {
 
@@ -26,6 +27,13 @@ void LogZeroMarginal(VRN_network* network, int h) {
         kErrZeroMarginal,
         "All potential entries are zeros for node with handle %d", h);
   }
+}
+
+void LogBelowDoubles(VRN_network* network) {
+  network->ErrorLog()->Logf(
+      kErrOutOfRange,
+      "Products of the probabilities fall below the range of double "
+      "precision numbers; the result would not be exact");
 }
 
 }  // namespace qelta
@@ -80,9 +88,27 @@ bool VRN_clusteringEngine::DescribePart() {
 }
 
 bool VRN_clusteringEngine::Propagate(JoinTree* tree) {
-  if (tree->Initialise() != kOk) return false;
-  tree->Collect();
-  return tree->Distribute() == kOk;
+  auto passes = [tree]() {
+    if (tree->Initialise() != kOk) return false;
+    tree->Collect();
+    return tree->Distribute() == kOk;
+  };
+  tree->SetCareful(false);
+  qelta::ClearUnderflow();
+  if (!passes()) return false;
+  if (!qelta::Underflowed()) return true;
+  // Some product left the normal doubles: again with every table brought
+  // onto its largest entry first, and refused when what is lost matters.
+  tree->SetCareful(true);
+  if (!passes()) return false;
+  if (tree->Trustworthy()) return true;
+  qelta::LogBelowDoubles(job_->part->GetNetwork());
+  // An older belief must not pass for the answer to this evidence.
+  for (int i = 0; i < job_->part->GetSize(); ++i) {
+    VRN_node* node = job_->part->GetRecord(i)->GetNode();
+    if (node != nullptr && !node->Value()->HasEvidence()) node->Value()->Invalidate();
+  }
+  return false;
 }
 
 // ---------------------------------------------------------------- Run
@@ -219,7 +245,15 @@ double VRN_clusteringEngine::ProbabilityOfEvidence() {
     if (!DescribePart()) return -1.0;
     JoinTree tree(problem_);
     if (tree.Build(0xFFFFFFFFu) != kOk) return -1.0;
-    return tree.ProbabilityOfEvidence();
+    qelta::ClearUnderflow();
+    double p = tree.ProbabilityOfEvidence();
+    if (p < 0.0 || !qelta::Underflowed()) return p;
+    // As in Propagate.
+    tree.SetCareful(true);
+    p = tree.ProbabilityOfEvidence();
+    if (p < 0.0 || tree.Trustworthy()) return p;
+    qelta::LogBelowDoubles(job_->part->GetNetwork());
+    return -1.0;
   } catch (const std::bad_alloc&) {
     return -1.0;
   } catch (const std::length_error&) {

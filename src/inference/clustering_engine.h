@@ -51,6 +51,10 @@ inline constexpr int kMaxEngineRecords = 0x3FFFFFFF;
 // REQUIRES: h is a live node of network.
 void LogZeroMarginal(VRN_network* network, int h);
 
+// Logs, with kErrOutOfRange, that products of the tables left the double
+// range so that the answer cannot be given exactly.
+void LogBelowDoubles(VRN_network* network);
+
 }  // namespace qelta
 
 // What a caller hands the engine.
@@ -83,7 +87,11 @@ class VRN_clusteringEngine {
   // Returns true, also when some marginal summed to zero; false when no
   // elimination order fits the limits, when the part is malformed or has
   // more than qelta::kMaxEngineRecords records (no value changed), or when
-  // memory runs out (values already written stay). Logs nothing else.
+  // memory runs out (values already written stay); and when products of
+  // the tables fall below the normal doubles so that what they lose shows
+  // in the beliefs (logged, see qelta::LogBelowDoubles; the values of the
+  // part's nodes without evidence are made invalid).
+  // Logs nothing else.
   // REQUIRES: solveFlags, when given, has a byte for every handle of the
   // part's nodes.
   bool Run(std::uint8_t* solveFlags, std::uint32_t sizeLimit);
@@ -92,8 +100,9 @@ class VRN_clusteringEngine {
   // unobserved records, of the product of all record tables at the
   // evidence. The search runs without a bound on the total, so it fails
   // only on a clique of more than 30 members or 2^30 cells. Returns -1.0
-  // when it fails, when the part is malformed or too large, or when memory
-  // runs out. Writes no value and logs nothing.
+  // when it fails, when the part is malformed or too large, when memory
+  // runs out, or when products lost what shows in the answer (logged, as
+  // in Run). Writes no value and logs nothing else.
   double ProbabilityOfEvidence();
 
   // The expectation step of EM for one data case: after the two passes
@@ -141,7 +150,8 @@ class VRN_clusteringEngine {
   // part is too large or a record is malformed (a table whose shape does
   // not match its parents, a parent outside the part).
   bool DescribePart();
-  // The two passes on a built tree; false when a table cannot be had.
+  // The two passes on a built tree; false when a table cannot be had, or
+  // when products fell below the doubles in a way that shows (logged).
   bool Propagate(qelta::JoinTree* tree);
   void WriteBeliefs(qelta::JoinTree* tree, std::uint8_t* solveFlags);
   void ExportJointTables(qelta::JoinTree* tree);

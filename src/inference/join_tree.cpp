@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/status.h"
+#include "inference/underflow_bounds.h"
 
 namespace qelta {
 
@@ -36,10 +37,7 @@ void ScaleDown(double* cells, uint32_t size, int exponent) {
 // times 2^result); else returns 0. Powers of two change no digit, so
 // normalised beliefs come out bit for bit as without rescaling.
 int RescaleIfSmall(double* cells, uint32_t size) {
-  double largest = 0.0;
-  for (uint32_t k = 0; k < size; ++k) {
-    largest = cells[k] > largest ? cells[k] : largest;
-  }
+  const double largest = LargestCell(cells, size);
   if (!(largest < kRescaleBelow) || largest == 0.0) return 0;
   const int exponent = std::ilogb(largest);
   ScaleDown(cells, size, exponent);
@@ -263,7 +261,9 @@ int JoinTree::SliceInto(VRN_clique* clique, int node, bool first) {
   const int rc = steps.BuildStrided(count, sizes, strides);
   if (rc != kOk) return rc;
   const double* table = problem_.tables[node] + offset;
-  if (first) {
+  if (careful_) {
+    MultiplyCarefully(clique, table, steps, first);
+  } else if (first) {
     VRN_GatherCopy(clique->potential.items(), clique->potential.end(), table,
                    steps);
   } else {
@@ -276,11 +276,14 @@ int JoinTree::SliceInto(VRN_clique* clique, int node, bool first) {
 int JoinTree::FillClique(VRN_clique* clique) {
   clique->initialised = 0;
   received_[Index(clique)] = 0;
+  if (careful_) Error(clique) = 0.0;
   for (int a = 0; a < clique->assigned_count; ++a) {
     const int rc = SliceInto(clique, clique->assigned[a], a == 0);
     if (rc != kOk) return rc;
     clique->initialised = 1;
-    if ((a + 1) % kRescaleEvery == 0) {
+    if (careful_) {
+      RescaleCarefully(clique);
+    } else if ((a + 1) % kRescaleEvery == 0) {
       scale_exponent_ += RescaleIfSmall(clique->potential.items(),
                                         clique->potential.size());
     }
@@ -382,18 +385,38 @@ void JoinTree::SendMessage(VRN_clique* child) {
     LoadSteps(child->to_separator, &steps);
     VRN_ScatterAdd(message.items(), child->potential.items(),
                    child->potential.end(), steps);
+    if (careful_) {
+      // Each message cell sums this many cells.
+      message_error_[Index(child)] =
+          BoundOfSum(Error(child), child->potential.size(), message.size());
+    }
     // The child is scaled with its message, so that the outward pass
     // (which divides by the message) leaves it on the parent's scale.
     const int exponent = RescaleIfSmall(message.items(), message.size());
     if (exponent != 0) {
       ScaleDown(child->potential.items(), child->potential.size(), exponent);
       scale_exponent_ += exponent;
+      if (careful_) {
+        Error(child) = std::ldexp(Error(child), -exponent);
+        message_error_[Index(child)] =
+            std::ldexp(message_error_[Index(child)], -exponent);
+      }
     }
   }
   if (!child->parent_to_separator.empty()) {
     VRN_clique* parent = child->parent;
     LoadSteps(child->parent_to_separator, &steps);
-    if (parent->initialised) {
+    if (parent->initialised && careful_) {
+      const double largest = LargestCell(message.items(), message.size());
+      const double cells = LargestCell(parent->potential.items(),
+                                   parent->potential.size());
+      ClearUnderflow();
+      VRN_GatherMultiply(parent->potential.items(), parent->potential.end(),
+                         message.items(), steps);
+      Error(parent) = BoundOfProduct(Error(parent), largest, cells,
+                                     message_error_[Index(child)], Underflowed());
+      RescaleCarefully(parent);
+    } else if (parent->initialised) {
       VRN_GatherMultiply(parent->potential.items(), parent->potential.end(),
                          message.items(), steps);
       // Many messages into one clique (a node with many observed
@@ -408,6 +431,7 @@ void JoinTree::SendMessage(VRN_clique* child) {
       VRN_GatherCopy(parent->potential.items(), parent->potential.end(),
                      message.items(), steps);
       parent->initialised = 1;
+      if (careful_) Error(parent) = message_error_[Index(child)];
     }
   }
 }
@@ -447,6 +471,23 @@ int JoinTree::Distribute() {
     // keeps the room of the largest separator for every later child.
     double* cells = message.items();
     double* ratio = scratch_.items();
+    // Careful passes: the bounds on the new and the old message, on what
+    // a zero old cell (that a product lost) drops, and on the ratios.
+    double fresh_error = 0.0;
+    double dropped = 0.0;
+    double ratio_rounding = 0.0;
+    if (careful_) {
+      fresh_error = BoundOfSum(Error(parent), parent->potential.size(),
+                               message.size());
+      const double old_error = message_error_[Index(child)];
+      for (uint32_t k = 0; k < message.size(); ++k) {
+        if (old_error > 0.0 && cells[k] == 0.0 && ratio[k] > 0.0) {
+          dropped = std::max(dropped, ratio[k] + fresh_error);
+        }
+      }
+      ratio_rounding = LargestCell(cells, message.size()) * kSubnormalRounding;
+      ClearUnderflow();
+    }
     for (uint32_t k = 0; k < message.size(); ++k) {
       const double fresh = ratio[k];
       ratio[k] = cells[k] == 0.0 ? 0.0 : fresh / cells[k];
@@ -454,22 +495,94 @@ int JoinTree::Distribute() {
     }
     if (!child->to_separator.empty()) {
       LoadSteps(child->to_separator, &steps);
+      const bool divided_below = careful_ && Underflowed();
+      int scaled = 0;
       // Only a clique rescaled in Collect can hold a ratio beyond the doubles.
       if (scale_exponent_ != 0 &&
           std::any_of(ratio, ratio + message.size(), [](double r) {
             return r > std::numeric_limits<double>::max();
           })) {
-        ScaleRatios(child, steps, cells, ratio, message.size());
+        scaled = ScaleRatios(child, steps, cells, ratio, message.size());
       }
-      VRN_GatherMultiply(child->potential.items(), child->potential.end(),
-                         ratio, steps);
+      if (careful_) {
+        // A child cell is at most its old message cell, so its ratio's
+        // error adds at most fresh_error + ratio * old_error to it.
+        const double largest = LargestCell(ratio, message.size());
+        const double error =
+            Error(child) * largest +
+            std::ldexp(fresh_error + dropped, -scaled) +
+            largest * message_error_[Index(child)] +
+            (divided_below ? ratio_rounding : 0.0);
+        ClearUnderflow();
+        VRN_GatherMultiply(child->potential.items(), child->potential.end(),
+                           ratio, steps);
+        Error(child) = error + (Underflowed() ? kSubnormalRounding : 0.0);
+      } else {
+        VRN_GatherMultiply(child->potential.items(), child->potential.end(),
+                           ratio, steps);
+      }
     }
+  }
+  if (careful_) {
+    for (int c = 0; c < count; ++c) CheckTrust(store_.clique(c));
   }
   return kOk;
 }
 
-void JoinTree::ScaleRatios(VRN_clique* child, const VRN_stepList& steps,
-                            double* cells, double* ratio, uint32_t size) {
+void JoinTree::SetCareful(bool careful) {
+  careful_ = careful;
+  trusted_ = true;
+  if (!careful) return;
+  const std::size_t count = static_cast<std::size_t>(store_.count());
+  error_.assign(count, 0.0);
+  message_error_.assign(count, 0.0);
+  sized_.assign(count, 0);
+  received_.assign(count, 0);
+}
+
+void JoinTree::MultiplyCarefully(VRN_clique* clique, const double* table,
+                                 const VRN_stepList& steps, bool first) {
+  const uint32_t size = clique->potential.size();
+  slice_.resize(size);
+  double* slice = slice_.data();
+  VRN_GatherCopy(slice, slice + size, table, steps);
+  // Onto its largest entry, exactly: a subnormal slice keeps every digit.
+  double largest = LargestCell(slice, size);
+  if (largest > 0.0 && largest < 1.0) {
+    const int exponent = std::ilogb(largest);
+    ScaleDown(slice, size, exponent);
+    scale_exponent_ += exponent;
+    largest = std::ldexp(largest, -exponent);
+  }
+  double* cells = clique->potential.items();
+  if (first) {
+    std::copy(slice, slice + size, cells);
+    Error(clique) = 0.0;
+    return;
+  }
+  ClearUnderflow();
+  for (uint32_t k = 0; k < size; ++k) cells[k] *= slice[k];
+  Error(clique) = BoundOfProduct(Error(clique), largest, 0.0, 0.0, Underflowed());
+}
+
+void JoinTree::RescaleCarefully(VRN_clique* clique) {
+  const int exponent =
+      RescaleIfSmall(clique->potential.items(), clique->potential.size());
+  scale_exponent_ += exponent;
+  if (exponent != 0) Error(clique) = std::ldexp(Error(clique), -exponent);
+}
+
+void JoinTree::CheckTrust(const VRN_clique* clique) {
+  if (!clique->initialised) return;
+  const double error = error_[Index(clique)];
+  if (error == 0.0) return;
+  if (!Trusted(error, clique->potential.size(), clique->potential.Sum())) {
+    trusted_ = false;
+  }
+}
+
+int JoinTree::ScaleRatios(VRN_clique* child, const VRN_stepList& steps,
+                           double* cells, double* ratio, uint32_t size) {
   // The old message again, from the child it was summed from.
   std::fill(ratio, ratio + size, 0.0);
   VRN_ScatterAdd(ratio, child->potential.items(), child->potential.end(), steps);
@@ -482,7 +595,7 @@ void JoinTree::ScaleRatios(VRN_clique* child, const VRN_stepList& steps,
   // Every ratio taken 2^largest lower, from the numbers' mantissas, so none
   // overflows; the child (and the separator with it) moves to that scale,
   // which leaves its normalised beliefs as they were.
-  if (largest == std::numeric_limits<int>::min()) return;
+  if (largest == std::numeric_limits<int>::min()) return 0;
   for (uint32_t k = 0; k < size; ++k) {
     if (ratio[k] != 0.0) {
       int fresh_exponent = 0;
@@ -493,6 +606,7 @@ void JoinTree::ScaleRatios(VRN_clique* child, const VRN_stepList& steps,
     }
     cells[k] = std::ldexp(cells[k], -largest);
   }
+  return largest;
 }
 
 bool JoinTree::Marginal(int node, double* out) {
@@ -562,6 +676,7 @@ double JoinTree::ProbabilityOfEvidence() {
     } else if (child->initialised) {
       // Nothing links this subtree to the rest any more: its total is a
       // factor of its own.
+      if (careful_) CheckTrust(child);
       multiply(child->potential.Sum());
     } else {
       multiply(static_cast<double>(child->potential.size()));
@@ -573,6 +688,7 @@ double JoinTree::ProbabilityOfEvidence() {
     Release();
     return -1.0;
   }
+  if (careful_) CheckTrust(root_);
   const double total = root_->initialised
                            ? root_->potential.Sum()
                            : static_cast<double>(root_->potential.size());

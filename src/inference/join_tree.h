@@ -135,6 +135,21 @@ class JoinTree {
   // Frees every clique and separator table.
   void Release();
 
+  // Careful passes (see underflow_bounds.h), for tables whose products
+  // fall below the normal doubles (a subnormal entry, a tiny likelihood),
+  // which the plain passes tell by the underflow flag: each table's slice is
+  // brought onto its largest entry by a power of two before it meets the
+  // others, every clique is rescaled after each factor, and every clique
+  // keeps a bound on what products that left the normal range lost. The
+  // normalised answers are those of the plain passes, bit for bit, except
+  // where a product left the normal range. Switching resets the passes:
+  // Initialise (or ProbabilityOfEvidence) runs next.
+  void SetCareful(bool careful);
+  // After careful passes: whether every clique's bound stays below
+  // kTrustedShare of its total, so normalised beliefs (and the probability
+  // of the evidence) are right to that; true after plain passes.
+  bool Trustworthy() const { return trusted_; }
+
   // Cells of the clique and separator tables Initialise sized.
   uint64_t table_cells() const { return table_cells_; }
 
@@ -159,9 +174,16 @@ class JoinTree {
   // Distribute's ratios new / old for child's separator when some overflow
   // (a child rescaled in Collect, its old message far below the new one):
   // all of them 2^n lower, the new message in cells taken to that scale.
-  void ScaleRatios(VRN_clique* child, const VRN_stepList& steps, double* cells,
-                   double* ratio, uint32_t size);
+  // Answers n (0 when nothing was scaled).
+  int ScaleRatios(VRN_clique* child, const VRN_stepList& steps, double* cells,
+                  double* ratio, uint32_t size);
   void EnsureInitialised(VRN_clique* clique);
+  // The careful passes' steps (see SetCareful).
+  void MultiplyCarefully(VRN_clique* clique, const double* table,
+                         const VRN_stepList& steps, bool first);
+  void RescaleCarefully(VRN_clique* clique);
+  void CheckTrust(const VRN_clique* clique);
+  double& Error(const VRN_clique* clique) { return error_[Index(clique)]; }
 
   const JoinTreeProblem& problem_;
   int n_;  // the problem's node count when Build last ran
@@ -188,6 +210,13 @@ class JoinTree {
   // AddPosterior.
   VRN_potential scratch_;
   uint64_t table_cells_ = 0;
+  bool careful_ = false;
+  bool trusted_ = true;
+  // Careful passes, per clique in formation order: a bound on the absolute
+  // error of any of its cells, and of its message's, in their own units.
+  std::vector<double> error_;
+  std::vector<double> message_error_;
+  std::vector<double> slice_;  // a table's slice, gathered to be scaled
 };
 
 }  // namespace qelta

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <limits>
 #include <memory>
 #include <new>
@@ -12,6 +13,7 @@
 #include "inference/bn_routines.h"
 #include "inference/clustering_engine.h"
 #include "inference/relevance.h"
+#include "inference/underflow_bounds.h"
 #include "network/network.h"
 #include "network/node.h"
 
@@ -458,7 +460,14 @@ void VRN_joinTree::AssignFamilies() {
   }
 }
 
-void VRN_joinTree::FillTables() {
+void VRN_joinTree::FillTables(bool careful) {
+  // The passes after it tell whether some product left the normal doubles.
+  qelta::ClearUnderflow();
+  careful_ = careful;
+  if (careful) {
+    error_.assign(cliques_.size(), 0.0);
+    message_error_.assign(separators_.size(), 0.0);
+  }
   size_t most_members = 1;
   std::uint64_t largest_separator = 1;
   for (auto& c : cliques_) {
@@ -501,6 +510,25 @@ void VRN_joinTree::FillTables() {
     place(i, 1);
     const double* t = view_.table(i);
     double* table = c->table.data();
+    if (careful) {
+      // The slice onto its largest entry by a power of two (exact, even
+      // for a subnormal), so its digits survive meeting the others.
+      double largest = 0.0;
+      WalkWithStrides(*c, strides.data(), base, odometer_.data(),
+                      [&](std::uint64_t, std::uint64_t index) {
+                        largest = std::max(largest, t[index]);
+                      });
+      const int exponent = largest > 0.0 && largest < 1.0 ? -std::ilogb(largest) : 0;
+      qelta::ClearUnderflow();
+      WalkWithStrides(*c, strides.data(), base, odometer_.data(),
+                      [&](std::uint64_t cell, std::uint64_t index) {
+                        table[cell] *= std::ldexp(t[index], exponent);
+                      });
+      error_[c->index] = qelta::BoundOfProduct(error_[c->index],
+                                               std::ldexp(largest, exponent),
+                                               0.0, 0.0, qelta::Underflowed());
+      continue;
+    }
     WalkWithStrides(*c, strides.data(), base, odometer_.data(),
                     [&](std::uint64_t cell, std::uint64_t index) {
                       table[cell] *= t[index];
@@ -527,11 +555,24 @@ void VRN_joinTree::Collect() {
     SumChildInto(*sep->child, sep);
     const double* message = sep->table.data();
     double* parent = sep->parent->table.data();
+    double largest = 0.0, cells = 0.0;
+    if (careful_) {
+      message_error_[s] = qelta::BoundOfSum(error_[sep->child->index],
+                                            sep->child->size, sep->size);
+      largest = qelta::LargestCell(message, sep->size);
+      cells = qelta::LargestCell(parent, sep->parent->size);
+      qelta::ClearUnderflow();
+    }
     WalkWithStrides(*sep->parent, sep->parentStrides.data(), 0,
                     odometer_.data(),
                     [&](std::uint64_t cell, std::uint64_t index) {
                       parent[cell] *= message[index];
                     });
+    if (careful_) {
+      double& error = error_[sep->parent->index];
+      error = qelta::BoundOfProduct(error, largest, cells, message_error_[s],
+                                    qelta::Underflowed());
+    }
   }
 }
 
@@ -548,6 +589,20 @@ void VRN_joinTree::Distribute() {
                       ratio[index] += parent[cell];
                     });
     double* stored = sep->table.data();
+    // Careful passes: the new message's bound, what a zero old cell (that a
+    // product lost) drops, and what the ratios round away.
+    double fresh_error = 0.0, dropped = 0.0, rounding = 0.0;
+    if (careful_) {
+      fresh_error = qelta::BoundOfSum(error_[sep->parent->index],
+                                      sep->parent->size, size);
+      for (std::uint64_t k = 0; k < size; ++k) {
+        if (message_error_[sep->index] > 0.0 && !(stored[k] > 0.0) && ratio[k] > 0.0) {
+          dropped = std::max(dropped, ratio[k] + fresh_error);
+        }
+      }
+      rounding = qelta::LargestCell(stored, size) * qelta::kSubnormalRounding;
+      qelta::ClearUnderflow();
+    }
     for (std::uint64_t k = 0; k < size; ++k) {
       if (stored[k] > 0.0) {
         const double fresh = ratio[k];
@@ -558,11 +613,34 @@ void VRN_joinTree::Distribute() {
         stored[k] = 0.0;
       }
     }
+    double bound = 0.0;
+    if (careful_) {
+      // A child cell is at most its old message cell, so its ratio's error
+      // adds at most fresh_error + ratio * old error to it.
+      const double largest = qelta::LargestCell(ratio, size);
+      bound = error_[sep->child->index] * largest + fresh_error + dropped +
+              largest * message_error_[sep->index] +
+              (qelta::Underflowed() ? rounding : 0.0);
+      qelta::ClearUnderflow();
+    }
     double* child = sep->child->table.data();
     for (std::uint64_t base = 0; base < sep->child->size; base += size) {
       for (std::uint64_t k = 0; k < size; ++k) child[base + k] *= ratio[k];
     }
+    if (careful_) {
+      error_[sep->child->index] =
+          bound + (qelta::Underflowed() ? qelta::kSubnormalRounding : 0.0);
+    }
   }
+}
+
+bool VRN_joinTree::Trusted() const {
+  for (const auto& c : cliques_) {
+    double total = 0.0;
+    for (double v : c->table) total += v;
+    if (!qelta::Trusted(error_[c->index], c->size, total)) return false;
+  }
+  return true;
 }
 
 void VRN_joinTree::WriteBeliefs(int* zeroCounter, int* status) {
@@ -638,6 +716,17 @@ void VRN_joinTree::WriteBeliefs(int* zeroCounter, int* status) {
 int VRN_joinTree::Propagate(int* zeroCounter) {
   Collect();
   Distribute();
+  if (qelta::Underflowed()) {
+    // Some product left the normal doubles: again with every table's slice
+    // brought onto its largest entry; refused when what they lose shows.
+    FillTables(true);
+    Collect();
+    Distribute();
+    if (!Trusted()) {
+      qelta::LogBelowDoubles(part_->GetNetwork());
+      return qelta::kErrOutOfRange;
+    }
+  }
   int status = qelta::kOk;
   WriteBeliefs(zeroCounter, &status);
   return status;
@@ -682,9 +771,9 @@ int VRN_UpdateJoinTree(VRN_network* network) {
         } catch (const std::bad_alloc&) {
           rc = qelta::kErrOutOfMemory;
         }
-        if (rc == qelta::kOk) {
-          rc = tree.Propagate(nullptr);
-        } else {
+        if (rc == qelta::kOk) rc = tree.Propagate(nullptr);
+        // Not solved: refused before any belief was written.
+        if (rc != qelta::kOk && rc != qelta::kErrZeroMarginal) {
           InvalidatePart(part);
         }
         if (rc == qelta::kErrOutOfMemory) too_large = true;

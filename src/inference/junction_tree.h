@@ -83,7 +83,10 @@ class VRN_joinTree {
   // the point mass. A home table summing to 0 is logged as a zero marginal
   // and leaves the value invalid; then the answer is kErrZeroMarginal
   // (after every belief was written), else 0. zeroCounter, when given,
-  // counts those nodes. REQUIRES: Build succeeded.
+  // counts those nodes. When products leave the normal doubles the tables
+  // are filled again with each slice brought onto its largest entry;
+  // kErrOutOfRange, no belief written, when that does not keep them
+  // (logged, see qelta::LogBelowDoubles). REQUIRES: Build succeeded.
   int Propagate(int* zeroCounter);
 
   int clique_count() const { return static_cast<int>(cliques_.size()); }
@@ -96,7 +99,12 @@ class VRN_joinTree {
   void FormSeparators();
   void OrderTree();
   void AssignFamilies();
-  void FillTables();
+  // careful: each table's slice is first brought onto its largest entry
+  // by a power of two, and the passes keep error bounds (see
+  // underflow_bounds.h), for tables whose products leave the normal doubles.
+  void FillTables(bool careful = false);
+  // After careful passes: whether every clique's bound is trusted.
+  bool Trusted() const;
   void Collect();
   void Distribute();
   void SumChildInto(const VRN_jtClique& child, VRN_jtSeparator* sep);
@@ -108,6 +116,11 @@ class VRN_joinTree {
   std::vector<std::unique_ptr<VRN_jtSeparator>> separators_;
   std::vector<VRN_jtClique*> assigned_;  // per record
   std::vector<double> scratch_;          // outward messages
+  bool careful_ = false;
+  // Careful passes: per clique, and per separator's message, a bound on
+  // the absolute error of any cell.
+  std::vector<double> error_;
+  std::vector<double> message_error_;
   std::vector<int> odometer_;
 };
 

@@ -36,14 +36,36 @@ int ClassifyColumns(const VRN_matrix& table) {
 
 }  // namespace qelta
 
+namespace {
+
+bool AllProbabilities(const VRN_matrix& items) {
+  const double* p = items.GetItems().Items();
+  for (int i = 0; i < items.GetItemCount(); ++i) {
+    if (!(p[i] >= 0.0 && p[i] <= 1.0)) return false;  // NaN too
+  }
+  return true;
+}
+
+}  // namespace
+
 int VRN_CheckInferenceTables(VRN_network* network, bool equations) {
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     VRN_node* node = network->GetNode(h);
     const int type = node->Definition()->GetType();
-    // A canonical node's table is computed from parameters checked when
-    // they were set; expanding it here would defeat decomposition.
-    if (VRN_nodeDef::IsLazyType(type)) continue;
     if (!equations && type == qelta::kDefEquation) continue;
+    // A noisy node's table is computed from its parameters (expanding it
+    // here would defeat decomposition): a parameter that is no probability
+    // (a file may have stored one) would give a table of anything.
+    const VRN_matrix* parameters = VRN_nodeDef::IsLazyType(type)
+                                       ? node->Definition()->GetMatrixConst()
+                                       : nullptr;
+    if (parameters != nullptr) {
+      if (AllProbabilities(*parameters)) continue;
+      return network->ErrorLog()->Logf(
+          qelta::kErrOutOfRange,
+          "Node [%s] has a parameter that is not a probability",
+          node->GetId());
+    }
     const VRN_matrix* table = node->Definition()->GetExpandedDefinition();
     if (table == nullptr ||
         qelta::ClassifyColumns(*table) != qelta::kColumnsInvalid) {

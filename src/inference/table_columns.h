@@ -37,9 +37,10 @@ inline constexpr double kColumnSumTolerance = 1e-14;
 
 // Checks the inference table of every node of network (of every node but
 // the equation nodes, whose tables are discretized on demand, without
-// equations). Answers 0, or -2 with "Node [id] has a negative or non-finite
-// probability in its table" logged for the first node whose table holds
-// such an entry.
+// equations); of a noisy node, its parameters instead. Answers 0, or -2
+// with "Node [id] has a negative or non-finite probability in its table"
+// (or, for a noisy node, "Node [id] has a parameter that is not a
+// probability") logged for the first node whose table holds such an entry.
 int VRN_CheckInferenceTables(VRN_network* network, bool equations = true);
 
 #endif  // QELTA_INFERENCE_TABLE_COLUMNS_H_

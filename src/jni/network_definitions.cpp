@@ -238,6 +238,12 @@ void SetNodeDefinition(JNIEnv* env, jobject obj, jint node,
                            std::string("Utilities of node '") +
                                target->GetId() + "' must be finite numbers");
   }
+  if (status == qelta::kErrInvalidValue &&
+      target->Definition()->GetType() == qelta::kDefNoisyMax) {
+    ReportErrorWithMessage("SetDefinition", status,
+                           std::string("Parameters of node '") +
+                               target->GetId() + "' must lie in [0, 1]");
+  }
   if (status != qelta::kOk) ReportError("SetDefinition", status);
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/arrays.h"
+#include "base/error_log.h"
 #include "base/matrix.h"
 #include "base/random.h"
 #include "base/status.h"
@@ -139,6 +140,64 @@ TEST(NoisyMaxTest, NoisyOrAndHenrionForm) {
   bool influential = true;
   ASSERT_EQ(0, d->CheckParentInfluence(1, 0.0, &influential));
   EXPECT_TRUE(influential);
+}
+
+// P -> Y with P's column (t, 1 - t) and leak (0, 1): Y = y0 has
+// probability t / 2, which de-cumulating 1 - (1 - t) would round away.
+TEST(NoisyMaxTest, OutcomesFarBelowOneSurviveExpansionAndTypeChange) {
+  for (double t : {1e-16, 1e-17, std::ldexp(1.0, -54), std::ldexp(1.0, -1074)}) {
+    SCOPED_TRACE(t);
+    Family f(kDefNoisyMax, {2});
+    ASSERT_EQ(0, f.net.GetNode(0)->Definition()->SetDefinitionFromVector({0.5, 0.5}));
+    ASSERT_EQ(0, f.Def<VRN_noisyMAX>()->LoadParameters(DoubleArray({t, 1 - t, 0, 1, 0, 1})));
+    const std::vector<double> table = f.Table();
+    EXPECT_NEAR(t, table[0], t * 1e-12);
+    EXPECT_EQ(0.0, table[2]);
+    ASSERT_EQ(0, f.net.GetNode(f.child)->Value()->SetEvidence(0));
+    double pe = 0.0;
+    ASSERT_TRUE(f.net.CalcPropEvidence(pe, false));
+    EXPECT_NEAR(t / 2, pe, t * 1e-12);
+    ASSERT_EQ(0, f.net.GetNode(f.child)->setNodeType(kDefCpt));
+    EXPECT_NEAR(t, f.net.GetNode(f.child)->Definition()->GetMatrixConst()->GetItem(0), t * 1e-12);
+  }
+}
+
+// Parameters are probabilities: every setter refuses anything else with
+// -4 and keeps the old ones; one written past the setters is refused by
+// the update.
+TEST(NoisyMaxTest, ParametersThatAreNoProbabilitiesAreRefused) {
+  Family f(kDefNoisyMax, {2});
+  VRN_noisyMAX* d = f.Def<VRN_noisyMAX>();
+  const std::vector<double> good{0.8, 0.2, 0, 1, 0.1, 0.9};
+  ASSERT_EQ(0, d->LoadParameters(DoubleArray(good)));
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  VRN_matrix henrion;
+  ASSERT_EQ(0, d->GetHenrionProbabilities(&henrion));
+  for (double bad : {nan, inf, -inf, 1.5, -0.1}) {
+    SCOPED_TRACE(bad);
+    std::vector<double> items = good;
+    items[0] = bad;
+    EXPECT_EQ(qelta::kErrInvalidValue, d->SetDefinitionFromVector(items));
+    EXPECT_EQ(qelta::kErrInvalidValue, d->LoadParameters(DoubleArray(items)));
+    VRN_matrix matrix = *d->GetMatrixConst();
+    matrix.GetItems()[0] = bad;
+    EXPECT_EQ(qelta::kErrInvalidValue, d->SetParameters(matrix));
+    VRN_matrix h = henrion;
+    h.GetItems()[0] = bad;
+    EXPECT_EQ(qelta::kErrInvalidValue, d->SetHenrionProbabilities(h));
+    EXPECT_EQ(good, Items(d->GetMatrixConst()));
+  }
+  for (double bad : {nan, 1.5}) {
+    d->GetMatrix()->GetItems()[0] = bad;
+    d->GetMatrix()->GetItems()[1] = 1 - bad;
+    f.net.ErrorLog()->Flush();
+    EXPECT_EQ(qelta::kErrOutOfRange, f.net.UpdateBeliefs());
+    EXPECT_STREQ("Node [child] has a parameter that is not a probability",
+                 f.net.ErrorLog()->GetMessage(0));
+    double pe = 0.0;
+    EXPECT_FALSE(f.net.CalcPropEvidence(pe, false));
+  }
 }
 
 TEST(NoisyMaxTest, StrengthsAndGradedParent) {
@@ -422,6 +481,25 @@ TEST(QualitativeTest, Cast) {
   EXPECT_EQ(qelta::kErrInvalidValue, d->SetBaseline(1.2));
   ASSERT_EQ(0, d->SetBaseline(0.25));
   EXPECT_EQ(0.25, d->GetBaseline());
+}
+
+// A weight one rounding below 1 on a prior of 0.5 leaves "False" 2^-54,
+// which 1 - P("True") would round to 0; CAST's two negative weights of
+// 1 - 2^-30 leave "True" 2^-61.
+TEST(QualitativeTest, OutcomesFarBelowOneSurvive) {
+  const double w = 1 - std::ldexp(1.0, -53);
+  Family demorgan(kDefDemorgan, {0});
+  ASSERT_EQ(0, demorgan.Def<VRN_demorgan>()->SetParentWeight(0, w));
+  EXPECT_EQ(std::ldexp(1.0, -54), demorgan.Table()[1]);
+  ASSERT_EQ(0, demorgan.Def<VRN_demorgan>()->SetParentType(0, VRN_demorgan::kInhibitor));
+  ASSERT_EQ(0, demorgan.Def<VRN_demorgan>()->SetPriorBelief(1.0));
+  EXPECT_EQ(std::ldexp(1.0, -53), demorgan.Table()[0]);
+  Family cast(kDefCast, {0, 0});
+  ASSERT_EQ(0, cast.Def<VRN_cast>()->SetPositiveWeights(DoubleArray({w, 0})));
+  EXPECT_NEAR(std::ldexp(1.0, -54), cast.Table()[1], std::ldexp(1.0, -54) * 1e-12);
+  const double v = -(1 - std::ldexp(1.0, -30));
+  ASSERT_EQ(0, cast.Def<VRN_cast>()->SetPositiveWeights(DoubleArray({v, v})));
+  EXPECT_NEAR(std::ldexp(1.0, -61), cast.Table()[0], std::ldexp(1.0, -61) * 1e-12);
 }
 
 TEST(QualitativeTest, TypeChangeDropsOtherArcs) {

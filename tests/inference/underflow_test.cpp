@@ -103,3 +103,65 @@ TEST(UnderflowTest, TinyColumnBelowRescaledCliqueGivesExactBeliefs) {
 }
 
 }  // namespace
+
+// Subnormal entries and likelihoods meet the other factors whole: a slice
+// at the evidence is brought onto its largest entry before it is multiplied
+// in. Where products of tiny entries themselves leave the doubles, the
+// update is refused with a message rather than answered wrong.
+TEST(UnderflowTest, SubnormalSlicesKeepTheirDigitsOrTheUpdateIsRefused) {
+  const double tiny = std::ldexp(1.0, -1074);
+  for (int code : {0, 10, 11, 12}) {
+    SCOPED_TRACE(code);
+    {  // A -> B, B independent of A, observed at its subnormal outcome.
+      VRN_network net;
+      const int a = net.AddNode(qelta::kDefCpt, "A"), b = net.AddNode(qelta::kDefCpt, "B");
+      ASSERT_EQ(qelta::kOk, net.AddArc(a, b));
+      ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({0.3, 0.7}));
+      ASSERT_EQ(qelta::kOk, net.GetNode(b)->Definition()->SetDefinitionFromVector(
+                                {tiny, 1 - tiny, tiny, 1 - tiny}));
+      ASSERT_EQ(qelta::kOk, testnet::Val(net, b)->SetEvidence(0));
+      ASSERT_EQ(qelta::kOk, testnet::RunCode(net, code));
+      const std::vector<double> got = testnet::Beliefs(net, a);
+      EXPECT_NEAR(0.3, got[0], 0.3e-12);
+      EXPECT_NEAR(0.7, got[1], 0.7e-12);
+      double pe = 0.0;
+      ASSERT_TRUE(net.CalcPropEvidence(pe, false));
+      EXPECT_EQ(tiny, pe);
+    }
+    {  // Likelihoods (2, 3) * 2^-1074 on A (0.5, 0.5).
+      VRN_network net;
+      const int a = net.AddNode(qelta::kDefCpt, "A");
+      ASSERT_EQ(qelta::kOk, testnet::Val(net, a)->SetVirtualEvidence({2 * tiny, 3 * tiny}));
+      const int b = net.AddNode(qelta::kDefCpt, "B");  // a second node: a part of two
+      ASSERT_EQ(qelta::kOk, net.AddArc(a, b));
+      ASSERT_EQ(qelta::kOk, testnet::RunCode(net, code));
+      const std::vector<double> got = testnet::Beliefs(net, a);
+      EXPECT_NEAR(0.4, got[0], 0.4e-12);
+      EXPECT_NEAR(0.6, got[1], 0.6e-12);
+    }
+    {  // C = c0 needs A = B, D = d0 not both a1 and b1: only (a0, b0) is
+       // possible, and 2^-600 * 2^-600 lies below every double.
+      VRN_network net;
+      const int a = net.AddNode(qelta::kDefCpt, "A"), b = net.AddNode(qelta::kDefCpt, "B");
+      const int c = net.AddNode(qelta::kDefCpt, "C"), d = net.AddNode(qelta::kDefCpt, "D");
+      ASSERT_EQ(qelta::kOk, net.AddArc(a, c) | net.AddArc(b, c) | net.AddArc(a, d) | net.AddArc(b, d));
+      const double small = std::ldexp(1.0, -600);
+      for (int h : {a, b}) {
+        ASSERT_EQ(qelta::kOk, net.GetNode(h)->Definition()->SetDefinitionFromVector({small, 1 - small}));
+      }
+      ASSERT_EQ(qelta::kOk, net.GetNode(c)->Definition()->SetDefinitionFromVector(
+                                {1, 0, 0, 1, 0, 1, 1, 0}));
+      ASSERT_EQ(qelta::kOk, net.GetNode(d)->Definition()->SetDefinitionFromVector(
+                                {1, 0, 1, 0, 1, 0, 0, 1}));
+      ASSERT_EQ(qelta::kOk, testnet::Val(net, c)->SetEvidence(0));
+      ASSERT_EQ(qelta::kOk, testnet::Val(net, d)->SetEvidence(0));
+      const int status = testnet::RunCode(net, code);
+      EXPECT_NE(qelta::kOk, status);
+      EXPECT_NE(qelta::kErrZeroMarginal, status);
+      EXPECT_FALSE(testnet::Val(net, a)->IsValueValid());
+      EXPECT_STREQ("Products of the probabilities fall below the range of double precision "
+                   "numbers; the result would not be exact",
+                   net.ErrorLog()->GetMessage(0));
+    }
+  }
+}

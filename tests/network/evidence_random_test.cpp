@@ -5,7 +5,11 @@
 // MAP, value of information, belief updating) must answer as on a fresh
 // network read from a save with the same evidence; a refused observation
 // must leave every node's evidence as it was, and one the enumeration gives
-// some probability is never refused.
+// some probability is never refused. Half the sequences draw numbers at the
+// extremes: subnormal table entries and likelihoods, noisy-MAX nodes and a
+// group of DeMorgan or CAST nodes whose parameters lie within 2^-54 of 0 or
+// 1; every valid belief must then also match a long-double enumeration
+// over tables computed from the parameters by brute force.
 // QELTA_EVIDENCE_SEQUENCES sets the number of sequences (default 150),
 // QELTA_EVIDENCE_FIRST_SEED the first seed (default 1000).
 #include <gtest/gtest.h>
@@ -23,6 +27,8 @@
 #include "base/status.h"
 #include "definitions/node_def.h"
 #include "definitions/node_val.h"
+#include "definitions/noisy_max.h"
+#include "definitions/qualitative.h"
 #include "inference/value_of_info.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -39,6 +45,7 @@ struct Model {
   VRN_network net;
   std::vector<int> chance;
   int decision = -1;
+  bool extremes = false;  // subnormals, canonical nodes, parameters near 0 or 1
 };
 
 int Outcomes(VRN_network& net, int h) {
@@ -48,7 +55,8 @@ int Outcomes(VRN_network& net, int h) {
 // Columns are one-hot half the time, a third of these only to rounding:
 // another entry t below 2^-54 leaves 1 - t = 1.0, yet forces nothing. The
 // others may hold a zero.
-std::vector<double> RandomTable(std::mt19937& rng, VRN_network& net, int h) {
+std::vector<double> RandomTable(std::mt19937& rng, VRN_network& net, int h,
+                                bool extremes = false) {
   int columns = 1;
   for (int p : net.GetNode(h)->Parents()) columns *= Outcomes(net, p);
   const int k = Outcomes(net, h);
@@ -65,15 +73,249 @@ std::vector<double> RandomTable(std::mt19937& rng, VRN_network& net, int h) {
     double sum = 0.0;
     for (double& v : column) sum += v = (rng() % 4 == 0) ? 0.0 : 0.1 + (rng() % 90) / 100.0;
     if (sum == 0.0) column[0] = sum = 1.0;
-    for (double v : column) items.push_back(v / sum);
+    for (double& v : column) v /= sum;
+    // A subnormal entry in place of a zero: the sum stays 1.
+    const int zero = static_cast<int>(std::find(column.begin(), column.end(), 0.0) - column.begin());
+    if (extremes && zero < k && rng() % 2 == 0) {
+      column[zero] = std::ldexp(1.0 + rng() % 7, -1074 + static_cast<int>(rng() % 60));
+    }
+    items.insert(items.end(), column.begin(), column.end());
   }
   return items;
+}
+
+// A probability within 2^-54 of 0 or 1 (none so small that a product of a
+// few leaves the doubles), or an ordinary one.
+double ExtremeProbability(std::mt19937& rng) {
+  switch (rng() % 4) {
+    case 0: return std::ldexp(1.0, -54 - static_cast<int>(rng() % 287));
+    case 1: return 1.0 - std::ldexp(1.0, -53);
+    default: return (rng() % 11) / 10.0;
+  }
+}
+
+// Noisy-MAX parameters: every free column a distribution with entries
+// near 0 or 1; each parent's last column the point mass at the last outcome.
+std::vector<double> RandomNoisy(std::mt19937& rng, VRN_network& net, int h) {
+  const auto* d = static_cast<const VRN_noisyMAX*>(net.GetNode(h)->Definition());
+  const int n = Outcomes(net, h);
+  std::vector<bool> fixed(d->GetMatrixConst()->GetSize(0), false);
+  for (int i = 0; i < d->GetStrengthsCount(); ++i) {
+    fixed[d->GetParentColumnOffset(i) + d->GetParentOutcomeStrengths(i).GetSize() - 1] = true;
+  }
+  std::vector<double> items;
+  for (bool last : fixed) {
+    std::vector<double> column(n, 0.0);
+    if (last) {
+      column[n - 1] = 1.0;
+    } else {
+      double left = 1.0;
+      for (int j = 0; j + 1 < n; ++j) {
+        column[j] = std::min(left, ExtremeProbability(rng));
+        left -= column[j];
+      }
+      column[n - 1] = left;
+    }
+    items.insert(items.end(), column.begin(), column.end());
+  }
+  return items;
+}
+
+void RandomQualitative(std::mt19937& rng, VRN_network& net, int h) {
+  VRN_nodeDef* def = net.GetNode(h)->Definition();
+  const int parents = net.GetNode(h)->Parents().GetSize();
+  if (def->GetType() == qelta::kDefDemorgan) {
+    auto* d = static_cast<VRN_demorgan*>(def);
+    ASSERT_EQ(qelta::kOk, d->SetPriorBelief(ExtremeProbability(rng)));
+    for (int i = 0; i < parents; ++i) {
+      ASSERT_EQ(qelta::kOk, d->SetParentType(i, static_cast<int>(rng() % 4)));
+      ASSERT_EQ(qelta::kOk, d->SetParentWeight(i, ExtremeProbability(rng)));
+    }
+    return;
+  }
+  auto* d = static_cast<VRN_cast*>(def);
+  ASSERT_EQ(qelta::kOk, d->SetBaseline(ExtremeProbability(rng)));
+  VRN_doubleArray positive, negative;
+  for (int i = 0; i < parents; ++i) {
+    positive.Add(rng() % 2 == 0 ? ExtremeProbability(rng) : -ExtremeProbability(rng));
+    negative.Add(rng() % 2 == 0 ? ExtremeProbability(rng) : -ExtremeProbability(rng));
+  }
+  ASSERT_EQ(qelta::kOk, d->SetPositiveWeights(positive));
+  ASSERT_EQ(qelta::kOk, d->SetNegativeWeights(negative));
+}
+
+void RandomDefinition(std::mt19937& rng, Model& m, int h) {
+  VRN_nodeDef* def = m.net.GetNode(h)->Definition();
+  switch (def->GetType()) {
+    case qelta::kDefNoisyMax:
+      ASSERT_EQ(qelta::kOk, def->SetDefinitionFromVector(RandomNoisy(rng, m.net, h)));
+      break;
+    case qelta::kDefDemorgan:
+    case qelta::kDefCast:
+      RandomQualitative(rng, m.net, h);
+      break;
+    default:
+      ASSERT_EQ(qelta::kOk,
+                def->SetDefinitionFromVector(RandomTable(rng, m.net, h, m.extremes)));
+  }
+}
+
+// ---- The long-double twin: every table computed afresh from what defines
+// it, canonical ones by brute force over their causes, with no cancelling
+// subtraction.
+
+// P(some cause fires) and P(none fires) of independent causes.
+void Fires(const std::vector<long double>& w, long double* some, long double* none) {
+  *some = 0.0L;
+  *none = 1.0L;
+  for (long double x : w) *none *= 1.0L - x;
+  for (unsigned subset = 1; subset < (1u << w.size()); ++subset) {
+    long double p = 1.0L;
+    for (size_t i = 0; i < w.size(); ++i) p *= (subset >> i & 1) ? w[i] : 1.0L - w[i];
+    *some += p;
+  }
+}
+
+// P("True") and P("False") of a qualitative node for parent states s.
+std::pair<long double, long double> QualitativeColumn(const VRN_nodeDef* def,
+                                                      const std::vector<int>& s) {
+  if (def->GetType() == qelta::kDefDemorgan) {
+    const auto* d = static_cast<const VRN_demorgan*>(def);
+    std::vector<long double> raise{d->GetPriorBelief()}, lower;
+    for (size_t i = 0; i < s.size(); ++i) {
+      const int role = d->GetParentType(static_cast<int>(i));
+      const bool on = s[i] == 0;
+      const long double w = d->GetParentWeight(static_cast<int>(i));
+      if ((role == VRN_demorgan::kCause && on) || (role == VRN_demorgan::kBarrier && !on)) {
+        raise.push_back(w);
+      } else if ((role == VRN_demorgan::kInhibitor && on) ||
+                 (role == VRN_demorgan::kRequirement && !on)) {
+        lower.push_back(w);
+      }
+    }
+    long double raised, quiet, lowered, kept;
+    Fires(raise, &raised, &quiet);
+    Fires(lower, &lowered, &kept);
+    return {raised * kept, quiet + raised * lowered};
+  }
+  // CAST: A and B, the products of 1 - |w| of the negative and of the
+  // positive weights, are what no cause of their kind "fires"; their
+  // difference is taken between what some fire, so it keeps what 1 - w
+  // rounds away.
+  const auto* d = static_cast<const VRN_cast*>(def);
+  std::vector<long double> negative, positive;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const long double w = s[i] == 0 ? d->GetPositiveWeights()[static_cast<int>(i)]
+                                    : d->GetNegativeWeights()[static_cast<int>(i)];
+    if (w < 0) negative.push_back(-w); else positive.push_back(w);
+  }
+  long double fired_a, a, fired_b, b;
+  Fires(negative, &fired_a, &a);
+  Fires(positive, &fired_b, &b);
+  const long double base = d->GetBaseline();
+  if (a + b == 0.0L) return {base, 1.0L - base};
+  if (fired_b > fired_a) return {base + (1.0L - base) * (fired_b - fired_a) / a, (1.0L - base) * b / a};
+  return {base * a / b, (1.0L - base) + base * (fired_a - fired_b) / b};
+}
+
+// Node h's table in the layout of its expanded table (parents in order,
+// the last fastest, own outcome last).
+std::vector<long double> TwinTable(VRN_network& net, int h) {
+  const VRN_nodeDef* def = net.GetNode(h)->Definition();
+  const VRN_intArray& parents = net.GetNode(h)->Parents();
+  const int n = Outcomes(net, h);
+  if (def->GetType() == qelta::kDefCpt) {
+    const VRN_matrix& t = *net.GetNode(h)->Definition()->GetExpandedDefinition();
+    return std::vector<long double>(t.GetItems().begin(), t.GetItems().end());
+  }
+  std::vector<int> s(parents.GetSize(), 0);
+  std::vector<long double> out;
+  for (;;) {
+    if (def->GetType() == qelta::kDefNoisyMax) {
+      // The node takes the highest (lowest index) outcome of any cause.
+      const auto* d = static_cast<const VRN_noisyMAX*>(def);
+      const double* p = d->GetMatrixConst()->GetItems().Items();
+      std::vector<int> columns{d->GetLeakColumn()};
+      for (size_t i = 0; i < s.size(); ++i) {
+        const VRN_intArray& order = d->GetParentOutcomeStrengths(static_cast<int>(i));
+        int k = 0;
+        while (order[k] != s[i]) ++k;
+        columns.push_back(d->GetParentColumnOffset(static_cast<int>(i)) + k);
+      }
+      std::vector<long double> column(n, 0.0L);
+      std::vector<int> y(columns.size(), 0);
+      for (;;) {
+        long double q = 1.0L;
+        int top = n - 1;
+        for (size_t c = 0; c < y.size(); ++c) {
+          q *= p[columns[c] * n + y[c]];
+          top = std::min(top, y[c]);
+        }
+        column[top] += q;
+        size_t c = 0;
+        while (c < y.size() && ++y[c] == n) y[c++] = 0;
+        if (c == y.size()) break;
+      }
+      out.insert(out.end(), column.begin(), column.end());
+    } else {
+      const auto pair = QualitativeColumn(def, s);
+      out.push_back(pair.first);
+      out.push_back(pair.second);
+    }
+    int i = static_cast<int>(s.size()) - 1;
+    while (i >= 0 && ++s[i] == Outcomes(net, parents[i])) s[i--] = 0;
+    if (i < 0) break;
+  }
+  return out;
+}
+
+// Normalised marginals of every chance node under the user's evidence and
+// likelihoods (handles are positions in m.chance), in long double over the
+// twin tables; empty when the evidence has probability 0.
+std::vector<std::vector<long double>> Twin(Model& m,
+                                           const std::vector<std::vector<double>>& likelihoods) {
+  const size_t n = m.chance.size();
+  std::vector<std::vector<long double>> tables, marginals(n);
+  std::vector<int> evidence(n, -1), x(n, 0);
+  for (size_t h = 0; h < n; ++h) {
+    tables.push_back(TwinTable(m.net, m.chance[h]));
+    marginals[h].assign(Outcomes(m.net, m.chance[h]), 0.0L);
+    const VRN_nodeVal* value = m.net.GetNode(m.chance[h])->Value();
+    if (value->HasFlags(qelta::kValFlagEvidence)) x[h] = evidence[h] = value->GetEvidence();
+  }
+  long double z = 0.0L;
+  for (;;) {
+    long double p = 1.0L;
+    for (size_t h = 0; h < n; ++h) {
+      int index = 0;
+      for (int parent : m.net.GetNode(m.chance[h])->Parents()) {
+        index = index * Outcomes(m.net, parent) + x[parent];
+      }
+      p *= tables[h][static_cast<size_t>(index) * Outcomes(m.net, m.chance[h]) + x[h]];
+      if (!likelihoods[h].empty()) p *= likelihoods[h][x[h]];
+    }
+    z += p;
+    for (size_t h = 0; h < n; ++h) marginals[h][x[h]] += p;
+    size_t h = 0;
+    for (; h < n; ++h) {
+      if (evidence[h] >= 0) continue;
+      if (++x[h] < Outcomes(m.net, m.chance[h])) break;
+      x[h] = 0;
+    }
+    if (h == n) break;
+  }
+  if (!(z > 0.0L)) return {};
+  for (auto& marginal : marginals) {
+    for (long double& v : marginal) v /= z;
+  }
+  return marginals;
 }
 
 void Build(std::mt19937& rng, Model& m, bool influence) {
   const int n = 3 + static_cast<int>(rng() % 3);
   for (int i = 0; i < n; ++i) {
-    const int h = m.net.AddNode(qelta::kDefCpt, ("N" + std::to_string(i)).c_str());
+    const int type = m.extremes && rng() % 3 == 0 ? qelta::kDefNoisyMax : qelta::kDefCpt;
+    const int h = m.net.AddNode(type, ("N" + std::to_string(i)).c_str());
     ASSERT_GE(h, 0);
     if (rng() % 3 == 0) {
       ASSERT_EQ(qelta::kOk, m.net.GetNode(h)->Definition()->SetNumberOfOutcomes(3));
@@ -87,9 +329,26 @@ void Build(std::mt19937& rng, Model& m, bool influence) {
     }
     m.chance.push_back(h);
   }
+  // DeMorgan and CAST nodes take only their own kind as parents and
+  // children: a group of their own, a root and one or two below it.
+  if (m.extremes && !influence && rng() % 2 == 0) {
+    const int type = rng() % 2 == 0 ? qelta::kDefDemorgan : qelta::kDefCast;
+    const int first = static_cast<int>(m.chance.size());
+    const int count = 2 + static_cast<int>(rng() % 2);
+    for (int i = 0; i < count; ++i) {
+      const int h = m.net.AddNode(type, ("Q" + std::to_string(i)).c_str());
+      ASSERT_GE(h, 0);
+      for (int p = first; p < first + i; ++p) {
+        if (p == first || rng() % 2 == 0) {
+          ASSERT_EQ(qelta::kOk, m.net.AddArc(m.chance[p], h));
+        }
+      }
+      m.chance.push_back(h);
+    }
+  }
   for (int h : m.chance) {
-    ASSERT_EQ(qelta::kOk,
-              m.net.GetNode(h)->Definition()->SetDefinitionFromVector(RandomTable(rng, m.net, h)));
+    RandomDefinition(rng, m, h);
+    if (::testing::Test::HasFatalFailure()) return;
   }
   if (!influence) return;
   // D is informed by the first node; U(D, last node).
@@ -188,6 +447,7 @@ class Sequence {
   Sequence(unsigned seed) : rng_(seed), what_("seed " + std::to_string(seed)) {}
 
   void Run(int steps) {
+    m_.extremes = rng_() % 2 == 0;
     Build(rng_, m_, rng_() % 3 == 0);
     if (::testing::Test::HasFatalFailure()) return;
     for (int step = 0; step < steps && !::testing::Test::HasFailure(); ++step) {
@@ -252,6 +512,9 @@ class Sequence {
     std::vector<double> l(Outcomes(m_.net, h));
     for (double& v : l) v = (rng_() % 3 == 0) ? 0.0 : 0.1 + (rng_() % 90) / 100.0;
     l[rng_() % l.size()] = 0.5;
+    if (m_.extremes && rng_() % 3 == 0) {  // subnormal: (2, 3) * 2^-1074 and the like
+      for (double& v : l) v = v == 0.0 ? 0.0 : std::ldexp(1.0 + rng_() % 7, -1074);
+    }
     Forget(h);
     EXPECT_EQ(qelta::kOk, m_.net.GetNode(h)->Value()->SetVirtualEvidence(l)) << what_;
     if (verbose_) std::printf("  likelihoods on %d\n", h);
@@ -273,7 +536,8 @@ class Sequence {
     }
     std::vector<std::vector<double>> likelihoods = UserEvidence(m_).likelihoods;
     likelihoods[h].clear();  // handles are the chance nodes' positions
-    return testnet::Enumerate(m_.net, false, &likelihoods).marginals[h][k] > 0.0;
+    const auto marginals = Twin(m_, likelihoods);
+    return !marginals.empty() && marginals[h][k] > 0.0L;
   }
 
   // An observation that goes derives all that is implied again at once.
@@ -285,9 +549,8 @@ class Sequence {
   void EditTable(const std::string& at) {
     const int h = AnyChance();
     entered_.clear();
-    EXPECT_EQ(qelta::kOk, m_.net.GetNode(h)->Definition()->SetDefinitionFromVector(
-                              RandomTable(rng_, m_.net, h)))
-        << at;
+    RandomDefinition(rng_, m_, h);
+    EXPECT_FALSE(::testing::Test::HasFailure()) << at;
   }
 
   // One reader, chosen at random, first after the edits.
@@ -415,8 +678,36 @@ class Sequence {
     if (status[0] == qelta::kOk && status[1] == qelta::kOk) ExpectNear(values[1], values[0], at);
   }
 
+  // Every valid belief of a chance node is the long-double enumeration's.
+  void ExpectTwin(const std::string& at) {
+    if (m_.decision >= 0) return;
+    const auto marginals = Twin(m_, UserEvidence(m_).likelihoods);
+    for (int h : m_.chance) {
+      if (!verbose_) break;
+      std::printf("  node %d table:", h);
+      for (double v : m_.net.GetNode(h)->Definition()->GetExpandedDefinition()->GetItems()) {
+        std::printf(" %.17g", v);
+      }
+      std::printf("\n  enumerated:");
+      for (long double v : TwinTable(m_.net, h)) std::printf(" %.17Lg", v);
+      std::printf("\n");
+    }
+    if (marginals.empty()) return;
+    for (size_t i = 0; i < m_.chance.size(); ++i) {
+      const VRN_nodeVal* value = m_.net.GetNode(m_.chance[i])->Value();
+      if (!value->IsValueValid()) continue;
+      const std::vector<double> got = Items(value->GetValue());
+      ASSERT_EQ(marginals[i].size(), got.size()) << at;
+      for (size_t k = 0; k < got.size(); ++k) {
+        EXPECT_NEAR(static_cast<double>(marginals[i][k]), got[k], kTol)
+            << at << " node " << m_.chance[i] << " outcome " << k << " (enumerated)";
+      }
+    }
+  }
+
   void Update(VRN_network* fresh, const std::string& at) {
     const int status = m_.net.UpdateBeliefs();
+    ExpectTwin(at);  // a refusal leaves no value valid that is not right
     std::unique_ptr<VRN_network> off;
     if (!SameSwitch(&fresh, &off)) return;
     if (fresh == nullptr || fresh->UpdateBeliefs() != qelta::kOk || status != qelta::kOk) return;

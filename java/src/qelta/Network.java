@@ -1443,7 +1443,9 @@ public final class Network extends Wrapper {
      * fastest. The array must have the table's size; the values are not checked here: belief
      * updating normalises each distribution to sum 1 and fails
      * with code -2 ("Node [<i>id</i>] has a negative or non-finite probability in its table") when
-     * an entry is negative, infinite or NaN.
+     * an entry is negative, infinite or NaN. Noisy-MAX parameters are probabilities: a parameter
+     * that is NaN, infinite or outside [0, 1] is refused here with code -4 ("Parameters of node
+     * '<i>id</i>' must lie in [0, 1]"), and the parameters stay as they were.
      *
      * <p>Multi-attribute utility weights: one weight per utility parent (utility and
      * multi-attribute utility parents, in parent order) for each configuration of the decision

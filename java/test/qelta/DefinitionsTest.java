@@ -256,6 +256,14 @@ class DefinitionsTest extends NetworkFixture {
         net.setNoisyHenrionDefinition("N", new double[] {0.82, 0.18, 0.1, 0.9, 0, 1, 0.1, 0.9});
         assertArrayEquals(new double[] {0.8, 0.2, 0, 1, 0, 1, 0.1, 0.9},
                 net.getNodeDefinition(noisy), EXACT);
+        for (double bad : new double[] {Double.NaN, Double.NEGATIVE_INFINITY, 1.5}) {
+            engineFails("SetDefinition", -4, "Parameters of node 'N' must lie in [0, 1]",
+                    () -> net.setNodeDefinition(noisy, new double[] {bad, 0.2, 0.5, 0.5, 0, 1, 0.1, 0.9}));
+            engineFails("SetHenrionProbabilities", -4, () -> net.setNoisyHenrionDefinition(noisy,
+                    new double[] {bad, 0.18, 0.1, 0.9, 0, 1, 0.1, 0.9}));
+        }
+        assertArrayEquals(new double[] {0.8, 0.2, 0, 1, 0, 1, 0.1, 0.9},
+                net.getNodeDefinition(noisy), EXACT);
         refused("Henrion probabilities array cannot be null",
                 () -> net.setNoisyHenrionDefinition(noisy, null));
         refused("Invalid Henrion probabilities array size for node 'N': expected 8 and got 2",
