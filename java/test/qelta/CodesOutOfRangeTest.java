@@ -176,28 +176,17 @@ class CodesOutOfRangeTest extends NetworkFixture {
         }
     }
 
-    /** An int setting refuses each bad value, naming it and the range, keeps its value, takes the good. */
-    static void ints(String argument, String range, IntConsumer set, IntSupplier get, int[] bad,
-            int[] good) {
-        int before = get.getAsInt();
-        for (int v : bad) {
-            refused("Invalid value " + v + " of argument " + argument + "; valid values are " + range,
-                    () -> set.accept(v));
-            assertEquals(before, get.getAsInt(), argument + " kept");
-        }
-        for (int v : good) {
-            set.accept(v);
-            assertEquals(v, get.getAsInt());
-        }
-    }
-
-    /** As {@link #ints}, for a probability; bad values are given with their text. */
-    static void probabilities(String argument, String range, DoubleConsumer set, DoubleSupplier get,
-            Object[][] bad, double[] good) {
+    /**
+     * A number setting refuses each bad value, naming it (as the engine prints it) and the range,
+     * keeps its value, and takes the good ones.
+     */
+    static void setting(String argument, String range, DoubleConsumer set, DoubleSupplier get,
+            double[] bad, double[] good) {
         double before = get.getAsDouble();
-        for (Object[] v : bad) {
-            refused("Invalid value " + v[1] + " of argument " + argument + "; valid values are "
-                    + range, () -> set.accept((Double) v[0]));
+        for (double v : bad) {
+            String text = Double.isNaN(v) ? "nan" : v == (long) v ? Long.toString((long) v) : Double.toString(v);
+            refused("Invalid value " + text + " of argument " + argument + "; valid values are " + range,
+                    () -> set.accept(v));
             assertEquals(before, get.getAsDouble(), argument + " kept");
         }
         for (double v : good) {
@@ -208,30 +197,30 @@ class CodesOutOfRangeTest extends NetworkFixture {
 
     @Test
     void learnerSettingsOutOfRange() {
-        int min = Integer.MIN_VALUE;
-        Object[][] outside = {{-0.1, "-0.1"}, {1.5, "1.5"}, {Double.NaN, "nan"}};
+        double min = Integer.MIN_VALUE;
+        double[] outside = {-0.1, 1.5, Double.NaN};
         try (BayesianSearch bs = new BayesianSearch(); GreedyThickThinning gtt = new GreedyThickThinning();
                 PC pc = new PC(); EM em = new EM()) {
-            ints("size", "1 and above", bs::setPriorSampleSize, bs::getPriorSampleSize,
-                    new int[] {0, -1, min}, new int[] {1, 50});
-            ints("count", "1 and above", bs::setIterationCount, bs::getIterationCount,
-                    new int[] {0, min}, new int[] {1, 20});
-            ints("maxParents", "0 and above", bs::setMaxParents, bs::getMaxParents,
-                    new int[] {-1}, new int[] {0, 5});
-            ints("maxParents", "0 and above", gtt::setMaxParents, gtt::getMaxParents,
-                    new int[] {-1}, new int[] {0, 5});
-            ints("maxAdjacency", "0 and above", pc::setMaxAdjacency, pc::getMaxAdjacency,
-                    new int[] {-1}, new int[] {0, 8});
+            setting("size", "1 and above", v -> bs.setPriorSampleSize((int) v), bs::getPriorSampleSize,
+                    new double[] {0, -1, min}, new double[] {1, 50});
+            setting("count", "1 and above", v -> bs.setIterationCount((int) v), bs::getIterationCount,
+                    new double[] {0, min}, new double[] {1, 20});
+            setting("maxParents", "0 and above", v -> bs.setMaxParents((int) v), bs::getMaxParents,
+                    new double[] {-1}, new double[] {0, 5});
+            setting("maxParents", "0 and above", v -> gtt.setMaxParents((int) v), gtt::getMaxParents,
+                    new double[] {-1}, new double[] {0, 5});
+            setting("maxAdjacency", "0 and above", v -> pc.setMaxAdjacency((int) v), pc::getMaxAdjacency,
+                    new double[] {-1}, new double[] {0, 8});
             em.setRandomizeParameters(false);
-            ints("size", "0 and above", em::setEqSampleSize, em::getEqSampleSize,
-                    new int[] {-3, min}, new int[] {5, 0});
-            Object[][] ends = {{0.0, "0"}, {1.0, "1"}, {-0.1, "-0.1"}, {Double.NaN, "nan"}};
-            probabilities("probability", "above 0 and below 1", bs::setPriorLinkProbability,
-                    bs::getPriorLinkProbability, ends, new double[] {1e-9, 0.001});
-            probabilities("probability", "from 0 to 1", bs::setLinkProbability,
-                    bs::getLinkProbability, outside, new double[] {0, 1, 0.1});
-            probabilities("significance", "from 0 to 1", pc::setSignificance, pc::getSignificance,
-                    outside, new double[] {0, 1, 0.05});
+            setting("size", "0 and above", v -> em.setEqSampleSize((int) v), em::getEqSampleSize,
+                    new double[] {-3, min}, new double[] {5, 0});
+            setting("probability", "above 0 and below 1", bs::setPriorLinkProbability,
+                    bs::getPriorLinkProbability, new double[] {0, 1, -0.1, Double.NaN},
+                    new double[] {1e-9, 0.001});
+            setting("probability", "from 0 to 1", bs::setLinkProbability, bs::getLinkProbability,
+                    outside, new double[] {0, 1, 0.1});
+            setting("significance", "from 0 to 1", pc::setSignificance, pc::getSignificance, outside,
+                    new double[] {0, 1, 0.05});
         }
     }
 }

@@ -19,6 +19,10 @@ import qelta.learning.BayesianSearch;
 import qelta.learning.DataMatch;
 import qelta.learning.DataSet;
 import qelta.learning.EM;
+import qelta.learning.GreedyThickThinning;
+import qelta.learning.NaiveBayes;
+import qelta.learning.PC;
+import qelta.learning.TAN;
 import qelta.learning.Validator;
 
 /**
@@ -89,134 +93,123 @@ class FailureReasonsTest {
         return data;
     }
 
+    static void cpts(Network net, String... ids) {
+        for (String id : ids) node(net, NodeType.CPT, id);
+    }
+
+    /** The first count of the records {0, 1}, {1, 1}, {0, 0}, owned by the fixture. */
+    static DataSet records(Fixture f, int count) {
+        return f.own(data(Arrays.copyOf(new int[][] {{0, 1}, {1, 1}, {0, 0}}, count)));
+    }
+
+    /** A validator of node a over two records. */
+    static Validator validator(Fixture f) {
+        node(f.net, NodeType.CPT, "a", "s0", "s1");
+        DataSet data = f.own(data(new int[][] {{0, 1}, {1, 0}}));
+        return f.own(new Validator(f.net, data, new DataMatch[] {new DataMatch(0, 0, 0)}));
+    }
+
     static Stream<Case> cases() {
         return Stream.of(
                 of("readString", "Error at 1, 0: unclosed token", f -> () -> f.net.readString("<smile")),
                 of("writeFile", "Unknown File Format", f -> () -> f.net.writeFile("n.bif")),
-                of("updateBeliefs", "Equation nodes cannot be used in influence diagrams",
-                        f -> {
-                    Network net = f.net;
-                            diagram(net);
-                            net.addNode(NodeType.EQUATION, "E");
-                            return net::updateBeliefs;
-                        }),
-                of("updateBeliefs with every decision decided", "Every decision has evidence",
-                        f -> {
-                    Network net = f.net;
-                            diagram(net);
-                            net.setInfluenceDiagramAlgorithm(InfluenceDiagramAlgorithm.BEST_POLICY);
-                            net.setEvidence("D", 0);
-                            return net::updateBeliefs;
-                        }),
+                of("readFile", "Can't open file", f -> () -> f.net.readFile(f.net.toString() + ".xvrn")),
+                of("updateBeliefs", "Equation nodes cannot be used in influence diagrams", f -> {
+                    diagram(f.net);
+                    f.net.addNode(NodeType.EQUATION, "E");
+                    return f.net::updateBeliefs;
+                }),
+                of("updateBeliefs with every decision decided", "Every decision has evidence", f -> {
+                    diagram(f.net);
+                    f.net.setInfluenceDiagramAlgorithm(InfluenceDiagramAlgorithm.BEST_POLICY);
+                    f.net.setEvidence("D", 0);
+                    return f.net::updateBeliefs;
+                }),
                 of("addArc closing a cycle",
-                        "An arc from node [C] to node [A] would close a cycle: [A] already leads"
-                                + " to [C]",
-                        f -> {
-                            int a = node(f.net, NodeType.CPT, "A");
-                            int b = node(f.net, NodeType.CPT, "B");
-                            int c = node(f.net, NodeType.CPT, "C");
-                            f.net.addArc(a, b);
-                            f.net.addArc(b, c);
-                            return () -> f.net.addArc(c, a);
-                        }),
-                of("addArc between joined nodes", "Nodes [B] and [A] are already joined by an arc",
-                        f -> {
-                            int a = node(f.net, NodeType.CPT, "A");
-                            int b = node(f.net, NodeType.CPT, "B");
-                            f.net.addArc(a, b);
-                            return () -> f.net.addArc(b, a);
-                        }),
+                        "An arc from node [C] to node [A] would close a cycle: [A] already leads to [C]", f -> {
+                    cpts(f.net, "A", "B", "C");
+                    f.net.addArc("A", "B");
+                    f.net.addArc("B", "C");
+                    return () -> f.net.addArc("C", "A");
+                }),
+                of("addArc between joined nodes", "Nodes [B] and [A] are already joined by an arc", f -> {
+                    cpts(f.net, "A", "B");
+                    f.net.addArc("A", "B");
+                    return () -> f.net.addArc("B", "A");
+                }),
                 of("addArc out of a utility node",
-                        "Node [U] (NodeType.UTILITY) cannot be a parent of node [C] (NodeType.CPT)",
-                        f -> {
-                    Network net = f.net;
-                            diagram(net);
-                            int c = node(net, NodeType.CPT, "C");
-                            return () -> net.addArc("U", "C");
-                        }),
+                        "Node [U] (NodeType.UTILITY) cannot be a parent of node [C] (NodeType.CPT)", f -> {
+                    diagram(f.net);
+                    cpts(f.net, "C");
+                    return () -> f.net.addArc("U", "C");
+                }),
                 of("deleteArc of no arc", "There is no arc from node [A] to node [B]", f -> {
-                    Network net = f.net;
-                    node(net, NodeType.CPT, "A");
-                    node(net, NodeType.CPT, "B");
-                    return () -> net.deleteArc("A", "B");
+                    cpts(f.net, "A", "B");
+                    return () -> f.net.deleteArc("A", "B");
                 }),
-                of("addCostArc twice", "There already is a cost arc from node [A] to [B]",
-                        f -> {
-                    Network net = f.net;
-                            node(net, NodeType.CPT, "A");
-                            node(net, NodeType.CPT, "B");
-                            net.addCostArc("A", "B");
-                            return () -> net.addCostArc("A", "B");
-                        }),
+                of("addCostArc twice", "There already is a cost arc from node [A] to [B]", f -> {
+                    cpts(f.net, "A", "B");
+                    f.net.addCostArc("A", "B");
+                    return () -> f.net.addCostArc("A", "B");
+                }),
                 of("getNodeMean of a utility node", "Node [U] is a utility node", f -> {
-                    Network net = f.net;
-                    diagram(net);
-                    net.updateBeliefs();
-                    return () -> net.getNodeMean("U");
+                    diagram(f.net);
+                    f.net.updateBeliefs();
+                    return () -> f.net.getNodeMean("U");
                 }),
-                of("getNodeStdDev without point values",
-                        "Node [A] has neither point values nor intervals", f -> {
-                    Network net = f.net;
-                            node(net, NodeType.CPT, "A");
-                            net.updateBeliefs();
-                            return () -> net.getNodeStdDev("A");
-                        }),
+                of("getNodeStdDev without point values", "Node [A] has neither point values nor intervals", f -> {
+                    cpts(f.net, "A");
+                    f.net.updateBeliefs();
+                    return () -> f.net.getNodeStdDev("A");
+                }),
                 of("getNodeMean before an update", "Node [A] has no valid value", f -> {
-                    Network net = f.net;
-                    node(net, NodeType.CPT, "A");
-                    return () -> net.getNodeMean("A");
+                    cpts(f.net, "A");
+                    return () -> f.net.getNodeMean("A");
                 }),
-                of("calcConfidenceIntervals",
-                        "Confidence intervals are not available for influence diagrams", f -> {
-                    Network net = f.net;
-                            diagram(net);
-                            InstanceCounts counts = f.own(new InstanceCounts());
-                            return () -> net.calcConfidenceIntervals(
-                                    new String[] {"D"}, counts, 0.95, 10, 1);
-                        }),
+                of("calcConfidenceIntervals", "Confidence intervals are not available for influence diagrams", f -> {
+                    diagram(f.net);
+                    InstanceCounts counts = f.own(new InstanceCounts());
+                    return () -> f.net.calcConfidenceIntervals(new String[] {"D"}, counts, 0.95, 10, 1);
+                }),
                 of("distributedHelperEM", "EM: the counts of node 'N' cannot be kept", f -> {
-                    Network net = f.net;
-                    int a = node(net, NodeType.CPT, "A");
-                    int n = node(net, NodeType.NOISY_MAX, "N");
-                    net.addArc(a, n);
-                    return () -> net.distributedHelperEM(new double[64]);
+                    int a = node(f.net, NodeType.CPT, "A");
+                    f.net.addArc(a, node(f.net, NodeType.NOISY_MAX, "N"));
+                    return () -> f.net.distributedHelperEM(new double[64]);
                 }),
                 of("DiagNetwork.update", "No fault is pursued", f -> {
-                    Network net = f.net;
-                    node(net, NodeType.CPT, "A");
-                    DiagNetwork diag = f.own(new DiagNetwork(net));
-                    return diag::update;
+                    cpts(f.net, "A");
+                    return f.own(new DiagNetwork(f.net))::update;
                 }),
-                of("ValueOfInfo.update",
-                        "Value of information needs a decision and a point of view", f -> {
-                    Network net = f.net;
-                            diagram(net);
-                            ValueOfInfo voi = f.own(new ValueOfInfo(net));
-                            return voi::update;
-                        }),
-                of("Validator.test", "No class nodes specified", f -> {
-                    Network net = f.net;
-                    node(net, NodeType.CPT, "a", "s0", "s1");
-                    DataSet data = f.own(data(new int[][] {{0, 1}, {1, 0}}));
-                    Validator v = f.own(new Validator(net, data, new DataMatch[] {new DataMatch(0, 0, 0)}));
-                    return v::test;
+                of("ValueOfInfo.update", "Value of information needs a decision and a point of view", f -> {
+                    diagram(f.net);
+                    return f.own(new ValueOfInfo(f.net))::update;
+                }),
+                of("Validator.test", "No class nodes specified", f -> validator(f)::test),
+                of("Validator.kFold", "Invalid fold count", f -> {
+                    Validator v = validator(f);
+                    v.addClassNode("a");
+                    EM em = f.own(new EM());
+                    return () -> v.kFold(em, 1, 0);
                 }),
                 of("EM.learn", "Counting: column 'b' holds 5, outside the outcomes of node 'a'", f -> {
-                    Network net = f.net;
-                    node(net, NodeType.CPT, "a", "s0", "s1");
+                    node(f.net, NodeType.CPT, "a", "s0", "s1");
                     DataSet data = f.own(data(new int[][] {{0, 5}, {1, 0}}));
                     EM em = f.own(new EM());
-                    return () -> em.learn(data, net,
-                            new DataMatch[] {new DataMatch(1, 0, 0)}, (int[]) null);
+                    return () -> em.learn(data, f.net, new DataMatch[] {new DataMatch(1, 0, 0)}, (int[]) null);
                 }),
-                of("InstanceCounts.setUniform", "counts need every node defined by a CPT",
-                        f -> {
-                    Network net = f.net;
-                            node(net, NodeType.NOISY_MAX, "M");
-                            return () -> f.own(new InstanceCounts()).setUniform(net, 5);
-                        }),
+                of("InstanceCounts.calculate",
+                        "InstanceCounts: value 5 outside the outcomes of its node in column b, record 1", f -> {
+                    node(f.net, NodeType.CPT, "a", "s0", "s1");
+                    DataSet data = f.own(data(new int[][] {{0, 5}, {1, 0}}));
+                    InstanceCounts counts = f.own(new InstanceCounts());
+                    return () -> counts.calculate(f.net, data, new DataMatch[] {new DataMatch(1, 0, 0)});
+                }),
+                of("InstanceCounts.setUniform", "counts need every node defined by a CPT", f -> {
+                    node(f.net, NodeType.NOISY_MAX, "M");
+                    return () -> f.own(new InstanceCounts()).setUniform(f.net, 5);
+                }),
                 of("annealedMap", "Invalid node handle: 7", f -> {
-                    node(f.net, NodeType.CPT, "A");
+                    cpts(f.net, "A");
                     return () -> f.net.annealedMap(new int[] {7}, null);
                 }),
                 of("probEvidence", "Probability of evidence is not available for influence diagrams", f -> {
@@ -224,11 +217,11 @@ class FailureReasonsTest {
                     return f.net::probEvidence;
                 }),
                 of("unroll", "The network has no plate node: there is nothing to unroll", f -> {
-                    node(f.net, NodeType.CPT, "A");
+                    cpts(f.net, "A");
                     return f.net::unroll;
                 }),
                 of("addTemporalArc", "Temporal arcs join plate nodes; make nodes [A] and [A]", f -> {
-                    node(f.net, NodeType.CPT, "A");
+                    cpts(f.net, "A");
                     return () -> f.net.addTemporalArc("A", "A", 1);
                 }),
                 of("setNodeTemporalType", "Node 'U' cannot be a plate node: its kind has no outcomes", f -> {
@@ -236,62 +229,38 @@ class FailureReasonsTest {
                     return () -> f.net.setNodeTemporalType("U", TemporalType.PLATE);
                 }),
                 of("deleteOutcome", "Node [A] keeps at least two outcomes", f -> {
-                    node(f.net, NodeType.CPT, "A");
+                    cpts(f.net, "A");
                     return () -> f.net.deleteOutcome("A", 0);
                 }),
                 of("setContEvidence", "Node 'A' has no intervals", f -> {
-                    node(f.net, NodeType.CPT, "A");
+                    cpts(f.net, "A");
                     return () -> f.net.setContEvidence("A", 0.5);
                 }),
                 of("setIntervals", "Interval bounds of node [A] must be numbers that never decrease", f -> {
-                    node(f.net, NodeType.CPT, "A");
+                    cpts(f.net, "A");
                     return () -> f.net.setIntervals("A", new double[] {2, 1, 0}, false);
                 }),
-                of("readFile", "Can't open file", f -> () -> f.net.readFile(f.net.toString() + ".xvrn")),
-                of("Validator.kFold", "Invalid fold count", f -> {
-                    node(f.net, NodeType.CPT, "a", "s0", "s1");
-                    DataSet data = f.own(data(new int[][] {{0, 1}, {1, 0}}));
-                    Validator v = f.own(new Validator(f.net, data,
-                            new DataMatch[] {new DataMatch(0, 0, 0)}));
-                    v.addClassNode("a");
-                    EM em = f.own(new EM());
-                    return () -> v.kFold(em, 1, 0);
-                }),
-                of("InstanceCounts.calculate", "InstanceCounts: value 5 outside the outcomes of its node in column b, record 1", f -> {
-                    node(f.net, NodeType.CPT, "a", "s0", "s1");
-                    DataSet data = f.own(data(new int[][] {{0, 5}, {1, 0}}));
-                    InstanceCounts counts = f.own(new InstanceCounts());
-                    return () -> counts.calculate(f.net, data,
-                            new DataMatch[] {new DataMatch(1, 0, 0)});
-                }),
                 of("GreedyThickThinning.learn", "BS: too few data points", f -> {
-                    DataSet data = f.own(data(new int[][] {{0, 1}}));
-                    qelta.learning.GreedyThickThinning gtt =
-                            f.own(new qelta.learning.GreedyThickThinning());
-                    return () -> f.own(gtt.learn(data));
+                    GreedyThickThinning gtt = f.own(new GreedyThickThinning());
+                    return () -> f.own(gtt.learn(records(f, 1)));
                 }),
                 of("TAN.learn", "TAN: class variable not found - z", f -> {
-                    DataSet data = f.own(data(new int[][] {{0, 1}, {1, 1}, {0, 0}}));
-                    qelta.learning.TAN tan = f.own(new qelta.learning.TAN());
+                    TAN tan = f.own(new TAN());
                     tan.setClassVariableId("z");
-                    return () -> f.own(tan.learn(data));
+                    return () -> f.own(tan.learn(records(f, 3)));
                 }),
                 of("NaiveBayes.learn", "NaiveBayes: class variable not found: z", f -> {
-                    DataSet data = f.own(data(new int[][] {{0, 1}, {1, 1}, {0, 0}}));
-                    qelta.learning.NaiveBayes nb = f.own(new qelta.learning.NaiveBayes());
+                    NaiveBayes nb = f.own(new NaiveBayes());
                     nb.setClassVariableId("z");
-                    return () -> f.own(nb.learn(data));
+                    return () -> f.own(nb.learn(records(f, 3)));
                 }),
                 of("PC.learn", "PC: too few data points", f -> {
-                    DataSet data = f.own(data(new int[][] {{0, 1}}));
-                    qelta.learning.PC pc = f.own(new qelta.learning.PC());
-                    return () -> f.own(pc.learn(data));
+                    PC pc = f.own(new PC());
+                    return () -> f.own(pc.learn(records(f, 1)));
                 }),
                 of("BayesianSearch.learn", "BS: too few data points (at least 3 needed)", f -> {
-                    Network net = f.net;
-                    DataSet data = f.own(data(new int[][] {{0, 1}}));
                     BayesianSearch bs = f.own(new BayesianSearch());
-                    return () -> f.own(bs.learn(data));
+                    return () -> f.own(bs.learn(records(f, 1)));
                 }));
     }
 
@@ -308,25 +277,16 @@ class FailureReasonsTest {
 
     @ParameterizedTest
     @MethodSource("cases")
-    void theExceptionSaysWhy(Case c) throws Exception {
-        try (Fixture f = new Fixture()) {
-            reasonOf(c, c.setup.apply(f));
-        }
-    }
-
-    @ParameterizedTest
-    @MethodSource("cases")
-    void aRedirectTakesTheReasonsUntilItIsEnded(Case c) throws Exception {
+    void theExceptionSaysWhyOnceARedirectEnds(Case c) throws Exception {
         Path log = dir.resolve("log.txt");
         try (Fixture f = new Fixture()) {
-            Network net = f.net;
-            net.redirectLog(log.toString());
+            f.net.redirectLog(log.toString());
             Executable call = c.setup.apply(f);
             QELTAException redirected = assertThrows(QELTAException.class, call);
             String logged = Files.exists(log) ? Files.readString(log) : "";
             // The reason went to the file, or the refusal's own text holds it.
             assertTrue((logged + redirected.getMessage()).contains(c.reason), c.name);
-            net.redirectLog("");
+            f.net.redirectLog("");
             String message = reasonOf(c, call);
             assertEquals(logged, Files.exists(log) ? Files.readString(log) : "", c.name);
             assertTrue(!message.contains("\n\n"), message);

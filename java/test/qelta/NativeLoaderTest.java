@@ -38,6 +38,8 @@ class NativeLoaderTest {
     private static final byte[] NOT_A_LIBRARY = "not a library".getBytes(StandardCharsets.UTF_8);
     private static final String NETWORK = Path.of(System.getProperty("qelta.testdata",
             "tests/data")).resolve("../../examples/data/asia.xvrn").normalize().toString();
+    private static final String BY_HAND = "by hand with -Dqelta.library=/full/path/to/libqelta.so"
+            + " or -Djava.library.path=<its folder>.";
 
     @TempDir
     static Path dir;
@@ -120,15 +122,13 @@ class NativeLoaderTest {
         assertEquals(outputs.get(0), outputs.get(1));
         assertEquals("refused: The native library loaded from the qelta jar (" + LIBRARY
                 + ") is version " + version + ", but the classes of qelta are version 9.9.9."
-                + " Give the library by hand with -Dqelta.library=/full/path/to/libqelta.so or"
-                + " -Djava.library.path=<its folder>.", outputs.get(2));
+                + " Give the library " + BY_HAND, outputs.get(2));
         assertTrue(outputs.get(3).startsWith("refused: The native library inside the qelta jar ("
                 + LIBRARY + ", copied to " + tmp + "/qelta-9.9.8-"), outputs.get(3));
         assertTrue(outputs.get(3).endsWith(". It needs " + NativeLibrary.platform()
                 + " with glibc " + BUILT.getProperty("glibc") + " or newer and libstdc++, and a"
                 + " java.io.tmpdir from which programs may run (not mounted noexec). Give the"
-                + " library by hand with -Dqelta.library=/full/path/to/libqelta.so or"
-                + " -Djava.library.path=<its folder>."), outputs.get(3));
+                + " library " + BY_HAND), outputs.get(3));
         try (Stream<Path> left = Files.list(tmp)) {
             assertEquals(List.of(), left.toList(), "copies left behind");
         }
@@ -156,9 +156,8 @@ class NativeLoaderTest {
         String missing = probe(jar("without", Wrapper.getVersion(), null));
         assertTrue(missing.startsWith(tried), missing);
         assertTrue(missing.endsWith("; the qelta jar holds no native library for "
-                + NativeLibrary.platform() + " (no " + LIBRARY + "). Give the library by hand with"
-                + " -Dqelta.library=/full/path/to/libqelta.so or -Djava.library.path=<its"
-                + " folder>."), missing);
+                + NativeLibrary.platform() + " (no " + LIBRARY + "). Give the library " + BY_HAND),
+                missing);
         // A file where the folder should be: not writable even for the superuser.
         Path notAFolder = Files.writeString(dir.resolve("plain-file"), "x");
         String unwritable = probe(jar("unwritable", Wrapper.getVersion(), library),
@@ -168,8 +167,7 @@ class NativeLoaderTest {
                 + " out: cannot make a folder in java.io.tmpdir (" + notAFolder + "): "),
                 unwritable);
         assertTrue(unwritable.endsWith(". Set -Djava.io.tmpdir to a writable folder, or give the"
-                + " library by hand with -Dqelta.library=/full/path/to/libqelta.so or"
-                + " -Djava.library.path=<its folder>."), unwritable);
+                + " library " + BY_HAND), unwritable);
     }
 
     /** Child: the probability of a smoker in the example, or why the library did not load. */

@@ -63,9 +63,7 @@ class NetworkPictureTest {
             for (int i = 0; i < rects.getLength(); i++) {
                 Element r = (Element) rects.item(i);
                 String kind = r.getAttribute("class");
-                if (!kind.equals("track") && !kind.startsWith("bar")) {
-                    continue;
-                }
+                if (!kind.equals("track") && !kind.startsWith("bar")) continue;
                 String id = r.getAttribute("data-node");
                 double[] sums = rows.computeIfAbsent(id, k -> new TreeMap<>())
                         .computeIfAbsent(Integer.parseInt(r.getAttribute("data-row")),
@@ -75,8 +73,6 @@ class NetworkPictureTest {
                     sums[1] = Math.max(sums[1], width);  // one track per outcome, all as wide
                 } else {
                     sums[0] += width;
-                }
-                if (!kind.equals("track")) {
                     barClasses.computeIfAbsent(id, k -> new ArrayList<>()).add(kind);
                 }
             }
@@ -199,9 +195,7 @@ class NetworkPictureTest {
             List<String> kinds = new ArrayList<>();
             for (int i = 0; i < rects.getLength(); i++) {
                 String kind = ((Element) rects.item(i)).getAttribute("class");
-                if (kind.startsWith("utility")) {
-                    kinds.add(kind);
-                }
+                if (kind.startsWith("utility")) kinds.add(kind);
             }
             double[] eu = net.getNodeValue("Test");
             assertEquals(eu[0] >= eu[1] ? List.of("utility best", "utility")
@@ -218,21 +212,15 @@ class NetworkPictureTest {
             int plant = net.addSubmodel(net.getMainSubmodel(), "Plant");
             int pumps = net.addSubmodel(plant, "Pumps");
             net.setSubmodelName(pumps, "Pumps & <valves>");
-            String[] ids = {"Demand", "Pressure", "PumpA", "PumpB", "Flow", "Alarm"};
-            for (String id : ids) {
+            for (String id : new String[] {"Demand", "Pressure", "PumpA", "PumpB", "Flow", "Alarm"}) {
                 net.addNode(CPT, id);
             }
             net.setNodeName("Flow", "Flow \"out\" \u0001");
-            net.addArc("Demand", "Pressure");
-            net.addArc("Pressure", "PumpA");
-            net.addArc("Pressure", "PumpB");
-            net.addArc("PumpA", "Flow");
-            net.addArc("PumpB", "Flow");
-            net.addArc("Flow", "Alarm");
-            net.setSubmodelOfNode(plant, net.getNode("Pressure"));
-            net.setSubmodelOfNode(plant, net.getNode("Flow"));
-            net.setSubmodelOfNode(pumps, net.getNode("PumpA"));
-            net.setSubmodelOfNode(pumps, net.getNode("PumpB"));
+            String[][] arcs = {{"Demand", "Pressure"}, {"Pressure", "PumpA"}, {"Pressure", "PumpB"},
+                {"PumpA", "Flow"}, {"PumpB", "Flow"}, {"Flow", "Alarm"}};
+            for (String[] arc : arcs) net.addArc(arc[0], arc[1]);
+            for (String id : new String[] {"Pressure", "Flow"}) net.setSubmodelOfNode(plant, net.getNode(id));
+            for (String id : new String[] {"PumpA", "PumpB"}) net.setSubmodelOfNode(pumps, net.getNode(id));
             int temp = net.addNode(4, "Temp");
             net.setNodeEquation(temp, "Temp=Normal(20,2)");
             net.setSubmodelOfNode(plant, temp);

@@ -5,6 +5,8 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static qelta.learning.DataSetTest.engineFails;
 
+import java.util.stream.DoubleStream;
+import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import qelta.Network;
 import qelta.QELTAException;
@@ -59,14 +61,8 @@ class EmOptionsTest {
     private static double[] learn(EM em, DataSet data) {
         try (Network net = network()) {
             em.learn(data, net, data.matchNetwork(net), (String[]) null);
-            double[] a = net.getNodeDefinition("A");
-            double[] b = net.getNodeDefinition("B");
-            double[] c = net.getNodeDefinition("C");
-            double[] all = new double[a.length + b.length + c.length];
-            System.arraycopy(a, 0, all, 0, a.length);
-            System.arraycopy(b, 0, all, a.length, b.length);
-            System.arraycopy(c, 0, all, a.length + b.length, c.length);
-            return all;
+            return Stream.of("A", "B", "C").map(net::getNodeDefinition)
+                    .flatMapToDouble(DoubleStream::of).toArray();
         }
     }
 
