@@ -332,10 +332,10 @@ int VRN_noisyMAX::SetHenrionProbabilities(const VRN_matrix& henrion) {
       if (h[c * n + j] != (j == n - 1 ? 1.0 : 0.0)) return qelta::kErrOutOfRange;
     }
   }
-  VRN_autoUpdateGuard guard(GetNetwork());
-  (void)parameters_.CopyItems(henrion);
-  CumulateProbabilities(&parameters_);
-  double* items = parameters_.GetItems().Items();
+  VRN_matrix next(parameters_);
+  (void)next.CopyItems(henrion);
+  CumulateProbabilities(&next);
+  double* items = next.GetItems().Items();
   for (int c = 0; c < leak; ++c) {
     if (IsDistinguishedColumn(c)) continue;
     for (int j = 0; j < n; ++j) {
@@ -343,7 +343,17 @@ int VRN_noisyMAX::SetHenrionProbabilities(const VRN_matrix& henrion) {
       items[c * n + j] = s == 0.0 ? 0.0 : items[c * n + j] / s;
     }
   }
-  DecumulateProbabilities(&parameters_);
+  DecumulateProbabilities(&next);
+  // Differences of quotients may stray past 0 or 1 by a rounding: those are
+  // put back. Columns that are no distributions convert to parameters that
+  // are no probabilities: refused like such parameters, the node as it was.
+  for (int i = 0; i < next.GetItemCount(); ++i) {
+    if (items[i] < 0.0 && items[i] >= -1e-12) items[i] = 0.0;
+    if (items[i] > 1.0 && items[i] <= 1.0 + 1e-12) items[i] = 1.0;
+  }
+  if (!AcceptsItems(items, next.GetItemCount())) return RefusedItemsStatus();
+  VRN_autoUpdateGuard guard(GetNetwork());
+  (void)parameters_.CopyItems(next);
   ParametersChanged();
   return qelta::kOk;
 }
