@@ -239,6 +239,16 @@ bool FixedColumns(const VRN_node& node, std::vector<bool>* listed) {
 
 }  // namespace
 
+void StartParameters(VRN_network& work, bool uniformize, bool randomize,
+                     int seed, const std::vector<int>* startNodes) {
+  if (uniformize) {
+    (void)work.UniformizeParameters(startNodes);
+  } else if (randomize) {
+    VRN_randomGenerator generator(seed);
+    (void)work.RandomizeParameters(&generator, startNodes);
+  }
+}
+
 int Maximise(VRN_network& work, int h, int order, double weight,
              const VRN_matrix& prior, VRN_matrix* counts) {
   VRN_node* node = work.GetNode(h);
@@ -449,13 +459,8 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
   (void)work.ClearAllEvidence();
   (void)work.ClearAllTargets();
   work.EnableCaseUpdates(false);
-  const std::vector<int>* startNodes = fixedNodes.empty() ? nullptr : &learnList;
-  if (uniformizeParameters) {
-    (void)work.UniformizeParameters(startNodes);
-  } else if (randomizeParameters) {
-    VRN_randomGenerator generator(seed);
-    (void)work.RandomizeParameters(&generator, startNodes);
-  }
+  qelta::StartParameters(work, uniformizeParameters, randomizeParameters, seed,
+                         fixedNodes.empty() ? nullptr : &learnList);
 
   // A dynamic network is learned on its unrolling, one per record; every
   // slice copy of a plate node counts into the definition its slice uses.

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "base/error_log.h"
-#include "base/random.h"
 #include "base/special_values.h"
 #include "base/status.h"
 #include "base/strings.h"
@@ -151,13 +150,8 @@ int VRN_emSession::Open(const char* text, const std::vector<std::string>& column
 void VRN_emSession::Start() {
   bool anyFixed = false;
   for (bool f : fixed_) anyFixed = anyFixed || f;
-  const std::vector<int>* startNodes = anyFixed ? &learnList_ : nullptr;
-  if (options_.uniformizeParameters) {
-    (void)work_->UniformizeParameters(startNodes);
-  } else if (options_.randomizeParameters) {
-    VRN_randomGenerator generator(options_.seed);
-    (void)work_->RandomizeParameters(&generator, startNodes);
-  }
+  qelta::StartParameters(*work_, options_.uniformizeParameters, options_.randomizeParameters,
+                         options_.seed, anyFixed ? &learnList_ : nullptr);
   for (int h : learnList_) priors_[h] = *work_->GetNode(h)->Definition()->GetExpandedDefinition();
 }
 
@@ -250,7 +244,7 @@ int VRN_emSession::EndPass(const double* summed, long long records, double thres
   current_ = summed[countSize_ - 1];
   ++passes_;
   bool converged = records == 0 || qelta::EmConverged(previous, current_, threshold);
-  if (passes_ >= (maxPasses > 0 ? maxPasses : qelta::kMaxPasses)) converged = true;
+  if (passes_ >= (maxPasses > 0 ? maxPasses : VRN_em::kPassGuard)) converged = true;
   for (int h = work_->GetFirstNode(); h >= 0; h = work_->GetNextNode(h)) {
     VRN_matrix& table = counts_[h][0];
     const int n = table.GetItemCount();

@@ -13,9 +13,6 @@ class VRN_network;
 
 namespace qelta {
 
-// Passes after which a run counts as converged whatever its likelihood does.
-constexpr int kMaxPasses = 10000;
-
 using CountTables = std::vector<std::vector<VRN_matrix>>;
 // Per node of the inference network: (node of the working network, order).
 using FamilyMap = std::vector<std::pair<int, int>>;
@@ -32,6 +29,12 @@ int CountCase(VRN_network& net, bool relevanceOn, const FamilyMap* familyMap,
 // summing to 0 and the columns "VRN_NOLEARN" names keep the prior.
 int Maximise(VRN_network& work, int h, int order, double weight,
              const VRN_matrix& prior, VRN_matrix* counts);
+
+// Sets the starting tables of a run on the working copy work as the
+// learner sets them: uniform, drawn from a generator seeded with seed, or
+// left as they are; only those of startNodes (null: every node).
+void StartParameters(VRN_network& work, bool uniformize, bool randomize,
+                     int seed, const std::vector<int>* startNodes);
 
 // EM's stopping rule on the log-likelihoods of the last two passes:
 // converged when current is 0, not when previous is 0, converged when

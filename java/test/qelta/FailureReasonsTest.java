@@ -111,7 +111,7 @@ class FailureReasonsTest {
 
     static Stream<Case> cases() {
         return Stream.of(
-                of("readString", "Error at 1, 0: unclosed token", f -> () -> f.net.readString("<smile")),
+                of("readString", "Error at 1, 0: unclosed token", f -> () -> f.net.readString("<qelta")),
                 of("writeFile", "Unknown File Format", f -> () -> f.net.writeFile("n.bif")),
                 of("readFile", "Can't open file", f -> () -> f.net.readFile(f.net.toString() + ".xvrn")),
                 of("updateBeliefs", "Equation nodes cannot be used in influence diagrams", f -> {

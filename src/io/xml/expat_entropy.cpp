@@ -4,8 +4,8 @@
 // older glibc its other calls allow. Only the library built for Java links
 // this file.
 //
-// <stdlib.h> declares the glibc function with another exception
-// specification, so this file includes nothing that pulls it in.
+// <stdlib.h> declares the glibc function with a noexcept clause this one
+// lacks, so this file includes nothing that pulls it in.
 #include <sys/random.h>
 
 #include <fcntl.h>
