@@ -76,11 +76,13 @@ public final class DistributedEM {
         private final Network network;
         private final double score;
         private final int passes;
+        private final double[] passLikelihoods;
 
-        Result(Network network, double score, int passes) {
+        Result(Network network, double score, int passes, double[] passLikelihoods) {
             this.network = network;
             this.score = score;
             this.passes = passes;
+            this.passLikelihoods = passLikelihoods;
         }
 
         /** The network read from the learner's text with the learned tables. */
@@ -101,6 +103,14 @@ public final class DistributedEM {
         /** The passes EM ran; 0 when the complete data were counted instead. */
         public int passes() {
             return passes;
+        }
+
+        /**
+         * The summed log-likelihood of each pass, in order (empty when the data were counted): the
+         * numbers the stopping rule compared.
+         */
+        public double[] passLikelihoods() {
+            return passLikelihoods.clone();
         }
     }
 
@@ -133,24 +143,27 @@ public final class DistributedEM {
                 long records = shape._1();
                 Broadcast<String> text = spark.broadcast(networkText);
                 Worker worker = new Worker(text, columns, fixedNodes, options);
+                double[] likelihoods = new double[0];
                 if (driver.canCount() && shape._2()) {
                     count(spark, driver, blocks, worker, records);
                 } else {
-                    iterate(spark, driver, blocks, worker, records);
+                    likelihoods = iterate(spark, driver, blocks, worker, records);
                 }
                 text.destroy();
                 Network result = new Network();
                 result.readString(networkText);
                 driver.apply(result);
-                return new Result(result, driver.score(), driver.passes());
+                return new Result(result, driver.score(), driver.passes(), likelihoods);
             } finally {
                 blocks.unpersist(false);
             }
         }
     }
 
-    private void iterate(JavaSparkContext spark, NativeEm driver, JavaRDD<RecordBlock> blocks,
+    /** Runs the passes; answers each pass's summed log-likelihood. */
+    private double[] iterate(JavaSparkContext spark, NativeEm driver, JavaRDD<RecordBlock> blocks,
             Worker worker, long records) {
+        List<Double> likelihoods = new ArrayList<>();
         double[] parameters = driver.start();
         double threshold = 1.0 + tolerance;
         int size = driver.countSize();
@@ -160,8 +173,9 @@ public final class DistributedEM {
                     : unwrapped(() -> blocks.mapPartitions(b -> worker.expect(current, b))
                             .treeReduce(DistributedEM::add));
             current.destroy();
+            likelihoods.add(summed[size - 1]);
             boolean converged = driver.endPass(summed, records, threshold, maxPasses);
-            if (converged) return;
+            if (converged) return likelihoods.stream().mapToDouble(Double::doubleValue).toArray();
             parameters = driver.parameters();
         }
     }
