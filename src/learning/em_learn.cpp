@@ -205,6 +205,19 @@ int CountCase(VRN_network& net, bool relevanceOn, const FamilyMap* familyMap,
   return all ? kOk : kErrZeroMarginal;
 }
 
+int ExpectRecord(VRN_network& net, bool relevanceOn, const FamilyMap* familyMap,
+                 long long record, CountTables* counts, double* logLikelihood,
+                 VRN_errorLog* log) {
+  double p = -1.0;
+  if (!net.CalcPropEvidence(p, false) || !(p > 0.0) || p > 1.0 + 1e-9) {
+    const std::string message = "EM: the data of record " + std::to_string(record) +
+                                " are impossible or their probability cannot be computed";
+    return log->LogError(kErrOutOfMemory, message.c_str());
+  }
+  *logLikelihood += std::log(p);
+  return CountCase(net, relevanceOn, familyMap, counts, log);
+}
+
 namespace {
 
 // The columns of a node that keep their prior values: all (returns true)
@@ -558,15 +571,7 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
         infer = &unrolled;
         map = &familyMap;
       }
-      double p = -1.0;
-      if (!infer->CalcPropEvidence(p, false) || !(p > 0.0) || p > 1.0 + 1e-9) {
-        const std::string message =
-            "EM: the data of record " + std::to_string(r + 1) +
-            " are impossible or their probability cannot be computed";
-        return log->LogError(qelta::kErrOutOfMemory, message.c_str());
-      }
-      current += std::log(p);
-      const int status = qelta::CountCase(*infer, relevance, map, &counts, log);
+      const int status = qelta::ExpectRecord(*infer, relevance, map, r + 1, &counts, &current, log);
       if (status != kOk) return status;
       if (!qelta::Tick(progress)) return qelta::kErrCancelled;
     }

@@ -194,15 +194,8 @@ int VRN_emSession::AddRecords(const int* values, int records, long long first,
                           " for node " + node->GetId());
       log->Flush();
     }
-    double p = -1.0;
-    if (!work_->CalcPropEvidence(p, false) || !(p > 0.0) || p > 1.0 + 1e-9) {
-      log->Flush();
-      const std::string message = "EM: the data of record " + std::to_string(number) +
-                                  " are impossible or their probability cannot be computed";
-      return Fail(log->LogError(qelta::kErrOutOfMemory, message.c_str()), error);
-    }
-    current_ += std::log(p);
-    const int status = qelta::CountCase(*work_, options_.relevance, nullptr, &counts_, log);
+    const int status =
+        qelta::ExpectRecord(*work_, options_.relevance, nullptr, number, &counts_, &current_, log);
     if (status != qelta::kOk) return Fail(status, error);
   }
   return qelta::kOk;

@@ -23,6 +23,14 @@ using FamilyMap = std::vector<std::pair<int, int>>;
 int CountCase(VRN_network& net, bool relevanceOn, const FamilyMap* familyMap,
               CountTables* counts, VRN_errorLog* log);
 
+// One record's part of a pass, on the network's evidence: adds the record's
+// ln P(e) to *logLikelihood and its expected family counts into counts (as
+// CountCase). Fails, naming record (counted from 1), when P(e) is zero or
+// cannot be computed.
+int ExpectRecord(VRN_network& net, bool relevanceOn, const FamilyMap* familyMap,
+                 long long record, CountTables* counts, double* logLikelihood,
+                 VRN_errorLog* log);
+
 // New parameters of node h's definition of that order (0: its own, k: its
 // temporal definition of order k) from prior and counts (counts emptied):
 // weight times the prior plus the counts, normalised per column; a column
