@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The library a Java program loads needs nothing beyond glibc, libm,
-# libstdc++ and libgcc_s; the newest glibc symbol version it calls is the
-# one java/pom.xml and README state; and expat, linked in, stays hidden.
+# libstdc++ and libgcc_s; the newest glibc, GLIBCXX and CXXABI symbol
+# versions it calls are the ones java/pom.xml and README state; and expat,
+# linked in, stays hidden.
 # Arguments: the library, java/pom.xml, README.md.
 set -euo pipefail
 lib=$1 pom=$2 readme=$3
@@ -23,6 +24,19 @@ if ! grep -q "glibc $glibc or newer" "$readme"; then
   echo "$readme does not say \"glibc $glibc or newer\""
   status=1
 fi
+for symbols in GLIBCXX:glibcxx CXXABI:cxxabi; do
+  prefix=${symbols%%:*} property=${symbols#*:}
+  newest=$(objdump -T "$lib" | grep -o "${prefix}_[0-9.]*" | sed "s/^${prefix}_//" | sort -uV | tail -n 1)
+  stated=$(sed -n "s:.*<qelta.$property>\(.*\)</qelta.$property>.*:\1:p" "$pom")
+  if [ "$newest" != "$stated" ]; then
+    echo "$lib needs ${prefix}_$newest; $pom states $stated"
+    status=1
+  fi
+  if ! grep -q "${prefix}_$newest" "$readme"; then
+    echo "$readme does not name ${prefix}_$newest"
+    status=1
+  fi
+done
 exported=$(objdump -T "$lib" | grep -v '\*UND\*' | awk '$NF ~ /^(XML_|Xml|arc4random)/ {print $NF}')
 if [ -n "$exported" ]; then
   echo "$lib exports expat's symbols:" $exported
