@@ -14,29 +14,28 @@ if [ -n "$extra" ]; then
   echo "$lib needs more than the C and C++ runtimes:" $extra
   status=1
 fi
-glibc=$(objdump -T "$lib" | grep -o 'GLIBC_[0-9.]*' | sed 's/^GLIBC_//' | sort -uV | tail -n 1)
-stated=$(sed -n 's:.*<qelta.glibc>\(.*\)</qelta.glibc>.*:\1:p' "$pom")
-if [ "$glibc" != "$stated" ]; then
-  echo "$lib needs glibc $glibc; $pom states $stated"
-  status=1
-fi
-if ! grep -q "glibc $glibc or newer" "$readme"; then
-  echo "$readme does not say \"glibc $glibc or newer\""
-  status=1
-fi
-for symbols in GLIBCXX:glibcxx CXXABI:cxxabi; do
-  prefix=${symbols%%:*} property=${symbols#*:}
-  newest=$(objdump -T "$lib" | grep -o "${prefix}_[0-9.]*" | sed "s/^${prefix}_//" | sort -uV | tail -n 1)
-  stated=$(sed -n "s:.*<qelta.$property>\(.*\)</qelta.$property>.*:\1:p" "$pom")
-  if [ "$newest" != "$stated" ]; then
-    echo "$lib needs ${prefix}_$newest; $pom states $stated"
+# The newest version of the library's symbols named $1_<version>.
+newest() { objdump -T "$lib" | grep -o "$1_[0-9.]*" | sed "s/^$1_//" | sort -uV | tail -n 1; }
+# Symbols $1: the newest version must be the pom's property qelta.$2, and
+# README must say $3 with @ standing for it.
+check() {
+  local have said text
+  have=$(newest "$1")
+  said=$(sed -n "s:.*<qelta.$2>\(.*\)</qelta.$2>.*:\1:p" "$pom")
+  if [ "$have" != "$said" ]; then
+    echo "$lib needs $1_$have; $pom states $said"
     status=1
   fi
-  if ! grep -q "${prefix}_$newest" "$readme"; then
-    echo "$readme does not name ${prefix}_$newest"
+  text=${3//@/$have}
+  if ! grep -qF "$text" "$readme"; then
+    echo "$readme does not say \"$text\""
     status=1
   fi
-done
+}
+check GLIBC glibc "glibc @ or newer"
+check GLIBCXX glibcxx "GLIBCXX_@"
+check CXXABI cxxabi "CXXABI_@"
+glibc=$(newest GLIBC)
 exported=$(objdump -T "$lib" | grep -v '\*UND\*' | awk '$NF ~ /^(XML_|Xml|arc4random)/ {print $NF}')
 if [ -n "$exported" ]; then
   echo "$lib exports expat's symbols:" $exported
