@@ -8,11 +8,12 @@ import java.util.function.LongConsumer;
  *
  * <p>The field {@code ptrNative} holds the address of the native object, or 0
  * when there is none. Loading this class loads the native library (the file
- * named by {@code -Dqelta.library}, else {@code libqelta.so} on
- * {@code java.library.path}, else the one inside the jar; a failure throws
- * {@link UnsatisfiedLinkError} saying what was tried) and lets it cache the
- * field's identity, so it must be initialised before any other native method
- * runs.
+ * named by {@code -Dqelta.library}, else the one inside the jar, else, only
+ * when the jar holds none for this platform, {@code libqelta.so} on
+ * {@code java.library.path}; a failure throws {@link UnsatisfiedLinkError}
+ * saying what was tried; {@link #getLibraryLocation} says which was loaded)
+ * and lets it cache the field's identity, so it must be initialised before
+ * any other native method runs.
  *
  * <p>A subclass makes its native object in its constructor and hands it to
  * {@link #adopt}. The object is deleted exactly once: by {@link #close()}, or,
