@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The library a Java program loads needs nothing beyond glibc, libm,
-# libstdc++ and libgcc_s; the newest glibc symbol version it calls is the
-# one java/pom.xml and README state; and expat, linked in, stays hidden.
+# libstdc++ and libgcc_s; the newest glibc, GLIBCXX and CXXABI symbol
+# versions it calls are the ones java/pom.xml and README state; and expat,
+# linked in, stays hidden.
 # Arguments: the library, java/pom.xml, README.md.
 set -euo pipefail
 lib=$1 pom=$2 readme=$3
@@ -13,16 +14,28 @@ if [ -n "$extra" ]; then
   echo "$lib needs more than the C and C++ runtimes:" $extra
   status=1
 fi
-glibc=$(objdump -T "$lib" | grep -o 'GLIBC_[0-9.]*' | sed 's/^GLIBC_//' | sort -uV | tail -n 1)
-stated=$(sed -n 's:.*<qelta.glibc>\(.*\)</qelta.glibc>.*:\1:p' "$pom")
-if [ "$glibc" != "$stated" ]; then
-  echo "$lib needs glibc $glibc; $pom states $stated"
-  status=1
-fi
-if ! grep -q "glibc $glibc or newer" "$readme"; then
-  echo "$readme does not say \"glibc $glibc or newer\""
-  status=1
-fi
+# The newest version of the library's symbols named $1_<version>.
+newest() { objdump -T "$lib" | grep -o "$1_[0-9.]*" | sed "s/^$1_//" | sort -uV | tail -n 1; }
+# Symbols $1: the newest version must be the pom's property qelta.$2, and
+# README must say $3 with @ standing for it.
+check() {
+  local have said text
+  have=$(newest "$1")
+  said=$(sed -n "s:.*<qelta.$2>\(.*\)</qelta.$2>.*:\1:p" "$pom")
+  if [ "$have" != "$said" ]; then
+    echo "$lib needs $1_$have; $pom states $said"
+    status=1
+  fi
+  text=${3//@/$have}
+  if ! grep -qF "$text" "$readme"; then
+    echo "$readme does not say \"$text\""
+    status=1
+  fi
+}
+check GLIBC glibc "glibc @ or newer"
+check GLIBCXX glibcxx "GLIBCXX_@"
+check CXXABI cxxabi "CXXABI_@"
+glibc=$(newest GLIBC)
 exported=$(objdump -T "$lib" | grep -v '\*UND\*' | awk '$NF ~ /^(XML_|Xml|arc4random)/ {print $NF}')
 if [ -n "$exported" ]; then
   echo "$lib exports expat's symbols:" $exported

@@ -3,6 +3,7 @@ package qelta;
 import java.io.File;
 import java.io.IOException;
 import java.io.InputStream;
+import java.net.URL;
 import java.nio.file.Files;
 import java.nio.file.InvalidPathException;
 import java.nio.file.Path;
@@ -12,11 +13,13 @@ import java.util.Properties;
 
 /**
  * Finds and loads the native library, for {@link Wrapper}'s static initialisation. In order:
- * the file named by {@code -Dqelta.library}; a {@code libqelta.so} on {@code java.library.path};
- * the library inside the jar, under {@code qelta/native/<platform>/}, copied into a folder of its
- * own under {@code java.io.tmpdir} and loaded from there. Every failure is an
- * {@link UnsatisfiedLinkError} that says what was tried and how to give the library by hand; a
- * library that is found but does not load is never passed over for another.
+ * the file named by {@code -Dqelta.library}; the library inside the jar, under
+ * {@code qelta/native/<platform>/}, copied into a folder of its own under {@code java.io.tmpdir}
+ * and loaded from there; only when the jar holds none for this platform, a {@code libqelta.so} on
+ * {@code java.library.path}. The jar's own library comes before {@code java.library.path} so that
+ * a stale copy left there never stands in for the one the classes were built with. Every failure
+ * is an {@link UnsatisfiedLinkError} that says what was tried and how to give the library by hand;
+ * a library that is found but does not load is never passed over for another.
  */
 final class NativeLibrary {
     private static final String NAME = "qelta";
@@ -31,9 +34,13 @@ final class NativeLibrary {
     /** Where the library came from, for messages. */
     private final String source;
 
-    private NativeLibrary(String expectedVersion, String source) {
+    /** The file loaded: a path, or for the jar's library the URL of its entry. */
+    final String location;
+
+    private NativeLibrary(String expectedVersion, String source, String location) {
         this.expectedVersion = expectedVersion;
         this.source = source;
+        this.location = location;
     }
 
     /** Loads the library; answers what to check its version against. */
@@ -48,30 +55,48 @@ final class NativeLibrary {
                 throw failure("The native library given by -Dqelta.library=" + explicit
                         + " does not load: " + e.getMessage() + ".", e);
             }
-            return new NativeLibrary(expected, "-Dqelta.library=" + explicit);
+            return new NativeLibrary(expected, "-Dqelta.library=" + explicit,
+                    new File(explicit).getAbsolutePath());
+        }
+        String resource = FOLDER + platform() + "/" + System.mapLibraryName(NAME);
+        URL inJar = NativeLibrary.class.getResource("/" + resource);
+        if (inJar != null) {
+            fromJar(resource, built);
+            return new NativeLibrary(expected, "the qelta jar (" + resource + ")",
+                    inJar.toString());
         }
         String path = System.getProperty("java.library.path", "");
         try {
             System.loadLibrary(NAME);
-            return new NativeLibrary(expected, "java.library.path");
+            Path file = onPath(path);
+            return new NativeLibrary(expected, "java.library.path",
+                    file == null ? "java.library.path" : file.toAbsolutePath().toString());
         } catch (UnsatisfiedLinkError absent) {
             // A library that is there but does not load is reported, not passed over.
-            for (String dir : path.split(File.pathSeparator)) {
-                Path file;
-                try {
-                    file = dir.isEmpty() ? null : Path.of(dir, System.mapLibraryName(NAME));
-                } catch (InvalidPathException e) {
-                    continue;
-                }
-                if (file != null && Files.isRegularFile(file)) {
-                    throw failure("The native library " + file + " on java.library.path does not"
-                            + " load: " + absent.getMessage() + ".", absent);
-                }
+            Path file = onPath(path);
+            if (file != null) {
+                throw failure("The native library " + file + " on java.library.path does not"
+                        + " load: " + absent.getMessage() + ".", absent);
             }
         }
-        String tried = "Tried: -Dqelta.library (not set), java.library.path (" + path
-                + ": no " + System.mapLibraryName(NAME) + ")";
-        return new NativeLibrary(expected, fromJar(tried, built));
+        throw failure("Tried: -Dqelta.library (not set), the qelta jar (no native library for "
+                + platform() + ", no " + resource + "), java.library.path (" + path + ": no "
+                + System.mapLibraryName(NAME) + "). " + BY_HAND, null);
+    }
+
+    /** The first libqelta.so in the folders of path, which System.loadLibrary takes; or null. */
+    private static Path onPath(String path) {
+        for (String dir : path.split(File.pathSeparator)) {
+            try {
+                Path file = dir.isEmpty() ? null : Path.of(dir, System.mapLibraryName(NAME));
+                if (file != null && Files.isRegularFile(file)) {
+                    return file;
+                }
+            } catch (InvalidPathException e) {
+                // Not a folder System.loadLibrary can read either.
+            }
+        }
+        return null;
     }
 
     /**
@@ -118,14 +143,15 @@ final class NativeLibrary {
         return system + "-" + processor;
     }
 
-    /** Copies the jar's library for this platform into a new private folder and loads it there. */
-    private static String fromJar(String tried, Properties built) {
-        String resource = FOLDER + platform() + "/" + System.mapLibraryName(NAME);
+    /** Copies the jar's library, resource, into a new private folder and loads it there. */
+    private static void fromJar(String resource, Properties built) {
         String glibc = built.getProperty("glibc");
+        String glibcxx = built.getProperty("glibcxx");
+        String cxxabi = built.getProperty("cxxabi");
+        String gcc = built.getProperty("gcc");
         try (InputStream in = NativeLibrary.class.getResourceAsStream("/" + resource)) {
             if (in == null) {
-                throw failure(tried + "; the qelta jar holds no native library for "
-                        + platform() + " (no " + resource + "). " + BY_HAND, null);
+                throw new IOException("no such entry");
             }
             // A folder of its own for each JVM: two JVMs, or two versions, never share the file.
             String tmp = System.getProperty("java.io.tmpdir");
@@ -134,32 +160,35 @@ final class NativeLibrary {
                 dir = Files.createTempDirectory(Path.of(tmp),
                         "qelta-" + built.getProperty("version", "unknown") + "-");
             } catch (IOException | RuntimeException e) {
-                throw failure(tried + "; the library inside the qelta jar could not be copied out:"
-                        + " cannot make a folder in java.io.tmpdir (" + tmp + "): " + e
-                        + ". Set -Djava.io.tmpdir to a writable folder, or " + lower(BY_HAND),
-                        e);
+                throw failure("The native library inside the qelta jar (" + resource
+                        + ") could not be copied out: cannot make a folder in java.io.tmpdir ("
+                        + tmp + "): " + e + ". Set -Djava.io.tmpdir to a writable folder, or "
+                        + lower(BY_HAND), e);
             }
             Path file = dir.resolve(System.mapLibraryName(NAME));
             try {
                 Files.copy(in, file, StandardCopyOption.REPLACE_EXISTING);
                 System.load(file.toString());
             } catch (IOException e) {
-                throw failure(tried + "; the library inside the qelta jar could not be copied to "
-                        + file + ": " + e + ". Set -Djava.io.tmpdir to a writable folder, or "
-                        + lower(BY_HAND), e);
+                throw failure("The native library inside the qelta jar (" + resource
+                        + ") could not be copied to " + file + ": " + e + ". Set"
+                        + " -Djava.io.tmpdir to a writable folder, or " + lower(BY_HAND), e);
             } catch (UnsatisfiedLinkError e) {
                 throw failure("The native library inside the qelta jar (" + resource
                         + ", copied to " + file + ") does not load: " + e.getMessage()
-                        + ". It needs " + platform() + (glibc == null ? "" : " with glibc "
-                        + glibc + " or newer") + " and libstdc++, and a java.io.tmpdir from which"
-                        + " programs may run (not mounted noexec). " + BY_HAND, e);
+                        + ". It needs " + platform()
+                        + (glibc == null ? "" : " with glibc " + glibc + " or newer") + " and "
+                        + (gcc == null ? "libstdc++" : "libstdc++ of GCC " + gcc + " or newer")
+                        + (glibcxx == null || cxxabi == null ? ""
+                                : " (GLIBCXX_" + glibcxx + ", CXXABI_" + cxxabi + ")")
+                        + ", and a java.io.tmpdir from which programs may run (not mounted"
+                        + " noexec). " + BY_HAND, e);
             } finally {
                 remove(file, dir);
             }
-            return "the qelta jar (" + resource + ")";
         } catch (IOException e) {
-            throw failure(tried + "; the qelta jar's " + resource + " cannot be read: " + e
-                    + ". " + BY_HAND, e);
+            throw failure("The qelta jar's " + resource + " cannot be read: " + e + ". "
+                    + BY_HAND, e);
         }
     }
 

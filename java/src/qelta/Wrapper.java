@@ -8,11 +8,12 @@ import java.util.function.LongConsumer;
  *
  * <p>The field {@code ptrNative} holds the address of the native object, or 0
  * when there is none. Loading this class loads the native library (the file
- * named by {@code -Dqelta.library}, else {@code libqelta.so} on
- * {@code java.library.path}, else the one inside the jar; a failure throws
- * {@link UnsatisfiedLinkError} saying what was tried) and lets it cache the
- * field's identity, so it must be initialised before any other native method
- * runs.
+ * named by {@code -Dqelta.library}, else the one inside the jar, else, only
+ * when the jar holds none for this platform, {@code libqelta.so} on
+ * {@code java.library.path}; a failure throws {@link UnsatisfiedLinkError}
+ * saying what was tried; {@link #getLibraryLocation} says which was loaded)
+ * and lets it cache the field's identity, so it must be initialised before
+ * any other native method runs.
  *
  * <p>A subclass makes its native object in its constructor and hands it to
  * {@link #adopt}. The object is deleted exactly once: by {@link #close()}, or,
@@ -36,6 +37,9 @@ public abstract class Wrapper implements AutoCloseable {
     /** Version of the native library, as it reports itself. */
     private static final String VERSION;
 
+    /** The file the native library was loaded from. */
+    private static final String LOCATION;
+
     /** One cleaner thread serves every native object of the library. */
     private static final Cleaner CLEANER = Cleaner.create();
 
@@ -43,8 +47,10 @@ public abstract class Wrapper implements AutoCloseable {
     private Cleaner.Cleanable cleanable;
 
     static {
-        // -Dqelta.library, then java.library.path, then the library inside the jar.
-        VERSION = NativeLibrary.load().verify(staticInitNative());
+        // -Dqelta.library, then the library inside the jar, then java.library.path.
+        NativeLibrary loaded = NativeLibrary.load();
+        VERSION = loaded.verify(staticInitNative());
+        LOCATION = loaded.location;
     }
 
     /** Caches the native side's view of {@code ptrNative}; answers the library version. */
@@ -57,6 +63,18 @@ public abstract class Wrapper implements AutoCloseable {
      */
     public static String getVersion() {
         return VERSION;
+    }
+
+    /**
+     * Where the loaded native library came from: the absolute path of the file named by
+     * {@code -Dqelta.library} or found on {@code java.library.path}, or, for the library inside
+     * the qelta jar, the URL of that entry ({@code jar:file:/.../qelta-2.2.4.jar!/qelta/native/
+     * linux-x86-64/libqelta.so}; the copy it was loaded from is removed once loaded).
+     *
+     * @return the path or URL of the loaded library
+     */
+    public static String getLibraryLocation() {
+        return LOCATION;
     }
 
     /**

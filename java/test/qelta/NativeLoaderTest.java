@@ -118,7 +118,7 @@ class NativeLoaderTest {
         } finally {
             pool.shutdown();
         }
-        assertEquals("loaded " + version + ": 0.5000", outputs.get(0));
+        assertEquals(loaded(jarEntry(same)), outputs.get(0));
         assertEquals(outputs.get(0), outputs.get(1));
         assertEquals("refused: The native library loaded from the qelta jar (" + LIBRARY
                 + ") is version " + version + ", but the classes of qelta are version 9.9.9."
@@ -126,46 +126,83 @@ class NativeLoaderTest {
         assertTrue(outputs.get(3).startsWith("refused: The native library inside the qelta jar ("
                 + LIBRARY + ", copied to " + tmp + "/qelta-9.9.8-"), outputs.get(3));
         assertTrue(outputs.get(3).endsWith(". It needs " + NativeLibrary.platform()
-                + " with glibc " + BUILT.getProperty("glibc") + " or newer and libstdc++, and a"
-                + " java.io.tmpdir from which programs may run (not mounted noexec). Give the"
-                + " library " + BY_HAND), outputs.get(3));
+                + " with glibc " + BUILT.getProperty("glibc") + " or newer and libstdc++ of GCC "
+                + BUILT.getProperty("gcc") + " or newer (GLIBCXX_" + BUILT.getProperty("glibcxx")
+                + ", CXXABI_" + BUILT.getProperty("cxxabi") + "), and a java.io.tmpdir from"
+                + " which programs may run (not mounted noexec). Give the library " + BY_HAND),
+                outputs.get(3));
         try (Stream<Path> left = Files.list(tmp)) {
             assertEquals(List.of(), left.toList(), "copies left behind");
         }
     }
 
+    /** The probe's line for a library loaded from location. */
+    private static String loaded(String location) {
+        return "loaded " + Wrapper.getVersion() + " from " + location + ": 0.5000";
+    }
+
+    private static String jarEntry(String jar) {
+        return "jar:" + new File(jar).toURI() + "!/" + LIBRARY;
+    }
+
+    /** This run's library answering another version, as an older build left behind would. */
+    private static byte[] stale() {
+        byte[] version = (Wrapper.getVersion() + "\0").getBytes(StandardCharsets.US_ASCII);
+        byte[] patched = library.clone();
+        for (int at = 0; at + version.length <= patched.length; ++at) {
+            if (java.util.Arrays.equals(patched, at, at + version.length, version, 0,
+                    version.length)) {
+                patched[at + version.length - 2] ^= 1; // 2.2.4 answers 2.2.5
+                return patched;
+            }
+        }
+        throw new AssertionError("the library holds no " + Wrapper.getVersion());
+    }
+
     @Test
-    void aLibraryGivenByHandComesBeforeTheJarsAndIsNeverPassedOver() throws Exception {
+    void aLibraryGivenByHandComesFirstThenTheJarsAndNoneIsPassedOver() throws Exception {
         String broken = jar("broken-own", Wrapper.getVersion(), NOT_A_LIBRARY);
         Path good = folderWith("good", library);
-        String loaded = "loaded " + Wrapper.getVersion() + ": 0.5000";
-        assertEquals(loaded, probe(broken, "-Dqelta.library="
-                + good.resolve(System.mapLibraryName("qelta"))));
-        assertEquals(loaded, probe(broken, "-Djava.library.path=" + good));
-        Path bad = folderWith("bad", NOT_A_LIBRARY);
-        String refused = probe(jar("whole", Wrapper.getVersion(), library),
-                "-Djava.library.path=" + bad);
-        assertTrue(refused.startsWith("refused: The native library "
-                + bad.resolve(System.mapLibraryName("qelta")) + " on java.library.path does not"
-                + " load: "), refused);
+        Path file = good.resolve(System.mapLibraryName("qelta"));
+        assertEquals(loaded(file.toString()), probe(broken, "-Dqelta.library=" + file));
+        // The jar's own library comes before java.library.path: a broken one is reported even
+        // with a good one there, and a good one is loaded ahead of a broken, copied or stale one.
+        String refused = probe(broken, "-Djava.library.path=" + good);
+        assertTrue(refused.startsWith("refused: The native library inside the qelta jar ("
+                + LIBRARY + ", copied to "), refused);
+        String whole = jar("whole", Wrapper.getVersion(), library);
+        for (Path other : List.of(folderWith("bad", NOT_A_LIBRARY), good,
+                folderWith("stale", stale()))) {
+            assertEquals(loaded(jarEntry(whole)), probe(whole, "-Djava.library.path=" + other));
+        }
+        assertEquals(loaded(file.toString()), probe(whole, "-Dqelta.library=" + file,
+                "-Djava.library.path=" + dir.resolve("stale")));
+        // Only a jar without a library for this platform leaves it to java.library.path.
+        String without = jar("without-own", Wrapper.getVersion(), null);
+        assertEquals(loaded(file.toString()), probe(without, "-Djava.library.path=" + good));
+        assertTrue(probe(without, "-Djava.library.path=" + dir.resolve("stale")).startsWith(
+                "refused: The native library loaded from java.library.path is version "),
+                "a stale library on java.library.path is refused");
+        Path bad = dir.resolve("bad").resolve(System.mapLibraryName("qelta"));
+        refused = probe(without, "-Djava.library.path=" + bad.getParent());
+        assertTrue(refused.startsWith("refused: The native library " + bad
+                + " on java.library.path does not load: "), refused);
     }
 
     @Test
     void aJarWithoutTheLibraryOrAFolderThatCannotBeWrittenIsRefused() throws Exception {
-        String tried = "refused: Tried: -Dqelta.library (not set), java.library.path (";
         String missing = probe(jar("without", Wrapper.getVersion(), null));
-        assertTrue(missing.startsWith(tried), missing);
-        assertTrue(missing.endsWith("; the qelta jar holds no native library for "
-                + NativeLibrary.platform() + " (no " + LIBRARY + "). Give the library " + BY_HAND),
-                missing);
+        assertTrue(missing.startsWith("refused: Tried: -Dqelta.library (not set), the qelta jar"
+                + " (no native library for " + NativeLibrary.platform() + ", no " + LIBRARY
+                + "), java.library.path ("), missing);
+        assertTrue(missing.endsWith(": no libqelta.so). Give the library " + BY_HAND), missing);
         // A file where the folder should be: not writable even for the superuser.
         Path notAFolder = Files.writeString(dir.resolve("plain-file"), "x");
         String unwritable = probe(jar("unwritable", Wrapper.getVersion(), library),
                 "-Djava.io.tmpdir=" + notAFolder);
-        assertTrue(unwritable.startsWith(tried), unwritable);
-        assertTrue(unwritable.contains("; the library inside the qelta jar could not be copied"
-                + " out: cannot make a folder in java.io.tmpdir (" + notAFolder + "): "),
-                unwritable);
+        assertTrue(unwritable.startsWith("refused: The native library inside the qelta jar ("
+                + LIBRARY + ") could not be copied out: cannot make a folder in java.io.tmpdir ("
+                + notAFolder + "): "), unwritable);
         assertTrue(unwritable.endsWith(". Set -Djava.io.tmpdir to a writable folder, or give the"
                 + " library " + BY_HAND), unwritable);
     }
@@ -176,8 +213,8 @@ class NativeLoaderTest {
             try (Network net = new Network()) {
                 net.readFile(args[0]);
                 net.updateBeliefs();
-                System.out.printf("loaded %s: %.4f%n", Wrapper.getVersion(),
-                        net.getNodeValue(net.getNode("Smoking"))[0]);
+                System.out.printf("loaded %s from %s: %.4f%n", Wrapper.getVersion(),
+                        Wrapper.getLibraryLocation(), net.getNodeValue(net.getNode("Smoking"))[0]);
             } catch (UnsatisfiedLinkError e) {
                 System.out.println("refused: " + e.getMessage());
             }

@@ -15,7 +15,9 @@ import org.apache.spark.sql.types.DataTypes;
 import org.apache.spark.sql.types.StructField;
 import org.apache.spark.sql.types.StructType;
 import qelta.Network;
+import qelta.NodeType;
 import qelta.QELTAException;
+import qelta.TemporalType;
 import scala.Tuple2;
 
 /**
@@ -23,14 +25,19 @@ import scala.Tuple2;
  * partition reused across its rows.
  *
  * <p>Each evidence column names a node; a string cell names one of its outcomes (a whole number
- * written as text is an outcome index), an integer cell is an outcome index, null is no evidence.
- * Columns passed to {@link #keep} are carried along and are no evidence. The answer holds the
+ * written as text is an outcome index), an integer cell is an outcome index, null and the empty
+ * string are no evidence. Evidence on a plate node of a dynamic network is its evidence in slice
+ * 0. Columns passed to {@link #keep} are carried along and are no evidence. The answer holds the
  * input's columns and then, per target and outcome, a column {@code "node=outcome"} with the
  * posterior, a column {@value #PROBABILITY} with the probability of the row's evidence and a
- * column {@value #PROBLEM} that is null for a row answered. A row whose evidence is impossible,
- * or holds a value that names no outcome, gets nulls and in {@value #PROBLEM} the reason (naming
- * the column and record for a bad value); the job goes on. A column that names no node, and a
- * malformed network, are refused before the job with a {@link QELTAException}.
+ * column {@value #PROBLEM} that is null for a row answered. A plate node's target has such columns
+ * for every slice, slice after slice: {@code "node=outcome"} for slice 0, then
+ * {@code "node_k=outcome"} for slice k, as data sets name a plate node's slices. A row whose
+ * evidence is impossible, or holds a value that names no outcome, gets nulls and in
+ * {@value #PROBLEM} the reason (naming the column and record for a bad value); the job goes on. A
+ * column that names no node, an equation node's target (it has no outcomes), an influence diagram
+ * (it has no probability of evidence) and a malformed network are refused before the job with a
+ * {@link QELTAException} naming the node.
  */
 public final class BatchInference {
     /** The column of the probability of a row's evidence. */
@@ -45,7 +52,8 @@ public final class BatchInference {
     /**
      * @param networkText the network, as {@link Network#writeString} writes it
      * @param targets the nodes whose posteriors the answer carries
-     * @throws QELTAException for a malformed network or a target that names no node
+     * @throws QELTAException for a malformed network, an influence diagram, or a target that names
+     *     no node or an equation node, naming it
      */
     public BatchInference(String networkText, String... targets) {
         if (networkText == null || targets == null) {
@@ -53,10 +61,25 @@ public final class BatchInference {
         }
         Network check = new Network();
         check.readString(networkText);
-        Set<String> nodes = new HashSet<>(Arrays.asList(check.getAllNodeIds()));
+        String[] all = check.getAllNodeIds();
+        Set<String> nodes = new HashSet<>(Arrays.asList(all));
+        for (String node : all) {
+            int type = check.getNodeType(node);
+            if (type == NodeType.DECISION || type == NodeType.UTILITY || type == NodeType.MAU) {
+                // Every row would fail there: an influence diagram has no probability of evidence.
+                throw new QELTAException("Node '" + node + "' is a " + (type == NodeType.DECISION ? "decision"
+                        : "utility") + " node: batch inference answers Bayesian and dynamic networks, not"
+                        + " influence diagrams, which have no probability of evidence", Cells.BAD_COLUMN);
+            }
+        }
         for (String target : targets) {
             if (!nodes.contains(target)) {
                 throw new QELTAException("Target '" + target + "' names no node of the network", Cells.BAD_COLUMN);
+            }
+            if (check.getNodeType(target) == NodeType.EQUATION) {
+                throw new QELTAException("Target '" + target + "' is an equation node, whose value is sampled"
+                        + " over a continuous range, not a posterior over outcomes: batch inference answers"
+                        + " nodes with outcomes", Cells.BAD_COLUMN);
             }
         }
         this.networkText = networkText;
@@ -82,11 +105,19 @@ public final class BatchInference {
         List<StructField> fields = new ArrayList<>(Arrays.asList(schema.fields()));
         Set<String> taken = new HashSet<>(Arrays.asList(schema.fieldNames()));
         int width = 0;
-        for (String target : targets) {
-            for (String outcome : net.getOutcomeIds(target)) {
-                fields.add(DataTypes.createStructField(newColumn(taken, target + "=" + outcome), DataTypes.DoubleType, true));
-                ++width;
+        int[] widths = new int[targets.length];
+        for (int t = 0; t < targets.length; ++t) {
+            // A plate node's value holds a row of outcomes per slice.
+            boolean plate = net.getNodeTemporalType(targets[t]) == TemporalType.PLATE;
+            int slices = plate ? net.getSliceCount() : 1;
+            for (int slice = 0; slice < slices; ++slice) {
+                String node = slice == 0 ? targets[t] : targets[t] + "_" + slice;
+                for (String outcome : net.getOutcomeIds(targets[t])) {
+                    fields.add(DataTypes.createStructField(newColumn(taken, node + "=" + outcome), DataTypes.DoubleType, true));
+                    ++widths[t];
+                }
             }
+            width += widths[t];
         }
         fields.add(DataTypes.createStructField(newColumn(taken, PROBABILITY), DataTypes.DoubleType, true));
         fields.add(DataTypes.createStructField(newColumn(taken, PROBLEM), DataTypes.StringType, true));
@@ -94,7 +125,7 @@ public final class BatchInference {
         String[] targetIds = targets;
         int answers = width;
         JavaRDD<Row> rows = cases.javaRDD().zipWithIndex().mapPartitions(
-                (Iterator<Tuple2<Row, Long>> part) -> answer(text, targetIds, answers, cells, part));
+                (Iterator<Tuple2<Row, Long>> part) -> answer(text, targetIds, widths, answers, cells, part));
         return cases.sparkSession().createDataFrame(rows, DataTypes.createStructType(fields));
     }
 
@@ -105,7 +136,7 @@ public final class BatchInference {
         return name;
     }
 
-    private static Iterator<Row> answer(String text, String[] targets, int width, Cells cells,
+    private static Iterator<Row> answer(String text, String[] targets, int[] widths, int width, Cells cells,
             Iterator<Tuple2<Row, Long>> part) {
         if (!part.hasNext()) return Collections.emptyIterator();
         Network net = new Network();
@@ -129,15 +160,15 @@ public final class BatchInference {
                 Row row = next._1();
                 Object[] values = new Object[row.length() + width + 2];
                 for (int k = 0; k < row.length(); ++k) values[k] = row.get(k);
-                values[values.length - 1] =
-                        solve(net, cells, handles, targetHandles, row, next._2() + 1, values, row.length());
+                values[values.length - 1] = solve(net, cells, handles, targetHandles, widths, row, next._2() + 1,
+                        values, row.length());
                 return RowFactory.create(values);
             }
         };
     }
 
     /** Fills values from position at with the row's answers; answers why it cannot, or null. */
-    private static String solve(Network net, Cells cells, int[] handles, int[] targets, Row row,
+    private static String solve(Network net, Cells cells, int[] handles, int[] targets, int[] widths, Row row,
             long record, Object[] values, int at) {
         net.clearAllEvidence();
         for (int i = 0; i < handles.length; ++i) {
@@ -158,8 +189,16 @@ public final class BatchInference {
         try {
             net.updateBeliefs();
             int k = at;
-            for (int target : targets) {
-                for (double p : net.getNodeValue(target)) values[k++] = p;
+            for (int t = 0; t < targets.length; ++t) {
+                double[] value = net.getNodeValue(targets[t]);
+                // A value of another shape than its columns is this row's problem, never a
+                // failed task.
+                if (value.length != widths[t]) {
+                    Arrays.fill(values, at, values.length, null);
+                    return "Target '" + net.getNodeId(targets[t]) + "' answers " + value.length
+                            + " numbers for its " + widths[t] + " columns in record " + record;
+                }
+                for (double p : value) values[k++] = p;
             }
             values[k] = net.probEvidence();
         } catch (QELTAException e) {

@@ -23,7 +23,8 @@ import qelta.QELTAException;
 /**
  * Columns of a Spark table matched to nodes by name, and their cells read as outcome indices: a
  * string cell names an outcome (or, written as a whole number, gives its index), an integer cell
- * is an outcome index, null is missing. Built on the driver; shipped to the workers.
+ * is an outcome index, null and the empty string are missing (no outcome identifier is empty, and
+ * CSV readers leave an empty field so). Built on the driver; shipped to the workers.
  */
 final class Cells implements Serializable {
     private static final long serialVersionUID = 1L;
@@ -105,7 +106,7 @@ final class Cells implements Serializable {
 
     /**
      * The outcome index of column i's cell in row (record number {@code record}, counted from 1),
-     * or -1 when the cell is null.
+     * or -1 when the cell is null or the empty string.
      *
      * @throws QELTAException naming the column and record for a value that names no outcome
      */
@@ -115,6 +116,7 @@ final class Cells implements Serializable {
         Object cell = row.get(position);
         if (kinds[i] == Kind.TEXT) {
             String text = cell.toString();
+            if (text.isEmpty()) return -1;
             Integer index = outcomeIndex[i].get(text);
             if (index != null) return index;
             Long number = wholeNumber(text);

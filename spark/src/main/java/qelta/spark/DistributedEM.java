@@ -23,13 +23,14 @@ import scala.Tuple2;
  *
  * <p>The columns of the table are matched to nodes by name, every column to a node: a string cell
  * names an outcome of its node (a whole number written as text is an outcome index), an integer
- * cell is an outcome index, null is a missing value. A column that names no node, a type that is
+ * cell is an outcome index, null and the empty string are a missing value. A column that names no node, a type that is
  * neither, or a value that names no outcome is refused before any pass with a {@link
  * QELTAException} naming the column and the record (counted from 1 in the table's order).
  *
  * <p>Each pass the driver broadcasts the current tables; every partition reads the network text
- * once, sets each record's evidence as {@code EM.learn} does (a value the engine refuses is
- * skipped and logged, the record goes on), adds the record's ln P(e) and its expected family
+ * once, sets each record's evidence as {@code EM.learn} does (a value the engine refuses, such as
+ * one that contradicts a fixed deterministic node under relevance reasoning, is skipped and
+ * logged, the record goes on), adds the record's ln P(e) and its expected family
  * counts into one array, and Spark sums the arrays. The driver then tests convergence on the
  * summed log-likelihood and maximises, through the engine's own steps. When {@code EM.learn}
  * would count instead of iterating (no fixed node, every node a CPT matched by a column, no

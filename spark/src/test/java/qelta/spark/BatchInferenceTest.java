@@ -83,6 +83,88 @@ class BatchInferenceTest {
         assertEquals(ids.length + outcomes + 2, rows.get(0).length());
     }
 
+    /**
+     * n0 an anchor outside the plate (when outside), n1 in it with n1 -> n1 of order 1, n2 its child in the
+     * plate; three slices.
+     */
+    private static Network dynamic(boolean outside) {
+        Network net = new Network();
+        Random random = new Random(outside ? 3 : 4);
+        for (String id : outside ? new String[] {"n0", "n1", "n2"} : new String[] {"n1", "n2"}) {
+            net.setOutcomes(net.addNode(18, id), new String[] {"a", "b", "c"}, new int[] {-1, -1, -1});
+        }
+        if (outside) net.setNodeTemporalType("n0", qelta.TemporalType.ANCHOR);
+        net.setNodeTemporalType("n1", qelta.TemporalType.PLATE);
+        net.setNodeTemporalType("n2", qelta.TemporalType.PLATE);
+        if (outside) net.addArc("n0", "n1");
+        net.addArc("n1", "n2");
+        net.addTemporalArc("n1", "n1", 1);
+        for (String id : net.getAllNodeIds()) net.setNodeDefinition(id, rows(random, net.getNodeDefinition(id).length));
+        net.setNodeTemporalDefinition("n1", 1, rows(random, net.getNodeTemporalDefinition("n1", 1).length));
+        net.setSliceCount(3);
+        return net;
+    }
+
+    /** Random rows of three probabilities. */
+    private static double[] rows(Random random, int length) {
+        double[] p = new double[length];
+        for (int k = 0; k < length; k += 3) {
+            double a = random.nextDouble() + 0.05, b = random.nextDouble() + 0.05, c = random.nextDouble() + 0.05;
+            p[k] = a / (a + b + c);
+            p[k + 1] = b / (a + b + c);
+            p[k + 2] = 1.0 - p[k] - p[k + 1];
+        }
+        return p;
+    }
+
+    @Test
+    void aPlateNodesTargetIsAnsweredSliceBySliceAsTheUnrolledNetworkAnswers() {
+        for (boolean outside : new boolean[] {false, true}) {
+            Network net = dynamic(outside);
+            String text = net.writeString();
+            String[] ids = net.getAllNodeIds();
+            String[] targets = outside ? new String[] {"n1", "n0", "n2"} : new String[] {"n1"};
+            int[][] cases = TestData.sample(TestData.read(text), 60, outside ? 5 : 6, 0.4);
+            // Oracle: the unrolled network, with the evidence of a plate node on its slice-0 copy.
+            qelta.UnrollResults unrolled = net.unroll();
+            Network flat = unrolled.unrolled();
+            int plates = unrolled.unrollMap().length / 3;
+            // Node i's copy in a slice: plate nodes follow the anchor n0.
+            java.util.function.IntBinaryOperator copy = (i, slice) -> ids[i].equals("n0") ? flat.getNode("n0")
+                    : unrolled.unrollMap()[slice * plates + i - (outside ? 1 : 0)];
+            for (int partitions : new int[] {1, 2, 7}) {
+                Dataset<Row> frame = TestData.frame(net, cases, partitions);
+                Dataset<Row> answered = new BatchInference(text, targets).apply(frame);
+                List<String> columns = List.of(answered.columns());
+                List<Row> rows = answered.collectAsList();
+                assertEquals(cases.length, rows.size());
+                for (int r = 0; r < cases.length; ++r) {
+                    flat.clearAllEvidence();
+                    for (int i = 0; i < ids.length; ++i) {
+                        if (cases[r][i] >= 0) flat.setEvidence(copy.applyAsInt(i, 0), cases[r][i]);
+                    }
+                    flat.updateBeliefs();
+                    assertNull(rows.get(r).getAs(BatchInference.PROBLEM));
+                    for (String t : targets) {
+                        int node = List.of(ids).indexOf(t);
+                        for (int slice = 0; slice < (t.equals("n0") ? 1 : 3); ++slice) {
+                            double[] want = flat.getNodeValue(copy.applyAsInt(node, slice));
+                            for (int o = 0; o < 3; ++o) {
+                                String column = (slice == 0 ? t : t + "_" + slice) + "=" + "abc".charAt(o);
+                                assertEquals(want[o], rows.get(r).getDouble(columns.indexOf(column)), 1e-12,
+                                        column + " of record " + (r + 1) + " over " + partitions + " partitions");
+                            }
+                        }
+                    }
+                    assertEquals(flat.probEvidence(), rows.get(r).getDouble(columns.indexOf(BatchInference.PROBABILITY)),
+                            1e-12);
+                }
+                assertEquals(ids.length + 3 * (targets.length == 1 ? 3 : 7) + 2, columns.size());
+            }
+            flat.close();
+        }
+    }
+
     @Test
     void badRowsAreMarkedNamingColumnAndRecordAndBadTablesRefused() throws Exception {
         String text = TestData.asia();
@@ -98,11 +180,13 @@ class BatchInferenceTest {
                 RowFactory.create("c", "nowhere", null, null),
                 RowFactory.create("d", null, 2, null),
                 RowFactory.create("e", "0", null, "x1"),
-                RowFactory.create("f", null, null, null));
+                RowFactory.create("f", null, null, null),
+                RowFactory.create("g", "", null, "")); // empty strings are missing, as null
         Dataset<Row> frame = TestData.spark().createDataFrame(input, schema).repartition(2, functions.col("id"));
         List<Row> rows = new BatchInference(text, "Smoking").keep("id").apply(frame).orderBy("id").collectAsList();
         Network net = TestData.read(text);
-        assertEquals(6, rows.size());
+        assertEquals(7, rows.size());
+        for (int k = 4; k < 8; ++k) assertEquals(rows.get(5).get(k), rows.get(6).get(k), "answer " + k);
         net.setEvidence("LungCancer", "present");
         net.setEvidence("XRay", "abnormal");
         net.updateBeliefs();
@@ -124,6 +208,16 @@ class BatchInferenceTest {
                 () -> new BatchInference(text, "Smoking").apply(frame));
         assertTrue(noNode.getMessage().contains("'id' names no node"), noNode.getMessage());
         assertThrows(QELTAException.class, () -> new BatchInference(text, "Nobody"));
+        net.addNode(4, "eq"); // an equation node
+        net.setNodeEquation("eq", "eq = Normal(0, 1)");
+        String withEquation = net.writeString();
+        QELTAException eq = assertThrows(QELTAException.class, () -> new BatchInference(withEquation, "Smoking", "eq"));
+        assertTrue(eq.getMessage().startsWith("Target 'eq' is an equation node") && eq.getMessage().contains("outcomes"),
+                eq.getMessage());
+        net.addNode(17, "act"); // a decision node
+        String diagram = net.writeString();
+        QELTAException id = assertThrows(QELTAException.class, () -> new BatchInference(diagram, "Smoking"));
+        assertTrue(id.getMessage().startsWith("Node 'act' is a decision node"), id.getMessage());
         assertThrows(QELTAException.class, () -> new BatchInference("<net><broken", "Smoking"));
         assertThrows(QELTAException.class, () -> new BatchInference(text, "Smoking").keep("id")
                 .apply(frame.withColumn("XRay", functions.lit(1.5))));

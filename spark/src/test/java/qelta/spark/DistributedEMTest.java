@@ -43,10 +43,16 @@ class DistributedEMTest {
     /** Every table, the score and the passes as EM.learn's, bit for bit, on one partition. */
     private static DistributedEM.Result assertSameAsOneMachine(String text, int[][] records, Consumer<EM> set,
             String... fixed) {
+        return assertSameAsOneMachine(text, records, frame -> frame, set, fixed);
+    }
+
+    /** The same, with the one partition's table edited first. */
+    private static DistributedEM.Result assertSameAsOneMachine(String text, int[][] records,
+            java.util.function.UnaryOperator<Dataset<Row>> edit, Consumer<EM> set, String... fixed) {
         Learned expected = oneMachine(text, records, options(set), fixed);
         Network net = TestData.read(text);
         DistributedEM.Result got = new DistributedEM(options(set)).setFixedNodes(fixed)
-                .learn(text, TestData.frame(net, records, 1));
+                .learn(text, edit.apply(TestData.frame(net, records, 1)));
         for (String id : net.getAllNodeIds()) {
             assertArrayEquals(expected.net().getNodeDefinition(id), got.network().getNodeDefinition(id), id);
         }
@@ -257,6 +263,37 @@ class DistributedEMTest {
                 () -> new DistributedEM(new EM()).learn(text, TestData.frame(net, records, 1)));
         assertEquals(refused, e.getErrorCode());
         assertTrue(e.getMessage().contains("EM: non-fixed deterministic"), e.getMessage());
+    }
+
+    @Test
+    void emptyStringsAreMissingAndARefusedObservationIsSkipped() throws Exception {
+        String text = TestData.asia();
+        Network net = TestData.read(text);
+        int[][] records = TestData.sample(net, 400, 8L, 0.2);
+        // Every null of the outcome-name columns written as "" instead.
+        assertSameAsOneMachine(text, records, frame -> frame.na().fill(""), em -> em.setUniformizeParameters(true),
+                "TbOrCa");
+        // With relevance reasoning, TbOrCa = no in a record of cancer contradicts the fixed OR that
+        // LungCancer = present implies: the engine refuses it, and the record goes on without it.
+        String[] ids = net.getAllNodeIds();
+        records[22][java.util.Arrays.asList(ids).indexOf("LungCancer")] = 0;
+        records[22][java.util.Arrays.asList(ids).indexOf("TbOrCa")] = 1;
+        Consumer<EM> relevance = em -> {
+            em.setUniformizeParameters(true);
+            em.setRelevance(true);
+        };
+        DistributedEM.Result refused = assertSameAsOneMachine(text, records, relevance, "TbOrCa");
+        try (NativeEm session = new NativeEm(text, ids, new String[] {"TbOrCa"}, new EmOptions(options(relevance)))) {
+            session.setParameters(session.start());
+            assertArrayEquals(new String[] {"EM: can't set evidence in record 23 for node TbOrCa"},
+                    session.addRecords(records[22], 1, ids.length, 22));
+        }
+        records[22][java.util.Arrays.asList(ids).indexOf("TbOrCa")] = -1;
+        DistributedEM.Result unobserved = assertSameAsOneMachine(text, records, relevance, "TbOrCa");
+        for (String id : ids) {
+            assertArrayEquals(unobserved.network().getNodeDefinition(id), refused.network().getNodeDefinition(id), id);
+        }
+        assertEquals(unobserved.score(), refused.score());
     }
 
     @Test
