@@ -36,12 +36,20 @@ import java.util.Map;
  * <p>Nodes stand at their positions ({@link Network#getNodePosition(int)}), spread apart
  * evenly until the boxes, which are made as large as their text needs (and at least their own
  * size, up to 400 pixels), do not overlap; a
- * submodel's frame encloses its nodes and its own submodels. When two nodes share a centre (as
+ * submodel's frame encloses its nodes and its own submodels and is wide enough for its name.
+ * When two nodes share a centre (as
  * every node of a network built without positions does), or stand so close that the spread
  * would be more than six-fold, the picture lays the nodes out by itself: each submodel in
  * layers from parents to children, its submodels drawn as framed blocks among its nodes, an arc
- * across several layers bending down beside the boxes between. Temporal arcs are dashed, bent
- * to one side and labelled with their order.
+ * across several layers passing down beside the boxes between; a layer much wider than the
+ * layout is tall is broken into rows, so that a large network is about as wide as it is high.
+ *
+ * <p>Every arc runs around the boxes of the nodes it does not join, clear of the submodels'
+ * names, and ends at a point of a box no other arc ends at; where the boxes leave no way
+ * between them, it is drawn straight. Each arc is a {@code path} of class "arc" (with
+ * "temporal" added) naming its parent and child in {@code data-from} and {@code data-to}.
+ * Temporal arcs are dashed and labelled with their order; a node's arcs to itself are loops on
+ * its right side, one above the other.
  *
  * <p>Text is 12 pixels high, sans-serif. Every bar is a {@code rect} of class "bar" (with
  * "observed" or "implied" added), carrying the node's identifier in {@code data-node} and the
@@ -63,7 +71,8 @@ public final class NetworkPicture {
     private static final int BEND = 12;
     private static final int BEND_GAP = 8;
     private static final int LEAD = 8;
-    private static final double WRAP_WIDTH = 1.2;
+    private static final double WRAP_WIDTH = 1.0;
+    private static final double WRAP_AT = 5;
     private static final int ALIGN_SWEEPS = 8;
     private static final double ALIGN_ROOM = 1.15;
     private static final int LOOP = 36;
@@ -609,24 +618,34 @@ public final class NetworkPicture {
             item.up.clear();
             item.down.clear();
         }
+        // The long arcs of one parent share their bends as far as they go together, so that a
+        // node with many children far below draws one trunk rather than many.
+        Map<Item, Map<Integer, Item>> trunks = new HashMap<>();
         for (Run run : runs) {
             if (run.to.layer <= run.from.layer) {
                 continue;
             }
+            Map<Integer, Item> trunk = trunks.computeIfAbsent(run.from, k -> new HashMap<>());
             Item previous = run.from;
             for (int l = run.from.layer + 1; l <= run.to.layer; l++) {
-                Item next = run.to;
-                if (l < run.to.layer) {
+                Item next = l < run.to.layer ? trunk.get(l) : run.to;
+                boolean fresh = next == null || l == run.to.layer;
+                if (next == null) {
                     next = new Item();
                     next.bend = true;
                     next.width = BEND;
                     next.layer = l;
                     next.order = previous.order;
                     items.add(next);
+                    trunk.put(l, next);
+                }
+                if (l < run.to.layer) {
                     run.chain.add(next);
                 }
-                previous.down.add(next);
-                next.up.add(previous);
+                if (fresh) {
+                    previous.down.add(next);
+                    next.up.add(previous);
+                }
                 previous = next;
             }
         }
@@ -730,25 +749,29 @@ public final class NetworkPicture {
     }
 
     /**
-     * Breaks a layer much wider than the layout is tall into rows, so that a large network
-     * gives a picture about as wide as it is high rather than a long strip.
+     * Breaks the layers of a large layout much wider than it is tall into rows, so that a
+     * large network gives a picture about as wide as it is high rather than a long strip.
      */
     private static void wrap(List<List<Item>> layers, List<Item> items) {
         double area = 0;
         double widest = 0;
         double widestItem = 0;
+        double height = 0;
         for (List<Item> layer : layers) {
             widest = Math.max(widest, rowWidth(layer));
+            double h = 0;
             for (Item item : layer) {
                 area += (item.width + GAP_X) * (item.height + GAP_Y);
                 widestItem = Math.max(widestItem, item.width);
+                h = Math.max(h, item.height);
             }
+            height += h + GAP_Y;
+        }
+        if (widest <= WRAP_AT * height) {
+            return;
         }
         // Long arcs add bends to the rows between: leave them room.
         double limit = Math.max(widestItem, Math.sqrt(area) * WRAP_WIDTH);
-        if (widest <= 2 * limit) {
-            return;
-        }
         int next = 0;
         for (List<Item> layer : layers) {
             double w = 0;
@@ -1141,6 +1164,7 @@ public final class NetworkPicture {
         for (Frame f : frames) {
             router.close(new double[] {f.x + 4, f.y + 2, f.x + titleWidth(f.title) - 4,
                 f.y + FRAME_TITLE}, PictureRouter.CLOSED, false);
+            router.avoid(new double[] {f.x, f.y, f.x + f.width, f.y + f.height});
         }
         for (List<double[]> path : routes.values()) {
             router.take(path);

@@ -17,7 +17,7 @@ final class PictureRouter {
     private static final int STEP = 2;
     private static final int TURN = 5;
     private static final int SHARED = 8;
-    private static final int CROWDED = 12;
+    private static final int CROWDED = 30;
     private static final int MAX_EXPANSIONS = 3_000_000;
     private static final int[] DX = {1, -1, 0, 0};
     private static final int[] DY = {0, 0, 1, -1};
@@ -115,6 +115,17 @@ final class PictureRouter {
      * from border to border; null when there is none.
      */
     List<double[]> route(double[] a, int ownA, double[] b, int ownB) {
+        // An arrowhead apart from the others' if it can be, else anywhere on the box.
+        for (int room = 1; room >= -1; room--) {
+            List<double[]> path = route(a, ownA, b, ownB, room);
+            if (path != null) {
+                return path;
+            }
+        }
+        return null;
+    }
+
+    private List<double[]> route(double[] a, int ownA, double[] b, int ownB, int room) {
         int n = nx * ny * 4;
         if (cost == null) {
             cost = new int[n];
@@ -129,7 +140,7 @@ final class PictureRouter {
         // The sides' cells just outside each box: where paths start and end.
         for (int[] port : ports(b, ownB)) {
             int k = port[0];
-            if (!taken[k]) {
+            if (room < 0 || !near(k % nx, k / nx, room)) {
                 goal[k] = search;
             }
         }
@@ -174,7 +185,7 @@ final class PictureRouter {
                     continue;
                 }
                 int nc = c + STEP + (d == (s & 3) ? 0 : TURN) + SHARED * Math.min(used[nk], 4)
-                        + (crowded(ni, nj) ? CROWDED : 0);
+                        + (near(ni, nj, 1) ? CROWDED : 0);
                 int ns = nk * 4 + d;
                 if (cost[ns] == 0 || nc < cost[ns] - 1) {
                     if (cost[ns] == 0) {
@@ -204,16 +215,32 @@ final class PictureRouter {
         return path;
     }
 
-    /** Whether a cell lies beside another arc's arrowhead. */
-    private boolean crowded(int i, int j) {
-        for (int d = 0; d < 4; d++) {
-            int ni = i + DX[d];
-            int nj = j + DY[d];
-            if (ni >= 0 && nj >= 0 && ni < nx && nj < ny && taken[nj * nx + ni]) {
-                return true;
+    /** Whether another arc's arrowhead lies within this many cells across of a cell. */
+    private boolean near(int i, int j, int room) {
+        for (int nj = Math.max(0, j - room); nj <= Math.min(ny - 1, j + room); nj++) {
+            for (int ni = Math.max(0, i - room); ni <= Math.min(nx - 1, i + room); ni++) {
+                if (taken[nj * nx + ni]) {
+                    return true;
+                }
             }
         }
-        return taken[j * nx + i];
+        return false;
+    }
+
+    /** Makes the cells along a frame's outline dearer, so that arcs do not run on it. */
+    void avoid(double[] r) {
+        for (int i = col(r[0]); i <= col(r[2]); i++) {
+            dear(row(r[1]) * nx + i);
+            dear(row(r[3]) * nx + i);
+        }
+        for (int j = row(r[1]); j <= row(r[3]); j++) {
+            dear(j * nx + col(r[0]));
+            dear(j * nx + col(r[2]));
+        }
+    }
+
+    private void dear(int k) {
+        used[k] = (byte) Math.max(used[k], 2);
     }
 
     /** The cells of a box grown by the margin: first and last column, first and last row. */
