@@ -73,6 +73,8 @@ public final class NetworkPicture {
     private static final int LEAD = 8;
     private static final double WRAP_WIDTH = 1.0;
     private static final double WRAP_AT = 5;
+    private static final int MAX_GAP_Y = 400;
+    private static final double ARC_SPACING = 3;
     private static final int ALIGN_SWEEPS = 8;
     private static final double ALIGN_ROOM = 1.15;
     private static final int LOOP = 36;
@@ -660,6 +662,29 @@ public final class NetworkPicture {
             rightmost = Math.max(rightmost, item.x + item.width);
         }
         double widest = rightmost - leftmost;
+        // A gap crossed by many long arcs is made taller, so that they run apart.
+        double[] gaps = new double[layers.size()];
+        for (int l = 0; l < layers.size(); l++) {
+            // The most arcs above one point of the gap: where they run closest.
+            List<double[]> ends = new ArrayList<>();
+            for (Item item : layers.get(l)) {
+                for (Item below : item.down) {
+                    double a = item.x + item.width / 2;
+                    double b = below.x + below.width / 2;
+                    ends.add(new double[] {Math.min(a, b), 1});
+                    ends.add(new double[] {Math.max(a, b), -1});
+                }
+            }
+            ends.sort((a, b) -> a[0] != b[0] ? Double.compare(a[0], b[0])
+                    : Double.compare(b[1], a[1]));
+            int over = 0;
+            int most = 0;
+            for (double[] end : ends) {
+                over += (int) end[1];
+                most = Math.max(most, over);
+            }
+            gaps[l] = Math.min(MAX_GAP_Y, Math.max(GAP_Y, ARC_SPACING * most));
+        }
         double[] tops = new double[layers.size()];
         double[] bottoms = new double[layers.size()];
         double top = y;
@@ -695,10 +720,10 @@ public final class NetworkPicture {
                     }
                 }
             }
-            top += h + GAP_Y;
+            top += h + gaps[l];
         }
         drawRuns(runs, tops, bottoms);
-        return new double[] {widest, top - GAP_Y - y};
+        return new double[] {widest, top - gaps[layers.size() - 1] - y};
     }
 
     /** The items by layer, in their order. */

@@ -47,7 +47,7 @@ final class PictureRouter {
         double w = bounds[2] - bounds[0] + 2 * room;
         double h = bounds[3] - bounds[1] + 2 * room;
         // Cells of 8 pixels, coarser on a vast picture so that the grid stays small.
-        this.cell = Math.max(8, Math.ceil(Math.sqrt(w * h / 1.5e6)));
+        this.cell = Math.max(8, Math.ceil(Math.sqrt(w * h / 1e6)));
         this.ox = bounds[0] - room;
         this.oy = bounds[1] - room;
         this.nx = (int) Math.ceil(w / cell) + 1;
