@@ -934,22 +934,8 @@ public final class NetworkPicture {
                 entering.computeIfAbsent(run.to, k -> new ArrayList<>()).add(run);
             }
         }
-        for (Map.Entry<Item, List<Run>> e : leaving.entrySet()) {
-            List<Run> out = e.getValue();
-            out.sort((a, b) -> Double.compare(towards(a, true), towards(b, true)));
-            Box box = e.getKey().box;
-            for (int i = 0; i < out.size(); i++) {
-                out.get(i).startX = box.x + box.width * (i + 1) / (out.size() + 1);
-            }
-        }
-        for (Map.Entry<Item, List<Run>> e : entering.entrySet()) {
-            List<Run> in = e.getValue();
-            in.sort((a, b) -> Double.compare(towards(a, false), towards(b, false)));
-            Box box = e.getKey().box;
-            for (int i = 0; i < in.size(); i++) {
-                in.get(i).endX = box.x + box.width * (i + 1) / (in.size() + 1);
-            }
-        }
+        spread(leaving, true);
+        spread(entering, false);
         for (Run run : runs) {
             if (run.to.layer <= run.from.layer) {
                 continue;
@@ -968,6 +954,23 @@ public final class NetworkPicture {
             path.add(new double[] {run.endX, b.y});
             waypoints.addAll(path);
             routes.put(run.key, path);
+        }
+    }
+
+    /** Spreads the arcs leaving (or entering) each box along its bottom (or top). */
+    private static void spread(Map<Item, List<Run>> arcs, boolean leaving) {
+        for (Map.Entry<Item, List<Run>> e : arcs.entrySet()) {
+            List<Run> side = e.getValue();
+            side.sort((a, b) -> Double.compare(towards(a, leaving), towards(b, leaving)));
+            Box box = e.getKey().box;
+            for (int i = 0; i < side.size(); i++) {
+                double x = box.x + box.width * (i + 1) / (side.size() + 1);
+                if (leaving) {
+                    side.get(i).startX = x;
+                } else {
+                    side.get(i).endX = x;
+                }
+            }
         }
     }
 

@@ -19,6 +19,9 @@ final class PictureRouter {
     private static final int SHARED = 8;
     private static final int CROWDED = 30;
     private static final int MAX_EXPANSIONS = 3_000_000;
+    // Past this many steps in all, the remaining arcs are drawn straight: a picture of a
+    // thousand nodes packed tight still comes out in seconds.
+    private static final long BUDGET = 60_000_000;
     private static final int[] DX = {1, -1, 0, 0};
     private static final int[] DY = {0, 0, 1, -1};
 
@@ -35,6 +38,7 @@ final class PictureRouter {
     private int[] from;
     private int[] goal;
     private int search;
+    private long spent;
 
     /**
      * A grid over the bounds {left, top, right, bottom} with room around them.
@@ -115,9 +119,22 @@ final class PictureRouter {
      * from border to border; null when there is none.
      */
     List<double[]> route(double[] a, int ownA, double[] b, int ownB) {
+        List<int[]> starts = ports(a, ownA);
+        List<int[]> ends = ports(b, ownB);
         // An arrowhead apart from the others' if it can be, else anywhere on the box.
-        for (int room = 1; room >= -1; room--) {
-            List<double[]> path = route(a, ownA, b, ownB, room);
+        int before = -1;
+        for (int room = 1; room >= -1 && !starts.isEmpty() && spent < BUDGET; room--) {
+            List<int[]> goals = new ArrayList<>();
+            for (int[] port : ends) {
+                if (room < 0 || !near(port[0] % nx, port[0] / nx, room)) {
+                    goals.add(port);
+                }
+            }
+            if (goals.isEmpty() || goals.size() == before) {
+                continue;  // no end at all, or the same ends as the search that failed
+            }
+            before = goals.size();
+            List<double[]> path = route(a, starts, b, goals);
             if (path != null) {
                 return path;
             }
@@ -125,7 +142,7 @@ final class PictureRouter {
         return null;
     }
 
-    private List<double[]> route(double[] a, int ownA, double[] b, int ownB, int room) {
+    private List<double[]> route(double[] a, List<int[]> starts, double[] b, List<int[]> goals) {
         int n = nx * ny * 4;
         if (cost == null) {
             cost = new int[n];
@@ -138,13 +155,10 @@ final class PictureRouter {
         int size = 0;
         int[] ga = grown(b);
         // The sides' cells just outside each box: where paths start and end.
-        for (int[] port : ports(b, ownB)) {
-            int k = port[0];
-            if (room < 0 || !near(k % nx, k / nx, room)) {
-                goal[k] = search;
-            }
+        for (int[] port : goals) {
+            goal[port[0]] = search;
         }
-        for (int[] port : ports(a, ownA)) {
+        for (int[] port : starts) {
             int s = port[0] * 4 + port[1];
             int c = STEP * used[port[0]];
             if (cost[s] == 0 || c < cost[s] - 1) {
@@ -158,7 +172,7 @@ final class PictureRouter {
         }
         int found = -1;
         int expansions = 0;
-        while (size > 0 && expansions++ < MAX_EXPANSIONS) {
+        while (size > 0 && expansions++ < MAX_EXPANSIONS && spent++ < BUDGET) {
             long top = heap[0];
             heap[0] = heap[--size];
             sift(heap, size);

@@ -18,7 +18,6 @@ import java.util.List;
 import java.util.Map;
 import java.util.TreeMap;
 import javax.xml.parsers.DocumentBuilderFactory;
-import org.junit.jupiter.api.Assumptions;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import org.w3c.dom.Document;
@@ -363,6 +362,9 @@ class NetworkPictureTest {
                     net.readFile(file.toString());
                 } catch (QELTAException e) {
                     continue;  // a file made to be refused
+                }
+                if (!file.startsWith(shared)) {
+                    checkReadable(net, file.getFileName() + " at its positions");
                 }
                 forgetPositions(net);
                 Picture picture = checkReadable(net, file.getFileName().toString());
