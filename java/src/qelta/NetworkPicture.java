@@ -957,18 +957,33 @@ public final class NetworkPicture {
         }
     }
 
-    /** Spreads the arcs leaving (or entering) each box along its bottom (or top). */
+    /**
+     * Spreads the arcs leaving (or entering) each box along its bottom (or top); the arcs of
+     * one trunk leave at one point.
+     */
     private static void spread(Map<Item, List<Run>> arcs, boolean leaving) {
         for (Map.Entry<Item, List<Run>> e : arcs.entrySet()) {
             List<Run> side = e.getValue();
             side.sort((a, b) -> Double.compare(towards(a, leaving), towards(b, leaving)));
+            List<Object> ways = new ArrayList<>();
+            for (Run run : side) {
+                Object way = leaving && !run.chain.isEmpty() ? run.chain.get(0) : run;
+                if (ways.isEmpty() || ways.get(ways.size() - 1) != way) {
+                    ways.add(way);
+                }
+            }
             Box box = e.getKey().box;
-            for (int i = 0; i < side.size(); i++) {
-                double x = box.x + box.width * (i + 1) / (side.size() + 1);
+            int i = -1;
+            Object last = null;
+            for (Run run : side) {
+                Object way = leaving && !run.chain.isEmpty() ? run.chain.get(0) : run;
+                i += way == last ? 0 : 1;
+                last = way;
+                double x = box.x + box.width * (i + 1) / (ways.size() + 1);
                 if (leaving) {
-                    side.get(i).startX = x;
+                    run.startX = x;
                 } else {
-                    side.get(i).endX = x;
+                    run.endX = x;
                 }
             }
         }
