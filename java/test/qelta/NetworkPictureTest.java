@@ -381,8 +381,9 @@ class NetworkPictureTest {
     }
 
     /**
-     * An arc from outside into a submodel three frames down, beside an arc within it; a long
-     * submodel name; a node with loops to itself of two orders.
+     * An arc from outside into a submodel three frames down, beside an arc within it; arcs out
+     * of a submodel and back in; a long submodel name; a node with loops to itself of two
+     * orders.
      */
     @Test
     void nestedSubmodelsAndLoopsStayApart() throws Exception {
@@ -391,11 +392,13 @@ class NetworkPictureTest {
             int line = net.addSubmodel(plant, "Line");
             int stage = net.addSubmodel(line, "Stage");
             net.setSubmodelName(stage, "A submodel whose name is much longer than its nodes");
-            for (String id : new String[] {"Top", "Pump", "Valve", "Flow", "Warn"}) {
+            for (String id : new String[] {"Top", "Pump", "Valve", "Flow", "Warn", "Gauge"}) {
                 net.addNode(CPT, id);
             }
+            // Gauge, outside, both reads the plant and feeds it: arcs against the layers.
             String[][] arcs = {{"Top", "Pump"}, {"Pump", "Valve"}, {"Valve", "Flow"},
-                {"Flow", "Warn"}, {"Top", "Warn"}, {"Pump", "Warn"}};
+                {"Flow", "Warn"}, {"Top", "Warn"}, {"Pump", "Warn"}, {"Pump", "Gauge"},
+                {"Gauge", "Flow"}};
             for (String[] arc : arcs) net.addArc(arc[0], arc[1]);
             net.setSubmodelOfNode(plant, net.getNode("Pump"));
             net.setSubmodelOfNode(line, net.getNode("Valve"));
