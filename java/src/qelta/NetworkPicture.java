@@ -36,12 +36,20 @@ import java.util.Map;
  * <p>Nodes stand at their positions ({@link Network#getNodePosition(int)}), spread apart
  * evenly until the boxes, which are made as large as their text needs (and at least their own
  * size, up to 400 pixels), do not overlap; a
- * submodel's frame encloses its nodes and its own submodels. When two nodes share a centre (as
+ * submodel's frame encloses its nodes and its own submodels and is wide enough for its name.
+ * When two nodes share a centre (as
  * every node of a network built without positions does), or stand so close that the spread
  * would be more than six-fold, the picture lays the nodes out by itself: each submodel in
  * layers from parents to children, its submodels drawn as framed blocks among its nodes, an arc
- * across several layers bending down beside the boxes between. Temporal arcs are dashed, bent
- * to one side and labelled with their order.
+ * across several layers passing down beside the boxes between; a layer much wider than the
+ * layout is tall is broken into rows, so that a large network is about as wide as it is high.
+ *
+ * <p>Every arc runs around the boxes of the nodes it does not join, clear of the submodels'
+ * names, and ends at a point of a box no other arc ends at; where the boxes leave no way
+ * between them, it is drawn straight. Each arc is a {@code path} of class "arc" (with
+ * "temporal" added) naming its parent and child in {@code data-from} and {@code data-to}.
+ * Temporal arcs are dashed and labelled with their order; a node's arcs to itself are loops on
+ * its right side, one above the other.
  *
  * <p>Text is 12 pixels high, sans-serif. Every bar is a {@code rect} of class "bar" (with
  * "observed" or "implied" added), carrying the node's identifier in {@code data-node} and the
@@ -61,6 +69,17 @@ public final class NetworkPicture {
     private static final int MAX_LABEL = 24;
     private static final double MAX_SPREAD = 6;
     private static final int BEND = 12;
+    private static final int BEND_GAP = 8;
+    private static final int LEAD = 8;
+    private static final double WRAP_WIDTH = 1.0;
+    private static final double WRAP_AT = 5;
+    private static final int MAX_GAP_Y = 400;
+    private static final double ARC_SPACING = 3;
+    private static final int ALIGN_SWEEPS = 8;
+    private static final double ALIGN_ROOM = 1.15;
+    private static final int LOOP = 36;
+    private static final int LOOP_BAND = 18;
+    private static final double ROUTE_MARGIN = 3;
     private static final int MAX_OWN_SIZE = 400;
 
     private static final int CPT = 18;
@@ -75,8 +94,10 @@ public final class NetworkPicture {
     private final Network net;
     private final Map<Integer, Box> boxes = new LinkedHashMap<>();
     private final List<Frame> frames = new ArrayList<>();
-    private final List<double[]> waypoints = new ArrayList<>();
-    private final Map<Long, List<double[]>> bends = new HashMap<>();  // by arcKey(parent, child)
+    private final List<double[]> waypoints = new ArrayList<>();  // moved with their block
+    private final Map<Long, List<double[]>> routes = new HashMap<>();  // by arcKey(parent, child)
+    private final Map<Integer, List<Integer>> loops = new HashMap<>();  // a node's own orders
+    private final List<Temporal> temporals = new ArrayList<>();
 
     private NetworkPicture(Network net) {
         this.net = net;
@@ -95,6 +116,7 @@ public final class NetworkPicture {
         NetworkPicture picture = new NetworkPicture(net);
         picture.measure();
         picture.place();
+        picture.route();
         return picture.render();
     }
 
@@ -186,6 +208,17 @@ public final class NetworkPicture {
 
     private void measure() {
         for (int node : net.getAllNodes()) {
+            if (net.getNodeTemporalType(node) == PLATE) {
+                for (int order : net.getTemporalOrders(node)) {
+                    for (TemporalInfo info : net.getTemporalParents(node, order)) {
+                        if (info.handle() == node) {
+                            loops.computeIfAbsent(node, k -> new ArrayList<>()).add(order);
+                        }
+                    }
+                }
+            }
+        }
+        for (int node : net.getAllNodes()) {
             Box box = new Box(node);
             box.kind = net.getNodeType(node);
             String id = net.getNodeId(node);
@@ -219,6 +252,9 @@ public final class NetworkPicture {
                     Math.min(own.width, MAX_OWN_SIZE)));
             box.height = Math.max(LINE + PAD + box.lines.size() * LINE
                     + (box.lines.isEmpty() ? 0 : PAD / 2), Math.min(own.height, MAX_OWN_SIZE));
+            // Tall enough for its loops to itself to stand apart.
+            box.height = Math.max(box.height,
+                    LOOP_BAND * loops.getOrDefault(node, List.of()).size());
             boxes.put(node, box);
         }
     }
@@ -455,7 +491,7 @@ public final class NetworkPicture {
             frame.title = submodelTitle(child);
             frame.x = inner[0] - FRAME_PAD;
             frame.y = inner[1] - FRAME_PAD - FRAME_TITLE;
-            frame.width = inner[2] - inner[0] + 2 * FRAME_PAD;
+            frame.width = Math.max(inner[2] - inner[0] + 2 * FRAME_PAD, titleWidth(frame.title));
             frame.height = inner[3] - inner[1] + 2 * FRAME_PAD + FRAME_TITLE;
             frames.add(frame);
             grow(bounds, frame.x, frame.y, frame.x + frame.width, frame.y + frame.height);
@@ -463,18 +499,30 @@ public final class NetworkPicture {
         return bounds;
     }
 
-    /** One item of a submodel's layered layout: a node, or a framed block of a submodel. */
+    /** One item of a submodel's layered layout: a node, a framed block of a submodel, a bend. */
     private static final class Item {
-        Box box;            // null for a block
-        int submodel;
+        Box box;            // null for a block or a bend
+        boolean bend;       // a point a long arc passes through, in a layer between its ends
         double width;
         double height;
         int layer;
         double order;
-        double[] point;     // a bend of a long arc: x, then the top and bottom of its layer
-        List<Box> members = new ArrayList<>();
-        List<Frame> innerFrames = new ArrayList<>();
-        List<double[]> innerPoints = new ArrayList<>();
+        double x;
+        final List<Item> up = new ArrayList<>();     // what leads here from the layer above
+        final List<Item> down = new ArrayList<>();   // and on to the layer below
+        final List<Box> members = new ArrayList<>();
+        final List<Frame> innerFrames = new ArrayList<>();
+        final List<double[]> innerPoints = new ArrayList<>();
+    }
+
+    /** An arc between two nodes of one submodel's layout, drawn through its chain of bends. */
+    private static final class Run {
+        long key;
+        Item from;
+        Item to;
+        final List<Item> chain = new ArrayList<>();
+        double startX;
+        double endX;
     }
 
     /** Lays a submodel out with its top left at (x, y); answers its size. */
@@ -485,7 +533,7 @@ public final class NetworkPicture {
             if (net.getSubmodelOfNode(box.node) == submodel) {
                 Item item = new Item();
                 item.box = box;
-                item.width = box.width;
+                item.width = box.width + loopRoom(box);
                 item.height = box.height;
                 item.members.add(box);
                 items.add(item);
@@ -500,8 +548,11 @@ public final class NetworkPicture {
                 continue;
             }
             Item item = new Item();
-            item.submodel = child;
-            item.width = size[0] + 2 * FRAME_PAD;
+            Frame frame = new Frame();
+            frame.id = net.getSubmodelId(child);
+            frame.title = submodelTitle(child);
+            // Wide enough for its title.
+            item.width = Math.max(size[0] + 2 * FRAME_PAD, titleWidth(frame.title));
             item.height = size[1] + 2 * FRAME_PAD + FRAME_TITLE;
             for (Box box : boxes.values()) {
                 if (isWithin(net.getSubmodelOfNode(box.node), child)) {
@@ -511,9 +562,6 @@ public final class NetworkPicture {
             }
             item.innerFrames.addAll(frames.subList(framesBefore, frames.size()));
             item.innerPoints.addAll(waypoints.subList(pointsBefore, waypoints.size()));
-            Frame frame = new Frame();
-            frame.id = net.getSubmodelId(child);
-            frame.title = submodelTitle(child);
             frame.width = item.width;
             frame.height = item.height;
             frames.add(frame);
@@ -524,16 +572,21 @@ public final class NetworkPicture {
             return new double[] {0, 0};
         }
         // Layers: the longest chain of arcs from above, relaxed at most once per item.
-        List<int[]> edges = new ArrayList<>();
-        Map<Long, int[]> edgeOfArc = new LinkedHashMap<>();
+        List<Item[]> edges = new ArrayList<>();
+        List<Run> runs = new ArrayList<>();
         for (Item item : items) {
             for (Box member : item.members) {
                 for (int parent : net.getParents(member.node)) {
                     Item from = itemOfNode.get(parent);
                     if (from != null && from != item) {
-                        int[] e = {items.indexOf(from), items.indexOf(item)};
-                        edges.add(e);
-                        edgeOfArc.put(arcKey(parent, member.node), e);
+                        edges.add(new Item[] {from, item});
+                        if (from.box != null && item.box != null) {
+                            Run run = new Run();
+                            run.key = arcKey(parent, member.node);
+                            run.from = from;
+                            run.to = item;
+                            runs.add(run);
+                        }
                     }
                 }
             }
@@ -541,11 +594,9 @@ public final class NetworkPicture {
         int realCount = items.size();
         for (int round = 0; round < realCount; round++) {
             boolean changed = false;
-            for (int[] e : edges) {
-                Item from = items.get(e[0]);
-                Item to = items.get(e[1]);
-                if (to.layer < from.layer + 1 && from.layer + 1 < realCount) {
-                    to.layer = from.layer + 1;
+            for (Item[] e : edges) {
+                if (e[1].layer < e[0].layer + 1 && e[0].layer + 1 < realCount) {
+                    e[1].layer = e[0].layer + 1;
                     changed = true;
                 }
             }
@@ -553,109 +604,108 @@ public final class NetworkPicture {
                 break;
             }
         }
+        for (Item[] e : edges) {
+            if (e[1].layer == e[0].layer + 1) {
+                e[0].down.add(e[1]);
+                e[1].up.add(e[0]);
+            }
+        }
+        List<List<Item>> layers = layers(items);
+        order(layers);
+        wrap(layers, items);
         // An arc across several layers bends through a narrow item in each layer between, so
-        // that it passes beside the boxes there.
-        Map<Long, List<Item>> chains = new HashMap<>();
-        List<int[]> steps = new ArrayList<>();
-        for (int[] e : edges) {
-            Item from = items.get(e[0]);
-            Item to = items.get(e[1]);
-            if (to.layer <= from.layer + 1) {
-                steps.add(e);
+        // that it passes beside the boxes there. Arcs to or from a block find their own way
+        // once everything is placed.
+        for (Item item : items) {
+            item.up.clear();
+            item.down.clear();
+        }
+        // The long arcs of one parent share their bends as far as they go together, so that a
+        // node with many children far below draws one trunk rather than many.
+        Map<Item, Map<Integer, Item>> trunks = new HashMap<>();
+        for (Run run : runs) {
+            if (run.to.layer <= run.from.layer) {
                 continue;
             }
-            long pair = arcKey(e[0], e[1]);
-            if (chains.containsKey(pair)) {
-                continue;
-            }
-            List<Item> chain = new ArrayList<>();
-            int previous = e[0];
-            for (int l = from.layer + 1; l < to.layer; l++) {
-                Item bend = new Item();
-                bend.submodel = -1;
-                bend.width = BEND;
-                bend.layer = l;
-                bend.point = new double[3];
-                waypoints.add(bend.point);
-                items.add(bend);
-                chain.add(bend);
-                steps.add(new int[] {previous, items.size() - 1});
-                previous = items.size() - 1;
-            }
-            steps.add(new int[] {previous, e[1]});
-            chains.put(pair, chain);
-        }
-        for (Map.Entry<Long, int[]> arc : edgeOfArc.entrySet()) {
-            List<Item> chain = chains.get(arcKey(arc.getValue()[0], arc.getValue()[1]));
-            if (chain != null) {
-                List<double[]> points = new ArrayList<>();
-                for (Item bend : chain) {
-                    points.add(bend.point);
+            Map<Integer, Item> trunk = trunks.computeIfAbsent(run.from, k -> new HashMap<>());
+            Item previous = run.from;
+            for (int l = run.from.layer + 1; l <= run.to.layer; l++) {
+                Item next = l < run.to.layer ? trunk.get(l) : run.to;
+                boolean fresh = next == null || l == run.to.layer;
+                if (next == null) {
+                    next = new Item();
+                    next.bend = true;
+                    next.width = BEND;
+                    next.layer = l;
+                    next.order = previous.order;
+                    items.add(next);
+                    trunk.put(l, next);
                 }
-                bends.put(arc.getKey(), points);
-            }
-        }
-        int layerCount = 0;
-        for (Item item : items) {
-            layerCount = Math.max(layerCount, item.layer + 1);
-        }
-        List<List<Item>> layers = new ArrayList<>();
-        for (int l = 0; l < layerCount; l++) {
-            layers.add(new ArrayList<>());
-        }
-        for (Item item : items) {
-            layers.get(item.layer).add(item);
-        }
-        // Within a layer, items follow the mean position of what leads to them from above.
-        for (int l = 0; l < layerCount; l++) {
-            List<Item> layer = layers.get(l);
-            for (int k = 0; k < layer.size(); k++) {
-                Item item = layer.get(k);
-                double sum = 0;
-                int count = 0;
-                for (int[] e : steps) {
-                    if (items.get(e[1]) == item && items.get(e[0]).layer < l) {
-                        sum += items.get(e[0]).order;
-                        count++;
-                    }
+                if (l < run.to.layer) {
+                    run.chain.add(next);
                 }
-                item.order = count > 0 ? sum / count : k;
-            }
-            layer.sort((a, b) -> Double.compare(a.order, b.order));
-            for (int k = 0; k < layer.size(); k++) {
-                layer.get(k).order = k;
+                if (fresh) {
+                    previous.down.add(next);
+                    next.up.add(previous);
+                }
+                previous = next;
             }
         }
-        double widest = 0;
-        for (List<Item> layer : layers) {
-            double w = -GAP_X;
-            for (Item item : layer) {
-                w += item.width + GAP_X;
-            }
-            widest = Math.max(widest, w);
+        layers = layers(items);
+        order(layers);
+        // Across: each item as near its neighbours as the order and the gaps allow.
+        align(layers);
+        double leftmost = Double.MAX_VALUE;
+        double rightmost = -Double.MAX_VALUE;
+        for (Item item : items) {
+            leftmost = Math.min(leftmost, item.x);
+            rightmost = Math.max(rightmost, item.x + item.width);
         }
+        double widest = rightmost - leftmost;
+        // A gap crossed by many long arcs is made taller, so that they run apart.
+        double[] gaps = new double[layers.size()];
+        for (int l = 0; l < layers.size(); l++) {
+            // The most arcs above one point of the gap: where they run closest.
+            List<double[]> ends = new ArrayList<>();
+            for (Item item : layers.get(l)) {
+                for (Item below : item.down) {
+                    double a = item.x + item.width / 2;
+                    double b = below.x + below.width / 2;
+                    ends.add(new double[] {Math.min(a, b), 1});
+                    ends.add(new double[] {Math.max(a, b), -1});
+                }
+            }
+            ends.sort((a, b) -> a[0] != b[0] ? Double.compare(a[0], b[0])
+                    : Double.compare(b[1], a[1]));
+            int over = 0;
+            int most = 0;
+            for (double[] end : ends) {
+                over += (int) end[1];
+                most = Math.max(most, over);
+            }
+            gaps[l] = Math.min(MAX_GAP_Y, Math.max(GAP_Y, ARC_SPACING * most));
+        }
+        double[] tops = new double[layers.size()];
+        double[] bottoms = new double[layers.size()];
         double top = y;
-        for (List<Item> layer : layers) {
-            double w = -GAP_X;
+        for (int l = 0; l < layers.size(); l++) {
+            List<Item> layer = layers.get(l);
             double h = 0;
             for (Item item : layer) {
-                w += item.width + GAP_X;
                 h = Math.max(h, item.height);
             }
-            double left = x + (widest - w) / 2;
+            tops[l] = top;
+            bottoms[l] = top + h;
             for (Item item : layer) {
-                double ix = left;
+                item.x += x - leftmost;
+                double ix = item.x;
                 double iy = top + (h - item.height) / 2;
                 if (item.box != null) {
                     item.box.x = ix;
                     item.box.y = iy;
-                } else if (item.point != null) {
-                    item.point[0] = ix + item.width / 2;
-                    item.point[1] = top;
-                    item.point[2] = top + h;
-                } else {
+                } else if (!item.bend) {
                     // The block was laid out at (FRAME_PAD, FRAME_PAD + FRAME_TITLE) inside
-                    // a frame at the origin: move it, its frames and its bends to the item's place.
+                    // a frame at the origin: move it, its frames and its arcs to the item's place.
                     for (Box member : item.members) {
                         member.x += ix;
                         member.y += iy;
@@ -667,14 +717,283 @@ public final class NetworkPicture {
                     for (double[] point : item.innerPoints) {
                         point[0] += ix;
                         point[1] += iy;
-                        point[2] += iy;
                     }
                 }
-                left += item.width + GAP_X;
             }
-            top += h + GAP_Y;
+            top += h + gaps[l];
         }
-        return new double[] {widest, top - GAP_Y - y};
+        drawRuns(runs, tops, bottoms);
+        return new double[] {widest, top - gaps[layers.size() - 1] - y};
+    }
+
+    /** The items by layer, in their order. */
+    private static List<List<Item>> layers(List<Item> items) {
+        List<List<Item>> layers = new ArrayList<>();
+        for (Item item : items) {
+            while (layers.size() <= item.layer) {
+                layers.add(new ArrayList<>());
+            }
+            layers.get(item.layer).add(item);
+        }
+        for (List<Item> layer : layers) {
+            layer.sort((a, b) -> Double.compare(a.order, b.order));
+        }
+        return layers;
+    }
+
+    /**
+     * Orders each layer by the mean place of its neighbours, sweeping down, up and down again,
+     * so that arcs cross less.
+     */
+    private static void order(List<List<Item>> layers) {
+        for (List<Item> layer : layers) {
+            for (int k = 0; k < layer.size(); k++) {
+                layer.get(k).order = k;
+            }
+        }
+        for (int sweep = 0; sweep < 3; sweep++) {
+            boolean downward = sweep % 2 == 0;
+            for (int i = 0; i < layers.size(); i++) {
+                List<Item> layer = layers.get(downward ? i : layers.size() - 1 - i);
+                for (Item item : layer) {
+                    List<Item> near = downward ? item.up : item.down;
+                    if (!near.isEmpty()) {
+                        double sum = 0;
+                        for (Item other : near) {
+                            sum += other.order;
+                        }
+                        item.order = sum / near.size();
+                    }
+                }
+                layer.sort((a, b) -> Double.compare(a.order, b.order));
+                for (int k = 0; k < layer.size(); k++) {
+                    layer.get(k).order = k;
+                }
+            }
+        }
+    }
+
+    /**
+     * Breaks the layers of a large layout much wider than it is tall into rows, so that a
+     * large network gives a picture about as wide as it is high rather than a long strip.
+     */
+    private static void wrap(List<List<Item>> layers, List<Item> items) {
+        double area = 0;
+        double widest = 0;
+        double widestItem = 0;
+        double height = 0;
+        for (List<Item> layer : layers) {
+            widest = Math.max(widest, rowWidth(layer));
+            double h = 0;
+            for (Item item : layer) {
+                area += (item.width + GAP_X) * (item.height + GAP_Y);
+                widestItem = Math.max(widestItem, item.width);
+                h = Math.max(h, item.height);
+            }
+            height += h + GAP_Y;
+        }
+        if (widest <= WRAP_AT * height) {
+            return;
+        }
+        // Long arcs add bends to the rows between: leave them room.
+        double limit = Math.max(widestItem, Math.sqrt(area) * WRAP_WIDTH);
+        int next = 0;
+        for (List<Item> layer : layers) {
+            double w = 0;
+            for (int k = 0; k < layer.size(); k++) {
+                Item item = layer.get(k);
+                if (k > 0 && w + GAP_X + item.width > limit) {
+                    next++;
+                    w = 0;
+                }
+                w += (w > 0 ? GAP_X : 0) + item.width;
+                item.layer = next;
+            }
+            next++;
+        }
+        layers.clear();
+        layers.addAll(layers(items));
+    }
+
+    /**
+     * Places each layer's items from left to right, each as near the mean place of its
+     * neighbours above (sweeping down) or below (sweeping up) as the gaps allow; a bend takes
+     * both and weighs more, so that a long arc runs straight.
+     */
+    private static void align(List<List<Item>> layers) {
+        double widest = 0;
+        for (List<Item> layer : layers) {
+            widest = Math.max(widest, rowWidth(layer));
+        }
+        for (List<Item> layer : layers) {
+            double left = (widest - rowWidth(layer)) / 2;
+            for (int k = 0; k < layer.size(); k++) {
+                Item item = layer.get(k);
+                left += k > 0 ? gap(layer.get(k - 1), item) : 0;
+                item.x = left;
+                left += item.width;
+            }
+        }
+        for (int sweep = 0; sweep < ALIGN_SWEEPS; sweep++) {
+            boolean downward = sweep % 2 == 0;
+            for (int i = 0; i < layers.size(); i++) {
+                List<Item> layer = layers.get(downward ? i : layers.size() - 1 - i);
+                int n = layer.size();
+                double[] want = new double[n];
+                double[] weight = new double[n];
+                double[] least = new double[n];  // the least distance from the first centre
+                for (int k = 0; k < n; k++) {
+                    Item item = layer.get(k);
+                    double sum = 0;
+                    int count = 0;
+                    for (Item other : downward || item.bend ? item.up : item.down) {
+                        sum += other.x + other.width / 2;
+                        count++;
+                    }
+                    if (item.bend) {
+                        for (Item other : item.down) {
+                            sum += other.x + other.width / 2;
+                            count++;
+                        }
+                    }
+                    want[k] = count > 0 ? sum / count : item.x + item.width / 2;
+                    weight[k] = count == 0 ? 0.01 : item.bend ? 4 : 1;
+                    least[k] = k == 0 ? 0 : least[k - 1] + (layer.get(k - 1).width + item.width)
+                            / 2 + gap(layer.get(k - 1), item);
+                }
+                double[] centre = nondecreasing(want, weight, least);
+                // Within the room: clipping the shifted centres keeps them the nearest.
+                double first = layer.get(0).width / 2;
+                double room = widest * ALIGN_ROOM - rowWidth(layer);
+                for (int k = 0; k < n; k++) {
+                    double shift = Math.min(Math.max(centre[k] - least[k], first), first + room);
+                    layer.get(k).x = shift + least[k] - layer.get(k).width / 2;
+                }
+            }
+        }
+    }
+
+    /**
+     * The centres nearest the wanted ones (least weighted squares) that keep each at least
+     * its least distance after the first: pooling adjacent violators on the shifted values.
+     */
+    private static double[] nondecreasing(double[] want, double[] weight, double[] least) {
+        int n = want.length;
+        double[] mean = new double[n];
+        double[] mass = new double[n];
+        int[] length = new int[n];
+        int blocks = 0;
+        for (int k = 0; k < n; k++) {
+            mean[blocks] = want[k] - least[k];
+            mass[blocks] = weight[k];
+            length[blocks] = 1;
+            blocks++;
+            while (blocks > 1 && mean[blocks - 2] >= mean[blocks - 1]) {
+                double m = mass[blocks - 2] + mass[blocks - 1];
+                mean[blocks - 2] = (mean[blocks - 2] * mass[blocks - 2]
+                        + mean[blocks - 1] * mass[blocks - 1]) / m;
+                mass[blocks - 2] = m;
+                length[blocks - 2] += length[blocks - 1];
+                blocks--;
+            }
+        }
+        double[] out = new double[n];
+        int k = 0;
+        for (int b = 0; b < blocks; b++) {
+            for (int j = 0; j < length[b]; j++, k++) {
+                out[k] = mean[b] + least[k];
+            }
+        }
+        return out;
+    }
+
+    private static double rowWidth(List<Item> layer) {
+        double w = 0;
+        for (int k = 0; k < layer.size(); k++) {
+            w += layer.get(k).width + (k > 0 ? gap(layer.get(k - 1), layer.get(k)) : 0);
+        }
+        return w;
+    }
+
+    /** Bends side by side stand closer than boxes. */
+    private static double gap(Item a, Item b) {
+        return a.bend && b.bend ? BEND_GAP : GAP_X;
+    }
+
+    /**
+     * The paths of the arcs between nodes of one layout: down from the parent's bottom to
+     * below its row, across the gap, down through each bend, and into the child's top. Arcs
+     * leave and enter a box at points spread along its side, in the order of where they go.
+     */
+    private void drawRuns(List<Run> runs, double[] tops, double[] bottoms) {
+        Map<Item, List<Run>> leaving = new HashMap<>();
+        Map<Item, List<Run>> entering = new HashMap<>();
+        for (Run run : runs) {
+            if (run.to.layer > run.from.layer) {
+                leaving.computeIfAbsent(run.from, k -> new ArrayList<>()).add(run);
+                entering.computeIfAbsent(run.to, k -> new ArrayList<>()).add(run);
+            }
+        }
+        spread(leaving, true);
+        spread(entering, false);
+        for (Run run : runs) {
+            if (run.to.layer <= run.from.layer) {
+                continue;
+            }
+            Box a = run.from.box;
+            Box b = run.to.box;
+            List<double[]> path = new ArrayList<>();
+            path.add(new double[] {run.startX, a.y + a.height});
+            path.add(new double[] {run.startX, bottoms[run.from.layer] + LEAD});
+            for (Item bend : run.chain) {
+                double bx = bend.x + BEND / 2.0;
+                path.add(new double[] {bx, tops[bend.layer] - LEAD});
+                path.add(new double[] {bx, bottoms[bend.layer] + LEAD});
+            }
+            path.add(new double[] {run.endX, tops[run.to.layer] - LEAD});
+            path.add(new double[] {run.endX, b.y});
+            waypoints.addAll(path);
+            routes.put(run.key, path);
+        }
+    }
+
+    /**
+     * Spreads the arcs leaving (or entering) each box along its bottom (or top); the arcs of
+     * one trunk leave at one point.
+     */
+    private static void spread(Map<Item, List<Run>> arcs, boolean leaving) {
+        for (Map.Entry<Item, List<Run>> e : arcs.entrySet()) {
+            List<Run> side = e.getValue();
+            side.sort((a, b) -> Double.compare(towards(a, leaving), towards(b, leaving)));
+            List<Object> ways = new ArrayList<>();
+            for (Run run : side) {
+                Object way = leaving && !run.chain.isEmpty() ? run.chain.get(0) : run;
+                if (ways.isEmpty() || ways.get(ways.size() - 1) != way) {
+                    ways.add(way);
+                }
+            }
+            Box box = e.getKey().box;
+            int i = -1;
+            Object last = null;
+            for (Run run : side) {
+                Object way = leaving && !run.chain.isEmpty() ? run.chain.get(0) : run;
+                i += way == last ? 0 : 1;
+                last = way;
+                double x = box.x + box.width * (i + 1) / (ways.size() + 1);
+                if (leaving) {
+                    run.startX = x;
+                } else {
+                    run.endX = x;
+                }
+            }
+        }
+    }
+
+    /** Where an arc heads after leaving its parent, or comes from before its child. */
+    private static double towards(Run run, boolean leaving) {
+        Item next = run.chain.isEmpty() ? (leaving ? run.to : run.from)
+                : run.chain.get(leaving ? 0 : run.chain.size() - 1);
+        return next.bend ? next.x : next.box.cx();
     }
 
     private static long arcKey(int parent, int child) {
@@ -733,9 +1052,16 @@ public final class NetworkPicture {
             grow(b, f.x, f.y, f.x + f.width, f.y + f.height);
         }
         for (Box box : boxes.values()) {
-            // Room for a temporal loop and its label on the right.
-            if (net.getNodeTemporalType(box.node) == PLATE) {
-                grow(b, box.x, box.y, box.x + box.width + 100, box.y + box.height);
+            grow(b, box.x, box.y, box.x + box.width + loopRoom(box), box.y + box.height);
+        }
+        for (List<double[]> path : routes.values()) {
+            for (double[] p : path) {
+                grow(b, p[0], p[1], p[0], p[1]);
+            }
+        }
+        for (Temporal arc : temporals) {
+            for (double[] p : arc.path) {
+                grow(b, p[0], p[1], p[0] + 50, p[1]);
             }
         }
         if (boxes.isEmpty() && frames.isEmpty()) {
@@ -781,21 +1107,33 @@ public final class NetworkPicture {
         }
         for (Box child : boxes.values()) {
             for (int parent : net.getParents(child.node)) {
-                Box from = boxes.get(parent);
-                if (from != null) {
-                    arrow(s, from, child, bends.getOrDefault(arcKey(parent, child.node), List.of()),
-                            ox, oy, false, "");
+                List<double[]> path = routes.get(arcKey(parent, child.node));
+                if (path != null) {
+                    arc(s, path, ox, oy, false, net.getNodeId(parent), net.getNodeId(child.node));
                 }
             }
-            if (net.getNodeTemporalType(child.node) == PLATE) {
-                for (int order : net.getTemporalOrders(child.node)) {
-                    for (TemporalInfo t : net.getTemporalParents(child.node, order)) {
-                        Box from = boxes.get(t.handle());
-                        if (from != null) {
-                            arrow(s, from, child, List.of(), ox, oy, true, "order " + order);
-                        }
-                    }
-                }
+        }
+        for (Temporal t : temporals) {
+            arc(s, t.path, ox, oy, true, t.parent, t.child);
+            label(s, t.labelX + ox, t.labelY + oy, t.label);
+        }
+        for (Box box : boxes.values()) {
+            List<Integer> orders = loops.getOrDefault(box.node, List.of());
+            for (int k = 0; k < orders.size(); k++) {
+                // Loops of a node to itself stand one above the other on its right side.
+                double band = box.height / orders.size();
+                double x = box.x + box.width + ox;
+                double y0 = box.y + oy + band * k + 3;
+                double y1 = box.y + oy + band * (k + 1) - 3;
+                String self = net.getNodeId(box.node);
+                s.append("<path class=\"arc temporal\"").append(attr("data-from", self))
+                        .append(attr("data-to", self)).append(" d=\"M").append(fmt(x)).append(',')
+                        .append(fmt(y0)).append(" C").append(fmt(x + LOOP)).append(',')
+                        .append(fmt(y0)).append(' ').append(fmt(x + LOOP)).append(',')
+                        .append(fmt(y1)).append(' ').append(fmt(x)).append(',').append(fmt(y1))
+                        .append("\" fill=\"none\" stroke=\"#444\" stroke-width=\"1.5\"")
+                        .append(" stroke-dasharray=\"6 4\" marker-end=\"url(#arrow)\"/>\n");
+                label(s, x + LOOP * 0.75 + 4, (y0 + y1) / 2 + 4, "order " + orders.get(k));
             }
         }
         for (Box box : boxes.values()) {
@@ -805,60 +1143,141 @@ public final class NetworkPicture {
         return s.toString();
     }
 
-    private void arrow(StringBuilder s, Box from, Box to, List<double[]> via, double ox, double oy,
-            boolean temporal, String label) {
-        String style = temporal ? " stroke-dasharray=\"6 4\"" : "";
-        if (from == to) {
-            // A temporal arc of a node to itself: a loop on its right side.
-            double x = to.x + to.width + ox;
-            double y0 = to.y + oy + to.height * 0.3;
-            double y1 = to.y + oy + to.height * 0.7;
-            s.append("<path class=\"arc temporal\" d=\"M").append(fmt(x)).append(',')
-                    .append(fmt(y0)).append(" C").append(fmt(x + 40)).append(',').append(fmt(y0))
-                    .append(' ').append(fmt(x + 40)).append(',').append(fmt(y1)).append(' ')
-                    .append(fmt(x)).append(',').append(fmt(y1))
-                    .append("\" fill=\"none\" stroke=\"#444\" stroke-width=\"1.5\"")
-                    .append(style).append(" marker-end=\"url(#arrow)\"/>\n");
-            s.append("<text").append(attr("x", x + 34)).append(attr("y", (y0 + y1) / 2 + 4))
-                    .append(" font-size=\"11\" fill=\"#444\">").append(escape(label))
-                    .append("</text>\n");
+    private static void arc(StringBuilder s, List<double[]> path, double ox, double oy,
+            boolean temporal, String parent, String child) {
+        s.append("<path class=\"arc").append(temporal ? " temporal" : "").append('"')
+                .append(attr("data-from", parent)).append(attr("data-to", child))
+                .append(" d=\"");
+        for (int i = 0; i < path.size(); i++) {
+            s.append(i == 0 ? "M" : " L").append(fmt(path.get(i)[0] + ox)).append(',')
+                    .append(fmt(path.get(i)[1] + oy));
+        }
+        s.append("\" fill=\"none\" stroke=\"#444\" stroke-width=\"1.5\"")
+                .append(temporal ? " stroke-dasharray=\"6 4\"" : "")
+                .append(" marker-end=\"url(#arrow)\"/>\n");
+    }
+
+    private static void label(StringBuilder s, double x, double y, String text) {
+        s.append("<text class=\"order\"").append(attr("x", x)).append(attr("y", y))
+                .append(" font-size=\"11\" fill=\"#444\">").append(escape(text))
+                .append("</text>\n");
+    }
+
+    // -------- Arcs
+
+    /** A temporal arc between two nodes, routed, with its label beside its longest run. */
+    private static final class Temporal {
+        List<double[]> path;
+        String parent;
+        String child;
+        String label;
+        double labelX;
+        double labelY;
+    }
+
+    /**
+     * Finds a path for every arc the layered layout has not drawn (all of them when the nodes
+     * stand at their own positions), around every box but the arc's own two and clear of the
+     * submodels' titles and the nodes' loops.
+     */
+    private void route() {
+        List<Box> all = new ArrayList<>(boxes.values());
+        double[] b = emptyBounds();
+        for (Box box : all) {
+            grow(b, box.x, box.y, box.x + box.width + loopRoom(box), box.y + box.height);
+        }
+        for (Frame f : frames) {
+            grow(b, f.x, f.y, f.x + f.width, f.y + f.height);
+        }
+        if (all.isEmpty()) {
             return;
         }
-        // A bend runs straight down its layer, beside the boxes there.
-        double[] first = via.isEmpty() ? new double[] {to.cx(), to.cy()} : via.get(0);
-        double[] last = via.isEmpty() ? null : via.get(via.size() - 1);
-        double[] a = border(from, first[0] - from.cx(), first[1] - from.cy());
-        double[] b = last == null ? border(to, from.cx() - to.cx(), from.cy() - to.cy())
-                : border(to, last[0] - to.cx(), last[2] - to.cy());
-        StringBuilder d = new StringBuilder("M").append(fmt(a[0] + ox)).append(',')
-                .append(fmt(a[1] + oy));
-        double labelX = (a[0] + b[0]) / 2;
-        double labelY = (a[1] + b[1]) / 2;
-        if (temporal) {
-            // Bent to one side, apart from an ordinary arc between the same two nodes.
-            double dx = b[0] - a[0];
-            double dy = b[1] - a[1];
-            double length = Math.max(1, Math.hypot(dx, dy));
-            double cx = labelX - dy / length * 36;
-            double cy = labelY + dx / length * 36;
-            d.append(" Q").append(fmt(cx + ox)).append(',').append(fmt(cy + oy));
-            labelX = (labelX + cx) / 2;
-            labelY = (labelY + cy) / 2;
-        } else {
-            for (double[] p : via) {
-                d.append(" L").append(fmt(p[0] + ox)).append(',').append(fmt(p[1] + oy))
-                        .append(" L").append(fmt(p[0] + ox)).append(',').append(fmt(p[2] + oy));
+        PictureRouter router = new PictureRouter(b, ROUTE_MARGIN);
+        Map<Integer, Integer> index = new HashMap<>();
+        for (int i = 0; i < all.size(); i++) {
+            Box box = all.get(i);
+            index.put(box.node, i);
+            router.close(rect(box), i, true);
+            if (loopRoom(box) > 0) {
+                router.close(new double[] {box.x + box.width + 1, box.y - 2,
+                    box.x + box.width + loopRoom(box), box.y + box.height + 2},
+                    PictureRouter.CLOSED, false);
             }
         }
-        d.append(temporal ? " " : " L").append(fmt(b[0] + ox)).append(',').append(fmt(b[1] + oy));
-        s.append("<path class=\"arc").append(temporal ? " temporal" : "").append("\" d=\"")
-                .append(d).append("\" fill=\"none\" stroke=\"#444\" stroke-width=\"1.5\"")
-                .append(style).append(" marker-end=\"url(#arrow)\"/>\n");
-        if (!label.isEmpty()) {
-            s.append("<text").append(attr("x", labelX + ox + 4)).append(attr("y", labelY + oy))
-                    .append(" font-size=\"11\" fill=\"#444\">").append(escape(label))
-                    .append("</text>\n");
+        for (Frame f : frames) {
+            router.close(new double[] {f.x + 4, f.y + 2, f.x + titleWidth(f.title) - 4,
+                f.y + FRAME_TITLE}, PictureRouter.CLOSED, false);
+            router.avoid(new double[] {f.x, f.y, f.x + f.width, f.y + f.height});
         }
+        for (List<double[]> path : routes.values()) {
+            router.take(path);
+        }
+        for (Box child : all) {
+            for (int parent : net.getParents(child.node)) {
+                long key = arcKey(parent, child.node);
+                Box from = boxes.get(parent);
+                if (from != null && !routes.containsKey(key)) {
+                    routes.put(key, find(router, from, child, index));
+                }
+            }
+            if (net.getNodeTemporalType(child.node) != PLATE) {
+                continue;
+            }
+            for (int order : net.getTemporalOrders(child.node)) {
+                for (TemporalInfo info : net.getTemporalParents(child.node, order)) {
+                    Box from = boxes.get(info.handle());
+                    if (from != null && from != child) {
+                        Temporal t = new Temporal();
+                        t.path = find(router, from, child, index);
+                        t.label = "order " + order;
+                        t.parent = net.getNodeId(from.node);
+                        t.child = net.getNodeId(child.node);
+                        double longest = -1;
+                        for (int i = 1; i < t.path.size(); i++) {
+                            double[] p = t.path.get(i - 1);
+                            double[] q = t.path.get(i);
+                            double length = Math.hypot(q[0] - p[0], q[1] - p[1]);
+                            if (length > longest) {
+                                longest = length;
+                                t.labelX = (p[0] + q[0]) / 2 + 4;
+                                t.labelY = (p[1] + q[1]) / 2 - 4;
+                            }
+                        }
+                        temporals.add(t);
+                    }
+                }
+            }
+        }
+    }
+
+    /** A path around the boxes, or a straight line when the boxes leave no way between. */
+    private static List<double[]> find(PictureRouter router, Box from, Box to,
+            Map<Integer, Integer> index) {
+        List<double[]> path = router.route(rect(from), index.get(from.node), rect(to),
+                index.get(to.node));
+        if (path == null) {
+            path = List.of(border(from, to.cx() - from.cx(), to.cy() - from.cy()),
+                    border(to, from.cx() - to.cx(), from.cy() - to.cy()));
+        }
+        router.take(path);
+        return path;
+    }
+
+    private static double[] rect(Box box) {
+        return new double[] {box.x, box.y, box.x + box.width, box.y + box.height};
+    }
+
+    /** Room right of a box for its loops to itself and their labels. */
+    private double loopRoom(Box box) {
+        double room = 0;
+        for (int order : loops.getOrDefault(box.node, List.of())) {
+            room = Math.max(room, LOOP * 0.75 + 4 + textWidth("order " + order) * 11 / FONT + 6);
+        }
+        return room;
+    }
+
+    private static double titleWidth(String title) {
+        return Math.ceil(textWidth(title) * 1.2) + 16;  // bold, with room to spare
     }
 
     /** Where a ray from the box's centre in direction (dx, dy) leaves the box. */

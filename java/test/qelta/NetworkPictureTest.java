@@ -10,7 +10,9 @@ import java.io.ByteArrayInputStream;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.stream.Stream;
 import java.util.ArrayList;
+import java.util.Arrays;
 import java.util.HashMap;
 import java.util.List;
 import java.util.Map;
@@ -38,6 +40,11 @@ class NetworkPictureTest {
         final Map<String, double[]> frames = new HashMap<>();
         final Map<String, Map<Integer, double[]>> rows = new HashMap<>();  // {bars, a track}
         final Map<String, List<String>> barClasses = new HashMap<>();
+        final List<Arc> arcs = new ArrayList<>();
+        final Map<String, double[]> titles = new HashMap<>();  // a frame's title's box
+        final List<double[]> labels = new ArrayList<>();        // the temporal arcs' labels
+        double width;
+        double height;
 
         Picture(String svg) throws Exception {
             DocumentBuilderFactory factory = DocumentBuilderFactory.newInstance();
@@ -59,6 +66,25 @@ class NetworkPictureTest {
                     boxes.put(id, bounds(first));
                 }
             }
+            width = Double.parseDouble(doc.getDocumentElement().getAttribute("width"));
+            height = Double.parseDouble(doc.getDocumentElement().getAttribute("height"));
+            NodeList paths = doc.getElementsByTagNameNS(SVG, "path");
+            for (int i = 0; i < paths.getLength(); i++) {
+                Element p = (Element) paths.item(i);
+                if (p.getAttribute("class").startsWith("arc")) {
+                    arcs.add(new Arc(p));
+                }
+            }
+            NodeList texts = doc.getElementsByTagNameNS(SVG, "text");
+            for (int i = 0; i < texts.getLength(); i++) {
+                Element t = (Element) texts.item(i);
+                Element parent = (Element) t.getParentNode();
+                if (parent.getAttribute("class").equals("submodel")) {
+                    titles.put(parent.getAttribute("data-submodel"), textBox(t, 12));
+                } else if (t.getAttribute("class").equals("order")) {
+                    labels.add(textBox(t, 11));
+                }
+            }
             NodeList rects = doc.getElementsByTagNameNS(SVG, "rect");
             for (int i = 0; i < rects.getLength(); i++) {
                 Element r = (Element) rects.item(i);
@@ -76,6 +102,15 @@ class NetworkPictureTest {
                     barClasses.computeIfAbsent(id, k -> new ArrayList<>()).add(kind);
                 }
             }
+        }
+
+        /** Where a text stands, at a width of 0.6 of its size per character (bold, 0.62). */
+        private static double[] textBox(Element t, double size) {
+            double x = Double.parseDouble(t.getAttribute("x"));
+            double y = Double.parseDouble(t.getAttribute("y"));
+            double per = size * (t.getAttribute("font-weight").equals("bold") ? 0.62 : 0.6);
+            return new double[] {x, y - size * 0.8, x + per * t.getTextContent().length(),
+                y + size * 0.2};
         }
 
         private static Element firstShape(Element g) {
@@ -153,6 +188,241 @@ class NetworkPictureTest {
             }
         }
         return picture;
+    }
+
+    /** An arc's path as points, its curves sampled. */
+    private static final class Arc {
+        final String from;
+        final String to;
+        final String d;
+        final List<double[]> points = new ArrayList<>();
+
+        Arc(Element p) {
+            from = p.getAttribute("data-from");
+            to = p.getAttribute("data-to");
+            d = p.getAttribute("d");
+            String[] tokens = d.trim().split("[ ,]+|(?=[MLCQ])|(?<=[MLCQ])");
+            List<String> list = new ArrayList<>(Arrays.asList(tokens));
+            list.removeIf(String::isEmpty);
+            char command = 'M';
+            for (int i = 0; i < list.size(); ) {
+                String token = list.get(i);
+                if (Character.isLetter(token.charAt(0))) {
+                    command = token.charAt(0);
+                    i++;
+                    continue;
+                }
+                int count = command == 'C' ? 3 : command == 'Q' ? 2 : 1;
+                double[][] c = new double[count + 1][];
+                c[0] = points.isEmpty() ? null : points.get(points.size() - 1);
+                for (int k = 1; k <= count; k++) {
+                    c[k] = new double[] {Double.parseDouble(list.get(i)),
+                        Double.parseDouble(list.get(i + 1))};
+                    i += 2;
+                }
+                if (count == 1) {
+                    points.add(c[1]);
+                    continue;
+                }
+                for (int step = 1; step <= 16; step++) {
+                    double t = step / 16.0;
+                    double[] q = new double[2];
+                    for (int a = 0; a < 2; a++) {
+                        q[a] = count == 3 ? Math.pow(1 - t, 3) * c[0][a]
+                                + 3 * t * (1 - t) * (1 - t) * c[1][a] + 3 * t * t * (1 - t) * c[2][a]
+                                + t * t * t * c[3][a]
+                                : (1 - t) * (1 - t) * c[0][a] + 2 * t * (1 - t) * c[1][a]
+                                + t * t * c[2][a];
+                    }
+                    points.add(q);
+                }
+            }
+        }
+    }
+
+    /** Whether the segment p-q meets the rectangle {left, top, right, bottom} grown by m. */
+    private static boolean crosses(double[] p, double[] q, double[] r, double m) {
+        double x0 = r[0] - m;
+        double y0 = r[1] - m;
+        double x1 = r[2] + m;
+        double y1 = r[3] + m;
+        double t0 = 0;
+        double t1 = 1;
+        double[] dir = {q[0] - p[0], q[1] - p[1]};
+        double[][] sides = {{-dir[0], p[0] - x0}, {dir[0], x1 - p[0]}, {-dir[1], p[1] - y0},
+            {dir[1], y1 - p[1]}};
+        for (double[] side : sides) {
+            if (side[0] == 0) {
+                if (side[1] < 0) return false;
+            } else {
+                double t = side[1] / side[0];
+                if (side[0] < 0) t0 = Math.max(t0, t); else t1 = Math.min(t1, t);
+            }
+        }
+        return t0 <= t1;
+    }
+
+    private static boolean overlap(double[] a, double[] b) {
+        return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
+    }
+
+    /**
+     * Checks what makes a picture readable: no arc passes within 2 pixels of a box it does not
+     * join, no two arcs end at one point or share their path, no arc crosses a submodel's
+     * title, every title lies inside its frame, and no two labels of temporal arcs overlap.
+     */
+    private static Picture checkReadable(Network net, String what) throws Exception {
+        Picture picture = check(net);
+        List<String> faults = new ArrayList<>();
+        for (Arc arc : picture.arcs) {
+            for (int i = 1; i < arc.points.size(); i++) {
+                double[] p = arc.points.get(i - 1);
+                double[] q = arc.points.get(i);
+                for (Map.Entry<String, double[]> box : picture.boxes.entrySet()) {
+                    if (!box.getKey().equals(arc.from) && !box.getKey().equals(arc.to)
+                            && crosses(p, q, box.getValue(), 2)) {
+                        faults.add(arc.from + "->" + arc.to + " under " + box.getKey());
+                    }
+                }
+                for (Map.Entry<String, double[]> title : picture.titles.entrySet()) {
+                    if (crosses(p, q, title.getValue(), 0)) {
+                        faults.add(arc.from + "->" + arc.to + " across title " + title.getKey());
+                    }
+                }
+            }
+        }
+        for (int i = 0; i < picture.arcs.size(); i++) {
+            Arc a = picture.arcs.get(i);
+            double[] end = a.points.get(a.points.size() - 1);
+            for (int j = i + 1; j < picture.arcs.size(); j++) {
+                Arc b = picture.arcs.get(j);
+                double[] other = b.points.get(b.points.size() - 1);
+                if (a.d.equals(b.d) || Math.hypot(end[0] - other[0], end[1] - other[1]) < 3) {
+                    faults.add(a.from + "->" + a.to + " meets " + b.from + "->" + b.to);
+                }
+            }
+        }
+        for (Map.Entry<String, double[]> title : picture.titles.entrySet()) {
+            double[] t = title.getValue();
+            double[] f = picture.frames.get(title.getKey());
+            if (t[0] < f[0] || t[1] < f[1] || t[2] > f[2] || t[3] > f[3]) {
+                faults.add("title of " + title.getKey() + " outside its frame");
+            }
+            if (f[2] > picture.width) {
+                faults.add("frame of " + title.getKey() + " cut by the picture's edge");
+            }
+        }
+        for (int i = 0; i < picture.labels.size(); i++) {
+            for (int j = i + 1; j < picture.labels.size(); j++) {
+                if (overlap(picture.labels.get(i), picture.labels.get(j))) {
+                    faults.add("two labels overlap");
+                }
+            }
+        }
+        assertTrue(faults.isEmpty(), what + ": " + faults.size() + " faults, "
+                + faults.subList(0, Math.min(8, faults.size())));
+        return picture;
+    }
+
+    /** Every node given one centre, so that the picture lays the network out by itself. */
+    private static void forgetPositions(Network net) {
+        for (int node : net.getAllNodes()) {
+            java.awt.Rectangle r = net.getNodePosition(node);
+            net.setNodePosition(node, -(r.width / 2), -(r.height / 2), r.width, r.height);
+        }
+    }
+
+    /**
+     * The shared networks and the test files, laid out by the picture: readable, and the six
+     * largest networks no more than four times as wide as high or as high as wide.
+     */
+    @Test
+    void everyArcCanBeFollowed() throws Exception {
+        Path shared = data("../../../shared/data/networks/net");
+        List<Path> files = new ArrayList<>();
+        if (Files.isDirectory(shared)) {
+            try (Stream<Path> list = Files.list(shared)) {
+                list.sorted().forEach(files::add);
+            }
+        } else {
+            System.err.println("NetworkPictureTest: " + shared + " is absent;"
+                    + " the shared networks are not drawn");
+        }
+        for (String dir : new String[] {"xml", "decisions", "vrn", "."}) {
+            try (Stream<Path> list = Files.list(data(dir))) {
+                list.filter(p -> p.toString().matches(".*\\.(xvrn|vrn)$")).sorted()
+                        .forEach(files::add);
+            }
+        }
+        List<String> large = List.of("munin", "munin2", "munin3", "munin4", "link", "pigs");
+        int drawn = 0;
+        for (Path file : files) {
+            try (Network net = new Network()) {
+                try {
+                    net.readFile(file.toString());
+                } catch (QELTAException e) {
+                    continue;  // a file made to be refused
+                }
+                if (!file.startsWith(shared)) {
+                    checkReadable(net, file.getFileName() + " at its positions");
+                }
+                forgetPositions(net);
+                Picture picture = checkReadable(net, file.getFileName().toString());
+                drawn++;
+                String name = file.getFileName().toString().replaceAll("\\.net$", "");
+                if (large.contains(name)) {
+                    double ratio = picture.width / picture.height;
+                    assertTrue(ratio >= 0.25 && ratio <= 4, name + " is " + picture.width + " by "
+                            + picture.height);
+                }
+            }
+        }
+        assertTrue(drawn >= 10, "files drawn: " + drawn);
+    }
+
+    /**
+     * An arc from outside into a submodel three frames down, beside an arc within it; arcs out
+     * of a submodel and back in; a long submodel name; a node with loops to itself of two
+     * orders.
+     */
+    @Test
+    void nestedSubmodelsAndLoopsStayApart() throws Exception {
+        try (Network net = new Network()) {
+            int plant = net.addSubmodel(net.getMainSubmodel(), "Plant");
+            int line = net.addSubmodel(plant, "Line");
+            int stage = net.addSubmodel(line, "Stage");
+            net.setSubmodelName(stage, "A submodel whose name is much longer than its nodes");
+            for (String id : new String[] {"Top", "Pump", "Valve", "Flow", "Warn", "Gauge"}) {
+                net.addNode(CPT, id);
+            }
+            // Gauge, outside, both reads the plant and feeds it: arcs against the layers.
+            String[][] arcs = {{"Top", "Pump"}, {"Pump", "Valve"}, {"Valve", "Flow"},
+                {"Flow", "Warn"}, {"Top", "Warn"}, {"Pump", "Warn"}, {"Pump", "Gauge"},
+                {"Gauge", "Flow"}};
+            for (String[] arc : arcs) net.addArc(arc[0], arc[1]);
+            net.setSubmodelOfNode(plant, net.getNode("Pump"));
+            net.setSubmodelOfNode(line, net.getNode("Valve"));
+            net.setSubmodelOfNode(line, net.getNode("Flow"));
+            net.setSubmodelOfNode(stage, net.getNode("Warn"));
+            net.updateBeliefs();
+            Picture picture = checkReadable(net, "nested");
+            assertEquals(arcs.length, picture.arcs.size());
+            assertEquals(3, picture.frames.size());
+        }
+        try (Network net = new Network()) {
+            net.readFile(data("xml/dynamic.xvrn").toString());
+            net.addTemporalArc("Rain", "Rain", 2);
+            net.updateBeliefs();
+            forgetPositions(net);
+            Picture picture = checkReadable(net, "loops");
+            List<String> loops = new ArrayList<>();
+            for (Arc arc : picture.arcs) {
+                if (arc.from.equals("Rain") && arc.to.equals("Rain")) loops.add(arc.d);
+            }
+            assertEquals(2, loops.size());
+            // Rain's two loops and Wet's, Umbrella's arc to Rain: four labels apart.
+            assertEquals(4, picture.labels.size());
+        }
     }
 
     @Test
