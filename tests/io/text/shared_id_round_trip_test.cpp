@@ -101,6 +101,57 @@ TEST(SharedIdRoundTripTest, EveryFormatReadsBackWhatItWrote) {
   }
 }
 
+// Outcome identifiers of any length are kept whole: renamed, and written
+// and read back in every format that holds them (or refused, naming the
+// node); two that differ only past the first thousand bytes stay apart.
+TEST(SharedIdRoundTripTest, LongOutcomeIdentifiersStayWhole) {
+  const std::string first(2000, 's');
+  const std::string second = first + "t";
+  VRN_network net;
+  MakeRainChild(&net, "B", "Net");
+  VRN_nodeDef* b = net.GetNode(net.FindNode("B"))->Definition();
+  VRN_stringArray names;
+  (void)names.Add(first.c_str());
+  (void)names.Add(second.c_str());
+  ASSERT_EQ(b->RenameOutcomes(names), qelta::kOk);
+  const std::vector<std::string> ids{first, second};
+  ASSERT_EQ(qelta_test::OutcomeIds(net, net.FindNode("B")), ids);
+  // The path of Java's setOutcomes: an outcome kept, one added.
+  VRN_idArray kept_and_new;
+  ASSERT_EQ(kept_and_new.Add("State1"), qelta::kOk);
+  ASSERT_EQ(kept_and_new.Add(first.c_str()), qelta::kOk);
+  VRN_intArray order;
+  order.Add(1);
+  order.Add(-1);
+  const int rain = net.FindNode("Rain");
+  ASSERT_EQ(net.GetNode(rain)->Definition()->ChangeOrderOfOutcomesWithAddAndRemove(
+                kept_and_new, order),
+            qelta::kOk);
+  EXPECT_EQ(qelta_test::OutcomeIds(net, rain), (std::vector<std::string>{"State1", first}));
+  for (const char* extension :
+       {".vrn", ".dxp", ".dne", ".net", ".erg", ".dsc", ".xml03", ".xvrn"}) {
+    SCOPED_TRACE(extension);
+    TempPath file(extension, "old");
+    net.ErrorLog()->Flush();
+    const int written = net.WriteFile(file.path(), 0, 0);
+    if (written != qelta::kOk) {
+      EXPECT_NE(LogText(net).find("B"), std::string::npos) << LogText(net);
+      EXPECT_EQ(qelta_test::ReadWholeFile(file.path()), "old");
+      continue;
+    }
+    VRN_network copy;
+    ASSERT_EQ(copy.ReadFile(file.path(), std::string(extension) == ".dxp" ? 4 : 0, 0),
+              qelta::kOk)
+        << LogText(copy);
+    qelta_test::ExpectSameNetwork(net, copy, 1e-8);
+  }
+  std::string text;
+  ASSERT_EQ(net.WriteString(text, 0), qelta::kOk);
+  VRN_network copy;
+  ASSERT_EQ(copy.ReadString(text.c_str(), 0), qelta::kOk) << LogText(copy);
+  EXPECT_EQ(qelta_test::OutcomeIds(copy, copy.FindNode("B")), ids);
+}
+
 // An identifier made with the at sign skips the identifier rule; no reader
 // takes one back as it is, so every writer refuses it and leaves the file.
 TEST(SharedIdRoundTripTest, AtSignIdentifiersAreRefusedByEveryWriter) {
