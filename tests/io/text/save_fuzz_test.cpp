@@ -4,13 +4,15 @@
 // status 0 and every node; what the format holds must then be what the
 // network holds: the same parents, outcomes and tables as the network, the
 // numbers of outcomes, equations and their bounds, in the XML file and the
-// native text also cost arcs and costs bit for bit, in the XML file also
-// cases and the layout block's state information (but what the file is
-// said to lose), and the same text when the read-back network is written
-// again. A refusal names, quoted, the node (and case) it refuses. Only the
-// XML file holds a dynamic network (one with temporal nodes): every other
-// format refuses it, naming the format, and leaves no file. An outcome
-// edit that answers an error leaves the network and its save as they were.
+// native text also cost arcs and costs bit for bit and node geometry (the
+// XML file's with its layout block), in the XML file also cases and the
+// layout block's state information (but what the file is said to lose),
+// and the same text when the read-back network is written again; an
+// XMLBIF file is well-formed XML to expat. A refusal names, quoted, the
+// node (and case) it refuses. Only the XML file holds a dynamic network
+// (one with temporal nodes): every other format refuses it, naming the
+// format, and leaves no file. An outcome edit that answers an error leaves
+// the network and its save as they were.
 //
 // Kinds and edits are tables: a new kind is one builder and one line in
 // kKinds, a new edit one function and one line in kEdits. A kind whose

@@ -102,8 +102,8 @@ TEST(SharedIdRoundTripTest, EveryFormatReadsBackWhatItWrote) {
 }
 
 // Outcome identifiers of any length are kept whole: renamed, and written
-// and read back in every format that holds them (or refused, naming the
-// node); two that differ only past the first thousand bytes stay apart.
+// and read back in every format that holds them; two that differ only past
+// the first thousand bytes stay apart.
 TEST(SharedIdRoundTripTest, LongOutcomeIdentifiersStayWhole) {
   const std::string first(2000, 's');
   const std::string second = first + "t";
@@ -131,25 +131,14 @@ TEST(SharedIdRoundTripTest, LongOutcomeIdentifiersStayWhole) {
   for (const char* extension :
        {".vrn", ".dxp", ".dne", ".net", ".erg", ".dsc", ".xml03", ".xvrn"}) {
     SCOPED_TRACE(extension);
-    TempPath file(extension, "old");
-    net.ErrorLog()->Flush();
-    const int written = net.WriteFile(file.path(), 0, 0);
-    if (written != qelta::kOk) {
-      EXPECT_NE(LogText(net).find("B"), std::string::npos) << LogText(net);
-      EXPECT_EQ(qelta_test::ReadWholeFile(file.path()), "old");
-      continue;
-    }
+    TempPath file(extension);
+    ASSERT_EQ(net.WriteFile(file.path(), 0, 0), qelta::kOk) << LogText(net);
     VRN_network copy;
     ASSERT_EQ(copy.ReadFile(file.path(), std::string(extension) == ".dxp" ? 4 : 0, 0),
               qelta::kOk)
         << LogText(copy);
     qelta_test::ExpectSameNetwork(net, copy, 1e-8);
   }
-  std::string text;
-  ASSERT_EQ(net.WriteString(text, 0), qelta::kOk);
-  VRN_network copy;
-  ASSERT_EQ(copy.ReadString(text.c_str(), 0), qelta::kOk) << LogText(copy);
-  EXPECT_EQ(qelta_test::OutcomeIds(copy, copy.FindNode("B")), ids);
 }
 
 // An identifier made with the at sign skips the identifier rule; no reader

@@ -506,35 +506,21 @@ TEST(VrnKindsTest, RoundTripKeepsKindsParametersAndBeliefs) {
 // or a noisy-MAX parameter outside [0, 1] stored through GetMatrix, is
 // refused before any file exists, naming the node and the format.
 TEST(VrnKindsTest, ParametersTheFileCannotHoldAreRefused) {
-  using Edit = int (*)(VRN_nodeDef*);
-  const struct {
-    const char* id;
-    Edit edit;
-  } cases[] = {
-      {"S", [](VRN_nodeDef* d) {
-         return static_cast<VRN_noisyAdder*>(d)->SetParentWeight(0, 0.5);
-       }},
-      {"G", [](VRN_nodeDef* d) {
-         return static_cast<VRN_demorgan*>(d)->SetParentWeight(0, 0.7);
-       }},
-      {"Q", [](VRN_nodeDef* d) {
-         return static_cast<VRN_equation*>(d)->SetEquation("Q=3*2+1", nullptr, nullptr);
-       }},
-      {"M", [](VRN_nodeDef* d) {
-         *d->GetMatrix()->ItemAddress(0) = 1.5;
-         return qelta::kOk;
-       }},
-  };
-  for (const auto& c : cases) {
+  for (const char* id : {"S", "G", "Q", "M"}) {
     for (const char* extension : {".vrn", ".dxp"}) {
-      SCOPED_TRACE(std::string(c.id) + extension);
+      SCOPED_TRACE(std::string(id) + extension);
       VRN_network net;
       ASSERT_EQ(0, net.ReadFile(kKindsFile.c_str(), 0, 0));
-      ASSERT_EQ(qelta::kOk, c.edit(net.GetNode(net.FindNode(c.id))->Definition()));
+      VRN_nodeDef* d = net.GetNode(net.FindNode(id))->Definition();
+      ASSERT_EQ(qelta::kOk,
+                *id == 'S'   ? static_cast<VRN_noisyAdder*>(d)->SetParentWeight(0, 0.5)
+                : *id == 'G' ? static_cast<VRN_demorgan*>(d)->SetParentWeight(0, 0.7)
+                : *id == 'Q' ? static_cast<VRN_equation*>(d)->SetEquation("Q=7", nullptr, nullptr)
+                             : (*d->GetMatrix()->ItemAddress(0) = 1.5, qelta::kOk));
       TempPath out(extension);
       std::remove(out.path());
       EXPECT_EQ(qelta::kErrOutOfRange, net.WriteFile(out.path(), 0, 0));
-      EXPECT_NE(LogText(net).find(std::string("Node [") + c.id +
+      EXPECT_NE(LogText(net).find(std::string("Node [") + id +
                                   "] cannot be saved in the native text format"),
                 std::string::npos)
           << LogText(net);
