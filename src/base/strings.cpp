@@ -10,9 +10,6 @@
 
 namespace {
 
-// MakeNumberedId composes its text within this many bytes (NUL included).
-constexpr size_t kNumberedIdBuffer = 1024;
-
 bool IsAsciiLetter(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -362,18 +359,8 @@ void VRN_idArray::FillEmpty(int n) {
 }
 
 std::string VRN_idArray::MakeNumberedId(const char* name, int first) {
-  // The number takes at most 11 bytes; the name is cut to leave room for it
-  // and the terminating NUL, on a UTF-8 character boundary.
-  constexpr size_t kNameLimit = kNumberedIdBuffer - 12;
+  // Kept whole, however long: a cut name would change data unseen.
   std::string text = (name == nullptr || name[0] == '\0') ? "x" : name;
-  if (text.size() > kNameLimit) {
-    size_t cut = kNameLimit;
-    while (cut > 0 &&
-           (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
-      --cut;
-    }
-    text.resize(cut);
-  }
   VRN_MakeValidId(text.data());
   if (first >= 0) text += std::to_string(first);
   return text;

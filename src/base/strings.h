@@ -120,8 +120,7 @@ class VRN_idArray : public VRN_stringArray {
   // otherwise the array becomes n empty strings.
   void FillEmpty(int n);
   // name (null or empty means "x") repaired by VRN_MakeValidId, followed by
-  // the decimal text of first when first >= 0. Overlong names are cut so the
-  // result stays within 1023 bytes.
+  // the decimal text of first when first >= 0. The name is never cut.
   static std::string MakeNumberedId(const char* name, int first);
   int AddNumbered(const char* name, int first);
   int InsertNumbered(const char* name, int first, int i);

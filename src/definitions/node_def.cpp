@@ -291,6 +291,12 @@ bool VRN_nodeDef::IsTypeInList(const int* codes, int count) const {
 
 bool VRN_nodeDef::AcceptsItems(const double*, int) const { return true; }
 
+bool VRN_nodeDef::HoldsAcceptedItems() const {
+  const VRN_matrix* items = GetMatrixConst();
+  return items == nullptr ||
+         AcceptsItems(items->GetItems().Items(), items->GetItemCount());
+}
+
 int VRN_nodeDef::RefusedItemsStatus() const { return qelta::kErrOutOfRange; }
 
 void VRN_nodeDef::NotifyRelevance(int kind) const {

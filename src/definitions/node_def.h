@@ -221,6 +221,9 @@ class VRN_nodeDef {
   static bool IsInfluenceType(int type);
   // Whether a node of `parent_type` may be a parent of one of `child_type`.
   static bool IsArcAllowed(int parent_type, int child_type);
+  // Whether the SetDefinition family would store the items the node holds,
+  // which a caller may have changed through GetMatrix.
+  bool HoldsAcceptedItems() const;
 
  protected:
   // Copy constructor for Clone: same handle, bound to `network`.

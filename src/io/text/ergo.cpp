@@ -428,12 +428,15 @@ int VRN_ergoSpeaker::ReadLabels() {
     }
     VRN_idArray ids;
     qelta::MakeValidUtf8Identifiers(labels, &ids);
-    ReportError(definition->RenameOutcomes(ids), nullptr);
-    if (definition->GetType() == qelta::kDefNoisyMax) {
+    int renamed = ReportError(definition->RenameOutcomes(ids), nullptr);
+    if (renamed == kOk && definition->GetType() == qelta::kDefNoisyMax) {
       // The file names a noisy-MAX node's outcomes from the absent one.
       VRN_idArray reversed;
       for (int k = ids.GetSize() - 1; k >= 0; --k) reversed.Add(ids.Get(k));
-      ReportError(definition->RenameOutcomes(reversed), nullptr);
+      renamed = ReportError(definition->RenameOutcomes(reversed), nullptr);
+    }
+    if (renamed != kOk) {
+      (void)OutcomesNotRead(network->GetNode(handle)->GetId(), "labels", renamed);
     }
   }
   return kOk;

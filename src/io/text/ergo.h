@@ -63,7 +63,8 @@ class VRN_ergoSpeaker : public VRN_fileFormat {
   // with an integer, a count exceeds the file's size, the counts or a
   // section hold a bad number, or a section is unknown; -111 when the
   // input ends inside the counts or a section; -2 for a negative node count
-  // or when no section follows the parent lists.
+  // or when no section follows the parent lists; -103 when a node's labels
+  // cannot be taken as its outcome identifiers.
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) unless
   // every node is a CPT or a truth table, or when the network has temporal

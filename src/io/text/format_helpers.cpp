@@ -250,6 +250,16 @@ int TextFormatBase::ReportCutInput() {
                      "block");
 }
 
+int TextFormatBase::OutcomesNotRead(const char* id, const char* statement,
+                                    int status) {
+  content_lost_ = true;
+  ReportFormatted(kErrFileIo,
+                  "ERROR: Node [%s] : the outcomes of its %s statement "
+                  "cannot be read",
+                  id != nullptr ? id : "", statement);
+  return status;
+}
+
 int TextFormatBase::PeekNext() {
   if (lexer_ == nullptr) return kErrOutOfRange;
   return Peek();

@@ -180,6 +180,10 @@ class TextFormatBase {
   // failed): the read fails once it ends, since the network would
   // lack the node, its table and arcs.
   void NoteNodeNotCreated() { content_lost_ = true; }
+  // Logs that the outcomes the statement of node id gives could not be
+  // taken and notes the loss: the read fails once it ends, rather than
+  // leave the node outcomes the file does not name. Answers status.
+  int OutcomesNotRead(const char* id, const char* statement, int status);
   // status, except that a read that would succeed answers -103 when a
   // table could not be built or a node not made.
   int TablesStatus(int status) const {

@@ -504,14 +504,12 @@ int VRN_huginSpeaker::ReadNodeStatement(int handle) {
     case Field::kStates: {
       VRN_stringArray labels;
       rc = ReadIdentifierList(&labels);
-      if (rc != kOk) break;
-      VRN_idArray ids;
-      qelta::MakeValidUtf8Identifiers(labels, &ids);
-      rc = node->Definition()->SetNumberOfOutcomesByIds(ids);
-      if (rc != kOk) {
-        ReportFormatted(rc, "ERROR: Couldn't set the states of node (\"%s\")",
-                        node->GetId());
+      if (rc == kOk) {
+        VRN_idArray ids;
+        qelta::MakeValidUtf8Identifiers(labels, &ids);
+        rc = node->Definition()->SetNumberOfOutcomesByIds(ids);
       }
+      if (rc != kOk) rc = OutcomesNotRead(node->GetId(), "states", rc);
       break;
     }
     case Field::kOther:

@@ -111,7 +111,7 @@ class VRN_huginSpeaker : public VRN_fileFormat {
   // unknown character (-126) or ends inside a string or comment (-128);
   // -127 with "ERROR: '<word>' : Network header expected" when the first
   // word is not "net" (nothing is read); -103 when a potential's table
-  // cannot be built as given.
+  // cannot be built as given or a states list cannot be taken as given.
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
   // network with a node kind the format cannot hold or with temporal

@@ -180,9 +180,10 @@ int VRN_microsoftSpeaker::ReadNodeStatement(int handle) {
 }
 
 int VRN_microsoftSpeaker::ReadStates(int handle) {
+  const char* id = GetNetwork()->GetNode(handle)->GetId();
   int rc = qelta::Require(this, qelta::kTokenIdentifier, "discrete");
   if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, "[");
-  if (rc != kOk) return qelta::EndStatement(this, rc);
+  if (rc != kOk) return qelta::EndStatement(this, OutcomesNotRead(id, "type", rc));
   rc = PeekNext();
   if (rc != kOk) return rc;
   int declared = 0;
@@ -191,13 +192,13 @@ int VRN_microsoftSpeaker::ReadStates(int handle) {
     ReportFormatted(qelta::kErrSyntax,
                     "ERROR: '%s' : Expecting number of states",
                     CurrentToken().text);
-    return qelta::EndStatement(this, qelta::kErrSyntax);
+    return qelta::EndStatement(this, OutcomesNotRead(id, "type", qelta::kErrSyntax));
   }
   ConsumeNext();
   rc = qelta::Require(this, qelta::kTokenPunctuator, "]");
   if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, "=");
   if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, "{");
-  if (rc != kOk) return qelta::EndStatement(this, rc);
+  if (rc != kOk) return qelta::EndStatement(this, OutcomesNotRead(id, "type", rc));
   VRN_stringArray labels;
   for (;;) {
     rc = PeekNext();
@@ -209,7 +210,7 @@ int VRN_microsoftSpeaker::ReadStates(int handle) {
     if (CurrentToken().type != qelta::kTokenString) {
       qelta::Require(this, qelta::kTokenPunctuator, "}");
       // Out of the list first, so its "}" is not taken for the node's.
-      rc = qelta::SkipDeclaration(this, 1);
+      rc = OutcomesNotRead(id, "type", qelta::SkipDeclaration(this, 1));
       return rc != kOk ? rc : qelta::EndStatement(this, qelta::kErrSyntax);
     }
     (void)labels.Add(CurrentToken().text);
@@ -228,6 +229,7 @@ int VRN_microsoftSpeaker::ReadStates(int handle) {
     ReportFormatted(qelta::kErrOutOfRange,
                     "ERROR: '%d' : Couldn't set the number of outcomes",
                     labels.GetSize());
+    (void)OutcomesNotRead(id, "type", kOk);
   }
   return qelta::EndStatement(this, kOk);
 }

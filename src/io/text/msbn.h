@@ -49,7 +49,8 @@ class VRN_microsoftSpeaker : public VRN_fileFormat {
   // the lexer's failure when the input ends inside a block (-111), meets
   // an unknown character (-126) or ends inside a string or comment (-128);
   // -103 when a table it gives cannot be built as given (an entry that is
-  // not a number, a missing entry or table block), naming the node.
+  // not a number, a missing entry or table block), naming the node, or a
+  // node's states (its "type" statement) cannot be taken as given.
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
   // network with a node kind the format cannot hold or with temporal

@@ -463,6 +463,8 @@ int VRN_neticaSpeaker::ReadNodeStatement(VRN_neticaNodeRecord* record) {
             field == Field::kParents ? record->parents : record->states;
         out.clear();
         for (int i = 0; i < list.GetSize(); ++i) out.emplace_back(list.Get(i));
+      } else if (field == Field::kStates && !qelta::IsInputFailure(rc)) {
+        rc = OutcomesNotRead(record->id.c_str(), "states", rc);
       }
       break;
     }
@@ -866,6 +868,7 @@ void VRN_neticaSpeaker::BuildOutcomes(int handle,
   if (rc != kOk) {
     ReportAtLine(record.line, rc,
                  "Can't set states for node [" + record.id + "]");
+    (void)OutcomesNotRead(record.id.c_str(), "states", rc);
     return;
   }
   const int states = static_cast<int>(record.states.size());

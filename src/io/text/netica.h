@@ -88,7 +88,8 @@ class VRN_neticaSpeaker : public VRN_fileFormat {
   // does not start with "bnet", a name and "{"; -111 when it ends inside a
   // statement or a block below the bnet block, or before the bnet block
   // holds a statement (an end between two of its statements reads what
-  // they give); -103 when a table it gives cannot be built.
+  // they give); -103 when a table it gives cannot be built or a states
+  // list cannot be taken as given.
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
   // network with a multi-attribute utility node or with temporal nodes;

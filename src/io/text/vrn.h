@@ -29,8 +29,9 @@
 // The file carries everything of a network but evidence and results:
 // headers, layout, submodels, text boxes, user properties, documentation,
 // definitions, diagnosis attributes and observation costs. DeMorgan,
-// noisy-adder and equation nodes keep only their kind, multi-attribute
-// utility nodes only their weights.
+// noisy-adder and equation nodes keep only their kind (so only those the
+// reader makes by default are written), multi-attribute utility nodes only
+// their weights.
 //
 // Reading is lenient: a bad statement is logged with "(line %d) : " and
 // skipped, and reading goes on. Only a file that cannot be read, one that
@@ -78,7 +79,8 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   // (-126), a string or comment left open (-128) or a read error (-103);
   // -111 when the file ends inside a statement or a block below the net
   // block, or before the net block holds a statement; -103 when a table it
-  // gives cannot be built or a submodel lies deeper than kMaxSubmodelDepth.
+  // gives cannot be built, a NAMESTATES or NAMECHOICES list cannot be taken
+  // as given or a submodel lies deeper than kMaxSubmodelDepth.
   int Read(const char* file_name) override;
   // Writes the network. 0; -101 with a message when the file cannot be
   // opened or any write fails; -2 when a node in the parents-before-
@@ -160,8 +162,11 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
 
   // ---- writing
   // -2 with a message naming the node when the file would not read back:
-  // a table over an equation parent of other than two intervals (equation
-  // nodes read back with two).
+  // a DeMorgan, noisy-adder or equation node whose definition is not the one
+  // the reader makes of its kind, parents and outcomes; a table holding a
+  // number its kind does not take (stored through GetMatrix); a table over
+  // an equation parent of other than two intervals (equation nodes read
+  // back with two).
   int RefuseUnreadable();
   int WriteNetwork();
   void WriteHeaderBlock(const VRN_header& header);

@@ -723,7 +723,12 @@ int VRN_vrnSpeaker::ReadOutcomeIds(const char* name, int handle) {
   ConsumeNext();  // name
   RETURN_IF_FAILED(ExpectOrFail(kTokenPunctuator, "="));
   VRN_stringArray ids;
-  RETURN_IF_FAILED(ReadIdentifierList(&ids));
+  const int read = ReadIdentifierList(&ids);
+  if (read != kOk) {
+    return qelta::IsInputFailure(read)
+               ? read
+               : OutcomesNotRead(GetNetwork()->GetNode(handle)->GetId(), name, read);
+  }
   VRN_network* network = GetNetwork();
   const VRN_node* node = network->GetNode(handle);
   const std::vector<int> parents(node->Parents().begin(),
@@ -736,8 +741,8 @@ int VRN_vrnSpeaker::ReadOutcomeIds(const char* name, int handle) {
                            "large",
                            node->GetId(), ids.GetSize());
   }
-  return ReportError(node->Definition()->SetNumberOfOutcomesByIds(ids),
-                     nullptr);
+  const int set = ReportError(node->Definition()->SetNumberOfOutcomesByIds(ids), nullptr);
+  return set == kOk ? kOk : OutcomesNotRead(node->GetId(), name, set);
 }
 
 int VRN_vrnSpeaker::ReadProbabilities(int handle) {

@@ -1,5 +1,7 @@
 // Writing the native text network file; the layout is in vrn.h.
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "base/arrays.h"
 #include "base/error_log.h"
@@ -8,9 +10,11 @@
 #include "base/strings.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
+#include "definitions/noisy_adder.h"
 #include "definitions/noisy_max.h"
 #include "definitions/qualitative.h"
 #include "definitions/truth_table.h"
+#include "equations/equation.h"
 #include "io/text/vrn.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -38,6 +42,100 @@ VRN_doubleArray ItemsOf(const VRN_matrix* matrix) {
     items.Add(matrix->GetItem(i));
   }
   return items;
+}
+
+std::vector<double> Numbers(const VRN_doubleArray& items) {
+  return std::vector<double>(items.begin(), items.end());
+}
+
+// Whether the parameters of two DeMorgan, noisy-adder or equation
+// definitions (their outcomes aside) are the same.
+bool SameParameters(const VRN_nodeDef& a, const VRN_nodeDef& b) {
+  if (a.GetType() != b.GetType()) return false;
+  switch (a.GetType()) {
+    case qelta::kDefDemorgan: {
+      const auto& x = static_cast<const VRN_demorgan&>(a);
+      const auto& y = static_cast<const VRN_demorgan&>(b);
+      return x.GetPriorBelief() == y.GetPriorBelief() &&
+             std::vector<int>(x.GetParentTypes().begin(), x.GetParentTypes().end()) ==
+                 std::vector<int>(y.GetParentTypes().begin(), y.GetParentTypes().end()) &&
+             Numbers(x.GetParentWeights()) == Numbers(y.GetParentWeights());
+    }
+    case qelta::kDefNoisyAdder: {
+      const auto& x = static_cast<const VRN_noisyAdder&>(a);
+      const auto& y = static_cast<const VRN_noisyAdder&>(b);
+      bool same = x.GetFunction() == y.GetFunction() &&
+                  x.GetDistinguishedState() == y.GetDistinguishedState() &&
+                  Numbers(x.GetWeights()) == Numbers(y.GetWeights()) &&
+                  Numbers(ItemsOf(&x.Parameters())) == Numbers(ItemsOf(&y.Parameters()));
+      for (int i = 0; same && i < x.GetWeights().GetSize() - 1; ++i) {
+        same = x.GetParentDistinguishedState(i) == y.GetParentDistinguishedState(i);
+      }
+      return same;
+    }
+    case qelta::kDefEquation: {
+      const auto& x = static_cast<const VRN_equation&>(a);
+      const auto& y = static_cast<const VRN_equation&>(b);
+      std::string text_x, text_y;
+      x.GetEquationText(&text_x);
+      y.GetEquationText(&text_y);
+      double n[4], m[4], default_x = 0.0, default_y = 0.0;
+      x.GetNominalBounds(&n[0], &n[1]);
+      y.GetNominalBounds(&m[0], &m[1]);
+      n[2] = x.GetLowerBound();
+      n[3] = x.GetUpperBound();
+      m[2] = y.GetLowerBound();
+      m[3] = y.GetUpperBound();
+      const int has_x = x.GetDefaultValue(&default_x);
+      bool same = text_x == text_y && std::equal(n, n + 4, m) &&
+                  has_x == y.GetDefaultValue(&default_y) &&
+                  (has_x != kOk || default_x == default_y) &&
+                  x.GetDiscIntervals().size() == y.GetDiscIntervals().size();
+      for (std::size_t i = 0; same && i < x.GetDiscIntervals().size(); ++i) {
+        same = x.GetDiscIntervals()[i].id == y.GetDiscIntervals()[i].id &&
+               x.GetDiscIntervals()[i].boundary == y.GetDiscIntervals()[i].boundary;
+      }
+      return same;
+    }
+    default:
+      return true;
+  }
+}
+
+// Whether the file, which keeps only the kind (and outcomes) of node, reads
+// it back with its definition: the reader makes a node of the kind, adds
+// its parents and names its outcomes, and that is replayed here in a
+// network of the node and its parents alone.
+bool ReadsBackWhole(const VRN_network& network, const VRN_node& node) {
+  VRN_network scratch;
+  std::vector<int> parents;
+  for (int parent : node.Parents()) {
+    const VRN_nodeDef& held = *network.GetNode(parent)->Definition();
+    const int made = scratch.AddNode(held.GetType(), network.GetNode(parent)->GetId());
+    if (made < 0) return false;
+    VRN_nodeDef* copy = scratch.GetNode(made)->Definition();
+    const auto* discrete = dynamic_cast<const VRN_discDef*>(&held);
+    if (discrete != nullptr && !discrete->AreOutcomesFixed() &&
+        copy->SetNumberOfOutcomes(held.GetNumberOfOutcomes()) != kOk) {
+      return false;
+    }
+    parents.push_back(made);
+  }
+  const int handle = scratch.AddNode(qelta::kDefCpt, node.GetId());
+  if (handle < 0 ||
+      scratch.GetNode(handle)->setNodeType(node.Definition()->GetType()) != kOk) {
+    return false;
+  }
+  for (int parent : parents) {
+    if (scratch.AddArc(parent, handle) != kOk) return false;
+  }
+  VRN_nodeDef* read = scratch.GetNode(handle)->Definition();
+  if (read->GetType() == qelta::kDefNoisyAdder) {
+    VRN_stringArray ids;
+    qelta::FileOutcomeIds(*node.Definition(), &ids);
+    if (read->SetNumberOfOutcomesByIds(ids) != kOk) return false;
+  }
+  return SameParameters(*node.Definition(), *read);
 }
 
 }  // namespace
@@ -96,9 +194,32 @@ int VRN_vrnSpeaker::Write(const char* file_name) {
 
 int VRN_vrnSpeaker::RefuseUnreadable() {
   VRN_network* network = GetNetwork();
+  const char* format =
+      ki_layout_ ? "the native text format (dxp layout)" : "the native text format";
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     const VRN_node* node = network->GetNode(h);
-    if (node->Definition()->GetType() == qelta::kDefEquation) continue;
+    const int type = node->Definition()->GetType();
+    // These kinds are written without their parameters: only those the
+    // reader makes anyway read back.
+    if ((type == qelta::kDefNoisyAdder || type == qelta::kDefDemorgan ||
+         type == qelta::kDefEquation) &&
+        !ReadsBackWhole(*network, *node)) {
+      return ReportError(qelta::kErrOutOfRange,
+                         (std::string("ERROR: Node [") + node->GetId() +
+                          "] cannot be saved in " + format + ": the file keeps only its kind, " +
+                          node->Definition()->GetTypeName() +
+                          ", and it would read back with other parameters")
+                             .c_str());
+    }
+    // A number its kind does not take (stored through GetMatrix) would
+    // fail the read.
+    if (!node->Definition()->HoldsAcceptedItems()) {
+      return ReportError(qelta::kErrOutOfRange,
+                         (std::string("ERROR: Node [") + node->GetId() + "] cannot be saved in " +
+                          format + ": its table holds a number its kind does not take")
+                             .c_str());
+    }
+    if (type == qelta::kDefEquation) continue;
     // An equation node reads back with two intervals: a table over more or
     // fewer would not fit.
     for (int parent : node->Parents()) {

@@ -13,6 +13,7 @@
 #include "base/strings.h"
 #include "definitions/node_def.h"
 #include "io/table_limit.h"
+#include "io/xml/xml_writer.h"
 
 namespace {
 
@@ -264,7 +265,7 @@ const char* const kDtdLines[] = {
     "\t<!ELEMENT NETWORK ( NAME, ( PROPERTY | VARIABLE | DEFINITION )* )>",
     "\t<!ELEMENT NAME (#PCDATA)>",
     "\t<!ELEMENT VARIABLE ( NAME, ( OUTCOME |  PROPERTY )* ) >",
-    "\t      <!ATTLIST VARIABLE TYPE (chance|decision|utility) chance>",
+    "\t      <!ATTLIST VARIABLE TYPE (chance|decision|utility) \"chance\">",
     "\t<!ELEMENT OUTCOME (#PCDATA)>",
     "\t<!ELEMENT DEFINITION ( FOR | GIVEN | TABLE | PROPERTY )* >",
     "\t<!ELEMENT FOR (#PCDATA)>",
@@ -610,6 +611,7 @@ int VRN_xmlSpeaker::ReadVariable(const Markup& start) {
   if (start.empty) return kOk;
   VRN_node* node = network->GetNode(handle);
   VRN_stringArray outcomes;
+  bool outcome_lost = false;
   Markup markup;
   for (;;) {
     int rc = NextMarkup(&markup);
@@ -635,6 +637,8 @@ int VRN_xmlSpeaker::ReadVariable(const Markup& start) {
     } else if (NameIs(markup.name, "OUTCOME")) {
       rc = ReadTextElement(markup, &text);
       if (rc == kOk) (void)outcomes.Add(text.c_str());
+      // One left out would shift every later outcome's column.
+      outcome_lost = outcome_lost || rc != kOk;
     } else if (NameIs(markup.name, "PROPERTY") ||
                !IsKnownElement(markup.name)) {
       rc = SkipElement(markup);
@@ -645,11 +649,13 @@ int VRN_xmlSpeaker::ReadVariable(const Markup& start) {
     }
     if (IsInputFailure(rc)) return rc;
   }
-  if (outcomes.GetSize() > 0) {
+  if (outcome_lost) {
+    (void)OutcomesNotRead(node->GetId(), "OUTCOME", kOk);
+  } else if (outcomes.GetSize() > 0) {
     VRN_idArray ids;
     qelta::MakeValidUtf8Identifiers(outcomes, &ids);
     const int rc = node->Definition()->SetNumberOfOutcomesByIds(ids);
-    if (rc != kOk) ReportError(rc, "ERROR: Invalid Outcomes");
+    if (rc != kOk) (void)OutcomesNotRead(node->GetId(), "OUTCOME", rc);
   }
   return kOk;
 }
@@ -823,6 +829,26 @@ int VRN_xmlSpeaker::Write(const char* file_name) {
                              "ERROR: '%s' : Node type not supported by XMLBIF",
                              node->GetId());
     }
+    // A character XML does not allow would make the file no XML at all.
+    VRN_stringArray outcomes;
+    qelta::FileOutcomeIds(*node->Definition(), &outcomes);
+    bool xml = XmlWriter::IsXmlText(node->GetId());
+    for (int i = 0; xml && i < outcomes.GetSize(); ++i) {
+      xml = XmlWriter::IsXmlText(outcomes.Get(i));
+    }
+    if (!xml) {
+      return ReportFormatted(qelta::kErrOutOfRange,
+                             "ERROR: '%s' : cannot be saved in XMLBIF format: its "
+                             "identifier or an outcome's holds a character XML "
+                             "does not allow",
+                             node->GetId());
+    }
+  }
+  if (!XmlWriter::IsXmlText(network->Header()->GetId())) {
+    return ReportFormatted(qelta::kErrOutOfRange,
+                           "ERROR: Network '%s' cannot be saved in XMLBIF format: "
+                           "its identifier holds a character XML does not allow",
+                           network->Header()->GetId());
   }
   VRN_textOutput& out = Output();
   if (out.Open(file_name, VRN_textOutput::kOpenForWriting, GetErrorLog()) !=
@@ -830,7 +856,7 @@ int VRN_xmlSpeaker::Write(const char* file_name) {
     return qelta::kErrFileWrite;
   }
   (void)out.SetIndentWidth(1);
-  WriteLine("<?XML VERSION=\"1.0\"?>");
+  WriteLine("<?xml version=\"1.0\"?>");
   WriteLine("");
   WriteLine("<!--");
   WriteLine("\tBayesian network in XMLBIF v0.3 (BayesNet Interchange Format)");

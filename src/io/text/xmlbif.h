@@ -27,7 +27,8 @@
 // Reading is lenient: a bad element is logged with "(line %d) : " and
 // skipped, and reading goes on; only a file that cannot be read, lacks the
 // BIF element, has another version, ends before its end tag or has BIF
-// elements but no NETWORK among them fails.
+// elements but no NETWORK among them fails, or one giving a table or a
+// list of outcomes that cannot be taken as given.
 //
 // Ownership: the network is the caller's. Thread use: one speaker serves
 // one call on the calling thread.
@@ -53,10 +54,15 @@ class VRN_xmlSpeaker : public VRN_fileFormat {
   // found") or its VERSION is not 0.3 ("ERROR: Incorrect BIF Version");
   // -111 when the input ends before the end tag of BIF; -127 naming the
   // first element skipped when BIF holds elements but no NETWORK; -103 when
-  // a table cannot be built as given.
+  // a table cannot be built as given or a variable's OUTCOME list cannot be
+  // taken as its outcomes (an empty one, or one alone).
   int Read(const char* file_name) override;
-  // Writes the network. 0; -2 (nothing written, message logged) for a
-  // network with an equation, multi-attribute utility or temporal node;
+  // Writes the network as well-formed XML (declaration and document type
+  // as conforming parsers take them; older files with an upper-case
+  // declaration and an unquoted default still read). 0; -2 (nothing
+  // written, message logged) for a network with an equation,
+  // multi-attribute utility or temporal node, or an identifier holding a
+  // character XML does not allow;
   // -101 when the file cannot be opened or a write fails. A node of a kind
   // the format has no word for is logged and written with the type
   // "Unknown".

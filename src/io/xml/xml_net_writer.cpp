@@ -346,6 +346,12 @@ std::string Unwritable(VRN_network& network) {
                "' cannot be written to the XML file: an entry is not a "
                "finite number";
       }
+      // One stored through GetMatrix that the reader's setter refuses.
+      if (!definition->HoldsAcceptedItems()) {
+        return std::string("Table of node '") + node->GetId() +
+               "' cannot be written to the XML file: it holds a number its "
+               "kind does not take";
+      }
       // The file keeps a truth table's resulting states only: any other
       // column would read back as another table.
       if (definition->GetType() == qelta::kDefTruthTable &&

@@ -57,8 +57,10 @@ class XmlNetworkSaver : public XmlWriter, public VRN_nodeDefVisitor {
   // completely or a node cannot be expressed; *text is then as it was
   // before the call, while a file may hold part of the document. A truth
   // table with a column that is not one 1.0 among zeros (the file keeps
-  // resulting states only) and a temporal definition of a kind the file
-  // cannot hold are refused, naming the node, before any file is opened;
+  // resulting states only), a table holding a number its kind does not take
+  // (a noisy-MAX parameter outside [0, 1] stored through GetMatrix) and a
+  // temporal definition of a kind the file cannot hold are refused, naming
+  // the node, before any file is opened;
   // so are a text XML cannot carry (XmlWriter::IsXmlText), naming its node,
   // case, submodel or the network and the field, and a case's soft vector
   // whose length no longer fits its node, naming the case and the node.

@@ -362,31 +362,35 @@ bool XmlZantuLoader::TakeRectangle(IXmlReader& reader, int (&rect)[4]) {
     reader.Abort("Error while reading object position");
     return false;
   }
-  const std::int64_t left = integers_[0];
-  const std::int64_t top = integers_[1];
-  const std::int64_t right = integers_[2];
-  const std::int64_t bottom = integers_[3];
-  const std::int64_t width = right > left ? right - left : left - right;
-  const std::int64_t height = bottom > top ? bottom - top : top - bottom;
-  // Coordinates near the int limits would give a size that no int holds.
-  if (width > INT_MAX || height > INT_MAX) {
-    reader.Abort("Error while reading object position");
-    return false;
-  }
   // The smaller bound plus half the size is the centre the writer started
   // from, so every rectangle it writes reads back unchanged (averaging the
-  // bounds would move a negative one by a unit on every save and load).
-  const std::int64_t centre_x = std::min(left, right) + width / 2;
-  const std::int64_t centre_y = std::min(top, bottom) + height / 2;
-  if (centre_x < INT_MIN || centre_x > INT_MAX || centre_y < INT_MIN ||
-      centre_y > INT_MAX) {
-    reader.Abort("Error while reading object position");
-    return false;
+  // bounds would move a negative one by a unit on every save and load). A
+  // size of INT_MIN, which the setters store, is written as a difference
+  // of exactly INT_MIN, whose absolute value no int holds: it reads back as
+  // that size about the writer's centre.
+  std::int64_t size[2];
+  std::int64_t centre[2];
+  for (int axis = 0; axis < 2; ++axis) {
+    const std::int64_t low = integers_[axis];
+    const std::int64_t high = integers_[axis + 2];
+    const std::int64_t span = high - low;
+    size[axis] = span < 0 ? -span : span;
+    centre[axis] = std::min(low, high) + size[axis] / 2;
+    if (span == INT_MIN) {
+      size[axis] = span;
+      centre[axis] = low + span / 2;
+    }
+    // Coordinates near the int limits would give a size or centre that no
+    // int holds.
+    if (size[axis] > INT_MAX || centre[axis] < INT_MIN || centre[axis] > INT_MAX) {
+      reader.Abort("Error while reading object position");
+      return false;
+    }
   }
-  rect[0] = static_cast<int>(centre_x);
-  rect[1] = static_cast<int>(centre_y);
-  rect[2] = static_cast<int>(width);
-  rect[3] = static_cast<int>(height);
+  rect[0] = static_cast<int>(centre[0]);
+  rect[1] = static_cast<int>(centre[1]);
+  rect[2] = static_cast<int>(size[0]);
+  rect[3] = static_cast<int>(size[1]);
   return true;
 }
 

@@ -55,12 +55,14 @@ const Format& FormatOf(const std::string& folder) {
 
 std::string DataDir() { return std::string(QELTA_SHARED_DIR) + "/data"; }
 
-// "folder/file" for every file of the three formats; a single "none" when
-// the shared folder is absent, so that the test can say so.
-std::vector<std::string> NetworkFiles() {
+// "folder/file" for every file of the three formats (only: of that
+// folder); a single "none" when the shared folder is absent, so that the
+// test can say so.
+std::vector<std::string> NetworkFiles(const char* only = nullptr) {
   std::vector<std::string> files;
   std::error_code error;
   for (const Format& format : kFormats) {
+    if (only != nullptr && std::string(only) != format.folder) continue;
     const fs::path folder = fs::path(DataDir()) / "networks" / format.folder;
     for (const auto& entry : fs::directory_iterator(folder, error)) {
       if (entry.path().extension() == format.extension) {
@@ -168,6 +170,26 @@ TEST_P(BenchmarkFileTest, WriteReadWriteKeepsEverything) {
 
 INSTANTIATE_TEST_SUITE_P(Files, BenchmarkFileTest,
                          ::testing::ValuesIn(NetworkFiles()), TestName);
+
+using XmlBifCopyTest = BenchmarkFileTest;
+
+// Each network once (from its MSBN file) written as XMLBIF: well-formed
+// XML to a conforming parser, and the same tables when read back.
+TEST_P(XmlBifCopyTest, IsWellFormedXmlAndReadsBack) {
+  SKIP_WITHOUT_SHARED_DATA(GetParam());
+  VRN_network original;
+  const std::string path = DataDir() + "/networks/" + GetParam();
+  ASSERT_EQ(original.ReadFile(path.c_str(), qelta::kFormatMsbn, 0), qelta::kOk);
+  TempPath xml(".xml03");
+  ASSERT_EQ(original.WriteFile(xml.path(), 0, 0), qelta::kOk) << LogText(original);
+  EXPECT_EQ("", qelta_test::XmlNotWellFormed(qelta_test::ReadWholeFile(xml.path())));
+  VRN_network copy;
+  ASSERT_EQ(copy.ReadFile(xml.path(), qelta::kFormatXmlBif, 0), qelta::kOk) << LogText(copy);
+  qelta_test::ExpectSameNetwork(original, copy, 5e-9 + 1e-15);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, XmlBifCopyTest,
+                         ::testing::ValuesIn(NetworkFiles("dsc")), TestName);
 
 // node -> (state, probability) rows in file order.
 using Posteriors =

@@ -99,9 +99,9 @@ TEST(HybridSaveTest, UserFunctionsAndThreeIntervals) {
       // Netica files cannot hold user-defined functions.
       {".dne", qelta::kFormatNetica,
        "The equation of node [Y] calls the user-defined function"},
-      // Equation nodes read back from native text with two intervals.
-      {".vrn", qelta::kFormatVrn, "Node [Z] cannot be saved"},
-      {".dxp", qelta::kFormatVrn, "its parent [Y], an equation node"},
+      // Native text keeps only the kind of an equation node.
+      {".vrn", qelta::kFormatVrn, "Node [X] cannot be saved in the native text format"},
+      {".dxp", qelta::kFormatVrn, "Node [X] cannot be saved in the native text format"},
       {".xml03", qelta::kFormatXmlBif, "'X' : Node type not supported by XMLBIF"},
       {".net", qelta::kFormatHugin, "'X' : Node type not supported by Hugin"},
       {".dsc", qelta::kFormatMsbn, "'X' : Node type not supported by MSBN"},
@@ -125,10 +125,9 @@ TEST(HybridSaveTest, PlainEquationsWithTwoIntervals) {
   const Expectation expectations[] = {
       {".xvrn", qelta::kFormatXvrn, nullptr},
       {".dne", qelta::kFormatNetica, nullptr},
-      // Equation nodes read back with default parameters and two intervals,
-      // which Z's table fits.
-      {".vrn", qelta::kFormatVrn, nullptr},
-      {".dxp", qelta::kFormatVrn, nullptr},
+      // Equation nodes would read back with default parameters.
+      {".vrn", qelta::kFormatVrn, "Node [X] cannot be saved in the native text format"},
+      {".dxp", qelta::kFormatVrn, "Node [X] cannot be saved in the native text format"},
       {".xml03", qelta::kFormatXmlBif, "'X' : Node type not supported by XMLBIF"},
   };
   for (const Expectation& e : expectations) Check(net, e);

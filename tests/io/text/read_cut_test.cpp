@@ -106,6 +106,52 @@ TEST(ReadCutTest, TableEntriesThatAreNotNumbersFailTheRead) {
   }
 }
 
+// A list of outcomes that cannot be taken fails the read naming the node
+// and the statement, whatever the arity, rather than leave the node
+// outcomes the file does not name; no list at all gives the defaults.
+TEST(ReadCutTest, OutcomeListsThatCannotBeTakenFailNamingTheNode) {
+  const std::string hugin = "net { } node A { states = (@); }";
+  const std::string dsc =
+      "belief network \"N\"\nnode A { type : discrete [ 2 ] = { @ }; }\n"
+      "probability (A) { 0.5, 0.5; }\n";
+  const std::string bif =
+      "<BIF VERSION=\"0.3\"><NETWORK><NAME>N</NAME><VARIABLE><NAME>A</NAME>@"
+      "</VARIABLE></NETWORK></BIF>";
+  const std::string vrn = "net N { node A { DEFINITION = { NAMESTATES = (@); }; }; };";
+  const std::string dne = "bnet N { node A { discrete = TRUE; states = (@); }; };";
+  const struct {
+    const char* extension;
+    const std::string& text;
+    const char* statement;
+    const char* bad;
+    const char* good;
+  } cases[] = {
+      {".net", hugin, "states", "yes no", "\"yes\" \"no\""},
+      {".net", hugin, "states", "\"yes\" \"no\" 3", "\"yes\" \"no\" \"3\""},
+      {".dsc", dsc, "type", "yes, no", "\"yes\", \"no\""},
+      {".xml03", bif, "OUTCOME", "<OUTCOME></OUTCOME><OUTCOME>a2</OUTCOME>",
+       "<OUTCOME>a1</OUTCOME><OUTCOME>a2</OUTCOME>"},
+      {".xml03", bif, "OUTCOME", "<OUTCOME> </OUTCOME><OUTCOME>a2</OUTCOME><OUTCOME>a3</OUTCOME>",
+       "<OUTCOME>a1</OUTCOME><OUTCOME>a2</OUTCOME><OUTCOME>a3</OUTCOME>"},
+      {".vrn", vrn, "NAMESTATES", "a0, a0", "a0, a1"},
+      {".dne", dne, "states", "a0, 7", "a0, a7"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.extension) + " " + c.bad);
+    std::string log;
+    EXPECT_EQ(ReadKeeping(c.extension, Replaced(c.text, c.bad), &log), qelta::kErrFileIo);
+    EXPECT_NE(log.find(std::string("Node [A] : the outcomes of its ") + c.statement +
+                       " statement cannot be read"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(ReadKeeping(c.extension, Replaced(c.text, c.good), &log), qelta::kOk) << log;
+  }
+  VRN_network net;
+  TempPath file(".xml03", Replaced(bif, ""));
+  ASSERT_EQ(net.ReadFile(file.path(), 0, 0), qelta::kOk) << LogText(net);
+  EXPECT_EQ(qelta_test::OutcomeIds(net, 0), (std::vector<std::string>{"State0", "State1"}));
+}
+
 TEST(ReadCutTest, MsbnEntriesThatAreNotNumbersFailNamingTheNode) {
   const std::string chance =
       "belief network \"N\"\nnode C { type : discrete[2] = { \"c0\", "

@@ -101,6 +101,34 @@ TEST(SharedIdRoundTripTest, EveryFormatReadsBackWhatItWrote) {
   }
 }
 
+// Outcome identifiers of any length are kept whole: renamed, and written
+// and read back in every format that holds them; two that differ only past
+// the first thousand bytes stay apart.
+TEST(SharedIdRoundTripTest, LongOutcomeIdentifiersStayWhole) {
+  const std::string first(2000, 's');
+  const std::string second = first + "t";
+  VRN_network net;
+  MakeRainChild(&net, "B", "Net");
+  VRN_nodeDef* b = net.GetNode(net.FindNode("B"))->Definition();
+  VRN_stringArray names;
+  (void)names.Add(first.c_str());
+  (void)names.Add(second.c_str());
+  ASSERT_EQ(b->RenameOutcomes(names), qelta::kOk);
+  const std::vector<std::string> ids{first, second};
+  ASSERT_EQ(qelta_test::OutcomeIds(net, net.FindNode("B")), ids);
+  for (const char* extension :
+       {".vrn", ".dxp", ".dne", ".net", ".erg", ".dsc", ".xml03", ".xvrn"}) {
+    SCOPED_TRACE(extension);
+    TempPath file(extension);
+    ASSERT_EQ(net.WriteFile(file.path(), 0, 0), qelta::kOk) << LogText(net);
+    VRN_network copy;
+    ASSERT_EQ(copy.ReadFile(file.path(), std::string(extension) == ".dxp" ? 4 : 0, 0),
+              qelta::kOk)
+        << LogText(copy);
+    qelta_test::ExpectSameNetwork(net, copy, 1e-8);
+  }
+}
+
 // An identifier made with the at sign skips the identifier rule; no reader
 // takes one back as it is, so every writer refuses it and leaves the file.
 TEST(SharedIdRoundTripTest, AtSignIdentifiersAreRefusedByEveryWriter) {

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include <expat.h>
 #include <utf8.h>
 
 #include "base/error_log.h"
@@ -243,6 +244,21 @@ inline void ExpectAllTextIsUtf8(const VRN_network& network) {
   for (int i = 0; i < log->GetNumberOfMessages(); ++i) {
     expect_utf8(log->GetMessage(i), "message");
   }
+}
+
+// "" when expat, a conforming parser, takes the text as well-formed XML;
+// else its message with the line and column.
+inline std::string XmlNotWellFormed(const std::string& text) {
+  XML_Parser parser = XML_ParserCreate(nullptr);
+  std::string error;
+  if (XML_Parse(parser, text.data(), static_cast<int>(text.size()), 1) ==
+      XML_STATUS_ERROR) {
+    error = std::string(XML_ErrorString(XML_GetErrorCode(parser))) + ": line " +
+            std::to_string(XML_GetCurrentLineNumber(parser)) + ", column " +
+            std::to_string(XML_GetCurrentColumnNumber(parser));
+  }
+  XML_ParserFree(parser);
+  return error;
 }
 
 }  // namespace qelta_test

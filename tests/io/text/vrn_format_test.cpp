@@ -2,13 +2,17 @@
 // round trip, bad statements, header and write failures.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "base/status.h"
 #include "definitions/discrete_def.h"
 #include "definitions/node_def.h"
+#include "definitions/noisy_adder.h"
 #include "definitions/noisy_max.h"
+#include "definitions/qualitative.h"
+#include "equations/equation.h"
 #include "io/format.h"
 #include "io/text/text_network_util.h"
 #include "network/cases.h"
@@ -494,6 +498,34 @@ TEST(VrnKindsTest, RoundTripKeepsKindsParametersAndBeliefs) {
         qelta_test::Beliefs(second, second.FindNode(first.GetNode(h)->GetId()));
     ASSERT_EQ(want.size(), got.size());
     for (size_t k = 0; k < want.size(); ++k) EXPECT_NEAR(want[k], got[k], 1e-12);
+  }
+}
+
+// The file keeps only the kind of noisy-adder, DeMorgan and equation nodes
+// (their defaults above write and read back); one with other parameters,
+// or a noisy-MAX parameter outside [0, 1] stored through GetMatrix, is
+// refused before any file exists, naming the node and the format.
+TEST(VrnKindsTest, ParametersTheFileCannotHoldAreRefused) {
+  for (const char* id : {"S", "G", "Q", "M"}) {
+    for (const char* extension : {".vrn", ".dxp"}) {
+      SCOPED_TRACE(std::string(id) + extension);
+      VRN_network net;
+      ASSERT_EQ(0, net.ReadFile(kKindsFile.c_str(), 0, 0));
+      VRN_nodeDef* d = net.GetNode(net.FindNode(id))->Definition();
+      ASSERT_EQ(qelta::kOk,
+                *id == 'S'   ? static_cast<VRN_noisyAdder*>(d)->SetParentWeight(0, 0.5)
+                : *id == 'G' ? static_cast<VRN_demorgan*>(d)->SetParentWeight(0, 0.7)
+                : *id == 'Q' ? static_cast<VRN_equation*>(d)->SetEquation("Q=7", nullptr, nullptr)
+                             : (*d->GetMatrix()->ItemAddress(0) = 1.5, qelta::kOk));
+      TempPath out(extension);
+      std::remove(out.path());
+      EXPECT_EQ(qelta::kErrOutOfRange, net.WriteFile(out.path(), 0, 0));
+      EXPECT_NE(LogText(net).find(std::string("Node [") + id +
+                                  "] cannot be saved in the native text format"),
+                std::string::npos)
+          << LogText(net);
+      EXPECT_EQ(nullptr, std::fopen(out.path(), "rb"));
+    }
   }
 }
 

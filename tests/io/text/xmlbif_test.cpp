@@ -116,7 +116,8 @@ TEST(XmlBifTest, SkippedElementsWithoutANetworkFailTheRead) {
   // empty BIF is an empty network.
   EXPECT_EQ(ReadText(&network,
                      "<BIF VERSION=\"0.3\"><extra/><NETWORK><VARIABLE>"
-                     "<NAME>A</NAME><OUTCOME>a</OUTCOME></VARIABLE></NETWORK>"
+                     "<NAME>A</NAME><OUTCOME>a</OUTCOME><OUTCOME>b</OUTCOME>"
+                     "</VARIABLE></NETWORK>"
                      "</BIF>"),
             qelta::kOk)
       << LogText(network);
@@ -130,7 +131,7 @@ TEST(XmlBifTest, NodesKeepTheirIdsBesideTheNetworkName) {
   ASSERT_EQ(ReadText(&network,
                      "<BIF VERSION=\"0.3\"><NETWORK><NAME>Age</NAME>"
                      "<VARIABLE><NAME>Age</NAME><OUTCOME>a</OUTCOME>"
-                     "</VARIABLE></NETWORK></BIF>"),
+                     "<OUTCOME>b</OUTCOME></VARIABLE></NETWORK></BIF>"),
             qelta::kOk)
       << LogText(network);
   EXPECT_GE(network.FindNode("Age"), 0);
@@ -215,8 +216,9 @@ TEST(XmlBifTest, WritesTheHeaderAndElements) {
   ASSERT_EQ(network.WriteFile(out.path(), 0, 0), qelta::kOk)
       << LogText(network);
   const std::string text = qelta_test::ReadWholeFile(out.path());
+  EXPECT_EQ("", XmlNotWellFormed(text));
   EXPECT_EQ(text.substr(0, text.find("\t<!ELEMENT")),
-            "<?XML VERSION=\"1.0\"?>\n"
+            "<?xml version=\"1.0\"?>\n"
             "\n"
             "<!--\n"
             "\tBayesian network in XMLBIF v0.3 (BayesNet Interchange Format)\n"
@@ -261,6 +263,16 @@ TEST(XmlBifTest, WritesTheHeaderAndElements) {
             " </DEFINITION>\n"
             "</NETWORK>\n"
             "</BIF>\n");
+  // The upper-case declaration and unquoted default of older files read too.
+  std::string old = text;
+  old.replace(0, old.find('\n'), "<?XML VERSION=\"1.0\"?>");
+  const std::string quoted = "utility) \"chance\">";
+  ASSERT_NE(old.find(quoted), std::string::npos);
+  old.replace(old.find(quoted), quoted.size(), "utility) chance>");
+  VRN_network back;
+  ASSERT_EQ(ReadText(&back, old), qelta::kOk) << LogText(back);
+  EXPECT_EQ(LogText(back), "");
+  ExpectSameNetwork(network, back, 0.0);
 }
 
 TEST(XmlBifTest, WriteReadWriteKeepsEverything) {

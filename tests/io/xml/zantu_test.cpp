@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -245,10 +247,13 @@ TEST_F(ZantuLoaderTest, UnknownContentOnlyWarns) {
 }
 
 // Rectangles of non-negative size read back as written after repeated saves:
-// negative coordinates, odd sizes and bounds beyond the int range included.
+// negative coordinates, odd sizes and bounds beyond the int range included;
+// so does a size of INT_MIN, which the setters store.
 TEST(ZantuRectangleTest, RectanglesSurviveRepeatedSaves) {
   const int rects[][4] = {{-19, 10, 1, 10}, {-1, -1, 3, 5}, {100, -50, 77, 0},
-                          {-2000000000, 2000000000, 2147483647, 1}};
+                          {-2000000000, 2000000000, 2147483647, 1},
+                          {25, 20 + INT_MIN / 2, 30, INT_MIN},
+                          {INT_MAX, INT_MIN, INT_MIN, 4}};
   VRN_network net;
   for (const auto& r : rects) {
     VRN_screenInfo& info = net.GetNode(net.AddNode(18, nullptr))->ScreenInfo();
@@ -259,7 +264,7 @@ TEST(ZantuRectangleTest, RectanglesSurviveRepeatedSaves) {
     ASSERT_EQ(net.WriteString(text, 0), 0);
     ASSERT_EQ(net.ReadString(text.c_str(), 0), 0) << text;
   }
-  for (int h = 0; h < 4; ++h) {
+  for (int h = 0; h < static_cast<int>(std::size(rects)); ++h) {
     const VRN_screenInfo& info = net.GetNode(h)->ScreenInfo();
     EXPECT_EQ((std::vector<int>{info.x, info.y, info.width, info.height}),
               (std::vector<int>(rects[h], rects[h] + 4)))
