@@ -148,7 +148,7 @@ class VRN_equation : public VRN_nodeDef {
 
   // ---- Range, default and nominal range.
 
-  // -2 for lower > upper (or NaN); -4 when the intervals would no longer be
+  // -2 (logged) for lower > upper (or NaN); -4 when the intervals would no longer be
   // ones SetDiscIntervals takes (nothing changes); equal bounds change
   // nothing.
   int SetBounds(double lower, double upper);

@@ -17,9 +17,6 @@ namespace {
 constexpr int kMethodGrouping = 0;
 constexpr int kMethodEqualWidth = 1;
 constexpr int kMethodEqualCount = 2;
-// Bin counts size allocations (names, edges); more bins than this make no
-// sense for a learner.
-constexpr int kMaxBins = 65535;
 
 }  // namespace
 
@@ -179,7 +176,7 @@ std::string NamePart(double x) {
 
 int VRN_dataset::Discretize(int variable, int method, int binCount,
                             const std::string& namePrefix, std::vector<double>* edges) {
-  if (variable < 0 || variable >= GetVariableCount() || binCount > kMaxBins) {
+  if (variable < 0 || variable >= GetVariableCount() || binCount > VRN_dataset::kMaxBins) {
     return qelta::kErrOutOfRange;
   }
   const std::size_t v = static_cast<std::size_t>(variable);
