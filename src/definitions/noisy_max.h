@@ -63,8 +63,8 @@ class VRN_noisyMAX : public VRN_ciDef {
   }
   int GetStrengthsCount() const { return static_cast<int>(strengths_.size()); }
   // -2 when the parent index is bad or the length differs from the
-  // parent's order, -4 (logged) when it is not a permutation; else stores it (the
-  // columns stay by position); 0.
+  // parent's order, -4 (logged) when it is not a permutation; else stores
+  // it (the columns stay by position); 0.
   int SetParentOutcomeStrengths(int i, const VRN_intArray& strengths);
   // Stores without checks. REQUIRES: a valid parent index.
   void StoreParentOutcomeStrengths(int i, const VRN_intArray& strengths);

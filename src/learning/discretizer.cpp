@@ -176,7 +176,7 @@ std::string NamePart(double x) {
 
 int VRN_dataset::Discretize(int variable, int method, int binCount,
                             const std::string& namePrefix, std::vector<double>* edges) {
-  if (variable < 0 || variable >= GetVariableCount() || binCount > VRN_dataset::kMaxBins) {
+  if (variable < 0 || variable >= GetVariableCount() || binCount > kMaxBins) {
     return qelta::kErrOutOfRange;
   }
   const std::size_t v = static_cast<std::size_t>(variable);

@@ -296,13 +296,6 @@ class FailureReasonsTest {
         });
     }
 
-    /** Parent P (two outcomes) -> child C of the given type. */
-    static int family(Network net, int type) {
-        int c = node(net, type, "C");
-        net.addArc(node(net, NodeType.CPT, "P", "p0", "p1"), c);
-        return c;
-    }
-
     /** Plate nodes A and B. */
     static void plate(Network net) {
         cpts(net, "A", "B");
@@ -310,49 +303,26 @@ class FailureReasonsTest {
         net.setNodeTemporalType("B", TemporalType.PLATE);
     }
 
-    /** Tuberculosis -> TbOrCa (present gives yes), Tuberculosis observed present. */
-    static void implying(Network net) {
-        node(net, NodeType.CPT, "Tuberculosis", "present", "absent");
-        node(net, NodeType.CPT, "TbOrCa", "yes", "no");
-        net.addArc("Tuberculosis", "TbOrCa");
-        net.setNodeDefinition("TbOrCa", new double[] {1, 0, 0, 1});
-        net.setEvidence("Tuberculosis", "present");
-    }
-
-    /** A data set of one float variable x over three records. */
-    static DataSet floats(Fixture f) {
+    /** A data set of one float variable x over two records. */
+    static Call onFloats(Fixture f, java.util.function.Consumer<DataSet> call) {
         DataSet data = f.own(new DataSet());
         data.addFloatVariable("x", Float.NaN);
-        for (int r = 0; r < 3; r++) {
+        for (int r = 0; r < 2; r++) {
             data.addEmptyRecord();
             data.setFloat(0, r, r);
         }
-        return data;
-    }
-
-    static Call onData(DataSet data, Executable call) {
-        return new Call(call, () -> {
-            StringBuilder state = new StringBuilder(data.isDiscrete(0) + " ");
-            state.append(Arrays.toString(data.isDiscrete(0) ? data.getStateNames(0) : null));
-            for (int r = 0; r < data.getRecordCount(); r++) {
-                state.append(' ').append(data.isDiscrete(0) ? data.getInt(0, r) : data.getFloat(0, r));
-            }
-            return state.toString();
-        });
-    }
-
-    static Call onPattern(Fixture f, int size) {
-        Pattern pattern = f.own(new Pattern());
-        pattern.setSize(2);
-        pattern.setEdge(0, 1, 2);
-        return new Call(() -> pattern.setSize(size), () -> pattern.getSize() + " " + pattern.getEdge(0, 1));
+        return new Call(() -> call.accept(data), () -> data.isDiscrete(0) + " " + data.getFloat(0, 1));
     }
 
     /** Refusals that once gave only their code; each also leaves its object as it was. */
     static Stream<Refusal> refusals() {
-        return Stream.of(
+        Stream<Refusal> rows = Stream.of(
                 refusal("setEvidence against an implied outcome", -26, f -> {
-                    implying(f.net);
+                    node(f.net, NodeType.CPT, "Tuberculosis", "present", "absent");
+                    node(f.net, NodeType.CPT, "TbOrCa", "yes", "no");
+                    f.net.addArc("Tuberculosis", "TbOrCa");
+                    f.net.setNodeDefinition("TbOrCa", new double[] {1, 0, 0, 1});
+                    f.net.setEvidence("Tuberculosis", "present");
                     return onNet(f, () -> f.net.setEvidence("TbOrCa", "no"));
                 }, "[TbOrCa]", "[no]", "[yes]"),
                 refusal("setOutcomeId to a sibling's id", -2, f -> {
@@ -396,18 +366,6 @@ class FailureReasonsTest {
                     f.net.setNodeDefinition("C", new double[] {0, 1, 0.5, 0.5});
                     return onNet(f, () -> f.net.annealedMap(new String[] {"A"}, null));
                 }, "[C]", "impossible"),
-                refusal("calcConfidenceIntervals at level 1.5", -2, f -> {
-                    cpts(f.net, "A");
-                    InstanceCounts counts = f.own(new InstanceCounts());
-                    counts.setUniform(f.net, 5);
-                    return onNet(f, () -> f.net.calcConfidenceIntervals(new String[] {"A"}, counts, 1.5, 10, 1));
-                }, "level 1.5"),
-                refusal("calcConfidenceIntervals at level NaN", -2, f -> {
-                    cpts(f.net, "A");
-                    InstanceCounts counts = f.own(new InstanceCounts());
-                    counts.setUniform(f.net, 5);
-                    return onNet(f, () -> f.net.calcConfidenceIntervals(new String[] {"A"}, counts, Double.NaN, 10, 1));
-                }, "level nan"),
                 refusal("DiagNetwork.setPursuedFaults of no fault", -2, f -> {
                     node(f.net, NodeType.CPT, "F", "ok", "broken");
                     f.net.setNodeDiagType("F", DiagRole.TARGET);
@@ -416,37 +374,41 @@ class FailureReasonsTest {
                     return new Call(() -> diag.setPursuedFaults(new int[] {7}),
                             () -> Arrays.toString(diag.getPursuedFaults()));
                 }, "Fault index 7"),
-                refusal("DataSet.discretize into the most bins", -2, f -> {
-                    DataSet data = floats(f);
-                    return onData(data, () -> data.discretize(0, DiscretizationMethod.EQUAL_WIDTH,
-                            Integer.MAX_VALUE, "b"));
-                }, "Bin count 2147483647"),
-                refusal("DataSet.setStateNames of a float variable", -4, f -> {
-                    DataSet data = floats(f);
-                    return onData(data, () -> data.setStateNames(0, new String[] {"low"}));
-                }, "'x'"),
+                refusal("DataSet.discretize into the most bins", -2, f -> onFloats(f,
+                        data -> data.discretize(0, DiscretizationMethod.EQUAL_WIDTH, Integer.MAX_VALUE, "b")),
+                        "Bin count 2147483647"),
+                refusal("DataSet.setStateNames of a float variable", -4,
+                        f -> onFloats(f, data -> data.setStateNames(0, new String[] {"low"})), "'x'"),
                 refusal("setNoisyParentStrengths out of order", -4, f -> {
-                    family(f.net, NodeType.NOISY_MAX);
+                    f.net.addArc(node(f.net, NodeType.CPT, "P"), node(f.net, NodeType.NOISY_MAX, "C"));
                     return onNet(f, () -> f.net.setNoisyParentStrengths("C", 0, new int[] {0, 0}));
                 }, "[C]", "parent 0"),
                 refusal("setNoisyHenrionDefinition of no probabilities", -4, f -> {
-                    family(f.net, NodeType.NOISY_MAX);
+                    f.net.addArc(node(f.net, NodeType.CPT, "P"), node(f.net, NodeType.NOISY_MAX, "C"));
                     double[] items = f.net.getNoisyHenrionDefinition("C");
                     Arrays.fill(items, 2.0);
                     return onNet(f, () -> f.net.setNoisyHenrionDefinition("C", items));
-                }, "[C]", " 2,"),
-                refusal("setNodeEquationBounds reversed", -2, f -> {
+                }, "[C]", " 2,"));
+        Stream<Refusal> levels = Stream.of(1.5, Double.NaN).map(level -> refusal(
+                "calcConfidenceIntervals at level " + level, -2, f -> {
+                    cpts(f.net, "A");
+                    InstanceCounts counts = f.own(new InstanceCounts());
+                    counts.setUniform(f.net, 5);
+                    return onNet(f, () -> f.net.calcConfidenceIntervals(new String[] {"A"}, counts, level, 10, 1));
+                }, "level " + (level > 1 ? "1.5" : "nan")));
+        Stream<Refusal> bounds = Stream.of(5.0, Double.NaN).map(lower -> refusal(
+                "setNodeEquationBounds from " + lower + " to 1", -2, f -> {
                     f.net.addNode(NodeType.EQUATION, "E");
-                    return onNet(f, () -> f.net.setNodeEquationBounds("E", 5, 1));
-                }, "[E]", "(5)", "(1)"),
-                refusal("setNodeEquationBounds NaN", -2, f -> {
-                    f.net.addNode(NodeType.EQUATION, "E");
-                    return onNet(f, () -> f.net.setNodeEquationBounds("E", Double.NaN, 1));
-                }, "[E]", "(nan)"),
-                refusal("Pattern.setSize(-1)", QELTAException.NO_CODE, f -> onPattern(f, -1),
-                        "size -1"),
-                refusal("Pattern.setSize beyond memory", QELTAException.NO_CODE,
-                        f -> onPattern(f, Integer.MAX_VALUE), "size 2147483647"));
+                    return onNet(f, () -> f.net.setNodeEquationBounds("E", lower, 1));
+                }, "[E]", lower > 1 ? "(5)" : "(nan)", "(1)"));
+        Stream<Refusal> sizes = Stream.of(-1, Integer.MAX_VALUE).map(size -> refusal(
+                "Pattern.setSize(" + size + ")", QELTAException.NO_CODE, f -> {
+                    Pattern pattern = f.own(new Pattern());
+                    pattern.setSize(2);
+                    pattern.setEdge(0, 1, 2);
+                    return new Call(() -> pattern.setSize(size), () -> pattern.getSize() + " " + pattern.getEdge(0, 1));
+                }, "size " + size));
+        return Stream.of(rows, levels, bounds, sizes).flatMap(r -> r);
     }
 
     @ParameterizedTest
