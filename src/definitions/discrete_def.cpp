@@ -315,12 +315,17 @@ int VRN_discDef::AddOutcome(const char* id) {
 int VRN_discDef::InsertOutcome(int position, const char* id) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
   const int old_count = outcome_ids_.GetSize();
-  if (position < 0 || position > old_count) return qelta::kErrOutOfRange;
+  if (position < 0 || position > old_count) {
+    return LogRefusal(qelta::kErrOutOfRange,
+                      "Position %d is outside 0 to %d, the places of node [%s]", position,
+                      old_count, OwnNodeId());
+  }
   const bool unnamed = !HasOutcomeIds();
   if (unnamed && !IsEmptyText(id)) return RefuseMixedIds(-1, id);
   // Two outcomes never share an identifier: refused before any change.
   if (!IsEmptyText(id) && outcome_ids_.FindString(id) >= 0) {
-    return qelta::kErrDuplicatedIdentifier;
+    return LogRefusal(qelta::kErrDuplicatedIdentifier,
+                      "Node [%s] already has an outcome [%s]", OwnNodeId(), id);
   }
   // An empty literal keeps selecting the outcome it selects.
   if (HasLiteralReaders()) {
@@ -434,6 +439,12 @@ int VRN_discDef::RenameOutcome(int index, const char* id) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
   if (!outcome_ids_.IsIndexValid(index)) return qelta::kErrOutOfRange;
   if (HasOutcomeIds() == IsEmptyText(id)) return RefuseMixedIds(index, id);
+  const int holder = IsEmptyText(id) ? -1 : outcome_ids_.FindString(id);
+  if (holder >= 0 && holder != index) {
+    return LogRefusal(qelta::kErrOutOfRange,
+                      "Node [%s] already has an outcome [%s], outcome %d", OwnNodeId(), id,
+                      holder);
+  }
   // Files rename outcome by outcome: the ids are copied only when some
   // literal may name them.
   const bool follow = HasLiteralReaders();

@@ -65,8 +65,8 @@ class VRN_discDef : public VRN_nodeDef {
   // Inserts an outcome at `position` (0..count). An id that is not usable is
   // replaced by a generated one (prefix and old count, or the next number
   // that is free); among outcomes without ids the new one has none. -51
-  // when outcomes are fixed, -2 for a bad position or for an id among
-  // outcomes without ids (logged), -32 for an id another outcome holds,
+  // when outcomes are fixed, -2 (logged) for a bad position or for an id
+  // among outcomes without ids, -32 (logged) for an id another outcome holds,
   // -4 when splitting the interval at its middle would leave bounds
   // SetIntervals refuses (an infinite end repeated a third time, or the
   // middle of -inf and +inf) (nothing changed).
@@ -74,9 +74,9 @@ class VRN_discDef : public VRN_nodeDef {
   // -51 fixed, -2 bad index or only two outcomes left.
   int RemoveOutcome(int index) override;
   int GetNumberOfOutcomes() const override;
-  // -51 fixed; -2 bad index, invalid id or an id another outcome holds, or
-  // (logged) a rename that would leave some outcomes with ids and some
-  // without.
+  // -51 fixed; -2 bad index or invalid id, or (logged) an id another
+  // outcome holds or a rename that would leave some outcomes with ids and
+  // some without.
   int RenameOutcome(int index, const char* id) override;
   // Each name repaired into a valid identifier; -2 on a count mismatch, -32
   // (nothing changed) when two of the results are equal.

@@ -2,9 +2,11 @@
 
 #include <cassert>
 #include <cmath>
+#include <cstdarg>
 #include <new>
 
 #include "base/arrays.h"
+#include "base/error_log.h"
 #include "network/change_guards.h"
 #include "base/matrix.h"
 #include "network/network.h"
@@ -226,6 +228,20 @@ const char* VRN_nodeDef::GetNodeId(int handle) const {
   const VRN_node* node = network_->GetNode(handle);
   assert(node != nullptr);
   return node->GetId();
+}
+
+const char* VRN_nodeDef::OwnNodeId() const {
+  const VRN_node* node = network_ != nullptr ? network_->GetNode(handle_) : nullptr;
+  return node != nullptr && node->Definition() == this ? node->GetId() : "";
+}
+
+int VRN_nodeDef::LogRefusal(int code, const char* format, ...) const {
+  if (OwnNodeId()[0] == '\0') return code;
+  va_list args;
+  va_start(args, format);
+  const int status = network_->ErrorLog()->LogfV(code, format, args);
+  va_end(args);
+  return status;
 }
 
 VRN_nodeDef* VRN_nodeDef::GetNodeDefinition(int handle) const {

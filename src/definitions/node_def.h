@@ -232,6 +232,13 @@ class VRN_nodeDef {
   // Runs the network's relevance hook for this node with change `kind`
   // (64 outcomes changed, 128 parameters changed).
   void NotifyRelevance(int kind) const;
+  // Logs the reason of a refusal to the network's log when a live node
+  // holds this definition (a detached copy has no one to tell); answers
+  // code either way.
+  int LogRefusal(int code, const char* format, ...) const
+      __attribute__((format(printf, 3, 4)));
+  // The identifier of the node holding this definition; "" when none does.
+  const char* OwnNodeId() const;
   // Whether the SetDefinition family may store these items; a refusal
   // answers RefusedItemsStatus and changes nothing. Every item is accepted
   // here.

@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <cmath>
+#include <string>
 
 #include "base/error_log.h"
 #include "network/change_guards.h"
@@ -261,7 +262,7 @@ int VRN_discVal::SetEvidenceFrom(int outcome, bool from_value) {
   if (GetNetwork() != nullptr) (void)GetNetwork()->EvidenceOf(GetHandle());
   if (HasFlags(qelta::kValFlagPropagated) &&
       !HasFlags(qelta::kValFlagEvidence) && evidence_ != outcome) {
-    return qelta::kErrEvidenceConflict;
+    return RefuseImpliedConflict(outcome);
   }
   // Whatever refuses the new evidence below puts this back.
   VRN_evidenceRecord before(GetNetwork(), GetHandle());
@@ -275,8 +276,9 @@ int VRN_discVal::SetEvidenceFrom(int outcome, bool from_value) {
     network->RefreshImpliedEvidence();
   }
   if (HasFlags(qelta::kValFlagPropagated) && evidence_ != outcome) {
+    const int implied = evidence_;
     RestoreEvidence(before);
-    return qelta::kErrEvidenceConflict;
+    return RefuseImpliedConflict(outcome, implied);
   }
   (void)DropVirtualEvidence();
   has_evidence_value_ = from_value;
@@ -294,6 +296,24 @@ int VRN_discVal::SetEvidenceFrom(int outcome, bool from_value) {
     }
   }
   return qelta::kOk;
+}
+
+int VRN_discVal::RefuseImpliedConflict(int outcome, int implied) const {
+  if (implied < 0) implied = evidence_;
+  VRN_network* network = GetNetwork();
+  const VRN_node* node = network != nullptr ? network->GetNode(GetHandle()) : nullptr;
+  const VRN_discDef* def = GetDiscDef();
+  if (node == nullptr || def == nullptr) return qelta::kErrEvidenceConflict;
+  // Interval outcomes have no identifiers: they go by their index.
+  auto name = [def](int i) {
+    const char* id = def->GetOutcomesNames()->Get(i);
+    return id != nullptr && id[0] != '\0' ? std::string(id) : "#" + std::to_string(i);
+  };
+  return network->ErrorLog()->Logf(
+      qelta::kErrEvidenceConflict,
+      "Evidence [%s] on node [%s] contradicts the evidence entered, which "
+      "implies its outcome [%s]",
+      name(outcome).c_str(), node->GetId(), name(implied).c_str());
 }
 
 void VRN_discVal::RestoreEvidence(const VRN_evidenceRecord& record) {

@@ -270,6 +270,9 @@ class VRN_discVal : public VRN_nodeVal {
   // Puts the evidence of record back unchecked (after a refused
   // SetEvidence); the network's implied evidence is derived again.
   void RestoreEvidence(const VRN_evidenceRecord& record);
+  // Logs why outcome is refused: the evidence entered implies another one
+  // (implied; the current implied outcome when negative). Answers -26.
+  int RefuseImpliedConflict(int outcome, int implied = -1) const;
   // Removes virtual evidence without telling the network, for callers
   // that tell it themselves; -3 without virtual evidence.
   virtual int DropVirtualEvidence();

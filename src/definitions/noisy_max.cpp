@@ -246,7 +246,12 @@ int VRN_noisyMAX::SetParentOutcomeStrengths(int i,
       strengths.GetSize() != strengths_[i].GetSize()) {
     return qelta::kErrOutOfRange;
   }
-  if (!strengths.IsPermutation()) return qelta::kErrInvalidValue;
+  if (!strengths.IsPermutation()) {
+    return LogRefusal(qelta::kErrInvalidValue,
+                      "The strengths of parent %d of node [%s] must order its %d outcomes: "
+                      "each of 0 to %d once",
+                      i, OwnNodeId(), strengths.GetSize(), strengths.GetSize() - 1);
+  }
   VRN_autoUpdateGuard guard(GetNetwork());
   StoreParentOutcomeStrengths(i, strengths);
   return qelta::kOk;
@@ -320,8 +325,13 @@ int VRN_noisyMAX::RefusedItemsStatus() const { return qelta::kErrInvalidValue; }
 
 int VRN_noisyMAX::SetHenrionProbabilities(const VRN_matrix& henrion) {
   if (!henrion.HasSameDimensions(parameters_)) return qelta::kErrOutOfRange;
-  if (!AcceptsItems(henrion.GetItems().Items(), henrion.GetItemCount())) {
-    return RefusedItemsStatus();
+  const double* given = henrion.GetItems().Items();
+  for (int i = 0; i < henrion.GetItemCount(); ++i) {
+    if (!(given[i] >= 0.0 && given[i] <= 1.0)) {  // NaN too
+      return LogRefusal(RefusedItemsStatus(),
+                        "Henrion probability %d of node [%s] is %g, not a probability", i,
+                        OwnNodeId(), given[i]);
+    }
   }
   const int n = GetOwnCount();
   const int leak = GetLeakColumn();
@@ -351,7 +361,12 @@ int VRN_noisyMAX::SetHenrionProbabilities(const VRN_matrix& henrion) {
     if (items[i] < 0.0 && items[i] >= -1e-12) items[i] = 0.0;
     if (items[i] > 1.0 && items[i] <= 1.0 + 1e-12) items[i] = 1.0;
   }
-  if (!AcceptsItems(items, next.GetItemCount())) return RefusedItemsStatus();
+  if (!AcceptsItems(items, next.GetItemCount())) {
+    return LogRefusal(RefusedItemsStatus(),
+                      "The Henrion probabilities of node [%s] give parameters that are no "
+                      "probabilities: each column must be a distribution",
+                      OwnNodeId());
+  }
   VRN_autoUpdateGuard guard(GetNetwork());
   (void)parameters_.CopyItems(next);
   ParametersChanged();

@@ -63,8 +63,8 @@ class VRN_noisyMAX : public VRN_ciDef {
   }
   int GetStrengthsCount() const { return static_cast<int>(strengths_.size()); }
   // -2 when the parent index is bad or the length differs from the
-  // parent's order, -4 when it is not a permutation; else stores it (the
-  // columns stay by position); 0.
+  // parent's order, -4 (logged) when it is not a permutation; else stores
+  // it (the columns stay by position); 0.
   int SetParentOutcomeStrengths(int i, const VRN_intArray& strengths);
   // Stores without checks. REQUIRES: a valid parent index.
   void StoreParentOutcomeStrengths(int i, const VRN_intArray& strengths);
@@ -89,8 +89,9 @@ class VRN_noisyMAX : public VRN_ciDef {
   // The parameters in Henrion form (leak included in each column); 0.
   int GetHenrionProbabilities(VRN_matrix* out) const;
   // -2 when the dimensions differ or a distinguished column is not exactly
-  // the point mass at the last outcome; -4 for an item that is not a
-  // probability; otherwise converts back and stores; 0.
+  // the point mass at the last outcome; -4 (logged) for an item that is not
+  // a probability or columns that give parameters that are none; otherwise
+  // converts back and stores; 0.
   int SetHenrionProbabilities(const VRN_matrix& henrion);
   // The Henrion items of every non-distinguished column, leak included.
   int GetHenrionProbabilitiesArray(VRN_doubleArray* out) const;

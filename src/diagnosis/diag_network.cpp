@@ -650,7 +650,11 @@ int VRN_diagNetwork::SetPursuedFault(int index) {
 int VRN_diagNetwork::SetPursuedFaults(const VRN_intArray& indices) {
   if (indices.IsEmpty()) return qelta::kErrOutOfRange;
   for (int i : indices) {
-    if (i < 0 || i >= GetFaultCount()) return qelta::kErrOutOfRange;
+    if (i < 0 || i >= GetFaultCount()) {
+      return network_->ErrorLog()->Logf(qelta::kErrOutOfRange,
+                                        "Fault index %d is outside 0 to %d", i,
+                                        GetFaultCount() - 1);
+    }
   }
   pursued_ = indices;
   return qelta::kOk;

@@ -93,8 +93,8 @@ class VRN_diagNetwork {
 
   // 0, or -2 for an index outside the fault list.
   [[nodiscard]] int SetPursuedFault(int index);
-  // 0, or -2 for an empty list or any index outside the fault list (the
-  // pursued list then stays as it was). Duplicates are kept.
+  // 0, or -2 for an empty list or (logged) any index outside the fault list
+  // (the pursued list then stays as it was). Duplicates are kept.
   [[nodiscard]] int SetPursuedFaults(const VRN_intArray& indices);
   int GetPursuedFault() const;
   const VRN_intArray& GetPursuedFaults() const { return pursued_; }

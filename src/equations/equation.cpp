@@ -613,7 +613,12 @@ int VRN_equation::InlineConstantParents(bool use_evidence) {
 
 int VRN_equation::SetBounds(double lower, double upper) {
   if (lower == lower_ && upper == upper_) return qelta::kOk;
-  if (!(lower <= upper)) return qelta::kErrOutOfRange;
+  if (!(lower <= upper)) {
+    return LogRefusal(qelta::kErrOutOfRange,
+                      "The bounds of node [%s] must be numbers with the lower one (%g) not "
+                      "above the upper one (%g)",
+                      OwnNodeId(), lower, upper);
+  }
   // Only the last boundary moves: the intervals must stay as
   // SetDiscIntervals takes them (the lower bound below the first boundary,
   // the second-to-last below the upper bound), or no file could hold them.

@@ -148,9 +148,9 @@ class VRN_equation : public VRN_nodeDef {
 
   // ---- Range, default and nominal range.
 
-  // -2 for lower > upper (or NaN); -4 when the intervals would no longer be
-  // ones SetDiscIntervals takes (nothing changes); equal bounds change
-  // nothing.
+  // -2 (logged) for lower > upper (or NaN); -4 when the intervals would no
+  // longer be ones SetDiscIntervals takes (nothing changes); equal bounds
+  // change nothing.
   int SetBounds(double lower, double upper);
   void GetBounds(double* lower, double* upper) const {
     *lower = lower_;

@@ -112,11 +112,14 @@ int VRN_annealedMapSearch::Run(VRN_network* copy,
       if (value->IsTemporalEvidence(s)) (void)value->ClearTemporalEvidence(s);
     }
   }
+  VRN_errorLog* log = copy->ErrorLog();
   for (size_t i = 0; i < nodes.size(); ++i) {
     VRN_node* node = copy->GetNode(nodes[i]);
-    if (outcomes[i] < 0 ||
-        outcomes[i] >= node->Definition()->GetNumberOfOutcomes()) {
-      return qelta::kErrOutOfRange;
+    const int count = node->Definition()->GetNumberOfOutcomes();
+    if (outcomes[i] < 0 || outcomes[i] >= count) {
+      return log->Logf(qelta::kErrOutOfRange,
+                       "Annealed MAP: outcome %d of node [%s] is outside 0 to %d", outcomes[i],
+                       node->GetId(), count - 1);
     }
     // An outcome the evidence entered implies adds nothing; entered as
     // observed it would drop the node's likelihoods.
@@ -125,15 +128,21 @@ int VRN_annealedMapSearch::Run(VRN_network* copy,
         value->GetEvidence() == outcomes[i]) {
       continue;
     }
-    // Evidence in range that the network refuses contradicts the rest.
+    // Evidence in range that the network refuses (it logs why) contradicts
+    // the rest.
     if (node->Value()->SetEvidence(outcomes[i]) != qelta::kOk) {
-      return qelta::kErrZeroMarginal;
+      return log->Logf(qelta::kErrZeroMarginal,
+                       "Annealed MAP: the evidence is impossible with outcome %d of node [%s]",
+                       outcomes[i], node->GetId());
     }
   }
   double pe = 0.0;
   if (!copy->CalcPropEvidence(pe, false)) return qelta::kErrGeneral;
   *evidenceProbability = pe;
-  if (!(pe > 0.0)) return qelta::kErrZeroMarginal;
+  if (!(pe > 0.0)) {
+    return log->LogError(qelta::kErrZeroMarginal,
+                         "Annealed MAP: the evidence has probability zero");
+  }
 
   const int n = static_cast<int>(mapNodes.size());
   std::vector<int> fixed(n, -1);  // observed MAP nodes keep their outcome
@@ -323,12 +332,22 @@ int VRN_network::AnnealedMAP(const std::vector<std::pair<int, int>>& evidence,
   try {
     auto copy = std::make_unique<VRN_network>(
         *this, qelta::kCopyNoDocumentation | qelta::kCopyWorking);
+    // The copy's log starts empty: what it keeps is the search's own.
+    copy->ErrorLog()->Flush();
     VRN_annealedMapSearch search;
     std::vector<int> found;
     double best = 0.0, pe = 0.0;
     const int status = search.Run(copy.get(), mapNodes, &found, nodes, outcomes,
                                   &best, &pe, seed);
-    if (status != qelta::kOk) return status;
+    if (status != qelta::kOk) {
+      // Why the copy refused (an update out of the doubles' range, say)
+      // is this network's caller's to read.
+      const VRN_errorLog& reasons = *copy->ErrorLog();
+      for (int i = 0; i < reasons.GetNumberOfMessages(); ++i) {
+        (void)errorLog_->LogError(reasons.GetCode(i), reasons.GetMessage(i));
+      }
+      return status;
+    }
     *assignment = found;
     *bestProbability = best;
     *evidenceProbability = pe;

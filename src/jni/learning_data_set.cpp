@@ -309,6 +309,11 @@ extern "C" JNIEXPORT void JNICALL Java_qelta_learning_DataSet_setStateNames(JNIE
           JavaStringToNative(env, static_cast<jstring>(element.get()), "State name").str();
     }
     const int status = data.setStateNames(variable, texts);
+    if (status == qelta::kErrInvalidValue && !data.GetVariable(variable).discrete) {
+      ReportErrorWithMessage("setStateNames", status,
+                             "Variable '" + data.GetVariable(variable).id +
+                                 "' holds numbers: only a variable of ints has state names");
+    }
     if (status != qelta::kOk) ReportError("setStateNames", status);
   });
 }
@@ -410,6 +415,11 @@ extern "C" JNIEXPORT jdoubleArray JNICALL Java_qelta_learning_DataSet_discretize
     }
     if (status == qelta::kErrNoItem) {
       ReportErrorWithMessage("Discretize", status, "Discretizing needs 2 or more values");
+    }
+    if (status == qelta::kErrOutOfRange && binCount > VRN_dataset::kMaxBins) {
+      ReportErrorWithMessage("Discretize", status,
+                             "Bin count " + std::to_string(binCount) + " is above " +
+                                 std::to_string(VRN_dataset::kMaxBins));
     }
     if (status != qelta::kOk) ReportError("Discretize", status);
     return qelta::jni::NewJavaArray<jdouble>(env, edges);

@@ -2,7 +2,6 @@
 #include "qelta_Network.h"
 
 #include <stdexcept>
-#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -100,16 +99,15 @@ jint GetOutcomeCount(JNIEnv* env, jobject obj, jint node) {
       ->GetNumberOfOutcomes();
 }
 
-// Outcome edits log why they refuse an id; the message goes with the error.
-// The refusals they answer with a bare status are explained here; id is the
-// outcome identifier given and position the place asked for, when there are.
+// Outcome edits log why they refuse an id or a position; the message goes
+// with the error. The refusals they answer with a bare status are explained
+// here; id is the outcome identifier given, when there is one.
 void ReportOutcomeEdit(VRN_network& net, const VRN_node& node,
                        const char* operation, int status,
-                       const char* id = nullptr, int position = INT_MIN) {
+                       const char* id = nullptr) {
   if (status == qelta::kOk) return;
   const VRN_nodeDef& def = *node.Definition();
   const auto* discrete = dynamic_cast<const VRN_discDef*>(&def);
-  const int count = def.GetNumberOfOutcomes();
   if (status == qelta::kErrWrongNodeType && discrete == nullptr) {
     LogReasonIfSilent(net, status, "Node [%s] (%s) has no outcomes", node.GetId(),
                       qelta::jni::NodeTypeName(node).c_str());
@@ -120,10 +118,6 @@ void ReportOutcomeEdit(VRN_network& net, const VRN_node& node,
     LogReasonIfSilent(net, status,
                       "Outcome identifier '%s' is invalid - it should start with a letter and "
                       "contain only letters, digits and underscores", id);
-  } else if (status == qelta::kErrOutOfRange && position != INT_MIN &&
-             (position < 0 || position > count)) {
-    LogReasonIfSilent(net, status, "Position %d is outside 0 to %d, the places of node [%s]",
-                      position, count, node.GetId());
   } else if (status == qelta::kErrOutOfRange &&
              std::strcmp(operation, "RemoveOutcome") == 0 &&
              def.GetNumberOfOutcomes() <= 2) {
@@ -150,8 +144,7 @@ void InsertOutcome(JNIEnv* env, jobject obj, jint node, jint position,
   JavaStringToNative id(env, outcome_id, "Outcome identifier");
   net.ErrorLog()->Flush();
   ReportOutcomeEdit(net, *target, "InsertOutcome",
-                    target->Definition()->InsertOutcome(position, id.c_str()), id.c_str(),
-                    position);
+                    target->Definition()->InsertOutcome(position, id.c_str()), id.c_str());
 }
 
 void DeleteOutcome(JNIEnv* env, jobject obj, jint node, jint outcome) {

@@ -188,6 +188,9 @@ class VRN_dataset {
                 std::string* errorText) const;
 
   // --------------------------------------------------- discretization
+  // Bin counts size allocations (names, edges); more bins than this make no
+  // sense for a learner.
+  static constexpr int kMaxBins = 65535;
   // Turns the values of one variable into bin numbers (method 0 grouping,
   // 1 equal width, 2 equal count) and names the bins after namePrefix
   // (none when empty); *edges (when given) receives the bin edges. 0, or

@@ -17,9 +17,6 @@ namespace {
 constexpr int kMethodGrouping = 0;
 constexpr int kMethodEqualWidth = 1;
 constexpr int kMethodEqualCount = 2;
-// Bin counts size allocations (names, edges); more bins than this make no
-// sense for a learner.
-constexpr int kMaxBins = 65535;
 
 }  // namespace
 

@@ -2,6 +2,8 @@
 #include "learning/pattern.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -51,20 +53,32 @@ VRN_stringArray OutcomeIds(const std::vector<std::string>& names) {
 }  // namespace
 
 void VRN_pattern::SetSize(int n) {
-  if (n < 0) throw std::length_error("vector<T> too long");
+  if (n < 0) throw std::length_error("Pattern size " + std::to_string(n) + " is negative");
   const std::size_t size = static_cast<std::size_t>(n);
+  // More bytes than any address space holds are refused before trying.
+  const double bytes = static_cast<double>(size) *
+                       (static_cast<double>(size) * sizeof(int) + sizeof(std::vector<int>));
+  if (bytes > 0x1p47) throw SizeError(n);
   // Built aside and swapped in: a failed allocation frees what it took and
   // leaves the pattern as it was.
-  Matrix resized(size);
-  const std::size_t kept = std::min(size, edges_.size());
-  for (std::size_t i = 0; i < size; ++i) {
-    resized[i].assign(size, 0);
-    if (i < kept) {
-      std::copy_n(edges_[i].begin(), std::min(size, edges_[i].size()),
-                  resized[i].begin());
+  try {
+    Matrix resized(size);
+    const std::size_t kept = std::min(size, edges_.size());
+    for (std::size_t i = 0; i < size; ++i) {
+      resized[i].assign(size, 0);
+      if (i < kept) {
+        std::copy_n(edges_[i].begin(), std::min(size, edges_[i].size()),
+                    resized[i].begin());
+      }
     }
+    edges_.swap(resized);
+  } catch (const std::bad_alloc&) {
+    throw SizeError(n);
   }
-  edges_.swap(resized);
+}
+
+VRN_pattern::SizeError::SizeError(int n) {
+  std::snprintf(text_, sizeof text_, "Pattern size %d needs more memory than there is", n);
 }
 
 bool VRN_pattern::Reaches(const Matrix& m, int from, int to) {

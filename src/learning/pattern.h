@@ -9,6 +9,7 @@
 #ifndef QELTA_LEARNING_PATTERN_H_
 #define QELTA_LEARNING_PATTERN_H_
 
+#include <new>
 #include <vector>
 
 class VRN_dataset;
@@ -16,9 +17,19 @@ class VRN_network;
 
 class VRN_pattern {
  public:
+  // std::bad_alloc whose text names the size that asked for the memory.
+  class SizeError : public std::bad_alloc {
+   public:
+    explicit SizeError(int n);
+    const char* what() const noexcept override { return text_; }
+
+   private:
+    char text_[72];
+  };
+
   // Keeps the entries inside the new size; new ones are 0. Throws
-  // std::length_error ("vector<T> too long") for a negative n, and
-  // std::bad_alloc, with the pattern unchanged, when memory runs out.
+  // std::length_error for a negative n, and SizeError, with the pattern
+  // unchanged, when memory runs out; both texts name n.
   void SetSize(int n);
   int GetSize() const { return static_cast<int>(edges_.size()); }
   // REQUIRES: 0 <= i, j < GetSize().

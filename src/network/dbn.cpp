@@ -478,56 +478,73 @@ VRN_nodeDef* VRN_dbn::GetTemporalDefinition(int node, int order) const {
 int VRN_dbn::ChangeTemporalType(int node, int type) {
   const VRN_node* record = network_->GetNode(node);
   const int current = record->GetTemporalType();
+  static const char* const kNames[] = {"normal", "anchor", "terminal", "plate"};
+  VRN_errorLog* log = network_->ErrorLog();
   if (current == qelta::kTemporalPlate) {
-    if (FirstEntry(node) != EndEntry(node)) return qelta::kErrOutOfRange;
     std::vector<std::pair<int, int>> children;
     (void)GetTemporalChildren(node, children);
-    if (!children.empty()) return qelta::kErrOutOfRange;
+    if (FirstEntry(node) != EndEntry(node) || !children.empty()) {
+      return log->Logf(qelta::kErrOutOfRange,
+                       "Node [%s] has temporal arcs: delete them before it leaves the plate",
+                       record->GetId());
+    }
   }
   if (type < 0 || type > 3) return qelta::kErrInvalidValue;
+  // A neighbour of a kind the new type cannot be joined to; -2, logged.
+  auto refuse = [&](int other, bool parent) {
+    const VRN_node* next = network_->GetNode(other);
+    return log->Logf(qelta::kErrOutOfRange,
+                     "Node [%s] cannot be a %s node while its %s [%s] is a %s node",
+                     record->GetId(), kNames[type], parent ? "parent" : "child", next->GetId(),
+                     kNames[next->GetTemporalType()]);
+  };
   if (type == qelta::kTemporalPlate) {
     const int status =
         CheckPlateKind(*network_, node, record->Definition()->GetType());
     if (status != qelta::kOk) return status;
   }
+  // The first parent (or child) whose type passes test; -1 for none.
   auto parent_has = [&](auto test) {
     for (int p : record->Parents()) {
-      if (test(network_->GetNode(p)->GetTemporalType())) return true;
+      if (test(network_->GetNode(p)->GetTemporalType())) return p;
     }
-    return false;
+    return -1;
   };
   auto child_has = [&](auto test) {
     for (int c : record->Children()) {
-      if (test(network_->GetNode(c)->GetTemporalType())) return true;
+      if (test(network_->GetNode(c)->GetTemporalType())) return c;
     }
-    return false;
+    return -1;
   };
   auto plate_or_terminal = [](int t) {
     return t == qelta::kTemporalPlate || t == qelta::kTemporalTerminal;
   };
+  int other = -1;
   switch (type) {
     case qelta::kTemporalNormal:
-      if (parent_has(plate_or_terminal)) return qelta::kErrOutOfRange;
+      if ((other = parent_has(plate_or_terminal)) >= 0) return refuse(other, true);
       if (current == qelta::kTemporalAnchor) {
         const int status = JoinTemporalDefinitions(node);
         if (status != qelta::kOk) return status;
       }
       break;
     case qelta::kTemporalAnchor:
-      if (parent_has(plate_or_terminal)) return qelta::kErrOutOfRange;
+      if ((other = parent_has(plate_or_terminal)) >= 0) return refuse(other, true);
       LeaveTemporalDefinitions(node);
       break;
     case qelta::kTemporalTerminal:
-      if (child_has([](int t) { return t != qelta::kTemporalTerminal; })) {
-        return qelta::kErrOutOfRange;
+      if ((other = child_has([](int t) { return t != qelta::kTemporalTerminal; })) >= 0) {
+        return refuse(other, false);
       }
       break;
     default:
-      if (parent_has([](int t) { return t == qelta::kTemporalTerminal; }) ||
-          child_has([](int t) {
-            return t == qelta::kTemporalNormal || t == qelta::kTemporalAnchor;
-          })) {
-        return qelta::kErrOutOfRange;
+      if ((other = parent_has([](int t) { return t == qelta::kTemporalTerminal; })) >= 0) {
+        return refuse(other, true);
+      }
+      if ((other = child_has([](int t) {
+             return t == qelta::kTemporalNormal || t == qelta::kTemporalAnchor;
+           })) >= 0) {
+        return refuse(other, false);
       }
       if (current == qelta::kTemporalAnchor) {
         const int status = JoinTemporalDefinitions(node);

@@ -278,11 +278,18 @@ int VRN_network::SetAnnealedMapTuning(const VRN_annealedMapTuning& t) {
 
 void VRN_network::SetRelevanceReasoning(bool on) {
   if (on) {
+    const bool was_off = (flags_ & qelta::kNetRelevance) == 0;
     // Edits made with it off went without bookkeeping: what they imply is
     // derived again before it is next read.
-    if ((flags_ & qelta::kNetRelevance) == 0) SetImpliedEvidenceStale(true);
+    if (was_off) SetImpliedEvidenceStale(true);
     flags_ |= qelta::kNetRelevance;
-    DropSkippedValuesIfBooked();
+    // Values computed with it off may be indexed by nodes that are implied
+    // now (a utility's by a decision's informing node, say).
+    if (was_off) {
+      (void)InvalidateValues();
+    } else {
+      DropSkippedValuesIfBooked();
+    }
   } else {
     flags_ &= ~qelta::kNetRelevance;
   }

@@ -229,9 +229,10 @@ class VRN_network {
   bool IsNoisyDecomp() const { return noisyDecomp_ != 0; }
   void SetNoisyDecompLimit(int limit) { noisyDecompLimit_ = limit; }
   int GetNoisyDecompLimit() const { return noisyDecompLimit_; }
-  // Switching it on, or setting the options, so that every hook runs again
-  // invalidates every value without evidence when an edit went without its
-  // hook meanwhile (IsBookkeepingSkipped).
+  // Switching it on (from off) invalidates every value without evidence.
+  // Setting it on again, or setting the options so that every hook runs
+  // again, does so when an edit went without its hook meanwhile
+  // (IsBookkeepingSkipped).
   void SetRelevanceReasoning(bool on);
   bool IsRelevanceReasoning() const {
     return (flags_ & qelta::kNetRelevance) != 0;
@@ -576,7 +577,9 @@ class VRN_network {
   VRN_dbn* EnsureDbn();
   // Forward to the temporal part, created on demand (see network/dbn.h).
   // Arc and slice-count edits, and every other change of temporal data,
-  // invalidate the values when relevance reasoning is on.
+  // invalidate the values when relevance reasoning is on. RemoveTemporalArc
+  // and GetTemporalParents log why they refuse an order below 1, a node
+  // outside the plate or (removing) an arc that does not exist.
   int AddTemporalArc(int parent, int child, int order);
   int RemoveTemporalArc(int parent, int child, int order);
   bool TemporalArcExists(int parent, int child, int order);
@@ -589,7 +592,7 @@ class VRN_network {
   int GetUnrolledParents(int node, int order,
                          std::vector<std::pair<int, int>>& out);
   int GetAllUnrolledParents(int node, std::vector<std::pair<int, int>>& out);
-  // 0, or -4 for count < 1.
+  // 0, or -4 for count < 1 (no temporal part is made for it).
   int SetNumberOfSlices(int count);
   // Evidence of node in a slice (slice 0: the node's own evidence); the
   // checks of VRN_nodeVal::SetTemporalEvidence. -2 for a bad handle.
@@ -649,8 +652,9 @@ class VRN_network {
   // probability. Answers -2 for a bad or repeated handle, -2 (logged,
   // naming it) for a plate MAP node of a network of 2 or more slices, -51
   // for a MAP node that is not a discrete chance node, -43 for impossible
-  // evidence, or a failing update's status; then nothing is returned. This
-  // network is never changed.
+  // evidence, or a failing update's status; then nothing is returned, and
+  // what the search's working copy logged is logged here. This network is
+  // otherwise never changed.
   int AnnealedMAP(const std::vector<std::pair<int, int>>& evidence,
                   const std::vector<int>& mapNodes, std::vector<int>* assignment,
                   double* bestProbability, double* evidenceProbability,
@@ -664,7 +668,8 @@ class VRN_network {
   // samples ranked k + 1 from either end, k = iterations * (1 - level) / 2
   // rounded down. Answers 0; -2 (logged, naming the first such node) for
   // an influence diagram (decision, utility or MAU nodes); -2 for a bad
-  // handle, iterations below 1 or counts that do not fit the tables; -4
+  // handle or iterations below 1; -2 (logged) for a level outside 0 to 1
+  // (NaN too) or counts that do not fit the tables; -4
   // for a node listed twice; -51
   // (logged) for a node without outcomes, such as an equation node; or the
   // status of a failed belief update. This network is not changed.

@@ -48,6 +48,10 @@ int VRN_network::CalcConfidenceIntervals(
                              nodes_[h]->GetId());
     }
   }
+  if (!(level >= 0.0 && level <= 1.0)) {
+    return errorLog_->Logf(qelta::kErrOutOfRange,
+                           "The confidence level %g is outside 0 to 1", level);
+  }
   if (iterations < 1) return qelta::kErrOutOfRange;
   // The list is checked in order before anything is copied or sized; a
   // node without outcomes (an equation node) has no beliefs to bound.
@@ -81,7 +85,10 @@ int VRN_network::CalcConfidenceIntervals(
     const int n = table->GetSize(table->GetDimensionCount() - 1);
     if (h >= static_cast<int>(counts.size()) ||
         counts[h].size() != static_cast<std::size_t>(table->GetItemCount() / n)) {
-      return qelta::kErrOutOfRange;
+      return errorLog_->Logf(qelta::kErrOutOfRange,
+                             "The instance counts hold no count for each column of "
+                             "node [%s]'s table",
+                             nodes_[h]->GetId());
     }
     kept[h] = *table;
   }

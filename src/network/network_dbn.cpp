@@ -3,6 +3,7 @@
 // dynamic networks need.
 #include <climits>
 
+#include "base/error_log.h"
 #include "base/status.h"
 #include "definitions/node_val.h"
 #include "network/cases.h"
@@ -10,6 +11,28 @@
 #include "network/dbn.h"
 #include "network/network.h"
 #include "network/node.h"
+
+namespace {
+
+// Logs why a temporal arc of order from parent (-1 for none) to child is
+// refused when the order or the nodes' kinds are at fault; answers 0
+// when they are not.
+int CheckTemporalArcEnds(VRN_network& net, int parent, int child, int order) {
+  if (order < 1) {
+    return net.ErrorLog()->Logf(qelta::kErrOutOfRange,
+                                "A temporal arc has an order of 1 or more, not %d", order);
+  }
+  for (int h : {parent, child}) {
+    const VRN_node* node = net.GetNode(h);
+    if (node == nullptr || node->GetTemporalType() == qelta::kTemporalPlate) continue;
+    return net.ErrorLog()->Logf(qelta::kErrOutOfRange,
+                                "Node [%s] is not a plate node: temporal arcs join plate nodes",
+                                node->GetId());
+  }
+  return qelta::kOk;
+}
+
+}  // namespace
 
 VRN_dbn* VRN_network::EnsureDbn() {
   if (dbn_ == nullptr) dbn_ = new VRN_dbn(this);
@@ -37,8 +60,16 @@ int VRN_network::AddTemporalArc(int parent, int child, int order) {
 }
 
 int VRN_network::RemoveTemporalArc(int parent, int child, int order) {
+  if (!IsValidHandle(parent) || !IsValidHandle(child)) return qelta::kErrOutOfRange;
+  const int refused = CheckTemporalArcEnds(*this, parent, child, order);
+  if (refused != qelta::kOk) return refused;
+  if (!EnsureDbn()->TemporalArcExists(parent, child, order)) {
+    return errorLog_->Logf(qelta::kErrOutOfRange,
+                           "There is no temporal arc of order %d from node [%s] to [%s]", order,
+                           GetNode(parent)->GetId(), GetNode(child)->GetId());
+  }
   VRN_autoUpdateGuard guard(this, true);
-  const int status = EnsureDbn()->RemoveTemporalArc(parent, child, order);
+  const int status = dbn_->RemoveTemporalArc(parent, child, order);
   if (status == qelta::kOk) InvalidateIfDynamic();
   return status;
 }
@@ -48,6 +79,9 @@ bool VRN_network::TemporalArcExists(int parent, int child, int order) {
 }
 
 int VRN_network::GetTemporalParents(int node, int order, VRN_intArray& out) {
+  if (!IsValidHandle(node)) return qelta::kErrOutOfRange;
+  const int refused = CheckTemporalArcEnds(*this, -1, node, order);
+  if (refused != qelta::kOk) return refused;
   return EnsureDbn()->GetTemporalParents(node, order, out);
 }
 
@@ -80,6 +114,8 @@ int VRN_network::GetAllUnrolledParents(int node,
 }
 
 int VRN_network::SetNumberOfSlices(int count) {
+  // Refused before a temporal part is made, whose count would start at 10.
+  if (count < 1) return qelta::kErrInvalidValue;
   const int before = GetNumberOfSlices();
   const int status = EnsureDbn()->SetNumberOfSlices(count);
   if (status != qelta::kOk) return status;
@@ -108,8 +144,16 @@ int VRN_network::setNodeTemporalType(int handle, int type) {
   if (node == nullptr) return qelta::kErrOutOfRange;
   const int old = node->GetTemporalType();
   if (old == type) return qelta::kOk;
+  const bool had_dbn = dbn_ != nullptr;
   const int status = EnsureDbn()->ChangeTemporalType(handle, type);
-  if (status != qelta::kOk) return status;
+  if (status != qelta::kOk) {
+    // A refusal leaves no temporal part behind (whose slice count shows).
+    if (!had_dbn) {
+      delete dbn_;
+      dbn_ = nullptr;
+    }
+    return status;
+  }
   VRN_autoUpdateGuard guard(this, true);
   node->SetTemporalTypeRaw(type);
   // Evidence is not implied between plate and terminal nodes alike.

@@ -223,6 +223,40 @@ TEST(AnnealedMapTest, SliceObservationsAreDroppedAndSliceLikelihoodsKept) {
   }
 }
 
+// The search works on a copy of the network: why the copy's update refused
+// reaches the network's own log. C = c0 needs A = B and D = d0 not both a1
+// and b1, so c0 and d0 leave only (a0, b0): with A and B at 2^-600 that
+// lies below every double; with A at 0 it cannot be.
+TEST(AnnealedMapTest, TheCopysReasonReachesTheNetworksLog) {
+  for (double small : {std::ldexp(1.0, -600), 0.0}) {
+    SCOPED_TRACE(small);
+    VRN_network net;
+    const int a = net.AddNode(qelta::kDefCpt, "A"), b = net.AddNode(qelta::kDefCpt, "B");
+    const int c = net.AddNode(qelta::kDefCpt, "C"), d = net.AddNode(qelta::kDefCpt, "D");
+    ASSERT_EQ(qelta::kOk, net.AddArc(a, c) | net.AddArc(b, c) | net.AddArc(a, d) | net.AddArc(b, d));
+    ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({small, 1 - small}));
+    ASSERT_EQ(qelta::kOk, net.GetNode(b)->Definition()->SetDefinitionFromVector(
+                              {std::ldexp(1.0, -600), 1 - std::ldexp(1.0, -600)}));
+    ASSERT_EQ(qelta::kOk, net.GetNode(c)->Definition()->SetDefinitionFromVector(
+                              {1, 0, 0, 1, 0, 1, 1, 0}));
+    ASSERT_EQ(qelta::kOk, net.GetNode(d)->Definition()->SetDefinitionFromVector(
+                              {1, 0, 1, 0, 1, 0, 0, 1}));
+    net.ErrorLog()->Flush();
+    std::vector<int> found;
+    double best = 0.0, pe = 0.0;
+    EXPECT_EQ(qelta::kErrZeroMarginal,
+              net.AnnealedMAP({{c, 0}, {d, 0}}, {a}, &found, &best, &pe, 1));
+    std::string log;
+    for (int i = 0; i < net.ErrorLog()->GetNumberOfMessages(); ++i) {
+      log += net.ErrorLog()->GetMessage(i);
+    }
+    EXPECT_NE(std::string::npos,
+              log.find(small > 0.0 ? "fall below the range of double" : "probability zero"))
+        << log;
+    EXPECT_FALSE(Val(net, c)->HasEvidence());
+  }
+}
+
 TEST(AnnealedMapTest, BadMapNodesAreRefused) {
   VRN_network net;
   const int a = net.AddNode(qelta::kDefCpt, "a");

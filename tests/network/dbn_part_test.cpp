@@ -56,10 +56,12 @@ TEST_F(DbnPartTest, PartIsMadeOnDemandAndQueriesReadIt) {
   EXPECT_EQ(net_.Dbn(), nullptr) << "an unchanged type creates nothing";
   VRN_intArray out;
   EXPECT_EQ(net_.GetTemporalParents(a, 1, out), -2);
+  EXPECT_EQ(net_.SetNumberOfSlices(0), -4);
+  EXPECT_EQ(net_.Dbn(), nullptr) << "a refusal creates nothing";
+  EXPECT_EQ(net_.setNodeTemporalType(a, 3), 0);
   ASSERT_NE(net_.Dbn(), nullptr);
   EXPECT_EQ(net_.GetMaxTemporalOrder(), -1);
   EXPECT_EQ(net_.GetNumberOfSlices(), 10);
-  EXPECT_EQ(net_.setNodeTemporalType(a, 3), 0);
   EXPECT_EQ(net_.GetMaxNodeTemporalOrder(a), 0);
 }
 

@@ -78,8 +78,8 @@ import java.awt.Rectangle;
  * </table>
  *
  * <p>A new node gets the identifier the caller gives, or one the network makes,
- * the outcomes above, the temporal type 0 (normal) and the diagnostic role 2
- * (auxiliary). Tables are laid out as {@link #setNodeDefinition(int, double[])}
+ * the outcomes above, the temporal type {@link TemporalType#NORMAL} and the diagnostic role
+ * {@link DiagRole#AUXILIARY}. Tables are laid out as {@link #setNodeDefinition(int, double[])}
  * says; their numbers are not checked when they are set.
  *
  * <h2 id="values">Node values</h2>
@@ -120,7 +120,7 @@ import java.awt.Rectangle;
  * <h2 id="algorithms">Algorithms</h2>
  *
  * <p>{@link #updateBeliefs()} takes one of three roads. A network with a node of
- * temporal type 3 (plate) is unrolled into its time slices, the unrolled network
+ * temporal type {@link TemporalType#PLATE} is unrolled into its time slices, the unrolled network
  * is updated and the results copied back. A network with decision, utility or
  * multi-attribute utility nodes is an influence diagram, solved by the
  * influence-diagram algorithm; one that also has equation nodes is refused with
@@ -795,7 +795,7 @@ public final class Network extends Wrapper {
      * it uses the other expressions as the weights and constants they amount to. It refuses with
      * code -26 a diagram in which an observation (or likelihoods) below the open decision leaves
      * it no choice of more than the lowest utility, naming the decision and the observed node, and
-     * one whose decisions all have evidence, saying so.
+     * with code -2 one whose decisions all have evidence, saying so.
      *
      * @param algorithm {@link InfluenceDiagramAlgorithm#WHOLE_DIAGRAM} (0), which solves the whole
      *     diagram, or {@link InfluenceDiagramAlgorithm#BEST_POLICY} (1), which only names the best
@@ -3751,7 +3751,8 @@ public final class Network extends Wrapper {
     public native int getSliceCount();
 
     /**
-     * Sets the number of time slices. A count below 1 is ignored.
+     * Sets the number of time slices. A count below 1 is ignored, without an exception: the count
+     * stays as it was (0 on a network without a temporal part).
      *
      * @param count the new count
      */
@@ -4239,7 +4240,8 @@ public final class Network extends Wrapper {
     // -------- DeMorgan and multi-attribute utility parameters
 
     /**
-     * Sets the prior belief of a DeMorgan node. A value outside [0, 1] is ignored.
+     * Sets the prior belief of a DeMorgan node. A value outside [0, 1] (NaN too) is refused with
+     * code -4, naming the node and the value, and the prior stays.
      *
      * @param nodeHandle handle of the node
      * @param prior the prior belief in [0, 1]
@@ -4800,8 +4802,9 @@ public final class Network extends Wrapper {
      * After an edit made while it is off, that update invalidates every value without evidence
      * before it computes the targets, so a node that is not a target (when some node is one) and
      * has no evidence is then not valid ({@link #isValueValid(int)} is false and reading its value
-     * fails) rather than holding its old value. Switching it on again invalidates every value
-     * without evidence.
+     * fails) rather than holding its old value. Switching it on again (from off) invalidates
+     * every value without evidence, a utility's and a decision's too: the next update computes
+     * them as a network that never had it off would.
      *
      * @param enabled true to enable
      */

@@ -23,7 +23,8 @@ package qelta;
  * "Invalid node identifier: null" or "Unexpected null Java string.", and the code
  * {@link #NO_CODE}; a text holding U+0000 is refused so, naming what the text was for
  * ("Node name cannot contain U+0000", "File name cannot contain U+0000", ...).
- * Running out of memory gives "bad allocation".
+ * Running out of memory gives "bad allocation", unless the operation names what asked for the
+ * memory (such as "Pattern size 2147483647 needs more memory than there is").
  *
  * <table class="striped">
  * <caption>Engine status codes</caption>

@@ -241,6 +241,7 @@ class DefinitionsTest extends NetworkFixture {
         refused("Node 'N' is not a child of node 'N'",
                 () -> net.setNoisyParentStrengths(noisy, "N", null));
         engineFails("SetParentOutcomeStrengths", -4,
+                "\nThe strengths of parent 0 of node [N] must order its 3 outcomes: each of 0 to 2 once",
                 () -> net.setNoisyParentStrengths(noisy, "P", new int[] {0, 0, 1}));
         net.setNoisyParentStrengths("N", "P", new int[] {2, 1, 0});
         assertArrayEquals(new int[] {2, 1, 0}, net.getNoisyParentStrengths(noisy, 0));
@@ -259,8 +260,10 @@ class DefinitionsTest extends NetworkFixture {
         for (double bad : new double[] {Double.NaN, Double.NEGATIVE_INFINITY, 1.5}) {
             engineFails("SetDefinition", -4, "Parameters of node 'N' must lie in [0, 1]",
                     () -> net.setNodeDefinition(noisy, new double[] {bad, 0.2, 0.5, 0.5, 0, 1, 0.1, 0.9}));
-            engineFails("SetHenrionProbabilities", -4, () -> net.setNoisyHenrionDefinition(noisy,
-                    new double[] {bad, 0.18, 0.1, 0.9, 0, 1, 0.1, 0.9}));
+            String shown = Double.isNaN(bad) ? "nan" : bad < 0 ? "-inf" : "1.5";
+            engineFails("SetHenrionProbabilities", -4,
+                    "\nHenrion probability 0 of node [N] is " + shown + ", not a probability",
+                    () -> net.setNoisyHenrionDefinition(noisy, new double[] {bad, 0.18, 0.1, 0.9, 0, 1, 0.1, 0.9}));
         }
         assertArrayEquals(new double[] {0.8, 0.2, 0, 1, 0, 1, 0.1, 0.9},
                 net.getNodeDefinition(noisy), EXACT);

@@ -61,8 +61,11 @@ class DynamicNetworkTest extends NetworkFixture {
         assertEquals(0, net.getMaxTemporalOrder());
         engineFails("UnrollNetwork", -2,
                 "\nThe network has no plate node: there is nothing to unroll", () -> net.unroll());
-        net.setSliceCount(0);
-        assertEquals(10, net.getSliceCount());
+        // A count below 1 is ignored: the network still has no temporal part.
+        for (int count : new int[] {0, -1, Integer.MIN_VALUE}) {
+            net.setSliceCount(count);
+            assertEquals(0, net.getSliceCount());
+        }
 
         int p = node("P", "a", "b");
         int n = node("N", "a", "b");

@@ -65,7 +65,9 @@ class EquationNodesTest extends NetworkFixture {
         int x = net.addNode(EQUATION, "x");
         assertArrayEquals(new double[] {-1, 1}, net.getNodeEquationBounds(x), EXACT);
         net.setNodeEquationBounds(x, 0, 10);
-        engineFails("SetBounds", -2, () -> net.setNodeEquationBounds("x", 2, 1));
+        engineFails("SetBounds", -2,
+                "\nThe bounds of node [x] must be numbers with the lower one (2) not above the upper one (1)",
+                () -> net.setNodeEquationBounds("x", 2, 1));
         assertArrayEquals(new double[] {0, 10}, net.getNodeEquationBounds("x"), EXACT);
         DiscretizationInterval[] intervals = {
             new DiscretizationInterval("low", 4), new DiscretizationInterval(null, 99)};

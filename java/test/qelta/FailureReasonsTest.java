@@ -9,7 +9,9 @@ import java.nio.file.Path;
 import java.util.ArrayDeque;
 import java.util.Arrays;
 import java.util.Deque;
+import java.util.List;
 import java.util.function.Function;
+import java.util.function.Supplier;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.function.Executable;
 import org.junit.jupiter.api.io.TempDir;
@@ -18,10 +20,12 @@ import org.junit.jupiter.params.provider.MethodSource;
 import qelta.learning.BayesianSearch;
 import qelta.learning.DataMatch;
 import qelta.learning.DataSet;
+import qelta.learning.DiscretizationMethod;
 import qelta.learning.EM;
 import qelta.learning.GreedyThickThinning;
 import qelta.learning.NaiveBayes;
 import qelta.learning.PC;
+import qelta.learning.Pattern;
 import qelta.learning.TAN;
 import qelta.learning.Validator;
 
@@ -265,6 +269,163 @@ class FailureReasonsTest {
     }
 
     static final String BARE = "QELTA error -?\\d+ in function \\w+";
+
+    /** A refused call and a reading of everything it must leave as it was. */
+    record Call(Executable call, Supplier<String> state) {}
+
+    /** A refusal with its code and the words its message must hold. */
+    record Refusal(String name, int code, List<String> names, Function<Fixture, Call> setup) {
+        @Override
+        public String toString() {
+            return name;
+        }
+    }
+
+    static Refusal refusal(String name, int code, Function<Fixture, Call> setup, String... names) {
+        return new Refusal(name, code, List.of(names), setup);
+    }
+
+    /** A call on the network, which must keep its file text, slice count and evidence. */
+    static Call onNet(Fixture f, Executable call) {
+        return new Call(call, () -> {
+            StringBuilder state = new StringBuilder(f.net.writeString()).append(f.net.getSliceCount());
+            for (int h : f.net.getAllNodes()) {
+                state.append(' ').append(f.net.isEvidence(h) ? f.net.getEvidence(h) : -1);
+            }
+            return state.toString();
+        });
+    }
+
+    /** Plate nodes A and B. */
+    static void plate(Network net) {
+        cpts(net, "A", "B");
+        net.setNodeTemporalType("A", TemporalType.PLATE);
+        net.setNodeTemporalType("B", TemporalType.PLATE);
+    }
+
+    /** A data set of one float variable x over two records. */
+    static Call onFloats(Fixture f, java.util.function.Consumer<DataSet> call) {
+        DataSet data = f.own(new DataSet());
+        data.addFloatVariable("x", Float.NaN);
+        for (int r = 0; r < 2; r++) {
+            data.addEmptyRecord();
+            data.setFloat(0, r, r);
+        }
+        return new Call(() -> call.accept(data), () -> data.isDiscrete(0) + " " + data.getFloat(0, 1));
+    }
+
+    /** Refusals that once gave only their code; each also leaves its object as it was. */
+    static Stream<Refusal> refusals() {
+        Stream<Refusal> rows = Stream.of(
+                refusal("setEvidence against an implied outcome", -26, f -> {
+                    node(f.net, NodeType.CPT, "Tuberculosis", "present", "absent");
+                    node(f.net, NodeType.CPT, "TbOrCa", "yes", "no");
+                    f.net.addArc("Tuberculosis", "TbOrCa");
+                    f.net.setNodeDefinition("TbOrCa", new double[] {1, 0, 0, 1});
+                    f.net.setEvidence("Tuberculosis", "present");
+                    return onNet(f, () -> f.net.setEvidence("TbOrCa", "no"));
+                }, "[TbOrCa]", "[no]", "[yes]"),
+                refusal("setOutcomeId to a sibling's id", -2, f -> {
+                    node(f.net, NodeType.CPT, "A", "s0", "s1");
+                    return onNet(f, () -> f.net.setOutcomeId("A", 0, "s1"));
+                }, "[A]", "[s1]"),
+                refusal("addOutcome of an existing id", -32, f -> {
+                    node(f.net, NodeType.CPT, "A", "s0", "s1");
+                    return onNet(f, () -> f.net.addOutcome("A", "s0"));
+                }, "[A]", "[s0]"),
+                refusal("insertOutcome at the least int", -2, f -> {
+                    node(f.net, NodeType.CPT, "A", "s0", "s1");
+                    return onNet(f, () -> f.net.insertOutcome("A", Integer.MIN_VALUE, "s2"));
+                }, "[A]", "-2147483648"),
+                refusal("deleteTemporalArc of no arc", -2, f -> {
+                    plate(f.net);
+                    return onNet(f, () -> f.net.deleteTemporalArc("A", "B", 1));
+                }, "[A]", "[B]", "order 1"),
+                refusal("getTemporalParents of order 0", -2, f -> {
+                    plate(f.net);
+                    return onNet(f, () -> f.net.getTemporalParents("A", 0));
+                }, "not 0"),
+                refusal("getTemporalParents of a node outside the plate", -2, f -> {
+                    cpts(f.net, "A");
+                    return onNet(f, () -> f.net.getTemporalParents("A", 5));
+                }, "[A]", "not a plate node"),
+                refusal("setNodeTemporalType PLATE above a normal child", -2, f -> {
+                    cpts(f.net, "X", "Y");
+                    f.net.addArc("X", "Y");
+                    return onNet(f, () -> f.net.setNodeTemporalType("X", TemporalType.PLATE));
+                }, "[X]", "[Y]", "plate"),
+                refusal("annealedMap under impossible evidence", -43, f -> {
+                    // B = x0 needs A = a0, C = x0 needs A = a1.
+                    node(f.net, NodeType.CPT, "A", "a0", "a1");
+                    for (String id : new String[] {"B", "C"}) {
+                        node(f.net, NodeType.CPT, id, "x0", "x1");
+                        f.net.addArc("A", id);
+                        f.net.setEvidence(id, "x0");
+                    }
+                    f.net.setNodeDefinition("B", new double[] {0.5, 0.5, 0, 1});
+                    f.net.setNodeDefinition("C", new double[] {0, 1, 0.5, 0.5});
+                    return onNet(f, () -> f.net.annealedMap(new String[] {"A"}, null));
+                }, "[C]", "impossible"),
+                refusal("DiagNetwork.setPursuedFaults of no fault", -2, f -> {
+                    node(f.net, NodeType.CPT, "F", "ok", "broken");
+                    f.net.setNodeDiagType("F", DiagRole.TARGET);
+                    f.net.setFaultOutcome("F", 1, true);
+                    DiagNetwork diag = f.own(new DiagNetwork(f.net));
+                    return new Call(() -> diag.setPursuedFaults(new int[] {7}),
+                            () -> Arrays.toString(diag.getPursuedFaults()));
+                }, "Fault index 7"),
+                refusal("DataSet.discretize into the most bins", -2, f -> onFloats(f,
+                        data -> data.discretize(0, DiscretizationMethod.EQUAL_WIDTH, Integer.MAX_VALUE, "b")),
+                        "Bin count 2147483647"),
+                refusal("DataSet.setStateNames of a float variable", -4,
+                        f -> onFloats(f, data -> data.setStateNames(0, new String[] {"low"})), "'x'"),
+                refusal("setNoisyParentStrengths out of order", -4, f -> {
+                    f.net.addArc(node(f.net, NodeType.CPT, "P"), node(f.net, NodeType.NOISY_MAX, "C"));
+                    return onNet(f, () -> f.net.setNoisyParentStrengths("C", 0, new int[] {0, 0}));
+                }, "[C]", "parent 0"),
+                refusal("setNoisyHenrionDefinition of no probabilities", -4, f -> {
+                    f.net.addArc(node(f.net, NodeType.CPT, "P"), node(f.net, NodeType.NOISY_MAX, "C"));
+                    double[] items = f.net.getNoisyHenrionDefinition("C");
+                    Arrays.fill(items, 2.0);
+                    return onNet(f, () -> f.net.setNoisyHenrionDefinition("C", items));
+                }, "[C]", " 2,"));
+        Stream<Refusal> levels = Stream.of(1.5, Double.NaN).map(level -> refusal(
+                "calcConfidenceIntervals at level " + level, -2, f -> {
+                    cpts(f.net, "A");
+                    InstanceCounts counts = f.own(new InstanceCounts());
+                    counts.setUniform(f.net, 5);
+                    return onNet(f, () -> f.net.calcConfidenceIntervals(new String[] {"A"}, counts, level, 10, 1));
+                }, "level " + (level > 1 ? "1.5" : "nan")));
+        Stream<Refusal> bounds = Stream.of(5.0, Double.NaN).map(lower -> refusal(
+                "setNodeEquationBounds from " + lower + " to 1", -2, f -> {
+                    f.net.addNode(NodeType.EQUATION, "E");
+                    return onNet(f, () -> f.net.setNodeEquationBounds("E", lower, 1));
+                }, "[E]", lower > 1 ? "(5)" : "(nan)", "(1)"));
+        Stream<Refusal> sizes = Stream.of(-1, Integer.MAX_VALUE).map(size -> refusal(
+                "Pattern.setSize(" + size + ")", QELTAException.NO_CODE, f -> {
+                    Pattern pattern = f.own(new Pattern());
+                    pattern.setSize(2);
+                    pattern.setEdge(0, 1, 2);
+                    return new Call(() -> pattern.setSize(size), () -> pattern.getSize() + " " + pattern.getEdge(0, 1));
+                }, "size " + size));
+        return Stream.of(rows, levels, bounds, sizes).flatMap(r -> r);
+    }
+
+    @ParameterizedTest
+    @MethodSource("refusals")
+    void aRefusalSaysWhyAndLeavesItsObject(Refusal r) throws Exception {
+        try (Fixture f = new Fixture()) {
+            Call c = r.setup.apply(f);
+            String before = c.state.get();
+            QELTAException e = assertThrows(QELTAException.class, c.call, r.name);
+            String message = e.getMessage();
+            assertTrue(!message.matches(BARE), r.name + " gave a bare " + message);
+            for (String name : r.names) assertTrue(message.contains(name), r.name + ": " + message);
+            assertTrue(!message.matches("(?s).*(vector|bad_alloc|basic_string).*"), message);
+            assertEquals(r.code, e.getErrorCode(), r.name);
+            assertEquals(before, c.state.get(), r.name);
+        }
+    }
 
     /** The failure's message names its reason (a row without one is only not bare). */
     static String reasonOf(Case c, Executable call) {

@@ -189,10 +189,13 @@ public final class EM extends Wrapper {
      * that is when the likelihood rose by less than the tolerance relative to |L| (never on the
      * first pass); and at the last pass {@link #setMaxPasses(int)} allows. The learned tables are
      * that last maximisation's, and {@link #getLastScore()} is L, the log-likelihood of the tables
-     * before it. The default 1e-4 gives the test L0 / L &lt; 1.0001. Near its fixed point EM's
-     * gain is about the square of the tables' distance to it, so the distance left shrinks about
-     * as the square root of the tolerance: 1e-4 may leave a table entry a few 1e-4 away, 1e-12
-     * about 1e-6. A tolerance of 0 runs until the likelihood stops rising. Used by {@code learn}
+     * before it. The default 1e-4 gives the test L0 / L &lt; 1.0001. The tables' distance left to
+     * EM's fixed point falls about as fast as the tolerance, by a factor that depends on the data
+     * and is large where EM closes in slowly (a node never observed, say): measured on two data
+     * sets, 1e-4 left table entries 1.4e-3 and 2e-3 away and 1e-12 from 2e-11 to 1e-8; on a
+     * network whose root is never observed, 1e-4 left 0.02 to 0.27, 1e-8 3e-4 to 8e-4 and 1e-12
+     * about 4e-8. A
+     * tolerance of 0 runs until the likelihood stops rising. Used by {@code learn}
      * and by {@link Validator#kFold(EM, int, int)} and {@link Validator#leaveOneOut(EM)}.
      *
      * @param tolerance the relative tolerance, finite and not negative

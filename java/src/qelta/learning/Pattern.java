@@ -37,7 +37,9 @@ public final class Pattern extends Wrapper {
 
     /**
      * Sets the number of variables. Edges among the variables kept stay; new ones start without
-     * edges.
+     * edges. A negative size, and one whose edges need more memory than there is, are refused
+     * with {@link qelta.QELTAException#NO_CODE}, naming the size ("Pattern size -1 is
+     * negative"), and the pattern stays.
      *
      * @param size the number of variables
      */

@@ -81,7 +81,8 @@ class DataSetTest {
             assertArrayEquals(new String[] {"x", "y"}, data.getStateNames(0));
             assertThrows(QELTAException.class, () -> data.setStateNames(0, null));
             data.addFloatVariable("f", 0f);
-            engineFails("QELTA error -4 in function setStateNames", -4,
+            engineFails("QELTA error -4 in function setStateNames. Variable 'f' holds numbers: only a"
+                    + " variable of ints has state names", -4,
                     () -> data.setStateNames(1, new String[] {"x"}));
         }
     }

@@ -186,7 +186,7 @@ class StructureLearnersTest {
                     + " PatternEdge.DIRECTED (2)";
             refused("Invalid value 3 of argument type" + edges, () -> p.setEdge(0, 1, 3));
             refused("Invalid value -1 of argument type" + edges, () -> p.setEdge(0, 1, -1));
-            refused("vector<T> too long", () -> p.setSize(-1));
+            refused("Pattern size -1 is negative", () -> p.setSize(-1));
             p.setEdge(0, 1, 2);
             p.setEdge(1, 2, 2);
             p.setEdge(2, 0, 2);
