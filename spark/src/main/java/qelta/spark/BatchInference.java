@@ -29,7 +29,9 @@ import scala.Tuple2;
  * posterior, a column {@value #PROBABILITY} with the probability of the row's evidence and a
  * column {@value #PROBLEM} that is null for a row answered. A row whose evidence is impossible,
  * or holds a value that names no outcome, gets nulls and in {@value #PROBLEM} the reason (naming
- * the column and record for a bad value); the job goes on. A column that names no node, and a
+ * the column and record for a bad value); the job goes on. A row whose evidence has a probability
+ * that no double holds (positive, yet below the range of double precision numbers) keeps its
+ * posteriors, with a null {@value #PROBABILITY} and the reason in {@value #PROBLEM}. A column that names no node, and a
  * malformed network, are refused before the job with a {@link QELTAException}.
  */
 public final class BatchInference {
@@ -155,16 +157,21 @@ public final class BatchInference {
                         + e.getMessage();
             }
         }
+        int k = at;
         try {
             net.updateBeliefs();
-            int k = at;
             for (int target : targets) {
                 for (double p : net.getNodeValue(target)) values[k++] = p;
             }
-            values[k] = net.probEvidence();
         } catch (QELTAException e) {
             Arrays.fill(values, at, values.length, null);
             return "Impossible evidence in record " + record + ": " + e.getMessage();
+        }
+        try {
+            values[k] = net.probEvidence();
+        } catch (QELTAException e) {
+            // The posteriors stand (a probability below the doubles, say).
+            return "No probability of the evidence in record " + record + ": " + e.getMessage();
         }
         return null;
     }
