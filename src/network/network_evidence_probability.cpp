@@ -8,6 +8,7 @@
 // add nothing of their own (they follow from the evidence), but a node's
 // likelihoods weigh the outcome implied for it. A number observed on an
 // equation node has no probability here: the call refuses it.
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -203,8 +204,14 @@ bool VRN_network::ChainRuleEvidence(qelta::ScaledProbability* p) {
       p->fraction = -1.0;
       break;
     }
-    p->Multiply(factor);
     const bool believed = !value->HasFlags(qelta::kValFlagPropagated);
+    if (believed && factor > 0.0 && factor < DBL_MIN) {
+      // A normalised belief below the normal doubles kept few digits.
+      qelta::LogBelowDoubles(this);
+      p->fraction = qelta::ScaledProbability::kInexact;
+      break;
+    }
+    p->Multiply(factor);
     // Once a factor is zero the product stays zero; the rest is not needed
     // (and entering impossible evidence would be refused).
     if (p->fraction == 0.0 && !believed) break;

@@ -179,6 +179,9 @@ TEST(UnderflowTest, SubnormalSlicesKeepTheirDigitsOrTheUpdateIsRefused) {
         EXPECT_TRUE(answered);
         EXPECT_NEAR(1e-300, pe, 1e-312);
       }
+      // So does the chain rule alone.
+      EXPECT_EQ(answered, net.CalcPropEvidence(pe, true));
+      EXPECT_NEAR(answered ? 1e-300 : -1.0, pe, 1e-312);
       ASSERT_EQ(qelta::kOk, testnet::RunCode(net, code));
       EXPECT_NEAR(0.3, testnet::Beliefs(net, c)[0], 1e-12);
       EXPECT_NEAR(0.7, testnet::Beliefs(net, c)[1], 1e-12);
