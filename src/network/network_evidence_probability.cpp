@@ -214,27 +214,9 @@ bool VRN_network::ChainRuleEvidence(qelta::ScaledProbability* p) {
     p->Multiply(factor);
     // Once a factor is zero the product stays zero; the rest is not needed
     // (and entering impossible evidence would be refused).
-    if (p->fraction == 0.0 && !believed) break;
+    if (p->fraction == 0.0) break;
     const int entered = soft ? value->SetVirtualEvidence(likelihoods)
                              : value->SetEvidence(observation.outcome);
-    if (p->fraction == 0.0) {
-      // A belief of 0 may stand for a probability far below the others'
-      // (normalised, it rounds away): an update with this evidence tells,
-      // as its scaled passes keep any positive probability.
-      int status = entered;
-      if (status == qelta::kOk) {
-        (void)InvalidateValues();
-        UpdatingMark mark(updating_);
-        status = RunInference();
-      }
-      if (status == qelta::kOk && value->IsValueValid()) {
-        qelta::LogBelowDoubles(this);
-        p->fraction = qelta::ScaledProbability::kInexact;
-      } else if (status != qelta::kOk && status != qelta::kErrZeroMarginal && entered == qelta::kOk) {
-        p->fraction = -1.0;
-      }
-      break;
-    }
     if (entered != qelta::kOk) {
       p->fraction = -1.0;
       break;
