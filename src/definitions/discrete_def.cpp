@@ -1,6 +1,7 @@
 #include "definitions/discrete_def.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -61,6 +62,48 @@ int PointScale(int count, const double* x, const double* p) {
   (void)std::frexp(largest, &exponent);
   return exponent;
 }
+
+// The exponent of the largest weighted square p[i] * (x[i] * 2^-exponent)^2,
+// read from the factors' exponents (the square itself may underflow);
+// INT_MIN when every term is zero.
+int TopSquareExponent(int count, const double* x, const double* p, int exponent) {
+  int top = INT_MIN;
+  for (int i = 0; i < count; ++i) {
+    if (p[i] == 0.0 || x[i] == 0.0) continue;
+    top = std::max(top, std::ilogb(p[i]) + 2 * (std::ilogb(x[i]) - exponent));
+  }
+  return top;
+}
+
+// The deviation of the point values from the sums over values scaled by
+// 2^-exponent and weights lifted by an even power of two that brings the
+// largest weighted square near 1: no weighted square or product falls below
+// the normal doubles unless it is negligible beside that one. Each term is
+// formed from its factors' fractions and exponents, so a lifted weight never
+// overflows on its own.
+double LiftedDeviation(int count, const double* x, const double* p, int exponent) {
+  const int top = TopSquareExponent(count, x, p, exponent);
+  if (top == INT_MIN) return 0.0;
+  const int lift = -top + (top % 2 != 0 ? 1 : 0);  // even
+  double first = 0.0;
+  double square = 0.0;
+  for (int i = 0; i < count; ++i) {
+    if (p[i] == 0.0 || x[i] == 0.0) continue;
+    int ep = 0;
+    int ev = 0;
+    const double fp = std::frexp(p[i], &ep);
+    const double fv = std::frexp(x[i], &ev);
+    ev -= exponent;
+    first += std::ldexp(fp * fv, ep + ev + lift / 2);
+    square += std::ldexp(fp * fv * fv, ep + 2 * ev + lift);
+  }
+  const double variance = square - first * first;
+  return variance > 0.0 ? std::ldexp(std::sqrt(variance), exponent - lift / 2) : 0.0;
+}
+
+// Below this exponent of the largest weighted square, rounding at the foot
+// of the doubles may show in the deviation.
+constexpr int kLostSquareExponent = -960;
 
 const char* NullIfEmpty(const std::string& text) {
   return text.empty() ? nullptr : text.c_str();
@@ -1104,6 +1147,13 @@ int VRN_discDef::CalculateStdDev(const VRN_matrix& value, double* out) const {
     const PointSums scaled = SumPoints(count, x, p, exponent);
     const double v = scaled.square - scaled.mean * scaled.mean;
     *out = std::isnan(v) ? v : v > 0.0 ? std::ldexp(std::sqrt(v), exponent) : 0.0;
+  }
+  // Small beliefs can take the weighted squares below the normal doubles
+  // even over scaled values: then the weights are lifted too.
+  const int used = !std::isfinite(variance) || exponent < qelta::kTinySquareExponent ? exponent : 0;
+  const int top = TopSquareExponent(count, x, p, used);
+  if (top != INT_MIN && top < kLostSquareExponent && std::isfinite(*out)) {
+    *out = LiftedDeviation(count, x, p, exponent);
   }
   return std::isfinite(*out) ? qelta::kOk : qelta::kErrInvalidValue;
 }

@@ -18,6 +18,7 @@
 #include "inference/clustering_engine.h"
 #include "inference/relevance.h"
 #include "inference/table_columns.h"
+#include "inference/underflow_bounds.h"
 
 namespace qelta {
 namespace {
@@ -303,12 +304,32 @@ int VRN_UpdateClustering(VRN_network* network) {
   return VRN_UpdateRelevanceDecomposition(network);
 }
 
-double VRN_ProbabilityOfEvidence(VRN_network* network) {
+namespace {
+
+// Below 2^this, what products below the doubles lost may show in a
+// probability of evidence.
+constexpr long long kLostEvidenceExponent = -960;
+
+}  // namespace
+
+qelta::ScaledProbability VRN_ProbabilityOfEvidence(VRN_network* network) {
+  qelta::ScaledProbability p;
+  qelta::ScaledProbability none;
+  none.fraction = qelta::ScaledProbability::kNone;
   try {
+    qelta::ClearUnderflow();
     std::unique_ptr<VRN_relevanceParts> parts(
         VRN_RelevanceDecompose(network, qelta::kRelevanceForEvidence));
+    // Tables combined by the decomposition may have lost products below the
+    // doubles: each loses less than 2^-1074 of a probability (entries and
+    // likelihoods are at most 1), which shows only in a probability near
+    // the foot of the doubles, or as a 0 that is none.
+    const bool lost = qelta::Underflowed();
     // No list means no node at all: nothing observed, certainly.
-    if (parts == nullptr) return network->GetNumberOfNodes() == 0 ? 1.0 : 0.0;
+    if (parts == nullptr) {
+      if (network->GetNumberOfNodes() != 0) p.fraction = 0.0;
+      return p;
+    }
     const int slots = network->GetLastNode() + 1;
     // Observed nodes not yet accounted for by a part.
     std::vector<std::uint8_t> pending(slots > 0 ? slots : 0, 0);
@@ -317,7 +338,6 @@ double VRN_ProbabilityOfEvidence(VRN_network* network) {
         pending[h] = 1;
       }
     }
-    double p = 1.0;
     for (int i = 0; i < parts->GetSize(); ++i) {
       VRN_relevancePart* part = parts->GetPart(i);
       for (int r = 0; r < part->GetSize(); ++r) {
@@ -330,9 +350,9 @@ double VRN_ProbabilityOfEvidence(VRN_network* network) {
         VRN_clusterJob job;
         job.part = part;
         VRN_clusteringEngine engine(&job);
-        const double q = engine.ProbabilityOfEvidence();
-        if (q < 0.0) return -1.0;
-        p *= q;
+        const qelta::ScaledProbability q = engine.ProbabilityOfEvidence();
+        if (q.failed()) return q;
+        p.Multiply(q);
       }
       parts->DestroyPart(i);
     }
@@ -353,16 +373,20 @@ double VRN_ProbabilityOfEvidence(VRN_network* network) {
         if (!known) continue;
         const double entry = qelta::EvidenceEntry(network, parent,
                                                   value->GetEvidence());
-        if (entry < 0.0) return -1.0;
-        p *= entry;
+        if (entry < 0.0) return none;
+        p.Multiply(entry);
       }
       const double entry =
           qelta::EvidenceEntry(network, h, node->Value()->GetEvidence());
-      if (entry < 0.0) return -1.0;
-      p *= entry;
+      if (entry < 0.0) return none;
+      p.Multiply(entry);
+    }
+    if (lost && (p.fraction == 0.0 || p.exponent < kLostEvidenceExponent)) {
+      qelta::LogBelowDoubles(network);
+      p.fraction = qelta::ScaledProbability::kInexact;
     }
     return p;
   } catch (const std::bad_alloc&) {
-    return -1.0;
+    return none;
   }
 }

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "base/arrays.h"
+#include "inference/join_tree.h"
 
 class VRN_network;
 
@@ -93,11 +94,12 @@ int VRN_UpdateRelevanceDecomposition2(VRN_network* network);
 // The probability of the network's observed evidence under its current
 // targets (see VRN_network::CalcPropEvidence, which sets them): the product
 // of the parts' evidence probabilities and of the table entries of observed
-// nodes outside every part. 1.0 for a network without nodes; -1.0 when a
-// part cannot be compiled or an observed node outside every part has a
-// parent without evidence. Beliefs of one-record parts are written into
-// their values.
-double VRN_ProbabilityOfEvidence(VRN_network* network);
+// nodes outside every part, kept however far below the doubles. 1 for a
+// network without nodes; failed when a part cannot be compiled or an
+// observed node outside every part has a parent without evidence, inexact
+// (logged) when a part's products lost what shows in it. Beliefs of
+// one-record parts are written into their values.
+qelta::ScaledProbability VRN_ProbabilityOfEvidence(VRN_network* network);
 
 // ------------------------------------------------------ shared clustering
 

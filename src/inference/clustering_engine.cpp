@@ -240,24 +240,27 @@ void VRN_clusteringEngine::ExportJointTables(JoinTree* tree) {
 
 // ------------------------------------------------- probability of evidence
 
-double VRN_clusteringEngine::ProbabilityOfEvidence() {
+qelta::ScaledProbability VRN_clusteringEngine::ProbabilityOfEvidence() {
+  qelta::ScaledProbability none;
+  none.fraction = qelta::ScaledProbability::kNone;
   try {
-    if (!DescribePart()) return -1.0;
+    if (!DescribePart()) return none;
     JoinTree tree(problem_);
-    if (tree.Build(0xFFFFFFFFu) != kOk) return -1.0;
+    if (tree.Build(0xFFFFFFFFu) != kOk) return none;
     qelta::ClearUnderflow();
-    double p = tree.ProbabilityOfEvidence();
-    if (p < 0.0 || !qelta::Underflowed()) return p;
+    qelta::ScaledProbability p = tree.ScaledProbabilityOfEvidence();
+    if (p.failed() || !qelta::Underflowed()) return p;
     // As in Propagate.
     tree.SetCareful(true);
-    p = tree.ProbabilityOfEvidence();
-    if (p < 0.0 || tree.Trustworthy()) return p;
+    p = tree.ScaledProbabilityOfEvidence();
+    if (p.failed() || tree.Trustworthy()) return p;
     qelta::LogBelowDoubles(job_->part->GetNetwork());
-    return -1.0;
+    p.fraction = qelta::ScaledProbability::kInexact;
+    return p;
   } catch (const std::bad_alloc&) {
-    return -1.0;
+    return none;
   } catch (const std::length_error&) {
-    return -1.0;
+    return none;
   }
 }
 

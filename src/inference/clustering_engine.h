@@ -98,12 +98,13 @@ class VRN_clusteringEngine {
 
   // The probability of the part's evidence: the sum, over the part's
   // unobserved records, of the product of all record tables at the
-  // evidence. The search runs without a bound on the total, so it fails
-  // only on a clique of more than 30 members or 2^30 cells. Returns -1.0
-  // when it fails, when the part is malformed or too large, when memory
-  // runs out, or when products lost what shows in the answer (logged, as
-  // in Run). Writes no value and logs nothing else.
-  double ProbabilityOfEvidence();
+  // evidence, however far below the doubles. The search runs without a
+  // bound on the total, so it fails only on a clique of more than 30
+  // members or 2^30 cells. Fails when the search does, when the part is
+  // malformed or too large, or when memory runs out; inexact when products
+  // lost what shows in the answer (logged, as in Run). Writes no value and
+  // logs nothing else.
+  qelta::ScaledProbability ProbabilityOfEvidence();
 
   // The expectation step of EM for one data case: after the two passes
   // (search with sizeLimit, 0 meaning the default), adds the posterior of

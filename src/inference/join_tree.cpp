@@ -532,6 +532,7 @@ int JoinTree::Distribute() {
 void JoinTree::SetCareful(bool careful) {
   careful_ = careful;
   trusted_ = true;
+  share_ = kTrustedShare;
   if (!careful) return;
   const std::size_t count = static_cast<std::size_t>(store_.count());
   error_.assign(count, 0.0);
@@ -576,7 +577,7 @@ void JoinTree::CheckTrust(const VRN_clique* clique) {
   if (!clique->initialised) return;
   const double error = error_[Index(clique)];
   if (error == 0.0) return;
-  if (!Trusted(error, clique->potential.size(), clique->potential.Sum())) {
+  if (!Trusted(error, clique->potential.size(), clique->potential.Sum(), share_)) {
     trusted_ = false;
   }
 }
@@ -625,8 +626,11 @@ bool JoinTree::Marginal(int node, double* out) {
   return true;
 }
 
-double JoinTree::ProbabilityOfEvidence() {
-  if (root_ == nullptr) return 1.0;
+ScaledProbability JoinTree::ScaledProbabilityOfEvidence() {
+  ScaledProbability p;
+  if (root_ == nullptr) return p;
+  // The answer itself is the total: trusted only to a finer share.
+  share_ = kEvidenceTrustedShare;
   // Sizes and fills a clique the first time it is needed.
   auto prepare = [this](VRN_clique* clique) -> int {
     const int index = Index(clique);
@@ -636,14 +640,14 @@ double JoinTree::ProbabilityOfEvidence() {
     return rc != kOk ? rc : FillClique(clique);
   };
   scale_exponent_ = 0;
-  // The product of the detached subtrees' totals, as factor * 2^exponent:
-  // it may lie far below the double range before the last step.
-  double factor = 1.0;
-  long long exponent = 0;
-  auto multiply = [&factor, &exponent](double x) {
-    int e = 0;
-    factor = std::frexp(factor * x, &e);
-    exponent += e;
+  // The product of the detached subtrees' totals: it may lie far below
+  // the double range before the last step.
+  auto multiply = [&p](double x) { p.Multiply(x); };
+  auto fail = [this]() {
+    Release();
+    ScaledProbability none;
+    none.fraction = ScaledProbability::kNone;
+    return none;
   };
   // Depth first, children in reverse link order; a frame holds a clique
   // and the position of the next child to visit.
@@ -667,10 +671,7 @@ double JoinTree::ProbabilityOfEvidence() {
     // A child's step lists serve its one message only.
     step_entries_.clear();
     if (rc == kOk) rc = BuildSeparatorSteps(child);
-    if (rc != kOk) {
-      Release();
-      return -1.0;
-    }
+    if (rc != kOk) return fail();
     if (child->separator_count > 0) {
       SendMessage(child);
     } else if (child->initialised) {
@@ -684,22 +685,16 @@ double JoinTree::ProbabilityOfEvidence() {
     child->separator_potential.Release();
     child->potential.Release();
   }
-  if (prepare(root_) != kOk) {
-    Release();
-    return -1.0;
-  }
+  if (prepare(root_) != kOk) return fail();
   if (careful_) CheckTrust(root_);
   const double total = root_->initialised
                            ? root_->potential.Sum()
                            : static_cast<double>(root_->potential.size());
   root_->potential.Release();
   multiply(total);
-  if (factor == 0.0) return 0.0;  // impossible evidence: a zero, not a tiny
-  // Far outside the range the answer is 0 (or, for tables above 1, the
-  // largest double); the clamp only keeps the exponent an int.
-  exponent += scale_exponent_;
-  exponent = std::max<long long>(-100000, std::min<long long>(100000, exponent));
-  return std::ldexp(factor, static_cast<int>(exponent));
+  // Impossible evidence is a zero, not a tiny.
+  if (p.fraction != 0.0) p.exponent += scale_exponent_;
+  return p;
 }
 
 int JoinTree::FindHolder(const int* nodes, int count) const {

@@ -23,6 +23,7 @@
 #ifndef QELTA_INFERENCE_JOIN_TREE_H_
 #define QELTA_INFERENCE_JOIN_TREE_H_
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -30,6 +31,57 @@
 #include "inference/elimination.h"
 
 namespace qelta {
+
+// A probability as fraction * 2^exponent, the fraction 0 or in [0.5, 1):
+// products far below the doubles keep their digits. A negative fraction
+// means that there is none: kNone (it could not be computed) or kInexact
+// (products lost what shows in it).
+struct ScaledProbability {
+  static constexpr double kNone = -1.0;
+  static constexpr double kInexact = -2.0;
+  double fraction = 1.0;
+  long long exponent = 0;
+
+  bool failed() const { return fraction < 0.0; }
+  bool inexact() const { return fraction == kInexact; }
+  // Positive, yet below the normal doubles (2^-1022).
+  bool BelowNormal() const { return fraction > 0.0 && exponent < -1021; }
+  // Whether Value() holds it within 1e-12 relative (below the normal
+  // doubles only few do, such as 2^-1074).
+  bool HeldAsDouble() const {
+    const double value = Value();
+    if (fraction <= 0.0 || !(value > 0.0)) return fraction == 0.0;
+    if (exponent < -1100 || exponent > 1024) return false;
+    const double back = std::ldexp(value, static_cast<int>(-exponent));
+    return std::fabs(back - fraction) <= 1e-12 * fraction;
+  }
+  // Multiplies by x >= 0. Where no product leaves the normal doubles this
+  // rounds as the plain product of the doubles would.
+  void Multiply(double x) {
+    int ex = 0;
+    int e = 0;
+    // x's fraction alone meets ours: a subnormal x loses nothing.
+    fraction = std::frexp(fraction * std::frexp(x, &ex), &e);
+    exponent += e + ex;
+  }
+  void Multiply(const ScaledProbability& other) {
+    Multiply(other.fraction);
+    exponent += other.exponent;
+  }
+  // As a double: 0.0 for 0 (and far below the doubles), -1.0 when failed;
+  // the clamp only keeps the exponent an int.
+  double Value() const {
+    if (fraction <= 0.0) return fraction < 0.0 ? -1.0 : 0.0;
+    const long long e = exponent < -100000 ? -100000 : exponent > 100000 ? 100000 : exponent;
+    return std::ldexp(fraction, static_cast<int>(e));
+  }
+  // The natural logarithm (-inf for 0). Where the value is a normal double
+  // this is std::log of that double, bit for bit.
+  double Log() const {
+    if (!BelowNormal() && exponent <= 1024) return std::log(Value());
+    return std::log(fraction) + static_cast<double>(exponent) * 0.69314718055994530942;
+  }
+};
 
 // The factors a join tree is built from, as plain arrays the caller owns.
 struct JoinTreeProblem {
@@ -105,7 +157,10 @@ class JoinTree {
   // or a probability below the smallest double. Returns -1.0 when a table
   // cannot be allocated.
   // REQUIRES: Build succeeded; Initialise not called since.
-  double ProbabilityOfEvidence();
+  double ProbabilityOfEvidence() { return ScaledProbabilityOfEvidence().Value(); }
+  // The same, kept as fraction and exponent however small it is (failed
+  // where the above answers -1.0).
+  ScaledProbability ScaledProbabilityOfEvidence();
 
   // Rank in size order of the first clique whose (pruned) members include
   // every listed node, or -1 when none does. With count 0 that is the
@@ -146,8 +201,9 @@ class JoinTree {
   // Initialise (or ProbabilityOfEvidence) runs next.
   void SetCareful(bool careful);
   // After careful passes: whether every clique's bound stays below
-  // kTrustedShare of its total, so normalised beliefs (and the probability
-  // of the evidence) are right to that; true after plain passes.
+  // kTrustedShare of its total (kEvidenceTrustedShare for the probability
+  // of evidence), so normalised beliefs (and the probability of the
+  // evidence) are right to that; true after plain passes.
   bool Trustworthy() const { return trusted_; }
 
   // Cells of the clique and separator tables Initialise sized.
@@ -212,6 +268,7 @@ class JoinTree {
   uint64_t table_cells_ = 0;
   bool careful_ = false;
   bool trusted_ = true;
+  double share_ = 0x1p-30;  // kTrustedShare, or finer for the probability of evidence
   // Careful passes, per clique in formation order: a bound on the absolute
   // error of any of its cells, and of its message's, in their own units.
   std::vector<double> error_;

@@ -64,8 +64,11 @@ inline double LargestCell(const double* cells, std::size_t size) {
 // bound `factor_error`); `below` when that product underflowed.
 inline double BoundOfProduct(double error, double largest, double cells,
                              double factor_error, bool below) {
-  return error * largest + cells * factor_error +
-         (below ? kSubnormalRounding : 0.0);
+  const double bound = error * largest + cells * factor_error +
+                       (below ? kSubnormalRounding : 0.0);
+  // A bound that itself rounds to 0 would pass a loss for none.
+  const bool carried = (error > 0.0 && largest > 0.0) || (factor_error > 0.0 && cells > 0.0);
+  return bound == 0.0 && carried ? kSubnormalRounding : bound;
 }
 
 // The bound of a message each of whose cells sums cells / message cells of
@@ -75,9 +78,14 @@ inline double BoundOfSum(double error, std::uint64_t cells,
   return error * (static_cast<double>(cells) / static_cast<double>(message));
 }
 
+// A probability of evidence is answered to 1e-12 relative: its tables are
+// trusted only to this share.
+inline constexpr double kEvidenceTrustedShare = 0x1p-42;
+
 // Whether a table of size cells with bound error and this total is trusted.
-inline bool Trusted(double error, std::uint64_t size, double total) {
-  return error == 0.0 || error * static_cast<double>(size) <= kTrustedShare * total;
+inline bool Trusted(double error, std::uint64_t size, double total,
+                    double share = kTrustedShare) {
+  return error == 0.0 || error * static_cast<double>(size) <= share * total;
 }
 
 }  // namespace qelta

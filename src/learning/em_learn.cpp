@@ -208,13 +208,16 @@ int CountCase(VRN_network& net, bool relevanceOn, const FamilyMap* familyMap,
 int ExpectRecord(VRN_network& net, bool relevanceOn, const FamilyMap* familyMap,
                  long long record, CountTables* counts, double* logLikelihood,
                  VRN_errorLog* log) {
-  double p = -1.0;
-  if (!net.CalcPropEvidence(p, false) || !(p > 0.0) || p > 1.0 + 1e-9) {
+  // The logarithm, as a record of a large network has a probability far
+  // below the doubles: impossible only at probability 0.
+  double logP = 0.0;
+  const bool computed = net.CalcLogPropEvidence(logP, false);
+  if (!computed || !(logP > -HUGE_VAL) || logP > std::log1p(1e-9)) {
     const std::string message = "EM: the data of record " + std::to_string(record) +
                                 " are impossible or their probability cannot be computed";
     return log->LogError(kErrOutOfMemory, message.c_str());
   }
-  *logLikelihood += std::log(p);
+  *logLikelihood += logP;
   return CountCase(net, relevanceOn, familyMap, counts, log);
 }
 

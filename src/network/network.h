@@ -51,6 +51,7 @@ class IXmlWriterExtension;
 namespace qelta {
 class FormatExtension;
 class ClusteringCache;
+struct ScaledProbability;
 // Deletes a clustering cache (defined with the cache in src/inference).
 struct ClusteringCacheDeleter {
   void operator()(ClusteringCache* cache) const;
@@ -637,11 +638,20 @@ class VRN_network {
   // clustering with the chain rule as fallback (chainRuleOnly: the chain
   // rule alone). True on success; false with p = -1.0 when both fail, or
   // at once (-51 logged, nothing touched) while an equation node holds
-  // numeric evidence.
+  // numeric evidence, or when the probability is positive but below the
+  // normal doubles where no double holds it within 1e-12 relative (-2
+  // logged: it lies below the range of double precision numbers; 0.0 is
+  // answered only for impossible evidence).
   // Targets, evidence (observed and implied) and the relevance switch and
   // options are left as they were; values without evidence may be left
   // invalid.
   bool CalcPropEvidence(double& p, bool chainRuleOnly);
+  // As CalcPropEvidence, the natural logarithm of the probability into
+  // logP, however small the probability (-inf for impossible evidence);
+  // where the probability is a normal double this is std::log of it, bit
+  // for bit. False, with logP NaN, where CalcPropEvidence fails for
+  // another reason.
+  bool CalcLogPropEvidence(double& logP, bool chainRuleOnly);
 
   // The most probable joint outcomes of mapNodes given the observed
   // evidence pairs (handle, outcome) and the network's virtual evidence,
@@ -751,8 +761,11 @@ class VRN_network {
   // Gives the values indexed by node h their own shape, as an update does
   // before solving: h is going, and its slot may hold another node later.
   void DropIndexingParent(int handle);
+  // The probability of evidence of CalcPropEvidence, as fraction and
+  // exponent; false (p failed) where that fails but for the range.
+  bool ScaledPropEvidence(qelta::ScaledProbability* p, bool chainRuleOnly);
   // belief updating: the chain-rule method of CalcPropEvidence.
-  bool ChainRuleEvidence(double& p);
+  bool ChainRuleEvidence(qelta::ScaledProbability* p);
   // Marks the value of node h invalid when it holds no evidence.
   void InvalidateValue(int handle);
 

@@ -8,7 +8,10 @@
 // add nothing of their own (they follow from the evidence), but a node's
 // likelihoods weigh the outcome implied for it. A number observed on an
 // equation node has no probability here: the call refuses it.
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "base/error_log.h"
@@ -20,6 +23,7 @@
 #include "base/status.h"
 #include "definitions/node_val.h"
 #include "inference/bn_algorithms.h"
+#include "inference/clustering_engine.h"
 #include "inference/table_columns.h"
 
 namespace {
@@ -116,7 +120,7 @@ void RestoreEvidence(VRN_network& network,
 
 }  // namespace
 
-bool VRN_network::ChainRuleEvidence(double& p) {
+bool VRN_network::ChainRuleEvidence(qelta::ScaledProbability* p) {
   const int saved_flags = flags_;
   const int saved_options = relevanceOptions_;
   const bool saved_stale = impliedStale_;
@@ -155,7 +159,9 @@ bool VRN_network::ChainRuleEvidence(double& p) {
   (void)ClearAllTargets();
   flags_ |= qelta::kNetRelevance;
 
-  p = 1.0;
+  // The product is kept as fraction and exponent: the conditionals of many
+  // observations take it far below the doubles.
+  *p = qelta::ScaledProbability();
   for (const Observation& observation : observations) {
     const int h = observation.handle;
     VRN_nodeVal* value = nodes_[h]->Value();
@@ -168,7 +174,7 @@ bool VRN_network::ChainRuleEvidence(double& p) {
       const int implied = value->GetEvidence();
       if (!soft) {
         if (implied == observation.outcome) continue;
-        p = 0.0;
+        p->fraction = 0.0;
         break;
       }
       if (implied >= 0 && implied < static_cast<int>(likelihoods.size())) {
@@ -195,17 +201,24 @@ bool VRN_network::ChainRuleEvidence(double& p) {
       }
     }
     if (factor < 0.0) {
-      p = -1.0;
+      p->fraction = -1.0;
       break;
     }
-    p *= factor;
+    const bool believed = !value->HasFlags(qelta::kValFlagPropagated);
+    if (believed && factor > 0.0 && factor < DBL_MIN) {
+      // A normalised belief below the normal doubles kept few digits.
+      qelta::LogBelowDoubles(this);
+      p->fraction = qelta::ScaledProbability::kInexact;
+      break;
+    }
+    p->Multiply(factor);
     // Once a factor is zero the product stays zero; the rest is not needed
     // (and entering impossible evidence would be refused).
-    if (p == 0.0) break;
+    if (p->fraction == 0.0) break;
     const int entered = soft ? value->SetVirtualEvidence(likelihoods)
                              : value->SetEvidence(observation.outcome);
     if (entered != qelta::kOk) {
-      p = -1.0;
+      p->fraction = -1.0;
       break;
     }
   }
@@ -220,10 +233,35 @@ bool VRN_network::ChainRuleEvidence(double& p) {
   SetImpliedEvidenceStale(saved_stale);
   // Beliefs computed under part of the evidence are not current.
   (void)InvalidateValues();
-  return p != -1.0;
+  return !p->failed();
 }
 
 bool VRN_network::CalcPropEvidence(double& p, bool chainRuleOnly) {
+  qelta::ScaledProbability scaled;
+  p = -1.0;
+  if (!ScaledPropEvidence(&scaled, chainRuleOnly)) return false;
+  if (scaled.BelowNormal() && !scaled.HeldAsDouble()) {
+    // A zero would read as impossible evidence, a subnormal holds too few
+    // digits: no double gives this probability.
+    (void)errorLog_->LogError(qelta::kErrOutOfRange,
+                              "The probability of the evidence lies below the range of "
+                              "double precision numbers");
+    return false;
+  }
+  p = scaled.Value();
+  return true;
+}
+
+bool VRN_network::CalcLogPropEvidence(double& logP, bool chainRuleOnly) {
+  qelta::ScaledProbability scaled;
+  logP = std::numeric_limits<double>::quiet_NaN();
+  if (!ScaledPropEvidence(&scaled, chainRuleOnly)) return false;
+  logP = scaled.Log();
+  return true;
+}
+
+bool VRN_network::ScaledPropEvidence(qelta::ScaledProbability* p, bool chainRuleOnly) {
+  p->fraction = -1.0;
   // An observed number is a point of a continuous distribution: neither
   // method weighs it (both would see an interval or nothing), so it is
   // refused before anything is touched.
@@ -234,7 +272,6 @@ bool VRN_network::CalcPropEvidence(double& p, bool chainRuleOnly) {
                             "Probability of numeric evidence is not computed: "
                             "node [%s] is observed at a number",
                             nodes_[h]->GetId());
-      p = -1.0;
       return false;
     }
   }
@@ -245,11 +282,10 @@ bool VRN_network::CalcPropEvidence(double& p, bool chainRuleOnly) {
     VRN_network unrolled;
     std::vector<int> map;
     if (EnsureDbn()->UnrollNetwork(unrolled, map) != qelta::kOk) {
-      p = -1.0;
       return false;
     }
     (void)unrolled.ErrorLog()->RedirectToLog(errorLog_);
-    return unrolled.CalcPropEvidence(p, chainRuleOnly);
+    return unrolled.ScaledPropEvidence(p, chainRuleOnly);
   }
   // Decisions and utilities have no distribution: the evidence has no
   // probability until a policy fixes the decisions.
@@ -259,16 +295,12 @@ bool VRN_network::CalcPropEvidence(double& p, bool chainRuleOnly) {
       (void)errorLog_->LogError(
           qelta::kErrWrongNodeType,
           "Probability of evidence is not available for influence diagrams");
-      p = -1.0;
       return false;
     }
   }
   // A table the update refuses gives no probability either, whatever the
   // evidence (an unobserved root's NaN would reach the product too).
-  if (VRN_CheckInferenceTables(this, false) != qelta::kOk) {
-    p = -1.0;
-    return false;
-  }
+  if (VRN_CheckInferenceTables(this, false) != qelta::kOk) return false;
   // Values indexed by the decisions of a diagram this network was are
   // given their own shape, as an update gives them: beliefs written below
   // must not keep, and no other value should, a list of parents that
@@ -297,11 +329,14 @@ bool VRN_network::CalcPropEvidence(double& p, bool chainRuleOnly) {
         if (!nodes_[parent]->IsTarget()) (void)SetTarget(parent, true);
       }
     }
-    p = VRN_ProbabilityOfEvidence(this);
-    ok = p != -1.0;
+    *p = VRN_ProbabilityOfEvidence(this);
+    ok = !p->failed();
   }
-  if (!ok) ok = ChainRuleEvidence(p);
-  if (!ok) p = -1.0;
+  // Where the clustering lost digits (logged), so would the chain rule's
+  // updates, and its normalised beliefs cannot even tell a probability far
+  // below the doubles from 0: refused.
+  if (!ok && !p->inexact()) ok = ChainRuleEvidence(p);
+  if (!ok) p->fraction = -1.0;
 
   (void)ClearAllTargets();
   for (int h : targets) (void)SetTarget(h, true);

@@ -277,6 +277,16 @@ TEST_F(DiscreteDefTest, PointValuesMeanAndDeviation) {
     EXPECT_EQ(0.0, mean);
     EXPECT_NEAR(x, sd, 1e-12 * x);
   }
+  // So do small beliefs that take the weighted squares below them.
+  const std::vector<std::pair<double, double>> small{
+      {1e-100, 1e-250}, {1e-10, 1e-320}, {1e-150, 1e-20}, {-0.1, 1e-318}, {1e150, 1e-310}};
+  for (const auto& [x, a] : small) {
+    ASSERT_EQ(qelta::kOk, Def(b)->SetPointValues({x, 0.0}));
+    ASSERT_EQ(qelta::kOk, p.SetItemsFromVector({a, 1.0 - a}));
+    ASSERT_EQ(qelta::kOk, Def(b)->CalculateStdDev(p, &sd)) << x << " " << a;
+    const double want = std::fabs(x) * std::sqrt(a);  // times sqrt(1 - a), 1 in double
+    EXPECT_NEAR(want, sd, 1e-12 * want) << x << " " << a;
+  }
 }
 
 TEST_F(DiscreteDefTest, ReorderingMovesDiagnosisDataButNotBounds) {

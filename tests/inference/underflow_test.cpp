@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/error_log.h"
 #include "base/status.h"
 #include "network/network.h"
 #include "test_networks.h"
@@ -77,9 +78,23 @@ TEST(UnderflowTest, TinyEvidenceGivesExactAnswersAndImpossibleStillFails) {
       }
     }
     double p = -1.0;
-    ASSERT_TRUE(net.CalcPropEvidence(p, false)) << n;
     const double z = n < 0 ? 0.0 : std::exp(log_z);
-    EXPECT_NEAR(z, p, 1e-9 * z) << n;
+    // Below every double the probability is refused, not answered as 0;
+    // its logarithm is kept.
+    ASSERT_EQ(n < 0 || z > 0.0, net.CalcPropEvidence(p, false)) << n;
+    EXPECT_NEAR(n < 0 || z > 0.0 ? z : -1.0, p, 1e-9 * z) << n;
+    if (n > 0 && z == 0.0) {
+      const VRN_errorLog* log = net.ErrorLog();
+      EXPECT_STREQ("The probability of the evidence lies below the range of double precision numbers",
+                   log->GetMessage(log->GetNumberOfMessages() - 1));
+    }
+    double log_p = 0.0;
+    ASSERT_TRUE(net.CalcLogPropEvidence(log_p, false)) << n;
+    if (n < 0) {
+      EXPECT_EQ(-HUGE_VAL, log_p);
+    } else {
+      EXPECT_NEAR(log_z, log_p, 1e-12 * std::fabs(log_z)) << n;
+    }
   }
 }
 
@@ -138,6 +153,38 @@ TEST(UnderflowTest, SubnormalSlicesKeepTheirDigitsOrTheUpdateIsRefused) {
       const std::vector<double> got = testnet::Beliefs(net, a);
       EXPECT_NEAR(0.4, got[0], 0.4e-12);
       EXPECT_NEAR(0.6, got[1], 0.6e-12);
+    }
+    // A (1e-200, ..) -> B, P(b0 | a0) = 1e-200 or 1e-100, C child of both,
+    // A = a0 and B = b0 observed: P(e) = 1e-400 lies below every double and
+    // is refused, 1e-300 is answered; C's beliefs (0.3, 0.7) stand.
+    for (double b0 : {1e-200, 1e-100}) {
+      VRN_network net;
+      const int a = net.AddNode(qelta::kDefCpt, "A"), b = net.AddNode(qelta::kDefCpt, "B");
+      const int c = net.AddNode(qelta::kDefCpt, "C");
+      ASSERT_EQ(qelta::kOk, net.AddArc(a, b) | net.AddArc(a, c) | net.AddArc(b, c));
+      ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({1e-200, 1 - 1e-200}));
+      ASSERT_EQ(qelta::kOk, net.GetNode(b)->Definition()->SetDefinitionFromVector({b0, 1 - b0, 0.5, 0.5}));
+      ASSERT_EQ(qelta::kOk, net.GetNode(c)->Definition()->SetDefinitionFromVector(
+                                {0.3, 0.7, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5}));
+      ASSERT_EQ(qelta::kOk, testnet::Val(net, a)->SetEvidence(0));
+      ASSERT_EQ(qelta::kOk, testnet::Val(net, b)->SetEvidence(0));
+      double pe = 0.0;
+      const bool answered = net.CalcPropEvidence(pe, false);
+      if (b0 < 1e-150) {
+        EXPECT_FALSE(answered);
+        EXPECT_EQ(-1.0, pe);
+        EXPECT_STREQ("The probability of the evidence lies below the range of double precision numbers",
+                     net.ErrorLog()->GetMessage(net.ErrorLog()->GetNumberOfMessages() - 1));
+      } else {
+        EXPECT_TRUE(answered);
+        EXPECT_NEAR(1e-300, pe, 1e-312);
+      }
+      // So does the chain rule alone.
+      EXPECT_EQ(answered, net.CalcPropEvidence(pe, true));
+      EXPECT_NEAR(answered ? 1e-300 : -1.0, pe, 1e-312);
+      ASSERT_EQ(qelta::kOk, testnet::RunCode(net, code));
+      EXPECT_NEAR(0.3, testnet::Beliefs(net, c)[0], 1e-12);
+      EXPECT_NEAR(0.7, testnet::Beliefs(net, c)[1], 1e-12);
     }
     {  // C = c0 needs A = B, D = d0 not both a1 and b1: only (a0, b0) is
        // possible, and 2^-600 * 2^-600 lies below every double.

@@ -514,6 +514,49 @@ TEST(EmTest, StopsCloserToAClosedFormAsTheToleranceShrinksAndAtItsCap) {
     observed += 6 - static_cast<int>(std::count(row.begin(), row.end(), -1));
   }
   EXPECT_NEAR(observed * std::log(0.5), score, 1e-12);
+
+  // Roots each observed at its 0.1 outcome: with 400 a record's probability
+  // (about 1e-400) lies far below the doubles, yet is no impossible record.
+  // Each root's table is the counts' answer; the score sums ln P(e), with
+  // C's factor where it is observed.
+  for (int roots : {200, 400}) {
+    SCOPED_TRACE(roots);
+    VRN_network net;
+    for (int i = 0; i < roots; ++i) {
+      const int h = net.AddNode(qelta::kDefCpt, ("R" + std::to_string(i)).c_str());
+      ASSERT_EQ(qelta::kOk, net.GetNode(h)->Definition()->SetDefinitionFromVector({0.1, 0.9}));
+    }
+    const int child = net.AddNode(qelta::kDefCpt, "C");
+    ASSERT_EQ(qelta::kOk, net.AddArc(0, child));
+    ASSERT_EQ(qelta::kOk, net.GetNode(child)->Definition()->SetDefinitionFromVector({0.3, 0.7, 0.6, 0.4}));
+    std::vector<std::vector<int>> rows(50, std::vector<int>(roots + 1, 0));
+    double want = 0.0;
+    for (int r = 0; r < 50; ++r) {
+      rows[r][child] = r % 2 == 0 ? -1 : r % 4 == 1 ? 0 : 1;
+      want += roots * std::log(0.1) + (r % 2 == 0 ? 0.0 : std::log(r % 4 == 1 ? 0.3 : 0.7));
+    }
+    std::vector<VRN_dataMatch> matches;
+    VRN_dataset data = MakeData(net, rows, &matches);
+    VRN_em em;
+    em.randomizeParameters = false;
+    ASSERT_EQ(qelta::kOk, em.SetEqSampleSize(3.0f));
+    ASSERT_EQ(qelta::kOk, em.SetMaxPasses(1));
+    score = 0.0;
+    ASSERT_EQ(qelta::kOk, em.Learn(data, net, matches, {}, &score, nullptr)) << LastMessage(net);
+    EXPECT_NEAR(want, score, 1e-9 * std::fabs(want));
+    const double root = (3.0 * 0.1 + 50.0) / 53.0;
+    for (int h = 0; h < roots; ++h) {
+      ASSERT_NEAR(root, Params(net, h)[0], 1e-12) << h;
+      ASSERT_NEAR(1.0 - root, Params(net, h)[1], 1e-12) << h;
+    }
+    // Cross-validation relearns each fold so and predicts every observed C.
+    VRN_validator v(&data, &net, matches, {});
+    ASSERT_EQ(qelta::kOk, v.AddClassNode(child));
+    ASSERT_EQ(qelta::kOk, v.KFold(em, 5, -1, nullptr)) << LastMessage(net);
+    std::vector<std::vector<int>> confusion;
+    ASSERT_EQ(qelta::kOk, v.GetConfusionMatrix(child, &confusion));
+    EXPECT_EQ(25, confusion[0][0] + confusion[0][1] + confusion[1][0] + confusion[1][1]);
+  }
 }
 
 TEST(EmTest, RefusalsLeaveTheNetwork) {

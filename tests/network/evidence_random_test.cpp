@@ -271,9 +271,11 @@ std::vector<long double> TwinTable(VRN_network& net, int h) {
 
 // Normalised marginals of every chance node under the user's evidence and
 // likelihoods (handles are positions in m.chance), in long double over the
-// twin tables; empty when the evidence has probability 0.
+// twin tables; empty when the evidence has probability 0. The probability
+// of the evidence goes into *evidence when given.
 std::vector<std::vector<long double>> Twin(Model& m,
-                                           const std::vector<std::vector<double>>& likelihoods) {
+                                           const std::vector<std::vector<double>>& likelihoods,
+                                           long double* evidence_probability = nullptr) {
   const size_t n = m.chance.size();
   std::vector<std::vector<long double>> tables, marginals(n);
   std::vector<int> evidence(n, -1), x(n, 0);
@@ -304,6 +306,7 @@ std::vector<std::vector<long double>> Twin(Model& m,
     }
     if (h == n) break;
   }
+  if (evidence_probability != nullptr) *evidence_probability = z;
   if (!(z > 0.0L)) return {};
   for (auto& marginal : marginals) {
     for (long double& v : marginal) v /= z;
@@ -637,7 +640,18 @@ class Sequence {
     ASSERT_EQ(fresh->CalcPropEvidence(want, false), ok) << at;
     if (ok) {
       EXPECT_NEAR(want, got, kTol) << at;
+      ExpectEnumerated(got, at);
     }
+  }
+
+  // An answered probability of the evidence is the enumeration's, within
+  // 1e-12 relative (below the normal doubles few are, the others are
+  // refused), and 0 only for impossible evidence.
+  void ExpectEnumerated(double got, const std::string& at) {
+    long double want = 0.0L;
+    (void)Twin(m_, UserEvidence(m_).likelihoods, &want);
+    EXPECT_LE(std::fabs(want - got), 1e-12L * want)
+        << at << ": " << got << " answered for " << static_cast<double>(want) << " (enumerated)";
   }
 
   void AnnealedMap(VRN_network* fresh, const std::string& at) {
@@ -654,6 +668,7 @@ class Sequence {
         << at;
     if (status != qelta::kOk) return;
     EXPECT_NEAR(pe_want, pe_got, kTol) << at;
+    ExpectEnumerated(pe_got, at + " (annealed MAP)");
     EXPECT_NEAR(best_want, best_got, kTol) << at;
   }
 

@@ -620,7 +620,10 @@ public final class Network extends Wrapper {
     public native void updateBeliefs();
 
     /**
-     * Computes the probability of the current evidence. Any failure is reported with code -42.
+     * Computes the probability of the current evidence. Any failure is reported with code -42;
+     * among them a probability that is positive yet below the range of double precision numbers
+     * (under 2.2e-308), which no double holds: the message says so. 0 is answered only for
+     * impossible evidence.
      *
      * @return the probability of the evidence
      */

@@ -35,9 +35,11 @@ import scala.Tuple2;
  * {@code "node_k=outcome"} for slice k, as data sets name a plate node's slices. A row whose
  * evidence is impossible, or holds a value that names no outcome, gets nulls and in
  * {@value #PROBLEM} the reason (naming the column and record for a bad value); the job goes on. A
- * column that names no node, an equation node's target (it has no outcomes), an influence diagram
- * (it has no probability of evidence) and a malformed network are refused before the job with a
- * {@link QELTAException} naming the node.
+ * row whose evidence has a probability that no double holds (positive, yet below the range of
+ * double precision numbers) keeps its posteriors, with a null {@value #PROBABILITY} and the reason
+ * in {@value #PROBLEM}. A column that names no node, an equation node's target (it has no
+ * outcomes), an influence diagram (it has no probability of evidence) and a malformed network are
+ * refused before the job with a {@link QELTAException} naming the node.
  */
 public final class BatchInference {
     /** The column of the probability of a row's evidence. */
@@ -186,9 +188,9 @@ public final class BatchInference {
                         + e.getMessage();
             }
         }
+        int k = at;
         try {
             net.updateBeliefs();
-            int k = at;
             for (int t = 0; t < targets.length; ++t) {
                 double[] value = net.getNodeValue(targets[t]);
                 // A value of another shape than its columns is this row's problem, never a
@@ -200,10 +202,15 @@ public final class BatchInference {
                 }
                 for (double p : value) values[k++] = p;
             }
-            values[k] = net.probEvidence();
         } catch (QELTAException e) {
             Arrays.fill(values, at, values.length, null);
             return "Impossible evidence in record " + record + ": " + e.getMessage();
+        }
+        try {
+            values[k] = net.probEvidence();
+        } catch (QELTAException e) {
+            // The posteriors stand (a probability below the doubles, say).
+            return "No probability of the evidence in record " + record + ": " + e.getMessage();
         }
         return null;
     }

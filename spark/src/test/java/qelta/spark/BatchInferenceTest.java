@@ -16,6 +16,7 @@ import org.apache.spark.sql.functions;
 import org.apache.spark.sql.types.DataTypes;
 import org.junit.jupiter.api.Test;
 import qelta.Network;
+import qelta.NodeType;
 import qelta.QELTAException;
 
 class BatchInferenceTest {
@@ -221,5 +222,27 @@ class BatchInferenceTest {
         assertThrows(QELTAException.class, () -> new BatchInference("<net><broken", "Smoking"));
         assertThrows(QELTAException.class, () -> new BatchInference(text, "Smoking").keep("id")
                 .apply(frame.withColumn("XRay", functions.lit(1.5))));
+    }
+
+    @Test
+    void evidenceBelowTheDoublesKeepsItsPosteriorsWithoutAProbability() {
+        // A (1e-200, ..) -> B, P(b0 | a0) = 1e-200, C child of both: P(a0, b0) = 1e-400.
+        Network net = new Network();
+        for (String id : new String[] {"A", "B", "C"}) net.addNode(NodeType.CPT, id);
+        net.addArc("A", "B");
+        net.addArc("A", "C");
+        net.addArc("B", "C");
+        net.setNodeDefinition("A", new double[] {1e-200, 1 - 1e-200});
+        net.setNodeDefinition("B", new double[] {1e-200, 1 - 1e-200, 0.5, 0.5});
+        net.setNodeDefinition("C", new double[] {0.3, 0.7, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5});
+        List<Row> rows = new BatchInference(net.writeString(), "C")
+                .apply(TestData.frame(net, new int[][] {{0, 0, -1}, {1, 1, -1}}, 1)).collectAsList();
+        assertEquals(0.3, rows.get(0).getDouble(3), 1e-12);
+        assertEquals(0.7, rows.get(0).getDouble(4), 1e-12);
+        assertTrue(rows.get(0).isNullAt(5));
+        String problem = rows.get(0).getAs(BatchInference.PROBLEM);
+        assertTrue(problem.contains("record 1") && problem.contains("below the range of double precision"), problem);
+        assertEquals((1 - 1e-200) * 0.5, rows.get(1).getDouble(5), 1e-12);
+        assertNull(rows.get(1).getAs(BatchInference.PROBLEM));
     }
 }

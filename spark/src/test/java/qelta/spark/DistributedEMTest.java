@@ -297,6 +297,23 @@ class DistributedEMTest {
     }
 
     @Test
+    void recordsWhoseProbabilityLiesBelowTheDoublesAreLearnedAsByEmLearn() {
+        // 400 roots observed at their 0.1 outcome: P(e) about 1e-400 a record, C missing in half.
+        Network net = new Network();
+        for (int i = 0; i < 400; ++i) net.setNodeDefinition(net.addNode(qelta.NodeType.CPT, "R" + i), new double[] {0.1, 0.9});
+        net.addNode(qelta.NodeType.CPT, "C");
+        net.addArc("R0", "C");
+        net.setNodeDefinition("C", new double[] {0.3, 0.7, 0.6, 0.4});
+        int[][] records = new int[50][401];
+        for (int r = 0; r < records.length; ++r) records[r][400] = r % 2 == 0 ? -1 : r % 4 == 1 ? 0 : 1;
+        DistributedEM.Result got = assertSameAsOneMachine(net.writeString(), records, em -> {
+            em.setRandomizeParameters(false);
+            em.setEqSampleSize(3);
+        });
+        assertEquals((3 * 0.1 + 50) / 53, got.network().getNodeDefinition("R7")[0], 1e-12);
+    }
+
+    @Test
     void theNativeSessionRefusesRecordsThatDoNotFitItsColumns() throws Exception {
         String text = TestData.asia();
         String[] ids = TestData.read(text).getAllNodeIds();
