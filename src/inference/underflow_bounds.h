@@ -51,6 +51,15 @@ inline void ClearUnderflow() { std::feclearexcept(FE_UNDERFLOW); }
 inline bool Underflowed() { return std::fetestexcept(FE_UNDERFLOW) != 0; }
 #endif
 
+// Updates on this thread whose products left the normal doubles and took
+// the careful passes: a caller that scales a probability up by far (the
+// influence-diagram solvers) reads whether its update carries their
+// rounding.
+inline unsigned long& CarefulUpdates() {
+  thread_local unsigned long count = 0;
+  return count;
+}
+
 inline double LargestCell(const double* cells, std::size_t size) {
   double largest = 0.0;
   for (std::size_t k = 0; k < size; ++k) {

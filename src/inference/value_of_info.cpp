@@ -1,5 +1,7 @@
 #include "inference/value_of_info.h"
 
+#include <cmath>
+
 #include "base/error_log.h"
 #include "base/special_values.h"
 #include "base/status.h"
@@ -9,6 +11,9 @@
 #include "network/node.h"
 
 namespace {
+
+// What the solver's expected utilities may be off by, relative to their size.
+constexpr double kWorthRounding = 1e-12;
 
 bool IsDecisionNode(const VRN_network& net, int h) {
   return (net.GetNode(h)->Definition()->GetType() & qelta::kDefBitDecision) != 0;
@@ -149,10 +154,16 @@ int VRN_valueOfInfoWorkspace::Compute() {
   for (int r = 0; r < values.GetItemCount(); ++r) {
     const double with = second_.GetItem(r * n);
     const double without = first_.GetItem(r * n);
+    double worth = with - without;
+    // Seeing more cannot lose: a worth below 0 by less than the rounding
+    // the two expected utilities carry is none.
+    if (worth < 0.0 && -worth <= kWorthRounding * std::fmax(std::fabs(with), std::fabs(without))) {
+      worth = 0.0;
+    }
     *values.ItemAddress(r) =
         with == qelta::kUndefinedValue || without == qelta::kUndefinedValue
             ? qelta::kUndefinedValue
-            : with - without;
+            : worth;
   }
   info_->values_ = values;
   info_->indexingNodes_ =
