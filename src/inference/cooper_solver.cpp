@@ -1,5 +1,6 @@
 #include "inference/cooper_solver.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <new>
@@ -28,6 +29,11 @@ bool IsUndefined(double v) { return v == kUndefined; }
 // one more operation may move a result by, relative to the amounts it
 // comes from.
 constexpr double kUpdateRounding = 0x1p-51;
+
+// What a probability may be off by after products rounded in the
+// subnormals (some thousands of the least subnormal), when the update had
+// to take its careful passes.
+constexpr double kSubnormalFloor = 0x1p-1061;
 
 // Whether v, off by at most error, is exact to 1e-12 of itself, or to
 // 1e-300 where smaller.
@@ -477,8 +483,9 @@ int VRN_CooperSolver::EvaluateScenarios(int level) {
     OnBeforeUpdate(0);
     const unsigned long careful = qelta::CarefulUpdates();
     const int status = work_.RunBNAlgorithm();
-    subnormal_ = careful != qelta::CarefulUpdates();
-    anySubnormal_ = anySubnormal_ || subnormal_;
+    carefulLoss_ = careful != qelta::CarefulUpdates()
+                     ? std::max(kSubnormalFloor, qelta::CarefulShare()) : 0.0;
+    largestCarefulLoss_ = std::max(largestCarefulLoss_, carefulLoss_);
     OnAfterUpdate(0);
     if (status == qelta::kErrNoUsefulSamples) {
       net.ErrorLog()->LogError(status,
@@ -547,7 +554,9 @@ int VRN_CooperSolver::EvaluateScenarios(int level) {
   OnBeforeUpdate(1);
   const unsigned long careful = qelta::CarefulUpdates();
   const int status = work_.RunBNAlgorithm();
-  anySubnormal_ = anySubnormal_ || careful != qelta::CarefulUpdates();
+  if (careful != qelta::CarefulUpdates()) {
+    largestCarefulLoss_ = std::max({largestCarefulLoss_, kSubnormalFloor, qelta::CarefulShare()});
+  }
   OnAfterUpdate(1);
   if (status != qelta::kOk) return status;
   StoreValues(s);
@@ -581,9 +590,9 @@ void VRN_CooperSolver::StoreValues(int handle) {
     *m.ItemAddress(base) = part - other;
     std::vector<double>& spread = spreads_[handle];
     spread.resize(static_cast<size_t>(m.GetItemCount()), 0.0);
-    // Products rounded in the subnormals add up to a thousand times the
-    // least subnormal to each part (2^-1010 carried by 2^-50 below).
-    spread[static_cast<size_t>(base)] = part + other + (subnormal_ ? 0x1p-1010 : 0.0);
+    // What the careful passes may have lost, as a share that
+    // kUpdateRounding carries back to it.
+    spread[static_cast<size_t>(base)] = part + other + carefulLoss_ / kUpdateRounding;
   } else {
     return;
   }
@@ -716,7 +725,7 @@ int VRN_CooperSolver::ComputePolicies() {
           if (IsUndefined(u) || IsUndefined(q)) continue;
           sum += u * q;
           reducedError[r] += q * error[r * n + k] + kUpdateRounding * std::fabs(u * q) +
-                             (anySubnormal_ ? std::fabs(u) * 0x1p-1064 : 0.0);
+                             std::fabs(u) * largestCarefulLoss_;
           any = true;
         }
         res[r] = any ? sum : kUndefined;

@@ -123,11 +123,12 @@ class VRN_CooperSolver {
   // Per utility handle and item of its value: what the expected utility
   // may be off by.
   std::vector<std::vector<double>> errors_;
-  // Whether the last complete scenario's update took the careful passes
-  // below the normal doubles.
-  bool subnormal_ = false;
-  // Whether any update did, the chance nodes' distributions among them.
-  bool anySubnormal_ = false;
+  // What a probability of the last complete scenario's update may be off
+  // by, where it took the careful passes below the normal doubles (0
+  // otherwise), and the largest such of any update, the chance nodes'
+  // distributions among them.
+  double carefulLoss_ = 0.0;
+  double largestCarefulLoss_ = 0.0;
   // Complete scenarios evaluated, and the last reason one was skipped.
   int completed_ = 0;
   int lastSkip_ = 0;

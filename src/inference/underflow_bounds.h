@@ -54,10 +54,19 @@ inline bool Underflowed() { return std::fetestexcept(FE_UNDERFLOW) != 0; }
 // Updates on this thread whose products left the normal doubles and took
 // the careful passes: a caller that scales a probability up by far (the
 // influence-diagram solvers) reads whether its update carries their
-// rounding.
+// rounding, and how much of a table's total the last one may have lost
+// (the largest share its trusted tables' bounds came to).
 inline unsigned long& CarefulUpdates() {
   thread_local unsigned long count = 0;
   return count;
+}
+inline double& CarefulShare() {
+  thread_local double share = 0.0;
+  return share;
+}
+inline void StartCarefulUpdate() {
+  ++CarefulUpdates();
+  CarefulShare() = 0.0;
 }
 
 inline double LargestCell(const double* cells, std::size_t size) {
@@ -84,9 +93,14 @@ inline double BoundOfSum(double error, std::uint64_t cells,
   return error * (static_cast<double>(cells) / static_cast<double>(message));
 }
 
-// Whether a table of size cells with bound error and this total is trusted.
+// Whether a table of size cells with bound error and this total is trusted;
+// its share is kept for CarefulShare.
 inline bool Trusted(double error, std::uint64_t size, double total) {
-  return error == 0.0 || error * static_cast<double>(size) <= kTrustedShare * total;
+  if (error == 0.0) return true;
+  const double lost = error * static_cast<double>(size);
+  if (!(lost <= kTrustedShare * total)) return false;
+  if (lost > CarefulShare() * total) CarefulShare() = lost / total;
+  return true;
 }
 
 }  // namespace qelta
