@@ -198,7 +198,7 @@ int VRN_CooperSolver::SolveSteps() {
     status = ExpectedUtilities(h);
     if (status != qelta::kOk) {
       net.InvalidateValues();
-      return status;
+      return net.ErrorLog()->LogError(status, kErrorMessage);
     }
     MarkValid(ValueOf(net, h));
   }
@@ -631,7 +631,6 @@ int VRN_CooperSolver::ExpectedUtilities(int h) {
 }
 
 int VRN_CooperSolver::RefuseInexact(int h) {
-  network_->ErrorLog()->LogError(qelta::kErrOutOfRange, kErrorMessage);
   return network_->ErrorLog()->Logf(
       qelta::kErrOutOfRange,
       "Expected utilities of node [%s] are differences of far larger "

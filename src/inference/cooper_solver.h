@@ -52,12 +52,12 @@ class VRN_CooperSolver {
   // no complete scenario could be evaluated; -42 when a value table is too
   // large; -2 naming the utility node or decision whose expected utilities
   // are differences that the rounding could move by more than 1e-12 of
-  // themselves (and 1e-300). A value no scenario wrote is left invalid:
-  // under the codes that answer 0 for an all-zero marginal, a utility every
-  // scenario left uncomputed, with the MAU values and policies built on it. Several
-  // terminal utility nodes are combined for the run by a MAU
-  // node (weights 1.0) that is deleted afterwards. The network's automatic
-  // update and relevance options end as they were.
+  // themselves (and 1e-300), that reason logged first. A value no scenario
+  // wrote is left invalid: under the codes that answer 0 for an all-zero
+  // marginal, a utility every scenario left uncomputed, with the MAU values
+  // and policies built on it. Several terminal utility nodes are combined
+  // for the run by a MAU node (weights 1.0) that is deleted afterwards. The
+  // network's automatic update and relevance options end as they were.
   // REQUIRES: every value was reset to its own shape (RunIDAlgorithm does).
   int Solve(VRN_network& network);
 
@@ -75,7 +75,8 @@ class VRN_CooperSolver {
   // utilities; -2 with the node named when one of them is a difference of
   // parts that cancel below the rounding they carry.
   int ExpectedUtilities(int h);
-  // Logs that the values of node h would be inexact; -2.
+  // Logs that the values of node h would be inexact (the caller adds the
+  // solver's own line); -2.
   int RefuseInexact(int h);
   int ComputePolicies();
   // Marks with 1 in out every node of work d-connected to start when the
