@@ -100,6 +100,7 @@ bool VRN_clusteringEngine::Propagate(JoinTree* tree) {
   // Some product left the normal doubles: again with every table brought
   // onto its largest entry first, and refused when what is lost matters.
   tree->SetCareful(true);
+  qelta::StartCarefulUpdate();
   if (!passes()) return false;
   if (tree->Trustworthy()) return true;
   qelta::LogBelowDoubles(job_->part->GetNetwork());

@@ -1,6 +1,8 @@
 #include "inference/cooper_solver.h"
 
+#include <algorithm>
 #include <cfloat>
+#include <cmath>
 #include <new>
 
 #include "base/error_log.h"
@@ -11,6 +13,7 @@
 #include "definitions/node_val.h"
 #include "definitions/utility.h"
 #include "inference/decision_conversion.h"
+#include "inference/underflow_bounds.h"
 #include "network/change_guards.h"
 #include "network/node.h"
 
@@ -20,6 +23,23 @@ constexpr const char* kErrorMessage = "Error when running Cooper's algorithm";
 constexpr double kUndefined = qelta::kUndefinedValue;
 
 bool IsUndefined(double v) { return v == kUndefined; }
+
+// What the update's rounding of a probability (two units in its last
+// place: random diagrams checked against exact sums never showed more) and
+// one more operation may move a result by, relative to the amounts it
+// comes from.
+constexpr double kUpdateRounding = 0x1p-51;
+
+// What a probability may be off by after products rounded in the
+// subnormals (some thousands of the least subnormal), when the update had
+// to take its careful passes.
+constexpr double kSubnormalFloor = 0x1p-1061;
+
+// Whether v, off by at most error, is exact to 1e-12 of itself, or to
+// 1e-300 where smaller.
+bool Exact(double v, double error) {
+  return error <= 1e-300 || error <= 1e-12 * std::fabs(v);
+}
 
 int TypeOf(const VRN_network& net, int h) {
   return net.GetNode(h)->Definition()->GetType();
@@ -175,14 +195,12 @@ int VRN_CooperSolver::SolveSteps() {
     // Codes that answer 0 under an all-zero marginal leave such a value
     // unwritten; what it holds is the last update's number.
     if (!Stored(h)) continue;
-    auto* def = static_cast<VRN_utility*>(net.GetNode(h)->Definition());
-    auto* value = static_cast<VRN_expectedUtility*>(ValueOf(net, h));
-    if (h < static_cast<int>(reversed_.size()) && reversed_[h] != 0) {
-      (void)value->Rescale(0.0, 1.0, def->GetMaximum(), def->GetMinimum());
-    } else {
-      (void)value->Rescale(0.0, 1.0, def->GetMinimum(), def->GetMaximum());
+    status = ExpectedUtilities(h);
+    if (status != qelta::kOk) {
+      net.InvalidateValues();
+      return net.ErrorLog()->LogError(status, kErrorMessage);
     }
-    MarkValid(value);
+    MarkValid(ValueOf(net, h));
   }
   CalculateMauUtilities();
   const bool policies = hasUtilities_ && (utilityNode_ < 0 ||
@@ -315,12 +333,14 @@ void VRN_CooperSolver::ConvertToChanceNodes() {
     h = next;
   }
   const VRN_intArray order = work_.PartialOrder();
-  reversed_.assign(static_cast<size_t>(work_.GetSlotCount()), 0);
+  scales_.assign(static_cast<size_t>(work_.GetSlotCount()), VRN_utilityScale::kDirect);
+  spreads_.assign(scales_.size(), {});
+  errors_.assign(scales_.size(), {});
   for (int h : order) {
     VRN_utilityScale scale = VRN_utilityScale::kDirect;
     if (TypeOf(work_, h) == qelta::kDefUtility) {
       scale = VRN_ChooseUtilityScale(*work_.GetNode(h)->Definition()->GetMatrixConst());
-      reversed_[static_cast<size_t>(h)] = scale == VRN_utilityScale::kReversed;
+      scales_[static_cast<size_t>(h)] = scale;
     }
     if (!VRN_ConvertToChanceNode(work_.GetNode(h), scale)) continue;
     if (targets) (void)work_.SetTarget(h, true);
@@ -461,7 +481,11 @@ int VRN_CooperSolver::EvaluateScenarios(int level) {
   VRN_network& net = *network_;
   if (level == scenarioNodes_.GetSize()) {
     OnBeforeUpdate(0);
+    const unsigned long careful = qelta::CarefulUpdates();
     const int status = work_.RunBNAlgorithm();
+    carefulLoss_ = careful != qelta::CarefulUpdates()
+                     ? std::max(kSubnormalFloor, qelta::CarefulShare()) : 0.0;
+    largestCarefulLoss_ = std::max(largestCarefulLoss_, carefulLoss_);
     OnAfterUpdate(0);
     if (status == qelta::kErrNoUsefulSamples) {
       net.ErrorLog()->LogError(status,
@@ -528,7 +552,11 @@ int VRN_CooperSolver::EvaluateScenarios(int level) {
     if (restored != qelta::kOk) return restored;
   }
   OnBeforeUpdate(1);
+  const unsigned long careful = qelta::CarefulUpdates();
   const int status = work_.RunBNAlgorithm();
+  if (careful != qelta::CarefulUpdates()) {
+    largestCarefulLoss_ = std::max({largestCarefulLoss_, kSubnormalFloor, qelta::CarefulShare()});
+  }
   OnAfterUpdate(1);
   if (status != qelta::kOk) return status;
   StoreValues(s);
@@ -554,12 +582,70 @@ void VRN_CooperSolver::StoreValues(int handle) {
     if (src.GetItemCount() != n) return;
     for (int o = 0; o < n; ++o) *m.ItemAddress(base + o) = src.GetItem(o);
   } else if (type == qelta::kValExpectedUtility) {
-    if (src.GetItemCount() < 1) return;
-    *m.ItemAddress(base) = src.GetItem(0);
+    const bool signed_scale = scales_[handle] == VRN_utilityScale::kSigned;
+    if (src.GetItemCount() < (signed_scale ? 2 : 1)) return;
+    // The parts are each a sum of terms of one sign, so they carry only
+    // the relative rounding of the update; their difference may not.
+    const double part = src.GetItem(0), other = signed_scale ? src.GetItem(1) : 0.0;
+    *m.ItemAddress(base) = part - other;
+    std::vector<double>& spread = spreads_[handle];
+    spread.resize(static_cast<size_t>(m.GetItemCount()), 0.0);
+    // What the careful passes may have lost, as a share that
+    // kUpdateRounding carries back to it.
+    spread[static_cast<size_t>(base)] = part + other + carefulLoss_ / kUpdateRounding;
   } else {
     return;
   }
   stored_[handle] = 1;
+}
+
+int VRN_CooperSolver::ExpectedUtilities(int h) {
+  const auto* def = static_cast<const VRN_utility*>(network_->GetNode(h)->Definition());
+  auto* value = static_cast<VRN_expectedUtility*>(ValueOf(*network_, h));
+  const VRN_utilityScale scale = scales_[h];
+  const double lo = def->GetMinimum(), hi = def->GetMaximum();
+  double range = hi - lo;
+  if (scale == VRN_utilityScale::kReversed) {
+    (void)value->Rescale(0.0, 1.0, hi, lo);
+  } else if (scale != VRN_utilityScale::kSigned) {
+    (void)value->Rescale(0.0, 1.0, lo, hi);
+  } else {
+    range = VRN_SignedUtilityRange(*def->GetMatrixConst());
+    for (double& v : value->GetMutableValue().GetItems()) {
+      if (!IsUndefined(v)) v *= range;
+    }
+  }
+  // The update rounds each probability by a few units in its last place,
+  // which the range carries into the expected utility.
+  const std::vector<double>& spread = spreads_[h];
+  const VRN_matrix& eu = value->GetValue();
+  std::vector<double>& error = errors_[h];
+  error.assign(static_cast<size_t>(eu.GetItemCount()), 0.0);
+  for (int i = 0; i < eu.GetItemCount() && static_cast<size_t>(i) < spread.size(); ++i) {
+    const double v = eu.GetItem(i);
+    if (IsUndefined(v)) continue;
+    error[i] = kUpdateRounding * (range * spread[i] + std::fabs(v));
+    if (!Answerable(v, error[i])) return RefuseInexact(h);
+  }
+  return qelta::kOk;
+}
+
+// Only a solve whose updates took the careful passes below the normal
+// doubles can lose an expected utility's digits beyond the rounding of the
+// utilities it weighs: there an inexact value is refused. Elsewhere a value
+// that is a difference of far larger amounts (a fair gamble's 0, say) is
+// answered to the rounding of those amounts, as any sum of doubles is.
+bool VRN_CooperSolver::Answerable(double v, double error) const {
+  return largestCarefulLoss_ == 0.0 || Exact(v, error);
+}
+
+int VRN_CooperSolver::RefuseInexact(int h) {
+  return network_->ErrorLog()->Logf(
+      qelta::kErrOutOfRange,
+      "Expected utilities of node [%s] are differences of far larger "
+      "amounts: the rounding of double precision numbers would leave them "
+      "inexact",
+      network_->GetNode(h)->GetId());
 }
 
 int VRN_CooperSolver::ComputePolicies() {
@@ -574,10 +660,35 @@ int VRN_CooperSolver::ComputePolicies() {
   if (m.SetItems(utility.GetItems()) != qelta::kOk) return qelta::kErrOutOfRange;
   VRN_matrix reduced;
   std::vector<int> coords;
+  // What each item of m may be off by: a MAU node's combination is taken
+  // as exact.
+  std::vector<double> error, reducedError;
+  if (static_cast<size_t>(utilityNode_) < errors_.size()) error = errors_[utilityNode_];
+  error.resize(static_cast<size_t>(m.GetItemCount()), 0.0);
   for (int i = scenarioNodes_.GetSize() - 1; i >= 0; --i) {
     const int s = scenarioNodes_[i];
     VRN_nodeVal* value = ValueOf(net, s);
+    const int n = m.GetSize(i);
     if (IsDecisionInNetwork(s)) {
+      for (int k = 0; k < m.GetItemCount(); ++k) {
+        if (!IsUndefined(m.GetItem(k)) && !Answerable(m.GetItem(k), error[k])) {
+          return RefuseInexact(s);
+        }
+      }
+      // The largest value lies between the largest of the values less
+      // their errors and the largest of them plus their errors.
+      reducedError.assign(error.size() / n, 0.0);
+      for (size_t r = 0; r < reducedError.size(); ++r) {
+        double best = -HUGE_VAL, low = -HUGE_VAL, high = -HUGE_VAL;
+        for (size_t k = r * n; k < (r + 1) * n; ++k) {
+          const double v = m.GetItem(static_cast<int>(k));
+          if (IsUndefined(v)) continue;
+          best = std::max(best, v);
+          low = std::max(low, v - error[k]);
+          high = std::max(high, v + error[k]);
+        }
+        if (best > -HUGE_VAL) reducedError[r] = std::max(best - low, high - best);
+      }
       value->ClearIndexingParents();
       for (int j = 0; j < i; ++j) {
         if (value->AddIndexingParent(scenarioNodes_[j]) != qelta::kOk) {
@@ -596,7 +707,6 @@ int VRN_CooperSolver::ComputePolicies() {
       // nodes it depends on; undefined entries add nothing.
       const VRN_matrix& p = value->GetValue();
       const VRN_intArray& parents = value->GetIndexingParents();
-      const int n = m.GetSize(i);
       if (p.GetDimensionCount() != parents.GetSize() + 1 ||
           p.GetSize(parents.GetSize()) != n) {
         return qelta::kErrOutOfRange;
@@ -607,6 +717,7 @@ int VRN_CooperSolver::ComputePolicies() {
       const double* in = m.GetItems().Items();
       const double* prob = p.GetItems().Items();
       double* res = reduced.GetItems().Items();
+      reducedError.assign(static_cast<size_t>(reduced.GetItemCount()), 0.0);
       coords.assign(i, 0);
       int r = 0;
       do {
@@ -621,6 +732,8 @@ int VRN_CooperSolver::ComputePolicies() {
           const double q = prob[pbase + k];
           if (IsUndefined(u) || IsUndefined(q)) continue;
           sum += u * q;
+          reducedError[r] += q * error[r * n + k] + kUpdateRounding * std::fabs(u * q) +
+                             std::fabs(u) * largestCarefulLoss_;
           any = true;
         }
         res[r] = any ? sum : kUndefined;
@@ -628,6 +741,7 @@ int VRN_CooperSolver::ComputePolicies() {
       } while (NextConfiguration(m.GetDimensions(), i, coords));
     }
     m = reduced;
+    error.swap(reducedError);
   }
   return qelta::kOk;
 }

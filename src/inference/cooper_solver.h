@@ -26,6 +26,7 @@
 
 #include "base/arrays.h"
 #include "base/matrix.h"
+#include "inference/decision_conversion.h"
 #include "network/network.h"
 
 class VRN_CooperSolver {
@@ -49,12 +50,14 @@ class VRN_CooperSolver {
   // evidence is left invalid and the code is logged with "Error when
   // running Cooper's algorithm": the failing update's status; -5 or -43 when
   // no complete scenario could be evaluated; -42 when a value table is too
-  // large. A value no scenario wrote is left invalid: under the codes that
-  // answer 0 for an all-zero marginal, a utility every scenario left
-  // uncomputed, with the MAU values and policies built on it. Several
-  // terminal utility nodes are combined for the run by a MAU
-  // node (weights 1.0) that is deleted afterwards. The network's automatic
-  // update and relevance options end as they were.
+  // large; -2 naming the utility node or decision whose expected utilities
+  // are differences that the rounding could move by more than 1e-12 of
+  // themselves (and 1e-300), that reason logged first. A value no scenario
+  // wrote is left invalid: under the codes that answer 0 for an all-zero
+  // marginal, a utility every scenario left uncomputed, with the MAU values
+  // and policies built on it. Several terminal utility nodes are combined
+  // for the run by a MAU node (weights 1.0) that is deleted afterwards. The
+  // network's automatic update and relevance options end as they were.
   // REQUIRES: every value was reset to its own shape (RunIDAlgorithm does).
   int Solve(VRN_network& network);
 
@@ -68,6 +71,15 @@ class VRN_CooperSolver {
   int FindIndexingParents();
   int EvaluateScenarios(int level);
   void StoreValues(int handle);
+  // Turns the stored probabilities of utility node h into its expected
+  // utilities; -2 with the node named when the careful passes may have
+  // moved one of them by more than 1e-12 of itself.
+  int ExpectedUtilities(int h);
+  // Whether value v, off by at most error, is answered.
+  bool Answerable(double v, double error) const;
+  // Logs that the values of node h would be inexact (the caller adds the
+  // solver's own line); -2.
+  int RefuseInexact(int h);
   int ComputePolicies();
   // Marks with 1 in out every node of work d-connected to start when the
   // nodes marked in observed are known (start itself need not be known).
@@ -103,10 +115,23 @@ class VRN_CooperSolver {
   std::vector<char> missed_;
   // Per handle: some scenario's values were stored into the value.
   std::vector<char> stored_;
-  // Per handle: the utility table went onto 0..1 reversed (its maximum to
-  // 0), so the expected utility is the maximum less the range times the
-  // probability.
-  std::vector<char> reversed_;
+  // Per handle: how the utility table went onto 0..1 (kDirect for any
+  // other node), so how a probability gives back the expected utility.
+  std::vector<VRN_utilityScale> scales_;
+  // Per utility handle and item of its value: the probability that carries
+  // the distance of the expected utility from the scale's anchor (for
+  // kSigned the sum of both parts); the range times it bounds what the
+  // rounding of the update can move the expected utility by.
+  std::vector<std::vector<double>> spreads_;
+  // Per utility handle and item of its value: what the expected utility
+  // may be off by.
+  std::vector<std::vector<double>> errors_;
+  // What a probability of the last complete scenario's update may be off
+  // by, where it took the careful passes below the normal doubles (0
+  // otherwise), and the largest such of any update, the chance nodes'
+  // distributions among them.
+  double carefulLoss_ = 0.0;
+  double largestCarefulLoss_ = 0.0;
   // Complete scenarios evaluated, and the last reason one was skipped.
   int completed_ = 0;
   int lastSkip_ = 0;

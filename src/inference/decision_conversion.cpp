@@ -12,16 +12,19 @@
 
 namespace {
 
-// A utility must keep at least half its digits (2^-26 of the anchor).
-constexpr double kHeldFraction = 0x1p-26;
+// A utility v carried from anchor keeps its digits while |v - anchor| stays
+// within this many |v|: the rescaling and the update each round the
+// distance, and an expected utility of such utilities stays within a few
+// 1e-13 of its own size.
+constexpr double kHeldRatio = 0x1p8;
 
 // Whether every utility keeps its digits as its distance from anchor over
 // range.
 bool Held(const VRN_matrix& table, double anchor, double range) {
   for (double v : table.GetItems()) {
     if (v == anchor || v == qelta::kUndefinedValue) continue;
-    if (std::fabs(v - anchor) / range < DBL_MIN) return false;
-    if (v != 0.0 && std::fabs(v) < std::fabs(anchor) * kHeldFraction) {
+    const double distance = std::fabs(v - anchor);
+    if (distance / range < DBL_MIN || distance > std::fabs(v) * kHeldRatio) {
       return false;
     }
   }
@@ -29,6 +32,10 @@ bool Held(const VRN_matrix& table, double anchor, double range) {
 }
 
 }  // namespace
+
+double VRN_SignedUtilityRange(const VRN_matrix& table) {
+  return table.GetLargestMagnitude();
+}
 
 VRN_utilityScale VRN_ChooseUtilityScale(const VRN_matrix& table) {
   double lo = HUGE_VAL, hi = -HUGE_VAL;
@@ -41,7 +48,13 @@ VRN_utilityScale VRN_ChooseUtilityScale(const VRN_matrix& table) {
   const double range = hi - lo;
   if (Held(table, lo, range)) return VRN_utilityScale::kDirect;
   if (Held(table, hi, range)) return VRN_utilityScale::kReversed;
-  return VRN_utilityScale::kLost;
+  // From 0 every utility holds its own digits unless it falls below the
+  // normal doubles beside the largest.
+  const double largest = VRN_SignedUtilityRange(table);
+  for (double v : table.GetItems()) {
+    if (v != 0.0 && std::fabs(v) / largest < DBL_MIN) return VRN_utilityScale::kLost;
+  }
+  return VRN_utilityScale::kSigned;
 }
 
 bool VRN_ConvertToChanceNode(VRN_node* node, VRN_utilityScale scale) {
@@ -52,16 +65,30 @@ bool VRN_ConvertToChanceNode(VRN_node* node, VRN_utilityScale scale) {
   }
   if (type != qelta::kDefUtility) return false;
   auto* def = static_cast<VRN_utility*>(node->Definition());
-  (void)def->Rescale(scale == VRN_utilityScale::kReversed);
+  const bool signed_scale = scale == VRN_utilityScale::kSigned;
+  const double largest = VRN_SignedUtilityRange(*def->GetMatrix());
+  if (!signed_scale) (void)def->Rescale(scale == VRN_utilityScale::kReversed);
   const VRN_matrix u = *def->GetMatrix();
   if (node->setNodeType(qelta::kDefCpt) != qelta::kOk) return false;
+  if (signed_scale && node->Definition()->SetNumberOfOutcomes(3) != qelta::kOk) {
+    return false;
+  }
   VRN_matrix* table = node->Definition()->GetMatrix();
   const int n = table->GetSize(table->GetDimensionCount() - 1);
   table->FillWith(0.0);
   double* items = table->GetItems().Items();
   for (int i = 0; i < u.GetItemCount(); ++i) {
-    items[i * n] = u.GetItem(i);
-    items[i * n + 1] = 1.0 - u.GetItem(i);
+    const double v = u.GetItem(i);
+    if (!signed_scale) {
+      items[i * n] = v;
+      items[i * n + 1] = 1.0 - v;
+      continue;
+    }
+    // An undefined marker counts as 0, as the rescaling leaves it near 0.
+    const double share = v == qelta::kUndefinedValue || largest == 0.0
+                             ? 0.0 : std::fabs(v) / largest;
+    items[i * n + (v < 0.0 ? 1 : 0)] = share;
+    items[i * n + 2] = 1.0 - share;
   }
   return true;
 }

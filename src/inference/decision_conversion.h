@@ -10,22 +10,31 @@ class VRN_matrix;
 class VRN_node;
 
 // How a utility table is rescaled onto 0..1 so that every utility keeps its
-// digits. The solvers carry a utility only as its distance from the end of
-// the range that goes to 0 (the anchor), divided by the range: a distance
-// below the normal doubles vanishes, and a utility far nearer to zero than
-// the anchor (a cost of 1 beside one of 1e17) is lost in the difference.
+// digits. A utility is carried as its distance from an anchor, divided by
+// the range: a distance below the normal doubles vanishes, and a utility
+// far nearer to zero than to the anchor (a cost of 1 beside one of 1e17, or
+// 0 itself when most of the probability lies there) is lost in the
+// difference, so an expected utility near it would be too.
 enum class VRN_utilityScale {
   kDirect,    // the minimum goes to 0 and the maximum to 1
   kReversed,  // the maximum goes to 0 and the minimum to 1: only where the
               // direct scale would lose a utility
-  kLost,      // either way some utility would lose more than half its digits
+  kSigned,    // 0 stays 0: positive utilities over the largest magnitude
+              // are the first of three outcomes, negated negative ones the
+              // second, so the expected utility is their difference times
+              // that magnitude; where neither end holds every utility
+  kLost,      // a utility would fall below the normal doubles every way
 };
 
 // The scale for table (undefined-value markers left out).
 VRN_utilityScale VRN_ChooseUtilityScale(const VRN_matrix& table);
 
-// Converts node when it is a decision or a utility (rescaled as scale says;
-// a table kLost is rescaled directly). Answers true when it was one and is
+// The largest magnitude of table: what kSigned divides by.
+double VRN_SignedUtilityRange(const VRN_matrix& table);
+
+// Converts node when it is a decision or a utility (rescaled as scale says,
+// three outcomes for kSigned and two otherwise; a table kLost is rescaled
+// directly). Answers true when it was one and is
 // now a chance node (a decision whose conversion fails counts as converted,
 // as the solvers assume that order anyway); false for any other kind and
 // for a utility the conversion refused, which is left as it was.

@@ -720,6 +720,7 @@ int VRN_joinTree::Propagate(int* zeroCounter) {
     // Some product left the normal doubles: again with every table's slice
     // brought onto its largest entry; refused when what they lose shows.
     FillTables(true);
+    qelta::StartCarefulUpdate();
     Collect();
     Distribute();
     if (!Trusted()) {

@@ -1,6 +1,8 @@
 #include "inference/shachter_solver.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -31,6 +33,49 @@ int TypeOf(const VRN_network& net, int h) {
 }  // namespace
 
 VRN_ShachterSolver::VRN_ShachterSolver() = default;
+
+int VRN_ShachterSolver::BestSignedChoice(const std::vector<double>& worths,
+                                          const std::vector<double>& spreads) {
+  // A choice ruled out has the lowest double. Each worth is rounded
+  // relative to the sum of its parts, so two choices tie within 1e-13 of
+  // the larger sum.
+  size_t best = 0;
+  for (size_t k = 1; k < worths.size(); ++k) {
+    if (worths[k] > worths[best]) best = k;
+  }
+  size_t choice = best;
+  for (size_t k = best + 1; k < worths.size(); ++k) {
+    const double spread = std::max(spreads[k], spreads[best]);
+    if (worths[k] >= worths[best] - kTieTolerance * spread) choice = k;
+  }
+  return static_cast<int>(choice);
+}
+
+int VRN_ShachterSolver::WeighSignedChoices(int decision, std::vector<double>* worths,
+                                           std::vector<double>* spreads) {
+  VRN_nodeVal* choice = working_.GetNode(decision)->Value();
+  const VRN_nodeVal* utility = working_.GetNode(utilityNode_)->Value();
+  const int n = working_.GetNode(decision)->Definition()->GetNumberOfOutcomes();
+  worths->assign(static_cast<size_t>(n), std::numeric_limits<double>::lowest());
+  spreads->assign(static_cast<size_t>(n), 0.0);
+  for (int k = 0; k < n; ++k) {
+    int status = choice->SetEvidence(k);
+    if (status == qelta::kOk) status = working_.RunBNAlgorithm();
+    if (status == qelta::kOk) {
+      const VRN_matrix& parts = utility->GetValue();
+      (*worths)[static_cast<size_t>(k)] = parts.GetItem(0) - parts.GetItem(1);
+      (*spreads)[static_cast<size_t>(k)] = parts.GetItem(0) + parts.GetItem(1);
+    }
+    (void)choice->ClearEvidence();
+    working_.InvalidateValues();
+    // Evidence that rules the choice out leaves it the lowest worth.
+    if (status != qelta::kOk && status != qelta::kErrEvidenceConflict &&
+        status != qelta::kErrZeroMarginal) {
+      return status;
+    }
+  }
+  return qelta::kOk;
+}
 
 int VRN_ShachterSolver::BestChoice(const VRN_matrix& beliefs) const {
   // Beliefs that differ only by rounding are a tie, broken as every tie is,
@@ -313,6 +358,10 @@ int VRN_ShachterSolver::MergeUtilityNodes() {
   for (int u : utilities) (void)working_.DeleteNode(u);
   // Each node's own range passed; their sum may span what none does.
   scale_ = VRN_ChooseUtilityScale(*table);
+  signedLeast_ = scale_ == VRN_utilityScale::kSigned
+                     ? *std::min_element(table->GetItems().begin(), table->GetItems().end()) /
+                           VRN_SignedUtilityRange(*table)
+                     : 0.0;
   if (scale_ == VRN_utilityScale::kLost) {
     return net.ErrorLog()->LogError(
         qelta::kErrOutOfRange,
@@ -338,6 +387,7 @@ int VRN_ShachterSolver::SolveDecisions() {
         "best choice of an open decision; clear a decision's evidence or use "
         "algorithm 0");
   }
+  if (scale_ == VRN_utilityScale::kSigned) return SolveSignedDecisions();
   VRN_nodeVal* utility = working_.GetNode(utilityNode_)->Value();
   int status = utility->SetEvidence(0);
   // Evidence that implies the merged utility's other outcome leaves every
@@ -366,12 +416,49 @@ int VRN_ShachterSolver::SolveDecisions() {
       }
       best = BestChoice(beliefs);
     }
-    table->FillWith(0.0);
-    for (int r = 0; r < table->GetItemCount() / n; ++r) {
-      *table->ItemAddress(r * n + best) = 1.0;
-    }
-    working_.InvalidateValues();
+    FixChoice(d, best);
   }
+  return SetFirstChoice(best);
+}
+
+void VRN_ShachterSolver::FixChoice(int decision, int best) {
+  VRN_matrix* table = working_.GetNode(decision)->Definition()->GetMatrix();
+  const int n = table->GetSize(table->GetDimensionCount() - 1);
+  table->FillWith(0.0);
+  for (int r = 0; r < table->GetItemCount() / n; ++r) {
+    *table->ItemAddress(r * n + best) = 1.0;
+  }
+  working_.InvalidateValues();
+}
+
+int VRN_ShachterSolver::SolveSignedDecisions() {
+  // Each choice is observed in turn and the utility's two parts read: one
+  // observed outcome of the utility could weigh only one part.
+  int best = 0;
+  std::vector<double> worths, spreads;
+  for (int i = decisions_.GetSize() - 1; i >= 0; --i) {
+    const int d = decisions_[i];
+    const int status = WeighSignedChoices(d, &worths, &spreads);
+    if (status != qelta::kOk) return status;
+    best = BestSignedChoice(worths, spreads);
+    if (i == 0) DirectBeliefs(worths);
+    FixChoice(d, best);
+  }
+  return SetFirstChoice(best);
+}
+
+void VRN_ShachterSolver::DirectBeliefs(const std::vector<double>& worths) {
+  firstBeliefs_.assign(worths.size(), 0.0);
+  double total = 0.0;
+  for (size_t k = 0; k < worths.size(); ++k) {
+    if (worths[k] == std::numeric_limits<double>::lowest()) continue;
+    firstBeliefs_[k] = std::max(0.0, worths[k] - signedLeast_);
+    total += firstBeliefs_[k];
+  }
+  for (double& b : firstBeliefs_) b = total > 0.0 ? b / total : 1.0 / worths.size();
+}
+
+int VRN_ShachterSolver::SetFirstChoice(int best) {
   VRN_nodeVal* value = network_->GetNode(decisions_[0])->Value();
   VRN_matrix& m = value->GetMutableValue();
   const int n = network_->GetNode(decisions_[0])->Definition()->GetNumberOfOutcomes();

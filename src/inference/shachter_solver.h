@@ -7,7 +7,9 @@
 // utility as its probability; decisions become root chance nodes. With
 // outcome 0 observed, a decision's posterior is proportional to its expected
 // utility (where utilities cluster below the largest, the scale is reversed
-// and the posterior weighs the shortfall from the largest). Decisions are
+// and the posterior weighs the shortfall from the largest; where neither end
+// holds every utility, the merged table goes onto 0..1 from 0 in two parts,
+// and each choice is observed in turn to read both). Decisions are
 // fixed from the last to the first, each at its best choice (the last on a
 // tie), and the first open decision's value in the solved network becomes
 // the point mass at its best choice.
@@ -60,7 +62,9 @@ class VRN_ShachterSolver {
   // After a successful Solve: the first open decision's beliefs in the
   // working copy, whose largest (the last among those within a relative
   // 1e-13 of it; the smallest on the reversed scale) gave its best choice;
-  // equal shares when every choice has the least utility. Empty before.
+  // equal shares when every choice has the least utility. On the signed
+  // scale the choice came from the expected utilities, and these are the
+  // direct scale's beliefs worked out from them. Empty before.
   const std::vector<double>& FirstDecisionBeliefs() const {
     return firstBeliefs_;
   }
@@ -91,6 +95,25 @@ class VRN_ShachterSolver {
   // of those within a relative 1e-13 of the largest (of the smallest on the
   // reversed scale).
   int BestChoice(const VRN_matrix& beliefs) const;
+  // On the signed scale: each choice of decision observed in turn, the
+  // difference of the merged utility's two parts (its worth, the lowest
+  // double for a choice the evidence rules out) and their sum.
+  int WeighSignedChoices(int decision, std::vector<double>* worths,
+                         std::vector<double>* spreads);
+  // The choice of the largest worth: the last of those within 1e-13 of the
+  // largest sum of parts below it.
+  static int BestSignedChoice(const std::vector<double>& worths,
+                              const std::vector<double>& spreads);
+  int SolveSignedDecisions();
+  // Gives decision's table the point mass at choice best in every column.
+  void FixChoice(int decision, int best);
+  // firstBeliefs_ from the first open decision's worths on the signed
+  // scale: proportional to each choice's shortfall above the least utility,
+  // as the direct scale would give them.
+  void DirectBeliefs(const std::vector<double>& worths);
+  // The first open decision's value in the solved network: the point mass
+  // at best.
+  int SetFirstChoice(int best);
   // Whether an update that found the observed outcome of the merged utility
   // impossible means that every open choice has the rescaled utility 0
   // there (no evidence below a decision, and the diagram's own evidence
@@ -116,6 +139,8 @@ class VRN_ShachterSolver {
   std::vector<double> firstBeliefs_;
   // How the merged utility table goes onto 0..1.
   VRN_utilityScale scale_ = VRN_utilityScale::kDirect;
+  // On the signed scale: the least merged utility over its largest magnitude.
+  double signedLeast_ = 0.0;
   // The open decision and its parent without evidence that CanSolve met.
   std::pair<int, int> blocked_{-1, -1};
 };

@@ -51,6 +51,24 @@ inline void ClearUnderflow() { std::feclearexcept(FE_UNDERFLOW); }
 inline bool Underflowed() { return std::fetestexcept(FE_UNDERFLOW) != 0; }
 #endif
 
+// Updates on this thread whose products left the normal doubles and took
+// the careful passes: a caller that scales a probability up by far (the
+// influence-diagram solvers) reads whether its update carries their
+// rounding, and how much of a table's total the last one may have lost
+// (the largest share its trusted tables' bounds came to).
+inline unsigned long& CarefulUpdates() {
+  thread_local unsigned long count = 0;
+  return count;
+}
+inline double& CarefulShare() {
+  thread_local double share = 0.0;
+  return share;
+}
+inline void StartCarefulUpdate() {
+  ++CarefulUpdates();
+  CarefulShare() = 0.0;
+}
+
 inline double LargestCell(const double* cells, std::size_t size) {
   double largest = 0.0;
   for (std::size_t k = 0; k < size; ++k) {
@@ -82,10 +100,15 @@ inline double BoundOfSum(double error, std::uint64_t cells,
 // trusted only to this share.
 inline constexpr double kEvidenceTrustedShare = 0x1p-42;
 
-// Whether a table of size cells with bound error and this total is trusted.
+// Whether a table of size cells with bound error and this total is trusted;
+// its share is kept for CarefulShare.
 inline bool Trusted(double error, std::uint64_t size, double total,
                     double share = kTrustedShare) {
-  return error == 0.0 || error * static_cast<double>(size) <= share * total;
+  if (error == 0.0) return true;
+  const double lost = error * static_cast<double>(size);
+  if (!(lost <= share * total)) return false;
+  if (lost > CarefulShare() * total) CarefulShare() = lost / total;
+  return true;
 }
 
 }  // namespace qelta

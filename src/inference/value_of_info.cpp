@@ -1,5 +1,7 @@
 #include "inference/value_of_info.h"
 
+#include <cmath>
+
 #include "base/error_log.h"
 #include "base/special_values.h"
 #include "base/status.h"
@@ -149,10 +151,14 @@ int VRN_valueOfInfoWorkspace::Compute() {
   for (int r = 0; r < values.GetItemCount(); ++r) {
     const double with = second_.GetItem(r * n);
     const double without = first_.GetItem(r * n);
+    // Seeing more cannot lose: a worth below 0 is the rounding the two
+    // expected utilities carry (of the amounts they weigh, where they
+    // cancel), and the exact worth is nearer to 0 than to it.
+    const double worth = std::fmax(with - without, 0.0);
     *values.ItemAddress(r) =
         with == qelta::kUndefinedValue || without == qelta::kUndefinedValue
             ? qelta::kUndefinedValue
-            : with - without;
+            : worth;
   }
   info_->values_ = values;
   info_->indexingNodes_ =

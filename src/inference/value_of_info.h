@@ -4,7 +4,8 @@
 // from which the worth is judged); Update then solves a working copy twice,
 // with and without arcs from the listed nodes into the decision, and keeps
 // the difference of the expected utilities seen from the point of view, per
-// configuration of what is known there.
+// configuration of what is known there (0 where it comes out below 0: a
+// rounding, as seeing more cannot lose).
 //
 // The object reads its network but never changes it; it keeps a plain
 // pointer, so the network must outlive it (the Java binding checks the

@@ -41,22 +41,24 @@ TEST(ShachterSolverTest, AgreesWithCooperWhereBothMustAgree) {
   }
 }
 
-// With `cost` one utility becomes a cost so large that the others lie
-// within its rounding.
+// Pass 1 makes one utility a cost so large that the others lie within its
+// rounding; pass 2 pushes the diagrams to the extremes, where a choice that
+// leads by a sliver of a rare outcome must still win.
 TEST(ShachterSolverTest, RandomDiagramsWithOnlyTheLastDecisionOpen) {
- for (double cost : {0.0, -1e17}) {
-  std::mt19937 rng(cost == 0 ? 7 : 8);
+ for (int pass = 0; pass < 3; ++pass) {
+  std::mt19937 rng(7 + pass);
   int compared = 0;
   for (int trial = 0; trial < 200; ++trial) {
-    SCOPED_TRACE(testing::Message() << cost << " " << trial);
+    SCOPED_TRACE(testing::Message() << pass << " " << trial);
     idtest::RandomDiagram g;
     idtest::MakeRandomDiagram(rng, g);
     if (testing::Test::HasFatalFailure()) return;
     VRN_network& net = g.net;
-    if (cost != 0) {
+    if (pass == 1) {
       VRN_matrix* ut = net.GetNode(g.utility)->Definition()->GetMatrix();
-      *ut->ItemAddress(static_cast<int>(rng() % ut->GetItemCount())) = cost;
+      *ut->ItemAddress(static_cast<int>(rng() % ut->GetItemCount())) = -1e17;
     }
+    if (pass == 2) idtest::PushToExtremes(rng, g);
     int last = -1;
     for (int h : g.handles) {
       if (net.GetNode(h)->Definition()->GetType() == qelta::kDefDecision) last = h;
@@ -72,25 +74,37 @@ TEST(ShachterSolverTest, RandomDiagramsWithOnlyTheLastDecisionOpen) {
       }
     }
     if (refused) continue;
-    ASSERT_EQ(0, net.UpdateBeliefs());
-    const std::vector<double> eu = Value(net, last);
+    // The expected utilities by enumeration; the choices must not tie, nor
+    // differ by less than the 1e-300 that expected utilities may be off by.
+    std::vector<int> candidates;
+    const std::vector<idtest::Exact> eu = idtest::Induction(g, &candidates)[last];
+    ASSERT_EQ(std::vector<int>{last}, candidates);
     int best = 0;
-    double second = -1e300;
+    idtest::Exact second = -HUGE_VALL;
     for (size_t k = 1; k < eu.size(); ++k) {
       if (eu[k] >= eu[best]) best = k;
     }
     for (size_t k = 0; k < eu.size(); ++k) {
       if (static_cast<int>(k) != best) second = std::max(second, eu[k]);
     }
-    if (eu[best] - second < 1e-6 + 1e-12 * std::fabs(eu[best])) continue;  // near tie
+    const idtest::Exact gap = eu[best] - second;
+    if (gap <= 1e-9L * std::max(std::fabs(eu[best]), std::fabs(second)) || gap <= 1e-300L) continue;
     ASSERT_EQ(1, net.SetDefaultIDAlgorithm(1));
-    ASSERT_EQ(0, net.UpdateBeliefs());
+    const int status = net.UpdateBeliefs();
+    if (status != 0) {  // only a table code 1 cannot carry, or products past the doubles
+      EXPECT_EQ(2, pass);
+      EXPECT_TRUE(LogHas(net, "Utilities summed over every utility node span too wide a "
+                              "range: the smallest differences would be lost") ||
+                  LogHas(net, "Products of the probabilities fall below the range of double "
+                              "precision numbers; the result would not be exact"));
+      continue;
+    }
     std::vector<double> want(eu.size(), 0.0);
     want[best] = 1.0;
     ExpectNear(want, Value(net, last), 0, "point mass");
     ++compared;
   }
-  EXPECT_GT(compared, cost == 0 ? 100 : 80);
+  EXPECT_GT(compared, 70);
  }
 }
 

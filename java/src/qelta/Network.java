@@ -191,7 +191,13 @@ import java.awt.Rectangle;
  *   <td>The whole diagram, by evaluating every configuration of the
  *   open decisions and of the observations made before them with the
  *   Bayesian-network algorithm: every decision's expected utilities and every
- *   node's value, indexed as <a href="#values">Node values</a> says. The default.</td></tr>
+ *   node's value, indexed as <a href="#values">Node values</a> says. The default.
+ *   Where an update behind it had to take the careful passes below the normal
+ *   doubles, it refuses, with code -2 and "Expected utilities of node [<i>u</i>] are
+ *   differences of far larger amounts: the rounding of double precision numbers
+ *   would leave them inexact", an expected utility (or a decision's value built on
+ *   it) that those passes could move by more than 1e-12 of itself and by more than
+ *   1e-300, naming the utility node or the decision.</td></tr>
  * <tr><td>1 ({@link InfluenceDiagramAlgorithm#BEST_POLICY})</td>
  *   <td>Only the best choice of the first open decision, as a point
  *   mass; every other value is left invalid. It fixes each later open decision to
@@ -206,8 +212,8 @@ import java.awt.Rectangle;
  *   tie as any equal choices do, and the last is taken. It refuses, with code -2
  *   and "Utilities summed over every utility node span too wide a range: the
  *   smallest differences would be lost", utility tables whose sum it cannot carry,
- *   as each value's distance from the least or the largest over their range,
- *   without losing a value's digits. It
+ *   as each value's distance from the least or the largest, or as its own value,
+ *   over their range, without losing a value's digits. It
  *   refuses, with code -2 and "Can't solve this network using best
  *   policy algorithm", a diagram whose first open decision (the first decision
  *   without evidence, in decision order) has a parent without evidence: every
