@@ -501,24 +501,16 @@ int VRN_discDef::RenameOutcome(int index, const char* id) {
 int VRN_discDef::RefuseMixedIds(int index, const char* id) const {
   // Files hold the identifiers of a node's outcomes all empty (interval
   // outcomes) or all named, and nothing in between.
-  VRN_network* network = GetNetwork();
-  const VRN_node* node =
-      network != nullptr ? network->GetNode(GetHandle()) : nullptr;
-  if (node == nullptr || node->Definition() != this) {
-    return qelta::kErrOutOfRange;
-  }
   if (IsEmptyText(id)) {
-    return network->ErrorLog()->Logf(
-        qelta::kErrOutOfRange,
-        "Outcomes of node '%s' have identifiers: outcome %d cannot be left "
-        "without one",
-        node->GetId(), index);
+    return LogRefusal(qelta::kErrOutOfRange,
+                      "Outcomes of node '%s' have identifiers: outcome %d cannot be left "
+                      "without one",
+                      OwnNodeId(), index);
   }
-  return network->ErrorLog()->Logf(
-      qelta::kErrOutOfRange,
-      "Outcomes of node '%s' have empty identifiers: '%s' cannot name only "
-      "one of them",
-      node->GetId(), id);
+  return LogRefusal(qelta::kErrOutOfRange,
+                    "Outcomes of node '%s' have empty identifiers: '%s' cannot name only "
+                    "one of them",
+                    OwnNodeId(), id);
 }
 
 int VRN_discDef::RenameOutcomesFromStrings(

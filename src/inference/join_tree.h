@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "inference/elimination.h"
+#include "inference/underflow_bounds.h"
 
 namespace qelta {
 
@@ -268,7 +269,7 @@ class JoinTree {
   uint64_t table_cells_ = 0;
   bool careful_ = false;
   bool trusted_ = true;
-  double share_ = 0x1p-30;  // kTrustedShare, or finer for the probability of evidence
+  double share_ = kTrustedShare;  // or finer for the probability of evidence
   // Careful passes, per clique in formation order: a bound on the absolute
   // error of any of its cells, and of its message's, in their own units.
   std::vector<double> error_;
