@@ -174,7 +174,8 @@ class VRN_dataset {
   // given), the file then not created unless it failed to open or write:
   // an invalid separator or token; no variables, or no records without
   // ids; an id or name that could not be read back (a state name the reader
-  // takes as a number, "2" or "nan", included); a cell the reader would
+  // takes as a number, "2" or "nan", or a state name a variable holds
+  // twice, included); a cell the reader would
   // take for missing (-1 in a column of numbers whose missing int is
   // another, a non-finite value of a column whose missing float is
   // finite); a first line the reader would split elsewhere (more than one

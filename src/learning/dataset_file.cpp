@@ -760,6 +760,7 @@ int VRN_dataset::WriteFile(const std::string& fileName,
     if (ids && HasNul(variable.id)) {
       return fail(Format("Id of variable %d holds a NUL byte", static_cast<int>(v)));
     }
+    std::unordered_set<std::string_view> seen;
     for (std::size_t s = 0; s < variable.stateNames.size(); ++s) {
       const std::string& name = variable.stateNames[s];
       if (name.empty() || HasLineBreak(name)) {
@@ -774,6 +775,11 @@ int VRN_dataset::WriteFile(const std::string& fileName,
       if (ReadsAsNumber(name)) {
         return fail("State '" + name + "' of variable '" + variable.id +
                     "' would read back as a number");
+      }
+      // The reader makes one state of one name: the cells would merge.
+      if (!seen.insert(name).second) {
+        return fail("State '" + name + "' of variable '" + variable.id +
+                    "' is named twice and would read back as one state");
       }
     }
   }

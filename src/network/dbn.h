@@ -23,6 +23,7 @@
 #include <array>
 #include <map>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -215,8 +216,10 @@ class VRN_dbn {
   // of the slice copies in target's case of the same index.
   void CaseSlicesOntoCopies(VRN_network& target, const std::vector<int>& map,
                             int count) const;
-  void MakeSliceNodeId(char* out, size_t size, const VRN_network& target,
-                       int node, int slice) const;
+  // "<id>_<slice>" of node in target, whole whatever the id's length; empty
+  // when target already uses it (the copy then takes a default id).
+  std::string MakeSliceNodeId(const VRN_network& target, int node,
+                              int slice) const;
 
   std::map<int, int> hiddenOwner_;
   std::set<std::pair<int, int>> parentProxies_;

@@ -1,7 +1,6 @@
 // Unrolling a dynamic network into an ordinary one (one copy of every plate
 // node per slice) and the temporal belief update through that network.
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "base/error_log.h"
@@ -123,10 +122,13 @@ int VRN_dbn::BuildUnrollMap(std::vector<int>& map) const {
   return count;
 }
 
-void VRN_dbn::MakeSliceNodeId(char* out, size_t size, const VRN_network& target,
-                              int node, int slice) const {
-  std::snprintf(out, size, "%s_%d", target.GetNode(node)->GetId(), slice);
-  if (target.IsIdInUse(out, -1) != 0) out[0] = '\0';
+std::string VRN_dbn::MakeSliceNodeId(const VRN_network& target, int node,
+                                     int slice) const {
+  std::string id = target.GetNode(node)->GetId();
+  id += '_';
+  id += std::to_string(slice);
+  if (target.IsIdInUse(id.c_str(), -1) != 0) id.clear();
+  return id;
 }
 
 void VRN_dbn::CaseSlicesOntoCopies(VRN_network& target,
@@ -194,15 +196,13 @@ int VRN_dbn::UnrollNetwork(VRN_network& target, std::vector<int>& map) {
     }
   }
 
-  char id[512];
   std::vector<std::pair<int, int>> pairs;
   for (int s = 1; s < slices; ++s) {
     const size_t row = static_cast<size_t>(s) * count;
     for (int i = 0; i < count; ++i) {
-      MakeSliceNodeId(id, sizeof id, target, map[i], s);
-      const int copy =
-          CloneNodeInto(target, target, map[i], id[0] != '\0' ? id : nullptr,
-                        true);
+      const std::string id = MakeSliceNodeId(target, map[i], s);
+      const int copy = CloneNodeInto(target, target, map[i],
+                                     id.empty() ? nullptr : id.c_str(), true);
       if (copy < 0) {
         return log->Logf(copy, "Unrolling: node [%s] cannot be copied",
                          target.GetNode(map[i])->GetId());

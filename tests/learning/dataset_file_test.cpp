@@ -219,6 +219,9 @@ TEST(DatasetFileTest, WriterRefusesWhatWouldNotReadBack) {
     EXPECT_EQ(error, std::string(message) + " of variable 'a' would read back as a number");
     EXPECT_FALSE(std::ifstream(path).good()) << "no file before the refusal";
   }
+  ASSERT_EQ(data.setStateNames(0, {"lo", "hi", "lo"}), 0);
+  EXPECT_EQ(data.WriteFile(path, nullptr, &error), -103);
+  EXPECT_EQ(error, "State 'lo' of variable 'a' is named twice and would read back as one state");
   ASSERT_EQ(data.setStateNames(0, {std::string("a\0b", 3), "c"}), 0);
   EXPECT_EQ(data.WriteFile(path, nullptr, &error), -103);
   EXPECT_EQ(error, "State 0 of variable 'a' holds a NUL byte");

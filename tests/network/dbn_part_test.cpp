@@ -324,6 +324,15 @@ TEST_F(DbnPartTest, UnrollingNamesTargetsTerminalsAndValues) {
   ASSERT_EQ(net_.SetNumberOfSlices(10), 0);
   ASSERT_EQ(net_.UpdateBeliefs(), 0);
   EXPECT_EQ(Dims(&Val(a)->GetValue()), (std::vector<int>{10, 2}));
+  // A long id is kept whole in every copy.
+  const std::string long_id(2000, 'L');
+  const int l = Plate(long_id.c_str());
+  ASSERT_EQ(net_.SetNumberOfSlices(3), 0);
+  ASSERT_EQ(net_.UnrollNetwork(u, map), 0);
+  ASSERT_EQ(map.size(), 6u);
+  ASSERT_EQ(map[1], l);
+  EXPECT_EQ(u.GetNode(map[3])->GetId(), long_id + "_1");
+  EXPECT_EQ(u.GetNode(map[5])->GetId(), long_id + "_2");
 }
 
 // A dynamic influence diagram: C, D -> A (anchor) and N1, the plate node P

@@ -276,15 +276,45 @@ int ClampToInt(std::int64_t value) {
       std::min<std::int64_t>(INT_MAX, std::max<std::int64_t>(INT_MIN, value)));
 }
 
-// The value that turns the system's vertical axis into the file's and back:
-// the largest top edge of a node, and at least 0.
-int FlipValue(const VRN_network& network) {
-  std::int64_t flip = 0;
+// The value M that turns the system's vertical axis into the file's and
+// back (y becomes M - y): the sum of the smallest and the largest centre y,
+// which mirrors the nodes about the middle of their y range. The mirrored
+// centres have the same range, so reading computes the same M from them and
+// every centre reads back as written. 0 without nodes.
+std::int64_t FlipValue(const VRN_network& network) {
+  std::int64_t low = 0;
+  std::int64_t high = 0;
+  bool any = false;
   for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
-    const VRN_screenInfo& info = network.GetNode(h)->ScreenInfo();
-    flip = std::max<std::int64_t>(flip, std::int64_t{info.y} - info.height / 2);
+    const std::int64_t y = network.GetNode(h)->ScreenInfo().y;
+    low = any ? std::min(low, y) : y;
+    high = any ? std::max(high, y) : y;
+    any = true;
   }
-  return ClampToInt(flip);
+  return low + high;
+}
+
+// The largest amount by which a column of a table the reader normalises may
+// miss 1 and still be written: other tools' six-digit numbers miss it by
+// less, and scaling such a column moves no number by more than it.
+constexpr double kColumnSumTolerance = 1e-4;
+
+// The sum of the first column of table (runs of its last dimension) whose
+// sum misses 1 by more than the tolerance (or is not a number); false when
+// there is none.
+bool ColumnOffOne(const VRN_matrix& table, double* sum) {
+  const int k = table.GetDimensionCount() > 0
+                    ? table.GetSize(table.GetDimensionCount() - 1)
+                    : 0;
+  for (int at = 0; k > 0 && at + k <= table.GetItemCount(); at += k) {
+    double total = 0.0;
+    for (int j = 0; j < k; ++j) total += table.GetItem(at + j);
+    if (!(std::fabs(total - 1.0) <= kColumnSumTolerance)) {
+      *sum = total;
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -699,11 +729,11 @@ bool VRN_huginSpeaker::ApplyPotential(const Potential& potential,
 
 void VRN_huginSpeaker::FinishNetwork() {
   VRN_network* network = GetNetwork();
-  const int flip = FlipValue(*network);
+  const std::int64_t flip = FlipValue(*network);
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     VRN_node* node = network->GetNode(h);
     VRN_screenInfo& info = node->ScreenInfo();
-    info.y = ClampToInt(std::int64_t{flip} - info.y);
+    info.y = ClampToInt(flip - info.y);
     VRN_nodeDef* definition = node->Definition();
     VRN_matrix* table = nullptr;
     if (definition->GetType() == qelta::kDefCpt &&
@@ -725,10 +755,24 @@ int VRN_huginSpeaker::Write(const char* file_name) {
   // Checked before the file is touched, so no half-written file is left.
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     const VRN_node* node = network->GetNode(h);
-    if (KindWord(node->Definition()->GetType()) == nullptr) {
+    const char* kind = KindWord(node->Definition()->GetType());
+    if (kind == nullptr) {
       return ReportFormatted(qelta::kErrOutOfRange,
                              "ERROR: '%s' : Node type not supported by Hugin",
                              node->GetId());
+    }
+    // The reader scales every column of a chance node's table to sum 1.
+    const VRN_matrix* table = std::strcmp(kind, "node") == 0
+                                  ? node->Definition()->GetExpandedDefinition()
+                                  : nullptr;
+    double sum = 0.0;
+    if (table != nullptr && ColumnOffOne(*table, &sum)) {
+      return ReportError(
+          qelta::kErrOutOfRange,
+          (std::string("ERROR: Node [") + node->GetId() +
+           "] cannot be saved in Hugin format: a column of its table sums to " +
+           qelta::DoubleToFileText(sum) + ", which the reader would scale to 1")
+              .c_str());
     }
   }
   VRN_textOutput& out = Output();
@@ -750,7 +794,7 @@ int VRN_huginSpeaker::Write(const char* file_name) {
   (void)out.Unindent();
   out.Write("}\n", kIndentMode);
 
-  const int flip = FlipValue(*network);
+  const std::int64_t flip = FlipValue(*network);
   // A copy: the order is the network's and valid until its next edit.
   const VRN_intArray order = network->PartialOrder();
   for (int handle : order) WriteNode(handle, flip);
@@ -758,7 +802,7 @@ int VRN_huginSpeaker::Write(const char* file_name) {
   return CloseWrittenFile(file_name);
 }
 
-void VRN_huginSpeaker::WriteNode(int handle, int flip) {
+void VRN_huginSpeaker::WriteNode(int handle, std::int64_t flip) {
   VRN_textOutput& out = Output();
   VRN_node* node = GetNetwork()->GetNode(handle);
   VRN_nodeDef* definition = node->Definition();
@@ -772,7 +816,7 @@ void VRN_huginSpeaker::WriteNode(int handle, int flip) {
   WriteStringField("label", node->Header().GetName(), true, true);
   VRN_intArray position;
   position.Add(node->ScreenInfo().x);
-  position.Add(ClampToInt(std::int64_t{flip} - node->ScreenInfo().y));
+  position.Add(ClampToInt(flip - node->ScreenInfo().y));
   WriteIndented("position = ", false);
   WriteIntList(position, 0);
   out.Write(";\n", kIndentMode);

@@ -28,6 +28,7 @@
 #ifndef QELTA_IO_TEXT_HUGIN_H_
 #define QELTA_IO_TEXT_HUGIN_H_
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -170,7 +171,7 @@ class VRN_huginSpeaker : public VRN_fileFormat {
   // Logs the message with "(line %d) : " for a line of the file.
   void ReportAtLine(int line, int code, const std::string& message);
 
-  void WriteNode(int handle, int flip);
+  void WriteNode(int handle, std::int64_t flip);
   void WritePotential(int handle);
   void WriteTable(const VRN_matrix& table, bool utility);
   // The sub-table of the dimension at *offset (moved past it); the

@@ -15,6 +15,7 @@
 #include "definitions/qualitative.h"
 #include "definitions/truth_table.h"
 #include "equations/equation.h"
+#include "equations/mau.h"
 #include "io/text/vrn.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -48,11 +49,18 @@ std::vector<double> Numbers(const VRN_doubleArray& items) {
   return std::vector<double>(items.begin(), items.end());
 }
 
-// Whether the parameters of two DeMorgan, noisy-adder or equation
+// Whether the parameters of two DeMorgan, noisy-adder, CAST or equation
 // definitions (their outcomes aside) are the same.
 bool SameParameters(const VRN_nodeDef& a, const VRN_nodeDef& b) {
   if (a.GetType() != b.GetType()) return false;
   switch (a.GetType()) {
+    case qelta::kDefCast: {
+      const auto& x = static_cast<const VRN_cast&>(a);
+      const auto& y = static_cast<const VRN_cast&>(b);
+      return x.GetBaseline() == y.GetBaseline() &&
+             Numbers(x.GetPositiveWeights()) == Numbers(y.GetPositiveWeights()) &&
+             Numbers(x.GetNegativeWeights()) == Numbers(y.GetNegativeWeights());
+    }
     case qelta::kDefDemorgan: {
       const auto& x = static_cast<const VRN_demorgan&>(a);
       const auto& y = static_cast<const VRN_demorgan&>(b);
@@ -138,6 +146,22 @@ bool ReadsBackWhole(const VRN_network& network, const VRN_node& node) {
   return SameParameters(*node.Definition(), *read);
 }
 
+// Whether a multi-attribute utility node reads back from its weights, the
+// only statement the file has for it: in weights mode, or with expressions
+// that are exactly the weighted sums of its weights.
+bool MauReadsBackFromWeights(const VRN_nodeDef& definition) {
+  const auto* mau = dynamic_cast<const VRN_mau*>(&definition);
+  if (mau == nullptr || mau->GetExpressionSet() == nullptr) return true;
+  VRN_matrix weights;
+  std::vector<double> offsets;
+  int slot = -1;
+  if (!mau->GetLinearForm(&weights, &offsets, &slot)) return false;
+  for (double offset : offsets) {
+    if (offset != 0.0) return false;
+  }
+  return Numbers(ItemsOf(&weights)) == Numbers(ItemsOf(mau->GetMatrixConst()));
+}
+
 }  // namespace
 
 void VRN_vrnSpeaker::BeginContinuation() { (void)Output().SetContinuation("\\ "); }
@@ -202,13 +226,29 @@ int VRN_vrnSpeaker::RefuseUnreadable() {
     // These kinds are written without their parameters: only those the
     // reader makes anyway read back.
     if ((type == qelta::kDefNoisyAdder || type == qelta::kDefDemorgan ||
-         type == qelta::kDefEquation) &&
+         type == qelta::kDefEquation || (ki_layout_ && type == qelta::kDefCast)) &&
         !ReadsBackWhole(*network, *node)) {
       return ReportError(qelta::kErrOutOfRange,
                          (std::string("ERROR: Node [") + node->GetId() +
                           "] cannot be saved in " + format + ": the file keeps only its kind, " +
                           node->Definition()->GetTypeName() +
                           ", and it would read back with other parameters")
+                             .c_str());
+    }
+    if (!MauReadsBackFromWeights(*node->Definition())) {
+      return ReportError(qelta::kErrOutOfRange,
+                         (std::string("ERROR: Node [") + node->GetId() + "] cannot be saved in " +
+                          format + ": the file keeps only its weights, and its expressions " +
+                          "are not exactly their weighted sums")
+                             .c_str());
+    }
+    // This layout writes a noisy-MAX node's numbers in the Henrion form,
+    // which the reader, taking them for the node's own parameters, refuses
+    // once the node has parents.
+    if (ki_layout_ && type == qelta::kDefNoisyMax && !node->Parents().IsEmpty()) {
+      return ReportError(qelta::kErrOutOfRange,
+                         (std::string("ERROR: Node [") + node->GetId() + "] cannot be saved in " +
+                          format + ": a noisy-MAX node with parents would not read back")
                              .c_str());
     }
     // A number its kind does not take (stored through GetMatrix) would

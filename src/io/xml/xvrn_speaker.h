@@ -29,7 +29,9 @@ class VRN_xvrnSpeaker : public VRN_fileFormat {
   // reasons logged (the network keeps what was built before the failure).
   int Read(const char* file_name) override;
   // Writes the network to the file: 0, or -103 with the reason logged
-  // (cannot be opened, a write or the close failed).
+  // (cannot be opened, a write or the close failed); -2, naming it, before
+  // the file exists, when the layout block is written and would read back
+  // a node's, submodel's or text box's size changed (a negative one).
   int Write(const char* file_name) override;
   // Both true.
   bool GuaranteesUniqueIds() const override;
@@ -38,7 +40,7 @@ class VRN_xvrnSpeaker : public VRN_fileFormat {
 
   // Read and Write on a document held in memory: ReadString loads the
   // NUL-terminated text; WriteString appends the document to *out (what
-  // it appended is removed again on failure). 0 or -103.
+  // it appended is removed again on failure). 0, -103, or -2 as Write.
   // REQUIRES: text != nullptr; out != nullptr.
   [[nodiscard]] int ReadString(const char* text);
   [[nodiscard]] int WriteString(std::string* out);
@@ -47,6 +49,9 @@ class VRN_xvrnSpeaker : public VRN_fileFormat {
 
  private:
   int LoadDocument(const char* file_name, const char* text);
+  // -2 (logged) when the layout block is chosen and would not read back a
+  // size as it is held; else 0.
+  int RefuseUnwritableLayout();
 
   qelta::FormatExtension extension_;
 };

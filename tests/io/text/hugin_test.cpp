@@ -81,14 +81,14 @@ TEST(HuginTest, ReadsDeclarationsAndPotentials) {
   EXPECT_STREQ(properties.GetPropertyName(0), "HR_Color");
   EXPECT_STREQ(properties.GetPropertyValue(0), "blue");
   // The default size, and positions on a vertical axis running upwards:
-  // y becomes the largest top edge (200 - 40 / 2) less y.
+  // the centres are mirrored about the middle of their y range (50, 200).
   const VRN_screenInfo& defaults = network.Submodels()->DefaultNodeScreenInfo();
   EXPECT_EQ(defaults.width, 80);
   EXPECT_EQ(defaults.height, 40);
   EXPECT_EQ(network.GetNode(a)->ScreenInfo().x, 100);
-  EXPECT_EQ(network.GetNode(a)->ScreenInfo().y, 130);
+  EXPECT_EQ(network.GetNode(a)->ScreenInfo().y, 200);
   EXPECT_EQ(network.GetNode(b)->ScreenInfo().x, 10);
-  EXPECT_EQ(network.GetNode(b)->ScreenInfo().y, -20);
+  EXPECT_EQ(network.GetNode(b)->ScreenInfo().y, 50);
 }
 
 TEST(HuginTest, DeclarationsLoadInAnyOrder) {

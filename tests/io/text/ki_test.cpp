@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -129,22 +130,36 @@ TEST(KiTest, DxpNameWritesTheNativeLayoutWithFourDifferences) {
   VRN_network network;
   BuildMixed(&network);
   TempPath native(".vrn"), ki(".dxp");
+  // The layout keeps neither N's parent's outcome order nor C's
+  // parameters: each is refused, naming the node, before a file exists.
+  std::remove(ki.path());
+  for (const char* id : {"N", "C"}) {
+    network.ErrorLog()->Flush();
+    EXPECT_EQ(network.WriteFile(ki.path(), 0, 0), qelta::kErrOutOfRange);
+    EXPECT_NE(LogText(network).find(std::string("Node [") + id + "] cannot be saved"),
+              std::string::npos)
+        << LogText(network);
+    EXPECT_EQ(std::fopen(ki.path(), "rb"), nullptr);
+    if (*id == 'N') {
+      ASSERT_EQ(network.RemoveArc(0, 1), qelta::kOk);
+    } else {
+      ASSERT_EQ(network.GetNode(3)->setNodeType(qelta::kDefCpt), qelta::kOk);
+      ASSERT_EQ(network.GetNode(3)->setNodeType(qelta::kDefCast), qelta::kOk);
+    }
+  }
+  network.ErrorLog()->Flush();
   ASSERT_EQ(network.WriteFile(native.path(), 0, 0), qelta::kOk);
-  ASSERT_EQ(network.WriteFile(ki.path(), 0, 0), qelta::kOk);
-  // N's Henrion form: the parent's column scaled by the leak.
-  const std::string henrion = "0.625, 0.375, 0.5, 0.5";
+  ASSERT_EQ(network.WriteFile(ki.path(), 0, 0), qelta::kOk) << LogText(network);
   const std::string native_text = ReadWholeFile(native.path());
   const std::string ki_text = ReadWholeFile(ki.path());
   ASSERT_NE(native_text.find("STRENGTHS"), std::string::npos);
   ASSERT_NE(native_text.find("PWEIGHTS"), std::string::npos);
   ASSERT_NE(native_text.find("QUESTION"), std::string::npos);
-  EXPECT_EQ(ki_text, AsKiLayout(native_text, henrion));
+  EXPECT_EQ(ki_text, AsKiLayout(native_text, "0.5, 0.5"));
   EXPECT_EQ(LogText(network), "");
-  // The Henrion form lacks the parent's distinguished column: read as
-  // native text, N's table cannot be built.
   VRN_network back;
-  EXPECT_EQ(back.ReadFile(ki.path(), qelta::kFormatVrn, 0), qelta::kErrFileIo);
-  EXPECT_NE(LogText(back).find("Node [N]"), std::string::npos) << LogText(back);
+  ASSERT_EQ(back.ReadFile(ki.path(), qelta::kFormatVrn, 0), qelta::kOk) << LogText(back);
+  ExpectSameNetwork(network, back, 0.0);
 }
 
 // A CPT network with a node identifier long enough to wrap.

@@ -88,6 +88,15 @@ TEST(ReadHardeningTest, UnnormalisedColumnsGiveOneAnswerWhateverThePath) {
     SCOPED_TRACE("source " + source);
     VRN_network read;
     VRN_network* net = &given;
+    if (source == ".net") {
+      // Its reader would scale the columns: the writer refuses them.
+      TempPath file(source);
+      EXPECT_EQ(given.WriteFile(file.path(), 0, 0), qelta::kErrOutOfRange);
+      EXPECT_NE(LogText(given).find("Node [A] cannot be saved in Hugin format"),
+                std::string::npos)
+          << LogText(given);
+      continue;
+    }
     if (!source.empty()) {
       TempPath file(source);
       ASSERT_EQ(given.WriteFile(file.path(), 0, 0), qelta::kOk);

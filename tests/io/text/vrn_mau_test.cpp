@@ -10,6 +10,7 @@
 #include "base/arrays.h"
 #include "base/status.h"
 #include "equations/mau.h"
+#include "io/format.h"
 #include "io/text/text_network_util.h"
 #include "network/network.h"
 #include "network/node.h"
@@ -58,7 +59,7 @@ TEST(VrnMauTest, ExpressionNodeParentsKeepTheirOrder) {
   ASSERT_EQ(qelta::kOk, first.AddArc(alpha, m));
   std::string error;
   ASSERT_EQ(qelta::kOk, static_cast<VRN_mau*>(first.GetNode(m)->Definition())
-                            ->SetExpressions({"Alpha*2"}, &error))
+                            ->SetExpressions({"Alpha"}, &error))
       << error;
   ASSERT_EQ(qelta::kOk, first.AddArc(zeta, m));
   ASSERT_EQ(qelta::kOk, first.AddArc(d, m));
@@ -71,6 +72,51 @@ TEST(VrnMauTest, ExpressionNodeParentsKeepTheirOrder) {
                                          false);
   EXPECT_EQ((std::vector<std::string>{"Zeta", "D", "Alpha"}),
             qelta_test::ParentIds(second, second.FindNode("M")));
+}
+
+// The file keeps the weights alone: expressions that are not exactly the
+// weighted sums of them are refused, naming the node, before a file exists
+// (the decision's expected utilities would read back otherwise); those that
+// are read back as the weights.
+TEST(VrnMauTest, ExpressionsTheWeightsDoNotHoldAreRefused) {
+  const struct {
+    const char* expression;
+    bool written;
+  } cases[] = {{"U1*U2", false}, {"2*U1+U2", false}, {"U1+U2+1", false}, {"U1+U2", true}};
+  for (const auto& c : cases) {
+    for (const char* extension : {".vrn", ".dxp"}) {
+      SCOPED_TRACE(std::string(c.expression) + extension);
+      VRN_network net;
+      const int d = net.AddNode(qelta::kDefDecision, "D");
+      const int m = net.AddNode(qelta::kDefMau, "M");
+      for (const char* id : {"U1", "U2"}) {
+        const int u = net.AddNode(qelta::kDefUtility, id);
+        ASSERT_EQ(qelta::kOk, net.AddArc(d, u));
+        ASSERT_EQ(qelta::kOk, net.AddArc(u, m));
+      }
+      std::string error;
+      ASSERT_EQ(qelta::kOk, static_cast<VRN_mau*>(net.GetNode(m)->Definition())
+                                ->SetExpressions({c.expression}, &error))
+          << error;
+      qelta_test::TempPath out(extension);
+      std::remove(out.path());
+      if (!c.written) {
+        EXPECT_EQ(qelta::kErrOutOfRange, net.WriteFile(out.path(), 0, 0));
+        EXPECT_NE(qelta_test::LogText(net).find("Node [M] cannot be saved in the native text"),
+                  std::string::npos)
+            << qelta_test::LogText(net);
+        EXPECT_FALSE(std::ifstream(out.path()).good());
+        continue;
+      }
+      ASSERT_EQ(qelta::kOk, net.WriteFile(out.path(), 0, 0)) << qelta_test::LogText(net);
+      VRN_network back;
+      ASSERT_EQ(qelta::kOk, back.ReadFile(out.path(), qelta::kFormatVrn, 0));
+      const VRN_matrix& read =
+          *back.GetNode(back.FindNode("M"))->Definition()->GetMatrixConst();
+      EXPECT_EQ((std::vector<double>{1.0, 1.0}),
+                std::vector<double>(read.GetItems().begin(), read.GetItems().end()));
+    }
+  }
 }
 
 }  // namespace

@@ -203,7 +203,8 @@ public final class DataSet extends Wrapper {
      * value; a continuous variable without any value comes back discrete, all missing. What could
      * not be read back so is refused before the file is created, with a message naming the
      * variable and, for a cell, the record: a state name or identifier that is empty or holds a
-     * line break; a state name that reading would take as a number (such as "2", "nan" or "inf");
+     * line break; a state name that reading would take as a number (such as "2", "nan" or "inf"),
+     * or that the variable holds twice;
      * a value -1 of a variable whose missing int is another, in a variable without named values;
      * a value that is not finite in a variable whose missing float is finite; with two or more
      * variables, a cell of the first line (the identifiers, or the first record without them)
