@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/error_log.h"
+#include "base/matrix.h"
+#include "definitions/node_def.h"
 #include "network/network.h"
 #include "network/node.h"
 #include "base/status.h"
@@ -277,6 +282,80 @@ TEST(HuginTest, WriteReadWriteKeepsEverything) {
   qelta_test::ExpectWriteReadWriteStable(first, &second, ".net", 0, kHugin,
                                          false, true);
   EXPECT_NEAR(Table(second, second.FindNode("A"))[0], 1e-12, 1e-20);
+}
+
+// The reader scales every column of a chance node's table to sum 1: a
+// table whose column misses 1 by more than other tools' rounding is
+// refused before a file exists, naming the node; others read back as the
+// expanded table written, negative entries and all.
+TEST(HuginTest, ColumnsTheReaderWouldScaleAreRefused) {
+  const struct {
+    int type;
+    Doubles items;  // stored through the matrix, as given
+    bool refused;
+  } cases[] = {{qelta::kDefCpt, {0.2, 0.5, 0.5, 0.5}, true},
+               {qelta::kDefCpt, {-0.5, 1.5, 0.5, 0.5}, false},
+               {qelta::kDefCpt, {0.333333, 0.666666, 1, 0}, false},
+               {qelta::kDefCpt, {0.5, 0.5, 0.5, 0.4998}, true},
+               {qelta::kDefTruthTable, {0.2, 0.5, 0.5, 0.5}, true},
+               {qelta::kDefNoisyMax, {0.2, 0.5, 0, 1, 0.5, 0.5}, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.items));
+    VRN_network network;
+    const int a = network.AddNode(qelta::kDefCpt, "A");
+    const int b = network.AddNode(c.type, "B");
+    ASSERT_EQ(network.AddArc(a, b), qelta::kOk);
+    VRN_matrix* table = network.GetNode(b)->Definition()->GetMatrix();
+    ASSERT_EQ(static_cast<std::size_t>(table->GetItemCount()), c.items.size());
+    for (std::size_t i = 0; i < c.items.size(); ++i) {
+      *table->ItemAddress(static_cast<int>(i)) = c.items[i];
+    }
+    const VRN_matrix* held = network.GetNode(b)->Definition()->GetExpandedDefinition();
+    const Doubles expanded(held->GetItems().begin(), held->GetItems().end());
+    TempPath out(".net");
+    std::remove(out.path());
+    const int written = network.WriteFile(out.path(), kHugin, 0);
+    if (c.refused) {
+      EXPECT_EQ(written, qelta::kErrOutOfRange);
+      EXPECT_NE(LogText(network).find("Node [B] cannot be saved in Hugin format"),
+                std::string::npos)
+          << LogText(network);
+      EXPECT_EQ(std::fopen(out.path(), "rb"), nullptr);
+      continue;
+    }
+    ASSERT_EQ(written, qelta::kOk) << LogText(network);
+    VRN_network back;
+    ASSERT_EQ(back.ReadFile(out.path(), kHugin, 0), qelta::kOk) << LogText(back);
+    const Doubles read = Table(back, back.FindNode("B"));
+    ASSERT_EQ(read.size(), expanded.size());
+    for (std::size_t i = 0; i < read.size(); ++i) EXPECT_NEAR(read[i], expanded[i], 2e-6);
+  }
+}
+
+// Centres read back as written: the vertical axis is mirrored the same way
+// on writing and on reading.
+TEST(HuginTest, CentresReadBackAsWritten) {
+  const std::vector<std::vector<std::pair<int, int>>> layouts = {
+      {{100, 200}, {0, 0}},
+      {{-30, 5}, {10, -70}, {0, 1000}},
+      {{INT_MAX, INT_MAX}, {INT_MIN, INT_MIN}, {3, -3}}};
+  for (const auto& layout : layouts) {
+    VRN_network network;
+    for (std::size_t i = 0; i < layout.size(); ++i) {
+      const int h = network.AddNode(qelta::kDefCpt, ("N" + std::to_string(i)).c_str());
+      network.GetNode(h)->ScreenInfo().x = layout[i].first;
+      network.GetNode(h)->ScreenInfo().y = layout[i].second;
+    }
+    TempPath out(".net");
+    ASSERT_EQ(network.WriteFile(out.path(), kHugin, 0), qelta::kOk) << LogText(network);
+    VRN_network back;
+    ASSERT_EQ(back.ReadFile(out.path(), kHugin, 0), qelta::kOk) << LogText(back);
+    for (std::size_t i = 0; i < layout.size(); ++i) {
+      const VRN_screenInfo& info =
+          back.GetNode(back.FindNode(("N" + std::to_string(i)).c_str()))->ScreenInfo();
+      EXPECT_EQ(std::make_pair(info.x, info.y), layout[i]) << "node " << i;
+    }
+  }
 }
 
 TEST(HuginTest, ListSyntaxUsesBlanks) {

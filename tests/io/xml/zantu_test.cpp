@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -14,6 +15,7 @@
 #include "base/status.h"
 #include "base/strings.h"
 #include "definitions/discrete_def.h"
+#include "io/format.h"
 #include "io/xml/xml_reader.h"
 #include "io/xml/xml_writer.h"
 #include "io/xml/zantu_host.h"
@@ -269,6 +271,57 @@ TEST(ZantuRectangleTest, RectanglesSurviveRepeatedSaves) {
     EXPECT_EQ((std::vector<int>{info.x, info.y, info.width, info.height}),
               (std::vector<int>(rects[h], rects[h] + 4)))
         << h;
+  }
+}
+
+// The loader takes a negative size as its absolute value (other tools give
+// bounds in either order), so a node, submodel or text box of a negative
+// size other than INT_MIN is refused, naming it, before a file or string is
+// written; without the layout block it is not written at all, so it writes.
+TEST(ZantuRectangleTest, NegativeSizesAreRefused) {
+  enum Holder { kNode, kSubmodel, kWindow, kTextBox };
+  const struct {
+    Holder holder;
+    int width, height;
+    const char* named;
+  } cases[] = {{kNode, -30, 40, "Node [N]"},
+               {kNode, 30, -1, "Node [N]"},
+               {kSubmodel, -4, 4, "Submodel [S]"},
+               {kWindow, 4, -4, "Submodel [S]"},
+               {kTextBox, -10, 10, "Text box 0 of submodel [S]"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.named) + " " + std::to_string(c.holder));
+    VRN_network net;
+    const int n = net.AddNode(kCpt, "N");
+    const int s = net.Submodels()->CreateSubmodel(qelta::kMainSubmodel, "S");
+    ASSERT_GE(s, 0);
+    VRN_submodel& submodel = *net.Submodels()->GetSubmodel(s);
+    submodel.TextBoxes().push_back(VRN_textBox{"note", {0, 0, 5, 5}});
+    VRN_screenInfo& info =
+        c.holder == kNode ? net.GetNode(n)->ScreenInfo() : submodel.ScreenInfo();
+    int* rect = c.holder == kWindow ? submodel.Window() : submodel.TextBoxes()[0].rect;
+    if (c.holder == kNode || c.holder == kSubmodel) {
+      info.width = c.width;
+      info.height = c.height;
+    } else {
+      rect[2] = c.width;
+      rect[3] = c.height;
+    }
+    std::string text;
+    EXPECT_EQ(net.WriteString(text, 0), qelta::kErrOutOfRange);
+    EXPECT_EQ(text, "");
+    const VRN_errorLog& log = *net.ErrorLog();
+    ASSERT_GT(log.GetNumberOfMessages(), 0);
+    EXPECT_EQ(std::string(log.GetMessage(log.GetNumberOfMessages() - 1))
+                  .find(std::string("ERROR: ") + c.named +
+                        " cannot be saved in the XML network file"),
+              0u)
+        << log.GetMessage(log.GetNumberOfMessages() - 1);
+    const std::string path = ::testing::TempDir() + "zantu_negative.xvrn";
+    std::remove(path.c_str());
+    EXPECT_EQ(net.WriteFile(path.c_str(), 0, 0), qelta::kErrOutOfRange);
+    EXPECT_EQ(std::fopen(path.c_str(), "rb"), nullptr);
+    EXPECT_EQ(net.WriteString(text, qelta::kExtensionNone), qelta::kOk);
   }
 }
 
