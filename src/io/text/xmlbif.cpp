@@ -13,6 +13,7 @@
 #include "base/strings.h"
 #include "definitions/node_def.h"
 #include "io/table_limit.h"
+#include "io/text/xml_encoding.h"
 #include "io/xml/xml_writer.h"
 
 namespace {
@@ -460,7 +461,13 @@ int VRN_xmlSpeaker::ReadTextElement(const Markup& start, std::string* text) {
 // ------------------------------------------------------------- reading
 
 int VRN_xmlSpeaker::Read(const char* file_name) {
-  int rc = CreateLexer(1, file_name);
+  // The lexer reads UTF-8: a file in another encoding is read from a UTF-8
+  // copy, or refused.
+  qelta::XmlUtf8Source source;
+  std::string refusal;
+  int rc = source.Prepare(file_name, &refusal);
+  if (rc != kOk) return ReportError(rc, refusal.c_str());
+  rc = CreateLexer(1, source.Path());
   if (rc != kOk) return rc;
   at_tag_ = false;
   network_name_.clear();

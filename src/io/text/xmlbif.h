@@ -55,7 +55,9 @@ class VRN_xmlSpeaker : public VRN_fileFormat {
   // -111 when the input ends before the end tag of BIF; -127 naming the
   // first element skipped when BIF holds elements but no NETWORK; -103 when
   // a table cannot be built as given or a variable's OUTCOME list cannot be
-  // taken as its outcomes (an empty one, or one alone).
+  // taken as its outcomes (an empty one, or one alone); -103 naming the
+  // encoding when the file's cannot be read (XmlUtf8Source: UTF-8, UTF-16
+  // and ISO-8859-1 are, and ASCII bytes under any ASCII-compatible name).
   int Read(const char* file_name) override;
   // Writes the network as well-formed XML (declaration and document type
   // as conforming parsers take them; older files with an upper-case

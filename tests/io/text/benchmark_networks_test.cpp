@@ -191,6 +191,31 @@ TEST_P(XmlBifCopyTest, IsWellFormedXmlAndReadsBack) {
 INSTANTIATE_TEST_SUITE_P(Files, XmlBifCopyTest,
                          ::testing::ValuesIn(NetworkFiles("dsc")), TestName);
 
+using XmlBifUtf16Test = BenchmarkFileTest;
+
+// Each XMLBIF file in UTF-16 (little-endian, with its byte-order mark)
+// reads as the file itself.
+TEST_P(XmlBifUtf16Test, ReadsAsTheUtf8File) {
+  SKIP_WITHOUT_SHARED_DATA(GetParam());
+  const std::string path = DataDir() + "/networks/" + GetParam();
+  VRN_network original;
+  ASSERT_EQ(original.ReadFile(path.c_str(), qelta::kFormatXmlBif, 0), qelta::kOk);
+  std::string utf16 = "\xFF\xFE";
+  for (char c : qelta_test::ReadWholeFile(path)) {
+    ASSERT_EQ(c & 0x80, 0) << "the benchmark files are ASCII";
+    utf16 += c;
+    utf16 += '\0';
+  }
+  TempPath copy_file(".xml", utf16);
+  VRN_network copy;
+  ASSERT_EQ(copy.ReadFile(copy_file.path(), qelta::kFormatXmlBif, 0), qelta::kOk)
+      << LogText(copy);
+  qelta_test::ExpectSameNetwork(original, copy, 0.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, XmlBifUtf16Test,
+                         ::testing::ValuesIn(NetworkFiles("xmlbif")), TestName);
+
 // node -> (state, probability) rows in file order.
 using Posteriors =
     std::map<std::string, std::vector<std::pair<std::string, double>>>;

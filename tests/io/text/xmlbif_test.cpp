@@ -339,4 +339,100 @@ TEST(XmlBifTest, InvalidUtf8IsRepairedWhereverTextIsStored) {
   EXPECT_EQ(Table(network, second), (Doubles{0.1, 0.9, 0.6, 0.4}));
 }
 
+// UTF-8 text in UTF-16 of the given byte order, with a byte-order mark
+// when bom is set.
+std::string Utf16(const std::string& text, bool little, bool bom) {
+  std::string out;
+  auto unit = [&](unsigned u) {
+    const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+    out += little ? low : high;
+    out += little ? high : low;
+  };
+  if (bom) unit(0xFEFF);
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const int extra = c < 0x80 ? 0 : c < 0xE0 ? 1 : c < 0xF0 ? 2 : 3;
+    unsigned code = extra == 0 ? c : c & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) code = code << 6 | (text[i + k] & 0x3F);
+    i += 1 + extra;
+    if (code >= 0x10000) {
+      unit(0xD800 + ((code - 0x10000) >> 10));
+      unit(0xDC00 + ((code - 0x10000) & 0x3FF));
+    } else {
+      unit(code);
+    }
+  }
+  return out;
+}
+
+// A declared encoding is honoured or the file is refused, naming it: the
+// text of one network in each encoding reads as its UTF-8 form does.
+TEST(XmlBifTest, DeclaredEncodingsAreHonouredOrRefused) {
+  auto document = [](const std::string& declaration, const std::string& name,
+                     const std::string& first, const std::string& second,
+                     const std::string& other = "B") {
+    return declaration + "<BIF VERSION=\"0.3\"><NETWORK><NAME>n</NAME>\n<VARIABLE><NAME>" + name +
+           "</NAME><OUTCOME>" + first + "</OUTCOME><OUTCOME>" + second +
+           "</OUTCOME></VARIABLE>\n<VARIABLE><NAME>" + other +
+           "</NAME><OUTCOME>a</OUTCOME><OUTCOME>b</OUTCOME></VARIABLE>\n<DEFINITION><FOR>" +
+           name + "</FOR><TABLE>0.25 0.75</TABLE></DEFINITION>\n</NETWORK></BIF>\n";
+  };
+  const std::string utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  const std::string latin1 = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n";
+  const std::string utf16 = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n";
+  // Beyond the basic plane too, through a surrogate pair.
+  const std::string clef = "\xF0\x9D\x84\x9E";
+  const std::string wide = document(utf16, "\xC3\x84rger", "\xC3\xA4", "\xC3\xB6", clef);
+  VRN_network expected_wide;
+  ASSERT_EQ(ReadText(&expected_wide,
+                     document(utf8, "\xC3\x84rger", "\xC3\xA4", "\xC3\xB6", clef)),
+            qelta::kOk);
+  VRN_network expected;
+  ASSERT_EQ(ReadText(&expected, document(utf8, "\xC3\x84rger", "\xC3\xA4", "\xC3\xB6")),
+            qelta::kOk)
+      << LogText(expected);
+  VRN_network ascii;
+  ASSERT_EQ(ReadText(&ascii, document(utf8, "Arger", "a", "o")), qelta::kOk);
+  const struct {
+    std::string bytes;
+    const VRN_network* as;  // null: refused with the message
+    const char* message;
+  } cases[] = {
+      {document(latin1, "\xC4rger", "\xE4", "\xF6"), &expected, nullptr},
+      {Utf16(wide, true, true), &expected_wide, nullptr},
+      {Utf16(wide, false, true), &expected_wide, nullptr},
+      {Utf16(wide, true, false), &expected_wide, nullptr},
+      {document(latin1, "Arger", "a", "o"), &ascii, nullptr},
+      {document("<?xml version='1.0' encoding='windows-1252'?>", "Arger", "a", "o"), &ascii,
+       nullptr},
+      {document("<?xml version='1.0' encoding='windows-1252'?>", "\xC4rger", "\xE4", "\xF6"),
+       nullptr, "Encoding \"windows-1252\" is not supported"},
+      {document("<?xml version='1.0' encoding='US-ASCII'?>", "\xC4rger", "a", "o"), nullptr,
+       "Encoding \"US-ASCII\" is not supported"},
+      {document(utf16, "Arger", "a", "o"), nullptr, "Encoding \"UTF-16\" declared"},
+      {Utf16(wide, true, true).substr(0, 300) + std::string("\x00\xDC", 2), nullptr, "not valid UTF-16"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes.substr(0, 60));
+    VRN_network network;
+    const int read = ReadText(&network, c.bytes);
+    if (c.as == nullptr) {
+      EXPECT_EQ(read, qelta::kErrFileIo);
+      EXPECT_NE(LogText(network).find(c.message), std::string::npos) << LogText(network);
+      EXPECT_EQ(network.GetNumberOfNodes(), 0);
+      continue;
+    }
+    ASSERT_EQ(read, qelta::kOk) << LogText(network);
+    ExpectSameNetwork(*c.as, network, 0.0);
+    for (int h = c.as->GetFirstNode(); h >= 0; h = c.as->GetNextNode(h)) {
+      const int other = network.FindNode(c.as->GetNode(h)->GetId());
+      ASSERT_GE(other, 0);
+      EXPECT_STREQ(network.GetNode(other)->Header().GetName(), c.as->GetNode(h)->Header().GetName());
+      EXPECT_EQ(OutcomeIds(network, other), OutcomeIds(*c.as, h));
+    }
+  }
+  EXPECT_STREQ(expected.GetNode(expected.FindNode("n") == 0 ? 1 : 0)->Header().GetName(),
+               "\xC3\x84rger");
+}
+
 }  // namespace
