@@ -524,9 +524,8 @@ public final class Network extends Wrapper {
      * Writes the network to a file in the format that the name's extension selects (see
      * {@link #readFile(String)}). A name holding U+0000 is refused.
      *
-     * <p>What a write answers success for reads back in its format with every node (a "dxp" file
-     * with a noisy-MAX node that has parents excepted, see below), less what the list says the
-     * format drops. A format that cannot hold what reading needs refuses the write and leaves no
+     * <p>What a write answers success for reads back in its format with every node, less what the
+     * list says the format drops. A format that cannot hold what reading needs refuses the write and leaves no
      * file; most refusals name the node, those of a whole network name none:
      * <ul>
      * <li>XML ("xvrn", "qvrn", and {@link #writeString()}): a truth table is kept as its resulting
@@ -534,12 +533,18 @@ public final class Network extends Wrapper {
      * node; see {@link #setNodeDefinition(int, double[])}). A text that XML cannot carry, one
      * holding U+FFFE or U+FFFF (a name, comment, label, property, case text and the like), is
      * refused with code -103 and a message naming its node (or case, submodel, the network) and
-     * the field: "Node 'X' cannot be written: its name holds ...".
-     * <li>Native text ("vrn", "dxp"): DeMorgan, noisy-adder and equation nodes keep their kind
-     * (and a noisy-adder its outcomes) but read back with default parameters, an equation node
-     * with two intervals; a node other than an equation node whose equation parent has another
-     * number of intervals is refused (code -2, naming both), as its table would not fit.
-     * Multi-attribute utility nodes keep their weights, not their expressions.
+     * the field: "Node 'X' cannot be written: its name holds ...". The file's layout block reads
+     * a negative size as its absolute value, so a node, submodel or text box of a negative size
+     * (but the int minimum) is refused (code -2, naming it); a control character other than TAB,
+     * LF and CR in a text box caption, which XML cannot hold, is written as ".".
+     * <li>Native text ("vrn", "dxp"): DeMorgan, noisy-adder and equation nodes keep only their
+     * kind (and a noisy-adder its outcomes), so one whose parameters are not those its reader
+     * makes by default (for an equation node, two intervals) is refused (code -2, naming the node
+     * and the format); so is a node other than an equation node whose equation parent has another
+     * number of intervals (code -2, naming both), as its table would not fit. Multi-attribute
+     * utility nodes keep their weights, not their expressions: one whose expressions are not
+     * exactly the weighted sums of its weights is refused (code -2, naming the node and the
+     * format).
      * <li>Netica ("dne"): equations that cannot be solved for their node or call user-defined
      * functions, and interval bounds or point values that are not finite, are refused (code -2,
      * naming the node); a network with a multi-attribute utility node is refused without a node
@@ -549,7 +554,10 @@ public final class Network extends Wrapper {
      * naming the node ("ERROR: '<i>id</i>' : Node type not supported by Hugin", "... by MSBN"),
      * and a network with a multi-attribute utility node without a node named: "ERROR: This
      * Network cannot be saved in Hugin format", "ERROR: This Network cannot be saved in Microsotf
-     * format" (code -2). Ergo ("erg") refuses a network with any node that is not a CPT or a
+     * format" (code -2). Hugin's reader scales each column of a chance node's table to sum 1, so
+     * a node with a column (of the expanded table it writes) whose sum misses 1 by more than 1e-4
+     * is refused (code -2, naming the node and the format); node centres read back as written.
+     * Ergo ("erg") refuses a network with any node that is not a CPT or a
      * truth table without a node named: "ERROR: This Network cannot be saved in Ergo format"
      * (code -2).
      * <li>Netica, XMLBIF, Hugin, MSBN and Ergo hold only full tables: a node whose table would
@@ -570,10 +578,10 @@ public final class Network extends Wrapper {
      * <p>A "dxp" name writes the native text layout of "vrn", not KI, and leaves out more than a
      * "vrn" file does: a noisy-MAX node's PROBABILITIES hold its parameters in the Henrion form
      * ({@link #getNoisyHenrionDefinition(int)}), without the entries of the parents'
-     * distinguished outcomes that the native text reader expects, so the file of a network with a
-     * noisy-MAX node that has parents is written but does not read back (reading it fails with
-     * code -103, naming the node); CAST nodes keep no parameters and read back with default
-     * ones; diagnostic roles and the other diagnosis attributes of nodes are not written.
+     * distinguished outcomes that the native text reader expects, so a noisy-MAX node that has
+     * parents is refused (code -2, naming the node and the format); CAST nodes keep no
+     * parameters, so one whose parameters are not the defaults is refused the same way;
+     * diagnostic roles and the other diagnosis attributes of nodes are not written.
      *
      * <p>A text-format write cut short by the file system (a full disk, say) fails with code -101,
      * the exception message carrying "ERROR: Can't write the file <i>name</i>" ("ERROR: Writing
@@ -1474,7 +1482,8 @@ public final class Network extends Wrapper {
      * parent configuration, so writing a network whose truth table has a run that is not one 1
      * among 0s fails with code -103 and a message naming the node, and leaves no file. The native
      * text ("vrn", "dxp") and Netica ("dne") files write the numbers of such a table and read them
-     * back as a truth table; the other text formats write every truth table as its numbers.
+     * back as a truth table; the other text formats write every truth table as its numbers (Hugin
+     * "net" refuses one with a run that does not sum to 1; see {@link #writeFile(String)}).
      *
      * @param nodeHandle handle of the node
      * @param definition the table's items, last dimension fastest
@@ -2447,7 +2456,9 @@ public final class Network extends Wrapper {
     /**
      * Sets the rectangle the node occupies in the drawing. Any values are stored as given (the
      * centre is computed with Java's wrapping int arithmetic), so {@link #getNodePosition(int)}
-     * answers this rectangle. Files keep the width and height as absolute values.
+     * answers this rectangle. The native text file keeps a negative width or height; the XML
+     * file and {@link #writeString()} refuse one (but the int minimum), see
+     * {@link #writeFile(String)}.
      *
      * @param nodeHandle handle of the node
      * @param x left edge
