@@ -79,24 +79,6 @@ bool IsKnownElement(const std::string& name) {
   return false;
 }
 
-void AppendUtf8(std::uint32_t code, std::string* out) {
-  if (code < 0x80) {
-    out->push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-}
-
 // The value of a character reference's text between "&#" and ";"; false
 // for anything that is not a number of a valid character.
 bool CharacterCode(const std::string& digits, std::uint32_t* code) {
@@ -157,7 +139,7 @@ std::string ResolveReferences(const std::string& text) {
       out.push_back('\'');
     } else if (!entity.empty() && entity[0] == '#' &&
                CharacterCode(entity.substr(1), &code)) {
-      AppendUtf8(code, &out);
+      qelta::AppendUtf8(code, &out);
     } else {
       out.push_back('&');
       continue;
