@@ -212,3 +212,65 @@ TEST(UnderflowTest, SubnormalSlicesKeepTheirDigitsOrTheUpdateIsRefused) {
     }
   }
 }
+
+// Impossible evidence beside subnormal entries that take part in products
+// (which underflow): still impossible, not below the doubles, under either
+// relevance switch; a positive probability that small is still refused.
+TEST(UnderflowTest, ImpossibleEvidenceBesideSubnormalProductsIsImpossible) {
+  const double t = std::ldexp(3.0, -1074);
+  // B and E copies of A but for t; with `joined`, C and D read B and E:
+  // C = c1 needs B = E, D = d1 needs B != E. Otherwise C and D copy B and
+  // D = d1 contradicts C = c0. In the chain the probability's relevance
+  // step sums A into B, in the other the join tree multiplies t by t.
+  for (const bool joined : {false, true}) {
+    for (const bool possible : {false, true}) {
+      for (const bool relevance : {false, true}) {
+        SCOPED_TRACE(std::string(joined ? "joined" : "chain") +
+                     (possible ? ", possible" : ", impossible") +
+                     (relevance ? ", relevance on" : ", relevance off"));
+        VRN_network net;
+        const int a = net.AddNode(qelta::kDefCpt, "A"), b = net.AddNode(qelta::kDefCpt, "B");
+        const int c = net.AddNode(qelta::kDefCpt, "C"), d = net.AddNode(qelta::kDefCpt, "D");
+        ASSERT_EQ(qelta::kOk, net.AddArc(a, b) | net.AddArc(b, c) | net.AddArc(b, d));
+        ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({0.6, 0.4}));
+        ASSERT_EQ(qelta::kOk, net.GetNode(b)->Definition()->SetDefinitionFromVector(
+                                  {0.0, 1.0, t, 1 - t}));
+        std::vector<std::pair<int, int>> evidence{{c, joined ? 1 : 0}, {d, 1}};
+        if (joined) {
+          const int e = net.AddNode(qelta::kDefCpt, "E");
+          ASSERT_EQ(qelta::kOk, net.AddArc(a, e) | net.AddArc(e, c) | net.AddArc(e, d));
+          ASSERT_EQ(qelta::kOk, net.GetNode(e)->Definition()->SetDefinitionFromVector(
+                                    {0.0, 1.0, t, 1 - t}));
+          ASSERT_EQ(qelta::kOk, net.GetNode(c)->Definition()->SetDefinitionFromVector(
+                                    {0.5, 0.5, 1, 0, 1, 0, 0.5, 0.5}));
+          ASSERT_EQ(qelta::kOk, net.GetNode(d)->Definition()->SetDefinitionFromVector(
+                                    {1, 0, 0.5, 0.5, 0.5, 0.5, 1, 0}));
+          // B = E = b0 from A = a1 alone: 0.4 t^2 / 4 of probability.
+          if (possible) evidence = {{c, 1}, {b, 0}, {e, 0}};
+        } else {
+          for (int h : {c, d}) {
+            ASSERT_EQ(qelta::kOk, net.GetNode(h)->Definition()->SetDefinitionFromVector({1, 0, 0, 1}));
+          }
+          // B = b0: 0.4 t, which no double holds within 1e-12.
+          if (possible) evidence = {{c, 0}, {d, 0}};
+        }
+        net.SetRelevanceReasoning(false);  // keeps impossible evidence as entered
+        for (const auto& [h, k] : evidence) ASSERT_EQ(qelta::kOk, testnet::Val(net, h)->SetEvidence(k));
+        net.SetRelevanceReasoning(relevance);
+        double pe = -2.0;
+        EXPECT_EQ(!possible, net.CalcPropEvidence(pe, false));
+        EXPECT_EQ(possible ? -1.0 : 0.0, pe);
+        net.SetRelevanceReasoning(relevance);  // the probability switched it on
+        std::vector<int> found;
+        double best = 0.0;
+        const int status = net.AnnealedMAP(evidence, {a}, &found, &best, &pe, 1);
+        if (!possible) {
+          EXPECT_EQ(qelta::kErrZeroMarginal, status);
+          EXPECT_EQ(qelta::kErrZeroMarginal, testnet::RunCode(net, 0));
+        } else {
+          EXPECT_EQ(qelta::kErrGeneral, status);
+        }
+      }
+    }
+  }
+}
