@@ -144,7 +144,17 @@ bool VRN_ClusteringRun(VRN_network* network, std::uint8_t* solveFlags,
                        std::uint32_t sizeLimit, int* zeroCounter) {
   std::unique_ptr<VRN_relevanceParts> parts;
   try {
+    qelta::ClearUnderflow();
     parts.reset(VRN_RelevanceDecompose(network, qelta::kRelevanceForClustering));
+    // A root summed into its child may have lost products below the
+    // doubles and so taken a tiny probability to 0, where the update would
+    // report impossible evidence: the roots then stay, for the join trees
+    // to weigh what their products lose.
+    if (qelta::Underflowed()) {
+      parts.reset();
+      parts.reset(VRN_RelevanceDecompose(
+          network, qelta::kRelevanceForClustering & ~qelta::kRelevanceRootAbsorption));
+    }
     if (parts == nullptr) return true;
     // Impossible evidence that relevance reasoning answered on the spot
     // counts as an all-zero marginal.

@@ -215,9 +215,10 @@ TEST(UnderflowTest, SubnormalSlicesKeepTheirDigitsOrTheUpdateIsRefused) {
 
 // Impossible evidence beside subnormal entries that take part in products
 // (which underflow): still impossible, not below the doubles, under either
-// relevance switch; a positive probability that small is still refused.
+// relevance switch; a positive probability that small is still refused,
+// by the update too, and not taken for impossible evidence.
 TEST(UnderflowTest, ImpossibleEvidenceBesideSubnormalProductsIsImpossible) {
-  const double t = std::ldexp(3.0, -1074);
+  const double t = std::ldexp(1.0, -1074);
   // B and E copies of A but for t; with `joined`, C and D read B and E:
   // C = c1 needs B = E, D = d1 needs B != E. Otherwise C and D copy B and
   // D = d1 contradicts C = c0. In the chain the probability's relevance
@@ -251,7 +252,7 @@ TEST(UnderflowTest, ImpossibleEvidenceBesideSubnormalProductsIsImpossible) {
           for (int h : {c, d}) {
             ASSERT_EQ(qelta::kOk, net.GetNode(h)->Definition()->SetDefinitionFromVector({1, 0, 0, 1}));
           }
-          // B = b0: 0.4 t, which no double holds within 1e-12.
+          // B = b0: 0.4 t, which rounds to 0.
           if (possible) evidence = {{c, 0}, {d, 0}};
         }
         net.SetRelevanceReasoning(false);  // keeps impossible evidence as entered
@@ -273,4 +274,25 @@ TEST(UnderflowTest, ImpossibleEvidenceBesideSubnormalProductsIsImpossible) {
       }
     }
   }
+  // D = d1 needs C = c0, which needs A = a0 and B = b0 (of probability
+  // 1e-188 * 1e-252) or A = a2 (0): possible, below every double. Summed
+  // into C one target at a time, A and B would give it 0.
+  VRN_network net;
+  const int a = net.AddNode(qelta::kDefCpt, "A"), b = net.AddNode(qelta::kDefCpt, "B");
+  const int c = net.AddNode(qelta::kDefCpt, "C"), d = net.AddNode(qelta::kDefCpt, "D");
+  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetNumberOfOutcomes(3));
+  ASSERT_EQ(qelta::kOk, net.AddArc(a, c) | net.AddArc(b, c) | net.AddArc(c, d));
+  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({1e-188, 1, 0}));
+  ASSERT_EQ(qelta::kOk, net.GetNode(b)->Definition()->SetDefinitionFromVector({1, 0}));
+  ASSERT_EQ(qelta::kOk, net.GetNode(c)->Definition()->SetDefinitionFromVector(
+                            {1e-252, 1, 0.9, 0.1, 0, 1, 0, 1, 0, 1, 2e-321, 1}));
+  ASSERT_EQ(qelta::kOk, net.GetNode(d)->Definition()->SetDefinitionFromVector({0.5, 0.5, 1, 0}));
+  net.SetRelevanceReasoning(false);
+  ASSERT_EQ(qelta::kOk, testnet::Val(net, d)->SetEvidence(1));
+  const int update = testnet::RunCode(net, 0);
+  EXPECT_NE(qelta::kOk, update);
+  EXPECT_NE(qelta::kErrZeroMarginal, update);
+  EXPECT_STREQ("Products of the probabilities fall below the range of double precision "
+               "numbers; the result would not be exact",
+               net.ErrorLog()->GetMessage(net.ErrorLog()->GetNumberOfMessages() - 1));
 }
