@@ -144,7 +144,17 @@ bool VRN_ClusteringRun(VRN_network* network, std::uint8_t* solveFlags,
                        std::uint32_t sizeLimit, int* zeroCounter) {
   std::unique_ptr<VRN_relevanceParts> parts;
   try {
+    qelta::ClearUnderflow();
     parts.reset(VRN_RelevanceDecompose(network, qelta::kRelevanceForClustering));
+    // A root summed into its child may have lost products below the
+    // doubles and so taken a tiny probability to 0, where the update would
+    // report impossible evidence: the roots then stay, for the join trees
+    // to weigh what their products lose.
+    if (qelta::Underflowed()) {
+      parts.reset();
+      parts.reset(VRN_RelevanceDecompose(
+          network, qelta::kRelevanceForClustering & ~qelta::kRelevanceRootAbsorption));
+    }
     if (parts == nullptr) return true;
     // Impossible evidence that relevance reasoning answered on the spot
     // counts as an all-zero marginal.
@@ -310,21 +320,17 @@ namespace {
 // probability of evidence.
 constexpr long long kLostEvidenceExponent = -960;
 
-}  // namespace
-
-qelta::ScaledProbability VRN_ProbabilityOfEvidence(VRN_network* network) {
+// The probability of the evidence over the parts relevance reasoning with
+// these flags leaves; *lost tells whether its own sums lost products below
+// the doubles.
+qelta::ScaledProbability EvidenceOverParts(VRN_network* network, int flags, bool* lost) {
   qelta::ScaledProbability p;
   qelta::ScaledProbability none;
   none.fraction = qelta::ScaledProbability::kNone;
   try {
     qelta::ClearUnderflow();
-    std::unique_ptr<VRN_relevanceParts> parts(
-        VRN_RelevanceDecompose(network, qelta::kRelevanceForEvidence));
-    // Tables combined by the decomposition may have lost products below the
-    // doubles: each loses less than 2^-1074 of a probability (entries and
-    // likelihoods are at most 1), which shows only in a probability near
-    // the foot of the doubles, or as a 0 that is none.
-    const bool lost = qelta::Underflowed();
+    std::unique_ptr<VRN_relevanceParts> parts(VRN_RelevanceDecompose(network, flags));
+    *lost = qelta::Underflowed();
     // No list means no node at all: nothing observed, certainly.
     if (parts == nullptr) {
       if (network->GetNumberOfNodes() != 0) p.fraction = 0.0;
@@ -381,12 +387,29 @@ qelta::ScaledProbability VRN_ProbabilityOfEvidence(VRN_network* network) {
       if (entry < 0.0) return none;
       p.Multiply(entry);
     }
-    if (lost && (p.fraction == 0.0 || p.exponent < kLostEvidenceExponent)) {
-      qelta::LogBelowDoubles(network);
-      p.fraction = qelta::ScaledProbability::kInexact;
-    }
     return p;
   } catch (const std::bad_alloc&) {
     return none;
   }
+}
+
+}  // namespace
+
+qelta::ScaledProbability VRN_ProbabilityOfEvidence(VRN_network* network) {
+  bool lost = false;
+  qelta::ScaledProbability p =
+      EvidenceOverParts(network, qelta::kRelevanceForEvidence, &lost);
+  // Roots summed away may have lost products below the doubles: each loses
+  // less than 2^-1074 of a probability (entries and likelihoods are at
+  // most 1), which shows only in a probability near the foot of the
+  // doubles, or as a 0 that is none. Without those sums the join trees
+  // weigh what their own products lose.
+  if (!p.failed() && lost && (p.fraction == 0.0 || p.exponent < kLostEvidenceExponent)) {
+    p = EvidenceOverParts(network, 0, &lost);
+    if (!p.failed() && lost) {
+      qelta::LogBelowDoubles(network);
+      p.fraction = qelta::ScaledProbability::kInexact;
+    }
+  }
+  return p;
 }

@@ -103,8 +103,9 @@ qelta::ScaledProbability VRN_ProbabilityOfEvidence(VRN_network* network);
 
 // ------------------------------------------------------ shared clustering
 
-// Runs relevance reasoning (flags 7) and the clustering engine on every
-// part. solveFlags: null, or one byte per handle (GetLastNode() + 1) that is
+// Runs relevance reasoning (flags 7; without root absorption where summing
+// roots away lost products below the doubles) and the clustering engine on
+// every part. solveFlags: null, or one byte per handle (GetLastNode() + 1) that is
 // 1 for a node whose belief is still wanted; the engine clears the byte of
 // every node it solves. sizeLimit: the engine's table-size limit (0 its
 // default). zeroCounter: counts all-zero marginals (may be null). True when

@@ -102,7 +102,9 @@ bool VRN_clusteringEngine::Propagate(JoinTree* tree) {
   tree->SetCareful(true);
   qelta::StartCarefulUpdate();
   if (!passes()) return false;
-  if (tree->Trustworthy()) return true;
+  // Impossible evidence leaves every table exactly 0, whatever the passes
+  // lost on the way: the zero marginals tell it.
+  if (tree->Trustworthy() || EvidenceImpossible()) return true;
   qelta::LogBelowDoubles(job_->part->GetNetwork());
   // An older belief must not pass for the answer to this evidence.
   for (int i = 0; i < job_->part->GetSize(); ++i) {
@@ -255,6 +257,7 @@ qelta::ScaledProbability VRN_clusteringEngine::ProbabilityOfEvidence() {
     tree.SetCareful(true);
     p = tree.ScaledProbabilityOfEvidence();
     if (p.failed() || tree.Trustworthy()) return p;
+    if (p.fraction == 0.0 && EvidenceImpossible()) return p;
     qelta::LogBelowDoubles(job_->part->GetNetwork());
     p.fraction = qelta::ScaledProbability::kInexact;
     return p;
@@ -263,6 +266,30 @@ qelta::ScaledProbability VRN_clusteringEngine::ProbabilityOfEvidence() {
   } catch (const std::length_error&) {
     return none;
   }
+}
+
+bool VRN_clusteringEngine::EvidenceImpossible() {
+  // The same tree over the tables' patterns of zeros: a non-zero entry
+  // becomes 1/k (k the record's outcome count), so no column sums above 1
+  // and no product comes near the foot of the doubles, while a product is
+  // 0 exactly where the tables give it 0.
+  const std::size_t n = tables_.size();
+  std::vector<std::vector<double>> patterns(n);
+  std::vector<const double*> tables(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const int size = job_->part->GetRecord(static_cast<int>(i))->GetTable()->GetItemCount();
+    const double entry = 1.0 / outcomes_[i];
+    patterns[i].resize(static_cast<std::size_t>(size));
+    for (int k = 0; k < size; ++k) patterns[i][k] = tables_[i][k] == 0.0 ? 0.0 : entry;
+    tables[i] = patterns[i].data();
+  }
+  qelta::JoinTreeProblem problem = problem_;
+  problem.tables = tables.data();
+  JoinTree tree(problem);
+  if (tree.Build(0xFFFFFFFFu) != kOk) return false;
+  qelta::ClearUnderflow();
+  const qelta::ScaledProbability p = tree.ScaledProbabilityOfEvidence();
+  return p.fraction == 0.0 && !qelta::Underflowed();
 }
 
 // ---------------------------------------------------------------- learning

@@ -154,6 +154,10 @@ class VRN_clusteringEngine {
   // The two passes on a built tree; false when a table cannot be had, or
   // when products fell below the doubles in a way that shows (logged).
   bool Propagate(qelta::JoinTree* tree);
+  // Whether the part's evidence has probability exactly 0, told apart from
+  // one that products below the doubles took to 0. False also where that
+  // cannot be told. Throws std::bad_alloc when memory runs out.
+  bool EvidenceImpossible();
   void WriteBeliefs(qelta::JoinTree* tree, std::uint8_t* solveFlags);
   void ExportJointTables(qelta::JoinTree* tree);
   // Plans the family of node h; false when this part cannot count it.

@@ -212,3 +212,87 @@ TEST(UnderflowTest, SubnormalSlicesKeepTheirDigitsOrTheUpdateIsRefused) {
     }
   }
 }
+
+// Impossible evidence beside subnormal entries that take part in products
+// (which underflow): still impossible, not below the doubles, under either
+// relevance switch; a positive probability that small is still refused,
+// by the update too, and not taken for impossible evidence.
+TEST(UnderflowTest, ImpossibleEvidenceBesideSubnormalProductsIsImpossible) {
+  const double t = std::ldexp(1.0, -1074);
+  // B and E copies of A but for t; with `joined`, C and D read B and E:
+  // C = c1 needs B = E, D = d1 needs B != E. Otherwise C and D copy B and
+  // D = d1 contradicts C = c0. In the chain the probability's relevance
+  // step sums A into B, in the other the join tree multiplies t by t.
+  for (const bool joined : {false, true}) {
+    for (const bool possible : {false, true}) {
+      for (const bool relevance : {false, true}) {
+        SCOPED_TRACE(std::string(joined ? "joined" : "chain") +
+                     (possible ? ", possible" : ", impossible") +
+                     (relevance ? ", relevance on" : ", relevance off"));
+        VRN_network net;
+        const int a = net.AddNode(qelta::kDefCpt, "A"), b = net.AddNode(qelta::kDefCpt, "B");
+        const int c = net.AddNode(qelta::kDefCpt, "C"), d = net.AddNode(qelta::kDefCpt, "D");
+        ASSERT_EQ(qelta::kOk, net.AddArc(a, b) | net.AddArc(b, c) | net.AddArc(b, d));
+        ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({0.6, 0.4}));
+        ASSERT_EQ(qelta::kOk, net.GetNode(b)->Definition()->SetDefinitionFromVector(
+                                  {0.0, 1.0, t, 1 - t}));
+        std::vector<std::pair<int, int>> evidence{{c, joined ? 1 : 0}, {d, 1}};
+        if (joined) {
+          const int e = net.AddNode(qelta::kDefCpt, "E");
+          ASSERT_EQ(qelta::kOk, net.AddArc(a, e) | net.AddArc(e, c) | net.AddArc(e, d));
+          ASSERT_EQ(qelta::kOk, net.GetNode(e)->Definition()->SetDefinitionFromVector(
+                                    {0.0, 1.0, t, 1 - t}));
+          ASSERT_EQ(qelta::kOk, net.GetNode(c)->Definition()->SetDefinitionFromVector(
+                                    {0.5, 0.5, 1, 0, 1, 0, 0.5, 0.5}));
+          ASSERT_EQ(qelta::kOk, net.GetNode(d)->Definition()->SetDefinitionFromVector(
+                                    {1, 0, 0.5, 0.5, 0.5, 0.5, 1, 0}));
+          // B = E = b0 from A = a1 alone: 0.4 t^2 / 4 of probability.
+          if (possible) evidence = {{c, 1}, {b, 0}, {e, 0}};
+        } else {
+          for (int h : {c, d}) {
+            ASSERT_EQ(qelta::kOk, net.GetNode(h)->Definition()->SetDefinitionFromVector({1, 0, 0, 1}));
+          }
+          // B = b0: 0.4 t, which rounds to 0.
+          if (possible) evidence = {{c, 0}, {d, 0}};
+        }
+        net.SetRelevanceReasoning(false);  // keeps impossible evidence as entered
+        for (const auto& [h, k] : evidence) ASSERT_EQ(qelta::kOk, testnet::Val(net, h)->SetEvidence(k));
+        net.SetRelevanceReasoning(relevance);
+        double pe = -2.0;
+        EXPECT_EQ(!possible, net.CalcPropEvidence(pe, false));
+        EXPECT_EQ(possible ? -1.0 : 0.0, pe);
+        net.SetRelevanceReasoning(relevance);  // the probability switched it on
+        std::vector<int> found;
+        double best = 0.0;
+        const int status = net.AnnealedMAP(evidence, {a}, &found, &best, &pe, 1);
+        if (!possible) {
+          EXPECT_EQ(qelta::kErrZeroMarginal, status);
+          EXPECT_EQ(qelta::kErrZeroMarginal, testnet::RunCode(net, 0));
+        } else {
+          EXPECT_EQ(qelta::kErrGeneral, status);
+        }
+      }
+    }
+  }
+  // D = d1 needs C = c0, which needs A = a0 and B = b0 (of probability
+  // 1e-188 * 1e-252) or A = a2 (0): possible, below every double. Summed
+  // into C one target at a time, A and B would give it 0.
+  VRN_network net;
+  const int a = net.AddNode(qelta::kDefCpt, "A"), b = net.AddNode(qelta::kDefCpt, "B");
+  const int c = net.AddNode(qelta::kDefCpt, "C"), d = net.AddNode(qelta::kDefCpt, "D");
+  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetNumberOfOutcomes(3));
+  ASSERT_EQ(qelta::kOk, net.AddArc(a, c) | net.AddArc(b, c) | net.AddArc(c, d));
+  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({1e-188, 1, 0}));
+  ASSERT_EQ(qelta::kOk, net.GetNode(b)->Definition()->SetDefinitionFromVector({1, 0}));
+  ASSERT_EQ(qelta::kOk, net.GetNode(c)->Definition()->SetDefinitionFromVector(
+                            {1e-252, 1, 0.9, 0.1, 0, 1, 0, 1, 0, 1, 2e-321, 1}));
+  ASSERT_EQ(qelta::kOk, net.GetNode(d)->Definition()->SetDefinitionFromVector({0.5, 0.5, 1, 0}));
+  net.SetRelevanceReasoning(false);
+  ASSERT_EQ(qelta::kOk, testnet::Val(net, d)->SetEvidence(1));
+  const int update = testnet::RunCode(net, 0);
+  EXPECT_NE(qelta::kOk, update);
+  EXPECT_NE(qelta::kErrZeroMarginal, update);
+  EXPECT_STREQ("Products of the probabilities fall below the range of double precision "
+               "numbers; the result would not be exact",
+               net.ErrorLog()->GetMessage(net.ErrorLog()->GetNumberOfMessages() - 1));
+}

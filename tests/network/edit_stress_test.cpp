@@ -211,6 +211,10 @@ constexpr int kMaxNodes = 7;
 constexpr int kMaxOutcomes = 4;
 constexpr double kTolerance = 1e-9;
 constexpr const char* kAnchor = "anchor";
+// Most scenarios of a diagram the harness has updated (see Scenarios): the
+// solvers' work grows with them, and past a few thousand one update of a
+// dynamic diagram's unrolled network takes minutes.
+constexpr double kMaxScenarios = 4096;
 // The share of steps that copy parameters or make an outcome edit meant to
 // be refused. They draw from a generator of their own, so that the other
 // steps of a seed make the edits they made before these came.
@@ -269,6 +273,7 @@ struct Counts {
   int unrolled_indexed = 0;
   int unrolled_invalid = 0;
   int assumed_orders = 0;
+  int too_many_scenarios = 0;
 };
 Counts counts;
 int refused_plate_arcs = 0;
@@ -447,6 +452,37 @@ class Harness {
   // The solver of a dynamic diagram goes through every scenario of the
   // decisions in every slice: fewer slices keep it quick.
   int MaxSlices() const { return diagram_ ? 3 : 4; }
+  // Cooper's solver updates a diagram once per scenario: per combination of
+  // outcomes of the unobserved decisions and the unobserved nodes that
+  // inform one, in every slice (Shachter's no-forgetting policies grow
+  // alike). The product of their outcome counts; a plate node's temporal
+  // arc into a decision informs it.
+  double Scenarios() const {
+    if (!Diagram()) return 1.0;
+    const int slices = std::max(1, net_->GetNumberOfSlices());
+    double product = 1.0;
+    for (int h : Live()) {
+      if (!Discrete(h)) continue;
+      bool informs = Type(h) == qelta::kDefDecision;
+      for (int c : Node(h)->Children()) informs = informs || Type(c) == qelta::kDefDecision;
+      std::vector<std::pair<int, int>> later;
+      if (Plate(h) && net_->GetTemporalChildren(h, later) == qelta::kOk) {
+        for (const auto& arc : later) informs = informs || Type(arc.first) == qelta::kDefDecision;
+      }
+      for (int s = 0; informs && s < (Plate(h) ? slices : 1); ++s) {
+        if (!(s == 0 ? Val(h)->HasEvidence() : Val(h)->IsTemporalEvidence(s))) {
+          product *= Outcomes(h);
+        }
+      }
+    }
+    return product;
+  }
+  // Whether the harness may update the network (or a fresh copy) now.
+  bool Affordable() {
+    if (Scenarios() <= kMaxScenarios) return true;
+    ++counts.too_many_scenarios;
+    return false;
+  }
   bool BelowDecision(int h) const {
     if (h < 0 || Node(h) == nullptr) return false;
     VRN_intArray ancestors;
@@ -868,6 +904,9 @@ class Harness {
             net_->GetDefaultIDAlgorithm() == 1) {
           on = false;
         }
+        // An edit of a dynamic diagram can multiply its scenarios, and
+        // with it the work of the update it sets off, many times over.
+        on = on && !diagram_;
         Note(on ? "automatic update on" : "automatic update off",
              net_->SetAutoUpdate(on));
         break;
@@ -2343,6 +2382,7 @@ class Harness {
   }
 
   void UpdateAndCheck() {
+    if (!Affordable()) return;
     edit_ = Edit::kNone;
     const std::vector<int> live = Live();
     for (int h : live) {
@@ -2604,7 +2644,7 @@ class Harness {
   // edits made with it partly off may have left stale. States whose
   // evidence conflicts are left out.
   void CheckNow() {
-    if (DecisionOrderAssumed()) return;
+    if (!Affordable() || DecisionOrderAssumed()) return;
     std::vector<int> valid;
     for (int h : Live()) {
       if (Val(h)->IsValueValid()) valid.push_back(h);
@@ -3445,6 +3485,8 @@ TEST(EditStressTest, ValidValuesMatchAFreshNetworkAfterRandomEdits) {
                 "decision order\n",
                 counts.unrolled_checks, counts.unrolled_indexed,
                 counts.unrolled_invalid, counts.assumed_orders);
+    std::printf("%d updates or checks left out for more than %g scenarios\n",
+                counts.too_many_scenarios, kMaxScenarios);
   }
 }
 
