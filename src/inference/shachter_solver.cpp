@@ -25,6 +25,9 @@ constexpr int kMaxUtilityParents = 20;
 // diagrams do show. Beliefs are never below 0, so the largest (at least 0)
 // is never raised by it.
 constexpr double kTieTolerance = 1e-13;
+// A belief that leads another by this share of itself leads it in truth:
+// the update rounds each by a few units in its last place.
+constexpr double kClearLead = 0x1p-40;
 
 int TypeOf(const VRN_network& net, int h) {
   return net.GetNode(h)->Definition()->GetType();
@@ -358,10 +361,12 @@ int VRN_ShachterSolver::MergeUtilityNodes() {
   for (int u : utilities) (void)working_.DeleteNode(u);
   // Each node's own range passed; their sum may span what none does.
   scale_ = VRN_ChooseUtilityScale(*table);
-  signedLeast_ = scale_ == VRN_utilityScale::kSigned
-                     ? *std::min_element(table->GetItems().begin(), table->GetItems().end()) /
-                           VRN_SignedUtilityRange(*table)
-                     : 0.0;
+  if (scale_ == VRN_utilityScale::kSigned) {
+    scale_ = VRN_TwoOutcomeTrial(*table);
+    if (scale_ != VRN_utilityScale::kSigned) merged_ = *table;
+  }
+  trial_ = scale_ != VRN_utilityScale::kSigned && merged_.GetItemCount() > 0;
+  if (scale_ == VRN_utilityScale::kSigned) SetSignedLeast(*table);
   if (scale_ == VRN_utilityScale::kLost) {
     return net.ErrorLog()->LogError(
         qelta::kErrOutOfRange,
@@ -415,15 +420,64 @@ int VRN_ShachterSolver::SolveDecisions() {
         firstBeliefs_.assign(beliefs.GetItems().begin(), beliefs.GetItems().end());
       }
       best = BestChoice(beliefs);
+      if (trial_ && !ChoiceHolds(beliefs, best)) return SolveOnSignedScale();
     }
     FixChoice(d, best);
   }
   return SetFirstChoice(best);
 }
 
+void VRN_ShachterSolver::SetSignedLeast(const VRN_matrix& table) {
+  signedLeast_ = *std::min_element(table.GetItems().begin(), table.GetItems().end()) /
+                 VRN_SignedUtilityRange(table);
+}
+
+bool VRN_ShachterSolver::ChoiceHolds(const VRN_matrix& beliefs, int best) const {
+  const bool reversed = scale_ == VRN_utilityScale::kReversed;
+  const double b = beliefs.GetItem(best);
+  bool clear = true;
+  for (int k = 0; k < beliefs.GetItemCount() && clear; ++k) {
+    const double other = beliefs.GetItem(k);
+    clear = k == best || (reversed ? other > b * (1.0 + kClearLead) : other < b * (1.0 - kClearLead));
+  }
+  if (clear) return true;
+  // A near tie: as sure as on a table the scale holds whole when every
+  // utility the choices can reach keeps its digits there (the later
+  // decisions fixed, the evidence given), or all of them are one.
+  std::vector<int> fixed;
+  for (int p : working_.GetNode(utilityNode_)->Parents()) {
+    const VRN_nodeVal* value = working_.GetNode(p)->Value();
+    const bool fixedChoice = static_cast<size_t>(p) < fixedChoices_.size();
+    fixed.push_back(value->HasEvidence() ? value->GetEvidence()
+                                         : fixedChoice ? fixedChoices_[p] : -1);
+  }
+  const VRN_reachedUtilities reached = VRN_ReachedUtilities(merged_, fixed, scale_);
+  return reached.held || reached.constant;
+}
+
+int VRN_ShachterSolver::SolveOnSignedScale() {
+  for (auto& [d, table] : savedTables_) *working_.GetNode(d)->Definition()->GetMatrix() = table;
+  savedTables_.clear();
+  std::fill(fixedChoices_.begin(), fixedChoices_.end(), -1);
+  trial_ = false;
+  scale_ = VRN_utilityScale::kSigned;
+  SetSignedLeast(merged_);
+  VRN_node* utility = working_.GetNode(utilityNode_);
+  (void)utility->Value()->ClearEvidence();
+  if (!VRN_FillUtilityOutcomes(utility, merged_, true)) return qelta::kErrOutOfMemory;
+  working_.InvalidateValues();
+  return SolveSignedDecisions();
+}
+
 void VRN_ShachterSolver::FixChoice(int decision, int best) {
   VRN_matrix* table = working_.GetNode(decision)->Definition()->GetMatrix();
   const int n = table->GetSize(table->GetDimensionCount() - 1);
+  if (trial_) {
+    // Given back should a later decision's choice leave the scale.
+    savedTables_.emplace_back(decision, *table);
+    fixedChoices_.resize(static_cast<size_t>(working_.GetSlotCount()), -1);
+    fixedChoices_[decision] = best;
+  }
   table->FillWith(0.0);
   for (int r = 0; r < table->GetItemCount() / n; ++r) {
     *table->ItemAddress(r * n + best) = 1.0;
