@@ -24,7 +24,8 @@ enum class VRN_utilityScale {
   kSigned,    // 0 stays 0: positive utilities over the largest magnitude
               // are the first of three outcomes, negated negative ones the
               // second, so the expected utility is their difference times
-              // that magnitude; where neither end holds every utility
+              // that magnitude; where neither end holds every utility (the
+              // solvers try VRN_TwoOutcomeTrial's scale first)
   kLost,      // a utility would fall below the normal doubles every way
 };
 

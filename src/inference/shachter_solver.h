@@ -8,8 +8,9 @@
 // outcome 0 observed, a decision's posterior is proportional to its expected
 // utility (where utilities cluster below the largest, the scale is reversed
 // and the posterior weighs the shortfall from the largest; where neither end
-// holds every utility, the merged table goes onto 0..1 from 0 in two parts,
-// and each choice is observed in turn to read both). Decisions are
+// holds every utility, the end nearer to 0 is tried first, and where a
+// choice is not sure there the merged table goes onto 0..1 from 0 in two
+// parts, and each choice is observed in turn to read both). Decisions are
 // fixed from the last to the first, each at its best choice (the last on a
 // tie), and the first open decision's value in the solved network becomes
 // the point mass at its best choice.
