@@ -349,10 +349,12 @@ void VRN_CooperSolver::ConvertToChanceNodes() {
     if (TypeOf(work_, h) == qelta::kDefUtility) {
       const VRN_matrix& table = *work_.GetNode(h)->Definition()->GetMatrixConst();
       scale = VRN_ChooseUtilityScale(table);
-      if (scale == VRN_utilityScale::kSigned) {
-        scale = VRN_TwoOutcomeTrial(table);
-        trial_[static_cast<size_t>(h)] = scale != VRN_utilityScale::kSigned;
-      }
+      if (scale == VRN_utilityScale::kSigned) scale = VRN_TwoOutcomeTrial(table);
+      // Even where the scale keeps every utility's digits, an expected
+      // utility whose terms cancel keeps only those of the distances.
+      trial_[static_cast<size_t>(h)] =
+          (scale == VRN_utilityScale::kDirect || scale == VRN_utilityScale::kReversed) &&
+          VRN_SignedScaleKeeps(table);
       scales_[static_cast<size_t>(h)] = scale;
     }
     if (!VRN_ConvertToChanceNode(work_.GetNode(h), scale)) continue;
@@ -633,7 +635,7 @@ bool VRN_CooperSolver::TrialExpectedUtility(int h, double* item, double* share) 
     const VRN_nodeVal* value = ValueOf(work_, p);
     fixed.push_back(value->HasEvidence() ? value->GetEvidence() : -1);
   }
-  const VRN_reachedUtilities reached = VRN_ReachedUtilities(table, fixed, scales_[h]);
+  const VRN_reachedUtilities reached = VRN_ReachedUtilities(table, fixed, scales_[h], true);
   if (reached.constant) {
     *item = reached.value;
     *share = 0.0;

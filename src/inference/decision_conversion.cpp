@@ -17,13 +17,16 @@ namespace {
 // distance, and an expected utility of such utilities stays within a few
 // 1e-13 of its own size.
 constexpr double kHeldRatio = 0x1p8;
+// Within this many |v| the distance carries no more than a few units in the
+// last place of |v| into an expected utility, however its terms cancel.
+constexpr double kWholeRatio = 4.0;
 
 // Whether utility v keeps its digits as its distance from anchor over
 // range.
-bool HeldFrom(double v, double anchor, double range) {
+bool HeldFrom(double v, double anchor, double range, double ratio = kHeldRatio) {
   if (v == anchor || v == qelta::kUndefinedValue) return true;
   const double distance = std::fabs(v - anchor);
-  return distance / range >= DBL_MIN && distance <= std::fabs(v) * kHeldRatio;
+  return distance / range >= DBL_MIN && distance <= std::fabs(v) * ratio;
 }
 
 bool Held(const VRN_matrix& table, double anchor, double range) {
@@ -57,7 +60,7 @@ VRN_utilityScale VRN_TwoOutcomeTrial(const VRN_matrix& table) {
 }
 
 VRN_reachedUtilities VRN_ReachedUtilities(const VRN_matrix& table, const std::vector<int>& fixed,
-                                          VRN_utilityScale scale) {
+                                          VRN_utilityScale scale, bool whole) {
   const VRN_utilityBounds b = VRN_UtilityBounds(table);
   const double anchor = scale == VRN_utilityScale::kReversed ? b.hi : b.lo;
   VRN_reachedUtilities reached;
@@ -74,7 +77,7 @@ VRN_reachedUtilities VRN_ReachedUtilities(const VRN_matrix& table, const std::ve
                        v != qelta::kUndefinedValue;
     reached.value = v;
     first = false;
-    reached.held = reached.held && HeldFrom(v, anchor, b.hi - b.lo);
+    reached.held = reached.held && HeldFrom(v, anchor, b.hi - b.lo, whole ? kWholeRatio : kHeldRatio);
   }
   return reached;
 }
@@ -89,13 +92,17 @@ VRN_utilityScale VRN_ChooseUtilityScale(const VRN_matrix& table) {
   const double range = hi - lo;
   if (Held(table, lo, range)) return VRN_utilityScale::kDirect;
   if (Held(table, hi, range)) return VRN_utilityScale::kReversed;
+  return VRN_SignedScaleKeeps(table) ? VRN_utilityScale::kSigned : VRN_utilityScale::kLost;
+}
+
+bool VRN_SignedScaleKeeps(const VRN_matrix& table) {
   // From 0 every utility holds its own digits unless it falls below the
   // normal doubles beside the largest.
   const double largest = VRN_SignedUtilityRange(table);
   for (double v : table.GetItems()) {
-    if (v != 0.0 && std::fabs(v) / largest < DBL_MIN) return VRN_utilityScale::kLost;
+    if (v != 0.0 && std::fabs(v) / largest < DBL_MIN) return false;
   }
-  return VRN_utilityScale::kSigned;
+  return true;
 }
 
 bool VRN_ConvertToChanceNode(VRN_node* node, VRN_utilityScale scale) {

@@ -51,10 +51,16 @@ VRN_utilityScale VRN_TwoOutcomeTrial(const VRN_matrix& table);
 struct VRN_reachedUtilities {
   bool constant = true;  // all are value (and defined)
   double value = 0.0;
-  bool held = true;      // each keeps its digits on the two-outcome scale
+  // Each keeps its digits on the two-outcome scale; where whole, so
+  // closely (within 4 times its size from the end) that an expected
+  // utility of them keeps the rounding of the amounts it weighs.
+  bool held = true;
 };
 VRN_reachedUtilities VRN_ReachedUtilities(const VRN_matrix& table, const std::vector<int>& fixed,
-                                          VRN_utilityScale scale);
+                                          VRN_utilityScale scale, bool whole);
+
+// Whether kSigned keeps the digits of every utility of table.
+bool VRN_SignedScaleKeeps(const VRN_matrix& table);
 
 // The largest magnitude of table: what kSigned divides by.
 double VRN_SignedUtilityRange(const VRN_matrix& table);

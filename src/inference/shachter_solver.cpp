@@ -451,7 +451,7 @@ bool VRN_ShachterSolver::ChoiceHolds(const VRN_matrix& beliefs, int best) const 
     fixed.push_back(value->HasEvidence() ? value->GetEvidence()
                                          : fixedChoice ? fixedChoices_[p] : -1);
   }
-  const VRN_reachedUtilities reached = VRN_ReachedUtilities(merged_, fixed, scale_);
+  const VRN_reachedUtilities reached = VRN_ReachedUtilities(merged_, fixed, scale_, false);
   return reached.held || reached.constant;
 }
 
