@@ -131,6 +131,31 @@ TEST(CooperSolverTest, ALikelyZeroBesideARareGainGoesOverToTheSignedScale) {
   }
 }
 
+// Utilities -100 and 1 (or 2), the lowest of which holds them all, of
+// probabilities near 1/101: the expected utility cancels to 1e-5 of them
+// and keeps the rounding of the amounts it weighs, not that of the
+// distances from -100.
+TEST(CooperSolverTest, ExpectedUtilitiesThatCancelKeepTheRoundingOfTheirAmounts) {
+  for (int i = 1; i < 60; ++i) {
+    VRN_network net;
+    const int x = idtest::Add(net, qelta::kDefCpt, "X");
+    const int d = idtest::Add(net, qelta::kDefDecision, "D");
+    const int u = idtest::Add(net, qelta::kDefUtility, "U");
+    ASSERT_EQ(0, net.AddArc(d, u));
+    ASSERT_EQ(0, net.AddArc(x, u));
+    const double p = 1.0 / 101 + i * 1e-7;
+    idtest::Table(net, x, {p, 1 - p});
+    idtest::Table(net, u, {-100, 1, -100, 2});
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    const std::vector<double> eu = Value(net, d);
+    for (int k = 0; k < 2; ++k) {
+      const long double exact = -100.0L * p + (k + 1.0L) * (1 - p);
+      const long double amounts = 100.0L * p + (k + 1.0L) * (1 - p);
+      EXPECT_LE(std::fabs(exact - eu[k]), 0x1p-48L * amounts) << i << " " << k;
+    }
+  }
+}
+
 TEST(CooperSolverTest, UmbrellaPolicyAlsoWithATarget) {
   for (bool target : {false, true}) {
     idtest::Umbrella u;
