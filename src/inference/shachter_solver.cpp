@@ -392,7 +392,7 @@ int VRN_ShachterSolver::SolveDecisions() {
         "best choice of an open decision; clear a decision's evidence or use "
         "algorithm 0");
   }
-  if (scale_ == VRN_utilityScale::kSigned) return SolveSignedDecisions();
+  if (scale_ == VRN_utilityScale::kSigned) return SolveSignedDecisions(decisions_.GetSize() - 1);
   VRN_nodeVal* utility = working_.GetNode(utilityNode_)->Value();
   int status = utility->SetEvidence(0);
   // Evidence that implies the merged utility's other outcome leaves every
@@ -420,7 +420,7 @@ int VRN_ShachterSolver::SolveDecisions() {
         firstBeliefs_.assign(beliefs.GetItems().begin(), beliefs.GetItems().end());
       }
       best = BestChoice(beliefs);
-      if (trial_ && !ChoiceHolds(beliefs, best)) return SolveOnSignedScale();
+      if (trial_ && !ChoiceHolds(beliefs, best)) return SolveOnSignedScale(i);
     }
     FixChoice(d, best);
   }
@@ -455,10 +455,8 @@ bool VRN_ShachterSolver::ChoiceHolds(const VRN_matrix& beliefs, int best) const 
   return reached.held || reached.constant;
 }
 
-int VRN_ShachterSolver::SolveOnSignedScale() {
-  for (auto& [d, table] : savedTables_) *working_.GetNode(d)->Definition()->GetMatrix() = table;
-  savedTables_.clear();
-  std::fill(fixedChoices_.begin(), fixedChoices_.end(), -1);
+int VRN_ShachterSolver::SolveOnSignedScale(int from) {
+  // The later decisions keep the choices that held.
   trial_ = false;
   scale_ = VRN_utilityScale::kSigned;
   SetSignedLeast(merged_);
@@ -466,15 +464,13 @@ int VRN_ShachterSolver::SolveOnSignedScale() {
   (void)utility->Value()->ClearEvidence();
   if (!VRN_FillUtilityOutcomes(utility, merged_, true)) return qelta::kErrOutOfMemory;
   working_.InvalidateValues();
-  return SolveSignedDecisions();
+  return SolveSignedDecisions(from);
 }
 
 void VRN_ShachterSolver::FixChoice(int decision, int best) {
   VRN_matrix* table = working_.GetNode(decision)->Definition()->GetMatrix();
   const int n = table->GetSize(table->GetDimensionCount() - 1);
   if (trial_) {
-    // Given back should a later decision's choice leave the scale.
-    savedTables_.emplace_back(decision, *table);
     fixedChoices_.resize(static_cast<size_t>(working_.GetSlotCount()), -1);
     fixedChoices_[decision] = best;
   }
@@ -485,12 +481,12 @@ void VRN_ShachterSolver::FixChoice(int decision, int best) {
   working_.InvalidateValues();
 }
 
-int VRN_ShachterSolver::SolveSignedDecisions() {
+int VRN_ShachterSolver::SolveSignedDecisions(int from) {
   // Each choice is observed in turn and the utility's two parts read: one
   // observed outcome of the utility could weigh only one part.
   int best = 0;
   std::vector<double> worths, spreads;
-  for (int i = decisions_.GetSize() - 1; i >= 0; --i) {
+  for (int i = from; i >= 0; --i) {
     const int d = decisions_[i];
     const int status = WeighSignedChoices(d, &worths, &spreads);
     if (status != qelta::kOk) return status;

@@ -106,13 +106,15 @@ class VRN_ShachterSolver {
   // largest sum of parts below it.
   static int BestSignedChoice(const std::vector<double>& worths,
                               const std::vector<double>& spreads);
-  int SolveSignedDecisions();
+  // Solves the open decisions from index from down to the first.
+  int SolveSignedDecisions(int from);
   // On a two-outcome scale tried first: whether best (by beliefs) is sure
   // there, leading every other choice by far more than the rounding, or
   // tied among utilities the scale keeps whole.
   bool ChoiceHolds(const VRN_matrix& beliefs, int best) const;
-  // Solves again from the last decision with the merged table on kSigned.
-  int SolveOnSignedScale();
+  // Solves the decisions from index from on with the merged table on
+  // kSigned, the later ones keeping their choices.
+  int SolveOnSignedScale(int from);
   void SetSignedLeast(const VRN_matrix& table);
   // Gives decision's table the point mass at choice best in every column.
   void FixChoice(int decision, int best);
@@ -150,12 +152,10 @@ class VRN_ShachterSolver {
   VRN_utilityScale scale_ = VRN_utilityScale::kDirect;
   // On the signed scale: the least merged utility over its largest magnitude.
   double signedLeast_ = 0.0;
-  // A merged table kSigned would take, tried on a two-outcome scale first;
-  // the decisions fixed meanwhile, their tables before, and their choices
-  // (-1 elsewhere).
+  // A merged table kSigned would take, tried on a two-outcome scale first,
+  // and the choices of the decisions fixed meanwhile (-1 elsewhere).
   bool trial_ = false;
   VRN_matrix merged_;
-  std::vector<std::pair<int, VRN_matrix>> savedTables_;
   std::vector<int> fixedChoices_;
   // The open decision and its parent without evidence that CanSolve met.
   std::pair<int, int> blocked_{-1, -1};
