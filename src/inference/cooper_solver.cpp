@@ -41,6 +41,11 @@ bool Exact(double v, double error) {
   return error <= 1e-300 || error <= 1e-12 * std::fabs(v);
 }
 
+// The share of itself a value on a two-outcome scale tried first must hold
+// to stay there: a tenth of the bound, which leaves room for the rounding
+// of the rescaled utilities.
+constexpr double kTrialShare = 1e-13;
+
 int TypeOf(const VRN_network& net, int h) {
   return net.GetNode(h)->Definition()->GetType();
 }
@@ -181,6 +186,7 @@ int VRN_CooperSolver::SolveSteps() {
   if (status == qelta::kOk && completed_ == 0 && lastSkip_ != 0) {
     status = lastSkip_;  // no scenario at all could be evaluated
   }
+  if (status == qelta::kOk && trialMissed_) status = EvaluateOnSignedScale();
   if (status != qelta::kOk) {
     net.InvalidateValues();
     return net.ErrorLog()->LogError(status, kErrorMessage);
@@ -336,10 +342,19 @@ void VRN_CooperSolver::ConvertToChanceNodes() {
   scales_.assign(static_cast<size_t>(work_.GetSlotCount()), VRN_utilityScale::kDirect);
   spreads_.assign(scales_.size(), {});
   errors_.assign(scales_.size(), {});
+  trial_.assign(scales_.size(), 0);
+  trialMissed_ = false;
   for (int h : order) {
     VRN_utilityScale scale = VRN_utilityScale::kDirect;
     if (TypeOf(work_, h) == qelta::kDefUtility) {
-      scale = VRN_ChooseUtilityScale(*work_.GetNode(h)->Definition()->GetMatrixConst());
+      const VRN_matrix& table = *work_.GetNode(h)->Definition()->GetMatrixConst();
+      scale = VRN_ChooseUtilityScale(table);
+      if (scale == VRN_utilityScale::kSigned) scale = VRN_TwoOutcomeTrial(table);
+      // Even where the scale keeps every utility's digits, an expected
+      // utility whose terms cancel keeps only those of the distances.
+      trial_[static_cast<size_t>(h)] =
+          (scale == VRN_utilityScale::kDirect || scale == VRN_utilityScale::kReversed) &&
+          VRN_SignedScaleKeeps(table);
       scales_[static_cast<size_t>(h)] = scale;
     }
     if (!VRN_ConvertToChanceNode(work_.GetNode(h), scale)) continue;
@@ -587,16 +602,73 @@ void VRN_CooperSolver::StoreValues(int handle) {
     // The parts are each a sum of terms of one sign, so they carry only
     // the relative rounding of the update; their difference may not.
     const double part = src.GetItem(0), other = signed_scale ? src.GetItem(1) : 0.0;
-    *m.ItemAddress(base) = part - other;
-    std::vector<double>& spread = spreads_[handle];
-    spread.resize(static_cast<size_t>(m.GetItemCount()), 0.0);
+    double item = part - other;
     // What the careful passes may have lost, as a share that
     // kUpdateRounding carries back to it.
-    spread[static_cast<size_t>(base)] = part + other + carefulLoss_ / kUpdateRounding;
+    double share = part + other + carefulLoss_ / kUpdateRounding;
+    if (trial_[handle] != 0 && !TrialExpectedUtility(handle, &item, &share)) return;
+    *m.ItemAddress(base) = item;
+    std::vector<double>& spread = spreads_[handle];
+    spread.resize(static_cast<size_t>(m.GetItemCount()), 0.0);
+    spread[static_cast<size_t>(base)] = share;
   } else {
     return;
   }
   stored_[handle] = 1;
+}
+
+bool VRN_CooperSolver::TrialExpectedUtility(int h, double* item, double* share) {
+  const VRN_node* node = network_->GetNode(h);
+  const VRN_matrix& table = *node->Definition()->GetMatrixConst();
+  const auto [lo, hi] = VRN_UtilityBounds(table);
+  const double range = hi - lo;
+  // As the value's rescaling would give it.
+  *item = scales_[h] == VRN_utilityScale::kReversed ? *item * (lo - hi) + hi
+                                                    : *item * range + lo;
+  const double error = kUpdateRounding * (range * *share + std::fabs(*item));
+  if (error <= 1e-300 || error <= kTrialShare * std::fabs(*item)) return true;
+  // The scenario fixes the parents it observes: the utilities it leaves
+  // may all be one (as a "do nothing" choice's 0), or all keep their
+  // digits on this scale.
+  std::vector<int> fixed;
+  for (int p : node->Parents()) {
+    const VRN_nodeVal* value = ValueOf(work_, p);
+    fixed.push_back(value->HasEvidence() ? value->GetEvidence() : -1);
+  }
+  const VRN_reachedUtilities reached = VRN_ReachedUtilities(table, fixed, scales_[h], true);
+  if (reached.constant) {
+    *item = reached.value;
+    *share = 0.0;
+  }
+  trialMissed_ = trialMissed_ || !(reached.constant || reached.held);
+  return !trialMissed_;
+}
+
+int VRN_CooperSolver::EvaluateOnSignedScale() {
+  VRN_network& net = *network_;
+  for (int h : utilityNodes_) {
+    if (trial_[h] == 0) continue;
+    trial_[h] = 0;
+    scales_[h] = VRN_utilityScale::kSigned;
+    if (!VRN_FillUtilityOutcomes(work_.GetNode(h), *net.GetNode(h)->Definition()->GetMatrixConst(),
+                                 true)) {
+      return qelta::kErrOutOfMemory;
+    }
+  }
+  trialMissed_ = false;
+  for (int h : scenarioNodes_) {
+    if (IsDecisionInNetwork(h)) (void)ValueOf(work_, h)->ClearEvidence();
+    else ValueOf(net, h)->GetMutableValue().FillWith(kUndefined);
+  }
+  for (int h : indexedNodes_) ValueOf(net, h)->GetMutableValue().FillWith(kUndefined);
+  std::fill(stored_.begin(), stored_.end(), 0);
+  std::fill(missed_.begin(), missed_.end(), 0);
+  for (std::vector<double>& spread : spreads_) spread.clear();
+  completed_ = lastSkip_ = 0;
+  carefulLoss_ = largestCarefulLoss_ = 0.0;
+  work_.InvalidateValues();
+  const int status = EvaluateScenarios(0);
+  return status == qelta::kOk && completed_ == 0 && lastSkip_ != 0 ? lastSkip_ : status;
 }
 
 int VRN_CooperSolver::ExpectedUtilities(int h) {
@@ -605,7 +677,9 @@ int VRN_CooperSolver::ExpectedUtilities(int h) {
   const VRN_utilityScale scale = scales_[h];
   const double lo = def->GetMinimum(), hi = def->GetMaximum();
   double range = hi - lo;
-  if (scale == VRN_utilityScale::kReversed) {
+  if (trial_[h] != 0) {
+    // Each was kept as its expected utility.
+  } else if (scale == VRN_utilityScale::kReversed) {
     (void)value->Rescale(0.0, 1.0, hi, lo);
   } else if (scale != VRN_utilityScale::kSigned) {
     (void)value->Rescale(0.0, 1.0, lo, hi);

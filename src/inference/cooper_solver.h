@@ -75,6 +75,14 @@ class VRN_CooperSolver {
   // utilities; -2 with the node named when the careful passes may have
   // moved one of them by more than 1e-12 of itself.
   int ExpectedUtilities(int h);
+  // On a two-outcome scale tried first: item (the stored probability)
+  // becomes the scenario's expected utility, kept where it holds 1e-13 of
+  // itself, or the scenario leaves the utility node one utility only (then
+  // exactly that one) or only utilities the scale keeps; false otherwise,
+  // and the solve goes over to the signed scale.
+  bool TrialExpectedUtility(int h, double* item, double* share);
+  // Evaluates every scenario again with the tables tried first on kSigned.
+  int EvaluateOnSignedScale();
   // Whether value v, off by at most error, is answered.
   bool Answerable(double v, double error) const;
   // Logs that the values of node h would be inexact (the caller adds the
@@ -118,6 +126,10 @@ class VRN_CooperSolver {
   // Per handle: how the utility table went onto 0..1 (kDirect for any
   // other node), so how a probability gives back the expected utility.
   std::vector<VRN_utilityScale> scales_;
+  // Per handle: a utility table kSigned would take, on a two-outcome scale
+  // until one of its expected utilities misses there (trialMissed_).
+  std::vector<char> trial_;
+  bool trialMissed_ = false;
   // Per utility handle and item of its value: the probability that carries
   // the distance of the expected utility from the scale's anchor (for
   // kSigned the sum of both parts); the range times it bounds what the

@@ -6,6 +6,8 @@
 #ifndef QELTA_INFERENCE_DECISION_CONVERSION_H_
 #define QELTA_INFERENCE_DECISION_CONVERSION_H_
 
+#include <vector>
+
 class VRN_matrix;
 class VRN_node;
 
@@ -22,12 +24,43 @@ enum class VRN_utilityScale {
   kSigned,    // 0 stays 0: positive utilities over the largest magnitude
               // are the first of three outcomes, negated negative ones the
               // second, so the expected utility is their difference times
-              // that magnitude; where neither end holds every utility
+              // that magnitude; where neither end holds every utility (the
+              // solvers try VRN_TwoOutcomeTrial's scale first)
   kLost,      // a utility would fall below the normal doubles every way
 };
 
 // The scale for table (undefined-value markers left out).
 VRN_utilityScale VRN_ChooseUtilityScale(const VRN_matrix& table);
+
+// The least and the largest entry of table, undefined markers among them:
+// the ends of the two-outcome scales.
+struct VRN_utilityBounds {
+  double lo, hi;
+};
+VRN_utilityBounds VRN_UtilityBounds(const VRN_matrix& table);
+
+// For a table on kSigned: the two-outcome scale the solvers try first, from
+// the end nearer to 0 (a 0 a scenario surely reaches, or an expected
+// utility well above that end's rounding, keeps its digits there too; the
+// solvers check each and go over to kSigned where one does not); kSigned
+// where a distance from that end would fall below the normal doubles.
+VRN_utilityScale VRN_TwoOutcomeTrial(const VRN_matrix& table);
+
+// The utilities of table in the columns whose parents agree with fixed
+// (an outcome per parent dimension, -1 for a parent left free).
+struct VRN_reachedUtilities {
+  bool constant = true;  // all are value (and defined)
+  double value = 0.0;
+  // Each keeps its digits on the two-outcome scale; where whole, so
+  // closely (within 4 times its size from the end) that an expected
+  // utility of them keeps the rounding of the amounts it weighs.
+  bool held = true;
+};
+VRN_reachedUtilities VRN_ReachedUtilities(const VRN_matrix& table, const std::vector<int>& fixed,
+                                          VRN_utilityScale scale, bool whole);
+
+// Whether kSigned keeps the digits of every utility of table.
+bool VRN_SignedScaleKeeps(const VRN_matrix& table);
 
 // The largest magnitude of table: what kSigned divides by.
 double VRN_SignedUtilityRange(const VRN_matrix& table);
@@ -40,5 +73,10 @@ double VRN_SignedUtilityRange(const VRN_matrix& table);
 // for a utility the conversion refused, which is left as it was.
 bool VRN_ConvertToChanceNode(VRN_node* node,
                              VRN_utilityScale scale = VRN_utilityScale::kDirect);
+
+// Gives a converted utility node the outcomes of utilities u: two whose
+// first has u's item (already on 0..1) as its probability, or the three of
+// kSigned where signed_scale. False where the node refuses them.
+bool VRN_FillUtilityOutcomes(VRN_node* node, const VRN_matrix& u, bool signed_scale);
 
 #endif  // QELTA_INFERENCE_DECISION_CONVERSION_H_

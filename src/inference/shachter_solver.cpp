@@ -25,6 +25,9 @@ constexpr int kMaxUtilityParents = 20;
 // diagrams do show. Beliefs are never below 0, so the largest (at least 0)
 // is never raised by it.
 constexpr double kTieTolerance = 1e-13;
+// A belief that leads another by this share of itself leads it in truth:
+// the update rounds each by a few units in its last place.
+constexpr double kClearLead = 0x1p-40;
 
 int TypeOf(const VRN_network& net, int h) {
   return net.GetNode(h)->Definition()->GetType();
@@ -358,10 +361,12 @@ int VRN_ShachterSolver::MergeUtilityNodes() {
   for (int u : utilities) (void)working_.DeleteNode(u);
   // Each node's own range passed; their sum may span what none does.
   scale_ = VRN_ChooseUtilityScale(*table);
-  signedLeast_ = scale_ == VRN_utilityScale::kSigned
-                     ? *std::min_element(table->GetItems().begin(), table->GetItems().end()) /
-                           VRN_SignedUtilityRange(*table)
-                     : 0.0;
+  if (scale_ == VRN_utilityScale::kSigned) {
+    scale_ = VRN_TwoOutcomeTrial(*table);
+    if (scale_ != VRN_utilityScale::kSigned) merged_ = *table;
+  }
+  trial_ = scale_ != VRN_utilityScale::kSigned && merged_.GetItemCount() > 0;
+  if (scale_ == VRN_utilityScale::kSigned) SetSignedLeast(*table);
   if (scale_ == VRN_utilityScale::kLost) {
     return net.ErrorLog()->LogError(
         qelta::kErrOutOfRange,
@@ -387,7 +392,7 @@ int VRN_ShachterSolver::SolveDecisions() {
         "best choice of an open decision; clear a decision's evidence or use "
         "algorithm 0");
   }
-  if (scale_ == VRN_utilityScale::kSigned) return SolveSignedDecisions();
+  if (scale_ == VRN_utilityScale::kSigned) return SolveSignedDecisions(decisions_.GetSize() - 1);
   VRN_nodeVal* utility = working_.GetNode(utilityNode_)->Value();
   int status = utility->SetEvidence(0);
   // Evidence that implies the merged utility's other outcome leaves every
@@ -415,15 +420,60 @@ int VRN_ShachterSolver::SolveDecisions() {
         firstBeliefs_.assign(beliefs.GetItems().begin(), beliefs.GetItems().end());
       }
       best = BestChoice(beliefs);
+      if (trial_ && !ChoiceHolds(beliefs, best)) return SolveOnSignedScale(i);
     }
     FixChoice(d, best);
   }
   return SetFirstChoice(best);
 }
 
+void VRN_ShachterSolver::SetSignedLeast(const VRN_matrix& table) {
+  signedLeast_ = *std::min_element(table.GetItems().begin(), table.GetItems().end()) /
+                 VRN_SignedUtilityRange(table);
+}
+
+bool VRN_ShachterSolver::ChoiceHolds(const VRN_matrix& beliefs, int best) const {
+  const bool reversed = scale_ == VRN_utilityScale::kReversed;
+  const double b = beliefs.GetItem(best);
+  bool clear = true;
+  for (int k = 0; k < beliefs.GetItemCount() && clear; ++k) {
+    const double other = beliefs.GetItem(k);
+    clear = k == best || (reversed ? other > b * (1.0 + kClearLead) : other < b * (1.0 - kClearLead));
+  }
+  if (clear) return true;
+  // A near tie: as sure as on a table the scale holds whole when every
+  // utility the choices can reach keeps its digits there (the later
+  // decisions fixed, the evidence given), or all of them are one.
+  std::vector<int> fixed;
+  for (int p : working_.GetNode(utilityNode_)->Parents()) {
+    const VRN_nodeVal* value = working_.GetNode(p)->Value();
+    const bool fixedChoice = static_cast<size_t>(p) < fixedChoices_.size();
+    fixed.push_back(value->HasEvidence() ? value->GetEvidence()
+                                         : fixedChoice ? fixedChoices_[p] : -1);
+  }
+  const VRN_reachedUtilities reached = VRN_ReachedUtilities(merged_, fixed, scale_, false);
+  return reached.held || reached.constant;
+}
+
+int VRN_ShachterSolver::SolveOnSignedScale(int from) {
+  // The later decisions keep the choices that held.
+  trial_ = false;
+  scale_ = VRN_utilityScale::kSigned;
+  SetSignedLeast(merged_);
+  VRN_node* utility = working_.GetNode(utilityNode_);
+  (void)utility->Value()->ClearEvidence();
+  if (!VRN_FillUtilityOutcomes(utility, merged_, true)) return qelta::kErrOutOfMemory;
+  working_.InvalidateValues();
+  return SolveSignedDecisions(from);
+}
+
 void VRN_ShachterSolver::FixChoice(int decision, int best) {
   VRN_matrix* table = working_.GetNode(decision)->Definition()->GetMatrix();
   const int n = table->GetSize(table->GetDimensionCount() - 1);
+  if (trial_) {
+    fixedChoices_.resize(static_cast<size_t>(working_.GetSlotCount()), -1);
+    fixedChoices_[decision] = best;
+  }
   table->FillWith(0.0);
   for (int r = 0; r < table->GetItemCount() / n; ++r) {
     *table->ItemAddress(r * n + best) = 1.0;
@@ -431,12 +481,12 @@ void VRN_ShachterSolver::FixChoice(int decision, int best) {
   working_.InvalidateValues();
 }
 
-int VRN_ShachterSolver::SolveSignedDecisions() {
+int VRN_ShachterSolver::SolveSignedDecisions(int from) {
   // Each choice is observed in turn and the utility's two parts read: one
   // observed outcome of the utility could weigh only one part.
   int best = 0;
   std::vector<double> worths, spreads;
-  for (int i = decisions_.GetSize() - 1; i >= 0; --i) {
+  for (int i = from; i >= 0; --i) {
     const int d = decisions_[i];
     const int status = WeighSignedChoices(d, &worths, &spreads);
     if (status != qelta::kOk) return status;

@@ -8,8 +8,9 @@
 // outcome 0 observed, a decision's posterior is proportional to its expected
 // utility (where utilities cluster below the largest, the scale is reversed
 // and the posterior weighs the shortfall from the largest; where neither end
-// holds every utility, the merged table goes onto 0..1 from 0 in two parts,
-// and each choice is observed in turn to read both). Decisions are
+// holds every utility, the end nearer to 0 is tried first, and where a
+// choice is not sure there the merged table goes onto 0..1 from 0 in two
+// parts, and each choice is observed in turn to read both). Decisions are
 // fixed from the last to the first, each at its best choice (the last on a
 // tie), and the first open decision's value in the solved network becomes
 // the point mass at its best choice.
@@ -28,6 +29,7 @@
 #include <vector>
 
 #include "base/arrays.h"
+#include "base/matrix.h"
 #include "inference/decision_conversion.h"
 #include "network/network.h"
 
@@ -104,7 +106,16 @@ class VRN_ShachterSolver {
   // largest sum of parts below it.
   static int BestSignedChoice(const std::vector<double>& worths,
                               const std::vector<double>& spreads);
-  int SolveSignedDecisions();
+  // Solves the open decisions from index from down to the first.
+  int SolveSignedDecisions(int from);
+  // On a two-outcome scale tried first: whether best (by beliefs) is sure
+  // there, leading every other choice by far more than the rounding, or
+  // tied among utilities the scale keeps whole.
+  bool ChoiceHolds(const VRN_matrix& beliefs, int best) const;
+  // Solves the decisions from index from on with the merged table on
+  // kSigned, the later ones keeping their choices.
+  int SolveOnSignedScale(int from);
+  void SetSignedLeast(const VRN_matrix& table);
   // Gives decision's table the point mass at choice best in every column.
   void FixChoice(int decision, int best);
   // firstBeliefs_ from the first open decision's worths on the signed
@@ -141,6 +152,11 @@ class VRN_ShachterSolver {
   VRN_utilityScale scale_ = VRN_utilityScale::kDirect;
   // On the signed scale: the least merged utility over its largest magnitude.
   double signedLeast_ = 0.0;
+  // A merged table kSigned would take, tried on a two-outcome scale first,
+  // and the choices of the decisions fixed meanwhile (-1 elsewhere).
+  bool trial_ = false;
+  VRN_matrix merged_;
+  std::vector<int> fixedChoices_;
   // The open decision and its parent without evidence that CanSolve met.
   std::pair<int, int> blocked_{-1, -1};
 };

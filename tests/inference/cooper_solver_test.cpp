@@ -99,6 +99,61 @@ TEST(CooperSolverTest, NotificationsFollowTheScenarios) {
   EXPECT_EQ(2, solver.after[1]);
   EXPECT_EQ(before, net.GetNumberOfNodes());
   EXPECT_FALSE(LogHas(net, "Temporal order assumed: node [Test] before node [Drill]"));
+  // The payoffs' "do nothing" 0 lies between their ends, yet each
+  // scenario that can reach only 0 or only -10 gives it exactly, with no
+  // second round of scenarios.
+  const std::vector<double> drill = Value(net, net.FindNode("Drill"));
+  for (int i : {1, 3, 5}) EXPECT_EQ(-10.0, drill[i]) << i;
+  for (int i : {7, 9, 11}) EXPECT_EQ(0.0, drill[i]) << i;
+}
+
+// A likely 0 beside a rare gain, between a loss and a larger gain: the
+// two-outcome scale would keep 5e-9 only to 1e-7 of itself, so the solve
+// goes over to the signed scale, every scenario again; a choice that
+// reaches only 0 stays exact on the two-outcome scale.
+TEST(CooperSolverTest, ALikelyZeroBesideARareGainGoesOverToTheSignedScale) {
+  for (double gain : {5.0, 0.0}) {
+    VRN_network net;
+    const int x = idtest::Add(net, qelta::kDefCpt, "X");
+    const int d = idtest::Add(net, qelta::kDefDecision, "D");
+    const int u = idtest::Add(net, qelta::kDefUtility, "U");
+    ASSERT_EQ(0, net.AddArc(d, u));
+    ASSERT_EQ(0, net.AddArc(x, u));
+    idtest::Table(net, x, {1 - 1e-9, 1e-9});
+    idtest::Table(net, u, {0, gain, -1, 7});
+    net.RunIDAlgorithm();
+    CountingSolver solver;
+    ASSERT_EQ(0, solver.Solve(net));
+    EXPECT_EQ(gain == 0 ? 2 : 4, solver.before[0]) << gain;
+    const std::vector<double> eu = Value(net, d);
+    EXPECT_NEAR(gain * 1e-9, eu[0], 1e-12 * gain * 1e-9) << gain;
+    EXPECT_NEAR(-(1 - 1e-9) + 7e-9, eu[1], 1e-12) << gain;
+  }
+}
+
+// Utilities -100 and 1 (or 2), the lowest of which holds them all, of
+// probabilities near 1/101: the expected utility cancels to 1e-5 of them
+// and keeps the rounding of the amounts it weighs, not that of the
+// distances from -100.
+TEST(CooperSolverTest, ExpectedUtilitiesThatCancelKeepTheRoundingOfTheirAmounts) {
+  for (int i = 1; i < 60; ++i) {
+    VRN_network net;
+    const int x = idtest::Add(net, qelta::kDefCpt, "X");
+    const int d = idtest::Add(net, qelta::kDefDecision, "D");
+    const int u = idtest::Add(net, qelta::kDefUtility, "U");
+    ASSERT_EQ(0, net.AddArc(d, u));
+    ASSERT_EQ(0, net.AddArc(x, u));
+    const double p = 1.0 / 101 + i * 1e-7;
+    idtest::Table(net, x, {p, 1 - p});
+    idtest::Table(net, u, {-100, 1, -100, 2});
+    ASSERT_EQ(0, net.UpdateBeliefs());
+    const std::vector<double> eu = Value(net, d);
+    for (int k = 0; k < 2; ++k) {
+      const long double exact = -100.0L * p + (k + 1.0L) * (1 - p);
+      const long double amounts = 100.0L * p + (k + 1.0L) * (1 - p);
+      EXPECT_LE(std::fabs(exact - eu[k]), 0x1p-48L * amounts) << i << " " << k;
+    }
+  }
 }
 
 TEST(CooperSolverTest, UmbrellaPolicyAlsoWithATarget) {

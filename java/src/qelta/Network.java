@@ -203,7 +203,9 @@ import java.awt.Rectangle;
  *   mass; every other value is left invalid. It fixes each later open decision to
  *   one choice whatever will be known by then, so its answer is sure to be best
  *   only when no later decision is open and nothing below the open decision is
- *   observed. When such an observation (or a node's likelihoods) leaves the open
+ *   observed; with such an observation its choice can change when one utility moves
+ *   so little that the merged table goes over from carrying each utility as its
+ *   distance from an end to carrying it as its own value, or back. When such an observation (or a node's likelihoods) leaves the open
  *   decision no choice of more than the lowest utility, it refuses the diagram with
  *   code -26 and "Error when running Shachter's algorithm", followed in the log by
  *   "Decision [<i>d</i>] has the observed node [<i>x</i>] below it: this algorithm

@@ -190,7 +190,10 @@ public final class ValueOfInfo extends Wrapper {
     public native String[] getIndexingNodeIds();
 
     /**
-     * The values of information computed by {@link #update()}.
+     * The values of information computed by {@link #update()}. Each is the difference of two
+     * expected utilities, so it is exact to the rounding of the largest utility they weigh (a few
+     * units in its last place), not to 1e-12 of itself: a value that is exactly 0 may come out as
+     * a tiny positive number. None is below 0.
      *
      * @return the values, last dimension fastest; empty before {@link #update()}
      */
