@@ -622,6 +622,13 @@ public final class Network extends Wrapper {
      * but out of its statistics (and out of {@link #getNodeValue(int)} when its finite samples
      * are all equal), and a chance node child counts only the draws in which they were finite
      * (see <a href="#non-finite-samples">non-finite samples</a>).
+     *
+     * <p>Evidence of a dynamic network is not checked across slices as it is set: evidence that the
+     * model makes impossible (say outcomes of one node in two slices that no slice between can
+     * link) is refused here with code -43, the message ending "The evidence is impossible: its
+     * probability becomes zero with outcome [<i>o</i>] of node [<i>id</i>] in slice <i>s</i>" (or
+     * "with the likelihoods of ..."): the observation with which the evidence, taken slice after
+     * slice, first has probability zero. The evidence stays as set and no belief is valid.
      */
     public native void updateBeliefs();
 
