@@ -347,6 +347,13 @@ TEST(DbnEnumerationTest, RandomNetworksMatchTheUnrolledJoint) {
       double p = 0.0;
       ASSERT_TRUE(net.CalcPropEvidence(p, false));
       EXPECT_NEAR(p, pe, 1e-12);
+      EXPECT_LE(p, 1.0);
+      // Nothing observed: 1, not a rounding of it.
+      bool observed = false;
+      for (const Var& v : m.vars) observed = observed || v.evidence >= 0;
+      if (!observed) {
+        EXPECT_EQ(p, 1.0);
+      }
     }
     VRN_network unrolled;
     std::vector<int> map;

@@ -3874,15 +3874,17 @@ public final class Network extends Wrapper {
     /**
      * The largest order of any temporal arc.
      *
-     * @return the largest order; 0 without a temporal part
+     * @return the largest order; 0 without a temporal part, -1 with one but no temporal arc
      */
     public native int getMaxTemporalOrder();
 
     /**
-     * The largest order of the temporal arcs into the node.
+     * The largest order of the temporal arcs into the node. A node outside the plate is not
+     * refused: it answers -2.
      *
      * @param nodeHandle handle of the node
-     * @return the largest order
+     * @return the largest order; 0 for a plate node without temporal arcs into it, -2 for a node
+     *     outside the plate
      */
     public native int getMaxNodeTemporalOrder(int nodeHandle);
 
@@ -3890,7 +3892,8 @@ public final class Network extends Wrapper {
      * Same as {@link #getMaxNodeTemporalOrder(int)}, with the node given by its identifier.
      *
      * @param nodeId identifier of the node
-     * @return the largest order
+     * @return the largest order; 0 for a plate node without temporal arcs into it, -2 for a node
+     *     outside the plate
      */
     public native int getMaxNodeTemporalOrder(String nodeId);
 
