@@ -2,6 +2,7 @@
 // bn_algorithms.h).
 #include "inference/bn_algorithms.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <limits>
@@ -327,6 +328,11 @@ qelta::ScaledProbability EvidenceOverParts(VRN_network* network, int flags, bool
   qelta::ScaledProbability p;
   qelta::ScaledProbability none;
   none.fraction = qelta::ScaledProbability::kNone;
+  bool observed = false;
+  for (int h = network->GetFirstNode(); h >= 0 && !observed; h = network->GetNextNode(h)) {
+    observed = network->GetNode(h)->Value()->HasFlags(qelta::kValFlagEvidence |
+                                                      qelta::kValFlagVirtual);
+  }
   try {
     qelta::ClearUnderflow();
     std::unique_ptr<VRN_relevanceParts> parts(VRN_RelevanceDecompose(network, flags));
@@ -386,6 +392,14 @@ qelta::ScaledProbability EvidenceOverParts(VRN_network* network, int flags, bool
           qelta::EvidenceEntry(network, h, node->Value()->GetEvidence());
       if (entry < 0.0) return none;
       p.Multiply(entry);
+    }
+    // The parts' sums round: to either side of 1 when nothing is observed
+    // (every node is kept then), and above 1 for evidence that every
+    // configuration implies. No probability is above 1.
+    const long long near = std::max(-2LL, std::min(p.exponent, 2LL));
+    if (!observed || (p.fraction > 0.0 && std::ldexp(p.fraction, static_cast<int>(near)) > 1.0)) {
+      p.fraction = 1.0;
+      p.exponent = 0;
     }
     return p;
   } catch (const std::bad_alloc&) {

@@ -72,7 +72,8 @@ class VRN_em {
   // squares instead (see learning/em_least_squares.h). Answers 0 with the
   // learned parameters in net and the final log-likelihood in *score (when
   // given). On failure net is left as it was and the error log holds a
-  // message: -3 no matches, -2 a bad fixed handle or match, -51 a node kind
+  // message: -3 no matches, -2 a bad fixed handle or match or data in which
+  // no record holds a value for a matched node, -51 a node kind
   // or dynamic structure EM cannot learn, -4 mixed data or a continuous fit
   // that cannot be made, -42 impossible data or failed inference, -43 a
   // family without counts, -99 cancelled by progress.

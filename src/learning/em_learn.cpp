@@ -369,6 +369,20 @@ void MapSliceFamilies(const VRN_network& unrolled, const std::vector<int>& unrol
   }
 }
 
+// Whether some record holds a value for some match. Data without any (no
+// record, or only blank ones) carry nothing to learn from: a run on them
+// would answer its starting tables as learned.
+bool HoldsAValue(const VRN_dataset& data, const std::vector<VRN_dataMatch>& matches) {
+  const int records = data.GetRecordCount();
+  for (const VRN_dataMatch& m : matches) {
+    const bool discrete = data.GetVariable(m.column).discrete;
+    for (int r = 0; r < records; ++r) {
+      if (!data.IsMissing(m.column, r) && (!discrete || data.GetInt(m.column, r) >= 0)) return true;
+    }
+  }
+  return false;
+}
+
 bool Tick(VRN_progress* progress) {
   return progress == nullptr || progress->Tick(-1.0, nullptr);
 }
@@ -408,6 +422,12 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
       const std::string message = "EM: invalid match at index " + std::to_string(i);
       return log->LogError(qelta::kErrOutOfRange, message.c_str());
     }
+  }
+  if (!qelta::HoldsAValue(data, matches)) {
+    const std::string message = "EM: no record of the data holds a value for a matched node (" +
+                                std::to_string(data.GetRecordCount()) +
+                                " records): nothing to learn from";
+    return log->LogError(qelta::kErrOutOfRange, message.c_str());
   }
   std::vector<bool> learnable(net.GetSlotCount(), false);
   std::vector<int> learnList;
@@ -578,7 +598,7 @@ int VRN_em::Learn(const VRN_dataset& data, VRN_network& net,
       if (status != kOk) return status;
       if (!qelta::Tick(progress)) return qelta::kErrCancelled;
     }
-    bool converged = records == 0 || qelta::EmConverged(previous, current, ratio);
+    bool converged = qelta::EmConverged(previous, current, ratio);
     if (pass >= lastPass) converged = true;
     if (qelta::g_observer != nullptr) qelta::g_observer(current, qelta::g_observerContext);
     for (int h : workLearn) {

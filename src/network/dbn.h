@@ -178,7 +178,9 @@ class VRN_dbn {
   int UnrollNetwork(VRN_network& target, std::vector<int>& map);
   // Unrolls into a temporary network, updates it and copies the beliefs
   // back: plate nodes get one row per slice. The unrolled update's status;
-  // on failure the owning network's values are untouched.
+  // on failure the owning network's values are untouched, and evidence the
+  // update found impossible (-43) is logged as such, naming where it
+  // first becomes so.
   int UpdateBeliefs();
 
  private:
@@ -220,6 +222,12 @@ class VRN_dbn {
   // when target already uses it (the copy then takes a default id).
   std::string MakeSliceNodeId(const VRN_network& target, int node,
                               int slice) const;
+  // After an update of the unrolled network found its evidence impossible:
+  // logs so, naming the observation (node, and slice for a plate node) with
+  // which the evidence, taken slice after slice, first has probability
+  // zero. Logs nothing when the probability cannot tell.
+  void ReportImpossibleEvidence(const VRN_network& unrolled,
+                                const std::vector<int>& map) const;
 
   std::map<int, int> hiddenOwner_;
   std::set<std::pair<int, int>> parentProxies_;

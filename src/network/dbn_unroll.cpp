@@ -1,6 +1,7 @@
 // Unrolling a dynamic network into an ordinary one (one copy of every plate
 // node per slice) and the temporal belief update through that network.
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "base/error_log.h"
@@ -110,7 +111,97 @@ void CopyUnrolledValue(const VRN_network& network, const VRN_nodeVal& unrolled,
   value->SetUpdateTag(0);
 }
 
+// An observation of the unrolled network, placed in time: slice -1 for a
+// node before the plate, the slice count for one after it.
+struct TimedObservation {
+  int slice;
+  int rank;  // order within the slice
+  int handle;
+  int outcome;  // -1: likelihoods
+  std::vector<double> likelihoods;
+};
+
+// Whether the observations up to `last` (inclusive) have probability zero
+// in net. False when the probability cannot be computed.
+bool ImpossibleUpTo(VRN_network& net, const std::vector<TimedObservation>& observations,
+                    std::size_t last) {
+  (void)net.ClearAllEvidence();
+  for (std::size_t i = 0; i <= last; ++i) {
+    const TimedObservation& o = observations[i];
+    VRN_nodeVal* value = net.GetNode(o.handle)->Value();
+    const int status = o.outcome >= 0 ? value->SetEvidence(o.outcome)
+                                      : value->SetVirtualEvidence(o.likelihoods);
+    if (status != qelta::kOk) return false;
+  }
+  double logP = 0.0;
+  return net.CalcLogPropEvidence(logP, false) && logP == -HUGE_VAL;
+}
+
 }  // namespace
+
+void VRN_dbn::ReportImpossibleEvidence(const VRN_network& unrolled,
+                                       const std::vector<int>& map) const {
+  const int count = sliceCount_ > 0 ? static_cast<int>(map.size()) / sliceCount_ : 0;
+  std::vector<std::pair<int, int>> placed(static_cast<std::size_t>(unrolled.GetSlotCount()),
+                                          std::make_pair(-1, 0));
+  for (int h = unrolled.GetFirstNode(); h >= 0; h = unrolled.GetNextNode(h)) {
+    const VRN_node* own = network_->IsValidHandle(h) ? network_->GetNode(h) : nullptr;
+    const bool after = own != nullptr && own->GetTemporalType() == qelta::kTemporalTerminal;
+    placed[h] = std::make_pair(after ? sliceCount_ : -1, h);
+  }
+  for (std::size_t k = 0; k < map.size(); ++k) {
+    const int copy = map[k];
+    if (copy >= 0 && copy < static_cast<int>(placed.size())) {
+      placed[copy] = std::make_pair(static_cast<int>(k) / count, static_cast<int>(k) % count);
+    }
+  }
+  std::vector<TimedObservation> observations;
+  for (int h = unrolled.GetFirstNode(); h >= 0; h = unrolled.GetNextNode(h)) {
+    const VRN_nodeVal* value = unrolled.GetNode(h)->Value();
+    TimedObservation o{placed[h].first, placed[h].second, h, -1, {}};
+    if (value->HasFlags(qelta::kValFlagEvidence)) {
+      o.outcome = value->GetEvidence();
+    } else if (!value->HasVirtualEvidence() || value->GetVirtualEvidence(&o.likelihoods) != qelta::kOk) {
+      continue;
+    }
+    observations.push_back(std::move(o));
+  }
+  std::sort(observations.begin(), observations.end(),
+            [](const TimedObservation& a, const TimedObservation& b) {
+              return a.slice != b.slice ? a.slice < b.slice : a.rank < b.rank;
+            });
+  // The probes work on a copy with its own log; without relevance
+  // reasoning no observation is refused for what the others imply.
+  VRN_network probe(unrolled, qelta::kCopyWorking);
+  probe.SetFlags(probe.GetFlags() & ~qelta::kNetRelevance);
+  if (observations.empty() || !ImpossibleUpTo(probe, observations, observations.size() - 1)) return;
+  // Observations only add factors: once zero, the probability stays zero.
+  std::size_t low = 0, high = observations.size() - 1;
+  while (low < high) {
+    const std::size_t middle = low + (high - low) / 2;
+    if (ImpossibleUpTo(probe, observations, middle)) {
+      high = middle;
+    } else {
+      low = middle + 1;
+    }
+  }
+  const TimedObservation& first = observations[high];
+  const bool plate = first.slice >= 0 && first.slice < sliceCount_;
+  const int node = plate ? map[static_cast<std::size_t>(first.rank)] : first.handle;
+  std::string what = "the likelihoods";
+  if (first.outcome >= 0) {
+    const VRN_idArray* ids = network_->GetNode(node)->Definition()->GetOutcomesNames();
+    const char* id = ids != nullptr ? ids->Get(first.outcome) : nullptr;
+    what = id != nullptr && id[0] != '\0' ? std::string("outcome [") + id + "]"
+                                           : "outcome #" + std::to_string(first.outcome);
+  }
+  std::string where = std::string("node [") + network_->GetNode(node)->GetId() + "]";
+  if (plate) where += " in slice " + std::to_string(first.slice);
+  (void)network_->ErrorLog()->Logf(qelta::kErrZeroMarginal,
+                                   "The evidence is impossible: its probability becomes zero "
+                                   "with %s of %s",
+                                   what.c_str(), where.c_str());
+}
 
 int VRN_dbn::BuildUnrollMap(std::vector<int>& map) const {
   map.clear();
@@ -300,6 +391,7 @@ int VRN_dbn::UpdateBeliefs() {
   // Messages naming slice copies belong to the caller.
   (void)unrolled.ErrorLog()->RedirectToLog(network_->ErrorLog());
   status = unrolled.UpdateBeliefs();
+  if (status == qelta::kErrZeroMarginal) ReportImpossibleEvidence(unrolled, map);
   if (status != qelta::kOk) return status;
 
   const int count = sliceCount_ > 0 ? static_cast<int>(map.size()) / sliceCount_

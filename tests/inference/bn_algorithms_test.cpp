@@ -124,6 +124,7 @@ TEST(BnAlgorithmsTest, RandomNetworksMatchEnumeration) {
       double p = -2.0;
       EXPECT_TRUE(net.CalcPropEvidence(p, chain_rule)) << what;
       EXPECT_NEAR(e.z, p, kTolerance) << what;
+      EXPECT_LE(p, 1.0) << what;
       EXPECT_TRUE(before == Snapshot(net)) << what;
     }
 

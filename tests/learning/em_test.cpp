@@ -581,6 +581,22 @@ TEST(EmTest, RefusalsLeaveTheNetwork) {
     EXPECT_STREQ(c.message, LastMessage(net));
     EXPECT_EQ(before, Params(net, a));
   }
+  // Data without any value teach nothing: under either start (counting for
+  // no record, passes for blank ones) the table stays to the bit.
+  ASSERT_EQ(qelta::kOk, net.GetNode(a)->Definition()->SetDefinitionFromVector({0.3, 0.7}));
+  for (const std::vector<std::vector<int>>& rows : {std::vector<std::vector<int>>{}, {{-1}, {-1}}}) {
+    std::vector<VRN_dataMatch> blankMatches;
+    const VRN_dataset blank = MakeData(net, rows, &blankMatches);
+    for (const bool uniform : {false, true}) {
+      VRN_em start;
+      start.SetUniformizeParameters(uniform);
+      EXPECT_EQ(qelta::kErrOutOfRange, start.Learn(blank, net, blankMatches, {}, nullptr, nullptr));
+      EXPECT_EQ("EM: no record of the data holds a value for a matched node (" +
+                    std::to_string(rows.size()) + " records): nothing to learn from",
+                std::string(LastMessage(net)));
+      EXPECT_EQ(std::vector<double>({0.3, 0.7}), Params(net, a));
+    }
+  }
   // An equation node, fixed or not, is a continuous item among discrete
   // ones: refused, the reason logged once per call.
   const int e = net.AddNode(qelta::kDefEquation, "E");

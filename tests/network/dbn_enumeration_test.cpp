@@ -3,9 +3,12 @@
 // and terminal nodes under the last slice.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "base/error_log.h"
 #include "base/matrix.h"
 #include "base/status.h"
 #include "definitions/node_def.h"
@@ -129,23 +132,29 @@ void Enumerate(const Model& m, std::vector<std::vector<double>>& post,
 
 void Ok(int status) { EXPECT_EQ(status, 0); }
 
-std::vector<double> RandomDist(std::mt19937& rng, int n) {
+// With zeros, each entry but one kept positive is 0 with probability 0.4:
+// tables and likelihoods that make some evidence impossible.
+std::vector<double> RandomDist(std::mt19937& rng, int n, bool zeros = false) {
   std::uniform_real_distribution<double> u(0.05, 1.0);
   std::vector<double> v(n);
+  const int kept = zeros ? static_cast<int>(rng() % n) : -1;
   double sum = 0.0;
-  for (double& x : v) sum += x = u(rng);
+  for (int i = 0; i < n; ++i) {
+    v[i] = zeros && i != kept && u(rng) < 0.43 ? 0.0 : u(rng);
+    sum += v[i];
+  }
   for (double& x : v) x /= sum;
   return v;
 }
 
-void RandomizeTable(std::mt19937& rng, VRN_nodeDef* def, int order) {
+void RandomizeTable(std::mt19937& rng, VRN_nodeDef* def, int order, bool zeros) {
   const VRN_matrix* t =
       order == 0 ? def->GetMatrixConst() : def->GetTemporalMatrix(order);
   ASSERT_NE(t, nullptr);
   const int card = t->GetSize(t->GetDimensionCount() - 1);
   VRN_doubleArray items;
   for (int i = 0; i < t->GetItemCount() / card; ++i) {
-    for (double v : RandomDist(rng, card)) items.Add(v);
+    for (double v : RandomDist(rng, card, zeros)) items.Add(v);
   }
   if (order == 0) {
     ASSERT_EQ(def->SetDefinition(items), 0);
@@ -155,7 +164,9 @@ void RandomizeTable(std::mt19937& rng, VRN_nodeDef* def, int order) {
 }
 
 // Builds a random dynamic network; answers whether all evidence is hard.
-bool BuildRandom(std::mt19937& rng, VRN_network& net) {
+// With zeros the tables and likelihoods hold zeros, and evidence the
+// network refuses at once (what it contradicts is implied) is left out.
+bool BuildRandom(std::mt19937& rng, VRN_network& net, bool zeros) {
   auto coin = [&](double p) {
     return std::uniform_real_distribution<double>(0, 1)(rng) < p;
   };
@@ -202,30 +213,34 @@ bool BuildRandom(std::mt19937& rng, VRN_network& net) {
 
   for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
     VRN_nodeDef* def = net.GetNode(h)->Definition();
-    RandomizeTable(rng, def, 0);
+    RandomizeTable(rng, def, 0, zeros);
     if (net.GetTemporalType(h) == qelta::kTemporalPlate) {
       VRN_intArray orders;
       EXPECT_EQ(net.GetTemporalOrders(h, orders), 0);
-      for (int k : orders) RandomizeTable(rng, def, k);
+      for (int k : orders) RandomizeTable(rng, def, k, zeros);
     }
   }
   bool hard = true;
   const int S = net.GetNumberOfSlices();
+  auto set = [&](int status) {
+    if (!zeros) {
+      EXPECT_EQ(status, 0);
+    }
+  };
   for (int p : plate) {
     VRN_nodeVal* value = net.GetNode(p)->Value();
     const int card = net.GetNode(p)->Definition()->GetNumberOfOutcomes();
     for (int s = 0; s < S; ++s) {
       if (coin(0.3)) {
-        EXPECT_EQ(value->SetTemporalEvidence(s, static_cast<int>(rng() % card)),
-                  0);
+        set(value->SetTemporalEvidence(s, static_cast<int>(rng() % card)));
       } else if (coin(0.2)) {
-        EXPECT_EQ(value->SetTemporalVirtualEvidence(s, RandomDist(rng, card)),
-                  0);
+        set(value->SetTemporalVirtualEvidence(s, RandomDist(rng, card, zeros)));
         hard = false;
       }
     }
   }
-  if (coin(0.3)) Ok(net.GetNode(normal)->Value()->SetEvidence(1));
+  if (coin(0.3)) set(net.GetNode(normal)->Value()->SetEvidence(1));
+  if (zeros && coin(0.3)) set(net.GetNode(terminal)->Value()->SetEvidence(0));
   return hard;
 }
 
@@ -245,17 +260,78 @@ void AddEvidence(VRN_network& net, Model& m) {
   }
 }
 
+// What the update logs last for evidence of probability zero: the
+// observation with which the evidence, taken slice after slice (nodes
+// before the plate first, after it last; within a slice in handle order),
+// first has probability zero in the enumerated joint.
+std::string FirstImpossible(VRN_network& net, const Model& m) {
+  const int S = net.GetNumberOfSlices();
+  std::vector<std::pair<std::pair<int, int>, int>> order;  // ((slice, handle), var)
+  for (int i = 0; i < static_cast<int>(m.vars.size()); ++i) {
+    const Var& v = m.vars[i];
+    if (v.evidence < 0 && v.soft.empty()) continue;
+    const int type = net.GetTemporalType(v.node);
+    const int slice = type == qelta::kTemporalPlate      ? v.slice
+                      : type == qelta::kTemporalTerminal ? S
+                                                         : -1;
+    order.push_back({{slice, v.node}, i});
+  }
+  std::sort(order.begin(), order.end());
+  Model prefix = m;
+  for (Var& v : prefix.vars) {
+    v.evidence = -1;
+    v.soft.clear();
+  }
+  for (const auto& [when, i] : order) {
+    prefix.vars[i] = m.vars[i];
+    std::vector<std::vector<double>> post;
+    double pe = 0.0;
+    Enumerate(prefix, post, pe);
+    if (pe > 0.0) continue;
+    const Var& v = m.vars[i];
+    const VRN_nodeDef* def = net.GetNode(v.node)->Definition();
+    std::string text = "The evidence is impossible: its probability becomes zero with ";
+    text += v.evidence >= 0 ? std::string("outcome [") + def->GetOutcomesNames()->Get(v.evidence) + "]"
+                            : std::string("the likelihoods");
+    text += std::string(" of node [") + net.GetNode(v.node)->GetId() + "]";
+    if (when.first >= 0 && when.first < S) text += " in slice " + std::to_string(v.slice);
+    return text;
+  }
+  return "(possible)";
+}
+
 TEST(DbnEnumerationTest, RandomNetworksMatchTheUnrolledJoint) {
   std::mt19937 rng(20261207);
-  for (int round = 0; round < 60; ++round) {
+  int impossible = 0;
+  for (int round = 0; round < 160; ++round) {
     SCOPED_TRACE(round);
+    // From round 60 on tables and likelihoods hold zeros.
+    const bool zeros = round >= 60;
     VRN_network net;
-    const bool hard = BuildRandom(rng, net);
+    const bool hard = BuildRandom(rng, net, zeros);
     Model m = BuildModel(net);
     AddEvidence(net, m);
     std::vector<std::vector<double>> post;
     double pe = 0.0;
     Enumerate(m, post, pe);
+    if (pe == 0.0) {
+      // Said so, naming where; the evidence stays and no belief is valid.
+      ++impossible;
+      ASSERT_EQ(net.UpdateBeliefs(), qelta::kErrZeroMarginal);
+      VRN_errorLog* log = net.ErrorLog();
+      ASSERT_GT(log->GetNumberOfMessages(), 0);
+      EXPECT_EQ(FirstImpossible(net, m), log->GetMessage(log->GetNumberOfMessages() - 1));
+      Model kept = BuildModel(net);
+      AddEvidence(net, kept);
+      for (size_t i = 0; i < m.vars.size(); ++i) {
+        EXPECT_EQ(kept.vars[i].evidence, m.vars[i].evidence);
+        EXPECT_EQ(kept.vars[i].soft, m.vars[i].soft);
+        // An observed or implied outcome is its own point mass.
+        const VRN_nodeVal* value = net.GetNode(m.vars[i].node)->Value();
+        EXPECT_TRUE(!value->IsValueValid() || value->HasEvidence());
+      }
+      continue;
+    }
     ASSERT_EQ(net.UpdateBeliefs(), 0);
     for (size_t i = 0; i < m.vars.size(); ++i) {
       const Var& v = m.vars[i];
@@ -271,6 +347,13 @@ TEST(DbnEnumerationTest, RandomNetworksMatchTheUnrolledJoint) {
       double p = 0.0;
       ASSERT_TRUE(net.CalcPropEvidence(p, false));
       EXPECT_NEAR(p, pe, 1e-12);
+      EXPECT_LE(p, 1.0);
+      // Nothing observed: 1, not a rounding of it.
+      bool observed = false;
+      for (const Var& v : m.vars) observed = observed || v.evidence >= 0;
+      if (!observed) {
+        EXPECT_EQ(p, 1.0);
+      }
     }
     VRN_network unrolled;
     std::vector<int> map;
@@ -289,6 +372,7 @@ TEST(DbnEnumerationTest, RandomNetworksMatchTheUnrolledJoint) {
       }
     }
   }
+  EXPECT_GT(impossible, 10);
 }
 
 }  // namespace

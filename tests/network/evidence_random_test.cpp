@@ -648,6 +648,7 @@ class Sequence {
   // 1e-12 relative (below the normal doubles few are, the others are
   // refused), and 0 only for impossible evidence.
   void ExpectEnumerated(double got, const std::string& at) {
+    EXPECT_LE(got, 1.0) << at;
     long double want = 0.0L;
     (void)Twin(m_, UserEvidence(m_).likelihoods, &want);
     EXPECT_LE(std::fabs(want - got), 1e-12L * want)

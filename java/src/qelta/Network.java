@@ -632,6 +632,13 @@ public final class Network extends Wrapper {
      * but out of its statistics (and out of {@link #getNodeValue(int)} when its finite samples
      * are all equal), and a chance node child counts only the draws in which they were finite
      * (see <a href="#non-finite-samples">non-finite samples</a>).
+     *
+     * <p>Evidence of a dynamic network is not checked across slices as it is set: evidence that the
+     * model makes impossible (say outcomes of one node in two slices that no slice between can
+     * link) is refused here with code -43, the message ending "The evidence is impossible: its
+     * probability becomes zero with outcome [<i>o</i>] of node [<i>id</i>] in slice <i>s</i>" (or
+     * "with the likelihoods of ..."): the observation with which the evidence, taken slice after
+     * slice, first has probability zero. The evidence stays as set and no belief is valid.
      */
     public native void updateBeliefs();
 
@@ -3880,15 +3887,17 @@ public final class Network extends Wrapper {
     /**
      * The largest order of any temporal arc.
      *
-     * @return the largest order; 0 without a temporal part
+     * @return the largest order; 0 without a temporal part, -1 with one but no temporal arc
      */
     public native int getMaxTemporalOrder();
 
     /**
-     * The largest order of the temporal arcs into the node.
+     * The largest order of the temporal arcs into the node. A node outside the plate is not
+     * refused: it answers -2.
      *
      * @param nodeHandle handle of the node
-     * @return the largest order
+     * @return the largest order; 0 for a plate node without temporal arcs into it, -2 for a node
+     *     outside the plate
      */
     public native int getMaxNodeTemporalOrder(int nodeHandle);
 
@@ -3896,7 +3905,8 @@ public final class Network extends Wrapper {
      * Same as {@link #getMaxNodeTemporalOrder(int)}, with the node given by its identifier.
      *
      * @param nodeId identifier of the node
-     * @return the largest order
+     * @return the largest order; 0 for a plate node without temporal arcs into it, -2 for a node
+     *     outside the plate
      */
     public native int getMaxNodeTemporalOrder(String nodeId);
 

@@ -74,6 +74,8 @@ class DynamicNetworkTest extends NetworkFixture {
         net.setNodeTemporalType(p, PLATE);
         net.setNodeTemporalType("Q", PLATE);
         assertEquals(-1, net.getMaxTemporalOrder());
+        assertEquals(0, net.getMaxNodeTemporalOrder("P"));
+        assertEquals(-2, net.getMaxNodeTemporalOrder(n));
         net.addTemporalArc(p, q, 1);
         net.addTemporalArc("Q", "Q", 2);
         QELTAException again = fails(() -> net.addTemporalArc(p, q, 1));
@@ -109,6 +111,36 @@ class DynamicNetworkTest extends NetworkFixture {
         }
         net.deleteTemporalArc("Q", "Q", 2);
         assertFalse(net.temporalArcExists(q, q, 2));
+    }
+
+    /**
+     * A fleet: Wear is failed in slice 2 and, without service, cannot be good in slice 3. Without
+     * evidence the probability is 1, not a rounding above it.
+     */
+    @Test
+    void evidenceImpossibleOverSlicesIsNamedWhereItBecomesSo() {
+        int service = node("Service", "yes", "no");
+        int wear = node("Wear", "good", "worn", "failed");
+        net.addArc(service, wear);
+        net.setNodeTemporalType(wear, PLATE);
+        net.setNodeTemporalType(service, PLATE);
+        net.addTemporalArc(wear, wear, 1);
+        net.setSliceCount(6);
+        net.setNodeDefinition(service, new double[] {0.3, 0.7});
+        net.setNodeDefinition(wear, new double[] {0.8, 0.15, 0.05, 0.6, 0.3, 0.1});
+        net.setNodeTemporalDefinition("Wear", 1, new double[] {
+            0.9, 0.1, 0, 0.8, 0.2, 0, 0.7, 0.2, 0.1, 0.7, 0.2, 0.1, 0, 0.6, 0.4, 0, 0, 1});
+        assertEquals(1.0, net.probEvidence());
+        net.setTemporalEvidence("Wear", 2, "failed");
+        net.setTemporalEvidence("Service", 3, "no");
+        net.setTemporalEvidence("Wear", 3, "good");
+        QELTAException e = fails(() -> net.updateBeliefs());
+        assertEquals(-43, e.getErrorCode());
+        assertTrue(e.getMessage().endsWith("The evidence is impossible: its probability becomes zero"
+                + " with outcome [good] of node [Wear] in slice 3"), e.getMessage());
+        assertEquals(0, net.getTemporalEvidence(wear, 3));
+        assertFalse(net.isValueValid(service));
+        assertEquals(0.0, net.probEvidence());
     }
 
     @Test

@@ -151,6 +151,10 @@ public final class EM extends Wrapper {
      * reason ("EM: unsupported mix of discrete and continuous items in network and/or
      * dataset").
      *
+     * <p>Data in which no record holds a value for a matched node (no record, or only blank ones)
+     * teach nothing: they are refused with code -2 ("EM: no record of the data holds a value for a
+     * matched node (<i>n</i> records): nothing to learn from"), and every table stays as it was.
+     *
      * @param data the data
      * @param net the network, learned in place
      * @param matching the matches of data-set columns to nodes

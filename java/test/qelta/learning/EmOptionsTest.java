@@ -2,12 +2,17 @@ package qelta.learning;
 
 import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static qelta.learning.DataSetTest.engineFails;
 
+import java.io.IOException;
+import java.nio.file.Files;
+import java.nio.file.Path;
 import java.util.stream.DoubleStream;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.io.TempDir;
 import qelta.Network;
 import qelta.QELTAException;
 
@@ -61,8 +66,35 @@ class EmOptionsTest {
     private static double[] learn(EM em, DataSet data) {
         try (Network net = network()) {
             em.learn(data, net, data.matchNetwork(net), (String[]) null);
-            return Stream.of("A", "B", "C").map(net::getNodeDefinition)
-                    .flatMapToDouble(DoubleStream::of).toArray();
+            return tables(net);
+        }
+    }
+
+    private static double[] tables(Network net) {
+        return Stream.of("A", "B", "C").map(net::getNodeDefinition)
+                .flatMapToDouble(DoubleStream::of).toArray();
+    }
+
+    /** A file of a header only or of blank records teaches nothing: refused, the tables kept. */
+    @Test
+    void dataWithoutAnyValueAreRefusedAndTheTablesKept(@TempDir Path dir) throws IOException {
+        for (String text : new String[] {"A,B,C\n", "A,B,C\n*,*,*\n"}) {
+            Path file = Files.writeString(dir.resolve("blank.txt"), text);
+            for (boolean uniform : new boolean[] {false, true}) {
+                try (DataSet data = new DataSet(); Network net = network(); EM em = new EM()) {
+                    data.readFile(file.toString(), null, -1, Float.NaN, true);
+                    assertEquals(text.split("\n").length - 1, data.getRecordCount());
+                    em.setUniformizeParameters(uniform);
+                    net.setNodeDefinition("B", new double[] {0.2, 0.8, 0.6, 0.4});
+                    double[] before = tables(net);
+                    QELTAException e = assertThrows(QELTAException.class,
+                            () -> em.learn(data, net, data.matchNetwork(net), (String[]) null));
+                    assertEquals(-2, e.getErrorCode());
+                    assertTrue(e.getMessage().contains("EM: no record of the data holds a value for a matched node ("
+                            + data.getRecordCount() + " records)"), e.getMessage());
+                    assertArrayEquals(before, tables(net));
+                }
+            }
         }
     }
 

@@ -16,6 +16,7 @@ import qelta.Network;
 import qelta.QELTAException;
 import qelta.learning.EM;
 import scala.Tuple2;
+import scala.Tuple3;
 
 /**
  * EM parameter learning over a Spark table: the passes of {@link EM#learn} with each partition's
@@ -119,8 +120,10 @@ public final class DistributedEM {
      * Learns the tables of the network written in networkText from data.
      *
      * @throws QELTAException for a malformed network, a refused node kind or column, a value that
-     *     names no outcome, or a record whose probability is zero (status -42, naming the record);
-     *     nothing half-learned is answered
+     *     names no outcome, data in which no record holds a value (no record, or only blank ones:
+     *     status -2, "EM: no record of the data holds a value for a matched node (<i>n</i>
+     *     records): nothing to learn from"), or a record whose probability is zero (status -42,
+     *     naming the record); nothing half-learned is answered
      */
     public Result learn(String networkText, Dataset<Row> data) {
         if (networkText == null || data == null) {
@@ -138,10 +141,16 @@ public final class DistributedEM {
                     .mapPartitions((Iterator<Tuple2<Row, Long>> rows) -> RecordBlock.read(rows, cells))
                     .persist(StorageLevel.MEMORY_ONLY());
             try {
-                Tuple2<Long, Boolean> shape = unwrapped(() -> blocks
-                        .map(b -> new Tuple2<>((long) b.rows, b.complete))
-                        .fold(new Tuple2<>(0L, true), (a, b) -> new Tuple2<>(a._1() + b._1(), a._2() && b._2())));
+                Tuple3<Long, Boolean, Boolean> shape = unwrapped(() -> blocks
+                        .map(b -> new Tuple3<>((long) b.rows, b.complete, b.anyValue))
+                        .fold(new Tuple3<>(0L, true, false), (a, b) -> new Tuple3<>(a._1() + b._1(),
+                                a._2() && b._2(), a._3() || b._3())));
                 long records = shape._1();
+                if (!shape._3()) {
+                    // Nothing to learn from: a run would answer its start as learned.
+                    throw new QELTAException("EM: no record of the data holds a value for a matched node ("
+                            + records + " records): nothing to learn from", Cells.BAD_COLUMN);
+                }
                 Broadcast<String> text = spark.broadcast(networkText);
                 Worker worker = new Worker(text, columns, fixedNodes, options);
                 double[] likelihoods = new double[0];

@@ -23,12 +23,15 @@ final class RecordBlock implements Serializable {
     final int[] values;
     /** Whether no cell is missing. */
     final boolean complete;
+    /** Whether some cell holds a value. */
+    final boolean anyValue;
 
-    private RecordBlock(long first, int rows, int[] values, boolean complete) {
+    private RecordBlock(long first, int rows, int[] values, boolean complete, boolean anyValue) {
         this.first = first;
         this.rows = rows;
         this.values = values;
         this.complete = complete;
+        this.anyValue = anyValue;
     }
 
     /** The blocks of one partition's rows, each paired with its record number from 0. */
@@ -40,6 +43,7 @@ final class RecordBlock implements Serializable {
         int count = 0;
         long first = 0;
         boolean complete = true;
+        boolean anyValue = false;
         while (rows.hasNext()) {
             Tuple2<Row, Long> next = rows.next();
             if (values == null) {
@@ -47,21 +51,23 @@ final class RecordBlock implements Serializable {
                 first = next._2();
                 count = 0;
                 complete = true;
+                anyValue = false;
             }
             Row row = next._1();
             for (int i = 0; i < width; ++i) {
                 int v = cells.outcome(row, i, next._2() + 1);
                 values[count * width + i] = v;
                 complete &= v >= 0;
+                anyValue |= v >= 0;
             }
             if (++count == capacity) {
-                blocks.add(new RecordBlock(first, count, values, complete));
+                blocks.add(new RecordBlock(first, count, values, complete, anyValue));
                 values = null;
             }
         }
         if (values != null) {
             blocks.add(new RecordBlock(first, count,
-                    java.util.Arrays.copyOf(values, count * width), complete));
+                    java.util.Arrays.copyOf(values, count * width), complete, anyValue));
         }
         return blocks.iterator();
     }

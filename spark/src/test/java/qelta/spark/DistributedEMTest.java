@@ -181,11 +181,38 @@ class DistributedEMTest {
         assertEquals(2, capped.passes());
         assertTrue(full.passes() > 2 && finer.passes() > full.passes(), full.passes() + " " + finer.passes());
         assertTrue(finer.score() >= full.score());
-        // No records: the start, as EM.learn answers it, counting or not.
-        assertSameAsOneMachine(text, new int[0][], e -> e.setUniformizeParameters(true), "TbOrCa");
+    }
+
+    @Test
+    void dataWithoutAnyValueAreRefusedAsByEmLearnAndTheTablesKept() throws Exception {
+        String text = TestData.asia();
         Network counted = TestData.read(text);
         counted.setNodeType("TbOrCa", 18); // a CPT: every node counts
-        assertSameAsOneMachine(counted.writeString(), new int[0][], e -> e.setRandomizeParameters(false));
+        int[][] blank = new int[1][counted.getAllNodeIds().length];
+        java.util.Arrays.fill(blank[0], -1);
+        for (int[][] records : new int[][][] {new int[0][], blank}) {
+            refusedWithoutAnyValue(text, records, e -> e.setUniformizeParameters(true), "TbOrCa");
+            refusedWithoutAnyValue(counted.writeString(), records, e -> e.setRandomizeParameters(false));
+        }
+    }
+
+    /** Refused by both learners with -2 and the same reason; EM.learn's tables stay to the bit. */
+    private static void refusedWithoutAnyValue(String text, int[][] records, Consumer<EM> set, String... fixed) {
+        Network net = TestData.read(text);
+        DataSet data = TestData.dataSet(net, records);
+        QELTAException one = assertThrows(QELTAException.class,
+                () -> options(set).learn(data, net, data.matchNetwork(net), fixed));
+        Network start = TestData.read(text);
+        for (String id : net.getAllNodeIds()) {
+            assertArrayEquals(start.getNodeDefinition(id), net.getNodeDefinition(id), id);
+        }
+        QELTAException distributed = assertThrows(QELTAException.class,
+                () -> new DistributedEM(options(set)).setFixedNodes(fixed).learn(text, TestData.frame(net, records, 2)));
+        String reason = "EM: no record of the data holds a value for a matched node (" + records.length + " records)";
+        for (QELTAException e : new QELTAException[] {one, distributed}) {
+            assertEquals(-2, e.getErrorCode());
+            assertTrue(e.getMessage().contains(reason), e.getMessage());
+        }
     }
 
     @Test
