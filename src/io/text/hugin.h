@@ -65,7 +65,8 @@ int Require(TextFormatBase* format, int type, const char* text);
 // consumed (0 or more): tokens are consumed up to and including the "}"
 // that closes them, or, with depth 0, the "}" that balances the first "{"
 // met, or a ";" met before any "{". 0; the lexer's failure, logged, when
-// the input ends first.
+// the input ends first; -103 where a SkipGuard stops the skip before any
+// "{".
 int SkipDeclaration(TextFormatBase* format, int depth);
 // The same after a step that answered status: a failure of the input is
 // answered at once, anything else skips.
@@ -86,7 +87,8 @@ int EndStatement(TextFormatBase* format, int status);
 
 // Consumes tokens, counting "{" and "}", up to and including the next ";"
 // at depth 0; a "}" at depth 0 (the end of the enclosing block) ends the
-// skip and stays next. 0, or the lexer's failure.
+// skip and stays next. 0, or the lexer's failure; -103 where a SkipGuard
+// stops the skip.
 int SkipThroughSemicolon(TextFormatBase* format);
 
 // "(" then items with no separators, then ")": quoted strings appended to
@@ -111,7 +113,10 @@ class VRN_huginSpeaker : public VRN_fileFormat {
   // unknown character (-126) or ends inside a string or comment (-128);
   // -127 with "ERROR: '<word>' : Network header expected" when the first
   // word is not "net" (nothing is read); -103 when a potential's table
-  // cannot be built as given or a states list cannot be taken as given.
+  // cannot be built as given (one given only by model_nodes and
+  // model_data included), a states list cannot be taken as given, or the
+  // skip of a statement it cannot use would pass a declaration
+  // (SkipGuard).
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
   // network with a node kind the format cannot hold or with temporal
@@ -149,6 +154,8 @@ class VRN_huginSpeaker : public VRN_fileFormat {
     bool has_data = false;
     // A "data" statement could not be read.
     bool data_failed = false;
+    // A "model_nodes" or "model_data" statement gives the table.
+    bool has_model = false;
     int line = 0;
   };
 

@@ -59,6 +59,13 @@ constexpr const char* kSkippedNodeWords[] = {
     "whochanged", "whenchanged", "locked", "value",     "evidence",
     "belief",   "children", nullptr};
 
+// The words a skip of a statement the reader cannot use must not pass, by
+// level: each starts a statement that gives a node or part of one.
+constexpr const char* kNetGuard[] = {"node", nullptr};
+constexpr const char* kNodeGuard[] = {
+    "node",     "kind",   "discrete", "chance", "numstates", "equation",
+    "parents",  "states", "levels",   "probs",  "functable", nullptr};
+
 constexpr const char* kSkippedVisualNodeWords[] = {
     "dispform", "hidden", "height", "links", "user", "parts", "font", nullptr};
 
@@ -204,14 +211,9 @@ int VRN_neticaSpeaker::Read(const char* file_name) {
   }
   OpenNetworkBlock();
   rc = ReadBlockBody([this]() { return ReadNetStatement(); }, true);
-  // A file cut between statements keeps what they hold; one cut inside a
-  // statement or block, or a character or string the lexer cannot read,
-  // leaves the rest of the file unknown.
-  if (EndedInsideStatement() != kOk) {
-    rc = ReportCutInput();
-  } else if (rc == qelta::kErrNoMoreTokens || rc == qelta::kErrSyntax) {
-    rc = kOk;
-  }
+  // A file cut before its network block closes, or a character or string
+  // the lexer cannot read, leaves the rest of the file unknown.
+  if (EndedInsideStatement() != kOk) rc = ReportCutInput();
   if (rc != kOk) {
     DeleteLexer();
     records_.clear();
@@ -244,7 +246,6 @@ int VRN_neticaSpeaker::ReadBlockBody(ReadOne read, bool network) {
       }
       const int statement_rc = read();
       if (statement_rc != kOk) return statement_rc;
-      if (network) NoteNetworkStatement();
     }
   }
   if (network) CloseNetworkBlock();
@@ -268,6 +269,7 @@ int VRN_neticaSpeaker::ReadBlockHead(std::string* name) {
 }
 
 int VRN_neticaSpeaker::ReadNetStatement() {
+  const SkipGuard skips(this, kNetGuard);
   if (CurrentToken().type != qelta::kTokenIdentifier) {
     ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unknown Net Statement",
                     CurrentToken().text);
@@ -382,6 +384,7 @@ int VRN_neticaSpeaker::ReadNodeBlock() {
 }
 
 int VRN_neticaSpeaker::ReadNodeStatement(VRN_neticaNodeRecord* record) {
+  const SkipGuard skips(this, kNodeGuard);
   if (CurrentToken().type != qelta::kTokenIdentifier) {
     ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unknown Node Statement",
                     CurrentToken().text);
@@ -458,6 +461,10 @@ int VRN_neticaSpeaker::ReadNodeStatement(VRN_neticaNodeRecord* record) {
     case Field::kStates: {
       VRN_stringArray list;
       rc = ReadIdentifierList(&list);
+      // "()" names no outcome, where the node would take the defaults.
+      if (rc == kOk && field == Field::kStates && list.GetSize() == 0) {
+        rc = qelta::kErrSyntax;
+      }
       if (rc == kOk) {
         std::vector<std::string>& out =
             field == Field::kParents ? record->parents : record->states;

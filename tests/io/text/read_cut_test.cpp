@@ -152,6 +152,60 @@ TEST(ReadCutTest, OutcomeListsThatCannotBeTakenFailNamingTheNode) {
   EXPECT_EQ(qelta_test::OutcomeIds(net, 0), (std::vector<std::string>{"State0", "State1"}));
 }
 
+// A statement the reader cannot use is skipped only while the skip passes
+// nothing that gives a node: a stray word, a block left open or a table
+// given another way fails the read rather than lose node B or its table.
+TEST(ReadCutTest, SkipsThatWouldLoseANodeOrItsTableFail) {
+  const std::string vrn_a =
+      "net N {\n node A { DEFINITION = { NAMESTATES = (a0, a1); "
+      "PROBABILITIES = (0.2, 0.8); };";
+  const std::string vrn_b =
+      "\n node B { PARENTS = (A); DEFINITION = { NAMESTATES = (b0, b1); "
+      "PROBABILITIES = (0.9, 0.1, 0.2, 0.8); }; };\n};\n";
+  const std::string dne_a =
+      "bnet N {\nnode A { discrete = TRUE; states = (a0, a1); probs = (0.2, 0.8);";
+  const std::string dne_b =
+      "\nnode B { discrete = TRUE; states = (b0, b1); parents = (A); "
+      "probs = ((0.9, 0.1), (0.2, 0.8)); };\n};\n";
+  const std::string net_b =
+      std::string(kHuginA) + "node B { states = (\"b0\" \"b1\"); }\n"
+      "potential (A) { data = (0.2 0.8); }\n";
+  const std::string net_table = "data = ((0.9 0.1) (0.2 0.8)); }\n";
+  const char* const kUnended = "the statement or block before it is not ended";
+  const struct {
+    const char* extension;
+    std::string good;
+    std::string bad;
+    const char* message;
+  } cases[] = {
+      {".vrn", vrn_a + " };" + vrn_b, vrn_a + " };\ngarbage" + vrn_b, kUnended},
+      {".vrn", vrn_a + " };" + vrn_b, vrn_a + " };\n nod A2" + vrn_b, kUnended},
+      {".vrn", vrn_a + " };" + vrn_b, vrn_a + " };\n nodes B" + vrn_b, kUnended},
+      {".vrn", vrn_a + " };" + vrn_b, vrn_a + vrn_b, kUnended},
+      {".vrn", vrn_a + " };" + vrn_b,
+       vrn_a + " PARENTS = (B); };" + vrn_b,
+       "ERROR: Couldn't add arc from node [B] to node [A]"},
+      {".dne", dne_a + " };" + dne_b, dne_a + " };\ngarbage" + dne_b, kUnended},
+      {".dne", dne_a + " };" + dne_b, dne_a + dne_b, kUnended},
+      {".net", net_b + "potential (B | A) { " + net_table,
+       net_b + "garbage\npotential (B | A) { " + net_table, kUnended},
+      {".net", net_b + "potential (B | A) { " + net_table,
+       net_b + "node C { label = \"C\"\n states = (\"c0\" \"c1\"); }\n"
+               "potential (B | A) { " + net_table, kUnended},
+      {".net",
+       net_b + "potential (B | A) { model_nodes = (); model_data = (0.5); " + net_table,
+       net_b + "potential (B | A) { model_nodes = (); model_data = (0.5); }\n",
+       "Node (\"B\") : its potential gives its table by model_nodes and model_data only"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.extension) + "\n" + c.bad);
+    std::string log;
+    EXPECT_EQ(ReadKeeping(c.extension, c.bad, &log), qelta::kErrFileIo);
+    EXPECT_NE(log.find(c.message), std::string::npos) << log;
+    EXPECT_EQ(ReadKeeping(c.extension, c.good, &log), qelta::kOk) << log;
+  }
+}
+
 TEST(ReadCutTest, MsbnEntriesThatAreNotNumbersFailNamingTheNode) {
   const std::string chance =
       "belief network \"N\"\nnode C { type : discrete[2] = { \"c0\", "
