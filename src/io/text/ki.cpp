@@ -368,19 +368,27 @@ int VRN_kiSpeaker::ReadStates(int handle) {
   if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, "=");
   if (rc == kOk) rc = qelta::Require(this, qelta::kTokenInteger, nullptr);
   if (rc == kOk) rc = qelta::Require(this, qelta::kTokenIdentifier, nullptr);
+  // Each state of the list must name one of the node's outcomes, or the
+  // node would keep outcomes the file does not give it.
+  const char* const id = GetNetwork()->GetNode(handle)->GetId();
   if (rc != kOk) {
     if (qelta::IsInputFailure(rc)) return rc;
+    (void)OutcomesNotRead(id, "TYPE", rc);
     return qelta::SkipDeclaration(this, 0);
   }
   VRN_nodeDef* definition = GetNetwork()->GetNode(handle)->Definition();
   const int status = definition->SetNumberOfOutcomes(count);
   if (status != kOk) ReportError(status, "Wrong number of outcomes");
   int index = 0;
+  named_outcomes_ = 0;
   rc = ReadBlock([this, handle, &index]() {
     return ReadStateDescription(handle, index++);
   });
-  if (rc != kOk) return rc;
-  return qelta::EndStatement(this, kOk);
+  if (qelta::IsInputFailure(rc)) return rc;
+  if (rc != kOk || status != kOk || index != count || named_outcomes_ != count) {
+    (void)OutcomesNotRead(id, "TYPE", qelta::kErrSyntax);
+  }
+  return qelta::EndStatement(this, rc);
 }
 
 int VRN_kiSpeaker::ReadStateDescription(int handle, int index) {
@@ -431,6 +439,7 @@ int VRN_kiSpeaker::ReadStateField(int handle, int index, bool fault) {
     if (rc == kOk && name) {
       const std::string id = RepairedId(text.c_str());
       rc = ReportError(definition->RenameOutcome(index, id.c_str()), nullptr);
+      if (rc == kOk) ++named_outcomes_;
     } else if (rc == kOk && label && fault &&
                definition->SetOutcomeLabel(index, text.c_str()) != kOk) {
       rc = ReportFormatted(qelta::kErrSyntax,

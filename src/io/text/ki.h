@@ -69,7 +69,9 @@ class VRN_kiSpeaker : public VRN_fileFormat {
   // (-102), or meets an unknown character (-126) or the end of the file
   // inside a string or comment (-128); -127 when the header line or one of
   // the three blocks is missing; -111 when the file ends inside a block;
-  // -103 when a table cannot be built as given.
+  // -103 when a table cannot be built as given, or a TYPE statement's
+  // state list does not name each of its count of outcomes once (states
+  // missing, too many, names repeated or unreadable, no list).
   int Read(const char* file_name) override;
   // Writes the native text layout with the KI differences; the answers of
   // VRN_vrnSpeaker::Write.
@@ -121,6 +123,9 @@ class VRN_kiSpeaker : public VRN_fileFormat {
   int hypothesis_ = -1;
   // The file's size in bytes: no count may exceed it.
   std::uint64_t file_size_ = 0;
+  // States of the TYPE statement being read whose NAME became an outcome
+  // identifier.
+  int named_outcomes_ = 0;
 };
 
 #endif  // QELTA_IO_TEXT_KI_H_
