@@ -441,7 +441,7 @@ int VRN_ergoSpeaker::ReadLabels() {
       if (rc == qelta::kErrNoMoreTokens ||
           (rc == kOk && qelta::IsPunctuation(*this, "/"))) {
         ReportError(qelta::kErrSyntax, "ERROR: Labels missing");
-        return OutcomesNotRead(id, "labels", qelta::kErrSyntax);
+        return OutcomesNotRead(id, "labels", qelta::kErrFileIo);
       }
       if (rc != kOk) return rc;
       labels.Add(CurrentToken().text);
@@ -457,7 +457,7 @@ int VRN_ergoSpeaker::ReadLabels() {
       ReportFormatted(qelta::kErrSyntax,
                       "ERROR: '%s' : Labels line does not hold %d labels",
                       CurrentToken().text, outcomes);
-      return OutcomesNotRead(id, "labels", qelta::kErrSyntax);
+      return OutcomesNotRead(id, "labels", qelta::kErrFileIo);
     }
     if (next != kOk && next != qelta::kErrNoMoreTokens) return next;
     VRN_idArray ids;

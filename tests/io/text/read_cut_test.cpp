@@ -119,6 +119,14 @@ TEST(ReadCutTest, OutcomeListsThatCannotBeTakenFailNamingTheNode) {
       "</VARIABLE></NETWORK></BIF>";
   const std::string vrn = "net N { node A { DEFINITION = { NAMESTATES = (@); }; }; };";
   const std::string dne = "bnet N { node A { discrete = TRUE; states = (@); }; };";
+  const std::string erg =
+      "2\n2\n2\n0\n1\n1\n/* Probabilities */\n2\n0.5\t0.5\n4\n0.9\t0.1\t0.2\t0.8\n"
+      "/* Names */\nA\tB\n/* Labels */\n@\n";
+  const std::string ki =
+      "diagnostic network \"x\"\nkb { }\nnodes {\n standard A { NAME : \"A\"; "
+      "TYPE : discrete [2] = 3 D @; }\n}\nnetwork {\n standard A parent () { "
+      "PROB : { (0) ; 0.3, 0.7 ; } ; }\n}\n";
+  const char* const ki_good = "{ standard a { NAME : \"yes\"; } standard b { NAME : \"no\"; } }";
   const struct {
     const char* extension;
     const std::string& text;
@@ -135,6 +143,24 @@ TEST(ReadCutTest, OutcomeListsThatCannotBeTakenFailNamingTheNode) {
        "<OUTCOME>a1</OUTCOME><OUTCOME>a2</OUTCOME><OUTCOME>a3</OUTCOME>"},
       {".vrn", vrn, "NAMESTATES", "a0, a0", "a0, a1"},
       {".dne", dne, "states", "a0, 7", "a0, a7"},
+      {".dne", dne, "states", "", "a0, a1"},
+      // An Ergo labels line of one word or three, for two outcomes.
+      {".erg", erg, "labels", "yes\t\nlo\thi", "yes\tno\nlo\thi"},
+      {".erg", erg, "labels", "yes\tno\tmaybe\nlo\thi", "yes\tno\nlo\thi"},
+      // KI states: a name twice, one or three states for two, none, a
+      // number as a name, a bad token, no list.
+      {".dxp", ki, "TYPE", "{ standard a { NAME : \"yes\"; } standard b { NAME : \"yes\"; } }",
+       ki_good},
+      {".dxp", ki, "TYPE", "{ standard a { NAME : \"yes\"; } }", ki_good},
+      {".dxp", ki, "TYPE",
+       "{ standard a { NAME : \"yes\"; } standard b { NAME : \"no\"; } "
+       "standard c { NAME : \"maybe\"; } }",
+       ki_good},
+      {".dxp", ki, "TYPE", "{ }", ki_good},
+      {".dxp", ki, "TYPE", "{ standard a { NAME : 5; } standard b { NAME : \"no\"; } }",
+       ki_good},
+      {".dxp", ki, "TYPE", "{ standard a { NAME : \"yes\"; } ! }", ki_good},
+      {".dxp", ki, "TYPE", "", ki_good},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.extension) + " " + c.bad);
@@ -172,6 +198,9 @@ TEST(ReadCutTest, SkipsThatWouldLoseANodeOrItsTableFail) {
       "potential (A) { data = (0.2 0.8); }\n";
   const std::string net_table = "data = ((0.9 0.1) (0.2 0.8)); }\n";
   const char* const kUnended = "the statement or block before it is not ended";
+  const std::string erg =
+      "2\n2\n2\n0\n1\n1\n/* Probabilities */\n2\n0.5\t0.5\n4\n0.9\t0.1\t0.2\t0.8\n"
+      "/* Names */\n";
   const struct {
     const char* extension;
     std::string good;
@@ -196,6 +225,9 @@ TEST(ReadCutTest, SkipsThatWouldLoseANodeOrItsTableFail) {
        net_b + "potential (B | A) { model_nodes = (); model_data = (0.5); " + net_table,
        net_b + "potential (B | A) { model_nodes = (); model_data = (0.5); }\n",
        "Node (\"B\") : its potential gives its table by model_nodes and model_data only"},
+      {".erg", erg + "A\tB\n/* Labels */\na0\ta1\nb0\tb1\n",
+       erg + "A\tB\tC\n/* Labels */\na0\ta1\nb0\tb1\n",
+       "'C' : Unexpected word where a section should start"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.extension) + "\n" + c.bad);
