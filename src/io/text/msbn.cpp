@@ -324,14 +324,12 @@ int VRN_microsoftSpeaker::ReadTableBlock(std::vector<bool>* done) {
   const bool needs_table =
       definition->GetType() == qelta::kDefCpt && !parents.empty();
   const char* missing = "ERROR: Node (\"%s\") : no table is given";
-  rc = PeekBetweenStatements();
-  if (rc == qelta::kErrNoMoreTokens) {
-    if (needs_table) {
-      ReportFormatted(qelta::kErrFileIo, missing, child_id.c_str());
-      NoteTableNotBuilt();
-    }
-    return kOk;
-  }
+  // Only an information block may end the file after its parents: a file
+  // that ends there after a probability or utility block's is cut short
+  // before the table it gives.
+  const bool information = block_type_ == qelta::kDefDecision;
+  rc = information ? PeekBetweenStatements() : PeekNext();
+  if (rc == qelta::kErrNoMoreTokens && information) return kOk;
   if (rc != kOk) return rc;
   if (IsPunctuation(*this, "{")) {
     ConsumeNext();
