@@ -71,7 +71,10 @@ class VRN_kiSpeaker : public VRN_fileFormat {
   // the three blocks is missing; -111 when the file ends inside a block;
   // -103 when a table cannot be built as given, or a TYPE statement's
   // state list does not name each of its count of outcomes once (states
-  // missing, too many, names repeated or unreadable, no list).
+  // missing, too many, names repeated or unreadable, no list), an arc it
+  // gives cannot be added or names no node, a table names no node, or the
+  // skip of a statement it cannot use would pass a TYPE, PROB or FUNCTION
+  // statement (SkipGuard).
   int Read(const char* file_name) override;
   // Writes the native text layout with the KI differences; the answers of
   // VRN_vrnSpeaker::Write.

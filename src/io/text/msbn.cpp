@@ -22,6 +22,13 @@ using qelta::kOk;
 
 constexpr int kIndentMode = VRN_textOutput::kModeIndent;
 
+// The words a skip of a statement the reader cannot use must not pass: each
+// starts a declaration, or a node's outcomes.
+constexpr const char* kDeclarationWords[] = {"node", "probability", "utility",
+                                             "information", nullptr};
+constexpr const char* kNodeStatementWords[] = {"type", "node", "probability",
+                                               "utility", "information", nullptr};
+
 constexpr const char* kHeaderWords[] = {"diagnostic", "belief", "trouble",
                                         nullptr};
 
@@ -97,6 +104,7 @@ int VRN_microsoftSpeaker::Read(const char* file_name) {
     } else {
       ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unknown Object",
                       CurrentToken().text);
+      const SkipGuard skips(this, kDeclarationWords);
       rc = qelta::SkipDeclaration(this, 0);
     }
     if (rc != kOk) {
@@ -137,6 +145,7 @@ int VRN_microsoftSpeaker::ReadNode() {
 }
 
 int VRN_microsoftSpeaker::ReadNodeStatement(int handle) {
+  const SkipGuard skips(this, kNodeStatementWords);
   VRN_node* node = GetNetwork()->GetNode(handle);
   if (CurrentToken().type != qelta::kTokenIdentifier) {
     ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unexpected",

@@ -46,11 +46,14 @@ class VRN_microsoftSpeaker : public VRN_fileFormat {
   // cannot be made; the lexer's status when the file cannot be opened
   // (-103) or is empty (-102); -127 when the header is missing or broken
   // (-111 when the file ends inside it);
-  // the lexer's failure when the input ends inside a block (-111), meets
+  // the lexer's failure when the input ends inside a block or after a
+  // probability or utility block's parents (-111), meets
   // an unknown character (-126) or ends inside a string or comment (-128);
   // -103 when a table it gives cannot be built as given (an entry that is
   // not a number, a missing entry or table block), naming the node, or a
-  // node's states (its "type" statement) cannot be taken as given.
+  // node's states (its "type" statement) cannot be taken as given, or the
+  // skip of a statement it cannot use would pass a declaration or a "type"
+  // statement (SkipGuard).
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
   // network with a node kind the format cannot hold or with temporal

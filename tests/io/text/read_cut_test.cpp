@@ -201,6 +201,12 @@ TEST(ReadCutTest, SkipsThatWouldLoseANodeOrItsTableFail) {
       "potential (A) { data = (0.2 0.8); }\n";
   const std::string net_table = "data = ((0.9 0.1) (0.2 0.8)); }\n";
   const char* const kUnended = "the statement or block before it is not ended";
+  const std::string dsc =
+      "belief network \"N\"\nnode A { type : discrete [ 2 ] = { \"a0\", \"a1\" }; }\n";
+  const std::string ki =
+      "diagnostic network \"x\"\nkb { }\nnodes {\n standard A { NAME : \"A\"; "
+      "TYPE : discrete [2] = 3 D { standard a { NAME : \"a0\"; } standard b { NAME : "
+      "\"a1\"; } }; }\n}\nnetwork {\n standard A parent () { ";
   const std::string erg =
       "2\n2\n2\n0\n1\n1\n/* Probabilities */\n2\n0.5\t0.5\n4\n0.9\t0.1\t0.2\t0.8\n"
       "/* Names */\n";
@@ -228,6 +234,10 @@ TEST(ReadCutTest, SkipsThatWouldLoseANodeOrItsTableFail) {
        net_b + "potential (B | A) { model_nodes = (); model_data = (0.5); " + net_table,
        net_b + "potential (B | A) { model_nodes = (); model_data = (0.5); }\n",
        "Node (\"B\") : its potential gives its table by model_nodes and model_data only"},
+      {".dsc", dsc + "probability (A) { 0.2, 0.8; }\n",
+       dsc + "garbage\nprobability (A) { 0.2, 0.8; }\n", kUnended},
+      {".dxp", ki + "PROB : { (0) ; 0.3, 0.7 ; } ; }\n}\n",
+       ki + "garbage\n PROB : { (0) ; 0.3, 0.7 ; } ; }\n}\n", kUnended},
       {".erg", erg + "A\tB\n/* Labels */\na0\ta1\nb0\tb1\n",
        erg + "A\tB\tC\n/* Labels */\na0\ta1\nb0\tb1\n",
        "'C' : Unexpected word where a section should start"},
