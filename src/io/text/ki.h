@@ -27,9 +27,11 @@
 // else one with a fault state a target, else auxiliary.
 //
 // Reading is lenient: a bad statement or block is logged with "(line %d) :
-// " and skipped, and reading goes on. A file that does not start with
-// "diagnostic network" and a name fails with -127, as does one without its
-// "kb", "nodes" and "network" blocks. A "ci" node is noisy-MAX: its FUNCTION
+// " and skipped, and reading goes on, unless what is skipped gives a node
+// its outcomes, arcs or table (then the read fails). A file that does not
+// start with "diagnostic network" and a name fails with -127, as does one
+// without its "kb", "nodes" and "network" blocks. A "ci" node is
+// noisy-MAX: its FUNCTION
 // gives one row per parent outcome and a leak row, and names each parent's
 // absent outcome; its own outcomes are listed from the absent one.
 //

@@ -16,8 +16,8 @@
 // position is range-checked before it is used.
 //
 // Reading is lenient: a bad statement or block is logged with "(line %d) :
-// " and skipped, and reading goes on; only a file that cannot be read or
-// lacks the header fails. State labels that are not identifiers are
+// " and skipped, and reading goes on, unless what is skipped gives a node
+// its outcomes or table (then the read fails; see Read). State labels that are not identifiers are
 // repaired to distinct identifiers. Stored text is kept valid UTF-8: in
 // names a byte sequence that is not UTF-8 becomes U+FFFD, in state ids '_'.
 //
