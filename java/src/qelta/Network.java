@@ -435,8 +435,8 @@ import java.awt.Rectangle;
  * table of the wrong size. A lone CR ends a line (and a comment) as LF and
  * CR LF do. The read fails when the file cannot be opened, its header is not
  * of the format, it ends inside a statement or, in the native text, Netica,
- * MSBN and XML formats, before its end ("}" or end tag; code -111; a Hugin
- * or Ergo file, which has no end mark, reads when cut between blocks or
+ * MSBN and XMLBIF formats, before its end ("}" or end tag; code -111; a
+ * Hugin or Ergo file, which has no end mark, reads when cut between blocks or
  * sections), or it would leave a node without what the file gives it: a node
  * it cannot make, outcomes or labels that do not fit the node, an arc it
  * cannot add, a table it cannot build as given (such as entries that are not
