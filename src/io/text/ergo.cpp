@@ -164,6 +164,12 @@ int VRN_ergoSpeaker::Read(const char* file_name) {
         ReportFormatted(qelta::kErrOutOfRange,
                         "ERROR: '%s' : Invalid parent number",
                         CurrentToken().text);
+        // Without that parent the node's table would not be the file's.
+        ReportFormatted(qelta::kErrFileIo,
+                        "ERROR: Node %d of the file : its parent %d is not "
+                        "a node of the file",
+                        i + 1, number);
+        NoteTableNotBuilt();
       } else if (nodes_[number - 1] >= 0) {
         handles.push_back(nodes_[number - 1]);
       }
@@ -288,6 +294,12 @@ int VRN_ergoSpeaker::ReadProbabilities() {
         static_cast<std::size_t>(table->GetItemCount()) != items.size()) {
       ReportFormatted(qelta::kErrOutOfRange, "ERROR:'%s' : Invalid table size",
                       size_text.c_str());
+      ReportFormatted(qelta::kErrFileIo,
+                      "ERROR: Node %d of the file : its table holds %d "
+                      "numbers where its outcomes and parents need %d",
+                      static_cast<int>(i) + 1, size,
+                      table != nullptr ? table->GetItemCount() : 0);
+      NoteTableNotBuilt();
       continue;
     }
     if (definition->SetDefinitionFromVector(items) != kOk) {

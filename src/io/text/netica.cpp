@@ -748,9 +748,12 @@ void VRN_neticaSpeaker::BuildNetwork() {
       if (found != index.end() && left_out[found->second]) continue;
       const int parent = found == index.end() ? -1 : handles[found->second];
       if (parent < 0) {
-        ReportAtLine(record.line, qelta::kErrOutOfRange,
-                     "Can't create arc from [" + id + "] to [" + record.id +
-                         "]");
+        // Without the arc the node's table would not be the file's.
+        ReportAtLine(record.line, qelta::kErrFileIo,
+                     "ERROR: Node [" + record.id + "] : its parent [" + id +
+                         (found == index.end() ? "] is not a node of the file"
+                                               : "] could not be made"));
+        NoteNodeNotCreated();
         failed[i] = true;
         break;
       }
@@ -766,6 +769,7 @@ void VRN_neticaSpeaker::BuildNetwork() {
                    "ERROR: Node [" + record.id +
                        "] : its table would have more than " +
                        std::to_string(qelta::kReadTableCellLimit) + " cells");
+      NoteTableNotBuilt();
       failed[i] = true;
       continue;
     }
@@ -785,10 +789,18 @@ void VRN_neticaSpeaker::BuildNetwork() {
     for (std::size_t p = 0; p < parents.size(); ++p) {
       const int rc = network->AddArc(parents[p], handles[i], 0);
       if (rc != kOk) {
-        ReportAtLine(record.line, rc,
-                     "Can't create arc from [" +
-                         std::string(network->GetNode(parents[p])->GetId()) +
-                         "] to [" + record.id + "]");
+        // A path or an arc from the node, or the node itself, makes the
+        // parent its descendant; else the parent is listed twice, or the
+        // kinds refuse the arc.
+        const bool cycle =
+            rc == qelta::kErrCycle || parents[p] == handles[i] ||
+            network->GetNode(handles[i])->Children().Contains(parents[p]);
+        ReportAtLine(record.line, qelta::kErrFileIo,
+                     "ERROR: Node [" + record.id + "] : its arc from [" +
+                         network->GetNode(parents[p])->GetId() +
+                         (cycle ? "] would close a cycle"
+                                : "] cannot be added"));
+        NoteNodeNotCreated();
         failed[i] = true;
         break;
       }
@@ -824,9 +836,9 @@ void VRN_neticaSpeaker::BuildNetwork() {
     pending.pop_back();
     for (std::size_t child : children[parent]) {
       if (failed[child]) continue;
-      ReportAtLine(records_[child]->line, qelta::kErrOutOfRange,
-                   "Can't create arc from [" + records_[parent]->id + "] to [" +
-                       records_[child]->id + "]");
+      ReportAtLine(records_[child]->line, qelta::kErrFileIo,
+                   "ERROR: Node [" + records_[child]->id + "] : its parent [" +
+                       records_[parent]->id + "] cannot be read");
       failed[child] = true;
       pending.push_back(child);
     }
@@ -866,6 +878,7 @@ void VRN_neticaSpeaker::BuildOutcomes(int handle,
     if (rc != kOk) {
       ReportAtLine(record.line, rc,
                    "Can't set levels for node [" + record.id + "]");
+      NoteTableNotBuilt();  // the node would lack the levels the file gives
     }
     return;
   }
@@ -888,11 +901,13 @@ void VRN_neticaSpeaker::BuildOutcomes(int handle,
     ReportAtLine(record.line, qelta::kErrInvalidValue,
                  "Inconsistent level count " + std::to_string(levels) +
                      " for node [" + record.id + "]");
+    NoteTableNotBuilt();
     return;
   }
   if (rc != kOk) {
     ReportAtLine(record.line, rc,
                  "Can't set levels for node [" + record.id + "]");
+    NoteTableNotBuilt();
   }
 }
 
@@ -922,6 +937,7 @@ void VRN_neticaSpeaker::BuildEquationIntervals(
     ReportAtLine(record.line, rc,
                  "Can't set discretization intervals for node [" + record.id +
                      "]");
+    NoteTableNotBuilt();
   }
 }
 

@@ -622,7 +622,15 @@ int VRN_vrnSpeaker::ReadNodeStatement(int handle) {
         network->Submodels()->FindSubmodel(RepairedId(CurrentToken().text).c_str());
     const int status = submodel < 0 ? qelta::kErrIllegalIdentifier
                                     : node->SetSubmodel(submodel);
-    return ReportError(status, "Invalid submodel");
+    if (status == kOk) return kOk;
+    ReportError(status, "Invalid submodel");
+    // The node would stand in another submodel than the file's.
+    NoteTableNotBuilt();
+    return ReportFormatted(qelta::kErrFileIo,
+                           "ERROR: Node [%s] : its submodel [%s] %s",
+                           node->GetId(), CurrentToken().text,
+                           submodel < 0 ? "is not a submodel of the file"
+                                        : "cannot hold it");
   }
   rc = ReadUserProperties(&node->UserProperties());
   if (rc != kErrWrongFieldName) return rc;
@@ -676,8 +684,13 @@ int VRN_vrnSpeaker::ReadNodeType(int handle) {
                          ? node->setNodeType(qelta::kDefEquation)
                          : node->SetTypeByName(word.c_str());
   if (status != kOk) {
-    return ReportFormatted(status, "ERROR: '%s' : Unknown node type for node [%s]",
-                           word.c_str(), node->GetId());
+    ReportFormatted(status, "ERROR: '%s' : Unknown node type for node [%s]",
+                    word.c_str(), node->GetId());
+    // The node would keep another kind than the file's.
+    NoteTableNotBuilt();
+    return ReportFormatted(qelta::kErrFileIo,
+                           "ERROR: Node [%s] : its kind %s cannot be taken",
+                           node->GetId(), word.c_str());
   }
   return kOk;
 }
@@ -703,9 +716,16 @@ int VRN_vrnSpeaker::ReadParents(int handle) {
   ConsumeNext();  // PARENTS
   RETURN_IF_FAILED(ExpectOrFail(kTokenPunctuator, "="));
   VRN_stringArray ids;
-  RETURN_IF_FAILED(ReadIdentifierList(&ids));
   VRN_network* network = GetNetwork();
   const char* child_id = network->GetNode(handle)->GetId();
+  const int listed = ReadIdentifierList(&ids);
+  if (listed != kOk) {
+    // Without the parents the file gives, the node's table is not its own.
+    NoteTableNotBuilt();
+    ReportFormatted(qelta::kErrFileIo, "ERROR: Node [%s] : its PARENTS list cannot be read",
+                    child_id);
+    return listed;
+  }
   const bool lazy = VRN_nodeDef::IsLazyType(network->GetNode(handle)->Definition()->GetType());
   for (int i = 0; i < ids.GetSize(); ++i) {
     const int parent = network->FindNode(ids.Get(i));

@@ -57,6 +57,10 @@ std::string Replaced(std::string text, const std::string& entry) {
   return text.replace(text.find('@'), 1, entry);
 }
 
+std::string Swapped(std::string text, const std::string& from, const std::string& to) {
+  return text.replace(text.find(from), from.size(), to);
+}
+
 TEST(ReadCutTest, TableEntriesThatAreNotNumbersFailTheRead) {
   const std::string kVrn(kVrnA), kHugin(kHuginA), kDne(kDneA), kBif(kBifA);
   const std::string vrn_probs = kVrn + "PROBABILITIES = (0.2, @); }; }; };";
@@ -210,6 +214,7 @@ TEST(ReadCutTest, SkipsThatWouldLoseANodeOrItsTableFail) {
   const std::string erg =
       "2\n2\n2\n0\n1\n1\n/* Probabilities */\n2\n0.5\t0.5\n4\n0.9\t0.1\t0.2\t0.8\n"
       "/* Names */\n";
+  const std::string erg_whole = erg + "A\tB\n/* Labels */\na0\ta1\nb0\tb1\n";
   const struct {
     const char* extension;
     std::string good;
@@ -225,6 +230,18 @@ TEST(ReadCutTest, SkipsThatWouldLoseANodeOrItsTableFail) {
        "ERROR: Couldn't add arc from node [B] to node [A]"},
       {".dne", dne_a + " };" + dne_b, dne_a + " };\ngarbage" + dne_b, kUnended},
       {".dne", dne_a + " };" + dne_b, dne_a + dne_b, kUnended},
+      // A parent the file lacks, and one that closes a cycle.
+      {".dne", dne_a + " };" + dne_b, dne_a + " };" + Swapped(dne_b, "(A)", "(Z)"),
+       "Node [B] : its parent [Z] is not a node of the file"},
+      {".dne", dne_a + " };" + dne_b, dne_a + " parents = (B); };" + dne_b,
+       "Node [B] : its arc from [A] would close a cycle"},
+      // A kind, a submodel or a parents list the node cannot take.
+      {".vrn", vrn_a + " };" + vrn_b, vrn_a + " TYPE = FANCY; };" + vrn_b,
+       "Node [A] : its kind FANCY cannot be taken"},
+      {".vrn", vrn_a + " };" + vrn_b, vrn_a + " SUBMODEL = Nowhere; };" + vrn_b,
+       "Node [A] : its submodel [Nowhere] is not a submodel of the file"},
+      {".vrn", vrn_a + " };" + vrn_b, vrn_a + " };" + Swapped(vrn_b, "(A)", "(A B)"),
+       "Node [B] : its PARENTS list cannot be read"},
       {".net", net_b + "potential (B | A) { " + net_table,
        net_b + "garbage\npotential (B | A) { " + net_table, kUnended},
       {".net", net_b + "potential (B | A) { " + net_table,
@@ -238,9 +255,15 @@ TEST(ReadCutTest, SkipsThatWouldLoseANodeOrItsTableFail) {
        dsc + "garbage\nprobability (A) { 0.2, 0.8; }\n", kUnended},
       {".dxp", ki + "PROB : { (0) ; 0.3, 0.7 ; } ; }\n}\n",
        ki + "garbage\n PROB : { (0) ; 0.3, 0.7 ; } ; }\n}\n", kUnended},
-      {".erg", erg + "A\tB\n/* Labels */\na0\ta1\nb0\tb1\n",
+      {".erg", erg_whole,
        erg + "A\tB\tC\n/* Labels */\na0\ta1\nb0\tb1\n",
        "'C' : Unexpected word where a section should start"},
+      // A table of the wrong size, and a parent number that names no node.
+      {".erg", erg_whole, Swapped(erg_whole, "4\n0.9\t0.1\t0.2\t0.8", "3\n0.9\t0.1\t0.2"),
+       "Node 2 of the file : its table holds 3 numbers where its outcomes and "
+       "parents need 4"},
+      {".erg", erg_whole, Swapped(erg_whole, "1\n1\n/*", "1\n3\n/*"),
+       "Node 2 of the file : its parent 3 is not a node of the file"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.extension) + "\n" + c.bad);

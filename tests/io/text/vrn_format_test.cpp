@@ -186,9 +186,6 @@ TEST(VrnFormatTest, BadStatementsAreLoggedAndSkipped) {
        "ERROR: 'NICK' : Unknown Header Statement", 6},
       {SmallNet("   TARGET = MAYBE;\n"), "ERROR: (\"MAYBE\") : int Expected",
        6},
-      {SmallNet("   SUBMODEL = Nowhere;\n"), "Invalid submodel", 6},
-      {SmallNet("   TYPE = FANCY;\n"),
-       "ERROR: 'FANCY' : Unknown node type for node [A]", 6},
       {SmallNet("   EXTRA_DEFINITION = { STATECOMMENTS = (\"x\"); };\n"),
        "Wrong number of state comments", 6},
       {SmallNet("", " SCREENCOMMENT = { (1, 2), \"short\" };\n"),
@@ -199,7 +196,6 @@ TEST(VrnFormatTest, BadStatementsAreLoggedAndSkipped) {
        "ERROR: (\"T\") : Unknown Submodel", 11},
       {SmallNet("", " bogus;\n"), "ERROR: 'bogus' : Unknown Net Statement",
        11},
-      {SmallNet("   PARENTS = (A B);\n"), "ERROR: 'B' : ')' expected", 6},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
