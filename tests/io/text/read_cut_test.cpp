@@ -214,6 +214,8 @@ TEST(ReadCutTest, SkipsThatWouldLoseANodeOrItsTableFail) {
   const std::string erg =
       "2\n2\n2\n0\n1\n1\n/* Probabilities */\n2\n0.5\t0.5\n4\n0.9\t0.1\t0.2\t0.8\n"
       "/* Names */\n";
+  const std::string bif = std::string(kBifA) +
+                          "<DEFINITION><FOR>A</FOR><TABLE>0.2 0.8</TABLE></DEFINITION></NETWORK></BIF>";
   const std::string erg_whole = erg + "A\tB\n/* Labels */\na0\ta1\nb0\tb1\n";
   const struct {
     const char* extension;
@@ -258,6 +260,13 @@ TEST(ReadCutTest, SkipsThatWouldLoseANodeOrItsTableFail) {
       {".erg", erg_whole,
        erg + "A\tB\tC\n/* Labels */\na0\ta1\nb0\tb1\n",
        "'C' : Unexpected word where a section should start"},
+      // A VARIABLE of unknown TYPE, an OUTCOME after its VARIABLE closed,
+      // a GIVEN that names nothing.
+      {".xml03", bif, Swapped(bif, "<DEF", "<VARIABLE TYPE=\"mystery\"><NAME>M</NAME></VARIABLE><DEF"),
+       "VARIABLE of TYPE mystery : its node cannot be made"},
+      {".xml03", bif, Swapped(bif, "</VARIABLE>", "</VARIABLE><OUTCOME>a2</OUTCOME>"),
+       "'OUTCOME' : skipped where it stands, what it gives a node would be lost"},
+      {".xml03", bif, Swapped(bif, "<TABLE>", "<GIVEN></GIVEN><TABLE>"), "Empty <GIVEN> element"},
       // A table of the wrong size, and a parent number that names no node.
       {".erg", erg_whole, Swapped(erg_whole, "4\n0.9\t0.1\t0.2\t0.8", "3\n0.9\t0.1\t0.2"),
        "Node 2 of the file : its table holds 3 numbers where its outcomes and "
