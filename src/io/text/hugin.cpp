@@ -442,10 +442,13 @@ int VRN_huginSpeaker::ReadNetStatement() {
 int VRN_huginSpeaker::ReadNodeDeclaration() {
   node_type_ = qelta::kDefCpt;
   int rc = kOk;
-  if (TokenIs("discrete") || TokenIs("continuous")) {
-    if (TokenIs("continuous")) {
+  const bool continuous = TokenIs("continuous");
+  if (TokenIs("discrete") || continuous) {
+    if (continuous) {
       ReportError(qelta::kErrSyntax,
                   "ERROR: : Continuous nodes not supported (yet)");
+      // Read as a discrete node it would have another kind and table.
+      NoteNodeNotCreated();
     }
     ConsumeNext();
     rc = PeekNext();
@@ -460,6 +463,7 @@ int VRN_huginSpeaker::ReadNodeDeclaration() {
   } else {
     ReportFormatted(qelta::kErrOutOfRange, "ERROR: '%s' : Unknown Node Type",
                     CurrentToken().text);
+    NoteNodeNotCreated();  // the node it declares would be lost
     return qelta::SkipDeclaration(this, 0);
   }
   ConsumeNext();
@@ -468,6 +472,11 @@ int VRN_huginSpeaker::ReadNodeDeclaration() {
   rc = qelta::ReadNodeDeclaration(this, node_type_, &id, &handle,
                                   [this](int h) { return ReadNodeStatement(h); });
   if (rc != kOk || handle < 0) return rc;
+  if (continuous) {
+    ReportFormatted(qelta::kErrFileIo,
+                    "ERROR: Node (\"%s\") : a continuous node cannot be read",
+                    id.c_str());
+  }
   VRN_nodeHeader& header = GetNetwork()->GetNode(handle)->Header();
   if (header.GetName() == nullptr || header.GetName()[0] == '\0') {
     header.SetName(id.c_str());
@@ -556,6 +565,11 @@ int VRN_huginSpeaker::ReadPotential(std::vector<Potential>* potentials) {
   } else if (CurrentToken().type == qelta::kTokenIdentifier) {
     ReportError(qelta::kErrSyntax,
                 "ERROR: Undirected arcs not (yet) supported");
+    // The node's table would be lost.
+    ReportFormatted(qelta::kErrFileIo,
+                    "ERROR: Node (\"%s\") : its potential cannot be read",
+                    potential.child.c_str());
+    NoteTableNotBuilt();
     return qelta::SkipDeclaration(this, 0);
   }
   for (;;) {

@@ -13,7 +13,8 @@
 // Reading is lenient: a bad statement or declaration is logged with "(line
 // %d) : " and skipped, and reading goes on, unless the skip would pass the
 // start of a declaration or a node's states (then the read fails, as it
-// does for a table given only by model_nodes and model_data). The file
+// does for a table given only by model_nodes and model_data, a continuous
+// node, a node of unknown kind and an undirected potential). The file
 // must begin with "net";
 // after that the top-level declarations may come in any order: potentials are collected and applied once every node
 // is declared, so a potential may name nodes declared after it. State

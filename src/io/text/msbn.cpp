@@ -230,6 +230,9 @@ int VRN_microsoftSpeaker::ReadStates(int handle) {
                     "ERROR: '%d' : Size of list doesn't match number of "
                     "outcomes. Using list size",
                     declared);
+    // Which of the two the file means is unknown: the node would have
+    // outcomes the file may not give it.
+    (void)OutcomesNotRead(id, "type", kOk);
   }
   VRN_idArray ids;
   qelta::MakeValidUtf8Identifiers(labels, &ids);

@@ -51,7 +51,8 @@ class VRN_microsoftSpeaker : public VRN_fileFormat {
   // an unknown character (-126) or ends inside a string or comment (-128);
   // -103 when a table it gives cannot be built as given (an entry that is
   // not a number, a missing entry or table block), naming the node, or a
-  // node's states (its "type" statement) cannot be taken as given, or the
+  // node's states (its "type" statement) cannot be taken as given (a list
+  // of another size than the count it declares included), or the
   // skip of a statement it cannot use would pass a declaration or a "type"
   // statement (SkipGuard).
   int Read(const char* file_name) override;
