@@ -37,7 +37,9 @@
 // skipped, and reading goes on. Only a file that cannot be read, one that
 // does not start with "net" <identifier> "{", an unknown character, a
 // string or comment left open, a file that ends before its net block is
-// closed, a table or outcome list that cannot be built as given, a
+// closed, a table, parameter (baseline, strengths, resulting states) or
+// outcome list that cannot be built as given, a node kind or submodel the
+// node cannot take, a parents list that cannot be read, a
 // statement or block left unended before a statement that gives a node
 // or part of one (the skip would lose it) and a submodel nested too
 // deeply end the read with a failure, and so does an arc that cannot be
@@ -78,7 +80,8 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   // identifier and "{"; the lexer's status for an unknown character
   // (-126), a string or comment left open (-128) or a read error (-103);
   // -111 when the file ends before the net block is closed; -103 when a
-  // table it gives cannot be built, an arc it gives cannot be added (a
+  // table or parameter it gives cannot be built, a node's TYPE or SUBMODEL
+  // cannot be taken or its PARENTS list read, an arc it gives cannot be added (a
   // parent not before its child, a table too large), a NAMESTATES or
   // NAMECHOICES list cannot
   // be taken as given, a skip would pass a node's statement (SkipGuard) or

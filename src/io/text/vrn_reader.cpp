@@ -48,8 +48,9 @@ const char* const kSubmodelFields[] = {"PARENT",  "HEADER",
                                        nullptr};
 
 // Definition statements that give a table: failing one fails the read.
-const char* const kTableStatements[] = {"PROBABILITIES", "UTILITIES", "WEIGHTS",
-                                        "PWEIGHTS", "NWEIGHTS", nullptr};
+const char* const kTableStatements[] = {
+    "PROBABILITIES", "UTILITIES", "WEIGHTS",   "PWEIGHTS", "NWEIGHTS",
+    "RESULTINGSTATES", "BASELINE", "STRENGTHS", nullptr};
 
 // The words a skip of a statement the reader cannot use must not pass, by
 // level: each starts a statement that gives a node or part of one.

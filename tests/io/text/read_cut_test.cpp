@@ -245,6 +245,11 @@ TEST(ReadCutTest, SkipsThatWouldLoseANodeOrItsTableFail) {
        "Node [A] : its submodel [Nowhere] is not a submodel of the file"},
       {".vrn", vrn_a + " };" + vrn_b, vrn_a + " };" + Swapped(vrn_b, "(A)", "(A B)"),
        "Node [B] : its PARENTS list cannot be read"},
+      // Parameters that are not tables: a CAST baseline that is no number.
+      {".vrn", vrn_a + " };" + vrn_b,
+       vrn_a + " };" + vrn_b.substr(0, vrn_b.rfind('}')) +
+           "node C { TYPE = CAST; DEFINITION = { BASELINE = \"x\"; }; };\n};\n",
+       "Node [C] : Its table could not be built"},
       {".net", net_b + "potential (B | A) { " + net_table,
        net_b + "garbage\npotential (B | A) { " + net_table, kUnended},
       {".net", net_b + "potential (B | A) { " + net_table,
