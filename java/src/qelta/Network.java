@@ -426,12 +426,27 @@ import java.awt.Rectangle;
  * -2 and "Unknown File Format": rename an XMLBIF 0.3 file to ".xml03". A read
  * that fails leaves the network as it was.
  *
- * <p>The text formats are read leniently: a statement the reader cannot use is
- * logged, with "(line <i>n</i>) : " before the message, and skipped, and reading
- * goes on. The read fails when the file cannot be opened, its header is not of
- * the format, it ends inside a statement (code -111), or a table it gives
- * cannot be built as given (such as entries that are not numbers, the wrong
- * count of entries, utilities that are not finite: code -103). The skipped
+ * <p>The text formats are read leniently only where no node loses what the file gives
+ * it: a statement the reader cannot use is logged, with "(line <i>n</i>) : " before the
+ * message, and skipped, and reading goes on, as long as the skip passes nothing that
+ * gives a node. So only comments, attributes and layout statements the reader does not
+ * know or cannot read (such as a position that is not a pair of numbers), unknown
+ * property blocks, a stray statement ended by its ';', text after an Ergo file's
+ * sections that give the nodes, a TABLE given for an XMLBIF decision (which holds
+ * none), and in an Ergo file an outcome count below 2 (read as 2) or a negative parent
+ * count (read as 0) are skipped. A lone CR ends a line (and a comment) as LF and CR LF
+ * do. The read fails when the file cannot be opened, its header is not of the format,
+ * it ends inside a statement or, in the native text, Netica, MSBN and XMLBIF formats,
+ * before its end ("}" or end tag; code -111; a Hugin or Ergo file, which has no end
+ * mark, reads when cut between blocks or sections), or it would leave a node without
+ * what the file gives it: a node it cannot make or whose kind or submodel it cannot
+ * take, outcomes, levels or labels that do not fit the node, a parent it cannot find or
+ * whose arc would close a cycle, an arc it cannot add, a table it cannot build as given
+ * (such as a table of the wrong size, entries that are not numbers, utilities that are
+ * not finite, a Hugin table given only by its model or by an undirected potential), or
+ * a statement or element left unended or misplaced before one that gives a node or part
+ * of one, which the skip would take with it (code -103, naming the node, or the line
+ * and the statement). The skipped
  * statements are in the network's error log: a failing call's exception
  * message carries the log's messages, and {@link #redirectLog(String)} or
  * {@link #redirectLog(int)} sends every logged message to a file or a standard stream as it is logged, so a program sees what

@@ -164,6 +164,12 @@ int VRN_ergoSpeaker::Read(const char* file_name) {
         ReportFormatted(qelta::kErrOutOfRange,
                         "ERROR: '%s' : Invalid parent number",
                         CurrentToken().text);
+        // Without that parent the node's table would not be the file's.
+        ReportFormatted(qelta::kErrFileIo,
+                        "ERROR: Node %d of the file : its parent %d is not "
+                        "a node of the file",
+                        i + 1, number);
+        NoteTableNotBuilt();
       } else if (nodes_[number - 1] >= 0) {
         handles.push_back(nodes_[number - 1]);
       }
@@ -178,6 +184,7 @@ int VRN_ergoSpeaker::Read(const char* file_name) {
                       network->GetNode(nodes_[i])->GetId(),
                       static_cast<unsigned long long>(
                           qelta::kReadTableCellLimit));
+      NoteTableNotBuilt();
       continue;
     }
     for (int parent : handles) {
@@ -186,6 +193,7 @@ int VRN_ergoSpeaker::Read(const char* file_name) {
         ReportFormatted(status,
                         "ERROR: Couldn't Add Arc From Parent Node (\"%s\")",
                         network->GetNode(parent)->GetId());
+        NoteTableNotBuilt();
       }
     }
   }
@@ -197,6 +205,7 @@ int VRN_ergoSpeaker::Read(const char* file_name) {
 
   // Sections, each "/" "*" name "*" "/" and its body.
   int status = qelta::kErrOutOfRange;
+  unsigned sections_read = 0;  // bit k: section k of kSections
   for (;;) {
     rc = PeekBetweenStatements();
     if (rc == qelta::kErrNoMoreTokens) break;
@@ -204,7 +213,18 @@ int VRN_ergoSpeaker::Read(const char* file_name) {
       status = rc;
       break;
     }
-    if (!qelta::IsPunctuation(*this, "/")) break;
+    if (!qelta::IsPunctuation(*this, "/")) {
+      // Text after the sections that give the nodes changes none; before
+      // them it would leave the sections after it unread.
+      if ((sections_read & 7u) != 7u) {
+        NoteTableNotBuilt();
+        status = ReportFormatted(qelta::kErrFileIo,
+                                 "ERROR: '%s' : Unexpected word where a "
+                                 "section should start",
+                                 CurrentToken().text);
+      }
+      break;
+    }
     ConsumeNext();
     rc = qelta::Require(this, qelta::kTokenPunctuator, "*");
     if (rc == kOk) rc = PeekNext();
@@ -220,7 +240,9 @@ int VRN_ergoSpeaker::Read(const char* file_name) {
       status = rc;
       break;
     }
-    switch (FindSection(name.c_str())) {
+    const int section = FindSection(name.c_str());
+    if (section >= 0 && section < 32) sections_read |= 1u << section;
+    switch (section) {
       case 0:
         status = ReadProbabilities();
         break;
@@ -272,10 +294,17 @@ int VRN_ergoSpeaker::ReadProbabilities() {
         static_cast<std::size_t>(table->GetItemCount()) != items.size()) {
       ReportFormatted(qelta::kErrOutOfRange, "ERROR:'%s' : Invalid table size",
                       size_text.c_str());
+      ReportFormatted(qelta::kErrFileIo,
+                      "ERROR: Node %d of the file : its table holds %d "
+                      "numbers where its outcomes and parents need %d",
+                      static_cast<int>(i) + 1, size,
+                      table != nullptr ? table->GetItemCount() : 0);
+      NoteTableNotBuilt();
       continue;
     }
     if (definition->SetDefinitionFromVector(items) != kOk) {
       ReportError(qelta::kErrOutOfRange, "ERROR: Couldn't set probabilities");
+      NoteTableNotBuilt();
     }
   }
   FinishNoisyMax();
@@ -371,6 +400,7 @@ int VRN_ergoSpeaker::ReadNames() {
     const int handle = nodes_[at];
     int rc = PeekNext();
     if (rc == qelta::kErrNoMoreTokens || (rc == kOk && qelta::IsPunctuation(*this, "/"))) {
+      NoteTableNotBuilt();
       return ReportError(qelta::kErrSyntax, "ERROR: Names missing");
     }
     if (rc != kOk) return rc;
@@ -416,16 +446,32 @@ int VRN_ergoSpeaker::ReadLabels() {
     VRN_nodeDef* definition = network->GetNode(handle)->Definition();
     const int outcomes = definition->GetNumberOfOutcomes();
     VRN_stringArray labels;
+    const char* const id = network->GetNode(handle)->GetId();
+    int line = 0;
     for (int k = 0; k < outcomes; ++k) {
       const int rc = PeekNext();
       if (rc == qelta::kErrNoMoreTokens ||
           (rc == kOk && qelta::IsPunctuation(*this, "/"))) {
-        return ReportError(qelta::kErrSyntax, "ERROR: Labels missing");
+        ReportError(qelta::kErrSyntax, "ERROR: Labels missing");
+        return OutcomesNotRead(id, "labels", qelta::kErrFileIo);
       }
       if (rc != kOk) return rc;
       labels.Add(CurrentToken().text);
+      line = GetLineNumber();
       ConsumeNext();
     }
+    // Each node's labels end a line (a long list may wrap): a word after
+    // them on their last line means the line holds more or fewer labels
+    // than the node has outcomes, so every later node's would shift.
+    const int next = PeekBetweenStatements();
+    if (outcomes > 0 && next == kOk && !qelta::IsPunctuation(*this, "/") &&
+        GetLineNumber() == line) {
+      ReportFormatted(qelta::kErrSyntax,
+                      "ERROR: '%s' : Labels line does not hold %d labels",
+                      CurrentToken().text, outcomes);
+      return OutcomesNotRead(id, "labels", qelta::kErrFileIo);
+    }
+    if (next != kOk && next != qelta::kErrNoMoreTokens) return next;
     VRN_idArray ids;
     qelta::MakeValidUtf8Identifiers(labels, &ids);
     int renamed = ReportError(definition->RenameOutcomes(ids), nullptr);

@@ -20,10 +20,13 @@
 // whose parameters follow as cumulative columns. A section name may be
 // shortened to any prefix ("Prob").
 //
-// Reading is lenient where the positions of later items stay known: bad
-// counts are reported and replaced (outcomes 2, parents 0), bad parent
-// numbers and arcs, duplicate names and tables of the wrong size are
-// reported and skipped. A file that does not start with the node count,
+// Reading is lenient where the positions of later items stay known and no
+// node loses what the file gives it: bad counts are reported and replaced
+// (outcomes 2, parents 0) and duplicate names are reported and kept as
+// names only. A parent number that names no node, a table of the wrong
+// size, and an arc, table or labels line that cannot be taken as the file
+// gives it fail the read (-103, naming the node by its number in the file
+// or its id) once it ends. A file that does not start with the node count,
 // or whose counts exceed the file's size, fails with -127; an unknown
 // section fails the read.
 //
@@ -64,7 +67,12 @@ class VRN_ergoSpeaker : public VRN_fileFormat {
   // section hold a bad number, or a section is unknown; -111 when the
   // input ends inside the counts or a section; -2 for a negative node count
   // or when no section follows the parent lists; -103 when a node's labels
-  // cannot be taken as its outcome identifiers.
+  // cannot be taken as its outcome identifiers, a parent number names no
+  // node, a table holds more or fewer numbers than its node needs, a
+  // labels line holds more or
+  // fewer labels than its node has outcomes, names or labels are missing,
+  // or a word stands where a section should start before the
+  // Probabilities, Names and Labels sections were all read.
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) unless
   // every node is a CPT or a truth table, or when the network has temporal

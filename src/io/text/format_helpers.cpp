@@ -202,7 +202,7 @@ int TextFormatBase::CreateLexer(int dialect, const char* file_name) {
   lexer_ = std::move(lexer);
   token_ = VRN_textToken();
   input_end_ = InputEnd::kNotYet;
-  network_block_ = NetworkBlock::kOutside;
+  network_block_open_ = false;
   nested_blocks_ = 0;
   content_lost_ = false;
   return kOk;
@@ -220,8 +220,8 @@ int TextFormatBase::GetLineNumber() const {
 int TextFormatBase::Peek() {
   const int rc = lexer_->PeekToken(&token_);
   if (rc == kErrNoMoreTokens && input_end_ == InputEnd::kNotYet) {
-    const bool may_end = between_statements_ && nested_blocks_ == 0 &&
-                         network_block_ != NetworkBlock::kEmpty;
+    const bool may_end =
+        between_statements_ && nested_blocks_ == 0 && !network_block_open_;
     input_end_ = may_end ? InputEnd::kBetweenStatements
                          : InputEnd::kInsideStatement;
   }
@@ -247,7 +247,20 @@ int TextFormatBase::CutInputStatus(int status) const {
 int TextFormatBase::ReportCutInput() {
   return ReportError(kErrNoMoreTokens,
                      "ERROR: Unexpected End of File inside a statement or "
-                     "block");
+                     "block, or before the network block is closed");
+}
+
+bool TextFormatBase::StopsSkip() {
+  if (skip_guard_ == nullptr || token_.type != kTokenIdentifier ||
+      TokenIsOneOf(skip_guard_) == 0) {
+    return false;
+  }
+  content_lost_ = true;
+  ReportFormatted(kErrFileIo,
+                  "ERROR: '%s' : the statement or block before it is not "
+                  "ended",
+                  token_.text);
+  return true;
 }
 
 int TextFormatBase::OutcomesNotRead(const char* id, const char* statement,
@@ -468,6 +481,8 @@ int TextFormatBase::SkipStatement() {
       --depth;
     } else if (depth == 0 && IsPunctuator(";")) {
       return kOk;
+    } else if (depth == 0 && StopsSkip()) {
+      return kErrFileIo;
     }
     lexer_->Consume();
   }

@@ -130,21 +130,15 @@ class TextFormatBase {
   int PeekBetweenStatements();
 
   // Where a file may end. A reader whose file is one network block (a
-  // name, "{", statements, "}") calls OpenNetworkBlock after its "{",
-  // NoteNetworkStatement after each of its statements and
+  // name, "{", statements, "}") calls OpenNetworkBlock after its "{" and
   // CloseNetworkBlock after its "}"; every reader keeps a NestedBlock
   // alive while a block below the network's own is open (a node, a
   // definition, a table: any block the grammar requires to close). The
-  // input may end between statements outside every such block, except in
-  // a network block that holds no statement yet; an end anywhere else
-  // cuts the file short, and what it cut would be lost.
-  void OpenNetworkBlock() { network_block_ = NetworkBlock::kEmpty; }
-  void NoteNetworkStatement() {
-    if (network_block_ == NetworkBlock::kEmpty && nested_blocks_ == 0) {
-      network_block_ = NetworkBlock::kHolding;
-    }
-  }
-  void CloseNetworkBlock() { network_block_ = NetworkBlock::kOutside; }
+  // input may end between statements outside every such block; an end
+  // anywhere else, the network block's own included, cuts the file short,
+  // and what it cut would be lost.
+  void OpenNetworkBlock() { network_block_open_ = true; }
+  void CloseNetworkBlock() { network_block_open_ = false; }
   class NestedBlock {
    public:
     // Marks nothing when active is false, for a reader that reads the
@@ -162,6 +156,34 @@ class TextFormatBase {
    private:
     TextFormatBase* format_;
   };
+
+  // Keeps the skips of statements a reader cannot use (SkipStatement,
+  // SkipThroughSemicolon) from passing, at brace depth 0, an identifier of
+  // words: a word that starts a statement of the level being read (such as
+  // "node"), so a statement or block left unended before it would take it,
+  // and what it gives, into the skip. While a guard lives such a skip stops
+  // there instead (StopsSkip). A guard of null words lifts the enclosing
+  // one.
+  class SkipGuard {
+   public:
+    SkipGuard(TextFormatBase* format, const char* const* words)
+        : format_(format), outer_(format->skip_guard_) {
+      format_->skip_guard_ = words;
+    }
+    ~SkipGuard() { format_->skip_guard_ = outer_; }
+    SkipGuard(const SkipGuard&) = delete;
+    SkipGuard& operator=(const SkipGuard&) = delete;
+
+   private:
+    TextFormatBase* format_;
+    const char* const* outer_;
+  };
+  // For a skip at brace depth 0 whose next token is peeked: true when the
+  // living guard names that token; then "ERROR: '<word>' : the statement or
+  // block before it is not ended" is logged and the read noted as losing
+  // what the file gives (it fails once it ends), and the skip answers -103
+  // with the word next.
+  bool StopsSkip();
 
   // -111 once the end of input was first met where the file may not end
   // (inside a statement or a block: the file is cut short), else 0.
@@ -281,7 +303,8 @@ class TextFormatBase {
   // Consumes tokens, counting "{" and "}", up to the next ";" at depth 0,
   // which stays next, and answers 0. A "}" that closes the enclosing block
   // also ends the skip and stays next. When a peek fails its status is
-  // logged (with its code name) and answered.
+  // logged (with its code name) and answered; -103 where a SkipGuard stops
+  // the skip.
   virtual int SkipStatement();
   virtual int SkipField();
 
@@ -373,15 +396,13 @@ class TextFormatBase {
 
   // Where the current read first met the end of its input.
   enum class InputEnd { kNotYet, kBetweenStatements, kInsideStatement };
-  // The network block of the current read: not open (or none), open and
-  // empty, open and holding a statement.
-  enum class NetworkBlock { kOutside, kEmpty, kHolding };
 
   VRN_errorLog* log_;
   std::unique_ptr<VRN_textLexer> lexer_;
   InputEnd input_end_ = InputEnd::kNotYet;
   bool between_statements_ = false;
-  NetworkBlock network_block_ = NetworkBlock::kOutside;
+  bool network_block_open_ = false;
+  const char* const* skip_guard_ = nullptr;
   int nested_blocks_ = 0;
   bool content_lost_ = false;  // since the lexer was created
   VRN_textToken token_;

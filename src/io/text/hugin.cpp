@@ -99,6 +99,8 @@ int SkipDeclaration(TextFormatBase* format, int depth) {
     } else if (!opened && IsPunctuation(*format, ";")) {
       format->ConsumeNext();
       return kOk;
+    } else if (depth == 0 && format->StopsSkip()) {
+      return kErrFileIo;
     }
     format->ConsumeNext();
   }
@@ -146,6 +148,8 @@ int SkipThroughSemicolon(TextFormatBase* format) {
     } else if (depth == 0 && IsPunctuation(*format, ";")) {
       format->ConsumeNext();
       return kOk;
+    } else if (depth == 0 && format->StopsSkip()) {
+      return kErrFileIo;
     }
     format->ConsumeNext();
   }
@@ -209,6 +213,16 @@ using qelta::kOk;
 
 constexpr const char* kNodeWords[] = {"discrete", "continuous", "node",
                                       "decision", "utility",    nullptr};
+
+// The words that start a declaration: a skip of one the reader cannot use
+// must not pass them (SkipGuard), or the node or table they give is lost.
+constexpr const char* kDeclarationWords[] = {
+    "net", "discrete", "continuous", "node", "decision", "utility", "potential",
+    nullptr};
+constexpr const char* kPotentialWords[] = {"data", nullptr};
+constexpr const char* kNodeStatementWords[] = {
+    "states", "net", "discrete", "continuous", "node", "decision", "utility",
+    "potential", nullptr};
 
 // Network attributes of the format's own tools, skipped without a message.
 constexpr const char* kToolWords[] = {"HR_Monitor_InitSD",
@@ -367,6 +381,7 @@ int VRN_huginSpeaker::Read(const char* file_name) {
         ConsumeNext();
         continue;
       }
+      const SkipGuard skips(this, kDeclarationWords);
       rc = qelta::SkipDeclaration(this, 0);
       if (rc != kOk) {
         status = rc;
@@ -457,10 +472,13 @@ int VRN_huginSpeaker::ReadNetStatement() {
 int VRN_huginSpeaker::ReadNodeDeclaration() {
   node_type_ = qelta::kDefCpt;
   int rc = kOk;
-  if (TokenIs("discrete") || TokenIs("continuous")) {
-    if (TokenIs("continuous")) {
+  const bool continuous = TokenIs("continuous");
+  if (TokenIs("discrete") || continuous) {
+    if (continuous) {
       ReportError(qelta::kErrSyntax,
                   "ERROR: : Continuous nodes not supported (yet)");
+      // Read as a discrete node it would have another kind and table.
+      NoteNodeNotCreated();
     }
     ConsumeNext();
     rc = PeekNext();
@@ -475,6 +493,7 @@ int VRN_huginSpeaker::ReadNodeDeclaration() {
   } else {
     ReportFormatted(qelta::kErrOutOfRange, "ERROR: '%s' : Unknown Node Type",
                     CurrentToken().text);
+    NoteNodeNotCreated();  // the node it declares would be lost
     return qelta::SkipDeclaration(this, 0);
   }
   ConsumeNext();
@@ -483,6 +502,11 @@ int VRN_huginSpeaker::ReadNodeDeclaration() {
   rc = qelta::ReadNodeDeclaration(this, node_type_, &id, &handle,
                                   [this](int h) { return ReadNodeStatement(h); });
   if (rc != kOk || handle < 0) return rc;
+  if (continuous) {
+    ReportFormatted(qelta::kErrFileIo,
+                    "ERROR: Node (\"%s\") : a continuous node cannot be read",
+                    id.c_str());
+  }
   VRN_nodeHeader& header = GetNetwork()->GetNode(handle)->Header();
   if (header.GetName() == nullptr || header.GetName()[0] == '\0') {
     header.SetName(id.c_str());
@@ -491,6 +515,7 @@ int VRN_huginSpeaker::ReadNodeDeclaration() {
 }
 
 int VRN_huginSpeaker::ReadNodeStatement(int handle) {
+  const SkipGuard skips(this, kNodeStatementWords);
   if (CurrentToken().type != qelta::kTokenIdentifier) {
     ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unexpected",
                     CurrentToken().text);
@@ -570,6 +595,11 @@ int VRN_huginSpeaker::ReadPotential(std::vector<Potential>* potentials) {
   } else if (CurrentToken().type == qelta::kTokenIdentifier) {
     ReportError(qelta::kErrSyntax,
                 "ERROR: Undirected arcs not (yet) supported");
+    // The node's table would be lost.
+    ReportFormatted(qelta::kErrFileIo,
+                    "ERROR: Node (\"%s\") : its potential cannot be read",
+                    potential.child.c_str());
+    NoteTableNotBuilt();
     return qelta::SkipDeclaration(this, 0);
   }
   for (;;) {
@@ -592,15 +622,25 @@ int VRN_huginSpeaker::ReadPotential(std::vector<Potential>* potentials) {
     rc = ReadPotentialStatement(&potential);
     if (rc != kOk) return rc;
   }
+  if (potential.has_model && !potential.has_data) {
+    // The table the model gives would read as a uniform one.
+    ReportFormatted(qelta::kErrFileIo,
+                    "ERROR: Node (\"%s\") : its potential gives its table by "
+                    "model_nodes and model_data only, which cannot be read",
+                    potential.child.c_str());
+    NoteTableNotBuilt();
+  }
   potentials->push_back(std::move(potential));
   return kOk;
 }
 
 int VRN_huginSpeaker::ReadPotentialStatement(Potential* potential) {
   if (CurrentToken().type != qelta::kTokenIdentifier || !TokenIs("data")) {
+    if (TokenIs("model_nodes") || TokenIs("model_data")) potential->has_model = true;
     ReportFormatted(qelta::kErrSyntax,
                     "ERROR: '%s' : Unknown potential statement",
                     CurrentToken().text);
+    const SkipGuard skips(this, kPotentialWords);
     return SkipStatement();
   }
   ConsumeNext();

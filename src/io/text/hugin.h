@@ -11,7 +11,11 @@
 //   potential (cancer | smoke) { data = ((0.1 0.9) (0.01 0.99)); }
 //
 // Reading is lenient: a bad statement or declaration is logged with "(line
-// %d) : " and skipped, and reading goes on. The file must begin with "net";
+// %d) : " and skipped, and reading goes on, unless the skip would pass the
+// start of a declaration or a node's states (then the read fails, as it
+// does for a table given only by model_nodes and model_data, a continuous
+// node, a node of unknown kind and an undirected potential). The file
+// must begin with "net";
 // after that the top-level declarations may come in any order: potentials are collected and applied once every node
 // is declared, so a potential may name nodes declared after it. State
 // labels that are not identifiers are repaired to distinct identifiers.
@@ -66,7 +70,8 @@ int Require(TextFormatBase* format, int type, const char* text);
 // consumed (0 or more): tokens are consumed up to and including the "}"
 // that closes them, or, with depth 0, the "}" that balances the first "{"
 // met, or a ";" met before any "{". 0; the lexer's failure, logged, when
-// the input ends first.
+// the input ends first; -103 where a SkipGuard stops the skip before any
+// "{".
 int SkipDeclaration(TextFormatBase* format, int depth);
 // The same after a step that answered status: a failure of the input is
 // answered at once, anything else skips.
@@ -87,7 +92,8 @@ int EndStatement(TextFormatBase* format, int status);
 
 // Consumes tokens, counting "{" and "}", up to and including the next ";"
 // at depth 0; a "}" at depth 0 (the end of the enclosing block) ends the
-// skip and stays next. 0, or the lexer's failure.
+// skip and stays next. 0, or the lexer's failure; -103 where a SkipGuard
+// stops the skip.
 int SkipThroughSemicolon(TextFormatBase* format);
 
 // "(" then items with no separators, then ")": quoted strings appended to
@@ -112,7 +118,10 @@ class VRN_huginSpeaker : public VRN_fileFormat {
   // unknown character (-126) or ends inside a string or comment (-128);
   // -127 with "ERROR: '<word>' : Network header expected" when the first
   // word is not "net" (nothing is read); -103 when a potential's table
-  // cannot be built as given or a states list cannot be taken as given.
+  // cannot be built as given (one given only by model_nodes and
+  // model_data included), a states list cannot be taken as given, or the
+  // skip of a statement it cannot use would pass a declaration
+  // (SkipGuard).
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
   // network with a node kind the format cannot hold or with temporal
@@ -150,6 +159,8 @@ class VRN_huginSpeaker : public VRN_fileFormat {
     bool has_data = false;
     // A "data" statement could not be read.
     bool data_failed = false;
+    // A "model_nodes" or "model_data" statement gives the table.
+    bool has_model = false;
     int line = 0;
   };
 

@@ -38,6 +38,11 @@ constexpr const char* kNodeFieldWords[] = {
 // Fields read and dropped, with the kind of their value.
 constexpr const char* kDroppedIdentFields[] = {"CLASS", "FONT", "FONTSIZE",
                                                "ORDER", "ENTRYTYPE", nullptr};
+// The words a skip of a statement the reader cannot use must not pass: each
+// starts a statement that gives a node's outcomes or table.
+constexpr const char* kStateWords[] = {"TYPE", nullptr};
+constexpr const char* kTableWords[] = {"PROB", "FUNCTION", nullptr};
+
 constexpr const char* kDroppedStateFields[] = {"APPNAME", "LONGNAME",
                                                "SHORTNAME", "CATEGORY",
                                                nullptr};
@@ -235,6 +240,7 @@ int VRN_kiSpeaker::ReadNodeDescription() {
 }
 
 int VRN_kiSpeaker::ReadNodeField(int handle, bool* noisy_max) {
+  const SkipGuard skips(this, kStateWords);
   if (CurrentToken().type != qelta::kTokenIdentifier ||
       !TokenIsOneOf(kNodeFieldWords)) {
     ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unknown Node Statement",
@@ -368,19 +374,27 @@ int VRN_kiSpeaker::ReadStates(int handle) {
   if (rc == kOk) rc = qelta::Require(this, qelta::kTokenPunctuator, "=");
   if (rc == kOk) rc = qelta::Require(this, qelta::kTokenInteger, nullptr);
   if (rc == kOk) rc = qelta::Require(this, qelta::kTokenIdentifier, nullptr);
+  // Each state of the list must name one of the node's outcomes, or the
+  // node would keep outcomes the file does not give it.
+  const char* const id = GetNetwork()->GetNode(handle)->GetId();
   if (rc != kOk) {
     if (qelta::IsInputFailure(rc)) return rc;
+    (void)OutcomesNotRead(id, "TYPE", rc);
     return qelta::SkipDeclaration(this, 0);
   }
   VRN_nodeDef* definition = GetNetwork()->GetNode(handle)->Definition();
   const int status = definition->SetNumberOfOutcomes(count);
   if (status != kOk) ReportError(status, "Wrong number of outcomes");
   int index = 0;
+  named_outcomes_ = 0;
   rc = ReadBlock([this, handle, &index]() {
     return ReadStateDescription(handle, index++);
   });
-  if (rc != kOk) return rc;
-  return qelta::EndStatement(this, kOk);
+  if (qelta::IsInputFailure(rc)) return rc;
+  if (rc != kOk || status != kOk || index != count || named_outcomes_ != count) {
+    (void)OutcomesNotRead(id, "TYPE", qelta::kErrSyntax);
+  }
+  return qelta::EndStatement(this, rc);
 }
 
 int VRN_kiSpeaker::ReadStateDescription(int handle, int index) {
@@ -431,6 +445,7 @@ int VRN_kiSpeaker::ReadStateField(int handle, int index, bool fault) {
     if (rc == kOk && name) {
       const std::string id = RepairedId(text.c_str());
       rc = ReportError(definition->RenameOutcome(index, id.c_str()), nullptr);
+      if (rc == kOk) ++named_outcomes_;
     } else if (rc == kOk && label && fault &&
                definition->SetOutcomeLabel(index, text.c_str()) != kOk) {
       rc = ReportFormatted(qelta::kErrSyntax,
@@ -465,6 +480,7 @@ int VRN_kiSpeaker::ReadNodeDefinition() {
   const int handle = network->FindNode(id.c_str());
   if (handle < 0) {
     ReportFormatted(handle, "ERROR: Couldn't Find Node (\"%s\")", id.c_str());
+    NoteTableNotBuilt();  // the table it gives has no node
     return qelta::SkipDeclaration(this, 0);
   }
   rc = qelta::Require(this, qelta::kTokenIdentifier, "parent");
@@ -491,6 +507,7 @@ int VRN_kiSpeaker::ReadNodeDefinition() {
       ReportFormatted(parent,
                       "ERROR: Couldn't add arc from node [%s] to node [%s]",
                       parent_id.c_str(), id.c_str());
+      NoteTableNotBuilt();
     } else {
       parents.push_back(parent);
     }
@@ -501,6 +518,7 @@ int VRN_kiSpeaker::ReadNodeDefinition() {
     ReportFormatted(qelta::kErrOutOfMemory,
                     "ERROR: Node (\"%s\") : its table would be too large",
                     id.c_str());
+    NoteTableNotBuilt();
     parents.clear();
   }
   for (int parent : parents) {
@@ -509,9 +527,13 @@ int VRN_kiSpeaker::ReadNodeDefinition() {
       ReportFormatted(status,
                       "ERROR: Couldn't add arc from node [%s] to node [%s]",
                       network->GetNode(parent)->GetId(), id.c_str());
+      NoteTableNotBuilt();
     }
   }
   return ReadBlock([this, handle]() {
+    // A table statement the reader does not use for this kind of node is
+    // itself skipped; another skip must not pass one.
+    const SkipGuard skips(this, TokenIsOneOf(kTableWords) ? nullptr : kTableWords);
     const bool noisy = GetNetwork()->GetNode(handle)->Definition()->GetType() ==
                        qelta::kDefNoisyMax;
     if (CurrentToken().type == qelta::kTokenIdentifier && TokenIs("PROB") &&

@@ -27,9 +27,11 @@
 // else one with a fault state a target, else auxiliary.
 //
 // Reading is lenient: a bad statement or block is logged with "(line %d) :
-// " and skipped, and reading goes on. A file that does not start with
-// "diagnostic network" and a name fails with -127, as does one without its
-// "kb", "nodes" and "network" blocks. A "ci" node is noisy-MAX: its FUNCTION
+// " and skipped, and reading goes on, unless what is skipped gives a node
+// its outcomes, arcs or table (then the read fails). A file that does not
+// start with "diagnostic network" and a name fails with -127, as does one
+// without its "kb", "nodes" and "network" blocks. A "ci" node is
+// noisy-MAX: its FUNCTION
 // gives one row per parent outcome and a leak row, and names each parent's
 // absent outcome; its own outcomes are listed from the absent one.
 //
@@ -69,7 +71,12 @@ class VRN_kiSpeaker : public VRN_fileFormat {
   // (-102), or meets an unknown character (-126) or the end of the file
   // inside a string or comment (-128); -127 when the header line or one of
   // the three blocks is missing; -111 when the file ends inside a block;
-  // -103 when a table cannot be built as given.
+  // -103 when a table cannot be built as given, or a TYPE statement's
+  // state list does not name each of its count of outcomes once (states
+  // missing, too many, names repeated or unreadable, no list), an arc it
+  // gives cannot be added or names no node, a table names no node, or the
+  // skip of a statement it cannot use would pass a TYPE, PROB or FUNCTION
+  // statement (SkipGuard).
   int Read(const char* file_name) override;
   // Writes the native text layout with the KI differences; the answers of
   // VRN_vrnSpeaker::Write.
@@ -121,6 +128,9 @@ class VRN_kiSpeaker : public VRN_fileFormat {
   int hypothesis_ = -1;
   // The file's size in bytes: no count may exceed it.
   std::uint64_t file_size_ = 0;
+  // States of the TYPE statement being read whose NAME became an outcome
+  // identifier.
+  int named_outcomes_ = 0;
 };
 
 #endif  // QELTA_IO_TEXT_KI_H_

@@ -386,8 +386,8 @@ int VRN_textLexer::ScanString() {
       skipping = c == '\n' || c == '\r';
     }
     if (c == '\n' || c == '\r') {
-      // The string goes on with the next line; the line end and anything
-      // after a CR are not part of it.
+      // The string goes on with the next line; the line end is not part
+      // of it.
       if (!NextLine()) {
         return EndOfInput(qelta::kErrUnexpectedEof,
                           "ERROR: UNEXPECTED END OF FILE. UNTERMINATED STRING");

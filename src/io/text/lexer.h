@@ -11,8 +11,8 @@
 //   dialect 3  standard plus '%' line comments
 //   dialect 4  standard with ',' and '|' skipped like blanks
 //
-// A carriage return is a blank, so files with CR LF line ends read like
-// files with LF line ends; inside a string a CR ends the line. Bytes of
+// LF, CR LF and a lone CR each end a line (and so a "//" or '%' comment),
+// so files with any of these line ends read alike. Bytes of
 // 0x80 and above count as letters, so identifiers in UTF-8 read whole, and
 // a UTF-8 byte-order mark at the start of the file is skipped. Neither
 // lines nor tokens have a length limit.

@@ -22,6 +22,13 @@ using qelta::kOk;
 
 constexpr int kIndentMode = VRN_textOutput::kModeIndent;
 
+// The words a skip of a statement the reader cannot use must not pass: each
+// starts a declaration, or a node's outcomes.
+constexpr const char* kDeclarationWords[] = {"node", "probability", "utility",
+                                             "information", nullptr};
+constexpr const char* kNodeStatementWords[] = {"type", "node", "probability",
+                                               "utility", "information", nullptr};
+
 constexpr const char* kHeaderWords[] = {"diagnostic", "belief", "trouble",
                                         nullptr};
 
@@ -97,6 +104,7 @@ int VRN_microsoftSpeaker::Read(const char* file_name) {
     } else {
       ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unknown Object",
                       CurrentToken().text);
+      const SkipGuard skips(this, kDeclarationWords);
       rc = qelta::SkipDeclaration(this, 0);
     }
     if (rc != kOk) {
@@ -137,6 +145,7 @@ int VRN_microsoftSpeaker::ReadNode() {
 }
 
 int VRN_microsoftSpeaker::ReadNodeStatement(int handle) {
+  const SkipGuard skips(this, kNodeStatementWords);
   VRN_node* node = GetNetwork()->GetNode(handle);
   if (CurrentToken().type != qelta::kTokenIdentifier) {
     ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unexpected",
@@ -221,6 +230,9 @@ int VRN_microsoftSpeaker::ReadStates(int handle) {
                     "ERROR: '%d' : Size of list doesn't match number of "
                     "outcomes. Using list size",
                     declared);
+    // Which of the two the file means is unknown: the node would have
+    // outcomes the file may not give it.
+    (void)OutcomesNotRead(id, "type", kOk);
   }
   VRN_idArray ids;
   qelta::MakeValidUtf8Identifiers(labels, &ids);
@@ -324,14 +336,12 @@ int VRN_microsoftSpeaker::ReadTableBlock(std::vector<bool>* done) {
   const bool needs_table =
       definition->GetType() == qelta::kDefCpt && !parents.empty();
   const char* missing = "ERROR: Node (\"%s\") : no table is given";
-  rc = PeekBetweenStatements();
-  if (rc == qelta::kErrNoMoreTokens) {
-    if (needs_table) {
-      ReportFormatted(qelta::kErrFileIo, missing, child_id.c_str());
-      NoteTableNotBuilt();
-    }
-    return kOk;
-  }
+  // Only an information block may end the file after its parents: a file
+  // that ends there after a probability or utility block's is cut short
+  // before the table it gives.
+  const bool information = block_type_ == qelta::kDefDecision;
+  rc = information ? PeekBetweenStatements() : PeekNext();
+  if (rc == qelta::kErrNoMoreTokens && information) return kOk;
   if (rc != kOk) return rc;
   if (IsPunctuation(*this, "{")) {
     ConsumeNext();

@@ -16,8 +16,8 @@
 // position is range-checked before it is used.
 //
 // Reading is lenient: a bad statement or block is logged with "(line %d) :
-// " and skipped, and reading goes on; only a file that cannot be read or
-// lacks the header fails. State labels that are not identifiers are
+// " and skipped, and reading goes on, unless what is skipped gives a node
+// its outcomes or table (then the read fails; see Read). State labels that are not identifiers are
 // repaired to distinct identifiers. Stored text is kept valid UTF-8: in
 // names a byte sequence that is not UTF-8 becomes U+FFFD, in state ids '_'.
 //
@@ -46,11 +46,15 @@ class VRN_microsoftSpeaker : public VRN_fileFormat {
   // cannot be made; the lexer's status when the file cannot be opened
   // (-103) or is empty (-102); -127 when the header is missing or broken
   // (-111 when the file ends inside it);
-  // the lexer's failure when the input ends inside a block (-111), meets
+  // the lexer's failure when the input ends inside a block or after a
+  // probability or utility block's parents (-111), meets
   // an unknown character (-126) or ends inside a string or comment (-128);
   // -103 when a table it gives cannot be built as given (an entry that is
   // not a number, a missing entry or table block), naming the node, or a
-  // node's states (its "type" statement) cannot be taken as given.
+  // node's states (its "type" statement) cannot be taken as given (a list
+  // of another size than the count it declares included), or the
+  // skip of a statement it cannot use would pass a declaration or a "type"
+  // statement (SkipGuard).
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
   // network with a node kind the format cannot hold or with temporal

@@ -59,6 +59,13 @@ constexpr const char* kSkippedNodeWords[] = {
     "whochanged", "whenchanged", "locked", "value",     "evidence",
     "belief",   "children", nullptr};
 
+// The words a skip of a statement the reader cannot use must not pass, by
+// level: each starts a statement that gives a node or part of one.
+constexpr const char* kNetGuard[] = {"node", nullptr};
+constexpr const char* kNodeGuard[] = {
+    "node",     "kind",   "discrete", "chance", "numstates", "equation",
+    "parents",  "states", "levels",   "probs",  "functable", nullptr};
+
 constexpr const char* kSkippedVisualNodeWords[] = {
     "dispform", "hidden", "height", "links", "user", "parts", "font", nullptr};
 
@@ -204,14 +211,9 @@ int VRN_neticaSpeaker::Read(const char* file_name) {
   }
   OpenNetworkBlock();
   rc = ReadBlockBody([this]() { return ReadNetStatement(); }, true);
-  // A file cut between statements keeps what they hold; one cut inside a
-  // statement or block, or a character or string the lexer cannot read,
-  // leaves the rest of the file unknown.
-  if (EndedInsideStatement() != kOk) {
-    rc = ReportCutInput();
-  } else if (rc == qelta::kErrNoMoreTokens || rc == qelta::kErrSyntax) {
-    rc = kOk;
-  }
+  // A file cut before its network block closes, or a character or string
+  // the lexer cannot read, leaves the rest of the file unknown.
+  if (EndedInsideStatement() != kOk) rc = ReportCutInput();
   if (rc != kOk) {
     DeleteLexer();
     records_.clear();
@@ -244,7 +246,6 @@ int VRN_neticaSpeaker::ReadBlockBody(ReadOne read, bool network) {
       }
       const int statement_rc = read();
       if (statement_rc != kOk) return statement_rc;
-      if (network) NoteNetworkStatement();
     }
   }
   if (network) CloseNetworkBlock();
@@ -268,6 +269,7 @@ int VRN_neticaSpeaker::ReadBlockHead(std::string* name) {
 }
 
 int VRN_neticaSpeaker::ReadNetStatement() {
+  const SkipGuard skips(this, kNetGuard);
   if (CurrentToken().type != qelta::kTokenIdentifier) {
     ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unknown Net Statement",
                     CurrentToken().text);
@@ -382,6 +384,7 @@ int VRN_neticaSpeaker::ReadNodeBlock() {
 }
 
 int VRN_neticaSpeaker::ReadNodeStatement(VRN_neticaNodeRecord* record) {
+  const SkipGuard skips(this, kNodeGuard);
   if (CurrentToken().type != qelta::kTokenIdentifier) {
     ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unknown Node Statement",
                     CurrentToken().text);
@@ -458,6 +461,10 @@ int VRN_neticaSpeaker::ReadNodeStatement(VRN_neticaNodeRecord* record) {
     case Field::kStates: {
       VRN_stringArray list;
       rc = ReadIdentifierList(&list);
+      // "()" names no outcome, where the node would take the defaults.
+      if (rc == kOk && field == Field::kStates && list.GetSize() == 0) {
+        rc = qelta::kErrSyntax;
+      }
       if (rc == kOk) {
         std::vector<std::string>& out =
             field == Field::kParents ? record->parents : record->states;
@@ -741,9 +748,12 @@ void VRN_neticaSpeaker::BuildNetwork() {
       if (found != index.end() && left_out[found->second]) continue;
       const int parent = found == index.end() ? -1 : handles[found->second];
       if (parent < 0) {
-        ReportAtLine(record.line, qelta::kErrOutOfRange,
-                     "Can't create arc from [" + id + "] to [" + record.id +
-                         "]");
+        // Without the arc the node's table would not be the file's.
+        ReportAtLine(record.line, qelta::kErrFileIo,
+                     "ERROR: Node [" + record.id + "] : its parent [" + id +
+                         (found == index.end() ? "] is not a node of the file"
+                                               : "] could not be made"));
+        NoteNodeNotCreated();
         failed[i] = true;
         break;
       }
@@ -759,6 +769,7 @@ void VRN_neticaSpeaker::BuildNetwork() {
                    "ERROR: Node [" + record.id +
                        "] : its table would have more than " +
                        std::to_string(qelta::kReadTableCellLimit) + " cells");
+      NoteTableNotBuilt();
       failed[i] = true;
       continue;
     }
@@ -778,10 +789,18 @@ void VRN_neticaSpeaker::BuildNetwork() {
     for (std::size_t p = 0; p < parents.size(); ++p) {
       const int rc = network->AddArc(parents[p], handles[i], 0);
       if (rc != kOk) {
-        ReportAtLine(record.line, rc,
-                     "Can't create arc from [" +
-                         std::string(network->GetNode(parents[p])->GetId()) +
-                         "] to [" + record.id + "]");
+        // A path or an arc from the node, or the node itself, makes the
+        // parent its descendant; else the parent is listed twice, or the
+        // kinds refuse the arc.
+        const bool cycle =
+            rc == qelta::kErrCycle || parents[p] == handles[i] ||
+            network->GetNode(handles[i])->Children().Contains(parents[p]);
+        ReportAtLine(record.line, qelta::kErrFileIo,
+                     "ERROR: Node [" + record.id + "] : its arc from [" +
+                         network->GetNode(parents[p])->GetId() +
+                         (cycle ? "] would close a cycle"
+                                : "] cannot be added"));
+        NoteNodeNotCreated();
         failed[i] = true;
         break;
       }
@@ -817,9 +836,9 @@ void VRN_neticaSpeaker::BuildNetwork() {
     pending.pop_back();
     for (std::size_t child : children[parent]) {
       if (failed[child]) continue;
-      ReportAtLine(records_[child]->line, qelta::kErrOutOfRange,
-                   "Can't create arc from [" + records_[parent]->id + "] to [" +
-                       records_[child]->id + "]");
+      ReportAtLine(records_[child]->line, qelta::kErrFileIo,
+                   "ERROR: Node [" + records_[child]->id + "] : its parent [" +
+                       records_[parent]->id + "] cannot be read");
       failed[child] = true;
       pending.push_back(child);
     }
@@ -859,6 +878,7 @@ void VRN_neticaSpeaker::BuildOutcomes(int handle,
     if (rc != kOk) {
       ReportAtLine(record.line, rc,
                    "Can't set levels for node [" + record.id + "]");
+      NoteTableNotBuilt();  // the node would lack the levels the file gives
     }
     return;
   }
@@ -881,11 +901,13 @@ void VRN_neticaSpeaker::BuildOutcomes(int handle,
     ReportAtLine(record.line, qelta::kErrInvalidValue,
                  "Inconsistent level count " + std::to_string(levels) +
                      " for node [" + record.id + "]");
+    NoteTableNotBuilt();
     return;
   }
   if (rc != kOk) {
     ReportAtLine(record.line, rc,
                  "Can't set levels for node [" + record.id + "]");
+    NoteTableNotBuilt();
   }
 }
 
@@ -915,6 +937,7 @@ void VRN_neticaSpeaker::BuildEquationIntervals(
     ReportAtLine(record.line, rc,
                  "Can't set discretization intervals for node [" + record.id +
                      "]");
+    NoteTableNotBuilt();
   }
 }
 

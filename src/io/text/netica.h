@@ -22,10 +22,11 @@
 // Reading is lenient: a bad statement is logged with "(line %d) : " and
 // skipped, and reading goes on. Nodes are built once the whole file is
 // read, their handles in file order, so a node may name a parent whose
-// block comes later; a node whose parent is unknown, left out or would
-// close a cycle is logged and left out. Node kinds this build cannot
-// create are logged (-51) and left out with their arcs. A file that does
-// not start with "bnet" fails with -127.
+// block comes later. A node whose parent is unknown, could not be made or
+// would close a cycle, whose levels do not fit its states, or whose kind
+// this build cannot create (-51 logged) fails the read (-103, naming the
+// node and why), as does a statement left unended before a node's
+// statement. A file that does not start with "bnet" fails with -127.
 //
 // Writing: chance nodes (canonical kinds as their expanded CPT), truth
 // tables (as "functable" of resulting states), decisions and utilities;
@@ -85,11 +86,12 @@ class VRN_neticaSpeaker : public VRN_fileFormat {
   // cannot be made; the lexer's status when the file cannot be opened
   // (-103) or is empty (-102), or meets an unknown character (-126) or the
   // end of the file inside a string or comment (-128); -127 when the file
-  // does not start with "bnet", a name and "{"; -111 when it ends inside a
-  // statement or a block below the bnet block, or before the bnet block
-  // holds a statement (an end between two of its statements reads what
-  // they give); -103 when a table it gives cannot be built or a states
-  // list cannot be taken as given.
+  // does not start with "bnet", a name and "{"; -111 when it ends before
+  // the bnet block is closed; -103 when a table it gives cannot be built,
+  // a states list cannot be taken as given (an empty one included), a
+  // node's parent is unknown, could not be made or would close a cycle,
+  // its levels do not fit its states, or a skip would pass a node's
+  // statement (SkipGuard).
   int Read(const char* file_name) override;
   // Writes the network. 0; -2 (nothing written, message logged) for a
   // network with a multi-attribute utility node or with temporal nodes;

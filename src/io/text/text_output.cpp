@@ -80,6 +80,17 @@ int VRN_textOutput::ReadLine(std::string* line) {
   while ((c = std::getc(file_)) != EOF) {
     line->push_back(static_cast<char>(c));
     if (c == '\n') break;
+    if (c == '\r') {
+      // A lone CR ends a line as LF does (files saved with CR line ends),
+      // so a comment stops there; CR LF stays one line end.
+      const int next = std::getc(file_);
+      if (next == '\n') {
+        line->push_back('\n');
+      } else if (next != EOF) {
+        std::ungetc(next, file_);
+      }
+      break;
+    }
   }
   if (c == EOF) {
     if (std::ferror(file_)) {

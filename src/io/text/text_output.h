@@ -58,8 +58,9 @@ class VRN_textOutput {
   int Close();
   bool IsOpen() const { return file_ != nullptr; }
 
-  // Replaces *line by the next line of the file, its LF included (none at
-  // the end of a last line without one); the line has no length limit.
+  // Replaces *line by the next line of the file, its line end included
+  // (none at the end of a last line without one); the line has no length
+  // limit. LF, CR LF and a lone CR each end a line.
   // 0 with the line count raised by 1; -102 at the end of the file; -103 on
   // a read error or without an open file. The status takes the same value.
   // REQUIRES: line != nullptr.

@@ -36,12 +36,14 @@
 // Reading is lenient: a bad statement is logged with "(line %d) : " and
 // skipped, and reading goes on. Only a file that cannot be read, one that
 // does not start with "net" <identifier> "{", an unknown character, a
-// string or comment left open, a file that ends inside a statement or a
-// block below the net block (or before the net block holds a statement),
-// a table that cannot be built as given and a submodel nested too deeply
-// end the read with a failure; a file that ends between two statements of
-// the net block reads what they give. A parent must come before its child
-// for the arc to be added. Text is stored as valid UTF-8 (see
+// string or comment left open, a file that ends before its net block is
+// closed, a table, parameter (baseline, strengths, resulting states) or
+// outcome list that cannot be built as given, a node kind or submodel the
+// node cannot take, a parents list that cannot be read, a
+// statement or block left unended before a statement that gives a node
+// or part of one (the skip would lose it) and a submodel nested too
+// deeply end the read with a failure, and so does an arc that cannot be
+// added (a parent must come before its child). Text is stored as valid UTF-8 (see
 // ReadIdentifierList).
 //
 // Writing puts every node in parents-before-children order, so the file
@@ -77,10 +79,13 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   // (-102); -127 with a message when it does not start with "net", an
   // identifier and "{"; the lexer's status for an unknown character
   // (-126), a string or comment left open (-128) or a read error (-103);
-  // -111 when the file ends inside a statement or a block below the net
-  // block, or before the net block holds a statement; -103 when a table it
-  // gives cannot be built, a NAMESTATES or NAMECHOICES list cannot be taken
-  // as given or a submodel lies deeper than kMaxSubmodelDepth.
+  // -111 when the file ends before the net block is closed; -103 when a
+  // table or parameter it gives cannot be built, a node's TYPE or SUBMODEL
+  // cannot be taken or its PARENTS list read, an arc it gives cannot be added (a
+  // parent not before its child, a table too large), a NAMESTATES or
+  // NAMECHOICES list cannot
+  // be taken as given, a skip would pass a node's statement (SkipGuard) or
+  // a submodel lies deeper than kMaxSubmodelDepth.
   int Read(const char* file_name) override;
   // Writes the network. 0; -101 with a message when the file cannot be
   // opened or any write fails; -2 when a node in the parents-before-
@@ -111,9 +116,11 @@ class VRN_vrnSpeaker : public VRN_fileFormat {
   // A statement reader answers 0, or a failure after which the statement
   // is skipped (its message already logged). network: the statements are
   // the network block's; else they are a block below it, inside which the
-  // file may not end.
+  // file may not end. guard: the words a skip must not pass (SkipGuard);
+  // meeting one stops the read with -103.
   template <typename ReadOne>
-  int ReadStatements(ReadOne read_one, bool network = false);
+  int ReadStatements(ReadOne read_one, bool network = false,
+                     const char* const* guard = nullptr);
   // Whether the read must stop: an input failure the lexer cannot get past,
   // or the end of the file where it may not end.
   bool Stopped() const { return stop_ != 0; }

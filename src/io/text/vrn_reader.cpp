@@ -48,8 +48,21 @@ const char* const kSubmodelFields[] = {"PARENT",  "HEADER",
                                        nullptr};
 
 // Definition statements that give a table: failing one fails the read.
-const char* const kTableStatements[] = {"PROBABILITIES", "UTILITIES", "WEIGHTS",
-                                        "PWEIGHTS", "NWEIGHTS", nullptr};
+const char* const kTableStatements[] = {
+    "PROBABILITIES", "UTILITIES", "WEIGHTS",   "PWEIGHTS", "NWEIGHTS",
+    "RESULTINGSTATES", "BASELINE", "STRENGTHS", nullptr};
+
+// The words a skip of a statement the reader cannot use must not pass, by
+// level: each starts a statement that gives a node or part of one.
+const char* const kNetGuard[] = {"node", "submodel", "OBSERVATION_COST", nullptr};
+const char* const kNodeGuard[] = {
+    "TYPE",       "HEADER",  "SCREEN",     "TARGET",           "SUBMODEL",
+    "USER_PROPERTIES", "DOCUMENTATION", "PARENTS", "DEFINITION",
+    "EXTRA_DEFINITION", "node", "submodel", "OBSERVATION_COST", nullptr};
+const char* const kDefinitionGuard[] = {
+    "NAMESTATES", "PROBABILITIES", "UTILITIES", "WEIGHTS",   "PWEIGHTS",
+    "NWEIGHTS",   "RESULTINGSTATES", "NAMECHOICES", "BASELINE", "STRENGTHS",
+    nullptr};
 
 // The status of a step that must succeed for a statement to go on.
 #define RETURN_IF_FAILED(expression) \
@@ -130,14 +143,15 @@ int VRN_vrnSpeaker::SubmodelTooDeep(int handle) {
 }
 
 template <typename ReadOne>
-int VRN_vrnSpeaker::ReadStatements(ReadOne read_one, bool network) {
+int VRN_vrnSpeaker::ReadStatements(ReadOne read_one, bool network,
+                                   const char* const* guard) {
   const NestedBlock nested(this, !network);
+  const SkipGuard skips(this, guard);
   while (!Stopped() && IsBlockEnd() == 0) {
     const int rc = read_one();
     if (Stopped()) return stop_;
     // A statement the end of the file cut short ends the read.
     if (NoteInput(EndedInsideStatement()) != kOk) return stop_;
-    if (network) NoteNetworkStatement();
     if (rc != kOk && NoteInput(SkipStatement()) != kOk) break;
     // A file may end after a block's "}" that lacks its ";": no statement
     // is cut there.
@@ -210,7 +224,7 @@ int VRN_vrnSpeaker::Read(const char* file_name) {
     }
   }
   OpenNetworkBlock();
-  rc = ReadStatements([this]() { return ReadNetStatement(); }, true);
+  rc = ReadStatements([this]() { return ReadNetStatement(); }, true, kNetGuard);
   if (rc == kOk) {
     (void)PeekBetweenStatements();
     (void)Expect(kTokenPunctuator, ";");
@@ -578,7 +592,8 @@ int VRN_vrnSpeaker::ReadNode() {
   outcome_documentation_ = 0;
   noisy_or_ = false;
   noisy_and_ = false;
-  return ReadStatements([&]() { return ReadNodeStatement(handle); });
+  return ReadStatements([&]() { return ReadNodeStatement(handle); }, false,
+                        kNodeGuard);
 }
 
 int VRN_vrnSpeaker::ReadNodeStatement(int handle) {
@@ -608,7 +623,15 @@ int VRN_vrnSpeaker::ReadNodeStatement(int handle) {
         network->Submodels()->FindSubmodel(RepairedId(CurrentToken().text).c_str());
     const int status = submodel < 0 ? qelta::kErrIllegalIdentifier
                                     : node->SetSubmodel(submodel);
-    return ReportError(status, "Invalid submodel");
+    if (status == kOk) return kOk;
+    ReportError(status, "Invalid submodel");
+    // The node would stand in another submodel than the file's.
+    NoteTableNotBuilt();
+    return ReportFormatted(qelta::kErrFileIo,
+                           "ERROR: Node [%s] : its submodel [%s] %s",
+                           node->GetId(), CurrentToken().text,
+                           submodel < 0 ? "is not a submodel of the file"
+                                        : "cannot hold it");
   }
   rc = ReadUserProperties(&node->UserProperties());
   if (rc != kErrWrongFieldName) return rc;
@@ -622,7 +645,7 @@ int VRN_vrnSpeaker::ReadNodeStatement(int handle) {
       const bool table = NextIsOneOf(kTableStatements) == 1;
       const int status = ReadDefinitionStatement(handle);
       return table ? TableNotBuilt(handle, status) : status;
-    });
+    }, false, kDefinitionGuard);
   }
   rc = ReadBlockStart("EXTRA_DEFINITION");
   if (rc != kErrWrongFieldName) {
@@ -662,8 +685,13 @@ int VRN_vrnSpeaker::ReadNodeType(int handle) {
                          ? node->setNodeType(qelta::kDefEquation)
                          : node->SetTypeByName(word.c_str());
   if (status != kOk) {
-    return ReportFormatted(status, "ERROR: '%s' : Unknown node type for node [%s]",
-                           word.c_str(), node->GetId());
+    ReportFormatted(status, "ERROR: '%s' : Unknown node type for node [%s]",
+                    word.c_str(), node->GetId());
+    // The node would keep another kind than the file's.
+    NoteTableNotBuilt();
+    return ReportFormatted(qelta::kErrFileIo,
+                           "ERROR: Node [%s] : its kind %s cannot be taken",
+                           node->GetId(), word.c_str());
   }
   return kOk;
 }
@@ -689,9 +717,16 @@ int VRN_vrnSpeaker::ReadParents(int handle) {
   ConsumeNext();  // PARENTS
   RETURN_IF_FAILED(ExpectOrFail(kTokenPunctuator, "="));
   VRN_stringArray ids;
-  RETURN_IF_FAILED(ReadIdentifierList(&ids));
   VRN_network* network = GetNetwork();
   const char* child_id = network->GetNode(handle)->GetId();
+  const int listed = ReadIdentifierList(&ids);
+  if (listed != kOk) {
+    // Without the parents the file gives, the node's table is not its own.
+    NoteTableNotBuilt();
+    ReportFormatted(qelta::kErrFileIo, "ERROR: Node [%s] : its PARENTS list cannot be read",
+                    child_id);
+    return listed;
+  }
   const bool lazy = VRN_nodeDef::IsLazyType(network->GetNode(handle)->Definition()->GetType());
   for (int i = 0; i < ids.GetSize(); ++i) {
     const int parent = network->FindNode(ids.Get(i));
@@ -712,6 +747,8 @@ int VRN_vrnSpeaker::ReadParents(int handle) {
       ReportFormatted(status,
                       "ERROR: Couldn't add arc from node [%s] to node [%s]",
                       ids.Get(i), child_id);
+      // The child's table would lack the parent the file gives it.
+      NoteTableNotBuilt();
     }
   }
   return kOk;
@@ -736,10 +773,11 @@ int VRN_vrnSpeaker::ReadOutcomeIds(const char* name, int handle) {
   if (ids.GetSize() > 0 && !VRN_nodeDef::IsLazyType(node->Definition()->GetType()) &&
       qelta::FamilyTableCells(*network, handle, parents, ids.GetSize()) >
           qelta::kReadTableCellLimit) {
-    return ReportFormatted(qelta::kErrOutOfMemory,
-                           "ERROR: Node [%s] : %d outcomes make its table too "
-                           "large",
-                           node->GetId(), ids.GetSize());
+    return OutcomesNotRead(node->GetId(), name,
+                           ReportFormatted(qelta::kErrOutOfMemory,
+                                           "ERROR: Node [%s] : %d outcomes make "
+                                           "its table too large",
+                                           node->GetId(), ids.GetSize()));
   }
   const int set = ReportError(node->Definition()->SetNumberOfOutcomesByIds(ids), nullptr);
   return set == kOk ? kOk : OutcomesNotRead(node->GetId(), name, set);

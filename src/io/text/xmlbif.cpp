@@ -504,6 +504,7 @@ int VRN_xmlSpeaker::Read(const char* file_name) {
         ReportFormatted(qelta::kErrSyntax,
                         "ERROR: '%s' : Misplaced statement",
                         markup.name.c_str());
+        NoteMisplaced(markup.name);
       }
       rc = SkipElement(markup);
     }
@@ -539,6 +540,27 @@ void VRN_xmlSpeaker::SetNetworkId() {
   (void)header->SetId(id.c_str());
 }
 
+namespace {
+
+// Known elements but NAME and PROPERTY give a node, its outcomes, parents
+// or table: one skipped where it does not belong (a VARIABLE closed early,
+// one left open) would lose what it gives.
+bool GivesNodePart(const std::string& name) {
+  return IsKnownElement(name) && !NameIs(name, "NAME") &&
+         !NameIs(name, "PROPERTY");
+}
+
+}  // namespace
+
+void VRN_xmlSpeaker::NoteMisplaced(const std::string& name) {
+  if (!GivesNodePart(name)) return;
+  NoteTableNotBuilt();
+  ReportFormatted(qelta::kErrFileIo,
+                  "ERROR: '%s' : skipped where it stands, what it gives a "
+                  "node would be lost",
+                  name.c_str());
+}
+
 int VRN_xmlSpeaker::ReadNetwork(const Markup& start) {
   if (start.empty) return kOk;
   VRN_header* header = GetNetwork()->Header();
@@ -567,6 +589,7 @@ int VRN_xmlSpeaker::ReadNetwork(const Markup& start) {
     } else {
       ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Misplaced statement",
                       markup.name.c_str());
+      NoteMisplaced(markup.name);
       rc = SkipElement(markup);
     }
     if (IsInputFailure(rc)) return rc;
@@ -586,6 +609,11 @@ int VRN_xmlSpeaker::ReadVariable(const Markup& start) {
       type = qelta::kDefUtility;
     } else {
       ReportFormatted(qelta::kErrSyntax, "ERROR: %s : Unknown node type",
+                      kind.c_str());
+      // The network would lack the node.
+      NoteNodeNotCreated();
+      ReportFormatted(qelta::kErrFileIo,
+                      "ERROR: VARIABLE of TYPE %s : its node cannot be made",
                       kind.c_str());
       return SkipElement(start);
     }
@@ -634,6 +662,7 @@ int VRN_xmlSpeaker::ReadVariable(const Markup& start) {
     } else {
       ReportFormatted(qelta::kErrSyntax, "ERROR: '%s' : Unknown Node Field",
                       markup.name.c_str());
+      NoteMisplaced(markup.name);
       rc = SkipElement(markup);
     }
     if (IsInputFailure(rc)) return rc;
@@ -675,6 +704,8 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
         } else if (child < 0) {
           child = handle;
         }
+      } else if (!is_for) {
+        NoteTableNotBuilt();  // a parent given but not read
       }
     } else if (NameIs(markup.name, "TABLE")) {
       rc = ReadTextElement(markup, &text);
@@ -696,6 +727,7 @@ int VRN_xmlSpeaker::ReadDefinition(const Markup& start) {
       ReportFormatted(qelta::kErrSyntax,
                       "ERROR: '%s' : Unknown Definition Field",
                       markup.name.c_str());
+      NoteMisplaced(markup.name);
       rc = SkipElement(markup);
     }
     if (IsInputFailure(rc)) return rc;

@@ -24,11 +24,15 @@
 // Element names compare without regard to case and over the written
 // name's length, so a name cut short ("NETW", "VAR") stands for the full one.
 //
-// Reading is lenient: a bad element is logged with "(line %d) : " and
-// skipped, and reading goes on; only a file that cannot be read, lacks the
-// BIF element, has another version, ends before its end tag or has BIF
-// elements but no NETWORK among them fails, or one giving a table or a
-// list of outcomes that cannot be taken as given.
+// Reading is lenient where no node loses what the file gives it: unknown
+// elements, PROPERTY and misplaced NAME elements, and a decision's TABLE
+// are logged with "(line %d) : " (unknown ones quietly) and skipped, and
+// reading goes on. A file that cannot be read, lacks the BIF element, has
+// another version, ends before its end tag or has BIF elements but no
+// NETWORK among them fails, and so does one giving a table, a parent or a
+// list of outcomes that cannot be taken as given, a VARIABLE of an unknown
+// TYPE, or a known element that gives a node something skipped where it
+// does not belong (-103).
 //
 // Ownership: the network is the caller's. Thread use: one speaker serves
 // one call on the calling thread.
@@ -107,6 +111,10 @@ class VRN_xmlSpeaker : public VRN_fileFormat {
   // ends after its end tag. 0 when the input may be read on (the problems
   // met are logged), else the input's failure.
   int SkipElement(const Markup& start);
+  // For a known element skipped where it does not belong: notes the loss
+  // (the read fails, -103 logged) unless the element is a NAME or a
+  // PROPERTY, which give no node anything.
+  void NoteMisplaced(const std::string& name);
   int ReadNetwork(const Markup& start);
   int ReadVariable(const Markup& start);
   int ReadDefinition(const Markup& start);

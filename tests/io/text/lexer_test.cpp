@@ -127,7 +127,14 @@ TEST(TextLexerTest, UnterminatedCommentsFail) {
   }
 }
 
-TEST(TextLexerTest, CarriageReturnIsBlankOutsideStrings) {
+TEST(TextLexerTest, CarriageReturnEndsALineAndIsBlankOutsideStrings) {
+  // A lone CR ends a line, so the comment before it ends there; CR LF is one
+  // line end, so a string over it joins as over LF.
+  for (const char* text : {"a // c\rb", "a // c\r\rb", "a /* c\r */ b"}) {
+    EXPECT_EQ(Lex(1, text), (Toks{{kId, "a"}, {kId, "b"}})) << text;
+  }
+  EXPECT_EQ(Lex(3, "a % c\rb"), (Toks{{kId, "a"}, {kId, "b"}}));
+  EXPECT_EQ(Lex(1, "\"ab\rcd\""), (Toks{{kStr, "abcd"}}));
   EXPECT_EQ(Lex(1, "net\r\n{\r\n  x = 1;\r\n}\r\n"),
             (Toks{{kId, "net"}, {kPunct, "{"}, {kId, "x"}, {5, "="},
                   {kInt, "1"}, {kPunct, ";"}, {kPunct, "}"}}));
