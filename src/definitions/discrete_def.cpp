@@ -109,15 +109,15 @@ const char* NullIfEmpty(const std::string& text) {
   return text.empty() ? nullptr : text.c_str();
 }
 
-// Whether two entries share a non-empty text (the empty ids of interval
-// outcomes may repeat).
-bool HasDuplicate(const VRN_stringArray& ids) {
+// The first non-empty text that two entries share (the empty ids of
+// interval outcomes may repeat); null when there is none.
+const char* FirstDuplicate(const VRN_stringArray& ids) {
   std::set<std::string> seen;
   for (int i = 0; i < ids.GetSize(); ++i) {
     const char* id = ids.Get(i);
-    if (!IsEmptyText(id) && !seen.insert(id).second) return true;
+    if (!IsEmptyText(id) && !seen.insert(id).second) return id;
   }
-  return false;
+  return nullptr;
 }
 
 std::vector<std::string> Texts(const VRN_stringArray& ids) {
@@ -513,10 +513,22 @@ int VRN_discDef::RefuseMixedIds(int index, const char* id) const {
                     OwnNodeId(), id);
 }
 
+int VRN_discDef::RefuseDuplicateIds(const VRN_stringArray& ids) const {
+  const char* twice = FirstDuplicate(ids);
+  if (twice == nullptr) return qelta::kOk;
+  return LogRefusal(qelta::kErrDuplicatedIdentifier,
+                    "The new outcomes of node [%s] name [%s] twice", OwnNodeId(), twice);
+}
+
+int VRN_discDef::RefuseNameCount(int count) const {
+  return LogRefusal(qelta::kErrOutOfRange, "Node [%s] has %d outcomes, not %d", OwnNodeId(),
+                    outcome_ids_.GetSize(), count);
+}
+
 int VRN_discDef::RenameOutcomesFromStrings(
     const std::vector<std::string>& names) {
   if (static_cast<int>(names.size()) != outcome_ids_.GetSize()) {
-    return qelta::kErrOutOfRange;
+    return RefuseNameCount(static_cast<int>(names.size()));
   }
   VRN_stringArray list;
   for (const std::string& name : names) (void)list.Add(name.c_str());
@@ -525,13 +537,14 @@ int VRN_discDef::RenameOutcomesFromStrings(
 
 int VRN_discDef::RenameOutcomes(const VRN_stringArray& names) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
-  if (names.GetSize() != outcome_ids_.GetSize()) return qelta::kErrOutOfRange;
+  if (names.GetSize() != outcome_ids_.GetSize()) return RefuseNameCount(names.GetSize());
   // Built aside first so that `names` may be this definition's own list.
   return TakeRenamedIds(RepairedIds(names, outcome_ids_.GetAllowEmpty()));
 }
 
 int VRN_discDef::TakeRenamedIds(const VRN_idArray& renamed) {
-  if (HasDuplicate(renamed)) return qelta::kErrDuplicatedIdentifier;
+  const int twice = RefuseDuplicateIds(renamed);
+  if (twice != qelta::kOk) return twice;
   if (!HasLiteralReaders()) {
     outcome_ids_ = renamed;
     return qelta::kOk;
@@ -663,7 +676,10 @@ int VRN_discDef::ReplaceIds(const VRN_stringArray& ids) {
 int VRN_discDef::SetNumberOfOutcomesByIds(const VRN_stringArray& ids) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
   const int count = ids.GetSize();
-  if (count < 2) return qelta::kErrWrongNumStates;
+  if (count < 2) {
+    return LogRefusal(qelta::kErrWrongNumStates, "Node [%s] needs at least two outcomes, not %d",
+                      OwnNodeId(), count);
+  }
   // A plain string list must hold identifiers; an id list was checked when
   // it was filled (and may hold the empty ids of interval outcomes).
   if (dynamic_cast<const VRN_idArray*>(&ids) == nullptr) {
@@ -677,7 +693,8 @@ int VRN_discDef::SetNumberOfOutcomesByIds(const VRN_stringArray& ids) {
   for (int i = 0; i < count; ++i) {
     if (IsEmptyText(ids.Get(i)) != unnamed) return qelta::kErrOutOfRange;
   }
-  if (HasDuplicate(ids)) return qelta::kErrDuplicatedIdentifier;
+  const int twice = RefuseDuplicateIds(ids);
+  if (twice != qelta::kOk) return twice;
   if (!TablesFit(count, true)) return qelta::kErrOutOfMemory;
   // Old outcome i goes on under ids[i]; those past the new count go.
   if (HasLiteralReaders()) {
@@ -770,21 +787,41 @@ int VRN_discDef::ChangeOrderOfOutcomesWithAddAndRemove(
     const VRN_stringArray& ids, const VRN_intArray& mapping) {
   if (AreOutcomesFixed()) return qelta::kErrWrongNodeType;
   const int new_count = mapping.GetSize();
-  if (ids.GetSize() != new_count) return qelta::kErrOutOfRange;
+  if (ids.GetSize() != new_count) {
+    return LogRefusal(qelta::kErrOutOfRange,
+                      "Node [%s] is given %d outcome identifiers and %d mapping entries",
+                      OwnNodeId(), ids.GetSize(), new_count);
+  }
   const int old_count = outcome_ids_.GetSize();
   // Checked before anything changes: each old outcome continued at most
   // once, and at least two outcomes in the end.
-  if (new_count < 2) return qelta::kErrOutOfRange;
+  if (new_count < 2) {
+    return LogRefusal(qelta::kErrOutOfRange, "Node [%s] keeps at least two outcomes, not %d",
+                      OwnNodeId(), new_count);
+  }
+  std::vector<int> named_at(old_count, -1);
   std::vector<bool> named(old_count, false);
   int kept = 0;
-  for (int entry : mapping) {
+  for (int j = 0; j < new_count; ++j) {
+    const int entry = mapping[j];
     if (entry < 0) continue;
-    if (entry >= old_count || named[entry]) return qelta::kErrOutOfRange;
+    if (entry >= old_count) {
+      return LogRefusal(qelta::kErrOutOfRange,
+                        "Mapping entry %d of node [%s] is %d, beyond its %d outcomes", j,
+                        OwnNodeId(), entry, old_count);
+    }
+    if (named[entry]) {
+      return LogRefusal(qelta::kErrOutOfRange,
+                        "Mapping entries %d and %d of node [%s] both continue its outcome %d",
+                        named_at[entry], j, OwnNodeId(), entry);
+    }
     named[entry] = true;
+    named_at[entry] = j;
     ++kept;
   }
   const VRN_idArray final_ids = RepairedIds(ids, outcome_ids_.GetAllowEmpty());
-  if (HasDuplicate(final_ids)) return qelta::kErrDuplicatedIdentifier;
+  const int twice = RefuseDuplicateIds(final_ids);
+  if (twice != qelta::kOk) return twice;
   // Old outcome mapping[j] goes on as new outcome j with its final id: a
   // literal of an equation child naming an old outcome nobody continues is
   // refused before the first step.

@@ -79,12 +79,13 @@ class VRN_discDef : public VRN_nodeDef {
   // some without.
   int RenameOutcome(int index, const char* id) override;
   // Each name repaired into a valid identifier; -2 on a count mismatch, -32
-  // (nothing changed) when two of the results are equal.
+  // (nothing changed) when two of the results are equal; both logged.
   int RenameOutcomesFromStrings(const std::vector<std::string>& names) override;
   int RenameOutcomes(const VRN_stringArray& names) override;
   const VRN_idArray* GetOutcomesNames() const override;
-  // -32 when two non-empty ids are equal, -2 when some ids are empty and
-  // others not, or any for a truth table (nothing changed).
+  // -32 (logged) when two non-empty ids are equal, -19 (logged) for fewer
+  // than two, -2 when some ids are empty and others not, or any for a truth
+  // table (nothing changed).
   int SetNumberOfOutcomesByIds(const VRN_stringArray& ids) override;
   // -51 fixed, -19 for count < 2.
   int SetNumberOfOutcomes(int count) override;
@@ -93,9 +94,9 @@ class VRN_discDef : public VRN_nodeDef {
   // mapping[j]: the old outcome new outcome j continues, or < 0 for a new
   // one; old outcomes nobody names are removed. Final ids are `ids`.
   // Refused before any change: -2 a bad mapping, -32 two ids (repaired)
-  // equal, -42 a table too large on the way, -4 an interval split on the
-  // way that SetIntervals would not take. A child refusing a step leaves
-  // the steps done until then.
+  // equal (both logged), -42 a table too large on the way, -4 an interval
+  // split on the way that SetIntervals would not take. A child refusing a
+  // step leaves the steps done until then.
   int ChangeOrderOfOutcomesWithAddAndRemove(const VRN_stringArray& ids,
                                             const VRN_intArray& mapping) override;
   int GetDiscreteOutcomeCount() const override;
@@ -211,8 +212,12 @@ class VRN_discDef : public VRN_nodeDef {
   // Logs why an outcome edit would leave the ids partly empty (index and
   // id of the refused rename; index -1 for a new outcome); answers -2.
   int RefuseMixedIds(int index, const char* id) const;
+  // Logs the first id that ids hold twice and answers -32; 0 when none is.
+  int RefuseDuplicateIds(const VRN_stringArray& ids) const;
+  // Logs that count names do not fit the outcomes; answers -2.
+  int RefuseNameCount(int count) const;
   int ReplaceIds(const VRN_stringArray& ids);
-  // The renames of RenameOutcomes: -32 for two equal ids, -2 (logged) when
+  // The renames of RenameOutcomes: -32 (logged) for two equal ids, -2 (logged) when
   // a literal of an equation child would name no outcome (nothing changed).
   int TakeRenamedIds(const VRN_idArray& renamed);
   // The ids as texts, empty for none.

@@ -336,10 +336,15 @@ int VRN_noisyMAX::SetHenrionProbabilities(const VRN_matrix& henrion) {
   const int n = GetOwnCount();
   const int leak = GetLeakColumn();
   const double* h = henrion.GetItems().Items();
-  for (int c = 0; c < leak; ++c) {
-    if (!IsDistinguishedColumn(c)) continue;
+  const VRN_intArray& parents = GetParents();
+  for (int i = 0, c = -1; i < widths_.GetSize(); ++i) {
+    c += widths_[i];  // parent i's last column, its distinguished outcome's
     for (int j = 0; j < n; ++j) {
-      if (h[c * n + j] != (j == n - 1 ? 1.0 : 0.0)) return qelta::kErrOutOfRange;
+      if (h[c * n + j] == (j == n - 1 ? 1.0 : 0.0)) continue;
+      return LogRefusal(qelta::kErrOutOfRange,
+                        "Henrion column %d of node [%s] is that of the distinguished outcome of "
+                        "parent [%s]: it stays 1 in the last outcome and 0 elsewhere",
+                        c, OwnNodeId(), i < parents.GetSize() ? GetNodeId(parents[i]) : "");
     }
   }
   VRN_matrix next(parameters_);

@@ -88,8 +88,8 @@ class VRN_noisyMAX : public VRN_ciDef {
 
   // The parameters in Henrion form (leak included in each column); 0.
   int GetHenrionProbabilities(VRN_matrix* out) const;
-  // -2 when the dimensions differ or a distinguished column is not exactly
-  // the point mass at the last outcome; -4 (logged) for an item that is not
+  // -2 when the dimensions differ or (logged) a distinguished column is not
+  // exactly the point mass at the last outcome; -4 (logged) for an item that is not
   // a probability or columns that give parameters that are none; otherwise
   // converts back and stores; 0.
   int SetHenrionProbabilities(const VRN_matrix& henrion);

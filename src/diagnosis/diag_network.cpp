@@ -669,6 +669,20 @@ bool VRN_diagNetwork::IsPursued(int index) const {
 }
 
 int VRN_diagNetwork::FindFault(int node, int outcome) const {
+  const int index = FaultIndex(node, outcome);
+  if (index >= 0) return index;
+  const VRN_node* record = network_->GetNode(node);
+  if (record == nullptr) {
+    return network_->ErrorLog()->Logf(qelta::kErrOutOfRange,
+                                      "No fault is outcome %d of node %d: the network has no "
+                                      "node %d", outcome, node, node);
+  }
+  return network_->ErrorLog()->Logf(qelta::kErrOutOfRange,
+                                    "Outcome %d of node [%s] is no fault of the session",
+                                    outcome, record->GetId());
+}
+
+int VRN_diagNetwork::FaultIndex(int node, int outcome) const {
   for (int i = 0; i < GetFaultCount(); ++i) {
     if (faults_[static_cast<std::size_t>(i)].node == node &&
         faults_[static_cast<std::size_t>(i)].outcome == outcome) {
@@ -824,6 +838,13 @@ int VRN_diagNetwork::ReleaseObservation(int node) {
   VRN_node* record = network_->GetNode(node);
   if (record == nullptr) return qelta::kErrOutOfRange;
   const int status = record->Value()->ClearEvidence();
+  if (status == qelta::kErrOutOfRange) {
+    return network_->ErrorLog()->Logf(status, "Node [%s] has no evidence to release%s",
+                                      record->GetId(),
+                                      record->GetDiagType() == kTypeObservation
+                                          ? ""
+                                          : ": it is no observation node");
+  }
   if (status != qelta::kOk) return status;
   if (record->GetDiagType() == kTypeObservation && record->IsRanked()) {
     const int at = tests_.FindPosition(node);
@@ -930,7 +951,7 @@ void VRN_diagNetwork::MapPursuedFaults(
     }
     for (int j : intervals) {
       // A fault the copy does not know is left out, not pursued as -2.
-      const int found = nested_->FindFault(fault.node, j);
+      const int found = nested_->FaultIndex(fault.node, j);
       if (found < 0) continue;
       groups[static_cast<std::size_t>(k)].push_back(mapped.GetSize());
       mapped.Add(found);

@@ -100,7 +100,8 @@ class VRN_diagNetwork {
   const VRN_intArray& GetPursuedFaults() const { return pursued_; }
   bool IsPursued(int index) const;
 
-  // Index of the first fault equal to (node, outcome); -2 when absent.
+  // Index of the first fault equal to (node, outcome); -2 (logged) when
+  // absent.
   int FindFault(int node, int outcome) const;
   int GetFaultCount() const { return static_cast<int>(faults_.size()); }
   // REQUIRES: 0 <= index < GetFaultCount().
@@ -138,7 +139,8 @@ class VRN_diagNetwork {
   // evidence setter's status; on success the node leaves the unperformed
   // tests and the records are emptied.
   [[nodiscard]] int InstantiateObservation(int node, int outcome);
-  // The evidence clearer's status; on success a ranked observation not yet
+  // The evidence clearer's status, -2 (logged) for a node without evidence;
+  // on success a ranked observation not yet
   // listed joins the end of the unperformed tests; records emptied.
   [[nodiscard]] int ReleaseObservation(int node);
   // Clears all evidence and rebuilds faults, defaults and tests; pursued
@@ -176,6 +178,8 @@ class VRN_diagNetwork {
   // The nested object over a discretized copy: it never makes a copy.
   VRN_diagNetwork(VRN_network* copy, NestedTag);
   void Collect();
+  // FindFault without the log: -2 when absent.
+  int FaultIndex(int node, int outcome) const;
   // Remakes the discretized copy and the nested object when the network
   // has equation nodes, else makes sure of the session. 0, or the status
   // of a failed conversion (logged; no copy then).

@@ -167,16 +167,9 @@ jstring GetFaultOutcomeId(JNIEnv* env, jobject obj, jint index) {
 }
 
 jint GetFaultIndex(JNIEnv* env, jobject obj, jint node, jint outcome) {
+  // The session logs why it finds none.
   const int index = Diag(env, obj).FindFault(node, outcome);
-  if (index < 0) {
-    VRN_network& net = FieldNet(env, obj);
-    const VRN_node* target = net.GetNode(node);
-    if (target != nullptr) {
-      qelta::jni::LogReasonIfSilent(net, index, "Outcome %d of node [%s] is no fault of the session",
-                                    outcome, target->GetId());
-    }
-    ReportError("FindFault", index);
-  }
+  if (index < 0) ReportError("FindFault", index);
   return index;
 }
 

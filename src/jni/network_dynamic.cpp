@@ -59,24 +59,8 @@ void AddArc(JNIEnv* env, jobject obj, jint parent, jint child, jint order) {
   net.ErrorLog()->Flush();
   ValidateNodeHandle(net, parent);
   ValidateNodeHandle(net, child);
+  // The engine logs why it refuses an order, a node or an arc that exists.
   const int status = net.AddTemporalArc(parent, child, order);
-  if (status == qelta::kErrOutOfRange) {
-    const char* from = net.GetNode(parent)->GetId();
-    const char* to = net.GetNode(child)->GetId();
-    if (order < 1) {
-      LogReasonIfSilent(net, status, "A temporal arc has an order of 1 or more, not %d",
-                        order);
-    } else if (net.GetTemporalType(parent) != qelta::kTemporalPlate ||
-               net.GetTemporalType(child) != qelta::kTemporalPlate) {
-      LogReasonIfSilent(net, status,
-                        "Temporal arcs join plate nodes; make nodes [%s] and [%s] "
-                        "TemporalType.PLATE first", from, to);
-    } else {
-      LogReasonIfSilent(net, status,
-                        "There already is a temporal arc of order %d from node [%s] to [%s]",
-                        order, from, to);
-    }
-  }
   if (status != qelta::kOk) {
     ReportNetworkError("AddTemporalArc", status, *net.ErrorLog());
   }

@@ -2,7 +2,6 @@
 // beliefs and the expectation pass of distributed EM.
 #include "qelta_Network.h"
 
-#include <algorithm>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -32,17 +31,8 @@ jobjectArray ConfidenceIntervals(JNIEnv* env, jobject obj, const std::vector<int
   net.GetRandomGenerator()->Seed(seed);
   const VRN_instanceCounts& record = *qelta::jni::GetNative<VRN_instanceCounts>(env, counts);
   std::vector<std::vector<std::pair<double, double>>> intervals;
+  // The engine logs why it refuses.
   const int status = net.CalcConfidenceIntervals(nodes, record.counts, level, iterations, intervals);
-  if (status == qelta::kErrInvalidValue) {
-    std::vector<int> sorted = nodes;
-    std::sort(sorted.begin(), sorted.end());
-    const auto twice = std::adjacent_find(sorted.begin(), sorted.end());
-    if (twice != sorted.end() && net.GetNode(*twice) != nullptr) {
-      qelta::jni::LogReasonIfSilent(net, status, "Node [%s] is named twice", net.GetNode(*twice)->GetId());
-    }
-  } else if (status == qelta::kErrOutOfRange && iterations < 1) {
-    qelta::jni::LogReasonIfSilent(net, status, "The sample count %d is below 1", iterations);
-  }
   if (status != qelta::kOk) ReportError("CalcConfidenceIntervals", status);
   jobjectArray result = qelta::jni::NewJavaObjectArray(env, "[D", static_cast<jsize>(intervals.size()));
   for (std::size_t i = 0; i < intervals.size(); ++i) {

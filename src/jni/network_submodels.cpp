@@ -68,13 +68,9 @@ jint AddSubmodel(JNIEnv* env, jobject obj, jint parent, jstring id) {
 void DeleteSubmodel(JNIEnv* env, jobject obj, jint submodel) {
   VRN_network& net = Net(env, obj);
   ValidateSubmodelHandle(net, submodel);
+  // The table logs why it refuses.
   const int status = net.Submodels()->DeleteSubmodel(submodel);
-  if (status != qelta::kOk) {
-    if (submodel == qelta::kMainSubmodel) {
-      qelta::jni::LogReasonIfSilent(net, status, "The main submodel cannot be deleted");
-    }
-    ReportError("DeleteSubmodel", status);
-  }
+  if (status != qelta::kOk) ReportError("DeleteSubmodel", status);
 }
 
 void SetSubmodelId(JNIEnv* env, jobject obj, jint submodel, jstring id) {

@@ -22,6 +22,11 @@ namespace {
 
 constexpr int kTemporalNone = 0;
 
+// Why distributed EM refuses a network with the temporal node id.
+std::string DynamicRefusal(const std::string& id) {
+  return "EM: node '" + id + "' is in a dynamic network, which distributed EM does not learn";
+}
+
 // Why the distributed learner cannot learn node h, or "" when it can;
 // *code receives the status. The learner's own refusals come first, with
 // its messages.
@@ -50,8 +55,15 @@ std::string NodeRefusal(const VRN_network& net, int h, bool learnable, int* code
     default:
       return "EM: node '" + id + "' is of unsupported type";
   }
-  if (net.GetTemporalType(h) != kTemporalNone) {
-    return "EM: node '" + id + "' is in a dynamic network, which distributed EM does not learn";
+  if (net.GetTemporalType(h) != kTemporalNone) return DynamicRefusal(id);
+  return "";
+}
+
+// The refusal of the network's first temporal node followed by "; ", or ""
+// for a network without one.
+std::string DynamicPrefix(const VRN_network& net) {
+  for (int h = net.GetFirstNode(); h >= 0; h = net.GetNextNode(h)) {
+    if (net.GetTemporalType(h) != kTemporalNone) return DynamicRefusal(net.GetNode(h)->GetId()) + "; ";
   }
   return "";
 }
@@ -94,7 +106,10 @@ int VRN_emSession::Open(const char* text, const std::vector<std::string>& column
   for (const std::string& id : columns) {
     const int h = source_->FindNode(id.c_str());
     if (h < 0) {
-      const std::string message = "Dataset column '" + id + "' names no node of the network";
+      // A slice's column of a dynamic network names no node: the network is
+      // the reason.
+      const std::string message =
+          DynamicPrefix(*source_) + "Dataset column '" + id + "' names no node of the network";
       return Fail(log->LogError(qelta::kErrOutOfRange, message.c_str()), error);
     }
     columns_.push_back(h);

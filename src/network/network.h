@@ -578,9 +578,10 @@ class VRN_network {
   VRN_dbn* EnsureDbn();
   // Forward to the temporal part, created on demand (see network/dbn.h).
   // Arc and slice-count edits, and every other change of temporal data,
-  // invalidate the values when relevance reasoning is on. RemoveTemporalArc
-  // and GetTemporalParents log why they refuse an order below 1, a node
-  // outside the plate or (removing) an arc that does not exist.
+  // invalidate the values when relevance reasoning is on. Each logs why it
+  // refuses an order below 1 (the unrolled parents: a slice below 1), a node
+  // outside the plate or an arc that does not exist (removing) or does
+  // (adding); a bad handle is refused silently.
   int AddTemporalArc(int parent, int child, int order);
   int RemoveTemporalArc(int parent, int child, int order);
   bool TemporalArcExists(int parent, int child, int order);
@@ -677,10 +678,10 @@ class VRN_network {
   // receives per listed node one (lower, upper) pair per outcome, the
   // samples ranked k + 1 from either end, k = iterations * (1 - level) / 2
   // rounded down. Answers 0; -2 (logged, naming the first such node) for
-  // an influence diagram (decision, utility or MAU nodes); -2 for a bad
-  // handle or iterations below 1; -2 (logged) for a level outside 0 to 1
-  // (NaN too) or counts that do not fit the tables; -4
-  // for a node listed twice; -51
+  // an influence diagram (decision, utility or MAU nodes); -2 (logged) for
+  // a bad handle, iterations below 1, a level outside 0 to 1 (NaN too) or
+  // counts that do not fit the tables; -4 (logged) for a node listed twice;
+  // -51
   // (logged) for a node without outcomes, such as an equation node; or the
   // status of a failed belief update. This network is not changed.
   int CalcConfidenceIntervals(

@@ -52,13 +52,24 @@ int VRN_network::CalcConfidenceIntervals(
     return errorLog_->Logf(qelta::kErrOutOfRange,
                            "The confidence level %g is outside 0 to 1", level);
   }
-  if (iterations < 1) return qelta::kErrOutOfRange;
+  if (iterations < 1) {
+    return errorLog_->Logf(qelta::kErrOutOfRange,
+                           "The sample count %d is below 1", iterations);
+  }
   // The list is checked in order before anything is copied or sized; a
   // node without outcomes (an equation node) has no beliefs to bound.
   std::vector<char> listed(static_cast<std::size_t>(GetSlotCount()), 0);
   for (int h : nodes) {
-    if (!IsValidHandle(h)) return qelta::kErrOutOfRange;
-    if (listed[static_cast<std::size_t>(h)] != 0) return qelta::kErrInvalidValue;
+    if (!IsValidHandle(h)) {
+      return errorLog_->Logf(qelta::kErrOutOfRange,
+                             "Confidence intervals are asked of node handle %d, which names no "
+                             "node", h);
+    }
+    if (listed[static_cast<std::size_t>(h)] != 0) {
+      return errorLog_->Logf(qelta::kErrInvalidValue,
+                             "Node [%s] is named twice",
+                             nodes_[h]->GetId());
+    }
     listed[static_cast<std::size_t>(h)] = 1;
     if (nodes_[h]->Definition()->GetNumberOfOutcomes() < 1) {
       return errorLog_->Logf(qelta::kErrWrongNodeType,

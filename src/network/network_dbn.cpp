@@ -53,8 +53,16 @@ void VRN_network::InvalidateIfDynamic() {
 }
 
 int VRN_network::AddTemporalArc(int parent, int child, int order) {
+  if (!IsValidHandle(parent) || !IsValidHandle(child)) return qelta::kErrOutOfRange;
+  const int refused = CheckTemporalArcEnds(*this, parent, child, order);
+  if (refused != qelta::kOk) return refused;
+  if (EnsureDbn()->TemporalArcExists(parent, child, order)) {
+    return errorLog_->Logf(qelta::kErrOutOfRange,
+                           "There already is a temporal arc of order %d from node [%s] to [%s]",
+                           order, GetNode(parent)->GetId(), GetNode(child)->GetId());
+  }
   VRN_autoUpdateGuard guard(this, true);
-  const int status = EnsureDbn()->AddTemporalArc(parent, child, order);
+  const int status = dbn_->AddTemporalArc(parent, child, order);
   if (status == qelta::kOk) InvalidateIfDynamic();
   return status;
 }
@@ -87,10 +95,16 @@ int VRN_network::GetTemporalParents(int node, int order, VRN_intArray& out) {
 
 int VRN_network::GetTemporalChildren(int node,
                                      std::vector<std::pair<int, int>>& out) {
+  if (!IsValidHandle(node)) return qelta::kErrOutOfRange;
+  const int refused = CheckTemporalArcEnds(*this, -1, node, 1);
+  if (refused != qelta::kOk) return refused;
   return EnsureDbn()->GetTemporalChildren(node, out);
 }
 
 int VRN_network::GetTemporalOrders(int node, VRN_intArray& out) {
+  if (!IsValidHandle(node)) return qelta::kErrOutOfRange;
+  const int refused = CheckTemporalArcEnds(*this, -1, node, 1);
+  if (refused != qelta::kOk) return refused;
   return EnsureDbn()->GetTemporalOrders(node, out);
 }
 
@@ -104,6 +118,14 @@ int VRN_network::GetMaxTemporalOrder() const {
 
 int VRN_network::GetUnrolledParents(int node, int order,
                                     std::vector<std::pair<int, int>>& out) {
+  if (!IsValidHandle(node)) return qelta::kErrOutOfRange;
+  if (order < 1) {
+    return errorLog_->Logf(qelta::kErrOutOfRange,
+                           "Unrolled parents are asked up to a temporal order of 1 or more, "
+                           "not %d", order);
+  }
+  const int refused = CheckTemporalArcEnds(*this, -1, node, order);
+  if (refused != qelta::kOk) return refused;
   int holder = -1;
   return EnsureDbn()->GetUnrolledParents(node, order, out, holder);
 }

@@ -152,7 +152,17 @@ int VRN_submodelTable::CreateSubmodel(int parent, const char* id) {
 
 int VRN_submodelTable::DeleteSubmodel(int handle) {
   int slot = UsedSlot(handle);
-  if (slot <= 0) return qelta::kErrOutOfRange;  // bad, free or the main one
+  if (slot <= 0) {  // bad, free or the main one
+    VRN_errorLog* log = network_ != nullptr ? network_->ErrorLog() : nullptr;
+    if (log == nullptr) return qelta::kErrOutOfRange;
+    if (slot < 0) return log->Logf(qelta::kErrOutOfRange, "No submodel has handle %d", handle);
+    // A bare slot index names a submodel too: a node's handle 0 is the main one.
+    return handle == qelta::kMainSubmodel
+               ? log->LogError(qelta::kErrOutOfRange, "The main submodel cannot be deleted")
+               : log->Logf(qelta::kErrOutOfRange,
+                           "Handle %d names the main submodel (slot 0), which cannot be deleted",
+                           handle);
+  }
   int parent = slots_[slot].parent;
   for (Slot& s : slots_) {
     if (s.record != nullptr && s.parent == slot) s.parent = parent;

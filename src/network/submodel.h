@@ -108,8 +108,8 @@ class VRN_submodelTable {
   // when every slot that has a handle of its own is used. Nothing changes
   // on failure.
   int CreateSubmodel(int parent, const char* id);
-  // Deletes submodel h; its submodels and nodes move to its parent. -2 for a
-  // bad or free handle and for the main submodel; 0.
+  // Deletes submodel h; its submodels and nodes move to its parent. -2
+  // (logged) for a bad or free handle and for the main submodel; 0.
   int DeleteSubmodel(int handle);
   // Whether submodel h may take id as its identifier: -30 for a null or
   // invalid id; -32 when a node or a submodel other than h carries it (they

@@ -60,6 +60,14 @@ class DiscreteDefTest : public ::testing::Test {
   VRN_discDef* Def(int h) {
     return dynamic_cast<VRN_discDef*>(net_.GetNode(h)->Definition());
   }
+  // The log's lines, one per line, emptied.
+  std::string Logged() {
+    std::string text;
+    VRN_errorLog* log = net_.ErrorLog();
+    for (int i = 0; i < log->GetNumberOfMessages(); ++i) text += log->GetMessage(i) + std::string("\n");
+    log->Flush();
+    return text;
+  }
 
   VRN_network net_;
 };
@@ -107,15 +115,21 @@ TEST_F(DiscreteDefTest, TwoOutcomesNeverShareAnId) {
   EXPECT_EQ(4, Def(child)->GetMatrixConst()->GetItemCount());
 
   VRN_stringArray twice = StringArray({"x", "x"});
+  (void)Logged();
+  const std::string x_twice = "The new outcomes of node [a] name [x] twice\n";
   EXPECT_EQ(qelta::kErrDuplicatedIdentifier, Def(a)->RenameOutcomes(twice));
+  EXPECT_EQ(x_twice, Logged());
   EXPECT_EQ(qelta::kErrDuplicatedIdentifier,
             Def(a)->RenameOutcomesFromStrings({"p q", "p_q"}));  // repaired
+  EXPECT_EQ("The new outcomes of node [a] name [p_q] twice\n", Logged());
   (void)twice.Add("y");
   EXPECT_EQ(qelta::kErrDuplicatedIdentifier,
             Def(a)->SetNumberOfOutcomesByIds(twice));
+  EXPECT_EQ(x_twice, Logged());
   EXPECT_EQ(qelta::kErrDuplicatedIdentifier,
             Def(a)->ChangeOrderOfOutcomesWithAddAndRemove(
                 twice, IntArray({0, -1, 1})));
+  EXPECT_EQ(x_twice, Logged());
   EXPECT_EQ(before, Ids(*Def(a)));
 
   // Generated ids move on past taken numbers.
@@ -383,10 +397,13 @@ TEST_F(DiscreteDefTest, BadMappingsAreRefusedBeforeAnyChange) {
   VRN_stringArray ids = StringArray({"p", "q"});
   EXPECT_EQ(qelta::kErrOutOfRange,
             Def(a)->ChangeOrderOfOutcomesWithAddAndRemove(ids, IntArray({0})));
+  EXPECT_EQ("Node [a] is given 2 outcome identifiers and 1 mapping entries\n", Logged());
   EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->ChangeOrderOfOutcomesWithAddAndRemove(
                                        ids, IntArray({1, 1})));
+  EXPECT_EQ("Mapping entries 0 and 1 of node [a] both continue its outcome 1\n", Logged());
   EXPECT_EQ(qelta::kErrOutOfRange, Def(a)->ChangeOrderOfOutcomesWithAddAndRemove(
                                        ids, IntArray({0, 3})));
+  EXPECT_EQ("Mapping entry 1 of node [a] is 3, beyond its 3 outcomes\n", Logged());
   EXPECT_EQ((std::vector<std::string>{"State0", "State1", "State2"}),
             Ids(*Def(a)));
 }

@@ -101,12 +101,16 @@ TEST(ConfidenceIntervalsTest, BetaQuantilesAndRepeatability) {
     std::vector<std::vector<int>> counts;
     int iterations;
     int code;
-  } cases[] = {{{a, a}, {{1}}, 10, qelta::kErrInvalidValue},
-               {{7}, {{1}}, 10, qelta::kErrOutOfRange},
-               {{a}, {{1, 2}}, 10, qelta::kErrOutOfRange},
-               {{a}, {{1}}, 0, qelta::kErrOutOfRange}};
+    const char* reason;  // logged, alone
+  } cases[] = {{{a, a}, {{1}}, 10, qelta::kErrInvalidValue, "Node [A] is named twice"},
+               {{7}, {{1}}, 10, qelta::kErrOutOfRange, "node handle 7, which names no node"},
+               {{a}, {{1, 2}}, 10, qelta::kErrOutOfRange, "no count for each column of node [A]"},
+               {{a}, {{1}}, 0, qelta::kErrOutOfRange, "The sample count 0 is below 1"}};
   for (const Case& c : cases) {
+    net.ErrorLog()->Flush();
     EXPECT_EQ(c.code, net.CalcConfidenceIntervals(c.nodes, c.counts, 0.9, c.iterations, few));
+    ASSERT_EQ(1, net.ErrorLog()->GetNumberOfMessages()) << c.reason;
+    EXPECT_NE(nullptr, std::strstr(net.ErrorLog()->GetMessage(0), c.reason)) << net.ErrorLog()->GetMessage(0);
   }
 }
 

@@ -69,16 +69,31 @@ TEST_F(DbnPartTest, TemporalArcsAndHolders) {
   const int s = Plate("S");
   const int x = Plate("X");
   ASSERT_EQ(net_.AddArc(s, x), 0);
-  // Refusals: order, handles, types, duplicates.
+  // Refusals: order, handles, types, duplicates; each logs its reason, a
+  // bad handle nothing.
   const int n = net_.AddNode(kCpt, "N");
-  for (const auto& c : std::vector<std::vector<int>>{
-           {x, x, 0}, {99, x, 1}, {x, -1, 1}, {n, x, 1}, {x, n, 1}}) {
+  const auto logged = [this] {
+    std::string text = net_.ErrorLog()->GetNumberOfMessages() == 1
+                           ? net_.ErrorLog()->GetMessage(0)
+                           : std::to_string(net_.ErrorLog()->GetNumberOfMessages()) + " lines";
+    net_.ErrorLog()->Flush();
+    return text;
+  };
+  const std::string not_plate = "Node [N] is not a plate node: temporal arcs join plate nodes";
+  const std::vector<std::pair<std::vector<int>, std::string>> refused = {
+      {{x, x, 0}, "A temporal arc has an order of 1 or more, not 0"},
+      {{99, x, 1}, "0 lines"}, {{x, -1, 1}, "0 lines"},
+      {{n, x, 1}, not_plate}, {{x, n, 1}, not_plate}};
+  for (const auto& [c, reason] : refused) {
     EXPECT_EQ(net_.AddTemporalArc(c[0], c[1], c[2]), -2);
+    EXPECT_EQ(logged(), reason);
     EXPECT_EQ(net_.RemoveTemporalArc(c[0], c[1], c[2]), -2);
+    EXPECT_EQ(logged(), reason);
     EXPECT_FALSE(net_.TemporalArcExists(c[0], c[1], c[2]));
   }
   ASSERT_EQ(net_.AddTemporalArc(x, x, 1), 0);
   EXPECT_EQ(net_.AddTemporalArc(x, x, 1), -2);
+  EXPECT_EQ(logged(), "There already is a temporal arc of order 1 from node [X] to [X]");
   ASSERT_EQ(net_.AddTemporalArc(s, x, 1), 0);
   VRN_intArray out;
   ASSERT_EQ(net_.GetTemporalParents(x, 1, out), 0);

@@ -3,13 +3,17 @@ package qelta;
 import java.io.File;
 import java.io.IOException;
 import java.io.InputStream;
+import java.io.UncheckedIOException;
 import java.net.URL;
 import java.nio.file.Files;
 import java.nio.file.InvalidPathException;
 import java.nio.file.Path;
 import java.nio.file.StandardCopyOption;
+import java.util.HashSet;
 import java.util.Locale;
 import java.util.Properties;
+import java.util.Set;
+import java.util.stream.Stream;
 
 /**
  * Finds and loads the native library, for {@link Wrapper}'s static initialisation. In order:
@@ -18,15 +22,14 @@ import java.util.Properties;
  * and loaded from there; only when the jar holds none for this platform, a {@code libqelta.so} on
  * {@code java.library.path}. The jar's own library comes before {@code java.library.path} so that
  * a stale copy left there never stands in for the one the classes were built with. Every failure
- * is an {@link UnsatisfiedLinkError} that says what was tried and how to give the library by hand;
- * a library that is found but does not load is never passed over for another.
+ * is an {@link UnsatisfiedLinkError} that says what was tried and how to give the library by hand,
+ * naming only the ways this jar's loader takes; a library that is found but does not load is never
+ * passed over for another.
  */
 final class NativeLibrary {
     private static final String NAME = "qelta";
     private static final String FOLDER = "qelta/native/";
-    private static final String BY_HAND = "Give the library by hand with"
-            + " -Dqelta.library=/full/path/to/" + System.mapLibraryName(NAME)
-            + " or -Djava.library.path=<its folder>.";
+    private static final String FILE = System.mapLibraryName(NAME);
 
     /** The version the loaded library must report; null when the classes do not say. */
     private final String expectedVersion;
@@ -37,16 +40,32 @@ final class NativeLibrary {
     /** The file loaded: a path, or for the jar's library the URL of its entry. */
     final String location;
 
-    private NativeLibrary(String expectedVersion, String source, String location) {
+    /** How to give the library by hand, for messages. */
+    private final String byHand;
+
+    private NativeLibrary(String expectedVersion, String source, String location, String byHand) {
         this.expectedVersion = expectedVersion;
         this.source = source;
         this.location = location;
+        this.byHand = byHand;
+    }
+
+    /**
+     * The ways to give the library by hand that the loader takes: java.library.path is read only
+     * when the jar holds no library for this platform.
+     */
+    private static String byHand(boolean inJar) {
+        return "Give the library by hand with -Dqelta.library=/full/path/to/" + FILE
+                + (inJar ? "." : " or -Djava.library.path=<its folder>.");
     }
 
     /** Loads the library; answers what to check its version against. */
     static NativeLibrary load() {
         Properties built = builtWith();
         String expected = built.getProperty("version");
+        String resource = FOLDER + platform() + "/" + FILE;
+        URL inJar = NativeLibrary.class.getResource("/" + resource);
+        String byHand = byHand(inJar != null);
         String explicit = System.getProperty("qelta.library");
         if (explicit != null && !explicit.isEmpty()) {
             try {
@@ -56,21 +75,17 @@ final class NativeLibrary {
                         + " does not load: " + e.getMessage() + ".", e);
             }
             return new NativeLibrary(expected, "-Dqelta.library=" + explicit,
-                    new File(explicit).getAbsolutePath());
+                    new File(explicit).getAbsolutePath(), byHand);
         }
-        String resource = FOLDER + platform() + "/" + System.mapLibraryName(NAME);
-        URL inJar = NativeLibrary.class.getResource("/" + resource);
         if (inJar != null) {
-            fromJar(resource, built);
+            fromJar(resource, built, byHand);
             return new NativeLibrary(expected, "the qelta jar (" + resource + ")",
-                    inJar.toString());
+                    inJar.toString(), byHand);
         }
         String path = System.getProperty("java.library.path", "");
+        Set<String> before = mappedFiles();
         try {
             System.loadLibrary(NAME);
-            Path file = onPath(path);
-            return new NativeLibrary(expected, "java.library.path",
-                    file == null ? "java.library.path" : file.toAbsolutePath().toString());
         } catch (UnsatisfiedLinkError absent) {
             // A library that is there but does not load is reported, not passed over.
             Path file = onPath(path);
@@ -78,18 +93,24 @@ final class NativeLibrary {
                 throw failure("The native library " + file + " on java.library.path does not"
                         + " load: " + absent.getMessage() + ".", absent);
             }
+            throw failure("Tried: -Dqelta.library (not set), the qelta jar (no native library for "
+                    + platform() + ", no " + resource + "), java.library.path (" + path + ": no "
+                    + FILE + "). " + byHand, absent);
         }
-        throw failure("Tried: -Dqelta.library (not set), the qelta jar (no native library for "
-                + platform() + ", no " + resource + "), java.library.path (" + path + ": no "
-                + System.mapLibraryName(NAME) + "). " + BY_HAND, null);
+        String file = loadedFile(before, path);
+        return new NativeLibrary(expected, file + " on java.library.path", file, byHand);
     }
 
-    /** The first libqelta.so in the folders of path, which System.loadLibrary takes; or null. */
+    /**
+     * The first libqelta.so that System.loadLibrary finds in the folders of path, or null: as the
+     * JDK reads it, an empty element is the working folder (an empty path has none), and
+     * anything by that name counts.
+     */
     private static Path onPath(String path) {
-        for (String dir : path.split(File.pathSeparator)) {
+        for (String dir : path.isEmpty() ? new String[0] : path.split(File.pathSeparator, -1)) {
             try {
-                Path file = dir.isEmpty() ? null : Path.of(dir, System.mapLibraryName(NAME));
-                if (file != null && Files.isRegularFile(file)) {
+                Path file = Path.of(dir.isEmpty() ? "." : dir, FILE).toAbsolutePath().normalize();
+                if (Files.exists(file)) {
                     return file;
                 }
             } catch (InvalidPathException e) {
@@ -100,6 +121,50 @@ final class NativeLibrary {
     }
 
     /**
+     * The files the process has mapped, from /proc/self/maps; empty where the system does not
+     * say.
+     */
+    private static Set<String> mappedFiles() {
+        Set<String> files = new HashSet<>();
+        try (Stream<String> lines = Files.lines(Path.of("/proc/self/maps"))) {
+            // Address, permissions, offset, device, inode, then the file's path, if any.
+            lines.map(line -> line.trim().split("\\s+", 6))
+                    .filter(fields -> fields.length == 6 && fields[5].startsWith("/"))
+                    .forEach(fields -> files.add(fields[5]));
+        } catch (IOException | UncheckedIOException | InvalidPathException e) {
+            // No such listing here: the search stands in for it.
+        }
+        return files;
+    }
+
+    /**
+     * The file System.loadLibrary loaded, read from what the process mapped since before: the new
+     * file named libqelta.so, or the new one that is the file of that name on path (a link's
+     * target); where the system does not say, the first on path, as the JDK searches it.
+     */
+    private static String loadedFile(Set<String> before, String path) {
+        Set<String> added = mappedFiles();
+        added.removeAll(before);
+        Path found = onPath(path);
+        for (String mapped : added) {
+            Path file = Path.of(mapped);
+            if (file.getFileName().toString().equals(FILE)) {
+                return mapped;
+            }
+        }
+        for (String mapped : added) {
+            try {
+                if (found != null && Files.isSameFile(Path.of(mapped), found)) {
+                    return mapped;
+                }
+            } catch (IOException | InvalidPathException e) {
+                // Gone, or no file of ours.
+            }
+        }
+        return found != null ? found.toString() : "java.library.path";
+    }
+
+    /**
      * Answers the version the library reported, after checking it against the one the classes
      * were built with.
      */
@@ -107,7 +172,7 @@ final class NativeLibrary {
         if (expectedVersion != null && !expectedVersion.equals(reported)) {
             throw new UnsatisfiedLinkError("The native library loaded from " + source
                     + " is version " + reported + ", but the classes of qelta are version "
-                    + expectedVersion + ". " + BY_HAND);
+                    + expectedVersion + ". " + byHand);
         }
         return reported;
     }
@@ -144,7 +209,7 @@ final class NativeLibrary {
     }
 
     /** Copies the jar's library, resource, into a new private folder and loads it there. */
-    private static void fromJar(String resource, Properties built) {
+    private static void fromJar(String resource, Properties built, String byHand) {
         String glibc = built.getProperty("glibc");
         String glibcxx = built.getProperty("glibcxx");
         String cxxabi = built.getProperty("cxxabi");
@@ -163,16 +228,16 @@ final class NativeLibrary {
                 throw failure("The native library inside the qelta jar (" + resource
                         + ") could not be copied out: cannot make a folder in java.io.tmpdir ("
                         + tmp + "): " + e + ". Set -Djava.io.tmpdir to a writable folder, or "
-                        + lower(BY_HAND), e);
+                        + lower(byHand), e);
             }
-            Path file = dir.resolve(System.mapLibraryName(NAME));
+            Path file = dir.resolve(FILE);
             try {
                 Files.copy(in, file, StandardCopyOption.REPLACE_EXISTING);
                 System.load(file.toString());
             } catch (IOException e) {
                 throw failure("The native library inside the qelta jar (" + resource
                         + ") could not be copied to " + file + ": " + e + ". Set"
-                        + " -Djava.io.tmpdir to a writable folder, or " + lower(BY_HAND), e);
+                        + " -Djava.io.tmpdir to a writable folder, or " + lower(byHand), e);
             } catch (UnsatisfiedLinkError e) {
                 throw failure("The native library inside the qelta jar (" + resource
                         + ", copied to " + file + ") does not load: " + e.getMessage()
@@ -182,13 +247,13 @@ final class NativeLibrary {
                         + (glibcxx == null || cxxabi == null ? ""
                                 : " (GLIBCXX_" + glibcxx + ", CXXABI_" + cxxabi + ")")
                         + ", and a java.io.tmpdir from which programs may run (not mounted"
-                        + " noexec). " + BY_HAND, e);
+                        + " noexec). " + byHand, e);
             } finally {
                 remove(file, dir);
             }
         } catch (IOException e) {
             throw failure("The qelta jar's " + resource + " cannot be read: " + e + ". "
-                    + BY_HAND, e);
+                    + byHand, e);
         }
     }
 

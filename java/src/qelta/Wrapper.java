@@ -11,7 +11,8 @@ import java.util.function.LongConsumer;
  * named by {@code -Dqelta.library}, else the one inside the jar, else, only
  * when the jar holds none for this platform, {@code libqelta.so} on
  * {@code java.library.path}; a failure throws {@link UnsatisfiedLinkError}
- * saying what was tried; {@link #getLibraryLocation} says which was loaded)
+ * saying what was tried and the ways to give the library by hand that this
+ * jar's loader takes; {@link #getLibraryLocation} says which was loaded)
  * and lets it cache the field's identity, so it must be initialised before
  * any other native method runs.
  *
@@ -67,9 +68,11 @@ public abstract class Wrapper implements AutoCloseable {
 
     /**
      * Where the loaded native library came from: the absolute path of the file named by
-     * {@code -Dqelta.library} or found on {@code java.library.path}, or, for the library inside
-     * the qelta jar, the URL of that entry ({@code jar:file:/.../qelta-2.2.4.jar!/qelta/native/
-     * linux-x86-64/libqelta.so}; the copy it was loaded from is removed once loaded).
+     * {@code -Dqelta.library}; from {@code java.library.path}, the file the JVM loaded, as the
+     * process maps it (an empty element of {@code java.library.path} is the working folder, which
+     * the JVM searches there); or, for the library inside the qelta jar, the URL of that entry
+     * ({@code jar:file:/.../qelta-2.2.4.jar!/qelta/native/linux-x86-64/libqelta.so}; the copy it
+     * was loaded from is removed once loaded).
      *
      * @return the path or URL of the loaded library
      */

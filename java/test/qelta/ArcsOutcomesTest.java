@@ -178,6 +178,7 @@ class ArcsOutcomesTest extends NetworkFixture {
         refused("Unexpected null Java array.", () -> net.setOutcomes(h, new String[] {"a"}, null));
         refused("Invalid node handle: 4", () -> net.setOutcomes(4, new String[] {"a"}, null));
         engineFails("ChangeOrderOfOutcomesWithAddAndRemove", -2,
+                "\nNode [w] keeps at least two outcomes, not 1",
                 () -> net.setOutcomes("w", new String[] {"only"}, new int[] {0}));
         assertArrayEquals(new String[] {"sun", "rain", "snow"}, net.getOutcomeIds(h));
         // Keep rain and sun in swapped order, drop snow, add fog.

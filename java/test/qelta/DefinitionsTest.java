@@ -271,8 +271,10 @@ class DefinitionsTest extends NetworkFixture {
                 () -> net.setNoisyHenrionDefinition(noisy, null));
         refused("Invalid Henrion probabilities array size for node 'N': expected 8 and got 2",
                 () -> net.setNoisyHenrionDefinition(noisy, new double[2]));
-        engineFails("SetHenrionProbabilities", -2, () -> net.setNoisyHenrionDefinition(noisy,
-                new double[] {0.82, 0.18, 0.1, 0.9, 0.5, 0.5, 0.1, 0.9}));
+        engineFails("SetHenrionProbabilities", -2, "\nHenrion column 2 of node [N] is that of the"
+                + " distinguished outcome of parent [P]: it stays 1 in the last outcome and 0 elsewhere",
+                () -> net.setNoisyHenrionDefinition(noisy, new double[] {0.82, 0.18, 0.1, 0.9, 0.5, 0.5,
+                        0.1, 0.9}));
         refusedAll("Node 'P' must be of type NoisyMax",
                 () -> net.getNoisyExpandedDefinition(parent),
                 () -> net.setNoisyParentStrengths(parent, 0, new int[3]));

@@ -91,10 +91,13 @@ class DynamicNetworkTest extends NetworkFixture {
         assertArrayEquals(new TemporalInfo[] {new TemporalInfo(q, "Q", 1)},
                 net.getTemporalChildren(p));
         assertArrayEquals(new TemporalInfo[] {new TemporalInfo(p, "P", 1)}, net.getUnrolledParents(q, 1));
-        engineFails("GetUnrolledParents", -2, () -> net.getUnrolledParents("P", 0));
+        engineFails("GetUnrolledParents", -2,
+                "\nUnrolled parents are asked up to a temporal order of 1 or more, not 0",
+                () -> net.getUnrolledParents("P", 0));
         assertEquals(2, net.getUnrolledParents("Q").length);
-        engineFails("GetTemporalParents", -2, () -> net.getUnrolledParents(n));
-        engineFails("GetTemporalOrders", -2, () -> net.getTemporalOrders(n));
+        String outside = "\nNode [N] is not a plate node: temporal arcs join plate nodes";
+        engineFails("GetTemporalParents", -2, outside, () -> net.getUnrolledParents(n));
+        engineFails("GetTemporalOrders", -2, outside, () -> net.getTemporalOrders(n));
         refusedCode("type", "8", () -> net.setNodeTemporalType(n, PLATE + 5));
 
         net.setSliceCount(3);

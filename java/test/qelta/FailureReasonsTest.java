@@ -224,10 +224,15 @@ class FailureReasonsTest {
                     cpts(f.net, "A");
                     return f.net::unroll;
                 }),
-                of("addTemporalArc", "Temporal arcs join plate nodes; make nodes [A] and [A]", f -> {
+                of("addTemporalArc", "Node [A] is not a plate node: temporal arcs join plate nodes", f -> {
                     cpts(f.net, "A");
                     return () -> f.net.addTemporalArc("A", "A", 1);
                 }),
+                of("readString of a table short of probabilities",
+                        "SetProbabilities failed: node 'B': 1 numbers in probabilities, 2 in its table",
+                        f -> () -> f.net.readString("<qelta version='1.0' id='Net'><nodes><cpt id='B'>"
+                                + "<state id='b0'/><state id='b1'/><probabilities>0.2</probabilities></cpt>"
+                                + "</nodes></qelta>")),
                 of("setNodeTemporalType", "Node 'U' cannot be a plate node: its kind has no outcomes", f -> {
                     f.net.addNode(NodeType.UTILITY, "U");
                     return () -> f.net.setNodeTemporalType("U", TemporalType.PLATE);
@@ -314,6 +319,30 @@ class FailureReasonsTest {
         return new Call(() -> call.accept(data), () -> data.isDiscrete(0) + " " + data.getFloat(0, 1));
     }
 
+    /** Fault F (outcome broken) observed by test T, and a session over them. */
+    static DiagNetwork diagnosis(Fixture f) {
+        node(f.net, NodeType.CPT, "F", "ok", "broken");
+        f.net.setNodeDiagType("F", DiagRole.TARGET);
+        f.net.setFaultOutcome("F", 1, true);
+        node(f.net, NodeType.CPT, "T", "pass", "fail");
+        f.net.addArc("F", "T");
+        f.net.setNodeDiagType("T", DiagRole.OBSERVATION);
+        return f.own(new DiagNetwork(f.net));
+    }
+
+    /** A file in the temporary folder that a refused write never makes. */
+    static String unwritten(String name) {
+        return Path.of(System.getProperty("java.io.tmpdir"), "qelta-refused-" + name).toString();
+    }
+
+    /** Node A of outcomes s0, s1, s2 given outcomes ids continuing mapping. */
+    static Refusal outcomes(String name, int code, String[] ids, int[] mapping, String... names) {
+        return refusal("setOutcomes " + name, code, f -> {
+            node(f.net, NodeType.CPT, "A", "s0", "s1", "s2");
+            return onNet(f, () -> f.net.setOutcomes("A", ids, mapping));
+        }, names);
+    }
+
     /** Refusals that once gave only their code; each also leaves its object as it was. */
     static Stream<Refusal> refusals() {
         Stream<Refusal> rows = Stream.of(
@@ -367,13 +396,45 @@ class FailureReasonsTest {
                     return onNet(f, () -> f.net.annealedMap(new String[] {"A"}, null));
                 }, "[C]", "impossible"),
                 refusal("DiagNetwork.setPursuedFaults of no fault", -2, f -> {
-                    node(f.net, NodeType.CPT, "F", "ok", "broken");
-                    f.net.setNodeDiagType("F", DiagRole.TARGET);
-                    f.net.setFaultOutcome("F", 1, true);
-                    DiagNetwork diag = f.own(new DiagNetwork(f.net));
+                    DiagNetwork diag = diagnosis(f);
                     return new Call(() -> diag.setPursuedFaults(new int[] {7}),
                             () -> Arrays.toString(diag.getPursuedFaults()));
                 }, "Fault index 7"),
+                refusal("DiagNetwork.releaseObservation of a test not performed", -2, f -> {
+                    DiagNetwork diag = diagnosis(f);
+                    return onNet(f, () -> diag.releaseObservation("T"));
+                }, "[T]", "no evidence"),
+                refusal("DiagNetwork.releaseObservation of a fault node", -2, f -> {
+                    DiagNetwork diag = diagnosis(f);
+                    return onNet(f, () -> diag.releaseObservation("F"));
+                }, "[F]", "no observation node"),
+                refusal("DiagNetwork.getFaultIndex of no node", -2, f -> {
+                    DiagNetwork diag = diagnosis(f);
+                    return onNet(f, () -> diag.getFaultIndex(9999, 9999));
+                }, "outcome 9999 of node 9999"),
+                refusal("deleteSubmodel given a node's handle", -2, f -> {
+                    cpts(f.net, "A");
+                    return onNet(f, () -> f.net.deleteSubmodel(f.net.getNode("A")));
+                }, "main submodel"),
+                refusal("getTemporalOrders of a node outside the plate", -2, f -> {
+                    cpts(f.net, "A");
+                    return onNet(f, () -> f.net.getTemporalOrders("A"));
+                }, "[A]", "not a plate node"),
+                refusal("getTemporalChildren of a node outside the plate", -2, f -> {
+                    cpts(f.net, "A");
+                    return onNet(f, () -> f.net.getTemporalChildren("A"));
+                }, "[A]", "not a plate node"),
+                refusal("getUnrolledParents of a node outside the plate", -2, f -> {
+                    cpts(f.net, "A");
+                    return onNet(f, () -> f.net.getUnrolledParents("A"));
+                }, "[A]", "not a plate node"),
+                refusal("setNoisyHenrionDefinition of a distinguished column", -2, f -> {
+                    f.net.addArc(node(f.net, NodeType.CPT, "P"), node(f.net, NodeType.NOISY_MAX, "C"));
+                    double[] items = f.net.getNoisyHenrionDefinition("C");
+                    items[2] = 0.5; // parent P's second column: its distinguished outcome's
+                    items[3] = 0.5;
+                    return onNet(f, () -> f.net.setNoisyHenrionDefinition("C", items));
+                }, "[C]", "parent [P]", "distinguished"),
                 refusal("DataSet.discretize into the most bins", -2, f -> onFloats(f,
                         data -> data.discretize(0, DiscretizationMethod.EQUAL_WIDTH, Integer.MAX_VALUE, "b")),
                         "Bin count 2147483647"),
@@ -401,6 +462,29 @@ class FailureReasonsTest {
                     f.net.addNode(NodeType.EQUATION, "E");
                     return onNet(f, () -> f.net.setNodeEquationBounds("E", lower, 1));
                 }, "[E]", lower > 1 ? "(5)" : "(nan)", "(1)"));
+        Stream<Refusal> unrolled = Stream.of(0, -1).map(order -> refusal(
+                "getUnrolledParents of order " + order, -2, f -> {
+                    plate(f.net);
+                    return onNet(f, () -> f.net.getUnrolledParents("B", order));
+                }, "not " + order));
+        Stream<Refusal> edits = Stream.of(
+                outcomes("beyond the old outcomes", -2, new String[] {"x", "y"}, new int[] {0, 3},
+                        "[A]", "entry 1", "beyond its 3 outcomes"),
+                outcomes("naming an old outcome twice", -2, new String[] {"x", "y"}, new int[] {1, 1},
+                        "[A]", "both continue its outcome 1"),
+                outcomes("to one outcome", -2, new String[] {"x"}, new int[] {0}, "[A]", "at least two"),
+                outcomes("with two equal ids", -32, new String[] {"x", "x"}, new int[] {0, -1},
+                        "[A]", "[x] twice"));
+        Stream<String> writers = Stream.of("net", "dsc", "dne");
+        Stream<Refusal> mau = writers.map(extension -> refusal(
+                "writeFile ." + extension + " of a multi-attribute utility node", -2, f -> {
+                    f.net.addNode(NodeType.MAU, "M");
+                    return onNet(f, () -> f.net.writeFile(unwritten("m." + extension)));
+                }, "cannot be saved in", "Node [M] is of type MAU"));
+        Stream<Refusal> ergo = Stream.of(refusal("writeFile .erg of a noisy-MAX node", -2, f -> {
+            f.net.addNode(NodeType.NOISY_MAX, "N");
+            return onNet(f, () -> f.net.writeFile(unwritten("n.erg")));
+        }, "cannot be saved in Ergo format", "Node [N] is of type NOISY_MAX"));
         Stream<Refusal> sizes = Stream.of(-1, Integer.MAX_VALUE).map(size -> refusal(
                 "Pattern.setSize(" + size + ")", QELTAException.NO_CODE, f -> {
                     Pattern pattern = f.own(new Pattern());
@@ -408,7 +492,7 @@ class FailureReasonsTest {
                     pattern.setEdge(0, 1, 2);
                     return new Call(() -> pattern.setSize(size), () -> pattern.getSize() + " " + pattern.getEdge(0, 1));
                 }, "size " + size));
-        return Stream.of(rows, levels, bounds, sizes).flatMap(r -> r);
+        return Stream.of(rows, levels, bounds, unrolled, edits, mau, ergo, sizes).flatMap(r -> r);
     }
 
     @ParameterizedTest

@@ -38,8 +38,11 @@ class NativeLoaderTest {
     private static final byte[] NOT_A_LIBRARY = "not a library".getBytes(StandardCharsets.UTF_8);
     private static final String NETWORK = Path.of(System.getProperty("qelta.testdata",
             "tests/data")).resolve("../../examples/data/asia.xvrn").normalize().toString();
-    private static final String BY_HAND = "by hand with -Dqelta.library=/full/path/to/libqelta.so"
-            + " or -Djava.library.path=<its folder>.";
+    /** The advice of a jar that holds the library: java.library.path is not read then. */
+    private static final String BY_HAND = "by hand with -Dqelta.library=/full/path/to/libqelta.so.";
+    /** The advice of a jar without the library. */
+    private static final String BY_HAND_OR_PATH = "by hand with"
+            + " -Dqelta.library=/full/path/to/libqelta.so or -Djava.library.path=<its folder>.";
 
     @TempDir
     static Path dir;
@@ -86,9 +89,16 @@ class NativeLoaderTest {
 
     /** The probe's line, run from jar with options (the JVM may warn of a failed load too). */
     private static String probe(String jar, String... options) throws Exception {
-        String output = ChildJvm.run(List.of(), List.of(options),
+        return probeIn(null, jar, options);
+    }
+
+    /** As probe, in the working folder given (null: this one's). */
+    private static String probeIn(Path folder, String jar, String... options) throws Exception {
+        List<String> launcher = folder == null ? List.of()
+                : List.of("sh", "-c", "cd \"$0\" && exec \"$@\"", folder.toString());
+        String output = ChildJvm.run(launcher, List.of(options),
                 jar + File.pathSeparator + ChildJvm.classPath(NativeLoaderTest.class),
-                Probe.class.getName(), Map.of(), NETWORK);
+                Probe.class.getName(), Map.of(), Path.of(NETWORK).toAbsolutePath().toString());
         return output.lines().filter(l -> l.startsWith("loaded ") || l.startsWith("refused: "))
                 .reduce((a, b) -> a + "\n" + b).orElse(output);
     }
@@ -180,9 +190,11 @@ class NativeLoaderTest {
         // Only a jar without a library for this platform leaves it to java.library.path.
         String without = jar("without-own", Wrapper.getVersion(), null);
         assertEquals(loaded(file.toString()), probe(without, "-Djava.library.path=" + good));
-        assertTrue(probe(without, "-Djava.library.path=" + dir.resolve("stale")).startsWith(
-                "refused: The native library loaded from java.library.path is version "),
-                "a stale library on java.library.path is refused");
+        Path stale = dir.resolve("stale").resolve(System.mapLibraryName("qelta"));
+        refused = probe(without, "-Djava.library.path=" + stale.getParent());
+        assertTrue(refused.startsWith("refused: The native library loaded from " + stale.toRealPath()
+                + " on java.library.path is version "), refused);
+        assertTrue(refused.endsWith(". Give the library " + BY_HAND_OR_PATH), refused);
         Path bad = dir.resolve("bad").resolve(System.mapLibraryName("qelta"));
         refused = probe(without, "-Djava.library.path=" + bad.getParent());
         assertTrue(refused.startsWith("refused: The native library " + bad
@@ -195,7 +207,7 @@ class NativeLoaderTest {
         assertTrue(missing.startsWith("refused: Tried: -Dqelta.library (not set), the qelta jar"
                 + " (no native library for " + NativeLibrary.platform() + ", no " + LIBRARY
                 + "), java.library.path ("), missing);
-        assertTrue(missing.endsWith(": no libqelta.so). Give the library " + BY_HAND), missing);
+        assertTrue(missing.endsWith(": no libqelta.so). Give the library " + BY_HAND_OR_PATH), missing);
         // A file where the folder should be: not writable even for the superuser.
         Path notAFolder = Files.writeString(dir.resolve("plain-file"), "x");
         String unwritable = probe(jar("unwritable", Wrapper.getVersion(), library),
@@ -205,6 +217,25 @@ class NativeLoaderTest {
                 + notAFolder + "): "), unwritable);
         assertTrue(unwritable.endsWith(". Set -Djava.io.tmpdir to a writable folder, or give the"
                 + " library " + BY_HAND), unwritable);
+    }
+
+    @Test
+    void anEmptyElementOfJavaLibraryPathIsTheWorkingFolderAndTheQueryNamesWhatWasLoaded()
+            throws Exception {
+        // As the JDK reads ":<folder>": the working folder first, then the folder.
+        String without = jar("without-empty", Wrapper.getVersion(), null);
+        String path = "-Djava.library.path=" + File.pathSeparator + folderWith("after", library);
+        Path working = folderWith("working", library).resolve(System.mapLibraryName("qelta"));
+        assertEquals(loaded(working.toRealPath().toString()),
+                probeIn(working.getParent(), without, path));
+        Path older = folderWith("older", stale()).resolve(System.mapLibraryName("qelta"));
+        String refused = probeIn(older.getParent(), without, path);
+        assertTrue(refused.startsWith("refused: The native library loaded from "
+                + older.toRealPath() + " on java.library.path is version "), refused);
+        Path broken = folderWith("broken", NOT_A_LIBRARY).resolve(System.mapLibraryName("qelta"));
+        refused = probeIn(broken.getParent(), without, path);
+        assertTrue(refused.startsWith("refused: The native library " + broken.toRealPath()
+                + " on java.library.path does not load: "), refused);
     }
 
     /** Child: the probability of a smoker in the example, or why the library did not load. */

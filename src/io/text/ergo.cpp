@@ -524,8 +524,10 @@ int VRN_ergoSpeaker::Write(const char* file_name) {
   for (int h = network->GetFirstNode(); h >= 0; h = network->GetNextNode(h)) {
     const int type = network->GetNode(h)->Definition()->GetType();
     if (type != qelta::kDefCpt && type != qelta::kDefTruthTable) {
-      return ReportError(qelta::kErrOutOfRange,
-                         "ERROR: This Network cannot be saved in Ergo format");
+      (void)ReportError(qelta::kErrOutOfRange,
+                        "ERROR: This Network cannot be saved in Ergo format");
+      return qelta::ExplainKindRefusal(this, *network->GetNode(h),
+                                       "Ergo files hold CPT and TRUTHTABLE nodes only");
     }
   }
   VRN_textOutput& out = Output();

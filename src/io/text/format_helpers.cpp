@@ -955,6 +955,13 @@ int RefuseNonUtf8NetworkParts(TextFormatBase* format, const VRN_network& network
 
 }  // namespace
 
+int ExplainKindRefusal(TextFormatBase* format, const VRN_node& node, const std::string& why) {
+  return format->ReportError(kErrOutOfRange, (std::string("ERROR: Node [") + node.GetId() +
+                                              "] is of type " +
+                                              node.Definition()->GetTypeName() + ": " + why)
+                                                 .c_str());
+}
+
 int RefuseUnwritable(TextFormatBase* format, const VRN_network& network,
                      const TextWriterRules& rules) {
   int rc = RefuseTemporalNodes(format, network, rules.format_name);
@@ -965,7 +972,10 @@ int RefuseUnwritable(TextFormatBase* format, const VRN_network& network,
   for (int h = network.GetFirstNode(); h >= 0; h = network.GetNextNode(h)) {
     const VRN_node& node = *network.GetNode(h);
     if (rules.mau_refusal != nullptr && node.Definition()->GetType() == kDefMau) {
-      return format->ReportError(kErrOutOfRange, rules.mau_refusal);
+      (void)format->ReportError(kErrOutOfRange, rules.mau_refusal);
+      return ExplainKindRefusal(format, node,
+                                std::string(rules.format_name) +
+                                    " has no place for multi-attribute utility nodes");
     }
   }
   rc = RefuseNonUtf8NetworkParts(format, network, rules);

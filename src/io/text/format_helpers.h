@@ -37,6 +37,7 @@ class VRN_errorLog;
 class VRN_idArray;
 class VRN_intArray;
 class VRN_network;
+class VRN_node;
 class VRN_nodeDef;
 class VRN_stringArray;
 
@@ -430,6 +431,10 @@ struct TextWriterRules {
   bool node_properties = false;
 };
 
+// The line a writer logs after its refusal of a network for one node's
+// kind: "ERROR: Node [id] is of type NAME: " + why, code -2; answers -2.
+int ExplainKindRefusal(TextFormatBase* format, const VRN_node& node, const std::string& why);
+
 // The checks a text writer makes before it opens its file, so that a
 // refusal leaves none; every writer asks here first. Refused, logged
 // through format naming the node and rules.format_name:
@@ -439,7 +444,8 @@ struct TextWriterRules {
 // - with full_tables, a family whose table its reader would refuse as too
 //   large (io/table_limit.h), such as a noisy-MAX of many parents (-2);
 //   equation nodes, which such files hold without a table, do not count;
-// - with a mau_refusal, a multi-attribute utility node (-2, that message);
+// - with a mau_refusal, a multi-attribute utility node (-2, that message
+//   and a line naming the node);
 // - a node or outcome identifier with bytes that are not UTF-8 (-103):
 //   every text reader repairs them, so that two could read back as one;
 //   so too the network's identifier, a submodel's and a user property's

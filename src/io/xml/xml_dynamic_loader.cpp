@@ -198,7 +198,7 @@ void XmlNetLoader::OnTemporalEnd(IXmlReader& reader,
     }
     if (binding.end_step() == &XmlNetLoader::OnCptEnd &&
         values_.size() != cells) {
-      reader.Abort("SetProbabilities failed");
+      AbortProbabilityCount(reader, values_.size(), cells);
       return;
     }
   }

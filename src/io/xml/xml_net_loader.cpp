@@ -315,6 +315,14 @@ void XmlNetLoader::AbortQuoted(IXmlReader& reader, const char* message,
   reader.Abort((std::string(message) + ": '" + quoted + "'").c_str());
 }
 
+void XmlNetLoader::AbortProbabilityCount(IXmlReader& reader, std::size_t given,
+                                         std::uint64_t cells) {
+  reader.Abort(("SetProbabilities failed: node '" +
+                std::string(network_->GetNode(node_)->GetId()) + "': " + std::to_string(given) +
+                " numbers in probabilities, " + std::to_string(cells) + " in its table")
+                   .c_str());
+}
+
 void XmlNetLoader::AppendDoubleToken(IXmlReader& reader,
                                      std::vector<double>& list,
                                      bool allowInfinite) {
@@ -626,7 +634,7 @@ void XmlNetLoader::OnNodeEnd(IXmlReader& reader, const NodeBinding& binding) {
   }
   // Probabilities that cannot fill the table fail before it is sized.
   if (binding.end_step() == &XmlNetLoader::OnCptEnd && values_.size() != cells) {
-    reader.Abort("SetProbabilities failed");
+    AbortProbabilityCount(reader, values_.size(), cells);
     return;
   }
   if (!FinishArcs(reader)) return;

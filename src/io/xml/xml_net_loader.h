@@ -24,6 +24,7 @@
 #define QELTA_IO_XML_XML_NET_LOADER_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
@@ -97,6 +98,10 @@ class XmlNetLoader : public XmlReader, public XmlErrorHandler {
   // Fails the parse with message + ": '" + quoted + "'".
   void AbortQuoted(IXmlReader& reader, const char* message,
                    const std::string& quoted);
+  // Fails the parse at a table of node_ that given probabilities cannot fill
+  // (cells entries), naming the node and both counts.
+  void AbortProbabilityCount(IXmlReader& reader, std::size_t given,
+                             std::uint64_t cells);
   // Appends the current token to list as a double; a token strtod does not
   // consume whole, NaN, and an infinity unless allowInfinite abort with the
   // list message and the token's 1-based position in list.

@@ -145,7 +145,7 @@ TEST(XmlDynamicTest, LoaderRefusals) {
        "Invalid temporal defintion type"},
       {"<dynamic numslices=\"3\">\n<cpt id=\"P\" order=\"1\">\n"
        "<parents>P</parents>\n<probabilities>0.1 0.9</probabilities>\n</cpt>\n",
-       "SetProbabilities failed"},
+       "SetProbabilities failed: node 'P': 2 numbers in probabilities, 4 in its table"},
   };
   for (const Case& c : cases) {
     VRN_network net;

@@ -580,7 +580,8 @@ std::vector<Failure> Failures() {
 
       // Definitions.
       {NodeLine(Cpt("", states + "<probabilities>0.2</probabilities>")),
-       "SetProbabilities failed", 4, "</cpt>"},
+       "SetProbabilities failed: node 'B': 1 numbers in probabilities, 2 in its table", 4,
+       "</cpt>"},
       {NodeLine(Cpt("", states + "<probabilities>0.2 x</probabilities>")),
        "Can't read list of doubles, failed at element 2", 4,
        "</probabilities>"},
@@ -713,7 +714,8 @@ TEST_F(XmlNetLoaderTest, FileFailuresNameTheFile) {
   EXPECT_EQ(Messages(qelta::kErrFileIo),
             (std::vector<std::string>{"Error at 4, " + std::to_string(column) +
                                       " while loading " + name +
-                                      ": SetProbabilities failed"}));
+                                      ": SetProbabilities failed: node 'B': 1 numbers in "
+                                      "probabilities, 2 in its table"}));
   // What came before the failing element stays in the network.
   EXPECT_GE(Node("A"), 0);
   EXPECT_TRUE(net_.IsRelevanceReasoning());

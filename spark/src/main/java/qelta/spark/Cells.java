@@ -19,6 +19,7 @@ import org.apache.spark.sql.types.StructField;
 import org.apache.spark.sql.types.StructType;
 import qelta.Network;
 import qelta.QELTAException;
+import qelta.TemporalType;
 
 /**
  * Columns of a Spark table matched to nodes by name, and their cells read as outcome indices: a
@@ -74,6 +75,25 @@ final class Cells implements Serializable {
             }
             outcomeIndex[i] = new HashMap<>();
             for (int k = 0; k < outcomes[i].length; ++k) outcomeIndex[i].put(outcomes[i][k], k);
+        }
+    }
+
+    /**
+     * Refuses, for distributed EM, a column that names no node of a dynamic network (a slice's
+     * column, say) by the network first: the learner does not take dynamic networks at all.
+     */
+    static void refuseDynamic(String[] columns, Network net) {
+        String[] ids = net.getAllNodeIds();
+        Set<String> nodes = new HashSet<>(java.util.List.of(ids));
+        for (String name : columns) {
+            if (nodes.contains(name)) continue;
+            for (String id : ids) {
+                if (net.getNodeTemporalType(id) != TemporalType.NORMAL) {
+                    throw new QELTAException("EM: node '" + id + "' is in a dynamic network, which"
+                            + " distributed EM does not learn; Dataset column '" + name
+                            + "' names no node of the network", BAD_COLUMN);
+                }
+            }
         }
     }
 

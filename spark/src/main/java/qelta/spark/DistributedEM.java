@@ -133,6 +133,7 @@ public final class DistributedEM {
         Cells cells;
         try (Network check = new Network()) {
             check.readString(networkText);
+            Cells.refuseDynamic(columns, check);
             cells = new Cells(data.schema(), columns, check);
         }
         JavaSparkContext spark = JavaSparkContext.fromSparkContext(data.sparkSession().sparkContext());

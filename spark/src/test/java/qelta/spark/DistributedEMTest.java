@@ -283,6 +283,19 @@ class DistributedEMTest {
         e = assertThrows(QELTAException.class, () -> new DistributedEM(new EM()).setFixedNodes("TbOrCa")
                 .learn(noisyText, TestData.frame(noisy, records, 1)));
         assertTrue(e.getMessage().contains("'Dyspnea'"), e.getMessage());
+        // A dynamic network is refused by its plate node, also before a slice's column, which names
+        // no node.
+        Network dynamic = TestData.read(text);
+        dynamic.setNodeTemporalType("XRay", qelta.TemporalType.PLATE);
+        String dynamicText = dynamic.writeString();
+        Dataset<Row> plain = TestData.frame(dynamic, records, 1);
+        for (Dataset<Row> frame : java.util.List.of(plain,
+                plain.withColumn("XRay_1", org.apache.spark.sql.functions.lit("yes")))) {
+            e = assertThrows(QELTAException.class,
+                    () -> new DistributedEM(new EM()).setFixedNodes("TbOrCa").learn(dynamicText, frame));
+            assertTrue(e.getMessage().contains(
+                    "EM: node 'XRay' is in a dynamic network, which distributed EM does not learn"), e.getMessage());
+        }
         // What EM.learn refuses, refused with its status and message: a learnable deterministic node.
         records[22] = records[0];
         int refused = assertThrows(QELTAException.class, () -> oneMachine(text, records, new EM(), null)).getErrorCode();
