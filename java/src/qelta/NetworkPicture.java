@@ -1001,34 +1001,21 @@ public final class NetworkPicture {
                         xs[k - 1] < xs[k] ? 1 : 0});
             }
         }
-        // The runs across a gap on tracks of their own, spread over its height, so that arcs
-        // of different parents do not run along one another; a trunk keeps one track. Runs
-        // heading left take the upper tracks, from the left; runs heading right the lower
-        // ones, from the right: where one run ends above the place another starts from, the
-        // second crosses over the first rather than down along it.
+        // The runs across a gap on tracks of their own, so that arcs of different parents do
+        // not run along one another; a trunk keeps one track. Close together in the middle of
+        // the gap, so that where two drops still stand in one place they meet only briefly.
         for (int l = 0; l + 1 < tops.length; l++) {
-            List<double[]> left = new ArrayList<>();
-            List<double[]> right = new ArrayList<>();
+            List<double[]> across = new ArrayList<>();
             for (double[] hop : hops.get(l).values()) {
                 if (hop[0] < hop[1]) {
-                    (hop[3] == 1 ? right : left).add(hop);
+                    across.add(hop);  // not straight down
                 }
             }
-            left.sort((p, q) -> Double.compare(p[0], q[0]));
-            right.sort((p, q) -> Double.compare(q[1], p[1]));
-            int upper = tracks(left, false);
-            int lower = tracks(right, true);
-            // Close together in the middle of the gap, so that where an arc's last drop and
-            // another's first stand in one place, they run along one another briefly.
-            int count = upper + lower;
-            double spacing = Math.min(2 * ARC_SPACING,
-                    (tops[l + 1] - bottoms[l] - 2 * LEAD) / (count + 1));
+            double room = tops[l + 1] - bottoms[l] - 2 * LEAD;
+            int count = tracks(across, (int) (room / ARC_SPACING) - 1);
+            double spacing = Math.min(2 * ARC_SPACING, room / (count + 1));
             double first = (bottoms[l] + tops[l + 1]) / 2 - spacing * (count - 1) / 2;
-            for (double[] hop : right) {
-                hop[2] = count - 1 - hop[2];  // counted from the bottom
-            }
-            left.addAll(right);
-            for (double[] hop : left) {
+            for (double[] hop : across) {
                 hop[2] = first + spacing * hop[2];
             }
         }
@@ -1051,24 +1038,87 @@ public final class NetworkPicture {
     }
 
     /**
-     * Puts each hop on the first track where it keeps clear of the hops before, taken from
-     * the left or from the right; its track in the third place. Answers the number of tracks.
+     * Puts the hops across one gap on tracks numbered from the top, from the left: each on
+     * the first track where it keeps clear of the hops there and lies below each hop that
+     * starts where it ends, so that the other's drop crosses it rather than running down along
+     * its own, as far as the room for tracks allows; its track in the third place. Answers
+     * the number of tracks.
      */
-    private static int tracks(List<double[]> hops, boolean fromRight) {
-        List<Double> ends = new ArrayList<>();
-        for (double[] hop : hops) {
-            int t = 0;
-            while (t < ends.size() && (fromRight ? hop[1] + BEND_GAP > ends.get(t)
-                    : ends.get(t) + BEND_GAP > hop[0])) {
+    private static int tracks(List<double[]> hops, int room) {
+        int n = hops.size();
+        hops.sort((p, q) -> Double.compare(p[0], q[0]));
+        Integer[] byStart = new Integer[n];
+        double[] start = new double[n];
+        for (int i = 0; i < n; i++) {
+            byStart[i] = i;
+            start[i] = hops.get(i)[hops.get(i)[3] == 1 ? 0 : 1];
+        }
+        Arrays.sort(byStart, (p, q) -> Double.compare(start[p], start[q]));
+        List<List<Integer>> under = new ArrayList<>();
+        int[] waiting = new int[n];
+        for (int i = 0; i < n; i++) {
+            under.add(new ArrayList<>());
+        }
+        for (int i = 0; i < n; i++) {
+            double end = hops.get(i)[hops.get(i)[3] == 1 ? 1 : 0];
+            int lo = 0;
+            int hi = n;
+            while (lo < hi) {
+                int mid = (lo + hi) >>> 1;
+                if (start[byStart[mid]] <= end - 2) {
+                    lo = mid + 1;
+                } else {
+                    hi = mid;
+                }
+            }
+            for (int k = lo; k < n && start[byStart[k]] < end + 2; k++) {
+                under.get(byStart[k]).add(i);
+                waiting[i]++;
+            }
+        }
+        java.util.PriorityQueue<Integer> ready = new java.util.PriorityQueue<>();
+        for (int i = 0; i < n; i++) {
+            if (waiting[i] == 0) {
+                ready.add(i);
+            }
+        }
+        int[] least = new int[n];
+        boolean[] done = new boolean[n];
+        List<List<double[]>> tracks = new ArrayList<>();
+        for (int placed = 0; placed < n; placed++) {
+            int i = ready.isEmpty() ? -1 : ready.poll();
+            for (int k = 0; i < 0; k++) {
+                i = done[k] ? -1 : k;  // hops that wait on one another: the leftmost first
+            }
+            done[i] = true;
+            double[] hop = hops.get(i);
+            int t = least[i];
+            while (t < tracks.size() && !clear(tracks.get(t), hop)) {
                 t++;
             }
-            if (t == ends.size()) {
-                ends.add(0.0);
+            if (t == tracks.size()) {
+                tracks.add(new ArrayList<>());
             }
-            ends.set(t, fromRight ? hop[0] : hop[1]);
+            tracks.get(t).add(hop);
             hop[2] = t;
+            for (int k : under.get(i)) {
+                least[k] = t + 1 < room ? Math.max(least[k], t + 1) : least[k];
+                if (--waiting[k] == 0 && !done[k]) {
+                    ready.add(k);
+                }
+            }
         }
-        return ends.size();
+        return tracks.size();
+    }
+
+    /** Whether a hop keeps clear, along its track, of the hops already on it. */
+    private static boolean clear(List<double[]> track, double[] hop) {
+        for (double[] other : track) {
+            if (other[0] < hop[1] + BEND_GAP && hop[0] < other[1] + BEND_GAP) {
+                return false;
+            }
+        }
+        return true;
     }
 
     /**

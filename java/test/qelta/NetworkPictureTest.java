@@ -270,7 +270,8 @@ class NetworkPictureTest {
 
     /**
      * Checks what makes a picture readable: no arc passes within 2 pixels of a box it does not
-     * join, no two arcs end at one point or share their path, no arc crosses a submodel's
+     * join, no two arcs end at one point or share their path, no two arcs that share no end
+     * run close along one another for long, no arc crosses a submodel's
      * title, every title lies inside its frame, and a temporal arc's label lies over no box,
      * no other label and no arc but its own.
      */
@@ -305,6 +306,7 @@ class NetworkPictureTest {
                 }
             }
         }
+        faults.addAll(runsAlong(picture.arcs));
         for (Map.Entry<String, double[]> title : picture.titles.entrySet()) {
             double[] t = title.getValue();
             double[] f = picture.frames.get(title.getKey());
@@ -340,6 +342,79 @@ class NetworkPictureTest {
         assertTrue(faults.isEmpty(), what + ": " + faults.size() + " faults, "
                 + faults.subList(0, Math.min(8, faults.size())));
         return picture;
+    }
+
+    /**
+     * Pairs of arcs that share no end and run within 2 pixels of each other, side by side,
+     * over more than 200 pixels in all: each segment measured at every pixel against the
+     * nearly parallel segments of the other arc.
+     */
+    private static List<String> runsAlong(List<Arc> arcs) {
+        List<double[]> segments = new ArrayList<>();  // {x0, y0, x1, y1, arc}
+        Map<Long, List<Integer>> cells = new HashMap<>();
+        for (int a = 0; a < arcs.size(); a++) {
+            List<double[]> points = arcs.get(a).points;
+            for (int k = 1; k < points.size(); k++) {
+                double[] p = points.get(k - 1);
+                double[] q = points.get(k);
+                int id = segments.size();
+                segments.add(new double[] {p[0], p[1], q[0], q[1], a});
+                for (long i = (long) Math.floor((Math.min(p[0], q[0]) - 2) / 32);
+                        i <= Math.floor((Math.max(p[0], q[0]) + 2) / 32); i++) {
+                    for (long j = (long) Math.floor((Math.min(p[1], q[1]) - 2) / 32);
+                            j <= Math.floor((Math.max(p[1], q[1]) + 2) / 32); j++) {
+                        cells.computeIfAbsent(i << 32 ^ (j & 0xffffffffL), c -> new ArrayList<>())
+                                .add(id);
+                    }
+                }
+            }
+        }
+        Map<Long, Double> along = new HashMap<>();
+        java.util.Set<Long> seen = new java.util.HashSet<>();
+        for (List<Integer> cell : cells.values()) {
+            for (int u : cell) {
+                for (int v : cell) {
+                    double[] s = segments.get(u);
+                    double[] t = segments.get(v);
+                    Arc a = arcs.get((int) s[4]);
+                    Arc b = arcs.get((int) t[4]);
+                    boolean shared = a.from.equals(b.from) || a.from.equals(b.to)
+                            || a.to.equals(b.from) || a.to.equals(b.to);
+                    double sx = s[2] - s[0];
+                    double sy = s[3] - s[1];
+                    double tx = t[2] - t[0];
+                    double ty = t[3] - t[1];
+                    double ls = Math.hypot(sx, sy);
+                    double lt = Math.hypot(tx, ty);
+                    if (shared || ls == 0 || lt == 0 || Math.abs(sx * ty - sy * tx) > 0.5 * ls * lt
+                            || !seen.add((long) u << 32 | v)) {
+                        continue;
+                    }
+                    int n = (int) Math.ceil(ls);
+                    int near = 0;
+                    for (int i = 0; i < n; i++) {
+                        double f = (i + 0.5) / n;
+                        double px = s[0] + f * sx - t[0];
+                        double py = s[1] + f * sy - t[1];
+                        double g = Math.max(0, Math.min(1, (px * tx + py * ty) / (lt * lt)));
+                        near += Math.hypot(px - g * tx, py - g * ty) < 2 ? 1 : 0;
+                    }
+                    // Each side measured once for each of the two arcs: half of it each time.
+                    along.merge(Math.min((long) s[4], (long) t[4]) << 32
+                            | Math.max((long) s[4], (long) t[4]), near * ls / n / 2, Double::sum);
+                }
+            }
+        }
+        List<String> faults = new ArrayList<>();
+        along.forEach((pair, length) -> {
+            if (length > 200) {
+                Arc a = arcs.get((int) (pair >> 32));
+                Arc b = arcs.get((int) (long) pair);
+                faults.add(a.from + "->" + a.to + " along " + b.from + "->" + b.to + " for "
+                        + Math.round(length) + " px");
+            }
+        });
+        return faults;
     }
 
     /** Every node given one centre, so that the picture lays the network out by itself. */
