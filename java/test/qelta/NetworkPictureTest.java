@@ -346,63 +346,64 @@ class NetworkPictureTest {
 
     /**
      * Pairs of arcs that share no end and run within 2 pixels of each other, side by side,
-     * over more than 200 pixels in all: each segment measured at every pixel against the
-     * nearly parallel segments of the other arc.
+     * over more than 200 pixels in all: level runs against level runs, upright against
+     * upright, any others sampled at every pixel against the nearly parallel others.
      */
     private static List<String> runsAlong(List<Arc> arcs) {
-        List<double[]> segments = new ArrayList<>();  // {x0, y0, x1, y1, arc}
-        Map<Long, List<Integer>> cells = new HashMap<>();
+        List<List<double[]>> kinds = List.of(new ArrayList<>(), new ArrayList<>(),
+                new ArrayList<>());  // {across, from, to, arc}: level, upright; others as drawn
         for (int a = 0; a < arcs.size(); a++) {
             List<double[]> points = arcs.get(a).points;
             for (int k = 1; k < points.size(); k++) {
                 double[] p = points.get(k - 1);
                 double[] q = points.get(k);
-                int id = segments.size();
-                segments.add(new double[] {p[0], p[1], q[0], q[1], a});
-                for (long i = (long) Math.floor((Math.min(p[0], q[0]) - 2) / 32);
-                        i <= Math.floor((Math.max(p[0], q[0]) + 2) / 32); i++) {
-                    for (long j = (long) Math.floor((Math.min(p[1], q[1]) - 2) / 32);
-                            j <= Math.floor((Math.max(p[1], q[1]) + 2) / 32); j++) {
-                        cells.computeIfAbsent(i << 32 ^ (j & 0xffffffffL), c -> new ArrayList<>())
-                                .add(id);
-                    }
+                if (p[1] == q[1] || p[0] == q[0]) {
+                    int axis = p[1] == q[1] ? 1 : 0;
+                    kinds.get(axis == 1 ? 0 : 1).add(new double[] {p[axis],
+                        Math.min(p[1 - axis], q[1 - axis]), Math.max(p[1 - axis], q[1 - axis]), a});
+                } else {
+                    kinds.get(2).add(new double[] {p[0], p[1], q[0], q[1], a});
                 }
             }
         }
         Map<Long, Double> along = new HashMap<>();
-        java.util.Set<Long> seen = new java.util.HashSet<>();
-        for (List<Integer> cell : cells.values()) {
-            for (int u : cell) {
-                for (int v : cell) {
-                    double[] s = segments.get(u);
-                    double[] t = segments.get(v);
-                    Arc a = arcs.get((int) s[4]);
-                    Arc b = arcs.get((int) t[4]);
-                    boolean shared = a.from.equals(b.from) || a.from.equals(b.to)
-                            || a.to.equals(b.from) || a.to.equals(b.to);
-                    double sx = s[2] - s[0];
-                    double sy = s[3] - s[1];
-                    double tx = t[2] - t[0];
-                    double ty = t[3] - t[1];
-                    double ls = Math.hypot(sx, sy);
-                    double lt = Math.hypot(tx, ty);
-                    if (shared || ls == 0 || lt == 0 || Math.abs(sx * ty - sy * tx) > 0.5 * ls * lt
-                            || !seen.add((long) u << 32 | v)) {
-                        continue;
+        for (List<double[]> runs : kinds.subList(0, 2)) {
+            runs.sort((p, q) -> Double.compare(p[0], q[0]));
+            for (int i = 0; i < runs.size(); i++) {
+                double[] s = runs.get(i);
+                for (int j = i + 1; j < runs.size() && runs.get(j)[0] - s[0] < 2; j++) {
+                    double[] t = runs.get(j);
+                    double length = Math.min(s[2], t[2]) - Math.max(s[1], t[1]);
+                    if (length > 0 && apart(arcs.get((int) s[3]), arcs.get((int) t[3]))) {
+                        along.merge(pair(s[3], t[3]), length, Double::sum);
                     }
-                    int n = (int) Math.ceil(ls);
-                    int near = 0;
-                    for (int i = 0; i < n; i++) {
-                        double f = (i + 0.5) / n;
-                        double px = s[0] + f * sx - t[0];
-                        double py = s[1] + f * sy - t[1];
-                        double g = Math.max(0, Math.min(1, (px * tx + py * ty) / (lt * lt)));
-                        near += Math.hypot(px - g * tx, py - g * ty) < 2 ? 1 : 0;
-                    }
-                    // Each side measured once for each of the two arcs: half of it each time.
-                    along.merge(Math.min((long) s[4], (long) t[4]) << 32
-                            | Math.max((long) s[4], (long) t[4]), near * ls / n / 2, Double::sum);
                 }
+            }
+        }
+        List<double[]> others = kinds.get(2);
+        for (double[] s : others) {
+            for (double[] t : others) {
+                double sx = s[2] - s[0];
+                double sy = s[3] - s[1];
+                double tx = t[2] - t[0];
+                double ty = t[3] - t[1];
+                double ls = Math.hypot(sx, sy);
+                double lt = Math.hypot(tx, ty);
+                if (s == t || !apart(arcs.get((int) s[4]), arcs.get((int) t[4]))
+                        || Math.abs(sx * ty - sy * tx) > 0.5 * ls * lt) {
+                    continue;
+                }
+                int n = (int) Math.ceil(ls);
+                int near = 0;
+                for (int i = 0; i < n; i++) {
+                    double f = (i + 0.5) / n;
+                    double px = s[0] + f * sx - t[0];
+                    double py = s[1] + f * sy - t[1];
+                    double g = Math.max(0, Math.min(1, (px * tx + py * ty) / (lt * lt)));
+                    near += Math.hypot(px - g * tx, py - g * ty) < 2 ? 1 : 0;
+                }
+                // Measured from each side: half of it each time.
+                along.merge(pair(s[4], t[4]), near * ls / n / 2, Double::sum);
             }
         }
         List<String> faults = new ArrayList<>();
@@ -415,6 +416,15 @@ class NetworkPictureTest {
             }
         });
         return faults;
+    }
+
+    private static boolean apart(Arc a, Arc b) {
+        return !a.from.equals(b.from) && !a.from.equals(b.to) && !a.to.equals(b.from)
+                && !a.to.equals(b.to);
+    }
+
+    private static long pair(double a, double b) {
+        return (long) Math.min(a, b) << 32 | (long) Math.max(a, b);
     }
 
     /** Every node given one centre, so that the picture lays the network out by itself. */
