@@ -35,7 +35,7 @@ import java.util.Map;
  *
  * <p>Nodes stand at their positions ({@link Network#getNodePosition(int)}), spread apart
  * evenly until the boxes, which are made as large as their text needs (and at least their own
- * size, up to 400 pixels), do not overlap; a
+ * size, up to 400 pixels), do not overlap and leave room right of a box for its loops; a
  * submodel's frame encloses its nodes and its own submodels and is wide enough for its name.
  * When two nodes share a centre (as
  * every node of a network built without positions does), or stand so close that the spread
@@ -46,10 +46,15 @@ import java.util.Map;
  *
  * <p>Every arc runs around the boxes of the nodes it does not join, clear of the submodels'
  * names, and ends at a point of a box no other arc ends at; where the boxes leave no way
- * between them, it is drawn straight. Each arc is a {@code path} of class "arc" (with
- * "temporal" added) naming its parent and child in {@code data-from} and {@code data-to}.
- * Temporal arcs are dashed and labelled with their order; a node's arcs to itself are loops on
- * its right side, one above the other.
+ * between them, it is drawn straight. Arcs of different parents that cross a gap between
+ * layers do so on tracks of their own, a few pixels apart as far as the gap's height allows.
+ * Each arc is a {@code path} of class "arc" (with "temporal" added) naming its parent and
+ * child in {@code data-from} and {@code data-to}. Temporal arcs are dashed and labelled with
+ * their order (a {@code text} of class "order" naming the same two nodes), beside the arc
+ * where the label lies over no box, other label or other arc, or where the fewest are in the
+ * way when no such place is near. A node's arcs to itself are loops side by side on the first
+ * side of its box, of right, left, below and above, where they and their labels stay clear of
+ * the other boxes, the submodels' names and other loops; on the right when no side is.
  *
  * <p>Text is 12 pixels high, sans-serif. Every bar is a {@code rect} of class "bar" (with
  * "observed" or "implied" added), carrying the node's identifier in {@code data-node} and the
