@@ -50,9 +50,8 @@ import java.util.Map;
  * layers do so on tracks of their own, a few pixels apart as far as the gap's height allows.
  * Each arc is a {@code path} of class "arc" (with "temporal" added) naming its parent and
  * child in {@code data-from} and {@code data-to}. Temporal arcs are dashed and labelled with
- * their order (a {@code text} of class "order" naming the same two nodes), beside the arc
- * where the label lies over no box, other label or other arc, or where the fewest are in the
- * way when no such place is near. A node's arcs to itself are loops side by side on the first
+ * their order (a {@code text} of class "order" naming the same two nodes), over no box, other
+ * label or other arc: beside the arc, or as near to it as such a place is. A node's arcs to itself are loops side by side on the first
  * side of its box, of right, left, below and above, where they and their labels stay clear of
  * the other boxes, the submodels' names and other loops; on the right when no side is.
  *
@@ -1335,7 +1334,7 @@ public final class NetworkPicture {
 
     // -------- Arcs
 
-    /** A temporal arc between two nodes, routed, with its label beside its longest run. */
+    /** A temporal arc between two nodes, routed, with its label beside its path. */
     private static final class Temporal {
         List<double[]> path;
         String parent;
@@ -1343,6 +1342,7 @@ public final class NetworkPicture {
         String label;
         double labelX;
         double labelY;
+        double[] place;  // what the label covers, with room around
     }
 
     /**
@@ -1415,11 +1415,19 @@ public final class NetworkPicture {
                         t.label = "order " + order;
                         t.parent = net.getNodeId(from.node);
                         t.child = net.getNodeId(child.node);
-                        placeLabel(t, solid);
-                        router.close(solid.get(solid.size() - 1), PictureRouter.CLOSED, false);
                         temporals.add(t);
+                        placeLabel(t, solid);
+                        router.close(t.place, PictureRouter.CLOSED, false);
                     }
                 }
+            }
+        }
+        // An arc drawn straight, where the boxes leave it no way, may cross a label placed
+        // before it: that label moves.
+        for (Temporal t : temporals) {
+            if (blocked(t, t.place, List.of())) {
+                solid.remove(t.place);
+                placeLabel(t, solid);
             }
         }
     }
@@ -1509,15 +1517,26 @@ public final class NetworkPicture {
     /**
      * Puts a temporal arc's label beside its path where it lies over no box, frame title,
      * loop, other label or arc drawn so far: the longest runs first, their middles first,
-     * then farther off; where no place is free, the one with the fewest in the way. The
-     * label's place is then closed to the arcs routed after.
+     * then farther off, out past everything drawn if need be, where a place is always free.
+     * The label's place is then closed to the arcs routed after.
      */
     private void placeLabel(Temporal t, List<double[]> solid) {
-        List<List<double[]>> paths = new ArrayList<>(routes.values());
-        for (Temporal other : temporals) {
-            paths.add(other.path);
-        }
         double w = labelWidth(t.label);
+        double[] drawn = emptyBounds();
+        for (double[] r : solid) {
+            grow(drawn, r[0], r[1], r[2], r[3]);
+        }
+        for (List<double[]> path : routes.values()) {
+            for (double[] p : path) {
+                grow(drawn, p[0], p[1], p[0], p[1]);
+            }
+        }
+        for (Temporal other : temporals) {
+            for (double[] p : other.path) {
+                grow(drawn, p[0], p[1], p[0], p[1]);
+            }
+        }
+        double farthest = Math.max(drawn[2] - drawn[0], drawn[3] - drawn[1]) + w + 16;
         List<double[]> runs = new ArrayList<>();
         for (int i = 1; i < t.path.size(); i++) {
             double[] p = t.path.get(i - 1);
@@ -1526,9 +1545,11 @@ public final class NetworkPicture {
                 q[1] - p[1])});
         }
         runs.sort((a, b) -> Double.compare(b[4], a[4]));
-        int fewest = Integer.MAX_VALUE;
+        int[] near = {4, 12, 22, 36, 54, 80, 120};
         search:
-        for (int off : new int[] {4, 12, 22, 36, 54, 80, 120}) {
+        for (int k = 0; ; k++) {
+            double off = k < near.length ? near[k] : near[near.length - 1] * Math.pow(1.25,
+                    k - near.length + 1);
             for (double[] run : runs) {
                 // Points a few pixels apart, from the middle outwards.
                 int m = Math.max(4, Math.min(60, (int) (run[4] / 5)));
@@ -1543,27 +1564,38 @@ public final class NetworkPicture {
                         {px, py + off + 9}};
                     for (double[] place : places) {
                         double[] r = labelRect(place[0], place[1], w);
-                        int hits = 0;
-                        // Text under a box is lost; across an arc it can still be read.
-                        for (double[] o : solid) {
-                            hits += overlaps(r, o) ? 4 : 0;
-                        }
-                        for (List<double[]> path : paths) {
-                            hits += path != t.path && crosses(path, r) ? 1 : 0;
-                        }
-                        if (hits < fewest) {
-                            fewest = hits;
+                        // Past everything drawn, the label is free for certain.
+                        if (off > farthest || !blocked(t, r, solid)) {
                             t.labelX = place[0];
                             t.labelY = place[1];
-                            if (hits == 0) {
-                                break search;
-                            }
+                            break search;
                         }
                     }
                 }
             }
         }
-        solid.add(labelRect(t.labelX, t.labelY, w));
+        t.place = labelRect(t.labelX, t.labelY, w);
+        solid.add(t.place);
+    }
+
+    /** Whether a label covers a box, title, loop or label of those given, or another arc. */
+    private boolean blocked(Temporal t, double[] r, List<double[]> solid) {
+        for (double[] o : solid) {
+            if (overlaps(r, o)) {
+                return true;
+            }
+        }
+        for (List<double[]> path : routes.values()) {
+            if (crosses(path, r)) {
+                return true;
+            }
+        }
+        for (Temporal other : temporals) {
+            if (other != t && crosses(other.path, r)) {
+                return true;
+            }
+        }
+        return false;
     }
 
     /** A label's width: its text at 11 pixels. */
