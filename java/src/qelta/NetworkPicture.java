@@ -35,7 +35,7 @@ import java.util.Map;
  *
  * <p>Nodes stand at their positions ({@link Network#getNodePosition(int)}), spread apart
  * evenly until the boxes, which are made as large as their text needs (and at least their own
- * size, up to 400 pixels), do not overlap; a
+ * size, up to 400 pixels), do not overlap and leave room right of a box for its loops; a
  * submodel's frame encloses its nodes and its own submodels and is wide enough for its name.
  * When two nodes share a centre (as
  * every node of a network built without positions does), or stand so close that the spread
@@ -46,10 +46,14 @@ import java.util.Map;
  *
  * <p>Every arc runs around the boxes of the nodes it does not join, clear of the submodels'
  * names, and ends at a point of a box no other arc ends at; where the boxes leave no way
- * between them, it is drawn straight. Each arc is a {@code path} of class "arc" (with
- * "temporal" added) naming its parent and child in {@code data-from} and {@code data-to}.
- * Temporal arcs are dashed and labelled with their order; a node's arcs to itself are loops on
- * its right side, one above the other.
+ * between them, it is drawn straight. Arcs of different parents that cross a gap between
+ * layers do so on tracks of their own, a few pixels apart as far as the gap's height allows.
+ * Each arc is a {@code path} of class "arc" (with "temporal" added) naming its parent and
+ * child in {@code data-from} and {@code data-to}. Temporal arcs are dashed and labelled with
+ * their order (a {@code text} of class "order" naming the same two nodes), over no box, other
+ * label or other arc: beside the arc, or as near to it as such a place is. A node's arcs to itself are loops side by side on the first
+ * side of its box, of right, left, below and above, where they and their labels stay clear of
+ * the other boxes, the submodels' names and other loops; on the right when no side is.
  *
  * <p>Text is 12 pixels high, sans-serif. Every bar is a {@code rect} of class "bar" (with
  * "observed" or "implied" added), carrying the node's identifier in {@code data-node} and the
@@ -97,6 +101,7 @@ public final class NetworkPicture {
     private final List<double[]> waypoints = new ArrayList<>();  // moved with their block
     private final Map<Long, List<double[]>> routes = new HashMap<>();  // by arcKey(parent, child)
     private final Map<Integer, List<Integer>> loops = new HashMap<>();  // a node's own orders
+    private final Map<Integer, List<double[]>> loopShapes = new HashMap<>();  // placed loops
     private final List<Temporal> temporals = new ArrayList<>();
 
     private NetworkPicture(Network net) {
@@ -456,7 +461,10 @@ public final class NetworkPicture {
                 Box b = all.get(j);
                 double dx = Math.abs(cx[i] - cx[j]);
                 double dy = Math.abs(cy[i] - cy[j]);
-                double needX = dx > 0 ? ((a.width + b.width) / 2 + GAP_X / 2.0) / dx : 1e9;
+                // The left one's loops to itself take room on its right.
+                double loops = loopRoom(cx[i] < cx[j] ? a : b);
+                double needX = dx > 0 ? ((a.width + b.width) / 2 + loops + GAP_X / 2.0) / dx
+                        : 1e9;
                 double needY = dy > 0 ? ((a.height + b.height) / 2 + GAP_Y / 2.0) / dy : 1e9;
                 scale = Math.max(scale, Math.min(needX, needY));
             }
@@ -665,25 +673,28 @@ public final class NetworkPicture {
         // A gap crossed by many long arcs is made taller, so that they run apart.
         double[] gaps = new double[layers.size()];
         for (int l = 0; l < layers.size(); l++) {
-            // The most arcs above one point of the gap: where they run closest.
+            // The most arcs above one point of the gap, of those heading left and of those
+            // heading right: each takes a track of its own.
             List<double[]> ends = new ArrayList<>();
             for (Item item : layers.get(l)) {
                 for (Item below : item.down) {
                     double a = item.x + item.width / 2;
                     double b = below.x + below.width / 2;
-                    ends.add(new double[] {Math.min(a, b), 1});
-                    ends.add(new double[] {Math.max(a, b), -1});
+                    ends.add(new double[] {Math.min(a, b), 1, a < b ? 1 : 0});
+                    ends.add(new double[] {Math.max(a, b), -1, a < b ? 1 : 0});
                 }
             }
             ends.sort((a, b) -> a[0] != b[0] ? Double.compare(a[0], b[0])
                     : Double.compare(b[1], a[1]));
-            int over = 0;
-            int most = 0;
+            int[] over = new int[2];
+            int[] most = new int[2];
             for (double[] end : ends) {
-                over += (int) end[1];
-                most = Math.max(most, over);
+                int way = (int) end[2];
+                over[way] += (int) end[1];
+                most[way] = Math.max(most[way], over[way]);
             }
-            gaps[l] = Math.min(MAX_GAP_Y, Math.max(GAP_Y, ARC_SPACING * most));
+            gaps[l] = Math.min(MAX_GAP_Y,
+                    Math.max(GAP_Y, ARC_SPACING * (most[0] + most[1] + 1) + 2 * LEAD));
         }
         double[] tops = new double[layers.size()];
         double[] bottoms = new double[layers.size()];
@@ -735,8 +746,14 @@ public final class NetworkPicture {
             }
             layers.get(item.layer).add(item);
         }
-        for (List<Item> layer : layers) {
-            layer.sort((a, b) -> Double.compare(a.order, b.order));
+        // Arcs in a cycle between blocks push their items down past layers nothing else
+        // fills: leave those out.
+        layers.removeIf(List::isEmpty);
+        for (int l = 0; l < layers.size(); l++) {
+            for (Item item : layers.get(l)) {
+                item.layer = l;
+            }
+            layers.get(l).sort((a, b) -> Double.compare(a.order, b.order));
         }
         return layers;
     }
@@ -936,25 +953,176 @@ public final class NetworkPicture {
         }
         spread(leaving, true);
         spread(entering, false);
+        // Where each run passes each layer: where it leaves, its bends, where it enters.
+        Map<Run, double[]> places = new LinkedHashMap<>();
+        // By its ends, each hop across a gap: {left, right, height, 1 when heading right}.
+        List<Map<String, double[]>> hops = new ArrayList<>();
+        for (int l = 0; l < tops.length; l++) {
+            hops.add(new HashMap<>());
+        }
         for (Run run : runs) {
             if (run.to.layer <= run.from.layer) {
                 continue;
             }
-            Box a = run.from.box;
-            Box b = run.to.box;
-            List<double[]> path = new ArrayList<>();
-            path.add(new double[] {run.startX, a.y + a.height});
-            path.add(new double[] {run.startX, bottoms[run.from.layer] + LEAD});
-            for (Item bend : run.chain) {
-                double bx = bend.x + BEND / 2.0;
-                path.add(new double[] {bx, tops[bend.layer] - LEAD});
-                path.add(new double[] {bx, bottoms[bend.layer] + LEAD});
+            double[] xs = new double[run.chain.size() + 2];
+            xs[0] = run.startX;
+            for (int k = 0; k < run.chain.size(); k++) {
+                xs[k + 1] = run.chain.get(k).x + BEND / 2.0;
             }
-            path.add(new double[] {run.endX, tops[run.to.layer] - LEAD});
-            path.add(new double[] {run.endX, b.y});
+            xs[xs.length - 1] = run.endX;
+            places.put(run, xs);
+        }
+        // An arc's last drop into its child would run down along another parent's arc that
+        // leaves from the same place above: move its end aside, half way to the next.
+        Map<Integer, List<double[]>> starts = new HashMap<>();  // by gap: {x, parent}
+        for (Map.Entry<Run, double[]> e : places.entrySet()) {
+            for (int k = 1; k < e.getValue().length; k++) {
+                starts.computeIfAbsent(e.getKey().from.layer + k - 1, g -> new ArrayList<>())
+                        .add(new double[] {e.getValue()[k - 1], e.getKey().from.box.node});
+            }
+        }
+        for (Map.Entry<Run, double[]> e : places.entrySet()) {
+            Run run = e.getKey();
+            double[] xs = e.getValue();
+            double aside = run.to.box.width / (entering.get(run.to).size() + 1) / 2;
+            for (double x : new double[] {run.endX, run.endX + aside, run.endX - aside}) {
+                boolean clear = x > run.to.box.x && x < run.to.box.x + run.to.box.width;
+                for (double[] start : starts.get(run.to.layer - 1)) {
+                    clear &= start[1] == run.from.box.node || Math.abs(start[0] - x) >= 2;
+                }
+                if (clear) {
+                    xs[xs.length - 1] = x;
+                    break;
+                }
+            }
+        }
+        for (Map.Entry<Run, double[]> e : places.entrySet()) {
+            Run run = e.getKey();
+            double[] xs = e.getValue();
+            for (int k = 1; k < xs.length; k++) {
+                hops.get(run.from.layer + k - 1).putIfAbsent(xs[k - 1] + " " + xs[k], new double[]
+                    {Math.min(xs[k - 1], xs[k]), Math.max(xs[k - 1], xs[k]), Double.NaN,
+                        xs[k - 1] < xs[k] ? 1 : 0});
+            }
+        }
+        // The runs across a gap on tracks of their own, so that arcs of different parents do
+        // not run along one another; a trunk keeps one track. Close together in the middle of
+        // the gap, so that where two drops still stand in one place they meet only briefly.
+        for (int l = 0; l + 1 < tops.length; l++) {
+            List<double[]> across = new ArrayList<>();
+            for (double[] hop : hops.get(l).values()) {
+                if (hop[0] < hop[1]) {
+                    across.add(hop);  // not straight down
+                }
+            }
+            double room = tops[l + 1] - bottoms[l] - 2 * LEAD;
+            int count = tracks(across, (int) (room / ARC_SPACING) - 1);
+            double spacing = Math.min(2 * ARC_SPACING, room / (count + 1));
+            double first = (bottoms[l] + tops[l + 1]) / 2 - spacing * (count - 1) / 2;
+            for (double[] hop : across) {
+                hop[2] = first + spacing * hop[2];
+            }
+        }
+        for (Map.Entry<Run, double[]> e : places.entrySet()) {
+            Run run = e.getKey();
+            double[] xs = e.getValue();
+            List<double[]> path = new ArrayList<>();
+            path.add(new double[] {xs[0], run.from.box.y + run.from.box.height});
+            for (int k = 1; k < xs.length; k++) {
+                double y = hops.get(run.from.layer + k - 1).get(xs[k - 1] + " " + xs[k])[2];
+                if (!Double.isNaN(y)) {
+                    path.add(new double[] {xs[k - 1], y});
+                    path.add(new double[] {xs[k], y});
+                }
+            }
+            path.add(new double[] {xs[xs.length - 1], run.to.box.y});
             waypoints.addAll(path);
             routes.put(run.key, path);
         }
+    }
+
+    /**
+     * Puts the hops across one gap on tracks numbered from the top, from the left: each on
+     * the first track where it keeps clear of the hops there and lies below each hop that
+     * starts where it ends, so that the other's drop crosses it rather than running down along
+     * its own, as far as the room for tracks allows; its track in the third place. Answers
+     * the number of tracks.
+     */
+    private static int tracks(List<double[]> hops, int room) {
+        int n = hops.size();
+        hops.sort((p, q) -> Double.compare(p[0], q[0]));
+        Integer[] byStart = new Integer[n];
+        double[] start = new double[n];
+        for (int i = 0; i < n; i++) {
+            byStart[i] = i;
+            start[i] = hops.get(i)[hops.get(i)[3] == 1 ? 0 : 1];
+        }
+        Arrays.sort(byStart, (p, q) -> Double.compare(start[p], start[q]));
+        List<List<Integer>> under = new ArrayList<>();
+        int[] waiting = new int[n];
+        for (int i = 0; i < n; i++) {
+            under.add(new ArrayList<>());
+        }
+        for (int i = 0; i < n; i++) {
+            double end = hops.get(i)[hops.get(i)[3] == 1 ? 1 : 0];
+            int lo = 0;
+            int hi = n;
+            while (lo < hi) {
+                int mid = (lo + hi) >>> 1;
+                if (start[byStart[mid]] <= end - 2) {
+                    lo = mid + 1;
+                } else {
+                    hi = mid;
+                }
+            }
+            for (int k = lo; k < n && start[byStart[k]] < end + 2; k++) {
+                under.get(byStart[k]).add(i);
+                waiting[i]++;
+            }
+        }
+        java.util.PriorityQueue<Integer> ready = new java.util.PriorityQueue<>();
+        for (int i = 0; i < n; i++) {
+            if (waiting[i] == 0) {
+                ready.add(i);
+            }
+        }
+        int[] least = new int[n];
+        boolean[] done = new boolean[n];
+        List<List<double[]>> tracks = new ArrayList<>();
+        for (int placed = 0; placed < n; placed++) {
+            int i = ready.isEmpty() ? -1 : ready.poll();
+            for (int k = 0; i < 0; k++) {
+                i = done[k] ? -1 : k;  // hops that wait on one another: the leftmost first
+            }
+            done[i] = true;
+            double[] hop = hops.get(i);
+            int t = least[i];
+            while (t < tracks.size() && !clear(tracks.get(t), hop)) {
+                t++;
+            }
+            if (t == tracks.size()) {
+                tracks.add(new ArrayList<>());
+            }
+            tracks.get(t).add(hop);
+            hop[2] = t;
+            for (int k : under.get(i)) {
+                least[k] = t + 1 < room ? Math.max(least[k], t + 1) : least[k];
+                if (--waiting[k] == 0 && !done[k]) {
+                    ready.add(k);
+                }
+            }
+        }
+        return tracks.size();
+    }
+
+    /** Whether a hop keeps clear, along its track, of the hops already on it. */
+    private static boolean clear(List<double[]> track, double[] hop) {
+        for (double[] other : track) {
+            if (other[0] < hop[1] + BEND_GAP && hop[0] < other[1] + BEND_GAP) {
+                return false;
+            }
+        }
+        return true;
     }
 
     /**
@@ -1051,8 +1219,9 @@ public final class NetworkPicture {
         for (Frame f : frames) {
             grow(b, f.x, f.y, f.x + f.width, f.y + f.height);
         }
-        for (Box box : boxes.values()) {
-            grow(b, box.x, box.y, box.x + box.width + loopRoom(box), box.y + box.height);
+        for (List<double[]> shapes : loopShapes.values()) {
+            double[] r = loopBounds(shapes);
+            grow(b, r[0], r[1], r[2], r[3]);
         }
         for (List<double[]> path : routes.values()) {
             for (double[] p : path) {
@@ -1061,8 +1230,10 @@ public final class NetworkPicture {
         }
         for (Temporal arc : temporals) {
             for (double[] p : arc.path) {
-                grow(b, p[0], p[1], p[0] + 50, p[1]);
+                grow(b, p[0], p[1], p[0], p[1]);
             }
+            double[] r = labelRect(arc.labelX, arc.labelY, labelWidth(arc.label));
+            grow(b, r[0], r[1], r[2], r[3]);
         }
         if (boxes.isEmpty() && frames.isEmpty()) {
             b = new double[] {0, 0, 0, 0};
@@ -1115,25 +1286,21 @@ public final class NetworkPicture {
         }
         for (Temporal t : temporals) {
             arc(s, t.path, ox, oy, true, t.parent, t.child);
-            label(s, t.labelX + ox, t.labelY + oy, t.label);
+            label(s, t.labelX + ox, t.labelY + oy, t.label, t.parent, t.child);
         }
-        for (Box box : boxes.values()) {
-            List<Integer> orders = loops.getOrDefault(box.node, List.of());
-            for (int k = 0; k < orders.size(); k++) {
-                // Loops of a node to itself stand one above the other on its right side.
-                double band = box.height / orders.size();
-                double x = box.x + box.width + ox;
-                double y0 = box.y + oy + band * k + 3;
-                double y1 = box.y + oy + band * (k + 1) - 3;
-                String self = net.getNodeId(box.node);
+        for (Map.Entry<Integer, List<double[]>> e : loopShapes.entrySet()) {
+            List<Integer> orders = loops.get(e.getKey());
+            String self = net.getNodeId(e.getKey());
+            for (int k = 0; k < e.getValue().size(); k++) {
+                double[] c = e.getValue().get(k);
                 s.append("<path class=\"arc temporal\"").append(attr("data-from", self))
-                        .append(attr("data-to", self)).append(" d=\"M").append(fmt(x)).append(',')
-                        .append(fmt(y0)).append(" C").append(fmt(x + LOOP)).append(',')
-                        .append(fmt(y0)).append(' ').append(fmt(x + LOOP)).append(',')
-                        .append(fmt(y1)).append(' ').append(fmt(x)).append(',').append(fmt(y1))
+                        .append(attr("data-to", self)).append(" d=\"M")
+                        .append(points(c[0] + ox, c[1] + oy)).append(" C")
+                        .append(points(c[2] + ox, c[3] + oy, c[4] + ox, c[5] + oy, c[6] + ox,
+                                c[7] + oy))
                         .append("\" fill=\"none\" stroke=\"#444\" stroke-width=\"1.5\"")
                         .append(" stroke-dasharray=\"6 4\" marker-end=\"url(#arrow)\"/>\n");
-                label(s, x + LOOP * 0.75 + 4, (y0 + y1) / 2 + 4, "order " + orders.get(k));
+                label(s, c[8] + ox, c[9] + oy, "order " + orders.get(k), self, self);
             }
         }
         for (Box box : boxes.values()) {
@@ -1157,15 +1324,17 @@ public final class NetworkPicture {
                 .append(" marker-end=\"url(#arrow)\"/>\n");
     }
 
-    private static void label(StringBuilder s, double x, double y, String text) {
-        s.append("<text class=\"order\"").append(attr("x", x)).append(attr("y", y))
+    private static void label(StringBuilder s, double x, double y, String text, String parent,
+            String child) {
+        s.append("<text class=\"order\"").append(attr("data-from", parent))
+                .append(attr("data-to", child)).append(attr("x", x)).append(attr("y", y))
                 .append(" font-size=\"11\" fill=\"#444\">").append(escape(text))
                 .append("</text>\n");
     }
 
     // -------- Arcs
 
-    /** A temporal arc between two nodes, routed, with its label beside its longest run. */
+    /** A temporal arc between two nodes, routed, with its label beside its path. */
     private static final class Temporal {
         List<double[]> path;
         String parent;
@@ -1173,6 +1342,7 @@ public final class NetworkPicture {
         String label;
         double labelX;
         double labelY;
+        double[] place;  // what the label covers, with room around
     }
 
     /**
@@ -1182,9 +1352,14 @@ public final class NetworkPicture {
      */
     private void route() {
         List<Box> all = new ArrayList<>(boxes.values());
+        placeLoops();
         double[] b = emptyBounds();
         for (Box box : all) {
-            grow(b, box.x, box.y, box.x + box.width + loopRoom(box), box.y + box.height);
+            grow(b, box.x, box.y, box.x + box.width, box.y + box.height);
+        }
+        for (List<double[]> shapes : loopShapes.values()) {
+            double[] r = loopBounds(shapes);
+            grow(b, r[0], r[1], r[2], r[3]);
         }
         for (Frame f : frames) {
             grow(b, f.x, f.y, f.x + f.width, f.y + f.height);
@@ -1198,19 +1373,27 @@ public final class NetworkPicture {
             Box box = all.get(i);
             index.put(box.node, i);
             router.close(rect(box), i, true);
-            if (loopRoom(box) > 0) {
-                router.close(new double[] {box.x + box.width + 1, box.y - 2,
-                    box.x + box.width + loopRoom(box), box.y + box.height + 2},
-                    PictureRouter.CLOSED, false);
-            }
+        }
+        for (List<double[]> shapes : loopShapes.values()) {
+            router.close(loopBounds(shapes), PictureRouter.CLOSED, false);
         }
         for (Frame f : frames) {
-            router.close(new double[] {f.x + 4, f.y + 2, f.x + titleWidth(f.title) - 4,
-                f.y + FRAME_TITLE}, PictureRouter.CLOSED, false);
+            router.close(titleRect(f), PictureRouter.CLOSED, false);
             router.avoid(new double[] {f.x, f.y, f.x + f.width, f.y + f.height});
         }
         for (List<double[]> path : routes.values()) {
             router.take(path);
+        }
+        // What a label may not cover, besides arcs.
+        List<double[]> solid = new ArrayList<>();
+        for (Box box : all) {
+            solid.add(grown(rect(box), 1));
+        }
+        for (Frame f : frames) {
+            solid.add(titleRect(f));
+        }
+        for (List<double[]> shapes : loopShapes.values()) {
+            solid.add(loopBounds(shapes));
         }
         for (Box child : all) {
             for (int parent : net.getParents(child.node)) {
@@ -1232,22 +1415,235 @@ public final class NetworkPicture {
                         t.label = "order " + order;
                         t.parent = net.getNodeId(from.node);
                         t.child = net.getNodeId(child.node);
-                        double longest = -1;
-                        for (int i = 1; i < t.path.size(); i++) {
-                            double[] p = t.path.get(i - 1);
-                            double[] q = t.path.get(i);
-                            double length = Math.hypot(q[0] - p[0], q[1] - p[1]);
-                            if (length > longest) {
-                                longest = length;
-                                t.labelX = (p[0] + q[0]) / 2 + 4;
-                                t.labelY = (p[1] + q[1]) / 2 - 4;
-                            }
-                        }
                         temporals.add(t);
+                        placeLabel(t, solid);
+                        router.close(t.place, PictureRouter.CLOSED, false);
                     }
                 }
             }
         }
+        // An arc drawn straight, where the boxes leave it no way, may cross a label placed
+        // before it: that label moves.
+        for (Temporal t : temporals) {
+            if (blocked(t, t.place, List.of())) {
+                solid.remove(t.place);
+                placeLabel(t, solid);
+            }
+        }
+    }
+
+    /**
+     * Puts each node's loops to itself on the first side of its box, of right, left, below
+     * and above, where they and their labels clear the other boxes, the frames' titles and
+     * the loops placed before; on the right when no side does.
+     */
+    private void placeLoops() {
+        List<double[]> taken = new ArrayList<>();
+        for (Frame f : frames) {
+            taken.add(titleRect(f));
+        }
+        for (Box box : boxes.values()) {
+            taken.add(grown(rect(box), 3));
+        }
+        for (Box box : boxes.values()) {
+            List<Integer> orders = loops.getOrDefault(box.node, List.of());
+            if (orders.isEmpty()) {
+                continue;
+            }
+            double[] own = grown(rect(box), 3);
+            List<double[]> chosen = loopShapes(box, orders, 0);
+            for (int side = 0; side < 4; side++) {
+                List<double[]> shapes = loopShapes(box, orders, side);
+                double[] r = loopBounds(shapes);
+                boolean free = shapes.size() == orders.size();
+                for (double[] other : taken) {
+                    free &= other == own || !overlaps(r, other);
+                }
+                if (free) {
+                    chosen = shapes;
+                    break;
+                }
+            }
+            loopShapes.put(box.node, chosen);
+            taken.add(loopBounds(chosen));
+        }
+    }
+
+    /**
+     * A node's loops on one side of its box (0 right, 1 left, 2 below, 3 above), one beside
+     * the other: each {start x, y, control x, y, control x, y, end x, y, label x, baseline,
+     * label width}. Fewer than the orders when the side is too short for their labels.
+     */
+    private static List<double[]> loopShapes(Box box, List<Integer> orders, int side) {
+        List<double[]> shapes = new ArrayList<>();
+        int n = orders.size();
+        boolean across = side < 2;
+        double band = (across ? box.height : box.width) / n;
+        double sign = side % 2 == 0 ? 1 : -1;
+        double edge = side == 0 ? box.x + box.width : side == 1 ? box.x
+                : side == 2 ? box.y + box.height : box.y;
+        for (int k = 0; k < n; k++) {
+            double w = labelWidth("order " + orders.get(k));
+            if (!across && band < w + 8) {
+                break;
+            }
+            double a = (across ? box.y : box.x) + band * k + 3;
+            double b = (across ? box.y : box.x) + band * (k + 1) - 3;
+            double far = edge + sign * LOOP;
+            double reach = edge + sign * (LOOP * 0.75 + 4);
+            double[] shape = across
+                    ? new double[] {edge, a, far, a, far, b, edge, b,
+                        side == 0 ? reach : reach - w, (a + b) / 2 + 4, w}
+                    : new double[] {a, edge, a, far, b, far, b, edge, (a + b) / 2 - w / 2,
+                        side == 2 ? reach + 9 : reach - 2, w};
+            shapes.add(shape);
+        }
+        return shapes;
+    }
+
+    /** What a node's loops and their labels cover, with room around. */
+    private static double[] loopBounds(List<double[]> shapes) {
+        double[] r = emptyBounds();
+        for (double[] shape : shapes) {
+            for (int i = 0; i < 8; i += 2) {
+                grow(r, shape[i], shape[i + 1], shape[i], shape[i + 1]);
+            }
+            double[] label = labelRect(shape[8], shape[9], shape[10]);
+            grow(r, label[0], label[1], label[2], label[3]);
+        }
+        return grown(r, 2);
+    }
+
+    /**
+     * Puts a temporal arc's label beside its path where it lies over no box, frame title,
+     * loop, other label or arc drawn so far: the longest runs first, their middles first,
+     * then farther off, out past everything drawn if need be, where a place is always free.
+     * The label's place is then closed to the arcs routed after.
+     */
+    private void placeLabel(Temporal t, List<double[]> solid) {
+        double w = labelWidth(t.label);
+        double[] drawn = emptyBounds();
+        for (double[] r : solid) {
+            grow(drawn, r[0], r[1], r[2], r[3]);
+        }
+        for (List<double[]> path : routes.values()) {
+            for (double[] p : path) {
+                grow(drawn, p[0], p[1], p[0], p[1]);
+            }
+        }
+        for (Temporal other : temporals) {
+            for (double[] p : other.path) {
+                grow(drawn, p[0], p[1], p[0], p[1]);
+            }
+        }
+        double farthest = Math.max(drawn[2] - drawn[0], drawn[3] - drawn[1]) + w + 16;
+        List<double[]> runs = new ArrayList<>();
+        for (int i = 1; i < t.path.size(); i++) {
+            double[] p = t.path.get(i - 1);
+            double[] q = t.path.get(i);
+            runs.add(new double[] {p[0], p[1], q[0], q[1], Math.hypot(q[0] - p[0],
+                q[1] - p[1])});
+        }
+        runs.sort((a, b) -> Double.compare(b[4], a[4]));
+        int[] near = {4, 12, 22, 36, 54, 80, 120};
+        search:
+        for (int k = 0; ; k++) {
+            double off = k < near.length ? near[k] : near[near.length - 1] * Math.pow(1.25,
+                    k - near.length + 1);
+            for (double[] run : runs) {
+                // Points a few pixels apart, from the middle outwards.
+                int m = Math.max(4, Math.min(60, (int) (run[4] / 5)));
+                for (int step = 0; step < m; step++) {
+                    double at = 0.5 + (step % 2 == 0 ? 1 : -1) * ((step + 1) / 2) / (double) m;
+                    double px = run[0] + at * (run[2] - run[0]);
+                    double py = run[1] + at * (run[3] - run[1]);
+                    // Right of it, left, then above and below: centred or at either end.
+                    double[][] places = {{px + off, py + 4}, {px - off - w, py + 4},
+                        {px - w / 2, py - off}, {px - w / 2, py + off + 9},
+                        {px - w, py - off}, {px, py - off}, {px - w, py + off + 9},
+                        {px, py + off + 9}};
+                    for (double[] place : places) {
+                        double[] r = labelRect(place[0], place[1], w);
+                        // Past everything drawn, the label is free for certain.
+                        if (off > farthest || !blocked(t, r, solid)) {
+                            t.labelX = place[0];
+                            t.labelY = place[1];
+                            break search;
+                        }
+                    }
+                }
+            }
+        }
+        t.place = labelRect(t.labelX, t.labelY, w);
+        solid.add(t.place);
+    }
+
+    /** Whether a label covers a box, title, loop or label of those given, or another arc. */
+    private boolean blocked(Temporal t, double[] r, List<double[]> solid) {
+        for (double[] o : solid) {
+            if (overlaps(r, o)) {
+                return true;
+            }
+        }
+        for (List<double[]> path : routes.values()) {
+            if (crosses(path, r)) {
+                return true;
+            }
+        }
+        for (Temporal other : temporals) {
+            if (other != t && crosses(other.path, r)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    /** A label's width: its text at 11 pixels. */
+    private static double labelWidth(String text) {
+        return textWidth(text) * 11 / FONT;
+    }
+
+    /** Where a label written at (x, baseline) stands, with room around. */
+    private static double[] labelRect(double x, double y, double w) {
+        return new double[] {x - 1, y - 11, x + w + 4, y + 4};
+    }
+
+    private static double[] titleRect(Frame f) {
+        return new double[] {f.x + 4, f.y + 2, f.x + titleWidth(f.title) - 4, f.y + FRAME_TITLE};
+    }
+
+    private static double[] grown(double[] r, double m) {
+        return new double[] {r[0] - m, r[1] - m, r[2] + m, r[3] + m};
+    }
+
+    private static boolean overlaps(double[] a, double[] b) {
+        return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
+    }
+
+    /** Whether a path passes through a rectangle: each run clipped against it. */
+    private static boolean crosses(List<double[]> path, double[] r) {
+        for (int i = 1; i < path.size(); i++) {
+            double[] p = path.get(i - 1);
+            double[] q = path.get(i);
+            double t0 = 0;
+            double t1 = 1;
+            double[] d = {q[0] - p[0], q[1] - p[1]};
+            double[][] sides = {{-d[0], p[0] - r[0]}, {d[0], r[2] - p[0]}, {-d[1], p[1] - r[1]},
+                {d[1], r[3] - p[1]}};
+            for (double[] side : sides) {
+                if (side[0] == 0) {
+                    t1 = side[1] < 0 ? -1 : t1;
+                } else if (side[0] < 0) {
+                    t0 = Math.max(t0, side[1] / side[0]);
+                } else {
+                    t1 = Math.min(t1, side[1] / side[0]);
+                }
+            }
+            if (t0 <= t1) {
+                return true;
+            }
+        }
+        return false;
     }
 
     /** A path around the boxes, or a straight line when the boxes leave no way between. */

@@ -81,6 +81,10 @@ final class PictureRouter {
     /** Closes the cells a rectangle touches to every path but its owner's (a box's index). */
     void close(double[] r, int who, boolean grow) {
         double m = grow ? margin : 0;
+        if (r[2] + m < ox || r[0] - m > ox + nx * cell || r[3] + m < oy
+                || r[1] - m > oy + ny * cell) {
+            return;  // wholly off the grid (a label put out past the picture): nothing to close
+        }
         for (int j = row(r[1] - m); j <= row(r[3] + m); j++) {
             for (int i = col(r[0] - m); i <= col(r[2] + m); i++) {
                 int k = j * nx + i;

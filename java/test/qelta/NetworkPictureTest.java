@@ -43,6 +43,7 @@ class NetworkPictureTest {
         final List<Arc> arcs = new ArrayList<>();
         final Map<String, double[]> titles = new HashMap<>();  // a frame's title's box
         final List<double[]> labels = new ArrayList<>();        // the temporal arcs' labels
+        final List<String> labelArcs = new ArrayList<>();       // and the arcs they name
         double width;
         double height;
 
@@ -83,6 +84,7 @@ class NetworkPictureTest {
                     titles.put(parent.getAttribute("data-submodel"), textBox(t, 12));
                 } else if (t.getAttribute("class").equals("order")) {
                     labels.add(textBox(t, 11));
+                    labelArcs.add(t.getAttribute("data-from") + "->" + t.getAttribute("data-to"));
                 }
             }
             NodeList rects = doc.getElementsByTagNameNS(SVG, "rect");
@@ -268,8 +270,10 @@ class NetworkPictureTest {
 
     /**
      * Checks what makes a picture readable: no arc passes within 2 pixels of a box it does not
-     * join, no two arcs end at one point or share their path, no arc crosses a submodel's
-     * title, every title lies inside its frame, and no two labels of temporal arcs overlap.
+     * join, no two arcs end at one point or share their path, no two arcs that share no end
+     * run close along one another for long, no arc crosses a submodel's
+     * title, every title lies inside its frame, and a temporal arc's label lies over no box,
+     * no other label and no arc but its own.
      */
     private static Picture checkReadable(Network net, String what) throws Exception {
         Picture picture = check(net);
@@ -302,6 +306,7 @@ class NetworkPictureTest {
                 }
             }
         }
+        faults.addAll(runsAlong(picture.arcs));
         for (Map.Entry<String, double[]> title : picture.titles.entrySet()) {
             double[] t = title.getValue();
             double[] f = picture.frames.get(title.getKey());
@@ -313,15 +318,113 @@ class NetworkPictureTest {
             }
         }
         for (int i = 0; i < picture.labels.size(); i++) {
+            double[] label = picture.labels.get(i);
+            String own = picture.labelArcs.get(i);
             for (int j = i + 1; j < picture.labels.size(); j++) {
-                if (overlap(picture.labels.get(i), picture.labels.get(j))) {
-                    faults.add("two labels overlap");
+                if (overlap(label, picture.labels.get(j))) {
+                    faults.add("labels of " + own + " and " + picture.labelArcs.get(j) + " overlap");
+                }
+            }
+            for (Map.Entry<String, double[]> box : picture.boxes.entrySet()) {
+                if (overlap(label, box.getValue())) {
+                    faults.add("label of " + own + " under " + box.getKey());
+                }
+            }
+            for (Arc arc : picture.arcs) {
+                for (int k = 1; k < arc.points.size() && !own.equals(arc.from + "->" + arc.to); k++) {
+                    if (crosses(arc.points.get(k - 1), arc.points.get(k), label, 0)) {
+                        faults.add("label of " + own + " crossed by " + arc.from + "->" + arc.to);
+                        break;
+                    }
                 }
             }
         }
         assertTrue(faults.isEmpty(), what + ": " + faults.size() + " faults, "
                 + faults.subList(0, Math.min(8, faults.size())));
         return picture;
+    }
+
+    /**
+     * Pairs of arcs that share no end and run within 2 pixels of each other, side by side,
+     * over more than 200 pixels in all: level runs against level runs, upright against
+     * upright, any others sampled at every pixel against the nearly parallel others.
+     */
+    private static List<String> runsAlong(List<Arc> arcs) {
+        List<List<double[]>> kinds = List.of(new ArrayList<>(), new ArrayList<>(),
+                new ArrayList<>());  // {across, from, to, arc}: level, upright; others as drawn
+        for (int a = 0; a < arcs.size(); a++) {
+            List<double[]> points = arcs.get(a).points;
+            for (int k = 1; k < points.size(); k++) {
+                double[] p = points.get(k - 1);
+                double[] q = points.get(k);
+                if (p[1] == q[1] || p[0] == q[0]) {
+                    int axis = p[1] == q[1] ? 1 : 0;
+                    kinds.get(axis == 1 ? 0 : 1).add(new double[] {p[axis],
+                        Math.min(p[1 - axis], q[1 - axis]), Math.max(p[1 - axis], q[1 - axis]), a});
+                } else {
+                    kinds.get(2).add(new double[] {p[0], p[1], q[0], q[1], a});
+                }
+            }
+        }
+        Map<Long, Double> along = new HashMap<>();
+        for (List<double[]> runs : kinds.subList(0, 2)) {
+            runs.sort((p, q) -> Double.compare(p[0], q[0]));
+            for (int i = 0; i < runs.size(); i++) {
+                double[] s = runs.get(i);
+                for (int j = i + 1; j < runs.size() && runs.get(j)[0] - s[0] < 2; j++) {
+                    double[] t = runs.get(j);
+                    double length = Math.min(s[2], t[2]) - Math.max(s[1], t[1]);
+                    if (length > 0 && apart(arcs.get((int) s[3]), arcs.get((int) t[3]))) {
+                        along.merge(pair(s[3], t[3]), length, Double::sum);
+                    }
+                }
+            }
+        }
+        List<double[]> others = kinds.get(2);
+        for (double[] s : others) {
+            for (double[] t : others) {
+                double sx = s[2] - s[0];
+                double sy = s[3] - s[1];
+                double tx = t[2] - t[0];
+                double ty = t[3] - t[1];
+                double ls = Math.hypot(sx, sy);
+                double lt = Math.hypot(tx, ty);
+                if (s == t || !apart(arcs.get((int) s[4]), arcs.get((int) t[4]))
+                        || Math.abs(sx * ty - sy * tx) > 0.5 * ls * lt) {
+                    continue;
+                }
+                int n = (int) Math.ceil(ls);
+                int near = 0;
+                for (int i = 0; i < n; i++) {
+                    double f = (i + 0.5) / n;
+                    double px = s[0] + f * sx - t[0];
+                    double py = s[1] + f * sy - t[1];
+                    double g = Math.max(0, Math.min(1, (px * tx + py * ty) / (lt * lt)));
+                    near += Math.hypot(px - g * tx, py - g * ty) < 2 ? 1 : 0;
+                }
+                // Measured from each side: half of it each time.
+                along.merge(pair(s[4], t[4]), near * ls / n / 2, Double::sum);
+            }
+        }
+        List<String> faults = new ArrayList<>();
+        along.forEach((pair, length) -> {
+            if (length > 200) {
+                Arc a = arcs.get((int) (pair >> 32));
+                Arc b = arcs.get((int) (long) pair);
+                faults.add(a.from + "->" + a.to + " along " + b.from + "->" + b.to + " for "
+                        + Math.round(length) + " px");
+            }
+        });
+        return faults;
+    }
+
+    private static boolean apart(Arc a, Arc b) {
+        return !a.from.equals(b.from) && !a.from.equals(b.to) && !a.to.equals(b.from)
+                && !a.to.equals(b.to);
+    }
+
+    private static long pair(double a, double b) {
+        return (long) Math.min(a, b) << 32 | (long) Math.max(a, b);
     }
 
     /** Every node given one centre, so that the picture lays the network out by itself. */
@@ -423,6 +526,73 @@ class NetworkPictureTest {
             // Rain's two loops and Wet's, Umbrella's arc to Rain: four labels apart.
             assertEquals(4, picture.labels.size());
         }
+    }
+
+    /**
+     * Random networks with nested submodels, arcs in and out of them, lone nodes, long names
+     * and temporal arcs (loops among them), at given positions and laid out by the picture,
+     * as built and updated: each drawn, and readable.
+     */
+    @Test
+    void randomNetworksWithSubmodelsAreReadable() throws Exception {
+        long seed = Long.getLong("qelta.pictureSeed", NetworkFixture.FIXED_SEED);
+        int count = Integer.getInteger("qelta.pictures", 60);
+        List<String> faults = new ArrayList<>();
+        for (int n = 0; n < count; n++) {
+            java.util.Random random = new java.util.Random(seed + n);
+            try (Network net = new Network()) {
+                List<Integer> submodels = new ArrayList<>(List.of(net.getMainSubmodel()));
+                for (int s = random.nextInt(4); s > 0; s--) {
+                    int above = submodels.get(random.nextInt(submodels.size()));
+                    submodels.add(net.addSubmodel(above, "S" + submodels.size()));
+                }
+                int size = 2 + random.nextInt(9);
+                int[] nodes = new int[size];
+                int columns = 2 + random.nextInt(3);
+                int across = 130 + random.nextInt(100);
+                int down = 70 + random.nextInt(80);
+                for (int i = 0; i < size; i++) {
+                    String id = String.valueOf((char) ('A' + i));
+                    nodes[i] = net.addNode(CPT, id);
+                    if (random.nextInt(5) == 0) net.setNodeName(id, id + " with a long name " + i);
+                    net.setNodeTemporalType(id, random.nextInt(3) == 0 ? 0 : 3);
+                    net.setSubmodelOfNode(submodels.get(random.nextInt(submodels.size())),
+                            net.getNode(id));
+                    net.setNodePosition(id, i % columns * across, i / columns * down, 110, 46);
+                }
+                // Arcs down the order, then temporal ones; those the network refuses (a plate
+                // node's arc to a node outside, a repeated one) are left out.
+                for (int t = size * size / 4 + random.nextInt(2 * size); t > 0; t--) {
+                    int parent = random.nextInt(size);
+                    int child = random.nextInt(size);
+                    try {
+                        if (t % 3 == 0) {
+                            net.addTemporalArc(nodes[parent], nodes[child], 1 + random.nextInt(3));
+                        } else if (parent < child) {
+                            net.addArc(nodes[parent], nodes[child]);
+                        }
+                    } catch (QELTAException e) {
+                        continue;
+                    }
+                }
+                net.setSliceCount(3);
+                String what = "seed " + (seed + n);
+                boolean given = random.nextBoolean();
+                if (!given) forgetPositions(net);
+                what += given ? " at its positions" : " laid out";
+                for (int pass = 0; pass < 2; pass++) {
+                    try {
+                        checkReadable(net, what);
+                    } catch (AssertionError | RuntimeException e) {
+                        faults.add(e instanceof AssertionError ? e.getMessage() : what + ": " + e);
+                    }
+                    net.updateBeliefs();
+                    what += ", updated";
+                }
+            }
+        }
+        assertTrue(faults.isEmpty(), faults.size() + " of " + 2 * count + " pictures: "
+                + String.join("\n", faults.subList(0, Math.min(10, faults.size()))));
     }
 
     @Test
