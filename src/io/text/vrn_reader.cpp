@@ -836,9 +836,12 @@ int VRN_vrnSpeaker::ReadStrengths(int handle) {
   // appears from the segment's start on.
   int start = 0;
   for (int p = 0; p < node->Parents().GetSize(); ++p) {
-    const int k = network->GetNode(node->Parents()[p])
-                      ->Definition()
-                      ->GetNumberOfOutcomes();
+    // An equation parent has no outcomes of its own: the node counts the
+    // intervals it is discretised into.
+    const int k = noisy != nullptr ? noisy->GetParentOutcomeCount(p)
+                                   : network->GetNode(node->Parents()[p])
+                                         ->Definition()
+                                         ->GetNumberOfOutcomes();
     std::vector<int> order(static_cast<std::size_t>(k > 0 ? k : 0), -1);
     std::vector<bool> seen(order.size(), false);
     bool consistent = true;

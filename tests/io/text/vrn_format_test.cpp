@@ -480,6 +480,27 @@ TEST(VrnKindsTest, RoundTripKeepsKindsParametersAndBeliefs) {
   qelta_test::ExpectWriteReadWriteStable(first, &second, ".vrn", 0, 0, false,
                                          false);
   EXPECT_EQ(Strengths(first, "M"), Strengths(second, "M"));
+  // A noisy-MAX node's strength order over an equation parent counts that
+  // parent's intervals, which are no outcomes of its own.
+  {
+    VRN_network net;
+    // Made as the reader makes it, so that it reads back whole.
+    const int eq = net.AddNode(qelta::kDefCpt, "E");
+    ASSERT_EQ(qelta::kOk, net.GetNode(eq)->setNodeType(qelta::kDefEquation));
+    const int child = net.AddNode(qelta::kDefNoisyMax, "X");
+    ASSERT_GE(child, 0);
+    ASSERT_EQ(qelta::kOk, net.AddArc(eq, child));
+    auto* noisy = static_cast<VRN_noisyMAX*>(net.GetNode(child)->Definition());
+    VRN_intArray reversed;
+    reversed.Add(1);
+    reversed.Add(0);
+    ASSERT_EQ(qelta::kOk, noisy->SetParentOutcomeStrengths(0, reversed));
+    TempPath out(".vrn");
+    ASSERT_EQ(qelta::kOk, net.WriteFile(out.path(), 0, 0)) << LogText(net);
+    VRN_network back;
+    ASSERT_EQ(qelta::kOk, back.ReadFile(out.path(), 0, 0)) << LogText(back);
+    EXPECT_EQ(Strengths(net, "X"), Strengths(back, "X"));
+  }
   for (VRN_network* net : {&first, &second}) {
     ASSERT_EQ(0, net->GetNode(net->FindNode("S"))->Value()->SetEvidence(0));
     ASSERT_EQ(0, net->GetNode(net->FindNode("G"))->Value()->SetEvidence(1));
