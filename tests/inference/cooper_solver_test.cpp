@@ -107,6 +107,20 @@ TEST(CooperSolverTest, NotificationsFollowTheScenarios) {
   for (int i : {7, 9, 11}) EXPECT_EQ(0.0, drill[i]) << i;
 }
 
+// Decision D and chance node X, of the given prior, both parents of
+// utility U, of the given table (D's choice the slower index); answers D.
+int Gamble(VRN_network& net, const std::vector<double>& prior,
+           const std::vector<double>& utilities) {
+  const int x = idtest::Add(net, qelta::kDefCpt, "X");
+  const int d = idtest::Add(net, qelta::kDefDecision, "D");
+  const int u = idtest::Add(net, qelta::kDefUtility, "U");
+  EXPECT_EQ(0, net.AddArc(d, u));
+  EXPECT_EQ(0, net.AddArc(x, u));
+  idtest::Table(net, x, prior);
+  idtest::Table(net, u, utilities);
+  return d;
+}
+
 // A likely 0 beside a rare gain, between a loss and a larger gain: the
 // two-outcome scale would keep 5e-9 only to 1e-7 of itself, so the solve
 // goes over to the signed scale, every scenario again; a choice that
@@ -114,13 +128,7 @@ TEST(CooperSolverTest, NotificationsFollowTheScenarios) {
 TEST(CooperSolverTest, ALikelyZeroBesideARareGainGoesOverToTheSignedScale) {
   for (double gain : {5.0, 0.0}) {
     VRN_network net;
-    const int x = idtest::Add(net, qelta::kDefCpt, "X");
-    const int d = idtest::Add(net, qelta::kDefDecision, "D");
-    const int u = idtest::Add(net, qelta::kDefUtility, "U");
-    ASSERT_EQ(0, net.AddArc(d, u));
-    ASSERT_EQ(0, net.AddArc(x, u));
-    idtest::Table(net, x, {1 - 1e-9, 1e-9});
-    idtest::Table(net, u, {0, gain, -1, 7});
+    const int d = Gamble(net, {1 - 1e-9, 1e-9}, {0, gain, -1, 7});
     net.RunIDAlgorithm();
     CountingSolver solver;
     ASSERT_EQ(0, solver.Solve(net));
@@ -138,14 +146,8 @@ TEST(CooperSolverTest, ALikelyZeroBesideARareGainGoesOverToTheSignedScale) {
 TEST(CooperSolverTest, ExpectedUtilitiesThatCancelKeepTheRoundingOfTheirAmounts) {
   for (int i = 1; i < 60; ++i) {
     VRN_network net;
-    const int x = idtest::Add(net, qelta::kDefCpt, "X");
-    const int d = idtest::Add(net, qelta::kDefDecision, "D");
-    const int u = idtest::Add(net, qelta::kDefUtility, "U");
-    ASSERT_EQ(0, net.AddArc(d, u));
-    ASSERT_EQ(0, net.AddArc(x, u));
     const double p = 1.0 / 101 + i * 1e-7;
-    idtest::Table(net, x, {p, 1 - p});
-    idtest::Table(net, u, {-100, 1, -100, 2});
+    const int d = Gamble(net, {p, 1 - p}, {-100, 1, -100, 2});
     ASSERT_EQ(0, net.UpdateBeliefs());
     const std::vector<double> eu = Value(net, d);
     for (int k = 0; k < 2; ++k) {
