@@ -6,10 +6,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <initializer_list>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
+#include <utf8.h>
+
+#include "base/engine_error.h"
 #include "base/status.h"
 #include "network/change_guards.h"
 
@@ -19,6 +23,10 @@ namespace {
 constexpr std::size_t kChunk = std::size_t{1} << 16;
 
 enum class Decoding { kAsIs, kUtf16Le, kUtf16Be, kLatin1, kRefused };
+
+void AppendUtf8(std::uint32_t code, std::string* out) {
+  utf8::unchecked::append(code, std::back_inserter(*out));
+}
 
 std::string Upper(std::string text) {
   for (char& c : text) {
@@ -63,15 +71,11 @@ std::string DeclaredEncoding(const std::string& head) {
 // Whether the rest of the open file (after the bytes of head) holds only
 // ASCII bytes; false also when reading fails.
 bool RestIsAscii(std::FILE* file, const std::string& head) {
-  for (unsigned char c : head) {
-    if (c >= 0x80) return false;
-  }
-  std::vector<unsigned char> buffer(kChunk);
+  if (!IsAscii(head.data(), head.size())) return false;
+  std::vector<char> buffer(kChunk);
   for (;;) {
     const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file);
-    for (std::size_t k = 0; k < n; ++k) {
-      if (buffer[k] >= 0x80) return false;
-    }
+    if (!IsAscii(buffer.data(), n)) return false;
     if (n < buffer.size()) return std::ferror(file) == 0;
   }
 }
@@ -146,24 +150,6 @@ std::FILE* CreateTemporary(std::string* path) {
 }
 
 }  // namespace
-
-void AppendUtf8(std::uint32_t code, std::string* out) {
-  if (code < 0x80) {
-    out->push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-}
 
 XmlUtf8Source::~XmlUtf8Source() {
   if (copied_) std::remove(path_.c_str());

@@ -16,14 +16,9 @@
 #ifndef QELTA_IO_TEXT_XML_ENCODING_H_
 #define QELTA_IO_TEXT_XML_ENCODING_H_
 
-#include <cstdint>
 #include <string>
 
 namespace qelta {
-
-// Appends the UTF-8 bytes of code point code.
-// REQUIRES: code <= 0x10FFFF; out != nullptr.
-void AppendUtf8(std::uint32_t code, std::string* out);
 
 class XmlUtf8Source {
  public:

@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
+
+#include <utf8.h>
 
 #include "base/arrays.h"
 #include "base/matrix.h"
@@ -139,7 +142,7 @@ std::string ResolveReferences(const std::string& text) {
       out.push_back('\'');
     } else if (!entity.empty() && entity[0] == '#' &&
                CharacterCode(entity.substr(1), &code)) {
-      qelta::AppendUtf8(code, &out);
+      utf8::unchecked::append(code, std::back_inserter(out));
     } else {
       out.push_back('&');
       continue;
