@@ -1661,7 +1661,7 @@ public final class NetworkPicture {
     private double loopRoom(Box box) {
         double room = 0;
         for (int order : loops.getOrDefault(box.node, List.of())) {
-            room = Math.max(room, LOOP * 0.75 + 4 + textWidth("order " + order) * 11 / FONT + 6);
+            room = Math.max(room, LOOP * 0.75 + 4 + labelWidth("order " + order) + 6);
         }
         return room;
     }
