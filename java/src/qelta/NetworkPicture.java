@@ -1445,15 +1445,19 @@ public final class NetworkPicture {
         for (Frame f : frames) {
             taken.add(titleRect(f));
         }
+        // Each box's own entry, so that its loops, which start at its edge, may touch it.
+        Map<Box, double[]> ownRects = new HashMap<>();
         for (Box box : boxes.values()) {
-            taken.add(grown(rect(box), 3));
+            double[] r = grown(rect(box), 3);
+            ownRects.put(box, r);
+            taken.add(r);
         }
         for (Box box : boxes.values()) {
             List<Integer> orders = loops.getOrDefault(box.node, List.of());
             if (orders.isEmpty()) {
                 continue;
             }
-            double[] own = grown(rect(box), 3);
+            double[] own = ownRects.get(box);
             List<double[]> chosen = loopShapes(box, orders, 0);
             for (int side = 0; side < 4; side++) {
                 List<double[]> shapes = loopShapes(box, orders, side);
