@@ -1211,7 +1211,8 @@ public final class NetworkPicture {
 
     // -------- Drawing
 
-    private String render() {
+    /** What the boxes, the submodels' frames and the nodes' loops cover. */
+    private double[] shapeBounds() {
         double[] b = emptyBounds();
         for (Box box : boxes.values()) {
             grow(b, box.x, box.y, box.x + box.width, box.y + box.height);
@@ -1223,6 +1224,11 @@ public final class NetworkPicture {
             double[] r = loopBounds(shapes);
             grow(b, r[0], r[1], r[2], r[3]);
         }
+        return b;
+    }
+
+    /** Grows b over every point of the arcs drawn so far, temporal ones with the rest. */
+    private void growOverArcs(double[] b) {
         for (List<double[]> path : routes.values()) {
             for (double[] p : path) {
                 grow(b, p[0], p[1], p[0], p[1]);
@@ -1232,6 +1238,13 @@ public final class NetworkPicture {
             for (double[] p : arc.path) {
                 grow(b, p[0], p[1], p[0], p[1]);
             }
+        }
+    }
+
+    private String render() {
+        double[] b = shapeBounds();
+        growOverArcs(b);
+        for (Temporal arc : temporals) {
             double[] r = labelRect(arc.labelX, arc.labelY, labelWidth(arc.label));
             grow(b, r[0], r[1], r[2], r[3]);
         }
@@ -1353,17 +1366,7 @@ public final class NetworkPicture {
     private void route() {
         List<Box> all = new ArrayList<>(boxes.values());
         placeLoops();
-        double[] b = emptyBounds();
-        for (Box box : all) {
-            grow(b, box.x, box.y, box.x + box.width, box.y + box.height);
-        }
-        for (List<double[]> shapes : loopShapes.values()) {
-            double[] r = loopBounds(shapes);
-            grow(b, r[0], r[1], r[2], r[3]);
-        }
-        for (Frame f : frames) {
-            grow(b, f.x, f.y, f.x + f.width, f.y + f.height);
-        }
+        double[] b = shapeBounds();
         if (all.isEmpty()) {
             return;
         }
@@ -1442,15 +1445,19 @@ public final class NetworkPicture {
         for (Frame f : frames) {
             taken.add(titleRect(f));
         }
+        // Each box's own entry, so that its loops, which start at its edge, may touch it.
+        Map<Box, double[]> ownRects = new HashMap<>();
         for (Box box : boxes.values()) {
-            taken.add(grown(rect(box), 3));
+            double[] r = grown(rect(box), 3);
+            ownRects.put(box, r);
+            taken.add(r);
         }
         for (Box box : boxes.values()) {
             List<Integer> orders = loops.getOrDefault(box.node, List.of());
             if (orders.isEmpty()) {
                 continue;
             }
-            double[] own = grown(rect(box), 3);
+            double[] own = ownRects.get(box);
             List<double[]> chosen = loopShapes(box, orders, 0);
             for (int side = 0; side < 4; side++) {
                 List<double[]> shapes = loopShapes(box, orders, side);
@@ -1526,16 +1533,7 @@ public final class NetworkPicture {
         for (double[] r : solid) {
             grow(drawn, r[0], r[1], r[2], r[3]);
         }
-        for (List<double[]> path : routes.values()) {
-            for (double[] p : path) {
-                grow(drawn, p[0], p[1], p[0], p[1]);
-            }
-        }
-        for (Temporal other : temporals) {
-            for (double[] p : other.path) {
-                grow(drawn, p[0], p[1], p[0], p[1]);
-            }
-        }
+        growOverArcs(drawn);
         double farthest = Math.max(drawn[2] - drawn[0], drawn[3] - drawn[1]) + w + 16;
         List<double[]> runs = new ArrayList<>();
         for (int i = 1; i < t.path.size(); i++) {
@@ -1667,7 +1665,7 @@ public final class NetworkPicture {
     private double loopRoom(Box box) {
         double room = 0;
         for (int order : loops.getOrDefault(box.node, List.of())) {
-            room = Math.max(room, LOOP * 0.75 + 4 + textWidth("order " + order) * 11 / FONT + 6);
+            room = Math.max(room, LOOP * 0.75 + 4 + labelWidth("order " + order) + 6);
         }
         return room;
     }

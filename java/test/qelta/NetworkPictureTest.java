@@ -273,7 +273,7 @@ class NetworkPictureTest {
      * join, no two arcs end at one point or share their path, no two arcs that share no end
      * run close along one another for long, no arc crosses a submodel's
      * title, every title lies inside its frame, and a temporal arc's label lies over no box,
-     * no other label and no arc but its own.
+     * no title, no other label and no arc but its own.
      */
     private static Picture checkReadable(Network net, String what) throws Exception {
         Picture picture = check(net);
@@ -328,6 +328,11 @@ class NetworkPictureTest {
             for (Map.Entry<String, double[]> box : picture.boxes.entrySet()) {
                 if (overlap(label, box.getValue())) {
                     faults.add("label of " + own + " under " + box.getKey());
+                }
+            }
+            for (Map.Entry<String, double[]> title : picture.titles.entrySet()) {
+                if (overlap(label, title.getValue())) {
+                    faults.add("label of " + own + " over title " + title.getKey());
                 }
             }
             for (Arc arc : picture.arcs) {
@@ -486,7 +491,7 @@ class NetworkPictureTest {
     /**
      * An arc from outside into a submodel three frames down, beside an arc within it; arcs out
      * of a submodel and back in; a long submodel name; a node with loops to itself of two
-     * orders.
+     * orders; a loop whose right side a frame's title takes.
      */
     @Test
     void nestedSubmodelsAndLoopsStayApart() throws Exception {
@@ -525,6 +530,20 @@ class NetworkPictureTest {
             assertEquals(2, loops.size());
             // Rain's two loops and Wet's, Umbrella's arc to Rain: four labels apart.
             assertEquals(4, picture.labels.size());
+        }
+        try (Network net = new Network()) {
+            // At its positions, Loop's right side is taken by the title of the outer of two
+            // frames around Near, below and to the right: its loop goes elsewhere.
+            int outer = net.addSubmodel(net.getMainSubmodel(), "Outer");
+            int inner = net.addSubmodel(outer, "Inner");
+            net.addNode(CPT, "Loop");
+            net.addNode(CPT, "Near");
+            net.setNodeTemporalType("Loop", 3);
+            net.addTemporalArc("Loop", "Loop", 1);
+            net.setSubmodelOfNode(inner, net.getNode("Near"));
+            net.setNodePosition("Loop", 0, 0, 110, 46);
+            net.setNodePosition("Near", 140, 100, 110, 46);
+            checkReadable(net, "a loop beside a title");
         }
     }
 
