@@ -321,18 +321,25 @@ namespace {
 // probability of evidence.
 constexpr long long kLostEvidenceExponent = -960;
 
+// Whether some node holds observed or virtual evidence: the network's list
+// of nodes with evidence spares a scan of every node.
+bool AnyObserved(VRN_network* network) {
+  for (int h : network->EvidenceNodes()) {
+    if (network->GetNode(h)->Value()->HasFlags(qelta::kValFlagEvidence | qelta::kValFlagVirtual)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // The probability of the evidence over the parts relevance reasoning with
 // these flags leaves; *lost tells whether its own sums lost products below
-// the doubles.
-qelta::ScaledProbability EvidenceOverParts(VRN_network* network, int flags, bool* lost) {
+// the doubles. observed: whether any evidence is observed.
+qelta::ScaledProbability EvidenceOverParts(VRN_network* network, int flags, bool observed,
+                                           bool* lost) {
   qelta::ScaledProbability p;
   qelta::ScaledProbability none;
   none.fraction = qelta::ScaledProbability::kNone;
-  bool observed = false;
-  for (int h = network->GetFirstNode(); h >= 0 && !observed; h = network->GetNextNode(h)) {
-    observed = network->GetNode(h)->Value()->HasFlags(qelta::kValFlagEvidence |
-                                                      qelta::kValFlagVirtual);
-  }
   try {
     qelta::ClearUnderflow();
     std::unique_ptr<VRN_relevanceParts> parts(VRN_RelevanceDecompose(network, flags));
@@ -411,15 +418,16 @@ qelta::ScaledProbability EvidenceOverParts(VRN_network* network, int flags, bool
 
 qelta::ScaledProbability VRN_ProbabilityOfEvidence(VRN_network* network) {
   bool lost = false;
+  const bool observed = AnyObserved(network);
   qelta::ScaledProbability p =
-      EvidenceOverParts(network, qelta::kRelevanceForEvidence, &lost);
+      EvidenceOverParts(network, qelta::kRelevanceForEvidence, observed, &lost);
   // Roots summed away may have lost products below the doubles: each loses
   // less than 2^-1074 of a probability (entries and likelihoods are at
   // most 1), which shows only in a probability near the foot of the
   // doubles, or as a 0 that is none. Without those sums the join trees
   // weigh what their own products lose.
   if (!p.failed() && lost && (p.fraction == 0.0 || p.exponent < kLostEvidenceExponent)) {
-    p = EvidenceOverParts(network, 0, &lost);
+    p = EvidenceOverParts(network, 0, observed, &lost);
     if (!p.failed() && lost) {
       qelta::LogBelowDoubles(network);
       p.fraction = qelta::ScaledProbability::kInexact;
